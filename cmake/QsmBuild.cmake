@@ -1,0 +1,104 @@
+# Common compile settings and helper functions for every folder of the build.
+
+set(QSM_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # gcc 12 reports false positives for these inside inlined standard containers.
+  list(APPEND QSM_WARNINGS -Wno-stringop-overflow -Wno-array-bounds -Wno-restrict)
+endif()
+
+if(QSM_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(QSM_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+if(QSM_FUZZ)
+  # Every object gets coverage instrumentation; only the fuzz targets link the libFuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+set(QSM_TESTDATA_DIR ${PROJECT_SOURCE_DIR}/testdata)
+
+# qsm_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+# A static library whose headers are included from the repository root ("core/stream.h").
+function(qsm_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  if(A_SOURCES)
+    add_library(${name} STATIC ${A_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_compile_options(${name} PRIVATE ${QSM_WARNINGS})
+    target_link_libraries(${name} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${name} INTERFACE ${A_DEPS})
+  endif()
+endfunction()
+
+# qsm_test(name SOURCES ... DEPS ... [LABELS ...])
+# A GoogleTest program registered with CTest; tests find their data through QSM_TESTDATA_DIR.
+function(qsm_test name)
+  if(NOT QSM_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${QSM_WARNINGS})
+  target_compile_definitions(${name} PRIVATE QSM_TESTDATA_DIR="${QSM_TESTDATA_DIR}"
+                                             QSM_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+endfunction()
+
+# qsm_fuzzer(name SOURCE file DEPS ... SECONDS n [CORPUS dir])
+# With QSM_FUZZ a libFuzzer program; otherwise a replay program that runs the fuzz entry over every file
+# of the seed corpus, registered as a test, so that the corpus is checked in every sanitizer build.
+set(QSM_FUZZ_LIST ${PROJECT_BINARY_DIR}/fuzz-targets.txt CACHE INTERNAL "")
+file(WRITE ${QSM_FUZZ_LIST} "")
+function(qsm_fuzzer name)
+  cmake_parse_arguments(A "" "SOURCE;SECONDS;CORPUS" "DEPS" ${ARGN})
+  if(NOT A_SECONDS)
+    set(A_SECONDS 60)
+  endif()
+  add_executable(${name} ${A_SOURCE})
+  target_compile_options(${name} PRIVATE ${QSM_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  if(QSM_FUZZ)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    file(APPEND ${QSM_FUZZ_LIST} "${name} ${A_SECONDS} ${A_CORPUS}\n")
+  else()
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cc)
+    if(QSM_TESTS AND A_CORPUS)
+      add_test(NAME ${name}.replay COMMAND ${name} ${A_CORPUS})
+      set_tests_properties(${name}.replay PROPERTIES LABELS fuzz-replay TIMEOUT 300)
+    endif()
+  endif()
+endfunction()
+
+# qsm_benchmark(name SOURCES ... DEPS ...)
+# A Google Benchmark program. CTest runs each once with a tiny time budget so that it keeps working;
+# figures come from tools/bench.sh on a Release build.
+function(qsm_benchmark name)
+  if(NOT QSM_BENCH)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${QSM_WARNINGS})
+  target_compile_definitions(${name} PRIVATE QSM_TESTDATA_DIR="${QSM_TESTDATA_DIR}")
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  if(QSM_TESTS)
+    # QSM_BENCH_SMOKE tells a benchmark to use its smallest sizes.
+    add_test(NAME ${name}.smoke COMMAND ${name} --benchmark_min_time=0.001)
+    set_tests_properties(${name}.smoke PROPERTIES LABELS bench-smoke TIMEOUT 600
+                                                  ENVIRONMENT QSM_BENCH_SMOKE=1)
+  endif()
+endfunction()

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test; then builds the
+# fuzz targets with clang and fuzzes each for its time; then the ThreadSanitizer tests.
+# QSM_FUZZ_SCALE (default 1) scales the fuzzing times; QSM_SKIP_FUZZ=1 skips fuzzing.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+jobs=$(nproc)
+
+echo "== Debug build with ASan and UBSan"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_SANITIZE=ON
+cmake --build build/asan -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+if [ "${QSM_SKIP_TSAN:-0}" != 1 ] && grep -rqs 'LABELS.*tsan' --include=CMakeLists.txt .; then
+  echo "== ThreadSanitizer build of the threaded tests"
+  cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_TSAN=ON -DQSM_BENCH=OFF
+  cmake --build build/tsan -j "$jobs"
+  (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L tsan --timeout 600)
+fi
+
+if [ "${QSM_SKIP_FUZZ:-0}" != 1 ]; then
+  echo "== Fuzzing"
+  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_FUZZ=ON \
+    -DQSM_TESTS=OFF -DQSM_BENCH=OFF
+  cmake --build build/fuzz -j "$jobs"
+  scale=${QSM_FUZZ_SCALE:-1}
+  pids=()
+  names=()
+  while read -r name seconds corpus; do
+    [ -n "$name" ] || continue
+    secs=$(( seconds * scale ))
+    work=build/fuzz/corpus-$name
+    mkdir -p "$work"
+    seeds=()
+    [ -n "$corpus" ] && [ -d "$corpus" ] && seeds=("$corpus")
+    echo "fuzzing $name for ${secs}s"
+    build/fuzz/fuzz/$name -max_total_time="$secs" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="build/fuzz/$name-" "$work" "${seeds[@]}" >"build/fuzz/$name.log" 2>&1 &
+    pids+=($!)
+    names+=("$name")
+  done < build/fuzz/fuzz-targets.txt
+  failed=0
+  for i in "${!pids[@]}"; do
+    if ! wait "${pids[$i]}"; then
+      echo "fuzz target ${names[$i]} found a fault:"
+      tail -50 "build/fuzz/${names[$i]}.log"
+      failed=1
+    else
+      grep -E 'stat::number_of_executed_units|Done' "build/fuzz/${names[$i]}.log" | tail -2 | sed "s/^/${names[$i]}: /"
+    fi
+  done
+  [ "$failed" = 0 ]
+fi
+echo "== all tests passed"
