@@ -1,0 +1,270 @@
+#include "platform/mm/synth.h"
+
+#include <fluidsynth.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "platform/mm/mmtest.h"
+
+#if defined(__SANITIZE_THREAD__)
+#define QSM_TSAN_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QSM_TSAN_BUILD 1
+#endif
+#endif
+
+#ifdef QSM_TSAN_BUILD
+// FluidSynth loads and renders with OpenMP threads of an uninstrumented library, whose own synchronisation
+// ThreadSanitizer cannot see.
+extern "C" const char* __tsan_default_suppressions() {
+    return "called_from_lib:libgomp.so.1\nrace:libgomp.so.1\nrace:libfluidsynth.so.3\n";
+}
+#endif
+
+namespace qsm::mm {
+
+namespace {
+
+constexpr float kBaseGain = 0.4f;
+
+const char* const kDefaultSoundFonts[] = {
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+};
+
+void QuietLog(int, const char*, void*) {}
+
+void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+void WriteWavHeader(FILE* f, int rate, uint64_t frames) {
+    uint64_t data_bytes = frames * 4;
+    if (data_bytes > 0xFFFFFFF0u - 36) data_bytes = 0xFFFFFFF0u - 36;
+    std::vector<unsigned char> h;
+    h.insert(h.end(), {'R', 'I', 'F', 'F'});
+    PutLe(h, static_cast<uint32_t>(36 + data_bytes), 4);
+    h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    PutLe(h, 16, 4);
+    PutLe(h, 1, 2);  // PCM
+    PutLe(h, 2, 2);  // stereo
+    PutLe(h, static_cast<uint32_t>(rate), 4);
+    PutLe(h, static_cast<uint32_t>(rate) * 4, 4);
+    PutLe(h, 4, 2);
+    PutLe(h, 16, 2);
+    h.insert(h.end(), {'d', 'a', 't', 'a'});
+    PutLe(h, static_cast<uint32_t>(data_bytes), 4);
+    fseek(f, 0, SEEK_SET);
+    fwrite(h.data(), 1, h.size(), f);
+    fseek(f, 0, SEEK_END);
+}
+
+}  // namespace
+
+InternalSynth& InternalSynth::Get() {
+    static InternalSynth* synth = new InternalSynth;  // lives until the process ends
+    return *synth;
+}
+
+void InternalSynth::Start() {
+    std::lock_guard<std::mutex> lock(mu_);
+    StartLocked();
+}
+
+void InternalSynth::StartLocked() {
+    if (started_) return;
+    started_ = true;
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+        fluid_set_log_function(level, QuietLog, nullptr);
+    }
+    settings_ = new_fluid_settings();
+    if (settings_ == nullptr) return;
+    fluid_settings_setint(settings_, "synth.threadsafe-api", 1);
+    fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
+    synth_ = new_fluid_synth(settings_);
+    if (synth_ == nullptr) return;
+    std::vector<std::string> candidates;
+    if (!sound_font_path_.empty()) {
+        candidates.push_back(sound_font_path_);
+    } else {
+        for (const char* path : kDefaultSoundFonts)
+            candidates.emplace_back(path);
+    }
+    for (const std::string& path : candidates) {
+        if (access(path.c_str(), R_OK) == 0 && fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
+            sound_font_ = true;
+            break;
+        }
+    }
+    ApplyGainLocked();
+    if (audio_ && sound_font_ && wav_ == nullptr) {
+        for (const char* name : {"pulseaudio", "alsa"}) {
+            fluid_settings_setstr(settings_, "audio.driver", name);
+            driver_ = new_fluid_audio_driver(settings_, synth_);
+            if (driver_ != nullptr) break;
+        }
+        // Without an audio device the synthesizer still takes every message, silently.
+    }
+}
+
+bool InternalSynth::HasSoundFont() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return sound_font_;
+}
+
+void InternalSynth::Send(BYTE status, BYTE data1, BYTE data2) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (synth_ == nullptr) return;
+    if (wav_ != nullptr) RenderUpToLocked(NowMicros());
+    int channel = status & 0x0F;
+    data1 &= 0x7F;
+    data2 &= 0x7F;
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth_, channel, data1);
+            break;
+        case 0x90:
+            if (data2 == 0) {
+                fluid_synth_noteoff(synth_, channel, data1);
+            } else {
+                fluid_synth_noteon(synth_, channel, data1, data2);
+            }
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(synth_, channel, data1, data2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(synth_, channel, data1, data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(synth_, channel, data1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(synth_, channel, data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7));
+            break;
+        default:
+            if (status == 0xFF) fluid_synth_system_reset(synth_);
+            break;
+    }
+}
+
+void InternalSynth::AllNotesOff() {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (synth_ == nullptr) return;
+    if (wav_ != nullptr) RenderUpToLocked(NowMicros());
+    for (int channel = 0; channel < 16; ++channel)
+        fluid_synth_cc(synth_, channel, 64, 0);
+    fluid_synth_all_notes_off(synth_, -1);
+}
+
+void InternalSynth::SetSoundFontPath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mu_);
+    sound_font_path_ = path;
+}
+
+void InternalSynth::SetAudio(bool on) {
+    std::lock_guard<std::mutex> lock(mu_);
+    audio_ = on;
+}
+
+DWORD InternalSynth::GetMixerVolume() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return mixer_volume_;
+}
+
+bool InternalSynth::GetMixerMute() {
+    std::lock_guard<std::mutex> lock(mu_);
+    return mixer_mute_;
+}
+
+void InternalSynth::SetMixerVolume(DWORD volume) {
+    std::lock_guard<std::mutex> lock(mu_);
+    mixer_volume_ = volume > 65535 ? 65535 : volume;
+    ApplyGainLocked();
+}
+
+void InternalSynth::SetMixerMute(bool mute) {
+    std::lock_guard<std::mutex> lock(mu_);
+    mixer_mute_ = mute;
+    ApplyGainLocked();
+}
+
+void InternalSynth::SetDeviceVolume(DWORD left, DWORD right) {
+    std::lock_guard<std::mutex> lock(mu_);
+    device_volume_ = static_cast<float>(left + right) / (2.0f * 65535.0f);
+    ApplyGainLocked();
+}
+
+float InternalSynth::GetGain() {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (mixer_mute_) return 0.0f;
+    return kBaseGain * device_volume_ * static_cast<float>(mixer_volume_) / 65535.0f;
+}
+
+void InternalSynth::ApplyGainLocked() {
+    if (synth_ == nullptr) return;
+    float gain =
+        mixer_mute_ ? 0.0f : kBaseGain * device_volume_ * static_cast<float>(mixer_volume_) / 65535.0f;
+    fluid_synth_set_gain(synth_, gain);
+}
+
+bool InternalSynth::StartRender(const std::string& path, int sample_rate) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (wav_ != nullptr || sample_rate <= 0) return false;
+    if (started_ && sample_rate != rate_) return false;  // the rate is fixed once the synthesizer runs
+    rate_ = sample_rate;
+    if (driver_ != nullptr) {
+        delete_fluid_audio_driver(driver_);  // the file takes the audio from now on
+        driver_ = nullptr;
+    }
+    wav_ = fopen(path.c_str(), "wb");
+    if (wav_ == nullptr) return false;
+    WriteWavHeader(wav_, rate_, 0);
+    render_start_us_ = NowMicros();
+    frames_written_ = 0;
+    StartLocked();
+    if (synth_ == nullptr) {
+        fclose(wav_);
+        wav_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool InternalSynth::StopRender(DWORD tail_ms) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (wav_ == nullptr) return false;
+    RenderUpToLocked(NowMicros() + static_cast<uint64_t>(tail_ms) * 1000);
+    WriteWavHeader(wav_, rate_, frames_written_);
+    bool ok = ferror(wav_) == 0;
+    ok = fclose(wav_) == 0 && ok;
+    wav_ = nullptr;
+    return ok;
+}
+
+void InternalSynth::RenderUpToLocked(uint64_t now_us) {
+    if (now_us <= render_start_us_) return;
+    uint64_t target = (now_us - render_start_us_) * static_cast<uint64_t>(rate_) / 1000000;
+    if (target > frames_written_) RenderFramesLocked(target - frames_written_);
+}
+
+void InternalSynth::RenderFramesLocked(uint64_t frames) {
+    constexpr int kChunk = 1024;
+    std::vector<int16_t> buffer(kChunk * 2);
+    while (frames > 0) {
+        int n = frames > kChunk ? kChunk : static_cast<int>(frames);
+        fluid_synth_write_s16(synth_, n, buffer.data(), 0, 2, buffer.data(), 1, 2);
+        fwrite(buffer.data(), sizeof(int16_t), static_cast<size_t>(n) * 2, wav_);
+        frames -= static_cast<uint64_t>(n);
+        frames_written_ += static_cast<uint64_t>(n);
+    }
+}
+
+}  // namespace qsm::mm
