@@ -1,0 +1,430 @@
+// The sounding items of a staff: notes, chords, rests and rest chords, with their shared base TSongNote.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "score/notated_item.h"
+
+// Attribute bits of a song note.
+enum TNoteAttribute : int {
+    naAccent = 0,
+    naDotted = 1,
+    naStaccato = 2,
+    naTie = 3,
+    naSlur = 4,
+    naTenuto = 5,
+    naAttribute6 = 6,
+    naAttribute7 = 7,
+    naDblDotted = 8,
+    naGrace = 9,
+    naTieDirection = 10,
+    naSlurDirection = 11,
+    naCrescendo = 12,
+    naDiminuendo = 13,
+    naMarcato = 14,
+    naStaccatissimo = 15
+};
+
+// Accidental codes (vocabulary list 43 "#bnxv", then none).
+enum TAccidental : int {
+    acSharp = 0,
+    acFlat = 1,
+    acNatural = 2,
+    acDoubleSharp = 3,
+    acDoubleFlat = 4,
+    acNone = 5
+};
+
+// Duration codes (vocabulary list 14).
+enum TDurationCode : int {
+    dcWhole = 0,
+    dcHalf = 1,
+    dcQuarter = 2,
+    dcEighth = 3,
+    dc16th = 4,
+    dc32nd = 5,
+    dc64th = 6
+};
+
+// Group states of beams and triplets (vocabulary list 16).
+enum TGroupState : int { gsNone = 0, gsFirst = 1, gsMiddle = 2, gsEnd = 3 };
+
+// Lyric modes (vocabulary list 15).
+enum TLyricMode : int { lmDefault = 0, lmAlways = 1, lmNever = 2 };
+
+constexpr uint16_t AttributeBit(int bit) {
+    return static_cast<uint16_t>(1u << bit);
+}
+
+class TSongNote : public TNotatedItem {
+public:
+    TSongNote(int duration, uint16_t attributes);
+
+    void CopyFrom(const TNotatedItem& other) override;
+    bool IsSongNote() const override { return true; }
+    int GetDotWidth(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
+    void UpdatePlayState(TStaffPlayState& state) override;
+    int GetDuration() const override;
+
+    // Slots 23-39.
+    virtual void SetDuration(int code) { Dur = static_cast<uint8_t>(code & 0x0F); }
+    virtual void SetAttribute(int bit);
+    virtual void ClearAttribute(int bit) { Attributes &= static_cast<uint16_t>(~AttributeBit(bit & 15)); }
+    virtual void SetGroupState(int kind, int value);
+    virtual void SetBeamState(int v) { BeamState = static_cast<uint8_t>(v & 3); }
+    virtual void SetTripletState(int v) { TripletState = static_cast<uint8_t>(v & 3); }
+    virtual void SetStemSetting(int code) { StemSetting = static_cast<uint8_t>(code & 3); }
+    virtual void SetStemDirection(int dir) { SetStemSetting(dir == 0 ? 0 : (dir > 0 ? 1 : 2)); }
+    virtual void SyncNotes() {}
+    virtual bool HasSplitStems() const { return false; }
+    virtual bool HasSplitDurations() const { return false; }
+    virtual int GetChordLayoutSize() const { return 0; }
+    virtual int GetAccidentalSpace(TStaffDrawInfo& /*info*/) { return 0; }
+    // Sets the slur and tie marks of the item from the walk state; done by the formatting pass.
+    virtual void UpdateSlurAndTie(TStaffPlayState& state, TMusicStaff& staff, int index);
+    virtual bool Transpose(TStaffPlayState& /*state*/, int /*semitones*/, int /*steps*/, bool /*keep*/) {
+        return true;
+    }
+    virtual void RespellFromPitch(TStaffPlayState& /*state*/) {}
+    virtual bool TakesLyricByDefault() const { return false; }
+
+    // Attributes.
+    uint16_t GetAttributes() const { return Attributes; }
+    void SetAttributes(uint16_t word) { Attributes = word; }
+    bool HasAttribute(int bit) const { return (Attributes & AttributeBit(bit & 15)) != 0; }
+    bool HasArticulation() const;
+    int CountArticulations() const;
+    bool IsGrace() const { return HasAttribute(naGrace); }
+    bool IsDotted() const { return HasAttribute(naDotted); }
+    bool IsDblDotted() const { return HasAttribute(naDblDotted); }
+    int GetDotCount() const { return IsDblDotted() ? 2 : (IsDotted() ? 1 : 0); }
+    int GetHairpin() const;
+    int GetSlurDirection() const;
+    void SetSlurDirection(int dir);
+    int GetTieDirection() const;
+    void SetTieDirection(int dir);
+    // The tie-downward bit lives in TMusicNote; the base keeps the direction flag only.
+    virtual bool IsTieDownward() const { return false; }
+    virtual void SetTieDownward(bool /*down*/) {}
+
+    // Plain fields.
+    int GetDur() const { return Dur; }
+    int GetMarkNumber() const { return MarkNumber; }
+    void SetMarkNumber(int v) { MarkNumber = static_cast<uint8_t>(v & 0x0F); }
+    int GetXAccSpace() const { return XAccSpace; }
+    void SetXAccSpace(int v) { XAccSpace = static_cast<uint8_t>(v & 0x0F); }
+    int GetXNoteSpace() const { return XNoteSpace; }
+    void SetXNoteSpace(int v) { XNoteSpace = static_cast<uint8_t>(v & 0x0F); }
+    int GetStemSetting() const { return StemSetting; }
+    int GetBeamState() const { return BeamState; }
+    int GetTripletState() const { return TripletState; }
+    bool IsTriplet() const { return TripletState != gsNone; }
+    int GetLyricMode() const { return LyricMode; }
+    void SetLyricMode(int v) { LyricMode = static_cast<uint8_t>(v & 3); }
+    bool IsSlurDownward() const { return SlurDown != 0; }
+    void SetSlurDownward(bool v) { SlurDown = v ? 1 : 0; }
+    bool IsRestChordPart() const { return RestChordPart != 0; }
+    void SetRestChordPart(bool v) { RestChordPart = v ? 1 : 0; }
+    bool IsChordMember() const { return ChordMember != 0; }
+    void SetChordMember(bool v) { ChordMember = v ? 1 : 0; }
+    bool IsSlurContinued() const { return SlurContinued != 0; }
+    void SetSlurContinued(bool v) { SlurContinued = v ? 1 : 0; }
+    bool IsTieContinued() const { return TieContinued != 0; }
+    void SetTieContinued(bool v) { TieContinued = v ? 1 : 0; }
+    bool IsUnderOpenChord() const { return UnderOpenChord != 0; }
+    void SetUnderOpenChord(bool v) { UnderOpenChord = v ? 1 : 0; }
+    int GetNotehead() const { return Notehead; }
+    void SetNotehead(int v) { Notehead = static_cast<uint8_t>(v & 0x0F); }
+
+    // Ticks from the duration code, dots and triplet state (grace notes included).
+    int GetNominalTicks() const;
+
+protected:
+    // Copies every field of the song-note part, computed marks included.
+    void AssignSongNoteFields(const TSongNote& other);
+
+public:
+    // Stems.
+    int GetStemDirSign() const;
+    bool IsStemUp() const { return GetStemDirSign() >= 0; }
+    bool HasStemSetting() const { return StemSetting != 0; }
+    bool HasLinkedStem() const;
+
+    // Lyrics.
+    bool TakesLyric() const;
+    bool StartsSlurOrTie() const;
+
+    // Grouping.
+    int GetGroupState(int kind) const;
+    bool HasGroupState(int kind) const { return GetGroupState(kind) != gsNone; }
+    int GetGroupStateMask() const { return (1 << BeamState) | (1 << TripletState); }
+
+private:
+    uint16_t Attributes;
+    uint8_t MarkNumber = 0;
+    uint8_t XAccSpace = 0;
+    uint8_t XNoteSpace = 0;
+    uint8_t Dur;
+    uint8_t Notehead = 0;
+    uint8_t StemSetting = 0;
+    uint8_t BeamState = 0;
+    uint8_t TripletState = 0;
+    uint8_t LyricMode = 0;
+    uint8_t SlurDown = 0;
+    uint8_t RestChordPart = 0;
+    uint8_t ChordMember = 0;
+    uint8_t SlurContinued = 0;
+    uint8_t TieContinued = 0;
+    uint8_t UnderOpenChord = 0;
+};
+
+class TMusicNote : public TSongNote {
+public:
+    TMusicNote(int pos = 0, int duration = dcQuarter, uint16_t attributes = 0, int accidental = acNone);
+
+    int GetType() const override { return ntNote; }
+    void Save(TQSRStream& stream) const override;
+    void CopyFrom(const TNotatedItem& other) override;
+    int GetNoteCount() const override { return 1; }
+    TMusicNote* GetNote(int index) const override;
+    bool IsNote() const override { return true; }
+    bool HasNotes() const override { return true; }
+    int GetStaffPos() const override { return Pos; }
+    int GetMinStaffPos() const override { return Pos; }
+    int GetMaxStaffPos() const override { return Pos; }
+    void SetStaffPos(int pos) override { Pos = static_cast<int8_t>(pos); }
+    int GetDotWidth(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
+    void UpdatePlayState(TStaffPlayState& state) override;
+    void Play(TStaffPlayState& state, TMidiFileBuf& buffer) override;
+
+    bool HasSplitDurations() const override;
+    int GetChordLayoutSize() const override { return 1; }
+    int GetAccidentalSpace(TStaffDrawInfo& info) override;
+    bool Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) override;
+    void RespellFromPitch(TStaffPlayState& state) override;
+    bool TakesLyricByDefault() const override;
+    bool IsTieDownward() const override { return TieDown != 0; }
+    void SetTieDownward(bool down) override { TieDown = down ? 1 : 0; }
+
+    // Slots 40-44.
+    virtual TMusicNote* GetFirstNote() { return this; }
+    virtual TMusicNote* GetLastNote() { return this; }
+    virtual int GetFlagCount() const;
+    virtual bool HasFreeStem() const;
+    virtual bool HasWideLayout(int /*stemDir*/) const { return false; }
+
+    // Accidentals.
+    int GetAccidental() const { return Accidental; }
+    int GetShownAccidental() const { return AutoAccidental ? int{acNone} : int{Accidental}; }
+    void SetAccidental(int a) {
+        Accidental = static_cast<uint8_t>(a & 7);
+        AutoAccidental = 0;
+    }
+    bool IsAccidentalAutomatic() const;
+    void SetAutomaticAccidental(int a);
+    void ResetAutomaticAccidental();
+    bool HasAutomaticMark() const { return AutoAccidental != 0; }
+    void SetAutomaticMark(bool v) { AutoAccidental = v ? 1 : 0; }
+    int GetPlayedAccidental(const TStaffPlayState& state) const;
+    // The accidental that the note plays with given the accidental the bar has in force for its letter.
+    int GetPlayedAccidental(int inForce) const { return Accidental == acNone ? inForce : Accidental; }
+
+    // Pitch.
+    int GetMidiPitch(const TStaffPlayState& state) const;
+    // Letter 0-6 (A..G) of the note under a clef.
+    int GetLetter(int clef) const;
+
+    // Plain fields.
+    bool IsMuted() const { return Muted != 0; }
+    void SetMuted(bool v) { Muted = v ? 1 : 0; }
+    bool HasNoLegerLines() const { return NoLegerLines != 0; }
+    void SetNoLegerLines(bool v) { NoLegerLines = v ? 1 : 0; }
+    bool HasArticulationsOnStem() const { return ArticulationsOnStem != 0; }
+    void SetArticulationsOnStem(bool v) { ArticulationsOnStem = v ? 1 : 0; }
+    int GetStemLengthField() const { return StemLength; }
+    void SetStemLengthField(int v) { StemLength = static_cast<uint8_t>(v & 31); }
+    void SetStemLength(int v) { StemLength = static_cast<uint8_t>(v == 0 ? 31 : (v & 31)); }
+    int GetStemLength() const { return StemLength == 31 ? 0 : StemLength; }
+    bool HasStemLength() const { return StemLength != 31; }
+    bool HasCustomStem() const { return HasStemLength() && GetDur() > 0; }
+    int GetHeadColumn() const { return HeadColumn; }
+    void SetHeadColumn(int v) { HeadColumn = static_cast<uint8_t>(v & 7); }
+    void MoveStaffPos(int d) { SetStaffPos(Pos + d); }
+
+    // Symbol codes (glyph table indexes) for drawing.
+    int GetAccidentalSymbolCode() const;
+    int GetNoteheadSymbolCode() const;
+
+    // Makes this note an exact copy of another single note (every field, computed marks included).
+    void AssignNote(const TMusicNote& other);
+
+    TMusicNote* GetStemEndNote(int direction);
+    int CountNotesInRange(int a, int b, int direction) const;
+
+protected:
+    int8_t Pos;
+
+private:
+    uint8_t Accidental;
+    uint8_t AutoAccidental = 0;
+    uint8_t TieDown = 1;
+    uint8_t Muted = 0;
+    uint8_t NoLegerLines = 0;
+    uint8_t ArticulationsOnStem = 0;
+    uint8_t StemLength = 0;
+    uint8_t HeadColumn = 0;
+};
+
+class TChordData : public TMusicNote {
+public:
+    TChordData(TMusicNote* first = nullptr, TMusicNote* second = nullptr);
+    ~TChordData() override;
+
+    int GetType() const override { return ntChord; }
+    void Save(TQSRStream& stream) const override;
+    int GetNoteCount() const override { return static_cast<int>(Members.size()); }
+    TMusicNote* GetNote(int index) const override;
+    int GetStaffPos() const override;
+    int GetMinStaffPos() const override;
+    int GetMaxStaffPos() const override;
+    void SetStaffPos(int pos) override { Pos = static_cast<int8_t>(pos); }
+    int GetDotWidth(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
+    void UpdatePlayState(TStaffPlayState& state) override;
+    void Play(TStaffPlayState& state, TMidiFileBuf& buffer) override;
+
+    void SetBeamState(int v) override;
+    void SetTripletState(int v) override;
+    void SyncNotes() override;
+    bool HasSplitStems() const override;
+    int GetChordLayoutSize() const override { return GetHeadColumn() + 1; }
+    int GetAccidentalSpace(TStaffDrawInfo& info) override;
+    bool Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) override;
+    void RespellFromPitch(TStaffPlayState& state) override;
+
+    TMusicNote* GetFirstNote() override { return Members.empty() ? nullptr : Members.front(); }
+    TMusicNote* GetLastNote() override { return Members.empty() ? nullptr : Members.back(); }
+    bool HasWideLayout(int stemDir) const override;
+
+    // Adds a note (1) or refuses it (0, the caller keeps it). The chord owns an added note.
+    bool AddNote(TMusicNote* note);
+    // Removes a member (1; the caller owns it again) or refuses (0).
+    bool RemoveNote(TMusicNote* note);
+    int FindStemSplitIndex(int direction) const;
+    bool IsUnisonPair() const;
+    int GetWideFlags() const { return WideFlags; }
+    void SetWideFlags(int v) { WideFlags = static_cast<uint8_t>(v & 3); }
+    // Restores the member order after positions changed.
+    void SortNotes();
+    // Appends a member as the file reader finds it, without any checks; the chord owns it.
+    void AppendNoteRaw(TMusicNote* note) { Members.push_back(note); }
+    // Detaches every member (the caller owns them).
+    std::vector<TMusicNote*> DetachAllNotes();
+
+private:
+    void InsertOrdered(TMusicNote* note);
+    void LayoutHeads();
+
+    uint8_t WideFlags = 0;
+    std::vector<TMusicNote*> Members;
+};
+
+class TRestNote : public TSongNote {
+public:
+    TRestNote(int duration = dcQuarter, uint16_t attributes = 0);
+
+    int GetType() const override { return ntRest; }
+    void Save(TQSRStream& stream) const override;
+    void CopyFrom(const TNotatedItem& other) override;
+    TRestNote* GetRestNote() override { return this; }
+    bool IsRest() const override { return true; }
+    int GetStaffPos() const override;
+    int GetMinStaffPos() const override;
+    int GetMaxStaffPos() const override;
+    int GetDotWidth(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
+    int GetDuration() const override;
+
+    int GetRestSymbolCode() const { return GetDur() + 20; }
+    int GetVertOffset() const { return VertOffset; }
+    void SetVertOffset(int v);
+    bool IsHideRest() const { return HideRest != 0; }
+    void SetHideRest(bool flag);
+    bool IsHiddenInRestChord() const { return HideRest != 0 && GetType() == ntRestChord; }
+    bool HasBarLength() const { return BarLengthFlag != 0; }
+    int GetBarLength() const { return BarLength; }
+    void SetBarLength(int count, int durationCode);
+    // Stores the flag and the length as a record holds them.
+    void SetBarLengthRaw(bool flag, int ticks) {
+        BarLengthFlag = flag ? 1 : 0;
+        BarLength = ticks;
+    }
+    void ClearBarLength() { BarLengthFlag = 0; }
+    bool IsWholeBarRestCandidate() const;
+
+private:
+    uint8_t BarLengthFlag = 0;
+    int32_t BarLength = 768;
+    uint8_t HideRest = 0;
+    int16_t VertOffset = 0;
+};
+
+class TRestChord : public TRestNote {
+public:
+    TRestChord(int duration = dcQuarter, uint16_t attributes = 0);
+    ~TRestChord() override;
+
+    int GetType() const override { return ntRestChord; }
+    void Save(TQSRStream& stream) const override;
+    int GetNoteCount() const override;
+    TMusicNote* GetNote(int index) const override;
+    bool HasNotes() const override { return Part != nullptr; }
+    int GetMinStaffPos() const override;
+    int GetMaxStaffPos() const override;
+    int GetDotWidth(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
+    void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
+    void UpdatePlayState(TStaffPlayState& state) override;
+    void Play(TStaffPlayState& state, TMidiFileBuf& buffer) override;
+
+    void SyncNotes() override;
+    bool HasSplitStems() const override { return Part != nullptr; }
+    bool HasSplitDurations() const override;
+    int GetChordLayoutSize() const override { return Part ? Part->GetChordLayoutSize() : 0; }
+    int GetAccidentalSpace(TStaffDrawInfo& info) override;
+    bool Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) override;
+    void RespellFromPitch(TStaffPlayState& state) override;
+    bool TakesLyricByDefault() const override { return Part ? Part->TakesLyric() : false; }
+
+    // The chord part: null, a note or a chord.
+    TMusicNote* GetPart() const { return Part; }
+    // Installs a part as the file reader finds it (owned; the old part is deleted).
+    void SetPartRaw(TMusicNote* part);
+    TMusicNote* DetachPart() {
+        TMusicNote* p = Part;
+        Part = nullptr;
+        return p;
+    }
+    bool AddNote(TMusicNote* note);
+    bool RemoveNote(TMusicNote* note);
+
+private:
+    void RenewTieDirections();
+
+    TMusicNote* Part = nullptr;
+};
+
+// Nominal ticks of a duration code with its dots and triplet state.
+int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet);
+// Keeps a MIDI pitch in 0..127 without changing its pitch class.
+int FoldMidiPitch(int pitch);
+// Moves a note one letter up (+1) or down (-1) keeping its pitch; false when no accidental fits.
+bool EnharmonicShift(TMusicNote& note, const TStaffPlayState& state, int direction);
+bool EnharmonicShift(TMusicNote& note, int clef, int direction);
