@@ -1,0 +1,160 @@
+#include "score/file/text_tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Tok = TQSMTextImportTokenizer;
+
+std::vector<std::string> Fields(const char* line) {
+    static TQSMTextImportTokenizer tok;
+    std::string buffer(line);
+    tok.SplitFields(buffer.data());
+    std::vector<std::string> out;
+    for (int i = 0; i < tok.GetFieldCount(); ++i)
+        out.emplace_back(tok.GetField(i));
+    return out;
+}
+
+std::vector<std::string> Parts(const char* value) {
+    static TQSMTextImportTokenizer tok;
+    tok.SplitValueList(value);
+    std::vector<std::string> out;
+    for (int i = 0; i < tok.GetPartCount(); ++i)
+        out.emplace_back(tok.GetPart(i));
+    return out;
+}
+
+using V = std::vector<std::string>;
+
+TEST(TextTokenizer, FieldsAreCutAtUnescapedBarsAndTrimmed) {
+    EXPECT_EQ(Fields("|Note|Dur:4th| Pos:-6 |Opts:Beam=First"),
+              (V{"Note", "Dur:4th", "Pos:-6", "Opts:Beam=First"}));
+    // Text before the first bar is no field; a bar at the end adds none; an empty field between two counts.
+    EXPECT_EQ(Fields("junk|Bar||Style:Double|"), (V{"Bar", "", "Style:Double"}));
+    // An escaped bar does not cut; the backslash stays for the text-value unescaping.
+    EXPECT_EQ(Fields("|Text|Text:a\\|b|Font:User1"), (V{"Text", "Text:a\\|b", "Font:User1"}));
+    EXPECT_EQ(Fields("no bar at all"), V{});
+    EXPECT_EQ(Fields("|"), V{});
+    EXPECT_EQ(Fields("\\|Text"), V{});
+    // A backslash at the very end does not run past the terminator.
+    EXPECT_EQ(Fields("|Text|Text:a\\"), (V{"Text", "Text:a\\"}));
+}
+
+TEST(TextTokenizer, AtMost512FieldsAreKept) {
+    std::string line;
+    for (int i = 0; i < 600; ++i)
+        line += "|f" + std::to_string(i) + ":1";
+    TQSMTextImportTokenizer tok;
+    EXPECT_EQ(tok.SplitFields(line.data()), 512);
+    EXPECT_STREQ(tok.GetField(511), "f511:1");
+    EXPECT_EQ(tok.GetField(512), nullptr);
+    EXPECT_EQ(tok.FindField("f550:"), nullptr);
+}
+
+TEST(TextTokenizer, FindFieldIgnoresCaseAndTakesTheFirstMatch) {
+    TQSMTextImportTokenizer tok;
+    char line[] = "|Pos|pos:3|POS:4|Dur:8th|Durx:1|Empty:";
+    tok.SplitFields(line);
+    // The keyword itself is never searched.
+    EXPECT_STREQ(tok.FindField("Pos:"), "3");
+    EXPECT_STREQ(tok.FindField("dur:"), "8th");
+    EXPECT_STREQ(tok.FindField("Empty:"), "");
+    EXPECT_EQ(tok.FindField("Opts:"), nullptr);
+    EXPECT_EQ(tok.FindField("Du:"), nullptr);
+    // The value after the colon is not trimmed.
+    char spaced[] = "|Clef|Type: treble";
+    tok.SplitFields(spaced);
+    EXPECT_STREQ(tok.FindField("Type:"), " treble");
+}
+
+TEST(TextTokenizer, ValueListsAndKeyValueParts) {
+    EXPECT_EQ(Parts("4th, Dotted ,Triplet=First"), (V{"4th", "Dotted", "Triplet=First"}));
+    EXPECT_EQ(Parts("a\\,b,c,"), (V{"a\\,b", "c"}));
+    EXPECT_EQ(Parts("a,,b"), (V{"a", "", "b"}));
+    EXPECT_EQ(Parts(""), V{});
+    EXPECT_EQ(Parts(nullptr), V{});
+    std::string many;
+    for (int i = 0; i < 600; ++i)
+        many += "1,";
+    EXPECT_EQ(Parts(many.c_str()).size(), 512u);
+
+    char part[] = " Velocity = 200 ";
+    char* key = TQSMTextImportTokenizer::Trim(part);
+    char* value = TQSMTextImportTokenizer::SplitKeyValue(key);
+    EXPECT_STREQ(key, "Velocity");
+    EXPECT_STREQ(value, "200");
+    char twice[] = "a=b=c";
+    EXPECT_STREQ(TQSMTextImportTokenizer::SplitKeyValue(twice), "b=c");
+    char none[] = "Muted";
+    EXPECT_EQ(TQSMTextImportTokenizer::SplitKeyValue(none), nullptr);
+    EXPECT_STREQ(none, "Muted");
+}
+
+TEST(TextTokenizer, TextValuesLoseTheirQuotesAndEscapes) {
+    EXPECT_EQ(Tok::UnescapeText("\"Test \\} one\""), "Test | one");
+    EXPECT_EQ(Tok::UnescapeText("a\\tb\\rc\\nd\\]e\\qf"), std::string("a\tb\rc\nd\\eqf"));
+    EXPECT_EQ(Tok::UnescapeText("trailing\\"), "trailing");
+    // A closing quote after one backslash is escaped and the quotes stay; after two it is not.
+    EXPECT_EQ(Tok::UnescapeText("\"ab\\\""), "\"ab\"");
+    EXPECT_EQ(Tok::UnescapeText("\"ab\\\\\""), "ab\\");
+    EXPECT_EQ(Tok::UnescapeText("\"ab"), "\"ab");
+    EXPECT_EQ(Tok::UnescapeText("\""), "\"");
+    EXPECT_EQ(Tok::UnescapeText("\"\""), "");
+    EXPECT_EQ(Tok::UnescapeText("\" padded \""), " padded ");
+}
+
+TEST(TextTokenizer, IntegersFollowTheCConversionAndSaturate) {
+    EXPECT_EQ(Tok::ParseInt("42"), 42);
+    EXPECT_EQ(Tok::ParseInt("  -17xyz"), -17);
+    EXPECT_EQ(Tok::ParseInt("+8"), 8);
+    EXPECT_EQ(Tok::ParseInt("x12"), 0);
+    EXPECT_EQ(Tok::ParseInt("-"), 0);
+    EXPECT_EQ(Tok::ParseInt(""), 0);
+    EXPECT_EQ(Tok::ParseInt(nullptr), 0);
+    EXPECT_EQ(Tok::ParseInt("99999999999999999999"), 2147483647);
+    EXPECT_EQ(Tok::ParseInt("-99999999999999999999"), -2147483647 - 1);
+    EXPECT_EQ(Tok::ParseInt("-2147483648"), -2147483647 - 1);
+    const char* end = nullptr;
+    EXPECT_EQ(Tok::ParseInt("6/8", &end), 6);
+    EXPECT_STREQ(end, "/8");
+    EXPECT_EQ(Tok::ParseIntLimited("12", 0, 7), 7);
+    EXPECT_EQ(Tok::ParseIntLimited("-3", 0, 7), 0);
+}
+
+TEST(TextTokenizer, DecimalNumbers) {
+    double v = -1;
+    EXPECT_TRUE(Tok::ParseFloat("2.51)", v));
+    EXPECT_DOUBLE_EQ(v, 2.51);
+    EXPECT_TRUE(Tok::ParseFloat(" 9", v));
+    EXPECT_DOUBLE_EQ(v, 9);
+    EXPECT_TRUE(Tok::ParseFloat(".5", v));
+    EXPECT_DOUBLE_EQ(v, 0.5);
+    EXPECT_TRUE(Tok::ParseFloat("-1e2", v));
+    EXPECT_DOUBLE_EQ(v, -100);
+    EXPECT_TRUE(Tok::ParseFloat("1e999", v));
+    EXPECT_TRUE(v > 1e300);
+    EXPECT_TRUE(Tok::ParseFloat("1e-999", v));
+    EXPECT_EQ(v, 0);
+    EXPECT_FALSE(Tok::ParseFloat("v2", v));
+    EXPECT_FALSE(Tok::ParseFloat("inf", v));
+    EXPECT_FALSE(Tok::ParseFloat("nan", v));
+    EXPECT_FALSE(Tok::ParseFloat("-", v));
+    EXPECT_FALSE(Tok::ParseFloat(".", v));
+}
+
+TEST(TextTokenizer, Flags) {
+    EXPECT_TRUE(Tok::IsFirstLetterYes("Yes"));
+    EXPECT_FALSE(Tok::IsFirstLetterYes("yes"));
+    EXPECT_FALSE(Tok::IsFirstLetterYes(nullptr));
+    EXPECT_TRUE(Tok::IsWholeValueYes("Y"));
+    EXPECT_TRUE(Tok::IsWholeValueYes("y"));
+    EXPECT_FALSE(Tok::IsWholeValueYes("Yes"));
+    EXPECT_FALSE(Tok::IsWholeValueYes(""));
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "score/file/text_tokenizer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+bool IsTrimmed(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// White space as the C library conversions skip it.
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Cuts text in place at each unescaped separator into trimmed pieces, at most max of them; a separator at
+// the very end adds no piece. Returns the piece count.
+int CutAt(char* text, char separator, char** pieces, int max) {
+    int count = 0;
+    char* start = text;
+    char* p = text;
+    while (*p != 0 && count < max) {
+        if (*p == '\\') {
+            ++p;
+            if (*p == 0) break;
+            ++p;
+            continue;
+        }
+        if (*p == separator) {
+            *p = 0;
+            pieces[count++] = TQSMTextImportTokenizer::Trim(start);
+            start = p + 1;
+        }
+        ++p;
+    }
+    if (*start != 0 && count < max) pieces[count++] = TQSMTextImportTokenizer::Trim(start);
+    return count;
+}
+
+}  // namespace
+
+TQSMTextImportTokenizer::TQSMTextImportTokenizer()
+    : Fields{}, Parts{}, FieldCount(0), PartCount(0), Version(kDefaultVersion), CodePage(1252) {}
+
+char* TQSMTextImportTokenizer::Trim(char* text) {
+    while (IsTrimmed(*text))
+        ++text;
+    size_t n = std::strlen(text);
+    while (n > 0 && IsTrimmed(text[n - 1]))
+        --n;
+    text[n] = 0;
+    return text;
+}
+
+int TQSMTextImportTokenizer::SplitFields(char* line) {
+    FieldCount = 0;
+    // The text before the first unescaped bar is no field.
+    char* p = line;
+    while (*p != 0 && *p != '|') {
+        if (*p == '\\' && p[1] != 0) ++p;
+        ++p;
+    }
+    if (*p == 0) return 0;
+    FieldCount = CutAt(p + 1, '|', Fields, kMaxFields);
+    return FieldCount;
+}
+
+const char* TQSMTextImportTokenizer::GetField(int index) const {
+    return index >= 0 && index < FieldCount ? Fields[index] : nullptr;
+}
+
+const char* TQSMTextImportTokenizer::FindField(const char* name) const {
+    const size_t n = std::strlen(name);
+    for (int i = 1; i < FieldCount; ++i) {
+        const char* field = Fields[i];
+        size_t k = 0;
+        while (k < n && field[k] != 0 && FoldAscii(field[k]) == FoldAscii(name[k]))
+            ++k;
+        if (k == n) return field + n;
+    }
+    return nullptr;
+}
+
+int TQSMTextImportTokenizer::SplitValueList(const char* value) {
+    PartCount = 0;
+    if (value == nullptr) return 0;
+    // An empty value holds no part; the empty text between two commas is one.
+    PartBuffer.assign(value);
+    PartCount = CutAt(PartBuffer.data(), ',', Parts, kMaxParts);
+    return PartCount;
+}
+
+char* TQSMTextImportTokenizer::GetPart(int index) const {
+    return index >= 0 && index < PartCount ? Parts[index] : nullptr;
+}
+
+char* TQSMTextImportTokenizer::SplitKeyValue(char* part) {
+    char* eq = std::strchr(part, '=');
+    if (eq == nullptr) return nullptr;
+    *eq = 0;
+    Trim(part);
+    return Trim(eq + 1);
+}
+
+std::string TQSMTextImportTokenizer::UnescapeText(const char* value) {
+    std::string out;
+    if (value == nullptr) return out;
+    size_t n = std::strlen(value);
+    const char* p = value;
+    if (n >= 2 && value[0] == '"' && value[n - 1] == '"') {
+        size_t slashes = 0;
+        while (slashes < n - 2 && value[n - 2 - slashes] == '\\')
+            ++slashes;
+        if (slashes % 2 == 0) {
+            ++p;
+            n -= 2;
+        }
+    }
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        char c = p[i];
+        if (c != '\\') {
+            out.push_back(c);
+            continue;
+        }
+        if (++i == n) break;  // a backslash at the end is dropped
+        switch (p[i]) {
+            case 't':
+                out.push_back('\t');
+                break;
+            case 'r':
+                out.push_back('\r');
+                break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case ']':
+                out.push_back('\\');
+                break;
+            case '}':
+                out.push_back('|');
+                break;
+            default:
+                out.push_back(p[i]);
+                break;
+        }
+    }
+    return out;
+}
+
+int32_t TQSMTextImportTokenizer::ParseInt(const char* text, const char** end) {
+    const char* p = text;
+    if (end != nullptr) *end = text;
+    if (p == nullptr) return 0;
+    while (IsSpace(*p))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!IsDigit(*p)) return 0;
+    int64_t value = 0;
+    const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min())
+                                   : std::numeric_limits<int32_t>::max();
+    while (IsDigit(*p)) {
+        if (value < limit) value = std::min(limit, value * 10 + (*p - '0'));
+        ++p;
+    }
+    if (end != nullptr) *end = p;
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+int32_t TQSMTextImportTokenizer::ParseIntLimited(const char* text, int32_t lo, int32_t hi) {
+    int32_t v = ParseInt(text);
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+bool TQSMTextImportTokenizer::ParseFloat(const char* text, double& value, const char** end) {
+    if (end != nullptr) *end = text;
+    if (text == nullptr) return false;
+    const char* p = text;
+    while (IsSpace(*p))
+        ++p;
+    const char* number = p;
+    if (*p == '+' || *p == '-') ++p;
+    // Only plain decimal forms: no "inf", "nan" or hexadecimal numbers.
+    if (!IsDigit(*p) && !(*p == '.' && IsDigit(p[1]))) return false;
+    const bool negative = *number == '-';
+    if (*number == '+') ++number;
+    double v = 0;
+    auto result = std::from_chars(number, number + std::strlen(number), v, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the range of a double: an overflow saturates, an underflow gives 0.
+        const char* e = number;
+        while (e < result.ptr && *e != 'e' && *e != 'E')
+            ++e;
+        const bool underflow = e < result.ptr && e[1] == '-';
+        v = underflow ? 0.0 : std::numeric_limits<double>::infinity();
+        if (negative) v = -v;
+    } else if (result.ec != std::errc()) {
+        return false;
+    }
+    value = v;
+    if (end != nullptr) *end = result.ptr;
+    return true;
+}
+
+bool TQSMTextImportTokenizer::IsWholeValueYes(const char* value) {
+    return value != nullptr && (value[0] == 'Y' || value[0] == 'y') && value[1] == 0;
+}

@@ -1,0 +1,78 @@
+// Line and field syntax of the text score format: fields cut at unescaped bars, field lookup by name, value
+// lists cut at unescaped commas, key and value parts, quoted text values with backslash sequences, and the
+// integer and flag conversions. The tokenizer works in place on a line buffer that its caller owns.
+#ifndef QSM_SCORE_FILE_TEXT_TOKENIZER_H
+#define QSM_SCORE_FILE_TEXT_TOKENIZER_H
+
+#include <cstdint>
+#include <string>
+
+class TQSMTextImportTokenizer {
+public:
+    static constexpr int kMaxFields = 512;
+    static constexpr int kMaxParts = 512;
+    // Lines are read with this limit: at most kLineLimit - 1 characters are kept.
+    static constexpr int kLineLimit = 32000;
+    static constexpr float kDefaultVersion = 2.51f;
+
+    TQSMTextImportTokenizer();
+    TQSMTextImportTokenizer(const TQSMTextImportTokenizer&) = delete;
+    TQSMTextImportTokenizer& operator=(const TQSMTextImportTokenizer&) = delete;
+
+    // Cuts a trimmed line at each unescaped '|' and trims every field, writing terminators into the line.
+    // The text before the first bar is no field; the first field is the keyword. A bar at the very end of
+    // the line adds no field. Returns the field count (keyword included, at most kMaxFields).
+    int SplitFields(char* line);
+    int GetFieldCount() const { return FieldCount; }
+    const char* GetField(int index) const;
+    // The keyword, or null when the line has no field.
+    const char* GetKeyword() const { return FieldCount > 0 ? Fields[0] : nullptr; }
+
+    // The value of the first field after the keyword that begins with name (which ends with its colon),
+    // compared ignoring case; null when there is none.
+    const char* FindField(const char* name) const;
+
+    // Copies a value and cuts the copy at each unescaped ',' into trimmed parts; returns the part count.
+    // The parts stay valid until the next call.
+    int SplitValueList(const char* value);
+    int GetPartCount() const { return PartCount; }
+    char* GetPart(int index) const;
+
+    float GetVersion() const { return Version; }
+    void SetVersion(float version) { Version = version; }
+    int32_t GetCodePage() const { return CodePage; }
+    void SetCodePage(int32_t codePage) { CodePage = codePage; }
+
+    // Trims blanks, tabs, CR and LF at both ends, in place; returns the first kept character.
+    static char* Trim(char* text);
+    // Cuts a part of the form key=value at its first '=' and trims both sides; returns the value, or null
+    // when the part has no '=' (the whole part is then the key).
+    static char* SplitKeyValue(char* part);
+    // A text value: surrounding quotes removed unless the closing one is escaped, then \t \r \n \] \} and
+    // a backslash before any other character replaced; a backslash at the end is dropped.
+    static std::string UnescapeText(const char* value);
+    // Decimal integer in the manner of the C library conversion: optional white space and sign, then digits;
+    // no digits give 0. Values beyond 32 bits saturate. end, when given, receives the first unread character.
+    static int32_t ParseInt(const char* text, const char** end = nullptr);
+    // ParseInt limited to lo..hi.
+    static int32_t ParseIntLimited(const char* text, int32_t lo, int32_t hi);
+    // A decimal number (optional white space and sign, digits with an optional fraction and exponent);
+    // false when no number can be read.
+    static bool ParseFloat(const char* text, double& value, const char** end = nullptr);
+    // Flags: first-letter form (an upper-case Y first) and whole-value form (exactly Y or y).
+    static bool IsFirstLetterYes(const char* value) { return value != nullptr && value[0] == 'Y'; }
+    static bool IsWholeValueYes(const char* value);
+
+protected:
+    char* Fields[kMaxFields];
+    char* Parts[kMaxParts];
+    int FieldCount;
+    int PartCount;
+    float Version;
+    int32_t CodePage;
+
+private:
+    std::string PartBuffer;
+};
+
+#endif  // QSM_SCORE_FILE_TEXT_TOKENIZER_H
