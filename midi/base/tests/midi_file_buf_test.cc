@@ -1,0 +1,393 @@
+#include "midi/base/midi_file_buf.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace {
+
+TMidiEvent Short(DWORD tick, int command, int channel, int data1, int data2, int port = 0) {
+    TMidiEvent e = {};
+    e.Tick = tick;
+    e.SetShortMsg(command, port, channel, data1, data2);
+    return e;
+}
+
+TMidiEvent Note(DWORD tick, int key, int velocity) {
+    return Short(tick, MIDI_CMD_NOTEON, 0, key, velocity);
+}
+
+// Play order as a plain stable sort of everything added.
+std::vector<TMidiEvent> Reference(std::vector<TMidiEvent> added) {
+    std::stable_sort(added.begin(), added.end(),
+                     [](const TMidiEvent& a, const TMidiEvent& b) { return TMidiEvent::GoesAfter(b, a); });
+    return added;
+}
+
+bool SameEvent(const TMidiEvent& a, const TMidiEvent& b) {
+    return a.Tick == b.Tick && a.GetMessage() == b.GetMessage();
+}
+
+void ExpectContents(const TMidiFileBuf& buf, const std::vector<TMidiEvent>& expected) {
+    ASSERT_EQ(buf.GetEventCount(), static_cast<int>(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_TRUE(SameEvent(*buf.GetEvent(static_cast<int>(i)), expected[i])) << "event " << i;
+    // The blocks before the one holding the last event are full.
+    int high = buf.GetHighestBlock();
+    for (int b = 0; b < high; ++b)
+        ASSERT_EQ(buf.GetBlock(b)->Count, MIDI_BLOCK_EVENTS);
+    if (high >= 0) {
+        EXPECT_EQ(buf.GetBlock(high)->Count, static_cast<int>(expected.size()) - high * MIDI_BLOCK_EVENTS);
+    }
+}
+
+// Random events over a few ticks, so that many compare equal, with every rank represented; each carries
+// a serial number in data 1/data 2 so that order among equals is visible.
+std::vector<TMidiEvent> RandomEvents(int n, int ticks, std::mt19937& rng) {
+    std::vector<TMidiEvent> out;
+    for (int i = 0; i < n; ++i) {
+        DWORD tick = rng() % static_cast<unsigned>(ticks);
+        TMidiEvent e = {};
+        switch (rng() % 5) {
+            case 0:
+                e = Short(tick, MIDI_CMD_NOTEOFF, 0, i & 127, (i >> 7) & 127);
+                break;
+            case 1:
+                e = Short(tick, MIDI_CMD_NOTEON, 0, i & 127, 1 + (i >> 7) % 126);
+                break;
+            case 2:
+                e = Short(tick, MIDI_CMD_CONTROLLER, (i >> 7) & 15, i & 63, 5);
+                break;
+            case 3:
+                e = Short(tick, MIDI_CMD_CONTROLLER, (i >> 7) & 15, 64, rng() % 2 ? 0 : 127);
+                break;
+            default:
+                e = Short(tick, MIDI_CMD_PITCHBEND, 0, i & 127, (i >> 7) & 127);
+                break;
+        }
+        out.push_back(e);
+    }
+    return out;
+}
+
+TEST(MidiFileBufTest, EqualTicksKeepArrivalOrderAcrossBlocks) {
+    std::mt19937 rng(7);
+    for (int ticks : {1, 5, 1000}) {
+        TMidiFileBuf buf(1);
+        std::vector<TMidiEvent> events = RandomEvents(3 * MIDI_BLOCK_EVENTS + 100, ticks, rng);
+        std::vector<TMidiEvent> added;
+        for (size_t i = 0; i < events.size(); ++i) {
+            ASSERT_EQ(buf.AddEvent(events[i]), 0);
+            added.push_back(events[i]);
+            // Reading in between merges what came out of order; later adds must still land right.
+            if (i % 997 == 0) {
+                ASSERT_TRUE(buf.GetEvent(0) != nullptr);
+            }
+        }
+        ExpectContents(buf, Reference(added));
+        EXPECT_FALSE(buf.HasOverflowed());
+    }
+}
+
+TEST(MidiFileBufTest, PatchTripleStraddlingBlocksKeepsItsOrder) {
+    // The first block is full of later notes; the bank select and program at an earlier tick push its last
+    // events over into the next block, where they must stay in arrival order.
+    TMidiFileBuf buf(1);
+    for (int i = 0; i < MIDI_BLOCK_EVENTS - 1; ++i)
+        buf.AddEvent(Note(1000, 60, 1));
+    TMidiEvent msb = Short(1000, MIDI_CMD_CONTROLLER, 0, 0, 1);
+    TMidiEvent lsb = Short(1000, MIDI_CMD_CONTROLLER, 0, 32, 2);
+    TMidiEvent pc = Short(1000, MIDI_CMD_PROGRAM, 0, 5, 0);
+    buf.AddEvent(msb);
+    buf.AddEvent(Note(500, 61, 1));
+    buf.AddEvent(lsb);
+    buf.AddEvent(Note(500, 62, 1));
+    buf.AddEvent(pc);
+    int first = buf.FindTick(1000);
+    EXPECT_EQ(first, 2);
+    EXPECT_TRUE(SameEvent(*buf.GetEvent(2), msb));
+    EXPECT_TRUE(SameEvent(*buf.GetEvent(3), lsb));
+    EXPECT_TRUE(SameEvent(*buf.GetEvent(4), pc));
+    EXPECT_EQ(buf.GetHighestBlock(), 1);
+}
+
+TEST(MidiFileBufTest, OverflowAndGrowth) {
+    TMidiFileBuf fixed(0);
+    for (int i = 0; i < MIDI_BLOCK_EVENTS; ++i)
+        ASSERT_EQ(fixed.AddEvent(Note(i, 60, 1)), 0);
+    EXPECT_FALSE(fixed.HasOverflowed());
+    EXPECT_TRUE(fixed.IsFull());
+    EXPECT_NE(fixed.AddEvent(Note(5000, 60, 1)), 0);
+    EXPECT_TRUE(fixed.HasOverflowed());
+    EXPECT_EQ(fixed.GetEventCount(), MIDI_BLOCK_EVENTS);
+    // An earlier event is kept and the last one lost.
+    EXPECT_EQ(fixed.AddEvent(Note(3, 61, 1)), 0);
+    EXPECT_EQ(fixed.GetEventCount(), MIDI_BLOCK_EVENTS);
+    EXPECT_EQ(fixed.GetLastTick(), static_cast<DWORD>(MIDI_BLOCK_EVENTS - 2));
+
+    TMidiFileBuf growing(1);
+    for (int i = 0; i <= MIDI_BLOCK_EVENTS; ++i)
+        growing.AddEvent(Note(i, 60, 1));
+    EXPECT_FALSE(growing.HasOverflowed());
+    EXPECT_EQ(growing.GetBlockCount(), 2);
+    EXPECT_EQ(growing.GetHighestBlock(), 1);
+    EXPECT_FALSE(growing.IsFull());
+
+    // Out of order beyond the capacity: the events that come first in play order are kept.
+    std::mt19937 rng(3);
+    TMidiFileBuf small(0);
+    small.SetBlockCount(2);
+    std::vector<TMidiEvent> events = RandomEvents(3 * MIDI_BLOCK_EVENTS, 300, rng);
+    for (const auto& e : events)
+        small.AddEvent(e);
+    EXPECT_TRUE(small.HasOverflowed());
+    std::vector<TMidiEvent> expected = Reference(events);
+    expected.resize(2 * MIDI_BLOCK_EVENTS);
+    ExpectContents(small, expected);
+}
+
+TEST(MidiFileBufTest, BlockCountsAndClear) {
+    TMidiFileBuf buf(0);
+    EXPECT_EQ(buf.SetBlockCount(0), 1);  // the first block always exists
+    EXPECT_TRUE(buf.IsEmpty());
+    EXPECT_EQ(buf.GetHighestBlock(), -1);
+    EXPECT_EQ(buf.AddEvent(Note(1, 60, 1)), 0);
+    EXPECT_EQ(buf.SetBlockCount(5000), MIDI_MAX_BLOCKS);
+    EXPECT_TRUE(buf.IsEmpty());
+    EXPECT_EQ(buf.Grow(3), 0);
+    buf.SetBlockCount(3);
+    EXPECT_EQ(buf.Grow(2), 2);
+    EXPECT_EQ(buf.GetBlockCount(), 5);
+    buf.AddEvent(Note(1, 60, 1));
+    buf.SetKindMask(1u << MIDI_KIND_TEMPO);
+    buf.SetEndLimit(100);
+    buf.FreeBlocks();
+    EXPECT_EQ(buf.GetBlockCount(), 1);
+    EXPECT_TRUE(buf.IsEmpty());
+    EXPECT_EQ(buf.GetKindMask(), 0);
+    EXPECT_EQ(buf.GetFilterTick(), 0u);
+}
+
+TEST(MidiFileBufTest, KindMaskAndEndLimit) {
+    TMidiFileBuf buf(0);
+    buf.SetKindMask(1u << MIDI_KIND_TEMPO);
+    EXPECT_NE(buf.AddTempo(0, 120), 0);
+    EXPECT_EQ(buf.AddTimeSignature(0, 3, 2), 0);
+    buf.SetKindMask(0);
+    buf.SetEndLimit(960);
+    EXPECT_NE(buf.AddEvent(Note(960, 60, 1)), 0);
+    EXPECT_EQ(buf.AddEvent(Note(959, 60, 1)), 0);
+    EXPECT_EQ(buf.GetEventCount(), 2);
+    EXPECT_EQ(buf.GetLastTick(), 959u);
+}
+
+TEST(MidiFileBufTest, StartOffsetCollapsesWhatCameBefore) {
+    TMidiFileBuf buf(0);
+    buf.SetStartOffset(960);
+    EXPECT_EQ(buf.AddEvent(Short(100, MIDI_CMD_PROGRAM, 0, 5, 0)), 0);
+    EXPECT_EQ(buf.AddEvent(Short(500, MIDI_CMD_PROGRAM, 0, 9, 0)), 0);
+    EXPECT_NE(buf.AddEvent(Note(500, 60, 90)), 0);
+    EXPECT_NE(buf.AddEvent(Short(600, MIDI_CMD_NOTEOFF, 0, 60, 0)), 0);
+    EXPECT_NE(buf.AddPause(700, 4), 0);
+    EXPECT_EQ(buf.AddEvent(Note(960, 62, 90)), 0);
+    EXPECT_EQ(buf.AddEvent(Short(1000, MIDI_CMD_CONTROLLER, 0, 7, 80)), 0);
+    EXPECT_EQ(buf.AddTempo(300, 100), 0);
+    EXPECT_NE(buf.AddTempo(200, 50), 0);  // earlier than the tempo already collapsed
+    EXPECT_EQ(buf.AddKeySignature(400, 2, 0), 0);
+    EXPECT_EQ(buf.AddKeySignature(450, -1, 1), 0);
+
+    ASSERT_EQ(buf.GetEventCount(), 5);
+    const TMidiEvent* e = buf.GetEvent(0);
+    EXPECT_EQ(e->Tick, 0u);
+    EXPECT_EQ(e->GetCommand(), MIDI_CMD_PROGRAM);
+    EXPECT_EQ(e->Data1, 9);
+    EXPECT_EQ(buf.GetEvent(1)->GetKind(), MIDI_KIND_TEMPO);
+    EXPECT_EQ(TMidiEvent::GetTempoBpm(buf.GetEvent(1)->GetMessage()), 100);
+    EXPECT_EQ(buf.GetEvent(2)->GetKind(), MIDI_KIND_KEYSIG);
+    EXPECT_EQ(buf.GetEvent(2)->Data2, 1);   // the later key replaced the earlier
+    EXPECT_EQ(buf.GetEvent(3)->Data1, 62);  // the note at the offset lands at tick 0
+    EXPECT_EQ(buf.GetEvent(3)->Tick, 0u);
+    EXPECT_EQ(buf.GetEvent(4)->Tick, 40u);
+}
+
+TEST(MidiFileBufTest, EndPauseAndGap) {
+    TMidiFileBuf buf(0);
+    buf.AddEvent(Note(1000, 60, 1));
+    buf.AppendEndPause(2);
+    ASSERT_EQ(buf.GetEventCount(), 3);
+    EXPECT_EQ(buf.GetEvent(1)->Tick, 1001u);
+    EXPECT_EQ(TMidiEvent::GetTempoBpm(buf.GetEvent(1)->GetMessage()), 60);
+    EXPECT_EQ(buf.GetEvent(2)->GetKind(), MIDI_KIND_PAUSE);
+    EXPECT_EQ(buf.GetEvent(2)->Status, 8);
+    // Two seconds of pause at 60 bpm after the song.
+    EXPECT_EQ(buf.GetSongDurationMs(0), TicksToMs(500000, 1001) + 2000u);
+    EXPECT_EQ(buf.GetSongDurationMs(1000), TicksToMs(500000, 1000));
+
+    TMidiFileBuf gap(0);
+    gap.SetStartOffset(100);
+    gap.AddEvent(Note(600, 60, 1));
+    gap.AppendEndGap(3);
+    ASSERT_EQ(gap.GetEventCount(), 3);
+    EXPECT_EQ(gap.GetEvent(1)->Tick, 501u);
+    EXPECT_EQ(gap.GetEvent(2)->Tick, 501u + 3 * 192);
+}
+
+TEST(MidiFileBufTest, FindTick) {
+    TMidiFileBuf buf(0);
+    EXPECT_EQ(buf.FindTick(0), 0);
+    EXPECT_EQ(buf.FindTick(500), 0);
+    EXPECT_EQ(buf.GetEvent(0), nullptr);
+    EXPECT_EQ(buf.GetEvent(-1), nullptr);
+    buf.AddEvent(Note(100, 60, 1));
+    EXPECT_EQ(buf.FindTick(50), 0);
+    EXPECT_EQ(buf.FindTick(500), 0);
+    buf.AddEvent(Note(200, 60, 1));
+    EXPECT_EQ(buf.FindTick(500), 0);
+    for (int i = 0; i < 3; ++i)
+        buf.AddEvent(Note(150, 61, 1));
+    buf.AddEvent(Note(300, 60, 1));
+    // 100, 150, 150, 150, 200, 300
+    EXPECT_EQ(buf.FindTick(100), 0);
+    EXPECT_EQ(buf.FindTick(120), 0);
+    EXPECT_EQ(buf.FindTick(150), 1);
+    EXPECT_EQ(buf.FindTick(199), 3);
+    EXPECT_EQ(buf.FindTick(200), 4);
+    EXPECT_EQ(buf.FindTick(300), 5);
+    EXPECT_EQ(buf.FindTick(301), 4);
+}
+
+TEST(MidiFileBufTest, TicksToMs) {
+    EXPECT_EQ(TicksToMs(500000, 192), 500u);
+    EXPECT_EQ(TicksToMs(500000, 0), 0u);
+    EXPECT_EQ(TicksToMs(500000, -5), 0u);
+    // 15,000,000 us per quarter (4 bpm) over 100,000 ticks: beyond 32-bit products.
+    EXPECT_EQ(TicksToMs(15000000, 100000), 7812500u);
+    EXPECT_EQ(TicksToMs(10000000, 96000), static_cast<DWORD>(uint64_t{10000000} * 96000 / 192 / 1000));
+    // Chunks round on their own.
+    EXPECT_EQ(TicksToMs(500001, 192001), TicksToMs(500001, 96000) * 2 + TicksToMs(500001, 1));
+}
+
+// Milliseconds at a tick by a plain walk over tempo and pause events.
+DWORD ReferenceMs(const std::vector<TMidiEvent>& sorted, DWORD tick) {
+    uint64_t tempo = 500000, lastTick = 0;
+    double ms = 0;
+    for (const auto& e : sorted) {
+        if (e.Tick > tick) break;
+        if (e.GetKind() == MIDI_KIND_TEMPO || e.GetKind() == MIDI_KIND_PAUSE) {
+            ms += static_cast<double>(e.Tick - lastTick) * static_cast<double>(tempo) / 192000.0;
+            lastTick = e.Tick;
+            if (e.GetKind() == MIDI_KIND_TEMPO)
+                tempo = TMidiEvent::GetTempoMicros(e.GetMessage());
+            else
+                ms += (e.Status | (e.Data1 << 8)) * 48.0 * static_cast<double>(tempo) / 192000.0;
+        }
+    }
+    return static_cast<DWORD>(ms +
+                              static_cast<double>(tick - lastTick) * static_cast<double>(tempo) / 192000.0);
+}
+
+TEST(MidiFileBufTest, TimeCursorFollowsTempoAndPauses) {
+    TMidiFileBuf empty(0);
+    TMFBTimeIndex none(&empty);
+    EXPECT_EQ(none.GetMs(), 0u);
+    none.SeekMs(1000);
+    EXPECT_EQ(none.GetMs(), 0u);
+    EXPECT_EQ(empty.GetSongDurationMs(0), 0u);
+
+    TMidiFileBuf buf(0);
+    std::vector<TMidiEvent> added;
+    auto add = [&](const TMidiEvent& e) {
+        buf.AddEvent(e);
+        added.push_back(e);
+    };
+    for (DWORD t = 0; t < 192 * 40; t += 96)
+        add(Note(t, 60, 1));
+    TMidiEvent tempo = {};
+    for (auto [tick, bpm] : {std::pair{0u, 120}, {192u * 8, 60}, {192u * 16, 240}, {192u * 30, 100}}) {
+        tempo.Tick = tick;
+        tempo.SetTempo(bpm);
+        add(tempo);
+    }
+    TMidiEvent pause = {};
+    pause.Tick = 192 * 20;
+    pause.SetPause(8);
+    add(pause);
+    std::vector<TMidiEvent> sorted = Reference(added);
+
+    TMFBTimeIndex index(&buf);
+    for (DWORD tick : {0u, 100u, 192u * 8, 192u * 12 + 5, 192u * 20, 192u * 25, 192u * 35}) {
+        index.SeekTick(tick);
+        EXPECT_NEAR(static_cast<double>(index.GetMs()), ReferenceMs(sorted, tick), 3.0) << tick;
+    }
+    // Milliseconds back to ticks and again to milliseconds.
+    for (DWORD ms : {0u, 250u, 4000u, 9000u, 12345u, 15000u}) {
+        index.SeekMs(ms);
+        DWORD reached = index.GetMs();
+        EXPECT_NEAR(static_cast<double>(reached), ms, 6.0) << ms;
+        index.SeekTick(index.GetTick());
+        EXPECT_NEAR(static_cast<double>(index.GetMs()), reached, 3.0) << ms;
+    }
+    // A position inside the pause reaches the pause event.
+    index.SeekMs(ReferenceMs(sorted, 192 * 20) - 200);
+    EXPECT_EQ(index.GetTick(), 192u * 20);
+}
+
+TEST(MidiFileBufTest, EventCursorSeeks) {
+    TMidiFileBuf buf(0);
+    buf.AddEvent(Note(0, 60, 90));                           // 0
+    buf.AddEvent(Note(0, 64, 90));                           // 1
+    buf.AddEvent(Short(96, MIDI_CMD_NOTEOFF, 0, 60, 0));     // 2
+    buf.AddTempo(150, 90);                                   // 3
+    buf.AddEvent(Note(192, 62, 0));                          // 4 (a release)
+    buf.AddEvent(Note(192, 67, 80));                         // 5
+    buf.AddEvent(Short(300, MIDI_CMD_CONTROLLER, 0, 7, 1));  // 6
+
+    TMFBIndex index(&buf);
+    EXPECT_FALSE(index.CanMove(-1));
+    EXPECT_TRUE(index.CanMove(1));
+    index.SeekSoundingNote(1);
+    EXPECT_EQ(index.GetIndex(), 5);
+    index.SeekSoundingNote(1);  // nothing sounds later: stays
+    EXPECT_EQ(index.GetIndex(), 5);
+    index.SeekSoundingNote(-1);  // the nearest earlier one
+    EXPECT_EQ(index.GetIndex(), 1);
+    index.SeekLastSoundingNote();
+    EXPECT_EQ(index.GetIndex(), 5);
+    index.Reset();
+    index.SeekTempoOrPause(1);
+    EXPECT_EQ(index.GetIndex(), 3);
+    EXPECT_TRUE(index.IsTempoOrPause());
+    index.SeekTempoOrPause(1);
+    EXPECT_EQ(index.GetIndex(), 6);
+    index.Next();
+    EXPECT_EQ(index.GetIndex(), 6);
+    EXPECT_FALSE(index.CanMove(1));
+    index.Step(-1);
+    EXPECT_EQ(index.GetIndex(), 5);
+}
+
+TEST(MidiFileBufTest, WholeBufferScansAndTranspose) {
+    TMidiFileBuf buf(2);
+    for (int i = 0; i < MIDI_BLOCK_EVENTS; ++i)
+        buf.AddEvent(Note(i, 40, 50));
+    buf.AddEvent(Short(MIDI_BLOCK_EVENTS + 5, MIDI_CMD_NOTEON, 3, 90, 120, 1));
+    buf.AddEvent(Short(MIDI_BLOCK_EVENTS + 6, MIDI_CMD_PROGRAM, 3, 7, 0, 1));
+    EXPECT_EQ(buf.GetHighestBlock(), 1);
+    EXPECT_EQ(buf.GetChannelsUsed(1u << MIDI_CMD_NOTEON), 0x0009);
+    EXPECT_EQ(buf.GetVelocityExtreme(0xFFFF, true), 120);
+    EXPECT_EQ(buf.GetVelocityExtreme(0xFFFF, false), 50);
+    EXPECT_EQ(buf.GetWidestSpan(0xFFFF), 50);  // key 40 still sounds when 90 starts
+    WORD patches[128], keys[128];
+    buf.GetPatchArrays(1, 0x0008, patches, keys);
+    EXPECT_EQ(patches[7], 0x0008);
+    EXPECT_EQ(keys[90], 0x0008);
+    EXPECT_EQ(keys[40], 0);
+    buf.Transpose(2, 0x0008, 0x0002);
+    EXPECT_EQ(buf.GetEvent(MIDI_BLOCK_EVENTS)->Data1, 92);
+    EXPECT_EQ(buf.GetEvent(0)->Data1, 40);
+}
+
+}  // namespace
