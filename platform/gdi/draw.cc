@@ -1,0 +1,807 @@
+// Lines, shapes, paths and text output.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/gdi/gdi_internal.h"
+
+namespace qsm::gdi {
+namespace {
+
+struct Pt {
+    double x, y;
+};
+
+bool pattern_needs_background(int style) {
+    return style == PS_DASH || style == PS_DOT || style == PS_DASHDOT || style == PS_DASHDOTDOT;
+}
+
+void SetColor(cairo_t* cr, COLORREF c) {
+    cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
+}
+
+uint32_t ApplyRop(int rop, uint32_t dst, uint32_t pen) {
+    switch (rop) {
+        case R2_NOT:
+            return ~dst;
+        case R2_XORPEN:
+            return dst ^ pen;
+        case R2_NOTXORPEN:
+            return ~(dst ^ pen);
+        default:
+            return pen;
+    }
+}
+
+std::vector<Pt> ToDevicePoints(const DC& dc, const POINT* pts, int count) {
+    std::vector<Pt> out(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        ToDevice(dc, pts[i].x, pts[i].y, &out[i].x, &out[i].y);
+    return out;
+}
+
+double PenDeviceWidth(const DC& dc, const Pen& pen) {
+    if (!pen.geometric) return 1.0;
+    double w = pen.width * std::fabs(ScaleX(dc));
+    return w < 1.0 ? 1.0 : w;
+}
+
+// Strokes a shape with the DC's pen. Open lines of a cosmetic pen leave out their last point.
+void Stroke(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed) {
+    const Pen* pen = dc.st.pen;
+    if (!pen || pen->LineStyle() == PS_NULL || figures.empty()) return;
+    double width = PenDeviceWidth(dc, *pen);
+    // A stroke of odd width sits on pixel centres, one of even width on pixel edges.
+    double off = (static_cast<long long>(std::lround(width)) % 2) ? 0.5 : 0.0;
+    bool cosmetic = !pen->geometric;
+    int style = pen->LineStyle();
+    auto draw = [&](cairo_t* cr) {
+        cairo_set_line_width(cr, width);
+        if (cosmetic) {
+            cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+            cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+        } else {
+            switch (pen->style & PS_ENDCAP_MASK) {
+                case PS_ENDCAP_FLAT:
+                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+                    break;
+                case PS_ENDCAP_SQUARE:
+                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+                    break;
+                default:
+                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+                    break;
+            }
+            switch (pen->style & PS_JOIN_MASK) {
+                case PS_JOIN_MITER:
+                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+                    break;
+                case PS_JOIN_BEVEL:
+                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
+                    break;
+                default:
+                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+                    break;
+            }
+        }
+        double unit = cosmetic ? 1.0 : width;
+        static const double kDash[] = {18, 6};
+        static const double kDot[] = {3, 3};
+        static const double kDashDot[] = {9, 6, 3, 6};
+        static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
+        const double* pattern = nullptr;
+        int n = 0;
+        switch (style) {
+            case PS_DASH:
+                pattern = kDash, n = 2;
+                break;
+            case PS_DOT:
+                pattern = kDot, n = 2;
+                break;
+            case PS_DASHDOT:
+                pattern = kDashDot, n = 4;
+                break;
+            case PS_DASHDOTDOT:
+                pattern = kDashDotDot, n = 6;
+                break;
+            default:
+                break;
+        }
+        if (pattern) {
+            double scaled[6];
+            for (int i = 0; i < n; ++i)
+                scaled[i] = pattern[i] * unit;
+            cairo_set_dash(cr, scaled, n, 0);
+        }
+        for (const auto& fig : figures) {
+            if (fig.empty()) continue;
+            if (cosmetic && !closed) {
+                for (size_t i = 0; i + 1 < fig.size(); ++i) {
+                    double dx = fig[i + 1].x - fig[i].x, dy = fig[i + 1].y - fig[i].y;
+                    double len = std::hypot(dx, dy);
+                    if (len == 0) continue;
+                    double ux = 0.5 * dx / len, uy = 0.5 * dy / len;
+                    cairo_move_to(cr, fig[i].x + off - ux, fig[i].y + off - uy);
+                    cairo_line_to(cr, fig[i + 1].x + off - ux, fig[i + 1].y + off - uy);
+                }
+            } else {
+                cairo_move_to(cr, fig[0].x + off, fig[0].y + off);
+                for (size_t i = 1; i < fig.size(); ++i)
+                    cairo_line_to(cr, fig[i].x + off, fig[i].y + off);
+                if (closed) cairo_close_path(cr);
+            }
+        }
+        cairo_stroke(cr);
+    };
+    if (pattern_needs_background(style) && dc.st.bkMode == OPAQUE && cosmetic) {
+        auto solid = [&](cairo_t* cr) {
+            cairo_set_line_width(cr, width);
+            for (const auto& fig : figures) {
+                if (fig.empty()) continue;
+                cairo_move_to(cr, fig[0].x + off, fig[0].y + off);
+                for (size_t i = 1; i < fig.size(); ++i)
+                    cairo_line_to(cr, fig[i].x + off, fig[i].y + off);
+            }
+            cairo_stroke(cr);
+        };
+        Emit(dc, dc.st.bkColor, solid);
+    }
+    Emit(dc, pen->color, draw);
+}
+
+bool HasBrush(const DC& dc) {
+    return dc.st.brush && dc.st.brush->style != BS_NULL;
+}
+
+void Fill(DC& dc, const std::vector<std::vector<Pt>>& figures, int fillMode) {
+    if (!HasBrush(dc)) return;
+    Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
+        cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+        for (const auto& fig : figures) {
+            if (fig.empty()) continue;
+            cairo_move_to(cr, fig[0].x, fig[0].y);
+            for (size_t i = 1; i < fig.size(); ++i)
+                cairo_line_to(cr, fig[i].x, fig[i].y);
+            cairo_close_path(cr);
+        }
+        cairo_fill(cr);
+    });
+}
+
+// Flattens a cubic Bezier into points (device coordinates) for filling, stroking and paths alike.
+void AppendBezier(std::vector<Pt>& out, Pt p0, Pt p1, Pt p2, Pt p3) {
+    double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
+                 std::hypot(p3.x - p2.x, p3.y - p2.y);
+    int steps = std::clamp(static_cast<int>(len / 2), 4, 256);
+    for (int i = 1; i <= steps; ++i) {
+        double t = static_cast<double>(i) / steps, u = 1 - t;
+        out.push_back({u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x,
+                       u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y});
+    }
+}
+
+std::vector<Pt> EllipsePoints(double l, double t, double r, double b) {
+    std::vector<Pt> pts;
+    double cx = (l + r) / 2, cy = (t + b) / 2, rx = (r - l - 1) / 2, ry = (b - t - 1) / 2;
+    if (rx < 0) rx = 0;
+    if (ry < 0) ry = 0;
+    int steps = std::clamp(static_cast<int>((rx + ry) * 2), 16, 720);
+    for (int i = 0; i < steps; ++i) {
+        double a = 2 * M_PI * i / steps;
+        pts.push_back({cx + rx * std::cos(a), cy + ry * std::sin(a)});
+    }
+    return pts;
+}
+
+// Figures of the DC's path.
+std::vector<std::vector<Pt>> PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
+    std::vector<std::vector<Pt>> figs;
+    std::vector<bool> closed;
+    Pt cur{0, 0};
+    for (const PathOp& op : dc.path) {
+        switch (op.kind) {
+            case PathOp::Move:
+                figs.push_back({{op.x[0], op.y[0]}});
+                closed.push_back(false);
+                cur = {op.x[0], op.y[0]};
+                break;
+            case PathOp::Line:
+                if (figs.empty()) {
+                    figs.push_back({cur});
+                    closed.push_back(false);
+                }
+                figs.back().push_back({op.x[0], op.y[0]});
+                cur = {op.x[0], op.y[0]};
+                break;
+            case PathOp::Curve:
+                if (figs.empty()) {
+                    figs.push_back({cur});
+                    closed.push_back(false);
+                }
+                AppendBezier(figs.back(), cur, {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
+                cur = {op.x[2], op.y[2]};
+                break;
+            case PathOp::Close:
+                if (!closed.empty()) closed.back() = true;
+                break;
+        }
+    }
+    if (closedFlags) *closedFlags = closed;
+    return figs;
+}
+
+void PathMove(DC& dc, Pt p) {
+    dc.path.push_back({PathOp::Move, {p.x, 0, 0}, {p.y, 0, 0}});
+}
+void PathLine(DC& dc, Pt p) {
+    dc.path.push_back({PathOp::Line, {p.x, 0, 0}, {p.y, 0, 0}});
+}
+void PathClose(DC& dc) {
+    dc.path.push_back({PathOp::Close, {0, 0, 0}, {0, 0, 0}});
+}
+void PathFigure(DC& dc, const std::vector<Pt>& pts, bool close) {
+    if (pts.empty()) return;
+    PathMove(dc, pts[0]);
+    for (size_t i = 1; i < pts.size(); ++i)
+        PathLine(dc, pts[i]);
+    if (close) PathClose(dc);
+}
+
+}  // namespace
+
+cairo_region_t* EffectiveClip(const DC& dc) {
+    cairo_region_t* r = nullptr;
+    if (dc.st.clip) {
+        r = cairo_region_copy(dc.st.clip);
+        cairo_region_translate(r, dc.origin.x, dc.origin.y);
+    }
+    if (dc.sysClip) {
+        if (r)
+            cairo_region_intersect(r, dc.sysClip);
+        else
+            r = cairo_region_copy(dc.sysClip);
+    }
+    return r;
+}
+
+void SyncBitmapIn(DC& dc) {
+    if (dc.bitmap && !dc.bitmap->direct) dc.bitmap->SyncToSurface();
+}
+void SyncBitmapOut(DC& dc) {
+    if (dc.bitmap && !dc.bitmap->direct) dc.bitmap->SyncFromSurface();
+}
+
+void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop) {
+    if (!dc.cr) return;
+    if (dc.bitmap && dc.bitmap->stock) return;
+    int rop = useRop ? dc.st.rop2 : R2_COPYPEN;
+    if (rop == R2_NOP) return;
+    if (rop == R2_BLACK) color = 0, rop = R2_COPYPEN;
+    if (rop == R2_WHITE) color = RGB(255, 255, 255), rop = R2_COPYPEN;
+    cairo_region_t* clip = EffectiveClip(dc);
+    if (clip && cairo_region_is_empty(clip)) {
+        cairo_region_destroy(clip);
+        return;
+    }
+    SyncBitmapIn(dc);
+    auto applyClip = [&](cairo_t* cr) {
+        if (!clip) return;
+        int n = cairo_region_num_rectangles(clip);
+        for (int i = 0; i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(clip, i, &r);
+            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+        }
+        cairo_clip(cr);
+    };
+    bool image = cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE;
+    if (rop == R2_COPYPEN || !image) {
+        cairo_t* cr = dc.cr;
+        cairo_save(cr);
+        cairo_scale(cr, dc.baseScale, dc.baseScale);
+        applyClip(cr);
+        cairo_translate(cr, dc.origin.x, dc.origin.y);
+        SetColor(cr, color);
+        draw(cr);
+        cairo_restore(cr);
+    } else {
+        int w = cairo_image_surface_get_width(dc.surface);
+        int h = cairo_image_surface_get_height(dc.surface);
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+        cairo_t* mcr = cairo_create(mask);
+        cairo_set_antialias(mcr, CAIRO_ANTIALIAS_NONE);
+        applyClip(mcr);
+        cairo_translate(mcr, dc.origin.x, dc.origin.y);
+        cairo_set_source_rgba(mcr, 0, 0, 0, 1);
+        draw(mcr);
+        cairo_destroy(mcr);
+        cairo_surface_flush(mask);
+        cairo_surface_flush(dc.surface);
+        const unsigned char* m = cairo_image_surface_get_data(mask);
+        int mstride = cairo_image_surface_get_stride(mask);
+        unsigned char* d = cairo_image_surface_get_data(dc.surface);
+        int dstride = cairo_image_surface_get_stride(dc.surface);
+        uint32_t pen =
+            (static_cast<uint32_t>(GetRValue(color)) << 16) | (GetGValue(color) << 8) | GetBValue(color);
+        if (d && m) {
+            for (int y = 0; y < h; ++y) {
+                const unsigned char* mrow = m + static_cast<size_t>(y) * mstride;
+                auto* drow = reinterpret_cast<uint32_t*>(d + static_cast<size_t>(y) * dstride);
+                for (int x = 0; x < w; ++x) {
+                    if (mrow[x] < 128) continue;
+                    uint32_t px = drow[x];
+                    drow[x] = 0xFF000000u | (ApplyRop(rop, px, pen) & 0xFFFFFF);
+                }
+            }
+        }
+        cairo_surface_mark_dirty(dc.surface);
+        cairo_surface_destroy(mask);
+    }
+    if (clip) cairo_region_destroy(clip);
+    SyncBitmapOut(dc);
+}
+
+}  // namespace qsm::gdi
+
+using namespace qsm::gdi;
+
+namespace {
+
+Pt Dev(const DC& dc, int x, int y) {
+    Pt p;
+    ToDevice(dc, x, y, &p.x, &p.y);
+    return p;
+}
+
+}  // namespace
+
+BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT old) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "MoveToEx", {x, y});
+    if (old) *old = dc->st.pos;
+    dc->st.pos = {x, y};
+    if (dc->inPath) PathMove(*dc, Dev(*dc, x, y));
+    return TRUE;
+}
+
+BOOL LineTo(HDC hdc, int x, int y) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "LineTo", {x, y});
+    Pt a = Dev(*dc, dc->st.pos.x, dc->st.pos.y), b = Dev(*dc, x, y);
+    dc->st.pos = {x, y};
+    if (dc->inPath) {
+        PathLine(*dc, b);
+        return TRUE;
+    }
+    Stroke(*dc, {{a, b}}, false);
+    return TRUE;
+}
+
+BOOL GetCurrentPositionEx(HDC hdc, LPPOINT out) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !out) return FALSE;
+    *out = dc->st.pos;
+    return TRUE;
+}
+
+BOOL Polyline(HDC hdc, const POINT* points, int count) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !points || count < 2) return FALSE;
+    if (dc->recording) RecordPoints(*dc, "Polyline", points, count);
+    auto pts = ToDevicePoints(*dc, points, count);
+    if (dc->inPath) {
+        PathFigure(*dc, pts, false);
+        return TRUE;
+    }
+    Stroke(*dc, {pts}, false);
+    return TRUE;
+}
+
+BOOL Polygon(HDC hdc, const POINT* points, int count) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !points || count < 2) return FALSE;
+    if (dc->recording) RecordPoints(*dc, "Polygon", points, count);
+    auto pts = ToDevicePoints(*dc, points, count);
+    if (dc->inPath) {
+        PathFigure(*dc, pts, true);
+        return TRUE;
+    }
+    Fill(*dc, {pts}, dc->st.polyFillMode);
+    Stroke(*dc, {pts}, true);
+    return TRUE;
+}
+
+BOOL PolyBezier(HDC hdc, const POINT* points, DWORD count) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !points || count < 4 || (count - 1) % 3 != 0) return FALSE;
+    if (dc->recording) RecordPoints(*dc, "PolyBezier", points, static_cast<int>(count));
+    auto pts = ToDevicePoints(*dc, points, static_cast<int>(count));
+    if (dc->inPath) {
+        PathMove(*dc, pts[0]);
+        for (size_t i = 1; i + 2 < pts.size(); i += 3)
+            dc->path.push_back({PathOp::Curve,
+                                {pts[i].x, pts[i + 1].x, pts[i + 2].x},
+                                {pts[i].y, pts[i + 1].y, pts[i + 2].y}});
+        return TRUE;
+    }
+    std::vector<Pt> flat{pts[0]};
+    for (size_t i = 1; i + 2 < pts.size(); i += 3)
+        AppendBezier(flat, pts[i - 1], pts[i], pts[i + 1], pts[i + 2]);
+    Stroke(*dc, {flat}, false);
+    return TRUE;
+}
+
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "Rectangle", {left, top, right, bottom});
+    Pt a = Dev(*dc, left, top), b = Dev(*dc, right, bottom);
+    double l = std::min(a.x, b.x), r = std::max(a.x, b.x), t = std::min(a.y, b.y), bo = std::max(a.y, b.y);
+    if (dc->inPath) {
+        PathFigure(*dc, {{l, t}, {r, t}, {r, bo}, {l, bo}}, true);
+        return TRUE;
+    }
+    bool noPen = !dc->st.pen || dc->st.pen->LineStyle() == PS_NULL;
+    // Without a pen the fill stops one pixel short on the right and bottom.
+    double fr = noPen ? r - 1 : r, fb = noPen ? bo - 1 : bo;
+    if (fr > l && fb > t) Fill(*dc, {{{l, t}, {fr, t}, {fr, fb}, {l, fb}}}, ALTERNATE);
+    if (!noPen && r - l >= 1 && bo - t >= 1)
+        Stroke(*dc, {{{l, t}, {r - 1, t}, {r - 1, bo - 1}, {l, bo - 1}}}, true);
+    return TRUE;
+}
+
+BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "Ellipse", {left, top, right, bottom});
+    Pt a = Dev(*dc, left, top), b = Dev(*dc, right, bottom);
+    auto pts = EllipsePoints(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y));
+    // Points lie on the outline's pixel centres; the stroke adds the half pixel.
+    for (auto& p : pts)
+        p.x -= 0.5, p.y -= 0.5;
+    if (dc->inPath) {
+        PathFigure(*dc, pts, true);
+        return TRUE;
+    }
+    std::vector<Pt> fill = pts;
+    for (auto& p : fill)
+        p.x += 0.5, p.y += 0.5;
+    Fill(*dc, {fill}, ALTERNATE);
+    Stroke(*dc, {pts}, true);
+    return TRUE;
+}
+
+BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "SetPixelV", {x, y, static_cast<int32_t>(color)});
+    Pt p = Dev(*dc, x, y);
+    Emit(
+        *dc, color,
+        [&](cairo_t* cr) {
+            cairo_rectangle(cr, std::floor(p.x), std::floor(p.y), 1, 1);
+            cairo_fill(cr);
+        },
+        false);
+    return TRUE;
+}
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !dc->surface || cairo_surface_get_type(dc->surface) != CAIRO_SURFACE_TYPE_IMAGE)
+        return CLR_INVALID;
+    SyncBitmapIn(*dc);
+    Pt p = Dev(*dc, x, y);
+    int px = static_cast<int>(std::floor(p.x)) + dc->origin.x,
+        py = static_cast<int>(std::floor(p.y)) + dc->origin.y;
+    int w = cairo_image_surface_get_width(dc->surface), h = cairo_image_surface_get_height(dc->surface);
+    if (px < 0 || py < 0 || px >= w || py >= h) return CLR_INVALID;
+    cairo_surface_flush(dc->surface);
+    const unsigned char* data = cairo_image_surface_get_data(dc->surface);
+    uint32_t v;
+    std::memcpy(&v, data + static_cast<size_t>(py) * cairo_image_surface_get_stride(dc->surface) + px * 4, 4);
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    DC* dc = ToDC(hdc);
+    auto* b = ToObjectOf<Brush>(brush, OBJ_BRUSH);
+    if (!dc || !rect || !b) return 0;
+    if (dc->recording) Record(*dc, "FillRect", {rect->left, rect->top, rect->right, rect->bottom});
+    if (b->style == BS_NULL) return 1;
+    Pt a = Dev(*dc, rect->left, rect->top), c = Dev(*dc, rect->right, rect->bottom);
+    Emit(
+        *dc, b->color,
+        [&](cairo_t* cr) {
+            cairo_rectangle(cr, std::min(a.x, c.x), std::min(a.y, c.y), std::fabs(c.x - a.x),
+                            std::fabs(c.y - a.y));
+            cairo_fill(cr);
+        },
+        false);
+    return 1;
+}
+
+int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
+    DC* dc = ToDC(hdc);
+    auto* b = ToObjectOf<Brush>(brush, OBJ_BRUSH);
+    if (!dc || !rect || !b) return 0;
+    if (dc->recording) Record(*dc, "FrameRect", {rect->left, rect->top, rect->right, rect->bottom});
+    if (b->style == BS_NULL || rect->right <= rect->left || rect->bottom <= rect->top) return 1;
+    Pt a = Dev(*dc, rect->left, rect->top), c = Dev(*dc, rect->right, rect->bottom);
+    Emit(
+        *dc, b->color,
+        [&](cairo_t* cr) {
+            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_rectangle(cr, a.x, a.y, c.x - a.x, c.y - a.y);
+            if (c.x - a.x > 2 && c.y - a.y > 2)
+                cairo_rectangle(cr, a.x + 1, a.y + 1, c.x - a.x - 2, c.y - a.y - 2);
+            cairo_fill(cr);
+        },
+        false);
+    return 1;
+}
+
+BOOL BeginPath(HDC hdc) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "BeginPath", {});
+    dc->path.clear();
+    dc->inPath = true;
+    dc->pathReady = false;
+    return TRUE;
+}
+
+BOOL EndPath(HDC hdc) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !dc->inPath) return FALSE;
+    if (dc->recording) Record(*dc, "EndPath", {});
+    dc->inPath = false;
+    dc->pathReady = true;
+    return TRUE;
+}
+
+BOOL AbortPath(HDC hdc) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return FALSE;
+    if (dc->recording) Record(*dc, "AbortPath", {});
+    dc->inPath = dc->pathReady = false;
+    dc->path.clear();
+    return TRUE;
+}
+
+BOOL CloseFigure(HDC hdc) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !dc->inPath) return FALSE;
+    if (dc->recording) Record(*dc, "CloseFigure", {});
+    PathClose(*dc);
+    return TRUE;
+}
+
+static BOOL FinishPath(HDC hdc, bool fill, bool stroke, const char* op) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !dc->pathReady) return FALSE;
+    if (dc->recording) Record(*dc, op, {});
+    std::vector<bool> closed;
+    auto figs = PathFigures(*dc, &closed);
+    if (fill) Fill(*dc, figs, dc->st.polyFillMode);
+    if (stroke) {
+        // Closed figures are stroked closed; a filled path closes every figure.
+        std::vector<std::vector<Pt>> open, shut;
+        for (size_t i = 0; i < figs.size(); ++i)
+            (closed[i] || fill ? shut : open).push_back(figs[i]);
+        if (!shut.empty()) Stroke(*dc, shut, true);
+        if (!open.empty()) Stroke(*dc, open, false);
+    }
+    dc->path.clear();
+    dc->pathReady = false;
+    return TRUE;
+}
+BOOL StrokePath(HDC hdc) {
+    return FinishPath(hdc, false, true, "StrokePath");
+}
+BOOL FillPath(HDC hdc) {
+    return FinishPath(hdc, true, false, "FillPath");
+}
+BOOL StrokeAndFillPath(HDC hdc) {
+    return FinishPath(hdc, true, true, "StrokeAndFillPath");
+}
+
+// Text.
+
+namespace {
+
+BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const GlyphRun& run, const INT* dx) {
+    Font* font = dc.st.font;
+    double sx = std::fabs(ScaleX(dc)), sy = std::fabs(ScaleY(dc));
+    FontMetricsPx m = MetricsFor(*font, sy);
+    std::vector<int> adv = run.advances;
+    int width = run.width;
+    if (dx) {
+        width = 0;
+        for (size_t i = 0; i < adv.size(); ++i) {
+            adv[i] = static_cast<int>(std::lround(dx[i] * sx));
+            width += adv[i];
+        }
+    }
+    bool updateCp = dc.st.textAlign & TA_UPDATECP;
+    Pt ref = updateCp ? Dev(dc, dc.st.pos.x, dc.st.pos.y) : Dev(dc, x, y);
+    double left = std::round(ref.x), base = std::round(ref.y);
+    UINT h = dc.st.textAlign & TA_CENTER;
+    if (h == TA_CENTER)
+        left -= width / 2;
+    else if (h == TA_RIGHT)
+        left -= width;
+    UINT v = dc.st.textAlign & TA_BASELINE;
+    if (v == TA_TOP)
+        base += m.ascent;
+    else if (v == TA_BOTTOM)
+        base -= m.descent;
+    if (updateCp) {
+        int logical = static_cast<int>(std::lround(width / sx));
+        if (h == TA_LEFT) dc.st.pos.x += logical;
+        if (h == TA_RIGHT) dc.st.pos.x -= logical;
+    }
+    Pt r0{}, r1{};
+    if (rect) {
+        r0 = Dev(dc, rect->left, rect->top);
+        r1 = Dev(dc, rect->right, rect->bottom);
+    }
+    if (rect && (options & ETO_OPAQUE)) {
+        Emit(
+            dc, dc.st.bkColor,
+            [&](cairo_t* cr) {
+                cairo_rectangle(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
+                cairo_fill(cr);
+            },
+            false);
+    }
+    if (run.glyphs.empty()) return TRUE;
+    if (dc.st.bkMode == OPAQUE) {
+        Emit(
+            dc, dc.st.bkColor,
+            [&](cairo_t* cr) {
+                if (rect && (options & ETO_CLIPPED)) {
+                    cairo_rectangle(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
+                    cairo_clip(cr);
+                }
+                cairo_rectangle(cr, left, base - m.ascent, width, m.height);
+                cairo_fill(cr);
+            },
+            false);
+    }
+    Emit(
+        dc, dc.st.textColor,
+        [&](cairo_t* cr) {
+            if (rect && (options & ETO_CLIPPED)) {
+                cairo_rectangle(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
+                cairo_clip(cr);
+            }
+            DrawGlyphRun(cr, *font, m.ppem, run, left, base, adv.data());
+        },
+        false);
+    return TRUE;
+}
+
+Font* ReadyFont(DC& dc) {
+    Font* f = dc.st.font;
+    if (!f || !ResolveFont(*f)) return nullptr;
+    return f;
+}
+
+}  // namespace
+
+BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count) {
+    return ExtTextOutA(hdc, x, y, 0, nullptr, text, count < 0 ? 0 : static_cast<UINT>(count), nullptr);
+}
+
+BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count) {
+    return ExtTextOutW(hdc, x, y, 0, nullptr, text, count < 0 ? 0 : static_cast<UINT>(count), nullptr);
+}
+
+BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCSTR text, UINT count,
+                 const INT* dx) {
+    DC* dc = ToDC(hdc);
+    if (!dc || (count > 0 && !text)) return FALSE;
+    if (dc->recording) {
+        if (options == 0 && !rect && !dx)
+            RecordText(*dc, "TextOutA", {x, y}, text, static_cast<int>(count));
+        else
+            RecordText(*dc, "ExtTextOutA", {x, y, static_cast<int32_t>(options)}, text,
+                       static_cast<int>(count));
+    }
+    Font* f = ReadyFont(*dc);
+    if (!f) return FALSE;
+    if (!dc->cr) return TRUE;
+    GlyphRun run = ShapeBytes(*f, std::fabs(ScaleY(*dc)), text, static_cast<int>(count));
+    return OutputRun(*dc, x, y, options, rect, run, dx);
+}
+
+BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                 const INT* dx) {
+    DC* dc = ToDC(hdc);
+    if (!dc || (count > 0 && !text)) return FALSE;
+    if (dc->recording) {
+        if (options == 0 && !rect && !dx)
+            RecordWText(*dc, "TextOutW", {x, y}, text, static_cast<int>(count));
+        else
+            RecordWText(*dc, "ExtTextOutW", {x, y, static_cast<int32_t>(options)}, text,
+                        static_cast<int>(count));
+    }
+    Font* f = ReadyFont(*dc);
+    if (!f) return FALSE;
+    if (!dc->cr) return TRUE;
+    GlyphRun run = ShapeWide(*f, std::fabs(ScaleY(*dc)), text, static_cast<int>(count));
+    return OutputRun(*dc, x, y, options, rect, run, dx);
+}
+
+static BOOL Extent(DC* dc, const GlyphRun& run, SIZE* size) {
+    double sx = std::fabs(ScaleX(*dc)), sy = std::fabs(ScaleY(*dc));
+    FontMetricsPx m = MetricsFor(*dc->st.font, sy);
+    size->cx = static_cast<LONG>(std::lround(run.width / sx));
+    size->cy = static_cast<LONG>(std::lround(m.height / sy));
+    return TRUE;
+}
+
+BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* size) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !size || count < 0 || (count > 0 && !text)) return FALSE;
+    Font* f = ReadyFont(*dc);
+    if (!f) return FALSE;
+    return Extent(dc, ShapeBytes(*f, std::fabs(ScaleY(*dc)), text, count), size);
+}
+
+BOOL GetTextExtentPointA(HDC hdc, LPCSTR text, int count, SIZE* size) {
+    return GetTextExtentPoint32A(hdc, text, count, size);
+}
+
+BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !size || count < 0 || (count > 0 && !text)) return FALSE;
+    Font* f = ReadyFont(*dc);
+    if (!f) return FALSE;
+    return Extent(dc, ShapeWide(*f, std::fabs(ScaleY(*dc)), text, count), size);
+}
+
+BOOL GetCharWidth32A(HDC hdc, UINT first, UINT last, INT* widths) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !widths || last < first || last > 255) return FALSE;
+    for (UINT c = first; c <= last; ++c) {
+        char ch = static_cast<char>(c);
+        SIZE s;
+        if (!GetTextExtentPoint32A(hdc, &ch, 1, &s)) return FALSE;
+        widths[c - first] = s.cx;
+    }
+    return TRUE;
+}
+
+BOOL GetTextMetricsA(HDC hdc, TEXTMETRICA* tm) {
+    DC* dc = ToDC(hdc);
+    if (!dc || !tm) return FALSE;
+    Font* f = ReadyFont(*dc);
+    if (!f) return FALSE;
+    double sy = std::fabs(ScaleY(*dc)), sx = std::fabs(ScaleX(*dc));
+    FontMetricsPx m = MetricsFor(*f, sy);
+    auto ly = [&](int v) { return static_cast<LONG>(std::lround(v / sy)); };
+    auto lx = [&](int v) { return static_cast<LONG>(std::lround(v / sx)); };
+    *tm = TEXTMETRICA{};
+    tm->tmHeight = ly(m.height);
+    tm->tmAscent = ly(m.ascent);
+    tm->tmDescent = ly(m.descent);
+    tm->tmInternalLeading = ly(m.internalLeading);
+    tm->tmExternalLeading = ly(m.externalLeading);
+    tm->tmAveCharWidth = lx(m.aveCharWidth);
+    tm->tmMaxCharWidth = lx(m.maxCharWidth);
+    tm->tmWeight = f->lf.lfWeight ? f->lf.lfWeight : FW_NORMAL;
+    tm->tmDigitizedAspectX = dc->dpiX;
+    tm->tmDigitizedAspectY = dc->dpiY;
+    tm->tmFirstChar = 0x20;
+    tm->tmLastChar = 0xFF;
+    tm->tmDefaultChar = 0x1F;
+    tm->tmBreakChar = 0x20;
+    tm->tmItalic = f->lf.lfItalic;
+    tm->tmCharSet = f->lf.lfCharSet;
+    tm->tmPitchAndFamily = 0x06;  // variable pitch, TrueType
+    return TRUE;
+}

@@ -1,0 +1,177 @@
+// Objects and device-context state shared by the files of the gdi layer. Not for use outside platform/gdi.
+#pragma once
+
+#include <cairo.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_surface.h"
+
+namespace qsm::gdi {
+
+struct Object {
+    DWORD type = 0;
+    bool stock = false;
+    int refs = 0;  // selections in DCs and their saved states
+    bool deletePending = false;
+    virtual ~Object() = default;
+};
+
+struct Pen : Object {
+    UINT style = PS_SOLID;  // full style word: line style, cap, join and type bits
+    int width = 1;
+    COLORREF color = 0;
+    bool geometric = false;  // scales with the mapping; otherwise one device pixel
+    int LineStyle() const { return static_cast<int>(style & PS_STYLE_MASK); }
+};
+
+struct Brush : Object {
+    UINT style = BS_SOLID;
+    COLORREF color = 0;
+};
+
+struct FontFace;  // a loaded font file (fonts.cc)
+
+struct Font : Object {
+    LOGFONTA lf{};
+    std::shared_ptr<FontFace> face;
+    std::string family;  // family of the matched font (GetTextFaceA)
+    bool synthBold = false;
+    bool synthItalic = false;
+};
+
+struct Bitmap : Object {
+    cairo_surface_t* surface = nullptr;  // RGB24 (colour) or ARGB32
+    int width = 0;
+    int height = 0;
+    int bitCount = 32;
+    // DIB sections whose bits are not the surface's own memory are copied to and from the surface around
+    // every use.
+    void* bits = nullptr;
+    bool ownsBits = false;
+    bool direct = true;
+    bool bottomUp = false;
+    int stride = 0;
+    std::vector<RGBQUAD> colors;
+    void SyncToSurface();
+    void SyncFromSurface();
+    ~Bitmap() override;
+};
+
+struct Region : Object {
+    cairo_region_t* rgn = nullptr;
+    ~Region() override;
+};
+
+enum class DCKind { Screen, Memory, Surface, Pdf, Recording, Info };
+
+struct PathOp {
+    enum Kind { Move, Line, Curve, Close } kind;
+    double x[3], y[3];
+};
+
+struct DCState {
+    Pen* pen = nullptr;
+    Brush* brush = nullptr;
+    Font* font = nullptr;
+    COLORREF textColor = 0;
+    COLORREF bkColor = RGB(255, 255, 255);
+    int bkMode = OPAQUE;
+    UINT textAlign = TA_LEFT | TA_TOP;
+    int rop2 = R2_COPYPEN;
+    int polyFillMode = ALTERNATE;
+    int mapMode = MM_TEXT;
+    POINT winOrg{0, 0};
+    POINT vpOrg{0, 0};
+    SIZE winExt{1, 1};
+    SIZE vpExt{1, 1};
+    POINT pos{0, 0};
+    cairo_region_t* clip = nullptr;  // application clip in device coordinates; null = none
+};
+
+struct DC {
+    DCKind kind = DCKind::Screen;
+    DCState st;
+    std::vector<DCState> saved;
+    Bitmap* bitmap = nullptr;            // memory DCs
+    cairo_surface_t* surface = nullptr;  // surface drawn on (a reference is held)
+    cairo_t* cr = nullptr;
+    int dpiX = 96, dpiY = 96;
+    int width = 0, height = 0;  // device size in pixels
+    double baseScale = 1.0;     // device pixels to surface units (PDF points)
+    POINT origin{0, 0};
+    cairo_region_t* sysClip = nullptr;
+    bool recording = false;
+    std::vector<GdiRecord> records;
+    // Path being built between BeginPath and EndPath, in device coordinates.
+    bool inPath = false;
+    bool pathReady = false;
+    std::vector<PathOp> path;
+    // Printing.
+    std::string pdfPath;
+    double pageWidthPt = 0, pageHeightPt = 0;
+    bool docStarted = false;
+    bool pageDrawn = false;
+};
+
+// Handle tables (objects.cc).
+DC* ToDC(HDC hdc);
+Object* ToObject(HGDIOBJ obj);
+template <class T>
+T* ToObjectOf(HGDIOBJ obj, DWORD type) {
+    Object* o = ToObject(obj);
+    return o && o->type == type ? static_cast<T*>(o) : nullptr;
+}
+HGDIOBJ Register(Object* obj);
+HDC RegisterDC(DC* dc);
+void AddRef(Object* obj);
+void Release(Object* obj);
+void InitDCObjects(DC* dc);
+void ReleaseState(DCState& st);
+void RetainState(DCState& st);
+
+// Coordinates (dc.cc).
+double ScaleX(const DC& dc);
+double ScaleY(const DC& dc);
+void ToDevice(const DC& dc, double lx, double ly, double* dx, double* dy);
+void SetDCSurface(DC& dc, cairo_surface_t* surface);
+
+// Drawing helpers (draw.cc).
+void SyncBitmapIn(DC& dc);
+void SyncBitmapOut(DC& dc);
+// Runs draw on the DC's cairo context with the clip and base scale in force, in source colour `color`, or
+// through the raster operation when one other than R2_COPYPEN is selected. Skips when nothing can show.
+void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop = true);
+cairo_region_t* EffectiveClip(const DC& dc);  // in surface pixels, caller destroys; null = unclipped
+
+// Recording (record.cc).
+void Record(DC& dc, const char* op, std::initializer_list<int32_t> args);
+void RecordPoints(DC& dc, const char* op, const POINT* pts, int count);
+void RecordText(DC& dc, const char* op, std::initializer_list<int32_t> args, const char* text, int count);
+void RecordWText(DC& dc, const char* op, std::initializer_list<int32_t> args, const char16_t* text,
+                 int count);
+
+// Fonts (fonts.cc).
+struct GlyphRun {
+    std::vector<unsigned long> glyphs;
+    std::vector<int> advances;  // device pixels
+    int width = 0;              // sum of the advances
+};
+struct FontMetricsPx {
+    int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;
+    int aveCharWidth = 0, maxCharWidth = 0;
+    double ppem = 0;
+};
+bool ResolveFont(Font& font);
+FontMetricsPx MetricsFor(const Font& font, double deviceScaleY);
+GlyphRun ShapeBytes(const Font& font, double deviceScaleY, const char* text, int count);
+GlyphRun ShapeWide(const Font& font, double deviceScaleY, const char16_t* text, int count);
+void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                  const int* deviceAdvances);
+Font* DefaultFont();
+
+}  // namespace qsm::gdi

@@ -1,0 +1,393 @@
+// Handle tables, pens, brushes, stock objects, selection and deletion.
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
+
+#include "platform/gdi/gdi_internal.h"
+
+namespace qsm::gdi {
+namespace {
+
+std::mutex g_mutex;
+std::unordered_set<const void*>& Objects() {
+    static auto* set = new std::unordered_set<const void*>();
+    return *set;
+}
+std::unordered_set<const void*>& DCs() {
+    static auto* set = new std::unordered_set<const void*>();
+    return *set;
+}
+
+Object* MakeStock(int index) {
+    auto pen = [](int style, COLORREF c) {
+        auto* p = new Pen;
+        p->type = OBJ_PEN;
+        p->style = static_cast<UINT>(style);
+        p->width = 1;
+        p->color = c;
+        return p;
+    };
+    auto brush = [](UINT style, COLORREF c) {
+        auto* b = new Brush;
+        b->type = OBJ_BRUSH;
+        b->style = style;
+        b->color = c;
+        return b;
+    };
+    Object* o = nullptr;
+    switch (index) {
+        case WHITE_BRUSH:
+            o = brush(BS_SOLID, RGB(255, 255, 255));
+            break;
+        case LTGRAY_BRUSH:
+            o = brush(BS_SOLID, RGB(192, 192, 192));
+            break;
+        case GRAY_BRUSH:
+            o = brush(BS_SOLID, RGB(128, 128, 128));
+            break;
+        case DKGRAY_BRUSH:
+            o = brush(BS_SOLID, RGB(64, 64, 64));
+            break;
+        case BLACK_BRUSH:
+            o = brush(BS_SOLID, RGB(0, 0, 0));
+            break;
+        case NULL_BRUSH:
+            o = brush(BS_NULL, 0);
+            break;
+        case WHITE_PEN:
+            o = pen(PS_SOLID, RGB(255, 255, 255));
+            break;
+        case BLACK_PEN:
+            o = pen(PS_SOLID, RGB(0, 0, 0));
+            break;
+        case NULL_PEN:
+            o = pen(PS_NULL, 0);
+            break;
+        case ANSI_FIXED_FONT:
+        case ANSI_VAR_FONT:
+        case SYSTEM_FONT:
+        case DEVICE_DEFAULT_FONT:
+        case SYSTEM_FIXED_FONT:
+        case DEFAULT_GUI_FONT: {
+            auto* f = new Font;
+            f->type = OBJ_FONT;
+            bool fixed = index == ANSI_FIXED_FONT || index == SYSTEM_FIXED_FONT;
+            bool bold = index == SYSTEM_FONT || index == DEVICE_DEFAULT_FONT || index == SYSTEM_FIXED_FONT;
+            f->lf.lfHeight = index == DEFAULT_GUI_FONT ? -11 : -13;
+            f->lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+            std::strcpy(f->lf.lfFaceName, fixed ? "Courier New" : "Arial");
+            o = f;
+            break;
+        }
+        default:
+            return nullptr;
+    }
+    o->stock = true;
+    return o;
+}
+
+}  // namespace
+
+DC* ToDC(HDC hdc) {
+    std::lock_guard lock(g_mutex);
+    return DCs().count(hdc) ? reinterpret_cast<DC*>(hdc) : nullptr;
+}
+
+Object* ToObject(HGDIOBJ obj) {
+    std::lock_guard lock(g_mutex);
+    return Objects().count(obj) ? static_cast<Object*>(obj) : nullptr;
+}
+
+HGDIOBJ Register(Object* obj) {
+    std::lock_guard lock(g_mutex);
+    Objects().insert(obj);
+    return obj;
+}
+
+HDC RegisterDC(DC* dc) {
+    std::lock_guard lock(g_mutex);
+    DCs().insert(dc);
+    return reinterpret_cast<HDC>(dc);
+}
+
+void UnregisterDC(DC* dc) {
+    std::lock_guard lock(g_mutex);
+    DCs().erase(dc);
+}
+
+static void Destroy(Object* obj) {
+    {
+        std::lock_guard lock(g_mutex);
+        Objects().erase(obj);
+    }
+    delete obj;
+}
+
+void AddRef(Object* obj) {
+    if (obj) ++obj->refs;
+}
+
+void Release(Object* obj) {
+    if (!obj) return;
+    if (--obj->refs <= 0 && obj->deletePending && !obj->stock) Destroy(obj);
+}
+
+void RetainState(DCState& st) {
+    AddRef(st.pen);
+    AddRef(st.brush);
+    AddRef(st.font);
+    if (st.clip) st.clip = cairo_region_copy(st.clip);
+}
+
+void ReleaseState(DCState& st) {
+    Release(st.pen);
+    Release(st.brush);
+    Release(st.font);
+    if (st.clip) cairo_region_destroy(st.clip);
+    st.clip = nullptr;
+}
+
+void InitDCObjects(DC* dc) {
+    dc->st.pen = ToObjectOf<Pen>(GetStockObject(BLACK_PEN), OBJ_PEN);
+    dc->st.brush = ToObjectOf<Brush>(GetStockObject(WHITE_BRUSH), OBJ_BRUSH);
+    dc->st.font = DefaultFont();
+    AddRef(dc->st.pen);
+    AddRef(dc->st.brush);
+    AddRef(dc->st.font);
+}
+
+Font* DefaultFont() {
+    return ToObjectOf<Font>(GetStockObject(SYSTEM_FONT), OBJ_FONT);
+}
+
+Bitmap::~Bitmap() {
+    if (surface) cairo_surface_destroy(surface);
+    if (ownsBits) std::free(bits);
+}
+
+Region::~Region() {
+    if (rgn) cairo_region_destroy(rgn);
+}
+
+}  // namespace qsm::gdi
+
+using namespace qsm::gdi;
+
+HGDIOBJ GetStockObject(int index) {
+    static Object* stock[DEFAULT_GUI_FONT + 1] = {};
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int i = 0; i <= DEFAULT_GUI_FONT; ++i) {
+            stock[i] = MakeStock(i);
+            if (stock[i]) Register(stock[i]);
+        }
+    });
+    if (index < 0 || index > DEFAULT_GUI_FONT) return nullptr;
+    return stock[index];
+}
+
+HPEN CreatePen(int style, int width, COLORREF color) {
+    int line = style & PS_STYLE_MASK;
+    if (line > PS_INSIDEFRAME) return nullptr;
+    auto* p = new Pen;
+    p->type = OBJ_PEN;
+    p->width = width < 0 ? 0 : width;
+    p->color = color & 0xFFFFFF;
+    // A pen wider than one unit is geometric with round caps and joins; the broken styles fall back to
+    // solid at widths above 1.
+    if (p->width > 1) {
+        if (line != PS_NULL && line != PS_INSIDEFRAME) line = PS_SOLID;
+        p->geometric = true;
+        p->style = static_cast<UINT>(line) | PS_GEOMETRIC | PS_ENDCAP_ROUND | PS_JOIN_ROUND;
+    } else {
+        p->style = static_cast<UINT>(line);
+    }
+    return reinterpret_cast<HPEN>(Register(p));
+}
+
+HPEN CreatePenIndirect(const LOGPEN* pen) {
+    if (!pen) return nullptr;
+    return CreatePen(static_cast<int>(pen->lopnStyle), pen->lopnWidth.x, pen->lopnColor);
+}
+
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles) {
+    (void)styles;
+    if (!brush || styleCount != 0) return nullptr;
+    bool geometric = (style & PS_TYPE_MASK) == PS_GEOMETRIC;
+    if (!geometric && width != 1) return nullptr;
+    auto* p = new Pen;
+    p->type = OBJ_EXTPEN;
+    p->style = style;
+    p->width = static_cast<int>(width);
+    p->geometric = geometric;
+    p->color = brush->lbStyle == BS_NULL ? 0 : brush->lbColor & 0xFFFFFF;
+    if (brush->lbStyle == BS_NULL) p->style = (style & ~PS_STYLE_MASK) | PS_NULL;
+    return reinterpret_cast<HPEN>(Register(p));
+}
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+    auto* b = new Brush;
+    b->type = OBJ_BRUSH;
+    b->style = BS_SOLID;
+    b->color = color & 0xFFFFFF;
+    return reinterpret_cast<HBRUSH>(Register(b));
+}
+
+HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
+    if (!brush) return nullptr;
+    if (brush->lbStyle == BS_NULL) {
+        auto* b = new Brush;
+        b->type = OBJ_BRUSH;
+        b->style = BS_NULL;
+        return reinterpret_cast<HBRUSH>(Register(b));
+    }
+    return CreateSolidBrush(brush->lbColor);
+}
+
+HFONT CreateFontIndirectA(const LOGFONTA* lf) {
+    if (!lf) return nullptr;
+    auto* f = new Font;
+    f->type = OBJ_FONT;
+    f->lf = *lf;
+    f->lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    return reinterpret_cast<HFONT>(Register(f));
+}
+
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
+                  DWORD quality, DWORD pitchAndFamily, LPCSTR face) {
+    LOGFONTA lf{};
+    lf.lfHeight = height;
+    lf.lfWidth = width;
+    lf.lfEscapement = escapement;
+    lf.lfOrientation = orientation;
+    lf.lfWeight = weight;
+    lf.lfItalic = static_cast<BYTE>(italic);
+    lf.lfUnderline = static_cast<BYTE>(underline);
+    lf.lfStrikeOut = static_cast<BYTE>(strikeOut);
+    lf.lfCharSet = static_cast<BYTE>(charSet);
+    lf.lfOutPrecision = static_cast<BYTE>(outPrecision);
+    lf.lfClipPrecision = static_cast<BYTE>(clipPrecision);
+    lf.lfQuality = static_cast<BYTE>(quality);
+    lf.lfPitchAndFamily = static_cast<BYTE>(pitchAndFamily);
+    if (face) std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    return CreateFontIndirectA(&lf);
+}
+
+DWORD GetObjectType(HGDIOBJ obj) {
+    if (DC* dc = ToDC(static_cast<HDC>(obj))) return dc->kind == DCKind::Memory ? OBJ_MEMDC : OBJ_DC;
+    Object* o = ToObject(obj);
+    return o ? o->type : 0;
+}
+
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
+    DC* dc = ToDC(hdc);
+    Object* o = ToObject(obj);
+    if (!dc || !o || o->deletePending) return nullptr;
+    if (dc->recording) Record(*dc, "SelectObject", {static_cast<int32_t>(o->type)});
+    Object* old = nullptr;
+    switch (o->type) {
+        case OBJ_PEN:
+        case OBJ_EXTPEN:
+            old = dc->st.pen;
+            dc->st.pen = static_cast<Pen*>(o);
+            break;
+        case OBJ_BRUSH:
+            old = dc->st.brush;
+            dc->st.brush = static_cast<Brush*>(o);
+            break;
+        case OBJ_FONT:
+            old = dc->st.font;
+            dc->st.font = static_cast<Font*>(o);
+            break;
+        case OBJ_BITMAP: {
+            if (dc->kind != DCKind::Memory) return nullptr;
+            auto* bm = static_cast<Bitmap*>(o);
+            if (bm != dc->bitmap && bm->refs > 0 && !bm->stock)
+                return nullptr;  // a bitmap lives in one DC at a time
+            old = dc->bitmap;
+            dc->bitmap = bm;
+            AddRef(bm);
+            SetDCSurface(*dc, bm->surface);
+            dc->width = bm->width;
+            dc->height = bm->height;
+            HGDIOBJ result = old;
+            Release(old);
+            return result;
+        }
+        case OBJ_REGION:
+            return reinterpret_cast<HGDIOBJ>(
+                static_cast<intptr_t>(SelectClipRgn(hdc, static_cast<HRGN>(obj))));
+        default:
+            return nullptr;
+    }
+    AddRef(o);
+    Release(old);
+    return old;
+}
+
+HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return nullptr;
+    switch (type) {
+        case OBJ_PEN:
+            return dc->st.pen;
+        case OBJ_BRUSH:
+            return dc->st.brush;
+        case OBJ_FONT:
+            return dc->st.font;
+        case OBJ_BITMAP:
+            return dc->bitmap;
+        default:
+            return nullptr;
+    }
+}
+
+BOOL DeleteObject(HGDIOBJ obj) {
+    Object* o = ToObject(obj);
+    if (!o) return FALSE;
+    if (o->stock) return TRUE;
+    if (o->refs > 0) {
+        // Still selected somewhere: it goes when the last DC lets it go.
+        o->deletePending = true;
+        return TRUE;
+    }
+    Destroy(o);
+    return TRUE;
+}
+
+int GetObjectA(HGDIOBJ obj, int size, LPVOID out) {
+    Object* o = ToObject(obj);
+    if (!o) return 0;
+    auto copy = [&](const void* src, int n) {
+        if (!out) return n;
+        if (size < n) return 0;
+        std::memcpy(out, src, static_cast<size_t>(n));
+        return n;
+    };
+    switch (o->type) {
+        case OBJ_PEN:
+        case OBJ_EXTPEN: {
+            auto* p = static_cast<Pen*>(o);
+            LOGPEN lp{p->style, {p->width, 0}, p->color};
+            return copy(&lp, sizeof lp);
+        }
+        case OBJ_BRUSH: {
+            auto* b = static_cast<Brush*>(o);
+            LOGBRUSH lb{b->style, b->color, 0};
+            return copy(&lb, sizeof lb);
+        }
+        case OBJ_FONT:
+            return copy(&static_cast<Font*>(o)->lf, sizeof(LOGFONTA));
+        case OBJ_BITMAP: {
+            auto* b = static_cast<Bitmap*>(o);
+            BITMAP bm{0,         b->width,
+                      b->height, b->stride ? b->stride : b->width * 4,
+                      1,         static_cast<WORD>(b->bitCount),
+                      b->bits};
+            return copy(&bm, sizeof bm);
+        }
+        default:
+            return 0;
+    }
+}
