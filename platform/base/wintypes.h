@@ -21,6 +21,7 @@ using BOOL = int32_t;
 using BOOLEAN = uint8_t;
 using COLORREF = uint32_t;
 using ATOM = uint16_t;
+using WCHAR = char16_t;  // one UTF-16 code unit, as the wide functions of the platform take them
 
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
@@ -28,6 +29,7 @@ using LRESULT = intptr_t;
 using UINT_PTR = uintptr_t;
 using INT_PTR = intptr_t;
 using DWORD_PTR = uintptr_t;
+using SIZE_T = size_t;
 using LONG_PTR = intptr_t;
 
 using LPSTR = char*;
@@ -36,6 +38,8 @@ using LPVOID = void*;
 using LPCVOID = const void*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
 
 #ifndef TRUE
 #define TRUE 1
