@@ -1,0 +1,91 @@
+// The display side of the window manager. All windows, top-level and child, belong to the window manager;
+// a backend shows top-level windows and reports input. The headless backend (the default) keeps a virtual
+// screen and takes input from the functions below, which tests call; the SDL backend shows real windows.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/base/wintypes.h"
+#include "platform/wm/winuser.h"
+
+namespace qsm::wm {
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual SIZE ScreenSize() const = 0;
+    // True when the backend waits for its own events on the window thread; Wait then replaces the queue's
+    // condition variable there and Wake (callable from any thread) must end a Wait in progress.
+    virtual bool OwnsWait() const { return false; }
+    virtual void Wait(DWORD /*timeout_ms*/) {}
+    virtual void Wake() {}
+    // Turns pending display events into input of the window manager.
+    virtual void Pump() {}
+    // Top-level windows.
+    virtual void TopLevelCreated(HWND /*hwnd*/) {}
+    virtual void TopLevelDestroyed(HWND /*hwnd*/) {}
+    virtual void TopLevelShown(HWND /*hwnd*/, bool /*shown*/) {}
+    virtual void TopLevelMoved(HWND /*hwnd*/, const RECT& /*screen*/) {}
+    virtual void TopLevelTitle(HWND /*hwnd*/, const char* /*title*/) {}
+    virtual void TopLevelRaised(HWND /*hwnd*/) {}
+    // Pixels of a top-level window changed inside `rect` (window coordinates).
+    virtual void Present(HWND /*hwnd*/, const RECT& /*rect*/) {}
+    virtual void CursorChanged(HCURSOR /*cursor*/) {}
+    virtual void CaptureChanged(bool /*captured*/) {}
+    virtual void Beep() {}
+};
+
+// The backend in use (the headless one unless another was installed). Installing one is done before the
+// first window is made; the window manager does not own it.
+Backend& CurrentBackend();
+void InstallBackend(Backend* backend);
+
+// ---- clock ----
+// The clock behind GetTickCount, timers, double clicks and message times. A manual clock only moves when
+// AdvanceClock is called; waiting threads then see the new time.
+void SetManualClock(bool manual, DWORD start_ms = 0);
+void AdvanceClock(DWORD ms);
+
+// ---- input as a display reports it (screen coordinates) ----
+void InputMouseMove(int x, int y);
+// button: 0 left, 1 right, 2 middle.
+void InputMouseButton(int button, bool down);
+void InputMouseWheel(int delta);
+// A key press or release; `ch` is the character the key yields (0: none, -1: derive it from the key and the
+// shift and control state as a US keyboard would).
+void InputKey(int vk, bool down, int ch = -1);
+// Characters typed without key messages (text input of a display), in code page 1252.
+void InputText(const char* text);
+void InputDropFiles(HWND hwnd, POINT client_pt, const std::vector<std::string>& paths);
+// A close request from the desktop for a top-level window.
+void InputClose(HWND hwnd);
+
+// ---- conveniences for tests ----
+void Click(int x, int y, int button = 0);
+void PressKey(int vk, int ch = -1);
+// Dispatches every message that is due (sent, posted, input, paint, timers) without waiting; returns the
+// number dispatched. This is how tests run the queue.
+int PumpMessages();
+
+// Called with a modal window (dialog, message box, popup menu window) once its loop runs; a test answers
+// it by sending input or ending it. With no hook, modal windows wait for real input.
+using ModalHook = std::function<void(HWND)>;
+void SetModalHook(ModalHook hook);
+void CallModalHook(HWND hwnd);
+
+// Destroys every window, kills timers, empties the queues and resets focus, capture, key state, the clock
+// and the hooks: a clean slate between tests.
+void ResetForTests();
+
+// Hooks of the application's message loop: offered every queued message before translation (true: it was
+// handled), and the idle pass with its count. The dialog, message box and menu loops call them too.
+struct LoopHooks {
+    std::function<bool(MSG&)> pre_translate;
+    std::function<bool(LONG count)> idle;
+};
+void SetLoopHooks(LoopHooks hooks);
+const LoopHooks& GetLoopHooks();
+
+}  // namespace qsm::wm

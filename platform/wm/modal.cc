@@ -1,0 +1,49 @@
+// Modal loops of dialogs, message boxes and menus: the same pre-translate and idle passes as the
+// application's own loop, WM_ENTERIDLE to the owner, and the test hook once the loop runs.
+#include "platform/wm/internal.h"
+
+namespace qsm::wm {
+
+bool DialogMessageHook(HWND modal, MSG& m);  // dialog.cc
+
+void RunModalLoop(HWND modal, const bool* done, UINT idle_kind) {
+    const LoopHooks& hooks = GetLoopHooks();
+    bool hooked = false;
+    bool idle_sent = false;
+    LONG idle_count = 0;
+    while (!*done && IsWindow(modal)) {
+        if (!hooked) {
+            hooked = true;
+            PumpMessagesOnce();
+            CallModalHook(modal);
+            continue;
+        }
+        MSG m;
+        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (!idle_sent) {
+                idle_sent = true;
+                HWND owner = GetWindow(modal, GW_OWNER);
+                if (owner != nullptr)
+                    SendMessageA(owner, WM_ENTERIDLE, idle_kind, reinterpret_cast<LPARAM>(modal));
+                continue;
+            }
+            if (hooks.idle && hooks.idle(idle_count++)) continue;
+            if (*done) break;
+            WaitMessage();
+            continue;
+        }
+        idle_sent = false;
+        idle_count = 0;
+        if (m.message == WM_QUIT) {
+            // The quit request belongs to the outermost loop.
+            PostQuitMessage(static_cast<int>(m.wParam));
+            break;
+        }
+        if (hooks.pre_translate && hooks.pre_translate(m)) continue;
+        if (DialogMessageHook(modal, m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+}
+
+}  // namespace qsm::wm

@@ -1,0 +1,8 @@
+#include "platform/wm/internal.h"
+namespace qsm::wm {
+void MenuBarClick(Window*, POINT) {}
+void RegisterBuiltinClasses() {}
+bool DialogMessageHook(HWND, MSG&) {
+    return false;
+}
+}  // namespace qsm::wm
