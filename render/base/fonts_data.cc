@@ -1,0 +1,57 @@
+#include "render/base/fonts_data.h"
+
+#include <cstring>
+
+#include "platform/gdi/gdi.h"
+
+const char* GetDefaultMusicFontFace() {
+    return "QSM2STDA";
+}
+
+TMusicFontsData::TMusicFontsData() {
+    std::memset(MusicFontFace, 0, sizeof(MusicFontFace));
+    SetDefaultFonts(16);
+}
+
+const char* TMusicFontsData::GetMusicFontFace() const {
+    return MusicFontFace[0] ? MusicFontFace : GetDefaultMusicFontFace();
+}
+
+void TMusicFontsData::SetDefaultFonts(int staffSize) {
+    StaffSize = staffSize;
+    struct Default {
+        int points;
+        BYTE style;
+    };
+    const Default defaults[FONTSLOT_COUNT] = {
+        {MulDiv(5, staffSize, 8), TQSFontSpec::kBold | TQSFontSpec::kItalic},
+        {staffSize / 2, TQSFontSpec::kBold},
+        {MulDiv(9, staffSize, 20), 0},
+        {24, TQSFontSpec::kBold},
+        {12, 0},
+        {8, 0},
+        {staffSize / 2, 0},
+        {staffSize / 2, 0},
+        {staffSize / 2, 0},
+        {staffSize / 2, 0},
+        {staffSize / 2, 0},
+        {staffSize / 2, 0},
+    };
+    for (int i = 0; i < FONTSLOT_COUNT; ++i)
+        Fonts[i].Set("Times New Roman", defaults[i].style, defaults[i].points, 0);
+}
+
+int TMusicFontsData::GetLyricHeight() const {
+    return MulDiv(Fonts[FONTSLOT_STAFF_LYRIC].GetPointSize(), 8, StaffSize);
+}
+
+int TMusicFontsData::GetDeviceStaffSpace(HDC dc) const {
+    return qsm::NormalizeStaffSpace(MulDiv(GetDeviceCaps(dc, LOGPIXELSY), StaffSize, 288));
+}
+
+namespace qsm {
+int NormalizeStaffSpace(int staffSpace) {
+    if (staffSpace < 2) return 2;
+    return staffSpace & 1 ? staffSpace + 1 : staffSpace;
+}
+}  // namespace qsm
