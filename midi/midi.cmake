@@ -1,0 +1,10 @@
+# qsm_midi: MIDI devices and the MIDI manager, the sequencer, the score MIDI player.
+set(QSM_MIDI_DIR ${CMAKE_CURRENT_LIST_DIR})
+qsm_library(qsm_midi
+  SOURCES ${QSM_MIDI_DIR}/sequencer.cc ${QSM_MIDI_DIR}/midi_manager.cc
+  DEPS qsm_midi_base qsm_platform_mm qsm_platform_wm)
+
+qsm_test(midi_playback_tests
+  SOURCES ${QSM_MIDI_DIR}/tests/sequencer_test.cc ${QSM_MIDI_DIR}/tests/playback_fixture.cc
+  DEPS qsm_midi
+  LABELS tsan)
