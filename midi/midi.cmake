@@ -5,6 +5,7 @@ qsm_library(qsm_midi
   DEPS qsm_midi_base qsm_platform_mm qsm_platform_wm)
 
 qsm_test(midi_playback_tests
-  SOURCES ${QSM_MIDI_DIR}/tests/sequencer_test.cc ${QSM_MIDI_DIR}/tests/playback_fixture.cc
+  SOURCES ${QSM_MIDI_DIR}/tests/sequencer_test.cc ${QSM_MIDI_DIR}/tests/realtime_test.cc
+          ${QSM_MIDI_DIR}/tests/playback_fixture.cc
   DEPS qsm_midi
   LABELS tsan)
