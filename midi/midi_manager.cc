@@ -16,8 +16,9 @@ const BYTE kDefaultControllers[][2] = {{1, 0}, {7, 127}, {64, 0}, {10, 64}, {11,
 
 void CopyName(char* dest, int size, const char* text) {
     if (size <= 0) return;
-    std::strncpy(dest, text != nullptr ? text : "", static_cast<size_t>(size) - 1);
-    dest[size - 1] = 0;
+    size_t n = text != nullptr ? strnlen(text, static_cast<size_t>(size) - 1) : 0;
+    std::memcpy(dest, text, n);
+    dest[n] = 0;
 }
 
 }  // namespace

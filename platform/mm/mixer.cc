@@ -34,7 +34,7 @@ bool IsMixer(HMIXER handle, DWORD) {
 
 void CopyText(CHAR* dest, size_t size, const char* text) {
     std::memset(dest, 0, size);
-    std::strncpy(dest, text, size - 1);
+    std::memcpy(dest, text, strnlen(text, size - 1));
 }
 
 }  // namespace
