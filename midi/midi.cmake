@@ -6,6 +6,6 @@ qsm_library(qsm_midi
 
 qsm_test(midi_playback_tests
   SOURCES ${QSM_MIDI_DIR}/tests/sequencer_test.cc ${QSM_MIDI_DIR}/tests/realtime_test.cc
-          ${QSM_MIDI_DIR}/tests/playback_fixture.cc
+          ${QSM_MIDI_DIR}/tests/synth_playback_test.cc ${QSM_MIDI_DIR}/tests/playback_fixture.cc
   DEPS qsm_midi
   LABELS tsan)
