@@ -22,8 +22,9 @@ DWORD TicksToMs(DWORD tempo, int ticks);
 
 class TMidiFileBuf {
 public:
-    // growthStep: blocks to add when every block is full (0: never grow beyond the blocks allocated).
-    explicit TMidiFileBuf(int growthStep = 0);
+    // growthStep: blocks to add when every block is full (0: never grow beyond the blocks allocated). Songs
+    // of real files need tens of blocks, so unless a caller asks otherwise the buffer grows.
+    explicit TMidiFileBuf(int growthStep = 16);
     ~TMidiFileBuf();
     TMidiFileBuf(const TMidiFileBuf&) = delete;
     TMidiFileBuf& operator=(const TMidiFileBuf&) = delete;

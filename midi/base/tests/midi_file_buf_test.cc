@@ -136,6 +136,15 @@ TEST(MidiFileBufTest, OverflowAndGrowth) {
     EXPECT_EQ(growing.GetHighestBlock(), 1);
     EXPECT_FALSE(growing.IsFull());
 
+    // A song buffer made with its default growth holds songs larger than the blocks it starts with.
+    TMidiFileBuf song;
+    song.SetBlockCount(16);
+    for (int i = 0; i < 16 * MIDI_BLOCK_EVENTS + 1; ++i)
+        song.AddEvent(Note(i, 60, 1));
+    EXPECT_FALSE(song.HasOverflowed());
+    EXPECT_EQ(song.GetBlockCount(), 32);
+    EXPECT_EQ(song.GetHighestBlock(), 16);
+
     // Out of order beyond the capacity: the events that come first in play order are kept.
     std::mt19937 rng(3);
     TMidiFileBuf small(0);
