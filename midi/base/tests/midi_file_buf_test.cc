@@ -305,6 +305,15 @@ TEST(MidiFileBufTest, TimeCursorFollowsTempoAndPauses) {
     none.SeekMs(1000);
     EXPECT_EQ(none.GetMs(), 0u);
     EXPECT_EQ(empty.GetSongDurationMs(0), 0u);
+    none.SeekTick(192);  // the default tempo of 120 bpm applies
+    EXPECT_EQ(none.GetMs(), 500u);
+    TMFBIndex plain(&empty);
+    plain.SeekSoundingNote(1);
+    plain.SeekLastSoundingNote();
+    plain.SeekTempoOrPause(-1);
+    EXPECT_EQ(plain.GetEvent(), nullptr);
+    EXPECT_FALSE(plain.IsSoundingNote());
+    EXPECT_FALSE(plain.CanMove(1));
 
     TMidiFileBuf buf(0);
     std::vector<TMidiEvent> added;
