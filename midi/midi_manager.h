@@ -61,10 +61,6 @@ public:
 
     TQSMidi* GetSequencer() const { return Sequencer; }
 
-    // Settings sections "MIDI Out Ports", "MIDI In Ports" and "MIDI Echo".
-    void LoadSettings();
-    void SaveSettings();
-
     bool OpenPorts(bool open);
     bool ArePortsOpen() const { return PortsOpen; }
     // Makes the device's name the single output port, keeping the open state.
