@@ -1,0 +1,328 @@
+#include "core/zlib_stream.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const BYTE kEnvelope[6] = {'[', 'Q', 'S', 'Z', ']', 0};
+
+}  // namespace
+
+TQSRZLibInStream::TQSRZLibInStream(int requestedMode, TQSRStream* underlying, bool ownsUnderlying)
+    : TQSRZLibInStream(requestedMode, underlying, ownsUnderlying, true) {}
+
+TQSRZLibInStream::TQSRZLibInStream(int requestedMode, TQSRStream* underlying, bool ownsUnderlying,
+                                   bool decompressing)
+    : decompressing_(decompressing),
+      requestedMode_(requestedMode),
+      mode_(requestedMode),
+      in_(new BYTE[kBufferSize]),
+      out_(new BYTE[kBufferSize]),
+      codec_(new z_stream()),
+      underlying_(underlying),
+      ownsUnderlying_(ownsUnderlying) {
+    codec_->avail_out = kBufferSize;
+    if (!underlying_) SetError();
+}
+
+TQSRZLibInStream::~TQSRZLibInStream() {
+    EndCodec();
+    if (ownsUnderlying_) delete underlying_;
+}
+
+void TQSRZLibInStream::EndCodec() {
+    if (codecStarted_) {
+        if (decompressing_) {
+            inflateEnd(codec_.get());
+        } else {
+            deflateEnd(codec_.get());
+        }
+    }
+    codecStarted_ = false;
+}
+
+DWORD TQSRZLibInStream::Produced() const {
+    return kBufferSize - codec_->avail_out;
+}
+
+void TQSRZLibInStream::Open() {
+    if (!decompressing_ || state_ != kNotOpened || !underlying_) return;
+    EndCodec();
+    *codec_ = z_stream();
+    mode_ = requestedMode_;
+    consumed_ = 0;
+    total_ = 0;
+    state_ = kOpen;
+    DWORD got = underlying_->ReadBlock(in_.get(), kBufferSize);
+    codec_->next_in = in_.get();
+    codec_->avail_in = got;
+    codec_->next_out = out_.get();
+    codec_->avail_out = kBufferSize;
+    if (mode_ == kScoreEnvelope) {
+        if (got > 10 && std::memcmp(in_.get(), kEnvelope, 6) == 0) {
+            codec_->next_in += 6;
+            codec_->avail_in -= 6;
+            codecStarted_ = inflateInit(codec_.get()) == Z_OK;
+            if (!codecStarted_) state_ = kFailed;
+            return;
+        }
+        mode_ = kGzip;
+    }
+    if (mode_ == kGzip) {
+        if (got > 5 && in_[0] == 0x1F && in_[1] == 0x8B) {
+            codecStarted_ = inflateInit2(codec_.get(), 47) == Z_OK;
+            if (!codecStarted_) state_ = kFailed;
+            return;
+        }
+    }
+    mode_ = kPlain;
+}
+
+void TQSRZLibInStream::Close() {
+    EndCodec();
+    state_ = kNotOpened;
+}
+
+bool TQSRZLibInStream::MakeAvailable() {
+    if (state_ == kNotOpened) Open();
+    if (GetError() || state_ == kNotOpened) return false;
+    while (Produced() == consumed_) {
+        consumed_ = 0;
+        codec_->next_out = out_.get();
+        codec_->avail_out = kBufferSize;
+        if (state_ == kOpen && codec_->avail_in == 0) {
+            codec_->next_in = in_.get();
+            codec_->avail_in = underlying_->ReadBlock(in_.get(), kBufferSize);
+            if (codec_->avail_in == 0) state_ = kInputDry;
+        }
+        if (mode_ == kPlain) {
+            if (codec_->avail_in > 0) {
+                std::memcpy(out_.get(), codec_->next_in, codec_->avail_in);
+                codec_->avail_out = kBufferSize - codec_->avail_in;
+                codec_->next_in += codec_->avail_in;
+                codec_->avail_in = 0;
+            } else {
+                state_ = kFinished;
+            }
+        } else if (state_ == kOpen || state_ == kInputDry) {
+            int r = inflate(codec_.get(), state_ == kOpen ? Z_PARTIAL_FLUSH : Z_FINISH);
+            if (r == Z_STREAM_END) {
+                state_ = kFinished;
+            } else if (r == Z_BUF_ERROR && state_ == kInputDry && codec_->avail_out == 0) {
+                // Output still pending after the last input: more room is all it needs.
+            } else if (r != Z_OK) {
+                state_ = kFailed;
+            }
+        }
+        if (Produced() == 0 && state_ > kInputDry) return false;
+    }
+    return true;
+}
+
+BYTE TQSRZLibInStream::Get() {
+    if (consumed_ < Produced() && !GetError()) {
+        ++total_;
+        return out_[consumed_++];
+    }
+    if (!MakeAvailable()) {
+        SetError();
+        return 0;
+    }
+    ++total_;
+    return out_[consumed_++];
+}
+
+DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
+    BYTE* p = static_cast<BYTE*>(dst);
+    DWORD copied = 0;
+    while (copied < n && MakeAvailable()) {
+        DWORD k = Produced() - consumed_;
+        if (k > n - copied) k = n - copied;
+        std::memcpy(p + copied, out_.get() + consumed_, k);
+        consumed_ += k;
+        total_ += k;
+        copied += k;
+    }
+    if (state_ == kFailed) SetError();
+    return copied;
+}
+
+bool TQSRZLibInStream::Seek(DWORD position) {
+    if (position < total_) {
+        underlying_->Rewind();
+        Close();
+        total_ = 0;
+        consumed_ = 0;
+        codec_->avail_out = kBufferSize;
+    }
+    std::vector<BYTE> scratch(kBufferSize);
+    while (total_ < position && !GetError()) {
+        DWORD want = position - total_ < kBufferSize ? position - total_ : kBufferSize;
+        if (ReadBlock(scratch.data(), want) < want) break;
+    }
+    if (total_ < position) SetError();
+    return !GetError();
+}
+
+void TQSRZLibInStream::Rewind() {
+    if (underlying_) underlying_->Rewind();
+    Close();
+    total_ = 0;
+    consumed_ = 0;
+    codec_->avail_out = kBufferSize;
+    TQSRStream::Rewind();
+}
+
+TQSRZLibOutStream::TQSRZLibOutStream(int mode, TQSRStream* underlying, bool ownsUnderlying)
+    : TQSRZLibInStream(mode, underlying, ownsUnderlying, false) {}
+
+TQSRZLibOutStream::~TQSRZLibOutStream() = default;
+
+void TQSRZLibOutStream::Open() {
+    if (state_ != kNotOpened || !underlying_) return;
+    EndCodec();
+    *codec_ = z_stream();
+    mode_ = requestedMode_;
+    total_ = 0;
+    inCount_ = 0;
+    state_ = kOpen;
+    underlying_->Reset();
+    codec_->next_out = out_.get();
+    codec_->avail_out = kBufferSize;
+    int r = Z_OK;
+    if (mode_ == kScoreEnvelope) {
+        underlying_->WriteString("[QSZ]");
+        if (underlying_->GetError()) {
+            SetError();
+            return;
+        }
+        r = deflateInit(codec_.get(), 9);
+        codecStarted_ = r == Z_OK;
+    } else if (mode_ == kGzip) {
+        r = deflateInit2(codec_.get(), 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+        codecStarted_ = r == Z_OK;
+    } else {
+        mode_ = kPlain;
+    }
+    if (r != Z_OK) SetError();
+}
+
+void TQSRZLibOutStream::Put(int byte) {
+    if (state_ == kNotOpened) Open();
+    if (state_ != kOpen) {
+        SetError();
+        return;
+    }
+    in_[inCount_++] = static_cast<BYTE>(byte);
+    ++total_;
+    if (inCount_ == kBufferSize) CompressInput(inCount_);
+}
+
+void TQSRZLibOutStream::WriteBlock(const void* data, DWORD n) {
+    if (n == 0) return;
+    if (state_ == kNotOpened) Open();
+    if (state_ != kOpen) {
+        SetError();
+        return;
+    }
+    const BYTE* p = static_cast<const BYTE*>(data);
+    while (n > 0) {
+        DWORD k = kBufferSize - inCount_ < n ? kBufferSize - inCount_ : n;
+        std::memcpy(in_.get() + inCount_, p, k);
+        inCount_ += k;
+        total_ += k;
+        p += k;
+        n -= k;
+        if (inCount_ == kBufferSize) CompressInput(inCount_);
+    }
+}
+
+void TQSRZLibOutStream::WriteOut() {
+    if (mode_ != kPlain) {
+        DWORD produced = Produced();
+        if (produced > 0) {
+            underlying_->WriteBlock(out_.get(), produced);
+            if (underlying_->GetError()) SetError();
+        }
+        codec_->next_out = out_.get();
+        codec_->avail_out = kBufferSize;
+    } else {
+        underlying_->WriteBlock(codec_->next_in, codec_->avail_in);
+        if (underlying_->GetError()) SetError();
+        codec_->next_in += codec_->avail_in;
+        codec_->avail_in = 0;
+    }
+}
+
+void TQSRZLibOutStream::CompressInput(DWORD count) {
+    codec_->next_in = in_.get();
+    codec_->avail_in = count;
+    while (codec_->avail_in > 0 && !GetError()) {
+        if (mode_ != kPlain && deflate(codec_.get(), Z_NO_FLUSH) != Z_OK) SetError();
+        WriteOut();
+    }
+    codec_->avail_in = 0;
+    inCount_ = 0;
+}
+
+void TQSRZLibOutStream::Finish() {
+    if (state_ != kOpen) return;
+    CompressInput(inCount_);
+    state_ = kInputDry;
+    if (mode_ != kPlain && codecStarted_) {
+        int r;
+        do {
+            r = deflate(codec_.get(), Z_FINISH);
+            if (Produced() == 0) break;
+            WriteOut();
+        } while (r == Z_OK);
+        int end = deflateEnd(codec_.get());
+        codecStarted_ = false;
+        if (r != Z_OK && r != Z_STREAM_END) SetError();
+        if (end != Z_OK) SetError();
+    }
+    underlying_->Flush();
+    if (underlying_->GetError()) SetError();
+    state_ = kFinished;
+}
+
+void TQSRZLibOutStream::Close() {
+    Finish();
+}
+
+void TQSRZLibOutStream::Flush() {
+    if (underlying_) underlying_->Flush();
+}
+
+BYTE TQSRZLibOutStream::Get() {
+    SetError();
+    return 0;
+}
+
+bool TQSRZLibOutStream::Seek(DWORD) {
+    SetError();
+    return false;
+}
+
+DWORD TQSRZLibOutStream::ReadBlock(void*, DWORD n) {
+    if (n > 0) SetError();
+    return 0;
+}
+
+void TQSRZLibOutStream::Rewind() {
+    Finish();
+    if (underlying_) underlying_->Rewind();
+    ClearError();
+}
+
+void TQSRZLibOutStream::Reset() {
+    EndCodec();
+    if (underlying_) underlying_->Reset();
+    ClearError();
+    state_ = kNotOpened;
+    total_ = 0;
+    inCount_ = 0;
+}
