@@ -1,0 +1,208 @@
+#!/usr/bin/python3
+"""Builds the music fonts qsm2stda.ttf ("QSM2STDA") and qsm2std.ttf ("QSM2STD") from Bravura.
+
+Usage: build_fonts.py BRAVURA.otf OUTPUT_DIR
+
+Bravura comes from the npm package @vexflow-fonts/bravura (SIL Open Font License 1.1):
+    npm pack @vexflow-fonts/bravura && tar xzf vexflow-fonts-bravura-*.tgz   # package/bravura.otf
+
+Each symbol of the drawing code's glyph table is copied from its Bravura glyph, scaled so that the em is five
+staff spaces (one staff space = 200 units of 1000), moved to the point the drawing code writes it at, turned
+into quadratic outlines and mapped at its one-byte code and at U+F000 + code. Bravura's em is four staff
+spaces, hence the scale 0.8. The time signature digits sit at "0"-"9".
+"""
+import sys
+
+from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.cu2quPen import Cu2QuPen
+from fontTools.pens.transformPen import TransformPen
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+from fontTools.ttLib import TTFont
+
+SPACE = 200  # units per staff space
+BASE_SCALE = 0.8
+
+# code: (source code point or None, extra scale, dx, dy in staff spaces, what it is)
+# dx, dy move the ink relative to the baseline point the drawing code writes the glyph at (y upward).
+GLYPHS = {
+    0x20: ("blank", 1, 0, 0, "invisible note head with the filled head's advance"),
+    0x61: (0xE050, 1, 0, 1, "treble clef on the bottom line"),
+    0x62: (0xE062, 1, 0, 3, "bass clef on the bottom line"),
+    0x63: (0xE05C, 1, 0, 2, "C clef on the bottom line"),
+    0x69: (0xE0A2, 1, 0, 0, "whole note head"),
+    0x6A: (0xE0A3, 1, 0, 0, "half note head"),
+    0x6B: (0xE0A4, 1, 0, 0, "filled note head"),
+    0x66: (0xE260, 1, 0, 0, "flat"),
+    0x64: (0xE262, 1, 0, 0, "sharp"),
+    0x65: (0xE261, 1, 0, 0, "natural"),
+    0x87: (0xE241, 1, 0, -0.132, "one flag, stem down"),
+    0x88: (0xE243, 1, 0, -0.128, "two flags, stem down"),
+    0x89: (0xE245, 1, 0, 0.448, "three flags, stem down"),
+    0x8A: (0xE247, 1, 0, 1.244, "four flags, stem down"),
+    0x82: (0xE240, 1, -0.1, 2.04, "one flag, stem up"),
+    0x83: (0xE242, 1, -0.1, 2.088, "two flags, stem up"),
+    0x84: (0xE244, 1, -0.1, 2.624, "three flags, stem up"),
+    0x85: (0xE246, 1, -0.1, 2.828, "four flags, stem up"),
+    0x7A: (0xE1E7, 1, 0, 0, "dot"),
+    0x6C: (0xE4E3, 1, 0, 0, "whole rest"),
+    0x6D: (0xE4E4, 1, 0, 0, "half rest"),
+    0x6E: (0xE4E5, 1, 0, 0, "quarter rest"),
+    0x6F: (0xE4E6, 1, 0, -0.5, "eighth rest"),
+    0x70: (0xE4E7, 1, 0, 0.5, "16th rest"),
+    0x71: (0xE4E8, 1, 0, 0.5, "32nd rest"),
+    0x72: (0xE4E9, 1, 0, 1.5, "64th rest"),
+    0x48: (0xECA7, 0.6, 0, 0.338, "tempo mark eighth note"),
+    0x47: (0xECA5, 0.6, 0, 0.338, "tempo mark quarter note"),
+    0x46: (0xECA3, 0.6, 0, 0.338, "tempo mark half note"),
+    0x4A: (0xE043, 1, 0, -1, "repeat dots"),
+    0x75: (0xE650, 1, 0, 0, "pedal down"),
+    0x76: (0xE655, 1, 0, 0, "pedal release"),
+    0x78: (0xE047, 1, 0, -1.464, "segno"),
+    0x77: (0xE048, 1, 0, -1.48, "coda"),
+    0x4B: (None, 1, 0, 0, "not drawn"),
+    0x79: (0xE4C0, 1, 0, 0, "fermata"),
+    0x74: (0xE4C1, 1, 0, 0, "inverted fermata"),
+    0x49: (0xE4CE, 1, 0, 0, "breath mark"),
+    0x27: (0xE4D1, 1, 0, 0, "caesura"),
+    0x44: (0xE08A, 1, 0, 1, "common time"),
+    0x45: (0xE08B, 1, 0, 0.75, "alla breve"),
+    0x67: (0xE263, 1, 0, 0, "double sharp"),
+    0x68: (0xE264, 1, 0, 0, "double flat"),
+    0x41: (0xE4A0, 1, 0, -0.242, "accent"),
+    0x42: (0xE4AC, 1, 0, -0.754, "marcato above"),
+    0x40: (0xE4AD, 1, 0, 0.758, "marcato below"),
+    0x3B: (0xE4A6, 1, 0, -0.582, "staccatissimo above"),
+    0x3A: (0xE4A7, 1, 0, 0.59, "staccatissimo below"),
+    0x43: (0xE4A4, 1, 0, -0.096, "tenuto"),
+    0x4F: ("marker", 1, 0, 0, "expression anchor marker"),
+    0x4C: (None, 1, 0, 0, "not drawn"),
+    0x4D: (0xE07D, 1, -0.41, -0.494, "octave 8 at a clef, centred on its point"),
+    0x5D: (0xE069, 1, 0, 2, "percussion clef"),
+    0x58: (0xE0A9, 1, 0, 0, "x note head"),
+    0x59: (0xE0D9, 1, 0, 0, "hollow diamond note head"),
+    0x5A: (0xE0DB, 1, 0, 0, "black diamond note head"),
+    0x90: (0xE1BA, 1, 0, 0, "shape note do, hollow"),
+    0x91: (0xE1BB, 1, 0, 0, "shape note do, black"),
+    0x92: (0xE1BC, 1, 0, 0, "shape note re, hollow"),
+    0x93: (0xE1BD, 1, 0, 0, "shape note re, black"),
+    0x94: (0xE1B8, 1, 0, 0, "shape note mi, hollow"),
+    0x95: (0xE1B9, 1, 0, 0, "shape note mi, black"),
+    0x96: (0xE1B6, 1, 0, 0, "shape note fa, hollow"),
+    0x97: (0xE1B7, 1, 0, 0, "shape note fa, black"),
+    0x98: (0xE1B4, 1, 0, 0, "shape note fa mirrored, hollow"),
+    0x99: (0xE1B5, 1, 0, 0, "shape note fa mirrored, black"),
+    0x9A: (0xE1B0, 1, 0, 0, "shape note sol, hollow"),
+    0x9B: (0xE1B1, 1, 0, 0, "shape note sol, black"),
+    0x9C: (0xE1B2, 1, 0, 0, "shape note la, hollow"),
+    0x9D: (0xE1B3, 1, 0, 0, "shape note la, black"),
+    0x9E: (0xE1BE, 1, 0, 0, "shape note ti, hollow"),
+    0x9F: (0xE1BF, 1, 0, 0, "shape note ti, black"),
+    0x50: (0xE52A, 1, 0, 0, "ppp"),
+    0x51: (0xE52B, 1, 0, 0, "pp"),
+    0x52: (0xE520, 1, 0, 0, "p"),
+    0x53: (0xE52C, 1, 0, 0, "mp"),
+    0x54: (0xE52D, 1, 0, 0, "mf"),
+    0x55: (0xE522, 1, 0, 0, "f"),
+    0x56: (0xE52F, 1, 0, 0, "ff"),
+    0x57: (0xE530, 1, 0, 0, "fff"),
+    0x73: (0xE883, 1, 0, 0, "triplet 3"),
+}
+for d in range(10):
+    GLYPHS[0x30 + d] = (0xE080 + d, 1, 0, 1, "time signature digit %d" % d)
+
+FAMILIES = [("QSM2STDA", "qsm2stda.ttf"), ("QSM2STD", "qsm2std.ttf")]
+
+COPYRIGHT = ('Copyright \u00a9 2021, Steinberg Media Technologies GmbH (http://www.steinberg.net/), with '
+             'Reserved Font Name "Bravura". Modified 2026 by the QuillStave viewer developers: a subset of '
+             'glyphs, rescaled, repositioned and renamed.')
+LICENSE = ('This Font Software is licensed under the SIL Open Font License, Version 1.1. This license is '
+           'available with a FAQ at: https://openfontlicense.org')
+
+
+def build(source, family):
+    src = TTFont(source)
+    cmap = src.getBestCmap()
+    glyphset = src.getGlyphSet()
+    hmtx = src["hmtx"]
+    order = [".notdef"]
+    glyphs = {}
+    advances = {".notdef": (0, 0)}
+    charmap = {}
+    empty = TTGlyphPen(None).glyph()
+    glyphs[".notdef"] = empty
+    head_advance = hmtx[cmap[0xE0A4]][0] * BASE_SCALE
+
+    for code in sorted(GLYPHS):
+        what, extra, dx, dy, _ = GLYPHS[code]
+        name = "c%02X" % code
+        order.append(name)
+        scale = BASE_SCALE * extra
+        if what is None:
+            glyphs[name], adv = empty, 0
+        elif what == "blank":
+            glyphs[name], adv = empty, head_advance
+        elif what == "marker":
+            # A small filled triangle pointing up, sitting on the baseline.
+            pen = TTGlyphPen(None)
+            pen.moveTo((0.05 * SPACE, 0))
+            pen.lineTo((0.45 * SPACE, 0.7 * SPACE))
+            pen.lineTo((0.85 * SPACE, 0))
+            pen.closePath()
+            glyphs[name], adv = pen.glyph(), 0.9 * SPACE
+        else:
+            gname = cmap[what]
+            pen = TTGlyphPen(None)
+            transform = (scale, 0, 0, scale, dx * SPACE, dy * SPACE)
+            glyphset[gname].draw(TransformPen(Cu2QuPen(pen, max_err=1.0, reverse_direction=True), transform))
+            glyphs[name] = pen.glyph()
+            adv = hmtx[gname][0] * scale
+        advances[name] = (int(round(adv)), 0)
+        if code >= 0x20:
+            charmap[code] = name
+        charmap[0xF000 + code] = name
+
+    fb = FontBuilder(1000, isTTF=True)
+    fb.setupGlyphOrder(order)
+    fb.setupCharacterMap(charmap)
+    fb.setupGlyf(glyphs)
+    glyf = fb.font["glyf"]
+    ymax, ymin = 0, 0
+    for name in order:
+        g = glyf[name]
+        if g.numberOfContours:
+            g.recalcBounds(glyf)
+            ymax, ymin = max(ymax, g.yMax), min(ymin, g.yMin)
+            advances[name] = (advances[name][0], g.xMin)
+    fb.setupHorizontalMetrics(advances)
+    ascent, descent = int(ymax) + 10, int(-ymin) + 10
+    fb.setupHorizontalHeader(ascent=ascent, descent=-descent)
+    fb.setupNameTable({
+        "copyright": COPYRIGHT,
+        "familyName": family,
+        "styleName": "Regular",
+        "uniqueFontIdentifier": family + " 1.000",
+        "fullName": family,
+        "version": "Version 1.000",
+        "psName": family,
+        "licenseDescription": LICENSE,
+        "licenseInfoURL": "https://openfontlicense.org",
+    })
+    fb.setupOS2(sTypoAscender=ascent, sTypoDescender=-descent, sTypoLineGap=0, usWinAscent=ascent,
+                usWinDescent=descent, fsType=0, achVendID="QSMV", ulCodePageRange1=(1 << 31), ulCodePageRange2=0,
+                xAvgCharWidth=int(head_advance), usWeightClass=400, version=4)
+    fb.setupPost()
+    fb.setupHead(unitsPerEm=1000, fontRevision=1.0, created=0x9D0E0000, modified=0x9D0E0000)
+    return fb.font
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    for family, filename in FAMILIES:
+        font = build(sys.argv[1], family)
+        font.save("%s/%s" % (sys.argv[2], filename))
+
+
+if __name__ == "__main__":
+    main()
