@@ -4,6 +4,8 @@
 
 #include "platform/base/wintypes.h"
 
+struct LOGFONTA;
+
 #pragma pack(push, 1)
 class TQSFontSpec {
 public:
@@ -30,6 +32,10 @@ public:
     bool IsBold() const { return (Style & kBold) != 0; }
     bool IsItalic() const { return (Style & kItalic) != 0; }
     BYTE GetCharSet() const { return CharSet; }
+
+    // A font description for the device: face, weight 700 or 400, italic, character set and the height of
+    // the point size at the device's vertical resolution (at most -2). Defined with the drawing code.
+    void ToLogFontForDC(HDC dc, LOGFONTA* out) const;
 
     bool operator==(const TQSFontSpec& other) const;
     bool operator!=(const TQSFontSpec& other) const { return !(*this == other); }

@@ -1,0 +1,671 @@
+// The drawing context: fonts, measured widths, attach and detach, colours, the glyph writer and text output.
+#include "render/music_fonts.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+#include "core/font_spec.h"
+#include "render/base/color_palette.h"
+#include "render/base/fonts_data.h"
+#include "render/bundled_fonts.h"
+
+namespace {
+
+bool g_useWideText = true;  // the NT family's start-up value
+bool g_thickAsRectangles = false;
+int g_staffLineThickness = 0;
+
+const BYTE kGlyphCodes[kGlyphCount] = {
+    0x00, 0x20, 0x61, 0x62, 0x63, 0x69, 0x6A, 0x6B, 0x66, 0x64, 0x65, 0x87, 0x88, 0x89, 0x8A, 0x82, 0x83,
+    0x84, 0x85, 0x7A, 0x6C, 0x6D, 0x6E, 0x6F, 0x70, 0x71, 0x72, 0x48, 0x47, 0x46, 0x4A, 0x75, 0x76, 0x78,
+    0x77, 0x4B, 0x79, 0x74, 0x49, 0x27, 0x44, 0x45, 0x67, 0x68, 0x41, 0x42, 0x40, 0x3B, 0x3A, 0x43, 0x4F,
+    0x4C, 0x4D, 0x5D, 0x58, 0x59, 0x5A, 0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A,
+    0x9B, 0x9C, 0x9D, 0x9E, 0x9F, 0x50, 0x51, 0x52, 0x53, 0x54, 0x55, 0x56, 0x57, 0x73, 0x4C, 0x48, 0x4B};
+
+// Glyphs that are never written: nothing, the two blanks of the table and the indices past the widths.
+bool IsUndrawn(int glyph) {
+    return glyph <= 0 || glyph == 35 || glyph == 51 || glyph >= kMeasuredGlyphCount;
+}
+
+// Vertical adjustment of a glyph for the scale s/t.
+int VerticalAdjust(int glyph, int u, int s, int t) {
+    switch (glyph) {
+        case 15:
+        case 16:
+            return s * u * 2 / t;
+        case 17:
+            return s * u * 3 / t;
+        case 18:
+            return s * u * 4 / t;
+        case 19:
+        case 41:
+        case 47:
+        case 48:
+        case 49:
+            return -(s * u / (4 * t));
+        case 20:
+            return ((u / 12 + 1) * s) / (3 * t) + 1;
+        case 27:
+        case 28:
+        case 29:
+        case 73:
+        case 74:
+        case 75:
+        case 76:
+        case 77:
+        case 78:
+        case 79:
+        case 80:
+            return s * u * 2 / (3 * t);
+        case 30:
+            return s * u / t;
+        case 45:
+            return -(s * u / (2 * t));
+        case 50:
+            return s * u * 13 / (8 * t) + 1;
+        case 81:
+            return s * u * 3 / (4 * t);
+        default:
+            return 0;
+    }
+}
+
+HFONT MusicFontFor(const char* face, int height) {
+    LOGFONTA lf{};
+    lf.lfHeight = height;
+    lf.lfOutPrecision = OUT_TT_PRECIS;
+    lf.lfCharSet = SYMBOL_CHARSET;
+    std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    return CreateFontIndirectA(&lf);
+}
+
+}  // namespace
+
+bool GetUseWideTextForSymbols() {
+    return g_useWideText;
+}
+void SetUseWideTextForSymbols(bool on) {
+    g_useWideText = on;
+}
+bool GetDrawThickLinesAsRectangles() {
+    return g_thickAsRectangles;
+}
+void SetDrawThickLinesAsRectangles(bool on) {
+    g_thickAsRectangles = on;
+}
+int GetStaffLineThickness() {
+    return g_staffLineThickness;
+}
+void SetStaffLineThickness(int thousandthsMm) {
+    g_staffLineThickness = thousandthsMm;
+}
+BYTE GetGlyphCode(int glyph) {
+    return glyph >= 0 && glyph < kGlyphCount ? kGlyphCodes[glyph] : 0;
+}
+
+void TQSFontSpec::ToLogFontForDC(HDC dc, LOGFONTA* out) const {
+    *out = LOGFONTA{};
+    std::strncpy(out->lfFaceName, FaceName, LF_FACESIZE - 1);
+    out->lfWeight = IsBold() ? FW_BOLD : FW_NORMAL;
+    out->lfItalic = IsItalic() ? 1 : 0;
+    out->lfCharSet = CharSet;
+    out->lfOutPrecision = OUT_TT_PRECIS;
+    out->lfHeight = std::min(-MulDiv(PointSize, GetDeviceCaps(dc, LOGPIXELSY), 72), -2);
+}
+
+TMusicFonts::TMusicFonts(int staffSpace, TMusicFontsData* fontData, TColorPalette* palette) {
+    Init(fontData, palette);
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    CreateFonts(screen, qsm::NormalizeStaffSpace(staffSpace));
+    DeleteDC(screen);
+}
+
+TMusicFonts::TMusicFonts(HDC device, TMusicFontsData* fontData, TColorPalette* palette) {
+    Init(fontData, palette);
+    int u = qsm::NormalizeStaffSpace(MulDiv(GetDeviceCaps(device, LOGPIXELSY), StaffSize(), 288));
+    CreateFonts(device, u);
+}
+
+void TMusicFonts::Init(TMusicFontsData* fontData, TColorPalette* palette) {
+    qsm::RegisterBundledFonts();
+    FontData = fontData;
+    Palette = palette;
+    StaffSpace = 2;
+    LyricHeight = StemWidth = LineWidth = StemPenWidth = AccidentalColumnWidth = 0;
+    std::fill(std::begin(GlyphWidths), std::end(GlyphWidths), 0);
+    MusicFont = CueMusicFont = nullptr;
+    std::fill(std::begin(TextFonts), std::end(TextFonts), nullptr);
+    Attached = RefCount = 0;
+    ReferenceDC = OutputDC = nullptr;
+    OriginY = 0;
+    CurrentColor = 0;
+    ExpressionArrowLength = 0;
+}
+
+TMusicFonts::~TMusicFonts() {
+    if (Attached) DetachDC();
+    while (measureCount_ > 0)
+        EndMeasuring();
+    FreeFonts();
+    if (scratchDC_) DeleteDC(scratchDC_);
+}
+
+// The staff size that scales the text; the stored value stays as read, but a size of 0 or less would
+// divide by zero or turn every height around, so the default 16 stands in for it.
+int TMusicFonts::StaffSize() const {
+    int s = FontData ? FontData->StaffSize : 16;
+    return s > 0 ? s : 16;
+}
+
+void TMusicFonts::FreeFonts() {
+    for (HFONT& f : TextFonts) {
+        if (f) DeleteObject(f);
+        f = nullptr;
+    }
+    if (MusicFont) DeleteObject(MusicFont);
+    if (CueMusicFont) DeleteObject(CueMusicFont);
+    MusicFont = CueMusicFont = nullptr;
+}
+
+void TMusicFonts::CreateFonts(HDC dc, int staffSpace) {
+    Attached = RefCount = 0;
+    ReferenceDC = nullptr;
+    OriginY = 0;
+    StaffSpace = staffSpace;
+    int u = staffSpace;
+    int staffSize = StaffSize();
+    LyricHeight = FontData ? MulDiv(FontData->Fonts[2].PointSize, 8, staffSize) : MulDiv(12, 8, staffSize);
+    for (int i = 0; i < 12; ++i) {
+        LOGFONTA lf{};
+        TQSFontSpec spec;
+        if (FontData) spec = FontData->Fonts[i];
+        spec.ToLogFontForDC(dc, &lf);
+        lf.lfHeight = -MulDiv(std::abs(spec.PointSize), 4 * u, staffSize);
+        TextFonts[i] = CreateFontIndirectA(&lf);
+    }
+    const char* face = GetDefaultMusicFontFace();
+    if (FontData && FontData->MusicFontFace[0] && IsFontInstalled(FontData->MusicFontFace))
+        face = FontData->MusicFontFace;
+    MusicFont = MusicFontFor(face, -5 * u);
+    CueMusicFont = MusicFontFor(face, (-5 * u * 2) / 3);
+    HGDIOBJ old = SelectObject(dc, MusicFont);
+    for (int g = 0; g < kMeasuredGlyphCount; ++g) {
+        char c = static_cast<char>(kGlyphCodes[g]);
+        SIZE sz{};
+        GetTextExtentPointA(dc, &c, 1, &sz);
+        GlyphWidths[g] = sz.cx;
+    }
+    SelectObject(dc, old);
+    AccidentalColumnWidth = GlyphWidths[42] * 5 / 4;
+    StemWidth = GlyphWidths[7] / 14 + 1;
+    StemPenWidth = GlyphWidths[7] / 16 + 1;
+    LineWidth = u / 14 + 1;
+    if (g_staffLineThickness != 0) {
+        int natural = qsm::NormalizeStaffSpace(MulDiv(GetDeviceCaps(dc, LOGPIXELSY), staffSize, 288));
+        int t = MulDiv(GetDeviceCaps(dc, LOGPIXELSX), g_staffLineThickness, 25400);
+        if (u != natural) t = MulDiv(t, u, natural);
+        LineWidth = std::min(std::max(t, 1), u / 2);
+    }
+}
+
+void TMusicFonts::SetStaffSpace(int staffSpace) {
+    FreeFonts();
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    CreateFonts(screen, qsm::NormalizeStaffSpace(staffSpace));
+    DeleteDC(screen);
+}
+
+void TMusicFonts::ResetForDevice(HDC device) {
+    FreeFonts();
+    CreateFonts(device,
+                qsm::NormalizeStaffSpace(MulDiv(GetDeviceCaps(device, LOGPIXELSY), StaffSize(), 288)));
+}
+
+HFONT TMusicFonts::GetFont(int slot) const {
+    return slot >= 0 && slot < 12 ? TextFonts[slot] : nullptr;
+}
+
+HFONT TMusicFonts::GetFontForStyle(int style) const {
+    if (style == 0) return MusicFont;
+    if (style == 1) return CueMusicFont;
+    return GetFont(style - 2);
+}
+
+void TMusicFonts::AttachDC(HDC output, HDC reference) {
+    if (Attached) DetachDC();
+    Attached = 1;
+    ++RefCount;
+    OutputDC = output;
+    ReferenceDC = reference ? reference : output;
+    OriginY = 0;
+    SetBkMode(output, TRANSPARENT);
+    CurrentColor = 0;
+    SetTextColor(output, Color());
+    savedBrush_ = SelectObject(output, GetStockObject(NULL_BRUSH));
+    savedPen_ = SelectObject(output, PalettePen());
+    savedFont_ = GetCurrentObject(output, OBJ_FONT);
+    savedRefFont_ = ReferenceDC != output ? GetCurrentObject(ReferenceDC, OBJ_FONT) : nullptr;
+}
+
+void TMusicFonts::DetachDC() {
+    if (!Attached) return;
+    if (OutputDC) {
+        if (savedFont_) SelectObject(OutputDC, savedFont_);
+        if (savedPen_) SelectObject(OutputDC, savedPen_);
+        if (savedBrush_) SelectObject(OutputDC, savedBrush_);
+    }
+    if (ReferenceDC && ReferenceDC != OutputDC && savedRefFont_) SelectObject(ReferenceDC, savedRefFont_);
+    savedFont_ = savedPen_ = savedBrush_ = savedRefFont_ = nullptr;
+    OutputDC = nullptr;
+    // A measuring bracket that was open before the paint goes on with its own screen DC.
+    ReferenceDC = measureCount_ > 0 ? measureDC_ : nullptr;
+    RefCount = measureCount_;
+    Attached = 0;
+}
+
+void TMusicFonts::BeginMeasuring() {
+    if (measureCount_++ == 0) measureDC_ = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    ++RefCount;
+    if (!Attached) ReferenceDC = measureDC_;
+}
+
+void TMusicFonts::EndMeasuring() {
+    if (measureCount_ <= 0) return;
+    --RefCount;
+    if (--measureCount_ == 0) {
+        if (ReferenceDC == measureDC_) ReferenceDC = nullptr;
+        DeleteDC(measureDC_);
+        measureDC_ = nullptr;
+    }
+}
+
+HDC TMusicFonts::MeasureDC() {
+    if (ReferenceDC) return ReferenceDC;
+    // Measuring needs only the fonts: without an attached or measuring DC a screen DC of our own serves.
+    if (!scratchDC_) scratchDC_ = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    return scratchDC_;
+}
+
+bool TMusicFonts::IsFontInstalled(const char* face) {
+    qsm::RegisterBundledFonts();
+    LOGFONTA lf{};
+    lf.lfHeight = -10;
+    lf.lfOutPrecision = OUT_TT_PRECIS;
+    lf.lfCharSet = SYMBOL_CHARSET;
+    // LOGFONT holds 31 characters and the terminator.
+    std::strncpy(lf.lfFaceName, face ? face : GetDefaultMusicFontFace(), LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectA(&lf);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    char found[32] = {};
+    bool ok = GetTextFaceA(dc, sizeof found, found) > 0 && strcasecmp(found, lf.lfFaceName) == 0;
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    return ok;
+}
+
+COLORREF TMusicFonts::ColorOf(int index) const {
+    if (!Palette || index < 0 || index > 15) return Palette ? Palette->GetColor(CurrentColor) : 0;
+    return Palette->GetColor(index);
+}
+
+COLORREF TMusicFonts::Color() const {
+    return ColorOf(CurrentColor);
+}
+
+HPEN TMusicFonts::PalettePen() const {
+    if (!Palette) return static_cast<HPEN>(GetStockObject(BLACK_PEN));
+    return Palette->GetPen(CurrentColor);
+}
+
+void TMusicFonts::SelectColor(int index) {
+    // Indices outside the sixteen entries keep the current colour.
+    if (index < 0 || index > 15) return;
+    CurrentColor = index;
+    if (!OutputDC) return;
+    SetTextColor(OutputDC, Color());
+    SelectObject(OutputDC, PalettePen());
+}
+
+void TMusicFonts::RestorePenAndBrush() {
+    SelectObject(OutputDC, PalettePen());
+    SelectObject(OutputDC, GetStockObject(NULL_BRUSH));
+}
+
+void TMusicFonts::SetAlign(UINT align) {
+    SetTextAlign(OutputDC, align);
+}
+
+// Glyph writer.
+
+int TMusicFonts::GetGlyphWidth(int glyph) const {
+    return glyph >= 0 && glyph < kMeasuredGlyphCount ? GlyphWidths[glyph] : 0;
+}
+
+int TMusicFonts::GetGlyphWidth(int size, int glyph) const {
+    int w = GetGlyphWidth(glyph);
+    return size == 1 ? w * 2 / 3 : w;
+}
+
+int TMusicFonts::GetCueGlyphWidth(bool cue, int glyph) const {
+    int w = GetGlyphWidth(glyph);
+    return cue ? MulDiv(2, w, 3) : w;
+}
+
+int TMusicFonts::GetAccidentalColumnWidth(int size) const {
+    return size == 1 ? AccidentalColumnWidth * 2 / 3 : AccidentalColumnWidth;
+}
+
+int TMusicFonts::GetStemAttachOffset(int size, int headGlyph, int dir) const {
+    int n = 0, d = 1;
+    if ((headGlyph == 6 || headGlyph == 7) && dir > 0) {
+        n = 2, d = 13;
+    } else if (headGlyph == 54) {
+        n = 1, d = 2;
+    } else if (headGlyph == 57 || headGlyph == 58) {
+        n = -dir, d = 2;
+    } else if ((headGlyph >= 63 && headGlyph <= 66) || headGlyph == 69 || headGlyph == 70) {
+        n = -1, d = 2;
+    } else if (headGlyph == 71 || headGlyph == 72) {
+        n = dir, d = 4;
+    }
+    if (size == 1) n *= 2, d *= 3;
+    return MulDiv(n, StaffSpace - StemPenWidth, d);
+}
+
+int TMusicFonts::DrawGlyph(int size, int glyph, int x, int y) {
+    if (glyph < 0 || glyph >= kGlyphCount) return 0;
+    BYTE code = kGlyphCodes[glyph];
+    int s = size == 1 ? 2 : 1, t = size == 1 ? 3 : 1;
+    y += VerticalAdjust(glyph, StaffSpace, s, t);
+    int width = GetGlyphWidth(glyph) * s / t;
+    if (IsUndrawn(glyph) || !OutputDC) return width;
+    SelectObject(OutputDC, size == 1 ? CueMusicFont : MusicFont);
+    SetAlign(TA_BASELINE | TA_LEFT);
+    if (glyph == 43) x -= width / 4 + 1;
+    if (g_useWideText) {
+        WCHAR wc = static_cast<WCHAR>(code < 0x20 ? code : 0xF000 + code);
+        TextOutW(OutputDC, x, y, &wc, 1);
+    } else {
+        char c = static_cast<char>(code);
+        TextOutA(OutputDC, x, y, &c, 1);
+    }
+    return width;
+}
+
+int TMusicFonts::DrawGlyphAtPos(int size, int glyph, int x, int pos) {
+    return DrawGlyph(size, glyph, x, PosToY(pos));
+}
+
+int TMusicFonts::DrawGlyphAtPos(int glyph, int x, int pos) {
+    return DrawGlyph(0, glyph, x, PosToY(pos));
+}
+
+// Text.
+
+void TMusicFonts::DrawText(int style, int align, int x, int pos, const char* text) {
+    if (!text || !*text || !OutputDC) return;
+    HFONT font = GetFontForStyle(style);
+    if (!font) return;
+    int y = PosToY(pos);
+    int n = static_cast<int>(std::strlen(text));
+    UINT ta = TA_CENTER;
+    switch (align) {
+        case 0: {
+            HDC ref = MeasureDC();
+            HGDIOBJ old = SelectObject(ref, font);
+            SIZE sz{};
+            GetTextExtentPointA(ref, text, n, &sz);
+            SelectObject(ref, old);
+            y -= sz.cy / 2;
+            ta = TA_LEFT | TA_TOP;
+            break;
+        }
+        case 1:
+            ta = TA_BASELINE;
+            break;
+        case 2:
+            ta = TA_BOTTOM;
+            break;
+        case 3:
+            ta = TA_TOP;
+            break;
+        default:
+            break;
+    }
+    SelectObject(OutputDC, font);
+    SetAlign(ta);
+    TextOutA(OutputDC, x, y, text, n);
+}
+
+void TMusicFonts::DrawWideText(int style, int align, int x, int pos, const WCHAR* text) {
+    if (!text || !*text || !OutputDC) return;
+    HFONT font = GetFontForStyle(style);
+    if (!font) return;
+    int y = PosToY(pos);
+    int n = lstrlenW(text);
+    UINT ta = TA_CENTER;
+    switch (align) {
+        case 0: {
+            HDC ref = MeasureDC();
+            HGDIOBJ old = SelectObject(ref, font);
+            SIZE sz{};
+            GetTextExtentPoint32W(ref, text, n, &sz);
+            SelectObject(ref, old);
+            y -= sz.cy / 2;
+            ta = TA_LEFT | TA_TOP;
+            break;
+        }
+        case 1:
+            ta = TA_BASELINE;
+            break;
+        case 2:
+            ta = TA_BOTTOM;
+            break;
+        case 3:
+            ta = TA_TOP;
+            break;
+        default:
+            break;
+    }
+    SelectObject(OutputDC, font);
+    SetAlign(ta);
+    TextOutW(OutputDC, x, y, text, n);
+}
+
+int TMusicFonts::MeasureText(int style, const char* text) {
+    if (!text || !*text) return 0;
+    HFONT font = GetFontForStyle(style);
+    if (!font) return 0;
+    HDC ref = MeasureDC();
+    HGDIOBJ old = SelectObject(ref, font);
+    SIZE sz{};
+    GetTextExtentPointA(ref, text, static_cast<int>(std::strlen(text)), &sz);
+    SelectObject(ref, old);
+    return sz.cx;
+}
+
+int TMusicFonts::MeasureWideText(int style, const WCHAR* text) {
+    if (!text || !*text) return 0;
+    HFONT font = GetFontForStyle(style);
+    if (!font) return 0;
+    HDC ref = MeasureDC();
+    HGDIOBJ old = SelectObject(ref, font);
+    SIZE sz{};
+    GetTextExtentPoint32W(ref, text, lstrlenW(text), &sz);
+    SelectObject(ref, old);
+    return sz.cx;
+}
+
+void TMusicFonts::DrawBoldText(int x, int pos, const char* text) {
+    DrawText(3, 0, x, pos, text);
+}
+void TMusicFonts::DrawItalicText(int x, int pos, const char* text) {
+    DrawText(2, 0, x, pos, text);
+}
+void TMusicFonts::DrawLyricText(int x, int pos, const char* text) {
+    DrawText(4, 0, x, pos, text);
+}
+int TMusicFonts::MeasureBoldText(const char* text) {
+    return MeasureText(3, text);
+}
+int TMusicFonts::MeasureItalicText(const char* text) {
+    return MeasureText(2, text);
+}
+int TMusicFonts::MeasureLyricText(const char* text) {
+    return MeasureText(4, text);
+}
+
+int TMusicFonts::MeasureTimeSignature(int style, int beats, int beatValue) {
+    if (style == 1 || style == 2) return GetGlyphWidth(40);
+    char a[16], b[16];
+    std::snprintf(a, sizeof a, "%d", beats);
+    std::snprintf(b, sizeof b, "%d", beatValue);
+    return std::max(MeasureText(0, a), MeasureText(0, b));
+}
+
+void TMusicFonts::DrawTimeSignature(int style, int beats, int beatValue, int x) {
+    if (style == 1) {
+        DrawGlyphAtPos(40, x, 2);
+        return;
+    }
+    if (style == 2) {
+        DrawGlyphAtPos(41, x, 2);
+        return;
+    }
+    if (!OutputDC) return;
+    char a[16], b[16];
+    std::snprintf(a, sizeof a, "%d", beats);
+    std::snprintf(b, sizeof b, "%d", beatValue);
+    int wa = MeasureText(0, a), wb = MeasureText(0, b);
+    int w = std::max(wa, wb);
+    SelectObject(OutputDC, MusicFont);
+    SetAlign(TA_BASELINE);
+    TextOutA(OutputDC, x + (w - wa) / 2, OriginY, a, static_cast<int>(std::strlen(a)));
+    TextOutA(OutputDC, x + (w - wb) / 2, OriginY + 2 * StaffSpace, b, static_cast<int>(std::strlen(b)));
+}
+
+namespace {
+
+void TempoTail(char* out, size_t size, const char* text, int base, int tempo) {
+    bool dotted = base == 1 || base == 3 || base == 5;
+    std::snprintf(out, size, "%s=%d%s", dotted ? "." : " ", tempo, text && *text ? ")" : "");
+}
+
+int TempoGlyph(int base) {
+    return 27 + std::clamp(base, 0, 5) / 2;
+}
+
+}  // namespace
+
+int TMusicFonts::MeasureTempoMark(const char* text, int base, int tempo) {
+    char tail[48];
+    TempoTail(tail, sizeof tail, text, base, tempo);
+    int w = 0;
+    if (text && *text) w += MeasureBoldText(text) + MeasureBoldText(" (");
+    return w + MeasureBoldText(tail) + GetGlyphWidth(TempoGlyph(base));
+}
+
+void TMusicFonts::DrawTempoMark(const char* text, int base, int tempo, int x, int pos) {
+    char tail[48];
+    TempoTail(tail, sizeof tail, text, base, tempo);
+    if (text && *text) {
+        DrawBoldText(x, pos, text);
+        x += MeasureBoldText(text);
+        DrawBoldText(x, pos, " (");
+        x += MeasureBoldText(" (");
+    }
+    x += DrawGlyphAtPos(TempoGlyph(base), x, pos);
+    DrawBoldText(x, pos, tail);
+}
+
+namespace {
+
+bool BarNumberText(char* out, size_t size, int style, int number) {
+    if (style == 1) {
+        std::snprintf(out, size, "%d", number);
+        return true;
+    }
+    if (style == 2 || style == 3) {
+        std::snprintf(out, size, " %d ", number);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int TMusicFonts::MeasureBarNumber(int style, int number) {
+    char text[24];
+    if (!BarNumberText(text, sizeof text, style, number)) return 0;
+    return MeasureText(3, text);
+}
+
+void TMusicFonts::DrawBarNumber(int x, int pos, int style, int number) {
+    char text[24];
+    if (!BarNumberText(text, sizeof text, style, number) || !OutputDC) return;
+    HDC ref = MeasureDC();
+    HGDIOBJ old = SelectObject(ref, TextFonts[1]);
+    SIZE sz{};
+    GetTextExtentPointA(ref, text, static_cast<int>(std::strlen(text)), &sz);
+    SelectObject(ref, old);
+    int w = sz.cx, h = sz.cy, y = PosToY(pos);
+    SelectObject(OutputDC, TextFonts[1]);
+    SetAlign(TA_LEFT | TA_TOP);
+    TextOutA(OutputDC, x - w / 2, y - h / 2, text, static_cast<int>(std::strlen(text)));
+    if (style == 1) return;
+    HPEN pen = CreatePen(PS_SOLID, LineWidth, Color());
+    SelectObject(OutputDC, pen);
+    SelectObject(OutputDC, GetStockObject(NULL_BRUSH));
+    if (style == 3)
+        Rectangle(OutputDC, x - w / 2, y - (h / 2 + StaffSpace / 3), x + w / 2, y + h / 2 + StaffSpace / 3);
+    else
+        Ellipse(OutputDC, x - w / 2, y - w / 2, x + w / 2, y + w / 2);
+    RestorePenAndBrush();
+    DeleteObject(pen);
+}
+
+int TMusicFonts::GetExpressionMarkerWidth() const {
+    if (ExpressionArrowLength != 0) return (MulDiv(ExpressionArrowLength, GlyphWidths[7], 40) + 1) * 2;
+    return GetGlyphWidth(50);
+}
+
+void TMusicFonts::DrawExpressionMarker(int x, int pos, int justification) {
+    if (ExpressionArrowLength == 0) {
+        DrawGlyphAtPos(50, x, pos);
+        return;
+    }
+    if (!OutputDC) return;
+    int len = MulDiv(ExpressionArrowLength, GlyphWidths[7], 40) + 1;
+    int y = PosToY(pos), h = len / 2 + 1;
+    HPEN pen = CreatePen(PS_SOLID, 1, Color());
+    HBRUSH brush = CreateSolidBrush(Color());
+    SelectObject(OutputDC, pen);
+    SelectObject(OutputDC, brush);
+    int oldMode = SetPolyFillMode(OutputDC, WINDING);
+    auto triangle = [&](int tipX, int baseX) {
+        POINT pts[3] = {{tipX, y}, {baseX, y - h}, {baseX, y + h}};
+        Polygon(OutputDC, pts, 3);
+    };
+    int mid = x + len;
+    if (justification == 0) {
+        MoveToEx(OutputDC, x, y, nullptr);
+        LineTo(OutputDC, mid, y);
+        triangle(x + 2 * len, mid);
+    } else if (justification == 1) {
+        triangle(x, mid);
+        triangle(x + 2 * len, mid);
+    } else {
+        triangle(x, mid);
+    }
+    SetPolyFillMode(OutputDC, oldMode);
+    RestorePenAndBrush();
+    DeleteObject(pen);
+    DeleteObject(brush);
+}
