@@ -1,0 +1,552 @@
+// The staff: settings, item storage and access, finders, play-order walks and the import clean-ups that
+// need no formatting.
+#include "score/music_staff.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "score/lyrics.h"
+#include "score/song_note.h"
+#include "score/staff_util.h"
+#include "score/structure_items.h"
+
+namespace qsm {
+
+void CopyBounded(char* dst, const char* src, int size) {
+    if (size <= 0) return;
+    if (!src) src = "";
+    const size_t n = strnlen(src, static_cast<size_t>(size - 1));
+    memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+}  // namespace qsm
+
+namespace {
+
+TStaffReformatFn gReformat = nullptr;
+
+bool IsTimedSongNote(const TNotatedItem* item) {
+    if (!item) return false;
+    const int t = item->GetType();
+    return t == ntNote || t == ntRest || t == ntChord || t == ntRestChord;
+}
+
+bool IsSplittable(const TNotatedItem* item) {
+    if (!item) return false;
+    const int t = item->GetType();
+    return t == ntNote || t == ntRest || t == ntChord;
+}
+
+// A safety net for play-order walks: a staff whose repeats and jumps never end still stops.
+int WalkStepLimit(int itemCount) {
+    return 16 * itemCount + 1000;
+}
+
+}  // namespace
+
+TStaffReformatFn SetStaffReformatHook(TStaffReformatFn fn) {
+    TStaffReformatFn old = gReformat;
+    gReformat = fn;
+    return old;
+}
+
+void TStaffPlayState::InitFromStaff(const TMusicStaff& staff) {
+    Reset();
+    SetChannel(staff.Channel);
+    SetPort(staff.Device);
+    SetTranspose(staff.Instrument.GetTranspose());
+}
+
+TMusicStaff::TMusicStaff() {
+    qsm::CopyBounded(Name, "Staff", sizeof(Name));
+    Label[0] = 0;
+    LabelAbbr[0] = 0;
+    qsm::CopyBounded(Group, "Standard", sizeof(Group));
+    Items.reserve(1025);
+    Items.push_back(new TBarLineData(bsSingle, 1));
+    Items.push_back(new TBarLineData(bsSectionClose, 1));
+}
+
+TMusicStaff::~TMusicStaff() {
+    while (!Items.empty()) {
+        TNotatedItem* item = Items.back();
+        Items.pop_back();
+        delete item;
+    }
+    delete Lyrics;
+}
+
+void TMusicStaff::SetName(const char* text) {
+    qsm::CopyBounded(Name, text, sizeof(Name));
+}
+void TMusicStaff::SetLabel(const char* text) {
+    qsm::CopyBounded(Label, text, sizeof(Label));
+}
+void TMusicStaff::SetLabelAbbr(const char* text) {
+    qsm::CopyBounded(LabelAbbr, text, sizeof(LabelAbbr));
+}
+void TMusicStaff::SetGroup(const char* text) {
+    qsm::CopyBounded(Group, text, sizeof(Group));
+}
+
+const char* TMusicStaff::GetLabel(bool full) const {
+    return (LabelAbbr[0] && !full) ? LabelAbbr : Label;
+}
+
+bool TMusicStaff::IsUngrouped() const {
+    return strcmp(Group, "_") == 0;
+}
+
+void TMusicStaff::SetLyrics(TStaffLyrics* lyrics) {
+    if (lyrics == Lyrics) return;
+    delete Lyrics;
+    Lyrics = lyrics;
+}
+
+void TMusicStaff::SetEndingBar(int style) {
+    EndingBar = style;
+    TNotatedItem* last = GetLastItem();
+    if (!last || last->GetType() != ntBarLine || GetItemCount() < 2) return;
+    auto* bar = static_cast<TBarLineData*>(last);
+    int barStyle = bsSectionClose;
+    switch (style) {
+        case 1:
+            barStyle = bsMasterRepeatClose;
+            break;
+        case 2:
+            barStyle = bsSingle;
+            break;
+        case 3:
+            barStyle = bsDouble;
+            break;
+        case 4:
+            barStyle = bsTransparent;
+            break;
+        default:
+            break;
+    }
+    bar->SetStyle(barStyle);
+    bar->SetRepeat(1);
+}
+
+void TMusicStaff::SetBoundaries(int top, int bottom) {
+    const int lines = Lines;
+    if (top > -lines) {
+        top = -lines;
+    } else if (top < -100) {
+        top = -100;
+    }
+    if (bottom < lines) {
+        bottom = lines;
+    } else if (bottom > 100) {
+        bottom = 100;
+    }
+    BoundaryTop = top;
+    BoundaryBottom = bottom;
+}
+
+void TMusicStaff::SetLineCount(int lines) {
+    Lines = static_cast<uint8_t>(lines);
+    SetBoundaries(BoundaryTop, BoundaryBottom);
+}
+
+int TMusicStaff::GetTopLinePosition() const {
+    return Lines == 0 ? 0 : -2 * ((Lines - 1) / 2);
+}
+
+int TMusicStaff::GetBottomLinePosition() const {
+    return Lines <= 1 ? 0 : (Lines & ~1);
+}
+
+TNotatedItem* TMusicStaff::GetItem(int index) const {
+    if (index < 0 || index > GetLastIndex()) return nullptr;
+    return Items[static_cast<size_t>(index)];
+}
+
+int TMusicStaff::ItemDuration(int index) const {
+    const TNotatedItem* item = GetItem(index);
+    return item ? item->GetDuration() : 0;
+}
+
+void TMusicStaff::InsertItem(TNotatedItem* item, int index) {
+    if (!item) return;
+    index = std::clamp(index, 0, GetItemCount());
+    Items.insert(Items.begin() + index, item);
+}
+
+TNotatedItem* TMusicStaff::DetachItem(int index) {
+    if (index <= 0 || index >= GetLastIndex()) return nullptr;
+    TNotatedItem* item = Items[static_cast<size_t>(index)];
+    Items.erase(Items.begin() + index);
+    return item;
+}
+
+TNotatedItem* TMusicStaff::DetachItemAndReformat(int index) {
+    TNotatedItem* item = DetachItem(index);
+    if (item) Reformat(index, -1);
+    return item;
+}
+
+bool TMusicStaff::DeleteItem(int index) {
+    TNotatedItem* item = DetachItem(index);
+    delete item;
+    return item != nullptr;
+}
+
+void TMusicStaff::DeleteItems(int first, int last) {
+    if (first < 1) return;
+    // The closing bar line stays: the staff always ends with it.
+    last = std::min(last, GetLastIndex() - 1);
+    for (int i = last; i >= first; --i) {
+        delete Items[static_cast<size_t>(i)];
+        Items.erase(Items.begin() + i);
+    }
+}
+
+void TMusicStaff::InsertItemAtTime(TNotatedItem* item, int ticks) {
+    int t = 0;
+    int i = 1;
+    while (t < ticks && i < GetLastIndex()) {
+        if (t > ticks - 1536) SplitItemAt(i, t, ticks);
+        t += ItemDuration(i);
+        ++i;
+    }
+    InsertItem(item, i);
+}
+
+int TMusicStaff::CountItemsOfType(int type) const {
+    return static_cast<int>(std::count_if(
+        Items.begin(), Items.end(), [type](const TNotatedItem* item) { return item->GetType() == type; }));
+}
+
+bool TMusicStaff::HasNotes() const {
+    return std::any_of(Items.begin(), Items.end(), [](const TNotatedItem* item) { return item->IsNote(); });
+}
+
+int TMusicStaff::ChangeSpacerWidth(int index, int width) {
+    TNotatedItem* item = GetItem(index);
+    if (!item || item->GetType() != ntStaffSpacer) item = GetItem(index - 1);
+    if (!item || item->GetType() != ntStaffSpacer) return 0;
+    auto* spacer = static_cast<TStaffSpacer*>(item);
+    const int before = spacer->GetWidth();
+    spacer->AddWidth(width);
+    return spacer->GetWidth() - before;
+}
+
+bool TMusicStaff::AddNoteToItem(TMusicNote* note, int index) {
+    TNotatedItem* item = GetItem(index);
+    if (!note || !item) return false;
+    switch (item->GetType()) {
+        case ntNote: {
+            auto* old = static_cast<TMusicNote*>(item);
+            TMusicNote before;
+            before.AssignNote(*old);
+            auto* chord = new TChordData(old);
+            if (chord->GetNoteCount() != 1 || !chord->AddNote(note)) {
+                chord->DetachAllNotes();
+                delete chord;
+                old->AssignNote(before);
+                return false;
+            }
+            Items[static_cast<size_t>(index)] = chord;
+            break;
+        }
+        case ntRest: {
+            auto* rest = static_cast<TRestNote*>(item);
+            auto* restChord = new TRestChord(rest->GetDur(), rest->GetAttributes());
+            restChord->CopyFrom(*rest);
+            if (!restChord->AddNote(note)) {
+                delete restChord;
+                return false;
+            }
+            Items[static_cast<size_t>(index)] = restChord;
+            delete rest;
+            break;
+        }
+        case ntChord:
+            if (!static_cast<TChordData*>(item)->AddNote(note)) return false;
+            break;
+        case ntRestChord:
+            if (!static_cast<TRestChord*>(item)->AddNote(note)) return false;
+            break;
+        default:
+            return false;
+    }
+    Reformat(index, -1);
+    return true;
+}
+
+bool TMusicStaff::RemoveNoteAt(int index, int position) {
+    TNotatedItem* item = GetItem(index);
+    if (!item) return false;
+    TMusicNote* note = item->FindNoteAtStaffPos(position);
+    if (!note) return false;
+    if (item->GetType() == ntChord) {
+        auto* chord = static_cast<TChordData*>(item);
+        if (!chord->RemoveNote(note)) return false;
+        delete note;
+        if (chord->GetNoteCount() == 1) {
+            TMusicNote* remaining = chord->DetachAllNotes().front();
+            remaining->SetChordMember(false);
+            remaining->SetHeadColumn(0);
+            remaining->SetColor(chord->GetColor());
+            Items[static_cast<size_t>(index)] = remaining;
+            delete chord;
+        }
+    } else if (item->GetType() == ntRestChord) {
+        auto* restChord = static_cast<TRestChord*>(item);
+        if (!restChord->RemoveNote(note)) return false;
+        delete note;
+        if (!restChord->HasNotes()) {
+            auto* rest = new TRestNote(restChord->GetDur(), restChord->GetAttributes());
+            rest->CopyFrom(*restChord);
+            Items[static_cast<size_t>(index)] = rest;
+            delete restChord;
+        }
+    } else {
+        return false;
+    }
+    Reformat(index, -1);
+    return true;
+}
+
+void TMusicStaff::GetTimeSignatureAt(int index, int& beats, int& exponent) const {
+    beats = 4;
+    exponent = 2;
+    for (int i = std::min(index, GetItemCount()) - 1; i >= 0; --i) {
+        const TNotatedItem* item = GetItem(i);
+        if (item->GetType() == ntTimeSignature) {
+            const auto* ts = static_cast<const TTimeSignatureData*>(item);
+            beats = ts->GetBeats();
+            exponent = ts->GetBeatValueExponent();
+            return;
+        }
+    }
+}
+
+void TMusicStaff::DissolveGroupAt(int grouping, int index) {
+    TNotatedItem* item = GetItem(index);
+    if (!item || !item->IsSongNote()) return;
+    auto* start = static_cast<TSongNote*>(item);
+    if (start->GetGroupState(grouping) == gsNone) return;
+    const bool grace = start->IsGrace();
+    auto sameKind = [&](int i) {
+        const TNotatedItem* it = GetItem(i);
+        return it && it->IsSongNote() && static_cast<const TSongNote*>(it)->IsGrace() == grace;
+    };
+    int i = index;
+    while (static_cast<TSongNote*>(GetItem(i))->GetGroupState(grouping) != gsFirst) {
+        int j = i - 1;
+        while (j > 0 && !sameKind(j))
+            --j;
+        if (j <= 0 || static_cast<TSongNote*>(GetItem(j))->GetGroupState(grouping) == gsNone) break;
+        i = j;
+    }
+    for (; i < GetLastIndex(); ++i) {
+        if (!sameKind(i)) continue;
+        auto* note = static_cast<TSongNote*>(GetItem(i));
+        const int state = note->GetGroupState(grouping);
+        note->SetGroupState(grouping, gsNone);
+        if (state == gsEnd) break;
+    }
+}
+
+int TMusicStaff::FindItemOfType(int start, int type, int step) const {
+    int i = start + step;
+    while (i > 0 && i < GetLastIndex()) {
+        if (Items[static_cast<size_t>(i)]->GetType() == type) return i;
+        i += step;
+    }
+    return i;
+}
+
+int TMusicStaff::FindSongNote(int start, int step) const {
+    int i = start + step;
+    while (i > 0 && i < GetLastIndex()) {
+        if (Items[static_cast<size_t>(i)]->IsSongNote()) return i;
+        i += step;
+    }
+    return std::clamp(i, 0, std::max(0, GetLastIndex()));
+}
+
+int TMusicStaff::FindBarLineFromClamped(int start, int step) const {
+    return std::clamp(FindBarLineFrom(start, step), 1, std::max(1, GetLastIndex()));
+}
+
+int TMusicStaff::FindNthBarLine(int n) const {
+    int number = -1;
+    for (int i = 0; i < GetItemCount(); ++i) {
+        if (Items[static_cast<size_t>(i)]->GetType() != ntBarLine) continue;
+        if (++number == n) return i;
+    }
+    return GetLastIndex();
+}
+
+int TMusicStaff::FindItemAtTime(int ticks, int start, int startTicks) const {
+    if (ticks <= 0) return 0;
+    start = std::clamp(start, 0, std::max(0, GetLastIndex()));
+    if (startTicks == ticks) return start;
+    int t = startTicks;
+    int i = start;
+    if (startTicks < ticks) {
+        while (t < ticks && i < GetLastIndex()) {
+            t += ItemDuration(i);
+            ++i;
+        }
+        return i;
+    }
+    while (i > 0) {
+        --i;
+        t -= ItemDuration(i);
+        if (t < ticks) return i + 1;
+    }
+    return 0;
+}
+
+int TMusicStaff::GetDurationBetween(int to, int from, int fromTicks) const {
+    const int last = std::max(0, GetLastIndex());
+    to = std::clamp(to, 0, last);
+    from = std::clamp(from, 0, last);
+    if (to == 0) return 0;
+    int t = fromTicks;
+    if (from <= to) {
+        for (int i = from; i < to; ++i)
+            t += ItemDuration(i);
+    } else {
+        for (int i = to; i < from; ++i)
+            t -= ItemDuration(i);
+    }
+    return t;
+}
+
+void TMusicStaff::FindContextItems(int index, int& clef, int& timeSignature, int& key) {
+    clef = -1;
+    timeSignature = -1;
+    key = -1;
+    TStaffPlayState state;
+    state.InitFromStaff(*this);
+    const int limit = WalkStepLimit(GetItemCount());
+    int i = 0;
+    for (int steps = 0; steps < limit && i >= 0 && i < GetItemCount() && i != index; ++steps) {
+        TNotatedItem* item = Items[static_cast<size_t>(i)];
+        switch (item->GetType()) {
+            case ntClef:
+                clef = i;
+                break;
+            case ntTimeSignature:
+                timeSignature = i;
+                break;
+            case ntKey:
+                key = i;
+                break;
+            default:
+                break;
+        }
+        const int next = item->GetNextPlayIndex(state, *this, i);
+        item->UpdatePlayState(state);
+        i = next;
+    }
+}
+
+void TMusicStaff::BuildPlayStateAt(int index, TStaffPlayState& state) {
+    state.InitFromStaff(*this);
+    const int limit = WalkStepLimit(GetItemCount());
+    int i = 0;
+    for (int steps = 0; steps < limit && i >= 0 && i < GetItemCount() && i != index; ++steps) {
+        TNotatedItem* item = Items[static_cast<size_t>(i)];
+        const int next = item->GetNextPlayIndex(state, *this, i);
+        item->UpdatePlayState(state);
+        i = next;
+    }
+}
+
+int TMusicStaff::SuggestClef() const {
+    int sum = 0;
+    for (const TNotatedItem* item : Items) {
+        if (item->IsNote()) sum += item->GetMaxStaffPos() - 8;
+    }
+    if (sum <= 0) return ctTreble;
+    return Channel == 9 ? ctPercussion : ctBass;
+}
+
+bool TMusicStaff::CanMerge(int a, int b) const {
+    const TNotatedItem* first = GetItem(a);
+    const TNotatedItem* second = GetItem(b);
+    if (!first || !IsTimedSongNote(second)) return false;
+    if (first->GetType() != second->GetType()) return false;
+    if (first->GetType() == ntRest) return true;
+    if (!HasTie(first)) return false;
+    if (first->GetType() == ntNote) return first->GetStaffPos() == second->GetStaffPos();
+    if (first->GetType() == ntChord) {
+        if (first->GetNoteCount() != second->GetNoteCount()) return false;
+        for (int i = 0; i < second->GetNoteCount(); ++i) {
+            const TMusicNote* n = first->FindNoteAtStaffPos(second->GetNote(i)->GetStaffPos());
+            if (!n || !n->HasAttribute(naTie)) return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+int TMusicStaff::GetRunDuration(int index) const {
+    if (!IsTimedSongNote(GetItem(index))) return 0;
+    int total = ItemDuration(index);
+    for (int i = index; CanMerge(i, i + 1); ++i)
+        total += ItemDuration(i + 1);
+    return total;
+}
+
+void TMusicStaff::MergeRun(int index) {
+    int n = 0;
+    while (CanMerge(index + n, index + n + 1))
+        ++n;
+    if (index < 1) return;
+    DeleteItems(index, index + n - 1);
+}
+
+int TMusicStaff::SplitToDuration(int index, int ticks) {
+    TNotatedItem* item = GetItem(index);
+    if (!IsSplittable(item)) return 0;
+    int remaining = ticks - SetDurationFromTicks(*item, ticks, false);
+    int pieces = 1;
+    int previous = index;
+    // Remainders shorter than the shortest duration cannot be written and are dropped.
+    while (remaining >= ShortestFittingTicks(false) && !IsFull()) {
+        TNotatedItem* piece = MakeTiedContinuation(*GetItem(previous));
+        remaining -= SetDurationFromTicks(*piece, remaining, false);
+        InsertItem(piece, previous + 1);
+        ++previous;
+        ++pieces;
+    }
+    return pieces;
+}
+
+void TMusicStaff::SplitItemAt(int index, int itemStart, int splitTime) {
+    TNotatedItem* item = GetItem(index);
+    if (IsFull() || itemStart >= splitTime || !IsSplittable(item)) return;
+    const int total = item->GetDuration();
+    if (itemStart + total <= splitTime) return;
+    const int pieces = SplitToDuration(index, splitTime - itemStart);
+    const int lastPiece = index + pieces - 1;
+    const int rest = total - (splitTime - itemStart);
+    if (rest < ShortestFittingTicks(false) || IsFull()) return;
+    TNotatedItem* continuation = MakeTiedContinuation(*GetItem(lastPiece));
+    InsertItem(continuation, lastPiece + 1);
+    SplitToDuration(lastPiece + 1, rest);
+}
+
+void TMusicStaff::TruncateAtTime(int ticks) {
+    if (ticks < 192) return;
+    int t = 0;
+    int i = 1;
+    while (i < GetLastIndex() && t + ItemDuration(i) <= ticks) {
+        t += ItemDuration(i);
+        ++i;
+    }
+    if (i < GetLastIndex()) DeleteItems(i, GetLastIndex() - 1);
+}
+
+void TMusicStaff::Reformat(int first, int last) {
+    if (gReformat) gReformat(*this, first, last);
+}

@@ -1,0 +1,160 @@
+// One staff of a score: its ordered items (owned), its lyrics, names and group, play settings and drawing
+// settings, with the item operations that readers, importers and editors use.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "midi/base/play_state.h"
+#include "score/notated_item.h"
+
+class TStaffLyrics;
+class TMusicNote;
+
+// Staff flag bits.
+enum : uint8_t {
+    STAFF_BRACKET = 0x01,
+    STAFF_BRACE = 0x02,
+    STAFF_CONNECT_BARS = 0x04,
+    STAFF_LAYER = 0x08,
+    STAFF_MULTIPART_DOTS = 0x10,
+    STAFF_STYLE_MASK = 0xE0,
+};
+
+constexpr int kStaffMaxItems = 32002;
+constexpr int kStaffFullItems = 31902;
+
+class TMusicStaff;
+
+// Reformatting a range of a staff after an edit belongs to the formatting library, which installs it here;
+// last -1 means "to the end of the staff". Without one installed, edits leave the derived marks as they are.
+using TStaffReformatFn = void (*)(TMusicStaff& staff, int first, int last);
+TStaffReformatFn SetStaffReformatHook(TStaffReformatFn fn);
+
+class TMusicStaff {
+public:
+    TMusicStaff();
+    ~TMusicStaff();
+    TMusicStaff(const TMusicStaff&) = delete;
+    TMusicStaff& operator=(const TMusicStaff&) = delete;
+
+    // Names and settings.
+    const char* GetName() const { return Name; }
+    void SetName(const char* text);
+    const char* GetLabelText() const { return Label; }
+    void SetLabel(const char* text);
+    const char* GetLabelAbbr() const { return LabelAbbr; }
+    void SetLabelAbbr(const char* text);
+    const char* GetGroup() const { return Group; }
+    void SetGroup(const char* text);
+    const char* GetLabel(bool full) const;
+    bool IsUngrouped() const;
+    bool IsMultiPartDotPlacement() const { return (StaffFlags & STAFF_MULTIPART_DOTS) != 0; }
+    int GetStyle() const { return StaffFlags >> 5; }
+    void SetStyle(int style) { StaffFlags = static_cast<uint8_t>((StaffFlags & 0x1F) | ((style & 7) << 5)); }
+    int GetEndingBar() const { return EndingBar; }
+    void SetEndingBar(int style);
+    void SetBoundaries(int top, int bottom);
+    void GetBoundaries(int& top, int& bottom) const {
+        top = BoundaryTop;
+        bottom = BoundaryBottom;
+    }
+    int GetBoundaryTop() const { return BoundaryTop; }
+    int GetBoundaryBottom() const { return BoundaryBottom; }
+    void SetLineCount(int lines);
+    int GetLineCount() const { return Lines; }
+    int GetTopLinePosition() const;
+    int GetBottomLinePosition() const;
+    int GetColor() const { return Color; }
+    void SetColor(int c) { Color = static_cast<int8_t>(c); }
+
+    TStaffLyrics* GetLyrics() const { return Lyrics; }
+    // Installs the lyrics (owned; the old ones are deleted).
+    void SetLyrics(TStaffLyrics* lyrics);
+    TStaffLyrics* DetachLyrics() {
+        TStaffLyrics* l = Lyrics;
+        Lyrics = nullptr;
+        return l;
+    }
+
+    // Item access.
+    int GetItemCount() const { return static_cast<int>(Items.size()); }
+    int GetLastIndex() const { return GetItemCount() - 1; }
+    TNotatedItem* GetItem(int index) const;
+    TNotatedItem* GetLastItem() const { return GetItem(GetLastIndex()); }
+    bool IsFull() const { return GetItemCount() >= kStaffFullItems; }
+    int GetFreeItemSlots() const { return kStaffMaxItems - GetItemCount(); }
+    // Inserts before the item at index (index = count appends); the staff takes ownership.
+    void InsertItem(TNotatedItem* item, int index);
+    // Removes and returns an item; null for index 0, the last index and indexes out of range.
+    TNotatedItem* DetachItem(int index);
+    TNotatedItem* DetachItemAndReformat(int index);
+    bool DeleteItem(int index);
+    // Deletes the items first..last; the opening and the closing bar lines are never deleted.
+    void DeleteItems(int first, int last);
+    void InsertItemAtTime(TNotatedItem* item, int ticks);
+    int CountItemsOfType(int type) const;
+    bool HasNotes() const;
+    int ChangeSpacerWidth(int index, int width);
+    // Adds a note to the note, rest, chord or rest chord at index; false when refused (the caller keeps it).
+    bool AddNoteToItem(TMusicNote* note, int index);
+    bool RemoveNoteAt(int index, int position);
+    void GetTimeSignatureAt(int index, int& beats, int& exponent) const;
+    void DissolveGroupAt(int grouping, int index);
+
+    // Finders.
+    int FindItemOfType(int start, int type, int step) const;
+    int FindSongNote(int start, int step) const;
+    int FindBarLineFrom(int start, int step) const { return FindItemOfType(start, ntBarLine, step); }
+    int FindBarLineFromClamped(int start, int step) const;
+    int FindNthBarLine(int n) const;
+    int FindItemAtTime(int ticks, int start, int startTicks) const;
+    int GetDurationBetween(int to, int from, int fromTicks) const;
+
+    // Play-order walks.
+    void FindContextItems(int index, int& clef, int& timeSignature, int& key);
+    void BuildPlayStateAt(int index, TStaffPlayState& state);
+
+    // Clean-up of imported notation.
+    int SuggestClef() const;
+    bool CanMerge(int a, int b) const;
+    int GetRunDuration(int index) const;
+    void MergeRun(int index);
+    // Gives the item the longest duration not above ticks and fills the rest with tied continuations;
+    // returns the number of pieces.
+    int SplitToDuration(int index, int ticks);
+    void SplitItemAt(int index, int itemStart, int splitTime);
+    void TruncateAtTime(int ticks);
+
+    // Asks the installed formatting to reformat the staff from first to last (-1: the end).
+    void Reformat(int first, int last);
+
+    int NeedsFormat = 0;
+    int Muted = 0;
+    int Channel = 0;
+    int Device = 0;
+    TStaffInstrument Instrument;
+    int Volume = 127;
+    int StereoPan = 64;
+    uint8_t StaffFlags = 0;
+
+private:
+    int ItemDuration(int index) const;
+
+    TStaffLyrics* Lyrics = nullptr;
+    std::vector<TNotatedItem*> Items;
+    char Name[32];
+    char Label[32];
+    char LabelAbbr[12];
+    char Group[16];
+    int EndingBar = 0;
+    int BoundaryTop = -12;
+    int BoundaryBottom = 12;
+    int8_t Color = 0;
+    uint8_t Lines = 5;
+};
+
+namespace qsm {
+// Bounded copy: at most size - 1 characters, always terminated.
+void CopyBounded(char* dst, const char* src, int size);
+}  // namespace qsm

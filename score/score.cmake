@@ -1,0 +1,26 @@
+# The score model: notation items, staff, lyrics, score, staff utilities, with the seams for the item file
+# records, item playback and item drawing.
+qsm_library(qsm_score
+  SOURCES
+    expression_items.cc
+    item_drawing.cc
+    item_play.cc
+    item_records.cc
+    lyrics.cc
+    music_score.cc
+    music_staff.cc
+    notated_item.cc
+    song_note.cc
+    staff_util.cc
+    structure_items.cc
+  DEPS qsm_core qsm_midi_base qsm_render_base)
+
+qsm_test(score_tests
+  SOURCES
+    tests/items_test.cc
+    tests/lyrics_test.cc
+    tests/score_test.cc
+    tests/song_note_test.cc
+    tests/staff_test.cc
+    tests/staff_util_test.cc
+  DEPS qsm_score)

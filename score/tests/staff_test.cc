@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "score/expression_items.h"
+#include "score/lyrics.h"
+#include "score/music_staff.h"
+#include "score/song_note.h"
+#include "score/structure_items.h"
+
+namespace {
+
+int TypeAt(const TMusicStaff& staff, int i) {
+    return staff.GetItem(i) ? staff.GetItem(i)->GetType() : -1;
+}
+
+// Fills a staff with items before the closing bar line.
+void Append(TMusicStaff& staff, TNotatedItem* item) {
+    staff.InsertItem(item, staff.GetLastIndex());
+}
+
+TEST(StaffTest, NewStaffDefaults) {
+    TMusicStaff staff;
+    ASSERT_EQ(staff.GetItemCount(), 2);
+    auto* open = static_cast<TBarLineData*>(staff.GetItem(0));
+    auto* close = static_cast<TBarLineData*>(staff.GetLastItem());
+    EXPECT_EQ(open->GetStyle(), bsSingle);
+    EXPECT_EQ(close->GetStyle(), bsSectionClose);
+    EXPECT_EQ(close->GetRepeat(), 1);
+    EXPECT_STREQ(staff.GetName(), "Staff");
+    EXPECT_STREQ(staff.GetGroup(), "Standard");
+    EXPECT_EQ(staff.Volume, 127);
+    EXPECT_EQ(staff.StereoPan, 64);
+    EXPECT_EQ(staff.GetBoundaryTop(), -12);
+    EXPECT_EQ(staff.GetBoundaryBottom(), 12);
+    EXPECT_EQ(staff.GetLineCount(), 5);
+    EXPECT_EQ(staff.StaffFlags, 0);
+    EXPECT_EQ(staff.GetFreeItemSlots(), 32000);
+    EXPECT_EQ(staff.GetLyrics(), nullptr);
+    EXPECT_FALSE(staff.Instrument.HasPatch());
+    EXPECT_EQ(staff.GetItem(2), nullptr);
+    EXPECT_EQ(staff.GetItem(-1), nullptr);
+}
+
+TEST(StaffTest, NamesAndSettings) {
+    TMusicStaff staff;
+    staff.SetName("A very long staff name that goes on and on");
+    EXPECT_EQ(strlen(staff.GetName()), 31u);
+    staff.SetGroup("0123456789abcdefXYZ");
+    EXPECT_STREQ(staff.GetGroup(), "0123456789abcde");
+    EXPECT_FALSE(staff.IsUngrouped());
+    staff.SetGroup("_");
+    EXPECT_TRUE(staff.IsUngrouped());
+    staff.SetLabel("Violin");
+    EXPECT_STREQ(staff.GetLabel(false), "Violin");
+    staff.SetLabelAbbr("Vln.");
+    EXPECT_STREQ(staff.GetLabel(false), "Vln.");
+    EXPECT_STREQ(staff.GetLabel(true), "Violin");
+
+    staff.SetBoundaries(-2, 3);
+    EXPECT_EQ(staff.GetBoundaryTop(), -5);
+    EXPECT_EQ(staff.GetBoundaryBottom(), 5);
+    staff.SetBoundaries(-150, 150);
+    EXPECT_EQ(staff.GetBoundaryTop(), -100);
+    EXPECT_EQ(staff.GetBoundaryBottom(), 100);
+    EXPECT_EQ(staff.GetTopLinePosition(), -4);
+    EXPECT_EQ(staff.GetBottomLinePosition(), 4);
+    staff.SetLineCount(4);
+    EXPECT_EQ(staff.GetTopLinePosition(), -2);
+    EXPECT_EQ(staff.GetBottomLinePosition(), 4);
+    staff.SetLineCount(1);
+    EXPECT_EQ(staff.GetTopLinePosition(), 0);
+    EXPECT_EQ(staff.GetBottomLinePosition(), 0);
+    staff.SetLineCount(0);
+    EXPECT_EQ(staff.GetTopLinePosition(), 0);
+    EXPECT_EQ(staff.GetBottomLinePosition(), 0);
+
+    staff.SetEndingBar(4);
+    EXPECT_EQ(static_cast<TBarLineData*>(staff.GetLastItem())->GetStyle(), bsTransparent);
+    staff.SetEndingBar(7);
+    EXPECT_EQ(static_cast<TBarLineData*>(staff.GetLastItem())->GetStyle(), bsSectionClose);
+    EXPECT_EQ(staff.GetEndingBar(), 7);
+
+    staff.SetLyrics(new TStaffLyrics);
+    staff.SetLyrics(new TStaffLyrics);  // the old lyrics are freed
+    EXPECT_NE(staff.GetLyrics(), nullptr);
+}
+
+TEST(StaffTest, InsertDeleteAndDetach) {
+    TMusicStaff staff;
+    Append(staff, new TClefData(ctTreble));
+    Append(staff, new TMusicNote(0));
+    Append(staff, new TRestNote());
+    Append(staff, new TMusicNote(2));
+    ASSERT_EQ(staff.GetItemCount(), 6);
+    EXPECT_EQ(TypeAt(staff, 1), ntClef);
+    EXPECT_EQ(TypeAt(staff, 5), ntBarLine);
+    EXPECT_EQ(staff.CountItemsOfType(ntNote), 2);
+    EXPECT_TRUE(staff.HasNotes());
+
+    EXPECT_FALSE(staff.DeleteItem(0));
+    EXPECT_FALSE(staff.DeleteItem(5));
+    EXPECT_EQ(staff.DetachItem(0), nullptr);
+    EXPECT_EQ(staff.DetachItem(5), nullptr);
+    EXPECT_EQ(staff.GetItemCount(), 6);
+
+    std::unique_ptr<TNotatedItem> rest(staff.DetachItem(3));
+    EXPECT_EQ(rest->GetType(), ntRest);
+    EXPECT_TRUE(staff.DeleteItem(1));
+    EXPECT_EQ(staff.GetItemCount(), 4);
+
+    // Deleting a range never takes the closing bar line.
+    staff.DeleteItems(1, 100);
+    ASSERT_EQ(staff.GetItemCount(), 2);
+    EXPECT_EQ(static_cast<TBarLineData*>(staff.GetLastItem())->GetStyle(), bsSectionClose);
+    staff.DeleteItems(0, 1);
+    EXPECT_EQ(staff.GetItemCount(), 2);
+}
+
+TEST(StaffTest, FindersAndTimes) {
+    TMusicStaff staff;
+    Append(staff, new TClefData(ctTreble));       // 1
+    Append(staff, new TMusicNote(0, dcQuarter));  // 2: 0
+    Append(staff, new TMusicNote(1, dcQuarter));  // 3: 192
+    Append(staff, new TBarLineData());            // 4: 384
+    Append(staff, new TTextExpression("x"));      // 5
+    Append(staff, new TRestNote(dcHalf));         // 6: 384
+    Append(staff, new TMusicNote(2, dcQuarter));  // 7: 768
+    ASSERT_EQ(staff.GetLastIndex(), 8);
+
+    EXPECT_EQ(staff.FindItemOfType(0, ntBarLine, 1), 4);
+    EXPECT_EQ(staff.FindItemOfType(4, ntBarLine, 1), 8);
+    EXPECT_EQ(staff.FindItemOfType(7, ntClef, -1), 1);
+    EXPECT_EQ(staff.FindItemOfType(7, ntTempo, -1), 0);
+    EXPECT_EQ(staff.FindSongNote(3, 1), 6);
+    EXPECT_EQ(staff.FindSongNote(7, 1), 8);
+    EXPECT_EQ(staff.FindSongNote(1, -1), 0);
+    EXPECT_EQ(staff.FindBarLineFromClamped(4, -1), 1);
+    EXPECT_EQ(staff.FindNthBarLine(0), 0);
+    EXPECT_EQ(staff.FindNthBarLine(1), 4);
+    EXPECT_EQ(staff.FindNthBarLine(2), 8);
+    EXPECT_EQ(staff.FindNthBarLine(3), 8);
+
+    EXPECT_EQ(staff.FindItemAtTime(0, 5, 384), 0);
+    EXPECT_EQ(staff.FindItemAtTime(192, 0, 0), 3);
+    EXPECT_EQ(staff.FindItemAtTime(384, 0, 0), 4);
+    EXPECT_EQ(staff.FindItemAtTime(768, 0, 0), 7);
+    EXPECT_EQ(staff.FindItemAtTime(5000, 0, 0), 8);
+    EXPECT_EQ(staff.FindItemAtTime(384, 6, 384), 6);
+    EXPECT_EQ(staff.FindItemAtTime(200, 7, 768), 4);
+
+    EXPECT_EQ(staff.GetDurationBetween(7, 0, 0), 768);
+    EXPECT_EQ(staff.GetDurationBetween(2, 7, 768), 0);
+    EXPECT_EQ(staff.GetDurationBetween(0, 7, 768), 0);
+    EXPECT_EQ(staff.GetDurationBetween(99, 0, 0), 960);
+
+    int beats = 0, exponent = 0;
+    staff.GetTimeSignatureAt(7, beats, exponent);
+    EXPECT_EQ(beats, 4);
+    EXPECT_EQ(exponent, 2);
+    staff.InsertItem(new TTimeSignatureData(3, 3, 0), 2);
+    staff.GetTimeSignatureAt(8, beats, exponent);
+    EXPECT_EQ(beats, 3);
+    EXPECT_EQ(exponent, 3);
+
+    int clef = 0, time = 0, key = 0;
+    staff.FindContextItems(8, clef, time, key);
+    EXPECT_EQ(clef, 1);
+    EXPECT_EQ(time, 2);
+    EXPECT_EQ(key, -1);
+    TStaffPlayState state;
+    staff.Channel = 3;
+    staff.BuildPlayStateAt(8, state);
+    EXPECT_EQ(state.GetChannel(), 3);
+}
+
+TEST(StaffTest, InsertAtTimeSplitsTheCoveringItem) {
+    TMusicStaff staff;
+    Append(staff, new TMusicNote(0, dcWhole));
+    staff.InsertItemAtTime(new TTextExpression("here"), 192);
+    ASSERT_EQ(staff.GetItemCount(), 5);
+    EXPECT_EQ(staff.GetItem(1)->GetDuration(), 192);
+    EXPECT_TRUE(static_cast<TMusicNote*>(staff.GetItem(1))->HasAttribute(naTie));
+    EXPECT_EQ(TypeAt(staff, 2), ntTextExpression);
+    EXPECT_EQ(staff.GetItem(3)->GetDuration(), 576);
+    EXPECT_FALSE(static_cast<TMusicNote*>(staff.GetItem(3))->HasAttribute(naTie));
+    EXPECT_EQ(staff.GetDurationBetween(staff.GetLastIndex(), 0, 0), 768);
+}
+
+TEST(StaffTest, SplitMergeAndTruncate) {
+    TMusicStaff staff;
+    Append(staff, new TMusicNote(0, dcWhole));
+    EXPECT_EQ(staff.SplitToDuration(1, 720), 2);  // 576 + 144, tied
+    EXPECT_EQ(staff.GetDurationBetween(staff.GetLastIndex(), 0, 0), 720);
+    EXPECT_TRUE(staff.CanMerge(1, 2));
+    EXPECT_FALSE(staff.CanMerge(2, 3));
+    EXPECT_EQ(staff.GetRunDuration(1), 720);
+    staff.MergeRun(1);
+    EXPECT_EQ(staff.GetItemCount(), 3);
+    EXPECT_EQ(staff.GetItem(1)->GetDuration(), 144);
+
+    // A remainder below the shortest duration is dropped instead of cycling.
+    TMusicStaff small;
+    Append(small, new TRestNote(dcQuarter));
+    EXPECT_EQ(small.SplitToDuration(1, 5), 1);
+    EXPECT_EQ(small.SplitToDuration(1, 200), 1);
+    EXPECT_EQ(small.GetItemCount(), 3);
+    EXPECT_EQ(small.SplitToDuration(0, 200), 0);
+
+    TMusicStaff rests;
+    Append(rests, new TRestNote(dcQuarter));
+    Append(rests, new TRestNote(dcQuarter));
+    Append(rests, new TMusicNote(0, dcQuarter));
+    EXPECT_TRUE(rests.CanMerge(1, 2));
+    EXPECT_FALSE(rests.CanMerge(2, 3));
+    rests.TruncateAtTime(100);
+    EXPECT_EQ(rests.GetItemCount(), 5);
+    rests.TruncateAtTime(192);
+    EXPECT_EQ(rests.GetItemCount(), 3);
+    EXPECT_EQ(TypeAt(rests, 2), ntBarLine);
+}
+
+TEST(StaffTest, NotesJoinAndLeaveItems) {
+    TMusicStaff staff;
+    Append(staff, new TMusicNote(2));
+    Append(staff, new TRestNote());
+    ASSERT_TRUE(staff.AddNoteToItem(new TMusicNote(-2), 1));
+    ASSERT_EQ(TypeAt(staff, 1), ntChord);
+    EXPECT_EQ(staff.GetItem(1)->GetNoteCount(), 2);
+    auto same = std::make_unique<TMusicNote>(-2, dcQuarter, 0, acNone);
+    same->SetStemSetting(static_cast<TChordData*>(staff.GetItem(1))->GetNote(1)->GetStemSetting());
+    EXPECT_FALSE(staff.AddNoteToItem(same.get(), 1));
+    EXPECT_EQ(staff.GetItem(1)->GetNoteCount(), 2);
+
+    ASSERT_TRUE(staff.AddNoteToItem(new TMusicNote(-3), 2));
+    ASSERT_EQ(TypeAt(staff, 2), ntRestChord);
+    EXPECT_EQ(staff.GetItem(2)->GetNoteCount(), 1);
+
+    staff.GetItem(1)->SetColor(6);
+    ASSERT_TRUE(staff.RemoveNoteAt(1, -2));
+    ASSERT_EQ(TypeAt(staff, 1), ntNote);
+    EXPECT_EQ(staff.GetItem(1)->GetColor(), 6);
+    EXPECT_FALSE(static_cast<TMusicNote*>(staff.GetItem(1))->IsChordMember());
+    ASSERT_TRUE(staff.RemoveNoteAt(2, -3));
+    EXPECT_EQ(TypeAt(staff, 2), ntRest);
+    EXPECT_FALSE(staff.RemoveNoteAt(2, -3));
+    EXPECT_FALSE(staff.AddNoteToItem(same.get(), 0));
+}
+
+TEST(StaffTest, SpacersGroupsAndClefSuggestion) {
+    TMusicStaff staff;
+    EXPECT_EQ(staff.SuggestClef(), ctTreble);
+    Append(staff, new TStaffSpacer(100));
+    Append(staff, new TMusicNote(10));
+    EXPECT_EQ(staff.ChangeSpacerWidth(1, 50), 50);
+    EXPECT_EQ(staff.ChangeSpacerWidth(2, 50), 50);
+    EXPECT_EQ(static_cast<TStaffSpacer*>(staff.GetItem(1))->GetWidth(), 200);
+    EXPECT_EQ(staff.ChangeSpacerWidth(3, 50), 0);
+    EXPECT_EQ(staff.SuggestClef(), ctBass);
+    staff.Channel = 9;
+    EXPECT_EQ(staff.SuggestClef(), ctPercussion);
+
+    TMusicStaff beams;
+    for (int i = 0; i < 4; ++i) {
+        auto* n = new TMusicNote(0, dcEighth);
+        n->SetBeamState(i == 0 ? gsFirst : (i == 3 ? gsEnd : gsMiddle));
+        Append(beams, n);
+    }
+    auto* after = new TMusicNote(0, dcEighth);
+    after->SetBeamState(gsFirst);
+    Append(beams, after);
+    beams.DissolveGroupAt(0, 3);
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_EQ(static_cast<TSongNote*>(beams.GetItem(i))->GetBeamState(), gsNone);
+    EXPECT_EQ(after->GetBeamState(), gsFirst);
+}
+
+}  // namespace
