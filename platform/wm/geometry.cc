@@ -393,59 +393,6 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_style) {
 
 // ---- rectangles ----
 
-BOOL SetRect(LPRECT r, int left, int top, int right, int bottom) {
-    if (r == nullptr) return FALSE;
-    *r = RECT{left, top, right, bottom};
-    return TRUE;
-}
-BOOL SetRectEmpty(LPRECT r) {
-    return SetRect(r, 0, 0, 0, 0);
-}
-BOOL CopyRect(LPRECT dst, const RECT* src) {
-    if (dst == nullptr || src == nullptr) return FALSE;
-    *dst = *src;
-    return TRUE;
-}
-BOOL IsRectEmpty(const RECT* r) {
-    return r == nullptr || RectEmpty(*r) ? TRUE : FALSE;
-}
-BOOL PtInRect(const RECT* r, POINT pt) {
-    return r != nullptr && pt.x >= r->left && pt.x < r->right && pt.y >= r->top && pt.y < r->bottom ? TRUE
-                                                                                                    : FALSE;
-}
-BOOL OffsetRect(LPRECT r, int dx, int dy) {
-    if (r == nullptr) return FALSE;
-    r->left += dx;
-    r->right += dx;
-    r->top += dy;
-    r->bottom += dy;
-    return TRUE;
-}
-BOOL InflateRect(LPRECT r, int dx, int dy) {
-    if (r == nullptr) return FALSE;
-    r->left -= dx;
-    r->right += dx;
-    r->top -= dy;
-    r->bottom += dy;
-    return TRUE;
-}
-BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b) {
-    if (dst == nullptr || a == nullptr || b == nullptr) return FALSE;
-    *dst = RectIntersect(*a, *b);
-    return RectEmpty(*dst) ? FALSE : TRUE;
-}
-BOOL UnionRect(LPRECT dst, const RECT* a, const RECT* b) {
-    if (dst == nullptr || a == nullptr || b == nullptr) return FALSE;
-    if (RectEmpty(*a)) {
-        *dst = RectEmpty(*b) ? RECT{0, 0, 0, 0} : *b;
-    } else if (RectEmpty(*b)) {
-        *dst = *a;
-    } else {
-        *dst = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
-                    std::max(a->bottom, b->bottom)};
-    }
-    return RectEmpty(*dst) ? FALSE : TRUE;
-}
 BOOL SubtractRect(LPRECT dst, const RECT* a, const RECT* b) {
     if (dst == nullptr || a == nullptr || b == nullptr) return FALSE;
     RECT r = *a;
@@ -466,10 +413,4 @@ BOOL SubtractRect(LPRECT dst, const RECT* a, const RECT* b) {
     }
     *dst = r;
     return RectEmpty(r) ? FALSE : TRUE;
-}
-BOOL EqualRect(const RECT* a, const RECT* b) {
-    return a != nullptr && b != nullptr && a->left == b->left && a->top == b->top && a->right == b->right &&
-                   a->bottom == b->bottom
-               ? TRUE
-               : FALSE;
 }

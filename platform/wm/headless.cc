@@ -1,6 +1,7 @@
 // The headless backend: a virtual screen with no display behind it. Input comes from the Input* functions,
 // which tests call; nothing is shown.
 #include "platform/wm/internal.h"
+#include "platform/wm/surface.h"
 
 namespace qsm::wm {
 void ResetInputState();
@@ -28,6 +29,7 @@ void InstallBackend(Backend* backend) {
 void ResetForTests() {
     SetModalHook(nullptr);
     DestroyAllWindows();
+    ResetSurfaces();
     ThreadQueue& q = CurrentQueue();
     {
         std::lock_guard<std::mutex> lock(q.m);

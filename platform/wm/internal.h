@@ -75,6 +75,7 @@ struct Window {
     bool destroying = false;
     bool created = false;  // WM_NCCREATE answered
     bool maximized = false;
+    bool nc_active = false;  // caption drawn as active
     bool minimized = false;
     RECT normal_rect{};  // restore rectangle
     Window* last_active_popup = nullptr;
@@ -186,6 +187,15 @@ void PresentClientRect(Window* w, const RECT& client_rect);
 void ScrollPixels(Window* w, const RECT& client_rect, int dx, int dy);
 void FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 void PaintNonClient(Window* w);
+void ForgetSurface(HWND top);
+// A DC over the window's part of its top-level back buffer: the client area (client) or the whole window,
+// clipped to what is visible of it and to `clip` (client or window coordinates) when given.
+HDC MakeWindowDc(Window* w, bool client, const Region* clip);
+// Draws a scroll bar (window or control) into `r`.
+void DrawScrollBar(HDC dc, const RECT& r, const ScrollState& s, bool vertical, bool enabled);
+HFONT DefaultGuiFont();
+HBRUSH RealBrush(HBRUSH brush);  // a class brush given as a colour index plus one becomes a brush
+void DrawMenuBar(Window* w, HDC dc, const RECT& bar);
 HBRUSH DefaultControlColor(HDC dc, UINT msg);
 void SysColorsChanged();
 void ResetSysColors();

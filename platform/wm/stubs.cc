@@ -6,3 +6,6 @@ bool DialogMessageHook(HWND, MSG&) {
     return false;
 }
 }  // namespace qsm::wm
+namespace qsm::wm {
+void DrawMenuBar(Window*, HDC, const RECT&) {}
+}  // namespace qsm::wm

@@ -1,12 +1,147 @@
-// The drawing side of windows. Device contexts come from the drawing layer; until a window has a back
-// buffer there is nothing to draw on and the functions below do nothing but keep the bookkeeping.
+// The drawing side of windows: each top-level window has a back buffer (a cairo image surface) that its
+// windows paint into through device contexts of the drawing layer; the backend shows the buffers. A screen
+// overlay takes what is drawn on the screen DC (drag frames).
+#include <cairo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/gdi/gdi_surface.h"
 #include "platform/wm/internal.h"
+#include "platform/wm/scrollbar.h"
+#include "platform/wm/surface.h"
 
 namespace qsm::wm {
+namespace {
 
-HDC MakePaintDc(Window*, const Region&) {
-    return nullptr;
+struct DcInfo {
+    HWND hwnd;    // null for the screen DC
+    RECT bounds;  // in the surface's coordinates
+};
+
+std::unordered_map<HWND, cairo_surface_t*>& Buffers() {
+    static auto* b = new std::unordered_map<HWND, cairo_surface_t*>();
+    return *b;
 }
+std::unordered_map<HDC, DcInfo>& Dcs() {
+    static auto* d = new std::unordered_map<HDC, DcInfo>();
+    return *d;
+}
+cairo_surface_t* g_overlay = nullptr;
+HBRUSH g_sys_brushes[31] = {};
+HFONT g_gui_font = nullptr;
+
+cairo_surface_t* Overlay() {
+    SIZE s = CurrentBackend().ScreenSize();
+    if (g_overlay != nullptr && (cairo_image_surface_get_width(g_overlay) != s.cx ||
+                                 cairo_image_surface_get_height(g_overlay) != s.cy)) {
+        cairo_surface_destroy(g_overlay);
+        g_overlay = nullptr;
+    }
+    if (g_overlay == nullptr) g_overlay = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.cx, s.cy);
+    return g_overlay;
+}
+
+HRGN ToHrgn(const Region& r) {
+    HRGN out = CreateRectRgn(0, 0, 0, 0);
+    for (const RECT& x : r.Rects()) {
+        HRGN piece = CreateRectRgn(x.left, x.top, x.right, x.bottom);
+        CombineRgn(out, out, piece, RGN_OR);
+        DeleteObject(piece);
+    }
+    return out;
+}
+
+// A window's rectangle in its top-level window's coordinates.
+RECT InTop(const Window* w, bool client) {
+    const Window* top = w;
+    while (top->IsChild())
+        top = top->parent;
+    POINT t = ScreenOrigin(top);
+    POINT o = client ? ClientOrigin(w) : ScreenOrigin(w);
+    int wd = client ? w->client.right - w->client.left : w->rect.right - w->rect.left;
+    int ht = client ? w->client.bottom - w->client.top : w->rect.bottom - w->rect.top;
+    return RECT{o.x - t.x, o.y - t.y, o.x - t.x + wd, o.y - t.y + ht};
+}
+
+void SubtractHigherSiblings(Region& r, const Window* w) {
+    if (!w->IsChild() || !(w->style & WS_CLIPSIBLINGS)) return;
+    for (const Window* s : w->parent->children) {
+        if (s == w) break;
+        if (s->Visible()) r.Subtract(InTop(s, false));
+    }
+}
+
+}  // namespace
+
+cairo_surface_t* TopLevelSurface(HWND hwnd) {
+    Window* w = W(hwnd);
+    if (w == nullptr) return nullptr;
+    Window* top = TopLevel(w);
+    int wd = std::max(1, static_cast<int>(top->rect.right - top->rect.left));
+    int ht = std::max(1, static_cast<int>(top->rect.bottom - top->rect.top));
+    cairo_surface_t*& s = Buffers()[top->handle];
+    if (s != nullptr && (cairo_image_surface_get_width(s) != wd || cairo_image_surface_get_height(s) != ht)) {
+        cairo_surface_t* bigger = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
+        cairo_t* cr = cairo_create(bigger);
+        cairo_set_source_surface(cr, s, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_destroy(s);
+        s = bigger;
+    }
+    if (s == nullptr) s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
+    return s;
+}
+
+cairo_surface_t* ScreenOverlaySurface() {
+    return Overlay();
+}
+
+void ForgetSurface(HWND top) {
+    auto it = Buffers().find(top);
+    if (it == Buffers().end()) return;
+    cairo_surface_destroy(it->second);
+    Buffers().erase(it);
+}
+
+HDC MakeWindowDc(Window* w, bool client, const Region* clip) {
+    if (!ReallyVisible(w)) return nullptr;
+    cairo_surface_t* surface = TopLevelSurface(w->handle);
+    HDC dc = qsm::gdi::CreateSurfaceDC(surface);
+    if (dc == nullptr) return nullptr;
+    RECT area = InTop(w, client);
+    Region vis;
+    if (clip != nullptr) {
+        vis = *clip;
+        vis.Offset(area.left, area.top);
+        vis.Intersect(area);
+    } else {
+        vis.Add(area);
+    }
+    // Clipped by every ancestor's client area, by higher siblings where asked, and by children for windows
+    // with WS_CLIPCHILDREN.
+    for (const Window* a = w; a->IsChild(); a = a->parent) {
+        vis.Intersect(InTop(a->parent, true));
+        SubtractHigherSiblings(vis, a);
+    }
+    if (w->style & WS_CLIPCHILDREN) {
+        for (const Window* c : w->children)
+            if (c->Visible()) vis.Subtract(InTop(c, false));
+    }
+    qsm::gdi::SetDCOrigin(dc, area.left, area.top);
+    HRGN rgn = ToHrgn(vis);
+    qsm::gdi::SetDCSystemClip(dc, rgn);
+    DeleteObject(rgn);
+    Dcs()[dc] = DcInfo{TopLevel(w)->handle, vis.Bounds()};
+    return dc;
+}
+
+HDC MakePaintDc(Window* w, const Region& clip) {
+    return MakeWindowDc(w, true, &clip);
+}
+
 void PresentClientRect(Window* w, const RECT& client_rect) {
     Window* top = TopLevel(w);
     POINT o = ClientOrigin(w);
@@ -15,32 +150,235 @@ void PresentClientRect(Window* w, const RECT& client_rect) {
     OffsetRect(&r, o.x - t.x, o.y - t.y);
     CurrentBackend().Present(top->handle, r);
 }
-void ScrollPixels(Window*, const RECT&, int, int) {}
-void FillRectWithBrush(HDC, const RECT&, HBRUSH) {}
-void PaintNonClient(Window*) {}
-HBRUSH DefaultControlColor(HDC, UINT msg) {
-    return GetSysColorBrush(msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX ? COLOR_WINDOW
-                                                                                : COLOR_BTNFACE);
+
+void ScrollPixels(Window* w, const RECT& client_rect, int dx, int dy) {
+    cairo_surface_t* s = TopLevelSurface(w->handle);
+    RECT area = InTop(w, true);
+    RECT dst = client_rect;
+    OffsetRect(&dst, area.left, area.top);
+    int wd = dst.right - dst.left, ht = dst.bottom - dst.top;
+    if (wd <= 0 || ht <= 0) return;
+    cairo_surface_t* tmp = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
+    cairo_t* cr = cairo_create(tmp);
+    cairo_set_source_surface(cr, s, -(dst.left - dx), -(dst.top - dy));
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cr = cairo_create(s);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_rectangle(cr, dst.left, dst.top, wd, ht);
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, tmp, dst.left, dst.top);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(tmp);
+    cairo_surface_mark_dirty(s);
+    CurrentBackend().Present(TopLevel(w)->handle, dst);
 }
-void SysColorsChanged() {}
+
+HBRUSH RealBrush(HBRUSH brush) {
+    auto v = reinterpret_cast<uintptr_t>(brush);
+    if (v >= 1 && v <= 31) return GetSysColorBrush(static_cast<int>(v - 1));
+    return brush;
+}
+
+void FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush) {
+    if (dc == nullptr) return;
+    FillRect(dc, &r, RealBrush(brush));
+}
+
+HBRUSH DefaultControlColor(HDC dc, UINT msg) {
+    bool window = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX;
+    if (dc != nullptr) {
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(window ? COLOR_WINDOW : COLOR_BTNFACE));
+    }
+    return GetSysColorBrush(window ? COLOR_WINDOW : COLOR_BTNFACE);
+}
+
+void SysColorsChanged() {
+    for (HBRUSH& b : g_sys_brushes) {
+        if (b != nullptr) DeleteObject(b);
+        b = nullptr;
+    }
+}
+
+HFONT DefaultGuiFont() {
+    if (g_gui_font == nullptr) g_gui_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    return g_gui_font;
+}
+
+void PaintNonClient(Window* w) {
+    RECT wr{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    if (EqualRect(&wr, &w->client)) return;  // no frame at all
+    Region nc;
+    nc.Add(wr);
+    nc.Subtract(w->client);
+    HDC dc = MakeWindowDc(w, false, &nc);
+    if (dc == nullptr) return;
+    RECT r = wr;
+    bool thick = (w->style & WS_THICKFRAME) != 0;
+    bool dlg = (w->style & WS_DLGFRAME) || (w->ex_style & WS_EX_DLGMODALFRAME);
+    if (thick || dlg) {
+        DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
+        int band = (thick ? GetSystemMetrics(SM_CXFRAME) : GetSystemMetrics(SM_CXDLGFRAME)) - 2;
+        for (int i = 0; i < band; ++i) {
+            FrameRect(dc, &r,
+                      GetSysColorBrush(thick ? (w->nc_active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER)
+                                             : COLOR_BTNFACE));
+            InflateRect(&r, -1, -1);
+        }
+    } else if (w->style & WS_BORDER) {
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&r, -1, -1);
+    }
+    if ((w->style & WS_CAPTION) == WS_CAPTION) {
+        bool tool = (w->ex_style & WS_EX_TOOLWINDOW) != 0;
+        int ch = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
+        RECT cap{r.left, r.top, r.right, r.top + ch - 1};
+        FillRect(dc, &cap, GetSysColorBrush(w->nc_active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+        RECT line{r.left, cap.bottom, r.right, cap.bottom + 1};
+        FillRect(dc, &line, GetSysColorBrush(COLOR_BTNFACE));
+        RECT text = cap;
+        text.left += 4;
+        if (w->style & WS_SYSMENU) {
+            int bs = ch - 5;
+            RECT close{cap.right - bs - 3, cap.top + 2, cap.right - 3, cap.top + 2 + bs};
+            DrawFrameControl(dc, &close, DFC_CAPTION, DFCS_CAPTIONCLOSE);
+            text.right = close.left - 2;
+        }
+        LOGFONTA lf{};
+        lf.lfHeight = tool ? -9 : -11;
+        lf.lfWeight = 700;
+        strcpy(lf.lfFaceName, "Microsoft Sans Serif");
+        HFONT font = CreateFontIndirectA(&lf);
+        HGDIOBJ old = SelectObject(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(w->nc_active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+        DrawTextA(dc, w->text.c_str(), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        SelectObject(dc, old);
+        DeleteObject(font);
+        r.top += ch;
+    }
+    if (!(w->style & WS_CHILD) && w->menu != nullptr) {
+        RECT bar{r.left, r.top, r.right, r.top + GetSystemMetrics(SM_CYMENU)};
+        DrawMenuBar(w, dc, bar);
+        r.top = bar.bottom;
+    }
+    if (w->ex_style & WS_EX_CLIENTEDGE) DrawEdge(dc, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    if (w->ex_style & WS_EX_STATICEDGE) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+    RECT bar;
+    if (w->style & WS_VSCROLL) {
+        ScrollBarRects(w, SB_VERT, &bar);
+        DrawScrollBar(dc, bar, w->vscroll, true, w->vscroll.disabled_arrows != ESB_DISABLE_BOTH);
+    }
+    if (w->style & WS_HSCROLL) {
+        ScrollBarRects(w, SB_HORZ, &bar);
+        DrawScrollBar(dc, bar, w->hscroll, false, w->hscroll.disabled_arrows != ESB_DISABLE_BOTH);
+    }
+    if ((w->style & WS_VSCROLL) && (w->style & WS_HSCROLL)) {
+        RECT grip{w->client.right, w->client.bottom, w->client.right + GetSystemMetrics(SM_CXVSCROLL),
+                  w->client.bottom + GetSystemMetrics(SM_CYHSCROLL)};
+        FillRect(dc, &grip, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    ReleaseDC(w->handle, dc);
+}
+
+void DrawScrollBar(HDC dc, const RECT& r, const ScrollState& s, bool vertical, bool enabled) {
+    int length = vertical ? r.bottom - r.top : r.right - r.left;
+    int thick = vertical ? r.right - r.left : r.bottom - r.top;
+    ScrollGeometry g = ComputeScrollGeometry(s, length, thick);
+    auto part = [&](int from, int to) {
+        return vertical ? RECT{r.left, r.top + from, r.right, r.top + to}
+                        : RECT{r.left + from, r.top, r.left + to, r.bottom};
+    };
+    RECT a1 = part(0, g.arrow), a2 = part(length - g.arrow, length), track = part(g.arrow, length - g.arrow);
+    UINT dis = enabled ? 0 : DFCS_INACTIVE;
+    DrawFrameControl(dc, &a1, DFC_SCROLL, (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | dis);
+    DrawFrameControl(dc, &a2, DFC_SCROLL, (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | dis);
+    FillRect(dc, &track, GetSysColorBrush(COLOR_3DLIGHT));
+    if (enabled && g.thumb_size > 0) {
+        RECT t = part(g.thumb_start, g.thumb_start + g.thumb_size);
+        DrawEdge(dc, &t, EDGE_RAISED, BF_RECT | BF_MIDDLE);
+    }
+}
+
+bool SaveScreenPng(const char* path) {
+    SIZE size = CurrentBackend().ScreenSize();
+    cairo_surface_t* screen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.cx, size.cy);
+    cairo_t* cr = cairo_create(screen);
+    COLORREF bg = GetSysColor(COLOR_BACKGROUND);
+    cairo_set_source_rgb(cr, GetRValue(bg) / 255.0, GetGValue(bg) / 255.0, GetBValue(bg) / 255.0);
+    cairo_paint(cr);
+    std::vector<Window*> tops = S().toplevels;
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+        Window* t = *it;
+        if (!t->Visible()) continue;
+        cairo_set_source_surface(cr, TopLevelSurface(t->handle), t->rect.left, t->rect.top);
+        cairo_paint(cr);
+    }
+    if (g_overlay != nullptr) {
+        cairo_set_source_surface(cr, g_overlay, 0, 0);
+        cairo_paint(cr);
+    }
+    cairo_destroy(cr);
+    bool ok = cairo_surface_write_to_png(screen, path) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(screen);
+    return ok;
+}
+
+void ResetSurfaces() {
+    for (auto& [h, s] : Buffers())
+        cairo_surface_destroy(s);
+    Buffers().clear();
+    if (g_overlay != nullptr) cairo_surface_destroy(g_overlay);
+    g_overlay = nullptr;
+}
 
 }  // namespace qsm::wm
 
 using namespace qsm::wm;
 
 HBRUSH GetSysColorBrush(int index) {
-    // The classic convention: a system colour brush is the colour index plus one.
-    return reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(index + 1));
+    if (index < 0 || index >= 31) return nullptr;
+    HBRUSH& b = g_sys_brushes[index];
+    if (b == nullptr) b = CreateSolidBrush(GetSysColor(index));
+    return b;
 }
-HDC GetDC(HWND) {
-    return nullptr;
+
+HDC GetDC(HWND hwnd) {
+    if (hwnd == nullptr) {
+        HDC dc = qsm::gdi::CreateSurfaceDC(Overlay());
+        SIZE s = CurrentBackend().ScreenSize();
+        Dcs()[dc] = DcInfo{nullptr, RECT{0, 0, s.cx, s.cy}};
+        return dc;
+    }
+    Window* w = W(hwnd);
+    return w != nullptr ? MakeWindowDc(w, true, nullptr) : nullptr;
 }
-HDC GetWindowDC(HWND) {
-    return nullptr;
+
+HDC GetWindowDC(HWND hwnd) {
+    if (hwnd == nullptr) return GetDC(nullptr);
+    Window* w = W(hwnd);
+    return w != nullptr ? MakeWindowDc(w, false, nullptr) : nullptr;
 }
-HDC GetDCEx(HWND, HRGN, DWORD) {
-    return nullptr;
+
+HDC GetDCEx(HWND hwnd, HRGN, DWORD) {
+    return GetDC(hwnd);
 }
-int ReleaseDC(HWND, HDC) {
+
+int ReleaseDC(HWND, HDC dc) {
+    if (dc == nullptr) return 0;
+    auto it = Dcs().find(dc);
+    if (it == Dcs().end()) return 0;
+    DcInfo info = it->second;
+    Dcs().erase(it);
+    DeleteDC(dc);
+    if (info.hwnd != nullptr && IsWindow(info.hwnd)) {
+        cairo_surface_mark_dirty(TopLevelSurface(info.hwnd));
+        CurrentBackend().Present(info.hwnd, info.bounds);
+    } else if (info.hwnd == nullptr) {
+        CurrentBackend().Present(nullptr, info.bounds);
+    }
     return 1;
 }

@@ -455,7 +455,10 @@ void Release(Window* w) {
         if (o->owner == w) o->owner = nullptr;
         if (o->last_active_popup == w) o->last_active_popup = nullptr;
     }
-    if (w->parent == nullptr) CurrentBackend().TopLevelDestroyed(w->handle);
+    if (w->parent == nullptr) {
+        CurrentBackend().TopLevelDestroyed(w->handle);
+        ForgetSurface(w->handle);
+    }
     std::shared_ptr<Window> keep;
     {
         State& s = S();

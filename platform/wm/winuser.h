@@ -7,6 +7,8 @@
 #include <cstddef>
 
 #include "platform/base/wintypes.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/resources.h"
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
@@ -506,8 +508,6 @@ using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 #define COLOR_MENUBAR 30
 
 // ---- cursors and icons ----
-#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
-#define IS_INTRESOURCE(p) ((reinterpret_cast<uintptr_t>(p) >> 16) == 0)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define IDC_IBEAM MAKEINTRESOURCEA(32513)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
@@ -833,18 +833,8 @@ inline BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
     return AdjustWindowRectEx(rect, style, menu, 0);
 }
 
-// ---- rectangles ----
-BOOL SetRect(LPRECT r, int left, int top, int right, int bottom);
-BOOL SetRectEmpty(LPRECT r);
-BOOL CopyRect(LPRECT dst, const RECT* src);
-BOOL IsRectEmpty(const RECT* r);
-BOOL PtInRect(const RECT* r, POINT pt);
-BOOL OffsetRect(LPRECT r, int dx, int dy);
-BOOL InflateRect(LPRECT r, int dx, int dy);
-BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b);
-BOOL UnionRect(LPRECT dst, const RECT* a, const RECT* b);
+// ---- rectangles (the others come with the drawing layer) ----
 BOOL SubtractRect(LPRECT dst, const RECT* a, const RECT* b);
-BOOL EqualRect(const RECT* a, const RECT* b);
 
 // ---- messages ----
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -946,3 +936,69 @@ void DragAcceptFiles(HWND hwnd, BOOL accept);
 UINT DragQueryFileA(HDROP drop, UINT index, LPSTR buf, UINT size);
 BOOL DragQueryPoint(HDROP drop, LPPOINT pt);
 void DragFinish(HDROP drop);
+
+// ---- drawing helpers of the window system ----
+#define DT_TOP 0x00000000u
+#define DT_LEFT 0x00000000u
+#define DT_CENTER 0x00000001u
+#define DT_RIGHT 0x00000002u
+#define DT_VCENTER 0x00000004u
+#define DT_BOTTOM 0x00000008u
+#define DT_WORDBREAK 0x00000010u
+#define DT_SINGLELINE 0x00000020u
+#define DT_EXPANDTABS 0x00000040u
+#define DT_NOCLIP 0x00000100u
+#define DT_EXTERNALLEADING 0x00000200u
+#define DT_CALCRECT 0x00000400u
+#define DT_NOPREFIX 0x00000800u
+#define DT_EDITCONTROL 0x00002000u
+#define DT_END_ELLIPSIS 0x00008000u
+#define DT_HIDEPREFIX 0x00100000u
+
+#define BDR_RAISEDOUTER 0x0001u
+#define BDR_SUNKENOUTER 0x0002u
+#define BDR_RAISEDINNER 0x0004u
+#define BDR_SUNKENINNER 0x0008u
+#define EDGE_RAISED (BDR_RAISEDOUTER | BDR_RAISEDINNER)
+#define EDGE_SUNKEN (BDR_SUNKENOUTER | BDR_SUNKENINNER)
+#define EDGE_ETCHED (BDR_SUNKENOUTER | BDR_RAISEDINNER)
+#define EDGE_BUMP (BDR_RAISEDOUTER | BDR_SUNKENINNER)
+#define BF_LEFT 0x0001u
+#define BF_TOP 0x0002u
+#define BF_RIGHT 0x0004u
+#define BF_BOTTOM 0x0008u
+#define BF_RECT (BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM)
+#define BF_MIDDLE 0x0800u
+#define BF_SOFT 0x1000u
+#define BF_ADJUST 0x2000u
+#define BF_FLAT 0x4000u
+#define BF_MONO 0x8000u
+
+#define DFC_CAPTION 1
+#define DFC_MENU 2
+#define DFC_SCROLL 3
+#define DFC_BUTTON 4
+#define DFCS_CAPTIONCLOSE 0x0000u
+#define DFCS_MENUCHECK 0x0001u
+#define DFCS_MENUARROW 0x0000u
+#define DFCS_SCROLLUP 0x0000u
+#define DFCS_SCROLLDOWN 0x0001u
+#define DFCS_SCROLLLEFT 0x0002u
+#define DFCS_SCROLLRIGHT 0x0003u
+#define DFCS_SCROLLCOMBOBOX 0x0005u
+#define DFCS_SCROLLSIZEGRIP 0x0008u
+#define DFCS_BUTTONCHECK 0x0000u
+#define DFCS_BUTTONRADIO 0x0004u
+#define DFCS_BUTTON3STATE 0x0008u
+#define DFCS_BUTTONPUSH 0x0010u
+#define DFCS_INACTIVE 0x0100u
+#define DFCS_PUSHED 0x0200u
+#define DFCS_CHECKED 0x0400u
+#define DFCS_FLAT 0x4000u
+#define DFCS_MONO 0x8000u
+
+int DrawTextA(HDC dc, LPCSTR text, int count, LPRECT rect, UINT format);
+BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags);
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
+BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
+BOOL InvertRect(HDC dc, const RECT* rect);
