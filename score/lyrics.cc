@@ -51,6 +51,8 @@ void TLyricText::Resize(int newCapacity) {
         Clear();
         return;
     }
+    // Never smaller than the empty line's form, so that a cursor always has its separator and the end.
+    newCapacity = std::max(newCapacity, static_cast<int>(sizeof(gEmptyLyric)));
     char* buffer = new char[static_cast<size_t>(newCapacity)]();
     const int old = Capacity ? Capacity : static_cast<int>(sizeof(gEmptyLyric));
     memcpy(buffer, Text, static_cast<size_t>(std::min(newCapacity, old)));
@@ -65,12 +67,11 @@ void TLyricText::MendRawFill(int used) {
         Used = 1;
         return;
     }
+    // A leading 0 and two trailing 0 bytes stop every cursor walk inside the buffer.
     Text[0] = 0;
-    if (Capacity >= 2) {
-        Text[Capacity - 1] = 0;
-        Text[Capacity - 2] = 0;
-    }
-    Used = std::clamp(used, 1, std::max(1, Capacity - 2));
+    Text[Capacity - 1] = 0;
+    Text[Capacity - 2] = 0;
+    Used = std::clamp(used, 1, Capacity - 2);
 }
 
 int TLyricText::AppendSyllable(char separator, char* text, bool underscoreAsSpace) {
@@ -225,7 +226,7 @@ void TLyric::Next() {
 }
 
 void TLyric::Prev() {
-    if (*Pos == LYRIC_SEP_FIRST) return;
+    if (*Pos == LYRIC_SEP_FIRST || Index <= 0) return;
     // Pos - 1 ends the previous syllable; its separator follows the 0 byte before it.
     const char* q = Pos - 2;
     while (*q != 0)

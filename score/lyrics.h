@@ -26,7 +26,8 @@ public:
     TLyricText& operator=(const TLyricText&) = delete;
 
     void Clear();
-    // A new zeroed buffer of newCapacity bytes taking the first bytes of the old one; 0 or less clears.
+    // A new zeroed buffer of newCapacity bytes (at least 5) taking the first bytes of the old one; 0 or less
+    // clears.
     void Resize(int newCapacity);
     // Appends one syllable; returns its length + 1.
     int AppendSyllable(char separator, char* text, bool underscoreAsSpace);

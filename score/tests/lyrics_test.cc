@@ -148,8 +148,9 @@ TEST(LyricsTest, EmptyLineAndGrowth) {
 
 TEST(LyricsTest, ResizeAndRawFillStayInsideTheBuffer) {
     TLyricText line;
-    line.Resize(3);  // smaller than the shared empty line
-    EXPECT_EQ(line.GetCapacity(), 3);
+    line.Resize(3);  // smaller than the shared empty line: it keeps that line's 5 bytes
+    EXPECT_EQ(line.GetCapacity(), 5);
+    EXPECT_EQ(Syllables(line).size(), 1u);
     line.Resize(-4);
     EXPECT_EQ(line.GetCapacity(), 0);
     // A raw fill without terminators: the cursor still stops inside the buffer.
