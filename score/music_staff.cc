@@ -536,6 +536,54 @@ void TMusicStaff::SplitItemAt(int index, int itemStart, int splitTime) {
     SplitToDuration(lastPiece + 1, rest);
 }
 
+void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
+    int beat = BeatTicks(4, 2, compound);
+    int t = 0;
+    int beatStart = 0;
+    int nextBeat = beat;
+    for (int i = 0; i < GetLastIndex() && !IsFull(); ++i) {
+        TNotatedItem* item = GetItem(i);
+        const int type = item->GetType();
+        if (type == ntTimeSignature) {
+            beat = TimeSignatureBeatTicks(*static_cast<TTimeSignatureData*>(item), compound);
+            beatStart = t;
+            nextBeat = beatStart + beat;
+        } else if (type == ntBarLine) {
+            beatStart = t;
+            nextBeat = beatStart + beat;
+        } else if (IsSplittable(item)) {
+            int run = GetRunDuration(i);
+            if (item->GetDuration() < run) MergeRun(i);
+            const TNotatedItem* next = GetItem(i + 1);
+            if (next && next->GetType() == ntRest) {
+                int restRun = GetRunDuration(i + 1);
+                // Ticks from the end of this run to the next beat boundary (a run may exceed 32 beats).
+                int gap = (32 * beat - (run + t - beatStart)) % beat;
+                if (gap < 0) gap += beat;
+                gap = std::min(gap, restRun);
+                if (gap >= maxGap) gap = 0;
+                if (gap > 0) {
+                    MergeRun(i + 1);
+                    restRun -= gap;
+                    if (restRun == 0) {
+                        DeleteItem(i + 1);
+                    } else {
+                        SplitToDuration(i + 1, restRun);
+                    }
+                    run += gap;
+                }
+            }
+            SplitToDuration(i, run);
+            if (beatStart < t) SplitItemAt(i, t, nextBeat);
+        }
+        t += ItemDuration(i);
+        while (nextBeat <= t && beat > 0) {
+            beatStart = nextBeat;
+            nextBeat = beatStart + beat;
+        }
+    }
+}
+
 void TMusicStaff::TruncateAtTime(int ticks) {
     if (ticks < 192) return;
     int t = 0;

@@ -124,6 +124,9 @@ public:
     // returns the number of pieces.
     int SplitToDuration(int index, int ticks);
     void SplitItemAt(int index, int itemStart, int splitTime);
+    // Joins tied runs and rests of imported notation and moves rest time up to the beats (rests shorter
+    // than maxGap after a run are taken into the run up to the next beat).
+    void RegroupImportedRests(bool compound, int maxGap);
     void TruncateAtTime(int ticks);
 
     // Asks the installed formatting to reformat the staff from first to last (-1: the end).

@@ -276,3 +276,29 @@ TEST(StaffTest, SpacersGroupsAndClefSuggestion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StaffImportTest, RegroupImportedRestsMovesRestTimeToTheBeat) {
+    TMusicStaff staff;
+    staff.InsertItem(new TMusicNote(0, dcEighth), 1);  // 0..96
+    staff.InsertItem(new TRestNote(dcHalf), 2);        // 96..480
+    auto* tied = new TMusicNote(1, dcEighth);
+    tied->SetAttribute(naTie);
+    staff.InsertItem(tied, 3);                         // 480..576
+    staff.InsertItem(new TMusicNote(1, dcEighth), 4);  // 576..672
+    staff.InsertItem(new TRestNote(dcEighth), 5);      // 672..768
+    staff.RegroupImportedRests(false, 192);
+    // The first note takes rest time up to its beat; the tied eighths join into one run that takes the last
+    // rest up to the beat and is then cut at the beat it crosses.
+    ASSERT_EQ(staff.GetItemCount(), 6);
+    const int expected[][2] = {{ntNote, 192}, {ntRest, 288}, {ntNote, 96}, {ntNote, 192}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(staff.GetItem(i + 1)->GetType(), expected[i][0]);
+        EXPECT_EQ(staff.GetItem(i + 1)->GetDuration(), expected[i][1]);
+    }
+    EXPECT_TRUE(static_cast<TMusicNote*>(staff.GetItem(3))->HasAttribute(naTie));
+    EXPECT_EQ(staff.GetDurationBetween(staff.GetLastIndex(), 0, 0), 768);
+}
+
+}  // namespace
