@@ -1,4 +1,5 @@
 # Writes the C++ source that registers the resources listed in LIST (see embed_resources.cmake) into OUT.
+cmake_minimum_required(VERSION 3.25)
 file(STRINGS ${LIST} entries)
 set(arrays "")
 set(calls "")

@@ -1,0 +1,33 @@
+// Hooks through which this library reaches the window system above it: the wait cursor, the status text of
+// the main window's message bar, and the cancel test of the active long-task progress dialog. The
+// user-interface code installs them; without them the calls do nothing (no cursor, no text, never cancelled).
+#pragma once
+
+#include "platform/base/wintypes.h"
+
+namespace qsm {
+
+struct CursorHooks {
+    // Shows the wait cursor and answers the cursor shown before it.
+    HCURSOR (*showWaitCursor)() = nullptr;
+    // Shows the given cursor again.
+    void (*restoreCursor)(HCURSOR cursor) = nullptr;
+};
+void SetCursorHooks(const CursorHooks& hooks);
+HCURSOR ShowWaitCursor();
+void RestoreCursor(HCURSOR cursor);
+
+// Shows a status text (on the main window's message bar); with repaint the bar is updated at once.
+using StatusTextSink = void (*)(const char* text, bool repaint);
+void SetStatusTextSink(StatusTextSink sink);
+void ShowStatusText(const char* text, bool repaint);
+
+// Pumps pending window messages and answers whether the user cancelled the active long task.
+using LongTaskCancelTest = bool (*)();
+void SetLongTaskCancelTest(LongTaskCancelTest test);
+
+}  // namespace qsm
+
+// Pumps the pending window messages and answers whether the user cancelled the active long-task progress
+// dialog; false when none is active (or no test is installed).
+bool IsLongTaskCancelled();

@@ -1,0 +1,708 @@
+#include "platform/registry/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------- the key tree
+
+std::string Lower(const std::string& s) {
+    std::string out(s);
+    for (char& c : out) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 'A' && u <= 'Z')
+            c = static_cast<char>(u + 32);
+        else if (u >= 0xC0 && u <= 0xDE && u != 0xD7)
+            c = static_cast<char>(u + 32);
+    }
+    return out;
+}
+
+struct Value {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;
+};
+
+struct Key {
+    std::string name;
+    std::map<std::string, Value> values;  // by lower-case name
+    std::map<std::string, std::unique_ptr<Key>> subkeys;
+
+    Key* Find(const std::string& component) const {
+        auto it = subkeys.find(Lower(component));
+        return it == subkeys.end() ? nullptr : it->second.get();
+    }
+    Key* Make(const std::string& component) {
+        auto& slot = subkeys[Lower(component)];
+        if (!slot) {
+            slot = std::make_unique<Key>();
+            slot->name = component;
+        }
+        return slot.get();
+    }
+};
+
+std::vector<std::string> SplitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : path) {
+        if (c == '\\') {
+            if (!cur.empty()) parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur.push_back(c);
+        }
+    }
+    if (!cur.empty()) parts.push_back(cur);
+    return parts;
+}
+
+std::string JoinPath(const std::vector<std::string>& parts) {
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out.push_back('\\');
+        out += parts[i];
+    }
+    return out;
+}
+
+Key* MakeKey(Key& root, const std::vector<std::string>& parts) {
+    Key* k = &root;
+    for (const std::string& p : parts)
+        k = k->Make(p);
+    return k;
+}
+
+Key* FindKey(const Key& root, const std::vector<std::string>& parts) {
+    Key* k = const_cast<Key*>(&root);
+    for (const std::string& p : parts) {
+        k = k->Find(p);
+        if (!k) return nullptr;
+    }
+    return k;
+}
+
+// ---------------------------------------------------------------- the file form
+//
+// QSMREG 1
+// K <path>                       a key (path from the root, components joined by "\")
+// V <type> <name> <hex bytes>    a value of the key before it
+// Texts are escaped: bytes outside "!".."~" and "%" itself are written as "%" and two hex digits.
+
+std::string Escape(const std::string& s) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if (c > 0x20 && c < 0x7F && c != '%') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 15]);
+        }
+    }
+    return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool Unescape(const std::string& s, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '%') {
+            out.push_back(s[i]);
+            continue;
+        }
+        if (i + 2 >= s.size()) return false;
+        int hi = HexDigit(s[i + 1]), lo = HexDigit(s[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+    }
+    return true;
+}
+
+bool Unhex(const std::string& s, std::string& out) {
+    if (s.size() % 2) return false;
+    out.clear();
+    for (size_t i = 0; i < s.size(); i += 2) {
+        int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<char>(hi * 16 + lo));
+    }
+    return true;
+}
+
+void WriteKey(const Key& k, std::vector<std::string>& path, std::string& out) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += "K ";
+    out += Escape(JoinPath(path));
+    out += "\n";
+    for (const auto& entry : k.values) {
+        const Value& v = entry.second;
+        out += "V " + std::to_string(v.type) + " " + Escape(v.name) + " ";
+        for (unsigned char c : v.data) {
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 15]);
+        }
+        out += "\n";
+    }
+    for (const auto& entry : k.subkeys) {
+        path.push_back(entry.second->name);
+        WriteKey(*entry.second, path, out);
+        path.pop_back();
+    }
+}
+
+std::string Serialize(const Key& root) {
+    std::string out = "QSMREG 1\n";
+    std::vector<std::string> path;
+    WriteKey(root, path, out);
+    return out;
+}
+
+std::vector<std::string> Tokens(const std::string& line) {
+    std::vector<std::string> t;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && line[i] == ' ')
+            ++i;
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ')
+            ++i;
+        if (i > start) t.push_back(line.substr(start, i - start));
+    }
+    return t;
+}
+
+// Reads the file form; lines that do not parse are skipped (a value with them), so that a damaged file keeps
+// what can be read.
+void Parse(const std::string& text, Key& root) {
+    Key* current = nullptr;
+    size_t pos = 0;
+    bool first = true;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (first) {
+            first = false;
+            if (line.rfind("QSMREG ", 0) == 0) continue;
+        }
+        if (line.size() >= 1 && line[0] == 'K' && (line.size() == 1 || line[1] == ' ')) {
+            std::string path;
+            if (!Unescape(line.size() > 2 ? line.substr(2) : std::string(), path)) {
+                current = nullptr;
+                continue;
+            }
+            current = &root;
+            for (const std::string& part : SplitPath(path))
+                current = current->Make(part);
+        } else if (line.rfind("V ", 0) == 0 && current) {
+            std::vector<std::string> t = Tokens(line.substr(2));
+            if (t.size() < 2 || t.size() > 3) continue;
+            char* stop = nullptr;
+            unsigned long type = std::strtoul(t[0].c_str(), &stop, 10);
+            if (*stop != 0 || type > 0xFFFFFFFFul) continue;
+            Value v;
+            v.type = static_cast<DWORD>(type);
+            if (!Unescape(t[1], v.name)) continue;
+            if (t.size() == 3 && !Unhex(t[2], v.data)) continue;
+            std::string lname = Lower(v.name);
+            current->values[lname] = std::move(v);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- the files
+
+enum class Root { kUser, kMachine };
+
+std::string UserFolder() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && *xdg == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/tmp") + "/.config";
+    }
+    return base + "/quillstave/registry";
+}
+
+std::string FileOf(Root r) {
+    return UserFolder() + (r == Root::kUser ? "/HKCU.reg" : "/HKLM.reg");
+}
+
+std::string SystemFile() {
+    const char* env = std::getenv("QSM_SYSTEM_REGISTRY");
+    return env && *env ? env : "/etc/quillstave/HKLM.reg";
+}
+
+bool ReadWhole(const std::string& path, std::string& out, struct stat* st) {
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (st) ::fstat(fd, st);
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof(buf));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool MakeFolders(const std::string& folder) {
+    std::string cur;
+    for (const std::string& part : [&] {
+             std::vector<std::string> parts;
+             std::string p;
+             for (char c : folder) {
+                 if (c == '/') {
+                     if (!p.empty()) parts.push_back(p);
+                     p.clear();
+                 } else {
+                     p.push_back(c);
+                 }
+             }
+             if (!p.empty()) parts.push_back(p);
+             return parts;
+         }()) {
+        cur += "/" + part;
+        if (::mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+void (*g_midWriteHook)() = nullptr;
+
+bool WriteAtomically(const std::string& path, const std::string& text) {
+    std::string folder = path.substr(0, path.find_last_of('/'));
+    std::string tmpl = path + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back(0);
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return false;
+    ::fchmod(fd, 0600);
+    bool ok = true;
+    size_t done = 0;
+    size_t half = text.size() / 2;
+    while (done < text.size()) {
+        size_t chunk = done < half ? half - done : text.size() - done;
+        ssize_t w = ::write(fd, text.data() + done, chunk);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(w);
+        if (done == half && g_midWriteHook) g_midWriteHook();
+    }
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(name.data(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        ::unlink(name.data());
+        return false;
+    }
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+// A parsed file, kept while the file on disk is the same one.
+struct CachedFile {
+    bool valid = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    struct timespec mtime {};
+    off_t size = 0;
+    std::shared_ptr<Key> tree;
+};
+
+class Store {
+public:
+    // The tree of a root as it is now on disk (shared, read-only).
+    std::shared_ptr<const Key> Load(Root r) {
+        std::shared_ptr<Key> tree = LoadFile(FileOf(r), r == Root::kUser ? user_ : machine_);
+        if (r == Root::kUser) return tree;
+        // The machine root: the system file under the user's overlay.
+        std::shared_ptr<Key> system = LoadFile(SystemFile(), system_);
+        auto merged = std::make_shared<Key>();
+        Merge(*merged, *system);
+        Merge(*merged, *tree);
+        return merged;
+    }
+
+    // Runs a change under the root's file lock on the tree as it is on disk, and writes the file when the
+    // change answers true. The answer is the change's status.
+    template <class Change>
+    LSTATUS Modify(Root r, Change change) {
+        std::string path = FileOf(r);
+        if (!MakeFolders(UserFolder())) return ERROR_CANTWRITE;
+        int lock = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lock < 0) return ERROR_CANTWRITE;
+        while (::flock(lock, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(lock);
+                return ERROR_CANTWRITE;
+            }
+        }
+        std::string text;
+        ReadWhole(path, text, nullptr);
+        Key tree;
+        Parse(text, tree);
+        EnsureSoftware(tree);
+        bool write = false;
+        LSTATUS status = change(tree, write);
+        if (status == ERROR_SUCCESS && write && !WriteAtomically(path, Serialize(tree)))
+            status = ERROR_CANTWRITE;
+        ::close(lock);  // releases the lock
+        return status;
+    }
+
+    static void EnsureSoftware(Key& tree) { tree.Make("Software"); }
+
+private:
+    static void Merge(Key& into, const Key& from) {
+        for (const auto& v : from.values)
+            into.values[v.first] = v.second;
+        for (const auto& s : from.subkeys)
+            Merge(*into.Make(s.second->name), *s.second);
+    }
+
+    static std::shared_ptr<Key> LoadFile(const std::string& path, CachedFile& cache) {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) {
+            auto empty = std::make_shared<Key>();
+            EnsureSoftware(*empty);
+            cache.valid = false;
+            return empty;
+        }
+        if (cache.valid && cache.dev == st.st_dev && cache.ino == st.st_ino && cache.size == st.st_size &&
+            cache.mtime.tv_sec == st.st_mtim.tv_sec && cache.mtime.tv_nsec == st.st_mtim.tv_nsec) {
+            return cache.tree;
+        }
+        std::string text;
+        struct stat opened;
+        if (!ReadWhole(path, text, &opened)) {
+            auto empty = std::make_shared<Key>();
+            EnsureSoftware(*empty);
+            return empty;
+        }
+        auto tree = std::make_shared<Key>();
+        Parse(text, *tree);
+        EnsureSoftware(*tree);
+        cache.valid = true;
+        cache.dev = opened.st_dev;
+        cache.ino = opened.st_ino;
+        cache.size = opened.st_size;
+        cache.mtime = opened.st_mtim;
+        cache.tree = tree;
+        return tree;
+    }
+
+    CachedFile user_, machine_, system_;
+};
+
+// ---------------------------------------------------------------- handles
+
+struct OpenKey {
+    Root root;
+    std::vector<std::string> path;
+    bool writable;
+};
+
+std::mutex& Mutex() {
+    static std::mutex m;
+    return m;
+}
+
+Store& TheStore() {
+    static auto* store = new Store();
+    return *store;
+}
+
+std::set<OpenKey*>& Handles() {
+    static auto* handles = new std::set<OpenKey*>();
+    return *handles;
+}
+
+bool Resolve(HKEY h, OpenKey& out) {
+    if (h == HKEY_CURRENT_USER || h == HKEY_LOCAL_MACHINE) {
+        out.root = h == HKEY_CURRENT_USER ? Root::kUser : Root::kMachine;
+        out.path.clear();
+        out.writable = true;
+        return true;
+    }
+    auto* k = reinterpret_cast<OpenKey*>(h);
+    if (Handles().count(k) == 0) return false;
+    out = *k;
+    return true;
+}
+
+HKEY NewHandle(const OpenKey& k) {
+    auto* p = new OpenKey(k);
+    Handles().insert(p);
+    return reinterpret_cast<HKEY>(p);
+}
+
+bool Writable(REGSAM sam) {
+    return (sam & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0;
+}
+
+std::vector<std::string> Below(const OpenKey& k, LPCSTR sub) {
+    std::vector<std::string> path = k.path;
+    if (sub) {
+        for (const std::string& p : SplitPath(sub))
+            path.push_back(p);
+    }
+    return path;
+}
+
+}  // namespace
+
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey parent;
+    if (!Resolve(hKey, parent)) return ERROR_INVALID_HANDLE;
+    OpenKey k{parent.root, Below(parent, lpSubKey), Writable(samDesired)};
+    std::shared_ptr<const Key> tree = TheStore().Load(k.root);
+    if (!FindKey(*tree, k.path)) return ERROR_FILE_NOT_FOUND;
+    *phkResult = NewHandle(k);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired, LPVOID,
+                        PHKEY phkResult, LPDWORD lpdwDisposition) {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey parent;
+    if (!Resolve(hKey, parent)) return ERROR_INVALID_HANDLE;
+    OpenKey k{parent.root, Below(parent, lpSubKey), Writable(samDesired)};
+    bool created = false;
+    std::shared_ptr<const Key> tree = TheStore().Load(k.root);
+    if (!FindKey(*tree, k.path)) {
+        if (!parent.writable) return ERROR_ACCESS_DENIED;
+        LSTATUS s = TheStore().Modify(k.root, [&](Key& t, bool& write) {
+            Key* cur = &t;
+            for (const std::string& p : k.path) {
+                Key* next = cur->Find(p);
+                if (!next) {
+                    next = cur->Make(p);
+                    created = true;
+                    write = true;
+                }
+                cur = next;
+            }
+            return ERROR_SUCCESS;
+        });
+        if (s != ERROR_SUCCESS) return s;
+    }
+    if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *phkResult = NewHandle(k);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY hKey) {
+    if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
+    std::lock_guard<std::mutex> lock(Mutex());
+    auto* k = reinterpret_cast<OpenKey*>(hKey);
+    if (Handles().erase(k) == 0) return ERROR_INVALID_HANDLE;
+    delete k;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
+                         LPDWORD lpcbData) {
+    if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey k;
+    if (!Resolve(hKey, k)) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<const Key> tree = TheStore().Load(k.root);
+    Key* key = FindKey(*tree, k.path);
+    if (!key) return ERROR_KEY_DELETED;
+    auto it = key->values.find(Lower(lpValueName ? lpValueName : ""));
+    if (it == key->values.end()) return ERROR_FILE_NOT_FOUND;
+    const Value& v = it->second;
+    if (lpType) *lpType = v.type;
+    DWORD size = static_cast<DWORD>(v.data.size());
+    if (!lpData) {
+        if (lpcbData) *lpcbData = size;
+        return ERROR_SUCCESS;
+    }
+    if (*lpcbData < size) {
+        *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    if (size) std::memcpy(lpData, v.data.data(), size);
+    *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+    if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey k;
+    if (!Resolve(hKey, k)) return ERROR_INVALID_HANDLE;
+    if (!k.writable) return ERROR_ACCESS_DENIED;
+    Value v;
+    v.name = lpValueName ? lpValueName : "";
+    v.type = dwType;
+    if (cbData) v.data.assign(reinterpret_cast<const char*>(lpData), cbData);
+    // A machine key that only the system file holds takes its values in the overlay.
+    bool seen = FindKey(*TheStore().Load(k.root), k.path) != nullptr;
+    return TheStore().Modify(k.root, [&](Key& t, bool& write) -> LSTATUS {
+        Key* key = FindKey(t, k.path);
+        if (!key && seen && k.root == Root::kMachine) key = MakeKey(t, k.path);
+        if (!key) return ERROR_KEY_DELETED;
+        key->values[Lower(v.name)] = v;
+        write = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey k;
+    if (!Resolve(hKey, k)) return ERROR_INVALID_HANDLE;
+    if (!k.writable) return ERROR_ACCESS_DENIED;
+    std::string name = Lower(lpValueName ? lpValueName : "");
+    return TheStore().Modify(k.root, [&](Key& t, bool& write) -> LSTATUS {
+        Key* key = FindKey(t, k.path);
+        if (!key) return ERROR_KEY_DELETED;
+        if (key->values.erase(name) == 0) return ERROR_FILE_NOT_FOUND;
+        write = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+    if (!lpSubKey || SplitPath(lpSubKey).empty()) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey k;
+    if (!Resolve(hKey, k)) return ERROR_INVALID_HANDLE;
+    std::vector<std::string> path = Below(k, lpSubKey);
+    return TheStore().Modify(k.root, [&](Key& t, bool& write) -> LSTATUS {
+        std::vector<std::string> parentPath(path.begin(), path.end() - 1);
+        Key* parent = FindKey(t, parentPath);
+        Key* victim = parent ? parent->Find(path.back()) : nullptr;
+        if (!victim) return ERROR_FILE_NOT_FOUND;
+        if (!victim->subkeys.empty()) return ERROR_ACCESS_DENIED;
+        parent->subkeys.erase(Lower(path.back()));
+        write = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+namespace {
+
+LSTATUS CopyName(const std::string& name, LPSTR out, LPDWORD cch) {
+    if (!out || !cch) return ERROR_INVALID_PARAMETER;
+    if (name.size() + 1 > *cch) {
+        *cch = static_cast<DWORD>(name.size());
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(out, name.c_str(), name.size() + 1);
+    *cch = static_cast<DWORD>(name.size());
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD, LPSTR lpClass,
+                      LPDWORD lpcchClass, LPVOID) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey k;
+    if (!Resolve(hKey, k)) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<const Key> tree = TheStore().Load(k.root);
+    Key* key = FindKey(*tree, k.path);
+    if (!key) return ERROR_KEY_DELETED;
+    if (dwIndex >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = key->subkeys.begin();
+    std::advance(it, dwIndex);
+    if (lpClass && lpcchClass && *lpcchClass > 0) lpClass[0] = 0;
+    if (lpcchClass) *lpcchClass = 0;
+    return CopyName(it->second->name, lpName, lpcchName);
+}
+
+LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD,
+                      LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+    if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lock(Mutex());
+    OpenKey k;
+    if (!Resolve(hKey, k)) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<const Key> tree = TheStore().Load(k.root);
+    Key* key = FindKey(*tree, k.path);
+    if (!key) return ERROR_KEY_DELETED;
+    if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
+    auto it = key->values.begin();
+    std::advance(it, dwIndex);
+    const Value& v = it->second;
+    LSTATUS s = CopyName(v.name, lpValueName, lpcchValueName);
+    if (s != ERROR_SUCCESS) return s;
+    if (lpType) *lpType = v.type;
+    DWORD size = static_cast<DWORD>(v.data.size());
+    if (lpcbData) {
+        if (lpData && *lpcbData < size) {
+            *lpcbData = size;
+            return ERROR_MORE_DATA;
+        }
+        if (lpData && size) std::memcpy(lpData, v.data.data(), size);
+        *lpcbData = size;
+    }
+    return ERROR_SUCCESS;
+}
+
+namespace qsm {
+
+const char* RegistryFolder() {
+    static thread_local std::string folder;
+    folder = UserFolder();
+    return folder.c_str();
+}
+
+namespace registry_internal {
+
+std::string ReparseForTest(const std::string& text) {
+    Key tree;
+    Parse(text, tree);
+    return Serialize(tree);
+}
+
+void SetMidWriteHook(void (*hook)()) {
+    g_midWriteHook = hook;
+}
+
+}  // namespace registry_internal
+}  // namespace qsm

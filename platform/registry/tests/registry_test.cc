@@ -1,0 +1,250 @@
+#include "platform/registry/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// Each test works in a registry of its own folder.
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "qsm-reg-XXXXXX").string();
+        dir_ = mkdtemp(tmpl.data());
+        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        setenv("QSM_SYSTEM_REGISTRY", (dir_ + "/system-HKLM.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("QSM_SYSTEM_REGISTRY");
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    static HKEY Create(HKEY root, const char* path) {
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+                  ERROR_SUCCESS);
+        return k;
+    }
+    static void SetDword(HKEY k, const char* name, DWORD v) {
+        ASSERT_EQ(RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4), ERROR_SUCCESS);
+    }
+    static bool GetDword(HKEY k, const char* name, DWORD* v) {
+        DWORD type = 0, size = 4;
+        return RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(v), &size) ==
+                   ERROR_SUCCESS &&
+               type == REG_DWORD && size == 4;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(RegistryTest, TypedValuesKeysAndCase) {
+    HKEY soft = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &soft), ERROR_SUCCESS);
+    RegCloseKey(soft);
+    HKEY missing = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Nobody", 0, KEY_READ, &missing),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(missing, nullptr);
+
+    DWORD disp = 0;
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Maker\\App\\Options", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &k, &disp),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disp, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+    SetDword(k, "Count", 42);
+    const char text[] = "hello";
+    ASSERT_EQ(RegSetValueExA(k, "Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6), ERROR_SUCCESS);
+    const BYTE blob[4] = {1, 2, 0, 4};
+    ASSERT_EQ(RegSetValueExA(k, "Blob", 0, REG_BINARY, blob, 4), ERROR_SUCCESS);
+    RegCloseKey(k);
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\MAKER\\app\\options", 0, KEY_READ, &k),
+              ERROR_SUCCESS);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(k, "COUNT", &v));
+    EXPECT_EQ(v, 42u);
+    EXPECT_FALSE(GetDword(k, "Blob", &v));  // 4 binary bytes are not a DWORD
+    DWORD type = 0, size = 0;
+    EXPECT_EQ(RegQueryValueExA(k, "Name", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, 6u);
+    char small[3];
+    size = 3;
+    EXPECT_EQ(RegQueryValueExA(k, "Name", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(size, 6u);
+    EXPECT_EQ(RegQueryValueExA(k, "None", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    // A key opened for reading refuses writes.
+    EXPECT_EQ(RegSetValueExA(k, "Count", 0, REG_DWORD, blob, 4), ERROR_ACCESS_DENIED);
+
+    char name[32];
+    DWORD cch = sizeof(name);
+    EXPECT_EQ(RegEnumValueA(k, 0, name, &cch, nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "Blob");
+    cch = sizeof(name);
+    EXPECT_EQ(RegEnumValueA(k, 3, name, &cch, nullptr, &type, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(k);
+
+    HKEY app = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Maker\\App", 0, KEY_ALL_ACCESS, &app),
+              ERROR_SUCCESS);
+    cch = sizeof(name);
+    EXPECT_EQ(RegEnumKeyExA(app, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "Options");
+    EXPECT_EQ(cch, 7u);
+    HKEY maker = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Maker", 0, KEY_ALL_ACCESS, &maker), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(maker, "App"), ERROR_ACCESS_DENIED);  // it has a subkey
+    ASSERT_EQ(RegDeleteKeyA(app, "Options"), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(app, "Options", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKeyA(maker, "App"), ERROR_SUCCESS);
+    // A handle to a deleted key answers so.
+    EXPECT_EQ(RegQueryValueExA(app, "x", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    RegCloseKey(app);
+    RegCloseKey(maker);
+    EXPECT_EQ(RegCloseKey(reinterpret_cast<HKEY>(&disp)), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, ValuesAreSeenByOtherProcesses) {
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Shared");
+    SetDword(k, "Parent", 1);
+    pid_t pid = fork();
+    if (pid == 0) {
+        DWORD v = 0;
+        bool ok = GetDword(k, "Parent", &v) && v == 1;
+        DWORD two = 2;
+        ok =
+            ok && RegSetValueExA(k, "Child", 0, REG_DWORD, reinterpret_cast<BYTE*>(&two), 4) == ERROR_SUCCESS;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(k, "Child", &v));
+    EXPECT_EQ(v, 2u);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Race");
+    RegCloseKey(k);
+    const int kWriters = 3, kValues = 60;
+    pid_t pids[kWriters];
+    for (int w = 0; w < kWriters; ++w) {
+        pids[w] = fork();
+        if (pids[w] == 0) {
+            HKEY mine = nullptr;
+            bool ok =
+                RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Race", 0, KEY_ALL_ACCESS, &mine) == ERROR_SUCCESS;
+            for (int i = 0; ok && i < kValues; ++i) {
+                std::string name = "w" + std::to_string(w) + "_" + std::to_string(i);
+                DWORD v = static_cast<DWORD>(w * 1000 + i);
+                ok = RegSetValueExA(mine, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) ==
+                     ERROR_SUCCESS;
+            }
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Race", 0, KEY_READ, &k), ERROR_SUCCESS);
+    for (int w = 0; w < kWriters; ++w) {
+        for (int i = 0; i < kValues; ++i) {
+            std::string name = "w" + std::to_string(w) + "_" + std::to_string(i);
+            DWORD v = 0;
+            ASSERT_TRUE(GetDword(k, name.c_str(), &v)) << name;
+            EXPECT_EQ(v, static_cast<DWORD>(w * 1000 + i));
+        }
+    }
+    RegCloseKey(k);
+}
+
+void CrashNow() {
+    _exit(7);
+}
+
+TEST_F(RegistryTest, CrashInTheMiddleOfAWriteKeepsTheOldFile) {
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Crash");
+    SetDword(k, "Old", 1);
+    std::string big(5000, 'x');
+    ASSERT_EQ(RegSetValueExA(k, "Big", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()), 5001),
+              ERROR_SUCCESS);
+    std::string file = dir_ + "/quillstave/registry/HKCU.reg";
+    std::ifstream before(file, std::ios::binary);
+    std::string old((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
+    pid_t pid = fork();
+    if (pid == 0) {
+        qsm::registry_internal::SetMidWriteHook(CrashNow);
+        DWORD v = 2;
+        RegSetValueExA(k, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 7);  // it died in the middle of the write
+    std::ifstream after(file, std::ios::binary);
+    std::string now((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(now, old);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(k, "Old", &v));
+    EXPECT_FALSE(GetDword(k, "New", &v));
+    // The lock died with the writer: the next write goes through.
+    SetDword(k, "After", 3);
+    EXPECT_TRUE(GetDword(k, "After", &v));
+    EXPECT_EQ(v, 3u);
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, MachineRootReadsTheSystemFileUnderTheOverlay) {
+    {
+        std::ofstream sys(dir_ + "/system-HKLM.reg");
+        sys << "QSMREG 1\nK Software%5CVendor\nV 4 Level 07000000\nV 1 Path 2F6F707400\n";
+    }
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vendor", 0, KEY_ALL_ACCESS, &k), ERROR_SUCCESS);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(k, "Level", &v));
+    EXPECT_EQ(v, 7u);
+    SetDword(k, "Level", 9);
+    EXPECT_TRUE(GetDword(k, "Level", &v));
+    EXPECT_EQ(v, 9u);
+    char path[8];
+    DWORD size = sizeof(path);
+    EXPECT_EQ(RegQueryValueExA(k, "path", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(path, "/opt");
+    RegCloseKey(k);
+}
+
+TEST(RegistryFileForm, OddNamesRoundTripAndDamageIsSkipped) {
+    std::string text =
+        "QSMREG 1\nK Software%5CA%20B\nV 1 na%25me%0A 6869\nV 3 %20 \nK \nV 4 Top 01000000\n"
+        "V 4 orphan\nK Software%5CA%20B%5CC\nV x bad 00\nV 4 badhex 0Z\nK %ZZ\nV 4 lost 00\n";
+    std::string once = qsm::registry_internal::ReparseForTest(text);
+    EXPECT_EQ(qsm::registry_internal::ReparseForTest(once), once);
+    EXPECT_NE(once.find("V 1 na%25me%0A 6869"), std::string::npos);
+    EXPECT_NE(once.find("V 3 %20 "), std::string::npos);
+    EXPECT_NE(once.find("V 4 Top 01000000"), std::string::npos);
+    EXPECT_EQ(once.find("badhex"), std::string::npos);
+    EXPECT_EQ(once.find("lost"), std::string::npos);
+    qsm::registry_internal::ReparseForTest("K \\\\\\\nV 1 a %\n\n\n%%%\nK a%\nK b%4");
+}
+
+}  // namespace
