@@ -68,6 +68,7 @@ public:
     void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
     void UpdatePlayState(TStaffPlayState& state) override;
     int GetDuration() const override;
+    void Play(TStaffPlayState& state, TMidiFileBuf& buffer) override;
 
     // Slots 23-39.
     virtual void SetDuration(int code) { Dur = static_cast<uint8_t>(code & 0x0F); }

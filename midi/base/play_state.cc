@@ -19,6 +19,7 @@ void TStaffPlayState::Reset() {
     KeyFlats = KeySharps = 0;
     Flats = Sharps = 0;
     DoubleFlats = DoubleSharps = 0;
+    SoundingTies.Clear();
 }
 
 void TStaffPlayState::AdvanceTick(DWORD ticks) {
@@ -180,6 +181,26 @@ bool TPendingTieList::Take(int position, int accidental, TPendingTie& out, bool 
         return true;
     }
     return false;
+}
+
+bool TSoundingTieList::Add(const TSoundingTie& tie) {
+    if (Count >= MaxTies) return false;
+    Ties[Count++] = tie;
+    return true;
+}
+
+int TSoundingTieList::Find(int position) const {
+    for (int i = Count - 1; i >= 0; --i) {
+        if (Ties[i].Position == static_cast<signed char>(position)) return i;
+    }
+    return -1;
+}
+
+void TSoundingTieList::Remove(int i) {
+    if (i < 0 || i >= Count) return;
+    for (int j = i; j + 1 < Count; ++j)
+        Ties[j] = Ties[j + 1];
+    --Count;
 }
 
 void TStaffInstrument::Reset() {

@@ -6,6 +6,34 @@
 
 class TMusicStaff;
 
+// Tied notes of a performance walk whose sound goes on past their own item: the key sent, the channel and
+// port it went to, the staff position of the note and the tick at which the tied note's own length ends.
+struct TSoundingTie {
+    DWORD EndTick = 0;
+    BYTE Key = 0;
+    BYTE ChannelPort = 0;  // low nibble channel, high nibble port
+    signed char Position = 0;
+};
+
+class TSoundingTieList {
+public:
+    static constexpr int MaxTies = 32;
+
+    void Clear() { Count = 0; }
+    int GetCount() const { return Count; }
+    const TSoundingTie& Get(int i) const { return Ties[i]; }
+    // Appends; false (and nothing added) when full.
+    bool Add(const TSoundingTie& tie);
+    // The index of the last entry at the staff position, or -1.
+    int Find(int position) const;
+    // Removes entry i (later entries move down).
+    void Remove(int i);
+
+private:
+    TSoundingTie Ties[MaxTies];
+    int32_t Count = 0;
+};
+
 // Walk modes.
 enum : int {
     PLAYWALK_PERFORMANCE = 0,
@@ -124,6 +152,10 @@ public:
     bool InNoteGroup() const { return (ModeGroupOctave & 0x30) != 0; }
     bool IsNoteGroupStart() const { return (ModeGroupOctave & 0x20) != 0; }
 
+    // Tied notes still sounding (performance walks only; cleared by Reset).
+    TSoundingTieList& GetSoundingTies() { return SoundingTies; }
+    const TSoundingTieList& GetSoundingTies() const { return SoundingTies; }
+
     // Signed 6-bit performance style index.
     int GetPerformanceStyle() const;
     void SetPerformanceStyle(int style) {
@@ -156,6 +188,7 @@ private:
     WORD Sharps = 0;
     WORD DoubleFlats = 0;
     WORD DoubleSharps = 0;
+    TSoundingTieList SoundingTies;
 };
 
 // An open tie: the staff position of its note and a byte with the accidental code in bits 0-3 and a flag
