@@ -8,6 +8,7 @@
 #include "midi/base/midi_file_buf.h"
 #include "midi/base/play_state.h"
 #include "score/expression_items.h"
+#include "score/item_play.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"
 #include "score/structure_items.h"
