@@ -5,6 +5,7 @@
 #include "score/item_play.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "midi/base/midi_event.h"
@@ -120,6 +121,24 @@ void EndSoundingTies(TStaffPlayState& state, TMidiFileBuf& buffer) {
         EndSoundingTie(buffer, ties.Get(i), ties.Get(i).EndTick);
     }
     ties.Clear();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Durations: the nominal ticks of a note, rest or chord (none for grace notes), the bar length of a
+// whole-bar rest, the bars of a multi-measure rest.
+
+int TSongNote::GetDuration() const {
+    return IsGrace() ? 0 : GetNominalTicks();
+}
+
+int TRestNote::GetDuration() const {
+    return BarLengthFlag ? BarLength : TSongNote::GetDuration();
+}
+
+int TMultiMeasureRest::GetDuration() const {
+    // Computed wide and kept within the 32-bit tick range.
+    const int64_t ticks = static_cast<int64_t>(NumBars) * BarLength;
+    return ticks > INT32_MAX ? INT32_MAX : static_cast<int>(ticks);
 }
 
 // ---------------------------------------------------------------------------------------------------------
