@@ -24,3 +24,7 @@ qsm_test(score_tests
     tests/staff_test.cc
     tests/staff_util_test.cc
   DEPS qsm_score)
+
+# The item records' header record, and the item record tests over the score file generator's records.
+target_sources(qsm_score PRIVATE score_file_header.cc)
+qsm_test(score_item_records_tests SOURCES tests/item_records_test.cc DEPS qsm_score qsm_scorefile_gen)

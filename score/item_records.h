@@ -1,0 +1,59 @@
+// Item records of the compact score file: reading an item of any format version, writing one of the current
+// version, the default items of each kind, copying and comparing items through their records, and the
+// counted item-range record. Each class's Save slot writes its record; the readers below take it back.
+#pragma once
+
+#include <cstdint>
+
+#include "score/score_file_header.h"
+
+class TQSRStream;
+class TNotatedItem;
+class TLyricText;
+class TMusicStaff;
+
+// Reads one item record (type code and fields). True with item set to a new item that the caller owns;
+// false with item null when the stream was already in error, the type code lies outside 0-22, a chord
+// member or chord part was of the wrong kind, or the stream failed while reading. A rest chord without a
+// chord part comes back as a rest and a chord with one member as that note.
+bool ReadNotatedItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item);
+
+// A new item of the kind with its default settings; null for a code outside 0-22.
+TNotatedItem* CreateNotatedItem(int typeCode);
+
+// The type code followed by the item's record.
+void WriteNotatedItem(TQSRStream& out, const TNotatedItem& item);
+
+// A new item equal to item, made by writing its record and reading it back as the current version;
+// null when the record could not be read back. The caller owns the copy.
+TNotatedItem* CloneNotatedItem(const TNotatedItem& item);
+
+// Compares the records of two items byte by byte, the shorter record padded with zero bytes to at least
+// 2048 bytes: 0 when equal, else the difference of the first differing bytes (a minus b, unsigned).
+int CompareNotatedItems(const TNotatedItem& a, const TNotatedItem& b);
+
+// value when 0 <= value <= count - 1, else 0.
+int ClampToRange(int value, int count);
+
+// One lyric line of a staff's lyric block: size word, used-length word and the buffer bytes.
+void WriteLyricLine(const TLyricText& line, TQSRStream& out);
+
+// The shared version-32 header record with status 1 that copies read under.
+const TScoreFileHeader& CurrentVersionHeader();
+
+namespace qsm {
+
+// Primitive fields of the records: signed words, unsigned and signed bytes.
+int ReadSWord(TQSRStream& in);
+int ReadUWord(TQSRStream& in);
+int ReadByte(TQSRStream& in);
+int ReadSByte(TQSRStream& in);
+
+// The counted item range of items first to last of a staff: version word, count word and the records.
+void WriteItemRange(const TMusicStaff& staff, int first, int last, TQSRStream& out);
+// Reads a counted item range and inserts its items into the staff from index first on; with format, the
+// inserted items are formatted. last receives the index of the last inserted item (first - 1 when none).
+// True when every item was read.
+bool ReadItemRange(TMusicStaff& staff, int first, int& last, TQSRStream& in, bool format);
+
+}  // namespace qsm
