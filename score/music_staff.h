@@ -129,6 +129,19 @@ public:
     void RegroupImportedRests(bool compound, int maxGap);
     void TruncateAtTime(int ticks);
 
+    // Passes over the audit index (staff_audit.cc).
+    void MakeAccidentalsExplicit();
+    void AuditAccidentals();
+    void RespellAllNotes();
+    // mode: below 0 prefers flats, above 0 sharps. With adjustInstrument the staff's and every patch item's
+    // transposition are lowered by semitones.
+    void Transpose(int semitones, int mode, bool adjustInstrument);
+    // First note or chord from start holding a note within a semitone of the one before it; -1 when none.
+    int FindCloseCluster(int start);
+    // First item after fromIndex that the transposition cannot spell; 0 when none.
+    int FindTransposeProblem(int semitones, int mode, int fromIndex);
+    void InsertBarLines(bool fillLastMeasure);
+
     // Asks the installed formatting to reformat the staff from first to last (-1: the end).
     void Reformat(int first, int last);
 

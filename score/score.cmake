@@ -11,6 +11,7 @@ qsm_library(qsm_score
     music_staff.cc
     notated_item.cc
     song_note.cc
+    staff_audit.cc
     staff_util.cc
     structure_items.cc
   DEPS qsm_core qsm_midi_base qsm_render_base)
@@ -21,6 +22,7 @@ qsm_test(score_tests
     tests/lyrics_test.cc
     tests/score_test.cc
     tests/song_note_test.cc
+    tests/staff_audit_test.cc
     tests/staff_test.cc
     tests/staff_util_test.cc
   DEPS qsm_score)
