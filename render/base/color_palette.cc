@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "core/reg_key.h"
+#include "core/sys_info.h"
 #include "platform/gdi/gdi.h"
+#include "render/base/vocabulary.h"
 
 namespace {
 const COLORREF kDefaults[PALETTE_SIZE] = {
@@ -68,6 +71,36 @@ COLORREF TColorPalette::ReadColor(const char* text, COLORREF defaultColor) {
         !ReadComponent(p, b))
         return defaultColor;
     return RGB(r, g, b);
+}
+
+// Stored colour values are read into a buffer of this size.
+constexpr DWORD kColorTextSize = 29;
+
+void TColorPalette::Load(const TKey& key) {
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        char text[kColorTextSize];
+        key.QueryString(text, sizeof(text), "", GetListName(1, i));
+        SetColor(i, ReadColor(text, Colors[i]));
+    }
+}
+
+void TColorPalette::LoadSettings(TSysInfo& store, const char* section) {
+    for (int i = 0; i < PALETTE_SIZE; ++i) {
+        char text[kColorTextSize];
+        store.ReadString(section, GetListName(1, i), "", text, sizeof(text));
+        SetColor(i, ReadColor(text, Colors[i]));
+    }
+}
+
+void TColorPalette::SaveSettings(TSysInfo& store, const char* section) const {
+    for (int i = 0; i < PALETTE_SIZE; ++i)
+        WriteColor(store, section, GetListName(1, i), Colors[i]);
+}
+
+bool TColorPalette::WriteColor(TSysInfo& store, const char* section, const char* name, COLORREF color) {
+    char text[32];
+    qsm::FormatColor(color, text, sizeof(text));
+    return store.WriteString(section, name, text);
 }
 
 namespace qsm {

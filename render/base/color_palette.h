@@ -4,7 +4,13 @@
 
 #include "platform/base/wintypes.h"
 
+class TKey;
+class TSysInfo;
+
 constexpr int PALETTE_SIZE = 16;
+
+// Where the user's staff colours are kept, under the current user's registry root.
+constexpr const char* STAFF_COLORS_KEY = "Software\\QuillStave Software\\QuillStave Composer 2\\StaffColors";
 
 // Entries.
 enum : int {
@@ -34,8 +40,17 @@ public:
     void SetColor(int index, COLORREF color);
     HPEN GetPen(int index) const;
 
+    // Every entry from the text value named after it (vocabulary list 1) in an open key; a value that is
+    // missing or not of the form "RGB(r,g,b)" leaves its entry as it is.
+    void Load(const TKey& key);
+    // The same from a section of the settings store, and all sixteen entries written to one.
+    void LoadSettings(TSysInfo& store, const char* section);
+    void SaveSettings(TSysInfo& store, const char* section) const;
+
     // "RGB(r,g,b)": each component taken as its low 8 bits; anything else gives the default.
     static COLORREF ReadColor(const char* text, COLORREF defaultColor);
+    // Writes "RGB(r,g,b)" under the name in a section of the settings store.
+    static bool WriteColor(TSysInfo& store, const char* section, const char* name, COLORREF color);
 
 private:
     static int Entry(int index) { return index >= 0 && index < PALETTE_SIZE ? index : 0; }
