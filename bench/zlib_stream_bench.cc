@@ -39,6 +39,11 @@ const std::string& Packed() {
     return packed;
 }
 
+TQSRStream* ViewOf(const std::string& bytes) {
+    DWORD n = static_cast<DWORD>(bytes.size());
+    return new TQSRFlatRamStream(const_cast<char*>(bytes.data()), n, n);
+}
+
 void BM_RawInflate(benchmark::State& state) {
     const std::string& packed = Packed();
     std::vector<Bytef> out(TQSRZLibInStream::kBufferSize);
@@ -66,11 +71,7 @@ void BM_ZLibInStreamBlocks(benchmark::State& state) {
     const std::string& packed = Packed();
     std::vector<BYTE> buf(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
-        TQSRZLibInStream in(
-            TQSRZLibInStream::kScoreEnvelope,
-            new TQSRFlatRamStream(const_cast<char*>(packed.data()), static_cast<DWORD>(packed.size()),
-                                  static_cast<DWORD>(packed.size())),
-            true);
+        TQSRZLibInStream in(TQSRZLibInStream::kScoreEnvelope, ViewOf(packed), true);
         size_t total = 0;
         DWORD k;
         while ((k = in.ReadBlock(buf.data(), static_cast<DWORD>(buf.size()))) > 0)
@@ -85,11 +86,7 @@ BENCHMARK(BM_ZLibInStreamBlocks)->Arg(16384)->Arg(1024)->Unit(benchmark::kMillis
 void BM_ZLibInStreamBytes(benchmark::State& state) {
     const std::string& packed = Packed();
     for (auto _ : state) {
-        TQSRZLibInStream in(
-            TQSRZLibInStream::kScoreEnvelope,
-            new TQSRFlatRamStream(const_cast<char*>(packed.data()), static_cast<DWORD>(packed.size()),
-                                  static_cast<DWORD>(packed.size())),
-            true);
+        TQSRZLibInStream in(TQSRZLibInStream::kScoreEnvelope, ViewOf(packed), true);
         unsigned sum = 0;
         for (size_t i = 0; i < PayloadSize(); ++i)
             sum += in.Get();

@@ -2,19 +2,14 @@
 
 #include <cstring>
 
+#include "core/text_utils.h"
+
 #include "platform/registry/registry.h"
 
 namespace {
 
 constexpr REGSAM kReadWrite = 0x2001F;  // KEY_READ | KEY_WRITE
 constexpr REGSAM kReadOnly = 0x20019;   // KEY_READ
-
-void CopyBounded(char* buffer, DWORD size, const char* text) {
-    if (!buffer || size == 0) return;
-    size_t n = text ? strnlen(text, size - 1) : 0;
-    if (n) std::memcpy(buffer, text, n);
-    buffer[n] = 0;
-}
 
 }  // namespace
 
@@ -77,7 +72,7 @@ bool TKey::QueryString(char* buffer, DWORD size, const char* defaultText, const 
         buffer[count < size ? count : size - 1] = 0;
         return true;
     }
-    CopyBounded(buffer, size, defaultText);
+    SafeStrCopy(buffer, defaultText, static_cast<int>(size));
     return defaultText != nullptr;
 }
 

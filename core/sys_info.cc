@@ -4,23 +4,13 @@
 
 #include "core/hooks.h"
 #include "core/reg_key.h"
+#include "core/text_utils.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/resources.h"
 #include "platform/kernel/system.h"
 #include "platform/registry/registry.h"
 
 TSysInfo SysInfo;
-
-namespace {
-
-void CopyBounded(char* buffer, DWORD size, const char* text) {
-    if (!buffer || size == 0) return;
-    size_t n = text ? strnlen(text, size - 1) : 0;
-    if (n) std::memcpy(buffer, text, n);
-    buffer[n] = 0;
-}
-
-}  // namespace
 
 TStatusState::TStatusState(const char* text, bool wait) : text_(text ? text : ""), wait_(wait) {
     if (wait_) SysInfo.BeginWaitCursor();
@@ -160,7 +150,7 @@ bool TSysInfo::ReadString(const char* section, const char* name, const char* def
                           DWORD size) {
     std::unique_ptr<TKey> key = OpenSectionKey(section);
     if (!key) {
-        CopyBounded(buffer, size, defaultText);
+        SafeStrCopy(buffer, defaultText, static_cast<int>(size));
         return false;
     }
     DWORD type = 0, count = 0;
@@ -168,7 +158,7 @@ bool TSysInfo::ReadString(const char* section, const char* name, const char* def
         RegQueryValueExA(key->GetHandle(), name, nullptr, &type, nullptr, &count) == ERROR_SUCCESS &&
         type == REG_SZ;
     if (!stored) {
-        CopyBounded(buffer, size, defaultText);
+        SafeStrCopy(buffer, defaultText, static_cast<int>(size));
         return false;
     }
     return key->QueryString(buffer, size, defaultText, name);

@@ -57,11 +57,12 @@ struct Key {
     }
 };
 
-std::vector<std::string> SplitPath(const std::string& path) {
+// The non-empty parts of a path between separators.
+std::vector<std::string> SplitPath(const std::string& path, char separator = '\\') {
     std::vector<std::string> parts;
     std::string cur;
     for (char c : path) {
-        if (c == '\\') {
+        if (c == separator) {
             if (!cur.empty()) parts.push_back(cur);
             cur.clear();
         } else {
@@ -278,20 +279,7 @@ bool ReadWhole(const std::string& path, std::string& out, struct stat* st) {
 
 bool MakeFolders(const std::string& folder) {
     std::string cur;
-    for (const std::string& part : [&] {
-             std::vector<std::string> parts;
-             std::string p;
-             for (char c : folder) {
-                 if (c == '/') {
-                     if (!p.empty()) parts.push_back(p);
-                     p.clear();
-                 } else {
-                     p.push_back(c);
-                 }
-             }
-             if (!p.empty()) parts.push_back(p);
-             return parts;
-         }()) {
+    for (const std::string& part : SplitPath(folder, '/')) {
         cur += "/" + part;
         if (::mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
     }
