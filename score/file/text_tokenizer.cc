@@ -24,6 +24,16 @@ char FoldAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// Trims the text from begin up to end in place; returns the first kept character.
+char* TrimRange(char* begin, char* end) {
+    while (begin < end && IsTrimmed(*begin))
+        ++begin;
+    while (end > begin && IsTrimmed(end[-1]))
+        --end;
+    *end = 0;
+    return begin;
+}
+
 // Cuts text in place at each unescaped separator into trimmed pieces, at most max of them; a separator at
 // the very end adds no piece. Returns the piece count.
 int CutAt(char* text, char separator, char** pieces, int max) {
@@ -38,13 +48,16 @@ int CutAt(char* text, char separator, char** pieces, int max) {
             continue;
         }
         if (*p == separator) {
-            *p = 0;
-            pieces[count++] = TQSMTextImportTokenizer::Trim(start);
+            pieces[count++] = TrimRange(start, p);
             start = p + 1;
         }
         ++p;
     }
-    if (*start != 0 && count < max) pieces[count++] = TQSMTextImportTokenizer::Trim(start);
+    if (count < max) {
+        while (*p != 0)
+            ++p;
+        if (p > start) pieces[count++] = TrimRange(start, p);
+    }
     return count;
 }
 
@@ -80,8 +93,7 @@ const char* TQSMTextImportTokenizer::GetField(int index) const {
     return index >= 0 && index < FieldCount ? Fields[index] : nullptr;
 }
 
-const char* TQSMTextImportTokenizer::FindField(const char* name) const {
-    const size_t n = std::strlen(name);
+const char* TQSMTextImportTokenizer::FindField(const char* name, size_t n) const {
     for (int i = 1; i < FieldCount; ++i) {
         const char* field = Fields[i];
         size_t k = 0;

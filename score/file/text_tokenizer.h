@@ -4,6 +4,7 @@
 #ifndef QSM_SCORE_FILE_TEXT_TOKENIZER_H
 #define QSM_SCORE_FILE_TEXT_TOKENIZER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,7 +31,11 @@ public:
 
     // The value of the first field after the keyword that begins with name (which ends with its colon),
     // compared ignoring case; null when there is none.
-    const char* FindField(const char* name) const;
+    const char* FindField(const char* name, size_t length) const;
+    template <size_t N>
+    const char* FindField(const char (&name)[N]) const {
+        return FindField(name, N - 1);
+    }
 
     // Copies a value and cuts the copy at each unescaped ',' into trimmed parts; returns the part count.
     // The parts stay valid until the next call.
