@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/file_stream.h"
+#include "core/file_utils.h"
 #include "core/stream.h"
 #include "core/zlib_stream.h"
 #include "platform/kernel/text.h"
@@ -521,6 +522,7 @@ TMusicScore* qsm::LoadScoreFromStream(TQSRStream& raw, TScoreFileHeader& hdr, TW
 }
 
 TMusicScore* LoadScoreFile(const char* path, TScoreFileHeader& hdr, TWindow* statusWindow) {
+    TQSBusyCursor busy;
     TQSRFStream file(5, path);
     hdr.Init(StatusNotScoreFile);
     if (file.GetError()) return nullptr;
