@@ -6,6 +6,7 @@ target_sources(qsm_score PRIVATE
 
 qsm_test(score_walk_tests
   SOURCES
+    tests/audit_index_test.cc
     tests/item_play_test.cc
     tests/notation_index_test.cc
   DEPS qsm_score)
