@@ -1,7 +1,321 @@
-// Temporary seam: the score readers call these at the end of loading; the formatting passes replace these
-// bodies, which leave the items as they were read.
+// The staff formatting passes. One audit walk from item 0 carries the context; each item it reaches gets its
+// derived marks rewritten from the context before it.
 #include "render/format/format.h"
 
-void FormatAllStaffs(TMusicScore* /*score*/, bool /*force*/) {}
+#include <algorithm>
 
-void FormatStaff(TMusicStaff& /*staff*/, int /*first*/, int /*last*/) {}
+#include "core/file_utils.h"
+#include "score/audit_index.h"
+#include "score/expression_items.h"
+#include "score/music_score.h"
+#include "score/music_staff.h"
+#include "score/song_note.h"
+#include "score/staff_range.h"
+#include "score/structure_items.h"
+
+namespace {
+
+// The pass running on a staff. A nested request for the same staff (a beam group settled while the pass
+// runs) only moves its end: the items up to the group were formatted already and do not depend on the
+// group's stems, and the running walk reaches everything after it.
+struct TRunningPass {
+    TMusicStaff* Staff;
+    int End;
+    TRunningPass* Outer;
+};
+
+TRunningPass* gRunning = nullptr;
+
+// Attributes a rest keeps: Accent, Dotted, Staccato, Slur, DblDotted, Grace, slur direction given,
+// Crescendo, Diminuendo.
+constexpr uint16_t kRestAttributes = 0x3B17;
+
+bool IsGroupContinuedState(int s) {
+    return s == gsMiddle || s == gsEnd;
+}
+
+int StemSign(const TSongNote& note) {
+    return note.GetStemDirSign() > 0 ? 1 : -1;
+}
+
+void FormatKey(TKeyData& key, const TAuditNtnIdx& idx) {
+    const TStaffPlayState& state = idx.GetPlayState();
+    key.SetClefInForce(state.GetClef());
+    key.SetPrecedingSignature(static_cast<uint16_t>(state.GetKeySharpMask()),
+                              static_cast<uint16_t>(state.GetKeyFlatMask()));
+}
+
+void FormatBarLine(TBarLineData& bar, const TAuditNtnIdx& idx) {
+    bool holdsMusic = false;
+    if (idx.GetLastSongNote() > 0 || idx.GetLastMultiMeasureRest() > 0) {
+        const TMusicStaff& staff = *idx.GetStaff();
+        for (int i = idx.GetIndex() + 1; i < staff.GetItemCount(); ++i) {
+            const TNotatedItem* item = staff.GetItem(i);
+            if (item->GetType() == ntBarLine) break;
+            if (item->IsSongNote() || item->GetType() == ntMultiMeasureRest) {
+                holdsMusic = true;
+                break;
+            }
+        }
+    }
+    bar.SetComputedFlag(!holdsMusic);
+}
+
+void FormatTempo(TTempoData& tempo, const TAuditNtnIdx& idx) {
+    const int variance = idx.GetLastGradualTempo();
+    const int previous = idx.GetLastTempo();
+    if (variance <= previous) return;
+    TMusicStaff* staff = idx.GetStaff();
+    // Without an earlier tempo mark the ramp starts from the performance's opening tempo.
+    int start = 120;
+    if (previous > 0 && staff->GetItem(previous)->GetType() == ntTempo) {
+        start = static_cast<const TTempoData*>(staff->GetItem(previous))->GetNormalizedTempo();
+    }
+    const int end = tempo.GetNormalizedTempo();
+    const int span = StaffRangeGetTicks(TStaffItemRange(staff, variance, idx.GetIndex()));
+    if (span != 0 && start != end) {
+        static_cast<TTempoVariance*>(staff->GetItem(variance))->SetPlaybackRamp(start, end, span);
+    }
+}
+
+void FormatDynamic(TDynamicLevelData& dynamic, const TAuditNtnIdx& idx) {
+    if (dynamic.HasVelocity()) return;
+    const TStaffInstrument* instrument = idx.GetInstrumentData();
+    if (instrument) dynamic.SetVelocity(instrument->GetDynamicVelocity(dynamic.GetStyle() & 15));
+}
+
+void FormatMultiMeasureRest(TMultiMeasureRest& rest, const TAuditNtnIdx& idx) {
+    int beats = 4;
+    int exponent = 2;
+    idx.GetTimeSignature(beats, exponent);
+    rest.SetBarLength(beats, exponent);
+}
+
+void ResolveTies(TSongNote& note, const TAuditNtnIdx& idx) {
+    note.SetTieContinued(false);
+    const int count = note.GetNoteCount();
+    for (int i = 0; i < count; ++i) {
+        if (TMusicNote* m = note.GetNote(i)) {
+            m->SetTieContinued(false);
+            m->ResetAutomaticAccidental();
+        }
+    }
+    if (idx.GetPendingTies().GetCount() == 0) return;
+    TPendingTieList open = idx.GetPendingTies();
+    for (int i = 0; i < count; ++i) {
+        TMusicNote* m = note.GetNote(i);
+        if (!m) continue;
+        const int pos = m->GetStaffPos();
+        const int shown = m->GetShownAccidental();
+        TPendingTie entry;
+        if (!open.Take(pos, shown, entry, true)) continue;
+        m->SetTieContinued(true);
+        if (shown == acNone) {
+            const int played = m->GetPlayedAccidental(idx.GetPlayState());
+            TPendingTie other;
+            if (played != entry.GetAccidental() || open.Take(pos, shown, other, false)) {
+                m->SetAutomaticAccidental(entry.GetAccidental());
+            }
+        }
+        // The end of a tie bends the way its start does.
+        if (!m->HasAttribute(naTieDirection)) m->SetTieDownward(!entry.GetFlag());
+    }
+}
+
+bool CanCompleteGroup(TSongNote& note, int g, const TAuditNtnIdx& idx) {
+    TMusicStaff* staff = idx.GetStaff();
+    const int index = idx.GetIndex();
+    TSimpleNtnIdx walk(staff, index);
+    if (!walk.IsNoteItem(g == 1)) return false;
+    if (g == 0 && !note.HasStemSetting()) {
+        TStaffItemRange group(staff, index, index);
+        StaffRangeExtendByNotes(group, 0, index);
+        if (!StaffMakeNoteGroup(group, 0)) return false;
+    }
+    const bool grace = note.IsGrace();
+    int total = 0;
+    while (walk.CanJoinGroup(grace, g)) {
+        const TSongNote* n = walk.GetSongNote();
+        if (n && n->IsGrace() == grace && walk.IsNoteItem(g == 1)) {
+            if (g == 0 && n->GetStemSetting() != note.GetStemSetting()) return false;
+            total += n->GetDuration();
+            const int state = n->GetGroupState(g);
+            if (state == gsEnd) return g == 0 || total % 12 == 0;
+            if (n != &note && state != gsMiddle) return false;
+        }
+        if (!walk.CanStep(1)) return false;
+        walk.Step(1);
+    }
+    return false;
+}
+
+void CheckGroups(TSongNote& note, TAuditNtnIdx& idx) {
+    if (note.GetBeamState() == gsNone && note.GetTripletState() == gsNone) return;
+    const uint32_t mask = idx.GetGroupMask(note.IsGrace());
+    for (int g = 0; g < 2; ++g) {
+        const bool groupOpen = (mask & (1u << g)) != 0;
+        const int state = note.GetGroupState(g);
+        if (state == gsFirst) {
+            if (groupOpen || !CanCompleteGroup(note, g, idx)) note.SetGroupState(g, gsNone);
+        } else if (IsGroupContinuedState(state) && !groupOpen) {
+            note.SetGroupState(g, gsNone);
+        }
+    }
+}
+
+// A plain whole rest alone in its bar lasts the bar.
+void CheckWholeBarRest(TRestNote& rest, const TAuditNtnIdx& idx) {
+    if (rest.GetType() != ntRest || !rest.IsWholeBarRestCandidate()) return;
+    const TMusicStaff& staff = *idx.GetStaff();
+    for (int i = idx.GetLastBar() + 1; i < staff.GetItemCount(); ++i) {
+        const TNotatedItem* item = staff.GetItem(i);
+        const int t = item->GetType();
+        if (t == ntBarLine) break;
+        const bool durational =
+            t == ntNote || t == ntRest || t == ntChord || t == ntRestChord || t == ntMultiMeasureRest;
+        if (durational && i != idx.GetIndex()) return;
+    }
+    int beats = 4;
+    int unit = 2;
+    idx.GetPlayTimeSignature(beats, unit);
+    rest.SetBarLength(beats, unit);
+}
+
+void FormatSongNote(TSongNote& note, TAuditNtnIdx& idx) {
+    const int open = idx.GetOpenChordTicks();
+    note.SetUnderOpenChord(open > 0 && StemSign(note) == idx.GetOpenChordStem());
+
+    ResolveTies(note, idx);
+
+    // The group marks are checked before a rest is judged a whole-bar rest: a triplet mark that cannot
+    // stand would otherwise keep the rest from filling its bar in this pass and not in the next one.
+    if (note.IsRest()) {
+        auto& rest = static_cast<TRestNote&>(note);
+        rest.ClearBarLength();
+        rest.SetAttributes(static_cast<uint16_t>(rest.GetAttributes() & kRestAttributes));
+    }
+    CheckGroups(note, idx);
+    if (note.IsRest()) {
+        auto& rest = static_cast<TRestNote&>(note);
+        CheckWholeBarRest(rest, idx);
+        if (rest.GetType() == ntRestChord) {
+            if (TMusicNote* part = static_cast<TRestChord&>(rest).GetPart()) part->SetColor(0);
+        }
+    }
+
+    const int count = note.GetNoteCount();
+    if (count > 1) {
+        for (int i = 0; i < count; ++i) {
+            if (TMusicNote* m = note.GetNote(i)) m->SetColor(0);
+        }
+    }
+    if (note.GetColor() != 0) {
+        for (int i = 0; i < count; ++i) {
+            TMusicNote* m = note.GetNote(i);
+            if (m && m->GetMarkNumber() == note.GetColor()) m->SetMarkNumber(0);
+        }
+    }
+
+    note.UpdateSlurAndTie(idx.GetPlayState(), *idx.GetStaff(), idx.GetIndex());
+}
+
+void FormatItem(TAuditNtnIdx& idx) {
+    TNotatedItem* item = idx.GetItem();
+    if (!item) return;
+    switch (item->GetType()) {
+        case ntKey:
+            FormatKey(static_cast<TKeyData&>(*item), idx);
+            break;
+        case ntBarLine:
+            FormatBarLine(static_cast<TBarLineData&>(*item), idx);
+            break;
+        case ntTempo:
+            FormatTempo(static_cast<TTempoData&>(*item), idx);
+            break;
+        case ntDynamic:
+            FormatDynamic(static_cast<TDynamicLevelData&>(*item), idx);
+            break;
+        case ntTempoVariance: {
+            auto& variance = static_cast<TTempoVariance&>(*item);
+            variance.SetPlaybackRamp(variance.GetRampStartTempo(), variance.GetRampEndTempo(), 0);
+            // The ramp is set again at the tempo mark that ends it: the pass goes on at least that far, so
+            // that a pass ending in between does not leave the gradual change without its ramp.
+            if (!variance.IsPauseStyle() && gRunning) {
+                TMusicStaff* staff = idx.GetStaff();
+                const int next = staff->FindItemOfType(idx.GetIndex(), ntTempo, 1);
+                const TNotatedItem* tempo = staff->GetItem(next);
+                if (tempo && tempo->GetType() == ntTempo) gRunning->End = std::max(gRunning->End, next);
+            }
+            break;
+        }
+        case ntMultiMeasureRest:
+            FormatMultiMeasureRest(static_cast<TMultiMeasureRest&>(*item), idx);
+            break;
+        default:
+            if (item->IsSongNote()) FormatSongNote(static_cast<TSongNote&>(*item), idx);
+            break;
+    }
+}
+
+void ReformatHook(TMusicStaff& staff, int first, int last) {
+    ReformatStaffRange(staff, first, last);
+}
+
+}  // namespace
+
+void InstallStaffFormatting() {
+    SetStaffReformatHook(&ReformatHook);
+    SetFormatStaffItemsHook(&FormatStaffItems);
+}
+
+void FormatStaffItems(const TStaffItemRange& range) {
+    TMusicStaff* staff = range.Staff;
+    if (!staff) return;
+    InstallStaffFormatting();
+    int end = std::max(range.Last, 0);
+    for (int k = 0; k < 10; ++k)
+        end = staff->FindItemOfType(end, ntBarLine, 1);
+    for (TRunningPass* pass = gRunning; pass; pass = pass->Outer) {
+        if (pass->Staff == staff) {
+            pass->End = std::max(pass->End, end);
+            return;
+        }
+    }
+    TRunningPass pass{staff, end, gRunning};
+    gRunning = &pass;
+    TAuditNtnIdx idx(staff);
+    idx.Seek(0);
+    while (idx.CanStep(1) && idx.GetIndex() <= pass.End) {
+        idx.Step(1);
+        FormatItem(idx);
+    }
+    gRunning = pass.Outer;
+}
+
+void FormatStaff(TMusicStaff& staff, int first, int last) {
+    if (first < 0) first = 0;
+    if (last < 0) last = staff.GetItemCount();
+    TStaffItemRange range(&staff, first, last);
+    StaffRangeNormalize(range);
+    FormatStaffItems(range);
+    if (first == 0 && last == staff.GetItemCount()) staff.NeedsFormat = 0;
+}
+
+void ReformatStaffRange(TMusicStaff& staff, int first, int last) {
+    if (first < 0) first = 0;
+    if (last < 0) last = first;
+    for (int k = 0; k < 2; ++k)
+        first = staff.FindItemOfType(first, ntBarLine, -1);
+    for (int k = 0; k < 2; ++k)
+        last = staff.FindItemOfType(last, ntBarLine, 1);
+    FormatStaffItems(TStaffItemRange(&staff, first, last));
+}
+
+void FormatAllStaffs(TMusicScore* score, bool force) {
+    if (!score) return;
+    TQSBusyCursor busy;
+    for (int i = 0; i < score->GetStaffCount(); ++i) {
+        TMusicStaff* staff = score->GetStaff(i);
+        if (staff && (force || staff->NeedsFormat)) FormatStaff(*staff, -1, -1);
+    }
+}

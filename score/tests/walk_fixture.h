@@ -31,8 +31,10 @@ inline TChordData* Chord(std::initializer_list<int> positions, int dur = dcQuart
     auto* chord = new TChordData();
     chord->SetDuration(dur);
     chord->SetAttributes(attributes);
-    for (int p : positions)
-        chord->AddNote(Note(p, dur, attributes));
+    for (int p : positions) {
+        TMusicNote* note = Note(p, dur, attributes);
+        if (!chord->AddNote(note)) delete note;  // a refused note stays the caller's
+    }
     return chord;
 }
 

@@ -1,0 +1,388 @@
+// The staff formatting passes: the derived marks they write, and that a second pass changes nothing.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "core/ram_stream.h"
+#include "render/format/format.h"
+#include "score/item_records.h"
+#include "score/music_score.h"
+#include "score/staff_range.h"
+#include "score/tests/walk_fixture.h"
+
+using namespace qsm::test;
+
+namespace {
+
+TSongNote* SongAt(TMusicStaff& staff, int i) {
+    return static_cast<TSongNote*>(staff.GetItem(i));
+}
+
+TMusicNote* Grouped(int pos, int dur, int beam, int triplet = gsNone, uint16_t attributes = 0) {
+    auto* n = Note(pos, dur, attributes);
+    n->SetBeamState(beam);
+    n->SetTripletState(triplet);
+    return n;
+}
+
+// Every stored and derived field of an item, as text.
+void DescribeNote(std::ostringstream& out, const TSongNote& n) {
+    out << " attr" << n.GetAttributes() << " beam" << n.GetBeamState() << " trip" << n.GetTripletState()
+        << " stem" << n.GetStemSetting() << " sc" << n.IsSlurContinued() << " tc" << n.IsTieContinued()
+        << " uo" << n.IsUnderOpenChord() << " sd" << n.IsSlurDownward() << " td" << n.IsTieDownward()
+        << " col" << n.GetColor() << " mark" << n.GetMarkNumber() << " dur" << n.GetDur();
+    if (n.IsRest()) {
+        const auto& r = static_cast<const TRestNote&>(n);
+        out << " bar" << r.HasBarLength() << "/" << r.GetBarLength();
+    } else {
+        const auto& m = static_cast<const TMusicNote&>(n);
+        out << " pos" << m.GetStaffPos() << " acc" << m.GetAccidental() << " auto" << m.HasAutomaticMark();
+    }
+}
+
+std::string Snapshot(const TMusicStaff& staff) {
+    std::ostringstream out;
+    for (int i = 0; i < staff.GetItemCount(); ++i) {
+        const TNotatedItem* item = staff.GetItem(i);
+        TQSRFlatRamStream record(256, 256);
+        WriteNotatedItem(record, *item);
+        out << i << " t" << item->GetType() << " rec";
+        for (DWORD b = 0; b < record.GetSize(); ++b)
+            out << ' ' << static_cast<int>(record.GetData()[b]);
+        switch (item->GetType()) {
+            case ntBarLine:
+                out << " computed" << static_cast<const TBarLineData*>(item)->GetComputedFlag();
+                break;
+            case ntKey: {
+                const auto* key = static_cast<const TKeyData*>(item);
+                out << " clef" << key->GetClefInForce() << " prev" << key->GetPrecedingSharps() << "/"
+                    << key->GetPrecedingFlats();
+                break;
+            }
+            case ntDynamic:
+                out << " vel" << static_cast<const TDynamicLevelData*>(item)->GetVelocity();
+                break;
+            case ntTempoVariance: {
+                const auto* v = static_cast<const TTempoVariance*>(item);
+                out << " ramp" << v->GetRampStartTempo() << "-" << v->GetRampEndTempo() << "/"
+                    << v->GetRampLength();
+                break;
+            }
+            case ntMultiMeasureRest:
+                out << " barlen" << static_cast<const TMultiMeasureRest*>(item)->GetBarLength();
+                break;
+            default:
+                break;
+        }
+        if (item->IsSongNote()) {
+            DescribeNote(out, static_cast<const TSongNote&>(*item));
+            for (int j = 0; j < item->GetNoteCount(); ++j) {
+                const TMusicNote* m = item->GetNote(j);
+                if (m && m != item) {
+                    out << " |";
+                    DescribeNote(out, *m);
+                }
+            }
+        }
+        out << "\n";
+    }
+    return out.str();
+}
+
+// The first line in which two snapshots differ, both versions; empty when they agree.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+    std::istringstream x(a);
+    std::istringstream y(b);
+    std::string la;
+    std::string lb;
+    while (true) {
+        const bool more = static_cast<bool>(std::getline(x, la));
+        const bool moreB = static_cast<bool>(std::getline(y, lb));
+        if (!more && !moreB) return {};
+        if (la != lb || more != moreB) return la + "\n" + lb;
+    }
+}
+
+// A staff of every kind of item, with marks drawn at random (many of them wrong for their context).
+void FillRandom(TMusicStaff& staff, unsigned seed, int count) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    for (int i = 0; i < count; ++i) {
+        const int kind = pick(24);
+        TNotatedItem* item = nullptr;
+        if (kind < 10) {
+            uint16_t attributes = 0;
+            for (int bit : {naTie, naSlur, naGrace, naDotted, naStaccato, naCrescendo}) {
+                if (pick(6) == 0) attributes = static_cast<uint16_t>(attributes | AttributeBit(bit));
+            }
+            auto* note = Note(pick(15) - 7, 1 + pick(5), attributes, pick(7) == 0 ? pick(5) : acNone);
+            note->SetBeamState(pick(3) == 0 ? pick(4) : 0);
+            note->SetTripletState(pick(5) == 0 ? pick(4) : 0);
+            note->SetStemSetting(pick(4) == 0 ? pick(3) : 0);
+            note->SetColor(pick(4));
+            note->SetMarkNumber(pick(4));
+            item = note;
+        } else if (kind < 12) {
+            auto* chord = Chord({pick(5), -pick(5) - 1}, 1 + pick(4), pick(3) == 0 ? AttributeBit(naTie) : 0);
+            chord->SetBeamState(pick(3) == 0 ? pick(4) : 0);
+            chord->SetColor(pick(3));
+            item = chord;
+        } else if (kind < 14) {
+            auto* rest = new TRestNote(pick(5), static_cast<uint16_t>(rng() & 0xFFFF));
+            rest->SetTripletState(pick(4) == 0 ? pick(4) : 0);
+            item = rest;
+        } else if (kind == 14) {
+            auto* rc = new TRestChord(pick(3));
+            TMusicNote* part = Note(pick(7) - 3);
+            if (!rc->AddNote(part)) delete part;
+            item = rc;
+        } else if (kind < 18) {
+            auto* bar = new TBarLineData(pick(10) == 0 ? pick(11) : bsSingle, 2);
+            bar->SetComputedFlag(pick(2) == 0);
+            item = bar;
+        } else if (kind == 18) {
+            item = new TKeyData(static_cast<uint16_t>(pick(128)), 0, pick(7));
+        } else if (kind == 19) {
+            item = new TTimeSignatureData(2 + pick(6), 1 + pick(3));
+        } else if (kind == 20) {
+            item = new TTempoVariance(pick(10));
+        } else if (kind == 21) {
+            item = new TTempoData(40 + pick(160));
+        } else if (kind == 22) {
+            item = new TDynamicLevelData(pick(8));
+        } else {
+            auto* rest = new TMultiMeasureRest(1 + pick(3));
+            rest->SetBarLengthTicks(pick(1000));
+            item = rest;
+        }
+        Append(staff, item);
+    }
+}
+
+TEST(Format, WholeBarRests) {
+    TMusicStaff staff;
+    Append(staff, new TTimeSignatureData(3, 2));
+    const int alone = Append(staff, new TRestNote(dcWhole));
+    Append(staff, new TBarLineData());
+    const int shared = Append(staff, new TRestNote(dcWhole));
+    Append(staff, Note(0));
+    Append(staff, new TBarLineData());
+    const int dotted = Append(staff, new TRestNote(dcWhole, AttributeBit(naDotted) | AttributeBit(naTie)));
+    FormatStaff(staff);
+    auto* a = static_cast<TRestNote*>(staff.GetItem(alone));
+    EXPECT_TRUE(a->HasBarLength());
+    EXPECT_EQ(a->GetDuration(), 576);
+    EXPECT_FALSE(static_cast<TRestNote*>(staff.GetItem(shared))->HasBarLength());
+    auto* d = static_cast<TRestNote*>(staff.GetItem(dotted));
+    EXPECT_FALSE(d->HasBarLength());
+    EXPECT_FALSE(d->HasAttribute(naTie));  // rests keep only the attributes a rest can show
+    EXPECT_TRUE(d->HasAttribute(naDotted));
+    EXPECT_EQ(staff.NeedsFormat, 0);
+}
+
+TEST(Format, TheFirstItemIsNeverFormatted) {
+    TMusicStaff staff;
+    auto* first = new TRestNote(dcQuarter, AttributeBit(naTie));
+    staff.InsertItem(first, 0);
+    auto* second = new TRestNote(dcQuarter, AttributeBit(naTie));
+    staff.InsertItem(second, 1);
+    FormatStaff(staff);
+    EXPECT_TRUE(first->HasAttribute(naTie));
+    EXPECT_FALSE(second->HasAttribute(naTie));
+}
+
+TEST(Format, GroupsThatCannotBeCompletedLoseTheirMarks) {
+    TMusicStaff staff;
+    // A triplet whose durations give 78 ticks: no multiple of 12.
+    const int t1 = Append(staff, Grouped(0, dcEighth, gsNone, gsFirst));
+    const int t2 = Append(staff, Note(0, dc64th, AttributeBit(naDblDotted)));
+    SongAt(staff, t2)->SetTripletState(gsEnd);
+    // A beam of notes with different stored stems.
+    const int b1 = Append(staff, Grouped(0, dcEighth, gsFirst));
+    SongAt(staff, b1)->SetStemSetting(1);
+    const int b2 = Append(staff, Grouped(0, dcEighth, gsEnd));
+    SongAt(staff, b2)->SetStemSetting(2);
+    // Middle without an open group; First while one is open.
+    const int lone = Append(staff, Grouped(0, dcEighth, gsMiddle));
+    const int o1 = Append(staff, Grouped(0, dcEighth, gsFirst));
+    SongAt(staff, o1)->SetStemSetting(1);
+    const int o2 = Append(staff, Grouped(0, dcEighth, gsFirst));
+    SongAt(staff, o2)->SetStemSetting(1);
+    const int o3 = Append(staff, Grouped(0, dcEighth, gsEnd));
+    SongAt(staff, o3)->SetStemSetting(1);
+    FormatStaff(staff);
+    EXPECT_EQ(SongAt(staff, t1)->GetTripletState(), gsNone);
+    EXPECT_EQ(SongAt(staff, b1)->GetBeamState(), gsNone);
+    EXPECT_EQ(SongAt(staff, lone)->GetBeamState(), gsNone);
+    EXPECT_EQ(SongAt(staff, o1)->GetBeamState(), gsNone);  // its group would end at o3 through another First
+    EXPECT_EQ(SongAt(staff, o2)->GetBeamState(), gsFirst);
+    EXPECT_EQ(SongAt(staff, o3)->GetBeamState(), gsEnd);
+}
+
+TEST(Format, DefaultStemBeamsGetOneStemDirection) {
+    TMusicStaff staff;
+    const int a = Append(staff, Grouped(4, dcEighth, gsFirst));
+    const int b = Append(staff, Grouped(2, dcEighth, gsMiddle));
+    const int c = Append(staff, Grouped(6, dcEighth, gsEnd));
+    const int d = Append(staff, Grouped(-5, dcEighth, gsFirst, gsNone, AttributeBit(naGrace)));
+    const int e = Append(staff, Grouped(-6, dcEighth, gsEnd, gsNone, AttributeBit(naGrace)));
+    Append(staff, Note(0));
+    FormatStaff(staff);
+    for (int i : {a, b, c}) {
+        EXPECT_EQ(SongAt(staff, i)->GetStemSetting(), 1) << i;  // low notes: stems up
+        EXPECT_NE(SongAt(staff, i)->GetBeamState(), gsNone);
+    }
+    for (int i : {d, e})
+        EXPECT_EQ(SongAt(staff, i)->GetStemSetting(), 1) << i;  // grace groups: up
+}
+
+TEST(Format, TiesAndSlurs) {
+    TMusicStaff staff;
+    auto* start = Note(3, dcQuarter, Attr({naTie, naSlur}), acSharp);
+    start->SetTieDirection(2);  // given: downward
+    const int s = Append(staff, start);
+    Append(staff, new TBarLineData());
+    const int e = Append(staff, Note(3));
+    const int after = Append(staff, Note(2));
+    const int g = Append(staff, Note(-2, dcEighth, Attr({naGrace})));
+    FormatStaff(staff);
+    auto* end = static_cast<TMusicNote*>(staff.GetItem(e));
+    EXPECT_TRUE(end->IsTieContinued());
+    EXPECT_TRUE(end->IsTieDownward());
+    EXPECT_EQ(end->GetShownAccidental(), acNone);
+    EXPECT_EQ(end->GetAccidental(), acSharp);  // plays the sharp the tie carries over the bar line
+    EXPECT_TRUE(end->IsSlurContinued());
+    EXPECT_FALSE(SongAt(staff, after)->IsSlurContinued());
+    EXPECT_TRUE(SongAt(staff, g)->IsSlurDownward());
+    EXPECT_FALSE(SongAt(staff, s)->IsTieContinued());
+
+    // Playing the formatted staff: one note of F sharp for both halves of the tie.
+    EXPECT_EQ(Perform(staff).front(), "0 on 66 110");
+    EXPECT_EQ(Perform(staff)[1], "352 off 66");
+}
+
+TEST(Format, ChordColoursAndMarks) {
+    TMusicStaff staff;
+    auto* chord = Chord({2, -2});
+    chord->SetColor(3);
+    chord->GetNote(0)->SetColor(5);
+    chord->GetNote(0)->SetMarkNumber(3);
+    chord->GetNote(1)->SetMarkNumber(4);
+    const int c = Append(staff, chord);
+    FormatStaff(staff);
+    auto* formatted = staff.GetItem(c);
+    EXPECT_EQ(formatted->GetNote(0)->GetColor(), 0);
+    EXPECT_EQ(formatted->GetNote(0)->GetMarkNumber(), 0);
+    EXPECT_EQ(formatted->GetNote(1)->GetMarkNumber(), 4);
+}
+
+TEST(Format, SignaturesBarsDynamicsTempoRamps) {
+    TMusicStaff staff;
+    staff.Instrument.SetDynamicVelocity(dlFF, 111);
+    Append(staff, new TClefData(ctAlto));
+    const int g = Append(staff, new TKeyData(AttributeBit(5), 0));
+    const int empty = Append(staff, new TBarLineData());
+    const int accel = Append(staff, new TTempoVariance(tvAccelerando));
+    Append(staff, Note(0, dcHalf));
+    const int t1 = Append(staff, new TTempoData(90));
+    const int rit = Append(staff, new TTempoVariance(tvRitardando));
+    Append(staff, Note(0, dcWhole));
+    Append(staff, new TTempoData(60));
+    const int ff = Append(staff, new TDynamicLevelData(dlFF));
+    auto* given = new TDynamicLevelData(dlP);
+    given->SetVelocity(33);
+    given->SetVelocityGiven(true);
+    const int p = Append(staff, given);
+    const int bar = Append(staff, new TBarLineData());
+    Append(staff, new TTimeSignatureData(6, 3));
+    const int multi = Append(staff, new TMultiMeasureRest(2));
+    const int key = Append(staff, new TKeyData(0, AttributeBit(1)));
+    FormatStaff(staff);
+
+    auto* keyG = static_cast<TKeyData*>(staff.GetItem(g));
+    EXPECT_EQ(keyG->GetClefInForce(), ctAlto);
+    EXPECT_EQ(keyG->GetPrecedingSharps(), 0);
+    auto* keyF = static_cast<TKeyData*>(staff.GetItem(key));
+    EXPECT_EQ(keyF->GetPrecedingSharps(), AttributeBit(5));
+    EXPECT_EQ(keyF->GetCancelledSharps(), AttributeBit(5));
+    EXPECT_TRUE(static_cast<TBarLineData*>(staff.GetItem(empty))->GetComputedFlag());
+    EXPECT_FALSE(static_cast<TBarLineData*>(staff.GetItem(bar))->GetComputedFlag());
+    EXPECT_TRUE(static_cast<TBarLineData*>(staff.GetItem(staff.GetLastIndex()))->GetComputedFlag());
+    // An accelerando before the first tempo mark starts from the opening tempo of 120.
+    auto* a = static_cast<TTempoVariance*>(staff.GetItem(accel));
+    EXPECT_EQ(a->GetRampStartTempo(), 120);
+    EXPECT_EQ(a->GetRampEndTempo(), 90);
+    EXPECT_EQ(a->GetRampLength(), 384);
+    auto* r = static_cast<TTempoVariance*>(staff.GetItem(rit));
+    EXPECT_EQ(r->GetRampStartTempo(), 90);
+    EXPECT_EQ(r->GetRampEndTempo(), 60);
+    EXPECT_EQ(r->GetRampLength(), 768);
+    EXPECT_EQ(t1 + 1, rit);
+    EXPECT_EQ(static_cast<TDynamicLevelData*>(staff.GetItem(ff))->GetVelocity(), 111);
+    EXPECT_EQ(static_cast<TDynamicLevelData*>(staff.GetItem(p))->GetVelocity(), 33);
+    EXPECT_EQ(static_cast<TMultiMeasureRest*>(staff.GetItem(multi))->GetBarLength(), 576);
+}
+
+TEST(Format, FormattingAFormattedStaffChangesNothing) {
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        TMusicStaff staff;
+        FillRandom(staff, seed, 150);
+        FormatStaff(staff);
+        const std::string once = Snapshot(staff);
+        FormatStaff(staff);
+        ASSERT_EQ(FirstDifference(Snapshot(staff), once), "") << "seed " << seed;
+        TStaffItemRange range(&staff, 20, 40);
+        FormatStaffItems(range);
+        ReformatStaffRange(staff, 60, -1);
+        ASSERT_EQ(FirstDifference(Snapshot(staff), once), "") << "seed " << seed;
+    }
+}
+
+TEST(Format, ManyDefaultStemBeamsFormatInOnePass) {
+    TMusicStaff staff;
+    for (int g = 0; g < 2000; ++g) {
+        Append(staff, Grouped(g % 9 - 4, dcEighth, gsFirst));
+        Append(staff, Grouped(g % 7 - 3, dcEighth, gsEnd));
+        if (g % 4 == 3) Append(staff, new TBarLineData());
+    }
+    FormatStaff(staff);
+    int settled = 0;
+    for (int i = 1; i < staff.GetLastIndex(); ++i) {
+        const TNotatedItem* item = staff.GetItem(i);
+        if (item->IsSongNote() && static_cast<const TSongNote*>(item)->HasStemSetting()) ++settled;
+    }
+    EXPECT_EQ(settled, 4000);
+    const std::string once = Snapshot(staff);
+    FormatStaff(staff);
+    EXPECT_EQ(FirstDifference(Snapshot(staff), once), "");
+}
+
+TEST(Format, AllStaffsAndTheEditHooks) {
+    TMusicScore score;
+    auto* clean = new TMusicStaff();
+    auto* dirty = new TMusicStaff();
+    Append(*clean, new TRestNote(dcWhole));
+    Append(*dirty, new TRestNote(dcWhole));
+    dirty->NeedsFormat = 1;
+    ASSERT_TRUE(score.AddStaff(clean));
+    ASSERT_TRUE(score.AddStaff(dirty));
+    FormatAllStaffs(&score, false);
+    EXPECT_FALSE(static_cast<TRestNote*>(clean->GetItem(1))->HasBarLength());
+    EXPECT_TRUE(static_cast<TRestNote*>(dirty->GetItem(1))->HasBarLength());
+    EXPECT_EQ(dirty->NeedsFormat, 0);
+    FormatAllStaffs(&score, true);
+    EXPECT_TRUE(static_cast<TRestNote*>(clean->GetItem(1))->HasBarLength());
+
+    // Edits through the staff and the ranges reformat once the passes are installed.
+    InstallStaffFormatting();
+    Append(*clean, Note(0, dcQuarter, Attr({naTie})));
+    clean->InsertItem(Note(0), clean->GetLastIndex());
+    clean->Reformat(2, -1);
+    EXPECT_TRUE(SongAt(*clean, 3)->IsTieContinued());
+    TStaffItemRange range(clean, 2, 3);
+    StaffRangeToggleTies(range, nullptr);
+    EXPECT_FALSE(SongAt(*clean, 3)->IsTieContinued());
+}
+
+}  // namespace
