@@ -36,11 +36,6 @@ bool StartsWith(const char* text, const char* prefix) {
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// Words and keywords are compared ignoring case.
-bool SameWord(const char* a, const char* b) {
-    return lstrcmpiA(a, b) == 0;
-}
-
 // The version number right after a header's opening text; false when none can be read.
 bool ReadVersion(const char* line, const char* header, float& version) {
     double v = 0;
@@ -81,7 +76,7 @@ constexpr const char* kSectionNames[scCount] = {"Locale",          "Editor",  "S
 
 int FindSection(const char* keyword) {
     for (int i = 0; i < scCount; ++i) {
-        if (SameWord(keyword, kSectionNames[i])) return i;
+        if (TQSMTextImportTokenizer::SameWord(keyword, kSectionNames[i])) return i;
     }
     return -1;
 }
@@ -157,12 +152,9 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
         return names;
     }();
     const std::vector<const char*>& names = kNames[static_cast<size_t>(list)];
-    const BYTE first = qsm::ToLower1252(static_cast<BYTE>(value[0]));
     for (size_t i = 0; i < names.size(); ++i) {
-        const char* name = names[i];
-        if (ignoreCase ? qsm::ToLower1252(static_cast<BYTE>(name[0])) != first : name[0] != value[0])
-            continue;
-        if ((ignoreCase ? lstrcmpiA(name, value) : lstrcmpA(name, value)) == 0) return static_cast<int>(i);
+        if (ignoreCase ? SameWord(names[i], value) : std::strcmp(names[i], value) == 0)
+            return static_cast<int>(i);
     }
     return def;
 }

@@ -15,11 +15,6 @@
 
 namespace {
 
-// Words and keywords are compared ignoring case.
-bool SameWord(const char* a, const char* b) {
-    return lstrcmpiA(a, b) == 0;
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/kernel/text.h"
+
 namespace {
 
 bool IsTrimmed(char c) {
@@ -228,4 +230,11 @@ bool TQSMTextImportTokenizer::ParseFloat(const char* text, double& value, const 
 
 bool TQSMTextImportTokenizer::IsWholeValueYes(const char* value) {
     return value != nullptr && (value[0] == 'Y' || value[0] == 'y') && value[1] == 0;
+}
+
+bool TQSMTextImportTokenizer::SameWord(const char* a, const char* b) {
+    // Most words differ in their first letter: that cheap test comes first.
+    const char x = a[0], y = b[0];
+    if (((x | y) & 0x80) == 0 && FoldAscii(x) != FoldAscii(y)) return false;
+    return lstrcmpiA(a, b) == 0;
 }

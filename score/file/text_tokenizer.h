@@ -64,6 +64,8 @@ public:
     // A decimal number (optional white space and sign, digits with an optional fraction and exponent);
     // false when no number can be read.
     static bool ParseFloat(const char* text, double& value, const char** end = nullptr);
+    // Words, keywords and names are compared ignoring case (code page 1252 letters).
+    static bool SameWord(const char* a, const char* b);
     // Flags: first-letter form (an upper-case Y first) and whole-value form (exactly Y or y).
     static bool IsFirstLetterYes(const char* value) { return value != nullptr && value[0] == 'Y'; }
     static bool IsWholeValueYes(const char* value);

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/hooks.h"
 #include "render/base/fonts_data.h"
 #include "score/file/tests/text_import_fixture.h"
 
@@ -738,6 +739,43 @@ TEST(TextImportClip, HeaderlessClipsHaveNoEndLine) {
     ASSERT_EQ(score->GetStaff(0)->GetItemCount(), 5);
     EXPECT_EQ(TextOf(*score, 0, 2), "!QuillStaveComposer ...");
     EXPECT_EQ(ItemAs<TRestNote>(*score, 0, 3).GetDur(), dcHalf);
+}
+
+TEST(TextImportClip, CancellingTheLongTaskStopsTheClip) {
+    static int asked = 0;
+    asked = 0;
+    qsm::SetLongTaskCancelTest([] { return ++asked > 2; });
+    auto score = ImportText("!QuillStaveComposerClip(2.51,Single)\n|Rest\n|Rest\n|Rest\n|Rest\n");
+    qsm::SetLongTaskCancelTest(nullptr);
+    ASSERT_NE(score, nullptr);
+    EXPECT_EQ(score->GetStaff(0)->GetItemCount(), 4);
+    EXPECT_EQ(asked, 3);
+}
+
+// The importer reads lines in blocks; they must be the lines the stream's own line reader gives.
+TEST(TextImportLines, BlockReaderGivesTheLinesOfTheStreamsLineReader) {
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    const char alphabet[] = {'a', 'b', ' ', '\r', '\n', '\0', '|', 'x'};
+    for (int round = 0; round < 200; ++round) {
+        std::string data;
+        const size_t length = next() % (round % 10 == 0 ? 70000 : 60);
+        for (size_t i = 0; i < length; ++i) data += alphabet[next() % sizeof alphabet];
+        const int limit = round % 3 == 0 ? 4 : 32000;
+        TQSRFlatRamStream a(data.data(), static_cast<DWORD>(data.size()), static_cast<DWORD>(data.size()));
+        TQSRFlatRamStream b(data.data(), static_cast<DWORD>(data.size()), static_cast<DWORD>(data.size()));
+        qsm::TTextLineReader reader(b);
+        std::vector<char> x(static_cast<size_t>(limit)), y(static_cast<size_t>(limit));
+        for (int line = 0; a.GetError() == 0; ++line) {
+            ASSERT_FALSE(reader.AtEnd()) << round << " " << line;
+            ASSERT_EQ(a.ReadLine(x.data(), limit), reader.ReadLine(y.data(), limit)) << round << " " << line;
+            ASSERT_STREQ(x.data(), y.data()) << round << " " << line;
+        }
+        EXPECT_TRUE(reader.AtEnd()) << round;
+    }
 }
 
 // ---- Limits that keep hostile files in bounds
