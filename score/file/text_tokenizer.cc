@@ -233,8 +233,16 @@ bool TQSMTextImportTokenizer::IsWholeValueYes(const char* value) {
 }
 
 bool TQSMTextImportTokenizer::SameWord(const char* a, const char* b) {
-    // Most words differ in their first letter: that cheap test comes first.
-    const char x = a[0], y = b[0];
-    if (((x | y) & 0x80) == 0 && FoldAscii(x) != FoldAscii(y)) return false;
-    return lstrcmpiA(a, b) == 0;
+    for (;; ++a, ++b) {
+        const BYTE x = static_cast<BYTE>(*a), y = static_cast<BYTE>(*b);
+        if (x == y) {
+            if (x == 0) return true;
+            continue;
+        }
+        // Letters beyond ASCII fold as code page 1252 does.
+        if (((x | y) & 0x80) != 0 ? qsm::ToLower1252(x) != qsm::ToLower1252(y)
+                                  : FoldAscii(static_cast<char>(x)) != FoldAscii(static_cast<char>(y))) {
+            return false;
+        }
+    }
 }

@@ -763,7 +763,8 @@ TEST(TextImportLines, BlockReaderGivesTheLinesOfTheStreamsLineReader) {
     for (int round = 0; round < 200; ++round) {
         std::string data;
         const size_t length = next() % (round % 10 == 0 ? 70000 : 60);
-        for (size_t i = 0; i < length; ++i) data += alphabet[next() % sizeof alphabet];
+        for (size_t i = 0; i < length; ++i)
+            data += alphabet[next() % sizeof alphabet];
         const int limit = round % 3 == 0 ? 4 : 32000;
         TQSRFlatRamStream a(data.data(), static_cast<DWORD>(data.size()), static_cast<DWORD>(data.size()));
         TQSRFlatRamStream b(data.data(), static_cast<DWORD>(data.size()), static_cast<DWORD>(data.size()));
@@ -776,6 +777,24 @@ TEST(TextImportLines, BlockReaderGivesTheLinesOfTheStreamsLineReader) {
         }
         EXPECT_TRUE(reader.AtEnd()) << round;
     }
+}
+
+// The import ends by formatting every staff: the derived marks are there when it returns.
+TEST(TextImportStructure, ImportedStavesAreFormatted) {
+    auto score = ImportFile("sample.qsmtxt");
+    ASSERT_NE(score, nullptr);
+    ASSERT_EQ(score->GetStaffCount(), 2);
+    EXPECT_STREQ(score->GetStaff(0)->GetName(), "Piano");
+    EXPECT_STREQ(score->GetStaff(1)->GetName(), "Piano-2");
+    EXPECT_EQ(ItemAs<TBarLineData>(*score, 0, 11).GetStyle(), bsDouble);
+    // The tie of the first eighth ends on the second; the whole rest fills the 3/4 bar.
+    EXPECT_TRUE(ItemAs<TMusicNote>(*score, 0, 7).IsTieContinued());
+    auto& rest = ItemAs<TRestNote>(*score, 0, 10);
+    EXPECT_TRUE(rest.HasBarLength());
+    EXPECT_EQ(rest.GetBarLength(), 576);
+    // The beamed eighths share one stem direction, stored by the formatting.
+    EXPECT_EQ(ItemAs<TMusicNote>(*score, 0, 6).GetStemSetting(), 1);
+    EXPECT_EQ(ItemAs<TMusicNote>(*score, 0, 7).GetStemSetting(), 1);
 }
 
 // ---- Limits that keep hostile files in bounds

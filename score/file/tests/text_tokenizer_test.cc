@@ -147,6 +147,15 @@ TEST(TextTokenizer, DecimalNumbers) {
     EXPECT_FALSE(Tok::ParseFloat(".", v));
 }
 
+TEST(TextTokenizer, WordsCompareIgnoringCaseOfCodePage1252) {
+    EXPECT_TRUE(Tok::SameWord("Staccato", "sTACCATO"));
+    EXPECT_FALSE(Tok::SameWord("Staccato", "Staccatissimo"));
+    EXPECT_FALSE(Tok::SameWord("Stacc", "Staccato"));
+    EXPECT_TRUE(Tok::SameWord("Pi\xF9 mosso", "PI\xD9 MOSSO"));
+    EXPECT_FALSE(Tok::SameWord("Pi\xF9", "Piu"));
+    EXPECT_TRUE(Tok::SameWord("", ""));
+}
+
 TEST(TextTokenizer, Flags) {
     EXPECT_TRUE(Tok::IsFirstLetterYes("Yes"));
     EXPECT_FALSE(Tok::IsFirstLetterYes("yes"));
