@@ -1,11 +1,16 @@
 // The staff formatting passes: the derived marks they write, and that a second pass changes nothing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <random>
 #include <sstream>
 
 #include "core/ram_stream.h"
 #include "render/format/format.h"
+#include "score/file/text_import.h"
 #include "score/item_records.h"
 #include "score/music_score.h"
 #include "score/staff_range.h"
@@ -383,6 +388,60 @@ TEST(Format, AllStaffsAndTheEditHooks) {
     TStaffItemRange range(clean, 2, 3);
     StaffRangeToggleTies(range, nullptr);
     EXPECT_FALSE(SongAt(*clean, 3)->IsTieContinued());
+}
+
+std::unique_ptr<TMusicScore> ImportCorpusFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
+    return std::unique_ptr<TMusicScore>(ImportTextScore(stream, nullptr, -1));
+}
+
+TEST(Format, EveryTestScoreIsFormattedOnceForAll) {
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(QSM_TESTDATA_DIR) + "/textscore")) {
+        if (entry.path().extension() != ".qsmtxt") continue;
+        auto score = ImportCorpusFile(entry.path());
+        if (!score) continue;  // files that are no score, kept for the importer's own tests
+        ++files;
+        std::string before;
+        for (int i = 0; i < score->GetStaffCount(); ++i)
+            before += Snapshot(*score->GetStaff(i));
+        FormatAllStaffs(score.get(), true);
+        std::string after;
+        for (int i = 0; i < score->GetStaffCount(); ++i)
+            after += Snapshot(*score->GetStaff(i));
+        EXPECT_EQ(FirstDifference(after, before), "") << entry.path().filename();
+    }
+    EXPECT_GE(files, 5);
+}
+
+TEST(Format, TheSampleScoreGetsItsMarks) {
+    auto score = ImportCorpusFile(std::string(QSM_TESTDATA_DIR) + "/textscore/sample.qsmtxt");
+    ASSERT_NE(score, nullptr);
+    TMusicStaff& staff = *score->GetStaff(0);
+    int rest = -1;
+    int tieEnd = -1;
+    for (int i = 0; i < staff.GetItemCount(); ++i) {
+        const TNotatedItem* item = staff.GetItem(i);
+        if (item->GetType() == ntRest) rest = i;
+        if (item->GetType() == ntNote && static_cast<const TSongNote*>(item)->IsTieContinued()) tieEnd = i;
+    }
+    ASSERT_GT(rest, 0);
+    ASSERT_GT(tieEnd, 0);
+    EXPECT_EQ(staff.GetItem(rest)->GetDuration(), 576);
+    auto* end = static_cast<TMusicNote*>(staff.GetItem(tieEnd));
+    EXPECT_FALSE(end->HasAutomaticMark());  // the sharp is in force in the bar already
+    EXPECT_EQ(end->GetBeamState(), gsEnd);
+    EXPECT_EQ(end->GetStemSetting(), 1);
+    EXPECT_EQ(SongAt(staff, tieEnd - 1)->GetStemSetting(), 1);
+    // The tied D sharp sounds once, for both eighths.
+    const auto events = Perform(staff);
+    int dSharp = 0;
+    for (const auto& e : events)
+        dSharp += e.find(" on 63 ") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(dSharp, 1);
 }
 
 }  // namespace
