@@ -317,6 +317,25 @@ TEST(ItemPlay, ManyOpenTiesNeverHang) {
     EXPECT_EQ(off, on);
 }
 
+TEST(ItemPlay, SilentKindsAddNothingButTime) {
+    TMusicStaff staff;
+    Append(staff, new TClefData(ctBass));
+    Append(staff, new TDynamicVariance(dvCrescendo));
+    Append(staff, new TTextExpression("dolce"));
+    Append(staff, new TChordName("C7"));
+    Append(staff, new TStaffSpacer(100));
+    Append(staff, new TStaffSizer());
+    Append(staff, new TSpecialEnding(0));
+    Append(staff, new TFlowDirection(fsSegno));
+    auto* multi = new TMultiMeasureRest(2);
+    multi->SetBarLength(4, dcQuarter);
+    Append(staff, multi);
+    Append(staff, new TRestNote(dcHalf));
+    Append(staff, Note(0));
+    // Bass clef: the middle line is D3.
+    EXPECT_EQ(Perform(staff), (Ev{"1920 on 50 110", "2080 off 50"}));
+}
+
 TEST(ItemPlay, UpdatePlayStateKeepsTheContext) {
     TMusicStaff staff;
     Append(staff, new TClefData(ctBass));
