@@ -1,5 +1,6 @@
-// Timing of real-time playback: a performance played by the sequencer on the real 2 ms timer into the
-// recording device; reports how late each message went out against the time its tick is due, in ms.
+// Timing of real-time playback: a performance (built event by event, or rendered from a score) played by
+// the sequencer on the real 2 ms timer into the recording device; reports how late each message went out
+// against the time its tick is due, in ms.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 
 #include "midi/base/midi_file_buf.h"
 #include "midi/midi_manager.h"
+#include "midi/score_player.h"
+#include "midi/tests/demo_score.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
@@ -38,9 +41,9 @@ TMidiEvent Note(DWORD tick, DWORD msg) {
     return ev;
 }
 
-void BM_PlaybackLateness(benchmark::State& state) {
-    bool smoke = std::getenv("QSM_BENCH_SMOKE") != nullptr;
-    DWORD seconds = smoke ? 2 : 60;
+// Plays the song (a constant tempo of tempoUs per quarter) into the recording device and reports the
+// distribution of (send time - due time).
+void MeasureLateness(benchmark::State& state, TMidiFileBuf& song, double tempoUs) {
     qsm::mm::SetSynthAudio(false);
     qsm::mm::EnableTestRecorder(true);
     WNDCLASSA wc{};
@@ -55,18 +58,6 @@ void BM_PlaybackLateness(benchmark::State& state) {
     mgr.SetOutPortNames(names, 1);
     mgr.SetStartDelay(100);
     mgr.OpenPorts(true);
-
-    // 120 bpm (384 ticks a second): a note every 20 ticks on two channels, so that due times fall on every
-    // fraction of a millisecond.
-    TMidiFileBuf song(16);
-    DWORD lastTick = seconds * 384;
-    for (DWORD t = 0, key = 40; t < lastTick; t += 20, key = key >= 90 ? 40 : key + 1) {
-        song.AddEvent(Note(t, 0x500090 | (key << 8)));
-        song.AddEvent(Note(t + 10, 0x000080 | (key << 8)));
-        song.AddEvent(Note(t + 7, 0x500091 | (key << 8)));
-        song.AddEvent(Note(t + 17, 0x000081 | (key << 8)));
-    }
-    song.AppendEndPause(1);
 
     std::vector<double> late;
     for (auto _ : state) {
@@ -93,7 +84,7 @@ void BM_PlaybackLateness(benchmark::State& state) {
         }
         size_t n = std::min(ticks.size(), log.size());
         for (size_t i = 0; i < n; ++i) {
-            double dueUs = static_cast<double>(refUs) + static_cast<double>(ticks[i]) * 500000.0 / 192.0;
+            double dueUs = static_cast<double>(refUs) + static_cast<double>(ticks[i]) * tempoUs / 192.0;
             late.push_back((static_cast<double>(log[i].time_us) - dueUs) / 1000.0);
         }
         state.counters["messages"] = static_cast<double>(log.size());
@@ -114,6 +105,38 @@ void BM_PlaybackLateness(benchmark::State& state) {
     DestroyWindow(owner);
     qsm::mm::EnableTestRecorder(false);
 }
+
+void BM_PlaybackLateness(benchmark::State& state) {
+    bool smoke = std::getenv("QSM_BENCH_SMOKE") != nullptr;
+    DWORD seconds = smoke ? 2 : 60;
+    // 120 bpm (384 ticks a second): a note every 20 ticks on two channels, so that due times fall on every
+    // fraction of a millisecond.
+    TMidiFileBuf song(16);
+    DWORD lastTick = seconds * 384;
+    for (DWORD t = 0, key = 40; t < lastTick; t += 20, key = key >= 90 ? 40 : key + 1) {
+        song.AddEvent(Note(t, 0x500090 | (key << 8)));
+        song.AddEvent(Note(t + 10, 0x000080 | (key << 8)));
+        song.AddEvent(Note(t + 7, 0x500091 | (key << 8)));
+        song.AddEvent(Note(t + 17, 0x000081 | (key << 8)));
+    }
+    song.AppendEndPause(1);
+    MeasureLateness(state, song, 500000.0);
+}
+// A score rendered by the score player: four staves (eighths, chords, bass, drums) at 120 bpm, 60 s (4
+// bars at 480 bpm, 2 s, for a smoke run).
+void BM_ScorePlaybackLateness(benchmark::State& state) {
+    bool smoke = std::getenv("QSM_BENCH_SMOKE") != nullptr;
+    const int bpm = smoke ? 480 : 120;
+    auto score = qsm::test::MakeDemoScore(smoke ? 0 : 26, bpm, false);
+    TScoreMidiPlayer player;
+    player.SetScore(score.get());
+    TMidiFileBuf song(16);
+    player.RenderToBuffer(song);
+    song.AppendEndPause(1);
+    MeasureLateness(state, song, 60000000.0 / bpm);
+    state.counters["song_ms"] = static_cast<double>(player.GetPlayLengthMs());
+}
 BENCHMARK(BM_PlaybackLateness)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_ScorePlaybackLateness)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "midi/midi_manager.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "core/file_utils.h"
+#include "core/sys_info.h"
 #include "midi/base/midi_file_buf.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/wm/winuser.h"
@@ -13,6 +16,10 @@ namespace {
 
 // (controller, value) pairs of the full reset, ended by (0, 0).
 const BYTE kDefaultControllers[][2] = {{1, 0}, {7, 127}, {64, 0}, {10, 64}, {11, 127}, {0, 0}};
+
+const char kOutPortsSection[] = "MIDI Out Ports";
+const char kInPortsSection[] = "MIDI In Ports";
+const char kEchoSection[] = "MIDI Echo";
 
 void CopyName(char* dest, int size, const char* text) {
     if (size <= 0) return;
@@ -59,6 +66,7 @@ void TMidiOutDevice::Reset(bool full) {
         midiOutReset(Handle);
         return;
     }
+    TQSBusyCursor busy;
     for (DWORD channel = 0; channel < 16; ++channel) {
         for (int i = 0; kDefaultControllers[i][0] != 0; ++i) {
             SendWithRetry(0xB0 | channel | (static_cast<DWORD>(kDefaultControllers[i][0]) << 8) |
@@ -180,6 +188,43 @@ TMidiManager::~TMidiManager() {
     }
 }
 
+void TMidiManager::LoadSettings() {
+    const bool wasOpen = PortsOpen;
+    OpenPorts(false);
+    std::memset(OutNames, 0, sizeof(OutNames));
+    OutCount = 0;
+    // Names are cut to their 32-character fields whatever length the store holds.
+    char name[256];
+    while (OutCount < 16) {
+        char value[12];
+        std::snprintf(value, sizeof(value), "%d", OutCount);
+        SysInfo.ReadString(kOutPortsSection, value, "", name, sizeof(name));
+        if (name[0] == 0) break;
+        CopyName(OutNames[OutCount], sizeof(OutNames[0]), name);
+        ++OutCount;
+    }
+    SysInfo.ReadString(kInPortsSection, "0", "", name, sizeof(name));
+    CopyName(InName, sizeof(InName), name);
+    EchoEnabled = SysInfo.ReadInt(kEchoSection, "Enabled", 0) != 0;
+    EchoDevice = SysInfo.ReadInt(kEchoSection, "DeviceNum", 0);
+    EchoChannel = SysInfo.ReadInt(kEchoSection, "ChnlOvrd", 0);
+    if (wasOpen) OpenPorts(true);
+}
+
+void TMidiManager::SaveSettings() {
+    SysInfo.WriteString(kOutPortsSection, nullptr, nullptr);
+    SysInfo.WriteString(kOutPortsSection, "0", "");
+    for (int i = 0; i < OutCount; ++i) {
+        char value[12];
+        std::snprintf(value, sizeof(value), "%d", i);
+        SysInfo.WriteString(kOutPortsSection, value, OutNames[i]);
+    }
+    SysInfo.WriteString(kInPortsSection, "0", InName);
+    SysInfo.WriteInt(kEchoSection, "Enabled", EchoEnabled ? 1 : 0);
+    SysInfo.WriteInt(kEchoSection, "DeviceNum", EchoDevice);
+    SysInfo.WriteInt(kEchoSection, "ChnlOvrd", EchoChannel);
+}
+
 int TMidiManager::FindOutDevice(const char* name) {
     MIDIOUTCAPSA caps;
     if (midiOutGetDevCapsA(MIDI_MAPPER, &caps, sizeof(caps)) == MMSYSERR_NOERROR &&
@@ -298,6 +343,7 @@ void TMidiManager::SetEcho(int device, int channel) {
 }
 
 void TMidiManager::ResetPorts(bool full) {
+    TQSBusyCursor busy;
     for (int i = 0; i < OutCount; ++i)
         Outs[i].Reset(full);
 }

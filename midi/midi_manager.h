@@ -61,6 +61,11 @@ public:
 
     TQSMidi* GetSequencer() const { return Sequencer; }
 
+    // The port choice and echo from the settings store ("MIDI Out Ports", "MIDI In Ports", "MIDI Echo");
+    // the open state is kept.
+    void LoadSettings();
+    void SaveSettings();
+
     bool OpenPorts(bool open);
     bool ArePortsOpen() const { return PortsOpen; }
     // Makes the device's name the single output port, keeping the open state.
@@ -81,6 +86,9 @@ public:
 
     void ClearEcho();
     void SetEcho(int device, int channel);
+    bool IsEchoEnabled() const { return EchoEnabled; }
+    int GetEchoDevice() const { return EchoDevice; }
+    int GetEchoChannel() const { return EchoChannel; }
 
     void ResetPorts(bool full);
     void CachePatches(const TMidiFileBuf* song);
