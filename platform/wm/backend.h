@@ -69,6 +69,10 @@ void PressKey(int vk, int ch = -1);
 // number dispatched. This is how tests run the queue.
 int PumpMessages();
 
+// The caret: its window, its rectangle in that window's client area and whether it shows now; false
+// when there is none. Backends draw it over the window's pixels.
+bool GetCaretState(HWND* owner, RECT* client_rect, bool* on);
+
 // Called with a modal window (dialog, message box, popup menu window) once its loop runs; a test answers
 // it by sending input or ending it. With no hook, modal windows wait for real input.
 using ModalHook = std::function<void(HWND)>;

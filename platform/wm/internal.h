@@ -196,6 +196,7 @@ void DrawScrollBar(HDC dc, const RECT& r, const ScrollState& s, bool vertical, b
 HFONT DefaultGuiFont();
 HBRUSH RealBrush(HBRUSH brush);  // a class brush given as a colour index plus one becomes a brush
 void DrawMenuBar(Window* w, HDC dc, const RECT& bar);
+RECT MenuBarRect(const Window* w);  // in window coordinates
 HBRUSH DefaultControlColor(HDC dc, UINT msg);
 void SysColorsChanged();
 void ResetSysColors();

@@ -1002,3 +1002,4 @@ BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
 BOOL InvertRect(HDC dc, const RECT* rect);
+#include "platform/wm/controls.h"

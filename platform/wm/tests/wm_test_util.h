@@ -56,6 +56,8 @@ protected:
         Rec() = Recorder{};
     }
     void TearDown() override {
+        // The recorder's answer may point into the finished test.
+        Rec() = Recorder{};
         ResetForTests();
         Rec() = Recorder{};
     }

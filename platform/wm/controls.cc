@@ -1,0 +1,739 @@
+// Built-in control classes: static, button family, scroll bar and progress bar, and their registration.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/wm/control_util.h"
+#include "platform/wm/scrollbar.h"
+
+namespace qsm::wm {
+
+// ---- static ----
+
+namespace {
+
+struct StaticState {
+    HFONT font = nullptr;
+    HANDLE image = nullptr;
+};
+
+void PaintStatic(HWND hwnd, HDC dc) {
+    auto& st = Ctl<StaticState>(hwnd);
+    DWORD style = StyleOf(hwnd);
+    RECT r = ClientRectOf(hwnd);
+    DWORD type = style & SS_TYPEMASK;
+    switch (type) {
+        case SS_BLACKRECT:
+            FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+            return;
+        case SS_GRAYRECT:
+            FillRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+            return;
+        case SS_WHITERECT:
+            FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+            return;
+        case SS_BLACKFRAME:
+            FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+            return;
+        case SS_GRAYFRAME:
+            FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+            return;
+        case SS_WHITEFRAME:
+            FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
+            return;
+        case SS_ETCHEDHORZ:
+            DrawEdge(dc, &r, EDGE_ETCHED, BF_TOP);
+            return;
+        case SS_ETCHEDVERT:
+            DrawEdge(dc, &r, EDGE_ETCHED, BF_LEFT);
+            return;
+        case SS_ETCHEDFRAME:
+            DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+            return;
+        case SS_OWNERDRAW: {
+            DRAWITEMSTRUCT dis{
+                ODT_STATIC, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0, ODA_DRAWENTIRE, 0, hwnd, dc, r, 0};
+            SendMessageA(GetParent(hwnd), WM_DRAWITEM, static_cast<WPARAM>(GetDlgCtrlID(hwnd)),
+                         reinterpret_cast<LPARAM>(&dis));
+            return;
+        }
+        default:
+            break;
+    }
+    HBRUSH brush = ControlColor(hwnd, dc, WM_CTLCOLORSTATIC);
+    FillRect(dc, &r, brush);
+    if (type == SS_BITMAP || type == SS_ICON) {
+        if (st.image != nullptr && type == SS_BITMAP) {
+            HDC mem = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(mem, st.image);
+            BITMAP bm{};
+            GetObjectA(st.image, sizeof bm, &bm);
+            BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteDC(mem);
+        }
+        return;
+    }
+    HGDIOBJ old = SelectObject(dc, FontOr(st.font));
+    SetBkMode(dc, TRANSPARENT);
+    if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    UINT fmt = DT_EXPANDTABS;
+    if (type == SS_CENTER)
+        fmt |= DT_CENTER | DT_WORDBREAK;
+    else if (type == SS_RIGHT)
+        fmt |= DT_RIGHT | DT_WORDBREAK;
+    else if (type == SS_LEFT)
+        fmt |= DT_WORDBREAK;
+    else if (type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP)
+        fmt |= DT_SINGLELINE;
+    if (style & SS_NOPREFIX) fmt |= DT_NOPREFIX;
+    if (style & SS_CENTERIMAGE) fmt = (fmt & ~DT_WORDBREAK) | DT_SINGLELINE | DT_VCENTER;
+    if (style & SS_ENDELLIPSIS) fmt = (fmt & ~DT_WORDBREAK) | DT_SINGLELINE | DT_END_ELLIPSIS;
+    std::string text = TextOf(hwnd);
+    DrawTextA(dc, text.c_str(), -1, &r, fmt);
+    SelectObject(dc, old);
+}
+
+}  // namespace
+
+LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (dc != nullptr) PaintStatic(hwnd, dc);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_NCHITTEST:
+            // Statics let the pointer through unless they notify.
+            if (!(StyleOf(hwnd) & SS_NOTIFY)) return HTTRANSPARENT;
+            return HTCLIENT;
+        case WM_LBUTTONDOWN:
+            if (StyleOf(hwnd) & SS_NOTIFY) Notify(hwnd, STN_CLICKED);
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            if (StyleOf(hwnd) & SS_NOTIFY) Notify(hwnd, STN_DBLCLK);
+            return 0;
+        case WM_SETFONT:
+            Ctl<StaticState>(hwnd).font = reinterpret_cast<HFONT>(wparam);
+            if (lparam) InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(Ctl<StaticState>(hwnd).font);
+        case WM_SETTEXT: {
+            LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return r;
+        }
+        case WM_ENABLE:
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        case STM_SETIMAGE:
+        case STM_SETICON: {
+            auto& st = Ctl<StaticState>(hwnd);
+            HANDLE old = st.image;
+            st.image = reinterpret_cast<HANDLE>(msg == STM_SETICON ? wparam : static_cast<WPARAM>(lparam));
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case STM_GETIMAGE:
+        case STM_GETICON:
+            return reinterpret_cast<LRESULT>(Ctl<StaticState>(hwnd).image);
+        case WM_GETDLGCODE:
+            return DLGC_STATIC;
+        default:
+            return DefWindowProcA(hwnd, msg, wparam, lparam);
+    }
+}
+
+// ---- buttons ----
+
+namespace {
+
+struct ButtonState {
+    HFONT font = nullptr;
+    UINT check = BST_UNCHECKED;
+    bool pushed = false;    // drawn pressed
+    bool tracking = false;  // the mouse button is down on it
+    bool focus = false;
+    HANDLE image = nullptr;
+};
+
+DWORD ButtonType(HWND hwnd) {
+    return StyleOf(hwnd) & BS_TYPEMASK;
+}
+
+bool IsPush(DWORD t) {
+    return t == BS_PUSHBUTTON || t == BS_DEFPUSHBUTTON || t == BS_USERBUTTON;
+}
+bool IsCheck(DWORD t) {
+    return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE;
+}
+bool IsRadio(DWORD t) {
+    return t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON;
+}
+
+void PaintButton(HWND hwnd, HDC dc) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    DWORD style = StyleOf(hwnd);
+    DWORD type = style & BS_TYPEMASK;
+    RECT r = ClientRectOf(hwnd);
+    bool enabled = IsWindowEnabled(hwnd) != FALSE;
+    if (type == BS_OWNERDRAW) {
+        UINT state =
+            (st.pushed ? ODS_SELECTED : 0) | (st.focus ? ODS_FOCUS : 0) | (enabled ? 0 : ODS_DISABLED);
+        DRAWITEMSTRUCT dis{
+            ODT_BUTTON, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0, ODA_DRAWENTIRE, state, hwnd, dc, r, 0};
+        SendMessageA(GetParent(hwnd), WM_DRAWITEM, static_cast<WPARAM>(GetDlgCtrlID(hwnd)),
+                     reinterpret_cast<LPARAM>(&dis));
+        return;
+    }
+    HBRUSH brush = ControlColor(hwnd, dc, IsPush(type) ? WM_CTLCOLORBTN : WM_CTLCOLORSTATIC);
+    HGDIOBJ old_font = SelectObject(dc, FontOr(st.font));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    std::string text = TextOf(hwnd);
+    UINT align = (style & BS_CENTER) == BS_CENTER ? DT_CENTER
+                 : (style & BS_RIGHT)             ? DT_RIGHT
+                 : (style & BS_LEFT)              ? DT_LEFT
+                                                  : 0;
+    if (IsPush(type) || (style & BS_PUSHLIKE)) {
+        bool down = st.pushed || ((style & BS_PUSHLIKE) && st.check == BST_CHECKED);
+        RECT e = r;
+        if (type == BS_DEFPUSHBUTTON) {
+            FrameRect(dc, &e, GetSysColorBrush(COLOR_WINDOWFRAME));
+            InflateRect(&e, -1, -1);
+        }
+        if (down) {
+            FrameRect(dc, &e, GetSysColorBrush(COLOR_BTNSHADOW));
+            InflateRect(&e, -1, -1);
+            FillRect(dc, &e, GetSysColorBrush(COLOR_BTNFACE));
+        } else {
+            DrawEdge(dc, &e, EDGE_RAISED, BF_RECT | BF_MIDDLE | BF_ADJUST);
+        }
+        RECT t = r;
+        if (down) OffsetRect(&t, 1, 1);
+        if (st.image != nullptr && (style & BS_BITMAP)) {
+            BITMAP bm{};
+            GetObjectA(st.image, sizeof bm, &bm);
+            HDC mem = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(mem, st.image);
+            BitBlt(dc, t.left + (t.right - t.left - bm.bmWidth) / 2,
+                   t.top + (t.bottom - t.top - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteDC(mem);
+        } else {
+            DrawTextA(dc, text.c_str(), -1, &t, (align ? align : DT_CENTER) | DT_VCENTER | DT_SINGLELINE);
+        }
+        if (st.focus) {
+            RECT f = r;
+            InflateRect(&f, -4, -4);
+            DrawFocusRect(dc, &f);
+        }
+    } else if (type == BS_GROUPBOX) {
+        FillRect(dc, &r, brush);
+        TEXTMETRICA tm{};
+        GetTextMetricsA(dc, &tm);
+        RECT frame = r;
+        frame.top += tm.tmHeight / 2;
+        DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+        if (!text.empty()) {
+            RECT t{r.left + 8, r.top, r.right - 8, r.top + tm.tmHeight};
+            RECT calc = t;
+            DrawTextA(dc, text.c_str(), -1, &calc, DT_SINGLELINE | DT_CALCRECT);
+            calc.left -= 2;
+            calc.right += 2;
+            FillRect(dc, &calc, brush);
+            DrawTextA(dc, text.c_str(), -1, &t, DT_SINGLELINE);
+        }
+    } else {
+        FillRect(dc, &r, brush);
+        int box = 13;
+        bool left_text = (style & BS_LEFTTEXT) != 0;
+        RECT b{r.left, r.top + (r.bottom - r.top - box) / 2, r.left + box,
+               r.top + (r.bottom - r.top - box) / 2 + box};
+        if (left_text) OffsetRect(&b, r.right - r.left - box, 0);
+        UINT state = (IsRadio(type) ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK) |
+                     (st.check != BST_UNCHECKED ? DFCS_CHECKED : 0) | (st.pushed ? DFCS_PUSHED : 0) |
+                     (enabled ? 0 : DFCS_INACTIVE);
+        DrawFrameControl(dc, &b, DFC_BUTTON, state);
+        RECT t = r;
+        if (left_text)
+            t.right = b.left - 4;
+        else
+            t.left = b.right + 4;
+        RECT calc = t;
+        DrawTextA(dc, text.c_str(), -1, &t, DT_SINGLELINE | DT_VCENTER | (align ? align : 0));
+        if (st.focus && !text.empty()) {
+            DrawTextA(dc, text.c_str(), -1, &calc, DT_SINGLELINE | DT_CALCRECT);
+            int h = calc.bottom - calc.top;
+            RECT f{calc.left - 1, t.top + (t.bottom - t.top - h) / 2 - 1, calc.right + 1,
+                   t.top + (t.bottom - t.top - h) / 2 + h + 1};
+            DrawFocusRect(dc, &f);
+        }
+    }
+    SelectObject(dc, old_font);
+}
+
+// A click: the automatic kinds change their own state, and the parent hears of it.
+void Clicked(HWND hwnd) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    DWORD type = ButtonType(hwnd);
+    if (type == BS_AUTOCHECKBOX) {
+        SendMessageA(hwnd, BM_SETCHECK, st.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+    } else if (type == BS_AUTO3STATE) {
+        SendMessageA(hwnd, BM_SETCHECK, (st.check + 1) % 3, 0);
+    } else if (type == BS_AUTORADIOBUTTON) {
+        // Unchecks the other automatic radio buttons of the group.
+        HWND parent = GetParent(hwnd);
+        if (parent != nullptr) {
+            HWND h = hwnd;
+            for (HWND s = GetNextDlgGroupItem(parent, h, FALSE); s != nullptr && s != hwnd;
+                 s = GetNextDlgGroupItem(parent, s, FALSE))
+                if ((StyleOf(s) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+                    SendMessageA(s, BM_SETCHECK, BST_UNCHECKED, 0);
+        }
+        SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    }
+    Notify(hwnd, BN_CLICKED);
+}
+
+}  // namespace
+
+LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (dc != nullptr) PaintButton(hwnd, dc);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_NCHITTEST:
+            if (ButtonType(hwnd) == BS_GROUPBOX) return HTTRANSPARENT;
+            return DefWindowProcA(hwnd, msg, wparam, lparam);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            if (msg == WM_LBUTTONDBLCLK && (IsRadio(ButtonType(hwnd)) || ButtonType(hwnd) == BS_OWNERDRAW ||
+                                            (StyleOf(hwnd) & BS_NOTIFY))) {
+                Notify(hwnd, BN_DBLCLK);
+                return 0;
+            }
+            SetFocus(hwnd);
+            SetCapture(hwnd);
+            st.tracking = true;
+            SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
+            return 0;
+        }
+        case WM_MOUSEMOVE: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            if (st.tracking) {
+                RECT r = ClientRectOf(hwnd);
+                POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+                SendMessageA(hwnd, BM_SETSTATE, PtInRect(&r, p), 0);
+            }
+            return 0;
+        }
+        case WM_LBUTTONUP: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            if (!st.tracking) return 0;
+            st.tracking = false;
+            bool inside = st.pushed;
+            SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+            ReleaseCapture();
+            if (inside) Clicked(hwnd);
+            return 0;
+        }
+        case WM_CAPTURECHANGED: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            if (st.tracking) {
+                st.tracking = false;
+                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+            }
+            return 0;
+        }
+        case WM_KEYDOWN:
+            if (wparam == VK_SPACE && !(lparam & (1 << 30))) {
+                Ctl<ButtonState>(hwnd).tracking = true;
+                SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
+            }
+            return 0;
+        case WM_KEYUP:
+            if (wparam == VK_SPACE && Ctl<ButtonState>(hwnd).tracking) {
+                Ctl<ButtonState>(hwnd).tracking = false;
+                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+                Clicked(hwnd);
+            }
+            return 0;
+        case WM_CHAR:
+            return 0;
+        case WM_SETFOCUS:
+            Ctl<ButtonState>(hwnd).focus = true;
+            InvalidateRect(hwnd, nullptr, FALSE);
+            if (StyleOf(hwnd) & BS_NOTIFY) Notify(hwnd, BN_SETFOCUS);
+            return 0;
+        case WM_KILLFOCUS: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            st.focus = false;
+            if (st.tracking) {
+                st.tracking = false;
+                if (GetCapture() == hwnd) ReleaseCapture();
+                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+            }
+            InvalidateRect(hwnd, nullptr, FALSE);
+            if (StyleOf(hwnd) & BS_NOTIFY) Notify(hwnd, BN_KILLFOCUS);
+            return 0;
+        }
+        case WM_ENABLE:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_SETFONT:
+            Ctl<ButtonState>(hwnd).font = reinterpret_cast<HFONT>(wparam);
+            if (lparam) InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(Ctl<ButtonState>(hwnd).font);
+        case WM_SETTEXT: {
+            LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return r;
+        }
+        case BM_GETCHECK:
+            return Ctl<ButtonState>(hwnd).check;
+        case BM_SETCHECK: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            DWORD type = ButtonType(hwnd);
+            UINT v = static_cast<UINT>(wparam);
+            if (!(type == BS_3STATE || type == BS_AUTO3STATE) && v == BST_INDETERMINATE) v = BST_CHECKED;
+            if (!IsCheck(type) && !IsRadio(type) && !(StyleOf(hwnd) & BS_PUSHLIKE)) return 0;
+            if (st.check != v) {
+                st.check = v;
+                InvalidateRect(hwnd, nullptr, FALSE);
+            }
+            return 0;
+        }
+        case BM_GETSTATE: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            return st.check | (st.pushed ? BST_PUSHED : 0) | (st.focus ? BST_FOCUS : 0);
+        }
+        case BM_SETSTATE: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            bool p = wparam != 0;
+            if (st.pushed != p) {
+                st.pushed = p;
+                InvalidateRect(hwnd, nullptr, FALSE);
+            }
+            return 0;
+        }
+        case BM_SETSTYLE: {
+            Window* w = W(hwnd);
+            w->style = (w->style & ~0xFFFFu) | (static_cast<DWORD>(wparam) & 0xFFFF);
+            if (lparam) InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        }
+        case BM_CLICK:
+            if (IsWindowEnabled(hwnd)) {
+                SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
+                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+                Clicked(hwnd);
+            }
+            return 0;
+        case BM_SETIMAGE: {
+            auto& st = Ctl<ButtonState>(hwnd);
+            HANDLE old = st.image;
+            st.image = reinterpret_cast<HANDLE>(lparam);
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return reinterpret_cast<LRESULT>(old);
+        }
+        case BM_GETIMAGE:
+            return reinterpret_cast<LRESULT>(Ctl<ButtonState>(hwnd).image);
+        case WM_GETDLGCODE: {
+            DWORD type = ButtonType(hwnd);
+            if (type == BS_DEFPUSHBUTTON) return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+            if (IsPush(type)) return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+            if (IsRadio(type)) return DLGC_BUTTON | DLGC_RADIOBUTTON;
+            if (type == BS_GROUPBOX) return DLGC_STATIC;
+            return DLGC_BUTTON;
+        }
+        default:
+            return DefWindowProcA(hwnd, msg, wparam, lparam);
+    }
+}
+
+// ---- scroll bar control ----
+
+LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    Window* w = W(hwnd);
+    if (w == nullptr) return 0;
+    bool vertical = (w->style & SBS_VERT) != 0;
+    ScrollState& s = w->vscroll;
+    switch (msg) {
+        case WM_CREATE:
+            s = ScrollState{0, 0, 0, 0, 0, false, 0};
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (dc != nullptr) {
+                ControlColor(hwnd, dc, WM_CTLCOLORSCROLLBAR);
+                DrawScrollBar(dc, ClientRectOf(hwnd), s, vertical,
+                              IsWindowEnabled(hwnd) && s.disabled_arrows != ESB_DISABLE_BOTH);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            if (w->style & WS_TABSTOP) SetFocus(hwnd);
+            RECT r;
+            GetWindowRect(hwnd, &r);
+            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+            ClientToScreen(hwnd, &p);
+            HWND parent = GetParent(hwnd);
+            TrackScrollBar(hwnd, parent, vertical ? WM_VSCROLL : WM_HSCROLL, reinterpret_cast<LPARAM>(hwnd),
+                           s, r, vertical, p);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        }
+        case WM_KEYDOWN: {
+            WPARAM code = 0xFFFF;
+            switch (wparam) {
+                case VK_UP:
+                case VK_LEFT:
+                    code = SB_LINEUP;
+                    break;
+                case VK_DOWN:
+                case VK_RIGHT:
+                    code = SB_LINEDOWN;
+                    break;
+                case VK_PRIOR:
+                    code = SB_PAGEUP;
+                    break;
+                case VK_NEXT:
+                    code = SB_PAGEDOWN;
+                    break;
+                case VK_HOME:
+                    code = SB_TOP;
+                    break;
+                case VK_END:
+                    code = SB_BOTTOM;
+                    break;
+                default:
+                    break;
+            }
+            if (code != 0xFFFF) {
+                HWND parent = GetParent(hwnd);
+                UINT m = vertical ? WM_VSCROLL : WM_HSCROLL;
+                // The notification carries the current position; the parent decides where to go.
+                SendMessageA(parent, m, MAKEWPARAM(static_cast<WORD>(code), static_cast<WORD>(s.pos)),
+                             reinterpret_cast<LPARAM>(hwnd));
+                SendMessageA(parent, m, MAKEWPARAM(SB_ENDSCROLL, static_cast<WORD>(s.pos)),
+                             reinterpret_cast<LPARAM>(hwnd));
+            }
+            return 0;
+        }
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case SBM_SETPOS: {
+            int old = s.pos;
+            SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, static_cast<int>(wparam), 0};
+            ApplyScrollInfo(s, si);
+            if (lparam) InvalidateRect(hwnd, nullptr, FALSE);
+            return old;
+        }
+        case SBM_GETPOS:
+            return s.pos;
+        case SBM_SETRANGE:
+        case SBM_SETRANGEREDRAW: {
+            int old = s.pos;
+            SCROLLINFO si{sizeof si, SIF_RANGE, static_cast<int>(wparam), static_cast<int>(lparam), 0, 0, 0};
+            ApplyScrollInfo(s, si);
+            if (msg == SBM_SETRANGEREDRAW) InvalidateRect(hwnd, nullptr, FALSE);
+            return old;
+        }
+        case SBM_GETRANGE:
+            if (wparam) *reinterpret_cast<int*>(wparam) = s.min;
+            if (lparam) *reinterpret_cast<int*>(lparam) = s.max;
+            return 0;
+        case SBM_SETSCROLLINFO: {
+            auto* si = reinterpret_cast<const SCROLLINFO*>(lparam);
+            if (si == nullptr) return s.pos;
+            int pos = ApplyScrollInfo(s, *si);
+            if (wparam) InvalidateRect(hwnd, nullptr, FALSE);
+            return pos;
+        }
+        case SBM_GETSCROLLINFO: {
+            auto* si = reinterpret_cast<SCROLLINFO*>(lparam);
+            if (si == nullptr) return FALSE;
+            ReadScrollInfo(s, si);
+            return TRUE;
+        }
+        case SBM_ENABLE_ARROWS:
+            s.disabled_arrows = static_cast<UINT>(wparam);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return TRUE;
+        case WM_ENABLE:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, msg, wparam, lparam);
+    }
+}
+
+// ---- progress bar ----
+
+namespace {
+struct ProgressState {
+    int low = 0;
+    int high = 100;
+    int pos = 0;
+    int step = 10;
+    COLORREF bar = CLR_DEFAULT_BAR;
+    static constexpr COLORREF CLR_DEFAULT_BAR = 0xFF000000u;
+};
+}  // namespace
+
+LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    auto set_pos = [&](int p) {
+        auto& st = Ctl<ProgressState>(hwnd);
+        int old = st.pos;
+        st.pos = std::clamp(p, st.low, std::max(st.low, st.high));
+        if (old != st.pos) InvalidateRect(hwnd, nullptr, FALSE);
+        return old;
+    };
+    switch (msg) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            if (dc != nullptr) {
+                auto& st = Ctl<ProgressState>(hwnd);
+                RECT r = ClientRectOf(hwnd);
+                FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+                bool vertical = (StyleOf(hwnd) & PBS_VERTICAL) != 0;
+                RECT in = r;
+                InflateRect(&in, -1, -1);
+                int len = vertical ? in.bottom - in.top : in.right - in.left;
+                int range = st.high - st.low;
+                int filled =
+                    range > 0 ? static_cast<int>(static_cast<int64_t>(len) * (st.pos - st.low) / range) : 0;
+                COLORREF color =
+                    st.bar == ProgressState::CLR_DEFAULT_BAR ? GetSysColor(COLOR_HIGHLIGHT) : st.bar;
+                HBRUSH b = CreateSolidBrush(color);
+                if (StyleOf(hwnd) & PBS_SMOOTH) {
+                    RECT f = vertical ? RECT{in.left, in.bottom - filled, in.right, in.bottom}
+                                      : RECT{in.left, in.top, in.left + filled, in.bottom};
+                    FillRect(dc, &f, b);
+                } else {
+                    // Blocks two thirds of the bar's thickness wide with a two-pixel gap.
+                    int thick = vertical ? in.right - in.left : in.bottom - in.top;
+                    int block = std::max(2, thick * 2 / 3);
+                    for (int at = 0; at < filled; at += block + 2) {
+                        int end = std::min(at + block, len);
+                        RECT f = vertical ? RECT{in.left, in.bottom - end, in.right, in.bottom - at}
+                                          : RECT{in.left + at, in.top, in.left + end, in.bottom};
+                        FillRect(dc, &f, b);
+                    }
+                }
+                DeleteObject(b);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case PBM_SETRANGE:
+        case PBM_SETRANGE32: {
+            auto& st = Ctl<ProgressState>(hwnd);
+            LRESULT old = MAKELONG(static_cast<WORD>(st.low), static_cast<WORD>(st.high));
+            if (msg == PBM_SETRANGE) {
+                st.low = LOWORD(static_cast<DWORD_PTR>(lparam));
+                st.high = HIWORD(static_cast<DWORD_PTR>(lparam));
+            } else {
+                st.low = static_cast<int>(wparam);
+                st.high = static_cast<int>(lparam);
+            }
+            set_pos(st.pos);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return old;
+        }
+        case PBM_GETRANGE: {
+            auto& st = Ctl<ProgressState>(hwnd);
+            if (auto* r = reinterpret_cast<PBRANGE*>(lparam)) *r = PBRANGE{st.low, st.high};
+            return wparam ? st.low : st.high;
+        }
+        case PBM_SETPOS:
+            return set_pos(static_cast<int>(wparam));
+        case PBM_DELTAPOS:
+            return set_pos(Ctl<ProgressState>(hwnd).pos + static_cast<int>(wparam));
+        case PBM_GETPOS:
+            return Ctl<ProgressState>(hwnd).pos;
+        case PBM_SETSTEP: {
+            int old = Ctl<ProgressState>(hwnd).step;
+            Ctl<ProgressState>(hwnd).step = static_cast<int>(wparam);
+            return old;
+        }
+        case PBM_STEPIT: {
+            auto& st = Ctl<ProgressState>(hwnd);
+            int next = st.pos + st.step;
+            if (next > st.high) next = st.low + (next - st.high);  // wraps around as the common control does
+            return set_pos(next);
+        }
+        case PBM_SETBARCOLOR: {
+            COLORREF old = Ctl<ProgressState>(hwnd).bar;
+            Ctl<ProgressState>(hwnd).bar = static_cast<COLORREF>(lparam);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return old;
+        }
+        default:
+            return DefWindowProcA(hwnd, msg, wparam, lparam);
+    }
+}
+
+void RegisterBuiltinClasses() {
+    struct Builtin {
+        const char* name;
+        WNDPROC proc;
+        UINT style;
+        LPCSTR cursor;
+        int brush;  // colour index + 1, or 0
+        int extra;
+    };
+    const Builtin list[] = {
+        {"STATIC", StaticProc, CS_DBLCLKS | CS_PARENTDC, IDC_ARROW, 0, 0},
+        {"BUTTON", ButtonProc, CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, IDC_ARROW, 0, 0},
+        {"EDIT", EditProc, CS_DBLCLKS | CS_PARENTDC, IDC_IBEAM, 0, 0},
+        {"LISTBOX", ListBoxProc, CS_DBLCLKS | CS_PARENTDC, IDC_ARROW, 0, 0},
+        {"COMBOBOX", ComboBoxProc, CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, IDC_ARROW, 0, 0},
+        {"ComboLBox", ListBoxProc, CS_DBLCLKS | CS_SAVEBITS, IDC_ARROW, 0, 0},
+        {"SCROLLBAR", ScrollBarProc, CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, IDC_ARROW, 0, 0},
+        {PROGRESS_CLASSA, ProgressProc, CS_HREDRAW | CS_VREDRAW, IDC_ARROW, 0, 0},
+        {WC_DIALOG, DialogClassProc, CS_DBLCLKS | CS_SAVEBITS, IDC_ARROW, COLOR_BTNFACE + 1, DLGWINDOWEXTRA},
+        {"#32768", MenuWindowProc, CS_DBLCLKS | CS_SAVEBITS, IDC_ARROW, COLOR_MENU + 1, 0},
+        {RICHEDIT_CLASSA, RichEditProc, CS_DBLCLKS, IDC_IBEAM, 0, 0},
+    };
+    for (const Builtin& b : list) {
+        auto c = std::make_shared<WindowClass>();
+        c->name = b.name;
+        c->proc = b.proc;
+        c->style = b.style;
+        c->cursor = LoadCursorA(nullptr, b.cursor);
+        c->background = reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(b.brush));
+        c->wnd_extra = b.extra;
+        c->system = true;
+        State& s = S();
+        std::lock_guard<std::mutex> lock(s.m);
+        c->atom = s.next_atom++;
+        s.classes.push_back(c);
+    }
+}
+
+}  // namespace qsm::wm
+
+void InitCommonControls() {}

@@ -1,0 +1,768 @@
+// The edit control: single-line and multi-line text with a caret, selection, limit, clipboard commands and
+// the notifications of a dialog's edit field.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "platform/kernel/clipboard.h"
+#include "platform/kernel/memory.h"
+#include "platform/wm/control_util.h"
+
+namespace qsm::wm {
+namespace {
+
+struct EditState {
+    std::string text;
+    int anchor = 0;  // selection is [min(anchor, caret), max(...))
+    int caret = 0;
+    int limit = 30000;
+    bool modified = false;
+    bool focus = false;
+    bool tracking = false;
+    int scroll_x = 0;    // pixels, single line
+    int first_line = 0;  // multi-line
+    int margin_left = 1;
+    int margin_right = 1;
+    HFONT font = nullptr;
+    std::string undo_text;
+    bool can_undo = false;
+};
+
+bool Multi(HWND h) {
+    return (StyleOf(h) & ES_MULTILINE) != 0;
+}
+
+struct Line {
+    int start;
+    int length;
+};
+
+std::string Shown(HWND h, const EditState&, const std::string& s) {
+    if (StyleOf(h) & ES_PASSWORD) return std::string(s.size(), '*');
+    return s;
+}
+
+int TextWidth(HDC dc, const std::string& s, int from, int to) {
+    if (to <= from) return 0;
+    SIZE sz{0, 0};
+    GetTextExtentPoint32A(dc, s.data() + from, to - from, &sz);
+    return sz.cx;
+}
+
+// A DC for measuring, with the control's font.
+struct MeasureDc {
+    HDC dc;
+    HGDIOBJ old;
+    explicit MeasureDc(const EditState& st) {
+        dc = CreateCompatibleDC(nullptr);
+        old = SelectObject(dc, FontOr(st.font));
+    }
+    ~MeasureDc() {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+};
+
+int LineHeight(const EditState& st) {
+    MeasureDc m(st);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(m.dc, &tm);
+    return std::max<int>(1, tm.tmHeight);
+}
+
+RECT FormatRect(HWND h, const EditState& st) {
+    RECT r = ClientRectOf(h);
+    r.left += st.margin_left;
+    r.right -= st.margin_right;
+    if (Multi(h))
+        r.top += 0;
+    else {
+        int lh = LineHeight(st);
+        int extra = (r.bottom - r.top) - lh;
+        r.top += std::max(0, extra / 2);
+        r.bottom = r.top + lh;
+    }
+    return r;
+}
+
+// Lines of a multi-line edit: split at CR LF, wrapped at the width unless the control scrolls sideways.
+std::vector<Line> Lines(HWND h, const EditState& st) {
+    std::vector<Line> out;
+    const std::string& t = st.text;
+    if (!Multi(h)) {
+        out.push_back(Line{0, static_cast<int>(t.size())});
+        return out;
+    }
+    bool wrap = !(StyleOf(h) & (ES_AUTOHSCROLL | WS_HSCROLL));
+    int width = FormatRect(h, st).right - FormatRect(h, st).left;
+    MeasureDc m(st);
+    size_t start = 0;
+    for (;;) {
+        size_t nl = t.find("\r\n", start);
+        size_t end = nl == std::string::npos ? t.size() : nl;
+        size_t ls = start;
+        while (wrap && end > ls && TextWidth(m.dc, t, static_cast<int>(ls), static_cast<int>(end)) > width) {
+            // Longest prefix that fits, broken after a blank when there is one.
+            size_t fit = ls + 1;
+            while (fit < end && TextWidth(m.dc, t, static_cast<int>(ls), static_cast<int>(fit + 1)) <= width)
+                ++fit;
+            size_t brk = fit;
+            for (size_t k = fit; k > ls; --k)
+                if (t[k - 1] == ' ') {
+                    brk = k;
+                    break;
+                }
+            out.push_back(Line{static_cast<int>(ls), static_cast<int>(brk - ls)});
+            ls = brk;
+        }
+        out.push_back(Line{static_cast<int>(ls), static_cast<int>(end - ls)});
+        if (nl == std::string::npos) break;
+        start = nl + 2;
+    }
+    return out;
+}
+
+int LineOf(const std::vector<Line>& lines, int index) {
+    for (size_t i = lines.size(); i-- > 0;)
+        if (index >= lines[i].start) return static_cast<int>(i);
+    return 0;
+}
+
+int VisibleLines(HWND h, const EditState& st) {
+    RECT r = FormatRect(h, st);
+    return std::max(1, static_cast<int>((r.bottom - r.top) / LineHeight(st)));
+}
+
+POINT CaretPoint(HWND h, const EditState& st, int index) {
+    MeasureDc m(st);
+    RECT r = FormatRect(h, st);
+    std::string shown = Shown(h, st, st.text);
+    if (!Multi(h)) return POINT{r.left + TextWidth(m.dc, shown, 0, index) - st.scroll_x, r.top};
+    auto lines = Lines(h, st);
+    int li = LineOf(lines, index);
+    int x = r.left + TextWidth(m.dc, shown, lines[static_cast<size_t>(li)].start, index);
+    return POINT{x, r.top + (li - st.first_line) * LineHeight(st)};
+}
+
+int IndexFromPoint(HWND h, const EditState& st, POINT p) {
+    MeasureDc m(st);
+    RECT r = FormatRect(h, st);
+    std::string shown = Shown(h, st, st.text);
+    Line line{0, static_cast<int>(st.text.size())};
+    int x0 = r.left - st.scroll_x;
+    if (Multi(h)) {
+        auto lines = Lines(h, st);
+        int li = std::clamp(st.first_line + static_cast<int>((p.y - r.top) / LineHeight(st)), 0,
+                            static_cast<int>(lines.size()) - 1);
+        line = lines[static_cast<size_t>(li)];
+        x0 = r.left;
+    }
+    int best = line.start;
+    for (int i = line.start; i <= line.start + line.length; ++i) {
+        int x = x0 + TextWidth(m.dc, shown, line.start, i);
+        if (x <= p.x) best = i;
+        int next = i < line.start + line.length ? x0 + TextWidth(m.dc, shown, line.start, i + 1) : x;
+        if (x <= p.x && p.x < (x + next) / 2) return i;
+    }
+    return best;
+}
+
+void ScrollToCaret(HWND h, EditState& st) {
+    RECT r = FormatRect(h, st);
+    if (!Multi(h)) {
+        MeasureDc m(st);
+        std::string shown = Shown(h, st, st.text);
+        int x = TextWidth(m.dc, shown, 0, st.caret);
+        int width = r.right - r.left;
+        if (x - st.scroll_x > width - 1) st.scroll_x = x - width * 3 / 4;
+        if (x < st.scroll_x) st.scroll_x = std::max(0, x - width / 4);
+        if (st.scroll_x < 0) st.scroll_x = 0;
+        return;
+    }
+    auto lines = Lines(h, st);
+    int li = LineOf(lines, st.caret);
+    int vis = VisibleLines(h, st);
+    int old = st.first_line;
+    if (li < st.first_line) st.first_line = li;
+    if (li >= st.first_line + vis) st.first_line = li - vis + 1;
+    if (old != st.first_line && (StyleOf(h) & WS_VSCROLL)) SetScrollPos(h, SB_VERT, st.first_line, TRUE);
+}
+
+void UpdateCaret(HWND h, EditState& st) {
+    if (!st.focus) return;
+    POINT p = CaretPoint(h, st, st.caret);
+    SetCaretPos(p.x, p.y);
+}
+
+void UpdateScrollBar(HWND h, EditState& st) {
+    if (!Multi(h) || !(StyleOf(h) & WS_VSCROLL)) return;
+    int count = static_cast<int>(Lines(h, st).size());
+    SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS,         0,
+                  count - 1, static_cast<UINT>(VisibleLines(h, st)), st.first_line,
+                  0};
+    SetScrollInfo(h, SB_VERT, &si, TRUE);
+}
+
+void Changed(HWND h, EditState& st, bool notify) {
+    ScrollToCaret(h, st);
+    UpdateScrollBar(h, st);
+    UpdateCaret(h, st);
+    InvalidateRect(h, nullptr, TRUE);
+    if (notify) {
+        Notify(h, EN_UPDATE);
+        Notify(h, EN_CHANGE);
+    }
+}
+
+// Replaces the selection with `s`, within the limit; false when nothing could be inserted.
+bool ReplaceSelection(HWND h, EditState& st, std::string s, bool user) {
+    DWORD style = StyleOf(h);
+    if (style & ES_UPPERCASE)
+        for (char& c : s)
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    if (style & ES_LOWERCASE)
+        for (char& c : s)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    if (!Multi(h)) {
+        // A single line keeps only the first line of what is inserted.
+        size_t nl = s.find_first_of("\r\n");
+        if (nl != std::string::npos) s.resize(nl);
+    }
+    int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
+    size_t room = static_cast<size_t>(std::max(0, st.limit - (static_cast<int>(st.text.size()) - (b - a))));
+    bool truncated = false;
+    if (s.size() > room) {
+        s.resize(room);
+        truncated = true;
+    }
+    if (truncated && user) Notify(h, EN_MAXTEXT);
+    if (s.empty() && a == b) return !truncated;
+    st.undo_text = st.text;
+    st.can_undo = true;
+    st.text.replace(static_cast<size_t>(a), static_cast<size_t>(b - a), s);
+    st.caret = st.anchor = a + static_cast<int>(s.size());
+    st.modified = true;
+    W(h)->text = st.text;
+    Changed(h, st, true);
+    return !truncated;
+}
+
+void SetSel(HWND h, EditState& st, int a, int b) {
+    int n = static_cast<int>(st.text.size());
+    if (a < 0) {
+        // -1 removes the selection, leaving the caret where it is.
+        st.anchor = st.caret;
+    } else {
+        if (b < 0) b = n;
+        st.anchor = std::clamp(a, 0, n);
+        st.caret = std::clamp(b, 0, n);
+    }
+    ScrollToCaret(h, st);
+    UpdateCaret(h, st);
+    InvalidateRect(h, nullptr, FALSE);
+}
+
+void MoveCaret(HWND h, EditState& st, int to, bool extend) {
+    int n = static_cast<int>(st.text.size());
+    to = std::clamp(to, 0, n);
+    // Never inside a CR LF pair.
+    if (to > 0 && to < n && st.text[static_cast<size_t>(to) - 1] == '\r' &&
+        st.text[static_cast<size_t>(to)] == '\n')
+        to += to > st.caret ? 1 : -1;
+    st.caret = to;
+    if (!extend) st.anchor = to;
+    ScrollToCaret(h, st);
+    UpdateCaret(h, st);
+    InvalidateRect(h, nullptr, FALSE);
+}
+
+void Copy(const EditState& st) {
+    int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
+    if (a == b) return;
+    std::string s = st.text.substr(static_cast<size_t>(a), static_cast<size_t>(b - a));
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, s.size() + 1);
+    if (auto* p = static_cast<char*>(GlobalLock(mem))) {
+        memcpy(p, s.c_str(), s.size() + 1);
+        GlobalUnlock(mem);
+        SetClipboardData(CF_TEXT, mem);
+    }
+    CloseClipboard();
+}
+
+void Paint(HWND h, EditState& st, HDC dc) {
+    DWORD style = StyleOf(h);
+    bool enabled = IsWindowEnabled(h) != FALSE;
+    HBRUSH brush =
+        ControlColor(h, dc, (!enabled || (style & ES_READONLY)) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT);
+    RECT cr = ClientRectOf(h);
+    FillRect(dc, &cr, brush);
+    HGDIOBJ old = SelectObject(dc, FontOr(st.font));
+    if (!enabled) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    SetBkMode(dc, TRANSPARENT);
+    RECT r = FormatRect(h, st);
+    IntersectClipRect(dc, r.left, cr.top, r.right, cr.bottom);
+    std::string shown = Shown(h, st, st.text);
+    int lh = LineHeight(st);
+    int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
+    bool show_sel = a != b && (st.focus || (style & ES_NOHIDESEL));
+    COLORREF text_color = GetTextColor(dc);
+    auto draw_run = [&](int x, int y, int from, int to) {
+        // Draws [from, to) at x with the selected part highlighted.
+        int cx = x;
+        int cuts[4] = {from, std::clamp(a, from, to), std::clamp(b, from, to), to};
+        for (int k = 0; k < 3; ++k) {
+            int s0 = cuts[k], s1 = cuts[k + 1];
+            if (s1 <= s0) continue;
+            int w = TextWidth(dc, shown, s0, s1);
+            bool sel = show_sel && k == 1;
+            if (sel) {
+                RECT hr{cx, y, cx + w, y + lh};
+                FillRect(dc, &hr, GetSysColorBrush(COLOR_HIGHLIGHT));
+                SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+            } else {
+                SetTextColor(dc, text_color);
+            }
+            TextOutA(dc, cx, y, shown.data() + s0, s1 - s0);
+            cx += w;
+        }
+    };
+    if (!Multi(h)) {
+        int x = r.left - st.scroll_x;
+        int w = TextWidth(dc, shown, 0, static_cast<int>(shown.size()));
+        if ((style & ES_CENTER) && w < r.right - r.left)
+            x = r.left + (r.right - r.left - w) / 2;
+        else if ((style & ES_RIGHT) && w < r.right - r.left)
+            x = r.right - w;
+        draw_run(x, r.top, 0, static_cast<int>(shown.size()));
+    } else {
+        auto lines = Lines(h, st);
+        int y = r.top;
+        for (size_t i = static_cast<size_t>(st.first_line); i < lines.size() && y < cr.bottom; ++i, y += lh)
+            draw_run(r.left, y, lines[i].start, lines[i].start + lines[i].length);
+    }
+    SelectObject(dc, old);
+}
+
+bool IsWordChar(char c) {
+    return isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0xC0;
+}
+
+}  // namespace
+
+LRESULT EditProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (W(h) == nullptr) return 0;
+    EditState& st = Ctl<EditState>(h);
+    DWORD style = StyleOf(h);
+    switch (msg) {
+        case WM_CREATE: {
+            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lparam);
+            if (cs != nullptr && cs->lpszName != nullptr) st.text = cs->lpszName;
+            if (!Multi(h)) {
+                size_t nl = st.text.find_first_of("\r\n");
+                if (nl != std::string::npos) st.text.resize(nl);
+            }
+            W(h)->text = st.text;
+            UpdateScrollBar(h, st);
+            return 0;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(h, &ps);
+            if (dc != nullptr) Paint(h, st, dc);
+            EndPaint(h, &ps);
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_SETTEXT: {
+            auto* t = reinterpret_cast<LPCSTR>(lparam);
+            std::string s = t != nullptr ? t : "";
+            if (!Multi(h)) {
+                size_t nl = s.find_first_of("\r\n");
+                if (nl != std::string::npos) s.resize(nl);
+            }
+            if (static_cast<int>(s.size()) > st.limit) s.resize(static_cast<size_t>(st.limit));
+            st.text = s;
+            W(h)->text = s;
+            st.anchor = st.caret = 0;
+            st.scroll_x = 0;
+            st.first_line = 0;
+            st.modified = false;
+            st.can_undo = false;
+            Changed(h, st, true);
+            return TRUE;
+        }
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+            return DefWindowProcA(h, msg, wparam, lparam);
+        case WM_SETFONT:
+            st.font = reinterpret_cast<HFONT>(wparam);
+            Changed(h, st, false);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(st.font);
+        case WM_SIZE:
+            Changed(h, st, false);
+            return 0;
+        case WM_SETFOCUS:
+            st.focus = true;
+            CreateCaret(h, nullptr, 1, LineHeight(st));
+            UpdateCaret(h, st);
+            ShowCaret(h);
+            InvalidateRect(h, nullptr, FALSE);
+            Notify(h, EN_SETFOCUS);
+            return 0;
+        case WM_KILLFOCUS:
+            st.focus = false;
+            DestroyCaret();
+            InvalidateRect(h, nullptr, FALSE);
+            Notify(h, EN_KILLFOCUS);
+            return 0;
+        case WM_ENABLE:
+            InvalidateRect(h, nullptr, TRUE);
+            return 0;
+        case WM_GETDLGCODE: {
+            LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+            auto* m = reinterpret_cast<MSG*>(lparam);
+            if (Multi(h) && m != nullptr && m->message == WM_KEYDOWN && m->wParam == VK_RETURN &&
+                (style & ES_WANTRETURN))
+                code |= DLGC_WANTALLKEYS;
+            return code;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            if (GetFocus() != h) SetFocus(h);
+            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+            int i = IndexFromPoint(h, st, p);
+            if (msg == WM_LBUTTONDBLCLK) {
+                int a = i, b = i;
+                while (a > 0 && IsWordChar(st.text[static_cast<size_t>(a) - 1]))
+                    --a;
+                while (b < static_cast<int>(st.text.size()) && IsWordChar(st.text[static_cast<size_t>(b)]))
+                    ++b;
+                SetSel(h, st, a, b);
+                return 0;
+            }
+            MoveCaret(h, st, i, (wparam & MK_SHIFT) != 0);
+            st.tracking = true;
+            SetCapture(h);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (st.tracking)
+                MoveCaret(h, st, IndexFromPoint(h, st, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}),
+                          true);
+            return 0;
+        case WM_LBUTTONUP:
+            if (st.tracking) {
+                st.tracking = false;
+                if (GetCapture() == h) ReleaseCapture();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            st.tracking = false;
+            return 0;
+        case WM_KEYDOWN: {
+            bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+            bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+            int n = static_cast<int>(st.text.size());
+            switch (wparam) {
+                case VK_LEFT: {
+                    int to = st.caret - 1;
+                    if (ctrl) {
+                        to = st.caret;
+                        while (to > 0 && !IsWordChar(st.text[static_cast<size_t>(to) - 1]))
+                            --to;
+                        while (to > 0 && IsWordChar(st.text[static_cast<size_t>(to) - 1]))
+                            --to;
+                    } else if (!shift && st.anchor != st.caret) {
+                        to = std::min(st.anchor, st.caret);
+                    }
+                    MoveCaret(h, st, to, shift);
+                    return 0;
+                }
+                case VK_RIGHT: {
+                    int to = st.caret + 1;
+                    if (ctrl) {
+                        to = st.caret;
+                        while (to < n && IsWordChar(st.text[static_cast<size_t>(to)]))
+                            ++to;
+                        while (to < n && !IsWordChar(st.text[static_cast<size_t>(to)]))
+                            ++to;
+                    } else if (!shift && st.anchor != st.caret) {
+                        to = std::max(st.anchor, st.caret);
+                    }
+                    MoveCaret(h, st, to, shift);
+                    return 0;
+                }
+                case VK_HOME:
+                case VK_END: {
+                    if (!Multi(h) || ctrl) {
+                        MoveCaret(h, st, wparam == VK_HOME ? 0 : n, shift);
+                    } else {
+                        auto lines = Lines(h, st);
+                        const Line& l = lines[static_cast<size_t>(LineOf(lines, st.caret))];
+                        MoveCaret(h, st, wparam == VK_HOME ? l.start : l.start + l.length, shift);
+                    }
+                    return 0;
+                }
+                case VK_UP:
+                case VK_DOWN:
+                case VK_PRIOR:
+                case VK_NEXT: {
+                    if (!Multi(h)) return 0;
+                    auto lines = Lines(h, st);
+                    int li = LineOf(lines, st.caret);
+                    int step = (wparam == VK_UP || wparam == VK_DOWN) ? 1 : VisibleLines(h, st);
+                    int to_line = std::clamp(li + ((wparam == VK_UP || wparam == VK_PRIOR) ? -step : step), 0,
+                                             static_cast<int>(lines.size()) - 1);
+                    POINT p = CaretPoint(h, st, st.caret);
+                    int lh = LineHeight(st);
+                    p.y += (to_line - li) * lh;
+                    if (to_line < st.first_line) st.first_line = to_line;
+                    int vis = VisibleLines(h, st);
+                    if (to_line >= st.first_line + vis) st.first_line = to_line - vis + 1;
+                    p.y = FormatRect(h, st).top + (to_line - st.first_line) * lh;
+                    MoveCaret(h, st, IndexFromPoint(h, st, p), shift);
+                    return 0;
+                }
+                case VK_DELETE:
+                    if (style & ES_READONLY) return 0;
+                    if (shift) {
+                        SendMessageA(h, WM_CUT, 0, 0);
+                        return 0;
+                    }
+                    if (st.anchor == st.caret) {
+                        if (st.caret >= n) return 0;
+                        st.anchor =
+                            st.caret + ((st.caret + 1 < n && st.text[static_cast<size_t>(st.caret)] == '\r' &&
+                                         st.text[static_cast<size_t>(st.caret) + 1] == '\n')
+                                            ? 2
+                                            : 1);
+                    }
+                    ReplaceSelection(h, st, "", true);
+                    return 0;
+                case VK_INSERT:
+                    if (ctrl)
+                        SendMessageA(h, WM_COPY, 0, 0);
+                    else if (shift)
+                        SendMessageA(h, WM_PASTE, 0, 0);
+                    return 0;
+                default:
+                    return 0;
+            }
+        }
+        case WM_CHAR: {
+            auto c = static_cast<unsigned char>(wparam);
+            if (c == 3) {
+                SendMessageA(h, WM_COPY, 0, 0);
+                return 0;
+            }
+            if (c == 24) {
+                SendMessageA(h, WM_CUT, 0, 0);
+                return 0;
+            }
+            if (c == 22) {
+                SendMessageA(h, WM_PASTE, 0, 0);
+                return 0;
+            }
+            if (c == 26) {
+                SendMessageA(h, WM_UNDO, 0, 0);
+                return 0;
+            }
+            if (style & ES_READONLY) return 0;
+            if (c == 8) {
+                if (st.anchor == st.caret) {
+                    if (st.caret == 0) return 0;
+                    st.anchor =
+                        st.caret - ((st.caret >= 2 && st.text[static_cast<size_t>(st.caret) - 2] == '\r' &&
+                                     st.text[static_cast<size_t>(st.caret) - 1] == '\n')
+                                        ? 2
+                                        : 1);
+                }
+                ReplaceSelection(h, st, "", true);
+                return 0;
+            }
+            if (c == '\r') {
+                if (Multi(h)) ReplaceSelection(h, st, "\r\n", true);
+                return 0;
+            }
+            if (c == '\t') {
+                if (Multi(h)) ReplaceSelection(h, st, "\t", true);
+                return 0;
+            }
+            if (c < 32 || c == 127) return 0;
+            if ((style & ES_NUMBER) && !isdigit(c)) {
+                MessageBeep(0);
+                return 0;
+            }
+            if (!ReplaceSelection(h, st, std::string(1, static_cast<char>(c)), true)) MessageBeep(0);
+            return 0;
+        }
+        case WM_COPY:
+            Copy(st);
+            return 0;
+        case WM_CUT:
+            if (style & (ES_READONLY | ES_PASSWORD)) return 0;
+            Copy(st);
+            ReplaceSelection(h, st, "", true);
+            return 0;
+        case WM_CLEAR:
+            if (style & ES_READONLY) return 0;
+            ReplaceSelection(h, st, "", true);
+            return 0;
+        case WM_PASTE: {
+            if (style & ES_READONLY) return 0;
+            std::string s;
+            if (!OpenClipboard(h)) return 0;
+            if (HANDLE mem = GetClipboardData(CF_TEXT)) {
+                if (auto* p = static_cast<const char*>(GlobalLock(mem))) {
+                    s.assign(p, strnlen(p, GlobalSize(mem)));
+                    GlobalUnlock(mem);
+                }
+            }
+            CloseClipboard();
+            if (!s.empty()) ReplaceSelection(h, st, s, true);
+            return 0;
+        }
+        case WM_UNDO:
+        case EM_UNDO:
+            if (!st.can_undo) return FALSE;
+            std::swap(st.text, st.undo_text);
+            W(h)->text = st.text;
+            st.anchor = st.caret = static_cast<int>(st.text.size());
+            Changed(h, st, true);
+            return TRUE;
+        case EM_CANUNDO:
+            return st.can_undo;
+        case EM_GETSEL: {
+            int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
+            if (wparam) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(a);
+            if (lparam) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(b);
+            return MAKELONG(static_cast<WORD>(a), static_cast<WORD>(b));
+        }
+        case EM_SETSEL:
+            SetSel(h, st, static_cast<int>(static_cast<INT_PTR>(wparam)), static_cast<int>(lparam));
+            return 0;
+        case EM_REPLACESEL: {
+            auto* t = reinterpret_cast<LPCSTR>(lparam);
+            ReplaceSelection(h, st, t != nullptr ? t : "", false);
+            return 0;
+        }
+        case EM_GETMODIFY:
+            return st.modified;
+        case EM_SETMODIFY:
+            st.modified = wparam != 0;
+            return 0;
+        case EM_LIMITTEXT:
+            st.limit = wparam == 0 ? 0x7FFFFFFE : static_cast<int>(std::min<WPARAM>(wparam, 0x7FFFFFFE));
+            return 0;
+        case EM_GETLIMITTEXT:
+            return st.limit;
+        case EM_SETREADONLY: {
+            Window* w = W(h);
+            if (wparam)
+                w->style |= ES_READONLY;
+            else
+                w->style &= ~static_cast<DWORD>(ES_READONLY);
+            InvalidateRect(h, nullptr, TRUE);
+            return TRUE;
+        }
+        case EM_GETLINECOUNT:
+            return static_cast<LRESULT>(Lines(h, st).size());
+        case EM_LINEINDEX: {
+            auto lines = Lines(h, st);
+            int li = static_cast<int>(static_cast<INT_PTR>(wparam));
+            if (li < 0) li = LineOf(lines, st.caret);
+            if (li >= static_cast<int>(lines.size())) return -1;
+            return lines[static_cast<size_t>(li)].start;
+        }
+        case EM_LINEFROMCHAR: {
+            int i = static_cast<int>(static_cast<INT_PTR>(wparam));
+            if (i < 0) i = std::min(st.anchor, st.caret);
+            return LineOf(Lines(h, st), i);
+        }
+        case EM_LINELENGTH: {
+            auto lines = Lines(h, st);
+            int i = static_cast<int>(static_cast<INT_PTR>(wparam));
+            if (i < 0) i = st.caret;
+            return lines[static_cast<size_t>(LineOf(lines, i))].length;
+        }
+        case EM_GETLINE: {
+            auto lines = Lines(h, st);
+            auto* buf = reinterpret_cast<char*>(lparam);
+            if (buf == nullptr || wparam >= lines.size()) return 0;
+            WORD size;
+            memcpy(&size, buf, sizeof size);
+            const Line& l = lines[wparam];
+            int n = std::min<int>(size, l.length);
+            memcpy(buf, st.text.data() + l.start, static_cast<size_t>(n));
+            return n;
+        }
+        case EM_GETFIRSTVISIBLELINE:
+            return Multi(h) ? st.first_line : 0;
+        case EM_SCROLLCARET:
+            ScrollToCaret(h, st);
+            InvalidateRect(h, nullptr, FALSE);
+            return TRUE;
+        case EM_GETRECT: {
+            if (auto* r = reinterpret_cast<RECT*>(lparam)) *r = FormatRect(h, st);
+            return 0;
+        }
+        case EM_SETMARGINS:
+            if (wparam & EC_LEFTMARGIN) st.margin_left = LOWORD(static_cast<DWORD_PTR>(lparam));
+            if (wparam & EC_RIGHTMARGIN) st.margin_right = HIWORD(static_cast<DWORD_PTR>(lparam));
+            Changed(h, st, false);
+            return 0;
+        case EM_GETMARGINS:
+            return MAKELONG(static_cast<WORD>(st.margin_left), static_cast<WORD>(st.margin_right));
+        case WM_VSCROLL: {
+            if (!Multi(h)) return 0;
+            int count = static_cast<int>(Lines(h, st).size());
+            int vis = VisibleLines(h, st);
+            int line = st.first_line;
+            switch (LOWORD(wparam)) {
+                case SB_LINEUP:
+                    --line;
+                    break;
+                case SB_LINEDOWN:
+                    ++line;
+                    break;
+                case SB_PAGEUP:
+                    line -= vis;
+                    break;
+                case SB_PAGEDOWN:
+                    line += vis;
+                    break;
+                case SB_THUMBTRACK:
+                case SB_THUMBPOSITION:
+                    line = HIWORD(wparam);
+                    break;
+                case SB_TOP:
+                    line = 0;
+                    break;
+                case SB_BOTTOM:
+                    line = count;
+                    break;
+                default:
+                    return 0;
+            }
+            line = std::clamp(line, 0, std::max(0, count - vis));
+            if (line != st.first_line) {
+                st.first_line = line;
+                SetScrollPos(h, SB_VERT, line, TRUE);
+                UpdateCaret(h, st);
+                InvalidateRect(h, nullptr, FALSE);
+                Notify(h, EN_VSCROLL);
+            }
+            return 0;
+        }
+        default:
+            return DefWindowProcA(h, msg, wparam, lparam);
+    }
+}
+
+}  // namespace qsm::wm

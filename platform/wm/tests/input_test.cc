@@ -1,0 +1,223 @@
+// Input routing: activation by click, capture, double clicks, keys and characters, disabled windows under a
+// modal one, transparent hit codes, dropped files, the caret.
+#include "platform/wm/tests/wm_test_util.h"
+
+namespace qsm::wm::testing {
+namespace {
+
+using Msgs = std::vector<UINT>;
+class InputTest : public WmTest {};
+
+TEST_F(InputTest, AClickActivatesTheWindowUnlessItSaysNo) {
+    HWND a = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
+    HWND b = MakeTop(300, 0, 200, 200, WS_POPUP | WS_VISIBLE);
+    ASSERT_EQ(GetActiveWindow(), b);
+    PumpMessages();
+    Rec().Clear();
+    Rec().only = {WM_MOUSEACTIVATE, WM_NCACTIVATE, WM_ACTIVATE,  WM_SETCURSOR,
+                  WM_LBUTTONDOWN,   WM_LBUTTONUP,  WM_KILLFOCUS, WM_SETFOCUS};
+    Click(50, 50);
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(GetFocus(), a);
+    std::vector<std::pair<HWND, UINT>> got;
+    for (auto& l : Rec().log)
+        if (l.msg != WM_SETCURSOR) got.push_back({l.hwnd, l.msg});
+    std::vector<std::pair<HWND, UINT>> want{{a, WM_MOUSEACTIVATE}, {b, WM_NCACTIVATE},  {b, WM_ACTIVATE},
+                                            {a, WM_NCACTIVATE},    {a, WM_ACTIVATE},    {b, WM_KILLFOCUS},
+                                            {a, WM_SETFOCUS},      {a, WM_LBUTTONDOWN}, {a, WM_LBUTTONUP}};
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(Rec().log[5].wparam, MAKEWPARAM(WA_CLICKACTIVE, 0));
+
+    // A window answering MA_NOACTIVATEANDEAT neither activates nor sees the press.
+    Rec().answer = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
+        if (h != b || m != WM_MOUSEACTIVATE) return false;
+        *r = MA_NOACTIVATEANDEAT;
+        return true;
+    };
+    Rec().Clear();
+    Click(350, 50);
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(Rec().Count(WM_LBUTTONDOWN, b), 0);
+    EXPECT_EQ(Rec().Count(WM_LBUTTONUP, b), 1);
+}
+
+TEST_F(InputTest, CaptureSendsEveryPointerMoveToTheCapturingWindow) {
+    HWND top = MakeTop(100, 100, 200, 200, WS_POPUP | WS_VISIBLE);
+    HWND child = MakeChild(top, 1, 10, 10, 50, 50);
+    PumpMessages();
+    SetCapture(child);
+    Rec().Clear();
+    Rec().only = {WM_MOUSEMOVE, WM_CAPTURECHANGED};
+    InputMouseMove(5, 7);  // outside every window
+    PumpMessages();
+    ASSERT_EQ(Rec().log.size(), 1u);
+    EXPECT_EQ(Rec().log[0].hwnd, child);
+    EXPECT_EQ(GET_X_LPARAM(Rec().log[0].lparam), 5 - 110);
+    EXPECT_EQ(GET_Y_LPARAM(Rec().log[0].lparam), 7 - 110);
+    HWND other = MakeChild(top, 2, 100, 100, 20, 20);
+    Rec().Clear();
+    SetCapture(other);
+    EXPECT_EQ(Rec().Messages(), (Msgs{WM_CAPTURECHANGED}));
+    EXPECT_EQ(Rec().log[0].hwnd, child);
+    EXPECT_EQ(Rec().log[0].lparam, reinterpret_cast<LPARAM>(other));
+    Rec().Clear();
+    ReleaseCapture();
+    EXPECT_EQ(Rec().Messages(other), (Msgs{WM_CAPTURECHANGED}));
+    EXPECT_EQ(GetCapture(), nullptr);
+    // Destroying the capturing window ends the capture.
+    SetCapture(child);
+    DestroyWindow(child);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(InputTest, DoubleClicksOnlyForClassesThatAskForThem) {
+    SetManualClock(true, 1000);
+    HWND top = MakeTop(0, 0, 300, 100, WS_POPUP | WS_VISIBLE);
+    HWND plain = MakeChild(top, 1, 0, 0, 100, 100);
+    HWND dbl = MakeChild(top, 2, 100, 0, 100, 100, WS_CHILD | WS_VISIBLE, CS_DBLCLKS);
+    PumpMessages();
+    Rec().Clear();
+    Rec().only = {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK};
+    Click(10, 10);
+    AdvanceClock(100);
+    Click(11, 10);
+    Click(150, 10);
+    AdvanceClock(100);
+    Click(150, 11);
+    AdvanceClock(600);
+    Click(150, 11);  // too late: a new first click
+    PumpMessages();
+    EXPECT_EQ(Rec().Messages(plain), (Msgs{WM_LBUTTONDOWN, WM_LBUTTONDOWN}));
+    EXPECT_EQ(Rec().Messages(dbl), (Msgs{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN}));
+}
+
+TEST_F(InputTest, KeysGoToTheFocusAndTranslateIntoCharacters) {
+    HWND top = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+    HWND child = MakeChild(top, 1, 0, 0, 50, 50);
+    SetFocus(child);
+    PumpMessages();
+    Rec().Clear();
+    Rec().only = {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_SYSCHAR};
+    PressKey('A');
+    InputKey(VK_SHIFT, true);
+    PressKey('B');
+    PressKey('2');
+    InputKey(VK_SHIFT, false);
+    InputKey(VK_CONTROL, true);
+    PressKey('C');
+    InputKey(VK_CONTROL, false);
+    PumpMessages();
+    std::string chars;
+    for (auto& l : Rec().log)
+        if (l.msg == WM_CHAR) chars += static_cast<char>(l.wparam);
+    EXPECT_EQ(chars, std::string("aB@\x03"));
+    for (auto& l : Rec().log)
+        EXPECT_EQ(l.hwnd, child);
+    EXPECT_EQ(GetKeyState(VK_SHIFT) & 0x8000, 0);
+    // Holding a key repeats with the previous-state bit.
+    Rec().Clear();
+    InputKey(VK_RIGHT, true);
+    InputKey(VK_RIGHT, true);
+    InputKey(VK_RIGHT, false);
+    PumpMessages();
+    ASSERT_EQ(Rec().log.size(), 3u);
+    EXPECT_EQ(Rec().log[0].lparam & (1 << 30), 0);
+    EXPECT_NE(Rec().log[1].lparam & (1 << 30), 0);
+    // Alt makes system keys.
+    Rec().Clear();
+    InputKey(VK_MENU, true);
+    PressKey('X');
+    InputKey(VK_MENU, false);
+    PumpMessages();
+    EXPECT_EQ(Rec().Count(WM_SYSKEYDOWN), 2);
+    EXPECT_EQ(Rec().Count(WM_SYSCHAR), 1);
+}
+
+TEST_F(InputTest, WindowsUnderADisabledOwnerGetNoPressAndBringTheModalForward) {
+    HWND owner = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
+    HWND modal = MakeTop(300, 0, 100, 100, WS_POPUP | WS_VISIBLE, 0, owner);
+    EnableWindow(owner, FALSE);
+    SetActiveWindow(owner);
+    EXPECT_EQ(GetActiveWindow(), modal);  // a disabled window cannot become active
+    PumpMessages();
+    Rec().Clear();
+    Rec().only = {WM_LBUTTONDOWN};
+    Click(50, 50);
+    PumpMessages();
+    EXPECT_EQ(Rec().Count(WM_LBUTTONDOWN), 0);
+    EXPECT_EQ(GetActiveWindow(), modal);
+    EXPECT_EQ(GetLastActivePopup(owner), modal);
+}
+
+TEST_F(InputTest, TransparentWindowsLetThePointerThroughAndDisabledChildrenToo) {
+    HWND top = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
+    HWND glass = MakeChild(top, 1, 0, 0, 100, 100);
+    HWND off = MakeChild(top, 2, 100, 0, 100, 100);
+    EnableWindow(off, FALSE);
+    Rec().answer = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
+        if (h != glass || m != WM_NCHITTEST) return false;
+        *r = HTTRANSPARENT;
+        return true;
+    };
+    EXPECT_EQ(WindowFromPoint(POINT{10, 10}), top);
+    EXPECT_EQ(WindowFromPoint(POINT{150, 10}), top);
+    EXPECT_EQ(WindowFromPoint(POINT{500, 500}), nullptr);
+}
+
+TEST_F(InputTest, DroppedFilesReachAWindowThatAcceptsThem) {
+    HWND top = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
+    HWND child = MakeChild(top, 1, 10, 10, 50, 50);
+    DragAcceptFiles(top, TRUE);
+    std::vector<std::string> got;
+    POINT at{};
+    Rec().answer = [&](HWND, UINT m, WPARAM w, LPARAM, LRESULT* r) {
+        if (m != WM_DROPFILES) return false;
+        auto drop = reinterpret_cast<HDROP>(w);
+        UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < n; ++i) {
+            char buf[8];
+            UINT len = DragQueryFileA(drop, i, nullptr, 0);
+            EXPECT_EQ(DragQueryFileA(drop, i, buf, sizeof buf), std::min<UINT>(len, 7));
+            got.push_back(buf);
+        }
+        DragQueryPoint(drop, &at);
+        DragFinish(drop);
+        *r = 0;
+        return true;
+    };
+    InputDropFiles(child, POINT{5, 6}, {"/tmp/a.qsm", "b.mid"});
+    PumpMessages();
+    EXPECT_EQ(got, (std::vector<std::string>{"/tmp/a.", "b.mid"}));
+    EXPECT_EQ(at.x, 15);
+    EXPECT_EQ(at.y, 16);
+}
+
+TEST_F(InputTest, TheCaretFollowsItsOwnerAndBlinksOnTheClock) {
+    SetManualClock(true, 0);
+    HWND top = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
+    PumpMessages();  // painting hides the caret meanwhile and restarts its blinking
+    EXPECT_TRUE(CreateCaret(top, nullptr, 2, 14));
+    EXPECT_TRUE(SetCaretPos(10, 20));
+    POINT p;
+    EXPECT_TRUE(GetCaretPos(&p));
+    EXPECT_EQ(p.x, 10);
+    HWND owner = nullptr;
+    bool on = true;
+    ASSERT_TRUE(GetCaretState(&owner, nullptr, &on));
+    EXPECT_EQ(owner, top);
+    EXPECT_FALSE(on);  // created hidden
+    ShowCaret(top);
+    GetCaretState(nullptr, nullptr, &on);
+    EXPECT_TRUE(on);
+    AdvanceClock(GetCaretBlinkTime());
+    PumpMessages();
+    GetCaretState(nullptr, nullptr, &on);
+    EXPECT_FALSE(on);
+    DestroyWindow(top);
+    EXPECT_FALSE(GetCaretState(nullptr, nullptr, nullptr));
+}
+
+}  // namespace
+}  // namespace qsm::wm::testing
