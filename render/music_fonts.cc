@@ -80,7 +80,7 @@ HFONT MusicFontFor(const char* face, int height) {
     lf.lfHeight = height;
     lf.lfOutPrecision = OUT_TT_PRECIS;
     lf.lfCharSet = SYMBOL_CHARSET;
-    std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    CopyFaceName(lf.lfFaceName, face);
     return CreateFontIndirectA(&lf);
 }
 
@@ -110,7 +110,7 @@ BYTE GetGlyphCode(int glyph) {
 
 void TQSFontSpec::ToLogFontForDC(HDC dc, LOGFONTA* out) const {
     *out = LOGFONTA{};
-    std::strncpy(out->lfFaceName, FaceName, LF_FACESIZE - 1);
+    CopyFaceName(out->lfFaceName, FaceName);
     out->lfWeight = IsBold() ? FW_BOLD : FW_NORMAL;
     out->lfItalic = IsItalic() ? 1 : 0;
     out->lfCharSet = CharSet;
@@ -298,7 +298,7 @@ bool TMusicFonts::IsFontInstalled(const char* face) {
     lf.lfOutPrecision = OUT_TT_PRECIS;
     lf.lfCharSet = SYMBOL_CHARSET;
     // LOGFONT holds 31 characters and the terminator.
-    std::strncpy(lf.lfFaceName, face ? face : GetDefaultMusicFontFace(), LF_FACESIZE - 1);
+    CopyFaceName(lf.lfFaceName, face ? face : GetDefaultMusicFontFace());
     HFONT font = CreateFontIndirectA(&lf);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, font);

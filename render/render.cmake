@@ -7,3 +7,10 @@ target_compile_definitions(qsm_render PRIVATE QSM_FONTS_SOURCE_DIR="${PROJECT_SO
 qsm_test(render_tests
   SOURCES tests/bezier2_test.cc tests/music_fonts_test.cc tests/music_shapes_test.cc tests/glyph_ink_test.cc
   DEPS qsm_render)
+
+# Writes the contact sheet of glyphs and primitives kept in docs/ for review.
+if(QSM_TESTS)
+  add_executable(render_contact_sheet tests/contact_sheet_main.cc)
+  target_compile_options(render_contact_sheet PRIVATE ${QSM_WARNINGS})
+  target_link_libraries(render_contact_sheet PRIVATE qsm_render)
+endif()

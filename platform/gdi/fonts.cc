@@ -38,12 +38,41 @@ struct FontFace {
 
     unsigned GlyphFor(uint32_t cp);
     int AdvanceUnits(unsigned glyph);
+    ~FontFace();
 };
 
 namespace {
 
 std::recursive_mutex g_fontMutex;
 FT_Library g_ft = nullptr;
+
+// A FreeType face is released when the last of its users lets go: the FontFace and each cairo font face made
+// on it (cairo may keep those cached after the FontFace is gone).
+struct FtOwner {
+    FT_Face face;
+    int refs;
+};
+cairo_user_data_key_t g_ownerKey;
+
+void ReleaseOwner(void* p) {
+    auto* owner = static_cast<FtOwner*>(p);
+    std::lock_guard lock(g_fontMutex);
+    if (--owner->refs == 0) {
+        FT_Done_Face(owner->face);
+        delete owner;
+    }
+}
+
+std::map<FT_Face, FtOwner*>* g_owners = nullptr;
+
+FtOwner* OwnerOf(FT_Face face) {
+    if (!g_owners) g_owners = new std::map<FT_Face, FtOwner*>();
+    auto it = g_owners->find(face);
+    if (it != g_owners->end()) return it->second;
+    auto* owner = new FtOwner{face, 1};
+    (*g_owners)[face] = owner;
+    return owner;
+}
 FcConfig* g_config = nullptr;
 std::map<std::string, std::shared_ptr<FontFace>>* g_faces = nullptr;
 std::map<std::string, int>* g_private = nullptr;  // private font files and how often each was added
@@ -96,6 +125,11 @@ std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
         }
         if (os2->xAvgCharWidth > 0) face->avgWidth = os2->xAvgCharWidth;
     }
+    if (face->winAscent + face->winDescent <= 0) {
+        // No usable vertical metrics: an em-high cell.
+        face->winAscent = face->upm * 4 / 5;
+        face->winDescent = face->upm - face->winAscent;
+    }
     for (int i = 0; i < ft->num_charmaps; ++i) {
         FT_CharMap cm = ft->charmaps[i];
         if (cm->encoding == FT_ENCODING_UNICODE && !face->unicodeMap) face->unicodeMap = cm;
@@ -103,6 +137,12 @@ std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
     }
     (*g_faces)[key] = face;
     return face;
+}
+
+// Forgets the loaded faces of a file; fonts made from them keep theirs.
+void ForgetFaces(const std::string& file) {
+    for (auto it = g_faces->begin(); it != g_faces->end();)
+        it = it->second->file == file ? g_faces->erase(it) : std::next(it);
 }
 
 bool EqualNoCase(const char* a, const char* b) {
@@ -268,6 +308,15 @@ GlyphRun MakeRun(const Font& font, double scaleY, const std::vector<uint32_t>& c
 
 }  // namespace
 
+FontFace::~FontFace() {
+    std::lock_guard lock(g_fontMutex);
+    for (cairo_font_face_t* cf : cairo)
+        if (cf) cairo_font_face_destroy(cf);
+    FtOwner* owner = OwnerOf(ft);
+    g_owners->erase(ft);
+    ReleaseOwner(owner);
+}
+
 unsigned FontFace::GlyphFor(uint32_t cp) {
     unsigned g = 0;
     if (unicodeMap) {
@@ -366,6 +415,11 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
     int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
     if (!f.cairo[synth]) {
         f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(f.ft, FT_LOAD_NO_HINTING);
+        FtOwner* owner = OwnerOf(f.ft);
+        ++owner->refs;
+        if (cairo_font_face_set_user_data(f.cairo[synth], &g_ownerKey, owner, ReleaseOwner) !=
+            CAIRO_STATUS_SUCCESS)
+            --owner->refs;
         unsigned flags = 0;
         if (synth & 1) flags |= CAIRO_FT_SYNTHESIZE_BOLD;
         if (synth & 2) flags |= CAIRO_FT_SYNTHESIZE_OBLIQUE;
@@ -407,9 +461,12 @@ int AddFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
     FT_Done_Face(probe);
     if (faces <= 0) return 0;
     int& count = (*g_private)[path];
-    if (count == 0 && !FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(path))) {
-        g_private->erase(path);
-        return 0;
+    if (count == 0) {
+        ForgetFaces(path);  // the file may have changed since it was last loaded
+        if (!FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(path))) {
+            g_private->erase(path);
+            return 0;
+        }
     }
     ++count;
     g_matches->clear();
@@ -426,6 +483,7 @@ BOOL RemoveFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
     if (it == g_private->end()) return FALSE;
     if (--it->second > 0) return TRUE;
     g_private->erase(it);
+    ForgetFaces(path);
     // fontconfig cannot drop one application font: rebuild the set from the files still added.
     FcConfigAppFontClear(g_config);
     for (auto& [file, n] : *g_private)

@@ -304,6 +304,17 @@ struct DOCINFOA {
 };
 #define SP_ERROR (-1)
 
+// Copies a face name into a LOGFONT's field: at most 31 characters, always terminated.
+inline void CopyFaceName(CHAR (&out)[LF_FACESIZE], const char* face) {
+    size_t n = 0;
+    if (face)
+        while (n < LF_FACESIZE - 1 && face[n])
+            ++n;
+    for (size_t i = 0; i < n; ++i)
+        out[i] = face[i];
+    out[n] = 0;
+}
+
 // Device contexts.
 HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmode);
 HDC CreateICA(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmode);

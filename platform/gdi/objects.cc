@@ -270,7 +270,7 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
     lf.lfClipPrecision = static_cast<BYTE>(clipPrecision);
     lf.lfQuality = static_cast<BYTE>(quality);
     lf.lfPitchAndFamily = static_cast<BYTE>(pitchAndFamily);
-    if (face) std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    CopyFaceName(lf.lfFaceName, face);
     return CreateFontIndirectA(&lf);
 }
 

@@ -13,7 +13,7 @@ HFONT MakeFont(const char* face, int height, int weight = FW_NORMAL, BYTE charse
     lf.lfHeight = height;
     lf.lfWeight = weight;
     lf.lfCharSet = charset;
-    std::strncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    CopyFaceName(lf.lfFaceName, face);
     return CreateFontIndirectA(&lf);
 }
 
@@ -157,6 +157,54 @@ TEST(GdiText, AlignmentPlacesTheCell) {
     SelectObject(dc, oldBmp);
     DeleteObject(f);
     DeleteObject(bmp);
+    DeleteDC(dc);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GdiText, PrivateFontFilesComeAndGo) {
+    const std::string path = std::string(QSM_FONTS_DIR) + "/qsm2stda.ttf";
+    HDC dc = CreateCompatibleDC(nullptr);
+    char face[LF_FACESIZE];
+    auto faceOf = [&](const char* name) {
+        HFONT f = MakeFont(name, -40, FW_NORMAL, SYMBOL_CHARSET);
+        HGDIOBJ old = SelectObject(dc, f);
+        GetTextFaceA(dc, LF_FACESIZE, face);
+        SelectObject(dc, old);
+        DeleteObject(f);
+        return std::string(face);
+    };
+    EXPECT_NE(faceOf("QSM2STDA"), "QSM2STDA");
+    EXPECT_EQ(AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr), 1);
+    EXPECT_EQ(AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr), 1);
+    EXPECT_EQ(faceOf("qsm2stda"), "QSM2STDA");
+    // Symbol fonts take bytes as U+F000 plus the byte; the font maps both forms.
+    HFONT music = MakeFont("QSM2STDA", -40, FW_NORMAL, SYMBOL_CHARSET);
+    HGDIOBJ old = SelectObject(dc, music);
+    SIZE a, w;
+    GetTextExtentPointA(dc, "\x6B", 1, &a);
+    const WCHAR head[] = u"\uF06B";
+    GetTextExtentPoint32W(dc, head, 1, &w);
+    EXPECT_GT(a.cx, 0);
+    EXPECT_EQ(a.cx, w.cx);
+    SIZE flag, wflag;
+    GetTextExtentPointA(dc, "\x87", 1, &flag);  // never through code page 1252
+    const WCHAR down[] = u"\uF087";
+    GetTextExtentPoint32W(dc, down, 1, &wflag);
+    EXPECT_GT(flag.cx, 0);
+    EXPECT_EQ(flag.cx, wflag.cx);
+    EXPECT_TRUE(RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr));
+    EXPECT_EQ(faceOf("QSM2STDA"), "QSM2STDA");  // added twice, removed once
+    EXPECT_TRUE(RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr));
+    EXPECT_NE(faceOf("QSM2STDA"), "QSM2STDA");
+    EXPECT_FALSE(RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr));
+    // A font made while the file was there keeps measuring.
+    GetTextExtentPointA(dc, "\x6B", 1, &w);
+    EXPECT_EQ(w.cx, a.cx);
+    SelectObject(dc, old);
+    DeleteObject(music);
     DeleteDC(dc);
 }
 
