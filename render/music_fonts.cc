@@ -409,98 +409,88 @@ int TMusicFonts::DrawGlyphAtPos(int glyph, int x, int pos) {
 
 // Text.
 
+namespace {
+
+// The byte and wide forms of the text calls, for the one text writer below.
+int Length(const char* text) {
+    return static_cast<int>(std::strlen(text));
+}
+int Length(const WCHAR* text) {
+    return lstrlenW(text);
+}
+void Extent(HDC dc, const char* text, int n, SIZE* size) {
+    GetTextExtentPointA(dc, text, n, size);
+}
+void Extent(HDC dc, const WCHAR* text, int n, SIZE* size) {
+    GetTextExtentPoint32W(dc, text, n, size);
+}
+void Out(HDC dc, int x, int y, const char* text, int n) {
+    TextOutA(dc, x, y, text, n);
+}
+void Out(HDC dc, int x, int y, const WCHAR* text, int n) {
+    TextOutW(dc, x, y, text, n);
+}
+
+// Size of a text in a font, measured on dc with the font selected for the call only.
+template <class Ch>
+SIZE MeasureIn(HDC dc, HFONT font, const Ch* text) {
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE sz{};
+    Extent(dc, text, Length(text), &sz);
+    SelectObject(dc, old);
+    return sz;
+}
+
+}  // namespace
+
+template <class Ch>
+void TMusicFonts::WriteText(int style, int align, int x, int pos, const Ch* text) {
+    if (!text || !*text || !OutputDC) return;
+    HFONT font = GetFontForStyle(style);
+    if (!font) return;
+    int y = PosToY(pos);
+    UINT ta = TA_CENTER;
+    switch (align) {
+        case 0:
+            // Centred on the position: the height comes from the reference DC.
+            y -= MeasureIn(MeasureDC(), font, text).cy / 2;
+            ta = TA_LEFT | TA_TOP;
+            break;
+        case 1:
+            ta = TA_BASELINE;
+            break;
+        case 2:
+            ta = TA_BOTTOM;
+            break;
+        case 3:
+            ta = TA_TOP;
+            break;
+        default:
+            break;
+    }
+    SelectObject(OutputDC, font);
+    SetAlign(ta);
+    Out(OutputDC, x, y, text, Length(text));
+}
+
+template <class Ch>
+int TMusicFonts::TextWidth(int style, const Ch* text) {
+    if (!text || !*text) return 0;
+    HFONT font = GetFontForStyle(style);
+    return font ? MeasureIn(MeasureDC(), font, text).cx : 0;
+}
+
 void TMusicFonts::DrawText(int style, int align, int x, int pos, const char* text) {
-    if (!text || !*text || !OutputDC) return;
-    HFONT font = GetFontForStyle(style);
-    if (!font) return;
-    int y = PosToY(pos);
-    int n = static_cast<int>(std::strlen(text));
-    UINT ta = TA_CENTER;
-    switch (align) {
-        case 0: {
-            HDC ref = MeasureDC();
-            HGDIOBJ old = SelectObject(ref, font);
-            SIZE sz{};
-            GetTextExtentPointA(ref, text, n, &sz);
-            SelectObject(ref, old);
-            y -= sz.cy / 2;
-            ta = TA_LEFT | TA_TOP;
-            break;
-        }
-        case 1:
-            ta = TA_BASELINE;
-            break;
-        case 2:
-            ta = TA_BOTTOM;
-            break;
-        case 3:
-            ta = TA_TOP;
-            break;
-        default:
-            break;
-    }
-    SelectObject(OutputDC, font);
-    SetAlign(ta);
-    TextOutA(OutputDC, x, y, text, n);
+    WriteText(style, align, x, pos, text);
 }
-
 void TMusicFonts::DrawWideText(int style, int align, int x, int pos, const WCHAR* text) {
-    if (!text || !*text || !OutputDC) return;
-    HFONT font = GetFontForStyle(style);
-    if (!font) return;
-    int y = PosToY(pos);
-    int n = lstrlenW(text);
-    UINT ta = TA_CENTER;
-    switch (align) {
-        case 0: {
-            HDC ref = MeasureDC();
-            HGDIOBJ old = SelectObject(ref, font);
-            SIZE sz{};
-            GetTextExtentPoint32W(ref, text, n, &sz);
-            SelectObject(ref, old);
-            y -= sz.cy / 2;
-            ta = TA_LEFT | TA_TOP;
-            break;
-        }
-        case 1:
-            ta = TA_BASELINE;
-            break;
-        case 2:
-            ta = TA_BOTTOM;
-            break;
-        case 3:
-            ta = TA_TOP;
-            break;
-        default:
-            break;
-    }
-    SelectObject(OutputDC, font);
-    SetAlign(ta);
-    TextOutW(OutputDC, x, y, text, n);
+    WriteText(style, align, x, pos, text);
 }
-
 int TMusicFonts::MeasureText(int style, const char* text) {
-    if (!text || !*text) return 0;
-    HFONT font = GetFontForStyle(style);
-    if (!font) return 0;
-    HDC ref = MeasureDC();
-    HGDIOBJ old = SelectObject(ref, font);
-    SIZE sz{};
-    GetTextExtentPointA(ref, text, static_cast<int>(std::strlen(text)), &sz);
-    SelectObject(ref, old);
-    return sz.cx;
+    return TextWidth(style, text);
 }
-
 int TMusicFonts::MeasureWideText(int style, const WCHAR* text) {
-    if (!text || !*text) return 0;
-    HFONT font = GetFontForStyle(style);
-    if (!font) return 0;
-    HDC ref = MeasureDC();
-    HGDIOBJ old = SelectObject(ref, font);
-    SIZE sz{};
-    GetTextExtentPoint32W(ref, text, lstrlenW(text), &sz);
-    SelectObject(ref, old);
-    return sz.cx;
+    return TextWidth(style, text);
 }
 
 void TMusicFonts::DrawBoldText(int x, int pos, const char* text) {
@@ -610,11 +600,7 @@ int TMusicFonts::MeasureBarNumber(int style, int number) {
 void TMusicFonts::DrawBarNumber(int x, int pos, int style, int number) {
     char text[24];
     if (!BarNumberText(text, sizeof text, style, number) || !OutputDC) return;
-    HDC ref = MeasureDC();
-    HGDIOBJ old = SelectObject(ref, TextFonts[1]);
-    SIZE sz{};
-    GetTextExtentPointA(ref, text, static_cast<int>(std::strlen(text)), &sz);
-    SelectObject(ref, old);
+    SIZE sz = MeasureIn(MeasureDC(), TextFonts[1], static_cast<const char*>(text));
     int w = sz.cx, h = sz.cy, y = PosToY(pos);
     SelectObject(OutputDC, TextFonts[1]);
     SetAlign(TA_LEFT | TA_TOP);

@@ -145,6 +145,10 @@ private:
     void RestorePenAndBrush();
     void SetAlign(UINT align);
     void FillPath(const POINT* pts, int count, int penWidth);
+    template <class Ch>
+    void WriteText(int style, int align, int x, int pos, const Ch* text);
+    template <class Ch>
+    int TextWidth(int style, const Ch* text);
     int ThinBar() const;
     int ThickBar() const;
     int BarGap() const;

@@ -21,7 +21,7 @@ struct Ink {
 class Canvas {
 public:
     explicit Canvas(int u) : u_(u), fonts(u, &data, &palette) {
-        w_ = 14 * u;
+        w_ = 10 * u;
         h_ = 18 * u;
         dc = CreateCompatibleDC(nullptr);
         bmp_ = CreateCompatibleBitmap(dc, w_, h_);
@@ -42,10 +42,10 @@ public:
         const unsigned char* d = cairo_image_surface_get_data(s);
         int stride = cairo_image_surface_get_stride(s);
         Ink ink;
-        for (int y = 0; y < h_; ++y)
+        for (int y = 0; y < h_; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(d + y * stride);
             for (int x = 0; x < w_; ++x) {
-                uint32_t v;
-                std::memcpy(&v, d + y * stride + x * 4, 4);
+                uint32_t v = row[x];
                 int lum = ((v >> 16) & 0xFF) + ((v >> 8) & 0xFF) + (v & 0xFF);
                 if (lum >= 3 * 128) continue;
                 ink.left = std::min(ink.left, x);
@@ -53,6 +53,7 @@ public:
                 ink.top = std::min(ink.top, y);
                 ink.bottom = std::max(ink.bottom, y);
             }
+        }
         return ink;
     }
     int Y(int pos) const { return fonts.PosToY(pos); }
