@@ -188,6 +188,29 @@ TEST(ScoreMidiPlayer, HairpinBetweenDynamicsStepsTheVolumeAndRampsTheVelocity) {
     EXPECT_EQ(velocities[11], 100);
 }
 
+TEST(ScoreMidiPlayer, TiedAccidentalAcrossABarLineIsReleasedAtItsOwnPitch) {
+    TMusicScore score;
+    auto* staff = new TMusicStaff;
+    Append(*staff, new TTimeSignatureData(2, 2));
+    Append(*staff, Note(F4, dcHalf, Attr({naTie}), acSharp));
+    Append(*staff, new TBarLineData());
+    Append(*staff, Note(F4, dcHalf));
+    Append(*staff, Note(F4, dcHalf));
+    staff->NeedsFormat = 1;
+    score.AddStaff(staff);
+    TScoreMidiPlayer player;
+    player.SetScore(&score);
+    TMidiFileBuf buffer;
+    player.RenderToBuffer(buffer);
+    // The sharp holds through the tie and the release comes at the sharp's pitch: nothing hangs.
+    const Ev events = Matching(buffer, " o");
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0], "0 on 66 110");
+    EXPECT_EQ(events[1], "720 off 66");
+    const std::string key = events[2].substr(7, 2);
+    EXPECT_EQ(events[3], "1104 off " + key);
+}
+
 TEST(ScoreMidiPlayer, RenderWithoutClearKeepsTheCallersKindMask) {
     TMusicScore score;
     auto* staff = BarsStaff(2);
