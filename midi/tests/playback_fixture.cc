@@ -1,6 +1,8 @@
 #include "midi/tests/playback_fixture.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "platform/mm/mmsystem.h"
@@ -42,6 +44,28 @@ std::vector<DWORD> RecordedMessages() {
     for (const auto& m : qsm::mm::GetRecording())
         list.push_back(m.msg & 0x00FFFFFF);
     return list;
+}
+
+std::vector<int16_t> ReadWavSamples(const std::string& path) {
+    std::vector<int16_t> samples;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return samples;
+    std::fseek(f, 0, SEEK_END);
+    long size = std::ftell(f);  // NOLINT(runtime/int): ftell's own type
+    std::fseek(f, 44, SEEK_SET);
+    samples.resize(size > 44 ? static_cast<size_t>(size - 44) / 2 : 0);
+    samples.resize(std::fread(samples.data(), 2, samples.size(), f));
+    std::fclose(f);
+    return samples;
+}
+
+double Rms(const std::vector<int16_t>& s, int rate, DWORD fromMs, DWORD toMs) {
+    size_t a = static_cast<size_t>(fromMs) * static_cast<size_t>(rate) / 1000 * 2;
+    size_t b = std::min(s.size(), static_cast<size_t>(toMs) * static_cast<size_t>(rate) / 1000 * 2);
+    double sum = 0;
+    for (size_t i = a; i < b; ++i)
+        sum += static_cast<double>(s[i]) * s[i];
+    return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
 }
 
 void PlaybackTest::SetUpPlayback(bool manual, DWORD clockStart) {
@@ -88,6 +112,14 @@ void PlaybackTest::RunUntilEnded(DWORD ms) {
     while (ended_.load() == 0 && std::chrono::steady_clock::now() < until) {
         qsm::wm::PumpMessages();
         std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
+void PlaybackTest::Pump(int ms) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        qsm::wm::PumpMessages();
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "midi/base/midi_file_buf.h"
@@ -25,6 +27,11 @@ std::vector<SongMessage> ShortMessages(const TMidiFileBuf& song);
 // The recorded messages (top byte dropped) in order.
 std::vector<DWORD> RecordedMessages();
 
+// The 16-bit stereo samples of a WAV file that the synthesizer rendered (after its 44-byte header).
+std::vector<int16_t> ReadWavSamples(const std::string& path);
+// Root mean square of the samples between two times.
+double Rms(const std::vector<int16_t>& samples, int rate, DWORD fromMs, DWORD toMs);
+
 class PlaybackTest : public ::testing::Test {
 public:
     // manual: the manual clock drives the timer; otherwise the real timer thread does and the test thread
@@ -36,6 +43,8 @@ public:
     void Run(DWORD ms);
     // Real timer: runs the window's queue until the song ends or ms pass.
     void RunUntilEnded(DWORD ms);
+    // Real timer: runs the window's queue for ms.
+    void Pump(int ms);
     bool Play(DWORD startTick = 0);
 
     // A note on the port and channel at each tick, each lasting len ticks, with velocity 100.

@@ -1,14 +1,11 @@
 // Playback on the real timer thread while this thread runs the window's queue: what ThreadSanitizer checks.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "midi/tests/playback_fixture.h"
 #include "platform/mm/mmsystem.h"
-#include "platform/wm/backend.h"
 
 namespace qsm::test {
 namespace {
@@ -16,14 +13,6 @@ namespace {
 class RealTimePlayback : public PlaybackTest {
 protected:
     void SetUp() override { SetUpPlayback(false); }
-
-    void Pump(int ms) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until) {
-            qsm::wm::PumpMessages();
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
-        }
-    }
 };
 
 TEST_F(RealTimePlayback, SongOfManyBlocksPlaysEveryEventOnceInOrder) {

@@ -2,19 +2,15 @@
 // thread, and through the built-in synthesizer into a WAV file.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "midi/score_player.h"
 #include "midi/tests/demo_score.h"
 #include "midi/tests/playback_fixture.h"
 #include "platform/mm/mmsystem.h"
-#include "platform/wm/backend.h"
 #include "score/file/score_file.h"
 #include "score/music_score.h"
 
@@ -38,14 +34,6 @@ protected:
         player_.SetScore(&score);
         player_.RenderToBuffer(song_);
         song_.AppendEndPause(endSeconds);
-    }
-
-    void Pump(int ms) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until) {
-            qsm::wm::PumpMessages();
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
-        }
     }
 
     TScoreMidiPlayer player_;
@@ -127,28 +115,6 @@ TEST_F(RealTimeScorePlayback, PauseResumeRepositionSpeedAndStopLeaveNoNoteSoundi
 
 // ---- the built-in synthesizer ----
 
-std::vector<int16_t> ReadWav(const std::string& path) {
-    std::vector<int16_t> samples;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return samples;
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);  // NOLINT(runtime/int): ftell's own type
-    std::fseek(f, 44, SEEK_SET);
-    samples.resize(size > 44 ? static_cast<size_t>(size - 44) / 2 : 0);
-    samples.resize(std::fread(samples.data(), 2, samples.size(), f));
-    std::fclose(f);
-    return samples;
-}
-
-double Rms(const std::vector<int16_t>& s, int rate, DWORD fromMs, DWORD toMs) {
-    const size_t a = static_cast<size_t>(fromMs) * static_cast<size_t>(rate) / 1000 * 2;
-    const size_t b = std::min(s.size(), static_cast<size_t>(toMs) * static_cast<size_t>(rate) / 1000 * 2);
-    double sum = 0;
-    for (size_t i = a; i < b; ++i)
-        sum += static_cast<double>(s[i]) * s[i];
-    return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
-}
-
 class SynthScorePlayback : public ScorePlayback {
 protected:
     void SetUp() override {
@@ -193,7 +159,7 @@ TEST_F(SynthScorePlayback, ScoreSoundsWhereItsNotesAreAndIsSilentInItsRests) {
     manager_->OpenPorts(false);
     ASSERT_TRUE(qsm::mm::StopSynthRender(1000));
 
-    const std::vector<int16_t> samples = ReadWav(path);
+    const std::vector<int16_t> samples = ReadWavSamples(path);
     ASSERT_GE(samples.size(), static_cast<size_t>(kRate) * 2 * 12);
     const double first = Rms(samples, kRate, 100, 3900);   // bars 1-2
     const double rests = Rms(samples, kRate, 5600, 7900);  // late in bars 3-4, after the release

@@ -1,7 +1,6 @@
 // A performance played through the built-in synthesizer, rendered to a WAV file on the manual clock.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,28 +10,6 @@
 
 namespace qsm::test {
 namespace {
-
-std::vector<int16_t> ReadWavSamples(const std::string& path) {
-    std::vector<int16_t> samples;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return samples;
-    fseek(f, 0, SEEK_END);
-    long size = ftell(f);  // NOLINT(runtime/int): ftell's own type
-    fseek(f, 44, SEEK_SET);
-    samples.resize(size > 44 ? static_cast<size_t>(size - 44) / 2 : 0);
-    samples.resize(fread(samples.data(), 2, samples.size(), f));
-    fclose(f);
-    return samples;
-}
-
-double Rms(const std::vector<int16_t>& s, int rate, DWORD fromMs, DWORD toMs) {
-    size_t a = static_cast<size_t>(fromMs) * static_cast<size_t>(rate) / 1000 * 2;
-    size_t b = std::min(s.size(), static_cast<size_t>(toMs) * static_cast<size_t>(rate) / 1000 * 2);
-    double sum = 0;
-    for (size_t i = a; i < b; ++i)
-        sum += static_cast<double>(s[i]) * s[i];
-    return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
-}
 
 class SynthPlayback : public PlaybackTest {
 protected:
