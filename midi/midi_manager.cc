@@ -101,9 +101,10 @@ void TMidiOutDevice::CachePatches(int port, const TMidiFileBuf* song) {
     midiOutCachePatches(Handle, 0, patches, MIDI_UNCACHE);
     midiOutCacheDrumPatches(Handle, 0, keys, MIDI_UNCACHE);
     song->GetPatchArrays(port, 0x200, patches, keys);
-    // A failure would show "An attempt to cache patches failed" ("Patch Cache") once the window layer has
-    // message boxes; no device of this layer offers caching, so the call is never reached today.
-    midiOutCachePatches(Handle, 0, patches, MIDI_CACHE_BESTFIT);
+    if (midiOutCachePatches(Handle, 0, patches, MIDI_CACHE_BESTFIT) != MMSYSERR_NOERROR) {
+        MessageBoxA(nullptr, "An attempt to cache patches failed", "Patch Cache",
+                    MB_TASKMODAL | MB_ICONINFORMATION);
+    }
     midiOutCacheDrumPatches(Handle, 0, keys, MIDI_CACHE_BESTFIT);
 }
 
