@@ -1,7 +1,9 @@
 #include "midi/midi_manager.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/file_utils.h"
 #include "core/sys_info.h"
@@ -324,6 +326,111 @@ DWORD TMidiManager::TestPorts() {
     }
     if (!wasOpen) OpenPorts(false);
     return failed;
+}
+
+namespace {
+
+// The list's string i, cut to a device name's 31 characters.
+void GetListName(HWND list, int i, char* name) {
+    name[0] = 0;
+    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+    if (length < 0) return;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+    CopyName(name, 32, text.c_str());
+}
+
+int GetListCount(HWND list) {
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    return count > 0 ? static_cast<int>(count) : 0;
+}
+
+void AddListString(HWND list, const char* text) {
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+bool IsInDeviceName(const char* name) {
+    const UINT count = midiInGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        MIDIINCAPSA caps;
+        if (midiInGetDevCapsA(id, &caps, sizeof(caps)) == MMSYSERR_NOERROR &&
+            std::strcmp(caps.szPname, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void TMidiManager::SetOutPortNamesFromList(HWND list) {
+    char names[16][32];
+    const char* pointers[16];
+    const int count = std::min(GetListCount(list), 16);
+    for (int i = 0; i < count; ++i) {
+        GetListName(list, i, names[i]);
+        pointers[i] = names[i];
+    }
+    SetOutPortNames(pointers, count);
+}
+
+DWORD TMidiManager::TestListDevices(HWND list) {
+    const bool wasOpen = PortsOpen;
+    OpenPorts(false);
+    DWORD failed = 0;
+    const int count = std::min(GetListCount(list), 16);
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        GetListName(list, i, name);
+        const int id = FindOutDevice(name);
+        if (id < -1 || !Outs[i].Open(static_cast<UINT>(id))) failed |= 1u << i;
+    }
+    for (TMidiOutDevice& out : Outs)
+        out.Close();
+    if (wasOpen) OpenPorts(true);
+    return failed;
+}
+
+void TMidiManager::FillPortList(HWND list) const {
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < 16; ++i)
+        AddListString(list, i < OutCount ? OutNames[i] : "<Unavailable>");
+}
+
+void TMidiManager::FillInDeviceList(HWND list) const {
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    const UINT count = midiInGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        MIDIINCAPSA caps;
+        if (midiInGetDevCapsA(id, &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
+        AddListString(list, caps.szPname);
+        if (std::strcmp(caps.szPname, InName) == 0)
+            SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(GetListCount(list) - 1), 0);
+    }
+}
+
+void TMidiManager::FillFreeOutDeviceList(HWND list) const {
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    const UINT count = midiOutGetNumDevs();
+    for (UINT id = 0; id < count; ++id) {
+        MIDIOUTCAPSA caps;
+        if (midiOutGetDevCapsA(id, &caps, sizeof(caps)) != MMSYSERR_NOERROR) continue;
+        bool chosen = false;
+        for (int i = 0; i < OutCount && !chosen; ++i)
+            chosen = std::strcmp(OutNames[i], caps.szPname) == 0;
+        if (!chosen) AddListString(list, caps.szPname);
+    }
+}
+
+void TMidiManager::SetInPortNameFromEdit(HWND edit) {
+    char text[32] = {};
+    GetWindowTextA(edit, text, sizeof(text));
+    SetInPortName(text);
+}
+
+bool TMidiManager::TestInPortEdit(HWND edit) const {
+    char text[32] = {};
+    GetWindowTextA(edit, text, sizeof(text));
+    return text[0] == 0 || IsInDeviceName(text);
 }
 
 bool TMidiManager::IsInPortMissing() const {

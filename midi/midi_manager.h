@@ -81,6 +81,22 @@ public:
     HMIDIOUT GetOutPortHandle(int i) const;
     // Opens the ports and returns the mask of the output ports that failed; the open state is kept.
     DWORD TestPorts();
+
+    // Helpers of port settings dialogs, on list boxes and edit controls.
+    // The output port names from the list's strings in order (at most 16).
+    void SetOutPortNamesFromList(HWND list);
+    // Opens each device the list names into the output port of its position; returns the mask of those
+    // that failed. The ports are closed again and the open state is kept.
+    DWORD TestListDevices(HWND list);
+    // The 16 port names, "<Unavailable>" beyond the configured ports.
+    void FillPortList(HWND list) const;
+    // The input devices, the current one selected.
+    void FillInDeviceList(HWND list) const;
+    // The output devices that no port names yet.
+    void FillFreeOutDeviceList(HWND list) const;
+    void SetInPortNameFromEdit(HWND edit);
+    // An empty text or the name of an input device.
+    bool TestInPortEdit(HWND edit) const;
     // A name is set for the input port and it is not open.
     bool IsInPortMissing() const;
 
