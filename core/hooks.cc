@@ -8,6 +8,9 @@ std::atomic<HCURSOR (*)()> g_showWait{nullptr};
 std::atomic<void (*)(HCURSOR)> g_restore{nullptr};
 std::atomic<qsm::StatusTextSink> g_statusSink{nullptr};
 std::atomic<qsm::LongTaskCancelTest> g_cancelTest{nullptr};
+std::atomic<void (*)(int)> g_resetGauge{nullptr};
+std::atomic<void (*)(int)> g_setGauge{nullptr};
+std::atomic<void (*)(const char*)> g_setText{nullptr};
 
 }  // namespace
 
@@ -39,6 +42,27 @@ void ShowStatusText(const char* text, bool repaint) {
 
 void SetLongTaskCancelTest(LongTaskCancelTest test) {
     g_cancelTest = test;
+}
+
+void SetLongTaskProgressHooks(const LongTaskProgressHooks& hooks) {
+    g_resetGauge = hooks.resetGauge;
+    g_setGauge = hooks.setGauge;
+    g_setText = hooks.setText;
+}
+
+void LongTaskResetGauge(int range) {
+    auto hook = g_resetGauge.load();
+    if (hook) hook(range);
+}
+
+void LongTaskSetGauge(int value) {
+    auto hook = g_setGauge.load();
+    if (hook) hook(value);
+}
+
+void LongTaskSetText(const char* text) {
+    auto hook = g_setText.load();
+    if (hook) hook(text ? text : "");
 }
 
 }  // namespace qsm

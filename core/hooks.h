@@ -26,6 +26,18 @@ void ShowStatusText(const char* text, bool repaint);
 using LongTaskCancelTest = bool (*)();
 void SetLongTaskCancelTest(LongTaskCancelTest test);
 
+// The gauge and text of the active long-task progress dialog; they do nothing while no dialog is active (or
+// no hooks are installed).
+struct LongTaskProgressHooks {
+    void (*resetGauge)(int range) = nullptr;
+    void (*setGauge)(int value) = nullptr;
+    void (*setText)(const char* text) = nullptr;
+};
+void SetLongTaskProgressHooks(const LongTaskProgressHooks& hooks);
+void LongTaskResetGauge(int range);
+void LongTaskSetGauge(int value);
+void LongTaskSetText(const char* text);
+
 }  // namespace qsm
 
 // Pumps the pending window messages and answers whether the user cancelled the active long-task progress

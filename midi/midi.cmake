@@ -14,3 +14,4 @@ qsm_test(midi_playback_tests
 qsm_test(midi_player_tests
   SOURCES ${QSM_MIDI_DIR}/tests/score_player_test.cc ${QSM_MIDI_DIR}/tests/manager_settings_test.cc
   DEPS qsm_midi)
+include(${QSM_MIDI_DIR}/midifile.cmake)
