@@ -14,6 +14,7 @@
 #include "score/lyrics.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"
+#include "score/staff_range.h"
 #include "score/structure_items.h"
 
 namespace qsm {
@@ -1030,16 +1031,21 @@ void WriteNotatedItem(TQSRStream& out, const TNotatedItem& item) {
     item.Save(out);
 }
 
-void qsm::WriteItemRange(const TMusicStaff& staff, int first, int last, TQSRStream& out) {
+void WriteItemRange(const TStaffItemRange& range, TQSRStream& out) {
+    const int count = range.GetCount();
     PutWord(out, kScoreFormatVersion);
-    PutWord(out, last >= first ? last - first + 1 : 0);
-    for (int i = first; i <= last; ++i)
-        WriteNotatedItem(out, *staff.GetItem(i));
+    PutWord(out, count);
+    for (int i = 0; i < count; ++i)
+        WriteNotatedItem(out, *range.Staff->GetItem(range.First + i));
 }
 
-bool qsm::ReadItemRange(TMusicStaff& staff, int first, int& last, TQSRStream& in, bool format) {
+bool ReadItemRange(TStaffItemRange& range, TQSRStream& in, bool format) {
     TScoreFileHeader hdr(StatusOk);
-    last = first - 1;
+    if (range.Staff == nullptr || range.First < 0) return false;
+    TMusicStaff& staff = *range.Staff;
+    const int first = std::min(range.First, staff.GetItemCount());
+    range.First = first;
+    range.Last = first - 1;
     hdr.FormatVersion = ReadSWord(in);
     if (hdr.FormatVersion > kScoreFormatVersion) return false;
     int count = ReadSWord(in);
@@ -1054,8 +1060,8 @@ bool qsm::ReadItemRange(TMusicStaff& staff, int first, int& last, TQSRStream& in
         }
         staff.InsertItem(item, next++);
     }
-    last = next - 1;
-    if (format && last >= first) staff.Reformat(first, last);
+    range.Last = next - 1;
+    if (format && range.Last >= first) staff.Reformat(first, range.Last);
     return ok;
 }
 

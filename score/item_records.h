@@ -11,6 +11,7 @@ class TQSRStream;
 class TNotatedItem;
 class TLyricText;
 class TMusicStaff;
+class TStaffItemRange;
 
 // Reads one item record (type code and fields). True with item set to a new item that the caller owns;
 // false with item null when the stream was already in error, the type code lies outside 0-22, a chord
@@ -49,11 +50,11 @@ int ReadUWord(TQSRStream& in);
 int ReadByte(TQSRStream& in);
 int ReadSByte(TQSRStream& in);
 
-// The counted item range of items first to last of a staff: version word, count word and the records.
-void WriteItemRange(const TMusicStaff& staff, int first, int last, TQSRStream& out);
-// Reads a counted item range and inserts its items into the staff from index first on; with format, the
-// inserted items are formatted. last receives the index of the last inserted item (first - 1 when none).
-// True when every item was read.
-bool ReadItemRange(TMusicStaff& staff, int first, int& last, TQSRStream& in, bool format);
-
 }  // namespace qsm
+
+// The counted item range: version word, count word and the records of the range's items.
+void WriteItemRange(const TStaffItemRange& range, TQSRStream& out);
+// Reads a counted item range and inserts its items into the range's staff from its first index on; with
+// format, the inserted items are formatted. Afterwards the range's last index is the last inserted item
+// (first - 1 when none). True when every item was read.
+bool ReadItemRange(TStaffItemRange& range, TQSRStream& in, bool format);

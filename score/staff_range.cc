@@ -543,7 +543,7 @@ int StaffRangeOuterStaffPos(const TStaffItemRange& range, int dir) {
 int StaffRangeGetByteSize(const TStaffItemRange& range) {
     if (!range.IsValid()) return 0;
     TQSRSizerStream sizer;
-    qsm::WriteItemRange(*range.Staff, range.First, range.Last, sizer);
+    WriteItemRange(range, sizer);
     return static_cast<int>(sizer.GetSize());
 }
 

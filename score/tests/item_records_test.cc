@@ -9,7 +9,9 @@
 #include "score/expression_items.h"
 #include "score/file/tests/file_gen.h"
 #include "score/item_records.h"
+#include "score/music_staff.h"
 #include "score/song_note.h"
+#include "score/staff_range.h"
 #include "score/structure_items.h"
 
 namespace {
@@ -167,6 +169,55 @@ TEST(ItemRecords, EveryKindReadsBackAsWritten) {
     ASSERT_EQ(rc->GetType(), ntRestChord);
     EXPECT_EQ(rc->GetNote(0)->GetStaffPos(), -5);
     EXPECT_TRUE(rc->GetNote(0)->IsRestChordPart());
+}
+
+TEST(ItemRecords, ItemRangesMoveBetweenStaves) {
+    TMusicStaff source;
+    auto items = EveryKind();
+    const int base = source.GetItemCount();
+    for (auto& item : items)
+        source.InsertItem(CloneNotatedItem(*item), source.GetItemCount() - 1);
+    TStaffItemRange all(&source, base - 1, source.GetItemCount() - 2);
+
+    TQSRSegRamStream out(1024);
+    WriteItemRange(all, out);
+    const uint32_t size = out.GetSize();
+
+    // Into the middle of another staff: the items arrive in order, equal to their sources.
+    TMusicStaff target;
+    const int before = target.GetItemCount();
+    out.Seek(0);
+    TStaffItemRange into;
+    into.Staff = &target;
+    into.First = 1;
+    ASSERT_TRUE(ReadItemRange(into, out, false));
+    EXPECT_EQ(into.First, 1);
+    EXPECT_EQ(into.GetCount(), all.GetCount());
+    EXPECT_EQ(target.GetItemCount(), before + all.GetCount());
+    for (int i = 0; i < all.GetCount(); ++i)
+        EXPECT_EQ(CompareNotatedItems(*source.GetItem(all.First + i), *target.GetItem(into.First + i)), 0)
+            << i;
+
+    // A range cut short inserts what was whole and says it was not all.
+    std::vector<uint8_t> bytes(size);
+    out.Seek(0);
+    out.ReadBlock(bytes.data(), size);
+    TQSRSegRamStream cut(1024);
+    cut.WriteBlock(bytes.data(), size - 3);
+    cut.Seek(0);
+    TMusicStaff partial;
+    const int partialBefore = partial.GetItemCount();
+    TStaffItemRange some;
+    some.Staff = &partial;
+    some.First = 1;
+    EXPECT_FALSE(ReadItemRange(some, cut, false));
+    EXPECT_EQ(some.GetCount(), all.GetCount() - 1);
+    EXPECT_EQ(partial.GetItemCount(), partialBefore + all.GetCount() - 1);
+
+    // A range with no staff reads nothing.
+    out.Seek(0);
+    TStaffItemRange nowhere;
+    EXPECT_FALSE(ReadItemRange(nowhere, out, false));
 }
 
 TEST(ItemRecords, RecordLayoutOfTheCurrentVersion) {

@@ -271,7 +271,7 @@ TEST(StaffRange, RestsDeletionAndSize) {
     EXPECT_EQ(StaffRangeGetTicks(mixed), 192 + 384 + 192 + 192);
 
     TQSRSizerStream sizer;
-    qsm::WriteItemRange(staff, r1, n, sizer);
+    WriteItemRange(mixed, sizer);
     EXPECT_EQ(StaffRangeGetByteSize(mixed), static_cast<int>(sizer.GetSize()));
     EXPECT_GT(StaffRangeGetByteSize(mixed), 4);
 
