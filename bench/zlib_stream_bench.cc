@@ -14,7 +14,8 @@
 namespace {
 
 size_t PayloadSize() {
-    return std::getenv("QSM_BENCH_SMOKE") ? (256u << 10) : (10u << 20);
+    static const size_t size = std::getenv("QSM_BENCH_SMOKE") ? (256u << 10) : (10u << 20);
+    return size;
 }
 
 // Score-like data: short records with small numbers and repeated names, partly random.
@@ -88,7 +89,8 @@ void BM_ZLibInStreamBytes(benchmark::State& state) {
     for (auto _ : state) {
         TQSRZLibInStream in(TQSRZLibInStream::kScoreEnvelope, ViewOf(packed), true);
         unsigned sum = 0;
-        for (size_t i = 0; i < PayloadSize(); ++i)
+        const size_t n = PayloadSize();
+        for (size_t i = 0; i < n; ++i)
             sum += in.Get();
         if (in.GetError()) state.SkipWithError("read error");
         benchmark::DoNotOptimize(sum);

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/hooks.h"
 #include "core/reg_key.h"
@@ -112,6 +116,79 @@ TEST_F(SettingsTest, StoreReadsWritesAndDeletes) {
     SysInfo.SetNames(nullptr, "App");
     EXPECT_FALSE(SysInfo.WriteInt("Options", "Zoom", 1));
     EXPECT_EQ(SysInfo.ReadInt("Options", "Zoom", 2), 2);
+}
+
+// Runs body in a child process and answers its exit code (-1 when it did not exit normally).
+template <class Body>
+pid_t StartChild(Body body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    return pid;
+}
+
+int WaitChild(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNothing) {
+    const int kRounds = 40;
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = StartChild([w] {
+            char text[32];
+            for (int i = 0; i < kRounds; ++i) {
+                // Both write the same value name with their own value, and names of their own.
+                if (!SysInfo.WriteInt("Options", "Shared", 100 + w)) return 1;
+                std::snprintf(text, sizeof(text), "w%d-%d", w, i);
+                if (!SysInfo.WriteString("MIDI Out Ports", text, text)) return 2;
+                BYTE blob[64];
+                std::memset(blob, w + 1, sizeof(blob));
+                if (!SysInfo.WriteBlob("Toolbars", w ? "B" : "A", blob, sizeof(blob))) return 3;
+            }
+            return 0;
+        });
+    }
+    EXPECT_EQ(WaitChild(writers[0]), 0);
+    EXPECT_EQ(WaitChild(writers[1]), 0);
+
+    int shared = SysInfo.ReadInt("Options", "Shared", -1);
+    EXPECT_TRUE(shared == 100 || shared == 101) << shared;
+    char name[32], value[32];
+    for (int w = 0; w < 2; ++w) {
+        for (int i = 0; i < kRounds; ++i) {
+            std::snprintf(name, sizeof(name), "w%d-%d", w, i);
+            ASSERT_TRUE(SysInfo.ReadString("MIDI Out Ports", name, "", value, sizeof(value))) << name;
+            EXPECT_STREQ(value, name);
+        }
+        BYTE blob[64] = {};
+        ASSERT_EQ(SysInfo.ReadBlob("Toolbars", w ? "B" : "A", nullptr, blob, sizeof(blob)), 64u);
+        EXPECT_EQ(blob[0], w + 1);
+        EXPECT_EQ(blob[63], w + 1);
+    }
+}
+
+void DieMidWrite() {
+    _exit(9);
+}
+
+TEST_F(SettingsTest, ACrashInTheMiddleOfAWriteKeepsTheOldSettings) {
+    ASSERT_TRUE(SysInfo.WriteInt("Options", "Zoom", 12));
+    ASSERT_TRUE(SysInfo.WriteString("Options", "Last File", "/home/user/song.qsm"));
+    pid_t child = StartChild([] {
+        qsm::registry_internal::SetMidWriteHook(DieMidWrite);
+        SysInfo.WriteInt("Options", "Zoom", 30);
+        return 0;
+    });
+    EXPECT_EQ(WaitChild(child), 9);  // it died inside the write
+    EXPECT_EQ(SysInfo.ReadInt("Options", "Zoom", -1), 12);
+    char buf[64];
+    EXPECT_TRUE(SysInfo.ReadString("Options", "Last File", "", buf, sizeof(buf)));
+    EXPECT_STREQ(buf, "/home/user/song.qsm");
+    // The dead writer's lock does not block the next one.
+    EXPECT_TRUE(SysInfo.WriteInt("Options", "Zoom", 14));
+    EXPECT_EQ(SysInfo.ReadInt("Options", "Zoom", -1), 14);
 }
 
 std::vector<std::string> g_shown;
