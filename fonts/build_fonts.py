@@ -111,6 +111,11 @@ GLYPHS = {
 for d in range(10):
     GLYPHS[0x30 + d] = (0xE080 + d, 1, 0, 1, "time signature digit %d" % d)
 
+# Symbols whose outline reaches past its pen position or its advance (the italic dynamics letters): moved
+# right so that the ink starts at the pen position, with an advance that covers all of it, since the drawing
+# code spaces and centres them by their advance.
+FIT_INK = set(range(0x50, 0x58))
+
 FAMILIES = [("QSM2STDA", "qsm2stda.ttf"), ("QSM2STD", "qsm2std.ttf")]
 
 COPYRIGHT = ('Copyright \u00a9 2021, Steinberg Media Technologies GmbH (http://www.steinberg.net/), with '
@@ -152,11 +157,18 @@ def build(source, family):
             glyphs[name], adv = pen.glyph(), 0.9 * SPACE
         else:
             gname = cmap[what]
+            adv = hmtx[gname][0] * scale
+            shift = 0
+            if code in FIT_INK:
+                bounds = BoundsPen(glyphset)
+                glyphset[gname].draw(TransformPen(bounds, (scale, 0, 0, scale, dx * SPACE, dy * SPACE)))
+                x_min, _, x_max, _ = bounds.bounds
+                shift = -x_min
+                adv = max(adv, x_max) + shift
             pen = TTGlyphPen(None)
-            transform = (scale, 0, 0, scale, dx * SPACE, dy * SPACE)
+            transform = (scale, 0, 0, scale, dx * SPACE + shift, dy * SPACE)
             glyphset[gname].draw(TransformPen(Cu2QuPen(pen, max_err=1.0, reverse_direction=True), transform))
             glyphs[name] = pen.glyph()
-            adv = hmtx[gname][0] * scale
         advances[name] = (int(round(adv)), 0)
         if code >= 0x20:
             charmap[code] = name

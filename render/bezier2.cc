@@ -1,6 +1,8 @@
 #include "render/bezier2.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 float SafeDivide(float a, float b) {
     if (std::fabs(b) < 0.001f) b = b < 0 ? -0.001f : 0.001f;
@@ -21,6 +23,23 @@ int SignOf(int64_t v) {
     return v < 0 ? -1 : 1;
 }
 
+// Truncation toward zero that saturates: a nearly vertical tangent or a parameter at an end of the curve
+// can give values past the 32-bit range, which a plain conversion leaves undefined.
+int32_t ToInt(float v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483520.0f) return INT32_MAX;
+    if (v <= -2147483648.0f) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+float Diff(int32_t a, int32_t b) {
+    return static_cast<float>(static_cast<int64_t>(a) - b);
+}
+
+int32_t Clamp(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
 }  // namespace
 
 POINT Bezier2::PointAt(float t) const {
@@ -28,19 +47,19 @@ POINT Bezier2::PointAt(float t) const {
                    Lerp(static_cast<float>(x1), static_cast<float>(x2), t), t);
     float y = Lerp(Lerp(static_cast<float>(y0), static_cast<float>(y1), t),
                    Lerp(static_cast<float>(y1), static_cast<float>(y2), t), t);
-    return {static_cast<LONG>(x), static_cast<LONG>(y)};
+    return {ToInt(x), ToInt(y)};
 }
 
 int Bezier2::TForX(int32_t x, float* t1, float* t2) const {
-    // The coefficients and the discriminant are taken in 64 bits: curves a few thousand pixels wide
-    // would overflow 32.
+    // The coefficients are taken in 64 bits: curves a few thousand pixels wide would overflow 32.
     int64_t a = static_cast<int64_t>(x0) + x2 - 2 * static_cast<int64_t>(x1);
     int64_t b = 2 * static_cast<int64_t>(x1) - 2 * static_cast<int64_t>(x0);
     int64_t c = static_cast<int64_t>(x0) - x;
     float r1, r2 = 0;
     int count;
     if (a != 0) {
-        int64_t d = b * b - 4 * a * c;
+        // 128 bits hold the discriminant of any 32-bit curve exactly.
+        __int128 d = static_cast<__int128>(b) * b - 4 * static_cast<__int128>(a) * c;
         float g = static_cast<float>(std::sqrt(static_cast<double>(d < 0 ? -d : d)));
         r1 = (static_cast<float>(-b) + g) / static_cast<float>(2 * a);
         r2 = (static_cast<float>(-b) - g) / static_cast<float>(2 * a);
@@ -67,7 +86,9 @@ int Bezier2::FitThroughPoint(POINT point, int d) {
     int32_t c = PointAt(t).y;
     if (SignOf(static_cast<int64_t>(c) - point.y) != SignOf(d)) return 1;
     float u = 1 - t;
-    y1 = static_cast<int32_t>(SafeDivide(point.y - t * t * y2 - u * u * y0, 2 * u * t));
+    y1 = ToInt(SafeDivide(
+        static_cast<float>(point.y) - t * t * static_cast<float>(y2) - u * u * static_cast<float>(y0),
+        2 * u * t));
     return 1;
 }
 
@@ -77,32 +98,37 @@ void Bezier2::FitOverPoints(int count, const POINT* points, int height, int d) {
     y0 = points[0].y;
     x2 = points[count - 1].x;
     y2 = points[count - 1].y;
-    x1 = x0 + (x2 - x0) / 2;
-    y1 = y0 + (y2 - y0) / 2;
-    FitThroughPoint({x1, y1 - d * height}, d);
-    float s = SafeDivide(static_cast<float>(y1 - y0), static_cast<float>(x1 + 1 - x0));
-    float e = SafeDivide(static_cast<float>(y1 - y2), static_cast<float>(x1 + 1 - x2));
+    x1 = static_cast<int32_t>(x0 + (static_cast<int64_t>(x2) - x0) / 2);
+    y1 = static_cast<int32_t>(y0 + (static_cast<int64_t>(y2) - y0) / 2);
+    FitThroughPoint({x1, Clamp(static_cast<int64_t>(y1) - static_cast<int64_t>(d) * height)}, d);
+    float s = SafeDivide(Diff(y1, y0), Diff(x1, x0) + 1);
+    float e = SafeDivide(Diff(y1, y2), Diff(x1, x2) + 1);
     auto bending = [d](int64_t dy) { return d > 0 ? dy < 0 : dy >= 0; };
     for (int i = 1; i < count - 1; ++i) {
         int32_t xi = points[i].x, yi = points[i].y;
         if (bending(static_cast<int64_t>(yi) - y0)) {
-            float g = SafeDivide(static_cast<float>(yi - y0), static_cast<float>(xi - x0));
+            float g = SafeDivide(Diff(yi, y0), Diff(xi, x0));
             if (std::fabs(g) > std::fabs(s)) s = g;
         }
         if (bending(static_cast<int64_t>(yi) - y2)) {
-            float g = SafeDivide(static_cast<float>(yi - y2), static_cast<float>(xi - x2));
+            float g = SafeDivide(Diff(yi, y2), Diff(xi, x2));
             if (std::fabs(g) > std::fabs(e)) e = g;
         }
     }
     if (std::fabs(s - e) > 0)
-        x1 = static_cast<int32_t>(SafeDivide(static_cast<float>(y2 - y0) + s * x0 - e * x2, s - e));
+        x1 = ToInt(SafeDivide(static_cast<float>(static_cast<int64_t>(y2) - y0) + s * static_cast<float>(x0) -
+                                  e * static_cast<float>(x2),
+                              s - e));
     for (int i = 1; i < count - 1; ++i)
         FitThroughPoint(points[i], d);
 }
 
 void Bezier2::ToCubic(POINT out[4]) const {
+    // In 64 bits: the differences of two 32-bit values and their doubles do not fit in 32.
+    auto two3 = [](int64_t a, int64_t b) { return static_cast<LONG>(a + (b - a) * 2 / 3); };
+    auto one3 = [](int64_t a, int64_t b) { return static_cast<LONG>(a + (b - a) / 3); };
     out[0] = {x0, y0};
-    out[1] = {x0 + (x1 - x0) * 2 / 3, y0 + (y1 - y0) * 2 / 3};
-    out[2] = {x1 + (x2 - x1) / 3, y1 + (y2 - y1) / 3};
+    out[1] = {two3(x0, x1), two3(y0, y1)};
+    out[2] = {one3(x1, x2), one3(y1, y2)};
     out[3] = {x2, y2};
 }

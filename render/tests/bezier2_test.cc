@@ -63,6 +63,28 @@ TEST(Bezier2, WideCurvesDoNotOverflow) {
     EXPECT_NEAR(wide.PointAt(t).x, 45000, 30);
 }
 
+TEST(Bezier2, ExtremeCoordinatesStayDefined) {
+    // Values near the ends of the 32-bit range: the arithmetic must neither overflow nor convert an
+    // out-of-range float; results saturate.
+    Bezier2 huge(-2000000000, -2000000000, 0, 2000000000, 2000000000, -2000000000);
+    float t = -1;
+    EXPECT_EQ(huge.TForX(0, &t), 1);
+    EXPECT_NEAR(t, 0.5f, 1e-3f);
+    POINT c[4];
+    huge.ToCubic(c);
+    EXPECT_EQ(c[1].x, -2000000000 + 2000000000 / 3 * 2 + 1);
+    EXPECT_EQ(c[2].y, 2000000000 - 4000000000LL / 3);
+    // Fitting a point next to the start divides by almost nothing.
+    Bezier2 steep(0, 0, 1000, 0, 2000000000, 0);
+    EXPECT_EQ(steep.FitThroughPoint({1, -2000000000}, 1), 1);
+    EXPECT_EQ(steep.y1, INT32_MIN);
+    POINT pts[3] = {{0, 2000000000}, {0, -2000000000}, {2000000000, 2000000000}};
+    Bezier2 fit;
+    fit.FitOverPoints(3, pts, 2000000000, 1);
+    EXPECT_EQ(fit.x0, 0);
+    EXPECT_EQ(fit.x2, 2000000000);
+}
+
 TEST(Bezier2, Fitting) {
     Bezier2 back(0, 0, 100, 50, 20, 0);
     Bezier2 copy = back;

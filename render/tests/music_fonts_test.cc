@@ -172,6 +172,37 @@ TEST(GlyphWriter, CueFlagAndDoubleFlatOffsets) {
     EXPECT_EQ(c.fonts.DrawGlyph(1, 43, 100, 50), 6);
 }
 
+TEST(GlyphWriter, VerticalAdjustmentsAtBothSizes) {
+    // The y each glyph is written at when asked for y = 500, at normal and cue size, for U = 12 and 40.
+    struct Row {
+        int glyph;
+        int u12, cue12, u40, cue40;
+    };
+    const Row rows[] = {
+        {15, 24, 16, 80, 53},  {16, 24, 16, 80, 53},  {17, 36, 24, 120, 80},  {18, 48, 32, 160, 106},
+        {19, -3, -2, -10, -6}, {41, -3, -2, -10, -6}, {47, -3, -2, -10, -6},  {49, -3, -2, -10, -6},
+        {20, 1, 1, 2, 1},      {27, 8, 5, 26, 17},    {29, 8, 5, 26, 17},     {73, 8, 5, 26, 17},
+        {80, 8, 5, 26, 17},    {30, 12, 8, 40, 26},   {45, -6, -4, -20, -13}, {50, 20, 14, 66, 44},
+        {81, 9, 6, 30, 20},    {7, 0, 0, 0, 0},       {44, 0, 0, 0, 0},       {46, 0, 0, 0, 0},
+        {11, 0, 0, 0, 0},      {14, 0, 0, 0, 0},      {2, 0, 0, 0, 0},
+    };
+    for (int u : {12, 40}) {
+        RecordingContext c(u);
+        for (const Row& r : rows) {
+            for (int size : {0, 1}) {
+                c.Clear();
+                c.fonts.DrawGlyph(size, r.glyph, 10, 500);
+                auto out = c.Calls("TextOutW");
+                ASSERT_EQ(out.size(), 1u) << r.glyph;
+                int want = u == 12 ? (size ? r.cue12 : r.u12) : (size ? r.cue40 : r.u40);
+                EXPECT_EQ(out[0].args[1] - 500, want)
+                    << "glyph " << r.glyph << " size " << size << " U " << u;
+                EXPECT_EQ(out[0].args[0], 10);
+            }
+        }
+    }
+}
+
 TEST(GlyphWriter, UndrawnIndicesWriteNothing) {
     RecordingContext c(12);
     for (int g : {0, 35, 51, 82, 83, 84, 85, -1, 1000})
