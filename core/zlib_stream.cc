@@ -137,6 +137,13 @@ BYTE TQSRZLibInStream::Get() {
 
 DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
     BYTE* p = static_cast<BYTE*>(dst);
+    // The words and bytes of a record are mostly there already.
+    if (state_ != kNotOpened && state_ != kFailed && n <= Produced() - consumed_ && !GetError()) {
+        std::memcpy(p, out_.get() + consumed_, n);
+        consumed_ += n;
+        total_ += n;
+        return n;
+    }
     DWORD copied = 0;
     while (copied < n && MakeAvailable()) {
         DWORD k = Produced() - consumed_;

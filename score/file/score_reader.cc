@@ -357,7 +357,12 @@ TStaffLyrics* ReadStaffLyrics(const TScoreFileHeader& hdr, TQSRStream& in) {
     return lyrics.release();
 }
 
-TMusicStaff* ReadStaff(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
+namespace {
+
+// The staff record; with format, the staff's derived marks are computed at once. The load road leaves that
+// to the formatting of every staff that ends it, so that no staff is formatted twice.
+TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow,
+                             bool format) {
     const int V = hdr.FormatVersion;
     auto staff = std::make_unique<TMusicStaff>();
     staff->Instrument.Reset();
@@ -404,8 +409,14 @@ TMusicStaff* ReadStaff(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* sta
         }
     }
     if (V < 22) ConvertOldSlursAndLyrics(*staff);
-    FormatStaff(*staff, -1, -1);
+    if (format) FormatStaff(*staff, -1, -1);
     return staff.release();
+}
+
+}  // namespace
+
+TMusicStaff* ReadStaff(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
+    return ReadStaffRecord(hdr, in, statusWindow, true);
 }
 
 // ---- the body and the load road ----
@@ -461,7 +472,9 @@ void FixStaffGroups(TMusicScore& score) {
     }
 }
 
-TMusicScore* ReadScoreBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
+namespace {
+
+TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format) {
     const int V = hdr.FormatVersion;
     auto score = std::make_unique<TMusicScore>(nullptr);
     ReadScoreInfo(*score, hdr, in);
@@ -479,7 +492,7 @@ TMusicScore* ReadScoreBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow*
             in.SetError();
             break;
         }
-        TMusicStaff* staff = ReadStaff(hdr, in, statusWindow);
+        TMusicStaff* staff = ReadStaffRecord(hdr, in, statusWindow, format);
         bool visible = score->GetStaffVisibleBits().Get(i);
         score->AddStaff(staff);
         score->GetStaffVisibleBits().Set(i, visible);
@@ -495,6 +508,12 @@ TMusicScore* ReadScoreBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow*
     return score.release();
 }
 
+}  // namespace
+
+TMusicScore* ReadScoreBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
+    return ReadBody(hdr, in, statusWindow, true);
+}
+
 TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWindow) {
     hdr.Init(StatusNotScoreFile);
     if (in.GetSize() < 2) {
@@ -504,7 +523,8 @@ TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWin
         return score;
     }
     if (!ReadScoreFileHeader(in, hdr)) return nullptr;
-    TMusicScore* score = ReadScoreBody(hdr, in, statusWindow);
+    // Every staff is formatted once, when the whole score has been read.
+    TMusicScore* score = ReadBody(hdr, in, statusWindow, false);
     score->SetFromOldFormat(hdr.Status == StatusOldFormat);
     score->Date = hdr.SavedDate;
     if (in.GetError()) hdr.Status = StatusDamaged;
