@@ -355,8 +355,11 @@ bool ResolveFont(Font& font) {
     }
     if (!font.face) return false;
     font.family = m.family;
-    font.synthBold = bold && m.weight < FC_WEIGHT_DEMIBOLD;
-    font.synthItalic = italic && m.slant == FC_SLANT_ROMAN;
+    // Bold and italic are made up when the face found has not got them. The face's own style tells, not the
+    // match: fontconfig's rules may report a regular face as bold or oblique when they plan to fake it.
+    FT_Long style = font.face->ft ? font.face->ft->style_flags : 0;
+    font.synthBold = bold && !(style & FT_STYLE_FLAG_BOLD);
+    font.synthItalic = italic && !(style & FT_STYLE_FLAG_ITALIC);
     return true;
 }
 

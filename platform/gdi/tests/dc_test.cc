@@ -106,6 +106,43 @@ TEST(GdiShapes, GeometricFlatPenHasExactWidth) {
     DeleteObject(pen);
 }
 
+TEST(GdiPens, DottedCosmeticLineAlternatesThreeOnThreeOff) {
+    Canvas c(40, 5);
+    HPEN dot = CreatePen(PS_DOT, 1, RGB(0, 0, 0));
+    SelectObject(c.dc, dot);
+    MoveToEx(c.dc, 0, 2, nullptr);
+    LineTo(c.dc, 36, 2);
+    for (int x = 0; x < 36; ++x)
+        EXPECT_EQ(c.Black(x, 2), (x / 3) % 2 == 0) << x;
+    EXPECT_TRUE(c.White(10, 1));
+    EXPECT_TRUE(c.White(10, 3));
+    SelectObject(c.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(dot);
+}
+
+TEST(GdiPens, MiterJoinsFillTheCornerRoundJoinsDoNot) {
+    POINT corner[3] = {{10, 30}, {10, 10}, {30, 10}};
+    LOGBRUSH lb{BS_SOLID, RGB(0, 0, 0), 0};
+    Canvas miter(40, 40);
+    HPEN m = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER, 6, &lb, 0, nullptr);
+    SelectObject(miter.dc, m);
+    Polyline(miter.dc, corner, 3);
+    EXPECT_TRUE(miter.Black(7, 7));  // the outer corner of the square join
+    EXPECT_TRUE(miter.Black(12, 28));
+    EXPECT_TRUE(miter.White(12, 31));  // flat cap: nothing past the end point
+    Canvas round(40, 40);
+    HPEN r = CreatePen(PS_SOLID, 6, RGB(0, 0, 0));  // wide CreatePen pens: round caps and joins
+    SelectObject(round.dc, r);
+    Polyline(round.dc, corner, 3);
+    EXPECT_FALSE(round.Black(7, 7));  // at most touched by the arc
+    EXPECT_TRUE(round.Black(10, 7));
+    EXPECT_TRUE(round.Black(10, 31));  // the round cap reaches past the end point
+    SelectObject(miter.dc, GetStockObject(BLACK_PEN));
+    SelectObject(round.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(m);
+    DeleteObject(r);
+}
+
 TEST(GdiShapes, PathWithBeziersIsFilledAndStroked) {
     Canvas c(60, 60);
     HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));

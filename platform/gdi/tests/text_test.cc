@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -115,6 +116,66 @@ void InkRows(HDC dc, int w, int h, int* top, int* bottom) {
                 *bottom = y;
                 break;
             }
+}
+
+// Bounds of the pixels that are not white.
+RECT InkBox(HDC dc, int w, int h) {
+    RECT r{w, h, -1, -1};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (GetPixel(dc, x, y) != RGB(255, 255, 255)) {
+                r.left = std::min<LONG>(r.left, x);
+                r.top = std::min<LONG>(r.top, y);
+                r.right = std::max<LONG>(r.right, x + 1);
+                r.bottom = std::max<LONG>(r.bottom, y + 1);
+            }
+    return r;
+}
+
+TEST(GdiText, ColourAndSynthesisedStyles) {
+    const std::string path = std::string(QSM_FONTS_DIR) + "/qsm2stda.ttf";
+    ASSERT_EQ(AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr), 1);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, 120, 120);
+    HGDIOBJ oldBmp = SelectObject(dc, bmp);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextAlign(dc, TA_BASELINE);
+    // The music font has one face only: bold and italic are made from it, under its own name.
+    auto draw = [&](int weight, BYTE italic, COLORREF colour) {
+        LOGFONTA lf{};
+        lf.lfHeight = -100;
+        lf.lfWeight = weight;
+        lf.lfItalic = italic;
+        lf.lfCharSet = SYMBOL_CHARSET;
+        CopyFaceName(lf.lfFaceName, "QSM2STDA");
+        HFONT f = CreateFontIndirectA(&lf);
+        HGDIOBJ old = SelectObject(dc, f);
+        char face[LF_FACESIZE];
+        GetTextFaceA(dc, LF_FACESIZE, face);
+        EXPECT_STREQ(face, "QSM2STDA");
+        PatBlt(dc, 0, 0, 120, 120, WHITENESS);
+        SetTextColor(dc, colour);
+        TextOutA(dc, 20, 80, "\x64", 1);  // the sharp: upright strokes
+        SelectObject(dc, old);
+        DeleteObject(f);
+        return InkBox(dc, 120, 120);
+    };
+    RECT plain = draw(FW_NORMAL, 0, RGB(255, 0, 0));
+    // Text colour: the strokes are drawn in it.
+    bool red = false;
+    for (int y = plain.top; y < plain.bottom && !red; ++y)
+        for (int x = plain.left; x < plain.right && !red; ++x)
+            red = GetPixel(dc, x, y) == RGB(255, 0, 0);
+    EXPECT_TRUE(red);
+    RECT bold = draw(FW_BOLD, 0, RGB(0, 0, 0));
+    EXPECT_GT(bold.right - bold.left, plain.right - plain.left);
+    RECT italic = draw(FW_NORMAL, 1, RGB(0, 0, 0));
+    EXPECT_GT(italic.right - italic.left, plain.right - plain.left + 5);  // slanted to the right
+    EXPECT_EQ(italic.bottom, plain.bottom);
+    SelectObject(dc, oldBmp);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr);
 }
 
 TEST(GdiText, AlignmentPlacesTheCell) {
