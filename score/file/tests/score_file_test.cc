@@ -639,3 +639,163 @@ TEST(ScoreFileRoundTrip, CopiesThroughRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+// The sample file of every version, read field by field: each value the generator stored where the version
+// has the field, and the Part's default or conversion where it has not.
+TEST(ScoreFileVersions, EachVersionReadsWhatItStores) {
+    for (int V = 0; V <= 32; ++V) {
+        SCOPED_TRACE(V);
+        Loaded l = Load(gen::SampleFile(V));
+        ASSERT_TRUE(l.score);
+        const TMusicScore& s = *l.score;
+        EXPECT_STREQ(s.SongInfo.Title, "Sample");
+        EXPECT_STREQ(s.SongInfo.Author, "Generator");
+        EXPECT_STREQ(s.SongInfo.Lyricist, V >= 17 ? "Words" : "");
+        EXPECT_EQ(s.Zoom, V >= 15 ? 8 : (V >= 6 ? 7 : 8));
+        EXPECT_TRUE(s.GetTitlePage());
+        EXPECT_EQ(s.GetFontData()->StaffSize, 16);
+        EXPECT_TRUE(s.IsStaffVisible(0));
+        EXPECT_TRUE(s.IsStaffVisible(1));
+        EXPECT_EQ(s.Selection.CaretIndex, -1);
+
+        const TMusicStaff& st = *l.Staff(0);
+        ASSERT_EQ(st.GetItemCount(), 26);
+        EXPECT_STREQ(st.GetLabelText(), V >= 19 ? "" : "Staff");
+        EXPECT_EQ(st.GetLineCount(), 5);
+        if (V >= 4) {
+            ASSERT_TRUE(st.GetLyrics());
+            TLyric cursor;
+            cursor.SetLine(*st.GetLyrics()->GetLine(0), 2);
+            EXPECT_STREQ(cursor.GetText(), "day");
+        } else {
+            EXPECT_EQ(st.GetLyrics(), nullptr);
+        }
+
+        int i = 1;
+        auto next = [&](int type) -> TNotatedItem* {
+            TNotatedItem* item = st.GetItem(i++);
+            EXPECT_EQ(item->GetType(), type) << "item " << i - 1;
+            return item->GetType() == type ? item : nullptr;
+        };
+        auto* clef = static_cast<TClefData*>(next(ntClef));
+        ASSERT_TRUE(clef);
+        EXPECT_EQ(clef->GetClefType(), ctBass);
+        EXPECT_EQ(clef->GetAutoSysOff(), 0);
+        auto* key = static_cast<TKeyData*>(next(ntKey));
+        ASSERT_TRUE(key);
+        EXPECT_EQ(key->GetSharpMask(), 0x48);
+        EXPECT_EQ(key->GetTonic(), V >= 26 ? 3 : FifthsToMajorTonic(KeySignatureToFifths(0x48, 0)));
+        auto* time = static_cast<TTimeSignatureData*>(next(ntTimeSignature));
+        ASSERT_TRUE(time);
+        EXPECT_EQ(time->GetBeats(), 3);
+        EXPECT_EQ(time->GetBeatValueExponent(), 2);
+        auto* tempo = static_cast<TTempoData*>(next(ntTempo));
+        ASSERT_TRUE(tempo);
+        EXPECT_EQ(tempo->GetTempo(), 96);
+        EXPECT_EQ(tempo->GetBase(), tbQuarter);
+        EXPECT_STREQ(tempo->GetText(), V >= 11 ? "Allegro" : "");
+        EXPECT_EQ(tempo->GetStaffPos(), -10);
+        EXPECT_EQ(tempo->GetWide(), V < 4);
+        EXPECT_EQ(tempo->GetPlacement(), V >= 11 ? 0 : epAsStaffSignature);
+        EXPECT_EQ(tempo->GetVisibility(), 0);
+        auto* patch = static_cast<TPatchData*>(next(ntPatch));
+        ASSERT_TRUE(patch);
+        EXPECT_EQ(patch->GetInstrument().PatchByte, 5);
+        EXPECT_STREQ(patch->GetInstrument().Name, V >= 19 ? "Piano" : "[#005]");
+        auto* dyn = static_cast<TDynamicLevelData*>(next(ntDynamic));
+        ASSERT_TRUE(dyn);
+        EXPECT_EQ(dyn->GetStyle(), 4);
+        EXPECT_EQ(dyn->HasVelocity(), V >= 4);
+        // Without a stored velocity the formatting takes the staff's velocity of the level.
+        if (V >= 4) {
+            EXPECT_EQ(dyn->GetVelocity(), 80);
+        }
+        EXPECT_EQ(dyn->HasVolume(), V >= 4);
+        EXPECT_EQ(dyn->GetVolume(), V >= 4 ? 100 : 127);
+        auto* ending = static_cast<TSpecialEnding*>(next(ntSpecialEnding));
+        ASSERT_TRUE(ending);
+        EXPECT_EQ(ending->GetEndings(), 3u);
+        EXPECT_EQ(ending->GetBracketOffsetNP(), 1);
+        EXPECT_EQ(ending->GetBracketHeight(), 4);
+        auto* note = static_cast<TMusicNote*>(next(ntNote));
+        ASSERT_TRUE(note);
+        EXPECT_EQ(note->GetStaffPos(), 1);
+        EXPECT_EQ(note->GetAccidental(), acSharp);
+        EXPECT_TRUE(note->IsDotted());
+        EXPECT_EQ(note->GetDur(), dcQuarter);
+        auto* rest = static_cast<TRestNote*>(next(ntRest));
+        ASSERT_TRUE(rest);
+        EXPECT_EQ(rest->GetDur(), dcEighth);
+        auto* chord = static_cast<TChordData*>(next(ntChord));
+        ASSERT_TRUE(chord);
+        ASSERT_EQ(chord->GetNoteCount(), 2);
+        EXPECT_EQ(chord->GetNote(0)->GetStaffPos(), 2);
+        EXPECT_EQ(chord->GetNote(1)->GetStaffPos(), -2);
+        auto* bar = static_cast<TBarLineData*>(next(ntBarLine));
+        ASSERT_TRUE(bar);
+        EXPECT_EQ(bar->GetStyle(), bsSingle);
+        auto* pedal = static_cast<TSustainPedal*>(next(ntSustainPedal));
+        ASSERT_TRUE(pedal);
+        EXPECT_TRUE(pedal->IsDown());
+        EXPECT_TRUE(pedal->GetWide());
+        auto* flow = static_cast<TFlowDirection*>(next(ntFlowDirection));
+        ASSERT_TRUE(flow);
+        EXPECT_EQ(flow->GetStyle(), 1);
+        EXPECT_EQ(flow->GetStaffPos(), -8);
+        auto* mpc = static_cast<TGenericControl*>(next(ntGenericControl));
+        ASSERT_TRUE(mpc);
+        EXPECT_EQ(mpc->GetController(), 1);
+        EXPECT_EQ(mpc->GetStyle(), 1);
+        EXPECT_TRUE(mpc->IsPointInUse(1));
+        EXPECT_FALSE(mpc->IsPointInUse(2));
+        EXPECT_EQ(mpc->GetPointTime(1), 4);
+        EXPECT_EQ(mpc->GetPointValue(1), 127);
+        auto* tv = static_cast<TTempoVariance*>(next(ntTempoVariance));
+        ASSERT_TRUE(tv);
+        EXPECT_EQ(tv->GetStyle(), V < 26 ? 3 : 2);
+        EXPECT_EQ(tv->GetPause(), 2);
+        auto* dv = static_cast<TDynamicVariance*>(next(ntDynamicVariance));
+        ASSERT_TRUE(dv);
+        EXPECT_EQ(dv->GetStyle(), 1);
+        auto* perf = static_cast<TPerformanceStyle*>(next(ntPerformanceStyle));
+        ASSERT_TRUE(perf);
+        EXPECT_EQ(perf->GetStyle(), 3);
+        auto* text = static_cast<TTextExpression*>(next(ntTextExpression));
+        ASSERT_TRUE(text);
+        EXPECT_STREQ(text->GetText(), "dolce");
+        EXPECT_EQ(text->GetFont(), V < 26 ? 4 : 2);
+        auto* rc = static_cast<TRestChord*>(next(ntRestChord));
+        ASSERT_TRUE(rc);
+        ASSERT_TRUE(rc->GetPart());
+        EXPECT_EQ(rc->GetPart()->GetStaffPos(), -4);
+        EXPECT_EQ(rc->GetPart()->HasArticulationsOnStem(), V <= 20);
+        auto* name = static_cast<TChordName*>(next(ntChordName));
+        ASSERT_TRUE(name);
+        EXPECT_STREQ(name->GetText(), "Am7");
+        auto* spacer = static_cast<TStaffSpacer*>(next(ntStaffSpacer));
+        ASSERT_TRUE(spacer);
+        EXPECT_EQ(spacer->GetWidth(), 150);
+        bar = static_cast<TBarLineData*>(next(ntBarLine));
+        ASSERT_TRUE(bar);
+        EXPECT_EQ(bar->GetStyle(), 1);
+        auto* multi = static_cast<TMultiMeasureRest*>(next(ntMultiMeasureRest));
+        ASSERT_TRUE(multi);
+        EXPECT_EQ(multi->GetNumBars(), 4);
+        EXPECT_TRUE(multi->GetPrintOnce() && multi->GetShowBars() && multi->GetShowRests());
+        auto* sizer = static_cast<TStaffSizer*>(next(ntStaffSizer));
+        ASSERT_TRUE(sizer);
+        if (V == 30) {
+            EXPECT_TRUE(sizer->IsCollapse());
+        } else {
+            EXPECT_TRUE(sizer->IsNewSize());
+            EXPECT_EQ(sizer->GetUpper(), 10);
+            EXPECT_EQ(sizer->GetLower(), 6);
+        }
+        EXPECT_STREQ(l.Staff(1)->GetName(), "Bass");
+        EXPECT_EQ(static_cast<TMusicNote*>(l.Staff(1)->GetItem(1))->GetStaffPos(), 4);
+    }
+}
+
+}  // namespace

@@ -254,6 +254,7 @@ TEST(TextImportSections, Staves) {
     EXPECT_EQ(third.GetBoundaryTop(), -3);
     EXPECT_EQ(third.GetBoundaryBottom(), 3);
     EXPECT_EQ(third.Channel, 8);
+    EXPECT_EQ(third.StaffFlags & 0x1F, 0x08);  // "Layer" among the words with the next staff
 
     TMusicStaff& fourth = *score->GetStaff(3);
     EXPECT_STREQ(fourth.GetName(), "Staff");
