@@ -173,8 +173,9 @@ void TMusicFonts::FreeFonts() {
 }
 
 void TMusicFonts::CreateFonts(HDC dc, int staffSpace) {
-    Attached = RefCount = 0;
-    ReferenceDC = nullptr;
+    // A rebuild (a zoom or a device change) leaves an attached paint and an open measuring bracket as they
+    // are: clearing their state would lose the objects to restore and the measuring DC to delete. A new
+    // context starts with both cleared by Init.
     OriginY = 0;
     StaffSpace = staffSpace;
     int u = staffSpace;

@@ -398,4 +398,31 @@ TEST(DrawingContext, PaintInsideAMeasuringBracket) {
     DeleteDC(dc);
 }
 
+TEST(DrawingContext, RebuildingKeepsPaintAndMeasuringState) {
+    TMusicFontsData data;
+    TColorPalette palette;
+    TMusicFonts f(12, &data, &palette);
+    f.BeginMeasuring();
+    HDC measuring = f.ReferenceDC;
+    f.SetStaffSpace(20);  // a zoom while the view measures
+    EXPECT_EQ(f.ReferenceDC, measuring);
+    EXPECT_EQ(f.RefCount, 1);
+    f.EndMeasuring();
+    EXPECT_EQ(f.RefCount, 0);
+    EXPECT_EQ(f.ReferenceDC, nullptr);
+
+    HDC dc = qsm::gdi::CreateRecordingDC();
+    HGDIOBJ pen0 = GetCurrentObject(dc, OBJ_PEN), brush0 = GetCurrentObject(dc, OBJ_BRUSH);
+    f.AttachDC(dc, dc);
+    f.DrawGlyph(0, 7, 10, 10);
+    f.ResetForDevice(dc);  // a device change during a page
+    EXPECT_EQ(f.Attached, 1);
+    f.DrawGlyph(0, 7, 10, 10);
+    f.DetachDC();
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen0);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), brush0);
+    EXPECT_EQ(f.RefCount, 0);
+    DeleteDC(dc);
+}
+
 }  // namespace
