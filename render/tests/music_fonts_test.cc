@@ -39,6 +39,35 @@ TEST(MusicFonts, StaffSpaceIsNormalisedAndWidthsAreMeasured) {
     EXPECT_EQ(f.GetGlyphWidth(1, 200), 0);
 }
 
+TEST(MusicFonts, ByteAndWideCodesOfEveryGlyphAgree) {
+    // The widths are measured through the byte codes and the glyphs written through U+F000 + code: both
+    // must reach the same glyph of the music font, the digits of the time signatures too.
+    TMusicFontsData data;
+    TColorPalette palette;
+    TMusicFonts f(40, &data, &palette);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, f.MusicFont);
+    for (int g = 0; g < kMeasuredGlyphCount; ++g) {
+        BYTE code = GetGlyphCode(g);
+        WCHAR wide = static_cast<WCHAR>(code < 0x20 ? code : 0xF000 + code);
+        SIZE sz{};
+        GetTextExtentPoint32W(dc, &wide, 1, &sz);
+        EXPECT_EQ(sz.cx, f.GlyphWidths[g]) << "glyph " << g;
+        bool blank = g == 0 || g == 35 || g == 51;
+        EXPECT_EQ(f.GlyphWidths[g] > 0, !blank) << "glyph " << g;
+    }
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        SIZE a{}, w{};
+        GetTextExtentPointA(dc, &digit, 1, &a);
+        WCHAR wide = static_cast<WCHAR>(0xF000 + digit);
+        GetTextExtentPoint32W(dc, &wide, 1, &w);
+        EXPECT_GT(a.cx, 0) << digit;
+        EXPECT_EQ(a.cx, w.cx) << digit;
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+}
+
 TEST(MusicFonts, DeviceFormAndStaffLineThickness) {
     TMusicFontsData data;
     TColorPalette palette;
