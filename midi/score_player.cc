@@ -124,8 +124,12 @@ bool TStaffMidiPlayerIndex::PlayUntil(TMidiFileBuf& buffer, DWORD limit) {
             break;
         }
         if (State.IsDynamicSet() && TSimpleNtnIdx(Staff, Index).GetHairpin() != 0) RunHairpin(buffer);
-        // A muted staff still plays what sounds no note: tempo, patches, controllers.
-        if (!Staff->Muted || !item->HasNotes()) item->Play(State, buffer);
+        // A muted staff still plays what sounds no note: tempo, patches, controllers. A note it passes
+        // over ends the tied notes still sounding from before the staff was muted.
+        if (!Staff->Muted || !item->HasNotes())
+            item->Play(State, buffer);
+        else
+            EndSoundingTies(State, buffer);
         const DWORD before = State.GetTick();
         Advance(item);
         if (Index != -1 && IsStuck(before)) Index = -1;

@@ -185,6 +185,19 @@ void TMusicNote::UpdatePlayState(TStaffPlayState& state) {
     TSongNote::UpdatePlayState(state);
 }
 
+TMidiEvent TMusicNote::MakeNoteOnEvent(const TStaffPlayState& state) const {
+    int velocity = state.GetVelocity();
+    if (HasAttribute(naAccent) || HasAttribute(naMarcato)) velocity = velocity * 7 / 5;
+    velocity = std::min(velocity, 127);
+    TMidiEvent event{};
+    event.Tick = state.GetTick();
+    event.SetCommand(MIDI_CMD_NOTEON);
+    event.SetChannel(state.GetChannel());
+    event.SetPort(state.GetPort());
+    event.SetData(GetMidiPitch(state), velocity);
+    return event;
+}
+
 void TMusicNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
     EndUncontinuedTies(*this, IsMuted(), state, buffer);
 

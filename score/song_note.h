@@ -6,6 +6,8 @@
 
 #include "score/notated_item.h"
 
+struct TMidiEvent;
+
 // Attribute bits of a song note.
 enum TNoteAttribute : int {
     naAccent = 0,
@@ -237,6 +239,9 @@ public:
 
     // Pitch.
     int GetMidiPitch(const TStaffPlayState& state) const;
+    // A note-on at the state's tick, channel and port with the state's velocity, raised by seven fifths
+    // (at most 127) for an accent or marcato.
+    TMidiEvent MakeNoteOnEvent(const TStaffPlayState& state) const;
     // Letter 0-6 (A..G) of the note under a clef.
     int GetLetter(int clef) const;
 

@@ -12,9 +12,9 @@
 
 namespace {
 
-// One entry per staff position from -100 to 100: the accidental last met there.
-constexpr int kTableOffset = 100;
-constexpr int kTableSize = 201;
+// One entry per staff position a note can hold (a signed byte): the accidental last met there.
+constexpr int kTableOffset = 128;
+constexpr int kTableSize = 256;
 
 bool IsBarContent(const TNotatedItem& item) {
     if (item.GetType() == ntSpecialEnding || item.IsSongNote() || item.GetDuration() > 0) return true;
@@ -85,9 +85,7 @@ void TMusicStaff::AuditAccidentals() {
             const int p = note->GetStaffPos();
             const int a = played[i];
             const int l = letters[i];
-            const bool inTable = p >= -kTableOffset && p <= kTableOffset;
-            int& t = inTable ? table[p + kTableOffset] : shown[i];
-            if (!inTable) t = acNone;
+            int& t = table[std::clamp(p + kTableOffset, 0, kTableSize - 1)];
             if (note->IsTieContinued()) {
                 bool differentNext = false;
                 if (i + 1 < n) {

@@ -314,7 +314,12 @@ bool StaffRangeHasGroup(const TStaffItemRange& range, int g) {
     return any;
 }
 
-bool StaffRangeCanFormGroup(const TStaffItemRange& range, int g) {
+namespace {
+
+// Whether the range can be made one group of grouping g; dir: the stem direction its split-stem chords
+// impose on it (0 when none).
+bool CanFormGroup(const TStaffItemRange& range, int g, int& dir) {
+    dir = 0;
     if (!range.IsValid()) return false;
     TMusicStaff* staff = range.Staff;
     const TNotatedItem* first = staff->GetItem(range.First);
@@ -331,10 +336,16 @@ bool StaffRangeCanFormGroup(const TStaffItemRange& range, int g) {
             ticks += idx.GetItem()->GetDuration();
         }
     }
-    if (!IsGroupMember(staff->GetItem(range.Last), grace, g)) return false;
-    int dir = 0;
-    if (!StaffRangeGetSplitStemDirection(range, dir) || count < 2) return false;
+    if (!IsGroupMember(staff->GetItem(range.Last), grace, g) || count < 2) return false;
+    if (!StaffRangeGetSplitStemDirection(range, dir)) return false;
     return g == 0 || (ticks * 2 / 3) % 12 == 0;
+}
+
+}  // namespace
+
+bool StaffRangeCanFormGroup(const TStaffItemRange& range, int g) {
+    int dir = 0;
+    return CanFormGroup(range, g, dir);
 }
 
 bool StaffRangeGetAttributeState(const TStaffItemRange& range, int attribute, bool& set) {
@@ -551,12 +562,11 @@ int StaffRangeGetByteSize(const TStaffItemRange& range) {
 // Changes
 
 bool StaffMakeNoteGroup(TStaffItemRange& range, int g) {
-    if (!StaffRangeCanFormGroup(range, g)) return false;
+    int s = 0;
+    if (!CanFormGroup(range, g, s)) return false;
     TMusicStaff* staff = range.Staff;
     const auto* firstNote = static_cast<const TSongNote*>(staff->GetItem(range.First));
     const bool grace = firstNote->IsGrace();
-    int s = 0;
-    StaffRangeGetSplitStemDirection(range, s);
     if (s == 0 && firstNote->HasStemSetting()) s = firstNote->GetStemDirSign() > 0 ? 1 : -1;
     if (s == 0) {
         if (grace) {

@@ -143,6 +143,22 @@ TEST(ScoreMidiPlayer, MutedStaffKeepsItsTempoAndControllersButSoundsNoNote) {
               (Ev{"0 tempo 120", "0 cc 7 127", "0 cc 10 64", "0 tempo 90", "192 cc 64 127", "384 pause 0"}));
 }
 
+TEST(ScoreMidiPlayer, StaffMutedDuringATieReleasesTheTiedNote) {
+    TMusicStaff staff;
+    Append(staff, Note(B4, dcQuarter, Attr({naTie})));
+    auto* end = Note(B4);
+    end->SetTieContinued(true);
+    Append(staff, end);
+    Append(staff, Note(C5));
+    TStaffMidiPlayerIndex cursor;
+    cursor.SetStaff(&staff);
+    TMidiFileBuf buffer;
+    EXPECT_TRUE(cursor.PlayUntil(buffer, 100));
+    staff.Muted = 1;
+    EXPECT_FALSE(cursor.PlayUntil(buffer, 0xFFFFFFFFu));
+    EXPECT_EQ(Events(buffer), (Ev{"0 on 71 110", "192 off 71"}));
+}
+
 TEST(ScoreMidiPlayer, HairpinBetweenDynamicsStepsTheVolumeAndRampsTheVelocity) {
     TMusicScore score;
     auto* staff = new TMusicStaff;

@@ -272,14 +272,17 @@ void FormatStaffItems(const TStaffItemRange& range) {
     TMusicStaff* staff = range.Staff;
     if (!staff) return;
     InstallStaffFormatting();
+    TRunningPass* running = gRunning;
+    while (running && running->Staff != staff)
+        running = running->Outer;
+    // A pass that goes to the staff's end already covers whatever a nested request asks for.
+    if (running && running->End >= staff->GetLastIndex()) return;
     int end = std::max(range.Last, 0);
     for (int k = 0; k < 10; ++k)
         end = staff->FindItemOfType(end, ntBarLine, 1);
-    for (TRunningPass* pass = gRunning; pass; pass = pass->Outer) {
-        if (pass->Staff == staff) {
-            pass->End = std::max(pass->End, end);
-            return;
-        }
+    if (running) {
+        running->End = std::max(running->End, end);
+        return;
     }
     TRunningPass pass{staff, end, gRunning};
     gRunning = &pass;

@@ -204,6 +204,91 @@ TEST(ItemPlay, MasterRepeatWithEndings) {
                                   "544 off 72", "576 on 65 110", "736 off 65"}));
 }
 
+TEST(ItemPlay, TheDEndingIsPlayedAfterADaCapo) {
+    TMusicStaff staff;
+    Append(staff, new TBarLineData(bsMasterRepeatOpen));
+    Append(staff, Note(C5));
+    Append(staff, new TSpecialEnding(1));
+    Append(staff, Note(B4));
+    Append(staff, new TBarLineData(bsMasterRepeatClose));
+    Append(staff, new TSpecialEnding(2));
+    Append(staff, Note(F4));
+    Append(staff, new TSpecialEnding(0x80));  // ending 8, "D"
+    Append(staff, Note(2));                   // G4
+    Append(staff, new TBarLineData(bsDouble));
+    Append(staff, new TFlowDirection(fsDaCapo));
+    // Twice through the repeat (endings 1 and 2), then after the jump straight to the D ending.
+    EXPECT_EQ(Perform(staff), (Ev{"0 on 72 110", "160 off 72", "192 on 71 110", "352 off 71", "384 on 72 110",
+                                  "544 off 72", "576 on 65 110", "736 off 65", "768 on 72 110", "928 off 72",
+                                  "960 on 67 110", "1120 off 67"}));
+}
+
+TEST(ItemPlay, TempoCurvesKeepAPlayableTempo) {
+    TMusicStaff staff;
+    auto* tempo = new TGenericControl();
+    tempo->SetController(0);
+    tempo->SetTimeRes(dcQuarter);
+    tempo->SetPoint(0, 0, 90);
+    tempo->SetPoint(1, 2, 1);
+    tempo->SetPoint(2, 1, -30);
+    Append(staff, tempo);
+    TMidiFileBuf buffer;
+    PerformStaff(staff, buffer);
+    ASSERT_EQ(buffer.GetEventCount(), 3);
+    std::vector<std::pair<DWORD, DWORD>> tempos;
+    for (int i = 0; i < 3; ++i) {
+        const TMidiEvent& e = *buffer.GetEvent(i);
+        tempos.emplace_back(e.Tick, TMidiEvent::GetTempoMicros(e.GetMessage()));
+    }
+    // 90 quarters a minute, then twice the slowest tempo kept: 4 a minute.
+    EXPECT_EQ(tempos, (std::vector<std::pair<DWORD, DWORD>>{{0, 666666}, {384, 15000000}, {576, 15000000}}));
+}
+
+TEST(ItemPlay, NoteOnEventOfANote) {
+    TStaffPlayState state;
+    state.SetChannel(3);
+    state.SetPort(2);
+    state.SetVelocity(80);
+    TMusicNote plain(B4);
+    TMidiEvent on = plain.MakeNoteOnEvent(state);
+    EXPECT_EQ(Describe(on), "0 on 71 80");
+    EXPECT_EQ(on.GetChannel(), 3);
+    EXPECT_EQ(on.GetPort(), 2);
+    TMusicNote accent(C5, dcQuarter, Attr({naAccent}));
+    EXPECT_EQ(Describe(accent.MakeNoteOnEvent(state)), "0 on 72 112");  // 80 x 7 / 5
+    state.SetVelocity(100);
+    TMusicNote marcato(C5, dcQuarter, Attr({naMarcato}));
+    EXPECT_EQ(Describe(marcato.MakeNoteOnEvent(state)), "0 on 72 127");
+}
+
+// An item that sends the walk back to the start, as only a damaged file or a broken item could.
+class JumpBack : public TNotatedItem {
+public:
+    int GetType() const override { return ntStaffSpacer; }
+    int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
+    void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
+    int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int) override { return 0; }
+};
+
+TEST(ItemPlay, PlayOrderWalksOfTheStaffStopAtTheirStepCap) {
+    TMusicStaff staff;
+    Append(staff, new TClefData(ctBass));
+    Append(staff, Note(B4));
+    Append(staff, new JumpBack());
+    Append(staff, new TKeyData(AttributeBit(5), 0));
+    const int target = Append(staff, Note(B4));
+    int clef = 0;
+    int time = 0;
+    int key = 0;
+    staff.FindContextItems(target, clef, time, key);  // never reached: the walk ends all the same
+    EXPECT_EQ(clef, 1);
+    EXPECT_EQ(key, -1);
+    TStaffPlayState state;
+    staff.BuildPlayStateAt(target, state);
+    EXPECT_EQ(state.GetClef(), ctBass);
+    EXPECT_EQ(state.GetKeyIndex(), 0);
+}
+
 TEST(ItemPlay, DaCapoAlFine) {
     TMusicStaff staff;
     Append(staff, Note(C5));
@@ -273,6 +358,27 @@ TEST(ItemPlay, TiesThatNothingContinuesStillEnd) {
         Append(staff, end);
         EXPECT_EQ(Perform(staff), (Ev{"0 on 72 110", "160 off 72", "192 on 71 110", "384 off 71",
                                       "384 on 72 110", "544 off 72", "576 on 71 110", "928 off 71"}));
+    }
+    {  // across a D.C.: the jump back reaches a note that continues nothing
+        TMusicStaff staff;
+        Append(staff, Note(C5));
+        Append(staff, Note(B4, dcQuarter, Attr({naTie})));
+        Append(staff, new TFlowDirection(fsDaCapo));
+        auto* end = Note(B4);
+        end->SetTieContinued(true);
+        Append(staff, end);
+        EXPECT_EQ(Perform(staff), (Ev{"0 on 72 110", "160 off 72", "192 on 71 110", "384 off 71",
+                                      "384 on 72 110", "544 off 72", "576 on 71 110", "928 off 71"}));
+    }
+    {  // continued by a muted chord
+        TMusicStaff staff;
+        Append(staff, Note(B4, dcQuarter, Attr({naTie})));
+        auto* chord = Chord({B4, F4});
+        chord->GetNote(0)->SetTieContinued(true);
+        chord->SetMuted(true);
+        Append(staff, chord);
+        Append(staff, Note(C5));
+        EXPECT_EQ(Perform(staff), (Ev{"0 on 71 110", "192 off 71", "384 on 72 110", "544 off 72"}));
     }
     {  // continued by a muted note
         TMusicStaff staff;

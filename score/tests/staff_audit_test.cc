@@ -78,6 +78,26 @@ TEST(StaffAuditTest, AuditShowsOnlyTheNeededAccidentals) {
     EXPECT_EQ(Pitches(staff), before);
 }
 
+// Positions far outside the staff (a file may hold any signed byte) are audited like any other.
+TEST(StaffAuditTest, FarPositionsAreAuditedLikeNearOnes) {
+    for (int pos : {kF5, 120, 127, -128}) {
+        TMusicStaff staff;
+        Append(staff, new TClefData(ctTreble));
+        Append(staff, new TMusicNote(pos, dcQuarter, 0, acSharp));
+        Append(staff, new TMusicNote(pos, dcQuarter, 0, acSharp));
+        Append(staff, new TMusicNote(pos, dcQuarter, 0, acNone));
+        Append(staff, new TBarLineData(bsSingle, 1));
+        Append(staff, new TMusicNote(pos, dcQuarter, 0, acNatural));
+        const std::vector<int> before = Pitches(staff);
+        staff.AuditAccidentals();
+        EXPECT_EQ(NoteAt(staff, 2)->GetAccidental(), acSharp) << pos;
+        EXPECT_EQ(NoteAt(staff, 3)->GetAccidental(), acNone) << pos;  // the sharp shown before holds
+        EXPECT_EQ(NoteAt(staff, 4)->GetAccidental(), acNone) << pos;
+        EXPECT_EQ(NoteAt(staff, 6)->GetAccidental(), acNone) << pos;  // natural in a fresh bar
+        EXPECT_EQ(Pitches(staff), before) << pos;
+    }
+}
+
 TEST(StaffAuditTest, TransposeMovesNotesKeysAndInstruments) {
     TMusicStaff staff;
     Append(staff, new TClefData(ctTreble));

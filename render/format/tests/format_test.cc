@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/ram_stream.h"
+#include "midi/tests/demo_score.h"
 #include "render/format/format.h"
 #include "score/file/text_import.h"
 #include "score/item_records.h"
@@ -363,6 +364,93 @@ TEST(Format, ManyDefaultStemBeamsFormatInOnePass) {
     EXPECT_EQ(FirstDifference(Snapshot(staff), once), "");
 }
 
+// A staff in the shape of hand-written music: default-stem beams, ties over bar lines, chords, slurs, rests.
+void FillMusic(TMusicStaff& staff, int bars) {
+    Append(staff, new TTimeSignatureData(2, 2));
+    for (int b = 0; b < bars; ++b) {
+        const int p = b % 9 - 4;
+        switch (b % 4) {
+            case 0:
+                Append(staff, Grouped(p, dcEighth, gsFirst));
+                Append(staff, Grouped(p - 2, dcEighth, gsEnd));
+                Append(staff, Note(p, dcQuarter, Attr({naTie})));
+                break;
+            case 1:
+                Append(staff, Note(p - 1, dcQuarter));
+                Append(staff, Note(p + 1, dcQuarter, 0, acSharp));
+                break;
+            case 2:
+                Append(staff, Grouped(p, dcEighth, gsFirst, gsNone, Attr({naSlur})));
+                Append(staff, Grouped(p + 3, dcEighth, gsMiddle));
+                Append(staff, Grouped(p + 1, dcEighth, gsMiddle, gsNone, Attr({naSlur})));
+                Append(staff, Grouped(p + 2, dcEighth, gsEnd));
+                break;
+            default:
+                Append(staff, new TRestNote(dcQuarter));
+                Append(staff, Chord({p, p - 4}));
+                break;
+        }
+        Append(staff, new TBarLineData());
+    }
+}
+
+// The pass settles each default-stem beam on its way, without a pass of its own for every group: the
+// result is that of settling every group first and formatting then.
+TEST(Format, BeamsSettledOnTheWayGiveTheResultOfBeamsSettledFirst) {
+    TMusicStaff walked;
+    FillMusic(walked, 60);
+    FormatStaff(walked);
+
+    TMusicStaff settled;
+    FillMusic(settled, 60);
+    const TFormatItemsFn hook = SetFormatStaffItemsHook(nullptr);
+    int groups = 0;
+    for (int i = 1; i < settled.GetLastIndex(); ++i) {
+        const TNotatedItem* item = settled.GetItem(i);
+        if (!item->IsSongNote()) continue;
+        const auto* note = static_cast<const TSongNote*>(item);
+        if (note->GetBeamState() != gsFirst || note->HasStemSetting()) continue;
+        TStaffItemRange group(&settled, i, i);
+        StaffRangeExtendByNotes(group, 0, i);
+        ASSERT_TRUE(StaffMakeNoteGroup(group, 0)) << i;
+        ++groups;
+    }
+    SetFormatStaffItemsHook(hook);
+    EXPECT_EQ(groups, 30);
+    FormatStaff(settled);
+    EXPECT_EQ(FirstDifference(Snapshot(walked), Snapshot(settled)), "");
+}
+
+TEST(Format, TiesBeyondTheOpenTieListStillSoundOnce) {
+    // 25 tied notes at once: the open-tie list holds 24, so one continuation is not found.
+    std::initializer_list<int> positions = {-12, -11, -10, -9, -8, -7, -6, -5, -4, -3, -2, -1, 0,
+                                            1,   2,   3,   4,  5,  6,  7,  8,  9,  10, 11, 12};
+    TMusicStaff staff;
+    const int first = Append(staff, Chord(positions, dcQuarter, AttributeBit(naTie)));
+    const int second = Append(staff, Chord(positions));
+    FormatStaff(staff);
+    ASSERT_EQ(staff.GetItem(first)->GetNoteCount(), 25);
+    int continued = 0;
+    for (int i = 0; i < staff.GetItem(second)->GetNoteCount(); ++i)
+        continued += staff.GetItem(second)->GetNote(i)->IsTieContinued() ? 1 : 0;
+    EXPECT_EQ(continued, 24);
+    TMidiFileBuf buffer;
+    PerformStaff(staff, buffer);
+    int sounding[128] = {};
+    int on = 0;
+    for (int i = 0; i < buffer.GetEventCount(); ++i) {
+        const TMidiEvent& e = *buffer.GetEvent(i);
+        if (e.GetCommand() != MIDI_CMD_NOTEON) continue;
+        sounding[e.Data1] += e.Data2 ? 1 : -1;
+        EXPECT_GE(sounding[e.Data1], 0) << Describe(e);
+        EXPECT_LE(sounding[e.Data1], 1) << Describe(e);
+        on += e.Data2 ? 1 : 0;
+    }
+    EXPECT_EQ(on, 26);  // the 25 tied notes and the one started again
+    for (int key = 0; key < 128; ++key)
+        EXPECT_EQ(sounding[key], 0) << key;
+}
+
 TEST(Format, AllStaffsAndTheEditHooks) {
     TMusicScore score;
     auto* clean = new TMusicStaff();
@@ -415,6 +503,26 @@ TEST(Format, EveryTestScoreIsFormattedOnceForAll) {
         EXPECT_EQ(FirstDifference(after, before), "") << entry.path().filename();
     }
     EXPECT_GE(files, 5);
+
+    // The scores built in code for the playback tests, and hand-written music: formatted once, then again.
+    std::vector<std::unique_ptr<TMusicScore>> built;
+    built.push_back(MakeDemoScore(8, 120, false));
+    built.push_back(MakeDemoScore(4, 90, true));
+    built.push_back(std::make_unique<TMusicScore>());
+    auto* music = new TMusicStaff();
+    FillMusic(*music, 40);
+    ASSERT_TRUE(built.back()->AddStaff(music));
+    for (auto& score : built) {
+        FormatAllStaffs(score.get(), true);
+        std::string once;
+        for (int i = 0; i < score->GetStaffCount(); ++i)
+            once += Snapshot(*score->GetStaff(i));
+        FormatAllStaffs(score.get(), true);
+        std::string twice;
+        for (int i = 0; i < score->GetStaffCount(); ++i)
+            twice += Snapshot(*score->GetStaff(i));
+        EXPECT_EQ(FirstDifference(twice, once), "");
+    }
 }
 
 TEST(Format, TheSampleScoreGetsItsMarks) {
