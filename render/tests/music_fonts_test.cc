@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "render/tests/render_test_util.h"
 
@@ -91,6 +93,38 @@ TEST(MusicFonts, DeviceFormAndStaffLineThickness) {
     EXPECT_EQ(p.LineWidth, 1);
     DeleteDC(screen);
     DeleteDC(printer);
+}
+
+TEST(MusicFonts, DeviceFormPrintsToPdf) {
+    std::string path = ::testing::TempDir() + "qsm_music_fonts_print.pdf";
+    HDC pdf = qsm::gdi::CreatePdfDC(path.c_str(), 595.0, 842.0, 600);
+    ASSERT_NE(pdf, nullptr);
+    DOCINFOA di{sizeof(DOCINFOA), "glyphs", nullptr, nullptr, 0};
+    ASSERT_GT(StartDocA(pdf, &di), 0);
+    ASSERT_GT(StartPage(pdf), 0);
+    TMusicFontsData data;
+    TColorPalette palette;
+    TMusicFonts f(pdf, &data, &palette);
+    EXPECT_EQ(f.StaffSpace, 34);  // MulDiv(600, 16, 288) = 33, made even
+    f.AttachDC(pdf, pdf);
+    f.OriginY = 1000;
+    f.DrawStaffLines(300, 3000, 5, true);
+    f.DrawGlyphAtPos(2, 400, 4);
+    f.DrawTempoMark("Allegro", 2, 120, 1000, -12);
+    f.DetachDC();
+    ASSERT_GT(EndPage(pdf), 0);
+    ASSERT_GT(EndDoc(pdf), 0);
+    DeleteDC(pdf);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::string bytes(1 << 20, '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    std::remove(path.c_str());
+    EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
+    // The music font and the text font are embedded.
+    EXPECT_NE(bytes.find("QSM2STDA"), std::string::npos);
+    EXPECT_NE(bytes.find("LiberationSerif"), std::string::npos);
 }
 
 TEST(MusicFonts, StaffSizeZeroOrNegativeUsesTheDefault) {
