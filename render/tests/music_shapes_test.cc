@@ -63,6 +63,41 @@ TEST(Shapes, StaffAndLedgerLines) {
     ExpectDefaultsRestored(c);
 }
 
+TEST(Shapes, LineWidthsFollowTheDirection) {
+    RecordingContext c(40);
+    int sw = c.fonts.StemWidth, lw = c.fonts.LineWidth;
+    c.fonts.DrawLine(10, 10, 10, 90);
+    c.fonts.DrawLine(10, 10, 90, 10);
+    c.fonts.DrawLine(10, 10, 90, 40);
+    c.fonts.DrawThinLine(10, 10, 90, 40);
+    auto lines = Lines(c);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].width, sw);
+    EXPECT_EQ(lines[1].width, lw);
+    EXPECT_EQ(lines[2].width, (sw + lw + 1) / 2);
+    EXPECT_EQ(lines[3].width, 1);  // whatever pen is selected: the colour's own
+    EXPECT_EQ(c.All().back().penColor, c.palette.GetColor(0));
+    // Stems keep their outer edge at x: a pen of width 3 moves right by 1 for a stem down and stays for up.
+    ASSERT_EQ(c.fonts.StemPenWidth, 3);
+    c.Clear();
+    c.fonts.DrawStemLine(100, 50, 150, -1);
+    c.fonts.DrawStemLine(100, 150, 50, 1);
+    lines = Lines(c);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].pts, (Args{101, 50, 101, 150}));
+    EXPECT_EQ(lines[1].pts, (Args{100, 150, 100, 50}));
+    EXPECT_EQ(lines[0].width, 3);
+    // The system's opening stroke: a flat-capped bar of the thin bar width.
+    c.Clear();
+    c.fonts.DrawBarStroke(200, 100, 300);
+    lines = Lines(c);
+    ASSERT_EQ(lines.size(), 1u);
+    int thin = sw * 7 / 5;
+    EXPECT_EQ(lines[0].pts, (Args{200 + thin / 2, 100, 200 + thin / 2, 300}));
+    EXPECT_EQ(lines[0].width, thin);
+    ExpectDefaultsRestored(c);
+}
+
 TEST(Shapes, StemEnds) {
     RecordingContext c(12);
     const int u = 12;
