@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "core/hooks.h"
 #include "core/ram_stream.h"
@@ -97,6 +98,15 @@ TStaffLyrics& LyricsOf(TMusicStaff& staff) {
     return *staff.GetLyrics();
 }
 
+// A name in lower case as code page 1252 folds it: two names are the same word when their folded forms
+// are equal.
+std::string FoldName(const char* name) {
+    std::string folded(name);
+    for (char& c : folded)
+        c = static_cast<char>(qsm::ToLower1252(static_cast<BYTE>(c)));
+    return folded;
+}
+
 int LyricLineNumber(const char* keyword) {
     if (!StartsWith(keyword, "Lyric")) return -1;
     const char* end = nullptr;
@@ -141,28 +151,45 @@ TQSMFileTextImporter::~TQSMFileTextImporter() = default;
 
 int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ignoreCase) {
     if (value == nullptr || list < 0 || list >= VOCABULARY_LIST_COUNT) return def;
-    // The names of every list, found once.
-    static const std::vector<std::vector<const char*>> kNames = [] {
-        std::vector<std::vector<const char*>> names(VOCABULARY_LIST_COUNT);
+    // The names of every list, found once, and each list's names folded to lower case, where the first of
+    // equal names wins.
+    struct TLists {
+        std::vector<std::vector<const char*>> names;
+        std::vector<std::unordered_map<std::string, int>> folded;
+    };
+    static const TLists kLists = [] {
+        TLists lists;
+        lists.names.resize(VOCABULARY_LIST_COUNT);
+        lists.folded.resize(VOCABULARY_LIST_COUNT);
         for (int i = 0; i < VOCABULARY_LIST_COUNT; ++i) {
             for (const char* name = GetNameList(i); *name != 0; name += std::strlen(name) + 1) {
-                names[i].push_back(name);
+                lists.folded[static_cast<size_t>(i)].emplace(FoldName(name),
+                                                             static_cast<int>(lists.names[i].size()));
+                lists.names[static_cast<size_t>(i)].push_back(name);
             }
         }
-        return names;
+        return lists;
     }();
-    const std::vector<const char*>& names = kNames[static_cast<size_t>(list)];
+    if (ignoreCase) {
+        const auto& folded = kLists.folded[static_cast<size_t>(list)];
+        const auto found = folded.find(FoldName(value));
+        return found != folded.end() ? found->second : def;
+    }
+    const std::vector<const char*>& names = kLists.names[static_cast<size_t>(list)];
     for (size_t i = 0; i < names.size(); ++i) {
-        if (ignoreCase ? SameWord(names[i], value) : std::strcmp(names[i], value) == 0)
-            return static_cast<int>(i);
+        if (std::strcmp(names[i], value) == 0) return static_cast<int>(i);
     }
     return def;
 }
 
 bool TQSMFileTextImporter::IsSkippedLine(const char* line) {
     if (line[0] == '#') return true;
-    const char* fake = std::strstr(line, "|Fake");
-    if (fake != nullptr && (fake == line || fake[-1] != '\\')) return true;
+    // The first "|Fake" decides: it makes the line a fake one unless a backslash stands before it.
+    for (const char* bar = std::strchr(line, '|'); bar != nullptr; bar = std::strchr(bar + 1, '|')) {
+        if (std::strncmp(bar + 1, "Fake", 4) != 0) continue;
+        if (bar == line || bar[-1] != '\\') return true;
+        break;
+    }
     return StartsWith(line, "|Context");
 }
 
