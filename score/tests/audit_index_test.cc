@@ -1,6 +1,8 @@
 // The audit walk's context at chosen items, transposition step shifts and the accidental error finder.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "score/audit_index.h"
 #include "score/music_score.h"
 #include "score/tests/walk_fixture.h"
@@ -220,6 +222,32 @@ TEST(TransposeIndex, StepShiftFollowsKeysAndEndings) {
     EXPECT_EQ(staff.GetItem(before)->GetStaffPos(), -1);
     EXPECT_EQ(static_cast<TKeyData*>(staff.GetItem(key))->GetFifths(), 2);
     EXPECT_EQ(static_cast<TKeyData*>(staff.GetItem(dMajor))->GetFifths(), 4);
+}
+
+TEST(TransposeIndex, TheCodaTakesTheStepShiftOfTheToCoda) {
+    // The To Coda met after the D.C. is the one the jump leaves from; the coda goes on from its state.
+    TMusicStaff staff;
+    Append(staff, new TKeyData(0, 0));
+    Append(staff, new TFlowDirection(fsDaCapo));
+    Append(staff, new TFlowDirection(fsToCoda));
+    const int dMajor = Append(staff, new TKeyData(AttributeBit(5) | AttributeBit(2), 0));
+    const int inD = Append(staff, Note(0));
+    const int coda = Append(staff, new TFlowDirection(fsCoda));
+    const int after = Append(staff, Note(0));
+    // Up a semitone preferring sharps: C major keeps its letters, D major becomes E flat (a step up).
+    TTransposeNtnIdx idx(&staff, 1, 1);
+    std::vector<int> shifts;
+    while (idx.GetIndex() < after && idx.CanStep(1)) {
+        idx.Step(1);
+        EXPECT_TRUE(idx.CanTranspose());
+        shifts.push_back(idx.GetStepShift());
+    }
+    ASSERT_EQ(idx.GetIndex(), after);
+    EXPECT_EQ(shifts[static_cast<size_t>(inD - 1)], -1);
+    EXPECT_EQ(shifts.back(), 0);
+    EXPECT_EQ(idx.GetPlayState().GetKeyIndex(), 0);  // the key in force at the To Coda
+    EXPECT_EQ(dMajor + 1, inD);
+    EXPECT_EQ(coda + 1, after);
 }
 
 TEST(FindErrorIndex, AccidentalsNothingShows) {

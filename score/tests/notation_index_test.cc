@@ -302,6 +302,40 @@ TEST(RelIndex, StepsBackGiveTheCountersOfAForwardWalk) {
     }
 }
 
+TEST(RelIndex, AlignWithAStaffOfAnotherRhythm) {
+    // Quarters with a bar line after two of them; halves with a bar line after the first.
+    TMusicStaff quarters;
+    Append(quarters, Note(0));
+    const int q2 = Append(quarters, Note(0));
+    const int qBar = Append(quarters, new TBarLineData());
+    const int q3 = Append(quarters, Note(0));
+    TMusicStaff halves;
+    const int h1 = Append(halves, Note(0, dcHalf));
+    const int hBar = Append(halves, new TBarLineData());
+    const int h2 = Append(halves, Note(0, dcHalf));
+
+    TRelNtnIdx other(&quarters, q3);
+    TRelNtnIdx idx(&halves);
+    // The note after the bar line: past the bar line here too.
+    EXPECT_EQ(idx.AlignWith(other, false), 384);
+    EXPECT_EQ(idx.GetIndex(), h2);
+    EXPECT_EQ(idx.GetBarNumber(true), other.GetBarNumber(true));
+    // The bar line itself.
+    other.Seek(qBar);
+    EXPECT_EQ(idx.AlignWith(other, false), 384);
+    EXPECT_EQ(idx.GetIndex(), hBar);
+    // A time inside the half note: the first position at or after it, and its own time.
+    other.Seek(q2);
+    EXPECT_EQ(idx.AlignWith(other, false), 384);
+    EXPECT_EQ(idx.GetIndex(), hBar);
+    EXPECT_EQ(h1 + 1, hBar);
+    // And the other way round: the half note after the bar line.
+    TRelNtnIdx back(&quarters);
+    TRelNtnIdx half(&halves, h2);
+    EXPECT_EQ(back.AlignWith(half, false), 384);
+    EXPECT_EQ(back.GetIndex(), q3);
+}
+
 TEST(NeighborhoodIndex, PrevGivesTheStateOfAForwardWalk) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         TMusicStaff staff;
