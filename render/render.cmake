@@ -14,3 +14,5 @@ if(QSM_TESTS)
   target_compile_options(render_contact_sheet PRIVATE ${QSM_WARNINGS})
   target_link_libraries(render_contact_sheet PRIVATE qsm_render)
 endif()
+
+include(${CMAKE_CURRENT_SOURCE_DIR}/layout/layout.cmake)

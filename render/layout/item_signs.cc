@@ -1,0 +1,732 @@
+// Measuring and drawing of clefs, key and time signatures, bar lines, endings, multi-measure rests, spacers,
+// staff boundaries and every expression.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "render/base/vocabulary.h"
+#include "render/layout/item_painter.h"
+#include "render/layout/item_painter_impl.h"
+#include "render/layout/layout_metrics.h"
+#include "render/layout/layout_record.h"
+#include "render/layout/score_draw_info.h"
+#include "render/layout/staff_draw_info.h"
+#include "render/music_fonts.h"
+#include "score/expression_items.h"
+#include "score/music_staff.h"
+#include "score/song_note.h"
+#include "score/structure_items.h"
+
+namespace {
+
+int W(TStaffDrawInfo& info, int glyph) {
+    return info.GetFonts()->GetGlyphWidth(glyph);
+}
+
+int TopLine(const TStaffDrawInfo& info) {
+    return -2 * ((info.LineCount - 1) / 2);
+}
+
+int BottomLine(const TStaffDrawInfo& info) {
+    return 2 * (info.LineCount / 2);
+}
+
+const char* kPilcrow = "\xB6";
+
+// Clef glyph and baseline position by type; the octave mark positions above and below; the reference.
+struct TClefShape {
+    int glyph, pos, octaveUp, octaveDown, reference;
+};
+constexpr TClefShape kClefShapes[5] = {
+    {2, 4, -8, 9, 2}, {3, 4, -6, 4, -2}, {4, 4, -6, 6, 0}, {4, 2, -8, 4, -2}, {53, 4, -5, 6, 0}};
+
+const TClefShape& ClefShape(int type) {
+    return kClefShapes[type >= 0 && type <= 4 ? type : 0];
+}
+
+// Key signature positions by clef for letters A-G.
+constexpr int kSharpPos[5][7] = {{1, 0, -1, -2, -3, -4, -5},
+                                 {3, 2, 1, 0, -1, -2, -3},
+                                 {2, 1, 0, -1, -2, -3, -4},
+                                 {0, -1, -2, -3, -4, 2, 1},
+                                 {3, 2, 1, 0, -1, -2, -3}};
+constexpr int kFlatPos[5][7] = {{1, 0, -1, -2, -3, 3, 2},
+                                {3, 2, 1, 0, -1, 5, 4},
+                                {2, 1, 0, -1, -2, 4, 3},
+                                {0, -1, -2, -3, -4, 2, 1},
+                                {3, 2, 1, 0, -1, 5, 4}};
+// Letters A=0 ... G=6.
+constexpr int kFlatOrder[7] = {1, 4, 0, 3, 6, 2, 5};   // B E A D G C F
+constexpr int kSharpOrder[7] = {5, 2, 6, 3, 0, 4, 1};  // F C G D A E B
+
+int CountLetters(uint16_t mask) {
+    int n = 0;
+    for (int i = 0; i < 7; ++i)
+        n += (mask >> i) & 1;
+    return n;
+}
+
+int KeyClef(TStaffDrawInfo& info, TKeyData& key, TLayoutRecord& record) {
+    int clef = key.GetClefInForce();
+    if (record.IsCopy()) clef = info.GetClefTypeBefore(info.IndexOfRecord(&record), clef);
+    return clef >= 0 && clef <= 4 ? clef : 0;
+}
+
+bool KeyDrawsCancels(TStaffDrawInfo& info, TKeyData& key, TLayoutRecord& record) {
+    if (record.IsCopy()) return false;
+    return !key.GetHideCancels() || info.ShowsHidden();
+}
+
+int EffectiveBarStyle(TStaffDrawInfo& info, TBarLineData& bar, TLayoutRecord& record) {
+    if (record.ItemIndex == 0) return bsTransparent;
+    TMusicStaff* staff = info.GetStaff();
+    if (record.IsCopy() && staff && record.ItemIndex == staff->GetLastIndex()) return bsSingle;
+    int style = bar.GetStyle();
+    int rec = info.IndexOfRecord(&record);
+    if (!info.ShowsHidden() && rec > 0) {
+        const TLayoutRecord& p = info.Record(rec - 1);
+        TNotatedItem* pi = info.ItemOf(p);
+        if (p.GetKind() == lkBarLine && !p.IsHidden() && pi && pi->GetType() == ntBarLine) {
+            int ps = static_cast<TBarLineData*>(pi)->GetStyle();
+            if (style == bsSectionOpen && ps == bsSectionClose) return bsDouble;
+            if (style == bsLocalRepeatOpen && ps == bsLocalRepeatClose) return 12;
+            if (style == bsMasterRepeatOpen && ps == bsMasterRepeatClose) return bsLocalRepeatOpen;
+        }
+    }
+    return style;
+}
+
+std::string EndingText(uint32_t endings) {
+    std::string s = " ";
+    char buf[16];
+    for (int b = 0; b < 7; ++b)
+        if ((endings >> b) & 1u) {
+            std::snprintf(buf, sizeof buf, "%u%c", static_cast<unsigned>(b + 1), '.');
+            s += buf;
+        }
+    return s;
+}
+
+std::string EndingHiddenText(uint32_t endings) {
+    std::string s = EndingText(endings);
+    if ((endings & 0x7F) == 0) s = " ";
+    if (endings == 0) s = "...";
+    if (endings & 0x80) s += "D.";
+    return s;
+}
+
+void SelectSpacerColor(TStaffDrawInfo& info, const TNotatedItem& item) {
+    TMusicFonts* f = info.GetFonts();
+    if (info.IsActive() && item.GetColor() >= 1 && item.GetColor() <= 7) return;
+    f->SelectColor(info.GetHiddenColor());
+}
+
+}  // namespace
+
+// Clefs.
+int TNotationDrawing::MeasureClefData(TClefData&, TStaffDrawInfo& info, TLayoutRecord& r) {
+    int w = W(info, 2);
+    return r.MidBarClef && !r.IsCopy() ? MulDiv(2, w, 3) : w;
+}
+
+void TNotationDrawing::DrawClefData(TClefData& clef, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
+    TMusicFonts* f = info.GetFonts();
+    int size = r.MidBarClef && !r.IsCopy() ? 1 : 0;
+    const TClefShape& s = ClefShape(clef.GetClefType());
+    f->DrawGlyphAtPos(size, s.glyph, x, s.pos);
+    if (clef.GetOctaveShift() == osOctaveUp || clef.GetOctaveShift() == osOctaveDown) {
+        int p = clef.GetOctaveShift() == osOctaveUp ? s.octaveUp : s.octaveDown;
+        if (size == 1) {
+            // One third of the way toward the reference, in device units.
+            int dy = (f->PosToY(p) - f->PosToY(s.reference)) / 3;
+            int y = f->PosToY(p) - dy;
+            f->DrawGlyph(size, 52, x + f->GetGlyphWidth(size, s.glyph) / 2, y);
+        } else {
+            f->DrawGlyphAtPos(size, 52, x + f->GetGlyphWidth(size, s.glyph) / 2, p);
+        }
+    }
+}
+
+// Key signatures.
+int TNotationDrawing::MeasureKeyData(TKeyData& key, TStaffDrawInfo& info, TLayoutRecord& r) {
+    int q = W(info, 10) / 4;
+    int cancels = KeyDrawsCancels(info, key, r)
+                      ? CountLetters(key.GetCancelledFlats()) + CountLetters(key.GetCancelledSharps())
+                      : 0;
+    int flats = CountLetters(key.GetFlatMask()), sharps = CountLetters(key.GetSharpMask());
+    if (cancels + flats + sharps == 0) return info.ShowsHidden() ? W(info, 10) : 0;
+    int w = 0;
+    if (cancels) {
+        w += cancels * (W(info, 10) + q);
+        if (flats + sharps) w += 2 * q;
+    }
+    w += flats * (W(info, 8) + q) + sharps * (W(info, 9) + q);
+    return w - q;
+}
+
+void TNotationDrawing::DrawKeyData(TKeyData& key, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
+    TMusicFonts* f = info.GetFonts();
+    int clef = KeyClef(info, key, r);
+    int q = W(info, 10) / 4;
+    int flats = CountLetters(key.GetFlatMask()), sharps = CountLetters(key.GetSharpMask());
+    bool cancels = KeyDrawsCancels(info, key, r);
+    int saved = f->CurrentColor;
+    if (cancels + flats + sharps == 0 || (!cancels && flats + sharps == 0)) {
+        if (info.ShowsHidden()) {
+            f->SelectColor(info.GetHiddenColor());
+            f->DrawGlyphAtPos(10, x, kSharpPos[clef][5]);
+            f->SelectColor(saved);
+        }
+        return;
+    }
+    int drawn = 0;
+    if (cancels) {
+        bool hiddenCancels = key.GetHideCancels();
+        if (hiddenCancels) f->SelectColor(info.GetHiddenColor());
+        for (int letter : kFlatOrder)
+            if ((key.GetCancelledFlats() >> letter) & 1) {
+                f->DrawGlyphAtPos(10, x, kFlatPos[clef][letter]);
+                x += W(info, 10) + q;
+                ++drawn;
+            }
+        for (int letter : kSharpOrder)
+            if ((key.GetCancelledSharps() >> letter) & 1) {
+                f->DrawGlyphAtPos(10, x, kSharpPos[clef][letter]);
+                x += W(info, 10) + q;
+                ++drawn;
+            }
+        if (hiddenCancels) f->SelectColor(saved);
+        if (drawn && flats + sharps) x += 2 * q;
+    }
+    for (int letter : kFlatOrder)
+        if ((key.GetFlatMask() >> letter) & 1) {
+            f->DrawGlyphAtPos(8, x, kFlatPos[clef][letter]);
+            x += W(info, 8) + q;
+        }
+    for (int letter : kSharpOrder)
+        if ((key.GetSharpMask() >> letter) & 1) {
+            f->DrawGlyphAtPos(9, x, kSharpPos[clef][letter]);
+            x += W(info, 9) + q;
+        }
+}
+
+// Time signatures.
+int TNotationDrawing::MeasureTimeSignatureData(TTimeSignatureData& t, TStaffDrawInfo& info, TLayoutRecord&) {
+    return qsm::LayoutTimeSignatureWidth(*info.GetFonts(), t.GetStyle(), t.GetBeats(), t.GetBeatValue());
+}
+
+void TNotationDrawing::DrawTimeSignatureData(TTimeSignatureData& t, TStaffDrawInfo& info, TLayoutRecord&,
+                                             int x) {
+    info.GetFonts()->DrawTimeSignature(t.GetStyle(), t.GetBeats(), t.GetBeatValue(), x);
+}
+
+// Bar lines.
+int TNotationDrawing::MeasureBarLineData(TBarLineData& bar, TStaffDrawInfo& info, TLayoutRecord& r) {
+    int style = EffectiveBarStyle(info, bar, r);
+    if (style == bsTransparent && !info.ShowsHidden()) return 0;
+    return info.GetFonts()->GetBarLineWidth(style);
+}
+
+void TNotationDrawing::DrawBarLineData(TBarLineData& bar, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
+    TMusicFonts* f = info.GetFonts();
+    int style = EffectiveBarStyle(info, bar, r);
+    int top = TopLine(info), bottom = BottomLine(info);
+    if (top == 0 && bottom == 0) top = -1, bottom = 1;
+    if (style != bsTransparent) {
+        if (info.ConnectBarsState & 1) top = -info.UpperSize;
+        if (info.ConnectBarsState & 2) bottom = info.LowerSize;
+    }
+    int saved = f->CurrentColor;
+    int width = r.Width;
+    if (bar.GetStyle() == bsLocalRepeatClose && !r.IsCopy()) {
+        bool active = info.IsActive();
+        if (active || info.ShowsHidden()) {
+            char text[16];
+            std::snprintf(text, sizeof text, "(%u)", static_cast<unsigned>(bar.GetRepeat()));
+            int tw = qsm::LayoutBoldWidth(*f, text);
+            int mid = x + width / 2;
+            int tx = (info.ConnectBarsState & 1) ? mid - tw : mid - tw / 2;
+            if (!active) f->SelectColor(info.GetHiddenColor());
+            f->DrawBoldText(tx, -8, text);
+            f->SelectColor(saved);
+        }
+        x += width / 2 - f->GetBarLineWidth(style) / 2;
+    }
+    if (bar.GetSysBreak() && info.ShowsHidden() && info.IsTopStaff()) {
+        f->SelectColor(info.GetHiddenColor());
+        f->DrawBoldText(x + width, -6, kPilcrow);
+        f->SelectColor(saved);
+    }
+    if (style == bsTransparent) {
+        if (!info.ShowsHidden() || r.ItemIndex == 0) return;
+        f->SelectColor(info.GetHiddenColor());
+        f->DrawBarLine(x, style, top, bottom);
+        f->SelectColor(saved);
+        return;
+    }
+    f->DrawBarLine(x, style, top, bottom);
+}
+
+// Special endings.
+int TNotationDrawing::MeasureSpecialEnding(TSpecialEnding& e, TStaffDrawInfo& info, TLayoutRecord&) {
+    if (!info.ShowsHidden()) return 0;
+    return qsm::LayoutBoldWidth(*info.GetFonts(), EndingHiddenText(e.GetEndings()).c_str());
+}
+
+void TNotationDrawing::DrawSpecialEnding(TSpecialEnding& e, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
+    TMusicFonts* f = info.GetFonts();
+    int rec = info.IndexOfRecord(&r);
+    int t = e.GetBracketOffsetNP() - info.UpperSize;
+    int hook = t + e.GetBracketHeight();
+    int s = x;
+    if (!info.ShowsHidden() && rec > 0) {
+        // Back to the bar line when nothing with a duration stands between it and the ending.
+        bool durationBefore = false;
+        for (int i = rec - 1; i > 0; --i) {
+            const TLayoutRecord& p = info.Record(i);
+            if (p.GetKind() == lkBarLine) break;
+            if (p.GetKind() == lkNote || p.GetKind() == lkGrace || p.GetKind() == lkMultiRest) {
+                durationBefore = true;
+                break;
+            }
+        }
+        if (!durationBefore) s = x + info.GetDistanceToBarLine(rec, -1, 0, false, false);
+    }
+    uint32_t endings = e.GetEndings();
+    bool openEnded = endings != 0 && !e.GetClosedBracket() && !e.HasEnding(0);
+    int e1 = x;
+    if (rec >= 0) e1 = x + info.GetDistanceToBarLine(rec, 1, e.GetClosedBracket() ? 0 : 1, false, openEnded);
+    int tx = s;
+    int saved = f->CurrentColor;
+    if ((endings != 0 && !e.GetHideText()) || info.ShowsHidden()) {
+        if ((endings & 0x7F) && !e.GetHideText()) {
+            std::string text = EndingText(endings);
+            f->DrawBoldText(tx, t + 2, text.c_str());
+            tx += qsm::LayoutBoldWidth(*f, text.c_str());
+        }
+        if (info.ShowsHidden()) {
+            std::string extra;
+            if (e.GetHideText() || (endings & 0x7F) == 0)
+                extra = (endings & 0x7F) ? EndingText(endings) : " ";
+            if (endings == 0) extra += "...";
+            if (endings & 0x80) extra += "D.";
+            if (!extra.empty() && extra != " ") {
+                f->SelectColor(info.GetHiddenColor());
+                f->DrawBoldText(tx, t + 2, extra.c_str());
+                tx += qsm::LayoutBoldWidth(*f, extra.c_str());
+                f->SelectColor(saved);
+            }
+        }
+        e1 = std::max(e1, tx);
+    }
+    int yt = f->PosToY(t), yh = f->PosToY(hook);
+    if (endings != 0) f->DrawLine(s, yh, s, yt);
+    f->DrawLine(s, yt, e1, yt);
+    if (e.GetClosedBracket()) f->DrawLine(e1, yt, e1, yh);
+}
+
+// Multi-measure rests.
+int TNotationDrawing::MeasureMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo& info, TLayoutRecord& r) {
+    TMusicFonts* f = info.GetFonts();
+    int w20 = W(info, 20);
+    if (r.GetKind() == lkMultiRestMore)
+        return info.ShowsHidden() || !m.GetShowBars() ? 0 : f->GetBarLineWidth(0);
+    if (!info.ShowsHidden()) {
+        if (r.IsCopy() && !r.IsHidden()) return w20;
+    } else {
+        if (r.IsCopy()) return 2 * w20;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", m.GetNumBars());
+    return qsm::LayoutTextWidth(*f, 0, text) + 2 * w20;
+}
+
+void TNotationDrawing::DrawMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo& info, TLayoutRecord& r,
+                                            int x) {
+    TMusicFonts* f = info.GetFonts();
+    int rec = info.IndexOfRecord(&r);
+    if (r.GetKind() == lkMultiRestMore) {
+        if (!info.ShowsHidden() && m.GetShowBars() && r.Width > 0 && f->CurrentColor != 8) {
+            int top = TopLine(info), bottom = BottomLine(info);
+            if (info.ConnectBarsState & 1) top = -info.UpperSize;
+            if (info.ConnectBarsState & 2) bottom = info.LowerSize;
+            f->DrawBarLine(x, 0, top, bottom);
+        }
+        return;
+    }
+    int w20 = W(info, 20);
+    if (!info.ShowsHidden() && r.IsCopy()) {
+        if (m.GetShowRests() && r.Width >= w20 && rec >= 0) {
+            int prev = x + info.GetDistanceToBarLine(rec, -1, 1, false, true);
+            int next = x + info.GetDistanceToBarLine(rec, 1, -1, false, true);
+            f->DrawGlyphAtPos(20, prev + (next - prev - w20) / 2, info.LineCount >= 3 ? -2 : 0);
+        }
+        return;
+    }
+    int room = rec >= 0 ? info.GetRoomAfter(rec) : r.Width;
+    int bars = m.GetNumBars();
+    if (!info.ShowsHidden() && !m.GetPrintOnce()) {
+        // The bars this record covers: up to the continuation record or the end of the rest.
+        int covered = m.GetNumBars() - r.Count;
+        for (int i = rec + 1; i >= 1 && i < info.GetRecordCount(); ++i) {
+            const TLayoutRecord& n = info.Record(i);
+            if (n.ItemIndex != r.ItemIndex) break;
+            if (n.GetKind() == lkMultiRestMore) {
+                covered = n.Count - r.Count;
+                break;
+            }
+        }
+        bars = std::max(covered, 1);
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", bars);
+    f->DrawMultiMeasureRestBar(x + w20 / 2, x + std::max(room, r.Width) - w20 / 2, text, -5,
+                               info.ShowsHidden());
+}
+
+// Staff spacers and boundaries.
+int TNotationDrawing::MeasureStaffSpacer(TStaffSpacer& s, TStaffDrawInfo& info, TLayoutRecord& r) {
+    return MulDiv(r.IsHidden() ? 25 : s.GetWidth(), W(info, 7), 100);
+}
+
+void TNotationDrawing::DrawStaffSpacer(TStaffSpacer& s, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
+    if (!info.ShowsHidden()) return;
+    TMusicStaff* staff = info.GetStaff();
+    if (info.GetMode() == 4 && staff && staff->IsUngrouped() && s.GetVisibility() != ivAlways) return;
+    TMusicFonts* f = info.GetFonts();
+    int saved = f->CurrentColor;
+    SelectSpacerColor(info, s);
+    int top = staff ? staff->GetBoundaryTop() : -12;
+    f->DrawRuler(f->CurrentColor, top, x, MeasureStaffSpacer(s, info, r), r.IsHidden());
+    f->SelectColor(saved);
+}
+
+int TNotationDrawing::MeasureStaffSizer(TStaffSizer& s, TStaffDrawInfo& info, TLayoutRecord& r) {
+    int u = info.GetFonts()->StaffSpace;
+    if (r.IsCopy()) return 0;
+    if (r.IsHidden() && info.ShowsHidden()) return u;
+    switch (s.GetStyle()) {
+        case ssGap:
+            return MulDiv(r.IsHidden() ? 25 : s.GetGapWidthRaw(), W(info, 7), 100);
+        case ssNewSystem:
+            return qsm::LayoutBoldWidth(*info.GetFonts(), kPilcrow);
+        default:
+            return u;
+    }
+}
+
+void TNotationDrawing::DrawStaffSizer(TStaffSizer& s, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
+    if (!info.ShowsHidden() || r.IsCopy()) return;
+    TMusicFonts* f = info.GetFonts();
+    TMusicStaff* staff = info.GetStaff();
+    int saved = f->CurrentColor;
+    SelectSpacerColor(info, s);
+    int c = f->CurrentColor;
+    int top = TopLine(info), bottom = BottomLine(info);
+    int bt = staff ? staff->GetBoundaryTop() : -12, bb = staff ? staff->GetBoundaryBottom() : 12;
+    if (r.IsHidden()) {
+        f->DrawArrow(info.GetHiddenColor(), x, top - 1, top);
+    } else {
+        switch (s.GetStyle()) {
+            case ssReset:
+                f->DrawArrow(c, x, top, bt);
+                f->DrawArrow(c, x, bottom, bb);
+                break;
+            case ssNewSize:
+                if (s.GetUpper()) f->DrawArrow(c, x, top, top - s.GetUpper());
+                if (s.GetLower()) f->DrawArrow(c, x, bottom, bottom + s.GetLower());
+                break;
+            case ssCollapse:
+                f->DrawArrow(c, x, top - 1, 0);
+                f->DrawArrow(c, x, bottom + 1, 0);
+                break;
+            case ssEndCollapse:
+                f->DrawArrow(c, x, 0, top - 1);
+                f->DrawArrow(c, x, 0, bottom + 1);
+                break;
+            case ssGap:
+                f->DrawRuler(c, top, x, MeasureStaffSizer(s, info, r), false);
+                break;
+            case ssNewSystem:
+                f->SelectColor(info.GetHiddenColor());
+                f->DrawBoldText(x, top - 1, kPilcrow);
+                break;
+            default:
+                break;
+        }
+    }
+    f->SelectColor(saved);
+}
+
+// Expressions: the shared measure and draw.
+int TNotationDrawing::MeasureGeneralExpression(TNtnGeneralExpression& e, TStaffDrawInfo& info,
+                                               TLayoutRecord& r) {
+    if (e.GetWide()) return e.MeasureExpression(info, r);
+    return info.GetMode() == 0 ? info.GetFonts()->GetExpressionMarkerWidth() : 0;
+}
+
+void TNotationDrawing::DrawGeneralExpression(TNtnGeneralExpression& e, TStaffDrawInfo& info, TLayoutRecord& r,
+                                             int x) {
+    TMusicFonts* f = info.GetFonts();
+    int w = e.MeasureExpression(info, r);
+    bool marker = info.GetMode() == 0 && !e.GetWide();
+    int mw = marker ? f->GetExpressionMarkerWidth() : 0;
+    int R = r.Width;
+    int tx = x, mx = x;
+    if (e.GetJustify() == ejCenter) tx = x - w / 2;
+    if (e.GetJustify() == ejRight) tx = x - w;
+    int arrowTo = 0;
+    if (e.GetPlacement() == epAtNextNote) {
+        int d = info.GetDistanceToNextNote(info.IndexOfRecord(&r));
+        tx += d;
+        arrowTo = d;
+    } else {
+        switch (e.GetJustify()) {
+            case ejLeft:
+                tx += mw;
+                break;
+            case ejCenter:
+                tx += R / 2;
+                mx += R / 2 - mw / 2;
+                break;
+            default:
+                tx += R - mw;
+                mx += R - mw;
+                break;
+        }
+    }
+    e.DrawExpression(info, r, tx);
+    int saved = f->CurrentColor;
+    if (marker) {
+        f->SelectColor(info.GetHiddenColor());
+        f->DrawExpressionMarker(mx, e.GetStaffPos(), e.GetJustify());
+    }
+    if (arrowTo && info.GetMode() == 0)
+        f->DrawDottedArrow(info.GetHiddenColor(), e.GetStaffPos(), x + mw, x + arrowTo);
+    f->SelectColor(saved);
+}
+
+// Expression kinds.
+int TNotationDrawing::MeasureExpressionTextExpression(TTextExpression& e, TStaffDrawInfo& info,
+                                                      TLayoutRecord&) {
+    return qsm::LayoutTextWidth(*info.GetFonts(), e.GetFont(), e.GetText());
+}
+
+void TNotationDrawing::DrawExpressionTextExpression(TTextExpression& e, TStaffDrawInfo& info, TLayoutRecord&,
+                                                    int x) {
+    if (info.GetMode() == 4 && e.GetVisibility() == ivNever) return;
+    int style = e.GetFont();
+    info.GetFonts()->DrawText(style, style <= 1 ? 1 : 0, x, e.GetStaffPos(), e.GetText());
+}
+
+int TNotationDrawing::MeasureExpressionChordName(TChordName& e, TStaffDrawInfo& info, TLayoutRecord&) {
+    return qsm::LayoutTextWidth(*info.GetFonts(), e.GetFont() + 2, e.GetText());
+}
+
+void TNotationDrawing::DrawExpressionChordName(TChordName& e, TStaffDrawInfo& info, TLayoutRecord&, int x) {
+    info.GetFonts()->DrawText(e.GetFont() + 2, 0, x, e.GetStaffPos(), e.GetText());
+}
+
+namespace {
+std::string ControlText(const TGenericControl& e) {
+    const char* name = GetListName(22, e.GetController());
+    return std::string("[mpc:") + (name ? name : "") + "]";
+}
+}  // namespace
+
+int TNotationDrawing::MeasureExpressionGenericControl(TGenericControl& e, TStaffDrawInfo& info,
+                                                      TLayoutRecord&) {
+    return qsm::LayoutBoldWidth(*info.GetFonts(), ControlText(e).c_str());
+}
+
+void TNotationDrawing::DrawExpressionGenericControl(TGenericControl& e, TStaffDrawInfo& info, TLayoutRecord&,
+                                                    int x) {
+    info.GetFonts()->DrawBoldText(x, e.GetStaffPos(), ControlText(e).c_str());
+}
+
+int TNotationDrawing::MeasureExpressionSustainPedal(TSustainPedal& e, TStaffDrawInfo& info, TLayoutRecord&) {
+    return W(info, e.GetStatus() == 0 ? 32 : 31);
+}
+
+void TNotationDrawing::DrawExpressionSustainPedal(TSustainPedal& e, TStaffDrawInfo& info, TLayoutRecord&,
+                                                  int x) {
+    info.GetFonts()->DrawGlyphAtPos(e.GetStatus() == 0 ? 32 : 31, x, e.GetStaffPos());
+}
+
+int TNotationDrawing::MeasureExpressionPerformanceStyle(TPerformanceStyle& e, TStaffDrawInfo& info,
+                                                        TLayoutRecord&) {
+    return qsm::LayoutItalicWidth(*info.GetFonts(), e.GetStyleText());
+}
+
+void TNotationDrawing::DrawExpressionPerformanceStyle(TPerformanceStyle& e, TStaffDrawInfo& info,
+                                                      TLayoutRecord&, int x) {
+    info.GetFonts()->DrawItalicText(x, e.GetStaffPos(), e.GetStyleText());
+}
+
+int TNotationDrawing::MeasureExpressionTempoData(TTempoData& e, TStaffDrawInfo& info, TLayoutRecord&) {
+    return qsm::LayoutTempoMarkWidth(*info.GetFonts(), e.GetText(), e.GetBase(), e.GetTempo());
+}
+
+void TNotationDrawing::DrawExpressionTempoData(TTempoData& e, TStaffDrawInfo& info, TLayoutRecord&, int x) {
+    info.GetFonts()->DrawTempoMark(e.GetText(), e.GetBase(), e.GetTempo(), x, e.GetStaffPos());
+}
+
+int TNotationDrawing::MeasureExpressionTempoVariance(TTempoVariance& e, TStaffDrawInfo& info,
+                                                     TLayoutRecord&) {
+    switch (e.GetStyle()) {
+        case tvBreathMark:
+            return W(info, 38);
+        case tvCaesura:
+            return W(info, 39);
+        case tvFermata:
+            return W(info, 36);
+        default:
+            return qsm::LayoutItalicWidth(*info.GetFonts(), e.GetStyleText());
+    }
+}
+
+void TNotationDrawing::DrawExpressionTempoVariance(TTempoVariance& e, TStaffDrawInfo& info, TLayoutRecord& r,
+                                                   int x) {
+    TMusicFonts* f = info.GetFonts();
+    int pos = e.GetStaffPos();
+    if (e.IsPauseStyle()) {
+        int glyph =
+            e.GetStyle() == tvBreathMark ? 38 : (e.GetStyle() == tvCaesura ? 39 : (pos <= 0 ? 36 : 37));
+        f->DrawGlyphAtPos(glyph, x, pos);
+        if (e.GetPause() && info.ShowsHidden()) {
+            char text[16];
+            std::snprintf(text, sizeof text, ":%d", e.GetPause());
+            int saved = f->CurrentColor;
+            f->SelectColor(info.GetHiddenColor());
+            f->DrawBoldText(x + MeasureExpressionTempoVariance(e, info, r), pos, text);
+            f->SelectColor(saved);
+        }
+    } else {
+        f->DrawItalicText(x, pos, e.GetStyleText());
+    }
+}
+
+int TNotationDrawing::MeasureExpressionDynamicLevelData(TDynamicLevelData& e, TStaffDrawInfo& info,
+                                                        TLayoutRecord&) {
+    return W(info, 73 + std::clamp(e.GetStyle(), 0, 7));
+}
+
+void TNotationDrawing::DrawExpressionDynamicLevelData(TDynamicLevelData& e, TStaffDrawInfo& info,
+                                                      TLayoutRecord&, int x) {
+    TMusicFonts* f = info.GetFonts();
+    int glyph = 73 + std::clamp(e.GetStyle(), 0, 7);
+    f->DrawGlyphAtPos(glyph, x, e.GetStaffPos());
+    if (info.ShowsHidden() && (e.HasVelocity() || e.HasVolume())) {
+        char a[8] = "-", b[8] = "-", text[24];
+        if (e.HasVelocity()) std::snprintf(a, sizeof a, "%d", e.GetVelocity());
+        if (e.HasVolume()) std::snprintf(b, sizeof b, "%d", e.GetVolume());
+        std::snprintf(text, sizeof text, "[%s,%s]", a, b);
+        int saved = f->CurrentColor;
+        f->SelectColor(info.GetHiddenColor());
+        f->DrawBoldText(x + W(info, glyph), e.GetStaffPos(), text);
+        f->SelectColor(saved);
+    }
+}
+
+int TNotationDrawing::MeasureExpressionDynamicVariance(TDynamicVariance& e, TStaffDrawInfo& info,
+                                                       TLayoutRecord&) {
+    return qsm::LayoutItalicWidth(*info.GetFonts(), e.GetStyleText());
+}
+
+void TNotationDrawing::DrawExpressionDynamicVariance(TDynamicVariance& e, TStaffDrawInfo& info,
+                                                     TLayoutRecord&, int x) {
+    info.GetFonts()->DrawItalicText(x, e.GetStaffPos(), e.GetStyleText());
+}
+
+int TNotationDrawing::MeasureExpressionPatchData(TPatchData& e, TStaffDrawInfo& info, TLayoutRecord&) {
+    return qsm::LayoutBoldWidth(*info.GetFonts(), e.GetDisplayName());
+}
+
+void TNotationDrawing::DrawExpressionPatchData(TPatchData& e, TStaffDrawInfo& info, TLayoutRecord&, int x) {
+    info.GetFonts()->DrawBoldText(x, e.GetStaffPos(), e.GetDisplayName());
+}
+
+namespace {
+struct TFlowParts {
+    const char* before;
+    const char* after;
+    int sign;  // 34 coda, 33 segno, 0 none
+};
+TFlowParts FlowParts(int style) {
+    switch (style) {
+        case fsCoda:
+            return {"Coda", "", 34};
+        case fsSegno:
+            return {"", "", 33};
+        case fsFine:
+            return {"Fine", "", 0};
+        case fsToCoda:
+            return {"To Coda ", "", 34};
+        case fsDaCapo:
+            return {"D.C.", "", 0};
+        case fsDCalCoda:
+            return {"D.C. al Coda", "", 0};
+        case fsDCalFine:
+            return {"D.C. al Fine", "", 0};
+        case fsDalSegno:
+            return {"D.S.", "", 33};
+        case fsDSalCoda:
+            return {"D.S.", " al Coda", 33};
+        case fsDSalFine:
+            return {"D.S.", " al Fine", 33};
+        default:
+            return {"", "", 0};
+    }
+}
+bool FlowWithSign(int style) {
+    return style == fsSegno || style == fsToCoda || style == fsDalSegno || style == fsDSalCoda ||
+           style == fsDSalFine;
+}
+}  // namespace
+
+int TNotationDrawing::MeasureExpressionFlowDirection(TFlowDirection& e, TStaffDrawInfo& info,
+                                                     TLayoutRecord&) {
+    TMusicFonts& f = *info.GetFonts();
+    TFlowParts p = FlowParts(e.GetStyle());
+    if (FlowWithSign(e.GetStyle()))
+        return qsm::LayoutItalicWidth(f, p.before) + qsm::LayoutItalicWidth(f, p.after) + W(info, 34);
+    return qsm::LayoutItalicWidth(f, p.before);
+}
+
+void TNotationDrawing::DrawExpressionFlowDirection(TFlowDirection& e, TStaffDrawInfo& info, TLayoutRecord&,
+                                                   int x) {
+    TMusicFonts* f = info.GetFonts();
+    TFlowParts p = FlowParts(e.GetStyle());
+    int pos = e.GetStaffPos();
+    switch (e.GetStyle()) {
+        case fsCoda:
+            f->DrawGlyphAtPos(34, x, pos - 5);
+            f->DrawItalicText(x, pos, p.before);
+            break;
+        case fsSegno:
+            f->DrawGlyphAtPos(33, x, pos);
+            break;
+        case fsToCoda:
+        case fsDalSegno:
+        case fsDSalCoda:
+        case fsDSalFine: {
+            f->DrawItalicText(x, pos, p.before);
+            x += qsm::LayoutItalicWidth(*f, p.before);
+            f->DrawGlyphAtPos(p.sign, x, pos);
+            x += W(info, 34);
+            if (*p.after) f->DrawItalicText(x, pos, p.after);
+            break;
+        }
+        default:
+            f->DrawItalicText(x, pos, p.before);
+            break;
+    }
+}
+
+namespace qsm {
+void InstallNotationDrawing() {
+    static TNotationDrawing drawing;
+    SetItemDrawing(&drawing);
+}
+}  // namespace qsm

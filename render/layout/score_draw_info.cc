@@ -1,0 +1,848 @@
+// Score draw information: the staff set, vertical layout, alignment, system fitting and justification,
+// left-margin measures and the drawing of a system.
+#include "render/layout/score_draw_info.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/bool_array.h"
+#include "render/layout/layout_metrics.h"
+#include "render/layout/sd_ntn_idx.h"
+#include "render/music_fonts.h"
+#include "score/music_score.h"
+#include "score/music_staff.h"
+#include "score/song_note.h"
+#include "score/structure_items.h"
+
+TScoreDrawInfo::TScoreDrawInfo(TMusicScore* score, TMusicFonts* fonts, int initialSlots, int mode)
+    : Score(score),
+      Fonts(fonts),
+      InitialSlots(std::clamp(initialSlots, 0, kMaxStaves)),
+      Mode(static_cast<uint32_t>(mode)) {
+    Layering = score && score->GetAllowLayering();
+    EnsureSlots(InitialSlots);
+}
+
+TScoreDrawInfo::~TScoreDrawInfo() {
+    for (TStaffDrawInfo*& s : Staves) {
+        delete s;
+        s = nullptr;
+    }
+}
+
+void TScoreDrawInfo::EnsureSlots(int count) {
+    count = std::min(count, kMaxStaves);
+    while (Allocated < count) {
+        Staves[Allocated] = new TStaffDrawInfo(this, Allocated);
+        ++Allocated;
+    }
+}
+
+void TScoreDrawInfo::AddStaff(int scoreStaffIndex) {
+    if (IsFull()) return;
+    if (StaffCount >= Allocated) EnsureSlots(std::max(Allocated + 2, InitialSlots));
+    if (!Staves[StaffCount]) return;
+    Staves[StaffCount]->AttachStaff(scoreStaffIndex);
+    ++StaffCount;
+    LayoutStavesVertically(false);
+}
+
+void TScoreDrawInfo::RemoveAllStaves() {
+    StaffCount = 0;
+    LayoutStavesVertically(false);
+}
+
+void TScoreDrawInfo::SetSingleStaff(int i) {
+    RemoveAllStaves();
+    AddStaff(i);
+}
+
+void TScoreDrawInfo::AddMusicStaff(TMusicStaff* staff) {
+    if (Score) AddStaff(Score->FindStaffIndex(staff));
+}
+
+void TScoreDrawInfo::AddStaves(const int* list, int count, int first, int maxHeight) {
+    RemoveAllStaves();
+    for (int i = first; i < count && SystemHeight < maxHeight && !IsFull(); ++i)
+        AddStaff(list[i]);
+}
+
+void TScoreDrawInfo::AddStavesFrom(int first, int maxHeight) {
+    RemoveAllStaves();
+    int n = Score ? Score->GetStaffCount() : 0;
+    for (int i = first; i < n && SystemHeight < maxHeight && !IsFull(); ++i)
+        AddStaff(i);
+}
+
+void TScoreDrawInfo::AddVisibleStaves(const TQSBoolArray& bits, int maxHeight) {
+    RemoveAllStaves();
+    int n = Score ? Score->GetStaffCount() : 0;
+    for (int i = 0; i < n && SystemHeight < maxHeight && !IsFull(); ++i)
+        if (bits.Get(i)) AddStaff(i);
+}
+
+TStaffDrawInfo* TScoreDrawInfo::GetStaffDrawInfo(int i) const {
+    return i >= 0 && i < StaffCount ? Staves[i] : nullptr;
+}
+
+TMusicStaff* TScoreDrawInfo::GetMusicStaff(int i) const {
+    TStaffDrawInfo* s = GetStaffDrawInfo(i);
+    return s ? s->GetStaff() : nullptr;
+}
+
+int TScoreDrawInfo::GetHalfSpace() const {
+    return Fonts ? Fonts->StaffSpace / 2 : 1;
+}
+
+int TScoreDrawInfo::IndexOfScoreStaff(int n) const {
+    for (int i = 0; i < StaffCount; ++i)
+        if (Staves[i]->GetScoreStaff() == n) return i;
+    return -1;
+}
+
+int TScoreDrawInfo::IndexOfMusicStaff(const TMusicStaff* staff) const {
+    for (int i = 0; i < StaffCount; ++i)
+        if (Staves[i]->GetStaff() == staff) return i;
+    return -1;
+}
+
+int TScoreDrawInfo::GetStaffY(int i) const {
+    TStaffDrawInfo* s = GetStaffDrawInfo(i);
+    return s ? s->Y : 0;
+}
+
+void TScoreDrawInfo::SetLayering(bool on) {
+    Layering = on && Score && Score->GetAllowLayering();
+}
+
+bool TScoreDrawInfo::IsLayeringActive() const {
+    if (!Score || !Score->GetAllowLayering()) return false;
+    return Mode == 0 ? Layering : true;
+}
+
+RECT TScoreDrawInfo::GetStaffExtent(int i) const {
+    RECT r{0, 0, 0x7fffffff, 0};
+    TStaffDrawInfo* s = GetStaffDrawInfo(i);
+    if (!s) return r;
+    r.top = r.bottom = s->Y;
+    if (!s->IsHidden() && s->GetStaff()) {
+        r.top -= std::abs(s->GetStaff()->GetBoundaryTop()) * GetHalfSpace();
+        r.bottom += std::abs(s->GetStaff()->GetBoundaryBottom()) * GetHalfSpace();
+    }
+    return r;
+}
+
+int TScoreDrawInfo::StepToY(int i, int step) const {
+    return GetHalfSpace() * step + GetStaffY(i);
+}
+
+int TScoreDrawInfo::YToStep(int i, int y) const {
+    int u = Fonts ? std::max(Fonts->StaffSpace, 1) : 2;
+    return (y - GetStaffY(i)) * 2 / u;
+}
+
+int TScoreDrawInfo::StaffAtY(int y) const {
+    for (int i = 0; i < StaffCount; ++i)
+        if (GetStaffExtent(i).bottom >= y) return i;
+    return StaffCount - 1;
+}
+
+int TScoreDrawInfo::GetSystemEdgeY(int dir) const {
+    int fallback = -1, firstTried = -1;
+    for (int k = 0; k < StaffCount; ++k) {
+        int i = dir < 0 ? k : StaffCount - 1 - k;
+        TStaffDrawInfo* s = Staves[i];
+        if (firstTried < 0) firstTried = i;
+        if (s->IsHidden()) continue;
+        if (s->LineCount > 0) return s->Y + GetHalfSpace() * s->GetOuterLineStep(dir);
+        fallback = i;
+    }
+    int i = fallback >= 0 ? fallback : firstTried;
+    if (i < 0) return 0;
+    return Staves[i]->Y + GetHalfSpace() * (dir < 0 ? -2 : 2);
+}
+
+int TScoreDrawInfo::GetFirstRecordWidth() const {
+    TStaffDrawInfo* s = GetStaffDrawInfo(0);
+    return s && s->GetRecordCount() ? s->Record(0).Width : 0;
+}
+
+bool TScoreDrawInfo::StartsNewPage() const {
+    TStaffDrawInfo* s = GetStaffDrawInfo(0);
+    if (!s) return false;
+    for (int i = 0; i < s->GetRecordCount(); ++i) {
+        const TLayoutRecord& r = s->Record(i);
+        if (r.Time > 0 && r.GetKind() != lkSegmentStart && !r.IsCopy()) break;
+        if (r.GetKind() == lkBoundary || r.GetKind() == lkFloating) {
+            auto* sizer = dynamic_cast<TStaffSizer*>(s->ItemOf(r));
+            if (sizer && sizer->IsNewSystem() && sizer->GetNewPage()) return true;
+        }
+    }
+    return false;
+}
+
+void TScoreDrawInfo::FormatAllFromTime(int time, int width) {
+    Prepared = false;
+    for (int i = 0; i < StaffCount; ++i)
+        Staves[i]->FormatFromTime(time, width);
+}
+
+void TScoreDrawInfo::GetStartPositions(TStaffStartPosition* out) const {
+    for (int i = 0; i < StaffCount; ++i)
+        out[i] = Staves[i]->GetStartPosition();
+}
+
+void TScoreDrawInfo::FormatStavesFrom(const TStaffStartPosition* starts, int width) {
+    Prepared = false;
+    for (int i = 0; i < StaffCount; ++i)
+        Staves[i]->FormatSegment(starts[i], width);
+}
+
+void TScoreDrawInfo::ReformatStaves(int width) {
+    Prepared = false;
+    for (int i = 0; i < StaffCount; ++i)
+        Staves[i]->FormatSegment(Staves[i]->GetFormattedStart(), width);
+}
+
+void TScoreDrawInfo::LayoutStavesVertically(bool recompute) {
+    SlotCount = LinedSlotCount = SystemHeight = 0;
+    FirstStaffWithLines = StaffCount - 1;
+    bool allow = Score && Score->GetAllowLayering();
+    bool prevWithNext = false;
+    for (int i = 0; i < StaffCount; ++i) {
+        TStaffDrawInfo* s = Staves[i];
+        TMusicStaff* staff = s->GetStaff();
+        bool withNext = allow && staff && (staff->StaffFlags & STAFF_LAYER) && i < StaffCount - 1;
+        uint16_t f = 0;
+        if (prevWithNext || withNext) f |= SDI_LAYERED;
+        if (withNext) f |= SDI_LAYERED_WITH_NEXT;
+        if (!prevWithNext) f |= SDI_OWNS_SLOT;
+        s->Flags = f;
+        if (!prevWithNext) {
+            ++SlotCount;
+            if (staff && staff->GetLineCount() > 0) ++LinedSlotCount;
+        }
+        prevWithNext = withNext;
+    }
+    bool layering = IsLayeringActive();
+    int half = GetHalfSpace();
+    int groupFirst = 0, groupLines = 0, groupTop = 0, groupBottom = 0, collapsed = 0;
+    int bracket = 0, brace = 0, connect = 0;
+    int noSpaceRunStart = -1;
+    for (int i = 0; i < StaffCount; ++i) {
+        TStaffDrawInfo* s = Staves[i];
+        TMusicStaff* staff = s->GetStaff();
+        int top = staff ? std::abs(staff->GetBoundaryTop()) : 12;
+        int bottom = staff ? std::abs(staff->GetBoundaryBottom()) : 12;
+        int lines = staff ? std::min(staff->GetLineCount(), 31) : 0;
+        if (recompute && staff && s->GetRecordCount() > 0) {
+            int first = s->GetFirstItemPosition();
+            int last = s->GetLastItemIndex();
+            bool shown = false, any = false;
+            if (first >= 0) {
+                TSDNtnIdx idx(s, first);
+                for (;;) {
+                    if (idx.IsStaffShown()) shown = true;
+                    if (idx.IsDurational() || idx.GetBarLine()) {
+                        int u = idx.GetUpperSize(), l = idx.GetLowerSize();
+                        if (!any) {
+                            top = u;
+                            bottom = l;
+                            any = true;
+                        } else {
+                            top = std::max(top, u);
+                            bottom = std::max(bottom, l);
+                        }
+                    }
+                    if (idx.GetIndex() >= last || !idx.CanStep(1)) break;
+                    idx.Next();
+                }
+            }
+            if (!shown && first >= 0 && collapsed < StaffCount - 1) {
+                s->Flags |= SDI_COLLAPSED;
+                ++collapsed;
+            }
+        }
+        bool owns = (s->Flags & SDI_OWNS_SLOT) != 0;
+        if (owns || !layering) {
+            if (owns) groupFirst = i;
+            groupLines = groupTop = groupBottom = 0;
+        }
+        if (!s->IsHidden()) {
+            groupLines = std::max(groupLines, lines);
+            groupTop = std::max(groupTop, top);
+            groupBottom = std::max(groupBottom, bottom);
+            if (lines > 0 && i < FirstStaffWithLines) FirstStaffWithLines = i;
+        }
+        bool withNext = (s->Flags & SDI_LAYERED_WITH_NEXT) != 0;
+        if (!withNext || !layering) {
+            int y = groupTop * half + SystemHeight;
+            SystemHeight = y + groupBottom * half;
+            bool noSpace = s->IsHidden() && groupTop == 0 && groupBottom == 0;
+            int from = (layering && s->IsLayered()) ? groupFirst : i;
+            for (int j = from; j <= i; ++j) {
+                TStaffDrawInfo* t = Staves[j];
+                t->Y = y;
+                t->LineCount = s->IsHidden() ? lines : groupLines;
+                if (j == i) t->LineCount = lines;
+                t->UpperSize = std::min(groupTop, 255);
+                t->LowerSize = std::min(groupBottom, 255);
+                if (noSpace)
+                    t->Flags |= SDI_NO_SPACE;
+                else
+                    t->Flags &= static_cast<uint16_t>(~SDI_NO_SPACE);
+            }
+            if (noSpace && noSpaceRunStart < 0) noSpaceRunStart = i;
+            // Group connections.
+            uint8_t flags = staff ? staff->StaffFlags : 0;
+            bool notLast = i < StaffCount - 1;
+            if (notLast && (flags & STAFF_BRACKET)) bracket |= 2;
+            if (notLast && (flags & STAFF_BRACE)) brace |= 2;
+            if (notLast && (flags & STAFF_CONNECT_BARS) && (!noSpace || (connect & 1))) connect |= 2;
+            for (int j = from; j <= i; ++j) {
+                Staves[j]->BracketState = bracket;
+                Staves[j]->BraceState = brace;
+                Staves[j]->ConnectBarsState = connect;
+            }
+            if (!noSpace && noSpaceRunStart > 0) {
+                TStaffDrawInfo* before = Staves[noSpaceRunStart - 1];
+                if (!(connect & 1)) before->ConnectBarsState &= ~2;
+                noSpaceRunStart = -1;
+            }
+            bracket >>= 1;
+            brace >>= 1;
+            connect >>= 1;
+        }
+    }
+}
+
+// Alignment of equal times across the staves.
+namespace {
+struct TAlignKey {
+    int64_t time;
+    int priority;
+    bool operator<(const TAlignKey& o) const {
+        return time != o.time ? time < o.time : priority < o.priority;
+    }
+    bool operator==(const TAlignKey& o) const { return time == o.time && priority == o.priority; }
+};
+constexpr TAlignKey kNoKey{0x7777ffff, 9};
+}  // namespace
+
+void TScoreDrawInfo::AlignStaves() {
+    Prepared = false;
+    struct TCursor {
+        int rec = 0, anchor = 0;
+        int64_t x = 0, t = 0;
+        bool done = true;
+        TAlignKey key = kNoKey;
+    };
+    TCursor c[kMaxStaves];
+    for (int i = 0; i < StaffCount; ++i) {
+        TStaffDrawInfo* s = Staves[i];
+        if (s->GetRecordCount() == 0) continue;
+        c[i].done = false;
+        c[i].x = s->GetLeftExtent(s->Record(0));
+    }
+    TAlignKey alignKey = kNoKey;
+    int64_t xMax = 0;
+    int w7 = Fonts ? Fonts->GetGlyphWidth(7) : 0;
+    for (int guard = 0; guard < 10000000; ++guard) {
+        TAlignKey best = kNoKey;
+        for (int i = 0; i < StaffCount; ++i) {
+            TCursor& k = c[i];
+            if (k.done) continue;
+            TStaffDrawInfo* s = Staves[i];
+            bool taken = false, onlyAnchors = true;
+            for (;;) {
+                TLayoutRecord& r = s->Record(k.rec);
+                TAlignKey key{k.t, r.GetPriority()};
+                if (r.GetPriority() != 0 && (taken || alignKey < key)) {
+                    k.key = key;
+                    break;
+                }
+                k.x += r.Width - s->GetLeftExtent(r);
+                k.t += r.Time;
+                if (onlyAnchors && (r.GetKind() == lkFloating || r.GetPriority() != 0))
+                    k.anchor = k.rec;
+                else
+                    onlyAnchors = false;
+                taken = true;
+                if (k.rec + 1 >= s->GetRecordCount()) {
+                    k.done = true;
+                    k.key = kNoKey;
+                    break;
+                }
+                ++k.rec;
+                k.x += s->GetLeftExtent(s->Record(k.rec));
+            }
+            if (!k.done && k.key < best) best = k.key;
+        }
+        alignKey = best;
+        if (alignKey == kNoKey) break;
+        bool note = false;
+        for (int i = 0; i < StaffCount; ++i)
+            if (!c[i].done && c[i].key == alignKey) xMax = std::max(xMax, c[i].x);
+        for (int i = 0; i < StaffCount; ++i) {
+            TCursor& k = c[i];
+            if (k.done || !(k.key == alignKey)) continue;
+            Staves[i]->Record(k.anchor).Width += static_cast<int32_t>(xMax - k.x);
+            k.x = xMax;
+            const TLayoutRecord& r = Staves[i]->Record(k.rec);
+            if (r.GetPriority() == 8 && !r.IsHidden()) note = true;
+        }
+        if (note) xMax += w7;
+    }
+}
+
+int TScoreDrawInfo::StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passed) {
+    const TLayoutRecord& c = s.Record(cursor);
+    TNotatedItem* item = s.ItemOf(c);
+    auto* rest = dynamic_cast<TRestNote*>(item);
+    if (c.GetKind() == lkMultiRest || (c.GetKind() == lkNote && rest && rest->HasBarLength())) return cursor;
+    bool noteLike = c.GetKind() == lkNote || c.GetKind() == lkMultiRest;
+    for (int j = cursor - 1; j >= 0 && j >= cursor - passed - 1; --j) {
+        const TLayoutRecord& r = s.Record(j);
+        int k = r.GetKind();
+        if (k == lkNote || k == lkMultiRest || k == lkMultiRestMore || k == lkEnding || k == lkBarLine ||
+            k == lkSegmentStart)
+            return j;
+        if (noteLike && (k == lkGap || k == lkBarStart || k == lkClef || k == lkKey || k == lkTimeSig) &&
+            r.GetPriority() != 0)
+            return j;
+    }
+    return cursor > 0 ? cursor - 1 : cursor;
+}
+
+void TScoreDrawInfo::FitSystem(int width) {
+    AlignStaves();
+    int W = width;
+    int breakBar = 1024, breakExtra = 0;
+    int64_t common = 0x7777ffff;
+    for (int si = 0; si < StaffCount; ++si) {
+        TStaffDrawInfo& s = *Staves[si];
+        if (s.GetRecordCount() == 0) continue;
+        int64_t x = 0, barTime = 0, doneTime = 0;
+        int bars = 0, emptyBars = 0, lastBar = 0;
+        bool overflow = false;
+        for (int i = 0; i < s.GetRecordCount(); ++i) {
+            TLayoutRecord& r = s.Record(i);
+            if (bars > 0) {
+                int w = r.GetKind() == lkBarLine ? s.GetFitWidth(r) : r.Width;
+                if (x + w > W) {
+                    s.SetRecordCount(i);
+                    overflow = true;
+                    break;
+                }
+                if (si == 0 && r.GetKind() == lkBoundary) {
+                    auto* sizer = dynamic_cast<TStaffSizer*>(s.ItemOf(r));
+                    if (sizer && sizer->IsNewSystem()) {
+                        s.SetRecordCount(lastBar + 1);
+                        breakBar = bars;
+                        breakExtra = emptyBars;
+                        overflow = true;
+                        break;
+                    }
+                }
+            }
+            if (r.IsCopy() && r.GetKind() != lkMultiRest)
+                doneTime += r.Time;
+            else
+                barTime += r.Time;
+            x += r.Width;
+            if (r.IsBarBreak()) {
+                if (barTime != 0) {
+                    ++bars;
+                    emptyBars = 0;
+                    doneTime += barTime;
+                    barTime = 0;
+                } else {
+                    ++emptyBars;
+                }
+                if (bars > 0) {
+                    lastBar = i;
+                    auto* bar = dynamic_cast<TBarLineData*>(s.ItemOf(r));
+                    if (si == 0 && r.GetKind() == lkBarLine && bar && bar->GetSysBreak()) {
+                        breakBar = bars;
+                        breakExtra = emptyBars;
+                    }
+                    if (bars == breakBar &&
+                        (r.IsMultiBarRest() || (bar && !bar->GetComputedFlag()) || emptyBars >= breakExtra)) {
+                        s.SetRecordCount(i + 1);
+                        overflow = true;
+                        break;
+                    }
+                }
+            }
+        }
+        if (overflow) {
+            if (bars == 0) doneTime = barTime != 0 ? doneTime + barTime : 0;
+            if (doneTime > 0 && doneTime < common) common = doneTime;
+        }
+    }
+    int64_t maxSum = 0;
+    std::vector<int64_t> sums(static_cast<size_t>(StaffCount), 0);
+    for (int si = 0; si < StaffCount; ++si) {
+        TStaffDrawInfo& s = *Staves[si];
+        if (s.GetRecordCount() == 0) continue;
+        int64_t t = 0;
+        int n = s.GetRecordCount();
+        int cut = n;
+        for (int i = 0; i < n; ++i) {
+            t += s.Record(i).Time;
+            if (t > common) {
+                cut = i;
+                break;
+            }
+        }
+        if (cut > 0) s.SetRecordCount(cut);
+        int count = s.GetRecordCount();
+        int back = count - 1;
+        while (back > 0 && !s.Record(back).IsBarBreak())
+            --back;
+        // Backing off to a bar break must leave the staff some item of its own; otherwise it keeps the
+        // records cut at the common time, so that its music is not skipped.
+        bool keepsItem = false;
+        for (int i = 0; i <= back; ++i)
+            if (s.Record(i).IsItemPosition()) keepsItem = true;
+        if (back > 0 && keepsItem)
+            s.SetRecordCount(back + 1);
+        else if (back <= 0 && !keepsItem && count > 1) {
+        } else if (back <= 0) {
+            bool anyItem = false;
+            for (int i = 0; i < count; ++i)
+                if (s.Record(i).IsItemPosition()) anyItem = true;
+            if (!anyItem) s.SetRecordCount(1);
+        }
+        TLayoutRecord& last = s.Record(s.GetRecordCount() - 1);
+        if (last.GetKind() == lkBarLine) {
+            auto* bar = dynamic_cast<TBarLineData*>(s.ItemOf(last));
+            if (!last.IsCopy() && bar && bar->IsOpeningStyle() && s.GetStaff()) {
+                last.SetCopy(true);
+                last.ItemIndex = static_cast<uint16_t>(s.GetStaff()->GetLastIndex());
+            }
+            TNotatedItem* it = s.ItemOf(last);
+            if (it && !last.IsHidden()) last.Width = it->Measure(s, last);
+        } else if (last.GetKind() == lkMultiRestMore) {
+            last.SetHidden(false);
+            TNotatedItem* it = s.ItemOf(last);
+            if (it) last.Width = it->Measure(s, last);
+        }
+        sums[static_cast<size_t>(si)] = s.GetTotalWidth();
+        if (s.GetFirstItemPosition() < 0) sums[static_cast<size_t>(si)] = 0;
+        maxSum = std::max(maxSum, sums[static_cast<size_t>(si)]);
+    }
+    TStaffDrawInfo* top = GetStaffDrawInfo(0);
+    bool extendOnly = false;
+    if (ShowPrinterMargin) {
+        W = static_cast<int>(maxSum);
+    } else if (top && top->IsAtStaffEnd() &&
+               top->GetLastItemIndex() == (top->GetStaff() ? top->GetStaff()->GetLastIndex() : -1)) {
+        if (Score && Score->GetExtendLastSystem()) {
+            extendOnly = true;
+        } else {
+            W = static_cast<int>(maxSum);
+        }
+    }
+    struct TStretch {
+        int cursor = -1, passed = 0;
+        int64_t t = 0;
+    };
+    std::vector<TStretch> st(static_cast<size_t>(StaffCount));
+    auto restart = [&] {
+        bool any = false;
+        for (int si = 0; si < StaffCount; ++si) {
+            TStaffDrawInfo& s = *Staves[si];
+            st[static_cast<size_t>(si)] = TStretch();
+            if (s.GetRecordCount() > 0 && s.GetFirstItemPosition() >= 0) {
+                st[static_cast<size_t>(si)].cursor = 0;
+                any = true;
+            }
+        }
+        return any;
+    };
+    bool canStretch = !extendOnly && restart();
+    auto isStretchPoint = [](TStaffDrawInfo& s, int i) {
+        const TLayoutRecord& r = s.Record(i);
+        int k = r.GetKind();
+        if (k == lkNote || k == lkMultiRest || k == lkMultiRestMore) return true;
+        if (k != lkBarLine) return false;
+        for (int j = i - 1; j >= 0; --j) {
+            int pk = s.Record(j).GetKind();
+            if (pk == lkNote || pk == lkMultiRest) return true;
+            if (pk == lkMultiRestMore || pk == lkBarLine) return false;
+        }
+        return false;
+    };
+    while (canStretch && maxSum < W) {
+        int64_t before = maxSum;
+        int64_t best = 0x77ffffff;
+        int bestPriority = 9;
+        bool anyCursor = false;
+        for (int si = 0; si < StaffCount; ++si) {
+            TStretch& k = st[static_cast<size_t>(si)];
+            TStaffDrawInfo& s = *Staves[si];
+            if (k.cursor < 0) continue;
+            if (k.passed == 0 && !isStretchPoint(s, k.cursor)) {
+                while (k.cursor < s.GetRecordCount() && s.Record(k.cursor).GetKind() != lkNote &&
+                       s.Record(k.cursor).GetKind() != lkMultiRest) {
+                    k.t += s.Record(k.cursor).Time;
+                    ++k.cursor;
+                }
+                if (k.cursor < s.GetRecordCount()) {
+                    k.t += s.Record(k.cursor).Time;
+                    ++k.cursor;
+                    ++k.passed;
+                }
+            }
+            while (k.cursor >= 0 && k.cursor < s.GetRecordCount() && !isStretchPoint(s, k.cursor)) {
+                k.t += s.Record(k.cursor).Time;
+                ++k.cursor;
+                ++k.passed;
+            }
+            if (k.cursor >= s.GetRecordCount()) {
+                k.cursor = -1;
+                continue;
+            }
+            anyCursor = true;
+            int pr = s.Record(k.cursor).GetPriority();
+            if (k.t < best) {
+                best = k.t;
+                bestPriority = pr;
+            } else if (k.t == best && pr < bestPriority) {
+                bestPriority = pr;
+            }
+        }
+        if (!anyCursor) {
+            if (!restart()) break;
+            continue;
+        }
+        for (int si = 0; si < StaffCount; ++si) {
+            TStretch& k = st[static_cast<size_t>(si)];
+            TStaffDrawInfo& s = *Staves[si];
+            if (k.cursor < 0) continue;
+            int target = StretchTargetRecord(s, k.cursor, k.passed);
+            s.Record(target).Width += 1;
+            sums[static_cast<size_t>(si)] += 1;
+            const TLayoutRecord& c = s.Record(k.cursor);
+            if (k.t < best || (k.t == best && c.GetPriority() <= bestPriority)) {
+                k.t += c.Time;
+                ++k.cursor;
+                ++k.passed;
+                if (k.cursor >= s.GetRecordCount()) k.cursor = -1;
+            }
+        }
+        for (int64_t v : sums)
+            maxSum = std::max(maxSum, v);
+        if (maxSum >= W) break;
+        bool any = false;
+        for (const TStretch& k : st)
+            if (k.cursor >= 0) any = true;
+        if (!any && !restart()) break;
+        (void)before;
+    }
+    if (extendOnly) maxSum = std::max<int64_t>(maxSum, W);
+    for (int si = 0; si < StaffCount; ++si) {
+        TStaffDrawInfo& s = *Staves[si];
+        if (s.GetRecordCount() < 1 || s.GetFirstItemPosition() < 0) continue;
+        int64_t sum = s.GetTotalWidth();
+        if (sum < maxSum) {
+            int idx = s.GetRecordCount() >= 2 ? s.GetRecordCount() - 2 : 0;
+            s.Record(idx).Width += static_cast<int32_t>(maxSum - sum);
+        }
+    }
+    LayoutStavesVertically(true);
+}
+
+int TScoreDrawInfo::GetBracketWidth() const {
+    bool bracket = false, brace = false, both = false;
+    for (int i = 0; i < StaffCount; ++i) {
+        bool a = Staves[i]->BracketState != 0, b = Staves[i]->BraceState != 0;
+        bracket |= a;
+        brace |= b;
+        both |= a && b;
+    }
+    if (!Fonts) return 0;
+    int w = 0;
+    if (bracket) w = Fonts->GetBracketWidth();
+    if (brace) w = std::max(w, Fonts->GetBraceWidth());
+    if (both) w = std::max(Fonts->GetBraceWidth(), w) + Fonts->GetBracketWidth();
+    return w;
+}
+
+int TScoreDrawInfo::GetLabelWidth(bool withBraces, bool full) const {
+    if (!Fonts) return 0;
+    int u = Fonts->StaffSpace;
+    int w = 0;
+    for (int i = 0; i < StaffCount; ++i) {
+        TMusicStaff* staff = Staves[i]->GetStaff();
+        if (!staff) continue;
+        const char* label = full ? staff->GetLabelText() : staff->GetLabel(false);
+        int lw = qsm::LayoutTextWidth(*Fonts, qsm::kStaffLabelStyle, label);
+        if (withBraces && Staves[i]->BraceState) lw += 4 * u;
+        w = std::max(w, lw);
+    }
+    if (withBraces) w += 3 * u;
+    return w;
+}
+
+bool TScoreDrawInfo::NeedsSystemLine() const {
+    int lined = 0;
+    for (int i = 0; i < StaffCount; ++i) {
+        TStaffDrawInfo* s = Staves[i];
+        if (!(s->Flags & SDI_OWNS_SLOT) || s->IsNoSpace()) continue;
+        if (s->LineCount > 0) ++lined;
+        if (s->BracketState) return true;
+    }
+    return lined > 1;
+}
+
+void TScoreDrawInfo::DrawSystem(const TDrawExtent& extent, int x, int y, int activeStaff) {
+    if (!Fonts) return;
+    if (!Prepared || PreparedX != x || PreparedY != y) {
+        for (int i = 0; i < StaffCount; ++i) {
+            Fonts->OriginY = y + Staves[i]->Y;
+            Staves[i]->BuildSlurs(x, y);
+        }
+        Prepared = true;
+        PreparedX = x;
+        PreparedY = y;
+    }
+    Fonts->SelectColor(0);
+    for (int i = 0; i < StaffCount; ++i) {
+        if (i == activeStaff) continue;
+        if (Staves[i]->IsHidden() && i != 0) continue;
+        Staves[i]->DrawSegment(extent, x, y);
+    }
+    if (activeStaff >= 0 && activeStaff < StaffCount) Staves[activeStaff]->DrawSegment(extent, x, y);
+}
+
+void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
+    if (!Fonts) return;
+    bool layering = IsLayeringActive();
+    int half = GetHalfSpace();
+    for (int i = 0; i < StaffCount; ++i) {
+        TStaffDrawInfo* s = Staves[i];
+        TMusicStaff* staff = s->GetStaff();
+        if (!staff) continue;
+        if (layering && !(s->Flags & SDI_OWNS_SLOT)) continue;
+        bool full =
+            ShowsHidden() || (s->GetRecordCount() > 1 && s->Record(1).Time == 0 && s->Record(0).Time == 0);
+        auto labelOf = [&](TStaffDrawInfo* t) {
+            const char* l = full ? t->GetStaff()->GetLabelText() : t->GetStaff()->GetLabel(false);
+            return l ? l : "";
+        };
+        const char* label = labelOf(s);
+        int cy = s->Y;
+        if (s->BraceState == 2) {
+            int last = i;
+            while (last + 1 < StaffCount && (Staves[last + 1]->BraceState & 1))
+                ++last;
+            bool equal = true, spaced = false;
+            const char* common = nullptr;
+            for (int j = i; j <= last; ++j) {
+                if (!Staves[j]->GetStaff() || Staves[j]->IsHidden()) continue;
+                if (!Staves[j]->IsNoSpace()) spaced = true;
+                const char* l = labelOf(Staves[j]);
+                if (!*l) continue;
+                if (!common)
+                    common = l;
+                else if (std::strcmp(common, l) != 0)
+                    equal = false;
+            }
+            if (equal && spaced && last > i) {
+                int topY = Staves[i]->Y + half * Staves[i]->GetOuterLineStep(-1);
+                int botY = Staves[last]->Y + half * Staves[last]->GetOuterLineStep(1);
+                if (common) {
+                    int w = qsm::LayoutTextWidth(*Fonts, qsm::kStaffLabelStyle, common);
+                    Fonts->OriginY = y + topY + (botY - topY) / 2;
+                    Fonts->SelectColor(s->GetColor());
+                    Fonts->DrawText(qsm::kStaffLabelStyle, 0, x + (width - w) / 2, 0, common);
+                }
+                i = last;
+                continue;
+            }
+        }
+        if (s->IsNoSpace() || !*label) continue;
+        int w = qsm::LayoutTextWidth(*Fonts, qsm::kStaffLabelStyle, label);
+        Fonts->OriginY = y + cy;
+        Fonts->SelectColor(s->GetColor());
+        Fonts->DrawText(qsm::kStaffLabelStyle, 0, x + (width - w) / 2, 0, label);
+    }
+    Fonts->SelectColor(0);
+}
+
+void TScoreDrawInfo::DrawSystemDecorations(int x, int y, int segmentStart) {
+    if (!Fonts || Mode == 4) return;
+    int savedOrigin = Fonts->OriginY, savedColor = Fonts->CurrentColor;
+    Fonts->SelectColor(0);
+    int half = GetHalfSpace();
+    int topY = INT_MAX, botY = INT_MIN;
+    int counted = 0;
+    bool drewGroup = false;
+    for (int i = 0; i < StaffCount; ++i) {
+        TStaffDrawInfo* s = Staves[i];
+        if (s->IsHidden() || s->LineCount <= 0) continue;
+        topY = std::min(topY, s->Y + half * s->GetOuterLineStep(-1));
+        botY = std::max(botY, s->Y + half * s->GetOuterLineStep(1));
+        if (s->Flags & SDI_OWNS_SLOT) ++counted;
+    }
+    if (topY == INT_MAX) {
+        Fonts->OriginY = savedOrigin;
+        Fonts->SelectColor(savedColor);
+        return;
+    }
+    auto groupExtent = [&](int i, int TStaffDrawInfo::*state, int& last) {
+        last = i;
+        while (last + 1 < StaffCount && ((Staves[last + 1]->*state) & 1))
+            ++last;
+        int a = INT_MAX, b = INT_MIN;
+        for (int j = i; j <= last; ++j) {
+            TStaffDrawInfo* s = Staves[j];
+            if (s->IsHidden()) continue;
+            int lt = s->LineCount > 0 ? s->GetOuterLineStep(-1) : -2;
+            int lb = s->LineCount > 0 ? s->GetOuterLineStep(1) : 2;
+            a = std::min(a, s->Y + half * lt);
+            b = std::max(b, s->Y + half * lb);
+        }
+        return std::pair<int, int>(a, b);
+    };
+    for (int i = 0; i < StaffCount; ++i) {
+        if (Staves[i]->BracketState & 2 && !(Staves[i]->BracketState & 1)) {
+            int last;
+            auto [a, b] = groupExtent(i, &TStaffDrawInfo::BracketState, last);
+            if (a < b) {
+                Fonts->DrawBracket(x, y + a, y + b);
+                drewGroup = true;
+            }
+        }
+        if (Staves[i]->BraceState & 2 && !(Staves[i]->BraceState & 1)) {
+            int last;
+            auto [a, b] = groupExtent(i, &TStaffDrawInfo::BraceState, last);
+            bool inBracket = false;
+            for (int j = i; j <= last; ++j)
+                if (Staves[j]->BracketState) inBracket = true;
+            if (a < b && last > i) {
+                Fonts->DrawBrace(x, y + a, y + b, inBracket);
+                drewGroup = true;
+            }
+        }
+    }
+    if (counted > 1 || drewGroup) Fonts->DrawLine(x, y + topY, x, y + botY);
+    if (Score && Score->BarNumbers != 0 && StaffCount > 0) {
+        TStaffDrawInfo* s0 = Staves[0];
+        int ri = segmentStart;
+        if (ri > 0)
+            while (ri > 0 && s0->Record(ri).GetPriority() == 0)
+                --ri;
+        int n = s0->BarNumberAt(ri) + Score->StartingBar;
+        if (n > 1) {
+            Fonts->OriginY = y + topY;
+            Fonts->DrawBarNumber(x, -5, Score->BarNumbers, n);
+        }
+    }
+    Fonts->OriginY = savedOrigin;
+    Fonts->SelectColor(savedColor);
+}

@@ -1,0 +1,34 @@
+// The index that staff drawing walks: besides time and bar counts it keeps the staff's current upper and
+// lower size and whether the staff is collapsed, as staff boundaries set them.
+#pragma once
+
+#include <cstdint>
+
+#include "score/notation_index.h"
+
+class TStaffDrawInfo;
+
+class TSDNtnIdx : public TRelNtnIdx {
+public:
+    TSDNtnIdx(TStaffDrawInfo* info, int index);
+    TSDNtnIdx(const TSDNtnIdx&) = default;
+    TSDNtnIdx& operator=(const TSDNtnIdx&) = default;
+
+    void Reset() override;
+    // Forward only: going back restarts from item 0.
+    void Seek(int i) override;
+    TNotatedItem* Next() override;
+    TNotatedItem* Prev() override;
+
+    int GetUpperSize() const { return Sizes & 0x7F; }
+    int GetLowerSize() const { return (Sizes >> 7) & 0x7F; }
+    bool IsCollapsed() const { return (Sizes & 0x4000) != 0; }
+    bool IsStaffShown() const;
+
+private:
+    void ResetSizes(bool keepCollapsed);
+    void SetSizes(int upper, int lower, bool collapsed);
+
+    TStaffDrawInfo* Info;
+    uint16_t Sizes = 0;
+};

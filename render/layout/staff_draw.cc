@@ -1,0 +1,291 @@
+// Drawing one staff segment: staff lines run by run, system decorations, items, hairpins, beams, triplet
+// brackets, slurs, lyrics and the play mark.
+#include <algorithm>
+#include <cstdlib>
+
+#include "render/layout/item_painter.h"
+#include "render/layout/layout_metrics.h"
+#include "render/layout/score_draw_info.h"
+#include "render/layout/staff_draw_info.h"
+#include "render/music_fonts.h"
+#include "score/expression_items.h"
+#include "score/lyrics.h"
+#include "score/music_staff.h"
+#include "score/song_note.h"
+#include "score/staff_range.h"
+#include "score/structure_items.h"
+
+void TStaffDrawInfo::BuildSlurs(int x, int /*y*/) {
+    Beams.Clear();
+    Triplets.Clear();
+    Slurs.Clear();
+    if (!Staff) return;
+    int rx = x;
+    for (int i = 0; i < RecordCount; ++i) {
+        const TLayoutRecord& r = Record(i);
+        auto* n = r.GetKind() == lkSegmentStart ? nullptr : dynamic_cast<TSongNote*>(ItemOf(r));
+        if (n && n->GetBeamState() == gsFirst) {
+            TStaffConnect c;
+            if (BuildBeam(*this, c, i, rx) && !Beams.Add(c)) break;
+        }
+        rx += r.Width;
+    }
+    int lastEnd[2] = {-1, -1};
+    rx = x;
+    for (int i = 0; i < RecordCount; ++i) {
+        const TLayoutRecord& r = Record(i);
+        auto* n = r.GetKind() == lkSegmentStart ? nullptr : dynamic_cast<TSongNote*>(ItemOf(r));
+        if (n && (n->IsSlurContinued() || n->HasAttribute(naSlur))) {
+            int g = n->IsGrace() ? 1 : 0;
+            if (r.ItemIndex > lastEnd[g]) {
+                TStaffSlur s;
+                bool built = BuildSlur(*this, s, i, rx);
+                lastEnd[g] = std::max<int>(s.Last, r.ItemIndex);
+                if (built && !Slurs.Add(s)) break;
+            }
+        }
+        rx += r.Width;
+    }
+    rx = x;
+    for (int i = 0; i < RecordCount; ++i) {
+        const TLayoutRecord& r = Record(i);
+        auto* n = r.GetKind() == lkSegmentStart ? nullptr : dynamic_cast<TSongNote*>(ItemOf(r));
+        if (n && n->GetTripletState() == gsFirst) {
+            TStaffConnect c;
+            if (BuildTripletBracket(*this, c, i, rx) && !Triplets.Add(c)) break;
+        }
+        rx += r.Width;
+    }
+}
+
+void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
+    TMusicFonts* f = GetFonts();
+    if (!f || !Owner) return;
+    f->OriginY = y + Y;
+    f->SelectColor(GetColor());
+    int n = IsHidden() ? 0 : LineCount;
+    int lineStart = x + Owner->GetFirstRecordWidth();
+    int lastGap = 0;
+    bool itemSeen = false;
+    int mode = GetMode();
+    bool pending = Slot == 0 && (mode == 2 || mode == 3 || x > 0);
+    int rx = x;
+    int i = 0;
+    for (; i < RecordCount; ++i) {
+        TLayoutRecord& r = Record(i);
+        if (r.GetKind() == lkGap && !r.IsHidden() && r.Width != 0) {
+            auto* sizer = dynamic_cast<TStaffSizer*>(ItemOf(r));
+            bool connections = sizer && sizer->GetGapSystemConnections();
+            if (itemSeen && rx > lineStart) {
+                int end = rx;
+                if (i > 0 && Record(i - 1).GetKind() == lkBarLine)
+                    end = rx - Record(i - 1).Width + GetFitWidth(Record(i - 1));
+                if (pending) Owner->DrawSystemDecorations(lineStart, y, lastGap);
+                f->OriginY = y + Y;
+                f->SelectColor(GetColor());
+                if (!IsHidden() && n > 0 && lineStart < end) f->DrawStaffLines(lineStart, end, n, false);
+                pending = Slot == 0 && connections;
+                lineStart = rx + r.Width;
+                lastGap = i;
+            } else {
+                lineStart += r.Width;
+                if (Slot == 0 && connections) pending = true;
+            }
+        } else if (r.IsItemPosition() && r.ItemIndex > 0 && r.Width != 0) {
+            itemSeen = true;
+        }
+        rx += r.Width;
+        if (r.GetKind() == lkBarLine && rx > extent.Right) {
+            ++i;
+            break;
+        }
+    }
+    if (lastGap == 0 || rx > lineStart) {
+        bool follows = lastGap == 0;
+        for (int j = lastGap + 1; j < RecordCount && !follows; ++j) {
+            int k = Record(j).GetKind();
+            if (k == lkGrace || k == lkNote || k == lkMultiRest) follows = true;
+        }
+        if (pending && follows) Owner->DrawSystemDecorations(lineStart, y, lastGap);
+        f->OriginY = y + Y;
+        f->SelectColor(GetColor());
+        if (!IsHidden() && n > 0 && rx > lineStart) f->DrawStaffLines(lineStart, rx, n, false);
+    }
+    if (IsHidden()) return;
+    DrawSlurs(*this, extent.Left, extent.Right);
+    if (Staff && Staff->GetLyrics() && mode != 4) DrawLyrics(extent, x);
+    f->OriginY = y + Y;
+    rx = x;
+    int hairpinEnd = 0;
+    int last = mode == 4 ? RecordCount - 1 : RecordCount;
+    for (int k = 0; k < last; ++k) {
+        TLayoutRecord& r = Record(k);
+        if (r.GetKind() == lkSegmentStart) {
+            rx += r.Width;
+            continue;
+        }
+        TNotatedItem* item = ItemOf(r);
+        if (item && (!r.IsHidden() || ShowsHidden())) {
+            if (auto* note = dynamic_cast<TSongNote*>(item)) {
+                if (r.ItemIndex > hairpinEnd &&
+                    (note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo)))
+                    hairpinEnd = DrawHairpins(k, rx);
+                if (note->GetBeamState() == gsFirst) DrawBeam(*this, k, rx);
+                if (note->GetTripletState() == gsFirst) DrawTripletBracket(*this, k);
+            }
+            f->SelectColor(GetItemColorIndex(item, r));
+            item->Draw(*this, r, rx);
+            f->SelectColor(GetColor());
+        }
+        rx += r.Width;
+        if (r.GetKind() == lkBarLine && rx > extent.Right) break;
+    }
+}
+
+int TStaffDrawInfo::DrawHairpins(int ri, int x) {
+    TMusicFonts* f = GetFonts();
+    TLayoutRecord& r = Record(ri);
+    TStaffItemRange run(Staff, r.ItemIndex, r.ItemIndex);
+    StaffHairpinRunExtent(run, r.ItemIndex);
+    if (!run.IsValid()) return r.ItemIndex;
+    auto* firstNote = dynamic_cast<TSongNote*>(Staff->GetItem(run.First));
+    int kind = firstNote ? firstNote->GetHairpin() : 0;
+    if (kind == 0) kind = static_cast<TSongNote*>(ItemOf(r))->GetHairpin();
+    TSimpleNtnIdx dyn(Staff, run.First);
+    int pos = 9;
+    if (dyn.StepToDynamic(-1) && dyn.GetItem()) pos = dyn.GetItem()->GetStaffPos();
+    int x1 = x;
+    auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+    if (note && r.ItemIndex <= run.Last && (!r.IsHidden() || ShowsHidden()))
+        x1 += GetHeadOffset(*this, r, *note);
+    bool allHidden = true;
+    int sum = 0, endRec = -1;
+    for (int i = ri; i < RecordCount; ++i) {
+        const TLayoutRecord& o = Record(i);
+        if (o.ItemIndex == run.Last && o.GetKind() != lkSegmentStart) {
+            endRec = i;
+            if (!o.IsHidden()) allHidden = false;
+            break;
+        }
+        if (i < RecordCount - 1 && !o.IsHidden()) allHidden = false;
+        sum += o.Width;
+    }
+    int x2;
+    if (endRec >= 0) {
+        const TLayoutRecord& e = Record(endRec);
+        auto* en = dynamic_cast<TSongNote*>(ItemOf(e));
+        int g = f->GetGlyphWidth(7), nlay = 1;
+        if (auto* rest = dynamic_cast<TRestNote*>(en)) {
+            g = f->GetGlyphWidth(NoteSize(*rest), 20 + std::clamp(rest->GetDur(), 0, 6));
+        } else if (en && en->HasNotes()) {
+            g = HeadWidth(*this, *static_cast<TMusicNote*>(en));
+            nlay = std::max<int>(e.ChordLayout, 1);
+        }
+        int ex = x + sum;
+        x2 = std::max(ex + e.Width - g, ex + (en ? GetHeadOffset(*this, e, *en) : 0) + g * nlay);
+    } else {
+        x2 = x + sum - f->GetGlyphWidth(7);
+    }
+    if (allHidden && !ShowsHidden()) return run.Last;
+    f->SelectColor(allHidden ? GetHiddenColor() : GetColor());
+    f->DrawHairpin(kind, x1, x2, pos, false);
+    f->SelectColor(GetColor());
+    return run.Last;
+}
+
+int TStaffDrawInfo::GetLyricLineY(int line) const {
+    TStaffLyrics* lyrics = Staff ? Staff->GetLyrics() : nullptr;
+    if (!lyrics) return 0;
+    TMusicFonts* f = GetFonts();
+    int h = f ? f->LyricHeight : 2;
+    int count = std::min(lyrics->GetCount(), kMaxLyricLines);
+    if (lyrics->Placement == 1) return lyrics->Offset - UpperSize + h / 2 + line * h;
+    return LowerSize - lyrics->Offset - count * h + h / 2 + line * h;
+}
+
+void TStaffDrawInfo::DrawLyrics(const TDrawExtent& extent, int x) {
+    TStaffLyrics* lyrics = Staff ? Staff->GetLyrics() : nullptr;
+    if (!lyrics) return;
+    TMusicFonts* f = GetFonts();
+    int hy = qsm::LayoutLyricWidth(*f, "-");
+    for (int line = kMaxLyricLines - 1; line >= 0; --line) {
+        if (!LyricCursors[line]) continue;
+        int p = GetLyricLineY(line);
+        TLyric cursor;
+        cursor.Assign(*LyricCursors[line]);
+        int rx = x, prevEnd = x;
+        for (int i = 0; i < RecordCount; ++i) {
+            const TLayoutRecord& r = Record(i);
+            int k = r.GetSyllable();
+            if (k > 0) {
+                cursor.Seek(k - 1);
+                if (!cursor.IsValid()) break;
+                const char* text = cursor.GetText();
+                int w = qsm::LayoutLyricWidth(*f, text);
+                int tx = rx;
+                auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+                if (lyrics->Align == 1 && note) {
+                    tx += GetLyricX(*this, r, *note);
+                    if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
+                }
+                f->DrawLyricText(tx, p, text);
+                if (cursor.GetSeparator() == '-') f->DrawLyricText(prevEnd + (tx - prevEnd - hy) / 2, p, "-");
+                prevEnd = tx + w;
+            }
+            if (rx > extent.Right) break;
+            rx += r.Width;
+        }
+        if (prevEnd > x && !ShowsHidden()) {
+            TLyric next;
+            next.Assign(cursor);
+            next.Next();
+            if (next.IsValid() && next.GetSeparator() == '-') f->DrawLyricText(prevEnd, p, "-");
+        }
+    }
+}
+
+void TStaffDrawInfo::DrawLyricAt(int ri, int line, int x) {
+    if (line < 0 || line >= kMaxLyricLines || !LyricCursors[line]) return;
+    const TLayoutRecord& r = Record(ri);
+    int k = r.GetSyllable();
+    if (k <= 0) return;
+    TLyric cursor;
+    cursor.Assign(*LyricCursors[line]);
+    cursor.Seek(k - 1);
+    if (!cursor.IsValid()) return;
+    TMusicFonts* f = GetFonts();
+    int w = qsm::LayoutLyricWidth(*f, cursor.GetText());
+    int tx = x;
+    auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+    TStaffLyrics* lyrics = Staff->GetLyrics();
+    if (lyrics && lyrics->Align == 1 && note) {
+        tx += GetLyricX(*this, r, *note);
+        if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
+    }
+    f->DrawLyricText(tx, GetLyricLineY(line), cursor.GetText());
+}
+
+int TStaffDrawInfo::DrawPlayMark(int x, int y, TStaffStartPosition position, int colour, int lyricLine) {
+    TMusicFonts* f = GetFonts();
+    if (!f || !Staff) return -1;
+    f->OriginY = y + Y;
+    int ri = -1;
+    for (int i = 1; i < RecordCount; ++i) {
+        const TLayoutRecord& r = Record(i);
+        if (r.ItemIndex != position.Item || !r.IsItemPosition()) continue;
+        if (r.GetKind() == lkMultiRest && r.Count > position.Bar) continue;
+        ri = i;
+        if (!(r.GetKind() == lkMultiRest && r.Count < position.Bar)) break;
+    }
+    if (ri < 0) return -1;
+    TLayoutRecord& r = Record(ri);
+    int rx = x + XOfRecord(ri);
+    if (!r.IsHidden() || ShowsHidden()) {
+        TNotatedItem* item = ItemOf(r);
+        f->SelectColor(colour ? colour : GetItemColorIndex(item, r));
+        if (item) item->Draw(*this, r, rx);
+        if (Staff->GetLyrics() && r.GetSyllable() > 0) DrawLyricAt(ri, lyricLine, rx);
+    }
+    f->SelectColor(GetColor());
+    return ri;
+}

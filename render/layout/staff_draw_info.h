@@ -1,0 +1,178 @@
+// One staff's share of a system: the segment of its items that the system shows, laid out as layout
+// records, with the staff's vertical place, its group states, the beam, triplet and slur geometry, and the
+// cursors over its lyric lines.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/layout/layout_record.h"
+#include "render/layout/staff_connects.h"
+#include "score/notation_index.h"
+
+class TScoreDrawInfo;
+class TMusicFonts;
+class TMusicStaff;
+class TMusicScore;
+class TNotatedItem;
+class TLyric;
+
+// The horizontal clip of a drawing: width, left and right; drawing reads the right edge.
+struct TDrawExtent {
+    int Width = 0;
+    int Left = 0;
+    int Right = 0;
+    void Init(int w) {
+        Width = w;
+        Left = 0;
+        Right = w;
+    }
+};
+
+// Where a page segment starts: an item index and the bar inside a multi-measure rest standing there. Kept
+// as two fields: a rest can hold more bars than a byte counts.
+struct TStaffStartPosition {
+    int Item = 0;
+    int Bar = 0;
+    bool operator==(const TStaffStartPosition&) const = default;
+};
+
+enum : uint16_t {
+    SDI_OWNS_SLOT = 0x0001,
+    SDI_LAYERED = 0x0002,
+    SDI_LAYERED_WITH_NEXT = 0x0004,
+    SDI_COLLAPSED = 0x0008,
+    SDI_NO_SPACE = 0x0010,
+};
+
+class TStaffDrawInfo {
+public:
+    static constexpr int kInitialRecords = 256;
+    static constexpr int kRecordGrowth = 256;
+    static constexpr int kMaxRecords = 2048;
+    static constexpr int kMaxLyricLines = 8;
+
+    TStaffDrawInfo(TScoreDrawInfo* owner, int slot);
+    ~TStaffDrawInfo();
+    TStaffDrawInfo(const TStaffDrawInfo&) = delete;
+    TStaffDrawInfo& operator=(const TStaffDrawInfo&) = delete;
+
+    void AttachStaff(int scoreStaff);
+    void UpdateLyricCursors();
+
+    // Formatting.
+    void FormatFromTime(int time, int width);
+    void FormatSegment(TStaffStartPosition start, int width);
+    TStaffStartPosition GetStartPosition() const;
+    // The start the current segment was formatted from.
+    TStaffStartPosition GetFormattedStart() const { return FormattedStart; }
+    void BuildSlurs(int x, int y);
+
+    // Building records (also used by fitting).
+    void BuildLayoutRecord(TLayoutRecord& record, int itemIndex, TRelNtnIdx& index, bool copy);
+    void AddSpacing(int recordIndex);
+    int GetFitWidth(const TLayoutRecord& record);
+    bool IsItemVisible(const TNotatedItem* item) const;
+    int GetLeftExtent(const TLayoutRecord& record);
+
+    // Drawing.
+    void DrawSegment(const TDrawExtent& extent, int x, int y);
+    int DrawPlayMark(int x, int y, TStaffStartPosition position, int colour, int lyricLine);
+    int DrawHairpins(int recordIndex, int x);
+    void DrawLyrics(const TDrawExtent& extent, int x);
+    void DrawLyricAt(int recordIndex, int line, int x);
+    int GetLyricLineY(int line) const;
+
+    // Records.
+    int GetRecordCount() const { return RecordCount; }
+    void SetRecordCount(int n) { RecordCount = n; }
+    TLayoutRecord& Record(int i) { return Records[static_cast<size_t>(i)]; }
+    const TLayoutRecord& Record(int i) const { return Records[static_cast<size_t>(i)]; }
+    int IndexOfRecord(const TLayoutRecord* r) const { return r ? static_cast<int>(r - Records.data()) : -1; }
+    TNotatedItem* ItemOf(const TLayoutRecord& r) const;
+
+    // Owner and staff.
+    TScoreDrawInfo* GetOwner() const { return Owner; }
+    int GetSlot() const { return Slot; }
+    int GetScoreStaff() const { return ScoreStaff; }
+    TMusicStaff* GetStaff() const { return Staff; }
+    TMusicScore* GetScore() const;
+    TMusicFonts* GetFonts() const;
+    int GetMode() const;
+    bool ShowsHidden() const;
+    bool IsActive() const;
+    TStaffDrawInfo* GetNeighbour(int dir, bool slotOwnersOnly) const;
+    TMusicStaff* GetStaffAtOffset(int offset) const;
+
+    // Queries over the records (x from the segment's left edge).
+    int GetTotalWidth() const { return GetWidthRange(0, RecordCount); }
+    int GetWidthRange(int first, int count) const;
+    const TLayoutRecord* GetLastRecord() const { return RecordCount ? &Record(RecordCount - 1) : nullptr; }
+    int GetFirstItemPosition() const;
+    const TLayoutRecord* GetLastItemPositionRecord() const;
+    int GetLastItemIndex() const;
+    bool IsAtStaffEnd() const;
+    bool HasItemRecord(int item) const;
+    int RecordIndexOfItem(int item) const;
+    int XOfRecord(int recordIndex) const { return GetWidthRange(0, recordIndex); }
+    int XOfItem(int item) const;
+    int ItemAtX(int x) const;
+    // Time in ticks of the position reached at x (the navigation unit of the view and the preview).
+    int IndexAtX(int x) const;
+    bool NoteAtPoint(int px, int py, int& item, int& member);
+    int BarNumberAt(int recordIndex) const;
+    int StepToY(int step) const;
+    int YToStep(int y) const;
+    int GetOuterLineStep(int dir) const;
+    bool IsTopStaff() const { return Slot == 0; }
+    bool IsBottomStaff() const;
+    bool IsHidden() const { return (Flags & SDI_COLLAPSED) != 0; }
+    bool IsNoSpace() const { return (Flags & SDI_NO_SPACE) != 0; }
+    bool IsLayered() const { return (Flags & SDI_LAYERED) != 0; }
+    int GetColor() const;
+    int GetHiddenColor() const;
+    // Palette index of an item: its own colour 1-7 as entry 8 + colour, else the staff's.
+    int GetItemColorIndex(const TNotatedItem* item, const TLayoutRecord& record) const;
+
+    // Queries that item drawing uses.
+    int GetDistanceToBarLine(int recordIndex, int dir, int offsetMode, bool stopAtSignatures,
+                             bool multiRestEnds);
+    int GetRoomAfter(int recordIndex);
+    int GetDistanceToDrawable(int recordIndex, int dir);
+    bool GetNoteRoomLeft(int recordIndex, int pos, int accidental, int& room);
+    bool GetNoteRoomRight(int recordIndex, int pos, int accidental, int& room);
+    int GetClefTypeBefore(int recordIndex, int def);
+    int GetExpressionOffset(int alignment, int recordIndex);
+    int GetDistanceToNextNote(int recordIndex);
+
+    // Vertical place (set by the score's vertical layout).
+    uint16_t Flags = SDI_OWNS_SLOT;
+    int LineCount = 5;
+    int BracketState = 0;
+    int BraceState = 0;
+    int ConnectBarsState = 0;
+    int Y = 0;
+    int UpperSize = 0;
+    int LowerSize = 0;
+
+    TQSStaffConnects Beams{32};
+    TQSStaffConnects Triplets{16};
+    TQSStaffSlurs Slurs{16};
+    TRelNtnIdx Index;
+
+private:
+    bool EnsureRecords(int needed);
+    void PadBar(int barBreak, bool atEnd, int& total);
+    int AddDurationRoom(const TLayoutRecord& r);
+    void WidenForLyrics();
+    void AddMultiRestMore(TRelNtnIdx& index, int itemIndex);
+
+    TScoreDrawInfo* Owner;
+    int Slot;
+    int ScoreStaff = -1;
+    TMusicStaff* Staff = nullptr;
+    std::vector<TLayoutRecord> Records;
+    int RecordCount = 0;
+    TLyric* LyricCursors[kMaxLyricLines] = {};
+    TStaffStartPosition FormattedStart;
+};

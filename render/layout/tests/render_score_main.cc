@@ -1,0 +1,56 @@
+// Renders a text score into a PNG file, system after system: render_score <in.qsmtxt> <out.png> [width]
+// [staff space] [max systems].
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "core/ram_stream.h"
+#include "render/base/color_palette.h"
+#include "render/base/fonts_data.h"
+#include "render/layout/item_painter.h"
+#include "render/layout/layout_dump.h"
+#include "render/layout/layout_metrics.h"
+#include "render/layout/score_draw_info.h"
+#include "render/layout/system_run.h"
+#include "render/music_fonts.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s in.qsmtxt out.png [width] [staff space] [max systems]\n", argv[0]);
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
+    std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
+    if (!score) {
+        std::fprintf(stderr, "cannot import %s\n", argv[1]);
+        return 1;
+    }
+    int width = argc > 3 ? std::atoi(argv[3]) : 1200;
+    int space = argc > 4 ? std::atoi(argv[4]) : 10;
+    int systems = argc > 5 ? std::atoi(argv[5]) : 40;
+    if (std::getenv("QSM_LAYOUT_DUMP")) {
+        qsm::InstallNotationDrawing();
+        qsm::TFixedMetrics m;
+        qsm::SetFixedMetrics(&m);
+        TColorPalette palette;
+        TMusicFontsData data;
+        TMusicFonts fonts(10, &data, &palette);
+        qsm::ApplyFixedMetrics(fonts);
+        TScoreDrawInfo system(score.get(), &fonts, 5, 3);
+        for (int i = 0; i < score->GetStaffCount(); ++i)
+            system.AddStaff(i);
+        qsm::LayoutSystems(system, width, systems, [](TScoreDrawInfo& s, int n) {
+            std::printf("== system %d\n%s", n, qsm::DumpSystemLayout(s, false).c_str());
+            return true;
+        });
+        return 0;
+    }
+    return qsm::RenderScorePng(*score, argv[2], width, space, systems) ? 0 : 1;
+}
