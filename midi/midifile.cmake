@@ -3,10 +3,13 @@
 target_sources(qsm_midi PRIVATE
   ${QSM_MIDI_DIR}/smf_reader.cc
   ${QSM_MIDI_DIR}/smf_import.cc
-  ${QSM_MIDI_DIR}/smf_writer.cc)
+  ${QSM_MIDI_DIR}/smf_writer.cc
+  ${QSM_MIDI_DIR}/smf_convert.cc
+  ${QSM_MIDI_DIR}/smf_to_score.cc)
 
 qsm_test(midi_file_tests
   SOURCES ${QSM_MIDI_DIR}/tests/smf_reader_test.cc ${QSM_MIDI_DIR}/tests/smf_writer_test.cc
+          ${QSM_MIDI_DIR}/tests/smf_convert_test.cc
   DEPS qsm_midi)
 target_link_libraries(qsm_midi PUBLIC qsm_core)
 
@@ -22,4 +25,11 @@ if(QSM_TESTS)
   add_test(NAME midi_corpus_vs_mido
            COMMAND /usr/bin/python3 ${QSM_MIDI_DIR}/tests/corpus_vs_mido.py $<TARGET_FILE:smf_dump> ${QSM_MIDI_CORPUS})
   set_tests_properties(midi_corpus_vs_mido PROPERTIES FIXTURES_REQUIRED midi_corpus TIMEOUT 600)
+  # The same files converted into scores and played back.
+  add_executable(midi_corpus_tests ${QSM_MIDI_DIR}/tests/smf_corpus_test.cc)
+  target_compile_options(midi_corpus_tests PRIVATE ${QSM_WARNINGS})
+  target_compile_definitions(midi_corpus_tests PRIVATE QSM_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(midi_corpus_tests PRIVATE qsm_midi GTest::gtest GTest::gtest_main)
+  add_test(NAME midi_corpus_roundtrip COMMAND midi_corpus_tests)
+  set_tests_properties(midi_corpus_roundtrip PROPERTIES FIXTURES_REQUIRED midi_corpus TIMEOUT 1200)
 endif()

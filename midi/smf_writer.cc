@@ -4,6 +4,8 @@
 
 #include "core/stream.h"
 #include "midi/base/midi_event.h"
+#include "midi/base/midi_file_buf.h"
+#include "midi/score_player.h"
 
 TSMFOutStream::TSMFOutStream(TQSRStream* output) : Output(output) {}
 
@@ -138,9 +140,10 @@ void TSMFOutStream::WriteEvent(const TMidiEvent& event) {
             if (status < 0x80 || status >= 0xF0) return;
             PutVarLen(delta);
             PutByte(status);
-            PutByte(event.Data1);
+            // Data bytes keep their low seven bits: a set high bit would read as a status byte.
+            PutByte(event.Data1 & 0x7F);
             int kind = status & 0xF0;
-            if (kind != 0xC0 && kind != 0xD0) PutByte(event.Data2);
+            if (kind != 0xC0 && kind != 0xD0) PutByte(event.Data2 & 0x7F);
             break;
         }
         case MIDI_KIND_TEMPO: {
@@ -164,4 +167,28 @@ void TSMFOutStream::WriteEvent(const TMidiEvent& event) {
             return;
     }
     CurrentTime = event.Tick;
+}
+
+TQSMExportClass::TQSMExportClass(TQSRStream* output, TMusicScore* score, TScoreMidiPlayer* player,
+                                 TMidiFileBuf* buffer)
+    : TSMFOutStream(output), Player(player), Score(score), Buffer(buffer) {}
+
+TQSMExportClass::~TQSMExportClass() = default;
+
+void TQSMExportClass::WriteFirstTrack() {
+    if (Buffer == nullptr || Player == nullptr) return;
+    Buffer->Clear();
+    // Time and key signatures and pauses stay out of the file. Rendering keeps the mask: the render that
+    // clears the buffer first would wipe it.
+    Buffer->SetKindMask(
+        static_cast<WORD>((1u << MIDI_KIND_TIMESIG) | (1u << MIDI_KIND_KEYSIG) | (1u << MIDI_KIND_PAUSE)));
+    Player->SetScore(Score);
+    Player->RenderWithoutClear(*Buffer);
+    if (EndGap != 0) Buffer->AppendEndGap(EndGap);
+    // Every event of every block in play order.
+    const int count = Buffer->GetEventCount();
+    for (int i = 0; i < count; ++i) {
+        const TMidiEvent& event = *Buffer->GetEvent(i);
+        if (event.GetKind() != MIDI_KIND_SHORT || event.GetPort() == 0) WriteEvent(event);
+    }
 }

@@ -1,10 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/ram_stream.h"
+#include "midi/base/midi_file_buf.h"
+#include "midi/score_player.h"
 #include "midi/smf_writer.h"
+#include "midi/tests/demo_score.h"
 #include "midi/tests/smf_builder.h"
 
 using qsm::test::Bytes;
@@ -131,4 +142,144 @@ TEST(SmfWriter, FailingOutputReportsEveryByte) {
     EXPECT_EQ(w.errors, 4 + 8 + 2 + 8);
     EXPECT_EQ(w.PutByte(1), 0);
     EXPECT_EQ(w.errors, 4 + 8 + 2 + 8 + 1);
+}
+
+// ---- a rendered score written as a file, read back by independent programs ----
+
+namespace {
+
+std::string TempPath(const char* name) {
+    // The process id keeps test runs of several build folders apart.
+    return (std::filesystem::temp_directory_path() /
+            ("qsm_smf_" + std::to_string(static_cast<long long>(getpid())) + "_" + name))
+        .string();
+}
+
+// Runs a command and answers its standard output (empty on failure).
+std::string Capture(const std::string& command, int& status) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        status = -1;
+        return out;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        out.append(buffer, n);
+    status = pclose(pipe);
+    return out;
+}
+
+// The RMS of the 16-bit samples of a WAV file (0 when it cannot be read).
+double WavRms(const std::string& path, size_t& samples) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    samples = 0;
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0) return 0;
+    size_t at = 12;
+    int bits = 16;
+    while (at + 8 <= bytes.size()) {
+        uint32_t size = 0;
+        std::memcpy(&size, bytes.data() + at + 4, 4);
+        if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0 && at + 24 <= bytes.size()) {
+            bits = static_cast<unsigned char>(bytes[at + 22]) |
+                   (static_cast<unsigned char>(bytes[at + 23]) << 8);
+        }
+        if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
+            if (bits != 16) return 0;
+            const size_t end = std::min(bytes.size(), at + 8 + size);
+            double sum = 0;
+            for (size_t i = at + 8; i + 1 < end; i += 2) {
+                int16_t v;
+                std::memcpy(&v, bytes.data() + i, 2);
+                sum += static_cast<double>(v) * v;
+                ++samples;
+            }
+            return samples ? std::sqrt(sum / static_cast<double>(samples)) : 0;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return 0;
+}
+
+const char kMidoDump[] =
+    "import sys, mido\n"
+    "m = mido.MidiFile(sys.argv[1])\n"
+    "print('H', m.type, m.ticks_per_beat, len(m.tracks))\n"
+    "for t in m.tracks:\n"
+    "    tick = 0\n"
+    "    for msg in t:\n"
+    "        tick += msg.time\n"
+    "        if msg.type == 'set_tempo': print('T', tick, msg.tempo)\n"
+    "        elif msg.is_meta: print('M', tick, msg.type)\n"
+    "        else: print('N', tick, ' '.join(str(b) for b in msg.bytes()))\n";
+
+}  // namespace
+
+TEST(SmfExport, RenderedScoreReadsBackInMidoAndSoundsInFluidSynth) {
+    auto score = qsm::test::MakeDemoScore(2, 120, false);
+    score->GetStaff(0)->InsertItem(new TKeyData(1, 0, 6), 1);  // a key signature that must stay out
+    TScoreMidiPlayer player;
+    TMidiFileBuf buffer(16);
+    TQSRFlatRamStream out(4096, 4096);
+    TQSMExportClass writer(&out, score.get(), &player, &buffer);
+    writer.SetEndGap(1);
+    writer.WriteFile(0, 1, 192);
+    ASSERT_FALSE(writer.HasError());
+    Bytes file = Contents(out);
+    ASSERT_GT(file.size(), 100u);
+    EXPECT_EQ(file[10], 0);  // one track chunk declared
+    EXPECT_EQ(file[11], 1);
+
+    // What was written, as mido prints it.
+    std::string expected = "H 0 192 1\n";
+    for (int i = 0; i < buffer.GetEventCount(); ++i) {
+        const TMidiEvent& e = *buffer.GetEvent(i);
+        ASSERT_NE(e.GetKind(), MIDI_KIND_TIMESIG);
+        ASSERT_NE(e.GetKind(), MIDI_KIND_KEYSIG);
+        ASSERT_NE(e.GetKind(), MIDI_KIND_PAUSE);
+        if (e.GetKind() == MIDI_KIND_TEMPO) {
+            expected += "T " + std::to_string(e.Tick) + " " +
+                        std::to_string(TMidiEvent::GetTempoMicros(e.GetMessage())) + "\n";
+        } else if (e.GetPort() == 0) {
+            const int kind = e.Status & 0xF0;
+            expected += "N " + std::to_string(e.Tick) + " " + std::to_string(e.Status) + " " +
+                        std::to_string(e.Data1);
+            if (kind != 0xC0 && kind != 0xD0) expected += " " + std::to_string(e.Data2);
+            expected += "\n";
+        }
+    }
+    const DWORD last = buffer.GetEvent(buffer.GetEventCount() - 1)->Tick;
+    expected += "M " + std::to_string(last) + " end_of_track\n";
+
+    const std::string mid = TempPath("export.mid");
+    std::ofstream(mid, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    const std::string script = TempPath("mido_dump.py");
+    std::ofstream(script) << kMidoDump;
+    int status = 0;
+    Capture("/usr/bin/python3 -c 'import mido' 2>/dev/null", status);
+    if (status != 0) GTEST_SKIP() << "python3-mido is not installed";
+    const std::string dump = Capture("/usr/bin/python3 " + script + " " + mid, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(dump, expected);
+
+    const char* font = "/usr/share/sounds/sf2/default-GM.sf2";
+    if (!std::filesystem::exists(font)) font = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    Capture("command -v fluidsynth >/dev/null 2>&1", status);
+    if (status != 0 || !std::filesystem::exists(font)) GTEST_SKIP() << "fluidsynth or a SoundFont is missing";
+    const std::string wav = TempPath("export.wav");
+    std::filesystem::remove(wav);
+    Capture(std::string("fluidsynth -ni -q -g 1 -r 44100 -F ") + wav + " " + font + " " + mid + " 2>&1",
+            status);
+    EXPECT_EQ(status, 0);
+    size_t samples = 0;
+    const double rms = WavRms(wav, samples);
+    // Four staves for about 8 seconds (two bars repeated, two more, a second of end gap).
+    EXPECT_GT(samples, 44100u * 2 * 5);
+    EXPECT_GT(rms, 200.0);
+    std::filesystem::remove(wav);
+    std::filesystem::remove(mid);
+    std::filesystem::remove(script);
 }

@@ -1,0 +1,292 @@
+// Round trip of a read MIDI file through notation: the file's notes on the grid of the conversion, and the
+// notes that the converted score plays again, compared note by note.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "midi/base/midi_file_buf.h"
+#include "midi/score_player.h"
+#include "midi/smf_convert.h"
+#include "midi/smf_file.h"
+#include "score/expression_items.h"
+#include "score/music_score.h"
+#include "score/music_staff.h"
+#include "score/staff_util.h"
+
+namespace qsm::test {
+
+struct RtNote {
+    int channel, key, start, length;
+    auto operator<=>(const RtNote&) const = default;
+};
+
+// Note-on and note-off pairs (first in, first out per channel and key) of a buffer's short messages.
+inline std::vector<RtNote> PairNotes(const TMidiFileBuf& buffer, WORD channelMask = 0xFFFF) {
+    std::map<std::pair<int, int>, std::vector<int>> open;
+    std::vector<RtNote> notes;
+    for (int i = 0; i < buffer.GetEventCount(); ++i) {
+        const TMidiEvent& ev = *buffer.GetEvent(i);
+        if (!ev.IsShortMsg() || (channelMask & (1u << ev.GetChannel())) == 0) continue;
+        const std::pair<int, int> k{ev.GetChannel(), ev.Data1 & 0x7F};
+        if (ev.IsSoundingNote()) {
+            open[k].push_back(static_cast<int>(ev.Tick));
+        } else if (ev.IsNoteRelease()) {
+            auto& waiting = open[k];
+            if (waiting.empty()) continue;
+            const int start = waiting.front();
+            waiting.erase(waiting.begin());
+            notes.push_back({k.first, k.second, start, static_cast<int>(ev.Tick) - start});
+        }
+    }
+    std::sort(notes.begin(), notes.end());
+    return notes;
+}
+
+// The grid of a record: ticks snap to 12, then to the grid q, never before the position reached.
+struct RtGrid {
+    int q;
+    int position = 0;
+    int Snap(int t) const { return std::max(((t + 6) / 12) * 12, position); }
+    int Quantize(int t) const { return ((Snap(t) + q / 2) / q) * q; }
+};
+
+// Beat boundaries of the converted staves: from tick 0 in 4/4, then from each time signature of the first
+// track (on the conductor's grid) in its beats; compound bars count three written beats as one.
+struct RtBeats {
+    std::vector<std::pair<int, int>> from;  // (tick, beat ticks)
+
+    explicit RtBeats(TSMFData& data) {
+        from.push_back({0, BeatTicks(4, 2, true)});
+        TSMFTrackData* first = data.GetTrack(0);
+        if (first == nullptr) return;
+        for (int i = 0; i < first->GetEventCount(); ++i) {
+            const TMidiEvent& ev = *first->GetEvent(i);
+            if (ev.GetKind() != MIDI_KIND_TIMESIG) continue;
+            const int tick = ((((static_cast<int>(ev.Tick) + 6) / 12) * 12 + 12) / 24) * 24;
+            if (tick == from.back().first) from.pop_back();
+            from.push_back({tick, BeatTicks(ev.Status, ev.Data1, true)});
+        }
+    }
+    // The first beat boundary at or after the tick.
+    int Next(int tick) const {
+        auto it = std::upper_bound(from.begin(), from.end(), std::make_pair(tick, 1 << 30));
+        const auto& [start, beat] = *(it - 1);
+        if (beat <= 0) return tick;
+        const int next = start + (tick - start + beat - 1) / beat * beat;
+        return it != from.end() && next > it->first ? it->first : next;
+    }
+};
+
+// What a record's notes become by the rules of the conversion: onsets and ends on the grid, at least 12
+// ticks, every note ended by the next onset and by the first end among the notes that began with it, notes
+// never ended dropped; then the rest regrouping lets a note that a rest follows grow into it up to the next
+// beat when that is less than the record's rest unit away. The reference that the converted score must play
+// back exactly.
+inline std::vector<RtNote> ExpectedNotes(TSMFData& data, const TSMFImportInstructions& r, int channel,
+                                         bool regroup = true) {
+    std::vector<RtNote> out;
+    TSMFTrackData* track = data.GetTrack(r.Track);
+    if (track == nullptr) return out;
+    RtGrid grid{24 * (1 << (5 - r.QuantizeDuration))};
+    std::vector<int> sounding;
+    std::vector<std::pair<int, int>> groups;  // start and end of each written group of notes
+    auto advance = [&](int tick) {
+        if (tick <= grid.position) return;
+        if (!sounding.empty()) groups.push_back({grid.position, tick});
+        for (int key : sounding)
+            out.push_back({channel, key, grid.position, tick - grid.position});
+        sounding.clear();
+        grid.position = tick;
+    };
+    for (int i = 0; i < track->GetEventCount(); ++i) {
+        const TMidiEvent& ev = *track->GetEvent(i);
+        const int tick = static_cast<int>(ev.Tick & 0x7FFFFFFF);
+        if (ev.GetKind() == MIDI_KIND_KEYSIG) {
+            advance(grid.Quantize(tick));
+            continue;
+        }
+        if (!ev.IsShortMsg() || (r.ChannelMask & (1u << ev.GetChannel())) == 0) continue;
+        const int key = ev.Data1 & 0x7F;
+        if (!ev.IsSoundingNote() && !ev.IsNoteRelease()) continue;
+        if (key < r.LowNote || key > r.HighNote) continue;
+        if (ev.IsSoundingNote()) {
+            advance(grid.Quantize(tick));
+            if (std::find(sounding.begin(), sounding.end(), key) == sounding.end() && sounding.size() < 30)
+                sounding.push_back(key);
+        } else if (std::find(sounding.begin(), sounding.end(), key) != sounding.end()) {
+            int e = grid.Quantize(tick);
+            if (e <= grid.position) e = grid.position + std::max(12, grid.Snap(tick) - grid.position);
+            advance(e);
+        }
+    }
+    // Rest regrouping: a group followed by a rest reaches the next beat when that is near.
+    if (!regroup) {
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    const RtBeats beats(data);
+    const int maxGap = DurationToTicks(r.RestDuration);
+    std::map<int, int> grown;  // group start -> new end
+    for (size_t g = 0; g < groups.size(); ++g) {
+        const int end = groups[g].second;
+        const int next = g + 1 < groups.size() ? groups[g + 1].first : 1 << 30;
+        if (next <= end) continue;
+        int gap = beats.Next(end) - end;
+        gap = std::min(gap, next - end);
+        if (gap > 0 && gap < maxGap) grown[groups[g].first] = end + gap;
+    }
+    for (RtNote& n : out) {
+        auto it = grown.find(n.start);
+        if (it != grown.end()) n.length = it->second - n.start;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The file's own notes of a record with their onsets and ends on the grid alone.
+inline std::vector<RtNote> GridNotes(TSMFData& data, const TSMFImportInstructions& r, int channel) {
+    std::vector<RtNote> out;
+    TSMFTrackData* track = data.GetTrack(r.Track);
+    if (track == nullptr) return out;
+    RtGrid grid{24 * (1 << (5 - r.QuantizeDuration))};
+    for (const RtNote& n : PairNotes(*track, r.ChannelMask)) {
+        if (n.key < r.LowNote || n.key > r.HighNote) continue;
+        const int start = grid.Quantize(n.start);
+        int end = grid.Quantize(n.start + n.length);
+        if (end <= start) end = start + std::max(12, grid.Snap(n.start + n.length) - start);
+        out.push_back({channel, n.key, start, end - start});
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+struct RoundTrip {
+    int sourceNotes = 0;    // notes of the file (paired on and off) that the records take
+    int gridNotes = 0;      // the same on the grid
+    int gridSame = 0;       // grid notes played back with the same pitch, start and length
+    int expectedNotes = 0;  // after the conversion's documented rules
+    int expectedSame = 0;   // of those, played back exactly
+    int lengthOnly = 0;     // grid notes back with the same pitch and start but another length:
+    int cut = 0;            //   shorter, ended by the next onset or by the first end among its chord
+    int grown = 0;          //   longer, grown into the rest after it up to the beat
+    int missing = 0;        // grid notes whose pitch and start do not come back (moved by the 12-tick
+                            // minimum of a note before them, a second note-on of a sounding key, a note
+                            // never ended, spelling collisions in a chord)
+    int extra = 0;          // played notes that no expected note explains
+    int staves = 0;
+};
+
+// Counts matches of two sorted lists (multiset intersection by a key).
+template <class Key>
+int CountCommon(const std::vector<RtNote>& a, const std::vector<RtNote>& b, Key key) {
+    std::multiset<decltype(key(a[0]))> pool;
+    for (const RtNote& n : b)
+        pool.insert(key(n));
+    int same = 0;
+    for (const RtNote& n : a) {
+        auto it = pool.find(key(n));
+        if (it != pool.end()) {
+            pool.erase(it);
+            ++same;
+        }
+    }
+    return same;
+}
+
+// Prints the expected notes that were not played and the played ones that were not expected.
+inline void DumpDifferences(const std::vector<RtNote>& expected, const std::vector<RtNote>& played) {
+    std::multiset<RtNote> pool(played.begin(), played.end());
+    std::vector<RtNote> lost;
+    for (const RtNote& n : expected) {
+        auto it = pool.find(n);
+        if (it != pool.end()) {
+            pool.erase(it);
+        } else {
+            lost.push_back(n);
+        }
+    }
+    for (const RtNote& n : lost)
+        std::printf("expected ch %d key %d at %d for %d\n", n.channel, n.key, n.start, n.length);
+    for (const RtNote& n : pool)
+        std::printf("played   ch %d key %d at %d for %d\n", n.channel, n.key, n.start, n.length);
+}
+
+// Converts the file with the viewer's instructions, plays the score back and compares.
+inline RoundTrip RunRoundTrip(TSMFData& data) {
+    RoundTrip rt;
+    TSMFImportList list;
+    BuildImportInstructions(&data, list, true, 16);
+    std::unique_ptr<TMusicScore> score(ConvertMidiToScore(&data, list, 1));
+    rt.staves = score->GetStaffCount();
+    // Played legato, every note sounds its written length, so that the lengths compare as notated.
+    for (int i = 0; i < score->GetStaffCount(); ++i)
+        score->GetStaff(i)->InsertItem(new TPerformanceStyle(7), 1);
+    TScoreMidiPlayer player;
+    player.SetScore(score.get());
+    TMidiFileBuf rendered(16);
+    player.RenderToBuffer(rendered);
+    std::vector<RtNote> played = PairNotes(rendered);
+    std::vector<RtNote> grid;
+    std::vector<RtNote> expected;
+    std::vector<RtNote> ruled;  // the rules without the rest regrouping
+    for (const TSMFImportInstructions& r : list) {
+        int channel = 0;
+        while (channel < 15 && (r.ChannelMask & (1u << channel)) == 0)
+            ++channel;
+        TSMFTrackData* track = data.GetTrack(r.Track);
+        if (track != nullptr) {
+            for (const RtNote& n : PairNotes(*track, r.ChannelMask))
+                rt.sourceNotes += n.key >= r.LowNote && n.key <= r.HighNote;
+        }
+        auto g = GridNotes(data, r, channel);
+        grid.insert(grid.end(), g.begin(), g.end());
+        auto e = ExpectedNotes(data, r, channel);
+        expected.insert(expected.end(), e.begin(), e.end());
+        auto c = ExpectedNotes(data, r, channel, false);
+        ruled.insert(ruled.end(), c.begin(), c.end());
+    }
+    std::sort(grid.begin(), grid.end());
+    std::sort(expected.begin(), expected.end());
+    rt.gridNotes = static_cast<int>(grid.size());
+    rt.expectedNotes = static_cast<int>(expected.size());
+    auto whole = [](const RtNote& n) { return std::make_tuple(n.channel, n.key, n.start, n.length); };
+    auto onset = [](const RtNote& n) { return std::make_tuple(n.channel, n.key, n.start); };
+    rt.gridSame = CountCommon(grid, played, whole);
+    rt.expectedSame = CountCommon(expected, played, whole);
+    const int onsetSame = CountCommon(grid, played, onset);
+    rt.lengthOnly = onsetSame - rt.gridSame;
+    rt.missing = rt.gridNotes - onsetSame;
+    // Why lengths differ: shorter by the cut at the next onset, else longer by the rest regrouping.
+    std::multimap<std::tuple<int, int, int>, int> ruledAt;
+    for (const RtNote& n : ruled)
+        ruledAt.insert({onset(n), n.length});
+    std::multiset<std::tuple<int, int, int, int>> exact;
+    for (const RtNote& n : played)
+        exact.insert(whole(n));
+    for (const RtNote& n : grid) {
+        auto it = exact.find(whole(n));
+        if (it != exact.end()) {
+            exact.erase(it);
+            continue;
+        }
+        auto r = ruledAt.find(onset(n));
+        if (r == ruledAt.end()) continue;
+        if (r->second < n.length) {
+            ++rt.cut;
+        } else {
+            ++rt.grown;
+        }
+    }
+    rt.extra = static_cast<int>(played.size()) - CountCommon(played, expected, whole);
+    if (std::getenv("QSM_ROUNDTRIP_DUMP") != nullptr) DumpDifferences(expected, played);
+    return rt;
+}
+
+}  // namespace qsm::test
