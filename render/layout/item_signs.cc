@@ -367,16 +367,22 @@ void TNotationDrawing::DrawMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo
     int room = rec >= 0 ? info.GetRoomAfter(rec) : r.Width;
     int bars = m.GetNumBars();
     if (!info.ShowsHidden() && !m.GetPrintOnce()) {
-        // The bars this record covers: up to the continuation record or the end of the rest.
-        int covered = m.GetNumBars() - r.Count;
-        for (int i = rec + 1; i >= 1 && i < info.GetRecordCount(); ++i) {
+        // The bars this record covers: up to the next shown continuation or the end of its run.
+        int covered = 1;
+        const TLayoutRecord* last = &r;
+        bool broken = false;
+        for (int i = rec + 1; rec >= 0 && i < info.GetRecordCount(); ++i) {
             const TLayoutRecord& n = info.Record(i);
-            if (n.ItemIndex != r.ItemIndex) break;
-            if (n.GetKind() == lkMultiRestMore) {
+            if (n.ItemIndex != r.ItemIndex || !n.IsMultiBarRest()) break;
+            if (n.GetKind() == lkMultiRestMore && !n.IsHidden()) {
                 covered = n.Count - r.Count;
+                broken = true;
                 break;
             }
+            last = &n;
         }
+        if (!broken)
+            covered = last->GetKind() == lkMultiRestMore ? last->Count - r.Count : last->Count + 1 - r.Count;
         bars = std::max(covered, 1);
     }
     char text[16];

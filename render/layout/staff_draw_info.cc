@@ -56,12 +56,25 @@ void TStaffDrawInfo::AttachStaff(int scoreStaff) {
     Staff = score ? score->GetStaff(scoreStaff) : nullptr;
     if (!Staff) ScoreStaff = -1;
     Index = Staff ? TRelNtnIdx(Staff) : TRelNtnIdx();
+    ResetIndexes();
     LineCount = Staff ? std::min(Staff->GetLineCount(), 31) : 5;
     RecordCount = 0;
     Beams.Clear();
     Triplets.Clear();
     Slurs.Clear();
     UpdateLyricCursors();
+}
+
+void TStaffDrawInfo::ResetIndexes() {
+    Resume = Staff ? TRelNtnIdx(Staff) : TRelNtnIdx();
+    Context = Staff ? TNeighborhoodNtnIdx(Staff) : TNeighborhoodNtnIdx();
+    SizeIndex = TSDNtnIdx(Staff ? this : nullptr, 0);
+}
+
+// An index kept from an earlier walk, when it still stands on this staff's items.
+static bool IsUsable(const TSimpleNtnIdx& idx, TMusicStaff* staff) {
+    return staff && idx.GetStaff() == staff && idx.GetIndex() >= 0 &&
+           idx.GetIndex() <= staff->GetLastIndex() && staff->GetItem(idx.GetIndex()) == idx.GetItem();
 }
 
 void TStaffDrawInfo::UpdateLyricCursors() {
@@ -460,7 +473,7 @@ void TStaffDrawInfo::FormatFromTime(int time, int width) {
     Triplets.Clear();
     Slurs.Clear();
     if (!Staff || Staff->GetItemCount() == 0 || !GetFonts()) return;
-    TRelNtnIdx idx(Staff);
+    TRelNtnIdx idx = IsUsable(Index, Staff) ? Index : TRelNtnIdx(Staff);
     idx.SeekTime(time, true);
     int boundaries = 0;
     while (idx.GetIndex() > 0 || idx.GetBarInMultiRest() > 0) {
@@ -528,7 +541,8 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
         Index.Seek(Staff->GetLastIndex());
         return;
     }
-    TRelNtnIdx idx(Staff);
+    // From where the last walk ended: the next system starts close to it, a step or a bar back.
+    TRelNtnIdx idx = IsUsable(Resume, Staff) ? Resume : TRelNtnIdx(Staff);
     idx.Seek(start.Item);
     for (int b = 0; b < start.Bar && idx.GetIndex() == start.Item && idx.CanStepInRests(1); ++b)
         idx.StepForward(true);
@@ -551,7 +565,15 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
         r1.Time = static_cast<uint32_t>(std::max(idx.GetTime(), 0));
         total += r1.Width;
         int clef = -1, ts = -1, key = -1;
-        Staff->FindContextItems(first.GetIndex(), clef, ts, key);
+        // The clef and key in force at the first note: the last ones before it in item order, from an index
+        // that moves forward with the systems (a walk from the staff's start for every system would make
+        // laying out a long score quadratic).
+        if (!IsUsable(Context, Staff) || Context.GetIndex() > first.GetIndex())
+            Context = TNeighborhoodNtnIdx(Staff);
+        Context.Seek(first.GetIndex());
+        clef = Context.GetLastClef() > 0 ? Context.GetLastClef() : -1;
+        key = Context.GetLastKey() > 0 ? Context.GetLastKey() : -1;
+        (void)ts;
         bool repeatClef = clef > 0, repeatKey = key > 0;
         if (!(clef < s && key < s) && key > clef) {
             int target = clef < s ? key : clef;
@@ -637,6 +659,7 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
             total += r.Width;
         }
     }
+    Resume = idx;
     if (RecordCount > 1 && lastBreak != RecordCount - 1) PadBar(RecordCount - 1, true, total);
     if (RecordCount > 1) {
         TLayoutRecord& last = Record(RecordCount - 1);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/layout/layout_record.h"
+#include "render/layout/sd_ntn_idx.h"
 #include "render/layout/staff_connects.h"
 #include "score/notation_index.h"
 
@@ -59,6 +60,8 @@ public:
 
     void AttachStaff(int scoreStaff);
     void UpdateLyricCursors();
+    // Forgets the positions kept from earlier formatting (after the staff's items changed).
+    void ResetIndexes();
 
     // Formatting.
     void FormatFromTime(int time, int width);
@@ -159,6 +162,8 @@ public:
     TQSStaffConnects Triplets{16};
     TQSStaffSlurs Slurs{16};
     TRelNtnIdx Index;
+    // Kept between formatting calls so that systems that follow each other walk the staff only once.
+    TSDNtnIdx SizeIndex{nullptr, 0};
 
 private:
     bool EnsureRecords(int needed);
@@ -175,4 +180,7 @@ private:
     int RecordCount = 0;
     TLyric* LyricCursors[kMaxLyricLines] = {};
     TStaffStartPosition FormattedStart;
+    // Where the last walk ended, and the clef and key context it has passed.
+    TRelNtnIdx Resume;
+    TNeighborhoodNtnIdx Context;
 };

@@ -1,0 +1,138 @@
+// Layout and drawing of a large score: 32 staves of 500 to 8,000 bars laid out into systems at screen
+// width, and one screen of it formatted and drawn as the score view does.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/ram_stream.h"
+#include "platform/gdi/gdi.h"
+#include "render/base/color_palette.h"
+#include "render/base/fonts_data.h"
+#include "render/layout/item_painter.h"
+#include "render/layout/score_draw_info.h"
+#include "render/layout/system_run.h"
+#include "render/music_fonts.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
+
+namespace {
+
+constexpr int kStaves = 32;
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+// Bars of half notes with a slur and a tie, beamed eighths with a chord, and whole notes.
+std::string MakeScore(int bars) {
+    std::string t = "!QuillStaveComposer(2.51)\n";
+    for (int s = 0; s < kStaves; ++s) {
+        t += "|AddStaff|Name:S" + std::to_string(s) + "\n|Clef|Type:" + (s % 2 ? "Bass" : "Treble") +
+             "\n|TimeSig|Signature:4/4\n";
+        for (int b = 0; b < bars; ++b) {
+            // About four items a bar, so that 8,000 bars stay inside a staff's item limit.
+            switch ((b + s) % 3) {
+                case 0:
+                    t += "|Note|Dur:Half,Slur|Pos:0\n|Note|Dur:Half|Pos:-1^\n";
+                    break;
+                case 1:
+                    for (int i = 0; i < 4; ++i)
+                        t += "|Note|Dur:8th|Pos:" + std::to_string(i - 2) + "|Opts:Beam" +
+                             (i == 0 ? "=First" : (i == 3 ? "=End" : "")) + "\n";
+                    t += "|Chord|Dur:Half|Pos:-2,0,2\n";
+                    break;
+                default:
+                    t += "|Note|Dur:Whole|Pos:-1\n";
+                    break;
+            }
+            t += "|Bar\n";
+        }
+    }
+    return t;
+}
+
+TMusicScore* ScoreOf(int bars) {
+    static std::map<int, std::unique_ptr<TMusicScore>> cache;
+    auto& p = cache[bars];
+    if (!p) {
+        std::string text = MakeScore(bars);
+        TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()),
+                                 static_cast<DWORD>(text.size()));
+        p.reset(ImportTextScore(stream, nullptr, -1));
+    }
+    return p.get();
+}
+
+struct Context {
+    TMusicFontsData data;
+    TColorPalette palette;
+    TMusicFonts fonts{8, &data, &palette};
+};
+
+void BM_LayoutAllSystems(benchmark::State& state) {
+    qsm::InstallNotationDrawing();
+    TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
+    Context c;
+    TScoreDrawInfo system(score, &c.fonts, 5, 3);
+    for (int i = 0; i < score->GetStaffCount(); ++i)
+        system.AddStaff(i);
+    int systems = 0;
+    for (auto _ : state) {
+        systems = qsm::LayoutSystems(system, kWidth, 1 << 20, nullptr);
+        benchmark::DoNotOptimize(systems);
+    }
+    state.counters["systems"] = systems;
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LayoutAllSystems)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->Complexity();
+
+void BM_DrawOneScreen(benchmark::State& state) {
+    qsm::InstallNotationDrawing();
+    TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
+    Context c;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, kWidth, kHeight);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    c.fonts.AttachDC(dc, dc);
+    // The staves that one screen shows, as the view lays them out.
+    TScoreDrawInfo system(score, &c.fonts, 5, 1);
+    system.AddStavesFrom(0, kHeight);
+    state.counters["staves"] = system.GetStaffCount();
+    int time = 768 * static_cast<int>(state.range(0)) / 2;
+    TDrawExtent extent;
+    extent.Init(kWidth);
+    for (auto _ : state) {
+        PatBlt(dc, 0, 0, kWidth, kHeight, WHITENESS);
+        system.FormatAllFromTime(time, kWidth);
+        system.PrepareAlignment();
+        system.DrawSystem(extent, 0, 0, -1);
+    }
+    c.fonts.DetachDC();
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DrawOneScreen)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The layout part of one screen alone: formatting the visible staves from a time and aligning them.
+void BM_FormatOneScreen(benchmark::State& state) {
+    qsm::InstallNotationDrawing();
+    TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
+    Context c;
+    TScoreDrawInfo system(score, &c.fonts, 5, 1);
+    system.AddStavesFrom(0, kHeight);
+    int time = 768 * static_cast<int>(state.range(0)) / 2;
+    for (auto _ : state) {
+        system.FormatAllFromTime(time, kWidth);
+        system.PrepareAlignment();
+        benchmark::DoNotOptimize(system.GetStaffDrawInfo(0)->GetTotalWidth());
+    }
+}
+BENCHMARK(BM_FormatOneScreen)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
