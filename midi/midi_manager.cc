@@ -495,6 +495,10 @@ void TMidiManager::SetPausedPosition(DWORD tick) {
     Sequencer->Reposition(tick, Song->GetBlock(0));
 }
 
+void TMidiManager::SongChanged() {
+    if (Song != nullptr && IsPaused()) SetPausedPosition(GetPlayTick());
+}
+
 void TMidiManager::TogglePause() {
     Sequencer->TogglePause();
 }

@@ -118,6 +118,10 @@ public:
     // The answer to the sequencer's request for the next block.
     bool QueueNextBlock();
     void SetPausedPosition(DWORD tick);
+    // The song buffer was filled again while paused (muted staves, transposition): the sequencer takes it
+    // again from its first block at the tick it has reached, so that it keeps no pointer into the old
+    // contents and strikes again no note that the new song does not hold. Nothing while not paused.
+    void SongChanged();
     void TogglePause();
     void Stop();
     bool IsPlaying() const;

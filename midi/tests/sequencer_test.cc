@@ -192,6 +192,46 @@ TEST_F(ManualPlayback, RepositionWhilePausedPlaysFromTheNewTick) {
     EXPECT_TRUE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
 }
 
+TEST_F(ManualPlayback, SongRebuiltWhilePausedPlaysOnFromTheSameTick) {
+    // Two staves interleaved over three blocks; the second is muted while paused, which rebuilds the song.
+    std::vector<DWORD> ticks;
+    for (DWORD t = 0; t < 12000; t += 4)
+        ticks.push_back(t);
+    AddNotes(song_, 0, 0, ticks, 2, 40);
+    AddNotes(song_, 0, 1, ticks, 3, 70);
+    song_.AppendEndPause(1);
+    ASSERT_GE(song_.GetHighestBlock(), 2);
+    ASSERT_TRUE(Play());
+    Run(12000);  // well into the second block
+    manager_->TogglePause();
+    const DWORD tick = manager_->GetPlayTick();
+    ASSERT_GT(tick, 2000u);
+
+    song_.Clear();
+    AddNotes(song_, 0, 0, ticks, 2, 40);
+    song_.AppendEndPause(1);
+    manager_->SongChanged();
+    qsm::mm::ClearRecording();
+    manager_->TogglePause();
+    Run(60000);
+    EXPECT_EQ(ended_.load(), 1);
+    auto log = qsm::mm::GetRecording();
+    EXPECT_TRUE(qsm::mm::FindSoundingNotes(log).empty());
+    for (const auto& m : log)
+        EXPECT_EQ(m.msg & 0x0F, 0u) << std::hex << m.msg;  // nothing of the muted staff
+    // The new song from the first note at or after the pause tick, every event once and in order.
+    std::vector<DWORD> tail;
+    bool started = false;
+    for (const auto& m : ShortMessages(song_)) {
+        started = started || (m.tick >= tick && (m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0);
+        if (started) tail.push_back(m.msg & 0x00FFFFFF);
+    }
+    std::vector<DWORD> got = RecordedMessages();
+    ASSERT_GE(got.size(), tail.size());
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), got.end() - static_cast<long>(tail.size())));
+    EXPECT_LE(got.size(), tail.size() + 4);  // at most the notes that sounded at the pause, again
+}
+
 TEST_F(ManualPlayback, ClockWrapDoesNotStallOrBurst) {
     manager_.reset();
     qsm::mm::UseManualClock(0xFFFFFFFFu - 700);
