@@ -234,6 +234,7 @@ static HCURSOR SizeCursor(LRESULT hit) {
 
 void PaintNonClient(Window* w);              // paint.cc
 void MenuBarClick(Window* w, POINT screen);  // menu.cc
+bool MenuBarKey(Window* w, char c);          // menu.cc
 
 }  // namespace qsm::wm
 
@@ -356,6 +357,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_SYSKEYDOWN:
             if (wparam == VK_F4 && (GetKeyState(VK_MENU) & 0x8000))
                 PostMessageA(TopLevel(w)->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+            return 0;
+        case WM_SYSCHAR:
+            // Alt and a letter open the top-level window's menu bar at the item with that mnemonic.
+            if ((GetKeyState(VK_MENU) & 0x8000) && !MenuBarKey(TopLevel(w), static_cast<char>(wparam)))
+                MessageBeep(0);
             return 0;
         case WM_SETTEXT: {
             auto* text = reinterpret_cast<LPCSTR>(lparam);

@@ -44,6 +44,7 @@ void ResetForTests() {
     State& s = S();
     s.focus = s.active = s.capture = nullptr;
     s.keys.fill(0);
+    s.msg_keys.fill(0);
     s.cursor = POINT{0, 0};
     s.last_click_hwnd = nullptr;
     s.current_cursor = nullptr;

@@ -390,6 +390,59 @@ bool GetCaretState(HWND* owner, RECT* client_rect, bool* on) {
     return true;
 }
 
+void TrackKeyState(const MSG& m) {
+    auto& keys = S().msg_keys;
+    auto set = [&](size_t k, bool down) {
+        if (down) {
+            if (!(keys[k] & 0x80)) keys[k] ^= 0x01;
+            keys[k] |= 0x80;
+        } else {
+            keys[k] &= static_cast<BYTE>(~0x80);
+        }
+    };
+    switch (m.message) {
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYUP: {
+            bool down = m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN;
+            size_t vk = m.wParam & 0xFF;
+            set(vk, down);
+            if (vk == VK_LSHIFT || vk == VK_RSHIFT) set(VK_SHIFT, down);
+            if (vk == VK_LCONTROL || vk == VK_RCONTROL) set(VK_CONTROL, down);
+            break;
+        }
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK:
+            set(VK_LBUTTON, true);
+            break;
+        case WM_LBUTTONUP:
+        case WM_NCLBUTTONUP:
+            set(VK_LBUTTON, false);
+            break;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+        case WM_NCRBUTTONDOWN:
+            set(VK_RBUTTON, true);
+            break;
+        case WM_RBUTTONUP:
+        case WM_NCRBUTTONUP:
+            set(VK_RBUTTON, false);
+            break;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONDBLCLK:
+            set(VK_MBUTTON, true);
+            break;
+        case WM_MBUTTONUP:
+            set(VK_MBUTTON, false);
+            break;
+        default:
+            break;
+    }
+}
+
 void ResetInputState() {
     g_caret = Caret{};
     g_modal_hook = nullptr;
@@ -507,12 +560,12 @@ BOOL SetCursorPos(int x, int y) {
 }
 
 SHORT GetKeyState(int vk) {
-    BYTE k = S().keys[static_cast<size_t>(vk & 0xFF)];
+    BYTE k = S().msg_keys[static_cast<size_t>(vk & 0xFF)];
     return static_cast<SHORT>(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
 }
 
 SHORT GetAsyncKeyState(int vk) {
-    return static_cast<SHORT>(GetKeyState(vk) & 0x8000);
+    return static_cast<SHORT>((S().keys[static_cast<size_t>(vk & 0xFF)] & 0x80) ? 0x8000 : 0);
 }
 
 BOOL MessageBeep(UINT) {

@@ -143,7 +143,9 @@ struct State {
     HWND focus = nullptr;
     HWND capture = nullptr;
     POINT cursor{0, 0};
-    std::array<BYTE, 256> keys{};  // bit 0x80 down, 0x01 toggled
+    std::array<BYTE, 256> keys{};  // bit 0x80 down, 0x01 toggled: as the input stands now
+    // The same as of the input message the window thread retrieved last (what GetKeyState answers).
+    std::array<BYTE, 256> msg_keys{};
     HCURSOR current_cursor = nullptr;
     int cursor_shown = 0;
     // Double-click tracking.
@@ -208,6 +210,8 @@ Window* FindWindowToPaint(ThreadQueue& q);
 void ActivateWindow(Window* w, int how);
 void ForgetWindow(Window* w);  // clears focus, capture and activation that point at a window being destroyed
 Window* HitWindow(POINT screen, LRESULT* hit);
+// Brings the key state that GetKeyState answers up to an input message being retrieved.
+void TrackKeyState(const MSG& m);
 
 // Non-client helpers (nonclient.cc).
 RECT DefaultNcCalc(const Window* w, RECT rect);
@@ -228,6 +232,10 @@ void RegisterBuiltinClasses();
 void RunModalLoop(HWND modal, const bool* done, UINT idle_kind);
 // Dispatches what is already queued (paint included) without the idle pass or waiting.
 void PumpMessagesOnce();
+// The innermost modal window whose loop runs on this thread, null when none does.
+HWND InnermostModal();
+// Gives a dialog's keyboard handling a message of its loop; true when it was used.
+bool DialogMessageHook(HWND modal, MSG& m);
 
 int ClampInt(LONG_PTR v);
 inline LPARAM PackLParam(POINT p) {

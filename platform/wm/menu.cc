@@ -248,6 +248,7 @@ struct Track {
     int bar_index = -1;
     bool pressed_inside = false;
     bool moved = false;
+    bool light_first = false;  // opened from the keyboard: the first item is lit
 };
 
 Track* g_track = nullptr;
@@ -492,6 +493,14 @@ UINT_PTR RunTrack(Track& t, HMENU menu, POINT at, bool below, const RECT& avoid)
     g_track = &t;
     if (!(t.flags & TPM_NONOTIFY) && t.owner != nullptr) SendMessageA(t.owner, WM_ENTERMENULOOP, TRUE, 0);
     OpenLevel(t, menu, at, below, avoid);
+    if (t.light_first) {
+        Menu* m = M(menu);
+        for (size_t k = 0; m != nullptr && k < m->items.size(); ++k)
+            if (Selectable(m->items[k])) {
+                Select(t, 0, static_cast<int>(k));
+                break;
+            }
+    }
     HWND capture_wnd = t.levels[0].wnd;
     SetCapture(capture_wnd);
     bool hooked = false;
@@ -520,6 +529,8 @@ UINT_PTR RunTrack(Track& t, HMENU menu, POINT at, bool below, const RECT& avoid)
             Mouse(t, m.message - WM_NCMOUSEMOVE + WM_MOUSEMOVE);
         } else if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) {
             Key(t, m.wParam);
+            // The character of the key comes next and picks an item by its mnemonic.
+            if (!t.done) TranslateMessage(&m);
         } else if (m.message == WM_CHAR || m.message == WM_SYSCHAR) {
             Char(t, static_cast<char>(m.wParam));
         } else if (m.message == WM_KEYUP || m.message == WM_SYSKEYUP) {
@@ -587,9 +598,9 @@ void DrawMenuBar(Window* w, HDC dc, const RECT& bar) {
     SelectObject(dc, old);
 }
 
-void MenuBarClick(Window* w, POINT screen) {
+// Runs the menu bar from item `index` on, moving along the bar as the user asks.
+void MenuBarTrack(Window* w, int index, bool keyboard) {
     HWND hwnd = w->handle;
-    int index = BarItemAt(hwnd, screen);
     if (index < 0) return;
     SendMessageA(hwnd, WM_INITMENU, reinterpret_cast<WPARAM>(w->menu), 0);
     for (int guard = 0; guard < 64 && IsWindow(hwnd); ++guard) {
@@ -617,6 +628,7 @@ void MenuBarClick(Window* w, POINT screen) {
         t.bar_window = hwnd;
         t.bar_index = index;
         t.pressed_inside = true;
+        t.light_first = keyboard || guard > 0;
         UINT_PTR chosen = RunTrack(t, it.sub, POINT{r.left, r.bottom}, true, r);
         if (!IsWindow(hwnd)) return;
         RemovePropA(hwnd, "qsm.barhot");
@@ -629,6 +641,28 @@ void MenuBarClick(Window* w, POINT screen) {
         if (chosen != 0) PostMessageA(hwnd, WM_COMMAND, chosen, 0);
         return;
     }
+}
+
+void MenuBarClick(Window* w, POINT screen) {
+    MenuBarTrack(w, BarItemAt(w->handle, screen), false);
+}
+
+// Alt and a letter: the bar item with that mnemonic opens with its first item lit. False when no item of
+// the window's bar has it.
+bool MenuBarKey(Window* w, char c) {
+    Menu* m = M(w->menu);
+    if (m == nullptr || (w->style & WS_CHILD)) return false;
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (size_t i = 0; i < m->items.size(); ++i) {
+        const std::string& s = m->items[i].text;
+        size_t amp = s.find('&');
+        if (amp != std::string::npos && amp + 1 < s.size() &&
+            tolower(static_cast<unsigned char>(s[amp + 1])) == c) {
+            MenuBarTrack(w, static_cast<int>(i), true);
+            return true;
+        }
+    }
+    return false;
 }
 
 LRESULT MenuWindowProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {

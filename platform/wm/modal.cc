@@ -4,9 +4,23 @@
 
 namespace qsm::wm {
 
-bool DialogMessageHook(HWND modal, MSG& m);  // dialog.cc
+namespace {
+thread_local std::vector<HWND> t_modal_stack;
+
+struct ModalEntry {
+    explicit ModalEntry(HWND h) { t_modal_stack.push_back(h); }
+    ~ModalEntry() { t_modal_stack.pop_back(); }
+};
+}  // namespace
+
+HWND InnermostModal() {
+    for (auto it = t_modal_stack.rbegin(); it != t_modal_stack.rend(); ++it)
+        if (IsWindow(*it)) return *it;
+    return nullptr;
+}
 
 void RunModalLoop(HWND modal, const bool* done, UINT idle_kind) {
+    ModalEntry entry(modal);
     const LoopHooks& hooks = GetLoopHooks();
     bool hooked = false;
     bool idle_sent = false;

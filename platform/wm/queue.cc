@@ -131,7 +131,10 @@ bool Fetch(ThreadQueue& q, MSG* out, HWND filter, UINT min, UINT max, bool remov
     {
         std::lock_guard<std::mutex> lock(q.m);
         if (TakeFrom(q.posted, out, filter, min, max, remove)) return true;
-        if (TakeFrom(q.input, out, filter, min, max, remove)) return true;
+        if (TakeFrom(q.input, out, filter, min, max, remove)) {
+            if (remove) TrackKeyState(*out);
+            return true;
+        }
         if (q.quit && InRange(WM_QUIT, min, max)) {
             *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q.quit_code), 0, Now(), S().cursor, 0};
             if (remove) q.quit = false;
@@ -325,6 +328,9 @@ int PumpMessages() {
         q.last = m;
         ++n;
         if (g_hooks.pre_translate && g_hooks.pre_translate(m)) continue;
+        // Inside a dialog's modal loop the dialog's keyboard handling sees the messages, as its loop would.
+        HWND modal = InnermostModal();
+        if (modal != nullptr && DialogMessageHook(modal, m)) continue;
         TranslateMessage(&m);
         DispatchMessageA(&m);
         if (n > 100000) break;  // a window that never validates its paint
