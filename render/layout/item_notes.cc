@@ -446,8 +446,8 @@ void DrawRestGlyph(TStaffDrawInfo& info, TLayoutRecord& record, TRestNote& rest,
 }  // namespace qsm
 
 // The drawing object's bodies for the song notes.
-int TNotationDrawing::MeasureSongNote(TSongNote& note, TStaffDrawInfo& info, TLayoutRecord&) {
-    return 2 * W(info, 0, 7) * (note.IsGrace() ? 1 : 1);
+int TNotationDrawing::MeasureSongNote(TSongNote&, TStaffDrawInfo& info, TLayoutRecord&) {
+    return 2 * W(info, 0, 7);
 }
 
 int TNotationDrawing::MeasureMusicNote(TMusicNote& n, TStaffDrawInfo& info, TLayoutRecord& r) {

@@ -19,4 +19,5 @@ if(QSM_TESTS)
   target_link_libraries(render_score PRIVATE qsm_render)
 endif()
 
-qsm_test(render_layout_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_test.cc DEPS qsm_render)
+qsm_test(render_layout_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_test.cc
+         ${CMAKE_CURRENT_LIST_DIR}/tests/layout_rules_test.cc DEPS qsm_render)

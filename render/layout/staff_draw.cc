@@ -142,6 +142,14 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     }
 }
 
+void TStaffDrawInfo::DrawSegmentInRect(const RECT& rect) {
+    TDrawExtent extent;
+    extent.Width = rect.right - rect.left;
+    extent.Left = rect.left;
+    extent.Right = rect.right;
+    DrawSegment(extent, rect.left, rect.top);
+}
+
 int TStaffDrawInfo::DrawHairpins(int ri, int x) {
     TMusicFonts* f = GetFonts();
     TLayoutRecord& r = Record(ri);

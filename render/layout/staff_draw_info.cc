@@ -372,9 +372,8 @@ void TStaffDrawInfo::AddSpacing(int ci) {
 int TStaffDrawInfo::GetFitWidth(const TLayoutRecord& r) {
     if (r.IsHidden() && !ShowsHidden()) return 0;
     TNotatedItem* item = ItemOf(r);
-    if (!item) return 0;
-    TLayoutRecord copy = r;
-    return item->Measure(*this, const_cast<TLayoutRecord&>(r)) + (copy.Width * 0);
+    // Measuring reads the record (its kind, flags and columns) and leaves it as it was.
+    return item ? item->Measure(*this, const_cast<TLayoutRecord&>(r)) : 0;
 }
 
 int TStaffDrawInfo::GetLeftExtent(const TLayoutRecord& r) {

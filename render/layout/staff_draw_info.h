@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/base/wintypes.h"
+
 #include "render/layout/layout_record.h"
 #include "render/layout/sd_ntn_idx.h"
 #include "render/layout/staff_connects.h"
@@ -80,6 +82,7 @@ public:
 
     // Drawing.
     void DrawSegment(const TDrawExtent& extent, int x, int y);
+    void DrawSegmentInRect(const RECT& rect);
     int DrawPlayMark(int x, int y, TStaffStartPosition position, int colour, int lyricLine);
     int DrawHairpins(int recordIndex, int x);
     void DrawLyrics(const TDrawExtent& extent, int x);
