@@ -1,18 +1,24 @@
 // Standard MIDI Files from outside: the importer reads any bytes into per-track event buffers, texts and
-// system-exclusive records; everything it stored is then walked.
+// system-exclusive records; everything it stored is then walked, and a file of modest size is converted
+// into a score, which must come out with at least one staff whatever the file holds.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/ram_stream.h"
+#include "midi/smf_convert.h"
 #include "midi/smf_file.h"
+#include "score/music_score.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQSRFlatRamStream in(const_cast<uint8_t*>(data), static_cast<DWORD>(size), static_cast<DWORD>(size));
     TQSRFlatRamStream log(256, 4096);
     TSMFData smf;
     TSMFImport::Run(&smf, &in, &log);
+    int events = 0;
     for (int t = 0; t < smf.GetTrackCount(); ++t) {
         TSMFTrackData* track = smf.GetTrack(t);
+        events += track->GetEventCount();
         track->FindText(1);
         track->FindText(2);
         track->GetTextStream().Rewind();
@@ -24,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TMFBTimeIndex index(track);
         index.SeekTick(track->GetLastTick());
         index.GetMs();
+    }
+    // The conversion formats every staff it makes; larger files only slow the search down.
+    if (events > 600 || smf.GetTrackCount() > 32) return 0;
+    TSMFImportList list;
+    BuildImportInstructions(&smf, list, true, 16);
+    for (int kind : {1, 2}) {
+        std::unique_ptr<TMusicScore> score(ConvertMidiToScore(&smf, list, kind));
+        if (score->GetStaffCount() < 1) __builtin_trap();
     }
     return 0;
 }
