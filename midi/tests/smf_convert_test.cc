@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -476,4 +477,42 @@ TEST(SmfConvert, EmptyFileAndTrackToStaff) {
     auto none = NoteStaff(*data, Record(5));
     EXPECT_EQ(none->GetItemCount(), 2);
     EXPECT_STREQ(none->GetName(), "Staff");
+}
+
+namespace {
+std::vector<std::string> progressTexts;
+std::vector<int> gauge;
+int gaugeRange = 0;
+}  // namespace
+
+TEST(SmfConvert, ProgressGoesToTheLongTaskDialog) {
+    TrackBuilder conductor;
+    conductor.Tempo(0, 500000).End();
+    TrackBuilder voice;
+    voice.Text(0, 3, "Voice").Event(0, {0x90, 60, 90}).Text(0, 5, "la").Event(192, {0x80, 60, 0});
+    voice.Event(0, {0x90, 62, 90}).Text(0, 5, "lu").Event(192, {0x80, 62, 0}).End();
+    TrackBuilder bass;
+    bass.Event(0, {0x91, 40, 90}).Event(384, {0x81, 40, 0}).End();
+    auto data = Read(MakeFile(1, 192, {conductor, voice, bass}));
+    TSMFImportList list;
+    BuildImportInstructions(data.get(), list, true, 16);
+    ASSERT_EQ(list.size(), 2u);
+    progressTexts.clear();
+    gauge.clear();
+    qsm::LongTaskProgressHooks hooks;
+    hooks.resetGauge = [](int range) { gaugeRange = range; };
+    hooks.setGauge = [](int value) { gauge.push_back(value); };
+    hooks.setText = [](const char* text) { progressTexts.emplace_back(text); };
+    qsm::SetLongTaskProgressHooks(hooks);
+    std::unique_ptr<TMusicScore> score(ConvertMidiToScore(data.get(), list, 1));
+    qsm::SetLongTaskProgressHooks({});
+    EXPECT_EQ(gaugeRange, 100);
+    ASSERT_FALSE(progressTexts.empty());
+    EXPECT_EQ(progressTexts[0], "Converting MIDI data to notation");
+    EXPECT_NE(std::find(progressTexts.begin(), progressTexts.end(), "Formatting Staff: Voice"),
+              progressTexts.end());
+    // Four steps for each of the three staves (two note staves, one lyric staff): the gauge ends full.
+    ASSERT_EQ(gauge.size(), 12u);
+    EXPECT_TRUE(std::is_sorted(gauge.begin(), gauge.end()));
+    EXPECT_EQ(gauge.back(), 100);
 }
