@@ -19,6 +19,12 @@ constexpr DWORD kSliceTicks = 384;
 // fewer (the zero-length items between two notes, times the passes of a repeat); only a damaged file whose
 // jumps loop over items without duration reaches it.
 constexpr int kMaxStillVisits = 1 << 20;
+
+// Items a walk may visit: every item through 255 passes of a repeat inside the eight of a repeat with
+// endings.
+int64_t MaxWalkSteps(const TMusicStaff& staff) {
+    return 2048 * static_cast<int64_t>(staff.GetItemCount()) + 1000;
+}
 // Ticks are compared as signed 32-bit values in the song buffer: rendering stops before they would wrap.
 constexpr DWORD kMaxRenderTick = 0x7FFFFFFFu - kSliceTicks;
 
@@ -40,6 +46,7 @@ void TStaffMidiPlayerIndex::SetStaff(TMusicStaff* staff) {
     RestBars = 0;
     Last = TStaffPlayPosition{};
     StillVisits = 0;
+    Steps = 0;
     if (Staff != nullptr)
         State.InitFromStaff(*Staff);
     else
@@ -63,7 +70,7 @@ void TStaffMidiPlayerIndex::SetUp(TMidiFileBuf& buffer) {
 void TStaffMidiPlayerIndex::Advance(TNotatedItem* item) {
     int next = item->GetNextPlayIndex(State, *Staff, Index);
     item->UpdatePlayState(State);
-    Index = next < 0 || next > Staff->GetLastIndex() ? -1 : next;
+    Index = next < 0 || next > Staff->GetLastIndex() || ++Steps > MaxWalkSteps(*Staff) ? -1 : next;
 }
 
 bool TStaffMidiPlayerIndex::IsStuck(DWORD tickBefore) {
@@ -165,6 +172,7 @@ bool TStaffMidiPlayerIndex::SeekTick(DWORD tick) {
         State.InitFromStaff(*Staff);
         Index = 0;
         RestBars = 0;
+        Steps = 0;
     }
     StillVisits = 0;
     TNotatedItem* item = nullptr;

@@ -68,6 +68,8 @@ private:
     TStaffPlayState State;
     TStaffPlayPosition Last;
     int StillVisits = 0;
+    // Items visited since the staff's start: a walk whose repeats and jumps never end still stops.
+    int64_t Steps = 0;
 };
 
 class TScoreMidiPlayer {

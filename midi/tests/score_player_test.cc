@@ -357,6 +357,29 @@ TEST(ScoreMidiPlayer, StepNoteWalksFromNoteToNote) {
     EXPECT_EQ(Matching(buffer, " on "), (Ev{"0 on 71 110", "192 on 72 110"}));
 }
 
+// An item that sends the walk back to the start, time passing on the way.
+class JumpToStart : public TNotatedItem {
+public:
+    int GetType() const override { return ntStaffSpacer; }
+    int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
+    void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
+    int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int) override { return 0; }
+};
+
+TEST(ScoreMidiPlayer, StaffThatLoopsWithTimeEndsAtItsStepCap) {
+    TMusicStaff staff;
+    Append(staff, Note(B4));
+    Append(staff, new JumpToStart);
+    TStaffMidiPlayerIndex cursor;
+    cursor.SetStaff(&staff);
+    TMidiFileBuf buffer;
+    cursor.PlayAll(buffer);
+    EXPECT_FALSE(cursor.HasItemsLeft());
+    const size_t notes = Matching(buffer, " on 71").size();
+    EXPECT_GT(notes, 100u);
+    EXPECT_LT(notes, 2048u * 4u);
+}
+
 TEST(ScoreMidiPlayer, StaffThatLoopsWithoutTimeEnds) {
     TMusicScore score;
     auto* staff = new TMusicStaff;
