@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/base/wintypes.h"
+
 class TQSRStream;
 
 // Separator bytes stored before each syllable.
@@ -36,8 +38,13 @@ public:
     bool ParseTextLine(char* line, bool afterEmptyLine, bool underscoreAsSpace);
     // Clear, then every text line of the stream from its current position to its end.
     void ReadFromStream(TQSRStream& stream, bool underscoreAsSpace);
+    // Clear, then every line of a multi-line edit control.
+    void ReadEditLines(HWND edit, bool underscoreAsSpace);
     // The plain-text form, ended with "\r\n".
     void WriteToStream(TQSRStream& stream) const;
+    // Sets the plain-text form as an edit control's text; syllables that would take it beyond 32752 bytes
+    // are left out.
+    void SetEditText(HWND edit) const;
     // Bytes of the plain-text form before the text of a syllable.
     int GetTextOffset(int syllable) const;
 

@@ -10,6 +10,7 @@
 #include "render/base/vocabulary.h"
 #include "score/lyrics.h"
 #include "score/music_staff.h"
+#include "score/score_file_header.h"
 
 namespace qsm {
 
@@ -223,4 +224,10 @@ int TMusicScore::FindFreeChannel(int device) const {
         if (CountStavesOnPort(device, channel) == 0) return channel;
     }
     return Staves.empty() ? 0 : last;
+}
+
+TScoreFileHeader& TMusicScore::GetDefaultFileHeader() {
+    static TScoreFileHeader header;
+    header.Init(StatusNotScoreFile);
+    return header;
 }

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "core/bool_array.h"
+#include "platform/base/wintypes.h"
 
 class TMusicStaff;
 class TMusicFontsData;
+struct TScoreFileHeader;
 
 // The song information block (1368 bytes, copied whole; each field NUL-terminated).
 struct TSongInfo {
@@ -102,6 +104,11 @@ public:
     int GetMaxPlayDevice() const;
     int GetLastStaffDevice() const;
     int FindFreeChannel(int device) const;
+    // Empties a list box and adds each staff group name once, in score order.
+    void FillGroupList(HWND list) const;
+
+    // The shared default header record, initialised again with the current product, format and date.
+    static TScoreFileHeader& GetDefaultFileHeader();
 
     TMusicFontsData* GetFontData() const { return FontData; }
 

@@ -93,6 +93,10 @@ public:
     // Deletes the items first..last; the opening and the closing bar lines are never deleted.
     void DeleteItems(int first, int last);
     void InsertItemAtTime(TNotatedItem* item, int ticks);
+    // Inserts, re-forms the beamed group around a note, rest or chord without a stored stem direction, and
+    // reformats the staff from the item on.
+    void InsertItemAndReformat(TNotatedItem* item, int index);
+    void InsertItemAtTimeAndReformat(TNotatedItem* item, int ticks);
     int CountItemsOfType(int type) const;
     bool HasNotes() const;
     int ChangeSpacerWidth(int index, int width);
@@ -101,6 +105,9 @@ public:
     bool RemoveNoteAt(int index, int position);
     void GetTimeSignatureAt(int index, int& beats, int& exponent) const;
     void DissolveGroupAt(int grouping, int index);
+    // When the song note at index stands inside a group of the grouping that its neighbours hold open, the
+    // group is made again with it.
+    void RegroupAt(int grouping, int index);
 
     // Finders.
     int FindItemOfType(int start, int type, int step) const;
@@ -114,6 +121,9 @@ public:
     // Play-order walks.
     void FindContextItems(int index, int& clef, int& timeSignature, int& key);
     void BuildPlayStateAt(int index, TStaffPlayState& state);
+    // Walks in play order from the special ending at or before index (item 0 when none) to index; the ticks
+    // the walk took.
+    int WalkToEnding(int index);
 
     // Clean-up of imported notation.
     int SuggestClef() const;
@@ -128,6 +138,14 @@ public:
     // than maxGap after a run are taken into the run up to the next beat).
     void RegroupImportedRests(bool compound, int maxGap);
     void TruncateAtTime(int ticks);
+    // Of items of one kind with no note between, only the last stays; an item equal to the one in force
+    // goes; of two sustain pedal marks of one status side by side the earlier goes.
+    void RemoveRedundantItems();
+    // Every bar whose items fill its time signature exactly and hold only rests becomes one whole-bar rest;
+    // then the staff is reformatted.
+    void CheckImportedBars();
+    // Beams the notes with flags of each beat.
+    void GroupImportedNotes(bool compound);
 
     // Passes over the audit index (staff_audit.cc).
     void MakeAccidentalsExplicit();
@@ -156,6 +174,7 @@ public:
 
 private:
     int ItemDuration(int index) const;
+    int FindItemIndex(const TNotatedItem* item) const;
 
     TStaffLyrics* Lyrics = nullptr;
     std::vector<TNotatedItem*> Items;

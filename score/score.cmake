@@ -2,6 +2,7 @@
 # records, item playback and item drawing.
 qsm_library(qsm_score
   SOURCES
+    edit_controls.cc
     expression_items.cc
     item_drawing.cc
     item_play.cc
@@ -12,9 +13,11 @@ qsm_library(qsm_score
     notated_item.cc
     song_note.cc
     staff_audit.cc
+    staff_cleanup.cc
     staff_util.cc
     structure_items.cc
-  DEPS qsm_core qsm_midi_base qsm_render_base)
+  DEPS qsm_core qsm_midi_base qsm_render_base
+  PRIVATE_DEPS qsm_platform_wm)
 
 qsm_test(score_tests
   SOURCES
@@ -30,3 +33,6 @@ qsm_test(score_tests
 # The item records' header record, and the item record tests over the score file generator's records.
 target_sources(qsm_score PRIVATE score_file_header.cc)
 qsm_test(score_item_records_tests SOURCES tests/item_records_test.cc DEPS qsm_score qsm_scorefile_gen)
+
+# The model's adapters of edit controls and list boxes, over the window manager.
+qsm_test(score_control_tests SOURCES tests/edit_controls_test.cc DEPS qsm_score qsm_platform_wm)

@@ -302,3 +302,152 @@ TEST(StaffImportTest, RegroupImportedRestsMovesRestTimeToTheBeat) {
 }
 
 }  // namespace
+
+namespace {
+
+TKeyData* Key(int fifths) {
+    uint16_t sharps = 0, flats = 0;
+    FifthsToKeyMasks(fifths, sharps, flats);
+    return new TKeyData(sharps, flats);
+}
+
+int BeamAt(const TMusicStaff& staff, int i) {
+    return static_cast<const TSongNote*>(staff.GetItem(i))->GetBeamState();
+}
+
+TEST(StaffImportTest, RemoveRedundantItemsKeepsTheLastOfARunAndDropsRepeats) {
+    TMusicStaff staff;
+    Append(staff, Key(1));
+    Append(staff, Key(2));
+    Append(staff, new TMusicNote(0));
+    Append(staff, Key(2));  // the key in force again
+    Append(staff, new TMusicNote(1));
+    Append(staff, new TSustainPedal(1));
+    Append(staff, new TSustainPedal(1));
+    Append(staff, new TMusicNote(2));
+    Append(staff, new TTimeSignatureData(3, 2));
+    Append(staff, new TTimeSignatureData(4, 2));
+    Append(staff, new TBarLineData(bsDouble, 1));
+    Append(staff, new TBarLineData(bsSingle, 1));
+    Append(staff, new TMusicNote(3));
+    staff.RemoveRedundantItems();
+    const int expected[] = {ntBarLine, ntKey,           ntNote,    ntNote, ntSustainPedal,
+                            ntNote,    ntTimeSignature, ntBarLine, ntNote, ntBarLine};
+    ASSERT_EQ(staff.GetItemCount(), 10);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(TypeAt(staff, i), expected[i]) << i;
+    EXPECT_EQ(static_cast<TKeyData*>(staff.GetItem(1))->GetFifths(), 2);
+    EXPECT_EQ(static_cast<TTimeSignatureData*>(staff.GetItem(6))->GetBeats(), 4);
+    EXPECT_EQ(static_cast<TBarLineData*>(staff.GetItem(7))->GetStyle(), bsSingle);
+
+    // A pedal of the other status, or any item, between two pedals keeps both; the opening bar line stays
+    // even when another bar line follows it.
+    TMusicStaff pedals;
+    Append(pedals, new TBarLineData(bsSingle, 1));
+    Append(pedals, new TSustainPedal(1));
+    Append(pedals, new TSustainPedal(0));
+    Append(pedals, new TSustainPedal(1));
+    Append(pedals, new TMusicNote(0));
+    Append(pedals, new TSustainPedal(0));
+    Append(pedals, new TSustainPedal(0));
+    pedals.RemoveRedundantItems();
+    ASSERT_EQ(pedals.GetItemCount(), 8);
+    EXPECT_EQ(TypeAt(pedals, 1), ntBarLine);
+    EXPECT_EQ(TypeAt(pedals, 6), ntSustainPedal);
+    EXPECT_EQ(TypeAt(pedals, 7), ntBarLine);
+}
+
+TEST(StaffImportTest, CheckImportedBarsMakesWholeBarRestsOfFullRestBars) {
+    TMusicStaff staff;
+    for (int i = 0; i < 4; ++i)
+        Append(staff, new TRestNote(dcQuarter));
+    Append(staff, new TBarLineData(bsSingle, 1));
+    Append(staff, new TMusicNote(0));
+    for (int i = 0; i < 3; ++i)
+        Append(staff, new TRestNote(dcQuarter));
+    Append(staff, new TBarLineData(bsSingle, 1));
+    Append(staff, new TRestNote(dcHalf));  // a bar that is not full stays
+    staff.CheckImportedBars();
+    ASSERT_EQ(staff.GetItemCount(), 10);
+    ASSERT_EQ(TypeAt(staff, 1), ntRest);
+    EXPECT_TRUE(static_cast<TRestNote*>(staff.GetItem(1))->HasBarLength());
+    EXPECT_EQ(TypeAt(staff, 2), ntBarLine);
+    EXPECT_EQ(TypeAt(staff, 3), ntNote);
+    EXPECT_EQ(TypeAt(staff, 6), ntRest);
+    EXPECT_FALSE(static_cast<TRestNote*>(staff.GetItem(8))->HasBarLength());
+}
+
+TEST(StaffImportTest, GroupImportedNotesBeamsEachBeat) {
+    TMusicStaff staff;
+    for (int i = 0; i < 6; ++i)
+        Append(staff, new TMusicNote(i % 3, dcEighth));
+    Append(staff, new TMusicNote(0, dcQuarter));
+    Append(staff, new TMusicNote(0, dc16th));
+    Append(staff, new TMusicNote(0, dc16th));
+    Append(staff, new TRestNote(dcEighth));
+    staff.GroupImportedNotes(false);
+    const int expected[] = {gsFirst, gsEnd, gsFirst, gsEnd, gsFirst, gsEnd, gsNone, gsFirst, gsEnd, gsNone};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(BeamAt(staff, i + 1), expected[i]) << i;
+
+    // In 6/8 with compound beats the beat is a dotted quarter: three eighths to a beam.
+    TMusicStaff compound;
+    Append(compound, new TTimeSignatureData(6, 3));
+    for (int i = 0; i < 6; ++i)
+        Append(compound, new TMusicNote(0, dcEighth));
+    compound.GroupImportedNotes(true);
+    const int three[] = {gsFirst, gsMiddle, gsEnd, gsFirst, gsMiddle, gsEnd};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(BeamAt(compound, i + 2), three[i]) << i;
+}
+
+TEST(StaffTest, InsertingIntoABeamedGroupWidensIt) {
+    TMusicStaff staff;
+    for (int i = 0; i < 4; ++i) {
+        auto* n = new TMusicNote(0, dcEighth);
+        n->SetBeamState(i == 0 ? gsFirst : (i == 3 ? gsEnd : gsMiddle));
+        Append(staff, n);
+    }
+    staff.InsertItemAndReformat(new TMusicNote(2, dcEighth), 3);
+    const int widened[] = {gsFirst, gsMiddle, gsMiddle, gsMiddle, gsEnd};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(BeamAt(staff, i + 1), widened[i]) << i;
+    // Beside the group, or with a stem direction of its own, a note stays out of it.
+    staff.InsertItemAndReformat(new TMusicNote(2, dcEighth), 6);
+    EXPECT_EQ(BeamAt(staff, 6), gsNone);
+    auto* own = new TMusicNote(2, dcEighth);
+    own->SetStemDirection(1);
+    staff.InsertItemAndReformat(own, 2);
+    EXPECT_EQ(BeamAt(staff, 2), gsNone);
+    EXPECT_EQ(BeamAt(staff, 1), gsFirst);
+
+    // Inserting at a time finds the item again and regroups it the same way.
+    TMusicStaff timed;
+    for (int i = 0; i < 2; ++i) {
+        auto* n = new TMusicNote(0, dcEighth);
+        n->SetBeamState(i == 0 ? gsFirst : gsEnd);
+        Append(timed, n);
+    }
+    timed.InsertItemAtTimeAndReformat(new TMusicNote(1, dcEighth), 96);
+    EXPECT_EQ(BeamAt(timed, 1), gsFirst);
+    EXPECT_EQ(BeamAt(timed, 2), gsMiddle);
+    EXPECT_EQ(BeamAt(timed, 3), gsEnd);
+}
+
+TEST(StaffTest, WalkToEndingCountsFromTheEnding) {
+    TMusicStaff staff;
+    Append(staff, new TMusicNote(0, dcHalf));
+    Append(staff, new TSpecialEnding(1));
+    Append(staff, new TMusicNote(0, dcQuarter));
+    Append(staff, new TMusicNote(0, dcEighth));
+    Append(staff, new TMusicNote(0, dcQuarter));
+    EXPECT_EQ(staff.WalkToEnding(5), 192 + 96);
+    EXPECT_EQ(staff.WalkToEnding(2), 0);
+    // Without an ending the walk starts at item 0.
+    TMusicStaff plain;
+    Append(plain, new TMusicNote(0, dcHalf));
+    Append(plain, new TMusicNote(0, dcQuarter));
+    EXPECT_EQ(plain.WalkToEnding(2), 384);
+}
+
+}  // namespace
