@@ -830,3 +830,28 @@ TEST(TextImportLimits, AStaffHoldsAtMost32002Items) {
 }
 
 }  // namespace
+
+namespace {
+
+// A value is the rest of its field after the colon, taken as it stands: numbers skip leading blanks as the
+// C conversion does, while names, flags and texts keep the blank and read accordingly.
+TEST(TextImportFields, ValuesAreTakenFromRightAfterTheColon) {
+    auto score = ImportText(
+        "!QuillStaveComposer(2.51)\n"
+        "|SongInfo|Title: \"Spaced\"\n"
+        "|Tempo|Tempo: 96|Base: Half|Wide: Y\n"
+        "|Text|Text:x|Font: User2\n"
+        "|Chord|Dur:8th|Pos: -6 , -4\n"
+        "|Clef|Type: Bass\n");
+    ASSERT_NE(score, nullptr);
+    EXPECT_STREQ(score->SongInfo.Title, " \"Spaced\"");
+    auto& tempo = ItemAs<TTempoData>(*score, 0, 1);
+    EXPECT_EQ(tempo.GetTempo(), 96);
+    EXPECT_EQ(tempo.GetBase(), tbQuarter);
+    EXPECT_FALSE(tempo.GetWide());
+    EXPECT_EQ(ItemAs<TTextExpression>(*score, 0, 2).GetFont(), 0);
+    EXPECT_EQ(ItemAs<TChordData>(*score, 0, 3).GetNoteCount(), 2);  // list parts are trimmed
+    EXPECT_EQ(TextOf(*score, 0, 4), "|Clef|Type: Bass");
+}
+
+}  // namespace
