@@ -11,6 +11,7 @@
 class TMusicStaff;
 class TMusicFontsData;
 struct TScoreFileHeader;
+class TScoreDrawInfo;
 
 // The song information block (1368 bytes, copied whole; each field NUL-terminated).
 struct TSongInfo {
@@ -104,6 +105,11 @@ public:
     int GetMaxPlayDevice() const;
     int GetLastStaffDevice() const;
     int FindFreeChannel(int device) const;
+    // Empty the layout's staves, then add in score order each staff whose bit is set (or whose group is
+    // group), stopping before a staff once the laid-out height exceeds maxHeight or the layout is full;
+    // true when a staff was added. The bodies belong to the layout library (render/layout).
+    bool AddSelectedStavesToLayout(TScoreDrawInfo& layout, const TQSBoolArray& bits, int maxHeight) const;
+    bool AddStavesOfGroupToLayout(TScoreDrawInfo& layout, const char* group, int maxHeight) const;
     // Empties a list box and adds each staff group name once, in score order.
     void FillGroupList(HWND list) const;
 

@@ -9,6 +9,7 @@ target_sources(qsm_render PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/staff_connects.cc
   ${CMAKE_CURRENT_LIST_DIR}/sd_ntn_idx.cc
   ${CMAKE_CURRENT_LIST_DIR}/score_draw_info.cc
+  ${CMAKE_CURRENT_LIST_DIR}/score_staff_selection.cc
   ${CMAKE_CURRENT_LIST_DIR}/system_run.cc
   ${CMAKE_CURRENT_LIST_DIR}/layout_dump.cc)
 target_link_libraries(qsm_render PUBLIC qsm_scorefile)
@@ -21,3 +22,5 @@ endif()
 
 qsm_test(render_layout_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_test.cc
          ${CMAKE_CURRENT_LIST_DIR}/tests/layout_rules_test.cc DEPS qsm_render)
+qsm_test(render_staff_selection_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/staff_selection_test.cc
+         DEPS qsm_render)
