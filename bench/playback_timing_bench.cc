@@ -71,7 +71,11 @@ void MeasureLateness(benchmark::State& state, TMidiFileBuf& song, double tempoUs
             after = qsm::mm::NowMicros();
         } while (before / 1000 != after / 1000);
         qsm::mm::ClearRecording();
-        uint64_t refUs = (before / 1000 + 100) * 1000;
+        // The sequencer's reference: the start delay after the millisecond Start read, put on the 2 ms grid
+        // of the timer's ticks.
+        uint64_t refMs = before / 1000 + 100;
+        refMs += refMs % 2;
+        uint64_t refUs = refMs * 1000;
         while (!ended) {
             qsm::wm::PumpMessages();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -20,6 +20,12 @@ bool Before(DWORD a, DWORD b) {
     return static_cast<int32_t>(a - b) < 0;
 }
 
+// The periodic timer ticks on the multiples of its period: reference times put on the same grid make the
+// events due at whole periods from them go out on the tick they are due, not one millisecond later.
+DWORD OnTimerGrid(DWORD ms) {
+    return ms + (kTimerPeriod - ms % kTimerPeriod) % kTimerPeriod;
+}
+
 }  // namespace
 
 // ---- port tracker ----
@@ -258,9 +264,10 @@ bool TQSMidi::Start(HWND owner, const TMidiPlayParams& params, TSingleMidiBuf* f
         if (Trackers[port] != nullptr) Trackers[port]->Clear();
     }
     DWORD now = timeGetTime();
-    RefTime.store(now + params.StartDelay);
+    const DWORD ref = OnTimerGrid(now + params.StartDelay);
+    RefTime.store(ref);
     RefTick.store(params.StartTick);
-    DueTime.store(now + params.StartDelay);
+    DueTime.store(ref);
     ClockTick.store(params.StartTick);
     PauseUnits.store(0);
     ResetBlock(first);
@@ -303,7 +310,8 @@ void TQSMidi::TogglePause() {
     DWORD now = timeGetTime();
     if (Paused.load()) {
         Restore();
-        DWORD length = now - PausedAt.load();
+        // The pause counts in whole timer periods, so that the times keep to the timer's grid.
+        DWORD length = OnTimerGrid(now - PausedAt.load());
         DueTime.store(DueTime.load() + length);
         RefTime.store(RefTime.load() + length);
         TotalPausedMs.store(TotalPausedMs.load() + length);
@@ -328,8 +336,8 @@ void TQSMidi::Reposition(DWORD startTick, TSingleMidiBuf* first) {
     }
     TotalPausedMs.store(0);
     DWORD now = timeGetTime();
-    RefTime.store(now);
-    DueTime.store(now);
+    RefTime.store(OnTimerGrid(now));
+    DueTime.store(OnTimerGrid(now));
     PausedAt.store(now);
     RefTick.store(startTick);
     ClockTick.store(startTick);
@@ -345,8 +353,8 @@ void TQSMidi::SetSpeedFactor(float factor) {
     RefTick.store(current);
     PendingTick.store(current);
     DWORD now = timeGetTime();
-    RefTime.store(now);
-    DueTime.store(now);
+    RefTime.store(OnTimerGrid(now));
+    DueTime.store(OnTimerGrid(now));
     if (Paused.load()) PausedAt.store(now);
     Unhold();
 }

@@ -121,13 +121,19 @@ UINT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK proc, DWORD_PTR us
     timer->id = s.next_id++;
     if (s.next_id == 0) s.next_id = 1;
     if (s.manual.load()) {
-        timer->next_ms = s.manual_ms.load() + delay;
+        const uint64_t now_ms = s.manual_ms.load();
+        timer->next_ms = timer->periodic ? (now_ms + delay + delay - 1) / delay * delay : now_ms + delay;
     } else {
-        // Deadlines fall just after whole milliseconds of timeGetTime.
-        uint64_t start = (MonotonicNs() / kNsPerMs + 1) * kNsPerMs;
+        // Deadlines fall on whole milliseconds of timeGetTime. A periodic timer ticks on the multiples of
+        // its period, so that a caller can put its own times on the same grid; a one-shot timer fires
+        // delay ms after the next whole millisecond.
+        const uint64_t offset = s.offset_ms.load(std::memory_order_relaxed);
+        const uint64_t now_ms = MonotonicNs() / kNsPerMs + offset;
+        uint64_t first_ms = now_ms + 1 + delay;
+        if (timer->periodic) first_ms = (now_ms + delay + delay - 1) / delay * delay;
+        if (first_ms <= now_ms) first_ms += delay;
         try {
-            timer->thread =
-                std::thread(RunTimerThread, timer, start + static_cast<uint64_t>(delay) * kNsPerMs);
+            timer->thread = std::thread(RunTimerThread, timer, (first_ms - offset) * kNsPerMs);
         } catch (const std::system_error&) {
             return 0;
         }

@@ -49,6 +49,15 @@ TEST_F(ManualClock, PeriodicAndOneShotTimersFireAtTheirDeadlines) {
     EXPECT_EQ(periodic.times.size(), 4u);
 }
 
+TEST_F(ManualClock, PeriodicTimersTickOnMultiplesOfTheirPeriod) {
+    qsm::mm::UseManualClock(1001);
+    Calls periodic;
+    UINT p = timeSetEvent(4, 4, RecordCall, reinterpret_cast<DWORD_PTR>(&periodic), TIME_PERIODIC);
+    qsm::mm::AdvanceClock(12);
+    EXPECT_EQ(periodic.times, (std::vector<DWORD>{1008, 1012}));
+    timeKillEvent(p);
+}
+
 TEST_F(ManualClock, TimerKilledInsideItsCallbackStops) {
     Calls calls;
     calls.kill_at = 3;
@@ -109,6 +118,22 @@ TEST(RealTimer, KillWaitsForARunningCallbackAndCallbacksNeverOverlap) {
 void KillSelf(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
     reinterpret_cast<std::atomic<int>*>(user)->fetch_add(1);
     timeKillEvent(id);
+}
+
+TEST(RealTimer, PeriodicTicksFallOnTheGridOfItsPeriod) {
+    qsm::mm::SetClockOffset(1);  // an odd start of the clock must not matter
+    Calls calls;
+    UINT id = timeSetEvent(2, 2, RecordCall, reinterpret_cast<DWORD_PTR>(&calls), TIME_PERIODIC);
+    ASSERT_NE(id, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    timeKillEvent(id);
+    qsm::mm::SetClockOffset(0);
+    ASSERT_GE(calls.times.size(), 20u);
+    // A tick taken late by the scheduler may read the millisecond after; most read their own.
+    size_t even = 0;
+    for (DWORD t : calls.times)
+        even += t % 2 == 0;
+    EXPECT_GE(even * 4, calls.times.size() * 3);
 }
 
 TEST(RealTimer, KillFromItsOwnCallbackDoesNotDeadlock) {
