@@ -13,6 +13,7 @@
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
+#include "render/layout/sd_ntn_idx.h"
 #include "render/layout/system_run.h"
 #include "render/music_fonts.h"
 #include "score/file/text_import.h"
@@ -333,6 +334,40 @@ TEST_F(LayoutRulesTest, PlayMarkRedrawsTheItemInTheMarkColour) {
     EXPECT_GE(st->DrawPlayMark(0, 0, {2, 0}, 8, 0), 0);
     EXPECT_FALSE(Glyphs().empty());
     EXPECT_LT(st->DrawPlayMark(0, 0, {99, 0}, 8, 0), 0);
+}
+
+TEST_F(LayoutRulesTest, DrawingIndexFollowsBoundaries) {
+    Load(
+        "|Note|Dur:4th|Pos:0\n|Boundary|Style:NewSize|Upper:6\n|Note|Dur:4th|Pos:0\n"
+        "|Boundary|Style:Collapse|Visibility:Always\n|Note|Dur:4th|Pos:0\n"
+        "|Boundary|Style:EndCollapse|Visibility:Always\n|Note|Dur:4th|Pos:0\n|Boundary|Style:Reset\n|Bar\n");
+    auto s = System();
+    TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+    TMusicStaff* staff = score->GetStaff(0);
+    TSDNtnIdx idx(st, 0);
+    EXPECT_EQ(idx.GetUpperSize(), 12);
+    EXPECT_EQ(idx.GetLowerSize(), 12);
+    EXPECT_FALSE(idx.IsStaffShown());  // item 0
+    std::vector<int> upper, shown;
+    while (idx.CanStep(1)) {
+        idx.Next();
+        upper.push_back(idx.GetUpperSize());
+        shown.push_back(idx.IsStaffShown() ? 1 : 0);
+    }
+    // After the NewSize boundary the upper size is the top line (4) + 6; the lower size stays.
+    int newSize = staff->FindItemOfType(0, ntStaffSizer, 1);
+    EXPECT_EQ(upper[static_cast<size_t>(newSize)], 10);
+    EXPECT_EQ(idx.GetLowerSize(), 12);
+    // Collapsed between the Collapse and EndCollapse boundaries; the EndCollapse itself shows the staff.
+    int collapse = staff->FindItemOfType(newSize, ntStaffSizer, 1);
+    int end = staff->FindItemOfType(collapse, ntStaffSizer, 1);
+    EXPECT_EQ(shown[static_cast<size_t>(collapse)], 0);
+    EXPECT_EQ(shown[static_cast<size_t>(collapse) - 1], 0);
+    EXPECT_EQ(shown[static_cast<size_t>(end) - 1], 1);
+    // Going back restarts from the first item.
+    idx.Seek(1);
+    EXPECT_EQ(idx.GetIndex(), 1);
+    EXPECT_EQ(idx.GetUpperSize(), 12);
 }
 
 }  // namespace

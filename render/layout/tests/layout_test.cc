@@ -72,6 +72,11 @@ protected:
         auto s = System(score);
         std::string out;
         qsm::LayoutSystems(*s, width, 50, [&](TScoreDrawInfo& sys, int n) {
+            // Beams, brackets and slurs at the system origin (0, 0), each staff at its own y.
+            for (int i = 0; i < sys.GetStaffCount(); ++i) {
+                fonts->OriginY = sys.GetStaffY(i);
+                sys.GetStaffDrawInfo(i)->BuildSlurs(0, 0);
+            }
             out += "== system " + std::to_string(n) + "\n" + qsm::DumpSystemLayout(sys, true);
             return true;
         });
