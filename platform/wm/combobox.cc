@@ -218,6 +218,10 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
     for (auto [cb, lb] : kForward)
         if (msg == cb && st.list != nullptr) return SendMessageA(st.list, lb, wparam, lparam);
     switch (msg) {
+        case WM_NCCREATE:
+            // The scroll bar styles are for the list; the box itself shows none.
+            if (Window* w = W(h)) w->style &= ~(WS_VSCROLL | WS_HSCROLL);
+            return DefWindowProcA(h, msg, wparam, lparam);
         case WM_CREATE: {
             auto* cs = reinterpret_cast<CREATESTRUCTA*>(lparam);
             DWORD lstyle = LBS_NOTIFY | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT;

@@ -1,0 +1,559 @@
+// The SDL backend: one borderless SDL window per top-level window, showing its back buffer; SDL events
+// become input of the window manager.
+#include "platform/wm/sdl_backend.h"
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/kernel/text.h"
+#include "platform/wm/internal.h"
+#include "platform/wm/surface.h"
+
+namespace qsm::wm {
+namespace {
+
+int VirtualKey(SDL_Keycode k) {
+    if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
+    if (k >= SDLK_0 && k <= SDLK_9) return '0' + (k - SDLK_0);
+    if (k >= SDLK_F1 && k <= SDLK_F12) return VK_F1 + (k - SDLK_F1);
+    if (k >= SDLK_KP_1 && k <= SDLK_KP_9) return VK_NUMPAD0 + 1 + (k - SDLK_KP_1);
+    switch (k) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return VK_RETURN;
+        case SDLK_ESCAPE:
+            return VK_ESCAPE;
+        case SDLK_BACKSPACE:
+            return VK_BACK;
+        case SDLK_TAB:
+            return VK_TAB;
+        case SDLK_SPACE:
+            return VK_SPACE;
+        case SDLK_LEFT:
+            return VK_LEFT;
+        case SDLK_RIGHT:
+            return VK_RIGHT;
+        case SDLK_UP:
+            return VK_UP;
+        case SDLK_DOWN:
+            return VK_DOWN;
+        case SDLK_HOME:
+            return VK_HOME;
+        case SDLK_END:
+            return VK_END;
+        case SDLK_PAGEUP:
+            return VK_PRIOR;
+        case SDLK_PAGEDOWN:
+            return VK_NEXT;
+        case SDLK_INSERT:
+            return VK_INSERT;
+        case SDLK_DELETE:
+            return VK_DELETE;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT:
+            return VK_SHIFT;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+            return VK_CONTROL;
+        case SDLK_LALT:
+        case SDLK_RALT:
+            return VK_MENU;
+        case SDLK_PAUSE:
+            return VK_PAUSE;
+        case SDLK_APPLICATION:
+            return VK_APPS;
+        case SDLK_KP_0:
+            return VK_NUMPAD0;
+        case SDLK_KP_PLUS:
+            return VK_ADD;
+        case SDLK_KP_MINUS:
+            return VK_SUBTRACT;
+        case SDLK_KP_MULTIPLY:
+            return VK_MULTIPLY;
+        case SDLK_KP_DIVIDE:
+            return VK_DIVIDE;
+        case SDLK_PLUS:
+        case SDLK_EQUALS:
+            return VK_OEM_PLUS;
+        case SDLK_MINUS:
+            return VK_OEM_MINUS;
+        default:
+            return 0;
+    }
+}
+
+// UTF-8 from the display to code page 1252; characters the page lacks are dropped.
+std::string To1252(const char* utf8) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (n <= 0) return {};
+    std::vector<WCHAR> wide(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), n);
+    std::string out;
+    for (int i = 0; i + 1 < n; ++i) {
+        char c = 0;
+        BOOL used_default = FALSE;
+        if (WideCharToMultiByte(1252, 0, &wide[static_cast<size_t>(i)], 1, &c, 1, nullptr, &used_default) ==
+                1 &&
+            !used_default)
+            out.push_back(c);
+    }
+    return out;
+}
+
+SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void* data);
+
+class SdlBackend : public Backend {
+public:
+    bool Start() {
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        wake_event_ = SDL_RegisterEvents(1);
+        SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+        SDL_StartTextInput();
+        return true;
+    }
+    void Stop() {
+        for (auto& [h, win] : windows_)
+            SDL_DestroyWindow(win);
+        windows_.clear();
+        ids_.clear();
+        for (auto& [id, c] : cursors_)
+            SDL_FreeCursor(c);
+        cursors_.clear();
+        SDL_Quit();
+    }
+
+    SIZE ScreenSize() const override {
+        SDL_Rect r{0, 0, 1024, 768};
+        SDL_GetDisplayBounds(0, &r);
+        return SIZE{r.w, r.h};
+    }
+    bool OwnsWait() const override { return true; }
+    void Wait(DWORD timeout_ms) override {
+        SDL_Event e;
+        int got = timeout_ms == 0xFFFFFFFFu
+                      ? SDL_WaitEvent(&e)
+                      : SDL_WaitEventTimeout(&e, static_cast<int>(std::min<DWORD>(timeout_ms, 0x7FFFFFFF)));
+        if (got == 1) Handle(e);
+    }
+    void Wake() override {
+        if (wake_pending_.exchange(true)) return;
+        SDL_Event e{};
+        e.type = wake_event_;
+        if (SDL_PushEvent(&e) != 1) wake_pending_ = false;
+    }
+    void Pump() override {
+        SDL_Event e;
+        while (SDL_PollEvent(&e) == 1)
+            Handle(e);
+    }
+
+    void TopLevelCreated(HWND hwnd) override {
+        Window* w = W(hwnd);
+        if (w == nullptr) return;
+        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+        bool popup = (w->style & WS_POPUP) != 0;
+        if (popup && (w->ex_style & WS_EX_NOACTIVATE))
+            flags |= (w->ex_style & WS_EX_TOOLWINDOW) ? SDL_WINDOW_POPUP_MENU : SDL_WINDOW_TOOLTIP;
+        else if (w->ex_style & WS_EX_TOOLWINDOW)
+            flags |= SDL_WINDOW_UTILITY;
+        if (w->ex_style & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        if (w->owner != nullptr || (w->ex_style & WS_EX_TOOLWINDOW)) flags |= SDL_WINDOW_SKIP_TASKBAR;
+        int cw = std::max(1, static_cast<int>(w->rect.right - w->rect.left));
+        int ch = std::max(1, static_cast<int>(w->rect.bottom - w->rect.top));
+        SDL_Window* win = SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, cw, ch, flags);
+        if (win == nullptr) return;
+        SDL_SetWindowData(win, "qsm.hwnd", hwnd);
+        SDL_SetWindowHitTest(win, HitTest, hwnd);
+        windows_[hwnd] = win;
+        ids_[SDL_GetWindowID(win)] = hwnd;
+    }
+    void TopLevelDestroyed(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        ids_.erase(SDL_GetWindowID(it->second));
+        SDL_DestroyWindow(it->second);
+        windows_.erase(it);
+    }
+    void TopLevelShown(HWND hwnd, bool shown) override {
+        SDL_Window* win = Find(hwnd);
+        if (win == nullptr) return;
+        if (!shown) {
+            SDL_HideWindow(win);
+            return;
+        }
+        Window* w = W(hwnd);
+        bool no_activate = w != nullptr && (w->ex_style & WS_EX_NOACTIVATE);
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, no_activate ? "1" : "0");
+        SDL_ShowWindow(win);
+        PresentAll(hwnd);
+    }
+    void TopLevelMoved(HWND hwnd, const RECT& r) override {
+        if (from_desktop_ == hwnd) return;
+        SDL_Window* win = Find(hwnd);
+        if (win == nullptr) return;
+        SDL_SetWindowPosition(win, r.left, r.top);
+        int cw = std::max(1, static_cast<int>(r.right - r.left));
+        int ch = std::max(1, static_cast<int>(r.bottom - r.top));
+        int ow = 0, oh = 0;
+        SDL_GetWindowSize(win, &ow, &oh);
+        if (ow != cw || oh != ch) SDL_SetWindowSize(win, cw, ch);
+    }
+    void TopLevelTitle(HWND hwnd, const char* title) override {
+        if (SDL_Window* win = Find(hwnd)) {
+            // Titles are code page 1252; the desktop wants UTF-8.
+            std::string utf8;
+            for (const char* p = title; p != nullptr && *p; ++p) {
+                WCHAR wc = 0;
+                MultiByteToWideChar(1252, 0, p, 1, &wc, 1);
+                char buf[4];
+                int n = WideCharToMultiByte(CP_UTF8, 0, &wc, 1, buf, sizeof buf, nullptr, nullptr);
+                utf8.append(buf, static_cast<size_t>(std::max(0, n)));
+            }
+            SDL_SetWindowTitle(win, utf8.c_str());
+        }
+    }
+    void TopLevelRaised(HWND hwnd) override {
+        SDL_Window* win = Find(hwnd);
+        Window* w = W(hwnd);
+        if (win != nullptr && w != nullptr && w->Visible() && !(w->ex_style & WS_EX_NOACTIVATE))
+            SDL_RaiseWindow(win);
+    }
+
+    void Present(HWND hwnd, const RECT& rect) override {
+        if (hwnd == nullptr) {
+            // The screen overlay changed: show it again over every window it covers.
+            for (auto& [h, win] : windows_) {
+                RECT wr, part;
+                GetWindowRect(h, &wr);
+                if (!IntersectRect(&part, &wr, &rect)) continue;
+                OffsetRect(&part, -wr.left, -wr.top);
+                PresentRect(h, win, part);
+            }
+            return;
+        }
+        if (SDL_Window* win = Find(hwnd)) PresentRect(hwnd, win, rect);
+    }
+
+    void CursorChanged(HCURSOR cursor) override {
+        SDL_SystemCursor id = SDL_SYSTEM_CURSOR_ARROW;
+        if (cursor == LoadCursorA(nullptr, IDC_IBEAM))
+            id = SDL_SYSTEM_CURSOR_IBEAM;
+        else if (cursor == LoadCursorA(nullptr, IDC_WAIT))
+            id = SDL_SYSTEM_CURSOR_WAIT;
+        else if (cursor == LoadCursorA(nullptr, IDC_CROSS))
+            id = SDL_SYSTEM_CURSOR_CROSSHAIR;
+        else if (cursor == LoadCursorA(nullptr, IDC_SIZEALL))
+            id = SDL_SYSTEM_CURSOR_SIZEALL;
+        else if (cursor == LoadCursorA(nullptr, IDC_SIZEWE))
+            id = SDL_SYSTEM_CURSOR_SIZEWE;
+        else if (cursor == LoadCursorA(nullptr, IDC_SIZENS))
+            id = SDL_SYSTEM_CURSOR_SIZENS;
+        else if (cursor == LoadCursorA(nullptr, IDC_SIZENWSE))
+            id = SDL_SYSTEM_CURSOR_SIZENWSE;
+        else if (cursor == LoadCursorA(nullptr, IDC_SIZENESW))
+            id = SDL_SYSTEM_CURSOR_SIZENESW;
+        else if (cursor == LoadCursorA(nullptr, IDC_HAND))
+            id = SDL_SYSTEM_CURSOR_HAND;
+        else if (cursor == LoadCursorA(nullptr, IDC_NO))
+            id = SDL_SYSTEM_CURSOR_NO;
+        else if (cursor == LoadCursorA(nullptr, IDC_APPSTARTING))
+            id = SDL_SYSTEM_CURSOR_WAITARROW;
+        SDL_Cursor*& c = cursors_[id];
+        if (c == nullptr) c = SDL_CreateSystemCursor(id);
+        if (c != nullptr) SDL_SetCursor(c);
+        SDL_ShowCursor(cursor != nullptr ? SDL_ENABLE : SDL_DISABLE);
+    }
+    void CaptureChanged(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
+    void Beep() override {}
+
+private:
+    SDL_Window* Find(HWND hwnd) const {
+        auto it = windows_.find(hwnd);
+        return it == windows_.end() ? nullptr : it->second;
+    }
+    HWND FromId(Uint32 id) const {
+        auto it = ids_.find(id);
+        return it == ids_.end() ? nullptr : it->second;
+    }
+
+    void PresentAll(HWND hwnd) {
+        RECT wr;
+        GetWindowRect(hwnd, &wr);
+        Present(hwnd, RECT{0, 0, wr.right - wr.left, wr.bottom - wr.top});
+    }
+
+    void PresentRect(HWND hwnd, SDL_Window* win, const RECT& rect) {
+        SDL_Surface* dst = SDL_GetWindowSurface(win);
+        cairo_surface_t* src = TopLevelSurface(hwnd);
+        if (dst == nullptr || src == nullptr) return;
+        cairo_surface_flush(src);
+        int sw = cairo_image_surface_get_width(src), sh = cairo_image_surface_get_height(src);
+        RECT r{std::max<LONG>(0, rect.left), std::max<LONG>(0, rect.top),
+               std::min<LONG>(rect.right, std::min(sw, dst->w)),
+               std::min<LONG>(rect.bottom, std::min(sh, dst->h))};
+        if (r.right <= r.left || r.bottom <= r.top) return;
+        SDL_Rect sr{static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
+                    static_cast<int>(r.bottom - r.top)};
+        SDL_Surface* wrap =
+            SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(src), sw, sh, 32,
+                                               cairo_image_surface_get_stride(src), SDL_PIXELFORMAT_RGB888);
+        if (wrap == nullptr) return;
+        SDL_Rect dr = sr;
+        SDL_BlitSurface(wrap, &sr, dst, &dr);
+        SDL_FreeSurface(wrap);
+
+        // What was drawn on the screen DC shows over the window.
+        RECT wr;
+        GetWindowRect(hwnd, &wr);
+        cairo_surface_t* overlay = ScreenOverlaySurface();
+        if (overlay != nullptr) {
+            cairo_surface_flush(overlay);
+            SDL_Surface* ov = SDL_CreateRGBSurfaceWithFormatFrom(
+                cairo_image_surface_get_data(overlay), cairo_image_surface_get_width(overlay),
+                cairo_image_surface_get_height(overlay), 32, cairo_image_surface_get_stride(overlay),
+                SDL_PIXELFORMAT_ARGB8888);
+            if (ov != nullptr) {
+                SDL_SetSurfaceBlendMode(ov, SDL_BLENDMODE_BLEND);
+                SDL_Rect os{sr.x + static_cast<int>(wr.left), sr.y + static_cast<int>(wr.top), sr.w, sr.h};
+                SDL_Rect od = sr;
+                SDL_BlitSurface(ov, &os, dst, &od);
+                SDL_FreeSurface(ov);
+            }
+        }
+
+        // The caret inverts the pixels under it while it shows.
+        HWND owner = nullptr;
+        RECT caret{};
+        bool on = false;
+        if (GetCaretState(&owner, &caret, &on) && on && GetAncestor(owner, GA_ROOT) == hwnd) {
+            POINT o{0, 0};
+            ClientToScreen(owner, &o);
+            OffsetRect(&caret, o.x - wr.left, o.y - wr.top);
+            RECT part;
+            if (IntersectRect(&part, &caret, &r) && SDL_LockSurface(dst) == 0) {
+                for (LONG y = part.top; y < part.bottom; ++y) {
+                    auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
+                    for (LONG x = part.left; x < part.right; ++x)
+                        row[x] ^= 0x00FFFFFFu;
+                }
+                SDL_UnlockSurface(dst);
+            }
+        }
+        SDL_UpdateWindowSurfaceRects(win, &sr, 1);
+    }
+
+    POINT ScreenPoint(Uint32 window_id, int x, int y) const {
+        SDL_Window* win = SDL_GetWindowFromID(window_id);
+        int wx = 0, wy = 0;
+        if (win != nullptr) SDL_GetWindowPosition(win, &wx, &wy);
+        return POINT{wx + x, wy + y};
+    }
+
+    void Handle(const SDL_Event& e) {
+        if (e.type == wake_event_) {
+            wake_pending_ = false;
+            return;
+        }
+        switch (e.type) {
+            case SDL_MOUSEMOTION: {
+                POINT p = ScreenPoint(e.motion.windowID, e.motion.x, e.motion.y);
+                InputMouseMove(p.x, p.y);
+                break;
+            }
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: {
+                POINT p = ScreenPoint(e.button.windowID, e.button.x, e.button.y);
+                InputMouseMove(p.x, p.y);
+                int button = e.button.button == SDL_BUTTON_RIGHT    ? 1
+                             : e.button.button == SDL_BUTTON_MIDDLE ? 2
+                                                                    : 0;
+                InputMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
+                break;
+            }
+            case SDL_MOUSEWHEEL: {
+                int y = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+                if (y != 0) InputMouseWheel(y * WHEEL_DELTA);
+                break;
+            }
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                int vk = VirtualKey(e.key.keysym.sym);
+                if (vk == 0) break;
+                bool down = e.type == SDL_KEYDOWN;
+                // Printable characters come as text input; control characters and Ctrl or Alt combinations
+                // come from the key itself.
+                bool ctrl_alt = (e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT)) != 0;
+                bool control_char = vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_BACK || vk == VK_TAB;
+                InputKey(vk, down, down && (ctrl_alt || control_char) ? -1 : 0);
+                break;
+            }
+            case SDL_TEXTINPUT:
+                if (!(SDL_GetModState() & (KMOD_CTRL | KMOD_ALT))) {
+                    std::string text = To1252(e.text.text);
+                    if (!text.empty()) InputText(text.c_str());
+                }
+                break;
+            case SDL_DROPBEGIN:
+                dropped_.clear();
+                break;
+            case SDL_DROPFILE:
+                if (e.drop.file != nullptr) {
+                    dropped_.push_back(e.drop.file);
+                    SDL_free(e.drop.file);
+                }
+                break;
+            case SDL_DROPCOMPLETE: {
+                HWND hwnd = FromId(e.drop.windowID);
+                if (hwnd != nullptr && !dropped_.empty()) {
+                    POINT p;
+                    GetCursorPos(&p);
+                    HWND under = WindowFromPoint(p);
+                    if (under == nullptr || GetAncestor(under, GA_ROOT) != hwnd) under = hwnd;
+                    ScreenToClient(under, &p);
+                    InputDropFiles(under, p, dropped_);
+                }
+                dropped_.clear();
+                break;
+            }
+            case SDL_WINDOWEVENT:
+                HandleWindowEvent(e.window);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void HandleWindowEvent(const SDL_WindowEvent& e) {
+        HWND hwnd = FromId(e.windowID);
+        if (hwnd == nullptr) return;
+        switch (e.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                InputClose(hwnd);
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                PresentAll(hwnd);
+                break;
+            case SDL_WINDOWEVENT_MOVED:
+                from_desktop_ = hwnd;
+                SetWindowPos(hwnd, nullptr, e.data1, e.data2, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                from_desktop_ = nullptr;
+                break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED: {
+                RECT wr;
+                GetWindowRect(hwnd, &wr);
+                if (wr.right - wr.left == e.data1 && wr.bottom - wr.top == e.data2) {
+                    PresentAll(hwnd);
+                    break;
+                }
+                from_desktop_ = hwnd;
+                SetWindowPos(hwnd, nullptr, 0, 0, e.data1, e.data2,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                from_desktop_ = nullptr;
+                UpdateWindow(hwnd);
+                PresentAll(hwnd);
+                break;
+            }
+            case SDL_WINDOWEVENT_FOCUS_GAINED: {
+                // The desktop activated the window (a click on it, the task bar): the window manager follows
+                // unless the window is disabled under a modal one, whose turn it then is.
+                Window* w = W(hwnd);
+                if (w == nullptr || (w->ex_style & WS_EX_NOACTIVATE)) break;
+                if (IsWindowEnabled(hwnd)) {
+                    if (GetActiveWindow() != hwnd) SetActiveWindow(hwnd);
+                } else if (HWND popup = GetLastActivePopup(hwnd); popup != nullptr && popup != hwnd) {
+                    SetActiveWindow(popup);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
+    std::unordered_map<HWND, SDL_Window*> windows_;
+    std::unordered_map<Uint32, HWND> ids_;
+    std::unordered_map<int, SDL_Cursor*> cursors_;
+    std::vector<std::string> dropped_;
+    Uint32 wake_event_ = 0;
+    std::atomic<bool> wake_pending_{false};
+    HWND from_desktop_ = nullptr;
+};
+
+// Moving by the caption and sizing by the edges are the desktop's own: SDL asks where a press falls and the
+// window manager answers as it does for WM_NCHITTEST, from the deepest window under the pointer (a child
+// such as a size grip may answer a sizing code for its frame).
+SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void* data) {
+    return static_cast<SDL_HitTestResult>(DesktopHitTest(static_cast<HWND>(data), POINT{area->x, area->y}));
+}
+
+SdlBackend* g_sdl = nullptr;
+
+}  // namespace
+
+int DesktopHitTest(HWND hwnd, POINT window_pt) {
+    Window* w = W(hwnd);
+    if (w == nullptr || w->IsChild() || !IsWindowEnabled(hwnd) || GetCapture() != nullptr || w->maximized)
+        return SDL_HITTEST_NORMAL;
+    POINT screen{w->rect.left + window_pt.x, w->rect.top + window_pt.y};
+    LRESULT hit = HTNOWHERE;
+    Window* under = HitWindow(screen, &hit);
+    if (under == nullptr || TopLevel(under) != w) return SDL_HITTEST_NORMAL;
+    bool sizable = (w->style & WS_THICKFRAME) != 0;
+    switch (hit) {
+        case HTCAPTION:
+            return under == w ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
+        case HTLEFT:
+            return sizable ? SDL_HITTEST_RESIZE_LEFT : SDL_HITTEST_NORMAL;
+        case HTRIGHT:
+            return sizable ? SDL_HITTEST_RESIZE_RIGHT : SDL_HITTEST_NORMAL;
+        case HTTOP:
+            return sizable ? SDL_HITTEST_RESIZE_TOP : SDL_HITTEST_NORMAL;
+        case HTBOTTOM:
+            return sizable ? SDL_HITTEST_RESIZE_BOTTOM : SDL_HITTEST_NORMAL;
+        case HTTOPLEFT:
+            return sizable ? SDL_HITTEST_RESIZE_TOPLEFT : SDL_HITTEST_NORMAL;
+        case HTTOPRIGHT:
+            return sizable ? SDL_HITTEST_RESIZE_TOPRIGHT : SDL_HITTEST_NORMAL;
+        case HTBOTTOMLEFT:
+            return sizable ? SDL_HITTEST_RESIZE_BOTTOMLEFT : SDL_HITTEST_NORMAL;
+        case HTBOTTOMRIGHT:
+            return sizable ? SDL_HITTEST_RESIZE_BOTTOMRIGHT : SDL_HITTEST_NORMAL;
+        default:
+            return SDL_HITTEST_NORMAL;
+    }
+}
+
+bool InstallSdlBackend() {
+    if (g_sdl != nullptr) return true;
+    auto* b = new SdlBackend();
+    if (!b->Start()) {
+        delete b;
+        return false;
+    }
+    g_sdl = b;
+    InstallBackend(b);
+    return true;
+}
+
+void RemoveSdlBackend() {
+    if (g_sdl == nullptr) return;
+    InstallBackend(nullptr);
+    g_sdl->Stop();
+    delete g_sdl;
+    g_sdl = nullptr;
+}
+
+bool SdlBackendActive() {
+    return g_sdl != nullptr;
+}
+
+}  // namespace qsm::wm

@@ -1,0 +1,259 @@
+// The SDL backend on a real display (CTest runs it under Xvfb): a dialog with every standard control is
+// shown in an SDL window, the pixels the X server holds are the window's back buffer, and SDL's events come
+// back as the window manager's input. With QSM_WM_SCREENSHOT set to a path, the dialog as the X server
+// shows it is written there as PNG (docs/wm_controls.png is made so).
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/wm/backend.h"
+#include "platform/wm/dialog_template.h"
+#include "platform/wm/sdl_backend.h"
+#include "platform/wm/surface.h"
+#include "platform/wm/winuser.h"
+
+// The X server's pixels of a screen rectangle (x11_grab.cc); null without a display.
+cairo_surface_t* GrabScreen(const RECT& r);
+
+namespace qsm::wm {
+namespace {
+
+const char kAllControls[] = R"(dialog 20 20 300 196 "Every standard control"
+style DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE
+font 8 "MS Sans Serif"
+ltext "&Name:" -1 7 9 30 8
+edittext 101 40 7 110 12 ES_AUTOHSCROLL | WS_TABSTOP
+groupbox "Side" -1 7 26 70 56
+autoradiobutton "&Left" 102 14 38 50 10 WS_GROUP | WS_TABSTOP
+autoradiobutton "&Right" 103 14 52 50 10
+autoradiobutton "&Both" 104 14 66 50 10
+autocheckbox "&Loud" 105 85 30 60 10 WS_TABSTOP
+checkbox "&Quiet" 106 85 44 60 10 WS_TABSTOP
+ctext "Centred text" -1 85 60 65 8
+rtext "Right text" -1 85 72 65 8
+listbox 107 160 7 133 60 LBS_NOTIFY | LBS_MULTIPLESEL | WS_VSCROLL | WS_BORDER | WS_TABSTOP
+combobox 108 7 90 100 60 CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP
+combobox 109 115 90 100 60 CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP
+edittext 110 160 72 133 14 ES_MULTILINE | WS_VSCROLL | WS_TABSTOP
+scrollbar 111 7 110 208 10 SBS_HORZ
+control "" 112 msctls_progress32 7 126 208 10 WS_BORDER
+control "Song information in the rich-text view." 113 RichEdit20A 7 142 208 28 WS_BORDER | WS_VSCROLL
+pushbutton "&More..." 114 222 110 70 14 WS_TABSTOP
+defpushbutton "OK" 1 170 176 60 14 WS_TABSTOP
+pushbutton "Cancel" 2 233 176 60 14 WS_TABSTOP
+)";
+
+INT_PTR DialogProc(HWND h, UINT msg, WPARAM wparam, LPARAM) {
+    switch (msg) {
+        case WM_INITDIALOG: {
+            SetDlgItemTextA(h, 101, "Greensleeves");
+            CheckRadioButton(h, 102, 104, 103);
+            CheckDlgButton(h, 105, BST_CHECKED);
+            for (const char* s : {"Soprano", "Alto", "Tenor", "Bass", "Organ", "Strings"})
+                SendDlgItemMessageA(h, 107, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+            SendDlgItemMessageA(h, 107, LB_SETSEL, TRUE, 1);
+            SendDlgItemMessageA(h, 107, LB_SETSEL, TRUE, 3);
+            for (const char* s : {"Treble clef", "Bass clef"})
+                SendDlgItemMessageA(h, 108, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+            SendDlgItemMessageA(h, 108, CB_SETCURSEL, 0, 0);
+            SendDlgItemMessageA(h, 109, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("120"));
+            SetDlgItemTextA(h, 109, "96");
+            SetDlgItemTextA(h, 110, "First line\r\nSecond line");
+            SCROLLINFO si{sizeof si, SIF_ALL, 0, 100, 20, 30, 0};
+            SetScrollInfo(GetDlgItem(h, 111), SB_CTL, &si, TRUE);
+            SendDlgItemMessageA(h, 112, PBM_SETPOS, 60, 0);
+            return TRUE;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(h, LOWORD(wparam));
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+// Runs the window thread's loop for a while on the real clock, SDL events included.
+void RunFor(int ms) {
+    DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+    while (static_cast<int32_t>(GetTickCount() - end) < 0) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        SDL_Delay(5);
+    }
+}
+
+uint32_t Pixel(cairo_surface_t* s, int x, int y) {
+    auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+    return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
+}
+
+class SdlSmokeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (getenv("DISPLAY") == nullptr || !InstallSdlBackend()) GTEST_SKIP() << "no display";
+    }
+    void TearDown() override {
+        if (!SdlBackendActive()) return;
+        ResetForTests();
+        RemoveSdlBackend();
+    }
+};
+
+TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
+    DialogTemplate t;
+    std::string error;
+    ASSERT_TRUE(ParseDialogTemplate(kAllControls, sizeof kAllControls - 1, &t, &error)) << error;
+    HWND dlg = CreateDialogFromTemplate(t, nullptr, DialogProc, 0);
+    ASSERT_NE(dlg, nullptr);
+    RunFor(600);
+    RECT wr;
+    GetWindowRect(dlg, &wr);
+
+    // The X server shows what the window manager drew, caption and frame included. The caret of the
+    // focused edit may differ.
+    cairo_surface_t* screen = GrabScreen(wr);
+    ASSERT_NE(screen, nullptr);
+    cairo_surface_t* buffer = TopLevelSurface(dlg);
+    cairo_surface_flush(buffer);
+    int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    ASSERT_EQ(cairo_image_surface_get_width(buffer), w);
+    long differing = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            differing += Pixel(screen, x, y) != Pixel(buffer, x, y);
+    EXPECT_LT(differing, 64) << "of " << w * h;
+    if (const char* path = getenv("QSM_WM_SCREENSHOT")) {
+        EXPECT_EQ(cairo_surface_write_to_png(screen, path), CAIRO_STATUS_SUCCESS);
+    }
+    cairo_surface_destroy(screen);
+
+    // The desktop moves the dialog by its caption; the frame of a fixed dialog does not size it.
+    EXPECT_EQ(DesktopHitTest(dlg, POINT{w / 2, GetSystemMetrics(SM_CYDLGFRAME) + 4}), SDL_HITTEST_DRAGGABLE);
+    EXPECT_EQ(DesktopHitTest(dlg, POINT{w / 2, h / 2}), SDL_HITTEST_NORMAL);
+
+    // Events of the display become input: typed text reaches the focused edit, a click the check box.
+    HWND edit = GetDlgItem(dlg, 101);
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    Uint32 id = 0;
+    for (Uint32 i = 1; i < 64 && id == 0; ++i)
+        if (SDL_Window* sw = SDL_GetWindowFromID(i);
+            sw != nullptr && SDL_GetWindowData(sw, "qsm.hwnd") == dlg)
+            id = i;
+    ASSERT_NE(id, 0u);
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = id;
+    strcpy(e.text.text, "Caf\xc3\xa9");  // UTF-8 from the display, code page 1252 for the program
+    SDL_PushEvent(&e);
+    RunFor(100);
+    char text[32];
+    GetDlgItemTextA(dlg, 101, text, sizeof text);
+    EXPECT_STREQ(text, "Caf\xe9");
+
+    RECT cr;
+    GetWindowRect(GetDlgItem(dlg, 105), &cr);
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+        SDL_Event b{};
+        b.type = type;
+        b.button.windowID = id;
+        b.button.button = SDL_BUTTON_LEFT;
+        b.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        b.button.x = cr.left - wr.left + 4;
+        b.button.y = (cr.top + cr.bottom) / 2 - wr.top;
+        SDL_PushEvent(&b);
+    }
+    RunFor(100);
+    EXPECT_EQ(IsDlgButtonChecked(dlg, 105), BST_UNCHECKED);
+
+    // A post from another thread wakes the loop waiting on the display.
+    std::atomic<bool> got{false};
+    UINT ping = RegisterWindowMessageA("SdlSmokePing");
+    std::thread poster([&] {
+        SDL_Delay(50);
+        PostMessageA(dlg, ping, 7, 0);
+    });
+    MSG m;
+    DWORD start = GetTickCount();
+    while (!got && GetTickCount() - start < 3000 && GetMessageA(&m, nullptr, 0, 0)) {
+        if (m.message == ping) got = true;
+        DispatchMessageA(&m);
+    }
+    poster.join();
+    EXPECT_TRUE(got);
+
+    // The desktop's close request cancels the dialog.
+    SDL_Event c{};
+    c.type = SDL_WINDOWEVENT;
+    c.window.windowID = id;
+    c.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_PushEvent(&c);
+    RunFor(100);
+    EXPECT_FALSE(IsWindowVisible(dlg));
+}
+
+TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (msg == WM_DROPFILES) {
+            auto drop = reinterpret_cast<HDROP>(wp);
+            SetPropA(h, "count",
+                     reinterpret_cast<HANDLE>(
+                         static_cast<uintptr_t>(DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0))));
+            DragFinish(drop);
+            return 0;
+        }
+        return DefWindowProcA(h, msg, wp, lp);
+    };
+    wc.lpszClassName = "SdlDropTarget";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(COLOR_WINDOW + 1));
+    RegisterClassA(&wc);
+    HWND top =
+        CreateWindowExA(WS_EX_ACCEPTFILES, "SdlDropTarget", "Drop here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
+                        50, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(top, nullptr);
+    RunFor(200);
+    Uint32 id = 0;
+    for (Uint32 i = 1; i < 64 && id == 0; ++i)
+        if (SDL_Window* sw = SDL_GetWindowFromID(i);
+            sw != nullptr && SDL_GetWindowData(sw, "qsm.hwnd") == top)
+            id = i;
+    ASSERT_NE(id, 0u);
+    // A sizable frame is sized from its corner by the desktop.
+    RECT wr;
+    GetWindowRect(top, &wr);
+    EXPECT_EQ(DesktopHitTest(top, POINT{wr.right - wr.left - 1, wr.bottom - wr.top - 1}),
+              SDL_HITTEST_RESIZE_BOTTOMRIGHT);
+    SDL_Event e{};
+    e.type = SDL_DROPBEGIN;
+    e.drop.windowID = id;
+    SDL_PushEvent(&e);
+    for (const char* f : {"/tmp/a.qsm", "/tmp/b.qsm"}) {
+        SDL_Event d{};
+        d.type = SDL_DROPFILE;
+        d.drop.windowID = id;
+        d.drop.file = SDL_strdup(f);
+        SDL_PushEvent(&d);
+    }
+    SDL_Event c{};
+    c.type = SDL_DROPCOMPLETE;
+    c.drop.windowID = id;
+    SDL_PushEvent(&c);
+    RunFor(100);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(GetPropA(top, "count")), 2u);
+    DestroyWindow(top);
+    UnregisterClassA("SdlDropTarget", nullptr);
+}
+
+}  // namespace
+}  // namespace qsm::wm
