@@ -13,7 +13,6 @@
 #include "midi/smf_file.h"
 #include "render/format/format.h"
 #include "score/expression_items.h"
-#include "score/item_records.h"
 #include "score/lyrics.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
@@ -30,108 +29,12 @@ bool Cancelled() {
     return IsLongTaskCancelled();
 }
 
-bool IsNoteRestOrChord(const TNotatedItem* item) {
-    const int type = item->GetType();
-    return type == ntNote || type == ntRest || type == ntChord || type == ntRestChord;
-}
-
-// Of several items of one kind with no note between them only the last stays, and an item that repeats the
-// one in force goes; of two adjacent sustain pedals of one status the earlier goes.
-void RemoveRedundantItems(TMusicStaff& staff) {
-    static constexpr int kKinds[] = {ntKey,           ntBarLine, ntSpecialEnding, ntPatch,
-                                     ntTimeSignature, ntTempo,   ntDynamic};
-    for (int kind : kKinds) {
-        int pending = -1;
-        const TNotatedItem* kept = nullptr;
-        for (int i = 0; i < staff.GetLastIndex(); ++i) {
-            const TNotatedItem* item = staff.GetItem(i);
-            if (item->GetType() == kind) {
-                if (pending > 0) {
-                    staff.DeleteItem(pending);
-                    --i;
-                    item = staff.GetItem(i);
-                }
-                pending = -1;
-                if (kept != nullptr && CompareNotatedItems(*item, *kept) == 0) {
-                    if (staff.DeleteItem(i)) --i;
-                } else if (i > 0) {
-                    pending = i;
-                }
-            } else if (IsNoteRestOrChord(item)) {
-                if (pending > 0) {
-                    const int type = staff.GetItem(pending)->GetType();
-                    if (type != ntBarLine && type != ntSpecialEnding) kept = staff.GetItem(pending);
-                }
-                pending = -1;
-            }
-        }
-    }
-    for (int status = 0; status <= 1; ++status) {
-        for (int i = 1; i + 1 < staff.GetLastIndex(); ++i) {
-            const TNotatedItem* a = staff.GetItem(i);
-            const TNotatedItem* b = staff.GetItem(i + 1);
-            if (a->GetType() == ntSustainPedal && b->GetType() == ntSustainPedal &&
-                static_cast<const TSustainPedal*>(a)->GetStatus() == status &&
-                static_cast<const TSustainPedal*>(b)->GetStatus() == status) {
-                staff.DeleteItem(i);
-                --i;
-            }
-        }
-    }
-}
-
-// Beams the notes of each beat: bar lines and time signatures start the beat again. The groups are made
-// without formatting each one; the caller formats the whole staff once afterwards.
+// Beams the notes of each beat without formatting after every group; the caller formats the whole staff
+// once afterwards (a format per group would walk the staff once per beat).
 void GroupImportedNotes(TMusicStaff& staff, bool compound) {
-    struct Quiet {
-        TFormatItemsFn previous = SetFormatStaffItemsHook(nullptr);
-        ~Quiet() { SetFormatStaffItemsHook(previous); }
-    } quiet;
-    int beat = BeatTicks(4, 2, compound);
-    int beatStart = 0;
-    int time = 0;
-    int first = -1;
-    int last = -1;
-    auto flush = [&] {
-        if (first >= 0 && last > first) {
-            TStaffItemRange range(&staff, first, last);
-            StaffMakeNoteGroup(range, 0);
-        }
-        first = last = -1;
-    };
-    for (int i = 1; i < staff.GetLastIndex(); ++i) {
-        TNotatedItem* item = staff.GetItem(i);
-        const int type = item->GetType();
-        if (type == ntBarLine || type == ntTimeSignature || type == ntKey || type == ntSpecialEnding ||
-            type == ntFlowDirection) {
-            flush();
-            if (type == ntTimeSignature) {
-                beat = TimeSignatureBeatTicks(*static_cast<TTimeSignatureData*>(item), compound);
-            }
-            if (beat <= 0) beat = 192;
-            beatStart = time;
-            continue;
-        }
-        const int duration = item->GetDuration();
-        if (duration <= 0) continue;
-        const int end = time + duration;
-        if (end > beatStart + beat) {
-            flush();
-        } else if (type == ntNote || type == ntChord) {
-            if (first < 0) first = i;
-            last = i;
-        } else if (first < 0) {
-            // A rest before the beat's first note stays out of its group.
-        } else {
-            last = i;
-        }
-        time = end;
-        while (time >= beatStart + beat) {
-            flush();
-            beatStart += beat;
-        }
-    }
-    flush();
+    const TFormatItemsFn previous = SetFormatStaffItemsHook(nullptr);
+    staff.GroupImportedNotes(compound);
+    SetFormatStaffItemsHook(previous);
 }
 
 // Moves every note of the staff by steps staff positions (the notes were spelt for the treble clef).
@@ -347,7 +250,7 @@ void FinishImportedScore(TMusicScore* score, const TSMFImportList& list, TProgre
         kinds.push_back(lyric);
     }
     TMusicStaff* conductor = score->GetStaff(0);
-    RemoveRedundantItems(*conductor);
+    conductor->RemoveRedundantItems();
     score->DetachStaff(0);
     kinds.erase(kinds.begin());
     std::unique_ptr<TMusicStaff> owned(conductor);
@@ -429,7 +332,7 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
     char text[64];
     std::snprintf(text, sizeof(text), "Formatting Staff: %s", staff->GetName());
     qsm::LongTaskSetText(text);
-    RemoveRedundantItems(*staff);
+    staff->RemoveRedundantItems();
 
     if (Cancelled()) return;
     bool conductorHasTime = false;
@@ -500,7 +403,8 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
     Step(progress);
 
     if (Cancelled()) return;
-    RemoveRedundantItems(*staff);
+    staff->CheckImportedBars();
+    staff->RemoveRedundantItems();
     FormatStaff(*staff, -1, -1);
 
     if (Cancelled()) return;
