@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "core/hooks.h"
@@ -98,14 +99,35 @@ TStaffLyrics& LyricsOf(TMusicStaff& staff) {
     return *staff.GetLyrics();
 }
 
+// Code page 1252 lower-case folding of every byte.
+struct TFoldTable {
+    BYTE Lower[256];
+    TFoldTable() {
+        for (int c = 0; c < 256; ++c)
+            Lower[c] = qsm::ToLower1252(static_cast<BYTE>(c));
+    }
+};
+const BYTE* FoldTable() {
+    static const TFoldTable table;
+    return table.Lower;
+}
+
 // A name in lower case as code page 1252 folds it: two names are the same word when their folded forms
 // are equal.
 std::string FoldName(const char* name) {
+    const BYTE* lower = FoldTable();
     std::string folded(name);
     for (char& c : folded)
-        c = static_cast<char>(qsm::ToLower1252(static_cast<BYTE>(c)));
+        c = static_cast<char>(lower[static_cast<BYTE>(c)]);
     return folded;
 }
+
+// Looks folded names up by view, so that a lookup builds no string.
+struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using TFoldedNames = std::unordered_map<std::string, int, TNameHash, std::equal_to<>>;
 
 int LyricLineNumber(const char* keyword) {
     if (!StartsWith(keyword, "Lyric")) return -1;
@@ -127,11 +149,27 @@ int qsm::TTextLineReader::ReadLine(char* dst, int limit) {
                 break;
             }
         }
-        const char c = Buffer[Pos++];
+        // The run of ordinary characters up to the next CR, LF or NUL is copied in one piece, as far as
+        // the limit leaves room; the characters beyond it are only counted.
+        const char* data = Buffer.data();
+        size_t run = Pos;
+        while (run < Length) {
+            const char c = data[run];
+            if (c == 13 || c == 10 || c == 0) break;
+            ++run;
+        }
+        const size_t n = run - Pos;
+        if (n > 0) {
+            const int room = count < limit - 1 ? limit - 1 - count : 0;
+            const size_t kept = std::min<size_t>(n, static_cast<size_t>(room));
+            if (kept > 0) std::memcpy(dst + count, data + Pos, kept);
+            count += static_cast<int>(n);
+            Pos = run;
+        }
+        if (Pos == Length) continue;
+        const char c = data[Pos++];
         if (c == 13) continue;
-        if (c == 10 || c == 0) break;
-        ++count;
-        if (count < limit) dst[count - 1] = c;
+        break;  // LF or NUL
     }
     dst[count < limit ? count : limit - 1] = 0;
     return count;
@@ -155,7 +193,7 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
     // equal names wins.
     struct TLists {
         std::vector<std::vector<const char*>> names;
-        std::vector<std::unordered_map<std::string, int>> folded;
+        std::vector<TFoldedNames> folded;
     };
     static const TLists kLists = [] {
         TLists lists;
@@ -171,8 +209,21 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
         return lists;
     }();
     if (ignoreCase) {
-        const auto& folded = kLists.folded[static_cast<size_t>(list)];
-        const auto found = folded.find(FoldName(value));
+        const TFoldedNames& folded = kLists.folded[static_cast<size_t>(list)];
+        // Names are short: a value that fits the buffer is folded there, a longer one into a string.
+        const BYTE* lower = FoldTable();
+        char buffer[64];
+        size_t n = 0;
+        while (n < sizeof buffer && value[n] != 0) {
+            buffer[n] = static_cast<char>(lower[static_cast<BYTE>(value[n])]);
+            ++n;
+        }
+        TFoldedNames::const_iterator found;
+        if (n < sizeof buffer) {
+            found = folded.find(std::string_view(buffer, n));
+        } else {
+            found = folded.find(FoldName(value));
+        }
         return found != folded.end() ? found->second : def;
     }
     const std::vector<const char*>& names = kLists.names[static_cast<size_t>(list)];
@@ -186,7 +237,7 @@ bool TQSMFileTextImporter::IsSkippedLine(const char* line) {
     if (line[0] == '#') return true;
     // The first "|Fake" decides: it makes the line a fake one unless a backslash stands before it.
     for (const char* bar = std::strchr(line, '|'); bar != nullptr; bar = std::strchr(bar + 1, '|')) {
-        if (std::strncmp(bar + 1, "Fake", 4) != 0) continue;
+        if (bar[1] != 'F' || bar[2] != 'a' || bar[3] != 'k' || bar[4] != 'e') continue;
         if (bar == line || bar[-1] != '\\') return true;
         break;
     }
@@ -292,8 +343,7 @@ void TQSMFileTextImporter::ReadBodyLine(char* line) {
     if (line[0] == '|') {
         // The text item of an unrecognised line needs at most its first 24 characters and its length.
         char head[26];
-        const size_t n = std::strlen(line);
-        std::memcpy(head, line, std::min<size_t>(n, 25) + 1);
+        std::memcpy(head, line, strnlen(line, 25) + 1);
         head[25] = 0;
         if (SplitFields(line) > 0) {
             if (TNotatedItem* item = ParseItem()) {
@@ -357,8 +407,7 @@ void TQSMFileTextImporter::ReadClip(qsm::TTextLineReader& reader, bool headerles
         if (!headerless && std::strcmp(text, kClipEndLine) == 0) break;
         if (IsSkippedLine(text)) continue;
         char head[26];
-        const size_t len = std::strlen(text);
-        std::memcpy(head, text, std::min<size_t>(len, 25) + 1);
+        std::memcpy(head, text, strnlen(text, 25) + 1);
         head[25] = 0;
         TNotatedItem* item = nullptr;
         if (text[0] == '|' && SplitFields(text) > 0) {

@@ -36,23 +36,38 @@ char* TrimRange(char* begin, char* end) {
     return begin;
 }
 
+// The characters that stop the scan for a separator: the terminator, the escape and the separator.
+struct TStopTable {
+    bool Stop[256];
+    constexpr explicit TStopTable(char separator) : Stop{} {
+        Stop[0] = true;
+        Stop[static_cast<unsigned char>('\\')] = true;
+        Stop[static_cast<unsigned char>(separator)] = true;
+    }
+};
+
+constexpr TStopTable kBarStops('|');
+constexpr TStopTable kCommaStops(',');
+
 // Cuts text in place at each unescaped separator into trimmed pieces, at most max of them; a separator at
 // the very end adds no piece. Returns the piece count.
-int CutAt(char* text, char separator, char** pieces, int max) {
+int CutAt(char* text, const TStopTable& stops, char** pieces, int max) {
+    const bool* stop = stops.Stop;
     int count = 0;
     char* start = text;
     char* p = text;
-    while (*p != 0 && count < max) {
+    while (count < max) {
+        while (!stop[static_cast<unsigned char>(*p)])
+            ++p;
+        if (*p == 0) break;
         if (*p == '\\') {
             ++p;
             if (*p == 0) break;
             ++p;
             continue;
         }
-        if (*p == separator) {
-            pieces[count++] = TrimRange(start, p);
-            start = p + 1;
-        }
+        pieces[count++] = TrimRange(start, p);
+        start = p + 1;
         ++p;
     }
     if (count < max) {
@@ -87,7 +102,7 @@ int TQSMTextImportTokenizer::SplitFields(char* line) {
         ++p;
     }
     if (*p == 0) return 0;
-    FieldCount = CutAt(p + 1, '|', Fields, kMaxFields);
+    FieldCount = CutAt(p + 1, kBarStops, Fields, kMaxFields);
     return FieldCount;
 }
 
@@ -96,8 +111,10 @@ const char* TQSMTextImportTokenizer::GetField(int index) const {
 }
 
 const char* TQSMTextImportTokenizer::FindField(const char* name, size_t n) const {
+    const char first = n > 0 ? FoldAscii(name[0]) : 0;
     for (int i = 1; i < FieldCount; ++i) {
         const char* field = Fields[i];
+        if (n > 0 && FoldAscii(field[0]) != first) continue;
         size_t k = 0;
         while (k < n && field[k] != 0 && FoldAscii(field[k]) == FoldAscii(name[k]))
             ++k;
@@ -111,7 +128,7 @@ int TQSMTextImportTokenizer::SplitValueList(const char* value) {
     if (value == nullptr) return 0;
     // An empty value holds no part; the empty text between two commas is one.
     PartBuffer.assign(value);
-    PartCount = CutAt(PartBuffer.data(), ',', Parts, kMaxParts);
+    PartCount = CutAt(PartBuffer.data(), kCommaStops, Parts, kMaxParts);
     return PartCount;
 }
 
