@@ -378,8 +378,8 @@ int BarItemAt(HWND bar_window, POINT s);
 
 void Mouse(Track& t, UINT msg) {
     POINT s = S().cursor;
-    size_t level;
-    int item;
+    size_t level = 0;
+    int item = -1;
     bool over = HitItem(t, s, &level, &item);
     if (msg == WM_MOUSEMOVE) {
         t.moved = true;
