@@ -16,3 +16,4 @@ if(QSM_TESTS)
 endif()
 
 include(${CMAKE_CURRENT_SOURCE_DIR}/layout/layout.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/view/view.cmake)

@@ -1,0 +1,230 @@
+// The score view window on the headless window system with a score of the test corpus.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ram_stream.h"
+#include "platform/wm/backend.h"
+#include "platform/wm/surface.h"
+#include "render/base/color_palette.h"
+#include "render/layout/score_draw_info.h"
+#include "render/music_fonts.h"
+#include "render/view/score_view.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
+
+namespace {
+
+std::unique_ptr<TMusicScore> LoadScore(const char* name) {
+    std::ifstream in(std::string(QSM_TESTDATA_DIR) + "/" + name, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
+    return std::unique_ptr<TMusicScore>(ImportTextScore(stream, nullptr, -1));
+}
+
+// The client pixels of a child window, read from its top-level window's back buffer.
+std::vector<uint32_t> ClientPixels(HWND hwnd) {
+    cairo_surface_t* s = qsm::wm::TopLevelSurface(hwnd);
+    cairo_surface_flush(s);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    POINT origin{0, 0};
+    MapWindowPoints(hwnd, GetAncestor(hwnd, GA_ROOT), &origin, 1);
+    // The back buffer covers the whole top-level window; its client starts after the non-client edge.
+    RECT wr, cr;
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    GetWindowRect(root, &wr);
+    POINT rootClient{0, 0};
+    ClientToScreen(root, &rootClient);
+    int ox = origin.x + (rootClient.x - wr.left), oy = origin.y + (rootClient.y - wr.top);
+    (void)cr;
+    int stride = cairo_image_surface_get_stride(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x)
+            out.push_back(*reinterpret_cast<const uint32_t*>(data + (oy + y) * stride + (ox + x) * 4) &
+                          0xFFFFFF);
+    return out;
+}
+
+int CountDifferent(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) return -1;
+    int n = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
+void InputCtrl(bool down) {
+    qsm::wm::InputKey(VK_CONTROL, down, 0);
+    qsm::wm::PumpMessages();
+}
+
+class ScoreViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qsm::wm::ResetForTests();
+        score = LoadScore("layout/quartet.qsmtxt");
+        ASSERT_TRUE(score);
+        top = std::make_unique<TWindow>(static_cast<TWindow*>(nullptr), "view test");
+        top->Attr.Style = WS_POPUP | WS_VISIBLE;
+        top->Attr.X = top->Attr.Y = 0;
+        top->Attr.W = 640;
+        top->Attr.H = 300;
+        view = new TStaticScoreView(score.get(), &palette, top.get(), 1, "", 0, 0, 640, 300);
+        ASSERT_TRUE(top->Create());
+        view->SetFocus();
+        qsm::wm::PumpMessages();
+    }
+    void TearDown() override {
+        top.reset();
+        qsm::wm::ResetForTests();
+    }
+    void Repaint() {
+        view->Invalidate(true);
+        view->UpdateWindow();
+    }
+    TColorPalette palette;
+    std::unique_ptr<TMusicScore> score;
+    std::unique_ptr<TWindow> top;
+    TStaticScoreView* view = nullptr;
+};
+
+TEST_F(ScoreViewTest, ShowsTheScoreFromItsStartWithTheLabelColumn) {
+    ASSERT_GT(view->GetDrawInfo()->GetStaffCount(), 1);
+    std::vector<uint32_t> px = ClientPixels(*view);
+    int ink = 0;
+    for (uint32_t p : px)
+        ink += p != 0xFFFFFF;
+    EXPECT_GT(ink, 1000);
+    // At the start the music stands right of the labels.
+    EXPECT_EQ(view->GetPosition().GetIndex(), 0);
+    EXPECT_EQ(view->GetXOrigin(),
+              view->GetLabelWidth() - view->GetDrawInfo()->GetStaffDrawInfo(0)->XOfItem(0));
+    SCROLLINFO si{sizeof si, SIF_ALL};
+    GetScrollInfo(*view, SB_HORZ, &si);
+    int page = view->GetClientRect().Width() / (2 * view->GetStaffSize()) + 1;
+    EXPECT_EQ(si.nMax, view->GetTopStaffItemCount() + page);
+    EXPECT_EQ(static_cast<int>(si.nPage), page);
+}
+
+TEST_F(ScoreViewTest, CtrlWheelZoomsByTwoWithinTheLimitsAndRebuildsTheFonts) {
+    int s = view->GetStaffSize();
+    SendMessageA(*view, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 120), 0);
+    EXPECT_EQ(view->GetStaffSize(), s + 2);
+    EXPECT_EQ(view->GetFonts()->StaffSpace, s + 2);
+    EXPECT_EQ(score->Zoom, s + 2);
+    for (int i = 0; i < 40; ++i)
+        SendMessageA(*view, WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, static_cast<WORD>(-120)), 0);
+    EXPECT_EQ(view->GetStaffSize(), 2);
+    view->SetStaffSize(99);
+    EXPECT_EQ(view->GetStaffSize(), 50);
+    // Shift leaves the wheel alone.
+    int y = view->GetYOffset();
+    SendMessageA(*view, WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-120)), 0);
+    EXPECT_EQ(view->GetYOffset(), y);
+}
+
+TEST_F(ScoreViewTest, KeysMoveByBarsTimeStepsAndStaffSizes) {
+    int s = view->GetStaffSize();
+    ASSERT_GT(view->GetVertExtent(), 6 * s);
+    view->SendMessage(WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(view->GetYOffset(), -s);
+    view->SendMessage(WM_KEYDOWN, VK_DOWN, 2);  // repeated twice
+    EXPECT_EQ(view->GetYOffset(), -3 * s);
+    view->SendMessage(WM_KEYDOWN, VK_UP, 1);
+    EXPECT_EQ(view->GetYOffset(), -2 * s);
+    // The wheel scrolls by a quarter of its delta.
+    SendMessageA(*view, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    EXPECT_EQ(view->GetYOffset(), -2 * s - 30);
+    view->SendMessage(WM_KEYDOWN, VK_PRIOR, 1);
+    EXPECT_EQ(view->GetYOffset(), 0);
+
+    // Right goes one bar on, Left one back, Home to the start.
+    TRelNtnIdx expect = view->GetPosition();
+    expect.StepToNextBar(1);
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    EXPECT_EQ(view->GetCurrentIndex(), expect.GetTime());
+    EXPECT_GT(view->GetCurrentIndex(), 0);
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    int twoBars = view->GetCurrentIndex();
+    view->SendMessage(WM_KEYDOWN, VK_LEFT, 1);
+    TRelNtnIdx back = expect;
+    back.SeekTime(twoBars, true);
+    back.StepToNextBar(-1);
+    EXPECT_EQ(view->GetCurrentIndex(), back.GetTime());
+    EXPECT_LT(view->GetCurrentIndex(), twoBars);
+    // Ctrl+Right is one time step.
+    InputCtrl(true);
+    TRelNtnIdx step = view->GetPosition();
+    step.StepToNextTime(1);
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    EXPECT_EQ(view->GetCurrentIndex(), step.GetTime());
+    InputCtrl(false);
+    view->SendMessage(WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(view->GetCurrentIndex(), 0);
+    // End without Ctrl: the last item, not one past it.
+    view->SendMessage(WM_KEYDOWN, VK_END, 1);
+    EXPECT_LE(view->GetPosition().GetIndex(), view->GetTopStaffItemCount() - 1);
+    EXPECT_GT(view->GetCurrentIndex(), expect.GetTime());
+}
+
+TEST_F(ScoreViewTest, ScrollingThenRepaintingEqualsAFullRepaint) {
+    view->VScrollBy(3 * view->GetStaffSize());
+    std::vector<uint32_t> scrolled = ClientPixels(*view);
+    Repaint();
+    std::vector<uint32_t> full = ClientPixels(*view);
+    EXPECT_EQ(CountDifferent(scrolled, full), 0);
+
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    qsm::wm::PumpMessages();
+    std::vector<uint32_t> moved = ClientPixels(*view);
+    Repaint();
+    EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0);
+}
+
+TEST_F(ScoreViewTest, FocusFrameDrawnAndErasedRestoresTheImage) {
+    std::vector<uint32_t> before = ClientPixels(*view);
+    view->EnableCaret(true);
+    std::vector<uint32_t> framed = ClientPixels(*view);
+    EXPECT_GT(CountDifferent(before, framed), 100);
+    view->EnableCaret(false);
+    EXPECT_EQ(CountDifferent(before, ClientPixels(*view)), 0);
+}
+
+TEST_F(ScoreViewTest, ADragEndsAndReleasesTheCaptureWhenTheButtonIsNoLongerHeld) {
+    SendMessageA(*view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 100));
+    EXPECT_TRUE(view->IsDragging());
+    EXPECT_EQ(GetCapture(), view->GetHandle());
+    // A short horizontal drag does not move the position.
+    SendMessageA(*view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300 - 2 * view->GetStaffSize(), 100));
+    EXPECT_EQ(view->GetCurrentIndex(), 0);
+    // A long drag to the left moves forward.
+    SendMessageA(*view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 100));
+    EXPECT_GT(view->GetCurrentIndex(), 0);
+    SendMessageA(*view, WM_MOUSEMOVE, 0, MAKELPARAM(90, 100));
+    EXPECT_FALSE(view->IsDragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(ScoreViewTest, GrowingTheWindowWhileScrolledDownReducesTheOffset) {
+    view->VScrollBy(5 * view->GetStaffSize());
+    int y = view->GetYOffset();
+    ASSERT_LT(y, 0);
+    view->MoveWindow(0, 0, 640, 300 + 2 * view->GetStaffSize());
+    EXPECT_EQ(view->GetYOffset(), std::min(0, y + 2 * view->GetStaffSize()));
+    // Tall enough for everything: no extent, the bar shows an empty range.
+    view->MoveWindow(0, 0, 640, 5000);
+    EXPECT_EQ(view->GetYOffset(), 0);
+    SCROLLINFO si{sizeof si, SIF_ALL};
+    GetScrollInfo(*view, SB_VERT, &si);
+    EXPECT_EQ(si.nMax, 0);
+}
+
+}  // namespace
