@@ -1,5 +1,6 @@
 #include "render/view/score_view.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cstdlib>
 
@@ -142,6 +143,50 @@ void TStaticScoreView::Relayout() {
     if (DrawInfo->GetStaffCount() > 0) LabelWidth = DrawInfo->GetLabelWidth(true, true);
     Fonts->EndMeasuring();
     Refresh();
+}
+
+void TStaticScoreView::HideHiddenGroupStaves() {
+    if (!Score) return;
+    bool changed = false;
+    for (int i = 0; i < Score->GetStaffCount(); ++i) {
+        const char* group = Score->GetStaff(i)->GetGroup();
+        if (Score->IsStaffVisible(i) && group && strncasecmp(group, "hidden", 6) == 0) {
+            Score->SetStaffVisible(i, false);
+            changed = true;
+        }
+    }
+    if (changed && Handle) Relayout();
+}
+
+void TStaticScoreView::ShowStaffGroup(const char* name) {
+    if (!Score || !name || !*name) return;
+    TQSBoolArray bits(kMaxStaves);
+    Score->SelectStavesByGroup(name, bits);
+    for (int i = 0; i < Score->GetStaffCount(); ++i)
+        if (bits.Get(i)) Score->SetStaffVisible(i, true);
+    if (Handle) Relayout();
+}
+
+TMusicStaff* TStaticScoreView::GetLaidOutStaff(int i) const {
+    return DrawInfo && i >= 0 && i < DrawInfo->GetStaffCount() ? DrawInfo->GetMusicStaff(i) : nullptr;
+}
+
+TRect TStaticScoreView::GetStaffExtent(int i) const {
+    return GetLaidOutDrawInfo(i) ? TRect(DrawInfo->GetStaffExtent(i)) : TRect();
+}
+
+int TStaticScoreView::StepToY(int i, int step) const {
+    return GetLaidOutDrawInfo(i) ? DrawInfo->StepToY(i, step) : 0;
+}
+
+int TStaticScoreView::YToStep(int i, int y) const {
+    return GetLaidOutDrawInfo(i) ? DrawInfo->YToStep(i, y - TopMargin) : 0;
+}
+
+bool TStaticScoreView::IsStaffRowVisible(int i) const {
+    if (!GetLaidOutDrawInfo(i)) return false;
+    int y = DrawInfo->GetStaffY(i) + YOffset + TopMargin;
+    return y < Height - 2 * StaffSize;
 }
 
 void TStaticScoreView::Refresh() {

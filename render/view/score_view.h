@@ -58,6 +58,16 @@ public:
     void ShowVertScrollBar(bool on);
     void SetLayoutOption(bool on);
     void Relayout();
+    // Every visible staff whose group name begins with "hidden" (any case) becomes invisible.
+    void HideHiddenGroupStaves();
+    // The staves of the group become visible (nothing for an empty name).
+    void ShowStaffGroup(const char* name);
+    TMusicStaff* GetLaidOutStaff(int i) const;
+    TRect GetStaffExtent(int i) const;
+    int StepToY(int i, int step) const;
+    int YToStep(int i, int y) const;
+    // The staff's y lies more than two staff sizes inside the client height.
+    bool IsStaffRowVisible(int i) const;
 
     int GetStaffSize() const { return StaffSize; }
     int GetHalfStaffSize() const { return StaffSize / 2; }

@@ -227,4 +227,18 @@ TEST_F(ScoreViewTest, GrowingTheWindowWhileScrolledDownReducesTheOffset) {
     EXPECT_EQ(si.nMax, 0);
 }
 
+TEST_F(ScoreViewTest, StaffGroupsHideAndShowAndOutOfRangeStavesAnswerNothing) {
+    int laid = view->GetDrawInfo()->GetStaffCount();
+    EXPECT_EQ(view->GetLaidOutDrawInfo(laid), nullptr);
+    EXPECT_EQ(view->GetLaidOutDrawInfo(-1), nullptr);
+    EXPECT_EQ(view->GetLaidOutStaff(laid), nullptr);
+    EXPECT_TRUE(view->IsStaffRowVisible(0));
+    // Hiding every staff shows the first staff's group again.
+    for (int i = 0; i < score->GetStaffCount(); ++i)
+        score->SetStaffVisible(i, false);
+    view->Relayout();
+    EXPECT_GE(view->GetDrawInfo()->GetStaffCount(), 1);
+    EXPECT_TRUE(score->IsStaffVisible(0));
+}
+
 }  // namespace
