@@ -125,7 +125,13 @@ std::string FoldName(const char* name) {
 // Looks folded names up by view, so that a lookup builds no string.
 struct TNameHash {
     using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    size_t operator()(std::string_view s) const {
+        // FNV-1a: the names are a few letters long.
+        uint64_t h = 14695981039346656037ull;
+        for (const char c : s)
+            h = (h ^ static_cast<BYTE>(c)) * 1099511628211ull;
+        return static_cast<size_t>(h);
+    }
 };
 using TFoldedNames = std::unordered_map<std::string, int, TNameHash, std::equal_to<>>;
 
@@ -152,11 +158,10 @@ int qsm::TTextLineReader::ReadLine(char* dst, int limit) {
         // The run of ordinary characters up to the next CR, LF or NUL is copied in one piece, as far as
         // the limit leaves room; the characters beyond it are only counted.
         const char* data = Buffer.data();
-        size_t run = Pos;
-        while (run < Length) {
-            const char c = data[run];
-            if (c == 13 || c == 10 || c == 0) break;
-            ++run;
+        size_t run = Length;
+        for (const char stop : {'\n', '\r', '\0'}) {
+            const void* at = std::memchr(data + Pos, stop, run - Pos);
+            if (at != nullptr) run = static_cast<size_t>(static_cast<const char*>(at) - data);
         }
         const size_t n = run - Pos;
         if (n > 0) {

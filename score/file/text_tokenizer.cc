@@ -249,7 +249,7 @@ bool TQSMTextImportTokenizer::IsWholeValueYes(const char* value) {
     return value != nullptr && (value[0] == 'Y' || value[0] == 'y') && value[1] == 0;
 }
 
-bool TQSMTextImportTokenizer::SameWord(const char* a, const char* b) {
+bool TQSMTextImportTokenizer::SameWordFolded(const char* a, const char* b) {
     for (;; ++a, ++b) {
         const BYTE x = static_cast<BYTE>(*a), y = static_cast<BYTE>(*b);
         if (x == y) {

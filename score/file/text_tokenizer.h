@@ -65,7 +65,13 @@ public:
     // false when no number can be read.
     static bool ParseFloat(const char* text, double& value, const char** end = nullptr);
     // Words, keywords and names are compared ignoring case (code page 1252 letters).
-    static bool SameWord(const char* a, const char* b);
+    static bool SameWord(const char* a, const char* b) {
+        // Most words differ in their first letter: plain ASCII letters that differ there are told apart
+        // here without a call.
+        const unsigned char x = static_cast<unsigned char>(a[0]), y = static_cast<unsigned char>(b[0]);
+        if (((x | y) & 0x80) == 0 && (x | 0x20) != (y | 0x20)) return false;
+        return SameWordFolded(a, b);
+    }
     // Flags: first-letter form (an upper-case Y first) and whole-value form (exactly Y or y).
     static bool IsFirstLetterYes(const char* value) { return value != nullptr && value[0] == 'Y'; }
     static bool IsWholeValueYes(const char* value);
@@ -79,6 +85,8 @@ protected:
     int32_t CodePage;
 
 private:
+    static bool SameWordFolded(const char* a, const char* b);
+
     std::string PartBuffer;
 };
 
