@@ -15,6 +15,7 @@
 #include "render/layout/score_draw_info.h"
 #include "render/layout/sd_ntn_idx.h"
 #include "render/layout/system_run.h"
+#include "render/layout/tests/layout_fixture.h"
 #include "render/music_fonts.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
@@ -25,36 +26,18 @@ namespace {
 
 constexpr const char* kHead = "!QuillStaveComposer(2.51)\n";
 
-class LayoutRulesTest : public ::testing::Test {
+class LayoutRulesTest : public qsm::test::FixedMetricsTest {
 protected:
     void SetUp() override {
-        qsm::InstallNotationDrawing();
-        qsm::SetFixedMetrics(&metrics);
-        fonts = std::make_unique<TMusicFonts>(10, &data, &palette);
-        qsm::ApplyFixedMetrics(*fonts);
-        dc = qsm::gdi::CreateRecordingDC(96, 4000, 4000);
-        fonts->AttachDC(dc, dc);
-        qsm::gdi::ClearRecords(dc);
-    }
-    void TearDown() override {
-        fonts->DetachDC();
-        DeleteDC(dc);
-        fonts.reset();
-        qsm::SetFixedMetrics(nullptr);
+        FixedMetricsTest::SetUp();
+        Record();
     }
     void Load(const std::string& body) {
         text = std::string(kHead) + body;
-        TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()),
-                                 static_cast<DWORD>(text.size()));
-        score.reset(ImportTextScore(stream, nullptr, -1));
+        score = qsm::test::ImportText(text);
         ASSERT_TRUE(score);
     }
-    std::unique_ptr<TScoreDrawInfo> System(int mode = 3) {
-        auto s = std::make_unique<TScoreDrawInfo>(score.get(), fonts.get(), 5, mode);
-        for (int i = 0; i < score->GetStaffCount(); ++i)
-            s->AddStaff(i);
-        return s;
-    }
+    std::unique_ptr<TScoreDrawInfo> System(int mode = 3) { return FixedMetricsTest::System(*score, mode); }
     // The systems of a page run; each keeps its records' kinds and item indexes per staff.
     std::vector<std::vector<std::vector<TLayoutRecord>>> Systems(TScoreDrawInfo& s, int width) {
         std::vector<std::vector<std::vector<TLayoutRecord>>> out;
@@ -104,11 +87,6 @@ protected:
         s.DrawSystem(e, 10, 10, -1);
     }
 
-    qsm::TFixedMetrics metrics;
-    TMusicFontsData data;
-    TColorPalette palette;
-    std::unique_ptr<TMusicFonts> fonts;
-    HDC dc = nullptr;
     std::string text;
     std::unique_ptr<TMusicScore> score;
 };

@@ -16,6 +16,7 @@
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/system_run.h"
+#include "render/layout/tests/layout_fixture.h"
 #include "render/music_fonts.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
@@ -30,44 +31,12 @@ std::string ReadFile(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::unique_ptr<TMusicScore> Import(const std::string& text) {
-    std::string copy = text;
-    TQSRFlatRamStream stream(copy.data(), static_cast<DWORD>(copy.size()), static_cast<DWORD>(copy.size()));
-    return std::unique_ptr<TMusicScore>(ImportTextScore(stream, nullptr, -1));
-}
-
 std::unique_ptr<TMusicScore> ImportData(const std::string& name) {
-    return Import(ReadFile(std::string(QSM_TESTDATA_DIR) + "/" + name));
+    return qsm::test::ImportText(ReadFile(std::string(QSM_TESTDATA_DIR) + "/" + name));
 }
 
-// A drawing context with fixed metrics, optionally drawing into a recording DC.
-class LayoutTest : public ::testing::Test {
+class LayoutTest : public qsm::test::FixedMetricsTest {
 protected:
-    void SetUp() override {
-        qsm::InstallNotationDrawing();
-        qsm::SetFixedMetrics(&metrics);
-        fonts = std::make_unique<TMusicFonts>(10, &data, &palette);
-        qsm::ApplyFixedMetrics(*fonts);
-    }
-    void TearDown() override {
-        if (dc) {
-            fonts->DetachDC();
-            DeleteDC(dc);
-        }
-        fonts.reset();
-        qsm::SetFixedMetrics(nullptr);
-    }
-    void Record() {
-        dc = qsm::gdi::CreateRecordingDC(96, 4000, 4000);
-        fonts->AttachDC(dc, dc);
-        qsm::gdi::ClearRecords(dc);
-    }
-    std::unique_ptr<TScoreDrawInfo> System(TMusicScore& score, int mode = 3) {
-        auto s = std::make_unique<TScoreDrawInfo>(&score, fonts.get(), 5, mode);
-        for (int i = 0; i < score.GetStaffCount(); ++i)
-            s->AddStaff(i);
-        return s;
-    }
     std::string DumpAll(TMusicScore& score, int width) {
         auto s = System(score);
         std::string out;
@@ -88,12 +57,6 @@ protected:
             n += r.op == op;
         return n;
     }
-
-    qsm::TFixedMetrics metrics;
-    TMusicFontsData data;
-    TColorPalette palette;
-    std::unique_ptr<TMusicFonts> fonts;
-    HDC dc = nullptr;
 };
 
 TEST(LayoutRecordTest, KindsFlagsAndPriorities) {
@@ -223,7 +186,8 @@ TEST_F(LayoutTest, UnbarredStaffIsNotSkipped) {
 }
 
 TEST_F(LayoutTest, ColoursOutsideThePaletteDrawAsDefault) {
-    auto score = Import("!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th|Pos:0\n|Bar\n");
+    auto score =
+        qsm::test::ImportText("!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th|Pos:0\n|Bar\n");
     ASSERT_TRUE(score);
     TMusicStaff* staff = score->GetStaff(0);
     staff->SetColor(12);

@@ -9,24 +9,15 @@
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
+#include "render/layout/tests/layout_fixture.h"
 #include "render/music_fonts.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 
 namespace {
 
-class StaffSelectionTest : public ::testing::Test {
+class StaffSelectionTest : public qsm::test::FixedMetricsTest {
 protected:
-    void SetUp() override {
-        qsm::InstallNotationDrawing();
-        qsm::SetFixedMetrics(&metrics);
-        fonts = std::make_unique<TMusicFonts>(10, &data, &palette);
-        qsm::ApplyFixedMetrics(*fonts);
-    }
-    void TearDown() override {
-        fonts.reset();
-        qsm::SetFixedMetrics(nullptr);
-    }
     void AddStaves(TMusicScore& score, int n) {
         for (int i = 0; i < n; ++i) {
             auto* staff = new TMusicStaff;
@@ -34,11 +25,6 @@ protected:
             score.AddStaff(staff);
         }
     }
-
-    qsm::TFixedMetrics metrics;
-    TMusicFontsData data;
-    TColorPalette palette;
-    std::unique_ptr<TMusicFonts> fonts;
 };
 
 TEST_F(StaffSelectionTest, GroupsAndBitsChooseStavesInScoreOrder) {
