@@ -14,21 +14,6 @@ constexpr int kEditLineSize = 32000;
 constexpr int kEditTextSize = 32766;
 constexpr int kEditTextLimit = 32752;
 
-const char* SeparatorForm(char sep) {
-    switch (sep) {
-        case LYRIC_SEP_WORD:
-            return " ";
-        case LYRIC_SEP_HYPHEN:
-            return "-";
-        case LYRIC_SEP_LINE:
-            return "\r\n";
-        case LYRIC_SEP_PARAGRAPH:
-            return "\r\n\r\n";
-        default:
-            return "";
-    }
-}
-
 }  // namespace
 
 void TLyricText::ReadEditLines(HWND edit, bool underscoreAsSpace) {
@@ -58,7 +43,7 @@ void TLyricText::SetEditText(HWND edit) const {
     TLyric cursor;
     cursor.SetLine(*this, 0);
     for (; cursor.IsValid(); cursor.Next()) {
-        const char* sep = SeparatorForm(cursor.GetSeparator());
+        const char* sep = qsm::LyricSeparatorText(cursor.GetSeparator());
         const int sepLen = static_cast<int>(std::strlen(sep));
         const int len = static_cast<int>(std::strlen(cursor.GetText()));
         if (written + len + 1 > kEditTextLimit) break;

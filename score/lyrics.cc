@@ -17,8 +17,11 @@ bool IsLyricSpace(char c) {
     return c == 9 || c == 10 || c == 13 || c == 32;
 }
 
-// The plain-text form written before a syllable with this separator.
-const char* SeparatorText(char sep) {
+}  // namespace
+
+namespace qsm {
+
+const char* LyricSeparatorText(char sep) {
     switch (sep) {
         case LYRIC_SEP_WORD:
             return " ";
@@ -33,7 +36,7 @@ const char* SeparatorText(char sep) {
     }
 }
 
-}  // namespace
+}  // namespace qsm
 
 char* TLyricText::EmptyBuffer() {
     return gEmptyLyric;
@@ -150,7 +153,7 @@ void TLyricText::WriteToStream(TQSRStream& stream) const {
     TLyric cursor;
     cursor.SetLine(*this, 0);
     for (; cursor.IsValid(); cursor.Next()) {
-        stream.WriteText(SeparatorText(cursor.GetSeparator()), false);
+        stream.WriteText(qsm::LyricSeparatorText(cursor.GetSeparator()), false);
         for (const char* c = cursor.GetText(); *c; ++c)
             stream << (*c == ' ' ? '_' : *c);
     }
@@ -162,7 +165,7 @@ int TLyricText::GetTextOffset(int syllable) const {
     cursor.SetLine(*this, 0);
     int offset = 0;
     for (; cursor.IsValid(); cursor.Next()) {
-        offset += static_cast<int>(strlen(SeparatorText(cursor.GetSeparator())));
+        offset += static_cast<int>(strlen(qsm::LyricSeparatorText(cursor.GetSeparator())));
         if (cursor.GetIndex() == syllable) break;
         offset += static_cast<int>(strlen(cursor.GetText()));
     }

@@ -115,3 +115,11 @@ private:
     const char* Pos;
     int32_t Index = 0;
 };
+
+namespace qsm {
+
+// The plain-text form written before a syllable with this separator: a blank, a hyphen, a line end or an
+// empty line; nothing for any other byte.
+const char* LyricSeparatorText(char sep);
+
+}  // namespace qsm
