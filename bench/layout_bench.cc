@@ -16,6 +16,7 @@
 #include "render/layout/system_run.h"
 #include "render/music_fonts.h"
 #include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 namespace {
@@ -32,10 +33,7 @@ TMusicScore* ScoreOf(int bars) {
     static std::map<int, std::unique_ptr<TMusicScore>> cache;
     auto& p = cache[bars];
     if (!p) {
-        std::string text = MakeScore(bars);
-        TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()),
-                                 static_cast<DWORD>(text.size()));
-        p.reset(ImportTextScore(stream, nullptr, -1));
+        p = qsm::ImportTextScoreText(MakeScore(bars));
     }
     return p.get();
 }

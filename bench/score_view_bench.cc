@@ -12,6 +12,7 @@
 #include "render/layout/score_draw_info.h"
 #include "render/view/score_view.h"
 #include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 namespace {
@@ -24,9 +25,7 @@ std::string MakeScore(int bars) {
 
 void BM_ScrollOneBarAndRepaint(benchmark::State& state) {
     qsm::wm::ResetForTests();
-    std::string text = MakeScore(200);
-    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
-    std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
+    std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreText(MakeScore(200));
     TColorPalette palette;
     auto top = std::make_unique<TWindow>(static_cast<TWindow*>(nullptr), "bench");
     top->Attr.Style = WS_POPUP | WS_VISIBLE;

@@ -12,6 +12,7 @@
 #include "midi/tests/demo_score.h"
 #include "render/format/format.h"
 #include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/item_records.h"
 #include "score/music_score.h"
 #include "score/staff_range.h"
@@ -479,10 +480,7 @@ TEST(Format, AllStaffsAndTheEditHooks) {
 }
 
 std::unique_ptr<TMusicScore> ImportCorpusFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
-    return std::unique_ptr<TMusicScore>(ImportTextScore(stream, nullptr, -1));
+    return qsm::ImportTextScoreFile(path.string());
 }
 
 TEST(Format, EveryTestScoreIsFormattedOnceForAll) {

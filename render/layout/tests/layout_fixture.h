@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "core/ram_stream.h"
 #include "platform/gdi/gdi_surface.h"
 #include "render/base/color_palette.h"
 #include "render/base/fonts_data.h"
@@ -15,16 +14,13 @@
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
 #include "render/music_fonts.h"
-#include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 namespace qsm::test {
 
-// Imports a text score held in a string; null when the text is refused.
 inline std::unique_ptr<TMusicScore> ImportText(const std::string& text) {
-    std::string copy = text;
-    TQSRFlatRamStream stream(copy.data(), static_cast<DWORD>(copy.size()), static_cast<DWORD>(copy.size()));
-    return std::unique_ptr<TMusicScore>(ImportTextScore(stream, nullptr, -1));
+    return qsm::ImportTextScoreText(text);
 }
 
 class FixedMetricsTest : public ::testing::Test {

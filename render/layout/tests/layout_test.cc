@@ -26,13 +26,8 @@
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 std::unique_ptr<TMusicScore> ImportData(const std::string& name) {
-    return qsm::test::ImportText(ReadFile(std::string(QSM_TESTDATA_DIR) + "/" + name));
+    return qsm::test::ImportText(qsm::ReadWholeFile(std::string(QSM_TESTDATA_DIR) + "/" + name));
 }
 
 class LayoutTest : public qsm::test::FixedMetricsTest {
@@ -129,7 +124,7 @@ TEST_F(LayoutTest, DumpsMatchExpectedFiles) {
         if (std::getenv("QSM_WRITE_DUMPS")) {
             std::ofstream(expectedPath, std::ios::binary) << got;
         }
-        EXPECT_EQ(got, ReadFile(expectedPath));
+        EXPECT_EQ(got, qsm::ReadWholeFile(expectedPath));
     }
 }
 

@@ -17,6 +17,7 @@
 #include "render/layout/system_run.h"
 #include "render/music_fonts.h"
 #include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 int main(int argc, char** argv) {
@@ -24,10 +25,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s in.qsmtxt out.png [width] [staff space] [max systems]\n", argv[0]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
-    std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
+    std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreFile(argv[1]);
     if (!score) {
         std::fprintf(stderr, "cannot import %s\n", argv[1]);
         return 1;

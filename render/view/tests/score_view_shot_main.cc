@@ -15,6 +15,7 @@
 #include "render/base/color_palette.h"
 #include "render/view/score_view.h"
 #include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 int main(int argc, char** argv) {
@@ -22,10 +23,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s in.qsmtxt out.png [width height] [bars]\n", argv[0]);
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
-    std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
+    std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreFile(argv[1]);
     if (!score) {
         std::fprintf(stderr, "cannot import %s\n", argv[1]);
         return 1;

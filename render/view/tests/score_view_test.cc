@@ -16,15 +16,13 @@
 #include "render/music_fonts.h"
 #include "render/view/score_view.h"
 #include "score/file/text_import.h"
+#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 namespace {
 
 std::unique_ptr<TMusicScore> LoadScore(const char* name) {
-    std::ifstream in(std::string(QSM_TESTDATA_DIR) + "/" + name, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    TQSRFlatRamStream stream(text.data(), static_cast<DWORD>(text.size()), static_cast<DWORD>(text.size()));
-    return std::unique_ptr<TMusicScore>(ImportTextScore(stream, nullptr, -1));
+    return qsm::ImportTextScoreFile(std::string(QSM_TESTDATA_DIR) + "/" + name);
 }
 
 // The client pixels of a child window, read from its top-level window's back buffer.
