@@ -1,22 +1,64 @@
-// Opens a text score in a frame with the score view and a status bar on the headless window system and
-// saves the virtual screen as a PNG: score_view_shot <in.qsmtxt> <out.png> [width height] [bars to scroll].
+// Opens a text score in a frame with the score view and a status bar and saves a PNG of it:
+// score_view_shot <in.qsmtxt> <out.png> [width height] [bars to scroll].
+// With a display (DISPLAY set, as under xvfb-run) the frame is shown by the SDL backend and the PNG holds
+// the X server's pixels of the frame window; without one, the headless virtual screen is saved.
+#include <cairo.h>
+
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 
-#include "core/ram_stream.h"
 #include "platform/framework/gadgets.h"
 #include "platform/gdi/gdi_surface.h"
 #include "platform/wm/backend.h"
+#include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "render/base/color_palette.h"
 #include "render/view/score_view.h"
-#include "score/file/text_import.h"
 #include "score/file/text_score_source.h"
 #include "score/music_score.h"
+
+// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
+cairo_surface_t* GrabScreen(const RECT& r);
+
+namespace {
+
+// Runs the window thread's loop for a while on the real clock, the display's events included.
+void RunFor(int ms) {
+    DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+    while (static_cast<int32_t>(GetTickCount() - end) < 0) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// Counts the pixels in which the X server's picture of the window differs from its back buffer.
+long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
+    cairo_surface_t* buffer = qsm::wm::TopLevelSurface(hwnd);
+    if (buffer == nullptr) return -1;
+    cairo_surface_flush(buffer);
+    int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
+    if (cairo_image_surface_get_width(buffer) != w || cairo_image_surface_get_height(buffer) != h) return -1;
+    auto pixel = [](cairo_surface_t* s, int x, int y) {
+        auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
+    };
+    long differing = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            differing += pixel(screen, x, y) != pixel(buffer, x, y);
+    return differing;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -32,26 +74,51 @@ int main(int argc, char** argv) {
     int h = argc > 4 ? std::atoi(argv[4]) : 500;
     int bars = argc > 5 ? std::atoi(argv[5]) : 0;
     qsm::gdi::SetScreenMetrics(w + 40, h + 40, 96);
-    TApplication app("score_view_shot");
-    TColorPalette palette;
-    auto* view = new TStaticScoreView(score.get(), &palette, nullptr, 1, "", 0, 0, 100, 100);
-    auto* frame = new TDecoratedFrame(nullptr, argv[1], view);
-    frame->Attr.X = frame->Attr.Y = 20;
-    frame->Attr.W = w;
-    frame->Attr.H = h;
-    auto* status = new TStatusBar(frame);
-    frame->Insert(*status, TDecoratedFrame::Bottom);
-    app.SetMainWindow(frame);
-    if (!frame->Create()) return 1;
-    frame->Show(SW_SHOW);
-    view->SetFocus();
-    view->EnableCaret(true);
-    qsm::wm::PumpMessages();
-    for (int i = 0; i < bars; ++i)
-        view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
-    status->SetText(("Staff size " + std::to_string(view->GetStaffSize()) + ", time " +
-                     std::to_string(view->GetCurrentIndex()))
-                        .c_str());
-    qsm::wm::PumpMessages();
-    return qsm::wm::SaveScreenPng(argv[2]) ? 0 : 1;
+    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    int result = 1;
+    {
+        TApplication app("score_view_shot");
+        TColorPalette palette;
+        auto* view = new TStaticScoreView(score.get(), &palette, nullptr, 1, "", 0, 0, 100, 100);
+        auto* frame = new TDecoratedFrame(nullptr, argv[1], view);
+        frame->Attr.X = frame->Attr.Y = 20;
+        frame->Attr.W = w;
+        frame->Attr.H = h;
+        auto* status = new TStatusBar(frame);
+        frame->Insert(*status, TDecoratedFrame::Bottom);
+        app.SetMainWindow(frame);
+        if (!frame->Create()) return 1;
+        frame->Show(SW_SHOW);
+        view->SetFocus();
+        view->EnableCaret(true);
+        qsm::wm::PumpMessages();
+        for (int i = 0; i < bars; ++i)
+            view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+        status->SetText(("Staff size " + std::to_string(view->GetStaffSize()) + ", time " +
+                         std::to_string(view->GetCurrentIndex()))
+                            .c_str());
+        if (!on_display) {
+            qsm::wm::PumpMessages();
+            result = qsm::wm::SaveScreenPng(argv[2]) ? 0 : 1;
+        } else {
+            RunFor(600);
+            RECT wr;
+            ::GetWindowRect(frame->GetHandle(), &wr);
+            if (cairo_surface_t* shot = GrabScreen(wr)) {
+                // The X server must show what the window manager drew; the caret may differ.
+                long differing = DifferingPixels(shot, frame->GetHandle());
+                if (differing < 0 || differing >= 64)
+                    std::fprintf(stderr, "the display differs from the back buffer in %ld pixels\n",
+                                 differing);
+                else if (cairo_surface_write_to_png(shot, argv[2]) == CAIRO_STATUS_SUCCESS)
+                    result = 0;
+                cairo_surface_destroy(shot);
+            }
+        }
+    }
+    if (on_display) {
+        qsm::wm::ResetForTests();
+        qsm::wm::RemoveSdlBackend();
+    }
+    return result;
 }
