@@ -296,6 +296,11 @@ void TStaticScoreView::VScrollBy(int d) {
 
 void TStaticScoreView::Paint(TDC& dc, bool, TRect& rect) {
     if (!DrawInfo || DrawInfo->GetStaffCount() == 0) return;
+    PaintScore(dc, rect);
+    if (CaretEnabled && !Caret.Hidden) Caret.Draw(dc);
+}
+
+void TStaticScoreView::PaintScore(TDC& dc, const TRect& rect) {
     TDrawExtent extent;
     extent.Init(rect.right);
     extent.Left = rect.left;
@@ -304,6 +309,75 @@ void TStaticScoreView::Paint(TDC& dc, bool, TRect& rect) {
     if (GetLaidOutDrawInfo(0)->HasItemRecord(0))
         DrawInfo->DrawStaffLabels(XOrigin - LabelWidth, YOffset + TopMargin, LabelWidth);
     Fonts->DetachDC();
+}
+
+void TStaticScoreView::DrawPlayMarks(TDC& dc, const TPlayPositionSource& player, bool onlyAboveZero) {
+    Fonts->AttachDC(dc, dc);
+    for (int i = DrawInfo->GetStaffCount() - 1; i >= 0; --i) {
+        TStaffDrawInfo* staff = GetLaidOutDrawInfo(i);
+        int scoreStaff = staff ? Score->FindStaffIndex(staff->GetStaff()) : -1;
+        if (scoreStaff < 0) continue;
+        TViewPlayPosition at;
+        player.GetStaffPosition(at, scoreStaff);
+        if (at.Index < (onlyAboveZero ? 1 : 0)) continue;
+        staff->DrawPlayMark(XOrigin, YOffset + TopMargin, TStaffStartPosition{at.Index, at.RestBars},
+                            PALETTE_PLAY_HIGHLIGHT, 0);
+    }
+    Fonts->DetachDC();
+}
+
+void TStaticScoreView::DrawPlayPosition(TDC& dc, const TPlayPositionSource& player) {
+    if (!DrawInfo || DrawInfo->GetStaffCount() == 0) return;
+    DrawPlayMarks(dc, player, false);
+}
+
+void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
+    if (!Handle || !DrawInfo || DrawInfo->GetStaffCount() == 0) return;
+    TStaffDrawInfo* top = GetLaidOutDrawInfo(0);
+    int topStaff = top ? Score->FindStaffIndex(top->GetStaff()) : -1;
+    TViewPlayPosition playing;
+    if (topStaff >= 0) player.GetStaffPosition(playing, topStaff);
+    if (playing.Index >= 0 && Position.GetStaff() == top->GetStaff()) {
+        TRelNtnIdx at = Position;
+        at.Seek(playing.Index);
+        if (DWORD rest = player.GetStaffRestOffsetTicks(topStaff))
+            at.SeekTime(at.GetTime() + static_cast<int>(rest), true);
+        int x = top->XOfItem(at.GetIndex());
+        int u = Fonts->GetGlyphWidth(7);
+        bool outside = x < 0 || x == 0x7fffffff || XOrigin + x < 2 * u || XOrigin + x > Width - 2 * u;
+        if (outside) {
+            at.StepToNextTime(-1);
+            ScrollToIndex(at.GetTime());
+        }
+    }
+    // The rows of the staves whose marks move are painted again, then the marks in them drawn once.
+    TRect rows;
+    bool any = false;
+    for (int i = DrawInfo->GetStaffCount() - 1; i >= 0; --i) {
+        TStaffDrawInfo* staff = GetLaidOutDrawInfo(i);
+        int scoreStaff = staff ? Score->FindStaffIndex(staff->GetStaff()) : -1;
+        if (scoreStaff < 0) continue;
+        TViewPlayPosition before, now;
+        player.GetStaffLastPosition(before, scoreStaff);
+        player.GetStaffPosition(now, scoreStaff);
+        if (before == now || (before.Index <= 0 && now.Index <= 0)) continue;
+        TRect extent = GetStaffExtent(i);
+        int rowTop = extent.top + YOffset + TopMargin - 6 * StaffSize;
+        int rowBottom = extent.bottom + YOffset + TopMargin + 6 * StaffSize;
+        if (!any) rows = TRect(0, rowTop, Width, rowBottom);
+        rows.top = std::min<int>(rows.top, rowTop);
+        rows.bottom = std::max<int>(rows.bottom, rowBottom);
+        any = true;
+    }
+    if (!any) return;
+    rows.top = std::max<int>(rows.top, 0);
+    rows.bottom = std::min<int>(rows.bottom, Height);
+    if (rows.top >= rows.bottom) return;
+    TClientDC dc(Handle);
+    dc.IntersectClipRect(rows);
+    dc.FillRect(rows, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    PaintScore(dc, rows);
+    DrawPlayMarks(dc, player, true);
     if (CaretEnabled && !Caret.Hidden) Caret.Draw(dc);
 }
 

@@ -7,8 +7,14 @@
 // and the mouse capture is released, when the button comes up, when a move arrives without the button
 // held, and when the capture is taken away. When the vertical extent falls to 0 the vertical bar is given
 // an empty range, so that it never looks scrollable over nothing.
+//
+// Play marks are drawn outside a paint, over the score. A mark is never erased by drawing the item again
+// in its own colour, which anti-aliased edges would not undo: the rows of the staves whose marks change
+// are painted again from the score, and the marks standing in those rows are drawn once on the fresh
+// picture.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/framework/controls.h"
@@ -35,6 +41,25 @@ struct ScoreCaret {
     void Toggle();  // draws in a client DC of the owner
 };
 
+// Where a performance stands on one score staff: the item (negative when none), the bar inside a
+// multi-measure rest and the repeat pass.
+struct TViewPlayPosition {
+    int32_t Index = -1;
+    int8_t RestBars = 0;
+    uint8_t RepeatPass = 0;
+    bool operator==(const TViewPlayPosition&) const = default;
+};
+
+// What the view asks of a performance, per score staff: the position now, the position before the last
+// move, and the ticks played inside the multi-measure rest standing there.
+class TPlayPositionSource {
+public:
+    virtual ~TPlayPositionSource() = default;
+    virtual void GetStaffPosition(TViewPlayPosition& out, int staff) const = 0;
+    virtual void GetStaffLastPosition(TViewPlayPosition& out, int staff) const = 0;
+    virtual DWORD GetStaffRestOffsetTicks(int staff) const = 0;
+};
+
 class TStaticScoreView : public TControl {
 public:
     TStaticScoreView(TMusicScore* score, TColorPalette* palette, TWindow* parent, int id, const char* title,
@@ -53,6 +78,11 @@ public:
     void SetStaffSize(int n);
     void ScrollToIndex(int time);
     int GetCurrentIndex() const { return Position.GetTime(); }
+    // Marks the playing item of every laid-out staff in the DC (client coordinates).
+    void DrawPlayPosition(TDC& dc, const TPlayPositionSource& player);
+    // Moves the view to the top staff's play position when it leaves the window, and moves the play marks
+    // of the staves whose positions changed.
+    void FollowPlayPosition(const TPlayPositionSource& player);
     void EnableCaret(bool on);
     void ShowHorzScrollBar(bool on);
     void ShowVertScrollBar(bool on);
@@ -108,6 +138,8 @@ private:
     void DragTo(const TPoint& p);
     void EndDrag();
     int PositionX() const;
+    void PaintScore(TDC& dc, const TRect& rect);
+    void DrawPlayMarks(TDC& dc, const TPlayPositionSource& player, bool onlyAboveZero);
 
     TMusicScore* Score;
     std::unique_ptr<TMusicFontsData> OwnFontData;

@@ -239,4 +239,64 @@ TEST_F(ScoreViewTest, StaffGroupsHideAndShowAndOutOfRangeStavesAnswerNothing) {
     EXPECT_TRUE(score->IsStaffVisible(0));
 }
 
+// A performance standing where the test puts it, the same item on every staff.
+class TFixedPlayer : public TPlayPositionSource {
+public:
+    void GetStaffPosition(TViewPlayPosition& out, int) const override { out = Now; }
+    void GetStaffLastPosition(TViewPlayPosition& out, int) const override { out = Before; }
+    DWORD GetStaffRestOffsetTicks(int) const override { return 0; }
+    void MoveTo(int index) {
+        Before = Now;
+        Now.Index = index;
+    }
+    TViewPlayPosition Now, Before;
+};
+
+TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
+    view->EnableCaret(true);
+    std::vector<uint32_t> score_only = ClientPixels(*view);
+    TFixedPlayer player;
+    int time = view->GetCurrentIndex();
+
+    player.MoveTo(3);
+    view->FollowPlayPosition(player);
+    std::vector<uint32_t> marked = ClientPixels(*view);
+    EXPECT_GT(CountDifferent(score_only, marked), 20);
+    EXPECT_EQ(view->GetCurrentIndex(), time) << "a mark inside the window does not scroll";
+
+    // Moving the marks on gives the picture of a full repaint with the marks drawn once on it.
+    player.MoveTo(5);
+    view->FollowPlayPosition(player);
+    std::vector<uint32_t> moved = ClientPixels(*view);
+    Repaint();
+    view->EnableCaret(false);  // the focus frame, a not-XOR pen, goes over the marks
+    {
+        TClientDC dc(*view);
+        view->DrawPlayPosition(dc, player);
+    }
+    view->EnableCaret(true);
+    EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0);
+
+    // The performance ends: the marks go and the score is as it was, anti-aliased edges included.
+    player.MoveTo(-1);
+    view->FollowPlayPosition(player);
+    EXPECT_EQ(CountDifferent(score_only, ClientPixels(*view)), 0);
+
+    // An unchanged position paints nothing.
+    player.MoveTo(-1);
+    view->FollowPlayPosition(player);
+    EXPECT_EQ(CountDifferent(score_only, ClientPixels(*view)), 0);
+
+    // A position beyond the right edge brings the view to it; the item stays in the window.
+    int last = view->GetTopStaffItemCount() - 1;
+    player.MoveTo(last);
+    view->FollowPlayPosition(player);
+    qsm::wm::PumpMessages();
+    EXPECT_GT(view->GetCurrentIndex(), time);
+    EXPECT_LE(view->GetPosition().GetIndex(), last);
+    int x = view->GetXOrigin() + view->GetLaidOutDrawInfo(0)->XOfItem(last);
+    EXPECT_GE(x, 0);
+    EXPECT_LT(x, 640);
+}
+
 }  // namespace
