@@ -342,7 +342,6 @@ public:
 private:
     TWindow* MainWindow = nullptr;
     bool Ctl3d = true;
-    bool QuitSeen = false;
 };
 
 // ---- windows ----
