@@ -17,6 +17,7 @@
 #include "platform/wm/dialog_template.h"
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
+#include "platform/wm/tests/real_clock_loop.h"
 #include "platform/wm/winuser.h"
 
 // The X server's pixels of a screen rectangle (x11_grab.cc); null without a display.
@@ -79,19 +80,6 @@ INT_PTR DialogProc(HWND h, UINT msg, WPARAM wparam, LPARAM) {
     }
 }
 
-// Runs the window thread's loop for a while on the real clock, SDL events included.
-void RunFor(int ms) {
-    DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    while (static_cast<int32_t>(GetTickCount() - end) < 0) {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-        SDL_Delay(5);
-    }
-}
-
 uint32_t Pixel(cairo_surface_t* s, int x, int y) {
     auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
     return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
@@ -115,7 +103,7 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     ASSERT_TRUE(ParseDialogTemplate(kAllControls, sizeof kAllControls - 1, &t, &error)) << error;
     HWND dlg = CreateDialogFromTemplate(t, nullptr, DialogProc, 0);
     ASSERT_NE(dlg, nullptr);
-    RunFor(600);
+    qsm::wm::RunFor(600);
     RECT wr;
     GetWindowRect(dlg, &wr);
 
@@ -156,7 +144,7 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     e.text.windowID = id;
     strcpy(e.text.text, "Caf\xc3\xa9");  // UTF-8 from the display, code page 1252 for the program
     SDL_PushEvent(&e);
-    RunFor(100);
+    qsm::wm::RunFor(100);
     char text[32];
     GetDlgItemTextA(dlg, 101, text, sizeof text);
     EXPECT_STREQ(text, "Caf\xe9");
@@ -173,7 +161,7 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
         b.button.y = (cr.top + cr.bottom) / 2 - wr.top;
         SDL_PushEvent(&b);
     }
-    RunFor(100);
+    qsm::wm::RunFor(100);
     EXPECT_EQ(IsDlgButtonChecked(dlg, 105), BST_UNCHECKED);
 
     // A post from another thread wakes the loop waiting on the display.
@@ -198,7 +186,7 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     c.window.windowID = id;
     c.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&c);
-    RunFor(100);
+    qsm::wm::RunFor(100);
     EXPECT_FALSE(IsWindowVisible(dlg));
 }
 
@@ -222,7 +210,7 @@ TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
         CreateWindowExA(WS_EX_ACCEPTFILES, "SdlDropTarget", "Drop here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
                         50, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(top, nullptr);
-    RunFor(200);
+    qsm::wm::RunFor(200);
     Uint32 id = 0;
     for (Uint32 i = 1; i < 64 && id == 0; ++i)
         if (SDL_Window* sw = SDL_GetWindowFromID(i);
@@ -249,7 +237,7 @@ TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
     c.type = SDL_DROPCOMPLETE;
     c.drop.windowID = id;
     SDL_PushEvent(&c);
-    RunFor(100);
+    qsm::wm::RunFor(100);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(GetPropA(top, "count")), 2u);
     DestroyWindow(top);
     UnregisterClassA("SdlDropTarget", nullptr);

@@ -17,6 +17,7 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
+#include "platform/wm/tests/real_clock_loop.h"
 #include "render/base/color_palette.h"
 #include "render/view/score_view.h"
 #include "score/file/text_score_source.h"
@@ -26,19 +27,6 @@
 cairo_surface_t* GrabScreen(const RECT& r);
 
 namespace {
-
-// Runs the window thread's loop for a while on the real clock, the display's events included.
-void RunFor(int ms) {
-    DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    while (static_cast<int32_t>(GetTickCount() - end) < 0) {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
 
 // Counts the pixels in which the X server's picture of the window differs from its back buffer.
 long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
@@ -101,7 +89,7 @@ int main(int argc, char** argv) {
             qsm::wm::PumpMessages();
             result = qsm::wm::SaveScreenPng(argv[2]) ? 0 : 1;
         } else {
-            RunFor(600);
+            qsm::wm::RunFor(600);
             RECT wr;
             ::GetWindowRect(frame->GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {
