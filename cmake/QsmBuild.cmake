@@ -3,7 +3,7 @@
 set(QSM_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # gcc 12 reports false positives for these inside inlined standard containers.
-  list(APPEND QSM_WARNINGS -Wno-stringop-overflow -Wno-array-bounds -Wno-restrict)
+  list(APPEND QSM_WARNINGS -Wno-stringop-overflow -Wno-stringop-overread -Wno-array-bounds -Wno-restrict)
 endif()
 
 if(QSM_SANITIZE)
