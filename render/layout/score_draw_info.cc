@@ -567,6 +567,8 @@ void TScoreDrawInfo::FitSystem(int width) {
         return any;
     };
     bool canStretch = !extendOnly && restart();
+    // A pass of the cursors that widened nothing would only start again the same way: stop there.
+    bool widenedSinceRestart = false;
     auto isStretchPoint = [](TStaffDrawInfo& s, int i) {
         const TLayoutRecord& r = s.Record(i);
         int k = r.GetKind();
@@ -619,7 +621,8 @@ void TScoreDrawInfo::FitSystem(int width) {
             }
         }
         if (!anyCursor) {
-            if (!restart()) break;
+            if (!widenedSinceRestart || !restart()) break;
+            widenedSinceRestart = false;
             continue;
         }
         for (int si = 0; si < StaffCount; ++si) {
@@ -629,6 +632,7 @@ void TScoreDrawInfo::FitSystem(int width) {
             int target = StretchTargetRecord(s, k.cursor, k.passed);
             s.Record(target).Width += 1;
             sums[static_cast<size_t>(si)] += 1;
+            widenedSinceRestart = true;
             const TLayoutRecord& c = s.Record(k.cursor);
             if (k.t < best || (k.t == best && c.GetPriority() <= bestPriority)) {
                 k.t += c.Time;
@@ -643,7 +647,10 @@ void TScoreDrawInfo::FitSystem(int width) {
         bool any = false;
         for (const TStretch& k : st)
             if (k.cursor >= 0) any = true;
-        if (!any && !restart()) break;
+        if (!any) {
+            if (!restart()) break;
+            widenedSinceRestart = false;
+        }
         (void)before;
     }
     if (extendOnly) maxSum = std::max<int64_t>(maxSum, W);

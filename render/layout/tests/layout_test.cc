@@ -153,6 +153,20 @@ TEST_F(LayoutTest, EqualTicksStandAtEqualXAndSystemsFillTheWidth) {
 }
 
 // A staff without bar lines beside a barred one: every item of both staves is laid out exactly once.
+// Systems whose staves offer no point to widen at must still end: the stretching stops after a pass that
+// widened nothing instead of starting the same pass again.
+TEST_F(LayoutTest, StretchingEndsWhenNothingCanBeWidened) {
+    auto score = ImportData("layout/stretch_without_points.qsmtxt");
+    ASSERT_TRUE(score);
+    auto s = System(*score);
+    int systems = 0;
+    qsm::LayoutSystems(*s, 700, 200, [&](TScoreDrawInfo&, int) {
+        ++systems;
+        return true;
+    });
+    EXPECT_GT(systems, 0);
+}
+
 TEST_F(LayoutTest, UnbarredStaffIsNotSkipped) {
     auto score = ImportData("layout/barred_unbarred.qsmtxt");
     auto s = System(*score);
