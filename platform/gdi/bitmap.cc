@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/raster.h"
 
 namespace qsm::gdi {
 namespace {
@@ -39,84 +40,8 @@ int NearestIndex(const std::vector<RGBQUAD>& colors, uint32_t px) {
     return best;
 }
 
-uint32_t BltRop(DWORD rop, uint32_t d, uint32_t s, uint32_t p) {
-    switch (rop) {
-        case SRCCOPY:
-            return s;
-        case SRCPAINT:
-            return d | s;
-        case SRCAND:
-            return d & s;
-        case SRCINVERT:
-            return d ^ s;
-        case NOTSRCCOPY:
-            return ~s;
-        case DSTINVERT:
-            return ~d;
-        case PATCOPY:
-            return p;
-        case PATINVERT:
-            return d ^ p;
-        case BLACKNESS:
-            return 0;
-        case WHITENESS:
-            return 0xFFFFFF;
-        default:
-            return d;
-    }
-}
-
 bool NeedsSource(DWORD rop) {
-    return rop == SRCCOPY || rop == SRCPAINT || rop == SRCAND || rop == SRCINVERT || rop == NOTSRCCOPY;
-}
-
-// Pixel-by-pixel transfer into an image surface, for every raster operation.
-BOOL RasterBlt(DC& dst, double dx, double dy, double dw, double dh, DC* src, double sx, double sy, double sw,
-               double sh, DWORD rop) {
-    if (!dst.surface || cairo_surface_get_type(dst.surface) != CAIRO_SURFACE_TYPE_IMAGE) return FALSE;
-    if (src && (!src->surface || cairo_surface_get_type(src->surface) != CAIRO_SURFACE_TYPE_IMAGE))
-        return FALSE;
-    SyncBitmapIn(dst);
-    if (src) SyncBitmapIn(*src);
-    cairo_surface_flush(dst.surface);
-    if (src) cairo_surface_flush(src->surface);
-    int W = cairo_image_surface_get_width(dst.surface), H = cairo_image_surface_get_height(dst.surface);
-    unsigned char* d = cairo_image_surface_get_data(dst.surface);
-    int dstride = cairo_image_surface_get_stride(dst.surface);
-    const unsigned char* s = src ? cairo_image_surface_get_data(src->surface) : nullptr;
-    int sstride = src ? cairo_image_surface_get_stride(src->surface) : 0;
-    int SW = src ? cairo_image_surface_get_width(src->surface) : 0;
-    int SH = src ? cairo_image_surface_get_height(src->surface) : 0;
-    uint32_t pat = 0;
-    if (dst.st.brush && dst.st.brush->style != BS_NULL) {
-        COLORREF c = dst.st.brush->color;
-        pat = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-    }
-    cairo_region_t* clip = EffectiveClip(dst);
-    int x0 = static_cast<int>(std::lround(std::min(dx, dx + dw))) + dst.origin.x;
-    int x1 = static_cast<int>(std::lround(std::max(dx, dx + dw))) + dst.origin.x;
-    int y0 = static_cast<int>(std::lround(std::min(dy, dy + dh))) + dst.origin.y;
-    int y1 = static_cast<int>(std::lround(std::max(dy, dy + dh))) + dst.origin.y;
-    for (int y = std::max(y0, 0); y < std::min(y1, H); ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(d + static_cast<size_t>(y) * dstride);
-        for (int x = std::max(x0, 0); x < std::min(x1, W); ++x) {
-            if (clip && !cairo_region_contains_point(clip, x, y)) continue;
-            uint32_t sp = 0;
-            if (src) {
-                double fx = (x - dst.origin.x - dx + 0.5) * sw / dw + sx;
-                double fy = (y - dst.origin.y - dy + 0.5) * sh / dh + sy;
-                int px = static_cast<int>(std::floor(fx)) + src->origin.x;
-                int py = static_cast<int>(std::floor(fy)) + src->origin.y;
-                if (px < 0 || py < 0 || px >= SW || py >= SH) continue;
-                std::memcpy(&sp, s + static_cast<size_t>(py) * sstride + px * 4, 4);
-            }
-            row[x] = 0xFF000000u | (BltRop(rop, row[x], sp, pat) & 0xFFFFFF);
-        }
-    }
-    if (clip) cairo_region_destroy(clip);
-    cairo_surface_mark_dirty(dst.surface);
-    SyncBitmapOut(dst);
-    return TRUE;
+    return RopUsesSource(rop);
 }
 
 BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, int sw, int sh, DWORD rop,
@@ -145,15 +70,14 @@ BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, in
         cairo_set_source_surface(cr, dst->surface, 0, 0);
         cairo_paint(cr);
         cairo_destroy(cr);
-        DC copy;
+        BltSource copy = SourceOf(*src);
         copy.surface = snap;
-        copy.origin = dst->origin;
         BOOL ok = RasterBlt(*dst, dx0, dy0, dx1 - dx0, dy1 - dy0, &copy, sx0, sy0, sx1 - sx0, sy1 - sy0, rop);
-        copy.surface = nullptr;
         cairo_surface_destroy(snap);
         return ok;
     }
-    if (rop == SRCCOPY && src && src->surface && (!image || dst->st.rop2 == R2_COPYPEN)) {
+    if (rop == SRCCOPY && src && src->surface &&
+        (!image || (dst->st.rop2 == R2_COPYPEN && !ConvertsDepth(*dst, *src)))) {
         SyncBitmapIn(*src);
         double scx = (dx1 - dx0) / (sx1 - sx0), scy = (dy1 - dy0) / (sy1 - sy0);
         if (!std::isfinite(scx) || !std::isfinite(scy)) return FALSE;
@@ -187,7 +111,10 @@ BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, in
             false);
         return TRUE;
     }
-    return RasterBlt(*dst, dx0, dy0, dx1 - dx0, dy1 - dy0, src, sx0, sy0, sx1 - sx0, sy1 - sy0, rop);
+    BltSource source;
+    if (src) source = SourceOf(*src);
+    return RasterBlt(*dst, dx0, dy0, dx1 - dx0, dy1 - dy0, src ? &source : nullptr, sx0, sy0, sx1 - sx0,
+                     sy1 - sy0, rop);
 }
 
 }  // namespace
