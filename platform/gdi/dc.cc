@@ -15,6 +15,7 @@ namespace {
 int g_screenWidth = 1920;
 int g_screenHeight = 1080;
 int g_screenDpi = 96;
+PrinterDCFactory g_printerFactory = nullptr;
 
 DC* NewDC(DCKind kind) {
     auto* dc = new DC;
@@ -142,6 +143,21 @@ HDC CreatePdfDC(const char* path, double widthPt, double heightPt, int dpi) {
     return RegisterDC(dc);
 }
 
+void SetPrinterDCFactory(PrinterDCFactory factory) {
+    g_printerFactory = factory;
+}
+
+void SetPrinterArea(HDC hdc, const PrinterArea& area) {
+    DC* dc = ToDC(hdc);
+    if (!dc || dc->kind != DCKind::Pdf) return;
+    dc->area = area;
+    dc->origin = {area.offsetX, area.offsetY};
+}
+
+void SetPrinterJobHooks(HDC hdc, PrinterJobHooks hooks) {
+    if (DC* dc = ToDC(hdc); dc && dc->kind == DCKind::Pdf) dc->jobHooks = std::move(hooks);
+}
+
 HDC CreateRecordingDC(int dpi, int width, int height) {
     DC* dc = NewDC(DCKind::Recording);
     dc->dpiX = dc->dpiY = dpi > 0 ? dpi : 96;
@@ -170,14 +186,15 @@ void ClearRecords(HDC hdc) {
 using namespace qsm::gdi;
 
 HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmode) {
-    (void)device;
-    (void)output;
-    (void)devmode;
-    if (driver && strcasecmp(driver, "DISPLAY") != 0) return nullptr;
+    if (driver && strcasecmp(driver, "DISPLAY") != 0)
+        return g_printerFactory ? g_printerFactory(driver, device, output, devmode, false) : nullptr;
     return RegisterDC(NewDC(DCKind::Screen));
 }
 
 HDC CreateICA(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmode) {
+    // An information context of a printer is a printer DC that is never given a job.
+    if (driver && strcasecmp(driver, "DISPLAY") != 0)
+        return g_printerFactory ? g_printerFactory(driver, device, output, devmode, true) : nullptr;
     HDC hdc = CreateDCA(driver, device, output, devmode);
     if (DC* dc = ToDC(hdc)) dc->kind = DCKind::Info;
     return hdc;
@@ -252,24 +269,28 @@ int GetDeviceCaps(HDC hdc, int index) {
     DC* dc = ToDC(hdc);
     if (!dc) return 0;
     bool printer = dc->kind == DCKind::Pdf;
+    bool area = printer && dc->area.width > 0 && dc->area.height > 0;
     switch (index) {
         case DRIVERVERSION:
             return 0x4000;
         case TECHNOLOGY:
             return printer ? DT_RASPRINTER : DT_RASDISPLAY;
         case HORZSIZE:
-            return static_cast<int>(std::lround(dc->width * 25.4 / dc->dpiX));
+            return static_cast<int>(std::lround((area ? dc->area.width : dc->width) * 25.4 / dc->dpiX));
         case VERTSIZE:
-            return static_cast<int>(std::lround(dc->height * 25.4 / dc->dpiY));
+            return static_cast<int>(std::lround((area ? dc->area.height : dc->height) * 25.4 / dc->dpiY));
         case HORZRES:
-        case PHYSICALWIDTH:
-            return dc->width;
+            return area ? dc->area.width : dc->width;
         case VERTRES:
+            return area ? dc->area.height : dc->height;
+        case PHYSICALWIDTH:
+            return printer ? dc->width : 0;
         case PHYSICALHEIGHT:
-            return dc->height;
+            return printer ? dc->height : 0;
         case PHYSICALOFFSETX:
+            return area ? dc->area.offsetX : 0;
         case PHYSICALOFFSETY:
-            return 0;
+            return area ? dc->area.offsetY : 0;
         case BITSPIXEL:
             return dc->bitmap && dc->bitmap->bitCount == 1 ? 1 : 32;
         case PLANES:
@@ -477,13 +498,28 @@ BOOL DPtoLP(HDC hdc, LPPOINT points, int count) {
     return TRUE;
 }
 
+int SetAbortProc(HDC hdc, ABORTPROC proc) {
+    DC* dc = ToDC(hdc);
+    if (!dc || dc->kind != DCKind::Pdf) return SP_ERROR;
+    dc->abortProc = proc;
+    return 1;
+}
+
 int StartDocA(HDC hdc, const DOCINFOA* info) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || dc->docStarted) return SP_ERROR;
+    if (dc->jobHooks.outputPath) {
+        std::string path = dc->jobHooks.outputPath(info);
+        if (path.empty()) return SP_ERROR;
+        SetDCSurface(*dc, nullptr);
+        dc->pdfPath = path;
+    }
     if (!dc->surface) {
-        if (!info || !info->lpszOutput) return SP_ERROR;
-        dc->pdfPath = info->lpszOutput;
-        cairo_surface_t* s = cairo_pdf_surface_create(info->lpszOutput, dc->pageWidthPt, dc->pageHeightPt);
+        if (!dc->jobHooks.outputPath) {
+            if (!info || !info->lpszOutput) return SP_ERROR;
+            dc->pdfPath = info->lpszOutput;
+        }
+        cairo_surface_t* s = cairo_pdf_surface_create(dc->pdfPath.c_str(), dc->pageWidthPt, dc->pageHeightPt);
         if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(s);
             return SP_ERROR;
@@ -498,9 +534,21 @@ int StartDocA(HDC hdc, const DOCINFOA* info) {
     return 1;
 }
 
+namespace {
+
+// Asks the abort procedure; a FALSE answer discards the job as AbortDoc does.
+bool JobCancelled(HDC hdc, DC& dc) {
+    if (!dc.abortProc || dc.abortProc(hdc, 0)) return false;
+    if (dc.docStarted) AbortDoc(hdc);
+    return true;
+}
+
+}  // namespace
+
 int StartPage(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
+    if (JobCancelled(hdc, *dc)) return SP_APPABORT;
     dc->pageDrawn = true;
     return 1;
 }
@@ -510,7 +558,8 @@ int EndPage(HDC hdc) {
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted || !dc->pageDrawn) return SP_ERROR;
     cairo_show_page(dc->cr);
     dc->pageDrawn = false;
-    return 1;
+    if (JobCancelled(hdc, *dc)) return SP_APPABORT;
+    return cairo_surface_status(dc->surface) == CAIRO_STATUS_SUCCESS ? 1 : SP_OUTOFDISK;
 }
 
 int EndDoc(HDC hdc) {
@@ -521,6 +570,7 @@ int EndDoc(HDC hdc) {
     bool ok = cairo_surface_status(dc->surface) == CAIRO_STATUS_SUCCESS;
     SetDCSurface(*dc, nullptr);
     dc->docStarted = false;
+    if (ok && dc->jobHooks.finished) ok = dc->jobHooks.finished(dc->pdfPath);
     return ok ? 1 : SP_ERROR;
 }
 
@@ -531,5 +581,6 @@ int AbortDoc(HDC hdc) {
     SetDCSurface(*dc, nullptr);
     dc->docStarted = false;
     if (!dc->pdfPath.empty()) std::remove(dc->pdfPath.c_str());
+    if (dc->jobHooks.aborted) dc->jobHooks.aborted(dc->pdfPath);
     return 1;
 }

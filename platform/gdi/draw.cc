@@ -149,6 +149,28 @@ void Stroke(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed) {
     Emit(dc, pen->color, draw);
 }
 
+// A pattern brush as the source, in device pixels repeating from the DC's device origin; a solid brush
+// leaves the colour Emit set.
+void SetBrushSource(cairo_t* cr, const DC& dc, const Brush& b) {
+    if (b.style != BS_PATTERN || b.patternW <= 0 || b.patternH <= 0) return;
+    cairo_surface_t* tile = cairo_image_surface_create(CAIRO_FORMAT_RGB24, b.patternW, b.patternH);
+    cairo_surface_flush(tile);
+    unsigned char* data = cairo_image_surface_get_data(tile);
+    int stride = cairo_image_surface_get_stride(tile);
+    for (int y = 0; y < b.patternH; ++y)
+        for (int x = 0; x < b.patternW; ++x) {
+            uint32_t v = 0xFF000000u | BrushPixel(b, dc.st, x, y);
+            std::memcpy(data + static_cast<size_t>(y) * stride + x * 4, &v, 4);
+        }
+    cairo_surface_mark_dirty(tile);
+    cairo_pattern_t* p = cairo_pattern_create_for_surface(tile);
+    cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_filter(p, CAIRO_FILTER_NEAREST);
+    cairo_set_source(cr, p);
+    cairo_pattern_destroy(p);
+    cairo_surface_destroy(tile);
+}
+
 bool HasBrush(const DC& dc) {
     return dc.st.brush && dc.st.brush->style != BS_NULL;
 }
@@ -156,6 +178,7 @@ bool HasBrush(const DC& dc) {
 void Fill(DC& dc, const std::vector<std::vector<Pt>>& figures, int fillMode) {
     if (!HasBrush(dc)) return;
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
+        SetBrushSource(cr, dc, *dc.st.brush);
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         for (const auto& fig : figures) {
             if (fig.empty()) continue;
@@ -515,6 +538,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     Emit(
         *dc, b->color,
         [&](cairo_t* cr) {
+            SetBrushSource(cr, *dc, *b);
             cairo_rectangle(cr, std::min(a.x, c.x), std::min(a.y, c.y), std::fabs(c.x - a.x),
                             std::fabs(c.y - a.y));
             cairo_fill(cr);

@@ -78,6 +78,7 @@ using ULONG_PTR = uintptr_t;
 #define BS_SOLID 0
 #define BS_NULL 1
 #define BS_HOLLOW BS_NULL
+#define BS_PATTERN 3
 
 struct LOGPEN {
     UINT lopnStyle;
@@ -302,7 +303,15 @@ struct DOCINFOA {
     LPCSTR lpszDatatype;
     DWORD fwType;
 };
+// Spooler answers: StartDocA's job number is positive; the errors are negative.
 #define SP_ERROR (-1)
+#define SP_APPABORT (-2)
+#define SP_USERABORT (-3)
+#define SP_OUTOFDISK (-4)
+#define SP_OUTOFMEMORY (-5)
+// Asked while pages are put out (at StartPage and EndPage): FALSE cancels the job, which the spooler then
+// discards. The second argument is 0 or SP_OUTOFDISK.
+using ABORTPROC = BOOL (*)(HDC, int);
 
 // Copies a face name into a LOGFONT's field: at most 31 characters, always terminated.
 inline void CopyFaceName(CHAR (&out)[LF_FACESIZE], const char* face) {
@@ -331,6 +340,11 @@ HPEN CreatePenIndirect(const LOGPEN* pen);
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
+// A brush repeating the bitmap's top-left 8 x 8 pixels (fewer when the bitmap is smaller), aligned to the
+// device origin of the DC it fills on. The pixels are copied. A monochrome device bitmap (CreateBitmap with
+// one bit per pixel) paints its black pixels in the DC's text colour and its white ones in the background
+// colour at the time of use; a DIB section keeps its own colours.
+HBRUSH CreatePatternBrush(HBITMAP bitmap);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
@@ -441,6 +455,7 @@ BOOL StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, i
 BOOL GdiFlush();
 
 // Printing on a printer DC.
+int SetAbortProc(HDC hdc, ABORTPROC proc);
 int StartDocA(HDC hdc, const DOCINFOA* info);
 int EndDoc(HDC hdc);
 int AbortDoc(HDC hdc);

@@ -32,6 +32,11 @@ struct Pen : Object {
 struct Brush : Object {
     UINT style = BS_SOLID;
     COLORREF color = 0;
+    // BS_PATTERN: patternW x patternH pixels 0x00RRGGBB, row by row; with monoPattern the pixels are 0 or
+    // 0xFFFFFF and stand for the DC's text and background colours.
+    int patternW = 0, patternH = 0;
+    std::vector<uint32_t> pattern;
+    bool monoPattern = false;
 };
 
 struct FontFace;  // a loaded font file (fonts.cc)
@@ -116,6 +121,9 @@ struct DC {
     double pageWidthPt = 0, pageHeightPt = 0;
     bool docStarted = false;
     bool pageDrawn = false;
+    ABORTPROC abortProc = nullptr;
+    PrinterArea area;  // printable area; empty = the whole page
+    PrinterJobHooks jobHooks;
 };
 
 // Handle tables (objects.cc).
@@ -133,6 +141,18 @@ void Release(Object* obj);
 void InitDCObjects(DC* dc);
 void ReleaseState(DCState& st);
 void RetainState(DCState& st);
+
+// The colour (0x00RRGGBB) of a brush at a device pixel of the DC (relative to the DC's device origin).
+inline uint32_t BrushPixel(const Brush& b, const DCState& st, int x, int y) {
+    auto rgb = [](COLORREF c) {
+        return (static_cast<uint32_t>(GetRValue(c)) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    };
+    if (b.style != BS_PATTERN || b.patternW <= 0 || b.patternH <= 0) return rgb(b.color);
+    int px = ((x % b.patternW) + b.patternW) % b.patternW, py = ((y % b.patternH) + b.patternH) % b.patternH;
+    uint32_t v = b.pattern[static_cast<size_t>(py * b.patternW + px)];
+    if (b.monoPattern) return rgb(v ? st.bkColor : st.textColor);
+    return v;
+}
 
 // Coordinates (dc.cc).
 double ScaleX(const DC& dc);

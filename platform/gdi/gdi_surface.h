@@ -9,6 +9,7 @@
 // past it. The DC does not take the surface: it holds a cairo reference for its lifetime.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,31 @@ bool WritePng(HDC hdc, const char* path);
 // A printer DC on a PDF file. The page is widthPt x heightPt points (1/72 inch); the DC's device units are
 // pixels at dpi. With a null path the file is named by the lpszOutput of StartDocA. Each EndPage ends a page.
 HDC CreatePdfDC(const char* path, double widthPt, double heightPt, int dpi);
+
+// Printers. CreateDCA and CreateICA hand every driver other than "DISPLAY" to the printer factory, which the
+// print layer installs; without one they fail. A factory makes its DCs with CreatePdfDC and sets the
+// printable area and the job hooks below.
+using PrinterDCFactory = HDC (*)(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmode,
+                                 bool infoOnly);
+void SetPrinterDCFactory(PrinterDCFactory factory);
+
+// The printable area of a printer DC in device pixels: device (0, 0) is the area's top-left corner, HORZRES
+// and VERTRES are its size, PHYSICALOFFSETX/Y its place on the page.
+struct PrinterArea {
+    int offsetX = 0, offsetY = 0, width = 0, height = 0;
+};
+void SetPrinterArea(HDC hdc, const PrinterArea& area);
+
+// Called around a job of a printer DC. outputPath answers the file the job is written to at StartDocA (an
+// empty answer fails StartDocA with SP_ERROR); finished gets the finished file at EndDoc and answers false
+// when the job could not be handed on (EndDoc then answers SP_ERROR); aborted gets the file after
+// AbortDoc removed it.
+struct PrinterJobHooks {
+    std::function<std::string(const DOCINFOA* info)> outputPath;
+    std::function<bool(const std::string& path)> finished;
+    std::function<void(const std::string& path)> aborted;
+};
+void SetPrinterJobHooks(HDC hdc, PrinterJobHooks hooks);
 
 // One logged call of a recording DC.
 struct GdiRecord {

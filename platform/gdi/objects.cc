@@ -1,4 +1,5 @@
 // Handle tables, pens, brushes, stock objects, selection and deletion.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -242,6 +243,31 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
         return reinterpret_cast<HBRUSH>(Register(b));
     }
     return CreateSolidBrush(brush->lbColor);
+}
+
+HBRUSH CreatePatternBrush(HBITMAP bitmap) {
+    auto* bm = ToObjectOf<Bitmap>(bitmap, OBJ_BITMAP);
+    if (!bm || !bm->surface) return nullptr;
+    bm->SyncToSurface();
+    cairo_surface_flush(bm->surface);
+    auto* b = new Brush;
+    b->type = OBJ_BRUSH;
+    b->style = BS_PATTERN;
+    b->patternW = std::min(bm->width, 8);
+    b->patternH = std::min(bm->height, 8);
+    b->monoPattern = bm->bitCount == 1 && bm->colors.empty();
+    const unsigned char* data = cairo_image_surface_get_data(bm->surface);
+    int stride = cairo_image_surface_get_stride(bm->surface);
+    for (int y = 0; y < b->patternH; ++y)
+        for (int x = 0; x < b->patternW; ++x) {
+            uint32_t v;
+            std::memcpy(&v, data + static_cast<size_t>(y) * stride + x * 4, 4);
+            b->pattern.push_back(v & 0xFFFFFF);
+        }
+    // The first pixel stands for the brush's colour where a single one is asked for.
+    uint32_t first = b->pattern.empty() ? 0 : b->pattern[0];
+    b->color = RGB((first >> 16) & 0xFF, (first >> 8) & 0xFF, first & 0xFF);
+    return reinterpret_cast<HBRUSH>(Register(b));
 }
 
 HFONT CreateFontIndirectA(const LOGFONTA* lf) {
