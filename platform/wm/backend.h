@@ -80,7 +80,10 @@ void SetModalHook(ModalHook hook);
 void CallModalHook(HWND hwnd);
 
 // Destroys every window, kills timers, empties the queues and resets focus, capture, key state, the clock
-// and the hooks: a clean slate between tests.
+// and the hooks: a clean slate between tests. From then on windows are found across processes only through
+// the directory that the environment variable QSM_WM_IPC_DIR names (none when it is not set), so that tests
+// running side by side never see each other's windows. Without a call to it, the per-user directory
+// $XDG_RUNTIME_DIR/qsm-wm (or /tmp/qsm-wm-<uid>) is used unless QSM_WM_IPC_DIR names another.
 void ResetForTests();
 
 // Hooks of the application's message loop: offered every queued message before translation (true: it was

@@ -228,7 +228,7 @@ BOOL BringWindowToTop(HWND hwnd) {
 
 BOOL ShowWindow(HWND hwnd, int cmd) {
     Window* w = W(hwnd);
-    if (w == nullptr) return FALSE;
+    if (w == nullptr) return IsRemoteWindow(hwnd) ? RemoteShowWindow(hwnd, cmd) : FALSE;
     std::shared_ptr<Window> keep = Hold(hwnd);
     BOOL was_visible = w->Visible() ? TRUE : FALSE;
     UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
@@ -318,6 +318,7 @@ BOOL IsWindowVisible(HWND hwnd) {
 }
 
 BOOL IsIconic(HWND hwnd) {
+    if (IsRemoteWindow(hwnd)) return RemoteIsIconic(hwnd);
     Window* w = W(hwnd);
     return w != nullptr && w->minimized ? TRUE : FALSE;
 }

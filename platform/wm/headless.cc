@@ -29,6 +29,7 @@ void InstallBackend(Backend* backend) {
 void ResetForTests() {
     SetModalHook(nullptr);
     DestroyAllWindows();
+    ResetIpcForTests();
     ResetSurfaces();
     ThreadQueue& q = CurrentQueue();
     {

@@ -491,6 +491,7 @@ HWND GetActiveWindow() {
     return W(S().active) != nullptr ? S().active : nullptr;
 }
 BOOL SetForegroundWindow(HWND hwnd) {
+    if (IsRemoteWindow(hwnd)) return RemoteSetForeground(hwnd);
     return SetActiveWindow(hwnd) != nullptr || GetActiveWindow() == hwnd;
 }
 HWND GetForegroundWindow() {

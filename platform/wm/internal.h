@@ -4,6 +4,7 @@
 #include <array>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -93,6 +94,7 @@ struct SentMessage {
     WPARAM wparam = 0;
     LPARAM lparam = 0;
     LRESULT result = 0;
+    std::function<LRESULT()> call;  // when set, run on the window's thread in place of a message
     bool done = false;
     std::mutex m;
     std::condition_variable cv;
@@ -224,6 +226,26 @@ void KillWindowTimers(HWND hwnd);
 // Internal timers call `proc` on the window's thread and never show up as messages.
 UINT_PTR SetSystemTimer(HWND hwnd, UINT_PTR id, UINT ms, TIMERPROC proc);
 void KillSystemTimer(HWND hwnd, UINT_PTR id);
+
+// Runs `fn` on the thread of the window's queue as a message sent from another thread would be (directly
+// on that thread); false when the window or its thread is gone.
+bool RunOnWindowThread(HWND hwnd, std::function<LRESULT()> fn, LRESULT* result);
+// Answers messages other threads sent to this thread's windows (for loops waiting on something else).
+void AnswerIncomingSends();
+
+// Windows of other processes (ipc.cc). A remote handle is no window to W(); these calls take it.
+bool IsRemoteWindow(HWND hwnd);
+BOOL RemoteIsWindow(HWND hwnd);
+HWND RemoteLastActivePopup(HWND hwnd);
+BOOL RemoteIsIconic(HWND hwnd);
+BOOL RemoteShowWindow(HWND hwnd, int cmd);
+BOOL RemoteSetForeground(HWND hwnd);
+// Only WM_COPYDATA goes across; false when nothing was delivered. timeout_ms 0 waits as long as it takes.
+bool RemoteSend(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT timeout_ms, LRESULT* result);
+// A top-level window of an application class came or went: the class's socket is bound or let go.
+void IpcTopLevelCreated(Window* w);
+void IpcTopLevelDestroyed(Window* w);
+void ResetIpcForTests();
 
 // Built-in classes (controls.cc).
 void RegisterBuiltinClasses();

@@ -76,7 +76,11 @@ void ProcessIncomingSends(ThreadQueue& q) {
             q.sent.pop_front();
         }
         LRESULT r = 0;
-        if (auto w = Hold(sm->hwnd)) {
+        if (sm->call) {
+            q.in_send++;
+            r = sm->call();
+            q.in_send--;
+        } else if (auto w = Hold(sm->hwnd)) {
             q.in_send++;
             r = Call(w.get(), sm->msg, sm->wparam, sm->lparam);
             q.in_send--;
@@ -338,6 +342,43 @@ int PumpMessages() {
     return n;
 }
 
+void AnswerIncomingSends() {
+    ProcessIncomingSends(CurrentQueue());
+}
+
+bool RunOnWindowThread(HWND hwnd, std::function<LRESULT()> fn, LRESULT* result) {
+    std::shared_ptr<Window> w = Hold(hwnd);
+    if (!w) return false;
+    ThreadQueue& me = CurrentQueue();
+    if (w->queue.get() == &me) {
+        w.reset();
+        *result = fn();
+        return true;
+    }
+    auto sm = std::make_shared<SentMessage>();
+    sm->hwnd = hwnd;
+    auto ran = std::make_shared<bool>(false);
+    sm->call = [fn = std::move(fn), ran]() {
+        *ran = true;
+        return fn();
+    };
+    ThreadQueue& target = *w->queue;
+    {
+        std::lock_guard<std::mutex> lock(target.m);
+        if (!target.alive) return false;
+        target.sent.push_back(sm);
+    }
+    WakeQueue(target);
+    w.reset();
+    for (;;) {
+        ProcessIncomingSends(me);
+        std::unique_lock<std::mutex> lock(sm->m);
+        if (sm->cv.wait_for(lock, std::chrono::milliseconds(2), [&] { return sm->done; })) break;
+    }
+    *result = sm->result;
+    return *ran;
+}
+
 }  // namespace qsm::wm
 
 using namespace qsm::wm;
@@ -401,7 +442,12 @@ LRESULT SendMessageTimeoutA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, U
         return TRUE;
     }
     std::shared_ptr<Window> w = Hold(hwnd);
-    if (!w) return 0;
+    if (!w) {
+        LRESULT r = 0;
+        if (!IsRemoteWindow(hwnd) || !RemoteSend(hwnd, msg, wparam, lparam, timeout_ms, &r)) return 0;
+        if (result != nullptr) *result = static_cast<DWORD_PTR>(r);
+        return TRUE;
+    }
     ThreadQueue& me = CurrentQueue();
     if (w->queue.get() == &me) {
         LRESULT r = Call(w.get(), msg, wparam, lparam);

@@ -416,6 +416,7 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD styl
              reinterpret_cast<LPARAM>(wp->handle));
         if (!IsWindow(win->handle)) return nullptr;
     }
+    if (win->parent == nullptr && parent_handle != HWND_MESSAGE) IpcTopLevelCreated(wp);
     if (style & WS_MAXIMIZE) {
         ShowWindow(win->handle, SW_SHOWMAXIMIZED);
     } else if (style & WS_VISIBLE) {
@@ -456,6 +457,7 @@ void Release(Window* w) {
         if (o->last_active_popup == w) o->last_active_popup = nullptr;
     }
     if (w->parent == nullptr) {
+        IpcTopLevelDestroyed(w);
         CurrentBackend().TopLevelDestroyed(w->handle);
         ForgetSurface(w->handle);
     }
@@ -518,7 +520,8 @@ BOOL DestroyWindow(HWND hwnd) {
 }
 
 BOOL IsWindow(HWND hwnd) {
-    return W(hwnd) != nullptr ? TRUE : FALSE;
+    if (W(hwnd) != nullptr) return TRUE;
+    return IsRemoteWindow(hwnd) ? RemoteIsWindow(hwnd) : FALSE;
 }
 
 BOOL IsChild(HWND parent, HWND hwnd) {
@@ -616,7 +619,7 @@ HWND GetTopWindow(HWND hwnd) {
 
 HWND GetLastActivePopup(HWND hwnd) {
     Window* w = W(hwnd);
-    if (w == nullptr) return nullptr;
+    if (w == nullptr) return IsRemoteWindow(hwnd) ? RemoteLastActivePopup(hwnd) : nullptr;
     Window* t = TopLevel(w);
     Window* p = t->last_active_popup;
     if (p != nullptr && W(p->handle) == p && p->Visible() && IsWindowEnabled(p->handle)) return p->handle;

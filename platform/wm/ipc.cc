@@ -1,0 +1,735 @@
+// Windows of other processes: FindWindowA, and WM_COPYDATA and the activation calls on the handle it gives,
+// over a per-user Unix socket named after the window class (see ipc.h for the protocol).
+//
+// Server side: the first top-level window of a class in this process takes the class's lock file (flock,
+// held while the process has windows of that class) and binds the socket next to it; a second process
+// finds the lock taken and does not bind. One thread accepts connections, reads one request with a
+// deadline and runs it on the thread of the window concerned, as a message sent from another thread.
+//
+// Client side: a remote window is a handle from a range of its own that names the socket and the window's
+// handle in the server process; W() never finds it, so every other call treats it as no window.
+#include "platform/wm/ipc.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "platform/wm/internal.h"
+
+namespace qsm::wm::ipc {
+namespace {
+
+void Put16(std::string& s, uint16_t v) {
+    for (int i = 0; i < 2; ++i)
+        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void Put32(std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void Put64(std::string& s, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+uint64_t Get(const uint8_t* p, int bytes) {
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+}  // namespace
+
+std::string EncodeRequest(const Request& r) {
+    std::string s;
+    s.reserve(kRequestHeaderSize + r.data.size());
+    Put32(s, kMagic);
+    Put16(s, kVersion);
+    Put16(s, static_cast<uint16_t>(r.kind));
+    Put64(s, r.target);
+    Put64(s, r.arg);
+    Put32(s, static_cast<uint32_t>(r.data.size()));
+    s += r.data;
+    return s;
+}
+
+std::string EncodeReply(const Reply& r) {
+    std::string s;
+    Put32(s, kMagic);
+    Put16(s, kVersion);
+    Put16(s, static_cast<uint16_t>(r.status));
+    Put64(s, static_cast<uint64_t>(r.value));
+    return s;
+}
+
+bool DecodeReply(const uint8_t* data, size_t size, Reply* out) {
+    if (data == nullptr || size != kReplySize) return false;
+    if (Get(data, 4) != kMagic || Get(data + 4, 2) != kVersion) return false;
+    uint64_t status = Get(data + 6, 2);
+    if (status > static_cast<uint64_t>(Status::kRefused)) return false;
+    out->status = static_cast<Status>(status);
+    out->value = static_cast<int64_t>(Get(data + 8, 8));
+    return true;
+}
+
+size_t RequestReader::Wanted() const {
+    if (state_ != kNeedMore) return 0;
+    if (have_ < kRequestHeaderSize) return kRequestHeaderSize - have_;
+    return size_ - request_.data.size();
+}
+
+RequestReader::State RequestReader::CheckHeader() {
+    if (Get(header_, 4) != kMagic || Get(header_ + 4, 2) != kVersion) return kBad;
+    uint64_t kind = Get(header_ + 6, 2);
+    if (kind < static_cast<uint64_t>(Kind::kFind) || kind > static_cast<uint64_t>(Kind::kCopyData))
+        return kBad;
+    request_.kind = static_cast<Kind>(kind);
+    request_.target = Get(header_ + 8, 8);
+    request_.arg = Get(header_ + 16, 8);
+    size_ = static_cast<uint32_t>(Get(header_ + 24, 4));
+    if (size_ > kMaxData) return kBad;
+    switch (request_.kind) {
+        case Kind::kFind:
+            if (request_.target != 0 || request_.arg > 1) return kBad;
+            if (request_.arg == 0 && size_ != 0) return kBad;
+            break;
+        case Kind::kCopyData:
+            break;
+        case Kind::kShowWindow:
+            if (request_.arg > SW_SHOWDEFAULT || size_ != 0) return kBad;
+            break;
+        default:
+            if (request_.arg != 0 || size_ != 0) return kBad;
+            break;
+    }
+    if (request_.kind != Kind::kFind && request_.target == 0) return kBad;
+    request_.data.reserve(size_);
+    return size_ == 0 ? kDone : kNeedMore;
+}
+
+RequestReader::State RequestReader::Feed(const uint8_t* data, size_t size, size_t* used) {
+    size_t n = 0;
+    while (state_ == kNeedMore && n < size) {
+        if (have_ < kRequestHeaderSize) {
+            size_t take = std::min(size - n, kRequestHeaderSize - have_);
+            memcpy(header_ + have_, data + n, take);
+            have_ += take;
+            n += take;
+            if (have_ == kRequestHeaderSize) state_ = CheckHeader();
+            continue;
+        }
+        size_t take = std::min(size - n, static_cast<size_t>(size_) - request_.data.size());
+        request_.data.append(reinterpret_cast<const char*>(data + n), take);
+        n += take;
+        if (request_.data.size() == size_) state_ = kDone;
+    }
+    // A title is compared as text: one with a zero byte in it names no window.
+    if (state_ == kDone && request_.kind == Kind::kFind && request_.data.find('\0') != std::string::npos)
+        state_ = kBad;
+    if (used != nullptr) *used = n;
+    return state_;
+}
+
+}  // namespace qsm::wm::ipc
+
+namespace qsm::wm {
+namespace {
+
+using namespace ipc;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kServerReadMs = 1000;  // a client has this long to send its request
+constexpr int kClientWriteMs = 5000;
+constexpr int kQueryMs = 5000;  // FindWindowA and the activation calls wait this long for an answer
+constexpr uintptr_t kRemoteBase = 0x40000002u;
+
+struct Binding {
+    std::string path, lock_path;
+    int listen_fd = -1;
+    int lock_fd = -1;
+    std::vector<HWND> windows;  // this process's top-level windows of the class, oldest first
+};
+
+struct Remote {
+    std::string key;  // the class name in lower case
+    std::string path;
+    uint64_t value = 0;  // the window's handle in the server process
+};
+
+struct Ipc {
+    std::mutex m;
+    bool configured = false;
+    std::string dir;  // empty: no windows across processes
+    std::map<std::string, Binding> bindings;
+    std::vector<int> retired;  // listening sockets the server thread closes
+    int wake_fd = -1;
+    bool thread_started = false;
+    pid_t binder = 0;
+    std::vector<Remote> remotes;
+};
+
+Ipc& I() {
+    static Ipc* ipc = new Ipc();  // the server thread may outlive static destruction
+    return *ipc;
+}
+
+std::string Lower(const char* s) {
+    std::string out = s != nullptr ? s : "";
+    for (char& c : out)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// A directory of this user only: made when missing, refused when it is anything else.
+bool UsableDir(const std::string& dir) {
+    if (dir.empty() || dir[0] != '/') return false;
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+std::string DefaultDir() {
+    if (const char* d = getenv("QSM_WM_IPC_DIR"); d != nullptr && *d != '\0') return d;
+    if (const char* r = getenv("XDG_RUNTIME_DIR"); r != nullptr && r[0] == '/')
+        return std::string(r) + "/qsm-wm";
+    return "/tmp/qsm-wm-" + std::to_string(geteuid());
+}
+
+// The directory in use; called with the lock held.
+const std::string& DirLocked() {
+    Ipc& ipc = I();
+    if (!ipc.configured) {
+        ipc.configured = true;
+        ipc.dir = DefaultDir();
+    }
+    return ipc.dir;
+}
+
+// The file name of a class: lower case, bytes other than letters, digits, '_', '-' and '.' as %XX, and a
+// hash in place of the tail of a long name so that the path fits a socket address.
+std::string FileStem(const std::string& key) {
+    std::string out;
+    static const char hex[] = "0123456789abcdef";
+    for (unsigned char c : key) {
+        if (isalnum(c) || c == '_' || c == '-' || (c == '.' && !out.empty())) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back('%');
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+        }
+    }
+    if (out.size() > 48) {
+        uint64_t h = 1469598103934665603ull;
+        for (unsigned char c : key)
+            h = (h ^ c) * 1099511628211ull;
+        char tail[20];
+        snprintf(tail, sizeof tail, "-%016llx", static_cast<unsigned long long>(h));
+        out = out.substr(0, 24) + tail;
+    }
+    return out;
+}
+
+bool Paths(const std::string& dir, const std::string& key, std::string* sock, std::string* lock) {
+    if (dir.empty() || key.empty()) return false;
+    std::string stem = dir + "/" + FileStem(key);
+    *sock = stem + ".sock";
+    *lock = stem + ".lock";
+    return sock->size() < sizeof(sockaddr_un{}.sun_path);
+}
+
+sockaddr_un Address(const std::string& path) {
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    memcpy(a.sun_path, path.c_str(), path.size() + 1);
+    return a;
+}
+
+int RemainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+// Writes everything before the deadline; false when the peer went away or was too slow.
+bool WriteAll(int fd, const std::string& bytes, Clock::time_point deadline) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLOUT, 0};
+            int left = RemainingMs(deadline);
+            if (left == 0 || poll(&p, 1, left) <= 0) return false;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+// ---- server ----
+
+void Unlink(Binding& b) {
+    unlink(b.path.c_str());
+    I().retired.push_back(b.listen_fd);
+    close(b.lock_fd);  // releases the class for the next process
+    b.listen_fd = b.lock_fd = -1;
+}
+
+void UnlinkAtExit() {
+    Ipc& ipc = I();
+    std::lock_guard<std::mutex> lock(ipc.m);
+    if (ipc.binder != getpid()) return;
+    for (auto& [key, b] : ipc.bindings)
+        unlink(b.path.c_str());
+}
+
+void Wake() {
+    uint64_t one = 1;
+    if (I().wake_fd >= 0) (void)!write(I().wake_fd, &one, sizeof one);
+}
+
+// The windows of this process a client may name: live top-level windows.
+Window* Target(uint64_t value) {
+    Window* w = W(reinterpret_cast<HWND>(static_cast<uintptr_t>(value)));
+    if (w == nullptr || w->IsChild() || (w->style & WS_CHILD) || w->destroying) return nullptr;
+    return w;
+}
+
+bool ClassMatches(const Window* w, LPCSTR class_name) {
+    if (class_name == nullptr) return true;
+    if (IS_INTRESOURCE(class_name))
+        return w->cls->atom == static_cast<ATOM>(reinterpret_cast<uintptr_t>(class_name));
+    return strcasecmp(w->cls->name.c_str(), class_name) == 0;
+}
+
+// This process's top-level windows, in Z-order, hidden ones included.
+HWND FindLocal(LPCSTR class_name, LPCSTR title) {
+    std::vector<Window*> tops = S().toplevels;
+    for (Window* w : tops) {
+        if (W(w->handle) != w || w->destroying || !ClassMatches(w, class_name)) continue;
+        if (title != nullptr && w->text != title) continue;
+        return w->handle;
+    }
+    return nullptr;
+}
+
+Reply Answer(const std::string& key, const Request& req) {
+    Reply reply;
+    HWND on = nullptr;
+    if (req.kind == Kind::kFind) {
+        std::lock_guard<std::mutex> lock(I().m);
+        auto it = I().bindings.find(key);
+        if (it != I().bindings.end() && !it->second.windows.empty()) on = it->second.windows.front();
+    } else {
+        on = reinterpret_cast<HWND>(static_cast<uintptr_t>(req.target));
+    }
+    auto ran = std::make_shared<bool>(false);
+    auto value = std::make_shared<int64_t>(0);
+    auto fn = [ran, value, &key, &req]() -> LRESULT {
+        if (req.kind == Kind::kFind) {
+            *ran = true;
+            HWND h = FindLocal(key.c_str(), req.arg != 0 ? req.data.c_str() : nullptr);
+            Window* w = W(h);
+            *value = w != nullptr && Lower(w->cls->name.c_str()) == key
+                         ? static_cast<int64_t>(reinterpret_cast<uintptr_t>(h))
+                         : 0;
+            return 0;
+        }
+        Window* w = Target(req.target);
+        if (w == nullptr) return 0;
+        *ran = true;
+        HWND h = w->handle;
+        switch (req.kind) {
+            case Kind::kIsWindow:
+                *value = 1;
+                break;
+            case Kind::kLastActivePopup:
+                *value = static_cast<int64_t>(reinterpret_cast<uintptr_t>(GetLastActivePopup(h)));
+                break;
+            case Kind::kIsIconic:
+                *value = IsIconic(h);
+                break;
+            case Kind::kShowWindow:
+                *value = ShowWindow(h, static_cast<int>(req.arg));
+                break;
+            case Kind::kSetForeground:
+                *value = SetForegroundWindow(h);
+                break;
+            case Kind::kCopyData: {
+                // The block ends in a zero byte past cbData, so that text sent without its terminator
+                // cannot make the receiver read beyond it.
+                std::vector<char> block(req.data.begin(), req.data.end());
+                block.push_back('\0');
+                COPYDATASTRUCT cds{static_cast<DWORD_PTR>(req.arg), static_cast<DWORD>(req.data.size()),
+                                   req.data.empty() ? nullptr : block.data()};
+                *value = SendMessageA(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+                break;
+            }
+            case Kind::kFind:
+                break;
+        }
+        return 0;
+    };
+    LRESULT ignored = 0;
+    if (on == nullptr || !RunOnWindowThread(on, fn, &ignored) || !*ran) {
+        reply.status = Status::kNoWindow;
+        return reply;
+    }
+    reply.value = *value;
+    return reply;
+}
+
+void Serve(int fd, const std::string& key) {
+    ucred cred{};
+    socklen_t len = sizeof cred;
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != geteuid()) return;
+    RequestReader reader;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kServerReadMs);
+    uint8_t buf[65536];
+    while (reader.state() == RequestReader::kNeedMore) {
+        size_t want = std::min(sizeof buf, reader.Wanted());
+        ssize_t n = recv(fd, buf, want, MSG_DONTWAIT);
+        if (n > 0) {
+            reader.Feed(buf, static_cast<size_t>(n), nullptr);
+            continue;
+        }
+        if (n == 0) return;  // the client gave up
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return;
+        pollfd p{fd, POLLIN, 0};
+        int left = RemainingMs(deadline);
+        if (left == 0 || poll(&p, 1, left) <= 0) return;  // too slow: refused without a word
+    }
+    Reply reply;
+    if (reader.state() == RequestReader::kBad) {
+        reply.status = Status::kRefused;
+    } else {
+        reply = Answer(key, reader.request());
+    }
+    WriteAll(fd, EncodeReply(reply), Clock::now() + std::chrono::milliseconds(kServerReadMs));
+}
+
+void BindLocked(const std::string& key, Binding& b);
+
+void ServerThread() {
+    Ipc& ipc = I();
+    for (;;) {
+        std::vector<pollfd> fds;
+        std::vector<std::string> keys;
+        bool waiting = false;  // for a class another process holds: it is taken over once that one lets go
+        {
+            std::lock_guard<std::mutex> lock(ipc.m);
+            for (int fd : ipc.retired)
+                close(fd);
+            ipc.retired.clear();
+            fds.push_back(pollfd{ipc.wake_fd, POLLIN, 0});
+            keys.emplace_back();
+            for (auto& [key, b] : ipc.bindings) {
+                if (b.listen_fd < 0 && !b.windows.empty()) BindLocked(key, b);
+                if (b.listen_fd < 0) {
+                    waiting |= !b.windows.empty();
+                    continue;
+                }
+                fds.push_back(pollfd{b.listen_fd, POLLIN, 0});
+                keys.push_back(key);
+            }
+        }
+        if (poll(fds.data(), fds.size(), waiting ? 200 : -1) < 0) {
+            if (errno == EINTR) continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        if (fds[0].revents & POLLIN) {
+            uint64_t n;
+            (void)!read(ipc.wake_fd, &n, sizeof n);
+        }
+        for (size_t i = 1; i < fds.size(); ++i) {
+            if (!(fds[i].revents & POLLIN)) continue;
+            int c = accept4(fds[i].fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (c < 0) continue;
+            Serve(c, keys[i]);
+            close(c);
+        }
+    }
+}
+
+// Takes the class for this process when no other process holds it. Called with the lock held.
+void BindLocked(const std::string& key, Binding& b) {
+    const std::string& dir = DirLocked();
+    if (!Paths(dir, key, &b.path, &b.lock_path) || !UsableDir(dir)) return;
+    int lock_fd = open(b.lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock_fd < 0) return;
+    if (flock(lock_fd, LOCK_EX | LOCK_NB) != 0) {
+        close(lock_fd);  // another process has windows of this class
+        return;
+    }
+    // Holding the lock, whatever socket is there belongs to a process that is gone.
+    unlink(b.path.c_str());
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un a = Address(b.path);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0) {
+        if (fd >= 0) close(fd);
+        close(lock_fd);
+        return;
+    }
+    b.listen_fd = fd;
+    b.lock_fd = lock_fd;
+    Ipc& ipc = I();
+    if (ipc.binder != getpid()) {
+        ipc.binder = getpid();
+        atexit(UnlinkAtExit);
+    }
+}
+
+// The server thread runs once a class is bound or waits for another process to let it go.
+void StartServerLocked() {
+    Ipc& ipc = I();
+    if (ipc.wake_fd < 0) ipc.wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (!ipc.thread_started && ipc.wake_fd >= 0) {
+        ipc.thread_started = true;
+        std::thread(ServerThread).detach();
+    }
+}
+
+// ---- client ----
+
+void CleanStale(const std::string& path, const std::string& lock_path) {
+    int lock_fd = open(lock_path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (lock_fd < 0) {
+        unlink(path.c_str());  // no lock file: nobody can be serving it
+        return;
+    }
+    if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) unlink(path.c_str());
+    close(lock_fd);
+}
+
+// One request and its reply. timeout_ms < 0 waits for the reply as long as the server lives. While it
+// waits, messages other threads send to this thread's windows are answered.
+bool Transact(const std::string& path, const std::string& lock_path, const Request& req, int timeout_ms,
+              Reply* out) {
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_un a = Address(path);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        int e = errno;
+        close(fd);
+        if (e == ECONNREFUSED) CleanStale(path, lock_path);
+        return false;
+    }
+    bool ok = WriteAll(fd, EncodeRequest(req), Clock::now() + std::chrono::milliseconds(kClientWriteMs));
+    uint8_t buf[kReplySize];
+    size_t have = 0;
+    auto start = Clock::now();
+    while (ok && have < kReplySize) {
+        pollfd p{fd, POLLIN, 0};
+        int r = poll(&p, 1, 10);
+        if (r > 0) {
+            ssize_t n = recv(fd, buf + have, kReplySize - have, MSG_DONTWAIT);
+            if (n > 0) {
+                have += static_cast<size_t>(n);
+            } else if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                ok = false;
+            }
+            continue;
+        }
+        if (r < 0 && errno != EINTR) ok = false;
+        AnswerIncomingSends();
+        if (timeout_ms >= 0 &&
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() >= timeout_ms)
+            ok = false;
+    }
+    close(fd);
+    return ok && DecodeReply(buf, have, out);
+}
+
+bool RemoteOf(HWND hwnd, Remote* out) {
+    auto v = reinterpret_cast<uintptr_t>(hwnd);
+    if ((v & 3) != 2 || v < kRemoteBase) return false;
+    Ipc& ipc = I();
+    std::lock_guard<std::mutex> lock(ipc.m);
+    size_t i = (v - kRemoteBase) / 4;
+    if (i >= ipc.remotes.size()) return false;
+    *out = ipc.remotes[i];
+    return true;
+}
+
+HWND MakeRemote(const Remote& r) {
+    if (r.value == 0) return nullptr;
+    Ipc& ipc = I();
+    std::lock_guard<std::mutex> lock(ipc.m);
+    size_t i = 0;
+    while (i < ipc.remotes.size() && !(ipc.remotes[i].path == r.path && ipc.remotes[i].value == r.value))
+        ++i;
+    if (i == ipc.remotes.size()) {
+        if (i >= 0x1000000) return nullptr;
+        ipc.remotes.push_back(r);
+    }
+    return reinterpret_cast<HWND>(kRemoteBase + 4 * i);
+}
+
+bool Ask(HWND hwnd, Kind kind, uint64_t arg, int timeout_ms, Reply* reply, Remote* remote) {
+    Remote r;
+    if (!RemoteOf(hwnd, &r)) return false;
+    std::string sock, lock_path;
+    {
+        std::lock_guard<std::mutex> lock(I().m);
+        if (!Paths(DirLocked(), r.key, &sock, &lock_path)) return false;
+    }
+    Request req;
+    req.kind = kind;
+    req.target = r.value;
+    req.arg = arg;
+    if (remote != nullptr) *remote = r;
+    return Transact(r.path, lock_path, req, timeout_ms, reply) && reply->status == Status::kOk;
+}
+
+}  // namespace
+
+bool IsRemoteWindow(HWND hwnd) {
+    Remote r;
+    return RemoteOf(hwnd, &r);
+}
+
+BOOL RemoteIsWindow(HWND hwnd) {
+    Reply reply;
+    return Ask(hwnd, Kind::kIsWindow, 0, kQueryMs, &reply, nullptr) && reply.value != 0 ? TRUE : FALSE;
+}
+
+HWND RemoteLastActivePopup(HWND hwnd) {
+    Reply reply;
+    Remote r;
+    if (!Ask(hwnd, Kind::kLastActivePopup, 0, kQueryMs, &reply, &r)) return nullptr;
+    r.value = static_cast<uint64_t>(reply.value);
+    return MakeRemote(r);
+}
+
+BOOL RemoteIsIconic(HWND hwnd) {
+    Reply reply;
+    return Ask(hwnd, Kind::kIsIconic, 0, kQueryMs, &reply, nullptr) && reply.value != 0 ? TRUE : FALSE;
+}
+
+BOOL RemoteShowWindow(HWND hwnd, int cmd) {
+    Reply reply;
+    if (cmd < 0 || cmd > SW_SHOWDEFAULT) return FALSE;
+    return Ask(hwnd, Kind::kShowWindow, static_cast<uint64_t>(cmd), kQueryMs, &reply, nullptr) &&
+                   reply.value != 0
+               ? TRUE
+               : FALSE;
+}
+
+BOOL RemoteSetForeground(HWND hwnd) {
+    Reply reply;
+    return Ask(hwnd, Kind::kSetForeground, 0, kQueryMs, &reply, nullptr) && reply.value != 0 ? TRUE : FALSE;
+}
+
+bool RemoteSend(HWND hwnd, UINT msg, WPARAM, LPARAM lparam, UINT timeout_ms, LRESULT* result) {
+    *result = 0;
+    Remote r;
+    if (msg != WM_COPYDATA || !RemoteOf(hwnd, &r)) return false;
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    if (cds == nullptr || cds->cbData > kMaxData || (cds->cbData != 0 && cds->lpData == nullptr))
+        return false;
+    std::string sock, lock_path;
+    {
+        std::lock_guard<std::mutex> lock(I().m);
+        if (!Paths(DirLocked(), r.key, &sock, &lock_path)) return false;
+    }
+    Request req;
+    req.kind = Kind::kCopyData;
+    req.target = r.value;
+    req.arg = cds->dwData;
+    req.data.assign(static_cast<const char*>(cds->lpData), cds->cbData);
+    Reply reply;
+    if (!Transact(r.path, lock_path, req, timeout_ms != 0 ? static_cast<int>(timeout_ms) : -1, &reply) ||
+        reply.status != Status::kOk)
+        return false;
+    *result = static_cast<LRESULT>(reply.value);
+    return true;
+}
+
+void IpcTopLevelCreated(Window* w) {
+    if (w->cls->system) return;
+    Ipc& ipc = I();
+    std::lock_guard<std::mutex> lock(ipc.m);
+    if (DirLocked().empty()) return;
+    std::string key = Lower(w->cls->name.c_str());
+    Binding& b = ipc.bindings[key];
+    b.windows.push_back(w->handle);
+    if (b.listen_fd < 0) BindLocked(key, b);
+    StartServerLocked();
+    Wake();
+}
+
+void IpcTopLevelDestroyed(Window* w) {
+    Ipc& ipc = I();
+    std::lock_guard<std::mutex> lock(ipc.m);
+    auto it = ipc.bindings.find(Lower(w->cls->name.c_str()));
+    if (it == ipc.bindings.end()) return;
+    Binding& b = it->second;
+    auto pos = std::find(b.windows.begin(), b.windows.end(), w->handle);
+    if (pos == b.windows.end()) return;
+    b.windows.erase(pos);
+    if (!b.windows.empty()) return;
+    if (b.listen_fd >= 0) Unlink(b);
+    ipc.bindings.erase(it);
+    Wake();
+}
+
+void ResetIpcForTests() {
+    Ipc& ipc = I();
+    std::lock_guard<std::mutex> lock(ipc.m);
+    for (auto& [key, b] : ipc.bindings)
+        if (b.listen_fd >= 0) Unlink(b);
+    ipc.bindings.clear();
+    ipc.remotes.clear();
+    ipc.configured = true;
+    const char* d = getenv("QSM_WM_IPC_DIR");
+    ipc.dir = d != nullptr && d[0] == '/' ? d : "";
+    Wake();
+}
+
+}  // namespace qsm::wm
+
+using namespace qsm::wm;
+
+HWND FindWindowA(LPCSTR class_name, LPCSTR title) {
+    if (HWND local = FindLocal(class_name, title)) return local;
+    if (class_name == nullptr || IS_INTRESOURCE(class_name) || *class_name == '\0') return nullptr;
+    Remote r;
+    r.key = Lower(class_name);
+    std::string lock_path;
+    {
+        std::lock_guard<std::mutex> lock(I().m);
+        if (!Paths(DirLocked(), r.key, &r.path, &lock_path)) return nullptr;
+    }
+    Request req;
+    req.kind = ipc::Kind::kFind;
+    if (title != nullptr) {
+        req.arg = 1;
+        req.data = title;
+    }
+    ipc::Reply reply;
+    if (!Transact(r.path, lock_path, req, kQueryMs, &reply) || reply.status != ipc::Status::kOk)
+        return nullptr;
+    r.value = static_cast<uint64_t>(reply.value);
+    return MakeRemote(r);
+}
