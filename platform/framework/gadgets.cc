@@ -280,10 +280,22 @@ bool TGadgetWindow::GadgetSetCapture(TGadget& gadget) {
     return true;
 }
 
+namespace {
+
+// Asks the window system for WM_MOUSELEAVE once the pointer leaves the window.
+void TrackLeave(HWND wnd) {
+    TRACKMOUSEEVENT t{sizeof(TRACKMOUSEEVENT), TME_LEAVE, wnd, 0};
+    TrackMouseEvent(&t);
+}
+
+}  // namespace
+
 void TGadgetWindow::GadgetReleaseCapture(TGadget& gadget) {
     if (Capture != &gadget) return;
     Capture = nullptr;
     if (::GetCapture() == Handle) ReleaseCapture();
+    // A release off the window: the gadget the pointer was on hears of the leaving now.
+    if (AtMouse && Handle) TrackLeave(Handle);
 }
 
 void TGadgetWindow::SetMargins(const TMargins& margins) {
@@ -410,6 +422,7 @@ void TGadgetWindow::EvMouseMove(UINT modKeys, const TPoint& p) {
         Capture->MouseMove(modKeys, p);
         return;
     }
+    TrackLeave(Handle);
     TGadget* g = GadgetFromPoint(p);
     if (g != AtMouse) {
         if (AtMouse) {
@@ -463,6 +476,17 @@ void TGadgetWindow::EvCaptureChanged(HWND gets) {
     TWindow::EvCaptureChanged(gets);
 }
 
+void TGadgetWindow::EvMouseLeave() {
+    if (Capture || !AtMouse) return;
+    POINT pt{0, 0};
+    GetCursorPos(&pt);
+    ::ScreenToClient(Handle, &pt);
+    TGadget* g = AtMouse;
+    AtMouse = nullptr;
+    g->MouseLeave(0, TPoint(pt.x, pt.y));
+    if (HintMode == EnterHints) SetHintCommand(-1);
+}
+
 void TGadgetWindow::EvSysColorChange() {
     for (TGadget* g : Gadgets)
         g->SysColorChange();
@@ -472,7 +496,7 @@ void TGadgetWindow::EvSysColorChange() {
 
 DEFINE_RESPONSE_TABLE1(TGadgetWindow, TWindow)
 EV_WM_SIZE, EV_WM_MOUSEMOVE, EV_WM_LBUTTONDOWN, EV_WM_LBUTTONUP, EV_WM_LBUTTONDBLCLK, EV_WM_CAPTURECHANGED,
-    EV_WM_SYSCOLORCHANGE, END_RESPONSE_TABLE;
+    EV_WM_SYSCOLORCHANGE, QSM_EV(WM_MOUSELEAVE, self_.EvMouseLeave(); return 0;), END_RESPONSE_TABLE;
 
 // ---- bars ----
 

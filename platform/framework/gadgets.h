@@ -2,9 +2,12 @@
 //
 // Rules of the gadget window:
 // - Mouse: while no gadget holds the capture, the gadget under the pointer gets MouseEnter when the
-//   pointer comes onto it and MouseLeave when the pointer moves to another place of the window (the
-//   window system reports no leaving of a window, so a pointer that leaves the window across the gadget
-//   leaves it at the next move seen). A press goes only to an enabled gadget; a gadget with TrackMouse set
+//   pointer comes onto it and MouseLeave when the pointer moves to another place of the window or leaves
+//   the window's client area (the window asks for WM_MOUSELEAVE with TrackMouseEvent while the pointer is
+//   over it; the point given then is where the pointer went, in client coordinates). A gadget that holds
+//   the capture gets no MouseLeave from the window leaving; once it releases the capture off the window,
+//   the gadget under the pointer before leaves then. A press goes only to an enabled gadget; a gadget with
+//   TrackMouse set
 //   gets the capture on the press (GadgetSetCapture) and then every move and the release, wherever the
 //   pointer is. A press on a disabled gadget or on no gadget goes to the window's default handling (a bar
 //   that is dragged by its background sees it there).
@@ -183,6 +186,7 @@ public:
     void EvLButtonUp(UINT modKeys, const TPoint& p);
     void EvLButtonDblClk(UINT modKeys, const TPoint& p);
     void EvCaptureChanged(HWND gets);
+    void EvMouseLeave();
     void EvSysColorChange();
     DECLARE_RESPONSE_TABLE(TGadgetWindow);
 

@@ -193,9 +193,31 @@ void ActivateWindow(Window* w, int how) {
         SetFocus(nullptr);
 }
 
+namespace {
+
+// The window that asked for WM_MOUSELEAVE (TrackMouseEvent), if any.
+HWND g_leave_track = nullptr;
+
+// The window whose client area the pointer is over, or null.
+HWND ClientUnderPointer() {
+    LRESULT hit = HTNOWHERE;
+    Window* w = HitWindow(S().cursor, &hit);
+    return w != nullptr && hit == HTCLIENT ? w->handle : nullptr;
+}
+
+void CheckMouseLeave() {
+    if (g_leave_track == nullptr || ClientUnderPointer() == g_leave_track) return;
+    HWND h = g_leave_track;
+    g_leave_track = nullptr;
+    PostMessageA(h, WM_MOUSELEAVE, 0, 0);
+}
+
+}  // namespace
+
 void ForgetWindow(Window* w) {
     State& s = S();
     HWND h = w->handle;
+    if (g_leave_track == h) g_leave_track = nullptr;
     if (s.capture == h) ReleaseCapture();
     if (s.focus == h) s.focus = nullptr;
     if (s.active == h) s.active = nullptr;
@@ -219,6 +241,7 @@ void CallModalHook(HWND hwnd) {
 void InputMouseMove(int x, int y) {
     State& s = S();
     s.cursor = POINT{x, y};
+    CheckMouseLeave();
     LRESULT hit = HTCLIENT;
     Window* w = W(s.capture);
     if (w == nullptr) w = HitWindow(s.cursor, &hit);
@@ -238,6 +261,24 @@ void InputMouseMove(int x, int y) {
         PostInput(w, WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), PackPoint(s.cursor));
     }
 }
+
+}  // namespace qsm::wm
+
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track) {
+    using namespace qsm::wm;
+    if (track == nullptr || track->cbSize != sizeof(TRACKMOUSEEVENT)) return FALSE;
+    if (!(track->dwFlags & TME_LEAVE)) return TRUE;
+    if (track->dwFlags & TME_CANCEL) {
+        if (g_leave_track == track->hwndTrack) g_leave_track = nullptr;
+        return TRUE;
+    }
+    if (W(track->hwndTrack) == nullptr) return FALSE;
+    g_leave_track = track->hwndTrack;
+    CheckMouseLeave();
+    return TRUE;
+}
+
+namespace qsm::wm {
 
 void InputMouseButton(int button, bool down) {
     State& s = S();

@@ -441,6 +441,11 @@ private:
             case SDL_WINDOWEVENT_EXPOSED:
                 PresentAll(hwnd);
                 break;
+            case SDL_WINDOWEVENT_LEAVE:
+                // The pointer went off the window, onto none of ours unless SDL reports a move there next;
+                // without the capture that is a move to no window (windows tracking the leave hear of it).
+                if (GetCapture() == nullptr) InputMouseMove(-32768, -32768);
+                break;
             case SDL_WINDOWEVENT_MOVED:
                 from_desktop_ = hwnd;
                 SetWindowPos(hwnd, nullptr, e.data1, e.data2, 0, 0,

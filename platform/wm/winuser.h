@@ -109,6 +109,7 @@ using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 #define WM_MBUTTONUP 0x0208
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
+#define WM_MOUSELEAVE 0x02A3
 #define WM_MOUSELAST 0x020A
 #define WM_PARENTNOTIFY 0x0210
 #define WM_ENTERMENULOOP 0x0211
@@ -874,6 +875,20 @@ BOOL EnableWindow(HWND hwnd, BOOL enable);
 BOOL IsWindowEnabled(HWND hwnd);
 HWND SetCapture(HWND hwnd);
 BOOL ReleaseCapture();
+
+// Asks for one WM_MOUSELEAVE to hwndTrack when the pointer next leaves its client area (to another window,
+// the non-client area or off every window), whether or not a window holds the capture; posted at once when
+// the pointer is not over it now. TME_CANCEL stops the tracking; TME_HOVER is not offered.
+#define TME_HOVER 0x00000001
+#define TME_LEAVE 0x00000002
+#define TME_CANCEL 0x80000000
+struct TRACKMOUSEEVENT {
+    DWORD cbSize;
+    DWORD dwFlags;
+    HWND hwndTrack;
+    DWORD dwHoverTime;
+};
+BOOL TrackMouseEvent(TRACKMOUSEEVENT* track);
 HWND GetCapture();
 BOOL GetCursorPos(LPPOINT pt);
 BOOL SetCursorPos(int x, int y);

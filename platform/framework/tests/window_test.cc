@@ -533,7 +533,8 @@ TEST_F(FrameworkTest, GadgetWindowGivesPressesToEnabledGadgetsCapturesForTracker
                                      "enter 301 10",
                                      "down 301 10",
                                      "move 301 350",
-                                     "up 301 350"};
+                                     "up 301 350",
+                                     "leave 301 350"};  // released off the bar
     EXPECT_EQ(g_log, want);
     // The release cleared the hint; the message text shows again.
     status->SetText("Ready");
