@@ -453,6 +453,14 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
 BOOL BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop);
 BOOL StretchBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop);
 BOOL GdiFlush();
+// Device-independent bitmaps from the caller's memory (uncompressed, DIB_RGB_COLORS). The source y counts
+// from the bottom of a bottom-up image (biHeight > 0) and from the top of a top-down one. StretchDIBits
+// answers the rows copied, 0 on failure; SetDIBitsToDevice copies 1:1 and takes the whole image at once
+// (startScan 0, scanLines at least its height).
+int StretchDIBits(HDC hdc, int x, int y, int w, int h, int sx, int sy, int sw, int sh, const void* bits,
+                  const BITMAPINFO* info, UINT usage, DWORD rop);
+int SetDIBitsToDevice(HDC hdc, int x, int y, DWORD w, DWORD h, int sx, int sy, UINT startScan, UINT scanLines,
+                      const void* bits, const BITMAPINFO* info, UINT usage);
 
 // Printing on a printer DC.
 int SetAbortProc(HDC hdc, ABORTPROC proc);
