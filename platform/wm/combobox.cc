@@ -262,15 +262,9 @@ LRESULT ComboBoxProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_SIZE:
             Layout(h, st);
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(h, &ps);
-            if (dc != nullptr) Paint(h, st, dc);
-            EndPaint(h, &ps);
-            return 0;
-        }
+        case WM_PAINT:
         case WM_ERASEBKGND:
-            return 1;
+            return PaintWhole(h, msg, [&](HDC dc) { Paint(h, st, dc); });
         case WM_SETFONT:
             st.font = reinterpret_cast<HFONT>(wparam);
             SendMessageA(st.list, WM_SETFONT, wparam, lparam);

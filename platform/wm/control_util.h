@@ -55,6 +55,18 @@ inline RECT ClientRectOf(HWND hwnd) {
     return r;
 }
 
+// WM_PAINT and WM_ERASEBKGND of a control that paints all of its client area itself: there is no separate
+// erasing (so nothing flickers), and `paint`(dc) draws between BeginPaint and EndPaint.
+template <class F>
+LRESULT PaintWhole(HWND hwnd, UINT msg, F&& paint) {
+    if (msg == WM_ERASEBKGND) return 1;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc != nullptr) paint(dc);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
 LRESULT StaticProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT EditProc(HWND, UINT, WPARAM, LPARAM);

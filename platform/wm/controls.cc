@@ -97,15 +97,9 @@ void PaintStatic(HWND hwnd, HDC dc) {
 
 LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            if (dc != nullptr) PaintStatic(hwnd, dc);
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
+        case WM_PAINT:
         case WM_ERASEBKGND:
-            return 1;
+            return PaintWhole(hwnd, msg, [&](HDC dc) { PaintStatic(hwnd, dc); });
         case WM_NCHITTEST:
             // Statics let the pointer through unless they notify.
             if (!(StyleOf(hwnd) & SS_NOTIFY)) return HTTRANSPARENT;
@@ -304,15 +298,9 @@ void Clicked(HWND hwnd) {
 
 LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            if (dc != nullptr) PaintButton(hwnd, dc);
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
+        case WM_PAINT:
         case WM_ERASEBKGND:
-            return 1;
+            return PaintWhole(hwnd, msg, [&](HDC dc) { PaintButton(hwnd, dc); });
         case WM_NCHITTEST:
             if (ButtonType(hwnd) == BS_GROUPBOX) return HTTRANSPARENT;
             return DefWindowProcA(hwnd, msg, wparam, lparam);
@@ -476,19 +464,13 @@ LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_CREATE:
             s = ScrollState{0, 0, 0, 0, 0, false, 0};
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            if (dc != nullptr) {
+        case WM_PAINT:
+        case WM_ERASEBKGND:
+            return PaintWhole(hwnd, msg, [&](HDC dc) {
                 ControlColor(hwnd, dc, WM_CTLCOLORSCROLLBAR);
                 DrawScrollBar(dc, ClientRectOf(hwnd), s, vertical,
                               IsWindowEnabled(hwnd) && s.disabled_arrows != ESB_DISABLE_BOTH);
-            }
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
+            });
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
             if (w->style & WS_TABSTOP) SetFocus(hwnd);
@@ -598,6 +580,37 @@ struct ProgressState {
     COLORREF bar = CLR_DEFAULT_BAR;
     static constexpr COLORREF CLR_DEFAULT_BAR = 0xFF000000u;
 };
+
+void PaintProgress(HWND hwnd, HDC dc) {
+    auto& st = Ctl<ProgressState>(hwnd);
+    RECT r = ClientRectOf(hwnd);
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    bool vertical = (StyleOf(hwnd) & PBS_VERTICAL) != 0;
+    RECT in = r;
+    InflateRect(&in, -1, -1);
+    int len = vertical ? in.bottom - in.top : in.right - in.left;
+    int range = st.high - st.low;
+    int filled = range > 0 ? static_cast<int>(static_cast<int64_t>(len) * (st.pos - st.low) / range) : 0;
+    COLORREF color = st.bar == ProgressState::CLR_DEFAULT_BAR ? GetSysColor(COLOR_HIGHLIGHT) : st.bar;
+    HBRUSH b = CreateSolidBrush(color);
+    if (StyleOf(hwnd) & PBS_SMOOTH) {
+        RECT f = vertical ? RECT{in.left, in.bottom - filled, in.right, in.bottom}
+                          : RECT{in.left, in.top, in.left + filled, in.bottom};
+        FillRect(dc, &f, b);
+    } else {
+        // Blocks two thirds of the bar's thickness wide with a two-pixel gap.
+        int thick = vertical ? in.right - in.left : in.bottom - in.top;
+        int block = std::max(2, thick * 2 / 3);
+        for (int at = 0; at < filled; at += block + 2) {
+            int end = std::min(at + block, len);
+            RECT f = vertical ? RECT{in.left, in.bottom - end, in.right, in.bottom - at}
+                              : RECT{in.left + at, in.top, in.left + end, in.bottom};
+            FillRect(dc, &f, b);
+        }
+    }
+    DeleteObject(b);
+}
+
 }  // namespace
 
 LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -609,45 +622,9 @@ LRESULT ProgressProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         return old;
     };
     switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            if (dc != nullptr) {
-                auto& st = Ctl<ProgressState>(hwnd);
-                RECT r = ClientRectOf(hwnd);
-                FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-                bool vertical = (StyleOf(hwnd) & PBS_VERTICAL) != 0;
-                RECT in = r;
-                InflateRect(&in, -1, -1);
-                int len = vertical ? in.bottom - in.top : in.right - in.left;
-                int range = st.high - st.low;
-                int filled =
-                    range > 0 ? static_cast<int>(static_cast<int64_t>(len) * (st.pos - st.low) / range) : 0;
-                COLORREF color =
-                    st.bar == ProgressState::CLR_DEFAULT_BAR ? GetSysColor(COLOR_HIGHLIGHT) : st.bar;
-                HBRUSH b = CreateSolidBrush(color);
-                if (StyleOf(hwnd) & PBS_SMOOTH) {
-                    RECT f = vertical ? RECT{in.left, in.bottom - filled, in.right, in.bottom}
-                                      : RECT{in.left, in.top, in.left + filled, in.bottom};
-                    FillRect(dc, &f, b);
-                } else {
-                    // Blocks two thirds of the bar's thickness wide with a two-pixel gap.
-                    int thick = vertical ? in.right - in.left : in.bottom - in.top;
-                    int block = std::max(2, thick * 2 / 3);
-                    for (int at = 0; at < filled; at += block + 2) {
-                        int end = std::min(at + block, len);
-                        RECT f = vertical ? RECT{in.left, in.bottom - end, in.right, in.bottom - at}
-                                          : RECT{in.left + at, in.top, in.left + end, in.bottom};
-                        FillRect(dc, &f, b);
-                    }
-                }
-                DeleteObject(b);
-            }
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
+        case WM_PAINT:
         case WM_ERASEBKGND:
-            return 1;
+            return PaintWhole(hwnd, msg, [&](HDC dc) { PaintProgress(hwnd, dc); });
         case PBM_SETRANGE:
         case PBM_SETRANGE32: {
             auto& st = Ctl<ProgressState>(hwnd);

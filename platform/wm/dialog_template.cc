@@ -248,23 +248,24 @@ struct Kind {
     const char* cls;
     DWORD style;
     bool has_text;
+    DWORD type_mask;  // a type named among the styles replaces the default one in these bits
 };
 
 const Kind kKinds[] = {
-    {"ltext", "STATIC", SS_LEFT | WS_GROUP, true},
-    {"ctext", "STATIC", SS_CENTER | WS_GROUP, true},
-    {"rtext", "STATIC", SS_RIGHT | WS_GROUP, true},
-    {"pushbutton", "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, true},
-    {"defpushbutton", "BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, true},
-    {"checkbox", "BUTTON", BS_CHECKBOX | WS_TABSTOP, true},
-    {"autocheckbox", "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, true},
-    {"radiobutton", "BUTTON", BS_RADIOBUTTON, true},
-    {"autoradiobutton", "BUTTON", BS_AUTORADIOBUTTON, true},
-    {"groupbox", "BUTTON", BS_GROUPBOX, true},
-    {"edittext", "EDIT", ES_LEFT | WS_BORDER | WS_TABSTOP, false},
-    {"listbox", "LISTBOX", LBS_NOTIFY | WS_BORDER, false},
-    {"combobox", "COMBOBOX", CBS_SIMPLE | WS_TABSTOP, false},
-    {"scrollbar", "SCROLLBAR", SBS_HORZ, false},
+    {"ltext", "STATIC", SS_LEFT | WS_GROUP, true, 0},
+    {"ctext", "STATIC", SS_CENTER | WS_GROUP, true, 0},
+    {"rtext", "STATIC", SS_RIGHT | WS_GROUP, true, 0},
+    {"pushbutton", "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, true, 0},
+    {"defpushbutton", "BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, true, 0},
+    {"checkbox", "BUTTON", BS_CHECKBOX | WS_TABSTOP, true, 0},
+    {"autocheckbox", "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, true, 0},
+    {"radiobutton", "BUTTON", BS_RADIOBUTTON, true, 0},
+    {"autoradiobutton", "BUTTON", BS_AUTORADIOBUTTON, true, 0},
+    {"groupbox", "BUTTON", BS_GROUPBOX, true, 0},
+    {"edittext", "EDIT", ES_LEFT | WS_BORDER | WS_TABSTOP, false, 0},
+    {"listbox", "LISTBOX", LBS_NOTIFY | WS_BORDER, false, 0},
+    {"combobox", "COMBOBOX", CBS_SIMPLE | WS_TABSTOP, false, 3u},
+    {"scrollbar", "SCROLLBAR", SBS_HORZ, false, 0},
 };
 
 }  // namespace
@@ -335,6 +336,7 @@ bool ParseDialogTemplate(const char* data, size_t size, DialogTemplate* out, std
         DialogItem item;
         size_t i = 1;
         DWORD base = 0;
+        DWORD type_mask = 0;
         bool has_text = true;
         if (word == "control") {
             if (t.size() < 9 || !IsText(t[1])) return fail("control needs text id class x y cx cy");
@@ -349,6 +351,7 @@ bool ParseDialogTemplate(const char* data, size_t size, DialogTemplate* out, std
             if (k == nullptr) return fail("unknown keyword " + word);
             item.cls = k->cls;
             base = k->style;
+            type_mask = k->type_mask;
             has_text = k->has_text;
             if (has_text) {
                 if (t.size() < 2 || !IsText(t[1])) return fail(word + " needs a text");
@@ -370,6 +373,7 @@ bool ParseDialogTemplate(const char* data, size_t size, DialogTemplate* out, std
             if (t[k] == "exstyle") ex = k;
         DWORD set = 0, cleared = 0;
         if (!Styles(t, i, ex, &set, &cleared, &why)) return fail(why);
+        if (set & type_mask) base &= ~type_mask;
         item.style = ((base | set | WS_CHILD | WS_VISIBLE) & ~cleared) | WS_CHILD;
         if (ex < t.size()) {
             DWORD eset = 0, ecleared = 0;

@@ -25,6 +25,7 @@ struct EditState {
     int margin_left = 1;
     int margin_right = 1;
     HFONT font = nullptr;
+    bool vscroll = false;  // made with a vertical scroll bar, which stays (disabled while the text fits)
     std::string undo_text;
     bool can_undo = false;
 };
@@ -75,10 +76,11 @@ RECT FormatRect(HWND h, const EditState& st) {
     RECT r = ClientRectOf(h);
     r.left += st.margin_left;
     r.right -= st.margin_right;
-    if (Multi(h))
-        r.top += 0;
-    else {
-        int lh = LineHeight(st);
+    int lh = LineHeight(st);
+    if (Multi(h)) {
+        // Whole lines only: a line that does not fit is reached by scrolling, never shown cut.
+        r.bottom = r.top + std::max(1, static_cast<int>((r.bottom - r.top) / lh)) * lh;
+    } else {
         int extra = (r.bottom - r.top) - lh;
         r.top += std::max(0, extra / 2);
         r.bottom = r.top + lh;
@@ -186,7 +188,7 @@ void ScrollToCaret(HWND h, EditState& st) {
     int old = st.first_line;
     if (li < st.first_line) st.first_line = li;
     if (li >= st.first_line + vis) st.first_line = li - vis + 1;
-    if (old != st.first_line && (StyleOf(h) & WS_VSCROLL)) SetScrollPos(h, SB_VERT, st.first_line, TRUE);
+    if (old != st.first_line && st.vscroll) SetScrollPos(h, SB_VERT, st.first_line, TRUE);
 }
 
 void UpdateCaret(HWND h, EditState& st) {
@@ -196,10 +198,14 @@ void UpdateCaret(HWND h, EditState& st) {
 }
 
 void UpdateScrollBar(HWND h, EditState& st) {
-    if (!Multi(h) || !(StyleOf(h) & WS_VSCROLL)) return;
+    if (!Multi(h) || !st.vscroll) return;
     int count = static_cast<int>(Lines(h, st).size());
-    SCROLLINFO si{sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS,         0,
-                  count - 1, static_cast<UINT>(VisibleLines(h, st)), st.first_line,
+    SCROLLINFO si{sizeof si,
+                  SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
+                  0,
+                  std::max(0, count - 1),
+                  static_cast<UINT>(VisibleLines(h, st)),
+                  st.first_line,
                   0};
     SetScrollInfo(h, SB_VERT, &si, TRUE);
 }
@@ -303,7 +309,10 @@ void Paint(HWND h, EditState& st, HDC dc) {
     if (!enabled) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     SetBkMode(dc, TRANSPARENT);
     RECT r = FormatRect(h, st);
-    IntersectClipRect(dc, r.left, cr.top, r.right, cr.bottom);
+    if (Multi(h))
+        IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    else
+        IntersectClipRect(dc, r.left, cr.top, r.right, cr.bottom);
     std::string shown = Shown(h, st, st.text);
     int lh = LineHeight(st);
     int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
@@ -340,7 +349,7 @@ void Paint(HWND h, EditState& st, HDC dc) {
     } else {
         auto lines = Lines(h, st);
         int y = r.top;
-        for (size_t i = static_cast<size_t>(st.first_line); i < lines.size() && y < cr.bottom; ++i, y += lh)
+        for (size_t i = static_cast<size_t>(st.first_line); i < lines.size() && y < r.bottom; ++i, y += lh)
             draw_run(r.left, y, lines[i].start, lines[i].start + lines[i].length);
     }
     SelectObject(dc, old);
@@ -365,18 +374,13 @@ LRESULT EditProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
                 if (nl != std::string::npos) st.text.resize(nl);
             }
             W(h)->text = st.text;
+            st.vscroll = (style & WS_VSCROLL) != 0;
             UpdateScrollBar(h, st);
             return 0;
         }
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(h, &ps);
-            if (dc != nullptr) Paint(h, st, dc);
-            EndPaint(h, &ps);
-            return 0;
-        }
+        case WM_PAINT:
         case WM_ERASEBKGND:
-            return 1;
+            return PaintWhole(h, msg, [&](HDC dc) { Paint(h, st, dc); });
         case WM_SETTEXT: {
             auto* t = reinterpret_cast<LPCSTR>(lparam);
             std::string s = t != nullptr ? t : "";

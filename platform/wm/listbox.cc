@@ -322,15 +322,9 @@ LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
             if (!(style & LBS_DISABLENOSCROLL)) ShowScrollBar(h, SB_BOTH, FALSE);
             UpdateScroll(h, st);
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(h, &ps);
-            if (dc != nullptr) PaintList(h, st, dc);
-            EndPaint(h, &ps);
-            return 0;
-        }
+        case WM_PAINT:
         case WM_ERASEBKGND:
-            return 1;
+            return PaintWhole(h, msg, [&](HDC dc) { PaintList(h, st, dc); });
         case WM_SIZE:
             SetTop(h, st, st.top);
             return 0;

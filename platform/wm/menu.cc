@@ -667,19 +667,13 @@ bool MenuBarKey(Window* w, char c) {
 
 LRESULT MenuWindowProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(h, &ps);
-            if (dc != nullptr) {
+        case WM_PAINT:
+        case WM_ERASEBKGND:
+            return PaintWhole(h, msg, [&](HDC dc) {
                 auto menu = reinterpret_cast<HMENU>(GetPropA(h, "qsm.menu"));
                 int hot = static_cast<int>(reinterpret_cast<intptr_t>(GetPropA(h, "qsm.hot"))) - 1;
                 PaintPopup(h, menu, hot, dc);
-            }
-            EndPaint(h, &ps);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return 1;
+            });
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;
         default:

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/wm/control_util.h"
+#include "platform/wm/dialog_template.h"
 #include "platform/wm/tests/wm_test_util.h"
 
 namespace qsm::wm::testing {
@@ -414,6 +416,75 @@ TEST_F(ControlsTest, ProgressBarClampsAndSteps) {
     SendMessageA(pb, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     EXPECT_EQ(range.iLow, 10);
     EXPECT_EQ(range.iHigh, 50);
+}
+
+// Pixels of `hwnd`'s client area in `r` that differ from colour `bg`.
+int InkIn(HWND hwnd, RECT r, COLORREF bg) {
+    HDC dc = GetDC(hwnd);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            n += GetPixel(dc, x, y) != bg;
+    ReleaseDC(hwnd, dc);
+    return n;
+}
+
+const char kFieldsDialog[] = R"(dialog 20 20 200 60 "Fields"
+style WS_POPUP | WS_CAPTION | WS_VISIBLE
+font 8 "MS Sans Serif"
+combobox 109 5 5 100 60 CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP
+edittext 110 5 25 133 14 ES_MULTILINE | WS_VSCROLL | WS_TABSTOP
+)";
+
+INT_PTR FieldsProc(HWND h, UINT msg, WPARAM, LPARAM) {
+    if (msg != WM_INITDIALOG) return FALSE;
+    SendDlgItemMessageA(h, 109, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("120"));
+    SetDlgItemTextA(h, 109, "96");
+    SetDlgItemTextA(h, 110, "First line\r\nSecond line");
+    return TRUE;
+}
+
+TEST_F(ControlsTest, TemplateFieldsDrawTheirTextAndScrollWholeLines) {
+    DialogTemplate t;
+    std::string error;
+    ASSERT_TRUE(ParseDialogTemplate(kFieldsDialog, sizeof kFieldsDialog - 1, &t, &error)) << error;
+    HWND dlg = CreateDialogFromTemplate(t, nullptr, FieldsProc, 0);
+    ASSERT_NE(dlg, nullptr);
+    // The drop-down kind named in the template replaces the default simple kind: the box has an edit
+    // part, and the edit draws the text it was given.
+    HWND cb = GetDlgItem(dlg, 109);
+    EXPECT_EQ(StyleOf(cb) & 3u, CBS_DROPDOWN);
+    HWND field = GetDlgItem(cb, 1001);
+    ASSERT_NE(field, nullptr);
+    SetFocus(GetDlgItem(dlg, 110));
+    PumpMessages();
+    EXPECT_EQ(Text(cb), "96");
+    EXPECT_GT(InkIn(field, ClientRectOf(field), GetSysColor(COLOR_WINDOW)), 10);
+
+    // The multi-line edit keeps its scroll bar and shows whole lines: the second line does not fit, so
+    // nothing of it shows until the edit is scrolled to it.
+    HWND e = GetDlgItem(dlg, 110);
+    EXPECT_TRUE(StyleOf(e) & WS_VSCROLL);
+    SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
+    GetScrollInfo(e, SB_VERT, &si);
+    EXPECT_EQ(si.nMax, 1);
+    EXPECT_EQ(si.nPage, 1u);
+    RECT fr;
+    SendMessageA(e, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&fr));
+    RECT cr = ClientRectOf(e);
+    ASSERT_LT(fr.bottom, cr.bottom);
+    RECT below{cr.left, fr.bottom, cr.right, cr.bottom};
+    EXPECT_EQ(InkIn(e, below, GetSysColor(COLOR_WINDOW)), 0);
+    SendMessageA(e, WM_VSCROLL, SB_LINEDOWN, 0);
+    PumpMessages();
+    EXPECT_EQ(SendMessageA(e, EM_GETFIRSTVISIBLELINE, 0, 0), 1);
+    EXPECT_EQ(GetScrollPos(e, SB_VERT), 1);
+    EXPECT_GT(InkIn(e, fr, GetSysColor(COLOR_WINDOW)), 10);
+    // Text that fits leaves the bar in place, disabled.
+    SetWindowTextA(e, "one");
+    PumpMessages();
+    EXPECT_TRUE(StyleOf(e) & WS_VSCROLL);
+    DestroyWindow(dlg);
 }
 
 }  // namespace
