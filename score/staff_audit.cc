@@ -2,6 +2,7 @@
 // to print, respelling, transposition and its checks, and the bar lines of imported notation.
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "score/audit_index.h"
 #include "score/expression_items.h"
@@ -20,6 +21,40 @@ bool IsBarContent(const TNotatedItem& item) {
     if (item.GetType() == ntSpecialEnding || item.IsSongNote() || item.GetDuration() > 0) return true;
     return item.IsExpression() &&
            static_cast<const TNtnGeneralExpression&>(item).GetPlacement() != epAsStaffSignature;
+}
+
+bool IsSplittable(const TNotatedItem* item) {
+    const int type = item->GetType();
+    return type == ntNote || type == ntRest || type == ntChord;
+}
+
+// Gives the last of the pieces the longest duration not above ticks and appends tied continuations for
+// what remains, as the staff's own SplitToDuration does; count is the staff's item count.
+void SplitLastPiece(std::vector<TNotatedItem*>& pieces, int ticks, int& count) {
+    if (!IsSplittable(pieces.back())) return;
+    int remaining = ticks - SetDurationFromTicks(*pieces.back(), ticks, false);
+    while (remaining >= ShortestFittingTicks(false) && count < kStaffFullItems) {
+        TNotatedItem* piece = MakeTiedContinuation(*pieces.back());
+        remaining -= SetDurationFromTicks(*piece, remaining, false);
+        pieces.push_back(piece);
+        ++count;
+    }
+}
+
+// The staff's SplitItemAt for an item that is not in the item list: the item, starting at itemStart, cut
+// at splitTime; the pieces in order, the item itself first.
+std::vector<TNotatedItem*> SplitPieces(TNotatedItem* item, int itemStart, int splitTime, int& count) {
+    std::vector<TNotatedItem*> pieces{item};
+    if (count >= kStaffFullItems || itemStart >= splitTime || !IsSplittable(item)) return pieces;
+    const int total = item->GetDuration();
+    if (itemStart + total <= splitTime) return pieces;
+    SplitLastPiece(pieces, splitTime - itemStart, count);
+    const int rest = total - (splitTime - itemStart);
+    if (rest < ShortestFittingTicks(false) || count >= kStaffFullItems) return pieces;
+    pieces.push_back(MakeTiedContinuation(*pieces.back()));
+    ++count;
+    SplitLastPiece(pieces, rest, count);
+    return pieces;
 }
 
 }  // namespace
@@ -178,17 +213,48 @@ int TMusicStaff::FindTransposeProblem(int semitones, int mode, int fromIndex) {
 
 void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
     MakeAccidentalsExplicit();
+    // The items are moved into a new list in one pass: items still to be placed come from a short stack of
+    // pieces (tied continuations of a cut item, an item that gave way to a new bar line) and then from the
+    // old list. Inserting into the list itself would move every later item once per bar line.
+    std::vector<TNotatedItem*> source;
+    source.swap(Items);
+    Items.reserve(source.size() + source.size() / 4 + 16);
+    if (!source.empty()) Items.push_back(source[0]);
+    size_t next = 1;
+    std::vector<TNotatedItem*> pending;  // the next item to place at the back
+    auto take = [&]() -> TNotatedItem* {
+        if (!pending.empty()) {
+            TNotatedItem* item = pending.back();
+            pending.pop_back();
+            return item;
+        }
+        return next < source.size() ? source[next++] : nullptr;
+    };
+    auto isLast = [&] { return pending.empty() && next >= source.size(); };
+    size_t lastSongNote = 0;  // index in the old list of its last note, rest or chord
+    for (size_t j = 1; j < source.size(); ++j) {
+        if (source[j]->IsSongNote()) lastSongNote = j;
+    }
+    auto notesFollow = [&] {
+        if (std::any_of(pending.begin(), pending.end(),
+                        [](const TNotatedItem* p) { return p->IsSongNote(); }))
+            return true;
+        return lastSongNote >= next && lastSongNote > 0;
+    };
+    int count = static_cast<int>(source.size());
+    auto full = [&] { return count >= kStaffFullItems; };
+
     int measure = MeasureTicks(4, 2);
     int t = 0;
     int nextBar = measure;
     bool inTriplet = false;
-    int i = 1;
-    while (GetItem(i) && !IsFull()) {
-        TNotatedItem* item = GetItem(i);
+    TNotatedItem* item = take();
+    while (item && !full()) {
         if (t >= nextBar && IsBarContent(*item)) {
             if (inTriplet) break;
-            InsertItem(new TBarLineData(bsSingle, 1), i);
-            item = GetItem(i);
+            pending.push_back(item);
+            item = new TBarLineData(bsSingle, 1);
+            ++count;
         }
         const int type = item->GetType();
         bool finish = false;
@@ -199,7 +265,9 @@ void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
                 if (song->IsTriplet() || type == ntRestChord || song->HasSplitStems() || nextBar - t < 12) {
                     finish = true;
                 } else {
-                    SplitItemAt(i, t, nextBar);
+                    std::vector<TNotatedItem*> pieces = SplitPieces(item, t, nextBar, count);
+                    for (size_t k = pieces.size(); k-- > 1;)
+                        pending.push_back(pieces[k]);
                 }
             }
         } else if (type == ntTimeSignature) {
@@ -207,31 +275,36 @@ void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
             nextBar = (t + measure == nextBar) ? t + newMeasure : t;
             measure = newMeasure;
         } else if (type == ntBarLine) {
+            const bool last = isLast();
             if (!fillLastMeasure) {
-                bool notesFollow = false;
-                for (int j = i + 1; j < GetItemCount() && !notesFollow; ++j)
-                    notesFollow = GetItem(j)->IsSongNote();
-                if (!notesFollow) break;
-            } else if (i == GetLastIndex()) {
-                while (t < nextBar && nextBar - t >= ShortestFittingTicks(false) && !IsFull()) {
+                if (!notesFollow()) break;
+            } else if (last) {
+                while (t < nextBar && nextBar - t >= ShortestFittingTicks(false) && !full()) {
                     auto* rest = new TRestNote(dcQuarter, 0);
                     t += SetDurationFromTicks(*rest, nextBar - t, false);
-                    InsertItem(rest, GetLastIndex());
+                    Items.push_back(rest);
+                    ++count;
                 }
                 break;
             }
-            if (i != GetLastIndex()) {
+            if (!last) {
                 if (t < nextBar && static_cast<TBarLineData*>(item)->GetStyle() == bsSingle) {
-                    DeleteItem(i);
+                    delete item;
+                    --count;
+                    item = take();
                     continue;
                 }
                 nextBar = t + measure;
             }
         }
         if (finish) break;
-        t += ItemDuration(i);
-        ++i;
+        t += item->GetDuration();
+        Items.push_back(item);
+        item = take();
     }
+    // What the pass did not reach stays as it was.
+    for (; item; item = take())
+        Items.push_back(item);
     Reformat(0, -1);
     AuditAccidentals();
 }

@@ -175,4 +175,54 @@ TEST(StaffAuditTest, BarLinesForImportedNotes) {
     EXPECT_EQ(open.GetItem(4)->GetDuration(), 384);
 }
 
+TEST(StaffAuditTest, BarLinesStopAtTheItemLimitAndKeepTheClosingBar) {
+    // Dotted halves cut at every bar line: the staff fills up long before the notes run out.
+    TMusicStaff staff;
+    for (int i = 0; i < 20000; ++i)
+        Append(staff, new TMusicNote(kB4, dcHalf, AttributeBit(naDotted)));
+    staff.InsertBarLines(true);
+    EXPECT_GE(staff.GetItemCount(), kStaffFullItems);
+    EXPECT_LE(staff.GetItemCount(), kStaffMaxItems);
+    EXPECT_EQ(staff.GetItem(0)->GetType(), ntBarLine);
+    EXPECT_EQ(static_cast<TBarLineData*>(staff.GetLastItem())->GetStyle(), bsSectionClose);
+    // Every bar up to the last inserted bar line holds 768 ticks; nothing was lost on the way.
+    int t = 0, barStart = 0, notes = 0, total = 0;
+    for (int i = 1; i < staff.GetLastIndex(); ++i) {
+        const TNotatedItem* item = staff.GetItem(i);
+        if (item->GetType() == ntBarLine) {
+            EXPECT_EQ(t - barStart, 768) << i;
+            barStart = t;
+        }
+        if (item->GetType() == ntNote && !static_cast<const TMusicNote*>(item)->HasAttribute(naTie)) ++notes;
+        t += item->GetDuration();
+        total += item->GetDuration();
+    }
+    EXPECT_EQ(notes, 20000);
+    EXPECT_EQ(total, 20000 * 576);
+}
+
+TEST(StaffAuditTest, BarLinesAfterAMeterChangeAndAtATriplet) {
+    TMusicStaff staff;
+    Append(staff, new TMusicNote(kB4, dcHalf));
+    Append(staff, new TTimeSignatureData(3, 2, 0));  // mid-bar: a bar line comes first
+    for (int i = 0; i < 4; ++i)
+        Append(staff, new TMusicNote(kB4, dcQuarter));
+    Append(staff, new TBarLineData(bsSingle, 1));  // inside the second 3/4 bar: dropped
+    Append(staff, new TMusicNote(kB4, dcHalf));
+    Append(staff, new TMusicNote(kB4, dcHalf));
+    auto* triplet = new TMusicNote(kB4, dcHalf);
+    triplet->SetTripletState(gsFirst);
+    Append(staff, triplet);  // crosses the bar: the pass ends here
+    Append(staff, new TMusicNote(kB4, dcWhole));
+    staff.InsertBarLines(true);
+    std::vector<int> types;
+    for (int i = 1; i < staff.GetLastIndex(); ++i)
+        types.push_back(staff.GetItem(i)->GetType());
+    // The bar line goes after the time signature, before the next note; the single bar line inside the
+    // second bar goes.
+    EXPECT_EQ(types, (std::vector<int>{ntNote, ntTimeSignature, ntBarLine, ntNote, ntNote, ntNote, ntBarLine,
+                                       ntNote, ntNote, ntBarLine, ntNote, ntNote, ntNote}));
+    EXPECT_EQ(staff.GetItem(staff.GetLastIndex() - 1)->GetDuration(), 768);  // left as it was
+}
+
 }  // namespace
