@@ -86,7 +86,12 @@ void SetDCSurface(DC& dc, cairo_surface_t* surface) {
     dc.cr = nullptr;
     if (dc.surface) cairo_surface_destroy(dc.surface);
     dc.surface = surface ? cairo_surface_reference(surface) : nullptr;
-    if (dc.surface) dc.cr = cairo_create(dc.surface);
+    if (dc.surface) {
+        dc.cr = cairo_create(dc.surface);
+        // GDI does not antialias lines, curves or fills: raster surfaces draw them with whole pixels.
+        if (cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE)
+            cairo_set_antialias(dc.cr, CAIRO_ANTIALIAS_NONE);
+    }
 }
 
 void SetScreenMetrics(int width, int height, int dpi) {

@@ -46,6 +46,99 @@ double PenDeviceWidth(const DC& dc, const Pen& pen) {
     return w < 1.0 ? 1.0 : w;
 }
 
+// One-pixel lines of a cosmetic solid pen on a raster surface, set pixel by pixel as GDI sets them: no
+// antialiasing, each segment from its first point up to but not including its last (a closed figure thus
+// covers every corner once). False when the surface is not a plain raster one; the caller strokes then.
+bool StrokeHairline(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed, COLORREF color) {
+    if (!dc.cr || !dc.surface || dc.baseScale != 1.0) return false;
+    if (cairo_surface_get_type(dc.surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+    cairo_format_t format = cairo_image_surface_get_format(dc.surface);
+    if (format != CAIRO_FORMAT_RGB24 && format != CAIRO_FORMAT_ARGB32) return false;
+    if (dc.bitmap && dc.bitmap->stock) return true;
+    int rop = dc.st.rop2;
+    if (rop == R2_NOP) return true;
+    if (rop == R2_BLACK) color = 0, rop = R2_COPYPEN;
+    if (rop == R2_WHITE) color = RGB(255, 255, 255), rop = R2_COPYPEN;
+    cairo_region_t* clip = EffectiveClip(dc);
+    int w = cairo_image_surface_get_width(dc.surface), h = cairo_image_surface_get_height(dc.surface);
+    // Pixels outside this box are never set; a clip of more than one rectangle is asked point by point.
+    cairo_rectangle_int_t box{0, 0, w, h};
+    bool oneRect = true;
+    if (clip) {
+        cairo_rectangle_int_t ext;
+        cairo_region_get_extents(clip, &ext);
+        int x0 = std::max(ext.x, 0), y0 = std::max(ext.y, 0);
+        int x1 = std::min(ext.x + ext.width, w), y1 = std::min(ext.y + ext.height, h);
+        box = {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
+        oneRect = cairo_region_num_rectangles(clip) <= 1;
+    }
+    if (box.width <= 0 || box.height <= 0) {
+        if (clip) cairo_region_destroy(clip);
+        return true;
+    }
+    SyncBitmapIn(dc);
+    cairo_surface_flush(dc.surface);
+    unsigned char* data = cairo_image_surface_get_data(dc.surface);
+    int stride = cairo_image_surface_get_stride(dc.surface);
+    uint32_t pen = 0xFF000000u | (static_cast<uint32_t>(GetRValue(color)) << 16) |
+                   (static_cast<uint32_t>(GetGValue(color)) << 8) | GetBValue(color);
+    int bx1 = box.x + box.width, by1 = box.y + box.height;
+    auto plot = [&](int x, int y) {
+        if (x < box.x || y < box.y || x >= bx1 || y >= by1) return;
+        if (!oneRect && !cairo_region_contains_point(clip, x, y)) return;
+        auto* px = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride) + x;
+        *px = rop == R2_COPYPEN ? pen : 0xFF000000u | (ApplyRop(rop, *px, pen) & 0xFFFFFF);
+    };
+    auto round = [](double v) { return static_cast<long long>(std::floor(v + 0.5)); };
+    // Bresenham from a to b, b left out.
+    auto segment = [&](Pt a, Pt b) {
+        long long x = round(a.x) + dc.origin.x, y = round(a.y) + dc.origin.y;
+        long long xe = round(b.x) + dc.origin.x, ye = round(b.y) + dc.origin.y;
+        long long dx = std::llabs(xe - x), dy = -std::llabs(ye - y);
+        int sx = x < xe ? 1 : -1, sy = y < ye ? 1 : -1;
+        long long err = dx + dy;
+        // Segments far outside the surface are skipped whole.
+        if (std::max(x, xe) < box.x || std::min(x, xe) >= bx1 || std::max(y, ye) < box.y ||
+            std::min(y, ye) >= by1)
+            return;
+        if (dx > (1LL << 24) || -dy > (1LL << 24)) return;
+        if ((dy == 0 || dx == 0) && oneRect && rop == R2_COPYPEN) {
+            // Rows and columns, the staff lines, stems and bar lines, are set as runs.
+            if (dy == 0) {
+                long long lo = sx > 0 ? x : xe + 1, hi = sx > 0 ? xe : x + 1;  // [lo, hi)
+                lo = std::max<long long>(lo, box.x);
+                hi = std::min<long long>(hi, bx1);
+                if (y < box.y || y >= by1 || lo >= hi) return;
+                auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+                std::fill(row + lo, row + hi, pen);
+            } else {
+                long long lo = sy > 0 ? y : ye + 1, hi = sy > 0 ? ye : y + 1;
+                lo = std::max<long long>(lo, box.y);
+                hi = std::min<long long>(hi, by1);
+                if (x < box.x || x >= bx1) return;
+                for (long long r = lo; r < hi; ++r)
+                    reinterpret_cast<uint32_t*>(data + static_cast<size_t>(r) * stride)[x] = pen;
+            }
+            return;
+        }
+        while (x != xe || y != ye) {
+            plot(static_cast<int>(x), static_cast<int>(y));
+            long long e2 = 2 * err;
+            if (e2 >= dy) err += dy, x += sx;
+            if (e2 <= dx) err += dx, y += sy;
+        }
+    };
+    for (const auto& fig : figures) {
+        for (size_t i = 0; i + 1 < fig.size(); ++i)
+            segment(fig[i], fig[i + 1]);
+        if (closed && fig.size() > 1) segment(fig.back(), fig.front());
+    }
+    if (clip) cairo_region_destroy(clip);
+    cairo_surface_mark_dirty(dc.surface);
+    SyncBitmapOut(dc);
+    return true;
+}
+
 // Strokes a shape with the DC's pen. Open lines of a cosmetic pen leave out their last point.
 void Stroke(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed) {
     const Pen* pen = dc.st.pen;
@@ -55,6 +148,9 @@ void Stroke(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed) {
     double off = (static_cast<long long>(std::lround(width)) % 2) ? 0.5 : 0.0;
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
+    if (cosmetic && (style == PS_SOLID || style == PS_INSIDEFRAME) &&
+        StrokeHairline(dc, figures, closed, pen->color))
+        return;
     auto draw = [&](cairo_t* cr) {
         cairo_set_line_width(cr, width);
         if (cosmetic) {

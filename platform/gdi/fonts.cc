@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/gdi/gdi_internal.h"
 
@@ -33,8 +34,20 @@ struct FontFace {
     int maxAdvance = 1000;
     FT_CharMap unicodeMap = nullptr;
     FT_CharMap symbolMap = nullptr;
-    std::map<unsigned, int> advances;  // glyph index -> advance in font units
-    cairo_font_face_t* cairo[4] = {};  // by synthesis: bit 0 bold, bit 1 italic
+    std::map<unsigned, int> advances;               // glyph index -> advance in font units
+    std::unordered_map<uint32_t, unsigned> glyphs;  // character -> glyph index (0: none)
+    cairo_font_face_t* cairo[4] = {};               // by synthesis: bit 0 bold, bit 1 italic
+    // Scaled fonts by synthesis, pixels per em and device scale, made once: glyph output only selects one.
+    struct ScaledKey {
+        int synth;
+        double ppem, scale;
+        bool operator<(const ScaledKey& o) const {
+            if (synth != o.synth) return synth < o.synth;
+            if (ppem != o.ppem) return ppem < o.ppem;
+            return scale < o.scale;
+        }
+    };
+    std::map<ScaledKey, cairo_scaled_font_t*> scaled;
 
     unsigned GlyphFor(uint32_t cp);
     int AdvanceUnits(unsigned glyph);
@@ -310,6 +323,8 @@ GlyphRun MakeRun(const Font& font, double scaleY, const std::vector<uint32_t>& c
 
 FontFace::~FontFace() {
     std::lock_guard lock(g_fontMutex);
+    for (auto& [key, sf] : scaled)
+        cairo_scaled_font_destroy(sf);
     for (cairo_font_face_t* cf : cairo)
         if (cf) cairo_font_face_destroy(cf);
     FtOwner* owner = OwnerOf(ft);
@@ -318,6 +333,8 @@ FontFace::~FontFace() {
 }
 
 unsigned FontFace::GlyphFor(uint32_t cp) {
+    auto it = glyphs.find(cp);
+    if (it != glyphs.end()) return it->second;
     unsigned g = 0;
     if (unicodeMap) {
         FT_Set_Charmap(ft, unicodeMap);
@@ -327,6 +344,7 @@ unsigned FontFace::GlyphFor(uint32_t cp) {
         FT_Set_Charmap(ft, symbolMap);
         g = FT_Get_Char_Index(ft, cp);
     }
+    glyphs.emplace(cp, g);
     return g;
 }
 
@@ -428,13 +446,29 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         if (synth & 2) flags |= CAIRO_FT_SYNTHESIZE_OBLIQUE;
         if (flags) cairo_ft_font_face_set_synthesize(f.cairo[synth], flags);
     }
-    cairo_set_font_face(cr, f.cairo[synth]);
-    cairo_set_font_size(cr, ppem);
-    cairo_font_options_t* opts = cairo_font_options_create();
-    cairo_font_options_set_hint_style(opts, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(opts, CAIRO_HINT_METRICS_OFF);
-    cairo_set_font_options(cr, opts);
-    cairo_font_options_destroy(opts);
+    // The scaled font is made for the context's transformation without its translation (the device
+    // scale of PDF surfaces).
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    FontFace::ScaledKey key{synth, ppem, ctm.xx};
+    cairo_scaled_font_t*& sf = f.scaled[key];
+    if (!sf) {
+        cairo_matrix_t fm, linear;
+        cairo_matrix_init_scale(&fm, ppem, ppem);
+        cairo_matrix_init(&linear, ctm.xx, ctm.yx, ctm.xy, ctm.yy, 0, 0);
+        cairo_font_options_t* opts = cairo_font_options_create();
+        cairo_font_options_set_hint_style(opts, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_hint_metrics(opts, CAIRO_HINT_METRICS_OFF);
+        sf = cairo_scaled_font_create(f.cairo[synth], &fm, &linear, opts);
+        cairo_font_options_destroy(opts);
+        if (cairo_scaled_font_status(sf) != CAIRO_STATUS_SUCCESS) {
+            // Selecting a failed font would put the context in error for good.
+            cairo_scaled_font_destroy(sf);
+            f.scaled.erase(key);
+            return;
+        }
+    }
+    cairo_set_scaled_font(cr, sf);
     std::vector<cairo_glyph_t> glyphs(run.glyphs.size());
     double pen = x;
     for (size_t i = 0; i < run.glyphs.size(); ++i) {

@@ -247,6 +247,100 @@ TEST(GdiMapping, AnisotropicScalesGeometryButNotCosmeticPens) {
     EXPECT_EQ(ext.cx, 1);
 }
 
+// Lines, outlines and fills set whole pixels, as GDI does: no pixel of a black shape on white is grey.
+bool OnlyBlackAndWhite(const Canvas& c, int w, int h) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (!c.Black(x, y) && !c.White(x, y)) return false;
+    return true;
+}
+
+TEST(GdiLines, SlantedLinesSetOnePixelPerStepWithoutAntialiasing) {
+    Canvas c(30, 30);
+    MoveToEx(c.dc, 0, 0, nullptr);
+    LineTo(c.dc, 20, 5);  // x steps: one pixel in each column 0..19
+    for (int x = 0; x < 20; ++x) {
+        int n = 0;
+        for (int y = 0; y < 8; ++y)
+            n += c.Black(x, y);
+        EXPECT_EQ(n, 1) << x;
+    }
+    EXPECT_TRUE(c.Black(0, 0));
+    EXPECT_TRUE(c.White(20, 5));     // the last point is left out
+    MoveToEx(c.dc, 25, 2, nullptr);  // y steps, drawn upwards
+    LineTo(c.dc, 22, 28);
+    for (int y = 3; y <= 28; ++y) {
+        int n = 0;
+        for (int x = 20; x < 30; ++x)
+            n += c.Black(x, y);
+        EXPECT_EQ(n, y == 28 ? 0 : 1) << y;
+    }
+    EXPECT_TRUE(OnlyBlackAndWhite(c, 30, 30));
+}
+
+TEST(GdiShapes, CurvesAndFillsHaveNoGreyEdges) {
+    Canvas c(60, 60);
+    SelectObject(c.dc, GetStockObject(BLACK_BRUSH));
+    Ellipse(c.dc, 3, 3, 40, 27);
+    POINT tri[3] = {{5, 55}, {55, 30}, {50, 58}};
+    Polygon(c.dc, tri, 3);
+    POINT curve[4] = {{0, 30}, {20, 0}, {40, 60}, {59, 30}};
+    PolyBezier(c.dc, curve, 4);
+    EXPECT_TRUE(c.Black(20, 15));
+    EXPECT_TRUE(c.Black(45, 50));
+    EXPECT_TRUE(OnlyBlackAndWhite(c, 60, 60));
+    // A closed outline covers its corners.
+    Canvas d(20, 20);
+    SelectObject(d.dc, GetStockObject(NULL_BRUSH));
+    POINT box[4] = {{2, 2}, {12, 2}, {12, 9}, {2, 9}};
+    Polygon(d.dc, box, 4);
+    for (POINT p : box)
+        EXPECT_TRUE(d.Black(p.x, p.y)) << p.x << "," << p.y;
+    EXPECT_TRUE(d.White(7, 5));
+}
+
+TEST(GdiClip, LinesStopAtEachRectangleOfAClipRegion) {
+    Canvas c(40, 10);
+    HRGN a = CreateRectRgn(2, 0, 10, 10);
+    HRGN b = CreateRectRgn(20, 0, 30, 10);
+    CombineRgn(a, a, b, RGN_OR);
+    SelectClipRgn(c.dc, a);
+    MoveToEx(c.dc, 0, 4, nullptr);
+    LineTo(c.dc, 40, 4);
+    MoveToEx(c.dc, 0, 0, nullptr);
+    LineTo(c.dc, 40, 8);
+    for (int x = 0; x < 40; ++x)
+        EXPECT_EQ(c.Black(x, 4), (x >= 2 && x < 10) || (x >= 20 && x < 30)) << x;
+    for (int y = 0; y < 10; ++y) {
+        EXPECT_TRUE(c.White(1, y));
+        EXPECT_TRUE(c.White(15, y));
+        EXPECT_TRUE(c.White(35, y));
+    }
+    SelectClipRgn(c.dc, nullptr);
+    DeleteObject(a);
+    DeleteObject(b);
+}
+
+TEST(GdiRop, XorLineInvertsEachPixelOnce) {
+    Canvas c(20, 20);
+    SetROP2(c.dc, R2_XORPEN);
+    HPEN white = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+    SelectObject(c.dc, white);
+    POINT zig[4] = {{1, 1}, {15, 1}, {15, 12}, {3, 18}};
+    Polyline(c.dc, zig, 4);
+    EXPECT_TRUE(c.Black(1, 1));
+    EXPECT_TRUE(c.Black(15, 1));  // a shared corner is set once, not twice
+    EXPECT_TRUE(c.Black(15, 12));
+    EXPECT_TRUE(c.White(3, 18));
+    Polyline(c.dc, zig, 4);
+    EXPECT_TRUE(OnlyBlackAndWhite(c, 20, 20));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            EXPECT_TRUE(c.White(x, y)) << x << "," << y;
+    SelectObject(c.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(white);
+}
+
 TEST(GdiObjects, SelectionAndDeferredDeletion) {
     HDC dc = CreateRecordingDC();
     HPEN p = CreatePen(PS_DOT, 1, RGB(1, 2, 3));
