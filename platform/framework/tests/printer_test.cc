@@ -15,7 +15,7 @@ namespace {
 
 using qsm::print::testing::FakeCups;
 using qsm::print::testing::FileExists;
-using qsm::print::testing::PdfInfo;
+using qsm::print::testing::PdfPages;
 
 constexpr DWORD kViewerSet =
     PD_NOSELECTION | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE;
@@ -101,10 +101,11 @@ TEST_F(PrinterTest, AThreePageJobFromThePrintDialogOnThePdfPrinter) {
     std::string file = cups.Home() + "/Three.pdf";
     ASSERT_TRUE(FileExists(file));
     int pages = 0;
-    std::string size;
-    if (PdfInfo(file, cups.OldPath(), &pages, &size)) {
+    double width = 0, height = 0;
+    if (PdfPages(file, cups.OldPath(), &pages, &width, &height)) {
         EXPECT_EQ(pages, 3);
-        EXPECT_EQ(size, "595.276 x 841.89");
+        EXPECT_NEAR(width, 595.276, 0.01);
+        EXPECT_NEAR(height, 841.89, 0.01);
     }
 
     // The chosen printer makes the next DC without a dialog.

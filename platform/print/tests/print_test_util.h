@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -91,24 +92,35 @@ private:
     std::string dir_, home_, oldPath_, oldHome_;
 };
 
-// Pages and page size of a PDF by pdfinfo; false when pdfinfo is not there.
-inline bool PdfInfo(const std::string& path, const std::string& searchPath, int* pages, std::string* size) {
+// Pages and page size (points) of a PDF: by pdfinfo when it is there, else from the file's page objects
+// (written uncompressed); false when neither tells.
+inline bool PdfPages(const std::string& path, const std::string& searchPath, int* pages, double* width,
+                     double* height) {
     std::string out;
     std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
     setenv("PATH", searchPath.c_str(), 1);
     int rc = RunProgram({"pdfinfo", path}, &out);
     setenv("PATH", saved.c_str(), 1);
-    if (rc != 0) return false;
-    std::istringstream in(out);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("Pages:", 0) == 0) *pages = std::atoi(line.c_str() + 6);
-        if (line.rfind("Page size:", 0) == 0) {
-            size_t b = line.find_first_not_of(' ', 10);
-            *size = line.substr(b, line.find(" pts") - b);
+    *pages = 0;
+    *width = *height = 0;
+    if (rc == 0) {
+        std::istringstream in(out);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("Pages:", 0) == 0) *pages = std::atoi(line.c_str() + 6);
+            if (line.rfind("Page size:", 0) == 0) std::sscanf(line.c_str() + 10, "%lf x %lf", width, height);
         }
+        return *pages > 0;
     }
-    return true;
+    std::string pdf = ReadFile(path);
+    for (size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+        if (pdf.compare(at + 11, 1, "s") != 0) ++*pages;
+    size_t box = pdf.find("/MediaBox [");
+    if (box != std::string::npos) {
+        double x0 = 0, y0 = 0;
+        std::sscanf(pdf.c_str() + box + 11, "%lf %lf %lf %lf", &x0, &y0, width, height);
+    }
+    return *pages > 0 && *width > 0;
 }
 
 }  // namespace qsm::print::testing

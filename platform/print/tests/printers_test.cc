@@ -109,10 +109,11 @@ TEST(Printers, ThePdfPrinterWritesNamedFilesAndNeverOverwrites) {
     ASSERT_TRUE(FileExists(first));
     EXPECT_EQ(ReadFile(first).rfind("%PDF", 0), 0u);
     int pages = 0;
-    std::string size;
-    if (PdfInfo(first, cups.OldPath(), &pages, &size)) {
+    double width = 0, height = 0;
+    if (PdfPages(first, cups.OldPath(), &pages, &width, &height)) {
         EXPECT_EQ(pages, 3);
-        EXPECT_EQ(size, "595.276 x 841.89");
+        EXPECT_NEAR(width, 595.276, 0.01);
+        EXPECT_NEAR(height, 841.89, 0.01);
     }
     // The same DC prints a second job; the name is taken, so the file gets a number.
     EXPECT_EQ(PrintPages(dc, "Sonata/3", 1), 1);
@@ -144,10 +145,11 @@ TEST(Printers, CupsJobsGoToLpWithTitleAndCopies) {
     spooled.pop_back();                 // the line break
     EXPECT_FALSE(FileExists(spooled));  // the temporary file is gone after the hand-over
     int pages = 0;
-    std::string size;
-    if (PdfInfo(cups.Dir() + "/job.pdf", cups.OldPath(), &pages, &size)) {
+    double width = 0, height = 0;
+    if (PdfPages(cups.Dir() + "/job.pdf", cups.OldPath(), &pages, &width, &height)) {
         EXPECT_EQ(pages, 2);
-        EXPECT_EQ(size, "612 x 792");
+        EXPECT_NEAR(width, 612, 0.01);
+        EXPECT_NEAR(height, 792, 0.01);
     }
     // lp failing makes EndDoc fail.
     cups.SetLpExit(1);
