@@ -230,8 +230,15 @@ HDC CreateCompatibleDC(HDC hdc) {
 BOOL DeleteDC(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc) return FALSE;
+    // A job left open: a plain PDF DC finishes its file; a printer's job is discarded, never handed on
+    // half done.
+    if (dc->kind == DCKind::Pdf && dc->docStarted) {
+        if (dc->jobHooks.finished)
+            AbortDoc(hdc);
+        else
+            EndDoc(hdc);
+    }
     UnregisterDC(dc);
-    if (dc->kind == DCKind::Pdf && dc->docStarted) EndDoc(hdc);
     for (auto& s : dc->saved)
         ReleaseState(s);
     ReleaseState(dc->st);

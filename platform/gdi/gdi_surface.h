@@ -56,7 +56,7 @@ void SetPrinterArea(HDC hdc, const PrinterArea& area);
 // Called around a job of a printer DC. outputPath answers the file the job is written to at StartDocA (an
 // empty answer fails StartDocA with SP_ERROR); finished gets the finished file at EndDoc and answers false
 // when the job could not be handed on (EndDoc then answers SP_ERROR); aborted gets the file after
-// AbortDoc removed it.
+// AbortDoc removed it. A DC with a finished hook that is deleted in the middle of a job aborts it.
 struct PrinterJobHooks {
     std::function<std::string(const DOCINFOA* info)> outputPath;
     std::function<bool(const std::string& path)> finished;

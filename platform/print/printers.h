@@ -6,7 +6,8 @@
 // corner of the printable area (GetDeviceCaps HORZRES/VERTRES, PHYSICALWIDTH/HEIGHT, PHYSICALOFFSETX/Y).
 //
 // Jobs: StartDocA opens the job's file, EndDoc finishes it and hands it on; AbortDoc, or an abort procedure
-// that answers FALSE, discards it (the file is removed and nothing is handed on).
+// that answers FALSE, or deleting the DC before EndDoc discards it (the file is removed and nothing is
+// handed on).
 // - "PDF file": the job is written to DOCINFOA.lpszOutput when given, else to "<document name>.pdf" in the
 //   folder the DC's output names (an existing folder), else in $XDG_DOCUMENTS_DIR, ~/Documents or ~ (the
 //   first that exists); an existing file is never overwritten: " (2)", " (3)" ... are added to the name.

@@ -2,6 +2,7 @@
 // a home folder of the test's own.
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,10 @@ public:
         oldPath_ = path ? path : "/usr/bin:/bin";
         const char* home = std::getenv("HOME");
         oldHome_ = home ? home : "";
+        const char* tmp = std::getenv("TMPDIR");
+        oldTmp_ = tmp ? tmp : "";
+        mkdir(Spool().c_str(), 0755);
+        setenv("TMPDIR", Spool().c_str(), 1);
         setenv("PATH", (dir_ + ":" + oldPath_).c_str(), 1);
         setenv("HOME", home_.c_str(), 1);
         unsetenv("XDG_DOCUMENTS_DIR");
@@ -77,6 +82,10 @@ public:
         setenv("PATH", oldPath_.c_str(), 1);
         setenv("HOME", oldHome_.c_str(), 1);
         unsetenv("PAPERSIZE");
+        if (oldTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
         std::string cmd = "rm -rf '" + dir_ + "' '" + home_ + "'";
         if (std::system(cmd.c_str()) != 0) {
         }
@@ -87,9 +96,20 @@ public:
     const std::string& Dir() const { return dir_; }
     const std::string& Home() const { return home_; }
     const std::string& OldPath() const { return oldPath_; }
+    // The temporary folder, where CUPS jobs wait for lp.
+    std::string Spool() const { return dir_ + "/spool"; }
+    size_t SpoolFiles() const {
+        size_t n = 0;
+        if (DIR* d = opendir(Spool().c_str())) {
+            while (dirent* e = readdir(d))
+                n += e->d_name[0] != '.';
+            closedir(d);
+        }
+        return n;
+    }
 
 private:
-    std::string dir_, home_, oldPath_, oldHome_;
+    std::string dir_, home_, oldPath_, oldHome_, oldTmp_;
 };
 
 // Pages and page size (points) of a PDF: by pdfinfo when it is there, else from the file's page objects

@@ -144,6 +144,7 @@ TEST(Printers, CupsJobsGoToLpWithTitleAndCopies) {
     std::string spooled = args.substr(std::strlen("-d Office -t Score -n 2 -- "));
     spooled.pop_back();                 // the line break
     EXPECT_FALSE(FileExists(spooled));  // the temporary file is gone after the hand-over
+    EXPECT_EQ(spooled.rfind(cups.Spool(), 0), 0u);
     int pages = 0;
     double width = 0, height = 0;
     if (PdfPages(cups.Dir() + "/job.pdf", cups.OldPath(), &pages, &width, &height)) {
@@ -175,15 +176,24 @@ TEST(Printers, AJobAbortedOnTheWayLeavesNothingBehind) {
         EXPECT_FALSE(FileExists(cups.Dir() + "/lp.args"));
         DeleteDC(dc);
     }
-    // AbortDoc called by the program does the same.
-    HDC dc = CreateDCA("winspool", "PDF file", "", nullptr);
-    DOCINFOA di = Doc("Dropped");
-    ASSERT_GT(StartDocA(dc, &di), 0);
-    StartPage(dc);
-    EndPage(dc);
-    EXPECT_EQ(AbortDoc(dc), 1);
-    EXPECT_FALSE(FileExists(cups.Home() + "/Dropped.pdf"));
-    DeleteDC(dc);
+    // AbortDoc called by the program does the same, and so does deleting the DC before EndDoc.
+    for (bool deleteOnly : {false, true}) {
+        HDC dc = CreateDCA("winspool", deleteOnly ? "Office" : "PDF file", "", nullptr);
+        DOCINFOA di = Doc("Dropped");
+        ASSERT_GT(StartDocA(dc, &di), 0);
+        StartPage(dc);
+        EndPage(dc);
+        if (!deleteOnly) {
+            EXPECT_EQ(AbortDoc(dc), 1);
+        }
+        if (deleteOnly) {
+            EXPECT_EQ(cups.SpoolFiles(), 1u);
+        }
+        DeleteDC(dc);
+        EXPECT_EQ(cups.SpoolFiles(), 0u);  // the temporary file went too
+        EXPECT_FALSE(FileExists(cups.Home() + "/Dropped.pdf"));
+        EXPECT_FALSE(FileExists(cups.Dir() + "/lp.args"));
+    }
 }
 
 }  // namespace
