@@ -243,6 +243,100 @@
 #define CBN_SELENDOK 9
 #define CBN_SELENDCANCEL 10
 
+// ---- rich-text view ----
+#define EM_EXGETSEL (WM_USER + 52)
+#define EM_EXLIMITTEXT (WM_USER + 53)
+#define EM_EXSETSEL (WM_USER + 55)
+#define EM_GETCHARFORMAT (WM_USER + 58)
+#define EM_GETEVENTMASK (WM_USER + 59)
+#define EM_GETSELTEXT (WM_USER + 62)
+#define EM_SETCHARFORMAT (WM_USER + 68)
+#define EM_SETEVENTMASK (WM_USER + 69)
+#define EM_STREAMIN (WM_USER + 73)
+#define EM_AUTOURLDETECT (WM_USER + 91)
+#define EM_GETAUTOURLDETECT (WM_USER + 92)
+#define SF_TEXT 0x0001
+#define SF_RTF 0x0002
+#define SFF_SELECTION 0x8000
+#define SCF_DEFAULT 0x0000
+#define SCF_SELECTION 0x0001
+#define SCF_ALL 0x0004
+#define ENM_NONE 0x00000000u
+#define ENM_CHANGE 0x00000001u
+#define ENM_UPDATE 0x00000002u
+#define ENM_SCROLL 0x00000004u
+#define ENM_LINK 0x04000000u
+#define EN_LINK 0x070B
+#define CFM_BOLD 0x00000001u
+#define CFM_ITALIC 0x00000002u
+#define CFM_UNDERLINE 0x00000004u
+#define CFM_STRIKEOUT 0x00000008u
+#define CFM_LINK 0x00000020u
+#define CFM_WEIGHT 0x00400000u
+#define CFM_CHARSET 0x08000000u
+#define CFM_FACE 0x20000000u
+#define CFM_COLOR 0x40000000u
+#define CFM_SIZE 0x80000000u
+#define CFE_BOLD 0x00000001u
+#define CFE_ITALIC 0x00000002u
+#define CFE_UNDERLINE 0x00000004u
+#define CFE_STRIKEOUT 0x00000008u
+#define CFE_LINK 0x00000020u
+#define CFE_AUTOCOLOR 0x40000000u
+
+struct CHARRANGE {
+    LONG cpMin;
+    LONG cpMax;
+};
+// Reads at most `cb` bytes into `buf`, tells how many in *pcb (0 at the end) and answers 0, or an error.
+using EDITSTREAMCALLBACK = DWORD (*)(DWORD_PTR cookie, LPBYTE buf, LONG cb, LONG* pcb);
+struct EDITSTREAM {
+    DWORD_PTR dwCookie;
+    DWORD dwError;
+    EDITSTREAMCALLBACK pfnCallback;
+};
+struct CHARFORMATA {
+    UINT cbSize;
+    DWORD dwMask;
+    DWORD dwEffects;
+    LONG yHeight;  // twips
+    LONG yOffset;
+    COLORREF crTextColor;
+    BYTE bCharSet;
+    BYTE bPitchAndFamily;
+    CHAR szFaceName[LF_FACESIZE];
+};
+struct CHARFORMAT2A {
+    UINT cbSize;
+    DWORD dwMask;
+    DWORD dwEffects;
+    LONG yHeight;
+    LONG yOffset;
+    COLORREF crTextColor;
+    BYTE bCharSet;
+    BYTE bPitchAndFamily;
+    CHAR szFaceName[LF_FACESIZE];
+    WORD wWeight;
+    SHORT sSpacing;
+    COLORREF crBackColor;
+    DWORD lcid;
+    DWORD dwReserved;
+    SHORT sStyle;
+    WORD wKerning;
+    BYTE bUnderlineType;
+    BYTE bAnimation;
+    BYTE bRevAuthor;
+    BYTE bReserved1;
+};
+static_assert(sizeof(CHARFORMATA) == 60 && sizeof(CHARFORMAT2A) == 84);
+struct ENLINK {
+    NMHDR nmhdr;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+    CHARRANGE chrg;
+};
+
 // ---- progress bar ----
 #define PBS_SMOOTH 0x01u
 #define PBS_VERTICAL 0x04u

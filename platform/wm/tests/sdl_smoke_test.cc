@@ -70,6 +70,11 @@ INT_PTR DialogProc(HWND h, UINT msg, WPARAM wparam, LPARAM) {
             SCROLLINFO si{sizeof si, SIF_ALL, 0, 100, 20, 30, 0};
             SetScrollInfo(GetDlgItem(h, 111), SB_CTL, &si, TRUE);
             SendDlgItemMessageA(h, 112, PBM_SETPOS, 60, 0);
+            SendDlgItemMessageA(h, 113, EM_AUTOURLDETECT, TRUE, 0);
+            SetDlgItemTextA(h, 113,
+                            "{\\rtf1{\\colortbl;\\red160\\green0\\blue0;}Song {\\b information} in the "
+                            "{\\i rich-text} view, {\\cf1 in colour}, {\\ul underlined} and with a link: "
+                            "http://example.org\\par Second paragraph.}");
             return TRUE;
         }
         case WM_COMMAND:
