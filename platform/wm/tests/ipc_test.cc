@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -305,7 +306,7 @@ RawResult RawRequest(const std::string& path, const std::string& bytes, bool hal
 template <typename F>
 auto OffThread(F f) {
     decltype(f()) result{};
-    bool done = false;
+    std::atomic<bool> done{false};
     std::thread t([&] {
         result = f();
         done = true;
