@@ -96,7 +96,8 @@ BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, in
             false);
         return TRUE;
     }
-    if (rop == PATCOPY || rop == BLACKNESS || rop == WHITENESS) {
+    if ((rop == PATCOPY && !(dst->st.brush && dst->st.brush->style == BS_PATTERN && image)) ||
+        rop == BLACKNESS || rop == WHITENESS) {
         COLORREF c = rop == BLACKNESS   ? 0
                      : rop == WHITENESS ? RGB(255, 255, 255)
                                         : (dst->st.brush ? dst->st.brush->color : 0);

@@ -83,9 +83,11 @@ BOOL RasterBlt(DC& dst, double dx, double dy, double dw, double dh, const BltSou
     int SW = src ? cairo_image_surface_get_width(src->surface) : 0;
     int SH = src ? cairo_image_surface_get_height(src->surface) : 0;
 
-    // The pattern: the selected brush's colour, as the destination shows it.
-    uint32_t pat = 0;
-    if (dst.st.brush && dst.st.brush->style != BS_NULL) pat = ToPixel(dst.st.brush->color);
+    // The pattern: the selected brush's colour, or its pattern repeating from the DC's device origin, as
+    // the destination shows it.
+    const Brush* brush = dst.st.brush && dst.st.brush->style != BS_NULL ? dst.st.brush : nullptr;
+    const bool patterned = brush != nullptr && brush->style == BS_PATTERN;
+    uint32_t pat = brush != nullptr ? BrushPixel(*brush, dst.st, 0, 0) : 0;
     if (monoDst) pat = ToMono(pat);
     // Source pixels as the destination takes them. Colour to monochrome: the source DC's background colour
     // becomes white (1), every other colour black (0). Monochrome to colour: 0 becomes the destination DC's
@@ -122,9 +124,14 @@ BOOL RasterBlt(DC& dst, double dx, double dy, double dw, double dh, const BltSou
                 std::memcpy(&sp, s + static_cast<size_t>(py) * sstride + static_cast<size_t>(px) * 4, 4);
                 sp = convert(sp);
             }
+            uint32_t p = pat;
+            if (patterned) {
+                p = BrushPixel(*brush, dst.st, x - dst.origin.x, y - dst.origin.y);
+                if (monoDst) p = ToMono(p);
+            }
             uint32_t dp = row[x] & kWhite;
             if (monoDst) dp = ToMono(dp);
-            row[x] = 0xFF000000u | ApplyRop3(rop, pat, sp, dp);
+            row[x] = 0xFF000000u | ApplyRop3(rop, p, sp, dp);
         }
     }
     if (clip) cairo_region_destroy(clip);

@@ -186,4 +186,42 @@ TEST(GdiRaster, PatternBlitsRefuseOperationsThatReadASource) {
     EXPECT_EQ(GetPixel(a.dc, 1, 1), kWhite);
 }
 
+TEST(GdiRaster, PatternBrushesRepeatThroughTheMask) {
+    // A one-pixel checker in two colours, as the hatch of button images.
+    const COLORREF a = kFace, b = RGB(255, 255, 255);
+    MemDc tile(8, 8, false);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            SetPixelV(tile.dc, x, y, (x + y) % 2 == 0 ? a : b);
+    SelectObject(tile.dc, tile.old);  // the brush copies the bitmap's pixels
+    HBRUSH hatch = CreatePatternBrush(tile.bmp);
+    tile.old = SelectObject(tile.dc, tile.bmp);
+    ASSERT_NE(hatch, nullptr);
+
+    MemDc mask(10, 2, true), dst(10, 2, false);
+    PatBlt(mask.dc, 0, 0, 10, 1, WHITENESS);
+    PatBlt(mask.dc, 0, 1, 10, 1, BLACKNESS);
+    const COLORREF base = RGB(1, 2, 3);
+    HBRUSH fill = CreateSolidBrush(base);
+    RECT all{0, 0, 10, 2};
+    FillRect(dst.dc, &all, fill);
+    DeleteObject(fill);
+    HGDIOBJ old = SelectObject(dst.dc, hatch);
+    SetTextColor(dst.dc, kBlack);
+    SetBkColor(dst.dc, kWhite);
+    ASSERT_TRUE(BitBlt(dst.dc, 0, 0, 10, 2, mask.dc, 0, 0, 0xE20746));
+    for (int x = 0; x < 10; ++x) {
+        EXPECT_EQ(GetPixel(dst.dc, x, 0), x % 2 == 0 ? a : b) << x;  // the hatch where the mask is white
+        EXPECT_EQ(GetPixel(dst.dc, x, 1), base) << x;                // unchanged where it is black
+    }
+    // PATCOPY lays the pattern from the DC's origin, wherever the rectangle starts.
+    ASSERT_TRUE(PatBlt(dst.dc, 3, 0, 5, 2, PATCOPY));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 3; x < 8; ++x)
+            EXPECT_EQ(GetPixel(dst.dc, x, y), (x + y) % 2 == 0 ? a : b) << x << "," << y;
+    EXPECT_EQ(GetPixel(dst.dc, 9, 1), base);
+    SelectObject(dst.dc, old);
+    DeleteObject(hatch);
+}
+
 }  // namespace
