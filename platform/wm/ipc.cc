@@ -193,10 +193,11 @@ std::string Lower(const char* s) {
     return out;
 }
 
-// A directory of this user only: made when missing, refused when it is anything else.
-bool UsableDir(const std::string& dir) {
+// A directory of this user only (made when missing and asked for), refused when it is anything else: a
+// socket in a folder that others can write to could be theirs.
+bool UsableDir(const std::string& dir, bool create = true) {
     if (dir.empty() || dir[0] != '/') return false;
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (create && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st {};
     if (lstat(dir.c_str(), &st) != 0) return false;
     return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
@@ -719,7 +720,8 @@ HWND FindWindowA(LPCSTR class_name, LPCSTR title) {
     std::string lock_path;
     {
         std::lock_guard<std::mutex> lock(I().m);
-        if (!Paths(DirLocked(), r.key, &r.path, &lock_path)) return nullptr;
+        const std::string& dir = DirLocked();
+        if (!Paths(dir, r.key, &r.path, &lock_path) || !UsableDir(dir, false)) return nullptr;
     }
     Request req;
     req.kind = ipc::Kind::kFind;

@@ -272,6 +272,21 @@ TEST_F(IpcTest, TheSocketOfAProcessThatDiedIsCleanedUp) {
     EXPECT_EQ(g_received.size(), 1u);
 }
 
+TEST_F(IpcTest, AFolderThatOthersCanWriteToIsNotUsed) {
+    Peer peer({"serve", "Shared"});
+    ASSERT_EQ(peer.Line(), "ready");
+    chmod(dir_.c_str(), 0777);
+    // Its sockets could be anybody's: nothing is looked up there, and nothing is bound.
+    EXPECT_EQ(FindWindowA("Shared", nullptr), nullptr);
+    OwnWindow("Open");
+    EXPECT_FALSE(SocketExists("open"));
+    chmod(dir_.c_str(), 0700);
+    HWND w = FindWindowA("Shared", nullptr);
+    ASSERT_NE(w, nullptr);
+    SendText(w, 2, "");
+    EXPECT_EQ(peer.Wait(), 0);
+}
+
 // Raw connections to our own class's socket from another thread; the test thread runs the queue.
 struct RawResult {
     bool replied = false;
