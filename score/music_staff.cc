@@ -421,32 +421,44 @@ int TMusicStaff::GetDurationBetween(int to, int from, int fromTicks) const {
 }
 
 void TMusicStaff::FindContextItems(int index, int& clef, int& timeSignature, int& key) {
-    clef = -1;
-    timeSignature = -1;
-    key = -1;
-    TStaffPlayState state;
-    state.InitFromStaff(*this);
+    TStaffContextWalk walk;
+    FindContextItems(index, clef, timeSignature, key, walk);
+}
+
+void TMusicStaff::FindContextItems(int index, int& clef, int& timeSignature, int& key,
+                                   TStaffContextWalk& walk) {
+    if (!walk.Started || index < walk.Target) {
+        walk = TStaffContextWalk();
+        walk.State.InitFromStaff(*this);
+        walk.Started = true;
+    }
+    walk.Target = index;
     const int limit = WalkStepLimit(GetItemCount());
-    int i = 0;
-    for (int steps = 0; steps < limit && i >= 0 && i < GetItemCount() && i != index; ++steps) {
+    int& i = walk.Next;
+    // The walk ends at index or at the first item past it: an item that play order skips (an ending not
+    // played on any pass) has the context in force where the walk jumped over it, not the staff's last one.
+    for (; walk.Steps < limit && i >= 0 && i < GetItemCount() && i < index; ++walk.Steps) {
         TNotatedItem* item = Items[static_cast<size_t>(i)];
         switch (item->GetType()) {
             case ntClef:
-                clef = i;
+                walk.Clef = i;
                 break;
             case ntTimeSignature:
-                timeSignature = i;
+                walk.TimeSignature = i;
                 break;
             case ntKey:
-                key = i;
+                walk.Key = i;
                 break;
             default:
                 break;
         }
-        const int next = item->GetNextPlayIndex(state, *this, i);
-        item->UpdatePlayState(state);
+        const int next = item->GetNextPlayIndex(walk.State, *this, i);
+        item->UpdatePlayState(walk.State);
         i = next;
     }
+    clef = walk.Clef;
+    timeSignature = walk.TimeSignature;
+    key = walk.Key;
 }
 
 void TMusicStaff::BuildPlayStateAt(int index, TStaffPlayState& state) {

@@ -26,6 +26,20 @@ constexpr int kStaffFullItems = 31902;
 
 class TMusicStaff;
 
+// A play-order walk from item 0 that a later call can carry on: the context items for an index at or after
+// the one the walk last stopped for come from where it stopped, so walking a staff system by system costs
+// one walk in all.
+struct TStaffContextWalk {
+    int Next = 0;  // index of the next item of the walk
+    int Steps = 0;
+    int Target = 0;  // the index the walk last stopped for
+    int Clef = -1;
+    int TimeSignature = -1;
+    int Key = -1;
+    bool Started = false;
+    TStaffPlayState State;
+};
+
 // Reformatting a range of a staff after an edit belongs to the formatting library, which installs it here;
 // last -1 means "to the end of the staff". Without one installed, edits leave the derived marks as they are.
 using TStaffReformatFn = void (*)(TMusicStaff& staff, int first, int last);
@@ -120,6 +134,9 @@ public:
 
     // Play-order walks.
     void FindContextItems(int index, int& clef, int& timeSignature, int& key);
+    // The same, carried on from the walk's state when index is not before the index it last stopped for
+    // (else walked again from item 0).
+    void FindContextItems(int index, int& clef, int& timeSignature, int& key, TStaffContextWalk& walk);
     void BuildPlayStateAt(int index, TStaffPlayState& state);
     // Walks in play order from the special ending at or before index (item 0 when none) to index; the ticks
     // the walk took.

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "render/layout/item_painter.h"
 #include "render/layout/item_painter_impl.h"
@@ -136,13 +137,23 @@ int GetStemLengthSteps(const TMusicNote& note) {
     return len;
 }
 
-int GetDotPosition(const TMusicNote& note, const TMusicNote* neighbour, bool dotsBelow, bool stacked) {
+namespace {
+
+// Dot position of a note whose stem points in direction dir.
+int DotPositionFor(const TMusicNote& note, int dir, const TMusicNote* neighbour, bool dotsBelow,
+                   bool stacked) {
     int p = note.GetStaffPos();
     if (p % 2 != 0) return p;
-    if (stacked) return p + note.GetStemDirSign();
-    int q = (note.GetStemDirSign() < 0 && dotsBelow) ? p + 1 : p - 1;
+    if (stacked) return p + dir;
+    int q = (dir < 0 && dotsBelow) ? p + 1 : p - 1;
     if (neighbour && neighbour->GetStaffPos() == q) return p + (p - q);
     return q;
+}
+
+}  // namespace
+
+int GetDotPosition(const TMusicNote& note, const TMusicNote* neighbour, bool dotsBelow, bool stacked) {
+    return DotPositionFor(note, note.GetStemDirSign(), neighbour, dotsBelow, stacked);
 }
 
 int CountChordAccidentalColumns(TStaffDrawInfo& info, TChordData& chord) {
@@ -155,6 +166,40 @@ bool DotsBelow(TStaffDrawInfo& info, const TSongNote& item, const TMusicNote& no
     if (item.IsUnderOpenChord() || item.HasSplitStems()) return true;
     if (info.IsLayered() && info.GetStaff() && info.GetStaff()->IsMultiPartDotPlacement()) return true;
     return info.IsLayered() && note.HasStemSetting() && note.IsTieDownward();
+}
+
+std::vector<int> ChordDotPositions(TStaffDrawInfo& info, TChordData& chord) {
+    int n = chord.GetNoteCount();
+    std::vector<int> out(static_cast<size_t>(std::max(n, 0)), 0);
+    // One stem side: its members from the one at the stem split (from) to the stem end (to).
+    auto side = [&](int dir, int from, int to) {
+        if (from < 0 || to < 0 || from >= n || to >= n) return;
+        int step = to >= from ? 1 : -1;
+        int walk = -step;  // members lie from the lowest to the highest: positions fall as the index rises
+        int count = std::abs(to - from) + 1;
+        int span = std::abs(chord.GetNote(from)->GetStaffPos() - chord.GetNote(to)->GetStaffPos());
+        bool stacked = count >= 2 && (span & ~1) <= count;
+        int prev = 0;
+        for (int i = from;; i += step) {
+            TMusicNote* m = chord.GetNote(i);
+            const TMusicNote* next = i != to ? chord.GetNote(i + step) : nullptr;
+            int dp = DotPositionFor(*m, dir, next, DotsBelow(info, chord, *m), stacked);
+            if (i != from && (dp - prev) * walk <= 0) dp = prev + 2 * walk;
+            out[static_cast<size_t>(i)] = dp;
+            prev = dp;
+            if (i == to) break;
+        }
+    };
+    if (n <= 0) return out;
+    if (!chord.HasSplitStems()) {
+        int d = chord.GetStemDirSign() > 0 ? 1 : -1;
+        side(d, chord.FindStemSplitIndex(d), d > 0 ? n - 1 : 0);
+    } else {
+        int k = chord.FindStemSplitIndex(1);
+        side(-1, k - 1, 0);
+        side(1, k, n - 1);
+    }
+    return out;
 }
 
 void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int pos, int d, bool onStem) {
@@ -196,7 +241,7 @@ void DrawNoteArticulations(TStaffDrawInfo& info, const TSongNote& item, TMusicNo
 
 // One note, also each member of a chord (chord given) with the accidental column offset.
 void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int x, TChordData* chord,
-                 int accColumnOffset, const TMusicNote* dotNeighbour, bool ledger) {
+                 int accColumnOffset, int dotPosition, bool ledger) {
     TMusicFonts* f = info.GetFonts();
     int rec = info.IndexOfRecord(&record);
     int size = NoteSize(n);
@@ -258,7 +303,7 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
     // Dots.
     const TSongNote& owner = chord ? static_cast<const TSongNote&>(*chord) : n;
     if (owner.IsDotted() || owner.IsDblDotted()) {
-        int dp = GetDotPosition(n, dotNeighbour, DotsBelow(info, owner, n), false);
+        int dp = chord ? dotPosition : GetDotPosition(n, nullptr, DotsBelow(info, owner, n), false);
         int y = f->PosToY(dp) + (f->StaffSpace / 2) * 5 / 12 + 1;
         int dx = static_cast<int>(0.4 * d + 1.0 + x);
         if (n.GetStemDirSign() > 0 && n.GetFlagCount() > 0 && ((n.HasFreeStem() && !chord) || n.IsGrace())) {
@@ -333,12 +378,14 @@ int LayoutChordAccidentals(TStaffDrawInfo& info, TChordData& chord, TLayoutRecor
     }
     if (record) {
         // Drawing pass: every member with its column; ledger lines by the outermost notes only.
+        std::vector<int> dots = chord.IsDotted() || chord.IsDblDotted()
+                                    ? ChordDotPositions(info, chord)
+                                    : std::vector<int>(static_cast<size_t>(n));
         for (int i = n - 1; i >= 0; --i) {
             TMusicNote* m = chord.GetNote(i);
             int offset = record->AccidentalSpace - (chord.GetXAccSpace() + columns[static_cast<size_t>(i)]);
             bool outer = i == 0 || i == n - 1;
-            const TMusicNote* neighbour = i > 0 ? chord.GetNote(i - 1) : nullptr;
-            DrawOneNote(info, *record, *m, x, &chord, offset, neighbour, outer);
+            DrawOneNote(info, *record, *m, x, &chord, offset, dots[static_cast<size_t>(i)], outer);
         }
     }
     if (columnsOut) *columnsOut = maxColumns;
@@ -455,7 +502,7 @@ int TNotationDrawing::MeasureMusicNote(TMusicNote& n, TStaffDrawInfo& info, TLay
 }
 
 void TNotationDrawing::DrawMusicNote(TMusicNote& n, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
-    qsm::DrawOneNote(info, r, n, x, nullptr, 0, nullptr, true);
+    qsm::DrawOneNote(info, r, n, x, nullptr, 0, 0, true);
 }
 
 int TNotationDrawing::MeasureChordData(TChordData& c, TStaffDrawInfo& info, TLayoutRecord& r) {

@@ -2,6 +2,8 @@
 // slots forward to, and the note geometry helpers that beams, slurs, lyrics and hit tests use.
 #pragma once
 
+#include <vector>
+
 #include "platform/base/wintypes.h"
 
 class TStaffDrawInfo;
@@ -25,9 +27,13 @@ int GetStemLengthSteps(const TMusicNote& note);
 // Dot position of a note (see the chord rules for neighbour and stacked).
 int GetDotPosition(const TMusicNote& note, const TMusicNote* neighbour, bool dotsBelow, bool stacked);
 // The chord's accidental columns beyond its own extra space.
-int CountChordAccidentalColumns(TStaffDrawInfo& info, class TChordData& chord);
+class TChordData;
+int CountChordAccidentalColumns(TStaffDrawInfo& info, TChordData& chord);
 
 namespace qsm {
+// Dot positions of a chord's members, by member index: each stem side on its own, stacked when its members
+// lie close together, every dot at least two steps past the one before it from the stem split outwards.
+std::vector<int> ChordDotPositions(TStaffDrawInfo& info, TChordData& chord);
 // Installs the notation drawing as the items' measuring and drawing object (once per process).
 void InstallNotationDrawing();
 }  // namespace qsm

@@ -15,6 +15,7 @@
 #include "render/music_fonts.h"
 #include "score/expression_items.h"
 #include "score/music_staff.h"
+#include "score/notation_index.h"
 #include "score/song_note.h"
 #include "score/structure_items.h"
 
@@ -280,21 +281,32 @@ void TNotationDrawing::DrawSpecialEnding(TSpecialEnding& e, TStaffDrawInfo& info
     int t = e.GetBracketOffsetNP() - info.UpperSize;
     int hook = t + e.GetBracketHeight();
     int s = x;
-    if (!info.ShowsHidden() && rec > 0) {
-        // Back to the bar line when nothing with a duration stands between it and the ending.
-        bool durationBefore = false;
-        for (int i = rec - 1; i > 0; --i) {
-            const TLayoutRecord& p = info.Record(i);
-            if (p.GetKind() == lkBarLine) break;
-            if (p.GetKind() == lkNote || p.GetKind() == lkGrace || p.GetKind() == lkMultiRest) {
-                durationBefore = true;
-                break;
+    uint32_t endings = e.GetEndings();
+    TMusicStaff* staff = info.GetStaff();
+    if (!info.ShowsHidden() && rec >= 0 && staff) {
+        // Back to the preceding bar line when no item with a duration stands between it and the ending.
+        TSimpleNtnIdx idx(staff, r.ItemIndex);
+        if (!idx.StepToKind(ntBarLine, -1)) idx.Seek(0);
+        if (!idx.IsDurational()) idx.StepToDurational(1);
+        if (!idx.IsDurational() || r.ItemIndex <= idx.GetIndex())
+            s = x + info.GetDistanceToBarLine(rec, -1, 0, endings != 0, false);
+    }
+    bool openEnded = endings != 0 && !e.GetClosedBracket() && !e.HasEnding(0);
+    if (openEnded && staff) {
+        // An empty ending that opens the next bar closes this one.
+        TSimpleNtnIdx idx(staff, r.ItemIndex);
+        if (idx.StepToKind(ntBarLine, 1)) {
+            while (idx.CanStep(1)) {
+                idx.Step(1);
+                if (idx.IsDurational() || idx.GetItemType() == ntBarLine) break;
+                auto* next = dynamic_cast<TSpecialEnding*>(idx.GetItem());
+                if (next && next->GetEndings() == 0) {
+                    openEnded = false;
+                    break;
+                }
             }
         }
-        if (!durationBefore) s = x + info.GetDistanceToBarLine(rec, -1, 0, false, false);
     }
-    uint32_t endings = e.GetEndings();
-    bool openEnded = endings != 0 && !e.GetClosedBracket() && !e.HasEnding(0);
     int e1 = x;
     if (rec >= 0) e1 = x + info.GetDistanceToBarLine(rec, 1, e.GetClosedBracket() ? 0 : 1, false, openEnded);
     int tx = s;

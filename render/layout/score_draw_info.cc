@@ -16,6 +16,17 @@
 #include "score/song_note.h"
 #include "score/structure_items.h"
 
+namespace {
+
+// A label is blank when it holds nothing but spaces.
+bool IsBlankLabel(const char* label) {
+    for (const char* c = label; c && *c; ++c)
+        if (*c != ' ' && *c != '\t') return false;
+    return true;
+}
+
+}  // namespace
+
 TScoreDrawInfo::TScoreDrawInfo(TMusicScore* score, TMusicFonts* fonts, int initialSlots, int mode)
     : Score(score),
       Fonts(fonts),
@@ -650,8 +661,10 @@ void TScoreDrawInfo::FitSystem(int width) {
         if (!any) {
             if (!restart()) break;
             widenedSinceRestart = false;
+        } else if (maxSum == before) {
+            // Only staves narrower than the widest one widened: the closing step below pads them.
+            break;
         }
-        (void)before;
     }
     if (extendOnly) maxSum = std::max<int64_t>(maxSum, W);
     for (int si = 0; si < StaffCount; ++si) {
@@ -740,11 +753,22 @@ void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
         if (layering && !(s->Flags & SDI_OWNS_SLOT)) continue;
         bool full =
             ShowsHidden() || (s->GetRecordCount() > 1 && s->Record(1).Time == 0 && s->Record(0).Time == 0);
-        auto labelOf = [&](TStaffDrawInfo* t) {
+        auto ownLabel = [&](TStaffDrawInfo* t) {
             const char* l = full ? t->GetStaff()->GetLabelText() : t->GetStaff()->GetLabel(false);
             return l ? l : "";
         };
-        const char* label = labelOf(s);
+        // With layering a slot owner shows the first nonblank label of its layer group.
+        auto labelOf = [&](int at) {
+            const char* l = ownLabel(Staves[at]);
+            if (!layering) return l;
+            for (int j = at; j < StaffCount && (j == at || !(Staves[j]->Flags & SDI_OWNS_SLOT)); ++j) {
+                if (!Staves[j]->GetStaff()) continue;
+                const char* o = ownLabel(Staves[j]);
+                if (!IsBlankLabel(o)) return o;
+            }
+            return l;
+        };
+        const char* label = labelOf(i);
         int cy = s->Y;
         if (s->BraceState == 2) {
             int last = i;
@@ -754,9 +778,10 @@ void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
             const char* common = nullptr;
             for (int j = i; j <= last; ++j) {
                 if (!Staves[j]->GetStaff() || Staves[j]->IsHidden()) continue;
+                if (layering && !(Staves[j]->Flags & SDI_OWNS_SLOT)) continue;
                 if (!Staves[j]->IsNoSpace()) spaced = true;
-                const char* l = labelOf(Staves[j]);
-                if (!*l) continue;
+                const char* l = labelOf(j);
+                if (IsBlankLabel(l)) continue;
                 if (!common)
                     common = l;
                 else if (std::strcmp(common, l) != 0)
@@ -775,7 +800,7 @@ void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
                 continue;
             }
         }
-        if (s->IsNoSpace() || !*label) continue;
+        if (s->IsNoSpace() || IsBlankLabel(label)) continue;
         int w = qsm::LayoutTextWidth(*Fonts, qsm::kStaffLabelStyle, label);
         Fonts->OriginY = y + cy;
         Fonts->SelectColor(s->GetColor());

@@ -38,6 +38,18 @@ int YOf(TMusicFonts* f, int pos) {
     return f->OriginY + f->StaffSpace * pos / 2;
 }
 
+// Fills a beam or bracket record: flags from the grace flag, the direction and the all-hidden state.
+void FillConnect(TStaffConnect& out, int grace, bool down, bool allHidden, int first, int last, int x0,
+                 int y0, int x1, float slope) {
+    out.Flags = static_cast<uint8_t>((grace & 0x0F) | (down ? 0x10 : 0) | (allHidden ? 0x40 : 0));
+    out.First = static_cast<uint16_t>(first);
+    out.Last = static_cast<uint16_t>(last);
+    out.X0 = x0;
+    out.Y0 = y0;
+    out.X1 = x1;
+    out.Slope = slope;
+}
+
 }  // namespace
 
 int ConnectYAt(const TStaffConnect& c, int x) {
@@ -84,33 +96,41 @@ bool BuildBeam(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x) {
     int num = g ? 2 : 1, den = g ? 3 : 1;
     int s = f->StaffSpace;
     int xa = 0, xb = 0, rx = x;
-    bool counted = false, allHidden = true;
-    struct TInner {
-        TMusicNote* note;
+    bool allHidden = true;
+    // The counted notes and the rests of the group, in record order, with their stem or head x.
+    struct TMember {
+        TMusicNote* note;  // null for a rest
+        TSongNote* rest;
         int x;
-        int ri;
     };
-    std::vector<TInner> notes;
+    std::vector<TMember> members;
+    int lastCounted = -1;
     for (int i = ri; i < info.GetRecordCount(); ++i) {
         const TLayoutRecord& r = info.Record(i);
         if (r.ItemIndex > range.Last) break;
-        TMusicNote* n = PitchedOf(info.ItemOf(r));
+        TNotatedItem* item = info.ItemOf(r);
+        TMusicNote* n = PitchedOf(item);
         if (n && n->GetBeamState() != gsNone && (n->IsGrace() ? 1 : 0) == g && Counts(info, r)) {
             int sx = rx + GetStemX(info, r, *n, 0);
-            if (!counted) {
+            if (lastCounted < 0) {
                 xa = sx;
                 n0 = n;
             }
             xb = sx;
             n1 = n;
-            counted = true;
             if (!r.IsHidden() && n->GetStemLengthField() != 31) allHidden = false;
-            notes.push_back({n, sx, i});
+            members.push_back({n, nullptr, sx});
+            lastCounted = static_cast<int>(members.size()) - 1;
+        } else if (item && item->GetType() == ntRest && lastCounted >= 0 &&
+                   (static_cast<TSongNote*>(item)->IsGrace() ? 1 : 0) == g && Counts(info, r)) {
+            auto* rest = static_cast<TSongNote*>(item);
+            members.push_back({nullptr, rest, rx + GetHeadOffset(info, r, *rest)});
         }
         rx += r.Width;
         if (r.ItemIndex == range.Last) break;
     }
-    if (!counted || (allHidden && !info.ShowsHidden())) return false;
+    if (lastCounted < 0 || (allHidden && !info.ShowsHidden())) return false;
+    members.resize(static_cast<size_t>(lastCounted) + 1);
     int d = n0->GetStemDirSign();
     int v = d >= 0 ? 1 : -1;
     TMusicNote* e0 = n0->GetStemEndNote(v);
@@ -134,41 +154,46 @@ bool BuildBeam(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x) {
         dx = 1;
         xb = xa + 1;
         adjustable = false;
-        mov = ref;
     } else {
         slope = static_cast<float>(ya - yb) / static_cast<float>(dx);
     }
     auto recompute = [&] { slope = static_cast<float>(ya - yb) / static_cast<float>(xa - xb); };
+    auto beyond = [&](int y, int than) { return v > 0 ? y < than : y > than; };
     if (adjustable) {
         if (std::fabs(slope) > 0.5f) {
             // Held at one half: the movable end lies half the distance away from the reference end.
             mov = ref - d * ((xa - xb) / 2);
             recompute();
         }
-        for (size_t k = 1; k + 1 < notes.size(); ++k) {
-            TMusicNote* n = notes[k].note;
-            int state = n->GetBeamState();
-            if (state != gsFirst && state != gsMiddle) continue;
-            TMusicNote* e = n->GetStemEndNote(v);
-            int m = MinStemLength(info, *n, true, state == gsMiddle);
-            int req = YOf(f, e->GetStaffPos()) - v * m * s * num / (den * 2);
-            int line = static_cast<int>(static_cast<float>(notes[k].x - xa) * slope + static_cast<float>(ya));
-            bool pokes = v > 0 ? req < line : req > line;
-            if (pokes) {
-                int shift = req - line;
-                mov += shift;
-                ref += shift;
+        for (size_t k = 1; k < members.size(); ++k) {
+            const TMember& m = members[k];
+            int req = 0;
+            if (m.note) {
+                int state = m.note->GetBeamState();
+                if (state != gsFirst && state != gsMiddle) continue;
+                TMusicNote* e = m.note->GetStemEndNote(v);
+                int len = MinStemLength(info, *m.note, true, state == gsMiddle);
+                req = YOf(f, e->GetStaffPos()) - v * len * s * num / (den * 2);
+            } else {
+                // A rest inside the beam keeps the beams of the next note clear of it.
+                int pos = (d >= 1 ? m.rest->GetMinStaffPos() : m.rest->GetMaxStaffPos()) - d;
+                int flags = 1;
+                for (size_t j = k + 1; j < members.size(); ++j)
+                    if (members[j].note) {
+                        flags = members[j].note->GetFlagCount();
+                        break;
+                    }
+                req = YOf(f, pos) - v * flags * s * num / den;
+            }
+            int line = static_cast<int>(static_cast<float>(m.x - xa) * slope + static_cast<float>(ya));
+            if (beyond(req, line)) {
+                mov = req;
+                if (beyond(req, ref)) ref = req;
                 recompute();
             }
         }
     }
-    out.Flags = static_cast<uint8_t>((g & 0x0F) | (d < 1 ? 0x10 : 0) | (allHidden ? 0x40 : 0));
-    out.First = static_cast<uint16_t>(range.First);
-    out.Last = static_cast<uint16_t>(range.Last);
-    out.X0 = xa;
-    out.Y0 = ya;
-    out.X1 = xb;
-    out.Slope = slope;
+    FillConnect(out, g, d < 1, allHidden, range.First, range.Last, xa, ya, xb, slope);
     return true;
 }
 
@@ -615,13 +640,7 @@ bool BuildTripletBracket(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x
         ya -= shift;
         yb -= shift;
     }
-    out.Flags = static_cast<uint8_t>((g & 0x0F) | (b < 0 ? 0x10 : 0) | (allHidden ? 0x40 : 0));
-    out.First = static_cast<uint16_t>(t.First);
-    out.Last = static_cast<uint16_t>(t.Last);
-    out.X0 = xa;
-    out.Y0 = ya;
-    out.X1 = xb;
-    out.Slope = slope;
+    FillConnect(out, g, b < 0, allHidden, t.First, t.Last, xa, ya, xb, slope);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Drawing one staff segment: staff lines run by run, system decorations, items, hairpins, beams, triplet
 // brackets, slurs, lyrics and the play mark.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "render/layout/item_painter.h"
@@ -10,6 +11,7 @@
 #include "render/music_fonts.h"
 #include "score/expression_items.h"
 #include "score/lyrics.h"
+#include "score/music_score.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"
 #include "score/staff_range.h"
@@ -125,14 +127,16 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
             continue;
         }
         TNotatedItem* item = ItemOf(r);
+        // Hairpins, beams and brackets start at their first note even when that note's record is hidden;
+        // they decide themselves what of them is shown.
+        if (auto* note = dynamic_cast<TSongNote*>(item)) {
+            if (r.ItemIndex > hairpinEnd &&
+                (note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo)))
+                hairpinEnd = DrawHairpins(k, rx);
+            if (note->GetBeamState() == gsFirst) DrawBeam(*this, k, rx);
+            if (note->GetTripletState() == gsFirst) DrawTripletBracket(*this, k);
+        }
         if (item && (!r.IsHidden() || ShowsHidden())) {
-            if (auto* note = dynamic_cast<TSongNote*>(item)) {
-                if (r.ItemIndex > hairpinEnd &&
-                    (note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo)))
-                    hairpinEnd = DrawHairpins(k, rx);
-                if (note->GetBeamState() == gsFirst) DrawBeam(*this, k, rx);
-                if (note->GetTripletState() == gsFirst) DrawTripletBracket(*this, k);
-            }
             f->SelectColor(GetItemColorIndex(item, r));
             item->Draw(*this, r, rx);
             f->SelectColor(GetColor());
@@ -172,7 +176,6 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
         const TLayoutRecord& o = Record(i);
         if (o.ItemIndex == run.Last && o.GetKind() != lkSegmentStart) {
             endRec = i;
-            if (!o.IsHidden()) allHidden = false;
             break;
         }
         if (i < RecordCount - 1 && !o.IsHidden()) allHidden = false;
@@ -296,4 +299,79 @@ int TStaffDrawInfo::DrawPlayMark(int x, int y, TStaffStartPosition position, int
     }
     f->SelectColor(GetColor());
     return ri;
+}
+
+void TStaffDrawInfo::DrawBarNumberRuler(int x, int right, int y, int tickLength, int barTickLength,
+                                        bool joinRests) {
+    TMusicFonts* f = GetFonts();
+    if (!f || !Staff) return;
+    TMusicScore* score = GetScore();
+    int startingBar = score ? score->StartingBar : 1;
+    int savedOrigin = f->OriginY, savedColor = f->CurrentColor;
+    f->OriginY = y;
+    f->SelectColor(GetHiddenColor());
+    int singleBar = f->GetBarLineWidth(bsSingle);
+    bool atEnd = IsAtStaffEnd();
+    // The number is written centred in the span between two bar positions, the span clipped to 0..right,
+    // when it is wider than the text.
+    auto write = [&](const char* text, int from, int to) {
+        int lo = std::max(from, 0), hi = std::min(to, right);
+        int w = f->MeasureBoldText(text);
+        if (w >= hi - lo) return;
+        f->SelectColor(GetColor());
+        f->DrawBoldText(lo + (hi - lo - w) / 2, 0, text);
+        f->SelectColor(GetHiddenColor());
+    };
+    int rx = x;
+    bool havePrev = false, runOpen = false, havePosition = false;
+    int lastNumber = 0;
+    int prevX = 0, prevNumber = 0, runFirst = 0;
+    for (int i = 0; i < RecordCount; ++i) {
+        const TLayoutRecord& r = Record(i);
+        auto* bar = r.GetKind() == lkBarLine ? dynamic_cast<TBarLineData*>(ItemOf(r)) : nullptr;
+        bool position = (bar && bar->IsCountedBar() && !bar->GetComputedFlag()) ||
+                        r.GetKind() == lkMultiRestMore || (atEnd && i == RecordCount - 1);
+        if (position) {
+            // The number of the bar that begins at this position: a bar line that carries its count gives it;
+            // the opening bar line (count 0) stands before the bar that the next counted bar line ends; a bar
+            // inside a multi-measure rest follows the bar before it.
+            int n;
+            if (r.GetKind() == lkBarLine && r.Count)
+                n = r.Count + startingBar;
+            else if (r.GetKind() == lkMultiRestMore && havePosition)
+                n = lastNumber + 1;
+            else
+                n = BarNumberAt(i) + startingBar - 1;
+            havePosition = true;
+            lastNumber = n;
+            int bx = r.GetKind() == lkBarLine ? rx + GetFitWidth(r) / 2 : rx + r.Width + singleBar / 2;
+            if (tickLength) f->DrawLine(bx, f->PosToY(0), bx, f->PosToY(tickLength));
+            if (joinRests && r.GetKind() == lkMultiRestMore) {
+                // Bars inside a multi-measure rest join the range that the rest's first bar opened.
+                if (!runOpen && havePrev) {
+                    runOpen = true;
+                    runFirst = prevNumber;
+                }
+            } else {
+                if (bx > 0 && havePrev && prevX < right && (prevNumber > 0 || runOpen)) {
+                    char text[32];
+                    if (runOpen && runFirst != n - 1)
+                        std::snprintf(text, sizeof text, "%d - %d", runFirst, n - 1);
+                    else
+                        std::snprintf(text, sizeof text, "%d", runOpen ? runFirst : prevNumber);
+                    write(text, prevX, bx);
+                }
+                runOpen = false;
+                havePrev = true;
+                prevX = bx;
+                prevNumber = n;
+            }
+        } else if (bar && barTickLength) {
+            int mx = rx + r.Width / 2;
+            f->DrawLine(mx, f->PosToY(0), mx, f->PosToY(barTickLength));
+        }
+        rx += r.Width;
+    }
+    f->OriginY = savedOrigin;
+    f->SelectColor(savedColor);
 }

@@ -67,7 +67,9 @@ void TStaffDrawInfo::AttachStaff(int scoreStaff) {
 
 void TStaffDrawInfo::ResetIndexes() {
     Resume = Staff ? TRelNtnIdx(Staff) : TRelNtnIdx();
-    Context = Staff ? TNeighborhoodNtnIdx(Staff) : TNeighborhoodNtnIdx();
+    ContextWalk = TStaffContextWalk();
+    ContextStaff = Staff;
+    ContextItemCount = Staff ? Staff->GetItemCount() : -1;
     SizeIndex = TSDNtnIdx(Staff ? this : nullptr, 0);
 }
 
@@ -564,15 +566,15 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
         r1.Time = static_cast<uint32_t>(std::max(idx.GetTime(), 0));
         total += r1.Width;
         int clef = -1, ts = -1, key = -1;
-        // The clef and key in force at the first note: the last ones before it in item order, from an index
-        // that moves forward with the systems (a walk from the staff's start for every system would make
-        // laying out a long score quadratic).
-        if (!IsUsable(Context, Staff) || Context.GetIndex() > first.GetIndex())
-            Context = TNeighborhoodNtnIdx(Staff);
-        Context.Seek(first.GetIndex());
-        clef = Context.GetLastClef() > 0 ? Context.GetLastClef() : -1;
-        key = Context.GetLastKey() > 0 ? Context.GetLastKey() : -1;
-        (void)ts;
+        // The clef and key in force at the first note, in play order. The walk goes on from where the
+        // previous system's walk stopped (walking from the staff's start for every system would make laying
+        // out a long score quadratic); a walk kept from another staff or item count starts again.
+        if (ContextStaff != Staff || ContextItemCount != Staff->GetItemCount()) {
+            ContextWalk = TStaffContextWalk();
+            ContextStaff = Staff;
+            ContextItemCount = Staff->GetItemCount();
+        }
+        Staff->FindContextItems(first.GetIndex(), clef, ts, key, ContextWalk);
         bool repeatClef = clef > 0, repeatKey = key > 0;
         if (!(clef < s && key < s) && key > clef) {
             int target = clef < s ? key : clef;

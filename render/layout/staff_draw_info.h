@@ -11,6 +11,7 @@
 #include "render/layout/layout_record.h"
 #include "render/layout/sd_ntn_idx.h"
 #include "render/layout/staff_connects.h"
+#include "score/music_staff.h"
 #include "score/notation_index.h"
 
 class TScoreDrawInfo;
@@ -85,6 +86,9 @@ public:
     void DrawSegmentInRect(const RECT& rect);
     int DrawPlayMark(int x, int y, TStaffStartPosition position, int colour, int lyricLine);
     int DrawHairpins(int recordIndex, int x);
+    // A ruler of bar numbers along the segment: ticks at the bar positions, each bar's number centred
+    // between its bar lines (a run of multi-measure rest bars as one range with joinRests).
+    void DrawBarNumberRuler(int x, int right, int y, int tickLength, int barTickLength, bool joinRests);
     void DrawLyrics(const TDrawExtent& extent, int x);
     void DrawLyricAt(int recordIndex, int line, int x);
     int GetLyricLineY(int line) const;
@@ -183,7 +187,10 @@ private:
     int RecordCount = 0;
     TLyric* LyricCursors[kMaxLyricLines] = {};
     TStaffStartPosition FormattedStart;
-    // Where the last walk ended, and the clef and key context it has passed.
+    // Where the last walk ended, and the play-order walk that finds the clef and key at a system start
+    // (carried on from system to system; the staff it walked and its item count when it last ran).
     TRelNtnIdx Resume;
-    TNeighborhoodNtnIdx Context;
+    TStaffContextWalk ContextWalk;
+    const TMusicStaff* ContextStaff = nullptr;
+    int ContextItemCount = -1;
 };

@@ -289,6 +289,42 @@ TEST(ItemPlay, PlayOrderWalksOfTheStaffStopAtTheirStepCap) {
     EXPECT_EQ(state.GetKeyIndex(), 0);
 }
 
+// An item that play order jumps over: the walk goes on three items further.
+class JumpOver : public TNotatedItem {
+public:
+    int GetType() const override { return ntStaffSpacer; }
+    int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
+    void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
+    int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int index) override { return index + 3; }
+};
+
+TEST(ItemPlay, ContextOfAnItemThatPlayOrderSkipsIsTheOneWhereTheWalkJumped) {
+    TMusicStaff staff;
+    const int clef = Append(staff, new TClefData(ctBass));
+    Append(staff, Note(B4));
+    Append(staff, new JumpOver());
+    const int skipped = Append(staff, Note(B4));
+    Append(staff, Note(B4));
+    const int key = Append(staff, new TKeyData(AttributeBit(5), 0));
+    const int last = Append(staff, Note(B4));
+    int c = 0, t = 0, k = 0;
+    staff.FindContextItems(skipped, c, t, k);
+    EXPECT_EQ(c, clef);
+    EXPECT_EQ(k, -1);  // the key after the skipped note is not in force there
+    staff.FindContextItems(last, c, t, k);
+    EXPECT_EQ(k, key);
+    // A walk carried on from index to index gives what a walk from the start gives, also going back.
+    TStaffContextWalk walk;
+    for (int i : {0, 2, skipped, last, skipped, last, last}) {
+        int c1 = 0, t1 = 0, k1 = 0, c2 = 0, t2 = 0, k2 = 0;
+        staff.FindContextItems(i, c1, t1, k1);
+        staff.FindContextItems(i, c2, t2, k2, walk);
+        EXPECT_EQ(c1, c2) << i;
+        EXPECT_EQ(t1, t2) << i;
+        EXPECT_EQ(k1, k2) << i;
+    }
+}
+
 TEST(ItemPlay, DaCapoAlFine) {
     TMusicStaff staff;
     Append(staff, Note(C5));

@@ -11,6 +11,7 @@
 #include "render/base/color_palette.h"
 #include "render/base/fonts_data.h"
 #include "render/layout/item_painter.h"
+#include "render/layout/layout_dump.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/sd_ntn_idx.h"
@@ -20,6 +21,7 @@
 #include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
+#include "score/song_note.h"
 #include "score/structure_items.h"
 
 namespace {
@@ -349,3 +351,214 @@ TEST_F(LayoutRulesTest, DrawingIndexFollowsBoundaries) {
 }
 
 }  // namespace
+
+class LayoutPartRulesTest : public LayoutRulesTest {
+protected:
+    // Formats the view segment of every staff and builds beams, brackets and slurs at origin (0, 0).
+    std::unique_ptr<TScoreDrawInfo> Built(int mode = 3) {
+        auto s = System(mode);
+        s->FormatAllFromTime(0, 2000);
+        s->PrepareAlignment();
+        for (int i = 0; i < s->GetStaffCount(); ++i) {
+            fonts->OriginY = s->GetStaffY(i);
+            s->GetStaffDrawInfo(i)->BuildSlurs(0, 0);
+        }
+        return s;
+    }
+};
+
+int CountOps(HDC dc, const std::string& op) {
+    int n = 0;
+    for (const auto& r : qsm::gdi::GetRecords(dc))
+        n += r.op == op;
+    return n;
+}
+
+TEST_F(LayoutPartRulesTest, BeamsClearRestsInsideAndFollowTheInnerNotes) {
+    // Two stem-up eighths on the same line: a flat beam 7 steps above the heads (c + 20 - 35).
+    const std::string first = "|Note|Dur:8th|Pos:-4|Opts:Beam=First\n",
+                      last = "|Note|Dur:8th|Pos:-4|Opts:Beam=End\n";
+    Load(first + last + "|Bar\n");
+    auto plain = Built();
+    int c = plain->GetStaffY(0);
+    ASSERT_EQ(plain->GetStaffDrawInfo(0)->Beams.GetCount(), 1);
+    EXPECT_EQ(plain->GetStaffDrawInfo(0)->Beams[0].Y0, c - 15);
+    // A rest inside the beam: its top (minimum position) less one step, one space per flag of the next note.
+    for (int offset : {0, 4, -4}) {
+        Load(first + "|Rest|Dur:8th|Opts:Beam,VertOffset=" + std::to_string(offset) + "\n" + last + "|Bar\n");
+        auto s = Built();
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        ASSERT_EQ(st->Beams.GetCount(), 1);
+        int top = score->GetStaff(0)->GetItem(2)->GetMinStaffPos();
+        int required = c + 10 * (top - 1) / 2 - 10;
+        EXPECT_EQ(st->Beams[0].Last, 3);
+        EXPECT_EQ(st->Beams[0].Y0, std::min(c - 15, required)) << offset;
+        EXPECT_EQ(st->Beams[0].Slope, 0.0f);
+    }
+    // A rising beam (ends at c - 15 and c - 25) with a rest near its lower end that pokes through the line:
+    // the lower end moves to the rest's requirement and the upper end stays, so the beam keeps a smaller
+    // slope.
+    Load(first +
+         "|Rest|Dur:8th|Opts:Beam,VertOffset=-2\n|Note|Dur:8th|Pos:-4|Opts:Beam\n"
+         "|Note|Dur:8th|Pos:-4|Opts:Beam\n|Note|Dur:8th|Pos:-2|Opts:Beam=End\n|Bar\n");
+    auto s = Built();
+    TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+    ASSERT_EQ(st->Beams.GetCount(), 1);
+    const TStaffConnect& b = st->Beams[0];
+    int top = score->GetStaff(0)->GetItem(2)->GetMinStaffPos();
+    int required = c + 10 * (top - 1) / 2 - 10;
+    ASSERT_LT(required, c - 15);
+    ASSERT_GT(required, c - 25);
+    EXPECT_EQ(b.Y0, required);
+    EXPECT_NEAR(ConnectYAt(b, b.X1), c - 25, 1);
+}
+
+TEST_F(LayoutPartRulesTest, BeamStartingOnAHiddenNoteIsStillDrawn) {
+    const std::string rest = "|Note|Dur:8th|Pos:0|Opts:Beam\n|Note|Dur:8th|Pos:0|Opts:Beam=End\n|Bar\n";
+    Load("|Note|Dur:8th|Pos:0|Opts:Beam=First\n" + rest);
+    DrawFirstSystem(*System(), 400);
+    int shown = CountOps(dc, "Polygon");
+    ASSERT_GT(shown, 0);
+    Load("|Note|Dur:8th|Pos:0|Opts:Beam=First|Visibility:Never\n" + rest);
+    DrawFirstSystem(*System(), 400);
+    EXPECT_EQ(CountOps(dc, "Polygon"), shown);
+}
+
+TEST_F(LayoutPartRulesTest, ChordDotsStackPerStemSide) {
+    auto dots = [&](const std::string& line) {
+        Load(line + "|Bar\n");
+        auto s = Built();
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        auto* chord = dynamic_cast<TChordData*>(score->GetStaff(0)->GetItem(1));
+        EXPECT_TRUE(chord);
+        return chord ? qsm::ChordDotPositions(*st, *chord) : std::vector<int>();
+    };
+    // A cluster C, D, E (stem up) is stacked: the line notes dot below their heads, every dot two steps above
+    // the one before it.
+    EXPECT_EQ(dots("|Chord|Dur:4th,Dotted|Pos:-6,-5,-4\n"), (std::vector<int>{7, 5, 3}));
+    // A second E, F: two dots, not one on top of the other.
+    EXPECT_EQ(dots("|Chord|Dur:4th,Dotted|Pos:-4,-3\n"), (std::vector<int>{5, 3}));
+    // The same cluster with the stem down is walked from its top note down.
+    EXPECT_EQ(dots("|Chord|Dur:4th,Dotted|Pos:2,3,4\n"), (std::vector<int>{-1, -3, -5}));
+    // A spread chord C, G is not stacked: each dot in the space above its head.
+    EXPECT_EQ(dots("|Chord|Dur:4th,Dotted|Pos:-6,-2\n"), (std::vector<int>{5, 1}));
+}
+
+TEST_F(LayoutPartRulesTest, LayeredSlotShowsTheFirstNonblankLabelOfItsGroup) {
+    Load(
+        "|PgSetup|AllowLayering:Y\n|AddStaff|Name:A\n|StaffProperties|WithNextStaff:Layer\n"
+        "|Note|Dur:4th|Pos:0\n|AddStaff|Name:B|Label:Bass\n|Note|Dur:4th|Pos:0\n");
+    auto s = System();
+    DrawFirstSystem(*s, 400);
+    ASSERT_TRUE(s->IsLayeringActive());
+    qsm::gdi::ClearRecords(dc);
+    s->DrawStaffLabels(0, 0, 100);
+    std::vector<std::string> t = Texts();
+    EXPECT_EQ(std::count(t.begin(), t.end(), std::string("Bass")), 1);
+}
+
+TEST_F(LayoutPartRulesTest, EndingStartsAtTheBarLineOnlyWithoutDurationBetween) {
+    // x of the first vertical line drawn (the ending's left hook) and the system's first staff.
+    auto hookX = [&]() {
+        const auto& recs = qsm::gdi::GetRecords(dc);
+        for (size_t i = 0; i + 1 < recs.size(); ++i)
+            if (recs[i].op == "MoveToEx" && recs[i + 1].op == "LineTo" && recs[i].args.size() >= 2 &&
+                recs[i + 1].args.size() >= 2 && recs[i].args[0] == recs[i + 1].args[0] &&
+                recs[i].args[1] != recs[i + 1].args[1])
+                return recs[i].args[0];
+        return -1;
+    };
+    auto recordX = [](TStaffDrawInfo& st, int kind, int nth) {
+        int x = 10;
+        for (int i = 0; i < st.GetRecordCount(); ++i) {
+            if (st.Record(i).GetKind() == kind && nth-- == 0) return std::make_pair(x, i);
+            x += st.Record(i).Width;
+        }
+        return std::make_pair(-1, -1);
+    };
+    // Lines, brackets and the staff are the only other vertical lines: use a staff without lines.
+    const std::string head = "|StaffProperties|Lines:0\n|Note|Dur:Whole|Pos:0\n|Bar\n";
+    // A clef between the bar line and the ending: the bracket starts after the clef.
+    Load(head + "|Clef|Type:Bass\n|Ending|Endings:2\n|Note|Dur:Whole|Pos:0\n|Bar\n");
+    auto s = System();
+    DrawFirstSystem(*s, 600);
+    TStaffDrawInfo& st = *s->GetStaffDrawInfo(0);
+    auto clef = recordX(st, lkClef, 0);
+    ASSERT_GE(clef.second, 0);
+    EXPECT_EQ(hookX(), clef.first + st.GetFitWidth(st.Record(clef.second)));
+    // With a note between the bar line and the ending, the bracket starts at the ending itself.
+    Load(head + "|Rest|Dur:Half\n|Ending|Endings:2\n|Rest|Dur:Half\n|Bar\n");
+    auto m = System();
+    DrawFirstSystem(*m, 600);
+    auto ending = recordX(*m->GetStaffDrawInfo(0), lkEnding, 0);
+    EXPECT_EQ(hookX(), ending.first);
+}
+
+TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
+    std::string body;
+    for (int i = 0; i < 3; ++i)
+        body += "|Note|Dur:Whole|Pos:0\n|Bar\n";
+    body += "|RestMultiBar|NumBars:3|Visibility:Always\n|Bar\n|Note|Dur:Whole|Pos:0\n|Bar\n";
+    Load(body);
+    for (bool join : {false, true}) {
+        auto s = System();
+        DrawFirstSystem(*s, 3000);
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        qsm::gdi::ClearRecords(dc);
+        st->DrawBarNumberRuler(0, 3000, 100, 2, 1, join);
+        std::vector<std::string> t = Texts();
+        std::string all;
+        for (const std::string& x : t)
+            all += x + ";";
+        // The rest's later bars take no room outside modes 0 and 4, so their own numbers do not fit: only the
+        // rest's first bar is numbered, or, joined, the range of its bars.
+        if (join)
+            EXPECT_EQ(all, "1;2;3;4 - 6;7;");
+        else
+            EXPECT_EQ(all, "1;2;3;4;7;");
+        // A tick per bar position, each from the ruler's line down two steps.
+        int ticks = 0;
+        const auto& recs = qsm::gdi::GetRecords(dc);
+        for (size_t i = 0; i + 1 < recs.size(); ++i)
+            if (recs[i].op == "MoveToEx" && recs[i + 1].op == "LineTo" && recs[i].args[1] == 100 &&
+                recs[i + 1].args[1] == 100 + 10)
+                ++ticks;
+        EXPECT_GE(ticks, 7);
+    }
+    // A span narrower than its number stays empty, and spans are clipped to the right edge.
+    auto s = System();
+    DrawFirstSystem(*s, 3000);
+    qsm::gdi::ClearRecords(dc);
+    s->GetStaffDrawInfo(0)->DrawBarNumberRuler(0, 5, 100, 0, 0, false);
+    EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(LayoutPartRulesTest, SystemStartKeysComeFromThePlayOrderContext) {
+    // A repeat whose second ending is never played in play order, with a key change after it: a system that
+    // starts in the second ending repeats the key in force there, never the later one.
+    score =
+        qsm::test::ImportText(qsm::ReadWholeFile(std::string(QSM_TESTDATA_DIR) + "/layout/quartet.qsmtxt"));
+    ASSERT_TRUE(score);
+    int startsInEnding = 0;
+    for (int width = 150; width <= 600; width += 25) {
+        auto s = System();
+        auto systems = Systems(*s, width);
+        for (size_t n = 1; n < systems.size(); ++n)
+            for (size_t i = 0; i < systems[n].size(); ++i) {
+                const std::vector<TLayoutRecord>& recs = systems[n][i];
+                int first = -1;
+                for (const TLayoutRecord& r : recs)
+                    if (r.IsItemPosition()) {
+                        first = r.ItemIndex;
+                        break;
+                    }
+                TMusicStaff* staff = score->GetStaff(static_cast<int>(i));
+                if (first > 0 && staff->GetItem(first)->GetType() == ntSpecialEnding) ++startsInEnding;
+                for (const TLayoutRecord& r : recs)
+                    if (r.GetKind() == lkKey && r.IsCopy()) {
+                        EXPECT_LT(r.ItemIndex, first) << width << " " << n;
+                    }
+            }
+    }
+    EXPECT_GT(startsInEnding, 0);
+}
