@@ -457,8 +457,8 @@ bool EnharmonicShift(TMusicNote& note, const TStaffPlayState& state, int directi
 
 TChordData::TChordData(TMusicNote* first, TMusicNote* second) : TMusicNote(0, dcQuarter, 0, acNone) {
     Members.reserve(4);
-    if (first) AddNote(first);
-    if (second) AddNote(second);
+    TMusicNote* notes[2] = {first, second};
+    AddNotes(notes, 2);
 }
 
 TChordData::~TChordData() {
@@ -554,6 +554,28 @@ bool TChordData::IsUnisonPair() const {
 }
 
 bool TChordData::AddNote(TMusicNote* note) {
+    bool synced = false;
+    const bool added = AddMember(note, false, synced);
+    if (synced) LayoutHeads();
+    return added;
+}
+
+int TChordData::AddNotes(TMusicNote** notes, int count) {
+    int added = 0;
+    bool synced = false;
+    for (int i = 0; i < count; ++i) {
+        // After a sync with nothing changed since, the chord is in sync with its members.
+        if (!notes[i] || !AddMember(notes[i], synced, synced)) continue;
+        notes[i] = nullptr;
+        ++added;
+    }
+    // The head layout reads what the syncs leave and writes only the head columns and wide flags, which
+    // nothing on the way reads: laying out once after the last sync gives the same columns.
+    if (synced) LayoutHeads();
+    return added;
+}
+
+bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
     if (!note || note == this) return false;
     const int p = note->GetStaffPos();
     int s = note->GetStemSetting();
@@ -591,7 +613,8 @@ bool TChordData::AddNote(TMusicNote* note) {
         SetChordMember(false);
         if (note->HasAttribute(naSlur)) TSongNote::SetAttribute(naSlur);
         SetSlurDirection(note->GetSlurDirection());
-        SyncNotes();
+        SyncMembers();
+        synced = true;
         return true;
     }
 
@@ -618,13 +641,19 @@ bool TChordData::AddNote(TMusicNote* note) {
             if (s == 2 && p < first->GetStaffPos()) return false;
             if (c == 0) {
                 SetStemSetting(3 - s);
-                SyncNotes();
+                SyncMembers();
+                synced = true;
             }
             c = tf <= t ? 3 - s : s;
         }
         if (c == 0) {
-            SetStemSetting(s);
-            SyncNotes();
+            // A chord in sync that keeps its stem setting gets nothing new from another sync: the sync of a
+            // chord whose members share one stem side repeats itself exactly.
+            if (!(inSync && s == 0)) {
+                SetStemSetting(s);
+                SyncMembers();
+                synced = true;
+            }
             c = s;
         }
         if (s != c) {
@@ -645,7 +674,8 @@ bool TChordData::AddNote(TMusicNote* note) {
         }
         InsertOrdered(note);
         SetStemSetting(c);
-        SyncNotes();
+        SyncMembers();
+        synced = true;
         return true;
     }
 
@@ -669,7 +699,8 @@ bool TChordData::AddNote(TMusicNote* note) {
     note->SetStemSetting(s);
     InsertOrdered(note);
     if (note->HasAttribute(naSlur)) TSongNote::SetAttribute(naSlur);
-    SyncNotes();
+    SyncMembers();
+    synced = true;
     return true;
 }
 
@@ -689,24 +720,41 @@ bool TChordData::RemoveNote(TMusicNote* note) {
 }
 
 void TChordData::SyncNotes() {
+    if (Members.empty()) return;
+    SyncMembers();
+    LayoutHeads();
+}
+
+void TChordData::SyncMembers() {
     const size_t n = Members.size();
     if (n == 0) return;
     constexpr uint16_t kKeep = AttributeBit(naDotted) | AttributeBit(naTie) | AttributeBit(naDblDotted) |
                                AttributeBit(naTieDirection) | AttributeBit(naSlurDirection) |
                                AttributeBit(naCrescendo) | AttributeBit(naDiminuendo);
     const bool grace = IsGrace();
+    // The members take these from the chord, which the loop leaves as it is.
+    const int visibility = GetVisibility();
+    const int lyricMode = GetLyricMode();
+    const int noteSpace = GetXNoteSpace();
+    const int tieDirection = GetTieDirection();
+    const bool tieDown = IsTieDownward();
+    const int slurDirection = GetSlurDirection();
+    const bool slurDown = IsSlurDownward();
+    const bool muted = IsMuted();
+    const bool noLegerLines = HasNoLegerLines();
+    const bool articulationsOnStem = HasArticulationsOnStem();
     for (size_t i = 0; i < n; ++i) {
         TMusicNote* m = Members[i];
-        m->SetVisibility(GetVisibility());
-        m->SetLyricMode(GetLyricMode());
-        m->SetXNoteSpace(GetXNoteSpace());
-        m->SetTieDirection(GetTieDirection());
-        if (GetTieDirection() == 0) m->SetTieDownward(IsTieDownward());
-        m->SetSlurDirection(GetSlurDirection());
-        if (GetSlurDirection() == 0) m->SetSlurDownward(IsSlurDownward());
-        m->SetMuted(IsMuted());
-        m->SetNoLegerLines(HasNoLegerLines());
-        m->SetArticulationsOnStem(HasArticulationsOnStem());
+        m->SetVisibility(visibility);
+        m->SetLyricMode(lyricMode);
+        m->SetXNoteSpace(noteSpace);
+        m->SetTieDirection(tieDirection);
+        if (tieDirection == 0) m->SetTieDownward(tieDown);
+        m->SetSlurDirection(slurDirection);
+        if (slurDirection == 0) m->SetSlurDownward(slurDown);
+        m->SetMuted(muted);
+        m->SetNoLegerLines(noLegerLines);
+        m->SetArticulationsOnStem(articulationsOnStem);
         m->SetChordMember(true);
         uint16_t word = m->GetAttributes() & kKeep;
         if (grace) word |= AttributeBit(naGrace);
@@ -730,9 +778,11 @@ void TChordData::SyncNotes() {
 
     // Stem direction of the chord.
     const bool split = Members.front()->GetStemSetting() != Members.back()->GetStemSetting();
-    int dir = GetStemDirSign();
+    // Without a stem setting the chord's own sign is not needed: the far member decides.
+    const bool byFarMember = GetStemSetting() == 0 && !grace;
+    int dir = byFarMember ? 0 : GetStemDirSign();
     bool pickedFirst = false;
-    if (GetStemSetting() == 0 && !grace) {
+    if (byFarMember) {
         const TMusicNote* far = Members.back();
         if (std::abs(Members.back()->GetStaffPos()) < std::abs(Members.front()->GetStaffPos())) {
             far = Members.front();
@@ -832,8 +882,6 @@ void TChordData::SyncNotes() {
         }
         if (m->IsTieContinued()) SetTieContinued(true);
     }
-
-    LayoutHeads();
 }
 
 void TChordData::LayoutHeads() {

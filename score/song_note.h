@@ -320,6 +320,10 @@ public:
 
     // Adds a note (1) or refuses it (0, the caller keeps it). The chord owns an added note.
     bool AddNote(TMusicNote* note);
+    // Adds the notes in order with the same result as AddNote on each one after the other, with fewer
+    // syncs. The chord owns each added note, whose entry is set to null; refused notes (and null entries)
+    // stay in the list for the caller. Returns the count added.
+    int AddNotes(TMusicNote** notes, int count);
     // Removes a member (1; the caller owns it again) or refuses (0).
     bool RemoveNote(TMusicNote* note);
     int FindStemSplitIndex(int direction) const;
@@ -334,6 +338,11 @@ public:
     std::vector<TMusicNote*> DetachAllNotes();
 
 private:
+    // AddNote without the head layout; inSync: the chord is as its last sync left it. synced is set when
+    // the members were synced.
+    bool AddMember(TMusicNote* note, bool inSync, bool& synced);
+    // SyncNotes without the head layout.
+    void SyncMembers();
     void InsertOrdered(TMusicNote* note);
     void LayoutHeads();
 

@@ -221,21 +221,11 @@ TNotatedItem* MakeTiedContinuation(TNotatedItem& item) {
             source.SetAttribute(naTie);
             if (notes.empty()) return new TChordData();
             if (notes.size() == 1) return notes.front();
-            auto* chord = new TChordData(notes[0], notes[1]);
-            for (size_t i = 2; i < notes.size(); ++i) {
-                if (!chord->AddNote(notes[i])) delete notes[i];
-            }
-            // The first two notes are always accepted by an empty chord and its first member, but a note the
-            // chord refused must not leak.
-            if (chord->GetNoteCount() < 2) {
-                bool first = false, second = false;
-                for (int i = 0; i < chord->GetNoteCount(); ++i) {
-                    first |= chord->GetNote(i) == notes[0];
-                    second |= chord->GetNote(i) == notes[1];
-                }
-                if (!first) delete notes[0];
-                if (!second) delete notes[1];
-            }
+            auto* chord = new TChordData();
+            chord->AddNotes(notes.data(), static_cast<int>(notes.size()));
+            // A note the chord refused must not leak.
+            for (TMusicNote* refused : notes)
+                delete refused;
             return chord;
         }
         default:

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "midi/base/play_state.h"
 #include "score/song_note.h"
@@ -419,6 +422,157 @@ TEST(RestChordTest, SyncMovesArticulationsToThePart) {
     EXPECT_FALSE(rc.HasBarLength());
     EXPECT_TRUE(a->HasAttribute(naStaccato));
     EXPECT_EQ(a->GetStemDirSign(), -rc.GetStemDirSign());
+}
+
+// Every field of a note, the computed ones included.
+std::string DescribeNote(const TMusicNote& n) {
+    std::string out;
+    for (int v : {n.GetStaffPos(),
+                  int{n.GetFlagsByte()},
+                  int{n.GetAttributes()},
+                  n.GetMarkNumber(),
+                  n.GetXAccSpace(),
+                  n.GetXNoteSpace(),
+                  n.GetDur(),
+                  n.GetNotehead(),
+                  n.GetStemSetting(),
+                  n.GetBeamState(),
+                  n.GetTripletState(),
+                  n.GetLyricMode(),
+                  int{n.IsSlurDownward()},
+                  int{n.IsRestChordPart()},
+                  int{n.IsChordMember()},
+                  int{n.IsSlurContinued()},
+                  int{n.IsTieContinued()},
+                  int{n.IsUnderOpenChord()},
+                  n.GetAccidental(),
+                  int{n.HasAutomaticMark()},
+                  int{n.IsTieDownward()},
+                  int{n.IsMuted()},
+                  int{n.HasNoLegerLines()},
+                  int{n.HasArticulationsOnStem()},
+                  n.GetStemLengthField(),
+                  n.GetHeadColumn()}) {
+        out += std::to_string(v);
+        out += ',';
+    }
+    return out;
+}
+
+std::string DescribeChord(const TChordData& chord) {
+    std::string out = DescribeNote(chord) + "w" + std::to_string(chord.GetWideFlags()) + ":";
+    for (int i = 0; i < chord.GetNoteCount(); ++i)
+        out += " [" + DescribeNote(*chord.GetNote(i)) + "]";
+    return out;
+}
+
+// A note with random values in every field the chord reads, on a few positions so that seconds, unisons and
+// refusals come up often.
+TMusicNote* RandomNote(std::mt19937& rng) {
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto* n = new TMusicNote(pick(11) - 5, pick(10) < 7 ? dcQuarter + pick(2) : pick(7), 0, pick(6));
+    for (int bit : {naAccent, naDotted, naStaccato, naTie, naSlur, naTenuto, naDblDotted, naGrace, naMarcato,
+                    naStaccatissimo, naCrescendo}) {
+        if (pick(bit == naGrace ? 12 : 5) == 0) n->SetAttribute(bit);
+    }
+    n->SetStemSetting(pick(3));
+    if (pick(4) == 0) n->TSongNote::SetBeamState(pick(4));
+    if (pick(5) == 0) n->TSongNote::SetTripletState(pick(4));
+    if (pick(4) == 0) n->SetTieDirection(pick(3));
+    if (pick(4) == 0) n->SetSlurDirection(pick(3));
+    if (pick(4) == 0) n->SetTieContinued(true);
+    if (pick(6) == 0) n->SetStemLength(pick(8));
+    if (pick(6) == 0) n->SetArticulationsOnStem(true);
+    if (pick(6) == 0) n->SetMuted(true);
+    if (pick(6) == 0) n->SetVisibility(pick(4));
+    if (pick(6) == 0) n->SetLyricMode(pick(3));
+    if (pick(6) == 0) n->SetXNoteSpace(pick(4));
+    return n;
+}
+
+TMusicNote* CopyOf(const TMusicNote& note) {
+    auto* copy = new TMusicNote();
+    copy->AssignNote(note);
+    return copy;
+}
+
+// Building a chord with one call for all its notes gives the chord that adding them one by one gives: the
+// same members in the same order with the same stems, copied accidentals, tie marks and head columns, and the
+// same notes refused. Some chords start with members and chord settings changed since their last sync.
+TEST(ChordTest, AddingNotesAtOnceEqualsAddingThemOneByOne) {
+    std::mt19937 rng(20261209);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    int refusals = 0, splits = 0, wide = 0;
+    for (int round = 0; round < 20000; ++round) {
+        TChordData single;
+        TChordData bulk;
+        const int before = pick(3);
+        for (int i = 0; i < before; ++i) {
+            std::unique_ptr<TMusicNote> a(RandomNote(rng));
+            std::unique_ptr<TMusicNote> b(CopyOf(*a));
+            if (single.AddNote(a.get())) a.release();
+            TMusicNote* list[1] = {b.get()};
+            if (bulk.AddNotes(list, 1) == 1) b.release();
+        }
+        if (pick(2) == 0) {
+            // Chord settings changed without a sync.
+            for (TChordData* c : {&single, &bulk}) {
+                std::mt19937 same(static_cast<unsigned>(round));
+                c->SetStemSetting(static_cast<int>(same() % 3));
+                if (same() % 2) c->SetAttribute(naStaccato);
+                c->SetTieDirection(static_cast<int>(same() % 3));
+                c->TSongNote::SetTripletState(static_cast<int>(same() % 4));
+                c->SetVisibility(static_cast<int>(same() % 4));
+                if (same() % 3 == 0) c->SetAttribute(naGrace);
+            }
+        }
+        ASSERT_EQ(DescribeChord(single), DescribeChord(bulk));
+
+        const int count = 1 + pick(6);
+        std::vector<TMusicNote*> notes, copies;
+        for (int i = 0; i < count; ++i) {
+            notes.push_back(RandomNote(rng));
+            copies.push_back(CopyOf(*notes.back()));
+        }
+        std::vector<bool> taken;
+        for (TMusicNote* n : notes)
+            taken.push_back(single.AddNote(n));
+        const int added = bulk.AddNotes(copies.data(), count);
+        int takenCount = 0;
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(taken[static_cast<size_t>(i)], copies[static_cast<size_t>(i)] == nullptr) << round;
+            if (taken[static_cast<size_t>(i)]) {
+                ++takenCount;
+            } else {
+                EXPECT_EQ(DescribeNote(*notes[static_cast<size_t>(i)]),
+                          DescribeNote(*copies[static_cast<size_t>(i)]));
+                delete notes[static_cast<size_t>(i)];
+                delete copies[static_cast<size_t>(i)];
+                ++refusals;
+            }
+        }
+        EXPECT_EQ(added, takenCount);
+        ASSERT_EQ(DescribeChord(single), DescribeChord(bulk)) << "round " << round;
+        splits += single.HasSplitStems() ? 1 : 0;
+        wide += single.GetChordLayoutSize() > 1 ? 1 : 0;
+    }
+    // The rounds reach refusals, split stems and chords laid out in two columns.
+    EXPECT_GT(refusals, 1000);
+    EXPECT_GT(splits, 1000);
+    EXPECT_GT(wide, 1000);
+}
+
+TEST(ChordTest, AddNotesKeepsRefusedAndNullEntries) {
+    TChordData chord;
+    TMusicNote* notes[4] = {Note(2, 1), nullptr, Note(2, 1), Note(-1, 1)};
+    TMusicNote* refused = notes[2];
+    EXPECT_EQ(chord.AddNotes(notes, 4), 2);
+    EXPECT_EQ(notes[0], nullptr);
+    EXPECT_EQ(notes[1], nullptr);
+    EXPECT_EQ(notes[2], refused);
+    EXPECT_EQ(notes[3], nullptr);
+    EXPECT_EQ(chord.GetNoteCount(), 2);
+    delete refused;
 }
 
 TEST(NotatedItemTest, FindTiedNote) {
