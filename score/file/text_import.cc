@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "core/hooks.h"
 #include "core/ram_stream.h"
@@ -122,18 +122,61 @@ std::string FoldName(const char* name) {
     return folded;
 }
 
-// Looks folded names up by view, so that a lookup builds no string.
-struct TNameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const {
-        // FNV-1a: the names are a few letters long.
-        uint64_t h = 14695981039346656037ull;
-        for (const char c : s)
-            h = (h ^ static_cast<BYTE>(c)) * 1099511628211ull;
-        return static_cast<size_t>(h);
+// FNV-1a over folded bytes: the names are a few letters long.
+constexpr uint32_t kNameHashSeed = 2166136261u;
+constexpr uint32_t NameHashStep(uint32_t h, BYTE c) {
+    return (h ^ c) * 16777619u;
+}
+
+// The folded names of one list in an open-addressed table; the first of equal names wins.
+class TFoldedNames {
+public:
+    void Build(const std::vector<std::string>& names) {
+        size_t size = 8;
+        while (size < names.size() * 2)
+            size *= 2;
+        Slots.assign(size, TSlot{});
+        Mask = size - 1;
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[i];
+            uint32_t h = kNameHashSeed;
+            for (const char c : name)
+                h = NameHashStep(h, static_cast<BYTE>(c));
+            if (Find(name.data(), name.size(), h) >= 0) continue;
+            size_t k = h & Mask;
+            while (Slots[k].Index >= 0)
+                k = (k + 1) & Mask;
+            Slots[k] = TSlot{h, static_cast<int>(i), name};
+        }
     }
+    // The index of a folded name with its hash, or -1.
+    int Find(const char* folded, size_t length, uint32_t hash) const {
+        for (size_t k = hash & Mask;; k = (k + 1) & Mask) {
+            const TSlot& slot = Slots[k];
+            if (slot.Index < 0) return -1;
+            if (slot.Hash == hash && slot.Name.size() == length &&
+                SameBytes(slot.Name.data(), folded, length)) {
+                return slot.Index;
+            }
+        }
+    }
+
+private:
+    // Names are too short for a library call to pay.
+    static bool SameBytes(const char* a, const char* b, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
+    struct TSlot {
+        uint32_t Hash = 0;
+        int Index = -1;
+        std::string Name;
+    };
+    std::vector<TSlot> Slots;
+    size_t Mask = 0;
 };
-using TFoldedNames = std::unordered_map<std::string, int, TNameHash, std::equal_to<>>;
 
 int LyricLineNumber(const char* keyword) {
     if (!StartsWith(keyword, "Lyric")) return -1;
@@ -205,31 +248,40 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
         lists.names.resize(VOCABULARY_LIST_COUNT);
         lists.folded.resize(VOCABULARY_LIST_COUNT);
         for (int i = 0; i < VOCABULARY_LIST_COUNT; ++i) {
+            std::vector<std::string> folded;
             for (const char* name = GetNameList(i); *name != 0; name += std::strlen(name) + 1) {
-                lists.folded[static_cast<size_t>(i)].emplace(FoldName(name),
-                                                             static_cast<int>(lists.names[i].size()));
+                folded.push_back(FoldName(name));
                 lists.names[static_cast<size_t>(i)].push_back(name);
             }
+            lists.folded[static_cast<size_t>(i)].Build(folded);
         }
         return lists;
     }();
     if (ignoreCase) {
         const TFoldedNames& folded = kLists.folded[static_cast<size_t>(list)];
-        // Names are short: a value that fits the buffer is folded there, a longer one into a string.
+        // Names are short: a value that fits the buffer is folded and hashed there in one pass, a longer one
+        // into a string.
         const BYTE* lower = FoldTable();
         char buffer[64];
         size_t n = 0;
+        uint32_t h = kNameHashSeed;
         while (n < sizeof buffer && value[n] != 0) {
-            buffer[n] = static_cast<char>(lower[static_cast<BYTE>(value[n])]);
+            const BYTE c = lower[static_cast<BYTE>(value[n])];
+            buffer[n] = static_cast<char>(c);
+            h = NameHashStep(h, c);
             ++n;
         }
-        TFoldedNames::const_iterator found;
+        int found = -1;
         if (n < sizeof buffer) {
-            found = folded.find(std::string_view(buffer, n));
+            found = folded.Find(buffer, n, h);
         } else {
-            found = folded.find(FoldName(value));
+            const std::string name = FoldName(value);
+            h = kNameHashSeed;
+            for (const char c : name)
+                h = NameHashStep(h, static_cast<BYTE>(c));
+            found = folded.Find(name.data(), name.size(), h);
         }
-        return found != folded.end() ? found->second : def;
+        return found >= 0 ? found : def;
     }
     const std::vector<const char*>& names = kLists.names[static_cast<size_t>(list)];
     for (size_t i = 0; i < names.size(); ++i) {
@@ -241,12 +293,9 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
 bool TQSMFileTextImporter::IsSkippedLine(const char* line) {
     if (line[0] == '#') return true;
     // The first "|Fake" decides: it makes the line a fake one unless a backslash stands before it.
-    for (const char* bar = std::strchr(line, '|'); bar != nullptr; bar = std::strchr(bar + 1, '|')) {
-        if (bar[1] != 'F' || bar[2] != 'a' || bar[3] != 'k' || bar[4] != 'e') continue;
-        if (bar == line || bar[-1] != '\\') return true;
-        break;
-    }
-    return StartsWith(line, "|Context");
+    const char* fake = std::strstr(line, "|Fake");
+    if (fake != nullptr && (fake == line || fake[-1] != '\\')) return true;
+    return std::strncmp(line, "|Context", 8) == 0;
 }
 
 TNotatedItem* TQSMFileTextImporter::MakeTextItem(const char* line) const {

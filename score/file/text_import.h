@@ -64,9 +64,10 @@ public:
     // the item can't be built. The caller owns the item.
     TNotatedItem* ParseItem();
 
-    // Field parsers of notes, rests and chords.
-    void ParseDuration(TSongNote& note, const char* fieldName);
-    void ParseOptions(TSongNote& note, const char* fieldName);
+    // Field parsers of notes, rests and chords, given the field's value (null when the line has no such
+    // field).
+    void ParseDuration(TSongNote& note, const char* field);
+    void ParseOptions(TSongNote& note, const char* field);
     static void ParsePosition(TMusicNote& note, const char* text);
     // The fields of an Instrument item line or a StaffInstrument section, into a reset record.
     void ParseInstrument(TStaffInstrument& instrument);
@@ -128,6 +129,8 @@ private:
     bool InitialStaffUnnamed;
     std::unique_ptr<TTextExpression> TextTemplate;
     std::vector<char> Line;
+    // The notes of the chord being built, before the chord takes them.
+    std::vector<TMusicNote*> ChordNotes;
 };
 
 // Creates an importer and runs it; when a score results and a header record is given, the record's code

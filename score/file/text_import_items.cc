@@ -39,12 +39,34 @@ int ClampStaffPos(int64_t pos) {
 }
 
 // A copy of a template note (every field) given its position.
-std::unique_ptr<TMusicNote> CopyNoteAt(const TMusicNote& templ, const char* position) {
-    auto note = std::make_unique<TMusicNote>();
+TMusicNote* CopyNoteAt(const TMusicNote& templ, const char* position) {
+    auto* note = new TMusicNote();
     note->AssignNote(templ);
     TQSMFileTextImporter::ParsePosition(*note, position);
     return note;
 }
+
+// Notes waiting for a chord: those the chord has not taken are freed with the list.
+class TPendingNotes {
+public:
+    explicit TPendingNotes(std::vector<TMusicNote*>& notes) : Notes(notes) { Notes.clear(); }
+    TPendingNotes(const TPendingNotes&) = delete;
+    TPendingNotes& operator=(const TPendingNotes&) = delete;
+    ~TPendingNotes() {
+        for (TMusicNote* note : Notes)
+            delete note;
+        Notes.clear();
+    }
+    void Add(TMusicNote* note) { Notes.push_back(note); }
+    // Gives the notes to the chord in order; false when it refused any.
+    bool AddTo(TChordData& chord) {
+        const int count = static_cast<int>(Notes.size());
+        return chord.AddNotes(Notes.data(), count) == count;
+    }
+
+private:
+    std::vector<TMusicNote*>& Notes;
+};
 
 }  // namespace
 
@@ -397,7 +419,7 @@ TNotatedItem* TQSMFileTextImporter::ParseText() {
 
 // ---- Notes, rests and chords
 
-void TQSMFileTextImporter::ParseDuration(TSongNote& note, const char* fieldName) {
+void TQSMFileTextImporter::ParseDuration(TSongNote& note, const char* field) {
     static const struct {
         const char* word;
         int attribute;
@@ -406,7 +428,7 @@ void TQSMFileTextImporter::ParseDuration(TSongNote& note, const char* fieldName)
                        {"Staccato", naStaccato},   {"Tenuto", naTenuto},
                        {"Slur", naSlur},           {"Accent", naAccent},
                        {"Marcato", naMarcato}};
-    const int n = SplitValueList(FindField(fieldName, std::strlen(fieldName)));
+    const int n = SplitValueList(field);
     for (int i = 0; i < n; ++i) {
         char* key = GetPart(i);
         const char* value = SplitKeyValue(key);
@@ -428,7 +450,7 @@ void TQSMFileTextImporter::ParseDuration(TSongNote& note, const char* fieldName)
     }
 }
 
-void TQSMFileTextImporter::ParseOptions(TSongNote& note, const char* fieldName) {
+void TQSMFileTextImporter::ParseOptions(TSongNote& note, const char* field) {
     const int type = note.GetType();
     TRestNote* rest = type == ntRest || type == ntRestChord ? note.GetRestNote() : nullptr;
     TRestChord* restChord = type == ntRestChord ? static_cast<TRestChord*>(&note) : nullptr;
@@ -437,7 +459,7 @@ void TQSMFileTextImporter::ParseOptions(TSongNote& note, const char* fieldName) 
     if (type == ntNote || type == ntChord) target = static_cast<TMusicNote*>(&note);
     if (restChord != nullptr) target = restChord->GetPart();
 
-    const int n = SplitValueList(FindField(fieldName, std::strlen(fieldName)));
+    const int n = SplitValueList(field);
     for (int i = 0; i < n; ++i) {
         char* key = GetPart(i);
         const char* value = SplitKeyValue(key);
@@ -524,44 +546,41 @@ void TQSMFileTextImporter::ParsePosition(TMusicNote& note, const char* text) {
 
 TNotatedItem* TQSMFileTextImporter::ParseNote() {
     auto* note = new TMusicNote();
-    ParseDuration(*note, "Dur:");
+    ParseDuration(*note, FindField("Dur:"));
     if (const char* v = FindField("Pos:")) ParsePosition(*note, v);
-    ParseOptions(*note, "Opts:");
+    ParseOptions(*note, FindField("Opts:"));
     return note;
 }
 
 TNotatedItem* TQSMFileTextImporter::ParseRest() {
     auto* rest = new TRestNote();
-    ParseDuration(*rest, "Dur:");
-    ParseOptions(*rest, "Opts:");
+    ParseDuration(*rest, FindField("Dur:"));
+    ParseOptions(*rest, FindField("Opts:"));
     return rest;
 }
 
 TNotatedItem* TQSMFileTextImporter::ParseChord() {
     TMusicNote first;
-    ParseDuration(first, "Dur:");
-    ParseOptions(first, "Opts:");
+    ParseDuration(first, FindField("Dur:"));
+    ParseOptions(first, FindField("Opts:"));
     auto chord = std::make_unique<TChordData>();
     chord->CopyFrom(first);
 
+    // Both lists go to the chord at once: a refused note drops the whole chord either way.
+    TPendingNotes notes(ChordNotes);
     int n = SplitValueList(FindField("Pos:"));
-    for (int i = 0; i < n; ++i) {
-        auto note = CopyNoteAt(first, GetPart(i));
-        if (!chord->AddNote(note.get())) return nullptr;
-        note.release();
-    }
+    for (int i = 0; i < n; ++i)
+        notes.Add(CopyNoteAt(first, GetPart(i)));
 
     TMusicNote second;
-    ParseDuration(second, "Dur2:");
+    ParseDuration(second, FindField("Dur2:"));
     second.SetStemDirection(-first.GetStemDirSign());
     if (second.GetNominalTicks() >= first.GetNominalTicks()) {
         n = SplitValueList(FindField("Pos2:"));
-        for (int i = 0; i < n; ++i) {
-            auto note = CopyNoteAt(second, GetPart(i));
-            if (!chord->AddNote(note.get())) return nullptr;
-            note.release();
-        }
+        for (int i = 0; i < n; ++i)
+            notes.Add(CopyNoteAt(second, GetPart(i)));
     }
+    if (!notes.AddTo(*chord)) return nullptr;
 
     chord->CopyFrom(first);
     chord->SyncNotes();
@@ -576,18 +595,17 @@ TNotatedItem* TQSMFileTextImporter::ParseChord() {
 
 TNotatedItem* TQSMFileTextImporter::ParseRestChord() {
     auto restChord = std::make_unique<TRestChord>();
-    ParseDuration(*restChord, "Dur:");
+    ParseDuration(*restChord, FindField("Dur:"));
     TMusicNote note;
-    ParseDuration(note, "Dur2:");
+    ParseDuration(note, FindField("Dur2:"));
 
     auto chord = std::make_unique<TChordData>();
     if (note.GetNominalTicks() >= restChord->GetNominalTicks()) {
+        TPendingNotes notes(ChordNotes);
         const int n = SplitValueList(FindField("Pos2:"));
-        for (int i = 0; i < n; ++i) {
-            auto copy = CopyNoteAt(note, GetPart(i));
-            if (!chord->AddNote(copy.get())) return nullptr;
-            copy.release();
-        }
+        for (int i = 0; i < n; ++i)
+            notes.Add(CopyNoteAt(note, GetPart(i)));
+        if (!notes.AddTo(*chord)) return nullptr;
     }
     TMusicNote* part = nullptr;
     if (chord->GetNoteCount() == 1) {
@@ -602,7 +620,7 @@ TNotatedItem* TQSMFileTextImporter::ParseRestChord() {
         part->SetArticulationsOnStem(false);
     }
 
-    ParseOptions(*restChord, "Opts:");
+    ParseOptions(*restChord, FindField("Opts:"));
     if (part == nullptr) {
         auto* rest = new TRestNote();
         rest->CopyFrom(*restChord);

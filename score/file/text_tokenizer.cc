@@ -81,7 +81,14 @@ int CutAt(char* text, const TStopTable& stops, char** pieces, int max) {
 }  // namespace
 
 TQSMTextImportTokenizer::TQSMTextImportTokenizer()
-    : Fields{}, Parts{}, FieldCount(0), PartCount(0), Version(kDefaultVersion), CodePage(1252) {}
+    : Fields{},
+      ColonAt{},
+      Parts{},
+      FieldCount(0),
+      NameSignature(0),
+      PartCount(0),
+      Version(kDefaultVersion),
+      CodePage(1252) {}
 
 char* TQSMTextImportTokenizer::Trim(char* text) {
     while (IsTrimmed(*text))
@@ -95,6 +102,7 @@ char* TQSMTextImportTokenizer::Trim(char* text) {
 
 int TQSMTextImportTokenizer::SplitFields(char* line) {
     FieldCount = 0;
+    NameSignature = 0;
     // The text before the first unescaped bar is no field.
     char* p = line;
     while (*p != 0 && *p != '|') {
@@ -103,6 +111,14 @@ int TQSMTextImportTokenizer::SplitFields(char* line) {
     }
     if (*p == 0) return 0;
     FieldCount = CutAt(p + 1, kBarStops, Fields, kMaxFields);
+    for (int i = 1; i < FieldCount; ++i) {
+        const char* field = Fields[i];
+        int k = 0;
+        while (k < kNoColon && field[k] != ':' && field[k] != 0)
+            ++k;
+        ColonAt[i] = field[k] == ':' ? static_cast<uint8_t>(k) : kNoColon;
+        NameSignature |= SignatureBit(field[0], ColonAt[i]);
+    }
     return FieldCount;
 }
 
@@ -111,6 +127,10 @@ const char* TQSMTextImportTokenizer::GetField(int index) const {
 }
 
 const char* TQSMTextImportTokenizer::FindField(const char* name, size_t n) const {
+    size_t colonAt = 0;
+    while (colonAt < n && name[colonAt] != ':')
+        ++colonAt;
+    if (colonAt + 1 == n && colonAt < kNoColon) return FindFieldName(name, n);
     const char first = n > 0 ? FoldAscii(name[0]) : 0;
     for (int i = 1; i < FieldCount; ++i) {
         const char* field = Fields[i];
@@ -119,6 +139,22 @@ const char* TQSMTextImportTokenizer::FindField(const char* name, size_t n) const
         while (k < n && field[k] != 0 && FoldAscii(field[k]) == FoldAscii(name[k]))
             ++k;
         if (k == n) return field + n;
+    }
+    return nullptr;
+}
+
+const char* TQSMTextImportTokenizer::FindFieldName(const char* name, size_t n) const {
+    // Such a name matches just the fields whose first colon is at the same place, since the folding maps no
+    // other character to a colon.
+    const uint8_t colon = static_cast<uint8_t>(n - 1);
+    if ((NameSignature & SignatureBit(name[0], colon)) == 0) return nullptr;
+    for (int i = 1; i < FieldCount; ++i) {
+        if (ColonAt[i] != colon) continue;
+        const char* field = Fields[i];
+        size_t k = 0;
+        while (k < colon && FoldAscii(field[k]) == FoldAscii(name[k]))
+            ++k;
+        if (k == colon) return field + n;
     }
     return nullptr;
 }
@@ -137,10 +173,19 @@ char* TQSMTextImportTokenizer::GetPart(int index) const {
 }
 
 char* TQSMTextImportTokenizer::SplitKeyValue(char* part) {
-    char* eq = std::strchr(part, '=');
-    if (eq == nullptr) return nullptr;
+    char* eq = part;
+    while (*eq != '=' && *eq != 0)
+        ++eq;
+    if (*eq == 0) return nullptr;
     *eq = 0;
-    Trim(part);
+    // The key is trimmed as Trim does it, knowing where it ends.
+    const char* start = part;
+    while (IsTrimmed(*start))
+        ++start;
+    char* end = eq;
+    while (end > start && IsTrimmed(end[-1]))
+        --end;
+    *end = 0;
     return Trim(eq + 1);
 }
 

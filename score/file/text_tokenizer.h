@@ -34,7 +34,14 @@ public:
     const char* FindField(const char* name, size_t length) const;
     template <size_t N>
     const char* FindField(const char (&name)[N]) const {
-        return FindField(name, N - 1);
+        // For a literal name the test folds away.
+        constexpr size_t n = N - 1;
+        bool fieldName = n > 0 && n <= kNoColon && name[n - 1] == ':';
+        for (size_t k = 0; k + 1 < n; ++k)
+            fieldName = fieldName && name[k] != ':';
+        if (!fieldName) return FindField(name, n);
+        if ((NameSignature & SignatureBit(name[0], static_cast<uint8_t>(n - 1))) == 0) return nullptr;
+        return FindFieldName(name, n);
     }
 
     // Copies a value and cuts the copy at each unescaped ',' into trimmed parts; returns the part count.
@@ -78,14 +85,27 @@ public:
 
 protected:
     char* Fields[kMaxFields];
+    // Where each field's first colon is (kNoColon: none, or beyond kNoColon characters).
+    static constexpr uint8_t kNoColon = 255;
+    uint8_t ColonAt[kMaxFields];
     char* Parts[kMaxParts];
     int FieldCount;
+    // One bit per first letter (case folded) and colon place of the fields' names after the keyword: a name
+    // whose bit is clear names no field.
+    uint64_t NameSignature;
     int PartCount;
     float Version;
     int32_t CodePage;
 
 private:
     static bool SameWordFolded(const char* a, const char* b);
+    // FindField for a name whose only colon is its last character (length at most kNoColon).
+    const char* FindFieldName(const char* name, size_t length) const;
+    static uint64_t SignatureBit(char first, uint8_t colon) {
+        const unsigned c =
+            static_cast<unsigned char>(first >= 'a' && first <= 'z' ? first - 'a' + 'A' : first);
+        return uint64_t{1} << ((c + 7u * colon) & 63u);
+    }
 
     std::string PartBuffer;
 };

@@ -4,11 +4,15 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/hooks.h"
+#include "platform/kernel/text.h"
 #include "render/base/fonts_data.h"
+#include "render/base/vocabulary.h"
 #include "score/file/tests/text_import_fixture.h"
 
 namespace {
@@ -852,6 +856,52 @@ TEST(TextImportFields, ValuesAreTakenFromRightAfterTheColon) {
     EXPECT_EQ(ItemAs<TTextExpression>(*score, 0, 2).GetFont(), 0);
     EXPECT_EQ(ItemAs<TChordData>(*score, 0, 3).GetNoteCount(), 2);  // list parts are trimmed
     EXPECT_EQ(TextOf(*score, 0, 4), "|Clef|Type: Bass");
+}
+
+// Name lookup gives the first name of the list that equals the value, ignoring code page 1252 case unless
+// asked not to, for every name of every list, case-changed names, names with a letter more or less, long
+// values and values from no list.
+TEST(TextImportFields, NameLookupFindsTheFirstEqualName) {
+    auto fold = [](const std::string& s) {
+        std::string out;
+        for (const char c : s)
+            out += static_cast<char>(qsm::ToLower1252(static_cast<BYTE>(c)));
+        return out;
+    };
+    std::mt19937 rng(11);
+    for (int list = 0; list < VOCABULARY_LIST_COUNT; ++list) {
+        std::vector<std::string> names;
+        for (const char* name = GetNameList(list); *name != 0; name += std::strlen(name) + 1)
+            names.emplace_back(name);
+        auto expected = [&](const std::string& value, bool ignoreCase) {
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (ignoreCase ? fold(names[i]) == fold(value) : names[i] == value)
+                    return static_cast<int>(i);
+            }
+            return -7;
+        };
+        std::vector<std::string> values = {"", "x", std::string(70, 'a'), "\xC9t\xE9"};
+        for (const std::string& name : names) {
+            values.push_back(name);
+            std::string mixed = name;
+            for (char& c : mixed) {
+                if (rng() % 2) c = static_cast<char>(qsm::ToUpper1252(static_cast<BYTE>(c)));
+            }
+            values.push_back(mixed);
+            values.push_back(name + "s");
+            if (!name.empty()) values.push_back(name.substr(0, name.size() - 1));
+            values.push_back(name + std::string(64, 'z'));
+        }
+        for (const std::string& value : values) {
+            for (bool ignoreCase : {true, false}) {
+                ASSERT_EQ(TQSMFileTextImporter::FindName(list, value.c_str(), -7, ignoreCase),
+                          expected(value, ignoreCase))
+                    << "list " << list << " value '" << value << "'";
+            }
+        }
+    }
+    EXPECT_EQ(TQSMFileTextImporter::FindName(14, nullptr, -3), -3);
+    EXPECT_EQ(TQSMFileTextImporter::FindName(VOCABULARY_LIST_COUNT, "4th", -3), -3);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,69 @@ TEST(TextTokenizer, FindFieldIgnoresCaseAndTakesTheFirstMatch) {
     char spaced[] = "|Clef|Type: treble";
     tok.SplitFields(spaced);
     EXPECT_STREQ(tok.FindField("Type:"), " treble");
+}
+
+// The field lookup agrees with a plain search for the first field that begins with the name (ignoring the
+// case of ASCII letters) over random lines and names, long fields and names without or with other colons
+// included.
+TEST(TextTokenizer, FindFieldMatchesThePlainPrefixSearch) {
+    std::mt19937 rng(7);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char alphabet[] = "aAbB:: x|\\";
+    auto word = [&](int maxLength) {
+        std::string w;
+        const int n = pick(maxLength + 1);
+        for (int i = 0; i < n; ++i)
+            w += alphabet[pick(static_cast<int>(sizeof alphabet) - 1)];
+        return w;
+    };
+    auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
+    TQSMTextImportTokenizer tok;
+    for (int round = 0; round < 20000; ++round) {
+        std::string line = "|K";
+        const int fields = pick(6);
+        for (int i = 0; i < fields; ++i)
+            line += "|" + (pick(40) == 0 ? std::string(250 + pick(10), 'a') + ":" : word(6));
+        std::string buffer = line;
+        tok.SplitFields(buffer.data());
+        std::string name = pick(40) == 0 ? std::string(250 + pick(10), 'A') : word(4);
+        if (pick(3) != 0) name += ':';
+        const char* expected = nullptr;
+        for (int i = 1; i < tok.GetFieldCount() && !expected; ++i) {
+            const char* f = tok.GetField(i);
+            size_t k = 0;
+            while (k < name.size() && f[k] != 0 && fold(f[k]) == fold(name[k]))
+                ++k;
+            if (k == name.size()) expected = f + k;
+        }
+        ASSERT_EQ(tok.FindField(name.c_str(), name.size()), expected) << line << " / " << name;
+    }
+}
+
+// A key=value part is cut as trimming the key and the value in place would cut it, blank keys and values
+// included.
+TEST(TextTokenizer, KeyValueCutMatchesTrimmingBothSides) {
+    std::mt19937 rng(5);
+    const char alphabet[] = "a= \t\r\nb";
+    for (int round = 0; round < 20000; ++round) {
+        std::string part;
+        const int n = static_cast<int>(rng() % 9);
+        for (int i = 0; i < n; ++i)
+            part += alphabet[rng() % (sizeof alphabet - 1)];
+        std::string a = part, b = part;
+        char* value = TQSMTextImportTokenizer::SplitKeyValue(a.data());
+        const char* expected = nullptr;
+        if (char* eq = std::strchr(b.data(), '=')) {
+            *eq = 0;
+            TQSMTextImportTokenizer::Trim(b.data());
+            expected = TQSMTextImportTokenizer::Trim(eq + 1);
+        }
+        ASSERT_EQ(value == nullptr, expected == nullptr) << part;
+        if (value != nullptr) {
+            EXPECT_EQ(value - a.data(), expected - b.data()) << part;
+        }
+        EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size()), 0) << part;
+    }
 }
 
 TEST(TextTokenizer, ValueListsAndKeyValueParts) {
