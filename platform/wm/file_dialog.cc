@@ -480,8 +480,8 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
     return qsm::wm::Run(ofn, true);
 }
 
-// Weak so that an older definition elsewhere in a program does not clash; both report the same errors
-// once every common dialog reports through SetCommDlgExtendedError.
+// Weak: common dialogs of another sublayer that still define their own may do so; they share this one's
+// error through SetCommDlgExtendedError.
 __attribute__((weak)) DWORD CommDlgExtendedError() {
     return qsm::wm::t_error;
 }
