@@ -414,6 +414,7 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
     }
 
     if (Cancelled()) return;
+    staff->AuditItemRange();
     staff->AuditAccidentals();
 }
 

@@ -176,6 +176,10 @@ public:
     // First item after fromIndex that the transposition cannot spell; 0 when none.
     int FindTransposeProblem(int semitones, int mode, int fromIndex);
     void InsertBarLines(bool fillLastMeasure);
+    // Checks the ties of the items first..last (last -1: to the end): a note keeps its tie only when the
+    // next note, rest or chord that is not a grace note holds a note at its staff position that plays the
+    // same accidental; a chord keeps its own tie only while a member keeps one. Returns the ties removed.
+    int AuditItemRange(int first = 0, int last = -1);
 
     // Asks the installed formatting to reformat the staff from first to last (-1: the end).
     void Reformat(int first, int last);

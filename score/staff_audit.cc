@@ -211,6 +211,65 @@ int TMusicStaff::FindTransposeProblem(int semitones, int mode, int fromIndex) {
     return 0;
 }
 
+int TMusicStaff::AuditItemRange(int first, int last) {
+    if (last < 0 || last > GetLastIndex()) last = GetLastIndex();
+    first = std::max(first, 0);
+    struct OpenTie {
+        TMusicNote* note;
+        int position;
+        int accidental;
+    };
+    std::vector<OpenTie> open;
+    TSongNote* openItem = nullptr;
+    int removed = 0;
+    // Ends the ties of the item before that the current item (null: none) does not continue.
+    auto resolve = [&](const TNotatedItem* item, const TStaffPlayState& state) {
+        if (openItem == nullptr) return;
+        bool anyLeft = false;
+        for (const OpenTie& tie : open) {
+            const TMusicNote* note = item != nullptr ? item->FindNoteAtStaffPos(tie.position) : nullptr;
+            if (note != nullptr && note->GetPlayedAccidental(state) == tie.accidental) {
+                anyLeft = true;
+                continue;
+            }
+            tie.note->ClearAttribute(naTie);
+            ++removed;
+        }
+        if (!anyLeft && openItem->GetType() == ntChord && openItem->HasAttribute(naTie)) {
+            openItem->ClearAttribute(naTie);
+            openItem->SyncNotes();
+        }
+        open.clear();
+        openItem = nullptr;
+    };
+    TAuditNtnIdx index(this);
+    TNotatedItem* item = index.GetItem();
+    while (item) {
+        const int at = index.GetIndex();
+        if (at > last && openItem == nullptr) break;
+        const TStaffPlayState state = index.GetPlayState();
+        TNotatedItem* next = index.Next();
+        if (!item->IsSongNote() || static_cast<TSongNote*>(item)->IsGrace()) {
+            item = next;
+            continue;
+        }
+        resolve(item, state);
+        if (at >= first && at <= last) {
+            for (int i = 0; i < item->GetNoteCount(); ++i) {
+                TMusicNote* note = item->GetNote(i);
+                if (note->HasAttribute(naTie))
+                    open.push_back({note, note->GetStaffPos(), note->GetPlayedAccidental(state)});
+            }
+            auto* song = static_cast<TSongNote*>(item);
+            if (!open.empty() || (song->GetType() == ntChord && song->HasAttribute(naTie))) openItem = song;
+        }
+        item = next;
+    }
+    // Nothing follows the last note of the staff.
+    resolve(nullptr, TStaffPlayState());
+    return removed;
+}
+
 void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
     MakeAccidentalsExplicit();
     // The items are moved into a new list in one pass: items still to be placed come from a short stack of

@@ -157,6 +157,12 @@ void TMusicStaff::RemoveRedundantItems() {
 
 void TMusicStaff::CheckImportedBars() {
     TNeighborhoodNtnIdx idx(this);
+    // The time signature in force, carried forward over the items before scanned (a search back from each
+    // bar would walk the staff once per bar). Merging deletes only rests at or after the first note of a
+    // bar, so the items before scanned keep their places.
+    int beats = 4;
+    int exponent = 2;
+    int scanned = 0;
     int first = 1;
     while (first < GetLastIndex()) {
         int bar = FindBarLineFrom(first - 1, 1);
@@ -170,9 +176,13 @@ void TMusicStaff::CheckImportedBars() {
                 ticks += GetItem(i)->GetDuration();
                 if (firstNote < 0 && GetItem(i)->IsSongNote()) firstNote = i;
             }
-            int beats = 4;
-            int exponent = 2;
-            GetTimeSignatureAt(firstNote < 0 ? first : firstNote, beats, exponent);
+            for (const int at = std::min(firstNote < 0 ? first : firstNote, GetItemCount()); scanned < at;
+                 ++scanned) {
+                const TNotatedItem* item = GetItem(scanned);
+                if (item->GetType() != ntTimeSignature) continue;
+                beats = static_cast<const TTimeSignatureData*>(item)->GetBeats();
+                exponent = static_cast<const TTimeSignatureData*>(item)->GetBeatValueExponent();
+            }
             TStaffItemRange range(this, first, last);
             if (firstNote >= 0 && ticks == MeasureTicks(beats, exponent) && StaffRangeIsRestRun(range)) {
                 // A bar that holds only rests becomes one whole-bar rest.

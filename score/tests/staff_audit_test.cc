@@ -225,4 +225,62 @@ TEST(StaffAuditTest, BarLinesAfterAMeterChangeAndAtATriplet) {
     EXPECT_EQ(staff.GetItem(staff.GetLastIndex() - 1)->GetDuration(), 768);  // left as it was
 }
 
+TMusicNote* Tied(int pos, int accidental = acNone) {
+    auto* note = new TMusicNote(pos, dcQuarter, 0, accidental);
+    note->SetAttribute(naTie);
+    return note;
+}
+
+TEST(StaffAuditTest, TiesThatNothingContinuesAreRemoved) {
+    TMusicStaff staff;
+    Append(staff, Tied(kB4));                                     // 1: continued by 3 over the bar line
+    Append(staff, new TBarLineData(bsSingle, 1));                 // 2
+    Append(staff, Tied(kB4));                                     // 3: a rest follows
+    Append(staff, new TRestNote(dcQuarter, 0));                   // 4
+    Append(staff, Tied(kC5, acSharp));                            // 5: C sharp to C natural
+    Append(staff, new TMusicNote(kC5, dcQuarter, 0, acNatural));  // 6
+    auto* grace = new TMusicNote(kE4, dcEighth, AttributeBit(naGrace));
+    Append(staff, Tied(kE4));  // 7: continued past the grace note
+    Append(staff, grace);      // 8
+    Append(staff, new TChordData(new TMusicNote(kE4), new TMusicNote(kC4)));  // 9
+    auto* chord = new TChordData(Tied(kE4), Tied(kC4));                       // 10: only E goes on
+    chord->SetAttribute(naTie);
+    Append(staff, chord);
+    Append(staff, new TMusicNote(kE4));                 // 11
+    auto* last = new TChordData(Tied(kE4), Tied(kD4));  // 12: the end of the staff follows
+    last->SetAttribute(naTie);
+    Append(staff, last);
+
+    EXPECT_EQ(staff.AuditItemRange(), 5);
+    EXPECT_TRUE(NoteAt(staff, 1)->HasAttribute(naTie));
+    EXPECT_FALSE(NoteAt(staff, 3)->HasAttribute(naTie));
+    EXPECT_FALSE(NoteAt(staff, 5)->HasAttribute(naTie));
+    EXPECT_TRUE(NoteAt(staff, 7)->HasAttribute(naTie));
+    EXPECT_TRUE(chord->HasAttribute(naTie));
+    EXPECT_TRUE(chord->FindNoteAtStaffPos(kE4)->HasAttribute(naTie));
+    EXPECT_FALSE(chord->FindNoteAtStaffPos(kC4)->HasAttribute(naTie));
+    EXPECT_FALSE(last->HasAttribute(naTie));
+    EXPECT_FALSE(last->GetNote(0)->HasAttribute(naTie));
+    EXPECT_FALSE(last->GetNote(1)->HasAttribute(naTie));
+    EXPECT_EQ(staff.AuditItemRange(), 0);  // nothing left to mend
+}
+
+TEST(StaffAuditTest, TieAuditKeepsToItsRangeAndReadsTheKey) {
+    // In G major an F tied to an F sharp written without accidental is the same pitch.
+    TMusicStaff staff;
+    Append(staff, new TKeyData(1u << 5, 0, 6));
+    Append(staff, Tied(kF5));                                   // 2
+    Append(staff, new TMusicNote(kF5, dcQuarter, 0, acSharp));  // 3
+    Append(staff, Tied(kB4));                                   // 4: outside the range
+    Append(staff, new TRestNote(dcQuarter, 0));                 // 5
+    Append(staff, Tied(kB4));                                   // 6: the range ends here; 7 is read
+    Append(staff, new TRestNote(dcQuarter, 0));                 // 7
+    EXPECT_EQ(staff.AuditItemRange(6, 6), 1);
+    EXPECT_FALSE(NoteAt(staff, 6)->HasAttribute(naTie));
+    EXPECT_TRUE(NoteAt(staff, 4)->HasAttribute(naTie));
+    EXPECT_EQ(staff.AuditItemRange(0, 3), 0);
+    EXPECT_TRUE(NoteAt(staff, 2)->HasAttribute(naTie));
+    EXPECT_EQ(staff.AuditItemRange(), 1);
+}
+
 }  // namespace
