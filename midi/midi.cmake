@@ -15,3 +15,6 @@ qsm_test(midi_player_tests
   SOURCES ${QSM_MIDI_DIR}/tests/score_player_test.cc ${QSM_MIDI_DIR}/tests/manager_settings_test.cc
   DEPS qsm_midi)
 include(${QSM_MIDI_DIR}/midifile.cmake)
+
+# The player as the score view's play-position source (a header over both libraries).
+qsm_test(midi_view_tests SOURCES ${QSM_MIDI_DIR}/tests/view_play_source_test.cc DEPS qsm_midi qsm_render)

@@ -27,6 +27,7 @@ class TColorPalette;
 class TScoreDrawInfo;
 class TStaffDrawInfo;
 class TMusicStaff;
+class TNotatedItem;
 
 // The focus frame of the view: a rectangle drawn with a not-XOR pen, so that drawing it twice restores.
 struct ScoreCaret {
@@ -93,6 +94,10 @@ public:
     // The staves of the group become visible (nothing for an empty name).
     void ShowStaffGroup(const char* name);
     TMusicStaff* GetLaidOutStaff(int i) const;
+    // The item at that index of laid-out staff i; null for a staff or index out of range.
+    TNotatedItem* GetItemOfStaff(int i, int itemIndex) const;
+    // The item at that index of the system's top staff.
+    virtual TNotatedItem* GetTopStaffItem(int itemIndex) { return GetItemOfStaff(0, itemIndex); }
     TRect GetStaffExtent(int i) const;
     int StepToY(int i, int step) const;
     int YToStep(int i, int y) const;
@@ -130,15 +135,24 @@ public:
     void VScrollBy(int d);
 
 private:
+    struct TShownPicture;
     void Build();
     void Refresh();
+    // Captures what the picture shows, in client coordinates, for a later shift of its pixels.
+    void CapturePicture(TShownPicture& out);
+    // Builds the slurs, beams and brackets of the picture as the system drawn with that shift has them.
+    void CaptureConnects(TShownPicture& out, int drawShift);
+    bool SameConnects(const TShownPicture& before, const TShownPicture& after, int dx) const;
+    // The horizontal distance by which the picture moved when everything both pictures show in the
+    // window is the same but for that shift; false when anything else changed.
+    bool FindPictureShift(const TShownPicture& before, const TShownPicture& after, int& dx) const;
     void PrepareLayout();
     void UpdateHorzBar();
     void UpdateVertBar();
     void DragTo(const TPoint& p);
     void EndDrag();
     int PositionX() const;
-    void PaintScore(TDC& dc, const TRect& rect);
+    void PaintScore(TDC& dc);
     void DrawPlayMarks(TDC& dc, const TPlayPositionSource& player, bool onlyAboveZero);
 
     TMusicScore* Score;
@@ -153,6 +167,8 @@ private:
     bool LayoutOption = false;
     std::unique_ptr<TScoreDrawInfo> DrawInfo;
     int XOrigin = 0;
+    // Drawing x minus client x: the system is drawn in coordinates that move with scrolled pixels.
+    int DrawShift = 0;
     int YOffset = 0;
     int Width = 100, Height = 100;
     int LabelWidth = 0;

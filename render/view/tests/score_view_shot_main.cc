@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
         app.SetMainWindow(frame);
         if (!frame->Create()) return 1;
         frame->Show(SW_SHOW);
+        ::SetForegroundWindow(frame->GetHandle());
+        ::SetActiveWindow(frame->GetHandle());
         view->SetFocus();
         view->EnableCaret(true);
         qsm::wm::PumpMessages();
@@ -90,6 +92,12 @@ int main(int argc, char** argv) {
             result = qsm::wm::SaveScreenPng(argv[2]) ? 0 : 1;
         } else {
             qsm::wm::RunFor(600);
+            // A display without a window manager may take the focus away while the window maps: the
+            // shot shows the frame active and the view focused, with its focus frame.
+            ::SetForegroundWindow(frame->GetHandle());
+            ::SetActiveWindow(frame->GetHandle());
+            view->SetFocus();
+            qsm::wm::RunFor(200);
             RECT wr;
             ::GetWindowRect(frame->GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {

@@ -187,6 +187,43 @@ TEST_F(ScoreViewTest, ScrollingThenRepaintingEqualsAFullRepaint) {
     EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0);
 }
 
+TEST_F(ScoreViewTest, BarStepsMoveThePixelsDrawOnlyTheStripLeftAndMatchAFullRepaint) {
+    std::unique_ptr<TMusicScore> piano = LoadScore("layout/piano.qsmtxt");
+    ASSERT_TRUE(piano);
+    view->EnableCaret(true);
+    int width = view->GetClientRect().Width();
+    for (TMusicScore* shown : {score.get(), piano.get()}) {
+        view->SetScore(shown);
+        qsm::wm::PumpMessages();
+        int strips = 0;
+        const UINT keys[] = {VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT,
+                             VK_RIGHT, VK_LEFT,  VK_RIGHT, VK_LEFT,  VK_LEFT,  VK_LEFT};
+        for (UINT key : keys) {
+            int before = view->GetCurrentIndex();
+            view->SendMessage(WM_KEYDOWN, key, 1);
+            if (view->GetCurrentIndex() == before) continue;
+            RECT update{};
+            if (GetUpdateRect(*view, &update, FALSE) && update.right - update.left < width) ++strips;
+            view->UpdateWindow();
+            std::vector<uint32_t> moved = ClientPixels(*view);
+            Repaint();
+            EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0)
+                << "after key " << key << " at " << before;
+        }
+        EXPECT_GE(strips, 4) << "bar steps away from the start move the pixels";
+    }
+    view->SetScore(score.get());
+}
+
+TEST_F(ScoreViewTest, ScrollingVerticallyKeepsTheFocusFrameWhole) {
+    view->EnableCaret(true);
+    qsm::wm::PumpMessages();
+    view->VScrollBy(3 * view->GetStaffSize());
+    std::vector<uint32_t> scrolled = ClientPixels(*view);
+    Repaint();
+    EXPECT_EQ(CountDifferent(scrolled, ClientPixels(*view)), 0);
+}
+
 TEST_F(ScoreViewTest, FocusFrameDrawnAndErasedRestoresTheImage) {
     std::vector<uint32_t> before = ClientPixels(*view);
     view->EnableCaret(true);
@@ -237,6 +274,31 @@ TEST_F(ScoreViewTest, StaffGroupsHideAndShowAndOutOfRangeStavesAnswerNothing) {
     view->Relayout();
     EXPECT_GE(view->GetDrawInfo()->GetStaffCount(), 1);
     EXPECT_TRUE(score->IsStaffVisible(0));
+}
+
+TEST_F(ScoreViewTest, StavesOfGroupsNamedHiddenInAnyCaseAreHiddenAndShownAgainByName) {
+    ASSERT_GE(score->GetStaffCount(), 3);
+    score->GetStaff(1)->SetGroup("HIDDEN parts");
+    score->GetStaff(2)->SetGroup("Hidde");  // shorter than the prefix: stays
+    int laid = view->GetDrawInfo()->GetStaffCount();
+    view->HideHiddenGroupStaves();
+    EXPECT_FALSE(score->IsStaffVisible(1));
+    EXPECT_TRUE(score->IsStaffVisible(2));
+    EXPECT_EQ(view->GetDrawInfo()->GetStaffCount(), laid - 1) << "the view lays the staves out again";
+    for (int i = 0; i < view->GetDrawInfo()->GetStaffCount(); ++i)
+        EXPECT_NE(view->GetLaidOutStaff(i), score->GetStaff(1));
+    view->ShowStaffGroup("HIDDEN parts");
+    EXPECT_TRUE(score->IsStaffVisible(1));
+    EXPECT_EQ(view->GetDrawInfo()->GetStaffCount(), laid);
+
+    // Items of the laid-out staves, the top staff's through the virtual slot.
+    TMusicStaff* top = view->GetLaidOutStaff(0);
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(view->GetItemOfStaff(0, 0), top->GetItem(0));
+    EXPECT_EQ(view->GetTopStaffItem(top->GetItemCount() - 1), top->GetItem(top->GetItemCount() - 1));
+    EXPECT_EQ(view->GetItemOfStaff(0, top->GetItemCount()), nullptr);
+    EXPECT_EQ(view->GetItemOfStaff(0, -1), nullptr);
+    EXPECT_EQ(view->GetItemOfStaff(laid, 0), nullptr);
 }
 
 // A performance standing where the test puts it, the same item on every staff.
