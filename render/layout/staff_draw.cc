@@ -175,6 +175,8 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
     for (int i = ri; i < RecordCount; ++i) {
         const TLayoutRecord& o = Record(i);
         if (o.ItemIndex == run.Last && o.GetKind() != lkSegmentStart) {
+            // The run's last note is one of its records too: a hairpin under a single shown note is drawn.
+            if (!o.IsHidden()) allHidden = false;
             endRec = i;
             break;
         }

@@ -255,4 +255,43 @@ TEST_F(DrawingModesTest, ExpressionMarkersTakeRoomInMode0Only) {
     EXPECT_EQ(widths[3], widths[1]);
 }
 
+TEST_F(DrawingModesTest, HairpinsShowUnlessEveryNoteOfTheirRunIsHidden) {
+    // The pen colours of the slanted strokes drawn: a hairpin is the only slanted line of these scores.
+    auto slanted = [&] {
+        std::vector<COLORREF> colors;
+        const auto& log = Log();
+        for (size_t i = 1; i < log.size(); ++i)
+            if (log[i].op == "LineTo" && log[i - 1].op == "MoveToEx" &&
+                log[i].args[0] != log[i - 1].args[0] && log[i].args[1] != log[i - 1].args[1])
+                colors.push_back(log[i].penColor);
+        return colors;
+    };
+    const std::string after = "|Bar\n|Note|Dur:4th|Pos:0\n|Bar\n";
+    // A crescendo under one shown note, and one under two.
+    for (const std::string& run : {std::string("|Note|Dur:Half|Pos:0|Opts:Crescendo\n"),
+                                   std::string("|Note|Dur:4th|Pos:0|Opts:Crescendo\n|Note|Dur:4th|Pos:0|Opts:"
+                                               "Crescendo\n")}) {
+        Load("|AddStaff|Name:A\n|Note|Dur:4th|Pos:0\n" + run + after);
+        for (int mode = 0; mode <= 4; ++mode) {
+            Draw(mode);
+            std::vector<COLORREF> c = slanted();
+            ASSERT_EQ(c.size(), 2u) << mode << run;
+            EXPECT_EQ(c[0], mode == 0 || mode == 4 ? kActive : RGB(0, 0, 0)) << mode;
+        }
+    }
+    // Under a hidden note alone it shows only in modes 0 and 4, in the hidden colour.
+    Load("|AddStaff|Name:A\n|Note|Dur:4th|Pos:0\n|Note|Dur:Half|Pos:0|Opts:Crescendo|Visibility:Never\n" +
+         after);
+    for (int mode = 0; mode <= 4; ++mode) {
+        Draw(mode);
+        std::vector<COLORREF> c = slanted();
+        if (mode == 0 || mode == 4) {
+            ASSERT_EQ(c.size(), 2u) << mode;
+            EXPECT_EQ(c[0], kActiveHidden) << mode;
+        } else {
+            EXPECT_TRUE(c.empty()) << mode;
+        }
+    }
+}
+
 }  // namespace
