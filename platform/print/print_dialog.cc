@@ -14,8 +14,6 @@
 namespace qsm::print {
 namespace {
 
-thread_local DWORD g_error = 0;
-
 const char kPrintTemplate[] = R"(dialog 0 0 260 132 "Print"
 style DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
 font 8 "MS Sans Serif"
@@ -122,7 +120,7 @@ bool WriteBack(State& s) {
     std::memcpy(names.data(), &dn, sizeof dn);
     HGLOBAL nm = Store(pd->hDevNames, names.data(), names.size());
     if (!dm || !nm) {
-        g_error = CDERR_MEMALLOCFAILURE;
+        qsm::wm::SetCommDlgExtendedError(CDERR_MEMALLOCFAILURE);
         return false;
     }
     pd->hDevMode = dm;
@@ -146,7 +144,7 @@ bool WriteBack(State& s) {
         pd->hDC = (pd->Flags & PD_RETURNDC) ? CreateDCA(kDriverName, p.name.c_str(), "", &s.dm)
                                             : CreateICA(kDriverName, p.name.c_str(), "", &s.dm);
         if (!pd->hDC) {
-            g_error = PDERR_CREATEICFAILURE;
+            qsm::wm::SetCommDlgExtendedError(PDERR_CREATEICFAILURE);
             return false;
         }
     }
@@ -294,14 +292,10 @@ INT_PTR DialogProc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam) {
 
 using namespace qsm::print;
 
-DWORD CommDlgExtendedError() {
-    return g_error;
-}
-
 BOOL PrintDlgA(PRINTDLGA* pd) {
-    g_error = 0;
+    qsm::wm::SetCommDlgExtendedError(0);
     if (!pd || pd->lStructSize != sizeof(PRINTDLGA)) {
-        g_error = CDERR_STRUCTSIZE;
+        qsm::wm::SetCommDlgExtendedError(CDERR_STRUCTSIZE);
         return FALSE;
     }
     InstallPrinters();
@@ -310,7 +304,7 @@ BOOL PrintDlgA(PRINTDLGA* pd) {
     s.setup = (pd->Flags & PD_PRINTSETUP) != 0;
     s.printers = ListPrinters();
     if (s.printers.empty()) {
-        g_error = PDERR_NODEVICES;
+        qsm::wm::SetCommDlgExtendedError(PDERR_NODEVICES);
         return FALSE;
     }
     auto indexOf = [&](const std::string& name) -> int {
@@ -321,7 +315,7 @@ BOOL PrintDlgA(PRINTDLGA* pd) {
     int def = indexOf(DefaultPrinterName());
     if (pd->Flags & PD_RETURNDEFAULT) {
         if (pd->hDevMode || pd->hDevNames) {
-            g_error = PDERR_RETDEFFAILURE;
+            qsm::wm::SetCommDlgExtendedError(PDERR_RETDEFFAILURE);
             return FALSE;
         }
         s.printer = static_cast<size_t>(std::max(def, 0));
@@ -336,11 +330,11 @@ BOOL PrintDlgA(PRINTDLGA* pd) {
     if (device.empty() && haveDevMode) device = DevModeDevice(given);
     int index = device.empty() ? def : indexOf(device);
     if (!device.empty() && (isDefault & DN_DEFAULTPRN) && index != def) {
-        g_error = PDERR_DEFAULTDIFFERENT;
+        qsm::wm::SetCommDlgExtendedError(PDERR_DEFAULTDIFFERENT);
         return FALSE;
     }
     if (index < 0) {
-        g_error = PDERR_PRINTERNOTFOUND;
+        qsm::wm::SetCommDlgExtendedError(PDERR_PRINTERNOTFOUND);
         return FALSE;
     }
     s.printer = static_cast<size_t>(index);
@@ -351,10 +345,11 @@ BOOL PrintDlgA(PRINTDLGA* pd) {
     std::string error;
     const char* text = s.setup ? kSetupTemplate : kPrintTemplate;
     if (!qsm::wm::ParseDialogTemplate(text, std::strlen(text), &t, &error)) {
-        g_error = PDERR_SETUPFAILURE;
+        qsm::wm::SetCommDlgExtendedError(PDERR_SETUPFAILURE);
         return FALSE;
     }
     INT_PTR r = qsm::wm::DialogBoxFromTemplate(t, pd->hwndOwner, DialogProc, reinterpret_cast<LPARAM>(&s));
+    if (r == -1) qsm::wm::SetCommDlgExtendedError(CDERR_DIALOGFAILURE);
     if (r != IDOK) return FALSE;
     return WriteBack(s) ? TRUE : FALSE;
 }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "platform/print/printers.h"
+#include "platform/wm/commdlg.h"
 #include "platform/wm/winuser.h"
 
 #define PD_ALLPAGES 0x00000000
@@ -35,9 +36,6 @@
 #define PD_DISABLEPRINTTOFILE 0x00080000
 #define PD_HIDEPRINTTOFILE 0x00100000
 
-#define CDERR_STRUCTSIZE 0x0001
-#define CDERR_INITIALIZATION 0x0002
-#define CDERR_MEMALLOCFAILURE 0x0009
 #define PDERR_SETUPFAILURE 0x1001
 #define PDERR_RETDEFFAILURE 0x1003
 #define PDERR_NODEVICES 0x1007
@@ -63,7 +61,6 @@ struct PRINTDLGA {
 using PRINTDLG = PRINTDLGA;
 
 BOOL PrintDlgA(PRINTDLGA* pd);
-DWORD CommDlgExtendedError();
 
 namespace qsm::print {
 

@@ -480,8 +480,6 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
     return qsm::wm::Run(ofn, true);
 }
 
-// Weak: common dialogs of another sublayer that still define their own may do so; they share this one's
-// error through SetCommDlgExtendedError.
-__attribute__((weak)) DWORD CommDlgExtendedError() {
+DWORD CommDlgExtendedError() {
     return qsm::wm::t_error;
 }

@@ -14,6 +14,7 @@
 // messages first and gets no notifications.
 #pragma once
 
+#include "platform/wm/commdlg.h"
 #include "platform/wm/winuser.h"
 
 #define OFN_READONLY 0x00000001u
@@ -46,10 +47,6 @@ inline constexpr int lst1 = 0x0460;  // folders and files
 inline constexpr int cmb1 = 0x0470;  // file types
 inline constexpr int edt1 = 0x0480;  // file name
 
-#define CDERR_DIALOGFAILURE 0xFFFF
-#define CDERR_STRUCTSIZE 0x0001
-#define CDERR_INITIALIZATION 0x0002
-#define CDERR_NOHOOK 0x000B
 #define FNERR_INVALIDFILENAME 0x3002
 #define FNERR_BUFFERTOOSMALL 0x3003
 
@@ -90,10 +87,3 @@ struct OFNOTIFYA {
 // for FNERR_BUFFERTOOSMALL the first two bytes of lpstrFile hold the size needed).
 BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn);
 BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn);
-// The error of the last common dialog of this thread.
-DWORD CommDlgExtendedError();
-
-namespace qsm::wm {
-// Common dialogs of other sublayers report their errors here.
-void SetCommDlgExtendedError(DWORD code);
-}  // namespace qsm::wm

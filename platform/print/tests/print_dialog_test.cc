@@ -10,6 +10,7 @@
 #include "platform/print/print_dialog.h"
 #include "platform/print/tests/print_test_util.h"
 #include "platform/wm/backend.h"
+#include "platform/wm/file_dialog.h"
 
 namespace qsm::print::testing {
 namespace {
@@ -143,6 +144,33 @@ TEST_F(PrintDialogTest, CancelAnswersFalseWithoutAnError) {
     EXPECT_EQ(CommDlgExtendedError(), 0u);
     EXPECT_EQ(pd.hDC, nullptr);
     EXPECT_EQ(pd.hDevNames, nullptr);
+}
+
+TEST_F(PrintDialogTest, PrintAndFileDialogsReportTheirErrorsInOnePlace) {
+    // A print failure, then a file dialog failure, then a print failure again: each is the error read.
+    pd = Fresh(kViewerSet);
+    pd.lStructSize = 3;
+    EXPECT_FALSE(PrintDlgA(&pd));
+    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
+    char name[260] = "";
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFile = name;
+    ofn.nMaxFile = sizeof name;
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK;  // a hook flag without a hook
+    EXPECT_FALSE(GetSaveFileNameA(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_NOHOOK));
+    pd = Fresh(PD_RETURNDEFAULT);
+    ASSERT_TRUE(PrintDlgA(&pd));
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
+    pd.hDC = nullptr;
+    EXPECT_FALSE(PrintDlgA(&pd));  // blocks already there
+    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(PDERR_RETDEFFAILURE));
+    // A cancelled file dialog clears the print dialog's error.
+    ofn.Flags = OFN_EXPLORER;
+    wm::SetModalHook([](HWND) { wm::PressKey(VK_ESCAPE); });
+    EXPECT_FALSE(GetOpenFileNameA(&ofn));
+    EXPECT_EQ(CommDlgExtendedError(), 0u);
 }
 
 TEST_F(PrintDialogTest, APrinterThatIsNoLongerTheDefaultOrIsGoneFails) {
