@@ -18,7 +18,7 @@ struct Bitmap {
     HGDIOBJ old;
     Bitmap(int w, int h) {
         dc = CreateCompatibleDC(nullptr);
-        bmp = CreateCompatibleBitmap(dc, w, h);
+        bmp = CreateBitmap(w, h, 1, 32, nullptr);
         old = SelectObject(dc, bmp);
         PatBlt(dc, 0, 0, w, h, WHITENESS);
     }

@@ -73,7 +73,7 @@ void BM_DrawOneScreen(benchmark::State& state) {
     TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
     Context c;
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, kWidth, kHeight);
+    HBITMAP bmp = CreateBitmap(kWidth, kHeight, 1, 32, nullptr);
     HGDIOBJ old = SelectObject(dc, bmp);
     c.fonts.AttachDC(dc, dc);
     // The staves that one screen shows, as the view lays them out.

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static HDC dc = [] {
         HDC d = CreateCompatibleDC(nullptr);
-        SelectObject(d, CreateCompatibleBitmap(d, 64, 64));
+        SelectObject(d, CreateBitmap(64, 64, 1, 32, nullptr));
         return d;
     }();
     qsm::gdi::PackedDibLayout layout;

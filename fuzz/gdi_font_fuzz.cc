@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FcPatternDestroy(p);
         }
         HDC dc = CreateCompatibleDC(nullptr);
-        HBITMAP bmp = CreateCompatibleBitmap(dc, 64, 64);
+        HBITMAP bmp = CreateBitmap(64, 64, 1, 32, nullptr);
         HGDIOBJ oldBmp = SelectObject(dc, bmp);
         for (int charset : {ANSI_CHARSET, SYMBOL_CHARSET}) {
             for (int height : {-30, 12}) {

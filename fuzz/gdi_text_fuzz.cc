@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         EASTEUROPE_CHARSET, OEM_CHARSET,         MAC_CHARSET};
     static HDC dc = [] {
         HDC d = CreateCompatibleDC(nullptr);
-        SelectObject(d, CreateCompatibleBitmap(d, 200, 40));
+        SelectObject(d, CreateBitmap(200, 40, 1, 32, nullptr));
         return d;
     }();
     LOGFONTA lf{};

@@ -220,8 +220,12 @@ bool WritePng(HDC hdc, const char* path) {
 using namespace qsm::gdi;
 
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
-    if (!ToDC(hdc) || width < 0 || height < 0 || width > 32767 || height > 32767) return nullptr;
-    Bitmap* b = NewBitmap(std::max(width, 1), std::max(height, 1), 32);
+    DC* dc = ToDC(hdc);
+    if (!dc || width < 0 || height < 0 || width > 32767 || height > 32767) return nullptr;
+    // Compatible with what the DC draws on: a memory DC that holds a monochrome bitmap (a new memory DC
+    // holds its 1 x 1 one) gives a monochrome bitmap; every other DC a colour one.
+    int bitCount = dc->kind == DCKind::Memory && dc->bitmap != nullptr && dc->bitmap->bitCount == 1 ? 1 : 32;
+    Bitmap* b = NewBitmap(std::max(width, 1), std::max(height, 1), bitCount);
     if (!b) return nullptr;
     // A fresh bitmap is black, as on a display.
     return reinterpret_cast<HBITMAP>(Register(b));

@@ -7,7 +7,9 @@
 // - screen DC: CreateDCA("DISPLAY", ...) or CreateCompatibleDC(nullptr) answers screen metrics and measures
 //   text; a window system makes DCs over its own surfaces with qsm::gdi::CreateSurfaceDC (gdi_surface.h);
 // - memory DC: CreateCompatibleDC; draws into the bitmap selected into it (CreateCompatibleBitmap,
-//   CreateDIBSection, CreateBitmap);
+//   CreateDIBSection, CreateBitmap). CreateCompatibleBitmap on a memory DC makes a bitmap like the one it
+//   holds: a new memory DC holds a monochrome one, so colour bitmaps come from a screen DC (or
+//   CreateBitmap with 32 bits);
 // - printer DC: qsm::gdi::CreatePdfDC (gdi_surface.h) gives a DC on a PDF file at a chosen resolution, with
 //   StartDocA/StartPage/EndPage/EndDoc;
 // - recording DC: qsm::gdi::CreateRecordingDC (gdi_surface.h) logs every call with its arguments and the

@@ -297,7 +297,7 @@ int main(int argc, char** argv) {
     int glyphsBottom;
     {
         HDC scratch = CreateCompatibleDC(nullptr);
-        HBITMAP sb = CreateCompatibleBitmap(scratch, kWidth, 2000);
+        HBITMAP sb = CreateBitmap(kWidth, 2000, 1, 32, nullptr);
         HGDIOBJ old = SelectObject(scratch, sb);
         f.AttachDC(scratch, scratch);
         glyphsBottom = DrawGlyphCells(f, 20);
@@ -312,7 +312,7 @@ int main(int argc, char** argv) {
     const int height = lineStaves + 5 * kU;
 
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, kWidth, height);
+    HBITMAP bmp = CreateBitmap(kWidth, height, 1, 32, nullptr);
     HGDIOBJ oldBmp = SelectObject(dc, bmp);
     PatBlt(dc, 0, 0, kWidth, height, WHITENESS);
     f.AttachDC(dc, dc);

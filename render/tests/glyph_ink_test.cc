@@ -64,7 +64,7 @@ public:
         w_ = widthSpaces * u;
         h_ = heightSpaces * u;
         dc = CreateCompatibleDC(nullptr);
-        bmp_ = CreateCompatibleBitmap(dc, w_, h_);
+        bmp_ = CreateBitmap(w_, h_, 1, 32, nullptr);
         old_ = SelectObject(dc, bmp_);
         fonts.AttachDC(dc, dc);
         Clear();

@@ -32,7 +32,7 @@ std::vector<uint8_t> ButtonGlyph() {
 
 struct Canvas {
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, 32, 32);
+    HBITMAP bmp = CreateBitmap(32, 32, 1, 32, nullptr);
     HGDIOBJ old = SelectObject(dc, bmp);
     ~Canvas() {
         SelectObject(dc, old);

@@ -61,7 +61,7 @@ TEST_F(GaugeTest, VerticalGaugesFillFromTheBottomAndPaintInTheHighlight) {
     EXPECT_EQ(v->BarRects(TRect(0, 0, 20, 60)), std::vector<TRect>{TRect(2, 44, 18, 58)});
 
     TMemoryDC mem;
-    TBitmap bmp(mem, 20, 60);
+    TBitmap bmp(TScreenDC(), 20, 60);
     mem.SelectObject(bmp);
     TRect all(0, 0, 20, 60);
     v->Paint(mem, true, all);

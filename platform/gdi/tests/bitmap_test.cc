@@ -65,8 +65,10 @@ TEST(GdiBitmap, PaletteDibReadsColours) {
 TEST(GdiBitmap, BlitsCopyAndCombine) {
     HDC a = CreateCompatibleDC(nullptr);
     HDC b = CreateCompatibleDC(nullptr);
-    HBITMAP ba = CreateCompatibleBitmap(a, 10, 10);
-    HBITMAP bb = CreateCompatibleBitmap(b, 10, 10);
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    HBITMAP ba = CreateCompatibleBitmap(screen, 10, 10);
+    HBITMAP bb = CreateCompatibleBitmap(screen, 10, 10);
+    DeleteDC(screen);
     HGDIOBJ oa = SelectObject(a, ba);
     HGDIOBJ ob = SelectObject(b, bb);
     EXPECT_EQ(SelectObject(b, ba), nullptr);  // a bitmap sits in one DC at a time

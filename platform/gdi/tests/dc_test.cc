@@ -16,7 +16,7 @@ struct Canvas {
     HGDIOBJ old;
     Canvas(int w, int h) {
         dc = CreateCompatibleDC(nullptr);
-        bmp = CreateCompatibleBitmap(dc, w, h);
+        bmp = CreateBitmap(w, h, 1, 32, nullptr);
         old = SelectObject(dc, bmp);
         RECT r{0, 0, w, h};
         FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

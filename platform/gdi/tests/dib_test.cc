@@ -40,7 +40,7 @@ COLORREF Expected(int x, int y) {
 
 struct Target {
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, 40, 40);
+    HBITMAP bmp = CreateBitmap(40, 40, 1, 32, nullptr);
     HGDIOBJ old = SelectObject(dc, bmp);
     ~Target() {
         SelectObject(dc, old);

@@ -38,7 +38,7 @@ struct MemoryDC {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bmp;
     HGDIOBJ old;
-    MemoryDC(int w, int h) : bmp(CreateCompatibleBitmap(dc, w, h)), old(SelectObject(dc, bmp)) {}
+    MemoryDC(int w, int h) : bmp(CreateBitmap(w, h, 1, 32, nullptr)), old(SelectObject(dc, bmp)) {}
     ~MemoryDC() {
         SelectObject(dc, old);
         DeleteObject(bmp);

@@ -18,7 +18,7 @@ struct MemDc {
     HGDIOBJ old;
     MemDc(int w, int h, bool mono) {
         dc = CreateCompatibleDC(nullptr);
-        bmp = mono ? CreateBitmap(w, h, 1, 1, nullptr) : CreateCompatibleBitmap(dc, w, h);
+        bmp = mono ? CreateBitmap(w, h, 1, 1, nullptr) : CreateBitmap(w, h, 1, 32, nullptr);
         old = SelectObject(dc, bmp);
     }
     ~MemDc() {
@@ -174,6 +174,61 @@ TEST(GdiRaster, MonochromeDestinationsKeepOneBitPerPixel) {
     EXPECT_EQ(GetPixel(b.dc, 2, 0), kBlack);
     SelectObject(b.dc, old);
     DeleteObject(light);
+}
+
+TEST(GdiRaster, CompatibleBitmapsOfAMemoryDcTakeTheDepthOfTheBitmapItHolds) {
+    auto bitsPerPixel = [](HBITMAP b) {
+        BITMAP bm{};
+        return GetObjectA(b, sizeof bm, &bm) == sizeof bm ? static_cast<int>(bm.bmBitsPixel) : -1;
+    };
+    // A colour image with button-face pixels at (1, 0) and (2, 1).
+    MemDc image(4, 2, false);
+    PatBlt(image.dc, 0, 0, 4, 2, BLACKNESS);
+    SetPixelV(image.dc, 0, 0, RGB(0, 0, 128));
+    SetPixelV(image.dc, 1, 0, kFace);
+    SetPixelV(image.dc, 2, 1, kFace);
+    SetPixelV(image.dc, 3, 1, kWhite);
+    // A mask made the usual way: a new memory DC holds a monochrome bitmap, so its compatible bitmap is
+    // monochrome and the copy marks the pixels of the image DC's background colour.
+    HDC maskDc = CreateCompatibleDC(image.dc);
+    EXPECT_EQ(GetDeviceCaps(maskDc, BITSPIXEL), 1);
+    HBITMAP mask = CreateCompatibleBitmap(maskDc, 4, 2);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(bitsPerPixel(mask), 1);
+    HGDIOBJ old = SelectObject(maskDc, mask);
+    PatBlt(maskDc, 0, 0, 4, 2, WHITENESS);
+    SetBkColor(image.dc, kFace);
+    ASSERT_TRUE(BitBlt(maskDc, 0, 0, 4, 2, image.dc, 0, 0, SRCCOPY));
+    const COLORREF want[2][4] = {{kBlack, kWhite, kBlack, kBlack}, {kBlack, kBlack, kWhite, kBlack}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(GetPixel(maskDc, x, y), want[y][x]) << x << "," << y;
+    // Holding the mask, the DC still makes monochrome bitmaps; a DC holding a colour bitmap, colour ones.
+    HBITMAP mono2 = CreateCompatibleBitmap(maskDc, 3, 3);
+    EXPECT_EQ(bitsPerPixel(mono2), 1);
+    HBITMAP colour = CreateCompatibleBitmap(image.dc, 3, 3);
+    EXPECT_EQ(bitsPerPixel(colour), 32);
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    HBITMAP fromScreen = CreateCompatibleBitmap(screen, 3, 3);
+    EXPECT_EQ(bitsPerPixel(fromScreen), 32);
+    // The colour one keeps colours; the monochrome one black or white.
+    HDC work = CreateCompatibleDC(nullptr);
+    HGDIOBJ workOld = SelectObject(work, colour);
+    SetPixelV(work, 1, 1, RGB(10, 200, 30));
+    EXPECT_EQ(GetPixel(work, 1, 1), RGB(10, 200, 30));
+    SelectObject(work, mono2);
+    PatBlt(work, 0, 0, 3, 3, BLACKNESS);
+    SetBkColor(image.dc, RGB(0, 0, 128));
+    ASSERT_TRUE(BitBlt(work, 0, 0, 3, 1, image.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(work, 0, 0), kWhite);
+    EXPECT_EQ(GetPixel(work, 1, 0), kBlack);
+    SelectObject(work, workOld);
+    DeleteDC(work);
+    DeleteDC(screen);
+    SelectObject(maskDc, old);
+    DeleteDC(maskDc);
+    for (HBITMAP b : {mask, mono2, colour, fromScreen})
+        DeleteObject(b);
 }
 
 TEST(GdiRaster, PatternBlitsRefuseOperationsThatReadASource) {

@@ -136,7 +136,7 @@ TEST(GdiText, ColourAndSynthesisedStyles) {
     const std::string path = std::string(QSM_FONTS_DIR) + "/qsm2stda.ttf";
     ASSERT_EQ(AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr), 1);
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, 120, 120);
+    HBITMAP bmp = CreateBitmap(120, 120, 1, 32, nullptr);
     HGDIOBJ oldBmp = SelectObject(dc, bmp);
     SetBkMode(dc, TRANSPARENT);
     SetTextAlign(dc, TA_BASELINE);
@@ -180,7 +180,7 @@ TEST(GdiText, ColourAndSynthesisedStyles) {
 
 TEST(GdiText, AlignmentPlacesTheCell) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, 200, 100);
+    HBITMAP bmp = CreateBitmap(200, 100, 1, 32, nullptr);
     HGDIOBJ oldBmp = SelectObject(dc, bmp);
     HFONT f = MakeFont("Liberation Sans", -40);
     HGDIOBJ oldFont = SelectObject(dc, f);
