@@ -84,24 +84,80 @@ struct RtBeats {
     }
 };
 
+// Why a note of the file comes back other than on the grid alone (see RtReference).
+enum RtCause {
+    rtWritten,   // written at its grid onset
+    rtMoved,     // written later: an earlier note's 12-tick minimum had filled the staff past its onset
+    rtTwice,     // a note-on of a key already sounding from the same grid tick: not added twice
+    rtCrowded,   // a 31st note sounding at once
+    rtSpelling,  // in a chord, no staff position left for it in either spelling
+    rtCauses
+};
+
+// How a written note ended.
+enum RtEnd {
+    rtOwnEnd,    // at its own note-off
+    rtChordEnd,  // at the first note-off among the notes that began with it
+    rtOnset,     // at the next onset (or a key signature) of the record
+    rtEnds
+};
+
+struct RtFate {
+    int channel, key, gridStart;  // the note-on on the grid alone
+    RtCause cause;
+    RtEnd end;   // written notes only
+    int length;  // written notes only, before the rest regrouping
+};
+
 // What a record's notes become by the rules of the conversion: onsets and ends on the grid, at least 12
 // ticks, every note ended by the next onset and by the first end among the notes that began with it, notes
-// never ended dropped; then the rest regrouping lets a note that a rest follows grow into it up to the next
-// beat when that is less than the record's rest unit away. The reference that the converted score must play
-// back exactly.
+// never ended dropped, notes of a chord spelt for the treble clef in the key then in force (a note that
+// finds its staff position taken in both spellings is left out); then the rest regrouping lets a note that a
+// rest follows grow into it up to the next beat when that is less than the record's rest unit away. The
+// reference that the converted score must play back exactly. keyFifths is the key signature in force when
+// the record's pass starts, and is left as its pass leaves it (passes run in list order, after track 0's
+// conductor pass). fates, when given, tells for each note-on taken what became of it.
 inline std::vector<RtNote> ExpectedNotes(TSMFData& data, const TSMFImportInstructions& r, int channel,
-                                         bool regroup = true) {
+                                         int& keyFifths, bool regroup = true,
+                                         std::vector<RtFate>* fates = nullptr) {
     std::vector<RtNote> out;
     TSMFTrackData* track = data.GetTrack(r.Track);
     if (track == nullptr) return out;
     RtGrid grid{24 * (1 << (5 - r.QuantizeDuration))};
-    std::vector<int> sounding;
+    const RtGrid plain{grid.q};
+    struct Entry {
+        int key, sign, fate;
+    };
+    std::vector<Entry> sounding;
+    std::vector<RtFate> local;
     std::vector<std::pair<int, int>> groups;  // start and end of each written group of notes
-    auto advance = [&](int tick) {
+    auto advance = [&](int tick, RtEnd why, int endingKey) {
         if (tick <= grid.position) return;
         if (!sounding.empty()) groups.push_back({grid.position, tick});
-        for (int key : sounding)
-            out.push_back({channel, key, grid.position, tick - grid.position});
+        std::vector<std::pair<int, int>> taken;  // staff position and accidental of the chord's notes
+        for (Entry& e : sounding) {
+            RtFate& f = local[static_cast<size_t>(e.fate)];
+            if (sounding.size() > 1) {
+                int pos = 0, acc = 0;
+                MidiNoteToStaffPos(0, e.sign, e.key, pos, acc);
+                auto used = [&](int p) {
+                    return std::any_of(taken.begin(), taken.end(), [p](auto& t) { return t.first == p; });
+                };
+                if (used(pos)) {
+                    MidiNoteToStaffPos(0, -e.sign, e.key, pos, acc);
+                    if (used(pos)) {
+                        f.cause = rtSpelling;
+                        continue;
+                    }
+                    e.sign = -e.sign;
+                }
+                taken.push_back({pos, acc});
+            }
+            f.cause = grid.position == f.gridStart ? rtWritten : rtMoved;
+            f.end = why == rtOnset ? rtOnset : e.key == endingKey ? rtOwnEnd : rtChordEnd;
+            f.length = tick - grid.position;
+            out.push_back({channel, e.key, grid.position, tick - grid.position});
+        }
         sounding.clear();
         grid.position = tick;
     };
@@ -109,21 +165,40 @@ inline std::vector<RtNote> ExpectedNotes(TSMFData& data, const TSMFImportInstruc
         const TMidiEvent& ev = *track->GetEvent(i);
         const int tick = static_cast<int>(ev.Tick & 0x7FFFFFFF);
         if (ev.GetKind() == MIDI_KIND_KEYSIG) {
-            advance(grid.Quantize(tick));
+            advance(grid.Quantize(tick), rtOnset, -1);
+            keyFifths = static_cast<int16_t>(static_cast<uint16_t>(ev.Status | (ev.Data1 << 8)));
             continue;
         }
         if (!ev.IsShortMsg() || (r.ChannelMask & (1u << ev.GetChannel())) == 0) continue;
         const int key = ev.Data1 & 0x7F;
         if (!ev.IsSoundingNote() && !ev.IsNoteRelease()) continue;
         if (key < r.LowNote || key > r.HighNote) continue;
+        auto isSounding = [&] {
+            return std::any_of(sounding.begin(), sounding.end(),
+                               [key](const Entry& e) { return e.key == key; });
+        };
         if (ev.IsSoundingNote()) {
-            advance(grid.Quantize(tick));
-            if (std::find(sounding.begin(), sounding.end(), key) == sounding.end() && sounding.size() < 30)
-                sounding.push_back(key);
-        } else if (std::find(sounding.begin(), sounding.end(), key) != sounding.end()) {
+            advance(grid.Quantize(tick), rtOnset, -1);
+            local.push_back({channel, key, plain.Quantize(tick), rtWritten, rtOwnEnd, 0});
+            if (isSounding()) {
+                local.back().cause = rtTwice;
+            } else if (sounding.size() >= 30) {
+                local.back().cause = rtCrowded;
+            } else {
+                sounding.push_back({key, keyFifths < 0 ? -1 : 1, static_cast<int>(local.size()) - 1});
+            }
+        } else if (isSounding()) {
             int e = grid.Quantize(tick);
             if (e <= grid.position) e = grid.position + std::max(12, grid.Snap(tick) - grid.position);
-            advance(e);
+            advance(e, rtOwnEnd, key);
+        }
+    }
+    // Notes still sounding at the end of the track are not written; they have no fate worth telling.
+    for (const Entry& e : sounding)
+        local[static_cast<size_t>(e.fate)].cause = rtCauses;
+    if (fates != nullptr) {
+        for (const RtFate& f : local) {
+            if (f.cause != rtCauses) fates->push_back(f);
         }
     }
     // Rest regrouping: a group followed by a rest reaches the next beat when that is near.
@@ -150,6 +225,19 @@ inline std::vector<RtNote> ExpectedNotes(TSMFData& data, const TSMFImportInstruc
     return out;
 }
 
+// The key signature that track 0's conductor pass leaves in force for the first note pass.
+inline int ConductorKeyFifths(TSMFData& data) {
+    int fifths = 0;
+    TSMFTrackData* first = data.GetTrackCount() > 0 ? data.GetTrack(0) : nullptr;
+    if (first == nullptr) return fifths;
+    for (int i = 0; i < first->GetEventCount(); ++i) {
+        const TMidiEvent& ev = *first->GetEvent(i);
+        if (ev.GetKind() == MIDI_KIND_KEYSIG)
+            fifths = static_cast<int16_t>(static_cast<uint16_t>(ev.Status | (ev.Data1 << 8)));
+    }
+    return fifths;
+}
+
 // The file's own notes of a record with their onsets and ends on the grid alone.
 inline std::vector<RtNote> GridNotes(TSMFData& data, const TSMFImportInstructions& r, int channel) {
     std::vector<RtNote> out;
@@ -171,16 +259,41 @@ struct RoundTrip {
     int sourceNotes = 0;    // notes of the file (paired on and off) that the records take
     int gridNotes = 0;      // the same on the grid
     int gridSame = 0;       // grid notes played back with the same pitch, start and length
-    int expectedNotes = 0;  // after the conversion's documented rules
+    int expectedNotes = 0;  // after the conversion's rules
     int expectedSame = 0;   // of those, played back exactly
-    int lengthOnly = 0;     // grid notes back with the same pitch and start but another length:
-    int cut = 0;            //   shorter, ended by the next onset or by the first end among its chord
-    int grown = 0;          //   longer, grown into the rest after it up to the beat
-    int missing = 0;        // grid notes whose pitch and start do not come back (moved by the 12-tick
-                            // minimum of a note before them, a second note-on of a sounding key, a note
-                            // never ended, spelling collisions in a chord)
-    int extra = 0;          // played notes that no expected note explains
+    // Grid notes that come back with the same pitch and start but another length, by the rule that made it:
+    int lengthOnly = 0;
+    int cutAtOnset = 0;   //   ended at the next onset of the record
+    int cutByChord = 0;   //   ended at the first note-off among the notes that began with it
+    int grown = 0;        //   grown into the rest after it up to the beat (rest regrouping)
+    int lengthened = 0;   //   made longer by the 12-tick minimum or by an end moved with a later onset
+    int lengthMoved = 0;  //   moved later by an earlier note's 12-tick minimum, onto a later onset of its key
+    int lengthOther = 0;
+    // Grid notes whose pitch and start do not come back, by cause:
+    int missing = 0;
+    int lost[rtCauses] = {};  // indexed by RtCause; rtWritten counts the unexplained ones
+    int extra = 0;            // played notes that no expected note explains
     int staves = 0;
+
+    void Add(const RoundTrip& o) {
+        sourceNotes += o.sourceNotes;
+        gridNotes += o.gridNotes;
+        gridSame += o.gridSame;
+        expectedNotes += o.expectedNotes;
+        expectedSame += o.expectedSame;
+        lengthOnly += o.lengthOnly;
+        cutAtOnset += o.cutAtOnset;
+        cutByChord += o.cutByChord;
+        grown += o.grown;
+        lengthened += o.lengthened;
+        lengthMoved += o.lengthMoved;
+        lengthOther += o.lengthOther;
+        missing += o.missing;
+        for (int i = 0; i < rtCauses; ++i)
+            lost[i] += o.lost[i];
+        extra += o.extra;
+        staves += o.staves;
+    }
 };
 
 // Counts matches of two sorted lists (multiset intersection by a key).
@@ -230,12 +343,22 @@ inline RoundTrip RunRoundTrip(TSMFData& data) {
         score->GetStaff(i)->InsertItem(new TPerformanceStyle(7), 1);
     TScoreMidiPlayer player;
     player.SetScore(score.get());
-    TMidiFileBuf rendered(16);
-    player.RenderToBuffer(rendered);
-    std::vector<RtNote> played = PairNotes(rendered);
+    // Each staff plays into a buffer of its own: two staves on one channel may sound the same key at once,
+    // and their note-offs paired across the staves would swap the lengths.
+    std::vector<RtNote> played;
+    for (int i = 0; i < score->GetStaffCount(); ++i) {
+        TMidiFileBuf rendered(16);
+        TStaffMidiPlayerIndex cursor;
+        cursor.SetStaff(score->GetStaff(i));
+        cursor.PlayAll(rendered);
+        const std::vector<RtNote> notes = PairNotes(rendered);
+        played.insert(played.end(), notes.begin(), notes.end());
+    }
+    std::sort(played.begin(), played.end());
     std::vector<RtNote> grid;
     std::vector<RtNote> expected;
-    std::vector<RtNote> ruled;  // the rules without the rest regrouping
+    std::vector<RtFate> fates;
+    int keyFifths = ConductorKeyFifths(data);
     for (const TSMFImportInstructions& r : list) {
         int channel = 0;
         while (channel < 15 && (r.ChannelMask & (1u << channel)) == 0)
@@ -247,10 +370,8 @@ inline RoundTrip RunRoundTrip(TSMFData& data) {
         }
         auto g = GridNotes(data, r, channel);
         grid.insert(grid.end(), g.begin(), g.end());
-        auto e = ExpectedNotes(data, r, channel);
+        auto e = ExpectedNotes(data, r, channel, keyFifths, true, &fates);
         expected.insert(expected.end(), e.begin(), e.end());
-        auto c = ExpectedNotes(data, r, channel, false);
-        ruled.insert(ruled.end(), c.begin(), c.end());
     }
     std::sort(grid.begin(), grid.end());
     std::sort(expected.begin(), expected.end());
@@ -260,29 +381,55 @@ inline RoundTrip RunRoundTrip(TSMFData& data) {
     auto onset = [](const RtNote& n) { return std::make_tuple(n.channel, n.key, n.start); };
     rt.gridSame = CountCommon(grid, played, whole);
     rt.expectedSame = CountCommon(expected, played, whole);
-    const int onsetSame = CountCommon(grid, played, onset);
-    rt.lengthOnly = onsetSame - rt.gridSame;
-    rt.missing = rt.gridNotes - onsetSame;
-    // Why lengths differ: shorter by the cut at the next onset, else longer by the rest regrouping.
-    std::multimap<std::tuple<int, int, int>, int> ruledAt;
-    for (const RtNote& n : ruled)
-        ruledAt.insert({onset(n), n.length});
+    // What became of each grid note that does not come back whole.
+    std::multimap<std::tuple<int, int, int>, const RtFate*> fateAt;
+    for (const RtFate& f : fates)
+        fateAt.insert({{f.channel, f.key, f.gridStart}, &f});
     std::multiset<std::tuple<int, int, int, int>> exact;
-    for (const RtNote& n : played)
+    std::multiset<std::tuple<int, int, int>> started;
+    for (const RtNote& n : played) {
         exact.insert(whole(n));
+        started.insert(onset(n));
+    }
     for (const RtNote& n : grid) {
         auto it = exact.find(whole(n));
         if (it != exact.end()) {
             exact.erase(it);
+            auto s = started.find(onset(n));
+            if (s != started.end()) started.erase(s);
             continue;
         }
-        auto r = ruledAt.find(onset(n));
-        if (r == ruledAt.end()) continue;
-        if (r->second < n.length) {
-            ++rt.cut;
-        } else {
-            ++rt.grown;
+        auto [from, to] = fateAt.equal_range(onset(n));
+        auto s = started.find(onset(n));
+        if (s != started.end()) {
+            started.erase(s);
+            ++rt.lengthOnly;
+            const RtFate* f = nullptr;
+            for (auto i = from; i != to && f == nullptr; ++i) {
+                if (i->second->cause == rtWritten) f = i->second;
+            }
+            const bool moved = std::any_of(from, to, [](auto& i) { return i.second->cause == rtMoved; });
+            if (f == nullptr) {
+                ++(moved ? rt.lengthMoved : rt.lengthOther);
+            } else if (f->length < n.length) {
+                ++(f->end == rtOnset ? rt.cutAtOnset : rt.cutByChord);
+            } else if (f->length > n.length) {
+                ++rt.lengthened;
+            } else {
+                ++rt.grown;
+            }
+            continue;
         }
+        ++rt.missing;
+        RtCause cause = rtWritten;
+        for (auto i = from; i != to; ++i) {
+            if (i->second->cause != rtWritten) {
+                cause = i->second->cause;
+                fateAt.erase(i);
+                break;
+            }
+        }
+        ++rt.lost[cause];
     }
     rt.extra = static_cast<int>(played.size()) - CountCommon(played, expected, whole);
     if (std::getenv("QSM_ROUNDTRIP_DUMP") != nullptr) DumpDifferences(expected, played);
