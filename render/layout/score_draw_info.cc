@@ -593,7 +593,6 @@ void TScoreDrawInfo::FitSystem(int width) {
         return false;
     };
     while (canStretch && maxSum < W) {
-        int64_t before = maxSum;
         int64_t best = 0x77ffffff;
         int bestPriority = 9;
         bool anyCursor = false;
@@ -658,12 +657,11 @@ void TScoreDrawInfo::FitSystem(int width) {
         bool any = false;
         for (const TStretch& k : st)
             if (k.cursor >= 0) any = true;
+        // A step in which only staves narrower than the widest one widened goes on: their cursors reach
+        // the widest staff's width in time, and the pass after them widens the widest staff again.
         if (!any) {
             if (!restart()) break;
             widenedSinceRestart = false;
-        } else if (maxSum == before) {
-            // Only staves narrower than the widest one widened: the closing step below pads them.
-            break;
         }
     }
     if (extendOnly) maxSum = std::max<int64_t>(maxSum, W);

@@ -232,6 +232,30 @@ TEST_F(LayoutRulesTest, LastSystemExtendsOnlyWhenAskedAndMarginSwitchStopsStretc
     EXPECT_LT(m->GetStaffDrawInfo(0)->GetTotalWidth(), 200);
 }
 
+TEST_F(LayoutRulesTest, SystemsFillTheirWidthWhenAShorterStaffEndsEarly) {
+    // The lower staff ends after one bar, while the upper one rests through ten bars and goes on: once the
+    // lower staff's cursor is gone, the widest staff is the only one still widening, and stretching goes on
+    // until the system is as wide as asked.
+    std::string a = "|AddStaff|Name:A\n|RestMultiBar|NumBars:10|Visibility:Always\n|Bar\n";
+    for (int i = 0; i < 8; ++i)
+        a += "|Note|Dur:Whole|Pos:0\n|Bar\n";
+    std::string b = "|AddStaff|Name:B\n";
+    for (int i = 0; i < 8; ++i)
+        b += "|Note|Dur:8th|Pos:0\n";
+    Load(a + b + "|Bar|Style:SectionClose\n");
+    auto s = System();
+    auto systems = Systems(*s, 300);
+    ASSERT_GE(systems.size(), 3u);
+    // The staff that has ended takes no room in the later systems.
+    for (size_t n = 0; n + 1 < systems.size(); ++n)
+        for (size_t i = 0; i < systems[n].size(); ++i) {
+            int sum = 0;
+            for (const TLayoutRecord& r : systems[n][i])
+                sum += r.Width;
+            EXPECT_EQ(sum, n == 0 || i == 0 ? 300 : 0) << n << " " << i;
+        }
+}
+
 TEST_F(LayoutRulesTest, SystemBreakOnTheTopStaffEndsTheSystemOnEveryStaff) {
     std::string a = "|AddStaff|Name:A\n", b = "|AddStaff|Name:B\n";
     for (int i = 0; i < 6; ++i) {
