@@ -518,6 +518,58 @@ TEST_F(LayoutPartRulesTest, EndingStartsAtTheBarLineOnlyWithoutDurationBetween) 
     EXPECT_EQ(hookX(), ending.first);
 }
 
+TEST_F(LayoutPartRulesTest, OpenEndingStopsInsideAMultiMeasureRestUnlessAnEmptyEndingFollows) {
+    // The ending's hook (the first vertical line; the staff has no lines) and the end of the top line that
+    // starts there.
+    auto topLine = [&]() {
+        const auto& recs = qsm::gdi::GetRecords(dc);
+        int hook = -1;
+        for (size_t i = 0; i + 1 < recs.size(); ++i) {
+            if (recs[i].op != "MoveToEx" || recs[i + 1].op != "LineTo" || recs[i].args.size() < 2 ||
+                recs[i + 1].args.size() < 2)
+                continue;
+            const auto &p = recs[i].args, &q = recs[i + 1].args;
+            if (hook < 0 && p[0] == q[0] && p[1] != q[1]) hook = p[0];
+            if (hook >= 0 && p[0] == hook && p[1] == q[1] && q[0] != p[0]) return std::make_pair(hook, q[0]);
+        }
+        return std::make_pair(-1, -1);
+    };
+    auto find = [](TStaffDrawInfo& st, int kind, int from) {
+        for (int i = from; i < st.GetRecordCount(); ++i)
+            if (st.Record(i).GetKind() == kind) return i;
+        return -1;
+    };
+    // A second ending over a rest of three bars: open-ended, its line stops at the rest's first inner bar, so
+    // that it does not take the fitting width of the bar line after the rest. Its number is hidden, so that
+    // the line is not drawn on to the end of the number.
+    const std::string head =
+        "|StaffProperties|Lines:0\n|Note|Dur:Whole|Pos:0\n|Bar\n|Ending|Endings:2|HideText:Y\n"
+        "|RestMultiBar|NumBars:3|Visibility:Always\n|Bar|Visibility:Always\n";
+    Load(head + "|Note|Dur:Whole|Pos:0\n|Bar\n");
+    auto open = System();
+    DrawFirstSystem(*open, 600);
+    TStaffDrawInfo& a = *open->GetStaffDrawInfo(0);
+    int ending = find(a, lkEnding, 0);
+    int more = find(a, lkMultiRestMore, ending);
+    int bar = find(a, lkBarLine, more);
+    ASSERT_GT(ending, 0);
+    ASSERT_GT(more, ending);
+    ASSERT_GT(bar, more);
+    auto line = topLine();
+    ASSERT_GE(line.first, 0);
+    EXPECT_EQ(line.second, 10 + a.XOfRecord(more));
+    // An empty ending opening the next bar closes the second one: its line runs to the bar line after the
+    // rest and takes its fitting width.
+    Load(head + "|Ending\n|Note|Dur:Whole|Pos:0\n|Bar\n");
+    auto closed = System();
+    DrawFirstSystem(*closed, 600);
+    TStaffDrawInfo& b = *closed->GetStaffDrawInfo(0);
+    auto shut = topLine();
+    EXPECT_EQ(shut.first, line.first);
+    ASSERT_GT(b.GetFitWidth(b.Record(bar)), 0);
+    EXPECT_EQ(shut.second, 10 + b.XOfRecord(bar) + b.GetFitWidth(b.Record(bar)));
+}
+
 TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
     std::string body;
     for (int i = 0; i < 3; ++i)
