@@ -561,6 +561,7 @@ bool TChordData::AddNote(TMusicNote* note) {
 }
 
 int TChordData::AddNotes(TMusicNote** notes, int count) {
+    if (AddNotesOfOneLength(notes, count)) return count;
     int added = 0;
     bool synced = false;
     for (int i = 0; i < count; ++i) {
@@ -573,6 +574,63 @@ int TChordData::AddNotes(TMusicNote** notes, int count) {
     // nothing on the way reads: laying out once after the last sync gives the same columns.
     if (synced) LayoutHeads();
     return added;
+}
+
+bool TChordData::AddNotesOfOneLength(TMusicNote** notes, int count) {
+    if (!Members.empty() || count < 2 || count > 64) return false;
+    const TMusicNote* first = notes[0];
+    if (!first || first == this) return false;
+    const int stem = first->GetStemSetting();
+    const int dur = first->GetDur();
+    constexpr uint16_t kLength = AttributeBit(naDotted) | AttributeBit(naDblDotted);
+    const uint16_t dots = first->GetAttributes() & kLength;
+    const bool triplet = first->IsTriplet();
+    for (int i = 0; i < count; ++i) {
+        const TMusicNote* n = notes[i];
+        if (!n || n == this || n->GetStemSetting() != stem || n->GetDur() != dur ||
+            (n->GetAttributes() & kLength) != dots || n->IsTriplet() != triplet) {
+            return false;
+        }
+        const int p = n->GetStaffPos();
+        for (int j = 0; j < i; ++j) {
+            if (notes[j]->GetStaffPos() == p) return false;
+        }
+    }
+    // With one length, one stem setting and no shared position, AddMember takes each note on the same path:
+    // the note gets the first member's stem setting and the chord's tie bend, and the chord keeps its stem
+    // setting. What a sync in between writes is the members' stem settings, which all stay equal (so no
+    // add sees split stems) and the last sync sets again, and fields that each sync sets anew from the
+    // chord and the members' own fields; the chord's position, length and tie marks come from the members.
+    // No add reads them, so only the last sync counts.
+    TakeFirstMember(notes[0]);
+    notes[0] = nullptr;
+    for (int i = 1; i < count; ++i) {
+        TMusicNote* note = notes[i];
+        if (note->HasAttribute(naSlur)) TSongNote::SetAttribute(naSlur);
+        note->SetChordMember(true);
+        note->SetStemSetting(Members.front()->GetStemSetting());
+        note->SetTieDownward(IsTieDownward());
+        InsertOrdered(note);
+        notes[i] = nullptr;
+    }
+    SyncMembers();
+    LayoutHeads();
+    return true;
+}
+
+void TChordData::TakeFirstMember(TMusicNote* note) {
+    const int s = note->GetStemSetting();
+    TMusicNote::CopyFrom(*note);
+    note->SetChordMember(true);
+    Members.push_back(note);
+    TSongNote::SetBeamState(note->GetBeamState());
+    TSongNote::SetTripletState(note->GetTripletState());
+    TSongNote::SetDuration(note->GetDur());
+    SetAttributes(note->GetAttributes());
+    SetStemSetting(s);
+    SetChordMember(false);
+    if (note->HasAttribute(naSlur)) TSongNote::SetAttribute(naSlur);
+    SetSlurDirection(note->GetSlurDirection());
 }
 
 bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
@@ -602,17 +660,8 @@ bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
     }
 
     if (count == 0) {
-        TMusicNote::CopyFrom(*note);
-        note->SetChordMember(true);
-        Members.push_back(note);
-        TSongNote::SetBeamState(note->GetBeamState());
-        TSongNote::SetTripletState(note->GetTripletState());
-        TSongNote::SetDuration(note->GetDur());
-        SetAttributes(note->GetAttributes());
-        SetStemSetting(s);
-        SetChordMember(false);
-        if (note->HasAttribute(naSlur)) TSongNote::SetAttribute(naSlur);
-        SetSlurDirection(note->GetSlurDirection());
+        // No member: the stem setting is the note's own.
+        TakeFirstMember(note);
         SyncMembers();
         synced = true;
         return true;

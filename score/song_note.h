@@ -341,6 +341,12 @@ private:
     // AddNote without the head layout; inSync: the chord is as its last sync left it. synced is set when
     // the members were synced.
     bool AddMember(TMusicNote* note, bool inSync, bool& synced);
+    // The first member of an empty chord, which takes the note's settings; no sync.
+    void TakeFirstMember(TMusicNote* note);
+    // AddNotes for an empty chord and notes of one length, one stem setting and distinct positions, which
+    // no add refuses: the syncs after each add are left out, the one after the last gives the same chord.
+    // False (nothing done) for other lists.
+    bool AddNotesOfOneLength(TMusicNote** notes, int count);
     // SyncNotes without the head layout.
     void SyncMembers();
     void InsertOrdered(TMusicNote* note);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -560,6 +561,70 @@ TEST(ChordTest, AddingNotesAtOnceEqualsAddingThemOneByOne) {
     EXPECT_GT(refusals, 1000);
     EXPECT_GT(splits, 1000);
     EXPECT_GT(wide, 1000);
+}
+
+// The notes of one chord line are copies of one note that differ in position, accidental, head, tie and mark:
+// such lists, given to an empty chord at once, give the chord of adding them one by one. Some lists share a
+// position or a length change, which takes the general way.
+TEST(ChordTest, CopiesOfOneNoteAddedAtOnceEqualAddingThemOneByOne) {
+    std::mt19937 rng(91220261);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    int uniform = 0, splits = 0, wide = 0, ties = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::unique_ptr<TMusicNote> templ(RandomNote(rng));
+        TChordData single;
+        TChordData bulk;
+        if (pick(2) == 0) {
+            // The chord takes the template's settings first, as the text reader does.
+            single.CopyFrom(*templ);
+            bulk.CopyFrom(*templ);
+        }
+        const int count = 2 + pick(5);
+        const bool mixed = pick(8) == 0;
+        std::vector<TMusicNote*> notes, copies;
+        std::vector<int> used;
+        for (int i = 0; i < count; ++i) {
+            TMusicNote* n = CopyOf(*templ);
+            int pos = pick(15) - 7;
+            if (!mixed) {
+                while (std::find(used.begin(), used.end(), pos) != used.end())
+                    pos = pick(15) - 7;
+            }
+            used.push_back(pos);
+            n->SetStaffPos(pos);
+            n->SetAccidental(pick(6));
+            if (pick(3) == 0) n->SetAttribute(naTie);
+            if (pick(5) == 0) n->SetNotehead(pick(4));
+            if (pick(5) == 0) n->SetMarkNumber(pick(8));
+            if (mixed && pick(3) == 0) n->SetDuration(pick(7));
+            if (mixed && pick(3) == 0) n->SetStemSetting(pick(3));
+            notes.push_back(n);
+            copies.push_back(CopyOf(*n));
+        }
+        uniform += mixed ? 0 : 1;
+        int taken = 0;
+        for (TMusicNote* n : notes) {
+            if (single.AddNote(n)) {
+                ++taken;
+            } else {
+                delete n;
+            }
+        }
+        EXPECT_EQ(bulk.AddNotes(copies.data(), count), taken) << round;
+        for (TMusicNote* n : copies)
+            delete n;
+        ASSERT_EQ(DescribeChord(single), DescribeChord(bulk)) << "round " << round;
+        single.SyncNotes();
+        bulk.SyncNotes();
+        ASSERT_EQ(DescribeChord(single), DescribeChord(bulk)) << "round " << round;
+        splits += single.HasSplitStems() ? 1 : 0;
+        wide += single.GetChordLayoutSize() > 1 ? 1 : 0;
+        ties += single.HasAttribute(naTie) ? 1 : 0;
+    }
+    EXPECT_GT(uniform, 15000);
+    EXPECT_GT(splits, 200);
+    EXPECT_GT(wide, 3000);
+    EXPECT_GT(ties, 3000);
 }
 
 TEST(ChordTest, AddNotesKeepsRefusedAndNullEntries) {
