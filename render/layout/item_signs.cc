@@ -6,6 +6,7 @@
 #include <string>
 
 #include "render/base/vocabulary.h"
+#include "render/layout/item_cast.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/item_painter_impl.h"
 #include "render/layout/layout_metrics.h"
@@ -299,7 +300,7 @@ void TNotationDrawing::DrawSpecialEnding(TSpecialEnding& e, TStaffDrawInfo& info
             while (idx.CanStep(1)) {
                 idx.Step(1);
                 if (idx.IsDurational() || idx.GetItemType() == ntBarLine) break;
-                auto* next = dynamic_cast<TSpecialEnding*>(idx.GetItem());
+                auto* next = qsm::AsSpecialEnding(idx.GetItem());
                 if (next && next->GetEndings() == 0) {
                     openEnded = false;
                     break;

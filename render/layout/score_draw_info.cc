@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/bool_array.h"
+#include "render/layout/item_cast.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/sd_ntn_idx.h"
 #include "render/music_fonts.h"
@@ -187,7 +188,7 @@ bool TScoreDrawInfo::StartsNewPage() const {
         const TLayoutRecord& r = s->Record(i);
         if (r.Time > 0 && r.GetKind() != lkSegmentStart && !r.IsCopy()) break;
         if (r.GetKind() == lkBoundary || r.GetKind() == lkFloating) {
-            auto* sizer = dynamic_cast<TStaffSizer*>(s->ItemOf(r));
+            auto* sizer = qsm::AsStaffSizer(s->ItemOf(r));
             if (sizer && sizer->IsNewSystem() && sizer->GetNewPage()) return true;
         }
     }
@@ -414,7 +415,7 @@ void TScoreDrawInfo::AlignStaves() {
 int TScoreDrawInfo::StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passed) {
     const TLayoutRecord& c = s.Record(cursor);
     TNotatedItem* item = s.ItemOf(c);
-    auto* rest = dynamic_cast<TRestNote*>(item);
+    auto* rest = qsm::AsRestNote(item);
     if (c.GetKind() == lkMultiRest || (c.GetKind() == lkNote && rest && rest->HasBarLength())) return cursor;
     bool noteLike = c.GetKind() == lkNote || c.GetKind() == lkMultiRest;
     for (int j = cursor - 1; j >= 0 && j >= cursor - passed - 1; --j) {
@@ -451,7 +452,7 @@ void TScoreDrawInfo::FitSystem(int width) {
                     break;
                 }
                 if (si == 0 && r.GetKind() == lkBoundary) {
-                    auto* sizer = dynamic_cast<TStaffSizer*>(s.ItemOf(r));
+                    auto* sizer = qsm::AsStaffSizer(s.ItemOf(r));
                     if (sizer && sizer->IsNewSystem()) {
                         s.SetRecordCount(lastBar + 1);
                         breakBar = bars;
@@ -477,7 +478,7 @@ void TScoreDrawInfo::FitSystem(int width) {
                 }
                 if (bars > 0) {
                     lastBar = i;
-                    auto* bar = dynamic_cast<TBarLineData*>(s.ItemOf(r));
+                    auto* bar = qsm::AsBarLine(s.ItemOf(r));
                     if (si == 0 && r.GetKind() == lkBarLine && bar && bar->GetSysBreak()) {
                         breakBar = bars;
                         breakExtra = emptyBars;
@@ -532,7 +533,7 @@ void TScoreDrawInfo::FitSystem(int width) {
         }
         TLayoutRecord& last = s.Record(s.GetRecordCount() - 1);
         if (last.GetKind() == lkBarLine) {
-            auto* bar = dynamic_cast<TBarLineData*>(s.ItemOf(last));
+            auto* bar = qsm::AsBarLine(s.ItemOf(last));
             if (!last.IsCopy() && bar && bar->IsOpeningStyle() && s.GetStaff()) {
                 last.SetCopy(true);
                 last.ItemIndex = static_cast<uint16_t>(s.GetStaff()->GetLastIndex());

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "render/layout/item_cast.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/staff_draw_info.h"
@@ -313,14 +314,14 @@ void AddPoint(std::vector<POINT>& pts, POINT p) {
 void SlurNotePoints(TStaffDrawInfo& info, int ri, int x, int d, int sg, int mode, std::vector<POINT>& pts) {
     TMusicFonts* f = info.GetFonts();
     const TLayoutRecord& r = info.Record(ri);
-    auto* item = dynamic_cast<TSongNote*>(info.ItemOf(r));
+    auto* item = qsm::AsSongNote(info.ItemOf(r));
     if (!item) return;
     int s = f->StaffSpace;
     int num = sg ? 2 : 1, den = sg ? 3 : 1;
     int W = std::max(f->GetGlyphWidth(NoteSize(*item), 7), 1);
     bool own = !item->IsGrace() && sg == 1;
     TMusicNote* n = PitchedOf(item);
-    TRestNote* rest = dynamic_cast<TRestNote*>(item);
+    TRestNote* rest = qsm::AsRestNote(item);
     if (item->GetType() == ntRestChord && n) {
         auto* rc = static_cast<TRestChord*>(item);
         if (rc->GetStemDirSign() != d || rc->IsHideRest())
@@ -390,7 +391,7 @@ bool BuildSlur(TStaffDrawInfo& info, TStaffSlur& out, int ri, int x) {
     TMusicFonts* f = info.GetFonts();
     TMusicStaff* staff = info.GetStaff();
     const TLayoutRecord& rec = info.Record(ri);
-    auto* note = dynamic_cast<TSongNote*>(info.ItemOf(rec));
+    auto* note = qsm::AsSongNote(info.ItemOf(rec));
     if (!note || !staff) return false;
     TSimpleNtnIdx back(staff, rec.ItemIndex), ahead(staff, rec.ItemIndex);
     back.StepToSlurEnd(-1);
@@ -493,14 +494,14 @@ void DrawSlurs(TStaffDrawInfo& info, int lo, int hi) {
 int TripletItemY(TStaffDrawInfo& info, int ri, int x, int b) {
     TMusicFonts* f = info.GetFonts();
     const TLayoutRecord& r = info.Record(ri);
-    auto* item = dynamic_cast<TSongNote*>(info.ItemOf(r));
+    auto* item = qsm::AsSongNote(info.ItemOf(r));
     int c = f->OriginY;
     if (!item) return c;
     int s = f->StaffSpace;
     int g = item->IsGrace() ? 1 : 0;
     int num = g ? 2 : 1, den = g ? 3 : 1;
     TMusicNote* n = PitchedOf(item);
-    TRestNote* rest = dynamic_cast<TRestNote*>(item);
+    TRestNote* rest = qsm::AsRestNote(item);
     if (item->GetType() == ntRestChord && n) {
         auto* rc = static_cast<TRestChord*>(item);
         if (rc->GetStemDirSign() != b || (rc->IsHideRest() && !info.ShowsHidden()))
@@ -546,12 +547,12 @@ bool BuildTripletBracket(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x
     TMusicFonts* f = info.GetFonts();
     TMusicStaff* staff = info.GetStaff();
     const TLayoutRecord& start = info.Record(ri);
-    auto* first = dynamic_cast<TSongNote*>(info.ItemOf(start));
+    auto* first = qsm::AsSongNote(info.ItemOf(start));
     if (!first || !staff) return false;
     TSimpleNtnIdx idx(staff, start.ItemIndex);
     TStaffItemRange t = TStaffItemRange::CopyAndExtend(idx, 1);
     if (!t.IsValid()) return false;
-    auto* last = dynamic_cast<TSongNote*>(staff->GetItem(t.Last));
+    auto* last = qsm::AsSongNote(staff->GetItem(t.Last));
     if (!last || first->GetTripletState() == gsNone || last->GetTripletState() == gsNone) return false;
     if (first->GetBeamState() != gsNone) {
         TStaffItemRange beam = TStaffItemRange::CopyAndExtend(idx, 0);
@@ -569,7 +570,7 @@ bool BuildTripletBracket(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x
     int rx = x;
     for (int i = ri; i < info.GetRecordCount(); ++i) {
         const TLayoutRecord& r = info.Record(i);
-        auto* n = dynamic_cast<TSongNote*>(info.ItemOf(r));
+        auto* n = qsm::AsSongNote(info.ItemOf(r));
         if (n && r.GetKind() != lkSegmentStart && n->GetTripletState() != gsNone &&
             (n->IsGrace() ? 1 : 0) == g && r.ItemIndex >= t.First && r.ItemIndex <= t.Last) {
             ++count;
@@ -619,7 +620,7 @@ bool BuildTripletBracket(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x
     }
     for (auto [i, ix] : inner) {
         const TLayoutRecord& r = info.Record(i);
-        auto* n = dynamic_cast<TSongNote*>(info.ItemOf(r));
+        auto* n = qsm::AsSongNote(info.ItemOf(r));
         int X = ix + (n ? GetHeadOffset(info, r, *n) : 0);
         int y = TripletItemY(info, i, ix, b);
         int line = static_cast<int>(static_cast<float>(X - xa) * slope + static_cast<float>(ya));

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "render/layout/item_cast.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
@@ -25,7 +26,7 @@ void TStaffDrawInfo::BuildSlurs(int x, int /*y*/) {
     int rx = x;
     for (int i = 0; i < RecordCount; ++i) {
         const TLayoutRecord& r = Record(i);
-        auto* n = r.GetKind() == lkSegmentStart ? nullptr : dynamic_cast<TSongNote*>(ItemOf(r));
+        auto* n = r.GetKind() == lkSegmentStart ? nullptr : qsm::AsSongNote(ItemOf(r));
         if (n && n->GetBeamState() == gsFirst) {
             TStaffConnect c;
             if (BuildBeam(*this, c, i, rx) && !Beams.Add(c)) break;
@@ -36,7 +37,7 @@ void TStaffDrawInfo::BuildSlurs(int x, int /*y*/) {
     rx = x;
     for (int i = 0; i < RecordCount; ++i) {
         const TLayoutRecord& r = Record(i);
-        auto* n = r.GetKind() == lkSegmentStart ? nullptr : dynamic_cast<TSongNote*>(ItemOf(r));
+        auto* n = r.GetKind() == lkSegmentStart ? nullptr : qsm::AsSongNote(ItemOf(r));
         if (n && (n->IsSlurContinued() || n->HasAttribute(naSlur))) {
             int g = n->IsGrace() ? 1 : 0;
             if (r.ItemIndex > lastEnd[g]) {
@@ -51,7 +52,7 @@ void TStaffDrawInfo::BuildSlurs(int x, int /*y*/) {
     rx = x;
     for (int i = 0; i < RecordCount; ++i) {
         const TLayoutRecord& r = Record(i);
-        auto* n = r.GetKind() == lkSegmentStart ? nullptr : dynamic_cast<TSongNote*>(ItemOf(r));
+        auto* n = r.GetKind() == lkSegmentStart ? nullptr : qsm::AsSongNote(ItemOf(r));
         if (n && n->GetTripletState() == gsFirst) {
             TStaffConnect c;
             if (BuildTripletBracket(*this, c, i, rx) && !Triplets.Add(c)) break;
@@ -76,7 +77,7 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     for (; i < RecordCount; ++i) {
         TLayoutRecord& r = Record(i);
         if (r.GetKind() == lkGap && !r.IsHidden() && r.Width != 0) {
-            auto* sizer = dynamic_cast<TStaffSizer*>(ItemOf(r));
+            auto* sizer = qsm::AsStaffSizer(ItemOf(r));
             bool connections = sizer && sizer->GetGapSystemConnections();
             if (itemSeen && rx > lineStart) {
                 int end = rx;
@@ -129,7 +130,7 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
         TNotatedItem* item = ItemOf(r);
         // Hairpins, beams and brackets start at their first note even when that note's record is hidden;
         // they decide themselves what of them is shown.
-        if (auto* note = dynamic_cast<TSongNote*>(item)) {
+        if (auto* note = qsm::AsSongNote(item)) {
             if (r.ItemIndex > hairpinEnd &&
                 (note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo)))
                 hairpinEnd = DrawHairpins(k, rx);
@@ -160,14 +161,14 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
     TStaffItemRange run(Staff, r.ItemIndex, r.ItemIndex);
     StaffHairpinRunExtent(run, r.ItemIndex);
     if (!run.IsValid()) return r.ItemIndex;
-    auto* firstNote = dynamic_cast<TSongNote*>(Staff->GetItem(run.First));
+    auto* firstNote = qsm::AsSongNote(Staff->GetItem(run.First));
     int kind = firstNote ? firstNote->GetHairpin() : 0;
     if (kind == 0) kind = static_cast<TSongNote*>(ItemOf(r))->GetHairpin();
     TSimpleNtnIdx dyn(Staff, run.First);
     int pos = 9;
     if (dyn.StepToDynamic(-1) && dyn.GetItem()) pos = dyn.GetItem()->GetStaffPos();
     int x1 = x;
-    auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+    auto* note = qsm::AsSongNote(ItemOf(r));
     if (note && r.ItemIndex <= run.Last && (!r.IsHidden() || ShowsHidden()))
         x1 += GetHeadOffset(*this, r, *note);
     bool allHidden = true;
@@ -186,9 +187,9 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
     int x2;
     if (endRec >= 0) {
         const TLayoutRecord& e = Record(endRec);
-        auto* en = dynamic_cast<TSongNote*>(ItemOf(e));
+        auto* en = qsm::AsSongNote(ItemOf(e));
         int g = f->GetGlyphWidth(7), nlay = 1;
-        if (auto* rest = dynamic_cast<TRestNote*>(en)) {
+        if (auto* rest = qsm::AsRestNote(en)) {
             g = f->GetGlyphWidth(NoteSize(*rest), 20 + std::clamp(rest->GetDur(), 0, 6));
         } else if (en && en->HasNotes()) {
             g = HeadWidth(*this, *static_cast<TMusicNote*>(en));
@@ -236,7 +237,7 @@ void TStaffDrawInfo::DrawLyrics(const TDrawExtent& extent, int x) {
                 const char* text = cursor.GetText();
                 int w = qsm::LayoutLyricWidth(*f, text);
                 int tx = rx;
-                auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+                auto* note = qsm::AsSongNote(ItemOf(r));
                 if (lyrics->Align == 1 && note) {
                     tx += GetLyricX(*this, r, *note);
                     if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
@@ -269,7 +270,7 @@ void TStaffDrawInfo::DrawLyricAt(int ri, int line, int x) {
     TMusicFonts* f = GetFonts();
     int w = qsm::LayoutLyricWidth(*f, cursor.GetText());
     int tx = x;
-    auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+    auto* note = qsm::AsSongNote(ItemOf(r));
     TStaffLyrics* lyrics = Staff->GetLyrics();
     if (lyrics && lyrics->Align == 1 && note) {
         tx += GetLyricX(*this, r, *note);
@@ -330,7 +331,7 @@ void TStaffDrawInfo::DrawBarNumberRuler(int x, int right, int y, int tickLength,
     int prevX = 0, prevNumber = 0, runFirst = 0;
     for (int i = 0; i < RecordCount; ++i) {
         const TLayoutRecord& r = Record(i);
-        auto* bar = r.GetKind() == lkBarLine ? dynamic_cast<TBarLineData*>(ItemOf(r)) : nullptr;
+        auto* bar = r.GetKind() == lkBarLine ? qsm::AsBarLine(ItemOf(r)) : nullptr;
         bool position = (bar && bar->IsCountedBar() && !bar->GetComputedFlag()) ||
                         r.GetKind() == lkMultiRestMore || (atEnd && i == RecordCount - 1);
         if (position) {

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "render/layout/item_cast.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
@@ -348,8 +349,8 @@ void TStaffDrawInfo::AddSpacing(int ci) {
                 set(1, 2);
             } else if (ck == lkBarLine) {
                 if (show) {
-                    auto* a = dynamic_cast<TBarLineData*>(ItemOf(pr));
-                    auto* b = dynamic_cast<TBarLineData*>(ItemOf(c));
+                    auto* a = qsm::AsBarLine(ItemOf(pr));
+                    auto* b = qsm::AsBarLine(ItemOf(c));
                     bool matching =
                         a && b && a->IsClosingStyle() && b->GetStyle() == a->GetMatchingOpenStyle();
                     if (!matching) set(2, 1);
@@ -380,7 +381,7 @@ int TStaffDrawInfo::GetFitWidth(const TLayoutRecord& r) {
 
 int TStaffDrawInfo::GetLeftExtent(const TLayoutRecord& r) {
     if (r.GetKind() != lkNote && r.GetKind() != lkGrace) return 0;
-    auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+    auto* note = qsm::AsSongNote(ItemOf(r));
     if (!note) return 0;
     return GetHeadOffset(*this, r, *note);
 }
@@ -392,7 +393,7 @@ int TStaffDrawInfo::AddDurationRoom(const TLayoutRecord& r) {
     int k = r.GetKind();
     int room = 0;
     int size = 0;
-    auto* song = (k == lkNote || k == lkGrace) ? dynamic_cast<TSongNote*>(item) : nullptr;
+    auto* song = (k == lkNote || k == lkGrace) ? qsm::AsSongNote(item) : nullptr;
     if (song) size = NoteSize(*song);
     auto m = [&](int g) { return f->GetGlyphWidth(size, g); };
     if (song && song->HasNotes() && item->GetType() != ntRestChord) {
@@ -416,7 +417,7 @@ int TStaffDrawInfo::AddDurationRoom(const TLayoutRecord& r) {
             if (song->IsDotted() || song->IsDblDotted()) base = base * 3 / 2;
             if (song->IsTriplet()) base = base * 2 / 3;
             cls = song->GetDur();
-            auto* rest = dynamic_cast<TRestNote*>(song);
+            auto* rest = qsm::AsRestNote(song);
             if (rest && rest->HasBarLength()) cls = fromTicks(rest->GetBarLength());
         } else {
             cls = fromTicks(static_cast<int>(r.Time));
@@ -446,7 +447,7 @@ void TStaffDrawInfo::PadBar(int barBreak, bool atEnd, int& total) {
 }
 
 void TStaffDrawInfo::AddMultiRestMore(TRelNtnIdx& index, int itemIndex) {
-    auto* rest = dynamic_cast<TMultiMeasureRest*>(Staff->GetItem(itemIndex));
+    auto* rest = qsm::AsMultiMeasureRest(Staff->GetItem(itemIndex));
     if (!rest) return;
     int bar = index.GetIndex() == itemIndex ? index.GetBarInMultiRest() : 0;
     if (bar + 1 >= rest->GetNumBars()) return;
@@ -716,7 +717,7 @@ void TStaffDrawInfo::WidenForLyrics() {
                     if (o.GetPriority() != 0 || o.GetKind() == lkSpacer) lastAnchor = j;
                     if (o.GetKind() == lkSpacer) spacer = true;
                 }
-                auto* note = dynamic_cast<TSongNote*>(ItemOf(R));
+                auto* note = qsm::AsSongNote(ItemOf(R));
                 if (lyrics->Align != 1 || !note) {
                     int t = w + hy - (own + room);
                     if (!spacer && t > 0) R.Width += t;
@@ -791,7 +792,7 @@ bool TStaffDrawInfo::IsAtStaffEnd() const {
     if (!r) return RecordCount > 0 && FormattedStart.Item > Staff->GetLastIndex();
     if (r->ItemIndex != Staff->GetLastIndex()) return false;
     if (r->IsMultiBarRest()) {
-        auto* rest = dynamic_cast<TMultiMeasureRest*>(Staff->GetItem(r->ItemIndex));
+        auto* rest = qsm::AsMultiMeasureRest(Staff->GetItem(r->ItemIndex));
         return !rest || r->Count + 1 >= rest->GetNumBars();
     }
     return true;
@@ -853,7 +854,7 @@ bool TStaffDrawInfo::NoteAtPoint(int px, int py, int& item, int& member) {
         }
         if (r.GetKind() == lkSegmentStart || r.IsCopy() || !r.IsItemPosition()) return false;
         item = r.ItemIndex;
-        auto* note = dynamic_cast<TSongNote*>(ItemOf(r));
+        auto* note = qsm::AsSongNote(ItemOf(r));
         if (note && px >= left + GetHeadOffset(*this, r, *note)) {
             int hx = left + GetHeadOffset(*this, r, *note);
             for (int m = note->GetNoteCount() - 1; m >= 0; --m) {
@@ -934,7 +935,7 @@ int TStaffDrawInfo::GetDistanceToBarLine(int ri, int dir, int offsetMode, bool s
             if (isBreak(r)) {
                 if (offsetMode >= 0 && !r.IsHidden()) {
                     d += GetFitWidth(r);
-                    auto* bar = dynamic_cast<TBarLineData*>(ItemOf(r));
+                    auto* bar = qsm::AsBarLine(ItemOf(r));
                     if (offsetMode == 0 && bar && bar->IsRepeatOpen()) d -= f->GetRepeatDotsSpace();
                 }
                 return d;
@@ -948,7 +949,7 @@ int TStaffDrawInfo::GetDistanceToBarLine(int ri, int dir, int offsetMode, bool s
         TLayoutRecord& r = Record(i);
         if (i > ri && isBreak(r)) {
             if (!r.IsHidden()) {
-                auto* bar = dynamic_cast<TBarLineData*>(ItemOf(r));
+                auto* bar = qsm::AsBarLine(ItemOf(r));
                 if (offsetMode == 0 && bar && bar->IsRepeatClose()) d += f->GetRepeatDotsSpace();
                 if (offsetMode > 0) d += GetFitWidth(r);
             }
@@ -995,7 +996,7 @@ int TStaffDrawInfo::GetDistanceToDrawable(int ri, int dir) {
 
 bool TStaffDrawInfo::GetNoteRoomLeft(int ri, int pos, int accidental, int& room) {
     TMusicFonts* f = GetFonts();
-    auto* note = dynamic_cast<TSongNote*>(ItemOf(Record(ri)));
+    auto* note = qsm::AsSongNote(ItemOf(Record(ri)));
     room = note ? GetHeadOffset(*this, Record(ri), *note) : 0;
     TSimpleNtnIdx partner(Staff, Record(ri).ItemIndex);
     bool found = partner.StepToMatchInSection(pos, accidental, !ShowsHidden(), -1);
@@ -1036,7 +1037,7 @@ bool TStaffDrawInfo::GetNoteRoomRight(int ri, int pos, int accidental, int& room
         room += r.Width;
         if (r.ItemIndex >= partner.GetIndex()) {
             room -= r.Width;
-            auto* p = dynamic_cast<TSongNote*>(ItemOf(r));
+            auto* p = qsm::AsSongNote(ItemOf(r));
             if (p && r.ItemIndex == partner.GetIndex()) {
                 room += GetHeadOffset(*this, r, *p);
                 if (TMusicNote* m = p->FindNoteAtStaffPos(pos))
@@ -1052,12 +1053,12 @@ bool TStaffDrawInfo::GetNoteRoomRight(int ri, int pos, int accidental, int& room
 int TStaffDrawInfo::GetClefTypeBefore(int ri, int def) {
     for (int i = ri - 1; i >= 0; --i)
         if (Record(i).GetKind() == lkClef)
-            if (auto* c = dynamic_cast<TClefData*>(ItemOf(Record(i)))) return c->GetClefType();
+            if (auto* c = qsm::AsClef(ItemOf(Record(i)))) return c->GetClefType();
     int first = GetFirstItemPosition();
     if (Staff && first > 0) {
         int found = Staff->FindItemOfType(first - 1, ntClef, -1);
         if (found >= 0)
-            if (auto* c = dynamic_cast<TClefData*>(Staff->GetItem(found))) return c->GetClefType();
+            if (auto* c = qsm::AsClef(Staff->GetItem(found))) return c->GetClefType();
     }
     return def;
 }
@@ -1070,7 +1071,7 @@ int TStaffDrawInfo::GetExpressionOffset(int alignment, int ri) {
         TLayoutRecord& r = Record(i);
         TNotatedItem* it = ItemOf(r);
         if (r.GetKind() == lkBarLine) return d + (it ? it->Measure(*this, r) / 2 : 0);
-        auto* rest = dynamic_cast<TRestNote*>(it);
+        auto* rest = qsm::AsRestNote(it);
         if (!ShowsHidden() && (r.GetKind() == lkMultiRestMore || (rest && rest->HasBarLength()))) {
             int a = GetDistanceToDrawable(i, -1), b = GetDistanceToDrawable(i, 1);
             d += (a + b) / 2;
@@ -1081,7 +1082,7 @@ int TStaffDrawInfo::GetExpressionOffset(int alignment, int ri) {
             if (alignment == 1 && !ShowsHidden()) d += GetRoomAfter(i) / 2;
             return d;
         }
-        if (auto* n = dynamic_cast<TSongNote*>(it)) {
+        if (auto* n = qsm::AsSongNote(it)) {
             d += GetHeadOffset(*this, r, *n);
             if (alignment != 0) {
                 int w = rest ? f->GetGlyphWidth(20 + std::clamp(rest->GetDur(), 0, 6))
