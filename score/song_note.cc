@@ -560,8 +560,8 @@ bool TChordData::AddNote(TMusicNote* note) {
     return added;
 }
 
-int TChordData::AddNotes(TMusicNote** notes, int count) {
-    if (AddNotesOfOneLength(notes, count)) return count;
+int TChordData::AddNotes(TMusicNote** notes, int count, bool finish) {
+    if (AddNotesOfOneLength(notes, count, finish)) return count;
     int added = 0;
     bool synced = false;
     for (int i = 0; i < count; ++i) {
@@ -572,11 +572,11 @@ int TChordData::AddNotes(TMusicNote** notes, int count) {
     }
     // The head layout reads what the syncs leave and writes only the head columns and wide flags, which
     // nothing on the way reads: laying out once after the last sync gives the same columns.
-    if (synced) LayoutHeads();
+    if (synced && finish) LayoutHeads();
     return added;
 }
 
-bool TChordData::AddNotesOfOneLength(TMusicNote** notes, int count) {
+bool TChordData::AddNotesOfOneLength(TMusicNote** notes, int count, bool finish) {
     if (!Members.empty() || count < 2 || count > 64) return false;
     const TMusicNote* first = notes[0];
     if (!first || first == this) return false;
@@ -601,7 +601,8 @@ bool TChordData::AddNotesOfOneLength(TMusicNote** notes, int count) {
     // setting. What a sync in between writes is the members' stem settings, which all stay equal (so no
     // add sees split stems) and the last sync sets again, and fields that each sync sets anew from the
     // chord and the members' own fields; the chord's position, length and tie marks come from the members.
-    // No add reads them, so only the last sync counts.
+    // No add reads them, so only the last sync counts; a later sync of the chord gives the same members
+    // whether this one ran or not, since it sets all those fields again.
     TakeFirstMember(notes[0]);
     notes[0] = nullptr;
     for (int i = 1; i < count; ++i) {
@@ -613,8 +614,7 @@ bool TChordData::AddNotesOfOneLength(TMusicNote** notes, int count) {
         InsertOrdered(note);
         notes[i] = nullptr;
     }
-    SyncMembers();
-    LayoutHeads();
+    if (finish) SyncNotes();
     return true;
 }
 

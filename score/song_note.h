@@ -322,8 +322,9 @@ public:
     bool AddNote(TMusicNote* note);
     // Adds the notes in order with the same result as AddNote on each one after the other, with fewer
     // syncs. The chord owns each added note, whose entry is set to null; refused notes (and null entries)
-    // stay in the list for the caller. Returns the count added.
-    int AddNotes(TMusicNote** notes, int count);
+    // stay in the list for the caller. Returns the count added. With finish false the caller syncs the chord
+    // (SyncNotes) next: the adds then leave out their last sync and head layout where that sync repeats them.
+    int AddNotes(TMusicNote** notes, int count, bool finish = true);
     // Removes a member (1; the caller owns it again) or refuses (0).
     bool RemoveNote(TMusicNote* note);
     int FindStemSplitIndex(int direction) const;
@@ -346,7 +347,7 @@ private:
     // AddNotes for an empty chord and notes of one length, one stem setting and distinct positions, which
     // no add refuses: the syncs after each add are left out, the one after the last gives the same chord.
     // False (nothing done) for other lists.
-    bool AddNotesOfOneLength(TMusicNote** notes, int count);
+    bool AddNotesOfOneLength(TMusicNote** notes, int count, bool finish);
     // SyncNotes without the head layout.
     void SyncMembers();
     void InsertOrdered(TMusicNote* note);

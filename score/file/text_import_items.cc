@@ -58,10 +58,11 @@ public:
         Notes.clear();
     }
     void Add(TMusicNote* note) { Notes.push_back(note); }
-    // Gives the notes to the chord in order; false when it refused any.
-    bool AddTo(TChordData& chord) {
+    // Gives the notes to the chord in order; false when it refused any. finish false: the caller syncs the
+    // chord next.
+    bool AddTo(TChordData& chord, bool finish = true) {
         const int count = static_cast<int>(Notes.size());
-        return chord.AddNotes(Notes.data(), count) == count;
+        return chord.AddNotes(Notes.data(), count, finish) == count;
     }
 
 private:
@@ -580,7 +581,7 @@ TNotatedItem* TQSMFileTextImporter::ParseChord() {
         for (int i = 0; i < n; ++i)
             notes.Add(CopyNoteAt(second, GetPart(i)));
     }
-    if (!notes.AddTo(*chord)) return nullptr;
+    if (!notes.AddTo(*chord, false)) return nullptr;
 
     chord->CopyFrom(first);
     chord->SyncNotes();

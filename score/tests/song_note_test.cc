@@ -565,7 +565,8 @@ TEST(ChordTest, AddingNotesAtOnceEqualsAddingThemOneByOne) {
 
 // The notes of one chord line are copies of one note that differ in position, accidental, head, tie and mark:
 // such lists, given to an empty chord at once, give the chord of adding them one by one. Some lists share a
-// position or a length change, which takes the general way.
+// position or a length change, which takes the general way. A chord built without its last sync and then
+// reset to the template and synced equals one built in full and then reset and synced.
 TEST(ChordTest, CopiesOfOneNoteAddedAtOnceEqualAddingThemOneByOne) {
     std::mt19937 rng(91220261);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -574,14 +575,16 @@ TEST(ChordTest, CopiesOfOneNoteAddedAtOnceEqualAddingThemOneByOne) {
         std::unique_ptr<TMusicNote> templ(RandomNote(rng));
         TChordData single;
         TChordData bulk;
+        TChordData deferred;
         if (pick(2) == 0) {
             // The chord takes the template's settings first, as the text reader does.
             single.CopyFrom(*templ);
             bulk.CopyFrom(*templ);
+            deferred.CopyFrom(*templ);
         }
         const int count = 2 + pick(5);
         const bool mixed = pick(8) == 0;
-        std::vector<TMusicNote*> notes, copies;
+        std::vector<TMusicNote*> notes, copies, others;
         std::vector<int> used;
         for (int i = 0; i < count; ++i) {
             TMusicNote* n = CopyOf(*templ);
@@ -600,6 +603,7 @@ TEST(ChordTest, CopiesOfOneNoteAddedAtOnceEqualAddingThemOneByOne) {
             if (mixed && pick(3) == 0) n->SetStemSetting(pick(3));
             notes.push_back(n);
             copies.push_back(CopyOf(*n));
+            others.push_back(CopyOf(*n));
         }
         uniform += mixed ? 0 : 1;
         int taken = 0;
@@ -611,12 +615,19 @@ TEST(ChordTest, CopiesOfOneNoteAddedAtOnceEqualAddingThemOneByOne) {
             }
         }
         EXPECT_EQ(bulk.AddNotes(copies.data(), count), taken) << round;
+        // Without the last sync, when the caller resets the chord's settings and syncs.
+        EXPECT_EQ(deferred.AddNotes(others.data(), count, false), taken) << round;
         for (TMusicNote* n : copies)
             delete n;
+        for (TMusicNote* n : others)
+            delete n;
         ASSERT_EQ(DescribeChord(single), DescribeChord(bulk)) << "round " << round;
-        single.SyncNotes();
-        bulk.SyncNotes();
-        ASSERT_EQ(DescribeChord(single), DescribeChord(bulk)) << "round " << round;
+        deferred.CopyFrom(*templ);
+        deferred.SyncNotes();
+        TChordData& reset = pick(2) == 0 ? single : bulk;
+        reset.CopyFrom(*templ);
+        reset.SyncNotes();
+        ASSERT_EQ(DescribeChord(reset), DescribeChord(deferred)) << "round " << round;
         splits += single.HasSplitStems() ? 1 : 0;
         wide += single.GetChordLayoutSize() > 1 ? 1 : 0;
         ties += single.HasAttribute(naTie) ? 1 : 0;
