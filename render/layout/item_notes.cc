@@ -8,6 +8,7 @@
 #include "render/layout/item_painter_impl.h"
 #include "render/layout/layout_record.h"
 #include "render/layout/score_draw_info.h"
+#include "render/layout/staff_connects.h"
 #include "render/layout/staff_draw_info.h"
 #include "render/music_fonts.h"
 #include "score/music_staff.h"
@@ -227,14 +228,25 @@ void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int p
         mark(d > 0 ? 46 : 45);
 }
 
-void DrawNoteArticulations(TStaffDrawInfo& info, const TSongNote& item, TMusicNote& n, int x, int pos) {
+void DrawNoteArticulations(TStaffDrawInfo& info, const TSongNote& item, TMusicNote& n, int x, int pos,
+                           int itemIndex) {
     int sd = n.GetStemDirSign();
     int d = sd;
     bool onStem = n.HasArticulationsOnStem();
     if (onStem) {
         d = -sd;
-        int len = GetStemLengthSteps(n) - 1;
-        if (len > 0) pos += d * len;
+        // A beamed note without a stem length of its own has its stem end at its beam.
+        int field = n.GetStemLengthField();
+        const TStaffConnect* beam = n.GetBeamState() != gsNone && (field < 1 || field > 30)
+                                        ? info.Beams.FindCovering(NoteSize(item), itemIndex)
+                                        : nullptr;
+        TMusicFonts* f = info.GetFonts();
+        if (beam && f->StaffSpace > 0) {
+            pos = (ConnectYAt(*beam, x) - f->OriginY) * 2 / f->StaffSpace;
+        } else {
+            int len = GetStemLengthSteps(n) - 1;
+            if (len > 0) pos += d * len;
+        }
     }
     DrawArticulations(info, item, x, pos, d, onStem);
 }
@@ -298,7 +310,7 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
         if (hiddenStem) f->SelectColor(saved);
     }
     // Articulations.
-    if (!chord && n.HasArticulation()) DrawNoteArticulations(info, n, n, headX, pos);
+    if (!chord && n.HasArticulation()) DrawNoteArticulations(info, n, n, headX, pos, record.ItemIndex);
     x = headX + hw;
     // Dots.
     const TSongNote& owner = chord ? static_cast<const TSongNote&>(*chord) : n;
@@ -384,7 +396,16 @@ int LayoutChordAccidentals(TStaffDrawInfo& info, TChordData& chord, TLayoutRecor
         for (int i = n - 1; i >= 0; --i) {
             TMusicNote* m = chord.GetNote(i);
             int offset = record->AccidentalSpace - (chord.GetXAccSpace() + columns[static_cast<size_t>(i)]);
-            bool outer = i == 0 || i == n - 1;
+            // Ledger lines come from the outermost member on each side of the staff in each head column.
+            bool outer = true;
+            int pos = m->GetStaffPos();
+            for (int j = 0; j < n && outer; ++j) {
+                const TMusicNote* o = chord.GetNote(j);
+                int q = o->GetStaffPos();
+                if (j != i && o->GetHeadColumn() == m->GetHeadColumn() && (q < 0) == (pos < 0) &&
+                    (std::abs(q) > std::abs(pos) || (q == pos && j > i)))
+                    outer = false;
+            }
             DrawOneNote(info, *record, *m, x, &chord, offset, dots[static_cast<size_t>(i)], outer);
         }
     }
@@ -440,8 +461,13 @@ void DrawChordStems(TStaffDrawInfo& info, TLayoutRecord& record, TChordData& cho
     if (chord.HasArticulation()) {
         int sd = chord.GetStemDirSign();
         TMusicNote* outer = sd > 0 ? chord.GetNote(0) : chord.GetNote(n - 1);
-        DrawNoteArticulations(info, chord, *outer, x + off, outer->GetStaffPos());
+        DrawNoteArticulations(info, chord, *outer, x + off, outer->GetStaffPos(), record.ItemIndex);
     }
+}
+
+int RestShiftWidth(TStaffDrawInfo& info, TRestChord& rc) {
+    TMusicNote* part = rc.GetPart();
+    return part && part->GetChordLayoutSize() > 1 && part->GetStemDirSign() < 0 ? HeadWidth(info, *part) : 0;
 }
 
 int RestShift(TRestChord& rc) {
@@ -523,7 +549,7 @@ void TNotationDrawing::DrawRestNote(TRestNote& rest, TStaffDrawInfo& info, TLayo
 }
 
 int TNotationDrawing::MeasureRestChord(TRestChord& rc, TStaffDrawInfo& info, TLayoutRecord& r) {
-    int rest = MeasureRestNote(rc, info, r);
+    int rest = MeasureRestNote(rc, info, r) + qsm::RestShiftWidth(info, rc);
     TMusicNote* part = rc.GetPart();
     return part ? std::max(rest, part->Measure(info, r)) : rest;
 }
@@ -536,7 +562,7 @@ void TNotationDrawing::DrawRestChord(TRestChord& rc, TStaffDrawInfo& info, TLayo
     TMusicFonts* f = info.GetFonts();
     int saved = f->CurrentColor;
     if (hiddenRest) f->SelectColor(info.GetHiddenColor());
-    qsm::DrawRestGlyph(info, r, rc, x, qsm::RestShift(rc));
+    qsm::DrawRestGlyph(info, r, rc, x + qsm::RestShiftWidth(info, rc), qsm::RestShift(rc));
     f->SelectColor(saved);
 }
 

@@ -73,4 +73,6 @@ int LayoutChordAccidentals(TStaffDrawInfo& info, TChordData& chord, TLayoutRecor
 void DrawChordStems(TStaffDrawInfo& info, TLayoutRecord& record, TChordData& chord, int x);
 void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int pos, int d, bool onStem);
 int RestShift(TRestChord& rc);
+// Room the rest of a rest chord leaves for a head column of the chord part hanging from a down stem.
+int RestShiftWidth(TStaffDrawInfo& info, TRestChord& rc);
 }  // namespace qsm

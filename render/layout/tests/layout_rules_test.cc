@@ -570,6 +570,101 @@ TEST_F(LayoutPartRulesTest, OpenEndingStopsInsideAMultiMeasureRestUnlessAnEmptyE
     EXPECT_EQ(shut.second, 10 + b.XOfRecord(bar) + b.GetFitWidth(b.Record(bar)));
 }
 
+// Where the music glyph g was written: x and y of each time, in order.
+std::vector<std::pair<int, int>> GlyphPlaces(HDC dc, int g) {
+    std::vector<std::pair<int, int>> out;
+    int code = GetGlyphCode(g);
+    for (const auto& r : qsm::gdi::GetRecords(dc))
+        if (r.op == "TextOutW" && r.wtext.size() == 1 && r.args.size() >= 2 &&
+            (r.wtext[0] >= 0xF000 ? r.wtext[0] - 0xF000 : r.wtext[0]) == code)
+            out.push_back({r.args[0], r.args[1]});
+    return out;
+}
+
+TEST_F(LayoutPartRulesTest, ArticulationsOnTheStemOfABeamedNoteStandAtTheBeam) {
+    // Two stem-up eighths four steps below the middle line: the flat beam lies 15 units (three steps) above
+    // the middle line, one step above the end of an unbeamed stem of seven steps.
+    auto staccatoY = [&](const std::string& beam1, const std::string& beam2) {
+        Load("|Note|Dur:8th,Staccato|Pos:-4|Opts:ArticulationsOnStem" + beam1 +
+             "\n|Note|Dur:8th,Staccato|Pos:-4|Opts:ArticulationsOnStem" + beam2 + "\n|Bar\n");
+        DrawFirstSystem(*System(), 400);
+        auto places = GlyphPlaces(dc, 19);
+        EXPECT_EQ(places.size(), 2u);
+        return places.empty() ? 0 : places[0].second;
+    };
+    int plain = staccatoY("", "");
+    int beamed = staccatoY(",Beam=First", ",Beam=End");
+    EXPECT_EQ(beamed, plain - 5);
+}
+
+TEST_F(LayoutPartRulesTest, RestOfARestChordMakesRoomForAHeadColumnLeftOfADownStem) {
+    // A chord part with a second (two head columns): on a down stem the rest stands one head width further
+    // right; on an up stem it does not move.
+    struct TPlace {
+        int x = 0, width = 0, partStem = 0, columns = 0;
+    };
+    auto place = [&](const std::string& stem) {
+        TPlace out;
+        Load("|RestChord|Dur:4th|Dur2:4th|Pos2:-1,0|Opts:Stem=" + stem + "\n|Bar\n");
+        auto s = System();
+        DrawFirstSystem(*s, 400);
+        auto* rc = dynamic_cast<TRestChord*>(score->GetStaff(0)->GetItem(1));
+        if (!rc || !rc->GetPart()) return out;
+        out.partStem = rc->GetPart()->GetStemDirSign();
+        out.columns = rc->GetPart()->GetChordLayoutSize();
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        for (int i = 0; i < st->GetRecordCount(); ++i)
+            if (st->ItemOf(st->Record(i)) == rc) out.width = rc->Measure(*st, st->Record(i));
+        auto places = GlyphPlaces(dc, 22);
+        EXPECT_EQ(places.size(), 1u);
+        if (!places.empty()) out.x = places[0].first;
+        return out;
+    };
+    TPlace a = place("Up"), b = place("Down");
+    const TPlace& down = a.partStem < 0 ? a : b;
+    const TPlace& up = a.partStem < 0 ? b : a;
+    ASSERT_LT(down.partStem, 0);
+    ASSERT_GT(up.partStem, 0);
+    ASSERT_EQ(down.columns, 2);
+    EXPECT_EQ(down.x - up.x, metrics.HeadWidth);
+    // The record keeps room for the moved rest.
+    EXPECT_GE(down.width, metrics.GlyphWidth + metrics.HeadWidth);
+}
+
+TEST_F(LayoutPartRulesTest, EachHeadColumnOfAChordDrawsItsOwnLedgerLines) {
+    // Ledger lines: horizontal strokes as long as a head and a quarter of it on either side, with their x.
+    auto ledgers = [&]() {
+        std::vector<int> out;
+        int length = metrics.HeadWidth + 2 * (metrics.HeadWidth / 4 + 1);
+        const auto& recs = qsm::gdi::GetRecords(dc);
+        for (size_t i = 0; i + 1 < recs.size(); ++i)
+            if (recs[i].op == "MoveToEx" && recs[i + 1].op == "LineTo" && recs[i].args.size() >= 2 &&
+                recs[i + 1].args.size() >= 2 && recs[i].args[1] == recs[i + 1].args[1] &&
+                recs[i + 1].args[0] - recs[i].args[0] == length)
+                out.push_back(recs[i].args[0]);
+        return out;
+    };
+    // A second above the staff under a higher note: the heads of the second stand in two columns, and the
+    // inner one of them gets its ledger line in its own column too.
+    Load("|Chord|Dur:4th|Pos:6,7,9|Opts:Stem=Down\n|Bar\n");
+    DrawFirstSystem(*System(), 400);
+    auto* chord = dynamic_cast<TChordData*>(score->GetStaff(0)->GetItem(1));
+    ASSERT_TRUE(chord);
+    ASSERT_NE(chord->GetNote(0)->GetHeadColumn(), chord->GetNote(1)->GetHeadColumn());
+    std::vector<int> x = ledgers();
+    std::sort(x.begin(), x.end());
+    x.erase(std::unique(x.begin(), x.end()), x.end());
+    EXPECT_EQ(x.size(), 2u);
+    // A third stacks in one column: only the outer note draws the lines.
+    Load("|Chord|Dur:4th|Pos:6,8|Opts:Stem=Down\n|Bar\n");
+    DrawFirstSystem(*System(), 400);
+    x = ledgers();
+    EXPECT_EQ(x.size(), 2u);  // the lines at 6 and 8, both in the one column
+    if (x.size() == 2u) {
+        EXPECT_EQ(x[0], x[1]);
+    }
+}
+
 TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
     std::string body;
     for (int i = 0; i < 3; ++i)
