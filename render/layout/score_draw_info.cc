@@ -350,6 +350,7 @@ void TScoreDrawInfo::AlignStaves() {
     Prepared = false;
     struct TCursor {
         int rec = 0, anchor = 0;
+        int left = 0;  // the left extent of record rec
         int64_t x = 0, t = 0;
         bool done = true;
         TAlignKey key = kNoKey;
@@ -359,7 +360,8 @@ void TScoreDrawInfo::AlignStaves() {
         TStaffDrawInfo* s = Staves[i];
         if (s->GetRecordCount() == 0) continue;
         c[i].done = false;
-        c[i].x = s->GetLeftExtent(s->Record(0));
+        c[i].left = s->GetLeftExtent(s->Record(0));
+        c[i].x = c[i].left;
     }
     TAlignKey alignKey = kNoKey;
     int64_t xMax = 0;
@@ -378,7 +380,7 @@ void TScoreDrawInfo::AlignStaves() {
                     k.key = key;
                     break;
                 }
-                k.x += r.Width - s->GetLeftExtent(r);
+                k.x += r.Width - k.left;
                 k.t += r.Time;
                 if (onlyAnchors && (r.GetKind() == lkFloating || r.GetPriority() != 0))
                     k.anchor = k.rec;
@@ -391,7 +393,8 @@ void TScoreDrawInfo::AlignStaves() {
                     break;
                 }
                 ++k.rec;
-                k.x += s->GetLeftExtent(s->Record(k.rec));
+                k.left = s->GetLeftExtent(s->Record(k.rec));
+                k.x += k.left;
             }
             if (!k.done && k.key < best) best = k.key;
         }

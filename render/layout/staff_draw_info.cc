@@ -382,7 +382,7 @@ int TStaffDrawInfo::GetFitWidth(const TLayoutRecord& r) {
 int TStaffDrawInfo::GetLeftExtent(const TLayoutRecord& r) {
     if (r.GetKind() != lkNote && r.GetKind() != lkGrace) return 0;
     auto* note = qsm::AsSongNote(ItemOf(r));
-    if (!note) return 0;
+    if (!note || (r.AccidentalSpace == 0 && note->GetXNoteSpace() == 0)) return 0;
     return GetHeadOffset(*this, r, *note);
 }
 
