@@ -1,6 +1,6 @@
 // Scrolling the score view one bar at a time through a 32-staff score in a 1920 x 1080 window: each
-// step moves the position and lays out the system again; the pixels still shown move and the strip they
-// leave is drawn. The counter gives the mean width of the window drawn again per step.
+// step moves the position, lays out the system again and draws the window. The counter gives the mean
+// width of the window drawn again per step.
 #include <benchmark/benchmark.h>
 
 #include <memory>

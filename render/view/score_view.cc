@@ -2,32 +2,28 @@
 
 #include <strings.h>
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
-#include <vector>
 
 #include "render/base/color_palette.h"
 #include "render/base/fonts_data.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/score_draw_info.h"
-#include "render/layout/staff_connects.h"
 #include "render/layout/staff_draw_info.h"
 #include "render/music_fonts.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
-#include "score/song_note.h"
-#include "score/staff_range.h"
 
 namespace {
 constexpr int kMaxLayoutHeight = 25000;
-// How far, in staff sizes, drawing may reach to the right of the record that draws it (text expressions,
-// lyrics, the decorations and lead-ins at a segment's start).
-constexpr int kDrawingReach = 32;
-// Drawing x minus client x after a full repaint whose segment starts left of the window, and the least
-// value that scrolling may take it to. Drawing code takes a segment start at a drawing x above 0 for one
-// in view, so the shift keeps every drawing x of such a segment negative.
-constexpr int kDrawShiftBase = -16384;
-constexpr int kDrawShiftLeast = -32768;
+// The first record other than the segment start whose right edge reaches x; null past the records.
+const TLayoutRecord* RecordAtX(const TStaffDrawInfo& staff, int x) {
+    int right = 0;
+    for (int i = 0; i < staff.GetRecordCount(); ++i) {
+        right += staff.Record(i).Width;
+        if (i > 0 && right >= x) return &staff.Record(i);
+    }
+    return nullptr;
+}
 // Mouse input carries none of these signature bits; pen and touch input carries all of them.
 constexpr LPARAM kPenSignatureMask = static_cast<LPARAM>(0xFF515700u);
 }  // namespace
@@ -91,6 +87,7 @@ void TStaticScoreView::Build() {
     if (Score) DrawInfo = std::make_unique<TScoreDrawInfo>(Score, Fonts.get(), 5, 1);
     XOrigin = 0;
     YOffset = 0;
+    ShownMarks.clear();
     Dragging = false;
     DragAnchor = TPoint(-29999, -29999);
     LabelWidth = 3 * StaffSize;
@@ -211,7 +208,6 @@ bool TStaticScoreView::IsStaffRowVisible(int i) const {
 
 void TStaticScoreView::Refresh() {
     PrepareLayout();
-    DrawShift = XOrigin > 0 ? 0 : kDrawShiftBase;
     UpdateHorzBar();
     UpdateVertBar();
     if (Handle) Invalidate(true);
@@ -289,263 +285,19 @@ void TStaticScoreView::UpdateVertBar() {
     SetScrollInfo(SB_VERT, si, true);
 }
 
-// What one layout shows in the window, in client coordinates. Two pictures whose contents differ only by
-// a horizontal shift draw the same pixels shifted, so the pixels can be moved instead of drawn again.
-struct TStaticScoreView::TShownPicture {
-    struct Record {
-        TLayoutRecord Rec;
-        int X;
-    };
-    struct Staff {
-        TMusicStaff* Music = nullptr;
-        int Y = 0;
-        int StartX = 0;
-        // A hairpin begun before the segment is drawn from the segment's first note: its shape depends on
-        // where the segment starts.
-        bool HairpinFromBefore = false;
-        // Hairpins that start in the segment: their first and last item and the x of both ends' records
-        // (INT_MAX for an end past the segment, which is then drawn to where the segment ends).
-        struct Hairpin {
-            int First, Last, X1, X2;
-        };
-        std::vector<Hairpin> Hairpins;
-        // Where the first syllable stands: a hyphen before it is drawn halfway from the segment's start.
-        int FirstSyllableX = INT_MIN;
-        std::vector<Record> Records;
-        std::vector<TStaffSlur> Slurs;
-        std::vector<TStaffConnect> Beams, Triplets;
-    };
-    bool Valid = false;
-    int YOffset = 0, Width = 0, Height = 0, StaffSize = 0, SystemHeight = 0;
-    std::vector<Staff> Staves;
-};
-
-void TStaticScoreView::CapturePicture(TShownPicture& out) {
-    out = TShownPicture();
-    if (!DrawInfo || DrawInfo->GetStaffCount() == 0) return;
-    out.Valid = true;
-    out.YOffset = YOffset;
-    out.Width = Width;
-    out.Height = Height;
-    out.StaffSize = StaffSize;
-    out.SystemHeight = DrawInfo->GetSystemHeight();
-    for (int i = 0; i < DrawInfo->GetStaffCount(); ++i) {
-        TStaffDrawInfo* si = DrawInfo->GetStaffDrawInfo(i);
-        TShownPicture::Staff& st = out.Staves.emplace_back();
-        st.Music = si->GetStaff();
-        st.Y = si->Y;
-        st.StartX = XOrigin;
-        int x = XOrigin;
-        int hairpinEnd = 0;
-        for (int k = 0; k < si->GetRecordCount(); ++k) {
-            const TLayoutRecord& r = si->Record(k);
-            st.Records.push_back({r, x});
-            if (st.FirstSyllableX == INT_MIN && r.GetSyllable() > 0 && st.Music && st.Music->GetLyrics())
-                st.FirstSyllableX = x;
-            x += r.Width;
-        }
-        // The hairpins as the staff's drawing finds them: from a marked note past the last one's run.
-        for (int k = 0; k < si->GetRecordCount() && st.Music; ++k) {
-            const TLayoutRecord& r = si->Record(k);
-            if (r.GetKind() == lkSegmentStart || r.ItemIndex <= hairpinEnd) continue;
-            auto* note = dynamic_cast<TSongNote*>(si->ItemOf(r));
-            if (!note || !(note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo))) continue;
-            TStaffItemRange run(st.Music, r.ItemIndex, r.ItemIndex);
-            StaffHairpinRunExtent(run, r.ItemIndex);
-            if (!run.IsValid()) continue;
-            if (st.Hairpins.empty() && run.First < r.ItemIndex) st.HairpinFromBefore = true;
-            int x2 = INT_MAX;
-            for (int e = k; e < si->GetRecordCount(); ++e)
-                if (si->Record(e).ItemIndex == run.Last && si->Record(e).GetKind() != lkSegmentStart) {
-                    x2 = st.Records[static_cast<size_t>(e)].X;
-                    break;
-                }
-            st.Hairpins.push_back({r.ItemIndex, run.Last, st.Records[static_cast<size_t>(k)].X, x2});
-            hairpinEnd = run.Last;
-        }
-    }
-}
-
-void TStaticScoreView::CaptureConnects(TShownPicture& out, int drawShift) {
-    if (!out.Valid) return;
-    int y = YOffset + TopMargin;
-    Fonts->BeginMeasuring();
-    for (int i = 0; i < DrawInfo->GetStaffCount() && i < static_cast<int>(out.Staves.size()); ++i) {
-        TStaffDrawInfo* si = DrawInfo->GetStaffDrawInfo(i);
-        TShownPicture::Staff& st = out.Staves[static_cast<size_t>(i)];
-        Fonts->OriginY = y + si->Y;
-        si->BuildSlurs(XOrigin + drawShift, y);
-        st.Slurs.clear();
-        st.Beams.clear();
-        st.Triplets.clear();
-        for (int k = 0; k < si->Slurs.GetCount(); ++k)
-            st.Slurs.push_back(si->Slurs[k]);
-        for (int k = 0; k < si->Beams.GetCount(); ++k)
-            st.Beams.push_back(si->Beams[k]);
-        for (int k = 0; k < si->Triplets.GetCount(); ++k)
-            st.Triplets.push_back(si->Triplets[k]);
-    }
-    Fonts->EndMeasuring();
-}
-
-namespace {
-
-bool SameRecord(const TLayoutRecord& a, const TLayoutRecord& b) {
-    return a.KindAndFlags == b.KindAndFlags && a.AccidentalSpace == b.AccidentalSpace &&
-           a.ChordLayout == b.ChordLayout && a.MidBarClef == b.MidBarClef && a.ItemIndex == b.ItemIndex &&
-           a.Count == b.Count && a.Width == b.Width && a.Time == b.Time;
-}
-
-bool SameConnect(const TStaffConnect& a, const TStaffConnect& b, int dx) {
-    return a.Flags == b.Flags && a.First == b.First && a.Last == b.Last && a.X0 + dx == b.X0 &&
-           a.Y0 == b.Y0 && a.X1 + dx == b.X1 && a.Slope == b.Slope;
-}
-
-bool SameSlur(const TStaffSlur& a, const TStaffSlur& b, int dx) {
-    const Bezier2 &p = a.Curve, &q = b.Curve;
-    return a.Flags == b.Flags && a.First == b.First && a.Last == b.Last && p.x0 + dx == q.x0 &&
-           p.y0 == q.y0 && p.x1 + dx == q.x1 && p.y1 == q.y1 && p.x2 + dx == q.x2 && p.y2 == q.y2;
-}
-
-bool Meets(int a0, int a1, int lo, int hi) {
-    return std::max(a0, a1) >= lo && std::min(a0, a1) <= hi;
-}
-
-// The elements of both lists that reach into [lo, hi] (the first list moved by dx) are the same.
-template <class T, class Span, class Same>
-bool SameInRange(const std::vector<T>& a, const std::vector<T>& b, int dx, int lo, int hi, Span span,
-                 Same same) {
-    size_t i = 0, j = 0;
-    for (;;) {
-        while (i < a.size() && !span(a[i], dx, lo, hi))
-            ++i;
-        while (j < b.size() && !span(b[j], 0, lo, hi))
-            ++j;
-        if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
-        if (!same(a[i], b[j], dx)) return false;
-        ++i;
-        ++j;
-    }
-}
-
-}  // namespace
-
-bool TStaticScoreView::FindPictureShift(const TShownPicture& before, const TShownPicture& after,
-                                        int& dx) const {
-    dx = 0;
-    if (!before.Valid || !after.Valid || before.YOffset != after.YOffset || before.Width != after.Width ||
-        before.Height != after.Height || before.StaffSize != after.StaffSize ||
-        before.SystemHeight != after.SystemHeight || before.Staves.size() != after.Staves.size())
-        return false;
-    // The shift: where an item of the top staff shown in the new picture stood in the old one.
-    const auto& oldTop = before.Staves[0].Records;
-    bool found = false;
-    for (const auto& r : after.Staves[0].Records) {
-        if (!r.Rec.IsItemPosition() || r.X < 0 || r.X >= after.Width) continue;
-        for (const auto& o : oldTop) {
-            if (SameRecord(o.Rec, r.Rec)) {
-                dx = r.X - o.X;
-                found = true;
-                break;
-            }
-        }
-        if (found) break;
-    }
-    if (!found || std::abs(dx) >= after.Width) return false;
-    // The part of the window that shows moved pixels, widened by what drawing may reach.
-    int reach = kDrawingReach * after.StaffSize;
-    int lo = std::max(0, dx) - reach, hi = std::min(after.Width, after.Width + dx) + reach;
-    auto recordSpan = [](const TShownPicture::Record& r, int d, int l, int h) {
-        return Meets(r.X + d, r.X + d + r.Rec.Width, l, h);
-    };
-    auto sameRecord = [](const TShownPicture::Record& a, const TShownPicture::Record& b, int d) {
-        return a.X + d == b.X && SameRecord(a.Rec, b.Rec);
-    };
-    using THairpin = TShownPicture::Staff::Hairpin;
-    auto hairpinSpan = [](const THairpin& h, int d, int l, int hi2) {
-        return Meets(h.X1 + d, h.X2 == INT_MAX ? INT_MAX : h.X2 + d, l, hi2);
-    };
-    // A hairpin that runs past the segment is drawn to the segment's end, which moves: never the same.
-    auto sameHairpin = [](const THairpin& a, const THairpin& b, int d) {
-        return a.X2 != INT_MAX && b.X2 != INT_MAX && a.First == b.First && a.Last == b.Last &&
-               a.X1 + d == b.X1 && a.X2 + d == b.X2;
-    };
-    for (size_t i = 0; i < after.Staves.size(); ++i) {
-        const TShownPicture::Staff &a = before.Staves[i], &b = after.Staves[i];
-        if (a.Music != b.Music || a.Y != b.Y || a.HairpinFromBefore || b.HairpinFromBefore) return false;
-        // What a segment draws at its start stays out of the window.
-        if (a.StartX + dx >= 0 || b.StartX >= 0) return false;
-        if ((a.FirstSyllableX != INT_MIN && a.FirstSyllableX + dx >= lo) ||
-            (b.FirstSyllableX != INT_MIN && b.FirstSyllableX >= lo))
-            return false;
-        if (!SameInRange(a.Records, b.Records, dx, lo, hi, recordSpan, sameRecord) ||
-            !SameInRange(a.Hairpins, b.Hairpins, dx, lo, hi, hairpinSpan, sameHairpin))
-            return false;
-    }
-    return true;
-}
-
-bool TStaticScoreView::SameConnects(const TShownPicture& before, const TShownPicture& after, int dx) const {
-    // Both are built in drawing coordinates, which the shift keeps: the same shapes have the same numbers.
-    int reach = kDrawingReach * after.StaffSize;
-    int lo = std::max(0, dx) - reach + DrawShift - dx,
-        hi = std::min(after.Width, after.Width + dx) + reach + DrawShift - dx;
-    auto connectSpan = [](const TStaffConnect& c, int d, int l, int h) {
-        return Meets(c.X0 + d, c.X1 + d, l, h);
-    };
-    auto slurSpan = [](const TStaffSlur& s, int d, int l, int h) {
-        const Bezier2& c = s.Curve;
-        return Meets(std::min({c.x0, c.x1, c.x2}) + d, std::max({c.x0, c.x1, c.x2}) + d, l, h);
-    };
-    for (size_t i = 0; i < after.Staves.size(); ++i) {
-        const TShownPicture::Staff &a = before.Staves[i], &b = after.Staves[i];
-        if (!SameInRange(a.Slurs, b.Slurs, 0, lo, hi, slurSpan, SameSlur) ||
-            !SameInRange(a.Beams, b.Beams, 0, lo, hi, connectSpan, SameConnect) ||
-            !SameInRange(a.Triplets, b.Triplets, 0, lo, hi, connectSpan, SameConnect))
-            return false;
-    }
-    return true;
-}
-
 void TStaticScoreView::ScrollToIndex(int time) {
     TRelNtnIdx next = Position;
-    if (next.GetTime() == time) return;
-    bool forward = time > next.GetTime();
+    int from = next.GetTime();
     next.SeekTime(time, true);
-    if (next.GetTime() < time && forward) next.StepToNextTime(1);
+    // The seek stops at the first position at or after the time; one more step lands on the step
+    // boundary on the side the view moves from: past the time forward, at or before it back.
+    if (time > from && next.GetTime() < time)
+        next.StepToNextTime(1);
+    else if (time < from && next.GetTime() > time)
+        next.StepToNextTime(-1);
     if (next.GetTime() == Position.GetTime() && next.GetIndex() == Position.GetIndex()) return;
-    TShownPicture before, after;
-    if (Handle) {
-        CapturePicture(before);
-        CaptureConnects(before, DrawShift);
-    }
     Position = next;
-    PrepareLayout();
-    UpdateHorzBar();
-    UpdateVertBar();
-    if (!Handle) return;
-    // The pixels still shown move; only the strip they leave is drawn again. The system is drawn in
-    // coordinates that move with the pixels, so that shapes computed from absolute positions (slurs) come
-    // out the same in the strip as in the moved pixels.
-    CapturePicture(after);
-    int dx = 0;
-    bool shift = FindPictureShift(before, after, dx) && XOrigin + DrawShift - dx <= 0 &&
-                 DrawShift - dx >= kDrawShiftLeast;
-    if (shift) {
-        CaptureConnects(after, DrawShift - dx);
-        shift = SameConnects(before, after, dx);
-    }
-    if (!shift) {
-        DrawShift = XOrigin > 0 ? 0 : kDrawShiftBase;
-        Invalidate(true);
-        return;
-    }
-    if (dx == 0) return;
-    DrawShift -= dx;
-    bool frame = CaretEnabled && !Caret.Hidden;
-    if (frame) Caret.Toggle();
-    ScrollWindow(dx, 0);
-    if (frame) Caret.Toggle();
+    Refresh();
 }
 
 void TStaticScoreView::VScrollBy(int d) {
@@ -565,47 +317,53 @@ void TStaticScoreView::VScrollBy(int d) {
 void TStaticScoreView::Paint(TDC& dc, bool, TRect&) {
     if (!DrawInfo || DrawInfo->GetStaffCount() == 0) return;
     PaintScore(dc);
+    DrawShownMarks(dc);
     if (CaretEnabled && !Caret.Hidden) Caret.Draw(dc);
 }
 
 void TStaticScoreView::PaintScore(TDC& dc) {
-    TPoint origin;
-    dc.SetWindowOrg(TPoint(DrawShift, 0), &origin);
-    // The whole width is drawn, clipped to the rectangle: the items drawn are those of a full paint, also
-    // those past the rectangle that reach into it.
+    // The whole width is drawn, clipped to the DC: the items drawn are those of a full paint, also those
+    // outside the rectangle that reach into it.
     TDrawExtent extent;
-    extent.Init(Width + DrawShift);
-    extent.Left = DrawShift;
-    int x = XOrigin + DrawShift;
+    extent.Init(Width);
+    extent.Left = 0;
     Fonts->AttachDC(dc, dc);
-    DrawInfo->DrawSystem(extent, x, YOffset + TopMargin, -1);
+    DrawInfo->DrawSystem(extent, XOrigin, YOffset + TopMargin, -1);
     if (GetLaidOutDrawInfo(0)->HasItemRecord(0))
-        DrawInfo->DrawStaffLabels(x - LabelWidth, YOffset + TopMargin, LabelWidth);
+        DrawInfo->DrawStaffLabels(XOrigin - LabelWidth, YOffset + TopMargin, LabelWidth);
     Fonts->DetachDC();
-    dc.SetWindowOrg(origin);
 }
 
-void TStaticScoreView::DrawPlayMarks(TDC& dc, const TPlayPositionSource& player, bool onlyAboveZero) {
-    TPoint origin;
-    dc.SetWindowOrg(TPoint(DrawShift, 0), &origin);
+TViewPlayPosition* TStaticScoreView::ShownMark(int scoreStaff) {
+    if (scoreStaff < 0) return nullptr;
+    if (static_cast<size_t>(scoreStaff) >= ShownMarks.size())
+        ShownMarks.resize(static_cast<size_t>(scoreStaff) + 1);
+    return &ShownMarks[static_cast<size_t>(scoreStaff)];
+}
+
+void TStaticScoreView::DrawShownMarks(TDC& dc) {
+    if (ShownMarks.empty()) return;
     Fonts->AttachDC(dc, dc);
     for (int i = DrawInfo->GetStaffCount() - 1; i >= 0; --i) {
         TStaffDrawInfo* staff = GetLaidOutDrawInfo(i);
         int scoreStaff = staff ? Score->FindStaffIndex(staff->GetStaff()) : -1;
-        if (scoreStaff < 0) continue;
-        TViewPlayPosition at;
-        player.GetStaffPosition(at, scoreStaff);
-        if (at.Index < (onlyAboveZero ? 1 : 0)) continue;
-        staff->DrawPlayMark(XOrigin + DrawShift, YOffset + TopMargin,
-                            TStaffStartPosition{at.Index, at.RestBars}, PALETTE_PLAY_HIGHLIGHT, 0);
+        if (scoreStaff < 0 || static_cast<size_t>(scoreStaff) >= ShownMarks.size()) continue;
+        const TViewPlayPosition& at = ShownMarks[static_cast<size_t>(scoreStaff)];
+        if (at.Index < 0) continue;
+        staff->DrawPlayMark(XOrigin, YOffset + TopMargin, TStaffStartPosition{at.Index, at.RestBars},
+                            PALETTE_PLAY_HIGHLIGHT, 0);
     }
     Fonts->DetachDC();
-    dc.SetWindowOrg(origin);
 }
 
 void TStaticScoreView::DrawPlayPosition(TDC& dc, const TPlayPositionSource& player) {
     if (!DrawInfo || DrawInfo->GetStaffCount() == 0) return;
-    DrawPlayMarks(dc, player, false);
+    for (int i = 0; i < DrawInfo->GetStaffCount(); ++i) {
+        TStaffDrawInfo* staff = GetLaidOutDrawInfo(i);
+        int scoreStaff = staff ? Score->FindStaffIndex(staff->GetStaff()) : -1;
+        if (TViewPlayPosition* shown = ShownMark(scoreStaff)) player.GetStaffPosition(*shown, scoreStaff);
+    }
+    DrawShownMarks(dc);
 }
 
 void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
@@ -614,20 +372,7 @@ void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
     int topStaff = top ? Score->FindStaffIndex(top->GetStaff()) : -1;
     TViewPlayPosition playing;
     if (topStaff >= 0) player.GetStaffPosition(playing, topStaff);
-    if (playing.Index >= 0 && Position.GetStaff() == top->GetStaff()) {
-        TRelNtnIdx at = Position;
-        at.Seek(playing.Index);
-        if (DWORD rest = player.GetStaffRestOffsetTicks(topStaff))
-            at.SeekTime(at.GetTime() + static_cast<int>(rest), true);
-        int x = top->XOfItem(at.GetIndex());
-        int u = Fonts->GetGlyphWidth(7);
-        bool outside = x < 0 || x == 0x7fffffff || XOrigin + x < 2 * u || XOrigin + x > Width - 2 * u;
-        if (outside) {
-            at.StepToNextTime(-1);
-            ScrollToIndex(at.GetTime());
-        }
-    }
-    // The rows of the staves whose marks move are painted again, then the marks in them drawn once.
+    // The marks as they will stand, so that a repaint caused by following the play position draws them.
     TRect rows;
     bool any = false;
     for (int i = DrawInfo->GetStaffCount() - 1; i >= 0; --i) {
@@ -638,6 +383,8 @@ void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
         player.GetStaffLastPosition(before, scoreStaff);
         player.GetStaffPosition(now, scoreStaff);
         if (before == now || (before.Index <= 0 && now.Index <= 0)) continue;
+        TViewPlayPosition* shown = ShownMark(scoreStaff);
+        *shown = now.Index > 0 ? now : TViewPlayPosition();
         TRect extent = GetStaffExtent(i);
         int rowTop = extent.top + YOffset + TopMargin - 6 * StaffSize;
         int rowBottom = extent.bottom + YOffset + TopMargin + 6 * StaffSize;
@@ -646,6 +393,24 @@ void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
         rows.bottom = std::max<int>(rows.bottom, rowBottom);
         any = true;
     }
+    if (playing.Index >= 0 && Position.GetStaff() == top->GetStaff()) {
+        TRelNtnIdx at = Position;
+        at.Seek(playing.Index);
+        if (DWORD rest = player.GetStaffRestOffsetTicks(topStaff))
+            at.SeekTime(at.GetTime() + static_cast<int>(rest), true);
+        int x = top->XOfItem(at.GetIndex());
+        int u = Fonts->GetGlyphWidth(7);
+        bool outside = x < 0 || x == 0x7fffffff || XOrigin + x < 2 * u || XOrigin + x > Width - 2 * u;
+        if (outside) {
+            at.StepToNextTime(-1);
+            int time = Position.GetTime();
+            ScrollToIndex(at.GetTime());
+            // The whole window is drawn again, marks included.
+            if (Position.GetTime() != time) return;
+        }
+    }
+    // The rows of the staves whose marks move are painted again with the marks drawn once on them, so
+    // that a mark is never erased by drawing over it.
     if (!any) return;
     rows.top = std::max<int>(rows.top, 0);
     rows.bottom = std::min<int>(rows.bottom, Height);
@@ -654,7 +419,7 @@ void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
     dc.IntersectClipRect(rows);
     dc.FillRect(rows, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     PaintScore(dc);
-    DrawPlayMarks(dc, player, true);
+    DrawShownMarks(dc);
     if (CaretEnabled && !Caret.Hidden) Caret.Draw(dc);
 }
 
@@ -737,12 +502,20 @@ void TStaticScoreView::DragTo(const TPoint& p) {
     int dx = p.x - DragAnchor.x;
     TStaffDrawInfo* top = GetLaidOutDrawInfo(0);
     if (!top || std::abs(dx) <= 3 * StaffSize) return;
+    // Dragging to the left moves forward. The steps are the time positions that the drag's length spans
+    // from the position's x on.
     int dir = dx >= 0 ? -1 : 1;
-    int x = PositionX();
-    int item = top->ItemAtX(x + std::abs(dx));
-    int n = std::abs(item - Position.GetIndex());
+    int reach = PositionX() + std::abs(dx);
+    int time = top->IndexAtX(reach);
+    int n = 0;
+    for (TRelNtnIdx ahead = Position; ahead.GetTime() < time && ahead.CanStepInRests(1); ++n)
+        ahead.StepToNextTime(1);
+    // At the segment's last item position the drag forward has nowhere to go.
+    if (n == 0 && dir > 0 && RecordAtX(*top, reach) == top->GetLastItemPositionRecord()) return;
     TRelNtnIdx next = Position;
-    for (int i = 0; i < std::max(n, 1); ++i)
+    for (int i = 0; i < n; ++i)
+        next.StepToNextTime(dir);
+    if (next.GetIndex() == Position.GetIndex() && next.GetBarInMultiRest() == Position.GetBarInMultiRest())
         next.StepToNextTime(dir);
     ScrollToIndex(next.GetTime());
     DragAnchor.x = p.x;

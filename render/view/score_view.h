@@ -8,14 +8,19 @@
 // held, and when the capture is taken away. When the vertical extent falls to 0 the vertical bar is given
 // an empty range, so that it never looks scrollable over nothing.
 //
-// Play marks are drawn outside a paint, over the score. A mark is never erased by drawing the item again
-// in its own colour, which anti-aliased edges would not undo: the rows of the staves whose marks change
-// are painted again from the score, and the marks standing in those rows are drawn once on the fresh
-// picture.
+// Play marks are drawn outside a paint, over the score, when they move; the view remembers them, so a
+// paint draws them again on the score. A mark is never erased by drawing the item again in its own
+// colour, which anti-aliased edges would not undo: the rows of the staves whose marks change are painted
+// again from the score, and the marks standing in those rows are drawn once on the fresh picture.
+// Horizontal scrolling lays the system out again from the new position and draws the whole window: the
+// system's drawing depends on where its segment starts and ends (lyric hyphens, ties, hairpins and slurs
+// to the segment end), so moved pixels would not match. Vertical scrolling moves the pixels, since
+// nothing drawn depends on the vertical offset.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/framework/controls.h"
 #include "score/notation_index.h"
@@ -135,17 +140,8 @@ public:
     void VScrollBy(int d);
 
 private:
-    struct TShownPicture;
     void Build();
     void Refresh();
-    // Captures what the picture shows, in client coordinates, for a later shift of its pixels.
-    void CapturePicture(TShownPicture& out);
-    // Builds the slurs, beams and brackets of the picture as the system drawn with that shift has them.
-    void CaptureConnects(TShownPicture& out, int drawShift);
-    bool SameConnects(const TShownPicture& before, const TShownPicture& after, int dx) const;
-    // The horizontal distance by which the picture moved when everything both pictures show in the
-    // window is the same but for that shift; false when anything else changed.
-    bool FindPictureShift(const TShownPicture& before, const TShownPicture& after, int& dx) const;
     void PrepareLayout();
     void UpdateHorzBar();
     void UpdateVertBar();
@@ -153,7 +149,9 @@ private:
     void EndDrag();
     int PositionX() const;
     void PaintScore(TDC& dc);
-    void DrawPlayMarks(TDC& dc, const TPlayPositionSource& player, bool onlyAboveZero);
+    // The mark shown on a score staff, made room for (null for a negative staff).
+    TViewPlayPosition* ShownMark(int scoreStaff);
+    void DrawShownMarks(TDC& dc);
 
     TMusicScore* Score;
     std::unique_ptr<TMusicFontsData> OwnFontData;
@@ -167,14 +165,14 @@ private:
     bool LayoutOption = false;
     std::unique_ptr<TScoreDrawInfo> DrawInfo;
     int XOrigin = 0;
-    // Drawing x minus client x: the system is drawn in coordinates that move with scrolled pixels.
-    int DrawShift = 0;
     int YOffset = 0;
     int Width = 100, Height = 100;
     int LabelWidth = 0;
     int TopMargin = 0;
     int BottomMargin = 0;
     int StaffSize = 8;
+    // The play marks shown, by score staff (index -1: none); paints draw them on the score.
+    std::vector<TViewPlayPosition> ShownMarks;
     bool Dragging = false;
     TPoint DragAnchor{-29999, -29999};
 };

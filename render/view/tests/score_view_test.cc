@@ -64,6 +64,67 @@ void InputCtrl(bool down) {
     qsm::wm::PumpMessages();
 }
 
+// A long score with what reaches across bar lines and segment ends: ties and slurs over bar lines,
+// hairpins over bar lines, endings, long text expressions, lyrics with hyphens, multi-measure rests, key
+// and clef changes, triplets and beams.
+std::string MakeWalkScoreText(int bars) {
+    std::string t = "!QuillStaveComposer(2.51)\n";
+    for (int s = 0; s < 2; ++s) {
+        t += "|AddStaff|Name:W" + std::to_string(s) + "|Label:Walk\n|Clef|Type:" + (s ? "Bass" : "Treble") +
+             "\n|Key|Signature:Bb\n|TimeSig|Signature:4/4\n";
+        for (int b = 0; b < bars; ++b) {
+            switch ((b + 3 * s) % 9) {
+                case 0:
+                    t += "|Note|Dur:Whole|Pos:0^\n";
+                    break;
+                case 1:
+                    t += "|Text|Text:\"poco a poco crescendo e molto espressivo\"|Pos:8\n"
+                         "|Note|Dur:Half|Pos:0\n|Note|Dur:8th,Slur|Pos:1|Opts:Beam=First\n"
+                         "|Note|Dur:8th,Slur|Pos:2|Opts:Beam\n|Note|Dur:8th,Slur|Pos:3|Opts:Beam\n"
+                         "|Note|Dur:8th,Slur|Pos:4|Opts:Beam=End\n";
+                    break;
+                case 2:
+                    t += "|Note|Dur:4th,Slur|Pos:2|Opts:Crescendo\n|Note|Dur:4th,Slur|Pos:1|Opts:Crescendo\n"
+                         "|Note|Dur:4th|Pos:0|Opts:Crescendo\n|Note|Dur:4th|Pos:-1|Opts:Crescendo\n";
+                    break;
+                case 3:
+                    t += "|Dynamic|Style:f|Pos:-7\n|Note|Dur:8th,Triplet=First|Pos:3|Opts:Beam=First\n"
+                         "|Note|Dur:8th,Triplet|Pos:2|Opts:Beam\n|Note|Dur:8th,Triplet=End|Pos:1|Opts:Beam="
+                         "End\n"
+                         "|Note|Dur:4th,Triplet=First|Pos:0\n|Note|Dur:4th,Triplet|Pos:-1\n"
+                         "|Note|Dur:4th,Triplet=End|Pos:-2\n|Note|Dur:4th|Pos:-3^\n";
+                    break;
+                case 4:
+                    t += "|Ending|Endings:1,2\n|Note|Dur:Half|Pos:-3\n|Chord|Dur:Half|Pos:-3,-1,1\n";
+                    break;
+                case 5:
+                    t += "|RestMultiBar|NumBars:3|Visibility:Always\n";
+                    break;
+                case 6:
+                    t += "|Key|Signature:F#,C#\n|Note|Dur:4th,Slur|Pos:-4|Opts:Diminuendo\n"
+                         "|Note|Dur:4th,Slur|Pos:-2|Opts:Diminuendo\n|Note|Dur:Half,Slur|Pos:0\n";
+                    break;
+                case 7:
+                    t += std::string("|Clef|Type:") + (s ? "Treble" : "Bass") +
+                         "\n|Note|Dur:Half|Pos:1\n|Rest|Dur:4th\n|Note|Dur:4th|Pos:#0\n";
+                    break;
+                default:
+                    t += std::string("|Clef|Type:") + (s ? "Bass" : "Treble") +
+                         "\n|Key|Signature:Bb\n|Note|Dur:Whole|Pos:2\n";
+                    break;
+            }
+            t += "|Bar\n";
+        }
+        if (s == 0) {
+            t += "|Lyric1|Text:\"";
+            for (int k = 0; k < bars; ++k)
+                t += k % 3 ? "ex-ten-ded-ly " : "wonderfully-long ";
+            t += "\"\n";
+        }
+    }
+    return t;
+}
+
 class ScoreViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -187,30 +248,91 @@ TEST_F(ScoreViewTest, ScrollingThenRepaintingEqualsAFullRepaint) {
     EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0);
 }
 
-TEST_F(ScoreViewTest, BarStepsMoveThePixelsDrawOnlyTheStripLeftAndMatchAFullRepaint) {
-    std::unique_ptr<TMusicScore> piano = LoadScore("layout/piano.qsmtxt");
-    ASSERT_TRUE(piano);
-    view->EnableCaret(true);
-    int width = view->GetClientRect().Width();
-    for (TMusicScore* shown : {score.get(), piano.get()}) {
-        view->SetScore(shown);
-        qsm::wm::PumpMessages();
-        int strips = 0;
-        const UINT keys[] = {VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RIGHT,
-                             VK_RIGHT, VK_LEFT,  VK_RIGHT, VK_LEFT,  VK_LEFT,  VK_LEFT};
-        for (UINT key : keys) {
-            int before = view->GetCurrentIndex();
-            view->SendMessage(WM_KEYDOWN, key, 1);
-            if (view->GetCurrentIndex() == before) continue;
-            RECT update{};
-            if (GetUpdateRect(*view, &update, FALSE) && update.right - update.left < width) ++strips;
-            view->UpdateWindow();
-            std::vector<uint32_t> moved = ClientPixels(*view);
-            Repaint();
-            EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0)
-                << "after key " << key << " at " << before;
+// A performance standing where the test puts it, the same item on every staff.
+class TFixedPlayer : public TPlayPositionSource {
+public:
+    void GetStaffPosition(TViewPlayPosition& out, int) const override { out = Now; }
+    void GetStaffLastPosition(TViewPlayPosition& out, int) const override { out = Before; }
+    DWORD GetStaffRestOffsetTicks(int) const override { return 0; }
+    void MoveTo(int index) {
+        Before = Now;
+        Now.Index = index;
+    }
+    TViewPlayPosition Now, Before;
+};
+
+// Steps the view; after each step the window must hold what a full repaint draws there.
+class ScoreWalk {
+public:
+    explicit ScoreWalk(TStaticScoreView* view) : View(view) {}
+    void Key(UINT key, bool ctrl, int times) {
+        if (ctrl) InputCtrl(true);
+        for (int i = 0; i < times; ++i) {
+            int before = View->GetCurrentIndex();
+            View->SendMessage(WM_KEYDOWN, key, 1);
+            Check("key", static_cast<int>(key), before);
         }
-        EXPECT_GE(strips, 4) << "bar steps away from the start move the pixels";
+        if (ctrl) InputCtrl(false);
+    }
+    void Vertical(int d) {
+        View->VScrollBy(d);
+        Check("vertical", d, View->GetCurrentIndex());
+    }
+    void Check(const char* what, int arg, int from) {
+        View->UpdateWindow();
+        std::vector<uint32_t> moved = ClientPixels(*View);
+        View->Invalidate(true);
+        View->UpdateWindow();
+        int differ = CountDifferent(moved, ClientPixels(*View));
+        EXPECT_EQ(differ, 0) << what << " " << arg << " from " << from << " to " << View->GetCurrentIndex()
+                             << " at staff size " << View->GetStaffSize() << ", offset "
+                             << View->GetYOffset();
+        Failures += differ != 0;
+    }
+    TStaticScoreView* View;
+    int Failures = 0;
+};
+
+TEST_F(ScoreViewTest, WalkingScoresByBarsStepsZoomAndOffsetsMatchesAFullRepaintAtEveryStep) {
+    // Also what reaches across bar lines and segment ends: ties, slurs, hairpins, endings, long text,
+    // lyric hyphens, multi-measure rests, key and clef changes.
+    std::unique_ptr<TMusicScore> walk = qsm::ImportTextScoreText(MakeWalkScoreText(40));
+    std::unique_ptr<TMusicScore> piano = LoadScore("layout/piano.qsmtxt");
+    ASSERT_TRUE(walk && piano);
+    view->EnableCaret(true);
+    for (TMusicScore* shown : {walk.get(), piano.get(), score.get()}) {
+        view->SetScore(shown);
+        view->SetStaffSize(8);
+        qsm::wm::PumpMessages();
+        ScoreWalk w(view);
+        w.Key(VK_RIGHT, false, 20);
+        w.Key(VK_LEFT, true, 20);
+        w.Key(VK_LEFT, false, 12);
+        w.Key(VK_RIGHT, true, 30);
+        view->SetStaffSize(13);
+        w.Key(VK_RIGHT, false, 6);
+        view->SetStaffSize(5);
+        w.Key(VK_LEFT, false, 6);
+        view->SetStaffSize(8);
+        // Down and up by lines, pages, the wheel's quarter delta and odd amounts, then sideways there.
+        for (int d : {8, 48, 30, 7, 150, -3, -150, -48, 1000, -1000, 23})
+            w.Vertical(d);
+        w.Key(VK_RIGHT, false, 6);
+        w.Key(VK_DOWN, true, 2);
+        w.Key(VK_LEFT, true, 6);
+        // Play marks shown while the view moves are drawn by every paint.
+        TFixedPlayer player;
+        player.MoveTo(view->GetPosition().GetIndex() + 2);
+        view->FollowPlayPosition(player);
+        w.Key(VK_RIGHT, true, 1);
+        w.Key(VK_DOWN, false, 3);
+        w.Key(VK_LEFT, true, 1);
+        std::vector<uint32_t> marked = ClientPixels(*view);
+        player.MoveTo(-1);
+        view->FollowPlayPosition(player);
+        EXPECT_GT(CountDifferent(marked, ClientPixels(*view)), 20) << "the marks stayed through the moves";
+        w.Check("marks gone", 0, 0);
+        EXPECT_EQ(w.Failures, 0);
     }
     view->SetScore(score.get());
 }
@@ -301,19 +423,6 @@ TEST_F(ScoreViewTest, StavesOfGroupsNamedHiddenInAnyCaseAreHiddenAndShownAgainBy
     EXPECT_EQ(view->GetItemOfStaff(laid, 0), nullptr);
 }
 
-// A performance standing where the test puts it, the same item on every staff.
-class TFixedPlayer : public TPlayPositionSource {
-public:
-    void GetStaffPosition(TViewPlayPosition& out, int) const override { out = Now; }
-    void GetStaffLastPosition(TViewPlayPosition& out, int) const override { out = Before; }
-    DWORD GetStaffRestOffsetTicks(int) const override { return 0; }
-    void MoveTo(int index) {
-        Before = Now;
-        Now.Index = index;
-    }
-    TViewPlayPosition Now, Before;
-};
-
 TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
     view->EnableCaret(true);
     std::vector<uint32_t> score_only = ClientPixels(*view);
@@ -326,17 +435,12 @@ TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
     EXPECT_GT(CountDifferent(score_only, marked), 20);
     EXPECT_EQ(view->GetCurrentIndex(), time) << "a mark inside the window does not scroll";
 
-    // Moving the marks on gives the picture of a full repaint with the marks drawn once on it.
+    // Moving the marks on gives the picture of a full repaint, which draws the marks shown once on it.
     player.MoveTo(5);
     view->FollowPlayPosition(player);
     std::vector<uint32_t> moved = ClientPixels(*view);
+    EXPECT_GT(CountDifferent(marked, moved), 20);
     Repaint();
-    view->EnableCaret(false);  // the focus frame, a not-XOR pen, goes over the marks
-    {
-        TClientDC dc(*view);
-        view->DrawPlayPosition(dc, player);
-    }
-    view->EnableCaret(true);
     EXPECT_EQ(CountDifferent(moved, ClientPixels(*view)), 0);
 
     // The performance ends: the marks go and the score is as it was, anti-aliased edges included.
@@ -349,6 +453,23 @@ TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
     view->FollowPlayPosition(player);
     EXPECT_EQ(CountDifferent(score_only, ClientPixels(*view)), 0);
 
+    // Marks drawn by the caller in a DC are shown from then on: a repaint draws them once again.
+    view->EnableCaret(false);  // the focus frame, a not-XOR pen, would go under the marks
+    std::vector<uint32_t> plain = ClientPixels(*view);
+    player.Now.Index = 5;
+    {
+        TClientDC dc(*view);
+        view->DrawPlayPosition(dc, player);
+    }
+    std::vector<uint32_t> drawn = ClientPixels(*view);
+    EXPECT_GT(CountDifferent(plain, drawn), 20);
+    Repaint();
+    EXPECT_EQ(CountDifferent(drawn, ClientPixels(*view)), 0);
+    player.MoveTo(-1);
+    view->FollowPlayPosition(player);
+    EXPECT_EQ(CountDifferent(plain, ClientPixels(*view)), 0);
+    view->EnableCaret(true);
+
     // A position beyond the right edge brings the view to it; the item stays in the window.
     int last = view->GetTopStaffItemCount() - 1;
     player.MoveTo(last);
@@ -359,6 +480,16 @@ TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
     int x = view->GetXOrigin() + view->GetLaidOutDrawInfo(0)->XOfItem(last);
     EXPECT_GE(x, 0);
     EXPECT_LT(x, 640);
+    // The window drawn at the new position shows the marks; they go when the performance ends.
+    std::vector<uint32_t> followed = ClientPixels(*view);
+    Repaint();
+    EXPECT_EQ(CountDifferent(followed, ClientPixels(*view)), 0);
+    player.MoveTo(-1);
+    view->FollowPlayPosition(player);
+    EXPECT_GT(CountDifferent(followed, ClientPixels(*view)), 20);
+    std::vector<uint32_t> ended = ClientPixels(*view);
+    Repaint();
+    EXPECT_EQ(CountDifferent(ended, ClientPixels(*view)), 0);
 }
 
 }  // namespace
