@@ -122,60 +122,44 @@ std::string FoldName(const char* name) {
     return folded;
 }
 
-// FNV-1a over folded bytes: the names are a few letters long.
-constexpr uint32_t kNameHashSeed = 2166136261u;
-constexpr uint32_t NameHashStep(uint32_t h, BYTE c) {
-    return (h ^ c) * 16777619u;
-}
-
-// The folded names of one list in an open-addressed table; the first of equal names wins.
+// The folded names of one list, grouped by their first byte and length: a value is compared with the few
+// names of its group only, folding as it goes, and the first of equal names wins.
 class TFoldedNames {
 public:
     void Build(const std::vector<std::string>& names) {
-        size_t size = 8;
-        while (size < names.size() * 2)
-            size *= 2;
-        Slots.assign(size, TSlot{});
-        Mask = size - 1;
         for (size_t i = 0; i < names.size(); ++i) {
             const std::string& name = names[i];
-            uint32_t h = kNameHashSeed;
-            for (const char c : name)
-                h = NameHashStep(h, static_cast<BYTE>(c));
-            if (Find(name.data(), name.size(), h) >= 0) continue;
-            size_t k = h & Mask;
-            while (Slots[k].Index >= 0)
-                k = (k + 1) & Mask;
-            Slots[k] = TSlot{h, static_cast<int>(i), name};
+            if (name.empty()) continue;
+            Groups[Group(static_cast<BYTE>(name[0]), name.size())].push_back(
+                TName{static_cast<int>(i), name});
         }
     }
-    // The index of a folded name with its hash, or -1.
-    int Find(const char* folded, size_t length, uint32_t hash) const {
-        for (size_t k = hash & Mask;; k = (k + 1) & Mask) {
-            const TSlot& slot = Slots[k];
-            if (slot.Index < 0) return -1;
-            if (slot.Hash == hash && slot.Name.size() == length &&
-                SameBytes(slot.Name.data(), folded, length)) {
-                return slot.Index;
-            }
+    // The index of the name that the value folds to, or -1.
+    int Find(const char* value, const BYTE* lower) const {
+        size_t n = 0;
+        while (value[n] != 0)
+            ++n;
+        if (n == 0) return -1;
+        const BYTE first = lower[static_cast<BYTE>(value[0])];
+        for (const TName& name : Groups[Group(first, n)]) {
+            const char* folded = name.Folded.data();
+            if (name.Folded.size() != n || static_cast<BYTE>(folded[0]) != first) continue;
+            size_t k = 1;
+            while (k < n && lower[static_cast<BYTE>(value[k])] == static_cast<BYTE>(folded[k]))
+                ++k;
+            if (k == n) return name.Index;
         }
+        return -1;
     }
 
 private:
-    // Names are too short for a library call to pay.
-    static bool SameBytes(const char* a, const char* b, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            if (a[i] != b[i]) return false;
-        }
-        return true;
-    }
-    struct TSlot {
-        uint32_t Hash = 0;
-        int Index = -1;
-        std::string Name;
+    static constexpr size_t kGroups = 64;
+    static size_t Group(BYTE first, size_t length) { return (first + 5 * length) & (kGroups - 1); }
+    struct TName {
+        int Index;
+        std::string Folded;
     };
-    std::vector<TSlot> Slots;
-    size_t Mask = 0;
+    std::vector<TName> Groups[kGroups];
 };
 
 int LyricLineNumber(const char* keyword) {
@@ -258,29 +242,7 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
         return lists;
     }();
     if (ignoreCase) {
-        const TFoldedNames& folded = kLists.folded[static_cast<size_t>(list)];
-        // Names are short: a value that fits the buffer is folded and hashed there in one pass, a longer one
-        // into a string.
-        const BYTE* lower = FoldTable();
-        char buffer[64];
-        size_t n = 0;
-        uint32_t h = kNameHashSeed;
-        while (n < sizeof buffer && value[n] != 0) {
-            const BYTE c = lower[static_cast<BYTE>(value[n])];
-            buffer[n] = static_cast<char>(c);
-            h = NameHashStep(h, c);
-            ++n;
-        }
-        int found = -1;
-        if (n < sizeof buffer) {
-            found = folded.Find(buffer, n, h);
-        } else {
-            const std::string name = FoldName(value);
-            h = kNameHashSeed;
-            for (const char c : name)
-                h = NameHashStep(h, static_cast<BYTE>(c));
-            found = folded.Find(name.data(), name.size(), h);
-        }
+        const int found = kLists.folded[static_cast<size_t>(list)].Find(value, FoldTable());
         return found >= 0 ? found : def;
     }
     const std::vector<const char*>& names = kLists.names[static_cast<size_t>(list)];

@@ -110,6 +110,57 @@ TEST(TextTokenizer, FindFieldMatchesThePlainPrefixSearch) {
     }
 }
 
+// Cutting character by character: at each separator not escaped by a backslash, each piece trimmed of
+// blanks, tabs, CR and LF, a separator at the very end adding no piece, at most max pieces.
+std::vector<std::string> CutByCharacter(const std::string& text, char separator, size_t max) {
+    auto trim = [](std::string t) {
+        const char* blanks = " \t\r\n";
+        const size_t first = t.find_first_not_of(blanks);
+        if (first == std::string::npos) return std::string();
+        return t.substr(first, t.find_last_not_of(blanks) - first + 1);
+    };
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    size_t i = 0;
+    while (pieces.size() < max && i < text.size()) {
+        if (text[i] == '\\') {
+            i += 2;
+            continue;
+        }
+        if (text[i] == separator) {
+            pieces.push_back(trim(text.substr(start, i - start)));
+            start = i + 1;
+        }
+        ++i;
+    }
+    if (pieces.size() < max && text.size() > start) pieces.push_back(trim(text.substr(start)));
+    return pieces;
+}
+
+// Fields and value lists are cut as cutting character by character cuts them, over lines long and short,
+// with escapes next to separators and at the end.
+TEST(TextTokenizer, CuttingMatchesCuttingCharacterByCharacter) {
+    std::mt19937 rng(11);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char alphabet[] = "ab |,\\ \t:";
+    for (int round = 0; round < 50000; ++round) {
+        std::string text;
+        const int n = pick(round % 10 == 0 ? 200 : 40);
+        for (int i = 0; i < n; ++i)
+            text += alphabet[pick(static_cast<int>(sizeof alphabet) - 1)];
+        const size_t bar = text.find('|');
+        // Text before the first bar is no field; bars after an escape do not count.
+        size_t first = 0;
+        while (first < text.size() && text[first] != '|')
+            first += text[first] == '\\' && first + 1 < text.size() ? 2 : 1;
+        std::vector<std::string> expected;
+        if (bar != std::string::npos && first < text.size())
+            expected = CutByCharacter(text.substr(first + 1), '|', Tok::kMaxFields);
+        ASSERT_EQ(Fields(text.c_str()), expected) << text;
+        ASSERT_EQ(Parts(text.c_str()), CutByCharacter(text, ',', Tok::kMaxParts)) << text;
+    }
+}
+
 // A key=value part is cut as trimming the key and the value in place would cut it, blank keys and values
 // included.
 TEST(TextTokenizer, KeyValueCutMatchesTrimmingBothSides) {
