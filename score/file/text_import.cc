@@ -257,7 +257,7 @@ bool TQSMFileTextImporter::IsSkippedLine(const char* line) {
     // The first "|Fake" decides: it makes the line a fake one unless a backslash stands before it.
     const char* fake = std::strstr(line, "|Fake");
     if (fake != nullptr && (fake == line || fake[-1] != '\\')) return true;
-    return std::strncmp(line, "|Context", 8) == 0;
+    return line[0] == '|' && line[1] == 'C' && std::strncmp(line, "|Context", 8) == 0;
 }
 
 TNotatedItem* TQSMFileTextImporter::MakeTextItem(const char* line) const {
@@ -340,9 +340,9 @@ TMusicScore* TQSMFileTextImporter::Import(TQSRStream& source, int mode) {
         ReadClip(reader, headerless);
     } else {
         while (!reader.AtEnd()) {
-            reader.ReadLine(line, kLineLimit);
-            char* text = Trim(line);
-            if (std::strcmp(text, kEndLine) == 0) break;
+            const int length = reader.ReadLine(line, kLineLimit);
+            char* text = Trim(line, static_cast<size_t>(std::min(length, kLineLimit - 1)));
+            if (text[0] == '!' && std::strcmp(text, kEndLine) == 0) break;
             ReadBodyLine(text);
         }
     }
@@ -359,7 +359,13 @@ void TQSMFileTextImporter::ReadBodyLine(char* line) {
     if (line[0] == '|') {
         // The text item of an unrecognised line needs at most its first 24 characters and its length.
         char head[26];
-        std::memcpy(head, line, strnlen(line, 25) + 1);
+        // The line lies in the line buffer: where the buffer holds the 26 bytes from its start they are
+        // copied whole, the terminator among them for a shorter line.
+        if (line + sizeof head <= Line.data() + Line.size()) {
+            std::memcpy(head, line, sizeof head);
+        } else {
+            std::memcpy(head, line, strnlen(line, 25) + 1);
+        }
         head[25] = 0;
         if (SplitFields(line) > 0) {
             if (TNotatedItem* item = ParseItem()) {

@@ -76,7 +76,7 @@ public:
     static int FindName(int list, const char* value, int def, bool ignoreCase = true);
 
 private:
-    // One trimmed line of a score body.
+    // One trimmed line of a score body, which lies in the line buffer.
     void ReadBodyLine(char* line);
     void ReadClip(qsm::TTextLineReader& reader, bool headerless);
     // Lines that both body forms skip: comments, fake lines and context lines.

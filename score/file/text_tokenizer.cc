@@ -100,6 +100,10 @@ char* TQSMTextImportTokenizer::Trim(char* text) {
     return text;
 }
 
+char* TQSMTextImportTokenizer::Trim(char* text, size_t length) {
+    return TrimRange(text, text + length);
+}
+
 int TQSMTextImportTokenizer::SplitFields(char* line) {
     FieldCount = 0;
     NameSignature = 0;

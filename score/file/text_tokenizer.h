@@ -57,6 +57,8 @@ public:
 
     // Trims blanks, tabs, CR and LF at both ends, in place; returns the first kept character.
     static char* Trim(char* text);
+    // Trim of a text whose length is known.
+    static char* Trim(char* text, size_t length);
     // Cuts a part of the form key=value at its first '=' and trims both sides; returns the value, or null
     // when the part has no '=' (the whole part is then the key).
     static char* SplitKeyValue(char* part);
