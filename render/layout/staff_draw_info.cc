@@ -19,7 +19,11 @@
 #include "score/staff_range.h"
 #include "score/structure_items.h"
 
-TStaffDrawInfo::TStaffDrawInfo(TScoreDrawInfo* owner, int slot) : Owner(owner), Slot(slot) {
+TStaffDrawInfo::TStaffDrawInfo(TScoreDrawInfo* owner, int slot)
+    : Owner(owner),
+      Score(owner ? owner->GetScore() : nullptr),
+      Fonts(owner ? owner->GetFonts() : nullptr),
+      Slot(slot) {
     Records.resize(kInitialRecords);
 }
 
@@ -28,14 +32,6 @@ TStaffDrawInfo::~TStaffDrawInfo() {
         delete c;
         c = nullptr;
     }
-}
-
-TMusicScore* TStaffDrawInfo::GetScore() const {
-    return Owner ? Owner->GetScore() : nullptr;
-}
-
-TMusicFonts* TStaffDrawInfo::GetFonts() const {
-    return Owner ? Owner->GetFonts() : nullptr;
 }
 
 int TStaffDrawInfo::GetMode() const {
@@ -93,11 +89,6 @@ void TStaffDrawInfo::UpdateLyricCursors() {
         if (!LyricCursors[i]) LyricCursors[i] = new TLyric();
         LyricCursors[i]->SetLine(*lyrics->GetLine(i), 0);
     }
-}
-
-TNotatedItem* TStaffDrawInfo::ItemOf(const TLayoutRecord& r) const {
-    if (!Staff || r.GetKind() == lkSegmentStart) return nullptr;
-    return Staff->GetItem(r.ItemIndex);
 }
 
 TStaffDrawInfo* TStaffDrawInfo::GetNeighbour(int dir, bool slotOwnersOnly) const {
@@ -814,6 +805,35 @@ int TStaffDrawInfo::XOfItem(int item) const {
     int firstItem = GetFirstItemPosition();
     if (firstItem < 0 || item < firstItem) return static_cast<int>(0x80000002u);
     return 0x7fffffff;
+}
+
+int TStaffDrawInfo::RecordIndexOfIndex(TStaffStartPosition position) const {
+    int ri = -1;
+    for (int i = 1; i < RecordCount; ++i) {
+        const TLayoutRecord& r = Record(i);
+        if (r.ItemIndex != position.Item || !r.IsItemPosition()) continue;
+        if (r.GetKind() == lkMultiRest && r.Count > position.Bar) continue;
+        ri = i;
+        if (!(r.GetKind() == lkMultiRest && r.Count < position.Bar)) break;
+    }
+    return ri;
+}
+
+const TLayoutRecord* TStaffDrawInfo::RecordOfIndex(TStaffStartPosition position) const {
+    int ri = RecordIndexOfIndex(position);
+    return ri >= 0 ? &Record(ri) : nullptr;
+}
+
+int TStaffDrawInfo::XOfIndex(TStaffStartPosition position) const {
+    int ri = RecordIndexOfIndex(position);
+    if (ri >= 0) return XOfRecord(ri);
+    int firstItem = GetFirstItemPosition();
+    if (firstItem < 0 || position.Item < firstItem) return static_cast<int>(0x80000002u);
+    return 0x7fffffff;
+}
+
+bool TStaffDrawInfo::TakesLabelFull() const {
+    return ShowsHidden() || (RecordCount > 1 && Record(1).Time == 0 && Record(0).Time == 0);
 }
 
 int TStaffDrawInfo::ItemAtX(int x) const {

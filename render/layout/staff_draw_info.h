@@ -99,15 +99,18 @@ public:
     TLayoutRecord& Record(int i) { return Records[static_cast<size_t>(i)]; }
     const TLayoutRecord& Record(int i) const { return Records[static_cast<size_t>(i)]; }
     int IndexOfRecord(const TLayoutRecord* r) const { return r ? static_cast<int>(r - Records.data()) : -1; }
-    TNotatedItem* ItemOf(const TLayoutRecord& r) const;
+    TNotatedItem* ItemOf(const TLayoutRecord& r) const {
+        return Staff && r.GetKind() != lkSegmentStart ? Staff->GetItem(r.ItemIndex) : nullptr;
+    }
 
     // Owner and staff.
     TScoreDrawInfo* GetOwner() const { return Owner; }
     int GetSlot() const { return Slot; }
     int GetScoreStaff() const { return ScoreStaff; }
     TMusicStaff* GetStaff() const { return Staff; }
-    TMusicScore* GetScore() const;
-    TMusicFonts* GetFonts() const;
+    // The owner's score and fonts (an owner keeps both for its lifetime).
+    TMusicScore* GetScore() const { return Score; }
+    TMusicFonts* GetFonts() const { return Fonts; }
     int GetMode() const;
     bool ShowsHidden() const;
     bool IsActive() const;
@@ -126,6 +129,12 @@ public:
     int RecordIndexOfItem(int item) const;
     int XOfRecord(int recordIndex) const { return GetWidthRange(0, recordIndex); }
     int XOfItem(int item) const;
+    // The record of a position (item index and bar inside a multi-measure rest): the multi-measure rest
+    // record of the bar reached, or the last one before it; -1 or null when the segment has none.
+    int RecordIndexOfIndex(TStaffStartPosition position) const;
+    const TLayoutRecord* RecordOfIndex(TStaffStartPosition position) const;
+    // x of a position's record; 0x80000002 before the segment, 0x7fffffff after it.
+    int XOfIndex(TStaffStartPosition position) const;
     int ItemAtX(int x) const;
     // Time in ticks of the position reached at x (the navigation unit of the view and the preview).
     int IndexAtX(int x) const;
@@ -139,6 +148,8 @@ public:
     bool IsHidden() const { return (Flags & SDI_COLLAPSED) != 0; }
     bool IsNoSpace() const { return (Flags & SDI_NO_SPACE) != 0; }
     bool IsLayered() const { return (Flags & SDI_LAYERED) != 0; }
+    // The staff shows its full label: in modes 0 and 4, and where the segment starts at the score's start.
+    bool TakesLabelFull() const;
     int GetColor() const;
     int GetHiddenColor() const;
     // Palette index of an item: its own colour 1-7 as entry 8 + colour, else the staff's.
@@ -180,6 +191,8 @@ private:
     void AddMultiRestMore(TRelNtnIdx& index, int itemIndex);
 
     TScoreDrawInfo* Owner;
+    TMusicScore* Score = nullptr;
+    TMusicFonts* Fonts = nullptr;
     int Slot;
     int ScoreStaff = -1;
     TMusicStaff* Staff = nullptr;
