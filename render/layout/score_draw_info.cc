@@ -753,8 +753,7 @@ void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
         TMusicStaff* staff = s->GetStaff();
         if (!staff) continue;
         if (layering && !(s->Flags & SDI_OWNS_SLOT)) continue;
-        bool full =
-            ShowsHidden() || (s->GetRecordCount() > 1 && s->Record(1).Time == 0 && s->Record(0).Time == 0);
+        bool full = s->TakesLabelFull();
         auto ownLabel = [&](TStaffDrawInfo* t) {
             const char* l = full ? t->GetStaff()->GetLabelText() : t->GetStaff()->GetLabel(false);
             return l ? l : "";

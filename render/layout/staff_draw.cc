@@ -283,14 +283,7 @@ int TStaffDrawInfo::DrawPlayMark(int x, int y, TStaffStartPosition position, int
     TMusicFonts* f = GetFonts();
     if (!f || !Staff) return -1;
     f->OriginY = y + Y;
-    int ri = -1;
-    for (int i = 1; i < RecordCount; ++i) {
-        const TLayoutRecord& r = Record(i);
-        if (r.ItemIndex != position.Item || !r.IsItemPosition()) continue;
-        if (r.GetKind() == lkMultiRest && r.Count > position.Bar) continue;
-        ri = i;
-        if (!(r.GetKind() == lkMultiRest && r.Count < position.Bar)) break;
-    }
+    int ri = RecordIndexOfIndex(position);
     if (ri < 0) return -1;
     TLayoutRecord& r = Record(ri);
     int rx = x + XOfRecord(ri);

@@ -644,11 +644,12 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
             if (keep) total += r.Width;
             break;
         }
-        int fit = keep ? GetFitWidth(Record(RecordCount - 1 - (kind == lkGap ? 1 : 0))) : 0;
+        const TLayoutRecord* lastKept = keep ? &Record(RecordCount - 1 - (kind == lkGap ? 1 : 0)) : nullptr;
         idx.StepForward(true);
         if (keep) {
             bool nextBreaks = idx.GetBarLine() || idx.GetMultiMeasureRest();
-            if (barCompleted && total + fit > width && nextBreaks) break;
+            // The last record is measured only where a bar line or rest may end the segment.
+            if (barCompleted && nextBreaks && total + GetFitWidth(*lastKept) > width) break;
             total += r.Width;
         }
     }
@@ -811,10 +812,11 @@ int TStaffDrawInfo::RecordIndexOfIndex(TStaffStartPosition position) const {
     int ri = -1;
     for (int i = 1; i < RecordCount; ++i) {
         const TLayoutRecord& r = Record(i);
-        if (r.ItemIndex != position.Item || !r.IsItemPosition()) continue;
-        if (r.GetKind() == lkMultiRest && r.Count > position.Bar) continue;
+        if (r.ItemIndex != position.Item || !r.IsItemPosition() || r.GetKind() == lkMultiRestMore) continue;
+        if (r.GetKind() != lkMultiRest) return i;
+        if (r.Count > position.Bar) continue;
         ri = i;
-        if (!(r.GetKind() == lkMultiRest && r.Count < position.Bar)) break;
+        if (r.Count == position.Bar) break;
     }
     return ri;
 }

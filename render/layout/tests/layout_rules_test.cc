@@ -665,6 +665,32 @@ TEST_F(LayoutPartRulesTest, EachHeadColumnOfAChordDrawsItsOwnLedgerLines) {
     }
 }
 
+TEST_F(LayoutPartRulesTest, PositionsInsideAMultiMeasureRestFindTheRecordOfTheirBar) {
+    Load(
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:3|Visibility:Always\n|Bar\n"
+        "|Note|Dur:Whole|Pos:0\n|Bar\n");
+    auto s = System();
+    s->FormatAllFromTime(0, 2000);
+    s->PrepareAlignment();
+    TStaffDrawInfo& st = *s->GetStaffDrawInfo(0);
+    int rest = score->GetStaff(0)->FindItemOfType(0, ntMultiMeasureRest, 1);
+    ASSERT_GT(rest, 0);
+    for (int bar = 0; bar < 3; ++bar) {
+        int ri = st.RecordIndexOfIndex({rest, bar});
+        ASSERT_GT(ri, 0) << bar;
+        EXPECT_EQ(st.Record(ri).GetKind(), lkMultiRest) << bar;
+        EXPECT_EQ(st.Record(ri).Count, bar);
+        EXPECT_EQ(st.RecordOfIndex({rest, bar}), &st.Record(ri));
+        EXPECT_EQ(st.XOfIndex({rest, bar}), st.XOfRecord(ri));
+    }
+    // A bar past the rest's records stays at its last one; an item outside the segment has no record.
+    EXPECT_EQ(st.RecordIndexOfIndex({rest, 7}), st.RecordIndexOfIndex({rest, 2}));
+    EXPECT_EQ(st.RecordIndexOfIndex({score->GetStaff(0)->GetItemCount() + 5, 0}), -1);
+    EXPECT_EQ(st.XOfIndex({score->GetStaff(0)->GetItemCount() + 5, 0}), 0x7fffffff);
+    // At the score's start the full label is taken; modes 0 and 4 always take it.
+    EXPECT_TRUE(st.TakesLabelFull());
+}
+
 TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
     std::string body;
     for (int i = 0; i < 3; ++i)
