@@ -99,15 +99,18 @@ public:
     TLayoutRecord& Record(int i) { return Records[static_cast<size_t>(i)]; }
     const TLayoutRecord& Record(int i) const { return Records[static_cast<size_t>(i)]; }
     int IndexOfRecord(const TLayoutRecord* r) const { return r ? static_cast<int>(r - Records.data()) : -1; }
-    TNotatedItem* ItemOf(const TLayoutRecord& r) const;
+    TNotatedItem* ItemOf(const TLayoutRecord& r) const {
+        return Staff && r.GetKind() != lkSegmentStart ? Staff->GetItem(r.ItemIndex) : nullptr;
+    }
 
     // Owner and staff.
     TScoreDrawInfo* GetOwner() const { return Owner; }
     int GetSlot() const { return Slot; }
     int GetScoreStaff() const { return ScoreStaff; }
     TMusicStaff* GetStaff() const { return Staff; }
-    TMusicScore* GetScore() const;
-    TMusicFonts* GetFonts() const;
+    // The owner's score and fonts (an owner keeps both for its lifetime).
+    TMusicScore* GetScore() const { return Score; }
+    TMusicFonts* GetFonts() const { return Fonts; }
     int GetMode() const;
     bool ShowsHidden() const;
     bool IsActive() const;
@@ -188,6 +191,8 @@ private:
     void AddMultiRestMore(TRelNtnIdx& index, int itemIndex);
 
     TScoreDrawInfo* Owner;
+    TMusicScore* Score = nullptr;
+    TMusicFonts* Fonts = nullptr;
     int Slot;
     int ScoreStaff = -1;
     TMusicStaff* Staff = nullptr;
