@@ -370,6 +370,62 @@ TEST_F(ScoreViewTest, ADragEndsAndReleasesTheCaptureWhenTheButtonIsNoLongerHeld)
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
+TEST_F(ScoreViewTest, ADragMovesByTheTimeStepsItsLengthSpansLeftForwardRightBack) {
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    TRelNtnIdx from = view->GetPosition();
+    TStaffDrawInfo* top = view->GetLaidOutDrawInfo(0);
+    TRelNtnIdx ahead = from;
+    for (int i = 0; i < 3; ++i)
+        ahead.StepToNextTime(1);
+    ASSERT_GT(ahead.GetTime(), from.GetTime());
+    // Just past the left edge of the third time position on.
+    int d = top->XOfItem(ahead.GetIndex()) - top->XOfItem(from.GetIndex()) + 1;
+    ASSERT_GT(d, 3 * view->GetStaffSize());
+    SendMessageA(*view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(500, 100));
+    SendMessageA(*view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(500 - d, 100));
+    EXPECT_EQ(view->GetCurrentIndex(), ahead.GetTime());
+    // The same length to the right goes the steps that lie ahead of the new position.
+    TRelNtnIdx now = view->GetPosition(), back = now, next = now;
+    top = view->GetLaidOutDrawInfo(0);
+    int x = top->XOfItem(now.GetIndex());
+    int steps = 0;
+    for (int t = top->IndexAtX(x + d); next.GetTime() < t; ++steps)
+        next.StepToNextTime(1);
+    for (int i = 0; i < std::max(steps, 1); ++i)
+        back.StepToNextTime(-1);
+    SendMessageA(*view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(500, 100));
+    EXPECT_EQ(view->GetCurrentIndex(), back.GetTime());
+    EXPECT_LT(view->GetCurrentIndex(), ahead.GetTime());
+    SendMessageA(*view, WM_LBUTTONUP, 0, MAKELPARAM(500, 100));
+}
+
+TEST_F(ScoreViewTest, ScrollingToATimeInsideAnItemLandsOnTheStepBoundaryOnTheSideItComesFrom) {
+    TMusicStaff* staff = view->GetLaidOutStaff(0);
+    // An item that lasts: the next time position lies more than one tick later.
+    TRelNtnIdx idx(staff);
+    TRelNtnIdx after = idx;
+    do {
+        idx = after;
+        after.StepToNextTime(1);
+    } while (after.GetTime() - idx.GetTime() < 2 || idx.GetTime() == 0);
+    int inside = idx.GetTime() + 1;
+    // Forward from the start: the boundary after the time.
+    view->ScrollToIndex(inside);
+    EXPECT_EQ(view->GetCurrentIndex(), after.GetTime());
+    // Back from further on: the boundary at the start of the item that covers the time.
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    view->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+    ASSERT_GT(view->GetCurrentIndex(), after.GetTime());
+    view->ScrollToIndex(inside);
+    EXPECT_EQ(view->GetCurrentIndex(), idx.GetTime());
+    // An exact time stays as it is either way.
+    view->ScrollToIndex(after.GetTime());
+    EXPECT_EQ(view->GetCurrentIndex(), after.GetTime());
+    view->ScrollToIndex(idx.GetTime());
+    EXPECT_EQ(view->GetCurrentIndex(), idx.GetTime());
+}
+
 TEST_F(ScoreViewTest, GrowingTheWindowWhileScrolledDownReducesTheOffset) {
     view->VScrollBy(5 * view->GetStaffSize());
     int y = view->GetYOffset();
@@ -421,6 +477,10 @@ TEST_F(ScoreViewTest, StavesOfGroupsNamedHiddenInAnyCaseAreHiddenAndShownAgainBy
     EXPECT_EQ(view->GetItemOfStaff(0, top->GetItemCount()), nullptr);
     EXPECT_EQ(view->GetItemOfStaff(0, -1), nullptr);
     EXPECT_EQ(view->GetItemOfStaff(laid, 0), nullptr);
+    // Laid-out staves count the visible ones only.
+    view->HideHiddenGroupStaves();
+    EXPECT_EQ(view->GetItemOfStaff(1, 0), score->GetStaff(2)->GetItem(0));
+    EXPECT_EQ(view->GetItemOfStaff(laid - 1, 0), nullptr);
 }
 
 TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
