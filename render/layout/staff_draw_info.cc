@@ -219,13 +219,18 @@ void TStaffDrawInfo::BuildLayoutRecord(TLayoutRecord& r, int itemIndex, TRelNtnI
             if (!show) {
                 const TLayoutRecord* prev = self > 0 ? &Record(self - 1) : nullptr;
                 bool first = !(prev && prev->ItemIndex == itemIndex && prev->IsMultiBarRest());
+                // The bar that the run of this rest's records in the segment starts at.
+                int firstCount = r.Count;
+                for (int j = self - 1;
+                     j >= 0 && Record(j).ItemIndex == itemIndex && Record(j).IsMultiBarRest(); --j)
+                    if (Record(j).GetKind() == lkMultiRest) firstCount = Record(j).Count;
                 bool mayShow = false;
                 if (hidden || !r.IsCopy()) {
                     mayShow = hidden;
                 } else if (GetMode() == 1) {
                     if (!first) hidden = true;
                 } else {
-                    if (rest->GetPrintOnce() && first && r.Count != 0) {
+                    if (rest->GetPrintOnce() && firstCount != 0) {
                         hidden = true;
                         mayShow = true;
                     } else if (first) {

@@ -691,6 +691,29 @@ TEST_F(LayoutPartRulesTest, PositionsInsideAMultiMeasureRestFindTheRecordOfTheir
     EXPECT_TRUE(st.TakesLabelFull());
 }
 
+TEST_F(LayoutPartRulesTest, RestPrintedOnceShowsEveryBarOfASystemStartingInsideIt) {
+    // A rest of eight bars that prints its count once and shows its bars: a system that starts at its fourth
+    // bar shows each of its bars as a Copy, not only the first.
+    Load(
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:8|Visibility:Always|PrintOnce:Y|"
+        "WhenHidden:ShowBars\n|Bar\n|Note|Dur:Whole|Pos:0\n|Bar\n");
+    int rest = score->GetStaff(0)->FindItemOfType(0, ntMultiMeasureRest, 1);
+    ASSERT_GT(rest, 0);
+    auto s = System();
+    std::vector<TStaffStartPosition> starts{{rest, 3}};
+    s->FormatStavesFrom(starts.data(), 3000);
+    TStaffDrawInfo& st = *s->GetStaffDrawInfo(0);
+    std::vector<int> counts;
+    for (int i = 0; i < st.GetRecordCount(); ++i) {
+        const TLayoutRecord& r = st.Record(i);
+        if (r.GetKind() != lkMultiRest) continue;
+        EXPECT_TRUE(r.IsCopy()) << i;
+        EXPECT_FALSE(r.IsHidden()) << i;
+        counts.push_back(r.Count);
+    }
+    EXPECT_EQ(counts, (std::vector<int>{3, 4, 5, 6, 7}));
+}
+
 TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
     std::string body;
     for (int i = 0; i < 3; ++i)
