@@ -108,6 +108,7 @@ TEST(ScoreMidiPlayerPositions, ThePlayerMovesTheMarksAndTheViewFollowsIt) {
 
         // Rewound, the player stands before the first item again and the view returns to the start.
         player.Rewind();
+        view->FollowPlayPosition(positions);
         view->SendMessage(WM_KEYDOWN, VK_HOME, 1);
         qsm::wm::PumpMessages();
         view->Invalidate(true);

@@ -382,9 +382,12 @@ void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
         TViewPlayPosition before, now;
         player.GetStaffLastPosition(before, scoreStaff);
         player.GetStaffPosition(now, scoreStaff);
-        if (before == now || (before.Index <= 0 && now.Index <= 0)) continue;
+        bool moved = !(before == now || (before.Index <= 0 && now.Index <= 0));
+        // A mark shown where the performance no longer stands (a rewound player reports no move) goes too.
         TViewPlayPosition* shown = ShownMark(scoreStaff);
-        *shown = now.Index > 0 ? now : TViewPlayPosition();
+        TViewPlayPosition want = now.Index > 0 ? now : TViewPlayPosition();
+        if (!moved && *shown == want) continue;
+        *shown = want;
         TRect extent = GetStaffExtent(i);
         int rowTop = extent.top + YOffset + TopMargin - 6 * StaffSize;
         int rowBottom = extent.bottom + YOffset + TopMargin + 6 * StaffSize;

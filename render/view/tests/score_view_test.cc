@@ -513,6 +513,14 @@ TEST_F(ScoreViewTest, PlayMarksDrawnMovedAndErasedLeaveExactlyTheScore) {
     view->FollowPlayPosition(player);
     EXPECT_EQ(CountDifferent(score_only, ClientPixels(*view)), 0);
 
+    // A performance that stops without a move (rewound) takes its marks away all the same.
+    player.MoveTo(4);
+    view->FollowPlayPosition(player);
+    EXPECT_GT(CountDifferent(score_only, ClientPixels(*view)), 20);
+    player.Now.Index = player.Before.Index = -1;
+    view->FollowPlayPosition(player);
+    EXPECT_EQ(CountDifferent(score_only, ClientPixels(*view)), 0);
+
     // Marks drawn by the caller in a DC are shown from then on: a repaint draws them once again.
     view->EnableCaret(false);  // the focus frame, a not-XOR pen, would go under the marks
     std::vector<uint32_t> plain = ClientPixels(*view);
