@@ -424,6 +424,11 @@ TEST_F(ScoreViewTest, ScrollingToATimeInsideAnItemLandsOnTheStepBoundaryOnTheSid
     EXPECT_EQ(view->GetCurrentIndex(), after.GetTime());
     view->ScrollToIndex(idx.GetTime());
     EXPECT_EQ(view->GetCurrentIndex(), idx.GetTime());
+    // The same time and item again: nothing is drawn.
+    view->UpdateWindow();
+    view->ScrollToIndex(idx.GetTime());
+    RECT update{};
+    EXPECT_FALSE(GetUpdateRect(*view, &update, FALSE));
 }
 
 TEST_F(ScoreViewTest, GrowingTheWindowWhileScrolledDownReducesTheOffset) {
