@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "render/layout/layout_record.h"
 #include "render/layout/staff_draw_info.h"
 #include "score/music_staff.h"
 #include "score/structure_items.h"
@@ -84,3 +85,32 @@ bool TSDNtnIdx::IsStaffShown() const {
     }
     return GetIndex() > 0 && !IsCollapsed();
 }
+
+namespace qsm {
+
+bool IsAtLayoutRecord(const TRelNtnIdx& index, const TLayoutRecord& record) {
+    if (!record.IsItemPosition() || record.ItemIndex != index.GetIndex()) return false;
+    return !record.IsMultiBarRest() || record.Count == index.GetBarInMultiRest();
+}
+
+void SeekLayoutRecord(TRelNtnIdx& index, const TLayoutRecord& record) {
+    if (!record.IsItemPosition()) {
+        index.Seek(0);
+        return;
+    }
+    // Inside a multi-measure rest the index steps to the bar, so that its time and bar count stay those of
+    // the position, as every stepping operation keeps them.
+    index.Seek(record.ItemIndex);
+    if (!record.IsMultiBarRest()) return;
+    while (index.GetIndex() == record.ItemIndex && index.GetBarInMultiRest() < record.Count &&
+           index.CanStepInRests(1))
+        index.StepForward(true);
+}
+
+TRelNtnIdx RelIndexAtRecord(TStaffDrawInfo& info, const TLayoutRecord* record) {
+    TRelNtnIdx index(info.GetStaff());
+    if (record && record->GetKind() != lkSegmentStart && info.GetStaff()) SeekLayoutRecord(index, *record);
+    return index;
+}
+
+}  // namespace qsm

@@ -6,6 +6,7 @@
 
 #include "score/notation_index.h"
 
+class TLayoutRecord;
 class TStaffDrawInfo;
 
 class TSDNtnIdx : public TRelNtnIdx {
@@ -32,3 +33,17 @@ private:
     TStaffDrawInfo* Info;
     uint16_t Sizes = 0;
 };
+
+namespace qsm {
+
+// An index on the draw information's staff; at the record's item when a record other than the segment start
+// is given, and for a multi-measure rest record at the bar that it reaches, with time and bar count
+// advanced to that bar.
+TRelNtnIdx RelIndexAtRecord(TStaffDrawInfo& info, const TLayoutRecord* record);
+// The record stands for an item position at this index: its item and, for a multi-measure rest record, its
+// bar in the rest.
+bool IsAtLayoutRecord(const TRelNtnIdx& index, const TLayoutRecord& record);
+// Moves the index to the position a record stands for; to item 0 for a record of no item position.
+void SeekLayoutRecord(TRelNtnIdx& index, const TLayoutRecord& record);
+
+}  // namespace qsm

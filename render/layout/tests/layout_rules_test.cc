@@ -714,6 +714,41 @@ TEST_F(LayoutPartRulesTest, RestPrintedOnceShowsEveryBarOfASystemStartingInsideI
     EXPECT_EQ(counts, (std::vector<int>{3, 4, 5, 6, 7}));
 }
 
+TEST_F(LayoutPartRulesTest, IndexesStandAtTheirLayoutRecords) {
+    Load(
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:3|Visibility:Always\n|Bar\n"
+        "|Note|Dur:Whole|Pos:0\n|Bar\n");
+    auto s = System();
+    s->FormatAllFromTime(0, 2000);
+    TStaffDrawInfo& st = *s->GetStaffDrawInfo(0);
+    // From the segment start or no record: the staff's first item.
+    EXPECT_EQ(qsm::RelIndexAtRecord(st, nullptr).GetIndex(), 0);
+    EXPECT_EQ(qsm::RelIndexAtRecord(st, &st.Record(0)).GetIndex(), 0);
+    int checked = 0;
+    for (int i = 1; i < st.GetRecordCount(); ++i) {
+        const TLayoutRecord& r = st.Record(i);
+        TRelNtnIdx idx = qsm::RelIndexAtRecord(st, &r);
+        if (!r.IsItemPosition()) continue;
+        EXPECT_TRUE(qsm::IsAtLayoutRecord(idx, r)) << i;
+        EXPECT_EQ(idx.GetIndex(), r.ItemIndex) << i;
+        if (r.GetKind() == lkMultiRest) {
+            // Time and bar count follow the bar reached inside the rest.
+            EXPECT_EQ(idx.GetBarInMultiRest(), r.Count) << i;
+            EXPECT_EQ(idx.GetTime(), 768 * (1 + r.Count)) << i;
+            ++checked;
+        }
+        TRelNtnIdx other(score->GetStaff(0));
+        qsm::SeekLayoutRecord(other, r);
+        EXPECT_EQ(other.GetIndex(), idx.GetIndex());
+        EXPECT_EQ(other.GetTime(), idx.GetTime());
+    }
+    EXPECT_EQ(checked, 3);
+    // A record of another bar of the rest does not stand at this index.
+    int rest = score->GetStaff(0)->FindItemOfType(0, ntMultiMeasureRest, 1);
+    TRelNtnIdx first = qsm::RelIndexAtRecord(st, &st.Record(st.RecordIndexOfIndex({rest, 0})));
+    EXPECT_FALSE(qsm::IsAtLayoutRecord(first, st.Record(st.RecordIndexOfIndex({rest, 1}))));
+}
+
 TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
     std::string body;
     for (int i = 0; i < 3; ++i)
