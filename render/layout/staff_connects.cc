@@ -625,9 +625,9 @@ bool BuildTripletBracket(TStaffDrawInfo& info, TStaffConnect& out, int ri, int x
         int y = TripletItemY(info, i, ix, b);
         int line = static_cast<int>(static_cast<float>(X - xa) * slope + static_cast<float>(ya));
         if (b > 0 ? y < line : y > line) {
-            int shift = y - line;
-            mov += shift;
-            ref += shift;
+            // The movable end goes to the item; the reference end follows when the item lies further out.
+            mov = y;
+            if (b > 0 ? y < ref : y > ref) ref = y;
             slope = slopeOf();
         }
     }

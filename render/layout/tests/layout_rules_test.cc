@@ -749,6 +749,31 @@ TEST_F(LayoutPartRulesTest, IndexesStandAtTheirLayoutRecords) {
     EXPECT_FALSE(qsm::IsAtLayoutRecord(first, st.Record(st.RecordIndexOfIndex({rest, 1}))));
 }
 
+TEST_F(LayoutPartRulesTest, TripletBracketEndsMoveToAnInnerNoteThatStandsOut) {
+    // Three stem-up quarters, the middle one far higher than the rising outer ones: the bracket's movable
+    // end goes to the middle note's height and the reference end follows it, so the bracket lies level above
+    // the middle note.
+    Load(
+        "|Note|Dur:4th,Triplet=First|Pos:-4|Opts:Stem=Up\n|Note|Dur:4th,Triplet|Pos:6|Opts:Stem=Up\n"
+        "|Note|Dur:4th,Triplet=End|Pos:-2|Opts:Stem=Up\n|Bar\n");
+    auto s = Built();
+    TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+    ASSERT_EQ(st->Triplets.GetCount(), 1);
+    const TStaffConnect& t = st->Triplets[0];
+    EXPECT_EQ(t.Slope, 0.0f);
+    int middle = -1, x = 0;
+    for (int i = 0; i < st->GetRecordCount(); ++i) {
+        if (st->Record(i).ItemIndex == 2 && st->Record(i).GetKind() == lkNote) {
+            middle = i;
+            break;
+        }
+        x += st->Record(i).Width;
+    }
+    ASSERT_GE(middle, 0);
+    fonts->OriginY = s->GetStaffY(0);
+    EXPECT_EQ(t.Y0, TripletItemY(*st, middle, x, 1));
+}
+
 TEST_F(LayoutPartRulesTest, BarNumberRulerNumbersEachBarBetweenItsBarLines) {
     std::string body;
     for (int i = 0; i < 3; ++i)
