@@ -15,6 +15,7 @@
 #include "render/music_fonts.h"
 #include "score/expression_items.h"
 #include "score/music_score.h"
+#include "score/structure_items.h"
 
 namespace {
 
@@ -291,6 +292,70 @@ TEST_F(DrawingModesTest, HairpinsShowUnlessEveryNoteOfTheirRunIsHidden) {
         } else {
             EXPECT_TRUE(c.empty()) << mode;
         }
+    }
+}
+
+TEST_F(DrawingModesTest, PerformanceDetailsAndInvisibleItemsShowOnlyInModes0And4) {
+    // A dynamic with a velocity and no volume, a fermata with a pause, a transparent bar line, an empty key
+    // signature and a text that is never shown.
+    Load(
+        "|AddStaff|Name:A\n|Dynamic|Style:mf|Opts:Velocity=90\n|Note|Dur:4th|Pos:0\n"
+        "|TempoVariance|Style:Fermata|Pause:3\n|Note|Dur:4th|Pos:0\n|Bar|Style:***\n|Key\n"
+        "|Text|Text:secret|Visibility:Never\n|Note|Dur:Half|Pos:0\n|Bar\n|Note|Dur:Whole|Pos:0\n|Bar\n");
+    auto textColor = [&](const std::string& t) {
+        for (const auto& r : Log())
+            if (r.op == "TextOutA" && r.text == t) return static_cast<int64_t>(r.textColor);
+        return static_cast<int64_t>(-1);
+    };
+    for (int mode = 0; mode <= 4; ++mode) {
+        auto s = Draw(mode);
+        bool shown = mode == 0 || mode == 4;
+        EXPECT_EQ(textColor("[90,-]"), shown ? static_cast<int64_t>(kActiveHidden) : -1) << mode;
+        EXPECT_EQ(textColor(":3"), shown ? static_cast<int64_t>(kActiveHidden) : -1) << mode;
+        // A text that is never shown keeps a hidden record, drawn in mode 0 but not in mode 4.
+        EXPECT_EQ(HasText("secret"), mode == 0) << mode;
+        // The transparent bar line and the empty key measure room of their own only where they are drawn.
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        int found = 0;
+        for (int i = 0; i < st->GetRecordCount(); ++i) {
+            const TLayoutRecord& r = st->Record(i);
+            if (r.GetKind() == lkKey && r.ItemIndex > 0) {
+                ++found;
+                EXPECT_EQ(st->GetFitWidth(r) > 0, shown) << mode;
+            }
+            auto* bar = dynamic_cast<TBarLineData*>(st->ItemOf(r));
+            if (r.GetKind() == lkBarLine && bar && bar->GetStyle() == bsTransparent && r.ItemIndex > 0) {
+                ++found;
+                EXPECT_EQ(st->GetFitWidth(r) > 0, shown) << mode;
+            }
+        }
+        EXPECT_EQ(found, 2) << mode;
+    }
+}
+
+TEST_F(DrawingModesTest, LayeringSwitchAndFullLabelsBelongToTheHiddenNotationModes) {
+    std::string a = "|PgSetup|AllowLayering:Y\n|AddStaff|Name:A|Label:Alto|LabelAbbr:A.\n"
+                    "|StaffProperties|WithNextStaff:Layer\n",
+                b = "|AddStaff|Name:B|Label:Bass|LabelAbbr:B.\n";
+    for (int i = 0; i < 12; ++i) {
+        a += "|Note|Dur:Whole|Pos:0\n|Bar\n";
+        b += "|Note|Dur:Whole|Pos:0\n|Bar\n";
+    }
+    Load(a + b);
+    for (int mode = 0; mode <= 4; ++mode) {
+        auto s = System(*score, mode);
+        s->SetLayering(false);
+        // The switch counts in mode 0 only; the score's permission holds in the other modes.
+        EXPECT_EQ(s->IsLayeringActive(), mode != 0) << mode;
+        // A later system: the abbreviated label, except where hidden notation is shown.
+        std::vector<TStaffStartPosition> starts(2, TStaffStartPosition{5, 0});
+        s->FormatStavesFrom(starts.data(), 300);
+        s->FitSystem(300);
+        qsm::gdi::ClearRecords(dc);
+        s->DrawStaffLabels(0, 10, 100);
+        bool full = mode == 0 || mode == 4;
+        EXPECT_EQ(HasText("Alto"), full) << mode;
+        EXPECT_EQ(HasText("A."), !full) << mode;
     }
 }
 
