@@ -359,4 +359,29 @@ TEST_F(DrawingModesTest, LayeringSwitchAndFullLabelsBelongToTheHiddenNotationMod
     }
 }
 
+TEST_F(DrawingModesTest, HairpinsStandAtTheNearestDynamicBeforeTheirRun) {
+    // The y at which a hairpin's two lines meet (its closed end).
+    auto closedY = [&] {
+        const auto& log = Log();
+        for (size_t i = 1; i < log.size(); ++i)
+            if (log[i].op == "LineTo" && log[i - 1].op == "MoveToEx" &&
+                log[i].args[0] != log[i - 1].args[0] && log[i].args[1] != log[i - 1].args[1])
+                return log[i - 1].args[1];
+        return -1;
+    };
+    const std::string run = "|Note|Dur:4th|Pos:0|Opts:Crescendo\n|Note|Dur:4th|Pos:0|Opts:Crescendo\n|Bar\n";
+    Load("|AddStaff|Name:A\n|Note|Dur:4th|Pos:0\n" + run);
+    auto s = Draw(3);
+    int staffY = 10 + s->GetStaffY(0);
+    // Without a dynamic, nine steps below the middle line.
+    EXPECT_EQ(closedY(), staffY + 9 * 10 / 2);
+    // The nearest dynamic before the run gives the position: the later of two, whatever lies between.
+    Load(
+        "|AddStaff|Name:A\n|Dynamic|Style:p|Pos:-3\n|Note|Dur:4th|Pos:0\n|Dynamic|Style:f|Pos:-7\n"
+        "|Note|Dur:4th|Pos:0\n" +
+        run);
+    s = Draw(3);
+    EXPECT_EQ(closedY(), staffY + 7 * 10 / 2);
+}
+
 }  // namespace
