@@ -82,7 +82,7 @@ int CutAt(char* text, const TStopTable& stops, char** pieces, int max) {
 
 TQSMTextImportTokenizer::TQSMTextImportTokenizer()
     : Fields{},
-      ColonAt{},
+      FieldKey{},
       Parts{},
       FieldCount(0),
       NameSignature(0),
@@ -120,8 +120,9 @@ int TQSMTextImportTokenizer::SplitFields(char* line) {
         int k = 0;
         while (k < kNoColon && field[k] != ':' && field[k] != 0)
             ++k;
-        ColonAt[i] = field[k] == ':' ? static_cast<uint8_t>(k) : kNoColon;
-        NameSignature |= SignatureBit(field[0], ColonAt[i]);
+        const uint8_t colon = field[k] == ':' ? static_cast<uint8_t>(k) : kNoColon;
+        FieldKey[i] = KeyOf(field[0], colon);
+        NameSignature |= SignatureBit(field[0], colon);
     }
     return FieldCount;
 }
@@ -152,13 +153,15 @@ const char* TQSMTextImportTokenizer::FindFieldName(const char* name, size_t n) c
     // other character to a colon.
     const uint8_t colon = static_cast<uint8_t>(n - 1);
     if ((NameSignature & SignatureBit(name[0], colon)) == 0) return nullptr;
+    // The colon place and the first character are tested together.
+    const uint16_t key = KeyOf(name[0], colon);
     for (int i = 1; i < FieldCount; ++i) {
-        if (ColonAt[i] != colon) continue;
+        if (FieldKey[i] != key) continue;
         const char* field = Fields[i];
-        size_t k = 0;
+        size_t k = 1;
         while (k < colon && FoldAscii(field[k]) == FoldAscii(name[k]))
             ++k;
-        if (k == colon) return field + n;
+        if (k >= colon) return field + n;
     }
     return nullptr;
 }

@@ -87,9 +87,10 @@ public:
 
 protected:
     char* Fields[kMaxFields];
-    // Where each field's first colon is (kNoColon: none, or beyond kNoColon characters).
+    // Where each field's first colon is (kNoColon: none, or beyond kNoColon characters) in the low byte,
+    // the field's first character folded to upper case in the high byte.
     static constexpr uint8_t kNoColon = 255;
-    uint8_t ColonAt[kMaxFields];
+    uint16_t FieldKey[kMaxFields];
     char* Parts[kMaxParts];
     int FieldCount;
     // One bit per first letter (case folded) and colon place of the fields' names after the keyword: a name
@@ -103,6 +104,11 @@ private:
     static bool SameWordFolded(const char* a, const char* b);
     // FindField for a name whose only colon is its last character (length at most kNoColon).
     const char* FindFieldName(const char* name, size_t length) const;
+    static uint16_t KeyOf(char first, uint8_t colon) {
+        const unsigned c =
+            static_cast<unsigned char>(first >= 'a' && first <= 'z' ? first - 'a' + 'A' : first);
+        return static_cast<uint16_t>(c << 8 | colon);
+    }
     static uint64_t SignatureBit(char first, uint8_t colon) {
         const unsigned c =
             static_cast<unsigned char>(first >= 'a' && first <= 'z' ? first - 'a' + 'A' : first);
