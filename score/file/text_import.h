@@ -65,7 +65,7 @@ public:
     TNotatedItem* ParseItem();
 
     // Field parsers of notes, rests and chords, given the field's value (null when the line has no such
-    // field).
+    // field). The value is a field of the line last split: the duration and options are cut in the line.
     void ParseDuration(TSongNote& note, const char* field);
     void ParseOptions(TSongNote& note, const char* field);
     static void ParsePosition(TMusicNote& note, const char* text);
@@ -118,6 +118,8 @@ private:
     TNotatedItem* ParseBoundary();
     void ApplyCommonFields(TNotatedItem& item);
 
+    // The value list of a field of the line last split, cut in the line: each such field is read once.
+    int CutFieldList(const char* value) { return CutValueList(const_cast<char*>(value)); }
     // A copy of the text template carrying the line (shortened) as its text.
     TNotatedItem* MakeTextItem(const char* line) const;
     // Inserts an item into the current staff before its closing bar line (or at index, when given); the

@@ -429,7 +429,7 @@ void TQSMFileTextImporter::ParseDuration(TSongNote& note, const char* field) {
                        {"Staccato", naStaccato},   {"Tenuto", naTenuto},
                        {"Slur", naSlur},           {"Accent", naAccent},
                        {"Marcato", naMarcato}};
-    const int n = SplitValueList(field);
+    const int n = CutFieldList(field);
     for (int i = 0; i < n; ++i) {
         char* key = GetPart(i);
         const char* value = SplitKeyValue(key);
@@ -460,7 +460,7 @@ void TQSMFileTextImporter::ParseOptions(TSongNote& note, const char* field) {
     if (type == ntNote || type == ntChord) target = static_cast<TMusicNote*>(&note);
     if (restChord != nullptr) target = restChord->GetPart();
 
-    const int n = SplitValueList(field);
+    const int n = CutFieldList(field);
     for (int i = 0; i < n; ++i) {
         char* key = GetPart(i);
         const char* value = SplitKeyValue(key);
@@ -569,7 +569,7 @@ TNotatedItem* TQSMFileTextImporter::ParseChord() {
 
     // Both lists go to the chord at once: a refused note drops the whole chord either way.
     TPendingNotes notes(ChordNotes);
-    int n = SplitValueList(FindField("Pos:"));
+    int n = CutFieldList(FindField("Pos:"));
     for (int i = 0; i < n; ++i)
         notes.Add(CopyNoteAt(first, GetPart(i)));
 
@@ -577,7 +577,7 @@ TNotatedItem* TQSMFileTextImporter::ParseChord() {
     ParseDuration(second, FindField("Dur2:"));
     second.SetStemDirection(-first.GetStemDirSign());
     if (second.GetNominalTicks() >= first.GetNominalTicks()) {
-        n = SplitValueList(FindField("Pos2:"));
+        n = CutFieldList(FindField("Pos2:"));
         for (int i = 0; i < n; ++i)
             notes.Add(CopyNoteAt(second, GetPart(i)));
     }

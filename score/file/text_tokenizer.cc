@@ -175,6 +175,11 @@ int TQSMTextImportTokenizer::SplitValueList(const char* value) {
     return PartCount;
 }
 
+int TQSMTextImportTokenizer::CutValueList(char* value) {
+    PartCount = value != nullptr ? CutAt(value, kCommaStops, Parts, kMaxParts) : 0;
+    return PartCount;
+}
+
 char* TQSMTextImportTokenizer::GetPart(int index) const {
     return index >= 0 && index < PartCount ? Parts[index] : nullptr;
 }

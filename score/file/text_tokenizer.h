@@ -86,6 +86,9 @@ public:
     static bool IsWholeValueYes(const char* value);
 
 protected:
+    // SplitValueList without the copy: the value, which lies in the caller's line, is cut where it lies.
+    int CutValueList(char* value);
+
     char* Fields[kMaxFields];
     // Where each field's first colon is (kNoColon: none, or beyond kNoColon characters) in the low byte,
     // the field's first character folded to upper case in the high byte.
