@@ -1,6 +1,7 @@
 // Item lines of the text score importer: one parser per item keyword, the duration, options and position
 // fields of notes, and the fields common to all items.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -37,6 +38,19 @@ int Clamp(int v, int lo, int hi) {
 int ClampStaffPos(int64_t pos) {
     return static_cast<int>(std::clamp<int64_t>(pos, -128, 127));
 }
+
+// The place of each character in the first name of a vocabulary list, plus one (0: not in it), as strchr
+// finds it there: the first place of a character that comes twice.
+struct TCharPlaces {
+    uint16_t Place[256] = {};
+    explicit TCharPlaces(int list) {
+        const char* name = GetNameList(list);
+        for (int i = static_cast<int>(std::strlen(name)) - 1; i >= 0; --i)
+            Place[static_cast<unsigned char>(name[i])] = static_cast<uint16_t>(i + 1);
+    }
+    // The place of a character other than the terminator, or -1.
+    int Find(char c) const { return static_cast<int>(Place[static_cast<unsigned char>(c)]) - 1; }
+};
 
 // A copy of a template note (every field) given its position.
 TMusicNote* CopyNoteAt(const TMusicNote& templ, const char* position) {
@@ -508,12 +522,13 @@ void TQSMFileTextImporter::ParseOptions(TSongNote& note, const char* field) {
 }
 
 void TQSMFileTextImporter::ParsePosition(TMusicNote& note, const char* text) {
+    static const TCharPlaces kAccidentals(43);
+    static const TCharPlaces kHeads(44);
     const char* p = text;
     int accidental = acNone;
-    const char* accidentals = GetNameList(43);
     if (*p != 0) {
-        if (const char* a = std::strchr(accidentals, *p)) {
-            accidental = static_cast<int>(a - accidentals);
+        if (const int a = kAccidentals.Find(*p); a >= 0) {
+            accidental = a;
             ++p;
         }
     }
@@ -529,10 +544,8 @@ void TQSMFileTextImporter::ParsePosition(TMusicNote& note, const char* text) {
     note.SetAccidental(accidental);
     note.SetStaffPos(ClampStaffPos(negative ? number : -number));
     if (*p != 0) {
-        const char* heads = GetNameList(44);
-        const char* h = std::strchr(heads, *p);
-        if (h != nullptr) {
-            note.SetNotehead(std::min(static_cast<int>(h - heads), 13));
+        if (const int h = kHeads.Find(*p); h >= 0) {
+            note.SetNotehead(std::min(h, 13));
             ++p;
         } else {
             note.SetNotehead(0);
