@@ -254,8 +254,15 @@ int TQSMFileTextImporter::FindName(int list, const char* value, int def, bool ig
 
 bool TQSMFileTextImporter::IsSkippedLine(const char* line) {
     if (line[0] == '#') return true;
-    // The first "|Fake" decides: it makes the line a fake one unless a backslash stands before it.
-    const char* fake = std::strstr(line, "|Fake");
+    // The first "|Fake" decides: it makes the line a fake one unless a backslash stands before it. It is
+    // found by its capital F, which few lines hold.
+    const char* fake = nullptr;
+    for (const char* f = std::strchr(line + 1, 'F'); f != nullptr; f = std::strchr(f + 1, 'F')) {
+        if (f[-1] == '|' && f[1] == 'a' && f[2] == 'k' && f[3] == 'e') {
+            fake = f - 1;
+            break;
+        }
+    }
     if (fake != nullptr && (fake == line || fake[-1] != '\\')) return true;
     return line[0] == '|' && line[1] == 'C' && std::strncmp(line, "|Context", 8) == 0;
 }
