@@ -600,9 +600,8 @@ int TRelNtnIdx::GetDisplayBarNumber(const TMusicScore& score) const {
     return static_cast<uint16_t>(BarCount) - ExcludedBars + score.StartingBar - 1;
 }
 
-bool TRelNtnIdx::SeekPackedPosition(int packed) {
-    const int index = packed >> 8;
-    const int bar = packed & 255;
+bool TRelNtnIdx::SeekItemPosition(int index, int bar) {
+    if (bar < 0) return false;
     if (index < 0 || index > LastIndex()) return false;
     Seek(index);
     if (bar == 0) return true;
@@ -717,7 +716,8 @@ int TRelNtnIdx::AlignWith(const TRelNtnIdx& other, bool intoRests) {
     } else if (other.GetSongNote() && !GetSongNote()) {
         StepToSongNote(1);
     }
-    int remembered = GetPackedPosition();
+    int rememberedIndex = Index;
+    int rememberedBar = BarInRest;
     if (Time == other.GetTime()) {
         TRelNtnIdx back(other);
         while (back.CanStep(-1)) {
@@ -726,11 +726,12 @@ int TRelNtnIdx::AlignWith(const TRelNtnIdx& other, bool intoRests) {
             if (back.GetBarLine() && back.GetIndex() != 0) {
                 StepToKind(ntBarLine, 1);
                 if (Time != other.GetTime()) break;
-                remembered = GetPackedPosition();
+                rememberedIndex = Index;
+                rememberedBar = BarInRest;
             }
         }
     }
-    if (Time != other.GetTime()) SeekPackedPosition(remembered);
+    if (Time != other.GetTime()) SeekItemPosition(rememberedIndex, rememberedBar);
     return Time;
 }
 

@@ -175,8 +175,9 @@ public:
     int GetDisplayBarNumber(const TMusicScore& score) const;
 
     int GetPackedPosition() const { return (Index << 8) | (BarInRest & 255); }
-    bool SeekPackedPosition(int packed);
-    bool SeekItemPosition(int index, int bar) { return SeekPackedPosition((index << 8) | (bar & 255)); }
+    // The packed form holds the bar inside a multi-measure rest in 8 bits; SeekItemPosition takes any bar.
+    bool SeekPackedPosition(int packed) { return SeekItemPosition(packed >> 8, packed & 255); }
+    bool SeekItemPosition(int index, int bar);
     void LeaveMultiRestBar();
     bool CanStepInRests(int dir) const;
     void StepForward(bool intoRests);

@@ -277,6 +277,20 @@ TEST(RelIndex, PackedPositionLayout) {
     EXPECT_EQ(idx.GetPackedPosition(), 76802);
 }
 
+TEST(RelIndex, ItemPositionsReachEveryBarOfALongRest) {
+    // The packed form keeps 8 bits of the bar; a position given as item and bar reaches bar 300.
+    TMusicStaff staff;
+    Append(staff, Note(0));
+    const int rest = Append(staff, MultiRest(400));
+    TRelNtnIdx idx(&staff);
+    ASSERT_TRUE(idx.SeekItemPosition(rest, 300));
+    EXPECT_EQ(idx.GetIndex(), rest);
+    EXPECT_EQ(idx.GetBarInMultiRest(), 300);
+    EXPECT_EQ(idx.GetTime(), 192 + 300 * 768);
+    EXPECT_FALSE(idx.SeekItemPosition(rest, -1));
+    EXPECT_FALSE(idx.SeekItemPosition(rest, 401));
+}
+
 TEST(RelIndex, StepsBackGiveTheCountersOfAForwardWalk) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         TMusicStaff staff;
