@@ -1,6 +1,8 @@
 // Standard controls, dialogs, message boxes, menus and accelerators of the window manager (included by
-// winuser.h).
+// winuser.h, which it needs: either may be included first).
 #pragma once
+
+#include "platform/wm/winuser.h"
 
 // ---- class names ----
 #define WC_DIALOG "#32770"

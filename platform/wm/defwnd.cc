@@ -134,11 +134,19 @@ LRESULT DefaultNcHitTest(Window* w, POINT screen) {
 }
 
 // Moves or sizes a top-level window with the pointer until the button is released. The loop reads the
-// pointer messages of this thread itself, as the system's own move and size loop does.
-static void TrackMoveSize(Window* w, LRESULT hit) {
+// pointer messages of this thread itself, as the system's own move and size loop does, and follows the
+// pointer as each message saw it (from `start`, where the press was): pointer messages queued before the
+// capture was taken, client or non-client ones, count as well.
+static bool IsPointerMove(UINT msg) {
+    return msg == WM_MOUSEMOVE || msg == WM_NCMOUSEMOVE;
+}
+static bool IsLeftRelease(UINT msg) {
+    return msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP;
+}
+
+static void TrackMoveSize(Window* w, LRESULT hit, POINT start) {
     HWND hwnd = w->handle;
     if (w->IsChild() || w->maximized) return;
-    POINT start = S().cursor;
     RECT r0 = w->rect;
     MINMAXINFO mmi{};
     SIZE screen = CurrentBackend().ScreenSize();
@@ -157,12 +165,12 @@ static void TrackMoveSize(Window* w, LRESULT hit) {
                          SWP_NOZORDER | SWP_NOACTIVATE);
             break;
         }
-        if (m.message != WM_MOUSEMOVE && m.message != WM_LBUTTONUP) {
+        if (!IsPointerMove(m.message) && !IsLeftRelease(m.message)) {
             TranslateMessage(&m);
             DispatchMessageA(&m);
             continue;
         }
-        POINT p = S().cursor;
+        POINT p = m.pt;
         int dx = p.x - start.x, dy = p.y - start.y;
         RECT r = r0;
         if (hit == HTCAPTION) {
@@ -185,7 +193,7 @@ static void TrackMoveSize(Window* w, LRESULT hit) {
         }
         SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        if (m.message == WM_LBUTTONUP) break;
+        if (IsLeftRelease(m.message)) break;
     }
     if (GetCapture() == hwnd) ReleaseCapture();
 }
@@ -201,9 +209,9 @@ static bool TrackNcButton(Window* w, LRESULT part) {
             PostQuitMessage(static_cast<int>(m.wParam));
             break;
         }
-        if (m.message == WM_MOUSEMOVE || m.message == WM_LBUTTONUP) {
-            inside = DefaultNcHitTest(w, S().cursor) == part;
-            if (m.message == WM_LBUTTONUP) break;
+        if (IsPointerMove(m.message) || IsLeftRelease(m.message)) {
+            inside = DefaultNcHitTest(w, m.pt) == part;
+            if (IsLeftRelease(m.message)) break;
             continue;
         }
         TranslateMessage(&m);
@@ -318,10 +326,10 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                     ShowWindow(hwnd, SW_RESTORE);
                     break;
                 case SC_MOVE:
-                    TrackMoveSize(w, HTCAPTION);
+                    TrackMoveSize(w, HTCAPTION, S().cursor);
                     break;
                 case SC_SIZE:
-                    TrackMoveSize(w, static_cast<LRESULT>(wparam & 0x000F) + HTLEFT - 1);
+                    TrackMoveSize(w, static_cast<LRESULT>(wparam & 0x000F) + HTLEFT - 1, S().cursor);
                     break;
                 default:
                     break;
@@ -332,11 +340,11 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
             POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
             Window* top = TopLevel(w);
             if (hit == HTCAPTION && !w->IsChild()) {
-                TrackMoveSize(w, HTCAPTION);
+                TrackMoveSize(w, HTCAPTION, pt);
             } else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) {
                 // A child answering a sizing code (a size grip) sizes its top-level window.
                 Window* target = (top->style & WS_THICKFRAME) ? top : nullptr;
-                if (target != nullptr && !target->maximized) TrackMoveSize(target, hit);
+                if (target != nullptr && !target->maximized) TrackMoveSize(target, hit, pt);
             } else if (hit == HTCLOSE) {
                 if (TrackNcButton(w, HTCLOSE)) PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, PackLParam(pt));
             } else if (hit == HTVSCROLL || hit == HTHSCROLL) {

@@ -13,7 +13,8 @@ void ZOrder(Window* w, HWND after) {
     std::vector<Window*>& list = w->IsChild() ? w->parent->children : S().toplevels;
     if (!w->IsChild()) {
         if (after == HWND_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
-        if (after == HWND_NOTOPMOST) w->ex_style &= ~WS_EX_TOPMOST;
+        // Sent to the bottom, a topmost window leaves the topmost band.
+        if (after == HWND_NOTOPMOST || after == HWND_BOTTOM) w->ex_style &= ~WS_EX_TOPMOST;
         if (after == HWND_TOP || after == HWND_TOPMOST || after == HWND_NOTOPMOST) {
             RaiseTopLevel(w);
             return;
