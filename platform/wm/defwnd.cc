@@ -137,12 +137,6 @@ LRESULT DefaultNcHitTest(Window* w, POINT screen) {
 // pointer messages of this thread itself, as the system's own move and size loop does, and follows the
 // pointer as each message saw it (from `start`, where the press was): pointer messages queued before the
 // capture was taken, client or non-client ones, count as well.
-static bool IsPointerMove(UINT msg) {
-    return msg == WM_MOUSEMOVE || msg == WM_NCMOUSEMOVE;
-}
-static bool IsLeftRelease(UINT msg) {
-    return msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP;
-}
 
 static void TrackMoveSize(Window* w, LRESULT hit, POINT start) {
     HWND hwnd = w->handle;

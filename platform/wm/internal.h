@@ -259,6 +259,15 @@ HWND InnermostModal();
 // Gives a dialog's keyboard handling a message of its loop; true when it was used.
 bool DialogMessageHook(HWND modal, MSG& m);
 
+// Pointer messages as the loops that hold the capture read them: client and non-client ones alike, since
+// those queued before the capture was taken are non-client ones when they were over a window's frame.
+inline bool IsPointerMove(UINT msg) {
+    return msg == WM_MOUSEMOVE || msg == WM_NCMOUSEMOVE;
+}
+inline bool IsLeftRelease(UINT msg) {
+    return msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP;
+}
+
 int ClampInt(LONG_PTR v);
 inline LPARAM PackLParam(POINT p) {
     return MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y));

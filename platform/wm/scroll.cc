@@ -123,20 +123,21 @@ void TrackScrollBar(HWND capture, HWND notify, UINT msg, LPARAM ctl, ScrollState
             PostQuitMessage(static_cast<int>(m.wParam));
             break;
         }
-        if (m.message == WM_MOUSEMOVE || m.message == WM_LBUTTONUP) {
-            POINT p = S().cursor;
+        // The pointer as each message saw it: moves and the release queued before the capture count too.
+        if (IsPointerMove(m.message) || IsLeftRelease(m.message)) {
+            POINT p = m.pt;
             if (part == kPartThumb) {
                 int pos = ScrollPosFromThumb(*st, g, along(p) - grab);
                 if (pos != st->track_pos) {
                     st->track_pos = pos;
                     SendScroll(SB_THUMBTRACK, pos);
                 }
-                if (m.message == WM_LBUTTONUP) {
+                if (IsLeftRelease(m.message)) {
                     st->tracking = false;
                     SendScroll(SB_THUMBPOSITION, st->track_pos);
                 }
             }
-            if (m.message == WM_LBUTTONUP) break;
+            if (IsLeftRelease(m.message)) break;
             continue;
         }
         TranslateMessage(&m);
