@@ -376,8 +376,8 @@ bool HitItem(Track& t, POINT s, size_t* level, int* item) {
 
 int BarItemAt(HWND bar_window, POINT s);
 
-void Mouse(Track& t, UINT msg) {
-    POINT s = S().cursor;
+// `s`: the pointer as the message saw it.
+void Mouse(Track& t, UINT msg, POINT s) {
     size_t level = 0;
     int item = -1;
     bool over = HitItem(t, s, &level, &item);
@@ -524,9 +524,9 @@ UINT_PTR RunTrack(Track& t, HMENU menu, POINT at, bool below, const RECT& avoid)
             break;
         }
         if (m.message >= WM_MOUSEFIRST && m.message <= WM_MOUSELAST) {
-            Mouse(t, m.message);
+            Mouse(t, m.message, m.pt);
         } else if (m.message >= WM_NCMOUSEMOVE && m.message <= WM_NCRBUTTONDBLCLK) {
-            Mouse(t, m.message - WM_NCMOUSEMOVE + WM_MOUSEMOVE);
+            Mouse(t, m.message - WM_NCMOUSEMOVE + WM_MOUSEMOVE, m.pt);
         } else if (m.message == WM_KEYDOWN || m.message == WM_SYSKEYDOWN) {
             Key(t, m.wParam);
             // The character of the key comes next and picks an item by its mnemonic.

@@ -390,6 +390,20 @@ TEST_F(MenusTest, PopupMenusReturnTheChosenCommandAndSkipGrayedItems) {
     EXPECT_EQ(TrackPopupMenu(file, TPM_RETURNCMD, 100, 100, 0, frame, nullptr), 110u);
     SetModalHook([&](HWND) { Click(5, 5); });
     EXPECT_EQ(TrackPopupMenu(file, TPM_RETURNCMD, 100, 100, 0, frame, nullptr), 0);
+    // Each queued move counts where it was: the pointer passes the first item on its way out.
+    SetModalHook([&](HWND menu_wnd) {
+        RECT r;
+        GetWindowRect(menu_wnd, &r);
+        InputMouseMove(r.left + 10, r.top + 8);
+        Click(5, 5);
+    });
+    Rec().Clear();
+    Rec().only = {WM_MENUSELECT};
+    EXPECT_EQ(TrackPopupMenu(file, TPM_RETURNCMD, 100, 100, 0, frame, nullptr), 0);
+    int passed = 0;
+    for (const Logged& l : Rec().log)
+        passed += LOWORD(l.wparam) == 110 && HIWORD(l.wparam) != 0xFFFF;
+    EXPECT_EQ(passed, 1);
 
     // Items built at run time, with a column break and checks.
     HMENU pop = CreatePopupMenu();
