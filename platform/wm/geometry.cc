@@ -36,8 +36,12 @@ void ZOrder(Window* w, HWND after) {
 void ExposeInParent(Window* w, const RECT& old_rect_in_parent) {
     if (w->IsChild()) {
         if (!ReallyVisible(w->parent)) return;
-        RECT r = old_rect_in_parent;
-        InvalidateWindow(w->parent, &r, true, 0);
+        // What the window still covers is its own to repaint (or to keep), not the parent's.
+        Region exposed;
+        exposed.Add(old_rect_in_parent);
+        if (w->Visible()) exposed.Subtract(w->rect);
+        for (const RECT& piece : exposed.Rects())
+            InvalidateWindow(w->parent, &piece, true, 0);
     } else {
         // Top-level windows beneath get the exposed part of the screen.
         POINT o{old_rect_in_parent.left, old_rect_in_parent.top};

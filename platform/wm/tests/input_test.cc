@@ -219,5 +219,43 @@ TEST_F(InputTest, TheCaretFollowsItsOwnerAndBlinksOnTheClock) {
     EXPECT_FALSE(GetCaretState(nullptr, nullptr, nullptr));
 }
 
+TEST_F(InputTest, TheCursorIsTheClassCursorInTheClientAreaAndASizingOneOnTheFrame) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hCursor = LoadCursorA(nullptr, IDC_IBEAM);
+    wc.lpszClassName = "CursorTest";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HWND top = CreateWindowExA(0, "CursorTest", "t", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200,
+                               nullptr, nullptr, nullptr, nullptr);
+    HWND bare = MakeChild(top, 1, 0, 0, 50, 50);  // a class without a cursor
+    PumpMessages();
+    RECT r{};
+    GetWindowRect(top, &r);
+    InputMouseMove(200, 200);
+    PumpMessages();
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_IBEAM));
+    InputMouseMove(r.right - 1, 200);
+    PumpMessages();
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZEWE));
+    InputMouseMove(r.right - 1, r.bottom - 1);
+    PumpMessages();
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_SIZENWSE));
+    // A window that sets its own cursor in WM_SETCURSOR keeps it.
+    POINT in_bare{10, 10};
+    ClientToScreen(bare, &in_bare);
+    HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
+    Rec().answer = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT* res) {
+        if (h != bare || m != WM_SETCURSOR) return false;
+        SetCursor(hand);
+        *res = TRUE;
+        return true;
+    };
+    InputMouseMove(in_bare.x, in_bare.y);
+    PumpMessages();
+    EXPECT_EQ(GetCursor(), hand);
+    DestroyWindow(top);
+    UnregisterClassA("CursorTest", nullptr);
+}
+
 }  // namespace
 }  // namespace qsm::wm::testing

@@ -226,5 +226,71 @@ TEST_F(MessagesTest, WindowTextAndLongs) {
     EXPECT_EQ(GetPropA(top, "k"), nullptr);
 }
 
+TEST_F(MessagesTest, PlacementRemembersTheNormalRectangleOfAMaximizedWindow) {
+    HWND top = MakeTop(40, 30, 300, 200);
+    PumpMessages();
+    ShowWindow(top, SW_MAXIMIZE);
+    PumpMessages();
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    ASSERT_TRUE(GetWindowPlacement(top, &wp));
+    EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+    EXPECT_EQ(wp.rcNormalPosition.left, 40);
+    EXPECT_EQ(wp.rcNormalPosition.right, 340);
+    RECT r{};
+    GetWindowRect(top, &r);
+    EXPECT_GT(r.right - r.left, 300);
+    // Restored through a placement: the rectangle given, not the maximized one.
+    wp.showCmd = SW_SHOWNORMAL;
+    wp.rcNormalPosition = RECT{10, 20, 210, 170};
+    ASSERT_TRUE(SetWindowPlacement(top, &wp));
+    GetWindowRect(top, &r);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.bottom, 170);
+    ASSERT_TRUE(GetWindowPlacement(top, &wp));
+    EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWNORMAL));
+
+    // A hidden window given a maximized placement (a frame starting as it was left) shows maximized and
+    // later restores to the saved rectangle.
+    HWND other = MakeTop(0, 0, 100, 100, WS_OVERLAPPEDWINDOW);
+    wp.showCmd = SW_SHOWMAXIMIZED;
+    wp.rcNormalPosition = RECT{50, 60, 250, 210};
+    ASSERT_TRUE(SetWindowPlacement(other, &wp));
+    EXPECT_TRUE(IsWindowVisible(other));
+    EXPECT_TRUE(IsZoomed(other));
+    ShowWindow(other, SW_RESTORE);
+    GetWindowRect(other, &r);
+    EXPECT_EQ(r.left, 50);
+    EXPECT_EQ(r.top, 60);
+    EXPECT_EQ(r.right, 250);
+}
+
+TEST_F(MessagesTest, SetParentMovesAWindowBetweenParentsAndRefusesLoops) {
+    HWND top = MakeTop(0, 0, 300, 200, WS_POPUP | WS_VISIBLE);
+    HWND left = MakeChild(top, 1, 0, 0, 100, 200);
+    HWND right = MakeChild(top, 2, 200, 0, 100, 200);
+    HWND bar = MakeChild(left, 3, 5, 5, 50, 20);
+    PumpMessages();
+    EXPECT_EQ(SetParent(bar, right), left);
+    EXPECT_EQ(GetParent(bar), right);
+    EXPECT_TRUE(IsChild(right, bar));
+    EXPECT_FALSE(IsChild(left, bar));
+    EXPECT_TRUE(IsWindowVisible(bar));
+    // The same place in the new parent's client area.
+    RECT r{};
+    GetWindowRect(bar, &r);
+    EXPECT_EQ(r.left, 205);
+    EXPECT_EQ(r.top, 5);
+    EXPECT_EQ(WindowFromPoint(POINT{210, 10}), bar);
+    EXPECT_EQ(GetWindow(left, GW_CHILD), nullptr);
+    // A window cannot become a child of its own descendant.
+    EXPECT_EQ(SetParent(right, bar), nullptr);
+    EXPECT_EQ(GetParent(right), top);
+    // Destroying the new parent takes the window with it.
+    DestroyWindow(right);
+    EXPECT_FALSE(IsWindow(bar));
+    EXPECT_TRUE(IsWindow(left));
+}
+
 }  // namespace
 }  // namespace qsm::wm::testing

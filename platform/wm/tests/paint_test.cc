@@ -119,5 +119,29 @@ TEST_F(PaintTest, FocusRectangleAndScreenFramesUndoThemselves) {
     ReleaseDC(nullptr, screen);
 }
 
+TEST_F(PaintTest, AWidenedChildRepaintsAllOfItselfOnlyWhenItsClassAsks) {
+    HWND top = MakeTop(0, 0, 300, 200, WS_POPUP | WS_VISIBLE);
+    HWND plain = MakeChild(top, 1, 0, 0, 100, 50);
+    HWND redraw = MakeChild(top, 2, 0, 100, 100, 50, WS_CHILD | WS_VISIBLE, CS_HREDRAW | CS_VREDRAW);
+    PumpMessages();
+    RECT u{};
+    SetWindowPos(plain, nullptr, 0, 0, 150, 50, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(redraw, nullptr, 0, 0, 150, 50, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_TRUE(GetUpdateRect(plain, &u, FALSE));
+    EXPECT_EQ(u.left, 100);  // only the new strip
+    EXPECT_EQ(u.right, 150);
+    ASSERT_TRUE(GetUpdateRect(redraw, &u, FALSE));
+    EXPECT_EQ(u.left, 0);
+    EXPECT_EQ(u.right, 150);
+    PumpMessages();
+    // A taller window of a class with CS_HREDRAW only keeps its pixels above the new strip.
+    HWND wide_only = MakeChild(top, 3, 200, 0, 50, 50, WS_CHILD | WS_VISIBLE, CS_HREDRAW);
+    PumpMessages();
+    SetWindowPos(wide_only, nullptr, 0, 0, 50, 80, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_TRUE(GetUpdateRect(wide_only, &u, FALSE));
+    EXPECT_EQ(u.top, 50);
+    EXPECT_EQ(u.bottom, 80);
+}
+
 }  // namespace
 }  // namespace qsm::wm::testing
