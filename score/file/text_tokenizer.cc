@@ -162,24 +162,6 @@ const char* TQSMTextImportTokenizer::FindField(const char* name, size_t n) const
     return nullptr;
 }
 
-const char* TQSMTextImportTokenizer::FindFieldName(const char* name, size_t n) const {
-    // Such a name matches just the fields whose first colon is at the same place, since the folding maps no
-    // other character to a colon.
-    const uint8_t colon = static_cast<uint8_t>(n - 1);
-    if ((NameSignature & SignatureBit(name[0], colon)) == 0) return nullptr;
-    // The colon place and the first character are tested together.
-    const uint16_t key = KeyOf(name[0], colon);
-    for (int i = 1; i < FieldCount; ++i) {
-        if (FieldKey[i] != key) continue;
-        const char* field = Fields[i];
-        size_t k = 1;
-        while (k < colon && FoldAscii(field[k]) == FoldAscii(name[k]))
-            ++k;
-        if (k >= colon) return field + n;
-    }
-    return nullptr;
-}
-
 int TQSMTextImportTokenizer::SplitValueList(const char* value) {
     PartCount = 0;
     if (value == nullptr) return 0;

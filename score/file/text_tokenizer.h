@@ -40,19 +40,8 @@ public:
         for (size_t k = 0; k + 1 < n; ++k)
             fieldName = fieldName && name[k] != ':';
         if (!fieldName) return FindField(name, n);
-        const uint8_t colon = static_cast<uint8_t>(n - 1);
-        if ((NameSignature & SignatureBit(name[0], colon)) == 0) return nullptr;
-        // FindFieldName with the name's letters known here.
-        const uint16_t key = KeyOf(name[0], colon);
-        for (int i = 1; i < FieldCount; ++i) {
-            if (FieldKey[i] != key) continue;
-            const char* field = Fields[i];
-            size_t k = 1;
-            while (k < colon && FoldLetter(field[k]) == FoldLetter(name[k]))
-                ++k;
-            if (k >= colon) return field + n;
-        }
-        return nullptr;
+        // Inlined, so that the name's letters are known to the comparisons.
+        return FindFieldName(name, n);
     }
 
     // Copies a value and cuts the copy at each unescaped ',' into trimmed parts; returns the part count.
@@ -116,8 +105,23 @@ protected:
 
 private:
     static bool SameWordFolded(const char* a, const char* b);
-    // FindField for a name whose only colon is its last character (length at most kNoColon).
-    const char* FindFieldName(const char* name, size_t length) const;
+    // FindField for a name whose only colon is its last character (length at most kNoColon). Such a name
+    // matches just the fields whose first colon is at the same place, since the folding maps no other
+    // character to a colon; the colon place and the first character are tested together.
+    const char* FindFieldName(const char* name, size_t n) const {
+        const uint8_t colon = static_cast<uint8_t>(n - 1);
+        if ((NameSignature & SignatureBit(name[0], colon)) == 0) return nullptr;
+        const uint16_t key = KeyOf(name[0], colon);
+        for (int i = 1; i < FieldCount; ++i) {
+            if (FieldKey[i] != key) continue;
+            const char* field = Fields[i];
+            size_t k = 1;
+            while (k < colon && FoldLetter(field[k]) == FoldLetter(name[k]))
+                ++k;
+            if (k >= colon) return field + n;
+        }
+        return nullptr;
+    }
     static char FoldLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
     static uint16_t KeyOf(char first, uint8_t colon) {
         const unsigned c =
