@@ -340,6 +340,20 @@ void TNotationDrawing::DrawSpecialEnding(TSpecialEnding& e, TStaffDrawInfo& info
 }
 
 // Multi-measure rests.
+namespace {
+
+// Where hidden notation is shown, a rest is drawn once for each run of its records in a segment, by the
+// run's first record, over all the bars of the run: the later records of the run cover no bars of their own.
+bool CoversNoBars(TStaffDrawInfo& info, const TLayoutRecord& r) {
+    if (!info.ShowsHidden() || r.GetKind() != lkMultiRest) return false;
+    int rec = info.IndexOfRecord(&r);
+    if (rec < 1 || rec > info.GetRecordCount()) return false;
+    const TLayoutRecord& prev = info.Record(rec - 1);
+    return prev.ItemIndex == r.ItemIndex && prev.IsMultiBarRest();
+}
+
+}  // namespace
+
 int TNotationDrawing::MeasureMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo& info, TLayoutRecord& r) {
     TMusicFonts* f = info.GetFonts();
     int w20 = W(info, 20);
@@ -348,6 +362,7 @@ int TNotationDrawing::MeasureMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawIn
     if (!info.ShowsHidden()) {
         if (r.IsCopy() && !r.IsHidden()) return w20;
     } else {
+        if (CoversNoBars(info, r)) return 0;
         if (r.IsCopy()) return 2 * w20;
     }
     char text[16];
@@ -377,6 +392,7 @@ void TNotationDrawing::DrawMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo
         }
         return;
     }
+    if (CoversNoBars(info, r)) return;
     int room = rec >= 0 ? info.GetRoomAfter(rec) : r.Width;
     int bars = m.GetNumBars();
     if (!info.ShowsHidden() && !m.GetPrintOnce()) {

@@ -842,3 +842,49 @@ TEST_F(LayoutPartRulesTest, SystemStartKeysComeFromThePlayOrderContext) {
     }
     EXPECT_GT(startsInEnding, 0);
 }
+
+TEST_F(LayoutPartRulesTest, HiddenNotationModesDrawAMultiMeasureRestOnceForEachRunOfItsRecords) {
+    // Where hidden notation shows, a rest's later bars keep Hidden Copy records of their own: they measure 0
+    // and draw nothing; the run's first record draws the rest over all the bars with the full count, and
+    // measures the count and two whole rests, or two whole rests alone for a system starting inside.
+    Load(
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:4|Visibility:Always\n|Bar\n"
+        "|Note|Dur:Whole|Pos:0\n|Bar\n");
+    int rest = score->GetStaff(0)->FindItemOfType(0, ntMultiMeasureRest, 1);
+    ASSERT_GT(rest, 0);
+    int w20 = fonts->GetGlyphWidth(20);
+    for (int mode : {0, 4}) {
+        for (int startBar : {0, 2}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " start " << startBar);
+            auto s = System(mode);
+            std::vector<TStaffStartPosition> starts{{startBar ? rest : 0, startBar}};
+            s->FormatStavesFrom(starts.data(), 3000);
+            s->FitSystem(3000);
+            TStaffDrawInfo& st = *s->GetStaffDrawInfo(0);
+            std::vector<int> counts, fits;
+            for (int i = 0; i < st.GetRecordCount(); ++i) {
+                const TLayoutRecord& r = st.Record(i);
+                if (r.GetKind() != lkMultiRest) continue;
+                counts.push_back(r.Count);
+                fits.push_back(st.GetFitWidth(r));
+            }
+            int first = startBar ? 2 * w20 : qsm::LayoutTextWidth(*fonts, 0, "4") + 2 * w20;
+            if (startBar)
+                EXPECT_EQ(counts, (std::vector<int>{2, 3}));
+            else
+                EXPECT_EQ(counts, (std::vector<int>{0, 1, 2, 3}));
+            std::vector<int> expected(counts.size(), 0);
+            expected[0] = first;
+            EXPECT_EQ(fits, expected);
+            qsm::gdi::ClearRecords(dc);
+            TDrawExtent e;
+            e.Init(3000);
+            s->DrawSystem(e, 10, 10, -1);
+            int fours = 0;
+            for (const std::string& t : Texts())
+                fours += t == "4";
+            EXPECT_EQ(fours, 1);
+            EXPECT_EQ(CountOps(dc, "Rectangle"), 1);
+        }
+    }
+}
