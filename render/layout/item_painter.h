@@ -34,6 +34,12 @@ namespace qsm {
 // Dot positions of a chord's members, by member index: each stem side on its own, stacked when its members
 // lie close together, every dot at least two steps past the one before it from the stem split outwards.
 std::vector<int> ChordDotPositions(TStaffDrawInfo& info, TChordData& chord);
+// The part of a multi-measure rest's bar that belongs to one of its bars, where one record draws the rest
+// over several bars: the record at index `record` stands for the bar (a later bar's record that is not drawn
+// goes to the rest record drawn before it); on success `drawing` is that rest record and x1..x2 the bar's
+// share of its rest bar, relative to the segment's x. False when no record draws the rest over that bar and
+// others.
+bool MultiMeasureRestBarShare(TStaffDrawInfo& info, int record, int bar, int& drawing, int& x1, int& x2);
 // Installs the notation drawing as the items' measuring and drawing object (once per process).
 void InstallNotationDrawing();
 }  // namespace qsm

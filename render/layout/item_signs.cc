@@ -352,6 +352,34 @@ bool CoversNoBars(TStaffDrawInfo& info, const TLayoutRecord& r) {
     return prev.ItemIndex == r.ItemIndex && prev.IsMultiBarRest();
 }
 
+// The bars that a rest record at index rec covers: up to the next shown continuation or the end of its run.
+int CoveredBars(TStaffDrawInfo& info, int rec, const TLayoutRecord& r) {
+    const TLayoutRecord* last = &r;
+    for (int i = rec + 1; rec >= 0 && i < info.GetRecordCount(); ++i) {
+        const TLayoutRecord& n = info.Record(i);
+        if (n.ItemIndex != r.ItemIndex || !n.IsMultiBarRest()) break;
+        if (n.GetKind() == lkMultiRestMore && !n.IsHidden()) return std::max(n.Count - r.Count, 1);
+        last = &n;
+    }
+    int covered = last->GetKind() == lkMultiRestMore ? last->Count - r.Count : last->Count + 1 - r.Count;
+    return std::max(covered, 1);
+}
+
+// Whether the rest record draws the rest bar (rather than a whole rest, or nothing).
+bool DrawsRestBar(TStaffDrawInfo& info, const TLayoutRecord& r) {
+    if (r.GetKind() != lkMultiRest) return false;
+    if (info.ShowsHidden()) return !CoversNoBars(info, r);
+    return !r.IsHidden() && !r.IsCopy();
+}
+
+// The ends of the rest bar that the record at index rec draws at x.
+void RestBarEnds(TStaffDrawInfo& info, int rec, const TLayoutRecord& r, int x, int& x1, int& x2) {
+    int w20 = W(info, 20);
+    int room = rec >= 0 ? info.GetRoomAfter(rec) : r.Width;
+    x1 = x + w20 / 2;
+    x2 = x + std::max(room, r.Width) - w20 / 2;
+}
+
 }  // namespace
 
 int TNotationDrawing::MeasureMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo& info, TLayoutRecord& r) {
@@ -393,31 +421,13 @@ void TNotationDrawing::DrawMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo
         return;
     }
     if (CoversNoBars(info, r)) return;
-    int room = rec >= 0 ? info.GetRoomAfter(rec) : r.Width;
     int bars = m.GetNumBars();
-    if (!info.ShowsHidden() && !m.GetPrintOnce()) {
-        // The bars this record covers: up to the next shown continuation or the end of its run.
-        int covered = 1;
-        const TLayoutRecord* last = &r;
-        bool broken = false;
-        for (int i = rec + 1; rec >= 0 && i < info.GetRecordCount(); ++i) {
-            const TLayoutRecord& n = info.Record(i);
-            if (n.ItemIndex != r.ItemIndex || !n.IsMultiBarRest()) break;
-            if (n.GetKind() == lkMultiRestMore && !n.IsHidden()) {
-                covered = n.Count - r.Count;
-                broken = true;
-                break;
-            }
-            last = &n;
-        }
-        if (!broken)
-            covered = last->GetKind() == lkMultiRestMore ? last->Count - r.Count : last->Count + 1 - r.Count;
-        bars = std::max(covered, 1);
-    }
+    if (!info.ShowsHidden() && !m.GetPrintOnce()) bars = CoveredBars(info, rec, r);
     char text[16];
     std::snprintf(text, sizeof text, "%d", bars);
-    f->DrawMultiMeasureRestBar(x + w20 / 2, x + std::max(room, r.Width) - w20 / 2, text, -5,
-                               info.ShowsHidden());
+    int x1 = 0, x2 = 0;
+    RestBarEnds(info, rec, r, x, x1, x2);
+    f->DrawMultiMeasureRestBar(x1, x2, text, -5, info.ShowsHidden());
 }
 
 // Staff spacers and boundaries.
@@ -760,6 +770,33 @@ void TNotationDrawing::DrawExpressionFlowDirection(TFlowDirection& e, TStaffDraw
 }
 
 namespace qsm {
+
+bool MultiMeasureRestBarShare(TStaffDrawInfo& info, int record, int bar, int& drawing, int& x1, int& x2) {
+    if (record < 0 || record >= info.GetRecordCount()) return false;
+    int item = info.Record(record).ItemIndex;
+    int d = record;
+    for (; d >= 1; --d) {
+        const TLayoutRecord& r = info.Record(d);
+        if (r.ItemIndex != item || !r.IsMultiBarRest()) return false;
+        if (r.GetKind() != lkMultiRest) continue;
+        // The nearest record of the rest that is drawn decides: a later bar's record that is not drawn
+        // belongs to the rest bar drawn before it.
+        if (info.ShowsHidden() ? !CoversNoBars(info, r) : !r.IsHidden()) break;
+    }
+    if (d < 1) return false;
+    const TLayoutRecord& r = info.Record(d);
+    if (!DrawsRestBar(info, r)) return false;
+    int bars = CoveredBars(info, d, r);
+    int k = bar - r.Count;
+    if (bars < 2 || k < 0 || k >= bars) return false;
+    int a = 0, b = 0;
+    RestBarEnds(info, d, r, info.XOfRecord(d), a, b);
+    drawing = d;
+    x1 = a + (b - a) * k / bars;
+    x2 = a + (b - a) * (k + 1) / bars;
+    return true;
+}
+
 void InstallNotationDrawing() {
     static TNotationDrawing drawing;
     SetItemDrawing(&drawing);

@@ -286,6 +286,16 @@ int TStaffDrawInfo::DrawPlayMark(int x, int y, TStaffStartPosition position, int
     int ri = RecordIndexOfIndex(position);
     if (ri < 0) return -1;
     TLayoutRecord& r = Record(ri);
+    int drawing = -1, x1 = 0, x2 = 0;
+    if (r.IsMultiBarRest() && qsm::MultiMeasureRestBarShare(*this, ri, position.Bar, drawing, x1, x2)) {
+        // A rest drawn over several bars: the mark is the playing bar's share of its rest bar, so it moves
+        // through the rest as it plays.
+        const TLayoutRecord& d = Record(drawing);
+        f->SelectColor(colour ? colour : GetItemColorIndex(ItemOf(d), d));
+        f->DrawMultiMeasureRestBar(x + x1, x + x2, "", -5, ShowsHidden());
+        f->SelectColor(GetColor());
+        return ri;
+    }
     int rx = x + XOfRecord(ri);
     if (!r.IsHidden() || ShowsHidden()) {
         TNotatedItem* item = ItemOf(r);

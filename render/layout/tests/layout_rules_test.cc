@@ -888,3 +888,58 @@ TEST_F(LayoutPartRulesTest, HiddenNotationModesDrawAMultiMeasureRestOnceForEachR
         }
     }
 }
+
+TEST_F(LayoutPartRulesTest, PlayMarkMovesThroughAMultiMeasureRestBarByBar) {
+    // A rest of four bars drawn by one record: the mark of each bar is that bar's quarter of the rest bar, in
+    // the mark colour and without the count; the quarters follow one another over the whole rest bar.
+    Load(
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:4|Visibility:Always\n|Bar\n"
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:1|Visibility:Always\n|Bar\n");
+    TMusicStaff* staff = score->GetStaff(0);
+    int rest = staff->FindItemOfType(0, ntMultiMeasureRest, 1);
+    int single = staff->FindItemOfType(rest + 1, ntMultiMeasureRest, 1);
+    ASSERT_GT(rest, 0);
+    ASSERT_GT(single, rest);
+    auto rects = [&] {
+        std::vector<std::vector<int>> out;
+        for (const auto& r : qsm::gdi::GetRecords(dc))
+            if (r.op == "Rectangle") out.push_back(r.args);
+        return out;
+    };
+    for (int mode : {3, 0}) {
+        SCOPED_TRACE(testing::Message() << "mode " << mode);
+        auto s = System(mode);
+        DrawFirstSystem(*s, 3000);
+        std::vector<std::vector<int>> whole = rects();
+        ASSERT_EQ(whole.size(), 2u);
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        int left = whole[0][0], right = whole[0][2];
+        std::vector<std::vector<int>> marks;
+        for (int bar = 0; bar < 4; ++bar) {
+            qsm::gdi::ClearRecords(dc);
+            EXPECT_GE(st->DrawPlayMark(10, 10, {rest, bar}, 8, 0), 0);
+            std::vector<std::vector<int>> got = rects();
+            ASSERT_EQ(got.size(), 1u) << bar;
+            EXPECT_TRUE(Texts().empty()) << bar;
+            marks.push_back(got[0]);
+        }
+        // Drawn at the system's origin, the quarters cover the rest bar exactly.
+        EXPECT_EQ(marks[0][0], left);
+        EXPECT_EQ(marks[3][2], right);
+        for (int bar = 0; bar < 4; ++bar) {
+            EXPECT_LT(marks[bar][0], marks[bar][2]) << bar;
+            if (bar > 0) {
+                EXPECT_EQ(marks[bar][0], marks[bar - 1][2]) << bar;
+            }
+            int len = marks[bar][2] - marks[bar][0];
+            EXPECT_LE(std::abs(4 * len - (right - left)), 4) << bar;
+        }
+        // A rest of one bar is marked as a whole, count and all.
+        qsm::gdi::ClearRecords(dc);
+        EXPECT_GE(st->DrawPlayMark(10, 10, {single, 0}, 8, 0), 0);
+        std::vector<std::vector<int>> one = rects();
+        ASSERT_EQ(one.size(), 1u);
+        EXPECT_EQ(one[0][2] - one[0][0], whole[1][2] - whole[1][0]);
+        EXPECT_EQ(Texts(), (std::vector<std::string>{"1"}));
+    }
+}
