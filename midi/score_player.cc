@@ -207,7 +207,7 @@ DWORD TStaffMidiPlayerIndex::GetRestOffsetTicks() const {
 TStaffPlayPosition TStaffMidiPlayerIndex::GetPosition() const {
     TStaffPlayPosition position;
     position.Index = Index;
-    position.RestBars = static_cast<int8_t>(RestBars);
+    position.RestBars = RestBars;
     position.RepeatPass = static_cast<uint8_t>(State.GetRepeatPass());
     return position;
 }

@@ -18,7 +18,7 @@ class TNotatedItem;
 // Where a staff's walk stands: the item, the bars passed inside a multi-measure rest, the repeat pass.
 struct TStaffPlayPosition {
     int32_t Index = 0;  // negative: past the last item
-    int8_t RestBars = 0;
+    int32_t RestBars = 0;
     uint8_t RepeatPass = 0;
 
     bool operator==(const TStaffPlayPosition&) const = default;

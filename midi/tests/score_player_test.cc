@@ -280,6 +280,28 @@ TEST(ScoreMidiPlayer, PlayUpToStopsAtTheTarget) {
     EXPECT_TRUE(player.GetStaffCursor(0)->HasItemsLeft());
 }
 
+TEST(ScoreMidiPlayer, PositionsInsideALongRestKeepTheirBar) {
+    // Bars past 127 (or 255) inside a rest are told apart, so a play mark can follow them.
+    TMusicScore score;
+    auto* staff = new TMusicStaff;
+    Append(*staff, new TTimeSignatureData(4, 2));
+    auto* rest = new TMultiMeasureRest(400);
+    rest->SetBarLength(4, 2);
+    const int restIndex = Append(*staff, rest);
+    score.AddStaff(staff);
+    TScoreMidiPlayer player;
+    player.SetScore(&score);
+    EXPECT_TRUE(player.SeekTick(300 * 768 + 5));
+    TStaffPlayPosition pos;
+    player.GetStaffPosition(pos, 0);
+    EXPECT_EQ(pos.Index, restIndex);
+    EXPECT_EQ(pos.RestBars, 300);
+    EXPECT_EQ(player.GetStaffRestOffsetTicks(0), 300u * 768u);
+    EXPECT_TRUE(player.SeekTick(301 * 768));
+    player.GetStaffPosition(pos, 0);
+    EXPECT_EQ(pos.RestBars, 301);
+}
+
 TEST(ScoreMidiPlayer, SeekFollowsItemsRestBarsAndRepeatPasses) {
     TMusicScore score;
     auto* staff = new TMusicStaff;

@@ -51,7 +51,7 @@ struct ScoreCaret {
 // multi-measure rest and the repeat pass.
 struct TViewPlayPosition {
     int32_t Index = -1;
-    int8_t RestBars = 0;
+    int32_t RestBars = 0;
     uint8_t RepeatPass = 0;
     bool operator==(const TViewPlayPosition&) const = default;
 };
