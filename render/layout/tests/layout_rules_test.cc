@@ -943,3 +943,50 @@ TEST_F(LayoutPartRulesTest, PlayMarkMovesThroughAMultiMeasureRestBarByBar) {
         EXPECT_EQ(Texts(), (std::vector<std::string>{"1"}));
     }
 }
+
+TEST_F(LayoutPartRulesTest, PlayMarkInsideARestThatASystemStartsIn) {
+    // A system that starts at the third bar of a four-bar rest draws the rest over its last two bars: their
+    // marks are the two halves of that rest bar, and the bars before the system have no mark there.
+    Load(
+        "|Note|Dur:Whole|Pos:0\n|Bar\n|RestMultiBar|NumBars:4|Visibility:Always\n|Bar\n"
+        "|Note|Dur:Whole|Pos:0\n|Bar\n");
+    int rest = score->GetStaff(0)->FindItemOfType(0, ntMultiMeasureRest, 1);
+    ASSERT_GT(rest, 0);
+    auto rects = [&] {
+        std::vector<std::vector<int>> out;
+        for (const auto& r : qsm::gdi::GetRecords(dc))
+            if (r.op == "Rectangle") out.push_back(r.args);
+        return out;
+    };
+    for (int mode : {3, 4}) {
+        SCOPED_TRACE(testing::Message() << "mode " << mode);
+        auto s = System(mode);
+        std::vector<TStaffStartPosition> starts{{rest, 2}};
+        s->FormatStavesFrom(starts.data(), 3000);
+        s->FitSystem(3000);
+        qsm::gdi::ClearRecords(dc);
+        TDrawExtent e;
+        e.Init(3000);
+        s->DrawSystem(e, 10, 10, -1);
+        std::vector<std::vector<int>> whole = rects();
+        ASSERT_EQ(whole.size(), 1u);
+        TStaffDrawInfo* st = s->GetStaffDrawInfo(0);
+        for (int bar : {0, 1}) {
+            qsm::gdi::ClearRecords(dc);
+            EXPECT_LT(st->DrawPlayMark(10, 10, {rest, bar}, 8, 0), 0) << bar;
+            EXPECT_TRUE(rects().empty()) << bar;
+        }
+        std::vector<std::vector<int>> marks;
+        for (int bar : {2, 3}) {
+            qsm::gdi::ClearRecords(dc);
+            EXPECT_GE(st->DrawPlayMark(10, 10, {rest, bar}, 8, 0), 0) << bar;
+            std::vector<std::vector<int>> got = rects();
+            ASSERT_EQ(got.size(), 1u) << bar;
+            marks.push_back(got[0]);
+        }
+        EXPECT_EQ(marks[0][0], whole[0][0]);
+        EXPECT_EQ(marks[0][2], marks[1][0]);
+        EXPECT_EQ(marks[1][2], whole[0][2]);
+        EXPECT_LE(std::abs((marks[0][2] - marks[0][0]) - (marks[1][2] - marks[1][0])), 1);
+    }
+}
