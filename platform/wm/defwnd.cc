@@ -266,9 +266,14 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
             PaintNonClient(w);
             return 0;
         case WM_NCACTIVATE:
-            if (!w->IsChild() && HasCaption(w)) {
-                w->nc_pending = true;
-                UpdatePaintFlag(w);
+            // The caption and the sizing border show whether the window is active; they are drawn anew
+            // when that changes.
+            if (!w->IsChild() && w->nc_active != (wparam != 0)) {
+                w->nc_active = wparam != 0;
+                if (HasCaption(w) || (w->style & WS_THICKFRAME)) {
+                    w->nc_pending = true;
+                    UpdatePaintFlag(w);
+                }
             }
             return TRUE;
         case WM_ACTIVATE:

@@ -187,6 +187,68 @@ TEST_F(FrameTest, TheCloseBoxClosesOnlyWhenReleasedOverIt) {
     EXPECT_FALSE(IsWindow(w));  // the default answer to WM_CLOSE
 }
 
+// The pixel of a window's caption just right of its left end, and of its sizing border.
+COLORREF CaptionPixel(HWND h) {
+    HDC dc = GetWindowDC(h);
+    int f = GetSystemMetrics(SM_CXFRAME);
+    COLORREF c = GetPixel(dc, f + 1, f + GetSystemMetrics(SM_CYCAPTION) / 2);
+    ReleaseDC(h, dc);
+    return c;
+}
+COLORREF BorderPixel(HWND h) {
+    HDC dc = GetWindowDC(h);
+    COLORREF c = GetPixel(dc, GetSystemMetrics(SM_CXFRAME) - 1, 100);
+    ReleaseDC(h, dc);
+    return c;
+}
+
+TEST_F(FrameTest, TheCaptionAndBorderShowWhichWindowIsActive) {
+    const COLORREF active = GetSysColor(COLOR_ACTIVECAPTION), inactive = GetSysColor(COLOR_INACTIVECAPTION);
+    ASSERT_NE(active, inactive);
+    const COLORREF active_border = GetSysColor(COLOR_ACTIVEBORDER);
+    const COLORREF inactive_border = GetSysColor(COLOR_INACTIVEBORDER);
+    HWND a = MakeTop(100, 100, 300, 200);
+    HWND b = MakeTop(500, 100, 300, 200);
+    SetWindowTextA(a, "");
+    SetWindowTextA(b, "");
+    PumpMessages();
+    ASSERT_EQ(GetActiveWindow(), b);
+    EXPECT_EQ(CaptionPixel(b), active);
+    EXPECT_EQ(CaptionPixel(a), inactive);
+    if (active_border != inactive_border) {
+        EXPECT_EQ(BorderPixel(b), active_border);
+        EXPECT_EQ(BorderPixel(a), inactive_border);
+    }
+
+    // Activating by a click on the client area, then by SetActiveWindow: both frames change each time.
+    Click(250, 250);
+    PumpMessages();
+    ASSERT_EQ(GetActiveWindow(), a);
+    EXPECT_EQ(CaptionPixel(a), active);
+    EXPECT_EQ(CaptionPixel(b), inactive);
+    SetActiveWindow(b);
+    PumpMessages();
+    EXPECT_EQ(CaptionPixel(b), active);
+    EXPECT_EQ(CaptionPixel(a), inactive);
+
+    // A window shown without activation leaves the active one's caption as it is, and is drawn inactive.
+    HWND c = MakeTop(100, 400, 300, 200, WS_OVERLAPPEDWINDOW);
+    SetWindowTextA(c, "");
+    ShowWindow(c, SW_SHOWNOACTIVATE);
+    PumpMessages();
+    EXPECT_EQ(GetActiveWindow(), b);
+    EXPECT_EQ(CaptionPixel(b), active);
+    EXPECT_EQ(CaptionPixel(c), inactive);
+
+    // When the active window goes, the one that takes over is drawn active.
+    DestroyWindow(b);
+    PumpMessages();
+    HWND now = GetActiveWindow();
+    ASSERT_TRUE(now == a || now == c);
+    EXPECT_EQ(CaptionPixel(now), active);
+    EXPECT_EQ(CaptionPixel(now == a ? c : a), inactive);
+}
+
 TEST_F(FrameTest, TopmostWindowsStayAboveAndOwnedPopupsAboveTheirOwner) {
     HWND a = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
     HWND tip = MakeTop(50, 50, 40, 40, WS_POPUP | WS_VISIBLE, WS_EX_TOPMOST);
