@@ -20,17 +20,16 @@ void SetColor(cairo_t* cr, COLORREF c) {
     cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
 }
 
+// A binary raster operation bit by bit: the code less one is its truth table, bit 2 * pen + destination.
 uint32_t ApplyRop(int rop, uint32_t dst, uint32_t pen) {
-    switch (rop) {
-        case R2_NOT:
-            return ~dst;
-        case R2_XORPEN:
-            return dst ^ pen;
-        case R2_NOTXORPEN:
-            return ~(dst ^ pen);
-        default:
-            return pen;
-    }
+    if (rop < R2_BLACK || rop > R2_WHITE) return pen;
+    unsigned t = static_cast<unsigned>(rop - 1);
+    uint32_t out = 0;
+    if (t & 8) out |= pen & dst;
+    if (t & 4) out |= pen & ~dst;
+    if (t & 2) out |= ~pen & dst;
+    if (t & 1) out |= ~pen & ~dst;
+    return out;
 }
 
 std::vector<Pt> ToDevicePoints(const DC& dc, const POINT* pts, int count) {

@@ -193,11 +193,20 @@ using TEXTMETRIC = TEXTMETRICA;
 
 // Raster operations for lines and fills (SetROP2) and for blits (BitBlt).
 #define R2_BLACK 1
+#define R2_NOTMERGEPEN 2
+#define R2_MASKNOTPEN 3
+#define R2_NOTCOPYPEN 4
+#define R2_MASKPENNOT 5
 #define R2_NOT 6
 #define R2_XORPEN 7
-#define R2_NOP 11
+#define R2_NOTMASKPEN 8
+#define R2_MASKPEN 9
 #define R2_NOTXORPEN 10
+#define R2_NOP 11
+#define R2_MERGENOTPEN 12
 #define R2_COPYPEN 13
+#define R2_MERGEPENNOT 14
+#define R2_MERGEPEN 15
 #define R2_WHITE 16
 
 #define SRCCOPY 0x00CC0020u

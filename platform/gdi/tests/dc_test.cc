@@ -341,6 +341,54 @@ TEST(GdiRop, XorLineInvertsEachPixelOnce) {
     DeleteObject(white);
 }
 
+TEST(GdiRop, EveryMixModeCombinesPenAndScreenBitByBit) {
+    const COLORREF screen = RGB(0x3C, 0xA5, 0x0F), pen_colour = RGB(0x55, 0x0F, 0xF0);
+    const unsigned d = 0x3CA50F, p = 0x550FF0, all = 0xFFFFFF;
+    struct Mode {
+        int rop;
+        unsigned want;
+    };
+    const Mode modes[] = {{R2_BLACK, 0},
+                          {R2_NOTMERGEPEN, ~(p | d) & all},
+                          {R2_MASKNOTPEN, ~p & d & all},
+                          {R2_NOTCOPYPEN, ~p & all},
+                          {R2_MASKPENNOT, p & ~d & all},
+                          {R2_NOT, ~d & all},
+                          {R2_XORPEN, p ^ d},
+                          {R2_NOTMASKPEN, ~(p & d) & all},
+                          {R2_MASKPEN, p & d},
+                          {R2_NOTXORPEN, ~(p ^ d) & all},
+                          {R2_NOP, d},
+                          {R2_MERGENOTPEN, (~p | d) & all},
+                          {R2_COPYPEN, p},
+                          {R2_MERGEPENNOT, (p | ~d) & all},
+                          {R2_MERGEPEN, p | d},
+                          {R2_WHITE, all}};
+    auto rgb = [](unsigned v) { return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); };
+    HPEN pen = CreatePen(PS_SOLID, 1, pen_colour);
+    HBRUSH brush = CreateSolidBrush(pen_colour);
+    HBRUSH back = CreateSolidBrush(screen);
+    for (const Mode& m : modes) {
+        Canvas c(20, 20);
+        RECT all_of_it{0, 0, 20, 20};
+        FillRect(c.dc, &all_of_it, back);
+        HGDIOBJ op = SelectObject(c.dc, pen);
+        HGDIOBJ ob = SelectObject(c.dc, brush);
+        SetROP2(c.dc, m.rop);
+        MoveToEx(c.dc, 0, 2, nullptr);
+        LineTo(c.dc, 20, 2);
+        Ellipse(c.dc, 4, 6, 16, 18);
+        EXPECT_EQ(GetPixel(c.dc, 5, 2), rgb(m.want)) << "line, mode " << m.rop;
+        EXPECT_EQ(GetPixel(c.dc, 10, 12), rgb(m.want)) << "fill, mode " << m.rop;
+        EXPECT_EQ(GetPixel(c.dc, 5, 0), screen) << "mode " << m.rop;
+        SelectObject(c.dc, op);
+        SelectObject(c.dc, ob);
+    }
+    DeleteObject(pen);
+    DeleteObject(brush);
+    DeleteObject(back);
+}
+
 TEST(GdiObjects, SelectionAndDeferredDeletion) {
     HDC dc = CreateRecordingDC();
     HPEN p = CreatePen(PS_DOT, 1, RGB(1, 2, 3));
