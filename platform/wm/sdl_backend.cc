@@ -467,6 +467,18 @@ private:
                 PresentAll(hwnd);
                 break;
             }
+            case SDL_WINDOWEVENT_FOCUS_LOST: {
+                // The desktop gave the keyboard to another program: the active window is deactivated as
+                // on a switch to another application, so that its caption is drawn inactive and it is told
+                // so. A move of the keyboard to another window of ours, or a drag or menu holding the
+                // pointer, keeps the activation where the window manager has it.
+                SDL_Window* now = SDL_GetKeyboardFocus();
+                if (now != nullptr && FromId(SDL_GetWindowID(now)) != nullptr) break;
+                if (GetCapture() != nullptr) break;
+                HWND active = GetActiveWindow();
+                if (active != nullptr && active == hwnd) SetActiveWindow(nullptr);
+                break;
+            }
             case SDL_WINDOWEVENT_FOCUS_GAINED: {
                 // The desktop activated the window (a click on it, the task bar): the window manager follows
                 // unless the window is disabled under a modal one, whose turn it then is.

@@ -22,6 +22,8 @@
 
 // The X server's pixels of a screen rectangle (x11_grab.cc); null without a display.
 cairo_surface_t* GrabScreen(const RECT& r);
+// Takes the keyboard from every window of the display (x11_grab.cc).
+bool DropKeyboardFocus();
 
 namespace qsm::wm {
 namespace {
@@ -184,6 +186,36 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     }
     poster.join();
     EXPECT_TRUE(got);
+
+    // When the desktop gives the keyboard to another program the dialog is no longer active and its
+    // caption is drawn inactive; given the keyboard back, it is active again.
+    auto caption = [&] {
+        cairo_surface_t* b = TopLevelSurface(dlg);
+        cairo_surface_flush(b);
+        return Pixel(b, GetSystemMetrics(SM_CXDLGFRAME) + 2, GetSystemMetrics(SM_CYDLGFRAME) + 3);
+    };
+    auto rgb = [](COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); };
+    SDL_Window* win = SDL_GetWindowFromID(id);
+    SDL_SetWindowInputFocus(win);
+    qsm::wm::RunFor(400);
+    if (SDL_GetKeyboardFocus() == win) {
+        EXPECT_EQ(GetActiveWindow(), dlg);
+        EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_ACTIVECAPTION)));
+        HWND had = GetFocus();
+        ASSERT_TRUE(IsChild(dlg, had));
+        ASSERT_TRUE(DropKeyboardFocus());
+        qsm::wm::RunFor(400);
+        EXPECT_EQ(SDL_GetKeyboardFocus(), nullptr);
+        EXPECT_EQ(GetActiveWindow(), nullptr);
+        EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_INACTIVECAPTION)));
+        SDL_SetWindowInputFocus(win);
+        qsm::wm::RunFor(400);
+        EXPECT_EQ(GetActiveWindow(), dlg);
+        EXPECT_EQ(GetFocus(), had);  // the dialog gives the keyboard back to the control that had it
+        EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_ACTIVECAPTION)));
+    } else {
+        ADD_FAILURE() << "the display gave no keyboard focus to the dialog";
+    }
 
     // The desktop's close request cancels the dialog.
     SDL_Event c{};

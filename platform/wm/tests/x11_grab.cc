@@ -30,3 +30,13 @@ cairo_surface_t* GrabScreen(const RECT& r) {
     XCloseDisplay(d);
     return out;
 }
+
+// Takes the keyboard from every window, as a switch to another program does.
+bool DropKeyboardFocus() {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return false;
+    XSetInputFocus(d, None, RevertToNone, CurrentTime);
+    XSync(d, False);
+    XCloseDisplay(d);
+    return true;
+}
