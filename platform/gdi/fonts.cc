@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -450,6 +451,10 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
     // scale of PDF surfaces).
     cairo_matrix_t ctm;
     cairo_get_matrix(cr, &ctm);
+    // FreeType refuses sizes beyond 16 bits of pixels, and cairo loses memory on that refusal; a font whose
+    // metrics ask for such a size (only a broken one can) draws nothing.
+    constexpr double kMaxPixelsPerEm = 16384;
+    if (!(ppem > 0 && ppem * std::max(std::fabs(ctm.xx), std::fabs(ctm.yy)) <= kMaxPixelsPerEm)) return;
     FontFace::ScaledKey key{synth, ppem, ctm.xx};
     cairo_scaled_font_t*& sf = f.scaled[key];
     if (!sf) {
