@@ -265,15 +265,15 @@ void OnOk(FileDialog& st, bool from_list) {
 LRESULT HandleCdm(FileDialog& st, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
         case CDM_GETSPEC: {
-            std::string spec = FieldText(st.dlg);
+            std::string typed = FieldText(st.dlg);
             auto* buf = reinterpret_cast<char*>(lparam);
             int size = static_cast<int>(wparam);
             if (buf != nullptr && size > 0) {
-                size_t n = std::min<size_t>(spec.size(), static_cast<size_t>(size) - 1);
-                memcpy(buf, spec.data(), n);
+                size_t n = std::min<size_t>(typed.size(), static_cast<size_t>(size) - 1);
+                memcpy(buf, typed.data(), n);
                 buf[n] = '\0';
             }
-            return static_cast<LRESULT>(spec.size() + 1);
+            return static_cast<LRESULT>(typed.size() + 1);
         }
         case CDM_SETCONTROLTEXT:
             return SetDlgItemTextA(st.dlg, static_cast<int>(wparam), reinterpret_cast<LPCSTR>(lparam));

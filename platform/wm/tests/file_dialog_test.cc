@@ -279,10 +279,10 @@ UINT_PTR SaveHook(HWND h, UINT msg, WPARAM, LPARAM lparam) {
         g_hook->index_seen = n->lpOFN->nFilterIndex;
         const char* ext = n->lpOFN->nFilterIndex == 2 ? "qsmtxt" : "qsm";
         SendMessageA(dlg, CDM_SETDEFEXT, 0, reinterpret_cast<LPARAM>(ext));
-        char spec[260];
+        char typed[260];
         // Sent to the hook's own window this time: it goes to the dialog too.
-        if (SendMessageA(h, CDM_GETSPEC, sizeof spec, reinterpret_cast<LPARAM>(spec)) > 0) {
-            std::string name = spec;
+        if (SendMessageA(h, CDM_GETSPEC, sizeof typed, reinterpret_cast<LPARAM>(typed)) > 0) {
+            std::string name = typed;
             size_t dot = name.rfind('.');
             if (dot != std::string::npos) {
                 name = name.substr(0, dot + 1) + ext;
