@@ -32,6 +32,8 @@ void TControl::InitFromResource(int resourceId) {
     EnableTransfer();
 }
 
+void TControl::DrawItem(DRAWITEMSTRUCT&) {}
+
 void TControl::SetupWindow() {
     TWindow::SetupWindow();
 }

@@ -34,6 +34,9 @@ public:
     // A control of a dialog's template: bound to the dialog's child with this id when the dialog starts.
     TControl(TWindow* parent, int resourceId, TModule* module = nullptr);
     void SetupWindow() override;
+    // Owner drawing: the parent's default handling of WM_DRAWITEM hands the item of an owner-drawn
+    // control to that control's object here. The default draws nothing.
+    virtual void DrawItem(DRAWITEMSTRUCT& info);
 
 protected:
     TControl() = default;
