@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "ui/message_box.h"
+
 TLongTaskDlg* ActiveLongTaskDlg = nullptr;
 
 namespace {
@@ -12,7 +14,6 @@ constexpr int kLabel2Id = 111;
 constexpr int kGauge1Id = 112;
 constexpr int kGauge2Id = 113;
 constexpr int kTextSize = 260;
-constexpr int kWarnSize = 1024;
 
 bool PollActive() {
     return ActiveLongTaskDlg != nullptr && ActiveLongTaskDlg->PollCancel() != 0;
@@ -28,14 +29,6 @@ void SetActiveGauge(int value) {
 
 void SetActiveText(const char* text) {
     if (ActiveLongTaskDlg) ActiveLongTaskDlg->SetText(text);
-}
-
-// Centres the window on the screen, keeping its size.
-void CenterOnScreen(TWindow& w) {
-    TRect r = w.GetWindowRect();
-    int x = (GetSystemMetrics(SM_CXSCREEN) - r.Width()) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - r.Height()) / 2;
-    w.MoveWindow(x, y, r.Width(), r.Height(), true);
 }
 
 }  // namespace
@@ -63,7 +56,7 @@ void TLongTaskDlg::SetupWindow() {
         Parent->EnableWindow(false);
         ParentDisabled = true;
     }
-    CenterOnScreen(*this);
+    CenterWindow(*this, true);
     ActiveLongTaskDlg = this;
     qsm::SetLongTaskCancelTest(PollActive);
     qsm::SetLongTaskProgressHooks({ResetActiveGauge, SetActiveGauge, SetActiveText});
@@ -181,13 +174,12 @@ void TLongTaskDlg::ConfirmCancel() {
 }
 
 void TLongTaskDlg::Warn(const char* format, ...) {
-    char text[kWarnSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    int answer =
+        MessageBoxPrintf(this, MB_OKCANCEL | MB_ICONINFORMATION | MB_TASKMODAL, "Warning", format, args);
     va_end(args);
-    if (MessageBox(text, "Warning", MB_OKCANCEL | MB_ICONINFORMATION | MB_TASKMODAL) == IDCANCEL)
-        ConfirmCancel();
+    if (answer == IDCANCEL) ConfirmCancel();
     if (GetHandle()) SetFocus();
 }
 
