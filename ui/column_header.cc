@@ -47,8 +47,8 @@ void TQSHdrItem::SetLParam(LPARAM v) {
 
 DEFINE_RESPONSE_TABLE1(TQSColumnHeader, TControl)
 EV_MESSAGE(WM_GETFONT, EvGetFont), EV_WM_SETFONT, EV_WM_LBUTTONDOWN, EV_WM_MOUSEMOVE, EV_WM_LBUTTONUP,
-    EV_WM_LBUTTONDBLCLK, EV_WM_SETCURSOR, EV_WM_SETFOCUS, EV_MESSAGE(TQSColumnHeader::WM_LAYOUT, EvLayout),
-    END_RESPONSE_TABLE;
+    EV_WM_LBUTTONDBLCLK, EV_WM_SETCURSOR, EV_WM_SETFOCUS,
+    EV_MESSAGE(TQSColumnHeader::WM_LAYOUT, EvLayout), END_RESPONSE_TABLE;
 
 TQSColumnHeader::TQSColumnHeader(TWindow* parent, int id, int x, int y, int w, int h, TModule* module) {
     Init(parent, nullptr, module);
@@ -127,13 +127,15 @@ int TQSColumnHeader::GetColumnWidth(int n) const {
 
 int TQSColumnHeader::GetTotalWidth() const {
     int total = 0;
-    for (const auto& item : Items) total += item->cxy;
+    for (const auto& item : Items)
+        total += item->cxy;
     return total;
 }
 
 int TQSColumnHeader::ColumnLeft(int n) const {
     int x = 0;
-    for (int i = 0; i < n && i < GetColumnCount(); ++i) x += Items[static_cast<size_t>(i)]->cxy;
+    for (int i = 0; i < n && i < GetColumnCount(); ++i)
+        x += Items[static_cast<size_t>(i)]->cxy;
     return x;
 }
 
@@ -213,10 +215,11 @@ void TQSColumnHeader::LayoutWithList() {
         RECT l = ListBox->GetWindowRect();
         MapWindowPoints(nullptr, GetParentH(), reinterpret_cast<POINT*>(&l), 2);
         int h = GetHeaderHeight();
-        ::SetWindowPos(GetHandle(), nullptr, l.left, l.top, l.right - l.left, h, SWP_NOZORDER | SWP_NOACTIVATE);
-        int top = l.top + h + 1;
-        ::SetWindowPos(ListBox->GetHandle(), nullptr, l.left, top, l.right - l.left, std::max<int>(0, l.bottom - top),
+        ::SetWindowPos(GetHandle(), nullptr, l.left, l.top, l.right - l.left, h,
                        SWP_NOZORDER | SWP_NOACTIVATE);
+        int top = l.top + h + 1;
+        ::SetWindowPos(ListBox->GetHandle(), nullptr, l.left, top, l.right - l.left,
+                       std::max<int>(0, l.bottom - top), SWP_NOZORDER | SWP_NOACTIVATE);
         if (!HasOption(OptionKeepCaretRow)) {
             int caret = static_cast<int>(ListBox->SendMessage(LB_GETCARETINDEX));
             if (caret > 2) ListBox->SetTopIndex(caret - 2);
@@ -459,7 +462,8 @@ void TQSColumnHeader::Paint(TDC& dc, bool, TRect& update) {
                                dc,
                                r,
                                static_cast<DWORD_PTR>(item.lParam)};
-            ::SendMessageA(GetParentH(), WM_DRAWITEM, static_cast<WPARAM>(GetId()), reinterpret_cast<LPARAM>(&dis));
+            ::SendMessageA(GetParentH(), WM_DRAWITEM, static_cast<WPARAM>(GetId()),
+                           reinterpret_cast<LPARAM>(&dis));
             continue;
         }
         dc.FillRect(r, face);

@@ -16,7 +16,8 @@ const char* qsm::SplitColumnCell(const char* row, int column, char* buffer, int 
         if (buffer[i] == '\t') buffer[i] = '\0';
     size_t at = 0;
     for (int piece = 0; piece < column; ++piece) {
-        while (at < len && buffer[at] != '\0') ++at;
+        while (at < len && buffer[at] != '\0')
+            ++at;
         if (at >= len) return buffer + len;  // the terminator: an empty cell
         ++at;
     }
@@ -27,7 +28,8 @@ DEFINE_RESPONSE_TABLE1(TQSColumnListBox, TListBox)
 EV_WM_HSCROLL, EV_WM_SIZE, END_RESPONSE_TABLE;
 
 TQSColumnListBox::TQSColumnListBox(TQSColumnHeader* header, int resourceId, TModule* module)
-    : TListBox(header->GetParentO(), resourceId, module), CellBuffer(std::make_unique<char[]>(CellBufferSize)) {
+    : TListBox(header->GetParentO(), resourceId, module),
+      CellBuffer(std::make_unique<char[]>(CellBufferSize)) {
     Bind(header);
 }
 
@@ -53,7 +55,8 @@ void TQSColumnListBox::SetupWindow() {
     TListBox::SetupWindow();
     if (InitialItems == nullptr) return;
     ClearList();
-    for (const char* p = InitialItems; *p != '\0'; p += std::strlen(p) + 1) AddString(p);
+    for (const char* p = InitialItems; *p != '\0'; p += std::strlen(p) + 1)
+        AddString(p);
 }
 
 void TQSColumnListBox::SetGridLines(bool on) {
@@ -106,8 +109,7 @@ void TQSColumnListBox::GetColumnText(DWORD_PTR itemData, int row, int column, ch
 
 const char* TQSColumnListBox::CellText(int row, int column) {
     char* buffer = CellBuffer.get();
-    if (HasStrings())
-        return qsm::SplitColumnCell(GetString(row).c_str(), column, buffer, CellBufferSize);
+    if (HasStrings()) return qsm::SplitColumnCell(GetString(row).c_str(), column, buffer, CellBufferSize);
     GetColumnText(static_cast<DWORD_PTR>(GetItemData(row)), row, column, buffer, CellBufferSize);
     // An owner that fills the whole buffer still leaves a terminated text.
     buffer[CellBufferSize - 1] = '\0';
@@ -208,7 +210,8 @@ void TQSColumnListBox::AutoSizeColumn(int column, int mode) {
 
 void TQSColumnListBox::AutoSizeColumns(int mode) {
     if (Header == nullptr) return;
-    for (int i = 0; i < Header->GetColumnCount(); ++i) AutoSizeColumn(i, mode);
+    for (int i = 0; i < Header->GetColumnCount(); ++i)
+        AutoSizeColumn(i, mode);
 }
 
 bool TQSColumnListBox::OnHeaderNotify(HD_NOTIFYA& info, LRESULT& result) {

@@ -34,13 +34,20 @@ public:
     }
     static std::string Name(UINT code) {
         switch (code) {
-            case HDN_ITEMCLICK: return "click";
-            case HDN_ITEMDBLCLICK: return "dblclick";
-            case HDN_DIVIDERDBLCLICK: return "divdbl";
-            case HDN_BEGINTRACK: return "begin";
-            case HDN_ENDTRACK: return "end";
-            case HDN_TRACK: return "track";
-            default: return "?";
+            case HDN_ITEMCLICK:
+                return "click";
+            case HDN_ITEMDBLCLICK:
+                return "dblclick";
+            case HDN_DIVIDERDBLCLICK:
+                return "divdbl";
+            case HDN_BEGINTRACK:
+                return "begin";
+            case HDN_ENDTRACK:
+                return "end";
+            case HDN_TRACK:
+                return "track";
+            default:
+                return "?";
         }
     }
     std::vector<std::string> Log;
@@ -93,10 +100,9 @@ TEST_F(ColumnHeaderTest, HitZonesSplitCaptionsFromDividersAndReopenANarrowColumn
         UINT flags;
         int item;
     } cases[] = {
-        {0, HHT_ONHEADER, 0},       {95, HHT_ONHEADER, 0},     {96, HHT_ONDIVIDER, 0},
-        {99, HHT_ONDIVIDER, 0},     {100, HHT_ONDIVOPEN, 1},   {103, HHT_ONDIVOPEN, 1},
-        {104, HHT_ONHEADER, 2},     {175, HHT_ONHEADER, 2},    {176, HHT_ONDIVIDER, 2},
-        {183, HHT_ONDIVIDER, 2},    {184, HHT_NOWHERE, -1},    {299, HHT_NOWHERE, -1},
+        {0, HHT_ONHEADER, 0},    {95, HHT_ONHEADER, 0},   {96, HHT_ONDIVIDER, 0}, {99, HHT_ONDIVIDER, 0},
+        {100, HHT_ONDIVOPEN, 1}, {103, HHT_ONDIVOPEN, 1}, {104, HHT_ONHEADER, 2}, {175, HHT_ONHEADER, 2},
+        {176, HHT_ONDIVIDER, 2}, {183, HHT_ONDIVIDER, 2}, {184, HHT_NOWHERE, -1}, {299, HHT_NOWHERE, -1},
     };
     for (const Case& c : cases) {
         HD_HITTESTINFO info = Hit(c.x);
@@ -234,7 +240,8 @@ TEST_F(ColumnHeaderTest, TheSizingLineIsErasedByDrawingItAgain) {
     UpdateWindow(*owner);
     HDC dc = GetDC(*header);
     std::vector<COLORREF> before;
-    for (int x = 90; x < 140; ++x) before.push_back(GetPixel(dc, x, 10));
+    for (int x = 90; x < 140; ++x)
+        before.push_back(GetPixel(dc, x, 10));
     Send(WM_LBUTTONDOWN, 98);
     Send(WM_MOUSEMOVE, 120);
     EXPECT_NE(GetPixel(dc, 122, 10), before[122 - 90]);

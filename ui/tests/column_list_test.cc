@@ -49,7 +49,8 @@ public:
     }
     LRESULT GetColText(WPARAM wp, LPARAM lp) {
         auto& r = *reinterpret_cast<TQSColumnTextRequest*>(lp);
-        Requests.push_back({r.ItemData, r.Row, r.Column, r.Size, r.Text[0] == '\0', reinterpret_cast<HWND>(wp)});
+        Requests.push_back(
+            {r.ItemData, r.Row, r.Column, r.Size, r.Text[0] == '\0', reinterpret_cast<HWND>(wp)});
         std::string text = r.Column == 0 ? "Row " + std::to_string(r.Row) : Cells[r.ItemData % Cells.size()];
         snprintf(r.Text, static_cast<size_t>(r.Size), "%s", text.c_str());
         return 0;
@@ -184,7 +185,8 @@ TEST_F(ColumnListTest, ANarrowColumnDrawsNothingNotEvenItsGridLine) {
 
 TEST_F(ColumnListTest, AListWithoutStringsAsksItsOwnerForEveryCell) {
     Make(80, 80, false);
-    for (DWORD_PTR data : {1u, 2u, 0u}) list->SendMessage(LB_ADDSTRING, 0, static_cast<LPARAM>(data));
+    for (DWORD_PTR data : {1u, 2u, 0u})
+        list->SendMessage(LB_ADDSTRING, 0, static_cast<LPARAM>(data));
     owner->Requests.clear();
     int widest = list->GetWidestCell(1);
     int a = AveCharWidth(ListFont());
@@ -277,7 +279,8 @@ TEST_F(ColumnListTest, ScrollingTheListScrollsTheCaptionsByTheSameAmount) {
 
 TEST_F(ColumnListTest, RowsAreSelectedOnlyWhenTheirStateDiffers) {
     Make(100, 100, true, LBS_MULTIPLESEL);
-    for (const char* s : {"a", "b", "c"}) list->AddString(s);
+    for (const char* s : {"a", "b", "c"})
+        list->AddString(s);
     EXPECT_FALSE(list->HasSelection());
     list->SetRowSelected(2, 1);
     EXPECT_TRUE(list->HasSelection());
