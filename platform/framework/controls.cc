@@ -36,6 +36,8 @@ void TControl::SetupWindow() {
     TWindow::SetupWindow();
 }
 
+void TControl::DrawItem(DRAWITEMSTRUCT&) {}
+
 namespace {
 
 UINT TransferText(TWindow& w, void* buffer, TTransferDirection direction, UINT limit) {
