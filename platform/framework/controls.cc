@@ -32,11 +32,11 @@ void TControl::InitFromResource(int resourceId) {
     EnableTransfer();
 }
 
+void TControl::DrawItem(DRAWITEMSTRUCT&) {}
+
 void TControl::SetupWindow() {
     TWindow::SetupWindow();
 }
-
-void TControl::DrawItem(DRAWITEMSTRUCT&) {}
 
 namespace {
 

@@ -34,8 +34,8 @@ public:
     // A control of a dialog's template: bound to the dialog's child with this id when the dialog starts.
     TControl(TWindow* parent, int resourceId, TModule* module = nullptr);
     void SetupWindow() override;
-    // Draws one item of an owner-drawn control: the parent hands its WM_DRAWITEM for the control here
-    // (TWindow::EvDrawItem). The default draws nothing.
+    // Owner drawing: the parent's default handling of WM_DRAWITEM hands the item of an owner-drawn
+    // control to that control's object here. The default draws nothing.
     virtual void DrawItem(DRAWITEMSTRUCT& info);
 
 protected:

@@ -543,7 +543,7 @@ void TWindow::EvMove(const TPoint&) {
     DefaultProcessing();
 }
 void TWindow::EvPaint() {
-    // A standard control paints itself with its own procedure.
+    // A standard control bound to an object paints itself through its own procedure.
     if (DefaultProc) {
         DefaultProcessing();
         return;
@@ -620,9 +620,9 @@ void TWindow::EvGetMinMaxInfo(MINMAXINFO&) {
     DefaultProcessing();
 }
 void TWindow::EvDrawItem(UINT, DRAWITEMSTRUCT& info) {
-    // An owner-drawn control of the library draws its own items.
+    // An item of an owner-drawn control of the library is drawn by the control's own object.
     if (info.CtlType != ODT_MENU)
-        if (auto* control = dynamic_cast<TControl*>(FromHandle(info.hwndItem)); control && control != this) {
+        if (auto* control = dynamic_cast<TControl*>(FromHandle(info.hwndItem))) {
             control->DrawItem(info);
             return;
         }

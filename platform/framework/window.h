@@ -37,8 +37,6 @@
 //   made with that class, subclassed afterwards, and set up then.
 // - Transfer: TransferData walks the child list in creation order; each child with transfer enabled
 //   Transfers its data from or into the buffer and the walk advances by the size it returns.
-// - Owner draw: WM_DRAWITEM for a control of the library that the parent's tables do not handle goes to
-//   the control's DrawItem (TControl), so an owner-drawn control draws its own items.
 // - Destruction: deleting a window object deletes the objects in its child list first, then destroys its
 //   window. A window destroyed by the window manager leaves its object without a handle.
 // The framework runs on one window thread: objects are found from their handles through a table of that

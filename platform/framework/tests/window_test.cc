@@ -439,58 +439,6 @@ TEST_F(FrameworkTest, DialogTransfersInAtSetUpAndOutOnlyWhenEveryChildCanClose) 
     EXPECT_STREQ(buffer.Name, "Anna");
 }
 
-class TDrawnList : public TListBox {
-public:
-    TDrawnList(TWindow* parent, int id) : TListBox(parent, id, 0, 0, 100, 60) {
-        Attr.Style = (Attr.Style & ~static_cast<DWORD>(LBS_SORT)) | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
-    }
-    void DrawItem(DRAWITEMSTRUCT& info) override {
-        g_log.push_back("draw " + std::to_string(static_cast<int>(info.itemID)) +
-                        ((info.itemState & ODS_SELECTED) ? " selected" : ""));
-    }
-};
-
-class TOwnDrawingParent : public TWindow {
-public:
-    using TWindow::TWindow;
-    void EvDrawItem(UINT id, DRAWITEMSTRUCT& info) {
-        g_log.push_back("parent " + std::to_string(id));
-        TWindow::EvDrawItem(id, info);
-    }
-    DECLARE_RESPONSE_TABLE(TOwnDrawingParent);
-};
-DEFINE_RESPONSE_TABLE1(TOwnDrawingParent, TWindow)
-EV_WM_DRAWITEM, END_RESPONSE_TABLE;
-
-TEST_F(FrameworkTest, OwnerDrawnControlsDrawTheirOwnItemsUnlessTheParentTakesThemFirst) {
-    TWindow plain(static_cast<TWindow*>(nullptr), "plain");
-    plain.Attr.X = plain.Attr.Y = 0;
-    plain.Attr.W = plain.Attr.H = 200;
-    auto* list = new TDrawnList(&plain, 5);
-    ASSERT_TRUE(plain.Create());
-    list->AddString("one");
-    list->AddString("two");
-    list->SetSelIndex(1);
-    plain.Show(SW_SHOW);
-    g_log.clear();
-    PumpMessages();
-    std::vector<std::string> want = {"draw 0", "draw 1 selected"};
-    EXPECT_EQ(g_log, want);
-
-    // A parent with an entry of its own sees the request first and passes it on through the base.
-    TOwnDrawingParent parent(static_cast<TWindow*>(nullptr), "parent");
-    parent.Attr.X = parent.Attr.Y = 0;
-    parent.Attr.W = parent.Attr.H = 200;
-    auto* other = new TDrawnList(&parent, 6);
-    ASSERT_TRUE(parent.Create());
-    other->AddString("x");
-    parent.Show(SW_SHOW);
-    g_log.clear();
-    PumpMessages();
-    want = {"parent 6", "draw 0"};
-    EXPECT_EQ(g_log, want);
-}
-
 // ---- gadgets ----
 
 class TTrackingGadget : public TGadget {
@@ -621,6 +569,30 @@ TEST_F(FrameworkTest, DeviceContextRestoresTheObjectsItSelected) {
     EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), originalPen);
     EXPECT_EQ(TRect(0, 0, 10, 10) & TRect(5, 5, 20, 20), TRect(5, 5, 10, 10));
     EXPECT_TRUE((TRect(0, 0, 10, 10) & TRect(10, 0, 20, 10)).IsEmpty());
+}
+
+class TLoggingList : public TListBox {
+public:
+    using TListBox::TListBox;
+    void DrawItem(DRAWITEMSTRUCT& info) override {
+        g_log.push_back("draw " + std::to_string(info.itemID) + (info.hwndItem == GetHandle() ? " own" : ""));
+    }
+};
+
+TEST_F(FrameworkTest, ABoundStandardControlPaintsAndAnOwnerDrawnOneDrawsItsOwnItems) {
+    TWindow top(static_cast<TWindow*>(nullptr), "top");
+    top.Attr.Style = WS_POPUP | WS_VISIBLE;
+    top.Attr.W = 200;
+    top.Attr.H = 200;
+    auto* list = new TLoggingList(&top, 7, 0, 0, 150, 150);
+    list->Attr.Style = WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+    ASSERT_TRUE(top.Create());
+    list->AddString("a");
+    list->AddString("b");
+    PumpMessages();
+    UpdateWindow(top);
+    std::vector<std::string> want = {"draw 0 own", "draw 1 own"};
+    EXPECT_EQ(g_log, want);
 }
 
 }  // namespace
