@@ -248,6 +248,48 @@ TEST_F(ButtonGadgetTest, DropDownMarkColoursAndGlyphChanges) {
     EXPECT_EQ(Look(g)[4], "WWBBBBBrWW");
 }
 
+TEST_F(ButtonGadgetTest, TheDefaultGlyphIsTheBitmapResourceInTheSystemsButtonColours) {
+    // A bottom-up 8-bit image, 4 x 2: face, black, dark grey, white over red, face, face, face.
+    struct Packed {
+        BITMAPINFOHEADER h;
+        RGBQUAD colours[5];
+        uint8_t bits[8];
+    };
+    static Packed glyph = [] {
+        Packed p{};
+        p.h.biSize = sizeof(BITMAPINFOHEADER);
+        p.h.biWidth = 4;
+        p.h.biHeight = 2;
+        p.h.biPlanes = 1;
+        p.h.biBitCount = 8;
+        p.h.biClrUsed = 5;
+        p.colours[0] = RGBQUAD{192, 192, 192, 0};
+        p.colours[1] = RGBQUAD{0, 0, 0, 0};
+        p.colours[2] = RGBQUAD{128, 128, 128, 0};
+        p.colours[3] = RGBQUAD{255, 255, 255, 0};
+        p.colours[4] = RGBQUAD{0, 0, 255, 0};              // red (blue, green, red)
+        const uint8_t rows[8] = {4, 0, 0, 0, 0, 1, 2, 3};  // the bottom row first
+        std::memcpy(p.bits, rows, sizeof rows);
+        return p;
+    }();
+    qsm::RegisterResource(nullptr, RT_BITMAP, MAKEINTRESOURCEA(77), &glyph, sizeof glyph);
+    const int id = COLOR_BTNFACE;
+    const COLORREF face = qsm::uitest::kWindow;
+    SetSysColors(1, &id, &face);
+    TToolbarButtonGadget b(77, 1, TToolbarButtonGadget::Command, true);
+    Canvas c(8, 6);
+    b.SetBounds(TRect(0, 0, 8, 6));
+    TDC dc(c.dc);
+    b.Paint(dc);
+    EXPECT_EQ(c.Map(2, 2, 4, 2), (Map{"WXSH", "rWWW"})) << Show(c.Map());
+    EXPECT_EQ(c.Map(0, 0, 8, 1)[0], "WWWWWWWW");
+    // A glyph that is not there: two face-coloured pixels across.
+    TToolbarButtonGadget none("NO SUCH GLYPH", 2);
+    TSize s;
+    none.GetDesiredSize(s);
+    EXPECT_EQ(s, TSize(6, 6));
+}
+
 // ---- on a gadget window ----
 
 class TButtonFrame : public TDecoratedFrame {
