@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ public:
         auto& r = *reinterpret_cast<TQSColumnTextRequest*>(lp);
         Requests.push_back(
             {r.ItemData, r.Row, r.Column, r.Size, r.Text[0] == '\0', reinterpret_cast<HWND>(wp)});
+        if (FillAll) {
+            std::memset(r.Text, 'x', static_cast<size_t>(r.Size));
+            return 0;
+        }
         std::string text = r.Column == 0 ? "Row " + std::to_string(r.Row) : Cells[r.ItemData % Cells.size()];
         snprintf(r.Text, static_cast<size_t>(r.Size), "%s", text.c_str());
         return 0;
@@ -62,6 +67,7 @@ public:
     }
     std::vector<std::string> Cells = {"", "short", "a somewhat longer cell"};
     std::vector<TRequestLog> Requests;
+    bool FillAll = false;  // fills the whole buffer, leaving no terminator
     std::vector<UINT> Notified;
     DECLARE_RESPONSE_TABLE(TListOwner);
 };
@@ -204,6 +210,10 @@ TEST_F(ColumnListTest, AListWithoutStringsAsksItsOwnerForEveryCell) {
         EXPECT_TRUE(r.emptyOnEntry);
         EXPECT_EQ(r.list, list->GetHandle());
     }
+    // An owner that fills the whole buffer gets a cell of 8191 characters, not a read past its end.
+    owner->FillAll = true;
+    EXPECT_EQ(list->GetWidestCell(1), 8191 * TextWidth(ListFont(), "x") + 2 * a);
+    owner->FillAll = false;
     // Drawn cells come from the owner too: row 2's second cell is empty.
     EXPECT_NE(InkOfRow(1, 80, 160).first, -1);
     EXPECT_EQ(InkOfRow(2, 80, 160).first, -1);
