@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/wm/backend.h"
+#include "ui/tests/column_dialog.h"
 
 namespace {
 
@@ -303,6 +304,33 @@ TEST_F(ColumnListTest, InitialItemsBecomeRowsAtSetUp) {
     // Focus given to the header goes on to the list.
     header->SetFocus();
     EXPECT_EQ(GetFocus(), list->GetHandle());
+}
+
+TEST(ColumnDialogTest, TheDialogsHeaderSitsOverItsListAndTakesTheDialogsFont) {
+    qsm::wm::ResetForTests();
+    {
+        TColumnDemoDialog dialog(nullptr);
+        ASSERT_TRUE(dialog.Create());
+        PumpMessages();
+        TQSColumnHeader& header = *dialog.Header;
+        TQSColumnListBox& list = *dialog.List;
+        EXPECT_EQ(list.GetCount(), 5);
+        EXPECT_TRUE(header.GetStyle() & HDS_BUTTONS);
+        EXPECT_EQ(header.GetFont(), reinterpret_cast<HFONT>(dialog.SendMessage(WM_GETFONT)));
+        TRect hr = header.GetWindowRect(), lr = list.GetWindowRect();
+        EXPECT_EQ(hr.Height(), header.GetHeaderHeight());
+        EXPECT_EQ(lr.top, hr.bottom + 1);
+        EXPECT_EQ(lr.left, hr.left);
+        EXPECT_EQ(lr.right, hr.right);
+        EXPECT_EQ(list.SendMessage(LB_GETHORIZONTALEXTENT), 310);
+        // Sized to their contents, the columns are wider than the list: it scrolls, and so do the captions.
+        list.AutoSizeColumns(2);
+        EXPECT_GT(header.GetTotalWidth(), list.GetClientRect().Width());
+        list.SendMessage(WM_HSCROLL, SB_PAGERIGHT);
+        EXPECT_GT(header.GetScrollOffset(), 0);
+        EXPECT_EQ(header.GetScrollOffset(), list.GetScrollPos(SB_HORZ));
+    }
+    qsm::wm::ResetForTests();
 }
 
 }  // namespace
