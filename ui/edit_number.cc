@@ -45,19 +45,20 @@ TQSREditValue::~TQSREditValue() {
     }
 }
 
-bool TQSREditValue::EnableWindow(bool enable) {
-    bool was = TQSREdit::EnableWindow(enable);
+LRESULT TQSREditValue::EvEnable(WPARAM enable, LPARAM) {
+    LRESULT r = DefaultProcessing();
     if (SpinButton != nullptr && SpinButton->GetHandle() != nullptr) {
-        SpinButton->EnableWindow(enable);
+        SpinButton->EnableWindow(enable != 0);
         SpinButton->Invalidate(false);
     }
-    return was;
+    return r;
 }
 
-bool TQSREditValue::Show(int cmd) {
-    bool was = TQSREdit::Show(cmd);
-    if (SpinButton != nullptr && SpinButton->GetHandle() != nullptr) SpinButton->Show(cmd);
-    return was;
+LRESULT TQSREditValue::EvShowWindow(WPARAM show, LPARAM) {
+    LRESULT r = DefaultProcessing();
+    if (SpinButton != nullptr && SpinButton->GetHandle() != nullptr)
+        SpinButton->Show(show ? SW_SHOWNA : SW_HIDE);
+    return r;
 }
 
 void TQSREditValue::SetupWindow() {
@@ -98,7 +99,8 @@ bool TQSREditValue::RefuseClose() {
 }
 
 DEFINE_RESPONSE_TABLE1(TQSREditValue, TQSREdit)
-EV_WM_MOUSEWHEEL, EV_WM_KEYDOWN, EV_WM_MOVE, EV_WM_SIZE, END_RESPONSE_TABLE;
+EV_WM_MOUSEWHEEL, EV_WM_KEYDOWN, EV_WM_MOVE, EV_WM_SIZE, EV_MESSAGE(WM_ENABLE, EvEnable),
+    EV_MESSAGE(WM_SHOWWINDOW, EvShowWindow), END_RESPONSE_TABLE;
 
 // ---- TEditNumber ----
 

@@ -24,15 +24,15 @@ public:
     virtual void Step(int direction) = 0;
     TSpinButton* GetSpinButton() const { return SpinButton; }
 
-    // The spin button is enabled (and repainted) and shown together with the edit.
-    bool EnableWindow(bool enable);
-    bool Show(int cmd);
-
     void SetupWindow() override;
     bool EvMouseWheel(UINT modKeys, int zDelta, const TPoint& p);
     void EvKeyDown(UINT key, UINT repeatCount, UINT flags);
     void EvMove(const TPoint& p);
     void EvSize(UINT sizeType, const TSize& size);
+    // The spin button is enabled (and repainted), shown and hidden together with the edit, however the
+    // edit's state is changed.
+    LRESULT EvEnable(WPARAM enable, LPARAM);
+    LRESULT EvShowWindow(WPARAM show, LPARAM);
 
     DECLARE_RESPONSE_TABLE(TQSREditValue);
 

@@ -265,7 +265,8 @@ TEST_F(ControlsTest, MultiSelectionRowsShowACrossForTheSelectionAndTheHighlightF
     ASSERT_TRUE(parent.Create());
     EXPECT_EQ(list->GetStyle() & 0x0151u, 0x0151u);
     EXPECT_EQ(list->GetStyle() & LBS_SORT, 0u);
-    for (const char* p : {"Piano", "Strings", "Drums", ""})
+    std::string longName(300, 'n');  // drawn cut, never past a buffer
+    for (const char* p : {"Piano", "Strings", "Drums", "", longName.c_str()})
         list->AddString(p);
     list->SendMessage(LB_SETSEL, TRUE, 1);
     list->SendMessage(LB_SETCARETINDEX, 2);

@@ -338,4 +338,47 @@ TEST_F(EditNumberTest, SpinButtonSitsBesideItsEditAndFollowsIt) {
     EXPECT_EQ(panel.NumChildren(), 2);
 }
 
+TEST_F(EditNumberTest, SpinButtonDrawsRaisedHalvesWithArrowsGreyedWithItsEditAndInvertsThePressedHalf) {
+    TWindow panel(&owner, "panel");
+    panel.Attr.Style |= WS_VISIBLE;
+    panel.Attr.W = panel.Attr.H = 300;
+    auto* number = new TEditNumber(&panel, 1, "5", 10, 10, 60, 20, 0, 9, 1);
+    ASSERT_TRUE(panel.Create());
+    owner.Show(SW_SHOW);
+    PumpMessages();
+    HWND spin = number->GetSpinButton()->GetHandle();
+    auto pixel = [&](int x, int y) {
+        HDC dc = GetDC(spin);
+        COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(spin, dc);
+        return c;
+    };
+    // 13 x 21: a black frame and middle row, the upper face from row 1 to 9, the lower from 11 to 19.
+    EXPECT_EQ(pixel(0, 5), RGB(0, 0, 0));
+    EXPECT_EQ(pixel(6, 10), RGB(0, 0, 0));
+    EXPECT_EQ(pixel(1, 1), RGB(255, 255, 255));   // light top-left
+    EXPECT_EQ(pixel(11, 9), RGB(64, 64, 64));     // dark bottom-right
+    EXPECT_EQ(pixel(10, 8), RGB(192, 192, 192));  // the face
+    EXPECT_EQ(pixel(6, 5), RGB(0, 0, 0));         // inside the up arrow
+    EXPECT_EQ(pixel(6, 15), RGB(0, 0, 0));        // inside the down arrow
+
+    ::EnableWindow(number->GetHandle(), FALSE);
+    PumpMessages();
+    EXPECT_FALSE(IsWindowEnabled(spin));
+    EXPECT_EQ(pixel(6, 5), RGB(128, 128, 128));
+    ::EnableWindow(number->GetHandle(), TRUE);
+    PumpMessages();
+    EXPECT_TRUE(IsWindowEnabled(spin));
+
+    number->GetSpinButton()->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(6, 4));
+    PumpMessages();
+    EXPECT_EQ(number->GetText(), "6");
+    EXPECT_EQ(pixel(10, 8), RGB(63, 63, 63));  // the pressed half inverted
+    EXPECT_EQ(pixel(6, 5), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(10, 18), RGB(192, 192, 192));
+    number->GetSpinButton()->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(6, 4));
+    PumpMessages();
+    EXPECT_EQ(pixel(10, 8), RGB(192, 192, 192));
+}
+
 }  // namespace
