@@ -32,6 +32,8 @@ void TControl::InitFromResource(int resourceId) {
     EnableTransfer();
 }
 
+void TControl::DrawItem(DRAWITEMSTRUCT&) {}
+
 void TControl::SetupWindow() {
     TWindow::SetupWindow();
 }
@@ -417,6 +419,11 @@ void TDialog::CloseWindow(int retVal) {
     if (!CanClose()) return;
     TransferData(tdGetData);
     Destroy(retVal);
+}
+
+bool TDialog::PreProcessMsg(MSG& msg) {
+    if (TWindow::PreProcessMsg(msg)) return true;
+    return !Modal && Handle && IsDialogMessageA(Handle, &msg);
 }
 
 void TDialog::CmOk() {
