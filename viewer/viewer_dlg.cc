@@ -98,7 +98,7 @@ void TQSCountDownDlg::EvTimer(UINT) {
         LastShown = shown;
         SetDlgItemInt(Handle, 101, static_cast<UINT>(shown), TRUE);
     }
-    if (TickCount < 0) CloseWindow(IDCANCEL);
+    if (TickCount < 0) Destroy(IDCANCEL);
 }
 
 void RunCountDown(int seconds) {
