@@ -421,6 +421,11 @@ void TDialog::CloseWindow(int retVal) {
     Destroy(retVal);
 }
 
+bool TDialog::PreProcessMsg(MSG& msg) {
+    if (TWindow::PreProcessMsg(msg)) return true;
+    return !Modal && Handle && IsDialogMessageA(Handle, &msg);
+}
+
 void TDialog::CmOk() {
     CloseWindow(IDOK);
 }

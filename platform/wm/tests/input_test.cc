@@ -253,8 +253,20 @@ TEST_F(InputTest, TheCursorIsTheClassCursorInTheClientAreaAndASizingOneOnTheFram
     InputMouseMove(in_bare.x, in_bare.y);
     PumpMessages();
     EXPECT_EQ(GetCursor(), hand);
+    // A child with a class cursor of its own shows it, not its parent's.
+    wc.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+    wc.lpszClassName = "CursorChild";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HWND cross = CreateWindowExA(0, "CursorChild", "c", WS_CHILD | WS_VISIBLE, 100, 100, 50, 50, top, nullptr,
+                                 nullptr, nullptr);
+    POINT in_cross{10, 10};
+    ClientToScreen(cross, &in_cross);
+    InputMouseMove(in_cross.x, in_cross.y);
+    PumpMessages();
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_CROSS));
     DestroyWindow(top);
     UnregisterClassA("CursorTest", nullptr);
+    UnregisterClassA("CursorChild", nullptr);
 }
 
 }  // namespace
