@@ -213,6 +213,17 @@ TEST_F(ColumnHeaderTest, TheCursorShowsWhatADragWouldDo) {
     EXPECT_EQ(cursorAt(102), open);
     EXPECT_EQ(cursorAt(50), LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(cursorAt(180), size);
+    // Both are pictures of the program's own: 32 x 32 with the hot spot in the middle.
+    for (HCURSOR c : {size, open}) {
+        qsm::wm::CursorImage image;
+        ASSERT_TRUE(qsm::wm::GetCursorImage(c, &image));
+        EXPECT_EQ(image.width, 32);
+        EXPECT_EQ(image.height, 32);
+        EXPECT_EQ(image.hot_x, 15);
+        EXPECT_EQ(image.hot_y, 15);
+        EXPECT_EQ(image.pixels[15 * 32 + 15] >> 24, 0xFFu);  // the hot spot is on the shape
+        EXPECT_EQ(image.pixels[0], 0u);                      // the corners are transparent
+    }
 }
 
 TEST_F(ColumnHeaderTest, ItemsAreInsertedAndDeletedWithinRange) {

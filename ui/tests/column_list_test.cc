@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/wm/backend.h"
+#include "ui/tests/column_dialog.h"
 
 namespace {
 
@@ -51,6 +53,10 @@ public:
         auto& r = *reinterpret_cast<TQSColumnTextRequest*>(lp);
         Requests.push_back(
             {r.ItemData, r.Row, r.Column, r.Size, r.Text[0] == '\0', reinterpret_cast<HWND>(wp)});
+        if (FillAll) {
+            std::memset(r.Text, 'x', static_cast<size_t>(r.Size));
+            return 0;
+        }
         std::string text = r.Column == 0 ? "Row " + std::to_string(r.Row) : Cells[r.ItemData % Cells.size()];
         snprintf(r.Text, static_cast<size_t>(r.Size), "%s", text.c_str());
         return 0;
@@ -61,6 +67,7 @@ public:
     }
     std::vector<std::string> Cells = {"", "short", "a somewhat longer cell"};
     std::vector<TRequestLog> Requests;
+    bool FillAll = false;  // fills the whole buffer, leaving no terminator
     std::vector<UINT> Notified;
     DECLARE_RESPONSE_TABLE(TListOwner);
 };
@@ -203,6 +210,10 @@ TEST_F(ColumnListTest, AListWithoutStringsAsksItsOwnerForEveryCell) {
         EXPECT_TRUE(r.emptyOnEntry);
         EXPECT_EQ(r.list, list->GetHandle());
     }
+    // An owner that fills the whole buffer gets a cell of 8191 characters, not a read past its end.
+    owner->FillAll = true;
+    EXPECT_EQ(list->GetWidestCell(1), 8191 * TextWidth(ListFont(), "x") + 2 * a);
+    owner->FillAll = false;
     // Drawn cells come from the owner too: row 2's second cell is empty.
     EXPECT_NE(InkOfRow(1, 80, 160).first, -1);
     EXPECT_EQ(InkOfRow(2, 80, 160).first, -1);
@@ -303,6 +314,33 @@ TEST_F(ColumnListTest, InitialItemsBecomeRowsAtSetUp) {
     // Focus given to the header goes on to the list.
     header->SetFocus();
     EXPECT_EQ(GetFocus(), list->GetHandle());
+}
+
+TEST(ColumnDialogTest, TheDialogsHeaderSitsOverItsListAndTakesTheDialogsFont) {
+    qsm::wm::ResetForTests();
+    {
+        TColumnDemoDialog dialog(nullptr);
+        ASSERT_TRUE(dialog.Create());
+        PumpMessages();
+        TQSColumnHeader& header = *dialog.Header;
+        TQSColumnListBox& list = *dialog.List;
+        EXPECT_EQ(list.GetCount(), 5);
+        EXPECT_TRUE(header.GetStyle() & HDS_BUTTONS);
+        EXPECT_EQ(header.GetFont(), reinterpret_cast<HFONT>(dialog.SendMessage(WM_GETFONT)));
+        TRect hr = header.GetWindowRect(), lr = list.GetWindowRect();
+        EXPECT_EQ(hr.Height(), header.GetHeaderHeight());
+        EXPECT_EQ(lr.top, hr.bottom + 1);
+        EXPECT_EQ(lr.left, hr.left);
+        EXPECT_EQ(lr.right, hr.right);
+        EXPECT_EQ(list.SendMessage(LB_GETHORIZONTALEXTENT), 310);
+        // Sized to their contents, the columns are wider than the list: it scrolls, and so do the captions.
+        list.AutoSizeColumns(2);
+        EXPECT_GT(header.GetTotalWidth(), list.GetClientRect().Width());
+        list.SendMessage(WM_HSCROLL, SB_PAGERIGHT);
+        EXPECT_GT(header.GetScrollOffset(), 0);
+        EXPECT_EQ(header.GetScrollOffset(), list.GetScrollPos(SB_HORZ));
+    }
+    qsm::wm::ResetForTests();
 }
 
 }  // namespace
