@@ -15,8 +15,8 @@ public:
     TQSFontSpec();
     TQSFontSpec(const char* face, BYTE style, int32_t points, BYTE charSet);
 
-    // The face (at most 31 characters), the style bits (bold and italic only), the point size (at least 2)
-    // and the character set.
+    // The face (at most 31 characters, always terminated), the style bits (bold and italic only), the point
+    // size as it is given and the character set.
     void Set(const char* face, BYTE style, int32_t points, BYTE charSet);
     // At most 31 characters, always terminated.
     void SetFaceName(const char* face);
@@ -36,6 +36,16 @@ public:
     // A font description for the device: face, weight 700 or 400, italic, character set and the height of
     // the point size at the device's vertical resolution (at most -2). Defined with the drawing code.
     void ToLogFontForDC(HDC dc, LOGFONTA* out) const;
+
+    // Defined with the user-interface library (ui/font_spec.cc):
+    // The same description at `pixelsPerInch` (the rest of the record zero).
+    void ToLogFont(LOGFONTA* out, int pixelsPerInch) const;
+    // Face, bold (weight 700 or more), italic and character set of the description, and the given size.
+    void FromLogFont(const LOGFONTA& font, int32_t points);
+    // The same with the size the description's height has on the device (at least 2 points).
+    void FromLogFontForDC(HDC dc, const LOGFONTA& font);
+    // Whether the font engine has this face itself (not a substitute).
+    bool IsAvailable() const;
 
     bool operator==(const TQSFontSpec& other) const;
     bool operator!=(const TQSFontSpec& other) const { return !(*this == other); }

@@ -6,38 +6,20 @@
 
 #include "core/sys_info.h"
 #include "ui/toolbar.h"
+#include "ui/toolbar_draw.h"
 
 namespace {
 
-// The station's insets inside its window rectangle: the system border on each edge that the frame ties to
-// the same edge of itself, and g on each bordered edge (an empty station keeps no thickness across its
-// side).
-TRect EdgeInsets(TDockStation& station, TDecoratedFrame* frame, uint16_t word, bool empty) {
-    TRect in;
-    TLayoutMetrics m;
-    if (!empty && frame && frame->GetChildLayoutMetrics(station, m)) {
-        int bx = GetSystemMetrics(SM_CXBORDER), by = GetSystemMetrics(SM_CYBORDER);
-        auto tied = [](const TLayoutConstraint& c, TEdge edge) {
-            return c.RelWin == lmParent && c.Relationship == lmSameAs && c.MyEdge == edge &&
-                   c.OtherEdge == edge;
-        };
-        if (tied(m.X, lmLeft)) in.left += bx;
-        if (tied(m.Y, lmTop)) in.top += by;
-        if (tied(m.Width, lmRight)) in.right += bx;
-        if (tied(m.Height, lmBottom)) in.bottom += by;
-    }
-    const int g = TToolbar::BorderUnit();
-    if (word & tpBorderMask) {
-        if (!empty) {
-            if (word & tpBorderLeft) in.left += g;
-            if (word & tpBorderTop) in.top += g;
-            if (word & tpBorderRight) in.right += g;
-            if (word & tpBorderBottom) in.bottom += g;
-        } else if ((word & tpBorderTop) && (word & tpBorderBottom)) {
-            in.left += g;
-        } else if ((word & tpBorderLeft) && (word & tpBorderRight)) {
-            in.top += g;
-        }
+// The station's insets inside its window rectangle. An empty station takes no room across its side.
+TRect EdgeInsets(const TDockStation& station, uint16_t word, bool empty) {
+    TRect r;
+    ComputeEdgeInsets(station, r, word, empty ? 1 : 0);
+    TRect in(r.left, r.top, -r.right, -r.bottom);
+    if (empty) {
+        if (station.IsHorizontal())
+            in.top = in.bottom = 0;
+        else
+            in.left = in.right = 0;
     }
     return in;
 }
@@ -84,7 +66,7 @@ void TDockStation::GetWindowClass(WNDCLASSA& wc) {
 }
 
 TRect TDockStation::InsetRect(const TRect& windowRect) const {
-    TRect in = EdgeInsets(const_cast<TDockStation&>(*this), Frame, Placement, Head == nullptr);
+    TRect in = EdgeInsets(*this, Placement, Head == nullptr);
     return TRect(windowRect.left + in.left, windowRect.top + in.top, windowRect.right - in.right,
                  windowRect.bottom - in.bottom);
 }
@@ -141,7 +123,7 @@ void TDockStation::LayoutToolbars() {
         }
         along += (Horizontal ? s.cx : s.cy) - g;
     }
-    TRect in = EdgeInsets(*this, Frame, Placement, Head == nullptr);
+    TRect in = EdgeInsets(*this, Placement, Head == nullptr);
     int size = Horizontal ? in.top + in.bottom : in.left + in.right;
     if (Head) size += thickness + across - g;
     size = std::max(0, size);
@@ -312,7 +294,7 @@ LRESULT TDockStation::EvNCPaint(WPARAM, LPARAM) {
                        TRect(client.right, client.top, r.right, client.bottom)};
     for (const TRect& p : pieces)
         if (!p.IsEmpty()) FillRect(dc, &p, face);
-    qsm::DrawPlacementEdges(dc, r, Placement);
+    Draw3dEdges(dc, r, Placement);
     ReleaseDC(Handle, dc);
     return 0;
 }

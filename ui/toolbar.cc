@@ -6,10 +6,13 @@
 
 #include "core/sys_info.h"
 #include "platform/framework/controls.h"
+#include "ui/button_gadget.h"
 #include "ui/dock_station.h"
+#include "ui/edge_border.h"
+#include "ui/toolbar_draw.h"
 #include "ui/toolbar_frame.h"
+#include "ui/tooltip.h"
 
-int HintToTipDepth = 0;
 int ContextMenuId = 20302;
 
 namespace {
@@ -26,7 +29,6 @@ std::vector<TToolbar*>& List() {
 // The four stations (left, top, right, bottom) and the frame that owns them.
 TDockStation* g_stations[4] = {};
 TDecoratedFrame* g_frame = nullptr;
-HBRUSH g_face_brush = nullptr;
 
 int SideIndex(uint16_t side) {
     switch (side) {
@@ -49,39 +51,6 @@ bool IsSeparator(TGadget* g) {
 
 }  // namespace
 
-namespace qsm {
-
-// Lines along the edges that a placement word's border nibble names: one dark line, with the new-look bit
-// a dark and a light one (etched).
-void DrawPlacementEdges(HDC dc, const TRect& r, uint16_t word) {
-    if (!(word & tpBorderMask)) return;
-    int g = TToolbar::BorderUnit();
-    bool newLook = (word & tpNewLook) != 0;
-    int top = r.top + ((word & tpBorderTop) ? g : 0);
-    int bottom = r.bottom - ((word & tpBorderBottom) ? g : 0);
-    int right = r.right - (newLook ? 1 : 0);
-    int low = r.bottom - (newLook ? 1 : 0);
-    COLORREF dark = GetSysColor(SysInfo.IsVersion4OrLater() ? COLOR_BTNSHADOW : COLOR_WINDOWFRAME);
-    auto line = [dc](COLORREF c, int l, int t, int rr, int b) {
-        if (rr <= l || b <= t) return;
-        RECT x{l, t, rr, b};
-        SetBkColor(dc, c);
-        ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &x, "", 0, nullptr);
-    };
-    if (word & tpBorderLeft) line(dark, r.left, top, r.left + 1, bottom);
-    if (word & tpBorderTop) line(dark, r.left, r.top, right, r.top + 1);
-    if (word & tpBorderRight) line(dark, right - 1, top, right, bottom);
-    if (word & tpBorderBottom) line(dark, r.left, low - 1, right, low);
-    if (!newLook) return;
-    COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
-    if (word & tpBorderLeft) line(light, r.left + 1, top, r.left + 2, bottom);
-    if (word & tpBorderTop) line(light, r.left, r.top + 1, right, r.top + 2);
-    if (word & tpBorderRight) line(light, r.right - 1, top, r.right, bottom);
-    if (word & tpBorderBottom) line(light, r.left, r.bottom - 1, r.right, r.bottom);
-}
-
-}  // namespace qsm
-
 // ---- the list and the stations ----
 
 const std::vector<TToolbar*>& TToolbar::Toolbars() {
@@ -102,7 +71,7 @@ TDockStation* TToolbar::StationOf(uint16_t placement) {
 }
 
 int TToolbar::BorderUnit() {
-    return SysInfo.IsVersion4OrLater() ? 2 : 1;
+    return ToolbarBorderUnit();
 }
 
 void TToolbar::ForgetStation(TDockStation* station) {
@@ -131,6 +100,11 @@ TToolbar::TToolbar(TDecoratedFrame* frame, const char* title, uint16_t placement
                    TModule* module)
     : TControlBar(frame, Horizontal, font, module) {
     Title = title ? title : "";
+    // Button glyphs take the height their toolbar asks for.
+    TToolbarButtonGadget::ButtonSizeOf = [](const TGadgetWindow& w) {
+        auto* t = dynamic_cast<const TToolbar*>(&w);
+        return t ? t->ButtonSize : -1;
+    };
     List().push_back(this);
     NumberToolbars();
     Attr.Style = (Attr.Style | WS_CLIPSIBLINGS) & ~(WS_VISIBLE | WS_BORDER);
@@ -375,7 +349,10 @@ void TToolbar::SetButtonSize(int size) {
     size = std::max(size, 6);
     if (size == ButtonSize) return;
     ButtonSize = size;
-    if (Handle && NumGadgets() > 0) Relayout();
+    if (!Handle || NumGadgets() == 0) return;
+    for (TGadget* g : Gadgets)
+        if (auto* b = dynamic_cast<TToolbarButtonGadget*>(g)) b->DropCels();
+    Relayout();
 }
 
 // ---- showing, hiding, docking, floating ----
@@ -545,6 +522,10 @@ bool TToolbar::IsFrameEnabled() {
 // ---- messages ----
 
 bool TToolbar::PreProcessMsg(MSG& msg) {
+    // Keys and mouse buttons hide the tip; moves and hit tests do not.
+    if (GlobalToolTip && ((msg.message >= WM_KEYDOWN && msg.message <= 0x0108) ||
+                          (msg.message >= WM_LBUTTONDOWN && msg.message <= WM_MBUTTONDBLCLK)))
+        GlobalToolTip->SetText(nullptr);
     if (Dragging && (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_CONTROL) {
         POINT p{0, 0};
         GetCursorPos(&p);
@@ -562,17 +543,16 @@ void TToolbar::Paint(TDC& dc, bool erase, TRect& rect) {
             TRect bar = vertical
                             ? TRect(inner.left, inner.top + 3 + 3 * i, inner.right, inner.top + 6 + 3 * i)
                             : TRect(inner.left + 3 * i, inner.top, inner.left + 3 * i + 3, inner.bottom);
-            ::DrawEdge(dc, &bar, EDGE_RAISED, BF_RECT | BF_SOFT);
+            EdgeBorder(bar, EdgeBorder::Style(6)).Paint(dc);
         }
     }
     TControlBar::Paint(dc, erase, rect);
-    qsm::DrawPlacementEdges(dc, GetClientRect(), static_cast<uint16_t>(Placement | tpBorderMask));
+    Draw3dEdges(dc, GetClientRect(), static_cast<uint16_t>(Placement | tpBorderMask));
 }
 
 HBRUSH TToolbar::EvCtlColor(HDC dc, HWND, UINT) {
     ::SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    if (!g_face_brush) g_face_brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-    return g_face_brush;
+    return ToolbarFaceBrush();
 }
 
 void TToolbar::EvLButtonDown(UINT modKeys, const TPoint& p) {
@@ -607,6 +587,14 @@ void TToolbar::EvMouseMove(UINT modKeys, const TPoint& p) {
         DragTo(ClientToScreen(p), (modKeys & MK_CONTROL) != 0 || GetKeyState(VK_CONTROL) < 0);
         return;
     }
+    if (GlobalToolTip) {
+        TGadget* g = GadgetFromPoint(p);
+        if (!GetCapture() && !g)
+            GlobalToolTip->SetText(nullptr);
+        else if (g)
+            GlobalToolTip->SetToolRect(
+                TRect(ClientToScreen(g->GetBounds().TopLeft()), g->GetBounds().Size()));
+    }
     ++HintToTipDepth;
     TControlBar::EvMouseMove(modKeys, p);
     --HintToTipDepth;
@@ -619,10 +607,6 @@ bool TToolbar::EvSetCursor(HWND, UINT, UINT) {
 
 void TToolbar::EvSysColorChange() {
     SetBkgndColor(TColor(GetSysColor(COLOR_BTNFACE)));
-    if (g_face_brush) {
-        DeleteObject(g_face_brush);
-        g_face_brush = nullptr;
-    }
     TControlBar::EvSysColorChange();
 }
 

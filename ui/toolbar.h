@@ -42,15 +42,8 @@ enum : uint16_t {
 // Posted by the floating frame to its toolbar: wParam 0 closes the frame (hiding the toolbar), 1 docks.
 #define WM_TOOLBAR_FRAMECMD (WM_USER + 0x7A0)
 
-// Raised while a toolbar hands a mouse move to the gadget machinery: hint texts then go to the tooltip.
-extern int HintToTipDepth;
 // The menu resource appended below the toolbar list in the context menu; 0 turns the context menu off.
 extern int ContextMenuId;
-
-namespace qsm {
-// Lines along the edges of r that the word's border nibble names (etched with the new-look bit).
-void DrawPlacementEdges(HDC dc, const TRect& r, uint16_t word);
-}  // namespace qsm
 
 class TToolbar : public TControlBar {
 public:

@@ -34,6 +34,9 @@ public:
     // A control of a dialog's template: bound to the dialog's child with this id when the dialog starts.
     TControl(TWindow* parent, int resourceId, TModule* module = nullptr);
     void SetupWindow() override;
+    // Owner drawing: the parent's default handling of WM_DRAWITEM hands the item of an owner-drawn
+    // control to that control's object here. The default draws nothing.
+    virtual void DrawItem(DRAWITEMSTRUCT& info);
 
 protected:
     TControl() = default;
@@ -227,6 +230,8 @@ public:
     bool Create() override;
     void Destroy(int retVal = 0) override;
     void CloseWindow(int retVal = IDOK) override;
+    // A modeless dialog takes its keyboard messages through the dialog manager (Tab, Enter, Esc).
+    bool PreProcessMsg(MSG& msg) override;
     bool IsModal() const { return Modal; }
     // Called when the dialog starts, after set-up; true lets the dialog manager put the focus.
     virtual bool EvInitDialog(HWND focus);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/framework/controls.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/resources.h"
 #include "platform/wm/backend.h"
@@ -542,6 +543,11 @@ void TWindow::EvMove(const TPoint&) {
     DefaultProcessing();
 }
 void TWindow::EvPaint() {
+    // A standard control bound to an object paints itself through its own procedure.
+    if (DefaultProc) {
+        DefaultProcessing();
+        return;
+    }
     TPaintDC dc(Handle);
     TRect r(dc.Ps.rcPaint);
     Paint(dc, dc.Ps.fErase != 0, r);
@@ -613,7 +619,13 @@ LRESULT TWindow::EvNCHitTest(const TPoint&) {
 void TWindow::EvGetMinMaxInfo(MINMAXINFO&) {
     DefaultProcessing();
 }
-void TWindow::EvDrawItem(UINT, DRAWITEMSTRUCT&) {
+void TWindow::EvDrawItem(UINT, DRAWITEMSTRUCT& info) {
+    // An item of an owner-drawn control of the library is drawn by the control's own object.
+    if (info.CtlType != ODT_MENU)
+        if (auto* control = dynamic_cast<TControl*>(FromHandle(info.hwndItem))) {
+            control->DrawItem(info);
+            return;
+        }
     DefaultProcessing();
 }
 void TWindow::EvSetFont(HFONT, bool) {
@@ -651,7 +663,7 @@ LRESULT TWindow::EvGesture(WPARAM, LPARAM) {
 }
 
 DEFINE_RESPONSE_TABLE1(TWindow, TEventHandler)
-EV_WM_DESTROY, EV_WM_CLOSE, EV_WM_PAINT, EV_WM_ERASEBKGND, END_RESPONSE_TABLE;
+EV_WM_DESTROY, EV_WM_CLOSE, EV_WM_PAINT, EV_WM_ERASEBKGND, EV_WM_DRAWITEM, END_RESPONSE_TABLE;
 
 // ---- the window procedure ----
 

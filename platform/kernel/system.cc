@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -137,3 +139,21 @@ KernelObject* LookupKernelObject(HANDLE handle) {
 }
 
 }  // namespace qsm
+
+namespace {
+std::atomic<qsm::DebugSink> g_debugSink{nullptr};
+}  // namespace
+
+void OutputDebugStringA(LPCSTR lpOutputString) {
+    if (!lpOutputString) return;
+    if (qsm::DebugSink sink = g_debugSink.load()) {
+        sink(lpOutputString);
+        return;
+    }
+    std::fputs(lpOutputString, stderr);
+    std::fflush(stderr);
+}
+
+qsm::DebugSink qsm::SetDebugSink(DebugSink sink) {
+    return g_debugSink.exchange(sink);
+}

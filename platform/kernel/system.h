@@ -51,7 +51,14 @@ BOOL GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInform
 // True when the effective user is the administrator (root).
 BOOL IsUserAnAdmin();
 
+// Passes a text to the debugger: here it goes to the debug sink (standard error unless one is set).
+void OutputDebugStringA(LPCSTR lpOutputString);
+
 namespace qsm {
+
+// Where OutputDebugStringA sends its texts (null: standard error again). Returns the previous sink.
+using DebugSink = void (*)(const char* text);
+DebugSink SetDebugSink(DebugSink sink);
 
 // Base of every object behind a kernel handle; CloseHandle destroys it.
 class KernelObject {

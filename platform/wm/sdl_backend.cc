@@ -127,6 +127,9 @@ public:
         for (auto& [id, c] : cursors_)
             SDL_FreeCursor(c);
         cursors_.clear();
+        for (auto& [h, c] : image_cursors_)
+            if (c != nullptr) SDL_FreeCursor(c);
+        image_cursors_.clear();
         SDL_Quit();
     }
 
@@ -243,6 +246,12 @@ public:
     }
 
     void CursorChanged(HCURSOR cursor) override {
+        // A cursor drawn by the program is shown as its picture.
+        if (SDL_Cursor* own = ImageCursor(cursor)) {
+            SDL_SetCursor(own);
+            SDL_ShowCursor(SDL_ENABLE);
+            return;
+        }
         SDL_SystemCursor id = SDL_SYSTEM_CURSOR_ARROW;
         if (cursor == LoadCursorA(nullptr, IDC_IBEAM))
             id = SDL_SYSTEM_CURSOR_IBEAM;
@@ -275,6 +284,25 @@ public:
     void Beep() override {}
 
 private:
+    SDL_Cursor* ImageCursor(HCURSOR cursor) {
+        if (cursor == nullptr) return nullptr;
+        auto it = image_cursors_.find(cursor);
+        if (it != image_cursors_.end()) return it->second;
+        SDL_Cursor* made = nullptr;
+        CursorImage image;
+        if (GetCursorImage(cursor, &image)) {
+            SDL_Surface* s =
+                SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
+                                                   image.width * 4, SDL_PIXELFORMAT_ARGB8888);
+            if (s != nullptr) {
+                made = SDL_CreateColorCursor(s, image.hot_x, image.hot_y);
+                SDL_FreeSurface(s);
+            }
+        }
+        image_cursors_[cursor] = made;
+        return made;
+    }
+
     SDL_Window* Find(HWND hwnd) const {
         auto it = windows_.find(hwnd);
         return it == windows_.end() ? nullptr : it->second;
@@ -499,6 +527,7 @@ private:
     std::unordered_map<HWND, SDL_Window*> windows_;
     std::unordered_map<Uint32, HWND> ids_;
     std::unordered_map<int, SDL_Cursor*> cursors_;
+    std::unordered_map<HCURSOR, SDL_Cursor*> image_cursors_;
     std::vector<std::string> dropped_;
     Uint32 wake_event_ = 0;
     std::atomic<bool> wake_pending_{false};

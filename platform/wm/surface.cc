@@ -116,13 +116,16 @@ void ForgetSurface(HWND top) {
 }
 
 HDC MakeWindowDc(Window* w, bool client, const Region* clip) {
-    if (!ReallyVisible(w)) return nullptr;
+    // A window that is not shown gets a DC that draws nowhere but measures text as any other.
+    bool shown = ReallyVisible(w);
     cairo_surface_t* surface = TopLevelSurface(w->handle);
     HDC dc = qsm::gdi::CreateSurfaceDC(surface);
     if (dc == nullptr) return nullptr;
     RECT area = InTop(w, client);
     Region vis;
-    if (clip != nullptr) {
+    if (!shown) {
+        // Nothing is visible: the clip stays empty.
+    } else if (clip != nullptr) {
         vis = *clip;
         vis.Offset(area.left, area.top);
         vis.Intersect(area);

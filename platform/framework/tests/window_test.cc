@@ -571,4 +571,28 @@ TEST_F(FrameworkTest, DeviceContextRestoresTheObjectsItSelected) {
     EXPECT_TRUE((TRect(0, 0, 10, 10) & TRect(10, 0, 20, 10)).IsEmpty());
 }
 
+class TLoggingList : public TListBox {
+public:
+    using TListBox::TListBox;
+    void DrawItem(DRAWITEMSTRUCT& info) override {
+        g_log.push_back("draw " + std::to_string(info.itemID) + (info.hwndItem == GetHandle() ? " own" : ""));
+    }
+};
+
+TEST_F(FrameworkTest, ABoundStandardControlPaintsAndAnOwnerDrawnOneDrawsItsOwnItems) {
+    TWindow top(static_cast<TWindow*>(nullptr), "top");
+    top.Attr.Style = WS_POPUP | WS_VISIBLE;
+    top.Attr.W = 200;
+    top.Attr.H = 200;
+    auto* list = new TLoggingList(&top, 7, 0, 0, 150, 150);
+    list->Attr.Style = WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS;
+    ASSERT_TRUE(top.Create());
+    list->AddString("a");
+    list->AddString("b");
+    PumpMessages();
+    UpdateWindow(top);
+    std::vector<std::string> want = {"draw 0 own", "draw 1 own"};
+    EXPECT_EQ(g_log, want);
+}
+
 }  // namespace
