@@ -56,6 +56,11 @@ public:
     void CmSlower() { TQSMViewerApp::Get()->CmSlower(); }
     void CeSlower(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeSlower(ce); }
     void CmTransposeMenu() { TQSMViewerApp::Get()->CmTransposeMenu(); }
+    void CeTranspose(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeTranspose(ce); }
+    void CmOptions() { TQSMViewerApp::Get()->CmOptions(); }
+    void CmMidiMapperVolume() { TQSMViewerApp::Get()->CmMidiMapperVolume(); }
+    void CmPlaySpeed() { TQSMViewerApp::Get()->CmPlaySpeed(); }
+    void CmTranspose() { TQSMViewerApp::Get()->CmTranspose(); }
 
     DECLARE_RESPONSE_TABLE(TStartFrame);
 };
@@ -65,7 +70,10 @@ EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
     EV_COMMAND(CM_QSM_REPEATPLAY, CmRepeatPlay), EV_COMMAND_ENABLE(CM_QSM_REPEATPLAY, CeRepeatPlay),
     EV_COMMAND(CM_QSM_FASTER, CmFaster), EV_COMMAND_ENABLE(CM_QSM_FASTER, CeFaster),
     EV_COMMAND(CM_QSM_SLOWER, CmSlower), EV_COMMAND_ENABLE(CM_QSM_SLOWER, CeSlower),
-    EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), END_RESPONSE_TABLE;
+    EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSEMENU, CeTranspose),
+    EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
+    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
+    EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
 
 TMusicScore* MakeBlankScore() {
     TSongInfo info{};

@@ -30,10 +30,14 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 
 // Command ids of the application's commands.
 enum : UINT {
+    CM_QSM_OPTIONS = 54,
     CM_QSM_EXIT = 112,
     CM_QSM_REPEATPLAY = 123,
+    CM_QSM_SYNTHVOLUME = 124,
+    CM_QSM_PLAYSPEED = 127,
     CM_QSM_FASTER = 128,
     CM_QSM_SLOWER = 129,
+    CM_QSM_TRANSPOSE = 135,
     CM_QSM_TRANSPOSEMENU = 136,
 };
 
@@ -113,6 +117,12 @@ public:
     void CmSlower();
     void CeSlower(TCommandEnabler& ce);
     void CmTransposeMenu();
+    void CeTranspose(TCommandEnabler& ce);
+    // The dialogs: options (513), synthesizer volume (518), play speed (520) and transposition (526).
+    void CmOptions();
+    void CmMidiMapperVolume();
+    void CmPlaySpeed();
+    void CmTranspose();
 
     // The text that a second instance handed over, kept for the client.
     void SetReceivedCommandLine(std::string text) { ReceivedCommandLine = std::move(text); }
