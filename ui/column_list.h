@@ -73,9 +73,9 @@ private:
 
 namespace qsm {
 
-// The piece of a row string before the column-th tab (from 0); empty when the row has fewer pieces. The
-// row is cut to size - 1 characters first, as the list's cell buffer holds no more. The buffer receives
-// the row with its tabs replaced by NUL; the result points into it.
+// Cell `column` (from 0) of a row string: the piece after that many tabs, up to the next tab; empty when
+// the row has fewer pieces. The row is cut to size - 1 characters first, as the list's cell buffer holds
+// no more. The buffer receives the row with its tabs replaced by NUL; the result points into it.
 const char* SplitColumnCell(const char* row, int column, char* buffer, int size);
 
 }  // namespace qsm
