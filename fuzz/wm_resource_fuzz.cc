@@ -1,10 +1,11 @@
-// Fuzzes the readers of dialog templates, menus and accelerator tables in text form. The first byte picks
-// the reader; the rest is the resource text.
+// Fuzzes the readers of dialog templates, menus and accelerator tables in text form and of cursor
+// resources. The first byte picks the reader; the rest is the resource.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/wm/backend.h"
 #include "platform/wm/dialog_template.h"
 #include "platform/wm/menu_resource.h"
 
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* text = reinterpret_cast<const char*>(data + 1);
     size_t n = size - 1;
     std::string error;
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
         case 0: {
             qsm::wm::DialogTemplate t;
             qsm::wm::ParseDialogTemplate(text, n, &t, &error);
@@ -22,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 1: {
             qsm::wm::MenuTemplate t;
             qsm::wm::ParseMenuTemplate(text, n, &t, &error);
+            break;
+        }
+        case 3: {
+            qsm::wm::CursorImage image;
+            qsm::wm::ParseCursorResource(data + 1, n, &image);
             break;
         }
         default: {

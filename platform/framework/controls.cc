@@ -328,7 +328,13 @@ void TDialog::BindControls() {
     for (TWindow* c : Children) {
         if (!c->FromResource || c->Handle) continue;
         HWND h = GetDlgItem(Handle, c->Attr.Id);
-        if (h) c->Attach(h);
+        if (!h) continue;
+        c->Attach(h);
+        // A control of a class of the library heard the dialog's font before it had an object: it hears
+        // it again now.
+        if (!c->DefaultProc)
+            if (LRESULT font = SendMessage(WM_GETFONT))
+                ::SendMessageA(h, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
     }
 }
 
@@ -419,6 +425,11 @@ void TDialog::CloseWindow(int retVal) {
     if (!CanClose()) return;
     TransferData(tdGetData);
     Destroy(retVal);
+}
+
+bool TDialog::PreProcessMsg(MSG& msg) {
+    if (TWindow::PreProcessMsg(msg)) return true;
+    return !Modal && Handle && IsDialogMessageA(Handle, &msg);
 }
 
 void TDialog::CmOk() {

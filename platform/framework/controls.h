@@ -230,6 +230,8 @@ public:
     bool Create() override;
     void Destroy(int retVal = 0) override;
     void CloseWindow(int retVal = IDOK) override;
+    // A modeless dialog takes its keyboard messages through the dialog manager (Tab, Enter, Esc).
+    bool PreProcessMsg(MSG& msg) override;
     bool IsModal() const { return Modal; }
     // Called when the dialog starts, after set-up; true lets the dialog manager put the focus.
     virtual bool EvInitDialog(HWND focus);

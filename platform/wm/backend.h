@@ -3,6 +3,7 @@
 // screen and takes input from the functions below, which tests call; the SDL backend shows real windows.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -72,6 +73,18 @@ int PumpMessages();
 // The caret: its window, its rectangle in that window's client area and whether it shows now; false
 // when there is none. Backends draw it over the window's pixels.
 bool GetCaretState(HWND* owner, RECT* client_rect, bool* on);
+
+// The picture of a cursor loaded from a cursor resource of a module: width x height pixels as 0xAARRGGBB,
+// rows from the top, and its hot spot. False for system cursors and for cursors without a picture.
+struct CursorImage {
+    int width = 0, height = 0;
+    int hot_x = 0, hot_y = 0;
+    std::vector<uint32_t> pixels;
+};
+bool GetCursorImage(HCURSOR cursor, CursorImage* out);
+// Reads a cursor resource: the hot spot (two 16-bit words), then a monochrome DIB of twice the cursor's
+// height, the colour mask above the transparency mask. False for data that is not one.
+bool ParseCursorResource(const void* data, size_t size, CursorImage* out);
 
 // Called with a modal window (dialog, message box, popup menu window) once its loop runs; a test answers
 // it by sending input or ending it. With no hook, modal windows wait for real input.

@@ -356,6 +356,61 @@ struct PBRANGE {
     int iHigh;
 };
 
+// ---- header control: styles, item records, hit tests and notifications ----
+#define HDS_BUTTONS 0x0002u
+#define HDI_WIDTH 0x0001u
+#define HDI_TEXT 0x0002u
+#define HDI_FORMAT 0x0004u
+#define HDI_LPARAM 0x0008u
+#define HDI_BITMAP 0x0010u
+#define HDF_LEFT 0x0000
+#define HDF_RIGHT 0x0001
+#define HDF_CENTER 0x0002
+#define HDF_JUSTIFYMASK 0x0003
+#define HDF_BITMAP 0x2000
+#define HDF_STRING 0x4000
+#define HDF_OWNERDRAW 0x8000
+#define HHT_NOWHERE 0x0001u
+#define HHT_ONHEADER 0x0002u
+#define HHT_ONDIVIDER 0x0004u
+#define HHT_ONDIVOPEN 0x0008u
+#define HHT_ABOVE 0x0100u
+#define HHT_BELOW 0x0200u
+#define HHT_TORIGHT 0x0400u
+#define HHT_TOLEFT 0x0800u
+#define HDN_FIRST (0u - 300u)
+#define HDN_ITEMCLICK (HDN_FIRST - 2u)
+#define HDN_ITEMDBLCLICK (HDN_FIRST - 3u)
+#define HDN_DIVIDERDBLCLICK (HDN_FIRST - 5u)
+#define HDN_BEGINTRACK (HDN_FIRST - 6u)
+#define HDN_ENDTRACK (HDN_FIRST - 7u)
+#define HDN_TRACK (HDN_FIRST - 8u)
+#define ODT_HEADER 100
+struct HD_ITEMA {
+    UINT mask;
+    int cxy;
+    LPSTR pszText;
+    HBITMAP hbm;
+    int cchTextMax;
+    int fmt;
+    LPARAM lParam;
+    int iImage;
+    int iOrder;
+};
+struct HD_HITTESTINFO {
+    POINT pt;
+    UINT flags;
+    int iItem;
+};
+struct HD_NOTIFYA {
+    NMHDR hdr;
+    int iItem;
+    int iButton;
+    HD_ITEMA* pitem;
+};
+using HD_ITEM = HD_ITEMA;
+using HD_NOTIFY = HD_NOTIFYA;
+
 void InitCommonControls();
 
 // ---- dialogs ----

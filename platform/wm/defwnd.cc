@@ -294,6 +294,8 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                 return FALSE;
             }
             if (hit == HTCLIENT) {
+                // Asked on behalf of a child, a window leaves the child's client area to the child's cursor.
+                if (reinterpret_cast<HWND>(wparam) != hwnd) return FALSE;
                 if (w->cls->cursor != nullptr) {
                     SetCursor(w->cls->cursor);
                     return TRUE;

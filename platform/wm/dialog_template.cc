@@ -109,6 +109,7 @@ const std::map<std::string, DWORD>& Styles() {
                                          {"ES_READONLY", ES_READONLY},
                                          {"ES_WANTRETURN", ES_WANTRETURN},
                                          {"ES_NUMBER", ES_NUMBER},
+                                         {"HDS_BUTTONS", HDS_BUTTONS},
                                          {"LBS_NOTIFY", LBS_NOTIFY},
                                          {"LBS_SORT", LBS_SORT},
                                          {"LBS_NOREDRAW", LBS_NOREDRAW},

@@ -619,15 +619,19 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     if (name == nullptr) return nullptr;
     if (instance == nullptr && !IS_INTRESOURCE(name)) return nullptr;
     // System cursors are fixed handles made from their ids; a module's cursors get handles from their names.
-    if (IS_INTRESOURCE(name))
-        return reinterpret_cast<HCURSOR>(
-            static_cast<uintptr_t>(0x20000u | reinterpret_cast<uintptr_t>(name)) |
-            (instance != nullptr ? 0x40000u : 0u));
+    if (IS_INTRESOURCE(name)) {
+        auto h =
+            reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x20000u | reinterpret_cast<uintptr_t>(name)) |
+                                      (instance != nullptr ? 0x40000u : 0u));
+        if (instance != nullptr) RememberCursorImage(h, instance, name);
+        return h;
+    }
     static std::map<std::string, HCURSOR>* named = new std::map<std::string, HCURSOR>();
     auto it = named->find(name);
     if (it != named->end()) return it->second;
     HCURSOR h = reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x80000u + named->size()));
     (*named)[name] = h;
+    RememberCursorImage(h, instance, name);
     return h;
 }
 

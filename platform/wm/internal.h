@@ -18,6 +18,9 @@
 
 namespace qsm::wm {
 
+// Keeps the picture of the module's cursor resource `name` (when it has one) for the cursor handle.
+void RememberCursorImage(HCURSOR cursor, HINSTANCE instance, LPCSTR name);
+
 struct ThreadQueue;
 
 struct WindowClass {

@@ -127,6 +127,9 @@ public:
         for (auto& [id, c] : cursors_)
             SDL_FreeCursor(c);
         cursors_.clear();
+        for (auto& [h, c] : image_cursors_)
+            if (c != nullptr) SDL_FreeCursor(c);
+        image_cursors_.clear();
         SDL_Quit();
     }
 
@@ -243,6 +246,12 @@ public:
     }
 
     void CursorChanged(HCURSOR cursor) override {
+        // A cursor drawn by the program is shown as its picture.
+        if (SDL_Cursor* own = ImageCursor(cursor)) {
+            SDL_SetCursor(own);
+            SDL_ShowCursor(SDL_ENABLE);
+            return;
+        }
         SDL_SystemCursor id = SDL_SYSTEM_CURSOR_ARROW;
         if (cursor == LoadCursorA(nullptr, IDC_IBEAM))
             id = SDL_SYSTEM_CURSOR_IBEAM;
@@ -275,6 +284,25 @@ public:
     void Beep() override {}
 
 private:
+    SDL_Cursor* ImageCursor(HCURSOR cursor) {
+        if (cursor == nullptr) return nullptr;
+        auto it = image_cursors_.find(cursor);
+        if (it != image_cursors_.end()) return it->second;
+        SDL_Cursor* made = nullptr;
+        CursorImage image;
+        if (GetCursorImage(cursor, &image)) {
+            SDL_Surface* s =
+                SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
+                                                   image.width * 4, SDL_PIXELFORMAT_ARGB8888);
+            if (s != nullptr) {
+                made = SDL_CreateColorCursor(s, image.hot_x, image.hot_y);
+                SDL_FreeSurface(s);
+            }
+        }
+        image_cursors_[cursor] = made;
+        return made;
+    }
+
     SDL_Window* Find(HWND hwnd) const {
         auto it = windows_.find(hwnd);
         return it == windows_.end() ? nullptr : it->second;
@@ -310,23 +338,23 @@ private:
         SDL_BlitSurface(wrap, &sr, dst, &dr);
         SDL_FreeSurface(wrap);
 
-        // What was drawn on the screen DC shows over the window.
+        // What was drawn on the screen DC is xor-ed into the window's pixels.
         RECT wr;
         GetWindowRect(hwnd, &wr);
-        cairo_surface_t* overlay = ScreenOverlaySurface();
-        if (overlay != nullptr) {
-            cairo_surface_flush(overlay);
-            SDL_Surface* ov = SDL_CreateRGBSurfaceWithFormatFrom(
-                cairo_image_surface_get_data(overlay), cairo_image_surface_get_width(overlay),
-                cairo_image_surface_get_height(overlay), 32, cairo_image_surface_get_stride(overlay),
-                SDL_PIXELFORMAT_ARGB8888);
-            if (ov != nullptr) {
-                SDL_SetSurfaceBlendMode(ov, SDL_BLENDMODE_BLEND);
-                SDL_Rect os{sr.x + static_cast<int>(wr.left), sr.y + static_cast<int>(wr.top), sr.w, sr.h};
-                SDL_Rect od = sr;
-                SDL_BlitSurface(ov, &os, dst, &od);
-                SDL_FreeSurface(ov);
+        if (ScreenOverlaySurface() != nullptr && dst->format->BytesPerPixel == 4 &&
+            SDL_LockSurface(dst) == 0) {
+            cairo_surface_flush(ScreenOverlaySurface());
+            for (LONG y = r.top; y < r.bottom; ++y) {
+                auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
+                for (LONG x = r.left; x < r.right; ++x) {
+                    Uint32 bits =
+                        XorScreenOverlay(0, static_cast<int>(x + wr.left), static_cast<int>(y + wr.top));
+                    if (bits != 0)
+                        row[x] ^= SDL_MapRGB(dst->format, static_cast<Uint8>(bits >> 16),
+                                             static_cast<Uint8>(bits >> 8), static_cast<Uint8>(bits));
+                }
             }
+            SDL_UnlockSurface(dst);
         }
 
         // The caret inverts the pixels under it while it shows.
@@ -499,6 +527,7 @@ private:
     std::unordered_map<HWND, SDL_Window*> windows_;
     std::unordered_map<Uint32, HWND> ids_;
     std::unordered_map<int, SDL_Cursor*> cursors_;
+    std::unordered_map<HCURSOR, SDL_Cursor*> image_cursors_;
     std::vector<std::string> dropped_;
     Uint32 wake_event_ = 0;
     std::atomic<bool> wake_pending_{false};

@@ -37,8 +37,11 @@ void TMusicFontsData::SetDefaultFonts(int staffSize) {
         {staffSize / 2, 0},
         {staffSize / 2, 0},
     };
-    for (int i = 0; i < FONTSLOT_COUNT; ++i)
+    // Set stores the size as given; the records of the score's font settings hold at least 2 points.
+    for (int i = 0; i < FONTSLOT_COUNT; ++i) {
         Fonts[i].Set("Times New Roman", defaults[i].style, defaults[i].points, 0);
+        Fonts[i].SetPointSize(defaults[i].points);
+    }
 }
 
 int TMusicFontsData::GetLyricHeight() const {

@@ -1,5 +1,9 @@
 // Input routing: activation by click, capture, double clicks, keys and characters, disabled windows under a
-// modal one, transparent hit codes, dropped files, the caret.
+// modal one, transparent hit codes, dropped files, the caret, cursors and their pictures.
+#include <cstdint>
+#include <vector>
+
+#include "platform/kernel/module.h"
 #include "platform/wm/tests/wm_test_util.h"
 
 namespace qsm::wm::testing {
@@ -253,8 +257,67 @@ TEST_F(InputTest, TheCursorIsTheClassCursorInTheClientAreaAndASizingOneOnTheFram
     InputMouseMove(in_bare.x, in_bare.y);
     PumpMessages();
     EXPECT_EQ(GetCursor(), hand);
+    // A child with a class cursor of its own shows it, not its parent's.
+    wc.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+    wc.lpszClassName = "CursorChild";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HWND cross = CreateWindowExA(0, "CursorChild", "c", WS_CHILD | WS_VISIBLE, 100, 100, 50, 50, top, nullptr,
+                                 nullptr, nullptr);
+    POINT in_cross{10, 10};
+    ClientToScreen(cross, &in_cross);
+    InputMouseMove(in_cross.x, in_cross.y);
+    PumpMessages();
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_CROSS));
     DestroyWindow(top);
     UnregisterClassA("CursorTest", nullptr);
+    UnregisterClassA("CursorChild", nullptr);
+}
+
+// An 8 x 2 cursor resource: row 0 black, white, transparent, inverting, then transparent; row 1 all black.
+std::vector<unsigned char> SmallCursor() {
+    std::vector<unsigned char> d = {3, 0, 1, 0};
+    auto put32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            d.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    for (uint32_t v : {40u, 8u, 4u})
+        put32(v);
+    d.insert(d.end(), {1, 0, 1, 0});
+    for (uint32_t v : {0u, 16u, 0u, 0u, 2u, 0u})
+        put32(v);
+    d.insert(d.end(), {0, 0, 0, 0, 255, 255, 255, 0});
+    // Colour rows bottom-up (row 1, row 0), then the transparency rows.
+    for (unsigned char b : {0x00, 0x50})
+        d.insert(d.end(), {b, 0, 0, 0});
+    for (unsigned char b : {0x00, 0x3F})
+        d.insert(d.end(), {b, 0, 0, 0});
+    return d;
+}
+
+TEST_F(InputTest, ACursorResourceGivesItsPictureAndHotSpot) {
+    static const std::vector<unsigned char> data = SmallCursor();
+    HMODULE program = GetModuleHandleA(nullptr);
+    qsm::RegisterResource(program, RT_CURSOR, MAKEINTRESOURCEA(4711), data.data(),
+                          static_cast<DWORD>(data.size()));
+    HCURSOR c = LoadCursorA(program, MAKEINTRESOURCEA(4711));
+    ASSERT_NE(c, nullptr);
+    CursorImage image;
+    ASSERT_TRUE(GetCursorImage(c, &image));
+    EXPECT_EQ(image.width, 8);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.hot_x, 3);
+    EXPECT_EQ(image.hot_y, 1);
+    std::vector<uint32_t> row0(image.pixels.begin(), image.pixels.begin() + 8);
+    std::vector<uint32_t> want = {0xFF000000u, 0xFFFFFFFFu, 0u, 0xFF000000u, 0u, 0u, 0u, 0u};
+    EXPECT_EQ(row0, want);
+    EXPECT_EQ(image.pixels[8], 0xFF000000u);
+    // System cursors have no picture; cut or foreign data give none either.
+    EXPECT_FALSE(GetCursorImage(LoadCursorA(nullptr, IDC_ARROW), nullptr));
+    for (size_t cut : {size_t{0}, size_t{20}, data.size() - 1})
+        EXPECT_FALSE(ParseCursorResource(data.data(), cut, &image)) << cut;
+    std::vector<unsigned char> colour = data;
+    colour[4 + 14] = 4;  // four bits a pixel
+    EXPECT_FALSE(ParseCursorResource(colour.data(), colour.size(), &image));
 }
 
 }  // namespace

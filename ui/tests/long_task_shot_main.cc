@@ -1,0 +1,104 @@
+// Shows the long-task dialog over a main window, part way through a task, and saves a PNG of it:
+// long_task_shot <out.png>.
+// With a display (DISPLAY set, as under xvfb-run) the windows are shown by the SDL backend and the PNG holds
+// the X server's pixels of the dialog, taken once the server shows what the window manager drew; without
+// one, the headless virtual screen is saved.
+#include <cairo.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/wm/backend.h"
+#include "platform/wm/sdl_backend.h"
+#include "platform/wm/surface.h"
+#include "ui/long_task.h"
+
+// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
+cairo_surface_t* GrabScreen(const RECT& r);
+
+namespace {
+
+// The pixels in which the X server's picture of the window differs from its back buffer (-1: not
+// comparable).
+long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
+    cairo_surface_t* buffer = qsm::wm::TopLevelSurface(hwnd);
+    if (buffer == nullptr) return -1;
+    cairo_surface_flush(buffer);
+    int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
+    if (cairo_image_surface_get_width(buffer) != w || cairo_image_surface_get_height(buffer) != h) return -1;
+    auto pixel = [](cairo_surface_t* s, int x, int y) {
+        auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
+    };
+    long differing = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            differing += pixel(screen, x, y) != pixel(buffer, x, y);
+    return differing;
+}
+
+void Pump() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s out.png\n", argv[0]);
+        return 2;
+    }
+    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    int result = 1;
+    {
+        TApplication app("long_task_shot");
+        auto* frame = new TWindow(static_cast<TWindow*>(nullptr), "QuillStave Composer 2 Viewer");
+        // The main window in the middle of the screen, as the dialog is.
+        frame->Attr.W = 640;
+        frame->Attr.H = 420;
+        frame->Attr.X = (GetSystemMetrics(SM_CXSCREEN) - frame->Attr.W) / 2;
+        frame->Attr.Y = (GetSystemMetrics(SM_CYSCREEN) - frame->Attr.H) / 2;
+        app.SetMainWindow(frame);
+        if (!frame->Create()) return 1;
+        frame->Show(SW_SHOW);
+
+        TLongTaskDlg dlg(frame, IDD_WORKING, 1, 1);
+        dlg.SetGaugeLed(3, 85);
+        if (!dlg.Create()) return 1;
+        dlg.SetTextPrintf("Reading %s", "Invention No. 1 in C major.mid");
+        dlg.ResetGauge(100);
+        dlg.SetGaugeValue(40);
+        IsLongTaskCancelled();
+        if (!on_display) {
+            qsm::wm::PumpMessages();
+            result = qsm::wm::SaveScreenPng(argv[1]) ? 0 : 1;
+        } else {
+            // Until the X server shows the dialog as drawn (mapped, placed and presented). The desktop may
+            // place the window itself, so its rectangle is asked for each time.
+            for (int attempt = 0; attempt < 2000 && result != 0; ++attempt) {
+                qsm::wm::CurrentBackend().Wait(10);
+                Pump();
+                RECT wr;
+                ::GetWindowRect(dlg.GetHandle(), &wr);
+                cairo_surface_t* shot = GrabScreen(wr);
+                if (shot == nullptr) break;
+                if (DifferingPixels(shot, dlg.GetHandle()) == 0 &&
+                    cairo_surface_write_to_png(shot, argv[1]) == CAIRO_STATUS_SUCCESS)
+                    result = 0;
+                cairo_surface_destroy(shot);
+            }
+            if (result != 0) std::fprintf(stderr, "the display never showed the dialog as drawn\n");
+        }
+        dlg.CloseDialog();
+    }
+    if (on_display) {
+        qsm::wm::ResetForTests();
+        qsm::wm::RemoveSdlBackend();
+    }
+    return result;
+}

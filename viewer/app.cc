@@ -1,0 +1,394 @@
+#include "viewer/app.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/file_utils.h"
+#include "core/ram_stream.h"
+#include "core/reg_key.h"
+#include "core/sys_info.h"
+#include "core/zlib_stream.h"
+#include "platform/framework/frame.h"
+#include "platform/framework/program.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/profile.h"
+#include "platform/registry/registry.h"
+#include "platform/wm/controls.h"
+#include "render/base/fonts_data.h"
+#include "score/music_score.h"
+#include "score/music_staff.h"
+#include "viewer/options.h"
+#include "viewer/startup.h"
+
+TQSMViewerApp* TQSMViewerApp::Instance = nullptr;
+
+namespace {
+
+constexpr const char* kProgramTitle = "QuillStave Composer Viewer";
+constexpr const char* kStaffColorsKey = "Software\\QuillStave Software\\QuillStave Composer 2\\StaffColors";
+constexpr DWORD kMaxMruBytes = 2500;
+constexpr UINT kPlayTimerId = 1;
+
+// The main window until the viewer's frame takes its place: a plain frame of the viewer's window class, so
+// that a second instance finds it and hands its command line over, with the application's commands.
+class TStartFrame : public TFrameWindow {
+public:
+    explicit TStartFrame(const char* title) : TWindow(nullptr, title), TFrameWindow(nullptr, title) {
+        Attr.Style = WS_OVERLAPPEDWINDOW;
+        Attr.X = CW_USEDEFAULT;
+        Attr.Y = CW_USEDEFAULT;
+        Attr.W = 640;
+        Attr.H = 480;
+    }
+    const char* GetClassName() override { return "TQSMViewerFrame"; }
+
+    LRESULT EvCopyData(WPARAM, LPARAM lp) {
+        TQSMViewerApp::Get()->SetReceivedCommandLine(
+            CopyDataText(reinterpret_cast<const COPYDATASTRUCT*>(lp)));
+        return TRUE;
+    }
+    void CmExit() { TQSMViewerApp::Get()->CmExit(); }
+    void CmRepeatPlay() { TQSMViewerApp::Get()->CmRepeatPlay(); }
+    void CeRepeatPlay(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeRepeatPlay(ce); }
+    void CmFaster() { TQSMViewerApp::Get()->CmFaster(); }
+    void CeFaster(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeFaster(ce); }
+    void CmSlower() { TQSMViewerApp::Get()->CmSlower(); }
+    void CeSlower(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeSlower(ce); }
+    void CmTransposeMenu() { TQSMViewerApp::Get()->CmTransposeMenu(); }
+    void CeTranspose(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeTranspose(ce); }
+    void CmOptions() { TQSMViewerApp::Get()->CmOptions(); }
+    void CmMidiMapperVolume() { TQSMViewerApp::Get()->CmMidiMapperVolume(); }
+    void CmPlaySpeed() { TQSMViewerApp::Get()->CmPlaySpeed(); }
+    void CmTranspose() { TQSMViewerApp::Get()->CmTranspose(); }
+
+    DECLARE_RESPONSE_TABLE(TStartFrame);
+};
+
+DEFINE_RESPONSE_TABLE1(TStartFrame, TFrameWindow)
+EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
+    EV_COMMAND(CM_QSM_REPEATPLAY, CmRepeatPlay), EV_COMMAND_ENABLE(CM_QSM_REPEATPLAY, CeRepeatPlay),
+    EV_COMMAND(CM_QSM_FASTER, CmFaster), EV_COMMAND_ENABLE(CM_QSM_FASTER, CeFaster),
+    EV_COMMAND(CM_QSM_SLOWER, CmSlower), EV_COMMAND_ENABLE(CM_QSM_SLOWER, CeSlower),
+    EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSEMENU, CeTranspose),
+    EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
+    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
+    EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
+
+TMusicScore* MakeBlankScore() {
+    TSongInfo info{};
+    std::snprintf(info.Title, sizeof(info.Title), "%s", "QuillStave Composer 2 Viewer");
+    std::snprintf(info.Author, sizeof(info.Author), "%s", "by QuillStave Software, Inc.");
+    std::snprintf(info.Lyricist, sizeof(info.Lyricist), "%s", "Version 2.51a");
+    auto* score = new TMusicScore(&info);
+    score->AddStaff(new TMusicStaff);
+    if (TMusicFontsData* fonts = score->GetFontData()) {
+        fonts->Fonts[FONTSLOT_PAGE_TITLE].Set("Times New Roman", TQSFontSpec::kBold | TQSFontSpec::kItalic,
+                                              24, 0);
+        fonts->Fonts[FONTSLOT_PAGE_TEXT].Set("Times New Roman", TQSFontSpec::kItalic, 24, 0);
+    }
+    return score;
+}
+
+}  // namespace
+
+TQSMViewerApp::TQSMViewerApp(const char* title) : TApplication(title) {
+    Instance = this;
+    nCmdShow = qsm::GetProgramCmdShow();
+    BlankScore = MakeBlankScore();
+    Score = BlankScore;
+    SongBuffer.Clear();
+    TimeIndex.Reset();
+    MidiManager.SelectOutDevice(static_cast<UINT>(GetPlayDeviceId(ViewerOptions)));
+    TKeyReadOnly colors(HKEY_CURRENT_USER, kStaffColorsKey);
+    if (colors.IsOpen()) Palette.Load(colors);
+
+    Gdi32 = LoadLibraryA("gdi32.dll");
+    auto add = reinterpret_cast<TPrivateFonts::TAddProc>(Gdi32 ? GetProcAddress(Gdi32, "AddFontResourceExA")
+                                                               : nullptr);
+    auto remove = reinterpret_cast<TPrivateFonts::TRemoveProc>(
+        Gdi32 ? GetProcAddress(Gdi32, "RemoveFontResourceExA") : nullptr);
+    std::string folder = ProgramFolder();
+    PrivateFonts = std::make_unique<TPrivateFonts>(folder + "Fonts/fonts.ini", add, remove);
+    HelpFilePath = folder + "QSM2VIEW.HLP";
+
+    HDC screen = GetDC(nullptr);
+    int height = MulDiv(ViewerOptions.ToolSize, screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96, 72);
+    if (screen) ReleaseDC(nullptr, screen);
+    ToolButtonSize = {MulDiv(height, 22, 18), height};
+}
+
+TQSMViewerApp::~TQSMViewerApp() {
+    StopPlayTimer();
+    if (CommandFont) DeleteObject(CommandFont);
+    if (Gdi32) FreeLibrary(Gdi32);
+    if (Score != BlankScore) delete Score;
+    delete BlankScore;
+    Score = BlankScore = nullptr;
+    if (Instance == this) Instance = nullptr;
+}
+
+std::string TQSMViewerApp::ProgramFolder() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    StripFileName(path, true);
+    std::string folder = path;
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    return folder;
+}
+
+void TQSMViewerApp::InitInstance() {
+    InitCommonControls();
+    if (PrivateFonts->LoadPrivateFont("qsswCmdButtons")) {
+        CommandFont = CreateFontA(-ToolButtonSize.cy, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
+                                  0, 0, 0, 0, "qsswCmdButtons");
+    }
+    TApplication::InitInstance();
+}
+
+void TQSMViewerApp::InitMainWindow() {
+    SetMainWindow(new TStartFrame(kProgramTitle));
+}
+
+int TQSMViewerApp::TermInstance(int status) {
+    PrivateFonts->RemoveAll();
+    return TApplication::TermInstance(status);
+}
+
+// ---------------------------------------------------------------- speed and transposition
+
+int TQSMViewerApp::StepSpeed(int s, bool faster) {
+    int step = s + (faster ? 10 : -1) >= 100 ? 20 : 10;
+    int v = (s / step) * step;
+    if (faster)
+        v += step;
+    else if (v == s)
+        v -= step;
+    v = v < 40 ? 40 : (v > 400 ? 400 : v);
+    // Below 40 or above 400 the clamp would turn the step round.
+    if (faster ? v < s : v > s) v = s;
+    return v;
+}
+
+void TQSMViewerApp::SetSpeed(int percent) {
+    if (percent <= 0 || percent == PlaySpeed) return;
+    PlaySpeed = percent;
+    MidiManager.SetPlaySpeed(100.0f / static_cast<float>(percent));
+}
+
+void TQSMViewerApp::SetTranspose(int semitones) {
+    int d = semitones - Transposition;
+    if (d == 0) return;
+    bool playing = MidiManager.IsPlaying() && !MidiManager.IsPaused();
+    if (playing) MidiManager.TogglePause();
+    SongBuffer.Transpose(d, 0xFDFF, 0xFFFF);  // every channel but channel 10
+    Transposition = semitones;
+    MovedWhilePaused = 1;
+    // The sequencer must not keep notes of the old pitches.
+    if (MidiManager.IsPaused()) MidiManager.SongChanged();
+    if (playing) MidiManager.TogglePause();
+}
+
+int TQSMViewerApp::TransposeMenuValue(int id) {
+    return id < 12 ? -id : id - 12;
+}
+
+HMENU TQSMViewerApp::BuildTransposeMenu() const {
+    HMENU menu = CreatePopupMenu();
+    for (int id = 0; id < 24; ++id) {
+        int value = TransposeMenuValue(id);
+        char text[16];
+        if (value == 0)
+            std::snprintf(text, sizeof(text), "0");
+        else
+            std::snprintf(text, sizeof(text), "%c %d", value < 0 ? '-' : '+', value < 0 ? -value : value);
+        UINT flags = MF_STRING;
+        if (value == 0 || value == 1) flags |= MF_MENUBARBREAK;
+        if (value == Transposition) flags |= MF_CHECKED;
+        AppendMenuA(menu, flags, static_cast<UINT_PTR>(id), text);
+    }
+    return menu;
+}
+
+void TQSMViewerApp::CmTransposeMenu() {
+    HMENU menu = BuildTransposeMenu();
+    POINT at{};
+    GetCursorPos(&at);
+    TWindow* main = GetMainWindow();
+    int id = static_cast<int>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_VERPOSANIMATION, at.x,
+                                             at.y, 0, main ? main->GetHandle() : nullptr, nullptr));
+    DestroyMenu(menu);
+    if (id > 0 && id < 24) SetTranspose(TransposeMenuValue(id));
+}
+
+void TQSMViewerApp::CmFaster() {
+    SetSpeed(StepSpeed(PlaySpeed, true));
+}
+void TQSMViewerApp::CeFaster(TCommandEnabler& ce) {
+    ce.SetCheck(PlaySpeed > 100 ? 1 : 0);
+}
+void TQSMViewerApp::CmSlower() {
+    SetSpeed(StepSpeed(PlaySpeed, false));
+}
+void TQSMViewerApp::CeSlower(TCommandEnabler& ce) {
+    ce.SetCheck(PlaySpeed < 100 ? 1 : 0);
+}
+void TQSMViewerApp::CmRepeatPlay() {
+    SessionOptions.RepeatPlay = SessionOptions.RepeatPlay ? 0 : 1;
+}
+void TQSMViewerApp::CeRepeatPlay(TCommandEnabler& ce) {
+    ce.SetCheck(SessionOptions.RepeatPlay ? 1 : 0);
+}
+
+void TQSMViewerApp::CmExit() {
+    if (TWindow* main = GetMainWindow(); main && main->GetHandle())
+        PostMessageA(main->GetHandle(), WM_CLOSE, 0, 0);
+}
+
+// ---------------------------------------------------------------- timer, caption, busy state
+
+bool TQSMViewerApp::StartPlayTimer() {
+    TWindow* main = GetMainWindow();
+    if (PlayTimer == 0 && main && main->GetHandle())
+        PlayTimer = SetTimer(main->GetHandle(), kPlayTimerId, 70, nullptr);
+    return PlayTimer != 0;
+}
+
+void TQSMViewerApp::StopPlayTimer() {
+    if (PlayTimer == 0) return;
+    if (TWindow* main = GetMainWindow(); main && main->GetHandle()) KillTimer(main->GetHandle(), PlayTimer);
+    PlayTimer = 0;
+}
+
+std::string TQSMViewerApp::MakeCaption(const char* name, bool isPath, bool marked) {
+    std::string text = "Untitled";
+    if (name != nullptr && *name != '\0') {
+        if (isPath) {
+            char part[MAX_PATH];
+            ComposePath(name, part, 2);
+            text = part;
+        } else {
+            text.assign(name, strnlen(name, 63));
+        }
+    }
+    return std::string(marked ? "*" : "") + text + " - " + kProgramTitle;
+}
+
+void TQSMViewerApp::SetCaption(const char* name, bool isPath, bool marked) {
+    std::string caption = MakeCaption(name, isPath, marked);
+    if (TWindow* main = GetMainWindow(); main && main->GetHandle())
+        SetWindowTextA(main->GetHandle(), caption.c_str());
+    TotalPlayMs = ScorePlayer.GetPlayLengthMs() + 600;
+    FormatPlayTime(TotalPlayMs, TotalPlayText);
+    LastStatus = {0xFFFFFFFFu, 0};
+}
+
+void TQSMViewerApp::FormatPlayTime(DWORD ms, char* text) {
+    unsigned seconds = ms / 1000;
+    unsigned hours = seconds / 3600;
+    unsigned minutes = seconds / 60 % 60;
+    if (hours != 0)
+        std::snprintf(text, 32, "%u:%02u:%02u", hours, minutes, seconds % 60);
+    else
+        std::snprintf(text, 32, "%u:%02u", minutes, seconds % 60);
+}
+
+void TQSMViewerApp::BeginBusy(const char* text) {
+    SysInfo.PushStatus(text, true);
+}
+void TQSMViewerApp::EndBusy() {
+    SysInfo.PopStatus();
+}
+
+// ---------------------------------------------------------------- load warnings
+
+void TQSMViewerApp::BuildLoadWarnings() {
+    LoadWarnings.clear();
+    char text[160];
+    int ports = Score ? Score->GetMaxPlayDevice() + 1 : 1;
+    if (ports > 1) {
+        std::snprintf(text, sizeof(text), "This file uses %d MIDI ports; only one will be performed", ports);
+        LoadWarnings.emplace_back(text);
+    }
+    for (const std::string& face : PrivateFonts->GetMissingFaces()) {
+        std::snprintf(text, sizeof(text), "The '%s' font is not available", face.c_str());
+        LoadWarnings.emplace_back(text);
+    }
+    WarningsText.clear();
+    if (!LoadWarnings.empty()) {
+        std::snprintf(text, sizeof(text), "%d Note%s", static_cast<int>(LoadWarnings.size()),
+                      LoadWarnings.size() == 1 ? "" : "s");
+        WarningsText = text;
+    }
+}
+
+// ---------------------------------------------------------------- recent views
+
+namespace qsm {
+
+void ReadRecentViewsBlob(const void* data, DWORD size, TQSStringQueue& list) {
+    list.Clear();
+    if (data == nullptr || size == 0) return;
+    TQSRFlatRamStream packed(const_cast<void*>(data), size, size);
+    TQSRZLibInStream lines(TQSRZLibInStream::kScoreEnvelope, &packed, false);
+    char line[MAX_PATH + 1];
+    while (list.GetCount() < list.GetCapacity()) {
+        int length = lines.ReadLine(line, sizeof(line));
+        if (lines.GetError() && length == 0) break;
+        if (line[0] != '\0') list.InsertAt(list.GetCount(), line);
+        if (lines.GetError()) break;
+    }
+}
+
+std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit) {
+    // The most entries, in list order, whose compressed form stays below the limit.
+    std::vector<BYTE> best;
+    for (int32_t count = 1; count <= list.GetCount(); ++count) {
+        TQSRFlatRamStream packed(4096, 4096);
+        TQSRZLibOutStream out(TQSRZLibInStream::kScoreEnvelope, &packed, false);
+        for (int32_t i = 0; i < count; ++i) {
+            out.WriteText(list.GetEntry(i), false);
+            out.WriteText("\n", true);
+        }
+        out.Finish();
+        DWORD size = packed.GetSize();
+        if (out.GetError() || size >= limit) break;
+        best.assign(packed.GetData(), packed.GetData() + size);
+    }
+    return best;
+}
+
+}  // namespace qsm
+
+void TQSMViewerApp::LoadViewerMru() {
+    BYTE data[kMaxMruBytes];
+    DWORD size = SysInfo.ReadBlob("Options", "z-mru", nullptr, data, sizeof(data));
+    qsm::ReadRecentViewsBlob(data, size, RecentViews);
+}
+
+void TQSMViewerApp::SaveViewerMru() {
+    std::vector<BYTE> blob = qsm::MakeRecentViewsBlob(RecentViews, kMaxMruBytes);
+    SysInfo.WriteBlob("Options", "z-mru", blob.data(), static_cast<DWORD>(blob.size()));
+}
+
+void TQSMViewerApp::AddRecentView(const char* path, bool insert) {
+    if (path == nullptr || *path == '\0') return;
+    LoadViewerMru();
+    RecentViews.Remove(path);
+    if (insert) RecentViews.InsertAt(0, path);
+    SaveViewerMru();
+}
+
+// ---------------------------------------------------------------- configuration
+
+void TQSMViewerApp::GetConfigString(const char* key, char* buffer, int size, const char* defaultText) const {
+    if (buffer == nullptr || size <= 0) return;
+    char ini[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, ini, sizeof(ini));
+    ReplaceExtension(ini, "ini");
+    if (IsPlainFile(ini)) {
+        GetPrivateProfileStringA("Config", key, defaultText, buffer, static_cast<DWORD>(size), ini);
+    } else {
+        std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultText ? defaultText : "");
+    }
+}

@@ -1,0 +1,181 @@
+// The viewer's application object: the blank and the current score, the song event buffer and what performs
+// it, the MIDI manager, the colour palette, the recent views, the private fonts, the caption and play-time
+// texts, and the speed, transposition and repeat commands.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/bool_array.h"
+#include "core/multi_field.h"
+#include "midi/base/midi_file_buf.h"
+#include "midi/midi_manager.h"
+#include "midi/score_player.h"
+#include "platform/framework/window.h"
+#include "render/base/color_palette.h"
+#include "ui/touch_api.h"
+#include "viewer/private_fonts.h"
+
+class TMusicScore;
+
+namespace qsm {
+
+// The recent views from their stored form (the compressed envelope over one line per entry), at most as many
+// as the list holds; and the stored form of as many entries, in list order, as stay below the limit.
+void ReadRecentViewsBlob(const void* data, DWORD size, TQSStringQueue& list);
+std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
+
+}  // namespace qsm
+
+// Command ids of the application's commands.
+enum : UINT {
+    CM_QSM_OPTIONS = 54,
+    CM_QSM_EXIT = 112,
+    CM_QSM_REPEATPLAY = 123,
+    CM_QSM_SYNTHVOLUME = 124,
+    CM_QSM_PLAYSPEED = 127,
+    CM_QSM_FASTER = 128,
+    CM_QSM_SLOWER = 129,
+    CM_QSM_TRANSPOSE = 135,
+    CM_QSM_TRANSPOSEMENU = 136,
+};
+
+class TQSMViewerApp : public TApplication {
+public:
+    explicit TQSMViewerApp(const char* title);
+    ~TQSMViewerApp() override;
+
+    // The one application object (null when none exists).
+    static TQSMViewerApp* Get() { return Instance; }
+
+    void InitInstance() override;
+    void InitMainWindow() override;
+    int TermInstance(int status) override;
+
+    // Scores. The blank score is shown when no file is open.
+    TMusicScore* GetBlankScore() const { return BlankScore; }
+    TMusicScore* GetScore() const { return Score; }
+    const std::string& GetCurrentPath() const { return CurrentPath; }
+
+    TMidiFileBuf& GetSongBuffer() { return SongBuffer; }
+    TMFBTimeIndex& GetTimeIndex() { return TimeIndex; }
+    TMidiManager& GetMidiManager() { return MidiManager; }
+    TColorPalette& GetPalette() { return Palette; }
+    TScoreMidiPlayer& GetScorePlayer() { return ScorePlayer; }
+    TQSBoolArray& GetMuteBits() { return MuteBits; }
+    TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
+    const std::string& GetHelpFilePath() const { return HelpFilePath; }
+    SIZE GetToolButtonSize() const { return ToolButtonSize; }
+
+    // Play state.
+    int GetPlaySpeed() const { return PlaySpeed; }
+    int GetTranspose() const { return Transposition; }
+    bool IsPerformanceActive() const { return PerformanceActive != 0; }
+    bool WasMovedWhilePaused() const { return MovedWhilePaused != 0; }
+    void SetSpeed(int percent);
+    void SetTranspose(int semitones);
+    // The speed that Play Faster (true) or Play Slower gives from s percent: steps of 20 from 100 up, of 10
+    // below, within 40..400; faster never slows and slower never speeds up.
+    static int StepSpeed(int s, bool faster);
+    // The transposition of entry id (0..23) of the transpose menu: -id below 12, else id - 12.
+    static int TransposeMenuValue(int id);
+    // The 24 entries of the transpose menu, checked where they equal the current transposition.
+    HMENU BuildTransposeMenu() const;
+
+    // The play timer on the main window (id 1, 70 ms).
+    bool StartPlayTimer();
+    void StopPlayTimer();
+
+    // Caption "[*]name - QuillStave Composer Viewer" on the main window; takes the total play length from
+    // the score MIDI player.
+    void SetCaption(const char* name, bool isPath, bool marked);
+    static std::string MakeCaption(const char* name, bool isPath, bool marked);
+    // "h:mm:ss" with hours, else "m:ss".
+    static void FormatPlayTime(DWORD ms, char* text);
+    DWORD GetTotalPlayMs() const { return TotalPlayMs; }
+    const char* GetTotalPlayText() const { return TotalPlayText; }
+
+    // A wait cursor with a status text ("Working..." for null) until EndBusy.
+    void BeginBusy(const char* text);
+    void EndBusy();
+
+    // The fonts of a score: faces neither installed nor loadable take their alternates or count as missing.
+    void CheckScoreFonts(TMusicScore& score) { PrivateFonts->CheckScoreFonts(score); }
+    // The load warnings of the current score (more than one MIDI port, missing fonts of the last check) and
+    // the text of the frame's warnings gadget: "%d Note%s", empty without warnings.
+    void BuildLoadWarnings();
+    const std::vector<std::string>& GetLoadWarnings() const { return LoadWarnings; }
+    const std::string& GetWarningsText() const { return WarningsText; }
+
+    // Recent views: the compressed "z-mru" value of section "Options".
+    const TQSStringQueue& GetRecentViews() const { return RecentViews; }
+    void LoadViewerMru();
+    void AddRecentView(const char* path, bool insert);
+
+    // A value of section "Config" of the INI file named after the program beside it, or the default.
+    void GetConfigString(const char* key, char* buffer, int size, const char* defaultText) const;
+
+    // Commands.
+    void CmExit();
+    void CmRepeatPlay();
+    void CeRepeatPlay(TCommandEnabler& ce);
+    void CmFaster();
+    void CeFaster(TCommandEnabler& ce);
+    void CmSlower();
+    void CeSlower(TCommandEnabler& ce);
+    void CmTransposeMenu();
+    void CeTranspose(TCommandEnabler& ce);
+    // The dialogs: options (513), synthesizer volume (518), play speed (520) and transposition (526).
+    void CmOptions();
+    void CmMidiMapperVolume();
+    void CmPlaySpeed();
+    void CmTranspose();
+
+    // The text that a second instance handed over, kept for the client.
+    void SetReceivedCommandLine(std::string text) { ReceivedCommandLine = std::move(text); }
+    const std::string& GetReceivedCommandLine() const { return ReceivedCommandLine; }
+
+private:
+    void SaveViewerMru();
+    static std::string ProgramFolder();
+
+    static TQSMViewerApp* Instance;
+
+    TouchApi Touch;
+    std::string CurrentPath;
+    TMusicScore* BlankScore = nullptr;
+    TMusicScore* Score = nullptr;
+    int32_t LoadCount = 0;
+    int32_t FromNewFormat = 0;
+    int32_t FromTextFile = 0;
+    int32_t FromMidiFile = 0;
+    TQSBoolArray MuteBits{255};
+    int32_t MuteListState = 0;
+    TMidiFileBuf SongBuffer{16};
+    TMFBTimeIndex TimeIndex{&SongBuffer};
+    DWORD PlayStartTick = 0;
+    int32_t PerformanceActive = 0;
+    int32_t MovedWhilePaused = 0;
+    int32_t PlaySpeed = 100;
+    int32_t Transposition = 0;
+    TMidiManager MidiManager;
+    UINT_PTR PlayTimer = 0;
+    TColorPalette Palette;
+    TScoreMidiPlayer ScorePlayer;
+    TQSStringQueue RecentViews{16, true, 64};
+    struct {
+        DWORD Tick;
+        DWORD Flags;
+    } LastStatus = {0xFFFFFFFFu, 0};
+    HMODULE Gdi32 = nullptr;
+    std::unique_ptr<TPrivateFonts> PrivateFonts;
+    std::string HelpFilePath;
+    SIZE ToolButtonSize = {0, 0};
+    HFONT CommandFont = nullptr;
+    DWORD TotalPlayMs = 0;
+    char TotalPlayText[32] = "";
+    std::string ReceivedCommandLine;
+    std::vector<std::string> LoadWarnings;
+    std::string WarningsText;
+};

@@ -1,0 +1,16 @@
+// QSM2View: shows its windows on the display when there is one, else runs without one.
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/framework/program.h"
+#include "platform/wm/backend.h"
+#include "platform/wm/sdl_backend.h"
+
+int main(int argc, char* argv[]) {
+    const char* backend = std::getenv("QSM_BACKEND");
+    bool headless = backend != nullptr && std::string_view(backend) == "headless";
+    bool onDisplay = !headless && qsm::wm::InstallSdlBackend();
+    int code = qsm::RunOwlMain(argc, argv);
+    if (onDisplay) qsm::wm::RemoveSdlBackend();
+    return code;
+}

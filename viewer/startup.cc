@@ -1,0 +1,237 @@
+#include "viewer/startup.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "core/file_stream.h"
+#include "core/file_utils.h"
+#include "core/reg_key.h"
+#include "core/stream.h"
+#include "core/sys_info.h"
+#include "core/zlib_stream.h"
+#include "platform/framework/program.h"
+#include "platform/kernel/text.h"
+#include "platform/registry/registry.h"
+#include "platform/wm/controls.h"
+#include "viewer/app.h"
+#include "viewer/options.h"
+
+#if __has_include("platform/kernel/shell.h")
+#include "platform/kernel/shell.h"
+#define QSM_HAVE_LAUNCHER 1
+#endif
+
+const char kViewerSwitches[] = "/play\0/cached\0/xprint\0/close\0/launch\0";
+
+namespace {
+
+constexpr const char* kViewerFrameClass = "TQSMViewerFrame";
+constexpr const char* kEditor2Class = "QuillStaveComposer2";
+constexpr int kShellNoAssociation = 31;
+
+// Brings a window of another program to the front (its last active popup, so an open dialog comes first)
+// and hands it the text with its terminating zero.
+void RaiseAndSend(HWND window, const char* text) {
+    HWND popup = GetLastActivePopup(window);
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(popup ? popup : window);
+    if (text == nullptr) return;
+    COPYDATASTRUCT data{0, static_cast<DWORD>(std::strlen(text) + 1), const_cast<char*>(text)};
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}
+
+template <class T>
+INT_PTR AsResult(T value) {
+    if constexpr (std::is_pointer_v<T>)
+        return reinterpret_cast<INT_PTR>(value);
+    else
+        return static_cast<INT_PTR>(value);
+}
+
+}  // namespace
+
+TViewerCmdLine::TViewerCmdLine(const char* commandLine)
+    : TQSCmdLineOptions(commandLine, '/', kViewerSwitches) {}
+
+std::string CopyDataText(const COPYDATASTRUCT* data) {
+    if (data == nullptr || data->lpData == nullptr || data->cbData == 0) return std::string();
+    const char* bytes = static_cast<const char*>(data->lpData);
+    return std::string(bytes, strnlen(bytes, data->cbData));
+}
+
+int ReadSignatureVersion(TQSRStream& stream) {
+    char text[128];
+    stream.ReadString(text, sizeof(text));
+    if (stream.GetError()) return 0;
+    if (std::strcmp(text, "[QuillStave InkWork]") != 0 &&
+        qsm::CompareNoCase(text, "[Quillstave Software]") != 0)
+        return 0;
+    if (static_cast<int16_t>(stream.ReadWord()) > 0) return 0;
+    stream.ReadString(text, sizeof(text));
+    size_t length = std::strlen(text);
+    if (length < 3 || length > 30 || text[0] != '[' || text[length - 1] != ']') return 0;
+    text[length - 1] = '\0';
+    int generation = static_cast<int16_t>(stream.ReadWord()) >> 8;
+    const char* name = text + 1;
+    if (std::strcmp(name, "QuillStave") != 0 && std::strcmp(name, "QuillStave Composer") != 0) return 0;
+    return generation;
+}
+
+int GetScoreFileVersion(const char* path) {
+    if (qsm::CompareNoCase(GetExtensionPart(path), ".qsm") != 0) return 2;
+    TQSRFStream file(TQSRFStream::kRead, path);
+    if (file.GetError() || !file.IsOpen()) return 0;
+    TQSRZLibInStream unpacked(TQSRZLibInStream::kScoreEnvelope, &file, false);
+    int generation = ReadSignatureVersion(unpacked);
+    unpacked.Close();
+    file.Close();
+    return generation;
+}
+
+// ---------------------------------------------------------------- the outside world
+
+int TStartupHost::GetScoreFileVersion(const char* path) {
+    return ::GetScoreFileVersion(path);
+}
+
+int TStartupHost::RunLaunchpad(const char*, int) {
+    // Without the Launchpad dialog the file is viewed.
+    return 101;
+}
+
+INT_PTR TStartupHost::ShellExecute(const char* verb, const char* file) {
+#ifdef QSM_HAVE_LAUNCHER
+    return AsResult(ShellExecuteA(nullptr, verb, file, nullptr, nullptr, SW_SHOWNORMAL));
+#else
+    (void)verb;
+    (void)file;
+    return AsResult(kShellNoAssociation);
+#endif
+}
+
+UINT TStartupHost::StartProgram(const std::string& program, const char* file) {
+#ifdef QSM_HAVE_LAUNCHER
+    // Both parts quoted, so that blanks in the install folder or the file name split nothing.
+    std::string command = "\"" + program + "\" \"" + file + "\"";
+    return static_cast<UINT>(WinExec(command.c_str(), SW_SHOWNORMAL));
+#else
+    (void)program;
+    (void)file;
+    return 2;  // file not found
+#endif
+}
+
+void TStartupHost::ShowLaunchFailure() {
+    MessageBoxExA(
+        nullptr,
+        "The file launch appears to have been unsuccessful. Your *.qsm file associations have probably "
+        "been altered from the standard configuration.\n\nThe file will be opened for viewing.",
+        "Launch Failure", MB_OK | MB_ICONINFORMATION, 0);
+}
+
+int TStartupHost::RunApplication() {
+    TQSMViewerApp app("QuillStave Composer Viewer");
+    return app.Run();
+}
+
+// ---------------------------------------------------------------- hand-over to the editor
+
+int SendToRunningEditor(const char* path, const char* verb) {
+    TStartupHost host;
+    return SendToRunningEditor(path, verb, host);
+}
+
+int SendToRunningEditor(const char* path, const char* verb, TStartupHost& host) {
+    if (path == nullptr) return 0;
+    if (host.ShellExecute(verb, path) >= 33) return 1;
+    if (HWND editor = FindWindowA(kEditor2Class, nullptr)) {
+        std::string copy(path);
+        RaiseAndSend(editor, copy.c_str());
+        return 1;
+    }
+    TKeyReadOnly key(HKEY_LOCAL_MACHINE, kEditor2UninstallKey);
+    if (!key.IsOpen()) return 0;
+    char folder[521];
+    if (!key.QueryString(folder, sizeof(folder), "", "InstallLocation") || std::strlen(folder) <= 3) return 0;
+    std::string program = qsm::NativePath(folder);
+    if (program.back() != '/') program.push_back('/');
+    program += "qsm2";
+    return host.StartProgram(program, path) > 31 ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- the decisions
+
+int RunStartup(const char* commandLine, TStartupHost& host) {
+    if (commandLine == nullptr) commandLine = "";
+    TViewerCmdLine tokens(commandLine);
+    const char* file = tokens.GetFile();
+
+    if (tokens.HasSwitch("/launch") && file != nullptr && *file != '\0' && IsPlainFile(file)) {
+        int generation = host.GetScoreFileVersion(file);
+        if (generation <= SessionOptions.NewestEditor) {
+            const char* verb = nullptr;
+            if (ViewerOptions.AutoLaunch != 0) {
+                if (generation < 2 && SessionOptions.Editor1Installed)
+                    verb = "qsm1";
+                else if (SessionOptions.Editor2Installed)
+                    verb = "qsm2";
+            } else {
+                switch (host.RunLaunchpad(file, generation)) {
+                    case 2:
+                        return 1;
+                    case 102:
+                        verb = "qsm1";
+                        break;
+                    case 103:
+                        verb = "qsm2";
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (verb != nullptr) {
+                if (host.ShellExecute(verb, file) > 32) return 0;
+                host.ShowLaunchFailure();
+            }
+        }
+    }
+
+    if (ViewerOptions.ReuseInst != 0) {
+        if (HWND running = FindWindowA(kViewerFrameClass, nullptr)) {
+            RaiseAndSend(running, *commandLine != '\0' ? commandLine : nullptr);
+            return 1;
+        }
+    }
+    return host.RunApplication();
+}
+
+int OwlMain(int, char*[]) {
+    RegisterWindowMessageA("QSMMidiSeq");
+    RegisterWindowMessageA("QSINIT");
+    SetDefaultOptions(ViewerOptions);
+    // Before the store has its names: repeat play always starts off.
+    DetectEditors(SessionOptions);
+    SysInfo.SetNames("QuillStave Software", "QuillStave Composer 2 Viewer");
+    LoadOptions(ViewerOptions);
+    TStartupHost host;
+    return RunStartup(qsm::GetProgramCommandLine(), host);
+}
+
+INT_PTR LauchpadDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG: {
+            RECT r{};
+            GetWindowRect(hwnd, &r);
+            int width = r.right - r.left;
+            int height = r.bottom - r.top;
+            MoveWindow(hwnd, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                       (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, TRUE);
+            return TRUE;
+        }
+        case WM_COMMAND:
+            EndDialog(hwnd, static_cast<INT_PTR>(wParam));
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}

@@ -1,0 +1,46 @@
+// A settings store, a machine store and a window-finding folder of their own for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/sys_info.h"
+#include "platform/registry/registry.h"
+#include "platform/wm/backend.h"
+
+namespace qsm::viewer_test {
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qsm-viewer-test-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        setenv("QSM_SYSTEM_REGISTRY", (dir_ + "/system.reg").c_str(), 1);
+        unsetenv("QSM_WM_IPC_DIR");
+        qsm::wm::ResetForTests();
+        SysInfo.SetNames("QuillStave Software", "QuillStave Composer 2 Viewer");
+    }
+    void TearDown() override {
+        qsm::wm::ResetForTests();
+        std::filesystem::remove_all(dir_);
+    }
+    // Creates a key of the machine store, with a string value when a name is given.
+    static void MachineKey(const char* path, const char* name = nullptr, const char* value = nullptr) {
+        HKEY key = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+        if (name != nullptr)
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                           static_cast<DWORD>(strlen(value) + 1));
+        RegCloseKey(key);
+    }
+    std::string dir_;
+};
+
+}  // namespace qsm::viewer_test
