@@ -300,6 +300,28 @@ void TQSMViewerApp::EndBusy() {
     SysInfo.PopStatus();
 }
 
+// ---------------------------------------------------------------- load warnings
+
+void TQSMViewerApp::BuildLoadWarnings() {
+    LoadWarnings.clear();
+    char text[160];
+    int ports = Score ? Score->GetMaxPlayDevice() + 1 : 1;
+    if (ports > 1) {
+        std::snprintf(text, sizeof(text), "This file uses %d MIDI ports; only one will be performed", ports);
+        LoadWarnings.emplace_back(text);
+    }
+    for (const std::string& face : PrivateFonts->GetMissingFaces()) {
+        std::snprintf(text, sizeof(text), "The '%s' font is not available", face.c_str());
+        LoadWarnings.emplace_back(text);
+    }
+    WarningsText.clear();
+    if (!LoadWarnings.empty()) {
+        std::snprintf(text, sizeof(text), "%d Note%s", static_cast<int>(LoadWarnings.size()),
+                      LoadWarnings.size() == 1 ? "" : "s");
+        WarningsText = text;
+    }
+}
+
 // ---------------------------------------------------------------- recent views
 
 namespace qsm {
