@@ -48,6 +48,8 @@ TEST_F(ToolbarTest, PlacementSurvivesARestartThroughTheStore) {
 }
 
 TEST_F(ToolbarTest, DraggedByItsGripperToTheLeftSide) {
+    if (SysInfo.GetStatusDepth() == 0) SysInfo.PushStatus("Ready", false);  // the base text
+    const std::string base = SysInfo.GetStatusText();
     TToolbar* tb = Open(0x2800, 0xf000);
     TRect r = tb->GetWindowRect();
     TRect client = frame_->ClientOnScreen();
@@ -55,6 +57,8 @@ TEST_F(ToolbarTest, DraggedByItsGripperToTheLeftSide) {
     Button(true);
     ASSERT_TRUE(tb->IsDragging());
     EXPECT_EQ(::GetCapture(), tb->GetHandle());
+    EXPECT_STREQ(SysInfo.GetStatusText(),
+                 "Drag the toolbar to an edge of the window to dock it there; hold Ctrl to keep it floating");
     // Over the client area the rectangle takes the floating shape, though floating is not allowed.
     MouseTo(TPoint(client.left + 200, client.top + 150));
     EXPECT_TRUE(tb->GetDragWord() & tpFloating);
@@ -65,6 +69,7 @@ TEST_F(ToolbarTest, DraggedByItsGripperToTheLeftSide) {
     Button(false);
     EXPECT_FALSE(tb->IsDragging());
     EXPECT_EQ(::GetCapture(), nullptr);
+    EXPECT_EQ(SysInfo.GetStatusText(), base);
     EXPECT_EQ(tb->Placement & 0xF030, tpLeft);
     EXPECT_EQ(tb->GetParentO(), Station(tpLeft));
     EXPECT_TRUE(tb->IsWindowVisible());
