@@ -30,10 +30,15 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 
 // Command ids of the application's commands.
 enum : UINT {
+    CM_QSM_HELP = 50,
+    CM_QSM_OPTIONS = 54,
     CM_QSM_EXIT = 112,
     CM_QSM_REPEATPLAY = 123,
+    CM_QSM_SYNTHVOLUME = 124,
+    CM_QSM_PLAYSPEED = 127,
     CM_QSM_FASTER = 128,
     CM_QSM_SLOWER = 129,
+    CM_QSM_TRANSPOSE = 135,
     CM_QSM_TRANSPOSEMENU = 136,
 };
 
@@ -96,6 +101,14 @@ public:
     void BeginBusy(const char* text);
     void EndBusy();
 
+    // The fonts of a score: faces neither installed nor loadable take their alternates or count as missing.
+    void CheckScoreFonts(TMusicScore& score) { PrivateFonts->CheckScoreFonts(score); }
+    // The load warnings of the current score (more than one MIDI port, missing fonts of the last check) and
+    // the text of the frame's warnings gadget: "%d Note%s", empty without warnings.
+    void BuildLoadWarnings();
+    const std::vector<std::string>& GetLoadWarnings() const { return LoadWarnings; }
+    const std::string& GetWarningsText() const { return WarningsText; }
+
     // Recent views: the compressed "z-mru" value of section "Options".
     const TQSStringQueue& GetRecentViews() const { return RecentViews; }
     void LoadViewerMru();
@@ -113,6 +126,12 @@ public:
     void CmSlower();
     void CeSlower(TCommandEnabler& ce);
     void CmTransposeMenu();
+    void CeTranspose(TCommandEnabler& ce);
+    // The dialogs: options (513), synthesizer volume (518), play speed (520) and transposition (526).
+    void CmOptions();
+    void CmMidiMapperVolume();
+    void CmPlaySpeed();
+    void CmTranspose();
 
     // The text that a second instance handed over, kept for the client.
     void SetReceivedCommandLine(std::string text) { ReceivedCommandLine = std::move(text); }
@@ -158,4 +177,6 @@ private:
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;
+    std::vector<std::string> LoadWarnings;
+    std::string WarningsText;
 };

@@ -2,16 +2,6 @@
 
 #include "platform/mm/mmsystem.h"
 #include "ui/message_box.h"
-#include "viewer/app.h"
-
-namespace {
-
-TWindow* MainWindow() {
-    TApplication* app = TApplication::Get();
-    return app != nullptr ? app->GetMainWindow() : nullptr;
-}
-
-}  // namespace
 
 TFlagCheckBox::TFlagCheckBox(TWindow* parent, int resourceId, TModule* module)
     : TCheckBox(parent, resourceId, module) {}
@@ -69,13 +59,6 @@ int RunOptionsDialog(TWindow* parent, TViewerOptions& options, const std::functi
     return result;
 }
 
-void CmOptions() {
-    RunOptionsDialog(MainWindow(), ViewerOptions, [](int device) {
-        if (TQSMViewerApp* app = TQSMViewerApp::Get())
-            app->GetMidiManager().SelectOutDevice(static_cast<UINT>(device));
-    });
-}
-
 TSynthVolumeDlg::TSynthVolumeDlg(TWindow* parent, TSynthVolumeBuffer& buffer, TModule* module)
     : TQSMViewerDlg(parent, IDD_SYNTHVOLUME, module) {
     Volume = new TEditNumber(this, 101, 0, 65535, 1, module);
@@ -83,7 +66,7 @@ TSynthVolumeDlg::TSynthVolumeDlg(TWindow* parent, TSynthVolumeBuffer& buffer, TM
     SetTransferBuffer(&buffer);
 }
 
-void CmMidiMapperVolume() {
+void RunSynthVolumeDialog(TWindow* parent) {
     HMIXER mixer = nullptr;
     if (mixerOpen(&mixer, 0, 0, 0, MIXER_OBJECTF_MIXER) != MMSYSERR_NOERROR) return;
     mixerClose(mixer);
@@ -94,7 +77,7 @@ void CmMidiMapperVolume() {
     }
     TSynthVolumeBuffer buffer{static_cast<int32_t>(values.Volume > 65535 ? 65535 : values.Volume),
                               values.Mute != 0 ? 1 : 0};
-    TSynthVolumeDlg dialog(MainWindow(), buffer);
+    TSynthVolumeDlg dialog(parent, buffer);
     if (dialog.Execute() != IDOK) return;
     values.Volume = static_cast<DWORD>(buffer.Volume);
     values.Mute = buffer.Mute;

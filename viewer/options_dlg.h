@@ -38,8 +38,6 @@ std::string MakePlayDeviceItems();
 // with the new device id when the device changed; a changed tool size brings the restart notice. Returns the
 // dialog's result.
 int RunOptionsDialog(TWindow* parent, TViewerOptions& options, const std::function<void(int)>& selectDevice);
-// The Options command of the application: the process-wide options, the main window, its MIDI manager.
-void CmOptions();
 
 // The synthesizer volume dialog on a buffer of the volume (0..65535) and the mute flag.
 struct TSynthVolumeBuffer {
@@ -53,5 +51,5 @@ public:
     TFlagCheckBox* Mute;
 };
 // The synthesizer volume command: nothing when the mixer cannot be opened; a notice when its synthesizer
-// line or volume control is missing; else the dialog, whose OK writes the values back.
-void CmMidiMapperVolume();
+// line or volume control is missing; else the dialog over `parent`, whose OK writes the values back.
+void RunSynthVolumeDialog(TWindow* parent);

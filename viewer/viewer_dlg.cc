@@ -8,6 +8,7 @@
 #include "platform/kernel/resources.h"
 #include "score/music_score.h"
 #include "ui/message_box.h"
+#include "ui/shell.h"
 
 static_assert(sizeof(TSongInfo) == 1368, "the song information dialog transfers the whole block");
 
@@ -42,7 +43,7 @@ void TQSMViewerDlg::SetupWindow() {
 // ---- links ----
 
 TLinkOpener& ViewerLinkOpener() {
-    static TLinkOpener opener = [](const char*) {};
+    static TLinkOpener opener = [](const char* address) { OpenInBrowser(address); };
     return opener;
 }
 

@@ -21,13 +21,6 @@ enum : int {
     IDD_COUNTDOWN = 519,
 };
 
-// Commands of the application that run these dialogs.
-enum : UINT {
-    CM_QSM_HELP = 50,
-    CM_QSM_OPTIONS = 54,
-    CM_QSM_MIXERVOLUME = 124,
-};
-
 class TQSMViewerDlg : public TDialog {
 public:
     TQSMViewerDlg(TWindow* parent, int resId, TModule* module = nullptr);

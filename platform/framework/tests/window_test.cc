@@ -439,6 +439,21 @@ TEST_F(FrameworkTest, DialogTransfersInAtSetUpAndOutOnlyWhenEveryChildCanClose) 
     EXPECT_STREQ(buffer.Name, "Anna");
 }
 
+TEST_F(FrameworkTest, AModelessDialogTakesTabAndEscThroughTheDialogManager) {
+    qsm::RegisterResource(nullptr, RT_DIALOG, MAKEINTRESOURCEA(kDialogId), kDialog, sizeof kDialog - 1);
+    TApplication app("modeless");
+    TDialog dialog(nullptr, kDialogId);
+    ASSERT_TRUE(dialog.Create());
+    ShowWindow(dialog.GetHandle(), SW_SHOW);
+    SetFocus(GetDlgItem(dialog.GetHandle(), 101));
+    qsm::wm::PressKey(VK_TAB);
+    EXPECT_TRUE(app.PumpWaitingMessages());
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog.GetHandle(), 102));
+    qsm::wm::PressKey(VK_ESCAPE);
+    EXPECT_TRUE(app.PumpWaitingMessages());
+    EXPECT_FALSE(dialog.GetHandle());
+}
+
 // ---- gadgets ----
 
 class TTrackingGadget : public TGadget {
