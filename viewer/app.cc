@@ -57,6 +57,7 @@ public:
     void CeSlower(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeSlower(ce); }
     void CmTransposeMenu() { TQSMViewerApp::Get()->CmTransposeMenu(); }
     void CeTranspose(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeTranspose(ce); }
+    void CmAbout() { TQSMViewerApp::Get()->CmAbout(); }
     void CmOptions() { TQSMViewerApp::Get()->CmOptions(); }
     void CmMidiMapperVolume() { TQSMViewerApp::Get()->CmMidiMapperVolume(); }
     void CmPlaySpeed() { TQSMViewerApp::Get()->CmPlaySpeed(); }
@@ -72,7 +73,8 @@ EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
     EV_COMMAND(CM_QSM_SLOWER, CmSlower), EV_COMMAND_ENABLE(CM_QSM_SLOWER, CeSlower),
     EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSEMENU, CeTranspose),
     EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
-    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
+    EV_COMMAND(CM_QSM_ABOUT, CmAbout), EV_COMMAND(CM_QSM_OPTIONS, CmOptions),
+    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
     EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
 
 TMusicScore* MakeBlankScore() {

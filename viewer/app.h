@@ -30,6 +30,7 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 
 // Command ids of the application's commands.
 enum : UINT {
+    CM_QSM_ABOUT = 51,
     CM_QSM_OPTIONS = 54,
     CM_QSM_EXIT = 112,
     CM_QSM_REPEATPLAY = 123,
@@ -126,7 +127,9 @@ public:
     void CeSlower(TCommandEnabler& ce);
     void CmTransposeMenu();
     void CeTranspose(TCommandEnabler& ce);
-    // The dialogs: options (513), synthesizer volume (518), play speed (520) and transposition (526).
+    // The dialogs: about (512), options (513), synthesizer volume (518), play speed (520) and transposition
+    // (526).
+    void CmAbout();
     void CmOptions();
     void CmMidiMapperVolume();
     void CmPlaySpeed();
