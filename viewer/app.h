@@ -31,6 +31,7 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 
 // Command ids of the application's commands.
 enum : UINT {
+    CM_QSM_HELP = 50,
     CM_QSM_ABOUT = 51,
     CM_QSM_CHECKUPDATES = 52,
     CM_QSM_WEBSITE = 53,

@@ -15,6 +15,7 @@
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
 #include "viewer/app.h"
+#include "viewer/launchpad.h"
 #include "viewer/options.h"
 
 const char kViewerSwitches[] = "/play\0/cached\0/xprint\0/close\0/launch\0";
@@ -89,9 +90,8 @@ int TStartupHost::GetScoreFileVersion(const char* path) {
     return ::GetScoreFileVersion(path);
 }
 
-int TStartupHost::RunLaunchpad(const char*, int) {
-    // Without the Launchpad dialog the file is viewed.
-    return 101;
+int TStartupHost::RunLaunchpad(const char* file, int generation) {
+    return ::RunLaunchpad(file, generation);
 }
 
 INT_PTR TStartupHost::ShellExecute(const char* verb, const char* file) {
