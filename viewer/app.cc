@@ -82,8 +82,7 @@ EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
     EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
     EV_COMMAND(CM_QSM_HELP, CmHelp), EV_COMMAND(CM_QSM_ABOUT, CmAbout),
     EV_COMMAND(CM_QSM_CHECKUPDATES, CmCheckForUpdates), EV_COMMAND(CM_QSM_WEBSITE, CmWebSite),
-    EV_COMMAND(CM_QSM_OPTIONS, CmOptions),
-    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
+    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
     EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
 
 TMusicScore* MakeBlankScore() {
@@ -131,6 +130,8 @@ TQSMViewerApp::TQSMViewerApp(const char* title) : TApplication(title) {
 
 TQSMViewerApp::~TQSMViewerApp() {
     StopPlayTimer();
+    if (GlobalToolTip == ToolTip.get()) GlobalToolTip = nullptr;
+    ToolTip.reset();
     if (CommandFont) DeleteObject(CommandFont);
     if (Gdi32) FreeLibrary(Gdi32);
     if (Score != BlankScore) delete Score;
@@ -159,6 +160,8 @@ void TQSMViewerApp::InitInstance() {
 
 void TQSMViewerApp::InitMainWindow() {
     SetMainWindow(new TStartFrame(kProgramTitle));
+    ToolTip = std::make_unique<TToolTip>();
+    GlobalToolTip = ToolTip.get();
 }
 
 int TQSMViewerApp::TermInstance(int status) {

@@ -15,6 +15,7 @@
 #include "platform/framework/window.h"
 #include "platform/kernel/files.h"
 #include "render/base/color_palette.h"
+#include "ui/tooltip.h"
 #include "ui/touch_api.h"
 #include "viewer/private_fonts.h"
 
@@ -200,6 +201,7 @@ private:
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;
+    std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;
 };

@@ -265,6 +265,37 @@ TEST_F(AppTest, LoadWarningsCountPortsAndMissingFonts) {
     EXPECT_EQ(app_->GetWarningsText(), expected.size() == 1 ? "1 Note" : "2 Notes");
 }
 
+TEST_F(AppTest, TheMainWindowTakesTheViewersClassCommandsAndHandedOverText) {
+    app_->InitInstance();
+    ASSERT_NE(GlobalToolTip, nullptr);
+    HWND frame = FindWindowA("TQSMViewerFrame", nullptr);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame, app_->GetMainWindow()->GetHandle());
+    EXPECT_TRUE(IsWindowVisible(frame));
+
+    app_->SetCaption("/home/u/Minuet.qsm", true, false);
+    char caption[128];
+    GetWindowTextA(frame, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Minuet - QuillStave Composer Viewer");
+    EXPECT_STREQ(app_->GetTotalPlayText(), "0:00");  // nothing played: 600 ms
+
+    // A second instance's text, bounded by its size.
+    char text[] = {'/', 'p', 'l', 'a', 'y', 'X'};
+    COPYDATASTRUCT cds{0, 5, text};
+    EXPECT_EQ(SendMessageA(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), TRUE);
+    EXPECT_EQ(app_->GetReceivedCommandLine(), "/play");
+
+    SendMessageA(frame, WM_COMMAND, CM_QSM_FASTER, 0);
+    EXPECT_EQ(app_->GetPlaySpeed(), 120);
+    EXPECT_TRUE(app_->StartPlayTimer());
+    app_->StopPlayTimer();
+    app_->CmExit();
+    qsm::wm::PumpMessages();
+    EXPECT_FALSE(IsWindow(frame));
+    app_.reset();
+    EXPECT_EQ(GlobalToolTip, nullptr);
+}
+
 struct RecordingLauncher : qsm::Launcher {
     std::vector<std::string> opened;
     bool Open(const std::string& target) override {
