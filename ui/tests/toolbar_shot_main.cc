@@ -17,6 +17,7 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "ui/button_gadget.h"
+#include "ui/status_bar.h"
 #include "ui/toolbar.h"
 #include "ui/toolbar_frame.h"
 
@@ -89,7 +90,7 @@ public:
 
 void Fill(TToolbar* tb, int first, int count) {
     for (int i = 0; i < count; ++i) {
-        if (i > 0 && i % 3 == 0) tb->Insert(*new TSeparatorGadget(6));
+        if (i > 0 && i % 3 == 0) tb->Insert(*new TQSToolbarSeparatorGadget);
         tb->Insert(*new TShotButton(first + i, first + i));
     }
 }

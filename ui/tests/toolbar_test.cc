@@ -1,6 +1,7 @@
 // The dockable toolbar in a frame: docking, the saved state across a restart, dragging to another side,
 // the show/hide commands, floating, sizing by shapes and docking again.
 #include "ui/tests/toolbar_test_util.h"
+#include "ui/tooltip.h"
 
 namespace qsm_test {
 namespace {
@@ -143,6 +144,61 @@ TEST_F(ToolbarTest, ButtonSizeHasAFloorAndTheListIsNumbered) {
     EXPECT_EQ(TToolbar::FindByGadgetId(103), tb);
     EXPECT_TRUE(TToolbar::AreGadgetsAdjacent(100, 101));
     EXPECT_FALSE(TToolbar::AreGadgetsAdjacent(101, 100));
+}
+
+TEST_F(ToolbarTest, TheTipFollowsTheGadgetsAndKeysAndClicksHideIt) {
+    TToolbar* tb = Open(0x2800, 0xf000);
+    GlobalToolTip = new TToolTip();
+    auto text = [] {
+        char buf[64] = {};
+        GetWindowTextA(*GlobalToolTip, buf, sizeof buf);
+        return std::string(buf);
+    };
+    TGadget* b = tb->GadgetWithId(101);
+    TRect onScreen(tb->ClientToScreen(b->GetBounds().TopLeft()), b->GetBounds().Size());
+    MouseTo(onScreen.TopLeft().OffsetBy(4, 4));
+    EXPECT_EQ(GlobalToolTip->GetToolRect(), onScreen);
+    GlobalToolTip->SetText("Play");
+    MouseTo(onScreen.TopLeft().OffsetBy(6, 5));  // moves keep it
+    EXPECT_EQ(text(), "Play");
+    qsm::wm::PressKey('A');  // the focus is in the client
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(text(), "");
+    GlobalToolTip->SetText("Play");
+    TRect r = tb->GetWindowRect();
+    MouseTo(TPoint(r.left + 6, r.top + 10));  // off the gadgets: hidden
+    EXPECT_EQ(text(), "");
+    GlobalToolTip->SetText("Play");
+    Button(true);
+    EXPECT_EQ(text(), "");
+    Button(false);
+    delete GlobalToolTip;
+    GlobalToolTip = nullptr;
+}
+
+TEST_F(ToolbarTest, ContextMenuListsTheToolbarsAndPostsTheChoice) {
+    TToolbar* tb = Open(0x2800, 0xf000);
+    int shown = 0;
+    qsm::wm::SetModalHook([&](HWND) {
+        ++shown;
+        qsm::wm::PressKey(VK_DOWN);
+        qsm::wm::PressKey(VK_RETURN);
+    });
+    TRect r = tb->GetWindowRect();
+    ContextMenuId = 0;  // the viewer's setting: no menu
+    MouseTo(TPoint(r.left + 6, r.top + 10));
+    qsm::wm::InputMouseButton(1, true);
+    qsm::wm::InputMouseButton(1, false);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(shown, 0);
+    ContextMenuId = 20302;
+    MouseTo(TPoint(r.left + 6, r.top + 16));  // not a double click
+    qsm::wm::InputMouseButton(1, true);
+    qsm::wm::InputMouseButton(1, false);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(tb->Placement & tpHidden);  // "Tools" chosen: command 20310 hid it
+    qsm::wm::SetModalHook(nullptr);
 }
 
 }  // namespace
