@@ -30,6 +30,7 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 
 // Command ids of the application's commands.
 enum : UINT {
+    CM_QSM_HELP = 50,
     CM_QSM_OPTIONS = 54,
     CM_QSM_EXIT = 112,
     CM_QSM_REPEATPLAY = 123,
