@@ -9,6 +9,7 @@
 #include "ui/button_gadget.h"
 #include "ui/dock_station.h"
 #include "ui/edge_border.h"
+#include "ui/status_bar.h"
 #include "ui/toolbar_draw.h"
 #include "ui/toolbar_frame.h"
 #include "ui/tooltip.h"
@@ -228,7 +229,7 @@ TSize TToolbar::LayoutGadgets(uint16_t placement, int rows, int* resultRows, boo
                 y += rowHeight - (overlapRows && rowHeight > 0 ? 1 : 0);
                 if (apply) g->SetBounds(TRect(0, y, 10000, y + s.cy + 1));
                 maxBottom = std::max<int>(maxBottom, y + s.cy + 1);
-                y += s.cy + 1;
+                y += dynamic_cast<TQSToolbarSeparatorGadget*>(g) ? s.cy + 1 : Margins.Top + 1;
                 x = startX;
                 rowHeight = 0;
                 rowHasGadget = false;

@@ -197,9 +197,11 @@ LRESULT TToolbarFrame::EvNCHitTest(const TPoint& p) {
     return hit;
 }
 
-LRESULT TToolbarFrame::EvNCActivate(WPARAM wp, LPARAM) {
-    Active = wp ? 1 : 0;
-    return DefaultProcessing();
+LRESULT TToolbarFrame::EvNCActivate(WPARAM wp, LPARAM lp) {
+    // The frame never becomes active itself: its caption shows active along with the main frame.
+    TDecoratedFrame* main = TToolbar::DockFrame();
+    Active = wp || (main && main->GetHandle() && GetActiveWindow() == main->GetHandle()) ? 1 : 0;
+    return DefWindowProcFor(WM_NCACTIVATE, static_cast<WPARAM>(Active), lp);
 }
 
 LRESULT TToolbarFrame::EvNCLButtonDown(WPARAM wp, LPARAM lp) {

@@ -29,6 +29,7 @@ TEST_F(ToolbarFrameTest, FloatsInASmallToolWindowThatNeverTakesActivation) {
     EXPECT_EQ(tb->FloatingFrame->GetWindowRect().Size(), tb->GetShapeSize(0));
     EXPECT_EQ(Station(tpTop)->GetWindowRect().Height(), 0);
     EXPECT_EQ(GetActiveWindow(), frame_->GetHandle());
+    EXPECT_EQ(tb->FloatingFrame->Active, 1);  // its caption shows active with the main frame
     // Clicks on it leave the main frame active.
     TRect tr = tb->GetWindowRect();
     MouseTo(TPoint(tr.left + 40, tr.top + 20));

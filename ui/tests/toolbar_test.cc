@@ -1,6 +1,7 @@
 // The dockable toolbar in a frame: docking, the saved state across a restart, dragging to another side,
 // the show/hide commands, floating, sizing by shapes and docking again.
 #include "ui/tests/toolbar_test_util.h"
+#include "ui/tooltip.h"
 
 namespace qsm_test {
 namespace {
@@ -48,6 +49,8 @@ TEST_F(ToolbarTest, PlacementSurvivesARestartThroughTheStore) {
 }
 
 TEST_F(ToolbarTest, DraggedByItsGripperToTheLeftSide) {
+    if (SysInfo.GetStatusDepth() == 0) SysInfo.PushStatus("Ready", false);  // the base text
+    const std::string base = SysInfo.GetStatusText();
     TToolbar* tb = Open(0x2800, 0xf000);
     TRect r = tb->GetWindowRect();
     TRect client = frame_->ClientOnScreen();
@@ -55,6 +58,8 @@ TEST_F(ToolbarTest, DraggedByItsGripperToTheLeftSide) {
     Button(true);
     ASSERT_TRUE(tb->IsDragging());
     EXPECT_EQ(::GetCapture(), tb->GetHandle());
+    EXPECT_STREQ(SysInfo.GetStatusText(),
+                 "Drag the toolbar to an edge of the window to dock it there; hold Ctrl to keep it floating");
     // Over the client area the rectangle takes the floating shape, though floating is not allowed.
     MouseTo(TPoint(client.left + 200, client.top + 150));
     EXPECT_TRUE(tb->GetDragWord() & tpFloating);
@@ -65,6 +70,7 @@ TEST_F(ToolbarTest, DraggedByItsGripperToTheLeftSide) {
     Button(false);
     EXPECT_FALSE(tb->IsDragging());
     EXPECT_EQ(::GetCapture(), nullptr);
+    EXPECT_EQ(SysInfo.GetStatusText(), base);
     EXPECT_EQ(tb->Placement & 0xF030, tpLeft);
     EXPECT_EQ(tb->GetParentO(), Station(tpLeft));
     EXPECT_TRUE(tb->IsWindowVisible());
@@ -138,6 +144,61 @@ TEST_F(ToolbarTest, ButtonSizeHasAFloorAndTheListIsNumbered) {
     EXPECT_EQ(TToolbar::FindByGadgetId(103), tb);
     EXPECT_TRUE(TToolbar::AreGadgetsAdjacent(100, 101));
     EXPECT_FALSE(TToolbar::AreGadgetsAdjacent(101, 100));
+}
+
+TEST_F(ToolbarTest, TheTipFollowsTheGadgetsAndKeysAndClicksHideIt) {
+    TToolbar* tb = Open(0x2800, 0xf000);
+    GlobalToolTip = new TToolTip();
+    auto text = [] {
+        char buf[64] = {};
+        GetWindowTextA(*GlobalToolTip, buf, sizeof buf);
+        return std::string(buf);
+    };
+    TGadget* b = tb->GadgetWithId(101);
+    TRect onScreen(tb->ClientToScreen(b->GetBounds().TopLeft()), b->GetBounds().Size());
+    MouseTo(onScreen.TopLeft().OffsetBy(4, 4));
+    EXPECT_EQ(GlobalToolTip->GetToolRect(), onScreen);
+    GlobalToolTip->SetText("Play");
+    MouseTo(onScreen.TopLeft().OffsetBy(6, 5));  // moves keep it
+    EXPECT_EQ(text(), "Play");
+    qsm::wm::PressKey('A');  // the focus is in the client
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(text(), "");
+    GlobalToolTip->SetText("Play");
+    TRect r = tb->GetWindowRect();
+    MouseTo(TPoint(r.left + 6, r.top + 10));  // off the gadgets: hidden
+    EXPECT_EQ(text(), "");
+    GlobalToolTip->SetText("Play");
+    Button(true);
+    EXPECT_EQ(text(), "");
+    Button(false);
+    delete GlobalToolTip;
+    GlobalToolTip = nullptr;
+}
+
+TEST_F(ToolbarTest, ContextMenuListsTheToolbarsAndPostsTheChoice) {
+    TToolbar* tb = Open(0x2800, 0xf000);
+    int shown = 0;
+    qsm::wm::SetModalHook([&](HWND) {
+        ++shown;
+        qsm::wm::PressKey(VK_DOWN);
+        qsm::wm::PressKey(VK_RETURN);
+    });
+    TRect r = tb->GetWindowRect();
+    ContextMenuId = 0;  // the viewer's setting: no menu
+    MouseTo(TPoint(r.left + 6, r.top + 10));
+    qsm::wm::InputMouseButton(1, true);
+    qsm::wm::InputMouseButton(1, false);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(shown, 0);
+    ContextMenuId = 20302;
+    MouseTo(TPoint(r.left + 6, r.top + 16));  // not a double click
+    qsm::wm::InputMouseButton(1, true);
+    qsm::wm::InputMouseButton(1, false);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(tb->Placement & tpHidden);  // "Tools" chosen: command 20310 hid it
+    qsm::wm::SetModalHook(nullptr);
 }
 
 }  // namespace
