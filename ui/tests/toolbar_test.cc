@@ -176,6 +176,27 @@ TEST_F(ToolbarTest, TheTipFollowsTheGadgetsAndKeysAndClicksHideIt) {
     GlobalToolTip = nullptr;
 }
 
+TEST_F(ToolbarTest, GadgetScreenRectPrefersTheToolbarUnderTheCursor) {
+    TToolbar* tb = Open(0x2800, 0xf000);
+    TRect rect;
+    TPoint point;
+    EXPECT_FALSE(TToolbar::GetGadgetScreenRect(999, rect, point, false));
+    TGadget* b = tb->GadgetWithId(102);
+    TRect want(tb->ClientToScreen(b->GetBounds().TopLeft()), b->GetBounds().Size());
+    ASSERT_TRUE(TToolbar::GetGadgetScreenRect(102, rect, point, false));
+    EXPECT_EQ(rect, want);
+    EXPECT_EQ(point, want.TopLeft());
+    // Docked at the bottom, the point is the far corner.
+    tb->ShowToolbar(0x8280, 1);
+    qsm::wm::PumpMessages();
+    want = TRect(tb->ClientToScreen(b->GetBounds().TopLeft()), b->GetBounds().Size());
+    ASSERT_TRUE(TToolbar::GetGadgetScreenRect(102, rect, point, false));
+    EXPECT_EQ(point, want.BottomRight());
+    // A hidden toolbar is not searched.
+    tb->ShowToolbar(0x82A0, 1);
+    EXPECT_FALSE(TToolbar::GetGadgetScreenRect(102, rect, point, false));
+}
+
 TEST_F(ToolbarTest, ContextMenuListsTheToolbarsAndPostsTheChoice) {
     TToolbar* tb = Open(0x2800, 0xf000);
     int shown = 0;
