@@ -44,6 +44,15 @@ std::unique_ptr<TMusicScore> LoadSample(int id, TScoreFileHeader& header) {
     return score;
 }
 
+// The id of the sample whose title holds the text.
+int FindSample(const char* title) {
+    for (int id = 1; id <= kSampleCount; ++id) {
+        TSongInfo info;
+        if (ReadSampleInfo(id, info) == 1 && std::strstr(info.Title, title)) return id;
+    }
+    return 0;
+}
+
 TEST(SampleSongs, SevenSamplesWithTheirSongInformationAndNoMore) {
     std::set<std::string> titles;
     for (int id = 1; id <= kSampleCount; ++id) {
@@ -240,12 +249,7 @@ TEST_F(SamplePlayback, EverySamplePlaysToItsEndWithEveryNoteReleased) {
 
 // The march plays its drums on the percussion channel (bass drum and snare) and its first part twice.
 TEST_F(SamplePlayback, MarchPlaysDrumsAndRepeatsWithItsEndings) {
-    int march = 0;
-    for (int id = 1; id <= kSampleCount && march == 0; ++id) {
-        TSongInfo info;
-        ASSERT_EQ(ReadSampleInfo(id, info), 1);
-        if (std::strstr(info.Title, "Saints")) march = id;
-    }
+    const int march = FindSample("Saints");
     ASSERT_NE(march, 0);
     std::unique_ptr<TMusicScore> score(ReadSampleScore(march));
     ASSERT_NE(score, nullptr);
@@ -338,6 +342,41 @@ TEST_F(SamplePlayback, MinuetPlaysBothPartsTwice) {
     }
     EXPECT_GT(part2, 20);
     EXPECT_EQ(sounded, 2 * part1 + ending1 + ending2 + 2 * part2);
+}
+
+// Greensleeves slows down for its refrain and again, gradually, before its last note; Jingle Bells sings
+// its chorus a second time a whole tone higher.
+TEST_F(SamplePlayback, TempoAndKeyChangesAreHeard) {
+    std::unique_ptr<TMusicScore> tune(ReadSampleScore(FindSample("Greensleeves")));
+    ASSERT_NE(tune, nullptr);
+    TScoreMidiPlayer player;
+    player.SetScore(tune.get());
+    player.RenderToBuffer(song_);
+    std::vector<int> bpm;
+    for (int i = 0; i < song_.GetEventCount(); ++i) {
+        const TMidiEvent* ev = song_.GetEvent(i);
+        if (ev->GetKind() == MIDI_KIND_TEMPO) bpm.push_back(TMidiEvent::GetTempoBpm(ev->GetMessage()));
+    }
+    ASSERT_GE(bpm.size(), 4u);  // the start, the refrain and the steps of the ritardando
+    EXPECT_GT(bpm.front(), bpm[1]);
+    for (size_t i = 2; i < bpm.size(); ++i)
+        EXPECT_LE(bpm[i], bpm[i - 1]) << i;
+    EXPECT_LT(bpm.back(), bpm[1]);
+
+    std::unique_ptr<TMusicScore> bells(ReadSampleScore(FindSample("Jingle Bells")));
+    ASSERT_NE(bells, nullptr);
+    song_.Clear();
+    player.SetScore(bells.get());
+    player.RenderToBuffer(song_);
+    std::vector<int> melody;
+    for (const auto& m : qsm::test::ShortMessages(song_))
+        if ((m.msg & 0xFF) == 0x90 && ((m.msg >> 16) & 0xFF) != 0)
+            melody.push_back(static_cast<int>((m.msg >> 8) & 0xFF));
+    ASSERT_EQ(melody.size() % 2, 0u);
+    const size_t half = melody.size() / 2;
+    ASSERT_GT(half, 40u);
+    for (size_t i = 0; i < half; ++i)
+        EXPECT_EQ(melody[half + i], melody[i] + 2) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachSample, SampleSong, testing::Range(1, kSampleCount + 1));
