@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "score/music_score.h"
+#include "viewer/file_open_dlg.h"
 #include "viewer/launchpad.h"
 #include "viewer/options_dlg.h"
 #include "viewer/tests/viewer_test_env.h"
@@ -452,6 +454,50 @@ TEST_F(DialogsTest, LaunchpadOffersTheProgramsThatCanOpenTheFile) {
     Drive([&](HWND dlg) { qsm::wm::InputClose(dlg); });
     EXPECT_EQ(RunLaunchpad("x.qsm", 2), IDCANCEL);
     SessionOptions = saved;
+}
+
+// ---- file open ----
+
+TEST_F(DialogsTest, FileOpenIsCentredOverTheMainWindowAndKeepsTheFileTypeChosen) {
+    std::string path = dir_ + "/Minuet.mid";
+    std::ofstream(path) << "MThd";
+    EXPECT_EQ(TQSFileOpenDialog::MakeFilter("A|*.a|B|*.b;*.c|"), std::string("A\0*.a\0B\0*.b;*.c\0\0", 17));
+    // Owned by another window than the main one, far from its middle.
+    TWindow other(static_cast<TWindow*>(nullptr), "other");
+    other.Attr.Style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
+    other.Attr.X = 760;
+    other.Attr.Y = 560;
+    other.Attr.W = 200;
+    other.Attr.H = 150;
+    ASSERT_TRUE(other.Create());
+    for (DWORD explorer : {static_cast<DWORD>(OFN_EXPLORER), 0u}) {
+        TOpenFileData data{OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | explorer,
+                           "Song Files|*.qsm;*.mid|QuillStave Composer Files|*.qsm;*.qsmtxt|", "qsm", 1, ""};
+        // The second file type, then a file typed whole: OK.
+        Drive([&](HWND dlg) {
+            ExpectCentredOverMain(dlg);
+            SetFocus(GetDlgItem(dlg, cmb1));
+            qsm::wm::PressKey(VK_DOWN);
+            PumpMessages();
+            SetDlgItemTextA(dlg, edt1, path.c_str());
+            SetFocus(GetDlgItem(dlg, edt1));
+            qsm::wm::PressKey(VK_RETURN);
+            PumpMessages();
+        });
+        EXPECT_EQ(TQSFileOpenDialog(&other, data).Execute(), IDOK) << explorer;
+        EXPECT_EQ(std::string(data.FileName), path);
+        EXPECT_EQ(data.FilterIndex, 2);
+        // It starts with that type; Cancel keeps what was there.
+        Drive([&](HWND dlg) {
+            EXPECT_EQ(SendDlgItemMessageA(dlg, cmb1, CB_GETCURSEL, 0, 0), 1);
+            SetFocus(GetDlgItem(dlg, cmb1));
+            qsm::wm::PressKey(VK_UP);
+            qsm::wm::PressKey(VK_ESCAPE);
+            PumpMessages();
+        });
+        EXPECT_EQ(TQSFileOpenDialog(&other, data).Execute(), IDCANCEL);
+        EXPECT_EQ(data.FilterIndex, 2);
+    }
 }
 
 TEST(LaunchpadText, TheNameIsCutAt300Characters) {
