@@ -70,7 +70,6 @@ void TQSOpenSamplesDlg::SetupWindow() {
     TQSMViewerDlg::SetupWindow();
     ShowGroup(CurrentGroup, -1);
     CheckRadioButton(Handle, IdFirstGroup, IdFirstGroup + 3, IdFirstGroup + CurrentGroup);
-    if (TQSHdrItem* item = Header->GetItem(0)) item->SetText(kGroupNames[CurrentGroup]);
     List->SetFocus();
 }
 
