@@ -12,6 +12,7 @@
 #include "midi/base/midi_file_buf.h"
 #include "midi/midi_manager.h"
 #include "midi/score_player.h"
+#include "platform/framework/file_dialogs.h"
 #include "platform/framework/window.h"
 #include "platform/kernel/files.h"
 #include "render/base/color_palette.h"
@@ -20,6 +21,7 @@
 #include "viewer/private_fonts.h"
 
 class TMusicScore;
+class TDib;
 
 namespace qsm {
 
@@ -73,6 +75,17 @@ public:
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
+    bool IsFromNewFormat() const { return FromNewFormat != 0; }
+
+    // The open-file dialog's data; its file-name buffer (260 bytes) also takes a dropped file's name.
+    TOpenSaveDialog::TData& GetOpenFileData() { return OpenFileData; }
+    char* GetOpenFileBuffer() { return OpenFileData.FileName; }
+    // The command-button symbol font (null unless loaded) and one of its characters drawn on the button
+    // face in the button-text colour; the caller owns the image.
+    HFONT GetCommandFont() const { return CommandFont; }
+    TDib* MakeCommandGlyph(char character, SIZE size) const;
+    // A popup menu of the load warnings at the screen point; the chosen warning's number (1..), else 0.
+    int ShowWarningsMenu(int x, int y);
 
     // Play state.
     int GetPlaySpeed() const { return PlaySpeed; }
@@ -183,6 +196,10 @@ private:
     int32_t PlaySpeed = 100;
     int32_t Transposition = 0;
     TMidiManager MidiManager;
+    TOpenSaveDialog::TData OpenFileData{
+        OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER,
+        "Song Files|*.qsm;*.qsmtxt;*.mid;*.midi;*.kar;*.rmi|QuillStave Composer Files|*.qsm;*.qsmtxt|",
+        nullptr, "qsm", MAX_PATH};
     UINT_PTR PlayTimer = 0;
     TColorPalette Palette;
     TScoreMidiPlayer ScorePlayer;
