@@ -12,7 +12,6 @@
 #include "midi/base/midi_file_buf.h"
 #include "midi/midi_manager.h"
 #include "midi/score_player.h"
-#include "platform/framework/file_dialogs.h"
 #include "platform/framework/window.h"
 #include "platform/kernel/files.h"
 #include "render/base/color_palette.h"
@@ -49,6 +48,16 @@ enum : UINT {
     CM_QSM_TRANSPOSEMENU = 136,
 };
 
+// What the Open command and dropped files give the file dialog: its flags, filter ("text|patterns|" pairs),
+// default extension and the last file name.
+struct TOpenFileData {
+    DWORD Flags;
+    const char* Filter;
+    const char* DefExt;
+    int32_t FilterIndex;
+    char FileName[MAX_PATH];
+};
+
 class TQSMViewerApp : public TApplication {
 public:
     explicit TQSMViewerApp(const char* title);
@@ -76,10 +85,7 @@ public:
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
     bool IsFromNewFormat() const { return FromNewFormat != 0; }
-
-    // The open-file dialog's data; its file-name buffer (260 bytes) also takes a dropped file's name.
-    TOpenSaveDialog::TData& GetOpenFileData() { return OpenFileData; }
-    char* GetOpenFileBuffer() { return OpenFileData.FileName; }
+    TOpenFileData& GetOpenFileData() { return OpenFileData; }
     // The command-button symbol font (null unless loaded) and one of its characters drawn on the button
     // face in the button-text colour; the caller owns the image.
     HFONT GetCommandFont() const { return CommandFont; }
@@ -196,11 +202,8 @@ private:
     int32_t PlaySpeed = 100;
     int32_t Transposition = 0;
     TMidiManager MidiManager;
-    TOpenSaveDialog::TData OpenFileData{
-        OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER,
-        "Song Files|*.qsm;*.qsmtxt;*.mid;*.midi;*.kar;*.rmi|QuillStave Composer Files|*.qsm;*.qsmtxt|",
-        nullptr, "qsm", MAX_PATH};
     UINT_PTR PlayTimer = 0;
+    TOpenFileData OpenFileData;
     TColorPalette Palette;
     TScoreMidiPlayer ScorePlayer;
     TQSStringQueue RecentViews{16, true, 64};

@@ -26,6 +26,20 @@ TQSMViewerApp* App() {
 
 }  // namespace
 
+// ---------------------------------------------------------------- open dialog
+
+int TQSFileOpenDialog::Execute() {
+    TOpenSaveDialog::TData data(Data.Flags, Data.Filter, nullptr, Data.DefExt, MAX_PATH, Data.FilterIndex);
+    data.SetFileName(Data.FileName);
+    TFileOpenDialog dialog(Parent, data);
+    int result = dialog.Execute();
+    if (result == IDOK) {
+        std::snprintf(Data.FileName, sizeof(Data.FileName), "%s", data.FileName);
+        Data.FilterIndex = data.FilterIndex;
+    }
+    return result;
+}
+
 // ---------------------------------------------------------------- error text gadget
 
 void TQSErrorTextGadget::Paint(TDC& dc) {
@@ -316,7 +330,7 @@ bool TQSMViewerFrame::EvCopyData(HWND, COPYDATASTRUCT* data) {
 
 void TQSMViewerFrame::EvDropFiles(HDROP drop) {
     TQSMViewerApp* app = App();
-    char* name = app ? app->GetOpenFileBuffer() : nullptr;
+    char* name = app ? app->GetOpenFileData().FileName : nullptr;
     if (name == nullptr) {
         DragFinish(drop);
         return;

@@ -11,6 +11,8 @@
 #include "ui/status_bar.h"
 #include "ui/toolbar.h"
 
+struct TOpenFileData;
+
 // Command ids of the frame.
 enum : UINT {
     CM_QSM_WELCOME = 101,
@@ -53,9 +55,15 @@ public:
 };
 
 // The framework's file-open dialog over the application's open-file data.
-class TQSFileOpenDialog : public TFileOpenDialog {
+class TQSFileOpenDialog {
 public:
-    using TFileOpenDialog::TFileOpenDialog;
+    TQSFileOpenDialog(TWindow* parent, TOpenFileData& data) : Parent(parent), Data(data) {}
+    // IDOK with the chosen path (and filter) kept in the data, else IDCANCEL.
+    int Execute();
+
+private:
+    TWindow* Parent;
+    TOpenFileData& Data;
 };
 
 // A text gadget that shows a non-empty text in dark red on yellow.
