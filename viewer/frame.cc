@@ -10,6 +10,7 @@
 #include "platform/wm/file_dialog.h"
 #include "ui/message_box.h"
 #include "viewer/app.h"
+#include "viewer/file_open_dlg.h"
 #include "viewer/options.h"
 #include "viewer/startup.h"
 #include "viewer/tool_glyphs.h"
@@ -25,20 +26,6 @@ TQSMViewerApp* App() {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------- open dialog
-
-int TQSFileOpenDialog::Execute() {
-    TOpenSaveDialog::TData data(Data.Flags, Data.Filter, nullptr, Data.DefExt, MAX_PATH, Data.FilterIndex);
-    data.SetFileName(Data.FileName);
-    TFileOpenDialog dialog(Parent, data);
-    int result = dialog.Execute();
-    if (result == IDOK) {
-        std::snprintf(Data.FileName, sizeof(Data.FileName), "%s", data.FileName);
-        Data.FilterIndex = data.FilterIndex;
-    }
-    return result;
-}
 
 // ---------------------------------------------------------------- error text gadget
 

@@ -6,12 +6,9 @@
 
 #include <string>
 
-#include "platform/framework/file_dialogs.h"
 #include "platform/framework/gadgets.h"
 #include "ui/status_bar.h"
 #include "ui/toolbar.h"
-
-struct TOpenFileData;
 
 // Command ids of the frame.
 enum : UINT {
@@ -52,18 +49,6 @@ public:
     virtual void SetSliderFromMs(DWORD) {}
     // The window that takes the focus when the frame is activated (null: the frame's default).
     virtual HWND GetViewHandle() { return nullptr; }
-};
-
-// The framework's file-open dialog over the application's open-file data.
-class TQSFileOpenDialog {
-public:
-    TQSFileOpenDialog(TWindow* parent, TOpenFileData& data) : Parent(parent), Data(data) {}
-    // IDOK with the chosen path (and filter) kept in the data, else IDCANCEL.
-    int Execute();
-
-private:
-    TWindow* Parent;
-    TOpenFileData& Data;
 };
 
 // A text gadget that shows a non-empty text in dark red on yellow.
