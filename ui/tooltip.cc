@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/sys_info.h"
+#include "ui/ui_draw.h"
 
 TToolTip* GlobalToolTip = nullptr;
 int HintToTipDepth = 0;
@@ -12,21 +13,6 @@ namespace {
 
 // Tips are shown and measured with at most this many characters.
 constexpr size_t kMaxTipChars = 127;
-
-// A one-pixel frame: the light colour on the top and left, the dark one on the right and bottom; the
-// rectangle shrinks by one pixel on each side.
-void FrameOnePixel(const TDC& dc, TRect& r, TColor light, TColor dark) {
-    auto fill = [&dc](int l, int t, int rr, int b, TColor c) {
-        TRect line(l, t, rr, b);
-        dc.SetBkColor(c);
-        dc.ExtTextOut(0, 0, ETO_OPAQUE, &line, "", 0);
-    };
-    fill(r.left, r.top, r.right, r.top + 1, light);
-    fill(r.left, r.top, r.left + 1, r.bottom, light);
-    fill(r.right - 1, r.top, r.right, r.bottom, dark);
-    fill(r.left, r.bottom - 1, r.right, r.bottom, dark);
-    r.Inflate(-1, -1);
-}
 
 }  // namespace
 
@@ -144,7 +130,8 @@ void TToolTip::Paint(TDC& dc, bool, TRect&) {
         fg = TColor(0, 0, 0);
     }
     TRect r = GetClientRect();
-    FrameOnePixel(dc, r, TColor(GetSysColor(COLOR_BTNHIGHLIGHT)), TColor(GetSysColor(COLOR_WINDOWFRAME)));
+    DrawFrameSides(dc, r, kSideAll, TColor(GetSysColor(COLOR_BTNHIGHLIGHT)),
+                   TColor(GetSysColor(COLOR_WINDOWFRAME)));
     dc.SetBkColor(bk);
     dc.ExtTextOut(0, 0, ETO_OPAQUE, &r, "", 0);
     if (TipFont)

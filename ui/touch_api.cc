@@ -1,9 +1,10 @@
-// Run-time look-up of the touch and gesture functions.
+// Run-time look-up of the touch, gesture and panning functions.
 #include "ui/touch_api.h"
 
 #include <cstring>
 
 TouchApi* PublishedTouchApi = nullptr;
+PanningApi* PublishedPanningApi = nullptr;
 
 const char TouchApi::kNames[] =
     "RegisterTouchWindow\0GetTouchInputInfo\0CloseTouchInputHandle\0GetGestureConfig\0SetGestureConfig\0"
@@ -11,18 +12,23 @@ const char TouchApi::kNames[] =
 
 namespace {
 
-// The module name after the seven function names.
-const char* ModuleName() {
-    const char* p = TouchApi::kNames;
-    for (int i = 0; i < 7; ++i)
+// The module name after the function names.
+const char* ModuleName(const char* names, int count) {
+    const char* p = names;
+    for (int i = 0; i < count; ++i)
         p += std::strlen(p) + 1;
     return p;
 }
 
-HMODULE g_user;  // the module the default look-up searches
+HMODULE g_user;   // the module the default look-up of the touch table searches
+HMODULE g_theme;  // and of the panning table
 
 FARPROC FromUser(const char* name) {
     return g_user ? GetProcAddress(g_user, name) : nullptr;
+}
+
+FARPROC FromTheme(const char* name) {
+    return g_theme ? GetProcAddress(g_theme, name) : nullptr;
 }
 
 template <class F>
@@ -33,7 +39,7 @@ F As(FARPROC p) {
 }  // namespace
 
 TouchApi::TouchApi() {
-    g_user = GetModuleHandleA(ModuleName());
+    g_user = GetModuleHandleA(ModuleName(kNames, 7));
     if (g_user) Find(FromUser);
 }
 
@@ -97,4 +103,57 @@ BOOL TouchApi::GetGestureInfo(HGESTUREINFO info, GESTUREINFO* out) const {
 BOOL TouchApi::CloseGestureInfoHandle(HGESTUREINFO info) const {
     auto f = As<BOOL (*)(HGESTUREINFO)>(Functions[6]);
     return f ? f(info) : 0;
+}
+
+// ---- panning feedback ----
+
+const char PanningApi::kNames[] =
+    "BeginPanningFeedback\0EndPanningFeedback\0UpdatePanningFeedback\0UxTheme.dll";
+
+PanningApi::PanningApi() {
+    Module = LoadLibraryA(ModuleName(kNames, 3));
+    if (Module) {
+        g_theme = Module;
+        Find(FromTheme);
+    }
+}
+
+PanningApi::PanningApi(TouchApi::Lookup lookup) {
+    if (lookup) Find(lookup);
+}
+
+PanningApi::~PanningApi() {
+    if (PublishedPanningApi == this) PublishedPanningApi = nullptr;
+    if (Module) FreeLibrary(Module);
+}
+
+void PanningApi::Find(TouchApi::Lookup lookup) {
+    const char* name = kNames;
+    for (FARPROC& f : Functions) {
+        f = lookup(name);
+        name += std::strlen(name) + 1;
+    }
+    if (!PublishedPanningApi && IsComplete()) PublishedPanningApi = this;
+}
+
+bool PanningApi::IsComplete() const {
+    for (FARPROC f : Functions)
+        if (!f) return false;
+    return true;
+}
+
+BOOL PanningApi::BeginPanningFeedback(HWND hwnd) const {
+    auto f = As<BOOL (*)(HWND)>(Functions[0]);
+    return f ? f(hwnd) : 0;
+}
+
+BOOL PanningApi::EndPanningFeedback(HWND hwnd) const {
+    auto f = As<BOOL (*)(HWND, BOOL)>(Functions[1]);
+    return f ? f(hwnd, 1) : 0;
+}
+
+BOOL PanningApi::UpdatePanningFeedback(HWND hwnd, LONG totalOverpanOffsetX, LONG totalOverpanOffsetY,
+                                       BOOL inInertia) const {
+    auto f = As<BOOL (*)(HWND, LONG, LONG, BOOL)>(Functions[2]);
+    return f ? f(hwnd, totalOverpanOffsetX, totalOverpanOffsetY, inInertia) : 0;
 }

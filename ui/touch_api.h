@@ -1,9 +1,10 @@
-// The touch and gesture functions of the user-interface library, looked up by name when the program starts
-// and called through wrappers that answer 0 when a function is missing.
+// The touch and gesture functions of the user-interface library and the panning feedback functions of the
+// theme library, looked up by name when the program starts and called through wrappers that answer 0 when a
+// function is missing.
 //
-// The table counts for the rest of the program (PublishedTouchApi points to it) only when all seven
-// functions were found and no table was published before. This platform's user-interface library offers
-// none of them, so no table is ever published and every gesture branch takes its "functions missing" road.
+// A table counts for the rest of the program (PublishedTouchApi, PublishedPanningApi point to it) only when
+// all its functions were found and no table of its kind was published before. This platform's libraries
+// offer none of them, so no table is published and every gesture branch takes its "functions missing" road.
 #pragma once
 
 #include "platform/kernel/module.h"
@@ -69,3 +70,34 @@ private:
 
 // The table the program uses; null until a complete one was made.
 extern TouchApi* PublishedTouchApi;
+
+class PanningApi {
+public:
+    // Loads "UxTheme.dll" and looks the three functions up in it.
+    PanningApi();
+    // Looks them up through `lookup` (tests); no library is loaded.
+    explicit PanningApi(TouchApi::Lookup lookup);
+    // Frees the library when it was loaded.
+    ~PanningApi();
+    PanningApi(const PanningApi&) = delete;
+    PanningApi& operator=(const PanningApi&) = delete;
+
+    bool IsComplete() const;
+
+    BOOL BeginPanningFeedback(HWND hwnd) const;
+    // Always animates the window back.
+    BOOL EndPanningFeedback(HWND hwnd) const;
+    BOOL UpdatePanningFeedback(HWND hwnd, LONG totalOverpanOffsetX, LONG totalOverpanOffsetY,
+                               BOOL inInertia) const;
+
+    // The function names, each zero-terminated, then the module name.
+    static const char kNames[];
+
+private:
+    void Find(TouchApi::Lookup lookup);
+    HMODULE Module = nullptr;
+    FARPROC Functions[3] = {};
+};
+
+// The panning table the program uses; null until a complete one was made.
+extern PanningApi* PublishedPanningApi;

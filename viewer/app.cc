@@ -20,6 +20,7 @@
 #include "score/music_staff.h"
 #include "viewer/options.h"
 #include "viewer/startup.h"
+#include "viewer/viewer_dlg.h"
 
 TQSMViewerApp* TQSMViewerApp::Instance = nullptr;
 
@@ -58,6 +59,7 @@ public:
     void CmTransposeMenu() { TQSMViewerApp::Get()->CmTransposeMenu(); }
     void CeTranspose(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeTranspose(ce); }
     void CmOptions() { TQSMViewerApp::Get()->CmOptions(); }
+    void CmHelp() { ::CmHelp(); }
     void CmMidiMapperVolume() { TQSMViewerApp::Get()->CmMidiMapperVolume(); }
     void CmPlaySpeed() { TQSMViewerApp::Get()->CmPlaySpeed(); }
     void CmTranspose() { TQSMViewerApp::Get()->CmTranspose(); }
@@ -72,7 +74,8 @@ EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
     EV_COMMAND(CM_QSM_SLOWER, CmSlower), EV_COMMAND_ENABLE(CM_QSM_SLOWER, CeSlower),
     EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSEMENU, CeTranspose),
     EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
-    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
+    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_HELP, CmHelp),
+    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
     EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
 
 TMusicScore* MakeBlankScore() {
@@ -298,6 +301,28 @@ void TQSMViewerApp::BeginBusy(const char* text) {
 }
 void TQSMViewerApp::EndBusy() {
     SysInfo.PopStatus();
+}
+
+// ---------------------------------------------------------------- load warnings
+
+void TQSMViewerApp::BuildLoadWarnings() {
+    LoadWarnings.clear();
+    char text[160];
+    int ports = Score ? Score->GetMaxPlayDevice() + 1 : 1;
+    if (ports > 1) {
+        std::snprintf(text, sizeof(text), "This file uses %d MIDI ports; only one will be performed", ports);
+        LoadWarnings.emplace_back(text);
+    }
+    for (const std::string& face : PrivateFonts->GetMissingFaces()) {
+        std::snprintf(text, sizeof(text), "The '%s' font is not available", face.c_str());
+        LoadWarnings.emplace_back(text);
+    }
+    WarningsText.clear();
+    if (!LoadWarnings.empty()) {
+        std::snprintf(text, sizeof(text), "%d Note%s", static_cast<int>(LoadWarnings.size()),
+                      LoadWarnings.size() == 1 ? "" : "s");
+        WarningsText = text;
+    }
 }
 
 // ---------------------------------------------------------------- recent views

@@ -30,6 +30,7 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 
 // Command ids of the application's commands.
 enum : UINT {
+    CM_QSM_HELP = 50,
     CM_QSM_OPTIONS = 54,
     CM_QSM_EXIT = 112,
     CM_QSM_REPEATPLAY = 123,
@@ -100,6 +101,14 @@ public:
     void BeginBusy(const char* text);
     void EndBusy();
 
+    // The fonts of a score: faces neither installed nor loadable take their alternates or count as missing.
+    void CheckScoreFonts(TMusicScore& score) { PrivateFonts->CheckScoreFonts(score); }
+    // The load warnings of the current score (more than one MIDI port, missing fonts of the last check) and
+    // the text of the frame's warnings gadget: "%d Note%s", empty without warnings.
+    void BuildLoadWarnings();
+    const std::vector<std::string>& GetLoadWarnings() const { return LoadWarnings; }
+    const std::string& GetWarningsText() const { return WarningsText; }
+
     // Recent views: the compressed "z-mru" value of section "Options".
     const TQSStringQueue& GetRecentViews() const { return RecentViews; }
     void LoadViewerMru();
@@ -168,4 +177,6 @@ private:
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;
+    std::vector<std::string> LoadWarnings;
+    std::string WarningsText;
 };

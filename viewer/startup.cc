@@ -14,6 +14,7 @@
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
 #include "viewer/app.h"
+#include "viewer/launchpad.h"
 #include "viewer/options.h"
 
 #if __has_include("platform/kernel/shell.h")
@@ -94,9 +95,8 @@ int TStartupHost::GetScoreFileVersion(const char* path) {
     return ::GetScoreFileVersion(path);
 }
 
-int TStartupHost::RunLaunchpad(const char*, int) {
-    // Without the Launchpad dialog the file is viewed.
-    return 101;
+int TStartupHost::RunLaunchpad(const char* file, int generation) {
+    return ::RunLaunchpad(file, generation);
 }
 
 INT_PTR TStartupHost::ShellExecute(const char* verb, const char* file) {

@@ -609,9 +609,8 @@ void TDecoratedFrame::SetHintCommand(int id) {
         bar->SetHintText(nullptr);
         return;
     }
+    // The whole "long\nshort" text: the bar shows the long line, a bar of its own may route the short one.
     std::string text(buf, static_cast<size_t>(n));
-    size_t nl = text.find('\n');
-    if (nl != std::string::npos) text.resize(nl);
     bar->SetHintText(text.c_str());
 }
 

@@ -23,8 +23,8 @@
 // the frame) is offered to each visible decoration (not the client) before the frame's own: the top
 // decorations, then the bottom, left and right ones, outermost first at each side. A command whose id is a
 // decoration's id (32040 for the status bar) shows or hides that decoration, and its enabler checks it while
-// the decoration is visible. SetHintCommand(id) shows the long part of string resource id ("long\nshort") in
-// the message bar, none for -1 or a missing string.
+// the decoration is visible. SetHintCommand(id) hands string resource id ("long\nshort") whole to
+// the message bar's SetHintText, which shows the long line; null for -1 or a missing string.
 #pragma once
 
 #include <vector>

@@ -533,6 +533,8 @@ void TMessageBar::SetText(const char* text) {
 void TMessageBar::SetHintText(const char* text) {
     HintShown = text != nullptr;
     HintText = text ? text : "";
+    // A hint is "long\nshort": the bar shows the long line.
+    if (size_t nl = HintText.find('\n'); nl != std::string::npos) HintText.resize(nl);
     if (TTextGadget* g = MessageGadget()) g->SetText(HintShown ? HintText.c_str() : Text.c_str());
 }
 

@@ -215,7 +215,7 @@ public:
     // The text shown while no hint is.
     void SetText(const char* text);
     std::string GetText() const { return Text; }
-    // A hint replaces the text until it is cleared with null.
+    // A hint replaces the text until it is cleared with null; of a "long\nshort" hint the long line shows.
     virtual void SetHintText(const char* text);
     const std::string& GetHintText() const { return HintText; }
     bool HighlightLine = true;

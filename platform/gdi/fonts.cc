@@ -18,6 +18,7 @@
 #include <unordered_map>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/module.h"
 
 namespace qsm::gdi {
 
@@ -533,6 +534,18 @@ BOOL RemoveFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
     g_matches->clear();
     return TRUE;
 }
+
+namespace {
+
+// The private-font functions are what "gdi32.dll" offers to a run-time look-up.
+const bool g_gdi32Registered = [] {
+    qsm::AddBuiltinModuleFunctions(
+        "gdi32.dll", {{"AddFontResourceExA", reinterpret_cast<FARPROC>(&AddFontResourceExA)},
+                      {"RemoveFontResourceExA", reinterpret_cast<FARPROC>(&RemoveFontResourceExA)}});
+    return true;
+}();
+
+}  // namespace
 
 int GetTextFaceA(HDC hdc, int count, LPSTR face) {
     DC* dc = ToDC(hdc);

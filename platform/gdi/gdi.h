@@ -127,6 +127,8 @@ struct LOGBRUSH {
 #define CLIP_DEFAULT_PRECIS 0
 #define DEFAULT_QUALITY 0
 #define DEFAULT_PITCH 0
+#define FIXED_PITCH 1
+#define VARIABLE_PITCH 2
 
 struct LOGFONTA {
     LONG lfHeight;

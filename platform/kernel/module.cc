@@ -82,9 +82,64 @@ void* DlHandleOf(HMODULE module) {
     return nullptr;
 }
 
+// The built-in modules: one handle each (the address of its entry, never freed), found by base name.
+struct Builtin {
+    std::string name;  // as BaseNameNoEnding makes it
+    std::vector<qsm::BuiltinFunction> functions;
+};
+
+std::mutex& BuiltinMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::map<std::string, Builtin*>& Builtins() {
+    static auto* table = [] {
+        auto* t = new std::map<std::string, Builtin*>();
+        for (const char* name : {"gdi32", "user32", "uxtheme", "riched20"})
+            (*t)[name] = new Builtin{name, {}};
+        return t;
+    }();
+    return *table;
+}
+
+HMODULE BuiltinHandle(const std::string& base) {
+    std::lock_guard<std::mutex> lock(BuiltinMutex());
+    auto it = Builtins().find(base);
+    return it == Builtins().end() ? nullptr : reinterpret_cast<HMODULE>(it->second);
+}
+
+Builtin* AsBuiltin(HMODULE module) {
+    std::lock_guard<std::mutex> lock(BuiltinMutex());
+    for (auto& [name, b] : Builtins())
+        if (reinterpret_cast<HMODULE>(b) == module) return b;
+    return nullptr;
+}
+
 }  // namespace
 
+std::vector<qsm::BuiltinFunction> qsm::SetBuiltinModuleFunctions(const char* module,
+                                                                 std::vector<BuiltinFunction> functions) {
+    std::string base = BaseNameNoEnding(module ? module : "");
+    std::lock_guard<std::mutex> lock(BuiltinMutex());
+    Builtin*& b = Builtins()[base];
+    if (!b) b = new Builtin{base, {}};
+    std::swap(b->functions, functions);
+    return functions;
+}
+
+void qsm::AddBuiltinModuleFunctions(const char* module, const std::vector<BuiltinFunction>& functions) {
+    std::string base = BaseNameNoEnding(module ? module : "");
+    std::lock_guard<std::mutex> lock(BuiltinMutex());
+    Builtin*& b = Builtins()[base];
+    if (!b) b = new Builtin{base, {}};
+    b->functions.insert(b->functions.end(), functions.begin(), functions.end());
+}
+
 HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
+    if (lpModuleName) {
+        if (HMODULE builtin = BuiltinHandle(BaseNameNoEnding(lpModuleName))) return builtin;
+    }
     ModuleSearch s{lpModuleName ? BaseNameNoEnding(lpModuleName) : std::string(), lpModuleName == nullptr,
                    nullptr};
     dl_iterate_phdr(SearchCallback, &s);
@@ -97,6 +152,7 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (HMODULE builtin = BuiltinHandle(BaseNameNoEnding(lpLibFileName))) return builtin;
     std::string name(lpLibFileName);
     for (char& c : name) {
         if (c == '\\') c = '/';
@@ -132,6 +188,7 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
 }
 
 BOOL FreeLibrary(HMODULE hLibModule) {
+    if (AsBuiltin(hLibModule)) return TRUE;  // built-in modules stay
     void* h = nullptr;
     {
         std::lock_guard<std::mutex> lock(LibMutex());
@@ -150,6 +207,13 @@ BOOL FreeLibrary(HMODULE hLibModule) {
 
 FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     if (!lpProcName || (reinterpret_cast<uintptr_t>(lpProcName) >> 16) == 0) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    if (Builtin* b = AsBuiltin(hModule)) {
+        std::lock_guard<std::mutex> lock(BuiltinMutex());
+        for (const qsm::BuiltinFunction& f : b->functions)
+            if (f.name && std::strcmp(f.name, lpProcName) == 0 && f.proc) return f.proc;
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }

@@ -221,7 +221,15 @@ void Parse(const std::string& text, Key& root) {
             for (const std::string& part : SplitPath(path))
                 current = current->Make(part);
         } else if (line.rfind("V ", 0) == 0 && current) {
-            std::vector<std::string> t = Tokens(line.substr(2));
+            // "type name hex", one blank between each: the key's default value has an empty name, so two
+            // blanks follow its type.
+            std::vector<std::string> t;
+            std::string rest = line.substr(2);
+            size_t a = rest.find(' '), b = a == std::string::npos ? a : rest.find(' ', a + 1);
+            if (b != std::string::npos && rest.find(' ', b + 1) == std::string::npos)
+                t = {rest.substr(0, a), rest.substr(a + 1, b - a - 1), rest.substr(b + 1)};
+            else
+                t = Tokens(rest);
             if (t.size() < 2 || t.size() > 3) continue;
             char* stop = nullptr;
             unsigned long type = std::strtoul(t[0].c_str(), &stop, 10);

@@ -338,23 +338,23 @@ private:
         SDL_BlitSurface(wrap, &sr, dst, &dr);
         SDL_FreeSurface(wrap);
 
-        // What was drawn on the screen DC shows over the window.
+        // What was drawn on the screen DC is xor-ed into the window's pixels.
         RECT wr;
         GetWindowRect(hwnd, &wr);
-        cairo_surface_t* overlay = ScreenOverlaySurface();
-        if (overlay != nullptr) {
-            cairo_surface_flush(overlay);
-            SDL_Surface* ov = SDL_CreateRGBSurfaceWithFormatFrom(
-                cairo_image_surface_get_data(overlay), cairo_image_surface_get_width(overlay),
-                cairo_image_surface_get_height(overlay), 32, cairo_image_surface_get_stride(overlay),
-                SDL_PIXELFORMAT_ARGB8888);
-            if (ov != nullptr) {
-                SDL_SetSurfaceBlendMode(ov, SDL_BLENDMODE_BLEND);
-                SDL_Rect os{sr.x + static_cast<int>(wr.left), sr.y + static_cast<int>(wr.top), sr.w, sr.h};
-                SDL_Rect od = sr;
-                SDL_BlitSurface(ov, &os, dst, &od);
-                SDL_FreeSurface(ov);
+        if (ScreenOverlaySurface() != nullptr && dst->format->BytesPerPixel == 4 &&
+            SDL_LockSurface(dst) == 0) {
+            cairo_surface_flush(ScreenOverlaySurface());
+            for (LONG y = r.top; y < r.bottom; ++y) {
+                auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
+                for (LONG x = r.left; x < r.right; ++x) {
+                    Uint32 bits =
+                        XorScreenOverlay(0, static_cast<int>(x + wr.left), static_cast<int>(y + wr.top));
+                    if (bits != 0)
+                        row[x] ^= SDL_MapRGB(dst->format, static_cast<Uint8>(bits >> 16),
+                                             static_cast<Uint8>(bits >> 8), static_cast<Uint8>(bits));
+                }
             }
+            SDL_UnlockSurface(dst);
         }
 
         // The caret inverts the pixels under it while it shows.

@@ -99,6 +99,15 @@ cairo_surface_t* ScreenOverlaySurface() {
     return Overlay();
 }
 
+uint32_t XorScreenOverlay(uint32_t pixel, int x, int y) {
+    if (g_overlay == nullptr || x < 0 || y < 0 || x >= cairo_image_surface_get_width(g_overlay) ||
+        y >= cairo_image_surface_get_height(g_overlay))
+        return pixel;
+    const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(g_overlay) +
+                                                        y * cairo_image_surface_get_stride(g_overlay));
+    return pixel ^ (row[x] & 0x00FFFFFFu);
+}
+
 void ForgetSurface(HWND top) {
     auto it = Buffers().find(top);
     if (it == Buffers().end()) return;
@@ -320,11 +329,19 @@ bool SaveScreenPng(const char* path) {
         cairo_set_source_surface(cr, TopLevelSurface(t->handle), t->rect.left, t->rect.top);
         cairo_paint(cr);
     }
-    if (g_overlay != nullptr) {
-        cairo_set_source_surface(cr, g_overlay, 0, 0);
-        cairo_paint(cr);
-    }
     cairo_destroy(cr);
+    if (g_overlay != nullptr) {
+        cairo_surface_flush(g_overlay);
+        cairo_surface_flush(screen);
+        unsigned char* data = cairo_image_surface_get_data(screen);
+        int stride = cairo_image_surface_get_stride(screen);
+        for (int y = 0; y < size.cy; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+            for (int x = 0; x < size.cx; ++x)
+                row[x] = XorScreenOverlay(row[x], x, y);
+        }
+        cairo_surface_mark_dirty(screen);
+    }
     bool ok = cairo_surface_write_to_png(screen, path) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(screen);
     return ok;

@@ -1,6 +1,8 @@
 // Pixels of windows: the back buffers of top-level windows and the screen overlay, for backends and tests.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/wm/winuser.h"
 
 using cairo_surface_t = struct _cairo_surface;
@@ -9,8 +11,12 @@ namespace qsm::wm {
 
 // The back buffer of a window's top-level window (borrowed; valid until the window is resized or goes).
 cairo_surface_t* TopLevelSurface(HWND hwnd);
-// What was drawn on the screen DC (GetDC(nullptr)); transparent elsewhere.
+// What was drawn on the screen DC (GetDC(nullptr)): an exclusive-or layer over every window. Its colour
+// bits are xor-ed into the windows' pixels beneath, so what is drawn there twice (a drag frame drawn and
+// drawn again to erase it) leaves no trace; where nothing was drawn they are zero.
 cairo_surface_t* ScreenOverlaySurface();
+// Xors the overlay's colour bits at screen point (x, y) into the xrgb pixel.
+uint32_t XorScreenOverlay(uint32_t pixel, int x, int y);
 // The virtual screen: the desktop colour, the visible top-level windows in Z-order, the overlay.
 bool SaveScreenPng(const char* path);
 // Drops every buffer (between tests).

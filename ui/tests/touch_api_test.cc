@@ -3,7 +3,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/gdi/gdi.h"
 #include "ui/touch_api.h"
 
 namespace {
@@ -75,6 +77,83 @@ TEST(TouchApi, TheFirstCompleteTableStaysPublished) {
     }
     // Gone with the table: nothing points to it any more.
     EXPECT_EQ(PublishedTouchApi, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+BOOL FakeBegin(HWND) {
+    return 11;
+}
+BOOL FakeEnd(HWND, BOOL animateBack) {
+    return 20 + animateBack;
+}
+BOOL FakeUpdate(HWND, LONG x, LONG y, BOOL inertia) {
+    return static_cast<BOOL>(x + y + inertia);
+}
+
+TEST(PanningApi, FoundOnlyWhenTheThemeLibraryOffersAllThree) {
+    // This platform's theme library has none of them.
+    {
+        PanningApi api;
+        EXPECT_FALSE(api.IsComplete());
+        EXPECT_EQ(PublishedPanningApi, nullptr);
+        EXPECT_EQ(api.BeginPanningFeedback(nullptr), 0);
+        EXPECT_EQ(api.EndPanningFeedback(nullptr), 0);
+        EXPECT_EQ(api.UpdatePanningFeedback(nullptr, 1, 2, 1), 0);
+    }
+    // A library that offers them is used, through the same run-time look-up.
+    auto before = qsm::SetBuiltinModuleFunctions(
+        "UxTheme.dll", {{"BeginPanningFeedback", reinterpret_cast<FARPROC>(FakeBegin)},
+                        {"EndPanningFeedback", reinterpret_cast<FARPROC>(FakeEnd)},
+                        {"UpdatePanningFeedback", reinterpret_cast<FARPROC>(FakeUpdate)}});
+    {
+        PanningApi api;
+        EXPECT_EQ(PublishedPanningApi, &api);
+        EXPECT_EQ(api.BeginPanningFeedback(nullptr), 11);
+        EXPECT_EQ(api.EndPanningFeedback(nullptr), 21);  // always animated back
+        EXPECT_EQ(api.UpdatePanningFeedback(nullptr, 3, 4, 1), 8);
+        PanningApi second;
+        EXPECT_EQ(PublishedPanningApi, &api);
+    }
+    EXPECT_EQ(PublishedPanningApi, nullptr);
+    // Two of three: nothing published, the two still answer.
+    qsm::SetBuiltinModuleFunctions("UxTheme.dll",
+                                   {{"BeginPanningFeedback", reinterpret_cast<FARPROC>(FakeBegin)},
+                                    {"EndPanningFeedback", reinterpret_cast<FARPROC>(FakeEnd)}});
+    {
+        PanningApi api;
+        EXPECT_EQ(PublishedPanningApi, nullptr);
+        EXPECT_EQ(api.BeginPanningFeedback(nullptr), 11);
+        EXPECT_EQ(api.UpdatePanningFeedback(nullptr, 3, 4, 1), 0);
+    }
+    qsm::SetBuiltinModuleFunctions("UxTheme.dll", before);
+}
+
+TEST(TouchApi, TheUserLibraryIsSearchedWhenItOffersTheFunctions) {
+    g_withoutSetGestureConfig = false;
+    std::vector<qsm::BuiltinFunction> fakes;
+    for (const char* name = TouchApi::kNames; std::strcmp(name, "User32.dll") != 0;
+         name += std::strlen(name) + 1)
+        fakes.push_back({name, FakeLookup(name)});
+    auto before = qsm::SetBuiltinModuleFunctions("User32.dll", fakes);
+    {
+        TouchApi api;
+        EXPECT_EQ(PublishedTouchApi, &api);
+        EXPECT_EQ(api.RegisterTouchWindow(nullptr, 9), 9);
+    }
+    qsm::SetBuiltinModuleFunctions("User32.dll", before);
+}
+
+TEST(BuiltinModules, TheGraphicsLibraryOffersThePrivateFontFunctions) {
+    HMODULE gdi = LoadLibraryA("gdi32.dll");
+    ASSERT_NE(gdi, nullptr);
+    EXPECT_EQ(GetProcAddress(gdi, "AddFontResourceExA"), reinterpret_cast<FARPROC>(&AddFontResourceExA));
+    EXPECT_EQ(GetProcAddress(gdi, "RemoveFontResourceExA"),
+              reinterpret_cast<FARPROC>(&RemoveFontResourceExA));
+    EXPECT_EQ(GetProcAddress(gdi, "AddFontMemResourceEx"), nullptr);
+    EXPECT_TRUE(FreeLibrary(gdi));
 }
 
 }  // namespace

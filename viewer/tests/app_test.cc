@@ -11,6 +11,7 @@
 #include "platform/wm/controls.h"
 #include "render/base/fonts_data.h"
 #include "score/music_score.h"
+#include "score/music_staff.h"
 #include "viewer/options.h"
 #include "viewer/tests/viewer_test_env.h"
 
@@ -229,6 +230,33 @@ TEST_F(AppTest, RecentViewsRoundTripThroughTheStore) {
     SysInfo.WriteBlob("Options", "z-mru", "[QSZ]\0garbage", 13);
     other.LoadViewerMru();
     EXPECT_LE(other.GetRecentViews().GetCount(), 16);
+}
+
+TEST_F(AppTest, LoadWarningsCountPortsAndMissingFonts) {
+    app_->BuildLoadWarnings();
+    EXPECT_TRUE(app_->GetLoadWarnings().empty());
+    EXPECT_EQ(app_->GetWarningsText(), "");
+
+    TMusicScore* blank = app_->GetBlankScore();
+    blank->GetStaff(0)->Device = 2;
+    std::snprintf(blank->GetFontData()->MusicFontFace, 32, "%s", "No Such Music Face");
+    app_->CheckScoreFonts(*blank);
+    app_->BuildLoadWarnings();
+    ASSERT_GE(app_->GetLoadWarnings().size(), 2u);
+    EXPECT_EQ(app_->GetLoadWarnings()[0], "This file uses 3 MIDI ports; only one will be performed");
+    EXPECT_EQ(app_->GetLoadWarnings()[1], "The 'No Such Music Face' font is not available");
+    EXPECT_EQ(app_->GetWarningsText(), std::to_string(app_->GetLoadWarnings().size()) + " Notes");
+    blank->GetStaff(0)->Device = 0;
+    std::snprintf(blank->GetFontData()->MusicFontFace, 32, "%s", "QSM2STDA");
+    for (TQSFontSpec& f : blank->GetFontData()->Fonts)
+        f.SetFaceName("Missing Everywhere");
+    app_->CheckScoreFonts(*blank);
+    app_->BuildLoadWarnings();
+    std::vector<std::string> expected{"The 'Missing Everywhere' font is not available"};
+    if (app_->GetLoadWarnings().size() == 2)  // no QSM2STDA on this machine and no private fonts
+        expected.insert(expected.begin(), "The 'QSM2STDA' font is not available");
+    EXPECT_EQ(app_->GetLoadWarnings(), expected);
+    EXPECT_EQ(app_->GetWarningsText(), expected.size() == 1 ? "1 Note" : "2 Notes");
 }
 
 TEST_F(AppTest, ConfigStringsWithoutAnIniFileAreTheirDefaults) {

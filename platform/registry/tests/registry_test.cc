@@ -247,4 +247,20 @@ TEST(RegistryFileForm, OddNamesRoundTripAndDamageIsSkipped) {
     qsm::registry_internal::ReparseForTest("K \\\\\\\nV 1 a %\n\n\n%%%\nK a%\nK b%4");
 }
 
+TEST_F(RegistryTest, TheDefaultValueOfAKeyIsKeptInTheFile) {
+    std::string once = qsm::registry_internal::ReparseForTest("QSMREG 1\nK .qsm\nV 1  514100\nV 1 x \n");
+    EXPECT_NE(once.find("V 1  514100"), std::string::npos);
+    EXPECT_NE(once.find("V 1 x "), std::string::npos);
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Classes\\.qsm");
+    ASSERT_EQ(RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("QSM2.Document"), 14),
+              ERROR_SUCCESS);
+    RegCloseKey(k);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.qsm", 0, KEY_READ, &k), ERROR_SUCCESS);
+    char text[32] = {};
+    DWORD size = sizeof text;
+    EXPECT_EQ(RegQueryValueExA(k, "", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(text, "QSM2.Document");
+    RegCloseKey(k);
+}
+
 }  // namespace

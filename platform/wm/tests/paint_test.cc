@@ -1,5 +1,9 @@
 // Painting: update regions, the paint cycle, background erasing into the back buffer, clipping of
 // children, scrolling window contents, the screen DC.
+#include <cairo.h>
+
+#include <string>
+
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/wm_test_util.h"
 
@@ -117,6 +121,31 @@ TEST_F(PaintTest, FocusRectangleAndScreenFramesUndoThemselves) {
     MoveToEx(screen, 0, 5, nullptr);
     LineTo(screen, 50, 5);
     ReleaseDC(nullptr, screen);
+}
+
+TEST_F(PaintTest, TheScreenDcXorsOverTheWindowsAndAFrameDrawnTwiceLeavesNoTrace) {
+    HWND top = MakeTop(20, 30, 100, 100, WS_POPUP | WS_VISIBLE);
+    PumpMessages();
+    COLORREF under = PixelAt(top, 10, 10);
+    uint32_t xrgb = (GetRValue(under) << 16) | (GetGValue(under) << 8) | GetBValue(under);
+    HDC screen = GetDC(nullptr);
+    RECT r{30, 40, 80, 70};  // window point (10, 10) is its top-left corner
+    DrawFocusRect(screen, &r);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(XorScreenOverlay(xrgb, 30, 40), ~xrgb & 0xFFFFFFu);
+    EXPECT_EQ(XorScreenOverlay(xrgb, 31, 40), xrgb);  // the dots skip every other pixel
+    screen = GetDC(nullptr);
+    DrawFocusRect(screen, &r);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(XorScreenOverlay(xrgb, 30, 40), xrgb);
+    // The screen as shown: the window's own pixels again.
+    std::string png = ::testing::TempDir() + "xor_screen.png";
+    ASSERT_TRUE(SaveScreenPng(png.c_str()));
+    cairo_surface_t* shot = cairo_image_surface_create_from_png(png.c_str());
+    auto* row = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(shot) +
+                                            40 * cairo_image_surface_get_stride(shot));
+    EXPECT_EQ(row[30] & 0xFFFFFFu, xrgb);
+    cairo_surface_destroy(shot);
 }
 
 TEST_F(PaintTest, AWidenedChildRepaintsAllOfItselfOnlyWhenItsClassAsks) {

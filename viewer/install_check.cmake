@@ -1,0 +1,22 @@
+# Installs the build into a fresh folder and checks that the program finds its files beside it.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}" RESULT_VARIABLE result
+                OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "install failed: ${result}")
+endif()
+foreach(f bin/QSM2View bin/Fonts/fonts.ini bin/Fonts/qsm2stda.ttf share/applications/QSM2View.desktop
+          share/mime/packages/quillstave-qsm.xml)
+  if(NOT EXISTS "${PREFIX}/${f}")
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+file(READ "${PREFIX}/share/applications/QSM2View.desktop" entry)
+if(NOT entry MATCHES "MimeType=application/x-qsm;application/x-qsmtxt;")
+  message(FATAL_ERROR "the desktop entry lacks the score types")
+endif()
+file(READ "${PREFIX}/share/mime/packages/quillstave-qsm.xml" types)
+if(NOT types MATCHES "\\*\\.qsm\"" OR NOT types MATCHES "\\*\\.qsmtxt\"")
+  message(FATAL_ERROR "the MIME types lack their extensions")
+endif()
+file(REMOVE_RECURSE "${PREFIX}")
