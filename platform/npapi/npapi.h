@@ -136,7 +136,8 @@ using NPN_GetURLProcPtr = NPError (*)(NPP instance, const char* url, const char*
 using NPN_PostURLProcPtr = NPError (*)(NPP instance, const char* url, const char* target, uint32 len,
                                        const char* buf, NPBool file);
 using NPN_RequestReadProcPtr = NPError (*)(NPStream* stream, NPByteRange* rangeList);
-using NPN_NewStreamProcPtr = NPError (*)(NPP instance, NPMIMEType type, const char* target, NPStream** stream);
+using NPN_NewStreamProcPtr = NPError (*)(NPP instance, NPMIMEType type, const char* target,
+                                         NPStream** stream);
 using NPN_WriteProcPtr = int32 (*)(NPP instance, NPStream* stream, int32 len, void* buffer);
 using NPN_DestroyStreamProcPtr = NPError (*)(NPP instance, NPStream* stream, NPReason reason);
 using NPN_StatusProcPtr = void (*)(NPP instance, const char* message);
@@ -147,7 +148,8 @@ using NPN_MemFlushProcPtr = uint32 (*)(uint32 size);
 using NPN_ReloadPluginsProcPtr = void (*)(NPBool reloadPages);
 using NPN_GetJavaEnvProcPtr = JRIEnv* (*)();
 using NPN_GetJavaPeerProcPtr = jref (*)(NPP instance);
-using NPN_GetURLNotifyProcPtr = NPError (*)(NPP instance, const char* url, const char* target, void* notifyData);
+using NPN_GetURLNotifyProcPtr = NPError (*)(NPP instance, const char* url, const char* target,
+                                            void* notifyData);
 using NPN_PostURLNotifyProcPtr = NPError (*)(NPP instance, const char* url, const char* target, uint32 len,
                                              const char* buf, NPBool file, void* notifyData);
 
