@@ -15,8 +15,8 @@ int MulDivDown(int a, int b, int c) {
 }  // namespace
 
 DEFINE_RESPONSE_TABLE1(TQSSlider, TScrollBar)
-EV_WM_LBUTTONDOWN, EV_WM_MOUSEMOVE, EV_WM_LBUTTONUP, EV_WM_KEYDOWN, EV_WM_KEYUP, EV_WM_SETFOCUS,
-    EV_WM_KILLFOCUS, EV_WM_CAPTURECHANGED, EV_WM_ERASEBKGND, END_RESPONSE_TABLE;
+EV_WM_LBUTTONDOWN, EV_WM_LBUTTONDBLCLK, EV_WM_MOUSEMOVE, EV_WM_LBUTTONUP, EV_WM_KEYDOWN, EV_WM_KEYUP,
+    EV_WM_SETFOCUS, EV_WM_KILLFOCUS, EV_WM_CAPTURECHANGED, EV_WM_ERASEBKGND, END_RESPONSE_TABLE;
 
 TQSSlider::TQSSlider(TWindow* parent, int id, int x, int y, int w, int h, int thumbResId, TModule* module,
                      bool horizontal)
@@ -247,6 +247,11 @@ void TQSSlider::EvLButtonDown(UINT, const TPoint& p) {
         NotifyParent(SB_BEGINDRAG, pos);
         NotifyParent(SB_THUMBTRACK, pos);
     }
+}
+
+void TQSSlider::EvLButtonDblClk(UINT modKeys, const TPoint& p) {
+    // A quick second press pages or jumps again, as the first did.
+    EvLButtonDown(modKeys, p);
 }
 
 void TQSSlider::EvMouseMove(UINT modKeys, const TPoint& p) {

@@ -55,6 +55,7 @@ public:
     void Paint(TDC& dc, bool erase, TRect& rect) override;
 
     void EvLButtonDown(UINT modKeys, const TPoint& p);
+    void EvLButtonDblClk(UINT modKeys, const TPoint& p);
     void EvMouseMove(UINT modKeys, const TPoint& p);
     void EvLButtonUp(UINT modKeys, const TPoint& p);
     void EvKeyDown(UINT key, UINT repeatCount, UINT flags);

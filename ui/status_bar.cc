@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ui/message_box.h"
+#include "ui/toolbar.h"
 #include "ui/toolbar_draw.h"
 #include "ui/tooltip.h"
 
@@ -36,6 +37,13 @@ void TQSToolbarSeparatorGadget::GetDesiredSize(TSize& size) {
 
 TRect TQSToolbarSeparatorGadget::ReferenceRect() const {
     TGadgetWindow* w = GetGadgetWindow();
+    // In a docked toolbar the groove spans the toolbar's inner rectangle.
+    if (auto* tb = dynamic_cast<TToolbar*>(w); tb != nullptr && (tb->Placement & tpSideMask) != 0 &&
+                                               (tb->Placement & (tpFloating | tpHidden)) == 0) {
+        TRect inner;
+        tb->GetInnerRect(inner);
+        return inner;
+    }
     TGadget* next = w ? w->NextGadget(*this) : nullptr;
     return next ? next->GetBounds() : Bounds;
 }

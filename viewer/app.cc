@@ -18,6 +18,7 @@
 #include "render/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
+#include "ui/shell.h"
 #include "viewer/options.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
@@ -30,6 +31,8 @@ constexpr const char* kProgramTitle = "QuillStave Composer Viewer";
 constexpr const char* kStaffColorsKey = "Software\\QuillStave Software\\QuillStave Composer 2\\StaffColors";
 constexpr DWORD kMaxMruBytes = 2500;
 constexpr UINT kPlayTimerId = 1;
+constexpr const char* kWebSite = "https://www.quillstave.com/composer/";
+constexpr const char* kVersionCheck = "https://www.quillstave.com/vercheck.php?app=qsm2vwr&ver=2.51a";
 
 // The main window until the viewer's frame takes its place: a plain frame of the viewer's window class, so
 // that a second instance finds it and hands its command line over, with the application's commands.
@@ -58,6 +61,9 @@ public:
     void CeSlower(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeSlower(ce); }
     void CmTransposeMenu() { TQSMViewerApp::Get()->CmTransposeMenu(); }
     void CeTranspose(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeTranspose(ce); }
+    void CmAbout() { TQSMViewerApp::Get()->CmAbout(); }
+    void CmCheckForUpdates() { TQSMViewerApp::Get()->CmCheckForUpdates(); }
+    void CmWebSite() { TQSMViewerApp::Get()->CmWebSite(); }
     void CmOptions() { TQSMViewerApp::Get()->CmOptions(); }
     void CmHelp() { ::CmHelp(); }
     void CmMidiMapperVolume() { TQSMViewerApp::Get()->CmMidiMapperVolume(); }
@@ -74,8 +80,9 @@ EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
     EV_COMMAND(CM_QSM_SLOWER, CmSlower), EV_COMMAND_ENABLE(CM_QSM_SLOWER, CeSlower),
     EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSEMENU, CeTranspose),
     EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
-    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_HELP, CmHelp),
-    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
+    EV_COMMAND(CM_QSM_HELP, CmHelp), EV_COMMAND(CM_QSM_ABOUT, CmAbout),
+    EV_COMMAND(CM_QSM_CHECKUPDATES, CmCheckForUpdates), EV_COMMAND(CM_QSM_WEBSITE, CmWebSite),
+    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
     EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
 
 TMusicScore* MakeBlankScore() {
@@ -123,6 +130,8 @@ TQSMViewerApp::TQSMViewerApp(const char* title) : TApplication(title) {
 
 TQSMViewerApp::~TQSMViewerApp() {
     StopPlayTimer();
+    if (GlobalToolTip == ToolTip.get()) GlobalToolTip = nullptr;
+    ToolTip.reset();
     if (CommandFont) DeleteObject(CommandFont);
     if (Gdi32) FreeLibrary(Gdi32);
     if (Score != BlankScore) delete Score;
@@ -151,6 +160,8 @@ void TQSMViewerApp::InitInstance() {
 
 void TQSMViewerApp::InitMainWindow() {
     SetMainWindow(new TStartFrame(kProgramTitle));
+    ToolTip = std::make_unique<TToolTip>();
+    GlobalToolTip = ToolTip.get();
 }
 
 int TQSMViewerApp::TermInstance(int status) {
@@ -241,6 +252,13 @@ void TQSMViewerApp::CmRepeatPlay() {
 }
 void TQSMViewerApp::CeRepeatPlay(TCommandEnabler& ce) {
     ce.SetCheck(SessionOptions.RepeatPlay ? 1 : 0);
+}
+
+void TQSMViewerApp::CmCheckForUpdates() {
+    OpenInBrowser(kVersionCheck);
+}
+void TQSMViewerApp::CmWebSite() {
+    OpenInBrowser(kWebSite);
 }
 
 void TQSMViewerApp::CmExit() {

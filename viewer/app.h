@@ -13,7 +13,9 @@
 #include "midi/midi_manager.h"
 #include "midi/score_player.h"
 #include "platform/framework/window.h"
+#include "platform/kernel/files.h"
 #include "render/base/color_palette.h"
+#include "ui/tooltip.h"
 #include "ui/touch_api.h"
 #include "viewer/private_fonts.h"
 
@@ -31,6 +33,9 @@ std::vector<BYTE> MakeRecentViewsBlob(const TQSStringQueue& list, DWORD limit);
 // Command ids of the application's commands.
 enum : UINT {
     CM_QSM_HELP = 50,
+    CM_QSM_ABOUT = 51,
+    CM_QSM_CHECKUPDATES = 52,
+    CM_QSM_WEBSITE = 53,
     CM_QSM_OPTIONS = 54,
     CM_QSM_EXIT = 112,
     CM_QSM_REPEATPLAY = 123,
@@ -114,11 +119,26 @@ public:
     void LoadViewerMru();
     void AddRecentView(const char* path, bool insert);
 
+    // The editor's own recent files ("FileMRU" in the configuration folder), read again only when the file
+    // changed; null until read. Only while editor 2 is installed.
+    void LoadEditorMru();
+    const TQSStringQueue* GetRecentEdits() const { return RecentEdits.get(); }
+    // The folder "Songs" or "Config" (MAX_PATH bytes): the editor's setting, else the user's documents (its
+    // "QuillStave Composer" folder when it exists) for songs, the local application-data folder's
+    // "Quillstave Software/qsm2" (made when missing) or the program's "Config" folder for the configuration,
+    // the program's folder for any other name.
+    void GetFolder(const char* name, char* out) const;
+    // The configuration folder and the file name set under the key in section "Config" (else the default).
+    std::string GetConfigFilePath(const char* key, const char* defaultName) const;
+
     // A value of section "Config" of the INI file named after the program beside it, or the default.
     void GetConfigString(const char* key, char* buffer, int size, const char* defaultText) const;
 
     // Commands.
     void CmExit();
+    // The maker's version-check page and web site in the user's browser.
+    void CmCheckForUpdates();
+    void CmWebSite();
     void CmRepeatPlay();
     void CeRepeatPlay(TCommandEnabler& ce);
     void CmFaster();
@@ -127,7 +147,9 @@ public:
     void CeSlower(TCommandEnabler& ce);
     void CmTransposeMenu();
     void CeTranspose(TCommandEnabler& ce);
-    // The dialogs: options (513), synthesizer volume (518), play speed (520) and transposition (526).
+    // The dialogs: about (512), options (513), synthesizer volume (518), play speed (520) and transposition
+    // (526).
+    void CmAbout();
     void CmOptions();
     void CmMidiMapperVolume();
     void CmPlaySpeed();
@@ -165,6 +187,8 @@ private:
     TColorPalette Palette;
     TScoreMidiPlayer ScorePlayer;
     TQSStringQueue RecentViews{16, true, 64};
+    std::unique_ptr<TQSStringQueue> RecentEdits;
+    FILETIME EditorMruTime = {0, 0};
     struct {
         DWORD Tick;
         DWORD Flags;
@@ -177,6 +201,7 @@ private:
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;
+    std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;
 };

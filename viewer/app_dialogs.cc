@@ -1,4 +1,5 @@
-// The application's dialogs: the options, the synthesizer volume, the play speed and the transposition.
+// The application's dialogs: about, the options, the synthesizer volume, the play speed and the
+// transposition.
 #include <cstdint>
 
 #include "platform/framework/controls.h"
@@ -29,6 +30,11 @@ bool AskNumber(TWindow* owner, int dialogId, int32_t min, int32_t max, int32_t& 
 }
 
 }  // namespace
+
+void TQSMViewerApp::CmAbout() {
+    TDialog dialog(GetMainWindow(), 512);
+    dialog.Execute();
+}
 
 void TQSMViewerApp::CmOptions() {
     RunOptionsDialog(GetMainWindow(), ViewerOptions,

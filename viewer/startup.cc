@@ -10,6 +10,7 @@
 #include "core/sys_info.h"
 #include "core/zlib_stream.h"
 #include "platform/framework/program.h"
+#include "platform/kernel/shell.h"
 #include "platform/kernel/text.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
@@ -17,18 +18,12 @@
 #include "viewer/launchpad.h"
 #include "viewer/options.h"
 
-#if __has_include("platform/kernel/shell.h")
-#include "platform/kernel/shell.h"
-#define QSM_HAVE_LAUNCHER 1
-#endif
-
 const char kViewerSwitches[] = "/play\0/cached\0/xprint\0/close\0/launch\0";
 
 namespace {
 
 constexpr const char* kViewerFrameClass = "TQSMViewerFrame";
 constexpr const char* kEditor2Class = "QuillStaveComposer2";
-constexpr int kShellNoAssociation = 31;
 
 // Brings a window of another program to the front (its last active popup, so an open dialog comes first)
 // and hands it the text with its terminating zero.
@@ -100,25 +95,13 @@ int TStartupHost::RunLaunchpad(const char* file, int generation) {
 }
 
 INT_PTR TStartupHost::ShellExecute(const char* verb, const char* file) {
-#ifdef QSM_HAVE_LAUNCHER
     return AsResult(ShellExecuteA(nullptr, verb, file, nullptr, nullptr, SW_SHOWNORMAL));
-#else
-    (void)verb;
-    (void)file;
-    return AsResult(kShellNoAssociation);
-#endif
 }
 
 UINT TStartupHost::StartProgram(const std::string& program, const char* file) {
-#ifdef QSM_HAVE_LAUNCHER
     // Both parts quoted, so that blanks in the install folder or the file name split nothing.
     std::string command = "\"" + program + "\" \"" + file + "\"";
-    return static_cast<UINT>(WinExec(command.c_str(), SW_SHOWNORMAL));
-#else
-    (void)program;
-    (void)file;
-    return 2;  // file not found
-#endif
+    return WinExec(command.c_str(), SW_SHOWNORMAL);
 }
 
 void TStartupHost::ShowLaunchFailure() {

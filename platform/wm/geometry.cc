@@ -168,6 +168,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UI
     if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
     if (flags & SWP_HIDEWINDOW) w->style &= ~WS_VISIBLE;
     bool visible = w->Visible();
+    if (visible && !was_visible) w->shown_without_activation = (flags & SWP_NOACTIVATE) != 0;
 
     if (!w->IsChild()) {
         if (moved || sized) CurrentBackend().TopLevelMoved(hwnd, w->rect);

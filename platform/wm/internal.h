@@ -73,6 +73,9 @@ struct Window {
     Region update;  // client coordinates
     bool erase_pending = false;
     bool nc_pending = false;
+    // Last shown without activation (SWP_NOACTIVATE, SW_SHOWNA ...): the desktop must not give it the
+    // keyboard.
+    bool shown_without_activation = false;
     bool internal_paint = false;
     bool painting = false;
     bool counted_for_paint = false;

@@ -163,8 +163,12 @@ public:
         if (w == nullptr) return;
         Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
         bool popup = (w->style & WS_POPUP) != 0;
+        bool captioned = (w->style & WS_CAPTION) == WS_CAPTION;
         if (popup && (w->ex_style & WS_EX_NOACTIVATE))
             flags |= (w->ex_style & WS_EX_TOOLWINDOW) ? SDL_WINDOW_POPUP_MENU : SDL_WINDOW_TOOLTIP;
+        else if (popup && !captioned && (w->ex_style & WS_EX_TOOLWINDOW) && (w->ex_style & WS_EX_TOPMOST))
+            // A tip: the desktop neither manages nor focuses it.
+            flags |= SDL_WINDOW_TOOLTIP;
         else if (w->ex_style & WS_EX_TOOLWINDOW)
             flags |= SDL_WINDOW_UTILITY;
         if (w->ex_style & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
@@ -193,7 +197,7 @@ public:
             return;
         }
         Window* w = W(hwnd);
-        bool no_activate = w != nullptr && (w->ex_style & WS_EX_NOACTIVATE);
+        bool no_activate = w != nullptr && ((w->ex_style & WS_EX_NOACTIVATE) || w->shown_without_activation);
         SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, no_activate ? "1" : "0");
         SDL_ShowWindow(win);
         PresentAll(hwnd);
@@ -511,7 +515,15 @@ private:
                 // The desktop activated the window (a click on it, the task bar): the window manager follows
                 // unless the window is disabled under a modal one, whose turn it then is.
                 Window* w = W(hwnd);
-                if (w == nullptr || (w->ex_style & WS_EX_NOACTIVATE)) break;
+                if (w == nullptr) break;
+                if (GetActiveWindow() != hwnd &&
+                    ((w->ex_style & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW)) || w->shown_without_activation)) {
+                    // A tool window or a window shown without activation never takes the keyboard from the
+                    // active window: the desktop gets it back there.
+                    if (SDL_Window* active = Find(GetActiveWindow())) SDL_SetWindowInputFocus(active);
+                    break;
+                }
+                if (w->ex_style & WS_EX_NOACTIVATE) break;
                 if (IsWindowEnabled(hwnd)) {
                     if (GetActiveWindow() != hwnd) SetActiveWindow(hwnd);
                 } else if (HWND popup = GetLastActivePopup(hwnd); popup != nullptr && popup != hwnd) {

@@ -99,6 +99,11 @@ TEST(RichEditLibrary, LoadsOnceTheNewerOrTheOlderLibraryOrNone) {
     EXPECT_EQ(fake.calls.size(), 4u);
     EXPECT_EQ(fake.registeredName, "");
     g_fake = nullptr;
+
+    // On this platform the library is part of the window system.
+    TQSRTF_DLL real;
+    EXPECT_TRUE(real.Load());
+    EXPECT_EQ(real.GetModule(), GetModuleHandleA("RichEd20.dll"));
 }
 
 // ---- the control ----
@@ -167,6 +172,7 @@ TEST_F(RichEditTest, HelpTextFromAStreamWithItsFormatsAndALinkForTheParent) {
     ASSERT_TRUE(view.Create());
     view.Show(SW_SHOW);
     TQSRTFControl& text = *view.Text;
+    EXPECT_TRUE(TQSRTF_DLL::Global().IsLoaded());
     EXPECT_EQ(text.DlgCodeMask, 0u);
     EXPECT_EQ(text.SendMessage(WM_GETDLGCODE) & (DLGC_WANTALLKEYS | DLGC_HASSETSEL),
               DLGC_WANTALLKEYS | DLGC_HASSETSEL);

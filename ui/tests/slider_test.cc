@@ -209,6 +209,40 @@ TEST_F(SliderTest, PressesDragsAndKeysNotifyTheParent) {
     EXPECT_FALSE(qsm::wm::GetCaretState(&owner, &caret, &on_b) && owner == s->GetHandle());
 }
 
+TEST_F(SliderTest, ADragEndsCleanlyWhenAnotherWindowTakesTheMouse) {
+    qsm::wm::SetManualClock(true, 1000);
+    TQSHSlider* s = MakeH(109);
+    s->SetPosition(30);
+    Press(*s, 33, 5);
+    MoveTo(*s, 53, 5);
+    ASSERT_TRUE(s->IsDragging());
+    parent->Heard.clear();
+    SetCapture(*parent);
+    PumpMessages();
+    EXPECT_FALSE(s->IsDragging());
+    EXPECT_EQ(parent->Heard, (Codes{{SB_THUMBPOSITION, 50}, {SB_ENDSCROLL, 50}}));
+    Release();
+    ReleaseCapture();
+    // The next drag starts afresh (a press later than a double click).
+    qsm::wm::AdvanceClock(1000);
+    parent->Heard.clear();
+    Press(*s, 33, 5);
+    Release();
+    ASSERT_FALSE(parent->Heard.empty());
+    EXPECT_EQ(parent->Heard.front().first, TQSSlider::SB_BEGINDRAG);
+    EXPECT_EQ(parent->Heard.back().first, SB_ENDSCROLL);
+
+    // Two quick presses beside the thumb page twice: the second is no lost double click.
+    s->SetShowTics(true);
+    qsm::wm::AdvanceClock(1000);
+    parent->Heard.clear();
+    Press(*s, 90, 5);
+    Release();
+    Press(*s, 90, 5);
+    Release();
+    EXPECT_EQ(parent->Heard, (Codes{{SB_PAGEDOWN, 0}, {SB_PAGEDOWN, 0}}));
+}
+
 TEST_F(SliderTest, TheThumbShowsItsPressedImageWhileDraggedAndTheBackgroundAroundIt) {
     TQSHSlider* s = MakeH(109);
     s->SetPosition(50);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/wm/backend.h"
+#include "ui/tests/toolbar_test_util.h"
 #include "ui/tooltip.h"
 
 namespace {
@@ -175,6 +176,30 @@ TEST(SeparatorTest, GroovesAndTheLastSeparatorDrawsNothing) {
     EXPECT_NE(GetPixel(dc, l.left + 2, y), GetSysColor(COLOR_BTNSHADOW));
     ReleaseDC(*bar, dc);
     qsm::wm::ResetForTests();
+}
+
+// In a toolbar docked on the left the groove runs across the toolbar's whole inner width.
+class DockedSeparatorTest : public qsm_test::ToolbarFixture {};
+
+TEST_F(DockedSeparatorTest, AcrossTheInnerWidthOfAVerticalToolbar) {
+    frame_ = std::make_unique<qsm_test::TTestFrame>();
+    auto* tb = new TToolbar(frame_.get(), "Side", 0x1000, 1, nullptr);
+    auto* sep = new TQSToolbarSeparatorGadget;
+    tb->Insert(*new qsm_test::TTestButton(100, 40, 22));
+    tb->Insert(*sep);
+    tb->Insert(*new qsm_test::TTestButton(101, 15, 22));  // narrower than the toolbar
+    frame_->Create();
+    PumpMessages();
+    ASSERT_EQ(tb->GetDirection(), TGadgetWindow::Vertical);
+    TRect inner;
+    tb->GetInnerRect(inner);
+    ASSERT_GT(inner.Width(), 30);
+    const TRect& b = sep->GetBounds();
+    HDC dc = GetDC(*tb);
+    EXPECT_EQ(GetPixel(dc, b.left, b.top + 2), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(GetPixel(dc, b.left + inner.Width() - 1, b.top + 2), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(GetPixel(dc, b.left + inner.Width() / 2, b.top + 3), GetSysColor(COLOR_BTNHIGHLIGHT));
+    ReleaseDC(*tb, dc);
 }
 
 }  // namespace

@@ -36,13 +36,21 @@ TEST_F(ToolbarFrameTest, FloatsInASmallToolWindowThatNeverTakesActivation) {
     Button(true);
     Button(false);
     EXPECT_EQ(GetActiveWindow(), frame_->GetHandle());
-    // While the main frame is disabled (a modal dialog), a click on the caption is swallowed.
+    // While the main frame is disabled (a modal dialog), clicks on the caption and the buttons are swallowed.
     frame_->EnableWindow(false);
     MouseTo(Caption(tb));
     Button(true);
     EXPECT_FALSE(tb->IsDragging());
     Button(false);
+    auto* b = static_cast<TTestButton*>(tb->GadgetWithId(100));
+    MouseTo(tb->ClientToScreen(b->GetBounds().TopLeft().OffsetBy(5, 5)));
+    Button(true);
+    Button(false);
+    EXPECT_EQ(b->Clicks, 0);
     frame_->EnableWindow(true);
+    Button(true);
+    Button(false);
+    EXPECT_EQ(b->Clicks, 1);
 }
 
 TEST_F(ToolbarFrameTest, EdgesStepThroughTheFloatShapes) {
@@ -117,6 +125,23 @@ TEST_F(ToolbarFrameTest, DraggedByItsCaptionOntoAnEdgeItDocks) {
     EXPECT_EQ(tb->FloatingFrame, nullptr);
     EXPECT_EQ(tb->GetParentO(), Station(tpRight));
     EXPECT_EQ(frame_->ClientOnScreen().right, Station(tpRight)->GetWindowRect().left);
+}
+
+TEST_F(ToolbarFrameTest, TheDragFollowsThePointerOutsideEveryWindow) {
+    TToolbar* tb = OpenFloating();
+    TRect f = tb->FloatingFrame->GetWindowRect();
+    TPoint start = Caption(tb);
+    MouseTo(start);
+    Button(true);
+    // Far below the frame, where no window is: the toolbar keeps the mouse.
+    const TPoint far(start.x + 700, start.y + 600);
+    ASSERT_EQ(WindowFromPoint(far), nullptr);
+    MouseTo(far);
+    EXPECT_EQ(tb->GetDragRect().TopLeft(), f.TopLeft().OffsetBy(700, 600));
+    Button(false);
+    ASSERT_NE(tb->FloatingFrame, nullptr);
+    EXPECT_EQ(tb->FloatingFrame->GetWindowRect().TopLeft(), f.TopLeft().OffsetBy(700, 600));
+    EXPECT_EQ(tb->FloatPos, f.TopLeft().OffsetBy(700, 600));
 }
 
 TEST_F(ToolbarFrameTest, ClosingHidesAndTheCommandShowsItAtItsLastPlace) {

@@ -1,7 +1,10 @@
 // The dockable toolbar in a frame: docking, the saved state across a restart, dragging to another side,
 // the show/hide commands, floating, sizing by shapes and docking again.
+#include "ui/button_gadget.h"
 #include "ui/tests/toolbar_test_util.h"
 #include "ui/tooltip.h"
+
+#include <cstring>
 
 namespace qsm_test {
 namespace {
@@ -174,6 +177,61 @@ TEST_F(ToolbarTest, TheTipFollowsTheGadgetsAndKeysAndClicksHideIt) {
     Button(false);
     delete GlobalToolTip;
     GlobalToolTip = nullptr;
+}
+
+// A button with a plain 16 x 15 glyph.
+class TGlyphButton : public TToolbarButtonGadget {
+public:
+    explicit TGlyphButton(int id) : TToolbarButtonGadget(1, id, Command, true) {}
+    TDib* GetGlyphBitmap() override {
+        const int w = 16, h = 15, stride = (w * 3 + 3) & ~3;
+        std::vector<uint8_t> packed(sizeof(BITMAPINFOHEADER) + static_cast<size_t>(stride) * h, 0x40);
+        BITMAPINFOHEADER bi{};
+        bi.biSize = sizeof bi;
+        bi.biWidth = w;
+        bi.biHeight = h;
+        bi.biPlanes = 1;
+        bi.biBitCount = 24;
+        std::memcpy(packed.data(), &bi, sizeof bi);
+        return new TDib(packed.data(), packed.size());
+    }
+};
+
+TEST_F(ToolbarTest, ButtonGlyphsTakeTheToolbarsButtonSize) {
+    TToolbar* tb = Open(0x2800, 0xf000, 0);
+    auto* b = new TGlyphButton(300);
+    tb->Insert(*b);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(b->GetBounds().Size(), TSize(19 + 4, 18 + 4));
+    tb->SetButtonSize(30);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(b->GetBounds().Size(), TSize(32 + 4, 30 + 4));
+    TSize want;
+    tb->GetDesiredSize(want);
+    EXPECT_EQ(tb->GetWindowRect().Size(), want);
+    EXPECT_EQ(tb->GetParentO(), Station(tpTop));
+    EXPECT_TRUE(tb->IsWindowVisible());
+}
+
+TEST_F(ToolbarTest, GadgetScreenRectPrefersTheToolbarUnderTheCursor) {
+    TToolbar* tb = Open(0x2800, 0xf000);
+    TRect rect;
+    TPoint point;
+    EXPECT_FALSE(TToolbar::GetGadgetScreenRect(999, rect, point, false));
+    TGadget* b = tb->GadgetWithId(102);
+    TRect want(tb->ClientToScreen(b->GetBounds().TopLeft()), b->GetBounds().Size());
+    ASSERT_TRUE(TToolbar::GetGadgetScreenRect(102, rect, point, false));
+    EXPECT_EQ(rect, want);
+    EXPECT_EQ(point, want.TopLeft());
+    // Docked at the bottom, the point is the far corner.
+    tb->ShowToolbar(0x8280, 1);
+    qsm::wm::PumpMessages();
+    want = TRect(tb->ClientToScreen(b->GetBounds().TopLeft()), b->GetBounds().Size());
+    ASSERT_TRUE(TToolbar::GetGadgetScreenRect(102, rect, point, false));
+    EXPECT_EQ(point, want.BottomRight());
+    // A hidden toolbar is not searched.
+    tb->ShowToolbar(0x82A0, 1);
+    EXPECT_FALSE(TToolbar::GetGadgetScreenRect(102, rect, point, false));
 }
 
 TEST_F(ToolbarTest, ContextMenuListsTheToolbarsAndPostsTheChoice) {

@@ -30,8 +30,13 @@ public:
         TRect r = Bounds.InflatedBy(-3, -3);
         dc.FillRect(r, b);
     }
-    void LButtonUp(UINT, const TPoint&) override { ++Clicks; }
+    void LButtonDown(UINT, const TPoint&) override { Pressed = true; }
+    void LButtonUp(UINT, const TPoint&) override {
+        if (Pressed) ++Clicks;
+        Pressed = false;
+    }
     int Clicks = 0;
+    bool Pressed = false;
 
 private:
     int Cx, Cy;

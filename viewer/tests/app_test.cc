@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/sys_info.h"
+#include "platform/kernel/shell.h"
 #include "platform/wm/controls.h"
 #include "render/base/fonts_data.h"
 #include "score/music_score.h"
@@ -257,6 +263,141 @@ TEST_F(AppTest, LoadWarningsCountPortsAndMissingFonts) {
         expected.insert(expected.begin(), "The 'QSM2STDA' font is not available");
     EXPECT_EQ(app_->GetLoadWarnings(), expected);
     EXPECT_EQ(app_->GetWarningsText(), expected.size() == 1 ? "1 Note" : "2 Notes");
+}
+
+TEST_F(AppTest, TheMainWindowTakesTheViewersClassCommandsAndHandedOverText) {
+    app_->InitInstance();
+    ASSERT_NE(GlobalToolTip, nullptr);
+    HWND frame = FindWindowA("TQSMViewerFrame", nullptr);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame, app_->GetMainWindow()->GetHandle());
+    EXPECT_TRUE(IsWindowVisible(frame));
+
+    app_->SetCaption("/home/u/Minuet.qsm", true, false);
+    char caption[128];
+    GetWindowTextA(frame, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Minuet - QuillStave Composer Viewer");
+    EXPECT_STREQ(app_->GetTotalPlayText(), "0:00");  // nothing played: 600 ms
+
+    // A second instance's text, bounded by its size.
+    char text[] = {'/', 'p', 'l', 'a', 'y', 'X'};
+    COPYDATASTRUCT cds{0, 5, text};
+    EXPECT_EQ(SendMessageA(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), TRUE);
+    EXPECT_EQ(app_->GetReceivedCommandLine(), "/play");
+
+    SendMessageA(frame, WM_COMMAND, CM_QSM_FASTER, 0);
+    EXPECT_EQ(app_->GetPlaySpeed(), 120);
+    EXPECT_TRUE(app_->StartPlayTimer());
+    app_->StopPlayTimer();
+    app_->CmExit();
+    qsm::wm::PumpMessages();
+    EXPECT_FALSE(IsWindow(frame));
+    app_.reset();
+    EXPECT_EQ(GlobalToolTip, nullptr);
+}
+
+struct RecordingLauncher : qsm::Launcher {
+    std::vector<std::string> opened;
+    bool Open(const std::string& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    bool Run(const std::vector<std::string>&, const std::string&) override { return false; }
+};
+
+TEST_F(AppTest, WebPagesOpenInTheBrowser) {
+    RecordingLauncher launcher;
+    qsm::Launcher* old = qsm::SetLauncher(&launcher);
+    app_->CmCheckForUpdates();
+    app_->CmWebSite();
+    qsm::SetLauncher(old);
+    ASSERT_EQ(launcher.opened.size(), 2u);
+    EXPECT_NE(launcher.opened[0].find("/vercheck.php?app=qsm2vwr&ver=2.51a"), std::string::npos);
+    EXPECT_EQ(launcher.opened[1].rfind("https://", 0), 0u);
+}
+
+class FolderTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+            const char* v = getenv(name);
+            saved_.emplace_back(name, v ? v : "");
+        }
+        home_ = dir_ + "/home";
+        std::filesystem::create_directories(home_ + "/Documents");
+        setenv("HOME", home_.c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    }
+    void TearDown() override {
+        for (auto& [name, value] : saved_)
+            setenv(name.c_str(), value.c_str(), 1);
+        AppTest::TearDown();
+    }
+    std::string Folder(const char* name) {
+        char out[MAX_PATH];
+        app_->GetFolder(name, out);
+        return out;
+    }
+    std::vector<std::pair<std::string, std::string>> saved_;
+    std::string home_;
+};
+
+TEST_F(FolderTest, SongsAndConfigurationFolders) {
+    EXPECT_EQ(Folder("Songs"), home_ + "/Documents");
+    std::filesystem::create_directories(home_ + "/Documents/QuillStave Composer");
+    EXPECT_EQ(Folder("songs"), home_ + "/Documents/QuillStave Composer");
+    // The local application-data folder is made when missing.
+    EXPECT_EQ(Folder("Config"), dir_ + "/data/Quillstave Software/qsm2");
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ + "/data/Quillstave Software/qsm2"));
+    // Any other name is the program's folder; the editor's settings come first.
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    EXPECT_EQ(Folder("Other"), std::filesystem::path(program).parent_path().string());
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\QuillStave Software\\QuillStave Composer 2\\Folders", 0,
+                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const std::string config = dir_ + "/editor config";
+    RegSetValueExA(key, "Config", 0, REG_SZ, reinterpret_cast<const BYTE*>(config.c_str()),
+                   static_cast<DWORD>(config.size() + 1));
+    RegCloseKey(key);
+    EXPECT_EQ(Folder("Config"), config);
+    EXPECT_EQ(app_->GetConfigFilePath("FileMRU", "FileMRU.dat"), config + "/FileMRU.dat");
+}
+
+TEST_F(FolderTest, TheEditorsRecentFilesAreReadAgainOnlyWhenTheyChanged) {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\QuillStave Software\\QuillStave Composer 2\\Folders", 0,
+                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "Config", 0, REG_SZ, reinterpret_cast<const BYTE*>(dir_.c_str()),
+                   static_cast<DWORD>(dir_.size() + 1));
+    RegCloseKey(key);
+    const std::string list = dir_ + "/FileMRU.dat";
+    auto write = [&](const std::string& text, time_t when) {
+        std::ofstream(list, std::ios::binary) << text;
+        timespec times[2] = {{when, 0}, {when, 0}};
+        utimensat(AT_FDCWD, list.c_str(), times, 0);
+    };
+    write("/s/one.qsm\r\n/s/two.qsm\r\n\r\n/s/three.qsm", 1000000);
+
+    int keep = SessionOptions.Editor2Installed;
+    SessionOptions.Editor2Installed = 0;
+    app_->LoadEditorMru();
+    EXPECT_EQ(app_->GetRecentEdits(), nullptr);  // only with editor 2
+    SessionOptions.Editor2Installed = 1;
+    app_->LoadEditorMru();
+    ASSERT_NE(app_->GetRecentEdits(), nullptr);
+    ASSERT_EQ(app_->GetRecentEdits()->GetCount(), 3);
+    EXPECT_STREQ(app_->GetRecentEdits()->GetEntry(2), "/s/three.qsm");
+
+    write("/s/four.qsm\n", 1000000);  // the same time: not read again
+    app_->LoadEditorMru();
+    EXPECT_EQ(app_->GetRecentEdits()->GetCount(), 3);
+    write("/s/four.qsm\n", 2000000);
+    app_->LoadEditorMru();
+    ASSERT_EQ(app_->GetRecentEdits()->GetCount(), 1);
+    EXPECT_STREQ(app_->GetRecentEdits()->GetEntry(0), "/s/four.qsm");
+    SessionOptions.Editor2Installed = keep;
 }
 
 TEST_F(AppTest, ConfigStringsWithoutAnIniFileAreTheirDefaults) {

@@ -93,6 +93,17 @@ TEST_F(DialogsTest, OptionsShowTheRecordAndStoreItOnOk) {
         (std::vector<std::string>{"Some options will not take effect until the program is restarted."}));
 }
 
+TEST_F(DialogsTest, AboutShowsTheTitleAndVersion) {
+    std::vector<std::string> texts;
+    Answer(
+        [&](HWND dlg) {
+            texts = {Text(dlg), Text(GetDlgItem(dlg, 101)), Text(GetDlgItem(dlg, 102))};
+        },
+        IDOK);
+    app_->CmAbout();
+    EXPECT_EQ(texts, (std::vector<std::string>{"About", "QuillStave Composer Viewer", "Version 2.51a"}));
+}
+
 TEST_F(DialogsTest, CancelledOptionsChangeNothing) {
     Answer(
         [](HWND dlg) {

@@ -1,0 +1,51 @@
+// Writing initialisation files: keys set, replaced and removed, sections added and removed, the rest of the
+// file kept, and what is written read back.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/kernel/profile.h"
+#include "platform/kernel/profile_write.h"
+
+namespace {
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ProfileWrite, KeysAndSectionsAreSetReplacedAndRemoved) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "qsm-ini-XXXXXX").string();
+    std::string dir = mkdtemp(tmpl.data());
+    std::string ini = dir + "/viewer.ini";
+    std::ofstream(ini) << "; settings\n[Fonts]\r\nSerif = a.ttf\r\n\r\n[Toolbars]\nTools=1\n";
+
+    EXPECT_TRUE(WritePrivateProfileStringA("fonts", "SERIF", "b.ttf", ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA("Fonts", "Sans", "c.ttf", ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA("Blobs", "z", "0aff", ini.c_str()));
+    EXPECT_EQ(Read(ini),
+              "; settings\n[Fonts]\nSerif=b.ttf\nSans=c.ttf\n\n[Toolbars]\nTools=1\n[Blobs]\nz=0aff\n");
+    char buf[16];
+    GetPrivateProfileStringA("blobs", "Z", "", buf, sizeof buf, ini.c_str());
+    EXPECT_STREQ(buf, "0aff");
+
+    EXPECT_TRUE(WritePrivateProfileStringA("Fonts", "Serif", nullptr, ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA("Toolbars", nullptr, nullptr, ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA("Nothing", "x", nullptr, ini.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str()));  // flush: nothing to do
+    EXPECT_EQ(Read(ini), "; settings\n[Fonts]\nSans=c.ttf\n\n[Blobs]\nz=0aff\n");
+
+    // A new file; a folder that is not there cannot take one.
+    EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "", (dir + "/new.ini").c_str()));
+    EXPECT_EQ(Read(dir + "/new.ini"), "[A]\nk=\n");
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "v", (dir + "/no/such.ini").c_str()));
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
