@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/framework/window.h"
+#include "platform/kernel/resources.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/winuser.h"
 #include "plugin/host/np_host.h"
@@ -80,6 +81,10 @@ TEST_F(PluginHostTest, DeclaresItsTypesAndExportsOnlyItsEntryPoints) {
         EXPECT_NE(host_.Symbol(name), nullptr) << name;
     for (const char* name : {"NPP_New", "NPP_Initialize", "SysInfo", "_ZN7CPlugin4InitEP6HWND__PKc"})
         EXPECT_EQ(host_.Symbol(name), nullptr) << name;
+    // Unloading takes the plug-in's resources out of the shared resource table.
+    HMODULE module = host_.Module();
+    host_.Unload();
+    EXPECT_EQ(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)), nullptr);
 }
 
 TEST_F(PluginHostTest, FillsTheTablesTheBrowserGives) {
