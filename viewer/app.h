@@ -47,6 +47,16 @@ enum : UINT {
     CM_QSM_TRANSPOSEMENU = 136,
 };
 
+// What the Open command and dropped files give the file dialog: its flags, filter ("text|patterns|" pairs),
+// default extension and the last file name.
+struct TOpenFileData {
+    DWORD Flags;
+    const char* Filter;
+    const char* DefExt;
+    int32_t FilterIndex;
+    char FileName[MAX_PATH];
+};
+
 class TQSMViewerApp : public TApplication {
 public:
     explicit TQSMViewerApp(const char* title);
@@ -73,6 +83,7 @@ public:
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
+    TOpenFileData& GetOpenFileData() { return OpenFileData; }
 
     // Play state.
     int GetPlaySpeed() const { return PlaySpeed; }
@@ -184,6 +195,7 @@ private:
     int32_t Transposition = 0;
     TMidiManager MidiManager;
     UINT_PTR PlayTimer = 0;
+    TOpenFileData OpenFileData;
     TColorPalette Palette;
     TScoreMidiPlayer ScorePlayer;
     TQSStringQueue RecentViews{16, true, 64};

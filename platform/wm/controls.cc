@@ -227,7 +227,7 @@ void PaintButton(HWND hwnd, HDC dc) {
             DrawFocusRect(dc, &f);
         }
     } else if (type == BS_GROUPBOX) {
-        FillRect(dc, &r, brush);
+        // Only the frame and its caption: the controls the box frames show through it.
         TEXTMETRICA tm{};
         GetTextMetricsA(dc, &tm);
         RECT frame = r;
