@@ -431,6 +431,14 @@ TEST_F(DialogsTest, LaunchpadOffersTheProgramsThatCanOpenTheFile) {
             POINT p = Centre(dlg);
             EXPECT_NEAR(p.x, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
             EXPECT_NEAR(p.y, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+            // Each button shows its icon.
+            for (int id : {101, 102, 103}) {
+                auto image =
+                    reinterpret_cast<HCURSOR>(SendDlgItemMessageA(dlg, id, BM_GETIMAGE, IMAGE_ICON, 0));
+                qsm::wm::CursorImage icon;
+                ASSERT_TRUE(qsm::wm::GetCursorImage(image, &icon)) << id;
+                EXPECT_EQ(icon.width, 32);
+            }
             EXPECT_EQ(Enabled(dlg, 101), c.view);
             EXPECT_EQ(Enabled(dlg, 102), c.qsm1);
             EXPECT_EQ(Enabled(dlg, 103), c.qsm2);
