@@ -147,6 +147,17 @@ public:
 
     // Commands.
     void CmExit();
+    // The Welcome dialog (command 101) and what its Open does; a sample it opens takes the blank score's
+    // place.
+    void CmWelcome();
+    void ReplaceBlankScore(TMusicScore* score);
+    // The fonts of the current score and where each came from (command 131).
+    void CmFontUsage();
+    // The staves muted in the performance (command 132), checked once the user changed them; not for MIDI
+    // files.
+    void CmMuteList();
+    void CeMuteList(TCommandEnabler& ce);
+    bool IsMuteListChanged() const { return MuteListState != 0; }
     // The maker's version-check page and web site in the user's browser.
     void CmCheckForUpdates();
     void CmWebSite();
