@@ -250,6 +250,19 @@ TEST_F(FrameTest, PlacementIsSavedAndRestoredUnlessOffScreen) {
     EXPECT_EQ(SysInfo.ReadInt("Placement", "y2", 0), 430);
 }
 
+TEST_F(FrameTest, TheToolbarKeepsItsSideAcrossARestart) {
+    MakeFrame();
+    TToolbar* tools = frame_->GetToolsBar();
+    tools->ShowToolbar(static_cast<uint16_t>(tpLeft | 0x0100 | (tools->Placement & tpNewLook)), 1);
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(tools->Placement & tpSideMask, tpLeft);
+    DestroyFrame();
+    EXPECT_TRUE(TToolbar::Toolbars().empty());
+    MakeFrame();
+    EXPECT_EQ(frame_->GetToolsBar()->Placement & tpSideMask, tpLeft);
+    EXPECT_EQ(frame_->GetToolsBar()->Station, TToolbar::StationOfSide(tpLeft));
+}
+
 TEST_F(FrameTest, ToolbarListShowsAndHidesOnlyOnOk) {
     MakeFrame();
     TToolbar* tools = frame_->GetToolsBar();
