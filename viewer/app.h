@@ -20,6 +20,7 @@
 #include "viewer/private_fonts.h"
 
 class TMusicScore;
+class TDib;
 
 namespace qsm {
 
@@ -83,7 +84,14 @@ public:
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
+    bool IsFromNewFormat() const { return FromNewFormat != 0; }
     TOpenFileData& GetOpenFileData() { return OpenFileData; }
+    // The command-button symbol font (null unless loaded) and one of its characters drawn on the button
+    // face in the button-text colour; the caller owns the image.
+    HFONT GetCommandFont() const { return CommandFont; }
+    TDib* MakeCommandGlyph(char character, SIZE size) const;
+    // A popup menu of the load warnings at the screen point; the chosen warning's number (1..), else 0.
+    int ShowWarningsMenu(int x, int y);
 
     // Play state.
     int GetPlaySpeed() const { return PlaySpeed; }
