@@ -20,6 +20,9 @@
 namespace {
 
 constexpr const char* kPlacement = "Placement";
+// Buttons of the Tools toolbar whose commands other windows carry out.
+constexpr UINT kCmInfo = 111, kCmPrint = 113, kCmPrintPreview = 114, kCmZoomIn = 118, kCmZoomOut = 119,
+               kCmVolumeControl = 122;
 
 TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
@@ -150,14 +153,14 @@ TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* pl
     auto button = [this](UINT id) { Tools->Insert(*new TQSMViewToolbarBtn(static_cast<int>(id))); };
     auto separator = [this] { Tools->Insert(*new TQSToolbarSeparatorGadget); };
     button(CM_QSM_FILEOPEN);
-    button(CM_QSM_INFO);
-    button(CM_QSM_PRINTPREVIEW);
-    button(CM_QSM_PRINT);
+    button(kCmInfo);
+    button(kCmPrintPreview);
+    button(kCmPrint);
     separator();
-    button(CM_QSM_ZOOMIN);
-    button(CM_QSM_ZOOMOUT);
+    button(kCmZoomIn);
+    button(kCmZoomOut);
     separator();
-    button(CM_QSM_VOLUMECONTROL);
+    button(kCmVolumeControl);
     if (SessionOptions.Editor1Installed) button(CM_QSM_SENDTOEDITOR1);
     if (SessionOptions.Editor2Installed) button(CM_QSM_SENDTOEDITOR2);
     separator();

@@ -12,18 +12,9 @@
 
 // Command ids of the frame.
 enum : UINT {
-    CM_QSM_WELCOME = 101,
     CM_QSM_FILEOPEN = 110,
-    CM_QSM_INFO = 111,
-    CM_QSM_PRINT = 113,
-    CM_QSM_PRINTPREVIEW = 114,
-    CM_QSM_PRINTSETUP = 115,
     CM_QSM_SENDTOEDITOR1 = 116,
     CM_QSM_SENDTOEDITOR2 = 117,
-    CM_QSM_ZOOMIN = 118,
-    CM_QSM_ZOOMOUT = 119,
-    CM_QSM_VOLUMECONTROL = 122,
-    CM_QSM_PRINTDIRECT = 199,
 };
 
 // Gadget ids of the status bar.
