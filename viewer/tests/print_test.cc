@@ -16,6 +16,8 @@
 #include "render/base/color_palette.h"
 #include "render/layout/item_painter.h"
 #include "score/music_score.h"
+#include "viewer/app.h"
+#include "viewer/options.h"
 #include "viewer/print_data.h"
 #include "viewer/printer.h"
 #include "viewer/tests/print_test_util.h"
@@ -269,6 +271,23 @@ TEST_F(SavedPrinterTest, SavedPrinterComesBackAndAVanishedOneIsForgotten) {
     EXPECT_NE(dc, nullptr);
     second.ClearDevice();
     EXPECT_EQ(second.CreateDefaultPrintDC(), nullptr);
+}
+
+// Print direct (199) on the main window prints the current score on the chosen printer without a dialog
+// and then ends the program.
+TEST_F(SavedPrinterTest, PrintDirectPrintsThenExits) {
+    cups.RemoveCups();
+    qsm::print::InstallPrinters();
+    SetDefaultOptions(ViewerOptions);
+    auto app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+    app->InitInstance();
+    HWND frame = app->GetMainWindow()->GetHandle();
+    ASSERT_NE(frame, nullptr);
+    SendMessageA(frame, WM_COMMAND, 199, 0);
+    // No file open: the PDF printer names the file after the score's title in the user's folder.
+    EXPECT_TRUE(FileExists(cups.Home() + "/QuillStave Composer 2 Viewer.pdf"));
+    qsm::wm::PumpMessages();  // the Exit that follows
+    EXPECT_FALSE(IsWindow(frame));
 }
 
 TEST(PrintNames, DocumentNameAndDirectOutput) {
