@@ -22,6 +22,7 @@
 #include "ui/shell.h"
 #include "viewer/frame.h"
 #include "viewer/options.h"
+#include "viewer/printer.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
 
@@ -107,6 +108,7 @@ std::string TQSMViewerApp::ProgramFolder() {
 
 void TQSMViewerApp::InitInstance() {
     InitCommonControls();
+    GetViewerPrinter().RestoreSavedPrinter();
     if (PrivateFonts->LoadPrivateFont("qsswCmdButtons")) {
         CommandFont = CreateFontA(-ToolButtonSize.cy, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
                                   0, 0, 0, 0, "qsswCmdButtons");
