@@ -20,6 +20,7 @@
 #include "score/music_staff.h"
 #include "ui/shell.h"
 #include "viewer/options.h"
+#include "viewer/play_slider.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
 
@@ -412,4 +413,17 @@ void TQSMViewerApp::GetConfigString(const char* key, char* buffer, int size, con
     } else {
         std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultText ? defaultText : "");
     }
+}
+
+// ---------------------------------------------------------------- play slider
+
+void TQSMViewerApp::SetSliderFromMs(DWORD ms) {
+    if (PlaySlider == nullptr || !PlaySlider->GetHandle()) return;
+    PlaySlider->SetPosition(
+        TotalPlayMs == 0 ? 0 : MulDiv(static_cast<int>(ms), 16384, static_cast<int>(TotalPlayMs)));
+}
+
+DWORD TQSMViewerApp::GetMsFromSlider() const {
+    if (PlaySlider == nullptr) return 0;
+    return static_cast<DWORD>(MulDiv(PlaySlider->GetPosition(), static_cast<int>(TotalPlayMs), 16384));
 }

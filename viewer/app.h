@@ -3,6 +3,7 @@
 // texts, and the speed, transposition and repeat commands.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "viewer/private_fonts.h"
 
 class TMusicScore;
+class TQSMViewerClient;
+class TQSMPlaySlider;
 
 namespace qsm {
 
@@ -155,6 +158,44 @@ public:
     void CmPlaySpeed();
     void CmTranspose();
 
+    // The open road's state (the client keeps it here).
+    void SetScore(TMusicScore* score) { Score = score; }
+    void SetCurrentPath(const char* path) { CurrentPath = path ? path : ""; }
+    int32_t GetLoadCount() const { return LoadCount; }
+    void IncrementLoadCount() { ++LoadCount; }
+    void SetSourceFlags(int32_t fromNewFormat, int32_t fromTextFile, int32_t fromMidiFile) {
+        FromNewFormat = fromNewFormat;
+        FromTextFile = fromTextFile;
+        FromMidiFile = fromMidiFile;
+    }
+    bool IsFromNewFormat() const { return FromNewFormat != 0; }
+    bool IsFromTextFile() const { return FromTextFile != 0; }
+    bool IsFromMidiFile() const { return FromMidiFile != 0; }
+    void ClearMuteListState() { MuteListState = 0; }
+    // The play state that the client's play commands keep.
+    DWORD GetPlayStartTick() const { return PlayStartTick; }
+    void SetPlayStartTick(DWORD tick) { PlayStartTick = tick; }
+    void SetPerformanceActive(bool on) { PerformanceActive = on ? 1 : 0; }
+    void SetMovedWhilePaused(bool on) { MovedWhilePaused = on ? 1 : 0; }
+    // The play position the user chose: the time index's tick.
+    DWORD GetCurrentTick() const { return TimeIndex.GetTick(); }
+
+    // The client window and the play slider (null until the main window makes them).
+    TQSMViewerClient* GetClient() const { return Client; }
+    void SetClient(TQSMViewerClient* client) { Client = client; }
+    TQSMPlaySlider* GetPlaySlider() const { return PlaySlider; }
+    void SetPlaySlider(TQSMPlaySlider* slider) { PlaySlider = slider; }
+    // Slider positions 0..16384 over the total play length.
+    void SetSliderFromMs(DWORD ms);
+    DWORD GetMsFromSlider() const;
+    // Forgets the last shown position, so that the next status update shows it again.
+    void ClearLastStatus() { LastStatus = {0xFFFFFFFFu, 0}; }
+    // The frame's refresh of its position texts (time and bar); the frame sets it.
+    void SetPositionTextsHandler(std::function<void()> handler) { PositionTexts = std::move(handler); }
+    void ShowPositionTexts() {
+        if (PositionTexts) PositionTexts();
+    }
+
     // The text that a second instance handed over, kept for the client.
     void SetReceivedCommandLine(std::string text) { ReceivedCommandLine = std::move(text); }
     const std::string& GetReceivedCommandLine() const { return ReceivedCommandLine; }
@@ -201,6 +242,9 @@ private:
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;
+    TQSMViewerClient* Client = nullptr;
+    TQSMPlaySlider* PlaySlider = nullptr;
+    std::function<void()> PositionTexts;
     std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;
