@@ -1,5 +1,5 @@
 // Fuzzes the readers of dialog templates, menus and accelerator tables in text form and of cursor
-// resources. The first byte picks the reader; the rest is the resource.
+// and icon resources. The first byte picks the reader; the rest is the resource.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 3: {
             qsm::wm::CursorImage image;
             qsm::wm::ParseCursorResource(data + 1, n, &image);
+            qsm::wm::ParseIconResource(data + 1, n, &image);
             break;
         }
         default: {

@@ -34,7 +34,8 @@ TWindow* FindMessageBoxOwner(TWindow* window) {
 int MessageBoxPrintf(TWindow* owner, UINT flags, const char* caption, const char* format, va_list args) {
     char text[kBoxTextSize];
     // vsnprintf cuts the text to the buffer and always terminates it.
-    if (std::vsnprintf(text, sizeof text, format ? format : "", args) < 0) text[0] = 0;
+    text[0] = 0;
+    if (format && std::vsnprintf(text, sizeof text, format, args) < 0) text[0] = 0;
     if (!owner) return MessageBoxExA(nullptr, text, caption, flags | MB_TASKMODAL, 0);
     return FindMessageBoxOwner(owner)->MessageBox(text, caption, flags);
 }

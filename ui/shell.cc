@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/kernel/files.h"
+#include "platform/wm/folder_dialog.h"
 #include "platform/wm/winuser.h"
 #include "ui/message_box.h"
 
@@ -27,6 +28,51 @@ int OpenInBrowser(const char* addressOrFile) {
     info.lpFile = addressOrFile;
     info.nShow = SW_SHOWDEFAULT;
     return ShellExecuteExA(&info) ? 1 : 0;
+}
+
+namespace {
+
+int ShowFolderAtStart(HWND hwnd, UINT msg, LPARAM, LPARAM folder) {
+    if (msg == BFFM_INITIALIZED) SendMessageA(hwnd, BFFM_SETSELECTIONA, TRUE, folder);
+    return 0;
+}
+
+}  // namespace
+
+bool BrowseForFolder(TWindow* window, char* path) {
+    if (!path) return false;
+    LPMALLOC allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator))) return false;
+    auto* buffer = static_cast<char*>(allocator->Alloc(MAX_PATH));
+    if (!buffer) {
+        allocator->Release();
+        return false;
+    }
+    BROWSEINFOA info{};
+    TWindow* owner = FindMessageBoxOwner(window);
+    info.hwndOwner = owner ? owner->GetHandle() : nullptr;
+    info.pszDisplayName = buffer;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+    // The folder of the path, cut from a copy: the caller's path stays as it is unless a folder is chosen.
+    std::string folder = qsm::NativePath(path);
+    size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash == 0 ? 1 : slash);
+    const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        info.lpfn = ShowFolderAtStart;
+        info.lParam = reinterpret_cast<LPARAM>(folder.c_str());
+    }
+    bool ok = false;
+    if (LPITEMIDLIST item = SHBrowseForFolderA(&info)) {
+        if (SHGetPathFromIDListA(item, buffer)) {
+            std::memcpy(path, buffer, std::strlen(buffer) + 1);
+            ok = true;
+        }
+        allocator->Free(item);
+    }
+    allocator->Free(buffer);
+    allocator->Release();
+    return ok;
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include "platform/kernel/profile.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/file_dialog.h"
 #include "render/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
@@ -103,7 +104,12 @@ TMusicScore* MakeBlankScore() {
 
 }  // namespace
 
-TQSMViewerApp::TQSMViewerApp(const char* title) : TApplication(title) {
+TQSMViewerApp::TQSMViewerApp(const char* title)
+    : TApplication(title),
+      OpenFileData{
+          OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER,
+          "Song Files|*.qsm;*.qsmtxt;*.mid;*.midi;*.kar;*.rmi|QuillStave Composer Files|*.qsm;*.qsmtxt|",
+          "qsm", 0, ""} {
     Instance = this;
     nCmdShow = qsm::GetProgramCmdShow();
     BlankScore = MakeBlankScore();

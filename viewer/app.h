@@ -50,6 +50,16 @@ enum : UINT {
     CM_QSM_TRANSPOSEMENU = 136,
 };
 
+// What the Open command and dropped files give the file dialog: its flags, filter ("text|patterns|" pairs),
+// default extension and the last file name.
+struct TOpenFileData {
+    DWORD Flags;
+    const char* Filter;
+    const char* DefExt;
+    int32_t FilterIndex;
+    char FileName[MAX_PATH];
+};
+
 class TQSMViewerApp : public TApplication {
 public:
     explicit TQSMViewerApp(const char* title);
@@ -76,6 +86,7 @@ public:
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
+    TOpenFileData& GetOpenFileData() { return OpenFileData; }
 
     // Play state.
     int GetPlaySpeed() const { return PlaySpeed; }
@@ -139,6 +150,17 @@ public:
 
     // Commands.
     void CmExit();
+    // The Welcome dialog (command 101) and what its Open does; a sample it opens takes the blank score's
+    // place.
+    void CmWelcome();
+    void ReplaceBlankScore(TMusicScore* score);
+    // The fonts of the current score and where each came from (command 131).
+    void CmFontUsage();
+    // The staves muted in the performance (command 132), checked once the user changed them; not for MIDI
+    // files.
+    void CmMuteList();
+    void CeMuteList(TCommandEnabler& ce);
+    bool IsMuteListChanged() const { return MuteListState != 0; }
     // The maker's version-check page and web site in the user's browser.
     void CmCheckForUpdates();
     void CmWebSite();
@@ -225,6 +247,7 @@ private:
     int32_t Transposition = 0;
     TMidiManager MidiManager;
     UINT_PTR PlayTimer = 0;
+    TOpenFileData OpenFileData;
     TColorPalette Palette;
     TScoreMidiPlayer ScorePlayer;
     TQSStringQueue RecentViews{16, true, 64};

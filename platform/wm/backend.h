@@ -85,6 +85,10 @@ bool GetCursorImage(HCURSOR cursor, CursorImage* out);
 // Reads a cursor resource: the hot spot (two 16-bit words), then a monochrome DIB of twice the cursor's
 // height, the colour mask above the transparency mask. False for data that is not one.
 bool ParseCursorResource(const void* data, size_t size, CursorImage* out);
+// Reads an icon resource: a 32-bit DIB (BITMAPINFOHEADER, then rows of blue, green, red and alpha bytes,
+// bottom-up for a positive height) whose alpha is the icon's transparency. Its picture is found through
+// GetCursorImage under the handle LoadIconA gives. False for data that is not one.
+bool ParseIconResource(const void* data, size_t size, CursorImage* out);
 
 // Called with a modal window (dialog, message box, popup menu window) once its loop runs; a test answers
 // it by sending input or ending it. With no hook, modal windows wait for real input.

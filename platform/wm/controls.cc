@@ -169,6 +169,26 @@ bool IsRadio(DWORD t) {
     return t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON;
 }
 
+// Blends an icon's picture onto the context by its alpha; a disabled icon is drawn in grey, faded.
+void DrawIconImage(HDC dc, int left, int top, const CursorImage& icon, bool disabled) {
+    for (int y = 0; y < icon.height; ++y)
+        for (int x = 0; x < icon.width; ++x) {
+            uint32_t p = icon.pixels[static_cast<size_t>(y) * static_cast<size_t>(icon.width) +
+                                     static_cast<size_t>(x)];
+            unsigned a = p >> 24, r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            if (a == 0) continue;
+            if (disabled) {
+                unsigned grey = (r * 30 + g * 59 + b * 11) / 100;
+                r = g = b = (grey + 255) / 2;
+                a /= 2;
+            }
+            COLORREF under = GetPixel(dc, left + x, top + y);
+            auto mix = [a](unsigned over, unsigned back) { return (over * a + back * (255 - a)) / 255; };
+            SetPixelV(dc, left + x, top + y,
+                      RGB(mix(r, GetRValue(under)), mix(g, GetGValue(under)), mix(b, GetBValue(under))));
+        }
+}
+
 void PaintButton(HWND hwnd, HDC dc) {
     auto& st = Ctl<ButtonState>(hwnd);
     DWORD style = StyleOf(hwnd);
@@ -218,6 +238,10 @@ void PaintButton(HWND hwnd, HDC dc) {
                    t.top + (t.bottom - t.top - bm.bmHeight) / 2, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
             SelectObject(mem, old);
             DeleteDC(mem);
+        } else if (CursorImage icon; st.image != nullptr && (style & BS_ICON) &&
+                                     GetCursorImage(reinterpret_cast<HCURSOR>(st.image), &icon)) {
+            DrawIconImage(dc, t.left + (t.right - t.left - icon.width) / 2,
+                          t.top + (t.bottom - t.top - icon.height) / 2, icon, !enabled);
         } else {
             DrawTextA(dc, text.c_str(), -1, &t, (align ? align : DT_CENTER) | DT_VCENTER | DT_SINGLELINE);
         }
@@ -227,7 +251,7 @@ void PaintButton(HWND hwnd, HDC dc) {
             DrawFocusRect(dc, &f);
         }
     } else if (type == BS_GROUPBOX) {
-        FillRect(dc, &r, brush);
+        // Only the frame and its caption: the controls the box frames show through it.
         TEXTMETRICA tm{};
         GetTextMetricsA(dc, &tm);
         RECT frame = r;

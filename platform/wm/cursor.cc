@@ -93,6 +93,41 @@ void RememberCursorImage(HCURSOR cursor, HINSTANCE instance, LPCSTR name) {
     Images()[cursor] = std::move(image);
 }
 
+bool ParseIconResource(const void* data, size_t size, CursorImage* out) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    if (p == nullptr || size < 40 || Read32(p) != 40) return false;
+    auto width = static_cast<int32_t>(Read32(p + 4));
+    auto height = static_cast<int32_t>(Read32(p + 8));
+    if (Read16(p + 12) != 1 || Read16(p + 14) != 32 || Read32(p + 16) != 0) return false;
+    if (width <= 0 || width > 256 || height == 0 || height < -256 || height > 256) return false;
+    bool bottom_up = height > 0;
+    int rows = bottom_up ? height : -height;
+    size_t stride = static_cast<size_t>(width) * 4;
+    if (size < 40 + stride * static_cast<size_t>(rows)) return false;
+    CursorImage image;
+    image.width = width;
+    image.height = rows;
+    image.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(rows));
+    for (int y = 0; y < rows; ++y) {
+        const unsigned char* row = p + 40 + stride * static_cast<size_t>(bottom_up ? rows - 1 - y : y);
+        for (int x = 0; x < width; ++x)
+            image.pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                Read32(row + static_cast<size_t>(x) * 4);
+    }
+    *out = std::move(image);
+    return true;
+}
+
+void RememberIconImage(HICON icon, HINSTANCE instance, LPCSTR name) {
+    HRSRC res = FindResourceA(instance, name, RT_ICON);
+    if (res == nullptr) return;
+    const void* data = LockResource(LoadResource(instance, res));
+    CursorImage image;
+    if (!ParseIconResource(data, SizeofResource(instance, res), &image)) return;
+    std::lock_guard<std::mutex> lock(ImagesMutex());
+    Images()[reinterpret_cast<HCURSOR>(icon)] = std::move(image);
+}
+
 bool GetCursorImage(HCURSOR cursor, CursorImage* out) {
     std::lock_guard<std::mutex> lock(ImagesMutex());
     auto it = Images().find(cursor);

@@ -41,6 +41,13 @@ bool IsPushButton(HWND c) {
     return (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
 }
 
+// Makes a push button the default one or an ordinary one, keeping its other button styles (an icon or a
+// picture, the alignment of its text).
+void SetPushButtonType(HWND button, bool makeDefault) {
+    DWORD keep = static_cast<DWORD>(GetWindowLongA(button, GWL_STYLE)) & 0xFFFFu & ~BS_TYPEMASK;
+    SendMessageA(button, BM_SETSTYLE, keep | (makeDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), TRUE);
+}
+
 void FocusControl(HWND dlg, HWND c) {
     if (c == nullptr) return;
     SetFocus(c);
@@ -50,7 +57,7 @@ void FocusControl(HWND dlg, HWND c) {
     for (HWND k = GetWindow(dlg, GW_CHILD); k != nullptr; k = GetWindow(k, GW_HWNDNEXT)) {
         if (!IsPushButton(k)) continue;
         bool make_default = IsPushButton(c) ? k == c : GetDlgCtrlID(k) == def;
-        SendMessageA(k, BM_SETSTYLE, make_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+        SetPushButtonType(k, make_default);
     }
 }
 
@@ -368,9 +375,7 @@ LRESULT DefDlgProcA(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
         case DM_SETDEFID:
             st.def_id = static_cast<int>(wparam);
             for (HWND k = GetWindow(h, GW_CHILD); k != nullptr; k = GetWindow(k, GW_HWNDNEXT))
-                if (IsPushButton(k))
-                    SendMessageA(k, BM_SETSTYLE,
-                                 GetDlgCtrlID(k) == st.def_id ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+                if (IsPushButton(k)) SetPushButtonType(k, GetDlgCtrlID(k) == st.def_id);
             return TRUE;
         case WM_NEXTDLGCTL:
             if (lparam)

@@ -636,7 +636,9 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
-    return reinterpret_cast<HICON>(LoadCursorA(instance == nullptr ? nullptr : instance, name));
+    auto icon = reinterpret_cast<HICON>(LoadCursorA(instance == nullptr ? nullptr : instance, name));
+    if (icon != nullptr && instance != nullptr) RememberIconImage(icon, instance, name);
+    return icon;
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {

@@ -20,6 +20,8 @@ namespace qsm::wm {
 
 // Keeps the picture of the module's cursor resource `name` (when it has one) for the cursor handle.
 void RememberCursorImage(HCURSOR cursor, HINSTANCE instance, LPCSTR name);
+// The picture of an icon resource of the module, kept under the icon's handle for GetCursorImage.
+void RememberIconImage(HICON icon, HINSTANCE instance, LPCSTR name);
 
 struct ThreadQueue;
 

@@ -2,6 +2,7 @@
 // window manager), shortcut files and special folders.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/folder_dialog.h"
 #include "ui/shell.h"
 
 namespace {
@@ -105,6 +107,55 @@ TEST_F(ShellHelpersTest, SpecialFoldersAndShortcuts) {
               "Comment=Views \"scores\" and plays them\n");
     EXPECT_FALSE(CreateShortcut((dir + "/missing/x.desktop").c_str(), "/bin/true", "", ""));
     EXPECT_FALSE(CreateShortcut(link.c_str(), nullptr, "", ""));
+}
+
+TEST_F(ShellHelpersTest, TheFolderPickerStartsAtThePathsFolderAndLeavesThePathAloneOnCancel) {
+    fs::create_directories(dir + "/Songs/Old");
+    TWindow frame(static_cast<TWindow*>(nullptr), "frame");
+    frame.Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    frame.Attr.W = 300;
+    frame.Attr.H = 200;
+    auto* control = new TWindow(&frame, "control");
+    ASSERT_TRUE(frame.Create());
+    std::string shownAtStart;
+    HWND owner = nullptr;
+    auto pick = [&](const char* typed) {
+        qsm::wm::SetModalHook([&, typed](HWND dlg) {
+            char buf[512] = {};
+            GetDlgItemTextA(dlg, kFolderShownId, buf, sizeof buf);
+            shownAtStart = buf;
+            owner = GetWindow(dlg, GW_OWNER);
+            if (!typed) {
+                qsm::wm::PressKey(VK_ESCAPE);
+                return;
+            }
+            SetDlgItemTextA(dlg, kFolderEditId, typed);
+            qsm::wm::PressKey(VK_RETURN);
+        });
+    };
+
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%s/Songs/song.qsm", dir.c_str());
+    pick("Old");
+    EXPECT_TRUE(BrowseForFolder(control, path));
+    EXPECT_EQ(shownAtStart, dir + "/Songs");
+    EXPECT_EQ(owner, frame.GetHandle());
+    EXPECT_EQ(std::string(path), dir + "/Songs/Old");
+
+    // Cancelled: the path is left as it was, not cut to its folder.
+    std::snprintf(path, sizeof path, "%s/Songs/song.qsm", dir.c_str());
+    pick(nullptr);
+    EXPECT_FALSE(BrowseForFolder(control, path));
+    EXPECT_EQ(std::string(path), dir + "/Songs/song.qsm");
+
+    // A missing folder: the picker opens at its own start, the home folder.
+    std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", dir.c_str(), 1);
+    std::snprintf(path, sizeof path, "%s/Gone/song.qsm", dir.c_str());
+    pick(nullptr);
+    EXPECT_FALSE(BrowseForFolder(nullptr, path));
+    EXPECT_EQ(shownAtStart, dir);
+    setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace

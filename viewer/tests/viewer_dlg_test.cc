@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "score/music_score.h"
+#include "viewer/file_open_dlg.h"
 #include "viewer/launchpad.h"
 #include "viewer/options_dlg.h"
 #include "viewer/tests/viewer_test_env.h"
@@ -308,39 +310,6 @@ TEST_F(OptionsDialogTest, ShowsTheOptionsAndOkSavesWhatLoadReadsBack) {
     EXPECT_EQ(std::memcmp(&loaded, &want, sizeof want), 0);
 }
 
-TEST_F(OptionsDialogTest, ANewDeviceIsSelectedAtOnceWithoutTheRestartNotice) {
-    int last = -1;
-    Drive([&](HWND dlg) {
-        last = DeviceCount(dlg) - 1;
-        SendDlgItemMessageA(dlg, 120, CB_SETCURSEL, static_cast<WPARAM>(last), 0);
-        ClickItem(dlg, IDOK);
-    });
-    EXPECT_EQ(Run(), IDOK);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(options.PlayDevice, last);
-    EXPECT_EQ(selected, std::vector<int>{last - 1});
-    EXPECT_EQ(SysInfo.ReadInt("Options", "PlayDevice", -7), last);
-}
-
-TEST_F(OptionsDialogTest, CancelChangesNothingInMemoryOrInTheStore) {
-    SaveOptions(options);
-    const TViewerOptions before = options;
-    Drive([&](HWND dlg) {
-        SetDlgItemTextA(dlg, 101, "30");
-        ClickItem(dlg, 103);
-        SetDlgItemTextA(dlg, 130, "8");
-        SendDlgItemMessageA(dlg, 120, CB_SETCURSEL, 1, 0);
-        qsm::wm::PressKey(VK_ESCAPE);
-    });
-    EXPECT_EQ(Run(), IDCANCEL);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(selected.empty());
-    EXPECT_EQ(std::memcmp(&options, &before, sizeof before), 0);
-    TViewerOptions loaded{};
-    LoadOptions(loaded);
-    EXPECT_EQ(std::memcmp(&loaded, &before, sizeof before), 0);
-}
-
 TEST_F(OptionsDialogTest, ADeviceNoLongerListedIsKeptWhenNothingIsChosen) {
     options.PlayDevice = 40;  // stored while a device that is gone now was plugged in
     Drive([&](HWND dlg) {
@@ -353,24 +322,6 @@ TEST_F(OptionsDialogTest, ADeviceNoLongerListedIsKeptWhenNothingIsChosen) {
     EXPECT_EQ(SysInfo.ReadInt("Options", "PlayDevice", -7), 40);
 }
 
-TEST_F(OptionsDialogTest, OutOfRangeValuesKeepTheDialogOpen) {
-    Drive([&](HWND dlg) {
-        SetDlgItemTextA(dlg, 101, "61");
-        ClickItem(dlg, IDOK);
-        EXPECT_TRUE(IsWindow(dlg));
-        SetDlgItemTextA(dlg, 101, "60");
-        SetDlgItemTextA(dlg, 130, "4");
-        ClickItem(dlg, IDOK);
-        EXPECT_TRUE(IsWindow(dlg));
-        SetDlgItemTextA(dlg, 130, "5");
-        ClickItem(dlg, IDOK);
-    });
-    EXPECT_EQ(Run(), IDOK);
-    EXPECT_EQ(options.PlayDelay, 60);
-    EXPECT_EQ(options.ToolSize, 5);
-    EXPECT_EQ(boxes.size(), 3u);  // two refusals, then the restart notice
-}
-
 TEST_F(OptionsDialogTest, DeviceItemsStartWithTheMapperAndEndWithAnEmptyText) {
     std::string items = MakePlayDeviceItems();
     ASSERT_GE(items.size(), 2u);
@@ -381,33 +332,24 @@ TEST_F(OptionsDialogTest, DeviceItemsStartWithTheMapperAndEndWithAnEmptyText) {
 
 // ---- synthesizer volume ----
 
-TEST_F(DialogsTest, SynthVolumeShowsTheMixerAndOkWritesIt) {
+TEST_F(DialogsTest, SynthVolumeIsCentredAndCancelWritesNothing) {
     TSynthMixerValues start{};
     ASSERT_TRUE(ReadSynthMixer(start));
-    ASSERT_TRUE(WriteSynthMixer({40000, 0}));
+    ASSERT_TRUE(WriteSynthMixer({1234, 1}));
     Drive([&](HWND dlg) {
         EXPECT_EQ(Text(dlg), "Internal Synth Mixer Volume");
         ExpectCentredOverMain(dlg);
-        EXPECT_EQ(Item(dlg, 101), "40000");
-        EXPECT_FALSE(Checked(dlg, 102));
-        SetDlgItemTextA(dlg, 101, "1234");
+        EXPECT_EQ(Item(dlg, 101), "1234");
+        EXPECT_TRUE(Checked(dlg, 102));
+        SetDlgItemTextA(dlg, 101, "99");
         ClickItem(dlg, 102);
-        ClickItem(dlg, IDOK);
+        qsm::wm::PressKey(VK_ESCAPE);
     });
     RunSynthVolumeDialog(main);
     TSynthMixerValues v{};
     ASSERT_TRUE(ReadSynthMixer(v));
     EXPECT_EQ(v.Volume, 1234u);
     EXPECT_EQ(v.Mute, 1);
-
-    Drive([&](HWND dlg) {
-        EXPECT_TRUE(Checked(dlg, 102));
-        SetDlgItemTextA(dlg, 101, "99");
-        qsm::wm::PressKey(VK_ESCAPE);
-    });
-    RunSynthVolumeDialog(main);
-    ASSERT_TRUE(ReadSynthMixer(v));
-    EXPECT_EQ(v.Volume, 1234u);
     EXPECT_EQ(dialogs, 1);
     WriteSynthMixer(start);
 }
@@ -431,6 +373,14 @@ TEST_F(DialogsTest, LaunchpadOffersTheProgramsThatCanOpenTheFile) {
             POINT p = Centre(dlg);
             EXPECT_NEAR(p.x, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
             EXPECT_NEAR(p.y, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+            // Each button shows its icon.
+            for (int id : {101, 102, 103}) {
+                auto image =
+                    reinterpret_cast<HCURSOR>(SendDlgItemMessageA(dlg, id, BM_GETIMAGE, IMAGE_ICON, 0));
+                qsm::wm::CursorImage icon;
+                ASSERT_TRUE(qsm::wm::GetCursorImage(image, &icon)) << id;
+                EXPECT_EQ(icon.width, 32);
+            }
             EXPECT_EQ(Enabled(dlg, 101), c.view);
             EXPECT_EQ(Enabled(dlg, 102), c.qsm1);
             EXPECT_EQ(Enabled(dlg, 103), c.qsm2);
@@ -444,6 +394,50 @@ TEST_F(DialogsTest, LaunchpadOffersTheProgramsThatCanOpenTheFile) {
     Drive([&](HWND dlg) { qsm::wm::InputClose(dlg); });
     EXPECT_EQ(RunLaunchpad("x.qsm", 2), IDCANCEL);
     SessionOptions = saved;
+}
+
+// ---- file open ----
+
+TEST_F(DialogsTest, FileOpenIsCentredOverTheMainWindowAndKeepsTheFileTypeChosen) {
+    std::string path = dir_ + "/Minuet.mid";
+    std::ofstream(path) << "MThd";
+    EXPECT_EQ(TQSFileOpenDialog::MakeFilter("A|*.a|B|*.b;*.c|"), std::string("A\0*.a\0B\0*.b;*.c\0\0", 17));
+    // Owned by another window than the main one, far from its middle.
+    TWindow other(static_cast<TWindow*>(nullptr), "other");
+    other.Attr.Style = WS_POPUP | WS_CAPTION | WS_VISIBLE;
+    other.Attr.X = 760;
+    other.Attr.Y = 560;
+    other.Attr.W = 200;
+    other.Attr.H = 150;
+    ASSERT_TRUE(other.Create());
+    for (DWORD explorer : {static_cast<DWORD>(OFN_EXPLORER), 0u}) {
+        TOpenFileData data{OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | explorer,
+                           "Song Files|*.qsm;*.mid|QuillStave Composer Files|*.qsm;*.qsmtxt|", "qsm", 1, ""};
+        // The second file type, then a file typed whole: OK.
+        Drive([&](HWND dlg) {
+            ExpectCentredOverMain(dlg);
+            SetFocus(GetDlgItem(dlg, cmb1));
+            qsm::wm::PressKey(VK_DOWN);
+            PumpMessages();
+            SetDlgItemTextA(dlg, edt1, path.c_str());
+            SetFocus(GetDlgItem(dlg, edt1));
+            qsm::wm::PressKey(VK_RETURN);
+            PumpMessages();
+        });
+        EXPECT_EQ(TQSFileOpenDialog(&other, data).Execute(), IDOK) << explorer;
+        EXPECT_EQ(std::string(data.FileName), path);
+        EXPECT_EQ(data.FilterIndex, 2);
+        // It starts with that type; Cancel keeps what was there.
+        Drive([&](HWND dlg) {
+            EXPECT_EQ(SendDlgItemMessageA(dlg, cmb1, CB_GETCURSEL, 0, 0), 1);
+            SetFocus(GetDlgItem(dlg, cmb1));
+            qsm::wm::PressKey(VK_UP);
+            qsm::wm::PressKey(VK_ESCAPE);
+            PumpMessages();
+        });
+        EXPECT_EQ(TQSFileOpenDialog(&other, data).Execute(), IDCANCEL);
+        EXPECT_EQ(data.FilterIndex, 2);
+    }
 }
 
 TEST(LaunchpadText, TheNameIsCutAt300Characters) {

@@ -234,6 +234,27 @@ TEST_F(DialogsTest, ModelessAndOwnerlessDialogs) {
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kInnerId), nullptr, InnerProc, 0), 11);
 }
 
+TEST_F(DialogsTest, AButtonThatBecomesTheDefaultKeepsItsIconStyle) {
+    const char text[] = R"(dialog 0 0 120 60 "Icons"
+style DS_MODALFRAME | WS_POPUP | WS_CAPTION
+pushbutton "&Go" 201 10 10 40 24 BS_ICON
+defpushbutton "OK" 1 60 40 40 14
+)";
+    DialogTemplate t;
+    std::string error;
+    ASSERT_TRUE(ParseDialogTemplate(text, sizeof text - 1, &t, &error)) << error;
+    HWND dlg = CreateDialogFromTemplate(
+        t, owner, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(dlg, nullptr);
+    HWND go = GetDlgItem(dlg, 201);
+    auto style = [&] { return static_cast<DWORD>(GetWindowLongA(go, GWL_STYLE)) & 0xFFFFu; };
+    SendMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(go), TRUE);
+    EXPECT_EQ(style(), static_cast<DWORD>(BS_DEFPUSHBUTTON | BS_ICON));
+    SendMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dlg, IDOK)), TRUE);
+    EXPECT_EQ(style(), static_cast<DWORD>(BS_PUSHBUTTON | BS_ICON));
+    DestroyWindow(dlg);
+}
+
 TEST_F(DialogsTest, TemplatesInDialogUnitsOfTheirFont) {
     DialogTemplate t;
     std::string error;

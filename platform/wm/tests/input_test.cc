@@ -320,5 +320,57 @@ TEST_F(InputTest, ACursorResourceGivesItsPictureAndHotSpot) {
     EXPECT_FALSE(ParseCursorResource(colour.data(), colour.size(), &image));
 }
 
+// A 2 x 2 icon resource, bottom-up: row 1 opaque red and half-transparent green, row 0 transparent and
+// opaque blue.
+std::vector<unsigned char> SmallIcon() {
+    std::vector<unsigned char> d;
+    auto put32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            d.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    for (uint32_t v : {40u, 2u, 2u})
+        put32(v);
+    d.insert(d.end(), {1, 0, 32, 0});
+    for (int i = 0; i < 6; ++i)
+        put32(0);
+    for (uint32_t v : {0xFFFF0000u, 0x8000FF00u, 0x00000000u, 0xFF0000FFu})
+        put32(v);
+    return d;
+}
+
+TEST_F(InputTest, AnIconResourceGivesItsPictureAndAnIconButtonDrawsIt) {
+    static const std::vector<unsigned char> data = SmallIcon();
+    HMODULE program = GetModuleHandleA(nullptr);
+    qsm::RegisterResource(program, RT_ICON, MAKEINTRESOURCEA(4712), data.data(),
+                          static_cast<DWORD>(data.size()));
+    HICON icon = LoadIconA(program, MAKEINTRESOURCEA(4712));
+    CursorImage image;
+    ASSERT_TRUE(GetCursorImage(reinterpret_cast<HCURSOR>(icon), &image));
+    EXPECT_EQ(image.width, 2);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.pixels, (std::vector<uint32_t>{0x00000000u, 0xFF0000FFu, 0xFFFF0000u, 0x8000FF00u}));
+    for (size_t cut : {size_t{0}, size_t{39}, data.size() - 1})
+        EXPECT_FALSE(ParseIconResource(data.data(), cut, &image)) << cut;
+    std::vector<unsigned char> eight = data;
+    eight[14] = 8;  // eight bits a pixel
+    EXPECT_FALSE(ParseIconResource(eight.data(), eight.size(), &image));
+
+    // A push button with the icon style shows the picture in its middle instead of its text.
+    HWND top = CreateWindowExA(0, "BUTTON", "top", WS_POPUP | WS_VISIBLE, 10, 10, 40, 40, nullptr, nullptr,
+                               nullptr, nullptr);
+    HWND button = CreateWindowExA(0, "BUTTON", "Go", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_ICON, 0, 0,
+                                  22, 22, top, nullptr, nullptr, nullptr);
+    SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    PumpMessages();
+    HDC dc = GetDC(button);
+    EXPECT_EQ(GetPixel(dc, 11, 10), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 10, 11), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 10, 10), GetSysColor(COLOR_BTNFACE));
+    COLORREF half = GetPixel(dc, 11, 11);
+    EXPECT_NEAR(GetGValue(half), (255 + GetGValue(GetSysColor(COLOR_BTNFACE))) / 2, 2);
+    ReleaseDC(button, dc);
+    DestroyWindow(top);
+}
+
 }  // namespace
 }  // namespace qsm::wm::testing

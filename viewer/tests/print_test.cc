@@ -1,0 +1,221 @@
+// Printed pages: page breaking, page numbers and footers in the PDF a job writes, print ranges, the
+// spooler's failures, scores with nothing to print, and the preview drawing the same pages.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "platform/framework/printer.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_surface.h"
+#include "platform/print/tests/print_test_util.h"
+#include "render/base/color_palette.h"
+#include "render/layout/item_painter.h"
+#include "score/music_score.h"
+#include "viewer/print_data.h"
+#include "viewer/printer.h"
+#include "viewer/tests/print_test_util.h"
+
+using qsm::print::testing::FakeCups;
+using qsm::print::testing::FileExists;
+using qsm::print::testing::PdfPages;
+
+namespace {
+
+class PrintTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qsm::InstallNotationDrawing();
+        cups.RemoveCups();
+        qsm::print::InstallPrinters();
+    }
+    TPrintDC* PdfDC() { return new TPrintDC("winspool", qsm::print::kPdfPrinterName, "", nullptr); }
+    std::string Text(const std::string& pdf) {
+        std::string out;
+        qsm::print::RunProgram({"/usr/bin/pdftotext", "-layout", pdf, "-"}, &out);
+        return out;
+    }
+    FakeCups cups;
+    TColorPalette palette;
+};
+
+// Tall margins leave room for a few systems a page, so the long score runs over several pages.
+void NarrowPage(TMusicScore& score) {
+    score.Margins.Top = 3.5f;
+    score.Margins.Bottom = 3.5f;
+}
+
+TEST_F(PrintTest, JobWritesEveryPageWithNumbersTitleAndFooter) {
+    auto score = qsm::printtest::LongScore(2, 120);
+    ASSERT_TRUE(score);
+    NarrowPage(*score);
+    score->PageNumbers = 1;
+    score->SetTitlePage(true);
+    TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
+    ASSERT_TRUE(data.HasStaves());
+    data.lastPage = INT_MAX;
+    int pages = data.CountPages();
+    ASSERT_GE(pages, 3);
+
+    std::string out = cups.Home() + "/long.pdf";
+    EXPECT_EQ(PrintJob(&data, "Long Study", out.c_str()), TPrintResult::Printed);
+    int n = 0;
+    double w = 0, h = 0;
+    ASSERT_TRUE(PdfPages(out, cups.OldPath(), &n, &w, &h));
+    EXPECT_EQ(n, pages);
+    std::string text = Text(out);
+    EXPECT_NE(text.find("Long Study"), std::string::npos);
+    EXPECT_NE(text.find("A. Writer"), std::string::npos);
+    EXPECT_NE(text.find("Footer line one"), std::string::npos);
+    // Page 1 carries no number; the later ones theirs, one per page break.
+    EXPECT_NE(text.find("\f"), std::string::npos);
+    EXPECT_NE(text.find(std::to_string(pages)), std::string::npos);
+}
+
+TEST_F(PrintTest, RangeSkipsEarlierPagesAndStopsAtTheLast) {
+    auto score = qsm::printtest::LongScore(1, 150);
+    NarrowPage(*score);
+    score->PageNumbers = 3;
+    TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
+    data.lastPage = INT_MAX;
+    ASSERT_GE(data.CountPages(), 3);
+    // Printed pages 4 to 5 of a score numbered from 3 are page indexes 2 to 3.
+    data.firstPage = 4 - 3 + 1;
+    data.lastPage = 5 - 3 + 1;
+    std::string out = cups.Home() + "/range.pdf";
+    EXPECT_EQ(PrintJob(&data, "Range", out.c_str()), TPrintResult::Printed);
+    int n = 0;
+    double w = 0, h = 0;
+    ASSERT_TRUE(PdfPages(out, cups.OldPath(), &n, &w, &h));
+    EXPECT_EQ(n, 2);
+    std::string text = Text(out);
+    EXPECT_NE(text.find('4'), std::string::npos);
+    EXPECT_NE(text.find('5'), std::string::npos);
+}
+
+TEST_F(PrintTest, ScoreWithoutStavesPrintsNothingAndEnds) {
+    TMusicScore empty;
+    TQSMPrintData data(PdfDC(), &empty, &empty, &palette);
+    data.lastPage = INT_MAX;
+    EXPECT_FALSE(data.DrawPage(nullptr, 1, false));
+    EXPECT_EQ(data.CountPages(), 1);
+    std::string out = cups.Home() + "/empty.pdf";
+    EXPECT_EQ(PrintJob(&data, "Empty", out.c_str()), TPrintResult::NothingToPrint);
+    EXPECT_FALSE(FileExists(out));
+}
+
+TEST(PrintSpooler, FailingSpoolerAbortsTheJobAndSaysSo) {
+    qsm::InstallNotationDrawing();
+    FakeCups office;  // "Office" is a CUPS queue whose lp fails
+    office.SetLpExit(3);
+    TColorPalette palette;
+    auto score = qsm::printtest::LongScore(1, 8);
+    TQSMPrintData data(new TPrintDC("winspool", "Office", "", nullptr), score.get(), score.get(), &palette);
+    data.lastPage = 50;
+    EXPECT_EQ(PrintJob(&data, "Fails", nullptr), TPrintResult::Failed);
+    EXPECT_EQ(office.SpoolFiles(), 0u);
+    EXPECT_FALSE(PrintScore(&data, "Fails", nullptr, true));
+
+    // The same queue with a working lp gets the whole document at its end.
+    office.SetLpExit(0);
+    EXPECT_EQ(PrintJob(&data, "Works", nullptr), TPrintResult::Printed);
+    EXPECT_TRUE(FileExists(office.Dir() + "/job.pdf"));
+}
+
+TEST_F(PrintTest, CancelBeforeTheFirstPageDiscardsTheDocument) {
+    auto score = qsm::printtest::LongScore(1, 8);
+    TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
+    std::string out = cups.Home() + "/cancel.pdf";
+    // The abort procedure answers FALSE once the flag is set.
+    SetPrintCancelFlag(1);
+    EXPECT_FALSE(QSMPrintAbortProc(nullptr, 0));
+    SetPrintCancelFlag(0);
+    EXPECT_TRUE(QSMPrintAbortProc(nullptr, 0));
+    EXPECT_EQ(PrintJob(&data, "Cancel", out.c_str()), TPrintResult::Printed);
+    EXPECT_TRUE(FileExists(out));
+}
+
+TEST_F(PrintTest, PageAreaMarginsMirrorAndFallback) {
+    auto score = qsm::printtest::LongScore(1, 4);
+    score->Margins = {1.0f, 1.0f, 2.0f, 1.0f, 1};
+    score->PageNumbers = 1;
+    TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);  // A4 at 600 dpi, no border
+    EXPECT_EQ(data.GetUsableLeft(), 600);
+    EXPECT_EQ(data.GetUsableWidth(), 4961 - 600 - 1200);
+    EXPECT_EQ(data.GetPageLeft(1), 600);
+    EXPECT_EQ(data.GetPageLeft(2), 1200);  // even pages swap the side margins
+    EXPECT_EQ(data.GetPageLeft(3), 600);
+
+    score->Margins = {10.0f, 10.0f, 10.0f, 10.0f, 0};
+    TQSMPrintData fallback(PdfDC(), score.get(), score.get(), &palette);
+    EXPECT_EQ(fallback.GetUsableLeft(), 300);
+    EXPECT_EQ(fallback.GetUsableTop(), 300);
+    EXPECT_FLOAT_EQ(score->Margins.Left, 0.5f);
+    EXPECT_FLOAT_EQ(score->Margins.Bottom, 0.5f);
+}
+
+TEST_F(PrintTest, PreviewGeometryRoundTrips) {
+    auto score = qsm::printtest::LongScore(1, 4);
+    TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
+    SIZE fit = data.FitPageInto(10000, 701);
+    EXPECT_EQ(fit.cy, 701);
+    EXPECT_EQ(fit.cx, MulDiv(701, 4961, 7016));
+    SIZE narrow = data.FitPageInto(200, 701);
+    EXPECT_EQ(narrow.cx, 200);
+    EXPECT_LT(narrow.cy, 701);
+    POINT s = data.PageToScreen(fit, POINT{10, 20}, POINT{4961, 7016});
+    EXPECT_EQ(s.x, 10 + fit.cx);
+    POINT back = data.ScreenToPage(fit, POINT{10, 20}, s);
+    EXPECT_EQ(back.x, 4961);
+    EXPECT_EQ(back.y, 7016);
+}
+
+TEST_F(PrintTest, PreviewPagesBreakLikeThePrintedOnes) {
+    auto score = qsm::printtest::LongScore(2, 60);
+    NarrowPage(*score);
+    score->PageNumbers = 1;
+    TQSMPrintData printed(PdfDC(), score.get(), score.get(), &palette);
+    printed.lastPage = INT_MAX;
+    TQSMPrintData shown(PdfDC(), score.get(), score.get(), &palette);
+    shown.lastPage = INT_MAX;
+
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    SIZE page = shown.FitPageInto(600, 840);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, page.cx + 40, page.cy + 40);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    TDC dc(mem);
+    printed.ResetPages();
+    shown.ResetPages();
+    bool more = true;
+    for (int p = 1; more && p < 100; ++p) {
+        bool a = printed.DrawPage(nullptr, p, false);
+        more = shown.DrawPreviewPage(&dc, page, POINT{20, 20}, page, POINT{0, 0}, p);
+        EXPECT_EQ(a, more) << "page " << p;
+        EXPECT_EQ(printed.GetLastSystemCount(), shown.GetLastSystemCount()) << "page " << p;
+        EXPECT_EQ(printed.GetPageEndIndex(), shown.GetPageEndIndex()) << "page " << p;
+        if (p == 1) {
+            // Grey around the paper, white paper, and ink on the page.
+            EXPECT_EQ(GetPixel(mem, 5, 5), RGB(160, 160, 160));
+            EXPECT_EQ(GetPixel(mem, 20 + page.cx / 2, 22), RGB(255, 255, 255));
+            if (const char* shot = std::getenv("QSM_PREVIEW_PNG")) qsm::gdi::WritePng(mem, shot);
+        }
+        printed.StartNextPage();
+        shown.StartNextPage();
+    }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    DeleteDC(screen);
+}
+
+TEST(PrintNames, DocumentNameAndDirectOutput) {
+    EXPECT_EQ(PrintDocumentName("Sonata No. 5"), "Sonata No");
+    EXPECT_EQ(PrintDocumentName(""), "Untitled");
+    EXPECT_EQ(PrintDocumentName(nullptr), "Untitled");
+    EXPECT_EQ(DirectPrintOutput("/songs/piece.qsm", ""), "/songs/piece.pdf");
+    EXPECT_EQ(DirectPrintOutput("/songs/tune.mid", "/out"), "/out/tune.pdf");
+    EXPECT_EQ(DirectPrintOutput("", "/out"), "");
+}
+
+}  // namespace
