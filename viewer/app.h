@@ -21,6 +21,7 @@
 #include "viewer/private_fonts.h"
 
 class TMusicScore;
+class TDib;
 class TQSMViewerClient;
 class TQSMPlaySlider;
 
@@ -86,7 +87,14 @@ public:
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
+    bool IsFromNewFormat() const { return FromNewFormat != 0; }
     TOpenFileData& GetOpenFileData() { return OpenFileData; }
+    // The command-button symbol font (null unless loaded) and one of its characters drawn on the button
+    // face in the button-text colour; the caller owns the image.
+    HFONT GetCommandFont() const { return CommandFont; }
+    TDib* MakeCommandGlyph(char character, SIZE size) const;
+    // A popup menu of the load warnings at the screen point; the chosen warning's number (1..), else 0.
+    int ShowWarningsMenu(int x, int y);
 
     // Play state.
     int GetPlaySpeed() const { return PlaySpeed; }
@@ -103,7 +111,10 @@ public:
     // The 24 entries of the transpose menu, checked where they equal the current transposition.
     HMENU BuildTransposeMenu() const;
 
-    // The play timer on the main window (id 1, 70 ms).
+    // The play timer on the main window (id 1, 70 ms); its ticks move the frame's play position while the
+    // ports are open.
+    bool ProcessAppMsg(MSG& msg) override;
+    void EvTimer(UINT id);
     bool StartPlayTimer();
     void StopPlayTimer();
 
@@ -190,7 +201,6 @@ public:
         FromTextFile = fromTextFile;
         FromMidiFile = fromMidiFile;
     }
-    bool IsFromNewFormat() const { return FromNewFormat != 0; }
     bool IsFromTextFile() const { return FromTextFile != 0; }
     bool IsFromMidiFile() const { return FromMidiFile != 0; }
     void ClearMuteListState() { MuteListState = 0; }

@@ -194,7 +194,7 @@ TWindow* TQSMViewerClient::TopWindow() {
 void TQSMViewerClient::SetupWindow() {
     TLayoutWindow::SetupWindow();
     SysInfo.PushStatus("Ready", false);
-    OpenFile(nullptr, false);
+    OpenFile(nullptr, 0);
     PostMessageA(GetHandle(), RegisterWindowMessageA("QSINIT"), 0, 0);
 }
 
@@ -214,7 +214,7 @@ void TQSMViewerClient::ProcessCmdLine(const char* text) {
         // A file opened for printing is not played, so no Play is posted by the open.
         if (options.HasSwitch("/xprint")) OpenRequest.PlayAfterOpen = 0;
         std::string path = file;
-        bool opened = OpenFile(path.c_str(), OpenRequest.FromCache == 0);
+        bool opened = OpenFile(path.c_str(), OpenRequest.FromCache == 0 ? 1 : 0);
         if (options.HasSwitch("/xprint")) {
             OpenRequest.PlayAfterOpen = 0;
             // Only a file that was opened is printed: the blank or the previous score never is.
@@ -231,7 +231,7 @@ void TQSMViewerClient::ProcessCmdLine(const char* text) {
 
 // ---------------------------------------------------------------- the open road
 
-bool TQSMViewerClient::OpenFile(const char* path, bool addToRecent) {
+bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
     TQSMViewerApp* app = TQSMViewerApp::Get();
     TBusyScope busy;
     if (app->IsPerformanceActive()) StopPlay();
@@ -663,7 +663,15 @@ DWORD TQSMViewerClient::GetCurrentTick() const {
     return TQSMViewerApp::Get()->GetCurrentTick();
 }
 
-int TQSMViewerClient::GetPositionBar() const {
+void TQSMViewerClient::SetSliderFromMs(DWORD ms) {
+    TQSMViewerApp::Get()->SetSliderFromMs(ms);
+}
+
+HWND TQSMViewerClient::GetViewHandle() {
+    return View->GetHandle();
+}
+
+int TQSMViewerClient::GetPositionBar() {
     TQSMViewerApp* app = TQSMViewerApp::Get();
     TMusicScore* score = app->GetScore();
     if (score == nullptr) return 0;
@@ -753,6 +761,6 @@ EV_WM_CTLCOLORSTATIC, EV_REGISTERED("QSMMidiSeq", EvMidiSeq), EV_REGISTERED("QSI
     EV_COMMAND_ENABLE(CM_QSM_PLAY, CePlay), EV_COMMAND(CM_QSM_STOP, CmStop),
     EV_COMMAND(CM_QSM_VOLUMECONTROL, CmVolumeControl), EV_COMMAND(CM_QSM_PAUSE, CmPause),
     EV_COMMAND_ENABLE(CM_QSM_PAUSE, CePause), EV_COMMAND(CM_QSM_PLAYPAUSE, CmPlayPause),
-    EV_COMMAND(CM_QSM_STOPPLAY, StopPlay), EV_COMMAND(CM_QSM_SCOREINFO, CmScoreInfo),
+    EV_COMMAND(CM_QSM_STOPPLAY, StopPlay), EV_COMMAND(CM_QSM_INFO, CmScoreInfo),
     EV_COMMAND(CM_QSM_ZOOMIN, CmZoomIn), EV_COMMAND(CM_QSM_ZOOMOUT, CmZoomOut),
     EV_COMMAND(CM_QSM_GOTOSTART, CmGotoStart), EV_COMMAND(CM_QSM_GOTOEND, CmGotoEnd), END_RESPONSE_TABLE;

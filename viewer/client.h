@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/framework/frame.h"
+#include "viewer/frame.h"
 
 class TMusicScore;
 class TQSRStatic;
@@ -23,16 +24,7 @@ enum : int {
     IDC_SCOREVIEW = 200,
 };
 
-// Commands the client posts to the main window or handles itself.
-enum : UINT {
-    CM_QSM_WELCOME = 101,
-    CM_QSM_SCOREINFO = 111,
-    CM_QSM_ZOOMIN = 118,
-    CM_QSM_ZOOMOUT = 119,
-    CM_QSM_PRINTDIRECT = 199,
-};
-
-class TQSMViewerClient : public TLayoutWindow {
+class TQSMViewerClient : public TLayoutWindow, public TQSMFrameClient {
 public:
     TQSMViewerClient();
     ~TQSMViewerClient() override;
@@ -43,10 +35,10 @@ public:
     TQSRStatic* GetHeaderText(int id) const;
 
     // Splits the text into switches and the file, opens the file and carries out the switches.
-    void ProcessCmdLine(const char* text);
+    void ProcessCmdLine(const char* text) override;
     // Opens a compact score, a text score or a MIDI file (null: the blank score) and shows it in place of the
     // current one. False when the file could not be read; then nothing of the current state changes.
-    bool OpenFile(const char* path, bool addToRecent);
+    bool OpenFile(const char* path, int addToRecent) override;
     // The readers behind OpenFile: a new score or null (after telling the user why).
     TMusicScore* OpenScoreFile(const char* path, const char* extension, int& fromNewFormat,
                                int& fromTextFile);
@@ -68,10 +60,12 @@ public:
     // A notification of the play slider (positions 0..16384).
     void SeekToSliderPos(int scrollCode, int position);
     // The play timer's move of the play marks.
-    void UpdatePlayPosition();
+    void UpdatePlayPosition() override;
     DWORD GetCurrentTick() const;
     // The bar shown in the status bar: at the play position while a song is performed, else at the view's.
-    int GetPositionBar() const;
+    int GetPositionBar() override;
+    void SetSliderFromMs(DWORD ms) override;
+    HWND GetViewHandle() override;
 
     void CmScoreInfo();
     void CmZoomIn();

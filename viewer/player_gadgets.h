@@ -9,7 +9,6 @@ class TQSMPlaySlider;
 enum : UINT {
     CM_QSM_PLAY = 120,
     CM_QSM_STOP = 121,
-    CM_QSM_VOLUMECONTROL = 122,
     CM_QSM_PAUSE = 125,
     CM_QSM_PLAYPAUSE = 126,
     CM_QSM_STOPPLAY = 130,
