@@ -25,6 +25,7 @@
 #include "viewer/options.h"
 #include "viewer/play_slider.h"
 #include "viewer/player_gadgets.h"
+#include "viewer/printer.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
 
@@ -110,6 +111,7 @@ std::string TQSMViewerApp::ProgramFolder() {
 
 void TQSMViewerApp::InitInstance() {
     InitCommonControls();
+    GetViewerPrinter().RestoreSavedPrinter();
     if (PrivateFonts->LoadPrivateFont("qsswCmdButtons")) {
         CommandFont = CreateFontA(-ToolButtonSize.cy, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
                                   0, 0, 0, 0, "qsswCmdButtons");

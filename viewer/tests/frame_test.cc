@@ -1,5 +1,6 @@
 #include "viewer/frame.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "platform/framework/dib.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/surface.h"
 #include "viewer/app.h"
 #include "viewer/options.h"
 #include "viewer/tests/viewer_test_env.h"
@@ -144,6 +146,39 @@ TEST_F(FrameTest, StatusTexts) {
     EXPECT_EQ(frame_->GetPlayLength(), app_->GetScorePlayer().GetPlayLengthMs() + 600);
 }
 
+// The colour of the main window's pixel under a point of a child's client area.
+uint32_t PixelAt(HWND top, HWND child, POINT p) {
+    ClientToScreen(child, &p);
+    RECT wr{};
+    GetWindowRect(top, &wr);
+    cairo_surface_t* s = qsm::wm::TopLevelSurface(top);
+    cairo_surface_flush(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    return reinterpret_cast<const uint32_t*>(data + (p.y - wr.top) * stride)[p.x - wr.left] & 0xFFFFFF;
+}
+
+TEST_F(FrameTest, LoadWarningsShowInRedOnYellowAndKeysReachTheCommands) {
+    MakeFrame();
+    TQSMViewerStatus* status = frame_->GetStatusBar();
+    TGadget* warnings = status->GadgetWithId(IDG_WARNINGS);
+    TRect r = warnings->GetBounds();
+    POINT corner{r.left + 3, r.top + 3};
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner),
+              GetSysColor(COLOR_BTNFACE) & 0xFFFFFF);
+    status->SetGadgetText(IDG_WARNINGS, "2 Notes");
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner), 0xFFFF00u);
+
+    // 'r' toggles repeat play through the accelerator table.
+    SessionOptions.RepeatPlay = 0;
+    SetFocus(frame_->GetHandle());
+    qsm::wm::PressKey('R', 'r');
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(SessionOptions.RepeatPlay, 1);
+}
+
 TEST_F(FrameTest, StatusBarToggleIsRememberedAndRestored) {
     MakeFrame();
     EXPECT_TRUE(frame_->GetStatusBar()->IsWindowVisible());
@@ -248,6 +283,19 @@ TEST_F(FrameTest, PlacementIsSavedAndRestoredUnlessOffScreen) {
     qsm::wm::PumpMessages();
     EXPECT_EQ(SysInfo.ReadInt("Placement", "x1", -99), 40);
     EXPECT_EQ(SysInfo.ReadInt("Placement", "y2", 0), 430);
+}
+
+TEST_F(FrameTest, TheToolbarKeepsItsSideAcrossARestart) {
+    MakeFrame();
+    TToolbar* tools = frame_->GetToolsBar();
+    tools->ShowToolbar(static_cast<uint16_t>(tpLeft | 0x0100 | (tools->Placement & tpNewLook)), 1);
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(tools->Placement & tpSideMask, tpLeft);
+    DestroyFrame();
+    EXPECT_TRUE(TToolbar::Toolbars().empty());
+    MakeFrame();
+    EXPECT_EQ(frame_->GetToolsBar()->Placement & tpSideMask, tpLeft);
+    EXPECT_EQ(frame_->GetToolsBar()->Station, TToolbar::StationOfSide(tpLeft));
 }
 
 TEST_F(FrameTest, ToolbarListShowsAndHidesOnlyOnOk) {
