@@ -24,6 +24,16 @@ enum : int {
     IDC_SCOREVIEW = 200,
 };
 
+// Commands the client posts to the main window or handles itself.
+enum : UINT {
+    CM_QSM_WELCOME = 101,
+    CM_QSM_INFO = 111,
+    CM_QSM_ZOOMIN = 118,
+    CM_QSM_ZOOMOUT = 119,
+    CM_QSM_VOLUMECONTROL = 122,
+    CM_QSM_PRINTDIRECT = 199,
+};
+
 class TQSMViewerClient : public TLayoutWindow, public TQSMFrameClient {
 public:
     TQSMViewerClient();
