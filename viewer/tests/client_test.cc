@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -424,6 +425,39 @@ TEST_F(ClientTest, MovingTheViewWhileIdleMovesThePlayPosition) {
     EXPECT_EQ(app_->GetPlayStartTick(), tick);
     Command(CM_QSM_STOPPLAY);
     ExpectSilence();
+}
+
+// The 16-bit samples of a WAV file (after its 44-byte header) and their root mean square.
+double WavRms(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    double sum = 0;
+    size_t count = 0;
+    for (size_t i = 44; i + 1 < bytes.size(); i += 2) {
+        auto sample =
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        sum += static_cast<double>(sample) * sample;
+        ++count;
+    }
+    return count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
+}
+
+TEST_F(ClientTest, AScorePlaysThroughTheBuiltInSynthesizer) {
+    qsm::mm::SetSoundFontPath("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    std::string wav = dir_ + "/piano.wav";
+    ASSERT_TRUE(qsm::mm::StartSynthRender(wav, 22050));
+    const char* names[] = {"Internal Synth"};
+    app_->GetMidiManager().SetOutPortNames(names, 1);
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), 1));
+    Command(CM_QSM_PLAY);
+    ASSERT_TRUE(app_->IsPerformanceActive());
+    bool sounding = qsm::mm::IsSoundFontLoaded();
+    Run(4000);
+    Command(CM_QSM_STOPPLAY);
+    ASSERT_TRUE(qsm::mm::StopSynthRender(500));
+    qsm::mm::SetSoundFontPath("");
+    if (!sounding) GTEST_SKIP() << "no SoundFont installed";
+    EXPECT_GT(WavRms(wav), 100.0);
 }
 
 TEST_F(ClientTest, StopWhenIdleOffersTheReset) {
