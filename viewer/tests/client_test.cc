@@ -393,6 +393,26 @@ TEST_F(ClientTest, PlayAndCloseEndsTheProgramWhenTheSongEnds) {
     EXPECT_STREQ(SysInfo.GetStatusText(), "Ready");
 }
 
+TEST_F(ClientTest, RepeatPlayStartsAgainWhereThePlayStarted) {
+    SessionOptions.RepeatPlay = 1;
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), 1));
+    Command(CM_QSM_PLAY);
+    DWORD songMs = app_->GetTotalPlayMs() + 3000;
+    Run(songMs);
+    // Past the end of the song: still playing, from the start again.
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    int perPass = 0;
+    const TMidiFileBuf& song = app_->GetSongBuffer();
+    for (int i = 0; i < song.GetEventCount(); ++i) {
+        const TMidiEvent* e = song.GetEvent(i);
+        if (e->IsShortMsg() && (e->Status & 0xF0) == 0x90 && e->Data2 != 0) ++perPass;
+    }
+    EXPECT_GT(NoteOns(), perPass);
+    SessionOptions.RepeatPlay = 0;
+    Command(CM_QSM_STOPPLAY);
+    ExpectSilence();
+}
+
 TEST_F(ClientTest, PlayPauseResumeSeekAndStopLeaveNoNoteSounding) {
     int depth = SysInfo.GetStatusDepth();
     // Nothing to play on the blank score.
