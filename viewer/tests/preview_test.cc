@@ -239,6 +239,7 @@ TEST_F(PreviewTest, ThePointerTurnsPagesBesideThePage) {
     ASSERT_EQ(r.height, 32);
     EXPECT_EQ(l.hot_x, 31 - r.hot_x);
     EXPECT_EQ(r.pixels[static_cast<size_t>(r.hot_y * 32 + r.hot_x)] >> 24, 0xFFu);
-    EXPECT_EQ(l.pixels[static_cast<size_t>(l.hot_y * 32 + 31 - l.hot_x)],
-              r.pixels[static_cast<size_t>(r.hot_y * 32 + r.hot_x)]);
+    for (size_t y = 0; y < 32; ++y)
+        for (size_t x = 0; x < 32; ++x)
+            ASSERT_EQ(l.pixels[y * 32 + x], r.pixels[y * 32 + 31 - x]) << x << "," << y;
 }
