@@ -11,6 +11,7 @@
 #include "ui/message_box.h"
 #include "viewer/app.h"
 #include "viewer/file_open_dlg.h"
+#include "viewer/message_dlg.h"
 #include "viewer/options.h"
 #include "viewer/startup.h"
 #include "viewer/tool_glyphs.h"
@@ -27,6 +28,11 @@ constexpr UINT kCmInfo = 111, kCmPrint = 113, kCmPrintPreview = 114, kCmZoomIn =
 TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
 }
+
+// The Welcome dialog, the font usage and the mute list.
+constexpr UINT kCmWelcome = 101;
+constexpr UINT kCmFontUsage = 131;
+constexpr UINT kCmMuteList = 132;
 
 }  // namespace
 
@@ -108,8 +114,9 @@ void TQSMViewerStatus::Clicked(const TPoint& p) {
     POINT at{p.x, p.y};
     ::ClientToScreen(GetHandle(), &at);
     InMenu = true;
-    App()->ShowWarningsMenu(at.x, at.y);
+    int chosen = App()->ShowWarningsMenu(at.x, at.y);
     InMenu = false;
+    if (chosen > 0) ShowMessageDialog(chosen);
 }
 
 // ---------------------------------------------------------------- frame
@@ -128,8 +135,9 @@ EV_WM_COPYDATA, EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE, EV_COMMAND(CM_QSM_
     EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose), EV_COMMAND(CM_QSM_HELP, CmHelp),
     EV_COMMAND(CM_QSM_ABOUT, CmAbout), EV_COMMAND(CM_QSM_CHECKUPDATES, CmCheckForUpdates),
     EV_COMMAND(CM_QSM_WEBSITE, CmWebSite), EV_COMMAND(CM_QSM_OPTIONS, CmOptions),
-    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
-    EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
+    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume), EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed),
+    EV_COMMAND(kCmWelcome, CmWelcome), EV_COMMAND(kCmFontUsage, CmFontUsage),
+    EV_COMMAND(kCmMuteList, CmMuteList), EV_COMMAND_ENABLE(kCmMuteList, CeMuteList), END_RESPONSE_TABLE;
 
 TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* playerBar)
     : TWindow(nullptr, title), TDecoratedFrame(nullptr, title, client, true) {
@@ -454,4 +462,16 @@ void TQSMViewerFrame::CmMidiMapperVolume() {
 }
 void TQSMViewerFrame::CmPlaySpeed() {
     if (App()) App()->CmPlaySpeed();
+}
+void TQSMViewerFrame::CmWelcome() {
+    if (App()) App()->CmWelcome();
+}
+void TQSMViewerFrame::CmFontUsage() {
+    if (App()) App()->CmFontUsage();
+}
+void TQSMViewerFrame::CmMuteList() {
+    if (App()) App()->CmMuteList();
+}
+void TQSMViewerFrame::CeMuteList(TCommandEnabler& ce) {
+    if (App()) App()->CeMuteList(ce);
 }

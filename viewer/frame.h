@@ -129,6 +129,11 @@ public:
     void CmOptions();
     void CmMidiMapperVolume();
     void CmPlaySpeed();
+    // The Welcome dialog, the font usage and the mute list.
+    void CmWelcome();
+    void CmFontUsage();
+    void CmMuteList();
+    void CeMuteList(TCommandEnabler& ce);
     DECLARE_RESPONSE_TABLE(TQSMViewerFrame);
 
     // The longest command line a second instance may hand over.
