@@ -13,6 +13,8 @@
 #include "viewer/file_open_dlg.h"
 #include "viewer/message_dlg.h"
 #include "viewer/options.h"
+#include "viewer/print_preview.h"
+#include "viewer/printer.h"
 #include "viewer/startup.h"
 #include "viewer/tool_glyphs.h"
 #include "viewer/toolbar_list.h"
@@ -24,6 +26,7 @@ constexpr const char* kPlacement = "Placement";
 // Buttons of the Tools toolbar whose commands other windows carry out.
 constexpr UINT kCmInfo = 111, kCmPrint = 113, kCmPrintPreview = 114, kCmZoomIn = 118, kCmZoomOut = 119,
                kCmVolumeControl = 122;
+constexpr UINT kCmPrinterSetup = 115, kCmPrintDirect = 199;
 
 TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
@@ -137,7 +140,10 @@ EV_WM_COPYDATA, EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE, EV_COMMAND(CM_QSM_
     EV_COMMAND(CM_QSM_WEBSITE, CmWebSite), EV_COMMAND(CM_QSM_OPTIONS, CmOptions),
     EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume), EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed),
     EV_COMMAND(kCmWelcome, CmWelcome), EV_COMMAND(kCmFontUsage, CmFontUsage),
-    EV_COMMAND(kCmMuteList, CmMuteList), EV_COMMAND_ENABLE(kCmMuteList, CeMuteList), END_RESPONSE_TABLE;
+    EV_COMMAND(kCmMuteList, CmMuteList), EV_COMMAND_ENABLE(kCmMuteList, CeMuteList),
+    EV_COMMAND(kCmPrint, CmPrint), EV_COMMAND(kCmPrintPreview, CmPrintPreview),
+    EV_COMMAND(kCmPrinterSetup, CmPrinterSetup),
+    EV_COMMAND(kCmPrintDirect, CmPrintDirect), END_RESPONSE_TABLE;
 
 TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* playerBar)
     : TWindow(nullptr, title), TDecoratedFrame(nullptr, title, client, true) {
@@ -474,4 +480,26 @@ void TQSMViewerFrame::CmMuteList() {
 }
 void TQSMViewerFrame::CeMuteList(TCommandEnabler& ce) {
     if (App()) App()->CeMuteList(ce);
+}
+
+void TQSMViewerFrame::CmPrint() {
+    ::CmPrint(this);
+}
+
+void TQSMViewerFrame::CmPrintPreview() {
+    ::CmPrintPreview(this, 0);
+}
+
+void TQSMViewerFrame::CmPrinterSetup() {
+    ::CmPrinterSetup(this);
+}
+
+void TQSMViewerFrame::CmPrintDirect() {
+    std::string output;
+    if (TQSMViewerApp* app = App()) {
+        char folder[MAX_PATH] = "";
+        app->GetConfigString("PrintFolder", folder, sizeof folder, "");
+        output = DirectPrintOutput(app->GetCurrentPath(), folder);
+    }
+    ::CmPrintDirect(this, output.empty() ? nullptr : output.c_str());
 }

@@ -134,6 +134,12 @@ public:
     void CmFontUsage();
     void CmMuteList();
     void CeMuteList(TCommandEnabler& ce);
+    // Printing: the print dialog (113), the preview (114), printer set-up (115) and printing without a
+    // dialog followed by Exit (199, "/xprint").
+    void CmPrint();
+    void CmPrintPreview();
+    void CmPrinterSetup();
+    void CmPrintDirect();
     DECLARE_RESPONSE_TABLE(TQSMViewerFrame);
 
     // The longest command line a second instance may hand over.

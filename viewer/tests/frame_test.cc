@@ -13,6 +13,8 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
 #include "platform/wm/surface.h"
+#include "score/music_score.h"
+#include "score/music_staff.h"
 #include "viewer/app.h"
 #include "viewer/options.h"
 #include "viewer/tests/viewer_test_env.h"
@@ -167,9 +169,24 @@ TEST_F(FrameTest, LoadWarningsShowInRedOnYellowAndKeysReachTheCommands) {
     qsm::wm::PumpMessages();
     EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner),
               GetSysColor(COLOR_BTNFACE) & 0xFFFFFF);
-    status->SetGadgetText(IDG_WARNINGS, "2 Notes");
+    app_->GetBlankScore()->GetStaff(0)->Device = 1;  // a second MIDI port: one warning at least
+    app_->BuildLoadWarnings();
+    ASSERT_FALSE(app_->GetLoadWarnings().empty());
+    EXPECT_STREQ(status->GetGadgetText(IDG_WARNINGS), app_->GetWarningsText().c_str());
     qsm::wm::PumpMessages();
     EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner), 0xFFFF00u);
+
+    // A click on the pane shows the warnings as a menu at the click; elsewhere on the bar it shows nothing.
+    int menus = 0;
+    qsm::wm::SetModalHook([&](HWND modal) {
+        ++menus;
+        PostMessageA(modal, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    TPoint inPane = r.TopLeft().OffsetBy(4, 4);
+    status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
+    status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(2, 4));
+    EXPECT_EQ(menus, 1);
+    qsm::wm::SetModalHook(nullptr);
 
     // 'r' toggles repeat play through the accelerator table.
     SessionOptions.RepeatPlay = 0;
