@@ -12,7 +12,6 @@
 #include "viewer/app.h"
 #include "viewer/client.h"
 #include "viewer/file_open_dlg.h"
-#include "viewer/message_dlg.h"
 #include "viewer/options.h"
 #include "viewer/print_preview.h"
 #include "viewer/printer.h"
@@ -119,9 +118,8 @@ void TQSMViewerStatus::Clicked(const TPoint& p) {
     POINT at{p.x, p.y};
     ::ClientToScreen(GetHandle(), &at);
     InMenu = true;
-    int chosen = App()->ShowWarningsMenu(at.x, at.y);
+    App()->ShowWarningsMenu(at.x, at.y);
     InMenu = false;
-    if (chosen > 0) ShowMessageDialog(chosen);
 }
 
 // ---------------------------------------------------------------- frame
