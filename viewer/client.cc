@@ -115,6 +115,7 @@ TQSMViewerClient::TQSMViewerClient()
     View->SetLayoutOption(true);
     View->EnableCaret(false);
     View->ShowHorzScrollBar(false);
+    View->Attr.Style &= ~WS_HSCROLL;  // the view's window is made without the bar
 
     int b = GetSystemMetrics(SM_CXBORDER);
     auto fullWidth = [](TLayoutMetrics& m) {

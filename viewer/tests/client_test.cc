@@ -17,6 +17,7 @@
 #include "core/file_stream.h"
 #include "core/sys_info.h"
 #include "midi/midi_manager.h"
+#include "midi/smf_file.h"
 #include "platform/framework/frame.h"
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
@@ -222,6 +223,73 @@ TEST_F(ClientTest, StartsOnTheBlankScoreAndOpensEachKindOfFile) {
     EXPECT_TRUE(app_->GetCurrentPath().empty());
 }
 
+TEST_F(ClientTest, HeaderTextsAndTheViewAreLaidOutAroundEachOther) {
+    SetWindowPos(frame_->GetHandle(), nullptr, 0, 0, 900, 700, SWP_NOZORDER);
+    qsm::wm::PumpMessages();
+    auto rect = [this](TWindow* w) {
+        RECT r;
+        GetWindowRect(w->GetHandle(), &r);
+        MapWindowPoints(nullptr, client_->GetHandle(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    RECT client;
+    GetClientRect(client_->GetHandle(), &client);
+    int b = GetSystemMetrics(SM_CXBORDER);
+    RECT title = rect(client_->GetHeaderText(IDC_TITLE));
+    RECT lyricist = rect(client_->GetHeaderText(IDC_LYRICIST));
+    RECT author = rect(client_->GetHeaderText(IDC_AUTHOR));
+    RECT copy1 = rect(client_->GetHeaderText(IDC_COPYRIGHT1));
+    RECT copy2 = rect(client_->GetHeaderText(IDC_COPYRIGHT2));
+    RECT view = rect(client_->GetView());
+    EXPECT_EQ(title.top, 0);
+    EXPECT_EQ(title.bottom, 32);
+    EXPECT_EQ(title.right - title.left, client.right);
+    EXPECT_EQ(lyricist.left, 10 * b);
+    EXPECT_EQ(lyricist.right, client.right / 2);
+    EXPECT_EQ(author.left, client.right / 2);
+    EXPECT_EQ(author.right, client.right - 10 * b);
+    EXPECT_EQ(author.top, 32);
+    EXPECT_EQ(author.bottom, 52);
+    EXPECT_EQ(copy2.bottom, client.bottom);
+    EXPECT_EQ(copy2.top, client.bottom - 14);
+    EXPECT_EQ(copy1.top, copy2.top - 14);
+    EXPECT_EQ(copy1.bottom, copy2.top - 1);
+    EXPECT_EQ(view.top, 52);
+    EXPECT_EQ(view.bottom, copy1.top - 15);
+    EXPECT_EQ(view.right - view.left, client.right);
+}
+
+TEST(MergeSmfTracksTest, EveryEventOfEveryTrackInPlayOrder) {
+    TSMFData smf;
+    // Two tracks reaching over several 768-tick windows, and an empty one between them.
+    auto note = [](DWORD tick, int key) {
+        TMidiEvent e{};
+        e.Tick = tick;
+        e.Status = 0x90;
+        e.Data1 = static_cast<BYTE>(key);
+        e.Data2 = 100;
+        return e;
+    };
+    auto* a = new TSMFTrackData;
+    auto* empty = new TSMFTrackData;
+    auto* b = new TSMFTrackData;
+    for (DWORD t = 0; t < 3000; t += 500)
+        a->AddEvent(note(t, 60));
+    for (DWORD t = 100; t < 2500; t += 700)
+        b->AddEvent(note(t, 70));
+    smf.AddTrack(a);
+    smf.AddTrack(empty);
+    smf.AddTrack(b);
+    TMidiFileBuf song(4);
+    song.AddEvent(note(5, 1));  // whatever the buffer held goes
+    TQSMViewerClient::MergeSmfTracks(smf, song);
+    ASSERT_EQ(song.GetEventCount(), 6 + 4);
+    for (int i = 1; i < song.GetEventCount(); ++i)
+        EXPECT_LE(song.GetEvent(i - 1)->Tick, song.GetEvent(i)->Tick);
+    EXPECT_EQ(song.GetEvent(0)->Tick, 0u);
+    EXPECT_EQ(song.GetEvent(song.GetEventCount() - 1)->Tick, 2500u);
+}
+
 TEST_F(ClientTest, FilesThatCannotBeReadLeaveTheScoreAsItWas) {
     ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
     TMusicScore* shown = app_->GetScore();
@@ -325,14 +393,36 @@ TEST_F(ClientTest, PlayAndCloseEndsTheProgramWhenTheSongEnds) {
     EXPECT_STREQ(SysInfo.GetStatusText(), "Ready");
 }
 
+TEST_F(ClientTest, RepeatPlayStartsAgainWhereThePlayStarted) {
+    SessionOptions.RepeatPlay = 1;
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), 1));
+    Command(CM_QSM_PLAY);
+    DWORD songMs = app_->GetTotalPlayMs() + 3000;
+    Run(songMs);
+    // Past the end of the song: still playing, from the start again.
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    int perPass = 0;
+    const TMidiFileBuf& song = app_->GetSongBuffer();
+    for (int i = 0; i < song.GetEventCount(); ++i) {
+        const TMidiEvent* e = song.GetEvent(i);
+        if (e->IsShortMsg() && (e->Status & 0xF0) == 0x90 && e->Data2 != 0) ++perPass;
+    }
+    EXPECT_GT(NoteOns(), perPass);
+    SessionOptions.RepeatPlay = 0;
+    Command(CM_QSM_STOPPLAY);
+    ExpectSilence();
+}
+
 TEST_F(ClientTest, PlayPauseResumeSeekAndStopLeaveNoNoteSounding) {
     int depth = SysInfo.GetStatusDepth();
     // Nothing to play on the blank score.
     Command(CM_QSM_PLAY);
     EXPECT_FALSE(app_->IsPerformanceActive());
+    // The media keys reach the transport.
+    constexpr LPARAM kMediaPlay = 46 << 16, kMediaPause = 47 << 16;
 
     ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
-    Command(CM_QSM_PLAY);
+    EXPECT_EQ(SendMessageA(client_->GetHandle(), WM_APPCOMMAND, 0, kMediaPlay), TRUE);
     ASSERT_TRUE(app_->IsPerformanceActive());
     Run(3000);
     frame_->EvTimer(1);  // the play timer's tick
@@ -341,7 +431,7 @@ TEST_F(ClientTest, PlayPauseResumeSeekAndStopLeaveNoNoteSounding) {
     EXPECT_NE(frame_->BarText, "");
 
     // Pause: the notes are released and nothing more is struck.
-    Command(CM_QSM_PAUSE);
+    SendMessageA(client_->GetHandle(), WM_APPCOMMAND, 0, kMediaPause);
     EXPECT_TRUE(app_->GetMidiManager().IsPaused());
     ExpectSilence();
     int struck = NoteOns();

@@ -146,3 +146,24 @@ TEST_F(PreviewTest, KeysTurnPagesAndResizeKeepsTheLevel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The preview opens on the page that holds the score view's place.
+TEST_F(PreviewTest, OpensOnThePageOfTheStartIndex) {
+    data->ResetPages();
+    data->DrawPage(nullptr, 1, false);
+    data->StartNextPage();
+    data->DrawPage(nullptr, 2, false);
+    int endOfPage2 = data->GetPageEndIndex();
+    frame.reset();
+    client = new TQSMPrintPreviewClient(nullptr, data.get(), endOfPage2 + 1);
+    frame = std::make_unique<TQSMPrintPreviewFrame>(nullptr, "Print Preview", client);
+    frame->Attr.W = 520;
+    frame->Attr.H = 720;
+    ASSERT_TRUE(frame->Create());
+    PumpMessages();
+    EXPECT_EQ(client->GetControl()->GetPageIndex(), 3);
+}
+
+}  // namespace
