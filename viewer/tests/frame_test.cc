@@ -12,6 +12,7 @@
 #include "platform/framework/dib.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/file_dialog.h"
 #include "platform/wm/surface.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
@@ -221,6 +222,29 @@ TEST_F(FrameTest, DroppedFilesOpenOnlyTheFirst) {
     // The open request was reset before the open.
     EXPECT_EQ(OpenRequest.PlayAfterOpen, 0);
     EXPECT_EQ(OpenRequest.CloseAfterPlay, 0);
+    EXPECT_EQ(OpenRequest.FromCache, 0);
+}
+
+TEST_F(FrameTest, TheOpenCommandOpensTheChosenFile) {
+    std::string song = dir_ + "/Chosen Song.qsm";
+    std::ofstream(song) << "x";
+    MakeFrame();
+    OpenRequest = TOpenRequest{1, 1, 1};
+    ViewerOptions.AutoPlay = 1;
+    bool cancel = true;
+    qsm::wm::SetModalHook([&](HWND dlg) {
+        SetDlgItemTextA(dlg, edt1, song.c_str());
+        PostMessageA(dlg, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
+    });
+    frame_->SendMessage(WM_COMMAND, CM_QSM_FILEOPEN, 0);
+    EXPECT_TRUE(client_->Opened.empty());
+    EXPECT_EQ(OpenRequest.FromCache, 1);  // Cancel touches nothing
+    cancel = false;
+    frame_->SendMessage(WM_COMMAND, CM_QSM_FILEOPEN, 0);
+    ASSERT_EQ(client_->Opened.size(), 1u);
+    EXPECT_EQ(client_->Opened[0], song);
+    EXPECT_EQ(client_->AddToRecent, 1);
+    EXPECT_EQ(OpenRequest.PlayAfterOpen, 1);  // from AutoPlay
     EXPECT_EQ(OpenRequest.FromCache, 0);
 }
 
