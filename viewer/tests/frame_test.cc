@@ -178,15 +178,31 @@ TEST_F(FrameTest, LoadWarningsShowInRedOnYellowAndKeysReachTheCommands) {
     EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner), 0xFFFF00u);
 
     // A click on the pane shows the warnings as a menu at the click; elsewhere on the bar it shows nothing.
+    // Choosing a warning shows it in the message dialog.
     int menus = 0;
+    bool choose = false;
+    std::vector<std::string> dialogs;
     qsm::wm::SetModalHook([&](HWND modal) {
+        char caption[64] = "";
+        GetWindowTextA(modal, caption, sizeof caption);
+        if (caption[0] != '\0') {
+            dialogs.emplace_back(caption);
+            PostMessageA(modal, WM_COMMAND, IDOK, 0);
+            return;
+        }
         ++menus;
-        PostMessageA(modal, WM_KEYDOWN, VK_ESCAPE, 0);
+        if (choose) PostMessageA(modal, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(modal, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
     });
     TPoint inPane = r.TopLeft().OffsetBy(4, 4);
     status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
     status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(2, 4));
     EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(dialogs.empty());
+    choose = true;
+    status->SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
+    EXPECT_EQ(menus, 2);
+    EXPECT_EQ(dialogs.size(), 1u);
     qsm::wm::SetModalHook(nullptr);
 
     // 'r' toggles repeat play through the accelerator table.
