@@ -1,5 +1,7 @@
 // Reads back what the X server shows, for the tests of the SDL backend. Kept apart from the tests because
 // the X headers define names that clash with GoogleTest's.
+#include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo.h>
@@ -39,4 +41,17 @@ bool DropKeyboardFocus() {
     XSync(d, False);
     XCloseDisplay(d);
     return true;
+}
+
+// Where the X server has the SDL window's top-left corner on the screen.
+bool XWindowOrigin(SDL_Window* win, int* x, int* y) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return false;
+    ::Window child = 0;
+    Bool ok = XTranslateCoordinates(d, info.info.x11.window, DefaultRootWindow(d), 0, 0, x, y, &child);
+    XCloseDisplay(d);
+    return ok != 0;
 }
