@@ -22,11 +22,37 @@ endif()
 
 set(QSM_TESTDATA_DIR ${PROJECT_SOURCE_DIR}/testdata)
 
+# The platform layer is one library, qsm_platform: libqsmplatform.so, so that a program and the plug-ins it
+# loads share one window manager, one message loop and one set of MIDI devices. Without QSM_SHARED_PLATFORM
+# (the default of the fuzz build) it is one static archive instead.
+if(QSM_FUZZ)
+  option(QSM_SHARED_PLATFORM "Build the platform layer as the shared library libqsmplatform.so" OFF)
+else()
+  option(QSM_SHARED_PLATFORM "Build the platform layer as the shared library libqsmplatform.so" ON)
+endif()
+# The sublayers that make up qsm_platform. Each is compiled as the object library <name>_objs; the name
+# <name> itself stands for the whole platform library, so that every target links the one copy.
+set(QSM_PLATFORM_PARTS qsm_platform_base qsm_platform_kernel qsm_platform_registry qsm_platform_gdi
+    qsm_platform_wm qsm_platform_mm qsm_platform_print qsm_platform_framework)
+
 # qsm_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
 # A static library whose headers are included from the repository root ("core/stream.h").
 function(qsm_library name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
-  if(A_SOURCES)
+  if(A_SOURCES AND name IN_LIST QSM_PLATFORM_PARTS)
+    # Inside the platform the sublayers name each other's object libraries.
+    foreach(part ${QSM_PLATFORM_PARTS})
+      list(TRANSFORM A_DEPS REPLACE "^${part}$" "${part}_objs")
+      list(TRANSFORM A_PRIVATE_DEPS REPLACE "^${part}$" "${part}_objs")
+    endforeach()
+    add_library(${name}_objs OBJECT ${A_SOURCES})
+    target_include_directories(${name}_objs PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_compile_options(${name}_objs PRIVATE ${QSM_WARNINGS})
+    target_link_libraries(${name}_objs PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
+    set_property(GLOBAL APPEND PROPERTY QSM_PLATFORM_OBJECT_LIBS ${name}_objs)
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE qsm_platform)
+  elseif(A_SOURCES)
     add_library(${name} STATIC ${A_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
     target_compile_options(${name} PRIVATE ${QSM_WARNINGS})

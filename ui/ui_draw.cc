@@ -132,3 +132,9 @@ TBitmap* CreateColorMask(TBitmap& bmp, TColor c) {
     dst.BitBlt(TRect(0, 0, bmp.Width(), bmp.Height()), src, TPoint(0, 0), SRCCOPY);
     return mask.release();
 }
+
+// Both act only on a display with a palette of 256 entries. Every display here is true colour (RASTERCAPS
+// never has RC_PALETTE), so there is no system palette to clear and the entries stay as they are.
+void ClearSystemPalette() {}
+
+void PrepareIdentityPalette(PALETTEENTRY[256]) {}

@@ -39,3 +39,9 @@ TColor GetDibKeyColor(TDib& dib);
 // A new monochrome bitmap of bmp's size, white where bmp has colour c and black elsewhere (the caller owns
 // it).
 TBitmap* CreateColorMask(TBitmap& bmp, TColor c);
+
+// Palette preparation for displays of 256 colours: ClearSystemPalette fills the system palette with black,
+// PrepareIdentityPalette copies the system's static colours into entries. Both act only on a palette
+// device; the displays of this system are true colour, so they leave everything as it is.
+void ClearSystemPalette();
+void PrepareIdentityPalette(PALETTEENTRY entries[256]);

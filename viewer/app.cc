@@ -20,6 +20,7 @@
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "ui/shell.h"
+#include "viewer/frame.h"
 #include "viewer/options.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
@@ -34,57 +35,6 @@ constexpr DWORD kMaxMruBytes = 2500;
 constexpr UINT kPlayTimerId = 1;
 constexpr const char* kWebSite = "https://www.quillstave.com/composer/";
 constexpr const char* kVersionCheck = "https://www.quillstave.com/vercheck.php?app=qsm2vwr&ver=2.51a";
-
-// The main window until the viewer's frame takes its place: a plain frame of the viewer's window class, so
-// that a second instance finds it and hands its command line over, with the application's commands.
-class TStartFrame : public TFrameWindow {
-public:
-    explicit TStartFrame(const char* title) : TWindow(nullptr, title), TFrameWindow(nullptr, title) {
-        Attr.Style = WS_OVERLAPPEDWINDOW;
-        Attr.X = CW_USEDEFAULT;
-        Attr.Y = CW_USEDEFAULT;
-        Attr.W = 640;
-        Attr.H = 480;
-    }
-    const char* GetClassName() override { return "TQSMViewerFrame"; }
-
-    LRESULT EvCopyData(WPARAM, LPARAM lp) {
-        TQSMViewerApp::Get()->SetReceivedCommandLine(
-            CopyDataText(reinterpret_cast<const COPYDATASTRUCT*>(lp)));
-        return TRUE;
-    }
-    void CmExit() { TQSMViewerApp::Get()->CmExit(); }
-    void CmRepeatPlay() { TQSMViewerApp::Get()->CmRepeatPlay(); }
-    void CeRepeatPlay(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeRepeatPlay(ce); }
-    void CmFaster() { TQSMViewerApp::Get()->CmFaster(); }
-    void CeFaster(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeFaster(ce); }
-    void CmSlower() { TQSMViewerApp::Get()->CmSlower(); }
-    void CeSlower(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeSlower(ce); }
-    void CmTransposeMenu() { TQSMViewerApp::Get()->CmTransposeMenu(); }
-    void CeTranspose(TCommandEnabler& ce) { TQSMViewerApp::Get()->CeTranspose(ce); }
-    void CmAbout() { TQSMViewerApp::Get()->CmAbout(); }
-    void CmCheckForUpdates() { TQSMViewerApp::Get()->CmCheckForUpdates(); }
-    void CmWebSite() { TQSMViewerApp::Get()->CmWebSite(); }
-    void CmOptions() { TQSMViewerApp::Get()->CmOptions(); }
-    void CmHelp() { ::CmHelp(); }
-    void CmMidiMapperVolume() { TQSMViewerApp::Get()->CmMidiMapperVolume(); }
-    void CmPlaySpeed() { TQSMViewerApp::Get()->CmPlaySpeed(); }
-    void CmTranspose() { TQSMViewerApp::Get()->CmTranspose(); }
-
-    DECLARE_RESPONSE_TABLE(TStartFrame);
-};
-
-DEFINE_RESPONSE_TABLE1(TStartFrame, TFrameWindow)
-EV_MESSAGE(WM_COPYDATA, EvCopyData), EV_COMMAND(CM_QSM_EXIT, CmExit),
-    EV_COMMAND(CM_QSM_REPEATPLAY, CmRepeatPlay), EV_COMMAND_ENABLE(CM_QSM_REPEATPLAY, CeRepeatPlay),
-    EV_COMMAND(CM_QSM_FASTER, CmFaster), EV_COMMAND_ENABLE(CM_QSM_FASTER, CeFaster),
-    EV_COMMAND(CM_QSM_SLOWER, CmSlower), EV_COMMAND_ENABLE(CM_QSM_SLOWER, CeSlower),
-    EV_COMMAND(CM_QSM_TRANSPOSEMENU, CmTransposeMenu), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSEMENU, CeTranspose),
-    EV_COMMAND(CM_QSM_TRANSPOSE, CmTranspose), EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose),
-    EV_COMMAND(CM_QSM_HELP, CmHelp), EV_COMMAND(CM_QSM_ABOUT, CmAbout),
-    EV_COMMAND(CM_QSM_CHECKUPDATES, CmCheckForUpdates), EV_COMMAND(CM_QSM_WEBSITE, CmWebSite),
-    EV_COMMAND(CM_QSM_OPTIONS, CmOptions), EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
-    EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
 
 TMusicScore* MakeBlankScore() {
     TSongInfo info{};
@@ -161,11 +111,18 @@ void TQSMViewerApp::InitInstance() {
         CommandFont = CreateFontA(-ToolButtonSize.cy, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
                                   0, 0, 0, 0, "qsswCmdButtons");
     }
-    TApplication::InitInstance();
+    InitMainWindow();
+    TWindow* main = GetMainWindow();
+    if (main == nullptr) return;
+    main->SetFlag(TWindow::wfMainWindow);
+    if (!main->Create()) return;
+    auto* frame = dynamic_cast<TQSMViewerFrame*>(main);
+    if (ViewerOptions.RecallSizePos && frame && frame->RestorePlacement()) return;
+    main->Show(nCmdShow);
 }
 
 void TQSMViewerApp::InitMainWindow() {
-    SetMainWindow(new TStartFrame(kProgramTitle));
+    SetMainWindow(new TQSMViewerFrame(kProgramTitle, new TWindow(static_cast<TWindow*>(nullptr), "Client")));
     ToolTip = std::make_unique<TToolTip>();
     GlobalToolTip = ToolTip.get();
 }
@@ -194,6 +151,7 @@ void TQSMViewerApp::SetSpeed(int percent) {
     if (percent <= 0 || percent == PlaySpeed) return;
     PlaySpeed = percent;
     MidiManager.SetPlaySpeed(100.0f / static_cast<float>(percent));
+    if (auto* frame = dynamic_cast<TQSMViewerFrame*>(GetMainWindow())) frame->ShowSpeed();
 }
 
 void TQSMViewerApp::SetTranspose(int semitones) {
@@ -203,6 +161,7 @@ void TQSMViewerApp::SetTranspose(int semitones) {
     if (playing) MidiManager.TogglePause();
     SongBuffer.Transpose(d, 0xFDFF, 0xFFFF);  // every channel but channel 10
     Transposition = semitones;
+    if (auto* frame = dynamic_cast<TQSMViewerFrame*>(GetMainWindow())) frame->ShowTransposition();
     MovedWhilePaused = 1;
     // The sequencer must not keep notes of the old pitches.
     if (MidiManager.IsPaused()) MidiManager.SongChanged();
@@ -347,6 +306,20 @@ void TQSMViewerApp::BuildLoadWarnings() {
                       LoadWarnings.size() == 1 ? "" : "s");
         WarningsText = text;
     }
+    if (auto* frame = dynamic_cast<TQSMViewerFrame*>(GetMainWindow())) frame->ShowWarnings();
+}
+
+int TQSMViewerApp::ShowWarningsMenu(int x, int y) {
+    if (LoadWarnings.empty()) return 0;
+    HMENU menu = CreatePopupMenu();
+    for (size_t i = 0; i < LoadWarnings.size(); ++i)
+        AppendMenuA(menu, MF_STRING, i + 1, LoadWarnings[i].c_str());
+    TWindow* main = GetMainWindow();
+    int id = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_VERPOSANIMATION, x, y, 0,
+                       main ? main->GetHandle() : nullptr, nullptr));
+    DestroyMenu(menu);
+    return id;
 }
 
 // ---------------------------------------------------------------- recent views

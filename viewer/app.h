@@ -20,6 +20,7 @@
 #include "viewer/private_fonts.h"
 
 class TMusicScore;
+class TDib;
 
 namespace qsm {
 
@@ -83,7 +84,14 @@ public:
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
     SIZE GetToolButtonSize() const { return ToolButtonSize; }
+    bool IsFromNewFormat() const { return FromNewFormat != 0; }
     TOpenFileData& GetOpenFileData() { return OpenFileData; }
+    // The command-button symbol font (null unless loaded) and one of its characters drawn on the button
+    // face in the button-text colour; the caller owns the image.
+    HFONT GetCommandFont() const { return CommandFont; }
+    TDib* MakeCommandGlyph(char character, SIZE size) const;
+    // A popup menu of the load warnings at the screen point; the chosen warning's number (1..), else 0.
+    int ShowWarningsMenu(int x, int y);
 
     // Play state.
     int GetPlaySpeed() const { return PlaySpeed; }
@@ -147,6 +155,17 @@ public:
 
     // Commands.
     void CmExit();
+    // The Welcome dialog (command 101) and what its Open does; a sample it opens takes the blank score's
+    // place.
+    void CmWelcome();
+    void ReplaceBlankScore(TMusicScore* score);
+    // The fonts of the current score and where each came from (command 131).
+    void CmFontUsage();
+    // The staves muted in the performance (command 132), checked once the user changed them; not for MIDI
+    // files.
+    void CmMuteList();
+    void CeMuteList(TCommandEnabler& ce);
+    bool IsMuteListChanged() const { return MuteListState != 0; }
     // The maker's version-check page and web site in the user's browser.
     void CmCheckForUpdates();
     void CmWebSite();

@@ -258,7 +258,17 @@ using TEXTMETRIC = TEXTMETRICA;
 #define DT_RASDISPLAY 1
 #define DT_RASPRINTER 2
 #define RC_BITBLT 1
+#define RC_PALETTE 0x0100  // never set: every device here is true colour
 #define RC_STRETCHBLT 0x0800
+
+// A palette entry (palettes themselves are not offered: no device here has one).
+struct PALETTEENTRY {
+    BYTE peRed;
+    BYTE peGreen;
+    BYTE peBlue;
+    BYTE peFlags;
+};
+#define PC_NOCOLLAPSE 0x04
 
 // Regions.
 #define ERROR 0

@@ -68,6 +68,8 @@ struct Registrar {
     Registrar() {
         HMODULE m = qsm::ModuleOfAddress(reinterpret_cast<const void*>(&Anchor));
 ${calls}    }
+    // A shared library that is unloaded takes the data with it.
+    ~Registrar() { qsm::UnregisterResources(qsm::ModuleOfAddress(reinterpret_cast<const void*>(&Anchor))); }
 };
 
 const Registrar registrar;

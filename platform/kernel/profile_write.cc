@@ -18,18 +18,37 @@ std::string Trim(const std::string& s) {
     return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
 }
 
+// Names compare byte for byte without regard to case, zero bytes included.
 bool Same(const std::string& a, const char* b) {
-    return qsm::CompareNoCase(Trim(a).c_str(), Trim(b).c_str()) == 0;
+    const std::string x = Trim(a), y = Trim(b);
+    if (x.size() != y.size()) return false;
+    for (size_t i = 0; i < x.size(); ++i)
+        if (qsm::ToLower1252(static_cast<BYTE>(x[i])) != qsm::ToLower1252(static_cast<BYTE>(y[i])))
+            return false;
+    return true;
 }
 
-// The section name of a "[name]" line, or false.
+// The section name of a "[name]" line, or false. A '[' without ']' makes no section (nor a key).
 bool SectionOf(const std::string& line, std::string* name) {
     std::string t = Trim(line);
     if (t.empty() || t[0] != '[') return false;
     size_t close = t.find(']');
-    *name = t.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    if (close == std::string::npos) return false;
+    *name = t.substr(1, close - 1);
     return true;
 }
+
+// The key name of a "key=value" line, or false for comments, headings and lines without '='.
+bool KeyOf(const std::string& line, std::string* name) {
+    std::string t = Trim(line);
+    if (t.empty() || t[0] == ';' || t[0] == '[') return false;
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) return false;
+    *name = t.substr(0, eq);
+    return true;
+}
+
+constexpr char kBom[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -41,6 +60,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
     }
     const std::string path = qsm::NativePath(lpFileName);
     std::vector<std::string> lines;
+    bool bom = false;
     if (FILE* f = std::fopen(path.c_str(), "rb")) {
         std::string text;
         char buf[8192];
@@ -48,13 +68,13 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
         while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
             text.append(buf, n);
         std::fclose(f);
-        size_t pos = 0;
+        // A byte-order mark before the first line is kept, and not taken as part of it.
+        bom = text.compare(0, 3, kBom) == 0;
+        size_t pos = bom ? 3 : 0;
         while (pos < text.size()) {
             size_t end = text.find('\n', pos);
             if (end == std::string::npos) end = text.size();
-            std::string line = text.substr(pos, end - pos);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
+            lines.push_back(text.substr(pos, end - pos));  // kept as they are, "\r" included
             pos = end + 1;
         }
     }
@@ -77,10 +97,8 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
         size_t at = lines.size();
         if (head < lines.size()) {
             for (size_t i = head + 1; i < end; ++i) {
-                const std::string& l = lines[i];
-                size_t eq = l.find('=');
-                if (eq == std::string::npos || Trim(l)[0] == ';') continue;
-                if (Same(l.substr(0, eq), lpKeyName)) {
+                std::string name;
+                if (KeyOf(lines[i], &name) && Same(name, lpKeyName)) {
                     at = i;
                     break;
                 }
@@ -89,8 +107,9 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
         const std::string value = lpString ? lpString : "";
         if (at < lines.size()) {
             if (lpString)
-                lines[at] =
-                    Trim(lines[at].substr(0, lines[at].find('='))) + "=" + value;  // the key keeps its name
+                // The key keeps its name, and the line its ending.
+                lines[at] = Trim(lines[at].substr(0, lines[at].find('='))) + "=" + value +
+                            (lines[at].back() == '\r' ? "\r" : "");
             else
                 lines.erase(lines.begin() + static_cast<long>(at));
         } else if (lpString) {
@@ -105,7 +124,7 @@ BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStr
             lines.insert(lines.begin() + static_cast<long>(put), Trim(lpKeyName) + "=" + value);
         }
     }
-    std::string out;
+    std::string out = bom ? kBom : "";
     for (const std::string& l : lines)
         out += l + "\n";
     const std::string temp = path + ".tmp" + std::to_string(getpid());

@@ -155,4 +155,10 @@ void RegisterResource(HMODULE module, LPCSTR type, LPCSTR name, const void* data
     Entries().push_back(std::move(entry));
 }
 
+void UnregisterResources(HMODULE module) {
+    module = ResolveModule(module);
+    std::lock_guard<std::mutex> lock(ResMutex());
+    Entries().remove_if([module](const ResEntry& e) { return e.module == module; });
+}
+
 }  // namespace qsm

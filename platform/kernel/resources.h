@@ -35,5 +35,7 @@ namespace qsm {
 // Adds a resource to a module. The data must outlive the module (the embedded arrays do). A resource of the
 // same type and name replaces the earlier one.
 void RegisterResource(HMODULE module, LPCSTR type, LPCSTR name, const void* data, DWORD size);
+// Forgets every resource of a module: a library that is unloaded takes its resources' data with it.
+void UnregisterResources(HMODULE module);
 
 }  // namespace qsm

@@ -1,5 +1,6 @@
 #include "platform/registry/registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -42,6 +43,25 @@ struct Key {
     std::string name;
     std::map<std::string, Value> values;  // by lower-case name
     std::map<std::string, std::unique_ptr<Key>> subkeys;
+    // The root only: lines of the file that did not parse, kept as they were so that a write loses nothing.
+    std::vector<std::string> kept;
+
+    Key() = default;
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    // Deep trees are taken apart without recursion.
+    ~Key() {
+        std::vector<std::unique_ptr<Key>> pending;
+        for (auto& entry : subkeys)
+            pending.push_back(std::move(entry.second));
+        while (!pending.empty()) {
+            std::unique_ptr<Key> k = std::move(pending.back());
+            pending.pop_back();
+            for (auto& entry : k->subkeys)
+                pending.push_back(std::move(entry.second));
+            k->subkeys.clear();
+        }
+    }
 
     Key* Find(const std::string& component) const {
         auto it = subkeys.find(Lower(component));
@@ -102,7 +122,10 @@ Key* FindKey(const Key& root, const std::vector<std::string>& parts) {
 //
 // QSMREG 1
 // K <path>                       a key (path from the root, components joined by "\")
+// k <depth> <name>               a key below the key of that depth on the way to the key before it (the
+//                                root has depth 0): deep keys are written so
 // V <type> <name> <hex bytes>    a value of the key before it
+// !<line>                        a line kept from a damaged file, not read
 // Texts are escaped: bytes outside "!".."~" and "%" itself are written as "%" and two hex digits.
 
 std::string Escape(const std::string& s) {
@@ -154,11 +177,12 @@ bool Unhex(const std::string& s, std::string& out) {
     return true;
 }
 
-void WriteKey(const Key& k, std::vector<std::string>& path, std::string& out) {
+// Keys this deep or less are written with their whole path; deeper ones name their parent by its depth, so
+// that a deep path is not written again for every level.
+constexpr size_t kFullPathDepth = 16;
+
+void WriteValues(const Key& k, std::string& out) {
     static const char kHex[] = "0123456789ABCDEF";
-    out += "K ";
-    out += Escape(JoinPath(path));
-    out += "\n";
     for (const auto& entry : k.values) {
         const Value& v = entry.second;
         out += "V " + std::to_string(v.type) + " " + Escape(v.name) + " ";
@@ -168,17 +192,41 @@ void WriteKey(const Key& k, std::vector<std::string>& path, std::string& out) {
         }
         out += "\n";
     }
-    for (const auto& entry : k.subkeys) {
-        path.push_back(entry.second->name);
-        WriteKey(*entry.second, path, out);
-        path.pop_back();
-    }
 }
 
 std::string Serialize(const Key& root) {
     std::string out = "QSMREG 1\n";
-    std::vector<std::string> path;
-    WriteKey(root, path, out);
+    for (const std::string& line : root.kept)
+        out += "!" + line + "\n";
+    struct Frame {
+        const Key* key;
+        std::map<std::string, std::unique_ptr<Key>>::const_iterator next;
+    };
+    std::vector<Frame> stack;
+    std::vector<std::string> path;  // the names down to the current key, while it is not deep
+    auto emit = [&](const Key& k, size_t depth) {
+        if (depth <= kFullPathDepth) {
+            out += "K " + Escape(JoinPath(path)) + "\n";
+        } else {
+            out += "k " + std::to_string(depth - 1) + " " + Escape(k.name) + "\n";
+        }
+        WriteValues(k, out);
+    };
+    emit(root, 0);
+    stack.push_back({&root, root.subkeys.begin()});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.key->subkeys.end()) {
+            stack.pop_back();
+            if (!path.empty() && path.size() == stack.size()) path.pop_back();
+            continue;
+        }
+        const Key& child = *top.next->second;
+        ++top.next;
+        if (stack.size() <= kFullPathDepth) path.push_back(child.name);
+        stack.push_back({&child, child.subkeys.begin()});
+        emit(child, stack.size() - 1);
+    }
     return out;
 }
 
@@ -196,30 +244,68 @@ std::vector<std::string> Tokens(const std::string& line) {
     return t;
 }
 
-// Reads the file form; lines that do not parse are skipped (a value with them), so that a damaged file keeps
-// what can be read.
-void Parse(const std::string& text, Key& root) {
+// Reads the file form. Lines that do not parse, the values after a key line that does not parse, and a last
+// line cut short (no line end) are not read but kept in the root, to be written back as "!" lines; the
+// answer is how many such lines there were (earlier "!" lines are kept again but not counted).
+size_t Parse(const std::string& text, Key& root) {
     Key* current = nullptr;
+    std::vector<Key*> stack;  // the root and the keys down to the current one
+    size_t damaged = 0;
     size_t pos = 0;
     bool first = true;
+    auto keep = [&](const std::string& line) {
+        root.kept.push_back(line);
+        ++damaged;
+    };
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
+        const bool cut = end == std::string::npos;
+        if (cut) end = text.size();
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
         if (first) {
             first = false;
             if (line.rfind("QSMREG ", 0) == 0) continue;
         }
-        if (line.size() >= 1 && line[0] == 'K' && (line.size() == 1 || line[1] == ' ')) {
+        if (line.empty()) continue;
+        if (line[0] == '!') {
+            root.kept.push_back(line.substr(1));
+            continue;
+        }
+        if (cut) {
+            keep(line);
+            continue;
+        }
+        if (line[0] == 'K' && (line.size() == 1 || line[1] == ' ')) {
             std::string path;
+            current = nullptr;
+            stack.clear();
             if (!Unescape(line.size() > 2 ? line.substr(2) : std::string(), path)) {
-                current = nullptr;
+                keep(line);
                 continue;
             }
             current = &root;
-            for (const std::string& part : SplitPath(path))
+            stack.push_back(current);
+            for (const std::string& part : SplitPath(path)) {
                 current = current->Make(part);
+                stack.push_back(current);
+            }
+        } else if (line.rfind("k ", 0) == 0) {
+            // "k <depth of the parent> <name>"
+            std::vector<std::string> t = Tokens(line.substr(2));
+            std::string name;
+            char* stop = nullptr;
+            unsigned long depth = t.size() == 2 ? std::strtoul(t[0].c_str(), &stop, 10) : 0;
+            if (t.size() != 2 || *stop != 0 || depth >= stack.size() || !Unescape(t[1], name) ||
+                name.empty() || name.find('\\') != std::string::npos) {
+                current = nullptr;
+                stack.clear();
+                keep(line);
+                continue;
+            }
+            stack.resize(depth + 1);
+            current = stack.back()->Make(name);
+            stack.push_back(current);
         } else if (line.rfind("V ", 0) == 0 && current) {
             // "type name hex", one blank between each: the key's default value has an empty name, so two
             // blanks follow its type.
@@ -230,18 +316,22 @@ void Parse(const std::string& text, Key& root) {
                 t = {rest.substr(0, a), rest.substr(a + 1, b - a - 1), rest.substr(b + 1)};
             else
                 t = Tokens(rest);
-            if (t.size() < 2 || t.size() > 3) continue;
-            char* stop = nullptr;
-            unsigned long type = std::strtoul(t[0].c_str(), &stop, 10);
-            if (*stop != 0 || type > 0xFFFFFFFFul) continue;
             Value v;
+            char* stop = nullptr;
+            unsigned long type = t.size() >= 2 && t.size() <= 3 ? std::strtoul(t[0].c_str(), &stop, 10) : 0;
+            if (t.size() < 2 || t.size() > 3 || *stop != 0 || type > 0xFFFFFFFFul ||
+                !Unescape(t[1], v.name) || (t.size() == 3 && !Unhex(t[2], v.data))) {
+                keep(line);
+                continue;
+            }
             v.type = static_cast<DWORD>(type);
-            if (!Unescape(t[1], v.name)) continue;
-            if (t.size() == 3 && !Unhex(t[2], v.data)) continue;
             std::string lname = Lower(v.name);
             current->values[lname] = std::move(v);
+        } else {
+            keep(line);
         }
     }
+    return damaged;
 }
 
 // ---------------------------------------------------------------- the files
@@ -269,20 +359,59 @@ std::string SystemFile() {
     return env && *env ? env : "/etc/quillstave/HKLM.reg";
 }
 
-bool ReadWhole(const std::string& path, std::string& out, struct stat* st) {
+// Reads a whole file: 0 when read, else the error (ENOENT when there is no such file).
+int ReadWhole(const std::string& path, std::string& out, struct stat* st) {
     out.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return errno;
     if (st) ::fstat(fd, st);
     char buf[65536];
+    int error = 0;
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof(buf));
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = errno != ENOENT ? errno : EIO;
         if (n <= 0) break;
         out.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
-    return true;
+    if (error) out.clear();
+    return error;
+}
+
+// Tells the user once per file and kind of trouble (on the standard error stream).
+void ReportOnce(const std::string& path, const char* what) {
+    static auto* told = new std::set<std::string>();
+    if (!told->insert(path + "\n" + what).second) return;
+    std::fprintf(stderr, "Settings file %s: %s\n", path.c_str(), what);
+}
+
+void ReportDamage(const std::string& path, size_t damaged) {
+    if (damaged)
+        ReportOnce(path, "damaged lines were found; they are kept in the file as they were but not read");
+}
+
+// Temporary files of writers that died before their rename: "<file>.XXXXXX". Only called under the file's
+// lock, which every writer holds while its temporary file exists.
+void RemoveStaleTemporaries(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = path.substr(0, slash), prefix = path.substr(slash + 1) + ".";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> stale;
+    while (struct dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        bool temp = true;
+        for (size_t i = prefix.size(); i < name.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(name[i]);
+            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) temp = false;
+        }
+        if (temp) stale.push_back(folder + "/" + name);
+    }
+    ::closedir(dir);
+    for (const std::string& f : stale)
+        ::unlink(f.c_str());
 }
 
 bool MakeFolders(const std::string& folder) {
@@ -372,14 +501,22 @@ public:
             }
         }
         std::string text;
-        ReadWhole(path, text, nullptr);
+        int error = ReadWhole(path, text, nullptr);
+        if (error != 0 && error != ENOENT) {
+            // Writing now would replace values that could not be read.
+            ReportOnce(path, "cannot be read; settings are not saved");
+            ::close(lock);
+            return ERROR_ACCESS_DENIED;
+        }
         Key tree;
-        Parse(text, tree);
+        ReportDamage(path, Parse(text, tree));
         EnsureSoftware(tree);
         bool write = false;
         LSTATUS status = change(tree, write);
-        if (status == ERROR_SUCCESS && write && !WriteAtomically(path, Serialize(tree)))
-            status = ERROR_CANTWRITE;
+        if (status == ERROR_SUCCESS && write) {
+            RemoveStaleTemporaries(path);
+            if (!WriteAtomically(path, Serialize(tree))) status = ERROR_CANTWRITE;
+        }
         ::close(lock);  // releases the lock
         return status;
     }
@@ -388,10 +525,15 @@ public:
 
 private:
     static void Merge(Key& into, const Key& from) {
-        for (const auto& v : from.values)
-            into.values[v.first] = v.second;
-        for (const auto& s : from.subkeys)
-            Merge(*into.Make(s.second->name), *s.second);
+        std::vector<std::pair<Key*, const Key*>> pending{{&into, &from}};
+        while (!pending.empty()) {
+            auto [to, source] = pending.back();
+            pending.pop_back();
+            for (const auto& v : source->values)
+                to->values[v.first] = v.second;
+            for (const auto& s : source->subkeys)
+                pending.emplace_back(to->Make(s.second->name), s.second.get());
+        }
     }
 
     static std::shared_ptr<Key> LoadFile(const std::string& path, CachedFile& cache) {
@@ -408,13 +550,14 @@ private:
         }
         std::string text;
         struct stat opened;
-        if (!ReadWhole(path, text, &opened)) {
+        if (ReadWhole(path, text, &opened) != 0) {
+            ReportOnce(path, "cannot be read; settings are not saved");
             auto empty = std::make_shared<Key>();
             EnsureSoftware(*empty);
             return empty;
         }
         auto tree = std::make_shared<Key>();
-        Parse(text, *tree);
+        ReportDamage(path, Parse(text, *tree));
         EnsureSoftware(*tree);
         cache.valid = true;
         cache.dev = opened.st_dev;

@@ -1018,3 +1018,12 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
 BOOL InvertRect(HDC dc, const RECT* rect);
 #include "platform/wm/controls.h"
+
+// ---- help ----
+// There is no help viewer: every request is accepted and does nothing.
+#define HELP_CONTEXT 0x0001
+#define HELP_QUIT 0x0002
+#define HELP_INDEX 0x0003
+inline BOOL WinHelpA(HWND, LPCSTR, UINT, ULONG_PTR) {
+    return TRUE;
+}

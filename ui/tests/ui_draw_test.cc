@@ -184,6 +184,19 @@ TEST_F(UiWindowHelpers, CentreInAreaAndStyleChanges) {
     EXPECT_EQ(win.GetStyle(), style);
 }
 
+TEST(UiDraw, PalettesAreLeftAloneOnATrueColourScreen) {
+    TCreatedDC screen("DISPLAY");
+    EXPECT_EQ(screen.GetDeviceCaps(RASTERCAPS) & RC_PALETTE, 0);
+    PALETTEENTRY entries[256];
+    for (int i = 0; i < 256; ++i)
+        entries[i] = PALETTEENTRY{static_cast<BYTE>(i), 1, 2, 3};
+    ClearSystemPalette();
+    PrepareIdentityPalette(entries);
+    EXPECT_EQ(entries[0].peRed, 0);
+    EXPECT_EQ(entries[255].peRed, 255);
+    EXPECT_EQ(entries[255].peFlags, 3);
+}
+
 TEST(UiDraw, KeyColourOfAnImageAndColourMasks) {
     // A 4 x 2 image of 16 colours, bottom-up: the first byte's high nibble is the bottom-left pixel.
     struct {

@@ -24,7 +24,7 @@ TEST(ProfileWrite, KeysAndSectionsAreSetReplacedAndRemoved) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "qsm-ini-XXXXXX").string();
     std::string dir = mkdtemp(tmpl.data());
     std::string ini = dir + "/viewer.ini";
-    std::ofstream(ini) << "; settings\n[Fonts]\r\nSerif = a.ttf\r\n\r\n[Toolbars]\nTools=1\n";
+    std::ofstream(ini) << "; settings\n[Fonts]\nSerif = a.ttf\n\n[Toolbars]\nTools=1\n";
 
     EXPECT_TRUE(WritePrivateProfileStringA("fonts", "SERIF", "b.ttf", ini.c_str()));
     EXPECT_TRUE(WritePrivateProfileStringA("Fonts", "Sans", "c.ttf", ini.c_str()));
@@ -45,6 +45,11 @@ TEST(ProfileWrite, KeysAndSectionsAreSetReplacedAndRemoved) {
     EXPECT_TRUE(WritePrivateProfileStringA("A", "k", "", (dir + "/new.ini").c_str()));
     EXPECT_EQ(Read(dir + "/new.ini"), "[A]\nk=\n");
     EXPECT_FALSE(WritePrivateProfileStringA("A", "k", "v", (dir + "/no/such.ini").c_str()));
+
+    // Lines keep their endings; a byte-order mark stays in front of the first line.
+    std::ofstream(dir + "/dos.ini") << "\xEF\xBB\xBF[A]\r\nk=1\r\n";
+    EXPECT_TRUE(WritePrivateProfileStringA("a", "K", "2", (dir + "/dos.ini").c_str()));
+    EXPECT_EQ(Read(dir + "/dos.ini"), "\xEF\xBB\xBF[A]\r\nk=2\r\n");
     std::filesystem::remove_all(dir);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,6 +43,22 @@ protected:
         return RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(v), &size) ==
                    ERROR_SUCCESS &&
                type == REG_DWORD && size == 4;
+    }
+
+    std::string File() const { return dir_ + "/quillstave/registry/HKCU.reg"; }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    // Temporary files of writers left in the folder.
+    std::vector<std::string> Temporaries() const {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(dir_ + "/quillstave/registry")) {
+            std::string name = e.path().filename().string();
+            if (name.size() == 15 && name.rfind("HKCU.reg.", 0) == 0 && name != "HKCU.reg.lock")
+                out.push_back(name);
+        }
+        return out;
     }
 
     std::string dir_;
@@ -199,16 +217,17 @@ TEST_F(RegistryTest, CrashInTheMiddleOfAWriteKeepsTheOldFile) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 7);  // it died in the middle of the write
-    std::ifstream after(file, std::ios::binary);
-    std::string now((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(now, old);
+    EXPECT_EQ(Slurp(file), old);
+    EXPECT_EQ(Temporaries().size(), 1u);  // the dead writer's half file
     DWORD v = 0;
     EXPECT_TRUE(GetDword(k, "Old", &v));
     EXPECT_FALSE(GetDword(k, "New", &v));
-    // The lock died with the writer: the next write goes through.
+    // The lock died with the writer: the next write goes through and removes what the writer left.
     SetDword(k, "After", 3);
     EXPECT_TRUE(GetDword(k, "After", &v));
     EXPECT_EQ(v, 3u);
+    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_TRUE(std::filesystem::exists(file + ".lock"));
     RegCloseKey(k);
 }
 
@@ -233,7 +252,7 @@ TEST_F(RegistryTest, MachineRootReadsTheSystemFileUnderTheOverlay) {
     RegCloseKey(k);
 }
 
-TEST(RegistryFileForm, OddNamesRoundTripAndDamageIsSkipped) {
+TEST(RegistryFileForm, OddNamesRoundTripAndDamageIsKeptUnread) {
     std::string text =
         "QSMREG 1\nK Software%5CA%20B\nV 1 na%25me%0A 6869\nV 3 %20 \nK \nV 4 Top 01000000\n"
         "V 4 orphan\nK Software%5CA%20B%5CC\nV x bad 00\nV 4 badhex 0Z\nK %ZZ\nV 4 lost 00\n";
@@ -242,8 +261,10 @@ TEST(RegistryFileForm, OddNamesRoundTripAndDamageIsSkipped) {
     EXPECT_NE(once.find("V 1 na%25me%0A 6869"), std::string::npos);
     EXPECT_NE(once.find("V 3 %20 "), std::string::npos);
     EXPECT_NE(once.find("V 4 Top 01000000"), std::string::npos);
-    EXPECT_EQ(once.find("badhex"), std::string::npos);
-    EXPECT_EQ(once.find("lost"), std::string::npos);
+    // Damaged lines, and the values of a damaged key line, are kept as they were but not read.
+    EXPECT_NE(once.find("\n!V 4 badhex 0Z\n"), std::string::npos);
+    EXPECT_NE(once.find("\n!K %ZZ\n!V 4 lost 00\n"), std::string::npos);
+    EXPECT_EQ(once.find("\nV 4 lost"), std::string::npos);
     qsm::registry_internal::ReparseForTest("K \\\\\\\nV 1 a %\n\n\n%%%\nK a%\nK b%4");
 }
 
@@ -261,6 +282,90 @@ TEST_F(RegistryTest, TheDefaultValueOfAKeyIsKeptInTheFile) {
     EXPECT_EQ(RegQueryValueExA(k, "", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
     EXPECT_STREQ(text, "QSM2.Document");
     RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, AFileThatCannotBeReadIsNeverWrittenOver) {
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Locked");
+    SetDword(k, "Mine", 1);
+    const std::string old = Slurp(File());
+    DWORD v = 2;
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(File().c_str(), 0), 0);
+        EXPECT_EQ(RegSetValueExA(k, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(RegSetValueExA(k, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4),
+                  ERROR_ACCESS_DENIED);
+        chmod(File().c_str(), 0600);
+    } else {
+        // As root: the file stays root's while another user owns the folder and writes.
+        const uid_t nobody = 65534;
+        for (const std::string& p :
+             {dir_, dir_ + "/quillstave", dir_ + "/quillstave/registry", File() + ".lock"})
+            ASSERT_EQ(chown(p.c_str(), nobody, nobody), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            if (setgid(nobody) != 0 || setuid(nobody) != 0) _exit(2);
+            bool ok =
+                RegSetValueExA(k, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) ==
+                    ERROR_ACCESS_DENIED &&
+                RegSetValueExA(k, "New", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) == ERROR_ACCESS_DENIED;
+            _exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_EQ(Slurp(File()), old);
+    EXPECT_TRUE(GetDword(k, "Mine", &v));
+    RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, DamagedLinesSurviveUnrelatedWritesAndCutValuesAreNotRead) {
+    std::filesystem::create_directories(dir_ + "/quillstave/registry");
+    {
+        std::ofstream f(File(), std::ios::binary);
+        f << "QSMREG 1\nK Software%5CApp%5COpt%Z1ons\nV 4 A 01000000\nK Software%5CApp\nV 4 B 02000000\n"
+             "V 1 C 68656C6C";  // cut short: no line end
+    }
+    HKEY app = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\App", 0, KEY_ALL_ACCESS, &app), ERROR_SUCCESS);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(app, "B", &v));
+    EXPECT_EQ(RegQueryValueExA(app, "C", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    HKEY other = Create(HKEY_CURRENT_USER, "Software\\Other");
+    SetDword(other, "X", 5);
+    SetDword(app, "D", 6);
+    const std::string now = Slurp(File());
+    EXPECT_NE(now.find("!K Software%5CApp%5COpt%Z1ons\n!V 4 A 01000000\n"), std::string::npos) << now;
+    EXPECT_NE(now.find("!V 1 C 68656C6C\n"), std::string::npos) << now;
+    EXPECT_TRUE(GetDword(app, "B", &v));
+    EXPECT_EQ(v, 2u);
+    EXPECT_TRUE(GetDword(other, "X", &v));
+    RegCloseKey(other);
+    RegCloseKey(app);
+}
+
+TEST_F(RegistryTest, KeysThousandsOfLevelsDeepAreWrittenOnceEach) {
+    const int kLevels = 30000;
+    std::string path = "Software";
+    for (int i = 0; i < kLevels; ++i)
+        path += "\\L";
+    HKEY deep = Create(HKEY_CURRENT_USER, path.c_str());
+    SetDword(deep, "Bottom", 1);
+    HKEY other = Create(HKEY_CURRENT_USER, "Software\\Other");
+    SetDword(other, "X", 2);
+    SetDword(other, "X", 3);
+    // A line per level, not the whole path again on each.
+    EXPECT_LT(std::filesystem::file_size(File()), 16u * kLevels);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(deep, "Bottom", &v));
+    RegCloseKey(deep);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &deep), ERROR_SUCCESS);
+    EXPECT_TRUE(GetDword(deep, "Bottom", &v));
+    EXPECT_EQ(v, 1u);
+    RegCloseKey(deep);
+    RegCloseKey(other);
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// The entry layer of the browser plug-in: the exports the browser finds by name, the instance functions it
+// calls through the table the plug-in fills, and the wrappers of the browser's own functions.
+#pragma once
+
+#include "platform/npapi/npapi.h"
+
+#define QSM_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
+
+QSM_PLUGIN_EXPORT NPError NP_GetEntryPoints(NPPluginFuncs* pluginFuncs);
+QSM_PLUGIN_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browserFuncs);
+QSM_PLUGIN_EXPORT NPError NP_Shutdown();
+
+NPError NPP_Initialize();
+void NPP_Shutdown();
+JRIGlobalRef NPP_GetJavaClass();
+
+NPError NPP_New(NPMIMEType type, NPP instance, uint16 mode, int16 argc, char* argn[], char* argv[],
+                NPSavedData* saved);
+NPError NPP_Destroy(NPP instance, NPSavedData** save);
+NPError NPP_SetWindow(NPP instance, NPWindow* window);
+NPError NPP_NewStream(NPP instance, NPMIMEType type, NPStream* stream, NPBool seekable, uint16* stype);
+NPError NPP_DestroyStream(NPP instance, NPStream* stream, NPReason reason);
+void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname);
+int32 NPP_WriteReady(NPP instance, NPStream* stream);
+int32 NPP_Write(NPP instance, NPStream* stream, int32 offset, int32 len, void* buffer);
+void NPP_Print(NPP instance, NPPrint* platformPrint);
+void NPP_URLNotify(NPP instance, const char* url, NPReason reason, void* notifyData);
+
+void NPN_Version(int* pluginMajor, int* pluginMinor, int* browserMajor, int* browserMinor);
+NPError NPN_GetURLNotify(NPP instance, const char* url, const char* target, void* notifyData);
+NPError NPN_GetURL(NPP instance, const char* url, const char* target);
+NPError NPN_PostURLNotify(NPP instance, const char* url, const char* target, uint32 len, const char* buf,
+                          NPBool file, void* notifyData);
+NPError NPN_PostURL(NPP instance, const char* url, const char* target, uint32 len, const char* buf,
+                    NPBool file);
+NPError NPN_RequestRead(NPStream* stream, NPByteRange* rangeList);
+NPError NPN_NewStream(NPP instance, NPMIMEType type, const char* target, NPStream** stream);
+int32 NPN_Write(NPP instance, NPStream* stream, int32 len, void* buffer);
+NPError NPN_DestroyStream(NPP instance, NPStream* stream, NPReason reason);
+void NPN_Status(NPP instance, const char* message);
+const char* NPN_UserAgent(NPP instance);
+void* NPN_MemAlloc(uint32 size);
+void NPN_MemFree(void* ptr);
+uint32 NPN_MemFlush(uint32 size);
+void NPN_ReloadPlugins(NPBool reloadPages);
+JRIEnv* NPN_GetJavaEnv();
+jref NPN_GetJavaPeer(NPP instance);

@@ -1,0 +1,149 @@
+// The viewer's main window: a decorated frame around the client with the docked "Tools" toolbar, the
+// player gadgets and the status bar. It takes a second instance's command line, dropped files and the
+// Open command to the client, hands the current file to an editor program, keeps its placement in the
+// settings store and shows the play position, bar, speed, transposition and load warnings.
+#pragma once
+
+#include <string>
+
+#include "platform/framework/gadgets.h"
+#include "ui/status_bar.h"
+#include "ui/toolbar.h"
+
+// Command ids of the frame.
+enum : UINT {
+    CM_QSM_WELCOME = 101,
+    CM_QSM_FILEOPEN = 110,
+    CM_QSM_INFO = 111,
+    CM_QSM_PRINT = 113,
+    CM_QSM_PRINTPREVIEW = 114,
+    CM_QSM_PRINTSETUP = 115,
+    CM_QSM_SENDTOEDITOR1 = 116,
+    CM_QSM_SENDTOEDITOR2 = 117,
+    CM_QSM_ZOOMIN = 118,
+    CM_QSM_ZOOMOUT = 119,
+    CM_QSM_VOLUMECONTROL = 122,
+    CM_QSM_PRINTDIRECT = 199,
+};
+
+// Gadget ids of the status bar.
+enum : int {
+    IDG_PLAYTIME = 101,
+    IDG_BAR = 102,
+    IDG_TRANSPOSE = 103,
+    IDG_SPEED = 104,
+    IDG_WARNINGS = 105,
+};
+
+// What the frame asks of its client window: the open road and the play position. The viewer's client
+// implements it; the frame finds it by casting its client window.
+class TQSMFrameClient {
+public:
+    virtual ~TQSMFrameClient() = default;
+    virtual void ProcessCmdLine(const char* cmdLine) = 0;
+    virtual bool OpenFile(const char* path, int addToRecent) = 0;
+    virtual void UpdatePlayPosition() = 0;
+    // The bar number at the play or view position, for the status bar.
+    virtual int GetPositionBar() { return 1; }
+    // Moves the play slider to the position of ms milliseconds.
+    virtual void SetSliderFromMs(DWORD) {}
+    // The window that takes the focus when the frame is activated (null: the frame's default).
+    virtual HWND GetViewHandle() { return nullptr; }
+};
+
+// A text gadget that shows a non-empty text in dark red on yellow.
+class TQSErrorTextGadget : public TTextGadget {
+public:
+    TQSErrorTextGadget(int id, TBorderStyle style, TAlign align, UINT numChars, const char* text = nullptr)
+        : TTextGadget(id, style, align, numChars, text) {}
+    void Paint(TDC& dc) override;
+};
+
+// The status bar of the main window: message pane, transposition, speed, bar, time and load warnings.
+class TQSMViewerStatus : public TStatusBar95 {
+public:
+    explicit TQSMViewerStatus(TWindow* parent);
+    // Sets the text of gadget id (nothing for an unknown id); repaints only when it changed.
+    void SetGadgetText(int id, const char* text);
+    const char* GetGadgetText(int id) const;
+
+    void EvLButtonUp(UINT modKeys, const TPoint& p);
+    void EvRButtonUp(UINT modKeys, const TPoint& p);
+    DECLARE_RESPONSE_TABLE(TQSMViewerStatus);
+
+private:
+    void Clicked(const TPoint& p);
+    bool InMenu = false;
+};
+
+class TQSMViewerFrame : public TDecoratedFrame {
+public:
+    // playerBar (may be null) goes above the status bar.
+    TQSMViewerFrame(const char* title, TWindow* client, TWindow* playerBar = nullptr);
+    ~TQSMViewerFrame() override;
+
+    const char* GetClassName() override { return "TQSMViewerFrame"; }
+    void GetWindowClass(WNDCLASSA& wc) override;
+    void SetupWindow() override;
+    void CleanupWindow() override;
+    LRESULT EvCommand(UINT id, HWND hWndCtl, UINT notifyCode) override;
+
+    TToolbar* GetToolsBar() const { return Tools; }
+    TQSMViewerStatus* GetStatusBar() const { return Status; }
+    // The player gadgets' window (the client's player bar), placed above the status bar.
+    void InsertPlayerBar(TWindow& bar);
+    TQSMFrameClient* GetFrameClient() const;
+
+    // Status texts.
+    void PlayTick();
+    void ShowPositionTexts();
+    void ShowTransposition();
+    void ShowSpeed();
+    void ShowWarnings();
+    static std::string TranspositionText(int semitones);
+    static std::string SpeedText(int percent);
+    DWORD GetPlayLength() const;
+
+    // Placement in section "Placement".
+    static void SavePlacement(const WINDOWPLACEMENT& placement);
+    bool RestorePlacement();
+
+    // Message handlers.
+    bool EvCopyData(HWND sender, COPYDATASTRUCT* data);
+    void EvDropFiles(HDROP drop);
+    void EvActivate(UINT active, bool minimized, HWND other);
+    void EvClose();
+
+    // Commands.
+    void CmFileOpen();
+    void CmSendToEditor1();
+    void CmSendToEditor2();
+    void CeSendToEditor1(TCommandEnabler& ce);
+    void CeSendToEditor2(TCommandEnabler& ce);
+    void CmToolbarList();
+    void CmExit();
+    void CmRepeatPlay();
+    void CeRepeatPlay(TCommandEnabler& ce);
+    void CmFaster();
+    void CeFaster(TCommandEnabler& ce);
+    void CmSlower();
+    void CeSlower(TCommandEnabler& ce);
+    void CmTransposeMenu();
+    void CeTranspose(TCommandEnabler& ce);
+    void CmTranspose();
+    void CmHelp();
+    void CmAbout();
+    void CmCheckForUpdates();
+    void CmWebSite();
+    void CmOptions();
+    void CmMidiMapperVolume();
+    void CmPlaySpeed();
+    DECLARE_RESPONSE_TABLE(TQSMViewerFrame);
+
+    // The longest command line a second instance may hand over.
+    static constexpr DWORD kMaxCopyData = 32 * 1024;
+
+private:
+    TToolbar* Tools = nullptr;
+    TQSMViewerStatus* Status = nullptr;
+};

@@ -1,0 +1,290 @@
+#include "viewer/frame.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/sys_info.h"
+#include "platform/framework/dib.h"
+#include "platform/wm/backend.h"
+#include "platform/wm/controls.h"
+#include "viewer/app.h"
+#include "viewer/options.h"
+#include "viewer/tests/viewer_test_env.h"
+#include "viewer/tool_glyphs.h"
+#include "viewer/toolbar_list.h"
+
+namespace {
+
+using qsm::viewer_test::StoreTest;
+
+// A client that records what the frame hands it.
+class TRecordingClient : public TWindow, public TQSMFrameClient {
+public:
+    TRecordingClient() : TWindow(static_cast<TWindow*>(nullptr), "Client") {}
+    void ProcessCmdLine(const char* cmdLine) override { CmdLines.emplace_back(cmdLine); }
+    bool OpenFile(const char* path, int addToRecent) override {
+        Opened.emplace_back(path);
+        AddToRecent = addToRecent;
+        return true;
+    }
+    void UpdatePlayPosition() override { ++Updates; }
+    int GetPositionBar() override { return 7; }
+    std::vector<std::string> CmdLines, Opened;
+    int AddToRecent = -1;
+    int Updates = 0;
+};
+
+class FrameTest : public StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        SetDefaultOptions(ViewerOptions);
+        SessionOptions = TSessionOptions{};
+        app_ = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+    }
+    void TearDown() override {
+        qsm::wm::SetModalHook(nullptr);
+        DestroyFrame();
+        app_.reset();
+        StoreTest::TearDown();
+    }
+    TQSMViewerFrame* MakeFrame() {
+        client_ = new TRecordingClient;
+        frame_ = new TQSMViewerFrame("QuillStave Composer Viewer", client_);
+        frame_->Attr.Style |= WS_VISIBLE;
+        app_->SetMainWindow(frame_);
+        EXPECT_TRUE(frame_->Create());
+        qsm::wm::PumpMessages();
+        return frame_;
+    }
+    void DestroyFrame() {
+        if (frame_ == nullptr) return;
+        delete frame_;
+        frame_ = nullptr;
+        qsm::wm::PumpMessages();
+    }
+    std::unique_ptr<TQSMViewerApp> app_;
+    TQSMViewerFrame* frame_ = nullptr;
+    TRecordingClient* client_ = nullptr;
+};
+
+TEST_F(FrameTest, BuildsToolbarStatusBarMenuAndKeys) {
+    MakeFrame();
+    char name[64] = "";
+    GetClassNameA(frame_->GetHandle(), name, sizeof(name));
+    EXPECT_STREQ(name, "TQSMViewerFrame");
+    EXPECT_EQ(FindWindowA("TQSMViewerFrame", nullptr), frame_->GetHandle());
+
+    HMENU menu = GetMenu(frame_->GetHandle());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(menu), 5);
+    char text[64] = "";
+    GetMenuStringA(menu, 110, text, sizeof(text), MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&Open...\tCtrl+O");
+    GetMenuStringA(menu, 20304, text, sizeof(text), MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&Toolbars...");
+    ASSERT_NE(frame_->Attr.AccelTable, nullptr);
+    EXPECT_EQ(CopyAcceleratorTableA(frame_->Attr.AccelTable, nullptr, 0), 23);
+
+    // Without editors the toolbar has no editor buttons: 8 buttons and 3 separators.
+    TToolbar* tools = frame_->GetToolsBar();
+    ASSERT_NE(tools, nullptr);
+    EXPECT_STREQ(tools->GetTitle(), "Tools");
+    EXPECT_EQ(tools->DockMask, 0xf000);
+    EXPECT_EQ(tools->Placement & 0xff00, 0x2800);
+    EXPECT_EQ(tools->GadgetWithId(CM_QSM_SENDTOEDITOR1), nullptr);
+    for (int id : {110, 111, 114, 113, 118, 119, 122, 54})
+        EXPECT_NE(tools->GadgetWithId(id), nullptr) << id;
+
+    TQSMViewerStatus* status = frame_->GetStatusBar();
+    ASSERT_NE(status, nullptr);
+    for (int id : {IDG_PLAYTIME, IDG_BAR, IDG_TRANSPOSE, IDG_SPEED, IDG_WARNINGS})
+        EXPECT_NE(status->GadgetWithId(id), nullptr) << id;
+    // The status bar is outermost at the bottom.
+    EXPECT_EQ(frame_->GetDecorations(TDecoratedFrame::Bottom).front(), status);
+}
+
+TEST_F(FrameTest, EditorButtonsOnlyWhenInstalledAndEnabledOnlyWithAFile) {
+    SessionOptions.Editor1Installed = 1;
+    SessionOptions.Editor2Installed = 1;
+    MakeFrame();
+    EXPECT_NE(frame_->GetToolsBar()->GadgetWithId(CM_QSM_SENDTOEDITOR1), nullptr);
+    EXPECT_NE(frame_->GetToolsBar()->GadgetWithId(CM_QSM_SENDTOEDITOR2), nullptr);
+    // The blank score has no path: both commands are off.
+    TCommandEnabler one(CM_QSM_SENDTOEDITOR1), two(CM_QSM_SENDTOEDITOR2);
+    frame_->CeSendToEditor1(one);
+    frame_->CeSendToEditor2(two);
+    EXPECT_FALSE(one.GetEnabled());
+    EXPECT_FALSE(two.GetEnabled());
+}
+
+TEST_F(FrameTest, StatusTexts) {
+    EXPECT_EQ(TQSMViewerFrame::TranspositionText(0), "");
+    EXPECT_EQ(TQSMViewerFrame::TranspositionText(-5), "- 5");
+    EXPECT_EQ(TQSMViewerFrame::TranspositionText(12), "+ 12");
+    EXPECT_EQ(TQSMViewerFrame::SpeedText(100), "");
+    EXPECT_EQ(TQSMViewerFrame::SpeedText(120), "1.2x");
+    EXPECT_EQ(TQSMViewerFrame::SpeedText(45), "0.5x");
+
+    MakeFrame();
+    TQSMViewerStatus* status = frame_->GetStatusBar();
+    app_->CmFaster();
+    app_->SetTranspose(-3);
+    EXPECT_STREQ(status->GetGadgetText(IDG_SPEED), "1.2x");
+    EXPECT_STREQ(status->GetGadgetText(IDG_TRANSPOSE), "- 3");
+    frame_->PlayTick();
+    EXPECT_STREQ(status->GetGadgetText(IDG_BAR), "Bar 7");
+    EXPECT_STREQ(status->GetGadgetText(IDG_PLAYTIME),
+                 (std::string("0:00 / ") + app_->GetTotalPlayText()).c_str());
+    EXPECT_EQ(client_->Updates, 1);
+    EXPECT_EQ(frame_->GetPlayLength(), app_->GetScorePlayer().GetPlayLengthMs() + 600);
+}
+
+TEST_F(FrameTest, StatusBarToggleIsRememberedAndRestored) {
+    MakeFrame();
+    EXPECT_TRUE(frame_->GetStatusBar()->IsWindowVisible());
+    frame_->SendMessage(WM_COMMAND, IDW_STATUSBAR, 0);
+    EXPECT_FALSE(frame_->GetStatusBar()->IsWindowVisible());
+    EXPECT_EQ(SysInfo.ReadInt("Options", "ShowStatusBar", 1), 0);
+    DestroyFrame();
+    MakeFrame();
+    EXPECT_FALSE(frame_->GetStatusBar()->IsWindowVisible());
+    frame_->SendMessage(WM_COMMAND, IDW_STATUSBAR, 0);
+    EXPECT_EQ(SysInfo.ReadInt("Options", "ShowStatusBar", 0), 1);
+}
+
+TEST_F(FrameTest, DroppedFilesOpenOnlyTheFirst) {
+    MakeFrame();
+    OpenRequest = TOpenRequest{1, 1, 1};
+    ViewerOptions.AutoPlay = 0;
+    qsm::wm::InputDropFiles(frame_->GetHandle(), POINT{50, 50}, {"/tmp/one.qsm", "/tmp/two.mid"});
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(client_->Opened.size(), 1u);
+    EXPECT_EQ(client_->Opened[0], "/tmp/one.qsm");
+    EXPECT_EQ(client_->AddToRecent, 1);
+    // The open request was reset before the open.
+    EXPECT_EQ(OpenRequest.PlayAfterOpen, 0);
+    EXPECT_EQ(OpenRequest.CloseAfterPlay, 0);
+    EXPECT_EQ(OpenRequest.FromCache, 0);
+}
+
+TEST_F(FrameTest, CopyDataGoesToTheClientUnlessADialogIsOpen) {
+    MakeFrame();
+    std::string line = "/play \"/tmp/a b.qsm\"";
+    COPYDATASTRUCT cds{0, static_cast<DWORD>(line.size()), line.data()};
+    frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    ASSERT_EQ(client_->CmdLines.size(), 1u);
+    EXPECT_EQ(client_->CmdLines[0], line);
+
+    // Bytes past cbData are not read; an oversized block is refused.
+    char block[8] = {'/', 'p', 'l', 'a', 'y', 'X', 'X', 'X'};
+    COPYDATASTRUCT cut{0, 5, block};
+    frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cut));
+    ASSERT_EQ(client_->CmdLines.size(), 2u);
+    EXPECT_EQ(client_->CmdLines[1], "/play");
+    std::string huge(TQSMViewerFrame::kMaxCopyData + 1, 'a');
+    COPYDATASTRUCT big{0, static_cast<DWORD>(huge.size()), huge.data()};
+    frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&big));
+    EXPECT_EQ(client_->CmdLines.size(), 2u);
+
+    // With the toolbar list open the request is refused with the "Error" box, owned by the dialog.
+    std::string boxText;
+    HWND boxOwner = nullptr;
+    HWND dialog = nullptr;
+    qsm::wm::SetModalHook([&](HWND modal) {
+        char cls[32] = "";
+        GetClassNameA(modal, cls, sizeof(cls));
+        char caption[64] = "";
+        GetWindowTextA(modal, caption, sizeof(caption));
+        if (std::string(caption) == "Toolbar List") {
+            dialog = modal;
+            frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+            PostMessageA(modal, WM_COMMAND, IDCANCEL, 0);
+        } else if (std::string(caption) == "Error") {
+            boxOwner = GetWindow(modal, GW_OWNER);
+            boxText = caption;
+            PostMessageA(modal, WM_COMMAND, IDOK, 0);
+        }
+    });
+    frame_->SendMessage(WM_COMMAND, CM_TOOLBAR_LIST, 0);
+    EXPECT_EQ(boxText, "Error");
+    EXPECT_EQ(boxOwner, dialog);
+    EXPECT_EQ(client_->CmdLines.size(), 2u);
+}
+
+TEST_F(FrameTest, PlacementIsSavedAndRestoredUnlessOffScreen) {
+    MakeFrame();
+    EXPECT_FALSE(frame_->RestorePlacement());  // nothing stored
+    WINDOWPLACEMENT wp{};
+    wp.length = 44;
+    wp.showCmd = SW_SHOWNORMAL;
+    wp.rcNormalPosition = RECT{40, 30, 540, 430};
+    TQSMViewerFrame::SavePlacement(wp);
+    EXPECT_EQ(SysInfo.ReadInt("Placement", "x2", 0), 540);
+    ASSERT_TRUE(frame_->RestorePlacement());
+    RECT r{};
+    GetWindowRect(frame_->GetHandle(), &r);
+    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(r.right, 540);
+    EXPECT_EQ(r.bottom, 430);
+
+    // A left edge beyond the screen width less two icons is ignored.
+    int cx = GetSystemMetrics(SM_CXSCREEN);
+    wp.rcNormalPosition = RECT{cx - 2 * GetSystemMetrics(SM_CXICON) + 1, 30, cx + 400, 430};
+    TQSMViewerFrame::SavePlacement(wp);
+    EXPECT_FALSE(frame_->RestorePlacement());
+    GetWindowRect(frame_->GetHandle(), &r);
+    EXPECT_EQ(r.left, 40);
+
+    // Closing with RecallSizePos stores the window's placement.
+    ViewerOptions.RecallSizePos = 1;
+    SysInfo.WriteInt("Placement", "x1", -99);
+    frame_->SendMessage(WM_CLOSE);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(SysInfo.ReadInt("Placement", "x1", -99), 40);
+    EXPECT_EQ(SysInfo.ReadInt("Placement", "y2", 0), 430);
+}
+
+TEST_F(FrameTest, ToolbarListShowsAndHidesOnlyOnOk) {
+    MakeFrame();
+    TToolbar* tools = frame_->GetToolsBar();
+    ASSERT_EQ(tools->Placement & tpHidden, 0);
+    int rowsSeen = -1, selectedSeen = -1;
+    bool ok = false;
+    qsm::wm::SetModalHook([&](HWND modal) {
+        HWND list = GetDlgItem(modal, 101);
+        rowsSeen = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        selectedSeen = static_cast<int>(SendMessageA(list, LB_GETSEL, 0, 0));
+        SendMessageA(list, LB_SETSEL, FALSE, 0);
+        PostMessageA(modal, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
+    });
+    frame_->SendMessage(WM_COMMAND, CM_TOOLBAR_LIST, 0);
+    EXPECT_EQ(rowsSeen, 1);
+    EXPECT_GT(selectedSeen, 0);
+    EXPECT_EQ(tools->Placement & tpHidden, 0);  // Cancel changes nothing
+    ok = true;
+    frame_->SendMessage(WM_COMMAND, CM_TOOLBAR_LIST, 0);
+    EXPECT_NE(tools->Placement & tpHidden, 0);
+}
+
+TEST(ToolGlyphTest, CharactersAndBitmaps) {
+    EXPECT_EQ(TQSMViewToolbarBtn::CommandToGlyphChar(110), 'L');
+    EXPECT_EQ(TQSMViewToolbarBtn::CommandToGlyphChar(133), '<');
+    EXPECT_EQ(TQSMViewToolbarBtn::CommandToGlyphChar(209), 'Z');
+    EXPECT_EQ(TQSMViewToolbarBtn::CommandToGlyphChar(124), 0);
+    // Without the symbol font every tool button has its bitmap.
+    for (int id : {54,  110, 111, 113, 114, 116, 117, 118, 119, 120,
+                   121, 122, 123, 125, 128, 129, 132, 133, 134, 136}) {
+        std::unique_ptr<TDib> dib(TQSMViewToolbarBtn::GetGlyph(MAKEINTRESOURCEA(id)));
+        ASSERT_NE(dib, nullptr);
+        EXPECT_TRUE(dib->IsOK()) << id;
+        EXPECT_EQ(dib->Width(), 16);
+    }
+}
+
+}  // namespace
