@@ -19,6 +19,7 @@
 #include "platform/wm/tests/real_clock_loop.h"
 
 cairo_surface_t* GrabScreen(const RECT& r);
+bool XWindowOrigin(SDL_Window* win, int* x, int* y);
 
 namespace qsm::wm {
 namespace {
@@ -72,7 +73,7 @@ TEST_F(SdlFileDialogTest, TheSaveDialogIsOnTheScreenAndTakesTheDisplaysKeys) {
             return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
         };
         // Until the X server shows what the window manager drew; the caret may differ.
-        RunUntil([&] {
+        bool shown = RunUntil([&] {
             cairo_surface_t* screen = GrabScreen(wr);
             if (screen == nullptr) return true;
             cairo_surface_t* buffer = TopLevelSurface(dlg);
@@ -88,6 +89,17 @@ TEST_F(SdlFileDialogTest, TheSaveDialogIsOnTheScreenAndTakesTheDisplaysKeys) {
             cairo_surface_destroy(screen);
             return differing < 64;
         });
+        if (!shown) {
+            int x = 0, y = 0;
+            XWindowOrigin(SDL_GetWindowFromID(SdlWindowOf(dlg)), &x, &y);
+            ADD_FAILURE() << "placed at " << wr.left << "," << wr.top << " now " <<
+                [&] {
+                    RECT now;
+                    GetWindowRect(dlg, &now);
+                    return std::to_string(now.left) + "," + std::to_string(now.top);
+                }() << ", on the display at "
+                          << x << "," << y;
+        }
         // The name field has the focus with its text selected: typing replaces it, Return saves.
         Uint32 id = SdlWindowOf(dlg);
         SDL_Event t{};

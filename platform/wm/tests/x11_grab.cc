@@ -10,9 +10,20 @@
 
 #include "platform/base/wintypes.h"
 
+namespace {
+
+// One connection for every question: tests ask many times while they wait for a frame, and a connection
+// opened each time can exhaust a busy server's clients before it has let the closed ones go.
+Display* Connection() {
+    static Display* d = XOpenDisplay(nullptr);
+    return d;
+}
+
+}  // namespace
+
 // The X server's pixels of a screen rectangle as a cairo image.
 cairo_surface_t* GrabScreen(const RECT& r) {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = Connection();
     if (d == nullptr) return nullptr;
     int w = r.right - r.left, h = r.bottom - r.top;
     XImage* img = XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(w),
@@ -29,17 +40,15 @@ cairo_surface_t* GrabScreen(const RECT& r) {
         cairo_surface_mark_dirty(out);
         XDestroyImage(img);
     }
-    XCloseDisplay(d);
     return out;
 }
 
 // Takes the keyboard from every window, as a switch to another program does.
 bool DropKeyboardFocus() {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = Connection();
     if (d == nullptr) return false;
     XSetInputFocus(d, None, RevertToNone, CurrentTime);
     XSync(d, False);
-    XCloseDisplay(d);
     return true;
 }
 
@@ -48,10 +57,8 @@ bool XWindowOrigin(SDL_Window* win, int* x, int* y) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = Connection();
     if (d == nullptr) return false;
     ::Window child = 0;
-    Bool ok = XTranslateCoordinates(d, info.info.x11.window, DefaultRootWindow(d), 0, 0, x, y, &child);
-    XCloseDisplay(d);
-    return ok != 0;
+    return XTranslateCoordinates(d, info.info.x11.window, DefaultRootWindow(d), 0, 0, x, y, &child) != 0;
 }
