@@ -62,4 +62,34 @@ BENCHMARK(BM_ImportTextScore)
     ->Args({32, 8000})
     ->Unit(benchmark::kMillisecond);
 
+// One staff holding a single beam group of that many eighths.
+std::string MakeOneBeamGroup(int notes) {
+    std::string text =
+        "!QuillStaveComposer(2.51)\n|AddStaff|Name:Beam\n|Clef|Type:Treble\n|TimeSig|Signature:4/4\n";
+    for (int i = 0; i < notes; ++i) {
+        const char* beam = i == 0 ? "Beam=First" : i == notes - 1 ? "Beam=End" : "Beam";
+        text += "|Note|Dur:8th|Pos:" + std::to_string(i % 9 - 4) + "|Opts:" + beam + "\n";
+    }
+    text += "!QuillStaveComposer-End\n";
+    return text;
+}
+
+void BM_ImportOneBeamGroup(benchmark::State& state) {
+    const int notes = std::getenv("QSM_BENCH_SMOKE") ? 200 : static_cast<int>(state.range(0));
+    const std::string text = MakeOneBeamGroup(notes);
+    for (auto _ : state) {
+        TQSRFlatRamStream stream(const_cast<char*>(text.data()), static_cast<DWORD>(text.size()),
+                                 static_cast<DWORD>(text.size()));
+        std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
+        if (!score) state.SkipWithError("import failed");
+        benchmark::DoNotOptimize(score.get());
+        state.PauseTiming();
+        score.reset();
+        state.ResumeTiming();
+    }
+    state.counters["notes"] = notes;
+}
+
+BENCHMARK(BM_ImportOneBeamGroup)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace

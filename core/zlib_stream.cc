@@ -153,8 +153,21 @@ DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
         total_ += k;
         copied += k;
     }
-    if (state_ == kFailed) SetError();
+    // Bytes the decompressor gave before it found the damage are delivered; the error comes with the first
+    // read they cannot satisfy (as with Get), or from EndsCleanly.
+    if (copied < n && state_ == kFailed) SetError();
     return copied;
+}
+
+bool TQSRZLibInStream::EndsCleanly() {
+    if (!decompressing_ || GetError()) return false;
+    if (state_ == kNotOpened) Open();
+    while (MakeAvailable()) {
+        total_ += Produced() - consumed_;
+        consumed_ = Produced();
+    }
+    if (state_ == kFailed) SetError();
+    return mode_ == kPlain ? state_ != kFailed : state_ == kFinished;
 }
 
 bool TQSRZLibInStream::Seek(DWORD position) {

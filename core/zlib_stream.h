@@ -37,6 +37,11 @@ public:
     // Ends the decompressor; the next read opens again.
     virtual void Close();
 
+    // Reads and drops what is left of the data and answers whether it ended cleanly: plain data always does;
+    // compressed data only when its zlib or gzip stream ends and the check values there match. A reader that
+    // stops once it has its bytes asks this to know that they were whole.
+    bool EndsCleanly();
+
     // The envelope in force is not plain.
     bool IsCompressed() const { return mode_ != kPlain; }
     int GetMode() const { return mode_; }

@@ -3,7 +3,8 @@
 //
 // An input that starts with 'R' is grown before reading, so that short inputs reach keys thousands of
 // levels deep: 'R', a count byte, then prefix, 0x01, unit, 0x01, suffix; the text is the prefix, the unit
-// repeated 64 times the count, and the suffix.
+// repeated 32 times the count (at most 256 KB of it), and the suffix.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 2 && data[0] == 'R') {
         size_t a = text.find('\x01', 2), b = a == std::string::npos ? a : text.find('\x01', a + 1);
         if (b != std::string::npos && b > a + 1) {
-            const size_t count = 64u * data[1];
             const std::string unit = text.substr(a + 1, b - a - 1);
+            const size_t count = std::min<size_t>(32u * data[1], (size_t{1} << 18) / unit.size());
             std::string grown = text.substr(2, a - 2);
             grown.reserve(grown.size() + unit.size() * count + size);
             for (size_t i = 0; i < count; ++i)

@@ -2,6 +2,7 @@
 #include "score/notation_index.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "score/expression_items.h"
 #include "score/music_score.h"
@@ -344,6 +345,93 @@ int TSimpleNtnIdx::GetSplitStemDirection() const {
         }
         if (c.GetIndex() <= 1) return 0;
         c.Step(-1);
+    }
+}
+
+void TSimpleNtnIdx::ForEachSplitStemDirection(TMusicStaff* staff, int first, int last,
+                                              const std::function<void(int, int)>& visit) {
+    if (!staff) return;
+    const int lastIndex = staff->GetItemCount() - 1;
+    first = std::max(first, 0);
+    last = std::min(last, lastIndex);
+    if (first > last) return;
+    // Bar lines end every walk of the single-note form: start at the one before first and end at the one
+    // after last (or at the ends of the staff).
+    int from = first;
+    while (from > 0 && staff->GetItem(from)->GetType() != ntBarLine)
+        --from;
+    int end = last + 1;
+    while (end < lastIndex && staff->GetItem(end)->GetType() != ntBarLine)
+        ++end;
+    end = std::min(end, lastIndex);
+
+    TSimpleNtnIdx c(staff, from);
+    auto sameGrace = [&](int g) -> const TSongNote* {
+        const TSongNote* n = c.GetSongNote();
+        return n && n->IsGrace() == (g == 1) ? n : nullptr;
+    };
+    // forward[g][k - from]: what the search forward through a beam group of grace kind g (0 normal, 1
+    // grace) answers when it starts at item k.
+    const size_t span = static_cast<size_t>(end - from + 1);
+    std::vector<int> forward[2] = {std::vector<int>(span, 0), std::vector<int>(span, 0)};
+    for (int k = end; k >= from; --k) {
+        c.Seek(k);
+        for (int g = 0; g < 2; ++g) {
+            int answer = 0;
+            const TSongNote* n = sameGrace(g);
+            if (n && n->HasSplitStems()) {
+                answer = StemSign(*n);
+            } else if (!(n && n->GetBeamState() == gsEnd) && k < end) {
+                c.Seek(k + 1);
+                if (c.CanJoinGroup(g == 1, 0)) answer = forward[g][static_cast<size_t>(k + 1 - from)];
+                c.Seek(k);
+            }
+            forward[g][static_cast<size_t>(k - from)] = answer;
+        }
+    }
+
+    // Per grace kind: where the walk back to a group's first note stops; the chord with split stems and
+    // durations that the walk back through the bar meets (-1: none, the answer is 0), and the ticks of the
+    // notes of that kind from it on.
+    int groupStart[2] = {from, from};
+    int chord[2] = {-1, -1};
+    int ticks[2] = {0, 0};
+    for (int k = from; k <= last; ++k) {
+        c.Seek(k);
+        for (int g = 0; g < 2; ++g) {
+            const TSongNote* n = sameGrace(g);
+            if (k == from || !c.CanJoinGroup(g == 1, 0) || (n && n->GetBeamState() == gsFirst))
+                groupStart[g] = k;
+            bool stop = false;
+            if (c.GetBarLine()) {
+                chord[g] = -1;
+                stop = true;
+            } else if (n) {
+                ticks[g] += n->GetNominalTicks();
+                if (n->HasSplitStems() && n->HasSplitDurations()) {
+                    chord[g] = k;
+                    ticks[g] = n->GetNominalTicks();
+                    stop = true;
+                }
+            } else if (g == 1 && c.GetSongNote()) {
+                chord[g] = -1;  // a normal note before a grace note
+                stop = true;
+            }
+            if (!stop && k <= 1) chord[g] = -1;
+        }
+        const TSongNote* note = c.GetSongNote();
+        if (!note || k < first) continue;
+        const int g = note->IsGrace() ? 1 : 0;
+        int dir = 0;
+        if (note->GetBeamState() != gsNone) {
+            const int start = IsGroupContinuedState(note->GetBeamState()) ? groupStart[g] : k;
+            dir = forward[g][static_cast<size_t>(start - from)];
+        }
+        if (dir == 0 && chord[g] >= 0) {
+            const auto* split = static_cast<const TSongNote*>(staff->GetItem(chord[g]));
+            dir = OpenChordTicks(*split) >= ticks[g] ? StemSign(*split) : 0;
+        }
+        visit(k, dir);
     }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 class TMusicStaff;
 class TMusicScore;
@@ -118,6 +119,11 @@ public:
     bool IsHairpinContinued(int hairpin) const;
     // The stem direction (+1 up, -1 down, 0 none) that a chord with split stems imposes on the current note.
     int GetSplitStemDirection() const;
+    // GetSplitStemDirection of every song note from first to last, visit(index, direction) in order, in one
+    // pass over the items from the bar line before first to the one after last (a note at a time would walk
+    // its whole beam group and bar each time).
+    static void ForEachSplitStemDirection(TMusicStaff* staff, int first, int last,
+                                          const std::function<void(int, int)>& visit);
 
     // Skip loops: each steps at least once and stops on the first item that passes its test (true) or at
     // the first or last item of the staff (false).

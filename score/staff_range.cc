@@ -299,8 +299,8 @@ void StaffRangeGetGroupStaffPosExtent(const TStaffItemRange& range, int g, int& 
 bool StaffRangeGetSplitStemDirection(const TStaffItemRange& range, int& dir) {
     dir = 0;
     bool agree = true;
-    ForEachSongNote(range, [&](int i, TSongNote*) {
-        const int d = TSimpleNtnIdx(range.Staff, i).GetSplitStemDirection();
+    if (!range.IsValid()) return true;
+    TSimpleNtnIdx::ForEachSplitStemDirection(range.Staff, range.First, range.Last, [&](int, int d) {
         if (d == 0) return;
         if (dir != 0 && d != dir) agree = false;
         dir = d;

@@ -1,6 +1,7 @@
 // Clefs, key and time signatures, bar lines, endings, multi-measure rests, spacers and boundaries.
 #include "score/structure_items.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "score/staff_util.h"
@@ -187,15 +188,14 @@ TTimeSignatureData::TTimeSignatureData(int beats, int exponent, int style) {
 }
 
 void TTimeSignatureData::SetBeats(int beats) {
-    beats = std::abs(beats);
-    if (beats > 128) beats = 128;
+    // Bounded before the sign is dropped: the most negative int has no positive counterpart.
+    beats = std::abs(std::clamp(beats, -128, 128));
     if (beats == 0) beats = 1;
     Beats = static_cast<uint8_t>(beats);
 }
 
 void TTimeSignatureData::SetBeatValueExponent(int exponent) {
-    exponent = std::abs(exponent);
-    if (exponent > 5) exponent = 5;
+    exponent = std::abs(std::clamp(exponent, -5, 5));
     Exponent = static_cast<uint8_t>(exponent);
 }
 

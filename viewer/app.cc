@@ -20,8 +20,13 @@
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "ui/shell.h"
+#include "viewer/client.h"
 #include "viewer/frame.h"
+#include "viewer/message_dlg.h"
 #include "viewer/options.h"
+#include "viewer/play_slider.h"
+#include "viewer/player_gadgets.h"
+#include "viewer/printer.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
 
@@ -107,6 +112,7 @@ std::string TQSMViewerApp::ProgramFolder() {
 
 void TQSMViewerApp::InitInstance() {
     InitCommonControls();
+    GetViewerPrinter().RestoreSavedPrinter();
     if (PrivateFonts->LoadPrivateFont("qsswCmdButtons")) {
         CommandFont = CreateFontA(-ToolButtonSize.cy, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
                                   0, 0, 0, 0, "qsswCmdButtons");
@@ -122,7 +128,10 @@ void TQSMViewerApp::InitInstance() {
 }
 
 void TQSMViewerApp::InitMainWindow() {
-    SetMainWindow(new TQSMViewerFrame(kProgramTitle, new TWindow(static_cast<TWindow*>(nullptr), "Client")));
+    auto* frame = new TQSMViewerFrame(kProgramTitle, new TQSMViewerClient);
+    frame->InsertPlayerBar(*new TQSMPlayerGadgets(frame));
+    SetPositionTextsHandler([frame] { frame->ShowPositionTexts(); });
+    SetMainWindow(frame);
     ToolTip = std::make_unique<TToolTip>();
     GlobalToolTip = ToolTip.get();
 }
@@ -240,6 +249,21 @@ bool TQSMViewerApp::StartPlayTimer() {
     return PlayTimer != 0;
 }
 
+bool TQSMViewerApp::ProcessAppMsg(MSG& msg) {
+    // The frame's play timer reaches the application.
+    if (msg.message == WM_TIMER && msg.wParam == kPlayTimerId && PlayTimer != 0 && GetMainWindow() &&
+        msg.hwnd == GetMainWindow()->GetHandle()) {
+        EvTimer(kPlayTimerId);
+        return true;
+    }
+    return TApplication::ProcessAppMsg(msg);
+}
+
+void TQSMViewerApp::EvTimer(UINT id) {
+    if (id != kPlayTimerId || !MidiManager.ArePortsOpen()) return;
+    if (auto* frame = dynamic_cast<TQSMViewerFrame*>(GetMainWindow())) frame->PlayTick();
+}
+
 void TQSMViewerApp::StopPlayTimer() {
     if (PlayTimer == 0) return;
     if (TWindow* main = GetMainWindow(); main && main->GetHandle()) KillTimer(main->GetHandle(), PlayTimer);
@@ -319,6 +343,7 @@ int TQSMViewerApp::ShowWarningsMenu(int x, int y) {
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_VERPOSANIMATION, x, y, 0,
                        main ? main->GetHandle() : nullptr, nullptr));
     DestroyMenu(menu);
+    if (id > 0) ShowMessageDialog(id);
     return id;
 }
 
@@ -391,4 +416,17 @@ void TQSMViewerApp::GetConfigString(const char* key, char* buffer, int size, con
     } else {
         std::snprintf(buffer, static_cast<size_t>(size), "%s", defaultText ? defaultText : "");
     }
+}
+
+// ---------------------------------------------------------------- play slider
+
+void TQSMViewerApp::SetSliderFromMs(DWORD ms) {
+    if (PlaySlider == nullptr || !PlaySlider->GetHandle()) return;
+    PlaySlider->SetPosition(
+        TotalPlayMs == 0 ? 0 : MulDiv(static_cast<int>(ms), 16384, static_cast<int>(TotalPlayMs)));
+}
+
+DWORD TQSMViewerApp::GetMsFromSlider() const {
+    if (PlaySlider == nullptr) return 0;
+    return static_cast<DWORD>(MulDiv(PlaySlider->GetPosition(), static_cast<int>(TotalPlayMs), 16384));
 }

@@ -3,6 +3,7 @@
 // texts, and the speed, transposition and repeat commands.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@
 
 class TMusicScore;
 class TDib;
+class TQSMViewerClient;
+class TQSMPlaySlider;
 
 namespace qsm {
 
@@ -108,7 +111,10 @@ public:
     // The 24 entries of the transpose menu, checked where they equal the current transposition.
     HMENU BuildTransposeMenu() const;
 
-    // The play timer on the main window (id 1, 70 ms).
+    // The play timer on the main window (id 1, 70 ms); its ticks move the frame's play position while the
+    // ports are open.
+    bool ProcessAppMsg(MSG& msg) override;
+    void EvTimer(UINT id);
     bool StartPlayTimer();
     void StopPlayTimer();
 
@@ -185,6 +191,43 @@ public:
     void CmPlaySpeed();
     void CmTranspose();
 
+    // The open road's state (the client keeps it here).
+    void SetScore(TMusicScore* score) { Score = score; }
+    void SetCurrentPath(const char* path) { CurrentPath = path ? path : ""; }
+    int32_t GetLoadCount() const { return LoadCount; }
+    void IncrementLoadCount() { ++LoadCount; }
+    void SetSourceFlags(int32_t fromNewFormat, int32_t fromTextFile, int32_t fromMidiFile) {
+        FromNewFormat = fromNewFormat;
+        FromTextFile = fromTextFile;
+        FromMidiFile = fromMidiFile;
+    }
+    bool IsFromTextFile() const { return FromTextFile != 0; }
+    bool IsFromMidiFile() const { return FromMidiFile != 0; }
+    void ClearMuteListState() { MuteListState = 0; }
+    // The play state that the client's play commands keep.
+    DWORD GetPlayStartTick() const { return PlayStartTick; }
+    void SetPlayStartTick(DWORD tick) { PlayStartTick = tick; }
+    void SetPerformanceActive(bool on) { PerformanceActive = on ? 1 : 0; }
+    void SetMovedWhilePaused(bool on) { MovedWhilePaused = on ? 1 : 0; }
+    // The play position the user chose: the time index's tick.
+    DWORD GetCurrentTick() const { return TimeIndex.GetTick(); }
+
+    // The client window and the play slider (null until the main window makes them).
+    TQSMViewerClient* GetClient() const { return Client; }
+    void SetClient(TQSMViewerClient* client) { Client = client; }
+    TQSMPlaySlider* GetPlaySlider() const { return PlaySlider; }
+    void SetPlaySlider(TQSMPlaySlider* slider) { PlaySlider = slider; }
+    // Slider positions 0..16384 over the total play length.
+    void SetSliderFromMs(DWORD ms);
+    DWORD GetMsFromSlider() const;
+    // Forgets the last shown position, so that the next status update shows it again.
+    void ClearLastStatus() { LastStatus = {0xFFFFFFFFu, 0}; }
+    // The frame's refresh of its position texts (time and bar); the frame sets it.
+    void SetPositionTextsHandler(std::function<void()> handler) { PositionTexts = std::move(handler); }
+    void ShowPositionTexts() {
+        if (PositionTexts) PositionTexts();
+    }
+
     // The text that a second instance handed over, kept for the client.
     void SetReceivedCommandLine(std::string text) { ReceivedCommandLine = std::move(text); }
     const std::string& GetReceivedCommandLine() const { return ReceivedCommandLine; }
@@ -232,6 +275,9 @@ private:
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;
+    TQSMViewerClient* Client = nullptr;
+    TQSMPlaySlider* PlaySlider = nullptr;
+    std::function<void()> PositionTexts;
     std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;

@@ -10,16 +10,24 @@
 #include "platform/wm/file_dialog.h"
 #include "ui/message_box.h"
 #include "viewer/app.h"
+#include "viewer/client.h"
 #include "viewer/file_open_dlg.h"
 #include "viewer/options.h"
+#include "viewer/print_preview.h"
+#include "viewer/printer.h"
 #include "viewer/startup.h"
 #include "viewer/tool_glyphs.h"
 #include "viewer/toolbar_list.h"
+#include "viewer/view_control.h"
 #include "viewer/viewer_dlg.h"
 
 namespace {
 
 constexpr const char* kPlacement = "Placement";
+// Buttons of the Tools toolbar whose commands other windows carry out.
+constexpr UINT kCmInfo = 111, kCmPrint = 113, kCmPrintPreview = 114, kCmZoomIn = 118, kCmZoomOut = 119,
+               kCmVolumeControl = 122;
+constexpr UINT kCmPrinterSetup = 115, kCmPrintDirect = 199;
 
 TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
@@ -125,8 +133,10 @@ EV_WM_COPYDATA, EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE, EV_COMMAND(CM_QSM_
     EV_COMMAND_ENABLE(CM_QSM_TRANSPOSE, CeTranspose), EV_COMMAND(CM_QSM_HELP, CmHelp),
     EV_COMMAND(CM_QSM_ABOUT, CmAbout), EV_COMMAND(CM_QSM_CHECKUPDATES, CmCheckForUpdates),
     EV_COMMAND(CM_QSM_WEBSITE, CmWebSite), EV_COMMAND(CM_QSM_OPTIONS, CmOptions),
-    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume),
-    EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed), END_RESPONSE_TABLE;
+    EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume), EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed),
+    EV_COMMAND(kCmPrint, CmPrint), EV_COMMAND(kCmPrintPreview, CmPrintPreview),
+    EV_COMMAND(kCmPrinterSetup, CmPrinterSetup),
+    EV_COMMAND(kCmPrintDirect, CmPrintDirect), END_RESPONSE_TABLE;
 
 TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* playerBar)
     : TWindow(nullptr, title), TDecoratedFrame(nullptr, title, client, true) {
@@ -150,14 +160,14 @@ TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* pl
     auto button = [this](UINT id) { Tools->Insert(*new TQSMViewToolbarBtn(static_cast<int>(id))); };
     auto separator = [this] { Tools->Insert(*new TQSToolbarSeparatorGadget); };
     button(CM_QSM_FILEOPEN);
-    button(CM_QSM_INFO);
-    button(CM_QSM_PRINTPREVIEW);
-    button(CM_QSM_PRINT);
+    button(kCmInfo);
+    button(kCmPrintPreview);
+    button(kCmPrint);
     separator();
-    button(CM_QSM_ZOOMIN);
-    button(CM_QSM_ZOOMOUT);
+    button(kCmZoomIn);
+    button(kCmZoomOut);
     separator();
-    button(CM_QSM_VOLUMECONTROL);
+    button(kCmVolumeControl);
     if (SessionOptions.Editor1Installed) button(CM_QSM_SENDTOEDITOR1);
     if (SessionOptions.Editor2Installed) button(CM_QSM_SENDTOEDITOR2);
     separator();
@@ -451,4 +461,26 @@ void TQSMViewerFrame::CmMidiMapperVolume() {
 }
 void TQSMViewerFrame::CmPlaySpeed() {
     if (App()) App()->CmPlaySpeed();
+}
+
+void TQSMViewerFrame::CmPrint() {
+    ::CmPrint(this);
+}
+
+void TQSMViewerFrame::CmPrintPreview() {
+    ::CmPrintPreview(this, 0);
+}
+
+void TQSMViewerFrame::CmPrinterSetup() {
+    ::CmPrinterSetup(this);
+}
+
+void TQSMViewerFrame::CmPrintDirect() {
+    std::string output;
+    if (TQSMViewerApp* app = App()) {
+        char folder[MAX_PATH] = "";
+        app->GetConfigString("PrintFolder", folder, sizeof folder, "");
+        output = DirectPrintOutput(app->GetCurrentPath(), folder);
+    }
+    ::CmPrintDirect(this, output.empty() ? nullptr : output.c_str());
 }

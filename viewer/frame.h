@@ -12,18 +12,9 @@
 
 // Command ids of the frame.
 enum : UINT {
-    CM_QSM_WELCOME = 101,
     CM_QSM_FILEOPEN = 110,
-    CM_QSM_INFO = 111,
-    CM_QSM_PRINT = 113,
-    CM_QSM_PRINTPREVIEW = 114,
-    CM_QSM_PRINTSETUP = 115,
     CM_QSM_SENDTOEDITOR1 = 116,
     CM_QSM_SENDTOEDITOR2 = 117,
-    CM_QSM_ZOOMIN = 118,
-    CM_QSM_ZOOMOUT = 119,
-    CM_QSM_VOLUMECONTROL = 122,
-    CM_QSM_PRINTDIRECT = 199,
 };
 
 // Gadget ids of the status bar.
@@ -138,6 +129,12 @@ public:
     void CmOptions();
     void CmMidiMapperVolume();
     void CmPlaySpeed();
+    // Printing: the print dialog (113), the preview (114), printer set-up (115) and printing without a
+    // dialog followed by Exit (199, "/xprint").
+    void CmPrint();
+    void CmPrintPreview();
+    void CmPrinterSetup();
+    void CmPrintDirect();
     DECLARE_RESPONSE_TABLE(TQSMViewerFrame);
 
     // The longest command line a second instance may hand over.

@@ -13,14 +13,6 @@ class TWindow;
 
 #define IDD_PRINTCANCEL 516
 
-// Command ids of printing.
-enum : UINT {
-    CM_QSM_PRINT = 113,
-    CM_QSM_PRINTPREVIEW = 114,
-    CM_QSM_PRINTERSETUP = 115,
-    CM_QSM_PRINTDIRECT = 199,
-};
-
 class TQSPrinter : public TPrinter {
 public:
     TQSPrinter() = default;

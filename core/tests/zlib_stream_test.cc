@@ -235,4 +235,38 @@ TEST(ZLibStreams, WriterStatesAndFileRoundTrip) {
     EXPECT_NE(full.GetError(), 0);
 }
 
+// A reader that stops once it has its bytes learns whether the data around them was whole.
+TEST(ZLibStreams, EndsCleanlyChecksTheEndAndTheCheckValues) {
+    const std::string data = Payload(40000, true);
+    auto ends = [&](const std::string& bytes, int mode, DWORD want, bool* complete = nullptr) {
+        auto* source =
+            new TQSRFlatRamStream(const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()),
+                                  static_cast<DWORD>(bytes.size()));
+        TQSRZLibInStream in(mode, source, true);
+        std::string got(want, 0);
+        DWORD n = in.ReadBlock(got.data(), want);
+        if (complete) *complete = n == want && got == data.substr(0, want);
+        return in.EndsCleanly();
+    };
+    for (int mode : {1, 2}) {
+        const std::string packed = Compress(data, mode);
+        bool complete = false;
+        EXPECT_TRUE(ends(packed, mode, 40000));
+        EXPECT_TRUE(ends(packed, mode, 100));  // the rest is read and dropped
+        // Last bytes damaged (zlib: Adler-32; gzip: length and CRC-32): every byte was delivered, yet the
+        // end is not clean.
+        for (size_t back : {1u, 4u, 6u}) {
+            std::string damaged = packed;
+            damaged[damaged.size() - back] ^= 0x20;
+            EXPECT_FALSE(ends(damaged, mode, 40000, &complete)) << mode << " " << back;
+            if (back <= (mode == 1 ? 4u : 8u)) {
+                EXPECT_TRUE(complete) << mode << " " << back;
+            }
+        }
+        EXPECT_FALSE(ends(packed.substr(0, packed.size() - 3), mode, 100)) << mode;
+    }
+    EXPECT_TRUE(ends(data, 1, 100));  // plain data
+    EXPECT_TRUE(ends(data, 0, 40000));
+}
+
 }  // namespace

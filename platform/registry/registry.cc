@@ -551,7 +551,7 @@ private:
         std::string text;
         struct stat opened;
         if (ReadWhole(path, text, &opened) != 0) {
-            ReportOnce(path, "cannot be read; settings are not saved");
+            ReportOnce(path, "cannot be read; its settings are not used");
             auto empty = std::make_shared<Key>();
             EnsureSoftware(*empty);
             return empty;

@@ -360,9 +360,10 @@ TStaffLyrics* ReadStaffLyrics(const TScoreFileHeader& hdr, TQSRStream& in) {
 namespace {
 
 // The staff record; with format, the staff's derived marks are computed at once. The load road leaves that
-// to the formatting of every staff that ends it, so that no staff is formatted twice.
-TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow,
-                             bool format) {
+// to the formatting of every staff that ends it, so that no staff is formatted twice. cut is set when the
+// record holds more items than a staff can and the rest were dropped.
+TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format,
+                             bool& cut) {
     const int V = hdr.FormatVersion;
     auto staff = std::make_unique<TMusicStaff>();
     staff->Instrument.Reset();
@@ -380,6 +381,7 @@ TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindo
     int count = ReadSWord(in);
     int stored = count >= 2 ? count - 2 : 0;  // records between the boundary bar lines
     int n = std::min(stored, kMaxStaffItems - 2);
+    if (stored > n) cut = true;
     ShowLoadProgress(statusWindow, " Loading %s:%s (%d items)", staff->GetGroup(), staff->GetName(), n);
     // Versions up to 8 store the boundary bar lines; the staff has its own.
     if (V <= 8 && count >= 1 && !in.GetError()) SkipItem(hdr, in);
@@ -416,7 +418,8 @@ TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindo
 }  // namespace
 
 TMusicStaff* ReadStaff(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
-    return ReadStaffRecord(hdr, in, statusWindow, true);
+    bool cut = false;
+    return ReadStaffRecord(hdr, in, statusWindow, true, cut);
 }
 
 // ---- the body and the load road ----
@@ -474,7 +477,8 @@ void FixStaffGroups(TMusicScore& score) {
 
 namespace {
 
-TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format) {
+TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format,
+                      bool& cut) {
     const int V = hdr.FormatVersion;
     auto score = std::make_unique<TMusicScore>(nullptr);
     ReadScoreInfo(*score, hdr, in);
@@ -492,7 +496,7 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
             in.SetError();
             break;
         }
-        TMusicStaff* staff = ReadStaffRecord(hdr, in, statusWindow, format);
+        TMusicStaff* staff = ReadStaffRecord(hdr, in, statusWindow, format, cut);
         bool visible = score->GetStaffVisibleBits().Get(i);
         score->AddStaff(staff);
         score->GetStaffVisibleBits().Set(i, visible);
@@ -511,7 +515,8 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
 }  // namespace
 
 TMusicScore* ReadScoreBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
-    return ReadBody(hdr, in, statusWindow, true);
+    bool cut = false;
+    return ReadBody(hdr, in, statusWindow, true, cut);
 }
 
 TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWindow) {
@@ -524,10 +529,12 @@ TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWin
     }
     if (!ReadScoreFileHeader(in, hdr)) return nullptr;
     // Every staff is formatted once, when the whole score has been read.
-    TMusicScore* score = ReadBody(hdr, in, statusWindow, false);
+    bool cut = false;
+    TMusicScore* score = ReadBody(hdr, in, statusWindow, false, cut);
     score->SetFromOldFormat(hdr.Status == StatusOldFormat);
     score->Date = hdr.SavedDate;
-    if (in.GetError()) hdr.Status = StatusDamaged;
+    // Items dropped from a staff too full to hold them are lost data, as a cut file is.
+    if (in.GetError() || cut) hdr.Status = StatusDamaged;
     if (score->GetStaffCount() == 0) score->AddStaff(new TMusicStaff());
     FormatAllStaffs(score, true);
     return score;
@@ -538,6 +545,10 @@ TMusicScore* qsm::LoadScoreFromStream(TQSRStream& raw, TScoreFileHeader& hdr, TW
     TQSRZLibInStream in(1, &raw, false);
     TMusicScore* score = ReadScore(in, hdr, statusWindow);
     if (score) score->SetCompressed(in.IsCompressed());
+    // The body may be complete while the compressed data around it is not (a damaged last block, a wrong
+    // check value): what was read is kept, as from a damaged file.
+    if (score && (hdr.Status == StatusOk || hdr.Status == StatusOldFormat) && !in.EndsCleanly())
+        hdr.Status = StatusDamaged;
     return score;
 }
 

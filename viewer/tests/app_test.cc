@@ -279,12 +279,14 @@ TEST_F(AppTest, TheMainWindowTakesTheViewersClassCommandsAndHandedOverText) {
     EXPECT_STREQ(caption, "Minuet - QuillStave Composer Viewer");
     EXPECT_STREQ(app_->GetTotalPlayText(), "0:00");  // nothing played: 600 ms
 
-    // A second instance's text, bounded by its size.
+    // A second instance's text, bounded by its size, goes to the client.
+    ResetOpenRequest(OpenRequest);
     char text[] = {'/', 'p', 'l', 'a', 'y', 'X'};
     COPYDATASTRUCT cds{0, 5, text};
     // The frame answers 0 whether it takes the text or not.
     EXPECT_EQ(SendMessageA(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 0);
-    EXPECT_EQ(app_->GetReceivedCommandLine(), "/play");
+    // The client took the command line: "/play" asks for play after the next open.
+    EXPECT_EQ(OpenRequest.PlayAfterOpen, 1);
 
     SendMessageA(frame, WM_COMMAND, CM_QSM_FASTER, 0);
     EXPECT_EQ(app_->GetPlaySpeed(), 120);

@@ -1,5 +1,6 @@
 #include "viewer/frame.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,6 +12,10 @@
 #include "platform/framework/dib.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/file_dialog.h"
+#include "platform/wm/surface.h"
+#include "score/music_score.h"
+#include "score/music_staff.h"
 #include "viewer/app.h"
 #include "viewer/options.h"
 #include "viewer/tests/viewer_test_env.h"
@@ -144,6 +149,70 @@ TEST_F(FrameTest, StatusTexts) {
     EXPECT_EQ(frame_->GetPlayLength(), app_->GetScorePlayer().GetPlayLengthMs() + 600);
 }
 
+// The colour of the main window's pixel under a point of a child's client area.
+uint32_t PixelAt(HWND top, HWND child, POINT p) {
+    ClientToScreen(child, &p);
+    RECT wr{};
+    GetWindowRect(top, &wr);
+    cairo_surface_t* s = qsm::wm::TopLevelSurface(top);
+    cairo_surface_flush(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    return reinterpret_cast<const uint32_t*>(data + (p.y - wr.top) * stride)[p.x - wr.left] & 0xFFFFFF;
+}
+
+TEST_F(FrameTest, LoadWarningsShowInRedOnYellowAndKeysReachTheCommands) {
+    MakeFrame();
+    TQSMViewerStatus* status = frame_->GetStatusBar();
+    TGadget* warnings = status->GadgetWithId(IDG_WARNINGS);
+    TRect r = warnings->GetBounds();
+    POINT corner{r.left + 3, r.top + 3};
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner),
+              GetSysColor(COLOR_BTNFACE) & 0xFFFFFF);
+    app_->GetBlankScore()->GetStaff(0)->Device = 1;  // a second MIDI port: one warning at least
+    app_->BuildLoadWarnings();
+    ASSERT_FALSE(app_->GetLoadWarnings().empty());
+    EXPECT_STREQ(status->GetGadgetText(IDG_WARNINGS), app_->GetWarningsText().c_str());
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner), 0xFFFF00u);
+
+    // A click on the pane shows the warnings as a menu at the click; elsewhere on the bar it shows nothing.
+    // Choosing a warning shows it in the message dialog.
+    int menus = 0;
+    bool choose = false;
+    std::vector<std::string> dialogs;
+    qsm::wm::SetModalHook([&](HWND modal) {
+        char caption[64] = "";
+        GetWindowTextA(modal, caption, sizeof caption);
+        if (caption[0] != '\0') {
+            dialogs.emplace_back(caption);
+            PostMessageA(modal, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        ++menus;
+        if (choose) PostMessageA(modal, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(modal, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
+    });
+    TPoint inPane = r.TopLeft().OffsetBy(4, 4);
+    status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
+    status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(2, 4));
+    EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(dialogs.empty());
+    choose = true;
+    status->SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
+    EXPECT_EQ(menus, 2);
+    EXPECT_EQ(dialogs.size(), 1u);
+    qsm::wm::SetModalHook(nullptr);
+
+    // 'r' toggles repeat play through the accelerator table.
+    SessionOptions.RepeatPlay = 0;
+    SetFocus(frame_->GetHandle());
+    qsm::wm::PressKey('R', 'r');
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(SessionOptions.RepeatPlay, 1);
+}
+
 TEST_F(FrameTest, StatusBarToggleIsRememberedAndRestored) {
     MakeFrame();
     EXPECT_TRUE(frame_->GetStatusBar()->IsWindowVisible());
@@ -169,6 +238,29 @@ TEST_F(FrameTest, DroppedFilesOpenOnlyTheFirst) {
     // The open request was reset before the open.
     EXPECT_EQ(OpenRequest.PlayAfterOpen, 0);
     EXPECT_EQ(OpenRequest.CloseAfterPlay, 0);
+    EXPECT_EQ(OpenRequest.FromCache, 0);
+}
+
+TEST_F(FrameTest, TheOpenCommandOpensTheChosenFile) {
+    std::string song = dir_ + "/Chosen Song.qsm";
+    std::ofstream(song) << "x";
+    MakeFrame();
+    OpenRequest = TOpenRequest{1, 1, 1};
+    ViewerOptions.AutoPlay = 1;
+    bool cancel = true;
+    qsm::wm::SetModalHook([&](HWND dlg) {
+        SetDlgItemTextA(dlg, edt1, song.c_str());
+        PostMessageA(dlg, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
+    });
+    frame_->SendMessage(WM_COMMAND, CM_QSM_FILEOPEN, 0);
+    EXPECT_TRUE(client_->Opened.empty());
+    EXPECT_EQ(OpenRequest.FromCache, 1);  // Cancel touches nothing
+    cancel = false;
+    frame_->SendMessage(WM_COMMAND, CM_QSM_FILEOPEN, 0);
+    ASSERT_EQ(client_->Opened.size(), 1u);
+    EXPECT_EQ(client_->Opened[0], song);
+    EXPECT_EQ(client_->AddToRecent, 1);
+    EXPECT_EQ(OpenRequest.PlayAfterOpen, 1);  // from AutoPlay
     EXPECT_EQ(OpenRequest.FromCache, 0);
 }
 
@@ -248,6 +340,19 @@ TEST_F(FrameTest, PlacementIsSavedAndRestoredUnlessOffScreen) {
     qsm::wm::PumpMessages();
     EXPECT_EQ(SysInfo.ReadInt("Placement", "x1", -99), 40);
     EXPECT_EQ(SysInfo.ReadInt("Placement", "y2", 0), 430);
+}
+
+TEST_F(FrameTest, TheToolbarKeepsItsSideAcrossARestart) {
+    MakeFrame();
+    TToolbar* tools = frame_->GetToolsBar();
+    tools->ShowToolbar(static_cast<uint16_t>(tpLeft | 0x0100 | (tools->Placement & tpNewLook)), 1);
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(tools->Placement & tpSideMask, tpLeft);
+    DestroyFrame();
+    EXPECT_TRUE(TToolbar::Toolbars().empty());
+    MakeFrame();
+    EXPECT_EQ(frame_->GetToolsBar()->Placement & tpSideMask, tpLeft);
+    EXPECT_EQ(frame_->GetToolsBar()->Station, TToolbar::StationOfSide(tpLeft));
 }
 
 TEST_F(FrameTest, ToolbarListShowsAndHidesOnlyOnOk) {

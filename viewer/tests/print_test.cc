@@ -5,6 +5,10 @@
 #include <climits>
 #include <string>
 
+#include "core/ram_stream.h"
+#include "midi/smf_convert.h"
+#include "midi/smf_file.h"
+#include "midi/tests/smf_builder.h"
 #include "platform/framework/printer.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
@@ -12,9 +16,12 @@
 #include "render/base/color_palette.h"
 #include "render/layout/item_painter.h"
 #include "score/music_score.h"
+#include "viewer/app.h"
+#include "viewer/options.h"
 #include "viewer/print_data.h"
 #include "viewer/printer.h"
 #include "viewer/tests/print_test_util.h"
+#include "viewer/tests/viewer_test_env.h"
 
 using qsm::print::testing::FakeCups;
 using qsm::print::testing::FileExists;
@@ -72,6 +79,37 @@ TEST_F(PrintTest, JobWritesEveryPageWithNumbersTitleAndFooter) {
     EXPECT_NE(text.find(std::to_string(pages)), std::string::npos);
 }
 
+// A score imported from a MIDI file (a melody of 240 quarter notes named by its track) prints like any other.
+TEST_F(PrintTest, ImportedMidiFilePrints) {
+    qsm::test::TrackBuilder track;
+    track.Text(0, 0x03, "Imported Tune").Tempo(0, 500000);
+    for (int i = 0; i < 240; ++i)
+        track.Event(0, {0x90, 60 + (i * 5) % 12, 90}).Event(192, {0x80, 60 + (i * 5) % 12, 0});
+    track.End();
+    qsm::test::Bytes bytes = qsm::test::MakeFile(0, 192, {track});
+    TQSRFlatRamStream in(bytes.data(), static_cast<DWORD>(bytes.size()), static_cast<DWORD>(bytes.size()));
+    TSMFData smf;
+    TSMFImport::Run(&smf, &in, nullptr);
+    TSMFImportList list;
+    BuildImportInstructions(&smf, list, true, 16);
+    std::unique_ptr<TMusicScore> score(ConvertMidiToScore(&smf, list, 1));
+    ASSERT_TRUE(score);
+    NarrowPage(*score);
+    score->PageNumbers = 1;
+    std::snprintf(score->SongInfo.Title, sizeof score->SongInfo.Title, "%s", "Imported Tune");
+    TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
+    data.lastPage = 50;
+    int pages = data.CountPages();
+    EXPECT_GE(pages, 2);
+    std::string out = cups.Home() + "/midi.pdf";
+    EXPECT_EQ(PrintJob(&data, score->SongInfo.Title, out.c_str()), TPrintResult::Printed);
+    int n = 0;
+    double w = 0, h = 0;
+    ASSERT_TRUE(PdfPages(out, cups.OldPath(), &n, &w, &h));
+    EXPECT_EQ(n, pages);
+    EXPECT_NE(Text(out).find("2"), std::string::npos);
+}
+
 TEST_F(PrintTest, RangeSkipsEarlierPagesAndStopsAtTheLast) {
     auto score = qsm::printtest::LongScore(1, 150);
     NarrowPage(*score);
@@ -122,7 +160,7 @@ TEST(PrintSpooler, FailingSpoolerAbortsTheJobAndSaysSo) {
     EXPECT_TRUE(FileExists(office.Dir() + "/job.pdf"));
 }
 
-TEST_F(PrintTest, CancelBeforeTheFirstPageDiscardsTheDocument) {
+TEST_F(PrintTest, AbortProcedureFollowsTheCancelFlagAndAJobResetsIt) {
     auto score = qsm::printtest::LongScore(1, 8);
     TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
     std::string out = cups.Home() + "/cancel.pdf";
@@ -131,8 +169,11 @@ TEST_F(PrintTest, CancelBeforeTheFirstPageDiscardsTheDocument) {
     EXPECT_FALSE(QSMPrintAbortProc(nullptr, 0));
     SetPrintCancelFlag(0);
     EXPECT_TRUE(QSMPrintAbortProc(nullptr, 0));
+    // A Cancel left over from before does not stop the next job: each job starts with the flag clear.
+    SetPrintCancelFlag(1);
     EXPECT_EQ(PrintJob(&data, "Cancel", out.c_str()), TPrintResult::Printed);
     EXPECT_TRUE(FileExists(out));
+    EXPECT_EQ(GetPrintCancelFlag(), 0);
 }
 
 TEST_F(PrintTest, PageAreaMarginsMirrorAndFallback) {
@@ -207,6 +248,49 @@ TEST_F(PrintTest, PreviewPagesBreakLikeThePrintedOnes) {
     DeleteObject(bmp);
     DeleteDC(mem);
     DeleteDC(screen);
+}
+
+class SavedPrinterTest : public qsm::viewer_test::StoreTest {
+protected:
+    FakeCups cups;  // "Office" (the default) and "Label"
+};
+
+TEST_F(SavedPrinterTest, SavedPrinterComesBackAndAVanishedOneIsForgotten) {
+    char device[64] = "";
+    SysInfo.WriteString("Printer", "Device", "Gone Away");
+    TQSPrinter first;
+    first.RestoreSavedPrinter();
+    EXPECT_FALSE(SysInfo.ReadString("Printer", "Device", "", device, sizeof device));
+    EXPECT_STREQ(first.GetSetup().GetDeviceName(), "Office");  // the default stays
+
+    first.SetPrinter("winspool", "Label", "");
+    first.SaveSelectedPrinter();
+    EXPECT_TRUE(SysInfo.ReadString("Printer", "Device", "", device, sizeof device));
+    EXPECT_STREQ(device, "Label");
+    TQSPrinter second;
+    second.RestoreSavedPrinter();
+    EXPECT_STREQ(second.GetSetup().GetDeviceName(), "Label");
+    std::unique_ptr<TPrintDC> dc(second.CreateDefaultPrintDC());
+    EXPECT_NE(dc, nullptr);
+    second.ClearDevice();
+    EXPECT_EQ(second.CreateDefaultPrintDC(), nullptr);
+}
+
+// Print direct (199) on the main window prints the current score on the chosen printer without a dialog
+// and then ends the program.
+TEST_F(SavedPrinterTest, PrintDirectPrintsThenExits) {
+    cups.RemoveCups();
+    qsm::print::InstallPrinters();
+    SetDefaultOptions(ViewerOptions);
+    auto app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+    app->InitInstance();
+    HWND frame = app->GetMainWindow()->GetHandle();
+    ASSERT_NE(frame, nullptr);
+    SendMessageA(frame, WM_COMMAND, 199, 0);
+    // No file open: the PDF printer names the file after the score's title in the user's folder.
+    EXPECT_TRUE(FileExists(cups.Home() + "/QuillStave Composer 2 Viewer.pdf"));
+    qsm::wm::PumpMessages();  // the Exit that follows
+    EXPECT_FALSE(IsWindow(frame));
 }
 
 TEST(PrintNames, DocumentNameAndDirectOutput) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/ram_stream.h"
+#include "core/zlib_stream.h"
 #include "platform/kernel/text.h"
 #include "render/base/fonts_data.h"
 #include "score/expression_items.h"
@@ -117,6 +118,34 @@ TEST(ScoreFileHeader, EveryLoadStatus) {
     EXPECT_EQ(hdr.Status, StatusEmpty);
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->GetStaffCount(), 1);
+
+    // A compressed file whose body is whole but whose zlib stream is not (its check value or its last
+    // block damaged) is damaged too, and keeps what was read.
+    const std::vector<uint8_t> body = gen::SampleFile(32).Encode().data;
+    std::vector<uint8_t> packed;
+    {
+        TQSRSegRamStream sink(1024);
+        TQSRZLibOutStream z(1, &sink, false);
+        z.WriteBlock(body.data(), static_cast<DWORD>(body.size()));
+        z.Finish();
+        packed.resize(sink.GetSize());
+        sink.Seek(0);
+        sink.ReadBlock(packed.data(), static_cast<DWORD>(packed.size()));
+    }
+    Loaded whole = Load(packed);
+    EXPECT_EQ(whole.hdr.Status, StatusOk);
+    ASSERT_TRUE(whole.score);
+    EXPECT_TRUE(whole.score->GetCompressed());
+    for (size_t back : {1u, 4u, 5u, 7u}) {
+        std::vector<uint8_t> damaged = packed;
+        damaged[damaged.size() - back] ^= 0x01;  // a low bit: even the last deflate byte uses it
+        Loaded l = Load(damaged);
+        EXPECT_EQ(l.hdr.Status, StatusDamaged) << back;
+        ASSERT_TRUE(l.score) << back;
+        EXPECT_GE(l.score->GetStaffCount(), 1);
+    }
+    std::vector<uint8_t> short4(packed.begin(), packed.end() - 4);
+    EXPECT_EQ(Load(short4).hdr.Status, StatusDamaged);
 
     TScoreFileHeader missing;
     EXPECT_EQ(LoadScoreFile("/nonexistent/file.qsm", missing, nullptr), nullptr);
@@ -370,17 +399,22 @@ TEST(ScoreFileStaves, ItemCounts) {
     EXPECT_EQ(l.Staff(0)->GetItem(2)->GetType(), ntNote);
     EXPECT_EQ(l.hdr.Status, StatusOldFormat);
 
-    // Records beyond the 32002 a staff holds are read and dropped, and the next staff is found.
+    // Records beyond the 32002 a staff holds are read and dropped, and the next staff is found; the items
+    // lost make the file a damaged one. A staff filled exactly loads whole.
     gen::File big;
     big.staves[0].items.assign(32003, gen::Bar{}.Encode(32));
     gen::Staff second;
     second.name = "Second";
     big.staves.push_back(second);
     l = Load(big);
-    EXPECT_EQ(l.hdr.Status, StatusOk);
+    EXPECT_EQ(l.hdr.Status, StatusDamaged);
     EXPECT_EQ(l.Staff(0)->GetItemCount(), 32002);
     ASSERT_EQ(l.score->GetStaffCount(), 2);
     EXPECT_STREQ(l.Staff(1)->GetName(), "Second");
+    big.staves[0].items.resize(32000);
+    l = Load(big);
+    EXPECT_EQ(l.hdr.Status, StatusOk);
+    EXPECT_EQ(l.Staff(0)->GetItemCount(), 32002);
 
     // An unknown item code ends the staff and the file.
     gen::File bad = gen::SampleFile(32);

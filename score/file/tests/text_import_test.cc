@@ -1,6 +1,7 @@
 // Imports the text scores of testdata/textscore and checks what each line became, field by field.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "render/base/fonts_data.h"
 #include "render/base/vocabulary.h"
 #include "score/file/tests/text_import_fixture.h"
+#include "score/notation_index.h"
 
 namespace {
 
@@ -902,6 +904,111 @@ TEST(TextImportFields, NameLookupFindsTheFirstEqualName) {
     }
     EXPECT_EQ(TQSMFileTextImporter::FindName(14, nullptr, -3), -3);
     EXPECT_EQ(TQSMFileTextImporter::FindName(VOCABULARY_LIST_COUNT, "4th", -3), -3);
+}
+
+// ---- Beam groups
+
+// A random staff of beamed notes, chords with split stems and durations, rest chords, grace notes and bar
+// lines; its beam marks are then scrambled so that broken groups occur too.
+std::unique_ptr<TMusicScore> RandomBeamedStaff(std::mt19937& rng) {
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char* beams[] = {"", "Beam=First,", "Beam,", "Beam=End,"};
+    std::string text = "!QuillStaveComposer(2.51)\n|AddStaff|Name:Beams\n|Clef|Type:Treble\n";
+    for (int i = 0; i < 300; ++i) {
+        const std::string pos = std::to_string(pick(13) - 6);
+        const std::string opts = std::string("|Opts:") + beams[pick(4)] + (pick(3) == 0 ? "Stem=Up" : "");
+        switch (pick(8)) {
+            case 0:
+                text += pick(3) == 0 ? "|Bar\n" : "|TimeSig|Signature:3/4\n";
+                break;
+            case 1:
+                text += "|Chord|Dur:8th|Pos:" + pos + ",3" + opts + "|Dur2:" + (pick(2) ? "4th" : "8th") +
+                        "|Pos2:-5\n";
+                break;
+            case 2:
+                text += "|RestChord|Dur:8th|Dur2:4th|Pos2:" + pos + opts + "\n";
+                break;
+            default:
+                text += std::string("|Note|Dur:") + (pick(2) ? "8th" : "16th") +
+                        (pick(5) == 0 ? ",Grace" : "") + "|Pos:" + pos + opts + "\n";
+        }
+    }
+    auto score = ImportText(text + "!QuillStaveComposer-End\n");
+    TMusicStaff* staff = score->GetStaff(0);
+    for (int i = 0; i < staff->GetItemCount(); ++i) {
+        TNotatedItem* item = staff->GetItem(i);
+        if (item->IsSongNote() && pick(4) == 0) static_cast<TSongNote*>(item)->SetBeamState(pick(4));
+    }
+    return score;
+}
+
+TEST(TextImportBeams, SplitStemDirectionsOfARangeAreThoseOfEachNote) {
+    std::mt19937 rng(26);
+    for (int round = 0; round < 25; ++round) {
+        auto score = RandomBeamedStaff(rng);
+        ASSERT_NE(score, nullptr);
+        TMusicStaff* staff = score->GetStaff(0);
+        const int count = staff->GetItemCount();
+        int imposed = 0;
+        for (int r = 0; r < 12; ++r) {
+            int a = r == 0 ? 0 : static_cast<int>(rng() % static_cast<unsigned>(count));
+            int b = r == 0 ? count - 1 : static_cast<int>(rng() % static_cast<unsigned>(count));
+            if (a > b) std::swap(a, b);
+            std::vector<std::pair<int, int>> one, all;
+            for (int i = a; i <= b; ++i) {
+                if (!staff->GetItem(i)->IsSongNote()) continue;
+                one.emplace_back(i, TSimpleNtnIdx(staff, i).GetSplitStemDirection());
+                imposed += one.back().second != 0;
+            }
+            TSimpleNtnIdx::ForEachSplitStemDirection(staff, a, b,
+                                                     [&](int i, int d) { all.emplace_back(i, d); });
+            ASSERT_EQ(all, one) << "round " << round << ", items " << a << " to " << b;
+        }
+        EXPECT_GT(imposed, 0) << "round " << round;
+    }
+}
+
+TEST(TextImportBeams, OneLongBeamGroupStaysOneGroup) {
+    std::string text = "!QuillStaveComposer(2.51)\n|AddStaff|Name:Beam\n|Clef|Type:Treble\n";
+    const int kNotes = 3000;
+    for (int i = 0; i < kNotes; ++i) {
+        const char* beam = i == 0 ? "Beam=First" : i == kNotes - 1 ? "Beam=End" : "Beam";
+        text += "|Note|Dur:8th|Pos:" + std::to_string(i % 9 - 4) + "|Opts:" + beam + "\n";
+    }
+    auto score = ImportText(text + "!QuillStaveComposer-End\n");
+    ASSERT_NE(score, nullptr);
+    const TMusicStaff* staff = score->GetStaff(0);
+    int first = 0, middle = 0, end = 0, up = 0;
+    for (int i = 0; i < staff->GetItemCount(); ++i) {
+        const TNotatedItem* item = staff->GetItem(i);
+        if (item->GetType() != ntNote) continue;
+        const auto* n = static_cast<const TSongNote*>(item);
+        first += n->GetBeamState() == gsFirst;
+        middle += n->GetBeamState() == gsMiddle;
+        end += n->GetBeamState() == gsEnd;
+        up += n->GetStemDirSign() > 0;
+    }
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(middle, kNotes - 2);
+    EXPECT_EQ(end, 1);
+    EXPECT_TRUE(up == 0 || up == kNotes) << up;  // one stem direction for the whole group
+}
+
+TEST(TextImportTimeSignature, NumbersBeyondTheRangeAreBounded) {
+    auto score = ImportText(
+        "!QuillStaveComposer(2.51)\n|TimeSig|Signature:-2147483648/4\n|TimeSig|Signature:-3/8\n"
+        "|TimeSig|Signature:2147483647/-2147483648\n!QuillStaveComposer-End\n");
+    ASSERT_NE(score, nullptr);
+    const TMusicStaff* staff = score->GetStaff(0);
+    std::vector<int> beats;
+    for (int i = 0; i < staff->GetItemCount(); ++i) {
+        if (staff->GetItem(i)->GetType() == ntTimeSignature)
+            beats.push_back(static_cast<const TTimeSignatureData*>(staff->GetItem(i))->GetBeats());
+    }
+    EXPECT_EQ(beats, (std::vector<int>{128, 3, 128}));
+    TTimeSignatureData odd(INT_MIN, INT_MIN, tsStandard);
+    EXPECT_EQ(odd.GetBeats(), 128);
+    EXPECT_EQ(odd.GetBeatValueExponent(), 5);
 }
 
 }  // namespace

@@ -1,0 +1,89 @@
+// The real program with "/xprint" and no display: it opens the file, prints it on the default printer (the
+// "PDF file" printer, as no CUPS tools are on the path) beside the file as <name>.pdf, and ends.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "midi/tests/smf_builder.h"
+#include "platform/print/printers.h"
+#include "viewer/tests/viewer_test_env.h"
+
+extern char** environ;
+
+namespace {
+
+class XPrintTest : public qsm::viewer_test::StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
+        setenv("QSM_BACKEND", "headless", 1);
+        setenv("HOME", dir_.c_str(), 1);
+        const char* path = std::getenv("PATH");
+        oldPath_ = path ? path : "/usr/bin:/bin";
+    }
+    void TearDown() override {
+        unsetenv("QSM_WM_IPC_DIR");
+        unsetenv("QSM_BACKEND");
+        StoreTest::TearDown();
+    }
+    // Runs the program with the arguments until it ends (without the CUPS tools on its path); its exit code.
+    int RunViewer(std::vector<std::string> args) {
+        args.insert(args.begin(), QSM2VIEW_PATH);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        setenv("PATH", (dir_ + "/no-programs").c_str(), 1);
+        pid_t pid = -1;
+        int rc = posix_spawn(&pid, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ);
+        setenv("PATH", oldPath_.c_str(), 1);
+        if (rc != 0) return -1;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Run(const std::vector<std::string>& argv) {
+        std::string out;
+        qsm::print::RunProgram(argv, &out);
+        return out;
+    }
+    int Pages(const std::string& pdf) {
+        std::string info = Run({"pdfinfo", pdf});
+        size_t at = info.find("Pages:");
+        return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + 6);
+    }
+    std::string oldPath_;
+};
+
+TEST_F(XPrintTest, TextScorePrintsBesideTheFileAndTheProgramEnds) {
+    std::string score = dir_ + "/quartet.qsmtxt";
+    std::filesystem::copy_file(QSM_TESTDATA_DIR "/layout/quartet.qsmtxt", score);
+    EXPECT_EQ(RunViewer({"/xprint", score}), 0);
+    std::string pdf = dir_ + "/quartet.pdf";
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    EXPECT_EQ(Pages(pdf), 1);
+    EXPECT_NE(Run({"pdftotext", pdf, "-"}).find("Quartet study"), std::string::npos);
+}
+
+TEST_F(XPrintTest, ImportedMidiFilePrints) {
+    qsm::test::TrackBuilder track;
+    track.Text(0, 0x03, "Tune").Tempo(0, 500000);
+    for (int i = 0; i < 400; ++i)
+        track.Event(0, {0x90, 60 + (i * 7) % 12, 90}).Event(96, {0x80, 60 + (i * 7) % 12, 0});
+    track.End();
+    qsm::test::Bytes bytes = qsm::test::MakeFile(0, 192, {track});
+    std::string midi = dir_ + "/tune.mid";
+    std::ofstream(midi, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(RunViewer({"/xprint", midi}), 0);
+    std::string pdf = dir_ + "/tune.pdf";
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    EXPECT_GE(Pages(pdf), 1);
+}
+
+}  // namespace
