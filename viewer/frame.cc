@@ -10,6 +10,7 @@
 #include "platform/wm/file_dialog.h"
 #include "ui/message_box.h"
 #include "viewer/app.h"
+#include "viewer/client.h"
 #include "viewer/file_open_dlg.h"
 #include "viewer/options.h"
 #include "viewer/print_preview.h"
@@ -17,6 +18,7 @@
 #include "viewer/startup.h"
 #include "viewer/tool_glyphs.h"
 #include "viewer/toolbar_list.h"
+#include "viewer/view_control.h"
 #include "viewer/viewer_dlg.h"
 
 namespace {
