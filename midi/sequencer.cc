@@ -1,5 +1,6 @@
 #include "midi/sequencer.h"
 
+#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -14,6 +15,10 @@ constexpr WPARAM kNeedBlock = 1;
 constexpr WPARAM kSongEnded = 2;
 constexpr DWORD kDryRetryMs = 60000;
 constexpr DWORD kRebaseMs = 300000;
+// Tries of a release at a device that answers "not ready", a millisecond apart.
+constexpr int kReleaseTries = 50;
+constexpr BYTE kAllNotesOff = 123;
+constexpr BYTE kSustain = 64;
 
 // Milliseconds are compared by their signed difference, so that the 32-bit clock may wrap.
 bool Before(DWORD a, DWORD b) {
@@ -37,6 +42,7 @@ void TMidiPortTracker::Update(DWORD msg) {
     int command = (status >> 4) & 7;
     bool release = command == 0 || (command == 1 && data2 == 0);
     if (command == 1 && !release) {
+        SoundedChannels = static_cast<WORD>(SoundedChannels | (1u << (status & 0x0F)));
         if (NoteCount < 128) Notes[NoteCount++] = msg;
         return;
     }
@@ -137,6 +143,14 @@ bool TQSMidi::SendToPort(DWORD msg, bool track) {
     return true;
 }
 
+bool TQSMidi::SendRelease(DWORD msg) {
+    for (int attempt = 0; attempt < kReleaseTries; ++attempt) {
+        if (SendToPort(msg, false)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 void TQSMidi::Restore() {
     for (int port = 0; port < 16; ++port) {
         TMidiPortTracker* t = Trackers[port];
@@ -150,16 +164,23 @@ void TQSMidi::Restore() {
 }
 
 void TQSMidi::Silence() {
+    // The tracker holds at most 128 notes, and notes without a release (drums) fill it: after releasing
+    // what it holds, every channel that sounded also gets all-notes-off and sustain-off.
     for (int port = 0; port < 16; ++port) {
         TMidiPortTracker* t = Trackers[port];
         if (t == nullptr) continue;
         DWORD portBits = static_cast<DWORD>(port) << 24;
         WORD pedals = t->GetPedalMask();
         for (DWORD channel = 0; channel < 16; ++channel) {
-            if (pedals & (1u << channel)) SendToPort(0xB0 | channel | (64u << 8) | portBits, false);
+            if (pedals & (1u << channel)) SendRelease(0xB0 | channel | (DWORD{kSustain} << 8) | portBits);
         }
         for (int i = 0; i < t->NoteCount; ++i)
-            SendToPort((t->Notes[i] & 0x0000FFFF) | portBits, false);
+            SendRelease((t->Notes[i] & 0x0000FFFF) | portBits);
+        for (DWORD channel = 0; channel < 16; ++channel) {
+            if (!(t->SoundedChannels & (1u << channel))) continue;
+            SendRelease(0xB0 | channel | (DWORD{kAllNotesOff} << 8) | portBits);
+            if (!(pedals & (1u << channel))) SendRelease(0xB0 | channel | (DWORD{kSustain} << 8) | portBits);
+        }
     }
 }
 

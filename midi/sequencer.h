@@ -22,10 +22,14 @@ struct TMidiPortTracker {
     DWORD Notes[128] = {};
     int StateCount = 0;
     DWORD States[256] = {};
+    // Channels that had a note on since the tracker was cleared, whether or not the note still fits above:
+    // silencing sends all-notes-off and sustain-off to each of them.
+    WORD SoundedChannels = 0;
 
     void Clear() {
         NoteCount = 0;
         StateCount = 0;
+        SoundedChannels = 0;
     }
     // Follows one short message (status, data1, data2 in the low three bytes).
     void Update(DWORD msg);
@@ -83,6 +87,9 @@ public:
     // Sends a short message to the port in bits 24-27; a port without a handle counts as sent. False only
     // when the device is not ready. With track, the port's tracker follows the message.
     bool SendToPort(DWORD msg, bool track);
+    // Sends a message that must not be lost (a release): a device that is not ready gets it again, a bounded
+    // number of times with a millisecond between tries. False when it never took it.
+    bool SendRelease(DWORD msg);
 
     void OnTimer();
     static void OnTimerProc(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR dw1, DWORD_PTR dw2);

@@ -22,6 +22,7 @@
 #include "ui/shell.h"
 #include "viewer/client.h"
 #include "viewer/frame.h"
+#include "viewer/message_dlg.h"
 #include "viewer/options.h"
 #include "viewer/play_slider.h"
 #include "viewer/player_gadgets.h"
@@ -342,6 +343,7 @@ int TQSMViewerApp::ShowWarningsMenu(int x, int y) {
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_VERPOSANIMATION, x, y, 0,
                        main ? main->GetHandle() : nullptr, nullptr));
     DestroyMenu(menu);
+    if (id > 0) ShowMessageDialog(id);
     return id;
 }
 

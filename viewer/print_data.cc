@@ -279,7 +279,9 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
         drawInfo->GetStartPositions(nextPageStart);
         TStaffDrawInfo* top = drawInfo->GetStaffDrawInfo(0);
         done = !top || top->IsAtStaffEnd();
-        if (top) pageEndIndex = top->IndexAtX(usableWidth);
+        // The layout counts the system's times from its own start: the page end is that start's time plus
+        // the time reached at the right edge.
+        if (top) pageEndIndex = std::max(top->Index.GetTime(), 0) + top->IndexAtX(usableWidth);
         // A system that does not move the staves on would repeat for ever: the score ends here.
         if (!done && std::equal(std::begin(before), std::end(before), nextPageStart)) done = true;
     }

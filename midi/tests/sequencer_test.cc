@@ -83,7 +83,8 @@ TEST_F(ManualPlayback, PauseSilencesAndResumeRestoresStatesThenNotes) {
     qsm::mm::ClearRecording();
     manager_->TogglePause();
     EXPECT_TRUE(manager_->IsPaused());
-    EXPECT_EQ(RecordedMessages(), (std::vector<DWORD>{0x0040B2, 0x003C92}));
+    // Pedal up, the held note released, then all notes off on the channel that sounded.
+    EXPECT_EQ(RecordedMessages(), (std::vector<DWORD>{0x0040B2, 0x003C92, 0x007BB2}));
     qsm::mm::ClearRecording();
     Run(1000);  // nothing is sent while paused
     EXPECT_TRUE(RecordedMessages().empty());
@@ -172,6 +173,37 @@ TEST_F(ManualPlayback, StopReleasesEveryPortEvenWhenTheFirstIsMissing) {
     Run(1000);
     EXPECT_EQ(qsm::mm::GetRecording().size(), count);  // no callback after the stop
     EXPECT_EQ(qsm::mm::GetTimerPeriodBalance(), 0);
+}
+
+TEST_F(ManualPlayback, PauseAndStopReleaseNotesTheTrackerCannotHold) {
+    // 300 drum hits that are never released fill the 128-note tracker; then 150 held notes on two channels.
+    for (DWORD i = 0; i < 300; ++i)
+        song_.AddEvent(Short(i / 10, 0, 0x640099 | ((35 + i % 47) << 8)));
+    std::vector<DWORD> at(75, 40);
+    AddNotes(song_, 0, 0, at, 5000, 20);
+    AddNotes(song_, 0, 1, at, 5000, 20);
+    song_.AppendEndPause(1);
+    ASSERT_TRUE(Play());
+    Run(300);
+    ASSERT_GT(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).size(), 128u);
+
+    // Pause while the device answers "not ready" to the first releases: they are sent again.
+    qsm::mm::FailNextRecorderSends(3);
+    manager_->TogglePause();
+    auto log = qsm::mm::GetRecording();
+    EXPECT_TRUE(qsm::mm::FindSoundingNotes(log).empty());
+    std::vector<DWORD> tail;
+    for (size_t i = log.size() - 6; i < log.size(); ++i)
+        tail.push_back(log[i].msg & 0x00FFFFFF);
+    // All notes off, with sustain off, on each channel that sounded.
+    EXPECT_EQ(tail, (std::vector<DWORD>{0x007BB0, 0x0040B0, 0x007BB1, 0x0040B1, 0x007BB9, 0x0040B9}));
+
+    manager_->TogglePause();
+    Run(100);
+    EXPECT_FALSE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
+    qsm::mm::FailNextRecorderSends(5);
+    manager_->Stop();
+    EXPECT_TRUE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
 }
 
 TEST_F(ManualPlayback, RepositionWhilePausedPlaysFromTheNewTick) {

@@ -219,6 +219,13 @@ TEST_F(PluginHostTest, AWindowThatIsGoneTearsTheInstanceDown) {
     ASSERT_EQ(host_.New(inst, "application/x-qsm", NP_EMBED, {}), NPERR_NO_ERROR);
     EXPECT_EQ(host_.PluginFuncs().newp(inst.type.data(), nullptr, NP_EMBED, 0, nullptr, nullptr, nullptr),
               NPERR_INVALID_INSTANCE_ERROR);
+    // Page parameters without a name or a value are passed over.
+    char* names[] = {nullptr, const_cast<char*>("autostart")};
+    char* values[] = {const_cast<char*>("true"), nullptr};
+    TPluginHost::Instance odd;
+    EXPECT_EQ(host_.PluginFuncs().newp(inst.type.data(), &odd.npp, NP_EMBED, 2, names, values, nullptr),
+              NPERR_NO_ERROR);
+    EXPECT_EQ(host_.Destroy(odd), NPERR_NO_ERROR);
     ASSERT_EQ(host_.SetWindow(inst, page), NPERR_NO_ERROR);
     // An empty file name delivers nothing.
     host_.PluginFuncs().asfile(&inst.npp, nullptr, "");

@@ -12,6 +12,7 @@
 #include "platform/framework/dib.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/file_dialog.h"
 #include "platform/wm/surface.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
@@ -177,15 +178,31 @@ TEST_F(FrameTest, LoadWarningsShowInRedOnYellowAndKeysReachTheCommands) {
     EXPECT_EQ(PixelAt(frame_->GetHandle(), status->GetHandle(), corner), 0xFFFF00u);
 
     // A click on the pane shows the warnings as a menu at the click; elsewhere on the bar it shows nothing.
+    // Choosing a warning shows it in the message dialog.
     int menus = 0;
+    bool choose = false;
+    std::vector<std::string> dialogs;
     qsm::wm::SetModalHook([&](HWND modal) {
+        char caption[64] = "";
+        GetWindowTextA(modal, caption, sizeof caption);
+        if (caption[0] != '\0') {
+            dialogs.emplace_back(caption);
+            PostMessageA(modal, WM_COMMAND, IDOK, 0);
+            return;
+        }
         ++menus;
-        PostMessageA(modal, WM_KEYDOWN, VK_ESCAPE, 0);
+        if (choose) PostMessageA(modal, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageA(modal, WM_KEYDOWN, choose ? VK_RETURN : VK_ESCAPE, 0);
     });
     TPoint inPane = r.TopLeft().OffsetBy(4, 4);
     status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
     status->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(2, 4));
     EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(dialogs.empty());
+    choose = true;
+    status->SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(inPane.x, inPane.y));
+    EXPECT_EQ(menus, 2);
+    EXPECT_EQ(dialogs.size(), 1u);
     qsm::wm::SetModalHook(nullptr);
 
     // 'r' toggles repeat play through the accelerator table.
@@ -221,6 +238,29 @@ TEST_F(FrameTest, DroppedFilesOpenOnlyTheFirst) {
     // The open request was reset before the open.
     EXPECT_EQ(OpenRequest.PlayAfterOpen, 0);
     EXPECT_EQ(OpenRequest.CloseAfterPlay, 0);
+    EXPECT_EQ(OpenRequest.FromCache, 0);
+}
+
+TEST_F(FrameTest, TheOpenCommandOpensTheChosenFile) {
+    std::string song = dir_ + "/Chosen Song.qsm";
+    std::ofstream(song) << "x";
+    MakeFrame();
+    OpenRequest = TOpenRequest{1, 1, 1};
+    ViewerOptions.AutoPlay = 1;
+    bool cancel = true;
+    qsm::wm::SetModalHook([&](HWND dlg) {
+        SetDlgItemTextA(dlg, edt1, song.c_str());
+        PostMessageA(dlg, WM_COMMAND, cancel ? IDCANCEL : IDOK, 0);
+    });
+    frame_->SendMessage(WM_COMMAND, CM_QSM_FILEOPEN, 0);
+    EXPECT_TRUE(client_->Opened.empty());
+    EXPECT_EQ(OpenRequest.FromCache, 1);  // Cancel touches nothing
+    cancel = false;
+    frame_->SendMessage(WM_COMMAND, CM_QSM_FILEOPEN, 0);
+    ASSERT_EQ(client_->Opened.size(), 1u);
+    EXPECT_EQ(client_->Opened[0], song);
+    EXPECT_EQ(client_->AddToRecent, 1);
+    EXPECT_EQ(OpenRequest.PlayAfterOpen, 1);  // from AutoPlay
     EXPECT_EQ(OpenRequest.FromCache, 0);
 }
 

@@ -146,3 +146,59 @@ TEST_F(PreviewTest, KeysTurnPagesAndResizeKeepsTheLevel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Page Down is greyed on the last page and Page Up on page 1; the margin outline is ticked while shown.
+TEST_F(PreviewTest, CommandsGreyAtTheEndsAndTickTheOutline) {
+    auto enabled = [&](UINT id) {
+        TCommandEnabler ce(id);
+        client->EvCommandEnable(ce);
+        return ce.GetEnabled();
+    };
+    EXPECT_FALSE(enabled(CM_PREVIEW_PREVIOUS));
+    EXPECT_TRUE(enabled(CM_PREVIEW_NEXT));
+    control->GotoLastPage();
+    EXPECT_TRUE(enabled(CM_PREVIEW_PREVIOUS));
+    EXPECT_FALSE(enabled(CM_PREVIEW_NEXT));
+    client->SendMessage(WM_COMMAND, CM_PREVIEW_MARGIN);
+    TCommandEnabler ce(CM_PREVIEW_MARGIN);
+    client->EvCommandEnable(ce);
+    EXPECT_EQ(ce.GetCheck(), TCommandEnabler::Checked);
+    EXPECT_TRUE(data->showPrintableArea);
+}
+
+// Ctrl with the wheel zooms in around the pointer; at the last level it changes nothing.
+TEST_F(PreviewTest, CtrlWheelZoomsAroundThePointer) {
+    TPoint at = control->ClientToScreen(TPoint(100, 150));
+    control->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 120), MAKELPARAM(at.x, at.y));
+    EXPECT_EQ(control->GetZoomLevel(), 1);
+    control->SetZoom(control->GetZoomCount() - 1);
+    POINT scroll = control->GetScrollOffset();
+    control->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(MK_CONTROL, 120), MAKELPARAM(at.x, at.y));
+    EXPECT_EQ(control->GetZoomLevel(), control->GetZoomCount() - 1);
+    EXPECT_EQ(control->GetScrollOffset().x, scroll.x);
+    EXPECT_EQ(control->GetScrollOffset().y, scroll.y);
+    // Without Ctrl the wheel scrolls a line down.
+    control->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(at.x, at.y));
+    EXPECT_GT(control->GetScrollOffset().y, scroll.y);
+}
+
+// The preview opens on the page that holds the score view's place.
+TEST_F(PreviewTest, OpensOnThePageOfTheStartIndex) {
+    data->ResetPages();
+    data->DrawPage(nullptr, 1, false);
+    data->StartNextPage();
+    data->DrawPage(nullptr, 2, false);
+    int endOfPage2 = data->GetPageEndIndex();
+    frame.reset();
+    client = new TQSMPrintPreviewClient(nullptr, data.get(), endOfPage2 + 1);
+    frame = std::make_unique<TQSMPrintPreviewFrame>(nullptr, "Print Preview", client);
+    frame->Attr.W = 520;
+    frame->Attr.H = 720;
+    ASSERT_TRUE(frame->Create());
+    PumpMessages();
+    EXPECT_EQ(client->GetControl()->GetPageIndex(), 3);
+}
+
+}  // namespace

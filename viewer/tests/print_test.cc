@@ -160,7 +160,7 @@ TEST(PrintSpooler, FailingSpoolerAbortsTheJobAndSaysSo) {
     EXPECT_TRUE(FileExists(office.Dir() + "/job.pdf"));
 }
 
-TEST_F(PrintTest, CancelBeforeTheFirstPageDiscardsTheDocument) {
+TEST_F(PrintTest, AbortProcedureFollowsTheCancelFlagAndAJobResetsIt) {
     auto score = qsm::printtest::LongScore(1, 8);
     TQSMPrintData data(PdfDC(), score.get(), score.get(), &palette);
     std::string out = cups.Home() + "/cancel.pdf";
@@ -169,8 +169,11 @@ TEST_F(PrintTest, CancelBeforeTheFirstPageDiscardsTheDocument) {
     EXPECT_FALSE(QSMPrintAbortProc(nullptr, 0));
     SetPrintCancelFlag(0);
     EXPECT_TRUE(QSMPrintAbortProc(nullptr, 0));
+    // A Cancel left over from before does not stop the next job: each job starts with the flag clear.
+    SetPrintCancelFlag(1);
     EXPECT_EQ(PrintJob(&data, "Cancel", out.c_str()), TPrintResult::Printed);
     EXPECT_TRUE(FileExists(out));
+    EXPECT_EQ(GetPrintCancelFlag(), 0);
 }
 
 TEST_F(PrintTest, PageAreaMarginsMirrorAndFallback) {
