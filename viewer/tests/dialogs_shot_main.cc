@@ -14,45 +14,18 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
+#include "platform/wm/tests/shot_util.h"
 #include "score/music_score.h"
 #include "viewer/launchpad.h"
 #include "viewer/options.h"
 #include "viewer/options_dlg.h"
 #include "viewer/viewer_dlg.h"
 
-// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
-
 namespace {
 
 bool g_onDisplay = false;
 std::string g_folder;
 int g_failures = 0;
-
-long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
-    cairo_surface_t* buffer = qsm::wm::TopLevelSurface(hwnd);
-    if (buffer == nullptr) return -1;
-    cairo_surface_flush(buffer);
-    int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
-    if (cairo_image_surface_get_width(buffer) != w || cairo_image_surface_get_height(buffer) != h) return -1;
-    auto pixel = [](cairo_surface_t* s, int x, int y) {
-        auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
-    };
-    long differing = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            differing += pixel(screen, x, y) != pixel(buffer, x, y);
-    return differing;
-}
-
-void Pump() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-}
 
 // Saves the dialog's picture as <folder>/<name>.png.
 bool Shoot(HWND dlg, const char* name) {
@@ -76,7 +49,7 @@ bool Shoot(HWND dlg, const char* name) {
     SetWindowPos(dlg, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (int attempt = 0; attempt < 2000; ++attempt) {
         qsm::wm::CurrentBackend().Wait(10);
-        Pump();
+        qsm::shot::Pump();
         RECT wr;
         ::GetWindowRect(dlg, &wr);
         for (int dy = -1; dy <= 1; ++dy)
@@ -85,7 +58,7 @@ bool Shoot(HWND dlg, const char* name) {
                 OffsetRect(&r, dx, dy);
                 cairo_surface_t* shot = GrabScreen(r);
                 if (shot == nullptr) return false;
-                long diff = DifferingPixels(shot, dlg);
+                long diff = qsm::shot::DifferingPixels(shot, dlg);
                 bool done =
                     diff == 0 && cairo_surface_write_to_png(shot, path.c_str()) == CAIRO_STATUS_SUCCESS;
                 cairo_surface_destroy(shot);
@@ -112,7 +85,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_folder = argv[1];
-    g_onDisplay = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    g_onDisplay = qsm::shot::StartDisplay();
     {
         // The Launchpad comes before any window of the program, with both editors installed.
         SessionOptions.Editor1Installed = 1;
@@ -156,8 +129,7 @@ int main(int argc, char** argv) {
         CmHelp();
     }
     if (g_onDisplay) {
-        qsm::wm::ResetForTests();
-        qsm::wm::RemoveSdlBackend();
+        qsm::shot::EndDisplay();
     }
     return g_failures == 0 ? 0 : 1;
 }
