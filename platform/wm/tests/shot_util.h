@@ -4,6 +4,8 @@
 
 #include <cairo.h>
 
+#include <string>
+
 #include "platform/wm/winuser.h"
 
 // The X server's pixels of a screen rectangle as a cairo image; null without a display (x11_grab.cc).
@@ -26,5 +28,18 @@ long DifferingPixels(cairo_surface_t* screen, HWND hwnd);
 bool ShownAsDrawn(HWND hwnd);
 // Dispatches every message waiting in the queue.
 void Pump();
+
+// Saves dialogs as <Folder>/<name>.png: the X server's pixels once it shows the dialog as drawn when
+// OnDisplay, the dialog's own pixels otherwise.
+struct TDialogShots {
+    std::string Folder;
+    bool OnDisplay = false;
+    int Failures = 0;
+
+    // Saves the dialog with the focus on its OK or Cancel button, so that no caret blinks in the picture.
+    bool Save(HWND dlg, const char* name);
+    // The next modal window is saved under `name`, then closed; a failure counts in Failures.
+    void Next(const char* name);
+};
 
 }  // namespace qsm::shot
