@@ -162,8 +162,8 @@ protected:
             right = std::max(right, left + x);
         }
         for (const Glyph& g : glyphs)
-            if (g.x > right + tol)
-                fault("glyph " + std::to_string(g.glyph) + " drawn past the closing bar line");
+            if (g.x + g.width > right + tol)
+                fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) + " drawn past the closing bar line at x=" + std::to_string(right));
         for (const Line& l : lines)
             if (std::max(l.x1, l.x2) > right + tol) fault("line drawn past the closing bar line");
         return faults;
@@ -182,9 +182,25 @@ protected:
             qsm::gdi::ClearRecords(dc);
             TDrawExtent extent;
             extent.Init(width);
-            extent.Right = 0x7fffffff;
             s.DrawSystem(extent, left, 100, -1);
             auto f = CheckSystem(s, left, name + " system " + std::to_string(n));
+            // Every visible note and chord of the system draws its heads.
+            int heads = 0, expected = 0;
+            for (const auto& r : qsm::gdi::GetRecords(dc))
+                if (r.op == "TextOutA" || r.op == "TextOutW") heads += IsHead(GlyphOf(r)) ? 1 : 0;
+            for (int i = 0; i < s.GetStaffCount(); ++i) {
+                const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
+                for (int k = 0; k < st.GetRecordCount(); ++k) {
+                    const TLayoutRecord& r = st.Record(k);
+                    const TNotatedItem* item = score.GetStaff(st.GetSlot())->GetItem(r.ItemIndex);
+                    if (r.GetKind() == lkNote && !r.IsHidden() && item && item->GetType() == ntNote &&
+                        !static_cast<const TMusicNote*>(item)->GetNotehead())
+                        ++expected;
+                }
+            }
+            if (heads < expected)
+                f.push_back(name + " system " + std::to_string(n) + ": " + std::to_string(heads) +
+                            " heads drawn of " + std::to_string(expected) + " notes");
             faults.insert(faults.end(), f.begin(), f.end());
             for (int i = 0; i < s.GetStaffCount(); ++i) {
                 const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
@@ -234,7 +250,19 @@ TEST_F(LayoutGeometryTest, ChordsWithSecondsKeepStemsDotsAndHeadsApart) {
     for (const auto& path : Inputs("notation")) {
         auto score = qsm::test::ImportText(qsm::ReadWholeFile(path));
         ASSERT_TRUE(score) << path;
-        Report(CheckScore(*score, 1200, path));
+        for (int width : {1200, 150, 100})
+            Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
+    }
+}
+
+TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
+    for (const char* folder : {"layout", "textscore"}) {
+        for (const auto& path : Inputs(folder)) {
+            auto score = qsm::test::ImportText(qsm::ReadWholeFile(path));
+            if (!score) continue;
+            for (int width : {1200, 400})
+                Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
+        }
     }
 }
 
