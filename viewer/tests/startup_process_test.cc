@@ -167,6 +167,12 @@ TEST_F(StartupProcessTest, WithAFileTheFirstViewerOpensItAndWithNoneShowsTheBlan
     EXPECT_TRUE(WaitForCaption("QuillStave Composer 2 Viewer" + std::string(kTitle)));
 }
 
+TEST_F(StartupProcessTest, WithNoFileTheWelcomePageIsOffered) {
+    Start({}, "2");
+    std::string box = NextModal();
+    EXPECT_EQ(box.substr(0, box.find('\t')), "Welcome");
+}
+
 TEST_F(StartupProcessTest, AFailedLaunchIsReportedAndTheFileStillOpensInTheViewer) {
     HoldViewerWindow();
     MachineKey(kEditor2UninstallKey);
