@@ -14,11 +14,9 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
+#include "platform/wm/tests/shot_util.h"
 #include "ui/controls.h"
 #include "ui/edit_number.h"
-
-// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
 
 namespace {
 
@@ -81,7 +79,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qsm::gdi::SetScreenMetrics(560, 360, 96);
-    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    bool on_display = qsm::shot::StartDisplay();
     qsm::RegisterResource(nullptr, RT_DIALOG, MAKEINTRESOURCEA(kDialogId), kDialog, sizeof kDialog - 1);
     int result = 1;
     {
@@ -116,8 +114,7 @@ int main(int argc, char** argv) {
         dialog.Destroy();
     }
     if (on_display) {
-        qsm::wm::ResetForTests();
-        qsm::wm::RemoveSdlBackend();
+        qsm::shot::EndDisplay();
     }
     return result;
 }
