@@ -8,11 +8,17 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/file_stream.h"
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
+#include "score/file/score_file.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
+#include "viewer/app.h"
 #include "viewer/tests/viewer_test_env.h"
 
 extern char** environ;
@@ -54,8 +60,54 @@ protected:
         waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
     }
+    // The recent views the program left in the store, newest first.
+    static std::vector<std::string> RecentViews() {
+        qsm::wm::ResetForTests();
+        BYTE data[4096];
+        DWORD size = SysInfo.ReadBlob("Options", "z-mru", nullptr, data, sizeof data);
+        TQSStringQueue list(16, true, 260);
+        qsm::ReadRecentViewsBlob(data, size, list);
+        std::vector<std::string> paths;
+        for (int32_t i = 0; i < list.GetCount(); ++i)
+            paths.emplace_back(list.GetEntry(i));
+        return paths;
+    }
     std::string song_;
 };
+
+// A MIDI file of one track: a quarter note of middle C at 120 beats a minute.
+std::string ShortMidiFile() {
+    const unsigned char bytes[] = {'M', 'T', 'h', 'd',  0,   0,   0, 6,    0,    0,  0, 1,
+                                   0,   96,  'M', 'T',  'r', 'k', 0, 0,    0,    12, 0, 0x90,
+                                   60,  100, 96,  0x80, 60,  0,   0, 0xFF, 0x2F, 0};
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+TEST_F(FrameProcessTest, EachKindOfFileOpenedByCommandLineIsPlayedAndTheProgramCloses) {
+    // The same song as a compact file.
+    std::string compact = dir_ + "/short song.qsm";
+    {
+        TQSRFStream in(TQSRFStream::kRead, song_.c_str());
+        std::unique_ptr<TMusicScore> score(ImportTextScore(in, nullptr, -1));
+        ASSERT_TRUE(score);
+        ASSERT_TRUE(SaveScoreFile(compact.c_str(), true, *score));
+    }
+    std::string midi = dir_ + "/short.mid";
+    std::ofstream(midi, std::ios::binary) << ShortMidiFile();
+
+    for (const std::string& file : {compact, song_, midi}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(Wait(Start({"/play", file, "/close"})), 0);
+        // The file opened is the newest of the recent views.
+        std::vector<std::string> recent = RecentViews();
+        ASSERT_FALSE(recent.empty());
+        EXPECT_EQ(recent.front(), file);
+    }
+    EXPECT_EQ(RecentViews().size(), 3u);
+    // From the cache, the recent views stay as they were.
+    EXPECT_EQ(Wait(Start({"/cached", "/play", compact, "/close"})), 0);
+    EXPECT_EQ(RecentViews().front(), midi);
+}
 
 TEST_F(FrameProcessTest, ASecondInstanceHandsOverAFileThatIsPlayedAndTheViewerCloses) {
     pid_t first = Start({});
