@@ -131,4 +131,43 @@ TEST_F(FrameProcessTest, ASecondInstanceHandsOverAFileThatIsPlayedAndTheViewerCl
     EXPECT_GE(SysInfo.ReadBlob("Toolbars", "Tools", nullptr, state, sizeof state), 10u);
 }
 
+TEST_F(FrameProcessTest, AMissingAndADamagedFileHandedOverLeaveTheViewerRunning) {
+    // The running viewer answers its message boxes with OK and reports each in the log.
+    std::string log = dir_ + "/modals";
+    setenv("QSM_MODAL_LOG", log.c_str(), 1);
+    setenv("QSM_MODAL_ANSWERS", "1,1,1,1", 1);
+    pid_t first = Start({song_});
+    unsetenv("QSM_MODAL_LOG");
+    unsetenv("QSM_MODAL_ANSWERS");
+    ASSERT_GT(first, 0);
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, first, 0));
+    ASSERT_GE(pidfd, 0);
+    while (FindWindowA("TQSMViewerFrame", nullptr) == nullptr) {
+        pollfd p{pidfd, POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10), 0) << "the viewer ended before its window showed";
+    }
+    std::string damaged = dir_ + "/damaged.qsm";
+    std::ofstream(damaged, std::ios::binary) << "QSM\x1a\x02 not a score at all";
+    // Each hand-over returns once the viewer has handled it, its message box answered.
+    EXPECT_EQ(Wait(Start({dir_ + "/missing.qsm"})), 1);
+    EXPECT_EQ(Wait(Start({damaged})), 1);
+    pollfd p{pidfd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 0), 0) << "the viewer ended";
+    close(pidfd);
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Information\tFile Not Found  The file could not be opened.");
+    EXPECT_EQ(lines[1], "Error - Could not open\t" + damaged);
+    // Neither file joined the recent views: the song opened first is still the newest.
+    std::vector<std::string> recent = RecentViews();
+    ASSERT_EQ(recent.size(), 1u);
+    EXPECT_EQ(recent.front(), song_);
+    // The viewer still plays its song and closes after it.
+    EXPECT_EQ(Wait(Start({"/play", song_, "/close"})), 1);
+    EXPECT_EQ(Wait(first), 0);
+}
+
 }  // namespace

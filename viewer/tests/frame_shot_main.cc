@@ -29,30 +29,19 @@
 
 namespace {
 
-// Saves the X server's picture of the window once it shows what the window drew. The server may show it a
-// pixel away from its rectangle, so the places next to it are tried as well.
+// Saves the X server's picture of the window once it shows what the window drew.
 bool ShootFromDisplay(HWND hwnd, const char* path) {
-    RECT placed;
-    ::GetWindowRect(hwnd, &placed);
-    SetWindowPos(hwnd, nullptr, placed.left + 1, placed.top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(hwnd, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (int attempt = 0; attempt < 2000; ++attempt) {
         qsm::wm::CurrentBackend().Wait(10);
         qsm::shot::Pump();
         RECT wr;
         ::GetWindowRect(hwnd, &wr);
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                RECT r = wr;
-                OffsetRect(&r, dx, dy);
-                cairo_surface_t* shot = GrabScreen(r);
-                if (shot == nullptr) return false;
-                bool done = qsm::shot::DifferingPixels(shot, hwnd) == 0 &&
-                            cairo_surface_write_to_png(shot, path) == CAIRO_STATUS_SUCCESS;
-                cairo_surface_destroy(shot);
-                if (done) return true;
-            }
+        cairo_surface_t* shot = GrabScreen(wr);
+        if (shot == nullptr) return false;
+        bool done = qsm::shot::DifferingPixels(shot, hwnd) == 0 &&
+                    cairo_surface_write_to_png(shot, path) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(shot);
+        if (done) return true;
     }
     std::fprintf(stderr, "the display never showed the main window as drawn\n");
     return false;
