@@ -99,11 +99,17 @@ int main(int argc, char** argv) {
             qsm::wm::PumpMessages();
             result = qsm::wm::SaveScreenPng(argv[1]) ? 0 : 1;
         } else {
-            qsm::wm::RunFor(600);
-            ::SetForegroundWindow(dialog.GetHandle());
-            ::SetActiveWindow(dialog.GetHandle());
-            dialog.transpose->SetFocus();
-            qsm::wm::RunFor(200);
+            // Until the X server shows the dialog as drawn. A display without a window manager may take
+            // the focus away while the window maps: it is given back meanwhile.
+            HWND dlg = dialog.GetHandle();
+            qsm::wm::RunUntil([&] {
+                if (::GetActiveWindow() != dlg) {
+                    ::SetForegroundWindow(dlg);
+                    ::SetActiveWindow(dlg);
+                    dialog.transpose->SetFocus();
+                }
+                return qsm::shot::ShownAsDrawn(dlg);
+            });
             RECT wr;
             ::GetWindowRect(dialog.GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {

@@ -28,8 +28,6 @@ int main(int argc, char** argv) {
         // The main window in the middle of the screen, as the dialog is.
         frame->Attr.W = 640;
         frame->Attr.H = 420;
-        frame->Attr.X = (GetSystemMetrics(SM_CXSCREEN) - frame->Attr.W) / 2;
-        frame->Attr.Y = (GetSystemMetrics(SM_CYSCREEN) - frame->Attr.H) / 2;
         app.SetMainWindow(frame);
         if (!frame->Create()) return 1;
         frame->Show(SW_SHOW);

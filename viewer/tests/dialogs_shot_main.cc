@@ -41,8 +41,6 @@ int main(int argc, char** argv) {
         frame->Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
         frame->Attr.W = 720;
         frame->Attr.H = 540;
-        frame->Attr.X = (GetSystemMetrics(SM_CXSCREEN) - frame->Attr.W) / 2;
-        frame->Attr.Y = (GetSystemMetrics(SM_CYSCREEN) - frame->Attr.H) / 2;
         app.SetMainWindow(frame);
         if (!frame->Create()) return 1;
 

@@ -66,30 +66,17 @@ bool TDialogShots::Save(HWND dlg, const char* name) {
     }
     // Until the X server shows the dialog as drawn; the desktop may place the window itself, so its
     // rectangle is asked for each time.
-    // A window placed and sized while it was still hidden can be mapped elsewhere by the X server without a
-    // desktop; placing it once more while it shows puts it where it belongs. The server may still show it a
-    // pixel away from its rectangle, so the places next to it are tried as well.
-    RECT placed;
-    ::GetWindowRect(dlg, &placed);
-    SetWindowPos(dlg, nullptr, placed.left + 1, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(dlg, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (int attempt = 0; attempt < 2000; ++attempt) {
         wm::CurrentBackend().Wait(10);
         Pump();
         RECT wr;
         ::GetWindowRect(dlg, &wr);
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                RECT r = wr;
-                OffsetRect(&r, dx, dy);
-                cairo_surface_t* shot = GrabScreen(r);
-                if (shot == nullptr) return false;
-                long diff = DifferingPixels(shot, dlg);
-                bool done =
-                    diff == 0 && cairo_surface_write_to_png(shot, path.c_str()) == CAIRO_STATUS_SUCCESS;
-                cairo_surface_destroy(shot);
-                if (done) return true;
-            }
+        cairo_surface_t* shot = GrabScreen(wr);
+        if (shot == nullptr) return false;
+        bool done = DifferingPixels(shot, dlg) == 0 &&
+                    cairo_surface_write_to_png(shot, path.c_str()) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(shot);
+        if (done) return true;
     }
     std::fprintf(stderr, "the display never showed %s as drawn\n", name);
     return false;

@@ -67,13 +67,23 @@ int main(int argc, char** argv) {
             qsm::wm::PumpMessages();
             result = qsm::wm::SaveScreenPng(argv[2]) ? 0 : 1;
         } else {
-            qsm::wm::RunFor(600);
-            // A display without a window manager may take the focus away while the window maps: the
-            // shot shows the frame active and the view focused, with its focus frame.
-            ::SetForegroundWindow(frame->GetHandle());
-            ::SetActiveWindow(frame->GetHandle());
-            view->SetFocus();
-            qsm::wm::RunFor(200);
+            // Until the X server shows what the window manager drew (the caret may differ). A display
+            // without a window manager may take the focus away while the window maps: it is given back
+            // meanwhile, so that the shot shows the frame active and the view focused, with its focus frame.
+            HWND top = frame->GetHandle();
+            qsm::wm::RunUntil([&] {
+                if (::GetActiveWindow() != top) {
+                    ::SetForegroundWindow(top);
+                    ::SetActiveWindow(top);
+                    view->SetFocus();
+                }
+                RECT now;
+                ::GetWindowRect(top, &now);
+                cairo_surface_t* shot = GrabScreen(now);
+                long differing = shot != nullptr ? qsm::shot::DifferingPixels(shot, top) : -1;
+                if (shot != nullptr) cairo_surface_destroy(shot);
+                return differing >= 0 && differing < 64;
+            });
             RECT wr;
             ::GetWindowRect(frame->GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {
