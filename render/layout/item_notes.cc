@@ -230,10 +230,16 @@ void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int p
         f->DrawGlyphAtPos(size, glyph, cx - W(info, size, glyph) / 2, p);
         p += step;
     };
-    if (note.HasAttribute(naStaccatissimo))
+    if (note.HasAttribute(naStaccatissimo)) {
         mark(d > 0 ? 48 : 47);
-    else if (note.HasAttribute(naStaccato))
+    } else if (note.HasAttribute(naStaccato)) {
+        // Away from the stem, a dot that would sit on a staff line goes to the space beyond it.
+        const int top = LedgerLimit(info.LineCount, -1) + 1;
+        if (!onStem && info.LineCount > 0 && p >= top && p <= top + 2 * (info.LineCount - 1) &&
+            (p - top) % 2 == 0)
+            p += d;
         mark(19);
+    }
     if (note.HasAttribute(naTenuto)) mark(49);
     if (note.HasAttribute(naAccent))
         mark(44);

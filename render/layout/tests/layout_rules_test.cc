@@ -990,3 +990,25 @@ TEST_F(LayoutPartRulesTest, PlayMarkInsideARestThatASystemStartsIn) {
         EXPECT_LE(std::abs((marks[0][2] - marks[0][0]) - (marks[1][2] - marks[1][0])), 1);
     }
 }
+
+TEST_F(LayoutPartRulesTest, StaccatoDotsStandInSpacesOnEitherSideOfTheStaff) {
+    // Quarter notes on every line and space, stem up (dot below) and stem down (dot above): the dot, two
+    // units either side of where it is written, keeps clear of every staff line (ten units apart).
+    for (const char* stem : {"Up", "Down"}) {
+        for (int pos = -5; pos <= 5; ++pos) {
+            SCOPED_TRACE(std::string(stem) + " " + std::to_string(pos));
+            Load("|Note|Dur:4th,Staccato|Pos:" + std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+            DrawFirstSystem(*System(), 400);
+            auto heads = GlyphPlaces(dc, 7);
+            auto dots = GlyphPlaces(dc, 19);
+            ASSERT_EQ(heads.size(), 1u);
+            ASSERT_EQ(dots.size(), 1u);
+            const int step = std::abs(dots[0].second - heads[0].second);
+            EXPECT_GE(step, 10);  // clear of the head
+            // The middle line lies pos steps of five units from the head.
+            const int middle = heads[0].second + 5 * pos;
+            for (int k = -2; k <= 2; ++k)
+                EXPECT_GE(std::abs(dots[0].second - (middle + 10 * k)), 3) << "line " << k;
+        }
+    }
+}
