@@ -7,59 +7,15 @@
 #include <memory>
 
 #include "core/ram_stream.h"
+#include "fuzz/smf_conversion_work.h"
 #include "midi/base/midi_file_buf.h"
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
 #include "score/music_score.h"
 #include "score/staff_util.h"
 
-namespace {
-
-// Bars that the converted staves reach: the time up to the last event or text, cut into bars by track 0's
-// time signatures (4/4 before the first). A staff holds at most one bar per two of its 32002 items.
-uint64_t CountBars(TSMFData& smf, DWORD lastTick) {
-    uint64_t bars = 0;
-    DWORD from = 0;
-    int measure = MeasureTicks(4, 2);
-    TSMFTrackData* first = smf.GetTrackCount() > 0 ? smf.GetTrack(0) : nullptr;
-    for (int i = 0; first != nullptr && i < first->GetEventCount(); ++i) {
-        const TMidiEvent& ev = *first->GetEvent(i);
-        if (ev.GetKind() != MIDI_KIND_TIMESIG) continue;
-        const DWORD tick = std::min<DWORD>(ev.Tick & 0x7FFFFFFF, lastTick);
-        bars += (tick - from) / static_cast<DWORD>(measure);
-        from = tick;
-        // As the time signature item keeps them: 1 to 128 beats, a beat value of a whole to a thirty-second.
-        measure = MeasureTicks(std::clamp<int>(ev.Status, 1, 128), std::clamp<int>(ev.Data1, 0, 5));
-    }
-    bars += (lastTick - from) / static_cast<DWORD>(measure) + 1;
-    return std::min<uint64_t>(bars, 16001);
-}
-
-// The most notes sounding at once on one channel of one track (a chord item holds at most 30).
-int WidestChord(TSMFData& smf) {
-    int widest = 0;
-    for (int t = 0; t < smf.GetTrackCount(); ++t) {
-        TSMFTrackData* track = smf.GetTrack(t);
-        bool on[16][128] = {};
-        int count[16] = {};
-        for (int i = 0; i < track->GetEventCount(); ++i) {
-            const TMidiEvent& ev = *track->GetEvent(i);
-            if (!ev.IsShortMsg()) continue;
-            const int ch = ev.GetChannel();
-            const int key = ev.Data1 & 0x7F;
-            if (ev.IsSoundingNote() && !on[ch][key]) {
-                on[ch][key] = true;
-                widest = std::max(widest, ++count[ch]);
-            } else if (ev.IsNoteRelease() && on[ch][key]) {
-                on[ch][key] = false;
-                --count[ch];
-            }
-        }
-    }
-    return std::min(widest, 30);
-}
-
-}  // namespace
+using qsm::fuzz::CountBars;
+using qsm::fuzz::WidestChord;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQSRFlatRamStream in(const_cast<uint8_t*>(data), static_cast<DWORD>(size), static_cast<DWORD>(size));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds a release build and starts the viewer QSM2View. Arguments are passed on
-# to it; without any it opens one of the built-in sample songs (Minuet in G).
+# to it; without any it starts on its Welcome dialog, where the built-in sample songs can be opened.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -12,8 +12,5 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: QSM2View needs one to show its window; to print a score to PDF instead run:" \
        "$viewer /xprint testdata/layout/piano.qsmtxt"
   exit 0
-fi
-if [ $# -eq 0 ]; then
-  set -- "$top/build/release/resources/samples/minuet_in_g.qsm"
 fi
 exec "$viewer" "$@"

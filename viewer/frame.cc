@@ -33,6 +33,11 @@ TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
 }
 
+// The Welcome dialog, the font usage and the mute list.
+constexpr UINT kCmWelcome = 101;
+constexpr UINT kCmFontUsage = 131;
+constexpr UINT kCmMuteList = 132;
+
 }  // namespace
 
 // ---------------------------------------------------------------- error text gadget
@@ -134,6 +139,8 @@ EV_WM_COPYDATA, EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE, EV_COMMAND(CM_QSM_
     EV_COMMAND(CM_QSM_ABOUT, CmAbout), EV_COMMAND(CM_QSM_CHECKUPDATES, CmCheckForUpdates),
     EV_COMMAND(CM_QSM_WEBSITE, CmWebSite), EV_COMMAND(CM_QSM_OPTIONS, CmOptions),
     EV_COMMAND(CM_QSM_SYNTHVOLUME, CmMidiMapperVolume), EV_COMMAND(CM_QSM_PLAYSPEED, CmPlaySpeed),
+    EV_COMMAND(kCmWelcome, CmWelcome), EV_COMMAND(kCmFontUsage, CmFontUsage),
+    EV_COMMAND(kCmMuteList, CmMuteList), EV_COMMAND_ENABLE(kCmMuteList, CeMuteList),
     EV_COMMAND(kCmPrint, CmPrint), EV_COMMAND(kCmPrintPreview, CmPrintPreview),
     EV_COMMAND(kCmPrinterSetup, CmPrinterSetup),
     EV_COMMAND(kCmPrintDirect, CmPrintDirect), END_RESPONSE_TABLE;
@@ -461,6 +468,18 @@ void TQSMViewerFrame::CmMidiMapperVolume() {
 }
 void TQSMViewerFrame::CmPlaySpeed() {
     if (App()) App()->CmPlaySpeed();
+}
+void TQSMViewerFrame::CmWelcome() {
+    if (App()) App()->CmWelcome();
+}
+void TQSMViewerFrame::CmFontUsage() {
+    if (App()) App()->CmFontUsage();
+}
+void TQSMViewerFrame::CmMuteList() {
+    if (App()) App()->CmMuteList();
+}
+void TQSMViewerFrame::CeMuteList(TCommandEnabler& ce) {
+    if (App()) App()->CeMuteList(ce);
 }
 
 void TQSMViewerFrame::CmPrint() {

@@ -129,6 +129,11 @@ public:
     void CmOptions();
     void CmMidiMapperVolume();
     void CmPlaySpeed();
+    // The Welcome dialog, the font usage and the mute list.
+    void CmWelcome();
+    void CmFontUsage();
+    void CmMuteList();
+    void CeMuteList(TCommandEnabler& ce);
     // Printing: the print dialog (113), the preview (114), printer set-up (115) and printing without a
     // dialog followed by Exit (199, "/xprint").
     void CmPrint();

@@ -11,6 +11,7 @@
 #include "ui/column_list.h"
 #include "ui/message_box.h"
 #include "viewer/app.h"
+#include "viewer/client.h"
 #include "viewer/options.h"
 #include "viewer/samples.h"
 
@@ -29,7 +30,11 @@ void OpenPage(const char* address) {
 }  // namespace
 
 TViewerFileOpener& ViewerFileOpener() {
-    static TViewerFileOpener opener;
+    static TViewerFileOpener opener = [](const char* path, bool addToRecent) {
+        TQSMViewerApp* app = TQSMViewerApp::Get();
+        TQSMViewerClient* client = app != nullptr ? app->GetClient() : nullptr;
+        return client != nullptr && client->OpenFile(path, addToRecent);
+    };
     return opener;
 }
 

@@ -17,8 +17,8 @@ enum : int {
     IDD_WELCOME = 521,
 };
 
-// The one open routine of the viewer's client: a file path (null: the score shown without a file) and
-// whether it joins the recent views. The client sets it when it is made.
+// How the dialog opens what was chosen: a file path (null: the score shown without a file) and whether it
+// joins the recent views. The client's open routine unless replaced (tests do).
 using TViewerFileOpener = std::function<bool(const char* path, bool addToRecent)>;
 TViewerFileOpener& ViewerFileOpener();
 

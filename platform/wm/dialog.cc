@@ -192,7 +192,8 @@ INT_PTR RunModal(HWND dlg, HWND owner) {
     }
     std::shared_ptr<Window> keep = Hold(dlg);
     RunModalLoop(dlg, &st.ended, MSGF_DIALOGBOX);
-    INT_PTR result = st.ended ? st.result : -1;
+    // A dialog destroyed by its owner while it ran ended without a result (and its state went with it).
+    INT_PTR result = IsWindow(dlg) && st.ended ? st.result : -1;
     if (disabled_owner && IsWindow(top_owner)) EnableWindow(top_owner, TRUE);
     if (IsWindow(dlg)) {
         if (top_owner != nullptr && GetActiveWindow() == dlg) SetActiveWindow(top_owner);

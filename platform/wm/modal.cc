@@ -25,7 +25,8 @@ void RunModalLoop(HWND modal, const bool* done, UINT idle_kind) {
     bool hooked = false;
     bool idle_sent = false;
     LONG idle_count = 0;
-    while (!*done && IsWindow(modal)) {
+    // The flag lives with the modal window: once the window is gone (its owner destroyed it) it is not read.
+    while (IsWindow(modal) && !*done) {
         if (!hooked) {
             hooked = true;
             PumpMessagesOnce();
@@ -42,7 +43,7 @@ void RunModalLoop(HWND modal, const bool* done, UINT idle_kind) {
                 continue;
             }
             if (hooks.idle && hooks.idle(idle_count++)) continue;
-            if (*done) break;
+            if (!IsWindow(modal) || *done) break;
             WaitMessage();
             continue;
         }

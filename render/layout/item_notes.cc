@@ -75,14 +75,27 @@ int GetHeadOffset(TStaffDrawInfo& info, const TLayoutRecord& record, const TSong
            note.GetXNoteSpace() * W(info, size, 7);
 }
 
+// The head column an up stem stands right of: the leftmost column of the heads on the up-stem side. Heads
+// moved aside by a second stand right of the stem, so the stem runs between the two columns.
+static int UpSideColumn(const TMusicNote& note) {
+    if (note.GetType() != ntChord) return 0;
+    const auto& chord = static_cast<const TChordData&>(note);
+    const bool split = chord.HasSplitStems();
+    int column = -1;
+    for (int i = 0; i < chord.GetNoteCount(); ++i) {
+        const TMusicNote* m = chord.GetNote(i);
+        if (split && !m->IsStemUp()) continue;
+        if (column < 0 || m->GetHeadColumn() < column) column = m->GetHeadColumn();
+    }
+    return std::max(column, 0);
+}
+
 int GetStemX(TStaffDrawInfo& info, const TLayoutRecord& record, TMusicNote& note, int direction) {
     if (record.IsHidden() && !info.ShowsHidden()) return 0;
     int dir = (note.HasSplitStems() && direction != 0) ? direction : note.GetStemDirSign();
     int off = GetHeadOffset(info, record, note);
     int hw = HeadWidth(info, note);
-    int columns = note.GetChordLayoutSize() - 1;
-    if (columns < 0) columns = 0;
-    if (dir > 0) return off + (columns + 1) * hw;
+    if (dir > 0) return off + (UpSideColumn(note) + 1) * hw;
     int wide = note.HasWideLayout(-1) ? 1 : 0;
     return off + (wide + (note.HasSplitStems() ? 0 : 0)) * hw;
 }
@@ -311,7 +324,8 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
     }
     // Articulations.
     if (!chord && n.HasArticulation()) DrawNoteArticulations(info, n, n, headX, pos, record.ItemIndex);
-    x = headX + hw;
+    // The dots of a chord stand in one column right of all its heads, whatever the member's own column.
+    x = chord ? x + std::max(chord->GetChordLayoutSize(), 1) * hw : headX + hw;
     // Dots.
     const TSongNote& owner = chord ? static_cast<const TSongNote&>(*chord) : n;
     if (owner.IsDotted() || owner.IsDblDotted()) {
@@ -429,31 +443,35 @@ void DrawChordStems(TStaffDrawInfo& info, TLayoutRecord& record, TChordData& cho
     }
     int off = GetHeadOffset(info, record, chord);
     int hw = HeadWidth(info, chord);
-    int columns = std::max(0, chord.GetChordLayoutSize() - 1);
     bool beamed = chord.GetBeamState() != gsNone;
     auto stemVisible = [&](TMusicNote* m) { return m->GetStemLengthField() != 31 || show; };
     TMusicNote* down = chord.GetNote(downIdx);
     TMusicNote* up = chord.GetNote(upIdx);
     int length =
         chord.GetStemLengthField() >= 1 && chord.GetStemLengthField() <= 30 ? chord.GetStemLengthField() : 0;
-    int flags = chord.GetFlagCount();
-    if (!beamed && chord.GetDur() != dcWhole) {
+    // With split durations each stem belongs to its own voice: a whole note there has no stem, and the
+    // flags are those of the voice.
+    int downFlags = chord.HasSplitStems() ? down->GetFlagCount() : chord.GetFlagCount();
+    int upFlags = chord.HasSplitStems() ? up->GetFlagCount() : chord.GetFlagCount();
+    bool downWhole = (chord.HasSplitStems() ? down->GetDur() : chord.GetDur()) == dcWhole;
+    bool upWhole = (chord.HasSplitStems() ? up->GetDur() : chord.GetDur()) == dcWhole;
+    if (!beamed) {
         bool split = chord.HasSplitStems();
-        bool downOn = split ? down->GetStemDirSign() < 0 : chord.GetStemDirSign() < 0;
-        bool upOn = split ? up->GetStemDirSign() > 0 : chord.GetStemDirSign() > 0;
+        bool downOn = !downWhole && (split ? down->GetStemDirSign() < 0 : chord.GetStemDirSign() < 0);
+        bool upOn = !upWhole && (split ? up->GetStemDirSign() > 0 : chord.GetStemDirSign() > 0);
         if (downOn && stemVisible(down)) {
             if (down->GetStemLengthField() == 31) f->SelectColor(info.GetHiddenColor());
             int sx = x + off + ((chord.HasWideLayout(-1) ? 1 : 0) + 0) * hw;
             int span = std::abs(down->GetStaffPos() - chord.GetNote(0)->GetStaffPos());
             f->DrawStemDown(sx, down->GetStaffPos(), NoteSize(chord), down->GetNoteheadSymbolCode(), span,
-                            flags, length);
+                            downFlags, length);
             f->SelectColor(saved);
         }
         if (upOn && stemVisible(up)) {
             if (up->GetStemLengthField() == 31) f->SelectColor(info.GetHiddenColor());
-            int sx = x + off + columns * hw;
+            int sx = x + off + UpSideColumn(chord) * hw;
             int span = std::abs(up->GetStaffPos() - chord.GetNote(n - 1)->GetStaffPos());
-            f->DrawStemUp(sx, up->GetStaffPos(), NoteSize(chord), up->GetNoteheadSymbolCode(), span, flags,
+            f->DrawStemUp(sx, up->GetStaffPos(), NoteSize(chord), up->GetNoteheadSymbolCode(), span, upFlags,
                           length);
             f->SelectColor(saved);
         }

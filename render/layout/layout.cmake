@@ -23,5 +23,7 @@ endif()
 qsm_test(render_layout_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_test.cc
          ${CMAKE_CURRENT_LIST_DIR}/tests/layout_rules_test.cc
          ${CMAKE_CURRENT_LIST_DIR}/tests/drawing_modes_test.cc DEPS qsm_render)
+qsm_test(render_layout_geometry_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_geometry_test.cc
+         DEPS qsm_render)
 qsm_test(render_staff_selection_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/staff_selection_test.cc
          DEPS qsm_render)

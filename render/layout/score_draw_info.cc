@@ -449,7 +449,27 @@ void TScoreDrawInfo::FitSystem(int width) {
             TLayoutRecord& r = s.Record(i);
             if (bars > 0) {
                 int w = r.GetKind() == lkBarLine ? s.GetFitWidth(r) : r.Width;
-                if (x + w > W) {
+                // The closing bar line that follows the staff's last bar line holds no music of its own: it
+                // stays with that bar line rather than taking a system for itself.
+                bool closing = r.GetKind() == lkBarLine && i == s.GetRecordCount() - 1 && i > 0 &&
+                               s.Record(i - 1).GetKind() == lkBarLine;
+                if (x + w > W && closing) {
+                    // Make room for it by narrowing the notes of the last bar, down to what they draw.
+                    int need = static_cast<int>(x + w - W);
+                    for (int j = i - 2; j >= 0 && need > 0 && s.Record(j).GetKind() != lkBarLine; --j) {
+                        TLayoutRecord& n = s.Record(j);
+                        TNotatedItem* item = s.ItemOf(n);
+                        if (n.GetKind() != lkNote || !item) continue;
+                        int least = s.GetFitWidth(n) + item->GetDotWidth(s, n) +
+                                    (Fonts ? Fonts->GetGlyphWidth(7) / 2 : 0);
+                        int take = std::min(need, n.Width - least);
+                        if (take <= 0) continue;
+                        n.Width -= take;
+                        x -= take;
+                        need -= take;
+                    }
+                }
+                if (x + w > W && !closing) {
                     s.SetRecordCount(i);
                     overflow = true;
                     break;

@@ -654,7 +654,10 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
         if (keep) {
             bool nextBreaks = idx.GetBarLine() || idx.GetMultiMeasureRest();
             // The last record is measured only where a bar line or rest may end the segment.
-            if (barCompleted && nextBreaks && total + GetFitWidth(*lastKept) > width) break;
+            // A closing bar line right after the staff's last bar line stays with it.
+            bool closingNext = lastKept->GetKind() == lkBarLine && idx.GetBarLine() &&
+                               idx.GetIndex() == Staff->GetLastIndex();
+            if (barCompleted && nextBreaks && !closingNext && total + GetFitWidth(*lastKept) > width) break;
             total += r.Width;
         }
     }

@@ -89,6 +89,7 @@ protected:
         ASSERT_TRUE(main->Create());
         PumpMessages();
         ViewerLinkOpener() = [this](const char* address) { opened.push_back(address); };
+        savedOpener = ViewerFileOpener();
         ViewerFileOpener() = [this](const char* path, bool add) {
             opens.push_back({path != nullptr ? path : "", add});
             return true;
@@ -96,7 +97,7 @@ protected:
     }
     void TearDown() override {
         ViewerLinkOpener() = [](const char*) {};
-        ViewerFileOpener() = nullptr;
+        ViewerFileOpener() = savedOpener;
         qsm::wm::SetModalHook(nullptr);
         app.reset();
         StoreTest::TearDown();
@@ -137,6 +138,7 @@ protected:
     std::vector<Open> opens;
     std::vector<std::string> boxes;
     std::vector<int> menuKeys;
+    TViewerFileOpener savedOpener;
 };
 
 // ---- Welcome ----

@@ -208,6 +208,17 @@ TEST_F(DialogsTest, QuitInsideAModalLoopEndsItAndReachesTheOuterLoop) {
     EXPECT_EQ(m.wParam, 3u);
 }
 
+TEST_F(DialogsTest, AModalDialogWhoseOwnerIsDestroyedEndsWithoutAResult) {
+    HWND shown = nullptr;
+    SetModalHook([&](HWND dlg) {
+        shown = dlg;
+        DestroyWindow(owner);
+    });
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kSettingsId), owner, SettingsProc, 0), -1);
+    EXPECT_FALSE(IsWindow(shown));
+    EXPECT_FALSE(IsWindow(owner));
+}
+
 TEST_F(DialogsTest, ModelessAndOwnerlessDialogs) {
     HWND dlg = CreateDialogParamA(nullptr, MAKEINTRESOURCEA(kInnerId), owner, InnerProc, 0);
     ASSERT_NE(dlg, nullptr);
