@@ -87,6 +87,27 @@ function(qsm_test name)
                        PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}" ${env})
 endfunction()
 
+# qsm_display_shot(name SOURCES ... DEPS ... TEST test-name [ARGS ...])
+# A program that saves screenshots: from the X server under xvfb-run, from the headless virtual screen
+# without a display. Where xvfb-run is there, the display test TEST runs it once under Xvfb with ARGS.
+function(qsm_display_shot name)
+  if(NOT QSM_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "TEST" "SOURCES;DEPS;ARGS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${QSM_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} qsm_shot_util)
+  find_program(QSM_XVFB_RUN xvfb-run)
+  if(QSM_XVFB_RUN)
+    add_test(NAME ${A_TEST}
+             COMMAND ${QSM_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${name}> ${A_ARGS})
+    # The display libraries SDL loads keep allocations of their own until the process ends.
+    set_tests_properties(${A_TEST} PROPERTIES TIMEOUT 120 LABELS display
+                         ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
+  endif()
+endfunction()
+
 # qsm_fuzzer(name SOURCE file DEPS ... SECONDS n [CORPUS dir])
 # With QSM_FUZZ a libFuzzer program; otherwise a replay program that runs the fuzz entry over every file
 # of the seed corpus, registered as a test, so that the corpus is checked in every sanitizer build.

@@ -1,9 +1,12 @@
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "core/stream.h"
 #include "core/text_utils.h"
 #include "midi/smf_file.h"
+#include "platform/kernel/text.h"
 
 namespace {
 
@@ -202,8 +205,40 @@ void TSMFImport::PortPrefix(int port) {
     if (Current) Current->SetPort(port);
 }
 
-void TSMFImport::Text(int type, const char* text) {
-    if (!Current || !text || !text[0]) return;
+namespace {
+
+// Text events written as UTF-8 are taken into the ANSI code page when every character has a place there;
+// other texts keep their bytes as they are.
+std::string TextInCodePage(const char* text) {
+    bool wide = false;
+    for (const char* p = text; *p; ++p)
+        if (static_cast<unsigned char>(*p) >= 0x80) wide = true;
+    if (!wide) return text;
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (units <= 0) return text;
+    std::vector<WCHAR> utf16(static_cast<size_t>(units));
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, utf16.data(), units) != units)
+        return text;
+    BOOL lost = FALSE;
+    int bytes =
+        WideCharToMultiByte(GetACP(), WC_NO_BEST_FIT_CHARS, utf16.data(), -1, nullptr, 0, nullptr, &lost);
+    if (bytes <= 0 || lost) return text;
+    std::string out(static_cast<size_t>(bytes), '\0');
+    lost = FALSE;
+    if (WideCharToMultiByte(GetACP(), WC_NO_BEST_FIT_CHARS, utf16.data(), -1, out.data(), bytes, nullptr,
+                            &lost) != bytes ||
+        lost)
+        return text;
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+}  // namespace
+
+void TSMFImport::Text(int type, const char* raw) {
+    if (!Current || !raw || !raw[0]) return;
+    const std::string converted = TextInCodePage(raw);
+    const char* text = converted.c_str();
     DWORD tick = ConvertTick(GetCurrentTime());
     bool firstTrack = Data->GetTrackCount() == 0;
     switch (type) {

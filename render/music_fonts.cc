@@ -9,7 +9,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "core/font_spec.h"
+#include "core/font_record.h"
 #include "render/base/color_palette.h"
 #include "render/base/fonts_data.h"
 #include "render/bundled_fonts.h"
@@ -183,10 +183,10 @@ void TMusicFonts::CreateFonts(HDC dc, int staffSpace) {
     LyricHeight = FontData ? MulDiv(FontData->Fonts[2].PointSize, 8, staffSize) : MulDiv(12, 8, staffSize);
     for (int i = 0; i < 12; ++i) {
         LOGFONTA lf{};
-        TQSFontSpec spec;
-        if (FontData) spec = FontData->Fonts[i];
-        spec.ToLogFontForDC(dc, &lf);
-        lf.lfHeight = -MulDiv(std::abs(spec.PointSize), 4 * u, staffSize);
+        TQSFontSpec record;
+        if (FontData) record = FontData->Fonts[i];
+        record.ToLogFontForDC(dc, &lf);
+        lf.lfHeight = -MulDiv(std::abs(record.PointSize), 4 * u, staffSize);
         TextFonts[i] = CreateFontIndirectA(&lf);
     }
     const char* face = GetDefaultMusicFontFace();

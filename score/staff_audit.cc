@@ -309,7 +309,11 @@ void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
     bool inTriplet = false;
     TNotatedItem* item = take();
     while (item && !full()) {
-        if (t >= nextBar && IsBarContent(*item)) {
+        // A key or time signature that falls on a bar boundary belongs after that bar's line; a time
+        // signature inside a bar ends the bar there, and stands after the bar line too.
+        const bool signature = item->GetType() == ntKey || item->GetType() == ntTimeSignature;
+        if (item->GetType() == ntTimeSignature && t < nextBar && t + measure != nextBar) nextBar = t;
+        if (t >= nextBar && (IsBarContent(*item) || signature)) {
             if (inTriplet) break;
             pending.push_back(item);
             item = new TBarLineData(bsSingle, 1);

@@ -7,23 +7,15 @@
 
 #include "core/file_utils.h"
 #include "core/text_utils.h"
+#include "platform/framework/transfer_field.h"
 #include "ui/message_box.h"
 #include "ui/number_text.h"
 #include "ui/ui_draw.h"
 
 namespace {
 
-template <class T>
-T ReadField(const void* buffer) {
-    T v;
-    std::memcpy(&v, buffer, sizeof v);
-    return v;
-}
-
-template <class T>
-void WriteField(void* buffer, T v) {
-    std::memcpy(buffer, &v, sizeof v);
-}
+using qsm::framework::ReadField;
+using qsm::framework::WriteField;
 
 // The window text, at most size - 1 characters of it.
 std::string WindowText(HWND hwnd, int size) {

@@ -6,22 +6,14 @@
 #include <string>
 
 #include "core/text_utils.h"
+#include "platform/framework/transfer_field.h"
 #include "ui/message_box.h"
 #include "ui/number_text.h"
 
 namespace {
 
-template <class T>
-T ReadField(const void* buffer) {
-    T v;
-    std::memcpy(&v, buffer, sizeof v);
-    return v;
-}
-
-template <class T>
-void WriteField(void* buffer, T v) {
-    std::memcpy(buffer, &v, sizeof v);
-}
+using qsm::framework::ReadField;
+using qsm::framework::WriteField;
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // Small helpers of the user-interface library: the debugger trace, the version text, font sizes and fonts
-// that fit a width, and text to the clipboard. The font record itself is core/font_spec.h.
+// that fit a width, and text to the clipboard. The font record itself is core/font_record.h.
 #pragma once
 
-#include "core/font_spec.h"
+#include "core/font_record.h"
 #include "platform/framework/dc.h"
 
 // Formats the text (cut to 511 bytes, never more) and passes it to the debugger.

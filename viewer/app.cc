@@ -259,6 +259,24 @@ bool TQSMViewerApp::ProcessAppMsg(MSG& msg) {
     return TApplication::ProcessAppMsg(msg);
 }
 
+TQSMViewerApp::TPositionRecord TQSMViewerApp::GetPositionRecord(bool withState) const {
+    if (!withState) return {0xFFFFFFFFu, 0};
+    return {GetCurrentTick(), PerformanceActive != 0 ? 1u : 0u};
+}
+
+void TQSMViewerApp::UpdateStatusIfMoved() {
+    TPositionRecord now = GetPositionRecord(true);
+    if (now.Tick == LastStatus.Tick && now.Flags == LastStatus.Flags) return;
+    if (!IsPerformanceActive() && (now.Tick != LastStatus.Tick || (LastStatus.Flags & 1) != 0))
+        ShowPositionTexts();
+    LastStatus = {now.Tick, now.Flags};
+}
+
+bool TQSMViewerApp::IdleAction(LONG idleCount) {
+    if (idleCount == 0) UpdateStatusIfMoved();
+    return TApplication::IdleAction(idleCount);
+}
+
 void TQSMViewerApp::EvTimer(UINT id) {
     if (id != kPlayTimerId || !MidiManager.ArePortsOpen()) return;
     if (auto* frame = dynamic_cast<TQSMViewerFrame*>(GetMainWindow())) frame->PlayTick();

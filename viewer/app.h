@@ -220,6 +220,17 @@ public:
     // Slider positions 0..16384 over the total play length.
     void SetSliderFromMs(DWORD ms);
     DWORD GetMsFromSlider() const;
+    // The play position and whether a performance runs (flag bit 0); without the state, {-1, 0}.
+    struct TPositionRecord {
+        DWORD Tick;
+        DWORD Flags;
+    };
+    TPositionRecord GetPositionRecord(bool withState) const;
+    // Refreshes the frame's position texts when the position moved while no performance runs, or when a
+    // performance has just ended; remembers the record shown.
+    void UpdateStatusIfMoved();
+    // The first idle pass after messages updates the position texts.
+    bool IdleAction(LONG idleCount) override;
     // Forgets the last shown position, so that the next status update shows it again.
     void ClearLastStatus() { LastStatus = {0xFFFFFFFFu, 0}; }
     // The frame's refresh of its position texts (time and bar); the frame sets it.

@@ -1,5 +1,6 @@
 #include "viewer/client.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -672,18 +673,23 @@ HWND TQSMViewerClient::GetViewHandle() {
     return View->GetHandle();
 }
 
+// A staff opens with a bar line, so an index at its very start counts no bar yet: the start of a score is
+// in its first bar.
 int TQSMViewerClient::GetPositionBar() {
     TQSMViewerApp* app = TQSMViewerApp::Get();
     TMusicScore* score = app->GetScore();
-    if (score == nullptr) return 0;
+    if (score == nullptr) return 1;
+    int bar = score->StartingBar;
     if (app->IsPerformanceActive()) {
-        TMusicStaff* staff = score->GetStaff(0);
-        if (staff == nullptr) return 0;
-        int index = app->GetScorePlayer().GetStaffIndex(0);
-        TRelNtnIdx at(staff, index < 0 ? staff->GetItemCount() - 1 : index);
-        return at.GetDisplayBarNumber(*score);
+        if (TMusicStaff* staff = score->GetStaff(0)) {
+            int index = app->GetScorePlayer().GetStaffIndex(0);
+            TRelNtnIdx at(staff, index < 0 ? staff->GetItemCount() - 1 : index);
+            bar = at.GetDisplayBarNumber(*score);
+        }
+    } else {
+        bar = View->GetPosition().GetDisplayBarNumber(*score);
     }
-    return View->GetPosition().GetDisplayBarNumber(*score);
+    return std::max(bar, static_cast<int>(score->StartingBar));
 }
 
 LRESULT TQSMViewerClient::EvMidiSeq(WPARAM wp, LPARAM) {

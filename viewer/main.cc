@@ -4,12 +4,16 @@
 
 #include "platform/framework/program.h"
 #include "platform/wm/backend.h"
+#include "platform/wm/modal_answers.h"
 #include "platform/wm/sdl_backend.h"
 
 int main(int argc, char* argv[]) {
     const char* backend = std::getenv("QSM_BACKEND");
     bool headless = backend != nullptr && std::string_view(backend) == "headless";
     bool onDisplay = !headless && qsm::wm::InstallSdlBackend();
+    // Without a display nobody can answer a dialog: a test that starts the program answers through the
+    // environment.
+    if (!onDisplay) qsm::wm::InstallModalAnswersFromEnvironment();
     int code = qsm::RunOwlMain(argc, argv);
     if (onDisplay) qsm::wm::RemoveSdlBackend();
     return code;

@@ -7,6 +7,7 @@
 #include "core/hooks.h"
 #include "platform/framework/dc.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/module.h"
 #include "render/layout/score_draw_info.h"
 #include "ui/long_task.h"
 #include "viewer/print_data.h"
@@ -486,7 +487,7 @@ bool TScorePreviewControl::EvSetCursor(HWND wnd, UINT hitTest, UINT mouseMsg) {
     int hit = HitTest(c);
     HCURSOR cursor = nullptr;
     if (hit != 0) {
-        HINSTANCE inst = GetModule() ? GetModule()->GetInstance() : nullptr;
+        HINSTANCE inst = GetModule() ? GetModule()->GetInstance() : GetModuleHandleA(nullptr);
         cursor = LoadCursorA(inst, hit < 0 ? "PageTurnLeft" : "PageTurnRight");
         if (!cursor) cursor = LoadCursorA(nullptr, IDC_SIZEWE);
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/bool_array.h"
-#include "core/font_spec.h"
+#include "core/font_record.h"
 #include "core/memory_block.h"
 #include "core/multi_field.h"
 #include "core/ram_stream.h"

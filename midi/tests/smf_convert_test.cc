@@ -539,3 +539,20 @@ TEST(SmfConvert, ProgressGoesToTheLongTaskDialog) {
     EXPECT_TRUE(std::is_sorted(gauge.begin(), gauge.end()));
     EXPECT_EQ(gauge.back(), 100);
 }
+
+TEST(SmfConvert, RoundTripKeepsTheBarsThroughARepeatedTimeSignature) {
+    // The second track repeats the conductor's 3/4 inside bar 2; the conductor drops the repeat, so the
+    // note that a rest follows there grows up to the beat of the bars from tick 0, not across the bar line.
+    TrackBuilder conductor;
+    conductor.Meta(0, 0x58, {3, 2, 24, 8}).Tempo(0, 500000).End();
+    TrackBuilder notes;
+    notes.Event(0, {0x90, 60, 90}).Event(576, {0x80, 60, 0});
+    notes.Event(384, {0x90, 62, 90}).Meta(40, 0x58, {3, 2, 24, 8}).Event(56, {0x80, 62, 0});
+    notes.Event(288, {0x90, 64, 90}).Event(192, {0x80, 64, 0}).End();
+    auto data = Read(MakeFile(1, 192, {conductor, notes}));
+    RoundTrip rt = RunRoundTrip(*data);
+    EXPECT_EQ(rt.expectedNotes, 3);
+    EXPECT_EQ(rt.expectedSame, 3);
+    EXPECT_EQ(rt.grown, 1);
+    EXPECT_EQ(rt.extra, 0);
+}

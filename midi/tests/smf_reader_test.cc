@@ -180,6 +180,28 @@ TEST(SmfReader, ZeroLengthNotesEndAfterTheyBegin) {
               (std::vector<Ev>{{0, 0x93, 55, 90}, {0, 0x93, 57, 90}, {1, 0x83, 55, 0}, {1, 0x83, 57, 0}}));
 }
 
+TEST(SmfReader, Utf8TextsAreTakenIntoTheCodePageWhereEveryCharacterFits) {
+    TrackBuilder conductor;
+    conductor
+        .Text(0, 3, "Caf\xC3\xA9 \xC3\xBC\xE2\x82\xAC")  // fits the ANSI page
+        .Text(0, 5, "\xE4\xB8\xAD\xC3\xA9")              // a character without a place: kept
+        .Text(0, 5, "d\xE9j\xE0")                        // not UTF-8: kept
+        .End();
+    Imported im;
+    Import(im, MakeFile(1, 192, {conductor}));
+    EXPECT_STREQ(im.data.GetText(SMF_FIELD_TITLE), "Caf\xE9 \xFC\x80");
+    TSMFTrackData* track = im.data.GetTrack(0);
+    ASSERT_NE(track, nullptr);
+    track->FindText(0);  // rewinds the texts
+    DWORD tick = 0;
+    int type = 0;
+    char text[64];
+    std::vector<std::string> texts;
+    while (track->ReadText(tick, type, text, sizeof(text)))
+        texts.push_back(text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Caf\xE9 \xFC\x80", "\xE4\xB8\xAD\xC3\xA9", "d\xE9j\xE0"}));
+}
+
 TEST(SmfReader, MetaEventsGoToTheirTracks) {
     TrackBuilder conductor;
     conductor.Text(0, 3, "Song Title")

@@ -58,21 +58,41 @@ struct RtGrid {
 };
 
 // Beat boundaries of the converted staves: from tick 0 in 4/4, then from each time signature of the first
-// track (on the conductor's grid) in its beats; compound bars count three written beats as one.
+// track in its beats; compound bars count three written beats as one. The conductor walks the first track's
+// events in their order: tempo, time and key signatures each advance it to their tick on its grid, never
+// back, and a time signature lands where the conductor stands. The conductor's clean-up then keeps the last
+// of several time signatures at one tick and drops one that repeats the signature in force, so a repeated
+// signature (as a second track often brings) does not start the bars again.
 struct RtBeats {
     std::vector<std::pair<int, int>> from;  // (tick, beat ticks)
 
     explicit RtBeats(TSMFData& data) {
         from.push_back({0, BeatTicks(4, 2, true)});
-        TSMFTrackData* first = data.GetTrack(0);
+        TSMFTrackData* first = data.GetTrackCount() > 0 ? data.GetTrack(0) : nullptr;
         if (first == nullptr) return;
+        RtGrid conductor{24};
+        using Sig = std::pair<int, int>;  // beats and beat-value exponent
+        Sig kept{-1, -1};                 // in force before the signature that waits at pendingTick
+        Sig pending{-1, -1};
+        int pendingTick = -1;
         for (int i = 0; i < first->GetEventCount(); ++i) {
             const TMidiEvent& ev = *first->GetEvent(i);
-            if (ev.GetKind() != MIDI_KIND_TIMESIG) continue;
-            const int tick = ((((static_cast<int>(ev.Tick) + 6) / 12) * 12 + 12) / 24) * 24;
+            const int kind = ev.GetKind();
+            if (kind != MIDI_KIND_TIMESIG && kind != MIDI_KIND_TEMPO && kind != MIDI_KIND_KEYSIG) continue;
+            conductor.position =
+                std::max(conductor.position, conductor.Quantize(static_cast<int>(ev.Tick & 0x7FFFFFFF)));
+            if (kind != MIDI_KIND_TIMESIG) continue;
+            const int tick = conductor.position;
+            const Sig sig{ev.Status, ev.Data1};
+            if (pendingTick >= 0 && tick > pendingTick) kept = pending;  // rests came between them
+            pendingTick = -1;
             if (tick == from.back().first) from.pop_back();
+            if (sig == kept) continue;
             from.push_back({tick, BeatTicks(ev.Status, ev.Data1, true)});
+            pending = sig;
+            pendingTick = tick;
         }
+        if (from.empty()) from.push_back({0, BeatTicks(4, 2, true)});
     }
     // The first beat boundary at or after the tick.
     int Next(int tick) const {

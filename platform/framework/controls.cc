@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/framework/transfer_field.h"
+
 // ---- controls ----
 
 TControl::TControl(TWindow* parent, int id, const char* title, int x, int y, int w, int h, TModule* module) {
@@ -55,17 +57,8 @@ UINT TransferText(TWindow& w, void* buffer, TTransferDirection direction, UINT l
     return limit;
 }
 
-template <class T>
-T ReadField(const void* buffer) {
-    T v;
-    memcpy(&v, buffer, sizeof v);
-    return v;
-}
-
-template <class T>
-void WriteField(void* buffer, T v) {
-    memcpy(buffer, &v, sizeof v);
-}
+using qsm::framework::ReadField;
+using qsm::framework::WriteField;
 
 }  // namespace
 

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cups/cups.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -126,6 +128,11 @@ std::string UniquePath(const std::string& folder, const std::string& name) {
     return path;
 }
 
+CupsSubmitter& Submitter() {
+    static CupsSubmitter submitter;
+    return submitter;
+}
+
 struct Job {
     PrinterInfo printer;
     std::string output;  // the DC's output name
@@ -182,16 +189,9 @@ HDC MakePrinterDC(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmo
     };
     hooks.finished = [job](const std::string& path) {
         if (job->printer.isPdf) return true;
-        std::vector<std::string> argv = {"lp",
-                                         "-d",
-                                         job->printer.name,
-                                         "-t",
-                                         job->title.empty() ? "Untitled" : job->title,
-                                         "-n",
-                                         std::to_string(job->copies)};
-        if (job->copies > 1 && job->collate) argv.insert(argv.end(), {"-o", "collate=true"});
-        argv.insert(argv.end(), {"--", path});
-        bool ok = RunProgram(argv) == 0;
+        CupsJob j{job->printer.name, path, job->title.empty() ? "Untitled" : job->title, job->copies,
+                  job->copies > 1 && job->collate};
+        bool ok = Submitter() ? Submitter()(j) : SubmitToCups(j);
         std::remove(path.c_str());
         return ok;
     };
@@ -281,6 +281,50 @@ DEVMODEA DefaultDevMode(const PrinterInfo& printer) {
 
 void InstallPrinters() {
     gdi::SetPrinterDCFactory(MakePrinterDC);
+}
+
+void SetCupsSubmitter(CupsSubmitter submitter) {
+    Submitter() = std::move(submitter);
+}
+
+bool SubmitToCups(const CupsJob& job) {
+    // Forget the server of an earlier job, so that a changed CUPS_SERVER is read again. A server that
+    // asks for a password gets none: there is no terminal to ask on.
+    cupsSetServer(nullptr);
+    cupsSetPasswordCB2(
+        [](const char*, http_t*, const char*, const char*, void*) -> const char* { return nullptr; },
+        nullptr);
+    cups_option_t* options = nullptr;
+    int n = cupsAddOption("copies", std::to_string(std::max(job.copies, 1)).c_str(), 0, &options);
+    if (job.collate) n = cupsAddOption("collate", "true", n, &options);
+    http_t* http =
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
+    bool ok = false;
+    if (http) {
+        int id = cupsCreateJob(http, job.printer.c_str(), job.title.c_str(), n, options);
+        if (id > 0) {
+            ok = cupsStartDocument(http, job.printer.c_str(), id, job.file.c_str(), CUPS_FORMAT_PDF, 1) ==
+                 HTTP_STATUS_CONTINUE;
+            if (ok) {
+                std::ifstream in(job.file, std::ios::binary);
+                char buf[65536];
+                while (ok && in) {
+                    in.read(buf, sizeof buf);
+                    std::streamsize got = in.gcount();
+                    if (got > 0)
+                        ok =
+                            cupsWriteRequestData(http, buf, static_cast<size_t>(got)) == HTTP_STATUS_CONTINUE;
+                }
+                ok = ok && in.eof();
+                // Finishing the document also ends a broken transfer; the server's answer decides.
+                ok = cupsFinishDocument(http, job.printer.c_str()) < IPP_STATUS_REDIRECTION_OTHER_SITE && ok;
+            }
+            if (!ok) cupsCancelJob2(http, job.printer.c_str(), id, 0);
+        }
+        httpClose(http);
+    }
+    cupsFreeOptions(n, options);
+    return ok;
 }
 
 int RunProgram(const std::vector<std::string>& argv, std::string* output) {

@@ -19,6 +19,7 @@
 // is the CUPS default when there is one, else "PDF file".
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -120,5 +121,18 @@ void InstallPrinters();
 // Runs a program found on PATH with the arguments (no shell), collecting its standard output. Answers the
 // exit status, or -1 when it could not be run.
 int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr);
+
+// A finished CUPS job: the destination, the PDF file, the job's title, copies and collation.
+struct CupsJob {
+    std::string printer, file, title;
+    int copies = 1;
+    bool collate = false;
+};
+// Hands a finished job to the spooler; false when the spooler did not take it.
+using CupsSubmitter = std::function<bool(const CupsJob&)>;
+// The submitter EndDoc uses for CUPS printers; an empty one restores SubmitToCups.
+void SetCupsSubmitter(CupsSubmitter submitter);
+// Sends the job to the CUPS server (CUPS_SERVER, client.conf or the local one) through the CUPS library.
+bool SubmitToCups(const CupsJob& job);
 
 }  // namespace qsm::print

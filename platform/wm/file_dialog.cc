@@ -13,12 +13,17 @@
 #include <utility>
 #include <vector>
 
+#include "platform/wm/dialog_path.h"
 #include "platform/wm/dialog_template.h"
 
 namespace fs = std::filesystem;
 
 namespace qsm::wm {
 namespace {
+
+using dialog_path::IsDir;
+using dialog_path::Join;
+using dialog_path::Normal;
 
 thread_local DWORD t_error = 0;
 
@@ -51,23 +56,6 @@ std::string Trim(const std::string& s) {
     if (a == std::string::npos) return "";
     size_t b = s.find_last_not_of(" \t");
     return s.substr(a, b - a + 1);
-}
-
-bool IsDir(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string Normal(const std::string& path) {
-    std::string n = fs::path(path).lexically_normal().string();
-    while (n.size() > 1 && n.back() == '/')
-        n.pop_back();
-    return n.empty() ? "/" : n;
-}
-
-std::string Join(const std::string& dir, const std::string& name) {
-    if (!name.empty() && name[0] == '/') return Normal(name);
-    return Normal(dir == "/" ? "/" + name : dir + "/" + name);
 }
 
 std::vector<std::string> Patterns(const std::string& list) {

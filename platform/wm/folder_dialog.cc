@@ -11,12 +11,17 @@
 
 #include "platform/kernel/files.h"
 #include "platform/wm/controls.h"
+#include "platform/wm/dialog_path.h"
 #include "platform/wm/dialog_template.h"
 
 namespace fs = std::filesystem;
 
 namespace qsm::wm {
 namespace {
+
+using dialog_path::IsDir;
+using dialog_path::Join;
+using dialog_path::Normal;
 
 constexpr const char* kStateProp = "qsm.folderdlg";
 
@@ -28,23 +33,6 @@ struct FolderDialog {
 
 FolderDialog* StateOf(HWND h) {
     return static_cast<FolderDialog*>(GetPropA(h, kStateProp));
-}
-
-bool IsDir(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string Normal(const std::string& path) {
-    std::string n = fs::path(path).lexically_normal().string();
-    while (n.size() > 1 && n.back() == '/')
-        n.pop_back();
-    return n.empty() ? "/" : n;
-}
-
-std::string Join(const std::string& dir, const std::string& name) {
-    if (!name.empty() && name[0] == '/') return Normal(name);
-    return Normal(dir == "/" ? "/" + name : dir + "/" + name);
 }
 
 std::string Home() {

@@ -44,24 +44,6 @@ bool InClient(const Window* w, POINT screen) {
            screen.y < o.y + (w->client.bottom - w->client.top);
 }
 
-// The deepest visible, enabled child of `w` under `screen`; `w` itself when no child is there.
-Window* Descend(Window* w, POINT screen) {
-    for (;;) {
-        if (!InClient(w, screen)) return w;
-        Window* next = nullptr;
-        for (Window* c : w->children) {
-            if (!c->Visible() || (c->style & WS_DISABLED)) continue;
-            RECT r = ScreenRect(c);
-            if (screen.x >= r.left && screen.y >= r.top && screen.x < r.right && screen.y < r.bottom) {
-                next = c;
-                break;
-            }
-        }
-        if (next == nullptr) return w;
-        w = next;
-    }
-}
-
 void DrawCaretToggle() {
     Window* w = W(g_caret.owner);
     if (w == nullptr) return;
@@ -134,6 +116,30 @@ int DeriveChar(int vk) {
 
 }  // namespace
 
+namespace {
+
+// The window under a point of w's rectangle: the topmost enabled visible child under it, searched in the
+// same way, else w itself. A window that answers WM_NCHITTEST with HTTRANSPARENT (a group box, a plain
+// static) lets the search go on to the siblings beneath it and then to its parent.
+Window* HitIn(Window* w, POINT screen, LRESULT* hit) {
+    if (InClient(w, screen)) {
+        std::vector<Window*> children = w->children;
+        for (Window* c : children) {
+            if (W(c->handle) != c || !c->Visible() || (c->style & WS_DISABLED)) continue;
+            RECT r = ScreenRect(c);
+            if (screen.x < r.left || screen.y < r.top || screen.x >= r.right || screen.y >= r.bottom)
+                continue;
+            if (Window* found = HitIn(c, screen, hit)) return found;
+        }
+    }
+    LRESULT h = Call(w, WM_NCHITTEST, 0, PackPoint(screen));
+    if (h == HTTRANSPARENT) return nullptr;
+    *hit = h;
+    return w;
+}
+
+}  // namespace
+
 Window* HitWindow(POINT screen, LRESULT* hit) {
     *hit = HTNOWHERE;
     std::vector<Window*> tops = S().toplevels;
@@ -141,16 +147,7 @@ Window* HitWindow(POINT screen, LRESULT* hit) {
         if (!t->Visible() || t->minimized) continue;
         RECT r = ScreenRect(t);
         if (screen.x < r.left || screen.y < r.top || screen.x >= r.right || screen.y >= r.bottom) continue;
-        Window* w = Descend(t, screen);
-        for (;;) {
-            LRESULT h = Call(w, WM_NCHITTEST, 0, PackPoint(screen));
-            if (h != HTTRANSPARENT) {
-                *hit = h;
-                return w;
-            }
-            if (!w->IsChild()) break;
-            w = w->parent;
-        }
+        if (Window* w = HitIn(t, screen, hit)) return w;
     }
     return nullptr;
 }

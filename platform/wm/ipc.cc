@@ -3,8 +3,9 @@
 //
 // Server side: the first top-level window of a class in this process takes the class's lock file (flock,
 // held while the process has windows of that class) and binds the socket next to it; a second process
-// finds the lock taken and does not bind. One thread accepts connections, reads one request with a
-// deadline and runs it on the thread of the window concerned, as a message sent from another thread.
+// finds the lock taken and does not bind. One thread accepts connections and reads from all of them at
+// once, each with a short deadline, so that a client that connects and says nothing holds up no other;
+// a complete request runs on the thread of the window concerned, as a message sent from another thread.
 //
 // Client side: a remote window is a handle from a range of its own that names the socket and the window's
 // handle in the server process; W() never finds it, so every other call treats it as no window.
@@ -22,9 +23,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "platform/wm/internal.h"
@@ -151,7 +154,8 @@ namespace {
 using namespace ipc;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kServerReadMs = 1000;  // a client has this long to send its request
+constexpr int kServerReadMs = 500;  // a client has this long to send its request
+constexpr size_t kMaxPending = 64;  // connections read at once; the oldest goes when more come
 constexpr int kClientWriteMs = 5000;
 constexpr int kQueryMs = 5000;  // FindWindowA and the activation calls wait this long for an answer
 constexpr uintptr_t kRemoteBase = 0x40000002u;
@@ -179,6 +183,7 @@ struct Ipc {
     bool thread_started = false;
     pid_t binder = 0;
     std::vector<Remote> remotes;
+    std::set<std::string> refused_dirs;  // folders the user has been told of
 };
 
 Ipc& I() {
@@ -195,12 +200,22 @@ std::string Lower(const char* s) {
 
 // A directory of this user only (made when missing and asked for), refused when it is anything else: a
 // socket in a folder that others can write to could be theirs.
+// A folder that is there but refused turns windows across processes off; the user is told once per folder
+// (on standard error), since a program started a second time then opens beside the first instead of
+// handing its work over. Called with the lock held.
 bool UsableDir(const std::string& dir, bool create = true) {
     if (dir.empty() || dir[0] != '/') return false;
     if (create && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st {};
     if (lstat(dir.c_str(), &st) != 0) return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+    if (S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0) return true;
+    if (I().refused_dirs.insert(dir).second)
+        fprintf(stderr,
+                "Windows of other processes are not reached: the folder %s is not private to user %u "
+                "(it must be a folder of that user that nobody else can open), so a second start of a "
+                "program cannot hand over to the one running.\n",
+                dir.c_str(), static_cast<unsigned>(geteuid()));
+    return false;
 }
 
 std::string DefaultDir() {
@@ -399,40 +414,43 @@ Reply Answer(const std::string& key, const Request& req) {
     return reply;
 }
 
-void Serve(int fd, const std::string& key) {
-    ucred cred{};
-    socklen_t len = sizeof cred;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != geteuid()) return;
+// A connection whose request is still arriving.
+struct Pending {
+    int fd = -1;
+    std::string key;
     RequestReader reader;
-    auto deadline = Clock::now() + std::chrono::milliseconds(kServerReadMs);
+    Clock::time_point deadline;
+};
+
+// Reads what has arrived; true once the connection is done with (answered, refused or gone).
+bool ReadPending(Pending& c) {
     uint8_t buf[65536];
-    while (reader.state() == RequestReader::kNeedMore) {
-        size_t want = std::min(sizeof buf, reader.Wanted());
-        ssize_t n = recv(fd, buf, want, MSG_DONTWAIT);
+    while (c.reader.state() == RequestReader::kNeedMore) {
+        size_t want = std::min(sizeof buf, c.reader.Wanted());
+        ssize_t n = recv(c.fd, buf, want, MSG_DONTWAIT);
         if (n > 0) {
-            reader.Feed(buf, static_cast<size_t>(n), nullptr);
+            c.reader.Feed(buf, static_cast<size_t>(n), nullptr);
             continue;
         }
-        if (n == 0) return;  // the client gave up
+        if (n == 0) return true;  // the client gave up
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return;
-        pollfd p{fd, POLLIN, 0};
-        int left = RemainingMs(deadline);
-        if (left == 0 || poll(&p, 1, left) <= 0) return;  // too slow: refused without a word
+        return errno != EAGAIN && errno != EWOULDBLOCK;
     }
     Reply reply;
-    if (reader.state() == RequestReader::kBad) {
+    if (c.reader.state() == RequestReader::kBad) {
         reply.status = Status::kRefused;
     } else {
-        reply = Answer(key, reader.request());
+        reply = Answer(c.key, c.reader.request());
     }
-    WriteAll(fd, EncodeReply(reply), Clock::now() + std::chrono::milliseconds(kServerReadMs));
+    WriteAll(c.fd, EncodeReply(reply), Clock::now() + std::chrono::milliseconds(kServerReadMs));
+    return true;
 }
 
 void BindLocked(const std::string& key, Binding& b);
 
 void ServerThread() {
     Ipc& ipc = I();
+    std::vector<Pending> pending;  // oldest first
     for (;;) {
         std::vector<pollfd> fds;
         std::vector<std::string> keys;
@@ -454,7 +472,14 @@ void ServerThread() {
                 keys.push_back(key);
             }
         }
-        if (poll(fds.data(), fds.size(), waiting ? 200 : -1) < 0) {
+        size_t listening = fds.size();
+        int timeout = waiting ? 200 : -1;
+        for (const Pending& c : pending) {
+            fds.push_back(pollfd{c.fd, POLLIN, 0});
+            int left = RemainingMs(c.deadline);
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        }
+        if (poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR) continue;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
@@ -463,12 +488,48 @@ void ServerThread() {
             uint64_t n;
             (void)!read(ipc.wake_fd, &n, sizeof n);
         }
-        for (size_t i = 1; i < fds.size(); ++i) {
+        // The connections first: each one that has something is read, each one past its deadline closed
+        // without a word.
+        std::vector<Pending> still;
+        auto now = Clock::now();
+        for (size_t i = 0; i < pending.size(); ++i) {
+            Pending& c = pending[i];
+            bool done = (fds[listening + i].revents & (POLLIN | POLLHUP | POLLERR)) ? ReadPending(c)
+                                                                                    : now >= c.deadline;
+            if (!done && now >= c.deadline) done = true;
+            if (done) {
+                close(c.fd);
+            } else {
+                still.push_back(std::move(c));
+            }
+        }
+        pending = std::move(still);
+        for (size_t i = 1; i < listening; ++i) {
             if (!(fds[i].revents & POLLIN)) continue;
-            int c = accept4(fds[i].fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (c < 0) continue;
-            Serve(c, keys[i]);
-            close(c);
+            for (;;) {
+                int c = accept4(fds[i].fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                if (c < 0) break;
+                ucred cred{};
+                socklen_t len = sizeof cred;
+                if (getsockopt(c, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != geteuid()) {
+                    close(c);
+                    continue;
+                }
+                if (pending.size() >= kMaxPending) {
+                    close(pending.front().fd);
+                    pending.erase(pending.begin());
+                }
+                Pending p;
+                p.fd = c;
+                p.key = keys[i];
+                p.deadline = Clock::now() + std::chrono::milliseconds(kServerReadMs);
+                // A client usually sends its request with the connection: it is answered at once.
+                if (ReadPending(p)) {
+                    close(c);
+                } else {
+                    pending.push_back(std::move(p));
+                }
+            }
         }
     }
 }

@@ -187,10 +187,11 @@ void WaitForWork(ThreadQueue& q) {
     std::unique_lock<std::mutex> lock(q.m);
     if (HasWork(q)) return;
     if (g_manual_clock || timeout == 0xFFFFFFFFu) {
-        // A manual clock only moves when a test advances it, which wakes every queue.
+        // A manual clock only moves when a test advances it (or is switched off), which wakes every queue;
+        // with the real clock and no timer only work wakes the queue.
+        const bool manual = g_manual_clock;
         DWORD stamp = g_manual_now;
-        q.cv.wait(lock,
-                  [&] { return HasWork(q) || (g_manual_clock && g_manual_now != stamp) || !g_manual_clock; });
+        q.cv.wait(lock, [&] { return HasWork(q) || (manual && (g_manual_now != stamp || !g_manual_clock)); });
         return;
     }
     q.cv.wait_for(lock, std::chrono::milliseconds(timeout), [&] { return HasWork(q); });

@@ -177,6 +177,11 @@ public:
         int ch = std::max(1, static_cast<int>(w->rect.bottom - w->rect.top));
         SDL_Window* win = SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, cw, ch, flags);
         if (win == nullptr) return;
+        // SDL makes a window's surface on first use, and may make the window anew for it (a window that
+        // the renderer behind the surface can draw to) at the last place the X server reported, which
+        // misses any move made while the window was hidden: the window would show where it was made
+        // while the window manager has it elsewhere. So the surface is made now, before any move.
+        SDL_GetWindowSurface(win);
         SDL_SetWindowData(win, "qsm.hwnd", hwnd);
         SDL_SetWindowHitTest(win, HitTest, hwnd);
         windows_[hwnd] = win;

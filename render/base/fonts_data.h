@@ -1,7 +1,7 @@
 // The score's own font settings: the music font face, the staff size in points and the twelve text fonts.
 #pragma once
 
-#include "core/font_spec.h"
+#include "core/font_record.h"
 #include "platform/base/wintypes.h"
 
 // Text font slots, in the order of the font styles StaffItalic ... User6 (font style = slot + 2).

@@ -541,6 +541,9 @@ void TNotationDrawing::DrawGeneralExpression(TNtnGeneralExpression& e, TStaffDra
                 break;
         }
     }
+    // A mark that ends its system (a pedal release after the last note) stands left of the closing bar
+    // line, not across or past it.
+    if (info.ClosingBarX > 0 && tx + w > info.ClosingBarX) tx = info.ClosingBarX - w;
     e.DrawExpression(info, r, tx);
     int saved = f->CurrentColor;
     if (marker) {

@@ -121,6 +121,14 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     rx = x;
     int hairpinEnd = 0;
     int last = mode == 4 ? RecordCount - 1 : RecordCount;
+    // Where the closing bar line of the segment starts, when the segment ends in one: expressions stand
+    // left of it.
+    ClosingBarX = 0;
+    if (RecordCount > 0 && Record(RecordCount - 1).GetKind() == lkBarLine) {
+        ClosingBarX = x;
+        for (int k = 0; k + 1 < RecordCount; ++k)
+            ClosingBarX += Record(k).Width;
+    }
     for (int k = 0; k < last; ++k) {
         TLayoutRecord& r = Record(k);
         if (r.GetKind() == lkSegmentStart) {
@@ -145,6 +153,7 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
         rx += r.Width;
         if (r.GetKind() == lkBarLine && rx > extent.Right) break;
     }
+    ClosingBarX = 0;
 }
 
 void TStaffDrawInfo::DrawSegmentInRect(const RECT& rect) {

@@ -95,6 +95,9 @@ public:
 
     // Records.
     int GetRecordCount() const { return RecordCount; }
+    // While a segment is drawn: the x where its closing bar line starts (0 when it ends in none). Marks of
+    // the segment are kept left of it.
+    int ClosingBarX = 0;
     void SetRecordCount(int n) { RecordCount = n; }
     TLayoutRecord& Record(int i) { return Records[static_cast<size_t>(i)]; }
     const TLayoutRecord& Record(int i) const { return Records[static_cast<size_t>(i)]; }

@@ -5,20 +5,8 @@ qsm_test(render_view_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/score_view_te
 
 # Writes the screenshots of the view kept in docs/ for review: from the X server under xvfb-run, from the
 # headless virtual screen without a display. The display test runs it once under Xvfb.
-if(QSM_TESTS)
-  find_package(X11 REQUIRED)
-  add_executable(score_view_shot ${CMAKE_CURRENT_LIST_DIR}/tests/score_view_shot_main.cc
-                                 ${PROJECT_SOURCE_DIR}/platform/wm/tests/x11_grab.cc)
-  target_compile_options(score_view_shot PRIVATE ${QSM_WARNINGS})
-  target_link_libraries(score_view_shot PRIVATE qsm_render qsm_platform_wm_sdl X11::X11)
-  find_program(QSM_XVFB_RUN xvfb-run)
-  if(QSM_XVFB_RUN)
-    add_test(NAME render_view_display_shot
-             COMMAND ${QSM_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:score_view_shot>
-                     ${PROJECT_SOURCE_DIR}/testdata/layout/quartet.qsmtxt
-                     ${CMAKE_CURRENT_BINARY_DIR}/score_view_display_shot.png)
-    # The display libraries SDL loads keep allocations of their own until the process ends.
-    set_tests_properties(render_view_display_shot PROPERTIES TIMEOUT 120 LABELS display
-                         ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
-  endif()
-endif()
+qsm_display_shot(score_view_shot
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/score_view_shot_main.cc
+  DEPS qsm_render
+  TEST render_view_display_shot
+  ARGS ${PROJECT_SOURCE_DIR}/testdata/layout/quartet.qsmtxt ${CMAKE_CURRENT_BINARY_DIR}/score_view_display_shot.png)

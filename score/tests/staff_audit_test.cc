@@ -218,11 +218,26 @@ TEST(StaffAuditTest, BarLinesAfterAMeterChangeAndAtATriplet) {
     std::vector<int> types;
     for (int i = 1; i < staff.GetLastIndex(); ++i)
         types.push_back(staff.GetItem(i)->GetType());
-    // The bar line goes after the time signature, before the next note; the single bar line inside the
-    // second bar goes.
-    EXPECT_EQ(types, (std::vector<int>{ntNote, ntTimeSignature, ntBarLine, ntNote, ntNote, ntNote, ntBarLine,
+    // The bar line goes before the time signature; the single bar line inside the second bar goes.
+    EXPECT_EQ(types, (std::vector<int>{ntNote, ntBarLine, ntTimeSignature, ntNote, ntNote, ntNote, ntBarLine,
                                        ntNote, ntNote, ntBarLine, ntNote, ntNote, ntNote}));
     EXPECT_EQ(staff.GetItem(staff.GetLastIndex() - 1)->GetDuration(), 768);  // left as it was
+}
+
+TEST(StaffAuditTest, SignaturesOnABarBoundaryStandAfterItsBarLine) {
+    TMusicStaff staff;
+    for (int i = 0; i < 4; ++i)
+        Append(staff, new TMusicNote(kB4, dcQuarter));
+    Append(staff, new TKeyData(0, 0x7F, 0));
+    Append(staff, new TTimeSignatureData(3, 2, 0));
+    for (int i = 0; i < 3; ++i)
+        Append(staff, new TMusicNote(kB4, dcQuarter));
+    staff.InsertBarLines(true);
+    std::vector<int> types;
+    for (int i = 1; i < staff.GetLastIndex(); ++i)
+        types.push_back(staff.GetItem(i)->GetType());
+    EXPECT_EQ(types, (std::vector<int>{ntNote, ntNote, ntNote, ntNote, ntBarLine, ntKey, ntTimeSignature,
+                                       ntNote, ntNote, ntNote}));
 }
 
 TMusicNote* Tied(int pos, int accidental = acNone) {

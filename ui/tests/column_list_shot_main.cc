@@ -14,32 +14,8 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
+#include "platform/wm/tests/shot_util.h"
 #include "ui/tests/column_dialog.h"
-
-// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
-
-namespace {
-
-// Counts the pixels in which the X server's picture of the window differs from its back buffer.
-long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
-    cairo_surface_t* buffer = qsm::wm::TopLevelSurface(hwnd);
-    if (buffer == nullptr) return -1;
-    cairo_surface_flush(buffer);
-    int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
-    if (cairo_image_surface_get_width(buffer) != w || cairo_image_surface_get_height(buffer) != h) return -1;
-    auto pixel = [](cairo_surface_t* s, int x, int y) {
-        auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
-    };
-    long differing = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            differing += pixel(screen, x, y) != pixel(buffer, x, y);
-    return differing;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -47,7 +23,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qsm::gdi::SetScreenMetrics(560, 340, 96);
-    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    bool on_display = qsm::shot::StartDisplay();
     int result = 1;
     {
         TApplication app("ui_column_list_shot");
@@ -66,16 +42,21 @@ int main(int argc, char** argv) {
             qsm::wm::PumpMessages();
             result = qsm::wm::SaveScreenPng(argv[1]) ? 0 : 1;
         } else {
-            qsm::wm::RunFor(600);
-            // A display without a window manager may take the focus away while the window maps.
-            ::SetForegroundWindow(dialog->GetHandle());
-            ::SetActiveWindow(dialog->GetHandle());
-            dialog->List->SetFocus();
-            qsm::wm::RunFor(200);
+            // Until the X server shows the dialog as drawn. A display without a window manager may take
+            // the focus away while the window maps: it is given back meanwhile.
+            HWND dlg = dialog->GetHandle();
+            qsm::wm::RunUntil([&] {
+                if (::GetActiveWindow() != dlg) {
+                    ::SetForegroundWindow(dlg);
+                    ::SetActiveWindow(dlg);
+                    dialog->List->SetFocus();
+                }
+                return qsm::shot::ShownAsDrawn(dlg);
+            });
             RECT wr;
             ::GetWindowRect(dialog->GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {
-                long differing = DifferingPixels(shot, dialog->GetHandle());
+                long differing = qsm::shot::DifferingPixels(shot, dialog->GetHandle());
                 if (differing != 0)
                     std::fprintf(stderr, "the display differs from the back buffer in %ld pixels\n",
                                  differing);
@@ -87,8 +68,7 @@ int main(int argc, char** argv) {
         delete dialog;
     }
     if (on_display) {
-        qsm::wm::ResetForTests();
-        qsm::wm::RemoveSdlBackend();
+        qsm::shot::EndDisplay();
     }
     return result;
 }

@@ -14,11 +14,9 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
+#include "platform/wm/tests/shot_util.h"
 #include "ui/controls.h"
 #include "ui/edit_number.h"
-
-// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
 
 namespace {
 
@@ -81,7 +79,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     qsm::gdi::SetScreenMetrics(560, 360, 96);
-    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    bool on_display = qsm::shot::StartDisplay();
     qsm::RegisterResource(nullptr, RT_DIALOG, MAKEINTRESOURCEA(kDialogId), kDialog, sizeof kDialog - 1);
     int result = 1;
     {
@@ -101,11 +99,17 @@ int main(int argc, char** argv) {
             qsm::wm::PumpMessages();
             result = qsm::wm::SaveScreenPng(argv[1]) ? 0 : 1;
         } else {
-            qsm::wm::RunFor(600);
-            ::SetForegroundWindow(dialog.GetHandle());
-            ::SetActiveWindow(dialog.GetHandle());
-            dialog.transpose->SetFocus();
-            qsm::wm::RunFor(200);
+            // Until the X server shows the dialog as drawn. A display without a window manager may take
+            // the focus away while the window maps: it is given back meanwhile.
+            HWND dlg = dialog.GetHandle();
+            qsm::wm::RunUntil([&] {
+                if (::GetActiveWindow() != dlg) {
+                    ::SetForegroundWindow(dlg);
+                    ::SetActiveWindow(dlg);
+                    dialog.transpose->SetFocus();
+                }
+                return qsm::shot::ShownAsDrawn(dlg);
+            });
             RECT wr;
             ::GetWindowRect(dialog.GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {
@@ -116,8 +120,7 @@ int main(int argc, char** argv) {
         dialog.Destroy();
     }
     if (on_display) {
-        qsm::wm::ResetForTests();
-        qsm::wm::RemoveSdlBackend();
+        qsm::shot::EndDisplay();
     }
     return result;
 }

@@ -16,13 +16,11 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
+#include "platform/wm/tests/shot_util.h"
 #include "ui/button_gadget.h"
 #include "ui/status_bar.h"
 #include "ui/toolbar.h"
 #include "ui/toolbar_frame.h"
-
-// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
 
 namespace {
 
@@ -95,41 +93,6 @@ void Fill(TToolbar* tb, int first, int count) {
     }
 }
 
-long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
-    cairo_surface_t* buffer = qsm::wm::TopLevelSurface(hwnd);
-    if (buffer == nullptr) return -1;
-    cairo_surface_flush(buffer);
-    int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
-    if (cairo_image_surface_get_width(buffer) != w || cairo_image_surface_get_height(buffer) != h) return -1;
-    auto pixel = [](cairo_surface_t* s, int x, int y) {
-        auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
-    };
-    long differing = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            differing += pixel(screen, x, y) != pixel(buffer, x, y);
-    return differing;
-}
-
-bool ShownAsDrawn(HWND hwnd) {
-    RECT wr;
-    ::GetWindowRect(hwnd, &wr);
-    cairo_surface_t* shot = GrabScreen(wr);
-    if (shot == nullptr) return false;
-    bool same = DifferingPixels(shot, hwnd) == 0;
-    cairo_surface_destroy(shot);
-    return same;
-}
-
-void Pump() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,7 +100,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s out.png\n", argv[0]);
         return 2;
     }
-    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    bool on_display = qsm::shot::StartDisplay();
     int result = 1;
     {
         TApplication app("toolbar_shot");
@@ -166,8 +129,8 @@ int main(int argc, char** argv) {
             // Until the X server shows both windows as drawn (mapped, placed and presented).
             for (int attempt = 0; attempt < 2000 && result != 0; ++attempt) {
                 qsm::wm::CurrentBackend().Wait(10);
-                Pump();
-                if (!ShownAsDrawn(*frame) || !ShownAsDrawn(fw)) continue;
+                qsm::shot::Pump();
+                if (!qsm::shot::ShownAsDrawn(*frame) || !qsm::shot::ShownAsDrawn(fw)) continue;
                 cairo_surface_t* shot = GrabScreen(all);
                 if (shot == nullptr) break;
                 if (cairo_surface_write_to_png(shot, argv[1]) == CAIRO_STATUS_SUCCESS) result = 0;
@@ -177,8 +140,7 @@ int main(int argc, char** argv) {
         }
     }
     if (on_display) {
-        qsm::wm::ResetForTests();
-        qsm::wm::RemoveSdlBackend();
+        qsm::shot::EndDisplay();
     }
     return result;
 }

@@ -66,8 +66,8 @@ TEST(FontSpecUi, SizesAndTheLongFaceStayInTheRecord) {
     one.ToLogFont(&lf, 72);
     EXPECT_EQ(lf.lfHeight, -2);
     EXPECT_EQ(lf.lfWeight, 700);
-    TQSFontSpec spec("Liberation Serif", TQSFontSpec::kItalic, 12, 238);
-    spec.ToLogFont(&lf, 96);
+    TQSFontSpec font("Liberation Serif", TQSFontSpec::kItalic, 12, 238);
+    font.ToLogFont(&lf, 96);
     EXPECT_EQ(lf.lfHeight, -16);
     EXPECT_EQ(lf.lfWeight, 400);
     EXPECT_EQ(lf.lfItalic, 1);

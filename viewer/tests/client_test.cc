@@ -517,6 +517,42 @@ TEST_F(ClientTest, MovingTheViewWhileIdleMovesThePlayPosition) {
     ExpectSilence();
 }
 
+TEST_F(ClientTest, TheBarTextShowsTheBarOfThePositionAndTheViewHasNoHorizontalBar) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    HWND view = client_->GetView()->GetHandle();
+    // An idle score stands in its first bar.
+    frame_->ShowPositionTexts();
+    EXPECT_EQ(frame_->BarText, "Bar 1");
+    // Playing: bar 1 until the song passes its first bar (3.3 s at 72 beats of four).
+    Command(CM_QSM_PLAY);
+    ASSERT_TRUE(app_->IsPerformanceActive());
+    Run(1000);
+    client_->UpdatePlayPosition();
+    frame_->ShowPositionTexts();
+    EXPECT_EQ(frame_->BarText, "Bar 1");
+    Run(3000);
+    client_->UpdatePlayPosition();
+    frame_->ShowPositionTexts();
+    EXPECT_EQ(frame_->BarText, "Bar 2");
+    Command(CM_QSM_STOPPLAY);
+    ExpectSilence();
+
+    // Moved by keys past the first bar line, the view stands in the second bar.
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    client_->GetView()->SetFocus();
+    int bar = client_->GetPositionBar();
+    EXPECT_EQ(bar, 1);
+    for (int i = 0; i < 40 && bar == 1; ++i) {
+        client_->GetView()->SendMessage(WM_KEYDOWN, VK_RIGHT, 1);
+        bar = client_->GetPositionBar();
+    }
+    EXPECT_EQ(bar, 2);
+    // Opening, moving, playing and resizing never bring the horizontal bar back.
+    SetWindowPos(frame_->GetHandle(), nullptr, 0, 0, 500, 400, SWP_NOZORDER);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetWindowLongA(view, GWL_STYLE) & WS_HSCROLL, 0);
+}
+
 // The 16-bit samples of a WAV file (after its 44-byte header) and their root mean square.
 double WavRms(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

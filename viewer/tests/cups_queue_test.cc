@@ -143,4 +143,11 @@ TEST_F(CupsQueueTest, JobReachesTheQueueAtTheEndOfTheDocument) {
     EXPECT_EQ(std::atoi(info.c_str() + at + 6), pages);
 }
 
+// The server refusing a job (a queue it does not have) is a failed hand-over, not a printed job.
+TEST_F(CupsQueueTest, ARefusedJobIsReportedAsFailed) {
+    std::string file = dir_ + "/refused.pdf";
+    std::ofstream(file) << "%PDF-1.4\n%%EOF\n";
+    EXPECT_FALSE(qsm::print::SubmitToCups({"NoSuchQueue", file, "Refused", 1, false}));
+}
+
 }  // namespace

@@ -8,11 +8,17 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/file_stream.h"
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
+#include "score/file/score_file.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
+#include "viewer/app.h"
 #include "viewer/tests/viewer_test_env.h"
 
 extern char** environ;
@@ -54,8 +60,54 @@ protected:
         waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
     }
+    // The recent views the program left in the store, newest first.
+    static std::vector<std::string> RecentViews() {
+        qsm::wm::ResetForTests();
+        BYTE data[4096];
+        DWORD size = SysInfo.ReadBlob("Options", "z-mru", nullptr, data, sizeof data);
+        TQSStringQueue list(16, true, 260);
+        qsm::ReadRecentViewsBlob(data, size, list);
+        std::vector<std::string> paths;
+        for (int32_t i = 0; i < list.GetCount(); ++i)
+            paths.emplace_back(list.GetEntry(i));
+        return paths;
+    }
     std::string song_;
 };
+
+// A MIDI file of one track: a quarter note of middle C at 120 beats a minute.
+std::string ShortMidiFile() {
+    const unsigned char bytes[] = {'M', 'T', 'h', 'd',  0,   0,   0, 6,    0,    0,  0, 1,
+                                   0,   96,  'M', 'T',  'r', 'k', 0, 0,    0,    12, 0, 0x90,
+                                   60,  100, 96,  0x80, 60,  0,   0, 0xFF, 0x2F, 0};
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+TEST_F(FrameProcessTest, EachKindOfFileOpenedByCommandLineIsPlayedAndTheProgramCloses) {
+    // The same song as a compact file.
+    std::string compact = dir_ + "/short song.qsm";
+    {
+        TQSRFStream in(TQSRFStream::kRead, song_.c_str());
+        std::unique_ptr<TMusicScore> score(ImportTextScore(in, nullptr, -1));
+        ASSERT_TRUE(score);
+        ASSERT_TRUE(SaveScoreFile(compact.c_str(), true, *score));
+    }
+    std::string midi = dir_ + "/short.mid";
+    std::ofstream(midi, std::ios::binary) << ShortMidiFile();
+
+    for (const std::string& file : {compact, song_, midi}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(Wait(Start({"/play", file, "/close"})), 0);
+        // The file opened is the newest of the recent views.
+        std::vector<std::string> recent = RecentViews();
+        ASSERT_FALSE(recent.empty());
+        EXPECT_EQ(recent.front(), file);
+    }
+    EXPECT_EQ(RecentViews().size(), 3u);
+    // From the cache, the recent views stay as they were.
+    EXPECT_EQ(Wait(Start({"/cached", "/play", compact, "/close"})), 0);
+    EXPECT_EQ(RecentViews().front(), midi);
+}
 
 TEST_F(FrameProcessTest, ASecondInstanceHandsOverAFileThatIsPlayedAndTheViewerCloses) {
     pid_t first = Start({});
@@ -77,6 +129,45 @@ TEST_F(FrameProcessTest, ASecondInstanceHandsOverAFileThatIsPlayedAndTheViewerCl
     EXPECT_GT(SysInfo.ReadInt("Placement", "x2", 0), SysInfo.ReadInt("Placement", "x1", 0));
     BYTE state[16];
     EXPECT_GE(SysInfo.ReadBlob("Toolbars", "Tools", nullptr, state, sizeof state), 10u);
+}
+
+TEST_F(FrameProcessTest, AMissingAndADamagedFileHandedOverLeaveTheViewerRunning) {
+    // The running viewer answers its message boxes with OK and reports each in the log.
+    std::string log = dir_ + "/modals";
+    setenv("QSM_MODAL_LOG", log.c_str(), 1);
+    setenv("QSM_MODAL_ANSWERS", "1,1,1,1", 1);
+    pid_t first = Start({song_});
+    unsetenv("QSM_MODAL_LOG");
+    unsetenv("QSM_MODAL_ANSWERS");
+    ASSERT_GT(first, 0);
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, first, 0));
+    ASSERT_GE(pidfd, 0);
+    while (FindWindowA("TQSMViewerFrame", nullptr) == nullptr) {
+        pollfd p{pidfd, POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10), 0) << "the viewer ended before its window showed";
+    }
+    std::string damaged = dir_ + "/damaged.qsm";
+    std::ofstream(damaged, std::ios::binary) << "QSM\x1a\x02 not a score at all";
+    // Each hand-over returns once the viewer has handled it, its message box answered.
+    EXPECT_EQ(Wait(Start({dir_ + "/missing.qsm"})), 1);
+    EXPECT_EQ(Wait(Start({damaged})), 1);
+    pollfd p{pidfd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 0), 0) << "the viewer ended";
+    close(pidfd);
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Information\tFile Not Found  The file could not be opened.");
+    EXPECT_EQ(lines[1], "Error - Could not open\t" + damaged);
+    // Neither file joined the recent views: the song opened first is still the newest.
+    std::vector<std::string> recent = RecentViews();
+    ASSERT_EQ(recent.size(), 1u);
+    EXPECT_EQ(recent.front(), song_);
+    // The viewer still plays its song and closes after it.
+    EXPECT_EQ(Wait(Start({"/play", song_, "/close"})), 1);
+    EXPECT_EQ(Wait(first), 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/framework/printer.h"
+#include "platform/kernel/module.h"
 #include "platform/print/tests/print_test_util.h"
 #include "platform/wm/backend.h"
 #include "render/base/color_palette.h"
@@ -202,3 +203,43 @@ TEST_F(PreviewTest, OpensOnThePageOfTheStartIndex) {
 }
 
 }  // namespace
+
+// Beside the page the pointer is a page-turn cursor of the program's own; on the page it is the arrow.
+TEST_F(PreviewTest, ThePointerTurnsPagesBesideThePage) {
+    auto cursorAt = [&](TPoint p) {
+        TPoint s = control->ClientToScreen(p);
+        qsm::wm::InputMouseMove(s.x, s.y);
+        PumpMessages();
+        return GetCursor();
+    };
+    HCURSOR left = LoadCursorA(GetModuleHandleA(nullptr), "PageTurnLeft");
+    HCURSOR right = LoadCursorA(GetModuleHandleA(nullptr), "PageTurnRight");
+    ASSERT_NE(left, nullptr);
+    ASSERT_NE(right, nullptr);
+    ASSERT_NE(left, right);
+    TRect rc = control->GetClientRect();
+    int y = rc.bottom / 2;
+    TPoint before(-1, y), on(-1, y), after(-1, y);
+    for (int x = 0; x < rc.right; ++x) {
+        int hit = control->HitTest(POINT{x, y});
+        TPoint& p = hit < 0 ? before : hit == 0 ? on : after;
+        if (p.x < 0) p.x = x;
+    }
+    ASSERT_GE(before.x, 0);
+    ASSERT_GE(on.x, 0);
+    ASSERT_GE(after.x, 0);
+    EXPECT_EQ(cursorAt(before), left);
+    EXPECT_EQ(cursorAt(on), LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_EQ(cursorAt(after), right);
+    // Both are pictures of the program's own, mirror images of each other.
+    qsm::wm::CursorImage l, r;
+    ASSERT_TRUE(qsm::wm::GetCursorImage(left, &l));
+    ASSERT_TRUE(qsm::wm::GetCursorImage(right, &r));
+    ASSERT_EQ(l.width, 32);
+    ASSERT_EQ(r.height, 32);
+    EXPECT_EQ(l.hot_x, 31 - r.hot_x);
+    EXPECT_EQ(r.pixels[static_cast<size_t>(r.hot_y * 32 + r.hot_x)] >> 24, 0xFFu);
+    for (size_t y = 0; y < 32; ++y)
+        for (size_t x = 0; x < 32; ++x)
+            ASSERT_EQ(l.pixels[y * 32 + x], r.pixels[y * 32 + 31 - x]) << x << "," << y;
+}

@@ -282,6 +282,7 @@ TEST_F(SavedPrinterTest, PrintDirectPrintsThenExits) {
     cups.RemoveCups();
     qsm::print::InstallPrinters();
     SetDefaultOptions(ViewerOptions);
+    ViewerOptions.AutoWelcome = 0;  // as under "/xprint": no Welcome dialog waits on a user
     auto app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
     app->InitInstance();
     HWND frame = app->GetMainWindow()->GetHandle();

@@ -21,11 +21,7 @@ namespace {
 
 using qsm::wm::PumpMessages;
 
-std::string Text(HWND h) {
-    char buf[2048] = {};
-    GetWindowTextA(h, buf, sizeof buf);
-    return buf;
-}
+using qsm::viewer_test::Text;
 std::string Item(HWND dlg, int id) {
     return Text(GetDlgItem(dlg, id));
 }

@@ -10,8 +10,16 @@
 #include "core/sys_info.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/backend.h"
+#include "platform/wm/winuser.h"
 
 namespace qsm::viewer_test {
+
+// The window's text (its first 2047 characters).
+inline std::string Text(HWND h) {
+    char buf[2048] = {};
+    GetWindowTextA(h, buf, sizeof buf);
+    return buf;
+}
 
 class StoreTest : public ::testing::Test {
 protected:

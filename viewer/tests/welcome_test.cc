@@ -31,11 +31,7 @@ namespace {
 
 using qsm::wm::PumpMessages;
 
-std::string Text(HWND h) {
-    char buf[2048] = {};
-    GetWindowTextA(h, buf, sizeof buf);
-    return buf;
-}
+using qsm::viewer_test::Text;
 std::string Row(HWND list, int row) {
     int n = static_cast<int>(SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0));
     if (n < 0) return "";

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/print/printers.h"
 
@@ -39,9 +40,9 @@ inline void WriteScript(const std::string& path, const std::string& body) {
     chmod(path.c_str(), 0755);
 }
 
-// Two CUPS destinations, "Office" (the default, Letter at 1200 dpi) and "Label" (no options). lp records
-// its arguments in <dir>/lp.args, keeps a copy of the job as <dir>/job.pdf and exits with the number in
-// <dir>/lp.exit (0 when missing).
+// Two CUPS destinations, "Office" (the default, Letter at 1200 dpi) and "Label" (no options). Jobs go to
+// the fake spooler lp instead of a CUPS server; lp records its arguments in <dir>/lp.args, keeps a copy of
+// the job as <dir>/job.pdf and exits with the number in <dir>/lp.exit (0 when missing).
 class FakeCups {
 public:
     FakeCups() : dir_(MakeTempDir("cups")), home_(MakeTempDir("home")) {
@@ -77,8 +78,16 @@ public:
         unsetenv("XDG_DOCUMENTS_DIR");
         setenv("PAPERSIZE", "a4", 1);
         InstallPrinters();
+        SetCupsSubmitter([](const CupsJob& job) {
+            std::vector<std::string> argv = {
+                "lp", "-d", job.printer, "-t", job.title, "-n", std::to_string(job.copies)};
+            if (job.collate) argv.insert(argv.end(), {"-o", "collate=true"});
+            argv.insert(argv.end(), {"--", job.file});
+            return RunProgram(argv) == 0;
+        });
     }
     ~FakeCups() {
+        SetCupsSubmitter(nullptr);
         setenv("PATH", oldPath_.c_str(), 1);
         setenv("HOME", oldHome_.c_str(), 1);
         unsetenv("PAPERSIZE");

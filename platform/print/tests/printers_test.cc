@@ -1,8 +1,10 @@
 // Printers from the CUPS tools, printer DCs of their paper and resolution, jobs written to PDF files or
-// handed to lp, and jobs aborted on the way.
+// handed to the spooler, and jobs aborted on the way.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -130,7 +132,7 @@ TEST(Printers, ThePdfPrinterWritesNamedFilesAndNeverOverwrites) {
     EXPECT_FALSE(FileExists(cups.Dir() + "/lp.args"));  // nothing went to CUPS
 }
 
-TEST(Printers, CupsJobsGoToLpWithTitleAndCopies) {
+TEST(Printers, CupsJobsGoToTheSpoolerWithTitleAndCopies) {
     FakeCups cups;
     DEVMODEA dm{};
     dm.dmSize = sizeof dm;
@@ -156,6 +158,22 @@ TEST(Printers, CupsJobsGoToLpWithTitleAndCopies) {
     cups.SetLpExit(1);
     EXPECT_EQ(PrintPages(dc, "Score", 1), SP_ERROR);
     DeleteDC(dc);
+}
+
+// With no CUPS server to take it, the job is not handed over, and EndDoc says so.
+TEST(Printers, AJobNoServerTakesFails) {
+    FakeCups cups;
+    SetCupsSubmitter(nullptr);  // the CUPS library, not the fake lp
+    setenv("CUPS_SERVER", (cups.Dir() + "/no-such.sock").c_str(), 1);
+    std::string file = cups.Dir() + "/job.pdf";
+    std::ofstream(file) << "%PDF-1.4\n%%EOF\n";
+    EXPECT_FALSE(SubmitToCups({"Office", file, "Score", 1, false}));
+    HDC dc = CreateDCA("winspool", "Office", "", nullptr);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(PrintPages(dc, "Score", 1), SP_ERROR);
+    EXPECT_EQ(cups.SpoolFiles(), 0u);  // the temporary file is gone
+    DeleteDC(dc);
+    unsetenv("CUPS_SERVER");
 }
 
 int g_pagesAllowed = 0;

@@ -170,6 +170,21 @@ TEST_F(InputTest, TransparentWindowsLetThePointerThroughAndDisabledChildrenToo) 
     EXPECT_EQ(WindowFromPoint(POINT{500, 500}), nullptr);
 }
 
+TEST_F(InputTest, AClickOnAGroupBoxGoesToTheControlBeneathIt) {
+    // A group box is made before the buttons it frames, so it lies above them.
+    HWND dlg = MakeTop(0, 0, 300, 200, WS_POPUP | WS_VISIBLE);
+    HWND group = CreateWindowExA(0, "BUTTON", "Side", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10, 150, 100,
+                                 dlg, reinterpret_cast<HMENU>(1), nullptr, nullptr);
+    HWND check = CreateWindowExA(0, "BUTTON", "Loud", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 30, 100,
+                                 20, dlg, reinterpret_cast<HMENU>(2), nullptr, nullptr);
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(WindowFromPoint(POINT{30, 40}), check);
+    EXPECT_EQ(WindowFromPoint(POINT{30, 80}), dlg);  // inside the frame, over no control
+    Click(30, 40);
+    PumpMessages();
+    EXPECT_EQ(SendMessageA(check, BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
 TEST_F(InputTest, DroppedFilesReachAWindowThatAcceptsThem) {
     HWND top = MakeTop(0, 0, 200, 200, WS_POPUP | WS_VISIBLE);
     HWND child = MakeChild(top, 1, 10, 10, 50, 50);

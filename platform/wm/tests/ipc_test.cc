@@ -254,6 +254,53 @@ TEST_F(IpcTest, OnlyTheFirstInstanceBindsAndTheNextTakesOverWhenItGoes) {
     EXPECT_EQ(second.Wait(), 0);
 }
 
+TEST_F(IpcTest, ConnectionsThatSayNothingHoldUpNoOtherClient) {
+    Peer peer({"serve", "Busy"});
+    ASSERT_EQ(peer.Line(), "ready");
+    // Idle connections of the same user, one of them having sent half a request.
+    std::vector<int> idle;
+    for (int i = 0; i < 12; ++i) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        strncpy(a.sun_path, (dir_ + "/busy.sock").c_str(), sizeof a.sun_path - 1);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        idle.push_back(fd);
+    }
+    ASSERT_EQ(send(idle[3], "QSWM", 4, MSG_NOSIGNAL), 4);
+    // The next client is answered while they are still open.
+    HWND w = FindWindowA("Busy", nullptr);
+    ASSERT_NE(w, nullptr);
+    // The server closes each of them once it has waited long enough for a request.
+    for (int fd : idle) {
+        pollfd p{fd, POLLIN, 0};
+        EXPECT_EQ(poll(&p, 1, 30000), 1);
+        char b;
+        EXPECT_EQ(recv(fd, &b, 1, MSG_DONTWAIT), 0);
+        close(fd);
+    }
+    SendText(w, 2, "");
+    EXPECT_EQ(peer.Wait(), 0);
+}
+
+TEST_F(IpcTest, AFolderNotPrivateToTheUserTurnsHandOverOffAndTheUserIsToldOnce) {
+    // The folder belongs to another user (or, without the right to give it away, is open to all).
+    bool given = geteuid() == 0 && chown(dir_.c_str(), 65534, 65534) == 0;
+    if (!given) chmod(dir_.c_str(), 0777);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(FindWindowA("Elsewhere", nullptr), nullptr);
+    OwnWindow("Mine");
+    EXPECT_EQ(FindWindowA("Elsewhere", nullptr), nullptr);
+    std::string told = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(SocketExists("mine"));
+    EXPECT_NE(told.find(dir_), std::string::npos) << told;
+    EXPECT_EQ(told.find(dir_), told.rfind(dir_)) << told;
+    if (given) {
+        EXPECT_EQ(chown(dir_.c_str(), 0, 0), 0);
+    }
+    chmod(dir_.c_str(), 0700);
+}
+
 TEST_F(IpcTest, TheSocketOfAProcessThatDiedIsCleanedUp) {
     {
         Peer ghost({"serve", "Ghost"});

@@ -24,6 +24,8 @@
 cairo_surface_t* GrabScreen(const RECT& r);
 // Takes the keyboard from every window of the display (x11_grab.cc).
 bool DropKeyboardFocus();
+// Where the X server has the window's top-left corner (x11_grab.cc).
+bool XWindowOrigin(SDL_Window* win, int* x, int* y);
 
 namespace qsm::wm {
 namespace {
@@ -92,6 +94,30 @@ uint32_t Pixel(cairo_surface_t* s, int x, int y) {
     return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
 }
 
+// Pixels of the window on the screen that differ from its back buffer; -1 without a display.
+long DifferingOnScreen(HWND top) {
+    RECT wr;
+    GetWindowRect(top, &wr);
+    cairo_surface_t* screen = GrabScreen(wr);
+    if (screen == nullptr) return -1;
+    cairo_surface_t* buffer = TopLevelSurface(top);
+    cairo_surface_flush(buffer);
+    long differing = 0;
+    for (int y = 0; y < wr.bottom - wr.top; ++y)
+        for (int x = 0; x < wr.right - wr.left; ++x)
+            differing += Pixel(screen, x, y) != Pixel(buffer, x, y);
+    cairo_surface_destroy(screen);
+    return differing;
+}
+
+SDL_Window* SdlWindowOf(HWND top) {
+    for (Uint32 i = 1; i < 64; ++i)
+        if (SDL_Window* sw = SDL_GetWindowFromID(i);
+            sw != nullptr && SDL_GetWindowData(sw, "qsm.hwnd") == top)
+            return sw;
+    return nullptr;
+}
+
 class SdlSmokeTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -110,27 +136,24 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     ASSERT_TRUE(ParseDialogTemplate(kAllControls, sizeof kAllControls - 1, &t, &error)) << error;
     HWND dlg = CreateDialogFromTemplate(t, nullptr, DialogProc, 0);
     ASSERT_NE(dlg, nullptr);
-    qsm::wm::RunFor(600);
     RECT wr;
     GetWindowRect(dlg, &wr);
-
-    // The X server shows what the window manager drew, caption and frame included. The caret of the
-    // focused edit may differ.
-    cairo_surface_t* screen = GrabScreen(wr);
-    ASSERT_NE(screen, nullptr);
-    cairo_surface_t* buffer = TopLevelSurface(dlg);
-    cairo_surface_flush(buffer);
     int w = wr.right - wr.left, h = wr.bottom - wr.top;
-    ASSERT_EQ(cairo_image_surface_get_width(buffer), w);
-    long differing = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            differing += Pixel(screen, x, y) != Pixel(buffer, x, y);
-    EXPECT_LT(differing, 64) << "of " << w * h;
+
+    // The X server comes to show what the window manager drew, caption and frame included. The caret of
+    // the focused edit may differ.
+    long differing = -1;
+    EXPECT_TRUE(RunUntil([&] {
+        differing = DifferingOnScreen(dlg);
+        return differing >= 0 && differing < 64;
+    })) << differing
+        << " of " << w * h << " pixels differ";
     if (const char* path = getenv("QSM_WM_SCREENSHOT")) {
+        cairo_surface_t* screen = GrabScreen(wr);
+        ASSERT_NE(screen, nullptr);
         EXPECT_EQ(cairo_surface_write_to_png(screen, path), CAIRO_STATUS_SUCCESS);
+        cairo_surface_destroy(screen);
     }
-    cairo_surface_destroy(screen);
 
     // The desktop moves the dialog by its caption; the frame of a fixed dialog does not size it.
     EXPECT_EQ(DesktopHitTest(dlg, POINT{w / 2, GetSystemMetrics(SM_CYDLGFRAME) + 4}), SDL_HITTEST_DRAGGABLE);
@@ -151,10 +174,11 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     e.text.windowID = id;
     strcpy(e.text.text, "Caf\xc3\xa9");  // UTF-8 from the display, code page 1252 for the program
     SDL_PushEvent(&e);
-    qsm::wm::RunFor(100);
-    char text[32];
-    GetDlgItemTextA(dlg, 101, text, sizeof text);
-    EXPECT_STREQ(text, "Caf\xe9");
+    char text[32] = "";
+    EXPECT_TRUE(RunUntil([&] {
+        GetDlgItemTextA(dlg, 101, text, sizeof text);
+        return strcmp(text, "Caf\xe9") == 0;
+    })) << text;
 
     RECT cr;
     GetWindowRect(GetDlgItem(dlg, 105), &cr);
@@ -168,8 +192,7 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
         b.button.y = (cr.top + cr.bottom) / 2 - wr.top;
         SDL_PushEvent(&b);
     }
-    qsm::wm::RunFor(100);
-    EXPECT_EQ(IsDlgButtonChecked(dlg, 105), BST_UNCHECKED);
+    EXPECT_TRUE(RunUntil([&] { return IsDlgButtonChecked(dlg, 105) == BST_UNCHECKED; }));
 
     // A post from another thread wakes the loop waiting on the display.
     std::atomic<bool> got{false};
@@ -197,20 +220,18 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     auto rgb = [](COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); };
     SDL_Window* win = SDL_GetWindowFromID(id);
     SDL_SetWindowInputFocus(win);
-    qsm::wm::RunFor(400);
-    if (SDL_GetKeyboardFocus() == win) {
+    if (RunUntil([&] { return SDL_GetKeyboardFocus() == win && GetActiveWindow() == dlg; })) {
         EXPECT_EQ(GetActiveWindow(), dlg);
         EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_ACTIVECAPTION)));
         HWND had = GetFocus();
         ASSERT_TRUE(IsChild(dlg, had));
         ASSERT_TRUE(DropKeyboardFocus());
-        qsm::wm::RunFor(400);
-        EXPECT_EQ(SDL_GetKeyboardFocus(), nullptr);
+        EXPECT_TRUE(
+            RunUntil([&] { return SDL_GetKeyboardFocus() == nullptr && GetActiveWindow() == nullptr; }));
         EXPECT_EQ(GetActiveWindow(), nullptr);
         EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_INACTIVECAPTION)));
         SDL_SetWindowInputFocus(win);
-        qsm::wm::RunFor(400);
-        EXPECT_EQ(GetActiveWindow(), dlg);
+        EXPECT_TRUE(RunUntil([&] { return GetActiveWindow() == dlg; }));
         EXPECT_EQ(GetFocus(), had);  // the dialog gives the keyboard back to the control that had it
         EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_ACTIVECAPTION)));
     } else {
@@ -223,8 +244,47 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     c.window.windowID = id;
     c.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&c);
-    qsm::wm::RunFor(100);
-    EXPECT_FALSE(IsWindowVisible(dlg));
+    EXPECT_TRUE(RunUntil([&] { return !IsWindowVisible(dlg); }));
+}
+
+TEST_F(SdlSmokeTest, AWindowPlacedAndSizedWhileHiddenShowsWhereItWasPlaced) {
+    // A dialog is centred while it is set up, before it shows.
+    const char kSmall[] = R"(dialog 0 0 120 60 "Placed"
+style DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
+font 8 "MS Sans Serif"
+defpushbutton "OK" 1 35 35 50 14 WS_TABSTOP
+)";
+    DialogTemplate t;
+    std::string error;
+    ASSERT_TRUE(ParseDialogTemplate(kSmall, sizeof kSmall - 1, &t, &error)) << error;
+    HWND dlg = CreateDialogFromTemplate(t, nullptr, DialogProc, 0);
+    ASSERT_NE(dlg, nullptr);
+    SDL_Window* win = SdlWindowOf(dlg);
+    ASSERT_NE(win, nullptr);
+    RECT made;
+    GetWindowRect(dlg, &made);
+    SetWindowPos(dlg, nullptr, 301, 203, made.right - made.left + 40, made.bottom - made.top + 20,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    int x = -1, y = -1;
+    ShowWindow(dlg, SW_SHOW);
+
+    long differing = -1;
+    bool there = RunUntil([&] {
+        differing = DifferingOnScreen(dlg);
+        return XWindowOrigin(win, &x, &y) && x == 301 && y == 203 && differing == 0;
+    });
+    EXPECT_TRUE(there) << "shown at " << x << "," << y << " with " << differing << " pixels differing";
+    RECT wr;
+    GetWindowRect(dlg, &wr);
+    EXPECT_EQ(wr.left, 301);
+    EXPECT_EQ(wr.top, 203);
+    // Moved while it shows, it goes there too.
+    SetWindowPos(dlg, nullptr, 150, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(RunUntil([&] { return XWindowOrigin(win, &x, &y) && x == 150 && y == 120; }))
+        << "shown at " << x << "," << y;
+    GetWindowRect(dlg, &wr);
+    EXPECT_EQ(wr.left, 150);
+    DestroyWindow(dlg);
 }
 
 TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
@@ -247,7 +307,6 @@ TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
         CreateWindowExA(WS_EX_ACCEPTFILES, "SdlDropTarget", "Drop here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
                         50, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(top, nullptr);
-    qsm::wm::RunFor(200);
     Uint32 id = 0;
     for (Uint32 i = 1; i < 64 && id == 0; ++i)
         if (SDL_Window* sw = SDL_GetWindowFromID(i);
@@ -274,8 +333,7 @@ TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
     c.type = SDL_DROPCOMPLETE;
     c.drop.windowID = id;
     SDL_PushEvent(&c);
-    qsm::wm::RunFor(100);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(GetPropA(top, "count")), 2u);
+    EXPECT_TRUE(RunUntil([&] { return reinterpret_cast<uintptr_t>(GetPropA(top, "count")) == 2u; }));
     DestroyWindow(top);
     UnregisterClassA("SdlDropTarget", nullptr);
 }

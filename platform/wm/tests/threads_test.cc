@@ -41,6 +41,22 @@ TEST_F(ThreadsTest, GetMessageWakesForAPostFromAnotherThread) {
     EXPECT_EQ(m.wParam, 42u);
 }
 
+TEST_F(ThreadsTest, WaitMessageWithoutTimersSleepsUntilWorkArrives) {
+    // An idle loop must not spin: with no timer and nothing queued, the wait lasts until the post.
+    HWND top = MakeTop(0, 0, 100, 100, WS_POPUP);
+    PumpMessages();
+    std::atomic<bool> posted{false};
+    std::thread t([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        posted = true;
+        PostMessageA(top, WM_USER + 8, 0, 0);
+    });
+    WaitMessage();
+    EXPECT_TRUE(posted);
+    t.join();
+    PumpMessages();
+}
+
 TEST_F(ThreadsTest, SendMessageFromAnotherThreadRunsOnTheWindowThread) {
     HWND top = MakeTop(0, 0, 100, 100, WS_POPUP);
     std::thread::id window_thread = std::this_thread::get_id();

@@ -1,5 +1,7 @@
 // Reads back what the X server shows, for the tests of the SDL backend. Kept apart from the tests because
 // the X headers define names that clash with GoogleTest's.
+#include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo.h>
@@ -8,9 +10,20 @@
 
 #include "platform/base/wintypes.h"
 
+namespace {
+
+// One connection for every question: tests ask many times while they wait for a frame, and a connection
+// opened each time can exhaust a busy server's clients before it has let the closed ones go.
+Display* Connection() {
+    static Display* d = XOpenDisplay(nullptr);
+    return d;
+}
+
+}  // namespace
+
 // The X server's pixels of a screen rectangle as a cairo image.
 cairo_surface_t* GrabScreen(const RECT& r) {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = Connection();
     if (d == nullptr) return nullptr;
     int w = r.right - r.left, h = r.bottom - r.top;
     XImage* img = XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(w),
@@ -27,16 +40,25 @@ cairo_surface_t* GrabScreen(const RECT& r) {
         cairo_surface_mark_dirty(out);
         XDestroyImage(img);
     }
-    XCloseDisplay(d);
     return out;
 }
 
 // Takes the keyboard from every window, as a switch to another program does.
 bool DropKeyboardFocus() {
-    Display* d = XOpenDisplay(nullptr);
+    Display* d = Connection();
     if (d == nullptr) return false;
     XSetInputFocus(d, None, RevertToNone, CurrentTime);
     XSync(d, False);
-    XCloseDisplay(d);
     return true;
+}
+
+// Where the X server has the SDL window's top-left corner on the screen.
+bool XWindowOrigin(SDL_Window* win, int* x, int* y) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* d = Connection();
+    if (d == nullptr) return false;
+    ::Window child = 0;
+    return XTranslateCoordinates(d, info.info.x11.window, DefaultRootWindow(d), 0, 0, x, y, &child) != 0;
 }

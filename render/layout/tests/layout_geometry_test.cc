@@ -162,8 +162,8 @@ protected:
             right = std::max(right, left + x);
         }
         for (const Glyph& g : glyphs)
-            if (g.x > right + tol)
-                fault("glyph " + std::to_string(g.glyph) + " drawn past the closing bar line");
+            if (g.x + g.width > right + tol)
+                fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) + " drawn past the closing bar line at x=" + std::to_string(right));
         for (const Line& l : lines)
             if (std::max(l.x1, l.x2) > right + tol) fault("line drawn past the closing bar line");
         return faults;
@@ -252,6 +252,17 @@ TEST_F(LayoutGeometryTest, ChordsWithSecondsKeepStemsDotsAndHeadsApart) {
         ASSERT_TRUE(score) << path;
         for (int width : {1200, 150, 100})
             Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
+    }
+}
+
+TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
+    for (const char* folder : {"layout", "textscore"}) {
+        for (const auto& path : Inputs(folder)) {
+            auto score = qsm::test::ImportText(qsm::ReadWholeFile(path));
+            if (!score) continue;
+            for (int width : {1200, 400})
+                Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
+        }
     }
 }
 

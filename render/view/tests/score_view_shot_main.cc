@@ -18,35 +18,11 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
+#include "platform/wm/tests/shot_util.h"
 #include "render/base/color_palette.h"
 #include "render/view/score_view.h"
 #include "score/file/text_score_source.h"
 #include "score/music_score.h"
-
-// The X server's pixels of a screen rectangle (platform/wm/tests/x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
-
-namespace {
-
-// Counts the pixels in which the X server's picture of the window differs from its back buffer.
-long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
-    cairo_surface_t* buffer = qsm::wm::TopLevelSurface(hwnd);
-    if (buffer == nullptr) return -1;
-    cairo_surface_flush(buffer);
-    int w = cairo_image_surface_get_width(screen), h = cairo_image_surface_get_height(screen);
-    if (cairo_image_surface_get_width(buffer) != w || cairo_image_surface_get_height(buffer) != h) return -1;
-    auto pixel = [](cairo_surface_t* s, int x, int y) {
-        auto* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-        return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
-    };
-    long differing = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            differing += pixel(screen, x, y) != pixel(buffer, x, y);
-    return differing;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -62,7 +38,7 @@ int main(int argc, char** argv) {
     int h = argc > 4 ? std::atoi(argv[4]) : 500;
     int bars = argc > 5 ? std::atoi(argv[5]) : 0;
     qsm::gdi::SetScreenMetrics(w + 40, h + 40, 96);
-    bool on_display = std::getenv("DISPLAY") != nullptr && qsm::wm::InstallSdlBackend();
+    bool on_display = qsm::shot::StartDisplay();
     int result = 1;
     {
         TApplication app("score_view_shot");
@@ -91,18 +67,28 @@ int main(int argc, char** argv) {
             qsm::wm::PumpMessages();
             result = qsm::wm::SaveScreenPng(argv[2]) ? 0 : 1;
         } else {
-            qsm::wm::RunFor(600);
-            // A display without a window manager may take the focus away while the window maps: the
-            // shot shows the frame active and the view focused, with its focus frame.
-            ::SetForegroundWindow(frame->GetHandle());
-            ::SetActiveWindow(frame->GetHandle());
-            view->SetFocus();
-            qsm::wm::RunFor(200);
+            // Until the X server shows what the window manager drew (the caret may differ). A display
+            // without a window manager may take the focus away while the window maps: it is given back
+            // meanwhile, so that the shot shows the frame active and the view focused, with its focus frame.
+            HWND top = frame->GetHandle();
+            qsm::wm::RunUntil([&] {
+                if (::GetActiveWindow() != top) {
+                    ::SetForegroundWindow(top);
+                    ::SetActiveWindow(top);
+                    view->SetFocus();
+                }
+                RECT now;
+                ::GetWindowRect(top, &now);
+                cairo_surface_t* shot = GrabScreen(now);
+                long differing = shot != nullptr ? qsm::shot::DifferingPixels(shot, top) : -1;
+                if (shot != nullptr) cairo_surface_destroy(shot);
+                return differing >= 0 && differing < 64;
+            });
             RECT wr;
             ::GetWindowRect(frame->GetHandle(), &wr);
             if (cairo_surface_t* shot = GrabScreen(wr)) {
                 // The X server must show what the window manager drew; the caret may differ.
-                long differing = DifferingPixels(shot, frame->GetHandle());
+                long differing = qsm::shot::DifferingPixels(shot, frame->GetHandle());
                 if (differing < 0 || differing >= 64)
                     std::fprintf(stderr, "the display differs from the back buffer in %ld pixels\n",
                                  differing);
@@ -113,8 +99,7 @@ int main(int argc, char** argv) {
         }
     }
     if (on_display) {
-        qsm::wm::ResetForTests();
-        qsm::wm::RemoveSdlBackend();
+        qsm::shot::EndDisplay();
     }
     return result;
 }

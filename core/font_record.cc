@@ -1,4 +1,4 @@
-#include "core/font_spec.h"
+#include "core/font_record.h"
 
 #include <cstring>
 

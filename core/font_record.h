@@ -37,7 +37,7 @@ public:
     // the point size at the device's vertical resolution (at most -2). Defined with the drawing code.
     void ToLogFontForDC(HDC dc, LOGFONTA* out) const;
 
-    // Defined with the user-interface library (ui/font_spec.cc):
+    // Defined with the user-interface library (ui/font_record.cc):
     // The same description at `pixelsPerInch` (the rest of the record zero).
     void ToLogFont(LOGFONTA* out, int pixelsPerInch) const;
     // Face, bold (weight 700 or more), italic and character set of the description, and the given size.

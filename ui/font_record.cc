@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/font_spec.h"
+#include "core/font_record.h"
 #include "platform/gdi/gdi.h"
 #include "ui/ui_util.h"
 
