@@ -79,8 +79,12 @@ function(qsm_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
+  set(env "")
+  if(QSM_TSAN)
+    set(env ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:suppressions=${PROJECT_SOURCE_DIR}/tools/tsan_suppressions.txt")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+                       PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}" ${env})
 endfunction()
 
 # qsm_display_shot(name SOURCES ... DEPS ... TEST test-name [ARGS ...])
