@@ -29,6 +29,7 @@ void BM_PlayTimerTick(benchmark::State& state) {
     SetDefaultOptions(ViewerOptions);
     ViewerOptions.PlayDelay = 0;
     ViewerOptions.RecallSizePos = 0;
+    ViewerOptions.AutoWelcome = 0;
     qsm::mm::SetSynthAudio(false);
     qsm::mm::EnableTestRecorder(true);
     qsm::mm::UseManualClock(100000);
