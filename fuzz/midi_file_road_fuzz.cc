@@ -29,33 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQSRFlatRamStream log(256, 4096);
     TSMFData smf;
     TSMFImport::Run(&smf, &in, &log);
-    int events = 0;
-    DWORD lastTick = 0;
-    int lyricTracks[3] = {};
-    for (int t = 0; t < smf.GetTrackCount(); ++t) {
-        TSMFTrackData* track = smf.GetTrack(t);
-        events += track->GetEventCount();
-        lastTick = std::max(lastTick, track->GetLastTick());
-        lyricTracks[1] += track->FindText(1);
-        lyricTracks[2] += track->FindText(2);
-        track->GetTextStream().Rewind();
-        DWORD tick = 0;
-        int type = 0;
-        char text[64];
-        while (track->ReadText(tick, type, text, sizeof(text)))
-            lastTick = std::max<DWORD>(lastTick, tick & 0x7FFFFFFF);
-        track->GetTextStream().Rewind();
-    }
-    if (events > kMaxEvents || smf.GetTrackCount() > 64) return 0;
+    const qsm::fuzz::TrackTally tally =
+        qsm::fuzz::TallyTracks(smf, [](TSMFTrackData* track) { track->GetTextStream().Rewind(); });
+    if (tally.events > kMaxEvents || smf.GetTrackCount() > 64) return 0;
     TSMFImportList list;
     BuildImportInstructions(&smf, list, true, 16);
-    const uint64_t bars = qsm::fuzz::CountBars(smf, std::min<DWORD>(lastTick, 0x7FFFFFFF) + 384);
+    const uint64_t bars = qsm::fuzz::CountBars(smf, std::min<DWORD>(tally.lastTick, 0x7FFFFFFF) + 384);
     const uint64_t weight = 2 + static_cast<uint64_t>(qsm::fuzz::WidestChord(smf));
     bool drawn = false;
     for (int kind : {1, 2}) {
         // Without texts of the second kind its conversion repeats the first.
-        if (kind == 2 && lyricTracks[2] == 0) continue;
-        const uint64_t staves = list.size() + 1 + static_cast<uint64_t>(lyricTracks[kind]);
+        if (kind == 2 && tally.lyricTracks[2] == 0) continue;
+        const uint64_t staves = list.size() + 1 + static_cast<uint64_t>(tally.lyricTracks[kind]);
         if (bars * staves * weight / 2 > kMaxWork) continue;
         std::unique_ptr<TMusicScore> score(ConvertMidiToScore(&smf, list, kind));
         if (score->GetStaffCount() < 1) __builtin_trap();

@@ -55,4 +55,33 @@ inline int WidestChord(TSMFData& smf) {
     return std::min(widest, 30);
 }
 
+// What the work estimates need of every track: its events, the last tick of an event or a text, and how many
+// tracks hold texts of each lyric kind (1 and 2). Each track's texts are read from the start; `afterTexts` is
+// called with the track once they are read.
+struct TrackTally {
+    int events = 0;
+    DWORD lastTick = 0;
+    int lyricTracks[3] = {};
+};
+
+template <typename AfterTexts>
+TrackTally TallyTracks(TSMFData& smf, AfterTexts afterTexts) {
+    TrackTally tally;
+    for (int t = 0; t < smf.GetTrackCount(); ++t) {
+        TSMFTrackData* track = smf.GetTrack(t);
+        tally.events += track->GetEventCount();
+        tally.lastTick = std::max(tally.lastTick, track->GetLastTick());
+        tally.lyricTracks[1] += track->FindText(1);
+        tally.lyricTracks[2] += track->FindText(2);
+        track->GetTextStream().Rewind();
+        DWORD tick = 0;
+        int type = 0;
+        char text[64];
+        while (track->ReadText(tick, type, text, sizeof(text)))
+            tally.lastTick = std::max<DWORD>(tally.lastTick, tick & 0x7FFFFFFF);
+        afterTexts(track);
+    }
+    return tally;
+}
+
 }  // namespace qsm::fuzz

@@ -22,37 +22,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQSRFlatRamStream log(256, 4096);
     TSMFData smf;
     TSMFImport::Run(&smf, &in, &log);
-    int events = 0;
-    DWORD lastTick = 0;
-    int lyricTracks[3] = {};
-    for (int t = 0; t < smf.GetTrackCount(); ++t) {
-        TSMFTrackData* track = smf.GetTrack(t);
-        events += track->GetEventCount();
-        lastTick = std::max(lastTick, track->GetLastTick());
-        lyricTracks[1] += track->FindText(1);
-        lyricTracks[2] += track->FindText(2);
-        track->GetTextStream().Rewind();
-        DWORD tick = 0;
-        int type = 0;
-        char text[64];
-        while (track->ReadText(tick, type, text, sizeof(text)))
-            lastTick = std::max<DWORD>(lastTick, tick & 0x7FFFFFFF);
+    const qsm::fuzz::TrackTally tally = qsm::fuzz::TallyTracks(smf, [](TSMFTrackData* track) {
         TMFBTimeIndex index(track);
         index.SeekTick(track->GetLastTick());
         index.GetMs();
-    }
+    });
     // The conversion pads every staff (note, lyric and conductor staves) with bars up to the last event and
     // formats each: its work grows with the staves times the bars, and a bar of tied chords weighs more than
     // a bar of rests. Larger files, and files over the budget, only slow the search down; the budget takes
     // at most about 2 s in the instrumented build.
-    if (events > 600 || smf.GetTrackCount() > 32) return 0;
+    if (tally.events > 600 || smf.GetTrackCount() > 32) return 0;
     TSMFImportList list;
     BuildImportInstructions(&smf, list, true, 16);
     constexpr uint64_t kMaxWork = 4000;
-    const uint64_t bars = CountBars(smf, std::min<DWORD>(lastTick, 0x7FFFFFFF) + 384);
+    const uint64_t bars = CountBars(smf, std::min<DWORD>(tally.lastTick, 0x7FFFFFFF) + 384);
     const uint64_t weight = 2 + static_cast<uint64_t>(WidestChord(smf));
     for (int kind : {1, 2}) {
-        const uint64_t staves = list.size() + 1 + static_cast<uint64_t>(lyricTracks[kind]);
+        const uint64_t staves = list.size() + 1 + static_cast<uint64_t>(tally.lyricTracks[kind]);
         if (bars * staves * weight / 2 > kMaxWork) continue;
         std::unique_ptr<TMusicScore> score(ConvertMidiToScore(&smf, list, kind));
         if (score->GetStaffCount() < 1) __builtin_trap();

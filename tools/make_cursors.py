@@ -43,8 +43,9 @@ def outline(black):
     return white
 
 
-def cursor(black):
-    white = outline(black)
+def encode_cursor(black, white, hot):
+    """A cursor resource: the hot spot, then a monochrome DIB holding the colour mask above the transparency
+    mask (black where neither set holds a pixel is transparent)."""
     stride = (SIZE + 31) // 32 * 4
 
     def mask(bit_of):
@@ -61,7 +62,11 @@ def cursor(black):
     transparent = mask(lambda p: p not in white and p not in black)
     header = struct.pack("<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 1, 0, len(colour) * 2, 0, 0, 2, 0)
     table = bytes([0, 0, 0, 0, 255, 255, 255, 0])
-    return struct.pack("<HH", *HOT) + header + table + colour + transparent
+    return struct.pack("<HH", *hot) + header + table + colour + transparent
+
+
+def cursor(black):
+    return encode_cursor(black, outline(black), HOT)
 
 
 def main():

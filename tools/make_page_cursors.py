@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the page-turn cursors of the score preview as cursor resources (the format of
+"""Writes the page-turn cursors of the score preview as cursor resources (encoded by
 make_cursors.py: hot spot, then a monochrome DIB holding the colour mask above the transparency mask).
 
 page_turn_right.cur ("PageTurnRight"): a white page with a folded corner and a black arrow to the right.
@@ -7,8 +7,9 @@ page_turn_left.cur ("PageTurnLeft"): its mirror image.
 Both are 32 x 32; the hot spot is the middle of the arrow.
 Usage: make_page_cursors.py OUTDIR
 """
-import struct
 import sys
+
+from make_cursors import encode_cursor
 
 SIZE = 32
 
@@ -56,26 +57,6 @@ def right_turn():
     return black, white, (22, 15)
 
 
-def cursor(black, white, hot):
-    stride = (SIZE + 31) // 32 * 4
-
-    def mask(bit_of):
-        rows = []
-        for y in reversed(range(SIZE)):
-            row = bytearray(stride)
-            for x in range(SIZE):
-                if bit_of((x, y)):
-                    row[x // 8] |= 0x80 >> (x % 8)
-            rows.append(bytes(row))
-        return b"".join(rows)
-
-    colour = mask(lambda p: p in white)
-    transparent = mask(lambda p: p not in white and p not in black)
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 1, 0, len(colour) * 2, 0, 0, 2, 0)
-    table = bytes([0, 0, 0, 0, 255, 255, 255, 0])
-    return struct.pack("<HH", *hot) + header + table + colour + transparent
-
-
 def mirror(points):
     return {(SIZE - 1 - x, y) for (x, y) in points}
 
@@ -84,9 +65,9 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     black, white, hot = right_turn()
     with open(f"{out}/page_turn_right.cur", "wb") as f:
-        f.write(cursor(black, white, hot))
+        f.write(encode_cursor(black, white, hot))
     with open(f"{out}/page_turn_left.cur", "wb") as f:
-        f.write(cursor(mirror(black), mirror(white), (SIZE - 1 - hot[0], hot[1])))
+        f.write(encode_cursor(mirror(black), mirror(white), (SIZE - 1 - hot[0], hot[1])))
 
 
 if __name__ == "__main__":
