@@ -53,11 +53,15 @@ void TQSToolbarSeparatorGadget::Paint(TDC& dc) {
     TSeparatorGadget::Paint(dc);
     TGadgetWindow* w = GetGadgetWindow();
     TRect ref = ReferenceRect();
+    // The row wraps after this separator when the next gadget starts left of it (in a docked toolbar the
+    // reference is the inner rectangle, which always starts left of it).
+    TGadget* next = w->NextGadget(*this);
+    const bool wraps = next != nullptr && next->GetBounds().left < Bounds.right;
     int x = Bounds.left, y = Bounds.top;
     if (w->GetDirection() == TGadgetWindow::Vertical) {
         Line(dc, TRect(x, y + 2, x + ref.Width(), y + 3), COLOR_BTNSHADOW);
         Line(dc, TRect(x, y + 3, x + ref.Width(), y + 4), COLOR_BTNHIGHLIGHT);
-    } else if (ref.left < Bounds.right) {
+    } else if (wraps) {
         // The row wraps after this separator: a divider across the whole row, drawn by the one at the start.
         TRect inner;
         w->GetInnerRect(inner);

@@ -202,4 +202,23 @@ TEST_F(DockedSeparatorTest, AcrossTheInnerWidthOfAVerticalToolbar) {
     ReleaseDC(*tb, dc);
 }
 
+TEST_F(DockedSeparatorTest, DownTheInnerHeightOfAToolbarDockedOnTop) {
+    frame_ = std::make_unique<qsm_test::TTestFrame>();
+    auto* tb = new TToolbar(frame_.get(), "Top", 0x2800, 1, nullptr);
+    auto* sep = new TQSToolbarSeparatorGadget;
+    tb->Insert(*new qsm_test::TTestButton(100, 22, 22));
+    tb->Insert(*sep);
+    tb->Insert(*new qsm_test::TTestButton(101, 22, 22));
+    frame_->Create();
+    PumpMessages();
+    ASSERT_EQ(tb->GetDirection(), TGadgetWindow::Horizontal);
+    TRect inner;
+    tb->GetInnerRect(inner);
+    const TRect& b = sep->GetBounds();
+    HDC dc = GetDC(*tb);
+    EXPECT_EQ(GetPixel(dc, b.left + 2, b.top + inner.Height() / 2), GetSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(GetPixel(dc, b.left + 3, b.top + inner.Height() / 2), GetSysColor(COLOR_BTNHIGHLIGHT));
+    ReleaseDC(*tb, dc);
+}
+
 }  // namespace
