@@ -6,14 +6,7 @@
 #include <memory>
 
 #include "core/ram_stream.h"
-#include "platform/gdi/gdi_surface.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
-#include "render/layout/item_painter.h"
-#include "render/layout/layout_metrics.h"
-#include "render/layout/score_draw_info.h"
-#include "render/layout/system_run.h"
-#include "render/music_fonts.h"
+#include "fuzz/score_view_drawing.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
 
@@ -22,41 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQSRFlatRamStream stream(const_cast<uint8_t*>(data), static_cast<DWORD>(size), static_cast<DWORD>(size));
     std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
     if (!score) return 0;
-    qsm::InstallNotationDrawing();
-    qsm::TFixedMetrics metrics;
-    qsm::SetFixedMetrics(&metrics);
-    {
-        TMusicFontsData fontData;
-        TColorPalette palette;
-        TMusicFonts fonts(8, &fontData, &palette);
-        qsm::ApplyFixedMetrics(fonts);
-        HDC dc = qsm::gdi::CreateRecordingDC(96, 2000, 2000);
-        fonts.AttachDC(dc, dc);
-        TDrawExtent extent;
-        extent.Init(800);
-        for (int mode : {1, 0}) {
-            TScoreDrawInfo view(score.get(), &fonts, 5, mode);
-            for (int i = 0; i < score->GetStaffCount() && i < 64; ++i)
-                view.AddStaff(i);
-            for (int time : {0, 768, 100000}) {
-                view.FormatAllFromTime(time, 800);
-                view.PrepareAlignment();
-                view.DrawSystem(extent, 0, 0, 0);
-                qsm::gdi::ClearRecords(dc);
-            }
-        }
-        TScoreDrawInfo pages(score.get(), &fonts, 5, 3);
-        for (int i = 0; i < score->GetStaffCount() && i < 64; ++i)
-            pages.AddStaff(i);
-        qsm::LayoutSystems(pages, 700, 200, [&](TScoreDrawInfo& s, int) {
-            s.DrawSystem(extent, 0, 0, -1);
-            s.DrawStaffLabels(0, 0, 100);
-            qsm::gdi::ClearRecords(dc);
-            return true;
-        });
-        fonts.DetachDC();
-        DeleteDC(dc);
-    }
-    qsm::SetFixedMetrics(nullptr);
+    qsm::fuzz::LayOutAndDraw(score.get(), 200);
     return 0;
 }
