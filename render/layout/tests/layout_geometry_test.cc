@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,8 +97,17 @@ protected:
 
         // A stem meets its head column: the head at the stem's own end touches the stem with its right
         // edge (stem up) or its left edge (stem down).
+        // Bar lines run from an outer staff line to an outer staff line; stems do not.
+        std::set<int> outerLines;
+        for (int i = 0; i < s.GetStaffCount(); ++i) {
+            const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
+            if (st.IsHidden() || st.LineCount <= 0) continue;
+            outerLines.insert(top0 + st.Y + u / 2 * st.GetOuterLineStep(-1));
+            outerLines.insert(top0 + st.Y + u / 2 * st.GetOuterLineStep(1));
+        }
         for (const Line& l : lines) {
             if (l.x1 != l.x2 || l.y1 == l.y2 || l.pen != fonts->StemPenWidth) continue;
+            if (outerLines.count(l.y1) && outerLines.count(l.y2)) continue;
             bool up = l.y2 < l.y1;
             // The head the stem starts from: the nearest in height among the heads around it.
             const Glyph* near = nullptr;
@@ -191,6 +201,11 @@ protected:
                       " drawn past the closing bar line at x=" + std::to_string(right));
         for (const Line& l : lines)
             if (std::max(l.x1, l.x2) > right + tol) fault("line drawn past the closing bar line");
+        if (fitsWidth > 0)
+            for (const Glyph& g : glyphs)
+                if (g.x + g.width > left + fitsWidth + tol)
+                    fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) +
+                          " drawn past the page edge at x=" + std::to_string(left + fitsWidth));
         return faults;
     }
 
@@ -271,7 +286,8 @@ protected:
     }
 
     int cueHeight = 0;
-    int systems = 0;  // systems laid out by the last CheckScore
+    int systems = 0;    // systems laid out by the last CheckScore
+    int fitsWidth = 0;  // when set, every glyph must lie within the width
 };
 
 // A MIDI file converted into a score as the viewer converts it.
@@ -322,6 +338,24 @@ TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
                 Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
         }
     }
+}
+
+// Bars wider than the page, from a text score and from a MIDI file, keep every note at any width: the ticks
+// laid out in each bar add up to what it holds.
+TEST_F(LayoutGeometryTest, BarsWiderThanThePageKeepEveryNote) {
+    const std::string dir = std::string(QSM_TESTDATA_DIR) + "/notation/";
+    auto text = qsm::test::ImportText(qsm::ReadWholeFile(dir + "wide_bars.qsmtxt"));
+    auto midi = ConvertMidiFile(dir + "dense_bar.mid");
+    ASSERT_TRUE(text);
+    ASSERT_TRUE(midi);
+    for (int width : {1000, 800, 400, 300, 200, 120, 80, 60}) {
+        // Down to some width the wide bars are squeezed into the page; narrower, they run past its edge.
+        fitsWidth = width >= 400 ? width : 0;
+        Report(CheckScore(*text, width, "wide_bars @" + std::to_string(width)));
+        fitsWidth = width >= 800 ? width : 0;
+        Report(CheckScore(*midi, width, "dense_bar @" + std::to_string(width)));
+    }
+    fitsWidth = 0;
 }
 
 TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
