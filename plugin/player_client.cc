@@ -15,6 +15,7 @@
 #include "plugin/gadgets.h"
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
+#include "plugin/save_copy.h"
 #include "render/base/fonts_data.h"
 #include "render/view/score_view.h"
 #include "score/music_score.h"
@@ -30,7 +31,8 @@ constexpr int kThumbBitmap = 32000;
 // The player bar: commands its buttons post go on to the player.
 class TPlayerBar : public TControlBar {
 public:
-    TPlayerBar(TWindow* parent, TFont* font, TModule* module) : TControlBar(parent, Horizontal, font, module) {}
+    TPlayerBar(TWindow* parent, TFont* font, TModule* module)
+        : TControlBar(parent, Horizontal, font, module) {}
     LRESULT EvCommand(UINT id, HWND hWndCtl, UINT notifyCode) override {
         if (hWndCtl == nullptr && GetParentH() != nullptr)
             return ::SendMessageA(GetParentH(), WM_COMMAND, MAKEWPARAM(id, notifyCode), 0);
@@ -73,10 +75,11 @@ TPlayerDialog::TPlayerDialog(TWindow* parent, int resId, TModule* module) : TDia
 // ---- the player ----
 
 DEFINE_RESPONSE_TABLE1(TQSPlayerClient, TLayoutWindow)
-EV_REGISTERED("QSINIT", EvQsInit), EV_REGISTERED("QSMMidiSeq", EvMidiSeq), EV_WM_TIMER, EV_WM_CTLCOLORSTATIC,
-    EV_WM_SETFOCUS, EV_WM_HSCROLL, EV_COMMAND(CM_QSP_ABOUT, CmAbout), EV_COMMAND(CM_QSP_INFO, CmInfo),
-    EV_COMMAND(CM_QSP_ZOOMIN, CmZoomIn), EV_COMMAND(CM_QSP_ZOOMOUT, CmZoomOut), EV_COMMAND(CM_QSP_PLAY, CmPlay),
-    EV_COMMAND(CM_QSP_STOP, CmStop), EV_COMMAND(CM_QSP_VIEWER, CmViewer), EV_COMMAND(CM_QSP_PAUSE, CmPause),
+EV_REGISTERED("QSINIT", EvQsInit),
+    EV_REGISTERED("QSMMidiSeq", EvMidiSeq), EV_WM_TIMER, EV_WM_CTLCOLORSTATIC, EV_WM_SETFOCUS, EV_WM_HSCROLL,
+    EV_COMMAND(CM_QSP_ABOUT, CmAbout), EV_COMMAND(CM_QSP_INFO, CmInfo), EV_COMMAND(CM_QSP_ZOOMIN, CmZoomIn),
+    EV_COMMAND(CM_QSP_ZOOMOUT, CmZoomOut), EV_COMMAND(CM_QSP_PLAY, CmPlay), EV_COMMAND(CM_QSP_STOP, CmStop),
+    EV_COMMAND(CM_QSP_VIEWER, CmViewer), EV_COMMAND(CM_QSP_PAUSE, CmPause),
     EV_COMMAND(CM_QSP_VOLUME, CmVolume), EV_COMMAND(CM_QSP_SAVECOPY, CmSaveCopy),
     EV_COMMAND_ENABLE(CM_QSP_PLAY, CePlay), EV_COMMAND_ENABLE(CM_QSP_STOP, CeStop),
     EV_COMMAND_ENABLE(CM_QSP_VIEWER, CeNotPlaying), EV_COMMAND_ENABLE(CM_QSP_SAVECOPY, CeNotPlaying),
@@ -495,7 +498,10 @@ void TQSPlayerClient::CmVolume() {
 }
 
 void TQSPlayerClient::CmSaveCopy() {
-    // Written with the save-a-copy dialog.
+    if (Plugin == nullptr) return;
+    qsm::SaveCopyOfCacheFile(this, Plugin->GetCacheFile(), Score != nullptr ? Score->SongInfo.Title : "",
+                             Plugin->IsTextFormat());
+    Invalidate();
 }
 
 void TQSPlayerClient::CePlay(TCommandEnabler& ce) {

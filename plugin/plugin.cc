@@ -35,12 +35,13 @@ std::string ReadInstallLocation() {
     TKeyReadOnly key(HKEY_LOCAL_MACHINE, kViewerUninstallKey);
     if (!key.IsOpen()) return {};
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key.GetHandle(), "InstallLocation", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExA(key.GetHandle(), "InstallLocation", nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
         type != REG_SZ || size == 0)
         return {};
     std::string text(size, '\0');
-    if (RegQueryValueExA(key.GetHandle(), "InstallLocation", nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                         &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key.GetHandle(), "InstallLocation", nullptr, &type,
+                         reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
         return {};
     text.resize(std::strlen(text.c_str()));
     return text;

@@ -22,15 +22,16 @@ HWND MakePage(const char* title) {
     wc.lpszClassName = "QSMShotPage";
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     RegisterClassA(&wc);
-    return CreateWindowExA(0, "QSMShotPage", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 420, nullptr,
-                           nullptr, nullptr, nullptr);
+    return CreateWindowExA(0, "QSMShotPage", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 420,
+                           nullptr, nullptr, nullptr, nullptr);
 }
 
 bool Save(HWND page, const std::string& path, bool onDisplay) {
     if (!onDisplay) {
         qsm::wm::PumpMessages();
         cairo_surface_t* surface = qsm::wm::TopLevelSurface(page);
-        return surface != nullptr && cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+        return surface != nullptr &&
+               cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
     }
     RECT r{};
     GetWindowRect(page, &r);
