@@ -243,6 +243,7 @@ protected:
                             " heads drawn of " + std::to_string(expected) + " notes");
             faults.insert(faults.end(), f.begin(), f.end());
             systems = n + 1;
+            middleLine = top + s.GetStaffDrawInfo(0)->Y;
             for (int i = 0; i < s.GetStaffCount(); ++i) {
                 const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
                 for (int k = 0; k < st.GetRecordCount(); ++k) {
@@ -286,8 +287,9 @@ protected:
     }
 
     int cueHeight = 0;
-    int systems = 0;    // systems laid out by the last CheckScore
-    int fitsWidth = 0;  // when set, every glyph must lie within the width
+    int systems = 0;     // systems laid out by the last CheckScore
+    int fitsWidth = 0;   // when set, every glyph must lie within the width
+    int middleLine = 0;  // y of the top staff's middle line in the last system drawn
 };
 
 // A MIDI file converted into a score as the viewer converts it.
@@ -336,6 +338,52 @@ TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
             if (!score) continue;
             for (int width : {1200, 400})
                 Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
+        }
+    }
+}
+
+// Accents and marcatos, about a space tall, stand clear of the staff lines and of the head on every line and
+// space, on either side of the staff.
+TEST_F(LayoutGeometryTest, AccentsAndMarcatosCrossNoStaffLine) {
+    // The ink of the marks in our music font, in staff spaces from the point each is written at (after its
+    // vertical adjustment), upward: accent 44, marcato above 45, marcato below 46.
+    const std::map<int, std::pair<double, double>> ink = {
+        {44, {-0.24, 0.74}}, {45, {-0.76, 0.26}}, {46, {-0.26, 0.76}}};
+    const int u = fonts->StaffSpace;
+    for (const char* mark : {"Accent", "Marcato"}) {
+        for (const char* stem : {"Up", "Down"}) {
+            for (int pos = -7; pos <= 7; ++pos) {
+                const std::string where = std::string(mark) + " stem " + stem + " pos " + std::to_string(pos);
+                auto score = qsm::test::ImportText(
+                    "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th," + std::string(mark) +
+                    "|Pos:" + std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+                ASSERT_TRUE(score);
+                Report(CheckScore(*score, 400, where));
+                std::vector<Glyph> glyphs;
+                std::vector<Line> lines;
+                Collect(glyphs, lines);
+                const Glyph* head = nullptr;
+                const Glyph* sign = nullptr;
+                for (const Glyph& g : glyphs) {
+                    if (g.glyph == 7) head = &g;
+                    if (ink.count(g.glyph)) sign = &g;
+                }
+                ASSERT_TRUE(head && sign) << where;
+                // Device y grows downward: the ink runs from y - top * u to y - bottom * u.
+                const auto [bottom, top] = ink.at(sign->glyph);
+                const double inkTop = sign->y - top * u, inkBottom = sign->y - bottom * u;
+                const int middle = middleLine;
+                EXPECT_EQ(head->y, middle - u / 2 * pos) << where;  // the text's positions count upward
+                for (int k = -2; k <= 2; ++k) {
+                    const int line = middle + u * k;
+                    EXPECT_FALSE(line >= inkTop - 1 && line <= inkBottom + 1)
+                        << where << ": crosses line " << k;
+                }
+                EXPECT_TRUE(inkBottom < head->y - u / 2 || inkTop > head->y + u / 2)
+                    << where << ": on the head";
+                // Away from the stem: below a stem-up note, above a stem-down one.
+                EXPECT_EQ(inkTop > head->y, std::string(stem) == "Up") << where;
+            }
         }
     }
 }
