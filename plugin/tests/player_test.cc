@@ -22,6 +22,8 @@
 #include "plugin/gadgets.h"
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
+#include "render/base/fonts_data.h"
+#include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
 
@@ -398,6 +400,34 @@ TEST_F(PlayerTest, AViewerInstalledInADeepFolderIsFoundWhateverTheLengthOfItsPat
     // A folder without the program, or no folder, finds nothing.
     EXPECT_EQ(qsm::ViewerProgramIn(dir_.c_str()), "");
     EXPECT_EQ(qsm::ViewerProgramIn(""), "");
+}
+
+TEST_F(PlayerTest, AScoreFontThatIsMissingTakesItsAlternateFromTheInstancesFontList) {
+    // The font list of the viewer's installation, which here holds no program.
+    const std::string fonts = dir_ + "/viewer/Fonts";
+    std::filesystem::create_directories(fonts);
+    std::ofstream(fonts + "/fonts.ini") << "[FontAlternates]\nNowhere Sans=Liberation Serif\n";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(
+                  HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
+                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string location = dir_ + "/viewer";
+    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
+                   static_cast<DWORD>(location.size() + 1));
+    RegCloseKey(key);
+    const std::string song = dir_ + "/fonts.qsmtxt";
+    std::ofstream(song)
+        << "!QuillStaveComposer(2.51)\n|SongInfo|Title:\"Fonts\"\n"
+           "|Font|Style:pagetitletext|Typeface:Nowhere Sans|Size:24|Bold:N|Italic:N|CharSet:0\n"
+           "|AddStaff|Name:Tune\n|Clef|Type:Treble\n|Note|Dur:4th|Pos:0\n|Bar\n";
+    TQSPlayerClient* client = Embed(480, 320, false, song.c_str());
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(plugin_->GetFontListFile(), fonts + "/fonts.ini");
+    EXPECT_EQ(plugin_->GetViewerProgram(), "");
+    EXPECT_STREQ(plugin_->GetScore()->GetFontData()->Fonts[FONTSLOT_PAGE_TITLE].GetFaceName(),
+                 "Liberation Serif");
 }
 
 }  // namespace
