@@ -2,7 +2,7 @@
 set(QSM_MIDI_DIR ${CMAKE_CURRENT_LIST_DIR})
 qsm_library(qsm_midi
   SOURCES ${QSM_MIDI_DIR}/sequencer.cc ${QSM_MIDI_DIR}/midi_manager.cc ${QSM_MIDI_DIR}/score_player.cc
-  DEPS qsm_midi_base qsm_scorefile qsm_platform_mm qsm_platform_wm)
+  DEPS qsm_score_base qsm_scorefile qsm_platform_mm qsm_platform_wm)
 
 qsm_test(midi_playback_tests
   SOURCES ${QSM_MIDI_DIR}/tests/sequencer_test.cc ${QSM_MIDI_DIR}/tests/realtime_test.cc

@@ -1,7 +1,7 @@
 # qsm_render: the drawing context with its fonts, glyphs, texts and shapes, and the curves slurs are made of.
 qsm_library(qsm_render
   SOURCES music_fonts.cc music_shapes.cc bezier2.cc bundled_fonts.cc
-  DEPS qsm_render_base qsm_core qsm_platform_gdi)
+  DEPS qsm_score_base qsm_core qsm_platform_gdi)
 target_compile_definitions(qsm_render PRIVATE QSM_FONTS_SOURCE_DIR="${PROJECT_SOURCE_DIR}/fonts")
 
 qsm_test(render_tests

@@ -16,7 +16,7 @@ qsm_library(qsm_score
     staff_cleanup.cc
     staff_util.cc
     structure_items.cc
-  DEPS qsm_core qsm_midi_base qsm_render_base
+  DEPS qsm_core qsm_score_base
   PRIVATE_DEPS qsm_platform_wm)
 
 qsm_test(score_tests

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "render/base/vocabulary.h"
 #include "render/layout/item_cast.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/item_painter_impl.h"
@@ -14,6 +13,7 @@
 #include "render/layout/score_draw_info.h"
 #include "render/layout/staff_draw_info.h"
 #include "render/music_fonts.h"
+#include "score/base/vocabulary.h"
 #include "score/expression_items.h"
 #include "score/music_staff.h"
 #include "score/notation_index.h"

@@ -8,14 +8,14 @@
 #include <string>
 
 #include "core/ram_stream.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_dump.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/system_run.h"
 #include "render/music_fonts.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
 #include "score/file/text_import.h"
 #include "score/file/text_score_source.h"
 #include "score/music_score.h"
