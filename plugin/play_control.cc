@@ -96,11 +96,14 @@ bool TQSMMCIPlayer::Play(HWND owner) {
     if (!Open()) return false;
     const DWORD tick = TimeIndex.GetTick();
     Manager->CachePatches(&Song);
+    // The sequencer asks for the next block while it starts: the request must find this controller.
+    shared.Holder = this;
     Playing = Manager->Play(owner, &Song, tick);
     if (Playing) {
-        shared.Holder = this;
         ScorePlayer->Rewind();
         ScorePlayer->SeekTick(tick);
+    } else {
+        shared.Holder = nullptr;
     }
     return Playing;
 }
@@ -178,7 +181,7 @@ void TQSMMCIPlayer::SeekTick(DWORD tick) {
 
 LRESULT TQSMMCIPlayer::OnSequencerMessage(WPARAM wParam) {
     // A request that reaches a controller whose play was taken over belongs to no song of its own.
-    if (wParam == 1 && Playing && Shared().Holder == this) Manager->QueueNextBlock();
+    if (wParam == 1 && Shared().Holder == this) Manager->QueueNextBlock();
     return 0;
 }
 
