@@ -22,18 +22,24 @@
 #include "plugin/gadgets.h"
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
+#include "render/base/fonts_data.h"
+#include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
 
 namespace {
 
 struct RecordingLauncher : qsm::Launcher {
-    bool Open(const std::string&) override { return false; }
+    bool Open(const std::string& target) override {
+        opens.push_back(target);
+        return false;
+    }
     bool Run(const std::vector<std::string>& argv, const std::string&) override {
         runs.push_back(argv);
         return true;
     }
     std::vector<std::vector<std::string>> runs;
+    std::vector<std::string> opens;
 };
 
 int NoteOns() {
@@ -297,6 +303,11 @@ TEST_F(PlayerTest, OpensTheCachedFileInTheViewerOrSaysWhyNot) {
     ASSERT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(boxes_[1], "Not Available|The file no longer exists in the browser cache.");
     EXPECT_EQ(launcher_.runs.size(), 1u);
+
+    // The volume control is asked for; that it fails to start says nothing.
+    client->SendMessage(WM_COMMAND, CM_QSP_VOLUME);
+    ASSERT_EQ(launcher_.runs.size() + launcher_.opens.size(), 2u);
+    EXPECT_EQ(boxes_.size(), 2u);
 }
 
 TEST_F(PlayerTest, PlayerWaitsForASizeAndNeverGetsSmallerThan100By50) {
@@ -327,6 +338,96 @@ TEST_F(PlayerTest, PlayerWaitsForASizeAndNeverGetsSmallerThan100By50) {
     plugin_->OnStreamAsFile(QSM_TESTDATA_DIR "/layout/quartet.qsmtxt");
     EXPECT_EQ(plugin_->GetPlayerClient(), client);
     EXPECT_NE(Text(GetDlgItem(*client, IDC_QSP_TITLE)), "Layout study");
+}
+
+TEST_F(PlayerTest, AboutAndSongInformationShowTheirTextsAndANewScoreEndsThePerformance) {
+    TQSPlayerClient* client = Embed(480, 320, true);
+    ASSERT_NE(client, nullptr);
+    ASSERT_NE(client->GetController(), nullptr);
+    std::vector<std::string> texts;
+    qsm::wm::SetModalHook([&texts](HWND dlg) {
+        char buf[1100] = {};
+        for (int id : {110, 100, 101, 104}) {
+            GetDlgItemTextA(dlg, id, buf, sizeof buf);
+            texts.push_back(buf);
+        }
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    client->SendMessage(WM_COMMAND, CM_QSP_ABOUT);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0].rfind("Built on: ", 0), 0u);
+    EXPECT_GT(texts[0].size(), 20u);
+    client->SendMessage(WM_COMMAND, CM_QSP_INFO);
+    ASSERT_EQ(texts.size(), 8u);
+    EXPECT_EQ(texts[5], "Layout study");
+    EXPECT_EQ(texts[6], "Test");
+    qsm::wm::SetModalHook(nullptr);
+
+    // Another file while the first plays: the performance of the score that goes ends with it.
+    qsm::mm::AdvanceClock(800);
+    plugin_->OnStreamAsFile(QSM_TESTDATA_DIR "/layout/quartet.qsmtxt");
+    EXPECT_EQ(client->GetController(), nullptr);
+    EXPECT_TRUE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
+    EXPECT_EQ(client->GetSlider()->GetPosition(), 0);
+    client->SendMessage(WM_COMMAND, CM_QSP_PLAY);
+    ASSERT_NE(client->GetController(), nullptr);
+    EXPECT_TRUE(client->GetController()->IsPlaying());
+    // The parent window hands the focus to the player.
+    SetFocus(plugin_->GetParentWindow()->GetHandle());
+    EXPECT_EQ(GetFocus(), client->GetHandle());
+}
+
+TEST_F(PlayerTest, AViewerInstalledInADeepFolderIsFoundWhateverTheLengthOfItsPath) {
+    std::string install = dir_;
+    for (int i = 0; i < 6; ++i)
+        install += "/" + std::string(100, static_cast<char>('a' + i));
+    std::filesystem::create_directories(install);
+    std::ofstream(install + "/QSM2View") << "#!/bin/sh\n";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(
+                  HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
+                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
+                   static_cast<DWORD>(install.size() + 1));
+    RegCloseKey(key);
+    char* none[] = {nullptr};
+    CPlugin plugin(app_.get(), nullptr, nullptr, NP_FULL, 0, none, none);
+    EXPECT_EQ(plugin.GetViewerProgram(), install + "/QSM2View");
+    EXPECT_EQ(plugin.GetFontListFile(), install + "/Fonts/fonts.ini");
+    EXPECT_FALSE(plugin.IsEmbedded());
+    // A folder without the program, or no folder, finds nothing.
+    EXPECT_EQ(qsm::ViewerProgramIn(dir_.c_str()), "");
+    EXPECT_EQ(qsm::ViewerProgramIn(""), "");
+}
+
+TEST_F(PlayerTest, AScoreFontThatIsMissingTakesItsAlternateFromTheInstancesFontList) {
+    // The font list of the viewer's installation, which here holds no program.
+    const std::string fonts = dir_ + "/viewer/Fonts";
+    std::filesystem::create_directories(fonts);
+    std::ofstream(fonts + "/fonts.ini") << "[FontAlternates]\nNowhere Sans=Liberation Serif\n";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(
+                  HKEY_LOCAL_MACHINE,
+                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
+                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string location = dir_ + "/viewer";
+    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
+                   static_cast<DWORD>(location.size() + 1));
+    RegCloseKey(key);
+    const std::string song = dir_ + "/fonts.qsmtxt";
+    std::ofstream(song)
+        << "!QuillStaveComposer(2.51)\n|SongInfo|Title:\"Fonts\"\n"
+           "|Font|Style:pagetitletext|Typeface:Nowhere Sans|Size:24|Bold:N|Italic:N|CharSet:0\n"
+           "|AddStaff|Name:Tune\n|Clef|Type:Treble\n|Note|Dur:4th|Pos:0\n|Bar\n";
+    TQSPlayerClient* client = Embed(480, 320, false, song.c_str());
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(plugin_->GetFontListFile(), fonts + "/fonts.ini");
+    EXPECT_EQ(plugin_->GetViewerProgram(), "");
+    EXPECT_STREQ(plugin_->GetScore()->GetFontData()->Fonts[FONTSLOT_PAGE_TITLE].GetFaceName(),
+                 "Liberation Serif");
 }
 
 }  // namespace
