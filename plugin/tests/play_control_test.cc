@@ -122,6 +122,14 @@ protected:
     std::unique_ptr<TQSMMCIPlayer> players_[2];
 };
 
+TEST(PlayControlVolume, BalanceLowersTheOtherSide) {
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(250, 0), (250u * 256) | (250u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(200, 64), (100u * 256) | (200u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(200, -64), (200u * 256) | (100u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(255, 128), (255u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(255, -128), 255u * 256);
+}
+
 TEST_F(PlayControlTest, PlayDeviceOptionPicksTheDeviceWhateverItsSign) {
     for (int value : {-3, 3}) {
         SysInfo.WriteInt("Options", "PlayDevice", value);
