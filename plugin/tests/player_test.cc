@@ -22,6 +22,7 @@
 #include "plugin/gadgets.h"
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
+#include "plugin/save_copy.h"
 #include "render/base/fonts_data.h"
 #include "score/music_score.h"
 #include "ui/controls.h"
@@ -308,6 +309,24 @@ TEST_F(PlayerTest, OpensTheCachedFileInTheViewerOrSaysWhyNot) {
     client->SendMessage(WM_COMMAND, CM_QSP_VOLUME);
     ASSERT_EQ(launcher_.runs.size() + launcher_.opens.size(), 2u);
     EXPECT_EQ(boxes_.size(), 2u);
+}
+
+TEST_F(PlayerTest, ACopyIsOfferedUnderTheTitleWithoutMakingItAPath) {
+    const std::string song = dir_ + "/rock.qsmtxt";
+    std::ofstream(song) << "!QuillStaveComposer(2.51)\n|SongInfo|Title:\"Rock/Roll\\\\Blues\"\n"
+                           "|AddStaff|Name:Tune\n|Clef|Type:Treble\n|Note|Dur:4th|Pos:0\n|Bar\n";
+    TQSPlayerClient* client = Embed(480, 320, false, song.c_str());
+    ASSERT_NE(client, nullptr);
+    ASSERT_EQ(Text(GetDlgItem(*client, IDC_QSP_TITLE)), "Rock/Roll\\Blues");
+    std::string offered;
+    qsm::wm::SetModalHook([&offered](HWND dlg) {
+        char text[300] = {};
+        GetDlgItemTextA(dlg, edt1, text, sizeof text);
+        offered = text;
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    client->SendMessage(WM_COMMAND, CM_QSP_SAVECOPY);
+    EXPECT_EQ(offered, "Rock-Roll-Blues");
 }
 
 TEST_F(PlayerTest, PlayerWaitsForASizeAndNeverGetsSmallerThan100By50) {
