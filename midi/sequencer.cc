@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "core/scope_flag.h"
-#include "midi/base/midi_file_buf.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/wm/winuser.h"
+#include "score/base/midi_file_buf.h"
 
 namespace {
 
