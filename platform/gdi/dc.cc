@@ -562,6 +562,12 @@ int StartPage(HDC hdc) {
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
     if (JobCancelled(hdc, *dc)) return SP_APPABORT;
     dc->pageDrawn = true;
+    // The page starts as white paper. Painting it first also keeps cairo's record of the page's drawn area
+    // one rectangle, which every later shape and glyph would otherwise split further at the end of the page.
+    cairo_save(dc->cr);
+    cairo_set_source_rgb(dc->cr, 1, 1, 1);
+    cairo_paint(dc->cr);
+    cairo_restore(dc->cr);
     return 1;
 }
 
