@@ -82,6 +82,7 @@ void ToDevice(const DC& dc, double lx, double ly, double* dx, double* dy) {
 }
 
 void SetDCSurface(DC& dc, cairo_surface_t* surface) {
+    FlushBatch(dc);
     if (dc.cr) cairo_destroy(dc.cr);
     dc.cr = nullptr;
     if (dc.surface) cairo_surface_destroy(dc.surface);
@@ -574,6 +575,7 @@ int StartPage(HDC hdc) {
 int EndPage(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted || !dc->pageDrawn) return SP_ERROR;
+    FlushBatch(*dc);
     cairo_show_page(dc->cr);
     dc->pageDrawn = false;
     if (JobCancelled(hdc, *dc)) return SP_APPABORT;
@@ -583,6 +585,7 @@ int EndPage(HDC hdc) {
 int EndDoc(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
+    FlushBatch(*dc);
     if (dc->pageDrawn) cairo_show_page(dc->cr);
     cairo_surface_finish(dc->surface);
     bool ok = cairo_surface_status(dc->surface) == CAIRO_STATUS_SUCCESS;
@@ -595,6 +598,7 @@ int EndDoc(HDC hdc) {
 int AbortDoc(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
+    dc->batch.reset();
     cairo_surface_finish(dc->surface);
     SetDCSurface(*dc, nullptr);
     dc->docStarted = false;

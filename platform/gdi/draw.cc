@@ -1,5 +1,6 @@
 // Lines, shapes, paths and text output.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -208,14 +209,13 @@ bool StrokeHairline(DC& dc, const Figures& figures, bool closed, COLORREF color)
 
 // The cap, join, width and dash of the pen on cairo. Device pixels become surface units through `scale`:
 // the caller strokes with cairo's matrix reset, so that a stroke needs no transformation of its own.
-void SetPenStyle(cairo_t* cr, const Pen& pen, double width, double scale) {
-    bool cosmetic = !pen.geometric;
+void SetPenStyle(cairo_t* cr, UINT style, bool cosmetic, double width, double scale) {
     cairo_set_line_width(cr, width * scale);
     if (cosmetic) {
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
     } else {
-        switch (pen.style & PS_ENDCAP_MASK) {
+        switch (style & PS_ENDCAP_MASK) {
             case PS_ENDCAP_FLAT:
                 cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
                 break;
@@ -226,7 +226,7 @@ void SetPenStyle(cairo_t* cr, const Pen& pen, double width, double scale) {
                 cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
                 break;
         }
-        switch (pen.style & PS_JOIN_MASK) {
+        switch (style & PS_JOIN_MASK) {
             case PS_JOIN_MITER:
                 cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
                 break;
@@ -245,7 +245,7 @@ void SetPenStyle(cairo_t* cr, const Pen& pen, double width, double scale) {
     static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
     const double* pattern = nullptr;
     int n = 0;
-    switch (pen.LineStyle()) {
+    switch (static_cast<int>(style & PS_STYLE_MASK)) {
         case PS_DASH:
             pattern = kDash, n = 2;
             break;
@@ -282,7 +282,141 @@ double PenOffset(double width) {
     return (static_cast<long long>(std::lround(width)) % 2) ? 0.5 : 0.0;
 }
 
-// Strokes a shape with the DC's pen. Open lines of a cosmetic pen leave out their last point.
+// A stroke ready to be traced: its figures moved onto the pen's pixel grid, each closed or open. Open
+// lines of a cosmetic pen leave out their last point: each segment moves back by half a pixel along itself
+// (a curve along its chord) and becomes a figure of its own.
+struct Outline {
+    Figures figs;
+    std::vector<bool> closed;
+    void Add(const Figures& figures, bool close, bool cosmetic, double off) {
+        for (const Figure& fig : figures) {
+            if (fig.pts.empty()) continue;
+            if (!cosmetic || close) {
+                Figure f = fig;
+                for (Pt& p : f.pts)
+                    p.x += off, p.y += off;
+                figs.push_back(std::move(f));
+                closed.push_back(close);
+                continue;
+            }
+            const auto& p = fig.pts;
+            for (size_t i = 0; i + 1 < p.size();) {
+                size_t last = fig.CurveAt(i + 1) ? i + 3 : i + 1;
+                double dx = p[last].x - p[i].x, dy = p[last].y - p[i].y;
+                double len = std::hypot(dx, dy);
+                if (len == 0 && last == i + 1) {
+                    i = last;
+                    continue;
+                }
+                double sx = off - (len == 0 ? 0 : 0.5 * dx / len), sy = off - (len == 0 ? 0 : 0.5 * dy / len);
+                Figure seg;
+                for (size_t k = i; k <= last; ++k)
+                    seg.pts.push_back({p[k].x + sx, p[k].y + sy});
+                if (last == i + 3) seg.curve = {false, true, true, true};
+                figs.push_back(std::move(seg));
+                closed.push_back(false);
+                i = last;
+            }
+        }
+    }
+    void Trace(cairo_t* cr) const {
+        for (size_t i = 0; i < figs.size(); ++i)
+            TraceFigure(cr, figs[i], 0, 0, closed[i]);
+    }
+};
+
+bool IsSolidLine(const Pen& pen) {
+    return pen.LineStyle() == PS_SOLID || pen.LineStyle() == PS_INSIDEFRAME;
+}
+
+}  // namespace
+
+// Shapes of one colour and pen that wait to be drawn together on a vector surface: strokes, or shapes
+// filled and outlined in the same colour whose extents do not overlap. One path with many figures is
+// written and processed once where each shape of its own would be a separate operation of the surface.
+struct DrawBatch {
+    bool fill = false;
+    COLORREF color = 0;
+    UINT penStyle = 0;
+    bool cosmetic = true;
+    double width = 0;
+    int fillMode = ALTERNATE;
+    cairo_region_t* clip = nullptr;  // the clip and origin the shapes were given with
+    POINT origin{0, 0};
+    Outline outline;
+    std::vector<std::array<double, 4>> boxes;  // fill batches: the extent of each shape
+    size_t shapes = 0;
+    ~DrawBatch() {
+        if (clip) cairo_region_destroy(clip);
+    }
+};
+
+void DrawBatchDeleter::operator()(DrawBatch* b) const {
+    delete b;
+}
+
+void FlushBatch(DC& dc) {
+    if (!dc.batch) return;
+    std::unique_ptr<DrawBatch, DrawBatchDeleter> b = std::move(dc.batch);
+    if (b->outline.figs.empty()) return;
+    EmitIn(dc, b->clip, b->origin, b->color, [&](cairo_t* cr) {
+        b->outline.Trace(cr);
+        if (b->fill) {
+            cairo_set_fill_rule(cr,
+                                b->fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_fill_preserve(cr);
+        }
+        SetPenStyle(cr, b->penStyle, b->cosmetic, b->width, ResetMatrix(cr, dc));
+        cairo_stroke(cr);
+    });
+}
+
+namespace {
+
+constexpr size_t kMaxBatchShapes = 256;
+
+// Adds a shape to the DC's batch, drawing the batch first when the shape does not fit it. `box` is the
+// shape's extent for a fill batch.
+void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outline&& shape,
+           const std::array<double, 4>& box) {
+    cairo_region_t* clip = EffectiveClip(dc);
+    DrawBatch* b = dc.batch.get();
+    bool fits = b && b->fill == fill && b->color == pen.color && b->penStyle == pen.style &&
+                b->cosmetic == !pen.geometric && b->width == width && (!fill || b->fillMode == fillMode) &&
+                b->origin.x == dc.origin.x && b->origin.y == dc.origin.y && b->shapes < kMaxBatchShapes &&
+                cairo_region_equal(b->clip, clip);
+    if (fits && fill) {
+        // Overlapping shapes in one path would cancel each other's fill.
+        for (const auto& o : b->boxes)
+            if (box[0] < o[2] && o[0] < box[2] && box[1] < o[3] && o[1] < box[3]) {
+                fits = false;
+                break;
+            }
+    }
+    if (!fits) {
+        FlushBatch(dc);
+        dc.batch.reset(new DrawBatch);
+        b = dc.batch.get();
+        b->fill = fill;
+        b->color = pen.color;
+        b->penStyle = pen.style;
+        b->cosmetic = !pen.geometric;
+        b->width = width;
+        b->fillMode = fillMode;
+        b->origin = dc.origin;
+        b->clip = clip;
+    } else if (clip) {
+        cairo_region_destroy(clip);
+    }
+    for (size_t i = 0; i < shape.figs.size(); ++i) {
+        b->outline.figs.push_back(std::move(shape.figs[i]));
+        b->outline.closed.push_back(shape.closed[i]);
+    }
+    if (fill) b->boxes.push_back(box);
+    ++b->shapes;
+}
+
+// Strokes a shape with the DC's pen.
 void Stroke(DC& dc, const Figures& figures, bool closed) {
     const Pen* pen = dc.st.pen;
     if (!pen || pen->LineStyle() == PS_NULL || figures.empty()) return;
@@ -290,40 +424,13 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
     double off = PenOffset(width);
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
-    if (cosmetic && (style == PS_SOLID || style == PS_INSIDEFRAME) &&
-        StrokeHairline(dc, figures, closed, pen->color))
+    if (cosmetic && IsSolidLine(*pen) && StrokeHairline(dc, figures, closed, pen->color)) return;
+    Outline outline;
+    outline.Add(figures, closed, cosmetic, off);
+    if (dc.cr && !IsRaster(dc) && IsSolidLine(*pen)) {
+        Batch(dc, false, *pen, width, ALTERNATE, std::move(outline), {});
         return;
-    auto draw = [&](cairo_t* cr) {
-        for (const Figure& fig : figures) {
-            if (fig.pts.empty()) continue;
-            if (cosmetic && !closed) {
-                // Each segment moves back by half a pixel along itself, a curve along its chord.
-                const auto& p = fig.pts;
-                for (size_t i = 0; i + 1 < p.size();) {
-                    size_t last = fig.CurveAt(i + 1) ? i + 3 : i + 1;
-                    double dx = p[last].x - p[i].x, dy = p[last].y - p[i].y;
-                    double len = std::hypot(dx, dy);
-                    if (len == 0 && last == i + 1) {
-                        i = last;
-                        continue;
-                    }
-                    double ux = len == 0 ? 0 : 0.5 * dx / len, uy = len == 0 ? 0 : 0.5 * dy / len;
-                    double sx = off - ux, sy = off - uy;
-                    cairo_move_to(cr, p[i].x + sx, p[i].y + sy);
-                    if (last == i + 3)
-                        cairo_curve_to(cr, p[i + 1].x + sx, p[i + 1].y + sy, p[i + 2].x + sx, p[i + 2].y + sy,
-                                       p[i + 3].x + sx, p[i + 3].y + sy);
-                    else
-                        cairo_line_to(cr, p[i + 1].x + sx, p[i + 1].y + sy);
-                    i = last;
-                }
-            } else {
-                TraceFigure(cr, fig, off, off, closed);
-            }
-        }
-        SetPenStyle(cr, *pen, width, ResetMatrix(cr, dc));
-        cairo_stroke(cr);
-    };
+    }
     if (pattern_needs_background(style) && dc.st.bkMode == OPAQUE && cosmetic) {
         auto solid = [&](cairo_t* cr) {
             Trace(cr, figures, off, off, false);
@@ -332,7 +439,11 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
         };
         Emit(dc, dc.st.bkColor, solid);
     }
-    Emit(dc, pen->color, draw);
+    Emit(dc, pen->color, [&](cairo_t* cr) {
+        outline.Trace(cr);
+        SetPenStyle(cr, pen->style, cosmetic, width, ResetMatrix(cr, dc));
+        cairo_stroke(cr);
+    });
 }
 
 // A pattern brush as the source, in device pixels repeating from the DC's device origin; a solid brush
@@ -377,7 +488,7 @@ void Fill(DC& dc, const Figures& figures, int fillMode) {
 // filled and stroked in one operation; elsewhere the fill and the stroke are drawn one after the other.
 void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fillMode) {
     const Pen* pen = dc.st.pen;
-    bool solidPen = pen && (pen->LineStyle() == PS_SOLID || pen->LineStyle() == PS_INSIDEFRAME);
+    bool solidPen = pen && IsSolidLine(*pen);
     bool solidBrush = HasBrush(dc) && dc.st.brush->style != BS_PATTERN;
     if (!dc.cr || IsRaster(dc) || !solidPen || !solidBrush) {
         Fill(dc, inside, fillMode);
@@ -385,12 +496,31 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
         return;
     }
     double width = PenDeviceWidth(dc, *pen), off = PenOffset(width);
+    Outline shape;
+    shape.Add(outline, true, !pen->geometric, off);
+    // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
+    const Figure& f0 = shape.figs[0];
+    bool rect = shape.figs.size() == 1 && !f0.Curved() && f0.pts.size() == 4 &&
+                ((f0.pts[0].y == f0.pts[1].y && f0.pts[1].x == f0.pts[2].x && f0.pts[2].y == f0.pts[3].y &&
+                  f0.pts[3].x == f0.pts[0].x) ||
+                 (f0.pts[0].x == f0.pts[1].x && f0.pts[1].y == f0.pts[2].y && f0.pts[2].x == f0.pts[3].x &&
+                  f0.pts[3].y == f0.pts[0].y));
+    if (pen->color == dc.st.brush->color && !rect) {
+        std::array<double, 4> box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        for (const Figure& f : shape.figs)
+            for (const Pt& p : f.pts) {
+                box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
+                box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
+            }
+        Batch(dc, true, *pen, width, fillMode, std::move(shape), box);
+        return;
+    }
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
-        Trace(cr, outline, off, off, true);
+        shape.Trace(cr);
         cairo_fill_preserve(cr);
         SetColor(cr, pen->color);
-        SetPenStyle(cr, *pen, width, ResetMatrix(cr, dc));
+        SetPenStyle(cr, pen->style, !pen->geometric, width, ResetMatrix(cr, dc));
         cairo_stroke(cr);
     });
 }
@@ -538,16 +668,21 @@ void SyncBitmapOut(DC& dc) {
 
 void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop) {
     if (!dc.cr) return;
+    FlushBatch(dc);
     if (dc.bitmap && dc.bitmap->stock) return;
     int rop = useRop ? dc.st.rop2 : R2_COPYPEN;
     if (rop == R2_NOP) return;
     if (rop == R2_BLACK) color = 0, rop = R2_COPYPEN;
     if (rop == R2_WHITE) color = RGB(255, 255, 255), rop = R2_COPYPEN;
     cairo_region_t* clip = EffectiveClip(dc);
-    if (clip && cairo_region_is_empty(clip)) {
-        cairo_region_destroy(clip);
-        return;
-    }
+    EmitIn(dc, clip, dc.origin, color, draw, rop);
+    if (clip) cairo_region_destroy(clip);
+}
+
+void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
+            const std::function<void(cairo_t*)>& draw, int rop) {
+    if (!dc.cr || (dc.bitmap && dc.bitmap->stock)) return;
+    if (clip && cairo_region_is_empty(clip)) return;
     SyncBitmapIn(dc);
     auto applyClip = [&](cairo_t* cr) {
         if (!clip) return;
@@ -565,7 +700,7 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
         applyClip(cr);
-        cairo_translate(cr, dc.origin.x, dc.origin.y);
+        cairo_translate(cr, origin.x, origin.y);
         SetColor(cr, color);
         draw(cr);
         cairo_restore(cr);
@@ -576,7 +711,7 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
         cairo_t* mcr = cairo_create(mask);
         cairo_set_antialias(mcr, CAIRO_ANTIALIAS_NONE);
         applyClip(mcr);
-        cairo_translate(mcr, dc.origin.x, dc.origin.y);
+        cairo_translate(mcr, origin.x, origin.y);
         cairo_set_source_rgba(mcr, 0, 0, 0, 1);
         draw(mcr);
         cairo_destroy(mcr);
@@ -602,7 +737,6 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
         cairo_surface_mark_dirty(dc.surface);
         cairo_surface_destroy(mask);
     }
-    if (clip) cairo_region_destroy(clip);
     SyncBitmapOut(dc);
 }
 
