@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/ram_stream.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_dump.h"
 #include "render/layout/layout_metrics.h"
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     int space = argc > 4 ? std::atoi(argv[4]) : 10;
     int systems = argc > 5 ? std::atoi(argv[5]) : 40;
     if (std::getenv("QSM_LAYOUT_DUMP")) {
-        qsm::InstallNotationDrawing();
+        qsm::InstallScoreHooks();
         qsm::TFixedMetrics m;
         qsm::SetFixedMetrics(&m);
         TColorPalette palette;
