@@ -3,8 +3,7 @@
 // open, and a file opened so joins the recent views. The test waits for X events and for the program's end,
 // never for a time.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,7 +13,7 @@
 
 #include "core/sys_info.h"
 #include "viewer/app.h"
-#include "viewer/tests/viewer_test_env.h"
+#include "viewer/tests/process_fixture.h"
 
 bool ProgramOnPath(const char* name);
 int StartWindowManager();
@@ -28,8 +27,6 @@ void TypeText(const std::string& text);
 void CloseXWindow(unsigned long w);
 std::string DropFileOn(unsigned long target, const std::string& path);
 
-extern char** environ;
-
 namespace {
 
 const char* const kProgramTitle = " - QuillStave Composer Viewer";
@@ -38,14 +35,13 @@ bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-class FileDisplayProcessTest : public qsm::viewer_test::StoreTest {
+class FileDisplayProcessTest : public qsm::viewer_test::ProcessTest {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (xvfb-run is missing)";
         if (!ProgramOnPath("openbox")) GTEST_SKIP() << "openbox is not installed";
-        StoreTest::SetUp();
-        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
-        unsetenv("QSM_BACKEND");
+        ProcessTest::SetUp();
+        unsetenv("QSM_BACKEND");  // the program shows its windows on the display
         SysInfo.WriteInt("Options", "AutoWelcome", 0);
         SysInfo.WriteInt("Options", "ReuseInst", 1);
         SysInfo.WriteInt("Options", "RecallSizePos", 0);
@@ -58,14 +54,12 @@ protected:
             waitpid(viewer_, nullptr, 0);
         }
         StopWindowManager(wm_);
-        unsetenv("QSM_WM_IPC_DIR");
-        if (!dir_.empty()) StoreTest::TearDown();
+        if (!dir_.empty()) ProcessTest::TearDown();
     }
     // Starts the viewer without a file and waits until its main window is the active one; that window.
     unsigned long StartViewer() {
-        std::string program = QSM2VIEW_PATH;
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&viewer_, QSM2VIEW_PATH, nullptr, nullptr, argv, environ) != 0) return 0;
+        viewer_ = Spawn({});
+        if (viewer_ <= 0) return 0;
         unsigned long frame =
             WaitForXWindow([](const std::string& title) { return EndsWith(title, kProgramTitle); });
         if (frame != 0 && !WaitUntilActive(frame)) return 0;
@@ -74,10 +68,9 @@ protected:
     // Closes the viewer through the window manager and waits for its end; its exit code.
     int CloseViewer(unsigned long frame) {
         CloseXWindow(frame);
-        int status = 0;
-        waitpid(viewer_, &status, 0);
+        int code = ExitCode(viewer_);
         viewer_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        return code;
     }
     static std::vector<std::string> RecentViews() {
         qsm::wm::ResetForTests();
