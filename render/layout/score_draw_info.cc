@@ -365,7 +365,7 @@ void TScoreDrawInfo::AlignStaves() {
     }
     TAlignKey alignKey = kNoKey;
     int64_t xMax = 0;
-    int w7 = Fonts ? Fonts->GetGlyphWidth(7) : 0;
+    int w7 = Fonts ? Fonts->GetGlyphWidth(glFilledHead) : 0;
     for (int guard = 0; guard < 10000000; ++guard) {
         TAlignKey best = kNoKey;
         for (int i = 0; i < StaffCount; ++i) {
@@ -461,7 +461,7 @@ void TScoreDrawInfo::FitSystem(int width) {
                         TNotatedItem* item = s.ItemOf(n);
                         if (n.GetKind() != lkNote || !item) continue;
                         int least = s.GetFitWidth(n) + item->GetDotWidth(s, n) +
-                                    (Fonts ? Fonts->GetGlyphWidth(7) / 2 : 0);
+                                    (Fonts ? Fonts->GetGlyphWidth(glFilledHead) / 2 : 0);
                         int take = std::min(need, n.Width - least);
                         if (take <= 0) continue;
                         n.Width -= take;

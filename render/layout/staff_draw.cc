@@ -197,9 +197,9 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
     if (endRec >= 0) {
         const TLayoutRecord& e = Record(endRec);
         auto* en = qsm::AsSongNote(ItemOf(e));
-        int g = f->GetGlyphWidth(7), nlay = 1;
+        int g = f->GetGlyphWidth(glFilledHead), nlay = 1;
         if (auto* rest = qsm::AsRestNote(en)) {
-            g = f->GetGlyphWidth(NoteSize(*rest), 20 + std::clamp(rest->GetDur(), 0, 6));
+            g = f->GetGlyphWidth(NoteSize(*rest), glWholeRest + std::clamp(rest->GetDur(), 0, 6));
         } else if (en && en->HasNotes()) {
             g = HeadWidth(*this, *static_cast<TMusicNote*>(en));
             nlay = std::max<int>(e.ChordLayout, 1);
@@ -207,7 +207,7 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
         int ex = x + sum;
         x2 = std::max(ex + e.Width - g, ex + (en ? GetHeadOffset(*this, e, *en) : 0) + g * nlay);
     } else {
-        x2 = x + sum - f->GetGlyphWidth(7);
+        x2 = x + sum - f->GetGlyphWidth(glFilledHead);
     }
     if (allHidden && !ShowsHidden()) return run.Last;
     f->SelectColor(allHidden ? GetHiddenColor() : GetColor());
@@ -249,7 +249,8 @@ void TStaffDrawInfo::DrawLyrics(const TDrawExtent& extent, int x) {
                 auto* note = qsm::AsSongNote(ItemOf(r));
                 if (lyrics->Align == 1 && note) {
                     tx += GetLyricX(*this, r, *note);
-                    if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
+                    if (!note->StartsSlurOrTie())
+                        tx += f->GetGlyphWidth(NoteSize(*note), glFilledHead) / 2 - w / 2;
                 }
                 f->DrawLyricText(tx, p, text);
                 if (cursor.GetSeparator() == '-') f->DrawLyricText(prevEnd + (tx - prevEnd - hy) / 2, p, "-");
@@ -283,7 +284,7 @@ void TStaffDrawInfo::DrawLyricAt(int ri, int line, int x) {
     TStaffLyrics* lyrics = Staff->GetLyrics();
     if (lyrics && lyrics->Align == 1 && note) {
         tx += GetLyricX(*this, r, *note);
-        if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
+        if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), glFilledHead) / 2 - w / 2;
     }
     f->DrawLyricText(tx, GetLyricLineY(line), cursor.GetText());
 }

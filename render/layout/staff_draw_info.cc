@@ -285,7 +285,7 @@ void TStaffDrawInfo::BuildLayoutRecord(TLayoutRecord& r, int itemIndex, TRelNtnI
         if (!hidden || (show && !r.IsCopy())) {
             int m = item->Measure(*this, r);
             r.Width = m + item->GetDotWidth(*this, r);
-            if (show) r.Width = std::max(r.Width, GetFonts()->GetGlyphWidth(7) / 2);
+            if (show) r.Width = std::max(r.Width, GetFonts()->GetGlyphWidth(glFilledHead) / 2);
         } else {
             r.Width = 0;
             if (item->IsExpression()) r.SetKind(lkFloating);
@@ -368,7 +368,7 @@ void TStaffDrawInfo::AddSpacing(int ci) {
             target = j;
             break;
         }
-    Record(target).Width += n * GetFonts()->GetGlyphWidth(7) / d;
+    Record(target).Width += n * GetFonts()->GetGlyphWidth(glFilledHead) / d;
 }
 
 int TStaffDrawInfo::GetFitWidth(const TLayoutRecord& r) {
@@ -398,18 +398,18 @@ int TStaffDrawInfo::AddDurationRoom(const TLayoutRecord& r) {
     if (song && song->HasNotes() && item->GetType() != ntRestChord) {
         auto* n = static_cast<TMusicNote*>(song);
         if (r.ChordLayout <= 1 && n->HasFreeStem() && n->GetStemDirSign() > 0 && n->GetFlagCount() > 0)
-            room += m(15);
+            room += m(glFlagUp1);
         room += m(n->GetNoteheadSymbolCode());
     } else if (song) {
-        room += m(7);
+        room += m(glFilledHead);
     } else if (k == lkMultiRest) {
-        room += f->GetGlyphWidth(7);
+        room += f->GetGlyphWidth(glFilledHead);
     } else {
         return 0;
     }
     TMusicScore* score = GetScore();
     if (score && score->GetDurationPadding() && (k == lkNote || (k == lkMultiRest && r.IsCopy()))) {
-        int base = k == lkMultiRest ? f->GetGlyphWidth(7) : m(7);
+        int base = k == lkMultiRest ? f->GetGlyphWidth(glFilledHead) : m(glFilledHead);
         int cls = 2;
         auto fromTicks = [](int t) { return t >= 768 ? 0 : (t >= 384 ? 1 : (t >= 192 ? 2 : 4)); };
         if (song) {
@@ -695,7 +695,7 @@ void TStaffDrawInfo::WidenForLyrics() {
     TMusicFonts& f = *GetFonts();
     int hy = qsm::LayoutLyricWidth(f, "-");
     bool barMode = lyrics->Placement == 1 ? (ConnectBarsState & 1) != 0 : (ConnectBarsState & 2) != 0;
-    int u7 = f.GetGlyphWidth(7);
+    int u7 = f.GetGlyphWidth(glFilledHead);
     for (int line = 0; line < kMaxLyricLines; ++line) {
         if (!LyricCursors[line]) continue;
         TLyric cursor;
@@ -728,7 +728,7 @@ void TStaffDrawInfo::WidenForLyrics() {
                     int a = GetLyricX(*this, R, *note);
                     int left = 0;
                     if (!note->StartsSlurOrTie()) {
-                        int u = f.GetGlyphWidth(NoteSize(*note), 7);
+                        int u = f.GetGlyphWidth(NoteSize(*note), glFilledHead);
                         left = w / 2 - u / 2;
                         int shortfall = left - (carry + a);
                         if (shortfall > 0) {
@@ -1002,7 +1002,7 @@ int TStaffDrawInfo::GetRoomAfter(int ri) {
         if (i > ri && r.ItemIndex != item && (ShowsHidden() || r.IsDrawable())) break;
         room += r.Width;
     }
-    int limit = 3 * GetFonts()->GetGlyphWidth(7) / 2;
+    int limit = 3 * GetFonts()->GetGlyphWidth(glFilledHead) / 2;
     return room > limit ? room - limit : room;
 }
 
@@ -1054,7 +1054,7 @@ bool TStaffDrawInfo::GetNoteRoomLeft(int ri, int pos, int accidental, int& room)
             if (!passable && k != lkEnding) break;
         }
     }
-    room = std::max(room, f->GetGlyphWidth(7));
+    room = std::max(room, f->GetGlyphWidth(glFilledHead));
     return false;
 }
 
@@ -1108,7 +1108,7 @@ int TStaffDrawInfo::GetExpressionOffset(int alignment, int ri) {
         if (!ShowsHidden() && (r.GetKind() == lkMultiRestMore || (rest && rest->HasBarLength()))) {
             int a = GetDistanceToDrawable(i, -1), b = GetDistanceToDrawable(i, 1);
             d += (a + b) / 2;
-            int h = f->GetGlyphWidth(20) / 2;
+            int h = f->GetGlyphWidth(glWholeRest) / 2;
             return d + (alignment == 0 ? -h : (alignment == 2 ? h : 0));
         }
         if (r.GetKind() == lkMultiRest) {
@@ -1118,11 +1118,11 @@ int TStaffDrawInfo::GetExpressionOffset(int alignment, int ri) {
         if (auto* n = qsm::AsSongNote(it)) {
             d += GetHeadOffset(*this, r, *n);
             if (alignment != 0) {
-                int w = rest ? f->GetGlyphWidth(20 + std::clamp(rest->GetDur(), 0, 6))
+                int w = rest ? f->GetGlyphWidth(glWholeRest + std::clamp(rest->GetDur(), 0, 6))
                              : (n->HasNotes() && n->GetType() != ntRestChord
                                     ? HeadWidth(*this, *static_cast<TMusicNote*>(n)) *
                                           std::max<int>(r.ChordLayout, 1)
-                                    : f->GetGlyphWidth(7));
+                                    : f->GetGlyphWidth(glFilledHead));
                 d += alignment == 1 ? w / 2 : w;
             }
             return d;
