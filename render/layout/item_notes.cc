@@ -241,6 +241,11 @@ void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int p
         mark(19);
     }
     if (note.HasAttribute(naTenuto)) mark(49);
+    // An accent or a marcato is about a space tall and crosses a staff line wherever it stands inside the
+    // staff: away from the stem it stands outside the staff, as far from the outer line as from a head.
+    if ((note.HasAttribute(naAccent) || note.HasAttribute(naMarcato)) && !onStem && info.LineCount > 0)
+        p = d > 0 ? std::max(p, LedgerLimit(info.LineCount, 1) + 1)
+                  : std::min(p, LedgerLimit(info.LineCount, -1));
     if (note.HasAttribute(naAccent))
         mark(44);
     else if (note.HasAttribute(naMarcato))

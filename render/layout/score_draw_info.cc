@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/bool_array.h"
 #include "render/layout/item_cast.h"
@@ -434,8 +435,72 @@ int TScoreDrawInfo::StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passe
     return cursor > 0 ? cursor - 1 : cursor;
 }
 
+namespace {
+// The first bar of a segment is never cut, so a bar wider than the whole system would run past the page
+// edge. Its notes give up the room that spacing and alignment added to them, evenly, down to what they draw
+// and half a head, until the bar fits (the last note keeps a head width, room for a flag); a bar that cannot
+// fit even then runs past the margin. Whether it took any room.
+bool SqueezeFirstBar(TStaffDrawInfo& s, int width, int headWidth) {
+    int end = s.GetRecordCount();
+    bool timed = false;
+    for (int i = 0; i < s.GetRecordCount(); ++i) {
+        const TLayoutRecord& r = s.Record(i);
+        if (!r.IsCopy() && r.Time != 0) timed = true;
+        if (r.IsBarBreak() && timed) {
+            end = i + 1;
+            break;
+        }
+    }
+    int64_t x = 0;
+    for (int i = 0; i < end; ++i) {
+        const TLayoutRecord& r = s.Record(i);
+        x += i == end - 1 && r.GetKind() == lkBarLine ? s.GetFitWidth(r) : r.Width;
+    }
+    if (x <= width) return false;
+    std::vector<int> room(static_cast<size_t>(end), 0);
+    int64_t total = 0;
+    int lastNote = -1;
+    for (int i = 0; i < end; ++i) {
+        TLayoutRecord& n = s.Record(i);
+        TNotatedItem* item = s.ItemOf(n);
+        if ((n.GetKind() != lkNote && n.GetKind() != lkGrace) || n.IsHidden() || !item) continue;
+        int least = s.GetFitWidth(n) + item->GetDotWidth(s, n) + headWidth / 2;
+        room[static_cast<size_t>(i)] = std::max(n.Width - least, 0);
+        lastNote = i;
+    }
+    if (lastNote >= 0) {
+        auto& last = room[static_cast<size_t>(lastNote)];
+        last = std::max(last - headWidth / 2, 0);
+    }
+    for (int r : room)
+        total += r;
+    if (total == 0) return false;
+    int64_t need = std::min<int64_t>(x - width, total);
+    int64_t taken = 0;
+    for (int i = 0; i < end; ++i) {
+        int take = static_cast<int>(need * room[static_cast<size_t>(i)] / total);
+        s.Record(i).Width -= take;
+        room[static_cast<size_t>(i)] -= take;
+        taken += take;
+    }
+    for (int i = end - 1; i >= 0 && taken < need; --i) {
+        int take = static_cast<int>(std::min<int64_t>(room[static_cast<size_t>(i)], need - taken));
+        s.Record(i).Width -= take;
+        taken += take;
+    }
+    return taken > 0;
+}
+}  // namespace
+
 void TScoreDrawInfo::FitSystem(int width) {
-    AlignStaves();
+    // Alignment across the staves may widen a squeezed bar again: squeezed and aligned a few times over.
+    for (int pass = 0; pass < 4; ++pass) {
+        bool squeezed = false;
+        for (int si = 0; si < StaffCount; ++si)
+            squeezed = SqueezeFirstBar(*Staves[si], width, Fonts ? Fonts->GetGlyphWidth(7) : 0) || squeezed;
+        if (pass == 0 || squeezed) AlignStaves();
+        if (!squeezed) break;
+    }
     int W = width;
     int breakBar = 1024, breakExtra = 0;
     int64_t common = 0x7777ffff;

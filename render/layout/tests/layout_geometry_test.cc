@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,8 +97,17 @@ protected:
 
         // A stem meets its head column: the head at the stem's own end touches the stem with its right
         // edge (stem up) or its left edge (stem down).
+        // Bar lines run from an outer staff line to an outer staff line; stems do not.
+        std::set<int> outerLines;
+        for (int i = 0; i < s.GetStaffCount(); ++i) {
+            const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
+            if (st.IsHidden() || st.LineCount <= 0) continue;
+            outerLines.insert(top0 + st.Y + u / 2 * st.GetOuterLineStep(-1));
+            outerLines.insert(top0 + st.Y + u / 2 * st.GetOuterLineStep(1));
+        }
         for (const Line& l : lines) {
             if (l.x1 != l.x2 || l.y1 == l.y2 || l.pen != fonts->StemPenWidth) continue;
+            if (outerLines.count(l.y1) && outerLines.count(l.y2)) continue;
             bool up = l.y2 < l.y1;
             // The head the stem starts from: the nearest in height among the heads around it.
             const Glyph* near = nullptr;
@@ -191,6 +201,11 @@ protected:
                       " drawn past the closing bar line at x=" + std::to_string(right));
         for (const Line& l : lines)
             if (std::max(l.x1, l.x2) > right + tol) fault("line drawn past the closing bar line");
+        if (fitsWidth > 0)
+            for (const Glyph& g : glyphs)
+                if (g.x + g.width > left + fitsWidth + tol)
+                    fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) +
+                          " drawn past the page edge at x=" + std::to_string(left + fitsWidth));
         return faults;
     }
 
@@ -228,6 +243,7 @@ protected:
                             " heads drawn of " + std::to_string(expected) + " notes");
             faults.insert(faults.end(), f.begin(), f.end());
             systems = n + 1;
+            middleLine = top + s.GetStaffDrawInfo(0)->Y;
             for (int i = 0; i < s.GetStaffCount(); ++i) {
                 const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
                 for (int k = 0; k < st.GetRecordCount(); ++k) {
@@ -271,7 +287,9 @@ protected:
     }
 
     int cueHeight = 0;
-    int systems = 0;  // systems laid out by the last CheckScore
+    int systems = 0;     // systems laid out by the last CheckScore
+    int fitsWidth = 0;   // when set, every glyph must lie within the width
+    int middleLine = 0;  // y of the top staff's middle line in the last system drawn
 };
 
 // A MIDI file converted into a score as the viewer converts it.
@@ -322,6 +340,70 @@ TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
                 Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
         }
     }
+}
+
+// Accents and marcatos, about a space tall, stand clear of the staff lines and of the head on every line and
+// space, on either side of the staff.
+TEST_F(LayoutGeometryTest, AccentsAndMarcatosCrossNoStaffLine) {
+    // The ink of the marks in our music font, in staff spaces from the point each is written at (after its
+    // vertical adjustment), upward: accent 44, marcato above 45, marcato below 46.
+    const std::map<int, std::pair<double, double>> ink = {
+        {44, {-0.24, 0.74}}, {45, {-0.76, 0.26}}, {46, {-0.26, 0.76}}};
+    const int u = fonts->StaffSpace;
+    for (const char* mark : {"Accent", "Marcato"}) {
+        for (const char* stem : {"Up", "Down"}) {
+            for (int pos = -7; pos <= 7; ++pos) {
+                const std::string where = std::string(mark) + " stem " + stem + " pos " + std::to_string(pos);
+                auto score = qsm::test::ImportText(
+                    "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th," + std::string(mark) +
+                    "|Pos:" + std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+                ASSERT_TRUE(score);
+                Report(CheckScore(*score, 400, where));
+                std::vector<Glyph> glyphs;
+                std::vector<Line> lines;
+                Collect(glyphs, lines);
+                const Glyph* head = nullptr;
+                const Glyph* sign = nullptr;
+                for (const Glyph& g : glyphs) {
+                    if (g.glyph == 7) head = &g;
+                    if (ink.count(g.glyph)) sign = &g;
+                }
+                ASSERT_TRUE(head && sign) << where;
+                // Device y grows downward: the ink runs from y - top * u to y - bottom * u.
+                const auto [bottom, top] = ink.at(sign->glyph);
+                const double inkTop = sign->y - top * u, inkBottom = sign->y - bottom * u;
+                const int middle = middleLine;
+                EXPECT_EQ(head->y, middle - u / 2 * pos) << where;  // the text's positions count upward
+                for (int k = -2; k <= 2; ++k) {
+                    const int line = middle + u * k;
+                    EXPECT_FALSE(line >= inkTop - 1 && line <= inkBottom + 1)
+                        << where << ": crosses line " << k;
+                }
+                EXPECT_TRUE(inkBottom < head->y - u / 2 || inkTop > head->y + u / 2)
+                    << where << ": on the head";
+                // Away from the stem: below a stem-up note, above a stem-down one.
+                EXPECT_EQ(inkTop > head->y, std::string(stem) == "Up") << where;
+            }
+        }
+    }
+}
+
+// Bars wider than the page, from a text score and from a MIDI file, keep every note at any width: the ticks
+// laid out in each bar add up to what it holds.
+TEST_F(LayoutGeometryTest, BarsWiderThanThePageKeepEveryNote) {
+    const std::string dir = std::string(QSM_TESTDATA_DIR) + "/notation/";
+    auto text = qsm::test::ImportText(qsm::ReadWholeFile(dir + "wide_bars.qsmtxt"));
+    auto midi = ConvertMidiFile(dir + "dense_bar.mid");
+    ASSERT_TRUE(text);
+    ASSERT_TRUE(midi);
+    for (int width : {1000, 800, 400, 300, 200, 120, 80, 60}) {
+        // Down to some width the wide bars are squeezed into the page; narrower, they run past its edge.
+        fitsWidth = width >= 400 ? width : 0;
+        Report(CheckScore(*text, width, "wide_bars @" + std::to_string(width)));
+        fitsWidth = width >= 800 ? width : 0;
+        Report(CheckScore(*midi, width, "dense_bar @" + std::to_string(width)));
+    }
+    fitsWidth = 0;
 }
 
 TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
