@@ -14,6 +14,7 @@
 
 #include "core/sys_info.h"
 #include "platform/framework/gadgets.h"
+#include "platform/gdi/gdi.h"
 #include "platform/kernel/shell.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/backend.h"
@@ -44,6 +45,7 @@ protected:
         setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
         setenv("QSM_SYSTEM_REGISTRY", (dir_ + "/system.reg").c_str(), 1);
         setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
+        setenv("QSM_FONTS_DIR", QSM_FONTS, 1);
         qsm::wm::ResetForTests();
         ASSERT_TRUE(host_.Load(QSM_PLUGIN_FILE)) << host_.Error();
         ASSERT_EQ(host_.GetEntryPoints(), NPERR_NO_ERROR);
@@ -231,6 +233,39 @@ TEST_F(EmbedTest, TheViewerOpensTheCachedFileWithoutAddingItToItsRecentViews) {
     qsm::ReadRecentViewsBlob(data, size, list);
     for (int32_t i = 0; i < list.GetCount(); ++i)
         EXPECT_NE(std::string(list.GetEntry(i)), cached);
+}
+
+TEST_F(EmbedTest, WithoutTheMusicFontAnInstanceIsRefusedWithABox) {
+    std::vector<std::string> boxes;
+    qsm::wm::SetModalHook([&boxes](HWND box) {
+        char caption[64] = {}, text[256] = {};
+        GetWindowTextA(box, caption, sizeof caption);
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        boxes.push_back(std::string(caption) + "|" + text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    HWND page = Page();
+    Embed(page);  // the plug-in has added the bundled music fonts
+    EXPECT_TRUE(boxes.empty());
+    // Take the fonts away as often as they were added, then give them back as often.
+    std::vector<std::string> removed;
+    for (const char* file : {"/qsm2stda.ttf", "/qsm2std.ttf"}) {
+        const std::string path = std::string(QSM_FONTS) + file;
+        while (RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr))
+            removed.push_back(path);
+    }
+    ASSERT_FALSE(removed.empty());
+    qsm::TPluginHost::Instance refused;
+    EXPECT_EQ(host_.New(refused, "application/x-qsm", NP_EMBED, {}), NPERR_INVALID_INSTANCE_ERROR);
+    EXPECT_EQ(refused.npp.pdata, nullptr);
+    for (const std::string& path : removed)
+        AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr);
+    qsm::wm::SetModalHook(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(
+        boxes[0],
+        "Font Error|The QSM true-type font (qsm2stda.ttf) cannot be found on the system.\n\nPlease install "
+        "the font, then try again.");
 }
 
 }  // namespace

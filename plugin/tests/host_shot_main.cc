@@ -1,7 +1,8 @@
 // The plug-in in the test host, as a page shows it, saved as PNGs: host_shot PLUGIN SCORE DAMAGED OUTDIR.
 // host_banner.png: the page's window before a file arrives; host_score.png: the player with the score and
 // its bar; host_playing.png: the same playing on the recording MIDI device, 2.6 seconds in;
-// host_placeholder.png: the player of a file that failed to load.
+// host_placeholder.png: the player of a file that failed to load; host_about.png and host_song_info.png: the
+// player's two dialogs.
 // With a display (as under xvfb-run) the pages are shown by the SDL backend and the PNGs hold the X server's
 // pixels, taken once the server shows the page as drawn; without one, the headless virtual screen is saved.
 #include <cairo.h>
@@ -106,6 +107,15 @@ int main(int argc, char** argv) {
                     SendMessageA(player, WM_TIMER, 411, 0);
             }
             if (!Save(page, out + "/" + scene.name, onDisplay)) ++failures;
+            if (!scene.play && scene.file == argv[2] && player != nullptr) {
+                qsm::shot::TDialogShots dialogs{out, onDisplay};
+                dialogs.Next("host_about");
+                SendMessageA(player, WM_COMMAND, 101, 0);
+                dialogs.Next("host_song_info");
+                SendMessageA(player, WM_COMMAND, 102, 0);
+                qsm::wm::SetModalHook(nullptr);
+                failures += dialogs.Failures;
+            }
             if (scene.play && player != nullptr) SendMessageA(player, WM_COMMAND, 106, 0);
             host.Destroy(inst);
             DestroyWindow(page);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -211,14 +212,18 @@ protected:
 
     // Lays out and draws the score in systems of the width and checks each; also checks that the ticks of
     // the drawn notes and rests of every staff add up to what the staff holds.
-    std::vector<std::string> CheckScore(TMusicScore& score, int width, const std::string& name) {
+    // Stops after maxSystems; the bars not reached then are not checked.
+    std::vector<std::string> CheckScore(TMusicScore& score, int width, const std::string& name,
+                                        int maxSystems = 200) {
         Record();
         cueHeight = 0;
         std::vector<std::string> faults;
         auto system = System(score);
         std::map<int, std::map<int, int>> drawn;  // staff -> item -> ticks laid out
         const int left = 20, top = 100;
-        qsm::LayoutSystems(*system, width, 200, [&](TScoreDrawInfo& s, int n) {
+        bool reachedEnd = false;
+        std::map<int, int> lastItem;  // staff -> last item index laid out
+        qsm::LayoutSystems(*system, width, maxSystems, [&](TScoreDrawInfo& s, int n) {
             qsm::gdi::ClearRecords(dc);
             TDrawExtent extent;
             extent.Init(width);
@@ -250,8 +255,10 @@ protected:
                     const TLayoutRecord& r = st.Record(k);
                     if ((r.GetKind() == lkNote || r.GetKind() == lkGrace) && !r.IsCopy())
                         drawn[st.GetSlot()][r.ItemIndex] = static_cast<int>(r.Time);
+                    if (r.IsItemPosition()) lastItem[st.GetSlot()] = r.ItemIndex;
                 }
             }
+            reachedEnd = s.GetStaffDrawInfo(0)->IsAtStaffEnd();
             return true;
         });
         // Nothing is dropped: the ticks of the notes, chords and rests laid out in each bar add up to what
@@ -261,10 +268,13 @@ protected:
             std::map<int, long> held, laid;
             std::map<int, int> firstMissing;
             int bar = 0;
+            // Stopped early: the bar the last system reached on this staff and those after it are left out.
+            int stopBar = INT_MAX;
             for (int k = 0; k < staff->GetItemCount(); ++k) {
                 const TNotatedItem* item = staff->GetItem(k);
                 if (!item) continue;
                 if (item->GetType() == ntBarLine) ++bar;
+                if (!reachedEnd && k == lastItem[i]) stopBar = bar;
                 if (!item->IsSongNote()) continue;
                 held[bar] += item->GetDuration();
                 auto it = drawn[i].find(k);
@@ -274,7 +284,7 @@ protected:
                     firstMissing[bar] = k;
             }
             for (const auto& [b, ticks] : held) {
-                if (laid[b] == ticks && !firstMissing.count(b)) continue;
+                if (b >= stopBar || (laid[b] == ticks && !firstMissing.count(b))) continue;
                 std::string what = name + ": staff " + std::to_string(i) + " bar " + std::to_string(b) +
                                    " holds " + std::to_string(ticks) + " ticks, laid out " +
                                    std::to_string(laid[b]);
@@ -418,6 +428,26 @@ TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
     for (int width : {1200, 400}) {
         Report(CheckScore(*score, width, "conductor lyrics @" + std::to_string(width)));
         EXPECT_GE(systems, width == 400 ? 3 : 1);
+    }
+}
+
+TEST_F(LayoutGeometryTest, MidiCorpusPassesTheGeometricChecks) {
+    const char* env = std::getenv("QSM_MIDI_CORPUS");
+    const std::filesystem::path root = env ? env : QSM_BINARY_DIR "/midi-corpus";
+    std::vector<std::string> files;
+    std::error_code ec;
+    if (std::filesystem::is_directory(root, ec))
+        for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec))
+            if (e.is_regular_file() && (e.path().extension() == ".mid" || e.path().extension() == ".MID"))
+                files.push_back(e.path().string());
+    if (files.empty()) GTEST_SKIP() << "no MIDI corpus in " << root;
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        auto score = ConvertMidiFile(path);
+        if (!score) continue;
+        // The first systems of each file, wide and narrow, keep the test's time in bounds.
+        Report(CheckScore(*score, 1200, path + " @1200", 20));
+        Report(CheckScore(*score, 400, path + " @400", 10));
     }
 }
 
