@@ -13,6 +13,7 @@
 #include "render/layout/layout_metrics.h"
 #include "render/layout/sd_ntn_idx.h"
 #include "render/music_fonts.h"
+#include "score/lyrics.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"
@@ -436,10 +437,34 @@ int TScoreDrawInfo::StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passe
 }
 
 namespace {
+// Takes need from the records in proportion to the room each can give; returns what it took.
+int64_t TakeRoom(TStaffDrawInfo& s, std::vector<int>& room, int64_t need) {
+    int64_t total = 0;
+    for (int r : room)
+        total += r;
+    need = std::min(need, total);
+    if (need <= 0) return 0;
+    int64_t taken = 0;
+    for (size_t i = 0; i < room.size(); ++i) {
+        int take = static_cast<int>(need * room[i] / total);
+        s.Record(static_cast<int>(i)).Width -= take;
+        room[i] -= take;
+        taken += take;
+    }
+    for (size_t i = room.size(); i-- > 0 && taken < need;) {
+        int take = static_cast<int>(std::min<int64_t>(room[i], need - taken));
+        s.Record(static_cast<int>(i)).Width -= take;
+        room[i] -= take;
+        taken += take;
+    }
+    return taken;
+}
+
 // The first bar of a segment is never cut, so a bar wider than the whole system would run past the page
-// edge. Its notes give up the room that spacing and alignment added to them, evenly, down to what they draw
-// and half a head, until the bar fits (the last note keeps a head width, room for a flag); a bar that cannot
-// fit even then runs past the margin. Whether it took any room.
+// edge. Its notes give up the room that spacing and alignment added to them, evenly, until the bar fits:
+// first down to what their syllables need, then down to what they draw and half a head (the last note keeps
+// a head width, room for a flag); a bar that cannot fit even then runs past the margin. Whether it took any
+// room.
 bool SqueezeFirstBar(TStaffDrawInfo& s, int width, int headWidth) {
     int end = s.GetRecordCount();
     bool timed = false;
@@ -457,37 +482,34 @@ bool SqueezeFirstBar(TStaffDrawInfo& s, int width, int headWidth) {
         x += i == end - 1 && r.GetKind() == lkBarLine ? s.GetFitWidth(r) : r.Width;
     }
     if (x <= width) return false;
-    std::vector<int> room(static_cast<size_t>(end), 0);
-    int64_t total = 0;
+    TStaffLyrics* lyrics = s.GetStaff() ? s.GetStaff()->GetLyrics() : nullptr;
+    TMusicFonts* fonts = s.GetFonts();
+    const int hyphen = lyrics && fonts ? qsm::LayoutLyricWidth(*fonts, "-") : 0;
+    std::vector<int> spare(static_cast<size_t>(end), 0), lyricRoom(static_cast<size_t>(end), 0);
+    auto isNote = [&](const TLayoutRecord& n) {
+        return (n.GetKind() == lkNote || n.GetKind() == lkGrace) && !n.IsHidden() && s.ItemOf(n);
+    };
     int lastNote = -1;
+    for (int i = 0; i < end; ++i)
+        if (isNote(s.Record(i))) lastNote = i;
     for (int i = 0; i < end; ++i) {
         TLayoutRecord& n = s.Record(i);
-        TNotatedItem* item = s.ItemOf(n);
-        if ((n.GetKind() != lkNote && n.GetKind() != lkGrace) || n.IsHidden() || !item) continue;
-        int least = s.GetFitWidth(n) + item->GetDotWidth(s, n) + headWidth / 2;
-        room[static_cast<size_t>(i)] = std::max(n.Width - least, 0);
-        lastNote = i;
+        if (!isNote(n)) continue;
+        int least =
+            s.GetFitWidth(n) + s.ItemOf(n)->GetDotWidth(s, n) + (i == lastNote ? headWidth : headWidth / 2);
+        int syllables = least;
+        for (int line = 0; lyrics && fonts && n.GetSyllable() > 0 && line < lyrics->GetCount(); ++line) {
+            TLyric cursor;
+            cursor.SetLine(*lyrics->GetLine(line), 0);
+            cursor.Seek(n.GetSyllable() - 1);
+            if (cursor.IsValid())
+                syllables = std::max(syllables, qsm::LayoutLyricWidth(*fonts, cursor.GetText()) + hyphen);
+        }
+        spare[static_cast<size_t>(i)] = std::max(n.Width - syllables, 0);
+        lyricRoom[static_cast<size_t>(i)] = std::max(n.Width - least, 0) - spare[static_cast<size_t>(i)];
     }
-    if (lastNote >= 0) {
-        auto& last = room[static_cast<size_t>(lastNote)];
-        last = std::max(last - headWidth / 2, 0);
-    }
-    for (int r : room)
-        total += r;
-    if (total == 0) return false;
-    int64_t need = std::min<int64_t>(x - width, total);
-    int64_t taken = 0;
-    for (int i = 0; i < end; ++i) {
-        int take = static_cast<int>(need * room[static_cast<size_t>(i)] / total);
-        s.Record(i).Width -= take;
-        room[static_cast<size_t>(i)] -= take;
-        taken += take;
-    }
-    for (int i = end - 1; i >= 0 && taken < need; --i) {
-        int take = static_cast<int>(std::min<int64_t>(room[static_cast<size_t>(i)], need - taken));
-        s.Record(i).Width -= take;
-        taken += take;
-    }
+    int64_t taken = TakeRoom(s, spare, x - width);
+    taken += TakeRoom(s, lyricRoom, x - width - taken);
     return taken > 0;
 }
 }  // namespace

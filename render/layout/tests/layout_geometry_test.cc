@@ -398,6 +398,38 @@ TEST_F(LayoutGeometryTest, AccentsAndMarcatosCrossNoStaffLine) {
     }
 }
 
+// A staccato dot away from the stem is centred in a space, clear of the staff and ledger lines and of the
+// head (our font centres its ink on the point it is written at).
+TEST_F(LayoutGeometryTest, StaccatoDotsAreCentredInASpace) {
+    const int u = fonts->StaffSpace;
+    for (const char* stem : {"Up", "Down"}) {
+        for (int pos = -8; pos <= 8; ++pos) {
+            const std::string where = std::string("stem ") + stem + " pos " + std::to_string(pos);
+            auto score = qsm::test::ImportText(
+                "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th,Staccato|Pos:" +
+                std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+            ASSERT_TRUE(score);
+            Report(CheckScore(*score, 400, where));
+            std::vector<Glyph> glyphs;
+            std::vector<Line> lines;
+            Collect(glyphs, lines);
+            const Glyph* head = nullptr;
+            const Glyph* dot = nullptr;
+            for (const Glyph& g : glyphs) {
+                if (g.glyph == 7) head = &g;
+                if (g.glyph == 19) dot = &g;
+            }
+            ASSERT_TRUE(head && dot) << where;
+            EXPECT_GE(std::abs(dot->y - head->y), u) << where << ": against the head";
+            EXPECT_EQ(dot->y > head->y, std::string(stem) == "Up") << where << ": on the stem side";
+            const int topLine = middleLine - 2 * u, bottomLine = middleLine + 2 * u;
+            for (int line = topLine; line <= bottomLine; line += u)
+                EXPECT_GE(std::abs(dot->y - line), 3 * u / 10) << where << ": against the line at " << line;
+            EXPECT_EQ(((dot->y - topLine) % u + u) % u, u / 2) << where << ": off the middle of its space";
+        }
+    }
+}
+
 // Bars wider than the page, from a text score and from a MIDI file, keep every note at any width: the ticks
 // laid out in each bar add up to what it holds.
 TEST_F(LayoutGeometryTest, BarsWiderThanThePageKeepEveryNote) {
@@ -429,6 +461,64 @@ TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
         Report(CheckScore(*score, width, "conductor lyrics @" + std::to_string(width)));
         EXPECT_GE(systems, width == 400 ? 3 : 1);
     }
+}
+
+// Our music font, drawn as the notes draw it, against where the drawing rules expect its ink: an
+// augmentation dot written for a space is centred in it, and every articulation stands as far above a head
+// as below it (the rules write the first mark one space above the head or one and a half below it and raise
+// the dot, staccatissimo and tenuto a quarter space).
+TEST(MusicFontInk, DotsAndMarksSitWhereTheDrawingRulesExpect) {
+    qsm::InstallNotationDrawing();
+    TColorPalette palette;
+    TMusicFontsData data;
+    const int u = 20;
+    TMusicFonts fonts(u, &data, &palette);
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 200, 200);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    SetBkMode(dc, TRANSPARENT);
+    fonts.AttachDC(dc, dc);
+    fonts.OriginY = 100;
+    // The rows [top, bottom] holding ink after drawing one glyph at the staff position.
+    auto ink = [&](int glyph, int pos, int y = INT_MIN) {
+        RECT all{0, 0, 200, 200};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        if (y == INT_MIN)
+            fonts.DrawGlyphAtPos(glyph, 60, pos);
+        else
+            fonts.DrawGlyph(0, glyph, 60, y);
+        int top = INT_MAX, bottom = INT_MIN;
+        for (int py = 0; py < 200; ++py)
+            for (int px = 0; px < 200; ++px)
+                if ((GetPixel(dc, px, py) & 0xFFFFFF) != 0xFFFFFF) {
+                    top = std::min(top, py);
+                    bottom = std::max(bottom, py);
+                }
+        return std::make_pair(top, bottom);
+    };
+    const auto head = ink(7, 0);
+    ASSERT_LT(head.first, head.second);
+    EXPECT_LE(std::abs(head.first + head.second - 200), 2);  // the head is centred on its position
+    // An augmentation dot for the space at position 1, written (U/2)*5/12 + 1 below the space's line.
+    const auto dot = ink(19, 0, fonts.PosToY(1) + (u / 2) * 5 / 12 + 1);
+    EXPECT_LE(std::abs(dot.first + dot.second - 2 * fonts.PosToY(1)), 2) << dot.first << "-" << dot.second;
+    // Each mark: drawn above (first mark at position -2) and below (position 3); the gap between its ink and
+    // the head's is the same on both sides.
+    for (auto [above, below] :
+         {std::pair{19, 19}, std::pair{47, 48}, std::pair{49, 49}, std::pair{45, 46}, std::pair{44, 44}}) {
+        const auto a = ink(above, -2);
+        const auto b = ink(below, 3);
+        const int gapAbove = head.first - a.second, gapBelow = b.first - head.second;
+        EXPECT_GT(gapAbove, 0) << above;
+        EXPECT_LE(std::abs(gapAbove - gapBelow), 2)
+            << above << "/" << below << ": " << gapAbove << " above, " << gapBelow << " below";
+    }
+    fonts.DetachDC();
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    DeleteDC(screen);
 }
 
 TEST_F(LayoutGeometryTest, MidiCorpusPassesTheGeometricChecks) {
