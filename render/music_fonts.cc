@@ -13,6 +13,7 @@
 #include "render/base/color_palette.h"
 #include "render/base/fonts_data.h"
 #include "render/bundled_fonts.h"
+#include "score/structure_items.h"
 
 namespace {
 
@@ -22,46 +23,46 @@ int g_staffLineThickness = 0;
 
 // Glyphs that are never written: nothing, the two blanks of the table and the indices past the widths.
 bool IsUndrawn(int glyph) {
-    return glyph <= 0 || glyph == 35 || glyph == 51 || glyph >= kMeasuredGlyphCount;
+    return glyph <= glNone || glyph == glUnused35 || glyph == glUnused51 || glyph >= kMeasuredGlyphCount;
 }
 
 // Vertical adjustment of a glyph for the scale s/t.
 int VerticalAdjust(int glyph, int u, int s, int t) {
     switch (glyph) {
-        case 15:
-        case 16:
+        case glFlagUp1:
+        case glFlagUp2:
             return s * u * 2 / t;
-        case 17:
+        case glFlagUp3:
             return s * u * 3 / t;
-        case 18:
+        case glFlagUp4:
             return s * u * 4 / t;
-        case 19:
-        case 41:
-        case 47:
-        case 48:
-        case 49:
+        case glDot:
+        case glAllaBreve:
+        case glStaccatissimoAbove:
+        case glStaccatissimoBelow:
+        case glTenuto:
             return -(s * u / (4 * t));
-        case 20:
+        case glWholeRest:
             return ((u / 12 + 1) * s) / (3 * t) + 1;
-        case 27:
-        case 28:
-        case 29:
-        case 73:
-        case 74:
-        case 75:
-        case 76:
-        case 77:
-        case 78:
-        case 79:
-        case 80:
+        case glTempoEighth:
+        case glTempoQuarter:
+        case glTempoHalf:
+        case glDynamicPPP:
+        case glDynamicPP:
+        case glDynamicP:
+        case glDynamicMP:
+        case glDynamicMF:
+        case glDynamicF:
+        case glDynamicFF:
+        case glDynamicFFF:
             return s * u * 2 / (3 * t);
-        case 30:
+        case glRepeatDots:
             return s * u / t;
-        case 45:
+        case glMarcatoAbove:
             return -(s * u / (2 * t));
-        case 50:
+        case glExpressionMarker:
             return s * u * 13 / (8 * t) + 1;
-        case 81:
+        case glTriplet3:
             return s * u * 3 / (4 * t);
         default:
             return 0;
@@ -507,7 +508,7 @@ int TMusicFonts::MeasureLyricText(const char* text) {
 }
 
 int TMusicFonts::MeasureTimeSignature(int style, int beats, int beatValue) {
-    if (style == 1 || style == 2) return GetGlyphWidth(40);
+    if (style == tsCommon || style == tsAllaBreve) return GetGlyphWidth(glCommonTime);
     char a[16], b[16];
     std::snprintf(a, sizeof a, "%d", beats);
     std::snprintf(b, sizeof b, "%d", beatValue);
@@ -515,12 +516,12 @@ int TMusicFonts::MeasureTimeSignature(int style, int beats, int beatValue) {
 }
 
 void TMusicFonts::DrawTimeSignature(int style, int beats, int beatValue, int x) {
-    if (style == 1) {
-        DrawGlyphAtPos(40, x, 2);
+    if (style == tsCommon) {
+        DrawGlyphAtPos(glCommonTime, x, 2);
         return;
     }
-    if (style == 2) {
-        DrawGlyphAtPos(41, x, 2);
+    if (style == tsAllaBreve) {
+        DrawGlyphAtPos(glAllaBreve, x, 2);
         return;
     }
     if (!OutputDC) return;
@@ -543,7 +544,7 @@ void TempoTail(char* out, size_t size, const char* text, int base, int tempo) {
 }
 
 int TempoGlyph(int base) {
-    return 27 + std::clamp(base, 0, 5) / 2;
+    return glTempoEighth + std::clamp(base, 0, 5) / 2;
 }
 
 }  // namespace
@@ -613,12 +614,12 @@ void TMusicFonts::DrawBarNumber(int x, int pos, int style, int number) {
 
 int TMusicFonts::GetExpressionMarkerWidth() const {
     if (ExpressionArrowLength != 0) return (MulDiv(ExpressionArrowLength, GlyphWidths[7], 40) + 1) * 2;
-    return GetGlyphWidth(50);
+    return GetGlyphWidth(glExpressionMarker);
 }
 
 void TMusicFonts::DrawExpressionMarker(int x, int pos, int justification) {
     if (ExpressionArrowLength == 0) {
-        DrawGlyphAtPos(50, x, pos);
+        DrawGlyphAtPos(glExpressionMarker, x, pos);
         return;
     }
     if (!OutputDC) return;

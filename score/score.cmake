@@ -12,6 +12,10 @@ qsm_library(qsm_score
     music_staff.cc
     notated_item.cc
     song_note.cc
+    music_note.cc
+    chord_data.cc
+    rest_note.cc
+    rest_chord.cc
     staff_audit.cc
     staff_cleanup.cc
     staff_util.cc

@@ -456,7 +456,7 @@ void DrawChordStems(TStaffDrawInfo& info, TLayoutRecord& record, TChordData& cho
     int downIdx = n - 1, upIdx = 0;
     if (chord.HasSplitStems()) {
         int k = 1;
-        while (k < n - 1 && chord.GetNote(k)->GetStemSetting() == 2)
+        while (k < n - 1 && chord.GetNote(k)->GetStem() == TStemSetting::Down)
             ++k;
         downIdx = k - 1;
         upIdx = k;

@@ -445,7 +445,9 @@ int TNotationDrawing::MeasureStaffSpacer(TStaffSpacer& s, TStaffDrawInfo& info, 
 void TNotationDrawing::DrawStaffSpacer(TStaffSpacer& s, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
     if (!info.ShowsHidden()) return;
     TMusicStaff* staff = info.GetStaff();
-    if (info.GetMode() == 4 && staff && staff->IsUngrouped() && s.GetVisibility() != ivAlways) return;
+    if (info.GetDrawMode() == TDrawMode::EditExcerpt && staff && staff->IsUngrouped() &&
+        s.GetVisibility() != ivAlways)
+        return;
     TMusicFonts* f = info.GetFonts();
     int saved = f->CurrentColor;
     SelectSpacerColor(info, s);
@@ -515,14 +517,14 @@ void TNotationDrawing::DrawStaffSizer(TStaffSizer& s, TStaffDrawInfo& info, TLay
 int TNotationDrawing::MeasureGeneralExpression(TNtnGeneralExpression& e, TStaffDrawInfo& info,
                                                TLayoutRecord& r) {
     if (e.GetWide()) return e.MeasureExpression(info, r);
-    return info.GetMode() == 0 ? info.GetFonts()->GetExpressionMarkerWidth() : 0;
+    return info.GetDrawMode() == TDrawMode::Edit ? info.GetFonts()->GetExpressionMarkerWidth() : 0;
 }
 
 void TNotationDrawing::DrawGeneralExpression(TNtnGeneralExpression& e, TStaffDrawInfo& info, TLayoutRecord& r,
                                              int x) {
     TMusicFonts* f = info.GetFonts();
     int w = e.MeasureExpression(info, r);
-    bool marker = info.GetMode() == 0 && !e.GetWide();
+    bool marker = info.GetDrawMode() == TDrawMode::Edit && !e.GetWide();
     int mw = marker ? f->GetExpressionMarkerWidth() : 0;
     int R = r.Width;
     int tx = x, mx = x;
@@ -557,7 +559,7 @@ void TNotationDrawing::DrawGeneralExpression(TNtnGeneralExpression& e, TStaffDra
         f->SelectColor(info.GetHiddenColor());
         f->DrawExpressionMarker(mx, e.GetStaffPos(), e.GetJustify());
     }
-    if (arrowTo && info.GetMode() == 0)
+    if (arrowTo && info.GetDrawMode() == TDrawMode::Edit)
         f->DrawDottedArrow(info.GetHiddenColor(), e.GetStaffPos(), x + mw, x + arrowTo);
     f->SelectColor(saved);
 }
@@ -570,7 +572,7 @@ int TNotationDrawing::MeasureExpressionTextExpression(TTextExpression& e, TStaff
 
 void TNotationDrawing::DrawExpressionTextExpression(TTextExpression& e, TStaffDrawInfo& info, TLayoutRecord&,
                                                     int x) {
-    if (info.GetMode() == 4 && e.GetVisibility() == ivNever) return;
+    if (info.GetDrawMode() == TDrawMode::EditExcerpt && e.GetVisibility() == ivNever) return;
     int style = e.GetFont();
     info.GetFonts()->DrawText(style, style <= 1 ? 1 : 0, x, e.GetStaffPos(), e.GetText());
 }

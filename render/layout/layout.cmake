@@ -9,6 +9,7 @@ target_sources(qsm_render PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/staff_connects.cc
   ${CMAKE_CURRENT_LIST_DIR}/sd_ntn_idx.cc
   ${CMAKE_CURRENT_LIST_DIR}/score_draw_info.cc
+  ${CMAKE_CURRENT_LIST_DIR}/fit_system.cc
   ${CMAKE_CURRENT_LIST_DIR}/score_staff_selection.cc
   ${CMAKE_CURRENT_LIST_DIR}/system_run.cc
   ${CMAKE_CURRENT_LIST_DIR}/layout_dump.cc)

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "render/music_fonts.h"
+#include "score/structure_items.h"
 
 namespace qsm {
 namespace {
@@ -54,7 +55,7 @@ int LayoutLyricWidth(TMusicFonts& fonts, const char* text) {
 
 int LayoutTimeSignatureWidth(TMusicFonts& fonts, int style, int beats, int beatValue) {
     if (!gFixed) return fonts.MeasureTimeSignature(style, beats, beatValue);
-    if (style == 1 || style == 2) return fonts.GetGlyphWidth(glCommonTime);
+    if (style == tsCommon || style == tsAllaBreve) return fonts.GetGlyphWidth(glCommonTime);
     int a = 1, b = 1;
     for (int v = beats < 0 ? -beats : beats; v >= 10; v /= 10)
         ++a;

@@ -70,8 +70,8 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     int lineStart = x + Owner->GetFirstRecordWidth();
     int lastGap = 0;
     bool itemSeen = false;
-    int mode = GetMode();
-    bool pending = Slot == 0 && (mode == 2 || mode == 3 || x > 0);
+    TDrawMode mode = GetDrawMode();
+    bool pending = Slot == 0 && (mode == TDrawMode::PrintLike || mode == TDrawMode::Print || x > 0);
     int rx = x;
     int i = 0;
     for (; i < RecordCount; ++i) {
@@ -120,7 +120,7 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     f->OriginY = y + Y;
     rx = x;
     int hairpinEnd = 0;
-    int last = mode == 4 ? RecordCount - 1 : RecordCount;
+    int last = mode == TDrawMode::EditExcerpt ? RecordCount - 1 : RecordCount;
     // Where the closing bar line of the segment starts, when the segment ends in one: expressions stand
     // left of it.
     ClosingBarX = 0;
