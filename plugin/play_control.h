@@ -56,6 +56,9 @@ public:
     void SetBalance(int balance);
     int GetVolume() const { return Volume; }
     int GetBalance() const { return Balance; }
+    // The device volume word of a volume and balance: the left level x 256 in the low word, the right in the
+    // high word; a balance to one side lowers the other side's level.
+    static DWORD MakeVolumeWord(int volume, int balance);
 
     // The output device the controller plays on: -1 is the system's MIDI mapper.
     int GetDeviceId() const { return DeviceId; }

@@ -27,5 +27,12 @@ qsm_test(render_layout_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_test
 # Also over MIDI files converted into scores (the corpus of real files when it has been fetched).
 qsm_test(render_layout_geometry_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_geometry_test.cc
          DEPS qsm_render qsm_midi)
+if(QSM_TESTS)
+  # The corpus case once the corpus has been fetched; slow under sanitizers on a loaded machine.
+  add_test(NAME render_layout_geometry_corpus
+           COMMAND render_layout_geometry_tests --gtest_filter=LayoutGeometryTest.MidiCorpusPassesTheGeometricChecks)
+  set_tests_properties(render_layout_geometry_corpus PROPERTIES FIXTURES_REQUIRED midi_corpus TIMEOUT 1800
+                       ENVIRONMENT QSM_MIDI_CORPUS=${PROJECT_BINARY_DIR}/midi-corpus)
+endif()
 qsm_test(render_staff_selection_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/staff_selection_test.cc
          DEPS qsm_render)
