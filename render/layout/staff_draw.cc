@@ -116,7 +116,7 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     }
     if (IsHidden()) return;
     DrawSlurs(*this, extent.Left, extent.Right);
-    if (Staff && Staff->GetLyrics() && mode != 4) DrawLyrics(extent, x);
+    if (Staff && Staff->GetLyrics() && mode != TDrawMode::EditExcerpt) DrawLyrics(extent, x);
     f->OriginY = y + Y;
     rx = x;
     int hairpinEnd = 0;
