@@ -8,8 +8,8 @@
 // playing. The output ports are open while any controller is open, and close with the last one that closes.
 #pragma once
 
-#include "midi/base/midi_file_buf.h"
 #include "platform/base/wintypes.h"
+#include "score/base/midi_file_buf.h"
 
 class TMidiManager;
 class TMusicScore;

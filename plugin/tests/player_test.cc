@@ -23,7 +23,7 @@
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
 #include "plugin/save_copy.h"
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
