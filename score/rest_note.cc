@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "score/base/play_state.h"
-#include "score/staff_util.h"
+#include "score/pitch_ticks.h"
 #include "score/structure_items.h"
 
 TRestNote::TRestNote(int duration, uint16_t attributes) : TSongNote(duration, attributes) {}

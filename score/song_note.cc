@@ -1,12 +1,12 @@
 // The shared base of notes, rests and chords: attributes, group states, slur and tie directions, stems,
-// and the nominal length and pitch folding every song note uses.
+// and the nominal length of a duration code.
 #include "score/song_note.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 #include "score/base/play_state.h"
-#include "score/staff_util.h"
+#include "score/pitch_ticks.h"
 #include "score/structure_items.h"
 
 namespace {
@@ -51,12 +51,6 @@ int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet) {
     }
     if (triplet) t = t * 2 / 3;
     return t;
-}
-
-int FoldMidiPitch(int pitch) {
-    if (pitch < 0) return 12 - (std::abs(pitch) % 12);
-    if (pitch > 127) return 115 + (pitch - 115) % 12;
-    return pitch;
 }
 
 TSongNote::TSongNote(int duration, uint16_t attributes)
