@@ -9,26 +9,42 @@
 
 #include "core/file_stream.h"
 #include "core/file_utils.h"
+#include "core/reg_key.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/module.h"
+#include "platform/registry/registry.h"
 #include "platform/wm/winuser.h"
+#include "plugin/np_entry.h"
+#include "plugin/player_client.h"
 #include "score/file/score_file.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
+#include "viewer/private_fonts.h"
 
 namespace {
 
-// The window class of the score window; it draws nothing of its own yet.
-constexpr char kClientClass[] = "TQSMIViewerClient";
+constexpr char kViewerUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer";
+// The viewer program's file in its installation folder.
+constexpr char kViewerProgramName[] = "QSM2View";
+constexpr char kMakerAddress[] = "www.quillstave.com";
 
-void RegisterClientClass(HINSTANCE instance) {
-    WNDCLASSA wc{};
-    if (GetClassInfoA(instance, kClientClass, &wc)) return;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClientClass;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    RegisterClassA(&wc);
+// The viewer's installation folder from its uninstall entry, however long; empty when there is none.
+std::string ReadInstallLocation() {
+    TKeyReadOnly key(HKEY_LOCAL_MACHINE, kViewerUninstallKey);
+    if (!key.IsOpen()) return {};
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.GetHandle(), "InstallLocation", nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ || size == 0)
+        return {};
+    std::string text(size, '\0');
+    if (RegQueryValueExA(key.GetHandle(), "InstallLocation", nullptr, &type,
+                         reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
+        return {};
+    text.resize(std::strlen(text.c_str()));
+    return text;
 }
 
 TMusicScore* ReadTextScore(const char* path) {
@@ -78,12 +94,115 @@ TMusicScore* LoadPluginScoreFile(const char* path, bool textFormat) {
     return score != nullptr ? score : MakePlaceholderScore();
 }
 
+std::string ViewerProgramIn(const char* installFolder) {
+    if (installFolder == nullptr || *installFolder == '\0') return {};
+    std::string program = NativePath(installFolder);
+    if (program.empty()) return {};
+    if (program.back() != '/') program.push_back('/');
+    program += kViewerProgramName;
+    return IsPlainFile(program.c_str()) ? program : std::string();
+}
+
 }  // namespace qsm
+
+// ---- the browser's window ----
+
+DEFINE_RESPONSE_TABLE1(TPluginParentWindow, TWindow)
+EV_WM_PAINT, EV_WM_SIZE, EV_WM_SETFOCUS, EV_WM_DESTROY, END_RESPONSE_TABLE;
+
+TPluginParentWindow::TPluginParentWindow(HWND browserWindow, CPlugin* plugin, TModule* module)
+    : TWindow(browserWindow, module), Plugin(plugin) {
+    // The browser's window keeps its own procedure for everything not handled here.
+    Attach(browserWindow);
+}
+
+TPluginParentWindow::~TPluginParentWindow() {
+    Detach();
+}
+
+void TPluginParentWindow::EvPaint() {
+    TPaintDC dc(Handle);
+    TRect r(dc.Ps.rcPaint);
+    Paint(dc, dc.Ps.fErase != 0, r);
+}
+
+// The banner shown until the player covers the window: a gradient from blue to black and two shadowed lines.
+void TPluginParentWindow::Paint(TDC& dc, bool, TRect& rect) {
+    if (Plugin != nullptr && Plugin->GetPlayerClient() != nullptr) return;
+    const TRect client = GetClientRect();
+    const int width = client.Width(), height = client.Height();
+    for (int k = 0; k < 64; ++k) {
+        TRect band(0, 4 * k * height / 256, width, 4 * (k + 1) * height / 256);
+        if (!band.Touches(rect)) continue;
+        HBRUSH brush = CreateSolidBrush(RGB(0, 0, 255 - 4 * k));
+        ::FillRect(dc, &band, brush);
+        DeleteObject(brush);
+    }
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = GetTextColor(dc);
+    auto shadowed = [&dc](int x, int y, const char* text) {
+        const int n = static_cast<int>(std::strlen(text));
+        SetTextColor(dc, RGB(0, 0, 0));
+        TextOutA(dc, x + 4, y + 4, text, n);
+        SetTextColor(dc, RGB(255, 255, 255));
+        TextOutA(dc, x, y, text, n);
+    };
+    const char* title = "QSM Browser Plugin";
+    SIZE size{};
+    GetTextExtentPoint32A(dc, title, static_cast<int>(std::strlen(title)), &size);
+    const int y = 18;
+    shadowed((width - size.cx) / 2 - 2, y, title);
+    SIZE second{};
+    GetTextExtentPoint32A(dc, kMakerAddress, static_cast<int>(std::strlen(kMakerAddress)), &second);
+    shadowed((width - second.cx) / 2 - 4, y + size.cy + 3, kMakerAddress);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+}
+
+void TPluginParentWindow::EvSize(UINT sizeType, const TSize& size) {
+    TWindow::EvSize(sizeType, size);
+    if (Plugin != nullptr) Plugin->Resize();
+}
+
+void TPluginParentWindow::EvSetFocus(HWND) {
+    if (Plugin != nullptr && Plugin->GetPlayerClient() != nullptr && Plugin->GetPlayerClient()->GetHandle())
+        ::SetFocus(Plugin->GetPlayerClient()->GetHandle());
+}
+
+void TPluginParentWindow::EvDestroy() {
+    TWindow::EvDestroy();
+}
+
+// ---- the instance ----
 
 CPlugin::CPlugin(TApplication* app, HINSTANCE instance, NPP npp, uint16 mode, int16 argc, char* argn[],
                  char* argv[])
-    : App(app), Instance(instance), Npp(npp) {
-    if (mode != NP_EMBED || argn == nullptr || argv == nullptr) return;
+    : Npp(npp), Instance(instance), App(app) {
+    CacheFile.reserve(MAX_PATH);
+    Gdi32 = LoadLibraryA("gdi32.dll");
+    auto add = reinterpret_cast<TPrivateFonts::TAddProc>(Gdi32 ? GetProcAddress(Gdi32, "AddFontResourceExA")
+                                                               : nullptr);
+    auto remove = reinterpret_cast<TPrivateFonts::TRemoveProc>(
+        Gdi32 ? GetProcAddress(Gdi32, "RemoveFontResourceExA") : nullptr);
+
+    // The plug-in's own folder, unless the viewer is installed: then the viewer's.
+    char own[MAX_PATH] = "";
+    GetModuleFileNameA(instance, own, sizeof own);
+    StripFileName(own, true);
+    std::string folder = own;
+    const std::string location = ReadInstallLocation();
+    if (!location.empty()) {
+        folder = qsm::NativePath(location.c_str());
+        ViewerProgram = qsm::ViewerProgramIn(location.c_str());
+    }
+    FontListFile = folder;
+    if (FontListFile.empty() || FontListFile.back() != '/') FontListFile.push_back('/');
+    FontListFile += "Fonts/fonts.ini";
+    PrivateFonts = std::make_unique<TPrivateFonts>(FontListFile, add, remove);
+
+    if (mode != NP_EMBED) return;
+    Embedded = true;
+    if (argn == nullptr || argv == nullptr) return;
     for (int i = 0; i < argc; ++i) {
         if (argn[i] != nullptr && argv[i] != nullptr && strcasecmp(argn[i], "autostart") == 0 &&
             strcasecmp(argv[i], "true") == 0)
@@ -94,46 +213,61 @@ CPlugin::CPlugin(TApplication* app, HINSTANCE instance, NPP npp, uint16 mode, in
 CPlugin::~CPlugin() {
     Shut();
     delete Score;  // a file delivered before any window
+    PrivateFonts.reset();
+    if (Gdi32) FreeLibrary(Gdi32);
+}
+
+const char* CPlugin::GetUserAgent() const {
+    return NPN_UserAgent(Npp);
 }
 
 bool CPlugin::Init(HWND browserWindow, const char* windowName) {
-    if (Initialised || !IsWindow(browserWindow)) return false;
-    BrowserWindow = browserWindow;
+    if (browserWindow == nullptr) return false;
+    ParentWindow = new TPluginParentWindow(browserWindow, this, App);
     WindowName = windowName != nullptr ? windowName : "";
-    RegisterClientClass(Instance);
     Initialised = true;
     return true;
 }
 
 void CPlugin::Shut() {
     if (!Initialised) return;
-    if (ClientWindow != nullptr && IsWindow(ClientWindow)) DestroyWindow(ClientWindow);
-    ClientWindow = nullptr;
+    if (PlayerClient != nullptr) {
+        if (PlayerClient->IsWindow()) PlayerClient->Destroy();
+        delete PlayerClient;
+        PlayerClient = nullptr;
+    }
     delete Score;
     Score = nullptr;
-    BrowserWindow = nullptr;
+    PrivateFonts->RemoveAll();
+    delete ParentWindow;
+    ParentWindow = nullptr;
     Initialised = false;
 }
 
 void CPlugin::Resize() {
-    if (!Initialised || !IsWindow(BrowserWindow)) return;
-    if (ClientWindow == nullptr) {
-        CreateClient();
-        return;
-    }
-    RECT r{};
-    GetClientRect(BrowserWindow, &r);
-    MoveWindow(ClientWindow, 0, 0, r.right - r.left, r.bottom - r.top, TRUE);
+    if (ParentWindow == nullptr || !ParentWindow->IsWindow()) return;
+    const TRect r = ParentWindow->GetClientRect();
+    if (r.Width() == Width && r.Height() == Height) return;
+    Width = r.Width();
+    Height = r.Height();
+    if (PlayerClient != nullptr)
+        PlayerClient->FitToParent();
+    else
+        CreatePlayerClient();
 }
 
-void CPlugin::CreateClient() {
-    if (Score == nullptr || ClientWindow != nullptr) return;
-    RECT r{};
-    GetClientRect(BrowserWindow, &r);
-    if (r.right - r.left <= 0 || r.bottom - r.top <= 0) return;
-    ClientWindow =
-        CreateWindowExA(0, kClientClass, Score->SongInfo.Title, WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0,
-                        r.right - r.left, r.bottom - r.top, BrowserWindow, nullptr, Instance, nullptr);
+void CPlugin::CreatePlayerClient() {
+    if (Score == nullptr || ParentWindow == nullptr || PlayerClient != nullptr || !ParentWindow->IsWindow())
+        return;
+    const TRect r = ParentWindow->GetClientRect();
+    if (r.Width() <= 0 || r.Height() <= 0) return;
+    PlayerClient = new TQSPlayerClient(this, ParentWindow, Score, App);
+    if (!PlayerClient->Create()) {
+        delete PlayerClient;
+        PlayerClient = nullptr;
+        return;
+    }
+    PlayerClient->FitToParent();
 }
 
 void CPlugin::OnStreamAsFile(const char* fileName) {
@@ -142,10 +276,11 @@ void CPlugin::OnStreamAsFile(const char* fileName) {
     TextFormat = std::strcmp(GuessScoreFileExtension(fileName), ".qsmtxt") == 0;
     TMusicScore* previous = Score;
     Score = LoadStreamFile();
-    if (ClientWindow != nullptr)
-        SetWindowTextA(ClientWindow, Score != nullptr ? Score->SongInfo.Title : "");
-    else if (Initialised)
-        CreateClient();
+    if (Score != nullptr) PrivateFonts->CheckScoreFonts(*Score);
+    if (PlayerClient != nullptr)
+        PlayerClient->SetScore(Score);
+    else
+        CreatePlayerClient();
     delete previous;
 }
 

@@ -175,8 +175,8 @@ TEST_F(PluginHostTest, TwoInstancesLiveInTheHostsWindowsAndTearDownBothWays) {
     char cls[64] = {};
     GetClassNameA(view1, cls, sizeof cls);
     EXPECT_STREQ(cls, "TQSMIViewerClient");
-    EXPECT_EQ(Text(view1), "Layout study");
-    EXPECT_EQ(Text(view2), "With comments");
+    EXPECT_EQ(Text(GetDlgItem(view1, 101)), "Layout study");
+    EXPECT_EQ(Text(GetDlgItem(view2, 101)), "With comments");
     RECT r{};
     GetClientRect(page2, &r);
     RECT v{};

@@ -17,13 +17,14 @@ target_link_libraries(qsm_render PUBLIC qsm_scorefile)
 if(QSM_TESTS)
   add_executable(render_score ${CMAKE_CURRENT_LIST_DIR}/tests/render_score_main.cc)
   target_compile_options(render_score PRIVATE ${QSM_WARNINGS})
-  target_link_libraries(render_score PRIVATE qsm_render)
+  target_link_libraries(render_score PRIVATE qsm_render qsm_midi)
 endif()
 
 qsm_test(render_layout_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_test.cc
          ${CMAKE_CURRENT_LIST_DIR}/tests/layout_rules_test.cc
          ${CMAKE_CURRENT_LIST_DIR}/tests/drawing_modes_test.cc DEPS qsm_render)
+# Also over MIDI files converted into scores (the corpus of real files when it has been fetched).
 qsm_test(render_layout_geometry_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/layout_geometry_test.cc
-         DEPS qsm_render)
+         DEPS qsm_render qsm_midi)
 qsm_test(render_staff_selection_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/staff_selection_test.cc
          DEPS qsm_render)

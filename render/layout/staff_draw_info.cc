@@ -175,7 +175,10 @@ void TStaffDrawInfo::BuildLayoutRecord(TLayoutRecord& r, int itemIndex, TRelNtnI
         case ntClef:
         case ntKey:
             r.SetKind(item->GetType() == ntClef ? lkClef : lkKey);
-            if (r.IsCopy()) hidden = false;
+            // A clef or key repeated at a system start is shown even where its own item is hidden, but
+            // not on a staff without lines (a lyric or conductor staff), where it would stand over the
+            // staff above.
+            if (r.IsCopy() && LineCount > 0) hidden = false;
             if (item->GetType() == ntClef && !r.IsCopy()) {
                 for (int j = self - 1; j >= 0; --j) {
                     int k = Record(j).GetKind();

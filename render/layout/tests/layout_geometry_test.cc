@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "core/file_stream.h"
 #include "core/ram_stream.h"
+#include "midi/smf_convert.h"
+#include "midi/smf_file.h"
 #include "platform/gdi/gdi_surface.h"
 #include "render/layout/layout_record.h"
 #include "render/layout/score_draw_info.h"
@@ -40,11 +42,16 @@ bool IsHead(int g) {
 bool IsAccidental(int g) {
     return g == 8 || g == 9 || g == 10 || g == 42 || g == 43;
 }
+bool IsClef(int g) {
+    return g == 2 || g == 3 || g == 4 || g == 53;
+}
 
 class LayoutGeometryTest : public qsm::test::FixedMetricsTest {
 protected:
     // The glyph a one-character text call of the music fonts drew, -1 for other text.
     int GlyphOf(const qsm::gdi::GdiRecord& r) const {
+        // Lyrics and other texts are written in text fonts: one-letter words are no glyphs.
+        if (r.fontFace.compare(0, 4, "QSM2") != 0) return -1;
         int code = -1;
         if (r.op == "TextOutA" && r.text.size() == 1) code = static_cast<unsigned char>(r.text[0]);
         if (r.op == "TextOutW" && r.wtext.size() == 1)
@@ -78,7 +85,7 @@ protected:
     }
 
     // Checks one drawn system; returns a description of every fault found.
-    std::vector<std::string> CheckSystem(TScoreDrawInfo& s, int left, const std::string& where) {
+    std::vector<std::string> CheckSystem(TScoreDrawInfo& s, int left, int top0, const std::string& where) {
         std::vector<std::string> faults;
         std::vector<Glyph> glyphs;
         std::vector<Line> lines;
@@ -152,6 +159,23 @@ protected:
             }
         }
 
+        // A clef stands on the lines of a staff that has lines.
+        for (const Glyph& g : glyphs) {
+            if (!IsClef(g.glyph)) continue;
+            bool onLines = false;
+            for (int i = 0; i < s.GetStaffCount(); ++i) {
+                const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
+                if (st.IsHidden() || st.LineCount <= 0) continue;
+                const int half = u / 2;
+                const int top = top0 + st.Y + half * st.GetOuterLineStep(-1);
+                const int bottom = top0 + st.Y + half * st.GetOuterLineStep(1);
+                if (g.y >= top - tol && g.y <= bottom + tol) onLines = true;
+            }
+            if (!onLines)
+                fault("clef glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) +
+                      " y=" + std::to_string(g.y) + " drawn off the lines of every staff");
+        }
+
         // Nothing of a system is drawn past its closing bar line.
         int right = left;
         for (int i = 0; i < s.GetStaffCount(); ++i) {
@@ -163,7 +187,8 @@ protected:
         }
         for (const Glyph& g : glyphs)
             if (g.x + g.width > right + tol)
-                fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) + " drawn past the closing bar line at x=" + std::to_string(right));
+                fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) +
+                      " drawn past the closing bar line at x=" + std::to_string(right));
         for (const Line& l : lines)
             if (std::max(l.x1, l.x2) > right + tol) fault("line drawn past the closing bar line");
         return faults;
@@ -176,14 +201,14 @@ protected:
         cueHeight = 0;
         std::vector<std::string> faults;
         auto system = System(score);
-        std::map<int, std::set<int>> drawn;
-        const int left = 20;
+        std::map<int, std::map<int, int>> drawn;  // staff -> item -> ticks laid out
+        const int left = 20, top = 100;
         qsm::LayoutSystems(*system, width, 200, [&](TScoreDrawInfo& s, int n) {
             qsm::gdi::ClearRecords(dc);
             TDrawExtent extent;
             extent.Init(width);
-            s.DrawSystem(extent, left, 100, -1);
-            auto f = CheckSystem(s, left, name + " system " + std::to_string(n));
+            s.DrawSystem(extent, left, top, -1);
+            auto f = CheckSystem(s, left, top, name + " system " + std::to_string(n));
             // Every visible note and chord of the system draws its heads.
             int heads = 0, expected = 0;
             for (const auto& r : qsm::gdi::GetRecords(dc))
@@ -202,34 +227,67 @@ protected:
                 f.push_back(name + " system " + std::to_string(n) + ": " + std::to_string(heads) +
                             " heads drawn of " + std::to_string(expected) + " notes");
             faults.insert(faults.end(), f.begin(), f.end());
+            systems = n + 1;
             for (int i = 0; i < s.GetStaffCount(); ++i) {
                 const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
                 for (int k = 0; k < st.GetRecordCount(); ++k) {
                     const TLayoutRecord& r = st.Record(k);
                     if ((r.GetKind() == lkNote || r.GetKind() == lkGrace) && !r.IsCopy())
-                        drawn[st.GetSlot()].insert(r.ItemIndex);
+                        drawn[st.GetSlot()][r.ItemIndex] = static_cast<int>(r.Time);
                 }
             }
             return true;
         });
-        // Every note, chord and rest the staff holds is drawn, so the durations drawn in each bar add up to
-        // what the bar holds.
+        // Nothing is dropped: the ticks of the notes, chords and rests laid out in each bar add up to what
+        // the bar holds.
         for (int i = 0; i < score.GetStaffCount(); ++i) {
             TMusicStaff* staff = score.GetStaff(i);
+            std::map<int, long> held, laid;
+            std::map<int, int> firstMissing;
+            int bar = 0;
             for (int k = 0; k < staff->GetItemCount(); ++k) {
                 const TNotatedItem* item = staff->GetItem(k);
-                if (item && item->IsSongNote() && !drawn[i].count(k))
-                    faults.push_back(name + ": staff " + std::to_string(i) + " item " + std::to_string(k) +
-                                     " (" +
-                                     std::to_string(static_cast<const TSongNote*>(item)->GetNominalTicks()) +
-                                     " ticks) is not drawn");
+                if (!item) continue;
+                if (item->GetType() == ntBarLine) ++bar;
+                if (!item->IsSongNote()) continue;
+                held[bar] += item->GetDuration();
+                auto it = drawn[i].find(k);
+                if (it != drawn[i].end())
+                    laid[bar] += it->second;
+                else if (!firstMissing.count(bar))
+                    firstMissing[bar] = k;
+            }
+            for (const auto& [b, ticks] : held) {
+                if (laid[b] == ticks && !firstMissing.count(b)) continue;
+                std::string what = name + ": staff " + std::to_string(i) + " bar " + std::to_string(b) +
+                                   " holds " + std::to_string(ticks) + " ticks, laid out " +
+                                   std::to_string(laid[b]);
+                if (firstMissing.count(b))
+                    what += "; item " + std::to_string(firstMissing[b]) + " is missing";
+                faults.push_back(what);
             }
         }
         return faults;
     }
 
     int cueHeight = 0;
+    int systems = 0;  // systems laid out by the last CheckScore
 };
+
+// A MIDI file converted into a score as the viewer converts it.
+std::unique_ptr<TMusicScore> ConvertMidi(TSMFData& data) {
+    TSMFImportList list;
+    BuildImportInstructions(&data, list, true, 16);
+    return std::unique_ptr<TMusicScore>(ConvertMidiToScore(&data, list, 1));
+}
+
+std::unique_ptr<TMusicScore> ConvertMidiFile(const std::string& path) {
+    TSMFData data;
+    TQSRBFStream in(5, path.c_str(), 30000);
+    if (in.GetError() != 0) return nullptr;
+    TSMFImport::Run(&data, &in, nullptr);
+    return ConvertMidi(data);
+}
 
 std::vector<std::string> Inputs(const char* folder) {
     std::vector<std::string> out;
@@ -263,6 +321,21 @@ TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
             for (int width : {1200, 400})
                 Report(CheckScore(*score, width, path + " @" + std::to_string(width)));
         }
+    }
+}
+
+TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
+    // Lyrics on the conductor track become a staff without lines of its own, below the note staff; no
+    // clef may be repeated on it at the later system starts.
+    auto score = ConvertMidiFile(std::string(QSM_TESTDATA_DIR) + "/notation/conductor_lyrics.mid");
+    ASSERT_TRUE(score);
+    int lineless = 0;
+    for (int i = 0; i < score->GetStaffCount(); ++i)
+        if (score->GetStaff(i)->GetLineCount() == 0 && score->GetStaff(i)->GetLyrics()) ++lineless;
+    ASSERT_EQ(lineless, 1);
+    for (int width : {1200, 400}) {
+        Report(CheckScore(*score, width, "conductor lyrics @" + std::to_string(width)));
+        EXPECT_GE(systems, width == 400 ? 3 : 1);
     }
 }
 

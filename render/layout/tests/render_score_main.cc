@@ -1,5 +1,5 @@
-// Renders a text score into a PNG file, system after system: render_score <in.qsmtxt> <out.png> [width]
-// [staff space] [max systems].
+// Renders a text score, or a MIDI file converted as the viewer converts it, into a PNG file, system after
+// system: render_score <in.qsmtxt|in.mid> <out.png> [width] [staff space] [max systems].
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -7,7 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "core/file_stream.h"
 #include "core/ram_stream.h"
+#include "midi/smf_convert.h"
+#include "midi/smf_file.h"
 #include "render/base/color_palette.h"
 #include "render/base/fonts_data.h"
 #include "render/layout/item_painter.h"
@@ -25,7 +28,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s in.qsmtxt out.png [width] [staff space] [max systems]\n", argv[0]);
         return 2;
     }
-    std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreFile(argv[1]);
+    std::unique_ptr<TMusicScore> score;
+    const std::string in = argv[1];
+    if (in.size() > 4 && in.compare(in.size() - 4, 4, ".mid") == 0) {
+        TSMFData data;
+        TQSRBFStream file(5, argv[1], 30000);
+        if (file.GetError() == 0) {
+            TSMFImport::Run(&data, &file, nullptr);
+            TSMFImportList list;
+            BuildImportInstructions(&data, list, true, 16);
+            score.reset(ConvertMidiToScore(&data, list, 1));
+        }
+    } else {
+        score = qsm::ImportTextScoreFile(argv[1]);
+    }
     if (!score) {
         std::fprintf(stderr, "cannot import %s\n", argv[1]);
         return 1;
