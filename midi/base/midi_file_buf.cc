@@ -158,6 +158,13 @@ int TMidiFileBuf::AddEvent(const TMidiEvent& source) {
     return Insert(event);
 }
 
+namespace {
+
+// Waiting events are merged in at multiples of this many when the merge is cheap.
+constexpr int kMergeStep = 4096;
+
+}  // namespace
+
 int TMidiFileBuf::Insert(const TMidiEvent& event) {
     int total = Stored + static_cast<int>(Pending.size());
     if (total >= GetCapacity() && GrowthStep > 0) Grow(GrowthStep);
@@ -174,9 +181,31 @@ int TMidiFileBuf::Insert(const TMidiEvent& event) {
         return 0;
     }
     if (Pending.empty() || !TMidiEvent::GoesAfter(PendingLast, event)) PendingLast = event;
+    if (Pending.empty() || TMidiEvent::GoesAfter(PendingFirst, event)) PendingFirst = event;
     Pending.push_back(event);
-    if (static_cast<int>(Pending.size()) > GetCapacity()) Normalize();
+    const int waiting = static_cast<int>(Pending.size());
+    if (waiting > GetCapacity()) {
+        Normalize();
+    } else if (waiting % kMergeStep == 0 && Stored - FirstStoredAfter(PendingFirst) <= 4 * waiting) {
+        // A score's performance comes slice by slice, each staff's events a little before the end of the
+        // stored ones: merged every few thousand events they move only the latest stored events, and the
+        // waiting list and the sort's scratch memory stay small. Events that reach far back wait for the
+        // merge before the next read.
+        Normalize();
+    }
     return 0;
+}
+
+int TMidiFileBuf::FirstStoredAfter(const TMidiEvent& event) const {
+    int low = 0, high = Stored;
+    while (low < high) {
+        int mid = low + (high - low) / 2;
+        if (TMidiEvent::GoesAfter(At(mid), event))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
 }
 
 void TMidiFileBuf::SetStoredCount(int count) const {
@@ -196,14 +225,7 @@ void TMidiFileBuf::Normalize() const {
     // Events that compare equal keep their arrival order, and every stored event arrived before them.
     std::stable_sort(Pending.begin(), Pending.end(), before);
     // The stored events up to the first one that goes after the earliest pending event stay where they are.
-    int low = 0, high = Stored;
-    while (low < high) {
-        int mid = low + (high - low) / 2;
-        if (TMidiEvent::GoesAfter(At(mid), Pending.front()))
-            high = mid;
-        else
-            low = mid + 1;
-    }
+    const int low = FirstStoredAfter(Pending.front());
     std::vector<TMidiEvent> tail;
     tail.reserve(static_cast<size_t>(Stored - low));
     for (int i = low; i < Stored; ++i)
@@ -218,7 +240,8 @@ void TMidiFileBuf::Normalize() const {
             At(out) = tail[i++];
     }
     Pending.clear();
-    Pending.shrink_to_fit();
+    // A long list is given back; a short one is kept for the next events.
+    if (Pending.capacity() > 4 * kMergeStep) Pending.shrink_to_fit();
     SetStoredCount(total);
 }
 
