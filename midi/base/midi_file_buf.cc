@@ -222,8 +222,29 @@ void TMidiFileBuf::SetStoredCount(int count) const {
 void TMidiFileBuf::Normalize() const {
     if (Pending.empty()) return;
     auto before = [](const TMidiEvent& a, const TMidiEvent& b) { return TMidiEvent::GoesAfter(b, a); };
-    // Events that compare equal keep their arrival order, and every stored event arrived before them.
-    std::stable_sort(Pending.begin(), Pending.end(), before);
+    // Events that compare equal keep their arrival order, and every stored event arrived before them. The
+    // events come in runs already in play order (a staff's events of one slice), so the runs are merged
+    // pairwise (each merge keeps the order of equal events) rather than sorted from scratch.
+    std::vector<size_t> runs{0};
+    for (size_t i = 1; i < Pending.size(); ++i)
+        if (TMidiEvent::GoesAfter(Pending[i - 1], Pending[i])) runs.push_back(i);
+    runs.push_back(Pending.size());
+    // Short runs (events added in no order) are sorted as a whole.
+    if (runs.size() > Pending.size() / 16 + 2) {
+        std::stable_sort(Pending.begin(), Pending.end(), before);
+        runs = {0, Pending.size()};
+    }
+    while (runs.size() > 2) {
+        std::vector<size_t> merged{0};
+        for (size_t k = 0; k + 1 < runs.size(); k += 2) {
+            const size_t end = k + 2 < runs.size() ? runs[k + 2] : runs[k + 1];
+            std::inplace_merge(Pending.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                               Pending.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]),
+                               Pending.begin() + static_cast<std::ptrdiff_t>(end), before);
+            merged.push_back(end);
+        }
+        runs.swap(merged);
+    }
     // The stored events up to the first one that goes after the earliest pending event stay where they are.
     const int low = FirstStoredAfter(Pending.front());
     std::vector<TMidiEvent> tail;
