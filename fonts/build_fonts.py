@@ -25,6 +25,10 @@ BASE_SCALE = 0.8
 
 # code: (source code point or None, extra scale, dx, dy in staff spaces, what it is)
 # dx, dy move the ink relative to the baseline point the drawing code writes the glyph at (y upward).
+# The dot, the staccatissimo wedges and the tenuto keep their ink centred on the baseline: the drawing code
+# raises them a quarter space and writes the first mark one space above a head or one and a half below it,
+# so that marks stand as far above a head as below it and an augmentation dot is centred in its space
+# (render/layout/tests/layout_geometry_test.cc measures this on the built font).
 GLYPHS = {
     0x20: ("blank", 1, 0, 0, "invisible note head with the filled head's advance"),
     0x61: (0xE050, 1, 0, 1, "treble clef on the bottom line"),

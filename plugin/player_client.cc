@@ -27,12 +27,18 @@ namespace {
 constexpr char kStaffColorsKey[] = "Software\\QuillStave Software\\QuillStave Composer 2\\StaffColors";
 constexpr int kSliderRange = 256;
 constexpr int kThumbBitmap = 32000;
+constexpr int kBarHeight = 27;
 
 // The player bar: commands its buttons post go on to the player.
 class TPlayerBar : public TControlBar {
 public:
     TPlayerBar(TWindow* parent, TFont* font, TModule* module)
         : TControlBar(parent, Horizontal, font, module) {}
+    // The bar keeps its 27 pixels whatever its buttons ask for.
+    void GetDesiredSize(TSize& size) override {
+        TControlBar::GetDesiredSize(size);
+        size.cy = std::max<int>(size.cy, kBarHeight);
+    }
     LRESULT EvCommand(UINT id, HWND hWndCtl, UINT notifyCode) override {
         if (hWndCtl == nullptr && GetParentH() != nullptr)
             return ::SendMessageA(GetParentH(), WM_COMMAND, MAKEWPARAM(id, notifyCode), 0);
@@ -133,7 +139,7 @@ TQSPlayerClient::TQSPlayerClient(CPlugin* plugin, TWindow* parent, TMusicScore* 
     m.X.Set(lmLeft, lmSameAs, lmParent, lmLeft, 0);
     m.Width.Set(lmRight, lmSameAs, lmParent, lmRight, 0);
     m.Y.Set(lmTop, lmSameAs, lmParent, lmTop, 0);
-    m.Height.Absolute(27);
+    m.Height.Absolute(kBarHeight);
     SetChildLayoutMetrics(*PlayerBar, m);
 
     m = TLayoutMetrics();

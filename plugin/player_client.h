@@ -105,11 +105,7 @@ public:
 
     TGadgetWindow* GetPlayerBar() const { return PlayerBar; }
     TQSHSlider* GetSlider() const { return Slider; }
-    TQSRStatic* GetTimeText() const { return TimeText; }
-    TStaticScoreView* GetView() const { return View; }
     TQSMMCIPlayer* GetController() const { return Controller; }
-    TScoreMidiPlayer& GetScorePlayer() { return ScorePlayer; }
-    int GetTickCount() const { return TickCount; }
 
     DECLARE_RESPONSE_TABLE(TQSPlayerClient);
 

@@ -108,7 +108,7 @@ std::string ViewerProgramIn(const char* installFolder) {
 // ---- the browser's window ----
 
 DEFINE_RESPONSE_TABLE1(TPluginParentWindow, TWindow)
-EV_WM_PAINT, EV_WM_SIZE, EV_WM_SETFOCUS, EV_WM_DESTROY, END_RESPONSE_TABLE;
+EV_WM_PAINT, EV_WM_SIZE, EV_WM_SETFOCUS, END_RESPONSE_TABLE;
 
 TPluginParentWindow::TPluginParentWindow(HWND browserWindow, CPlugin* plugin, TModule* module)
     : TWindow(browserWindow, module), Plugin(plugin) {
@@ -167,10 +167,6 @@ void TPluginParentWindow::EvSize(UINT sizeType, const TSize& size) {
 void TPluginParentWindow::EvSetFocus(HWND) {
     if (Plugin != nullptr && Plugin->GetPlayerClient() != nullptr && Plugin->GetPlayerClient()->GetHandle())
         ::SetFocus(Plugin->GetPlayerClient()->GetHandle());
-}
-
-void TPluginParentWindow::EvDestroy() {
-    TWindow::EvDestroy();
 }
 
 // ---- the instance ----

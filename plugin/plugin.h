@@ -27,7 +27,6 @@ public:
     void EvPaint();
     void EvSize(UINT sizeType, const TSize& size);
     void EvSetFocus(HWND lost);
-    void EvDestroy();
 
     CPlugin* Plugin;
 

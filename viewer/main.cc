@@ -3,11 +3,13 @@
 #include <string_view>
 
 #include "platform/framework/program.h"
+#include "platform/mm/recording_env.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/modal_answers.h"
 #include "platform/wm/sdl_backend.h"
 
 int main(int argc, char* argv[]) {
+    qsm::mm::InstallTestRecorderFromEnvironment();
     const char* backend = std::getenv("QSM_BACKEND");
     bool headless = backend != nullptr && std::string_view(backend) == "headless";
     bool onDisplay = !headless && qsm::wm::InstallSdlBackend();

@@ -61,8 +61,8 @@ TEST(SmfReader, JunkBeforeHeaderAndRiffWrapperAreSkipped) {
     t.Event(0, {0x90, 60, 100}).Event(96, {0x80, 60, 0}).End();
     Bytes file = MakeFile(0, 96, {t});
 
-    Bytes junk(128, 0x55);
-    junk.insert(junk.end(), file.begin(), file.end());
+    Bytes junk(128 + file.size(), 0x55);
+    std::copy(file.begin(), file.end(), junk.begin() + 128);
     Imported a;
     Import(a, junk);
     EXPECT_EQ(a.log, "");

@@ -17,6 +17,7 @@
 #include "midi/smf_writer.h"
 #include "midi/tests/demo_score.h"
 #include "midi/tests/smf_builder.h"
+#include "platform/base/compiler.h"
 
 using qsm::test::Bytes;
 
@@ -244,9 +245,12 @@ TEST(SmfExport, RenderedScoreReadsBackInMidoAndSoundsInFluidSynth) {
                         std::to_string(TMidiEvent::GetTempoMicros(e.GetMessage())) + "\n";
         } else if (e.GetPort() == 0) {
             const int kind = e.Status & 0xF0;
+            // gcc 12 reports the inlined string copy as overlapping; it is not (a known false report).
+            QSM_GCC_FALSE_REPORT_BEGIN("-Wrestrict")
             expected += "N " + std::to_string(e.Tick) + " " + std::to_string(e.Status) + " " +
                         std::to_string(e.Data1);
             if (kind != 0xC0 && kind != 0xD0) expected += " " + std::to_string(e.Data2);
+            QSM_GCC_FALSE_REPORT_END
             expected += "\n";
         }
     }

@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -99,6 +100,7 @@ struct Devices {
     std::unordered_map<uintptr_t, std::shared_ptr<InHandle>> in_handles;
     uintptr_t next_handle = 0x1000;  // handle values are never reused
     Recorder rec;
+    std::function<void()> recorder_open_close;  // set once at start, before any handle opens
 };
 
 Devices& Dev() {
@@ -266,10 +268,13 @@ MMRESULT midiOutOpen(HMIDIOUT* handle, UINT id, DWORD_PTR callback, DWORD_PTR in
         }
     }
     if (out->kind == Kind::kSynth) InternalSynth::Get().Start();
-    std::lock_guard<std::mutex> lock(d.mu);
-    out->handle = reinterpret_cast<HMIDIOUT>(d.next_handle++);
-    d.out_handles[reinterpret_cast<uintptr_t>(out->handle)] = out;
-    *handle = out->handle;
+    {
+        std::lock_guard<std::mutex> lock(d.mu);
+        out->handle = reinterpret_cast<HMIDIOUT>(d.next_handle++);
+        d.out_handles[reinterpret_cast<uintptr_t>(out->handle)] = out;
+        *handle = out->handle;
+    }
+    if (out->kind == Kind::kRecorder && d.recorder_open_close) d.recorder_open_close();
     return MMSYSERR_NOERROR;
 }
 
@@ -285,6 +290,7 @@ MMRESULT midiOutClose(HMIDIOUT handle) {
     }
     // A closed handle of the built-in synthesizer leaves nothing sounding.
     if (out->kind == Kind::kSynth) InternalSynth::Get().AllNotesOff();
+    if (out->kind == Kind::kRecorder && Dev().recorder_open_close) Dev().recorder_open_close();
     return MMSYSERR_NOERROR;
 }
 
@@ -462,6 +468,12 @@ void EnableTestRecorder(bool on) {
     std::lock_guard<std::mutex> lock(d.mu);
     d.recorder = on;
     BuildLocked(d);
+}
+
+void SetRecorderOpenCloseHook(std::function<void()> hook) {
+    Devices& d = Dev();
+    std::lock_guard<std::mutex> lock(d.mu);
+    d.recorder_open_close = std::move(hook);
 }
 
 std::vector<RecordedMessage> GetRecording() {

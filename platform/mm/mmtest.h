@@ -41,6 +41,8 @@ struct RecordedMessage {
     uint64_t thread;  // a number per sending thread
 };
 std::vector<RecordedMessage> GetRecording();
+// Called after a handle of "Test Recorder" was opened, and after one was closed.
+void SetRecorderOpenCloseHook(std::function<void()> hook);
 void ClearRecording();
 // The next n messages to the recorder answer MIDIERR_NOTREADY and are not recorded.
 void FailNextRecorderSends(int n);

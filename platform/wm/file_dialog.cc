@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/base/compiler.h"
 #include "platform/wm/dialog_path.h"
 #include "platform/wm/dialog_template.h"
 
@@ -435,7 +436,10 @@ BOOL Run(OPENFILENAMEA* ofn, bool save) {
     std::string initial(ofn->lpstrFile, strnlen(ofn->lpstrFile, ofn->nMaxFile));
     std::error_code ec;
     std::string cwd = fs::current_path(ec).string();
+    // gcc 12 reports the inlined string copy as overlapping; it is not (a known false report).
+    QSM_GCC_FALSE_REPORT_BEGIN("-Wrestrict")
     if (ec || cwd.empty()) cwd = "/";
+    QSM_GCC_FALSE_REPORT_END
     st.dir = ofn->lpstrInitialDir != nullptr && IsDir(ofn->lpstrInitialDir) ? Join(cwd, ofn->lpstrInitialDir)
                                                                             : cwd;
     size_t slash = initial.rfind('/');

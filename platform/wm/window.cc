@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/base/compiler.h"
 #include "platform/wm/internal.h"
 
 namespace qsm::wm {
@@ -802,7 +803,10 @@ int GetWindowTextLengthA(HWND hwnd) {
 
 namespace {
 std::string PropKey(LPCSTR name) {
+    // gcc 12 reports the inlined string copy as overlapping; it is not (a known false report).
+    QSM_GCC_FALSE_REPORT_BEGIN("-Wrestrict")
     if (IS_INTRESOURCE(name)) return "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
+    QSM_GCC_FALSE_REPORT_END
     return name;
 }
 }  // namespace

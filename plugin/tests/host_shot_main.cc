@@ -1,13 +1,21 @@
 // The plug-in in the test host, as a page shows it, saved as PNGs: host_shot PLUGIN SCORE DAMAGED OUTDIR.
 // host_banner.png: the page's window before a file arrives; host_score.png: the player with the score and
-// its bar; host_placeholder.png: the player of a file that failed to load.
+// its bar; host_playing.png: the same playing on the recording MIDI device, 2.6 seconds in;
+// host_placeholder.png: the player of a file that failed to load; host_about.png and host_song_info.png: the
+// player's two dialogs.
 // With a display (as under xvfb-run) the pages are shown by the SDL backend and the PNGs hold the X server's
 // pixels, taken once the server shows the page as drawn; without one, the headless virtual screen is saved.
 #include <cairo.h>
 
+#include <stdlib.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "core/sys_info.h"
+#include "platform/mm/mmsystem.h"
+#include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/shot_util.h"
@@ -57,6 +65,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[4];
+    // A settings store of its own, which sends the performance to the recording device.
+    char store[] = "/tmp/qsm-host-shot-XXXXXX";
+    if (mkdtemp(store) == nullptr) return 1;
+    setenv("XDG_CONFIG_HOME", store, 1);
+    qsm::mm::SetSynthAudio(false);
+    qsm::mm::EnableTestRecorder(true);
+    qsm::mm::UseManualClock(100000);
+    qsm::mm::SetClockStepHook([] { qsm::wm::PumpMessages(); });
+    SysInfo.SetNames("QuillStave Software", "QuillStave Composer 2 Viewer");
+    SysInfo.WriteInt("Options", "PlayDevice", static_cast<int>(midiOutGetNumDevs()));
     bool onDisplay = qsm::shot::StartDisplay();
     int failures = 0;
     {
@@ -69,15 +87,36 @@ int main(int argc, char** argv) {
         struct Scene {
             const char* file;
             const char* name;
+            bool play;
         };
-        for (const Scene& scene : {Scene{nullptr, "host_banner.png"}, Scene{argv[2], "host_score.png"},
-                                   Scene{argv[3], "host_placeholder.png"}}) {
+        for (const Scene& scene :
+             {Scene{nullptr, "host_banner.png", false}, Scene{argv[2], "host_score.png", false},
+              Scene{argv[2], "host_playing.png", true}, Scene{argv[3], "host_placeholder.png", false}}) {
             HWND page = MakePage("Page");
             qsm::TPluginHost::Instance inst;
             host.New(inst, "application/x-qsm", NP_EMBED, {});
             host.SetWindow(inst, page);
             if (scene.file != nullptr) host.Deliver(inst, scene.file);
+            qsm::wm::PumpMessages();
+            HWND player = GetWindow(page, GW_CHILD);
+            if (scene.play && player != nullptr) {
+                SendMessageA(player, WM_COMMAND, 105, 0);
+                qsm::mm::AdvanceClock(2600);
+                // Five ticks of the player's timer: the slider follows and the time is written.
+                for (int i = 0; i < 5; ++i)
+                    SendMessageA(player, WM_TIMER, 411, 0);
+            }
             if (!Save(page, out + "/" + scene.name, onDisplay)) ++failures;
+            if (!scene.play && scene.file == argv[2] && player != nullptr) {
+                qsm::shot::TDialogShots dialogs{out, onDisplay};
+                dialogs.Next("host_about");
+                SendMessageA(player, WM_COMMAND, 101, 0);
+                dialogs.Next("host_song_info");
+                SendMessageA(player, WM_COMMAND, 102, 0);
+                qsm::wm::SetModalHook(nullptr);
+                failures += dialogs.Failures;
+            }
+            if (scene.play && player != nullptr) SendMessageA(player, WM_COMMAND, 106, 0);
             host.Destroy(inst);
             DestroyWindow(page);
         }
@@ -85,5 +124,9 @@ int main(int argc, char** argv) {
         host.Unload();
     }
     if (onDisplay) qsm::shot::EndDisplay();
+    qsm::mm::SetClockStepHook(nullptr);
+    qsm::mm::UseRealClock();
+    qsm::mm::EnableTestRecorder(false);
+    std::filesystem::remove_all(store);
     return failures == 0 ? 0 : 1;
 }

@@ -233,14 +233,28 @@ void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int p
     if (note.HasAttribute(naStaccatissimo)) {
         mark(d > 0 ? 48 : 47);
     } else if (note.HasAttribute(naStaccato)) {
-        // Away from the stem, a dot that would sit on a staff line goes to the space beyond it.
         const int top = LedgerLimit(info.LineCount, -1) + 1;
-        if (!onStem && info.LineCount > 0 && p >= top && p <= top + 2 * (info.LineCount - 1) &&
-            (p - top) % 2 == 0)
-            p += d;
-        mark(19);
+        const int bottom = top + 2 * (info.LineCount - 1);
+        // Away from the stem the dot stands centred in the first space a space or more from the head:
+        // written where the rule writes it and raised a quarter space, it would nearly touch a staff or
+        // ledger line.
+        int space = pos + 2 * d;
+        if ((space - top) % 2 == 0) space += d;
+        if (!onStem && size != 1 && info.LineCount > 0) {
+            f->DrawGlyph(size, 19, cx - W(info, size, 19) / 2, f->PosToY(space) + f->StaffSpace / 4);
+            p = space + step;
+        } else {
+            // Away from the stem, a dot that would sit on a staff line goes to the space beyond it.
+            if (!onStem && info.LineCount > 0 && p >= top && p <= bottom && (p - top) % 2 == 0) p += d;
+            mark(19);
+        }
     }
     if (note.HasAttribute(naTenuto)) mark(49);
+    // An accent or a marcato is about a space tall and crosses a staff line wherever it stands inside the
+    // staff: away from the stem it stands outside the staff, as far from the outer line as from a head.
+    if ((note.HasAttribute(naAccent) || note.HasAttribute(naMarcato)) && !onStem && info.LineCount > 0)
+        p = d > 0 ? std::max(p, LedgerLimit(info.LineCount, 1) + 1)
+                  : std::min(p, LedgerLimit(info.LineCount, -1));
     if (note.HasAttribute(naAccent))
         mark(44);
     else if (note.HasAttribute(naMarcato))

@@ -6,12 +6,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/bool_array.h"
 #include "render/layout/item_cast.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/sd_ntn_idx.h"
 #include "render/music_fonts.h"
+#include "score/lyrics.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"
@@ -434,8 +436,93 @@ int TScoreDrawInfo::StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passe
     return cursor > 0 ? cursor - 1 : cursor;
 }
 
+namespace {
+// Takes need from the records in proportion to the room each can give; returns what it took.
+int64_t TakeRoom(TStaffDrawInfo& s, std::vector<int>& room, int64_t need) {
+    int64_t total = 0;
+    for (int r : room)
+        total += r;
+    need = std::min(need, total);
+    if (need <= 0) return 0;
+    int64_t taken = 0;
+    for (size_t i = 0; i < room.size(); ++i) {
+        int take = static_cast<int>(need * room[i] / total);
+        s.Record(static_cast<int>(i)).Width -= take;
+        room[i] -= take;
+        taken += take;
+    }
+    for (size_t i = room.size(); i-- > 0 && taken < need;) {
+        int take = static_cast<int>(std::min<int64_t>(room[i], need - taken));
+        s.Record(static_cast<int>(i)).Width -= take;
+        room[i] -= take;
+        taken += take;
+    }
+    return taken;
+}
+
+// The first bar of a segment is never cut, so a bar wider than the whole system would run past the page
+// edge. Its notes give up the room that spacing and alignment added to them, evenly, until the bar fits:
+// first down to what their syllables need, then down to what they draw and half a head (the last note keeps
+// a head width, room for a flag); a bar that cannot fit even then runs past the margin. Whether it took any
+// room.
+bool SqueezeFirstBar(TStaffDrawInfo& s, int width, int headWidth) {
+    int end = s.GetRecordCount();
+    bool timed = false;
+    for (int i = 0; i < s.GetRecordCount(); ++i) {
+        const TLayoutRecord& r = s.Record(i);
+        if (!r.IsCopy() && r.Time != 0) timed = true;
+        if (r.IsBarBreak() && timed) {
+            end = i + 1;
+            break;
+        }
+    }
+    int64_t x = 0;
+    for (int i = 0; i < end; ++i) {
+        const TLayoutRecord& r = s.Record(i);
+        x += i == end - 1 && r.GetKind() == lkBarLine ? s.GetFitWidth(r) : r.Width;
+    }
+    if (x <= width) return false;
+    TStaffLyrics* lyrics = s.GetStaff() ? s.GetStaff()->GetLyrics() : nullptr;
+    TMusicFonts* fonts = s.GetFonts();
+    const int hyphen = lyrics && fonts ? qsm::LayoutLyricWidth(*fonts, "-") : 0;
+    std::vector<int> spare(static_cast<size_t>(end), 0), lyricRoom(static_cast<size_t>(end), 0);
+    auto isNote = [&](const TLayoutRecord& n) {
+        return (n.GetKind() == lkNote || n.GetKind() == lkGrace) && !n.IsHidden() && s.ItemOf(n);
+    };
+    int lastNote = -1;
+    for (int i = 0; i < end; ++i)
+        if (isNote(s.Record(i))) lastNote = i;
+    for (int i = 0; i < end; ++i) {
+        TLayoutRecord& n = s.Record(i);
+        if (!isNote(n)) continue;
+        int least =
+            s.GetFitWidth(n) + s.ItemOf(n)->GetDotWidth(s, n) + (i == lastNote ? headWidth : headWidth / 2);
+        int syllables = least;
+        for (int line = 0; lyrics && fonts && n.GetSyllable() > 0 && line < lyrics->GetCount(); ++line) {
+            TLyric cursor;
+            cursor.SetLine(*lyrics->GetLine(line), 0);
+            cursor.Seek(n.GetSyllable() - 1);
+            if (cursor.IsValid())
+                syllables = std::max(syllables, qsm::LayoutLyricWidth(*fonts, cursor.GetText()) + hyphen);
+        }
+        spare[static_cast<size_t>(i)] = std::max(n.Width - syllables, 0);
+        lyricRoom[static_cast<size_t>(i)] = std::max(n.Width - least, 0) - spare[static_cast<size_t>(i)];
+    }
+    int64_t taken = TakeRoom(s, spare, x - width);
+    taken += TakeRoom(s, lyricRoom, x - width - taken);
+    return taken > 0;
+}
+}  // namespace
+
 void TScoreDrawInfo::FitSystem(int width) {
-    AlignStaves();
+    // Alignment across the staves may widen a squeezed bar again: squeezed and aligned a few times over.
+    for (int pass = 0; pass < 4; ++pass) {
+        bool squeezed = false;
+        for (int si = 0; si < StaffCount; ++si)
+            squeezed = SqueezeFirstBar(*Staves[si], width, Fonts ? Fonts->GetGlyphWidth(7) : 0) || squeezed;
+        if (pass == 0 || squeezed) AlignStaves();
+        if (!squeezed) break;
+    }
     int W = width;
     int breakBar = 1024, breakExtra = 0;
     int64_t common = 0x7777ffff;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,8 +98,17 @@ protected:
 
         // A stem meets its head column: the head at the stem's own end touches the stem with its right
         // edge (stem up) or its left edge (stem down).
+        // Bar lines run from an outer staff line to an outer staff line; stems do not.
+        std::set<int> outerLines;
+        for (int i = 0; i < s.GetStaffCount(); ++i) {
+            const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
+            if (st.IsHidden() || st.LineCount <= 0) continue;
+            outerLines.insert(top0 + st.Y + u / 2 * st.GetOuterLineStep(-1));
+            outerLines.insert(top0 + st.Y + u / 2 * st.GetOuterLineStep(1));
+        }
         for (const Line& l : lines) {
             if (l.x1 != l.x2 || l.y1 == l.y2 || l.pen != fonts->StemPenWidth) continue;
+            if (outerLines.count(l.y1) && outerLines.count(l.y2)) continue;
             bool up = l.y2 < l.y1;
             // The head the stem starts from: the nearest in height among the heads around it.
             const Glyph* near = nullptr;
@@ -191,19 +202,28 @@ protected:
                       " drawn past the closing bar line at x=" + std::to_string(right));
         for (const Line& l : lines)
             if (std::max(l.x1, l.x2) > right + tol) fault("line drawn past the closing bar line");
+        if (fitsWidth > 0)
+            for (const Glyph& g : glyphs)
+                if (g.x + g.width > left + fitsWidth + tol)
+                    fault("glyph " + std::to_string(g.glyph) + " at x=" + std::to_string(g.x) +
+                          " drawn past the page edge at x=" + std::to_string(left + fitsWidth));
         return faults;
     }
 
     // Lays out and draws the score in systems of the width and checks each; also checks that the ticks of
     // the drawn notes and rests of every staff add up to what the staff holds.
-    std::vector<std::string> CheckScore(TMusicScore& score, int width, const std::string& name) {
+    // Stops after maxSystems; the bars not reached then are not checked.
+    std::vector<std::string> CheckScore(TMusicScore& score, int width, const std::string& name,
+                                        int maxSystems = 200) {
         Record();
         cueHeight = 0;
         std::vector<std::string> faults;
         auto system = System(score);
         std::map<int, std::map<int, int>> drawn;  // staff -> item -> ticks laid out
         const int left = 20, top = 100;
-        qsm::LayoutSystems(*system, width, 200, [&](TScoreDrawInfo& s, int n) {
+        bool reachedEnd = false;
+        std::map<int, int> lastItem;  // staff -> last item index laid out
+        qsm::LayoutSystems(*system, width, maxSystems, [&](TScoreDrawInfo& s, int n) {
             qsm::gdi::ClearRecords(dc);
             TDrawExtent extent;
             extent.Init(width);
@@ -228,14 +248,17 @@ protected:
                             " heads drawn of " + std::to_string(expected) + " notes");
             faults.insert(faults.end(), f.begin(), f.end());
             systems = n + 1;
+            middleLine = top + s.GetStaffDrawInfo(0)->Y;
             for (int i = 0; i < s.GetStaffCount(); ++i) {
                 const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
                 for (int k = 0; k < st.GetRecordCount(); ++k) {
                     const TLayoutRecord& r = st.Record(k);
                     if ((r.GetKind() == lkNote || r.GetKind() == lkGrace) && !r.IsCopy())
                         drawn[st.GetSlot()][r.ItemIndex] = static_cast<int>(r.Time);
+                    if (r.IsItemPosition()) lastItem[st.GetSlot()] = r.ItemIndex;
                 }
             }
+            reachedEnd = s.GetStaffDrawInfo(0)->IsAtStaffEnd();
             return true;
         });
         // Nothing is dropped: the ticks of the notes, chords and rests laid out in each bar add up to what
@@ -245,10 +268,13 @@ protected:
             std::map<int, long> held, laid;
             std::map<int, int> firstMissing;
             int bar = 0;
+            // Stopped early: the bar the last system reached on this staff and those after it are left out.
+            int stopBar = INT_MAX;
             for (int k = 0; k < staff->GetItemCount(); ++k) {
                 const TNotatedItem* item = staff->GetItem(k);
                 if (!item) continue;
                 if (item->GetType() == ntBarLine) ++bar;
+                if (!reachedEnd && k == lastItem[i]) stopBar = bar;
                 if (!item->IsSongNote()) continue;
                 held[bar] += item->GetDuration();
                 auto it = drawn[i].find(k);
@@ -258,7 +284,7 @@ protected:
                     firstMissing[bar] = k;
             }
             for (const auto& [b, ticks] : held) {
-                if (laid[b] == ticks && !firstMissing.count(b)) continue;
+                if (b >= stopBar || (laid[b] == ticks && !firstMissing.count(b))) continue;
                 std::string what = name + ": staff " + std::to_string(i) + " bar " + std::to_string(b) +
                                    " holds " + std::to_string(ticks) + " ticks, laid out " +
                                    std::to_string(laid[b]);
@@ -271,7 +297,9 @@ protected:
     }
 
     int cueHeight = 0;
-    int systems = 0;  // systems laid out by the last CheckScore
+    int systems = 0;     // systems laid out by the last CheckScore
+    int fitsWidth = 0;   // when set, every glyph must lie within the width
+    int middleLine = 0;  // y of the top staff's middle line in the last system drawn
 };
 
 // A MIDI file converted into a score as the viewer converts it.
@@ -324,6 +352,102 @@ TEST_F(LayoutGeometryTest, TestScoresPassTheGeometricChecks) {
     }
 }
 
+// Accents and marcatos, about a space tall, stand clear of the staff lines and of the head on every line and
+// space, on either side of the staff.
+TEST_F(LayoutGeometryTest, AccentsAndMarcatosCrossNoStaffLine) {
+    // The ink of the marks in our music font, in staff spaces from the point each is written at (after its
+    // vertical adjustment), upward: accent 44, marcato above 45, marcato below 46.
+    const std::map<int, std::pair<double, double>> ink = {
+        {44, {-0.24, 0.74}}, {45, {-0.76, 0.26}}, {46, {-0.26, 0.76}}};
+    const int u = fonts->StaffSpace;
+    for (const char* mark : {"Accent", "Marcato"}) {
+        for (const char* stem : {"Up", "Down"}) {
+            for (int pos = -7; pos <= 7; ++pos) {
+                const std::string where = std::string(mark) + " stem " + stem + " pos " + std::to_string(pos);
+                auto score = qsm::test::ImportText(
+                    "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th," + std::string(mark) +
+                    "|Pos:" + std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+                ASSERT_TRUE(score);
+                Report(CheckScore(*score, 400, where));
+                std::vector<Glyph> glyphs;
+                std::vector<Line> lines;
+                Collect(glyphs, lines);
+                const Glyph* head = nullptr;
+                const Glyph* sign = nullptr;
+                for (const Glyph& g : glyphs) {
+                    if (g.glyph == 7) head = &g;
+                    if (ink.count(g.glyph)) sign = &g;
+                }
+                ASSERT_TRUE(head && sign) << where;
+                // Device y grows downward: the ink runs from y - top * u to y - bottom * u.
+                const auto [bottom, top] = ink.at(sign->glyph);
+                const double inkTop = sign->y - top * u, inkBottom = sign->y - bottom * u;
+                const int middle = middleLine;
+                EXPECT_EQ(head->y, middle - u / 2 * pos) << where;  // the text's positions count upward
+                for (int k = -2; k <= 2; ++k) {
+                    const int line = middle + u * k;
+                    EXPECT_FALSE(line >= inkTop - 1 && line <= inkBottom + 1)
+                        << where << ": crosses line " << k;
+                }
+                EXPECT_TRUE(inkBottom < head->y - u / 2 || inkTop > head->y + u / 2)
+                    << where << ": on the head";
+                // Away from the stem: below a stem-up note, above a stem-down one.
+                EXPECT_EQ(inkTop > head->y, std::string(stem) == "Up") << where;
+            }
+        }
+    }
+}
+
+// A staccato dot away from the stem is centred in a space, clear of the staff and ledger lines and of the
+// head (our font centres its ink on the point it is written at).
+TEST_F(LayoutGeometryTest, StaccatoDotsAreCentredInASpace) {
+    const int u = fonts->StaffSpace;
+    for (const char* stem : {"Up", "Down"}) {
+        for (int pos = -8; pos <= 8; ++pos) {
+            const std::string where = std::string("stem ") + stem + " pos " + std::to_string(pos);
+            auto score = qsm::test::ImportText(
+                "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th,Staccato|Pos:" +
+                std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+            ASSERT_TRUE(score);
+            Report(CheckScore(*score, 400, where));
+            std::vector<Glyph> glyphs;
+            std::vector<Line> lines;
+            Collect(glyphs, lines);
+            const Glyph* head = nullptr;
+            const Glyph* dot = nullptr;
+            for (const Glyph& g : glyphs) {
+                if (g.glyph == 7) head = &g;
+                if (g.glyph == 19) dot = &g;
+            }
+            ASSERT_TRUE(head && dot) << where;
+            EXPECT_GE(std::abs(dot->y - head->y), u) << where << ": against the head";
+            EXPECT_EQ(dot->y > head->y, std::string(stem) == "Up") << where << ": on the stem side";
+            const int topLine = middleLine - 2 * u, bottomLine = middleLine + 2 * u;
+            for (int line = topLine; line <= bottomLine; line += u)
+                EXPECT_GE(std::abs(dot->y - line), 3 * u / 10) << where << ": against the line at " << line;
+            EXPECT_EQ(((dot->y - topLine) % u + u) % u, u / 2) << where << ": off the middle of its space";
+        }
+    }
+}
+
+// Bars wider than the page, from a text score and from a MIDI file, keep every note at any width: the ticks
+// laid out in each bar add up to what it holds.
+TEST_F(LayoutGeometryTest, BarsWiderThanThePageKeepEveryNote) {
+    const std::string dir = std::string(QSM_TESTDATA_DIR) + "/notation/";
+    auto text = qsm::test::ImportText(qsm::ReadWholeFile(dir + "wide_bars.qsmtxt"));
+    auto midi = ConvertMidiFile(dir + "dense_bar.mid");
+    ASSERT_TRUE(text);
+    ASSERT_TRUE(midi);
+    for (int width : {1000, 800, 400, 300, 200, 120, 80, 60}) {
+        // Down to some width the wide bars are squeezed into the page; narrower, they run past its edge.
+        fitsWidth = width >= 400 ? width : 0;
+        Report(CheckScore(*text, width, "wide_bars @" + std::to_string(width)));
+        fitsWidth = width >= 800 ? width : 0;
+        Report(CheckScore(*midi, width, "dense_bar @" + std::to_string(width)));
+    }
+    fitsWidth = 0;
+}
+
 TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
     // Lyrics on the conductor track become a staff without lines of its own, below the note staff; no
     // clef may be repeated on it at the later system starts.
@@ -336,6 +460,84 @@ TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
     for (int width : {1200, 400}) {
         Report(CheckScore(*score, width, "conductor lyrics @" + std::to_string(width)));
         EXPECT_GE(systems, width == 400 ? 3 : 1);
+    }
+}
+
+// Our music font, drawn as the notes draw it, against where the drawing rules expect its ink: an
+// augmentation dot written for a space is centred in it, and every articulation stands as far above a head
+// as below it (the rules write the first mark one space above the head or one and a half below it and raise
+// the dot, staccatissimo and tenuto a quarter space).
+TEST(MusicFontInk, DotsAndMarksSitWhereTheDrawingRulesExpect) {
+    qsm::InstallNotationDrawing();
+    TColorPalette palette;
+    TMusicFontsData data;
+    const int u = 20;
+    TMusicFonts fonts(u, &data, &palette);
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, 200, 200);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    SetBkMode(dc, TRANSPARENT);
+    fonts.AttachDC(dc, dc);
+    fonts.OriginY = 100;
+    // The rows [top, bottom] holding ink after drawing one glyph at the staff position.
+    auto ink = [&](int glyph, int pos, int y = INT_MIN) {
+        RECT all{0, 0, 200, 200};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        if (y == INT_MIN)
+            fonts.DrawGlyphAtPos(glyph, 60, pos);
+        else
+            fonts.DrawGlyph(0, glyph, 60, y);
+        int top = INT_MAX, bottom = INT_MIN;
+        for (int py = 0; py < 200; ++py)
+            for (int px = 0; px < 200; ++px)
+                if ((GetPixel(dc, px, py) & 0xFFFFFF) != 0xFFFFFF) {
+                    top = std::min(top, py);
+                    bottom = std::max(bottom, py);
+                }
+        return std::make_pair(top, bottom);
+    };
+    const auto head = ink(7, 0);
+    ASSERT_LT(head.first, head.second);
+    EXPECT_LE(std::abs(head.first + head.second - 200), 2);  // the head is centred on its position
+    // An augmentation dot for the space at position 1, written (U/2)*5/12 + 1 below the space's line.
+    const auto dot = ink(19, 0, fonts.PosToY(1) + (u / 2) * 5 / 12 + 1);
+    EXPECT_LE(std::abs(dot.first + dot.second - 2 * fonts.PosToY(1)), 2) << dot.first << "-" << dot.second;
+    // Each mark: drawn above (first mark at position -2) and below (position 3); the gap between its ink and
+    // the head's is the same on both sides.
+    for (auto [above, below] :
+         {std::pair{19, 19}, std::pair{47, 48}, std::pair{49, 49}, std::pair{45, 46}, std::pair{44, 44}}) {
+        const auto a = ink(above, -2);
+        const auto b = ink(below, 3);
+        const int gapAbove = head.first - a.second, gapBelow = b.first - head.second;
+        EXPECT_GT(gapAbove, 0) << above;
+        EXPECT_LE(std::abs(gapAbove - gapBelow), 2)
+            << above << "/" << below << ": " << gapAbove << " above, " << gapBelow << " below";
+    }
+    fonts.DetachDC();
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    DeleteDC(screen);
+}
+
+TEST_F(LayoutGeometryTest, MidiCorpusPassesTheGeometricChecks) {
+    const char* env = std::getenv("QSM_MIDI_CORPUS");
+    const std::filesystem::path root = env ? env : QSM_BINARY_DIR "/midi-corpus";
+    std::vector<std::string> files;
+    std::error_code ec;
+    if (std::filesystem::is_directory(root, ec))
+        for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec))
+            if (e.is_regular_file() && (e.path().extension() == ".mid" || e.path().extension() == ".MID"))
+                files.push_back(e.path().string());
+    if (files.empty()) GTEST_SKIP() << "no MIDI corpus in " << root;
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        auto score = ConvertMidiFile(path);
+        if (!score) continue;
+        // The first systems of each file, wide and narrow, keep the test's time in bounds.
+        Report(CheckScore(*score, 1200, path + " @1200", 20));
+        Report(CheckScore(*score, 400, path + " @400", 10));
     }
 }
 
