@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
+#include "score/base/midi_file_buf.h"
 
 namespace {
 

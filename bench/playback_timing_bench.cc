@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
 #include "midi/midi_manager.h"
 #include "midi/score_player.h"
 #include "midi/tests/demo_score.h"
@@ -17,6 +16,7 @@
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/winuser.h"
+#include "score/base/midi_file_buf.h"
 
 namespace {
 

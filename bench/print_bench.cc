@@ -9,8 +9,8 @@
 
 #include "platform/framework/printer.h"
 #include "platform/print/printers.h"
-#include "render/base/color_palette.h"
 #include "render/layout/item_painter.h"
+#include "score/base/color_palette.h"
 #include "viewer/print_data.h"
 #include "viewer/printer.h"
 #include "viewer/tests/print_test_util.h"

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
-#include "midi/base/play_state.h"
-#include "render/format/format.h"
+#include "score/base/midi_file_buf.h"
+#include "score/base/play_state.h"
+#include "score/format/format.h"
 #include "score/item_play.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "render/base/color_palette.h"
+#include "score/base/color_palette.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

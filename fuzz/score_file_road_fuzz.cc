@@ -6,8 +6,8 @@
 
 #include "core/ram_stream.h"
 #include "fuzz/score_view_drawing.h"
-#include "render/format/format.h"
 #include "score/file/score_file.h"
+#include "score/format/format.h"
 #include "score/music_score.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

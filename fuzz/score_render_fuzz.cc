@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "core/ram_stream.h"
-#include "midi/base/midi_file_buf.h"
 #include "midi/score_player.h"
+#include "score/base/midi_file_buf.h"
 #include "score/file/score_file.h"
 #include "score/music_score.h"
 

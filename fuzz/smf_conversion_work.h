@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "midi/base/midi_file_buf.h"
 #include "midi/smf_file.h"
+#include "score/base/midi_file_buf.h"
 #include "score/staff_util.h"
 
 namespace qsm::fuzz {

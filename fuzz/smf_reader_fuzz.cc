@@ -8,9 +8,9 @@
 
 #include "core/ram_stream.h"
 #include "fuzz/smf_conversion_work.h"
-#include "midi/base/midi_file_buf.h"
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
+#include "score/base/midi_file_buf.h"
 #include "score/music_score.h"
 #include "score/staff_util.h"
 

@@ -7,9 +7,9 @@
 
 #include "core/file_utils.h"
 #include "core/sys_info.h"
-#include "midi/base/midi_file_buf.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/wm/winuser.h"
+#include "score/base/midi_file_buf.h"
 
 TMidiManager* TheMidiManager = nullptr;
 TQSMidi* TheQSMidi = nullptr;

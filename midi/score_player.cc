@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "core/file_utils.h"
-#include "midi/base/midi_file_buf.h"
-#include "render/format/format.h"
+#include "score/base/midi_file_buf.h"
 #include "score/expression_items.h"
+#include "score/format/format.h"
 #include "score/item_play.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"

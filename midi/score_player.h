@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "midi/base/play_state.h"
 #include "platform/base/wintypes.h"
+#include "score/base/play_state.h"
 
 class TMidiFileBuf;
 class TMusicScore;

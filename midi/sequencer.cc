@@ -4,9 +4,9 @@
 #include <cmath>
 #include <thread>
 
-#include "midi/base/midi_file_buf.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/wm/winuser.h"
+#include "score/base/midi_file_buf.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include <atomic>
 
-#include "midi/base/midi_event.h"
 #include "platform/base/wintypes.h"
+#include "score/base/midi_event.h"
 
 // Per output port: the notes that sound and the controller states in force, so that pause, stop and a start
 // in the middle of a song can silence and restore them.

@@ -9,8 +9,8 @@
 
 #include "core/multi_field.h"
 #include "core/ram_stream.h"
-#include "midi/base/midi_file_buf.h"
 #include "platform/base/wintypes.h"
+#include "score/base/midi_file_buf.h"
 
 class TQSRStream;
 

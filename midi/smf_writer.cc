@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "core/stream.h"
-#include "midi/base/midi_event.h"
-#include "midi/base/midi_file_buf.h"
 #include "midi/score_player.h"
+#include "score/base/midi_event.h"
+#include "score/base/midi_file_buf.h"
 
 TSMFOutStream::TSMFOutStream(TQSRStream* output) : Output(output) {}
 

@@ -4,9 +4,9 @@
 
 #include "core/file_utils.h"
 #include "core/ram_stream.h"
-#include "midi/base/midi_file_buf.h"
 #include "midi/score_player.h"
 #include "plugin/plugin.h"
+#include "score/base/midi_file_buf.h"
 #include "score/file/score_file.h"
 #include "score/music_score.h"
 

@@ -96,11 +96,14 @@ bool TQSMMCIPlayer::Play(HWND owner) {
     if (!Open()) return false;
     const DWORD tick = TimeIndex.GetTick();
     Manager->CachePatches(&Song);
+    // The sequencer asks for the next block while it starts: the request must find this controller.
+    shared.Holder = this;
     Playing = Manager->Play(owner, &Song, tick);
     if (Playing) {
-        shared.Holder = this;
         ScorePlayer->Rewind();
         ScorePlayer->SeekTick(tick);
+    } else {
+        shared.Holder = nullptr;
     }
     return Playing;
 }
@@ -178,7 +181,7 @@ void TQSMMCIPlayer::SeekTick(DWORD tick) {
 
 LRESULT TQSMMCIPlayer::OnSequencerMessage(WPARAM wParam) {
     // A request that reaches a controller whose play was taken over belongs to no song of its own.
-    if (wParam == 1 && Playing && Shared().Holder == this) Manager->QueueNextBlock();
+    if (wParam == 1 && Shared().Holder == this) Manager->QueueNextBlock();
     return 0;
 }
 
@@ -192,11 +195,13 @@ void TQSMMCIPlayer::SetBalance(int balance) {
     ApplyVolume();
 }
 
+DWORD TQSMMCIPlayer::MakeVolumeWord(int volume, int balance) {
+    const int left = balance > 0 ? MulDiv(volume, 128 - balance, 128) : volume;
+    const int right = balance < 0 ? MulDiv(volume, balance + 128, 128) : volume;
+    return static_cast<DWORD>(left * 256) | (static_cast<DWORD>(right * 256) << 16);
+}
+
 void TQSMMCIPlayer::ApplyVolume() {
     if (!OpenFlag) return;
-    HMIDIOUT out = Manager->GetOutPortHandle(0);
-    if (out == nullptr) return;
-    const int left = Balance > 0 ? MulDiv(Volume, 128 - Balance, 128) : Volume;
-    const int right = Balance < 0 ? MulDiv(Volume, Balance + 128, 128) : Volume;
-    midiOutSetVolume(out, static_cast<DWORD>(left * 256) | (static_cast<DWORD>(right * 256) << 16));
+    if (HMIDIOUT out = Manager->GetOutPortHandle(0)) midiOutSetVolume(out, MakeVolumeWord(Volume, Balance));
 }

@@ -8,8 +8,8 @@
 // playing. The output ports are open while any controller is open, and close with the last one that closes.
 #pragma once
 
-#include "midi/base/midi_file_buf.h"
 #include "platform/base/wintypes.h"
+#include "score/base/midi_file_buf.h"
 
 class TMidiManager;
 class TMusicScore;
@@ -56,6 +56,9 @@ public:
     void SetBalance(int balance);
     int GetVolume() const { return Volume; }
     int GetBalance() const { return Balance; }
+    // The device volume word of a volume and balance: the left level x 256 in the low word, the right in the
+    // high word; a balance to one side lowers the other side's level.
+    static DWORD MakeVolumeWord(int volume, int balance);
 
     // The output device the controller plays on: -1 is the system's MIDI mapper.
     int GetDeviceId() const { return DeviceId; }

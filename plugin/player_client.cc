@@ -16,8 +16,8 @@
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
 #include "plugin/save_copy.h"
-#include "render/base/fonts_data.h"
 #include "render/view/score_view.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
@@ -72,7 +72,20 @@ int TimeTextWidth(HFONT font) {
     return size.cx + 4;
 }
 
+// The name offered for a copy: the title, with the characters that would make it a path written as dashes.
+std::string CopyNameOf(const char* title) {
+    std::string name = title != nullptr ? title : "";
+    std::replace(name.begin(), name.end(), '/', '-');
+    std::replace(name.begin(), name.end(), '\\', '-');
+    return name;
+}
+
 }  // namespace
+
+// Every control asks the player for its colours: the slider as a scroll bar, the texts as statics.
+#define QSP_EV_CTLCOLOR(msg)                      \
+    QSM_EV(msg, return reinterpret_cast<LRESULT>( \
+                    self_.EvCtlColor(reinterpret_cast<HDC>(wp_), reinterpret_cast<HWND>(lp_), msg));)
 
 // ---- dialogs ----
 
@@ -81,9 +94,11 @@ TPlayerDialog::TPlayerDialog(TWindow* parent, int resId, TModule* module) : TDia
 // ---- the player ----
 
 DEFINE_RESPONSE_TABLE1(TQSPlayerClient, TLayoutWindow)
-EV_REGISTERED("QSINIT", EvQsInit),
-    EV_REGISTERED("QSMMidiSeq", EvMidiSeq), EV_WM_TIMER, EV_WM_CTLCOLORSTATIC, EV_WM_SETFOCUS, EV_WM_HSCROLL,
-    EV_COMMAND(CM_QSP_ABOUT, CmAbout), EV_COMMAND(CM_QSP_INFO, CmInfo), EV_COMMAND(CM_QSP_ZOOMIN, CmZoomIn),
+EV_REGISTERED("QSINIT", EvQsInit), EV_REGISTERED("QSMMidiSeq", EvMidiSeq), EV_WM_TIMER,
+    QSP_EV_CTLCOLOR(WM_CTLCOLORMSGBOX), QSP_EV_CTLCOLOR(WM_CTLCOLOREDIT), QSP_EV_CTLCOLOR(WM_CTLCOLORLISTBOX),
+    QSP_EV_CTLCOLOR(WM_CTLCOLORBTN), QSP_EV_CTLCOLOR(WM_CTLCOLORDLG), QSP_EV_CTLCOLOR(WM_CTLCOLORSCROLLBAR),
+    QSP_EV_CTLCOLOR(WM_CTLCOLORSTATIC), EV_WM_SETFOCUS, EV_WM_HSCROLL, EV_COMMAND(CM_QSP_ABOUT, CmAbout),
+    EV_COMMAND(CM_QSP_INFO, CmInfo), EV_COMMAND(CM_QSP_ZOOMIN, CmZoomIn),
     EV_COMMAND(CM_QSP_ZOOMOUT, CmZoomOut), EV_COMMAND(CM_QSP_PLAY, CmPlay), EV_COMMAND(CM_QSP_STOP, CmStop),
     EV_COMMAND(CM_QSP_VIEWER, CmViewer), EV_COMMAND(CM_QSP_PAUSE, CmPause),
     EV_COMMAND(CM_QSP_VOLUME, CmVolume), EV_COMMAND(CM_QSP_SAVECOPY, CmSaveCopy),
@@ -505,8 +520,8 @@ void TQSPlayerClient::CmVolume() {
 
 void TQSPlayerClient::CmSaveCopy() {
     if (Plugin == nullptr) return;
-    qsm::SaveCopyOfCacheFile(this, Plugin->GetCacheFile(), Score != nullptr ? Score->SongInfo.Title : "",
-                             Plugin->IsTextFormat());
+    const std::string name = CopyNameOf(Score != nullptr ? Score->SongInfo.Title : "");
+    qsm::SaveCopyOfCacheFile(this, Plugin->GetCacheFile(), name.c_str(), Plugin->IsTextFormat());
     Invalidate();
 }
 

@@ -9,7 +9,7 @@
 #include "platform/framework/controls.h"
 #include "platform/framework/frame.h"
 #include "platform/framework/gadgets.h"
-#include "render/base/color_palette.h"
+#include "score/base/color_palette.h"
 
 class CPlugin;
 class TMusicScore;

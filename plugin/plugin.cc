@@ -270,9 +270,12 @@ void CPlugin::OnStreamAsFile(const char* fileName) {
     if (fileName == nullptr || *fileName == '\0') return;
     CacheFile = fileName;
     TextFormat = std::strcmp(GuessScoreFileExtension(fileName), ".qsmtxt") == 0;
+    TMusicScore* loaded = LoadStreamFile();
+    // Out of memory: the player keeps showing the score it has.
+    if (loaded == nullptr) return;
     TMusicScore* previous = Score;
-    Score = LoadStreamFile();
-    if (Score != nullptr) PrivateFonts->CheckScoreFonts(*Score);
+    Score = loaded;
+    PrivateFonts->CheckScoreFonts(*Score);
     if (PlayerClient != nullptr)
         PlayerClient->SetScore(Score);
     else

@@ -10,9 +10,9 @@
 #include <iterator>
 
 #include "core/font_record.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
 #include "render/bundled_fonts.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
 
 namespace {
 

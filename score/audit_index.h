@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/notation_index.h"
 
 class TMusicScore;

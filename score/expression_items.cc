@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "render/base/vocabulary.h"
+#include "score/base/vocabulary.h"
 
 namespace {
 

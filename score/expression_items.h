@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/memory_block.h"
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/notated_item.h"
 
 // Justification (vocabulary list 31) and placement (list 34) of an expression.

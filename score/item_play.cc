@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "midi/base/midi_event.h"
-#include "midi/base/midi_file_buf.h"
-#include "midi/base/play_state.h"
+#include "score/base/midi_event.h"
+#include "score/base/midi_file_buf.h"
+#include "score/base/play_state.h"
 #include "score/expression_items.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "render/base/fonts_data.h"
-#include "render/base/vocabulary.h"
+#include "score/base/fonts_data.h"
+#include "score/base/vocabulary.h"
 #include "score/lyrics.h"
 #include "score/music_staff.h"
 #include "score/score_file_header.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/notated_item.h"
 
 class TStaffLyrics;

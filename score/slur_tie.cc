@@ -1,5 +1,5 @@
 // The slur and tie marks of a song note, set by the formatting pass from the walk state before the note.
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/song_note.h"
 
 namespace {

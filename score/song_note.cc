@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/staff_util.h"
 #include "score/structure_items.h"
 

@@ -16,7 +16,7 @@
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
 #include "platform/wm/file_dialog.h"
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "ui/shell.h"

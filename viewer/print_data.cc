@@ -9,10 +9,10 @@
 #include "core/hooks.h"
 #include "platform/framework/dc.h"
 #include "platform/gdi/gdi.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
 #include "render/layout/score_draw_info.h"
 #include "render/music_fonts.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "viewer/printer.h"
 

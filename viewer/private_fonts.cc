@@ -6,8 +6,8 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/profile.h"
 #include "platform/kernel/text.h"
-#include "render/base/fonts_data.h"
 #include "render/music_fonts.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 
 namespace {

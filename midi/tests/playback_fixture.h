@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
 #include "midi/midi_manager.h"
 #include "platform/mm/mmtest.h"
+#include "score/base/midi_file_buf.h"
 
 namespace qsm::test {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
 #include "midi/score_player.h"
+#include "score/base/midi_file_buf.h"
 #include "score/expression_items.h"
 #include "score/music_score.h"
 #include "score/structure_items.h"

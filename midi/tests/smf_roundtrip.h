@@ -11,10 +11,10 @@
 #include <tuple>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
 #include "midi/score_player.h"
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
+#include "score/base/midi_file_buf.h"
 #include "score/expression_items.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"

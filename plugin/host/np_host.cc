@@ -193,4 +193,14 @@ NPError TPluginHost::Destroy(Instance& inst) {
     return Plugin_.destroy(&inst.npp, &saved);
 }
 
+HWND TPluginHost::FindDescendant(HWND window, const char* className) {
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[128] = {};
+        GetClassNameA(child, name, sizeof name);
+        if (std::strcmp(name, className) == 0) return child;
+        if (HWND found = FindDescendant(child, className)) return found;
+    }
+    return nullptr;
+}
+
 }  // namespace qsm

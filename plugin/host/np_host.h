@@ -63,6 +63,10 @@ public:
     // The cache folder of this host.
     const std::string& CacheFolder() const { return Cache_; }
 
+    // The first window of the class among the window's descendants (depth first), or null: how a test
+    // finds the windows a plug-in made on a page.
+    static HWND FindDescendant(HWND window, const char* className);
+
 private:
     void* Handle_ = nullptr;
     HMODULE Module_ = nullptr;

@@ -162,6 +162,11 @@ TEST_F(EmbedTest, TheBannerGivesWayToTheScoreOrToThePlaceholderOfADamagedFile) {
     UpdateWindow(second);
     qsm::wm::PumpMessages();
     EXPECT_GT(DarkPixels(GetDlgItem(player, 101)), 50);
+    // The slider takes the player's white for what lies around its channel.
+    HWND slider = GetDlgItem(player, 130);
+    RECT s{};
+    GetClientRect(slider, &s);
+    EXPECT_EQ(Pixel(slider, s.right - 2, 1), 0xFFFFFFu);
     TGadgetWindow* bar = nullptr;
     for (HWND child = GetWindow(player, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
         if (auto* g = dynamic_cast<TGadgetWindow*>(TWindow::FromHandle(child))) bar = g;

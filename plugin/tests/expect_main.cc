@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "midi/base/midi_file_buf.h"
 #include "midi/score_player.h"
 #include "plugin/tests/score_files.h"
+#include "score/base/midi_file_buf.h"
 #include "score/file/score_file.h"
 #include "score/music_score.h"
 

@@ -13,6 +13,7 @@
 #include "core/sys_info.h"
 #include "midi/midi_manager.h"
 #include "midi/score_player.h"
+#include "midi/tests/demo_score.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
@@ -121,6 +122,14 @@ protected:
     std::unique_ptr<TQSMMCIPlayer> players_[2];
 };
 
+TEST(PlayControlVolume, BalanceLowersTheOtherSide) {
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(250, 0), (250u * 256) | (250u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(200, 64), (100u * 256) | (200u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(200, -64), (200u * 256) | (100u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(255, 128), (255u * 256) << 16);
+    EXPECT_EQ(TQSMMCIPlayer::MakeVolumeWord(255, -128), 255u * 256);
+}
+
 TEST_F(PlayControlTest, PlayDeviceOptionPicksTheDeviceWhateverItsSign) {
     for (int value : {-3, 3}) {
         SysInfo.WriteInt("Options", "PlayDevice", value);
@@ -189,10 +198,14 @@ TEST_F(PlayControlTest, PlaysThenPausesSeeksAndStopsWithNothingLeftSounding) {
     EXPECT_FALSE(p.IsOpen());
 }
 
-TEST_F(PlayControlTest, SongEndReportsAndTheOwnerStops) {
+TEST_F(PlayControlTest, SongOfManyBlocksPlaysWholeAndTheOwnerStopsAtItsEnd) {
+    // A song longer than one block: the blocks after the first are asked for while it plays.
+    delete scores_[0];
+    scores_[0] = qsm::test::MakeDemoScore(40, 240, true).release();
     TQSMMCIPlayer& p = Make(0);
+    ASSERT_GE(p.GetSong().GetHighestBlock(), 1);
     ASSERT_TRUE(Play(0));
-    for (int i = 0; i < 10000 && g_ends == 0; ++i)
+    for (int i = 0; i < 20000 && g_ends == 0; ++i)
         qsm::mm::AdvanceClock(100);
     EXPECT_EQ(g_ends, 1);
     EXPECT_FALSE(p.IsPlaying());
@@ -202,7 +215,7 @@ TEST_F(PlayControlTest, SongEndReportsAndTheOwnerStops) {
     int songNotes = 0;
     for (int i = 0; i < song.GetEventCount(); ++i) {
         const TMidiEvent* e = song.GetEvent(i);
-        if ((e->Status & 0xF0) == 0x90 && e->Data2 != 0) ++songNotes;
+        if (e->IsShortMsg() && (e->Status & 0xF0) == 0x90 && (e->Data2 & 0x7F) != 0) ++songNotes;
     }
     EXPECT_EQ(NoteOns(qsm::mm::GetRecording()), songNotes);
 }

@@ -22,7 +22,8 @@
 #include "plugin/gadgets.h"
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
-#include "render/base/fonts_data.h"
+#include "plugin/save_copy.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
@@ -308,6 +309,28 @@ TEST_F(PlayerTest, OpensTheCachedFileInTheViewerOrSaysWhyNot) {
     client->SendMessage(WM_COMMAND, CM_QSP_VOLUME);
     ASSERT_EQ(launcher_.runs.size() + launcher_.opens.size(), 2u);
     EXPECT_EQ(boxes_.size(), 2u);
+}
+
+TEST_F(PlayerTest, ACopyOfATextScoreIsOfferedAsOneUnderItsTitleWithoutMakingItAPath) {
+    // A text score under the browser's cache name, which has no extension.
+    const std::string song = dir_ + "/np0001";
+    std::ofstream(song) << "!QuillStaveComposer(2.51)\n|SongInfo|Title:\"Rock/Roll\\\\Blues\"\n"
+                           "|AddStaff|Name:Tune\n|Clef|Type:Treble\n|Note|Dur:4th|Pos:0\n|Bar\n";
+    TQSPlayerClient* client = Embed(480, 320, false, song.c_str());
+    ASSERT_NE(client, nullptr);
+    ASSERT_EQ(Text(GetDlgItem(*client, IDC_QSP_TITLE)), "Rock/Roll\\Blues");
+    std::string offered, type;
+    qsm::wm::SetModalHook([&offered, &type](HWND dlg) {
+        char text[300] = {};
+        GetDlgItemTextA(dlg, edt1, text, sizeof text);
+        offered = text;
+        GetDlgItemTextA(dlg, cmb1, text, sizeof text);
+        type = text;
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    client->SendMessage(WM_COMMAND, CM_QSP_SAVECOPY);
+    EXPECT_EQ(offered, "Rock-Roll-Blues");
+    EXPECT_EQ(type, "qsmtxt File");
 }
 
 TEST_F(PlayerTest, PlayerWaitsForASizeAndNeverGetsSmallerThan100By50) {

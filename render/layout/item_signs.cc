@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/base/compiler.h"
-#include "render/base/vocabulary.h"
 #include "render/layout/item_cast.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/item_painter_impl.h"
@@ -15,6 +14,7 @@
 #include "render/layout/score_draw_info.h"
 #include "render/layout/staff_draw_info.h"
 #include "render/music_fonts.h"
+#include "score/base/vocabulary.h"
 #include "score/expression_items.h"
 #include "score/music_staff.h"
 #include "score/notation_index.h"

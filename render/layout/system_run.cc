@@ -6,11 +6,11 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/score_draw_info.h"
 #include "render/music_fonts.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "platform/gdi/gdi_surface.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
 #include "render/music_fonts.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
 
 namespace qsm::testing {
 

@@ -8,7 +8,7 @@
 #include "core/stream.h"
 #include "core/zlib_stream.h"
 #include "platform/kernel/text.h"
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 #include "score/file/score_file.h"
 #include "score/item_records.h"
 #include "score/lyrics.h"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "midi/base/play_state.h"
 #include "platform/kernel/text.h"
-#include "render/base/vocabulary.h"
+#include "score/base/play_state.h"
+#include "score/base/vocabulary.h"
 #include "score/expression_items.h"
 #include "score/file/text_import.h"
 #include "score/song_note.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "render/base/vocabulary.h"
+#include "score/base/vocabulary.h"
 #include "score/lyrics.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/song_note.h"
 #include "score/structure_items.h"
 

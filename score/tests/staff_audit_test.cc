@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 #include "score/expression_items.h"
 #include "score/music_staff.h"
 #include "score/song_note.h"

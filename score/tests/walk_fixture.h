@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "midi/base/midi_file_buf.h"
-#include "midi/base/play_state.h"
+#include "score/base/midi_file_buf.h"
+#include "score/base/play_state.h"
 #include "score/expression_items.h"
 #include "score/item_play.h"
 #include "score/music_staff.h"

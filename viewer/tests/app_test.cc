@@ -15,7 +15,7 @@
 #include "core/sys_info.h"
 #include "platform/kernel/shell.h"
 #include "platform/wm/controls.h"
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "viewer/options.h"

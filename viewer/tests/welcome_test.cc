@@ -13,7 +13,7 @@
 
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "ui/column_header.h"

@@ -521,9 +521,13 @@ TEST(MusicFontInk, DotsAndMarksSitWhereTheDrawingRulesExpect) {
     DeleteDC(screen);
 }
 
+// Runs as a test of its own after the corpus has been fetched (render_layout_geometry_corpus), which names
+// the corpus folder in QSM_MIDI_CORPUS; elsewhere it is skipped, so that it never reads a half-fetched
+// corpus.
 TEST_F(LayoutGeometryTest, MidiCorpusPassesTheGeometricChecks) {
     const char* env = std::getenv("QSM_MIDI_CORPUS");
-    const std::filesystem::path root = env ? env : QSM_BINARY_DIR "/midi-corpus";
+    if (env == nullptr || *env == '\0') GTEST_SKIP() << "QSM_MIDI_CORPUS names no corpus folder";
+    const std::filesystem::path root = env;
     std::vector<std::string> files;
     std::error_code ec;
     if (std::filesystem::is_directory(root, ec))

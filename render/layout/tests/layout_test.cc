@@ -9,8 +9,6 @@
 
 #include "core/ram_stream.h"
 #include "platform/gdi/gdi_surface.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_dump.h"
 #include "render/layout/layout_metrics.h"
@@ -18,6 +16,8 @@
 #include "render/layout/system_run.h"
 #include "render/layout/tests/layout_fixture.h"
 #include "render/music_fonts.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"

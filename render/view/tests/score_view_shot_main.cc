@@ -19,8 +19,8 @@
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
 #include "platform/wm/tests/shot_util.h"
-#include "render/base/color_palette.h"
 #include "render/view/score_view.h"
+#include "score/base/color_palette.h"
 #include "score/file/text_score_source.h"
 #include "score/music_score.h"
 

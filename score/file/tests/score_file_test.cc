@@ -14,7 +14,7 @@
 #include "core/ram_stream.h"
 #include "core/zlib_stream.h"
 #include "platform/kernel/text.h"
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 #include "score/expression_items.h"
 #include "score/file/score_file.h"
 #include "score/file/tests/file_gen.h"

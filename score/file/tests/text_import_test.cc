@@ -12,8 +12,8 @@
 
 #include "core/hooks.h"
 #include "platform/kernel/text.h"
-#include "render/base/fonts_data.h"
-#include "render/base/vocabulary.h"
+#include "score/base/fonts_data.h"
+#include "score/base/vocabulary.h"
 #include "score/file/tests/text_import_fixture.h"
 #include "score/notation_index.h"
 

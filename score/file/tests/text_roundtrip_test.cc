@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "render/format/format.h"
 #include "score/file/score_file.h"
 #include "score/file/tests/text_import_fixture.h"
+#include "score/format/format.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "midi/base/midi_event.h"
 #include "platform/base/wintypes.h"
+#include "score/base/midi_event.h"
 
 constexpr int MIDI_MAX_BLOCKS = 1024;
 

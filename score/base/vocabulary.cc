@@ -1,4 +1,4 @@
-#include "render/base/vocabulary.h"
+#include "score/base/vocabulary.h"
 
 #include <cstdio>
 #include <cstring>

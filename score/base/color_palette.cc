@@ -1,11 +1,11 @@
-#include "render/base/color_palette.h"
+#include "score/base/color_palette.h"
 
 #include <cstdio>
 
 #include "core/reg_key.h"
 #include "core/sys_info.h"
 #include "platform/gdi/gdi.h"
-#include "render/base/vocabulary.h"
+#include "score/base/vocabulary.h"
 
 namespace {
 const COLORREF kDefaults[PALETTE_SIZE] = {

@@ -1,4 +1,4 @@
-#include "midi/base/play_state.h"
+#include "score/base/play_state.h"
 
 #include <cstring>
 

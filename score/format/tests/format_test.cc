@@ -10,9 +10,9 @@
 
 #include "core/ram_stream.h"
 #include "midi/tests/demo_score.h"
-#include "render/format/format.h"
 #include "score/file/text_import.h"
 #include "score/file/text_score_source.h"
+#include "score/format/format.h"
 #include "score/item_records.h"
 #include "score/music_score.h"
 #include "score/staff_range.h"

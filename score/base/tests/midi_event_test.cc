@@ -1,4 +1,4 @@
-#include "midi/base/midi_event.h"
+#include "score/base/midi_event.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The staff formatting passes. One audit walk from item 0 carries the context; each item it reaches gets its
 // derived marks rewritten from the context before it.
-#include "render/format/format.h"
+#include "score/format/format.h"
 
 #include <algorithm>
 

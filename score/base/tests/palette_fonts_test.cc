@@ -4,9 +4,9 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
-#include "render/base/color_palette.h"
-#include "render/base/fonts_data.h"
-#include "render/base/vocabulary.h"
+#include "score/base/color_palette.h"
+#include "score/base/fonts_data.h"
+#include "score/base/vocabulary.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "core/reg_key.h"
 #include "core/sys_info.h"
 #include "platform/registry/registry.h"
-#include "render/base/color_palette.h"
+#include "score/base/color_palette.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "render/base/fonts_data.h"
+#include "score/base/fonts_data.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "midi/base/midi_file_buf.h"
+#include "score/base/midi_file_buf.h"
 
 #include <gtest/gtest.h>
 
