@@ -3,6 +3,7 @@
 // file of 50,000 events. When MuseScore's mscore3 is installed, its conversion of the same files into a PDF
 // is timed in the same run for comparison.
 #include <benchmark/benchmark.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -91,7 +92,8 @@ int CountEvents(const Bytes& bytes) {
     return events;
 }
 
-// Seconds that mscore3 takes to turn the file into a PDF, or a negative value when it is not installed.
+// Seconds that mscore3 takes to turn the file into a PDF: -1 when it is not installed or fails, -2 when it
+// has not finished after $QSM_PEER_TIMEOUT seconds (default 120), when it is ended.
 double TimeMuseScore(const Bytes& bytes) {
     if (std::system("command -v mscore3 >/dev/null 2>&1") != 0) return -1.0;
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "qsm_midi_bench";
@@ -99,11 +101,15 @@ double TimeMuseScore(const Bytes& bytes) {
     const std::string mid = (dir / "file.mid").string();
     std::ofstream(mid, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    const std::string command = "QT_QPA_PLATFORM=offscreen mscore3 -o '" + (dir / "out.pdf").string() +
-                                "' '" + mid + "' >/dev/null 2>&1";
+    const char* limitEnv = std::getenv("QSM_PEER_TIMEOUT");
+    const int limit = limitEnv != nullptr ? std::max(1, std::atoi(limitEnv)) : 120;
+    const std::string command = "QT_QPA_PLATFORM=offscreen timeout --kill-after=5 " + std::to_string(limit) +
+                                " mscore3 -o '" + (dir / "out.pdf").string() + "' '" + mid +
+                                "' >/dev/null 2>&1";
     const auto start = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (WIFEXITED(status) && (WEXITSTATUS(status) == 124 || WEXITSTATUS(status) == 137)) return -2.0;
     return status == 0 ? seconds : -1.0;
 }
 
@@ -116,7 +122,7 @@ void Measure(benchmark::State& state, const Bytes& bytes) {
     state.counters["bytes"] = static_cast<double>(bytes.size());
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
     if (std::getenv("QSM_BENCH_SMOKE") == nullptr) {
-        // -1: mscore3 is not installed (or failed).
+        // -1: mscore3 is not installed (or failed); -2: it ran out of time.
         state.counters["mscore3_s"] = TimeMuseScore(bytes);
     }
 }

@@ -7,6 +7,7 @@
 #include "midi/midi_manager.h"
 #include "midi/score_player.h"
 #include "platform/mm/mmsystem.h"
+#include "platform/wm/winuser.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ bool TQSMMCIPlayer::Play(HWND owner) {
     TSharedMidi& shared = Shared();
     // One song at a time: the controller that plays now stops (and closes, unless this one holds the ports
     // open as well).
-    if (shared.Holder != nullptr && shared.Holder != this) shared.Holder->Stop();
+    if (shared.Holder != nullptr && shared.Holder != this) shared.Holder->EndTakenOverPlay();
     if (Playing) {
         Manager->Stop();
         Playing = false;
@@ -98,6 +99,7 @@ bool TQSMMCIPlayer::Play(HWND owner) {
     Manager->CachePatches(&Song);
     // The sequencer asks for the next block while it starts: the request must find this controller.
     shared.Holder = this;
+    Owner = owner;
     Playing = Manager->Play(owner, &Song, tick);
     if (Playing) {
         ScorePlayer->Rewind();
@@ -128,6 +130,14 @@ void TQSMMCIPlayer::Stop() {
     }
     Paused = false;
     Close();
+}
+
+void TQSMMCIPlayer::EndTakenOverPlay() {
+    const HWND owner = Owner;
+    Owner = nullptr;
+    if (Playing && owner != nullptr && IsWindow(owner))
+        SendMessageA(owner, RegisterWindowMessageA("QSMMidiSeq"), 2, 0);
+    Stop();
 }
 
 void TQSMMCIPlayer::Close() {

@@ -5,7 +5,9 @@
 //
 // Every controller of the process plays through one MIDI manager and its one sequencer, made by the first
 // controller and deleted with the last. One controller plays at a time: Play stops the controller that is
-// playing. The output ports are open while any controller is open, and close with the last one that closes.
+// playing. The window that controller reports to hears "QSMMidiSeq" wParam 2 first, as when its song runs
+// out, so that it shows the stopped state. The output ports are open while any controller is open, and close
+// with the last one that closes.
 #pragma once
 
 #include "platform/base/wintypes.h"
@@ -70,8 +72,13 @@ public:
 private:
     void ApplyVolume();
     void Reposition();
+    // Another controller takes the sequencer: the owner of this play hears that its song ended, and this
+    // play stops whatever the owner does with the news.
+    void EndTakenOverPlay();
 
     TScoreMidiPlayer* ScorePlayer;
+    // The window that hears the sequencer of the last play.
+    HWND Owner = nullptr;
     TMidiManager* Manager;
     TMidiFileBuf Song;
     TMFBTimeIndex TimeIndex;

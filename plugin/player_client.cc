@@ -486,14 +486,17 @@ void TQSPlayerClient::CmPause() {
 }
 
 void TQSPlayerClient::CmStop() {
-    if (IsPlaying()) {
+    const bool stopping = IsPlaying();
+    if (stopping) {
         Controller->Stop();
         Controller->Close();
         Slider->SetPosition(0);
         TimeText->SetText(" ");
-        Invalidate();
     }
+    // The buttons draw their new states at once; the repaint comes after them, so that the player's
+    // background, painted first, does not cover what they drew.
     EnableButtons();
+    if (stopping) Invalidate();
 }
 
 void TQSPlayerClient::CmViewer() {

@@ -52,6 +52,8 @@ BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, in
     if (NeedsSource(rop) && !src) return FALSE;
     if (dst->recording) Record(*dst, op, {x, y, w, h, sx, sy, sw, sh, static_cast<int32_t>(rop)});
     if (!dst->cr || (dst->bitmap && dst->bitmap->stock)) return TRUE;
+    FlushBatch(*dst);
+    if (src) FlushBatch(*src);
     double dx0, dy0, dx1, dy1;
     ToDevice(*dst, x, y, &dx0, &dy0);
     ToDevice(*dst, x + w, y + h, &dx1, &dy1);

@@ -82,6 +82,7 @@ void ToDevice(const DC& dc, double lx, double ly, double* dx, double* dy) {
 }
 
 void SetDCSurface(DC& dc, cairo_surface_t* surface) {
+    FlushBatch(dc);
     if (dc.cr) cairo_destroy(dc.cr);
     dc.cr = nullptr;
     if (dc.surface) cairo_surface_destroy(dc.surface);
@@ -562,12 +563,19 @@ int StartPage(HDC hdc) {
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
     if (JobCancelled(hdc, *dc)) return SP_APPABORT;
     dc->pageDrawn = true;
+    // The page starts as white paper. Painting it first also keeps cairo's record of the page's drawn area
+    // one rectangle, which every later shape and glyph would otherwise split further at the end of the page.
+    cairo_save(dc->cr);
+    cairo_set_source_rgb(dc->cr, 1, 1, 1);
+    cairo_paint(dc->cr);
+    cairo_restore(dc->cr);
     return 1;
 }
 
 int EndPage(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted || !dc->pageDrawn) return SP_ERROR;
+    FlushBatch(*dc);
     cairo_show_page(dc->cr);
     dc->pageDrawn = false;
     if (JobCancelled(hdc, *dc)) return SP_APPABORT;
@@ -577,6 +585,7 @@ int EndPage(HDC hdc) {
 int EndDoc(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
+    FlushBatch(*dc);
     if (dc->pageDrawn) cairo_show_page(dc->cr);
     cairo_surface_finish(dc->surface);
     bool ok = cairo_surface_status(dc->surface) == CAIRO_STATUS_SUCCESS;
@@ -589,6 +598,7 @@ int EndDoc(HDC hdc) {
 int AbortDoc(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
+    dc->batch.reset();
     cairo_surface_finish(dc->surface);
     SetDCSurface(*dc, nullptr);
     dc->docStarted = false;

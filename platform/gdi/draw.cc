@@ -1,5 +1,6 @@
 // Lines, shapes, paths and text output.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +12,71 @@ namespace {
 struct Pt {
     double x, y;
 };
+
+// One figure of a shape: its first point, then per segment its end point (a straight segment) or the two
+// control points and the end point of a cubic Bezier. `curve` is empty when every segment is straight;
+// otherwise it flags the three points of each cubic.
+struct Figure {
+    std::vector<Pt> pts;
+    std::vector<bool> curve;
+    Figure() = default;
+    Figure(std::vector<Pt> p) : pts(std::move(p)) {}  // straight segments only
+    bool Curved() const { return !curve.empty(); }
+    bool CurveAt(size_t i) const { return Curved() && curve[i] && i + 2 < pts.size(); }
+};
+using Figures = std::vector<Figure>;
+
+// Flattens a cubic Bezier into points (device coordinates), for the one-pixel lines set pixel by pixel.
+void AppendBezier(std::vector<Pt>& out, Pt p0, Pt p1, Pt p2, Pt p3) {
+    double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
+                 std::hypot(p3.x - p2.x, p3.y - p2.y);
+    int steps = std::clamp(static_cast<int>(len / 2), 4, 256);
+    for (int i = 1; i <= steps; ++i) {
+        double t = static_cast<double>(i) / steps, u = 1 - t;
+        out.push_back({u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x,
+                       u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y});
+    }
+}
+
+std::vector<Pt> Flatten(const Figure& f) {
+    if (!f.Curved() || f.pts.empty()) return f.pts;
+    std::vector<Pt> out{f.pts[0]};
+    for (size_t i = 1; i < f.pts.size();) {
+        if (f.CurveAt(i)) {
+            AppendBezier(out, f.pts[i - 1], f.pts[i], f.pts[i + 1], f.pts[i + 2]);
+            i += 3;
+        } else {
+            out.push_back(f.pts[i++]);
+        }
+    }
+    return out;
+}
+
+// Adds the figure to cairo's path, moved by (dx, dy), curves as curves.
+void TraceFigure(cairo_t* cr, const Figure& f, double dx, double dy, bool closed) {
+    if (f.pts.empty()) return;
+    cairo_move_to(cr, f.pts[0].x + dx, f.pts[0].y + dy);
+    for (size_t i = 1; i < f.pts.size();) {
+        if (f.CurveAt(i)) {
+            cairo_curve_to(cr, f.pts[i].x + dx, f.pts[i].y + dy, f.pts[i + 1].x + dx, f.pts[i + 1].y + dy,
+                           f.pts[i + 2].x + dx, f.pts[i + 2].y + dy);
+            i += 3;
+        } else {
+            cairo_line_to(cr, f.pts[i].x + dx, f.pts[i].y + dy);
+            ++i;
+        }
+    }
+    if (closed) cairo_close_path(cr);
+}
+
+void Trace(cairo_t* cr, const Figures& figures, double dx, double dy, bool closed) {
+    for (const Figure& f : figures)
+        TraceFigure(cr, f, dx, dy, closed);
+}
+
+bool IsRaster(const DC& dc) {
+    return dc.surface && cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE;
+}
 
 bool pattern_needs_background(int style) {
     return style == PS_DASH || style == PS_DOT || style == PS_DASHDOT || style == PS_DASHDOTDOT;
@@ -48,7 +114,7 @@ double PenDeviceWidth(const DC& dc, const Pen& pen) {
 // One-pixel lines of a cosmetic solid pen on a raster surface, set pixel by pixel as GDI sets them: no
 // antialiasing, each segment from its first point up to but not including its last (a closed figure thus
 // covers every corner once). False when the surface is not a plain raster one; the caller strokes then.
-bool StrokeHairline(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed, COLORREF color) {
+bool StrokeHairline(DC& dc, const Figures& figures, bool closed, COLORREF color) {
     if (!dc.cr || !dc.surface || dc.baseScale != 1.0) return false;
     if (cairo_surface_get_type(dc.surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
     cairo_format_t format = cairo_image_surface_get_format(dc.surface);
@@ -127,7 +193,10 @@ bool StrokeHairline(DC& dc, const std::vector<std::vector<Pt>>& figures, bool cl
             if (e2 <= dx) err += dx, y += sy;
         }
     };
-    for (const auto& fig : figures) {
+    std::vector<Pt> flat;
+    for (const Figure& f : figures) {
+        if (f.Curved()) flat = Flatten(f);
+        const std::vector<Pt>& fig = f.Curved() ? flat : f.pts;
         for (size_t i = 0; i + 1 < fig.size(); ++i)
             segment(fig[i], fig[i + 1]);
         if (closed && fig.size() > 1) segment(fig.back(), fig.front());
@@ -138,110 +207,243 @@ bool StrokeHairline(DC& dc, const std::vector<std::vector<Pt>>& figures, bool cl
     return true;
 }
 
-// Strokes a shape with the DC's pen. Open lines of a cosmetic pen leave out their last point.
-void Stroke(DC& dc, const std::vector<std::vector<Pt>>& figures, bool closed) {
+// The cap, join, width and dash of the pen on cairo. Device pixels become surface units through `scale`:
+// the caller strokes with cairo's matrix reset, so that a stroke needs no transformation of its own.
+void SetPenStyle(cairo_t* cr, UINT style, bool cosmetic, double width, double scale) {
+    cairo_set_line_width(cr, width * scale);
+    if (cosmetic) {
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+    } else {
+        switch (style & PS_ENDCAP_MASK) {
+            case PS_ENDCAP_FLAT:
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+                break;
+            case PS_ENDCAP_SQUARE:
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+                break;
+            default:
+                cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+                break;
+        }
+        switch (style & PS_JOIN_MASK) {
+            case PS_JOIN_MITER:
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+                break;
+            case PS_JOIN_BEVEL:
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
+                break;
+            default:
+                cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+                break;
+        }
+    }
+    double unit = (cosmetic ? 1.0 : width) * scale;
+    static const double kDash[] = {18, 6};
+    static const double kDot[] = {3, 3};
+    static const double kDashDot[] = {9, 6, 3, 6};
+    static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
+    const double* pattern = nullptr;
+    int n = 0;
+    switch (static_cast<int>(style & PS_STYLE_MASK)) {
+        case PS_DASH:
+            pattern = kDash, n = 2;
+            break;
+        case PS_DOT:
+            pattern = kDot, n = 2;
+            break;
+        case PS_DASHDOT:
+            pattern = kDashDot, n = 4;
+            break;
+        case PS_DASHDOTDOT:
+            pattern = kDashDotDot, n = 6;
+            break;
+        default:
+            break;
+    }
+    if (pattern) {
+        double scaled[6];
+        for (int i = 0; i < n; ++i)
+            scaled[i] = pattern[i] * unit;
+        cairo_set_dash(cr, scaled, n, 0);
+    }
+}
+
+// Resets cairo's matrix after a path was built in device pixels (the path stays where it is): strokes are
+// then written without a transformation of their own. The factor from device pixels to surface units.
+double ResetMatrix(cairo_t* cr, const DC& dc) {
+    if (dc.baseScale == 1.0) return 1.0;
+    cairo_identity_matrix(cr);
+    return dc.baseScale;
+}
+
+// A stroke of odd width sits on pixel centres, one of even width on pixel edges.
+double PenOffset(double width) {
+    return (static_cast<long long>(std::lround(width)) % 2) ? 0.5 : 0.0;
+}
+
+// A stroke ready to be traced: its figures moved onto the pen's pixel grid, each closed or open. Open
+// lines of a cosmetic pen leave out their last point: each segment moves back by half a pixel along itself
+// (a curve along its chord) and becomes a figure of its own.
+struct Outline {
+    Figures figs;
+    std::vector<bool> closed;
+    void Add(const Figures& figures, bool close, bool cosmetic, double off) {
+        for (const Figure& fig : figures) {
+            if (fig.pts.empty()) continue;
+            if (!cosmetic || close) {
+                Figure f = fig;
+                for (Pt& p : f.pts)
+                    p.x += off, p.y += off;
+                figs.push_back(std::move(f));
+                closed.push_back(close);
+                continue;
+            }
+            const auto& p = fig.pts;
+            for (size_t i = 0; i + 1 < p.size();) {
+                size_t last = fig.CurveAt(i + 1) ? i + 3 : i + 1;
+                double dx = p[last].x - p[i].x, dy = p[last].y - p[i].y;
+                double len = std::hypot(dx, dy);
+                if (len == 0 && last == i + 1) {
+                    i = last;
+                    continue;
+                }
+                double sx = off - (len == 0 ? 0 : 0.5 * dx / len), sy = off - (len == 0 ? 0 : 0.5 * dy / len);
+                Figure seg;
+                for (size_t k = i; k <= last; ++k)
+                    seg.pts.push_back({p[k].x + sx, p[k].y + sy});
+                if (last == i + 3) seg.curve = {false, true, true, true};
+                figs.push_back(std::move(seg));
+                closed.push_back(false);
+                i = last;
+            }
+        }
+    }
+    void Trace(cairo_t* cr) const {
+        for (size_t i = 0; i < figs.size(); ++i)
+            TraceFigure(cr, figs[i], 0, 0, closed[i]);
+    }
+};
+
+bool IsSolidLine(const Pen& pen) {
+    return pen.LineStyle() == PS_SOLID || pen.LineStyle() == PS_INSIDEFRAME;
+}
+
+}  // namespace
+
+// Shapes of one colour and pen that wait to be drawn together on a vector surface: strokes, or shapes
+// filled and outlined in the same colour whose extents do not overlap. One path with many figures is
+// written and processed once where each shape of its own would be a separate operation of the surface.
+struct DrawBatch {
+    bool fill = false;
+    COLORREF color = 0;
+    UINT penStyle = 0;
+    bool cosmetic = true;
+    double width = 0;
+    int fillMode = ALTERNATE;
+    cairo_region_t* clip = nullptr;  // the clip and origin the shapes were given with
+    POINT origin{0, 0};
+    Outline outline;
+    std::vector<std::array<double, 4>> boxes;  // fill batches: the extent of each shape
+    size_t shapes = 0;
+    ~DrawBatch() {
+        if (clip) cairo_region_destroy(clip);
+    }
+};
+
+void DrawBatchDeleter::operator()(DrawBatch* b) const {
+    delete b;
+}
+
+void FlushBatch(DC& dc) {
+    if (!dc.batch) return;
+    std::unique_ptr<DrawBatch, DrawBatchDeleter> b = std::move(dc.batch);
+    if (b->outline.figs.empty()) return;
+    EmitIn(dc, b->clip, b->origin, b->color, [&](cairo_t* cr) {
+        b->outline.Trace(cr);
+        if (b->fill) {
+            cairo_set_fill_rule(cr,
+                                b->fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_fill_preserve(cr);
+        }
+        SetPenStyle(cr, b->penStyle, b->cosmetic, b->width, ResetMatrix(cr, dc));
+        cairo_stroke(cr);
+    });
+}
+
+namespace {
+
+constexpr size_t kMaxBatchShapes = 256;
+
+// Adds a shape to the DC's batch, drawing the batch first when the shape does not fit it. `box` is the
+// shape's extent for a fill batch.
+void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outline&& shape,
+           const std::array<double, 4>& box) {
+    cairo_region_t* clip = EffectiveClip(dc);
+    DrawBatch* b = dc.batch.get();
+    bool fits = b && b->fill == fill && b->color == pen.color && b->penStyle == pen.style &&
+                b->cosmetic == !pen.geometric && b->width == width && (!fill || b->fillMode == fillMode) &&
+                b->origin.x == dc.origin.x && b->origin.y == dc.origin.y && b->shapes < kMaxBatchShapes &&
+                cairo_region_equal(b->clip, clip);
+    if (fits && fill) {
+        // Overlapping shapes in one path would cancel each other's fill.
+        for (const auto& o : b->boxes)
+            if (box[0] < o[2] && o[0] < box[2] && box[1] < o[3] && o[1] < box[3]) {
+                fits = false;
+                break;
+            }
+    }
+    if (!fits) {
+        FlushBatch(dc);
+        dc.batch.reset(new DrawBatch);
+        b = dc.batch.get();
+        b->fill = fill;
+        b->color = pen.color;
+        b->penStyle = pen.style;
+        b->cosmetic = !pen.geometric;
+        b->width = width;
+        b->fillMode = fillMode;
+        b->origin = dc.origin;
+        b->clip = clip;
+    } else if (clip) {
+        cairo_region_destroy(clip);
+    }
+    for (size_t i = 0; i < shape.figs.size(); ++i) {
+        b->outline.figs.push_back(std::move(shape.figs[i]));
+        b->outline.closed.push_back(shape.closed[i]);
+    }
+    if (fill) b->boxes.push_back(box);
+    ++b->shapes;
+}
+
+// Strokes a shape with the DC's pen.
+void Stroke(DC& dc, const Figures& figures, bool closed) {
     const Pen* pen = dc.st.pen;
     if (!pen || pen->LineStyle() == PS_NULL || figures.empty()) return;
     double width = PenDeviceWidth(dc, *pen);
-    // A stroke of odd width sits on pixel centres, one of even width on pixel edges.
-    double off = (static_cast<long long>(std::lround(width)) % 2) ? 0.5 : 0.0;
+    double off = PenOffset(width);
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
-    if (cosmetic && (style == PS_SOLID || style == PS_INSIDEFRAME) &&
-        StrokeHairline(dc, figures, closed, pen->color))
+    if (cosmetic && IsSolidLine(*pen) && StrokeHairline(dc, figures, closed, pen->color)) return;
+    Outline outline;
+    outline.Add(figures, closed, cosmetic, off);
+    if (dc.cr && !IsRaster(dc) && IsSolidLine(*pen)) {
+        Batch(dc, false, *pen, width, ALTERNATE, std::move(outline), {});
         return;
-    auto draw = [&](cairo_t* cr) {
-        cairo_set_line_width(cr, width);
-        if (cosmetic) {
-            cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-            cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-        } else {
-            switch (pen->style & PS_ENDCAP_MASK) {
-                case PS_ENDCAP_FLAT:
-                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-                    break;
-                case PS_ENDCAP_SQUARE:
-                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
-                    break;
-                default:
-                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-                    break;
-            }
-            switch (pen->style & PS_JOIN_MASK) {
-                case PS_JOIN_MITER:
-                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-                    break;
-                case PS_JOIN_BEVEL:
-                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL);
-                    break;
-                default:
-                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-                    break;
-            }
-        }
-        double unit = cosmetic ? 1.0 : width;
-        static const double kDash[] = {18, 6};
-        static const double kDot[] = {3, 3};
-        static const double kDashDot[] = {9, 6, 3, 6};
-        static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
-        const double* pattern = nullptr;
-        int n = 0;
-        switch (style) {
-            case PS_DASH:
-                pattern = kDash, n = 2;
-                break;
-            case PS_DOT:
-                pattern = kDot, n = 2;
-                break;
-            case PS_DASHDOT:
-                pattern = kDashDot, n = 4;
-                break;
-            case PS_DASHDOTDOT:
-                pattern = kDashDotDot, n = 6;
-                break;
-            default:
-                break;
-        }
-        if (pattern) {
-            double scaled[6];
-            for (int i = 0; i < n; ++i)
-                scaled[i] = pattern[i] * unit;
-            cairo_set_dash(cr, scaled, n, 0);
-        }
-        for (const auto& fig : figures) {
-            if (fig.empty()) continue;
-            if (cosmetic && !closed) {
-                for (size_t i = 0; i + 1 < fig.size(); ++i) {
-                    double dx = fig[i + 1].x - fig[i].x, dy = fig[i + 1].y - fig[i].y;
-                    double len = std::hypot(dx, dy);
-                    if (len == 0) continue;
-                    double ux = 0.5 * dx / len, uy = 0.5 * dy / len;
-                    cairo_move_to(cr, fig[i].x + off - ux, fig[i].y + off - uy);
-                    cairo_line_to(cr, fig[i + 1].x + off - ux, fig[i + 1].y + off - uy);
-                }
-            } else {
-                cairo_move_to(cr, fig[0].x + off, fig[0].y + off);
-                for (size_t i = 1; i < fig.size(); ++i)
-                    cairo_line_to(cr, fig[i].x + off, fig[i].y + off);
-                if (closed) cairo_close_path(cr);
-            }
-        }
-        cairo_stroke(cr);
-    };
+    }
     if (pattern_needs_background(style) && dc.st.bkMode == OPAQUE && cosmetic) {
         auto solid = [&](cairo_t* cr) {
-            cairo_set_line_width(cr, width);
-            for (const auto& fig : figures) {
-                if (fig.empty()) continue;
-                cairo_move_to(cr, fig[0].x + off, fig[0].y + off);
-                for (size_t i = 1; i < fig.size(); ++i)
-                    cairo_line_to(cr, fig[i].x + off, fig[i].y + off);
-            }
+            Trace(cr, figures, off, off, false);
+            cairo_set_line_width(cr, width * ResetMatrix(cr, dc));
             cairo_stroke(cr);
         };
         Emit(dc, dc.st.bkColor, solid);
     }
-    Emit(dc, pen->color, draw);
+    Emit(dc, pen->color, [&](cairo_t* cr) {
+        outline.Trace(cr);
+        SetPenStyle(cr, pen->style, cosmetic, width, ResetMatrix(cr, dc));
+        cairo_stroke(cr);
+    });
 }
 
 // A pattern brush as the source, in device pixels repeating from the DC's device origin; a solid brush
@@ -270,32 +472,57 @@ bool HasBrush(const DC& dc) {
     return dc.st.brush && dc.st.brush->style != BS_NULL;
 }
 
-void Fill(DC& dc, const std::vector<std::vector<Pt>>& figures, int fillMode) {
+void Fill(DC& dc, const Figures& figures, int fillMode) {
     if (!HasBrush(dc)) return;
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
         SetBrushSource(cr, dc, *dc.st.brush);
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
-        for (const auto& fig : figures) {
-            if (fig.empty()) continue;
-            cairo_move_to(cr, fig[0].x, fig[0].y);
-            for (size_t i = 1; i < fig.size(); ++i)
-                cairo_line_to(cr, fig[i].x, fig[i].y);
-            cairo_close_path(cr);
-        }
+        Trace(cr, figures, 0, 0, true);
         cairo_fill(cr);
     });
 }
 
-// Flattens a cubic Bezier into points (device coordinates) for filling, stroking and paths alike.
-void AppendBezier(std::vector<Pt>& out, Pt p0, Pt p1, Pt p2, Pt p3) {
-    double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
-                 std::hypot(p3.x - p2.x, p3.y - p2.y);
-    int steps = std::clamp(static_cast<int>(len / 2), 4, 256);
-    for (int i = 1; i <= steps; ++i) {
-        double t = static_cast<double>(i) / steps, u = 1 - t;
-        out.push_back({u * u * u * p0.x + 3 * u * u * t * p1.x + 3 * u * t * t * p2.x + t * t * t * p3.x,
-                       u * u * u * p0.y + 3 * u * u * t * p1.y + 3 * u * t * t * p2.y + t * t * t * p3.y});
+// Fills a shape with the brush and outlines it with the pen. `outline` is the shape as the pen strokes it
+// (closed figures), `inside` the shape as the brush fills it; the two lie at most half a pixel apart. On a
+// vector surface a solid pen of at least one pixel covers that difference, so the outline is written once,
+// filled and stroked in one operation; elsewhere the fill and the stroke are drawn one after the other.
+void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fillMode) {
+    const Pen* pen = dc.st.pen;
+    bool solidPen = pen && IsSolidLine(*pen);
+    bool solidBrush = HasBrush(dc) && dc.st.brush->style != BS_PATTERN;
+    if (!dc.cr || IsRaster(dc) || !solidPen || !solidBrush) {
+        Fill(dc, inside, fillMode);
+        Stroke(dc, outline, true);
+        return;
     }
+    double width = PenDeviceWidth(dc, *pen), off = PenOffset(width);
+    Outline shape;
+    shape.Add(outline, true, !pen->geometric, off);
+    // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
+    const Figure& f0 = shape.figs[0];
+    bool rect = shape.figs.size() == 1 && !f0.Curved() && f0.pts.size() == 4 &&
+                ((f0.pts[0].y == f0.pts[1].y && f0.pts[1].x == f0.pts[2].x && f0.pts[2].y == f0.pts[3].y &&
+                  f0.pts[3].x == f0.pts[0].x) ||
+                 (f0.pts[0].x == f0.pts[1].x && f0.pts[1].y == f0.pts[2].y && f0.pts[2].x == f0.pts[3].x &&
+                  f0.pts[3].y == f0.pts[0].y));
+    if (pen->color == dc.st.brush->color && !rect) {
+        std::array<double, 4> box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        for (const Figure& f : shape.figs)
+            for (const Pt& p : f.pts) {
+                box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
+                box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
+            }
+        Batch(dc, true, *pen, width, fillMode, std::move(shape), box);
+        return;
+    }
+    Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
+        cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+        shape.Trace(cr);
+        cairo_fill_preserve(cr);
+        SetColor(cr, pen->color);
+        SetPenStyle(cr, pen->style, !pen->geometric, width, ResetMatrix(cr, dc));
+        cairo_stroke(cr);
+    });
 }
 
 std::vector<Pt> EllipsePoints(double l, double t, double r, double b) {
@@ -311,32 +538,74 @@ std::vector<Pt> EllipsePoints(double l, double t, double r, double b) {
     return pts;
 }
 
+// The same ellipse as four cubic Beziers, starting at the same point and running the same way.
+Figure EllipseCurves(double l, double t, double r, double b) {
+    double cx = (l + r) / 2, cy = (t + b) / 2, rx = (r - l - 1) / 2, ry = (b - t - 1) / 2;
+    if (rx < 0) rx = 0;
+    if (ry < 0) ry = 0;
+    const double k = 0.5522847498307936;  // control distance of a quarter circle of radius 1
+    double kx = k * rx, ky = k * ry;
+    Figure f({{cx + rx, cy},
+              {cx + rx, cy + ky},
+              {cx + kx, cy + ry},
+              {cx, cy + ry},
+              {cx - kx, cy + ry},
+              {cx - rx, cy + ky},
+              {cx - rx, cy},
+              {cx - rx, cy - ky},
+              {cx - kx, cy - ry},
+              {cx, cy - ry},
+              {cx + kx, cy - ry},
+              {cx + rx, cy - ky},
+              {cx + rx, cy}});
+    f.curve.assign(f.pts.size(), true);
+    f.curve[0] = false;
+    return f;
+}
+
+Figure Shifted(Figure f, double dx, double dy) {
+    for (Pt& p : f.pts)
+        p.x += dx, p.y += dy;
+    return f;
+}
+
+void AddLine(Figure& f, Pt p) {
+    f.pts.push_back(p);
+    if (f.Curved()) f.curve.push_back(false);
+}
+
+void AddCurve(Figure& f, Pt c1, Pt c2, Pt end) {
+    if (!f.Curved()) f.curve.assign(f.pts.size(), false);
+    f.pts.insert(f.pts.end(), {c1, c2, end});
+    f.curve.insert(f.curve.end(), {true, true, true});
+}
+
 // Figures of the DC's path.
-std::vector<std::vector<Pt>> PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
-    std::vector<std::vector<Pt>> figs;
+Figures PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
+    Figures figs;
     std::vector<bool> closed;
     Pt cur{0, 0};
     for (const PathOp& op : dc.path) {
         switch (op.kind) {
             case PathOp::Move:
-                figs.push_back({{op.x[0], op.y[0]}});
+                figs.push_back(Figure({{op.x[0], op.y[0]}}));
                 closed.push_back(false);
                 cur = {op.x[0], op.y[0]};
                 break;
             case PathOp::Line:
                 if (figs.empty()) {
-                    figs.push_back({cur});
+                    figs.push_back(Figure({cur}));
                     closed.push_back(false);
                 }
-                figs.back().push_back({op.x[0], op.y[0]});
+                AddLine(figs.back(), {op.x[0], op.y[0]});
                 cur = {op.x[0], op.y[0]};
                 break;
             case PathOp::Curve:
                 if (figs.empty()) {
-                    figs.push_back({cur});
+                    figs.push_back(Figure({cur}));
                     closed.push_back(false);
                 }
-                AppendBezier(figs.back(), cur, {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
+                AddCurve(figs.back(), {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
                 cur = {op.x[2], op.y[2]};
                 break;
             case PathOp::Close:
@@ -357,11 +626,19 @@ void PathLine(DC& dc, Pt p) {
 void PathClose(DC& dc) {
     dc.path.push_back({PathOp::Close, {0, 0, 0}, {0, 0, 0}});
 }
-void PathFigure(DC& dc, const std::vector<Pt>& pts, bool close) {
-    if (pts.empty()) return;
-    PathMove(dc, pts[0]);
-    for (size_t i = 1; i < pts.size(); ++i)
-        PathLine(dc, pts[i]);
+void PathFigure(DC& dc, const Figure& f, bool close) {
+    if (f.pts.empty()) return;
+    PathMove(dc, f.pts[0]);
+    for (size_t i = 1; i < f.pts.size();) {
+        if (f.CurveAt(i)) {
+            dc.path.push_back({PathOp::Curve,
+                               {f.pts[i].x, f.pts[i + 1].x, f.pts[i + 2].x},
+                               {f.pts[i].y, f.pts[i + 1].y, f.pts[i + 2].y}});
+            i += 3;
+        } else {
+            PathLine(dc, f.pts[i++]);
+        }
+    }
     if (close) PathClose(dc);
 }
 
@@ -391,16 +668,21 @@ void SyncBitmapOut(DC& dc) {
 
 void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop) {
     if (!dc.cr) return;
+    FlushBatch(dc);
     if (dc.bitmap && dc.bitmap->stock) return;
     int rop = useRop ? dc.st.rop2 : R2_COPYPEN;
     if (rop == R2_NOP) return;
     if (rop == R2_BLACK) color = 0, rop = R2_COPYPEN;
     if (rop == R2_WHITE) color = RGB(255, 255, 255), rop = R2_COPYPEN;
     cairo_region_t* clip = EffectiveClip(dc);
-    if (clip && cairo_region_is_empty(clip)) {
-        cairo_region_destroy(clip);
-        return;
-    }
+    EmitIn(dc, clip, dc.origin, color, draw, rop);
+    if (clip) cairo_region_destroy(clip);
+}
+
+void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
+            const std::function<void(cairo_t*)>& draw, int rop) {
+    if (!dc.cr || (dc.bitmap && dc.bitmap->stock)) return;
+    if (clip && cairo_region_is_empty(clip)) return;
     SyncBitmapIn(dc);
     auto applyClip = [&](cairo_t* cr) {
         if (!clip) return;
@@ -418,7 +700,7 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
         applyClip(cr);
-        cairo_translate(cr, dc.origin.x, dc.origin.y);
+        cairo_translate(cr, origin.x, origin.y);
         SetColor(cr, color);
         draw(cr);
         cairo_restore(cr);
@@ -429,7 +711,7 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
         cairo_t* mcr = cairo_create(mask);
         cairo_set_antialias(mcr, CAIRO_ANTIALIAS_NONE);
         applyClip(mcr);
-        cairo_translate(mcr, dc.origin.x, dc.origin.y);
+        cairo_translate(mcr, origin.x, origin.y);
         cairo_set_source_rgba(mcr, 0, 0, 0, 1);
         draw(mcr);
         cairo_destroy(mcr);
@@ -455,7 +737,6 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
         cairo_surface_mark_dirty(dc.surface);
         cairo_surface_destroy(mask);
     }
-    if (clip) cairo_region_destroy(clip);
     SyncBitmapOut(dc);
 }
 
@@ -493,7 +774,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
         PathLine(*dc, b);
         return TRUE;
     }
-    Stroke(*dc, {{a, b}}, false);
+    Stroke(*dc, {Figure({a, b})}, false);
     return TRUE;
 }
 
@@ -526,8 +807,8 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
         PathFigure(*dc, pts, true);
         return TRUE;
     }
-    Fill(*dc, {pts}, dc->st.polyFillMode);
-    Stroke(*dc, {pts}, true);
+    Figures shape{Figure(std::move(pts))};
+    FillAndStroke(*dc, shape, shape, dc->st.polyFillMode);
     return TRUE;
 }
 
@@ -544,10 +825,10 @@ BOOL PolyBezier(HDC hdc, const POINT* points, DWORD count) {
                                 {pts[i].y, pts[i + 1].y, pts[i + 2].y}});
         return TRUE;
     }
-    std::vector<Pt> flat{pts[0]};
-    for (size_t i = 1; i + 2 < pts.size(); i += 3)
-        AppendBezier(flat, pts[i - 1], pts[i], pts[i + 1], pts[i + 2]);
-    Stroke(*dc, {flat}, false);
+    Figure curve(std::move(pts));
+    curve.curve.assign(curve.pts.size(), true);
+    curve.curve[0] = false;
+    Stroke(*dc, {curve}, false);
     return TRUE;
 }
 
@@ -558,15 +839,21 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     Pt a = Dev(*dc, left, top), b = Dev(*dc, right, bottom);
     double l = std::min(a.x, b.x), r = std::max(a.x, b.x), t = std::min(a.y, b.y), bo = std::max(a.y, b.y);
     if (dc->inPath) {
-        PathFigure(*dc, {{l, t}, {r, t}, {r, bo}, {l, bo}}, true);
+        PathFigure(*dc, Figure({{l, t}, {r, t}, {r, bo}, {l, bo}}), true);
         return TRUE;
     }
     bool noPen = !dc->st.pen || dc->st.pen->LineStyle() == PS_NULL;
     // Without a pen the fill stops one pixel short on the right and bottom.
     double fr = noPen ? r - 1 : r, fb = noPen ? bo - 1 : bo;
-    if (fr > l && fb > t) Fill(*dc, {{{l, t}, {fr, t}, {fr, fb}, {l, fb}}}, ALTERNATE);
-    if (!noPen && r - l >= 1 && bo - t >= 1)
-        Stroke(*dc, {{{l, t}, {r - 1, t}, {r - 1, bo - 1}, {l, bo - 1}}}, true);
+    bool hasFill = fr > l && fb > t, hasOutline = !noPen && r - l >= 1 && bo - t >= 1;
+    Figures inside{Figure({{l, t}, {fr, t}, {fr, fb}, {l, fb}})};
+    Figures outline{Figure({{l, t}, {r - 1, t}, {r - 1, bo - 1}, {l, bo - 1}})};
+    if (hasFill && hasOutline)
+        FillAndStroke(*dc, inside, outline, ALTERNATE);
+    else if (hasFill)
+        Fill(*dc, inside, ALTERNATE);
+    else if (hasOutline)
+        Stroke(*dc, outline, true);
     return TRUE;
 }
 
@@ -575,19 +862,16 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     if (!dc) return FALSE;
     if (dc->recording) Record(*dc, "Ellipse", {left, top, right, bottom});
     Pt a = Dev(*dc, left, top), b = Dev(*dc, right, bottom);
-    auto pts = EllipsePoints(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y));
+    double l = std::min(a.x, b.x), t = std::min(a.y, b.y), r = std::max(a.x, b.x), bo = std::max(a.y, b.y);
+    // Raster surfaces keep the polygon of GDI-like pixels; vector surfaces get the ellipse as curves.
+    Figure shape = IsRaster(*dc) ? Figure(EllipsePoints(l, t, r, bo)) : EllipseCurves(l, t, r, bo);
     // Points lie on the outline's pixel centres; the stroke adds the half pixel.
-    for (auto& p : pts)
-        p.x -= 0.5, p.y -= 0.5;
+    Figures outline{Shifted(shape, -0.5, -0.5)};
     if (dc->inPath) {
-        PathFigure(*dc, pts, true);
+        PathFigure(*dc, outline[0], true);
         return TRUE;
     }
-    std::vector<Pt> fill = pts;
-    for (auto& p : fill)
-        p.x += 0.5, p.y += 0.5;
-    Fill(*dc, {fill}, ALTERNATE);
-    Stroke(*dc, {pts}, true);
+    FillAndStroke(*dc, {shape}, outline, ALTERNATE);
     return TRUE;
 }
 
@@ -703,13 +987,17 @@ static BOOL FinishPath(HDC hdc, bool fill, bool stroke, const char* op) {
     if (!dc || !dc->pathReady) return FALSE;
     if (dc->recording) Record(*dc, op, {});
     std::vector<bool> closed;
-    auto figs = PathFigures(*dc, &closed);
-    if (fill) Fill(*dc, figs, dc->st.polyFillMode);
-    if (stroke) {
-        // Closed figures are stroked closed; a filled path closes every figure.
-        std::vector<std::vector<Pt>> open, shut;
+    Figures figs = PathFigures(*dc, &closed);
+    if (fill && stroke) {
+        // A filled path closes every figure.
+        FillAndStroke(*dc, figs, figs, dc->st.polyFillMode);
+    } else if (fill) {
+        Fill(*dc, figs, dc->st.polyFillMode);
+    } else if (stroke) {
+        // Closed figures are stroked closed, open ones open.
+        Figures open, shut;
         for (size_t i = 0; i < figs.size(); ++i)
-            (closed[i] || fill ? shut : open).push_back(figs[i]);
+            (closed[i] ? shut : open).push_back(std::move(figs[i]));
         if (!shut.empty()) Stroke(*dc, shut, true);
         if (!open.empty()) Stroke(*dc, open, false);
     }

@@ -98,6 +98,11 @@ struct DCState {
     cairo_region_t* clip = nullptr;  // application clip in device coordinates; null = none
 };
 
+struct DrawBatch;  // shapes waiting to be drawn together (draw.cc)
+struct DrawBatchDeleter {
+    void operator()(DrawBatch* b) const;
+};
+
 struct DC {
     DCKind kind = DCKind::Screen;
     DCState st;
@@ -116,6 +121,8 @@ struct DC {
     bool inPath = false;
     bool pathReady = false;
     std::vector<PathOp> path;
+    // Vector surfaces: shapes of one colour and pen not drawn yet; drawn before anything else is.
+    std::unique_ptr<DrawBatch, DrawBatchDeleter> batch;
     // Printing.
     std::string pdfPath;
     double pageWidthPt = 0, pageHeightPt = 0;
@@ -166,6 +173,12 @@ void SyncBitmapOut(DC& dc);
 // Runs draw on the DC's cairo context with the clip and base scale in force, in source colour `color`, or
 // through the raster operation when one other than R2_COPYPEN is selected. Skips when nothing can show.
 void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop = true);
+// Emit with a given clip (surface pixels, null = none), device origin and raster operation.
+void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
+            const std::function<void(cairo_t*)>& draw, int rop = R2_COPYPEN);
+// Draws the shapes that wait in the DC's batch, if any. Everything that draws on the DC's surface or ends
+// its page calls this first, so that shapes keep their order.
+void FlushBatch(DC& dc);
 cairo_region_t* EffectiveClip(const DC& dc);  // in surface pixels, caller destroys; null = unclipped
 
 // Recording (record.cc).

@@ -1,7 +1,8 @@
 // npqsm_host PLUGIN FILE...: plays the browser for the plug-in. Loads it, lists the MIME types it declares,
 // embeds each file in a window of its own (delivered through the cache), reports the window the plug-in made
-// there, then tears the instances down (the first with NPP_Destroy, the others by taking their window away)
-// and shuts the plug-in down. Exits with 0 when every step answered as a browser expects.
+// there and the title it shows, then tears the instances down (the first with NPP_Destroy, the others by
+// taking their window away) and shuts the plug-in down. Exits with 0 when every step answered as a browser
+// expects.
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -11,6 +12,9 @@
 #include "plugin/host/np_host.h"
 
 namespace {
+
+// The player's line that shows the score's title.
+constexpr int kTitleLine = 101;
 
 HWND MakePageWindow(int index) {
     static bool registered = false;
@@ -67,7 +71,7 @@ int main(int argc, char** argv) {
         char title[80] = {};
         if (child != nullptr) {
             GetClassNameA(child, cls, sizeof cls);
-            GetWindowTextA(child, title, sizeof title);
+            if (HWND line = GetDlgItem(child, kTitleLine)) GetWindowTextA(line, title, sizeof title);
         }
         std::printf("%s: window of class \"%s\" showing \"%s\"\n", argv[i], cls, title);
         check(child != nullptr && GetParent(child) == page, "the plug-in's window is a child of the page");

@@ -2,6 +2,7 @@
 // pressed as a user presses them, the notes taken by the recording MIDI device. One instance plays at a
 // time, pause, seek and stop leave no note sounding, tearing an instance down while it plays closes the
 // device, and a saved copy is the file the browser delivered.
+#include <cairo.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -19,6 +20,7 @@
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/file_dialog.h"
+#include "platform/wm/surface.h"
 #include "platform/wm/winuser.h"
 #include "plugin/host/np_host.h"
 
@@ -33,6 +35,7 @@ constexpr int kStop = 106;
 constexpr int kPause = 109;
 constexpr int kSaveCopy = 111;
 constexpr int kSlider = 130;
+constexpr int kTime = 131;
 
 bool IsNoteOn(const qsm::mm::RecordedMessage& m) {
     return (m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0;
@@ -151,6 +154,36 @@ protected:
         const Log log = qsm::mm::GetRecording();
         return log.empty() ? nullptr : log.back().handle;
     }
+    static std::string Text(HWND hwnd) {
+        char text[64] = {};
+        GetWindowTextA(hwnd, text, sizeof text);
+        return text;
+    }
+    // What a child window shows, as its top-level window's pixels under its client area.
+    static std::vector<uint32_t> Shot(HWND hwnd) {
+        qsm::wm::PumpMessages();
+        cairo_surface_t* surface = qsm::wm::TopLevelSurface(GetAncestor(hwnd, GA_ROOT));
+        if (surface == nullptr) return {};
+        cairo_surface_flush(surface);
+        RECT r{}, top{};
+        GetClientRect(hwnd, &r);
+        GetWindowRect(GetAncestor(hwnd, GA_ROOT), &top);
+        POINT origin{0, 0};
+        ClientToScreen(hwnd, &origin);
+        std::vector<uint32_t> pixels;
+        for (int y = 0; y < r.bottom; ++y) {
+            const int py = origin.y - top.top + y;
+            if (py < 0 || py >= cairo_image_surface_get_height(surface)) continue;
+            const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                                py * cairo_image_surface_get_stride(surface));
+            for (int x = 0; x < r.right; ++x) {
+                const int px = origin.x - top.left + x;
+                if (px >= 0 && px < cairo_image_surface_get_width(surface))
+                    pixels.push_back(row[px] & 0xFFFFFF);
+            }
+        }
+        return pixels;
+    }
     static void ExpectSilence(const char* when) {
         auto sounding = qsm::mm::FindSoundingNotes(qsm::mm::GetRecording());
         EXPECT_TRUE(sounding.empty()) << when << ": " << sounding.size() << " notes or pedals left down";
@@ -187,13 +220,42 @@ TEST_F(HostPlayTest, TwoInstancesOnAPagePlayOneAtATime) {
     EXPECT_EQ(NoteOnsFrom(switched), secondSongNotes);
     ExpectSilence("at the end of the second song");
 
-    // The first one's play button plays it again from where its slider stands.
+    // The first one's play button plays it again, from the start.
     const size_t again = qsm::mm::GetRecording().size();
     Press(0, kPlay);
     EXPECT_TRUE(RunUntil([&] { return NoteOnsFrom(again) > 0; }));
     Press(0, kStop);
     ExpectSilence("after stop");
     EXPECT_FALSE(IsHandleOpen(LastHandle()));
+}
+
+// The player whose play another instance took over shows what its own stop shows: the slider at the start,
+// no time, and its bar's buttons as before it played.
+TEST_F(HostPlayTest, APlayTakenOverLeavesItsPlayerStopped) {
+    UseManualClock();
+    HWND slider = GetDlgItem(Player(0), kSlider);
+    HWND time = GetDlgItem(Player(0), kTime);
+    HWND bar = TPluginHost::FindDescendant(pages_[0], "OWL_GadgetWindow");
+    ASSERT_NE(slider, nullptr);
+    ASSERT_NE(bar, nullptr);
+    // Stop while stopped shows the stopped state at once.
+    Press(0, kStop);
+    const std::vector<uint32_t> stoppedSlider = Shot(slider), stoppedBar = Shot(bar);
+    ASSERT_FALSE(stoppedSlider.empty());
+
+    Press(0, kPlay);
+    ASSERT_TRUE(RunUntil([] { return NoteOnsFrom(0) >= 3; }));
+    Seek(0, 64);
+    ASSERT_NE(Text(time), " ");
+    ASSERT_NE(Shot(slider), stoppedSlider);
+    ASSERT_NE(Shot(bar), stoppedBar);
+
+    Press(1, kPlay);
+    ExpectSilence("when the second started");
+    EXPECT_EQ(Text(time), " ");
+    EXPECT_EQ(Shot(slider), stoppedSlider) << "the slider is not back at the start";
+    EXPECT_EQ(Shot(bar), stoppedBar) << "the buttons do not show the stopped state";
+    Press(1, kStop);
 }
 
 TEST_F(HostPlayTest, PauseSeekAndStopLeaveNoNoteSounding) {

@@ -233,7 +233,10 @@ TEST_F(PlayControlTest, TwoControllersShareOneSequencerAndPlayOneAtATime) {
     ASSERT_NE(handle, nullptr);
     // The second one's play stops the first: nothing of the first is left sounding.
     b.SeekMs(1000);
+    ASSERT_TRUE(a.IsPlaying());
+    g_ends = 0;
     ASSERT_TRUE(Play(1));
+    EXPECT_EQ(g_ends, 1) << "the first one's window did not hear that its song ended";
     EXPECT_FALSE(a.IsPlaying());
     EXPECT_FALSE(a.IsOpen());
     EXPECT_TRUE(b.IsPlaying());

@@ -1,0 +1,251 @@
+// The whole road from a Standard MIDI File to a PDF of all its pages as a user takes it: the program
+// QSM2View started with "/xprint" and no display (headless backend) reads the file, converts it into a
+// score, lays it out into pages, prints every page on the "PDF file" printer and ends. One benchmark per
+// file of the MIDI corpus (tools/fetch_midi_corpus.sh, $QSM_MIDI_CORPUS or the build folder's midi-corpus;
+// skipped when absent), the largest file first.
+//
+// When MuseScore 3 (mscore3, Debian package musescore3) is installed, it converts the same file into a PDF
+// once per benchmark, in its own process group and ended after $QSM_PEER_TIMEOUT seconds (default 120).
+// Counters: our seconds, pages and PDF bytes; the peer's (peer_s -1: not installed or failed, -2: timed
+// out); time_ratio = ours / peer's, bytes_ratio = our PDF / the peer's.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> CorpusFilesLargestFirst() {
+    const char* env = std::getenv("QSM_MIDI_CORPUS");
+    const fs::path root = env != nullptr ? env : QSM_BINARY_DIR "/midi-corpus";
+    std::vector<std::pair<std::uintmax_t, fs::path>> files;
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) return {};
+    for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
+        std::string ext = entry.path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (entry.is_regular_file() && ext == ".mid") files.emplace_back(entry.file_size(), entry.path());
+    }
+    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    std::vector<fs::path> out;
+    for (auto& f : files)
+        out.push_back(f.second);
+    return out;
+}
+
+struct RunResult {
+    bool finished = false;  // ended by itself within the limit
+    int exitCode = -1;
+    double seconds = 0;
+};
+
+// Runs argv in a process group of its own with the environment plus `env` (NAME=value), output discarded.
+// The whole group is killed when the limit passes, and after the program ends (helpers it left behind).
+RunResult RunLimited(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                     double limit) {
+    RunResult result;
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string kv = *e;
+        std::string name = kv.substr(0, kv.find('='));
+        bool replaced = std::any_of(env.begin(), env.end(), [&](const std::string& o) {
+            return o.compare(0, name.size() + 1, name + "=") == 0;
+        });
+        if (!replaced) envStrings.push_back(kv);
+    }
+    envStrings.insert(envStrings.end(), env.begin(), env.end());
+    std::vector<char*> envp, args;
+    for (std::string& s : envStrings)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argCopy = argv;
+    for (std::string& s : argCopy)
+        args.push_back(s.data());
+    args.push_back(nullptr);
+
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, args[0], &actions, &attr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) return result;
+    // Waits on a descriptor of the process, which becomes readable when it ends.
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    bool ended = true;
+    if (pidfd >= 0) {
+        pollfd p{pidfd, POLLIN, 0};
+        int n;
+        do {
+            n = poll(&p, 1, static_cast<int>(limit * 1000));
+        } while (n < 0 && errno == EINTR);
+        ended = n > 0;
+        close(pidfd);
+    }
+    if (!ended) kill(-pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    kill(-pid, SIGKILL);
+    result.finished = ended && WIFEXITED(status);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// Pages of a PDF file: its page objects.
+int CountPages(const fs::path& pdf) {
+    std::ifstream in(pdf, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string data = ss.str();
+    int pages = 0;
+    for (size_t at = data.find("/Type"); at != std::string::npos; at = data.find("/Type", at + 5)) {
+        size_t v = data.find_first_not_of(" \r\n\t", at + 5);
+        if (v != std::string::npos && data.compare(v, 5, "/Page") == 0 &&
+            (v + 5 >= data.size() || !std::isalnum(static_cast<unsigned char>(data[v + 5]))))
+            ++pages;
+    }
+    return pages;
+}
+
+std::uintmax_t FileBytes(const fs::path& p) {
+    std::error_code ec;
+    std::uintmax_t n = fs::file_size(p, ec);
+    return ec ? 0 : n;
+}
+
+std::string FindOnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        fs::path p = fs::path(dir) / name;
+        if (!dir.empty() && access(p.c_str(), X_OK) == 0) return p.string();
+    }
+    return {};
+}
+
+struct WorkDir {
+    WorkDir() {
+        char tmpl[] = "/tmp/qsm-pdf-road-XXXXXX";
+        root = mkdtemp(tmpl);
+        for (const char* sub : {"ours", "ours/home", "ours/ipc", "ours/no-programs", "peer", "peer/home"})
+            fs::create_directories(root / sub);
+        chmod((root / "ours/ipc").c_str(), 0700);
+    }
+    ~WorkDir() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    fs::path root;
+};
+
+// Our program: the PDF lands beside the file it prints.
+RunResult RunOurs(const WorkDir& dir, const fs::path& midi) {
+    const fs::path d = dir.root / "ours";
+    return RunLimited({QSM2VIEW_PATH, "/xprint", midi.string()},
+                      {"QSM_BACKEND=headless", "QSM_WM_IPC_DIR=" + (d / "ipc").string(),
+                       "HOME=" + (d / "home").string(), "XDG_CONFIG_HOME=" + (d / "home").string(),
+                       // No printing tools on the path: the default printer is the "PDF file" printer.
+                       "PATH=" + (d / "no-programs").string()},
+                      300);
+}
+
+void BM_MidiToPdf(benchmark::State& state, const fs::path& source) {
+    WorkDir dir;
+    const fs::path midi = dir.root / "ours" / source.filename();
+    fs::copy_file(source, midi);
+    fs::path pdf = midi;
+    pdf.replace_extension(".pdf");
+    double total = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        fs::remove(pdf);
+        RunResult r = RunOurs(dir, midi);
+        if (!r.finished || r.exitCode != 0 || !fs::exists(pdf)) {
+            state.SkipWithError("QSM2View /xprint failed");
+            return;
+        }
+        total += r.seconds;
+        ++runs;
+    }
+    const double ours = runs > 0 ? total / runs : 0;
+    const auto bytes = FileBytes(pdf);
+    state.counters["pages"] = CountPages(pdf);
+    state.counters["pdf_bytes"] = static_cast<double>(bytes);
+    state.counters["midi_bytes"] = static_cast<double>(FileBytes(source));
+    if (std::getenv("QSM_BENCH_SMOKE") != nullptr) return;
+    const std::string peer = FindOnPath("mscore3");
+    double peerSeconds = -1;
+    if (!peer.empty()) {
+        const char* limitEnv = std::getenv("QSM_PEER_TIMEOUT");
+        const double limit = limitEnv != nullptr ? std::max(1.0, std::atof(limitEnv)) : 120.0;
+        const fs::path out = dir.root / "peer" / "out.pdf";
+        RunResult r = RunLimited({peer, "-o", out.string(), midi.string()},
+                                 {"QT_QPA_PLATFORM=offscreen", "HOME=" + (dir.root / "peer/home").string(),
+                                  "XDG_CONFIG_HOME=" + (dir.root / "peer/home").string()},
+                                 limit);
+        if (!r.finished && r.seconds >= limit) {
+            peerSeconds = -2;
+        } else if (r.finished && r.exitCode == 0 && fs::exists(out)) {
+            peerSeconds = r.seconds;
+            const auto peerBytes = FileBytes(out);
+            state.counters["peer_pages"] = CountPages(out);
+            state.counters["peer_bytes"] = static_cast<double>(peerBytes);
+            state.counters["bytes_ratio"] = peerBytes > 0 ? static_cast<double>(bytes) / peerBytes : 0;
+            state.counters["time_ratio"] = ours / peerSeconds;
+        }
+    }
+    state.counters["peer_s"] = peerSeconds;
+}
+
+// One benchmark per corpus file; the smoke run of the test suite takes the largest file only.
+[[maybe_unused]] const bool kRegistered = [] {
+    std::vector<fs::path> files = CorpusFilesLargestFirst();
+    if (files.empty()) {
+        benchmark::RegisterBenchmark("BM_MidiToPdf/no_corpus", [](benchmark::State& state) {
+            state.SkipWithError("no MIDI corpus (tools/fetch_midi_corpus.sh)");
+        });
+        return true;
+    }
+    if (std::getenv("QSM_BENCH_SMOKE") != nullptr) files.resize(1);
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::string name = "BM_MidiToPdf/" + std::string(i == 0 ? "largest/" : "") +
+                           files[i].parent_path().filename().string() + "/" + files[i].filename().string();
+        benchmark::RegisterBenchmark(name.c_str(), BM_MidiToPdf, files[i])
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    return true;
+}();
+
+}  // namespace

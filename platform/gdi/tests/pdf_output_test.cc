@@ -1,0 +1,160 @@
+// What a PDF device context writes into the page: curves and ellipses as curves, strokes without a
+// transformation of their own, a filled and outlined shape written once, shapes of one pen gathered into
+// one path, and everything in the order it was drawn.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_surface.h"
+
+namespace {
+
+// The page's content: the streams of the file that inflate to plain text (fonts are binary).
+std::string PageContent(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string data = ss.str();
+    std::string content;
+    for (size_t at = data.find("stream\n"); at != std::string::npos; at = data.find("stream\n", at + 1)) {
+        if (at >= 3 && data.compare(at - 3, 3, "end") == 0) continue;
+        size_t begin = at + 7, end = data.find("endstream", begin);
+        if (end == std::string::npos) break;
+        std::vector<unsigned char> out(1 << 20);
+        uLongf size = out.size();
+        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(data.data() + begin), end - begin) !=
+            Z_OK)
+            continue;
+        std::string text(out.begin(), out.begin() + static_cast<long>(size));
+        bool plain = true;
+        for (unsigned char c : text)
+            plain = plain && (c == '\n' || c == '\r' || (c >= 32 && c < 127));
+        if (plain) content += text + "\n";
+    }
+    return content;
+}
+
+std::vector<std::string> Operators(const std::string& content) {
+    std::vector<std::string> ops;
+    std::istringstream words(content);
+    std::string w;
+    while (words >> w)
+        if (std::isalpha(static_cast<unsigned char>(w[0])) || w == "B*" || w == "f*" || w == "b*")
+            ops.push_back(w);
+    return ops;
+}
+
+int Count(const std::vector<std::string>& ops, const std::string& op) {
+    return static_cast<int>(std::count(ops.begin(), ops.end(), op));
+}
+
+// One A4 page at 600 dpi drawn by `draw`; the operators of its content.
+std::vector<std::string> DrawPage(const std::function<void(HDC)>& draw) {
+    std::string path =
+        std::string(::testing::TempDir()) + "/gdi_pdf_output_" + std::to_string(getpid()) + ".pdf";
+    HDC dc = qsm::gdi::CreatePdfDC(nullptr, 595.0, 842.0, 600);
+    DOCINFOA di{sizeof(DOCINFOA), "test", path.c_str(), nullptr, 0};
+    EXPECT_GT(StartDocA(dc, &di), 0);
+    EXPECT_GT(StartPage(dc), 0);
+    draw(dc);
+    EXPECT_GT(EndPage(dc), 0);
+    EXPECT_GT(EndDoc(dc), 0);
+    DeleteDC(dc);
+    std::vector<std::string> ops = Operators(PageContent(path));
+    std::remove(path.c_str());
+    return ops;
+}
+
+TEST(GdiPdf, CurvesAndEllipsesAreWrittenAsCurves) {
+    auto ops = DrawPage([](HDC dc) {
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        Ellipse(dc, 100, 100, 2900, 1700);  // four quarter arcs
+        POINT slur[7] = {{100, 3000},  {800, 2000}, {2000, 2000}, {2800, 3000},
+                         {2000, 2200}, {800, 2200}, {100, 3000}};
+        BeginPath(dc);
+        PolyBezier(dc, slur, 7);
+        EndPath(dc);
+        StrokeAndFillPath(dc);  // two cubics
+        HPEN wide = CreatePen(PS_SOLID, 5, RGB(0, 0, 0));
+        HGDIOBJ old = SelectObject(dc, wide);
+        POINT arc[4] = {{100, 4000}, {1000, 3000}, {2000, 5000}, {2900, 4000}};
+        PolyBezier(dc, arc, 4);  // one cubic
+        SelectObject(dc, old);
+        DeleteObject(wide);
+    });
+    EXPECT_EQ(Count(ops, "c"), 4 + 2 + 1);
+    EXPECT_EQ(Count(ops, "l"), 0);
+}
+
+TEST(GdiPdf, StrokesCarryNoTransformationOfTheirOwn) {
+    auto ops = DrawPage([](HDC dc) {
+        HPEN wide = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+        for (int i = 0; i < 10; ++i) {
+            HGDIOBJ old = SelectObject(dc, i % 2 ? wide : GetStockObject(BLACK_PEN));
+            MoveToEx(dc, 100, 100 + 50 * i, nullptr);
+            LineTo(dc, 2000 + 10 * i, 100 + 50 * i);
+            SelectObject(dc, old);
+        }
+        DeleteObject(wide);
+    });
+    // Only the page's own: the flip of its coordinates, in one save and restore.
+    EXPECT_EQ(Count(ops, "cm"), 1);
+    EXPECT_EQ(Count(ops, "q"), 1);
+    EXPECT_EQ(Count(ops, "S"), 10);
+}
+
+TEST(GdiPdf, FilledAndOutlinedShapeIsWrittenOnce) {
+    auto ops = DrawPage([](HDC dc) {
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        POINT beam[4] = {{100, 100}, {900, 60}, {900, 110}, {100, 150}};
+        Polygon(dc, beam, 4);
+        HPEN red = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+        HGDIOBJ old = SelectObject(dc, red);
+        POINT other[3] = {{100, 500}, {900, 500}, {500, 900}};
+        Polygon(dc, other, 3);  // another colour of outline: still one operation
+        SelectObject(dc, old);
+        DeleteObject(red);
+    });
+    EXPECT_EQ(Count(ops, "B*"), 2);
+    EXPECT_EQ(Count(ops, "f*"), 0);
+    EXPECT_EQ(Count(ops, "S"), 0);
+    EXPECT_EQ(Count(ops, "h"), 2);  // each outline closed once
+}
+
+TEST(GdiPdf, ShapesOfOnePenShareAPathAndKeepTheirOrder) {
+    auto ops = DrawPage([](HDC dc) {
+        SetBkMode(dc, TRANSPARENT);
+        for (int i = 0; i < 5; ++i) {  // a staff
+            MoveToEx(dc, 100, 1000 + 50 * i, nullptr);
+            LineTo(dc, 3000, 1000 + 50 * i);
+        }
+        TextOutA(dc, 200, 1100, "Staff", 5);
+        MoveToEx(dc, 100, 1000, nullptr);  // a bar line after the text
+        LineTo(dc, 100, 1200);
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        POINT a[3] = {{100, 2000}, {500, 2000}, {300, 2300}};
+        POINT b[3] = {{600, 2000}, {900, 2000}, {750, 2300}};   // beside a: one path
+        POINT c[3] = {{700, 2100}, {1000, 2100}, {850, 2400}};  // over b: a path of its own
+        Polygon(dc, a, 3);
+        Polygon(dc, b, 3);
+        Polygon(dc, c, 3);
+    });
+    ASSERT_EQ(Count(ops, "S"), 2);
+    auto firstS = std::find(ops.begin(), ops.end(), "S");
+    auto text = std::find(ops.begin(), ops.end(), "BT");
+    auto lastS = std::find(firstS + 1, ops.end(), "S");
+    EXPECT_LT(firstS, text);
+    EXPECT_LT(text, lastS);
+    EXPECT_EQ(std::count(ops.begin(), firstS, "m"), 5);
+    EXPECT_EQ(Count(ops, "B*"), 2);
+}
+
+}  // namespace
