@@ -9,6 +9,7 @@
 #include "bench/layout_score_text.h"
 #include "core/ram_stream.h"
 #include "platform/gdi/gdi.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/system_run.h"
@@ -45,7 +46,7 @@ struct Context {
 };
 
 void BM_LayoutAllSystems(benchmark::State& state) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
     Context c;
     TScoreDrawInfo system(score, &c.fonts, 5, 3);
@@ -69,7 +70,7 @@ void BM_LayoutAllSystems(benchmark::State& state) {
 BENCHMARK(BM_LayoutAllSystems) QSM_BAR_COUNTS->Unit(benchmark::kMillisecond)->Complexity();
 
 void BM_DrawOneScreen(benchmark::State& state) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
     Context c;
     HDC dc = CreateCompatibleDC(nullptr);
@@ -103,7 +104,7 @@ namespace {
 
 // The layout part of one screen alone: formatting the visible staves from a time and aligning them.
 void BM_FormatOneScreen(benchmark::State& state) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     TMusicScore* score = ScoreOf(static_cast<int>(state.range(0)));
     Context c;
     TScoreDrawInfo system(score, &c.fonts, 5, 1);

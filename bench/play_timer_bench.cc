@@ -10,6 +10,7 @@
 #include "core/sys_info.h"
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
+#include "render/hooks.h"
 #include "viewer/app.h"
 #include "viewer/client.h"
 #include "viewer/frame.h"
@@ -19,6 +20,7 @@
 namespace {
 
 void BM_PlayTimerTick(benchmark::State& state) {
+    qsm::InstallScoreHooks();
     char folder[] = "/tmp/qsm-play-timer-bench-XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         state.SkipWithError("no temporary folder");

@@ -9,6 +9,7 @@
 
 #include "platform/framework/printer.h"
 #include "platform/print/printers.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
 #include "viewer/print_data.h"
@@ -18,7 +19,7 @@
 namespace {
 
 void BM_PrintLargeScoreToPdf(benchmark::State& state) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     qsm::print::InstallPrinters();
     // The smoke run of the test suite prints a few bars only.
     const int bars = std::getenv("QSM_BENCH_SMOKE") ? 8 : static_cast<int>(state.range(0));

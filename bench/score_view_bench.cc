@@ -9,6 +9,7 @@
 #include "bench/layout_score_text.h"
 #include "core/ram_stream.h"
 #include "platform/wm/backend.h"
+#include "render/hooks.h"
 #include "render/layout/score_draw_info.h"
 #include "render/view/score_view.h"
 #include "score/base/color_palette.h"
@@ -25,6 +26,7 @@ std::string MakeScore(int bars) {
 }
 
 void BM_ScrollOneBarAndRepaint(benchmark::State& state) {
+    qsm::InstallScoreHooks();
     qsm::wm::ResetForTests();
     std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreText(MakeScore(200));
     TColorPalette palette;

@@ -12,6 +12,7 @@
 #include "bench/layout_score_text.h"
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
+#include "render/hooks.h"
 #include "score/file/score_file.h"
 #include "score/file/text_score_source.h"
 #include "score/music_score.h"
@@ -35,6 +36,7 @@ struct TempStore {
 // One start: everything made, the file opened and every window painted; then all of it taken down again
 // (not timed).
 void StartViewer(benchmark::State& state, const std::string& path) {
+    qsm::InstallScoreHooks();
     SetDefaultOptions(ViewerOptions);
     ViewerOptions.RecallSizePos = 0;
     ViewerOptions.AutoWelcome = 0;

@@ -71,6 +71,8 @@ function(qsm_test name)
   endif()
   cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
+  # A test program: the libraries it links add the test environments that install their hooks.
+  set_target_properties(${name} PROPERTIES QSM_TEST ON)
   target_compile_options(${name} PRIVATE ${QSM_WARNINGS})
   target_compile_definitions(${name} PRIVATE QSM_TESTDATA_DIR="${QSM_TESTDATA_DIR}"
                                              QSM_BINARY_DIR="${PROJECT_BINARY_DIR}")

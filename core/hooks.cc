@@ -1,6 +1,8 @@
 #include "core/hooks.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -15,6 +17,15 @@ std::atomic<void (*)(const char*)> g_setText{nullptr};
 }  // namespace
 
 namespace qsm {
+
+void ReportMissingHook(const char* hook) {
+#ifndef NDEBUG
+    std::fprintf(stderr, "%s used before it was installed\n", hook ? hook : "a hook");
+    std::abort();
+#else
+    (void)hook;
+#endif
+}
 
 void SetCursorHooks(const CursorHooks& hooks) {
     g_showWait = hooks.showWaitCursor;

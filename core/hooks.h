@@ -7,6 +7,11 @@
 
 namespace qsm {
 
+// Reports a process-wide hook used before it was installed (hook names it). In debug builds it writes the
+// name to standard error and aborts, so that a program or test that forgot to install its hooks fails where
+// it first needs them instead of, say, measuring every item as 0; release builds go on without the hook.
+void ReportMissingHook(const char* hook);
+
 struct CursorHooks {
     // Shows the wait cursor and answers the cursor shown before it.
     HCURSOR (*showWaitCursor)() = nullptr;

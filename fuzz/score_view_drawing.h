@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/gdi/gdi_surface.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
@@ -16,7 +17,7 @@
 namespace qsm::fuzz {
 
 inline void LayOutAndDraw(TMusicScore* score, int maxSystems) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     qsm::TFixedMetrics metrics;
     qsm::SetFixedMetrics(&metrics);
     {

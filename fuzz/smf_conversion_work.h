@@ -7,7 +7,7 @@
 
 #include "midi/smf_file.h"
 #include "score/base/midi_file_buf.h"
-#include "score/staff_util.h"
+#include "score/pitch_ticks.h"
 
 namespace qsm::fuzz {
 

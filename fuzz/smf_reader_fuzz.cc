@@ -12,7 +12,6 @@
 #include "midi/smf_file.h"
 #include "score/base/midi_file_buf.h"
 #include "score/music_score.h"
-#include "score/staff_util.h"
 
 using qsm::fuzz::CountBars;
 using qsm::fuzz::WidestChord;

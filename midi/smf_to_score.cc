@@ -16,6 +16,7 @@
 #include "score/lyrics.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
+#include "score/pitch_ticks.h"
 #include "score/song_note.h"
 #include "score/staff_range.h"
 #include "score/staff_util.h"

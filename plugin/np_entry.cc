@@ -9,6 +9,7 @@
 #include "platform/kernel/module.h"
 #include "platform/wm/winuser.h"
 #include "plugin/plugin.h"
+#include "render/hooks.h"
 #include "render/music_fonts.h"
 
 namespace {
@@ -85,6 +86,7 @@ NPError NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
 NPError NP_Initialize(NPNetscapeFuncs* browserFuncs) {
     if (browserFuncs == nullptr) return NPERR_INVALID_FUNCTABLE_ERROR;
     BrowserFuncs = browserFuncs;
+    qsm::InstallScoreHooks();
     if ((browserFuncs->version >> 8) > NP_VERSION_MAJOR) return NPERR_INCOMPATIBLE_VERSION_ERROR;
     if ((browserFuncs->version & 0xFF) >= NPVERS_HAS_NOTIFICATION && PluginFuncs != nullptr) {
         // Only into the table kept by NP_GetEntryPoints, and only as far as the browser made it.

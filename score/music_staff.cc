@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "score/lyrics.h"
+#include "score/pitch_ticks.h"
 #include "score/song_note.h"
 #include "score/staff_util.h"
 #include "score/structure_items.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "score/base/play_state.h"
-#include "score/staff_util.h"
+#include "score/pitch_ticks.h"
 #include "score/structure_items.h"
 
 namespace {
@@ -95,12 +95,6 @@ int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet) {
     }
     if (triplet) t = t * 2 / 3;
     return t;
-}
-
-int FoldMidiPitch(int pitch) {
-    if (pitch < 0) return 12 - (std::abs(pitch) % 12);
-    if (pitch > 127) return 115 + (pitch - 115) % 12;
-    return pitch;
 }
 
 // ---------------------------------------------------------------------------------------------------------

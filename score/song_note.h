@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "score/notated_item.h"
+#include "score/pitch_ticks.h"
 
 struct TMidiEvent;
 
@@ -26,27 +27,6 @@ enum TNoteAttribute : int {
     naDiminuendo = 13,
     naMarcato = 14,
     naStaccatissimo = 15
-};
-
-// Accidental codes (vocabulary list 43 "#bnxv", then none).
-enum TAccidental : int {
-    acSharp = 0,
-    acFlat = 1,
-    acNatural = 2,
-    acDoubleSharp = 3,
-    acDoubleFlat = 4,
-    acNone = 5
-};
-
-// Duration codes (vocabulary list 14).
-enum TDurationCode : int {
-    dcWhole = 0,
-    dcHalf = 1,
-    dcQuarter = 2,
-    dcEighth = 3,
-    dc16th = 4,
-    dc32nd = 5,
-    dc64th = 6
 };
 
 // Group states of beams and triplets (vocabulary list 16).
@@ -445,8 +425,6 @@ private:
 
 // Nominal ticks of a duration code with its dots and triplet state.
 int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet);
-// Keeps a MIDI pitch in 0..127 without changing its pitch class.
-int FoldMidiPitch(int pitch);
 // Moves a note one letter up (+1) or down (-1) keeping its pitch; false when no accidental fits.
 bool EnharmonicShift(TMusicNote& note, const TStaffPlayState& state, int direction);
 bool EnharmonicShift(TMusicNote& note, int clef, int direction);

@@ -7,6 +7,7 @@
 #include "score/audit_index.h"
 #include "score/expression_items.h"
 #include "score/music_staff.h"
+#include "score/pitch_ticks.h"
 #include "score/song_note.h"
 #include "score/staff_util.h"
 #include "score/structure_items.h"

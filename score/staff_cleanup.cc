@@ -7,6 +7,7 @@
 #include "score/item_records.h"
 #include "score/music_staff.h"
 #include "score/notation_index.h"
+#include "score/pitch_ticks.h"
 #include "score/song_note.h"
 #include "score/staff_range.h"
 #include "score/staff_util.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "score/staff_util.h"
+#include "score/pitch_ticks.h"
 
 namespace {
 

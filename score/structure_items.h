@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "score/notated_item.h"
+#include "score/pitch_ticks.h"
 
-// Clef types (vocabulary list 6) and octave shift codes (list 32).
-enum TClefType : int { ctTreble = 0, ctBass = 1, ctAlto = 2, ctTenor = 3, ctPercussion = 4 };
+// Octave shift codes (vocabulary list 32).
 enum TOctaveShift : int { osNone = 0, osOctaveUp = 1, osOctaveDown = 2 };
 
 class TClefData : public TNotatedItem {

@@ -14,6 +14,7 @@
 #include "platform/kernel/text.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
+#include "render/hooks.h"
 #include "viewer/app.h"
 #include "viewer/launchpad.h"
 #include "viewer/options.h"
@@ -189,6 +190,7 @@ int RunStartup(const char* commandLine, TStartupHost& host) {
 }
 
 int OwlMain(int, char*[]) {
+    qsm::InstallScoreHooks();
     RegisterWindowMessageA("QSMMidiSeq");
     RegisterWindowMessageA("QSINIT");
     SetDefaultOptions(ViewerOptions);

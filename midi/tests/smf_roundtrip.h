@@ -18,7 +18,7 @@
 #include "score/expression_items.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
-#include "score/staff_util.h"
+#include "score/pitch_ticks.h"
 
 namespace qsm::test {
 

@@ -12,8 +12,8 @@
 #include "render/layout/staff_draw_info.h"
 #include "render/music_fonts.h"
 #include "score/music_staff.h"
+#include "score/pitch_ticks.h"
 #include "score/song_note.h"
-#include "score/staff_util.h"
 
 namespace {
 

@@ -38,7 +38,6 @@ int LayoutSystems(TScoreDrawInfo& system, int width, int maxSystems,
 }
 
 bool RenderScorePng(TMusicScore& score, const std::string& path, int width, int staffSpace, int maxSystems) {
-    InstallNotationDrawing();
     TColorPalette palette;
     TMusicFontsData defaultFonts;
     TMusicFontsData* fontData = score.GetFontData() ? score.GetFontData() : &defaultFonts;

@@ -72,7 +72,6 @@ TStaticScoreView::~TStaticScoreView() {
 }
 
 void TStaticScoreView::Build() {
-    qsm::InstallNotationDrawing();
     DrawInfo.reset();
     Fonts.reset();
     Position = TRelNtnIdx();

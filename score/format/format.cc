@@ -271,7 +271,6 @@ void InstallStaffFormatting() {
 void FormatStaffItems(const TStaffItemRange& range) {
     TMusicStaff* staff = range.Staff;
     if (!staff) return;
-    InstallStaffFormatting();
     TRunningPass* running = gRunning;
     while (running && running->Staff != staff)
         running = running->Outer;

@@ -16,6 +16,6 @@ void ReformatStaffRange(TMusicStaff& staff, int first, int last);
 // The core pass: walks the staff from item 0 to ten bar lines past the range's last item. Called again for
 // the same staff while its pass runs (a beam group settled on the way), it extends the running pass.
 void FormatStaffItems(const TStaffItemRange& range);
-// Installs the passes in the hooks through which the staff's and the item ranges' edits reformat. The
-// entry points above install them too.
+// Installs the passes in the hooks through which the staff's and the item ranges' edits reformat. Programs
+// install them with the other score hooks (qsm::InstallScoreHooks in render/hooks.h).
 void InstallStaffFormatting();

@@ -5,6 +5,7 @@
 
 #include "score/check_error.h"
 #include "score/expression_items.h"
+#include "score/pitch_ticks.h"
 #include "score/song_note.h"
 #include "score/staff_util.h"
 #include "score/structure_items.h"

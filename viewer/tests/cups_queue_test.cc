@@ -18,6 +18,7 @@
 
 #include "platform/framework/printer.h"
 #include "platform/print/printers.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
 #include "viewer/print_data.h"
@@ -106,7 +107,7 @@ protected:
         ASSERT_EQ(qsm::print::RunProgram({"lpadmin", "-p", queue_, "-v", "cups-pdf:/", "-P", kPpd, "-E"}), 0);
         ASSERT_EQ(qsm::print::RunProgram({"lpadmin", "-d", queue_}), 0);
         qsm::print::InstallPrinters();
-        qsm::InstallNotationDrawing();
+        qsm::InstallScoreHooks();
     }
     void TearDown() override {
         unsetenv("CUPS_SERVER");

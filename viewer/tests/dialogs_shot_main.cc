@@ -15,6 +15,7 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/shot_util.h"
+#include "render/hooks.h"
 #include "score/music_score.h"
 #include "viewer/launchpad.h"
 #include "viewer/options.h"
@@ -22,6 +23,7 @@
 #include "viewer/viewer_dlg.h"
 
 int main(int argc, char** argv) {
+    qsm::InstallScoreHooks();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s out-folder\n", argv[0]);
         return 2;

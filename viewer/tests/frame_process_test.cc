@@ -2,9 +2,6 @@
 // placement of its main window is kept for the next start.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -19,19 +16,14 @@
 #include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "viewer/app.h"
-#include "viewer/tests/viewer_test_env.h"
-
-extern char** environ;
+#include "viewer/tests/process_fixture.h"
 
 namespace {
 
-class FrameProcessTest : public qsm::viewer_test::StoreTest {
+class FrameProcessTest : public qsm::viewer_test::ProcessTest {
 protected:
     void SetUp() override {
-        StoreTest::SetUp();
-        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
-        setenv("QSM_BACKEND", "headless", 1);
-        qsm::wm::ResetForTests();
+        ProcessTest::SetUp();
         song_ = dir_ + "/short song.qsmtxt";
         std::ofstream(song_) << "!QuillStaveComposer(2.51)\n|AddStaff|Name:Tune\n|Clef|Type:Treble\n"
                                 "|Note|Dur:8th|Pos:0\n|Note|Dur:8th|Pos:1\n|Bar\n";
@@ -39,27 +31,9 @@ protected:
         SysInfo.WriteInt("Options", "ReuseInst", 1);
         SysInfo.WriteInt("Options", "RecallSizePos", 1);
     }
-    void TearDown() override {
-        unsetenv("QSM_WM_IPC_DIR");
-        unsetenv("QSM_BACKEND");
-        StoreTest::TearDown();
-    }
-    static pid_t Start(std::vector<std::string> args) {
-        args.insert(args.begin(), QSM2VIEW_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ) != 0) return -1;
-        return pid;
-    }
+    static pid_t Start(std::vector<std::string> args) { return Spawn(std::move(args)); }
     // Waits until the process ends; its exit code (-2 when it did not exit normally).
-    static int Wait(pid_t pid) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    }
+    static int Wait(pid_t pid) { return ExitCode(pid); }
     // The recent views the program left in the store, newest first.
     static std::vector<std::string> RecentViews() {
         qsm::wm::ResetForTests();
@@ -112,7 +86,7 @@ TEST_F(FrameProcessTest, EachKindOfFileOpenedByCommandLineIsPlayedAndTheProgramC
 TEST_F(FrameProcessTest, ASecondInstanceHandsOverAFileThatIsPlayedAndTheViewerCloses) {
     pid_t first = Start({});
     ASSERT_GT(first, 0);
-    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, first, 0));
+    int pidfd = OpenPidFd(first);
     ASSERT_GE(pidfd, 0);
     // The running viewer's window appears; the process must not end before.
     while (FindWindowA("TQSMViewerFrame", nullptr) == nullptr) {
@@ -140,7 +114,7 @@ TEST_F(FrameProcessTest, AMissingAndADamagedFileHandedOverLeaveTheViewerRunning)
     unsetenv("QSM_MODAL_LOG");
     unsetenv("QSM_MODAL_ANSWERS");
     ASSERT_GT(first, 0);
-    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, first, 0));
+    int pidfd = OpenPidFd(first);
     ASSERT_GE(pidfd, 0);
     while (FindWindowA("TQSMViewerFrame", nullptr) == nullptr) {
         pollfd p{pidfd, POLLIN, 0};

@@ -21,6 +21,7 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/shot_util.h"
+#include "render/hooks.h"
 #include "viewer/app.h"
 #include "viewer/client.h"
 #include "viewer/frame.h"
@@ -82,6 +83,7 @@ int ShootAll(char* self, char** args) {
 }
 
 int main(int argc, char** argv) {
+    qsm::InstallScoreHooks();
     if (argc == 6 && std::string(argv[1]) == "--all") return ShootAll(argv[0], argv + 2);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s out.png [score-file [play-ms]]\n", argv[0]);

@@ -2,9 +2,7 @@
 // neither does a song cut off by a second instance's file.
 #include <gtest/gtest.h>
 #include <limits.h>
-#include <spawn.h>
 #include <sys/inotify.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,9 +15,7 @@
 #include "platform/mm/mmsystem.h"
 #include "platform/mm/recording_env.h"
 #include "platform/wm/backend.h"
-#include "viewer/tests/viewer_test_env.h"
-
-extern char** environ;
+#include "viewer/tests/process_fixture.h"
 
 namespace {
 
@@ -30,12 +26,10 @@ constexpr int kShortKey = 60;
 constexpr int kLongKey = 71;
 constexpr int kLongLastKey = 81;
 
-class PlayProcessTest : public qsm::viewer_test::StoreTest {
+class PlayProcessTest : public qsm::viewer_test::ProcessTest {
 protected:
     void SetUp() override {
-        StoreTest::SetUp();
-        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
-        setenv("QSM_BACKEND", "headless", 1);
+        ProcessTest::SetUp();
         recording_ = dir_ + "/recording";
         setenv("QSM_MIDI_RECORDING", recording_.c_str(), 1);
         qsm::wm::ResetForTests();
@@ -60,26 +54,11 @@ protected:
         out << "|Note|Dur:4th|Pos:6\n|Bar\n";
     }
     void TearDown() override {
-        unsetenv("QSM_WM_IPC_DIR");
-        unsetenv("QSM_BACKEND");
         unsetenv("QSM_MIDI_RECORDING");
-        StoreTest::TearDown();
+        ProcessTest::TearDown();
     }
-    static pid_t Start(std::vector<std::string> args) {
-        args.insert(args.begin(), QSM2VIEW_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ) != 0) return -1;
-        return pid;
-    }
-    static int Wait(pid_t pid) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    }
+    static pid_t Start(std::vector<std::string> args) { return Spawn(std::move(args)); }
+    static int Wait(pid_t pid) { return ExitCode(pid); }
     // The keys struck (note-on with a velocity), in the order they were struck.
     static std::vector<int> Struck(const std::vector<RecordedMessage>& messages) {
         std::vector<int> keys;

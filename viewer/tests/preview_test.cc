@@ -8,6 +8,7 @@
 #include "platform/kernel/module.h"
 #include "platform/print/tests/print_test_util.h"
 #include "platform/wm/backend.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
 #include "viewer/print_data.h"
@@ -35,7 +36,7 @@ class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qsm::wm::ResetForTests();
-        qsm::InstallNotationDrawing();
+        qsm::InstallScoreHooks();
         cups.RemoveCups();
         qsm::print::InstallPrinters();
         score = qsm::printtest::LongScore(1, 200);

@@ -8,6 +8,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
 #include "platform/print/printers.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
 #include "score/file/text_score_source.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s score.qsmtxt out.pdf preview.png\n", argv[0]);
         return 2;
     }
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     qsm::print::InstallPrinters();
     auto score = qsm::ImportTextScoreFile(argv[1]);
     if (!score) return 1;

@@ -13,6 +13,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
 #include "platform/print/tests/print_test_util.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
 #include "score/music_score.h"
@@ -32,7 +33,7 @@ namespace {
 class PrintTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        qsm::InstallNotationDrawing();
+        qsm::InstallScoreHooks();
         cups.RemoveCups();
         qsm::print::InstallPrinters();
     }
@@ -143,7 +144,7 @@ TEST_F(PrintTest, ScoreWithoutStavesPrintsNothingAndEnds) {
 }
 
 TEST(PrintSpooler, FailingSpoolerAbortsTheJobAndSaysSo) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     FakeCups office;  // "Office" is a CUPS queue whose lp fails
     office.SetLpExit(3);
     TColorPalette palette;

@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,84 +16,42 @@
 #include "platform/wm/backend.h"
 #include "viewer/options.h"
 #include "viewer/startup.h"
-#include "viewer/tests/viewer_test_env.h"
-
-extern char** environ;
+#include "viewer/tests/process_fixture.h"
 
 namespace {
 
-std::vector<std::string> g_received;
-LRESULT FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COPYDATA) {
-        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-        g_received.emplace_back(static_cast<const char*>(cds->lpData), cds->cbData);
-        return TRUE;
-    }
-    return DefWindowProcA(h, msg, wp, lp);
-}
-
-class SecondInstanceTest : public qsm::viewer_test::StoreTest {
+class SecondInstanceTest : public qsm::viewer_test::ProcessTest {
 protected:
     void SetUp() override {
-        StoreTest::SetUp();
-        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
-        setenv("QSM_BACKEND", "headless", 1);
-        qsm::wm::ResetForTests();
-        g_received.clear();
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = FrameProc;
-        wc.lpszClassName = "TQSMViewerFrame";
-        RegisterClassA(&wc);
-        frame_ = CreateWindowExA(0, "TQSMViewerFrame", "Viewer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                                 200, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(frame_, nullptr);
-    }
-    void TearDown() override {
-        DestroyWindow(frame_);
-        unsetenv("QSM_WM_IPC_DIR");
-        unsetenv("QSM_BACKEND");
-        StoreTest::TearDown();
+        ProcessTest::SetUp();
+        HoldViewerWindow();
     }
 
     // Runs the program with the arguments and answers its requests until it ends; its exit code.
     int RunViewer(std::vector<std::string> args) {
-        args.insert(args.begin(), QSM2VIEW_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ) != 0) return -1;
-        int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        pid_t pid = Spawn(std::move(args));
+        if (pid < 0) return -1;
+        int pidfd = OpenPidFd(pid);
         EXPECT_GE(pidfd, 0);
         // Our window answers the program's requests from this thread's queue: run it until the program ends.
-        for (;;) {
-            qsm::wm::PumpMessages();
-            pollfd p{pidfd, POLLIN, 0};
-            if (poll(&p, 1, 10) > 0) break;
-        }
-        close(pidfd);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        ServeUntilEnded(pidfd);
+        return ExitCode(pid);
     }
-
-    HWND frame_ = nullptr;
 };
 
 TEST_F(SecondInstanceTest, HandsItsCommandLineOverAndEndsWithOne) {
     EXPECT_EQ(RunViewer({"/PLAY", dir_ + "/My Songs/a b.qsm", "/close"}), 1);
-    ASSERT_EQ(g_received.size(), 1u);
-    EXPECT_EQ(g_received[0], "/PLAY \"" + dir_ + "/My Songs/a b.qsm\" /close" + '\0');
+    ASSERT_EQ(Received().size(), 1u);
+    EXPECT_EQ(Received()[0], "/PLAY \"" + dir_ + "/My Songs/a b.qsm\" /close" + '\0');
 
     // An absolute path alone crosses as it is.
     EXPECT_EQ(RunViewer({"/home/u/a.qsm"}), 1);
-    ASSERT_EQ(g_received.size(), 2u);
-    EXPECT_EQ(g_received[1], std::string("/home/u/a.qsm") + '\0');
+    ASSERT_EQ(Received().size(), 2u);
+    EXPECT_EQ(Received()[1], std::string("/home/u/a.qsm") + '\0');
 
     // Nothing to hand over: the running viewer is only brought to the front.
     EXPECT_EQ(RunViewer({}), 1);
-    EXPECT_EQ(g_received.size(), 2u);
+    EXPECT_EQ(Received().size(), 2u);
 }
 
 TEST_F(SecondInstanceTest, LaunchModeWithoutAnEditorFallsThroughToTheRunningViewer) {
@@ -106,8 +61,8 @@ TEST_F(SecondInstanceTest, LaunchModeWithoutAnEditorFallsThroughToTheRunningView
     fclose(f);
     // No editor is installed: nothing is launched and the file goes to the running viewer.
     EXPECT_EQ(RunViewer({"/launch", song}), 1);
-    ASSERT_EQ(g_received.size(), 1u);
-    EXPECT_EQ(g_received[0], "/launch " + song + '\0');
+    ASSERT_EQ(Received().size(), 1u);
+    EXPECT_EQ(Received()[0], "/launch " + song + '\0');
 }
 
 // A fake editor program: a script that writes its arguments, one a line, into a named pipe.
@@ -146,15 +101,6 @@ private:
     int fd_ = -1;
 };
 
-void SetDefaultValue(HKEY root, const std::string& path, const std::string& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
-
 TEST_F(SecondInstanceTest, LaunchHandsTheFileToTheEditorOfItsVerb) {
     FakeEditor editor(dir_, "editor2");
     MachineKey(kEditor2UninstallKey);
@@ -169,7 +115,7 @@ TEST_F(SecondInstanceTest, LaunchHandsTheFileToTheEditorOfItsVerb) {
     // The editor took the file: exit code 0, nothing for the running viewer.
     EXPECT_EQ(RunViewer({"/launch", song}), 0);
     EXPECT_EQ(editor.Arguments(), "/open\n" + song + "\n");
-    EXPECT_TRUE(g_received.empty());
+    EXPECT_TRUE(Received().empty());
 }
 
 TEST_F(SecondInstanceTest, SendToRunningEditorStartsTheProgramInItsInstallFolder) {

@@ -10,12 +10,14 @@
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/surface.h"
+#include "render/hooks.h"
 #include "viewer/app.h"
 #include "viewer/frame.h"
 #include "viewer/options.h"
 #include "viewer/welcome_dlg.h"
 
 int main(int argc, char** argv) {
+    qsm::InstallScoreHooks();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s out-folder\n", argv[0]);
         return 2;

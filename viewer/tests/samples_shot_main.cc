@@ -10,6 +10,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/system_run.h"
@@ -49,7 +50,7 @@ void DrawFirstPage(HDC dc, TMusicScore& score, int x, int y) {
     Text(dc, info.Copyright1, x + kPageWidth / 2, y + kPageHeight - margin, 11, FW_NORMAL,
          TA_CENTER | TA_BOTTOM);
 
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     TColorPalette palette;
     TMusicFonts fonts(kStaffSpace, score.GetFontData(), &palette);
     TScoreDrawInfo system(&score, &fonts, 5, 3);

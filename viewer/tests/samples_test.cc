@@ -14,6 +14,7 @@
 #include "midi/tests/playback_fixture.h"
 #include "platform/kernel/resources.h"
 #include "platform/mm/mmsystem.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/system_run.h"
@@ -179,7 +180,7 @@ class SampleSong : public testing::TestWithParam<int> {};
 TEST_P(SampleSong, LaysOutIntoSystemsWithEveryItemPlaced) {
     std::unique_ptr<TMusicScore> score(ReadSampleScore(GetParam()));
     ASSERT_NE(score, nullptr);
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     TColorPalette palette;
     TMusicFonts fonts(8, score->GetFontData(), &palette);
     TScoreDrawInfo system(score.get(), &fonts, 5, 3);

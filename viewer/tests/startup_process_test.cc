@@ -6,10 +6,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -23,32 +20,16 @@
 #include "viewer/options.h"
 #include "viewer/options_dlg.h"
 #include "viewer/startup.h"
-#include "viewer/tests/viewer_test_env.h"
-
-extern char** environ;
+#include "viewer/tests/process_fixture.h"
 
 namespace {
 
 constexpr const char* kTitle = " - QuillStave Composer Viewer";
 
-std::vector<std::string> g_received;
-LRESULT FrameProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COPYDATA) {
-        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-        g_received.emplace_back(static_cast<const char*>(cds->lpData), cds->cbData);
-        return TRUE;
-    }
-    return DefWindowProcA(h, msg, wp, lp);
-}
-
-class StartupProcessTest : public qsm::viewer_test::StoreTest {
+class StartupProcessTest : public qsm::viewer_test::ProcessTest {
 protected:
     void SetUp() override {
-        StoreTest::SetUp();
-        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
-        setenv("QSM_BACKEND", "headless", 1);
-        qsm::wm::ResetForTests();
-        g_received.clear();
+        ProcessTest::SetUp();
         // The pipe is held open for writing here too, so that it never reads as ended between lines.
         std::string log = dir_ + "/modals";
         ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
@@ -65,34 +46,18 @@ protected:
             kill(pid_, SIGTERM);
             Wait();
         }
-        if (frame_ != nullptr) DestroyWindow(frame_);
         close(logRead_);
         close(logWrite_);
-        for (const char* name : {"QSM_WM_IPC_DIR", "QSM_BACKEND", "QSM_MODAL_LOG", "QSM_MODAL_ANSWERS"})
+        for (const char* name : {"QSM_MODAL_LOG", "QSM_MODAL_ANSWERS"})
             unsetenv(name);
-        StoreTest::TearDown();
-    }
-
-    // A window of the viewer's class in this process: the program finds a running viewer.
-    void HoldViewerWindow() {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = FrameProc;
-        wc.lpszClassName = "TQSMViewerFrame";
-        RegisterClassA(&wc);
-        frame_ = CreateWindowExA(0, "TQSMViewerFrame", "Viewer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
-                                 200, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(frame_, nullptr);
+        ProcessTest::TearDown();
     }
 
     void Start(std::vector<std::string> args, const char* answers = "") {
         setenv("QSM_MODAL_ANSWERS", answers, 1);
-        args.insert(args.begin(), QSM2VIEW_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ASSERT_EQ(posix_spawn(&pid_, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ), 0);
-        pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+        pid_ = Spawn(std::move(args));
+        ASSERT_GT(pid_, 0);
+        pidfd_ = OpenPidFd(pid_);
         ASSERT_GE(pidfd_, 0);
     }
     bool Ended() {
@@ -101,16 +66,10 @@ protected:
     }
     // Serves this process's windows until the program ends; its exit code.
     int Wait() {
-        for (;;) {
-            qsm::wm::PumpMessages();
-            pollfd p{pidfd_, POLLIN, 0};
-            if (poll(&p, 1, 10) > 0) break;
-        }
-        close(pidfd_);
-        int status = 0;
-        waitpid(pid_, &status, 0);
+        ServeUntilEnded(pidfd_);
+        const int code = ExitCode(pid_);
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        return code;
     }
     // The next line the program reported of a modal window ("" when it ended first).
     std::string NextModal() {
@@ -143,18 +102,7 @@ protected:
     std::string song_, pending_;
     int logRead_ = -1, logWrite_ = -1, pidfd_ = -1;
     pid_t pid_ = -1;
-    HWND frame_ = nullptr;
 };
-
-void SetDefaultValue(const std::string& path, const std::string& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
 
 TEST_F(StartupProcessTest, WithAFileTheFirstViewerOpensItAndWithNoneShowsTheBlankScore) {
     Start({song_});
@@ -177,16 +125,16 @@ TEST_F(StartupProcessTest, AFailedLaunchIsReportedAndTheFileStillOpensInTheViewe
     HoldViewerWindow();
     MachineKey(kEditor2UninstallKey);
     // The editor's verb names a program that is not there.
-    SetDefaultValue("Software\\Classes\\.qsmtxt", "QSM.TextScore");
-    SetDefaultValue("Software\\Classes\\QSM.TextScore\\shell\\qsm2\\command",
+    SetDefaultValue(HKEY_CURRENT_USER, "Software\\Classes\\.qsmtxt", "QSM.TextScore");
+    SetDefaultValue(HKEY_CURRENT_USER, "Software\\Classes\\QSM.TextScore\\shell\\qsm2\\command",
                     "\"" + dir_ + "/gone/qsm2\" \"%1\"");
     Start({"/launch", song_}, "1");
     std::string box = NextModal();
     EXPECT_EQ(box.substr(0, box.find('\t')), "Launch Failure");
     EXPECT_NE(box.find("The file will be opened for viewing."), std::string::npos);
     EXPECT_EQ(Wait(), 1);
-    ASSERT_EQ(g_received.size(), 1u);
-    EXPECT_EQ(g_received[0], "/launch \"" + song_ + "\"" + '\0');
+    ASSERT_EQ(Received().size(), 1u);
+    EXPECT_EQ(Received()[0], "/launch \"" + song_ + "\"" + '\0');
 
     // Without a running viewer it opens the file itself.
     DestroyWindow(frame_);

@@ -18,6 +18,7 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/shot_util.h"
+#include "render/hooks.h"
 #include "score/music_score.h"
 #include "viewer/app.h"
 #include "viewer/mute_list_dlg.h"
@@ -26,6 +27,7 @@
 #include "viewer/welcome_dlg.h"
 
 int main(int argc, char** argv) {
+    qsm::InstallScoreHooks();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s out-folder\n", argv[0]);
         return 2;

@@ -1,8 +1,6 @@
 // The real program with "/xprint" and no display: it opens the file, prints it on the default printer (the
 // "PDF file" printer, as no CUPS tools are on the path) beside the file as <name>.pdf, and ends.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <string>
@@ -10,42 +8,26 @@
 
 #include "midi/tests/smf_builder.h"
 #include "platform/print/printers.h"
-#include "viewer/tests/viewer_test_env.h"
-
-extern char** environ;
+#include "viewer/tests/process_fixture.h"
 
 namespace {
 
-class XPrintTest : public qsm::viewer_test::StoreTest {
+class XPrintTest : public qsm::viewer_test::ProcessTest {
 protected:
     void SetUp() override {
-        StoreTest::SetUp();
-        setenv("QSM_WM_IPC_DIR", dir_.c_str(), 1);
-        setenv("QSM_BACKEND", "headless", 1);
+        ProcessTest::SetUp();
         setenv("HOME", dir_.c_str(), 1);
         const char* path = std::getenv("PATH");
         oldPath_ = path ? path : "/usr/bin:/bin";
     }
-    void TearDown() override {
-        unsetenv("QSM_WM_IPC_DIR");
-        unsetenv("QSM_BACKEND");
-        StoreTest::TearDown();
-    }
     // Runs the program with the arguments until it ends (without the CUPS tools on its path); its exit code.
     int RunViewer(std::vector<std::string> args) {
-        args.insert(args.begin(), QSM2VIEW_PATH);
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         setenv("PATH", (dir_ + "/no-programs").c_str(), 1);
-        pid_t pid = -1;
-        int rc = posix_spawn(&pid, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ);
+        pid_t pid = Spawn(std::move(args));
         setenv("PATH", oldPath_.c_str(), 1);
-        if (rc != 0) return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (pid < 0) return -1;
+        const int code = ExitCode(pid);
+        return code == -2 ? -1 : code;
     }
     std::string Run(const std::vector<std::string>& argv) {
         std::string out;

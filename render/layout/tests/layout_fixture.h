@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/gdi/gdi_surface.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_metrics.h"
 #include "render/layout/score_draw_info.h"
@@ -26,7 +27,7 @@ inline std::unique_ptr<TMusicScore> ImportText(const std::string& text) {
 class FixedMetricsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        qsm::InstallNotationDrawing();
+        qsm::InstallScoreHooks();
         qsm::SetFixedMetrics(&metrics);
         fonts = std::make_unique<TMusicFonts>(10, &data, &palette);
         qsm::ApplyFixedMetrics(*fonts);

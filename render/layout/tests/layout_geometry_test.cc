@@ -17,6 +17,7 @@
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
 #include "platform/gdi/gdi_surface.h"
+#include "render/hooks.h"
 #include "render/layout/layout_record.h"
 #include "render/layout/score_draw_info.h"
 #include "render/layout/staff_draw_info.h"
@@ -468,7 +469,7 @@ TEST_F(LayoutGeometryTest, LyricStaffFromTheConductorTrackShowsNoClef) {
 // as below it (the rules write the first mark one space above the head or one and a half below it and raise
 // the dot, staccatissimo and tenuto a quarter space).
 TEST(MusicFontInk, DotsAndMarksSitWhereTheDrawingRulesExpect) {
-    qsm::InstallNotationDrawing();
+    qsm::InstallScoreHooks();
     TColorPalette palette;
     TMusicFontsData data;
     const int u = 20;

@@ -11,6 +11,7 @@
 #include "core/ram_stream.h"
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
+#include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "render/layout/layout_dump.h"
 #include "render/layout/layout_metrics.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s in.qsmtxt out.png [width] [staff space] [max systems]\n", argv[0]);
         return 2;
     }
+    qsm::InstallScoreHooks();
     std::unique_ptr<TMusicScore> score;
     const std::string in = argv[1];
     if (in.size() > 4 && in.compare(in.size() - 4, 4, ".mid") == 0) {
@@ -50,7 +52,6 @@ int main(int argc, char** argv) {
     int space = argc > 4 ? std::atoi(argv[4]) : 10;
     int systems = argc > 5 ? std::atoi(argv[5]) : 40;
     if (std::getenv("QSM_LAYOUT_DUMP")) {
-        qsm::InstallNotationDrawing();
         qsm::TFixedMetrics m;
         qsm::SetFixedMetrics(&m);
         TColorPalette palette;

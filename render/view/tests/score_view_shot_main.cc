@@ -19,12 +19,14 @@
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
 #include "platform/wm/tests/shot_util.h"
+#include "render/hooks.h"
 #include "render/view/score_view.h"
 #include "score/base/color_palette.h"
 #include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 int main(int argc, char** argv) {
+    qsm::InstallScoreHooks();
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s in.qsmtxt out.png [width height] [bars]\n", argv[0]);
         return 2;
