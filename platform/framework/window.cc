@@ -416,7 +416,10 @@ void TWindow::CloseWindow(int retVal) {
 // ---- message handling ----
 
 bool TWindow::PreProcessMsg(MSG& msg) {
-    if (Attr.AccelTable && Handle) return TranslateAcceleratorA(Handle, Attr.AccelTable, &msg) != 0;
+    // A window disabled under a modal one takes no keys: the keys typed into a dialog it owns reach it on the
+    // walk up from the dialog, and must not run its commands.
+    if (Attr.AccelTable && Handle && ::IsWindowEnabled(Handle))
+        return TranslateAcceleratorA(Handle, Attr.AccelTable, &msg) != 0;
     return false;
 }
 

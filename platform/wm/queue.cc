@@ -136,6 +136,11 @@ bool Fetch(ThreadQueue& q, MSG* out, HWND filter, UINT min, UINT max, bool remov
         std::lock_guard<std::mutex> lock(q.m);
         if (TakeFrom(q.posted, out, filter, min, max, remove)) return true;
         if (TakeFrom(q.input, out, filter, min, max, remove)) {
+            // Keys go to the window that has the focus when they are taken, not when they arrived: keys
+            // typed ahead while a dialog sets its focus reach the control it chose.
+            bool key = out->message >= WM_KEYFIRST && out->message <= WM_KEYLAST;
+            if (key && filter == nullptr && W(S().focus) != nullptr && out->hwnd != nullptr)
+                out->hwnd = S().focus;
             if (remove) TrackKeyState(*out);
             return true;
         }

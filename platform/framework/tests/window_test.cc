@@ -209,6 +209,37 @@ TEST_F(FrameworkTest, PreProcessingGoesFromTheTargetUpAndIdleReachesChildrenAndO
     EXPECT_EQ(g_log, want);
 }
 
+TEST_F(FrameworkTest, AFrameDisabledUnderAModalWindowRunsNoCommandsForKeysTypedIntoIt) {
+    TApplication app("test");
+    auto* client = new TDerivedView(static_cast<TWindow*>(nullptr), "client");
+    TFrameUnderTest frame(client);
+    frame.Attr.W = frame.Attr.H = 200;
+    ACCEL key{FVIRTKEY, 'K', 101};
+    frame.Attr.AccelTable = CreateAcceleratorTableA(&key, 1);
+    auto* popup = new TIdleCounter(&frame, "popup");
+    popup->Attr.Style = WS_POPUP | WS_VISIBLE;
+    popup->Attr.W = popup->Attr.H = 30;
+    app.SetMainWindow(&frame);
+    ASSERT_TRUE(frame.Create());
+    frame.Show(SW_SHOW);
+    popup->SetFocus();
+    PumpMessages();
+    g_log.clear();
+    // A key typed into an owned window reaches the owner's keys on the walk up.
+    qsm::wm::PressKey('K');
+    PumpMessages();
+    EXPECT_EQ(g_log, (std::vector<std::string>{"pre popup", "pre frame", "base one"}));
+    // Not while the owner is disabled, as it is under a modal window.
+    EnableWindow(frame.GetHandle(), FALSE);
+    g_log.clear();
+    qsm::wm::PressKey('K');
+    PumpMessages();
+    EXPECT_EQ(g_log, (std::vector<std::string>{"pre popup", "pre frame"}));
+    EnableWindow(frame.GetHandle(), TRUE);
+    app.SetMainWindow(nullptr);
+    DestroyAcceleratorTable(frame.Attr.AccelTable);
+}
+
 // ---- layout ----
 
 TEST_F(FrameworkTest, LayoutMetricsPlaceChildrenAgainstTheParentAndEachOther) {

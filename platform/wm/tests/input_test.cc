@@ -137,6 +137,15 @@ TEST_F(InputTest, KeysGoToTheFocusAndTranslateIntoCharacters) {
     PumpMessages();
     EXPECT_EQ(Rec().Count(WM_SYSKEYDOWN), 2);
     EXPECT_EQ(Rec().Count(WM_SYSCHAR), 1);
+    // Keys typed ahead go to the window that has the focus when they are taken.
+    HWND other = MakeChild(top, 2, 50, 0, 50, 50);
+    Rec().Clear();
+    PressKey('D');
+    SetFocus(other);
+    PumpMessages();
+    EXPECT_EQ(Rec().Count(WM_CHAR), 1);
+    for (auto& l : Rec().log)
+        EXPECT_EQ(l.hwnd, other);
 }
 
 TEST_F(InputTest, WindowsUnderADisabledOwnerGetNoPressAndBringTheModalForward) {
