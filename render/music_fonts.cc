@@ -13,6 +13,7 @@
 #include "render/bundled_fonts.h"
 #include "score/base/color_palette.h"
 #include "score/base/fonts_data.h"
+#include "score/structure_items.h"
 
 namespace {
 
@@ -20,55 +21,48 @@ bool g_useWideText = true;  // the NT family's start-up value
 bool g_thickAsRectangles = false;
 int g_staffLineThickness = 0;
 
-const BYTE kGlyphCodes[kGlyphCount] = {
-    0x00, 0x20, 0x61, 0x62, 0x63, 0x69, 0x6A, 0x6B, 0x66, 0x64, 0x65, 0x87, 0x88, 0x89, 0x8A, 0x82, 0x83,
-    0x84, 0x85, 0x7A, 0x6C, 0x6D, 0x6E, 0x6F, 0x70, 0x71, 0x72, 0x48, 0x47, 0x46, 0x4A, 0x75, 0x76, 0x78,
-    0x77, 0x4B, 0x79, 0x74, 0x49, 0x27, 0x44, 0x45, 0x67, 0x68, 0x41, 0x42, 0x40, 0x3B, 0x3A, 0x43, 0x4F,
-    0x4C, 0x4D, 0x5D, 0x58, 0x59, 0x5A, 0x90, 0x91, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9A,
-    0x9B, 0x9C, 0x9D, 0x9E, 0x9F, 0x50, 0x51, 0x52, 0x53, 0x54, 0x55, 0x56, 0x57, 0x73, 0x4C, 0x48, 0x4B};
-
 // Glyphs that are never written: nothing, the two blanks of the table and the indices past the widths.
 bool IsUndrawn(int glyph) {
-    return glyph <= 0 || glyph == 35 || glyph == 51 || glyph >= kMeasuredGlyphCount;
+    return glyph <= glNone || glyph == glUnused35 || glyph == glUnused51 || glyph >= kMeasuredGlyphCount;
 }
 
 // Vertical adjustment of a glyph for the scale s/t.
 int VerticalAdjust(int glyph, int u, int s, int t) {
     switch (glyph) {
-        case 15:
-        case 16:
+        case glFlagUp1:
+        case glFlagUp2:
             return s * u * 2 / t;
-        case 17:
+        case glFlagUp3:
             return s * u * 3 / t;
-        case 18:
+        case glFlagUp4:
             return s * u * 4 / t;
-        case 19:
-        case 41:
-        case 47:
-        case 48:
-        case 49:
+        case glDot:
+        case glAllaBreve:
+        case glStaccatissimoAbove:
+        case glStaccatissimoBelow:
+        case glTenuto:
             return -(s * u / (4 * t));
-        case 20:
+        case glWholeRest:
             return ((u / 12 + 1) * s) / (3 * t) + 1;
-        case 27:
-        case 28:
-        case 29:
-        case 73:
-        case 74:
-        case 75:
-        case 76:
-        case 77:
-        case 78:
-        case 79:
-        case 80:
+        case glTempoEighth:
+        case glTempoQuarter:
+        case glTempoHalf:
+        case glDynamicPPP:
+        case glDynamicPP:
+        case glDynamicP:
+        case glDynamicMP:
+        case glDynamicMF:
+        case glDynamicF:
+        case glDynamicFF:
+        case glDynamicFFF:
             return s * u * 2 / (3 * t);
-        case 30:
+        case glRepeatDots:
             return s * u / t;
-        case 45:
+        case glMarcatoAbove:
             return -(s * u / (2 * t));
-        case 50:
+        case glExpressionMarker:
             return s * u * 13 / (8 * t) + 1;
-        case 81:
+        case glTriplet3:
             return s * u * 3 / (4 * t);
         default:
             return 0;
@@ -514,7 +508,7 @@ int TMusicFonts::MeasureLyricText(const char* text) {
 }
 
 int TMusicFonts::MeasureTimeSignature(int style, int beats, int beatValue) {
-    if (style == 1 || style == 2) return GetGlyphWidth(40);
+    if (style == tsCommon || style == tsAllaBreve) return GetGlyphWidth(glCommonTime);
     char a[16], b[16];
     std::snprintf(a, sizeof a, "%d", beats);
     std::snprintf(b, sizeof b, "%d", beatValue);
@@ -522,12 +516,12 @@ int TMusicFonts::MeasureTimeSignature(int style, int beats, int beatValue) {
 }
 
 void TMusicFonts::DrawTimeSignature(int style, int beats, int beatValue, int x) {
-    if (style == 1) {
-        DrawGlyphAtPos(40, x, 2);
+    if (style == tsCommon) {
+        DrawGlyphAtPos(glCommonTime, x, 2);
         return;
     }
-    if (style == 2) {
-        DrawGlyphAtPos(41, x, 2);
+    if (style == tsAllaBreve) {
+        DrawGlyphAtPos(glAllaBreve, x, 2);
         return;
     }
     if (!OutputDC) return;
@@ -550,7 +544,7 @@ void TempoTail(char* out, size_t size, const char* text, int base, int tempo) {
 }
 
 int TempoGlyph(int base) {
-    return 27 + std::clamp(base, 0, 5) / 2;
+    return glTempoEighth + std::clamp(base, 0, 5) / 2;
 }
 
 }  // namespace
@@ -620,12 +614,12 @@ void TMusicFonts::DrawBarNumber(int x, int pos, int style, int number) {
 
 int TMusicFonts::GetExpressionMarkerWidth() const {
     if (ExpressionArrowLength != 0) return (MulDiv(ExpressionArrowLength, GlyphWidths[7], 40) + 1) * 2;
-    return GetGlyphWidth(50);
+    return GetGlyphWidth(glExpressionMarker);
 }
 
 void TMusicFonts::DrawExpressionMarker(int x, int pos, int justification) {
     if (ExpressionArrowLength == 0) {
-        DrawGlyphAtPos(50, x, pos);
+        DrawGlyphAtPos(glExpressionMarker, x, pos);
         return;
     }
     if (!OutputDC) return;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/gdi/gdi.h"
+#include "score/glyph_codes.h"
 
 class TMusicFontsData;
 class TColorPalette;
@@ -17,9 +18,6 @@ void SetDrawThickLinesAsRectangles(bool on);
 int GetStaffLineThickness();
 void SetStaffLineThickness(int thousandthsMm);
 
-// Number of glyph indices and of measured glyph widths.
-constexpr int kGlyphCount = 85;
-constexpr int kMeasuredGlyphCount = 82;
 // The music font character code of a glyph index (0 outside 0-84).
 BYTE GetGlyphCode(int glyph);
 

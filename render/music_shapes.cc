@@ -185,14 +185,14 @@ void TMusicFonts::DrawStemUp(int x, int pos, int size, int headGlyph, int span, 
     int xs = x + GetGlyphWidth(size, headGlyph);
     int end = GetStemEnd(1, pos - span, size, flags, length);
     DrawStemLine(xs, PosToY(pos) - GetStemAttachOffset(size, headGlyph, 1), end, 1);
-    if (flags) DrawGlyph(size, 14 + flags, xs, end);
+    if (flags) DrawGlyph(size, glFlagUp1 - 1 + flags, xs, end);
 }
 
 void TMusicFonts::DrawStemDown(int x, int pos, int size, int headGlyph, int span, int flags, int length) {
     flags = std::clamp(flags, 0, 4);
     int end = GetStemEnd(-1, pos + span, size, flags, length);
     DrawStemLine(x, PosToY(pos) + GetStemAttachOffset(size, headGlyph, -1), end, -1);
-    if (flags) DrawGlyph(size, 10 + flags, x, end);
+    if (flags) DrawGlyph(size, glFlagDown1 - 1 + flags, x, end);
 }
 
 void TMusicFonts::DrawStemLine(int x, int y1, int y2, int dir) {
@@ -227,10 +227,10 @@ void TMusicFonts::DrawBeams(int x1, int y1, int x2, int y2, int dir, bool cue, i
 }
 
 void TMusicFonts::DrawTripletMark(int hook, int size, int x1, int y1, int x2, int y2, bool bracket) {
-    int gw = GetGlyphWidth(size, 81);
+    int gw = GetGlyphWidth(size, glTriplet3);
     int mx = x1 + (x2 - x1) / 2, my = y1 + (y2 - y1) / 2;
     int left = mx - gw / 2;
-    DrawGlyph(size, 81, left, my);
+    DrawGlyph(size, glTriplet3, left, my);
     if (!bracket) return;
     // With both ends at one x there is no line to follow: only the hooks are drawn.
     if (x2 != x1) {
@@ -344,7 +344,7 @@ void TMusicFonts::DrawBarLine(int x, int style, int top, int bottom) {
     int yt = PosToY(top), yb = PosToY(bottom);
     int thin = ThinBar(), thick = ThickBar(), gap = BarGap(), w30 = GlyphWidths[30];
     auto bar = [&](int w, int at) { DrawThickVertical(w, at, yt, yb); };
-    auto dots = [&](int at) { DrawGlyphAtPos(0, 30, at, 0); };
+    auto dots = [&](int at) { DrawGlyphAtPos(0, glRepeatDots, at, 0); };
     switch (style) {
         case 0:
             bar(thin, x);

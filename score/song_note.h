@@ -39,6 +39,19 @@ constexpr uint16_t AttributeBit(int bit) {
     return static_cast<uint16_t>(1u << bit);
 }
 
+// The articulation attributes of a song note.
+constexpr uint16_t kArticulationBits = AttributeBit(naAccent) | AttributeBit(naStaccato) |
+                                       AttributeBit(naTenuto) | AttributeBit(naMarcato) |
+                                       AttributeBit(naStaccatissimo);
+
+// A note's stem setting, as its file record stores it: free (the layout chooses the side), up or down.
+enum class TStemSetting : uint8_t { Free = 0, Up = 1, Down = 2 };
+
+// The other side of a set stem; a free stem stays free.
+constexpr TStemSetting OppositeStem(TStemSetting s) {
+    return s == TStemSetting::Up ? TStemSetting::Down : (s == TStemSetting::Down ? TStemSetting::Up : s);
+}
+
 class TSongNote : public TNotatedItem {
 public:
     TSongNote(int duration, uint16_t attributes);
@@ -60,7 +73,9 @@ public:
     virtual void SetBeamState(int v) { BeamState = static_cast<uint8_t>(v & 3); }
     virtual void SetTripletState(int v) { TripletState = static_cast<uint8_t>(v & 3); }
     virtual void SetStemSetting(int code) { StemSetting = static_cast<uint8_t>(code & 3); }
-    virtual void SetStemDirection(int dir) { SetStemSetting(dir == 0 ? 0 : (dir > 0 ? 1 : 2)); }
+    virtual void SetStemDirection(int dir) {
+        SetStem(dir == 0 ? TStemSetting::Free : (dir > 0 ? TStemSetting::Up : TStemSetting::Down));
+    }
     virtual void SyncNotes() {}
     virtual bool HasSplitStems() const { return false; }
     virtual bool HasSplitDurations() const { return false; }
@@ -102,6 +117,8 @@ public:
     int GetXNoteSpace() const { return XNoteSpace; }
     void SetXNoteSpace(int v) { XNoteSpace = static_cast<uint8_t>(v & 0x0F); }
     int GetStemSetting() const { return StemSetting; }
+    TStemSetting GetStem() const { return static_cast<TStemSetting>(StemSetting); }
+    void SetStem(TStemSetting s) { SetStemSetting(static_cast<int>(s)); }
     int GetBeamState() const { return BeamState; }
     int GetTripletState() const { return TripletState; }
     bool IsTriplet() const { return TripletState != gsNone; }
@@ -328,8 +345,13 @@ private:
     // no add refuses: the syncs after each add are left out, the one after the last gives the same chord.
     // False (nothing done) for other lists.
     bool AddNotesOfOneLength(TMusicNote** notes, int count, bool finish);
-    // SyncNotes without the head layout.
+    // SyncNotes without the head layout, and its steps.
     void SyncMembers();
+    void CopySettingsToMembers();
+    int ChooseStemDirection(bool split, bool& pickedFirst);
+    void TakeRepresentativeMember(bool pickedFirst);
+    int TieLine(bool split, int dir) const;
+    void PassMarksToMembers(bool split, int dir, int tieLine);
     void InsertOrdered(TMusicNote* note);
     void LayoutHeads();
 

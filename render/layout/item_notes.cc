@@ -24,7 +24,7 @@ int W(TStaffDrawInfo& info, int size, int glyph) {
 }
 
 int DotWidth(TStaffDrawInfo& info, const TSongNote& note) {
-    int d = W(info, NoteSize(note), 19);
+    int d = W(info, NoteSize(note), glDot);
     int w = 0;
     if (note.IsDotted() || note.IsDblDotted()) w += static_cast<int>(1.5 * d);
     if (note.IsDblDotted()) w += static_cast<int>(1.5 * d);
@@ -72,7 +72,7 @@ int HeadWidth(TStaffDrawInfo& info, const TMusicNote& note) {
 int GetHeadOffset(TStaffDrawInfo& info, const TLayoutRecord& record, const TSongNote& note) {
     int size = NoteSize(note);
     return record.AccidentalSpace * info.GetFonts()->GetAccidentalColumnWidth(size) +
-           note.GetXNoteSpace() * W(info, size, 7);
+           note.GetXNoteSpace() * W(info, size, glFilledHead);
 }
 
 // The head column an up stem stands right of: the leftmost column of the heads on the up-stem side. Heads
@@ -108,7 +108,7 @@ int GetLyricX(TStaffDrawInfo& info, const TLayoutRecord& record, TSongNote& note
     else if (note.GetType() == ntRestChord)
         n = static_cast<TRestChord&>(note).GetPart();
     if (n && (n->HasSplitStems() || n->GetStemDirSign() < 0) && n->HasWideLayout(-1))
-        x += W(info, NoteSize(note), 7);
+        x += W(info, NoteSize(note), glFilledHead);
     return x;
 }
 
@@ -221,7 +221,7 @@ void DrawArticulations(TStaffDrawInfo& info, const TSongNote& note, int x, int p
     int size = NoteSize(note);
     int step = size == 1 ? d : 2 * d;
     int p = pos + step + (d > 0 ? 1 : 0);
-    int w7 = W(info, size, 7);
+    int w7 = W(info, size, glFilledHead);
     int cx = x + w7 / 2;
     if (onStem && !note.HasAttribute(naAccent) && !note.HasAttribute(naTenuto) &&
         !note.HasAttribute(naMarcato))
@@ -299,12 +299,12 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
     // Accidental.
     if (record.AccidentalSpace > 0) {
         int glyph = n.GetAccidentalSymbolCode();
-        if (glyph != 82 && !n.HasAutomaticMark()) {
+        if (glyph != glNoAccidental && !n.HasAutomaticMark()) {
             int column = chord ? accColumnOffset : record.AccidentalSpace - n.GetAccidentalSpace(info);
             f->DrawGlyphAtPos(size, glyph, x + column * acw, pos);
         }
     }
-    x += record.AccidentalSpace * acw + n.GetXNoteSpace() * W(info, size, 7);
+    x += record.AccidentalSpace * acw + n.GetXNoteSpace() * W(info, size, glFilledHead);
     int hw = HeadWidth(info, n);
     int headX = x + n.GetHeadColumn() * hw;
     // Ledger lines.
@@ -318,7 +318,7 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
             if (hiddenLines) f->SelectColor(saved);
         }
     }
-    int d = W(info, size, 19);
+    int d = W(info, size, glDot);
     // A tie arriving from the previous system.
     if (n.IsTieContinued() && rec >= 0) {
         int room = 0;
@@ -355,10 +355,10 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
         if (n.GetStemDirSign() > 0 && n.GetFlagCount() > 0 && ((n.HasFreeStem() && !chord) || n.IsGrace())) {
             static constexpr int kAllow[5] = {0, 0, 1, 3, 4};
             int limit = (pos % 2 ? 7 : 8) + kAllow[std::clamp(n.GetFlagCount(), 0, 4)];
-            if (n.IsGrace() || GetStemLengthSteps(n) < limit) dx = x + W(info, size, 15);
+            if (n.IsGrace() || GetStemLengthSteps(n) < limit) dx = x + W(info, size, glFlagUp1);
         }
-        f->DrawGlyph(size, 19, dx, y);
-        if (owner.IsDblDotted()) f->DrawGlyph(size, 19, static_cast<int>(0.2 * d + 1.0 + dx + d), y);
+        f->DrawGlyph(size, glDot, dx, y);
+        if (owner.IsDblDotted()) f->DrawGlyph(size, glDot, static_cast<int>(0.2 * d + 1.0 + dx + d), y);
         x = dx + (owner.IsDblDotted() ? 2 * d : d);
     }
     // Tie.
@@ -456,7 +456,7 @@ void DrawChordStems(TStaffDrawInfo& info, TLayoutRecord& record, TChordData& cho
     int downIdx = n - 1, upIdx = 0;
     if (chord.HasSplitStems()) {
         int k = 1;
-        while (k < n - 1 && chord.GetNote(k)->GetStemSetting() == 2)
+        while (k < n - 1 && chord.GetNote(k)->GetStem() == TStemSetting::Down)
             ++k;
         downIdx = k - 1;
         upIdx = k;
@@ -530,26 +530,26 @@ int RestShift(TRestChord& rc) {
 void DrawRestGlyph(TStaffDrawInfo& info, TLayoutRecord& record, TRestNote& rest, int x, int shift) {
     TMusicFonts* f = info.GetFonts();
     int size = NoteSize(rest);
-    int glyph = 20 + std::clamp(rest.GetDur(), 0, 6);
+    int glyph = glWholeRest + std::clamp(rest.GetDur(), 0, 6);
     int gx = x + GetHeadOffset(info, record, rest);
     int rec = info.IndexOfRecord(&record);
     if (rest.HasBarLength() && !info.ShowsHidden() && rec >= 0) {
         int prev = x + info.GetDistanceToBarLine(rec, -1, 1, false, true);
         int next = x + info.GetDistanceToBarLine(rec, 1, -1, false, true);
-        gx = prev + (next - prev) / 2 - W(info, size, 20) / 2;
+        gx = prev + (next - prev) / 2 - W(info, size, glWholeRest) / 2;
     }
     int pos = rest.GetStaffPos() + shift;
     f->DrawGlyphAtPos(size, glyph, gx, pos);
     if (rest.IsDotted() || rest.IsDblDotted()) {
-        int d = W(info, size, 19);
+        int d = W(info, size, glDot);
         int dpos = rest.GetVertOffset() + shift - (rest.GetDur() >= dc32nd ? 2 : 0);
         int y = f->PosToY(dpos) - (f->StaffSpace / 2) * 5 / 12;
         int after = gx + W(info, size, glyph);
         int first = static_cast<int>(0.35 * d + after + 1.0);
-        f->DrawGlyph(size, 19, first, y);
+        f->DrawGlyph(size, glDot, first, y);
         if (rest.IsDblDotted()) {
             int base = first + d + 1;
-            f->DrawGlyph(size, 19, static_cast<int>(0.25 * d + base + 1.0), y);
+            f->DrawGlyph(size, glDot, static_cast<int>(0.25 * d + base + 1.0), y);
         }
     }
 }
@@ -558,7 +558,7 @@ void DrawRestGlyph(TStaffDrawInfo& info, TLayoutRecord& record, TRestNote& rest,
 
 // The drawing object's bodies for the song notes.
 int TNotationDrawing::MeasureSongNote(TSongNote&, TStaffDrawInfo& info, TLayoutRecord&) {
-    return 2 * W(info, 0, 7);
+    return 2 * W(info, 0, glFilledHead);
 }
 
 int TNotationDrawing::MeasureMusicNote(TMusicNote& n, TStaffDrawInfo& info, TLayoutRecord& r) {
@@ -579,7 +579,8 @@ void TNotationDrawing::DrawChordData(TChordData& c, TStaffDrawInfo& info, TLayou
 }
 
 int TNotationDrawing::MeasureRestNote(TRestNote& rest, TStaffDrawInfo& info, TLayoutRecord& r) {
-    return GetHeadOffset(info, r, rest) + W(info, NoteSize(rest), 20 + std::clamp(rest.GetDur(), 0, 6));
+    return GetHeadOffset(info, r, rest) +
+           W(info, NoteSize(rest), glWholeRest + std::clamp(rest.GetDur(), 0, 6));
 }
 
 void TNotationDrawing::DrawRestNote(TRestNote& rest, TStaffDrawInfo& info, TLayoutRecord& r, int x) {

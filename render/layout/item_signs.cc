@@ -41,8 +41,11 @@ const char* kPilcrow = "\xB6";
 struct TClefShape {
     int glyph, pos, octaveUp, octaveDown, reference;
 };
-constexpr TClefShape kClefShapes[5] = {
-    {2, 4, -8, 9, 2}, {3, 4, -6, 4, -2}, {4, 4, -6, 6, 0}, {4, 2, -8, 4, -2}, {53, 4, -5, 6, 0}};
+constexpr TClefShape kClefShapes[5] = {{glTrebleClef, 4, -8, 9, 2},
+                                       {glBassClef, 4, -6, 4, -2},
+                                       {glCClef, 4, -6, 6, 0},
+                                       {glCClef, 2, -8, 4, -2},
+                                       {glPercussionClef, 4, -5, 6, 0}};
 
 const TClefShape& ClefShape(int type) {
     return kClefShapes[type >= 0 && type <= 4 ? type : 0];
@@ -132,7 +135,7 @@ void SelectSpacerColor(TStaffDrawInfo& info, const TNotatedItem& item) {
 
 // Clefs.
 int TNotationDrawing::MeasureClefData(TClefData&, TStaffDrawInfo& info, TLayoutRecord& r) {
-    int w = W(info, 2);
+    int w = W(info, glTrebleClef);
     return r.MidBarClef && !r.IsCopy() ? MulDiv(2, w, 3) : w;
 }
 
@@ -147,41 +150,41 @@ void TNotationDrawing::DrawClefData(TClefData& clef, TStaffDrawInfo& info, TLayo
             // One third of the way toward the reference, in device units.
             int dy = (f->PosToY(p) - f->PosToY(s.reference)) / 3;
             int y = f->PosToY(p) - dy;
-            f->DrawGlyph(size, 52, x + f->GetGlyphWidth(size, s.glyph) / 2, y);
+            f->DrawGlyph(size, glClefOctave8, x + f->GetGlyphWidth(size, s.glyph) / 2, y);
         } else {
-            f->DrawGlyphAtPos(size, 52, x + f->GetGlyphWidth(size, s.glyph) / 2, p);
+            f->DrawGlyphAtPos(size, glClefOctave8, x + f->GetGlyphWidth(size, s.glyph) / 2, p);
         }
     }
 }
 
 // Key signatures.
 int TNotationDrawing::MeasureKeyData(TKeyData& key, TStaffDrawInfo& info, TLayoutRecord& r) {
-    int q = W(info, 10) / 4;
+    int q = W(info, glNatural) / 4;
     int cancels = KeyDrawsCancels(info, key, r)
                       ? CountLetters(key.GetCancelledFlats()) + CountLetters(key.GetCancelledSharps())
                       : 0;
     int flats = CountLetters(key.GetFlatMask()), sharps = CountLetters(key.GetSharpMask());
-    if (cancels + flats + sharps == 0) return info.ShowsHidden() ? W(info, 10) : 0;
+    if (cancels + flats + sharps == 0) return info.ShowsHidden() ? W(info, glNatural) : 0;
     int w = 0;
     if (cancels) {
-        w += cancels * (W(info, 10) + q);
+        w += cancels * (W(info, glNatural) + q);
         if (flats + sharps) w += 2 * q;
     }
-    w += flats * (W(info, 8) + q) + sharps * (W(info, 9) + q);
+    w += flats * (W(info, glFlat) + q) + sharps * (W(info, glSharp) + q);
     return w - q;
 }
 
 void TNotationDrawing::DrawKeyData(TKeyData& key, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
     TMusicFonts* f = info.GetFonts();
     int clef = KeyClef(info, key, r);
-    int q = W(info, 10) / 4;
+    int q = W(info, glNatural) / 4;
     int flats = CountLetters(key.GetFlatMask()), sharps = CountLetters(key.GetSharpMask());
     bool cancels = KeyDrawsCancels(info, key, r);
     int saved = f->CurrentColor;
     if (cancels + flats + sharps == 0 || (!cancels && flats + sharps == 0)) {
         if (info.ShowsHidden()) {
             f->SelectColor(info.GetHiddenColor());
-            f->DrawGlyphAtPos(10, x, kSharpPos[clef][5]);
+            f->DrawGlyphAtPos(glNatural, x, kSharpPos[clef][5]);
             f->SelectColor(saved);
         }
         return;
@@ -192,14 +195,14 @@ void TNotationDrawing::DrawKeyData(TKeyData& key, TStaffDrawInfo& info, TLayoutR
         if (hiddenCancels) f->SelectColor(info.GetHiddenColor());
         for (int letter : kFlatOrder)
             if ((key.GetCancelledFlats() >> letter) & 1) {
-                f->DrawGlyphAtPos(10, x, kFlatPos[clef][letter]);
-                x += W(info, 10) + q;
+                f->DrawGlyphAtPos(glNatural, x, kFlatPos[clef][letter]);
+                x += W(info, glNatural) + q;
                 ++drawn;
             }
         for (int letter : kSharpOrder)
             if ((key.GetCancelledSharps() >> letter) & 1) {
-                f->DrawGlyphAtPos(10, x, kSharpPos[clef][letter]);
-                x += W(info, 10) + q;
+                f->DrawGlyphAtPos(glNatural, x, kSharpPos[clef][letter]);
+                x += W(info, glNatural) + q;
                 ++drawn;
             }
         if (hiddenCancels) f->SelectColor(saved);
@@ -207,13 +210,13 @@ void TNotationDrawing::DrawKeyData(TKeyData& key, TStaffDrawInfo& info, TLayoutR
     }
     for (int letter : kFlatOrder)
         if ((key.GetFlatMask() >> letter) & 1) {
-            f->DrawGlyphAtPos(8, x, kFlatPos[clef][letter]);
-            x += W(info, 8) + q;
+            f->DrawGlyphAtPos(glFlat, x, kFlatPos[clef][letter]);
+            x += W(info, glFlat) + q;
         }
     for (int letter : kSharpOrder)
         if ((key.GetSharpMask() >> letter) & 1) {
-            f->DrawGlyphAtPos(9, x, kSharpPos[clef][letter]);
-            x += W(info, 9) + q;
+            f->DrawGlyphAtPos(glSharp, x, kSharpPos[clef][letter]);
+            x += W(info, glSharp) + q;
         }
 }
 
@@ -378,7 +381,7 @@ bool DrawsRestBar(TStaffDrawInfo& info, const TLayoutRecord& r) {
 
 // The ends of the rest bar that the record at index rec draws at x.
 void RestBarEnds(TStaffDrawInfo& info, int rec, const TLayoutRecord& r, int x, int& x1, int& x2) {
-    int w20 = W(info, 20);
+    int w20 = W(info, glWholeRest);
     int room = rec >= 0 ? info.GetRoomAfter(rec) : r.Width;
     x1 = x + w20 / 2;
     x2 = x + std::max(room, r.Width) - w20 / 2;
@@ -388,7 +391,7 @@ void RestBarEnds(TStaffDrawInfo& info, int rec, const TLayoutRecord& r, int x, i
 
 int TNotationDrawing::MeasureMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo& info, TLayoutRecord& r) {
     TMusicFonts* f = info.GetFonts();
-    int w20 = W(info, 20);
+    int w20 = W(info, glWholeRest);
     if (r.GetKind() == lkMultiRestMore)
         return info.ShowsHidden() || !m.GetShowBars() ? 0 : f->GetBarLineWidth(0);
     if (!info.ShowsHidden()) {
@@ -415,12 +418,12 @@ void TNotationDrawing::DrawMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo
         }
         return;
     }
-    int w20 = W(info, 20);
+    int w20 = W(info, glWholeRest);
     if (!info.ShowsHidden() && r.IsCopy()) {
         if (m.GetShowRests() && r.Width >= w20 && rec >= 0) {
             int prev = x + info.GetDistanceToBarLine(rec, -1, 1, false, true);
             int next = x + info.GetDistanceToBarLine(rec, 1, -1, false, true);
-            f->DrawGlyphAtPos(20, prev + (next - prev - w20) / 2, info.LineCount >= 3 ? -2 : 0);
+            f->DrawGlyphAtPos(glWholeRest, prev + (next - prev - w20) / 2, info.LineCount >= 3 ? -2 : 0);
         }
         return;
     }
@@ -436,13 +439,15 @@ void TNotationDrawing::DrawMultiMeasureRest(TMultiMeasureRest& m, TStaffDrawInfo
 
 // Staff spacers and boundaries.
 int TNotationDrawing::MeasureStaffSpacer(TStaffSpacer& s, TStaffDrawInfo& info, TLayoutRecord& r) {
-    return MulDiv(r.IsHidden() ? 25 : s.GetWidth(), W(info, 7), 100);
+    return MulDiv(r.IsHidden() ? 25 : s.GetWidth(), W(info, glFilledHead), 100);
 }
 
 void TNotationDrawing::DrawStaffSpacer(TStaffSpacer& s, TStaffDrawInfo& info, TLayoutRecord& r, int x) {
     if (!info.ShowsHidden()) return;
     TMusicStaff* staff = info.GetStaff();
-    if (info.GetMode() == 4 && staff && staff->IsUngrouped() && s.GetVisibility() != ivAlways) return;
+    if (info.GetDrawMode() == TDrawMode::EditExcerpt && staff && staff->IsUngrouped() &&
+        s.GetVisibility() != ivAlways)
+        return;
     TMusicFonts* f = info.GetFonts();
     int saved = f->CurrentColor;
     SelectSpacerColor(info, s);
@@ -457,7 +462,7 @@ int TNotationDrawing::MeasureStaffSizer(TStaffSizer& s, TStaffDrawInfo& info, TL
     if (r.IsHidden() && info.ShowsHidden()) return u;
     switch (s.GetStyle()) {
         case ssGap:
-            return MulDiv(r.IsHidden() ? 25 : s.GetGapWidthRaw(), W(info, 7), 100);
+            return MulDiv(r.IsHidden() ? 25 : s.GetGapWidthRaw(), W(info, glFilledHead), 100);
         case ssNewSystem:
             return qsm::LayoutBoldWidth(*info.GetFonts(), kPilcrow);
         default:
@@ -512,14 +517,14 @@ void TNotationDrawing::DrawStaffSizer(TStaffSizer& s, TStaffDrawInfo& info, TLay
 int TNotationDrawing::MeasureGeneralExpression(TNtnGeneralExpression& e, TStaffDrawInfo& info,
                                                TLayoutRecord& r) {
     if (e.GetWide()) return e.MeasureExpression(info, r);
-    return info.GetMode() == 0 ? info.GetFonts()->GetExpressionMarkerWidth() : 0;
+    return info.GetDrawMode() == TDrawMode::Edit ? info.GetFonts()->GetExpressionMarkerWidth() : 0;
 }
 
 void TNotationDrawing::DrawGeneralExpression(TNtnGeneralExpression& e, TStaffDrawInfo& info, TLayoutRecord& r,
                                              int x) {
     TMusicFonts* f = info.GetFonts();
     int w = e.MeasureExpression(info, r);
-    bool marker = info.GetMode() == 0 && !e.GetWide();
+    bool marker = info.GetDrawMode() == TDrawMode::Edit && !e.GetWide();
     int mw = marker ? f->GetExpressionMarkerWidth() : 0;
     int R = r.Width;
     int tx = x, mx = x;
@@ -554,7 +559,7 @@ void TNotationDrawing::DrawGeneralExpression(TNtnGeneralExpression& e, TStaffDra
         f->SelectColor(info.GetHiddenColor());
         f->DrawExpressionMarker(mx, e.GetStaffPos(), e.GetJustify());
     }
-    if (arrowTo && info.GetMode() == 0)
+    if (arrowTo && info.GetDrawMode() == TDrawMode::Edit)
         f->DrawDottedArrow(info.GetHiddenColor(), e.GetStaffPos(), x + mw, x + arrowTo);
     f->SelectColor(saved);
 }
@@ -567,7 +572,7 @@ int TNotationDrawing::MeasureExpressionTextExpression(TTextExpression& e, TStaff
 
 void TNotationDrawing::DrawExpressionTextExpression(TTextExpression& e, TStaffDrawInfo& info, TLayoutRecord&,
                                                     int x) {
-    if (info.GetMode() == 4 && e.GetVisibility() == ivNever) return;
+    if (info.GetDrawMode() == TDrawMode::EditExcerpt && e.GetVisibility() == ivNever) return;
     int style = e.GetFont();
     info.GetFonts()->DrawText(style, style <= 1 ? 1 : 0, x, e.GetStaffPos(), e.GetText());
 }
@@ -598,12 +603,12 @@ void TNotationDrawing::DrawExpressionGenericControl(TGenericControl& e, TStaffDr
 }
 
 int TNotationDrawing::MeasureExpressionSustainPedal(TSustainPedal& e, TStaffDrawInfo& info, TLayoutRecord&) {
-    return W(info, e.GetStatus() == 0 ? 32 : 31);
+    return W(info, e.GetStatus() == 0 ? glPedalUp : glPedalDown);
 }
 
 void TNotationDrawing::DrawExpressionSustainPedal(TSustainPedal& e, TStaffDrawInfo& info, TLayoutRecord&,
                                                   int x) {
-    info.GetFonts()->DrawGlyphAtPos(e.GetStatus() == 0 ? 32 : 31, x, e.GetStaffPos());
+    info.GetFonts()->DrawGlyphAtPos(e.GetStatus() == 0 ? glPedalUp : glPedalDown, x, e.GetStaffPos());
 }
 
 int TNotationDrawing::MeasureExpressionPerformanceStyle(TPerformanceStyle& e, TStaffDrawInfo& info,
@@ -628,11 +633,11 @@ int TNotationDrawing::MeasureExpressionTempoVariance(TTempoVariance& e, TStaffDr
                                                      TLayoutRecord&) {
     switch (e.GetStyle()) {
         case tvBreathMark:
-            return W(info, 38);
+            return W(info, glBreathMark);
         case tvCaesura:
-            return W(info, 39);
+            return W(info, glCaesura);
         case tvFermata:
-            return W(info, 36);
+            return W(info, glFermata);
         default:
             return qsm::LayoutItalicWidth(*info.GetFonts(), e.GetStyleText());
     }
@@ -643,8 +648,9 @@ void TNotationDrawing::DrawExpressionTempoVariance(TTempoVariance& e, TStaffDraw
     TMusicFonts* f = info.GetFonts();
     int pos = e.GetStaffPos();
     if (e.IsPauseStyle()) {
-        int glyph =
-            e.GetStyle() == tvBreathMark ? 38 : (e.GetStyle() == tvCaesura ? 39 : (pos <= 0 ? 36 : 37));
+        int glyph = e.GetStyle() == tvBreathMark
+                        ? glBreathMark
+                        : (e.GetStyle() == tvCaesura ? glCaesura : (pos <= 0 ? glFermata : glFermataBelow));
         f->DrawGlyphAtPos(glyph, x, pos);
         if (e.GetPause() && info.ShowsHidden()) {
             char text[16];
@@ -661,13 +667,13 @@ void TNotationDrawing::DrawExpressionTempoVariance(TTempoVariance& e, TStaffDraw
 
 int TNotationDrawing::MeasureExpressionDynamicLevelData(TDynamicLevelData& e, TStaffDrawInfo& info,
                                                         TLayoutRecord&) {
-    return W(info, 73 + std::clamp(e.GetStyle(), 0, 7));
+    return W(info, glDynamicPPP + std::clamp(e.GetStyle(), 0, 7));
 }
 
 void TNotationDrawing::DrawExpressionDynamicLevelData(TDynamicLevelData& e, TStaffDrawInfo& info,
                                                       TLayoutRecord&, int x) {
     TMusicFonts* f = info.GetFonts();
-    int glyph = 73 + std::clamp(e.GetStyle(), 0, 7);
+    int glyph = glDynamicPPP + std::clamp(e.GetStyle(), 0, 7);
     f->DrawGlyphAtPos(glyph, x, e.GetStaffPos());
     if (info.ShowsHidden() && (e.HasVelocity() || e.HasVolume())) {
         char a[8] = "-", b[8] = "-", text[24];
@@ -703,32 +709,32 @@ namespace {
 struct TFlowParts {
     const char* before;
     const char* after;
-    int sign;  // 34 coda, 33 segno, 0 none
+    TGlyph sign;  // coda, segno or none
 };
 TFlowParts FlowParts(int style) {
     switch (style) {
         case fsCoda:
-            return {"Coda", "", 34};
+            return {"Coda", "", glCoda};
         case fsSegno:
-            return {"", "", 33};
+            return {"", "", glSegno};
         case fsFine:
-            return {"Fine", "", 0};
+            return {"Fine", "", glNone};
         case fsToCoda:
-            return {"To Coda ", "", 34};
+            return {"To Coda ", "", glCoda};
         case fsDaCapo:
-            return {"D.C.", "", 0};
+            return {"D.C.", "", glNone};
         case fsDCalCoda:
-            return {"D.C. al Coda", "", 0};
+            return {"D.C. al Coda", "", glNone};
         case fsDCalFine:
-            return {"D.C. al Fine", "", 0};
+            return {"D.C. al Fine", "", glNone};
         case fsDalSegno:
-            return {"D.S.", "", 33};
+            return {"D.S.", "", glSegno};
         case fsDSalCoda:
-            return {"D.S.", " al Coda", 33};
+            return {"D.S.", " al Coda", glSegno};
         case fsDSalFine:
-            return {"D.S.", " al Fine", 33};
+            return {"D.S.", " al Fine", glSegno};
         default:
-            return {"", "", 0};
+            return {"", "", glNone};
     }
 }
 bool FlowWithSign(int style) {
@@ -742,7 +748,7 @@ int TNotationDrawing::MeasureExpressionFlowDirection(TFlowDirection& e, TStaffDr
     TMusicFonts& f = *info.GetFonts();
     TFlowParts p = FlowParts(e.GetStyle());
     if (FlowWithSign(e.GetStyle()))
-        return qsm::LayoutItalicWidth(f, p.before) + qsm::LayoutItalicWidth(f, p.after) + W(info, 34);
+        return qsm::LayoutItalicWidth(f, p.before) + qsm::LayoutItalicWidth(f, p.after) + W(info, glCoda);
     return qsm::LayoutItalicWidth(f, p.before);
 }
 
@@ -753,11 +759,11 @@ void TNotationDrawing::DrawExpressionFlowDirection(TFlowDirection& e, TStaffDraw
     int pos = e.GetStaffPos();
     switch (e.GetStyle()) {
         case fsCoda:
-            f->DrawGlyphAtPos(34, x, pos - 5);
+            f->DrawGlyphAtPos(glCoda, x, pos - 5);
             f->DrawItalicText(x, pos, p.before);
             break;
         case fsSegno:
-            f->DrawGlyphAtPos(33, x, pos);
+            f->DrawGlyphAtPos(glSegno, x, pos);
             break;
         case fsToCoda:
         case fsDalSegno:
@@ -766,7 +772,7 @@ void TNotationDrawing::DrawExpressionFlowDirection(TFlowDirection& e, TStaffDraw
             f->DrawItalicText(x, pos, p.before);
             x += qsm::LayoutItalicWidth(*f, p.before);
             f->DrawGlyphAtPos(p.sign, x, pos);
-            x += W(info, 34);
+            x += W(info, glCoda);
             if (*p.after) f->DrawItalicText(x, pos, p.after);
             break;
         }

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "render/music_fonts.h"
+#include "score/structure_items.h"
 
 namespace qsm {
 namespace {
@@ -30,7 +31,8 @@ void ApplyFixedMetrics(TMusicFonts& fonts) {
     if (!gFixed) return;
     for (int g = 0; g < kMeasuredGlyphCount; ++g)
         fonts.GlyphWidths[g] = gFixed->GlyphWidth;
-    fonts.GlyphWidths[5] = fonts.GlyphWidths[6] = fonts.GlyphWidths[7] = gFixed->HeadWidth;
+    fonts.GlyphWidths[glWholeHead] = fonts.GlyphWidths[glHalfHead] = fonts.GlyphWidths[glFilledHead] =
+        gFixed->HeadWidth;
     fonts.AccidentalColumnWidth = gFixed->AccidentalColumn;
 }
 
@@ -53,7 +55,7 @@ int LayoutLyricWidth(TMusicFonts& fonts, const char* text) {
 
 int LayoutTimeSignatureWidth(TMusicFonts& fonts, int style, int beats, int beatValue) {
     if (!gFixed) return fonts.MeasureTimeSignature(style, beats, beatValue);
-    if (style == 1 || style == 2) return fonts.GetGlyphWidth(40);
+    if (style == tsCommon || style == tsAllaBreve) return fonts.GetGlyphWidth(glCommonTime);
     int a = 1, b = 1;
     for (int v = beats < 0 ? -beats : beats; v >= 10; v /= 10)
         ++a;
@@ -68,7 +70,7 @@ int LayoutTempoMarkWidth(TMusicFonts& fonts, const char* text, int base, int tem
     int n = 0;
     for (int v = tempo < 0 ? -tempo : tempo; v > 0; v /= 10)
         ++n;
-    return FixedText(text) + fonts.GetGlyphWidth(7) + (n + 3) * gFixed->CharWidth;
+    return FixedText(text) + fonts.GetGlyphWidth(glFilledHead) + (n + 3) * gFixed->CharWidth;
 }
 
 }  // namespace qsm

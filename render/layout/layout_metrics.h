@@ -8,7 +8,7 @@ namespace qsm {
 
 struct TFixedMetrics {
     int GlyphWidth = 10;       // every music glyph
-    int HeadWidth = 10;        // glyphs 5, 6 and 7 (the note heads)
+    int HeadWidth = 10;        // the note heads glWholeHead, glHalfHead and glFilledHead
     int AccidentalColumn = 8;  // the accidental column width
     int CharWidth = 6;         // every character of every text font, digits of the music font included
 };

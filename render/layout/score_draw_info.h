@@ -50,9 +50,17 @@ public:
     bool IsLayeringActive() const;
     int GetMode() const { return static_cast<int>(Mode); }
     void SetMode(int mode) { Mode = static_cast<uint32_t>(mode); }
-    bool IsMode014() const { return Mode == 0 || Mode == 1 || Mode == 4; }
-    bool IsMode23() const { return Mode == 2 || Mode == 3; }
-    bool ShowsHidden() const { return Mode == 0 || Mode == 4; }
+    TDrawMode GetDrawMode() const { return static_cast<TDrawMode>(Mode); }
+    bool IsMode014() const {
+        return GetDrawMode() == TDrawMode::Edit || GetDrawMode() == TDrawMode::View ||
+               GetDrawMode() == TDrawMode::EditExcerpt;
+    }
+    bool IsMode23() const {
+        return GetDrawMode() == TDrawMode::PrintLike || GetDrawMode() == TDrawMode::Print;
+    }
+    bool ShowsHidden() const {
+        return GetDrawMode() == TDrawMode::Edit || GetDrawMode() == TDrawMode::EditExcerpt;
+    }
     bool GetShowPrinterMargin() const { return ShowPrinterMargin; }
     void ToggleShowPrinterMargin() { ShowPrinterMargin = !ShowPrinterMargin; }
     int GetFirstStaffWithLines() const { return FirstStaffWithLines; }
@@ -92,6 +100,22 @@ public:
 private:
     void EnsureSlots(int count);
     int StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passed);
+
+    // The steps of FitSystem and what they share.
+    struct TStretchCursor;
+    struct TSystemFit;
+    void SqueezeFirstBars(int width);
+    void BreakStaff(TStaffDrawInfo& s, bool top, TSystemFit& fit);
+    void CutToCommonTime(int si, TSystemFit& fit);
+    static void BackOffToBarBreak(TStaffDrawInfo& s);
+    static void CloseStaffEnd(TStaffDrawInfo& s);
+    void ChooseFillWidth(TSystemFit& fit);
+    bool RestartCursors(TSystemFit& fit);
+    static bool AdvanceToStretchPoint(TStaffDrawInfo& s, TStretchCursor& k);
+    bool NextStretchTime(TSystemFit& fit, int64_t& best, int& bestPriority);
+    void WidenAtCursors(TSystemFit& fit, int64_t best, int bestPriority);
+    void StretchToWidth(TSystemFit& fit);
+    void PadToWidest(TSystemFit& fit);
 
     TMusicScore* Score;
     TMusicFonts* Fonts;

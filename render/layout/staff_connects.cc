@@ -233,7 +233,7 @@ void DrawBeam(TStaffDrawInfo& info, int ri, int x) {
         }
         rx += r.Width;
     }
-    int w7 = f->GetGlyphWidth(g ? 1 : 0, 7);
+    int w7 = f->GetGlyphWidth(g ? 1 : 0, glFilledHead);
     for (size_t k = 0; k < notes.size(); ++k) {
         TMusicNote* n = notes[k].first;
         int sx = notes[k].second;
@@ -318,7 +318,7 @@ void SlurNotePoints(TStaffDrawInfo& info, int ri, int x, int d, int sg, int mode
     if (!item) return;
     int s = f->StaffSpace;
     int num = sg ? 2 : 1, den = sg ? 3 : 1;
-    int W = std::max(f->GetGlyphWidth(NoteSize(*item), 7), 1);
+    int W = std::max(f->GetGlyphWidth(NoteSize(*item), glFilledHead), 1);
     bool own = !item->IsGrace() && sg == 1;
     TMusicNote* n = PitchedOf(item);
     TRestNote* rest = qsm::AsRestNote(item);
@@ -400,7 +400,7 @@ bool BuildSlur(TStaffDrawInfo& info, TStaffSlur& out, int ri, int x) {
     if (TSongNote* sn = back.GetSongNote()) d = sn->IsSlurDownward() ? -1 : 1;
     int sg = note->IsGrace() ? 1 : 0;
     int s = f->StaffSpace;
-    int W = std::max(f->GetGlyphWidth(7), 1);
+    int W = std::max(f->GetGlyphWidth(glFilledHead), 1);
     TMusicNote* S = SlurEndNote(back.GetSongNote(), d);
     TMusicNote* F = SlurEndNote(ahead.GetSongNote(), d);
     bool special = true;

@@ -70,8 +70,8 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     int lineStart = x + Owner->GetFirstRecordWidth();
     int lastGap = 0;
     bool itemSeen = false;
-    int mode = GetMode();
-    bool pending = Slot == 0 && (mode == 2 || mode == 3 || x > 0);
+    TDrawMode mode = GetDrawMode();
+    bool pending = Slot == 0 && (mode == TDrawMode::PrintLike || mode == TDrawMode::Print || x > 0);
     int rx = x;
     int i = 0;
     for (; i < RecordCount; ++i) {
@@ -116,11 +116,11 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
     }
     if (IsHidden()) return;
     DrawSlurs(*this, extent.Left, extent.Right);
-    if (Staff && Staff->GetLyrics() && mode != 4) DrawLyrics(extent, x);
+    if (Staff && Staff->GetLyrics() && mode != TDrawMode::EditExcerpt) DrawLyrics(extent, x);
     f->OriginY = y + Y;
     rx = x;
     int hairpinEnd = 0;
-    int last = mode == 4 ? RecordCount - 1 : RecordCount;
+    int last = mode == TDrawMode::EditExcerpt ? RecordCount - 1 : RecordCount;
     // Where the closing bar line of the segment starts, when the segment ends in one: expressions stand
     // left of it.
     ClosingBarX = 0;
@@ -197,9 +197,9 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
     if (endRec >= 0) {
         const TLayoutRecord& e = Record(endRec);
         auto* en = qsm::AsSongNote(ItemOf(e));
-        int g = f->GetGlyphWidth(7), nlay = 1;
+        int g = f->GetGlyphWidth(glFilledHead), nlay = 1;
         if (auto* rest = qsm::AsRestNote(en)) {
-            g = f->GetGlyphWidth(NoteSize(*rest), 20 + std::clamp(rest->GetDur(), 0, 6));
+            g = f->GetGlyphWidth(NoteSize(*rest), glWholeRest + std::clamp(rest->GetDur(), 0, 6));
         } else if (en && en->HasNotes()) {
             g = HeadWidth(*this, *static_cast<TMusicNote*>(en));
             nlay = std::max<int>(e.ChordLayout, 1);
@@ -207,7 +207,7 @@ int TStaffDrawInfo::DrawHairpins(int ri, int x) {
         int ex = x + sum;
         x2 = std::max(ex + e.Width - g, ex + (en ? GetHeadOffset(*this, e, *en) : 0) + g * nlay);
     } else {
-        x2 = x + sum - f->GetGlyphWidth(7);
+        x2 = x + sum - f->GetGlyphWidth(glFilledHead);
     }
     if (allHidden && !ShowsHidden()) return run.Last;
     f->SelectColor(allHidden ? GetHiddenColor() : GetColor());
@@ -249,7 +249,8 @@ void TStaffDrawInfo::DrawLyrics(const TDrawExtent& extent, int x) {
                 auto* note = qsm::AsSongNote(ItemOf(r));
                 if (lyrics->Align == 1 && note) {
                     tx += GetLyricX(*this, r, *note);
-                    if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
+                    if (!note->StartsSlurOrTie())
+                        tx += f->GetGlyphWidth(NoteSize(*note), glFilledHead) / 2 - w / 2;
                 }
                 f->DrawLyricText(tx, p, text);
                 if (cursor.GetSeparator() == '-') f->DrawLyricText(prevEnd + (tx - prevEnd - hy) / 2, p, "-");
@@ -283,7 +284,7 @@ void TStaffDrawInfo::DrawLyricAt(int ri, int line, int x) {
     TStaffLyrics* lyrics = Staff->GetLyrics();
     if (lyrics && lyrics->Align == 1 && note) {
         tx += GetLyricX(*this, r, *note);
-        if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), 7) / 2 - w / 2;
+        if (!note->StartsSlurOrTie()) tx += f->GetGlyphWidth(NoteSize(*note), glFilledHead) / 2 - w / 2;
     }
     f->DrawLyricText(tx, GetLyricLineY(line), cursor.GetText());
 }

@@ -35,12 +35,12 @@ TStaffDrawInfo::~TStaffDrawInfo() {
 }
 
 int TStaffDrawInfo::GetMode() const {
-    return Owner ? Owner->GetMode() : 1;
+    return Owner ? Owner->GetMode() : static_cast<int>(TDrawMode::View);
 }
 
 bool TStaffDrawInfo::ShowsHidden() const {
-    int m = GetMode();
-    return m == 0 || m == 4;
+    TDrawMode m = GetDrawMode();
+    return m == TDrawMode::Edit || m == TDrawMode::EditExcerpt;
 }
 
 bool TStaffDrawInfo::IsActive() const {
@@ -167,39 +167,16 @@ void TStaffDrawInfo::BuildLayoutRecord(TLayoutRecord& r, int itemIndex, TRelNtnI
         r.SetHidden(true);
         return;
     }
-    bool show = ShowsHidden();
     bool hidden = !IsItemVisible(item);
     int self = IndexOfRecord(&r);
-    bool measureDone = false;
     switch (item->GetType()) {
         case ntClef:
         case ntKey:
-            r.SetKind(item->GetType() == ntClef ? lkClef : lkKey);
-            // A clef or key repeated at a system start is shown even where its own item is hidden, but
-            // not on a staff without lines (a lyric or conductor staff), where it would stand over the
-            // staff above.
-            if (r.IsCopy() && LineCount > 0) hidden = false;
-            if (item->GetType() == ntClef && !r.IsCopy()) {
-                for (int j = self - 1; j >= 0; --j) {
-                    int k = Record(j).GetKind();
-                    if (k == lkBarLine || k == lkSegmentStart) break;
-                    if (k == lkNote || k == lkGrace || k == lkMultiRest) {
-                        r.MidBarClef = 1;
-                        break;
-                    }
-                }
-            }
+            SetClefOrKeyRecord(r, item->GetType() == ntClef, self, hidden);
             break;
-        case ntBarLine: {
-            r.SetKind(lkBarLine);
-            auto* bar = static_cast<TBarLineData*>(item);
-            if (!bar->GetComputedFlag()) {
-                int n = index.GetBarNumber(false);
-                if (bar->IsCountedBar() && itemIndex < index.GetIndex()) --n;
-                r.Count = static_cast<uint16_t>(std::max(n, 0));
-            }
+        case ntBarLine:
+            SetBarLineRecord(r, *static_cast<TBarLineData*>(item), itemIndex, index);
             break;
-        }
         case ntSpecialEnding:
             r.SetKind(lkEnding);
             break;
@@ -209,68 +186,19 @@ void TStaffDrawInfo::BuildLayoutRecord(TLayoutRecord& r, int itemIndex, TRelNtnI
         case ntStaffSpacer:
             r.SetKind(lkSpacer);
             break;
-        case ntMultiMeasureRest: {
-            auto* rest = static_cast<TMultiMeasureRest*>(item);
-            r.SetKind(lkMultiRest);
-            r.Time = static_cast<uint32_t>(rest->GetBarLength());
-            int bar = atItem ? index.GetBarInMultiRest() : 0;
-            if (bar > 0) {
-                r.SetCopy(true);
-                r.Count = static_cast<uint16_t>(std::min(bar, 0xFFFF));
-                if (show) hidden = true;
-            }
-            if (!show) {
-                const TLayoutRecord* prev = self > 0 ? &Record(self - 1) : nullptr;
-                bool first = !(prev && prev->ItemIndex == itemIndex && prev->IsMultiBarRest());
-                // The bar that the run of this rest's records in the segment starts at.
-                int firstCount = r.Count;
-                for (int j = self - 1;
-                     j >= 0 && Record(j).ItemIndex == itemIndex && Record(j).IsMultiBarRest(); --j)
-                    if (Record(j).GetKind() == lkMultiRest) firstCount = Record(j).Count;
-                bool mayShow = false;
-                if (hidden || !r.IsCopy()) {
-                    mayShow = hidden;
-                } else if (GetMode() == 1) {
-                    if (!first) hidden = true;
-                } else {
-                    if (rest->GetPrintOnce() && firstCount != 0) {
-                        hidden = true;
-                        mayShow = true;
-                    } else if (first) {
-                        r.SetCopy(false);
-                    } else {
-                        hidden = true;
-                    }
-                }
-                if (mayShow && hidden && (rest->GetShowBars() || rest->GetShowRests())) {
-                    hidden = false;
-                    r.SetCopy(true);
-                }
-            }
+        case ntMultiMeasureRest:
+            SetMultiRestRecord(r, *static_cast<TMultiMeasureRest*>(item), itemIndex, self,
+                               atItem ? index.GetBarInMultiRest() : 0, hidden);
             break;
-        }
-        case ntStaffSizer: {
-            auto* sizer = static_cast<TStaffSizer*>(item);
-            if (sizer->GetGapWidthRaw() > 0) {
-                r.SetKind(hidden && !show ? lkFloating : lkGap);
-            } else {
-                r.SetKind(hidden && !show ? lkFloating : lkBoundary);
-                if (!show) hidden = true;
-            }
+        case ntStaffSizer:
+            SetSizerRecord(r, *static_cast<TStaffSizer*>(item), hidden);
             break;
-        }
         case ntNote:
         case ntRest:
         case ntChord:
-        case ntRestChord: {
-            auto* note = static_cast<TSongNote*>(item);
-            r.SetKind(note->IsGrace() ? lkGrace : lkNote);
-            r.Time = static_cast<uint32_t>(std::max(note->GetDuration(), 0));
-            r.AccidentalSpace = static_cast<uint8_t>(std::clamp(note->GetAccidentalSpace(*this), 0, 255));
-            r.ChordLayout = static_cast<uint8_t>(std::clamp(note->GetChordLayoutSize(), 0, 255));
-            if (note->TakesLyric()) r.Count = static_cast<uint16_t>(index.GetSyllableCount() + 1);
+        case ntRestChord:
+            SetNoteRecord(r, *static_cast<TSongNote*>(item), index);
             break;
-        }
         default:
             if (item->IsExpression()) {
                 int p = static_cast<TNtnGeneralExpression*>(item)->GetPlacement();
@@ -281,16 +209,110 @@ void TStaffDrawInfo::BuildLayoutRecord(TLayoutRecord& r, int itemIndex, TRelNtnI
             break;
     }
     r.SetHidden(hidden);
-    if (!measureDone) {
-        if (!hidden || (show && !r.IsCopy())) {
-            int m = item->Measure(*this, r);
-            r.Width = m + item->GetDotWidth(*this, r);
-            if (show) r.Width = std::max(r.Width, GetFonts()->GetGlyphWidth(7) / 2);
-        } else {
-            r.Width = 0;
-            if (item->IsExpression()) r.SetKind(lkFloating);
-            r.AccidentalSpace = r.ChordLayout = 0;
+    MeasureRecord(r, *item, hidden);
+}
+
+void TStaffDrawInfo::SetClefOrKeyRecord(TLayoutRecord& r, bool clef, int self, bool& hidden) {
+    r.SetKind(clef ? lkClef : lkKey);
+    // A clef or key repeated at a system start is shown even where its own item is hidden, but not on a
+    // staff without lines (a lyric or conductor staff), where it would stand over the staff above.
+    if (r.IsCopy() && LineCount > 0) hidden = false;
+    if (clef && !r.IsCopy()) {
+        for (int j = self - 1; j >= 0; --j) {
+            int k = Record(j).GetKind();
+            if (k == lkBarLine || k == lkSegmentStart) break;
+            if (k == lkNote || k == lkGrace || k == lkMultiRest) {
+                r.MidBarClef = 1;
+                break;
+            }
         }
+    }
+}
+
+void TStaffDrawInfo::SetBarLineRecord(TLayoutRecord& r, TBarLineData& bar, int itemIndex, TRelNtnIdx& index) {
+    r.SetKind(lkBarLine);
+    if (!bar.GetComputedFlag()) {
+        int n = index.GetBarNumber(false);
+        if (bar.IsCountedBar() && itemIndex < index.GetIndex()) --n;
+        r.Count = static_cast<uint16_t>(std::max(n, 0));
+    }
+}
+
+// barInRest: the bar of the rest the segment starts at, 0 at the rest itself.
+void TStaffDrawInfo::SetMultiRestRecord(TLayoutRecord& r, TMultiMeasureRest& rest, int itemIndex, int self,
+                                        int barInRest, bool& hidden) {
+    r.SetKind(lkMultiRest);
+    r.Time = static_cast<uint32_t>(rest.GetBarLength());
+    if (barInRest > 0) {
+        r.SetCopy(true);
+        r.Count = static_cast<uint16_t>(std::min(barInRest, 0xFFFF));
+        if (ShowsHidden()) hidden = true;
+    }
+    if (!ShowsHidden()) ShowMultiRestOnce(r, rest, itemIndex, self, hidden);
+}
+
+// Outside the modes that show hidden items, a multi-measure rest broken over segments shows once: in the
+// view at its first record of a segment, in print where the rest itself stands, or at the first of a run
+// when it prints once; a rest that shows its bars or rests is shown again where it would hide.
+void TStaffDrawInfo::ShowMultiRestOnce(TLayoutRecord& r, TMultiMeasureRest& rest, int itemIndex, int self,
+                                       bool& hidden) {
+    const TLayoutRecord* prev = self > 0 ? &Record(self - 1) : nullptr;
+    bool first = !(prev && prev->ItemIndex == itemIndex && prev->IsMultiBarRest());
+    // The bar that the run of this rest's records in the segment starts at.
+    int firstCount = r.Count;
+    for (int j = self - 1; j >= 0 && Record(j).ItemIndex == itemIndex && Record(j).IsMultiBarRest(); --j)
+        if (Record(j).GetKind() == lkMultiRest) firstCount = Record(j).Count;
+    bool mayShow = false;
+    if (hidden || !r.IsCopy()) {
+        mayShow = hidden;
+    } else if (GetDrawMode() == TDrawMode::View) {
+        if (!first) hidden = true;
+    } else {
+        if (rest.GetPrintOnce() && firstCount != 0) {
+            hidden = true;
+            mayShow = true;
+        } else if (first) {
+            r.SetCopy(false);
+        } else {
+            hidden = true;
+        }
+    }
+    if (mayShow && hidden && (rest.GetShowBars() || rest.GetShowRests())) {
+        hidden = false;
+        r.SetCopy(true);
+    }
+}
+
+void TStaffDrawInfo::SetSizerRecord(TLayoutRecord& r, TStaffSizer& sizer, bool& hidden) {
+    bool show = ShowsHidden();
+    if (sizer.GetGapWidthRaw() > 0) {
+        r.SetKind(hidden && !show ? lkFloating : lkGap);
+    } else {
+        r.SetKind(hidden && !show ? lkFloating : lkBoundary);
+        if (!show) hidden = true;
+    }
+}
+
+void TStaffDrawInfo::SetNoteRecord(TLayoutRecord& r, TSongNote& note, TRelNtnIdx& index) {
+    r.SetKind(note.IsGrace() ? lkGrace : lkNote);
+    r.Time = static_cast<uint32_t>(std::max(note.GetDuration(), 0));
+    r.AccidentalSpace = static_cast<uint8_t>(std::clamp(note.GetAccidentalSpace(*this), 0, 255));
+    r.ChordLayout = static_cast<uint8_t>(std::clamp(note.GetChordLayoutSize(), 0, 255));
+    if (note.TakesLyric()) r.Count = static_cast<uint16_t>(index.GetSyllableCount() + 1);
+}
+
+// The record's width: what the item measures with its dots (at least half a head where hidden items show),
+// or nothing for a hidden record, which then loses its head layout and, for an expression, its place.
+void TStaffDrawInfo::MeasureRecord(TLayoutRecord& r, TNotatedItem& item, bool hidden) {
+    bool show = ShowsHidden();
+    if (!hidden || (show && !r.IsCopy())) {
+        int m = item.Measure(*this, r);
+        r.Width = m + item.GetDotWidth(*this, r);
+        if (show) r.Width = std::max(r.Width, GetFonts()->GetGlyphWidth(glFilledHead) / 2);
+    } else {
+        r.Width = 0;
+        if (item.IsExpression()) r.SetKind(lkFloating);
+        r.AccidentalSpace = r.ChordLayout = 0;
     }
 }
 
@@ -368,7 +390,7 @@ void TStaffDrawInfo::AddSpacing(int ci) {
             target = j;
             break;
         }
-    Record(target).Width += n * GetFonts()->GetGlyphWidth(7) / d;
+    Record(target).Width += n * GetFonts()->GetGlyphWidth(glFilledHead) / d;
 }
 
 int TStaffDrawInfo::GetFitWidth(const TLayoutRecord& r) {
@@ -398,18 +420,18 @@ int TStaffDrawInfo::AddDurationRoom(const TLayoutRecord& r) {
     if (song && song->HasNotes() && item->GetType() != ntRestChord) {
         auto* n = static_cast<TMusicNote*>(song);
         if (r.ChordLayout <= 1 && n->HasFreeStem() && n->GetStemDirSign() > 0 && n->GetFlagCount() > 0)
-            room += m(15);
+            room += m(glFlagUp1);
         room += m(n->GetNoteheadSymbolCode());
     } else if (song) {
-        room += m(7);
+        room += m(glFilledHead);
     } else if (k == lkMultiRest) {
-        room += f->GetGlyphWidth(7);
+        room += f->GetGlyphWidth(glFilledHead);
     } else {
         return 0;
     }
     TMusicScore* score = GetScore();
     if (score && score->GetDurationPadding() && (k == lkNote || (k == lkMultiRest && r.IsCopy()))) {
-        int base = k == lkMultiRest ? f->GetGlyphWidth(7) : m(7);
+        int base = k == lkMultiRest ? f->GetGlyphWidth(glFilledHead) : m(glFilledHead);
         int cls = 2;
         auto fromTicks = [](int t) { return t >= 768 ? 0 : (t >= 384 ? 1 : (t >= 192 ? 2 : 4)); };
         if (song) {
@@ -695,7 +717,7 @@ void TStaffDrawInfo::WidenForLyrics() {
     TMusicFonts& f = *GetFonts();
     int hy = qsm::LayoutLyricWidth(f, "-");
     bool barMode = lyrics->Placement == 1 ? (ConnectBarsState & 1) != 0 : (ConnectBarsState & 2) != 0;
-    int u7 = f.GetGlyphWidth(7);
+    int u7 = f.GetGlyphWidth(glFilledHead);
     for (int line = 0; line < kMaxLyricLines; ++line) {
         if (!LyricCursors[line]) continue;
         TLyric cursor;
@@ -728,7 +750,7 @@ void TStaffDrawInfo::WidenForLyrics() {
                     int a = GetLyricX(*this, R, *note);
                     int left = 0;
                     if (!note->StartsSlurOrTie()) {
-                        int u = f.GetGlyphWidth(NoteSize(*note), 7);
+                        int u = f.GetGlyphWidth(NoteSize(*note), glFilledHead);
                         left = w / 2 - u / 2;
                         int shortfall = left - (carry + a);
                         if (shortfall > 0) {
@@ -1002,7 +1024,7 @@ int TStaffDrawInfo::GetRoomAfter(int ri) {
         if (i > ri && r.ItemIndex != item && (ShowsHidden() || r.IsDrawable())) break;
         room += r.Width;
     }
-    int limit = 3 * GetFonts()->GetGlyphWidth(7) / 2;
+    int limit = 3 * GetFonts()->GetGlyphWidth(glFilledHead) / 2;
     return room > limit ? room - limit : room;
 }
 
@@ -1054,7 +1076,7 @@ bool TStaffDrawInfo::GetNoteRoomLeft(int ri, int pos, int accidental, int& room)
             if (!passable && k != lkEnding) break;
         }
     }
-    room = std::max(room, f->GetGlyphWidth(7));
+    room = std::max(room, f->GetGlyphWidth(glFilledHead));
     return false;
 }
 
@@ -1108,7 +1130,7 @@ int TStaffDrawInfo::GetExpressionOffset(int alignment, int ri) {
         if (!ShowsHidden() && (r.GetKind() == lkMultiRestMore || (rest && rest->HasBarLength()))) {
             int a = GetDistanceToDrawable(i, -1), b = GetDistanceToDrawable(i, 1);
             d += (a + b) / 2;
-            int h = f->GetGlyphWidth(20) / 2;
+            int h = f->GetGlyphWidth(glWholeRest) / 2;
             return d + (alignment == 0 ? -h : (alignment == 2 ? h : 0));
         }
         if (r.GetKind() == lkMultiRest) {
@@ -1118,11 +1140,11 @@ int TStaffDrawInfo::GetExpressionOffset(int alignment, int ri) {
         if (auto* n = qsm::AsSongNote(it)) {
             d += GetHeadOffset(*this, r, *n);
             if (alignment != 0) {
-                int w = rest ? f->GetGlyphWidth(20 + std::clamp(rest->GetDur(), 0, 6))
+                int w = rest ? f->GetGlyphWidth(glWholeRest + std::clamp(rest->GetDur(), 0, 6))
                              : (n->HasNotes() && n->GetType() != ntRestChord
                                     ? HeadWidth(*this, *static_cast<TMusicNote*>(n)) *
                                           std::max<int>(r.ChordLayout, 1)
-                                    : f->GetGlyphWidth(7));
+                                    : f->GetGlyphWidth(glFilledHead));
                 d += alignment == 1 ? w / 2 : w;
             }
             return d;

@@ -49,6 +49,15 @@ enum : uint16_t {
     SDI_NO_SPACE = 0x0010,
 };
 
+// What a system is drawn for: the mode given to TScoreDrawInfo (stored as its number).
+enum class TDrawMode : uint32_t {
+    Edit = 0,         // hidden items shown with expression markers; the layering switch counts
+    View = 1,         // the score view
+    PrintLike = 2,    // drawn as for printing
+    Print = 3,        // printing and its preview
+    EditExcerpt = 4,  // hidden items shown; the segment's last record and the lyrics are not drawn
+};
+
 class TStaffDrawInfo {
 public:
     static constexpr int kInitialRecords = 256;
@@ -115,6 +124,7 @@ public:
     TMusicScore* GetScore() const { return Score; }
     TMusicFonts* GetFonts() const { return Fonts; }
     int GetMode() const;
+    TDrawMode GetDrawMode() const { return static_cast<TDrawMode>(GetMode()); }
     bool ShowsHidden() const;
     bool IsActive() const;
     TStaffDrawInfo* GetNeighbour(int dir, bool slotOwnersOnly) const;
@@ -192,6 +202,15 @@ private:
     int AddDurationRoom(const TLayoutRecord& r);
     void WidenForLyrics();
     void AddMultiRestMore(TRelNtnIdx& index, int itemIndex);
+    // The steps of BuildLayoutRecord: the record's kind and fields by item type, then its width.
+    void SetClefOrKeyRecord(TLayoutRecord& r, bool clef, int self, bool& hidden);
+    void SetBarLineRecord(TLayoutRecord& r, TBarLineData& bar, int itemIndex, TRelNtnIdx& index);
+    void SetMultiRestRecord(TLayoutRecord& r, TMultiMeasureRest& rest, int itemIndex, int self, int barInRest,
+                            bool& hidden);
+    void ShowMultiRestOnce(TLayoutRecord& r, TMultiMeasureRest& rest, int itemIndex, int self, bool& hidden);
+    void SetSizerRecord(TLayoutRecord& r, TStaffSizer& sizer, bool& hidden);
+    void SetNoteRecord(TLayoutRecord& r, TSongNote& note, TRelNtnIdx& index);
+    void MeasureRecord(TLayoutRecord& r, TNotatedItem& item, bool hidden);
 
     TScoreDrawInfo* Owner;
     TMusicScore* Score = nullptr;
