@@ -3,8 +3,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/text.h"
 
 namespace qsm::gdi {
 
@@ -540,8 +542,23 @@ int StartDocA(HDC hdc, const DOCINFOA* info) {
         SetDCSurface(*dc, s);
         cairo_surface_destroy(s);
     }
-    if (info && info->lpszDocName)
-        cairo_pdf_surface_set_metadata(dc->surface, CAIRO_PDF_METADATA_TITLE, info->lpszDocName);
+    if (info && info->lpszDocName) {
+        // The document name is ANSI text; the file's title is UTF-8 (cairo refuses other bytes and fails
+        // the whole job).
+        std::string title;
+        int n = MultiByteToWideChar(CP_ACP, 0, info->lpszDocName, -1, nullptr, 0);
+        if (n > 0) {
+            std::u16string wide(static_cast<size_t>(n), u'\0');
+            MultiByteToWideChar(CP_ACP, 0, info->lpszDocName, -1, wide.data(), n);
+            int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+            if (m > 0) {
+                title.resize(static_cast<size_t>(m));
+                WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, title.data(), m, nullptr, nullptr);
+                title.resize(std::strlen(title.c_str()));
+            }
+        }
+        cairo_pdf_surface_set_metadata(dc->surface, CAIRO_PDF_METADATA_TITLE, title.c_str());
+    }
     dc->docStarted = true;
     dc->pageDrawn = false;
     return 1;

@@ -157,4 +157,22 @@ TEST(GdiPdf, ShapesOfOnePenShareAPathAndKeepTheirOrder) {
     EXPECT_EQ(Count(ops, "B*"), 2);
 }
 
+TEST(GdiPdf, DocumentNameInTheAnsiCodePageBecomesTheTitle) {
+    std::string path =
+        std::string(::testing::TempDir()) + "/gdi_pdf_title_" + std::to_string(getpid()) + ".pdf";
+    HDC dc = qsm::gdi::CreatePdfDC(nullptr, 595.0, 842.0, 600);
+    DOCINFOA di{sizeof(DOCINFOA), "Caf\xE9 n\xE4", path.c_str(), nullptr, 0};  // not UTF-8
+    ASSERT_GT(StartDocA(dc, &di), 0);
+    EXPECT_GT(StartPage(dc), 0);
+    Rectangle(dc, 100, 100, 500, 500);
+    EXPECT_GT(EndPage(dc), 0);
+    EXPECT_GT(EndDoc(dc), 0);
+    DeleteDC(dc);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_NE(ss.str().find("/Title"), std::string::npos);
+    std::remove(path.c_str());
+}
+
 }  // namespace
