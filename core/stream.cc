@@ -18,6 +18,7 @@ TQSRStream::~TQSRStream() = default;
 
 void TQSRStream::SetError() {
     status_ = 1;
+    readEnd_ = readNext_;
 }
 
 void TQSRStream::Put(int) {
@@ -93,7 +94,7 @@ void TQSRStream::WriteLong(DWORD v) {
     WriteBlock(b, 4);
 }
 
-WORD TQSRStream::ReadWord() {
+WORD TQSRStream::ReadWordFromStream() {
     BYTE b[2] = {0, 0};
     DWORD got = ReadBlock(b, 2);
     if (got < 2) {
@@ -105,7 +106,7 @@ WORD TQSRStream::ReadWord() {
     return static_cast<WORD>(b[0] | (b[1] << 8));
 }
 
-DWORD TQSRStream::ReadLong() {
+DWORD TQSRStream::ReadLongFromStream() {
     BYTE b[4] = {0, 0, 0, 0};
     DWORD got = ReadBlock(b, 4);
     if (got < 4) {
@@ -119,19 +120,19 @@ DWORD TQSRStream::ReadLong() {
 
 void TQSRStream::ReadString(char* dst, int limit) {
     if (!dst || limit < 1) {
-        while (Get() != 0) {
+        while (GetByte() != 0) {
         }
         return;
     }
     int place = 0;
     int room = limit - 1;
-    dst[0] = static_cast<char>(Get());
+    dst[0] = static_cast<char>(GetByte());
     while (dst[place] != 0) {
         if (room > 0) {
             ++place;
             --room;
         }
-        dst[place] = static_cast<char>(Get());
+        dst[place] = static_cast<char>(GetByte());
     }
 }
 
@@ -141,7 +142,7 @@ void TQSRStream::ReadStringCP(int codePage, char* dst, int limit) {
 }
 
 bool TQSRStream::ReadBool() {
-    return Get() != 0;
+    return GetByte() != 0;
 }
 
 void TQSRStream::WriteBool(bool v) {
@@ -165,7 +166,7 @@ void TQSRStream::WriteReal(float v, int decimals) {
 int TQSRStream::ReadLine(char* dst, int limit) {
     int count = 0;
     for (;;) {
-        BYTE b = Get();
+        BYTE b = GetByte();
         if (b == 13) continue;
         if (b == 10 || b == 0) break;
         ++count;
@@ -250,15 +251,15 @@ DWORD TQSRStream::CopyFrom(TQSRStream& source, DWORD n) {
 }
 
 TQSRStream& TQSRStream::operator>>(char& v) {
-    v = static_cast<char>(Get());
+    v = static_cast<char>(GetByte());
     return *this;
 }
 TQSRStream& TQSRStream::operator>>(signed char& v) {
-    v = static_cast<signed char>(Get());
+    v = static_cast<signed char>(GetByte());
     return *this;
 }
 TQSRStream& TQSRStream::operator>>(unsigned char& v) {
-    v = Get();
+    v = GetByte();
     return *this;
 }
 TQSRStream& TQSRStream::operator>>(int16_t& v) {

@@ -36,14 +36,35 @@ public:
 
     int GetError() const { return status_; }
 
+    // The next byte as Get gives it, taken from the read window when that holds one.
+    BYTE GetByte() {
+        if (readNext_ != readEnd_) return *readNext_++;
+        return Get();
+    }
+
     // The bytes of s and a zero byte (only the zero byte for a null s).
     void WriteString(const char* s);
     void WriteWord(WORD v);
     void WriteLong(DWORD v);
     // Little-endian values; when fewer bytes than needed can be read, the status is set and the missing
     // bytes count as 0.
-    WORD ReadWord();
-    DWORD ReadLong();
+    WORD ReadWord() {
+        if (readEnd_ - readNext_ >= 2) {
+            WORD v = static_cast<WORD>(readNext_[0] | (readNext_[1] << 8));
+            readNext_ += 2;
+            return v;
+        }
+        return ReadWordFromStream();
+    }
+    DWORD ReadLong() {
+        if (readEnd_ - readNext_ >= 4) {
+            DWORD v = static_cast<DWORD>(readNext_[0]) | (static_cast<DWORD>(readNext_[1]) << 8) |
+                      (static_cast<DWORD>(readNext_[2]) << 16) | (static_cast<DWORD>(readNext_[3]) << 24);
+            readNext_ += 4;
+            return v;
+        }
+        return ReadLongFromStream();
+    }
     // A zero-terminated string: keeps at most limit-1 characters, always terminates, and consumes the whole
     // string with its terminator. With a limit below 1 (or no buffer) the string is consumed and dropped.
     void ReadString(char* dst, int limit);
@@ -91,7 +112,17 @@ protected:
     // Only Rewind clears the status; derived streams that reopen call this.
     void ClearError() { status_ = 0; }
 
+    // The read window: bytes a derived stream holds ready at its read position. GetByte, ReadWord, ReadLong
+    // and the string and line readers take bytes from it without calling the stream, so a stream that sets
+    // a window learns from readNext_ how far they got before it does anything else. SetError empties the
+    // window (at readNext_, so that the position stays known). Empty unless a derived stream sets it.
+    const BYTE* readNext_ = nullptr;
+    const BYTE* readEnd_ = nullptr;
+
 private:
+    WORD ReadWordFromStream();
+    DWORD ReadLongFromStream();
+
     int32_t status_ = 0;
 };
 

@@ -11,6 +11,33 @@ const BYTE kEnvelope[6] = {'[', 'Q', 'S', 'Z', ']', 0};
 
 }  // namespace
 
+// Every operation of the decompressing stream runs inside one: on the way in, the bytes the primitives took
+// from the read window are counted as consumed; on the way out, the window is laid over the decompressed
+// bytes not read yet (none while the status is set, the stream is closed or it compresses).
+class TQSRZLibInStream::TWindowScope {
+public:
+    explicit TWindowScope(TQSRZLibInStream& s) : s_(s) {
+        if (s_.scopeDepth_++ > 0 || s_.readNext_ == nullptr) return;
+        const DWORD taken = static_cast<DWORD>(s_.readNext_ - (s_.out_.get() + s_.consumed_));
+        s_.consumed_ += taken;
+        s_.total_ += taken;
+        s_.readNext_ = s_.readEnd_ = nullptr;
+    }
+    ~TWindowScope() {
+        if (--s_.scopeDepth_ > 0 || !s_.decompressing_) return;
+        BYTE* next = s_.out_.get() + s_.consumed_;
+        s_.readNext_ = next;
+        s_.readEnd_ = next;
+        if (!s_.GetError() && s_.state_ != kNotOpened && s_.consumed_ < s_.Produced())
+            s_.readEnd_ = s_.out_.get() + s_.Produced();
+    }
+    TWindowScope(const TWindowScope&) = delete;
+    TWindowScope& operator=(const TWindowScope&) = delete;
+
+private:
+    TQSRZLibInStream& s_;
+};
+
 TQSRZLibInStream::TQSRZLibInStream(int requestedMode, TQSRStream* underlying, bool ownsUnderlying)
     : TQSRZLibInStream(requestedMode, underlying, ownsUnderlying, true) {}
 
@@ -49,6 +76,7 @@ DWORD TQSRZLibInStream::Produced() const {
 }
 
 void TQSRZLibInStream::Open() {
+    TWindowScope scope(*this);
     if (!decompressing_ || state_ != kNotOpened || !underlying_) return;
     EndCodec();
     *codec_ = z_stream();
@@ -82,6 +110,7 @@ void TQSRZLibInStream::Open() {
 }
 
 void TQSRZLibInStream::Close() {
+    TWindowScope scope(*this);
     EndCodec();
     state_ = kNotOpened;
 }
@@ -123,6 +152,7 @@ bool TQSRZLibInStream::MakeAvailable() {
 }
 
 BYTE TQSRZLibInStream::Get() {
+    TWindowScope scope(*this);
     if (consumed_ < Produced() && !GetError()) {
         ++total_;
         return out_[consumed_++];
@@ -136,6 +166,7 @@ BYTE TQSRZLibInStream::Get() {
 }
 
 DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
+    TWindowScope scope(*this);
     BYTE* p = static_cast<BYTE*>(dst);
     // The words and bytes of a record are mostly there already.
     if (state_ != kNotOpened && state_ != kFailed && n <= Produced() - consumed_ && !GetError()) {
@@ -159,7 +190,13 @@ DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
     return copied;
 }
 
+DWORD TQSRZLibInStream::Tell() {
+    TWindowScope scope(*this);
+    return total_;
+}
+
 bool TQSRZLibInStream::EndsCleanly() {
+    TWindowScope scope(*this);
     if (!decompressing_ || GetError()) return false;
     if (state_ == kNotOpened) Open();
     while (MakeAvailable()) {
@@ -171,6 +208,7 @@ bool TQSRZLibInStream::EndsCleanly() {
 }
 
 bool TQSRZLibInStream::Seek(DWORD position) {
+    TWindowScope scope(*this);
     if (position < total_) {
         underlying_->Rewind();
         Close();
@@ -188,6 +226,7 @@ bool TQSRZLibInStream::Seek(DWORD position) {
 }
 
 void TQSRZLibInStream::Rewind() {
+    TWindowScope scope(*this);
     if (underlying_) underlying_->Rewind();
     Close();
     total_ = 0;

@@ -25,7 +25,7 @@ public:
     // Forward by reading; backward by starting again from the beginning of the underlying stream.
     bool Seek(DWORD position) override;
     // Uncompressed bytes delivered since opening.
-    DWORD Tell() override { return total_; }
+    DWORD Tell() override;
     DWORD GetSize() override { return kUnknownSize; }
     // Rewinds the underlying stream and closes, so that the next read detects the envelope again.
     void Rewind() override;
@@ -67,7 +67,13 @@ protected:
     bool ownsUnderlying_;
 
 private:
+    class TWindowScope;
+
     bool MakeAvailable();
+
+    // Operations nested inside one another count, so that only the outermost takes the read window's
+    // progress into consumed_ and total_ and lays the window over the decompressed bytes again.
+    int scopeDepth_ = 0;
 };
 
 class TQSRZLibOutStream : public TQSRZLibInStream {

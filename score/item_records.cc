@@ -17,31 +17,10 @@
 #include "score/staff_range.h"
 #include "score/structure_items.h"
 
-namespace qsm {
-
-int ReadSWord(TQSRStream& in) {
-    return static_cast<int16_t>(in.ReadWord());
-}
-int ReadUWord(TQSRStream& in) {
-    return static_cast<uint16_t>(in.ReadWord());
-}
-int ReadByte(TQSRStream& in) {
-    return in.Get() & 0xFF;
-}
-int ReadSByte(TQSRStream& in) {
-    return static_cast<int8_t>(in.Get() & 0xFF);
-}
-
-}  // namespace qsm
-
 using qsm::ReadByte;
 using qsm::ReadSByte;
 using qsm::ReadSWord;
 using qsm::ReadUWord;
-
-int ClampToRange(int value, int count) {
-    return value >= 0 && value <= count - 1 ? value : 0;
-}
 
 namespace {
 

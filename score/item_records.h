@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/stream.h"
 #include "score/score_file_header.h"
 
 class TQSRStream;
@@ -34,7 +35,9 @@ TNotatedItem* CloneNotatedItem(const TNotatedItem& item);
 int CompareNotatedItems(const TNotatedItem& a, const TNotatedItem& b);
 
 // value when 0 <= value <= count - 1, else 0.
-int ClampToRange(int value, int count);
+inline int ClampToRange(int value, int count) {
+    return value >= 0 && value <= count - 1 ? value : 0;
+}
 
 // One lyric line of a staff's lyric block: size word, used-length word and the buffer bytes.
 void WriteLyricLine(const TLyricText& line, TQSRStream& out);
@@ -45,10 +48,18 @@ const TScoreFileHeader& CurrentVersionHeader();
 namespace qsm {
 
 // Primitive fields of the records: signed words, unsigned and signed bytes.
-int ReadSWord(TQSRStream& in);
-int ReadUWord(TQSRStream& in);
-int ReadByte(TQSRStream& in);
-int ReadSByte(TQSRStream& in);
+inline int ReadSWord(TQSRStream& in) {
+    return static_cast<int16_t>(in.ReadWord());
+}
+inline int ReadUWord(TQSRStream& in) {
+    return static_cast<uint16_t>(in.ReadWord());
+}
+inline int ReadByte(TQSRStream& in) {
+    return in.GetByte();
+}
+inline int ReadSByte(TQSRStream& in) {
+    return static_cast<int8_t>(in.GetByte());
+}
 
 }  // namespace qsm
 

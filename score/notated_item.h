@@ -4,7 +4,10 @@
 // expression_items.h (marks above and below the staff).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "core/small_pool.h"
 
 class TQSRStream;
 class TStaffPlayState;
@@ -64,6 +67,10 @@ public:
 
     // Slot 0.
     virtual ~TNotatedItem() = default;
+
+    // Items come from the small-block pool: a large score holds more than a million of them.
+    static void* operator new(std::size_t size) { return qsm::PoolAllocate(size); }
+    static void operator delete(void* block, std::size_t size) noexcept { qsm::PoolFree(block, size); }
     // Slot 1.
     virtual int GetType() const = 0;
     // Slot 2: writes the item's record (its base part first).

@@ -404,7 +404,9 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
         return nullptr;
     }
     fromNewFormat = version > 0x199 ? 1 : 0;
-    FormatAllStaffs(score, true);
+    // The reader has formatted every staff once the whole score was read; a staff it left needing it is
+    // formatted here, the others are not walked a second time.
+    FormatAllStaffs(score, false);
     return score;
 }
 

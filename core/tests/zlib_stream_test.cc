@@ -270,3 +270,75 @@ TEST(ZLibStreams, EndsCleanlyChecksTheEndAndTheCheckValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reference for the mixed reads below: little-endian values straight from the plain data.
+DWORD Little(const std::string& data, size_t at, int n) {
+    DWORD v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<BYTE>(data[at + i]);
+    return v;
+}
+
+}  // namespace
+
+// Words, longs and bytes taken straight from the decompressed bytes mix with the stream's own reads, its
+// position, seeks and errors, across the decompressor's 16 KiB steps, in every envelope.
+TEST(ZLibStreams, PrimitivesAndStreamOperationsMixAcrossBufferSteps) {
+    const std::string data = Payload(40000, true);
+    for (int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode);
+        std::string packed = mode == 0 ? data : Compress(data, mode);
+        auto* source = new TQSRFlatRamStream(packed.data(), static_cast<DWORD>(packed.size()),
+                                             static_cast<DWORD>(packed.size()));
+        TQSRZLibInStream in(mode, source, true);
+        size_t at = 0;
+        std::mt19937 rng(7);
+        while (at + 16 < data.size()) {
+            switch (rng() % 6) {
+                case 0:
+                    ASSERT_EQ(in.ReadWord(), Little(data, at, 2));
+                    at += 2;
+                    break;
+                case 1:
+                    ASSERT_EQ(in.ReadLong(), Little(data, at, 4));
+                    at += 4;
+                    break;
+                case 2:
+                    ASSERT_EQ(in.GetByte(), static_cast<BYTE>(data[at]));
+                    at += 1;
+                    break;
+                case 3:
+                    ASSERT_EQ(in.Get(), static_cast<BYTE>(data[at]));
+                    at += 1;
+                    break;
+                case 4: {
+                    char buf[7];
+                    ASSERT_EQ(in.ReadBlock(buf, 7), 7u);
+                    ASSERT_EQ(std::string(buf, 7), data.substr(at, 7));
+                    at += 7;
+                    break;
+                }
+                default:
+                    ASSERT_EQ(in.Tell(), at);
+                    break;
+            }
+        }
+        // A backward seek starts again; the words after it are those at the new place.
+        ASSERT_TRUE(in.Seek(16383));
+        EXPECT_EQ(in.ReadLong(), Little(data, 16383, 4));
+        EXPECT_EQ(in.Tell(), 16387u);
+        // After an error nothing more is read from the window, and the position stays where it was.
+        in.SetError();
+        EXPECT_EQ(in.ReadWord(), 0);
+        EXPECT_EQ(in.GetByte(), 0);
+        in.Rewind();
+        EXPECT_EQ(in.GetError(), 0);
+        EXPECT_EQ(in.ReadWord(), Little(data, 0, 2));
+        // A word cut by the end of the data is an error and reads as its bytes that were there.
+        ASSERT_TRUE(in.Seek(static_cast<DWORD>(data.size() - 1)));
+        EXPECT_EQ(in.ReadWord(), Little(data, data.size() - 1, 1));
+        EXPECT_NE(in.GetError(), 0);
+    }
+}

@@ -82,28 +82,6 @@ int TMidiEvent::GetTempoBpm(DWORD message) {
     return bpm < 8 ? 8 : bpm;
 }
 
-int TMidiEvent::SortRank(const TMidiEvent& event) {
-    if (!event.IsShortMsg()) return 2;
-    switch (event.GetCommand()) {
-        case MIDI_CMD_NOTEOFF:
-            return 0;
-        case MIDI_CMD_NOTEON:
-            return event.Data2 == 0 ? 0 : 4;
-        case MIDI_CMD_CONTROLLER:
-            if (event.Data1 == 64) return event.Data2 > 64 ? 3 : 1;
-            return 2;
-        default:
-            return 2;
-    }
-}
-
-bool TMidiEvent::GoesAfter(const TMidiEvent& a, const TMidiEvent& b) {
-    int32_t ta = static_cast<int32_t>(a.Tick);
-    int32_t tb = static_cast<int32_t>(b.Tick);
-    if (ta != tb) return ta > tb;
-    return SortRank(b) < SortRank(a);
-}
-
 bool TMidiEvent::IsSameSlot(const TMidiEvent& a, const TMidiEvent& b) {
     if (a.Tick != b.Tick || a.GetKind() != b.GetKind()) return false;
     if (!a.IsShortMsg()) return true;

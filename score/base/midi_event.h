@@ -73,10 +73,28 @@ struct TMidiEvent {
     static int GetTempoBpm(DWORD message);
     // Order of events at one tick: 0 note-offs, 1 pedal releases, 2 other messages and meta events,
     // 3 pedal presses, 4 sounding note-ons.
-    static int SortRank(const TMidiEvent& event);
+    static int SortRank(const TMidiEvent& event) {
+        if (!event.IsShortMsg()) return 2;
+        switch (event.GetCommand()) {
+            case MIDI_CMD_NOTEOFF:
+                return 0;
+            case MIDI_CMD_NOTEON:
+                return event.Data2 == 0 ? 0 : 4;
+            case MIDI_CMD_CONTROLLER:
+                if (event.Data1 == 64) return event.Data2 > 64 ? 3 : 1;
+                return 2;
+            default:
+                return 2;
+        }
+    }
     // True when a belongs after b: a later tick (ticks compared as signed 32-bit), or the same tick and a
-    // higher rank.
-    static bool GoesAfter(const TMidiEvent& a, const TMidiEvent& b);
+    // higher rank. (Inline: sorting a whole song asks it millions of times.)
+    static bool GoesAfter(const TMidiEvent& a, const TMidiEvent& b) {
+        const auto ta = static_cast<int32_t>(a.Tick);
+        const auto tb = static_cast<int32_t>(b.Tick);
+        if (ta != tb) return ta > tb;
+        return SortRank(b) < SortRank(a);
+    }
     // Events that occupy the same slot at one tick, so that the later one may replace the earlier.
     static bool IsSameSlot(const TMidiEvent& a, const TMidiEvent& b);
 };

@@ -158,6 +158,13 @@ int TMidiFileBuf::AddEvent(const TMidiEvent& source) {
     return Insert(event);
 }
 
+namespace {
+
+// Waiting events are merged in at multiples of this many when the merge is cheap.
+constexpr int kMergeStep = 4096;
+
+}  // namespace
+
 int TMidiFileBuf::Insert(const TMidiEvent& event) {
     int total = Stored + static_cast<int>(Pending.size());
     if (total >= GetCapacity() && GrowthStep > 0) Grow(GrowthStep);
@@ -174,9 +181,31 @@ int TMidiFileBuf::Insert(const TMidiEvent& event) {
         return 0;
     }
     if (Pending.empty() || !TMidiEvent::GoesAfter(PendingLast, event)) PendingLast = event;
+    if (Pending.empty() || TMidiEvent::GoesAfter(PendingFirst, event)) PendingFirst = event;
     Pending.push_back(event);
-    if (static_cast<int>(Pending.size()) > GetCapacity()) Normalize();
+    const int waiting = static_cast<int>(Pending.size());
+    if (waiting > GetCapacity()) {
+        Normalize();
+    } else if (waiting % kMergeStep == 0 && Stored - FirstStoredAfter(PendingFirst) <= 4 * waiting) {
+        // A score's performance comes slice by slice, each staff's events a little before the end of the
+        // stored ones: merged every few thousand events they move only the latest stored events, and the
+        // waiting list and the sort's scratch memory stay small. Events that reach far back wait for the
+        // merge before the next read.
+        Normalize();
+    }
     return 0;
+}
+
+int TMidiFileBuf::FirstStoredAfter(const TMidiEvent& event) const {
+    int low = 0, high = Stored;
+    while (low < high) {
+        int mid = low + (high - low) / 2;
+        if (TMidiEvent::GoesAfter(At(mid), event))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
 }
 
 void TMidiFileBuf::SetStoredCount(int count) const {
@@ -193,17 +222,31 @@ void TMidiFileBuf::SetStoredCount(int count) const {
 void TMidiFileBuf::Normalize() const {
     if (Pending.empty()) return;
     auto before = [](const TMidiEvent& a, const TMidiEvent& b) { return TMidiEvent::GoesAfter(b, a); };
-    // Events that compare equal keep their arrival order, and every stored event arrived before them.
-    std::stable_sort(Pending.begin(), Pending.end(), before);
-    // The stored events up to the first one that goes after the earliest pending event stay where they are.
-    int low = 0, high = Stored;
-    while (low < high) {
-        int mid = low + (high - low) / 2;
-        if (TMidiEvent::GoesAfter(At(mid), Pending.front()))
-            high = mid;
-        else
-            low = mid + 1;
+    // Events that compare equal keep their arrival order, and every stored event arrived before them. The
+    // events come in runs already in play order (a staff's events of one slice), so the runs are merged
+    // pairwise (each merge keeps the order of equal events) rather than sorted from scratch.
+    std::vector<size_t> runs{0};
+    for (size_t i = 1; i < Pending.size(); ++i)
+        if (TMidiEvent::GoesAfter(Pending[i - 1], Pending[i])) runs.push_back(i);
+    runs.push_back(Pending.size());
+    // Short runs (events added in no order) are sorted as a whole.
+    if (runs.size() > Pending.size() / 16 + 2) {
+        std::stable_sort(Pending.begin(), Pending.end(), before);
+        runs = {0, Pending.size()};
     }
+    while (runs.size() > 2) {
+        std::vector<size_t> merged{0};
+        for (size_t k = 0; k + 1 < runs.size(); k += 2) {
+            const size_t end = k + 2 < runs.size() ? runs[k + 2] : runs[k + 1];
+            std::inplace_merge(Pending.begin() + static_cast<std::ptrdiff_t>(runs[k]),
+                               Pending.begin() + static_cast<std::ptrdiff_t>(runs[k + 1]),
+                               Pending.begin() + static_cast<std::ptrdiff_t>(end), before);
+            merged.push_back(end);
+        }
+        runs.swap(merged);
+    }
+    // The stored events up to the first one that goes after the earliest pending event stay where they are.
+    const int low = FirstStoredAfter(Pending.front());
     std::vector<TMidiEvent> tail;
     tail.reserve(static_cast<size_t>(Stored - low));
     for (int i = low; i < Stored; ++i)
@@ -218,7 +261,8 @@ void TMidiFileBuf::Normalize() const {
             At(out) = tail[i++];
     }
     Pending.clear();
-    Pending.shrink_to_fit();
+    // A long list is given back; a short one is kept for the next events.
+    if (Pending.capacity() > 4 * kMergeStep) Pending.shrink_to_fit();
     SetStoredCount(total);
 }
 

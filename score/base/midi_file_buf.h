@@ -95,6 +95,8 @@ private:
     int Insert(const TMidiEvent& event);
     // Brings the events added out of order into their places in the blocks.
     void Normalize() const;
+    // Index of the first stored event that goes after the event (Stored when none does).
+    int FirstStoredAfter(const TMidiEvent& event) const;
     void SetStoredCount(int count) const;
 
     TSingleMidiBuf* Blocks[MIDI_MAX_BLOCKS] = {};
@@ -113,6 +115,8 @@ private:
     // they may exceed the capacity; the merge keeps the events that come first.
     mutable std::vector<TMidiEvent> Pending;
     mutable TMidiEvent PendingLast = {};
+    // The one of them that comes first in play order.
+    mutable TMidiEvent PendingFirst = {};
 };
 
 // A cursor over the events of a song buffer.

@@ -92,6 +92,36 @@ TEST(MidiFileBufTest, EqualTicksKeepArrivalOrderAcrossBlocks) {
     }
 }
 
+// A performance as the score player makes it: slice by slice, each staff's events of the slice in order,
+// the staves one after another, so that most events arrive a little before the last stored ones; now and
+// then a staff reaches far back. Merged in while they come, the events end in the order of one stable sort.
+TEST(MidiFileBufTest, SlicesOfManyStavesEndInPlayOrder) {
+    std::mt19937 rng(11);
+    TMidiFileBuf buf;
+    std::vector<TMidiEvent> added;
+    int serial = 0;
+    for (int slice = 0; slice < 60; ++slice)
+        for (int staff = 0; staff < 12; ++staff) {
+            const DWORD start = static_cast<DWORD>(slice * 384);
+            std::vector<TMidiEvent> events;
+            for (int k = 0; k < 20; ++k, ++serial) {
+                DWORD tick = start + static_cast<DWORD>(rng() % 8) * 48;
+                if (staff == 5 && slice % 20 == 19 && k == 0) tick = rng() % 200;
+                events.push_back(rng() % 2
+                                     ? Short(tick, MIDI_CMD_NOTEOFF, staff, serial & 127, serial >> 7 & 127)
+                                     : Note(tick, serial & 127, 1 + (serial >> 7) % 126));
+            }
+            std::stable_sort(events.begin(), events.end(), [](const TMidiEvent& a, const TMidiEvent& b) {
+                return TMidiEvent::GoesAfter(b, a);
+            });
+            for (const TMidiEvent& e : events) {
+                ASSERT_EQ(buf.AddEvent(e), 0);
+                added.push_back(e);
+            }
+        }
+    ExpectContents(buf, Reference(added));
+}
+
 TEST(MidiFileBufTest, PatchTripleStraddlingBlocksKeepsItsOrder) {
     // The first block is full of later notes; the bank select and program at an earlier tick push its last
     // events over into the next block, where they must stay in arrival order.

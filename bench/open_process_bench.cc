@@ -1,0 +1,246 @@
+// Opening a large compact score, measured three ways on one machine in one run:
+// - the whole viewer process on the headless backend, from its start until its first screen is painted and
+//   its queue has gone idle (the program reports that moment through QSM_IDLE_LOG), with its peak resident
+//   memory at that moment (goals: 32 x 8,000 bars under 100 ms and 80 MB, 32 x 2,000 under 40 ms);
+// - loading the same file in this process (read and format every staff) beside the raw inflate of its bytes
+//   with zlib, and their ratio (goal: within 10x), both in processor time of the thread.
+// The scores are 32 staves of 500, 2,000 and 8,000 bars in the "[QSZ]" envelope.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/layout_score_text.h"
+#include "core/ram_stream.h"
+#include "score/file/score_file.h"
+#include "score/file/text_score_source.h"
+#include "score/music_score.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool Smoke() {
+    return std::getenv("QSM_BENCH_SMOKE") != nullptr;
+}
+
+// A folder of its own for the files, the settings store and the window-finding folder of the programs
+// started, removed at the end of the run.
+struct Scratch {
+    Scratch() {
+        char tmpl[] = "/tmp/qsm-open-bench-XXXXXX";
+        if (mkdtemp(tmpl) != nullptr) dir = tmpl;
+    }
+    ~Scratch() {
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+    }
+    // The file of 32 staves and the given bars, made once.
+    const std::string& File(int bars) {
+        auto found = files.find(bars);
+        if (found != files.end()) return found->second;
+        std::string path = dir + "/score" + std::to_string(bars) + ".qsm";
+        std::unique_ptr<TMusicScore> score =
+            qsm::ImportTextScoreText(qsm::bench::MakeLayoutScoreText(32, bars));
+        if (!score || !SaveScoreFile(path.c_str(), true, *score)) path.clear();
+        return files[bars] = path;
+    }
+    std::string dir;
+    std::map<int, std::string> files;
+};
+
+Scratch& TheScratch() {
+    static Scratch scratch;
+    return scratch;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The peak resident set of a process in kilobytes (0 when unknown).
+long PeakRssKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// The time a process has run on a processor so far, in seconds (0 when unknown): on a loaded machine the
+// wall time of a start says more about the other processes than about this one.
+double CpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+    unsigned long long ns = 0;
+    stat >> ns;
+    return static_cast<double>(ns) / 1e9;
+}
+
+// One start of the viewer with the file; the time until it reported its first idle queue, or a negative
+// value when it ended or failed first. The program is ended afterwards (not timed).
+double OpenOnce(const std::string& file, int logFd, long* peakKb, double* cpu) {
+    std::string program = QSM2VIEW_PATH;
+    std::vector<char*> argv = {program.data(), const_cast<char*>(file.c_str()), nullptr};
+    Clock::time_point start = Clock::now();
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    std::string line;
+    bool ready = false;
+    while (!ready) {
+        pollfd p{logFd, POLLIN, 0};
+        if (poll(&p, 1, 1000) <= 0) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return -1;
+            continue;
+        }
+        char buf[512];
+        ssize_t n = read(logFd, buf, sizeof buf);
+        if (n > 0) line.append(buf, static_cast<size_t>(n));
+        ready = line.find('\n') != std::string::npos;
+    }
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    *peakKb = PeakRssKb(pid);
+    *cpu = CpuSeconds(pid);
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    // The caption names the file when it was opened.
+    if (line.find("score") == std::string::npos) return -1;
+    return seconds;
+}
+
+void BM_OpenToFirstScreen(benchmark::State& state) {
+    Scratch& scratch = TheScratch();
+    const std::string& file = scratch.File(static_cast<int>(state.range(0)));
+    if (file.empty()) {
+        state.SkipWithError("cannot write the score");
+        return;
+    }
+    std::string store = scratch.dir + "/store";
+    std::filesystem::create_directories(store);
+    chmod(store.c_str(), 0700);
+    setenv("XDG_CONFIG_HOME", store.c_str(), 1);
+    setenv("QSM_SYSTEM_REGISTRY", (store + "/system.reg").c_str(), 1);
+    setenv("QSM_WM_IPC_DIR", store.c_str(), 1);
+    setenv("QSM_BACKEND", "headless", 1);
+    std::string idleLog = scratch.dir + "/idle";
+    unlink(idleLog.c_str());
+    if (mkfifo(idleLog.c_str(), 0600) != 0) {
+        state.SkipWithError("cannot make the pipe");
+        return;
+    }
+    // Held open for writing here too, so that the pipe never reads as ended between starts.
+    int logFd = open(idleLog.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int keepFd = open(idleLog.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    setenv("QSM_IDLE_LOG", idleLog.c_str(), 1);
+    long peakKb = 0;
+    double cpuTotal = 0;
+    for (auto _ : state) {
+        double cpu = 0;
+        double seconds = OpenOnce(file, logFd, &peakKb, &cpu);
+        cpuTotal += cpu;
+        if (seconds < 0) {
+            state.SkipWithError("the viewer did not show the file");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    unsetenv("QSM_IDLE_LOG");
+    close(keepFd);
+    close(logFd);
+    state.counters["peak_rss_mb"] = static_cast<double>(peakKb) / 1024.0;
+    state.counters["cpu_ms"] =
+        cpuTotal * 1000 / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(file));
+}
+
+// Raw inflate of the file's zlib stream (after the six-byte envelope and its zero byte).
+size_t Inflate(const std::vector<uint8_t>& file, std::vector<uint8_t>& out) {
+    z_stream z{};
+    inflateInit(&z);
+    z.next_in = const_cast<Bytef*>(file.data() + 6);
+    z.avail_in = static_cast<uInt>(file.size() - 6);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    inflate(&z, Z_FINISH);
+    size_t produced = z.total_out;
+    inflateEnd(&z);
+    return produced;
+}
+
+// Processor time of this thread in seconds: the two are compared by the time each ran, not by the time
+// the machine gave to other processes meanwhile.
+double ThreadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+void BM_LoadAgainstInflate(benchmark::State& state) {
+    const std::string& path = TheScratch().File(static_cast<int>(state.range(0)));
+    std::vector<uint8_t> file = path.empty() ? std::vector<uint8_t>() : ReadAll(path);
+    if (file.size() < 8) {
+        state.SkipWithError("cannot write the score");
+        return;
+    }
+    std::vector<uint8_t> plain(64u << 20);
+    double inflateSeconds = 0, loadSeconds = 0;
+    for (auto _ : state) {
+        double t0 = ThreadSeconds();
+        size_t produced = Inflate(file, plain);
+        double t1 = ThreadSeconds();
+        TQSRFlatRamStream raw(file.data(), static_cast<DWORD>(file.size()), static_cast<DWORD>(file.size()));
+        TScoreFileHeader hdr;
+        std::unique_ptr<TMusicScore> score(qsm::LoadScoreFromStream(raw, hdr, nullptr));
+        double t2 = ThreadSeconds();
+        if (!score || hdr.Status != StatusOk || produced == 0) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        benchmark::DoNotOptimize(plain.data());
+        inflateSeconds += t1 - t0;
+        loadSeconds += t2 - t1;
+        state.SetIterationTime(t2 - t1);
+        // Freeing the score is no part of loading it.
+        score.reset();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["inflate_ms"] = inflateSeconds * 1000 / n;
+    state.counters["load_ms"] = loadSeconds * 1000 / n;
+    state.counters["load_per_inflate"] = inflateSeconds > 0 ? loadSeconds / inflateSeconds : 0;
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseManualTime();
+    if (Smoke()) {
+        b->Arg(20)->Iterations(1);
+        return;
+    }
+    for (int bars : {500, 2000, 8000})
+        b->Arg(bars);
+}
+
+BENCHMARK(BM_OpenToFirstScreen)->Apply(Sizes);
+BENCHMARK(BM_LoadAgainstInflate)->Apply(Sizes);
+
+}  // namespace
