@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "core/scope_flag.h"
 #include "platform/mm/mmsystem.h"
 #include "platform/wm/winuser.h"
 #include "score/base/midi_file_buf.h"
@@ -394,17 +395,12 @@ int TQSMidi::GetCountdownSeconds() const {
 }
 
 void TQSMidi::OnTimer() {
-    InCallback.store(true);
-    if (!Playing.load() || HoldTimer.load() || Paused.load()) {
-        InCallback.store(false);
-        return;
-    }
+    // Hold() waits while this runs.
+    const qsm::ScopedFlag inCallback(InCallback);
+    if (!Playing.load() || HoldTimer.load() || Paused.load()) return;
     DWORD now = timeGetTime();
     DWORD due = DueTime.load(std::memory_order_relaxed);
-    if (Before(now, due)) {
-        InCallback.store(false);
-        return;
-    }
+    if (Before(now, due)) return;
     DWORD units = PauseUnits.load(std::memory_order_relaxed);
     DWORD clock = ClockTick.load(std::memory_order_relaxed);
     DWORD refTick = RefTick.load(std::memory_order_relaxed);
@@ -433,7 +429,6 @@ void TQSMidi::OnTimer() {
                     // Not ready: the same event is tried at the next tick.
                     ClockTick.store(clock, std::memory_order_relaxed);
                     CurrentTick.store(current, std::memory_order_relaxed);
-                    InCallback.store(false);
                     return;
                 }
                 break;
@@ -468,7 +463,6 @@ void TQSMidi::OnTimer() {
     if (dry) {
         // SwapBuffers set the time to look again.
         ClockTick.store(clock, std::memory_order_relaxed);
-        InCallback.store(false);
         return;
     }
     DWORD d = 48;
@@ -483,7 +477,6 @@ void TQSMidi::OnTimer() {
         RefTick.store(clock, std::memory_order_relaxed);
     }
     DueTime.store(newDue, std::memory_order_relaxed);
-    InCallback.store(false);
 }
 
 void TQSMidi::SetEcho(HMIDIOUT handle, BYTE channelOverride) {

@@ -11,6 +11,20 @@ namespace qsm::wm {
 
 namespace {
 
+// WM_SETFONT: the font, and a redraw when lparam asks for it.
+LRESULT SetFontAndRedraw(HWND hwnd, HFONT& field, WPARAM font, LPARAM redraw) {
+    field = reinterpret_cast<HFONT>(font);
+    if (redraw) InvalidateRect(hwnd, nullptr, TRUE);
+    return 0;
+}
+
+// WM_SETTEXT of a control that shows its text: stored as any window's, then drawn again.
+LRESULT SetTextAndRedraw(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    LRESULT r = DefWindowProcA(hwnd, WM_SETTEXT, wparam, lparam);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    return r;
+}
+
 struct StaticState {
     HFONT font = nullptr;
     HANDLE image = nullptr;
@@ -111,16 +125,11 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
             if (StyleOf(hwnd) & SS_NOTIFY) Notify(hwnd, STN_DBLCLK);
             return 0;
         case WM_SETFONT:
-            Ctl<StaticState>(hwnd).font = reinterpret_cast<HFONT>(wparam);
-            if (lparam) InvalidateRect(hwnd, nullptr, TRUE);
-            return 0;
+            return SetFontAndRedraw(hwnd, Ctl<StaticState>(hwnd).font, wparam, lparam);
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(Ctl<StaticState>(hwnd).font);
-        case WM_SETTEXT: {
-            LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
-            InvalidateRect(hwnd, nullptr, TRUE);
-            return r;
-        }
+        case WM_SETTEXT:
+            return SetTextAndRedraw(hwnd, wparam, lparam);
         case WM_ENABLE:
             InvalidateRect(hwnd, nullptr, TRUE);
             return 0;
@@ -149,8 +158,8 @@ namespace {
 struct ButtonState {
     HFONT font = nullptr;
     UINT check = BST_UNCHECKED;
-    bool pushed = false;    // drawn pressed
-    bool tracking = false;  // the mouse button is down on it
+    bool pushed = false;  // drawn pressed
+    MousePress press;     // the mouse button (or the space bar) is down on it
     bool focus = false;
     HANDLE image = nullptr;
 };
@@ -318,6 +327,150 @@ void Clicked(HWND hwnd) {
     Notify(hwnd, BN_CLICKED);
 }
 
+LRESULT OnNcHitTest(HWND hwnd, WPARAM wparam, LPARAM lparam) {
+    if (ButtonType(hwnd) == BS_GROUPBOX) return HTTRANSPARENT;
+    return DefWindowProcA(hwnd, WM_NCHITTEST, wparam, lparam);
+}
+
+// A press with the mouse: held (and the button drawn pushed) until the mouse button comes up. Radio buttons,
+// owner-drawn buttons and notifying ones report a double click instead of a second press.
+LRESULT OnLButtonDown(HWND hwnd, UINT msg) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    if (msg == WM_LBUTTONDBLCLK &&
+        (IsRadio(ButtonType(hwnd)) || ButtonType(hwnd) == BS_OWNERDRAW || (StyleOf(hwnd) & BS_NOTIFY))) {
+        Notify(hwnd, BN_DBLCLK);
+        return 0;
+    }
+    SetFocus(hwnd);
+    st.press.Begin(hwnd);
+    SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
+    return 0;
+}
+
+// While pressed, the button shows pushed only with the pointer over it.
+LRESULT OnMouseMove(HWND hwnd, POINT p) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    if (st.press.held) {
+        RECT r = ClientRectOf(hwnd);
+        SendMessageA(hwnd, BM_SETSTATE, PtInRect(&r, p), 0);
+    }
+    return 0;
+}
+
+// Released over the button (drawn pushed), the press clicks.
+LRESULT OnLButtonUp(HWND hwnd) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    if (!st.press.End(hwnd)) return 0;
+    bool inside = st.pushed;
+    SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+    if (inside) Clicked(hwnd);
+    return 0;
+}
+
+LRESULT OnCaptureChanged(HWND hwnd) {
+    if (Ctl<ButtonState>(hwnd).press.Lost()) SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+    return 0;
+}
+
+// The space bar presses the button as the mouse does; its release clicks.
+LRESULT OnKeyDown(HWND hwnd, WPARAM key, LPARAM flags) {
+    if (key == VK_SPACE && !(flags & (1 << 30))) {
+        Ctl<ButtonState>(hwnd).press.held = true;
+        SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
+    }
+    return 0;
+}
+
+LRESULT OnKeyUp(HWND hwnd, WPARAM key) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    if (key == VK_SPACE && st.press.held) {
+        st.press.held = false;
+        SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+        Clicked(hwnd);
+    }
+    return 0;
+}
+
+LRESULT OnSetFocus(HWND hwnd) {
+    Ctl<ButtonState>(hwnd).focus = true;
+    InvalidateRect(hwnd, nullptr, FALSE);
+    if (StyleOf(hwnd) & BS_NOTIFY) Notify(hwnd, BN_SETFOCUS);
+    return 0;
+}
+
+// Losing the focus gives up a press without a click.
+LRESULT OnKillFocus(HWND hwnd) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    st.focus = false;
+    if (st.press.End(hwnd)) SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    if (StyleOf(hwnd) & BS_NOTIFY) Notify(hwnd, BN_KILLFOCUS);
+    return 0;
+}
+
+// Check boxes take three states only when made as three-state ones; push buttons keep no check at all
+// unless they look like a push button but work as a check box or radio button.
+LRESULT OnSetCheck(HWND hwnd, WPARAM check) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    DWORD type = ButtonType(hwnd);
+    UINT v = static_cast<UINT>(check);
+    if (!(type == BS_3STATE || type == BS_AUTO3STATE) && v == BST_INDETERMINATE) v = BST_CHECKED;
+    if (!IsCheck(type) && !IsRadio(type) && !(StyleOf(hwnd) & BS_PUSHLIKE)) return 0;
+    if (st.check != v) {
+        st.check = v;
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    return 0;
+}
+
+LRESULT OnGetState(HWND hwnd) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    return st.check | (st.pushed ? BST_PUSHED : 0) | (st.focus ? BST_FOCUS : 0);
+}
+
+LRESULT OnSetState(HWND hwnd, bool pushed) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    if (st.pushed != pushed) {
+        st.pushed = pushed;
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    return 0;
+}
+
+// BM_SETSTYLE replaces the button's own style bits (the low word).
+LRESULT OnSetStyle(HWND hwnd, WPARAM style, LPARAM redraw) {
+    Window* w = W(hwnd);
+    w->style = (w->style & ~0xFFFFu) | (static_cast<DWORD>(style) & 0xFFFF);
+    if (redraw) InvalidateRect(hwnd, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT OnClick(HWND hwnd) {
+    if (IsWindowEnabled(hwnd)) {
+        SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
+        SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
+        Clicked(hwnd);
+    }
+    return 0;
+}
+
+LRESULT OnSetImage(HWND hwnd, HANDLE image) {
+    auto& st = Ctl<ButtonState>(hwnd);
+    HANDLE old = st.image;
+    st.image = image;
+    InvalidateRect(hwnd, nullptr, TRUE);
+    return reinterpret_cast<LRESULT>(old);
+}
+
+LRESULT OnGetDlgCode(HWND hwnd) {
+    DWORD type = ButtonType(hwnd);
+    if (type == BS_DEFPUSHBUTTON) return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
+    if (IsPush(type)) return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+    if (IsRadio(type)) return DLGC_BUTTON | DLGC_RADIOBUTTON;
+    if (type == BS_GROUPBOX) return DLGC_STATIC;
+    return DLGC_BUTTON;
+}
+
 }  // namespace
 
 LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -326,158 +479,142 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_ERASEBKGND:
             return PaintWhole(hwnd, msg, [&](HDC dc) { PaintButton(hwnd, dc); });
         case WM_NCHITTEST:
-            if (ButtonType(hwnd) == BS_GROUPBOX) return HTTRANSPARENT;
-            return DefWindowProcA(hwnd, msg, wparam, lparam);
+            return OnNcHitTest(hwnd, wparam, lparam);
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            if (msg == WM_LBUTTONDBLCLK && (IsRadio(ButtonType(hwnd)) || ButtonType(hwnd) == BS_OWNERDRAW ||
-                                            (StyleOf(hwnd) & BS_NOTIFY))) {
-                Notify(hwnd, BN_DBLCLK);
-                return 0;
-            }
-            SetFocus(hwnd);
-            SetCapture(hwnd);
-            st.tracking = true;
-            SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
-            return 0;
-        }
-        case WM_MOUSEMOVE: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            if (st.tracking) {
-                RECT r = ClientRectOf(hwnd);
-                POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-                SendMessageA(hwnd, BM_SETSTATE, PtInRect(&r, p), 0);
-            }
-            return 0;
-        }
-        case WM_LBUTTONUP: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            if (!st.tracking) return 0;
-            st.tracking = false;
-            bool inside = st.pushed;
-            SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
-            ReleaseCapture();
-            if (inside) Clicked(hwnd);
-            return 0;
-        }
-        case WM_CAPTURECHANGED: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            if (st.tracking) {
-                st.tracking = false;
-                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
-            }
-            return 0;
-        }
+        case WM_LBUTTONDBLCLK:
+            return OnLButtonDown(hwnd, msg);
+        case WM_MOUSEMOVE:
+            return OnMouseMove(hwnd, PointOf(lparam));
+        case WM_LBUTTONUP:
+            return OnLButtonUp(hwnd);
+        case WM_CAPTURECHANGED:
+            return OnCaptureChanged(hwnd);
         case WM_KEYDOWN:
-            if (wparam == VK_SPACE && !(lparam & (1 << 30))) {
-                Ctl<ButtonState>(hwnd).tracking = true;
-                SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
-            }
-            return 0;
+            return OnKeyDown(hwnd, wparam, lparam);
         case WM_KEYUP:
-            if (wparam == VK_SPACE && Ctl<ButtonState>(hwnd).tracking) {
-                Ctl<ButtonState>(hwnd).tracking = false;
-                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
-                Clicked(hwnd);
-            }
-            return 0;
+            return OnKeyUp(hwnd, wparam);
         case WM_CHAR:
             return 0;
         case WM_SETFOCUS:
-            Ctl<ButtonState>(hwnd).focus = true;
-            InvalidateRect(hwnd, nullptr, FALSE);
-            if (StyleOf(hwnd) & BS_NOTIFY) Notify(hwnd, BN_SETFOCUS);
-            return 0;
-        case WM_KILLFOCUS: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            st.focus = false;
-            if (st.tracking) {
-                st.tracking = false;
-                if (GetCapture() == hwnd) ReleaseCapture();
-                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
-            }
-            InvalidateRect(hwnd, nullptr, FALSE);
-            if (StyleOf(hwnd) & BS_NOTIFY) Notify(hwnd, BN_KILLFOCUS);
-            return 0;
-        }
+            return OnSetFocus(hwnd);
+        case WM_KILLFOCUS:
+            return OnKillFocus(hwnd);
         case WM_ENABLE:
-            InvalidateRect(hwnd, nullptr, FALSE);
-            return 0;
+            return Redraw(hwnd, FALSE);
         case WM_SETFONT:
-            Ctl<ButtonState>(hwnd).font = reinterpret_cast<HFONT>(wparam);
-            if (lparam) InvalidateRect(hwnd, nullptr, TRUE);
-            return 0;
+            return SetFontAndRedraw(hwnd, Ctl<ButtonState>(hwnd).font, wparam, lparam);
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(Ctl<ButtonState>(hwnd).font);
-        case WM_SETTEXT: {
-            LRESULT r = DefWindowProcA(hwnd, msg, wparam, lparam);
-            InvalidateRect(hwnd, nullptr, TRUE);
-            return r;
-        }
+        case WM_SETTEXT:
+            return SetTextAndRedraw(hwnd, wparam, lparam);
         case BM_GETCHECK:
             return Ctl<ButtonState>(hwnd).check;
-        case BM_SETCHECK: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            DWORD type = ButtonType(hwnd);
-            UINT v = static_cast<UINT>(wparam);
-            if (!(type == BS_3STATE || type == BS_AUTO3STATE) && v == BST_INDETERMINATE) v = BST_CHECKED;
-            if (!IsCheck(type) && !IsRadio(type) && !(StyleOf(hwnd) & BS_PUSHLIKE)) return 0;
-            if (st.check != v) {
-                st.check = v;
-                InvalidateRect(hwnd, nullptr, FALSE);
-            }
-            return 0;
-        }
-        case BM_GETSTATE: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            return st.check | (st.pushed ? BST_PUSHED : 0) | (st.focus ? BST_FOCUS : 0);
-        }
-        case BM_SETSTATE: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            bool p = wparam != 0;
-            if (st.pushed != p) {
-                st.pushed = p;
-                InvalidateRect(hwnd, nullptr, FALSE);
-            }
-            return 0;
-        }
-        case BM_SETSTYLE: {
-            Window* w = W(hwnd);
-            w->style = (w->style & ~0xFFFFu) | (static_cast<DWORD>(wparam) & 0xFFFF);
-            if (lparam) InvalidateRect(hwnd, nullptr, TRUE);
-            return 0;
-        }
+        case BM_SETCHECK:
+            return OnSetCheck(hwnd, wparam);
+        case BM_GETSTATE:
+            return OnGetState(hwnd);
+        case BM_SETSTATE:
+            return OnSetState(hwnd, wparam != 0);
+        case BM_SETSTYLE:
+            return OnSetStyle(hwnd, wparam, lparam);
         case BM_CLICK:
-            if (IsWindowEnabled(hwnd)) {
-                SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
-                SendMessageA(hwnd, BM_SETSTATE, FALSE, 0);
-                Clicked(hwnd);
-            }
-            return 0;
-        case BM_SETIMAGE: {
-            auto& st = Ctl<ButtonState>(hwnd);
-            HANDLE old = st.image;
-            st.image = reinterpret_cast<HANDLE>(lparam);
-            InvalidateRect(hwnd, nullptr, TRUE);
-            return reinterpret_cast<LRESULT>(old);
-        }
+            return OnClick(hwnd);
+        case BM_SETIMAGE:
+            return OnSetImage(hwnd, reinterpret_cast<HANDLE>(lparam));
         case BM_GETIMAGE:
             return reinterpret_cast<LRESULT>(Ctl<ButtonState>(hwnd).image);
-        case WM_GETDLGCODE: {
-            DWORD type = ButtonType(hwnd);
-            if (type == BS_DEFPUSHBUTTON) return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
-            if (IsPush(type)) return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
-            if (IsRadio(type)) return DLGC_BUTTON | DLGC_RADIOBUTTON;
-            if (type == BS_GROUPBOX) return DLGC_STATIC;
-            return DLGC_BUTTON;
-        }
+        case WM_GETDLGCODE:
+            return OnGetDlgCode(hwnd);
         default:
             return DefWindowProcA(hwnd, msg, wparam, lparam);
     }
 }
 
 // ---- scroll bar control ----
+
+namespace {
+
+UINT ScrollMessage(bool vertical) {
+    return vertical ? WM_VSCROLL : WM_HSCROLL;
+}
+
+// A press tracks the part under the pointer (arrows and page areas repeat, the thumb is dragged) until
+// the button comes up, telling the parent as it goes.
+LRESULT OnScrollBarPress(HWND hwnd, Window* w, bool vertical, POINT p) {
+    if (w->style & WS_TABSTOP) SetFocus(hwnd);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    ClientToScreen(hwnd, &p);
+    TrackScrollBar(hwnd, GetParent(hwnd), ScrollMessage(vertical), reinterpret_cast<LPARAM>(hwnd), w->vscroll,
+                   r, vertical, p);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
+}
+
+// The arrow, paging, Home and End keys ask the parent to scroll, as the bar's parts do.
+LRESULT OnScrollBarKey(HWND hwnd, const ScrollState& s, bool vertical, WPARAM key) {
+    static constexpr std::pair<WPARAM, WORD> kCodes[] = {
+        {VK_UP, SB_LINEUP},    {VK_LEFT, SB_LINEUP},   {VK_DOWN, SB_LINEDOWN}, {VK_RIGHT, SB_LINEDOWN},
+        {VK_PRIOR, SB_PAGEUP}, {VK_NEXT, SB_PAGEDOWN}, {VK_HOME, SB_TOP},      {VK_END, SB_BOTTOM}};
+    for (auto [vk, code] : kCodes) {
+        if (vk != key) continue;
+        HWND parent = GetParent(hwnd);
+        UINT m = ScrollMessage(vertical);
+        // The notification carries the current position; the parent decides where to go.
+        SendMessageA(parent, m, MAKEWPARAM(code, static_cast<WORD>(s.pos)), reinterpret_cast<LPARAM>(hwnd));
+        SendMessageA(parent, m, MAKEWPARAM(SB_ENDSCROLL, static_cast<WORD>(s.pos)),
+                     reinterpret_cast<LPARAM>(hwnd));
+        break;
+    }
+    return 0;
+}
+
+// SBM_SETPOS, SBM_SETRANGE and SBM_SETRANGEREDRAW answer the position before.
+LRESULT ApplyAndRedraw(HWND hwnd, ScrollState& s, const SCROLLINFO& si, bool redraw) {
+    int old = s.pos;
+    ApplyScrollInfo(s, si);
+    if (redraw) InvalidateRect(hwnd, nullptr, FALSE);
+    return old;
+}
+
+LRESULT OnSetPos(HWND hwnd, ScrollState& s, WPARAM pos, LPARAM redraw) {
+    return ApplyAndRedraw(hwnd, s, SCROLLINFO{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, static_cast<int>(pos), 0},
+                          redraw != 0);
+}
+
+LRESULT OnSetRange(HWND hwnd, ScrollState& s, UINT msg, WPARAM low, LPARAM high) {
+    return ApplyAndRedraw(
+        hwnd, s,
+        SCROLLINFO{sizeof(SCROLLINFO), SIF_RANGE, static_cast<int>(low), static_cast<int>(high), 0, 0, 0},
+        msg == SBM_SETRANGEREDRAW);
+}
+
+LRESULT OnGetRange(const ScrollState& s, int* low, int* high) {
+    if (low != nullptr) *low = s.min;
+    if (high != nullptr) *high = s.max;
+    return 0;
+}
+
+LRESULT OnSetScrollInfo(HWND hwnd, ScrollState& s, WPARAM redraw, const SCROLLINFO* si) {
+    if (si == nullptr) return s.pos;
+    int pos = ApplyScrollInfo(s, *si);
+    if (redraw) InvalidateRect(hwnd, nullptr, FALSE);
+    return pos;
+}
+
+LRESULT OnGetScrollInfo(const ScrollState& s, SCROLLINFO* si) {
+    if (si == nullptr) return FALSE;
+    ReadScrollInfo(s, si);
+    return TRUE;
+}
+
+LRESULT OnEnableArrows(HWND hwnd, ScrollState& s, WPARAM which) {
+    s.disabled_arrows = static_cast<UINT>(which);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return TRUE;
+}
+
+}  // namespace
 
 LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     Window* w = W(hwnd);
@@ -486,8 +623,7 @@ LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     ScrollState& s = w->vscroll;
     switch (msg) {
         case WM_CREATE:
-            s = ScrollState{0, 0, 0, 0, 0, false, 0};
-            return 0;
+            return SetField(s, ScrollState{0, 0, 0, 0, 0, false, 0});
         case WM_PAINT:
         case WM_ERASEBKGND:
             return PaintWhole(hwnd, msg, [&](HDC dc) {
@@ -496,98 +632,29 @@ LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                               IsWindowEnabled(hwnd) && s.disabled_arrows != ESB_DISABLE_BOTH);
             });
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: {
-            if (w->style & WS_TABSTOP) SetFocus(hwnd);
-            RECT r;
-            GetWindowRect(hwnd, &r);
-            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-            ClientToScreen(hwnd, &p);
-            HWND parent = GetParent(hwnd);
-            TrackScrollBar(hwnd, parent, vertical ? WM_VSCROLL : WM_HSCROLL, reinterpret_cast<LPARAM>(hwnd),
-                           s, r, vertical, p);
-            InvalidateRect(hwnd, nullptr, FALSE);
-            return 0;
-        }
-        case WM_KEYDOWN: {
-            WPARAM code = 0xFFFF;
-            switch (wparam) {
-                case VK_UP:
-                case VK_LEFT:
-                    code = SB_LINEUP;
-                    break;
-                case VK_DOWN:
-                case VK_RIGHT:
-                    code = SB_LINEDOWN;
-                    break;
-                case VK_PRIOR:
-                    code = SB_PAGEUP;
-                    break;
-                case VK_NEXT:
-                    code = SB_PAGEDOWN;
-                    break;
-                case VK_HOME:
-                    code = SB_TOP;
-                    break;
-                case VK_END:
-                    code = SB_BOTTOM;
-                    break;
-                default:
-                    break;
-            }
-            if (code != 0xFFFF) {
-                HWND parent = GetParent(hwnd);
-                UINT m = vertical ? WM_VSCROLL : WM_HSCROLL;
-                // The notification carries the current position; the parent decides where to go.
-                SendMessageA(parent, m, MAKEWPARAM(static_cast<WORD>(code), static_cast<WORD>(s.pos)),
-                             reinterpret_cast<LPARAM>(hwnd));
-                SendMessageA(parent, m, MAKEWPARAM(SB_ENDSCROLL, static_cast<WORD>(s.pos)),
-                             reinterpret_cast<LPARAM>(hwnd));
-            }
-            return 0;
-        }
+        case WM_LBUTTONDBLCLK:
+            return OnScrollBarPress(hwnd, w, vertical, PointOf(lparam));
+        case WM_KEYDOWN:
+            return OnScrollBarKey(hwnd, s, vertical, wparam);
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS;
-        case SBM_SETPOS: {
-            int old = s.pos;
-            SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, static_cast<int>(wparam), 0};
-            ApplyScrollInfo(s, si);
-            if (lparam) InvalidateRect(hwnd, nullptr, FALSE);
-            return old;
-        }
+        case SBM_SETPOS:
+            return OnSetPos(hwnd, s, wparam, lparam);
         case SBM_GETPOS:
             return s.pos;
         case SBM_SETRANGE:
-        case SBM_SETRANGEREDRAW: {
-            int old = s.pos;
-            SCROLLINFO si{sizeof si, SIF_RANGE, static_cast<int>(wparam), static_cast<int>(lparam), 0, 0, 0};
-            ApplyScrollInfo(s, si);
-            if (msg == SBM_SETRANGEREDRAW) InvalidateRect(hwnd, nullptr, FALSE);
-            return old;
-        }
+        case SBM_SETRANGEREDRAW:
+            return OnSetRange(hwnd, s, msg, wparam, lparam);
         case SBM_GETRANGE:
-            if (wparam) *reinterpret_cast<int*>(wparam) = s.min;
-            if (lparam) *reinterpret_cast<int*>(lparam) = s.max;
-            return 0;
-        case SBM_SETSCROLLINFO: {
-            auto* si = reinterpret_cast<const SCROLLINFO*>(lparam);
-            if (si == nullptr) return s.pos;
-            int pos = ApplyScrollInfo(s, *si);
-            if (wparam) InvalidateRect(hwnd, nullptr, FALSE);
-            return pos;
-        }
-        case SBM_GETSCROLLINFO: {
-            auto* si = reinterpret_cast<SCROLLINFO*>(lparam);
-            if (si == nullptr) return FALSE;
-            ReadScrollInfo(s, si);
-            return TRUE;
-        }
+            return OnGetRange(s, reinterpret_cast<int*>(wparam), reinterpret_cast<int*>(lparam));
+        case SBM_SETSCROLLINFO:
+            return OnSetScrollInfo(hwnd, s, wparam, reinterpret_cast<const SCROLLINFO*>(lparam));
+        case SBM_GETSCROLLINFO:
+            return OnGetScrollInfo(s, reinterpret_cast<SCROLLINFO*>(lparam));
         case SBM_ENABLE_ARROWS:
-            s.disabled_arrows = static_cast<UINT>(wparam);
-            InvalidateRect(hwnd, nullptr, FALSE);
-            return TRUE;
+            return OnEnableArrows(hwnd, s, wparam);
         case WM_ENABLE:
-            InvalidateRect(hwnd, nullptr, FALSE);
-            return 0;
+            return Redraw(hwnd, FALSE);
         default:
             return DefWindowProcA(hwnd, msg, wparam, lparam);
     }

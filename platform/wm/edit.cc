@@ -5,8 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/kernel/clipboard.h"
-#include "platform/kernel/memory.h"
 #include "platform/wm/control_util.h"
 
 namespace qsm::wm {
@@ -19,7 +17,7 @@ struct EditState {
     int limit = 30000;
     bool modified = false;
     bool focus = false;
-    bool tracking = false;
+    MousePress press;    // selecting by dragging
     int scroll_x = 0;    // pixels, single line
     int first_line = 0;  // multi-line
     int margin_left = 1;
@@ -32,6 +30,19 @@ struct EditState {
 
 bool Multi(HWND h) {
     return (StyleOf(h) & ES_MULTILINE) != 0;
+}
+
+// A single-line edit keeps only the first line of a text.
+void KeepFirstLine(HWND h, std::string& s) {
+    if (Multi(h)) return;
+    size_t nl = s.find_first_of("\r\n");
+    if (nl != std::string::npos) s.resize(nl);
+}
+
+// True when a CR LF pair starts at `i`.
+bool CrLfAt(const std::string& t, int i) {
+    return i >= 0 && static_cast<size_t>(i) + 1 < t.size() && t[static_cast<size_t>(i)] == '\r' &&
+           t[static_cast<size_t>(i) + 1] == '\n';
 }
 
 struct Line {
@@ -230,11 +241,7 @@ bool ReplaceSelection(HWND h, EditState& st, std::string s, bool user) {
     if (style & ES_LOWERCASE)
         for (char& c : s)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    if (!Multi(h)) {
-        // A single line keeps only the first line of what is inserted.
-        size_t nl = s.find_first_of("\r\n");
-        if (nl != std::string::npos) s.resize(nl);
-    }
+    KeepFirstLine(h, s);
     int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
     size_t room = static_cast<size_t>(std::max(0, st.limit - (static_cast<int>(st.text.size()) - (b - a))));
     bool truncated = false;
@@ -273,9 +280,7 @@ void MoveCaret(HWND h, EditState& st, int to, bool extend) {
     int n = static_cast<int>(st.text.size());
     to = std::clamp(to, 0, n);
     // Never inside a CR LF pair.
-    if (to > 0 && to < n && st.text[static_cast<size_t>(to) - 1] == '\r' &&
-        st.text[static_cast<size_t>(to)] == '\n')
-        to += to > st.caret ? 1 : -1;
+    if (CrLfAt(st.text, to - 1)) to += to > st.caret ? 1 : -1;
     st.caret = to;
     if (!extend) st.anchor = to;
     ScrollToCaret(h, st);
@@ -285,17 +290,7 @@ void MoveCaret(HWND h, EditState& st, int to, bool extend) {
 
 void Copy(const EditState& st) {
     int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
-    if (a == b) return;
-    std::string s = st.text.substr(static_cast<size_t>(a), static_cast<size_t>(b - a));
-    if (!OpenClipboard(nullptr)) return;
-    EmptyClipboard();
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, s.size() + 1);
-    if (auto* p = static_cast<char*>(GlobalLock(mem))) {
-        memcpy(p, s.c_str(), s.size() + 1);
-        GlobalUnlock(mem);
-        SetClipboardData(CF_TEXT, mem);
-    }
-    CloseClipboard();
+    PutTextOnClipboard(st.text.substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
 }
 
 void Paint(HWND h, EditState& st, HDC dc) {
@@ -355,8 +350,353 @@ void Paint(HWND h, EditState& st, HDC dc) {
     SelectObject(dc, old);
 }
 
-bool IsWordChar(char c) {
-    return isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0xC0;
+// ---- message handlers ----
+
+LRESULT OnCreate(HWND h, EditState& st, const CREATESTRUCTA* cs) {
+    if (cs != nullptr && cs->lpszName != nullptr) st.text = cs->lpszName;
+    KeepFirstLine(h, st.text);
+    W(h)->text = st.text;
+    st.vscroll = (StyleOf(h) & WS_VSCROLL) != 0;
+    UpdateScrollBar(h, st);
+    return 0;
+}
+
+LRESULT OnSetText(HWND h, EditState& st, LPCSTR t) {
+    std::string s = t != nullptr ? t : "";
+    KeepFirstLine(h, s);
+    if (static_cast<int>(s.size()) > st.limit) s.resize(static_cast<size_t>(st.limit));
+    st.text = s;
+    W(h)->text = s;
+    st.anchor = st.caret = 0;
+    st.scroll_x = 0;
+    st.first_line = 0;
+    st.modified = false;
+    st.can_undo = false;
+    Changed(h, st, true);
+    return TRUE;
+}
+
+// Messages after which the text is laid out again and nobody is told.
+LRESULT Relayout(HWND h, EditState& st) {
+    Changed(h, st, false);
+    return 0;
+}
+
+LRESULT OnSetFont(HWND h, EditState& st, HFONT font) {
+    st.font = font;
+    return Relayout(h, st);
+}
+
+LRESULT OnSetFocus(HWND h, EditState& st) {
+    st.focus = true;
+    return TextFocusGained(h, LineHeight(st), [&] { UpdateCaret(h, st); });
+}
+
+LRESULT OnKillFocus(HWND h, EditState& st) {
+    st.focus = false;
+    return TextFocusLost(h);
+}
+
+LRESULT OnGetDlgCode(HWND h, const MSG* m) {
+    LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+    if (Multi(h) && m != nullptr && m->message == WM_KEYDOWN && m->wParam == VK_RETURN &&
+        (StyleOf(h) & ES_WANTRETURN))
+        code |= DLGC_WANTALLKEYS;
+    return code;
+}
+
+LRESULT OnLButtonDown(HWND h, EditState& st, WPARAM keys, POINT p) {
+    if (GetFocus() != h) SetFocus(h);
+    MoveCaret(h, st, IndexFromPoint(h, st, p), (keys & MK_SHIFT) != 0);
+    st.press.Begin(h);
+    return 0;
+}
+
+// A double click selects the word under the pointer.
+LRESULT OnLButtonDblClk(HWND h, EditState& st, POINT p) {
+    if (GetFocus() != h) SetFocus(h);
+    auto [a, b] = WordAround(st.text, IndexFromPoint(h, st, p));
+    SetSel(h, st, a, b);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND h, EditState& st, POINT p) {
+    if (st.press.held) MoveCaret(h, st, IndexFromPoint(h, st, p), true);
+    return 0;
+}
+
+// Left and Right: a character (or with Ctrl a word) to the side; without Shift a selection collapses to its
+// side instead.
+int LeftTarget(const EditState& st, bool shift, bool ctrl) {
+    if (ctrl) {
+        int to = st.caret;
+        while (to > 0 && !IsWordChar(st.text[static_cast<size_t>(to) - 1]))
+            --to;
+        while (to > 0 && IsWordChar(st.text[static_cast<size_t>(to) - 1]))
+            --to;
+        return to;
+    }
+    if (!shift && st.anchor != st.caret) return std::min(st.anchor, st.caret);
+    return st.caret - 1;
+}
+
+int RightTarget(const EditState& st, bool shift, bool ctrl) {
+    int n = static_cast<int>(st.text.size());
+    if (ctrl) {
+        int to = st.caret;
+        while (to < n && IsWordChar(st.text[static_cast<size_t>(to)]))
+            ++to;
+        while (to < n && !IsWordChar(st.text[static_cast<size_t>(to)]))
+            ++to;
+        return to;
+    }
+    if (!shift && st.anchor != st.caret) return std::max(st.anchor, st.caret);
+    return st.caret + 1;
+}
+
+// Home and End: the ends of the caret's line, or of the whole text in a single line or with Ctrl.
+int HomeEndTarget(HWND h, const EditState& st, bool home, bool ctrl) {
+    if (!Multi(h) || ctrl) return home ? 0 : static_cast<int>(st.text.size());
+    auto lines = Lines(h, st);
+    const Line& l = lines[static_cast<size_t>(LineOf(lines, st.caret))];
+    return home ? l.start : l.start + l.length;
+}
+
+// Up, Down, Page Up and Page Down of a multi-line edit: the place below or above the caret on the line they
+// go to, scrolled into view.
+int LineStepTarget(HWND h, EditState& st, WPARAM key) {
+    auto lines = Lines(h, st);
+    int li = LineOf(lines, st.caret);
+    int step = (key == VK_UP || key == VK_DOWN) ? 1 : VisibleLines(h, st);
+    int to_line = std::clamp(li + ((key == VK_UP || key == VK_PRIOR) ? -step : step), 0,
+                             static_cast<int>(lines.size()) - 1);
+    POINT p = CaretPoint(h, st, st.caret);
+    int lh = LineHeight(st);
+    if (to_line < st.first_line) st.first_line = to_line;
+    int vis = VisibleLines(h, st);
+    if (to_line >= st.first_line + vis) st.first_line = to_line - vis + 1;
+    p.y = FormatRect(h, st).top + (to_line - st.first_line) * lh;
+    return IndexFromPoint(h, st, p);
+}
+
+// Delete removes the selection or the character (a CR LF pair as one) after the caret; Shift+Delete cuts.
+void DeleteForward(HWND h, EditState& st, bool shift) {
+    if (StyleOf(h) & ES_READONLY) return;
+    if (shift) {
+        SendMessageA(h, WM_CUT, 0, 0);
+        return;
+    }
+    if (st.anchor == st.caret) {
+        if (st.caret >= static_cast<int>(st.text.size())) return;
+        st.anchor = st.caret + (CrLfAt(st.text, st.caret) ? 2 : 1);
+    }
+    ReplaceSelection(h, st, "", true);
+}
+
+// Backspace removes the selection or the character (a CR LF pair as one) before the caret.
+void DeleteBack(HWND h, EditState& st) {
+    if (st.anchor == st.caret) {
+        if (st.caret == 0) return;
+        st.anchor = st.caret - (CrLfAt(st.text, st.caret - 2) ? 2 : 1);
+    }
+    ReplaceSelection(h, st, "", true);
+}
+
+LRESULT OnKeyDown(HWND h, EditState& st, WPARAM key) {
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    switch (key) {
+        case VK_LEFT:
+            MoveCaret(h, st, LeftTarget(st, shift, ctrl), shift);
+            break;
+        case VK_RIGHT:
+            MoveCaret(h, st, RightTarget(st, shift, ctrl), shift);
+            break;
+        case VK_HOME:
+        case VK_END:
+            MoveCaret(h, st, HomeEndTarget(h, st, key == VK_HOME, ctrl), shift);
+            break;
+        case VK_UP:
+        case VK_DOWN:
+        case VK_PRIOR:
+        case VK_NEXT:
+            if (Multi(h)) MoveCaret(h, st, LineStepTarget(h, st, key), shift);
+            break;
+        case VK_DELETE:
+            DeleteForward(h, st, shift);
+            break;
+        case VK_INSERT:
+            // Ctrl+Insert copies, Shift+Insert pastes.
+            if (ctrl)
+                SendMessageA(h, WM_COPY, 0, 0);
+            else if (shift)
+                SendMessageA(h, WM_PASTE, 0, 0);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+LRESULT OnChar(HWND h, EditState& st, WPARAM wparam) {
+    auto c = static_cast<unsigned char>(wparam);
+    // Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+Z.
+    static constexpr std::pair<unsigned char, UINT> kCommands[] = {
+        {3, WM_COPY}, {24, WM_CUT}, {22, WM_PASTE}, {26, WM_UNDO}};
+    for (auto [key, command] : kCommands)
+        if (c == key) {
+            SendMessageA(h, command, 0, 0);
+            return 0;
+        }
+    DWORD style = StyleOf(h);
+    if (style & ES_READONLY) return 0;
+    if (c == 8) {
+        DeleteBack(h, st);
+        return 0;
+    }
+    if (c == '\r' || c == '\t') {
+        if (Multi(h)) ReplaceSelection(h, st, c == '\r' ? "\r\n" : "\t", true);
+        return 0;
+    }
+    if (c < 32 || c == 127) return 0;
+    // A number edit takes digits only; a full edit takes nothing more.
+    bool allowed = !(style & ES_NUMBER) || isdigit(c);
+    if (!allowed || !ReplaceSelection(h, st, std::string(1, static_cast<char>(c)), true)) MessageBeep(0);
+    return 0;
+}
+
+LRESULT OnCopy(const EditState& st) {
+    Copy(st);
+    return 0;
+}
+
+LRESULT OnCut(HWND h, EditState& st) {
+    if (StyleOf(h) & (ES_READONLY | ES_PASSWORD)) return 0;
+    Copy(st);
+    ReplaceSelection(h, st, "", true);
+    return 0;
+}
+
+LRESULT OnClear(HWND h, EditState& st) {
+    if (!(StyleOf(h) & ES_READONLY)) ReplaceSelection(h, st, "", true);
+    return 0;
+}
+
+LRESULT OnPaste(HWND h, EditState& st) {
+    if (StyleOf(h) & ES_READONLY) return 0;
+    std::string s;
+    if (!OpenClipboard(h)) return 0;
+    if (HANDLE mem = GetClipboardData(CF_TEXT)) {
+        if (auto* p = static_cast<const char*>(GlobalLock(mem))) {
+            s.assign(p, strnlen(p, GlobalSize(mem)));
+            GlobalUnlock(mem);
+        }
+    }
+    CloseClipboard();
+    if (!s.empty()) ReplaceSelection(h, st, s, true);
+    return 0;
+}
+
+// Undo swaps the text with the one before the last change, so a second undo redoes.
+LRESULT OnUndo(HWND h, EditState& st) {
+    if (!st.can_undo) return FALSE;
+    std::swap(st.text, st.undo_text);
+    W(h)->text = st.text;
+    st.anchor = st.caret = static_cast<int>(st.text.size());
+    Changed(h, st, true);
+    return TRUE;
+}
+
+LRESULT OnSetSel(HWND h, EditState& st, WPARAM from, LPARAM to) {
+    SetSel(h, st, static_cast<int>(static_cast<INT_PTR>(from)), static_cast<int>(to));
+    return 0;
+}
+
+LRESULT OnReplaceSel(HWND h, EditState& st, LPCSTR t) {
+    ReplaceSelection(h, st, t != nullptr ? t : "", false);
+    return 0;
+}
+
+LRESULT OnLimitText(EditState& st, WPARAM limit) {
+    return SetField(st.limit,
+                    limit == 0 ? 0x7FFFFFFE : static_cast<int>(std::min<WPARAM>(limit, 0x7FFFFFFE)));
+}
+
+LRESULT OnSetReadOnly(HWND h, bool on) {
+    Window* w = W(h);
+    if (on)
+        w->style |= ES_READONLY;
+    else
+        w->style &= ~static_cast<DWORD>(ES_READONLY);
+    InvalidateRect(h, nullptr, TRUE);
+    return TRUE;
+}
+
+LRESULT OnLineIndex(HWND h, const EditState& st, WPARAM line) {
+    auto lines = Lines(h, st);
+    int li = static_cast<int>(static_cast<INT_PTR>(line));
+    if (li < 0) li = LineOf(lines, st.caret);
+    if (li >= static_cast<int>(lines.size())) return -1;
+    return lines[static_cast<size_t>(li)].start;
+}
+
+LRESULT OnLineFromChar(HWND h, const EditState& st, WPARAM index) {
+    int i = static_cast<int>(static_cast<INT_PTR>(index));
+    if (i < 0) i = std::min(st.anchor, st.caret);
+    return LineOf(Lines(h, st), i);
+}
+
+LRESULT OnLineLength(HWND h, const EditState& st, WPARAM index) {
+    auto lines = Lines(h, st);
+    int i = static_cast<int>(static_cast<INT_PTR>(index));
+    if (i < 0) i = st.caret;
+    return lines[static_cast<size_t>(LineOf(lines, i))].length;
+}
+
+// EM_GETLINE: the buffer's first WORD gives its size; the line is copied without a terminating NUL.
+LRESULT OnGetLine(HWND h, const EditState& st, WPARAM line, char* buf) {
+    auto lines = Lines(h, st);
+    if (buf == nullptr || line >= lines.size()) return 0;
+    WORD size;
+    memcpy(&size, buf, sizeof size);
+    const Line& l = lines[line];
+    int n = std::min<int>(size, l.length);
+    memcpy(buf, st.text.data() + l.start, static_cast<size_t>(n));
+    return n;
+}
+
+LRESULT OnScrollCaret(HWND h, EditState& st) {
+    ScrollToCaret(h, st);
+    InvalidateRect(h, nullptr, FALSE);
+    return TRUE;
+}
+
+LRESULT OnGetRect(HWND h, const EditState& st, RECT* r) {
+    if (r != nullptr) *r = FormatRect(h, st);
+    return 0;
+}
+
+LRESULT OnSetMargins(HWND h, EditState& st, WPARAM which, LPARAM margins) {
+    if (which & EC_LEFTMARGIN) st.margin_left = LOWORD(static_cast<DWORD_PTR>(margins));
+    if (which & EC_RIGHTMARGIN) st.margin_right = HIWORD(static_cast<DWORD_PTR>(margins));
+    return Relayout(h, st);
+}
+
+LRESULT OnVScroll(HWND h, EditState& st, WPARAM request) {
+    if (!Multi(h)) return 0;
+    int count = static_cast<int>(Lines(h, st).size());
+    int vis = VisibleLines(h, st);
+    int line = st.first_line;
+    if (!ScrollRequestTarget(request, st.first_line, 1, vis, count, &line)) return 0;
+    line = std::clamp(line, 0, std::max(0, count - vis));
+    if (line != st.first_line) {
+        st.first_line = line;
+        SetScrollPos(h, SB_VERT, line, TRUE);
+        UpdateCaret(h, st);
+        InvalidateRect(h, nullptr, FALSE);
+        Notify(h, EN_VSCROLL);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -364,406 +704,93 @@ bool IsWordChar(char c) {
 LRESULT EditProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (W(h) == nullptr) return 0;
     EditState& st = Ctl<EditState>(h);
-    DWORD style = StyleOf(h);
     switch (msg) {
-        case WM_CREATE: {
-            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lparam);
-            if (cs != nullptr && cs->lpszName != nullptr) st.text = cs->lpszName;
-            if (!Multi(h)) {
-                size_t nl = st.text.find_first_of("\r\n");
-                if (nl != std::string::npos) st.text.resize(nl);
-            }
-            W(h)->text = st.text;
-            st.vscroll = (style & WS_VSCROLL) != 0;
-            UpdateScrollBar(h, st);
-            return 0;
-        }
+        case WM_CREATE:
+            return OnCreate(h, st, reinterpret_cast<const CREATESTRUCTA*>(lparam));
         case WM_PAINT:
         case WM_ERASEBKGND:
             return PaintWhole(h, msg, [&](HDC dc) { Paint(h, st, dc); });
-        case WM_SETTEXT: {
-            auto* t = reinterpret_cast<LPCSTR>(lparam);
-            std::string s = t != nullptr ? t : "";
-            if (!Multi(h)) {
-                size_t nl = s.find_first_of("\r\n");
-                if (nl != std::string::npos) s.resize(nl);
-            }
-            if (static_cast<int>(s.size()) > st.limit) s.resize(static_cast<size_t>(st.limit));
-            st.text = s;
-            W(h)->text = s;
-            st.anchor = st.caret = 0;
-            st.scroll_x = 0;
-            st.first_line = 0;
-            st.modified = false;
-            st.can_undo = false;
-            Changed(h, st, true);
-            return TRUE;
-        }
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-            return DefWindowProcA(h, msg, wparam, lparam);
+        case WM_SETTEXT:
+            return OnSetText(h, st, reinterpret_cast<LPCSTR>(lparam));
         case WM_SETFONT:
-            st.font = reinterpret_cast<HFONT>(wparam);
-            Changed(h, st, false);
-            return 0;
+            return OnSetFont(h, st, reinterpret_cast<HFONT>(wparam));
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(st.font);
         case WM_SIZE:
-            Changed(h, st, false);
-            return 0;
+            return Relayout(h, st);
         case WM_SETFOCUS:
-            st.focus = true;
-            CreateCaret(h, nullptr, 1, LineHeight(st));
-            UpdateCaret(h, st);
-            ShowCaret(h);
-            InvalidateRect(h, nullptr, FALSE);
-            Notify(h, EN_SETFOCUS);
-            return 0;
+            return OnSetFocus(h, st);
         case WM_KILLFOCUS:
-            st.focus = false;
-            DestroyCaret();
-            InvalidateRect(h, nullptr, FALSE);
-            Notify(h, EN_KILLFOCUS);
-            return 0;
+            return OnKillFocus(h, st);
         case WM_ENABLE:
-            InvalidateRect(h, nullptr, TRUE);
-            return 0;
-        case WM_GETDLGCODE: {
-            LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
-            auto* m = reinterpret_cast<MSG*>(lparam);
-            if (Multi(h) && m != nullptr && m->message == WM_KEYDOWN && m->wParam == VK_RETURN &&
-                (style & ES_WANTRETURN))
-                code |= DLGC_WANTALLKEYS;
-            return code;
-        }
+            return Redraw(h, TRUE);
+        case WM_GETDLGCODE:
+            return OnGetDlgCode(h, reinterpret_cast<const MSG*>(lparam));
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: {
-            if (GetFocus() != h) SetFocus(h);
-            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-            int i = IndexFromPoint(h, st, p);
-            if (msg == WM_LBUTTONDBLCLK) {
-                int a = i, b = i;
-                while (a > 0 && IsWordChar(st.text[static_cast<size_t>(a) - 1]))
-                    --a;
-                while (b < static_cast<int>(st.text.size()) && IsWordChar(st.text[static_cast<size_t>(b)]))
-                    ++b;
-                SetSel(h, st, a, b);
-                return 0;
-            }
-            MoveCaret(h, st, i, (wparam & MK_SHIFT) != 0);
-            st.tracking = true;
-            SetCapture(h);
-            return 0;
-        }
+            return OnLButtonDown(h, st, wparam, PointOf(lparam));
+        case WM_LBUTTONDBLCLK:
+            return OnLButtonDblClk(h, st, PointOf(lparam));
         case WM_MOUSEMOVE:
-            if (st.tracking)
-                MoveCaret(h, st, IndexFromPoint(h, st, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}),
-                          true);
-            return 0;
+            return OnMouseMove(h, st, PointOf(lparam));
         case WM_LBUTTONUP:
-            if (st.tracking) {
-                st.tracking = false;
-                if (GetCapture() == h) ReleaseCapture();
-            }
-            return 0;
+            return st.press.OnLButtonUp(h);
         case WM_CAPTURECHANGED:
-            st.tracking = false;
-            return 0;
-        case WM_KEYDOWN: {
-            bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-            bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-            int n = static_cast<int>(st.text.size());
-            switch (wparam) {
-                case VK_LEFT: {
-                    int to = st.caret - 1;
-                    if (ctrl) {
-                        to = st.caret;
-                        while (to > 0 && !IsWordChar(st.text[static_cast<size_t>(to) - 1]))
-                            --to;
-                        while (to > 0 && IsWordChar(st.text[static_cast<size_t>(to) - 1]))
-                            --to;
-                    } else if (!shift && st.anchor != st.caret) {
-                        to = std::min(st.anchor, st.caret);
-                    }
-                    MoveCaret(h, st, to, shift);
-                    return 0;
-                }
-                case VK_RIGHT: {
-                    int to = st.caret + 1;
-                    if (ctrl) {
-                        to = st.caret;
-                        while (to < n && IsWordChar(st.text[static_cast<size_t>(to)]))
-                            ++to;
-                        while (to < n && !IsWordChar(st.text[static_cast<size_t>(to)]))
-                            ++to;
-                    } else if (!shift && st.anchor != st.caret) {
-                        to = std::max(st.anchor, st.caret);
-                    }
-                    MoveCaret(h, st, to, shift);
-                    return 0;
-                }
-                case VK_HOME:
-                case VK_END: {
-                    if (!Multi(h) || ctrl) {
-                        MoveCaret(h, st, wparam == VK_HOME ? 0 : n, shift);
-                    } else {
-                        auto lines = Lines(h, st);
-                        const Line& l = lines[static_cast<size_t>(LineOf(lines, st.caret))];
-                        MoveCaret(h, st, wparam == VK_HOME ? l.start : l.start + l.length, shift);
-                    }
-                    return 0;
-                }
-                case VK_UP:
-                case VK_DOWN:
-                case VK_PRIOR:
-                case VK_NEXT: {
-                    if (!Multi(h)) return 0;
-                    auto lines = Lines(h, st);
-                    int li = LineOf(lines, st.caret);
-                    int step = (wparam == VK_UP || wparam == VK_DOWN) ? 1 : VisibleLines(h, st);
-                    int to_line = std::clamp(li + ((wparam == VK_UP || wparam == VK_PRIOR) ? -step : step), 0,
-                                             static_cast<int>(lines.size()) - 1);
-                    POINT p = CaretPoint(h, st, st.caret);
-                    int lh = LineHeight(st);
-                    p.y += (to_line - li) * lh;
-                    if (to_line < st.first_line) st.first_line = to_line;
-                    int vis = VisibleLines(h, st);
-                    if (to_line >= st.first_line + vis) st.first_line = to_line - vis + 1;
-                    p.y = FormatRect(h, st).top + (to_line - st.first_line) * lh;
-                    MoveCaret(h, st, IndexFromPoint(h, st, p), shift);
-                    return 0;
-                }
-                case VK_DELETE:
-                    if (style & ES_READONLY) return 0;
-                    if (shift) {
-                        SendMessageA(h, WM_CUT, 0, 0);
-                        return 0;
-                    }
-                    if (st.anchor == st.caret) {
-                        if (st.caret >= n) return 0;
-                        st.anchor =
-                            st.caret + ((st.caret + 1 < n && st.text[static_cast<size_t>(st.caret)] == '\r' &&
-                                         st.text[static_cast<size_t>(st.caret) + 1] == '\n')
-                                            ? 2
-                                            : 1);
-                    }
-                    ReplaceSelection(h, st, "", true);
-                    return 0;
-                case VK_INSERT:
-                    if (ctrl)
-                        SendMessageA(h, WM_COPY, 0, 0);
-                    else if (shift)
-                        SendMessageA(h, WM_PASTE, 0, 0);
-                    return 0;
-                default:
-                    return 0;
-            }
-        }
-        case WM_CHAR: {
-            auto c = static_cast<unsigned char>(wparam);
-            if (c == 3) {
-                SendMessageA(h, WM_COPY, 0, 0);
-                return 0;
-            }
-            if (c == 24) {
-                SendMessageA(h, WM_CUT, 0, 0);
-                return 0;
-            }
-            if (c == 22) {
-                SendMessageA(h, WM_PASTE, 0, 0);
-                return 0;
-            }
-            if (c == 26) {
-                SendMessageA(h, WM_UNDO, 0, 0);
-                return 0;
-            }
-            if (style & ES_READONLY) return 0;
-            if (c == 8) {
-                if (st.anchor == st.caret) {
-                    if (st.caret == 0) return 0;
-                    st.anchor =
-                        st.caret - ((st.caret >= 2 && st.text[static_cast<size_t>(st.caret) - 2] == '\r' &&
-                                     st.text[static_cast<size_t>(st.caret) - 1] == '\n')
-                                        ? 2
-                                        : 1);
-                }
-                ReplaceSelection(h, st, "", true);
-                return 0;
-            }
-            if (c == '\r') {
-                if (Multi(h)) ReplaceSelection(h, st, "\r\n", true);
-                return 0;
-            }
-            if (c == '\t') {
-                if (Multi(h)) ReplaceSelection(h, st, "\t", true);
-                return 0;
-            }
-            if (c < 32 || c == 127) return 0;
-            if ((style & ES_NUMBER) && !isdigit(c)) {
-                MessageBeep(0);
-                return 0;
-            }
-            if (!ReplaceSelection(h, st, std::string(1, static_cast<char>(c)), true)) MessageBeep(0);
-            return 0;
-        }
+            return st.press.OnCaptureChanged();
+        case WM_KEYDOWN:
+            return OnKeyDown(h, st, wparam);
+        case WM_CHAR:
+            return OnChar(h, st, wparam);
         case WM_COPY:
-            Copy(st);
-            return 0;
+            return OnCopy(st);
         case WM_CUT:
-            if (style & (ES_READONLY | ES_PASSWORD)) return 0;
-            Copy(st);
-            ReplaceSelection(h, st, "", true);
-            return 0;
+            return OnCut(h, st);
         case WM_CLEAR:
-            if (style & ES_READONLY) return 0;
-            ReplaceSelection(h, st, "", true);
-            return 0;
-        case WM_PASTE: {
-            if (style & ES_READONLY) return 0;
-            std::string s;
-            if (!OpenClipboard(h)) return 0;
-            if (HANDLE mem = GetClipboardData(CF_TEXT)) {
-                if (auto* p = static_cast<const char*>(GlobalLock(mem))) {
-                    s.assign(p, strnlen(p, GlobalSize(mem)));
-                    GlobalUnlock(mem);
-                }
-            }
-            CloseClipboard();
-            if (!s.empty()) ReplaceSelection(h, st, s, true);
-            return 0;
-        }
+            return OnClear(h, st);
+        case WM_PASTE:
+            return OnPaste(h, st);
         case WM_UNDO:
         case EM_UNDO:
-            if (!st.can_undo) return FALSE;
-            std::swap(st.text, st.undo_text);
-            W(h)->text = st.text;
-            st.anchor = st.caret = static_cast<int>(st.text.size());
-            Changed(h, st, true);
-            return TRUE;
+            return OnUndo(h, st);
         case EM_CANUNDO:
             return st.can_undo;
-        case EM_GETSEL: {
-            int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
-            if (wparam) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(a);
-            if (lparam) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(b);
-            return MAKELONG(static_cast<WORD>(a), static_cast<WORD>(b));
-        }
+        case EM_GETSEL:
+            return ReportSelection(st.anchor, st.caret, wparam, lparam);
         case EM_SETSEL:
-            SetSel(h, st, static_cast<int>(static_cast<INT_PTR>(wparam)), static_cast<int>(lparam));
-            return 0;
-        case EM_REPLACESEL: {
-            auto* t = reinterpret_cast<LPCSTR>(lparam);
-            ReplaceSelection(h, st, t != nullptr ? t : "", false);
-            return 0;
-        }
+            return OnSetSel(h, st, wparam, lparam);
+        case EM_REPLACESEL:
+            return OnReplaceSel(h, st, reinterpret_cast<LPCSTR>(lparam));
         case EM_GETMODIFY:
             return st.modified;
         case EM_SETMODIFY:
-            st.modified = wparam != 0;
-            return 0;
+            return SetField(st.modified, wparam != 0);
         case EM_LIMITTEXT:
-            st.limit = wparam == 0 ? 0x7FFFFFFE : static_cast<int>(std::min<WPARAM>(wparam, 0x7FFFFFFE));
-            return 0;
+            return OnLimitText(st, wparam);
         case EM_GETLIMITTEXT:
             return st.limit;
-        case EM_SETREADONLY: {
-            Window* w = W(h);
-            if (wparam)
-                w->style |= ES_READONLY;
-            else
-                w->style &= ~static_cast<DWORD>(ES_READONLY);
-            InvalidateRect(h, nullptr, TRUE);
-            return TRUE;
-        }
+        case EM_SETREADONLY:
+            return OnSetReadOnly(h, wparam != 0);
         case EM_GETLINECOUNT:
             return static_cast<LRESULT>(Lines(h, st).size());
-        case EM_LINEINDEX: {
-            auto lines = Lines(h, st);
-            int li = static_cast<int>(static_cast<INT_PTR>(wparam));
-            if (li < 0) li = LineOf(lines, st.caret);
-            if (li >= static_cast<int>(lines.size())) return -1;
-            return lines[static_cast<size_t>(li)].start;
-        }
-        case EM_LINEFROMCHAR: {
-            int i = static_cast<int>(static_cast<INT_PTR>(wparam));
-            if (i < 0) i = std::min(st.anchor, st.caret);
-            return LineOf(Lines(h, st), i);
-        }
-        case EM_LINELENGTH: {
-            auto lines = Lines(h, st);
-            int i = static_cast<int>(static_cast<INT_PTR>(wparam));
-            if (i < 0) i = st.caret;
-            return lines[static_cast<size_t>(LineOf(lines, i))].length;
-        }
-        case EM_GETLINE: {
-            auto lines = Lines(h, st);
-            auto* buf = reinterpret_cast<char*>(lparam);
-            if (buf == nullptr || wparam >= lines.size()) return 0;
-            WORD size;
-            memcpy(&size, buf, sizeof size);
-            const Line& l = lines[wparam];
-            int n = std::min<int>(size, l.length);
-            memcpy(buf, st.text.data() + l.start, static_cast<size_t>(n));
-            return n;
-        }
+        case EM_LINEINDEX:
+            return OnLineIndex(h, st, wparam);
+        case EM_LINEFROMCHAR:
+            return OnLineFromChar(h, st, wparam);
+        case EM_LINELENGTH:
+            return OnLineLength(h, st, wparam);
+        case EM_GETLINE:
+            return OnGetLine(h, st, wparam, reinterpret_cast<char*>(lparam));
         case EM_GETFIRSTVISIBLELINE:
             return Multi(h) ? st.first_line : 0;
         case EM_SCROLLCARET:
-            ScrollToCaret(h, st);
-            InvalidateRect(h, nullptr, FALSE);
-            return TRUE;
-        case EM_GETRECT: {
-            if (auto* r = reinterpret_cast<RECT*>(lparam)) *r = FormatRect(h, st);
-            return 0;
-        }
+            return OnScrollCaret(h, st);
+        case EM_GETRECT:
+            return OnGetRect(h, st, reinterpret_cast<RECT*>(lparam));
         case EM_SETMARGINS:
-            if (wparam & EC_LEFTMARGIN) st.margin_left = LOWORD(static_cast<DWORD_PTR>(lparam));
-            if (wparam & EC_RIGHTMARGIN) st.margin_right = HIWORD(static_cast<DWORD_PTR>(lparam));
-            Changed(h, st, false);
-            return 0;
+            return OnSetMargins(h, st, wparam, lparam);
         case EM_GETMARGINS:
             return MAKELONG(static_cast<WORD>(st.margin_left), static_cast<WORD>(st.margin_right));
-        case WM_VSCROLL: {
-            if (!Multi(h)) return 0;
-            int count = static_cast<int>(Lines(h, st).size());
-            int vis = VisibleLines(h, st);
-            int line = st.first_line;
-            switch (LOWORD(wparam)) {
-                case SB_LINEUP:
-                    --line;
-                    break;
-                case SB_LINEDOWN:
-                    ++line;
-                    break;
-                case SB_PAGEUP:
-                    line -= vis;
-                    break;
-                case SB_PAGEDOWN:
-                    line += vis;
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    line = HIWORD(wparam);
-                    break;
-                case SB_TOP:
-                    line = 0;
-                    break;
-                case SB_BOTTOM:
-                    line = count;
-                    break;
-                default:
-                    return 0;
-            }
-            line = std::clamp(line, 0, std::max(0, count - vis));
-            if (line != st.first_line) {
-                st.first_line = line;
-                SetScrollPos(h, SB_VERT, line, TRUE);
-                UpdateCaret(h, st);
-                InvalidateRect(h, nullptr, FALSE);
-                Notify(h, EN_VSCROLL);
-            }
-            return 0;
-        }
+        case WM_VSCROLL:
+            return OnVScroll(h, st, wparam);
         default:
             return DefWindowProcA(h, msg, wparam, lparam);
     }

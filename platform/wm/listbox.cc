@@ -28,7 +28,7 @@ struct ListState {
     int hextent = 0;
     int hpos = 0;
     bool focus = false;
-    bool tracking = false;
+    MousePress press;  // selecting by dragging
     HFONT font = nullptr;
     HWND combo = nullptr;  // the combo box that owns this list
 };
@@ -301,6 +301,365 @@ void ClickItem(HWND h, ListState& st, int i, WPARAM keys, bool drag) {
     NotifyLb(h, st, LBN_SELCHANGE);
 }
 
+bool Valid(const ListState& st, WPARAM i) {
+    return static_cast<int>(static_cast<INT_PTR>(i)) >= 0 && static_cast<INT_PTR>(i) < Count(st);
+}
+
+bool OwnerDrawn(DWORD style) {
+    return (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0;
+}
+
+bool HasHScroll(HWND h) {
+    return reinterpret_cast<uintptr_t>(GetPropA(h, "qsm.hscroll")) != 0;
+}
+
+// ---- message handlers ----
+
+LRESULT OnCreate(HWND h, ListState& st) {
+    DWORD style = StyleOf(h);
+    if (style & WS_VSCROLL) SetPropA(h, "qsm.vscroll", reinterpret_cast<HANDLE>(1));
+    if (style & WS_HSCROLL) SetPropA(h, "qsm.hscroll", reinterpret_cast<HANDLE>(1));
+    // The bars show up when there is something to scroll.
+    if (!(style & LBS_DISABLENOSCROLL)) ShowScrollBar(h, SB_BOTH, FALSE);
+    UpdateScroll(h, st);
+    return 0;
+}
+
+LRESULT OnSize(HWND h, ListState& st) {
+    SetTop(h, st, st.top);
+    return 0;
+}
+
+// A new font measures the items again, unless their owner gave their height.
+LRESULT OnSetFont(HWND h, ListState& st, HFONT font, bool redraw) {
+    st.font = font;
+    if (!OwnerDrawn(StyleOf(h))) st.item_height = 0;
+    UpdateScroll(h, st);
+    if (redraw) InvalidateRect(h, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT OnSetFocus(HWND h, ListState& st) {
+    st.focus = true;
+    if (st.caret < 0 && Count(st) > 0) st.caret = st.cur >= 0 ? st.cur : 0;
+    InvalidateItem(h, st, st.caret);
+    NotifyLb(h, st, LBN_SETFOCUS);
+    return 0;
+}
+
+LRESULT OnKillFocus(HWND h, ListState& st) {
+    st.focus = false;
+    InvalidateItem(h, st, st.caret);
+    NotifyLb(h, st, LBN_KILLFOCUS);
+    return 0;
+}
+
+// A press selects the item under the pointer and holds on for dragging the selection; the list of a combo
+// box leaves the focus where it is.
+LRESULT OnLButtonDown(HWND h, ListState& st, WPARAM keys, POINT p) {
+    if (st.combo == nullptr && GetFocus() != h) SetFocus(h);
+    if (Count(st) == 0) return 0;
+    ClickItem(h, st, IndexAt(h, st, p), keys, false);
+    st.press.Begin(h);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND h, ListState& st, WPARAM keys, POINT p) {
+    if (!st.press.held || Count(st) == 0) return 0;
+    DWORD style = StyleOf(h);
+    int i = IndexAt(h, st, p);
+    if (!(style & LBS_MULTIPLESEL) && i != st.caret)
+        ClickItem(h, st, i, keys, (style & LBS_EXTENDEDSEL) != 0);
+    return 0;
+}
+
+LRESULT OnLButtonDblClk(HWND h, ListState& st) {
+    if (Count(st) > 0) NotifyLb(h, st, LBN_DBLCLK);
+    return 0;
+}
+
+// The arrow and paging keys move the caret (and in a single or extended list the selection with it); the
+// space bar toggles an item of a multiple-selection list; Left and Right scroll sideways.
+LRESULT OnKeyDown(HWND h, ListState& st, WPARAM key) {
+    if (Count(st) == 0) return 0;
+    DWORD style = StyleOf(h);
+    int i = st.caret < 0 ? 0 : st.caret;
+    int vis = VisibleCount(h, st);
+    switch (key) {
+        case VK_UP:
+            --i;
+            break;
+        case VK_DOWN:
+            ++i;
+            break;
+        case VK_PRIOR:
+            i -= vis - 1;
+            break;
+        case VK_NEXT:
+            i += vis - 1;
+            break;
+        case VK_HOME:
+            i = 0;
+            break;
+        case VK_END:
+            i = Count(st) - 1;
+            break;
+        case VK_SPACE:
+            if (style & LBS_MULTIPLESEL) ClickItem(h, st, i, 0, false);
+            return 0;
+        case VK_LEFT:
+        case VK_RIGHT:
+            if (HasHScroll(h)) SendMessageA(h, WM_HSCROLL, key == VK_LEFT ? SB_LINELEFT : SB_LINERIGHT, 0);
+            return 0;
+        default:
+            return 0;
+    }
+    i = std::clamp(i, 0, Count(st) - 1);
+    if (style & LBS_MULTIPLESEL) {
+        SetCaret(h, st, i);
+        EnsureVisible(h, st, i);
+    } else {
+        bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        ClickItem(h, st, i, shift ? MK_SHIFT : 0, false);
+    }
+    return 0;
+}
+
+// A typed character selects the next item that starts with it.
+LRESULT OnChar(HWND h, ListState& st, WPARAM ch) {
+    if (!HasStrings(StyleOf(h)) || Count(st) == 0) return 0;
+    char c[2] = {static_cast<char>(ch), 0};
+    int i = Find(st, st.caret, c, false);
+    if (i != LB_ERR) ClickItem(h, st, i, 0, false);
+    return 0;
+}
+
+LRESULT OnVScroll(HWND h, ListState& st, WPARAM request) {
+    int top = st.top;
+    if (ScrollRequestTarget(request, st.top, 1, VisibleCount(h, st), Count(st), &top)) SetTop(h, st, top);
+    return 0;
+}
+
+LRESULT OnHScroll(HWND h, ListState& st, WPARAM request) {
+    RECT r = ClientRectOf(h);
+    int page = r.right - r.left;
+    int pos = st.hpos;
+    if (!ScrollRequestTarget(request, st.hpos, 8, page, st.hextent, &pos)) return 0;
+    pos = std::clamp(pos, 0, std::max(0, st.hextent - page));
+    if (pos != st.hpos) {
+        st.hpos = pos;
+        InvalidateRect(h, nullptr, TRUE);
+    }
+    UpdateScroll(h, st);
+    return 0;
+}
+
+LRESULT OnAddString(HWND h, ListState& st, LPARAM item) {
+    return Insert(h, st, -1, item, (StyleOf(h) & LBS_SORT) != 0);
+}
+
+LRESULT OnInsertString(HWND h, ListState& st, WPARAM at, LPARAM item) {
+    return Insert(h, st, static_cast<int>(static_cast<INT_PTR>(at)), item, false);
+}
+
+// Removes an item (an owner-drawn one is announced to the owner) and returns how many are left.
+LRESULT OnDeleteString(HWND h, ListState& st, WPARAM index) {
+    if (!Valid(st, index)) return LB_ERR;
+    int i = static_cast<int>(index);
+    Item gone = st.items[static_cast<size_t>(i)];
+    st.items.erase(st.items.begin() + i);
+    if (OwnerDrawn(StyleOf(h))) {
+        DELETEITEMSTRUCT dis{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(h)), static_cast<UINT>(i), h,
+                             gone.data};
+        SendMessageA(NotifyTarget(h, st), WM_DELETEITEM, static_cast<WPARAM>(GetDlgCtrlID(h)),
+                     reinterpret_cast<LPARAM>(&dis));
+    }
+    auto fix = [&](int& v) {
+        if (v == i)
+            v = -1;
+        else if (v > i)
+            --v;
+    };
+    fix(st.cur);
+    fix(st.caret);
+    fix(st.anchor);
+    SetTop(h, st, st.top);
+    InvalidateRect(h, nullptr, TRUE);
+    return Count(st);
+}
+
+LRESULT OnResetContent(HWND h, ListState& st) {
+    st.items.clear();
+    st.cur = st.caret = st.anchor = -1;
+    st.top = 0;
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateScroll(h, st);
+    return 0;
+}
+
+// LB_GETTEXT: the text with its NUL, or for a list without strings the item's data.
+LRESULT OnGetText(HWND h, const ListState& st, WPARAM index, LPARAM buffer) {
+    if (!Valid(st, index)) return LB_ERR;
+    const Item& it = st.items[index];
+    if (!HasStrings(StyleOf(h))) {
+        if (buffer) memcpy(reinterpret_cast<void*>(buffer), &it.data, sizeof it.data);
+        return sizeof it.data;
+    }
+    if (buffer) memcpy(reinterpret_cast<char*>(buffer), it.text.c_str(), it.text.size() + 1);
+    return static_cast<LRESULT>(it.text.size());
+}
+
+LRESULT OnGetTextLen(HWND h, const ListState& st, WPARAM index) {
+    if (!Valid(st, index)) return LB_ERR;
+    return HasStrings(StyleOf(h)) ? static_cast<LRESULT>(st.items[index].text.size())
+                                  : static_cast<LRESULT>(sizeof(DWORD_PTR));
+}
+
+LRESULT OnSetItemData(ListState& st, WPARAM index, LPARAM data) {
+    if (!Valid(st, index)) return LB_ERR;
+    st.items[index].data = static_cast<DWORD_PTR>(data);
+    return TRUE;
+}
+
+// Selects an item, or with -1 none, of a single-selection list and brings it into view.
+LRESULT OnSetCurSel(HWND h, ListState& st, WPARAM index) {
+    if (MultiSel(StyleOf(h))) return LB_ERR;
+    int i = static_cast<int>(static_cast<INT_PTR>(index));
+    if (i >= Count(st)) i = -1;
+    SelectSingle(h, st, i);
+    if (i >= 0) {
+        SetCaret(h, st, i);
+        EnsureVisible(h, st, i);
+    }
+    return i < 0 && static_cast<INT_PTR>(index) != -1 ? LB_ERR : i;
+}
+
+LRESULT OnGetCurSel(HWND h, const ListState& st) {
+    return MultiSel(StyleOf(h)) ? st.caret : st.cur;
+}
+
+// LB_SETSEL of a multiple-selection list: one item, or all with -1.
+LRESULT OnSetSel(HWND h, ListState& st, WPARAM on, LPARAM index) {
+    if (!MultiSel(StyleOf(h))) return LB_ERR;
+    int i = static_cast<int>(index);
+    if (i == -1) {
+        for (auto& it : st.items)
+            it.selected = on != 0;
+        InvalidateRect(h, nullptr, TRUE);
+        return 0;
+    }
+    if (i < 0 || i >= Count(st)) return LB_ERR;
+    st.items[static_cast<size_t>(i)].selected = on != 0;
+    InvalidateItem(h, st, i);
+    return 0;
+}
+
+LRESULT OnGetSel(HWND h, const ListState& st, WPARAM index) {
+    return Valid(st, index) ? (IsSelected(h, st, static_cast<int>(index)) ? 1 : 0) : LB_ERR;
+}
+
+LRESULT OnGetSelCount(HWND h, const ListState& st) {
+    if (!MultiSel(StyleOf(h))) return LB_ERR;
+    return std::count_if(st.items.begin(), st.items.end(), [](const Item& it) { return it.selected; });
+}
+
+LRESULT OnGetSelItems(HWND h, const ListState& st, WPARAM room, INT* out) {
+    if (!MultiSel(StyleOf(h))) return LB_ERR;
+    int n = 0;
+    for (int i = 0; i < Count(st) && n < static_cast<int>(room); ++i)
+        if (st.items[static_cast<size_t>(i)].selected) {
+            if (out != nullptr) out[n] = i;
+            ++n;
+        }
+    return n;
+}
+
+LRESULT OnSelItemRange(HWND h, ListState& st, WPARAM on, LPARAM range) {
+    if (!MultiSel(StyleOf(h))) return LB_ERR;
+    int a = LOWORD(static_cast<DWORD_PTR>(range)), b = HIWORD(static_cast<DWORD_PTR>(range));
+    for (int i = std::min(a, b); i <= std::max(a, b) && i < Count(st); ++i)
+        st.items[static_cast<size_t>(i)].selected = on != 0;
+    InvalidateRect(h, nullptr, TRUE);
+    return 0;
+}
+
+// LB_FINDSTRING and LB_FINDSTRINGEXACT; a list without strings compares the items' data.
+LRESULT OnFindString(HWND h, const ListState& st, UINT msg, WPARAM after, LPARAM what) {
+    if (!HasStrings(StyleOf(h))) {
+        for (int i = 0; i < Count(st); ++i)
+            if (st.items[static_cast<size_t>(i)].data == static_cast<DWORD_PTR>(what)) return i;
+        return LB_ERR;
+    }
+    return Count(st) == 0 ? LB_ERR
+                          : Find(st, static_cast<int>(static_cast<INT_PTR>(after)),
+                                 reinterpret_cast<LPCSTR>(what), msg == LB_FINDSTRINGEXACT);
+}
+
+LRESULT OnSelectString(HWND h, ListState& st, WPARAM after, LPCSTR prefix) {
+    if (Count(st) == 0) return LB_ERR;
+    int i = Find(st, static_cast<int>(static_cast<INT_PTR>(after)), prefix, false);
+    if (i == LB_ERR) return LB_ERR;
+    if (MultiSel(StyleOf(h))) return LB_ERR;
+    SelectSingle(h, st, i);
+    SetCaret(h, st, i);
+    EnsureVisible(h, st, i);
+    return i;
+}
+
+LRESULT OnSetTopIndex(HWND h, ListState& st, WPARAM index) {
+    if (!Valid(st, index) && index != 0) return LB_ERR;
+    SetTop(h, st, static_cast<int>(index));
+    return 0;
+}
+
+LRESULT OnSetCaretIndex(HWND h, ListState& st, WPARAM index, LPARAM partly_visible_is_enough) {
+    if (!Valid(st, index)) return LB_ERR;
+    SetCaret(h, st, static_cast<int>(index));
+    if (!partly_visible_is_enough) EnsureVisible(h, st, static_cast<int>(index));
+    return 0;
+}
+
+LRESULT OnSetAnchorIndex(ListState& st, WPARAM index) {
+    if (!Valid(st, index)) return LB_ERR;
+    st.anchor = static_cast<int>(index);
+    return 0;
+}
+
+LRESULT OnSetItemHeight(HWND h, ListState& st, LPARAM height) {
+    if (LOWORD(static_cast<DWORD_PTR>(height)) == 0 || LOWORD(static_cast<DWORD_PTR>(height)) > 255)
+        return LB_ERR;
+    st.item_height = LOWORD(static_cast<DWORD_PTR>(height));
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateScroll(h, st);
+    return 0;
+}
+
+LRESULT OnGetItemRect(HWND h, ListState& st, WPARAM index, RECT* r) {
+    if (!Valid(st, index) && !(index == 0 && Count(st) == 0)) return LB_ERR;
+    if (r != nullptr) *r = ItemRect(h, st, static_cast<int>(index));
+    return 1;
+}
+
+// LB_ITEMFROMPOINT: the nearest item in the low word, 1 in the high word when the point is outside it.
+LRESULT OnItemFromPoint(HWND h, ListState& st, POINT p) {
+    RECT c = ClientRectOf(h);
+    int i = st.top + static_cast<int>(p.y / ItemHeight(h, st));
+    bool outside = !PtInRect(&c, p) || i >= Count(st) || p.y < 0;
+    i = std::clamp(i, 0, std::max(0, Count(st) - 1));
+    return MAKELONG(static_cast<WORD>(i), outside ? 1 : 0);
+}
+
+LRESULT OnSetHorizontalExtent(HWND h, ListState& st, WPARAM extent) {
+    st.hextent = static_cast<int>(extent);
+    if (HasHScroll(h)) {
+        RECT r = ClientRectOf(h);
+        st.hpos = std::clamp(st.hpos, 0, std::max(0, st.hextent - static_cast<int>(r.right - r.left)));
+        UpdateScroll(h, st);
+    }
+    InvalidateRect(h, nullptr, TRUE);
+    return 0;
+}
+
 }  // namespace
 
 void SetListBoxOwnerCombo(HWND list, HWND combo) {
@@ -310,384 +669,105 @@ void SetListBoxOwnerCombo(HWND list, HWND combo) {
 LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (W(h) == nullptr) return 0;
     ListState& st = Ctl<ListState>(h);
-    DWORD style = StyleOf(h);
-    auto valid = [&](WPARAM i) {
-        return static_cast<int>(static_cast<INT_PTR>(i)) >= 0 && static_cast<INT_PTR>(i) < Count(st);
-    };
     switch (msg) {
         case WM_CREATE:
-            if (style & WS_VSCROLL) SetPropA(h, "qsm.vscroll", reinterpret_cast<HANDLE>(1));
-            if (style & WS_HSCROLL) SetPropA(h, "qsm.hscroll", reinterpret_cast<HANDLE>(1));
-            // The bars show up when there is something to scroll.
-            if (!(style & LBS_DISABLENOSCROLL)) ShowScrollBar(h, SB_BOTH, FALSE);
-            UpdateScroll(h, st);
-            return 0;
+            return OnCreate(h, st);
         case WM_PAINT:
         case WM_ERASEBKGND:
             return PaintWhole(h, msg, [&](HDC dc) { PaintList(h, st, dc); });
         case WM_SIZE:
-            SetTop(h, st, st.top);
-            return 0;
+            return OnSize(h, st);
         case WM_SETFONT:
-            st.font = reinterpret_cast<HFONT>(wparam);
-            if (!(style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE))) st.item_height = 0;
-            UpdateScroll(h, st);
-            if (lparam) InvalidateRect(h, nullptr, TRUE);
-            return 0;
+            return OnSetFont(h, st, reinterpret_cast<HFONT>(wparam), lparam != 0);
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(st.font);
         case WM_SETFOCUS:
-            st.focus = true;
-            if (st.caret < 0 && Count(st) > 0) st.caret = st.cur >= 0 ? st.cur : 0;
-            InvalidateItem(h, st, st.caret);
-            NotifyLb(h, st, LBN_SETFOCUS);
-            return 0;
+            return OnSetFocus(h, st);
         case WM_KILLFOCUS:
-            st.focus = false;
-            InvalidateItem(h, st, st.caret);
-            NotifyLb(h, st, LBN_KILLFOCUS);
-            return 0;
+            return OnKillFocus(h, st);
         case WM_ENABLE:
-            InvalidateRect(h, nullptr, TRUE);
-            return 0;
+            return Redraw(h, TRUE);
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
-        case WM_LBUTTONDOWN: {
-            if (st.combo == nullptr && GetFocus() != h) SetFocus(h);
-            if (Count(st) == 0) return 0;
-            int i = IndexAt(h, st, POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
-            ClickItem(h, st, i, wparam, false);
-            st.tracking = true;
-            SetCapture(h);
-            return 0;
-        }
-        case WM_MOUSEMOVE: {
-            if (!st.tracking || Count(st) == 0) return 0;
-            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-            int i = IndexAt(h, st, p);
-            if (!(style & LBS_MULTIPLESEL) && i != st.caret)
-                ClickItem(h, st, i, wparam, (style & LBS_EXTENDEDSEL) != 0);
-            return 0;
-        }
+        case WM_LBUTTONDOWN:
+            return OnLButtonDown(h, st, wparam, PointOf(lparam));
+        case WM_MOUSEMOVE:
+            return OnMouseMove(h, st, wparam, PointOf(lparam));
         case WM_LBUTTONUP:
-            if (st.tracking) {
-                st.tracking = false;
-                if (GetCapture() == h) ReleaseCapture();
-            }
-            return 0;
+            return st.press.OnLButtonUp(h);
         case WM_CAPTURECHANGED:
-            st.tracking = false;
-            return 0;
+            return st.press.OnCaptureChanged();
         case WM_LBUTTONDBLCLK:
-            if (Count(st) > 0) NotifyLb(h, st, LBN_DBLCLK);
-            return 0;
-        case WM_KEYDOWN: {
-            if (Count(st) == 0) return 0;
-            int i = st.caret < 0 ? 0 : st.caret;
-            int vis = VisibleCount(h, st);
-            switch (wparam) {
-                case VK_UP:
-                    --i;
-                    break;
-                case VK_DOWN:
-                    ++i;
-                    break;
-                case VK_PRIOR:
-                    i -= vis - 1;
-                    break;
-                case VK_NEXT:
-                    i += vis - 1;
-                    break;
-                case VK_HOME:
-                    i = 0;
-                    break;
-                case VK_END:
-                    i = Count(st) - 1;
-                    break;
-                case VK_SPACE:
-                    if (style & LBS_MULTIPLESEL) ClickItem(h, st, i, 0, false);
-                    return 0;
-                case VK_LEFT:
-                case VK_RIGHT:
-                    if (reinterpret_cast<uintptr_t>(GetPropA(h, "qsm.hscroll")) != 0)
-                        SendMessageA(h, WM_HSCROLL, wparam == VK_LEFT ? SB_LINELEFT : SB_LINERIGHT, 0);
-                    return 0;
-                default:
-                    return 0;
-            }
-            i = std::clamp(i, 0, Count(st) - 1);
-            if (style & LBS_MULTIPLESEL) {
-                SetCaret(h, st, i);
-                EnsureVisible(h, st, i);
-            } else {
-                bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-                ClickItem(h, st, i, shift ? MK_SHIFT : 0, false);
-            }
-            return 0;
-        }
-        case WM_CHAR: {
-            if (!HasStrings(style) || Count(st) == 0) return 0;
-            char c[2] = {static_cast<char>(wparam), 0};
-            int i = Find(st, st.caret, c, false);
-            if (i != LB_ERR) ClickItem(h, st, i, 0, false);
-            return 0;
-        }
-        case WM_VSCROLL: {
-            int vis = VisibleCount(h, st);
-            int top = st.top;
-            switch (LOWORD(wparam)) {
-                case SB_LINEUP:
-                    --top;
-                    break;
-                case SB_LINEDOWN:
-                    ++top;
-                    break;
-                case SB_PAGEUP:
-                    top -= vis;
-                    break;
-                case SB_PAGEDOWN:
-                    top += vis;
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    top = HIWORD(wparam);
-                    break;
-                case SB_TOP:
-                    top = 0;
-                    break;
-                case SB_BOTTOM:
-                    top = Count(st);
-                    break;
-                default:
-                    return 0;
-            }
-            SetTop(h, st, top);
-            return 0;
-        }
-        case WM_HSCROLL: {
-            RECT r = ClientRectOf(h);
-            int page = r.right - r.left;
-            int pos = st.hpos;
-            switch (LOWORD(wparam)) {
-                case SB_LINELEFT:
-                    pos -= 8;
-                    break;
-                case SB_LINERIGHT:
-                    pos += 8;
-                    break;
-                case SB_PAGELEFT:
-                    pos -= page;
-                    break;
-                case SB_PAGERIGHT:
-                    pos += page;
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    pos = HIWORD(wparam);
-                    break;
-                case SB_LEFT:
-                    pos = 0;
-                    break;
-                case SB_RIGHT:
-                    pos = st.hextent;
-                    break;
-                default:
-                    return 0;
-            }
-            pos = std::clamp(pos, 0, std::max(0, st.hextent - page));
-            if (pos != st.hpos) {
-                st.hpos = pos;
-                InvalidateRect(h, nullptr, TRUE);
-            }
-            UpdateScroll(h, st);
-            return 0;
-        }
+            return OnLButtonDblClk(h, st);
+        case WM_KEYDOWN:
+            return OnKeyDown(h, st, wparam);
+        case WM_CHAR:
+            return OnChar(h, st, wparam);
+        case WM_VSCROLL:
+            return OnVScroll(h, st, wparam);
+        case WM_HSCROLL:
+            return OnHScroll(h, st, wparam);
         case LB_ADDSTRING:
-            return Insert(h, st, -1, lparam, (style & LBS_SORT) != 0);
+            return OnAddString(h, st, lparam);
         case LB_INSERTSTRING:
-            return Insert(h, st, static_cast<int>(static_cast<INT_PTR>(wparam)), lparam, false);
-        case LB_DELETESTRING: {
-            if (!valid(wparam)) return LB_ERR;
-            int i = static_cast<int>(wparam);
-            Item gone = st.items[static_cast<size_t>(i)];
-            st.items.erase(st.items.begin() + i);
-            if (style & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) {
-                DELETEITEMSTRUCT dis{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(h)), static_cast<UINT>(i), h,
-                                     gone.data};
-                SendMessageA(NotifyTarget(h, st), WM_DELETEITEM, static_cast<WPARAM>(GetDlgCtrlID(h)),
-                             reinterpret_cast<LPARAM>(&dis));
-            }
-            auto fix = [&](int& v) {
-                if (v == i)
-                    v = -1;
-                else if (v > i)
-                    --v;
-            };
-            fix(st.cur);
-            fix(st.caret);
-            fix(st.anchor);
-            SetTop(h, st, st.top);
-            InvalidateRect(h, nullptr, TRUE);
-            return Count(st);
-        }
+            return OnInsertString(h, st, wparam, lparam);
+        case LB_DELETESTRING:
+            return OnDeleteString(h, st, wparam);
         case LB_RESETCONTENT:
-            st.items.clear();
-            st.cur = st.caret = st.anchor = -1;
-            st.top = 0;
-            InvalidateRect(h, nullptr, TRUE);
-            UpdateScroll(h, st);
-            return 0;
+            return OnResetContent(h, st);
         case LB_GETCOUNT:
             return Count(st);
-        case LB_GETTEXT: {
-            if (!valid(wparam)) return LB_ERR;
-            const Item& it = st.items[wparam];
-            if (!HasStrings(style)) {
-                if (lparam) memcpy(reinterpret_cast<void*>(lparam), &it.data, sizeof it.data);
-                return sizeof it.data;
-            }
-            if (lparam) memcpy(reinterpret_cast<char*>(lparam), it.text.c_str(), it.text.size() + 1);
-            return static_cast<LRESULT>(it.text.size());
-        }
+        case LB_GETTEXT:
+            return OnGetText(h, st, wparam, lparam);
         case LB_GETTEXTLEN:
-            if (!valid(wparam)) return LB_ERR;
-            return HasStrings(style) ? static_cast<LRESULT>(st.items[wparam].text.size())
-                                     : static_cast<LRESULT>(sizeof(DWORD_PTR));
+            return OnGetTextLen(h, st, wparam);
         case LB_GETITEMDATA:
-            return valid(wparam) ? static_cast<LRESULT>(st.items[wparam].data) : LB_ERR;
+            return Valid(st, wparam) ? static_cast<LRESULT>(st.items[wparam].data) : LB_ERR;
         case LB_SETITEMDATA:
-            if (!valid(wparam)) return LB_ERR;
-            st.items[wparam].data = static_cast<DWORD_PTR>(lparam);
-            return TRUE;
-        case LB_SETCURSEL: {
-            if (MultiSel(style)) return LB_ERR;
-            int i = static_cast<int>(static_cast<INT_PTR>(wparam));
-            if (i >= Count(st)) i = -1;
-            SelectSingle(h, st, i);
-            if (i >= 0) {
-                SetCaret(h, st, i);
-                EnsureVisible(h, st, i);
-            }
-            return i < 0 && static_cast<INT_PTR>(wparam) != -1 ? LB_ERR : i;
-        }
+            return OnSetItemData(st, wparam, lparam);
+        case LB_SETCURSEL:
+            return OnSetCurSel(h, st, wparam);
         case LB_GETCURSEL:
-            if (MultiSel(style)) return st.caret;
-            return st.cur;
-        case LB_SETSEL: {
-            if (!MultiSel(style)) return LB_ERR;
-            int i = static_cast<int>(lparam);
-            if (i == -1) {
-                for (auto& it : st.items)
-                    it.selected = wparam != 0;
-                InvalidateRect(h, nullptr, TRUE);
-                return 0;
-            }
-            if (i < 0 || i >= Count(st)) return LB_ERR;
-            st.items[static_cast<size_t>(i)].selected = wparam != 0;
-            InvalidateItem(h, st, i);
-            return 0;
-        }
+            return OnGetCurSel(h, st);
+        case LB_SETSEL:
+            return OnSetSel(h, st, wparam, lparam);
         case LB_GETSEL:
-            return valid(wparam) ? (IsSelected(h, st, static_cast<int>(wparam)) ? 1 : 0) : LB_ERR;
-        case LB_GETSELCOUNT: {
-            if (!MultiSel(style)) return LB_ERR;
-            return std::count_if(st.items.begin(), st.items.end(),
-                                 [](const Item& it) { return it.selected; });
-        }
-        case LB_GETSELITEMS: {
-            if (!MultiSel(style)) return LB_ERR;
-            auto* out = reinterpret_cast<INT*>(lparam);
-            int n = 0;
-            for (int i = 0; i < Count(st) && n < static_cast<int>(wparam); ++i)
-                if (st.items[static_cast<size_t>(i)].selected) {
-                    if (out != nullptr) out[n] = i;
-                    ++n;
-                }
-            return n;
-        }
-        case LB_SELITEMRANGE: {
-            if (!MultiSel(style)) return LB_ERR;
-            int a = LOWORD(static_cast<DWORD_PTR>(lparam)), b = HIWORD(static_cast<DWORD_PTR>(lparam));
-            for (int i = std::min(a, b); i <= std::max(a, b) && i < Count(st); ++i)
-                st.items[static_cast<size_t>(i)].selected = wparam != 0;
-            InvalidateRect(h, nullptr, TRUE);
-            return 0;
-        }
+            return OnGetSel(h, st, wparam);
+        case LB_GETSELCOUNT:
+            return OnGetSelCount(h, st);
+        case LB_GETSELITEMS:
+            return OnGetSelItems(h, st, wparam, reinterpret_cast<INT*>(lparam));
+        case LB_SELITEMRANGE:
+            return OnSelItemRange(h, st, wparam, lparam);
         case LB_FINDSTRING:
         case LB_FINDSTRINGEXACT:
-            if (!HasStrings(style)) {
-                for (int i = 0; i < Count(st); ++i)
-                    if (st.items[static_cast<size_t>(i)].data == static_cast<DWORD_PTR>(lparam)) return i;
-                return LB_ERR;
-            }
-            return Count(st) == 0 ? LB_ERR
-                                  : Find(st, static_cast<int>(static_cast<INT_PTR>(wparam)),
-                                         reinterpret_cast<LPCSTR>(lparam), msg == LB_FINDSTRINGEXACT);
-        case LB_SELECTSTRING: {
-            if (Count(st) == 0) return LB_ERR;
-            int i = Find(st, static_cast<int>(static_cast<INT_PTR>(wparam)), reinterpret_cast<LPCSTR>(lparam),
-                         false);
-            if (i == LB_ERR) return LB_ERR;
-            if (MultiSel(style)) return LB_ERR;
-            SelectSingle(h, st, i);
-            SetCaret(h, st, i);
-            EnsureVisible(h, st, i);
-            return i;
-        }
+            return OnFindString(h, st, msg, wparam, lparam);
+        case LB_SELECTSTRING:
+            return OnSelectString(h, st, wparam, reinterpret_cast<LPCSTR>(lparam));
         case LB_GETTOPINDEX:
             return st.top;
         case LB_SETTOPINDEX:
-            if (!valid(wparam) && wparam != 0) return LB_ERR;
-            SetTop(h, st, static_cast<int>(wparam));
-            return 0;
+            return OnSetTopIndex(h, st, wparam);
         case LB_GETCARETINDEX:
             return st.caret;
         case LB_SETCARETINDEX:
-            if (!valid(wparam)) return LB_ERR;
-            SetCaret(h, st, static_cast<int>(wparam));
-            if (!lparam) EnsureVisible(h, st, static_cast<int>(wparam));
-            return 0;
+            return OnSetCaretIndex(h, st, wparam, lparam);
         case LB_GETANCHORINDEX:
             return st.anchor;
         case LB_SETANCHORINDEX:
-            if (!valid(wparam)) return LB_ERR;
-            st.anchor = static_cast<int>(wparam);
-            return 0;
+            return OnSetAnchorIndex(st, wparam);
         case LB_GETITEMHEIGHT:
             return ItemHeight(h, st);
         case LB_SETITEMHEIGHT:
-            if (LOWORD(static_cast<DWORD_PTR>(lparam)) == 0 || LOWORD(static_cast<DWORD_PTR>(lparam)) > 255)
-                return LB_ERR;
-            st.item_height = LOWORD(static_cast<DWORD_PTR>(lparam));
-            InvalidateRect(h, nullptr, TRUE);
-            UpdateScroll(h, st);
-            return 0;
-        case LB_GETITEMRECT: {
-            if (!valid(wparam) && !(wparam == 0 && Count(st) == 0)) return LB_ERR;
-            if (auto* r = reinterpret_cast<RECT*>(lparam)) *r = ItemRect(h, st, static_cast<int>(wparam));
-            return 1;
-        }
-        case LB_ITEMFROMPOINT: {
-            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-            RECT c = ClientRectOf(h);
-            int i = st.top + static_cast<int>(p.y / ItemHeight(h, st));
-            bool outside = !PtInRect(&c, p) || i >= Count(st) || p.y < 0;
-            i = std::clamp(i, 0, std::max(0, Count(st) - 1));
-            return MAKELONG(static_cast<WORD>(i), outside ? 1 : 0);
-        }
+            return OnSetItemHeight(h, st, lparam);
+        case LB_GETITEMRECT:
+            return OnGetItemRect(h, st, wparam, reinterpret_cast<RECT*>(lparam));
+        case LB_ITEMFROMPOINT:
+            return OnItemFromPoint(h, st, PointOf(lparam));
         case LB_GETHORIZONTALEXTENT:
             return st.hextent;
-        case LB_SETHORIZONTALEXTENT: {
-            st.hextent = static_cast<int>(wparam);
-            if (reinterpret_cast<uintptr_t>(GetPropA(h, "qsm.hscroll")) != 0) {
-                RECT r = ClientRectOf(h);
-                st.hpos =
-                    std::clamp(st.hpos, 0, std::max(0, st.hextent - static_cast<int>(r.right - r.left)));
-                UpdateScroll(h, st);
-            }
-            InvalidateRect(h, nullptr, TRUE);
-            return 0;
-        }
+        case LB_SETHORIZONTALEXTENT:
+            return OnSetHorizontalExtent(h, st, wparam);
         default:
             return DefWindowProcA(h, msg, wparam, lparam);
     }

@@ -51,7 +51,7 @@ struct RichState {
     int scroll_y = 0;
     long long limit = kDefaultLimit;
     bool focus = false;
-    bool tracking = false;
+    MousePress press;  // selecting by dragging
     bool modified = false;
     bool vscroll = false;   // made with a vertical scroll bar, shown while the text is taller than the view
     bool keep_bar = false;  // ES_DISABLENOSCROLL: the bar stays, disabled while the text fits
@@ -240,6 +240,14 @@ int LineOf(const RichState& st, int index) {
     return 0;
 }
 
+// The line at `y` pixels from the top of the text: the last one that starts there or above.
+size_t LineAt(const RichState& st, int y) {
+    size_t li = 0;
+    while (li + 1 < st.lines.size() && st.lines[li + 1].top <= y)
+        ++li;
+    return li;
+}
+
 int XOf(HWND h, RichState& st, int index) {
     EnsureLayout(h, st);
     const Line& l = st.lines[static_cast<size_t>(LineOf(st, index))];
@@ -254,9 +262,7 @@ int XOf(HWND h, RichState& st, int index) {
 int IndexAt(HWND h, RichState& st, POINT p, bool over_char = false) {
     EnsureLayout(h, st);
     int y = p.y + st.scroll_y;
-    size_t li = 0;
-    while (li + 1 < st.lines.size() && y >= st.lines[li + 1].top)
-        ++li;
+    size_t li = LineAt(st, y);
     const Line& l = st.lines[li];
     if (over_char && (y < l.top || y >= l.top + l.height)) return -1;
     int last = l.end;
@@ -412,16 +418,7 @@ std::string WithCrLf(const std::string& s) {
 }
 
 void CopySelection(const RichState& st) {
-    std::string s = WithCrLf(Selected(st));
-    if (s.empty() || !OpenClipboard(nullptr)) return;
-    EmptyClipboard();
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, s.size() + 1);
-    if (auto* p = static_cast<char*>(GlobalLock(mem))) {
-        memcpy(p, s.c_str(), s.size() + 1);
-        GlobalUnlock(mem);
-        SetClipboardData(CF_TEXT, mem);
-    }
-    CloseClipboard();
+    PutTextOnClipboard(WithCrLf(Selected(st)));
 }
 
 void SetSelection(HWND h, RichState& st, LONG a, LONG b) {
@@ -702,387 +699,451 @@ void CopyOut(const std::string& s, WPARAM size, LPARAM lparam, LRESULT* n) {
     *n = static_cast<LRESULT>(k);
 }
 
-bool IsWordChar(char c) {
-    return isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0xC0;
+// Up, Down, Page Up and Page Down: the place below or above the caret on the line they reach (a page scrolls
+// the view too).
+int VerticalTarget(HWND h, RichState& st, WPARAM vk) {
+    const Line& l = st.lines[static_cast<size_t>(LineOf(st, st.caret))];
+    int x = XOf(h, st, st.caret);
+    int y = l.top - st.scroll_y + l.height / 2;
+    int ch = ClientHeight(h);
+    if (vk == VK_UP) y -= l.height;
+    if (vk == VK_DOWN) y += l.height;
+    if (vk == VK_PRIOR) {
+        ScrollTo(h, st, st.scroll_y - ch);
+        y -= ch;
+    }
+    if (vk == VK_NEXT) {
+        ScrollTo(h, st, st.scroll_y + ch);
+        y += ch;
+    }
+    return IndexAt(h, st, POINT{x, std::clamp(y, -st.scroll_y, st.total_height - st.scroll_y - 1)});
 }
 
-LRESULT Keys(HWND h, RichState& st, WPARAM vk) {
-    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
-    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+// Delete removes the selection or the character after the caret.
+void DeleteForward(HWND h, RichState& st) {
+    if (StyleOf(h) & ES_READONLY) return;
+    if (st.anchor == st.caret) {
+        if (st.caret >= st.Length()) return;
+        st.anchor = st.caret + 1;
+    }
+    TypeText(h, st, "");
+}
+
+// ---- message handlers ----
+
+LRESULT OnNcCreate(HWND h, WPARAM wparam, LPARAM lparam) {
+    // The view is always multi-line.
+    if (Window* w = W(h)) w->style |= ES_MULTILINE;
+    return DefWindowProcA(h, WM_NCCREATE, wparam, lparam);
+}
+
+LRESULT OnCreate(HWND h, RichState& st, const CREATESTRUCTA* cs) {
+    std::string text = cs != nullptr && cs->lpszName != nullptr ? cs->lpszName : "";
+    DWORD style = StyleOf(h);
+    st.vscroll = (style & WS_VSCROLL) != 0;
+    st.keep_bar = (style & kDisableNoScroll) != 0;
+    SetContent(h, st, text, LooksLikeRtf(text));
+    return 0;
+}
+
+LRESULT OnSize(HWND h, RichState& st) {
     EnsureLayout(h, st);
-    int n = st.Length();
-    const std::string& t = st.doc.text;
-    int li = LineOf(st, st.caret);
-    const Line& l = st.lines[static_cast<size_t>(li)];
-    auto line_end = [&](const Line& x) {
-        return x.end > x.start && t[static_cast<size_t>(x.end) - 1] == '\r' ? x.end - 1 : x.end;
-    };
-    switch (vk) {
-        case VK_LEFT:
-            MoveCaret(h, st, (!shift && st.anchor != st.caret) ? std::min(st.anchor, st.caret) : st.caret - 1,
-                      shift);
-            return 0;
-        case VK_RIGHT:
-            MoveCaret(h, st, (!shift && st.anchor != st.caret) ? std::max(st.anchor, st.caret) : st.caret + 1,
-                      shift);
-            return 0;
-        case VK_HOME:
-            MoveCaret(h, st, ctrl ? 0 : l.start, shift);
-            return 0;
-        case VK_END:
-            MoveCaret(h, st, ctrl ? n : line_end(l), shift);
-            return 0;
-        case VK_UP:
-        case VK_DOWN:
-        case VK_PRIOR:
-        case VK_NEXT: {
-            int x = XOf(h, st, st.caret);
-            int y = l.top - st.scroll_y + l.height / 2;
-            int ch = ClientHeight(h);
-            if (vk == VK_UP) y -= l.height;
-            if (vk == VK_DOWN) y += l.height;
-            if (vk == VK_PRIOR) {
-                ScrollTo(h, st, st.scroll_y - ch);
-                y -= ch;
-            }
-            if (vk == VK_NEXT) {
-                ScrollTo(h, st, st.scroll_y + ch);
-                y += ch;
-            }
-            int to = IndexAt(h, st, POINT{x, std::clamp(y, -st.scroll_y, st.total_height - st.scroll_y - 1)});
-            MoveCaret(h, st, to, shift);
-            return 0;
-        }
-        case VK_DELETE:
-            if (StyleOf(h) & ES_READONLY) return 0;
-            if (st.anchor == st.caret) {
-                if (st.caret >= n) return 0;
-                st.anchor = st.caret + 1;
-            }
-            TypeText(h, st, "");
-            return 0;
+    UpdateCaret(h, st);
+    InvalidateRect(h, nullptr, FALSE);
+    return 0;
+}
+
+// WM_SETTEXT: rich text when the text starts as such, plain text otherwise.
+LRESULT OnSetText(HWND h, RichState& st, LPCSTR t) {
+    std::string s = t != nullptr ? t : "";
+    SetContent(h, st, s, LooksLikeRtf(s));
+    return TRUE;
+}
+
+LRESULT OnGetText(const RichState& st, WPARAM size, LPARAM buffer) {
+    LRESULT n = 0;
+    CopyOut(WithCrLf(st.doc.text), size, buffer, &n);
+    return n;
+}
+
+// A font set on the view becomes its default character format.
+LRESULT OnSetFont(HWND h, RichState& st, HFONT font) {
+    LOGFONTA lf{};
+    if (font == nullptr || GetObjectA(font, sizeof lf, &lf) == 0) return 0;
+    RichFormat& f = st.doc.formats[0];
+    int height = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+    if (height > 0) f.size_twips = MulDiv(height, 1440, 96);
+    f.bold = lf.lfWeight >= FW_BOLD;
+    f.italic = lf.lfItalic != 0;
+    f.charset = lf.lfCharSet;
+    f.pitch_family = lf.lfPitchAndFamily;
+    f.face.assign(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
+    st.DropFonts();
+    Relayout(h, st);
+    return 0;
+}
+
+// The caret is as high as the caret's line.
+LRESULT OnSetFocus(HWND h, RichState& st) {
+    st.focus = true;
+    EnsureLayout(h, st);
+    const Line& l = st.lines[static_cast<size_t>(LineOf(st, st.caret))];
+    return TextFocusGained(h, l.height, [&] { UpdateCaret(h, st); });
+}
+
+LRESULT OnKillFocus(HWND h, RichState& st) {
+    st.focus = false;
+    return TextFocusLost(h);
+}
+
+// The pointer is a hand over a link (unless the parent answers the link's notification) and a text beam
+// elsewhere in the client area.
+LRESULT OnSetCursor(HWND h, RichState& st, WPARAM wparam, LPARAM lparam) {
+    if (reinterpret_cast<HWND>(wparam) != h || LOWORD(lparam) != HTCLIENT)
+        return DefWindowProcA(h, WM_SETCURSOR, wparam, lparam);
+    POINT p{0, 0};
+    GetCursorPos(&p);
+    ScreenToClient(h, &p);
+    if (NotifyLink(h, st, WM_SETCURSOR, wparam, lparam, p)) return TRUE;
+    SetCursor(LoadCursorA(nullptr, OverLink(h, st, p) ? IDC_HAND : IDC_IBEAM));
+    return TRUE;
+}
+
+LRESULT OnLButtonDown(HWND h, RichState& st, WPARAM keys, POINT p) {
+    if (GetFocus() != h) SetFocus(h);
+    MoveCaret(h, st, IndexAt(h, st, p), (keys & MK_SHIFT) != 0);
+    st.press.Begin(h);
+    return 0;
+}
+
+// A double click selects the word under the pointer.
+LRESULT OnLButtonDblClk(HWND h, RichState& st, POINT p) {
+    auto [a, b] = WordAround(st.doc.text, IndexAt(h, st, p));
+    SetSelection(h, st, a, b);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND h, RichState& st, POINT p) {
+    if (st.press.held) MoveCaret(h, st, IndexAt(h, st, p), true);
+    return 0;
+}
+
+// Mouse messages over a link go to the parent first; what it handles goes no further.
+LRESULT OnMouse(HWND h, RichState& st, UINT msg, WPARAM wparam, LPARAM lparam) {
+    POINT p = PointOf(lparam);
+    if (NotifyLink(h, st, msg, wparam, lparam, p)) return 0;
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+            return OnLButtonDown(h, st, wparam, p);
+        case WM_LBUTTONDBLCLK:
+            return OnLButtonDblClk(h, st, p);
+        case WM_MOUSEMOVE:
+            return OnMouseMove(h, st, p);
+        case WM_LBUTTONUP:
+            return st.press.OnLButtonUp(h);
         default:
             return 0;
     }
 }
 
+// A notch of the wheel scrolls three lines of the first line's height.
+LRESULT OnMouseWheel(HWND h, RichState& st, WPARAM wparam) {
+    int notches = static_cast<SHORT>(HIWORD(wparam)) / WHEEL_DELTA;
+    EnsureLayout(h, st);
+    int step = st.lines.empty() ? 16 : st.lines[0].height;
+    ScrollTo(h, st, st.scroll_y - notches * 3 * step);
+    UpdateCaret(h, st);
+    return 0;
+}
+
+// Line steps go from one line's top to the next; a page is the view's height.
+LRESULT OnVScroll(HWND h, RichState& st, WPARAM request) {
+    EnsureLayout(h, st);
+    int y = st.scroll_y;
+    size_t li = LineAt(st, y);
+    const Line& l = st.lines[li];
+    if (LOWORD(request) == SB_LINEUP)
+        y = l.top < y ? l.top : (li > 0 ? st.lines[li - 1].top : 0);
+    else if (LOWORD(request) == SB_LINEDOWN)
+        y = l.top + l.height;
+    else if (!ScrollRequestTarget(request, y, 0, ClientHeight(h), st.total_height, &y))
+        return 0;
+    int before = st.scroll_y;
+    ScrollTo(h, st, y);
+    UpdateCaret(h, st);
+    if (before != st.scroll_y && (st.event_mask & ENM_SCROLL)) Notify(h, EN_VSCROLL);
+    return 0;
+}
+
+LRESULT OnKeyDown(HWND h, RichState& st, WPARAM vk) {
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    EnsureLayout(h, st);
+    const std::string& t = st.doc.text;
+    const Line& l = st.lines[static_cast<size_t>(LineOf(st, st.caret))];
+    int line_end = l.end > l.start && t[static_cast<size_t>(l.end) - 1] == '\r' ? l.end - 1 : l.end;
+    bool collapse = !shift && st.anchor != st.caret;  // an arrow without Shift collapses the selection
+    switch (vk) {
+        case VK_LEFT:
+            MoveCaret(h, st, collapse ? std::min(st.anchor, st.caret) : st.caret - 1, shift);
+            break;
+        case VK_RIGHT:
+            MoveCaret(h, st, collapse ? std::max(st.anchor, st.caret) : st.caret + 1, shift);
+            break;
+        case VK_HOME:
+            MoveCaret(h, st, ctrl ? 0 : l.start, shift);
+            break;
+        case VK_END:
+            MoveCaret(h, st, ctrl ? st.Length() : line_end, shift);
+            break;
+        case VK_UP:
+        case VK_DOWN:
+        case VK_PRIOR:
+        case VK_NEXT:
+            MoveCaret(h, st, VerticalTarget(h, st, vk), shift);
+            break;
+        case VK_DELETE:
+            DeleteForward(h, st);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// Ctrl+C copies and Ctrl+A selects all; typing replaces the selection, Backspace removes it or the character
+// before the caret.
+LRESULT OnChar(HWND h, RichState& st, WPARAM wparam) {
+    auto c = static_cast<unsigned char>(wparam);
+    if (c == 3) {
+        CopySelection(st);
+        return 0;
+    }
+    if (c == 1) {
+        SetSelection(h, st, 0, -1);
+        return 0;
+    }
+    if (StyleOf(h) & ES_READONLY) return 0;
+    if (c == 8) {
+        if (st.anchor == st.caret) {
+            if (st.caret == 0) return 0;
+            st.anchor = st.caret - 1;
+        }
+        TypeText(h, st, "");
+        return 0;
+    }
+    if ((c == '\r' || c == '\t' || c >= 32) && c != 127)
+        TypeText(h, st, std::string(1, static_cast<char>(c)));
+    return 0;
+}
+
+LRESULT OnCopy(const RichState& st) {
+    CopySelection(st);
+    return 0;
+}
+
+LRESULT OnAutoUrlDetect(HWND h, RichState& st, bool on) {
+    st.auto_url = on;
+    DetectLinks(st);
+    Relayout(h, st);
+    return 0;
+}
+
+LRESULT OnExSetSel(HWND h, RichState& st, const CHARRANGE* r) {
+    if (r == nullptr) return 0;
+    SetSelection(h, st, r->cpMin, r->cpMax);
+    return std::max(st.anchor, st.caret);
+}
+
+LRESULT OnExGetSel(const RichState& st, CHARRANGE* r) {
+    if (r != nullptr) {
+        r->cpMin = std::min(st.anchor, st.caret);
+        r->cpMax = std::max(st.anchor, st.caret);
+    }
+    return 0;
+}
+
+LRESULT OnSetSel(HWND h, RichState& st, WPARAM from, LPARAM to) {
+    SetSelection(h, st, static_cast<LONG>(static_cast<INT_PTR>(from)), static_cast<LONG>(to));
+    return 0;
+}
+
+// EM_GETSELTEXT: the caller's buffer holds the selection and its terminating NUL.
+LRESULT OnGetSelText(const RichState& st, char* buf) {
+    if (buf == nullptr) return 0;
+    std::string s = Selected(st);
+    memcpy(buf, s.c_str(), s.size() + 1);
+    return static_cast<LRESULT>(s.size());
+}
+
+LRESULT OnReplaceSel(HWND h, RichState& st, LPCSTR t) {
+    TypeText(h, st, t != nullptr ? t : "");
+    return 0;
+}
+
+LRESULT OnSetMargins(HWND h, RichState& st, WPARAM which, LPARAM margins) {
+    if (which & EC_LEFTMARGIN) st.margin_left = LOWORD(static_cast<DWORD_PTR>(margins));
+    if (which & EC_RIGHTMARGIN) st.margin_right = HIWORD(static_cast<DWORD_PTR>(margins));
+    Relayout(h, st);
+    UpdateCaret(h, st);
+    return 0;
+}
+
+LRESULT OnSetReadOnly(HWND h, bool on) {
+    if (on)
+        W(h)->style |= ES_READONLY;
+    else
+        W(h)->style &= ~static_cast<DWORD>(ES_READONLY);
+    return TRUE;
+}
+
+LRESULT OnGetLineCount(HWND h, RichState& st) {
+    EnsureLayout(h, st);
+    return static_cast<LRESULT>(st.lines.size());
+}
+
+LRESULT OnGetFirstVisibleLine(HWND h, RichState& st) {
+    EnsureLayout(h, st);
+    return static_cast<LRESULT>(LineAt(st, st.scroll_y));
+}
+
+LRESULT OnLineIndex(HWND h, RichState& st, WPARAM line) {
+    EnsureLayout(h, st);
+    int li = static_cast<int>(static_cast<INT_PTR>(line));
+    if (li < 0) li = LineOf(st, st.caret);
+    if (li >= static_cast<int>(st.lines.size())) return -1;
+    return st.lines[static_cast<size_t>(li)].start;
+}
+
+LRESULT OnLineFromChar(HWND h, RichState& st, WPARAM index) {
+    EnsureLayout(h, st);
+    int i = static_cast<int>(static_cast<INT_PTR>(index));
+    if (i < 0) i = std::min(st.anchor, st.caret);
+    return LineOf(st, i);
+}
+
+LRESULT OnScrollCaret(HWND h, RichState& st) {
+    ScrollToCaret(h, st);
+    UpdateCaret(h, st);
+    return 0;
+}
+
+LRESULT OnGetRect(HWND h, const RichState& st, RECT* r) {
+    if (r != nullptr) {
+        *r = ClientRectOf(h);
+        r->left += st.margin_left;
+        r->right -= st.margin_right;
+    }
+    return 0;
+}
+
 }  // namespace
 
 LRESULT RichEditProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (msg == WM_NCCREATE) {
-        // The view is always multi-line.
-        if (Window* w = W(h)) w->style |= ES_MULTILINE;
-        return DefWindowProcA(h, msg, wparam, lparam);
-    }
+    if (msg == WM_NCCREATE) return OnNcCreate(h, wparam, lparam);
     if (W(h) == nullptr) return 0;
     RichState& st = StateOf(h);
-    DWORD style = StyleOf(h);
     switch (msg) {
-        case WM_CREATE: {
-            auto* cs = reinterpret_cast<CREATESTRUCTA*>(lparam);
-            std::string text = cs != nullptr && cs->lpszName != nullptr ? cs->lpszName : "";
-            st.vscroll = (style & WS_VSCROLL) != 0;
-            st.keep_bar = (style & kDisableNoScroll) != 0;
-            SetContent(h, st, text, LooksLikeRtf(text));
-            return 0;
-        }
+        case WM_CREATE:
+            return OnCreate(h, st, reinterpret_cast<const CREATESTRUCTA*>(lparam));
         case WM_PAINT:
         case WM_ERASEBKGND:
             return PaintWhole(h, msg, [&](HDC dc) { Paint(h, st, dc); });
         case WM_SIZE:
-            EnsureLayout(h, st);
-            UpdateCaret(h, st);
-            InvalidateRect(h, nullptr, FALSE);
-            return 0;
-        case WM_SETTEXT: {
-            auto* t = reinterpret_cast<LPCSTR>(lparam);
-            std::string s = t != nullptr ? t : "";
-            SetContent(h, st, s, LooksLikeRtf(s));
-            return TRUE;
-        }
-        case WM_GETTEXT: {
-            LRESULT n = 0;
-            CopyOut(WithCrLf(st.doc.text), wparam, lparam, &n);
-            return n;
-        }
+            return OnSize(h, st);
+        case WM_SETTEXT:
+            return OnSetText(h, st, reinterpret_cast<LPCSTR>(lparam));
+        case WM_GETTEXT:
+            return OnGetText(st, wparam, lparam);
         case WM_GETTEXTLENGTH:
             return static_cast<LRESULT>(WithCrLf(st.doc.text).size());
-        case WM_SETFONT: {
-            LOGFONTA lf{};
-            auto font = reinterpret_cast<HFONT>(wparam);
-            if (font != nullptr && GetObjectA(font, sizeof lf, &lf) != 0) {
-                RichFormat& f = st.doc.formats[0];
-                int height = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
-                if (height > 0) f.size_twips = MulDiv(height, 1440, 96);
-                f.bold = lf.lfWeight >= FW_BOLD;
-                f.italic = lf.lfItalic != 0;
-                f.charset = lf.lfCharSet;
-                f.pitch_family = lf.lfPitchAndFamily;
-                f.face.assign(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
-                st.DropFonts();
-                Relayout(h, st);
-            }
-            return 0;
-        }
+        case WM_SETFONT:
+            return OnSetFont(h, st, reinterpret_cast<HFONT>(wparam));
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(FontFor(st, 0, false).font);
-        case WM_SETFOCUS: {
-            st.focus = true;
-            EnsureLayout(h, st);
-            const Line& l = st.lines[static_cast<size_t>(LineOf(st, st.caret))];
-            CreateCaret(h, nullptr, 1, l.height);
-            UpdateCaret(h, st);
-            ShowCaret(h);
-            InvalidateRect(h, nullptr, FALSE);
-            Notify(h, EN_SETFOCUS);
-            return 0;
-        }
+        case WM_SETFOCUS:
+            return OnSetFocus(h, st);
         case WM_KILLFOCUS:
-            st.focus = false;
-            DestroyCaret();
-            InvalidateRect(h, nullptr, FALSE);
-            Notify(h, EN_KILLFOCUS);
-            return 0;
+            return OnKillFocus(h, st);
         case WM_ENABLE:
-            InvalidateRect(h, nullptr, FALSE);
-            return 0;
+            return Redraw(h, FALSE);
         case WM_GETDLGCODE:
             return DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL | DLGC_WANTALLKEYS;
-        case WM_SETCURSOR: {
-            if (reinterpret_cast<HWND>(wparam) != h || LOWORD(lparam) != HTCLIENT)
-                return DefWindowProcA(h, msg, wparam, lparam);
-            POINT p{0, 0};
-            GetCursorPos(&p);
-            ScreenToClient(h, &p);
-            if (NotifyLink(h, st, msg, wparam, lparam, p)) return TRUE;
-            SetCursor(LoadCursorA(nullptr, OverLink(h, st, p) ? IDC_HAND : IDC_IBEAM));
-            return TRUE;
-        }
+        case WM_SETCURSOR:
+            return OnSetCursor(h, st, wparam, lparam);
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
         case WM_LBUTTONDBLCLK:
         case WM_RBUTTONDOWN:
-        case WM_RBUTTONUP: {
-            POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-            if (NotifyLink(h, st, msg, wparam, lparam, p)) return 0;
-            if (msg == WM_LBUTTONDOWN) {
-                if (GetFocus() != h) SetFocus(h);
-                MoveCaret(h, st, IndexAt(h, st, p), (wparam & MK_SHIFT) != 0);
-                st.tracking = true;
-                SetCapture(h);
-            } else if (msg == WM_LBUTTONDBLCLK) {
-                int i = IndexAt(h, st, p), a = i, b = i;
-                const std::string& t = st.doc.text;
-                while (a > 0 && IsWordChar(t[static_cast<size_t>(a) - 1]))
-                    --a;
-                while (b < st.Length() && IsWordChar(t[static_cast<size_t>(b)]))
-                    ++b;
-                SetSelection(h, st, a, b);
-            } else if (msg == WM_MOUSEMOVE && st.tracking) {
-                MoveCaret(h, st, IndexAt(h, st, p), true);
-            } else if (msg == WM_LBUTTONUP && st.tracking) {
-                st.tracking = false;
-                if (GetCapture() == h) ReleaseCapture();
-            }
-            return 0;
-        }
+        case WM_RBUTTONUP:
+            return OnMouse(h, st, msg, wparam, lparam);
         case WM_CAPTURECHANGED:
-            st.tracking = false;
-            return 0;
-        case WM_MOUSEWHEEL: {
-            int notches = static_cast<SHORT>(HIWORD(wparam)) / WHEEL_DELTA;
-            EnsureLayout(h, st);
-            int step = st.lines.empty() ? 16 : st.lines[0].height;
-            ScrollTo(h, st, st.scroll_y - notches * 3 * step);
-            UpdateCaret(h, st);
-            return 0;
-        }
-        case WM_VSCROLL: {
-            EnsureLayout(h, st);
-            int y = st.scroll_y;
-            size_t li = 0;
-            while (li + 1 < st.lines.size() && st.lines[li + 1].top <= y)
-                ++li;
-            const Line& l = st.lines[li];
-            switch (LOWORD(wparam)) {
-                case SB_LINEUP:
-                    y = l.top < y ? l.top : (li > 0 ? st.lines[li - 1].top : 0);
-                    break;
-                case SB_LINEDOWN:
-                    y = l.top + l.height;
-                    break;
-                case SB_PAGEUP:
-                    y -= ClientHeight(h);
-                    break;
-                case SB_PAGEDOWN:
-                    y += ClientHeight(h);
-                    break;
-                case SB_THUMBTRACK:
-                case SB_THUMBPOSITION:
-                    y = HIWORD(wparam);
-                    break;
-                case SB_TOP:
-                    y = 0;
-                    break;
-                case SB_BOTTOM:
-                    y = st.total_height;
-                    break;
-                default:
-                    return 0;
-            }
-            int before = st.scroll_y;
-            ScrollTo(h, st, y);
-            UpdateCaret(h, st);
-            if (before != st.scroll_y && (st.event_mask & ENM_SCROLL)) Notify(h, EN_VSCROLL);
-            return 0;
-        }
+            return st.press.OnCaptureChanged();
+        case WM_MOUSEWHEEL:
+            return OnMouseWheel(h, st, wparam);
+        case WM_VSCROLL:
+            return OnVScroll(h, st, wparam);
         case WM_KEYDOWN:
-            return Keys(h, st, wparam);
-        case WM_CHAR: {
-            auto c = static_cast<unsigned char>(wparam);
-            if (c == 3) {
-                CopySelection(st);
-                return 0;
-            }
-            if (c == 1) {
-                SetSelection(h, st, 0, -1);
-                return 0;
-            }
-            if (style & ES_READONLY) return 0;
-            if (c == 8) {
-                if (st.anchor == st.caret) {
-                    if (st.caret == 0) return 0;
-                    st.anchor = st.caret - 1;
-                }
-                TypeText(h, st, "");
-                return 0;
-            }
-            if (c == '\r' || c == '\t' || c >= 32) {
-                if (c == 127) return 0;
-                TypeText(h, st, std::string(1, static_cast<char>(c)));
-            }
-            return 0;
-        }
+            return OnKeyDown(h, st, wparam);
+        case WM_CHAR:
+            return OnChar(h, st, wparam);
         case WM_COPY:
-            CopySelection(st);
-            return 0;
+            return OnCopy(st);
         case EM_STREAMIN:
             return StreamIn(h, st, wparam, lparam);
         case EM_GETEVENTMASK:
             return static_cast<LRESULT>(st.event_mask);
-        case EM_SETEVENTMASK: {
-            DWORD old = st.event_mask;
-            st.event_mask = static_cast<DWORD>(lparam);
-            return static_cast<LRESULT>(old);
-        }
+        case EM_SETEVENTMASK:
+            return static_cast<LRESULT>(std::exchange(st.event_mask, static_cast<DWORD>(lparam)));
         case EM_AUTOURLDETECT:
-            st.auto_url = wparam != 0;
-            DetectLinks(st);
-            Relayout(h, st);
-            return 0;
+            return OnAutoUrlDetect(h, st, wparam != 0);
         case EM_GETAUTOURLDETECT:
             return st.auto_url ? TRUE : FALSE;
-        case EM_EXSETSEL: {
-            auto* r = reinterpret_cast<const CHARRANGE*>(lparam);
-            if (r == nullptr) return 0;
-            SetSelection(h, st, r->cpMin, r->cpMax);
-            return std::max(st.anchor, st.caret);
-        }
-        case EM_EXGETSEL: {
-            if (auto* r = reinterpret_cast<CHARRANGE*>(lparam)) {
-                r->cpMin = std::min(st.anchor, st.caret);
-                r->cpMax = std::max(st.anchor, st.caret);
-            }
-            return 0;
-        }
+        case EM_EXSETSEL:
+            return OnExSetSel(h, st, reinterpret_cast<const CHARRANGE*>(lparam));
+        case EM_EXGETSEL:
+            return OnExGetSel(st, reinterpret_cast<CHARRANGE*>(lparam));
         case EM_SETSEL:
-            SetSelection(h, st, static_cast<LONG>(static_cast<INT_PTR>(wparam)), static_cast<LONG>(lparam));
-            return 0;
-        case EM_GETSEL: {
-            int a = std::min(st.anchor, st.caret), b = std::max(st.anchor, st.caret);
-            if (wparam) *reinterpret_cast<DWORD*>(wparam) = static_cast<DWORD>(a);
-            if (lparam) *reinterpret_cast<DWORD*>(lparam) = static_cast<DWORD>(b);
-            return MAKELONG(static_cast<WORD>(a), static_cast<WORD>(b));
-        }
-        case EM_GETSELTEXT: {
-            // The caller's buffer holds the selection and its terminating NUL.
-            auto* buf = reinterpret_cast<char*>(lparam);
-            if (buf == nullptr) return 0;
-            std::string s = Selected(st);
-            memcpy(buf, s.c_str(), s.size() + 1);
-            return static_cast<LRESULT>(s.size());
-        }
+            return OnSetSel(h, st, wparam, lparam);
+        case EM_GETSEL:
+            return ReportSelection(st.anchor, st.caret, wparam, lparam);
+        case EM_GETSELTEXT:
+            return OnGetSelText(st, reinterpret_cast<char*>(lparam));
         case EM_REPLACESEL:
-            TypeText(h, st,
-                     reinterpret_cast<LPCSTR>(lparam) != nullptr ? reinterpret_cast<LPCSTR>(lparam) : "");
-            return 0;
+            return OnReplaceSel(h, st, reinterpret_cast<LPCSTR>(lparam));
         case EM_GETCHARFORMAT:
             return GetCharFormat(st, wparam, lparam);
         case EM_SETCHARFORMAT:
             return SetCharFormat(h, st, wparam, lparam);
         case EM_SETMARGINS:
-            if (wparam & EC_LEFTMARGIN) st.margin_left = LOWORD(static_cast<DWORD_PTR>(lparam));
-            if (wparam & EC_RIGHTMARGIN) st.margin_right = HIWORD(static_cast<DWORD_PTR>(lparam));
-            Relayout(h, st);
-            UpdateCaret(h, st);
-            return 0;
+            return OnSetMargins(h, st, wparam, lparam);
         case EM_GETMARGINS:
             return MAKELONG(static_cast<WORD>(st.margin_left), static_cast<WORD>(st.margin_right));
         case EM_SETREADONLY:
-            if (wparam)
-                W(h)->style |= ES_READONLY;
-            else
-                W(h)->style &= ~static_cast<DWORD>(ES_READONLY);
-            return TRUE;
+            return OnSetReadOnly(h, wparam != 0);
         case EM_LIMITTEXT:
-            st.limit = wparam == 0 ? 65536 : static_cast<long long>(wparam);
-            return 0;
+            return SetField(st.limit, wparam == 0 ? 65536 : static_cast<long long>(wparam));
         case EM_EXLIMITTEXT:
-            st.limit = lparam <= 0 ? 65536 : static_cast<long long>(lparam);
-            return 0;
+            return SetField(st.limit, lparam <= 0 ? 65536 : static_cast<long long>(lparam));
         case EM_GETLIMITTEXT:
             return static_cast<LRESULT>(std::min<long long>(st.limit, 0x7FFFFFFF));
         case EM_GETMODIFY:
             return st.modified;
         case EM_SETMODIFY:
-            st.modified = wparam != 0;
-            return 0;
+            return SetField(st.modified, wparam != 0);
         case EM_GETLINECOUNT:
-            EnsureLayout(h, st);
-            return static_cast<LRESULT>(st.lines.size());
-        case EM_GETFIRSTVISIBLELINE: {
-            EnsureLayout(h, st);
-            size_t li = 0;
-            while (li + 1 < st.lines.size() && st.lines[li + 1].top <= st.scroll_y)
-                ++li;
-            return static_cast<LRESULT>(li);
-        }
-        case EM_LINEINDEX: {
-            EnsureLayout(h, st);
-            int li = static_cast<int>(static_cast<INT_PTR>(wparam));
-            if (li < 0) li = LineOf(st, st.caret);
-            if (li >= static_cast<int>(st.lines.size())) return -1;
-            return st.lines[static_cast<size_t>(li)].start;
-        }
-        case EM_LINEFROMCHAR: {
-            EnsureLayout(h, st);
-            int i = static_cast<int>(static_cast<INT_PTR>(wparam));
-            if (i < 0) i = std::min(st.anchor, st.caret);
-            return LineOf(st, i);
-        }
+            return OnGetLineCount(h, st);
+        case EM_GETFIRSTVISIBLELINE:
+            return OnGetFirstVisibleLine(h, st);
+        case EM_LINEINDEX:
+            return OnLineIndex(h, st, wparam);
+        case EM_LINEFROMCHAR:
+            return OnLineFromChar(h, st, wparam);
         case EM_SCROLLCARET:
-            ScrollToCaret(h, st);
-            UpdateCaret(h, st);
-            return 0;
-        case EM_GETRECT: {
-            if (auto* r = reinterpret_cast<RECT*>(lparam)) {
-                *r = ClientRectOf(h);
-                r->left += st.margin_left;
-                r->right -= st.margin_right;
-            }
-            return 0;
-        }
+            return OnScrollCaret(h, st);
+        case EM_GETRECT:
+            return OnGetRect(h, st, reinterpret_cast<RECT*>(lparam));
         default:
             return DefWindowProcA(h, msg, wparam, lparam);
     }
