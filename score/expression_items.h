@@ -7,6 +7,7 @@
 
 #include "core/memory_block.h"
 #include "score/base/play_state.h"
+#include "score/glyph_codes.h"
 #include "score/notated_item.h"
 
 // Justification (vocabulary list 31) and placement (list 34) of an expression.
@@ -159,7 +160,7 @@ public:
     int GetStatus() const { return Status; }
     void SetStatus(int s) { Status = static_cast<uint8_t>(s); }
     bool IsDown() const { return Status != 0; }
-    int GetSymbolCode() const { return IsDown() ? 31 : 32; }
+    int GetSymbolCode() const { return IsDown() ? glPedalDown : glPedalUp; }
 
 private:
     uint8_t Status;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "score/base/play_state.h"
+#include "score/glyph_codes.h"
 #include "score/pitch_ticks.h"
 #include "score/structure_items.h"
 
@@ -174,9 +175,10 @@ void TMusicNote::RespellFromPitch(TStaffPlayState& state) {
 }
 
 int TMusicNote::GetAccidentalSymbolCode() const {
-    static constexpr int kCodes[6] = {9, 8, 10, 42, 43, 82};
+    static constexpr int kCodes[6] = {glSharp,       glFlat,       glNatural,
+                                      glDoubleSharp, glDoubleFlat, glNoAccidental};
     const int a = GetShownAccidental();
-    return (a >= 0 && a <= 5) ? kCodes[a] : 82;
+    return (a >= 0 && a <= 5) ? kCodes[a] : glNoAccidental;
 }
 
 int TMusicNote::GetNoteheadSymbolCode() const {
@@ -184,25 +186,25 @@ int TMusicNote::GetNoteheadSymbolCode() const {
     const bool longNote = GetDur() <= dcHalf;
     switch (style) {
         case 0:
-            return GetDur() == dcWhole ? 5 : (GetDur() == dcHalf ? 6 : 7);
+            return GetDur() == dcWhole ? glWholeHead : (GetDur() == dcHalf ? glHalfHead : glFilledHead);
         case 1:
-            return 54;
+            return glXHead;
         case 2:
-            return 55;
+            return glDiamondHead;
         case 3:
-            return 1;
+            return glBlankHead;
         case 4:
-            return longNote ? 55 : 54;
+            return longNote ? glDiamondHead : glXHead;
         case 5:
-            return longNote ? 55 : 56;
+            return longNote ? glDiamondHead : glFilledDiamondHead;
         default:
             break;
     }
     if (style <= 13) {
-        const int first = 57 + 2 * (style - 6);
+        const int first = glShapeDo + 2 * (style - 6);
         return longNote ? first : first + 1;
     }
-    return 7;
+    return glFilledHead;
 }
 
 TMusicNote* TMusicNote::GetStemEndNote(int direction) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "score/glyph_codes.h"
 #include "score/notated_item.h"
 #include "score/pitch_ticks.h"
 
@@ -376,7 +377,7 @@ public:
     void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
     int GetDuration() const override;
 
-    int GetRestSymbolCode() const { return GetDur() + 20; }
+    int GetRestSymbolCode() const { return GetDur() + glWholeRest; }
     int GetVertOffset() const { return VertOffset; }
     void SetVertOffset(int v);
     bool IsHideRest() const { return HideRest != 0; }

@@ -401,7 +401,7 @@ void TStaticScoreView::FollowPlayPosition(const TPlayPositionSource& player) {
         if (DWORD rest = player.GetStaffRestOffsetTicks(topStaff))
             at.SeekTime(at.GetTime() + static_cast<int>(rest), true);
         int x = top->XOfItem(at.GetIndex());
-        int u = Fonts->GetGlyphWidth(7);
+        int u = Fonts->GetGlyphWidth(glFilledHead);
         bool outside = x < 0 || x == 0x7fffffff || XOrigin + x < 2 * u || XOrigin + x > Width - 2 * u;
         if (outside) {
             at.StepToNextTime(-1);
