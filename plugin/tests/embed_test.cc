@@ -21,11 +21,14 @@
 #include "platform/wm/surface.h"
 #include "platform/wm/winuser.h"
 #include "plugin/host/np_host.h"
+#include "plugin/tests/test_env.h"
 #include "viewer/app.h"
 
 extern char** environ;
 
 namespace {
+
+using qsm::plugin_test::RegisterViewerFolder;
 
 struct RecordingLauncher : qsm::Launcher {
     bool Open(const std::string&) override { return false; }
@@ -181,15 +184,7 @@ TEST_F(EmbedTest, TheViewerOpensTheCachedFileWithoutAddingItToItsRecentViews) {
     const std::string install = dir_ + "/viewer";
     std::filesystem::create_directories(install);
     std::filesystem::create_symlink(QSM2VIEW_PATH, install + "/QSM2View");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(
-                  HKEY_LOCAL_MACHINE,
-                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
-                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
-                   static_cast<DWORD>(install.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(RegisterViewerFolder(install));
     // A short song, so that the viewer plays it and closes.
     const std::string song = dir_ + "/short song.qsmtxt";
     std::ofstream(song) << "!QuillStaveComposer(2.51)\n|AddStaff|Name:Tune\n|Clef|Type:Treble\n"

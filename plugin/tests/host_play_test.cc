@@ -23,8 +23,11 @@
 #include "platform/wm/surface.h"
 #include "platform/wm/winuser.h"
 #include "plugin/host/np_host.h"
+#include "plugin/tests/test_env.h"
 
 namespace {
+
+using namespace qsm::plugin_test;
 
 using qsm::TPluginHost;
 using Log = std::vector<qsm::mm::RecordedMessage>;
@@ -37,16 +40,8 @@ constexpr int kSaveCopy = 111;
 constexpr int kSlider = 130;
 constexpr int kTime = 131;
 
-bool IsNoteOn(const qsm::mm::RecordedMessage& m) {
-    return (m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0;
-}
-
 int NoteOnsFrom(size_t first) {
-    const Log log = qsm::mm::GetRecording();
-    int n = 0;
-    for (size_t i = first; i < log.size(); ++i)
-        n += IsNoteOn(log[i]) ? 1 : 0;
-    return n;
+    return NoteOns(qsm::mm::GetRecording(), first);
 }
 
 bool IsHandleOpen(HMIDIOUT handle) {
@@ -62,17 +57,10 @@ std::string Read(const std::string& path) {
 class HostPlayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/qsm-np-play-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        dir_ = folder;
-        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        dir_ = MakeSettingsFolder("/tmp/qsm-np-play-XXXXXX");
+        ASSERT_FALSE(dir_.empty());
         qsm::wm::ResetForTests();
-        qsm::mm::SetSynthAudio(false);
-        qsm::mm::EnableTestRecorder(true);
-        qsm::mm::ClearRecording();
-        // The viewer's play device option names the recorder (the last device) for the plug-in.
-        SysInfo.SetNames("QuillStave Software", "QuillStave Composer 2 Viewer");
-        SysInfo.WriteInt("Options", "PlayDevice", static_cast<int>(midiOutGetNumDevs()));
+        PlayOnRecorder();
         ASSERT_TRUE(host_.Load(QSM_PLUGIN_FILE)) << host_.Error();
         ASSERT_EQ(host_.GetEntryPoints(), NPERR_NO_ERROR);
         ASSERT_EQ(host_.Initialize(), NPERR_NO_ERROR);

@@ -19,9 +19,12 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/winuser.h"
 #include "plugin/plugin.h"
+#include "plugin/tests/test_env.h"
 #include "score/music_score.h"
 
 namespace {
+
+using namespace qsm::plugin_test;
 
 // The window that hears the sequencer of a controller, as the player client does: the end of the song
 // stops, every other request goes to the controller.
@@ -44,29 +47,15 @@ LRESULT OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-int NoteOns(const std::vector<qsm::mm::RecordedMessage>& log) {
-    int n = 0;
-    for (const auto& m : log)
-        if ((m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0) ++n;
-    return n;
-}
-
 class PlayControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/qsm-play-control-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        dir_ = folder;
-        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        dir_ = MakeSettingsFolder("/tmp/qsm-play-control-XXXXXX");
+        ASSERT_FALSE(dir_.empty());
         qsm::wm::ResetForTests();
-        SysInfo.SetNames("QuillStave Software", "QuillStave Composer 2 Viewer");
-        qsm::mm::SetSynthAudio(false);
-        qsm::mm::EnableTestRecorder(true);
-        qsm::mm::ClearRecording();
-        qsm::mm::UseManualClock(100000);
-        qsm::mm::SetClockStepHook([] { qsm::wm::PumpMessages(); });
+        PlayOnRecorder();
+        UseManualClockWithMessages();
         recorder_ = static_cast<int>(midiOutGetNumDevs()) - 1;
-        SysInfo.WriteInt("Options", "PlayDevice", recorder_ + 1);
         WNDCLASSA wc{};
         wc.lpfnWndProc = OwnerProc;
         wc.lpszClassName = "QsmPlayControlOwner";

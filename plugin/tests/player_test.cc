@@ -23,12 +23,15 @@
 #include "plugin/play_control.h"
 #include "plugin/plugin.h"
 #include "plugin/save_copy.h"
+#include "plugin/tests/test_env.h"
 #include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
 
 namespace {
+
+using namespace qsm::plugin_test;
 
 struct RecordingLauncher : qsm::Launcher {
     bool Open(const std::string& target) override {
@@ -43,30 +46,16 @@ struct RecordingLauncher : qsm::Launcher {
     std::vector<std::string> opens;
 };
 
-int NoteOns() {
-    int n = 0;
-    for (const auto& m : qsm::mm::GetRecording())
-        if ((m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0) ++n;
-    return n;
-}
-
 class PlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/qsm-player-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        dir_ = folder;
-        setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        dir_ = MakeSettingsFolder("/tmp/qsm-player-XXXXXX");
+        ASSERT_FALSE(dir_.empty());
         setenv("QSM_SYSTEM_REGISTRY", (dir_ + "/system.reg").c_str(), 1);
         qsm::wm::ResetForTests();
         app_ = std::make_unique<TApplication>("ALIAS");
-        SysInfo.SetNames("QuillStave Software", "QuillStave Composer 2 Viewer");
-        qsm::mm::SetSynthAudio(false);
-        qsm::mm::EnableTestRecorder(true);
-        qsm::mm::ClearRecording();
-        qsm::mm::UseManualClock(100000);
-        qsm::mm::SetClockStepHook([] { qsm::wm::PumpMessages(); });
-        SysInfo.WriteInt("Options", "PlayDevice", static_cast<int>(midiOutGetNumDevs()));
+        PlayOnRecorder();
+        UseManualClockWithMessages();
         qsm::wm::SetModalHook([this](HWND box) {
             char buf[1024] = {};
             GetWindowTextA(box, buf, sizeof buf);
@@ -193,7 +182,7 @@ TEST_F(PlayerTest, ShowsTheScoreAutostartsOncePausesAndStopsAtTheEnd) {
     EXPECT_TRUE(controller->IsPlaying());
     EXPECT_EQ(client->GetSlider()->GetPosition(), 0);
     qsm::mm::AdvanceClock(1000);
-    EXPECT_GT(NoteOns(), 0);
+    EXPECT_GT(NoteOns(qsm::mm::GetRecording()), 0);
 
     // The timer moves the slider and, every fifth tick, writes the time.
     for (int i = 0; i < 5; ++i)
@@ -277,16 +266,7 @@ TEST_F(PlayerTest, OpensTheCachedFileInTheViewerOrSaysWhyNot) {
     const std::string install = dir_ + "/Viewer Folder";
     std::filesystem::create_directories(install);
     std::ofstream(install + "/QSM2View") << "#!/bin/sh\n";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(
-                  HKEY_LOCAL_MACHINE,
-                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
-                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const std::string location = install + "\\";
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
-                   static_cast<DWORD>(location.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(RegisterViewerFolder(install + "\\"));
     const std::string cache = dir_ + "/cache folder/piano.qsmtxt";
     std::filesystem::create_directories(dir_ + "/cache folder");
     std::filesystem::copy_file(QSM_TESTDATA_DIR "/layout/piano.qsmtxt", cache);
@@ -406,15 +386,7 @@ TEST_F(PlayerTest, AViewerInstalledInADeepFolderIsFoundWhateverTheLengthOfItsPat
         install += "/" + std::string(100, static_cast<char>('a' + i));
     std::filesystem::create_directories(install);
     std::ofstream(install + "/QSM2View") << "#!/bin/sh\n";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(
-                  HKEY_LOCAL_MACHINE,
-                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
-                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
-                   static_cast<DWORD>(install.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(RegisterViewerFolder(install));
     char* none[] = {nullptr};
     CPlugin plugin(app_.get(), nullptr, nullptr, NP_FULL, 0, none, none);
     EXPECT_EQ(plugin.GetViewerProgram(), install + "/QSM2View");
@@ -430,16 +402,7 @@ TEST_F(PlayerTest, AScoreFontThatIsMissingTakesItsAlternateFromTheInstancesFontL
     const std::string fonts = dir_ + "/viewer/Fonts";
     std::filesystem::create_directories(fonts);
     std::ofstream(fonts + "/fonts.ini") << "[FontAlternates]\nNowhere Sans=Liberation Serif\n";
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(
-                  HKEY_LOCAL_MACHINE,
-                  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuillStave Composer 2 Viewer", 0,
-                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const std::string location = dir_ + "/viewer";
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
-                   static_cast<DWORD>(location.size() + 1));
-    RegCloseKey(key);
+    ASSERT_TRUE(RegisterViewerFolder(dir_ + "/viewer"));
     const std::string song = dir_ + "/fonts.qsmtxt";
     std::ofstream(song)
         << "!QuillStaveComposer(2.51)\n|SongInfo|Title:\"Fonts\"\n"
