@@ -18,8 +18,9 @@ void* PoolAllocate(std::size_t size) {
     return ::operator new(size);
 }
 
-void PoolFree(void* block, std::size_t size) noexcept {
-    ::operator delete(block, size);
+// The heap needs no size back (and the sized delete is not declared by every compiler's default flags).
+void PoolFree(void* block, std::size_t) noexcept {
+    ::operator delete(block);
 }
 
 #else
@@ -72,7 +73,7 @@ void* PoolAllocate(std::size_t size) {
 void PoolFree(void* block, std::size_t size) noexcept {
     if (block == nullptr) return;
     if (size > kSmallPoolLimit) {
-        ::operator delete(block, size);
+        ::operator delete(block);
         return;
     }
     const std::size_t c = ClassOf(size);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test; then builds the
-# fuzz targets with clang and fuzzes each for its time; then the ThreadSanitizer tests.
+# programs in Release (where gcc's flow-based warnings show); then the ThreadSanitizer tests; then the fuzz
+# targets with clang, each fuzzed for its time.
 # QSM_FUZZ_SCALE (default 1) scales the fuzzing times; QSM_SKIP_FUZZ=1 skips fuzzing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,6 +14,10 @@ cmake --build build/asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+echo "== Release build of the programs (gcc's flow-based warnings show only in optimised code)"
+cmake -S . -B build/rel -G Ninja -DCMAKE_BUILD_TYPE=Release -DQSM_TESTS=OFF -DQSM_BENCH=OFF
+cmake --build build/rel -j "$jobs" --target QSM2View npqsmw32
 
 if [ "${QSM_SKIP_TSAN:-0}" != 1 ] && grep -rqs 'LABELS.*tsan' --include=CMakeLists.txt .; then
   echo "== ThreadSanitizer build of the threaded tests"
