@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/midi_corpus.h"
 #include "core/ram_stream.h"
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
@@ -24,23 +25,6 @@
 namespace {
 
 using qsm::test::Bytes;
-
-std::string LargestCorpusFile() {
-    const char* env = std::getenv("QSM_MIDI_CORPUS");
-    const std::filesystem::path root = env != nullptr ? env : QSM_BINARY_DIR "/midi-corpus";
-    std::string best;
-    std::uintmax_t size = 0;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(root, ec)) return best;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ec)) {
-        if (!entry.is_regular_file() || entry.path().extension() != ".mid") continue;
-        if (entry.file_size() > size) {
-            size = entry.file_size();
-            best = entry.path().string();
-        }
-    }
-    return best;
-}
 
 Bytes ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -128,7 +112,7 @@ void Measure(benchmark::State& state, const Bytes& bytes) {
 }
 
 void BM_ReadAndConvertLargestCorpusFile(benchmark::State& state) {
-    const std::string path = LargestCorpusFile();
+    const std::string path = qsm::bench::LargestMidiCorpusFile();
     if (path.empty()) {
         state.SkipWithError("no MIDI corpus (tools/fetch_midi_corpus.sh)");
         return;

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "bench/layout_score_text.h"
+#include "bench/midi_corpus.h"
 #include "core/ram_stream.h"
 #include "score/file/score_file.h"
 #include "score/file/text_score_source.h"
@@ -182,33 +183,13 @@ void BM_OpenToFirstScreen(benchmark::State& state) {
     OpenToFirstScreen(state, file, "score");
 }
 
-// The largest MIDI file of the corpus (tools/fetch_midi_corpus.sh; $QSM_MIDI_CORPUS or the build folder's
-// midi-corpus), converted into notation on opening; empty when there is no corpus.
-std::string LargestCorpusMidiFile() {
-    const char* env = std::getenv("QSM_MIDI_CORPUS");
-    const std::filesystem::path root = env != nullptr ? env : QSM_BINARY_DIR "/midi-corpus";
-    std::string largest;
-    std::uintmax_t size = 0;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(root, ec)) return largest;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec)) {
-        std::string ext = e.path().extension().string();
-        if (!e.is_regular_file() || (ext != ".mid" && ext != ".MID")) continue;
-        if (e.file_size() > size) {
-            size = e.file_size();
-            largest = e.path().string();
-        }
-    }
-    return largest;
-}
-
 void BM_OpenLargestMidiFileToFirstScreen(benchmark::State& state) {
     // The smoke run may come while the corpus is still being fetched.
     if (Smoke()) {
         state.SkipWithError("not in the smoke run");
         return;
     }
-    std::string file = LargestCorpusMidiFile();
+    std::string file = qsm::bench::LargestMidiCorpusFile();
     if (file.empty()) {
         state.SkipWithError("no MIDI corpus (tools/fetch_midi_corpus.sh)");
         return;

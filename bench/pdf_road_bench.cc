@@ -28,31 +28,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/midi_corpus.h"
+
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> CorpusFilesLargestFirst() {
-    const char* env = std::getenv("QSM_MIDI_CORPUS");
-    const fs::path root = env != nullptr ? env : QSM_BINARY_DIR "/midi-corpus";
-    std::vector<std::pair<std::uintmax_t, fs::path>> files;
-    std::error_code ec;
-    if (!fs::is_directory(root, ec)) return {};
-    for (const auto& entry : fs::recursive_directory_iterator(root, ec)) {
-        std::string ext = entry.path().extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (entry.is_regular_file() && ext == ".mid") files.emplace_back(entry.file_size(), entry.path());
-    }
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
-    std::vector<fs::path> out;
-    for (auto& f : files)
-        out.push_back(f.second);
-    return out;
-}
+using qsm::bench::MidiCorpusFilesLargestFirst;
 
 struct RunResult {
     bool finished = false;  // ended by itself within the limit
@@ -230,7 +214,7 @@ void BM_MidiToPdf(benchmark::State& state, const fs::path& source) {
 
 // One benchmark per corpus file; the smoke run of the test suite takes the largest file only.
 [[maybe_unused]] const bool kRegistered = [] {
-    std::vector<fs::path> files = CorpusFilesLargestFirst();
+    std::vector<fs::path> files = MidiCorpusFilesLargestFirst();
     if (files.empty()) {
         benchmark::RegisterBenchmark("BM_MidiToPdf/no_corpus", [](benchmark::State& state) {
             state.SkipWithError("no MIDI corpus (tools/fetch_midi_corpus.sh)");

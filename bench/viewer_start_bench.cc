@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/layout_score_text.h"
+#include "bench/midi_corpus.h"
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
 #include "render/hooks.h"
@@ -72,19 +73,7 @@ void BM_StartWith32StaffScore(benchmark::State& state) {
 BENCHMARK(BM_StartWith32StaffScore)->Unit(benchmark::kMillisecond);
 
 void BM_StartWithLargestMidiFile(benchmark::State& state) {
-    const char* env = std::getenv("QSM_MIDI_CORPUS");
-    std::filesystem::path root = env != nullptr ? env : QSM_BINARY_DIR "/midi-corpus";
-    std::string largest;
-    std::uintmax_t size = 0;
-    std::error_code ec;
-    if (std::filesystem::is_directory(root, ec))
-        for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec)) {
-            std::string ext = e.path().extension().string();
-            if (e.is_regular_file() && (ext == ".mid" || ext == ".MID") && e.file_size() > size) {
-                size = e.file_size();
-                largest = e.path().string();
-            }
-        }
+    const std::string largest = qsm::bench::LargestMidiCorpusFile();
     if (largest.empty()) {
         state.SkipWithError("no MIDI corpus (tools/fetch_midi_corpus.sh)");
         return;
