@@ -72,17 +72,6 @@ protected:
         viewer_ = -1;
         return code;
     }
-    static std::vector<std::string> RecentViews() {
-        qsm::wm::ResetForTests();
-        BYTE data[4096];
-        DWORD size = SysInfo.ReadBlob("Options", "z-mru", nullptr, data, sizeof data);
-        TQSStringQueue list(16, true, 260);
-        qsm::ReadRecentViewsBlob(data, size, list);
-        std::vector<std::string> paths;
-        for (int32_t i = 0; i < list.GetCount(); ++i)
-            paths.emplace_back(list.GetEntry(i));
-        return paths;
-    }
     int wm_ = -1;
     pid_t viewer_ = -1;
 };

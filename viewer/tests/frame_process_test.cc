@@ -34,18 +34,6 @@ protected:
     static pid_t Start(std::vector<std::string> args) { return Spawn(std::move(args)); }
     // Waits until the process ends; its exit code (-2 when it did not exit normally).
     static int Wait(pid_t pid) { return ExitCode(pid); }
-    // The recent views the program left in the store, newest first.
-    static std::vector<std::string> RecentViews() {
-        qsm::wm::ResetForTests();
-        BYTE data[4096];
-        DWORD size = SysInfo.ReadBlob("Options", "z-mru", nullptr, data, sizeof data);
-        TQSStringQueue list(16, true, 260);
-        qsm::ReadRecentViewsBlob(data, size, list);
-        std::vector<std::string> paths;
-        for (int32_t i = 0; i < list.GetCount(); ++i)
-            paths.emplace_back(list.GetEntry(i));
-        return paths;
-    }
     std::string song_;
 };
 

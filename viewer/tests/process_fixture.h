@@ -15,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "core/sys_info.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/winuser.h"
+#include "viewer/app.h"
 #include "viewer/tests/viewer_test_env.h"
 
 extern char** environ;
@@ -84,6 +86,18 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    }
+    // The recent views the program left in the store, newest first.
+    static std::vector<std::string> RecentViews() {
+        qsm::wm::ResetForTests();
+        BYTE data[4096];
+        DWORD size = SysInfo.ReadBlob("Options", "z-mru", nullptr, data, sizeof data);
+        TQSStringQueue list(16, true, 260);
+        qsm::ReadRecentViewsBlob(data, size, list);
+        std::vector<std::string> paths;
+        for (int32_t i = 0; i < list.GetCount(); ++i)
+            paths.emplace_back(list.GetEntry(i));
+        return paths;
     }
     // Sets the default value of a key of a store, creating the key.
     static void SetDefaultValue(HKEY root, const std::string& path, const std::string& value) {
