@@ -5,9 +5,9 @@ Each picture is 16 x 15 pixels in the standard button colours (black, dark grey,
 plus a few colours of its own; the button maps the four standard ones to the system's colours.
 Usage: make_tool_bitmaps.py OUTDIR
 """
-import os
-import struct
 import sys
+
+from dib4 import Picture, write_pictures
 
 W, H = 16, 15
 # 0 black, 1 dark grey, 2 face, 3 white, 4 dark blue, 5 yellow, 6 dark red, 7 green
@@ -16,27 +16,9 @@ PALETTE = [(0, 0, 0), (128, 128, 128), (192, 192, 192), (255, 255, 255), (0, 0, 
 K, D, F, Wh, B, Y, R, G = range(8)
 
 
-class Pic:
+class Pic(Picture):
     def __init__(self):
-        self.p = [[F] * W for _ in range(H)]
-
-    def px(self, x, y, c):
-        if 0 <= x < W and 0 <= y < H:
-            self.p[y][x] = c
-
-    def rect(self, x0, y0, x1, y1, c, fill=None):
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                edge = x in (x0, x1) or y in (y0, y1)
-                if edge:
-                    self.px(x, y, c)
-                elif fill is not None:
-                    self.px(x, y, fill)
-
-    def line(self, x0, y0, x1, y1, c):
-        n = max(abs(x1 - x0), abs(y1 - y0), 1)
-        for i in range(n + 1):
-            self.px(round(x0 + (x1 - x0) * i / n), round(y0 + (y1 - y0) * i / n), c)
+        super().__init__(W, H, PALETTE, F)
 
     def tri_right(self, x0, yc, size, c):
         for i in range(size):
@@ -47,24 +29,6 @@ class Pic:
         for i in range(size):
             for y in range(yc - (size - 1 - i), yc + (size - i)):
                 self.px(x1 - i, y, c)
-
-    def text(self, rows, x0, y0, c):
-        for dy, row in enumerate(rows):
-            for dx, ch in enumerate(row):
-                if ch == '#':
-                    self.px(x0 + dx, y0 + dy, c)
-
-    def dib(self):
-        stride = 8
-        bits = bytearray()
-        for y in range(H - 1, -1, -1):
-            row = bytearray(stride)
-            for x in range(W):
-                row[x // 2] |= self.p[y][x] << (4 if x % 2 == 0 else 0)
-            bits += row
-        header = struct.pack('<IiiHHIIiiII', 40, W, H, 1, 4, 0, len(bits), 0, 0, 16, 0)
-        table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in PALETTE)
-        return header + table + bytes(bits)
 
 
 def page(p):
@@ -203,11 +167,7 @@ def build():
 
 
 def main():
-    out = sys.argv[1]
-    os.makedirs(out, exist_ok=True)
-    for cmd, pic in build().items():
-        with open(os.path.join(out, '%d.dib' % cmd), 'wb') as f:
-            f.write(pic.dib())
+    write_pictures(sys.argv[1], build())
 
 
 if __name__ == '__main__':

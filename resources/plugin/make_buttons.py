@@ -5,8 +5,10 @@ Each picture is 18 x 16 pixels; colour 15 is the background, which the button sh
 Usage: make_buttons.py OUTDIR
 """
 import os
-import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
+from dib4 import Picture, write_pictures  # noqa: E402
 
 W, H = 18, 16
 # 0 black, 1 dark grey, 2 light grey, 3 white, 4 dark blue, 5 yellow, 6 dark red, 7 green, 8 blue,
@@ -17,26 +19,9 @@ K, D, L, Wh, B, Y, R, G, Bl = range(9)
 BG = 15
 
 
-class Pic:
+class Pic(Picture):
     def __init__(self):
-        self.p = [[BG] * W for _ in range(H)]
-
-    def px(self, x, y, c):
-        if 0 <= x < W and 0 <= y < H:
-            self.p[y][x] = c
-
-    def rect(self, x0, y0, x1, y1, c, fill=None):
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                if x in (x0, x1) or y in (y0, y1):
-                    self.px(x, y, c)
-                elif fill is not None:
-                    self.px(x, y, fill)
-
-    def line(self, x0, y0, x1, y1, c):
-        n = max(abs(x1 - x0), abs(y1 - y0), 1)
-        for i in range(n + 1):
-            self.px(round(x0 + (x1 - x0) * i / n), round(y0 + (y1 - y0) * i / n), c)
+        super().__init__(W, H, PALETTE, BG)
 
     def disc(self, cx, cy, r, c, fill):
         for y in range(H):
@@ -44,24 +29,6 @@ class Pic:
                 d = (x - cx) ** 2 + (y - cy) ** 2
                 if d <= r * r:
                     self.px(x, y, fill if d < (r - 1) ** 2 else c)
-
-    def text(self, rows, x0, y0, c):
-        for dy, row in enumerate(rows):
-            for dx, ch in enumerate(row):
-                if ch == '#':
-                    self.px(x0 + dx, y0 + dy, c)
-
-    def dib(self):
-        stride = ((W * 4 + 31) // 32) * 4
-        bits = bytearray()
-        for y in range(H - 1, -1, -1):
-            row = bytearray(stride)
-            for x in range(W):
-                row[x // 2] |= self.p[y][x] << (4 if x % 2 == 0 else 0)
-            bits += row
-        header = struct.pack('<IiiHHIIiiII', 40, W, H, 1, 4, 0, len(bits), 0, 0, 16, 0)
-        table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in PALETTE)
-        return header + table + bytes(bits)
 
 
 def magnifier(sign):
@@ -131,11 +98,7 @@ def build():
 
 
 def main():
-    out = sys.argv[1]
-    os.makedirs(out, exist_ok=True)
-    for cmd, pic in build().items():
-        with open(os.path.join(out, '%d.dib' % cmd), 'wb') as f:
-            f.write(pic.dib())
+    write_pictures(sys.argv[1], build())
 
 
 if __name__ == '__main__':
