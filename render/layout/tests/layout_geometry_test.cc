@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -48,6 +49,9 @@ bool IsAccidental(int g) {
 bool IsClef(int g) {
     return g == 2 || g == 3 || g == 4 || g == 53;
 }
+
+// Adds a failure for each of the first 20 `faults`.
+void Report(const std::vector<std::string>& faults);
 
 class LayoutGeometryTest : public qsm::test::FixedMetricsTest {
 protected:
@@ -211,6 +215,27 @@ protected:
         return faults;
     }
 
+    // Lays out at 400 wide one quarter note on staff position `pos` with its stem `stem` and the marks
+    // `marks`; gives its head and the glyph that `isMark` takes (the last drawn of each). False when the
+    // score was not read or either glyph was not drawn.
+    bool OneMarkedNote(const std::string& marks, int pos, const char* stem, const std::string& where,
+                       const std::function<bool(int)>& isMark, Glyph& head, Glyph& mark) {
+        auto score =
+            qsm::test::ImportText("!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th," + marks +
+                                  "|Pos:" + std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
+        if (!score) return false;
+        Report(CheckScore(*score, 400, where));
+        std::vector<Glyph> glyphs;
+        std::vector<Line> lines;
+        Collect(glyphs, lines);
+        bool haveHead = false, haveMark = false;
+        for (const Glyph& g : glyphs) {
+            if (g.glyph == 7) head = g, haveHead = true;
+            if (isMark(g.glyph)) mark = g, haveMark = true;
+        }
+        return haveHead && haveMark;
+    }
+
     // Lays out and draws the score in systems of the width and checks each; also checks that the ticks of
     // the drawn notes and rests of every staff add up to what the staff holds.
     // Stops after maxSystems; the bars not reached then are not checked.
@@ -365,35 +390,24 @@ TEST_F(LayoutGeometryTest, AccentsAndMarcatosCrossNoStaffLine) {
         for (const char* stem : {"Up", "Down"}) {
             for (int pos = -7; pos <= 7; ++pos) {
                 const std::string where = std::string(mark) + " stem " + stem + " pos " + std::to_string(pos);
-                auto score = qsm::test::ImportText(
-                    "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th," + std::string(mark) +
-                    "|Pos:" + std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
-                ASSERT_TRUE(score);
-                Report(CheckScore(*score, 400, where));
-                std::vector<Glyph> glyphs;
-                std::vector<Line> lines;
-                Collect(glyphs, lines);
-                const Glyph* head = nullptr;
-                const Glyph* sign = nullptr;
-                for (const Glyph& g : glyphs) {
-                    if (g.glyph == 7) head = &g;
-                    if (ink.count(g.glyph)) sign = &g;
-                }
-                ASSERT_TRUE(head && sign) << where;
+                Glyph head, sign;
+                ASSERT_TRUE(OneMarkedNote(
+                    mark, pos, stem, where, [&](int g) { return ink.count(g) != 0; }, head, sign))
+                    << where;
                 // Device y grows downward: the ink runs from y - top * u to y - bottom * u.
-                const auto [bottom, top] = ink.at(sign->glyph);
-                const double inkTop = sign->y - top * u, inkBottom = sign->y - bottom * u;
+                const auto [bottom, top] = ink.at(sign.glyph);
+                const double inkTop = sign.y - top * u, inkBottom = sign.y - bottom * u;
                 const int middle = middleLine;
-                EXPECT_EQ(head->y, middle - u / 2 * pos) << where;  // the text's positions count upward
+                EXPECT_EQ(head.y, middle - u / 2 * pos) << where;  // the text's positions count upward
                 for (int k = -2; k <= 2; ++k) {
                     const int line = middle + u * k;
                     EXPECT_FALSE(line >= inkTop - 1 && line <= inkBottom + 1)
                         << where << ": crosses line " << k;
                 }
-                EXPECT_TRUE(inkBottom < head->y - u / 2 || inkTop > head->y + u / 2)
+                EXPECT_TRUE(inkBottom < head.y - u / 2 || inkTop > head.y + u / 2)
                     << where << ": on the head";
                 // Away from the stem: below a stem-up note, above a stem-down one.
-                EXPECT_EQ(inkTop > head->y, std::string(stem) == "Up") << where;
+                EXPECT_EQ(inkTop > head.y, std::string(stem) == "Up") << where;
             }
         }
     }
@@ -406,27 +420,16 @@ TEST_F(LayoutGeometryTest, StaccatoDotsAreCentredInASpace) {
     for (const char* stem : {"Up", "Down"}) {
         for (int pos = -8; pos <= 8; ++pos) {
             const std::string where = std::string("stem ") + stem + " pos " + std::to_string(pos);
-            auto score = qsm::test::ImportText(
-                "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|Note|Dur:4th,Staccato|Pos:" +
-                std::to_string(pos) + "|Opts:Stem=" + stem + "\n|Bar\n");
-            ASSERT_TRUE(score);
-            Report(CheckScore(*score, 400, where));
-            std::vector<Glyph> glyphs;
-            std::vector<Line> lines;
-            Collect(glyphs, lines);
-            const Glyph* head = nullptr;
-            const Glyph* dot = nullptr;
-            for (const Glyph& g : glyphs) {
-                if (g.glyph == 7) head = &g;
-                if (g.glyph == 19) dot = &g;
-            }
-            ASSERT_TRUE(head && dot) << where;
-            EXPECT_GE(std::abs(dot->y - head->y), u) << where << ": against the head";
-            EXPECT_EQ(dot->y > head->y, std::string(stem) == "Up") << where << ": on the stem side";
+            Glyph head, dot;
+            ASSERT_TRUE(OneMarkedNote(
+                "Staccato", pos, stem, where, [](int g) { return g == 19; }, head, dot))
+                << where;
+            EXPECT_GE(std::abs(dot.y - head.y), u) << where << ": against the head";
+            EXPECT_EQ(dot.y > head.y, std::string(stem) == "Up") << where << ": on the stem side";
             const int topLine = middleLine - 2 * u, bottomLine = middleLine + 2 * u;
             for (int line = topLine; line <= bottomLine; line += u)
-                EXPECT_GE(std::abs(dot->y - line), 3 * u / 10) << where << ": against the line at " << line;
-            EXPECT_EQ(((dot->y - topLine) % u + u) % u, u / 2) << where << ": off the middle of its space";
+                EXPECT_GE(std::abs(dot.y - line), 3 * u / 10) << where << ": against the line at " << line;
+            EXPECT_EQ(((dot.y - topLine) % u + u) % u, u / 2) << where << ": off the middle of its space";
         }
     }
 }
