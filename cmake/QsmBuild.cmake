@@ -88,6 +88,25 @@ function(qsm_test name)
                        PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}" ${env})
 endfunction()
 
+# qsm_display_test(test-name target [TIMEOUT seconds] [ARGS ...])
+# A test that runs the target on an X display, labelled display: under xvfb-run where it is installed, else on
+# the display there is (such a test says why it skips where it finds none).
+function(qsm_display_test test target)
+  cmake_parse_arguments(A "" "TIMEOUT" "ARGS" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 120)
+  endif()
+  find_program(QSM_XVFB_RUN xvfb-run)
+  if(QSM_XVFB_RUN)
+    add_test(NAME ${test} COMMAND ${QSM_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${target}> ${A_ARGS})
+  else()
+    add_test(NAME ${test} COMMAND ${target} ${A_ARGS})
+  endif()
+  # The display libraries SDL loads keep allocations of their own until the process ends.
+  set_tests_properties(${test} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS display
+                       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
+endfunction()
+
 # qsm_display_shot(name SOURCES ... DEPS ... TEST test-name [ARGS ...])
 # A program that saves screenshots: from the X server under xvfb-run, from the headless virtual screen
 # without a display. Where xvfb-run is there, the display test TEST runs it once under Xvfb with ARGS.
@@ -101,11 +120,7 @@ function(qsm_display_shot name)
   target_link_libraries(${name} PRIVATE ${A_DEPS} qsm_shot_util)
   find_program(QSM_XVFB_RUN xvfb-run)
   if(QSM_XVFB_RUN)
-    add_test(NAME ${A_TEST}
-             COMMAND ${QSM_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${name}> ${A_ARGS})
-    # The display libraries SDL loads keep allocations of their own until the process ends.
-    set_tests_properties(${A_TEST} PROPERTIES TIMEOUT 120 LABELS display
-                         ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1")
+    qsm_display_test(${A_TEST} ${name} ARGS ${A_ARGS})
   endif()
 endfunction()
 
