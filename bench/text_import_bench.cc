@@ -37,21 +37,25 @@ std::string MakeTextScore(int staves, int bars) {
     return text;
 }
 
-void BM_ImportTextScore(benchmark::State& state) {
-    const int staves = static_cast<int>(state.range(0));
-    const int bars = std::getenv("QSM_BENCH_SMOKE") ? 20 : static_cast<int>(state.range(1));
-    const std::string text = MakeTextScore(staves, bars);
+// Imports the text once per iteration; freeing the score is no part of the import.
+void ImportEachIteration(benchmark::State& state, const std::string& text) {
     for (auto _ : state) {
         TQSRFlatRamStream stream(const_cast<char*>(text.data()), static_cast<DWORD>(text.size()),
                                  static_cast<DWORD>(text.size()));
         std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
         if (!score) state.SkipWithError("import failed");
         benchmark::DoNotOptimize(score.get());
-        // Freeing the score is no part of the import.
         state.PauseTiming();
         score.reset();
         state.ResumeTiming();
     }
+}
+
+void BM_ImportTextScore(benchmark::State& state) {
+    const int staves = static_cast<int>(state.range(0));
+    const int bars = std::getenv("QSM_BENCH_SMOKE") ? 20 : static_cast<int>(state.range(1));
+    const std::string text = MakeTextScore(staves, bars);
+    ImportEachIteration(state, text);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
     state.counters["text_MB"] = static_cast<double>(text.size()) / 1e6;
 }
@@ -77,16 +81,7 @@ std::string MakeOneBeamGroup(int notes) {
 void BM_ImportOneBeamGroup(benchmark::State& state) {
     const int notes = std::getenv("QSM_BENCH_SMOKE") ? 200 : static_cast<int>(state.range(0));
     const std::string text = MakeOneBeamGroup(notes);
-    for (auto _ : state) {
-        TQSRFlatRamStream stream(const_cast<char*>(text.data()), static_cast<DWORD>(text.size()),
-                                 static_cast<DWORD>(text.size()));
-        std::unique_ptr<TMusicScore> score(ImportTextScore(stream, nullptr, -1));
-        if (!score) state.SkipWithError("import failed");
-        benchmark::DoNotOptimize(score.get());
-        state.PauseTiming();
-        score.reset();
-        state.ResumeTiming();
-    }
+    ImportEachIteration(state, text);
     state.counters["notes"] = notes;
 }
 
