@@ -40,7 +40,8 @@ void TChordData::DeleteRepeatedMembers() {
     size_t kept = 0;
     for (TMusicNote* m : Members) {
         const TMusicNote* last = kept > 0 ? Members[kept - 1] : nullptr;
-        if (last && m->GetStaffPos() == last->GetStaffPos() && m->GetStemSetting() == last->GetStemSetting()) {
+        if (last && m->GetStaffPos() == last->GetStaffPos() &&
+            m->GetStemSetting() == last->GetStemSetting()) {
             delete m;
             continue;
         }

@@ -480,7 +480,8 @@ constexpr std::array<uint16_t, kScoreFormatVersion + 1> kStoredAttributeBits = [
     std::array<uint16_t, kScoreFormatVersion + 1> masks{};
     for (int v = 0; v <= kScoreFormatVersion; ++v)
         for (int bit = 0; bit < 16; ++bit)
-            if (v >= kAttributeBits[bit].since) masks[static_cast<size_t>(v)] |= static_cast<uint16_t>(1u << bit);
+            if (v >= kAttributeBits[bit].since)
+                masks[static_cast<size_t>(v)] |= static_cast<uint16_t>(1u << bit);
     return masks;
 }();
 
