@@ -67,7 +67,7 @@ TNotatedItem* TAuditNtnIdx::Prev() {
     return Current;
 }
 
-void TAuditNtnIdx::StepSongNote(const TSongNote& x) {
+void TAuditNtnIdx::StepSongNote(const TSongNote& x, int type) {
     const int g = x.IsGrace() ? 1 : 0;
     if (x.HasSplitStems() && x.HasSplitDurations()) {
         OpenChord = x.GetStemDirSign() > 0 ? 1 : 0;
@@ -78,7 +78,6 @@ void TAuditNtnIdx::StepSongNote(const TSongNote& x) {
         SetOpenChordTicks(d < open ? open - d : 0);
     }
     if (x.TakesLyric()) ++Syllables;
-    const int type = x.GetType();
     if (type == ntNote || type == ntChord) {
         GroupMask[g] = (GroupMask[g] & ~1u) | (IsGroupOpenState(x.GetBeamState()) ? 1u : 0u);
     }
@@ -101,12 +100,13 @@ void TAuditNtnIdx::StepSongNote(const TSongNote& x) {
 TNotatedItem* TAuditNtnIdx::AuditNext() {
     TNotatedItem* x = Current;
     if (!x) return NeighborhoodNext();
-    switch (x->GetType()) {
+    const int type = x->GetType();
+    switch (type) {
         case ntNote:
         case ntRest:
         case ntChord:
         case ntRestChord:
-            StepSongNote(static_cast<const TSongNote&>(*x));
+            StepSongNote(static_cast<const TSongNote&>(*x), type);
             break;
         case ntBarLine: {
             const auto* bar = static_cast<const TBarLineData*>(x);
@@ -154,7 +154,7 @@ TNotatedItem* TAuditNtnIdx::AuditNext() {
             break;
     }
     x->UpdatePlayState(PlayState);
-    return NeighborhoodNext();
+    return NeighborhoodNext(type);
 }
 
 void TAuditNtnIdx::GetPlayTimeSignature(int& beats, int& unitCode) const {

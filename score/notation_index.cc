@@ -57,15 +57,6 @@ TSimpleNtnIdx::TSimpleNtnIdx(TMusicStaff* staff, int index) {
     TSimpleNtnIdx::Seek(index);
 }
 
-TNotatedItem* TSimpleNtnIdx::ItemAt(int i) const {
-    if (!Staff || i < 0 || i >= Staff->GetItemCount()) return nullptr;
-    return Staff->GetItem(i);
-}
-
-int TSimpleNtnIdx::LastIndex() const {
-    return Staff ? Staff->GetItemCount() - 1 : -1;
-}
-
 void TSimpleNtnIdx::SetStaff(TMusicStaff* staff) {
     Staff = staff;
     Index = 0;
@@ -88,9 +79,7 @@ void TSimpleNtnIdx::Seek(int i) {
 }
 
 TNotatedItem* TSimpleNtnIdx::Next() {
-    ++Index;
-    Current = ItemAt(Index);
-    return Current;
+    return StepOn();
 }
 
 TNotatedItem* TSimpleNtnIdx::Prev() {
@@ -103,15 +92,6 @@ void TSimpleNtnIdx::Refresh() {
     const int index = Index;
     Reset();
     Seek(index);
-}
-
-bool TSimpleNtnIdx::CanStep(int dir) const {
-    if (dir < 1) return Index >= 1;
-    return Index < LastIndex();
-}
-
-int TSimpleNtnIdx::GetItemType() const {
-    return Current ? Current->GetType() : -1;
 }
 
 TClefData* TSimpleNtnIdx::GetClef() const {
@@ -195,10 +175,6 @@ TMusicNote* TSimpleNtnIdx::GetPitchedPart() const {
     if (TMusicNote* n = GetNoteOrChord()) return n;
     if (TRestChord* rc = GetRestChord()) return rc->GetPart();
     return nullptr;
-}
-
-TSongNote* TSimpleNtnIdx::GetSongNote() const {
-    return Current && Current->IsSongNote() ? static_cast<TSongNote*>(Current) : nullptr;
 }
 
 TNtnGeneralExpression* TSimpleNtnIdx::GetExpression() const {
@@ -842,8 +818,8 @@ void TNeighborhoodNtnIdx::Reset() {
     ClearNeighbours();
 }
 
-int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item) {
-    switch (item->GetType()) {
+int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item, int type) {
+    switch (type) {
         case ntClef:
             return &LastClef;
         case ntKey:
@@ -871,14 +847,17 @@ int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item) {
 }
 
 TNotatedItem* TNeighborhoodNtnIdx::NeighborhoodNext() {
-    if (Current) {
-        if (Current->IsSongNote()) {
-            PrevSongNote = LastSongNote;
-            LastSongNote = Index;
-        }
-        if (int32_t* field = FieldForItem(Current)) *field = Index;
+    if (!Current) return StepOn();
+    return NeighborhoodNext(Current->GetType());
+}
+
+TNotatedItem* TNeighborhoodNtnIdx::NeighborhoodNext(int type) {
+    if (IsSongNoteType(type)) {
+        PrevSongNote = LastSongNote;
+        LastSongNote = Index;
     }
-    return TSimpleNtnIdx::Next();
+    if (int32_t* field = FieldForItem(Current, type)) *field = Index;
+    return StepOn();
 }
 
 TNotatedItem* TNeighborhoodNtnIdx::Next() {
@@ -911,7 +890,7 @@ TNotatedItem* TNeighborhoodNtnIdx::Prev() {
             }
         }
     }
-    if (int32_t* field = FieldForItem(Current)) *field = FindEarlier(Index, Current);
+    if (int32_t* field = FieldForItem(Current, Current->GetType())) *field = FindEarlier(Index, Current);
     return Current;
 }
 

@@ -51,8 +51,9 @@ void FormatBarLine(TBarLineData& bar, const TAuditNtnIdx& idx) {
         const TMusicStaff& staff = *idx.GetStaff();
         for (int i = idx.GetIndex() + 1; i < staff.GetItemCount(); ++i) {
             const TNotatedItem* item = staff.GetItem(i);
-            if (item->GetType() == ntBarLine) break;
-            if (item->IsSongNote() || item->GetType() == ntMultiMeasureRest) {
+            const int type = item->GetType();
+            if (type == ntBarLine) break;
+            if (IsSongNoteType(type) || type == ntMultiMeasureRest) {
                 holdsMusic = true;
                 break;
             }
@@ -164,8 +165,8 @@ void CheckGroups(TSongNote& note, TAuditNtnIdx& idx) {
 }
 
 // A plain whole rest alone in its bar lasts the bar.
-void CheckWholeBarRest(TRestNote& rest, const TAuditNtnIdx& idx) {
-    if (rest.GetType() != ntRest || !rest.IsWholeBarRestCandidate()) return;
+void CheckWholeBarRest(TRestNote& rest, int type, const TAuditNtnIdx& idx) {
+    if (type != ntRest || !rest.IsWholeBarRestCandidate()) return;
     const TMusicStaff& staff = *idx.GetStaff();
     for (int i = idx.GetLastBar() + 1; i < staff.GetItemCount(); ++i) {
         const TNotatedItem* item = staff.GetItem(i);
@@ -181,7 +182,8 @@ void CheckWholeBarRest(TRestNote& rest, const TAuditNtnIdx& idx) {
     rest.SetBarLength(beats, unit);
 }
 
-void FormatSongNote(TSongNote& note, TAuditNtnIdx& idx) {
+void FormatSongNote(TSongNote& note, int type, TAuditNtnIdx& idx) {
+    const bool isRest = type == ntRest || type == ntRestChord;
     const int open = idx.GetOpenChordTicks();
     note.SetUnderOpenChord(open > 0 && StemSign(note) == idx.GetOpenChordStem());
 
@@ -189,16 +191,16 @@ void FormatSongNote(TSongNote& note, TAuditNtnIdx& idx) {
 
     // The group marks are checked before a rest is judged a whole-bar rest: a triplet mark that cannot
     // stand would otherwise keep the rest from filling its bar in this pass and not in the next one.
-    if (note.IsRest()) {
+    if (isRest) {
         auto& rest = static_cast<TRestNote&>(note);
         rest.ClearBarLength();
         rest.SetAttributes(static_cast<uint16_t>(rest.GetAttributes() & kRestAttributes));
     }
     CheckGroups(note, idx);
-    if (note.IsRest()) {
+    if (isRest) {
         auto& rest = static_cast<TRestNote&>(note);
-        CheckWholeBarRest(rest, idx);
-        if (rest.GetType() == ntRestChord) {
+        CheckWholeBarRest(rest, type, idx);
+        if (type == ntRestChord) {
             if (TMusicNote* part = static_cast<TRestChord&>(rest).GetPart()) part->SetColor(0);
         }
     }
@@ -222,7 +224,8 @@ void FormatSongNote(TSongNote& note, TAuditNtnIdx& idx) {
 void FormatItem(TAuditNtnIdx& idx) {
     TNotatedItem* item = idx.GetItem();
     if (!item) return;
-    switch (item->GetType()) {
+    const int type = item->GetType();
+    switch (type) {
         case ntKey:
             FormatKey(static_cast<TKeyData&>(*item), idx);
             break;
@@ -252,7 +255,7 @@ void FormatItem(TAuditNtnIdx& idx) {
             FormatMultiMeasureRest(static_cast<TMultiMeasureRest&>(*item), idx);
             break;
         default:
-            if (item->IsSongNote()) FormatSongNote(static_cast<TSongNote&>(*item), idx);
+            if (IsSongNoteType(type)) FormatSongNote(static_cast<TSongNote&>(*item), type, idx);
             break;
     }
 }
@@ -285,10 +288,10 @@ void FormatStaffItems(const TStaffItemRange& range) {
     }
     TRunningPass pass{staff, end, gRunning};
     gRunning = &pass;
+    // One cursor moves on item by item: each step carries the context one item further.
     TAuditNtnIdx idx(staff);
-    idx.Seek(0);
     while (idx.CanStep(1) && idx.GetIndex() <= pass.End) {
-        idx.Step(1);
+        idx.Next();
         FormatItem(idx);
     }
     gRunning = pass.Outer;
