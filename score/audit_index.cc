@@ -83,18 +83,15 @@ void TAuditNtnIdx::StepSongNote(const TSongNote& x, int type) {
     }
     GroupMask[g] = (GroupMask[g] & ~2u) | (IsGroupOpenState(x.GetTripletState()) ? 2u : 0u);
 
-    const int count = x.GetNoteCount();
-    for (int i = 0; i < count; ++i) {
-        const TMusicNote* m = x.GetNote(i);
-        if (!m) continue;
-        const bool tie = m->HasAttribute(naTie);
-        if (tie && !m->IsTieContinued()) {
-            Ties.Add(m->GetStaffPos(), m->GetPlayedAccidental(PlayState), !m->IsTieDownward());
-        } else if (!tie && m->IsTieContinued()) {
+    ForEachNote(x, type, [this](const TMusicNote& m) {
+        const bool tie = m.HasAttribute(naTie);
+        if (tie && !m.IsTieContinued()) {
+            Ties.Add(m.GetStaffPos(), m.GetPlayedAccidental(PlayState), !m.IsTieDownward());
+        } else if (!tie && m.IsTieContinued()) {
             TPendingTie taken;
-            Ties.Take(m->GetStaffPos(), m->GetShownAccidental(), taken, true);
+            Ties.Take(m.GetStaffPos(), m.GetShownAccidental(), taken, true);
         }
-    }
+    });
 }
 
 TNotatedItem* TAuditNtnIdx::AuditNext() {

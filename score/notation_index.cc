@@ -249,9 +249,10 @@ bool TSimpleNtnIdx::IsGroupContinued(int g) const {
     return n && IsGroupContinuedState(n->GetGroupState(g));
 }
 
-bool TSimpleNtnIdx::CanJoinGroup(bool grace, int g) const {
-    switch (GetItemType()) {
-        case -1:
+bool TSimpleNtnIdx::ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g) {
+    if (!item) return false;
+    const int type = item->GetType();
+    switch (type) {
         case ntKey:
         case ntBarLine:
         case ntSpecialEnding:
@@ -261,10 +262,10 @@ bool TSimpleNtnIdx::CanJoinGroup(bool grace, int g) const {
         default:
             break;
     }
-    const TSongNote* n = GetSongNote();
-    if (!n) return true;
+    if (!IsSongNoteType(type)) return true;
+    const auto* n = static_cast<const TSongNote*>(item);
     if (n->IsGrace() != grace) return !grace;
-    if (g == 1 || n->IsRest()) return true;
+    if (g == 1 || type == ntRest || type == ntRestChord) return true;
     return static_cast<const TMusicNote*>(n)->GetFlagCount() >= 1;
 }
 

@@ -39,6 +39,22 @@ inline bool IsSongNoteType(int type) {
     return type == ntNote || type == ntRest || type == ntChord || type == ntRestChord;
 }
 
+// Visits the notes of a song note of the given type in order: a plain note itself, the members of a chord,
+// the chord part of a rest chord; a plain rest has none. A plain note, the common case, costs no virtual
+// call.
+template <class Visit>
+void ForEachNote(const TSongNote& note, int type, Visit visit) {
+    if (type == ntNote) {
+        // What TMusicNote::GetNote answers: the note itself.
+        visit(const_cast<TMusicNote&>(static_cast<const TMusicNote&>(note)));
+        return;
+    }
+    const int count = note.GetNoteCount();
+    for (int i = 0; i < count; ++i) {
+        if (TMusicNote* m = note.GetNote(i)) visit(*m);
+    }
+}
+
 class TSimpleNtnIdx {
 public:
     TSimpleNtnIdx() = default;
@@ -119,7 +135,9 @@ public:
     bool IsGroupOpen(int g) const;
     bool IsGroupContinued(int g) const;
     // Whether the current item lets a group of notes with the grace flag go on.
-    bool CanJoinGroup(bool grace, int g) const;
+    bool CanJoinGroup(bool grace, int g) const { return ItemCanJoinGroup(Current, grace, g); }
+    // The same test for any item of a staff (null: no).
+    static bool ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g);
     bool IsInTriplet() const;
     bool IsHairpinContinued(int hairpin) const;
     // The stem direction (+1 up, -1 down, 0 none) that a chord with split stems imposes on the current note.

@@ -92,60 +92,60 @@ void FormatMultiMeasureRest(TMultiMeasureRest& rest, const TAuditNtnIdx& idx) {
     rest.SetBarLength(beats, exponent);
 }
 
-void ResolveTies(TSongNote& note, const TAuditNtnIdx& idx) {
+void ResolveTies(TSongNote& note, int type, const TAuditNtnIdx& idx) {
     note.SetTieContinued(false);
-    const int count = note.GetNoteCount();
-    for (int i = 0; i < count; ++i) {
-        if (TMusicNote* m = note.GetNote(i)) {
-            m->SetTieContinued(false);
-            m->ResetAutomaticAccidental();
-        }
-    }
+    ForEachNote(note, type, [](TMusicNote& m) {
+        m.SetTieContinued(false);
+        m.ResetAutomaticAccidental();
+    });
     if (idx.GetPendingTies().GetCount() == 0) return;
     TPendingTieList open = idx.GetPendingTies();
-    for (int i = 0; i < count; ++i) {
-        TMusicNote* m = note.GetNote(i);
-        if (!m) continue;
-        const int pos = m->GetStaffPos();
-        const int shown = m->GetShownAccidental();
+    ForEachNote(note, type, [&open, &idx](TMusicNote& m) {
+        const int pos = m.GetStaffPos();
+        const int shown = m.GetShownAccidental();
         TPendingTie entry;
-        if (!open.Take(pos, shown, entry, true)) continue;
-        m->SetTieContinued(true);
+        if (!open.Take(pos, shown, entry, true)) return;
+        m.SetTieContinued(true);
         if (shown == acNone) {
-            const int played = m->GetPlayedAccidental(idx.GetPlayState());
+            const int played = m.GetPlayedAccidental(idx.GetPlayState());
             TPendingTie other;
             if (played != entry.GetAccidental() || open.Take(pos, shown, other, false)) {
-                m->SetAutomaticAccidental(entry.GetAccidental());
+                m.SetAutomaticAccidental(entry.GetAccidental());
             }
         }
         // The end of a tie bends the way its start does.
-        if (!m->HasAttribute(naTieDirection)) m->SetTieDownward(!entry.GetFlag());
-    }
+        if (!m.HasAttribute(naTieDirection)) m.SetTieDownward(!entry.GetFlag());
+    });
 }
 
 bool CanCompleteGroup(TSongNote& note, int g, const TAuditNtnIdx& idx) {
     TMusicStaff* staff = idx.GetStaff();
     const int index = idx.GetIndex();
-    TSimpleNtnIdx walk(staff, index);
-    if (!walk.IsNoteItem(g == 1)) return false;
+    // Notes join a beam, notes and rests a triplet.
+    auto isMember = [g](int type) {
+        return IsSongNoteType(type) && (g == 1 || (type != ntRest && type != ntRestChord));
+    };
+    TNotatedItem* item = staff->GetItem(index);
+    if (!item || !isMember(item->GetType())) return false;
     if (g == 0 && !note.HasStemSetting()) {
         TStaffItemRange group(staff, index, index);
         StaffRangeExtendByNotes(group, 0, index);
         if (!StaffMakeNoteGroup(group, 0)) return false;
     }
+    // A walk along the staff from the note, item by item, while the items let the group go on.
     const bool grace = note.IsGrace();
     int total = 0;
-    while (walk.CanJoinGroup(grace, g)) {
-        const TSongNote* n = walk.GetSongNote();
-        if (n && n->IsGrace() == grace && walk.IsNoteItem(g == 1)) {
+    for (int i = index; TSimpleNtnIdx::ItemCanJoinGroup(item, grace, g);) {
+        const auto* n = isMember(item->GetType()) ? static_cast<const TSongNote*>(item) : nullptr;
+        if (n && n->IsGrace() == grace) {
             if (g == 0 && n->GetStemSetting() != note.GetStemSetting()) return false;
             total += n->GetDuration();
             const int state = n->GetGroupState(g);
             if (state == gsEnd) return g == 0 || total % 12 == 0;
             if (n != &note && state != gsMiddle) return false;
         }
-        if (!walk.CanStep(1)) return false;
-        walk.Step(1);
+        if (i >= staff->GetLastIndex()) return false;
+        item = staff->GetItem(++i);
     }
     return false;
 }
@@ -187,7 +187,7 @@ void FormatSongNote(TSongNote& note, int type, TAuditNtnIdx& idx) {
     const int open = idx.GetOpenChordTicks();
     note.SetUnderOpenChord(open > 0 && StemSign(note) == idx.GetOpenChordStem());
 
-    ResolveTies(note, idx);
+    ResolveTies(note, type, idx);
 
     // The group marks are checked before a rest is judged a whole-bar rest: a triplet mark that cannot
     // stand would otherwise keep the rest from filling its bar in this pass and not in the next one.
@@ -205,17 +205,12 @@ void FormatSongNote(TSongNote& note, int type, TAuditNtnIdx& idx) {
         }
     }
 
-    const int count = note.GetNoteCount();
-    if (count > 1) {
-        for (int i = 0; i < count; ++i) {
-            if (TMusicNote* m = note.GetNote(i)) m->SetColor(0);
-        }
-    }
-    if (note.GetColor() != 0) {
-        for (int i = 0; i < count; ++i) {
-            TMusicNote* m = note.GetNote(i);
-            if (m && m->GetMarkNumber() == note.GetColor()) m->SetMarkNumber(0);
-        }
+    if (type != ntNote && note.GetNoteCount() > 1)
+        ForEachNote(note, type, [](TMusicNote& m) { m.SetColor(0); });
+    if (const int color = note.GetColor(); color != 0) {
+        ForEachNote(note, type, [color](TMusicNote& m) {
+            if (m.GetMarkNumber() == color) m.SetMarkNumber(0);
+        });
     }
 
     note.UpdateSlurAndTie(idx.GetPlayState(), *idx.GetStaff(), idx.GetIndex());
