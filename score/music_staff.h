@@ -104,6 +104,19 @@ public:
     int GetFreeItemSlots() const { return kStaffMaxItems - GetItemCount(); }
     // Inserts before the item at index (index = count appends); the staff takes ownership.
     void InsertItem(TNotatedItem* item, int index);
+    // Inserts just before the last item (the closing bar line), as InsertItem(item, GetLastIndex()) does,
+    // without moving the items before it: the file reader fills staves this way, item after item.
+    void InsertBeforeLastItem(TNotatedItem* item) {
+        if (!item || Items.empty()) {
+            InsertItem(item, GetLastIndex());
+            return;
+        }
+        TNotatedItem* last = Items.back();
+        Items.back() = item;
+        Items.push_back(last);
+    }
+    // Makes room for count items in all, so that filling the staff up to there moves no item.
+    void ReserveItems(int count) { Items.reserve(static_cast<size_t>(count)); }
     // Removes and returns an item; null for index 0, the last index and indexes out of range.
     TNotatedItem* DetachItem(int index);
     TNotatedItem* DetachItemAndReformat(int index);
