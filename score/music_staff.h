@@ -2,6 +2,7 @@
 // settings, with the item operations that readers, importers and editors use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -94,7 +95,10 @@ public:
     // Item access.
     int GetItemCount() const { return static_cast<int>(Items.size()); }
     int GetLastIndex() const { return GetItemCount() - 1; }
-    TNotatedItem* GetItem(int index) const;
+    // Null for an index out of range. Inline: every walk over a staff asks for each item.
+    TNotatedItem* GetItem(int index) const {
+        return static_cast<size_t>(index) < Items.size() ? Items[static_cast<size_t>(index)] : nullptr;
+    }
     TNotatedItem* GetLastItem() const { return GetItem(GetLastIndex()); }
     bool IsFull() const { return GetItemCount() >= kStaffFullItems; }
     int GetFreeItemSlots() const { return kStaffMaxItems - GetItemCount(); }
