@@ -29,15 +29,12 @@ constexpr int kAccidentalOffset[6] = {1, -1, 0, 2, -2, 0};
 constexpr int kAccidentalRank[6] = {3, 1, 2, 4, 0, -1};
 constexpr int kRankAccidental[5] = {acDoubleFlat, acFlat, acNatural, acSharp, acDoubleSharp};
 
-int PitchOf(int clef, int octaveShift, int pos, int accidental, int transpose) {
-    const int r = ClefReferenceStep(clef);
-    int b = r + 56;
-    if (octaveShift == osOctaveUp) b = r + 63;
-    if (octaveShift == osOctaveDown) b = r + 49;
-    const int octave = FloorDiv(b - pos, 7) - 8;
-    const int letter = Mod7(r - pos);
+// The pitch of a note the given whole octaves and letter (A = 0) away from the clef's reference step.
+int PitchOf(int octaves, int letter, int octaveShift, int accidental, int transpose) {
+    if (octaveShift == osOctaveUp) ++octaves;
+    if (octaveShift == osOctaveDown) --octaves;
     const int a = (accidental >= 0 && accidental <= 5) ? accidental : acNatural;
-    return FoldMidiPitch(21 + 12 * octave + kLetterSemitones[letter] + kAccidentalOffset[a] + transpose);
+    return FoldMidiPitch(21 + 12 * octaves + kLetterSemitones[letter] + kAccidentalOffset[a] + transpose);
 }
 
 // Converts a pitch into a staff position and accidental under the walk state's clef and key.
@@ -133,8 +130,13 @@ int TMusicNote::GetPlayedAccidental(const TStaffPlayState& state) const {
 }
 
 int TMusicNote::GetMidiPitch(const TStaffPlayState& state) const {
-    return PitchOf(state.GetClef(), state.GetOctaveShift(), Pos, GetPlayedAccidental(state),
-                   state.GetTranspose());
+    // The clef's reference step less the position, as whole octaves and a letter (GetLetter); the accidental
+    // as GetPlayedAccidental finds it.
+    const int steps = ClefReferenceStep(state.GetClef()) - Pos;
+    const int octaves = FloorDiv(steps, 7);
+    const int letter = steps - 7 * octaves;
+    const int accidental = Accidental != acNone ? Accidental : state.GetAccidental(letter);
+    return PitchOf(octaves, letter, state.GetOctaveShift(), accidental, state.GetTranspose());
 }
 
 bool TMusicNote::Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) {

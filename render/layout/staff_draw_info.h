@@ -193,8 +193,26 @@ public:
     TQSStaffConnects Triplets{16};
     TQSStaffSlurs Slurs{16};
     TRelNtnIdx Index;
+    // What laying out a segment and fitting it into a system leave for drawing it, so that a system can be
+    // kept and drawn after others were laid out, without laying it out again.
+    struct TSegmentLayout {
+        std::vector<TLayoutRecord> Records;
+        int RecordCount = 0;
+        TRelNtnIdx Index;
+        TStaffStartPosition FormattedStart;
+        uint16_t Flags = 0;
+        int LineCount = 0, BracketState = 0, BraceState = 0, ConnectBarsState = 0;
+        int Y = 0, UpperSize = 0, LowerSize = 0;
+    };
+    void SaveSegmentLayout(TSegmentLayout& out) const;
+    void RestoreSegmentLayout(const TSegmentLayout& in);
+
     // Kept between formatting calls so that systems that follow each other walk the staff only once.
     TSDNtnIdx SizeIndex{nullptr, 0};
+    // The size index moved to item first: on from SizeIndex when it has not passed first, else from the
+    // latest system start kept before first (pages are laid out again from an earlier system), else from
+    // the staff's start.
+    TSDNtnIdx& SizeIndexAt(int first);
 
 private:
     bool EnsureRecords(int needed);
@@ -228,4 +246,14 @@ private:
     TStaffContextWalk ContextWalk;
     const TMusicStaff* ContextStaff = nullptr;
     int ContextItemCount = -1;
+    // The size index and the context walk as they stood at the last few system starts, so that laying out
+    // an earlier system again (the next page starts with the system that did not fit, the pages of a
+    // justified page or the preview go back) goes on from there instead of from the staff's start. Kept
+    // for the staff and item count of the context walk above.
+    static constexpr size_t kKeptStarts = 8;
+    std::vector<TSDNtnIdx> SizeStarts;
+    std::vector<TStaffContextWalk> ContextStarts;
+    size_t NextSizeStart = 0, NextContextStart = 0;
+    void CheckKeptStarts();
+    void ResumeContextWalk(int index);
 };

@@ -130,7 +130,7 @@ void TMidiFileBuf::SetEndLimit(DWORD tick) {
     FilterTick = tick;
 }
 
-int TMidiFileBuf::AddEvent(const TMidiEvent& source) {
+int TMidiFileBuf::AddFilteredEvent(const TMidiEvent& source) {
     TMidiEvent event = source;
     if (KindMask & (1u << event.GetKind())) return 1;
     if (FilterTick != 0) {
@@ -410,26 +410,45 @@ bool TMidiSliceCollector::HasOverflowed() {
 
 void TMidiSliceCollector::Flush(const DWORD* limit) {
     if (!Active) return;
-    Sorted.clear();
-    auto keep = [this](const TMidiEvent& event) {
-        const uint64_t tick = event.Tick ^ 0x80000000u;
-        Sorted.push_back({tick << 3 | static_cast<uint64_t>(TMidiEvent::SortRank(event)),
-                          static_cast<uint32_t>(Sorted.size()), event});
-    };
-    std::for_each(HeldOver.begin(), HeldOver.end(), keep);
-    std::for_each(Arrived.begin(), Arrived.end(), keep);
+    // The events held over came first.
+    Batch.swap(HeldOver);
+    Batch.insert(Batch.end(), Arrived.begin(), Arrived.end());
     HeldOver.clear();
     Arrived.clear();
     Counted = 0;
-    std::sort(Sorted.begin(), Sorted.end());
-    for (const TKeyedEvent& keyed : Sorted) {
-        if (limit != nullptr && static_cast<int32_t>(keyed.Event.Tick) >= static_cast<int32_t>(*limit))
-            HeldOver.push_back(keyed.Event);
-        else
-            Arrived.push_back(keyed.Event);
+    // Each event's place as one number, sorted as plain numbers: the tick made unsigned (so that it orders
+    // as the signed tick does), the rank at one tick, and the index in the batch, which keeps equal events in
+    // the order they came.
+    constexpr int kIndexBits = 29;
+    constexpr uint64_t kIndexMask = (uint64_t{1} << kIndexBits) - 1;
+    if (Batch.size() <= kIndexMask) {
+        Keys.clear();
+        for (size_t i = 0; i < Batch.size(); ++i) {
+            const uint64_t tick = Batch[i].Tick ^ 0x80000000u;
+            const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(Batch[i]));
+            Keys.push_back(tick << 32 | rank << kIndexBits | i);
+        }
+        std::sort(Keys.begin(), Keys.end());
+        for (uint64_t key : Keys)
+            Arrived.push_back(Batch[key & kIndexMask]);
+    } else {
+        std::stable_sort(Batch.begin(), Batch.end(), [](const TMidiEvent& a, const TMidiEvent& b) {
+            return TMidiEvent::GoesAfter(b, a);
+        });
+        Arrived.swap(Batch);
     }
+    Batch.clear();
+    size_t ready = Arrived.size();
+    if (limit != nullptr) {
+        const auto end = static_cast<int32_t>(*limit);
+        ready = static_cast<size_t>(
+            std::partition_point(Arrived.begin(), Arrived.end(),
+                                 [end](const TMidiEvent& e) { return static_cast<int32_t>(e.Tick) < end; }) -
+            Arrived.begin());
+    }
+    HeldOver.assign(Arrived.begin() + static_cast<std::ptrdiff_t>(ready), Arrived.end());
     Buffer.SetCollector(nullptr);
-    Buffer.AddEvents(Arrived.data(), Arrived.size());
+    Buffer.AddEvents(Arrived.data(), ready);
     Arrived.clear();
     Buffer.SetCollector(&Arrived);
 }
@@ -526,8 +545,12 @@ void TMFBTimeIndex::SetPos(int index) {
         const TSingleMidiBuf* block = Buffer->GetBlock(next / MIDI_BLOCK_EVENTS);
         const int first = next % MIDI_BLOCK_EVENTS;
         const int last = std::min(first + (index - next), MIDI_BLOCK_EVENTS - 1);
-        for (int k = first; k <= last; ++k)
-            Account(block->Events[k]);
+        for (int k = first; k <= last; ++k) {
+            // Only tempo and pause events change the time; the tick is the last event's.
+            const int kind = block->Events[k].GetKind();
+            if (kind == MIDI_KIND_TEMPO || kind == MIDI_KIND_PAUSE) Account(block->Events[k]);
+        }
+        CurrentTick = block->Events[last].Tick;
         Index += last - first + 1;
     }
 }
