@@ -40,19 +40,6 @@ int PartnerAttribute(int bit) {
 
 }  // namespace
 
-int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet) {
-    const int code = durationCode & 0x0F;
-    int t = code > 10 ? 0 : (768 >> code);
-    const int plain = t;
-    if (dblDotted) {
-        t += (plain >> 1) + (plain >> 2);
-    } else if (dotted) {
-        t += plain >> 1;
-    }
-    if (triplet) t = t * 2 / 3;
-    return t;
-}
-
 TSongNote::TSongNote(int duration, uint16_t attributes)
     : Attributes(attributes), Dur(static_cast<uint8_t>(duration & 0x0F)) {}
 
@@ -157,10 +144,6 @@ void TSongNote::SetTieDirection(int dir) {
     }
     Attributes |= AttributeBit(naTieDirection);
     SetTieDownward(dir != 1);
-}
-
-int TSongNote::GetNominalTicks() const {
-    return NominalTicks(Dur, HasAttribute(naDotted), HasAttribute(naDblDotted), TripletState != gsNone);
 }
 
 int TSongNote::GetStemDirSign() const {

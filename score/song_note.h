@@ -448,8 +448,24 @@ private:
     TMusicNote* Part = nullptr;
 };
 
-// Nominal ticks of a duration code with its dots and triplet state.
-int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet);
+// Nominal ticks of a duration code with its dots and triplet state. Inline: every walk over a staff asks
+// for the ticks of each note.
+inline int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet) {
+    const int code = durationCode & 0x0F;
+    int t = code > 10 ? 0 : (768 >> code);
+    const int plain = t;
+    if (dblDotted) {
+        t += (plain >> 1) + (plain >> 2);
+    } else if (dotted) {
+        t += plain >> 1;
+    }
+    if (triplet) t = t * 2 / 3;
+    return t;
+}
+
+inline int TSongNote::GetNominalTicks() const {
+    return NominalTicks(Dur, HasAttribute(naDotted), HasAttribute(naDblDotted), TripletState != gsNone);
+}
 // Moves a note one letter up (+1) or down (-1) keeping its pitch; false when no accidental fits.
 bool EnharmonicShift(TMusicNote& note, const TStaffPlayState& state, int direction);
 bool EnharmonicShift(TMusicNote& note, int clef, int direction);
