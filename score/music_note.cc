@@ -46,11 +46,6 @@ void SpellPitch(const TStaffPlayState& state, int pitch, int& pos, int& accident
 
 }  // namespace
 
-TMusicNote::TMusicNote(int pos, int duration, uint16_t attributes, int accidental)
-    : TSongNote(duration, attributes),
-      Pos(static_cast<int8_t>(pos)),
-      Accidental(static_cast<uint8_t>(accidental & 7)) {}
-
 void TMusicNote::AssignNote(const TMusicNote& o) {
     AssignSongNoteFields(o);
     Pos = o.Pos;
