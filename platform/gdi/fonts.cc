@@ -444,16 +444,18 @@ struct OutlineText {
     FT_Vector last;
 };
 
+// Font units are fine enough that half of one is far below a device pixel: the control points that the
+// conversion of quadratic curves makes are rounded to whole units.
 void AppendPoint(OutlineText& t, double x, double y) {
-    AppendPdfNumber(*t.out, x);
+    AppendPdfNumber(*t.out, x, 0);
     *t.out += ' ';
-    AppendPdfNumber(*t.out, y);
+    AppendPdfNumber(*t.out, y, 0);
     *t.out += ' ';
 }
 
 int OutlineMove(const FT_Vector* to, void* user) {
+    // A fill closes every figure itself.
     auto& t = *static_cast<OutlineText*>(user);
-    if (!t.out->empty()) *t.out += "h\n";
     AppendPoint(t, to->x, to->y);
     *t.out += "m\n";
     t.last = *to;
@@ -508,7 +510,6 @@ bool PdfGlyphOutline(const void*, unsigned glyph, PdfGlyph* out, void* context) 
     OutlineText text{&out->path, {0, 0}};
     FT_Outline_Funcs funcs{OutlineMove, OutlineLine, OutlineConic, OutlineCubic, 0, 0};
     if (FT_Outline_Decompose(&outline, &funcs, &text) != 0) out->path.clear();
-    if (!out->path.empty()) out->path += "h\n";
     FT_BBox box;
     FT_Outline_Get_CBox(&outline, &box);
     out->box[0] = static_cast<double>(box.xMin);

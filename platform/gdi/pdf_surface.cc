@@ -39,28 +39,45 @@ cairo_path_t* DevicePath(cairo_t* cr) {
     return path;
 }
 
-// True when every figure of the path is closed: a stroke of it has no ends to cap.
-bool AllClosed(const cairo_path_t* path) {
-    if (path->status != CAIRO_STATUS_SUCCESS) return false;
+// What a stroke of the path can show of the pen: ends to cap (a figure left open) and corners to join (a
+// figure of more than one segment, or a closed one).
+struct PathShape {
+    bool ends = false;
+    bool corners = false;
+};
+
+PathShape ShapeOf(const cairo_path_t* path) {
+    PathShape shape;
+    if (path->status != CAIRO_STATUS_SUCCESS) return {true, true};
     bool open = false;
+    int segments = 0;
     for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
         switch (path->data[i].header.type) {
             case CAIRO_PATH_MOVE_TO:
-                if (open) return false;
+                shape.ends = shape.ends || open;
+                open = false;
+                segments = 0;
                 break;
             case CAIRO_PATH_CLOSE_PATH:
+                shape.corners = shape.corners || segments > 0;
                 open = false;
                 break;
+            case CAIRO_PATH_CURVE_TO:
+                shape.corners = true;  // a curve's own turns are joined too
+                [[fallthrough]];
             default:
                 open = true;
+                if (++segments > 1) shape.corners = true;
                 break;
         }
     }
-    return !open;
+    shape.ends = shape.ends || open;
+    return shape;
 }
 
-// The path as path operators. False when it has no segment.
-bool WritePathData(PdfWriter& w, const cairo_path_t* path) {
+// The path as path operators. False when it has no segment. `anyStart`: a closed figure may start at any of
+// its corners (the path is filled, or stroked without dashes).
+bool WritePathData(PdfWriter& w, const cairo_path_t* path, bool anyStart) {
     bool any = false;
     if (path->status == CAIRO_STATUS_SUCCESS) {
         const cairo_path_data_t* d = path->data;
@@ -81,10 +98,16 @@ bool WritePathData(PdfWriter& w, const cairo_path_t* path) {
                         double x1 = d[next + 1].point.x, y1 = d[next + 1].point.y;
                         double x2 = d[next + 3].point.x, y2 = d[next + 3].point.y;
                         double x3 = d[next + 5].point.x, y3 = d[next + 5].point.y;
-                        // Sides in the order of the short form, so that the winding stays as it was.
-                        bool upright = y0 == y1 && x1 == x2 && y2 == y3 && x3 == x0;
-                        if (upright && x0 != x2 && y0 != y2) {
-                            w.Rect(x0, y0, x2 - x0, y2 - y0);
+                        // The short form goes along x first: a rectangle that goes along y first is the same
+                        // cycle of corners from its second one on (same winding), where its start does not
+                        // matter (no dashes).
+                        bool alongX = y0 == y1 && x1 == x2 && y2 == y3 && x3 == x0;
+                        bool alongY = anyStart && x0 == x1 && y1 == y2 && x2 == x3 && y3 == y0;
+                        if ((alongX || alongY) && x0 != x2 && y0 != y2) {
+                            if (alongX)
+                                w.Rect(x0, y0, x2 - x0, y2 - y0);
+                            else
+                                w.Rect(x1, y1, x2 - x1, y0 - y1);
                             any = true;
                             i = next + 6;  // the closing follows; the loop steps over it
                             break;
@@ -113,7 +136,7 @@ bool WritePathData(PdfWriter& w, const cairo_path_t* path) {
 
 bool WritePath(PdfWriter& w, cairo_t* cr) {
     cairo_path_t* path = DevicePath(cr);
-    bool any = WritePathData(w, path);
+    bool any = WritePathData(w, path, true);
     cairo_path_destroy(path);
     return any;
 }
@@ -264,14 +287,16 @@ void PaintStroke(cairo_t* cr) {
             v *= scale;
     }
     cairo_path_t* path = DevicePath(cr);
-    if (style.dash.empty() && AllClosed(path)) style.cap = -1;
+    PathShape shape = ShapeOf(path);
+    if (style.dash.empty() && !shape.ends) style.cap = -1;
+    if (!shape.corners) style.join = -1;
     bool fill = dc->pdfFillPending;
     dc->pdfFillPending = false;
     w.SetClip(dc->pdfClip);
     if (fill) w.SetFillColor(dc->pdfFillColor);
     w.SetStrokeColor(SourceColor(cr));
     w.SetStrokeStyle(style);
-    if (WritePathData(w, path)) {
+    if (WritePathData(w, path, style.dash.empty())) {
         if (fill)
             w.FillStroke(dc->pdfFillEvenOdd);
         else

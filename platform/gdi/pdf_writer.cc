@@ -13,7 +13,7 @@ namespace qsm::gdi {
 namespace {
 
 // Deflate level of the streams: the fast end of zlib's range, which keeps most of the gain in size.
-constexpr int kDeflateLevel = 4;
+constexpr int kDeflateLevel = 5;
 // Type 3 fonts address their glyphs by one-byte codes.
 constexpr size_t kCodesPerFont = 256;
 
@@ -167,10 +167,13 @@ void PdfWriter::Write(const char* data, size_t size) {
 void PdfWriter::WriteStream(int id, const std::string& dict, const std::string& data, bool compress) {
     std::string packed;
     if (compress) packed = Deflate(data);
-    const std::string& body = compress && !packed.empty() ? packed : data;
+    // Small streams may not gain as much as the filter's name costs.
+    constexpr size_t kFilterName = 19;
+    bool packs = !packed.empty() && packed.size() + kFilterName < data.size();
+    const std::string& body = packs ? packed : data;
     BeginObject(id);
     std::string head = "<<" + dict;
-    if (compress && !packed.empty()) head += "/Filter/FlateDecode";
+    if (packs) head += "/Filter/FlateDecode";
     head += "/Length ";
     AppendInt(head, static_cast<long long>(body.size()));
     head += ">>\nstream\n";
@@ -412,7 +415,8 @@ void PdfWriter::SetStrokeStyle(const PdfStrokeStyle& s) {
     // Without a setting of its own the cap is the one in force: the initial one after a restore.
     int cap = s.cap >= 0 ? s.cap : styleSet_ ? style_.cap : 0;
     if (s.cap >= 0 && (all || s.cap != style_.cap)) Num(s.cap), Op("J");
-    if (all || s.join != style_.join) Num(s.join), Op("j");
+    int join = s.join >= 0 ? s.join : styleSet_ ? style_.join : 0;
+    if (s.join >= 0 && (all || s.join != style_.join)) Num(s.join), Op("j");
     if (all || s.dash != style_.dash) {
         content_ += '[';
         for (size_t i = 0; i < s.dash.size(); ++i) {
@@ -423,6 +427,7 @@ void PdfWriter::SetStrokeStyle(const PdfStrokeStyle& s) {
     }
     style_ = s;
     style_.cap = cap;
+    style_.join = join;
     styleSet_ = true;
 }
 

@@ -20,7 +20,7 @@ struct PdfRgb {
 struct PdfStrokeStyle {
     double width = 1;
     int cap = 0;   // 0 butt, 1 round, 2 square; -1 any (a path of closed figures only, no dashes)
-    int join = 0;  // 0 miter, 1 round, 2 bevel
+    int join = 0;  // 0 miter, 1 round, 2 bevel; -1 any (figures of one straight segment each)
     std::vector<double> dash;
     bool operator==(const PdfStrokeStyle& o) const {
         return width == o.width && cap == o.cap && join == o.join && dash == o.dash;

@@ -17,7 +17,7 @@
 
 namespace {
 
-// The page's content: the streams of the file that inflate to plain text (fonts are binary).
+// The page's content: the streams of the file that are plain text or inflate to it (fonts are binary).
 std::string PageContent(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
@@ -30,10 +30,12 @@ std::string PageContent(const std::string& path) {
         if (end == std::string::npos) break;
         std::vector<unsigned char> out(1 << 20);
         uLongf size = out.size();
-        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(data.data() + begin), end - begin) !=
+        std::string text;
+        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(data.data() + begin), end - begin) ==
             Z_OK)
-            continue;
-        std::string text(out.begin(), out.begin() + static_cast<long>(size));
+            text.assign(out.begin(), out.begin() + static_cast<long>(size));
+        else
+            text = data.substr(begin, end - begin);  // small streams are not compressed
         bool plain = true;
         for (unsigned char c : text)
             plain = plain && (c == '\n' || c == '\r' || (c >= 32 && c < 127));
