@@ -8,14 +8,89 @@
 
 #include <cstddef>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QSM_POOL_THROUGH_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QSM_POOL_THROUGH_HEAP 1
+#endif
+#endif
+
 namespace qsm {
 
 constexpr std::size_t kSmallPoolLimit = 128;
+
+#if defined(QSM_POOL_THROUGH_HEAP)
 
 // A block of at least `size` bytes, aligned for any object of that size; sizes above the limit come from
 // the heap.
 void* PoolAllocate(std::size_t size);
 // Gives back a block from PoolAllocate with the same size.
 void PoolFree(void* block, std::size_t size) noexcept;
+
+#else
+
+namespace pool_detail {
+
+// Blocks are multiples of 8 bytes, the alignment of the objects kept here (pointers and 64-bit values).
+constexpr std::size_t kGrain = 8;
+constexpr std::size_t kClasses = kSmallPoolLimit / kGrain;
+
+struct FreeBlock {
+    FreeBlock* next;
+};
+
+struct ThreadPool {
+    FreeBlock* free[kClasses];
+    // The part of the current slab of each class not handed out yet.
+    char* next[kClasses];
+    char* end[kClasses];
+};
+
+extern thread_local ThreadPool tPool;
+
+constexpr std::size_t ClassOf(std::size_t size) {
+    return size == 0 ? 0 : (size - 1) / kGrain;
+}
+
+// The paths that call the heap: large blocks, and a new slab when the current one is used up.
+void* AllocateLarge(std::size_t size);
+void* AllocateFromNewSlab(std::size_t sizeClass);
+void FreeLarge(void* block) noexcept;
+
+}  // namespace pool_detail
+
+// Inline, so that a constant size (an object's operator new) leaves only a list pop or a pointer bump.
+inline void* PoolAllocate(std::size_t size) {
+    using namespace pool_detail;
+    if (size > kSmallPoolLimit) return AllocateLarge(size);
+    const std::size_t c = ClassOf(size);
+    ThreadPool& pool = tPool;
+    if (FreeBlock* b = pool.free[c]) {
+        pool.free[c] = b->next;
+        return b;
+    }
+    const std::size_t bytes = (c + 1) * kGrain;
+    if (pool.end[c] - pool.next[c] < static_cast<std::ptrdiff_t>(bytes)) return AllocateFromNewSlab(c);
+    void* block = pool.next[c];
+    pool.next[c] += bytes;
+    return block;
+}
+
+inline void PoolFree(void* block, std::size_t size) noexcept {
+    using namespace pool_detail;
+    if (block == nullptr) return;
+    if (size > kSmallPoolLimit) {
+        FreeLarge(block);
+        return;
+    }
+    const std::size_t c = ClassOf(size);
+    ThreadPool& pool = tPool;
+    auto* b = static_cast<FreeBlock*>(block);
+    b->next = pool.free[c];
+    pool.free[c] = b;
+}
+
+#endif
 
 }  // namespace qsm

@@ -250,14 +250,16 @@ void TScoreMidiPlayer::PlaySlices(TMidiFileBuf& buffer, DWORD limit) {
         cursor.SetStaff(Score->GetStaff(i));
         cursor.SetUp(buffer);
     }
+    TMidiSliceCollector slices(buffer);
     while (CurrentTick < limit && CurrentTick < kMaxRenderTick) {
         CurrentTick = std::min(CurrentTick + kSliceTicks, limit);
         bool any = false;
         for (int i = 0; i < count; ++i) {
             if (Cursors[static_cast<size_t>(i)]->PlayUntil(buffer, CurrentTick)) any = true;
-            if (buffer.HasOverflowed()) return;
+            if (slices.HasOverflowed()) return;
         }
         if (!any) return;
+        slices.Flush(CurrentTick);
     }
 }
 

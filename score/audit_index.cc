@@ -67,7 +67,7 @@ TNotatedItem* TAuditNtnIdx::Prev() {
     return Current;
 }
 
-void TAuditNtnIdx::StepSongNote(const TSongNote& x) {
+void TAuditNtnIdx::StepSongNote(const TSongNote& x, int type) {
     const int g = x.IsGrace() ? 1 : 0;
     if (x.HasSplitStems() && x.HasSplitDurations()) {
         OpenChord = x.GetStemDirSign() > 0 ? 1 : 0;
@@ -78,35 +78,32 @@ void TAuditNtnIdx::StepSongNote(const TSongNote& x) {
         SetOpenChordTicks(d < open ? open - d : 0);
     }
     if (x.TakesLyric()) ++Syllables;
-    const int type = x.GetType();
     if (type == ntNote || type == ntChord) {
         GroupMask[g] = (GroupMask[g] & ~1u) | (IsGroupOpenState(x.GetBeamState()) ? 1u : 0u);
     }
     GroupMask[g] = (GroupMask[g] & ~2u) | (IsGroupOpenState(x.GetTripletState()) ? 2u : 0u);
 
-    const int count = x.GetNoteCount();
-    for (int i = 0; i < count; ++i) {
-        const TMusicNote* m = x.GetNote(i);
-        if (!m) continue;
-        const bool tie = m->HasAttribute(naTie);
-        if (tie && !m->IsTieContinued()) {
-            Ties.Add(m->GetStaffPos(), m->GetPlayedAccidental(PlayState), !m->IsTieDownward());
-        } else if (!tie && m->IsTieContinued()) {
+    ForEachNote(x, type, [this](const TMusicNote& m) {
+        const bool tie = m.HasAttribute(naTie);
+        if (tie && !m.IsTieContinued()) {
+            Ties.Add(m.GetStaffPos(), m.GetPlayedAccidental(PlayState), !m.IsTieDownward());
+        } else if (!tie && m.IsTieContinued()) {
             TPendingTie taken;
-            Ties.Take(m->GetStaffPos(), m->GetShownAccidental(), taken, true);
+            Ties.Take(m.GetStaffPos(), m.GetShownAccidental(), taken, true);
         }
-    }
+    });
 }
 
 TNotatedItem* TAuditNtnIdx::AuditNext() {
     TNotatedItem* x = Current;
     if (!x) return NeighborhoodNext();
-    switch (x->GetType()) {
+    const int type = x->GetType();
+    switch (type) {
         case ntNote:
         case ntRest:
         case ntChord:
         case ntRestChord:
-            StepSongNote(static_cast<const TSongNote&>(*x));
+            StepSongNote(static_cast<const TSongNote&>(*x), type);
             break;
         case ntBarLine: {
             const auto* bar = static_cast<const TBarLineData*>(x);
@@ -154,7 +151,7 @@ TNotatedItem* TAuditNtnIdx::AuditNext() {
             break;
     }
     x->UpdatePlayState(PlayState);
-    return NeighborhoodNext();
+    return NeighborhoodNext(type);
 }
 
 void TAuditNtnIdx::GetPlayTimeSignature(int& beats, int& unitCode) const {

@@ -44,7 +44,7 @@ protected:
     TNotatedItem* AuditNext();
 
 private:
-    void StepSongNote(const TSongNote& note);
+    void StepSongNote(const TSongNote& note, int type);
     void SetOpenChordTicks(int ticks) {
         OpenChord = static_cast<uint16_t>((OpenChord & 1) | ((ticks & 0x7FFF) << 1));
     }

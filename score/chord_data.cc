@@ -19,6 +19,8 @@ bool IsDownStem(const TMusicNote* n) {
 
 TChordData::TChordData(TMusicNote* first, TMusicNote* second) : TMusicNote(0, dcQuarter, 0, acNone) {
     Members.reserve(4);
+    // The file reader makes its chords empty, a few hundred thousand of them in a large score.
+    if (!first && !second) return;
     TMusicNote* notes[2] = {first, second};
     AddNotes(notes, 2);
 }
@@ -32,6 +34,20 @@ std::vector<TMusicNote*> TChordData::DetachAllNotes() {
     std::vector<TMusicNote*> out;
     out.swap(Members);
     return out;
+}
+
+void TChordData::DeleteRepeatedMembers() {
+    size_t kept = 0;
+    for (TMusicNote* m : Members) {
+        const TMusicNote* last = kept > 0 ? Members[kept - 1] : nullptr;
+        if (last && m->GetStaffPos() == last->GetStaffPos() &&
+            m->GetStemSetting() == last->GetStemSetting()) {
+            delete m;
+            continue;
+        }
+        Members[kept++] = m;
+    }
+    Members.resize(kept);
 }
 
 TMusicNote* TChordData::GetNote(int index) const {
@@ -94,7 +110,21 @@ void TChordData::InsertOrdered(TMusicNote* note) {
 }
 
 void TChordData::SortNotes() {
-    std::stable_sort(Members.begin(), Members.end(), ComesBefore);
+    // Chords have a handful of members, mostly in order already: an insertion sort, which keeps equal
+    // members in their order as the stable sort does, needs no buffer and few comparisons. Long member
+    // lists take the stable sort, which does not slow down with the square of their length.
+    constexpr size_t kInsertionLimit = 16;
+    if (Members.size() > kInsertionLimit) {
+        std::stable_sort(Members.begin(), Members.end(), ComesBefore);
+        return;
+    }
+    for (size_t i = 1; i < Members.size(); ++i) {
+        TMusicNote* m = Members[i];
+        size_t j = i;
+        for (; j > 0 && ComesBefore(m, Members[j - 1]); --j)
+            Members[j] = Members[j - 1];
+        Members[j] = m;
+    }
 }
 
 int TChordData::FindStemSplitIndex(int direction) const {

@@ -4,6 +4,8 @@
 #include "score/item_records.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -473,33 +475,51 @@ constexpr TAttributeBit kAttributeBits[16] = {
     {naSlur, 4},       {naStaccatissimo, 26}, {naTenuto, 5},        {naAttribute6, 5},
     {naAttribute7, 5}, {naGrace, 7},          {naTieDirection, 10}, {naSlurDirection, 10}};
 
+// The file bits of word 3 that version V stores, for every version up to the current one.
+constexpr std::array<uint16_t, kScoreFormatVersion + 1> kStoredAttributeBits = [] {
+    std::array<uint16_t, kScoreFormatVersion + 1> masks{};
+    for (int v = 0; v <= kScoreFormatVersion; ++v)
+        for (int bit = 0; bit < 16; ++bit)
+            if (v >= kAttributeBits[bit].since)
+                masks[static_cast<size_t>(v)] |= static_cast<uint16_t>(1u << bit);
+    return masks;
+}();
+
+unsigned StoredAttributeBits(int V) {
+    if (V < 0) return 0;
+    return kStoredAttributeBits[static_cast<size_t>(std::min(V, kScoreFormatVersion))];
+}
+
 void ReadSongPart(TSongNote& note, int V, TQSRStream& in) {
     int mark = 0;
     ReadItemPrefix(note, V, in, &mark);
-    int w1 = ReadUWord(in);
-    note.SetDuration(ClampToRange(w1 & 15, 7));
+    // The words are read before any field is stored: the fields are bytes, and a store through a byte
+    // could change the stream's read position for all the compiler knows, so each read would wait for it.
+    const int w1 = ReadUWord(in);
+    const int w2 = ReadUWord(in);
+    unsigned w3 = static_cast<unsigned>(ReadUWord(in)) & StoredAttributeBits(V);
+    if (V >= 29) mark = (w2 & 0x8000) ? ReadByte(in) & 15 : 0;
+    // The plain stores of the base: a chord has no member yet, so it has nothing to pass on to them.
+    note.TSongNote::SetDuration(ClampToRange(w1 & 15, 7));
     if (V >= 9) {
         note.SetXAccSpace((w1 >> 4) & 15);
         note.SetXNoteSpace((w1 >> 8) & 15);
     }
-    int w2 = ReadUWord(in);
-    note.SetBeamState(w2 & 3);
-    note.SetTripletState((w2 >> 2) & 3);
-    note.SetStemSetting(ClampToRange((w2 >> 4) & 3, 3));
+    note.TSongNote::SetBeamState(w2 & 3);
+    note.TSongNote::SetTripletState((w2 >> 2) & 3);
+    note.TSongNote::SetStemSetting(ClampToRange((w2 >> 4) & 3, 3));
     if (V >= 4) note.SetSlurDownward((w2 & 0x40) != 0);
     if (V >= 13) note.SetLyricMode(ClampToRange((w2 >> 7) & 3, 3));
     if (V >= 17) note.SetNotehead(ClampToRange((w2 >> 9) & 15, 14));
-    int w3 = ReadUWord(in);
     note.SetAttributes(0);
-    for (int bit = 0; bit < 16; ++bit)
-        if ((w3 >> bit) & 1 && V >= kAttributeBits[bit].since)
-            note.SetAttribute(kAttributeBits[bit].attribute);
+    // Most notes have no attribute or one: only the set bits are visited, in the order of the file bits.
+    for (; w3 != 0; w3 &= w3 - 1)
+        note.SetAttribute(kAttributeBits[std::countr_zero(w3)].attribute);
     if (V < 4) {
         int old = (w2 >> 6) & 3;
         if (old == 1 || old == 2) note.SetAttribute(naSlur);
         if (old == 2 || old == 3) note.SetSlurContinued(true);
     }
-    if (V >= 29) mark = (w2 & 0x8000) ? ReadByte(in) & 15 : 0;
     if (V < 24) mark = 0;
     note.SetMarkNumber(ClampToRange(mark, 8));
 }
@@ -521,10 +541,19 @@ void SaveSongPart(const TSongNote& note, TQSRStream& out) {
 // The note word and what follows it; shared by notes and the chord's own record.
 void ReadNotePart(TMusicNote& note, int V, TQSRStream& in) {
     ReadSongPart(note, V, in);
+    // Read first, then stored, as in ReadSongPart.
+    const int w = ReadUWord(in);
+    if (V <= 15) in.ReadWord();
+    int length = 0;
+    if (V >= 17 && (w & 0x4000)) {
+        length = 31;
+        if (V >= 19) {
+            length = ReadByte(in) & 31;
+            if (length == 0) length = 31;
+        }
+    }
     note.SetHeadColumn(0);
     note.SetAutomaticMark(false);
-    note.SetStemLengthField(0);
-    int w = ReadUWord(in);
     note.SetStaffPos(static_cast<int8_t>(w & 0xFF));
     int acc = 0;
     if (V >= 5) {
@@ -542,15 +571,7 @@ void ReadNotePart(TMusicNote& note, int V, TQSRStream& in) {
         note.SetNoLegerLines((w & 0x2000) != 0);
     }
     if (V >= 21) note.SetArticulationsOnStem((w & 0x8000) != 0);
-    if (V <= 15) in.ReadWord();
-    if (V >= 17 && (w & 0x4000)) {
-        int length = 31;
-        if (V >= 19) {
-            length = ReadByte(in) & 31;
-            if (length == 0) length = 31;
-        }
-        note.SetStemLengthField(length);
-    }
+    note.SetStemLengthField(length);
 }
 
 void SaveNotePart(const TMusicNote& note, TQSRStream& out) {
@@ -670,18 +691,7 @@ TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth) 
             chord->GetNote(i)->SetStemSetting(first->GetStemSetting());
     }
     chord->SortNotes();
-    // A member that repeats the one kept before it (same position and stem) is dropped.
-    std::vector<TMusicNote*> members = chord->DetachAllNotes();
-    TMusicNote* kept = nullptr;
-    for (TMusicNote* m : members) {
-        if (kept && m->GetStaffPos() == kept->GetStaffPos() &&
-            m->GetStemSetting() == kept->GetStemSetting()) {
-            delete m;
-            continue;
-        }
-        chord->AppendNoteRaw(m);
-        kept = m;
-    }
+    chord->DeleteRepeatedMembers();
     chord->SyncNotes();
     if (V <= 20 && chord->HasSplitStems()) chord->SetArticulationsOnStem(true);
     return chord;

@@ -30,12 +30,12 @@ constexpr int kAccidentalRank[6] = {3, 1, 2, 4, 0, -1};
 constexpr int kRankAccidental[5] = {acDoubleFlat, acFlat, acNatural, acSharp, acDoubleSharp};
 
 int PitchOf(int clef, int octaveShift, int pos, int accidental, int transpose) {
-    const int r = ClefReferenceStep(clef);
-    int b = r + 56;
-    if (octaveShift == osOctaveUp) b = r + 63;
-    if (octaveShift == osOctaveDown) b = r + 49;
-    const int octave = FloorDiv(b - pos, 7) - 8;
-    const int letter = Mod7(r - pos);
+    // The clef's reference step less the position, as whole octaves and a letter (A = 0).
+    const int steps = ClefReferenceStep(clef) - pos;
+    int octave = FloorDiv(steps, 7);
+    const int letter = steps - 7 * octave;
+    if (octaveShift == osOctaveUp) ++octave;
+    if (octaveShift == osOctaveDown) --octave;
     const int a = (accidental >= 0 && accidental <= 5) ? accidental : acNatural;
     return FoldMidiPitch(21 + 12 * octave + kLetterSemitones[letter] + kAccidentalOffset[a] + transpose);
 }
@@ -133,8 +133,11 @@ int TMusicNote::GetPlayedAccidental(const TStaffPlayState& state) const {
 }
 
 int TMusicNote::GetMidiPitch(const TStaffPlayState& state) const {
-    return PitchOf(state.GetClef(), state.GetOctaveShift(), Pos, GetPlayedAccidental(state),
-                   state.GetTranspose());
+    // GetPlayedAccidental, without working out the clef's letter when the note has its own accidental.
+    const int clef = state.GetClef();
+    const int accidental =
+        Accidental != acNone ? Accidental : state.GetAccidental(Mod7(ClefReferenceStep(clef) - Pos));
+    return PitchOf(clef, state.GetOctaveShift(), Pos, accidental, state.GetTranspose());
 }
 
 bool TMusicNote::Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) {

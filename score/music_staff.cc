@@ -160,11 +160,6 @@ int TMusicStaff::GetBottomLinePosition() const {
     return Lines <= 1 ? 0 : (Lines & ~1);
 }
 
-TNotatedItem* TMusicStaff::GetItem(int index) const {
-    if (index < 0 || index > GetLastIndex()) return nullptr;
-    return Items[static_cast<size_t>(index)];
-}
-
 int TMusicStaff::ItemDuration(int index) const {
     const TNotatedItem* item = GetItem(index);
     return item ? item->GetDuration() : 0;

@@ -2,6 +2,7 @@
 // settings, with the item operations that readers, importers and editors use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -94,12 +95,28 @@ public:
     // Item access.
     int GetItemCount() const { return static_cast<int>(Items.size()); }
     int GetLastIndex() const { return GetItemCount() - 1; }
-    TNotatedItem* GetItem(int index) const;
+    // Null for an index out of range. Inline: every walk over a staff asks for each item.
+    TNotatedItem* GetItem(int index) const {
+        return static_cast<size_t>(index) < Items.size() ? Items[static_cast<size_t>(index)] : nullptr;
+    }
     TNotatedItem* GetLastItem() const { return GetItem(GetLastIndex()); }
     bool IsFull() const { return GetItemCount() >= kStaffFullItems; }
     int GetFreeItemSlots() const { return kStaffMaxItems - GetItemCount(); }
     // Inserts before the item at index (index = count appends); the staff takes ownership.
     void InsertItem(TNotatedItem* item, int index);
+    // Inserts just before the last item (the closing bar line), as InsertItem(item, GetLastIndex()) does,
+    // without moving the items before it: the file reader fills staves this way, item after item.
+    void InsertBeforeLastItem(TNotatedItem* item) {
+        if (!item || Items.empty()) {
+            InsertItem(item, GetLastIndex());
+            return;
+        }
+        TNotatedItem* last = Items.back();
+        Items.back() = item;
+        Items.push_back(last);
+    }
+    // Makes room for count items in all, so that filling the staff up to there moves no item.
+    void ReserveItems(int count) { Items.reserve(static_cast<size_t>(count)); }
     // Removes and returns an item; null for index 0, the last index and indexes out of range.
     TNotatedItem* DetachItem(int index);
     TNotatedItem* DetachItemAndReformat(int index);

@@ -57,15 +57,6 @@ TSimpleNtnIdx::TSimpleNtnIdx(TMusicStaff* staff, int index) {
     TSimpleNtnIdx::Seek(index);
 }
 
-TNotatedItem* TSimpleNtnIdx::ItemAt(int i) const {
-    if (!Staff || i < 0 || i >= Staff->GetItemCount()) return nullptr;
-    return Staff->GetItem(i);
-}
-
-int TSimpleNtnIdx::LastIndex() const {
-    return Staff ? Staff->GetItemCount() - 1 : -1;
-}
-
 void TSimpleNtnIdx::SetStaff(TMusicStaff* staff) {
     Staff = staff;
     Index = 0;
@@ -88,9 +79,7 @@ void TSimpleNtnIdx::Seek(int i) {
 }
 
 TNotatedItem* TSimpleNtnIdx::Next() {
-    ++Index;
-    Current = ItemAt(Index);
-    return Current;
+    return StepOn();
 }
 
 TNotatedItem* TSimpleNtnIdx::Prev() {
@@ -103,15 +92,6 @@ void TSimpleNtnIdx::Refresh() {
     const int index = Index;
     Reset();
     Seek(index);
-}
-
-bool TSimpleNtnIdx::CanStep(int dir) const {
-    if (dir < 1) return Index >= 1;
-    return Index < LastIndex();
-}
-
-int TSimpleNtnIdx::GetItemType() const {
-    return Current ? Current->GetType() : -1;
 }
 
 TClefData* TSimpleNtnIdx::GetClef() const {
@@ -197,10 +177,6 @@ TMusicNote* TSimpleNtnIdx::GetPitchedPart() const {
     return nullptr;
 }
 
-TSongNote* TSimpleNtnIdx::GetSongNote() const {
-    return Current && Current->IsSongNote() ? static_cast<TSongNote*>(Current) : nullptr;
-}
-
 TNtnGeneralExpression* TSimpleNtnIdx::GetExpression() const {
     return Current && Current->IsExpression() ? static_cast<TNtnGeneralExpression*>(Current) : nullptr;
 }
@@ -273,9 +249,10 @@ bool TSimpleNtnIdx::IsGroupContinued(int g) const {
     return n && IsGroupContinuedState(n->GetGroupState(g));
 }
 
-bool TSimpleNtnIdx::CanJoinGroup(bool grace, int g) const {
-    switch (GetItemType()) {
-        case -1:
+bool TSimpleNtnIdx::ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g) {
+    if (!item) return false;
+    const int type = item->GetType();
+    switch (type) {
         case ntKey:
         case ntBarLine:
         case ntSpecialEnding:
@@ -285,10 +262,10 @@ bool TSimpleNtnIdx::CanJoinGroup(bool grace, int g) const {
         default:
             break;
     }
-    const TSongNote* n = GetSongNote();
-    if (!n) return true;
+    if (!IsSongNoteType(type)) return true;
+    const auto* n = static_cast<const TSongNote*>(item);
     if (n->IsGrace() != grace) return !grace;
-    if (g == 1 || n->IsRest()) return true;
+    if (g == 1 || type == ntRest || type == ntRestChord) return true;
     return static_cast<const TMusicNote*>(n)->GetFlagCount() >= 1;
 }
 
@@ -842,8 +819,8 @@ void TNeighborhoodNtnIdx::Reset() {
     ClearNeighbours();
 }
 
-int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item) {
-    switch (item->GetType()) {
+int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item, int type) {
+    switch (type) {
         case ntClef:
             return &LastClef;
         case ntKey:
@@ -871,14 +848,17 @@ int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item) {
 }
 
 TNotatedItem* TNeighborhoodNtnIdx::NeighborhoodNext() {
-    if (Current) {
-        if (Current->IsSongNote()) {
-            PrevSongNote = LastSongNote;
-            LastSongNote = Index;
-        }
-        if (int32_t* field = FieldForItem(Current)) *field = Index;
+    if (!Current) return StepOn();
+    return NeighborhoodNext(Current->GetType());
+}
+
+TNotatedItem* TNeighborhoodNtnIdx::NeighborhoodNext(int type) {
+    if (IsSongNoteType(type)) {
+        PrevSongNote = LastSongNote;
+        LastSongNote = Index;
     }
-    return TSimpleNtnIdx::Next();
+    if (int32_t* field = FieldForItem(Current, type)) *field = Index;
+    return StepOn();
 }
 
 TNotatedItem* TNeighborhoodNtnIdx::Next() {
@@ -911,7 +891,7 @@ TNotatedItem* TNeighborhoodNtnIdx::Prev() {
             }
         }
     }
-    if (int32_t* field = FieldForItem(Current)) *field = FindEarlier(Index, Current);
+    if (int32_t* field = FieldForItem(Current, Current->GetType())) *field = FindEarlier(Index, Current);
     return Current;
 }
 

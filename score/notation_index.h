@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <functional>
 
-class TMusicStaff;
+#include "score/music_staff.h"
+#include "score/song_note.h"
+
 class TMusicScore;
 class TNotatedItem;
 class TClefData;
@@ -18,9 +20,6 @@ class TPatchData;
 class TTimeSignatureData;
 class TTempoData;
 class TDynamicLevelData;
-class TMusicNote;
-class TRestNote;
-class TChordData;
 class TSustainPedal;
 class TFlowDirection;
 class TGenericControl;
@@ -32,9 +31,29 @@ class TChordName;
 class TStaffSpacer;
 class TMultiMeasureRest;
 class TStaffSizer;
-class TSongNote;
 class TNtnGeneralExpression;
 struct TStaffInstrument;
+
+// Notes, rests, chords and rest chords: the item types of the song notes, told without a virtual call.
+inline bool IsSongNoteType(int type) {
+    return type == ntNote || type == ntRest || type == ntChord || type == ntRestChord;
+}
+
+// Visits the notes of a song note of the given type in order: a plain note itself, the members of a chord,
+// the chord part of a rest chord; a plain rest has none. A plain note, the common case, costs no virtual
+// call.
+template <class Visit>
+void ForEachNote(const TSongNote& note, int type, Visit visit) {
+    if (type == ntNote) {
+        // What TMusicNote::GetNote answers: the note itself.
+        visit(const_cast<TMusicNote&>(static_cast<const TMusicNote&>(note)));
+        return;
+    }
+    const int count = note.GetNoteCount();
+    for (int i = 0; i < count; ++i) {
+        if (TMusicNote* m = note.GetNote(i)) visit(*m);
+    }
+}
 
 class TSimpleNtnIdx {
 public:
@@ -56,13 +75,13 @@ public:
     // Reset, then back to the same index: re-reads the item and rebuilds the running context.
     void Refresh();
     // dir below 1: the index is above 0; otherwise it is below the last index.
-    bool CanStep(int dir) const;
+    bool CanStep(int dir) const { return dir < 1 ? Index >= 1 : Index < LastIndex(); }
     void Step(int dir) { Seek(Index + dir); }
 
     TMusicStaff* GetStaff() const { return Staff; }
     int GetIndex() const { return Index; }
     TNotatedItem* GetItem() const { return Current; }
-    int GetItemType() const;
+    int GetItemType() const { return Current ? Current->GetType() : -1; }
 
     // Kind tests on the current item: the item cast to its class, or null.
     TClefData* GetClef() const;
@@ -93,7 +112,9 @@ public:
     TRestNote* GetRestOrRestChord() const;
     // A note or chord itself; the chord part of a rest chord.
     TMusicNote* GetPitchedPart() const;
-    TSongNote* GetSongNote() const;
+    TSongNote* GetSongNote() const {
+        return Current && Current->IsSongNote() ? static_cast<TSongNote*>(Current) : nullptr;
+    }
     TNtnGeneralExpression* GetExpression() const;
     // A tempo variance that changes the tempo gradually (not a breath mark, caesura or fermata).
     TTempoVariance* GetGradualTempoVariance() const;
@@ -114,7 +135,9 @@ public:
     bool IsGroupOpen(int g) const;
     bool IsGroupContinued(int g) const;
     // Whether the current item lets a group of notes with the grace flag go on.
-    bool CanJoinGroup(bool grace, int g) const;
+    bool CanJoinGroup(bool grace, int g) const { return ItemCanJoinGroup(Current, grace, g); }
+    // The same test for any item of a staff (null: no).
+    static bool ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g);
     bool IsInTriplet() const;
     bool IsHairpinContinued(int hairpin) const;
     // The stem direction (+1 up, -1 down, 0 none) that a chord with split stems imposes on the current note.
@@ -150,8 +173,14 @@ public:
     bool StepToSlurEnd(int dir);
 
 protected:
-    TNotatedItem* ItemAt(int i) const;
-    int LastIndex() const;
+    TNotatedItem* ItemAt(int i) const { return Staff ? Staff->GetItem(i) : nullptr; }
+    int LastIndex() const { return Staff ? Staff->GetItemCount() - 1 : -1; }
+    // The step of Next without the virtual call, for the walks of derived indexes.
+    TNotatedItem* StepOn() {
+        ++Index;
+        Current = ItemAt(Index);
+        return Current;
+    }
 
     TMusicStaff* Staff = nullptr;
     int32_t Index = 0;
@@ -241,9 +270,11 @@ protected:
     void ClearNeighbours();
     // The neighbourhood step alone: remembers the current item by kind, then the base step.
     TNotatedItem* NeighborhoodNext();
+    // The same for a current item whose type the caller has read already.
+    TNotatedItem* NeighborhoodNext(int type);
 
 private:
-    int32_t* FieldForItem(const TNotatedItem* item);
+    int32_t* FieldForItem(const TNotatedItem* item, int type);
     int FindEarlier(int before, const TNotatedItem* like) const;
 
     int32_t LastBar = 0;

@@ -335,6 +335,8 @@ public:
     void AppendNoteRaw(TMusicNote* note) { Members.push_back(note); }
     // Detaches every member (the caller owns them).
     std::vector<TMusicNote*> DetachAllNotes();
+    // Deletes every member that repeats the member kept before it: the same staff position and stem setting.
+    void DeleteRepeatedMembers();
 
 private:
     // AddNote without the head layout; inSync: the chord is as its last sync left it. synced is set when

@@ -205,6 +205,50 @@ int TQSMNTNPrintData::FormatSystem(const TStaffStartPosition* starts, int labelW
     return drawInfo->GetSystemHeight();
 }
 
+// Draws the system the layout holds (the k-th of page p) with its top at systemTop: labels, printer-margin
+// ruler, the staves and the separator mark above it.
+void TQSMNTNPrintData::DrawLaidOutSystem(HDC out, HDC ref, int p, int k, int labelWidth, int systemTop,
+                                         TSystemSeparatorState& separator) {
+    int x = GetPageLeft(p);
+    if (labelWidth > drawInfo->GetBracketWidth()) {
+        fonts->AttachDC(out, ref);
+        drawInfo->DrawStaffLabels(x + drawInfo->GetFirstRecordWidth(), systemTop, labelWidth);
+        fonts->DetachDC();
+    }
+    x += labelWidth;
+    fonts->AttachDC(out, ref);
+    if (!metafileMode && drawInfo->GetShowPrinterMargin()) {
+        TStaffDrawInfo* top = drawInfo->GetStaffDrawInfo(0);
+        int right = x + (top ? top->GetTotalWidth() : 0);
+        int rest = GetPageLeft(p) + usableWidth - right;
+        if (rest > 0) {
+            fonts->OriginY = systemTop + drawInfo->GetSystemEdgeY(-1);
+            fonts->DrawRuler(6, -2, right, rest, false);
+        }
+    }
+    TDrawExtent extent;
+    extent.Width = GetPageLeft(p) + usableWidth;
+    extent.Left = 0;
+    extent.Right = INT_MAX;
+    drawInfo->DrawSystem(extent, x, systemTop, -1);
+    if (score->GetPrintSystemSepMark()) {
+        bool needsLine = drawInfo->NeedsSystemLine();
+        if (k > 0 && (separator.previousNeedsLine || needsLine)) {
+            int edge = systemTop + drawInfo->GetSystemEdgeY(-1);
+            int mark = separator.previousBottom + (edge - separator.previousBottom) / 2;
+            if (score->BarNumbers != 0) {
+                int alt = edge - (9 * fonts->StaffSpace) / 2;
+                if (mark > alt && alt > separator.previousBottom) mark = alt;
+            }
+            fonts->SelectColor(0);
+            fonts->DrawSystemSeparator(x, mark);
+        }
+        separator.previousNeedsLine = needsLine;
+    }
+    fonts->DetachDC();
+    separator.previousBottom = systemTop + drawInfo->GetSystemEdgeY(1);
+}
+
 bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
     lastSystemCount = 0;
     if (p > lastPage) return false;
@@ -264,7 +308,12 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
     }
     const int available = bottomLimit - topReserve;
 
-    // Fitting pass.
+    // Fitting pass. Without vertical justification every system's place is known as soon as it is taken,
+    // so it is drawn right then, from the layout the fitting just made, instead of being laid out a second
+    // time in a drawing pass.
+    const bool justify = score->GetJustifyVertically();
+    const bool drawWhileFitting = draw && !justify;
+    TSystemSeparatorState separator;
     int count = 0, used = 0;
     bool done = false;
     fonts->AttachDC(ref, ref);
@@ -272,6 +321,7 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
         int labelWidth = count == 0 ? firstLabelWidth : laterLabelWidth;
         int h = used + FormatSystem(nextPageStart, labelWidth);
         if (count > 0 && (h > available || drawInfo->StartsNewPage())) break;
+        const int systemTop = GetPageTop() + topReserve + used;
         ++count;
         used = h;
         TStaffStartPosition before[kMaxStaves];
@@ -284,65 +334,30 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
         if (top) pageEndIndex = std::max(top->Index.GetTime(), 0) + top->IndexAtX(usableWidth);
         // A system that does not move the staves on would repeat for ever: the score ends here.
         if (!done && std::equal(std::begin(before), std::end(before), nextPageStart)) done = true;
+        if (drawWhileFitting) {
+            fonts->DetachDC();
+            DrawLaidOutSystem(out, ref, p, count - 1, labelWidth, systemTop, separator);
+            fonts->AttachDC(ref, ref);
+        }
     }
     fonts->DetachDC();
     lastSystemCount = count;
 
-    // Drawing pass.
-    if (draw && count > 0) {
+    // Drawing pass (vertical justification: the gap between systems depends on all of them).
+    if (draw && justify && count > 0) {
         int gap = 0;
-        if (score->GetJustifyVertically() && used < available)
-            gap = std::min((available - used) / (count + 1), (used / count) / 2);
-        int y = topReserve, previousBottom = 0;
-        bool previousNeedsLine = false;
+        if (used < available) gap = std::min((available - used) / (count + 1), (used / count) / 2);
+        int y = topReserve;
         TStaffStartPosition starts[kMaxStaves];
         std::copy(std::begin(pageStart), std::end(pageStart), starts);
         for (int k = 0; k < count; ++k) {
             int labelWidth = k == 0 ? firstLabelWidth : laterLabelWidth;
             y += gap;
-            int systemTop = GetPageTop() + y;
-            int x = GetPageLeft(p);
             fonts->AttachDC(ref, ref);
             FormatSystem(starts, labelWidth);
             drawInfo->GetStartPositions(starts);
             fonts->DetachDC();
-            if (labelWidth > drawInfo->GetBracketWidth()) {
-                fonts->AttachDC(out, ref);
-                drawInfo->DrawStaffLabels(x + drawInfo->GetFirstRecordWidth(), systemTop, labelWidth);
-                fonts->DetachDC();
-            }
-            x += labelWidth;
-            fonts->AttachDC(out, ref);
-            if (!metafileMode && drawInfo->GetShowPrinterMargin()) {
-                TStaffDrawInfo* top = drawInfo->GetStaffDrawInfo(0);
-                int right = x + (top ? top->GetTotalWidth() : 0);
-                int rest = GetPageLeft(p) + usableWidth - right;
-                if (rest > 0) {
-                    fonts->OriginY = systemTop + drawInfo->GetSystemEdgeY(-1);
-                    fonts->DrawRuler(6, -2, right, rest, false);
-                }
-            }
-            TDrawExtent extent;
-            extent.Width = GetPageLeft(p) + usableWidth;
-            extent.Left = 0;
-            extent.Right = INT_MAX;
-            drawInfo->DrawSystem(extent, x, systemTop, -1);
-            if (score->GetPrintSystemSepMark()) {
-                bool needsLine = drawInfo->NeedsSystemLine();
-                if (k > 0 && (previousNeedsLine || needsLine)) {
-                    int edge = systemTop + drawInfo->GetSystemEdgeY(-1);
-                    int mark = previousBottom + (edge - previousBottom) / 2;
-                    if (score->BarNumbers != 0) {
-                        int alt = edge - (9 * fonts->StaffSpace) / 2;
-                        if (mark > alt && alt > previousBottom) mark = alt;
-                    }
-                    fonts->SelectColor(0);
-                    fonts->DrawSystemSeparator(x, mark);
-                }
-                previousNeedsLine = needsLine;
-            }
-            fonts->DetachDC();
-            previousBottom = systemTop + drawInfo->GetSystemEdgeY(1);
+            DrawLaidOutSystem(out, ref, p, k, labelWidth, GetPageTop() + y, separator);
             y += drawInfo->GetSystemHeight();
         }
     }

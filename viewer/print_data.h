@@ -84,6 +84,13 @@ private:
     bool IsMirroredPage(int pageIndex) const;
     int PointsToPixels(HFONT font) const;
     int FormatSystem(const TStaffStartPosition* starts, int labelWidth);
+    // What the separator mark between two systems needs to know of the system above.
+    struct TSystemSeparatorState {
+        int previousBottom = 0;
+        bool previousNeedsLine = false;
+    };
+    void DrawLaidOutSystem(HDC out, HDC ref, int p, int k, int labelWidth, int systemTop,
+                           TSystemSeparatorState& separator);
 
     TMusicScore* score;
     TColorPalette* palette;

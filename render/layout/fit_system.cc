@@ -3,6 +3,7 @@
 // until the widest fills the width, and every staff padded to the widest.
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "render/layout/item_cast.h"
@@ -43,6 +44,10 @@ struct TScoreDrawInfo::TSystemFit {
     bool extendOnly = false;         // the last system keeps its width and only the narrower staves grow
     std::vector<TStretchCursor> cursors;
     bool widenedSinceRestart = false;  // a pass of the cursors that widened nothing would only repeat
+    bool firstPass = true;             // the cursors have not yet been restarted
+    // The records the first pass of the cursors widened, in order, each with its staff: every later pass
+    // widens the very same ones, since the cursors move by the records' times and kinds, never by widths.
+    std::vector<std::pair<int, int>> passTargets;
 };
 
 int TScoreDrawInfo::StretchTargetRecord(TStaffDrawInfo& s, int cursor, int passed) {
@@ -428,6 +433,7 @@ void TScoreDrawInfo::WidenAtCursors(TSystemFit& fit, int64_t best, int bestPrior
         int target = StretchTargetRecord(s, k.cursor, k.passed);
         s.Record(target).Width += 1;
         fit.sums[static_cast<size_t>(si)] += 1;
+        if (fit.firstPass) fit.passTargets.emplace_back(si, target);
         fit.widenedSinceRestart = true;
         const TLayoutRecord& c = s.Record(k.cursor);
         if (k.t < best || (k.t == best && c.GetPriority() <= bestPriority)) {
@@ -448,6 +454,7 @@ void TScoreDrawInfo::StretchToWidth(TSystemFit& fit) {
         if (!NextStretchTime(fit, best, bestPriority)) {
             if (!fit.widenedSinceRestart || !RestartCursors(fit)) break;
             fit.widenedSinceRestart = false;
+            SkipWholePasses(fit);
             continue;
         }
         WidenAtCursors(fit, best, bestPriority);
@@ -462,7 +469,33 @@ void TScoreDrawInfo::StretchToWidth(TSystemFit& fit) {
         if (!any) {
             if (!RestartCursors(fit)) break;
             fit.widenedSinceRestart = false;
+            SkipWholePasses(fit);
         }
+    }
+}
+
+// After the first pass of the cursors: every pass widens the same records, and a staff only grows within
+// a pass, so as many whole passes as leave every staff short of the width are added at once; the pass that
+// reaches the width is then stepped through as before.
+void TScoreDrawInfo::SkipWholePasses(TSystemFit& fit) {
+    if (!fit.firstPass) return;
+    fit.firstPass = false;
+    std::vector<int64_t> perPass(fit.sums.size(), 0);
+    for (const auto& [si, target] : fit.passTargets)
+        ++perPass[static_cast<size_t>(si)];
+    int64_t passes = -1;
+    for (size_t si = 0; si < perPass.size(); ++si) {
+        if (perPass[si] == 0) continue;
+        int64_t room = fit.width - 1 - fit.sums[si];
+        int64_t n = room < 0 ? 0 : room / perPass[si];
+        passes = passes < 0 ? n : std::min(passes, n);
+    }
+    if (passes <= 0) return;
+    for (const auto& [si, target] : fit.passTargets)
+        Staves[si]->Record(target).Width += static_cast<int32_t>(passes);
+    for (size_t si = 0; si < perPass.size(); ++si) {
+        fit.sums[si] += passes * perPass[si];
+        fit.maxSum = std::max(fit.maxSum, fit.sums[si]);
     }
 }
 

@@ -256,10 +256,7 @@ void TScoreDrawInfo::LayoutStavesVertically(bool recompute) {
             int last = s->GetLastItemIndex();
             bool shown = false, any = false;
             if (first >= 0) {
-                TSDNtnIdx& idx = s->SizeIndex;
-                if (idx.GetStaff() != staff || idx.GetIndex() > first || !idx.GetItem())
-                    idx = TSDNtnIdx(s, 0);
-                idx.Seek(first);
+                TSDNtnIdx& idx = s->SizeIndexAt(first);
                 for (;;) {
                     if (idx.IsStaffShown()) shown = true;
                     if (idx.IsDurational() || idx.GetBarLine()) {

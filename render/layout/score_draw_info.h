@@ -115,6 +115,7 @@ private:
     bool NextStretchTime(TSystemFit& fit, int64_t& best, int& bestPriority);
     void WidenAtCursors(TSystemFit& fit, int64_t best, int bestPriority);
     void StretchToWidth(TSystemFit& fit);
+    void SkipWholePasses(TSystemFit& fit);
     void PadToWidest(TSystemFit& fit);
 
     TMusicScore* Score;

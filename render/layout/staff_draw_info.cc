@@ -68,6 +68,63 @@ void TStaffDrawInfo::ResetIndexes() {
     ContextStaff = Staff;
     ContextItemCount = Staff ? Staff->GetItemCount() : -1;
     SizeIndex = TSDNtnIdx(Staff ? this : nullptr, 0);
+    SizeStarts.clear();
+    ContextStarts.clear();
+    NextSizeStart = NextContextStart = 0;
+}
+
+// Kept walks hold for the staff and the item count they were made on; any other starts again.
+void TStaffDrawInfo::CheckKeptStarts() {
+    if (ContextStaff == Staff && ContextItemCount == (Staff ? Staff->GetItemCount() : -1)) return;
+    ContextWalk = TStaffContextWalk();
+    ContextStaff = Staff;
+    ContextItemCount = Staff ? Staff->GetItemCount() : -1;
+    SizeStarts.clear();
+    ContextStarts.clear();
+    NextSizeStart = NextContextStart = 0;
+}
+
+namespace {
+// Puts value in the ring of kept starts, over the oldest one once the ring is full.
+template <class T>
+void KeepStart(std::vector<T>& ring, size_t& next, size_t size, const T& value) {
+    if (ring.size() < size) {
+        ring.push_back(value);
+        return;
+    }
+    ring[next] = value;
+    next = (next + 1) % size;
+}
+}  // namespace
+
+TSDNtnIdx& TStaffDrawInfo::SizeIndexAt(int first) {
+    CheckKeptStarts();
+    TSDNtnIdx& idx = SizeIndex;
+    if (idx.GetStaff() != Staff || idx.GetIndex() > first || !idx.GetItem()) {
+        const TSDNtnIdx* from = nullptr;
+        for (const TSDNtnIdx& k : SizeStarts)
+            if (k.GetStaff() == Staff && k.GetItem() && k.GetIndex() <= first &&
+                (!from || k.GetIndex() > from->GetIndex()))
+                from = &k;
+        idx = from ? *from : TSDNtnIdx(this, 0);
+    }
+    idx.Seek(first);
+    bool kept = false;
+    for (const TSDNtnIdx& k : SizeStarts)
+        if (k.GetIndex() == idx.GetIndex()) kept = true;
+    if (!kept) KeepStart(SizeStarts, NextSizeStart, kKeptStarts, idx);
+    return idx;
+}
+
+// Before the context walk goes to index: a walk that already passed it goes on from the latest kept
+// start that did not (the walk only moves forward; without one it starts again from the staff's start).
+void TStaffDrawInfo::ResumeContextWalk(int index) {
+    CheckKeptStarts();
+    if (!ContextWalk.Started || index >= ContextWalk.Target) return;
+    const TStaffContextWalk* from = nullptr;
+    for (const TStaffContextWalk& k : ContextStarts)
+        if (k.Started && k.Target <= index && (!from || k.Target > from->Target)) from = &k;
+    if (from) ContextWalk = *from;
 }
 
 // An index kept from an earlier walk, when it still stands on this staff's items.
@@ -591,12 +648,12 @@ void TStaffDrawInfo::FormatSegment(TStaffStartPosition start, int width) {
         // The clef and key in force at the first note, in play order. The walk goes on from where the
         // previous system's walk stopped (walking from the staff's start for every system would make laying
         // out a long score quadratic); a walk kept from another staff or item count starts again.
-        if (ContextStaff != Staff || ContextItemCount != Staff->GetItemCount()) {
-            ContextWalk = TStaffContextWalk();
-            ContextStaff = Staff;
-            ContextItemCount = Staff->GetItemCount();
-        }
+        ResumeContextWalk(first.GetIndex());
         Staff->FindContextItems(first.GetIndex(), clef, ts, key, ContextWalk);
+        bool kept = false;
+        for (const TStaffContextWalk& k : ContextStarts)
+            if (k.Target == ContextWalk.Target) kept = true;
+        if (!kept) KeepStart(ContextStarts, NextContextStart, kKeptStarts, ContextWalk);
         bool repeatClef = clef > 0, repeatKey = key > 0;
         if (!(clef < s && key < s) && key > clef) {
             int target = clef < s ? key : clef;

@@ -195,6 +195,10 @@ public:
     TRelNtnIdx Index;
     // Kept between formatting calls so that systems that follow each other walk the staff only once.
     TSDNtnIdx SizeIndex{nullptr, 0};
+    // The size index moved to item first: on from SizeIndex when it has not passed first, else from the
+    // latest system start kept before first (pages are laid out again from an earlier system), else from
+    // the staff's start.
+    TSDNtnIdx& SizeIndexAt(int first);
 
 private:
     bool EnsureRecords(int needed);
@@ -228,4 +232,14 @@ private:
     TStaffContextWalk ContextWalk;
     const TMusicStaff* ContextStaff = nullptr;
     int ContextItemCount = -1;
+    // The size index and the context walk as they stood at the last few system starts, so that laying out
+    // an earlier system again (the next page starts with the system that did not fit, the pages of a
+    // justified page or the preview go back) goes on from there instead of from the staff's start. Kept
+    // for the staff and item count of the context walk above.
+    static constexpr size_t kKeptStarts = 8;
+    std::vector<TSDNtnIdx> SizeStarts;
+    std::vector<TStaffContextWalk> ContextStarts;
+    size_t NextSizeStart = 0, NextContextStart = 0;
+    void CheckKeptStarts();
+    void ResumeContextWalk(int index);
 };

@@ -130,7 +130,7 @@ void TMidiFileBuf::SetEndLimit(DWORD tick) {
     FilterTick = tick;
 }
 
-int TMidiFileBuf::AddEvent(const TMidiEvent& source) {
+int TMidiFileBuf::AddFilteredEvent(const TMidiEvent& source) {
     TMidiEvent event = source;
     if (KindMask & (1u << event.GetKind())) return 1;
     if (FilterTick != 0) {
@@ -155,7 +155,38 @@ int TMidiFileBuf::AddEvent(const TMidiEvent& source) {
             if (Blocks[0]->Replace(event)) return 0;
         }
     }
+    if (Collector != nullptr) {
+        Collector->push_back(event);
+        return 0;
+    }
     return Insert(event);
+}
+
+void TMidiFileBuf::AddEvents(const TMidiEvent* events, size_t count) {
+    size_t i = 0;
+    while (i < count) {
+        // Unfiltered events that go after the stored ones are copied a block at a time: the events that
+        // follow the first are in play order already.
+        const bool plain = KindMask == 0 && FilterTick == 0 && Collector == nullptr && Pending.empty();
+        if (!plain || Stored >= GetCapacity() ||
+            (Stored > 0 && TMidiEvent::GoesAfter(At(Stored - 1), events[i]))) {
+            AddEvent(events[i++]);
+            continue;
+        }
+        TSingleMidiBuf& block = *Blocks[Stored / MIDI_BLOCK_EVENTS];
+        const int at = Stored % MIDI_BLOCK_EVENTS;
+        const size_t n = std::min(count - i, static_cast<size_t>(MIDI_BLOCK_EVENTS - at));
+        std::copy_n(events + i, n, block.Events + at);
+        block.Count = static_cast<SHORT>(at + static_cast<int>(n));
+        Stored += static_cast<int>(n);
+        i += n;
+    }
+}
+
+int TMidiFileBuf::GetFreeCapacity() const {
+    Normalize();
+    const int capacity = GrowthStep > 0 ? MIDI_MAX_BLOCKS * MIDI_BLOCK_EVENTS : GetCapacity();
+    return std::max(capacity - Stored, 0);
 }
 
 namespace {
@@ -175,9 +206,11 @@ int TMidiFileBuf::Insert(const TMidiEvent& event) {
         if (!Pending.empty() && (!last || !TMidiEvent::GoesAfter(*last, PendingLast))) last = &PendingLast;
         if (!last || !TMidiEvent::GoesAfter(*last, event)) return 1;
     } else if (Pending.empty() && (Stored == 0 || !TMidiEvent::GoesAfter(At(Stored - 1), event))) {
-        // In play order: append.
+        // In play order: append (every block before the one it lands in is full).
         At(Stored) = event;
-        SetStoredCount(Stored + 1);
+        ++Stored;
+        Blocks[(Stored - 1) / MIDI_BLOCK_EVENTS]->Count =
+            static_cast<SHORT>((Stored - 1) % MIDI_BLOCK_EVENTS + 1);
         return 0;
     }
     if (Pending.empty() || !TMidiEvent::GoesAfter(PendingLast, event)) PendingLast = event;
@@ -357,6 +390,69 @@ void TMidiFileBuf::Transpose(int amount, WORD channelMask, WORD portMask) {
         Blocks[b]->Transpose(amount, channelMask, portMask);
 }
 
+TMidiSliceCollector::TMidiSliceCollector(TMidiFileBuf& buffer)
+    : Buffer(buffer),
+      Active(buffer.GetFilterMode() != MFB_FILTER_START_OFFSET || buffer.GetFilterTick() == 0),
+      Room(buffer.GetFreeCapacity()) {
+    if (Active) Buffer.SetCollector(&Arrived);
+}
+
+TMidiSliceCollector::~TMidiSliceCollector() {
+    Flush(nullptr);
+    Buffer.SetCollector(nullptr);
+}
+
+bool TMidiSliceCollector::HasOverflowed() {
+    Count += static_cast<int64_t>(Arrived.size() - Counted);
+    Counted = Arrived.size();
+    return Buffer.HasOverflowed() || Count > Room;
+}
+
+void TMidiSliceCollector::Flush(const DWORD* limit) {
+    if (!Active) return;
+    // The events held over came first.
+    Batch.swap(HeldOver);
+    Batch.insert(Batch.end(), Arrived.begin(), Arrived.end());
+    HeldOver.clear();
+    Arrived.clear();
+    Counted = 0;
+    // Each event's place as one number, sorted as plain numbers: the tick made unsigned (so that it orders
+    // as the signed tick does), the rank at one tick, and the index in the batch, which keeps equal events in
+    // the order they came.
+    constexpr int kIndexBits = 29;
+    constexpr uint64_t kIndexMask = (uint64_t{1} << kIndexBits) - 1;
+    if (Batch.size() <= kIndexMask) {
+        Keys.clear();
+        for (size_t i = 0; i < Batch.size(); ++i) {
+            const uint64_t tick = Batch[i].Tick ^ 0x80000000u;
+            const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(Batch[i]));
+            Keys.push_back(tick << 32 | rank << kIndexBits | i);
+        }
+        std::sort(Keys.begin(), Keys.end());
+        for (uint64_t key : Keys)
+            Arrived.push_back(Batch[key & kIndexMask]);
+    } else {
+        std::stable_sort(Batch.begin(), Batch.end(), [](const TMidiEvent& a, const TMidiEvent& b) {
+            return TMidiEvent::GoesAfter(b, a);
+        });
+        Arrived.swap(Batch);
+    }
+    Batch.clear();
+    size_t ready = Arrived.size();
+    if (limit != nullptr) {
+        const auto end = static_cast<int32_t>(*limit);
+        ready = static_cast<size_t>(
+            std::partition_point(Arrived.begin(), Arrived.end(),
+                                 [end](const TMidiEvent& e) { return static_cast<int32_t>(e.Tick) < end; }) -
+            Arrived.begin());
+    }
+    HeldOver.assign(Arrived.begin() + static_cast<std::ptrdiff_t>(ready), Arrived.end());
+    Buffer.SetCollector(nullptr);
+    Buffer.AddEvents(Arrived.data(), ready);
+    Arrived.clear();
+    Buffer.SetCollector(&Arrived);
+}
+
 void TMFBIndex::Next() {
     if (CanMove(1)) ++Index;
 }
@@ -443,8 +539,20 @@ void TMFBTimeIndex::Next() {
 void TMFBTimeIndex::SetPos(int index) {
     index = std::min(index, Buffer->GetEventCount() - 1);
     if (index < Index) Reset();
-    while (Index < index)
-        Next();
+    // The steps of Next, a block at a time: a song's whole length is walked this way on every render.
+    while (Index < index) {
+        const int next = Index + 1;
+        const TSingleMidiBuf* block = Buffer->GetBlock(next / MIDI_BLOCK_EVENTS);
+        const int first = next % MIDI_BLOCK_EVENTS;
+        const int last = std::min(first + (index - next), MIDI_BLOCK_EVENTS - 1);
+        for (int k = first; k <= last; ++k) {
+            // Only tempo and pause events change the time; the tick is the last event's.
+            const int kind = block->Events[k].GetKind();
+            if (kind == MIDI_KIND_TEMPO || kind == MIDI_KIND_PAUSE) Account(block->Events[k]);
+        }
+        CurrentTick = block->Events[last].Tick;
+        Index += last - first + 1;
+    }
 }
 
 DWORD TMFBTimeIndex::GetMs() const {

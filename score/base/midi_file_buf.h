@@ -3,6 +3,7 @@
 // walk it by event, tick and millisecond.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/base/wintypes.h"
@@ -69,7 +70,16 @@ public:
     // was ignored, filtered out or could not be stored. When every block is full and none can be added the
     // overflow flag is set and the event that comes last in play order is lost (which may be one added
     // earlier).
-    int AddEvent(const TMidiEvent& event);
+    int AddEvent(const TMidiEvent& event) {
+        // Collected events that no filter touches take the short way: a performance adds millions.
+        if (Collector != nullptr && KindMask == 0 && FilterTick == 0) {
+            Collector->push_back(event);
+            return 0;
+        }
+        return AddFilteredEvent(event);
+    }
+    // Adds events that are in play order among themselves, with the same outcome as AddEvent one by one.
+    void AddEvents(const TMidiEvent* events, size_t count);
     int AddTempo(DWORD tick, int bpm);
     int AddTimeSignature(DWORD tick, int beats, int unitCode);
     int AddPause(DWORD tick, int units);
@@ -82,6 +92,13 @@ public:
     // Milliseconds from the start to the tick (to the last event when the tick is 0).
     DWORD GetSongDurationMs(DWORD tick) const;
 
+    // While a list is set, the events that AddEvent would store (past the kind mask and the end limit) are
+    // appended to it instead, for a caller that puts a batch in play order itself and hands it back through
+    // AddEvent. Not for use with a start offset, whose filter works on the stored events.
+    void SetCollector(std::vector<TMidiEvent>* list) { Collector = list; }
+    // Events that can still be added before the buffer overflows, growing it as AddEvent would.
+    int GetFreeCapacity() const;
+
     WORD GetChannelsUsed(WORD commandMask) const;
     int GetVelocityExtreme(WORD channelMask, bool highest) const;
     int GetWidestSpan(WORD channelMask) const;
@@ -92,6 +109,7 @@ public:
 private:
     int GetCapacity() const { return (LastAllocated + 1) * MIDI_BLOCK_EVENTS; }
     TMidiEvent& At(int index) const { return Blocks[index >> 11]->Events[index & (MIDI_BLOCK_EVENTS - 1)]; }
+    int AddFilteredEvent(const TMidiEvent& event);
     int Insert(const TMidiEvent& event);
     // Brings the events added out of order into their places in the blocks.
     void Normalize() const;
@@ -107,6 +125,7 @@ private:
     WORD KindMask = 0;
     DWORD LatestTempoTick = 0;
     int GrowthStep = 0;
+    std::vector<TMidiEvent>* Collector = nullptr;
 
     // Events in the blocks, in play order; the blocks are filled from the first.
     mutable int Stored = 0;
@@ -117,6 +136,40 @@ private:
     mutable TMidiEvent PendingLast = {};
     // The one of them that comes first in play order.
     mutable TMidiEvent PendingFirst = {};
+};
+
+// Fills a song buffer with events that come in slices of time, several sources one after another within a
+// slice (a score's staves), so that nearly every event would land before the end of the stored ones and
+// wait there to be sorted in. While it lives, the buffer's events are collected; Flush sorts the slice's
+// events together with those held over from earlier slices (which came first) and hands the ones before
+// the slice's end to the buffer, which then only appends; the rest are held over. The outcome is the
+// buffer's own (equal events keep the order they came in, whatever the split), overflow included. The
+// destructor hands over what is left. A buffer with a start offset is filled directly.
+class TMidiSliceCollector {
+public:
+    explicit TMidiSliceCollector(TMidiFileBuf& buffer);
+    ~TMidiSliceCollector();
+    TMidiSliceCollector(const TMidiSliceCollector&) = delete;
+    TMidiSliceCollector& operator=(const TMidiSliceCollector&) = delete;
+
+    // The buffer has overflowed, or would have, had the events collected so far been added one by one.
+    bool HasOverflowed();
+    // Hands over the events before the tick (ticks compared as signed 32-bit values).
+    void Flush(DWORD limit) { Flush(&limit); }
+
+private:
+    // Every event when there is no limit.
+    void Flush(const DWORD* limit);
+
+    TMidiFileBuf& Buffer;
+    const bool Active;
+    const int64_t Room;
+    int64_t Count = 0;
+    size_t Counted = 0;
+    std::vector<TMidiEvent> Arrived;
+    std::vector<TMidiEvent> HeldOver;
+    std::vector<TMidiEvent> Batch;
+    std::vector<uint64_t> Keys;
 };
 
 // A cursor over the events of a song buffer.

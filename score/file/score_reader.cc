@@ -383,6 +383,7 @@ TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindo
     int n = std::min(stored, kMaxStaffItems - 2);
     if (stored > n) cut = true;
     ShowLoadProgress(statusWindow, " Loading %s:%s (%d items)", staff->GetGroup(), staff->GetName(), n);
+    staff->ReserveItems(((n + 2) / 100 + 1) * 100 + 1);
     // Versions up to 8 store the boundary bar lines; the staff has its own.
     if (V <= 8 && count >= 1 && !in.GetError()) SkipItem(hdr, in);
     while (n > 0 && !in.GetError()) {
@@ -393,7 +394,7 @@ TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindo
             in.SetError();
             break;
         }
-        staff->InsertItem(item, staff->GetItemCount() - 1);
+        staff->InsertBeforeLastItem(item);
     }
     // Records beyond the most a staff can hold are read and dropped, so that the next staff is found.
     while (stored > 0 && !in.GetError()) {

@@ -51,8 +51,9 @@ void FormatBarLine(TBarLineData& bar, const TAuditNtnIdx& idx) {
         const TMusicStaff& staff = *idx.GetStaff();
         for (int i = idx.GetIndex() + 1; i < staff.GetItemCount(); ++i) {
             const TNotatedItem* item = staff.GetItem(i);
-            if (item->GetType() == ntBarLine) break;
-            if (item->IsSongNote() || item->GetType() == ntMultiMeasureRest) {
+            const int type = item->GetType();
+            if (type == ntBarLine) break;
+            if (IsSongNoteType(type) || type == ntMultiMeasureRest) {
                 holdsMusic = true;
                 break;
             }
@@ -91,60 +92,60 @@ void FormatMultiMeasureRest(TMultiMeasureRest& rest, const TAuditNtnIdx& idx) {
     rest.SetBarLength(beats, exponent);
 }
 
-void ResolveTies(TSongNote& note, const TAuditNtnIdx& idx) {
+void ResolveTies(TSongNote& note, int type, const TAuditNtnIdx& idx) {
     note.SetTieContinued(false);
-    const int count = note.GetNoteCount();
-    for (int i = 0; i < count; ++i) {
-        if (TMusicNote* m = note.GetNote(i)) {
-            m->SetTieContinued(false);
-            m->ResetAutomaticAccidental();
-        }
-    }
+    ForEachNote(note, type, [](TMusicNote& m) {
+        m.SetTieContinued(false);
+        m.ResetAutomaticAccidental();
+    });
     if (idx.GetPendingTies().GetCount() == 0) return;
     TPendingTieList open = idx.GetPendingTies();
-    for (int i = 0; i < count; ++i) {
-        TMusicNote* m = note.GetNote(i);
-        if (!m) continue;
-        const int pos = m->GetStaffPos();
-        const int shown = m->GetShownAccidental();
+    ForEachNote(note, type, [&open, &idx](TMusicNote& m) {
+        const int pos = m.GetStaffPos();
+        const int shown = m.GetShownAccidental();
         TPendingTie entry;
-        if (!open.Take(pos, shown, entry, true)) continue;
-        m->SetTieContinued(true);
+        if (!open.Take(pos, shown, entry, true)) return;
+        m.SetTieContinued(true);
         if (shown == acNone) {
-            const int played = m->GetPlayedAccidental(idx.GetPlayState());
+            const int played = m.GetPlayedAccidental(idx.GetPlayState());
             TPendingTie other;
             if (played != entry.GetAccidental() || open.Take(pos, shown, other, false)) {
-                m->SetAutomaticAccidental(entry.GetAccidental());
+                m.SetAutomaticAccidental(entry.GetAccidental());
             }
         }
         // The end of a tie bends the way its start does.
-        if (!m->HasAttribute(naTieDirection)) m->SetTieDownward(!entry.GetFlag());
-    }
+        if (!m.HasAttribute(naTieDirection)) m.SetTieDownward(!entry.GetFlag());
+    });
 }
 
 bool CanCompleteGroup(TSongNote& note, int g, const TAuditNtnIdx& idx) {
     TMusicStaff* staff = idx.GetStaff();
     const int index = idx.GetIndex();
-    TSimpleNtnIdx walk(staff, index);
-    if (!walk.IsNoteItem(g == 1)) return false;
+    // Notes join a beam, notes and rests a triplet.
+    auto isMember = [g](int type) {
+        return IsSongNoteType(type) && (g == 1 || (type != ntRest && type != ntRestChord));
+    };
+    TNotatedItem* item = staff->GetItem(index);
+    if (!item || !isMember(item->GetType())) return false;
     if (g == 0 && !note.HasStemSetting()) {
         TStaffItemRange group(staff, index, index);
         StaffRangeExtendByNotes(group, 0, index);
         if (!StaffMakeNoteGroup(group, 0)) return false;
     }
+    // A walk along the staff from the note, item by item, while the items let the group go on.
     const bool grace = note.IsGrace();
     int total = 0;
-    while (walk.CanJoinGroup(grace, g)) {
-        const TSongNote* n = walk.GetSongNote();
-        if (n && n->IsGrace() == grace && walk.IsNoteItem(g == 1)) {
+    for (int i = index; TSimpleNtnIdx::ItemCanJoinGroup(item, grace, g);) {
+        const auto* n = isMember(item->GetType()) ? static_cast<const TSongNote*>(item) : nullptr;
+        if (n && n->IsGrace() == grace) {
             if (g == 0 && n->GetStemSetting() != note.GetStemSetting()) return false;
             total += n->GetDuration();
             const int state = n->GetGroupState(g);
             if (state == gsEnd) return g == 0 || total % 12 == 0;
             if (n != &note && state != gsMiddle) return false;
         }
-        if (!walk.CanStep(1)) return false;
-        walk.Step(1);
+        if (i >= staff->GetLastIndex()) return false;
+        item = staff->GetItem(++i);
     }
     return false;
 }
@@ -164,8 +165,8 @@ void CheckGroups(TSongNote& note, TAuditNtnIdx& idx) {
 }
 
 // A plain whole rest alone in its bar lasts the bar.
-void CheckWholeBarRest(TRestNote& rest, const TAuditNtnIdx& idx) {
-    if (rest.GetType() != ntRest || !rest.IsWholeBarRestCandidate()) return;
+void CheckWholeBarRest(TRestNote& rest, int type, const TAuditNtnIdx& idx) {
+    if (type != ntRest || !rest.IsWholeBarRestCandidate()) return;
     const TMusicStaff& staff = *idx.GetStaff();
     for (int i = idx.GetLastBar() + 1; i < staff.GetItemCount(); ++i) {
         const TNotatedItem* item = staff.GetItem(i);
@@ -181,39 +182,35 @@ void CheckWholeBarRest(TRestNote& rest, const TAuditNtnIdx& idx) {
     rest.SetBarLength(beats, unit);
 }
 
-void FormatSongNote(TSongNote& note, TAuditNtnIdx& idx) {
+void FormatSongNote(TSongNote& note, int type, TAuditNtnIdx& idx) {
+    const bool isRest = type == ntRest || type == ntRestChord;
     const int open = idx.GetOpenChordTicks();
     note.SetUnderOpenChord(open > 0 && StemSign(note) == idx.GetOpenChordStem());
 
-    ResolveTies(note, idx);
+    ResolveTies(note, type, idx);
 
     // The group marks are checked before a rest is judged a whole-bar rest: a triplet mark that cannot
     // stand would otherwise keep the rest from filling its bar in this pass and not in the next one.
-    if (note.IsRest()) {
+    if (isRest) {
         auto& rest = static_cast<TRestNote&>(note);
         rest.ClearBarLength();
         rest.SetAttributes(static_cast<uint16_t>(rest.GetAttributes() & kRestAttributes));
     }
     CheckGroups(note, idx);
-    if (note.IsRest()) {
+    if (isRest) {
         auto& rest = static_cast<TRestNote&>(note);
-        CheckWholeBarRest(rest, idx);
-        if (rest.GetType() == ntRestChord) {
+        CheckWholeBarRest(rest, type, idx);
+        if (type == ntRestChord) {
             if (TMusicNote* part = static_cast<TRestChord&>(rest).GetPart()) part->SetColor(0);
         }
     }
 
-    const int count = note.GetNoteCount();
-    if (count > 1) {
-        for (int i = 0; i < count; ++i) {
-            if (TMusicNote* m = note.GetNote(i)) m->SetColor(0);
-        }
-    }
-    if (note.GetColor() != 0) {
-        for (int i = 0; i < count; ++i) {
-            TMusicNote* m = note.GetNote(i);
-            if (m && m->GetMarkNumber() == note.GetColor()) m->SetMarkNumber(0);
-        }
+    if (type != ntNote && note.GetNoteCount() > 1)
+        ForEachNote(note, type, [](TMusicNote& m) { m.SetColor(0); });
+    if (const int color = note.GetColor(); color != 0) {
+        ForEachNote(note, type, [color](TMusicNote& m) {
+            if (m.GetMarkNumber() == color) m.SetMarkNumber(0);
+        });
     }
 
     note.UpdateSlurAndTie(idx.GetPlayState(), *idx.GetStaff(), idx.GetIndex());
@@ -222,7 +219,8 @@ void FormatSongNote(TSongNote& note, TAuditNtnIdx& idx) {
 void FormatItem(TAuditNtnIdx& idx) {
     TNotatedItem* item = idx.GetItem();
     if (!item) return;
-    switch (item->GetType()) {
+    const int type = item->GetType();
+    switch (type) {
         case ntKey:
             FormatKey(static_cast<TKeyData&>(*item), idx);
             break;
@@ -252,7 +250,7 @@ void FormatItem(TAuditNtnIdx& idx) {
             FormatMultiMeasureRest(static_cast<TMultiMeasureRest&>(*item), idx);
             break;
         default:
-            if (item->IsSongNote()) FormatSongNote(static_cast<TSongNote&>(*item), idx);
+            if (IsSongNoteType(type)) FormatSongNote(static_cast<TSongNote&>(*item), type, idx);
             break;
     }
 }
@@ -285,10 +283,10 @@ void FormatStaffItems(const TStaffItemRange& range) {
     }
     TRunningPass pass{staff, end, gRunning};
     gRunning = &pass;
+    // One cursor moves on item by item: each step carries the context one item further.
     TAuditNtnIdx idx(staff);
-    idx.Seek(0);
     while (idx.CanStep(1) && idx.GetIndex() <= pass.End) {
-        idx.Step(1);
+        idx.Next();
         FormatItem(idx);
     }
     gRunning = pass.Outer;

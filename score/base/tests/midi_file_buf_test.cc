@@ -122,6 +122,62 @@ TEST(MidiFileBufTest, SlicesOfManyStavesEndInPlayOrder) {
     ExpectContents(buf, Reference(added));
 }
 
+// The slice collector against the buffer filled event by event and against one stable sort: staves whose
+// events of a slice reach past its end (and now and then back before it, or to a negative tick), split at
+// the slice's end or anywhere; with growth, with a fixed size that overflows (the walk stops where the
+// one-by-one buffer would have overflowed), and through a kind mask.
+TEST(MidiFileBufTest, SliceCollectorEndsAsEventByEvent) {
+    std::mt19937 rng(23);
+    for (int round = 0; round < 40; ++round) {
+        const int growth = round % 4 == 3 ? 0 : 16;
+        TMidiFileBuf direct(growth);
+        TMidiFileBuf collected(growth);
+        if (growth == 0) {
+            direct.SetBlockCount(2);
+            collected.SetBlockCount(2);
+        }
+        if (round % 5 == 4) {
+            direct.SetKindMask(1u << MIDI_KIND_TEMPO);
+            collected.SetKindMask(1u << MIDI_KIND_TEMPO);
+        }
+        // Events stored before the walk, as the tempo and the staves' set-up are.
+        std::vector<TMidiEvent> added = RandomEvents(30, 3, rng);
+        for (const TMidiEvent& e : added) {
+            direct.AddEvent(e);
+            collected.AddEvent(e);
+        }
+        const int staves = 1 + static_cast<int>(rng() % 8);
+        const int span = 1 + static_cast<int>(rng() % 1500);
+        bool stopped = false;
+        {
+            TMidiSliceCollector slices(collected);
+            for (int slice = 0; slice < 200 && !stopped; ++slice) {
+                const DWORD limit = static_cast<DWORD>((slice + 1) * 384);
+                for (int staff = 0; staff < staves && !stopped; ++staff) {
+                    for (TMidiEvent e : RandomEvents(static_cast<int>(rng() % 12), span, rng)) {
+                        e.Tick += limit - 384;
+                        if (rng() % 50 == 0) e.Tick = rng() % 2 ? 0x90000000u : limit / 2;
+                        if (rng() % 40 == 0) e.SetTempo(100);
+                        direct.AddEvent(e);
+                        collected.AddEvent(e);
+                        added.push_back(e);
+                    }
+                    stopped = slices.HasOverflowed();
+                    ASSERT_EQ(stopped, direct.HasOverflowed()) << "round " << round;
+                }
+                slices.Flush(round % 2 ? limit : limit - static_cast<DWORD>(rng() % 600));
+            }
+        }
+        ASSERT_EQ(collected.HasOverflowed(), direct.HasOverflowed());
+        ASSERT_EQ(collected.GetBlockCount(), direct.GetBlockCount());
+        std::vector<TMidiEvent> expected(direct.GetEventCount());
+        for (int i = 0; i < direct.GetEventCount(); ++i)
+            expected[static_cast<size_t>(i)] = *direct.GetEvent(i);
+        ExpectContents(collected, expected);
+        if (!direct.HasOverflowed() && round % 5 != 4) ExpectContents(collected, Reference(added));
+    }
+}
+
 TEST(MidiFileBufTest, PatchTripleStraddlingBlocksKeepsItsOrder) {
     // The first block is full of later notes; the bank select and program at an earlier tick push its last
     // events over into the next block, where they must stay in arrival order.
