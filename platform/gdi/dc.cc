@@ -133,8 +133,9 @@ HDC CreatePdfDC(const char* path, double widthPt, double heightPt, int dpi) {
     dc->pageHeightPt = heightPt;
     dc->width = static_cast<int>(std::lround(widthPt * dpi / 72.0));
     dc->height = static_cast<int>(std::lround(heightPt * dpi / 72.0));
-    // The PDF writer takes device pixels; it scales them to points itself.
-    dc->baseScale = 1.0;
+    // The PDF writer takes half device pixels, and scales them to points itself: shapes drawn on the pixel
+    // grid, and the pen's half-pixel offsets, then have whole numbers for coordinates.
+    dc->baseScale = 2.0;
     if (path) {
         dc->pdfPath = path;
         if (!StartPdfFile(*dc)) {

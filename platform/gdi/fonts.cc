@@ -309,14 +309,16 @@ GlyphRun MakeRun(const Font& font, double scaleY, const std::vector<uint32_t>& c
     double ppem = PixelsPerEm(font, scaleY);
     for (uint32_t cp : cps) {
         unsigned g = 0;
-        if (symbol && cp < 0x100) g = f.GlyphFor(0xF000 + cp);
-        if (!g) g = f.GlyphFor(cp);
-        if (!g && cp >= 0xF000 && cp <= 0xF0FF) g = f.GlyphFor(cp - 0xF000);
+        uint32_t shown = cp;  // the character of the font the glyph was found by
+        if (symbol && cp < 0x100) g = f.GlyphFor(shown = 0xF000 + cp);
+        if (!g) g = f.GlyphFor(shown = cp);
+        if (!g && cp >= 0xF000 && cp <= 0xF0FF) g = f.GlyphFor(cp - 0xF000), shown = cp;
         if (!g && !symbol && cp >= 0x20 && cp < 0x100 && f.symbolMap && !f.unicodeMap)
-            g = f.GlyphFor(0xF000 + cp);
+            g = f.GlyphFor(shown = 0xF000 + cp);
         int adv = Px(f.AdvanceUnits(g), ppem, f.upm);
         run.glyphs.push_back(g);
         run.advances.push_back(adv);
+        run.chars.push_back(shown);
         run.width += adv;
     }
     return run;
@@ -534,11 +536,17 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         std::vector<PdfGlyphPos> glyphs(run.glyphs.size());
         double pen = x;
         for (size_t i = 0; i < run.glyphs.size(); ++i) {
-            glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y};
+            glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y,
+                         i < run.chars.size() ? run.chars[i] : 0};
             pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
         }
         PdfOutlineSource source{&f, synth};
-        ShowPdfGlyphs(*dc, cr, &f.cairo[synth], f.upm, ppem, glyphs, PdfGlyphOutline, &source);
+        PdfFontInfo info;
+        info.key = &f.cairo[synth];
+        info.unitsPerEm = f.upm;
+        if (const char* name = FT_Get_Postscript_Name(f.ft)) info.name = name;
+        if (synth) info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
+        ShowPdfGlyphs(*dc, cr, info, ppem, glyphs, PdfGlyphOutline, &source);
         return;
     }
     if (!f.cairo[synth]) {

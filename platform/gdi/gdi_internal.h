@@ -113,7 +113,7 @@ struct DC {
     cairo_t* cr = nullptr;
     int dpiX = 96, dpiY = 96;
     int width = 0, height = 0;  // device size in pixels
-    double baseScale = 1.0;     // device pixels to surface units (PDF points)
+    double baseScale = 1.0;     // device pixels to surface units (PDF DCs: half pixels)
     POINT origin{0, 0};
     cairo_region_t* sysClip = nullptr;
     bool recording = false;
@@ -210,14 +210,15 @@ void ClipRect(cairo_t* cr, double x, double y, double width, double height);  //
 void BeginPdfDrawing(DC& dc, const cairo_region_t* clip);
 void EndPdfDrawing(DC& dc, cairo_t* cr);
 // Glyphs at user-space origins of the context, in a face of `unitsPerEm` drawn at `ppem` user units.
-void ShowPdfGlyphs(DC& dc, cairo_t* cr, const void* key, double unitsPerEm, double ppem,
+void ShowPdfGlyphs(DC& dc, cairo_t* cr, const PdfFontInfo& font, double ppem,
                    const std::vector<PdfGlyphPos>& glyphs, PdfWriter::OutlineFn outline, void* context);
 
 // Fonts (fonts.cc).
 struct GlyphRun {
     std::vector<unsigned long> glyphs;
-    std::vector<int> advances;  // device pixels
-    int width = 0;              // sum of the advances
+    std::vector<int> advances;    // device pixels
+    std::vector<uint32_t> chars;  // the character each glyph shows (for the text of PDF files)
+    int width = 0;                // sum of the advances
 };
 struct FontMetricsPx {
     int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;

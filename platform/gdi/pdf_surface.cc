@@ -29,7 +29,7 @@ PdfRgb SourceColor(cairo_t* cr) {
     return ToRgb(r, g, b);
 }
 
-// The context's path in surface units (device pixels); the caller destroys it.
+// The context's path in surface units; the caller destroys it.
 cairo_path_t* DevicePath(cairo_t* cr) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
@@ -192,8 +192,10 @@ DC* PdfDCOf(cairo_t* cr) {
 
 bool StartPdfFile(DC& dc) {
     auto writer = std::make_unique<PdfWriter>();
-    // Drawn in device pixels: the file scales them to points once per page.
-    if (!writer->Open(dc.pdfPath, dc.pageWidthPt, dc.pageHeightPt, 72.0 / dc.dpiX)) return false;
+    // Drawn in the DC's surface units (device pixels times the base scale): the file scales them to points
+    // once per page.
+    if (!writer->Open(dc.pdfPath, dc.pageWidthPt, dc.pageHeightPt, 72.0 / dc.dpiX / dc.baseScale))
+        return false;
     // An unbounded recording surface: it keeps cairo's clip and paths unlimited by any page size and is
     // never replayed.
     cairo_surface_t* s = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
@@ -329,7 +331,7 @@ void PaintSource(cairo_t* cr) {
     }
     // A colour over everything the clip lets through.
     w.SetFillColor(SourceColor(cr));
-    w.Rect(0, 0, dc->width, dc->height);
+    w.Rect(0, 0, dc->width * dc->baseScale, dc->height * dc->baseScale);
     w.Fill(false);
 }
 
@@ -356,8 +358,8 @@ void BeginPdfDrawing(DC& dc, const cairo_region_t* clip) {
     for (int i = 0; i < n; ++i) {
         cairo_rectangle_int_t r;
         cairo_region_get_rectangle(clip, i, &r);
-        layer.push_back({static_cast<double>(r.x), static_cast<double>(r.y), static_cast<double>(r.width),
-                         static_cast<double>(r.height)});
+        const double k = dc.baseScale;
+        layer.push_back({r.x * k, r.y * k, r.width * k, r.height * k});
     }
     dc.pdfClip.push_back(std::move(layer));
 }
@@ -367,7 +369,7 @@ void EndPdfDrawing(DC& dc, cairo_t* cr) {
     cairo_new_path(cr);
 }
 
-void ShowPdfGlyphs(DC& dc, cairo_t* cr, const void* key, double unitsPerEm, double ppem,
+void ShowPdfGlyphs(DC& dc, cairo_t* cr, const PdfFontInfo& font, double ppem,
                    const std::vector<PdfGlyphPos>& userGlyphs, PdfWriter::OutlineFn outline, void* context) {
     WritePendingFill(dc, cr);
     cairo_matrix_t ctm;
@@ -376,8 +378,8 @@ void ShowPdfGlyphs(DC& dc, cairo_t* cr, const void* key, double unitsPerEm, doub
     for (PdfGlyphPos& g : glyphs)
         cairo_user_to_device(cr, &g.x, &g.y);
     dc.pdf->SetClip(dc.pdfClip);
-    dc.pdf->ShowGlyphs(key, unitsPerEm, ppem * MatrixScale(ctm), SourceColor(cr), glyphs.data(),
-                       glyphs.size(), outline, context);
+    dc.pdf->ShowGlyphs(font, ppem * MatrixScale(ctm), SourceColor(cr), glyphs.data(), glyphs.size(), outline,
+                       context);
 }
 
 }  // namespace qsm::gdi

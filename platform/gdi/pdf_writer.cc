@@ -63,6 +63,20 @@ std::string RgbBytes(int width, int height, const uint32_t* pixels) {
     return rgb;
 }
 
+// A name token: characters other than printable ASCII and the delimiters are written as #xx.
+std::string PdfName(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c > 32 && c < 127 && !std::strchr("#()<>[]{}/%", c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '#';
+            AppendHexByte(out, c);
+        }
+    }
+    return out;
+}
+
 void AppendColor(std::string& out, PdfRgb c, const char* op) {
     AppendPdfNumber(out, c.r / 255.0, 3);
     out += ' ';
@@ -260,6 +274,15 @@ bool PdfWriter::Finish() {
                     box[3] = std::max(box[3], g.box[3]);
                 }
             }
+            // The characters of the codes, for finding and copying text; and the face's name.
+            int toUnicode = WriteToUnicode(sf.chars);
+            std::string fontName = PdfName(font.name);
+            int descriptor = 0;
+            if (!fontName.empty()) {
+                descriptor = NewObject();
+                BeginObject(descriptor);
+                Write("<</Type/FontDescriptor/FontName/" + fontName + "/Flags 4/ItalicAngle 0>>\nendobj\n");
+            }
             BeginObject(sf.object);
             std::string d = "<</Type/Font/Subtype/Type3/FontBBox[";
             for (int i = 0; i < 4; ++i) {
@@ -274,7 +297,18 @@ bool PdfWriter::Finish() {
             d += " 0 0]/CharProcs<<" + procs + ">>/Encoding<</Type/Encoding/Differences[0" + names +
                  "]>>/FirstChar 0/LastChar ";
             AppendInt(d, static_cast<long long>(sf.outlines.size()) - 1);
-            d += "/Widths[" + widths + "]/Resources<<>>>>\nendobj\n";
+            d += "/Widths[" + widths + "]/Resources<<>>";
+            if (toUnicode) {
+                d += "/ToUnicode ";
+                AppendInt(d, toUnicode);
+                d += " 0 R";
+            }
+            if (descriptor) {
+                d += "/FontDescriptor ";
+                AppendInt(d, descriptor);
+                d += " 0 R";
+            }
+            d += ">>\nendobj\n";
             Write(d);
         }
     }
@@ -357,6 +391,47 @@ bool PdfWriter::Finish() {
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     return ok;
+}
+
+int PdfWriter::WriteToUnicode(const std::vector<uint32_t>& chars) {
+    std::vector<std::string> entries;
+    for (size_t code = 0; code < chars.size(); ++code) {
+        uint32_t c = chars[code];
+        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) continue;
+        std::string e = "<";
+        AppendHexByte(e, static_cast<unsigned>(code));
+        e += "><";
+        auto unit = [&](uint32_t u) {
+            AppendHexByte(e, u >> 8);
+            AppendHexByte(e, u & 0xFF);
+        };
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+        e += ">\n";
+        entries.push_back(std::move(e));
+    }
+    if (entries.empty()) return 0;
+    std::string cmap =
+        "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo<</Registry(Adobe)"
+        "/Ordering(UCS)/Supplement 0>>def\n/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<00><ff>\nendcodespacerange\n";
+    // At most 100 entries a block.
+    for (size_t at = 0; at < entries.size(); at += 100) {
+        size_t n = std::min<size_t>(100, entries.size() - at);
+        AppendInt(cmap, static_cast<long long>(n));
+        cmap += " beginbfchar\n";
+        for (size_t i = at; i < at + n; ++i)
+            cmap += entries[i];
+        cmap += "endbfchar\n";
+    }
+    cmap += "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";
+    int obj = NewObject();
+    WriteStream(obj, "", cmap, true);
+    return obj;
 }
 
 void PdfWriter::EndText() {
@@ -530,11 +605,14 @@ void PdfWriter::FillPattern(bool evenOdd, int width, int height, const uint32_t*
     SetClip(keep);
 }
 
-void PdfWriter::ShowGlyphs(const void* fontKey, double unitsPerEm, double size, PdfRgb color,
-                           const PdfGlyphPos* glyphs, size_t count, OutlineFn outline, void* context) {
+void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, const PdfGlyphPos* glyphs,
+                           size_t count, OutlineFn outline, void* context) {
+    const double unitsPerEm = info.unitsPerEm;
+    const void* fontKey = info.key;
     if (!count || !(size > 0) || !(unitsPerEm > 0)) return;
     Font& font = fonts_[fontKey];
     font.upm = unitsPerEm;
+    if (font.name.empty()) font.name = info.name;
     if (!inText_) {
         content_ += "BT\n";
         inText_ = true;
@@ -579,6 +657,7 @@ void PdfWriter::ShowGlyphs(const void* fontKey, double unitsPerEm, double size, 
             if (!outline || !outline(fontKey, g.glyph, &pg, context)) pg = PdfGlyph{};
             sf.glyphs.push_back(g.glyph);
             sf.outlines.push_back(std::move(pg));
+            sf.chars.push_back(g.unicode);
             it = font.codes.emplace(g.glyph, std::make_pair(index, static_cast<int>(sf.glyphs.size()) - 1))
                      .first;
         }

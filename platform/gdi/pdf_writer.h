@@ -42,10 +42,18 @@ struct PdfGlyph {
     double box[4] = {0, 0, 0, 0};
 };
 
-// Glyphs placed on the page: glyph index and the position of its origin.
+// Glyphs placed on the page: glyph index, the position of its origin and the character it shows (0: none).
 struct PdfGlyphPos {
     unsigned glyph;
     double x, y;
+    uint32_t unicode = 0;
+};
+
+// A font as the caller knows it: `key` tells fonts apart, `name` is its PostScript name.
+struct PdfFontInfo {
+    const void* key = nullptr;
+    std::string name;
+    double unitsPerEm = 1000;
 };
 
 class PdfWriter {
@@ -93,8 +101,8 @@ public:
     // Text: a font is known by the caller's key; the writer asks for a glyph's outline once, through
     // `outline`, the first time the glyph is shown.
     using OutlineFn = bool (*)(const void* key, unsigned glyph, PdfGlyph* out, void* context);
-    void ShowGlyphs(const void* fontKey, double unitsPerEm, double size, PdfRgb color,
-                    const PdfGlyphPos* glyphs, size_t count, OutlineFn outline, void* context);
+    void ShowGlyphs(const PdfFontInfo& font, double size, PdfRgb color, const PdfGlyphPos* glyphs,
+                    size_t count, OutlineFn outline, void* context);
 
     // An image of width x height pixels 0x00RRGGBB placed by the matrix from image pixels (x right, y down)
     // to the page.
@@ -106,9 +114,11 @@ private:
         std::string name;
         std::vector<unsigned> glyphs;  // by code
         std::vector<PdfGlyph> outlines;
+        std::vector<uint32_t> chars;
     };
     struct Font {
         double upm = 1000;
+        std::string name;
         std::map<unsigned, std::pair<int, int>> codes;  // glyph -> (subfont, code)
         std::vector<int> subFonts;                      // indexes into subFonts_
     };
@@ -124,6 +134,7 @@ private:
     void Op(const char* op);
     void ResetState();
     int ImageObject(int width, int height, const uint32_t* pixels);
+    int WriteToUnicode(const std::vector<uint32_t>& chars);  // 0 when no code has a character
 
     FILE* file_ = nullptr;
     bool failed_ = false;
