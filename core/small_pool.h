@@ -93,4 +93,23 @@ inline void PoolFree(void* block, std::size_t size) noexcept {
 
 #endif
 
+// An allocator for containers of a few small elements held by many objects (the members of a chord): their
+// blocks come from the pool as well.
+template <class T>
+struct TPoolAllocator {
+    using value_type = T;
+
+    TPoolAllocator() = default;
+    template <class U>
+    TPoolAllocator(const TPoolAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) { return static_cast<T*>(PoolAllocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { PoolFree(p, n * sizeof(T)); }
+
+    template <class U>
+    bool operator==(const TPoolAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
 }  // namespace qsm

@@ -1,5 +1,7 @@
 // The MIDI-to-notation driver: which staves a read file gives, the passes in their order, and the formatting
 // of every converted staff.
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -122,27 +124,26 @@ void BuildImportInstructions(TSMFData* data, TSMFImportList& list, bool splitByC
             DefaultInstructions(record);
             record.Track = static_cast<WORD>(t);
             record.ChannelMask = mask;
-            // The widest span of notes sounding together, and the lowest note played.
-            bool sounding[128] = {};
+            // The widest span of notes sounding together, and the lowest note played. The sounding keys
+            // are two 64-bit sets, so that the lowest and highest one are found without a scan per note.
+            uint64_t sounding[2] = {0, 0};
             int span = 0;
             int lowest = 127;
             for (int i = 0; i < count; ++i) {
                 const TMidiEvent& ev = *track->GetEvent(i);
                 if (!ev.IsShortMsg() || (mask & (1u << ev.GetChannel())) == 0) continue;
                 const int key = ev.Data1 & 0x7F;
+                const uint64_t bit = uint64_t{1} << (key & 63);
                 if (ev.IsSoundingNote()) {
-                    sounding[key] = true;
+                    sounding[key >> 6] |= bit;
                     if (key < lowest) lowest = key;
-                    int lo = -1;
-                    int hi = -1;
-                    for (int k = 0; k < 128; ++k) {
-                        if (!sounding[k]) continue;
-                        if (lo < 0) lo = k;
-                        hi = k;
-                    }
+                    const int lo =
+                        sounding[0] ? std::countr_zero(sounding[0]) : 64 + std::countr_zero(sounding[1]);
+                    const int hi = sounding[1] ? 127 - std::countl_zero(sounding[1])
+                                               : 63 - std::countl_zero(sounding[0]);
                     if (hi - lo > span) span = hi - lo;
                 } else if (ev.IsNoteRelease()) {
-                    sounding[key] = false;
+                    sounding[key >> 6] &= ~bit;
                 }
             }
             if (span > spanLimit) {

@@ -69,7 +69,8 @@ TNotatedItem* TAuditNtnIdx::Prev() {
 
 void TAuditNtnIdx::StepSongNote(const TSongNote& x, int type) {
     const int g = x.IsGrace() ? 1 : 0;
-    if (x.HasSplitStems() && x.HasSplitDurations()) {
+    // Only chords and rest chords can split their stems.
+    if ((type == ntChord || type == ntRestChord) && x.HasSplitStems() && x.HasSplitDurations()) {
         OpenChord = x.GetStemDirSign() > 0 ? 1 : 0;
         SetOpenChordTicks(OpenChordTicks(x));
     }

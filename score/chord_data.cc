@@ -31,8 +31,8 @@ TChordData::~TChordData() {
 }
 
 std::vector<TMusicNote*> TChordData::DetachAllNotes() {
-    std::vector<TMusicNote*> out;
-    out.swap(Members);
+    std::vector<TMusicNote*> out(Members.begin(), Members.end());
+    Members.clear();
     return out;
 }
 

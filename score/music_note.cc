@@ -29,15 +29,12 @@ constexpr int kAccidentalOffset[6] = {1, -1, 0, 2, -2, 0};
 constexpr int kAccidentalRank[6] = {3, 1, 2, 4, 0, -1};
 constexpr int kRankAccidental[5] = {acDoubleFlat, acFlat, acNatural, acSharp, acDoubleSharp};
 
-int PitchOf(int clef, int octaveShift, int pos, int accidental, int transpose) {
-    // The clef's reference step less the position, as whole octaves and a letter (A = 0).
-    const int steps = ClefReferenceStep(clef) - pos;
-    int octave = FloorDiv(steps, 7);
-    const int letter = steps - 7 * octave;
-    if (octaveShift == osOctaveUp) ++octave;
-    if (octaveShift == osOctaveDown) --octave;
+// The pitch of a note the given whole octaves and letter (A = 0) away from the clef's reference step.
+int PitchOf(int octaves, int letter, int octaveShift, int accidental, int transpose) {
+    if (octaveShift == osOctaveUp) ++octaves;
+    if (octaveShift == osOctaveDown) --octaves;
     const int a = (accidental >= 0 && accidental <= 5) ? accidental : acNatural;
-    return FoldMidiPitch(21 + 12 * octave + kLetterSemitones[letter] + kAccidentalOffset[a] + transpose);
+    return FoldMidiPitch(21 + 12 * octaves + kLetterSemitones[letter] + kAccidentalOffset[a] + transpose);
 }
 
 // Converts a pitch into a staff position and accidental under the walk state's clef and key.
@@ -48,11 +45,6 @@ void SpellPitch(const TStaffPlayState& state, int pitch, int& pos, int& accident
 }
 
 }  // namespace
-
-TMusicNote::TMusicNote(int pos, int duration, uint16_t attributes, int accidental)
-    : TSongNote(duration, attributes),
-      Pos(static_cast<int8_t>(pos)),
-      Accidental(static_cast<uint8_t>(accidental & 7)) {}
 
 void TMusicNote::AssignNote(const TMusicNote& o) {
     AssignSongNoteFields(o);
@@ -133,11 +125,13 @@ int TMusicNote::GetPlayedAccidental(const TStaffPlayState& state) const {
 }
 
 int TMusicNote::GetMidiPitch(const TStaffPlayState& state) const {
-    // GetPlayedAccidental, without working out the clef's letter when the note has its own accidental.
-    const int clef = state.GetClef();
-    const int accidental =
-        Accidental != acNone ? Accidental : state.GetAccidental(Mod7(ClefReferenceStep(clef) - Pos));
-    return PitchOf(clef, state.GetOctaveShift(), Pos, accidental, state.GetTranspose());
+    // The clef's reference step less the position, as whole octaves and a letter (GetLetter); the accidental
+    // as GetPlayedAccidental finds it.
+    const int steps = ClefReferenceStep(state.GetClef()) - Pos;
+    const int octaves = FloorDiv(steps, 7);
+    const int letter = steps - 7 * octaves;
+    const int accidental = Accidental != acNone ? Accidental : state.GetAccidental(letter);
+    return PitchOf(octaves, letter, state.GetOctaveShift(), accidental, state.GetTranspose());
 }
 
 bool TMusicNote::Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) {

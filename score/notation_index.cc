@@ -819,46 +819,13 @@ void TNeighborhoodNtnIdx::Reset() {
     ClearNeighbours();
 }
 
-int32_t* TNeighborhoodNtnIdx::FieldForItem(const TNotatedItem* item, int type) {
-    switch (type) {
-        case ntClef:
-            return &LastClef;
-        case ntKey:
-            return &LastKey;
-        case ntBarLine:
-            return &LastBar;
-        case ntPatch:
-            return &LastInstrument;
-        case ntTimeSignature:
-            return &LastTimeSignature;
-        case ntTempo:
-            return &LastTempo;
-        case ntDynamic:
-            return &LastDynamic;
-        case ntRest:
-            return &LastRest;
-        case ntDynamicVariance:
-            return &LastDynamicVariance;
-        case ntTempoVariance:
-            return static_cast<const TTempoVariance*>(item)->GetStyle() > tvFermata ? &LastGradualTempo
-                                                                                    : nullptr;
-        default:
-            return nullptr;
-    }
+bool TNeighborhoodNtnIdx::IsGradualTempoVariance(const TNotatedItem* item) {
+    return static_cast<const TTempoVariance*>(item)->GetStyle() > tvFermata;
 }
 
 TNotatedItem* TNeighborhoodNtnIdx::NeighborhoodNext() {
     if (!Current) return StepOn();
     return NeighborhoodNext(Current->GetType());
-}
-
-TNotatedItem* TNeighborhoodNtnIdx::NeighborhoodNext(int type) {
-    if (IsSongNoteType(type)) {
-        PrevSongNote = LastSongNote;
-        LastSongNote = Index;
-    }
-    if (int32_t* field = FieldForItem(Current, type)) *field = Index;
-    return StepOn();
 }
 
 TNotatedItem* TNeighborhoodNtnIdx::Next() {

@@ -270,11 +270,45 @@ protected:
     void ClearNeighbours();
     // The neighbourhood step alone: remembers the current item by kind, then the base step.
     TNotatedItem* NeighborhoodNext();
-    // The same for a current item whose type the caller has read already.
-    TNotatedItem* NeighborhoodNext(int type);
+    // The same for a current item whose type the caller has read already. Inline: the audit walk takes
+    // this step for every item of a staff.
+    TNotatedItem* NeighborhoodNext(int type) {
+        if (IsSongNoteType(type)) {
+            PrevSongNote = LastSongNote;
+            LastSongNote = Index;
+        }
+        if (int32_t* field = FieldForItem(Current, type)) *field = Index;
+        return StepOn();
+    }
 
 private:
-    int32_t* FieldForItem(const TNotatedItem* item, int type);
+    int32_t* FieldForItem(const TNotatedItem* item, int type) {
+        switch (type) {
+            case ntClef:
+                return &LastClef;
+            case ntKey:
+                return &LastKey;
+            case ntBarLine:
+                return &LastBar;
+            case ntPatch:
+                return &LastInstrument;
+            case ntTimeSignature:
+                return &LastTimeSignature;
+            case ntTempo:
+                return &LastTempo;
+            case ntDynamic:
+                return &LastDynamic;
+            case ntRest:
+                return &LastRest;
+            case ntDynamicVariance:
+                return &LastDynamicVariance;
+            case ntTempoVariance:
+                return IsGradualTempoVariance(item) ? &LastGradualTempo : nullptr;
+            default:
+                return nullptr;
+        }
+    }
+    static bool IsGradualTempoVariance(const TNotatedItem* item);
     int FindEarlier(int before, const TNotatedItem* like) const;
 
     int32_t LastBar = 0;

@@ -40,22 +40,6 @@ int PartnerAttribute(int bit) {
 
 }  // namespace
 
-int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet) {
-    const int code = durationCode & 0x0F;
-    int t = code > 10 ? 0 : (768 >> code);
-    const int plain = t;
-    if (dblDotted) {
-        t += (plain >> 1) + (plain >> 2);
-    } else if (dotted) {
-        t += plain >> 1;
-    }
-    if (triplet) t = t * 2 / 3;
-    return t;
-}
-
-TSongNote::TSongNote(int duration, uint16_t attributes)
-    : Attributes(attributes), Dur(static_cast<uint8_t>(duration & 0x0F)) {}
-
 void TSongNote::AssignSongNoteFields(const TSongNote& o) {
     SetFlagsByte(o.GetFlagsByte());
     Attributes = o.Attributes;
@@ -129,45 +113,6 @@ int TSongNote::GetHairpin() const {
     if (HasAttribute(naCrescendo)) return 1;
     if (HasAttribute(naDiminuendo)) return 2;
     return 0;
-}
-
-int TSongNote::GetSlurDirection() const {
-    if (!HasAttribute(naSlurDirection)) return 0;
-    return SlurDown ? 2 : 1;
-}
-
-void TSongNote::SetSlurDirection(int dir) {
-    if (dir == 0) {
-        ClearAttribute(naSlurDirection);
-        return;
-    }
-    Attributes |= AttributeBit(naSlurDirection);
-    SlurDown = dir != 1 ? 1 : 0;
-}
-
-int TSongNote::GetTieDirection() const {
-    if (!HasAttribute(naTieDirection)) return 0;
-    return IsTieDownward() ? 2 : 1;
-}
-
-void TSongNote::SetTieDirection(int dir) {
-    if (dir == 0) {
-        ClearAttribute(naTieDirection);
-        return;
-    }
-    Attributes |= AttributeBit(naTieDirection);
-    SetTieDownward(dir != 1);
-}
-
-int TSongNote::GetNominalTicks() const {
-    return NominalTicks(Dur, HasAttribute(naDotted), HasAttribute(naDblDotted), TripletState != gsNone);
-}
-
-int TSongNote::GetStemDirSign() const {
-    if (GetStem() == TStemSetting::Up) return 1;
-    if (GetStem() == TStemSetting::Down) return -1;
-    if (!IsGrace() && GetStaffPos() <= 0) return -1;
-    return 1;
 }
 
 bool TSongNote::HasLinkedStem() const {

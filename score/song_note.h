@@ -164,22 +164,24 @@ public:
     int GetGroupStateMask() const { return (1 << BeamState) | (1 << TripletState); }
 
 private:
+    // A large score holds close to a million notes: the fields that are read and written most are bytes of
+    // their own, the others bit fields of their widths, so that a note takes 24 bytes.
     uint16_t Attributes;
-    uint8_t MarkNumber = 0;
-    uint8_t XAccSpace = 0;
-    uint8_t XNoteSpace = 0;
     uint8_t Dur;
-    uint8_t Notehead = 0;
     uint8_t StemSetting = 0;
     uint8_t BeamState = 0;
     uint8_t TripletState = 0;
-    uint8_t LyricMode = 0;
-    uint8_t SlurDown = 0;
-    uint8_t RestChordPart = 0;
-    uint8_t ChordMember = 0;
-    uint8_t SlurContinued = 0;
-    uint8_t TieContinued = 0;
-    uint8_t UnderOpenChord = 0;
+    uint8_t MarkNumber : 4 = 0;
+    uint8_t XAccSpace : 4 = 0;
+    uint8_t XNoteSpace : 4 = 0;
+    uint8_t Notehead : 4 = 0;
+    uint8_t LyricMode : 2 = 0;
+    uint8_t SlurDown : 1 = 0;
+    uint8_t RestChordPart : 1 = 0;
+    uint8_t ChordMember : 1 = 0;
+    uint8_t SlurContinued : 1 = 0;
+    uint8_t TieContinued : 1 = 0;
+    uint8_t UnderOpenChord : 1 = 0;
 };
 
 class TMusicNote : public TSongNote {
@@ -275,13 +277,13 @@ protected:
 
 private:
     uint8_t Accidental;
-    uint8_t AutoAccidental = 0;
-    uint8_t TieDown = 1;
-    uint8_t Muted = 0;
-    uint8_t NoLegerLines = 0;
-    uint8_t ArticulationsOnStem = 0;
+    uint8_t AutoAccidental : 1 = 0;
+    uint8_t TieDown : 1 = 1;
+    uint8_t Muted : 1 = 0;
+    uint8_t NoLegerLines : 1 = 0;
+    uint8_t ArticulationsOnStem : 1 = 0;
+    uint8_t HeadColumn : 3 = 0;
     uint8_t StemLength = 0;
-    uint8_t HeadColumn = 0;
 };
 
 class TChordData : public TMusicNote {
@@ -359,7 +361,8 @@ private:
     void LayoutHeads();
 
     uint8_t WideFlags = 0;
-    std::vector<TMusicNote*> Members;
+    // A chord has a handful of members, and a large score has a hundred thousand chords.
+    std::vector<TMusicNote*, qsm::TPoolAllocator<TMusicNote*>> Members;
 };
 
 class TRestNote : public TSongNote {
@@ -448,8 +451,69 @@ private:
     TMusicNote* Part = nullptr;
 };
 
-// Nominal ticks of a duration code with its dots and triplet state.
-int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet);
 // Moves a note one letter up (+1) or down (-1) keeping its pitch; false when no accidental fits.
 bool EnharmonicShift(TMusicNote& note, const TStaffPlayState& state, int direction);
 bool EnharmonicShift(TMusicNote& note, int clef, int direction);
+
+// Inline: these run for every note that is read, formatted or played.
+
+// Nominal ticks of a duration code with its dots and triplet state.
+inline int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool triplet) {
+    const int code = durationCode & 0x0F;
+    int t = code > 10 ? 0 : (768 >> code);
+    const int plain = t;
+    if (dblDotted) {
+        t += (plain >> 1) + (plain >> 2);
+    } else if (dotted) {
+        t += plain >> 1;
+    }
+    if (triplet) t = t * 2 / 3;
+    return t;
+}
+
+inline TSongNote::TSongNote(int duration, uint16_t attributes)
+    : Attributes(attributes), Dur(static_cast<uint8_t>(duration & 0x0F)) {}
+
+inline TMusicNote::TMusicNote(int pos, int duration, uint16_t attributes, int accidental)
+    : TSongNote(duration, attributes),
+      Pos(static_cast<int8_t>(pos)),
+      Accidental(static_cast<uint8_t>(accidental & 7)) {}
+
+inline int TSongNote::GetSlurDirection() const {
+    if (!HasAttribute(naSlurDirection)) return 0;
+    return SlurDown ? 2 : 1;
+}
+
+inline void TSongNote::SetSlurDirection(int dir) {
+    if (dir == 0) {
+        ClearAttribute(naSlurDirection);
+        return;
+    }
+    Attributes |= AttributeBit(naSlurDirection);
+    SlurDown = dir != 1 ? 1 : 0;
+}
+
+inline int TSongNote::GetTieDirection() const {
+    if (!HasAttribute(naTieDirection)) return 0;
+    return IsTieDownward() ? 2 : 1;
+}
+
+inline void TSongNote::SetTieDirection(int dir) {
+    if (dir == 0) {
+        ClearAttribute(naTieDirection);
+        return;
+    }
+    Attributes |= AttributeBit(naTieDirection);
+    SetTieDownward(dir != 1);
+}
+
+inline int TSongNote::GetNominalTicks() const {
+    return NominalTicks(Dur, HasAttribute(naDotted), HasAttribute(naDblDotted), TripletState != gsNone);
+}
+
+inline int TSongNote::GetStemDirSign() const {
+    if (GetStem() == TStemSetting::Up) return 1;
+    if (GetStem() == TStemSetting::Down) return -1;
+    if (!IsGrace() && GetStaffPos() <= 0) return -1;
+    return 1;
+}

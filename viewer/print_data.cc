@@ -309,8 +309,8 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
     const int available = bottomLimit - topReserve;
 
     // Fitting pass. Without vertical justification every system's place is known as soon as it is taken,
-    // so it is drawn right then, from the layout the fitting just made, instead of being laid out a second
-    // time in a drawing pass.
+    // so it is drawn right then, from the layout the fitting just made; with it, the gaps depend on all the
+    // page's systems, so each taken system is kept and drawn after the fitting, without laying it out again.
     const bool justify = score->GetJustifyVertically();
     const bool drawWhileFitting = draw && !justify;
     TSystemSeparatorState separator;
@@ -338,25 +338,24 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
             fonts->DetachDC();
             DrawLaidOutSystem(out, ref, p, count - 1, labelWidth, systemTop, separator);
             fonts->AttachDC(ref, ref);
+        } else if (draw) {
+            if (keptSystems.size() < static_cast<size_t>(count))
+                keptSystems.resize(static_cast<size_t>(count));
+            drawInfo->SaveSystemLayout(keptSystems[static_cast<size_t>(count - 1)]);
         }
     }
     fonts->DetachDC();
     lastSystemCount = count;
 
-    // Drawing pass (vertical justification: the gap between systems depends on all of them).
+    // Drawing pass (vertical justification).
     if (draw && justify && count > 0) {
         int gap = 0;
         if (used < available) gap = std::min((available - used) / (count + 1), (used / count) / 2);
         int y = topReserve;
-        TStaffStartPosition starts[kMaxStaves];
-        std::copy(std::begin(pageStart), std::end(pageStart), starts);
         for (int k = 0; k < count; ++k) {
             int labelWidth = k == 0 ? firstLabelWidth : laterLabelWidth;
             y += gap;
-            fonts->AttachDC(ref, ref);
-            FormatSystem(starts, labelWidth);
-            drawInfo->GetStartPositions(starts);
-            fonts->DetachDC();
+            drawInfo->RestoreSystemLayout(keptSystems[static_cast<size_t>(k)]);
             DrawLaidOutSystem(out, ref, p, k, labelWidth, GetPageTop() + y, separator);
             y += drawInfo->GetSystemHeight();
         }

@@ -9,15 +9,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/base/wintypes.h"
+#include "render/layout/score_draw_info.h"
 #include "render/layout/staff_draw_info.h"
 
 class TDC;
 class TMusicScore;
 class TMusicFonts;
 class TMusicFontsData;
-class TScoreDrawInfo;
 class TColorPalette;
 
 class TQSMNTNPrintData {
@@ -113,6 +114,8 @@ private:
     int usableLeft = 0, usableTop = 0;
     int pageEndIndex = 0;
     int lastSystemCount = 0;
+    // The systems of the page being drawn, as fitting left them (kept from page to page for their storage).
+    std::vector<TScoreDrawInfo::TSystemLayout> keptSystems;
 };
 
 // The print data the viewer makes: on the application's palette, and clears the print job's cancel flag.

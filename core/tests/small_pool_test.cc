@@ -46,4 +46,19 @@ TEST(SmallPool, BlocksOfEverySizeAreDistinctAlignedAndReused) {
     EXPECT_NE(again, nullptr);
 }
 
+// A container on the pool allocator keeps its elements while it grows from pool blocks into heap blocks.
+TEST(SmallPool, ContainerGrowsAcrossTheLimit) {
+    std::vector<int*, qsm::TPoolAllocator<int*>> list;
+    std::vector<int> values(100);
+    for (int& v : values) {
+        v = static_cast<int>(&v - values.data());
+        list.push_back(&v);
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        ASSERT_EQ(*list[i], static_cast<int>(i));
+    list.resize(3);
+    list.shrink_to_fit();
+    EXPECT_EQ(*list[2], 2);
+}
+
 }  // namespace

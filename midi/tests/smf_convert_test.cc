@@ -320,6 +320,25 @@ TEST(SmfConvert, InstructionsSplitByChannelAndByWideSpans) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].ChannelMask, 0x0201);
 
+    // Spans counted among the high keys alone, and only over keys still sounding.
+    TrackBuilder high;
+    high.Event(0, {0x90, 70, 90})
+        .Event(0, {0x90, 100, 90})
+        .Event(192, {0x80, 70, 0})
+        .Event(0, {0x80, 100, 0});
+    high.End();
+    TrackBuilder apart;
+    apart.Event(0, {0x90, 20, 90}).Event(192, {0x80, 20, 0}).Event(0, {0x90, 60, 90});
+    apart.Event(192, {0x80, 60, 0}).End();
+    auto spans = Read(MakeFile(1, 192, {conductor, high, apart}));
+    BuildImportInstructions(spans.get(), list, true, 16);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].LowNote, 70 + 15);
+    EXPECT_EQ(list[1].HighNote, 70 + 14);
+    EXPECT_EQ(list[2].Track, 2);
+    EXPECT_EQ(list[2].LowNote, 0);
+    EXPECT_EQ(list[2].HighNote, 127);
+
     BuildImportInstructions(data.get(), list, true, 16);
     std::unique_ptr<TMusicScore> score(ConvertMidiToScore(data.get(), list, 1));
     // Upper, lower and drum staves; the single tempo at 0 moved to the first staff, the conductor gone.

@@ -220,6 +220,26 @@ void TScoreDrawInfo::ReformatStaves(int width) {
         Staves[i]->FormatSegment(Staves[i]->GetFormattedStart(), width);
 }
 
+void TScoreDrawInfo::SaveSystemLayout(TSystemLayout& out) const {
+    out.Staves.resize(static_cast<size_t>(StaffCount));
+    for (int i = 0; i < StaffCount; ++i)
+        Staves[i]->SaveSegmentLayout(out.Staves[static_cast<size_t>(i)]);
+    out.SlotCount = SlotCount;
+    out.LinedSlotCount = LinedSlotCount;
+    out.FirstStaffWithLines = FirstStaffWithLines;
+    out.SystemHeight = SystemHeight;
+}
+
+void TScoreDrawInfo::RestoreSystemLayout(const TSystemLayout& in) {
+    Prepared = false;
+    for (int i = 0; i < StaffCount && i < static_cast<int>(in.Staves.size()); ++i)
+        Staves[i]->RestoreSegmentLayout(in.Staves[static_cast<size_t>(i)]);
+    SlotCount = in.SlotCount;
+    LinedSlotCount = in.LinedSlotCount;
+    FirstStaffWithLines = in.FirstStaffWithLines;
+    SystemHeight = in.SystemHeight;
+}
+
 void TScoreDrawInfo::LayoutStavesVertically(bool recompute) {
     SlotCount = LinedSlotCount = SystemHeight = 0;
     FirstStaffWithLines = StaffCount - 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/base/wintypes.h"
 #include "render/layout/staff_draw_info.h"
@@ -84,6 +85,14 @@ public:
     void FitSystem(int width);
     void LayoutStavesVertically(bool recompute);
     void UpdateVerticalLayout(bool recompute) { LayoutStavesVertically(recompute); }
+    // A fitted system kept whole, to be drawn after later systems were laid out (a page whose gaps depend on
+    // all its systems).
+    struct TSystemLayout {
+        std::vector<TStaffDrawInfo::TSegmentLayout> Staves;
+        int SlotCount = 0, LinedSlotCount = 0, FirstStaffWithLines = 0, SystemHeight = 0;
+    };
+    void SaveSystemLayout(TSystemLayout& out) const;
+    void RestoreSystemLayout(const TSystemLayout& in);
 
     // Left margin.
     int GetBracketWidth() const;

@@ -73,6 +73,40 @@ void TStaffDrawInfo::ResetIndexes() {
     NextSizeStart = NextContextStart = 0;
 }
 
+void TStaffDrawInfo::SaveSegmentLayout(TSegmentLayout& out) const {
+    out.Records = Records;
+    out.RecordCount = RecordCount;
+    out.Index = Index;
+    out.FormattedStart = FormattedStart;
+    out.Flags = Flags;
+    out.LineCount = LineCount;
+    out.BracketState = BracketState;
+    out.BraceState = BraceState;
+    out.ConnectBarsState = ConnectBarsState;
+    out.Y = Y;
+    out.UpperSize = UpperSize;
+    out.LowerSize = LowerSize;
+}
+
+void TStaffDrawInfo::RestoreSegmentLayout(const TSegmentLayout& in) {
+    // The record store only grows: a layout kept while it was smaller fills its front.
+    if (in.Records.size() >= Records.size())
+        Records = in.Records;
+    else
+        std::copy(in.Records.begin(), in.Records.end(), Records.begin());
+    RecordCount = in.RecordCount;
+    Index = in.Index;
+    FormattedStart = in.FormattedStart;
+    Flags = in.Flags;
+    LineCount = in.LineCount;
+    BracketState = in.BracketState;
+    BraceState = in.BraceState;
+    ConnectBarsState = in.ConnectBarsState;
+    Y = in.Y;
+    UpperSize = in.UpperSize;
+    LowerSize = in.LowerSize;
+}
+
 // Kept walks hold for the staff and the item count they were made on; any other starts again.
 void TStaffDrawInfo::CheckKeptStarts() {
     if (ContextStaff == Staff && ContextItemCount == (Staff ? Staff->GetItemCount() : -1)) return;

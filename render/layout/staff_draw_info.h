@@ -193,6 +193,20 @@ public:
     TQSStaffConnects Triplets{16};
     TQSStaffSlurs Slurs{16};
     TRelNtnIdx Index;
+    // What laying out a segment and fitting it into a system leave for drawing it, so that a system can be
+    // kept and drawn after others were laid out, without laying it out again.
+    struct TSegmentLayout {
+        std::vector<TLayoutRecord> Records;
+        int RecordCount = 0;
+        TRelNtnIdx Index;
+        TStaffStartPosition FormattedStart;
+        uint16_t Flags = 0;
+        int LineCount = 0, BracketState = 0, BraceState = 0, ConnectBarsState = 0;
+        int Y = 0, UpperSize = 0, LowerSize = 0;
+    };
+    void SaveSegmentLayout(TSegmentLayout& out) const;
+    void RestoreSegmentLayout(const TSegmentLayout& in);
+
     // Kept between formatting calls so that systems that follow each other walk the staff only once.
     TSDNtnIdx SizeIndex{nullptr, 0};
     // The size index moved to item first: on from SizeIndex when it has not passed first, else from the

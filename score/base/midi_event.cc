@@ -12,38 +12,12 @@ bool TMidiEvent::IsNoteRelease() const {
     return command == MIDI_CMD_NOTEOFF || (command == MIDI_CMD_NOTEON && Data2 == 0);
 }
 
-void TMidiEvent::SetCommand(int command) {
-    Status = static_cast<BYTE>(((8 + (command & 7)) << 4) | (Status & 15));
-    KindPort = static_cast<BYTE>(KindPort & 15);
-}
-
-void TMidiEvent::SetChannel(int channel) {
-    Status = static_cast<BYTE>((Status & 0xF0) | (channel & 15));
-}
-
-// The port nibble holds ports 0-15, as many as the MIDI manager opens.
-void TMidiEvent::SetPort(int port) {
-    KindPort = static_cast<BYTE>((KindPort & 0xF0) | (port & 15));
-}
-
-void TMidiEvent::SetData(int data1, int data2) {
-    Data1 = static_cast<BYTE>(data1);
-    Data2 = static_cast<BYTE>(data2);
-}
-
 void TMidiEvent::SetData1(int data1) {
     Data1 = static_cast<BYTE>(data1);
 }
 
 void TMidiEvent::SetData2(int data2) {
     Data2 = static_cast<BYTE>(data2);
-}
-
-void TMidiEvent::SetShortMsg(int command, int port, int channel, int data1, int data2) {
-    SetCommand(command);
-    SetPort(port);
-    SetChannel(channel);
-    SetData(data1, data2);
 }
 
 static void SetMeta(TMidiEvent& event, int kind, DWORD value) {

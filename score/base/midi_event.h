@@ -56,13 +56,26 @@ struct TMidiEvent {
     // A short note-off, or a note-on with velocity 0.
     bool IsNoteRelease() const;
 
-    void SetCommand(int command);
-    void SetChannel(int channel);
-    void SetPort(int port);
-    void SetData(int data1, int data2);
+    // The setters of a short message are inline: a performance makes millions of events.
+    void SetCommand(int command) {
+        Status = static_cast<BYTE>(((8 + (command & 7)) << 4) | (Status & 15));
+        KindPort = static_cast<BYTE>(KindPort & 15);
+    }
+    void SetChannel(int channel) { Status = static_cast<BYTE>((Status & 0xF0) | (channel & 15)); }
+    // The port nibble holds ports 0-15, as many as the MIDI manager opens.
+    void SetPort(int port) { KindPort = static_cast<BYTE>((KindPort & 0xF0) | (port & 15)); }
+    void SetData(int data1, int data2) {
+        Data1 = static_cast<BYTE>(data1);
+        Data2 = static_cast<BYTE>(data2);
+    }
     void SetData1(int data1);
     void SetData2(int data2);
-    void SetShortMsg(int command, int port, int channel, int data1, int data2);
+    void SetShortMsg(int command, int port, int channel, int data1, int data2) {
+        SetCommand(command);
+        SetPort(port);
+        SetChannel(channel);
+        SetData(data1, data2);
+    }
     void SetTempo(int bpm);
     void SetTimeSignature(int beats, int unitCode);
     // minor: any non-zero value counts as 1 (minor key), 0 major.

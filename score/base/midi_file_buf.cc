@@ -422,15 +422,16 @@ void TMidiSliceCollector::Flush(const DWORD* limit) {
     constexpr int kIndexBits = 29;
     constexpr uint64_t kIndexMask = (uint64_t{1} << kIndexBits) - 1;
     if (Batch.size() <= kIndexMask) {
-        Keys.clear();
+        Keys.resize(Batch.size());
         for (size_t i = 0; i < Batch.size(); ++i) {
             const uint64_t tick = Batch[i].Tick ^ 0x80000000u;
             const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(Batch[i]));
-            Keys.push_back(tick << 32 | rank << kIndexBits | i);
+            Keys[i] = tick << 32 | rank << kIndexBits | i;
         }
         std::sort(Keys.begin(), Keys.end());
-        for (uint64_t key : Keys)
-            Arrived.push_back(Batch[key & kIndexMask]);
+        Arrived.resize(Keys.size());
+        for (size_t i = 0; i < Keys.size(); ++i)
+            Arrived[i] = Batch[Keys[i] & kIndexMask];
     } else {
         std::stable_sort(Batch.begin(), Batch.end(), [](const TMidiEvent& a, const TMidiEvent& b) {
             return TMidiEvent::GoesAfter(b, a);

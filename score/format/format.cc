@@ -34,6 +34,11 @@ bool IsGroupContinuedState(int s) {
     return s == gsMiddle || s == gsEnd;
 }
 
+// The state of a note in the beam (g 0) or triplet (g 1) grouping.
+int GroupState(const TSongNote& note, int g) {
+    return g == 0 ? note.GetBeamState() : note.GetTripletState();
+}
+
 int StemSign(const TSongNote& note) {
     return note.GetStemDirSign() > 0 ? 1 : -1;
 }
@@ -140,7 +145,7 @@ bool CanCompleteGroup(TSongNote& note, int g, const TAuditNtnIdx& idx) {
         if (n && n->IsGrace() == grace) {
             if (g == 0 && n->GetStemSetting() != note.GetStemSetting()) return false;
             total += n->GetDuration();
-            const int state = n->GetGroupState(g);
+            const int state = GroupState(*n, g);
             if (state == gsEnd) return g == 0 || total % 12 == 0;
             if (n != &note && state != gsMiddle) return false;
         }
@@ -155,7 +160,7 @@ void CheckGroups(TSongNote& note, TAuditNtnIdx& idx) {
     const uint32_t mask = idx.GetGroupMask(note.IsGrace());
     for (int g = 0; g < 2; ++g) {
         const bool groupOpen = (mask & (1u << g)) != 0;
-        const int state = note.GetGroupState(g);
+        const int state = GroupState(note, g);
         if (state == gsFirst) {
             if (groupOpen || !CanCompleteGroup(note, g, idx)) note.SetGroupState(g, gsNone);
         } else if (IsGroupContinuedState(state) && !groupOpen) {

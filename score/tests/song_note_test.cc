@@ -298,6 +298,43 @@ TEST(ChordTest, MembersStayOrderedAndRefuseSameSideUnison) {
     delete middle;
 }
 
+// Short and long member lists are sorted by different means; both give the order of one stable sort
+// (falling position, down stems before up stems at one position, equal members as they came), and the
+// repeated members go after the sort.
+TEST(ChordTest, SortAndRepeatedMembersOfShortAndLongChords) {
+    std::mt19937 random(25);
+    for (int count : {2, 5, 16, 17, 40}) {
+        SCOPED_TRACE(count);
+        TChordData chord;
+        std::vector<TMusicNote*> expected;
+        for (int i = 0; i < count; ++i) {
+            // The mark number tells equal members apart.
+            TMusicNote* n = Note(static_cast<int>(random() % 5) - 2, static_cast<int>(random() % 3));
+            n->SetMarkNumber(i % 16);
+            chord.AppendNoteRaw(n);
+            expected.push_back(n);
+        }
+        std::stable_sort(expected.begin(), expected.end(), [](const TMusicNote* a, const TMusicNote* b) {
+            if (a->GetStaffPos() != b->GetStaffPos()) return a->GetStaffPos() > b->GetStaffPos();
+            return !a->IsStemUp() && b->IsStemUp();
+        });
+        chord.SortNotes();
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(chord.GetNote(i), expected[static_cast<size_t>(i)]);
+
+        std::vector<TMusicNote*> kept;
+        for (TMusicNote* n : expected) {
+            if (kept.empty() || n->GetStaffPos() != kept.back()->GetStaffPos() ||
+                n->GetStemSetting() != kept.back()->GetStemSetting())
+                kept.push_back(n);
+        }
+        chord.DeleteRepeatedMembers();
+        ASSERT_EQ(chord.GetNoteCount(), static_cast<int>(kept.size()));
+        for (size_t i = 0; i < kept.size(); ++i)
+            EXPECT_EQ(chord.GetNote(static_cast<int>(i)), kept[i]);
+    }
+}
+
 TEST(ChordTest, SecondsLayOutInTwoColumns) {
     TChordData up(Note(3, 1), Note(2, 1));
     ASSERT_EQ(up.GetNoteCount(), 2);

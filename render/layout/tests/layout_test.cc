@@ -6,6 +6,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ram_stream.h"
 #include "platform/gdi/gdi_surface.h"
@@ -165,6 +166,43 @@ TEST_F(LayoutTest, StretchingEndsWhenNothingCanBeWidened) {
         return true;
     });
     EXPECT_GT(systems, 0);
+}
+
+// Printing lays a page's systems out again from earlier starts, and a justified page keeps its fitted
+// systems to draw them later: both must give each system exactly the layout it had when first fitted.
+TEST_F(LayoutTest, SystemsLaidOutAgainOrKeptMatchTheirFirstLayout) {
+    constexpr int kWidth = 160;
+    for (const char* name : {"layout/quartet.qsmtxt", "layout/piano.qsmtxt"}) {
+        SCOPED_TRACE(name);
+        auto score = ImportData(name);
+        ASSERT_TRUE(score);
+        auto s = System(*score);
+        std::vector<std::vector<TStaffStartPosition>> starts;
+        std::vector<std::string> dumps;
+        std::vector<TScoreDrawInfo::TSystemLayout> kept;
+        std::vector<TStaffStartPosition> next(static_cast<size_t>(s->GetStaffCount()));
+        for (int k = 0; k < 40; ++k) {
+            starts.push_back(next);
+            s->FormatStavesFrom(next.data(), kWidth);
+            s->FitSystem(kWidth);
+            dumps.push_back(qsm::DumpSystemLayout(*s, false));
+            kept.emplace_back();
+            s->SaveSystemLayout(kept.back());
+            s->GetStartPositions(next.data());
+            if (s->GetStaffDrawInfo(0)->IsAtStaffEnd()) break;
+        }
+        ASSERT_GE(dumps.size(), 3u);
+        // Backwards, each start earlier than the one laid out before it.
+        for (size_t k = dumps.size(); k-- > 0;) {
+            s->FormatStavesFrom(starts[k].data(), kWidth);
+            s->FitSystem(kWidth);
+            EXPECT_EQ(qsm::DumpSystemLayout(*s, false), dumps[k]) << "system " << k;
+        }
+        for (size_t k = 0; k < kept.size(); ++k) {
+            s->RestoreSystemLayout(kept[k]);
+            EXPECT_EQ(qsm::DumpSystemLayout(*s, false), dumps[k]) << "kept system " << k;
+        }
+    }
 }
 
 TEST_F(LayoutTest, UnbarredStaffIsNotSkipped) {
