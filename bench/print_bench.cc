@@ -1,4 +1,5 @@
-// A 32-staff, 2,000-bar score laid out into pages and printed to a finished PDF on the "PDF file" printer.
+// A 32-staff, 2,000-bar score laid out into pages and printed to a finished PDF on the "PDF file" printer,
+// and the same score only broken into pages (the layout every print job and preview starts from).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -41,5 +42,21 @@ void BM_PrintLargeScoreToPdf(benchmark::State& state) {
     state.counters["pages"] = pages;
 }
 BENCHMARK(BM_PrintLargeScoreToPdf)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_PaginateLargeScore(benchmark::State& state) {
+    qsm::InstallScoreHooks();
+    qsm::print::InstallPrinters();
+    const int bars = std::getenv("QSM_BENCH_SMOKE") ? 8 : static_cast<int>(state.range(0));
+    auto score = qsm::printtest::LongScore(32, bars);
+    TColorPalette palette;
+    TQSMPrintData data(new TPrintDC("winspool", qsm::print::kPdfPrinterName, "", nullptr), score.get(),
+                       score.get(), &palette);
+    data.lastPage = INT_MAX;
+    int pages = 0;
+    for (auto _ : state)
+        pages = data.CountPages();
+    state.counters["pages"] = pages;
+}
+BENCHMARK(BM_PaginateLargeScore)->Arg(2000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -383,14 +383,16 @@ void TChordData::CopySettingsToMembers() {
     constexpr uint16_t kKeep = AttributeBit(naDotted) | AttributeBit(naTie) | AttributeBit(naDblDotted) |
                                AttributeBit(naTieDirection) | AttributeBit(naSlurDirection) |
                                AttributeBit(naCrescendo) | AttributeBit(naDiminuendo);
+    constexpr uint16_t kDirections = AttributeBit(naTieDirection) | AttributeBit(naSlurDirection);
     const bool grace = IsGrace();
-    // The members take these from the chord, which the loop leaves as it is.
+    // The members take these from the chord, which the loop leaves as it is. Taking the chord's tie
+    // direction, given or not, leaves a member with the chord's direction flag and downward bit; so does
+    // taking its slur direction.
     const int visibility = GetVisibility();
     const int lyricMode = GetLyricMode();
     const int noteSpace = GetXNoteSpace();
-    const int tieDirection = GetTieDirection();
+    const uint16_t directions = GetAttributes() & kDirections;
     const bool tieDown = IsTieDownward();
-    const int slurDirection = GetSlurDirection();
     const bool slurDown = IsSlurDownward();
     const bool muted = IsMuted();
     const bool noLegerLines = HasNoLegerLines();
@@ -400,15 +402,13 @@ void TChordData::CopySettingsToMembers() {
         m->SetVisibility(visibility);
         m->SetLyricMode(lyricMode);
         m->SetXNoteSpace(noteSpace);
-        m->SetTieDirection(tieDirection);
-        if (tieDirection == 0) m->SetTieDownward(tieDown);
-        m->SetSlurDirection(slurDirection);
-        if (slurDirection == 0) m->SetSlurDownward(slurDown);
+        m->SetTieDownward(tieDown);
+        m->SetSlurDownward(slurDown);
         m->SetMuted(muted);
         m->SetNoLegerLines(noLegerLines);
         m->SetArticulationsOnStem(articulationsOnStem);
         m->SetChordMember(true);
-        uint16_t word = m->GetAttributes() & kKeep;
+        uint16_t word = static_cast<uint16_t>((m->GetAttributes() & kKeep & ~kDirections) | directions);
         if (grace) word |= AttributeBit(naGrace);
         m->SetAttributes(word);
         m->SetSlurContinued(false);
@@ -507,41 +507,45 @@ int TChordData::TieLine(bool split, int dir) const {
 // other side its length; ties of the members tie the chord and point away from the tie line.
 void TChordData::PassMarksToMembers(bool split, int dir, int tieLine) {
     const int chordTicks = GetNominalTicks();
+    // What the members take from the chord; the loop changes only the chord's tie marks.
+    uint16_t stemSideMarks = 0;
+    if (HasAttribute(naAccent)) {
+        stemSideMarks |= AttributeBit(naAccent);
+    } else if (HasAttribute(naMarcato)) {
+        stemSideMarks |= AttributeBit(naMarcato);
+    }
+    if (HasAttribute(naStaccatissimo)) {
+        stemSideMarks |= AttributeBit(naStaccatissimo);
+    } else if (HasAttribute(naStaccato)) {
+        stemSideMarks |= AttributeBit(naStaccato);
+    }
+    if (HasAttribute(naTenuto)) stemSideMarks |= AttributeBit(naTenuto);
+    if (HasAttribute(naSlur)) stemSideMarks |= AttributeBit(naSlur);
+    constexpr uint16_t kDots = AttributeBit(naDotted) | AttributeBit(naDblDotted);
+    const uint16_t dots = HasAttribute(naDblDotted)
+                              ? AttributeBit(naDblDotted)
+                              : static_cast<uint16_t>(GetAttributes() & AttributeBit(naDotted));
+    const int stemLength = GetStemLengthField();
+    const int beamState = GetBeamState();
+    const int tripletState = GetTripletState();
+    const bool slurContinued = IsSlurContinued();
+    const int dur = GetDur();
+    const bool tieDirectionGiven = HasAttribute(naTieDirection);
     for (TMusicNote* m : Members) {
         if (!split) m->SetStemDirection(dir);
-        if (GetStemLengthField() != 0) m->SetStemLengthField(GetStemLengthField());
+        if (stemLength != 0) m->SetStemLengthField(stemLength);
         if (m->GetStemDirSign() == dir) {
-            m->TSongNote::SetBeamState(GetBeamState());
-            m->TSongNote::SetTripletState(GetTripletState());
-            uint16_t w = m->GetAttributes();
-            if (HasAttribute(naAccent)) {
-                w |= AttributeBit(naAccent);
-            } else if (HasAttribute(naMarcato)) {
-                w |= AttributeBit(naMarcato);
-            }
-            if (HasAttribute(naStaccatissimo)) {
-                w |= AttributeBit(naStaccatissimo);
-            } else if (HasAttribute(naStaccato)) {
-                w |= AttributeBit(naStaccato);
-            }
-            if (HasAttribute(naTenuto)) w |= AttributeBit(naTenuto);
-            if (HasAttribute(naSlur)) w |= AttributeBit(naSlur);
-            m->SetAttributes(w);
-            m->SetSlurContinued(IsSlurContinued());
+            m->TSongNote::SetBeamState(beamState);
+            m->TSongNote::SetTripletState(tripletState);
+            m->SetAttributes(m->GetAttributes() | stemSideMarks);
+            m->SetSlurContinued(slurContinued);
         } else if (m->GetNominalTicks() < chordTicks) {
-            m->TSongNote::SetDuration(GetDur());
-            uint16_t w = m->GetAttributes() &
-                         static_cast<uint16_t>(~(AttributeBit(naDotted) | AttributeBit(naDblDotted)));
-            if (HasAttribute(naDblDotted)) {
-                w |= AttributeBit(naDblDotted);
-            } else if (HasAttribute(naDotted)) {
-                w |= AttributeBit(naDotted);
-            }
-            m->SetAttributes(w);
+            m->TSongNote::SetDuration(dur);
+            m->SetAttributes(static_cast<uint16_t>((m->GetAttributes() & ~kDots) | dots));
         }
         if (m->HasAttribute(naTie)) {
             SetAttributes(GetAttributes() | AttributeBit(naTie));
-            if (!HasAttribute(naTieDirection)) {
+            if (!tieDirectionGiven) {
                 m->SetTieDownward(split ? !m->IsStemUp() : m->GetStaffPos() >= tieLine);
             }
         }

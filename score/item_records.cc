@@ -44,7 +44,7 @@ void PutByte(TQSRStream& out, int v) {
 // ---- common prefix ----
 
 // Reads the visibility and colour byte; for versions 24-28 the byte also holds a note's mark number.
-void ReadItemPrefix(TNotatedItem& item, int V, TQSRStream& in, int* mark = nullptr) {
+inline void ReadItemPrefix(TNotatedItem& item, int V, TQSRStream& in, int* mark = nullptr) {
     int vis = 0;
     int color = 0;
     if (V >= 29) {

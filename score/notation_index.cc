@@ -249,9 +249,7 @@ bool TSimpleNtnIdx::IsGroupContinued(int g) const {
     return n && IsGroupContinuedState(n->GetGroupState(g));
 }
 
-bool TSimpleNtnIdx::ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g) {
-    if (!item) return false;
-    const int type = item->GetType();
+bool TSimpleNtnIdx::ItemCanJoinGroup(const TNotatedItem& item, int type, bool grace, int g) {
     switch (type) {
         case ntKey:
         case ntBarLine:
@@ -263,7 +261,7 @@ bool TSimpleNtnIdx::ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g
             break;
     }
     if (!IsSongNoteType(type)) return true;
-    const auto* n = static_cast<const TSongNote*>(item);
+    const auto* n = static_cast<const TSongNote*>(&item);
     if (n->IsGrace() != grace) return !grace;
     if (g == 1 || type == ntRest || type == ntRestChord) return true;
     return static_cast<const TMusicNote*>(n)->GetFlagCount() >= 1;

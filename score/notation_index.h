@@ -137,7 +137,11 @@ public:
     // Whether the current item lets a group of notes with the grace flag go on.
     bool CanJoinGroup(bool grace, int g) const { return ItemCanJoinGroup(Current, grace, g); }
     // The same test for any item of a staff (null: no).
-    static bool ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g);
+    static bool ItemCanJoinGroup(const TNotatedItem* item, bool grace, int g) {
+        return item && ItemCanJoinGroup(*item, item->GetType(), grace, g);
+    }
+    // The same for an item whose type the caller has read already.
+    static bool ItemCanJoinGroup(const TNotatedItem& item, int type, bool grace, int g);
     bool IsInTriplet() const;
     bool IsHairpinContinued(int hairpin) const;
     // The stem direction (+1 up, -1 down, 0 none) that a chord with split stems imposes on the current note.

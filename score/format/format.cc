@@ -140,11 +140,15 @@ bool CanCompleteGroup(TSongNote& note, int g, const TAuditNtnIdx& idx) {
     // A walk along the staff from the note, item by item, while the items let the group go on.
     const bool grace = note.IsGrace();
     int total = 0;
-    for (int i = index; TSimpleNtnIdx::ItemCanJoinGroup(item, grace, g);) {
-        const auto* n = isMember(item->GetType()) ? static_cast<const TSongNote*>(item) : nullptr;
+    for (int i = index;;) {
+        if (!item) return false;
+        const int type = item->GetType();
+        if (!TSimpleNtnIdx::ItemCanJoinGroup(*item, type, grace, g)) return false;
+        const auto* n = isMember(type) ? static_cast<const TSongNote*>(item) : nullptr;
         if (n && n->IsGrace() == grace) {
             if (g == 0 && n->GetStemSetting() != note.GetStemSetting()) return false;
-            total += n->GetDuration();
+            // Only a triplet's length is checked.
+            if (g == 1) total += n->GetDuration();
             const int state = GroupState(*n, g);
             if (state == gsEnd) return g == 0 || total % 12 == 0;
             if (n != &note && state != gsMiddle) return false;
@@ -152,7 +156,6 @@ bool CanCompleteGroup(TSongNote& note, int g, const TAuditNtnIdx& idx) {
         if (i >= staff->GetLastIndex()) return false;
         item = staff->GetItem(++i);
     }
-    return false;
 }
 
 void CheckGroups(TSongNote& note, TAuditNtnIdx& idx) {
