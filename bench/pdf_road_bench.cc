@@ -1,13 +1,14 @@
 // The whole road from a Standard MIDI File to a PDF of all its pages as a user takes it: the program
 // QSM2View started with "/xprint" and no display (headless backend) reads the file, converts it into a
-// score, lays it out into pages, prints every page on the "PDF file" printer and ends. One benchmark per
+// score, lays it out into pages, prints pages 1 to 50 on the "PDF file" printer and ends. One benchmark per
 // file of the MIDI corpus (tools/fetch_midi_corpus.sh, $QSM_MIDI_CORPUS or the build folder's midi-corpus;
 // skipped when absent), the largest file first.
 //
 // When MuseScore 3 (mscore3, Debian package musescore3) is installed, it converts the same file into a PDF
 // once per benchmark, in its own process group and ended after $QSM_PEER_TIMEOUT seconds (default 120).
 // Counters: our seconds, pages and PDF bytes; the peer's (peer_s -1: not installed or failed, -2: timed
-// out); time_ratio = ours / peer's, bytes_ratio = our PDF / the peer's.
+// out); time_ratio = ours / peer's, bytes_ratio = our PDF / the peer's. A last benchmark draws every page of
+// the largest file within this process, beside the peer's PDF of every page.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -20,15 +21,28 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/midi_corpus.h"
+#include "core/ram_stream.h"
+#include "midi/smf_convert.h"
+#include "midi/smf_file.h"
+#include "platform/framework/printer.h"
+#include "platform/print/printers.h"
+#include "render/hooks.h"
+#include "score/base/color_palette.h"
+#include "score/music_score.h"
+#include "viewer/print_data.h"
+#include "viewer/printer.h"
 
 extern char** environ;
 
@@ -212,6 +226,86 @@ void BM_MidiToPdf(benchmark::State& state, const fs::path& source) {
     state.counters["peer_s"] = peerSeconds;
 }
 
+// Every page of the largest corpus file, in this process: the file read and converted as the viewer opens
+// it, then all its pages laid out and drawn on the "PDF file" printer (/xprint prints pages 1 to 50 only).
+// Counters: pages, PDF bytes and bytes per page; the peer's pages, bytes, bytes per page and seconds, and
+// the ratios, when mscore3 is installed.
+void BM_AllPagesOfLargestToPdf(benchmark::State& state, const fs::path& source) {
+    qsm::InstallScoreHooks();
+    qsm::print::InstallPrinters();
+    WorkDir dir;
+    const fs::path pdf = dir.root / "ours" / "all.pdf";
+    std::ifstream in(source, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int pages = 0;
+    double total = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        TQSRFlatRamStream stream(bytes.data(), static_cast<DWORD>(bytes.size()),
+                                 static_cast<DWORD>(bytes.size()));
+        TSMFData smf;
+        TSMFImport::Run(&smf, &stream, nullptr);
+        TSMFImportList instructions;
+        BuildImportInstructions(&smf, instructions, true, 16);
+        std::unique_ptr<TMusicScore> score(ConvertMidiToScore(&smf, instructions, 1));
+        if (!score) {
+            state.SkipWithError("conversion failed");
+            return;
+        }
+        // As the viewer shows an imported file.
+        std::snprintf(score->SongInfo.Title, 64, "%.63s", source.stem().c_str());
+        score->Zoom = 6;
+        score->StaffLabels = 1;
+        score->BarNumbers = 3;
+        TColorPalette palette;
+        TQSMPrintData data(new TPrintDC("winspool", qsm::print::kPdfPrinterName, "", nullptr), score.get(),
+                           score.get(), &palette);
+        data.lastPage = INT_MAX;
+        if (PrintJob(&data, score->SongInfo.Title, pdf.c_str()) != TPrintResult::Printed) {
+            state.SkipWithError("print failed");
+            return;
+        }
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ++runs;
+        state.PauseTiming();
+        pages = data.CountPages();
+        state.ResumeTiming();
+    }
+    const auto pdfBytes = FileBytes(pdf);
+    state.counters["pages"] = pages;
+    state.counters["pdf_bytes"] = static_cast<double>(pdfBytes);
+    state.counters["bytes_per_page"] = pages > 0 ? static_cast<double>(pdfBytes) / pages : 0;
+    if (std::getenv("QSM_BENCH_SMOKE") != nullptr) return;
+    const std::string peer = FindOnPath("mscore3");
+    double peerSeconds = -1;
+    if (!peer.empty()) {
+        const char* limitEnv = std::getenv("QSM_PEER_TIMEOUT");
+        const double limit = limitEnv != nullptr ? std::max(1.0, std::atof(limitEnv)) : 120.0;
+        const fs::path out = dir.root / "peer" / "out.pdf";
+        RunResult r = RunLimited({peer, "-o", out.string(), source.string()},
+                                 {"QT_QPA_PLATFORM=offscreen", "HOME=" + (dir.root / "peer/home").string(),
+                                  "XDG_CONFIG_HOME=" + (dir.root / "peer/home").string()},
+                                 limit);
+        if (!r.finished && r.seconds >= limit) {
+            peerSeconds = -2;
+        } else if (r.finished && r.exitCode == 0 && fs::exists(out)) {
+            peerSeconds = r.seconds;
+            const auto peerBytes = FileBytes(out);
+            const int peerPages = CountPages(out);
+            state.counters["peer_pages"] = peerPages;
+            state.counters["peer_bytes"] = static_cast<double>(peerBytes);
+            state.counters["peer_bytes_per_page"] =
+                peerPages > 0 ? static_cast<double>(peerBytes) / peerPages : 0;
+            if (pages > 0 && peerPages > 0 && peerBytes > 0)
+                state.counters["page_bytes_ratio"] =
+                    (static_cast<double>(pdfBytes) / pages) / (static_cast<double>(peerBytes) / peerPages);
+            state.counters["time_ratio"] = runs > 0 ? total / runs / peerSeconds : 0;
+        }
+    }
+    state.counters["peer_s"] = peerSeconds;
+}
+
 // One benchmark per corpus file; the smoke run of the test suite takes the largest file only.
 [[maybe_unused]] const bool kRegistered = [] {
     std::vector<fs::path> files = MidiCorpusFilesLargestFirst();
@@ -229,6 +323,10 @@ void BM_MidiToPdf(benchmark::State& state, const fs::path& source) {
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
+    benchmark::RegisterBenchmark(("BM_AllPagesOfLargestToPdf/" + files[0].filename().string()).c_str(),
+                                 BM_AllPagesOfLargestToPdf, files[0])
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     return true;
 }();
 

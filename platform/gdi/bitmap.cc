@@ -86,14 +86,13 @@ BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, in
         Emit(
             *dst, 0,
             [&](cairo_t* cr) {
-                cairo_rectangle(cr, std::min(dx0, dx1), std::min(dy0, dy1), std::fabs(dx1 - dx0),
-                                std::fabs(dy1 - dy0));
-                cairo_clip(cr);
+                ClipRect(cr, std::min(dx0, dx1), std::min(dy0, dy1), std::fabs(dx1 - dx0),
+                         std::fabs(dy1 - dy0));
                 cairo_translate(cr, dx0, dy0);
                 cairo_scale(cr, scx, scy);
                 cairo_set_source_surface(cr, src->surface, -(sx0 + src->origin.x), -(sy0 + src->origin.y));
                 cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-                cairo_paint(cr);
+                PaintSource(cr);
             },
             false);
         return TRUE;
@@ -109,7 +108,7 @@ BOOL Blt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int sx, int sy, in
             [&](cairo_t* cr) {
                 cairo_rectangle(cr, std::min(dx0, dx1), std::min(dy0, dy1), std::fabs(dx1 - dx0),
                                 std::fabs(dy1 - dy0));
-                cairo_fill(cr);
+                PaintFill(cr, false);
             },
             false);
         return TRUE;

@@ -1,6 +1,4 @@
 // Device contexts: creation, saved states, attributes, mapping modes and device capabilities.
-#include <cairo-pdf.h>
-
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -135,18 +133,16 @@ HDC CreatePdfDC(const char* path, double widthPt, double heightPt, int dpi) {
     dc->pageHeightPt = heightPt;
     dc->width = static_cast<int>(std::lround(widthPt * dpi / 72.0));
     dc->height = static_cast<int>(std::lround(heightPt * dpi / 72.0));
-    dc->baseScale = 72.0 / dpi;
+    // The PDF writer takes half device pixels, and scales them to points itself: shapes drawn on the pixel
+    // grid, and the pen's half-pixel offsets, then have whole numbers for coordinates.
+    dc->baseScale = 2.0;
     if (path) {
         dc->pdfPath = path;
-        cairo_surface_t* s = cairo_pdf_surface_create(path, widthPt, heightPt);
-        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(s);
+        if (!StartPdfFile(*dc)) {
             ReleaseState(dc->st);
             delete dc;
             return nullptr;
         }
-        SetDCSurface(*dc, s);
-        cairo_surface_destroy(s);
     }
     return RegisterDC(dc);
 }
@@ -527,37 +523,25 @@ int StartDocA(HDC hdc, const DOCINFOA* info) {
         std::string path = dc->jobHooks.outputPath(info);
         if (path.empty()) return SP_ERROR;
         SetDCSurface(*dc, nullptr);
+        dc->pdf.reset();
         dc->pdfPath = path;
     }
-    if (!dc->surface) {
+    if (!dc->pdf) {
         if (!dc->jobHooks.outputPath) {
             if (!info || !info->lpszOutput) return SP_ERROR;
             dc->pdfPath = info->lpszOutput;
         }
-        cairo_surface_t* s = cairo_pdf_surface_create(dc->pdfPath.c_str(), dc->pageWidthPt, dc->pageHeightPt);
-        if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(s);
-            return SP_ERROR;
-        }
-        SetDCSurface(*dc, s);
-        cairo_surface_destroy(s);
+        if (!StartPdfFile(*dc)) return SP_ERROR;
     }
     if (info && info->lpszDocName) {
-        // The document name is ANSI text; the file's title is UTF-8 (cairo refuses other bytes and fails
-        // the whole job).
-        std::string title;
+        // The document name is ANSI text; the file's title is Unicode.
         int n = MultiByteToWideChar(CP_ACP, 0, info->lpszDocName, -1, nullptr, 0);
         if (n > 0) {
             std::u16string wide(static_cast<size_t>(n), u'\0');
             MultiByteToWideChar(CP_ACP, 0, info->lpszDocName, -1, wide.data(), n);
-            int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
-            if (m > 0) {
-                title.resize(static_cast<size_t>(m));
-                WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, title.data(), m, nullptr, nullptr);
-                title.resize(std::strlen(title.c_str()));
-            }
+            wide.resize(static_cast<size_t>(n - 1));
+            dc->pdf->SetTitle(wide);
         }
-        cairo_pdf_surface_set_metadata(dc->surface, CAIRO_PDF_METADATA_TITLE, title.c_str());
     }
     dc->docStarted = true;
     dc->pageDrawn = false;
@@ -580,12 +564,7 @@ int StartPage(HDC hdc) {
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
     if (JobCancelled(hdc, *dc)) return SP_APPABORT;
     dc->pageDrawn = true;
-    // The page starts as white paper. Painting it first also keeps cairo's record of the page's drawn area
-    // one rectangle, which every later shape and glyph would otherwise split further at the end of the page.
-    cairo_save(dc->cr);
-    cairo_set_source_rgb(dc->cr, 1, 1, 1);
-    cairo_paint(dc->cr);
-    cairo_restore(dc->cr);
+    dc->pdf->BeginPage();
     return 1;
 }
 
@@ -593,20 +572,20 @@ int EndPage(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted || !dc->pageDrawn) return SP_ERROR;
     FlushBatch(*dc);
-    cairo_show_page(dc->cr);
+    bool ok = dc->pdf->EndPage();
     dc->pageDrawn = false;
     if (JobCancelled(hdc, *dc)) return SP_APPABORT;
-    return cairo_surface_status(dc->surface) == CAIRO_STATUS_SUCCESS ? 1 : SP_OUTOFDISK;
+    return ok ? 1 : SP_OUTOFDISK;
 }
 
 int EndDoc(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
     FlushBatch(*dc);
-    if (dc->pageDrawn) cairo_show_page(dc->cr);
-    cairo_surface_finish(dc->surface);
-    bool ok = cairo_surface_status(dc->surface) == CAIRO_STATUS_SUCCESS;
+    bool ok = dc->pdf->Finish();
     SetDCSurface(*dc, nullptr);
+    dc->pdf.reset();
+    dc->pageDrawn = false;
     dc->docStarted = false;
     if (ok && dc->jobHooks.finished) ok = dc->jobHooks.finished(dc->pdfPath);
     return ok ? 1 : SP_ERROR;
@@ -616,8 +595,10 @@ int AbortDoc(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc || dc->kind != DCKind::Pdf || !dc->docStarted) return SP_ERROR;
     dc->batch.reset();
-    cairo_surface_finish(dc->surface);
+    dc->pdf->Abandon();
     SetDCSurface(*dc, nullptr);
+    dc->pdf.reset();
+    dc->pageDrawn = false;
     dc->docStarted = false;
     if (!dc->pdfPath.empty()) std::remove(dc->pdfPath.c_str());
     if (dc->jobHooks.aborted) dc->jobHooks.aborted(dc->pdfPath);

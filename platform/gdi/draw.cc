@@ -364,10 +364,10 @@ void FlushBatch(DC& dc) {
         if (b->fill) {
             cairo_set_fill_rule(cr,
                                 b->fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
-            cairo_fill_preserve(cr);
+            PaintFill(cr, true);
         }
         SetPenStyle(cr, b->penStyle, b->cosmetic, b->width, ResetMatrix(cr, dc));
-        cairo_stroke(cr);
+        PaintStroke(cr);
     });
 }
 
@@ -435,14 +435,14 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
         auto solid = [&](cairo_t* cr) {
             Trace(cr, figures, off, off, false);
             cairo_set_line_width(cr, width * ResetMatrix(cr, dc));
-            cairo_stroke(cr);
+            PaintStroke(cr);
         };
         Emit(dc, dc.st.bkColor, solid);
     }
     Emit(dc, pen->color, [&](cairo_t* cr) {
         outline.Trace(cr);
         SetPenStyle(cr, pen->style, cosmetic, width, ResetMatrix(cr, dc));
-        cairo_stroke(cr);
+        PaintStroke(cr);
     });
 }
 
@@ -478,7 +478,7 @@ void Fill(DC& dc, const Figures& figures, int fillMode) {
         SetBrushSource(cr, dc, *dc.st.brush);
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         Trace(cr, figures, 0, 0, true);
-        cairo_fill(cr);
+        PaintFill(cr, false);
     });
 }
 
@@ -518,10 +518,10 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
         shape.Trace(cr);
-        cairo_fill_preserve(cr);
+        PaintFill(cr, true);
         SetColor(cr, pen->color);
         SetPenStyle(cr, pen->style, !pen->geometric, width, ResetMatrix(cr, dc));
-        cairo_stroke(cr);
+        PaintStroke(cr);
     });
 }
 
@@ -699,10 +699,14 @@ void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
         cairo_t* cr = dc.cr;
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
-        applyClip(cr);
+        if (dc.pdf)
+            BeginPdfDrawing(dc, clip);
+        else
+            applyClip(cr);
         cairo_translate(cr, origin.x, origin.y);
         SetColor(cr, color);
         draw(cr);
+        if (dc.pdf) EndPdfDrawing(dc, cr);
         cairo_restore(cr);
     } else {
         int w = cairo_image_surface_get_width(dc.surface);
@@ -884,7 +888,7 @@ BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color) {
         *dc, color,
         [&](cairo_t* cr) {
             cairo_rectangle(cr, std::floor(p.x), std::floor(p.y), 1, 1);
-            cairo_fill(cr);
+            PaintFill(cr, false);
         },
         false);
     return TRUE;
@@ -920,7 +924,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
             SetBrushSource(cr, *dc, *b);
             cairo_rectangle(cr, std::min(a.x, c.x), std::min(a.y, c.y), std::fabs(c.x - a.x),
                             std::fabs(c.y - a.y));
-            cairo_fill(cr);
+            PaintFill(cr, false);
         },
         false);
     return 1;
@@ -940,7 +944,7 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
             cairo_rectangle(cr, a.x, a.y, c.x - a.x, c.y - a.y);
             if (c.x - a.x > 2 && c.y - a.y > 2)
                 cairo_rectangle(cr, a.x + 1, a.y + 1, c.x - a.x - 2, c.y - a.y - 2);
-            cairo_fill(cr);
+            PaintFill(cr, false);
         },
         false);
     return 1;
@@ -1060,7 +1064,7 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
             dc, dc.st.bkColor,
             [&](cairo_t* cr) {
                 cairo_rectangle(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
-                cairo_fill(cr);
+                PaintFill(cr, false);
             },
             false);
     }
@@ -1070,11 +1074,10 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
             dc, dc.st.bkColor,
             [&](cairo_t* cr) {
                 if (rect && (options & ETO_CLIPPED)) {
-                    cairo_rectangle(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
-                    cairo_clip(cr);
+                    ClipRect(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
                 }
                 cairo_rectangle(cr, left, base - m.ascent, width, m.height);
-                cairo_fill(cr);
+                PaintFill(cr, false);
             },
             false);
     }
@@ -1082,8 +1085,7 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
         dc, dc.st.textColor,
         [&](cairo_t* cr) {
             if (rect && (options & ETO_CLIPPED)) {
-                cairo_rectangle(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
-                cairo_clip(cr);
+                ClipRect(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
             }
             DrawGlyphRun(cr, *font, m.ppem, run, left, base, adv.data());
         },

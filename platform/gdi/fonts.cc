@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_ADVANCES_H
+#include FT_OUTLINE_H
 #include <iconv.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -308,14 +309,16 @@ GlyphRun MakeRun(const Font& font, double scaleY, const std::vector<uint32_t>& c
     double ppem = PixelsPerEm(font, scaleY);
     for (uint32_t cp : cps) {
         unsigned g = 0;
-        if (symbol && cp < 0x100) g = f.GlyphFor(0xF000 + cp);
-        if (!g) g = f.GlyphFor(cp);
-        if (!g && cp >= 0xF000 && cp <= 0xF0FF) g = f.GlyphFor(cp - 0xF000);
+        uint32_t shown = cp;  // the character of the font the glyph was found by
+        if (symbol && cp < 0x100) g = f.GlyphFor(shown = 0xF000 + cp);
+        if (!g) g = f.GlyphFor(shown = cp);
+        if (!g && cp >= 0xF000 && cp <= 0xF0FF) g = f.GlyphFor(cp - 0xF000), shown = cp;
         if (!g && !symbol && cp >= 0x20 && cp < 0x100 && f.symbolMap && !f.unicodeMap)
-            g = f.GlyphFor(0xF000 + cp);
+            g = f.GlyphFor(shown = 0xF000 + cp);
         int adv = Px(f.AdvanceUnits(g), ppem, f.upm);
         run.glyphs.push_back(g);
         run.advances.push_back(adv);
+        run.chars.push_back(shown);
         run.width += adv;
     }
     return run;
@@ -430,12 +433,122 @@ GlyphRun ShapeWide(const Font& font, double scaleY, const char16_t* text, int co
     return MakeRun(font, scaleY, cps, font.lf.lfCharSet == SYMBOL_CHARSET);
 }
 
+namespace {
+
+// A glyph's outline in font units for a PDF file, made bold or slanted as the screen's glyphs are.
+struct PdfOutlineSource {
+    FontFace* face;
+    int synth;
+};
+
+struct OutlineText {
+    std::string* out;
+    FT_Vector last;
+};
+
+// Font units are fine enough that half of one is far below a device pixel: the control points that the
+// conversion of quadratic curves makes are rounded to whole units.
+void AppendPoint(OutlineText& t, double x, double y) {
+    AppendPdfNumber(*t.out, x, 0);
+    *t.out += ' ';
+    AppendPdfNumber(*t.out, y, 0);
+    *t.out += ' ';
+}
+
+int OutlineMove(const FT_Vector* to, void* user) {
+    // A fill closes every figure itself.
+    auto& t = *static_cast<OutlineText*>(user);
+    AppendPoint(t, to->x, to->y);
+    *t.out += "m\n";
+    t.last = *to;
+    return 0;
+}
+
+int OutlineLine(const FT_Vector* to, void* user) {
+    auto& t = *static_cast<OutlineText*>(user);
+    AppendPoint(t, to->x, to->y);
+    *t.out += "l\n";
+    t.last = *to;
+    return 0;
+}
+
+int OutlineConic(const FT_Vector* c, const FT_Vector* to, void* user) {
+    auto& t = *static_cast<OutlineText*>(user);
+    // The quadratic segment as the cubic that draws the same curve.
+    AppendPoint(t, t.last.x + 2.0 / 3.0 * (c->x - t.last.x), t.last.y + 2.0 / 3.0 * (c->y - t.last.y));
+    AppendPoint(t, to->x + 2.0 / 3.0 * (c->x - to->x), to->y + 2.0 / 3.0 * (c->y - to->y));
+    AppendPoint(t, to->x, to->y);
+    *t.out += "c\n";
+    t.last = *to;
+    return 0;
+}
+
+int OutlineCubic(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+    auto& t = *static_cast<OutlineText*>(user);
+    AppendPoint(t, c1->x, c1->y);
+    AppendPoint(t, c2->x, c2->y);
+    AppendPoint(t, to->x, to->y);
+    *t.out += "c\n";
+    t.last = *to;
+    return 0;
+}
+
+bool PdfGlyphOutline(const void*, unsigned glyph, PdfGlyph* out, void* context) {
+    auto& src = *static_cast<PdfOutlineSource*>(context);
+    FT_Face ft = src.face->ft;
+    if (!ft || FT_Load_Glyph(ft, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0)
+        return false;
+    FT_GlyphSlot slot = ft->glyph;
+    out->advance = static_cast<double>(slot->advance.x);
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return true;
+    FT_Outline& outline = slot->outline;
+    // The synthesized styles of the screen's glyphs: strokes a 24th of the em stronger, a slant of 12
+    // degrees.
+    if (src.synth & 1) FT_Outline_Embolden(&outline, src.face->upm / 24);
+    if (src.synth & 2) {
+        FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000};
+        FT_Outline_Transform(&outline, &shear);
+    }
+    OutlineText text{&out->path, {0, 0}};
+    FT_Outline_Funcs funcs{OutlineMove, OutlineLine, OutlineConic, OutlineCubic, 0, 0};
+    if (FT_Outline_Decompose(&outline, &funcs, &text) != 0) out->path.clear();
+    FT_BBox box;
+    FT_Outline_Get_CBox(&outline, &box);
+    out->box[0] = static_cast<double>(box.xMin);
+    out->box[1] = static_cast<double>(box.yMin);
+    out->box[2] = static_cast<double>(box.xMax);
+    out->box[3] = static_cast<double>(box.yMax);
+    return true;
+}
+
+}  // namespace
+
 void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
                   const int* deviceAdvances) {
     if (!font.face || run.glyphs.empty()) return;
     std::lock_guard lock(g_fontMutex);
     FontFace& f = *font.face;
     int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
+    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
+        // The file embeds the glyphs' outlines: the face stays loaded until the file is done.
+        if (std::find(dc->pdfFaces.begin(), dc->pdfFaces.end(), font.face) == dc->pdfFaces.end())
+            dc->pdfFaces.push_back(font.face);
+        std::vector<PdfGlyphPos> glyphs(run.glyphs.size());
+        double pen = x;
+        for (size_t i = 0; i < run.glyphs.size(); ++i) {
+            glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y,
+                         i < run.chars.size() ? run.chars[i] : 0};
+            pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
+        }
+        PdfOutlineSource source{&f, synth};
+        PdfFontInfo info;
+        info.key = &f.cairo[synth];
+        info.unitsPerEm = f.upm;
+        if (const char* name = FT_Get_Postscript_Name(f.ft)) info.name = name;
+        if (synth) info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
+        ShowPdfGlyphs(*dc, cr, info, ppem, glyphs, PdfGlyphOutline, &source);
+        return;
+    }
     if (!f.cairo[synth]) {
         f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(f.ft, FT_LOAD_NO_HINTING);
         FtOwner* owner = OwnerOf(f.ft);

@@ -10,6 +10,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
+#include "platform/gdi/pdf_writer.h"
 
 namespace qsm::gdi {
 
@@ -112,7 +113,7 @@ struct DC {
     cairo_t* cr = nullptr;
     int dpiX = 96, dpiY = 96;
     int width = 0, height = 0;  // device size in pixels
-    double baseScale = 1.0;     // device pixels to surface units (PDF points)
+    double baseScale = 1.0;     // device pixels to surface units (PDF DCs: half pixels)
     POINT origin{0, 0};
     cairo_region_t* sysClip = nullptr;
     bool recording = false;
@@ -131,6 +132,14 @@ struct DC {
     ABORTPROC abortProc = nullptr;
     PrinterArea area;  // printable area; empty = the whole page
     PrinterJobHooks jobHooks;
+    // PDF DCs: the file being written. Their cairo context draws on a recording surface that is never
+    // replayed; its fills, strokes, glyphs and images go to the writer instead (pdf_surface.cc).
+    std::unique_ptr<PdfWriter> pdf;
+    PdfClip pdfClip;              // the clip of the drawing under way, in points
+    bool pdfFillPending = false;  // a fill kept to be written with the stroke of the same path
+    PdfRgb pdfFillColor;
+    bool pdfFillEvenOdd = false;
+    std::vector<std::shared_ptr<FontFace>> pdfFaces;  // faces whose glyphs the file embeds
 };
 
 // Handle tables (objects.cc).
@@ -188,11 +197,28 @@ void RecordText(DC& dc, const char* op, std::initializer_list<int32_t> args, con
 void RecordWText(DC& dc, const char* op, std::initializer_list<int32_t> args, const char16_t* text,
                  int count);
 
+// PDF DCs (pdf_surface.cc). Drawing code calls these in place of cairo's painting calls: on a PDF DC's
+// context they write to its file, on any other context they are cairo's own.
+DC* PdfDCOf(cairo_t* cr);   // null unless cr is a PDF DC's context
+bool StartPdfFile(DC& dc);  // makes the writer and the context for dc.pdfPath
+void PaintFill(cairo_t* cr, bool preserve);
+void PaintStroke(cairo_t* cr);
+void PaintSource(cairo_t* cr);                                                // cairo_paint of an image
+void ClipRect(cairo_t* cr, double x, double y, double width, double height);  // cairo_rectangle + cairo_clip
+// Around the drawing function of EmitIn on a PDF DC: the clip region (surface pixels) in force, and the
+// end of the drawing.
+void BeginPdfDrawing(DC& dc, const cairo_region_t* clip);
+void EndPdfDrawing(DC& dc, cairo_t* cr);
+// Glyphs at user-space origins of the context, in a face of `unitsPerEm` drawn at `ppem` user units.
+void ShowPdfGlyphs(DC& dc, cairo_t* cr, const PdfFontInfo& font, double ppem,
+                   const std::vector<PdfGlyphPos>& glyphs, PdfWriter::OutlineFn outline, void* context);
+
 // Fonts (fonts.cc).
 struct GlyphRun {
     std::vector<unsigned long> glyphs;
-    std::vector<int> advances;  // device pixels
-    int width = 0;              // sum of the advances
+    std::vector<int> advances;    // device pixels
+    std::vector<uint32_t> chars;  // the character each glyph shows (for the text of PDF files)
+    int width = 0;                // sum of the advances
 };
 struct FontMetricsPx {
     int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;

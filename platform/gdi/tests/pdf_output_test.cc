@@ -17,7 +17,7 @@
 
 namespace {
 
-// The page's content: the streams of the file that inflate to plain text (fonts are binary).
+// The page's content: the streams of the file that are plain text or inflate to it (fonts are binary).
 std::string PageContent(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
@@ -30,10 +30,12 @@ std::string PageContent(const std::string& path) {
         if (end == std::string::npos) break;
         std::vector<unsigned char> out(1 << 20);
         uLongf size = out.size();
-        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(data.data() + begin), end - begin) !=
+        std::string text;
+        if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(data.data() + begin), end - begin) ==
             Z_OK)
-            continue;
-        std::string text(out.begin(), out.begin() + static_cast<long>(size));
+            text.assign(out.begin(), out.begin() + static_cast<long>(size));
+        else
+            text = data.substr(begin, end - begin);  // small streams are not compressed
         bool plain = true;
         for (unsigned char c : text)
             plain = plain && (c == '\n' || c == '\r' || (c >= 32 && c < 127));
@@ -49,6 +51,8 @@ std::vector<std::string> Operators(const std::string& content) {
     while (words >> w)
         if (std::isalpha(static_cast<unsigned char>(w[0])) || w == "B*" || w == "f*" || w == "b*")
             ops.push_back(w);
+        else if (w.ends_with("Tj") || w.ends_with("TJ"))  // a string and its operator: <0102>Tj
+            ops.push_back(w.substr(w.size() - 2));
     return ops;
 }
 
@@ -157,6 +161,43 @@ TEST(GdiPdf, ShapesOfOnePenShareAPathAndKeepTheirOrder) {
     EXPECT_EQ(Count(ops, "B*"), 2);
 }
 
+TEST(GdiPdf, ColourAndLineStateAreWrittenOnlyWhenTheyChange) {
+    auto ops = DrawPage([](HDC dc) {
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        HPEN wide = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
+        for (int i = 0; i < 6; ++i) {  // lines and filled shapes taking turns, all black
+            MoveToEx(dc, 100, 100 + 100 * i, nullptr);
+            LineTo(dc, 2000, 100 + 100 * i);
+            Rectangle(dc, 2100, 100 + 100 * i, 2200 + 10 * i, 150 + 100 * i);
+        }
+        SelectObject(dc, wide);
+        MoveToEx(dc, 100, 1000, nullptr);
+        LineTo(dc, 2000, 1000);
+        SelectObject(dc, GetStockObject(BLACK_PEN));
+        DeleteObject(wide);
+    });
+    EXPECT_EQ(Count(ops, "rg"), 1);
+    EXPECT_EQ(Count(ops, "RG"), 1);
+    EXPECT_EQ(Count(ops, "w"), 2);  // one pixel, then three
+    EXPECT_EQ(Count(ops, "J"), 2);  // the lines' flat ends, then round ones: the shapes have no ends
+}
+
+TEST(GdiPdf, GlyphsDrawnTogetherShareOneTextObjectAndTheirFont) {
+    auto ops = DrawPage([](HDC dc) {
+        SetBkMode(dc, TRANSPARENT);
+        for (int i = 0; i < 8; ++i)  // one glyph at a time, as note heads are drawn
+            TextOutA(dc, 100 + 120 * i, 500 + 40 * (i % 3), "o", 1);
+        TextOutA(dc, 100, 1000, "a word", 6);
+        MoveToEx(dc, 100, 1100, nullptr);
+        LineTo(dc, 900, 1100);
+        TextOutA(dc, 100, 1200, "o", 1);
+    });
+    EXPECT_EQ(Count(ops, "BT"), 2);
+    EXPECT_EQ(Count(ops, "Tf"), 1);  // the font stays selected from one text object to the next
+    EXPECT_EQ(Count(ops, "Tj") + Count(ops, "TJ"), 10);
+    EXPECT_EQ(Count(ops, "d1"), 6);  // o, a, space, w, r and d, each embedded once
+}
+
 TEST(GdiPdf, DocumentNameInTheAnsiCodePageBecomesTheTitle) {
     std::string path =
         std::string(::testing::TempDir()) + "/gdi_pdf_title_" + std::to_string(getpid()) + ".pdf";
@@ -171,7 +212,7 @@ TEST(GdiPdf, DocumentNameInTheAnsiCodePageBecomesTheTitle) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
-    EXPECT_NE(ss.str().find("/Title"), std::string::npos);
+    EXPECT_NE(ss.str().find("/Title<feff00430061006600e90020006e00e4>"), std::string::npos);
     std::remove(path.c_str());
 }
 

@@ -1,0 +1,722 @@
+// The PDF file: objects written as they are complete, pages as deflated content streams, fonts and the
+// shared resources at the end, then the cross-reference table.
+#include "platform/gdi/pdf_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace qsm::gdi {
+
+namespace {
+
+// Deflate level of the streams: the fast end of zlib's range, which keeps most of the gain in size.
+constexpr int kDeflateLevel = 5;
+// Type 3 fonts address their glyphs by one-byte codes.
+constexpr size_t kCodesPerFont = 256;
+
+std::string Deflate(const std::string& data) {
+    z_stream z{};
+    if (deflateInit(&z, kDeflateLevel) != Z_OK) return {};
+    std::string out(deflateBound(&z, data.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    int rc = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return rc == Z_STREAM_END ? out : std::string();
+}
+
+void AppendInt(std::string& out, long long v) {
+    char buf[24];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    bool neg = v < 0;
+    unsigned long long u =
+        neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+        *--p = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (neg) *--p = '-';
+    out.append(p, static_cast<size_t>(end - p));
+}
+
+void AppendHexByte(std::string& out, unsigned v) {
+    static const char kHex[] = "0123456789abcdef";
+    out += kHex[(v >> 4) & 15];
+    out += kHex[v & 15];
+}
+
+// Image pixels 0x00RRGGBB as the bytes of an RGB image stream.
+std::string RgbBytes(int width, int height, const uint32_t* pixels) {
+    std::string rgb(static_cast<size_t>(width) * height * 3, '\0');
+    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
+        rgb[3 * i] = static_cast<char>((pixels[i] >> 16) & 0xFF);
+        rgb[3 * i + 1] = static_cast<char>((pixels[i] >> 8) & 0xFF);
+        rgb[3 * i + 2] = static_cast<char>(pixels[i] & 0xFF);
+    }
+    return rgb;
+}
+
+// A name token: characters other than printable ASCII and the delimiters are written as #xx.
+std::string PdfName(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c > 32 && c < 127 && !std::strchr("#()<>[]{}/%", c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '#';
+            AppendHexByte(out, c);
+        }
+    }
+    return out;
+}
+
+void AppendColor(std::string& out, PdfRgb c, const char* op) {
+    AppendPdfNumber(out, c.r / 255.0, 3);
+    out += ' ';
+    AppendPdfNumber(out, c.g / 255.0, 3);
+    out += ' ';
+    AppendPdfNumber(out, c.b / 255.0, 3);
+    out += ' ';
+    out += op;
+    out += '\n';
+}
+
+}  // namespace
+
+void AppendPdfNumber(std::string& out, double v, int decimals) {
+    static const long long kPow10[] = {1,      10,      100,      1000,      10000,
+                                       100000, 1000000, 10000000, 100000000, 1000000000};
+    decimals = decimals < 0 ? 0 : decimals > 9 ? 9 : decimals;
+    const long long scale = kPow10[decimals];
+    double s = std::isfinite(v) ? v * static_cast<double>(scale) : 0.0;
+    // Beyond what a reader takes as a number anyway.
+    constexpr double kLimit = 4e18;
+    s = s > kLimit ? kLimit : s < -kLimit ? -kLimit : s;
+    long long n = static_cast<long long>(s < 0 ? s - 0.5 : s + 0.5);
+    // Digits from the last one backwards into a buffer, appended at once: this runs for every number of
+    // every page.
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    bool negative = n < 0;
+    unsigned long long u =
+        negative ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    unsigned long long whole = u / static_cast<unsigned long long>(scale);
+    unsigned long long frac = u % static_cast<unsigned long long>(scale);
+    if (frac) {
+        int digits = decimals;
+        while (frac % 10 == 0) {
+            frac /= 10;
+            --digits;
+        }
+        for (int i = 0; i < digits; ++i) {
+            *--p = static_cast<char>('0' + frac % 10);
+            frac /= 10;
+        }
+        *--p = '.';
+    }
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    if (negative && n != 0) *--p = '-';
+    out.append(p, static_cast<size_t>(end - p));
+}
+
+PdfWriter::~PdfWriter() {
+    Abandon();
+}
+
+bool PdfWriter::Open(const std::string& path, double widthPt, double heightPt, double unit) {
+    Abandon();
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) return false;
+    width_ = widthPt;
+    height_ = heightPt;
+    unit_ = unit > 0 ? unit : 1;
+    failed_ = false;
+    offset_ = 0;
+    offsets_.clear();
+    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    // Catalog 1, page tree 2, resources 3: the last two are written at the end.
+    int catalog = NewObject();
+    pagesObject_ = NewObject();
+    resourcesObject_ = NewObject();
+    BeginObject(catalog);
+    Write("<</Type/Catalog/Pages 2 0 R>>\nendobj\n");
+    return !failed_;
+}
+
+void PdfWriter::Abandon() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+int PdfWriter::NewObject() {
+    offsets_.push_back(0);
+    return static_cast<int>(offsets_.size());
+}
+
+void PdfWriter::BeginObject(int id) {
+    offsets_[static_cast<size_t>(id - 1)] = offset_;
+    std::string s;
+    AppendInt(s, id);
+    s += " 0 obj\n";
+    Write(s);
+}
+
+void PdfWriter::Write(const char* data, size_t size) {
+    if (!file_ || failed_) return;
+    if (std::fwrite(data, 1, size, file_) != size) failed_ = true;
+    offset_ += size;
+}
+
+void PdfWriter::WriteStream(int id, const std::string& dict, const std::string& data, bool compress) {
+    std::string packed;
+    if (compress) packed = Deflate(data);
+    // Small streams may not gain as much as the filter's name costs.
+    constexpr size_t kFilterName = 19;
+    bool packs = !packed.empty() && packed.size() + kFilterName < data.size();
+    const std::string& body = packs ? packed : data;
+    BeginObject(id);
+    std::string head = "<<" + dict;
+    if (packs) head += "/Filter/FlateDecode";
+    head += "/Length ";
+    AppendInt(head, static_cast<long long>(body.size()));
+    head += ">>\nstream\n";
+    Write(head);
+    Write(body);
+    Write("\nendstream\nendobj\n");
+}
+
+void PdfWriter::BeginPage() {
+    if (inPage_) EndPage();
+    inPage_ = true;
+    content_.clear();
+    // The page's coordinates run from its top-left corner downwards; everything else is within one save,
+    // which a change of clip restores and saves again.
+    AppendPdfNumber(content_, unit_, 6);
+    content_ += " 0 0 ";
+    AppendPdfNumber(content_, -unit_, 6);
+    content_ += " 0 ";
+    AppendPdfNumber(content_, height_, 4);
+    content_ += " cm\nq\n";
+    clip_.clear();
+    ResetState();
+}
+
+void PdfWriter::ResetState() {
+    fillSet_ = strokeSet_ = styleSet_ = false;
+    inText_ = false;
+    textFont_ = nullptr;
+}
+
+bool PdfWriter::EndPage() {
+    if (!inPage_) return !failed_;
+    EndText();
+    content_ += "Q\n";
+    inPage_ = false;
+    int contents = NewObject();
+    WriteStream(contents, "", content_, true);
+    int page = NewObject();
+    BeginObject(page);
+    std::string s = "<</Type/Page/Parent 2 0 R/Contents ";
+    AppendInt(s, contents);
+    s += " 0 R>>\nendobj\n";
+    Write(s);
+    pages_.push_back(page);
+    content_.clear();
+    if (file_ && !failed_ && std::ferror(file_)) failed_ = true;
+    return !failed_;
+}
+
+bool PdfWriter::Finish() {
+    if (!file_) return false;
+    if (inPage_) EndPage();
+    // Fonts: one Type 3 font per 256 glyphs of a face, each glyph a procedure drawing its outline.
+    for (auto& [key, font] : fonts_) {
+        for (int index : font.subFonts) {
+            SubFont& sf = subFonts_[static_cast<size_t>(index)];
+            std::string procs, widths, names;
+            double box[4] = {0, 0, 0, 0};
+            for (size_t code = 0; code < sf.outlines.size(); ++code) {
+                const PdfGlyph& g = sf.outlines[code];
+                std::string proc;
+                AppendPdfNumber(proc, g.advance);
+                proc += " 0 ";
+                for (double v : g.box) {
+                    AppendPdfNumber(proc, v);
+                    proc += ' ';
+                }
+                proc += "d1\n";
+                if (!g.path.empty()) proc += g.path + "f\n";
+                int obj = NewObject();
+                WriteStream(obj, "", proc, true);
+                std::string name = "g";
+                AppendInt(name, static_cast<long long>(code));
+                procs += "/" + name + " ";
+                AppendInt(procs, obj);
+                procs += " 0 R";
+                names += "/" + name;
+                AppendPdfNumber(widths, g.advance);
+                widths += ' ';
+                if (g.box[2] > g.box[0] && g.box[3] > g.box[1]) {
+                    box[0] = std::min(box[0], g.box[0]);
+                    box[1] = std::min(box[1], g.box[1]);
+                    box[2] = std::max(box[2], g.box[2]);
+                    box[3] = std::max(box[3], g.box[3]);
+                }
+            }
+            // The characters of the codes, for finding and copying text; and the face's name.
+            int toUnicode = WriteToUnicode(sf.chars);
+            std::string fontName = PdfName(font.name);
+            int descriptor = 0;
+            if (!fontName.empty()) {
+                descriptor = NewObject();
+                BeginObject(descriptor);
+                Write("<</Type/FontDescriptor/FontName/" + fontName + "/Flags 4/ItalicAngle 0>>\nendobj\n");
+            }
+            BeginObject(sf.object);
+            std::string d = "<</Type/Font/Subtype/Type3/FontBBox[";
+            for (int i = 0; i < 4; ++i) {
+                AppendPdfNumber(d, box[i]);
+                d += i < 3 ? " " : "]";
+            }
+            // Glyphs are upright in the page's downward coordinates.
+            d += "/FontMatrix[";
+            AppendPdfNumber(d, 1.0 / font.upm, 9);
+            d += " 0 0 ";
+            AppendPdfNumber(d, -1.0 / font.upm, 9);
+            d += " 0 0]/CharProcs<<" + procs + ">>/Encoding<</Type/Encoding/Differences[0" + names +
+                 "]>>/FirstChar 0/LastChar ";
+            AppendInt(d, static_cast<long long>(sf.outlines.size()) - 1);
+            d += "/Widths[" + widths + "]/Resources<<>>";
+            if (toUnicode) {
+                d += "/ToUnicode ";
+                AppendInt(d, toUnicode);
+                d += " 0 R";
+            }
+            if (descriptor) {
+                d += "/FontDescriptor ";
+                AppendInt(d, descriptor);
+                d += " 0 R";
+            }
+            d += ">>\nendobj\n";
+            Write(d);
+        }
+    }
+    // Resources shared by every page.
+    BeginObject(resourcesObject_);
+    std::string r = "<<";
+    if (!subFonts_.empty()) {
+        r += "/Font<<";
+        for (const SubFont& sf : subFonts_) {
+            r += "/" + sf.name + " ";
+            AppendInt(r, sf.object);
+            r += " 0 R";
+        }
+        r += ">>";
+    }
+    auto named = [&](const char* kind, const std::vector<std::pair<std::string, int>>& list) {
+        if (list.empty()) return;
+        r += kind;
+        r += "<<";
+        for (const auto& [name, obj] : list) {
+            r += "/" + name + " ";
+            AppendInt(r, obj);
+            r += " 0 R";
+        }
+        r += ">>";
+    };
+    named("/XObject", xobjects_);
+    named("/Pattern", patterns_);
+    r += ">>\nendobj\n";
+    Write(r);
+    // The page tree.
+    BeginObject(pagesObject_);
+    std::string p = "<</Type/Pages/Kids[";
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        if (i) p += ' ';
+        AppendInt(p, pages_[i]);
+        p += " 0 R";
+    }
+    p += "]/Count ";
+    AppendInt(p, static_cast<long long>(pages_.size()));
+    p += "/MediaBox[0 0 ";
+    AppendPdfNumber(p, width_);
+    p += ' ';
+    AppendPdfNumber(p, height_);
+    p += "]/Resources 3 0 R>>\nendobj\n";
+    Write(p);
+    // The document's title, as UTF-16 text.
+    int info = NewObject();
+    BeginObject(info);
+    std::string t = "<<";
+    if (!title_.empty()) {
+        t += "/Title<feff";
+        for (char16_t c : title_) {
+            AppendHexByte(t, c >> 8);
+            AppendHexByte(t, c & 0xFF);
+        }
+        t += ">";
+    }
+    t += ">>\nendobj\n";
+    Write(t);
+    // Cross-reference table.
+    uint64_t xref = offset_;
+    std::string x = "xref\n0 ";
+    AppendInt(x, static_cast<long long>(offsets_.size()) + 1);
+    x += "\n0000000000 65535 f \n";
+    for (uint64_t off : offsets_) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010llu 00000 n \n", static_cast<unsigned long long>(off));
+        x += line;
+    }
+    x += "trailer\n<</Size ";
+    AppendInt(x, static_cast<long long>(offsets_.size()) + 1);
+    x += "/Root 1 0 R/Info ";
+    AppendInt(x, info);
+    x += " 0 R>>\nstartxref\n";
+    AppendInt(x, static_cast<long long>(xref));
+    x += "\n%%EOF\n";
+    Write(x);
+    bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
+    ok = std::fclose(file_) == 0 && ok;
+    file_ = nullptr;
+    return ok;
+}
+
+int PdfWriter::WriteToUnicode(const std::vector<uint32_t>& chars) {
+    std::vector<std::string> entries;
+    for (size_t code = 0; code < chars.size(); ++code) {
+        uint32_t c = chars[code];
+        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) continue;
+        std::string e = "<";
+        AppendHexByte(e, static_cast<unsigned>(code));
+        e += "><";
+        auto unit = [&](uint32_t u) {
+            AppendHexByte(e, u >> 8);
+            AppendHexByte(e, u & 0xFF);
+        };
+        if (c >= 0x10000) {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            unit(c);
+        }
+        e += ">\n";
+        entries.push_back(std::move(e));
+    }
+    if (entries.empty()) return 0;
+    std::string cmap =
+        "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo<</Registry(Adobe)"
+        "/Ordering(UCS)/Supplement 0>>def\n/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<00><ff>\nendcodespacerange\n";
+    // At most 100 entries a block.
+    for (size_t at = 0; at < entries.size(); at += 100) {
+        size_t n = std::min<size_t>(100, entries.size() - at);
+        AppendInt(cmap, static_cast<long long>(n));
+        cmap += " beginbfchar\n";
+        for (size_t i = at; i < at + n; ++i)
+            cmap += entries[i];
+        cmap += "endbfchar\n";
+    }
+    cmap += "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";
+    int obj = NewObject();
+    WriteStream(obj, "", cmap, true);
+    return obj;
+}
+
+void PdfWriter::EndText() {
+    if (!inText_) return;
+    content_ += "ET\n";
+    inText_ = false;
+}
+
+void PdfWriter::Num(double v) {
+    AppendPdfNumber(content_, v);
+    content_ += ' ';
+}
+
+void PdfWriter::Op(const char* op) {
+    content_ += op;
+    content_ += '\n';
+}
+
+void PdfWriter::SetClip(const PdfClip& clip) {
+    if (clip == clip_) return;
+    EndText();
+    content_ += "Q q\n";
+    ResetState();
+    for (const auto& layer : clip) {
+        for (const PdfRect& r : layer) {
+            Num(r.x), Num(r.y), Num(r.w), Num(r.h);
+            Op("re");
+        }
+        if (layer.empty()) {  // nothing shows
+            Op("0 0 0 0 re");
+        }
+        Op("W n");
+    }
+    clip_ = clip;
+}
+
+void PdfWriter::SetFillColor(PdfRgb c) {
+    if (fillSet_ && fill_ == c) return;
+    AppendColor(content_, c, "rg");
+    fill_ = c;
+    fillSet_ = true;
+}
+
+void PdfWriter::SetStrokeColor(PdfRgb c) {
+    if (strokeSet_ && stroke_ == c) return;
+    EndText();
+    AppendColor(content_, c, "RG");
+    stroke_ = c;
+    strokeSet_ = true;
+}
+
+void PdfWriter::SetStrokeStyle(const PdfStrokeStyle& s) {
+    EndText();
+    bool all = !styleSet_;
+    if (all || s.width != style_.width) Num(s.width), Op("w");
+    // Without a setting of its own the cap is the one in force: the initial one after a restore.
+    int cap = s.cap >= 0 ? s.cap : styleSet_ ? style_.cap : 0;
+    if (s.cap >= 0 && (all || s.cap != style_.cap)) Num(s.cap), Op("J");
+    int join = s.join >= 0 ? s.join : styleSet_ ? style_.join : 0;
+    if (s.join >= 0 && (all || s.join != style_.join)) Num(s.join), Op("j");
+    if (all || s.dash != style_.dash) {
+        content_ += '[';
+        for (size_t i = 0; i < s.dash.size(); ++i) {
+            if (i) content_ += ' ';
+            AppendPdfNumber(content_, s.dash[i]);
+        }
+        content_ += "] 0 d\n";
+    }
+    style_ = s;
+    style_.cap = cap;
+    style_.join = join;
+    styleSet_ = true;
+}
+
+void PdfWriter::MoveTo(double x, double y) {
+    EndText();
+    Num(x), Num(y), Op("m");
+}
+
+void PdfWriter::LineTo(double x, double y) {
+    Num(x), Num(y), Op("l");
+}
+
+void PdfWriter::CurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+    Num(x1), Num(y1), Num(x2), Num(y2), Num(x3), Num(y3), Op("c");
+}
+
+void PdfWriter::Rect(double x, double y, double w, double h) {
+    EndText();
+    Num(x), Num(y), Num(w), Num(h), Op("re");
+}
+
+void PdfWriter::ClosePath() {
+    Op("h");
+}
+
+void PdfWriter::Fill(bool evenOdd) {
+    Op(evenOdd ? "f*" : "f");
+}
+
+void PdfWriter::Stroke() {
+    Op("S");
+}
+
+void PdfWriter::FillStroke(bool evenOdd) {
+    Op(evenOdd ? "B*" : "B");
+}
+
+void PdfWriter::EndPathNoPaint() {
+    Op("n");
+}
+
+int PdfWriter::ImageObject(int width, int height, const uint32_t* pixels) {
+    int obj = NewObject();
+    std::string dict = "/Type/XObject/Subtype/Image/Width ";
+    AppendInt(dict, width);
+    dict += "/Height ";
+    AppendInt(dict, height);
+    dict += "/ColorSpace/DeviceRGB/BitsPerComponent 8";
+    WriteStream(obj, dict, RgbBytes(width, height, pixels), true);
+    return obj;
+}
+
+void PdfWriter::FillPattern(bool evenOdd, int width, int height, const uint32_t* pixels, double originX,
+                            double originY, double pixel) {
+    std::string name = "P";
+    AppendInt(name, static_cast<long long>(patterns_.size()));
+    int image = ImageObject(width, height, pixels);
+    int obj = NewObject();
+    // The pattern's space is the page's own (y upwards); its cell is the tile in pixels, rows downwards.
+    std::string dict = "/Type/Pattern/PatternType 1/PaintType 1/TilingType 1/BBox[0 0 ";
+    AppendInt(dict, width);
+    dict += ' ';
+    AppendInt(dict, height);
+    dict += "]/XStep ";
+    AppendInt(dict, width);
+    dict += "/YStep ";
+    AppendInt(dict, height);
+    dict += "/Matrix[";
+    AppendPdfNumber(dict, pixel * unit_, 6);
+    dict += " 0 0 ";
+    AppendPdfNumber(dict, -pixel * unit_, 6);
+    dict += ' ';
+    AppendPdfNumber(dict, originX * unit_, 4);
+    dict += ' ';
+    AppendPdfNumber(dict, height_ - originY * unit_, 4);
+    dict += "]/Resources<</XObject<</I ";
+    AppendInt(dict, image);
+    dict += " 0 R>>>>";
+    std::string cell = "q ";
+    AppendInt(cell, width);
+    cell += " 0 0 ";
+    AppendInt(cell, -height);
+    cell += " 0 ";
+    AppendInt(cell, height);
+    cell += " cm /I Do Q";
+    WriteStream(obj, dict, cell, false);
+    patterns_.emplace_back(name, obj);
+    // The path was written already: set the pattern after it is painted would be too late, so the path is
+    // painted through a clip instead of a fill with the pattern colour.
+    Op(evenOdd ? "W* n" : "W n");
+    content_ += "q /Pattern cs /" + name + " scn\n";
+    // Far larger than any page: the clip above bounds it.
+    Op("-100000 -100000 200000 200000 re f");
+    Op("Q");
+    // The clip of the path stays until the next change of clip: end it now.
+    content_ += "Q q\n";
+    PdfClip keep = clip_;
+    clip_.clear();
+    ResetState();
+    SetClip(keep);
+}
+
+void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, const PdfGlyphPos* glyphs,
+                           size_t count, OutlineFn outline, void* context) {
+    const double unitsPerEm = info.unitsPerEm;
+    const void* fontKey = info.key;
+    if (!count || !(size > 0) || !(unitsPerEm > 0)) return;
+    Font& font = fonts_[fontKey];
+    font.upm = unitsPerEm;
+    if (font.name.empty()) font.name = info.name;
+    if (!inText_) {
+        content_ += "BT\n";
+        inText_ = true;
+        textX_ = textY_ = 0;
+    }
+    SetFillColor(color);
+    // A run: glyphs of one font on one line, as one string with moves between glyphs where needed.
+    std::string run;
+    int runGlyphs = 0;
+    auto endRun = [&] {
+        if (runGlyphs == 1) {
+            content_ += run;
+            content_ += ">Tj\n";
+        } else if (runGlyphs > 1) {
+            content_ += '[';
+            content_ += run;
+            content_ += ">]TJ\n";
+        }
+        run.clear();
+        runGlyphs = 0;
+    };
+    double penX = 0;  // where the text position stands after the last glyph shown
+    const SubFont* lastFont = nullptr;
+    double lastY = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const PdfGlyphPos& g = glyphs[i];
+        auto it = font.codes.find(g.glyph);
+        if (it == font.codes.end()) {
+            if (font.subFonts.empty() ||
+                subFonts_[static_cast<size_t>(font.subFonts.back())].glyphs.size() >= kCodesPerFont) {
+                SubFont sf;
+                sf.object = NewObject();
+                std::string name = "F";
+                AppendInt(name, static_cast<long long>(subFonts_.size()));
+                sf.name = std::move(name);
+                font.subFonts.push_back(static_cast<int>(subFonts_.size()));
+                subFonts_.push_back(std::move(sf));
+            }
+            int index = font.subFonts.back();
+            SubFont& sf = subFonts_[static_cast<size_t>(index)];
+            PdfGlyph pg;
+            if (!outline || !outline(fontKey, g.glyph, &pg, context)) pg = PdfGlyph{};
+            sf.glyphs.push_back(g.glyph);
+            sf.outlines.push_back(std::move(pg));
+            sf.chars.push_back(g.unicode);
+            it = font.codes.emplace(g.glyph, std::make_pair(index, static_cast<int>(sf.glyphs.size()) - 1))
+                     .first;
+        }
+        const SubFont* sf = &subFonts_[static_cast<size_t>(it->second.first)];
+        int code = it->second.second;
+        double advance = sf->outlines[static_cast<size_t>(code)].advance / unitsPerEm * size;
+        if (runGlyphs && (sf != lastFont || g.y != lastY)) endRun();
+        if (!runGlyphs) {
+            if (textFont_ != sf || textSize_ != size) {
+                content_ += "/" + sf->name + " ";
+                AppendPdfNumber(content_, size, 3);
+                content_ += " Tf\n";
+                textFont_ = sf;
+                textSize_ = size;
+            }
+            Num(g.x - textX_), Num(g.y - textY_), Op("Td");
+            textX_ = g.x;
+            textY_ = g.y;
+            run += '<';
+            penX = g.x;
+        } else {
+            // Moves the text position from the end of the previous glyph to this glyph, in thousandths of
+            // the size; the position reached is what the next move starts from, so rounding never adds up.
+            long long adjust = std::llround((penX - g.x) * 10000.0 / size);
+            if (adjust != 0) {
+                run += '>';
+                AppendPdfNumber(run, adjust / 10.0, 1);
+                run += '<';
+                runGlyphs = std::max(runGlyphs, 2);  // a move needs the array form
+            }
+            penX -= adjust / 10.0 * size / 1000.0;
+        }
+        AppendHexByte(run, static_cast<unsigned>(code));
+        ++runGlyphs;
+        penX += advance;
+        lastFont = sf;
+        lastY = g.y;
+    }
+    endRun();
+}
+
+void PdfWriter::DrawImage(int width, int height, const uint32_t* pixels, const double m[6]) {
+    if (width <= 0 || height <= 0) return;
+    EndText();
+    int obj = ImageObject(width, height, pixels);
+    std::string name = "I";
+    AppendInt(name, static_cast<long long>(xobjects_.size()));
+    xobjects_.emplace_back(name, obj);
+    // The image's unit square, its first row at the top, onto the pixels' place on the page.
+    double a = m[0] * width, b = m[1] * width, c = -m[2] * height, d = -m[3] * height;
+    double e = m[2] * height + m[4], f = m[3] * height + m[5];
+    content_ += "q ";
+    AppendPdfNumber(content_, a, 4), content_ += ' ';
+    AppendPdfNumber(content_, b, 4), content_ += ' ';
+    AppendPdfNumber(content_, c, 4), content_ += ' ';
+    AppendPdfNumber(content_, d, 4), content_ += ' ';
+    AppendPdfNumber(content_, e, 4), content_ += ' ';
+    AppendPdfNumber(content_, f, 4);
+    content_ += " cm /" + name + " Do Q\n";
+}
+
+}  // namespace qsm::gdi
