@@ -113,6 +113,11 @@ int ArticulatedLength(int d, int p) {
     return std::max(length, 1);
 }
 
+// TSongNote::GetDuration, which notes and chords keep: the walks take it for every note.
+int SongNoteTicks(const TSongNote& note) {
+    return note.IsGrace() ? 0 : note.GetNominalTicks();
+}
+
 }  // namespace
 
 void EndSoundingTies(TStaffPlayState& state, TMidiFileBuf& buffer) {
@@ -128,7 +133,7 @@ void EndSoundingTies(TStaffPlayState& state, TMidiFileBuf& buffer) {
 // whole-bar rest, the bars of a multi-measure rest.
 
 int TSongNote::GetDuration() const {
-    return IsGrace() ? 0 : GetNominalTicks();
+    return SongNoteTicks(*this);
 }
 
 int TRestNote::GetDuration() const {
@@ -186,7 +191,7 @@ void TSongNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
     EndUncontinuedTies(*this, false, state, buffer);
 }
 
-// Notes and chords (which derive from TMusicNote) keep the song note's duration, so it is called directly
+// Notes and chords (which derive from TMusicNote) keep the song note's duration, so it is taken directly
 // here: the walks pass here for every note.
 void TMusicNote::UpdatePlayState(TStaffPlayState& state) {
     const int accidental = GetAccidental();
@@ -194,7 +199,7 @@ void TMusicNote::UpdatePlayState(TStaffPlayState& state) {
         state.SetAccidental(GetLetter(state.GetClef()), accidental);
     }
     if (IsChordMember() || IsRestChordPart()) return;
-    AdvancePastNote(*this, TSongNote::GetDuration(), state);
+    AdvancePastNote(*this, SongNoteTicks(*this), state);
 }
 
 TMidiEvent TMusicNote::MakeNoteOnEvent(const TStaffPlayState& state) const {
@@ -226,7 +231,7 @@ void TMusicNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
 
     const int pitch = GetMidiPitch(state);
     long long start = state.GetTick();
-    int d = TSongNote::GetDuration();
+    int d = SongNoteTicks(*this);
     if (!IsGrace()) {
         const int g = state.GetNoteCounter() * kGraceTicks;
         if (g != 0 && g < d) {
@@ -285,7 +290,7 @@ void TChordData::UpdatePlayState(TStaffPlayState& state) {
     for (TMusicNote* member : Members)
         member->UpdatePlayState(state);
     if (IsChordMember() || IsRestChordPart()) return;
-    AdvancePastNote(*this, TSongNote::GetDuration(), state);
+    AdvancePastNote(*this, SongNoteTicks(*this), state);
 }
 
 void TChordData::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
