@@ -2,12 +2,28 @@
 // toolbar, player bar and status bar, the client opening a score file, and the first paint of every window.
 // Two files: a compressed compact score of 32 staves and 2,000 bars (goal: under 150 ms), and the largest
 // Standard MIDI File of the corpus (tools/fetch_midi_corpus.sh; skipped when absent).
+// The fixed cost of a start, measured two ways: in this process (application object and main window with an
+// empty score, to the first idle queue), and as whole QSM2View processes on the headless backend: started on
+// a one-bar score until its first idle queue, and "/xprint" of the smallest MIDI file of the corpus until it
+// ends. Processes report wall time and processor time (cpu_ms, user and system time of the process).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/layout_score_text.h"
 #include "bench/midi_corpus.h"
@@ -20,6 +36,8 @@
 #include "viewer/app.h"
 #include "viewer/client.h"
 #include "viewer/options.h"
+
+extern char** environ;
 
 namespace {
 
@@ -84,5 +102,153 @@ void BM_StartWithLargestMidiFile(benchmark::State& state) {
     StartViewer(state, largest);
 }
 BENCHMARK(BM_StartWithLargestMidiFile)->Unit(benchmark::kMillisecond);
+
+// The application object and its main window with the empty score it starts with, to the first idle queue:
+// what every start costs before a file is read.
+void BM_StartEmpty(benchmark::State& state) {
+    qsm::wm::ResetForTests();
+    TempStore store;
+    qsm::InstallScoreHooks();
+    SetDefaultOptions(ViewerOptions);
+    ViewerOptions.RecallSizePos = 0;
+    ViewerOptions.AutoWelcome = 0;
+    for (auto _ : state) {
+        auto app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+        app->InitInstance();
+        qsm::wm::PumpMessages();
+        state.PauseTiming();
+        app->GetMainWindow()->Destroy();
+        app.reset();
+        qsm::wm::ResetForTests();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartEmpty)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+using Clock = std::chrono::steady_clock;
+
+// A settings store, window-finding folder and idle pipe of the processes' own, on the headless backend.
+struct ProcessScratch {
+    ProcessScratch() {
+        char tmpl[] = "/tmp/qsm-start-process-XXXXXX";
+        if (mkdtemp(tmpl) == nullptr) return;
+        dir = tmpl;
+        std::string store = dir + "/store";
+        std::filesystem::create_directories(store);
+        chmod(store.c_str(), 0700);
+        setenv("XDG_CONFIG_HOME", store.c_str(), 1);
+        setenv("QSM_SYSTEM_REGISTRY", (store + "/system.reg").c_str(), 1);
+        setenv("QSM_WM_IPC_DIR", store.c_str(), 1);
+        setenv("QSM_BACKEND", "headless", 1);
+    }
+    ~ProcessScratch() {
+        unsetenv("QSM_BACKEND");
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+    }
+    std::string dir;
+};
+
+pid_t Spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    return posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+double CpuMs(const rusage& ru) {
+    return (static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 +
+            static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3);
+}
+
+// Processor time a running process has had so far, in milliseconds (0 when unknown).
+double RunningCpuMs(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
+    unsigned long long ns = 0;
+    stat >> ns;
+    return static_cast<double>(ns) / 1e6;
+}
+
+// The whole program on a one-bar score, from its start to its first idle queue (reported through
+// QSM_IDLE_LOG); the program is ended afterwards, not timed.
+void BM_ProcessStartToFirstIdle(benchmark::State& state) {
+    ProcessScratch scratch;
+    std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreText(qsm::bench::MakeLayoutScoreText(1, 1));
+    std::string file = scratch.dir + "/one.qsm";
+    std::string idle = scratch.dir + "/idle";
+    if (!score || !SaveScoreFile(file.c_str(), true, *score) || mkfifo(idle.c_str(), 0600) != 0) {
+        state.SkipWithError("cannot write the score");
+        return;
+    }
+    // Held open for writing here too, so that the pipe never reads as ended between starts.
+    int logFd = open(idle.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int keepFd = open(idle.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    setenv("QSM_IDLE_LOG", idle.c_str(), 1);
+    double cpu = 0;
+    for (auto _ : state) {
+        Clock::time_point start = Clock::now();
+        pid_t pid = Spawn({QSM2VIEW_PATH, file});
+        bool ready = pid > 0;
+        for (std::string line; ready && line.find('\n') == std::string::npos;) {
+            pollfd p{logFd, POLLIN, 0};
+            if (poll(&p, 1, 1000) <= 0) {
+                int status = 0;
+                if (waitpid(pid, &status, WNOHANG) == pid) ready = false;
+                continue;
+            }
+            char buf[256];
+            ssize_t n = read(logFd, buf, sizeof buf);
+            if (n > 0) line.append(buf, static_cast<size_t>(n));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        if (!ready) {
+            state.SkipWithError("the viewer ended before its first idle queue");
+            break;
+        }
+        cpu += RunningCpuMs(pid);
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    unsetenv("QSM_IDLE_LOG");
+    close(keepFd);
+    close(logFd);
+    state.counters["cpu_ms"] = cpu / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+}
+BENCHMARK(BM_ProcessStartToFirstIdle)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+
+// The whole "/xprint" road of the smallest MIDI file of the corpus, start to end of the process: for a small
+// file the start-up is most of it.
+void BM_ProcessXprintSmallestMidiFile(benchmark::State& state) {
+    const auto files = qsm::bench::MidiCorpusFilesLargestFirst();
+    if (files.empty()) {
+        state.SkipWithError("no MIDI corpus (tools/fetch_midi_corpus.sh)");
+        return;
+    }
+    ProcessScratch scratch;
+    std::string midi = scratch.dir + "/" + files.back().filename().string();
+    std::filesystem::copy_file(files.back(), midi);
+    state.SetLabel(files.back().filename().string());
+    double cpu = 0;
+    for (auto _ : state) {
+        Clock::time_point start = Clock::now();
+        pid_t pid = Spawn({QSM2VIEW_PATH, "/xprint", midi});
+        int status = 0;
+        rusage ru{};
+        bool ok = pid > 0 && wait4(pid, &status, 0, &ru) == pid && WIFEXITED(status);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        if (!ok) {
+            state.SkipWithError("QSM2View /xprint failed");
+            break;
+        }
+        cpu += CpuMs(ru);
+        // The next print writes a file of the same name, not a numbered one beside it.
+        std::filesystem::path pdf = midi;
+        std::filesystem::remove(pdf.replace_extension(".pdf"));
+    }
+    state.counters["cpu_ms"] = cpu / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+}
+BENCHMARK(BM_ProcessXprintSmallestMidiFile)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
 
 }  // namespace

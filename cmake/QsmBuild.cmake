@@ -19,6 +19,10 @@ if(QSM_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Programs and shared libraries record only the libraries they use, with hash tables the dynamic loader
+# searches quickly: less to load and relocate at every start.
+add_link_options(-Wl,-O1 -Wl,--as-needed -Wl,--hash-style=gnu)
+
 set(QSM_TESTDATA_DIR ${PROJECT_SOURCE_DIR}/testdata)
 
 # The platform layer is one library, qsm_platform: libqsmplatform.so, so that a program and the plug-ins it

@@ -104,8 +104,8 @@ public:
     int GetFreeItemSlots() const { return kStaffMaxItems - GetItemCount(); }
     // Inserts before the item at index (index = count appends); the staff takes ownership.
     void InsertItem(TNotatedItem* item, int index);
-    // Inserts just before the last item (the closing bar line), as InsertItem(item, GetLastIndex()) does,
-    // without moving the items before it: the file reader fills staves this way, item after item.
+    // Inserts just before the last item (the closing bar line), as InsertItem(item, GetLastIndex()) does;
+    // inline, for the file reader, which fills staves this way item after item.
     void InsertBeforeLastItem(TNotatedItem* item) {
         if (!item || Items.empty()) {
             InsertItem(item, GetLastIndex());

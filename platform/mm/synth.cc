@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/kernel/lazy_library.h"
 #include "platform/mm/mmtest.h"
 
 #if defined(__SANITIZE_THREAD__)
@@ -28,6 +29,35 @@ namespace qsm::mm {
 namespace {
 
 constexpr float kBaseGain = 0.4f;
+
+// FluidSynth and the sound libraries it pulls in are loaded when the synthesizer first starts.
+#define QSM_FLUID_FUNCTIONS(X)      \
+    X(delete_fluid_audio_driver)    \
+    X(fluid_set_log_function)       \
+    X(fluid_settings_setint)        \
+    X(fluid_settings_setnum)        \
+    X(fluid_settings_setstr)        \
+    X(fluid_synth_all_notes_off)    \
+    X(fluid_synth_cc)               \
+    X(fluid_synth_channel_pressure) \
+    X(fluid_synth_key_pressure)     \
+    X(fluid_synth_noteoff)          \
+    X(fluid_synth_noteon)           \
+    X(fluid_synth_pitch_bend)       \
+    X(fluid_synth_program_change)   \
+    X(fluid_synth_set_gain)         \
+    X(fluid_synth_sfload)           \
+    X(fluid_synth_system_reset)     \
+    X(fluid_synth_write_s16)        \
+    X(new_fluid_audio_driver)       \
+    X(new_fluid_settings)           \
+    X(new_fluid_synth)
+QSM_LAZY_LIBRARY(FluidApi, "libfluidsynth.so.3", QSM_FLUID_FUNCTIONS)
+
+// Only called once StartLocked found the library (every other use follows a synthesizer it made).
+const FluidApi& Fluid() {
+    return *FluidApi::Get();
+}
 
 const char* const kDefaultSoundFonts[] = {
     "/usr/share/sounds/sf2/default-GM.sf2",
@@ -78,14 +108,16 @@ void InternalSynth::Start() {
 void InternalSynth::StartLocked() {
     if (started_) return;
     started_ = true;
+    // Without the library there is no synthesizer, as when FluidSynth cannot make one.
+    if (FluidApi::Get() == nullptr) return;
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-        fluid_set_log_function(level, QuietLog, nullptr);
+        Fluid().fluid_set_log_function(level, QuietLog, nullptr);
     }
-    settings_ = new_fluid_settings();
+    settings_ = Fluid().new_fluid_settings();
     if (settings_ == nullptr) return;
-    fluid_settings_setint(settings_, "synth.threadsafe-api", 1);
-    fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
-    synth_ = new_fluid_synth(settings_);
+    Fluid().fluid_settings_setint(settings_, "synth.threadsafe-api", 1);
+    Fluid().fluid_settings_setnum(settings_, "synth.sample-rate", rate_);
+    synth_ = Fluid().new_fluid_synth(settings_);
     if (synth_ == nullptr) return;
     std::vector<std::string> candidates;
     if (!sound_font_path_.empty()) {
@@ -95,7 +127,8 @@ void InternalSynth::StartLocked() {
             candidates.emplace_back(path);
     }
     for (const std::string& path : candidates) {
-        if (access(path.c_str(), R_OK) == 0 && fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
+        if (access(path.c_str(), R_OK) == 0 &&
+            Fluid().fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
             sound_font_ = true;
             break;
         }
@@ -103,8 +136,8 @@ void InternalSynth::StartLocked() {
     ApplyGainLocked();
     if (audio_ && sound_font_ && wav_ == nullptr) {
         for (const char* name : {"pulseaudio", "alsa"}) {
-            fluid_settings_setstr(settings_, "audio.driver", name);
-            driver_ = new_fluid_audio_driver(settings_, synth_);
+            Fluid().fluid_settings_setstr(settings_, "audio.driver", name);
+            driver_ = Fluid().new_fluid_audio_driver(settings_, synth_);
             if (driver_ != nullptr) break;
         }
         // Without an audio device the synthesizer still takes every message, silently.
@@ -125,32 +158,32 @@ void InternalSynth::Send(BYTE status, BYTE data1, BYTE data2) {
     data2 &= 0x7F;
     switch (status & 0xF0) {
         case 0x80:
-            fluid_synth_noteoff(synth_, channel, data1);
+            Fluid().fluid_synth_noteoff(synth_, channel, data1);
             break;
         case 0x90:
             if (data2 == 0) {
-                fluid_synth_noteoff(synth_, channel, data1);
+                Fluid().fluid_synth_noteoff(synth_, channel, data1);
             } else {
-                fluid_synth_noteon(synth_, channel, data1, data2);
+                Fluid().fluid_synth_noteon(synth_, channel, data1, data2);
             }
             break;
         case 0xA0:
-            fluid_synth_key_pressure(synth_, channel, data1, data2);
+            Fluid().fluid_synth_key_pressure(synth_, channel, data1, data2);
             break;
         case 0xB0:
-            fluid_synth_cc(synth_, channel, data1, data2);
+            Fluid().fluid_synth_cc(synth_, channel, data1, data2);
             break;
         case 0xC0:
-            fluid_synth_program_change(synth_, channel, data1);
+            Fluid().fluid_synth_program_change(synth_, channel, data1);
             break;
         case 0xD0:
-            fluid_synth_channel_pressure(synth_, channel, data1);
+            Fluid().fluid_synth_channel_pressure(synth_, channel, data1);
             break;
         case 0xE0:
-            fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7));
+            Fluid().fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7));
             break;
         default:
-            if (status == 0xFF) fluid_synth_system_reset(synth_);
+            if (status == 0xFF) Fluid().fluid_synth_system_reset(synth_);
             break;
     }
 }
@@ -160,8 +193,8 @@ void InternalSynth::AllNotesOff() {
     if (synth_ == nullptr) return;
     if (wav_ != nullptr) RenderUpToLocked(NowMicros());
     for (int channel = 0; channel < 16; ++channel)
-        fluid_synth_cc(synth_, channel, 64, 0);
-    fluid_synth_all_notes_off(synth_, -1);
+        Fluid().fluid_synth_cc(synth_, channel, 64, 0);
+    Fluid().fluid_synth_all_notes_off(synth_, -1);
 }
 
 void InternalSynth::SetSoundFontPath(const std::string& path) {
@@ -212,7 +245,7 @@ void InternalSynth::ApplyGainLocked() {
     if (synth_ == nullptr) return;
     float gain =
         mixer_mute_ ? 0.0f : kBaseGain * device_volume_ * static_cast<float>(mixer_volume_) / 65535.0f;
-    fluid_synth_set_gain(synth_, gain);
+    Fluid().fluid_synth_set_gain(synth_, gain);
 }
 
 bool InternalSynth::StartRender(const std::string& path, int sample_rate) {
@@ -221,7 +254,7 @@ bool InternalSynth::StartRender(const std::string& path, int sample_rate) {
     if (started_ && sample_rate != rate_) return false;  // the rate is fixed once the synthesizer runs
     rate_ = sample_rate;
     if (driver_ != nullptr) {
-        delete_fluid_audio_driver(driver_);  // the file takes the audio from now on
+        Fluid().delete_fluid_audio_driver(driver_);  // the file takes the audio from now on
         driver_ = nullptr;
     }
     wav_ = fopen(path.c_str(), "wb");
@@ -260,7 +293,7 @@ void InternalSynth::RenderFramesLocked(uint64_t frames) {
     std::vector<int16_t> buffer(kChunk * 2);
     while (frames > 0) {
         int n = frames > kChunk ? kChunk : static_cast<int>(frames);
-        fluid_synth_write_s16(synth_, n, buffer.data(), 0, 2, buffer.data(), 1, 2);
+        Fluid().fluid_synth_write_s16(synth_, n, buffer.data(), 0, 2, buffer.data(), 1, 2);
         fwrite(buffer.data(), sizeof(int16_t), static_cast<size_t>(n) * 2, wav_);
         frames -= static_cast<uint64_t>(n);
         frames_written_ += static_cast<uint64_t>(n);

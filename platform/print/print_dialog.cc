@@ -312,7 +312,7 @@ BOOL PrintDlgA(PRINTDLGA* pd) {
             if (s.printers[i].name == name) return static_cast<int>(i);
         return -1;
     };
-    int def = indexOf(DefaultPrinterName());
+    int def = static_cast<int>(DefaultPrinterIndex(s.printers));
     if (pd->Flags & PD_RETURNDEFAULT) {
         if (pd->hDevMode || pd->hDevNames) {
             qsm::wm::SetCommDlgExtendedError(PDERR_RETDEFFAILURE);

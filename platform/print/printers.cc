@@ -20,11 +20,31 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
+#include "platform/kernel/lazy_library.h"
 
 extern char** environ;
 
 namespace qsm::print {
 namespace {
+
+// The CUPS library and the network and security libraries it pulls in are loaded for the first job that
+// goes to a CUPS printer.
+#define QSM_CUPS_FUNCTIONS(X) \
+    X(cupsAddOption)          \
+    X(cupsCancelJob2)         \
+    X(cupsCreateJob)          \
+    X(cupsEncryption)         \
+    X(cupsFinishDocument)     \
+    X(cupsFreeOptions)        \
+    X(cupsServer)             \
+    X(cupsSetPasswordCB2)     \
+    X(cupsSetServer)          \
+    X(cupsStartDocument)      \
+    X(cupsWriteRequestData)   \
+    X(httpClose)              \
+    X(httpConnect2)           \
+    X(ippPort)
+QSM_LAZY_LIBRARY(CupsApi, "libcups.so.2", QSM_CUPS_FUNCTIONS)
 
 bool IsDirectory(const std::string& path) {
     struct stat st {};
@@ -77,6 +97,15 @@ short SystemPaper() {
     }
     short id = PaperByName(Words(name).empty() ? "" : Words(name)[0]);
     return id ? id : static_cast<short>(DMPAPER_A4);
+}
+
+// "PDF file" is always there and is never a CUPS destination: its entry needs no look at CUPS.
+PrinterInfo PdfPrinter() {
+    PrinterInfo pdf;
+    pdf.name = kPdfPrinterName;
+    pdf.isPdf = true;
+    pdf.paper = SystemPaper();
+    return pdf;
 }
 
 // The default choice (marked '*') of an option in `lpoptions -l` output.
@@ -144,9 +173,18 @@ struct Job {
 HDC MakePrinterDC(LPCSTR driver, LPCSTR device, LPCSTR output, const void* devmode, bool infoOnly) {
     (void)infoOnly;
     if (driver && *driver && strcasecmp(driver, kDriverName) != 0) return nullptr;
-    std::string name = device && *device ? device : DefaultPrinterName();
     PrinterInfo p;
-    if (!FindPrinter(name, &p)) return nullptr;
+    if (device && strcmp(device, kPdfPrinterName) == 0) {
+        // Always there and never a CUPS destination: no need to ask CUPS (whether it is the default does
+        // not matter to its DC).
+        p = PdfPrinter();
+    } else if (device && *device) {
+        if (!FindPrinter(device, &p)) return nullptr;
+    } else {
+        // One look at the printers answers both which is the default and what it is.
+        std::vector<PrinterInfo> list = ListPrinters();
+        p = list[DefaultPrinterIndex(list)];
+    }
     DEVMODEA dm = DefaultDevMode(p);
     if (const auto* in = static_cast<const DEVMODEA*>(devmode)) {
         if ((in->dmFields & DM_PAPERSIZE) && FindPaper(in->dmPaperSize)) dm.dmPaperSize = in->dmPaperSize;
@@ -218,16 +256,14 @@ const PaperSize* FindPaper(short id) {
 
 std::vector<PrinterInfo> ListPrinters() {
     std::vector<PrinterInfo> out;
-    PrinterInfo pdf;
-    pdf.name = kPdfPrinterName;
-    pdf.isPdf = true;
-    pdf.paper = SystemPaper();
+    PrinterInfo pdf = PdfPrinter();
     out.push_back(pdf);
     std::string text;
     if (RunProgram({"lpstat", "-e"}, &text) == 0) {
         std::string def;
         std::string d;
-        if (RunProgram({"lpstat", "-d"}, &d) == 0) {
+        // The default only matters when there are destinations to be the default.
+        if (!Lines(text).empty() && RunProgram({"lpstat", "-d"}, &d) == 0) {
             size_t colon = d.find(':');
             std::vector<std::string> w = Words(colon == std::string::npos ? "" : d.substr(colon + 1));
             if (!w.empty()) def = w[0];
@@ -258,10 +294,15 @@ bool FindPrinter(const std::string& name, PrinterInfo* out) {
     return false;
 }
 
+size_t DefaultPrinterIndex(const std::vector<PrinterInfo>& printers) {
+    for (size_t i = 0; i < printers.size(); ++i)
+        if (printers[i].isDefault) return i;
+    return 0;
+}
+
 std::string DefaultPrinterName() {
-    for (const PrinterInfo& p : ListPrinters())
-        if (p.isDefault) return p.name;
-    return kPdfPrinterName;
+    std::vector<PrinterInfo> list = ListPrinters();
+    return list[DefaultPrinterIndex(list)].name;
 }
 
 DEVMODEA DefaultDevMode(const PrinterInfo& printer) {
@@ -288,23 +329,25 @@ void SetCupsSubmitter(CupsSubmitter submitter) {
 }
 
 bool SubmitToCups(const CupsJob& job) {
+    const CupsApi* cups = CupsApi::Get();
+    if (cups == nullptr) return false;  // no CUPS library: no server can take the job
     // Forget the server of an earlier job, so that a changed CUPS_SERVER is read again. A server that
     // asks for a password gets none: there is no terminal to ask on.
-    cupsSetServer(nullptr);
-    cupsSetPasswordCB2(
+    cups->cupsSetServer(nullptr);
+    cups->cupsSetPasswordCB2(
         [](const char*, http_t*, const char*, const char*, void*) -> const char* { return nullptr; },
         nullptr);
     cups_option_t* options = nullptr;
-    int n = cupsAddOption("copies", std::to_string(std::max(job.copies, 1)).c_str(), 0, &options);
-    if (job.collate) n = cupsAddOption("collate", "true", n, &options);
-    http_t* http =
-        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr);
+    int n = cups->cupsAddOption("copies", std::to_string(std::max(job.copies, 1)).c_str(), 0, &options);
+    if (job.collate) n = cups->cupsAddOption("collate", "true", n, &options);
+    http_t* http = cups->httpConnect2(cups->cupsServer(), cups->ippPort(), nullptr, AF_UNSPEC,
+                                      cups->cupsEncryption(), 1, 30000, nullptr);
     bool ok = false;
     if (http) {
-        int id = cupsCreateJob(http, job.printer.c_str(), job.title.c_str(), n, options);
+        int id = cups->cupsCreateJob(http, job.printer.c_str(), job.title.c_str(), n, options);
         if (id > 0) {
-            ok = cupsStartDocument(http, job.printer.c_str(), id, job.file.c_str(), CUPS_FORMAT_PDF, 1) ==
-                 HTTP_STATUS_CONTINUE;
+            ok = cups->cupsStartDocument(http, job.printer.c_str(), id, job.file.c_str(), CUPS_FORMAT_PDF,
+                                         1) == HTTP_STATUS_CONTINUE;
             if (ok) {
                 std::ifstream in(job.file, std::ios::binary);
                 char buf[65536];
@@ -312,23 +355,52 @@ bool SubmitToCups(const CupsJob& job) {
                     in.read(buf, sizeof buf);
                     std::streamsize got = in.gcount();
                     if (got > 0)
-                        ok =
-                            cupsWriteRequestData(http, buf, static_cast<size_t>(got)) == HTTP_STATUS_CONTINUE;
+                        ok = cups->cupsWriteRequestData(http, buf, static_cast<size_t>(got)) ==
+                             HTTP_STATUS_CONTINUE;
                 }
                 ok = ok && in.eof();
                 // Finishing the document also ends a broken transfer; the server's answer decides.
-                ok = cupsFinishDocument(http, job.printer.c_str()) < IPP_STATUS_REDIRECTION_OTHER_SITE && ok;
+                ok =
+                    cups->cupsFinishDocument(http, job.printer.c_str()) < IPP_STATUS_REDIRECTION_OTHER_SITE &&
+                    ok;
             }
-            if (!ok) cupsCancelJob2(http, job.printer.c_str(), id, 0);
+            if (!ok) cups->cupsCancelJob2(http, job.printer.c_str(), id, 0);
         }
-        httpClose(http);
+        cups->httpClose(http);
     }
-    cupsFreeOptions(n, options);
+    cups->cupsFreeOptions(n, options);
     return ok;
 }
 
+namespace {
+
+// The executable file `name` names, searched on PATH as posix_spawnp does; empty when there is none. Looked
+// up here, so that a program that is not installed costs no new process.
+std::string FindProgram(const std::string& name) {
+    auto runnable = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    };
+    if (name.find('/') != std::string::npos) return runnable(name) ? name : std::string();
+    const char* env = std::getenv("PATH");
+    std::string path = env ? env : "/bin:/usr/bin";
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find(':', start);
+        if (end == std::string::npos) end = path.size();
+        std::string dir = path.substr(start, end - start);
+        std::string file = (dir.empty() ? "." : dir) + "/" + name;
+        if (runnable(file)) return file;
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
 int RunProgram(const std::vector<std::string>& argv, std::string* output) {
     if (argv.empty()) return -1;
+    std::string program = FindProgram(argv[0]);
+    if (program.empty()) return -1;
     int pipefd[2];
     if (pipe2(pipefd, O_CLOEXEC) != 0) return -1;
     posix_spawn_file_actions_t actions;
@@ -341,7 +413,7 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output) {
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipefd[1]);
     if (rc != 0) {

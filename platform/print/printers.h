@@ -111,6 +111,8 @@ std::vector<PrinterInfo> ListPrinters();
 // The printer of this name; false when there is none.
 bool FindPrinter(const std::string& name, PrinterInfo* out);
 std::string DefaultPrinterName();
+// The index of the default printer in a list from ListPrinters.
+size_t DefaultPrinterIndex(const std::vector<PrinterInfo>& printers);
 
 // The device mode a printer starts with: its paper, portrait, one copy, its resolution.
 DEVMODEA DefaultDevMode(const PrinterInfo& printer);

@@ -11,12 +11,65 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/kernel/lazy_library.h"
 #include "platform/kernel/text.h"
 #include "platform/wm/internal.h"
 #include "platform/wm/surface.h"
 
 namespace qsm::wm {
 namespace {
+
+// SDL and the display libraries it pulls in are loaded only when a window is to be shown on a display.
+#define QSM_SDL_FUNCTIONS(X)              \
+    X(SDL_CaptureMouse)                   \
+    X(SDL_CreateColorCursor)              \
+    X(SDL_CreateRGBSurfaceWithFormatFrom) \
+    X(SDL_CreateSystemCursor)             \
+    X(SDL_CreateWindow)                   \
+    X(SDL_DestroyWindow)                  \
+    X(SDL_EventState)                     \
+    X(SDL_FreeCursor)                     \
+    X(SDL_FreeSurface)                    \
+    X(SDL_GetDisplayBounds)               \
+    X(SDL_GetKeyboardFocus)               \
+    X(SDL_GetModState)                    \
+    X(SDL_GetWindowFromID)                \
+    X(SDL_GetWindowID)                    \
+    X(SDL_GetWindowPosition)              \
+    X(SDL_GetWindowSize)                  \
+    X(SDL_GetWindowSurface)               \
+    X(SDL_HideWindow)                     \
+    X(SDL_Init)                           \
+    X(SDL_LockSurface)                    \
+    X(SDL_MapRGB)                         \
+    X(SDL_PollEvent)                      \
+    X(SDL_PushEvent)                      \
+    X(SDL_Quit)                           \
+    X(SDL_RaiseWindow)                    \
+    X(SDL_RegisterEvents)                 \
+    X(SDL_SetCursor)                      \
+    X(SDL_SetHint)                        \
+    X(SDL_SetWindowData)                  \
+    X(SDL_SetWindowHitTest)               \
+    X(SDL_SetWindowInputFocus)            \
+    X(SDL_SetWindowPosition)              \
+    X(SDL_SetWindowSize)                  \
+    X(SDL_SetWindowTitle)                 \
+    X(SDL_ShowCursor)                     \
+    X(SDL_ShowWindow)                     \
+    X(SDL_StartTextInput)                 \
+    X(SDL_UnlockSurface)                  \
+    X(SDL_UpdateWindowSurfaceRects)       \
+    X(SDL_UpperBlit)                      \
+    X(SDL_WaitEvent)                      \
+    X(SDL_WaitEventTimeout)               \
+    X(SDL_free)
+QSM_LAZY_LIBRARY(SdlApi, "libSDL2-2.0.so.0", QSM_SDL_FUNCTIONS)
+
+// Only called once Start found the library.
+const SdlApi& Sdl() {
+    return *SdlApi::Get();
+}
 
 int VirtualKey(SDL_Keycode k) {
     if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
@@ -111,50 +164,52 @@ SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void* data);
 class SdlBackend : public Backend {
 public:
     bool Start() {
-        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
-        wake_event_ = SDL_RegisterEvents(1);
-        SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
-        SDL_StartTextInput();
+        if (SdlApi::Get() == nullptr) return false;
+        Sdl().SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        Sdl().SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        if (Sdl().SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        wake_event_ = Sdl().SDL_RegisterEvents(1);
+        Sdl().SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+        Sdl().SDL_StartTextInput();
         return true;
     }
     void Stop() {
         for (auto& [h, win] : windows_)
-            SDL_DestroyWindow(win);
+            Sdl().SDL_DestroyWindow(win);
         windows_.clear();
         ids_.clear();
         for (auto& [id, c] : cursors_)
-            SDL_FreeCursor(c);
+            Sdl().SDL_FreeCursor(c);
         cursors_.clear();
         for (auto& [h, c] : image_cursors_)
-            if (c != nullptr) SDL_FreeCursor(c);
+            if (c != nullptr) Sdl().SDL_FreeCursor(c);
         image_cursors_.clear();
-        SDL_Quit();
+        Sdl().SDL_Quit();
     }
 
     SIZE ScreenSize() const override {
         SDL_Rect r{0, 0, 1024, 768};
-        SDL_GetDisplayBounds(0, &r);
+        Sdl().SDL_GetDisplayBounds(0, &r);
         return SIZE{r.w, r.h};
     }
     bool OwnsWait() const override { return true; }
     void Wait(DWORD timeout_ms) override {
         SDL_Event e;
-        int got = timeout_ms == 0xFFFFFFFFu
-                      ? SDL_WaitEvent(&e)
-                      : SDL_WaitEventTimeout(&e, static_cast<int>(std::min<DWORD>(timeout_ms, 0x7FFFFFFF)));
+        int got =
+            timeout_ms == 0xFFFFFFFFu
+                ? Sdl().SDL_WaitEvent(&e)
+                : Sdl().SDL_WaitEventTimeout(&e, static_cast<int>(std::min<DWORD>(timeout_ms, 0x7FFFFFFF)));
         if (got == 1) Handle(e);
     }
     void Wake() override {
         if (wake_pending_.exchange(true)) return;
         SDL_Event e{};
         e.type = wake_event_;
-        if (SDL_PushEvent(&e) != 1) wake_pending_ = false;
+        if (Sdl().SDL_PushEvent(&e) != 1) wake_pending_ = false;
     }
     void Pump() override {
         SDL_Event e;
-        while (SDL_PollEvent(&e) == 1)
+        while (Sdl().SDL_PollEvent(&e) == 1)
             Handle(e);
     }
 
@@ -175,48 +230,48 @@ public:
         if (w->owner != nullptr || (w->ex_style & WS_EX_TOOLWINDOW)) flags |= SDL_WINDOW_SKIP_TASKBAR;
         int cw = std::max(1, static_cast<int>(w->rect.right - w->rect.left));
         int ch = std::max(1, static_cast<int>(w->rect.bottom - w->rect.top));
-        SDL_Window* win = SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, cw, ch, flags);
+        SDL_Window* win = Sdl().SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, cw, ch, flags);
         if (win == nullptr) return;
         // SDL makes a window's surface on first use, and may make the window anew for it (a window that
         // the renderer behind the surface can draw to) at the last place the X server reported, which
         // misses any move made while the window was hidden: the window would show where it was made
         // while the window manager has it elsewhere. So the surface is made now, before any move.
-        SDL_GetWindowSurface(win);
-        SDL_SetWindowData(win, "qsm.hwnd", hwnd);
-        SDL_SetWindowHitTest(win, HitTest, hwnd);
+        Sdl().SDL_GetWindowSurface(win);
+        Sdl().SDL_SetWindowData(win, "qsm.hwnd", hwnd);
+        Sdl().SDL_SetWindowHitTest(win, HitTest, hwnd);
         windows_[hwnd] = win;
-        ids_[SDL_GetWindowID(win)] = hwnd;
+        ids_[Sdl().SDL_GetWindowID(win)] = hwnd;
     }
     void TopLevelDestroyed(HWND hwnd) override {
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
-        ids_.erase(SDL_GetWindowID(it->second));
-        SDL_DestroyWindow(it->second);
+        ids_.erase(Sdl().SDL_GetWindowID(it->second));
+        Sdl().SDL_DestroyWindow(it->second);
         windows_.erase(it);
     }
     void TopLevelShown(HWND hwnd, bool shown) override {
         SDL_Window* win = Find(hwnd);
         if (win == nullptr) return;
         if (!shown) {
-            SDL_HideWindow(win);
+            Sdl().SDL_HideWindow(win);
             return;
         }
         Window* w = W(hwnd);
         bool no_activate = w != nullptr && ((w->ex_style & WS_EX_NOACTIVATE) || w->shown_without_activation);
-        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, no_activate ? "1" : "0");
-        SDL_ShowWindow(win);
+        Sdl().SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, no_activate ? "1" : "0");
+        Sdl().SDL_ShowWindow(win);
         PresentAll(hwnd);
     }
     void TopLevelMoved(HWND hwnd, const RECT& r) override {
         if (from_desktop_ == hwnd) return;
         SDL_Window* win = Find(hwnd);
         if (win == nullptr) return;
-        SDL_SetWindowPosition(win, r.left, r.top);
+        Sdl().SDL_SetWindowPosition(win, r.left, r.top);
         int cw = std::max(1, static_cast<int>(r.right - r.left));
         int ch = std::max(1, static_cast<int>(r.bottom - r.top));
         int ow = 0, oh = 0;
-        SDL_GetWindowSize(win, &ow, &oh);
-        if (ow != cw || oh != ch) SDL_SetWindowSize(win, cw, ch);
+        Sdl().SDL_GetWindowSize(win, &ow, &oh);
+        if (ow != cw || oh != ch) Sdl().SDL_SetWindowSize(win, cw, ch);
     }
     void TopLevelTitle(HWND hwnd, const char* title) override {
         if (SDL_Window* win = Find(hwnd)) {
@@ -229,14 +284,14 @@ public:
                 int n = WideCharToMultiByte(CP_UTF8, 0, &wc, 1, buf, sizeof buf, nullptr, nullptr);
                 utf8.append(buf, static_cast<size_t>(std::max(0, n)));
             }
-            SDL_SetWindowTitle(win, utf8.c_str());
+            Sdl().SDL_SetWindowTitle(win, utf8.c_str());
         }
     }
     void TopLevelRaised(HWND hwnd) override {
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
         if (win != nullptr && w != nullptr && w->Visible() && !(w->ex_style & WS_EX_NOACTIVATE))
-            SDL_RaiseWindow(win);
+            Sdl().SDL_RaiseWindow(win);
     }
 
     void Present(HWND hwnd, const RECT& rect) override {
@@ -257,8 +312,8 @@ public:
     void CursorChanged(HCURSOR cursor) override {
         // A cursor drawn by the program is shown as its picture.
         if (SDL_Cursor* own = ImageCursor(cursor)) {
-            SDL_SetCursor(own);
-            SDL_ShowCursor(SDL_ENABLE);
+            Sdl().SDL_SetCursor(own);
+            Sdl().SDL_ShowCursor(SDL_ENABLE);
             return;
         }
         SDL_SystemCursor id = SDL_SYSTEM_CURSOR_ARROW;
@@ -285,11 +340,11 @@ public:
         else if (cursor == LoadCursorA(nullptr, IDC_APPSTARTING))
             id = SDL_SYSTEM_CURSOR_WAITARROW;
         SDL_Cursor*& c = cursors_[id];
-        if (c == nullptr) c = SDL_CreateSystemCursor(id);
-        if (c != nullptr) SDL_SetCursor(c);
-        SDL_ShowCursor(cursor != nullptr ? SDL_ENABLE : SDL_DISABLE);
+        if (c == nullptr) c = Sdl().SDL_CreateSystemCursor(id);
+        if (c != nullptr) Sdl().SDL_SetCursor(c);
+        Sdl().SDL_ShowCursor(cursor != nullptr ? SDL_ENABLE : SDL_DISABLE);
     }
-    void CaptureChanged(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
+    void CaptureChanged(bool captured) override { Sdl().SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
     void Beep() override {}
 
 private:
@@ -301,11 +356,11 @@ private:
         CursorImage image;
         if (GetCursorImage(cursor, &image)) {
             SDL_Surface* s =
-                SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
-                                                   image.width * 4, SDL_PIXELFORMAT_ARGB8888);
+                Sdl().SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.width, image.height, 32,
+                                                         image.width * 4, SDL_PIXELFORMAT_ARGB8888);
             if (s != nullptr) {
-                made = SDL_CreateColorCursor(s, image.hot_x, image.hot_y);
-                SDL_FreeSurface(s);
+                made = Sdl().SDL_CreateColorCursor(s, image.hot_x, image.hot_y);
+                Sdl().SDL_FreeSurface(s);
             }
         }
         image_cursors_[cursor] = made;
@@ -328,7 +383,7 @@ private:
     }
 
     void PresentRect(HWND hwnd, SDL_Window* win, const RECT& rect) {
-        SDL_Surface* dst = SDL_GetWindowSurface(win);
+        SDL_Surface* dst = Sdl().SDL_GetWindowSurface(win);
         cairo_surface_t* src = TopLevelSurface(hwnd);
         if (dst == nullptr || src == nullptr) return;
         cairo_surface_flush(src);
@@ -339,19 +394,19 @@ private:
         if (r.right <= r.left || r.bottom <= r.top) return;
         SDL_Rect sr{static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
                     static_cast<int>(r.bottom - r.top)};
-        SDL_Surface* wrap =
-            SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(src), sw, sh, 32,
-                                               cairo_image_surface_get_stride(src), SDL_PIXELFORMAT_RGB888);
+        SDL_Surface* wrap = Sdl().SDL_CreateRGBSurfaceWithFormatFrom(
+            cairo_image_surface_get_data(src), sw, sh, 32, cairo_image_surface_get_stride(src),
+            SDL_PIXELFORMAT_RGB888);
         if (wrap == nullptr) return;
         SDL_Rect dr = sr;
-        SDL_BlitSurface(wrap, &sr, dst, &dr);
-        SDL_FreeSurface(wrap);
+        Sdl().SDL_UpperBlit(wrap, &sr, dst, &dr);
+        Sdl().SDL_FreeSurface(wrap);
 
         // What was drawn on the screen DC is xor-ed into the window's pixels.
         RECT wr;
         GetWindowRect(hwnd, &wr);
         if (ScreenOverlaySurface() != nullptr && dst->format->BytesPerPixel == 4 &&
-            SDL_LockSurface(dst) == 0) {
+            Sdl().SDL_LockSurface(dst) == 0) {
             cairo_surface_flush(ScreenOverlaySurface());
             for (LONG y = r.top; y < r.bottom; ++y) {
                 auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
@@ -359,11 +414,11 @@ private:
                     Uint32 bits =
                         XorScreenOverlay(0, static_cast<int>(x + wr.left), static_cast<int>(y + wr.top));
                     if (bits != 0)
-                        row[x] ^= SDL_MapRGB(dst->format, static_cast<Uint8>(bits >> 16),
-                                             static_cast<Uint8>(bits >> 8), static_cast<Uint8>(bits));
+                        row[x] ^= Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(bits >> 16),
+                                                   static_cast<Uint8>(bits >> 8), static_cast<Uint8>(bits));
                 }
             }
-            SDL_UnlockSurface(dst);
+            Sdl().SDL_UnlockSurface(dst);
         }
 
         // The caret inverts the pixels under it while it shows.
@@ -375,22 +430,22 @@ private:
             ClientToScreen(owner, &o);
             OffsetRect(&caret, o.x - wr.left, o.y - wr.top);
             RECT part;
-            if (IntersectRect(&part, &caret, &r) && SDL_LockSurface(dst) == 0) {
+            if (IntersectRect(&part, &caret, &r) && Sdl().SDL_LockSurface(dst) == 0) {
                 for (LONG y = part.top; y < part.bottom; ++y) {
                     auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
                     for (LONG x = part.left; x < part.right; ++x)
                         row[x] ^= 0x00FFFFFFu;
                 }
-                SDL_UnlockSurface(dst);
+                Sdl().SDL_UnlockSurface(dst);
             }
         }
-        SDL_UpdateWindowSurfaceRects(win, &sr, 1);
+        Sdl().SDL_UpdateWindowSurfaceRects(win, &sr, 1);
     }
 
     POINT ScreenPoint(Uint32 window_id, int x, int y) const {
-        SDL_Window* win = SDL_GetWindowFromID(window_id);
+        SDL_Window* win = Sdl().SDL_GetWindowFromID(window_id);
         int wx = 0, wy = 0;
-        if (win != nullptr) SDL_GetWindowPosition(win, &wx, &wy);
+        if (win != nullptr) Sdl().SDL_GetWindowPosition(win, &wx, &wy);
         return POINT{wx + x, wy + y};
     }
 
@@ -433,7 +488,7 @@ private:
                 break;
             }
             case SDL_TEXTINPUT:
-                if (!(SDL_GetModState() & (KMOD_CTRL | KMOD_ALT))) {
+                if (!(Sdl().SDL_GetModState() & (KMOD_CTRL | KMOD_ALT))) {
                     std::string text = To1252(e.text.text);
                     if (!text.empty()) InputText(text.c_str());
                 }
@@ -444,7 +499,7 @@ private:
             case SDL_DROPFILE:
                 if (e.drop.file != nullptr) {
                     dropped_.push_back(e.drop.file);
-                    SDL_free(e.drop.file);
+                    Sdl().SDL_free(e.drop.file);
                 }
                 break;
             case SDL_DROPCOMPLETE: {
@@ -509,8 +564,8 @@ private:
                 // on a switch to another application, so that its caption is drawn inactive and it is told
                 // so. A move of the keyboard to another window of ours, or a drag or menu holding the
                 // pointer, keeps the activation where the window manager has it.
-                SDL_Window* now = SDL_GetKeyboardFocus();
-                if (now != nullptr && FromId(SDL_GetWindowID(now)) != nullptr) break;
+                SDL_Window* now = Sdl().SDL_GetKeyboardFocus();
+                if (now != nullptr && FromId(Sdl().SDL_GetWindowID(now)) != nullptr) break;
                 if (GetCapture() != nullptr) break;
                 HWND active = GetActiveWindow();
                 if (active != nullptr && active == hwnd) SetActiveWindow(nullptr);
@@ -525,7 +580,7 @@ private:
                     ((w->ex_style & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW)) || w->shown_without_activation)) {
                     // A tool window or a window shown without activation never takes the keyboard from the
                     // active window: the desktop gets it back there.
-                    if (SDL_Window* active = Find(GetActiveWindow())) SDL_SetWindowInputFocus(active);
+                    if (SDL_Window* active = Find(GetActiveWindow())) Sdl().SDL_SetWindowInputFocus(active);
                     break;
                 }
                 if (w->ex_style & WS_EX_NOACTIVATE) break;

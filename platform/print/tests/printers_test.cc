@@ -60,6 +60,23 @@ TEST(Printers, ThePdfPrinterAndTheCupsDestinationsWithTheirDefaults) {
     EXPECT_EQ(CreateDCA("winspool", "Office", nullptr, nullptr), nullptr);
 }
 
+// Programs are looked up on PATH before a process is started; with no destinations the default is not
+// asked for.
+TEST(Printers, ProgramsAreFoundOnPathAndAskedOnlyWhatMatters) {
+    FakeCups cups;
+    EXPECT_EQ(RunProgram({"no-such-program-here"}), -1);
+    EXPECT_EQ(RunProgram({cups.Dir() + "/no-such-program"}), -1);
+    std::string out;
+    EXPECT_EQ(RunProgram({cups.Dir() + "/lpstat", "-e"}, &out), 0);
+    EXPECT_EQ(out, "Office\nLabel\n");
+
+    WriteScript(cups.Dir() + "/lpstat", "echo \"$1\" >> '" + cups.Dir() + "/lpstat.log'\n");
+    std::vector<PrinterInfo> list = ListPrinters();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_TRUE(list[0].isDefault);
+    EXPECT_EQ(ReadFile(cups.Dir() + "/lpstat.log"), "-e\n");
+}
+
 TEST(Printers, DeviceCapsFollowPaperOrientationAndResolution) {
     FakeCups cups;
     HDC pdf = CreateICA("winspool", "PDF file", nullptr, nullptr);
