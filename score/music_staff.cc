@@ -3,6 +3,7 @@
 #include "score/music_staff.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "score/lyrics.h"
@@ -194,10 +195,10 @@ void TMusicStaff::DeleteItems(int first, int last) {
     if (first < 1) return;
     // The closing bar line stays: the staff always ends with it.
     last = std::min(last, GetLastIndex() - 1);
-    for (int i = last; i >= first; --i) {
+    if (last < first) return;
+    for (int i = last; i >= first; --i)
         delete Items[static_cast<size_t>(i)];
-        Items.erase(Items.begin() + i);
-    }
+    Items.erase(Items.begin() + first, Items.begin() + last + 1);
 }
 
 void TMusicStaff::InsertItemAtTime(TNotatedItem* item, int ticks) {
@@ -478,9 +479,81 @@ int TMusicStaff::SuggestClef() const {
     return Channel == 9 ? ctPercussion : ctBass;
 }
 
-bool TMusicStaff::CanMerge(int a, int b) const {
-    const TNotatedItem* first = GetItem(a);
-    const TNotatedItem* second = GetItem(b);
+namespace {
+
+// The staff's items, as the run and split helpers below see them.
+class TStaffItems {
+public:
+    explicit TStaffItems(TMusicStaff& staff) : Staff(staff) {}
+    TNotatedItem* Get(int index) const { return Staff.GetItem(index); }
+    bool IsFull() const { return Staff.IsFull(); }
+    void Insert(TNotatedItem* item, int index) { Staff.InsertItem(item, index); }
+    void Delete(int first, int last) { Staff.DeleteItems(first, last); }
+
+private:
+    TMusicStaff& Staff;
+};
+
+// The items of a staff during a forward pass that merges, splits and deletes items at and just after its
+// position. The items before the position stay in the staff's list; the others are held in reverse order
+// (the item at the position last), so that a change there moves only the few items between the position
+// and the change, not the whole rest of a long staff. Indexes are those of the whole staff.
+class TItemWalk {
+public:
+    explicit TItemWalk(std::vector<TNotatedItem*>& items) : Done(items) {
+        Ahead.assign(items.rbegin(), items.rend());
+        Done.clear();
+    }
+    // Puts the items not walked yet back into the staff, also when the pass stops early.
+    ~TItemWalk() { Done.insert(Done.end(), Ahead.rbegin(), Ahead.rend()); }
+    TItemWalk(const TItemWalk&) = delete;
+    TItemWalk& operator=(const TItemWalk&) = delete;
+
+    int Count() const { return static_cast<int>(Done.size() + Ahead.size()); }
+    int GetLastIndex() const { return Count() - 1; }
+    bool IsFull() const { return Count() >= kStaffFullItems; }
+    TNotatedItem* Get(int index) const {
+        if (index < 0) return nullptr;
+        const size_t i = static_cast<size_t>(index);
+        if (i < Done.size()) return Done[i];
+        const size_t k = i - Done.size();
+        return k < Ahead.size() ? Ahead[Ahead.size() - 1 - k] : nullptr;
+    }
+    // Steps the position on by one item.
+    void Advance() {
+        Done.push_back(Ahead.back());
+        Ahead.pop_back();
+    }
+    // As TMusicStaff::InsertItem, at or after the position.
+    void Insert(TNotatedItem* item, int index) {
+        if (!item) return;
+        const size_t k =
+            static_cast<size_t>(std::clamp(index - Position(), 0, static_cast<int>(Ahead.size())));
+        Ahead.insert(Ahead.end() - static_cast<std::ptrdiff_t>(k), item);
+    }
+    // As TMusicStaff::DeleteItems, at or after the position: the opening and closing bar lines stay.
+    void Delete(int first, int last) {
+        if (first < 1) return;
+        last = std::min(last, GetLastIndex() - 1);
+        if (last < first) return;
+        const auto from = Ahead.end() - (last - Position() + 1);
+        const auto to = Ahead.end() - (first - Position());
+        for (auto it = from; it != to; ++it)
+            delete *it;
+        Ahead.erase(from, to);
+    }
+
+private:
+    int Position() const { return static_cast<int>(Done.size()); }
+
+    std::vector<TNotatedItem*>& Done;
+    std::vector<TNotatedItem*> Ahead;
+};
+
+template <class List>
+bool ItemsCanMerge(const List& items, int a, int b) {
+    const TNotatedItem* first = items.Get(a);
+    const TNotatedItem* second = items.Get(b);
     if (!first || !IsTimedSongNote(second)) return false;
     if (first->GetType() != second->GetType()) return false;
     if (first->GetType() == ntRest) return true;
@@ -497,60 +570,97 @@ bool TMusicStaff::CanMerge(int a, int b) const {
     return false;
 }
 
-int TMusicStaff::GetRunDuration(int index) const {
-    if (!IsTimedSongNote(GetItem(index))) return 0;
-    int total = ItemDuration(index);
-    for (int i = index; CanMerge(i, i + 1); ++i)
-        total += ItemDuration(i + 1);
+template <class List>
+int ItemDurationIn(const List& items, int index) {
+    const TNotatedItem* item = items.Get(index);
+    return item ? item->GetDuration() : 0;
+}
+
+template <class List>
+int RunDurationIn(const List& items, int index) {
+    if (!IsTimedSongNote(items.Get(index))) return 0;
+    int total = ItemDurationIn(items, index);
+    for (int i = index; ItemsCanMerge(items, i, i + 1); ++i)
+        total += ItemDurationIn(items, i + 1);
     return total;
 }
 
-void TMusicStaff::MergeRun(int index) {
+template <class List>
+void MergeRunIn(List& items, int index) {
     int n = 0;
-    while (CanMerge(index + n, index + n + 1))
+    while (ItemsCanMerge(items, index + n, index + n + 1))
         ++n;
     if (index < 1) return;
-    DeleteItems(index, index + n - 1);
+    items.Delete(index, index + n - 1);
 }
 
-int TMusicStaff::SplitToDuration(int index, int ticks) {
-    TNotatedItem* item = GetItem(index);
+template <class List>
+int SplitToDurationIn(List& items, int index, int ticks) {
+    TNotatedItem* item = items.Get(index);
     if (!IsSplittable(item)) return 0;
     int remaining = ticks - SetDurationFromTicks(*item, ticks, false);
     int pieces = 1;
     int previous = index;
     // Remainders shorter than the shortest duration cannot be written and are dropped.
-    while (remaining >= ShortestFittingTicks(false) && !IsFull()) {
-        TNotatedItem* piece = MakeTiedContinuation(*GetItem(previous));
+    while (remaining >= ShortestFittingTicks(false) && !items.IsFull()) {
+        TNotatedItem* piece = MakeTiedContinuation(*items.Get(previous));
         remaining -= SetDurationFromTicks(*piece, remaining, false);
-        InsertItem(piece, previous + 1);
+        items.Insert(piece, previous + 1);
         ++previous;
         ++pieces;
     }
     return pieces;
 }
 
-void TMusicStaff::SplitItemAt(int index, int itemStart, int splitTime) {
-    TNotatedItem* item = GetItem(index);
-    if (IsFull() || itemStart >= splitTime || !IsSplittable(item)) return;
+template <class List>
+void SplitItemAtIn(List& items, int index, int itemStart, int splitTime) {
+    TNotatedItem* item = items.Get(index);
+    if (items.IsFull() || itemStart >= splitTime || !IsSplittable(item)) return;
     const int total = item->GetDuration();
     if (itemStart + total <= splitTime) return;
-    const int pieces = SplitToDuration(index, splitTime - itemStart);
+    const int pieces = SplitToDurationIn(items, index, splitTime - itemStart);
     const int lastPiece = index + pieces - 1;
     const int rest = total - (splitTime - itemStart);
-    if (rest < ShortestFittingTicks(false) || IsFull()) return;
-    TNotatedItem* continuation = MakeTiedContinuation(*GetItem(lastPiece));
-    InsertItem(continuation, lastPiece + 1);
-    SplitToDuration(lastPiece + 1, rest);
+    if (rest < ShortestFittingTicks(false) || items.IsFull()) return;
+    TNotatedItem* continuation = MakeTiedContinuation(*items.Get(lastPiece));
+    items.Insert(continuation, lastPiece + 1);
+    SplitToDurationIn(items, lastPiece + 1, rest);
+}
+
+}  // namespace
+
+bool TMusicStaff::CanMerge(int a, int b) const {
+    return ItemsCanMerge(TStaffItems(const_cast<TMusicStaff&>(*this)), a, b);
+}
+
+int TMusicStaff::GetRunDuration(int index) const {
+    return RunDurationIn(TStaffItems(const_cast<TMusicStaff&>(*this)), index);
+}
+
+void TMusicStaff::MergeRun(int index) {
+    TStaffItems items(*this);
+    MergeRunIn(items, index);
+}
+
+int TMusicStaff::SplitToDuration(int index, int ticks) {
+    TStaffItems items(*this);
+    return SplitToDurationIn(items, index, ticks);
+}
+
+void TMusicStaff::SplitItemAt(int index, int itemStart, int splitTime) {
+    TStaffItems items(*this);
+    SplitItemAtIn(items, index, itemStart, splitTime);
 }
 
 void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
+    // Every change of this pass is at or just after item i, so it walks the items with TItemWalk.
+    TItemWalk items(Items);
     int beat = BeatTicks(4, 2, compound);
     int t = 0;
     int beatStart = 0;
     int nextBeat = beat;
-    for (int i = 0; i < GetLastIndex() && !IsFull(); ++i) {
-        TNotatedItem* item = GetItem(i);
+    for (int i = 0; i < items.GetLastIndex() && !items.IsFull(); ++i) {
+        TNotatedItem* item = items.Get(i);
         const int type = item->GetType();
         if (type == ntTimeSignature) {
             beat = TimeSignatureBeatTicks(*static_cast<TTimeSignatureData*>(item), compound);
@@ -560,35 +670,36 @@ void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
             beatStart = t;
             nextBeat = beatStart + beat;
         } else if (IsSplittable(item)) {
-            int run = GetRunDuration(i);
-            if (item->GetDuration() < run) MergeRun(i);
-            const TNotatedItem* next = GetItem(i + 1);
+            int run = RunDurationIn(items, i);
+            if (item->GetDuration() < run) MergeRunIn(items, i);
+            const TNotatedItem* next = items.Get(i + 1);
             if (next && next->GetType() == ntRest) {
-                int restRun = GetRunDuration(i + 1);
+                int restRun = RunDurationIn(items, i + 1);
                 // Ticks from the end of this run to the next beat boundary (a run may exceed 32 beats).
                 int gap = (32 * beat - (run + t - beatStart)) % beat;
                 if (gap < 0) gap += beat;
                 gap = std::min(gap, restRun);
                 if (gap >= maxGap) gap = 0;
                 if (gap > 0) {
-                    MergeRun(i + 1);
+                    MergeRunIn(items, i + 1);
                     restRun -= gap;
                     if (restRun == 0) {
-                        DeleteItem(i + 1);
+                        items.Delete(i + 1, i + 1);
                     } else {
-                        SplitToDuration(i + 1, restRun);
+                        SplitToDurationIn(items, i + 1, restRun);
                     }
                     run += gap;
                 }
             }
-            SplitToDuration(i, run);
-            if (beatStart < t) SplitItemAt(i, t, nextBeat);
+            SplitToDurationIn(items, i, run);
+            if (beatStart < t) SplitItemAtIn(items, i, t, nextBeat);
         }
-        t += ItemDuration(i);
+        t += ItemDurationIn(items, i);
         while (nextBeat <= t && beat > 0) {
             beatStart = nextBeat;
             nextBeat = beatStart + beat;
         }
+        items.Advance();
     }
 }
 

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <thread>
 
+#include "platform/kernel/lazy_library.h"
 #include "platform/mm/mmsystem.h"
 
 namespace qsm::mm::alsa {
@@ -17,6 +19,41 @@ namespace qsm::mm::alsa {
 namespace {
 
 constexpr const char* kClientName = "QuillStave Viewer";
+
+// The ALSA library is loaded when the sequencer's ports are first listed or opened.
+#define QSM_ALSA_FUNCTIONS(X)           \
+    X(snd_lib_error_set_handler)        \
+    X(snd_seq_client_id)                \
+    X(snd_seq_client_info_get_client)   \
+    X(snd_seq_client_info_get_name)     \
+    X(snd_seq_client_info_set_client)   \
+    X(snd_seq_client_info_sizeof)       \
+    X(snd_seq_close)                    \
+    X(snd_seq_connect_from)             \
+    X(snd_seq_connect_to)               \
+    X(snd_seq_create_simple_port)       \
+    X(snd_seq_delete_simple_port)       \
+    X(snd_seq_event_input)              \
+    X(snd_seq_event_output_direct)      \
+    X(snd_seq_open)                     \
+    X(snd_seq_poll_descriptors)         \
+    X(snd_seq_poll_descriptors_count)   \
+    X(snd_seq_port_info_get_capability) \
+    X(snd_seq_port_info_get_name)       \
+    X(snd_seq_port_info_get_port)       \
+    X(snd_seq_port_info_get_type)       \
+    X(snd_seq_port_info_set_client)     \
+    X(snd_seq_port_info_set_port)       \
+    X(snd_seq_port_info_sizeof)         \
+    X(snd_seq_query_next_client)        \
+    X(snd_seq_query_next_port)          \
+    X(snd_seq_set_client_name)
+QSM_LAZY_LIBRARY(AlsaApi, "libasound.so.2", QSM_ALSA_FUNCTIONS)
+
+// Only called once the library was found (every use follows a sequencer handle opened through it).
+const AlsaApi& Alsa() {
+    return *AlsaApi::Get();
+}
 
 void QuietError(const char*, int, const char*, int, const char*, ...) {}
 
@@ -36,12 +73,13 @@ Shared& GetShared() {
 snd_seq_t* OutputClientLocked(Shared& s) {
     if (!s.tried) {
         s.tried = true;
-        snd_lib_error_set_handler(QuietError);
-        if (snd_seq_open(&s.seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
+        if (AlsaApi::Get() == nullptr) return nullptr;  // no ALSA: no sequencer ports
+        Alsa().snd_lib_error_set_handler(QuietError);
+        if (Alsa().snd_seq_open(&s.seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
             s.seq = nullptr;
         } else {
-            snd_seq_set_client_name(s.seq, kClientName);
-            s.own_clients.insert(snd_seq_client_id(s.seq));
+            Alsa().snd_seq_set_client_name(s.seq, kClientName);
+            s.own_clients.insert(Alsa().snd_seq_client_id(s.seq));
         }
     }
     return s.seq;
@@ -59,22 +97,25 @@ std::vector<PortInfo> ListPorts(bool writable) {
                                  : (SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ);
     snd_seq_client_info_t* cinfo;
     snd_seq_port_info_t* pinfo;
-    snd_seq_client_info_alloca(&cinfo);
-    snd_seq_port_info_alloca(&pinfo);
-    snd_seq_client_info_set_client(cinfo, -1);
-    while (snd_seq_query_next_client(seq, cinfo) >= 0) {
-        int client = snd_seq_client_info_get_client(cinfo);
+    // What snd_seq_*_info_alloca do, through the loaded library.
+    cinfo = static_cast<snd_seq_client_info_t*>(alloca(Alsa().snd_seq_client_info_sizeof()));
+    pinfo = static_cast<snd_seq_port_info_t*>(alloca(Alsa().snd_seq_port_info_sizeof()));
+    memset(cinfo, 0, Alsa().snd_seq_client_info_sizeof());
+    memset(pinfo, 0, Alsa().snd_seq_port_info_sizeof());
+    Alsa().snd_seq_client_info_set_client(cinfo, -1);
+    while (Alsa().snd_seq_query_next_client(seq, cinfo) >= 0) {
+        int client = Alsa().snd_seq_client_info_get_client(cinfo);
         if (client == SND_SEQ_CLIENT_SYSTEM || s.own_clients.count(client) != 0) continue;
-        snd_seq_port_info_set_client(pinfo, client);
-        snd_seq_port_info_set_port(pinfo, -1);
-        while (snd_seq_query_next_port(seq, pinfo) >= 0) {
-            if ((snd_seq_port_info_get_capability(pinfo) & need) != need) continue;
-            if ((snd_seq_port_info_get_type(pinfo) & SND_SEQ_PORT_TYPE_MIDI_GENERIC) == 0) continue;
+        Alsa().snd_seq_port_info_set_client(pinfo, client);
+        Alsa().snd_seq_port_info_set_port(pinfo, -1);
+        while (Alsa().snd_seq_query_next_port(seq, pinfo) >= 0) {
+            if ((Alsa().snd_seq_port_info_get_capability(pinfo) & need) != need) continue;
+            if ((Alsa().snd_seq_port_info_get_type(pinfo) & SND_SEQ_PORT_TYPE_MIDI_GENERIC) == 0) continue;
             PortInfo info;
-            info.client_name = snd_seq_client_info_get_name(cinfo);
-            info.port_name = snd_seq_port_info_get_name(pinfo);
+            info.client_name = Alsa().snd_seq_client_info_get_name(cinfo);
+            info.port_name = Alsa().snd_seq_port_info_get_name(pinfo);
             info.client = client;
-            info.port = snd_seq_port_info_get_port(pinfo);
+            info.port = Alsa().snd_seq_port_info_get_port(pinfo);
             ports.push_back(info);
         }
     }
@@ -90,11 +131,12 @@ std::unique_ptr<Output> Output::Open(int client, int port) {
     std::lock_guard<std::mutex> lock(s.mu);
     snd_seq_t* seq = OutputClientLocked(s);
     if (seq == nullptr) return nullptr;
-    int mine = snd_seq_create_simple_port(seq, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+    int mine =
+        Alsa().snd_seq_create_simple_port(seq, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                           SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (mine < 0) return nullptr;
-    if (snd_seq_connect_to(seq, mine, client, port) < 0) {
-        snd_seq_delete_simple_port(seq, mine);
+    if (Alsa().snd_seq_connect_to(seq, mine, client, port) < 0) {
+        Alsa().snd_seq_delete_simple_port(seq, mine);
         return nullptr;
     }
     std::unique_ptr<Output> out(new Output);
@@ -105,7 +147,7 @@ std::unique_ptr<Output> Output::Open(int client, int port) {
 Output::~Output() {
     Shared& s = GetShared();
     std::lock_guard<std::mutex> lock(s.mu);
-    if (s.seq != nullptr && my_port_ >= 0) snd_seq_delete_simple_port(s.seq, my_port_);
+    if (s.seq != nullptr && my_port_ >= 0) Alsa().snd_seq_delete_simple_port(s.seq, my_port_);
 }
 
 UINT Output::Send(BYTE status, BYTE data1, BYTE data2) {
@@ -147,7 +189,7 @@ UINT Output::Send(BYTE status, BYTE data1, BYTE data2) {
     Shared& s = GetShared();
     std::lock_guard<std::mutex> lock(s.mu);
     if (s.seq == nullptr) return MMSYSERR_ERROR;
-    int result = snd_seq_event_output_direct(s.seq, &ev);
+    int result = Alsa().snd_seq_event_output_direct(s.seq, &ev);
     if (result == -EAGAIN) return MIDIERR_NOTREADY;
     return result < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
 }
@@ -187,13 +229,14 @@ struct Input::Impl {
     }
 
     void Run() {
-        int count = snd_seq_poll_descriptors_count(seq, POLLIN);
+        int count = Alsa().snd_seq_poll_descriptors_count(seq, POLLIN);
         std::vector<pollfd> fds(static_cast<size_t>(count > 0 ? count : 1));
-        count = snd_seq_poll_descriptors(seq, fds.data(), static_cast<unsigned int>(fds.size()), POLLIN);
+        count =
+            Alsa().snd_seq_poll_descriptors(seq, fds.data(), static_cast<unsigned int>(fds.size()), POLLIN);
         while (!stop.load(std::memory_order_acquire)) {
             if (poll(fds.data(), static_cast<nfds_t>(count), 50) <= 0) continue;
             snd_seq_event_t* ev = nullptr;
-            while (snd_seq_event_input(seq, &ev) >= 0 && ev != nullptr) {
+            while (Alsa().snd_seq_event_input(seq, &ev) >= 0 && ev != nullptr) {
                 DWORD msg = ToShortMessage(*ev);
                 if (msg != 0) sink(msg);
             }
@@ -206,16 +249,18 @@ std::unique_ptr<Input> Input::Open(int client, int port, std::function<void(DWOR
     {
         Shared& s = GetShared();
         std::lock_guard<std::mutex> lock(s.mu);
-        snd_lib_error_set_handler(QuietError);
-        if (snd_seq_open(&impl->seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0) return nullptr;
-        snd_seq_set_client_name(impl->seq, kClientName);
-        s.own_clients.insert(snd_seq_client_id(impl->seq));
+        if (AlsaApi::Get() == nullptr) return nullptr;
+        Alsa().snd_lib_error_set_handler(QuietError);
+        if (Alsa().snd_seq_open(&impl->seq, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0)
+            return nullptr;
+        Alsa().snd_seq_set_client_name(impl->seq, kClientName);
+        s.own_clients.insert(Alsa().snd_seq_client_id(impl->seq));
     }
-    int mine =
-        snd_seq_create_simple_port(impl->seq, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                   SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-    if (mine < 0 || snd_seq_connect_from(impl->seq, mine, client, port) < 0) {
-        snd_seq_close(impl->seq);
+    int mine = Alsa().snd_seq_create_simple_port(
+        impl->seq, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    if (mine < 0 || Alsa().snd_seq_connect_from(impl->seq, mine, client, port) < 0) {
+        Alsa().snd_seq_close(impl->seq);
         return nullptr;
     }
     impl->sink = std::move(sink);
@@ -231,8 +276,8 @@ Input::~Input() {
     if (impl_->reader.joinable()) impl_->reader.join();
     Shared& s = GetShared();
     std::lock_guard<std::mutex> lock(s.mu);
-    s.own_clients.erase(snd_seq_client_id(impl_->seq));
-    snd_seq_close(impl_->seq);
+    s.own_clients.erase(Alsa().snd_seq_client_id(impl_->seq));
+    Alsa().snd_seq_close(impl_->seq);
 }
 
 }  // namespace qsm::mm::alsa
