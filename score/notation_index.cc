@@ -340,6 +340,20 @@ void TSimpleNtnIdx::ForEachSplitStemDirection(TMusicStaff* staff, int first, int
         ++end;
     end = std::min(end, lastIndex);
 
+    // Only notes with split stems give a direction. Most bars have none: then every answer is 0, and
+    // the walks below are not needed.
+    bool anySplit = false;
+    for (int k = from; k <= end && !anySplit; ++k) {
+        const TNotatedItem* item = staff->GetItem(k);
+        anySplit = item->IsSongNote() && static_cast<const TSongNote*>(item)->HasSplitStems();
+    }
+    if (!anySplit) {
+        for (int k = first; k <= last; ++k) {
+            if (staff->GetItem(k)->IsSongNote()) visit(k, 0);
+        }
+        return;
+    }
+
     TSimpleNtnIdx c(staff, from);
     auto sameGrace = [&](int g) -> const TSongNote* {
         const TSongNote* n = c.GetSongNote();

@@ -10,23 +10,6 @@ int FoldMidiPitch(int pitch) {
     return pitch;
 }
 
-int ClefReferenceStep(int clef) {
-    switch (clef) {
-        case ctTreble:
-            return 29;
-        case ctBass:
-            return 17;
-        case ctAlto:
-            return 23;
-        case ctTenor:
-            return 21;
-        case ctPercussion:
-            return 17;
-        default:
-            return 29;
-    }
-}
-
 void MidiNoteToStaffPos(int clef, int key, int note, int& position, int& accidental) {
     static constexpr int kFlatSteps[12] = {0, 1, 1, 2, 3, 3, 4, 4, 5, 6, 6, 0};
     static constexpr int kSharpSteps[12] = {0, 0, 1, 2, 2, 3, 3, 4, 5, 5, 6, 6};

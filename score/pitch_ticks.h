@@ -31,7 +31,22 @@ enum TClefType : int { ctTreble = 0, ctBass = 1, ctAlto = 2, ctTenor = 3, ctPerc
 int FoldMidiPitch(int pitch);
 
 // Diatonic step number (A0 = 0, 7 per octave) of the middle line of a clef; 29 for unknown clefs.
-int ClefReferenceStep(int clef);
+inline int ClefReferenceStep(int clef) {
+    switch (clef) {
+        case ctTreble:
+            return 29;
+        case ctBass:
+            return 17;
+        case ctAlto:
+            return 23;
+        case ctTenor:
+            return 21;
+        case ctPercussion:
+            return 17;
+        default:
+            return 29;
+    }
+}
 
 // Staff position and accidental code of a MIDI note under a clef and a key (sharps positive, flats negative).
 void MidiNoteToStaffPos(int clef, int key, int note, int& position, int& accidental);

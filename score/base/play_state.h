@@ -253,3 +253,81 @@ struct TStaffInstrument {
     void SetDynamicVelocity(int level, int velocity);
     int GetDynamicVelocity(int level) const;
 };
+
+// Called per item by the walks, so defined here where callers can inline them.
+inline void TStaffPlayState::AdvanceTick(DWORD ticks) {
+    if (RampTicks != 0) {
+        int diff = GetVelocityRampTarget() - Velocity;
+        if (diff == 0) {
+            RampTicks = 0;
+        } else {
+            DWORD step = ticks < RampTicks ? ticks : RampTicks;
+            float fraction = static_cast<float>(step) / static_cast<float>(RampTicks);
+            Velocity = static_cast<BYTE>(Velocity + static_cast<int>(static_cast<float>(diff) * fraction));
+            RampTicks = static_cast<WORD>(RampTicks - step);
+        }
+    }
+    Tick += ticks;
+}
+
+inline void TStaffPlayState::SetAccidental(int letter, int code) {
+    WORD bit = static_cast<WORD>(LetterBit(letter));
+    WORD keep = static_cast<WORD>(~bit);
+    Sharps &= keep;
+    Flats &= keep;
+    DoubleSharps &= keep;
+    DoubleFlats &= keep;
+    switch (code) {
+        case 0:
+            Sharps |= bit;
+            break;
+        case 1:
+            Flats |= bit;
+            break;
+        case 3:
+            DoubleSharps |= bit;
+            break;
+        case 4:
+            DoubleFlats |= bit;
+            break;
+        default:
+            break;
+    }
+}
+
+inline int TStaffPlayState::GetAccidental(int letter) const {
+    if (HasSharp(letter)) return 0;
+    if (HasFlat(letter)) return 1;
+    if (HasDoubleSharp(letter)) return 3;
+    if (HasDoubleFlat(letter)) return 4;
+    return 2;
+}
+
+inline void TStaffPlayState::BeginNoteGroup(int kind) {
+    ModeGroupOctave = static_cast<BYTE>((ModeGroupOctave & ~0x30) | (kind == 1 ? 0x30 : 0x10));
+}
+
+inline int TStaffPlayState::GetPerformanceStyle() const {
+    int v = StyleFlow & 0x3F;
+    return v >= 32 ? v - 64 : v;
+}
+
+inline bool TSoundingTieList::Add(const TSoundingTie& tie) {
+    if (Count >= MaxTies) return false;
+    Ties[Count++] = tie;
+    return true;
+}
+
+inline int TSoundingTieList::Find(int position) const {
+    for (int i = Count - 1; i >= 0; --i) {
+        if (Ties[i].Position == static_cast<signed char>(position)) return i;
+    }
+    return -1;
+}
+
+inline void TSoundingTieList::Remove(int i) {
+    if (i < 0 || i >= Count) return;
+    for (int j = i; j + 1 < Count; ++j)
+        Ties[j] = Ties[j + 1];
+    --Count;
+}
