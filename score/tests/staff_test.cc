@@ -301,6 +301,31 @@ TEST(StaffImportTest, RegroupImportedRestsMovesRestTimeToTheBeat) {
     EXPECT_EQ(staff.GetDurationBetween(staff.GetLastIndex(), 0, 0), 768);
 }
 
+TEST(StaffImportTest, RegroupImportedRestsStopsWhenTheStaffIsFull) {
+    // Every quarter starts half a beat late, so each is cut at the beat it crosses until the staff is full;
+    // the items the pass did not reach stay as they were, in order, and no time is lost.
+    TMusicStaff staff;
+    staff.InsertBeforeLastItem(new TMusicNote(0, dcEighth));
+    while (staff.GetItemCount() < kStaffFullItems - 10)
+        staff.InsertBeforeLastItem(new TMusicNote(0, dcQuarter));
+    const TNotatedItem* lastQuarter = staff.GetItem(staff.GetLastIndex() - 1);
+    auto ticks = [&] {
+        int sum = 0;
+        for (int i = 0; i < staff.GetItemCount(); ++i)
+            sum += staff.GetItem(i)->GetDuration();
+        return sum;
+    };
+    const int before = ticks();
+    staff.RegroupImportedRests(false, 192);
+    EXPECT_EQ(staff.GetItemCount(), kStaffFullItems);
+    EXPECT_EQ(ticks(), before);
+    EXPECT_EQ(staff.GetItem(2)->GetDuration(), 96);
+    EXPECT_EQ(staff.GetItem(3)->GetDuration(), 96);
+    EXPECT_EQ(staff.GetItem(staff.GetLastIndex() - 1), lastQuarter);
+    EXPECT_EQ(lastQuarter->GetDuration(), 192);
+    EXPECT_EQ(staff.GetLastItem()->GetType(), ntBarLine);
+}
+
 }  // namespace
 
 namespace {
