@@ -155,21 +155,30 @@ int TNotatedItem::GetNextPlayIndex(TStaffPlayState& /*state*/, TMusicStaff& /*st
 // ---------------------------------------------------------------------------------------------------------
 // Notes, rests and chords
 
-void TSongNote::UpdatePlayState(TStaffPlayState& state) {
-    TNotatedItem::UpdatePlayState(state);
-    if (IsChordMember() || IsRestChordPart()) return;
-    state.AdvanceTick(static_cast<DWORD>(GetDuration()));
-    if (!IsGrace()) {
+namespace {
+
+// The walk state past a song note that is no chord member or rest chord part, which lasts the ticks given.
+void AdvancePastNote(const TSongNote& note, int duration, TStaffPlayState& state) {
+    state.AdvanceTick(static_cast<DWORD>(duration));
+    if (!note.IsGrace()) {
         state.ClearNoteCounter();
-        if (HasAttribute(naSlur)) {
-            state.BeginNoteGroup(IsSlurDownward() ? 1 : 0);
-        } else if (IsSlurContinued()) {
+        if (note.HasAttribute(naSlur)) {
+            state.BeginNoteGroup(note.IsSlurDownward() ? 1 : 0);
+        } else if (note.IsSlurContinued()) {
             state.EndNoteGroup();
         }
         return;
     }
-    const TMusicNote* first = GetNote(0);
-    if (first ? !first->IsMuted() : GetVisibility() != ivNever) state.IncNoteCounter();
+    const TMusicNote* first = note.GetNote(0);
+    if (first ? !first->IsMuted() : note.GetVisibility() != ivNever) state.IncNoteCounter();
+}
+
+}  // namespace
+
+void TSongNote::UpdatePlayState(TStaffPlayState& state) {
+    TNotatedItem::UpdatePlayState(state);
+    if (IsChordMember() || IsRestChordPart()) return;
+    AdvancePastNote(*this, GetDuration(), state);
 }
 
 void TSongNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
@@ -177,12 +186,15 @@ void TSongNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
     EndUncontinuedTies(*this, false, state, buffer);
 }
 
+// Notes and chords (which derive from TMusicNote) keep the song note's duration, so it is called directly
+// here: the walks pass here for every note.
 void TMusicNote::UpdatePlayState(TStaffPlayState& state) {
     const int accidental = GetAccidental();
     if (accidental >= acSharp && accidental <= acDoubleFlat) {
         state.SetAccidental(GetLetter(state.GetClef()), accidental);
     }
-    TSongNote::UpdatePlayState(state);
+    if (IsChordMember() || IsRestChordPart()) return;
+    AdvancePastNote(*this, TSongNote::GetDuration(), state);
 }
 
 TMidiEvent TMusicNote::MakeNoteOnEvent(const TStaffPlayState& state) const {
@@ -214,7 +226,7 @@ void TMusicNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
 
     const int pitch = GetMidiPitch(state);
     long long start = state.GetTick();
-    int d = GetDuration();
+    int d = TSongNote::GetDuration();
     if (!IsGrace()) {
         const int g = state.GetNoteCounter() * kGraceTicks;
         if (g != 0 && g < d) {
@@ -272,7 +284,8 @@ void TMusicNote::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {
 void TChordData::UpdatePlayState(TStaffPlayState& state) {
     for (TMusicNote* member : Members)
         member->UpdatePlayState(state);
-    TSongNote::UpdatePlayState(state);
+    if (IsChordMember() || IsRestChordPart()) return;
+    AdvancePastNote(*this, TSongNote::GetDuration(), state);
 }
 
 void TChordData::Play(TStaffPlayState& state, TMidiFileBuf& buffer) {

@@ -4,12 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-int FoldMidiPitch(int pitch) {
-    if (pitch < 0) return 12 - (std::abs(pitch) % 12);
-    if (pitch > 127) return 115 + (pitch - 115) % 12;
-    return pitch;
-}
-
 void MidiNoteToStaffPos(int clef, int key, int note, int& position, int& accidental) {
     static constexpr int kFlatSteps[12] = {0, 1, 1, 2, 3, 3, 4, 4, 5, 6, 6, 0};
     static constexpr int kSharpSteps[12] = {0, 0, 1, 2, 2, 3, 3, 4, 5, 5, 6, 6};

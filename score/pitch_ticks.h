@@ -3,6 +3,8 @@
 // knows an item, so the items, the staff and the MIDI import all build on it.
 #pragma once
 
+#include <cstdlib>
+
 // Accidental codes (vocabulary list 43 "#bnxv", then none).
 enum TAccidental : int {
     acSharp = 0,
@@ -28,7 +30,11 @@ enum TDurationCode : int {
 enum TClefType : int { ctTreble = 0, ctBass = 1, ctAlto = 2, ctTenor = 3, ctPercussion = 4 };
 
 // Keeps a MIDI pitch in 0..127 without changing its pitch class.
-int FoldMidiPitch(int pitch);
+inline int FoldMidiPitch(int pitch) {
+    if (pitch < 0) return 12 - (std::abs(pitch) % 12);
+    if (pitch > 127) return 115 + (pitch - 115) % 12;
+    return pitch;
+}
 
 // Diatonic step number (A0 = 0, 7 per octave) of the middle line of a clef; 29 for unknown clefs.
 inline int ClefReferenceStep(int clef) {
