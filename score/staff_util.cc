@@ -65,7 +65,10 @@ int SetDurationFromTicks(TNotatedItem& item, int ticks, bool allowTriplets) {
         song.ClearAttribute(naDblDotted);
         if (dotted) song.SetAttribute(naDotted);
     }
-    song.SetTripletState(kind == kTriplet ? gsFirst : gsNone);
+    // A chord was synced just above; setting its triplet state syncs it again, which changes nothing when
+    // the state stays as it is.
+    const int triplet = kind == kTriplet ? gsFirst : gsNone;
+    if (item.GetType() != ntChord || song.GetTripletState() != triplet) song.SetTripletState(triplet);
     return CandidateTicks(code, kind);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace qsm::gdi {
 namespace {
@@ -110,16 +111,36 @@ BOOL RasterBlt(DC& dst, double dx, double dy, double dw, double dh, const BltSou
     int x1 = static_cast<int>(std::lround(std::max(dx, dx + dw))) + dst.origin.x;
     int y0 = static_cast<int>(std::lround(std::min(dy, dy + dh))) + dst.origin.y;
     int y1 = static_cast<int>(std::lround(std::max(dy, dy + dh))) + dst.origin.y;
-    for (int y = std::max(y0, 0); y < std::min(y1, H); ++y) {
+    const int bx0 = std::max(x0, 0), bx1 = std::min(x1, W), by0 = std::max(y0, 0), by1 = std::min(y1, H);
+    // A clip that holds the whole area needs no test pixel by pixel.
+    if (clip && bx0 < bx1 && by0 < by1) {
+        cairo_rectangle_int_t area{bx0, by0, bx1 - bx0, by1 - by0};
+        if (cairo_region_contains_rectangle(clip, &area) == CAIRO_REGION_OVERLAP_IN) {
+            cairo_region_destroy(clip);
+            clip = nullptr;
+        }
+    }
+    // The source column of every destination column, worked out once instead of on every row.
+    std::vector<int> srcColumn;
+    if (src && bx0 < bx1) {
+        srcColumn.resize(static_cast<size_t>(bx1 - bx0));
+        for (int x = bx0; x < bx1; ++x) {
+            double fx = (x - dst.origin.x - dx + 0.5) * sw / dw + sx;
+            srcColumn[static_cast<size_t>(x - bx0)] = static_cast<int>(std::floor(fx)) + src->origin.x;
+        }
+    }
+    for (int y = by0; y < by1; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(d + static_cast<size_t>(y) * dstride);
-        for (int x = std::max(x0, 0); x < std::min(x1, W); ++x) {
+        int py = 0;
+        if (src) {
+            double fy = (y - dst.origin.y - dy + 0.5) * sh / dh + sy;
+            py = static_cast<int>(std::floor(fy)) + src->origin.y;
+        }
+        for (int x = bx0; x < bx1; ++x) {
             if (clip && !cairo_region_contains_point(clip, x, y)) continue;
             uint32_t sp = 0;
             if (src) {
-                double fx = (x - dst.origin.x - dx + 0.5) * sw / dw + sx;
-                double fy = (y - dst.origin.y - dy + 0.5) * sh / dh + sy;
-                int px = static_cast<int>(std::floor(fx)) + src->origin.x;
-                int py = static_cast<int>(std::floor(fy)) + src->origin.y;
+                int px = srcColumn[static_cast<size_t>(x - bx0)];
                 if (px < 0 || py < 0 || px >= SW || py >= SH) continue;
                 std::memcpy(&sp, s + static_cast<size_t>(py) * sstride + static_cast<size_t>(px) * 4, 4);
                 sp = convert(sp);

@@ -198,6 +198,27 @@ TEST(GdiPdf, GlyphsDrawnTogetherShareOneTextObjectAndTheirFont) {
     EXPECT_EQ(Count(ops, "d1"), 6);  // o, a, space, w, r and d, each embedded once
 }
 
+TEST(GdiPdf, BitmapsAndPatternBrushesBecomeImages) {
+    auto ops = DrawPage([](HDC dc) {
+        HDC mem = CreateCompatibleDC(nullptr);
+        HBITMAP bmp = CreateBitmap(16, 8, 1, 32, nullptr);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        RECT all{0, 0, 16, 8};
+        FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        BitBlt(dc, 100, 100, 16, 8, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        HBRUSH pattern = CreatePatternBrush(bmp);
+        RECT area{200, 200, 600, 400};
+        FillRect(dc, &area, pattern);
+        DeleteObject(pattern);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+    });
+    EXPECT_EQ(Count(ops, "Do"), 2);   // the copied bitmap, and the pattern's tile
+    EXPECT_EQ(Count(ops, "scn"), 1);  // the fill in the pattern
+    EXPECT_EQ(Count(ops, "W"), 2);    // the copy kept to its rectangle, the pattern to the shape
+}
+
 TEST(GdiPdf, DocumentNameInTheAnsiCodePageBecomesTheTitle) {
     std::string path =
         std::string(::testing::TempDir()) + "/gdi_pdf_title_" + std::to_string(getpid()) + ".pdf";
