@@ -7,11 +7,8 @@
 //   with zlib, and their ratio (goal: within 10x), both in processor time of the thread.
 // The scores are 32 staves of 500, 2,000 and 8,000 bars in the "[QSZ]" envelope.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -31,6 +28,7 @@
 
 #include "bench/layout_score_text.h"
 #include "bench/midi_corpus.h"
+#include "bench/viewer_process.h"
 #include "core/ram_stream.h"
 #include "score/file/score_file.h"
 #include "score/file/text_score_source.h"
@@ -89,42 +87,21 @@ long PeakRssKb(pid_t pid) {
     return 0;
 }
 
-// The time a process has run on a processor so far, in seconds (0 when unknown): on a loaded machine the
-// wall time of a start says more about the other processes than about this one.
-double CpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
-    unsigned long long ns = 0;
-    stat >> ns;
-    return static_cast<double>(ns) / 1e9;
-}
-
 // One start of the viewer with the file; the time until it reported its first idle queue, or a negative
 // value when it ended or failed first, or when its caption does not name the file (captionPart). The program
 // is ended afterwards (not timed).
-double OpenOnce(const std::string& file, const std::string& captionPart, int logFd, long* peakKb,
-                double* cpu) {
+double OpenOnce(const std::string& file, const std::string& captionPart, qsm::bench::IdlePipe& idle,
+                long* peakKb, double* cpuMs) {
     std::string program = QSM2VIEW_PATH;
     std::vector<char*> argv = {program.data(), const_cast<char*>(file.c_str()), nullptr};
     Clock::time_point start = Clock::now();
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
     std::string line;
-    bool ready = false;
-    while (!ready) {
-        pollfd p{logFd, POLLIN, 0};
-        if (poll(&p, 1, 1000) <= 0) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) return -1;
-            continue;
-        }
-        char buf[512];
-        ssize_t n = read(logFd, buf, sizeof buf);
-        if (n > 0) line.append(buf, static_cast<size_t>(n));
-        ready = line.find('\n') != std::string::npos;
-    }
+    if (!idle.WaitForLine(pid, &line)) return -1;
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     *peakKb = PeakRssKb(pid);
-    *cpu = CpuSeconds(pid);
+    *cpuMs = qsm::bench::RunningCpuMs(pid);
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -136,28 +113,17 @@ double OpenOnce(const std::string& file, const std::string& captionPart, int log
 // backend, and reports the time to its first idle queue, its processor time and its peak memory.
 void OpenToFirstScreen(benchmark::State& state, const std::string& file, const std::string& captionPart) {
     Scratch& scratch = TheScratch();
-    std::string store = scratch.dir + "/store";
-    std::filesystem::create_directories(store);
-    chmod(store.c_str(), 0700);
-    setenv("XDG_CONFIG_HOME", store.c_str(), 1);
-    setenv("QSM_SYSTEM_REGISTRY", (store + "/system.reg").c_str(), 1);
-    setenv("QSM_WM_IPC_DIR", store.c_str(), 1);
-    setenv("QSM_BACKEND", "headless", 1);
-    std::string idleLog = scratch.dir + "/idle";
-    unlink(idleLog.c_str());
-    if (mkfifo(idleLog.c_str(), 0600) != 0) {
+    qsm::bench::UsePrivateViewerSettings(scratch.dir + "/store");
+    qsm::bench::IdlePipe idle(scratch.dir + "/idle");
+    if (!idle.Ok()) {
         state.SkipWithError("cannot make the pipe");
         return;
     }
-    // Held open for writing here too, so that the pipe never reads as ended between starts.
-    int logFd = open(idleLog.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    int keepFd = open(idleLog.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    setenv("QSM_IDLE_LOG", idleLog.c_str(), 1);
     long peakKb = 0;
     double cpuTotal = 0;
     for (auto _ : state) {
         double cpu = 0;
-        double seconds = OpenOnce(file, captionPart, logFd, &peakKb, &cpu);
+        double seconds = OpenOnce(file, captionPart, idle, &peakKb, &cpu);
         cpuTotal += cpu;
         if (seconds < 0) {
             state.SkipWithError("the viewer did not show the file");
@@ -165,12 +131,8 @@ void OpenToFirstScreen(benchmark::State& state, const std::string& file, const s
         }
         state.SetIterationTime(seconds);
     }
-    unsetenv("QSM_IDLE_LOG");
-    close(keepFd);
-    close(logFd);
     state.counters["peak_rss_mb"] = static_cast<double>(peakKb) / 1024.0;
-    state.counters["cpu_ms"] =
-        cpuTotal * 1000 / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+    state.counters["cpu_ms"] = cpuTotal / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
     state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(file));
 }
 

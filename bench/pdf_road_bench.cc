@@ -178,6 +178,35 @@ RunResult RunOurs(const WorkDir& dir, const fs::path& midi) {
                       300);
 }
 
+// The peer's conversion of a MIDI file into a PDF of all its pages, when mscore3 is installed: seconds
+// (-1 absent or failed, -2 ended after $QSM_PEER_TIMEOUT seconds, default 120), pages and bytes.
+struct PeerResult {
+    double seconds = -1;
+    int pages = 0;
+    std::uintmax_t bytes = 0;
+};
+
+PeerResult RunPeer(const WorkDir& dir, const fs::path& midi) {
+    PeerResult result;
+    const std::string peer = FindOnPath("mscore3");
+    if (peer.empty()) return result;
+    const char* limitEnv = std::getenv("QSM_PEER_TIMEOUT");
+    const double limit = limitEnv != nullptr ? std::max(1.0, std::atof(limitEnv)) : 120.0;
+    const fs::path out = dir.root / "peer" / "out.pdf";
+    RunResult r = RunLimited({peer, "-o", out.string(), midi.string()},
+                             {"QT_QPA_PLATFORM=offscreen", "HOME=" + (dir.root / "peer/home").string(),
+                              "XDG_CONFIG_HOME=" + (dir.root / "peer/home").string()},
+                             limit);
+    if (!r.finished && r.seconds >= limit) {
+        result.seconds = -2;
+    } else if (r.finished && r.exitCode == 0 && fs::exists(out)) {
+        result.seconds = r.seconds;
+        result.pages = CountPages(out);
+        result.bytes = FileBytes(out);
+    }
+    return result;
+}
+
 void BM_MidiToPdf(benchmark::State& state, const fs::path& source) {
     WorkDir dir;
     const fs::path midi = dir.root / "ours" / source.filename();
@@ -202,28 +231,14 @@ void BM_MidiToPdf(benchmark::State& state, const fs::path& source) {
     state.counters["pdf_bytes"] = static_cast<double>(bytes);
     state.counters["midi_bytes"] = static_cast<double>(FileBytes(source));
     if (std::getenv("QSM_BENCH_SMOKE") != nullptr) return;
-    const std::string peer = FindOnPath("mscore3");
-    double peerSeconds = -1;
-    if (!peer.empty()) {
-        const char* limitEnv = std::getenv("QSM_PEER_TIMEOUT");
-        const double limit = limitEnv != nullptr ? std::max(1.0, std::atof(limitEnv)) : 120.0;
-        const fs::path out = dir.root / "peer" / "out.pdf";
-        RunResult r = RunLimited({peer, "-o", out.string(), midi.string()},
-                                 {"QT_QPA_PLATFORM=offscreen", "HOME=" + (dir.root / "peer/home").string(),
-                                  "XDG_CONFIG_HOME=" + (dir.root / "peer/home").string()},
-                                 limit);
-        if (!r.finished && r.seconds >= limit) {
-            peerSeconds = -2;
-        } else if (r.finished && r.exitCode == 0 && fs::exists(out)) {
-            peerSeconds = r.seconds;
-            const auto peerBytes = FileBytes(out);
-            state.counters["peer_pages"] = CountPages(out);
-            state.counters["peer_bytes"] = static_cast<double>(peerBytes);
-            state.counters["bytes_ratio"] = peerBytes > 0 ? static_cast<double>(bytes) / peerBytes : 0;
-            state.counters["time_ratio"] = ours / peerSeconds;
-        }
+    const PeerResult peer = RunPeer(dir, midi);
+    if (peer.seconds > 0) {
+        state.counters["peer_pages"] = peer.pages;
+        state.counters["peer_bytes"] = static_cast<double>(peer.bytes);
+        state.counters["bytes_ratio"] = peer.bytes > 0 ? static_cast<double>(bytes) / peer.bytes : 0;
+        state.counters["time_ratio"] = ours / peer.seconds;
     }
-    state.counters["peer_s"] = peerSeconds;
+    state.counters["peer_s"] = peer.seconds;
 }
 
 // Every page of the largest corpus file, in this process: the file read and converted as the viewer opens
@@ -278,33 +293,18 @@ void BM_AllPagesOfLargestToPdf(benchmark::State& state, const fs::path& source) 
     state.counters["pdf_bytes"] = static_cast<double>(pdfBytes);
     state.counters["bytes_per_page"] = pages > 0 ? static_cast<double>(pdfBytes) / pages : 0;
     if (std::getenv("QSM_BENCH_SMOKE") != nullptr) return;
-    const std::string peer = FindOnPath("mscore3");
-    double peerSeconds = -1;
-    if (!peer.empty()) {
-        const char* limitEnv = std::getenv("QSM_PEER_TIMEOUT");
-        const double limit = limitEnv != nullptr ? std::max(1.0, std::atof(limitEnv)) : 120.0;
-        const fs::path out = dir.root / "peer" / "out.pdf";
-        RunResult r = RunLimited({peer, "-o", out.string(), source.string()},
-                                 {"QT_QPA_PLATFORM=offscreen", "HOME=" + (dir.root / "peer/home").string(),
-                                  "XDG_CONFIG_HOME=" + (dir.root / "peer/home").string()},
-                                 limit);
-        if (!r.finished && r.seconds >= limit) {
-            peerSeconds = -2;
-        } else if (r.finished && r.exitCode == 0 && fs::exists(out)) {
-            peerSeconds = r.seconds;
-            const auto peerBytes = FileBytes(out);
-            const int peerPages = CountPages(out);
-            state.counters["peer_pages"] = peerPages;
-            state.counters["peer_bytes"] = static_cast<double>(peerBytes);
-            state.counters["peer_bytes_per_page"] =
-                peerPages > 0 ? static_cast<double>(peerBytes) / peerPages : 0;
-            if (pages > 0 && peerPages > 0 && peerBytes > 0)
-                state.counters["page_bytes_ratio"] =
-                    (static_cast<double>(pdfBytes) / pages) / (static_cast<double>(peerBytes) / peerPages);
-            state.counters["time_ratio"] = runs > 0 ? total / runs / peerSeconds : 0;
-        }
+    const PeerResult peer = RunPeer(dir, source);
+    if (peer.seconds > 0) {
+        const double peerBytes = static_cast<double>(peer.bytes);
+        state.counters["peer_pages"] = peer.pages;
+        state.counters["peer_bytes"] = peerBytes;
+        state.counters["peer_bytes_per_page"] = peer.pages > 0 ? peerBytes / peer.pages : 0;
+        if (pages > 0 && peer.pages > 0 && peer.bytes > 0)
+            state.counters["page_bytes_ratio"] =
+                (static_cast<double>(pdfBytes) / pages) / (peerBytes / peer.pages);
+        state.counters["time_ratio"] = runs > 0 ? total / runs / peer.seconds : 0;
     }
-    state.counters["peer_s"] = peerSeconds;
+    state.counters["peer_s"] = peer.seconds;
 }
 
 // One benchmark per corpus file; the smoke run of the test suite takes the largest file only.

@@ -7,26 +7,23 @@
 // a one-bar score until its first idle queue, and "/xprint" of the smallest MIDI file of the corpus until it
 // ends. Processes report wall time and processor time (cpu_ms, user and system time of the process).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/layout_score_text.h"
 #include "bench/midi_corpus.h"
+#include "bench/viewer_process.h"
 #include "core/sys_info.h"
 #include "platform/wm/backend.h"
 #include "render/hooks.h"
@@ -52,13 +49,18 @@ struct TempStore {
     std::string dir;
 };
 
-// One start: everything made, the file opened and every window painted; then all of it taken down again
-// (not timed).
-void StartViewer(benchmark::State& state, const std::string& path) {
+// The drawing hooks and the default options, without a remembered window place or the Welcome dialog.
+void UseBenchOptions() {
     qsm::InstallScoreHooks();
     SetDefaultOptions(ViewerOptions);
     ViewerOptions.RecallSizePos = 0;
     ViewerOptions.AutoWelcome = 0;
+}
+
+// One start: everything made, the file opened and every window painted; then all of it taken down again
+// (not timed).
+void StartViewer(benchmark::State& state, const std::string& path) {
+    UseBenchOptions();
     for (auto _ : state) {
         auto app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
         app->InitInstance();
@@ -108,10 +110,7 @@ BENCHMARK(BM_StartWithLargestMidiFile)->Unit(benchmark::kMillisecond);
 void BM_StartEmpty(benchmark::State& state) {
     qsm::wm::ResetForTests();
     TempStore store;
-    qsm::InstallScoreHooks();
-    SetDefaultOptions(ViewerOptions);
-    ViewerOptions.RecallSizePos = 0;
-    ViewerOptions.AutoWelcome = 0;
+    UseBenchOptions();
     for (auto _ : state) {
         auto app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
         app->InitInstance();
@@ -133,13 +132,7 @@ struct ProcessScratch {
         char tmpl[] = "/tmp/qsm-start-process-XXXXXX";
         if (mkdtemp(tmpl) == nullptr) return;
         dir = tmpl;
-        std::string store = dir + "/store";
-        std::filesystem::create_directories(store);
-        chmod(store.c_str(), 0700);
-        setenv("XDG_CONFIG_HOME", store.c_str(), 1);
-        setenv("QSM_SYSTEM_REGISTRY", (store + "/system.reg").c_str(), 1);
-        setenv("QSM_WM_IPC_DIR", store.c_str(), 1);
-        setenv("QSM_BACKEND", "headless", 1);
+        qsm::bench::UsePrivateViewerSettings(dir + "/store");
     }
     ~ProcessScratch() {
         unsetenv("QSM_BACKEND");
@@ -162,58 +155,37 @@ double CpuMs(const rusage& ru) {
             static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3);
 }
 
-// Processor time a running process has had so far, in milliseconds (0 when unknown).
-double RunningCpuMs(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/schedstat");
-    unsigned long long ns = 0;
-    stat >> ns;
-    return static_cast<double>(ns) / 1e6;
-}
-
 // The whole program on a one-bar score, from its start to its first idle queue (reported through
 // QSM_IDLE_LOG); the program is ended afterwards, not timed.
 void BM_ProcessStartToFirstIdle(benchmark::State& state) {
     ProcessScratch scratch;
     std::unique_ptr<TMusicScore> score = qsm::ImportTextScoreText(qsm::bench::MakeLayoutScoreText(1, 1));
     std::string file = scratch.dir + "/one.qsm";
-    std::string idle = scratch.dir + "/idle";
-    if (!score || !SaveScoreFile(file.c_str(), true, *score) || mkfifo(idle.c_str(), 0600) != 0) {
+    if (!score || !SaveScoreFile(file.c_str(), true, *score)) {
         state.SkipWithError("cannot write the score");
         return;
     }
-    // Held open for writing here too, so that the pipe never reads as ended between starts.
-    int logFd = open(idle.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    int keepFd = open(idle.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    setenv("QSM_IDLE_LOG", idle.c_str(), 1);
+    qsm::bench::IdlePipe idle(scratch.dir + "/idle");
+    if (!idle.Ok()) {
+        state.SkipWithError("cannot make the pipe");
+        return;
+    }
     double cpu = 0;
     for (auto _ : state) {
         Clock::time_point start = Clock::now();
         pid_t pid = Spawn({QSM2VIEW_PATH, file});
-        bool ready = pid > 0;
-        for (std::string line; ready && line.find('\n') == std::string::npos;) {
-            pollfd p{logFd, POLLIN, 0};
-            if (poll(&p, 1, 1000) <= 0) {
-                int status = 0;
-                if (waitpid(pid, &status, WNOHANG) == pid) ready = false;
-                continue;
-            }
-            char buf[256];
-            ssize_t n = read(logFd, buf, sizeof buf);
-            if (n > 0) line.append(buf, static_cast<size_t>(n));
-        }
+        std::string line;
+        bool ready = pid > 0 && idle.WaitForLine(pid, &line);
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
         if (!ready) {
             state.SkipWithError("the viewer ended before its first idle queue");
             break;
         }
-        cpu += RunningCpuMs(pid);
+        cpu += qsm::bench::RunningCpuMs(pid);
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
     }
-    unsetenv("QSM_IDLE_LOG");
-    close(keepFd);
-    close(logFd);
     state.counters["cpu_ms"] = cpu / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
 }
 BENCHMARK(BM_ProcessStartToFirstIdle)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);

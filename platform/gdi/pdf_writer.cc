@@ -31,18 +31,25 @@ std::string Deflate(const std::string& data) {
     return rc == Z_STREAM_END ? out : std::string();
 }
 
-void AppendInt(std::string& out, long long v) {
-    char buf[24];
-    char* end = buf + sizeof buf;
+// Writes the decimal digits of u backwards, ending just before end; answers where they begin.
+char* DigitsBefore(char* end, unsigned long long u) {
     char* p = end;
-    bool neg = v < 0;
-    unsigned long long u =
-        neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
     do {
         *--p = static_cast<char>('0' + u % 10);
         u /= 10;
     } while (u);
-    if (neg) *--p = '-';
+    return p;
+}
+
+unsigned long long Magnitude(long long v) {
+    return v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+}
+
+void AppendInt(std::string& out, long long v) {
+    char buf[24];
+    char* end = buf + sizeof buf;
+    char* p = DigitsBefore(end, Magnitude(v));
+    if (v < 0) *--p = '-';
     out.append(p, static_cast<size_t>(end - p));
 }
 
@@ -106,8 +113,7 @@ void AppendPdfNumber(std::string& out, double v, int decimals) {
     char* end = buf + sizeof buf;
     char* p = end;
     bool negative = n < 0;
-    unsigned long long u =
-        negative ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    unsigned long long u = Magnitude(n);
     unsigned long long whole = u / static_cast<unsigned long long>(scale);
     unsigned long long frac = u % static_cast<unsigned long long>(scale);
     if (frac) {
@@ -122,10 +128,7 @@ void AppendPdfNumber(std::string& out, double v, int decimals) {
         }
         *--p = '.';
     }
-    do {
-        *--p = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole);
+    p = DigitsBefore(p, whole);
     if (negative && n != 0) *--p = '-';
     out.append(p, static_cast<size_t>(end - p));
 }
