@@ -585,6 +585,7 @@ int EndDoc(HDC hdc) {
     bool ok = dc->pdf->Finish();
     SetDCSurface(*dc, nullptr);
     dc->pdf.reset();
+    dc->pdfFaces.clear();  // kept alive only while the file could still embed their glyphs
     dc->pageDrawn = false;
     dc->docStarted = false;
     if (ok && dc->jobHooks.finished) ok = dc->jobHooks.finished(dc->pdfPath);
@@ -598,6 +599,7 @@ int AbortDoc(HDC hdc) {
     dc->pdf->Abandon();
     SetDCSurface(*dc, nullptr);
     dc->pdf.reset();
+    dc->pdfFaces.clear();  // kept alive only while the file could still embed their glyphs
     dc->pageDrawn = false;
     dc->docStarted = false;
     if (!dc->pdfPath.empty()) std::remove(dc->pdfPath.c_str());

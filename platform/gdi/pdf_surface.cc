@@ -75,10 +75,12 @@ PathShape ShapeOf(const cairo_path_t* path) {
     return shape;
 }
 
-// The path as path operators. False when it has no segment. `anyStart`: a closed figure may start at any of
-// its corners (the path is filled, or stroked without dashes).
+// The path as path operators. False when it has no segment; what was written of it is then ended without
+// painting, so that no open path stays in the content. `anyStart`: a closed figure may start at any of its
+// corners (the path is filled, or stroked without dashes).
 bool WritePathData(PdfWriter& w, const cairo_path_t* path, bool anyStart) {
     bool any = false;
+    bool written = false;
     if (path->status == CAIRO_STATUS_SUCCESS) {
         const cairo_path_data_t* d = path->data;
         int n = path->num_data;
@@ -114,6 +116,7 @@ bool WritePathData(PdfWriter& w, const cairo_path_t* path, bool anyStart) {
                         }
                     }
                     w.MoveTo(d[i + 1].point.x, d[i + 1].point.y);
+                    written = true;
                     break;
                 }
                 case CAIRO_PATH_LINE_TO:
@@ -127,10 +130,12 @@ bool WritePathData(PdfWriter& w, const cairo_path_t* path, bool anyStart) {
                     break;
                 case CAIRO_PATH_CLOSE_PATH:
                     w.ClosePath();
+                    written = true;
                     break;
             }
         }
     }
+    if (written && !any) w.EndPathNoPaint();
     return any;
 }
 

@@ -9,7 +9,7 @@
 class TLayoutRecord;
 class TStaffDrawInfo;
 
-class TSDNtnIdx : public TRelNtnIdx {
+class TSDNtnIdx final : public TRelNtnIdx {
 public:
     TSDNtnIdx(TStaffDrawInfo* info, int index);
     TSDNtnIdx(const TSDNtnIdx&) = default;

@@ -238,3 +238,32 @@ TEST(GdiPdf, DocumentNameInTheAnsiCodePageBecomesTheTitle) {
 }
 
 }  // namespace
+
+TEST(GdiPdf, PathsWithoutSegmentsLeaveNoOpenPath) {
+    auto ops = DrawPage([](HDC dc) {
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        BeginPath(dc);
+        MoveToEx(dc, 100, 100, nullptr);
+        CloseFigure(dc);
+        EndPath(dc);
+        StrokeAndFillPath(dc);
+        BeginPath(dc);
+        MoveToEx(dc, 200, 200, nullptr);
+        EndPath(dc);
+        StrokePath(dc);
+        TextOutA(dc, 100, 500, "o", 1);
+    });
+    // Every path that is begun is painted or ended before anything else comes.
+    const std::vector<std::string> pathOps = {"m", "l", "c", "h", "re"};
+    const std::vector<std::string> ends = {"S", "s", "f", "f*", "B", "B*", "b", "b*", "n"};
+    bool open = false;
+    for (const std::string& op : ops) {
+        if (std::find(pathOps.begin(), pathOps.end(), op) != pathOps.end())
+            open = true;
+        else if (std::find(ends.begin(), ends.end(), op) != ends.end())
+            open = false;
+        else
+            EXPECT_FALSE(open) << op << " inside an open path";
+    }
+    EXPECT_FALSE(open);
+}
