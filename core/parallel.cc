@@ -1,0 +1,119 @@
+#include "core/parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace qsm {
+namespace {
+
+thread_local bool tInsideWork = false;
+
+unsigned DefaultThreads() {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return std::clamp(processors, 1u, 8u);
+}
+
+std::atomic<unsigned> gThreads{DefaultThreads()};
+
+// Workers wait for a job, take indexes from a shared counter until none is left, and report when they are
+// through. One job runs at a time; the pool lives until the program ends.
+class TWorkPool {
+public:
+    ~TWorkPool() {
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            Stopping = true;
+        }
+        Wake.notify_all();
+        for (std::thread& worker : Workers)
+            worker.join();
+    }
+
+    bool TryRun(size_t count, const std::function<void(size_t)>& work, unsigned threads) {
+        std::unique_lock<std::mutex> job(JobMutex, std::try_to_lock);
+        if (!job.owns_lock()) return false;
+        const unsigned helpers = std::min<size_t>(threads - 1, count - 1);
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            while (Workers.size() < helpers)
+                Workers.emplace_back([this] { WorkerLoop(); });
+            Work = &work;
+            Count = count;
+            Next.store(0, std::memory_order_relaxed);
+            Wanted = helpers;
+            Busy = helpers;
+            ++Generation;
+        }
+        Wake.notify_all();
+        RunIndexes();
+        std::unique_lock<std::mutex> lock(Mutex);
+        Done.wait(lock, [this] { return Busy == 0; });
+        Work = nullptr;
+        return true;
+    }
+
+private:
+    void RunIndexes() {
+        const bool outer = tInsideWork;
+        tInsideWork = true;
+        for (size_t i = Next.fetch_add(1); i < Count; i = Next.fetch_add(1))
+            (*Work)(i);
+        tInsideWork = outer;
+    }
+
+    void WorkerLoop() {
+        unsigned seen = 0;
+        std::unique_lock<std::mutex> lock(Mutex);
+        for (;;) {
+            Wake.wait(lock, [&] { return Stopping || (Generation != seen && Wanted > 0); });
+            if (Stopping) return;
+            seen = Generation;
+            --Wanted;
+            lock.unlock();
+            RunIndexes();
+            lock.lock();
+            if (--Busy == 0) Done.notify_one();
+        }
+    }
+
+    std::mutex JobMutex;
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    std::condition_variable Done;
+    std::vector<std::thread> Workers;
+    const std::function<void(size_t)>* Work = nullptr;
+    size_t Count = 0;
+    std::atomic<size_t> Next{0};
+    unsigned Generation = 0;
+    unsigned Wanted = 0;
+    unsigned Busy = 0;
+    bool Stopping = false;
+};
+
+TWorkPool& Pool() {
+    static TWorkPool pool;
+    return pool;
+}
+
+}  // namespace
+
+void ParallelFor(size_t count, const std::function<void(size_t)>& work) {
+    const unsigned threads = gThreads.load(std::memory_order_relaxed);
+    if (count > 1 && threads > 1 && !tInsideWork && Pool().TryRun(count, work, threads)) return;
+    for (size_t i = 0; i < count; ++i)
+        work(i);
+}
+
+void SetParallelThreads(unsigned count) {
+    gThreads.store(std::max(count, 1u), std::memory_order_relaxed);
+}
+
+unsigned GetParallelThreads() {
+    return gThreads.load(std::memory_order_relaxed);
+}
+
+}  // namespace qsm
