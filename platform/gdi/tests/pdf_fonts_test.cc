@@ -50,9 +50,17 @@ std::string DrawFile(const std::function<void(HDC)>& draw) {
     return ss.str();
 }
 
+// Where object `id` begins.
+size_t ObjectAt(const std::string& file, const std::string& id) {
+    std::string head = "\n";
+    head += id;
+    head += " 0 obj\n";
+    return file.find(head);
+}
+
 // The inflated stream of object `id`.
 std::string Stream(const std::string& file, const std::string& id) {
-    size_t at = file.find("\n" + id + " 0 obj\n");
+    size_t at = ObjectAt(file, id);
     if (at == std::string::npos) return {};
     size_t begin = file.find("stream\n", at) + 7, end = file.find("\nendstream", begin);
     return Inflate(file.substr(begin, end - begin));
@@ -110,7 +118,8 @@ TEST(GdiPdfFonts, TrueTypeFacesAreEmbeddedAsSubsets) {
     EXPECT_NEAR(w[1], 277.8, 0.1);  // the space: 569 of 2048 units
     EXPECT_NE(Stream(file, m[3].str()).find("<03><006f>"), std::string::npos);
     // The descriptor names the program; the program holds the six glyphs and the empty glyph 0.
-    size_t at = file.find("\n" + m[2].str() + " 0 obj\n");
+    size_t at = ObjectAt(file, m[2].str());
+    ASSERT_NE(at, std::string::npos);
     std::smatch program;
     const std::string descriptor = file.substr(at, file.find("endobj", at) - at);
     ASSERT_TRUE(std::regex_search(descriptor, program, std::regex(R"(/FontFile2 (\d+) 0 R)")));
