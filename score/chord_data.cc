@@ -17,7 +17,7 @@ bool IsDownStem(const TMusicNote* n) {
 
 }  // namespace
 
-TChordData::TChordData(TMusicNote* first, TMusicNote* second) : TMusicNote(0, dcQuarter, 0, acNone) {
+TChordData::TChordData(TMusicNote* first, TMusicNote* second) : TMusicNote(ntChord, 0, dcQuarter, 0, acNone) {
     Members.reserve(4);
     // The file reader makes its chords empty, a few hundred thousand of them in a large score.
     if (!first && !second) return;
