@@ -210,8 +210,11 @@ public:
     bool Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) override;
     void RespellFromPitch(TStaffPlayState& state) override;
     bool TakesLyricByDefault() const override;
-    bool IsTieDownward() const override { return TieDown != 0; }
-    void SetTieDownward(bool down) override { TieDown = down ? 1 : 0; }
+    // Final: chords set these of every member at each sync, so calls through a note pointer need no dispatch.
+    bool IsTieDownward() const final { return TieDown != 0; }
+    void SetTieDownward(bool down) final { TieDown = down ? 1 : 0; }
+    void SetStemSetting(int code) final { TSongNote::SetStemSetting(code); }
+    void SetStemDirection(int dir) final { TSongNote::SetStemDirection(dir); }
 
     // Slots 39-43.
     virtual TMusicNote* GetFirstNote() { return this; }
@@ -288,7 +291,7 @@ private:
     uint8_t StemLength = 0;
 };
 
-class TChordData : public TMusicNote {
+class TChordData final : public TMusicNote {
 public:
     TChordData(TMusicNote* first = nullptr, TMusicNote* second = nullptr);
     ~TChordData() override;
