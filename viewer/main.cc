@@ -3,12 +3,18 @@
 #include <string_view>
 
 #include "platform/framework/program.h"
+#include "platform/gdi/font_setup.h"
 #include "platform/mm/recording_env.h"
+#include "platform/print/printers.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/modal_answers.h"
 #include "platform/wm/sdl_backend.h"
 
 int main(int argc, char* argv[]) {
+    // Reading the system's font configuration and asking the print system for its printers take a while; they
+    // go on beside the rest of the start.
+    qsm::gdi::StartFontSetup();
+    qsm::print::StartPrinterLookup();
     qsm::mm::InstallTestRecorderFromEnvironment();
     const char* backend = std::getenv("QSM_BACKEND");
     bool headless = backend != nullptr && std::string_view(backend) == "headless";

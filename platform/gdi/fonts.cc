@@ -16,8 +16,10 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 
+#include "platform/gdi/font_setup.h"
 #include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/module.h"
 
@@ -102,8 +104,27 @@ struct Match {
 };
 std::map<std::string, Match>* g_matches = nullptr;
 
+// fontconfig's set-up reads the system's whole font configuration (some fifty files of XML) and its font
+// caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own; the first use of
+// fonts waits for that thread. The thread calls fontconfig only before that wait, and no other fontconfig
+// call of ours is made before it, so fontconfig is never used by two threads at once.
+struct SetupThread {
+    std::mutex mutex;
+    std::thread thread;
+    bool started = false;
+    // A process that ends before it uses a font still lets the set-up finish rather than end under it.
+    ~SetupThread() { Join(); }
+    void Join() {
+        std::lock_guard lock(mutex);
+        if (thread.joinable()) thread.join();
+    }
+};
+SetupThread g_setup;
+
 void InitFonts() {
     if (g_config) return;
+    g_setup.Join();
+    // At once when the set-up thread has done it.
     FcInit();
     g_config = FcConfigGetCurrent();
     FT_Init_FreeType(&g_ft);
@@ -360,6 +381,14 @@ int FontFace::AdvanceUnits(unsigned glyph) {
     if (FT_Get_Advance(ft, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING, &adv) != 0) adv = 0;
     advances[glyph] = static_cast<int>(adv);
     return static_cast<int>(adv);
+}
+
+void StartFontSetup() {
+    std::lock_guard fonts(g_fontMutex);
+    std::lock_guard lock(g_setup.mutex);
+    if (g_config || g_setup.started) return;
+    g_setup.started = true;
+    g_setup.thread = std::thread([] { FcInit(); });
 }
 
 bool ResolveFont(Font& font) {
