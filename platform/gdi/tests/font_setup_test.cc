@@ -1,7 +1,11 @@
-// The font system's set-up started on a thread of its own: fonts used at once wait for it and are the ones
-// found without it.
+// The font system's set-up started on a thread of its own, with private font files given ahead and faces
+// matched ahead: fonts used at once wait for it and are the ones found without it. Each case runs in a fresh
+// process of its own (the set-up happens once per process).
 #include <gtest/gtest.h>
+#include <strings.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/gdi/font_setup.h"
@@ -9,7 +13,12 @@
 
 namespace {
 
-std::string FaceOf(HDC dc, const char* name, int weight) {
+const std::string kMusic = std::string(QSM_FONTS_DIR) + "/qsm2stda.ttf";
+const std::string kCue = std::string(QSM_FONTS_DIR) + "/qsm2std.ttf";
+
+// The face found for the name, or "none" when that is not the face asked for.
+std::string Found(const char* name, int weight = FW_NORMAL) {
+    HDC dc = CreateCompatibleDC(nullptr);
     LOGFONTA lf{};
     lf.lfHeight = -12;
     lf.lfWeight = weight;
@@ -22,21 +31,60 @@ std::string FaceOf(HDC dc, const char* name, int weight) {
     GetTextExtentPoint32A(dc, "Ag", 2, &size);
     SelectObject(dc, old);
     DeleteObject(f);
-    return std::string(face) + (size.cx > 0 ? "" : " (no extent)");
+    DeleteDC(dc);
+    if (size.cx <= 0) return "no extent";
+    return strcasecmp(face, name) == 0 ? std::string(face) : std::string("none");
 }
 
-TEST(FontSetup, FontsUsedWhileItRunsWaitForIt) {
-    qsm::gdi::StartFontSetup();
-    qsm::gdi::StartFontSetup();  // one set-up per process
-    // A private font file added at once, then faces matched: system faces and the private one.
-    const std::string path = std::string(QSM_FONTS_DIR) + "/qsm2stda.ttf";
-    EXPECT_EQ(AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr), 1);
-    HDC dc = CreateCompatibleDC(nullptr);
-    EXPECT_EQ(FaceOf(dc, "liberation serif", FW_BOLD), "Liberation Serif");
-    EXPECT_EQ(FaceOf(dc, "QSM2STDA", FW_NORMAL), "QSM2STDA");
-    DeleteDC(dc);
-    EXPECT_TRUE(RemoveFontResourceExA(path.c_str(), FR_PRIVATE, nullptr));
-    qsm::gdi::StartFontSetup();  // after fonts were used: nothing to do
+// Ends the process with 0 when the steps gave what was expected, else shows what they gave.
+void EndWith(const std::string& got, const std::string& expected) {
+    if (got != expected) std::fprintf(stderr, "got: %s\n", got.c_str());
+    std::exit(got == expected ? 0 : 1);
+}
+
+class FontSetup : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(FontSetup, FilesAddedByTheProgramKeepTheFacesMatchedAhead) {
+    EXPECT_EXIT(
+        {
+            qsm::gdi::StartFontSetup({kMusic, kCue}, {{"QSM2STDA"}, {"QSM2STD"}, {"Liberation Serif", true}});
+            qsm::gdi::StartFontSetup();  // one set-up per process
+            std::string got = std::to_string(AddFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr));
+            got += std::to_string(AddFontResourceExA(kCue.c_str(), FR_PRIVATE, nullptr));
+            got +=
+                " " + Found("QSM2STDA") + " " + Found("QSM2STD") + " " + Found("liberation serif", FW_BOLD);
+            // A file removed is out of the matching again.
+            got += RemoveFontResourceExA(kCue.c_str(), FR_PRIVATE, nullptr) ? " removed " : " kept ";
+            got += Found("QSM2STD") + " " + Found("QSM2STDA");
+            EndWith(got, "11 QSM2STDA QSM2STD Liberation Serif removed none QSM2STDA");
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FontSetup, FacesAskedForBeforeTheProgramAddsTheFilesAreMatchedWithoutThem) {
+    EXPECT_EXIT(
+        {
+            qsm::gdi::StartFontSetup({kMusic, kCue}, {{"QSM2STDA"}, {"QSM2STD"}});
+            std::string got = std::to_string(AddFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr));
+            // The cue font was given ahead but not added by the program: it is not found.
+            got += " " + Found("QSM2STD") + " " + Found("QSM2STDA");
+            got += " " + std::to_string(AddFontResourceExA(kCue.c_str(), FR_PRIVATE, nullptr));
+            got += " " + Found("QSM2STD");
+            EndWith(got, "1 none QSM2STDA 1 QSM2STD");
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FontSetup, ASetUpWithoutFilesOrFacesOnlyReadsTheConfiguration) {
+    EXPECT_EXIT(
+        {
+            qsm::gdi::StartFontSetup();
+            EndWith(Found("liberation sans"), "Liberation Sans");
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
