@@ -11,13 +11,31 @@
 
 namespace {
 
+// A member's staff position. Members are single notes (a chord among them is left to its own slot): the
+// field is read without a call, as the chord reads it many times at each sync, for every chord of a score
+// that is read or formatted.
+int PosOf(const TMusicNote* m) {
+    return m->GetType() == ntNote ? m->TMusicNote::GetStaffPos() : m->GetStaffPos();
+}
+
+// A note's lowest and highest positions are its own position.
+int MinPosOf(const TMusicNote* m) {
+    return m->GetType() == ntNote ? m->TMusicNote::GetStaffPos() : m->GetMinStaffPos();
+}
+int MaxPosOf(const TMusicNote* m) {
+    return m->GetType() == ntNote ? m->TMusicNote::GetStaffPos() : m->GetMaxStaffPos();
+}
+
+// TSongNote::GetStemDirSign with the member's position read as above.
 bool IsDownStem(const TMusicNote* n) {
-    return !n->IsStemUp();
+    if (n->GetStem() == TStemSetting::Up) return false;
+    if (n->GetStem() == TStemSetting::Down) return true;
+    return !n->IsGrace() && PosOf(n) <= 0;
 }
 
 }  // namespace
 
-TChordData::TChordData(TMusicNote* first, TMusicNote* second) : TMusicNote(0, dcQuarter, 0, acNone) {
+TChordData::TChordData(TMusicNote* first, TMusicNote* second) : TMusicNote(ntChord, 0, dcQuarter, 0, acNone) {
     Members.reserve(4);
     // The file reader makes its chords empty, a few hundred thousand of them in a large score.
     if (!first && !second) return;
@@ -40,8 +58,7 @@ void TChordData::DeleteRepeatedMembers() {
     size_t kept = 0;
     for (TMusicNote* m : Members) {
         const TMusicNote* last = kept > 0 ? Members[kept - 1] : nullptr;
-        if (last && m->GetStaffPos() == last->GetStaffPos() &&
-            m->GetStemSetting() == last->GetStemSetting()) {
+        if (last && PosOf(m) == PosOf(last) && m->GetStemSetting() == last->GetStemSetting()) {
             delete m;
             continue;
         }
@@ -56,11 +73,11 @@ TMusicNote* TChordData::GetNote(int index) const {
 }
 
 int TChordData::GetMinStaffPos() const {
-    return Members.empty() ? 0 : Members.back()->GetMinStaffPos();
+    return Members.empty() ? 0 : MinPosOf(Members.back());
 }
 
 int TChordData::GetMaxStaffPos() const {
-    return Members.empty() ? 0 : Members.front()->GetMaxStaffPos();
+    return Members.empty() ? 0 : MaxPosOf(Members.front());
 }
 
 int TChordData::GetStaffPos() const {
@@ -94,7 +111,7 @@ bool TChordData::HasWideLayout(int stemDir) const {
 
 namespace {
 bool ComesBefore(const TMusicNote* a, const TMusicNote* b) {
-    if (a->GetStaffPos() != b->GetStaffPos()) return a->GetStaffPos() > b->GetStaffPos();
+    if (PosOf(a) != PosOf(b)) return PosOf(a) > PosOf(b);
     return IsDownStem(a) && !IsDownStem(b);
 }
 }  // namespace
@@ -103,8 +120,8 @@ void TChordData::InsertOrdered(TMusicNote* note) {
     auto it = Members.begin();
     for (; it != Members.end(); ++it) {
         TMusicNote* m = *it;
-        if (m->GetStaffPos() < note->GetStaffPos()) break;
-        if (m->GetStaffPos() == note->GetStaffPos() && !IsDownStem(m) && IsDownStem(note)) break;
+        if (PosOf(m) < PosOf(note)) break;
+        if (PosOf(m) == PosOf(note) && !IsDownStem(m) && IsDownStem(note)) break;
     }
     Members.insert(it, note);
 }
@@ -140,7 +157,7 @@ bool TChordData::IsUnisonPair() const {
     if (!HasSplitStems() || Members.size() != 2) return false;
     const TMusicNote* a = Members[0];
     const TMusicNote* b = Members[1];
-    if (a->GetStaffPos() != b->GetStaffPos() || a->GetDur() == dcWhole) return false;
+    if (PosOf(a) != PosOf(b) || a->GetDur() == dcWhole) return false;
     if (HasSplitDurations() && !(a->GetNominalTicks() < 384 && b->GetNominalTicks() < 384)) return false;
     return !IsGrace();
 }
@@ -183,9 +200,9 @@ bool TChordData::AddNotesOfOneLength(TMusicNote** notes, int count, bool finish)
             (n->GetAttributes() & kLength) != dots || n->IsTriplet() != triplet) {
             return false;
         }
-        const int p = n->GetStaffPos();
+        const int p = PosOf(n);
         for (int j = 0; j < i; ++j) {
-            if (notes[j]->GetStaffPos() == p) return false;
+            if (PosOf(notes[j]) == p) return false;
         }
     }
     // With one length, one stem setting and no shared position, AddMember takes each note on the same path:
@@ -227,7 +244,7 @@ void TChordData::TakeFirstMember(TMusicNote* note) {
 
 bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
     if (!note || note == this) return false;
-    const int p = note->GetStaffPos();
+    const int p = PosOf(note);
     TStemSetting s = note->GetStem();
     TStemSetting c = GetStem();
     const bool split = HasSplitStems();
@@ -271,15 +288,15 @@ bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
     if (!split) {
         if (mismatch || d) {
             if (s == TStemSetting::Free) {
-                if (p == first->GetStaffPos()) {
+                if (p == PosOf(first)) {
                     s = c == TStemSetting::Up ? TStemSetting::Down : TStemSetting::Up;
                 } else {
-                    s = p > first->GetStaffPos() ? TStemSetting::Down : TStemSetting::Up;
+                    s = p > PosOf(first) ? TStemSetting::Down : TStemSetting::Up;
                 }
             }
             if (s == c) return false;
-            if (s == TStemSetting::Up && p > last->GetStaffPos()) return false;
-            if (s == TStemSetting::Down && p < first->GetStaffPos()) return false;
+            if (s == TStemSetting::Up && p > PosOf(last)) return false;
+            if (s == TStemSetting::Down && p < PosOf(first)) return false;
             if (c == TStemSetting::Free) {
                 SetStem(OppositeStem(s));
                 SyncMembers();
@@ -298,8 +315,8 @@ bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
             c = s;
         }
         if (s != c) {
-            if (s == TStemSetting::Up && p > last->GetStaffPos()) return false;
-            if (s == TStemSetting::Down && p < first->GetStaffPos()) return false;
+            if (s == TStemSetting::Up && p > PosOf(last)) return false;
+            if (s == TStemSetting::Down && p < PosOf(first)) return false;
         }
         if (s == TStemSetting::Free) s = first->GetStem();
         if (note->HasAttribute(naSlur)) TSongNote::SetAttribute(naSlur);
@@ -322,8 +339,8 @@ bool TChordData::AddMember(TMusicNote* note, bool inSync, bool& synced) {
 
     // Split stems: the note joins one of the two stem sides.
     const int k = FindStemSplitIndex(1);
-    const int lo = Members[static_cast<size_t>(k - 1)]->GetStaffPos();
-    const int hi = Members[static_cast<size_t>(k)]->GetStaffPos();
+    const int lo = PosOf(Members[static_cast<size_t>(k - 1)]);
+    const int hi = PosOf(Members[static_cast<size_t>(k)]);
     if (s == TStemSetting::Free) {
         if (tf == tl) {
             s = p > lo ? TStemSetting::Down : TStemSetting::Up;
@@ -417,8 +434,7 @@ void TChordData::CopySettingsToMembers() {
         m->SetStemLengthField(0);
         if (i > 0) {
             TMusicNote* prev = Members[i - 1];
-            if (prev->GetStaffPos() == m->GetStaffPos() &&
-                prev->GetShownAccidental() != m->GetShownAccidental()) {
+            if (PosOf(prev) == PosOf(m) && prev->GetShownAccidental() != m->GetShownAccidental()) {
                 if (m->GetShownAccidental() == acNone) {
                     m->SetAccidental(prev->GetShownAccidental());
                 } else if (prev->GetShownAccidental() == acNone) {
@@ -438,11 +454,11 @@ int TChordData::ChooseStemDirection(bool split, bool& pickedFirst) {
     int dir = byFarMember ? 0 : GetStemDirSign();
     if (byFarMember) {
         const TMusicNote* far = Members.back();
-        if (std::abs(Members.back()->GetStaffPos()) < std::abs(Members.front()->GetStaffPos())) {
+        if (std::abs(PosOf(Members.back())) < std::abs(PosOf(Members.front()))) {
             far = Members.front();
             pickedFirst = true;
         }
-        dir = far->GetStaffPos() >= 0 ? 1 : -1;
+        dir = PosOf(far) >= 0 ? 1 : -1;
         if (split) SetStemDirection(dir);
     }
     return dir;
@@ -452,7 +468,7 @@ int TChordData::ChooseStemDirection(bool split, bool& pickedFirst) {
 void TChordData::TakeRepresentativeMember(bool pickedFirst) {
     const TMusicNote* rep =
         (GetStem() == TStemSetting::Down || pickedFirst) ? Members.front() : Members.back();
-    Pos = static_cast<int8_t>(rep->GetStaffPos());
+    Pos = static_cast<int8_t>(PosOf(rep));
     TSongNote::SetDuration(rep->GetDur());
     uint16_t own = GetAttributes();
     own = static_cast<uint16_t>(own &
@@ -463,44 +479,34 @@ void TChordData::TakeRepresentativeMember(bool pickedFirst) {
     SetTieContinued(false);
 }
 
-// The line that separates upward from downward ties.
+// The line that separates upward from downward ties. The tied members are visited in one pass, without a
+// list of them: the first two neighbours among them, else the first with a continued tie, else a single
+// tied member under an upward stem, else the middle between the outer tied members decides.
 int TChordData::TieLine(bool split, int dir) const {
-    int tieLine = Members.front()->GetStaffPos() + 1;
-    if (!split) {
-        std::vector<const TMusicNote*> tied;
-        for (const TMusicNote* m : Members) {
-            if (m->HasAttribute(naTie)) tied.push_back(m);
+    int tieLine = PosOf(Members.front()) + 1;
+    if (split) return tieLine;
+    const TMusicNote* first = nullptr;
+    const TMusicNote* last = nullptr;
+    const TMusicNote* continued = nullptr;
+    int count = 0;
+    bool found = false;
+    for (const TMusicNote* m : Members) {
+        if (!m->HasAttribute(naTie)) continue;
+        if (!found && last && PosOf(last) - PosOf(m) <= 1) {
+            tieLine = PosOf(m) + 1;
+            found = true;
         }
-        if (!tied.empty()) {
-            bool found = false;
-            for (size_t i = 0; i + 1 < tied.size(); ++i) {
-                if (tied[i]->GetStaffPos() - tied[i + 1]->GetStaffPos() <= 1) {
-                    tieLine = tied[i + 1]->GetStaffPos() + 1;
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) {
-                for (const TMusicNote* m : tied) {
-                    if (m->IsTieContinued()) {
-                        tieLine = m->GetStaffPos() + (m->IsTieDownward() ? 0 : 1);
-                        found = true;
-                        break;
-                    }
-                }
-            }
-            if (!found && tied.size() == 1 && dir > 0) {
-                tieLine = Members.back()->GetStaffPos();
-                found = true;
-            }
-            if (!found) {
-                const int low = tied.front()->GetStaffPos();
-                const int high = tied.back()->GetStaffPos();
-                tieLine = low - (low - high) / 2;
-            }
-        }
+        if (!continued && m->IsTieContinued()) continued = m;
+        if (!first) first = m;
+        last = m;
+        ++count;
     }
-    return tieLine;
+    if (count == 0 || found) return tieLine;
+    if (continued) return PosOf(continued) + (continued->IsTieDownward() ? 0 : 1);
+    if (count == 1 && dir > 0) return PosOf(Members.back());
+    const int low = PosOf(first);
+    const int high = PosOf(last);
+    return low - (low - high) / 2;
 }
 
 // The members on the chord's stem side take its group states and articulations, shorter members on the
@@ -534,7 +540,7 @@ void TChordData::PassMarksToMembers(bool split, int dir, int tieLine) {
     for (TMusicNote* m : Members) {
         if (!split) m->SetStemDirection(dir);
         if (stemLength != 0) m->SetStemLengthField(stemLength);
-        if (m->GetStemDirSign() == dir) {
+        if ((IsDownStem(m) ? -1 : 1) == dir) {
             m->TSongNote::SetBeamState(beamState);
             m->TSongNote::SetTripletState(tripletState);
             m->SetAttributes(m->GetAttributes() | stemSideMarks);
@@ -546,7 +552,7 @@ void TChordData::PassMarksToMembers(bool split, int dir, int tieLine) {
         if (m->HasAttribute(naTie)) {
             SetAttributes(GetAttributes() | AttributeBit(naTie));
             if (!tieDirectionGiven) {
-                m->SetTieDownward(split ? !m->IsStemUp() : m->GetStaffPos() >= tieLine);
+                m->SetTieDownward(split ? IsDownStem(m) : PosOf(m) >= tieLine);
             }
         }
         if (m->IsTieContinued()) SetTieContinued(true);
@@ -563,7 +569,7 @@ void TChordData::LayoutHeads() {
     for (int i = 0; i + 1 < n; ++i) {
         TMusicNote* lower = M(i);
         TMusicNote* upper = M(i + 1);
-        if (lower->GetStaffPos() - upper->GetStaffPos() > 1) continue;
+        if (PosOf(lower) - PosOf(upper) > 1) continue;
         if (!split) {
             second = true;
             break;
@@ -572,10 +578,10 @@ void TChordData::LayoutHeads() {
             junction = true;
             dotsDiffer = lower->GetDotCount() != upper->GetDotCount();
             upperDotted = upper->GetDotCount() > 0;
-            if (lower->GetStaffPos() == upper->GetStaffPos()) {
+            if (PosOf(lower) == PosOf(upper)) {
                 unison = true;
-                if (i + 2 < n && M(i + 2)->GetStaffPos() == lower->GetStaffPos() - 1) unisonAbove = true;
-                if (i - 1 >= 0 && M(i - 1)->GetStaffPos() == lower->GetStaffPos() + 1) unisonBelow = true;
+                if (i + 2 < n && PosOf(M(i + 2)) == PosOf(lower) - 1) unisonAbove = true;
+                if (i - 1 >= 0 && PosOf(M(i - 1)) == PosOf(lower) + 1) unisonBelow = true;
                 const bool shared = lower->GetNominalTicks() == upper->GetNominalTicks() &&
                                     lower->HasCustomStem() && upper->HasCustomStem() &&
                                     (!HasArticulation() || HasArticulationsOnStem() || n < 3);
@@ -620,7 +626,7 @@ void TChordData::LayoutHeads() {
         if (highestDown < 0) highestDown = i;
         M(i)->SetHeadColumn(D + downExtra);
         lowestDown = i;
-        if (i - 1 >= 0 && IsDownStem(M(i - 1)) && M(i - 1)->GetStaffPos() == M(i)->GetStaffPos() + 1) {
+        if (i - 1 >= 0 && IsDownStem(M(i - 1)) && PosOf(M(i - 1)) == PosOf(M(i)) + 1) {
             M(i - 1)->SetHeadColumn(D);
             lowestDown = i - 1;
             --i;
@@ -629,7 +635,7 @@ void TChordData::LayoutHeads() {
     (void)lowestDown;
     for (int i = highestDown + 1; i < n; ++i) {
         M(i)->SetHeadColumn(U);
-        if (i + 1 < n && !IsDownStem(M(i + 1)) && M(i + 1)->GetStaffPos() == M(i)->GetStaffPos() - 1) {
+        if (i + 1 < n && !IsDownStem(M(i + 1)) && PosOf(M(i + 1)) == PosOf(M(i)) - 1) {
             M(i + 1)->SetHeadColumn(U + 1);
             ++i;
         }
@@ -673,7 +679,7 @@ void TChordData::RespellFromPitch(TStaffPlayState& state) {
             TMusicNote* m = Members[i];
             TMusicNote* other = nullptr;
             for (TMusicNote* o : Members) {
-                if (o != m && o->GetStaffPos() == m->GetStaffPos()) {
+                if (o != m && PosOf(o) == PosOf(m)) {
                     other = o;
                     break;
                 }
@@ -689,7 +695,7 @@ void TChordData::RespellFromPitch(TStaffPlayState& state) {
                 } else {
                     bool collides = false;
                     for (TMusicNote* o : Members) {
-                        if (o != other && o->GetStaffPos() == other->GetStaffPos()) collides = true;
+                        if (o != other && PosOf(o) == PosOf(other)) collides = true;
                     }
                     if (collides) {
                         EnharmonicShift(*other, clef, 1);

@@ -27,7 +27,7 @@ void SetBlockText(TQSMemoryBlock& block, const char* text, int maxLen) {
 // ---------------------------------------------------------------------------------------------------------
 // TPatchData
 
-TPatchData::TPatchData(const TStaffInstrument* instrument) : TNtnGeneralExpression(-8, true) {
+TPatchData::TPatchData(const TStaffInstrument* instrument) : TNtnGeneralExpression(ntPatch, -8, true) {
     if (instrument) {
         Instrument = *instrument;
     } else {
@@ -90,7 +90,7 @@ int ConvertTempoBase(int tempo, int from, int to) {
     return TempoFromQuarters(TempoToQuarters(tempo, from), to);
 }
 
-TTempoData::TTempoData(int tempo, int base) : TNtnGeneralExpression(-10, false) {
+TTempoData::TTempoData(int tempo, int base) : TNtnGeneralExpression(ntTempo, -10, false) {
     SetTempo(tempo, base);
     SetBlockText(Text, "", 0);
 }
@@ -113,7 +113,7 @@ void TTempoData::SetText(const char* text) {
 // ---------------------------------------------------------------------------------------------------------
 // TGenericControl
 
-TGenericControl::TGenericControl() : TNtnGeneralExpression(-8, true) {
+TGenericControl::TGenericControl() : TNtnGeneralExpression(ntGenericControl, -8, true) {
     ClearPoints();
 }
 
@@ -143,6 +143,7 @@ int TGenericControl::GetControllerNumber() const {
 
 TTempoVariance::TTempoVariance(int style, int pause)
     : TNtnGeneralExpression(
+          ntTempoVariance,
           style == tvBreathMark ? -8 : (style == tvCaesura ? -4 : (style == tvFermata ? -9 : 8)), false),
       Style(static_cast<uint8_t>(style)),
       Pause(static_cast<uint8_t>(pause)) {}
@@ -174,7 +175,7 @@ const char* TPerformanceStyle::GetStyleText() const {
 // ---------------------------------------------------------------------------------------------------------
 // TTextExpression and TChordName
 
-TTextExpression::TTextExpression(const char* text) : TNtnGeneralExpression(-8, false) {
+TTextExpression::TTextExpression(const char* text) : TNtnGeneralExpression(ntTextExpression, -8, false) {
     SetText(text ? text : "<Text Expression>");
 }
 
@@ -199,7 +200,7 @@ void TTextExpression::SetTextLimited(const char* text, int n) {
     SetText(s.c_str());
 }
 
-TChordName::TChordName(const char* text) : TNtnGeneralExpression(-8, false) {
+TChordName::TChordName(const char* text) : TNtnGeneralExpression(ntChordName, -8, false) {
     SetText(text ? text : "C/F");
 }
 

@@ -21,8 +21,8 @@ enum TExpressionPlacement : int {
 
 class TNtnGeneralExpression : public TNotatedItem {
 public:
-    TNtnGeneralExpression(int pos = 8, bool wide = true)
-        : Pos(static_cast<int8_t>(pos)), Wide(wide ? 1 : 0) {}
+    explicit TNtnGeneralExpression(TNotatedItemType type, int pos = 8, bool wide = true)
+        : TNotatedItem(type), Pos(static_cast<int8_t>(pos)), Wide(wide ? 1 : 0) {}
 
     bool IsExpression() const override { return true; }
     int GetStaffPos() const override { return Pos; }
@@ -32,7 +32,7 @@ public:
     int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
 
-    // Slots 23-24.
+    // Slots 22-23.
     virtual int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) = 0;
     virtual void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) = 0;
 
@@ -55,7 +55,6 @@ class TPatchData : public TNtnGeneralExpression {
 public:
     explicit TPatchData(const TStaffInstrument* instrument = nullptr);
 
-    int GetType() const override { return ntPatch; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -93,7 +92,6 @@ class TTempoData : public TNtnGeneralExpression {
 public:
     TTempoData(int tempo = 120, int base = tbQuarter);
 
-    int GetType() const override { return ntTempo; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -119,9 +117,8 @@ enum TDynamicLevel : int { dlPPP = 0, dlPP = 1, dlP = 2, dlMP = 3, dlMF = 4, dlF
 class TDynamicLevelData : public TNtnGeneralExpression {
 public:
     explicit TDynamicLevelData(int style = dlMF)
-        : TNtnGeneralExpression(8, false), Style(static_cast<uint8_t>(style & 15)) {}
+        : TNtnGeneralExpression(ntDynamic, 8, false), Style(static_cast<uint8_t>(style & 15)) {}
 
-    int GetType() const override { return ntDynamic; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -149,9 +146,9 @@ private:
 
 class TSustainPedal : public TNtnGeneralExpression {
 public:
-    explicit TSustainPedal(int status = 1) : Status(static_cast<uint8_t>(status)) {}
+    explicit TSustainPedal(int status = 1)
+        : TNtnGeneralExpression(ntSustainPedal), Status(static_cast<uint8_t>(status)) {}
 
-    int GetType() const override { return ntSustainPedal; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -183,9 +180,8 @@ enum TFlowStyle : int {
 class TFlowDirection : public TNtnGeneralExpression {
 public:
     explicit TFlowDirection(int style = fsCoda)
-        : TNtnGeneralExpression(-8, true), Style(static_cast<uint32_t>(style)) {}
+        : TNtnGeneralExpression(ntFlowDirection, -8, true), Style(static_cast<uint32_t>(style)) {}
 
-    int GetType() const override { return ntFlowDirection; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -208,7 +204,6 @@ public:
 
     TGenericControl();
 
-    int GetType() const override { return ntGenericControl; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -266,7 +261,6 @@ class TTempoVariance : public TNtnGeneralExpression {
 public:
     TTempoVariance(int style = tvFermata, int pause = 0);
 
-    int GetType() const override { return ntTempoVariance; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -303,9 +297,8 @@ enum TDynamicVarianceStyle : int {
 class TDynamicVariance : public TNtnGeneralExpression {
 public:
     explicit TDynamicVariance(int style = dvCrescendo)
-        : TNtnGeneralExpression(8, false), Style(static_cast<int8_t>(style)) {}
+        : TNtnGeneralExpression(ntDynamicVariance, 8, false), Style(static_cast<int8_t>(style)) {}
 
-    int GetType() const override { return ntDynamicVariance; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -322,9 +315,8 @@ private:
 class TPerformanceStyle : public TNtnGeneralExpression {
 public:
     explicit TPerformanceStyle(int style = 0)
-        : TNtnGeneralExpression(8, false), Style(static_cast<int8_t>(style)) {}
+        : TNtnGeneralExpression(ntPerformanceStyle, 8, false), Style(static_cast<int8_t>(style)) {}
 
-    int GetType() const override { return ntPerformanceStyle; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -345,7 +337,6 @@ class TTextExpression : public TNtnGeneralExpression {
 public:
     explicit TTextExpression(const char* text = nullptr);
 
-    int GetType() const override { return ntTextExpression; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -367,7 +358,6 @@ class TChordName : public TNtnGeneralExpression {
 public:
     explicit TChordName(const char* text = nullptr);
 
-    int GetType() const override { return ntChordName; }
     void Save(TQSRStream& stream) const override;
     int MeasureExpression(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void DrawExpression(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;

@@ -514,7 +514,7 @@ void ReadSongPart(TSongNote& note, int V, TQSRStream& in) {
     note.SetAttributes(0);
     // Most notes have no attribute or one: only the set bits are visited, in the order of the file bits.
     for (; w3 != 0; w3 &= w3 - 1)
-        note.SetAttribute(kAttributeBits[std::countr_zero(w3)].attribute);
+        note.TSongNote::SetAttribute(kAttributeBits[std::countr_zero(w3)].attribute);
     if (V < 4) {
         int old = (w2 >> 6) & 3;
         if (old == 1 || old == 2) note.SetAttribute(naSlur);

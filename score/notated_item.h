@@ -61,7 +61,6 @@ constexpr int kTicksPerQuarter = 192;
 
 class TNotatedItem {
 public:
-    TNotatedItem() = default;
     TNotatedItem(const TNotatedItem&) = delete;
     TNotatedItem& operator=(const TNotatedItem&) = delete;
 
@@ -71,13 +70,14 @@ public:
     // Items come from the small-block pool: a large score holds more than a million of them.
     static void* operator new(std::size_t size) { return qsm::PoolAllocate(size); }
     static void operator delete(void* block, std::size_t size) noexcept { qsm::PoolFree(block, size); }
-    // Slot 1.
-    virtual int GetType() const = 0;
-    // Slot 2: writes the item's record (its base part first).
+    // The type tag, fixed by the class's constructor. A plain field rather than a virtual call: readers,
+    // indexes, layout and playback ask it for nearly every item they visit.
+    int GetType() const { return ItemType; }
+    // Slot 1: writes the item's record (its base part first).
     virtual void Save(TQSRStream& stream) const;
-    // Slot 3: copies what the class declares; the base copies Visibility and Color.
+    // Slot 2: copies what the class declares; the base copies Visibility and Color.
     virtual void CopyFrom(const TNotatedItem& other);
-    // Slots 4-11: note queries and kind predicates.
+    // Slots 3-10: note queries and kind predicates.
     virtual int GetNoteCount() const { return 0; }
     virtual TMusicNote* GetNote(int index) const;
     virtual TRestNote* GetRestNote() { return nullptr; }
@@ -86,16 +86,16 @@ public:
     virtual bool HasNotes() const { return false; }
     virtual bool IsRest() const { return false; }
     virtual bool IsExpression() const { return false; }
-    // Slots 12-15: staff positions (steps from the middle line, positive downward).
+    // Slots 11-14: staff positions (steps from the middle line, positive downward).
     virtual int GetStaffPos() const { return 0; }
     virtual int GetMinStaffPos() const { return GetStaffPos(); }
     virtual int GetMaxStaffPos() const { return GetStaffPos(); }
     virtual void SetStaffPos(int /*pos*/) {}
-    // Slots 16-18: measuring and drawing, done by the installed TItemDrawing (item_drawing.h).
+    // Slots 15-17: measuring and drawing, done by the installed TItemDrawing (item_drawing.h).
     virtual int GetDotWidth(TStaffDrawInfo& info, TLayoutRecord& record);
     virtual int Measure(TStaffDrawInfo& info, TLayoutRecord& record) = 0;
     virtual void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) = 0;
-    // Slots 19-22: playback.
+    // Slots 18-21: playback.
     virtual void UpdatePlayState(TStaffPlayState& state);
     virtual int GetDuration() const { return 0; }
     virtual void Play(TStaffPlayState& state, TMidiFileBuf& buffer);
@@ -115,6 +115,10 @@ public:
     // A note at the position that starts (tieEnd 0) or ends (tieEnd 1) a tie; see the audit walk.
     TMusicNote* FindTiedNote(int pos, bool tieEnd, int accidental, bool stop) const;
 
+protected:
+    explicit TNotatedItem(TNotatedItemType type) : ItemType(static_cast<uint8_t>(type)) {}
+
 private:
     uint8_t Flags = 0;
+    uint8_t ItemType;
 };

@@ -8,7 +8,7 @@
 #include "score/pitch_ticks.h"
 #include "score/structure_items.h"
 
-TRestChord::TRestChord(int duration, uint16_t attributes) : TRestNote(duration, attributes) {}
+TRestChord::TRestChord(int duration, uint16_t attributes) : TRestNote(ntRestChord, duration, attributes) {}
 
 TRestChord::~TRestChord() {
     delete Part;

@@ -8,7 +8,10 @@
 #include "score/pitch_ticks.h"
 #include "score/structure_items.h"
 
-TRestNote::TRestNote(int duration, uint16_t attributes) : TSongNote(duration, attributes) {}
+TRestNote::TRestNote(int duration, uint16_t attributes) : TSongNote(ntRest, duration, attributes) {}
+
+TRestNote::TRestNote(TNotatedItemType type, int duration, uint16_t attributes)
+    : TSongNote(type, duration, attributes) {}
 
 void TRestNote::CopyFrom(const TNotatedItem& other) {
     TSongNote::CopyFrom(other);

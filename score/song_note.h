@@ -55,7 +55,7 @@ constexpr TStemSetting OppositeStem(TStemSetting s) {
 
 class TSongNote : public TNotatedItem {
 public:
-    TSongNote(int duration, uint16_t attributes);
+    TSongNote(TNotatedItemType type, int duration, uint16_t attributes);
 
     void CopyFrom(const TNotatedItem& other) override;
     bool IsSongNote() const override { return true; }
@@ -66,7 +66,7 @@ public:
     int GetDuration() const override;
     void Play(TStaffPlayState& state, TMidiFileBuf& buffer) override;
 
-    // Slots 23-39.
+    // Slots 22-38.
     virtual void SetDuration(int code) { Dur = static_cast<uint8_t>(code & 0x0F); }
     virtual void SetAttribute(int bit);
     virtual void ClearAttribute(int bit) { Attributes &= static_cast<uint16_t>(~AttributeBit(bit & 15)); }
@@ -188,7 +188,6 @@ class TMusicNote : public TSongNote {
 public:
     TMusicNote(int pos = 0, int duration = dcQuarter, uint16_t attributes = 0, int accidental = acNone);
 
-    int GetType() const override { return ntNote; }
     void Save(TQSRStream& stream) const override;
     void CopyFrom(const TNotatedItem& other) override;
     int GetNoteCount() const override { return 1; }
@@ -211,10 +210,13 @@ public:
     bool Transpose(TStaffPlayState& state, int semitones, int steps, bool keep) override;
     void RespellFromPitch(TStaffPlayState& state) override;
     bool TakesLyricByDefault() const override;
-    bool IsTieDownward() const override { return TieDown != 0; }
-    void SetTieDownward(bool down) override { TieDown = down ? 1 : 0; }
+    // Final: chords set these of every member at each sync, so calls through a note pointer need no dispatch.
+    bool IsTieDownward() const final { return TieDown != 0; }
+    void SetTieDownward(bool down) final { TieDown = down ? 1 : 0; }
+    void SetStemSetting(int code) final { TSongNote::SetStemSetting(code); }
+    void SetStemDirection(int dir) final { TSongNote::SetStemDirection(dir); }
 
-    // Slots 40-44.
+    // Slots 39-43.
     virtual TMusicNote* GetFirstNote() { return this; }
     virtual TMusicNote* GetLastNote() { return this; }
     virtual int GetFlagCount() const;
@@ -273,6 +275,9 @@ public:
     int CountNotesInRange(int a, int b, int direction) const;
 
 protected:
+    // For the chord, which is a note of its own type.
+    TMusicNote(TNotatedItemType type, int pos, int duration, uint16_t attributes, int accidental);
+
     int8_t Pos;
 
 private:
@@ -286,12 +291,11 @@ private:
     uint8_t StemLength = 0;
 };
 
-class TChordData : public TMusicNote {
+class TChordData final : public TMusicNote {
 public:
     TChordData(TMusicNote* first = nullptr, TMusicNote* second = nullptr);
     ~TChordData() override;
 
-    int GetType() const override { return ntChord; }
     void Save(TQSRStream& stream) const override;
     int GetNoteCount() const override { return static_cast<int>(Members.size()); }
     TMusicNote* GetNote(int index) const override;
@@ -369,7 +373,6 @@ class TRestNote : public TSongNote {
 public:
     TRestNote(int duration = dcQuarter, uint16_t attributes = 0);
 
-    int GetType() const override { return ntRest; }
     void Save(TQSRStream& stream) const override;
     void CopyFrom(const TNotatedItem& other) override;
     TRestNote* GetRestNote() override { return this; }
@@ -399,6 +402,10 @@ public:
     void ClearBarLength() { BarLengthFlag = 0; }
     bool IsWholeBarRestCandidate() const;
 
+protected:
+    // For the rest chord, which is a rest of its own type.
+    TRestNote(TNotatedItemType type, int duration, uint16_t attributes);
+
 private:
     uint8_t BarLengthFlag = 0;
     int32_t BarLength = 768;
@@ -411,7 +418,6 @@ public:
     TRestChord(int duration = dcQuarter, uint16_t attributes = 0);
     ~TRestChord() override;
 
-    int GetType() const override { return ntRestChord; }
     void Save(TQSRStream& stream) const override;
     int GetNoteCount() const override;
     TMusicNote* GetNote(int index) const override;
@@ -471,11 +477,15 @@ inline int NominalTicks(int durationCode, bool dotted, bool dblDotted, bool trip
     return t;
 }
 
-inline TSongNote::TSongNote(int duration, uint16_t attributes)
-    : Attributes(attributes), Dur(static_cast<uint8_t>(duration & 0x0F)) {}
+inline TSongNote::TSongNote(TNotatedItemType type, int duration, uint16_t attributes)
+    : TNotatedItem(type), Attributes(attributes), Dur(static_cast<uint8_t>(duration & 0x0F)) {}
 
 inline TMusicNote::TMusicNote(int pos, int duration, uint16_t attributes, int accidental)
-    : TSongNote(duration, attributes),
+    : TMusicNote(ntNote, pos, duration, attributes, accidental) {}
+
+inline TMusicNote::TMusicNote(TNotatedItemType type, int pos, int duration, uint16_t attributes,
+                              int accidental)
+    : TSongNote(type, duration, attributes),
       Pos(static_cast<int8_t>(pos)),
       Accidental(static_cast<uint8_t>(accidental & 7)) {}
 

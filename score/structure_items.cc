@@ -79,7 +79,8 @@ int TClefData::GetMaxStaffPos() const {
 // ---------------------------------------------------------------------------------------------------------
 // TKeyData
 
-TKeyData::TKeyData(uint16_t sharpMask, uint16_t flatMask, int tonic) : Tonic(static_cast<uint32_t>(tonic)) {
+TKeyData::TKeyData(uint16_t sharpMask, uint16_t flatMask, int tonic)
+    : TNotatedItem(ntKey), Tonic(static_cast<uint32_t>(tonic)) {
     SetMasks(sharpMask, flatMask);
 }
 
@@ -181,7 +182,7 @@ void TKeyData::Transpose(int semitones, int& steps, int preference, bool testOnl
 // ---------------------------------------------------------------------------------------------------------
 // TTimeSignatureData
 
-TTimeSignatureData::TTimeSignatureData(int beats, int exponent, int style) {
+TTimeSignatureData::TTimeSignatureData(int beats, int exponent, int style) : TNotatedItem(ntTimeSignature) {
     SetBeats(beats);
     SetBeatValueExponent(exponent);
     SetStyle(style);
@@ -272,7 +273,7 @@ void TSpecialEnding::SetBracketOffsetNP(int v) {
 // ---------------------------------------------------------------------------------------------------------
 // TMultiMeasureRest
 
-TMultiMeasureRest::TMultiMeasureRest(int bars) {
+TMultiMeasureRest::TMultiMeasureRest(int bars) : TNotatedItem(ntMultiMeasureRest) {
     SetNumBars(bars);
 }
 

@@ -12,9 +12,8 @@ enum TOctaveShift : int { osNone = 0, osOctaveUp = 1, osOctaveDown = 2 };
 
 class TClefData : public TNotatedItem {
 public:
-    explicit TClefData(int type = ctTreble) : Type(static_cast<uint8_t>(type)) {}
+    explicit TClefData(int type = ctTreble) : TNotatedItem(ntClef), Type(static_cast<uint8_t>(type)) {}
 
-    int GetType() const override { return ntClef; }
     void Save(TQSRStream& stream) const override;
     int GetMinStaffPos() const override;
     int GetMaxStaffPos() const override;
@@ -40,7 +39,6 @@ class TKeyData : public TNotatedItem {
 public:
     TKeyData(uint16_t sharpMask = 0, uint16_t flatMask = 0, int tonic = 2);
 
-    int GetType() const override { return ntKey; }
     void Save(TQSRStream& stream) const override;
     int GetMinStaffPos() const override { return -6; }
     int GetMaxStaffPos() const override { return 6; }
@@ -104,7 +102,6 @@ class TTimeSignatureData : public TNotatedItem {
 public:
     TTimeSignatureData(int beats = 4, int exponent = 2, int style = tsStandard);
 
-    int GetType() const override { return ntTimeSignature; }
     void Save(TQSRStream& stream) const override;
     int GetMinStaffPos() const override { return -4; }
     int GetMaxStaffPos() const override { return 4; }
@@ -151,9 +148,10 @@ enum TBarLineStyle : int {
 class TBarLineData : public TNotatedItem {
 public:
     TBarLineData(int style = bsSingle, int repeat = 1)
-        : Style(static_cast<uint8_t>(style & 31)), Repeat(static_cast<uint8_t>(repeat)) {}
+        : TNotatedItem(ntBarLine),
+          Style(static_cast<uint8_t>(style & 31)),
+          Repeat(static_cast<uint8_t>(repeat)) {}
 
-    int GetType() const override { return ntBarLine; }
     void Save(TQSRStream& stream) const override;
     int GetMinStaffPos() const override { return -4; }
     int GetMaxStaffPos() const override { return 4; }
@@ -193,9 +191,8 @@ private:
 
 class TSpecialEnding : public TNotatedItem {
 public:
-    explicit TSpecialEnding(uint32_t endings = 0) : Endings(endings) {}
+    explicit TSpecialEnding(uint32_t endings = 0) : TNotatedItem(ntSpecialEnding), Endings(endings) {}
 
-    int GetType() const override { return ntSpecialEnding; }
     void Save(TQSRStream& stream) const override;
     int GetStaffPos() const override { return -10; }
     int GetMinStaffPos() const override { return 0; }
@@ -233,7 +230,6 @@ class TMultiMeasureRest : public TNotatedItem {
 public:
     explicit TMultiMeasureRest(int bars = 1);
 
-    int GetType() const override { return ntMultiMeasureRest; }
     void Save(TQSRStream& stream) const override;
     int GetMinStaffPos() const override { return -2; }
     int GetMaxStaffPos() const override { return 2; }
@@ -267,9 +263,8 @@ private:
 
 class TStaffSpacer : public TNotatedItem {
 public:
-    explicit TStaffSpacer(int width = 0) { SetWidth(width); }
+    explicit TStaffSpacer(int width = 0) : TNotatedItem(ntStaffSpacer) { SetWidth(width); }
 
-    int GetType() const override { return ntStaffSpacer; }
     void Save(TQSRStream& stream) const override;
     int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;
@@ -297,9 +292,8 @@ enum TStaffSizerStyle : int {
 
 class TStaffSizer : public TNotatedItem {
 public:
-    TStaffSizer() = default;
+    TStaffSizer() : TNotatedItem(ntStaffSizer) {}
 
-    int GetType() const override { return ntStaffSizer; }
     void Save(TQSRStream& stream) const override;
     int Measure(TStaffDrawInfo& info, TLayoutRecord& record) override;
     void Draw(TStaffDrawInfo& info, TLayoutRecord& record, int x) override;

@@ -48,7 +48,7 @@ const TMidiEvent* LastEvent(const TMidiFileBuf& buffer) {
 // An item that sends the walk back to itself without time passing, as only a damaged file does.
 class LoopingItem : public TNotatedItem {
 public:
-    int GetType() const override { return ntStaffSpacer; }
+    LoopingItem() : TNotatedItem(ntStaffSpacer) {}
     int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
     void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
     int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int index) override { return index; }
@@ -382,7 +382,7 @@ TEST(ScoreMidiPlayer, StepNoteWalksFromNoteToNote) {
 // An item that sends the walk back to the start, time passing on the way.
 class JumpToStart : public TNotatedItem {
 public:
-    int GetType() const override { return ntStaffSpacer; }
+    JumpToStart() : TNotatedItem(ntStaffSpacer) {}
     int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
     void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
     int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int) override { return 0; }

@@ -550,6 +550,15 @@ int OutlineCubic(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, 
     return 0;
 }
 
+// A table of the face's font file, for the font program a PDF file embeds.
+bool PdfFontTable(const void* context, uint32_t tag, std::string* data) {
+    FT_Face ft = static_cast<const FontFace*>(context)->ft;
+    FT_ULong length = 0;
+    if (!ft || FT_Load_Sfnt_Table(ft, tag, 0, nullptr, &length) != 0 || length == 0) return false;
+    data->resize(length);
+    return FT_Load_Sfnt_Table(ft, tag, 0, reinterpret_cast<FT_Byte*>(data->data()), &length) == 0;
+}
+
 bool PdfGlyphOutline(const void*, unsigned glyph, PdfGlyph* out, void* context) {
     auto& src = *static_cast<PdfOutlineSource*>(context);
     FT_Face ft = src.face->ft;
@@ -603,6 +612,9 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         info.unitsPerEm = f.upm;
         if (const char* name = FT_Get_Postscript_Name(f.ft)) info.name = name;
         if (synth) info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
+        info.table = PdfFontTable;
+        info.tableContext = &f;
+        info.synthetic = synth != 0;
         ShowPdfGlyphs(*dc, cr, info, ppem, glyphs, PdfGlyphOutline, &source);
         return;
     }

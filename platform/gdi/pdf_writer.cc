@@ -95,6 +95,20 @@ void AppendColor(std::string& out, PdfRgb c, const char* op) {
     out += '\n';
 }
 
+// The tables of the font that a subset is made from, when it is a font with TrueType outlines that may be
+// embedded.
+bool ReadTrueTypeTables(const PdfFontInfo& info, SfntTables* t) {
+    auto read = [&](char a, char b, char c, char d, std::string* out) {
+        return info.table(info.tableContext, SfntTag(a, b, c, d), out);
+    };
+    read('O', 'S', '/', '2', &t->os2);
+    read('p', 'o', 's', 't', &t->post);
+    return read('h', 'e', 'a', 'd', &t->head) && read('h', 'h', 'e', 'a', &t->hhea) &&
+           read('m', 'a', 'x', 'p', &t->maxp) && read('h', 'm', 't', 'x', &t->hmtx) &&
+           read('l', 'o', 'c', 'a', &t->loca) && read('g', 'l', 'y', 'f', &t->glyf) &&
+           CanEmbedTrueTypeSubset(*t);
+}
+
 }  // namespace
 
 void AppendPdfNumber(std::string& out, double v, int decimals) {
@@ -243,77 +257,14 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
-    // Fonts: one Type 3 font per 256 glyphs of a face, each glyph a procedure drawing its outline.
-    for (auto& [key, font] : fonts_) {
-        for (int index : font.subFonts) {
-            SubFont& sf = subFonts_[static_cast<size_t>(index)];
-            std::string procs, widths, names;
-            double box[4] = {0, 0, 0, 0};
-            for (size_t code = 0; code < sf.outlines.size(); ++code) {
-                const PdfGlyph& g = sf.outlines[code];
-                std::string proc;
-                AppendPdfNumber(proc, g.advance);
-                proc += " 0 ";
-                for (double v : g.box) {
-                    AppendPdfNumber(proc, v);
-                    proc += ' ';
-                }
-                proc += "d1\n";
-                if (!g.path.empty()) proc += g.path + "f\n";
-                int obj = NewObject();
-                WriteStream(obj, "", proc, true);
-                std::string name = "g";
-                AppendInt(name, static_cast<long long>(code));
-                procs += "/" + name + " ";
-                AppendInt(procs, obj);
-                procs += " 0 R";
-                names += "/" + name;
-                AppendPdfNumber(widths, g.advance);
-                widths += ' ';
-                if (g.box[2] > g.box[0] && g.box[3] > g.box[1]) {
-                    box[0] = std::min(box[0], g.box[0]);
-                    box[1] = std::min(box[1], g.box[1]);
-                    box[2] = std::max(box[2], g.box[2]);
-                    box[3] = std::max(box[3], g.box[3]);
-                }
-            }
-            // The characters of the codes, for finding and copying text; and the face's name.
-            int toUnicode = WriteToUnicode(sf.chars);
-            std::string fontName = PdfName(font.name);
-            int descriptor = 0;
-            if (!fontName.empty()) {
-                descriptor = NewObject();
-                BeginObject(descriptor);
-                Write("<</Type/FontDescriptor/FontName/" + fontName + "/Flags 4/ItalicAngle 0>>\nendobj\n");
-            }
-            BeginObject(sf.object);
-            std::string d = "<</Type/Font/Subtype/Type3/FontBBox[";
-            for (int i = 0; i < 4; ++i) {
-                AppendPdfNumber(d, box[i]);
-                d += i < 3 ? " " : "]";
-            }
-            // Glyphs are upright in the page's downward coordinates.
-            d += "/FontMatrix[";
-            AppendPdfNumber(d, 1.0 / font.upm, 9);
-            d += " 0 0 ";
-            AppendPdfNumber(d, -1.0 / font.upm, 9);
-            d += " 0 0]/CharProcs<<" + procs + ">>/Encoding<</Type/Encoding/Differences[0" + names +
-                 "]>>/FirstChar 0/LastChar ";
-            AppendInt(d, static_cast<long long>(sf.outlines.size()) - 1);
-            d += "/Widths[" + widths + "]/Resources<<>>";
-            if (toUnicode) {
-                d += "/ToUnicode ";
-                AppendInt(d, toUnicode);
-                d += " 0 R";
-            }
-            if (descriptor) {
-                d += "/FontDescriptor ";
-                AppendInt(d, descriptor);
-                d += " 0 R";
-            }
-            d += ">>\nendobj\n";
-            Write(d);
-        }
+    // Fonts: one font per 256 glyphs of a face, in the order first shown (the same file for the same
+    // drawing, wherever the faces are in memory).
+    for (const SubFont& sf : subFonts_) {
+        const Font& font = fonts_.at(sf.key);
+        if (font.trueType)
+            WriteTrueTypeFont(font, sf);
+        else
+            WriteType3Font(font, sf);
     }
     // Resources shared by every page.
     BeginObject(resourcesObject_);
@@ -394,6 +345,134 @@ bool PdfWriter::Finish() {
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
     return ok;
+}
+
+// A Type 3 font: each glyph a procedure that fills its outline.
+void PdfWriter::WriteType3Font(const Font& font, const SubFont& sf) {
+    std::string procs, widths, names;
+    double box[4] = {0, 0, 0, 0};
+    for (size_t code = 0; code < sf.outlines.size(); ++code) {
+        const PdfGlyph& g = sf.outlines[code];
+        std::string proc;
+        AppendPdfNumber(proc, g.advance);
+        proc += " 0 ";
+        for (double v : g.box) {
+            AppendPdfNumber(proc, v);
+            proc += ' ';
+        }
+        proc += "d1\n";
+        if (!g.path.empty()) proc += g.path + "f\n";
+        int obj = NewObject();
+        WriteStream(obj, "", proc, true);
+        std::string name = "g";
+        AppendInt(name, static_cast<long long>(code));
+        procs += "/" + name + " ";
+        AppendInt(procs, obj);
+        procs += " 0 R";
+        names += "/" + name;
+        AppendPdfNumber(widths, g.advance);
+        widths += ' ';
+        if (g.box[2] > g.box[0] && g.box[3] > g.box[1]) {
+            box[0] = std::min(box[0], g.box[0]);
+            box[1] = std::min(box[1], g.box[1]);
+            box[2] = std::max(box[2], g.box[2]);
+            box[3] = std::max(box[3], g.box[3]);
+        }
+    }
+    // The characters of the codes, for finding and copying text; and the face's name.
+    int toUnicode = WriteToUnicode(sf.chars);
+    std::string fontName = PdfName(font.name);
+    int descriptor = 0;
+    if (!fontName.empty()) {
+        descriptor = NewObject();
+        BeginObject(descriptor);
+        Write("<</Type/FontDescriptor/FontName/" + fontName + "/Flags 4/ItalicAngle 0>>\nendobj\n");
+    }
+    BeginObject(sf.object);
+    std::string d = "<</Type/Font/Subtype/Type3/FontBBox[";
+    for (int i = 0; i < 4; ++i) {
+        AppendPdfNumber(d, box[i]);
+        d += i < 3 ? " " : "]";
+    }
+    // Glyph space is upwards, as for any font: the text matrix turns it upright on the page.
+    d += "/FontMatrix[";
+    AppendPdfNumber(d, 1.0 / font.upm, 9);
+    d += " 0 0 ";
+    AppendPdfNumber(d, 1.0 / font.upm, 9);
+    d += " 0 0]/CharProcs<<" + procs + ">>/Encoding<</Type/Encoding/Differences[0" + names +
+         "]>>/FirstChar 0/LastChar ";
+    AppendInt(d, static_cast<long long>(sf.outlines.size()) - 1);
+    d += "/Widths[" + widths + "]/Resources<<>>";
+    if (toUnicode) {
+        d += "/ToUnicode ";
+        AppendInt(d, toUnicode);
+        d += " 0 R";
+    }
+    if (descriptor) {
+        d += "/FontDescriptor ";
+        AppendInt(d, descriptor);
+        d += " 0 R";
+    }
+    d += ">>\nendobj\n";
+    Write(d);
+}
+
+// A TrueType font: its program cut down to the glyphs of the codes, found by the codes through the
+// program's own character map (the font is symbolic: no encoding).
+void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf) {
+    // The tables were found fit for a subset when the font was first shown, and a subfont holds at most
+    // 256 glyphs: the program is made.
+    const std::string program = SubsetTrueType(font.tables, sf.glyphs);
+    SfntMetrics m;
+    ReadSfntMetrics(font.tables, &m);
+    const double k = 1000.0 / font.upm;  // font units to thousandths of the em
+    int file = NewObject();
+    std::string dict = "/Length1 ";
+    AppendInt(dict, static_cast<long long>(program.size()));
+    WriteStream(file, dict, program, true);
+    int toUnicode = WriteToUnicode(sf.chars);
+    // A subset's name begins with six capitals of its own: the object's number in letters.
+    std::string tag(6, 'A');
+    for (int i = 5, n = sf.object; i >= 0; --i, n /= 26)
+        tag[static_cast<size_t>(i)] = static_cast<char>('A' + n % 26);
+    std::string baseName = tag + "+" + PdfName(font.name.empty() ? std::string("Font") : font.name);
+    int descriptor = NewObject();
+    BeginObject(descriptor);
+    std::string fd = "<</Type/FontDescriptor/FontName/" + baseName + "/Flags 4/FontBBox[";
+    for (int i = 0; i < 4; ++i) {
+        AppendPdfNumber(fd, m.box[i] * k, 0);
+        fd += i < 3 ? " " : "]";
+    }
+    fd += "/ItalicAngle ";
+    AppendPdfNumber(fd, m.italicAngle);
+    fd += "/Ascent ";
+    AppendPdfNumber(fd, m.ascent * k, 0);
+    fd += "/Descent ";
+    AppendPdfNumber(fd, m.descent * k, 0);
+    fd += "/CapHeight ";
+    AppendPdfNumber(fd, m.capHeight * k, 0);
+    fd += "/StemV 80/FontFile2 ";
+    AppendInt(fd, file);
+    fd += " 0 R>>\nendobj\n";
+    Write(fd);
+    BeginObject(sf.object);
+    std::string d = "<</Type/Font/Subtype/TrueType/BaseFont/" + baseName + "/FirstChar 0/LastChar ";
+    AppendInt(d, static_cast<long long>(sf.outlines.size()) - 1);
+    d += "/Widths[";
+    for (size_t code = 0; code < sf.outlines.size(); ++code) {
+        if (code) d += ' ';
+        AppendPdfNumber(d, sf.outlines[code].advance * k);
+    }
+    d += "]/FontDescriptor ";
+    AppendInt(d, descriptor);
+    d += " 0 R";
+    if (toUnicode) {
+        d += "/ToUnicode ";
+        AppendInt(d, toUnicode);
+        d += " 0 R";
+    }
+    d += ">>\nendobj\n";
+    Write(d);
 }
 
 int PdfWriter::WriteToUnicode(const std::vector<uint32_t>& chars) {
@@ -613,13 +692,20 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
     const double unitsPerEm = info.unitsPerEm;
     const void* fontKey = info.key;
     if (!count || !(size > 0) || !(unitsPerEm > 0)) return;
-    Font& font = fonts_[fontKey];
+    auto [found, added] = fonts_.try_emplace(fontKey);
+    Font& font = found->second;
     font.upm = unitsPerEm;
-    if (font.name.empty()) font.name = info.name;
+    if (added) {
+        font.name = info.name;
+        font.trueType = !info.synthetic && info.table && ReadTrueTypeTables(info, &font.tables);
+        if (!font.trueType) font.tables = SfntTables{};
+    }
+    // The text matrix turns glyph space (upwards) upright in the page's downward coordinates; its
+    // position starts at the first glyph.
+    bool placed = inText_;
     if (!inText_) {
         content_ += "BT\n";
         inText_ = true;
-        textX_ = textY_ = 0;
     }
     SetFillColor(color);
     // A run: glyphs of one font on one line, as one string with moves between glyphs where needed.
@@ -647,6 +733,7 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
             if (font.subFonts.empty() ||
                 subFonts_[static_cast<size_t>(font.subFonts.back())].glyphs.size() >= kCodesPerFont) {
                 SubFont sf;
+                sf.key = fontKey;
                 sf.object = NewObject();
                 std::string name = "F";
                 AppendInt(name, static_cast<long long>(subFonts_.size()));
@@ -657,7 +744,11 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
             int index = font.subFonts.back();
             SubFont& sf = subFonts_[static_cast<size_t>(index)];
             PdfGlyph pg;
-            if (!outline || !outline(fontKey, g.glyph, &pg, context)) pg = PdfGlyph{};
+            // A font program draws the glyph itself: only its advance is needed.
+            if (font.trueType)
+                pg.advance = TrueTypeAdvance(font.tables, g.glyph);
+            else if (!outline || !outline(fontKey, g.glyph, &pg, context))
+                pg = PdfGlyph{};
             sf.glyphs.push_back(g.glyph);
             sf.outlines.push_back(std::move(pg));
             sf.chars.push_back(g.unicode);
@@ -676,7 +767,13 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
                 textFont_ = sf;
                 textSize_ = size;
             }
-            Num(g.x - textX_), Num(g.y - textY_), Op("Td");
+            if (placed) {
+                Num(g.x - textX_), Num(textY_ - g.y), Op("Td");
+            } else {
+                content_ += "1 0 0 -1 ";
+                Num(g.x), Num(g.y), Op("Tm");
+                placed = true;
+            }
             textX_ = g.x;
             textY_ = g.y;
             run += '<';

@@ -1,7 +1,8 @@
 // A PDF file written page by page: paths, fills and strokes, rectangular clips, text in fonts embedded as
-// Type 3 fonts of the glyphs used, and RGB images. Coordinates are device units (`unit` points each, the
-// pixels of a printer) from the page's top-left corner, y downwards. Graphics state (colours, line width,
-// cap, join, dash, clip) is written only when it changes, and consecutive glyphs share one text object.
+// TrueType subsets of the glyphs used (Type 3 fonts of their outlines for other faces), and RGB images.
+// Coordinates are device units (`unit` points each, the pixels of a printer) from the page's top-left corner,
+// y downwards. Graphics state (colours, line width, cap, join, dash, clip) is written only when it changes,
+// and consecutive glyphs share one text object.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/gdi/font_subset.h"
 
 namespace qsm::gdi {
 
@@ -49,11 +52,21 @@ struct PdfGlyphPos {
     uint32_t unicode = 0;
 };
 
-// A font as the caller knows it: `key` tells fonts apart, `name` is its PostScript name.
+// Reads a table of a font file by its tag into `data`; false when the font has none.
+using PdfFontTableFn = bool (*)(const void* context, uint32_t tag, std::string* data);
+
+// A font as the caller knows it: `key` tells fonts apart, `name` is its PostScript name. `table` reads the
+// font's tables, with `tableContext`, the first time the font is shown; a font with TrueType outlines that
+// its licence lets a document embed is then embedded as a subset of its own glyphs. Other fonts, and
+// `synthetic` ones (outlines made bolder or slanted), embed the outlines that `outline` gives; the advances
+// of a subset's glyphs are the font's own.
 struct PdfFontInfo {
     const void* key = nullptr;
     std::string name;
     double unitsPerEm = 1000;
+    PdfFontTableFn table = nullptr;
+    const void* tableContext = nullptr;
+    bool synthetic = false;
 };
 
 class PdfWriter {
@@ -110,6 +123,7 @@ public:
 
 private:
     struct SubFont {
+        const void* key = nullptr;  // of its font
         int object = 0;
         std::string name;
         std::vector<unsigned> glyphs;  // by code
@@ -121,6 +135,8 @@ private:
         std::string name;
         std::map<unsigned, std::pair<int, int>> codes;  // glyph -> (subfont, code)
         std::vector<int> subFonts;                      // indexes into subFonts_
+        bool trueType = false;                          // embedded as subsets of the font program
+        SfntTables tables;
     };
 
     int NewObject();
@@ -135,6 +151,8 @@ private:
     void ResetState();
     int ImageObject(int width, int height, const uint32_t* pixels);
     int WriteToUnicode(const std::vector<uint32_t>& chars);  // 0 when no code has a character
+    void WriteType3Font(const Font& font, const SubFont& sf);
+    void WriteTrueTypeFont(const Font& font, const SubFont& sf);
 
     FILE* file_ = nullptr;
     bool failed_ = false;

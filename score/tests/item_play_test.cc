@@ -264,7 +264,7 @@ TEST(ItemPlay, NoteOnEventOfANote) {
 // An item that sends the walk back to the start, as only a damaged file or a broken item could.
 class JumpBack : public TNotatedItem {
 public:
-    int GetType() const override { return ntStaffSpacer; }
+    JumpBack() : TNotatedItem(ntStaffSpacer) {}
     int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
     void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
     int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int) override { return 0; }
@@ -292,7 +292,7 @@ TEST(ItemPlay, PlayOrderWalksOfTheStaffStopAtTheirStepCap) {
 // An item that play order jumps over: the walk goes on three items further.
 class JumpOver : public TNotatedItem {
 public:
-    int GetType() const override { return ntStaffSpacer; }
+    JumpOver() : TNotatedItem(ntStaffSpacer) {}
     int Measure(TStaffDrawInfo&, TLayoutRecord&) override { return 0; }
     void Draw(TStaffDrawInfo&, TLayoutRecord&, int) override {}
     int GetNextPlayIndex(TStaffPlayState&, TMusicStaff&, int index) override { return index + 3; }

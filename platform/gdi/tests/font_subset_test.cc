@@ -1,0 +1,196 @@
+// TrueType subsets: a valid font that FreeType loads, whose glyphs have the outlines and advances of the
+// source's, found by their byte codes; composite glyphs keep their components; licences and damaged tables.
+#include "platform/gdi/font_subset.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include <gtest/gtest.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using qsm::gdi::SfntTables;
+using qsm::gdi::SfntTag;
+
+class Face {
+public:
+    Face(FT_Library lib, const std::string& path) { FT_New_Face(lib, path.c_str(), 0, &face_); }
+    Face(FT_Library lib, const std::string* data) {
+        FT_New_Memory_Face(lib, reinterpret_cast<const FT_Byte*>(data->data()),
+                           static_cast<FT_Long>(data->size()), 0, &face_);
+    }
+    ~Face() {
+        if (face_) FT_Done_Face(face_);
+    }
+    FT_Face get() const { return face_; }
+
+    std::string Table(char a, char b, char c, char d) const {
+        FT_ULong length = 0;
+        if (FT_Load_Sfnt_Table(face_, SfntTag(a, b, c, d), 0, nullptr, &length) != 0) return {};
+        std::string data(length, '\0');
+        FT_Load_Sfnt_Table(face_, SfntTag(a, b, c, d), 0, reinterpret_cast<FT_Byte*>(data.data()), &length);
+        return data;
+    }
+
+    SfntTables Tables() const {
+        return {Table('h', 'e', 'a', 'd'), Table('h', 'h', 'e', 'a'), Table('m', 'a', 'x', 'p'),
+                Table('h', 'm', 't', 'x'), Table('l', 'o', 'c', 'a'), Table('g', 'l', 'y', 'f'),
+                Table('O', 'S', '/', '2'), Table('p', 'o', 's', 't')};
+    }
+
+    // The glyph's unhinted outline in font units (components resolved) and its advance.
+    struct Glyph {
+        std::vector<FT_Vector> points;
+        std::vector<char> tags;
+        std::vector<short> contours;
+        FT_Pos advance = 0;
+    };
+    Glyph Load(unsigned index) const {
+        Glyph g;
+        if (FT_Load_Glyph(face_, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0) return g;
+        const FT_Outline& o = face_->glyph->outline;
+        g.points.assign(o.points, o.points + o.n_points);
+        g.tags.assign(o.tags, o.tags + o.n_points);
+        g.contours.assign(o.contours, o.contours + o.n_contours);
+        g.advance = face_->glyph->advance.x;
+        return g;
+    }
+
+    bool IsComposite(unsigned index) const {
+        return FT_Load_Glyph(face_, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_RECURSE) == 0 &&
+               face_->glyph->format == FT_GLYPH_FORMAT_COMPOSITE;
+    }
+
+private:
+    FT_Face face_ = nullptr;
+};
+
+class FontSubset : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(FT_Init_FreeType(&lib_), 0); }
+    void TearDown() override { FT_Done_FreeType(lib_); }
+
+    // Checks that the subset's glyph code + 1 is the source's glyphs[code], drawn alike, and reached through
+    // both character maps.
+    void ExpectSameGlyphs(const Face& source, const SfntTables& tables, const std::string& subset,
+                          const std::vector<unsigned>& glyphs) {
+        Face sub(lib_, &subset);
+        ASSERT_NE(sub.get(), nullptr);
+        EXPECT_GE(sub.get()->num_glyphs, static_cast<FT_Long>(glyphs.size() + 1));
+        for (size_t code = 0; code < glyphs.size(); ++code) {
+            Face::Glyph a = source.Load(glyphs[code]), b = sub.Load(static_cast<unsigned>(code + 1));
+            EXPECT_EQ(a.advance, b.advance) << code;
+            EXPECT_EQ(static_cast<FT_Pos>(qsm::gdi::TrueTypeAdvance(tables, glyphs[code])), a.advance)
+                << code;
+            EXPECT_EQ(a.contours, b.contours) << code;
+            EXPECT_EQ(a.tags, b.tags) << code;
+            ASSERT_EQ(a.points.size(), b.points.size()) << code;
+            for (size_t i = 0; i < a.points.size(); ++i) {
+                EXPECT_EQ(a.points[i].x, b.points[i].x);
+                EXPECT_EQ(a.points[i].y, b.points[i].y);
+            }
+        }
+        int maps = 0;
+        for (int i = 0; i < sub.get()->num_charmaps; ++i) {
+            FT_CharMap map = sub.get()->charmaps[i];
+            ASSERT_EQ(FT_Set_Charmap(sub.get(), map), 0);
+            FT_ULong offset = map->platform_id == 3 ? 0xF000 : 0;
+            for (size_t code = 0; code < glyphs.size(); ++code)
+                EXPECT_EQ(FT_Get_Char_Index(sub.get(), offset + code), code + 1);
+            ++maps;
+        }
+        EXPECT_EQ(maps, 2);
+    }
+
+    FT_Library lib_ = nullptr;
+};
+
+std::string FontFile(const char* family) {
+    std::string path;
+    FcPattern* p = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+    FcConfigSubstitute(nullptr, p, FcMatchPattern);
+    FcDefaultSubstitute(p);
+    FcResult result;
+    if (FcPattern* m = FcFontMatch(nullptr, p, &result)) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(m, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<char*>(file);
+        FcPatternDestroy(m);
+    }
+    FcPatternDestroy(p);
+    return path;
+}
+
+TEST_F(FontSubset, MusicFontGlyphsKeepTheirOutlines) {
+    Face source(lib_, std::string(QSM_FONTS_DIR) + "/qsm2std.ttf");
+    ASSERT_NE(source.get(), nullptr);
+    const SfntTables tables = source.Tables();
+    ASSERT_TRUE(qsm::gdi::CanEmbedTrueTypeSubset(tables));
+    // In no order, and the last glyph of the font.
+    const std::vector<unsigned> glyphs{5, 1, 40, static_cast<unsigned>(source.get()->num_glyphs - 1), 17};
+    const std::string subset = qsm::gdi::SubsetTrueType(tables, glyphs);
+    ASSERT_FALSE(subset.empty());
+    EXPECT_LT(subset.size(), tables.glyf.size());
+    ExpectSameGlyphs(source, tables, subset, glyphs);
+}
+
+TEST_F(FontSubset, CompositeGlyphsBringTheirComponents) {
+    const std::string path = FontFile("Liberation Sans");
+    if (path.empty()) GTEST_SKIP() << "no Liberation Sans";
+    Face source(lib_, path);
+    ASSERT_NE(source.get(), nullptr);
+    FT_Select_Charmap(source.get(), FT_ENCODING_UNICODE);
+    const unsigned accented = FT_Get_Char_Index(source.get(), 0xE9);  // e acute
+    ASSERT_TRUE(source.IsComposite(accented));
+    std::vector<unsigned> glyphs;
+    for (char32_t c : U"Hello, world")
+        if (c) glyphs.push_back(FT_Get_Char_Index(source.get(), c));
+    glyphs.push_back(accented);
+    glyphs.erase(std::unique(glyphs.begin(), glyphs.end()), glyphs.end());
+    const SfntTables tables = source.Tables();
+    const std::string subset = qsm::gdi::SubsetTrueType(tables, glyphs);
+    ASSERT_FALSE(subset.empty());
+    // A few glyphs of a font of thousands, without its hinting programs.
+    EXPECT_LT(subset.size(), 8000u);
+    ExpectSameGlyphs(source, tables, subset, glyphs);
+}
+
+TEST_F(FontSubset, LicenceAndDamagedTables) {
+    Face source(lib_, std::string(QSM_FONTS_DIR) + "/qsm2std.ttf");
+    ASSERT_NE(source.get(), nullptr);
+    const SfntTables tables = source.Tables();
+    // Licence bits that forbid it: restricted, no subsetting, bitmaps only.
+    for (unsigned fsType : {0x0002u, 0x0100u, 0x0200u}) {
+        SfntTables t = tables;
+        t.os2[8] = static_cast<char>(fsType >> 8);
+        t.os2[9] = static_cast<char>(fsType & 0xFF);
+        EXPECT_FALSE(qsm::gdi::CanEmbedTrueTypeSubset(t)) << fsType;
+        EXPECT_TRUE(qsm::gdi::SubsetTrueType(t, {1}).empty());
+    }
+    // Outlines in another format: no glyph table.
+    SfntTables cff = tables;
+    cff.glyf.clear();
+    cff.loca.clear();
+    EXPECT_FALSE(qsm::gdi::CanEmbedTrueTypeSubset(cff));
+    // Cut tables and glyphs beyond the font: a font still, the glyphs that cannot be read left empty.
+    std::vector<unsigned> glyphs{1, 2, 3, 60000};
+    for (std::string SfntTables::*table : {&SfntTables::glyf, &SfntTables::loca, &SfntTables::hmtx}) {
+        SfntTables t = tables;
+        (t.*table).resize((t.*table).size() / 3);
+        const std::string subset = qsm::gdi::SubsetTrueType(t, glyphs);
+        ASSERT_FALSE(subset.empty());
+        Face sub(lib_, &subset);
+        ASSERT_NE(sub.get(), nullptr);
+        for (unsigned i = 0; i <= glyphs.size(); ++i)
+            EXPECT_EQ(FT_Load_Glyph(sub.get(), i, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING), 0);
+    }
+    EXPECT_EQ(qsm::gdi::TrueTypeAdvance(tables, 60000), 0u);
+    EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, {}).empty());
+    EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, std::vector<unsigned>(257, 1)).empty());
+}
+
+}  // namespace
