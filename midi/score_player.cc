@@ -341,18 +341,18 @@ void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& h
     scratch.Keys.resize(offsets[end] - base);
     scratch.Next.assign(offsets.begin() + static_cast<std::ptrdiff_t>(first),
                         offsets.begin() + static_cast<std::ptrdiff_t>(end));
-    TMidiEvent* events = scratch.Events.data() - base;
-    uint64_t* keys = scratch.Keys.data() - base;
-    size_t* next = scratch.Next.data() - first;
+    TMidiEvent* events = scratch.Events.data();
+    uint64_t* keys = scratch.Keys.data();
+    size_t* next = scratch.Next.data();
     // Each event's place as one number: the tick made unsigned (so that it orders as the signed tick does),
     // the rank, the slice (0 for the held events) and the index in the part. Each staff's events of these
     // parts lie side by side and are read in order.
     auto add = [&](size_t p, const TMidiEvent& event, uint32_t slice) {
-        const size_t at = next[p]++;
+        const size_t at = next[p - first]++;
         const uint64_t tick = event.Tick ^ 0x80000000u;
         const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(event));
-        keys[at] = tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | (at - offsets[p]);
-        events[at] = event;
+        keys[at - base] = tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | (at - offsets[p]);
+        events[at - base] = event;
     };
     for (size_t p = first; p < end; ++p) {
         for (size_t h = p > 0 ? heldEnds[p - 1] : 0; h < heldEnds[p]; ++h)
@@ -366,8 +366,8 @@ void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& h
     }
     for (size_t p = first; p < end; ++p) {
         const size_t size = offsets[p + 1] - offsets[p];
-        const TMidiEvent* partEvents = events + offsets[p];
-        uint64_t* partKeys = keys + offsets[p];
+        const TMidiEvent* partEvents = events + (offsets[p] - base);
+        uint64_t* partKeys = keys + (offsets[p] - base);
         TMidiEvent* to = out + offsets[p];
         if (size <= kIndexMask) {
             std::sort(partKeys, partKeys + size);
