@@ -97,8 +97,9 @@ public:
     // Advance width and left side bearing.
     std::pair<unsigned, unsigned> Metrics(unsigned glyph) const {
         if (metrics_ == 0) return {0, 0};
-        if (glyph < metrics_) return {U16(t_.hmtx, 4 * glyph), U16(t_.hmtx, 4 * glyph + 2)};
-        return {U16(t_.hmtx, 4 * (metrics_ - 1)), U16(t_.hmtx, 4 * metrics_ + 2 * (glyph - metrics_))};
+        const size_t g = glyph, n = metrics_;
+        if (g < n) return {U16(t_.hmtx, 4 * g), U16(t_.hmtx, 4 * g + 2)};
+        return {U16(t_.hmtx, 4 * (n - 1)), U16(t_.hmtx, 4 * n + 2 * (g - n))};
     }
 
 private:
@@ -223,6 +224,11 @@ bool ReadSfntMetrics(const SfntTables& t, SfntMetrics* out) {
         U16(t.os2, 0) >= 2 && t.os2.size() >= kOs2CapHeight + 2 ? S16(t.os2, kOs2CapHeight) : out->ascent;
     out->italicAngle = t.post.size() >= 8 ? static_cast<int32_t>(U32(t.post, kPostItalicAngle)) / 65536.0 : 0;
     return out->unitsPerEm > 0;
+}
+
+unsigned TrueTypeAdvance(const SfntTables& t, unsigned glyph) {
+    const GlyphSource source(t);
+    return glyph < source.Count() ? source.Metrics(glyph).first : 0;
 }
 
 std::string SubsetTrueType(const SfntTables& t, const std::vector<unsigned>& glyphs) {

@@ -34,6 +34,9 @@ bool CanEmbedTrueTypeSubset(const SfntTables& tables);
 // False when the tables lack what the figures come from.
 bool ReadSfntMetrics(const SfntTables& tables, SfntMetrics* out);
 
+// The advance width of a glyph in font units; 0 for a glyph beyond the font.
+unsigned TrueTypeAdvance(const SfntTables& tables, unsigned glyph);
+
 // A TrueType font program holding the source's glyphs `glyphs` (at most 256): glyph i + 1 of the result is
 // source glyph glyphs[i] and byte code i selects it through the font's character maps; glyph 0 is empty.
 // The glyphs that composite glyphs are made of follow. Hinting instructions are left out: the glyphs are

@@ -257,17 +257,14 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
-    // Fonts: one font per 256 glyphs of a face.
-    for (auto& [key, font] : fonts_) {
-        for (int index : font.subFonts) {
-            const SubFont& sf = subFonts_[static_cast<size_t>(index)];
-            // A font program that cannot be made (damaged tables) leaves the outlines.
-            std::string program = font.trueType ? SubsetTrueType(font.tables, sf.glyphs) : std::string();
-            if (!program.empty())
-                WriteTrueTypeFont(font, sf, program);
-            else
-                WriteType3Font(font, sf);
-        }
+    // Fonts: one font per 256 glyphs of a face, in the order first shown (the same file for the same
+    // drawing, wherever the faces are in memory).
+    for (const SubFont& sf : subFonts_) {
+        const Font& font = fonts_.at(sf.key);
+        if (font.trueType)
+            WriteTrueTypeFont(font, sf);
+        else
+            WriteType3Font(font, sf);
     }
     // Resources shared by every page.
     BeginObject(resourcesObject_);
@@ -422,7 +419,10 @@ void PdfWriter::WriteType3Font(const Font& font, const SubFont& sf) {
 
 // A TrueType font: its program cut down to the glyphs of the codes, found by the codes through the
 // program's own character map (the font is symbolic: no encoding).
-void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf, const std::string& program) {
+void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf) {
+    // The tables were found fit for a subset when the font was first shown, and a subfont holds at most
+    // 256 glyphs: the program is made.
+    const std::string program = SubsetTrueType(font.tables, sf.glyphs);
     SfntMetrics m;
     ReadSfntMetrics(font.tables, &m);
     const double k = 1000.0 / font.upm;  // font units to thousandths of the em
@@ -733,6 +733,7 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
             if (font.subFonts.empty() ||
                 subFonts_[static_cast<size_t>(font.subFonts.back())].glyphs.size() >= kCodesPerFont) {
                 SubFont sf;
+                sf.key = fontKey;
                 sf.object = NewObject();
                 std::string name = "F";
                 AppendInt(name, static_cast<long long>(subFonts_.size()));
@@ -743,7 +744,11 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
             int index = font.subFonts.back();
             SubFont& sf = subFonts_[static_cast<size_t>(index)];
             PdfGlyph pg;
-            if (!outline || !outline(fontKey, g.glyph, &pg, context)) pg = PdfGlyph{};
+            // A font program draws the glyph itself: only its advance is needed.
+            if (font.trueType)
+                pg.advance = TrueTypeAdvance(font.tables, g.glyph);
+            else if (!outline || !outline(fontKey, g.glyph, &pg, context))
+                pg = PdfGlyph{};
             sf.glyphs.push_back(g.glyph);
             sf.outlines.push_back(std::move(pg));
             sf.chars.push_back(g.unicode);

@@ -58,7 +58,8 @@ using PdfFontTableFn = bool (*)(const void* context, uint32_t tag, std::string* 
 // A font as the caller knows it: `key` tells fonts apart, `name` is its PostScript name. `table` reads the
 // font's tables, with `tableContext`, the first time the font is shown; a font with TrueType outlines that
 // its licence lets a document embed is then embedded as a subset of its own glyphs. Other fonts, and
-// `synthetic` ones (outlines made bolder or slanted), embed the outlines that `outline` gives.
+// `synthetic` ones (outlines made bolder or slanted), embed the outlines that `outline` gives; the advances
+// of a subset's glyphs are the font's own.
 struct PdfFontInfo {
     const void* key = nullptr;
     std::string name;
@@ -122,6 +123,7 @@ public:
 
 private:
     struct SubFont {
+        const void* key = nullptr;  // of its font
         int object = 0;
         std::string name;
         std::vector<unsigned> glyphs;  // by code
@@ -150,7 +152,7 @@ private:
     int ImageObject(int width, int height, const uint32_t* pixels);
     int WriteToUnicode(const std::vector<uint32_t>& chars);  // 0 when no code has a character
     void WriteType3Font(const Font& font, const SubFont& sf);
-    void WriteTrueTypeFont(const Font& font, const SubFont& sf, const std::string& program);
+    void WriteTrueTypeFont(const Font& font, const SubFont& sf);
 
     FILE* file_ = nullptr;
     bool failed_ = false;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/file_utils.h"
+#include "core/parallel.h"
 #include "score/audit_index.h"
 #include "score/expression_items.h"
 #include "score/music_score.h"
@@ -24,7 +25,9 @@ struct TRunningPass {
     TRunningPass* Outer;
 };
 
-TRunningPass* gRunning = nullptr;
+// The passes running on this thread, innermost first. Per thread, because the staffs of a score are
+// formatted side by side: a nested request always comes from the pass on its own thread.
+thread_local TRunningPass* tRunning = nullptr;
 
 // Attributes a rest keeps: Accent, Dotted, Staccato, Slur, DblDotted, Grace, slur direction given,
 // Crescendo, Diminuendo.
@@ -246,11 +249,11 @@ void FormatItem(TAuditNtnIdx& idx) {
             variance.SetPlaybackRamp(variance.GetRampStartTempo(), variance.GetRampEndTempo(), 0);
             // The ramp is set again at the tempo mark that ends it: the pass goes on at least that far, so
             // that a pass ending in between does not leave the gradual change without its ramp.
-            if (!variance.IsPauseStyle() && gRunning) {
+            if (!variance.IsPauseStyle() && tRunning) {
                 TMusicStaff* staff = idx.GetStaff();
                 const int next = staff->FindItemOfType(idx.GetIndex(), ntTempo, 1);
                 const TNotatedItem* tempo = staff->GetItem(next);
-                if (tempo && tempo->GetType() == ntTempo) gRunning->End = std::max(gRunning->End, next);
+                if (tempo && tempo->GetType() == ntTempo) tRunning->End = std::max(tRunning->End, next);
             }
             break;
         }
@@ -277,7 +280,7 @@ void InstallStaffFormatting() {
 void FormatStaffItems(const TStaffItemRange& range) {
     TMusicStaff* staff = range.Staff;
     if (!staff) return;
-    TRunningPass* running = gRunning;
+    TRunningPass* running = tRunning;
     while (running && running->Staff != staff)
         running = running->Outer;
     // A pass that goes to the staff's end already covers whatever a nested request asks for.
@@ -289,15 +292,15 @@ void FormatStaffItems(const TStaffItemRange& range) {
         running->End = std::max(running->End, end);
         return;
     }
-    TRunningPass pass{staff, end, gRunning};
-    gRunning = &pass;
+    TRunningPass pass{staff, end, tRunning};
+    tRunning = &pass;
     // One cursor moves on item by item: each step carries the context one item further.
     TAuditNtnIdx idx(staff);
     while (idx.CanStep(1) && idx.GetIndex() <= pass.End) {
         idx.Next();
         FormatItem(idx);
     }
-    gRunning = pass.Outer;
+    tRunning = pass.Outer;
 }
 
 void FormatStaff(TMusicStaff& staff, int first, int last) {
@@ -322,8 +325,10 @@ void ReformatStaffRange(TMusicStaff& staff, int first, int last) {
 void FormatAllStaffs(TMusicScore* score, bool force) {
     if (!score) return;
     TQSBusyCursor busy;
-    for (int i = 0; i < score->GetStaffCount(); ++i) {
-        TMusicStaff* staff = score->GetStaff(i);
+    // A staff's pass reads and writes that staff's items only (and reads the score), so the staffs are
+    // formatted side by side. The cursor stays with the calling thread.
+    qsm::ParallelFor(static_cast<size_t>(score->GetStaffCount()), [score, force](size_t i) {
+        TMusicStaff* staff = score->GetStaff(static_cast<int>(i));
         if (staff && (force || staff->NeedsFormat)) FormatStaff(*staff, -1, -1);
-    }
+    });
 }

@@ -77,7 +77,7 @@ protected:
 
     // Checks that the subset's glyph code + 1 is the source's glyphs[code], drawn alike, and reached through
     // both character maps.
-    void ExpectSameGlyphs(const Face& source, const std::string& subset,
+    void ExpectSameGlyphs(const Face& source, const SfntTables& tables, const std::string& subset,
                           const std::vector<unsigned>& glyphs) {
         Face sub(lib_, &subset);
         ASSERT_NE(sub.get(), nullptr);
@@ -85,6 +85,8 @@ protected:
         for (size_t code = 0; code < glyphs.size(); ++code) {
             Face::Glyph a = source.Load(glyphs[code]), b = sub.Load(static_cast<unsigned>(code + 1));
             EXPECT_EQ(a.advance, b.advance) << code;
+            EXPECT_EQ(static_cast<FT_Pos>(qsm::gdi::TrueTypeAdvance(tables, glyphs[code])), a.advance)
+                << code;
             EXPECT_EQ(a.contours, b.contours) << code;
             EXPECT_EQ(a.tags, b.tags) << code;
             ASSERT_EQ(a.points.size(), b.points.size()) << code;
@@ -133,7 +135,7 @@ TEST_F(FontSubset, MusicFontGlyphsKeepTheirOutlines) {
     const std::string subset = qsm::gdi::SubsetTrueType(tables, glyphs);
     ASSERT_FALSE(subset.empty());
     EXPECT_LT(subset.size(), tables.glyf.size());
-    ExpectSameGlyphs(source, subset, glyphs);
+    ExpectSameGlyphs(source, tables, subset, glyphs);
 }
 
 TEST_F(FontSubset, CompositeGlyphsBringTheirComponents) {
@@ -154,7 +156,7 @@ TEST_F(FontSubset, CompositeGlyphsBringTheirComponents) {
     ASSERT_FALSE(subset.empty());
     // A few glyphs of a font of thousands, without its hinting programs.
     EXPECT_LT(subset.size(), 8000u);
-    ExpectSameGlyphs(source, subset, glyphs);
+    ExpectSameGlyphs(source, tables, subset, glyphs);
 }
 
 TEST_F(FontSubset, LicenceAndDamagedTables) {
@@ -186,6 +188,7 @@ TEST_F(FontSubset, LicenceAndDamagedTables) {
         for (unsigned i = 0; i <= glyphs.size(); ++i)
             EXPECT_EQ(FT_Load_Glyph(sub.get(), i, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING), 0);
     }
+    EXPECT_EQ(qsm::gdi::TrueTypeAdvance(tables, 60000), 0u);
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, {}).empty());
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, std::vector<unsigned>(257, 1)).empty());
 }

@@ -159,4 +159,15 @@ TEST(GdiPdfFonts, SynthesisedStylesEmbedTheirOutlines) {
     EXPECT_EQ(type3, 1);
 }
 
+TEST(GdiPdfFonts, FacesWithOtherOutlinesEmbedTheirOutlines) {
+    const std::string file =
+        DrawFile([](HDC dc) { Text(dc, "Nimbus Sans", FW_NORMAL, ANSI_CHARSET, 500, "Rq"); });
+    std::vector<std::string> fonts = Fonts(file);
+    ASSERT_EQ(fonts.size(), 1u);
+    if (file.find("/FontName/NimbusSans") == std::string::npos) GTEST_SKIP() << "no Nimbus Sans";
+    // Its outlines are not TrueType ones.
+    EXPECT_NE(fonts[0].find("/Subtype/Type3/"), std::string::npos);
+    EXPECT_NE(fonts[0].find("/FontMatrix[0.001 0 0 0.001 0 0]"), std::string::npos);
+}
+
 }  // namespace
