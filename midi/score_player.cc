@@ -1,9 +1,12 @@
 #include "midi/score_player.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "core/file_utils.h"
+#include "core/parallel.h"
 #include "score/base/midi_file_buf.h"
 #include "score/expression_items.h"
 #include "score/format/format.h"
@@ -250,17 +253,257 @@ void TScoreMidiPlayer::PlaySlices(TMidiFileBuf& buffer, DWORD limit) {
         cursor.SetStaff(Score->GetStaff(i));
         cursor.SetUp(buffer);
     }
-    TMidiSliceCollector slices(buffer);
+    // A start offset filters the stored events as they come, in the order they come: only the walk in turn
+    // gives its outcome.
+    const bool collected = buffer.GetFilterMode() != MFB_FILTER_START_OFFSET || buffer.GetFilterTick() == 0;
+    if (!collected || buffer.HasOverflowed()) {
+        TMidiSliceCollector slices(buffer);
+        PlaySlicesInTurn(buffer, limit, slices);
+        return;
+    }
+    PlayWindows(buffer, limit);
+}
+
+bool TScoreMidiPlayer::PlaySlicesInTurn(TMidiFileBuf& buffer, DWORD limit, TMidiSliceCollector& slices) {
+    const int count = StaffCount();
     while (CurrentTick < limit && CurrentTick < kMaxRenderTick) {
         CurrentTick = std::min(CurrentTick + kSliceTicks, limit);
         bool any = false;
         for (int i = 0; i < count; ++i) {
             if (Cursors[static_cast<size_t>(i)]->PlayUntil(buffer, CurrentTick)) any = true;
-            if (slices.HasOverflowed()) return;
+            if (slices.HasOverflowed()) return false;
         }
-        if (!any) return;
+        if (!any) return false;
         slices.Flush(CurrentTick);
     }
+    return true;
+}
+
+namespace {
+
+// Slices that every staff walks on its own before their events are put in order together: few enough to
+// keep the lists small, many enough that the threads seldom wait for each other.
+constexpr size_t kWindowSlices = 1024;
+
+// An event and the slice of its window in which it was made.
+struct TSliceEvent {
+    TMidiEvent Event;
+    uint32_t Slice;
+};
+
+// One staff's walk over a window: the events in the order made, and per slice the end of its events there
+// and whether items were left after it; then the events by part (the slice whose end is the first after
+// their tick, or one more part for those at or after the window's end), each part in the order made.
+struct TStaffWindow {
+    TMidiFileBuf Sink{0};
+    std::vector<TMidiEvent> Made;
+    std::vector<uint32_t> SliceEnds;
+    std::vector<uint8_t> ItemsLeft;
+    std::vector<TSliceEvent> Parted;
+    std::vector<uint32_t> PartStarts;
+    std::vector<uint32_t> Parts;
+};
+
+// Room to put one part's events in order.
+struct TPartScratch {
+    std::vector<TMidiEvent> Events;
+    std::vector<uint64_t> Keys;
+    std::vector<TSliceEvent> Long;
+};
+
+bool TickBefore(DWORD a, DWORD b) {
+    return static_cast<int32_t>(a) < static_cast<int32_t>(b);
+}
+
+// The part of an event: the first slice whose end lies after its tick, or the part after the last slice.
+// The slices of a window are 384 ticks each from its start, but for a last one cut short by the limit.
+size_t PartOf(const std::vector<DWORD>& ends, DWORD start, DWORD tick) {
+    if (TickBefore(tick, ends.front())) return 0;
+    size_t part = std::min<size_t>((tick - start) / kSliceTicks, ends.size());
+    while (part > 0 && TickBefore(tick, ends[part - 1]))
+        --part;
+    while (part < ends.size() && !TickBefore(tick, ends[part]))
+        ++part;
+    return part;
+}
+
+// Puts part p's events in play order: by tick and rank, then in the order they would have come to a walk of
+// all staffs slice by slice (slice, then staff, then the staff's own order). The events held over from
+// earlier windows came before all others.
+void SortPart(const TMidiEvent* held, size_t heldCount,
+              const std::vector<std::unique_ptr<TStaffWindow>>& staffs, size_t p, size_t total,
+              TPartScratch& scratch, TMidiEvent* out) {
+    constexpr int kIndexBits = 19;
+    constexpr uint64_t kIndexMask = (uint64_t{1} << kIndexBits) - 1;
+    static_assert(kWindowSlices <= 1024, "the slice takes 10 bits of the sort key");
+    if (total > kIndexMask) {
+        std::vector<TSliceEvent>& list = scratch.Long;
+        list.clear();
+        for (size_t h = 0; h < heldCount; ++h)
+            list.push_back({held[h], 0});
+        for (const std::unique_ptr<TStaffWindow>& staff : staffs)
+            list.insert(list.end(), staff->Parted.begin() + staff->PartStarts[p],
+                        staff->Parted.begin() + staff->PartStarts[p + 1]);
+        std::stable_sort(list.begin(), list.end(), [](const TSliceEvent& a, const TSliceEvent& b) {
+            if (TMidiEvent::GoesAfter(b.Event, a.Event)) return true;
+            if (TMidiEvent::GoesAfter(a.Event, b.Event)) return false;
+            return a.Slice < b.Slice;
+        });
+        for (size_t i = 0; i < list.size(); ++i)
+            out[i] = list[i].Event;
+        std::vector<TSliceEvent>().swap(list);
+        return;
+    }
+    // Each event's place as one number: the tick made unsigned (so that it orders as the signed tick does),
+    // the rank, the slice and the index in the list (the held events first, slice 0, then each staff's).
+    std::vector<TMidiEvent>& events = scratch.Events;
+    std::vector<uint64_t>& keys = scratch.Keys;
+    events.resize(total);
+    keys.resize(total);
+    size_t n = 0;
+    auto add = [&](const TMidiEvent& event, uint32_t slice) {
+        const uint64_t tick = event.Tick ^ 0x80000000u;
+        const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(event));
+        keys[n] = tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | n;
+        events[n++] = event;
+    };
+    for (size_t h = 0; h < heldCount; ++h)
+        add(held[h], 0);
+    for (const std::unique_ptr<TStaffWindow>& staff : staffs) {
+        for (uint32_t j = staff->PartStarts[p]; j < staff->PartStarts[p + 1]; ++j)
+            add(staff->Parted[j].Event, staff->Parted[j].Slice);
+    }
+    std::sort(keys.begin(), keys.end());
+    for (size_t i = 0; i < total; ++i)
+        out[i] = events[keys[i] & kIndexMask];
+}
+
+}  // namespace
+
+void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
+    const size_t count = static_cast<size_t>(StaffCount());
+    // The outcome is that of the walk in turn (PlaySlicesInTurn): every staff walks a window of slices on
+    // its own, into its own lists, and the events are then put in the order the walk in turn would have
+    // given them, up to the same end. Where the events would overflow the buffer the window is walked again
+    // in turn, so that the same events are lost and every staff stops where it would have stopped.
+    const int64_t room = buffer.GetFreeCapacity();
+    int64_t collected = 0;
+    std::vector<TMidiEvent> heldOver;
+    // Each staff's lists apart from the others', so that threads never write to the same cache line.
+    std::vector<std::unique_ptr<TStaffWindow>> staffs(count);
+    for (std::unique_ptr<TStaffWindow>& staff : staffs) {
+        staff = std::make_unique<TStaffWindow>();
+        staff->Sink.SetKindMask(buffer.GetKindMask());
+        if (buffer.GetFilterMode() == MFB_FILTER_END_LIMIT) staff->Sink.SetEndLimit(buffer.GetFilterTick());
+        staff->Sink.SetCollector(&staff->Made);
+    }
+    std::vector<TStaffMidiPlayerIndex> windowStart(count);
+    std::vector<DWORD> ends;
+    std::vector<TPartScratch> scratch(kWindowSlices + 1);
+    std::vector<size_t> heldEnds(kWindowSlices + 1);
+    std::vector<size_t> offsets(kWindowSlices + 2);
+    std::vector<TMidiEvent> sorted;
+    while (CurrentTick < limit && CurrentTick < kMaxRenderTick) {
+        const DWORD start = CurrentTick;
+        ends.clear();
+        for (DWORD tick = start; ends.size() < kWindowSlices && tick < limit && tick < kMaxRenderTick;) {
+            tick = std::min(tick + kSliceTicks, limit);
+            ends.push_back(tick);
+        }
+        const size_t slices = ends.size();
+        const size_t parts = slices + 1;
+        for (size_t i = 0; i < count; ++i)
+            windowStart[i] = *Cursors[i];
+
+        qsm::ParallelFor(count, [&](size_t i) {
+            TStaffWindow& staff = *staffs[i];
+            TStaffMidiPlayerIndex& cursor = *Cursors[i];
+            staff.Made.clear();
+            staff.SliceEnds.assign(slices, 0);
+            staff.ItemsLeft.assign(slices, 0);
+            for (size_t k = 0; k < slices; ++k) {
+                const bool left = cursor.PlayUntil(staff.Sink, ends[k]);
+                staff.SliceEnds[k] = static_cast<uint32_t>(staff.Made.size());
+                staff.ItemsLeft[k] = left ? 1 : 0;
+                if (!left) {
+                    std::fill(staff.SliceEnds.begin() + static_cast<std::ptrdiff_t>(k), staff.SliceEnds.end(),
+                              staff.SliceEnds[k]);
+                    break;
+                }
+            }
+            // The events by part, each part keeping the order made (a counting sort).
+            staff.Parts.resize(staff.Made.size());
+            staff.PartStarts.assign(parts + 1, 0);
+            for (size_t e = 0; e < staff.Made.size(); ++e) {
+                staff.Parts[e] = static_cast<uint32_t>(PartOf(ends, start, staff.Made[e].Tick));
+                ++staff.PartStarts[staff.Parts[e] + 1];
+            }
+            for (size_t p = 0; p < parts; ++p)
+                staff.PartStarts[p + 1] += staff.PartStarts[p];
+            std::vector<uint32_t> next(staff.PartStarts.begin(), staff.PartStarts.end() - 1);
+            staff.Parted.resize(staff.Made.size());
+            size_t e = 0;
+            for (size_t k = 0; k < slices; ++k) {
+                for (; e < staff.SliceEnds[k]; ++e)
+                    staff.Parted[next[staff.Parts[e]]++] = {staff.Made[e], static_cast<uint32_t>(k)};
+            }
+        });
+
+        // Where the walk in turn would have stopped: the first staff whose events no longer fit, or the first
+        // slice after which no staff has items left.
+        size_t last = slices - 1;
+        bool ended = false;
+        for (size_t k = 0; k < slices && !ended; ++k) {
+            bool any = false;
+            for (size_t i = 0; i < count; ++i) {
+                collected += staffs[i]->SliceEnds[k] - (k > 0 ? staffs[i]->SliceEnds[k - 1] : 0);
+                if (collected > room) {
+                    for (size_t j = 0; j < count; ++j)
+                        *Cursors[j] = windowStart[j];
+                    TMidiSliceCollector inTurn(buffer, std::move(heldOver));
+                    PlaySlicesInTurn(buffer, limit, inTurn);
+                    return;
+                }
+                if (staffs[i]->ItemsLeft[k] != 0) any = true;
+            }
+            if (!any) {
+                last = k;
+                ended = true;
+            }
+        }
+        CurrentTick = ends[last];
+
+        // Every part's events in play order, side by side, each part in its place of the whole.
+        size_t held = 0;
+        for (size_t p = 0; p < parts; ++p) {
+            if (p + 1 < parts) {
+                held = static_cast<size_t>(
+                    std::partition_point(heldOver.begin() + static_cast<std::ptrdiff_t>(held), heldOver.end(),
+                                         [&](const TMidiEvent& e) { return TickBefore(e.Tick, ends[p]); }) -
+                    heldOver.begin());
+            } else {
+                held = heldOver.size();
+            }
+            heldEnds[p] = held;
+            size_t size = held - (p > 0 ? heldEnds[p - 1] : 0);
+            for (const std::unique_ptr<TStaffWindow>& staff : staffs)
+                size += staff->PartStarts[p + 1] - staff->PartStarts[p];
+            offsets[p + 1] = offsets[p] + size;
+        }
+        sorted.resize(offsets[parts]);
+        qsm::ParallelFor(parts, [&](size_t p) {
+            const size_t heldStart = p > 0 ? heldEnds[p - 1] : 0;
+            SortPart(heldOver.data() + heldStart, heldEnds[p] - heldStart, staffs, p,
+                     offsets[p + 1] - offsets[p], scratch[p], sorted.data() + offsets[p]);
+        });
+
+        // The walk in turn hands over the events before the end of each slice, and all at its end.
+        const size_t ready = ended ? sorted.size() : offsets[parts - 1];
+        buffer.AddEvents(sorted.data(), ready);
+        heldOver.assign(sorted.begin() + static_cast<std::ptrdiff_t>(ready), sorted.end());
+        if (ended) return;
+    }
+    buffer.AddEvents(heldOver.data(), heldOver.size());
 }
 
 void TScoreMidiPlayer::RenderToBuffer(TMidiFileBuf& buffer) {

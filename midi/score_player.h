@@ -11,6 +11,7 @@
 #include "score/base/play_state.h"
 
 class TMidiFileBuf;
+class TMidiSliceCollector;
 class TMusicScore;
 class TMusicStaff;
 class TNotatedItem;
@@ -115,6 +116,11 @@ private:
     int StaffCount() const;
     // Set-up of every staff, then slices of 384 ticks up to the limit.
     void PlaySlices(TMidiFileBuf& buffer, DWORD limit);
+    // The slices one after another, every staff in turn in each; false when the walk stopped early (every
+    // staff ended, or the buffer overflowed).
+    bool PlaySlicesInTurn(TMidiFileBuf& buffer, DWORD limit, TMidiSliceCollector& slices);
+    // The same outcome, the staffs walking side by side.
+    void PlayWindows(TMidiFileBuf& buffer, DWORD limit);
 
     TMusicScore* Score = nullptr;
     std::vector<std::unique_ptr<TStaffMidiPlayerIndex>> Cursors;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 DWORD TicksToMs(DWORD tempo, int ticks) {
     if (ticks < 1) return 0;
@@ -395,6 +396,12 @@ TMidiSliceCollector::TMidiSliceCollector(TMidiFileBuf& buffer)
       Active(buffer.GetFilterMode() != MFB_FILTER_START_OFFSET || buffer.GetFilterTick() == 0),
       Room(buffer.GetFreeCapacity()) {
     if (Active) Buffer.SetCollector(&Arrived);
+}
+
+TMidiSliceCollector::TMidiSliceCollector(TMidiFileBuf& buffer, std::vector<TMidiEvent> heldOver)
+    : TMidiSliceCollector(buffer) {
+    HeldOver = std::move(heldOver);
+    Count = static_cast<int64_t>(HeldOver.size());
 }
 
 TMidiSliceCollector::~TMidiSliceCollector() {

@@ -148,6 +148,9 @@ private:
 class TMidiSliceCollector {
 public:
     explicit TMidiSliceCollector(TMidiFileBuf& buffer);
+    // Goes on from a caller that handed over the events before some tick itself: the events at or after it
+    // (in play order) are held over and count as collected.
+    TMidiSliceCollector(TMidiFileBuf& buffer, std::vector<TMidiEvent> heldOver);
     ~TMidiSliceCollector();
     TMidiSliceCollector(const TMidiSliceCollector&) = delete;
     TMidiSliceCollector& operator=(const TMidiSliceCollector&) = delete;
