@@ -32,11 +32,8 @@ int64_t MaxWalkSteps(const TMusicStaff& staff) {
 constexpr DWORD kMaxRenderTick = 0x7FFFFFFFu - kSliceTicks;
 
 void AddController(TMidiFileBuf& buffer, const TStaffPlayState& state, DWORD tick, int number, int value) {
-    TMidiEvent event{};
-    event.Tick = tick;
-    event.SetShortMsg(MIDI_CMD_CONTROLLER, state.GetPort(), state.GetChannel(), number,
-                      std::clamp(value, 0, 127));
-    buffer.AddEvent(event);
+    buffer.AddEvent(MakeShortEvent(tick, MIDI_CMD_CONTROLLER, state.GetPort(), state.GetChannel(), number,
+                                   std::clamp(value, 0, 127)));
 }
 
 }  // namespace
@@ -284,6 +281,8 @@ namespace {
 // Slices that every staff walks on its own before their events are put in order together: few enough to
 // keep the lists small, many enough that the threads seldom wait for each other.
 constexpr size_t kWindowSlices = 1024;
+// Parts of a window put in order by one task.
+constexpr size_t kPartsPerTask = 32;
 
 // An event and the slice of its window in which it was made.
 struct TSliceEvent {
@@ -304,11 +303,12 @@ struct TStaffWindow {
     std::vector<uint32_t> Parts;
 };
 
-// Room to put one part's events in order.
+// Room to put a task's parts in order: the events and their sort keys, part after part, and where each
+// part's next event goes.
 struct TPartScratch {
     std::vector<TMidiEvent> Events;
     std::vector<uint64_t> Keys;
-    std::vector<TSliceEvent> Long;
+    std::vector<size_t> Next;
 };
 
 bool TickBefore(DWORD a, DWORD b) {
@@ -327,55 +327,66 @@ size_t PartOf(const std::vector<DWORD>& ends, DWORD start, DWORD tick) {
     return part;
 }
 
-// Puts part p's events in play order: by tick and rank, then in the order they would have come to a walk of
-// all staffs slice by slice (slice, then staff, then the staff's own order). The events held over from
-// earlier windows came before all others.
-void SortPart(const TMidiEvent* held, size_t heldCount,
-              const std::vector<std::unique_ptr<TStaffWindow>>& staffs, size_t p, size_t total,
-              TPartScratch& scratch, TMidiEvent* out) {
+// Puts parts [first, end) in play order: by tick and rank, then in the order the events would have come to
+// a walk of all staffs slice by slice (slice, then staff, then the staff's own order). The events held over
+// from earlier windows came before all others. A part starts at offsets[p] of the output.
+void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& heldEnds,
+               const std::vector<std::unique_ptr<TStaffWindow>>& staffs, size_t first, size_t end,
+               const std::vector<size_t>& offsets, TPartScratch& scratch, TMidiEvent* out) {
     constexpr int kIndexBits = 19;
     constexpr uint64_t kIndexMask = (uint64_t{1} << kIndexBits) - 1;
     static_assert(kWindowSlices <= 1024, "the slice takes 10 bits of the sort key");
-    if (total > kIndexMask) {
-        std::vector<TSliceEvent>& list = scratch.Long;
-        list.clear();
-        for (size_t h = 0; h < heldCount; ++h)
-            list.push_back({held[h], 0});
-        for (const std::unique_ptr<TStaffWindow>& staff : staffs)
-            list.insert(list.end(), staff->Parted.begin() + staff->PartStarts[p],
-                        staff->Parted.begin() + staff->PartStarts[p + 1]);
+    const size_t base = offsets[first];
+    scratch.Events.resize(offsets[end] - base);
+    scratch.Keys.resize(offsets[end] - base);
+    scratch.Next.assign(offsets.begin() + static_cast<std::ptrdiff_t>(first),
+                        offsets.begin() + static_cast<std::ptrdiff_t>(end));
+    TMidiEvent* events = scratch.Events.data();
+    uint64_t* keys = scratch.Keys.data();
+    size_t* next = scratch.Next.data();
+    // Each event's place as one number: the tick made unsigned (so that it orders as the signed tick does),
+    // the rank, the slice (0 for the held events) and the index in the part. Each staff's events of these
+    // parts lie side by side and are read in order.
+    auto add = [&](size_t p, const TMidiEvent& event, uint32_t slice) {
+        const size_t at = next[p - first]++;
+        const uint64_t tick = event.Tick ^ 0x80000000u;
+        const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(event));
+        keys[at - base] = tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | (at - offsets[p]);
+        events[at - base] = event;
+    };
+    for (size_t p = first; p < end; ++p) {
+        for (size_t h = p > 0 ? heldEnds[p - 1] : 0; h < heldEnds[p]; ++h)
+            add(p, held[h], 0);
+    }
+    for (const std::unique_ptr<TStaffWindow>& staff : staffs) {
+        for (size_t p = first; p < end; ++p) {
+            for (uint32_t j = staff->PartStarts[p]; j < staff->PartStarts[p + 1]; ++j)
+                add(p, staff->Parted[j].Event, staff->Parted[j].Slice);
+        }
+    }
+    for (size_t p = first; p < end; ++p) {
+        const size_t size = offsets[p + 1] - offsets[p];
+        const TMidiEvent* partEvents = events + (offsets[p] - base);
+        uint64_t* partKeys = keys + (offsets[p] - base);
+        TMidiEvent* to = out + offsets[p];
+        if (size <= kIndexMask) {
+            std::sort(partKeys, partKeys + size);
+            for (size_t i = 0; i < size; ++i)
+                to[i] = partEvents[partKeys[i] & kIndexMask];
+            continue;
+        }
+        // A part too long for the index bits: the events, in the list's order, sorted stably.
+        std::vector<TSliceEvent> list(size);
+        for (size_t i = 0; i < size; ++i)
+            list[i] = {partEvents[i], static_cast<uint32_t>(partKeys[i] >> kIndexBits & (kWindowSlices - 1))};
         std::stable_sort(list.begin(), list.end(), [](const TSliceEvent& a, const TSliceEvent& b) {
             if (TMidiEvent::GoesAfter(b.Event, a.Event)) return true;
             if (TMidiEvent::GoesAfter(a.Event, b.Event)) return false;
             return a.Slice < b.Slice;
         });
         for (size_t i = 0; i < list.size(); ++i)
-            out[i] = list[i].Event;
-        std::vector<TSliceEvent>().swap(list);
-        return;
+            to[i] = list[i].Event;
     }
-    // Each event's place as one number: the tick made unsigned (so that it orders as the signed tick does),
-    // the rank, the slice and the index in the list (the held events first, slice 0, then each staff's).
-    std::vector<TMidiEvent>& events = scratch.Events;
-    std::vector<uint64_t>& keys = scratch.Keys;
-    events.resize(total);
-    keys.resize(total);
-    size_t n = 0;
-    auto add = [&](const TMidiEvent& event, uint32_t slice) {
-        const uint64_t tick = event.Tick ^ 0x80000000u;
-        const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(event));
-        keys[n] = tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | n;
-        events[n++] = event;
-    };
-    for (size_t h = 0; h < heldCount; ++h)
-        add(held[h], 0);
-    for (const std::unique_ptr<TStaffWindow>& staff : staffs) {
-        for (uint32_t j = staff->PartStarts[p]; j < staff->PartStarts[p + 1]; ++j)
-            add(staff->Parted[j].Event, staff->Parted[j].Slice);
-    }
-    std::sort(keys.begin(), keys.end());
-    for (size_t i = 0; i < total; ++i)
-        out[i] = events[keys[i] & kIndexMask];
 }
 
 }  // namespace
@@ -399,7 +410,7 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
     }
     std::vector<TStaffMidiPlayerIndex> windowStart(count);
     std::vector<DWORD> ends;
-    std::vector<TPartScratch> scratch(kWindowSlices + 1);
+    std::vector<TPartScratch> scratch(kWindowSlices / kPartsPerTask + 1);
     std::vector<size_t> heldEnds(kWindowSlices + 1);
     std::vector<size_t> offsets(kWindowSlices + 2);
     std::vector<TMidiEvent> sorted;
@@ -491,10 +502,11 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
             offsets[p + 1] = offsets[p] + size;
         }
         sorted.resize(offsets[parts]);
-        qsm::ParallelFor(parts, [&](size_t p) {
-            const size_t heldStart = p > 0 ? heldEnds[p - 1] : 0;
-            SortPart(heldOver.data() + heldStart, heldEnds[p] - heldStart, staffs, p,
-                     offsets[p + 1] - offsets[p], scratch[p], sorted.data() + offsets[p]);
+        // Neighbouring parts go to one thread, which then reads each staff's events in order.
+        qsm::ParallelFor((parts + kPartsPerTask - 1) / kPartsPerTask, [&](size_t task) {
+            const size_t end = std::min(parts, (task + 1) * kPartsPerTask);
+            SortParts(heldOver, heldEnds, staffs, task * kPartsPerTask, end, offsets, scratch[task],
+                      sorted.data());
         });
 
         // The walk in turn hands over the events before the end of each slice, and all at its end.

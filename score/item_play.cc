@@ -31,15 +31,9 @@ int ClampData(int v, int high) {
     return std::clamp(v, 0, high);
 }
 
-void AddShort(TMidiFileBuf& buffer, const TStaffPlayState& state, DWORD tick, int command, int data1,
-              int data2) {
-    TMidiEvent event{};
-    event.Tick = tick;
-    event.SetCommand(command);
-    event.SetChannel(state.GetChannel());
-    event.SetPort(state.GetPort());
-    event.SetData(data1, data2);
-    buffer.AddEvent(event);
+[[gnu::always_inline]] inline void AddShort(TMidiFileBuf& buffer, const TStaffPlayState& state, DWORD tick,
+                                            int command, int data1, int data2) {
+    buffer.AddEvent(MakeShortEvent(tick, command, state.GetPort(), state.GetChannel(), data1, data2));
 }
 
 void AddController(TMidiFileBuf& buffer, const TStaffPlayState& state, DWORD tick, int controller,
@@ -49,13 +43,8 @@ void AddController(TMidiFileBuf& buffer, const TStaffPlayState& state, DWORD tic
 
 // The note-off of a sounding tied note, on the channel and port its note-on went to.
 void EndSoundingTie(TMidiFileBuf& buffer, const TSoundingTie& tie, DWORD tick) {
-    TMidiEvent event{};
-    event.Tick = tick;
-    event.SetCommand(MIDI_CMD_NOTEON);
-    event.SetChannel(tie.ChannelPort & 15);
-    event.SetPort(tie.ChannelPort >> 4);
-    event.SetData(tie.Key, 0);
-    buffer.AddEvent(event);
+    buffer.AddEvent(
+        MakeShortEvent(tick, MIDI_CMD_NOTEON, tie.ChannelPort >> 4, tie.ChannelPort & 15, tie.Key, 0));
 }
 
 // A song note or rest that takes the place of the notes before it ends every sounding tie that it does not

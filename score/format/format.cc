@@ -3,6 +3,7 @@
 #include "score/format/format.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/file_utils.h"
 #include "core/parallel.h"
@@ -325,10 +326,18 @@ void ReformatStaffRange(TMusicStaff& staff, int first, int last) {
 void FormatAllStaffs(TMusicScore* score, bool force) {
     if (!score) return;
     TQSBusyCursor busy;
-    // A staff's pass reads and writes that staff's items only (and reads the score), so the staffs are
-    // formatted side by side. The cursor stays with the calling thread.
-    qsm::ParallelFor(static_cast<size_t>(score->GetStaffCount()), [score, force](size_t i) {
-        TMusicStaff* staff = score->GetStaff(static_cast<int>(i));
-        if (staff && (force || staff->NeedsFormat)) FormatStaff(*staff, -1, -1);
+    std::vector<TMusicStaff*> staffs;
+    for (int i = 0; i < score->GetStaffCount(); ++i) {
+        TMusicStaff* staff = score->GetStaff(i);
+        if (staff && (force || staff->NeedsFormat)) staffs.push_back(staff);
+    }
+    // The threads take the staffs in this order: the longest go first, so that a long staff does not start
+    // last and keep the others waiting for it.
+    std::stable_sort(staffs.begin(), staffs.end(), [](const TMusicStaff* a, const TMusicStaff* b) {
+        return a->GetItemCount() > b->GetItemCount();
     });
+    // A staff's pass reads and writes that staff's items only (and reads the score), so the staffs are
+    // formatted side by side. The cursor stays with the calling thread; with no staff to format, the
+    // workers are not woken.
+    qsm::ParallelFor(staffs.size(), [&staffs](size_t i) { FormatStaff(*staffs[i], -1, -1); });
 }
