@@ -477,21 +477,38 @@ TMusicStaff* ConvertLyricTrack(SMFTrackConverter& c, TSMFData* data, int track, 
     return c.Staff;
 }
 
-void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item) {
+void InsertItemAtTimeFrom(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor) {
+    // The walk of TMusicStaff::InsertItemAtTime, started at the cursor: the items before it end before the
+    // tick, so the walk would pass them without cutting any.
+    if (cursor.Tick >= tick) cursor = TStaffTickCursor();
+    int t = cursor.Tick;
+    int i = cursor.Index;
+    while (t < tick && i < staff->GetLastIndex()) {
+        if (t > tick - 1536) staff->SplitItemAt(i, t, tick);
+        t += staff->GetItem(i)->GetDuration();
+        ++i;
+        if (t < tick) cursor = {i, t};
+    }
+    staff->InsertItem(item, i);
+}
+
+void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor) {
     if (staff == nullptr || item == nullptr) return;
-    int time = 0;
+    if (cursor.Tick >= tick) cursor = TStaffTickCursor();
+    int time = cursor.Tick;
     int at = -1;
-    for (int i = 1; i < staff->GetLastIndex(); ++i) {
+    for (int i = cursor.Index; i < staff->GetLastIndex(); ++i) {
         if (time == tick) {
             at = i;
             break;
         }
         time += staff->GetItem(i)->GetDuration();
         if (time > tick) break;
+        if (time < tick) cursor = {i + 1, time};
     }
     if (at < 0 && time == tick && tick > 0) at = staff->GetLastIndex();
     if (at < 0) {
-        staff->InsertItemAtTime(item, tick);
+        InsertItemAtTimeFrom(staff, tick, item, cursor);
         return;
     }
     // Behind the signatures that stand at the tick, before its first note, rest or chord.
@@ -501,6 +518,11 @@ void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item) {
         ++at;
     }
     staff->InsertItem(item, at);
+}
+
+void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item) {
+    TStaffTickCursor cursor;
+    InsertAtTick(staff, tick, item, cursor);
 }
 
 char* ChannelMaskToText(WORD mask, char* buffer) {

@@ -88,6 +88,18 @@ void NameMidiTrack(SMFTrackConverter& converter);
 // or where the staff's own insertion at a time puts it. The staff takes the item.
 void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item);
 
+// Where a series of insertions at ticks that do not fall may start walking the staff: an item and the tick
+// it starts at; every item before it ends before the tick of the next insertion. A cursor serves one staff
+// while nothing else changes it.
+struct TStaffTickCursor {
+    int Index = 1;
+    int Tick = 0;
+};
+// As the insertion above, walking from the cursor, which it moves on.
+void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor);
+// As TMusicStaff::InsertItemAtTime, walking from the cursor, which it moves on.
+void InsertItemAtTimeFrom(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor);
+
 // "-" for no channel, else runs of channels numbered from 1: "1-3,5", "1,2". The buffer must hold 40 bytes.
 char* ChannelMaskToText(WORD mask, char* buffer);
 

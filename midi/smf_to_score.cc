@@ -346,13 +346,16 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
         InsertAtTick(staff, 0, new TTimeSignatureData(4, 2, tsStandard));
     } else if (!isConductor) {
         int tick = 0;
+        // The signatures come at rising ticks, so each insertion walks on from where the one before stopped.
+        TStaffTickCursor cursor;
         for (int i = 0; i < conductor->GetItemCount(); ++i) {
             if (staff->GetFreeItemSlots() < kMinFreeSlots) break;
             const TNotatedItem* item = conductor->GetItem(i);
             if (item->GetType() == ntTimeSignature) {
                 const auto* ts = static_cast<const TTimeSignatureData*>(item);
                 InsertAtTick(staff, tick,
-                             new TTimeSignatureData(ts->GetBeats(), ts->GetBeatValueExponent(), tsStandard));
+                             new TTimeSignatureData(ts->GetBeats(), ts->GetBeatValueExponent(), tsStandard),
+                             cursor);
             }
             tick += item->GetDuration();
         }
@@ -365,13 +368,15 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
             staff->InsertItemAtTime(new TKeyData(0, 0, 2), 0);
         } else {
             int tick = 0;
+            TStaffTickCursor cursor;
             for (int i = 0; i < conductor->GetItemCount(); ++i) {
                 if (staff->GetFreeItemSlots() < kMinFreeSlots) break;
                 const TNotatedItem* item = conductor->GetItem(i);
                 if (item->GetType() == ntKey) {
                     const auto* key = static_cast<const TKeyData*>(item);
-                    staff->InsertItemAtTime(
-                        new TKeyData(key->GetSharpMask(), key->GetFlatMask(), key->GetTonic()), tick);
+                    InsertItemAtTimeFrom(
+                        staff, tick, new TKeyData(key->GetSharpMask(), key->GetFlatMask(), key->GetTonic()),
+                        cursor);
                 }
                 tick += item->GetDuration();
             }

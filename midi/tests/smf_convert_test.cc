@@ -242,6 +242,38 @@ TEST(SmfConvert, InsertAtTickGoesBeforeTheNoteThatStartsThere) {
     EXPECT_EQ(staff.GetItem(2)->GetDuration(), 96);
 }
 
+TEST(SmfConvert, InsertionsAtRisingTicksWalkOnFromTheCursor) {
+    // Dotted quarters and eighths, so that signatures fall on item starts, inside items and at equal
+    // ticks; the cursor's series must leave the staff as insertions that each walk from the start.
+    auto fill = [](TMusicStaff& staff) {
+        for (int i = 0; i < 200; ++i) {
+            auto* note = new TMusicNote(i % 5, i % 3 == 0 ? dcEighth : dcQuarter);
+            if (i % 3 != 0) note->SetAttribute(naDotted);
+            staff.InsertBeforeLastItem(note);
+        }
+    };
+    TMusicStaff walked;
+    TMusicStaff fromStart;
+    fill(walked);
+    fill(fromStart);
+    TStaffTickCursor signatures;
+    TStaffTickCursor keys;
+    const int ticks[] = {0, 0, 96, 144, 144, 1000, 1536, 4000, 4020, 9000, 30000, 60000};
+    for (int tick : ticks) {
+        InsertAtTick(&walked, tick, new TTimeSignatureData(3, 2), signatures);
+        InsertAtTick(&fromStart, tick, new TTimeSignatureData(3, 2));
+    }
+    for (int tick : ticks) {
+        InsertItemAtTimeFrom(&walked, tick, new TKeyData(0, 0, 2), keys);
+        fromStart.InsertItemAtTime(new TKeyData(0, 0, 2), tick);
+    }
+    ASSERT_EQ(walked.GetItemCount(), fromStart.GetItemCount());
+    for (int i = 0; i < walked.GetItemCount(); ++i) {
+        ASSERT_EQ(walked.GetItem(i)->GetType(), fromStart.GetItem(i)->GetType()) << i;
+        ASSERT_EQ(walked.GetItem(i)->GetDuration(), fromStart.GetItem(i)->GetDuration()) << i;
+    }
+}
+
 TEST(SmfConvert, LyricsInTrailingAndLeadingStyle) {
     auto lyricText = [](TMusicStaff& staff) {
         TQSRFlatRamStream out(256, 256);
