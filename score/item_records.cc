@@ -595,7 +595,8 @@ void RepairVersion24Mark(TMusicNote& note, int V) {
     }
 }
 
-bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth);
+bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth,
+              bool chordSync = true);
 
 TNotatedItem* ReadNote(int V, TQSRStream& in) {
     auto* note = new TMusicNote();
@@ -656,7 +657,7 @@ int TicksWithDots(const TSongNote& note) {
     return NominalTicks(note.GetDur(), note.IsDotted(), note.IsDblDotted(), false);
 }
 
-TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth) {
+TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth, bool sync) {
     const int V = hdr.FormatVersion;
     auto* chord = new TChordData();
     ReadNotePart(*chord, V, in);
@@ -692,12 +693,15 @@ TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth) 
     }
     chord->SortNotes();
     chord->DeleteRepeatedMembers();
+    // A chord that stays a chord (two members or more) may be left for the caller to sync.
+    if (!sync && depth == 0 && V > 20 && chord->GetNoteCount() >= 2) return chord;
     chord->SyncNotes();
     if (V <= 20 && chord->HasSplitStems()) chord->SetArticulationsOnStem(true);
     return chord;
 }
 
-TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& in, int depth) {
+TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& in, int depth,
+                             bool chordSync) {
     const int V = hdr.FormatVersion;
     switch (code) {
         case ntClef:
@@ -721,7 +725,7 @@ TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& 
         case ntRest:
             return ReadRest(V, in);
         case ntChord:
-            return ReadChord(hdr, in, depth);
+            return ReadChord(hdr, in, depth, chordSync);
         case ntSustainPedal:
             return ReadPedal(V, in);
         case ntFlowDirection:
@@ -751,12 +755,12 @@ TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& 
     }
 }
 
-bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth) {
+bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth, bool chordSync) {
     item = nullptr;
     if (in.GetError()) return false;
     int code = ReadSWord(in);
     if (code < 0 || code >= ntItemTypeCount || in.GetError()) return false;
-    TNotatedItem* read = ReadItemOfKind(code, hdr, in, depth);
+    TNotatedItem* read = ReadItemOfKind(code, hdr, in, depth, chordSync);
     if (code == ntRestChord && !read->HasNotes()) {
         auto* rest = new TRestNote();
         rest->CopyFrom(*read);
@@ -960,6 +964,10 @@ void TRestChord::Save(TQSRStream& out) const {
 
 bool ReadNotatedItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item) {
     return ReadItem(hdr, in, item, 0);
+}
+
+bool ReadNotatedItemUnsynced(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item) {
+    return ReadItem(hdr, in, item, 0, false);
 }
 
 TNotatedItem* CreateNotatedItem(int typeCode) {

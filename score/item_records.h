@@ -20,6 +20,11 @@ class TStaffItemRange;
 // chord part comes back as a rest and a chord with one member as that note.
 bool ReadNotatedItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item);
 
+// ReadNotatedItem, except that a chord of two members or more read from a record of version 21 or later
+// comes back without the last step of its reading, the sync of its members (TChordData::SyncNotes): the
+// caller syncs it before anything reads the chord. A reader of many chords syncs them later, side by side.
+bool ReadNotatedItemUnsynced(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item);
+
 // A new item of the kind with its default settings; null for a code outside 0-22.
 TNotatedItem* CreateNotatedItem(int typeCode);
 

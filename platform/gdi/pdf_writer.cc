@@ -5,8 +5,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 namespace qsm::gdi {
 
@@ -16,6 +19,9 @@ namespace {
 constexpr int kDeflateLevel = 5;
 // Type 3 fonts address their glyphs by one-byte codes.
 constexpr size_t kCodesPerFont = 256;
+// Pages whose content may be waiting for its deflating at once: each takes a thread while the caller draws
+// the next page, which takes longer than deflating one.
+constexpr size_t kPagesInFlight = 3;
 
 std::string Deflate(const std::string& data) {
     z_stream z{};
@@ -172,6 +178,7 @@ bool PdfWriter::Open(const std::string& path, double widthPt, double heightPt, d
 }
 
 void PdfWriter::Abandon() {
+    queued_.clear();
     if (file_) std::fclose(file_);
     file_ = nullptr;
 }
@@ -182,7 +189,10 @@ int PdfWriter::NewObject() {
 }
 
 void PdfWriter::BeginObject(int id) {
-    offsets_[static_cast<size_t>(id - 1)] = offset_;
+    if (Queueing())
+        queued_.back().objects.emplace_back(id, queued_.back().after.size());
+    else
+        offsets_[static_cast<size_t>(id - 1)] = offset_;
     std::string s;
     AppendInt(s, id);
     s += " 0 obj\n";
@@ -191,13 +201,20 @@ void PdfWriter::BeginObject(int id) {
 
 void PdfWriter::Write(const char* data, size_t size) {
     if (!file_ || failed_) return;
+    if (Queueing()) {
+        queued_.back().after.append(data, size);
+        return;
+    }
     if (std::fwrite(data, 1, size, file_) != size) failed_ = true;
     offset_ += size;
 }
 
 void PdfWriter::WriteStream(int id, const std::string& dict, const std::string& data, bool compress) {
-    std::string packed;
-    if (compress) packed = Deflate(data);
+    WritePacked(id, dict, data, compress ? Deflate(data) : std::string());
+}
+
+void PdfWriter::WritePacked(int id, const std::string& dict, const std::string& data,
+                            const std::string& packed) {
     // Small streams may not gain as much as the filter's name costs.
     constexpr size_t kFilterName = 19;
     bool packs = !packed.empty() && packed.size() + kFilterName < data.size();
@@ -211,6 +228,34 @@ void PdfWriter::WriteStream(int id, const std::string& dict, const std::string& 
     Write(head);
     Write(body);
     Write("\nendstream\nendobj\n");
+}
+
+void PdfWriter::QueuePageStream(int id, std::string data) {
+    QueuedStream& q = queued_.emplace_back();
+    q.id = id;
+    q.data = std::move(data);
+    const std::string* bytes = &q.data;  // a deque's elements stay where they are
+    try {
+        q.packed = std::async(std::launch::async, [bytes] { return Deflate(*bytes); });
+    } catch (const std::system_error&) {
+        // No thread to be had: deflated when it is written.
+        q.packed = std::async(std::launch::deferred, [bytes] { return Deflate(*bytes); });
+    }
+}
+
+void PdfWriter::WriteQueued(size_t keep) {
+    draining_ = true;
+    while (!queued_.empty()) {
+        QueuedStream& q = queued_.front();
+        if (queued_.size() <= keep && q.packed.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            break;
+        WritePacked(q.id, "", q.data, q.packed.get());
+        for (const auto& [id, at] : q.objects)
+            offsets_[static_cast<size_t>(id - 1)] = offset_ + at;
+        Write(q.after);
+        queued_.pop_front();
+    }
+    draining_ = false;
 }
 
 void PdfWriter::BeginPage() {
@@ -241,7 +286,8 @@ bool PdfWriter::EndPage() {
     content_ += "Q\n";
     inPage_ = false;
     int contents = NewObject();
-    WriteStream(contents, "", content_, true);
+    // Deflated beside the drawing of the next page.
+    QueuePageStream(contents, std::move(content_));
     int page = NewObject();
     BeginObject(page);
     std::string s = "<</Type/Page/Parent 2 0 R/Contents ";
@@ -250,6 +296,7 @@ bool PdfWriter::EndPage() {
     Write(s);
     pages_.push_back(page);
     content_.clear();
+    WriteQueued(kPagesInFlight);
     if (file_ && !failed_ && std::ferror(file_)) failed_ = true;
     return !failed_;
 }
@@ -257,6 +304,7 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
+    WriteQueued(0);
     // Fonts: one font per 256 glyphs of a face, in the order first shown (the same file for the same
     // drawing, wherever the faces are in memory).
     for (const SubFont& sf : subFonts_) {

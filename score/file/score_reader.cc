@@ -11,6 +11,7 @@
 
 #include "core/file_stream.h"
 #include "core/file_utils.h"
+#include "core/parallel.h"
 #include "core/stream.h"
 #include "core/zlib_stream.h"
 #include "platform/kernel/text.h"
@@ -361,9 +362,11 @@ namespace {
 
 // The staff record; with format, the staff's derived marks are computed at once. The load road leaves that
 // to the formatting of every staff that ends it, so that no staff is formatted twice. cut is set when the
-// record holds more items than a staff can and the rest were dropped.
+// record holds more items than a staff can and the rest were dropped. With unsynced given (and no format),
+// the chords of a version 22 or later staff are left to the caller to sync and listed there; older versions
+// read their chords while converting the staff.
 TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format,
-                             bool& cut) {
+                             bool& cut, std::vector<TChordData*>* unsynced = nullptr) {
     const int V = hdr.FormatVersion;
     auto staff = std::make_unique<TMusicStaff>();
     staff->Instrument.Reset();
@@ -386,14 +389,18 @@ TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindo
     staff->ReserveItems(((n + 2) / 100 + 1) * 100 + 1);
     // Versions up to 8 store the boundary bar lines; the staff has its own.
     if (V <= 8 && count >= 1 && !in.GetError()) SkipItem(hdr, in);
+    const bool syncLater = unsynced && !format && V >= 22;
     while (n > 0 && !in.GetError()) {
         --n;
         --stored;
         TNotatedItem* item = nullptr;
-        if (!ReadNotatedItem(hdr, in, item)) {
+        if (!(syncLater ? ReadNotatedItemUnsynced(hdr, in, item) : ReadNotatedItem(hdr, in, item))) {
             in.SetError();
             break;
         }
+        // The chords that the reader left unsynced: those that stay chords.
+        if (syncLater && item->GetType() == ntChord && item->GetNoteCount() >= 2)
+            unsynced->push_back(static_cast<TChordData*>(item));
         staff->InsertBeforeLastItem(item);
     }
     // Records beyond the most a staff can hold are read and dropped, so that the next staff is found.
@@ -491,17 +498,25 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
         score->Selection.CaretPos = ReadSWord(in);
     }
     int n = ReadSWord(in);
+    // The chords of each staff, read without the sync of their members: a chord's sync touches only the
+    // chord and its members, so the staves' chords are synced side by side once every staff is read.
+    std::vector<std::vector<TChordData*>> unsynced;
     for (int i = 0; i < n && !in.GetError(); ++i) {
         // A score has room for 255 staves; a file that claims more is damaged.
         if (i >= kMaxStaves) {
             in.SetError();
             break;
         }
-        TMusicStaff* staff = ReadStaffRecord(hdr, in, statusWindow, format, cut);
+        TMusicStaff* staff =
+            ReadStaffRecord(hdr, in, statusWindow, format, cut, format ? nullptr : &unsynced.emplace_back());
         bool visible = score->GetStaffVisibleBits().Get(i);
         score->AddStaff(staff);
         score->GetStaffVisibleBits().Set(i, visible);
     }
+    qsm::ParallelFor(unsynced.size(), [&unsynced](size_t i) {
+        for (TChordData* chord : unsynced[i])
+            chord->SyncNotes();
+    });
     if (in.GetError() || !score->GetStaffVisibleBits().AnySet() || V < 8) {
         if (score->GetStaffCount() > 0)
             score->SelectStavesByGroup(score->GetStaff(0)->GetGroup(), score->GetStaffVisibleBits());
