@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/gdi.h"
 
@@ -28,23 +29,30 @@ std::string ProgramFontsDir() {
 
 }  // namespace
 
+std::vector<std::string> BundledFontFiles() {
+    std::string dirs[3];
+    if (const char* env = std::getenv("QSM_FONTS_DIR")) dirs[0] = env;
+    dirs[1] = ProgramFontsDir();
+#ifdef QSM_FONTS_SOURCE_DIR
+    dirs[2] = QSM_FONTS_SOURCE_DIR;
+#endif
+    std::vector<std::string> files;
+    for (const std::string& dir : dirs) {
+        if (dir.empty() || !IsFile(dir + "/qsm2stda.ttf")) continue;
+        for (const char* file : {"/qsm2stda.ttf", "/qsm2std.ttf"}) {
+            std::string path = dir + file;
+            if (IsFile(path)) files.push_back(path);
+        }
+        break;
+    }
+    return files;
+}
+
 void RegisterBundledFonts() {
     static std::once_flag once;
     std::call_once(once, [] {
-        std::string dirs[3];
-        if (const char* env = std::getenv("QSM_FONTS_DIR")) dirs[0] = env;
-        dirs[1] = ProgramFontsDir();
-#ifdef QSM_FONTS_SOURCE_DIR
-        dirs[2] = QSM_FONTS_SOURCE_DIR;
-#endif
-        for (const std::string& dir : dirs) {
-            if (dir.empty() || !IsFile(dir + "/qsm2stda.ttf")) continue;
-            for (const char* file : {"/qsm2stda.ttf", "/qsm2std.ttf"}) {
-                std::string path = dir + file;
-                if (IsFile(path)) AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr);
-            }
-            break;
-        }
+        for (const std::string& path : BundledFontFiles())
+            AddFontResourceExA(path.c_str(), FR_PRIVATE, nullptr);
     });
 }
 

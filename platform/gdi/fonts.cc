@@ -16,8 +16,11 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
+#include <thread>
 #include <unordered_map>
 
+#include "platform/gdi/font_setup.h"
 #include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/module.h"
 
@@ -92,6 +95,10 @@ FtOwner* OwnerOf(FT_Face face) {
 FcConfig* g_config = nullptr;
 std::map<std::string, std::shared_ptr<FontFace>>* g_faces = nullptr;
 std::map<std::string, int>* g_private = nullptr;  // private font files and how often each was added
+// Font files that the set-up gave fontconfig ahead of the program's own AddFontResourceExA for them (see
+// StartFontSetup). Matches made while any of them is not yet added by the program would count it: the first
+// match then takes them all back out of fontconfig.
+std::set<std::string>* g_ahead = nullptr;
 
 struct Match {
     std::string file;
@@ -102,14 +109,37 @@ struct Match {
 };
 std::map<std::string, Match>* g_matches = nullptr;
 
-void InitFonts() {
-    if (g_config) return;
+// fontconfig's set-up reads the system's whole font configuration (some fifty files of XML) and its font
+// caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, and with it the
+// adding of the program's private font files and the matching of the faces the program will ask for; the
+// first use of fonts waits for that thread. The thread alone touches fontconfig and this file's state before
+// that wait, so nothing is used by two threads at once.
+struct SetupThread {
+    std::mutex mutex;
+    std::thread thread;
+    bool started = false;
+    // A process that ends before it uses a font still lets the set-up finish rather than end under it.
+    ~SetupThread() { Join(); }
+    void Join() {
+        std::lock_guard lock(mutex);
+        if (thread.joinable()) thread.join();
+    }
+};
+SetupThread g_setup;
+
+void SetUpState() {
     FcInit();
     g_config = FcConfigGetCurrent();
     FT_Init_FreeType(&g_ft);
     g_faces = new std::map<std::string, std::shared_ptr<FontFace>>();
     g_private = new std::map<std::string, int>();
+    g_ahead = new std::set<std::string>();
     g_matches = new std::map<std::string, Match>();
+}
+
+void InitFonts() {
+    g_setup.Join();
+    if (!g_config) SetUpState();
 }
 
 std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
@@ -163,6 +193,15 @@ void ForgetFaces(const std::string& file) {
 
 bool EqualNoCase(const char* a, const char* b) {
     return strcasecmp(a, b) == 0;
+}
+
+// fontconfig cannot drop one application font: the set is made again from the files the program added.
+void RebuildPrivateSet() {
+    FcConfigAppFontClear(g_config);
+    for (auto& [file, n] : *g_private)
+        FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str()));
+    g_ahead->clear();
+    g_matches->clear();
 }
 
 Match FindMatch(const char* family, bool bold, bool italic) {
@@ -362,10 +401,28 @@ int FontFace::AdvanceUnits(unsigned glyph) {
     return static_cast<int>(adv);
 }
 
+void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest> faces) {
+    std::lock_guard fonts(g_fontMutex);
+    std::lock_guard lock(g_setup.mutex);
+    // Once started, the state is the thread's until the first use of fonts: not even looked at here.
+    if (g_setup.started || g_config) return;
+    g_setup.started = true;
+    g_setup.thread = std::thread([files = std::move(fontFiles), faces = std::move(faces)] {
+        SetUpState();
+        for (const std::string& file : files)
+            if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
+                g_ahead->insert(file);
+        for (const FaceRequest& face : faces)
+            FindMatch(face.face.c_str(), face.bold, face.italic);
+    });
+}
+
 bool ResolveFont(Font& font) {
     std::lock_guard lock(g_fontMutex);
     if (font.face) return true;
     InitFonts();
+    // Files added ahead that the program has not added by now must not be matched.
+    if (!g_ahead->empty()) RebuildPrivateSet();
     bool bold = font.lf.lfWeight >= FW_SEMIBOLD;
     bool italic = font.lf.lfItalic != 0;
     Match m = FindMatch(font.lf.lfFaceName, bold, italic);
@@ -631,13 +688,17 @@ int AddFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
     int& count = (*g_private)[path];
     if (count == 0) {
         ForgetFaces(path);  // the file may have changed since it was last loaded
-        if (!FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(path))) {
-            g_private->erase(path);
-            return 0;
+        // A file the set-up added ahead is in fontconfig's set already, and the faces matched so far were
+        // matched with it.
+        if (g_ahead->erase(path) == 0) {
+            if (!FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(path))) {
+                g_private->erase(path);
+                return 0;
+            }
+            g_matches->clear();
         }
     }
     ++count;
-    g_matches->clear();
     return faces;
 }
 
@@ -652,11 +713,7 @@ BOOL RemoveFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
     if (--it->second > 0) return TRUE;
     g_private->erase(it);
     ForgetFaces(path);
-    // fontconfig cannot drop one application font: rebuild the set from the files still added.
-    FcConfigAppFontClear(g_config);
-    for (auto& [file, n] : *g_private)
-        FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str()));
-    g_matches->clear();
+    RebuildPrivateSet();
     return TRUE;
 }
 

@@ -5,8 +5,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 namespace qsm::gdi {
 
@@ -16,6 +19,9 @@ namespace {
 constexpr int kDeflateLevel = 5;
 // Type 3 fonts address their glyphs by one-byte codes.
 constexpr size_t kCodesPerFont = 256;
+// Pages whose content may be waiting for its deflating at once: each takes a thread while the caller draws
+// the next page, which takes longer than deflating one.
+constexpr size_t kPagesInFlight = 3;
 
 std::string Deflate(const std::string& data) {
     z_stream z{};
@@ -31,13 +37,26 @@ std::string Deflate(const std::string& data) {
     return rc == Z_STREAM_END ? out : std::string();
 }
 
-// Writes the decimal digits of u backwards, ending just before end; answers where they begin.
+// Writes the decimal digits of u backwards, ending just before end; answers where they begin. Two digits a
+// step: every number of every page goes through here.
 char* DigitsBefore(char* end, unsigned long long u) {
+    static const char kPairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "505152535455565758596061626364656667686970717273747576777879808182838485868788899091929394959697989"
+        "9";
     char* p = end;
-    do {
-        *--p = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u);
+    while (u >= 100) {
+        const unsigned long long pair = u % 100;
+        u /= 100;
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * pair, 2);
+    }
+    if (u >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * u, 2);
+    } else {
+        *--p = static_cast<char>('0' + u);
+    }
     return p;
 }
 
@@ -111,7 +130,11 @@ bool ReadTrueTypeTables(const PdfFontInfo& info, SfntTables* t) {
 
 }  // namespace
 
-void AppendPdfNumber(std::string& out, double v, int decimals) {
+namespace {
+
+// Writes v with at most `decimals` decimals, no trailing zeros and no exponent backwards, ending just
+// before end; answers where it begins. This runs for every number of every page.
+char* PdfNumberBefore(char* end, double v, int decimals) {
     static const long long kPow10[] = {1,      10,      100,      1000,      10000,
                                        100000, 1000000, 10000000, 100000000, 1000000000};
     decimals = decimals < 0 ? 0 : decimals > 9 ? 9 : decimals;
@@ -121,29 +144,46 @@ void AppendPdfNumber(std::string& out, double v, int decimals) {
     constexpr double kLimit = 4e18;
     s = s > kLimit ? kLimit : s < -kLimit ? -kLimit : s;
     long long n = static_cast<long long>(s < 0 ? s - 0.5 : s + 0.5);
-    // Digits from the last one backwards into a buffer, appended at once: this runs for every number of
-    // every page.
-    char buf[32];
-    char* end = buf + sizeof buf;
     char* p = end;
     bool negative = n < 0;
     unsigned long long u = Magnitude(n);
-    unsigned long long whole = u / static_cast<unsigned long long>(scale);
-    unsigned long long frac = u % static_cast<unsigned long long>(scale);
-    if (frac) {
-        int digits = decimals;
-        while (frac % 10 == 0) {
-            frac /= 10;
-            --digits;
+    unsigned long long whole, frac;
+    if (decimals == 2) {
+        // Coordinates, nearly every number: division by a constant is a multiplication.
+        whole = u / 100;
+        frac = u % 100;
+        if (frac) {
+            if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
+            *--p = static_cast<char>('0' + frac / 10);
+            *--p = '.';
         }
-        for (int i = 0; i < digits; ++i) {
-            *--p = static_cast<char>('0' + frac % 10);
-            frac /= 10;
+    } else {
+        whole = u / static_cast<unsigned long long>(scale);
+        frac = u % static_cast<unsigned long long>(scale);
+        if (frac) {
+            int digits = decimals;
+            while (frac % 10 == 0) {
+                frac /= 10;
+                --digits;
+            }
+            for (int i = 0; i < digits; ++i) {
+                *--p = static_cast<char>('0' + frac % 10);
+                frac /= 10;
+            }
+            *--p = '.';
         }
-        *--p = '.';
     }
     p = DigitsBefore(p, whole);
     if (negative && n != 0) *--p = '-';
+    return p;
+}
+
+}  // namespace
+
+void AppendPdfNumber(std::string& out, double v, int decimals) {
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = PdfNumberBefore(end, v, decimals);
     out.append(p, static_cast<size_t>(end - p));
 }
 
@@ -172,6 +212,7 @@ bool PdfWriter::Open(const std::string& path, double widthPt, double heightPt, d
 }
 
 void PdfWriter::Abandon() {
+    queued_.clear();
     if (file_) std::fclose(file_);
     file_ = nullptr;
 }
@@ -182,7 +223,10 @@ int PdfWriter::NewObject() {
 }
 
 void PdfWriter::BeginObject(int id) {
-    offsets_[static_cast<size_t>(id - 1)] = offset_;
+    if (Queueing())
+        queued_.back().objects.emplace_back(id, queued_.back().after.size());
+    else
+        offsets_[static_cast<size_t>(id - 1)] = offset_;
     std::string s;
     AppendInt(s, id);
     s += " 0 obj\n";
@@ -191,13 +235,20 @@ void PdfWriter::BeginObject(int id) {
 
 void PdfWriter::Write(const char* data, size_t size) {
     if (!file_ || failed_) return;
+    if (Queueing()) {
+        queued_.back().after.append(data, size);
+        return;
+    }
     if (std::fwrite(data, 1, size, file_) != size) failed_ = true;
     offset_ += size;
 }
 
 void PdfWriter::WriteStream(int id, const std::string& dict, const std::string& data, bool compress) {
-    std::string packed;
-    if (compress) packed = Deflate(data);
+    WritePacked(id, dict, data, compress ? Deflate(data) : std::string());
+}
+
+void PdfWriter::WritePacked(int id, const std::string& dict, const std::string& data,
+                            const std::string& packed) {
     // Small streams may not gain as much as the filter's name costs.
     constexpr size_t kFilterName = 19;
     bool packs = !packed.empty() && packed.size() + kFilterName < data.size();
@@ -211,6 +262,34 @@ void PdfWriter::WriteStream(int id, const std::string& dict, const std::string& 
     Write(head);
     Write(body);
     Write("\nendstream\nendobj\n");
+}
+
+void PdfWriter::QueuePageStream(int id, std::string data) {
+    QueuedStream& q = queued_.emplace_back();
+    q.id = id;
+    q.data = std::move(data);
+    const std::string* bytes = &q.data;  // a deque's elements stay where they are
+    try {
+        q.packed = std::async(std::launch::async, [bytes] { return Deflate(*bytes); });
+    } catch (const std::system_error&) {
+        // No thread to be had: deflated when it is written.
+        q.packed = std::async(std::launch::deferred, [bytes] { return Deflate(*bytes); });
+    }
+}
+
+void PdfWriter::WriteQueued(size_t keep) {
+    draining_ = true;
+    while (!queued_.empty()) {
+        QueuedStream& q = queued_.front();
+        if (queued_.size() <= keep && q.packed.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            break;
+        WritePacked(q.id, "", q.data, q.packed.get());
+        for (const auto& [id, at] : q.objects)
+            offsets_[static_cast<size_t>(id - 1)] = offset_ + at;
+        Write(q.after);
+        queued_.pop_front();
+    }
+    draining_ = false;
 }
 
 void PdfWriter::BeginPage() {
@@ -241,7 +320,8 @@ bool PdfWriter::EndPage() {
     content_ += "Q\n";
     inPage_ = false;
     int contents = NewObject();
-    WriteStream(contents, "", content_, true);
+    // Deflated beside the drawing of the next page.
+    QueuePageStream(contents, std::move(content_));
     int page = NewObject();
     BeginObject(page);
     std::string s = "<</Type/Page/Parent 2 0 R/Contents ";
@@ -250,6 +330,7 @@ bool PdfWriter::EndPage() {
     Write(s);
     pages_.push_back(page);
     content_.clear();
+    WriteQueued(kPagesInFlight);
     if (file_ && !failed_ && std::ferror(file_)) failed_ = true;
     return !failed_;
 }
@@ -257,6 +338,7 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
+    WriteQueued(0);
     // Fonts: one font per 256 glyphs of a face, in the order first shown (the same file for the same
     // drawing, wherever the faces are in memory).
     for (const SubFont& sf : subFonts_) {
@@ -523,8 +605,12 @@ void PdfWriter::EndText() {
 }
 
 void PdfWriter::Num(double v) {
-    AppendPdfNumber(content_, v);
-    content_ += ' ';
+    // The number and its space in one append.
+    char buf[32];
+    char* end = buf + sizeof buf;
+    end[-1] = ' ';
+    char* p = PdfNumberBefore(end - 1, v, 2);
+    content_.append(p, static_cast<size_t>(end - p));
 }
 
 void PdfWriter::Op(const char* op) {

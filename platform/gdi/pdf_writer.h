@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <future>
 #include <map>
 #include <string>
 #include <vector>
@@ -144,6 +146,14 @@ private:
     void Write(const char* data, size_t size);
     void Write(const std::string& s) { Write(s.data(), s.size()); }
     void WriteStream(int id, const std::string& dict, const std::string& data, bool compress);
+    // Writes a stream of `data`, or of `packed` (its deflated bytes, empty: none) where that is shorter.
+    void WritePacked(int id, const std::string& dict, const std::string& data, const std::string& packed);
+    // Whether writes go behind the queued page streams instead of into the file.
+    bool Queueing() const { return !queued_.empty() && !draining_; }
+    void QueuePageStream(int id, std::string data);
+    // Writes the oldest queued streams, waiting for their deflating, until at most `keep` are left, then
+    // those of the rest already deflated.
+    void WriteQueued(size_t keep);
     void EndText();
     void FlushPath();
     void Num(double v);  // to the page content
@@ -178,6 +188,19 @@ private:
     std::vector<SubFont> subFonts_;
     std::vector<std::pair<std::string, int>> xobjects_;  // images: name, object
     std::vector<std::pair<std::string, int>> patterns_;
+
+    // Page content streams being deflated on threads of their own while the next pages are drawn, and
+    // what was written after each of them meanwhile: the file gets the same bytes in the same order as if
+    // each page had been deflated when it ended.
+    struct QueuedStream {
+        int id = 0;
+        std::string data;                             // read by the deflating thread: outlives `packed`
+        std::future<std::string> packed;              // waits for that thread when it is destroyed
+        std::string after;                            // written after the stream
+        std::vector<std::pair<int, size_t>> objects;  // objects beginning in `after`, at their place
+    };
+    std::deque<QueuedStream> queued_;
+    bool draining_ = false;
 };
 
 // Appends v to out with at most `decimals` decimals, no trailing zeros and no exponent.

@@ -16,7 +16,9 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
@@ -254,7 +256,49 @@ const PaperSize* FindPaper(short id) {
     return nullptr;
 }
 
+namespace {
+
+// The look that StartPrinterLookup starts, kept for the first ListPrinters.
+struct EarlyLookup {
+    std::mutex mutex;
+    std::thread thread;
+    bool started = false;
+    bool taken = false;
+    std::vector<PrinterInfo> list;
+    // A process that ends before it asks lets the look finish rather than end under it.
+    ~EarlyLookup() {
+        std::lock_guard lock(mutex);
+        if (thread.joinable()) thread.join();
+    }
+};
+EarlyLookup g_early;
+
+std::vector<PrinterInfo> LookAtPrinters();
+
+}  // namespace
+
+void StartPrinterLookup() {
+    std::lock_guard lock(g_early.mutex);
+    if (g_early.started) return;
+    g_early.started = true;
+    g_early.thread = std::thread([] { g_early.list = LookAtPrinters(); });
+}
+
 std::vector<PrinterInfo> ListPrinters() {
+    {
+        std::lock_guard lock(g_early.mutex);
+        if (g_early.started && !g_early.taken) {
+            g_early.taken = true;
+            g_early.thread.join();
+            return std::move(g_early.list);
+        }
+    }
+    return LookAtPrinters();
+}
+
+namespace {
+
+std::vector<PrinterInfo> LookAtPrinters() {
     std::vector<PrinterInfo> out;
     PrinterInfo pdf = PdfPrinter();
     out.push_back(pdf);
@@ -284,6 +328,8 @@ std::vector<PrinterInfo> ListPrinters() {
     if (!any) out[0].isDefault = true;
     return out;
 }
+
+}  // namespace
 
 bool FindPrinter(const std::string& name, PrinterInfo* out) {
     for (PrinterInfo& p : ListPrinters())

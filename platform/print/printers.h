@@ -108,6 +108,10 @@ struct PrinterInfo {
 
 // "PDF file" first, then the CUPS destinations in the order lpstat gives them.
 std::vector<PrinterInfo> ListPrinters();
+// Starts a look at the printers on a thread of its own, so that the programs it asks run beside the rest of a
+// program's start; the first ListPrinters afterwards waits for it and answers its list, later calls look
+// again. Does nothing when a look was started before.
+void StartPrinterLookup();
 // The printer of this name; false when there is none.
 bool FindPrinter(const std::string& name, PrinterInfo* out);
 std::string DefaultPrinterName();

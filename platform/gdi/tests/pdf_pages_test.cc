@@ -1,0 +1,108 @@
+// A PDF of many pages, whose content streams are deflated beside the drawing of the next pages: every
+// object lies where the cross-reference table says, in the order written, and every page holds its own
+// content, whatever else was written while earlier pages waited for their deflating.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/gdi/pdf_writer.h"
+
+namespace {
+
+using qsm::gdi::PdfWriter;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The object `id` of the file: its text from "N 0 obj" on, found by the cross-reference table.
+std::string ObjectAt(const std::string& pdf, int id) {
+    size_t xref = static_cast<size_t>(std::atoll(pdf.c_str() + pdf.rfind("startxref\n") + 10));
+    size_t entry = pdf.find('\n', pdf.find('\n', xref) + 1) + 1 + 20 * static_cast<size_t>(id);
+    size_t at = static_cast<size_t>(std::atoll(pdf.c_str() + entry));
+    return pdf.substr(at, pdf.find("endobj", at) - at);
+}
+
+// The bytes of the stream object `id`, inflated where it says so.
+std::string StreamOf(const std::string& pdf, int id) {
+    std::string obj = ObjectAt(pdf, id);
+    size_t begin = obj.find("stream\n") + 7;
+    std::string body = obj.substr(begin, obj.rfind("\nendstream") - begin);
+    if (obj.find("/FlateDecode") == std::string::npos) return body;
+    std::vector<unsigned char> out(1 << 22);
+    uLongf size = out.size();
+    if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(body.data()), body.size()) != Z_OK)
+        return "(broken)";
+    return std::string(out.begin(), out.begin() + static_cast<long>(size));
+}
+
+TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
+    const std::string path =
+        std::string(::testing::TempDir()) + "/gdi_pdf_pages_" + std::to_string(getpid()) + ".pdf";
+    constexpr int kPages = 12;
+    PdfWriter w;
+    ASSERT_TRUE(w.Open(path, 595, 842, 0.12));
+    std::vector<uint32_t> pixels(64 * 64);
+    for (int p = 0; p < kPages; ++p) {
+        w.BeginPage();
+        w.MoveTo(5000 + p, 7);  // the page's own mark
+        w.LineTo(0, 0);
+        // Pages of different lengths finish their deflating in any order.
+        for (int i = 0; i < (p % 3 + 1) * 4000; ++i) {
+            w.MoveTo(i % 977, p * 10 + i % 13);
+            w.LineTo(i % 31, p);
+        }
+        w.Stroke();
+        // An image object is written while the pages before are still being deflated.
+        if (p % 4 == 1) {
+            for (size_t i = 0; i < pixels.size(); ++i)
+                pixels[i] = static_cast<uint32_t>(i * 2654435761u + p);
+            const double m[6] = {1, 0, 0, 1, 10, 10};
+            w.DrawImage(64, 64, pixels.data(), m);
+        }
+        ASSERT_TRUE(w.EndPage());
+    }
+    ASSERT_TRUE(w.Finish());
+
+    const std::string pdf = ReadFile(path);
+    std::remove(path.c_str());
+    const size_t xref = static_cast<size_t>(std::atoll(pdf.c_str() + pdf.rfind("startxref\n") + 10));
+    const int objects = std::atoi(pdf.c_str() + xref + 7) - 1;
+    size_t previous = 0;
+    for (int id = 1; id <= objects; ++id) {
+        const std::string head = std::to_string(id) + " 0 obj\n";
+        const std::string obj = ObjectAt(pdf, id);
+        ASSERT_EQ(obj.compare(0, head.size(), head), 0) << "object " << id;
+        const size_t at = pdf.find(obj);
+        if (id > 3) {  // 2 and 3 are written at the end
+            EXPECT_GT(at, previous) << "object " << id;
+            previous = at;
+        }
+    }
+    // The page tree lists the pages in order; each page's content holds its own drawing.
+    const std::string tree = ObjectAt(pdf, 2);
+    size_t kid = tree.find("/Kids[") + 6;
+    for (int p = 0; p < kPages; ++p) {
+        const int page = std::atoi(tree.c_str() + kid);
+        kid = tree.find(" R", kid) + 3;
+        const std::string pageObj = ObjectAt(pdf, page);
+        const int contents = std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10);
+        const std::string content = StreamOf(pdf, contents);
+        for (int other = 0; other < kPages; ++other)
+            EXPECT_EQ(content.find(std::to_string(5000 + other) + " 7 m\n") != std::string::npos, other == p)
+                << "page " << p + 1 << ", mark of page " << other + 1;
+        EXPECT_EQ(content.find(" Do ") != std::string::npos, p % 4 == 1) << "page " << p + 1;
+    }
+}
+
+}  // namespace
