@@ -280,7 +280,7 @@ namespace {
 
 // Slices that every staff walks on its own before their events are put in order together: few enough to
 // keep the lists small, many enough that the threads seldom wait for each other.
-constexpr size_t kWindowSlices = 512;
+constexpr size_t kWindowSlices = 1024;
 // Parts of a window put in order by one task.
 constexpr size_t kPartsPerTask = 32;
 
