@@ -12,22 +12,27 @@
 namespace qsm::fuzz {
 
 // Bars that the converted staves reach: the time up to the last event or text, cut into bars by track 0's
-// time signatures (4/4 before the first). A staff holds at most one bar per two of its 32002 items.
+// time signatures (4/4 before the first). A bar longer than a whole note counts once per whole note that it
+// holds, since a note or rest held through it is written as that many tied pieces. A staff holds at most
+// one bar per two of its 32002 items.
 inline uint64_t CountBars(TSMFData& smf, DWORD lastTick) {
     uint64_t bars = 0;
     DWORD from = 0;
     int measure = MeasureTicks(4, 2);
+    const auto wholes = [](int ticks) {
+        return static_cast<uint64_t>(std::max(1, ticks / MeasureTicks(4, 2)));
+    };
     TSMFTrackData* first = smf.GetTrackCount() > 0 ? smf.GetTrack(0) : nullptr;
     for (int i = 0; first != nullptr && i < first->GetEventCount(); ++i) {
         const TMidiEvent& ev = *first->GetEvent(i);
         if (ev.GetKind() != MIDI_KIND_TIMESIG) continue;
         const DWORD tick = std::min<DWORD>(ev.Tick & 0x7FFFFFFF, lastTick);
-        bars += (tick - from) / static_cast<DWORD>(measure);
+        bars += (tick - from) / static_cast<DWORD>(measure) * wholes(measure);
         from = tick;
         // As the time signature item keeps them: 1 to 128 beats, a beat value of a whole to a thirty-second.
         measure = MeasureTicks(std::clamp<int>(ev.Status, 1, 128), std::clamp<int>(ev.Data1, 0, 5));
     }
-    bars += (lastTick - from) / static_cast<DWORD>(measure) + 1;
+    bars += ((lastTick - from) / static_cast<DWORD>(measure) + 1) * wholes(measure);
     return std::min<uint64_t>(bars, 16001);
 }
 

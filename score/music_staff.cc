@@ -3,6 +3,7 @@
 #include "score/music_staff.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 
@@ -511,7 +512,9 @@ public:
 
     int Count() const { return static_cast<int>(Done.size() + Ahead.size()); }
     int GetLastIndex() const { return Count() - 1; }
-    bool IsFull() const { return Count() >= kStaffFullItems; }
+    // Pieces that the pass has planned but not inserted yet count as items.
+    bool IsFull() const { return Count() + Planned >= kStaffFullItems; }
+    void SetPlanned(int pieces) { Planned = pieces; }
     TNotatedItem* Get(int index) const {
         if (index < 0) return nullptr;
         const size_t i = static_cast<size_t>(index);
@@ -548,6 +551,7 @@ private:
 
     std::vector<TNotatedItem*>& Done;
     std::vector<TNotatedItem*> Ahead;
+    int Planned = 0;
 };
 
 template <class List>
@@ -576,11 +580,12 @@ int ItemDurationIn(const List& items, int index) {
     return item ? item->GetDuration() : 0;
 }
 
+// The run's duration; with enough, the walk stops once the total reaches it.
 template <class List>
-int RunDurationIn(const List& items, int index) {
+int RunDurationIn(const List& items, int index, int enough = INT_MAX) {
     if (!IsTimedSongNote(items.Get(index))) return 0;
     int total = ItemDurationIn(items, index);
-    for (int i = index; ItemsCanMerge(items, i, i + 1); ++i)
+    for (int i = index; total < enough && ItemsCanMerge(items, i, i + 1); ++i)
         total += ItemDurationIn(items, i + 1);
     return total;
 }
@@ -652,9 +657,61 @@ void TMusicStaff::SplitItemAt(int index, int itemStart, int splitTime) {
     SplitItemAtIn(items, index, itemStart, splitTime);
 }
 
+namespace {
+
+// What SplitToDurationIn does with a length, worked out without items: the first piece's ticks, the number
+// of pieces and the ticks of all of them (remainders too short for a piece are dropped).
+struct TSplitPlan {
+    int First = 0;
+    int Pieces = 0;
+    int Total = 0;
+};
+
+TSplitPlan PlanSplit(int ticks) {
+    TSplitPlan plan;
+    plan.First = FittingTicks(ticks, false);
+    plan.Pieces = 1;
+    plan.Total = plan.First;
+    int remaining = ticks - plan.First;
+    // Every length from the longest piece up gets the longest piece, so those are counted at once.
+    const int longest = FittingTicks(INT_MAX, false);
+    if (remaining >= longest) {
+        const int whole = remaining / longest;
+        plan.Pieces += whole;
+        plan.Total += whole * longest;
+        remaining -= whole * longest;
+    }
+    while (remaining >= ShortestFittingTicks(false)) {
+        const int piece = FittingTicks(remaining, false);
+        remaining -= piece;
+        plan.Total += piece;
+        ++plan.Pieces;
+    }
+    return plan;
+}
+
+// A run that the regrouping pass has split but not inserted in full: the item at Index is its first
+// continuation and stands for it and the pieces after it, Ticks long in all. Each later item of a long
+// run would otherwise merge all the pieces after it again and split them into the same pieces.
+struct TPlannedRun {
+    int Index = -1;
+    int Ticks = 0;
+};
+
+// Inserts the planned pieces: the same pieces, with the same ties, as splitting the whole run at once.
+void InsertPlannedRun(TItemWalk& items, TPlannedRun& run) {
+    if (run.Index < 0) return;
+    items.SetPlanned(0);
+    SplitToDurationIn(items, run.Index, run.Ticks);
+    run = TPlannedRun();
+}
+
+}  // namespace
+
 void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
     // Every change of this pass is at or just after item i, so it walks the items with TItemWalk.
     TItemWalk items(Items);
+    TPlannedRun planned;
     int beat = BeatTicks(4, 2, compound);
     int t = 0;
     int beatStart = 0;
@@ -670,17 +727,35 @@ void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
             beatStart = t;
             nextBeat = beatStart + beat;
         } else if (IsSplittable(item)) {
-            int run = RunDurationIn(items, i);
-            if (item->GetDuration() < run) MergeRunIn(items, i);
+            // The run from i: its duration counts the planned pieces in; last is the index of its last item.
+            int run = i == planned.Index ? planned.Ticks : item->GetDuration();
+            int last = i;
+            while (ItemsCanMerge(items, last, last + 1)) {
+                ++last;
+                run += last == planned.Index ? planned.Ticks : ItemDurationIn(items, last);
+            }
+            // A planned run that this run does not reach is inserted before anything moves in front of it.
+            if (planned.Index > last) InsertPlannedRun(items, planned);
+            if (item->GetDuration() < run) {
+                // Merging deletes the planned pieces with the items of the run before its last.
+                if (planned.Index >= 0) {
+                    planned = TPlannedRun();
+                    items.SetPlanned(0);
+                }
+                items.Delete(i, last - 1);
+                item = items.Get(i);
+            }
             const TNotatedItem* next = items.Get(i + 1);
             if (next && next->GetType() == ntRest) {
-                int restRun = RunDurationIn(items, i + 1);
                 // Ticks from the end of this run to the next beat boundary (a run may exceed 32 beats).
                 int gap = (32 * beat - (run + t - beatStart)) % beat;
                 if (gap < 0) gap += beat;
+                // Only a rest run shorter than the gap matters here: a long one is not walked to its end.
+                int restRun = RunDurationIn(items, i + 1, gap);
                 gap = std::min(gap, restRun);
                 if (gap >= maxGap) gap = 0;
                 if (gap > 0) {
+                    restRun = RunDurationIn(items, i + 1);
                     MergeRunIn(items, i + 1);
                     restRun -= gap;
                     if (restRun == 0) {
@@ -691,8 +766,26 @@ void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
                     run += gap;
                 }
             }
-            SplitToDurationIn(items, i, run);
-            if (beatStart < t) SplitItemAtIn(items, i, t, nextBeat);
+            const TSplitPlan plan = PlanSplit(run);
+            // Notes and rests continue alike piece after piece, so a long run is split into its first piece
+            // and one continuation standing for the rest, when all of its pieces fit into the staff.
+            if ((type == ntNote || type == ntRest) && plan.Pieces > 2 &&
+                items.Count() + plan.Pieces - 1 <= kStaffFullItems) {
+                SetDurationFromTicks(*item, run, false);
+                TNotatedItem* continuation = MakeTiedContinuation(*item);
+                SetDurationFromTicks(*continuation, run - plan.First, false);
+                items.Insert(continuation, i + 1);
+                planned.Index = i + 1;
+                planned.Ticks = plan.Total - plan.First;
+                items.SetPlanned(plan.Pieces - 2);
+            } else {
+                SplitToDurationIn(items, i, run);
+            }
+            if (beatStart < t) {
+                const int before = items.Count();
+                SplitItemAtIn(items, i, t, nextBeat);
+                if (planned.Index >= 0) planned.Index += items.Count() - before;
+            }
         }
         t += ItemDurationIn(items, i);
         while (nextBeat <= t && beat > 0) {
@@ -701,6 +794,7 @@ void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
         }
         items.Advance();
     }
+    InsertPlannedRun(items, planned);
 }
 
 void TMusicStaff::TruncateAtTime(int ticks) {

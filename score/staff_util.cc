@@ -29,9 +29,12 @@ int ShortestFittingTicks(bool allowTriplets) {
     return CandidateTicks(dc64th, allowTriplets ? kTriplet : kPlain);
 }
 
-int SetDurationFromTicks(TNotatedItem& item, int ticks, bool allowTriplets) {
-    int code = 0;
-    CandidateKind kind = kDotted;
+namespace {
+
+// The longest candidate not above ticks (code and kind), or the shortest candidate.
+void FindFittingCandidate(int ticks, bool allowTriplets, int& code, CandidateKind& kind) {
+    code = 0;
+    kind = kDotted;
     while (CandidateTicks(code, kind) > ticks) {
         if (kind == kDotted) {
             kind = kPlain;
@@ -45,6 +48,21 @@ int SetDurationFromTicks(TNotatedItem& item, int ticks, bool allowTriplets) {
             break;
         }
     }
+}
+
+}  // namespace
+
+int FittingTicks(int ticks, bool allowTriplets) {
+    int code = 0;
+    CandidateKind kind = kDotted;
+    FindFittingCandidate(ticks, allowTriplets, code, kind);
+    return CandidateTicks(code, kind);
+}
+
+int SetDurationFromTicks(TNotatedItem& item, int ticks, bool allowTriplets) {
+    int code = 0;
+    CandidateKind kind = kDotted;
+    FindFittingCandidate(ticks, allowTriplets, code, kind);
     const bool dotted = kind == kDotted;
     if (!item.IsSongNote()) return CandidateTicks(code, kind);
     auto& song = static_cast<TSongNote&>(item);

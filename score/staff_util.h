@@ -11,6 +11,8 @@ int TimeSignatureBeatTicks(const TTimeSignatureData& timeSignature, bool compoun
 
 // The shortest length SetDurationFromTicks can give (the sixty-fourth, or its triplet when allowed).
 int ShortestFittingTicks(bool allowTriplets);
+// The ticks that SetDurationFromTicks gives for a length, without an item.
+int FittingTicks(int ticks, bool allowTriplets);
 // Gives a note, rest or chord the longest candidate duration not above ticks; returns its ticks. Lengths
 // below the shortest candidate get the shortest one.
 int SetDurationFromTicks(TNotatedItem& item, int ticks, bool allowTriplets);

@@ -301,6 +301,68 @@ TEST(StaffImportTest, RegroupImportedRestsMovesRestTimeToTheBeat) {
     EXPECT_EQ(staff.GetDurationBetween(staff.GetLastIndex(), 0, 0), 768);
 }
 
+// A run of tied dotted wholes after an eighth: the run starts off the beat, so its first piece is cut at the
+// beat; the rest after it is taken up to the beat. Length and notes: as splitting the whole run at once.
+TMusicStaff* MakeLongTiedRun(int runNotes, int fillers) {
+    auto* staff = new TMusicStaff();
+    staff->InsertBeforeLastItem(new TMusicNote(0, dcEighth));
+    for (int i = 0; i < runNotes; ++i) {
+        auto* note = new TMusicNote(2, dcWhole, i + 1 < runNotes ? AttributeBit(naTie) : 0);
+        note->SetAttribute(naDotted);
+        staff->InsertBeforeLastItem(note);
+    }
+    if (fillers == 0) staff->InsertBeforeLastItem(new TRestNote(dcEighth));
+    for (int i = 0; i < fillers; ++i)
+        staff->InsertBeforeLastItem(new TMusicNote(4, dcQuarter));
+    return staff;
+}
+
+int StaffTicks(const TMusicStaff& staff) {
+    int sum = 0;
+    for (int i = 0; i < staff.GetItemCount(); ++i)
+        sum += staff.GetItem(i)->GetDuration();
+    return sum;
+}
+
+bool IsTied(const TNotatedItem* item) {
+    return static_cast<const TMusicNote*>(item)->HasAttribute(naTie);
+}
+
+TEST(StaffImportTest, RegroupImportedRestsSplitsLongTiedRuns) {
+    const int runNotes = 300;
+    std::unique_ptr<TMusicStaff> staff(MakeLongTiedRun(runNotes, 0));
+    const int before = StaffTicks(*staff);
+    staff->RegroupImportedRests(false, 192);
+    // The eighth, the run cut at the first beat, then dotted wholes on the beat; the rest went into the run.
+    ASSERT_EQ(staff->GetItemCount(), runNotes + 4);
+    EXPECT_EQ(StaffTicks(*staff), before);
+    EXPECT_EQ(staff->GetItem(2)->GetDuration(), 96);
+    for (int i = 3; i < staff->GetLastIndex(); ++i) {
+        ASSERT_EQ(staff->GetItem(i)->GetType(), ntNote);
+        EXPECT_EQ(staff->GetItem(i)->GetDuration(), 1152);
+        EXPECT_EQ(staff->GetItem(i)->GetStaffPos(), 2);
+    }
+    for (int i = 2; i < staff->GetLastIndex(); ++i)
+        EXPECT_EQ(IsTied(staff->GetItem(i)), i + 1 < staff->GetLastIndex()) << i;
+
+    // A staff that fills up while the run's pieces are being made still gets every piece of the run: the
+    // cut at the beat takes the last two free items.
+    const int fillers = kStaffFullItems - 5 - 50;
+    staff.reset(MakeLongTiedRun(50, fillers));
+    const int filledBefore = StaffTicks(*staff);
+    staff->RegroupImportedRests(false, 192);
+    ASSERT_EQ(staff->GetItemCount(), kStaffFullItems);
+    EXPECT_EQ(StaffTicks(*staff), filledBefore);
+    const int durations[] = {96, 768, 288};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(staff->GetItem(2 + i)->GetDuration(), durations[i]);
+    for (int i = 5; i < 5 + 49; ++i)
+        EXPECT_EQ(staff->GetItem(i)->GetDuration(), 1152);
+    EXPECT_TRUE(IsTied(staff->GetItem(5 + 47)));
+    EXPECT_FALSE(IsTied(staff->GetItem(5 + 48)));
+    EXPECT_EQ(staff->GetItem(5 + 49)->GetStaffPos(), 4);
+}
+
 TEST(StaffImportTest, RegroupImportedRestsStopsWhenTheStaffIsFull) {
     // Every quarter starts half a beat late, so each is cut at the beat it crosses until the staff is full;
     // the items the pass did not reach stay as they were, in order, and no time is lost.
