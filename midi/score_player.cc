@@ -427,7 +427,9 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
 
         qsm::ParallelFor(count, [&](size_t i) {
             TStaffWindow& staff = *staffs[i];
-            TStaffMidiPlayerIndex& cursor = *Cursors[i];
+            // The walk changes the cursor at every item: a copy on this thread's stack shares no cache line
+            // with the cursors that other threads change.
+            TStaffMidiPlayerIndex cursor = *Cursors[i];
             staff.Made.clear();
             staff.SliceEnds.assign(slices, 0);
             staff.ItemsLeft.assign(slices, 0);
@@ -441,6 +443,7 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
                     break;
                 }
             }
+            *Cursors[i] = cursor;
             // The events by task, appended in the order made.
             staff.PartCounts.assign(parts, 0);
             staff.Tasks.resize(tasks);
