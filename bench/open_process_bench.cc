@@ -101,10 +101,7 @@ double OpenOnce(const std::string& file, const std::string& captionPart, qsm::be
     if (!idle.WaitForLine(pid, &line)) return -1;
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     *peakKb = PeakRssKb(pid);
-    *cpuMs = qsm::bench::RunningCpuMs(pid);
-    kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    *cpuMs = qsm::bench::KillAndReapCpuMs(pid);
     if (line.find(captionPart) == std::string::npos) return -1;
     return seconds;
 }

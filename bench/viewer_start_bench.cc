@@ -171,10 +171,7 @@ void BM_ProcessStartToFirstIdle(benchmark::State& state) {
             state.SkipWithError("the viewer ended before its first idle queue");
             break;
         }
-        cpu += qsm::bench::RunningCpuMs(pid);
-        kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
+        cpu += qsm::bench::KillAndReapCpuMs(pid);
     }
     state.counters["cpu_ms"] = cpu / static_cast<double>(std::max<int64_t>(state.iterations(), 1));
 }

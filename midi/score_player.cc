@@ -284,23 +284,23 @@ constexpr size_t kWindowSlices = 1024;
 // Parts of a window put in order by one task.
 constexpr size_t kPartsPerTask = 32;
 
-// An event and the slice of its window in which it was made.
+// An event and the slice of its window in which it was made (with its part within a task above bit 16).
 struct TSliceEvent {
     TMidiEvent Event;
     uint32_t Slice;
 };
 
 // One staff's walk over a window: the events in the order made, and per slice the end of its events there
-// and whether items were left after it; then the events by part (the slice whose end is the first after
-// their tick, or one more part for those at or after the window's end), each part in the order made.
+// and whether items were left after it. Then the number of events of each part (the slice whose end is the
+// first after their tick, or one more part for those at or after the window's end), and the events in the
+// order made for each task of neighbouring parts, each with its slice and its part within the task.
 struct TStaffWindow {
     TMidiFileBuf Sink{0};
     std::vector<TMidiEvent> Made;
     std::vector<uint32_t> SliceEnds;
     std::vector<uint8_t> ItemsLeft;
-    std::vector<TSliceEvent> Parted;
-    std::vector<uint32_t> PartStarts;
-    std::vector<uint32_t> Parts;
+    std::vector<uint32_t> PartCounts;
+    std::vector<std::vector<TSliceEvent>> Tasks;
 };
 
 // Room to put a task's parts in order: the events and their sort keys, part after part, and where each
@@ -359,10 +359,8 @@ void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& h
             add(p, held[h], 0);
     }
     for (const std::unique_ptr<TStaffWindow>& staff : staffs) {
-        for (size_t p = first; p < end; ++p) {
-            for (uint32_t j = staff->PartStarts[p]; j < staff->PartStarts[p + 1]; ++j)
-                add(p, staff->Parted[j].Event, staff->Parted[j].Slice);
-        }
+        for (const TSliceEvent& made : staff->Tasks[first / kPartsPerTask])
+            add(first + (made.Slice >> 16), made.Event, made.Slice & 0xFFFF);
     }
     for (size_t p = first; p < end; ++p) {
         const size_t size = offsets[p + 1] - offsets[p];
@@ -423,12 +421,15 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
         }
         const size_t slices = ends.size();
         const size_t parts = slices + 1;
+        const size_t tasks = (parts + kPartsPerTask - 1) / kPartsPerTask;
         for (size_t i = 0; i < count; ++i)
             windowStart[i] = *Cursors[i];
 
         qsm::ParallelFor(count, [&](size_t i) {
             TStaffWindow& staff = *staffs[i];
-            TStaffMidiPlayerIndex& cursor = *Cursors[i];
+            // The walk changes the cursor at every item: a copy on this thread's stack shares no cache line
+            // with the cursors that other threads change.
+            TStaffMidiPlayerIndex cursor = *Cursors[i];
             staff.Made.clear();
             staff.SliceEnds.assign(slices, 0);
             staff.ItemsLeft.assign(slices, 0);
@@ -442,21 +443,20 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
                     break;
                 }
             }
-            // The events by part, each part keeping the order made (a counting sort).
-            staff.Parts.resize(staff.Made.size());
-            staff.PartStarts.assign(parts + 1, 0);
-            for (size_t e = 0; e < staff.Made.size(); ++e) {
-                staff.Parts[e] = static_cast<uint32_t>(PartOf(ends, start, staff.Made[e].Tick));
-                ++staff.PartStarts[staff.Parts[e] + 1];
-            }
-            for (size_t p = 0; p < parts; ++p)
-                staff.PartStarts[p + 1] += staff.PartStarts[p];
-            std::vector<uint32_t> next(staff.PartStarts.begin(), staff.PartStarts.end() - 1);
-            staff.Parted.resize(staff.Made.size());
+            *Cursors[i] = cursor;
+            // The events by task, appended in the order made.
+            staff.PartCounts.assign(parts, 0);
+            staff.Tasks.resize(tasks);
+            for (std::vector<TSliceEvent>& task : staff.Tasks)
+                task.clear();
             size_t e = 0;
             for (size_t k = 0; k < slices; ++k) {
-                for (; e < staff.SliceEnds[k]; ++e)
-                    staff.Parted[next[staff.Parts[e]]++] = {staff.Made[e], static_cast<uint32_t>(k)};
+                for (; e < staff.SliceEnds[k]; ++e) {
+                    const size_t p = PartOf(ends, start, staff.Made[e].Tick);
+                    ++staff.PartCounts[p];
+                    staff.Tasks[p / kPartsPerTask].push_back(
+                        {staff.Made[e], static_cast<uint32_t>(k | (p % kPartsPerTask) << 16)});
+                }
             }
         });
 
@@ -498,12 +498,12 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
             heldEnds[p] = held;
             size_t size = held - (p > 0 ? heldEnds[p - 1] : 0);
             for (const std::unique_ptr<TStaffWindow>& staff : staffs)
-                size += staff->PartStarts[p + 1] - staff->PartStarts[p];
+                size += staff->PartCounts[p];
             offsets[p + 1] = offsets[p] + size;
         }
         sorted.resize(offsets[parts]);
         // Neighbouring parts go to one thread, which then reads each staff's events in order.
-        qsm::ParallelFor((parts + kPartsPerTask - 1) / kPartsPerTask, [&](size_t task) {
+        qsm::ParallelFor(tasks, [&](size_t task) {
             const size_t end = std::min(parts, (task + 1) * kPartsPerTask);
             SortParts(heldOver, heldEnds, staffs, task * kPartsPerTask, end, offsets, scratch[task],
                       sorted.data());

@@ -596,7 +596,7 @@ void RepairVersion24Mark(TMusicNote& note, int V) {
 }
 
 bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth,
-              bool chordSync = true);
+              TChordData** unfinished = nullptr);
 
 TNotatedItem* ReadNote(int V, TQSRStream& in) {
     auto* note = new TMusicNote();
@@ -657,7 +657,49 @@ int TicksWithDots(const TSongNote& note) {
     return NominalTicks(note.GetDur(), note.IsDotted(), note.IsDblDotted(), false);
 }
 
-TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth, bool sync) {
+// The steps of reading a chord after its members: their order, their stem settings, members that repeat
+// the one before them dropped, and the sync.
+void FinishChord(TChordData& chord, int V) {
+    chord.SortNotes();
+    int n = chord.GetNoteCount();
+    if (n == 0) return;
+    // Member stems follow the chord: with split stems the down-stem group comes first.
+    TMusicNote* first = chord.GetNote(0);
+    if (chord.HasSplitStems()) {
+        int firstTicks = TicksWithDots(*first);
+        first->SetStemSetting(2);
+        bool up = false;
+        for (int i = 1; i < n; ++i) {
+            TMusicNote* m = chord.GetNote(i);
+            if (!up && (m->GetStemSetting() == 1 || TicksWithDots(*m) != firstTicks)) up = true;
+            m->SetStemSetting(up ? 1 : 2);
+        }
+    } else {
+        for (int i = 1; i < n; ++i)
+            chord.GetNote(i)->SetStemSetting(first->GetStemSetting());
+    }
+    chord.SortNotes();
+    chord.DeleteRepeatedMembers();
+    chord.SyncNotes();
+    if (V <= 20 && chord.HasSplitStems()) chord.SetArticulationsOnStem(true);
+}
+
+// Two members or more, no two on one staff position: no member repeats another, so the chord keeps every
+// member whatever its finishing does, and stays a chord.
+bool KeepsEveryMember(const TChordData& chord) {
+    const int n = chord.GetNoteCount();
+    if (n < 2) return false;
+    for (int i = 1; i < n; ++i) {
+        const int p = chord.GetNote(i)->GetStaffPos();
+        for (int j = 0; j < i; ++j)
+            if (chord.GetNote(j)->GetStaffPos() == p) return false;
+    }
+    return true;
+}
+
+// With unfinished given, a chord of the staff (depth 0) that keeps every member is returned before its
+// finishing and named there.
+TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth, TChordData** unfinished) {
     const int V = hdr.FormatVersion;
     auto* chord = new TChordData();
     ReadNotePart(*chord, V, in);
@@ -673,35 +715,16 @@ TNotatedItem* ReadChord(const TScoreFileHeader& hdr, TQSRStream& in, int depth, 
         RepairVersion24Mark(*member, V);
         chord->AppendNoteRaw(member);
     }
-    chord->SortNotes();
-    int n = chord->GetNoteCount();
-    if (n == 0) return chord;
-    // Member stems follow the chord: with split stems the down-stem group comes first.
-    TMusicNote* first = chord->GetNote(0);
-    if (chord->HasSplitStems()) {
-        int firstTicks = TicksWithDots(*first);
-        first->SetStemSetting(2);
-        bool up = false;
-        for (int i = 1; i < n; ++i) {
-            TMusicNote* m = chord->GetNote(i);
-            if (!up && (m->GetStemSetting() == 1 || TicksWithDots(*m) != firstTicks)) up = true;
-            m->SetStemSetting(up ? 1 : 2);
-        }
-    } else {
-        for (int i = 1; i < n; ++i)
-            chord->GetNote(i)->SetStemSetting(first->GetStemSetting());
+    if (unfinished && depth == 0 && KeepsEveryMember(*chord)) {
+        *unfinished = chord;
+        return chord;
     }
-    chord->SortNotes();
-    chord->DeleteRepeatedMembers();
-    // A chord that stays a chord (two members or more) may be left for the caller to sync.
-    if (!sync && depth == 0 && V > 20 && chord->GetNoteCount() >= 2) return chord;
-    chord->SyncNotes();
-    if (V <= 20 && chord->HasSplitStems()) chord->SetArticulationsOnStem(true);
+    FinishChord(*chord, V);
     return chord;
 }
 
 TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& in, int depth,
-                             bool chordSync) {
+                             TChordData** unfinished) {
     const int V = hdr.FormatVersion;
     switch (code) {
         case ntClef:
@@ -725,7 +748,7 @@ TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& 
         case ntRest:
             return ReadRest(V, in);
         case ntChord:
-            return ReadChord(hdr, in, depth, chordSync);
+            return ReadChord(hdr, in, depth, unfinished);
         case ntSustainPedal:
             return ReadPedal(V, in);
         case ntFlowDirection:
@@ -755,12 +778,13 @@ TNotatedItem* ReadItemOfKind(int code, const TScoreFileHeader& hdr, TQSRStream& 
     }
 }
 
-bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth, bool chordSync) {
+bool ReadItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item, int depth,
+              TChordData** unfinished) {
     item = nullptr;
     if (in.GetError()) return false;
     int code = ReadSWord(in);
     if (code < 0 || code >= ntItemTypeCount || in.GetError()) return false;
-    TNotatedItem* read = ReadItemOfKind(code, hdr, in, depth, chordSync);
+    TNotatedItem* read = ReadItemOfKind(code, hdr, in, depth, unfinished);
     if (code == ntRestChord && !read->HasNotes()) {
         auto* rest = new TRestNote();
         rest->CopyFrom(*read);
@@ -966,8 +990,17 @@ bool ReadNotatedItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*&
     return ReadItem(hdr, in, item, 0);
 }
 
-bool ReadNotatedItemUnsynced(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item) {
-    return ReadItem(hdr, in, item, 0, false);
+bool ReadNotatedItemUnfinished(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item,
+                               TChordData*& unfinished) {
+    unfinished = nullptr;
+    TChordData* chord = nullptr;
+    if (!ReadItem(hdr, in, item, 0, &chord)) return false;
+    unfinished = chord;
+    return true;
+}
+
+void FinishReadingChord(TChordData& chord, const TScoreFileHeader& hdr) {
+    FinishChord(chord, hdr.FormatVersion);
 }
 
 TNotatedItem* CreateNotatedItem(int typeCode) {

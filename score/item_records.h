@@ -13,6 +13,7 @@ class TNotatedItem;
 class TLyricText;
 class TMusicStaff;
 class TStaffItemRange;
+class TChordData;
 
 // Reads one item record (type code and fields). True with item set to a new item that the caller owns;
 // false with item null when the stream was already in error, the type code lies outside 0-22, a chord
@@ -20,10 +21,14 @@ class TStaffItemRange;
 // chord part comes back as a rest and a chord with one member as that note.
 bool ReadNotatedItem(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item);
 
-// ReadNotatedItem, except that a chord of two members or more read from a record of version 21 or later
-// comes back without the last step of its reading, the sync of its members (TChordData::SyncNotes): the
-// caller syncs it before anything reads the chord. A reader of many chords syncs them later, side by side.
-bool ReadNotatedItemUnsynced(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item);
+// ReadNotatedItem for a reader that finishes chords later, side by side: a chord of two members or more, no
+// two on one staff position, comes back before the steps of its reading that follow its members (their
+// order and stem settings, the sync; see FinishReadingChord) and is named in unfinished (else null). The
+// caller finishes it before anything reads the chord.
+bool ReadNotatedItemUnfinished(const TScoreFileHeader& hdr, TQSRStream& in, TNotatedItem*& item,
+                               TChordData*& unfinished);
+// The steps that ReadNotatedItemUnfinished left out, with the header the chord was read under.
+void FinishReadingChord(TChordData& chord, const TScoreFileHeader& hdr);
 
 // A new item of the kind with its default settings; null for a code outside 0-22.
 TNotatedItem* CreateNotatedItem(int typeCode);

@@ -122,7 +122,7 @@ TEST_F(ScorePlayerThreads, SameBufferAsOneThread) {
     ExpectSame(Render(score, 6, 0), one);
 }
 
-// A buffer that overflows in the second window of slices: the same events are lost and every staff stops
+// A buffer that overflows after the first windows of slices: the same events are lost and every staff stops
 // where it stops on one thread.
 TEST_F(ScorePlayerThreads, SameOverflowAsOneThread) {
     const int blocks = 40;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -110,19 +111,48 @@ struct Match {
 std::map<std::string, Match>* g_matches = nullptr;
 
 // fontconfig's set-up reads the system's whole font configuration (some fifty files of XML) and its font
-// caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, and with it the
-// adding of the program's private font files and the matching of the faces the program will ask for; the
-// first use of fonts waits for that thread. The thread alone touches fontconfig and this file's state before
-// that wait, so nothing is used by two threads at once.
+// caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, with the adding
+// of the program's private font files, and then matches the faces the program will ask for, one by one. The
+// first use of fonts waits until the set-up proper is done (from then on the state is the main thread's); a
+// face the thread is to match is waited for until the thread has matched it. Meanwhile both threads may match
+// faces: fontconfig matches from several threads at once; anything that changes fontconfig's set of fonts
+// first waits for the thread to end.
 struct SetupThread {
-    std::mutex mutex;
+    std::mutex mutex;  // guards the members below but the thread's own work
+    std::condition_variable changed;
     std::thread thread;
     bool started = false;
-    // A process that ends before it uses a font still lets the set-up finish rather than end under it.
-    ~SetupThread() { Join(); }
-    void Join() {
-        std::lock_guard lock(mutex);
-        if (thread.joinable()) thread.join();
+    bool stateReady = false;
+    std::set<std::string> pending;         // faces the thread has still to match
+    std::map<std::string, Match> matched;  // faces it matched that the program has not asked for yet
+
+    // A process that ends before it uses a font lets the set-up end rather than end under it.
+    ~SetupThread() { Stop(); }
+    void WaitForState() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return !started || stateReady; });
+    }
+    // The thread's match of the face, waited for while it is still to come; false when the thread has none.
+    bool Take(const std::string& key, Match* m) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return pending.count(key) == 0; });
+        auto it = matched.find(key);
+        if (it == matched.end()) return false;
+        *m = std::move(it->second);
+        matched.erase(it);
+        return true;
+    }
+    // Before fontconfig's set of fonts changes: the thread ends after the face it is matching, and what it
+    // matched is of no use any more.
+    void Stop() {
+        std::thread t;
+        {
+            std::lock_guard lock(mutex);
+            pending.clear();
+            matched.clear();
+            t = std::move(thread);
+        }
+        if (t.joinable()) t.join();
     }
 };
 SetupThread g_setup;
@@ -138,7 +168,7 @@ void SetUpState() {
 }
 
 void InitFonts() {
-    g_setup.Join();
+    g_setup.WaitForState();
     if (!g_config) SetUpState();
 }
 
@@ -197,6 +227,7 @@ bool EqualNoCase(const char* a, const char* b) {
 
 // fontconfig cannot drop one application font: the set is made again from the files the program added.
 void RebuildPrivateSet() {
+    g_setup.Stop();
     FcConfigAppFontClear(g_config);
     for (auto& [file, n] : *g_private)
         FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str()));
@@ -204,10 +235,12 @@ void RebuildPrivateSet() {
     g_matches->clear();
 }
 
-Match FindMatch(const char* family, bool bold, bool italic) {
-    std::string key = std::string(family) + (bold ? "|b" : "|r") + (italic ? "i" : "n");
-    auto it = g_matches->find(key);
-    if (it != g_matches->end()) return it->second;
+std::string MatchKey(const char* family, bool bold, bool italic) {
+    return std::string(family) + (bold ? "|b" : "|r") + (italic ? "i" : "n");
+}
+
+// What fontconfig finds for the face; touches nothing but fontconfig.
+Match MatchFace(const char* family, bool bold, bool italic) {
     Match m;
     FcPattern* pat = FcPatternCreate();
     if (*family) FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
@@ -235,6 +268,15 @@ Match FindMatch(const char* family, bool bold, bool italic) {
         FcPatternDestroy(found);
     }
     FcPatternDestroy(pat);
+    return m;
+}
+
+Match FindMatch(const char* family, bool bold, bool italic) {
+    std::string key = MatchKey(family, bold, italic);
+    auto it = g_matches->find(key);
+    if (it != g_matches->end()) return it->second;
+    Match m;
+    if (!g_setup.Take(key, &m)) m = MatchFace(family, bold, italic);
     (*g_matches)[key] = m;
     return m;
 }
@@ -407,13 +449,32 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
     // Once started, the state is the thread's until the first use of fonts: not even looked at here.
     if (g_setup.started || g_config) return;
     g_setup.started = true;
+    for (const FaceRequest& face : faces)
+        g_setup.pending.insert(MatchKey(face.face.c_str(), face.bold, face.italic));
     g_setup.thread = std::thread([files = std::move(fontFiles), faces = std::move(faces)] {
         SetUpState();
         for (const std::string& file : files)
             if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
                 g_ahead->insert(file);
-        for (const FaceRequest& face : faces)
-            FindMatch(face.face.c_str(), face.bold, face.italic);
+        {
+            std::lock_guard lock(g_setup.mutex);
+            g_setup.stateReady = true;
+        }
+        g_setup.changed.notify_all();
+        for (const FaceRequest& face : faces) {
+            std::string key = MatchKey(face.face.c_str(), face.bold, face.italic);
+            {
+                // Faces the program no longer wants (fontconfig's set changed) are not matched.
+                std::lock_guard lock(g_setup.mutex);
+                if (g_setup.pending.count(key) == 0) continue;
+            }
+            Match m = MatchFace(face.face.c_str(), face.bold, face.italic);
+            {
+                std::lock_guard lock(g_setup.mutex);
+                if (g_setup.pending.erase(key) != 0) g_setup.matched[key] = std::move(m);
+            }
+            g_setup.changed.notify_all();
+        }
     });
 }
 
@@ -691,6 +752,7 @@ int AddFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
         // A file the set-up added ahead is in fontconfig's set already, and the faces matched so far were
         // matched with it.
         if (g_ahead->erase(path) == 0) {
+            g_setup.Stop();
             if (!FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(path))) {
                 g_private->erase(path);
                 return 0;

@@ -1,5 +1,7 @@
 // Handle tables, pens, brushes, stock objects, selection and deletion.
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -18,6 +20,15 @@ std::unordered_set<const void*>& DCs() {
     static auto* set = new std::unordered_set<const void*>();
     return *set;
 }
+
+// Every drawing call looks its DC up, mostly the same one many times in a row: each thread remembers the
+// last DC it found, good until any DC is deleted (which moves the generation on).
+std::atomic<uint64_t> g_dcGeneration{0};
+struct LastDC {
+    HDC hdc = nullptr;
+    uint64_t generation = 0;
+};
+thread_local LastDC t_lastDC;
 
 Object* MakeStock(int index) {
     auto pen = [](int style, COLORREF c) {
@@ -90,8 +101,12 @@ Object* MakeStock(int index) {
 }  // namespace
 
 DC* ToDC(HDC hdc) {
+    if (hdc && t_lastDC.hdc == hdc && t_lastDC.generation == g_dcGeneration.load(std::memory_order_acquire))
+        return reinterpret_cast<DC*>(hdc);
     std::lock_guard lock(g_mutex);
-    return DCs().count(hdc) ? reinterpret_cast<DC*>(hdc) : nullptr;
+    if (!DCs().count(hdc)) return nullptr;
+    t_lastDC = {hdc, g_dcGeneration.load(std::memory_order_relaxed)};
+    return reinterpret_cast<DC*>(hdc);
 }
 
 Object* ToObject(HGDIOBJ obj) {
@@ -114,6 +129,7 @@ HDC RegisterDC(DC* dc) {
 void UnregisterDC(DC* dc) {
     std::lock_guard lock(g_mutex);
     DCs().erase(dc);
+    g_dcGeneration.fetch_add(1, std::memory_order_release);
 }
 
 static void Destroy(Object* obj) {

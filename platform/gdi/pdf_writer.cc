@@ -37,13 +37,26 @@ std::string Deflate(const std::string& data) {
     return rc == Z_STREAM_END ? out : std::string();
 }
 
-// Writes the decimal digits of u backwards, ending just before end; answers where they begin.
+// Writes the decimal digits of u backwards, ending just before end; answers where they begin. Two digits a
+// step: every number of every page goes through here.
 char* DigitsBefore(char* end, unsigned long long u) {
+    static const char kPairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "505152535455565758596061626364656667686970717273747576777879808182838485868788899091929394959697989"
+        "9";
     char* p = end;
-    do {
-        *--p = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u);
+    while (u >= 100) {
+        const unsigned long long pair = u % 100;
+        u /= 100;
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * pair, 2);
+    }
+    if (u >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * u, 2);
+    } else {
+        *--p = static_cast<char>('0' + u);
+    }
     return p;
 }
 
@@ -117,7 +130,11 @@ bool ReadTrueTypeTables(const PdfFontInfo& info, SfntTables* t) {
 
 }  // namespace
 
-void AppendPdfNumber(std::string& out, double v, int decimals) {
+namespace {
+
+// Writes v with at most `decimals` decimals, no trailing zeros and no exponent backwards, ending just
+// before end; answers where it begins. This runs for every number of every page.
+char* PdfNumberBefore(char* end, double v, int decimals) {
     static const long long kPow10[] = {1,      10,      100,      1000,      10000,
                                        100000, 1000000, 10000000, 100000000, 1000000000};
     decimals = decimals < 0 ? 0 : decimals > 9 ? 9 : decimals;
@@ -127,29 +144,46 @@ void AppendPdfNumber(std::string& out, double v, int decimals) {
     constexpr double kLimit = 4e18;
     s = s > kLimit ? kLimit : s < -kLimit ? -kLimit : s;
     long long n = static_cast<long long>(s < 0 ? s - 0.5 : s + 0.5);
-    // Digits from the last one backwards into a buffer, appended at once: this runs for every number of
-    // every page.
-    char buf[32];
-    char* end = buf + sizeof buf;
     char* p = end;
     bool negative = n < 0;
     unsigned long long u = Magnitude(n);
-    unsigned long long whole = u / static_cast<unsigned long long>(scale);
-    unsigned long long frac = u % static_cast<unsigned long long>(scale);
-    if (frac) {
-        int digits = decimals;
-        while (frac % 10 == 0) {
-            frac /= 10;
-            --digits;
+    unsigned long long whole, frac;
+    if (decimals == 2) {
+        // Coordinates, nearly every number: division by a constant is a multiplication.
+        whole = u / 100;
+        frac = u % 100;
+        if (frac) {
+            if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
+            *--p = static_cast<char>('0' + frac / 10);
+            *--p = '.';
         }
-        for (int i = 0; i < digits; ++i) {
-            *--p = static_cast<char>('0' + frac % 10);
-            frac /= 10;
+    } else {
+        whole = u / static_cast<unsigned long long>(scale);
+        frac = u % static_cast<unsigned long long>(scale);
+        if (frac) {
+            int digits = decimals;
+            while (frac % 10 == 0) {
+                frac /= 10;
+                --digits;
+            }
+            for (int i = 0; i < digits; ++i) {
+                *--p = static_cast<char>('0' + frac % 10);
+                frac /= 10;
+            }
+            *--p = '.';
         }
-        *--p = '.';
     }
     p = DigitsBefore(p, whole);
     if (negative && n != 0) *--p = '-';
+    return p;
+}
+
+}  // namespace
+
+void AppendPdfNumber(std::string& out, double v, int decimals) {
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = PdfNumberBefore(end, v, decimals);
     out.append(p, static_cast<size_t>(end - p));
 }
 
@@ -571,8 +605,12 @@ void PdfWriter::EndText() {
 }
 
 void PdfWriter::Num(double v) {
-    AppendPdfNumber(content_, v);
-    content_ += ' ';
+    // The number and its space in one append.
+    char buf[32];
+    char* end = buf + sizeof buf;
+    end[-1] = ' ';
+    char* p = PdfNumberBefore(end - 1, v, 2);
+    content_.append(p, static_cast<size_t>(end - p));
 }
 
 void PdfWriter::Op(const char* op) {

@@ -362,11 +362,11 @@ namespace {
 
 // The staff record; with format, the staff's derived marks are computed at once. The load road leaves that
 // to the formatting of every staff that ends it, so that no staff is formatted twice. cut is set when the
-// record holds more items than a staff can and the rest were dropped. With unsynced given (and no format),
-// the chords of a version 22 or later staff are left to the caller to sync and listed there; older versions
-// read their chords while converting the staff.
+// record holds more items than a staff can and the rest were dropped. With unfinished given (and no format),
+// chords of a version 22 or later staff may be left to the caller to finish (FinishReadingChord) and are
+// listed there; older versions read their chords while converting the staff.
 TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format,
-                             bool& cut, std::vector<TChordData*>* unsynced = nullptr) {
+                             bool& cut, std::vector<TChordData*>* unfinished = nullptr) {
     const int V = hdr.FormatVersion;
     auto staff = std::make_unique<TMusicStaff>();
     staff->Instrument.Reset();
@@ -389,18 +389,18 @@ TMusicStaff* ReadStaffRecord(const TScoreFileHeader& hdr, TQSRStream& in, TWindo
     staff->ReserveItems(((n + 2) / 100 + 1) * 100 + 1);
     // Versions up to 8 store the boundary bar lines; the staff has its own.
     if (V <= 8 && count >= 1 && !in.GetError()) SkipItem(hdr, in);
-    const bool syncLater = unsynced && !format && V >= 22;
+    const bool finishLater = unfinished && !format && V >= 22;
     while (n > 0 && !in.GetError()) {
         --n;
         --stored;
         TNotatedItem* item = nullptr;
-        if (!(syncLater ? ReadNotatedItemUnsynced(hdr, in, item) : ReadNotatedItem(hdr, in, item))) {
+        TChordData* chord = nullptr;
+        if (!(finishLater ? ReadNotatedItemUnfinished(hdr, in, item, chord)
+                          : ReadNotatedItem(hdr, in, item))) {
             in.SetError();
             break;
         }
-        // The chords that the reader left unsynced: those that stay chords.
-        if (syncLater && item->GetType() == ntChord && item->GetNoteCount() >= 2)
-            unsynced->push_back(static_cast<TChordData*>(item));
+        if (chord) unfinished->push_back(chord);
         staff->InsertBeforeLastItem(item);
     }
     // Records beyond the most a staff can hold are read and dropped, so that the next staff is found.
@@ -498,24 +498,25 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
         score->Selection.CaretPos = ReadSWord(in);
     }
     int n = ReadSWord(in);
-    // The chords of each staff, read without the sync of their members: a chord's sync touches only the
-    // chord and its members, so the staves' chords are synced side by side once every staff is read.
-    std::vector<std::vector<TChordData*>> unsynced;
+    // The chords of each staff read without the steps that follow their members (their order, stems and
+    // sync): those touch only the chord and its members, so the staves' chords are finished side by side once
+    // every staff is read.
+    std::vector<std::vector<TChordData*>> unfinished;
     for (int i = 0; i < n && !in.GetError(); ++i) {
         // A score has room for 255 staves; a file that claims more is damaged.
         if (i >= kMaxStaves) {
             in.SetError();
             break;
         }
-        TMusicStaff* staff =
-            ReadStaffRecord(hdr, in, statusWindow, format, cut, format ? nullptr : &unsynced.emplace_back());
+        TMusicStaff* staff = ReadStaffRecord(hdr, in, statusWindow, format, cut,
+                                             format ? nullptr : &unfinished.emplace_back());
         bool visible = score->GetStaffVisibleBits().Get(i);
         score->AddStaff(staff);
         score->GetStaffVisibleBits().Set(i, visible);
     }
-    qsm::ParallelFor(unsynced.size(), [&unsynced](size_t i) {
-        for (TChordData* chord : unsynced[i])
-            chord->SyncNotes();
+    qsm::ParallelFor(unfinished.size(), [&unfinished, &hdr](size_t i) {
+        for (TChordData* chord : unfinished[i])
+            FinishReadingChord(*chord, hdr);
     });
     if (in.GetError() || !score->GetStaffVisibleBits().AnySet() || V < 8) {
         if (score->GetStaffCount() > 0)
