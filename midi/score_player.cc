@@ -351,7 +351,8 @@ void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& h
         const size_t at = next[p - first]++;
         const uint64_t tick = event.Tick ^ 0x80000000u;
         const auto rank = static_cast<uint64_t>(TMidiEvent::SortRank(event));
-        keys[at - base] = tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | (at - offsets[p]);
+        keys[at - base] =
+            tick << 32 | rank << 29 | uint64_t{slice} << kIndexBits | ((at - offsets[p]) & kIndexMask);
         events[at - base] = event;
     };
     for (size_t p = first; p < end; ++p) {
@@ -373,7 +374,8 @@ void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& h
                 to[i] = partEvents[partKeys[i] & kIndexMask];
             continue;
         }
-        // A part too long for the index bits: the events, in the list's order, sorted stably.
+        // A part too long for the index bits: the events, in the list's order, sorted stably (the keys still
+        // hold the slices).
         std::vector<TSliceEvent> list(size);
         for (size_t i = 0; i < size; ++i)
             list[i] = {partEvents[i], static_cast<uint32_t>(partKeys[i] >> kIndexBits & (kWindowSlices - 1))};

@@ -5,16 +5,15 @@
 #include "platform/framework/program.h"
 #include "platform/gdi/font_setup.h"
 #include "platform/mm/recording_env.h"
-#include "platform/print/printers.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/modal_answers.h"
 #include "platform/wm/sdl_backend.h"
 #include "render/bundled_fonts.h"
 
 int main(int argc, char* argv[]) {
-    // Reading the system's font configuration, matching the faces a start draws with and asking the print
-    // system for its printers take a while; they go on beside the rest of the start. The faces: the music
-    // font; the score's text faces; the stock GUI font and the window captions; the dialogs' face.
+    // Reading the system's font configuration and matching the faces a start draws with take a while; they go
+    // on beside the rest of the start. The faces: the music font; the score's text faces; the stock GUI font
+    // and the window captions; the dialogs' face.
     qsm::gdi::StartFontSetup(qsm::BundledFontFiles(), {{"QSM2STDA"},
                                                        {"Times New Roman"},
                                                        {"Times New Roman", true},
@@ -24,7 +23,6 @@ int main(int argc, char* argv[]) {
                                                        {"Arial", true},
                                                        {"Microsoft Sans Serif", true},
                                                        {"MS Sans Serif"}});
-    qsm::print::StartPrinterLookup();
     qsm::mm::InstallTestRecorderFromEnvironment();
     const char* backend = std::getenv("QSM_BACKEND");
     bool headless = backend != nullptr && std::string_view(backend) == "headless";

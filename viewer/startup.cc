@@ -12,6 +12,7 @@
 #include "platform/framework/program.h"
 #include "platform/kernel/shell.h"
 #include "platform/kernel/text.h"
+#include "platform/print/printers.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
 #include "render/hooks.h"
@@ -114,6 +115,9 @@ void TStartupHost::ShowLaunchFailure() {
 }
 
 int TStartupHost::RunApplication() {
+    // Asking the print system for its printers takes a while: it goes on while the application object is
+    // made (which wants the default printer only in its instance start-up).
+    qsm::print::StartPrinterLookup();
     TQSMViewerApp app("QuillStave Composer Viewer");
     return app.Run();
 }
