@@ -2,7 +2,12 @@
 
 #include <zlib.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -11,6 +16,33 @@ const BYTE kEnvelope[6] = {'[', 'Q', 'S', 'Z', ']', 0};
 
 }  // namespace
 
+// The worker makes exactly the inflate calls the reader would make, each into a fresh kBufferSize of room,
+// and lays their output end to end in a block; so the bytes and the final state the reader sees are the
+// same as without it. The reader holds at most one block; the worker fills the others in order.
+struct TQSRZLibInStream::TAhead {
+    struct TBlock {
+        std::unique_ptr<BYTE[]> data{new BYTE[kAheadBlockSize]};
+        DWORD size = 0;
+        // The stream's state after the last inflate call whose output is in the block.
+        int state = kOpen;
+    };
+    TBlock ring[kAheadSlots];
+    std::mutex lock;
+    std::condition_variable changed;
+    // Blocks filled and not yet given back by the reader, including the one it holds.
+    int ready = 0;
+    bool stop = false;
+    // Read between inflate calls, so that an early close does not wait for a whole block.
+    std::atomic<bool> stopping{false};
+    std::thread worker;
+
+    // The reader's side.
+    const BYTE* data = ring[0].data.get();
+    DWORD size = 0;
+    bool holding = false;
+    int next = 0;
+};
+
 // Every operation of the decompressing stream runs inside one: on the way in, the bytes the primitives took
 // from the read window are counted as consumed; on the way out, the window is laid over the decompressed
 // bytes not read yet (none while the status is set, the stream is closed or it compresses).
@@ -18,18 +50,18 @@ class TQSRZLibInStream::TWindowScope {
 public:
     explicit TWindowScope(TQSRZLibInStream& s) : s_(s) {
         if (s_.scopeDepth_++ > 0 || s_.readNext_ == nullptr) return;
-        const DWORD taken = static_cast<DWORD>(s_.readNext_ - (s_.out_.get() + s_.consumed_));
+        const DWORD taken = static_cast<DWORD>(s_.readNext_ - (s_.Out() + s_.consumed_));
         s_.consumed_ += taken;
         s_.total_ += taken;
         s_.readNext_ = s_.readEnd_ = nullptr;
     }
     ~TWindowScope() {
         if (--s_.scopeDepth_ > 0 || !s_.decompressing_) return;
-        BYTE* next = s_.out_.get() + s_.consumed_;
+        const BYTE* next = s_.Out() + s_.consumed_;
         s_.readNext_ = next;
         s_.readEnd_ = next;
         if (!s_.GetError() && s_.state_ != kNotOpened && s_.consumed_ < s_.Produced())
-            s_.readEnd_ = s_.out_.get() + s_.Produced();
+            s_.readEnd_ = s_.Out() + s_.Produced();
     }
     TWindowScope(const TWindowScope&) = delete;
     TWindowScope& operator=(const TWindowScope&) = delete;
@@ -56,6 +88,7 @@ TQSRZLibInStream::TQSRZLibInStream(int requestedMode, TQSRStream* underlying, bo
 }
 
 TQSRZLibInStream::~TQSRZLibInStream() {
+    StopAhead();
     EndCodec();
     if (ownsUnderlying_) delete underlying_;
 }
@@ -72,7 +105,11 @@ void TQSRZLibInStream::EndCodec() {
 }
 
 DWORD TQSRZLibInStream::Produced() const {
-    return kBufferSize - codec_->avail_out;
+    return ahead_ ? ahead_->size : kBufferSize - codec_->avail_out;
+}
+
+const BYTE* TQSRZLibInStream::Out() const {
+    return ahead_ ? ahead_->data : out_.get();
 }
 
 void TQSRZLibInStream::Open() {
@@ -83,6 +120,7 @@ void TQSRZLibInStream::Open() {
     mode_ = requestedMode_;
     consumed_ = 0;
     total_ = 0;
+    buffersRead_ = 0;
     state_ = kOpen;
     DWORD got = underlying_->ReadBlock(in_.get(), kBufferSize);
     codec_->next_in = in_.get();
@@ -111,39 +149,56 @@ void TQSRZLibInStream::Open() {
 
 void TQSRZLibInStream::Close() {
     TWindowScope scope(*this);
+    StopAhead();
     EndCodec();
     state_ = kNotOpened;
+}
+
+int TQSRZLibInStream::InflateStep(int state) {
+    if (state == kOpen && codec_->avail_in == 0) {
+        codec_->next_in = in_.get();
+        codec_->avail_in = underlying_->ReadBlock(in_.get(), kBufferSize);
+        if (codec_->avail_in == 0) state = kInputDry;
+    }
+    int r = inflate(codec_.get(), state == kOpen ? Z_PARTIAL_FLUSH : Z_FINISH);
+    if (r == Z_STREAM_END) {
+        state = kFinished;
+    } else if (r == Z_BUF_ERROR && state == kInputDry && codec_->avail_out == 0) {
+        // Output still pending after the last input: more room is all it needs.
+    } else if (r != Z_OK) {
+        state = kFailed;
+    }
+    return state;
 }
 
 bool TQSRZLibInStream::MakeAvailable() {
     if (state_ == kNotOpened) Open();
     if (GetError() || state_ == kNotOpened) return false;
     while (Produced() == consumed_) {
-        consumed_ = 0;
-        codec_->next_out = out_.get();
-        codec_->avail_out = kBufferSize;
-        if (state_ == kOpen && codec_->avail_in == 0) {
-            codec_->next_in = in_.get();
-            codec_->avail_in = underlying_->ReadBlock(in_.get(), kBufferSize);
-            if (codec_->avail_in == 0) state_ = kInputDry;
-        }
-        if (mode_ == kPlain) {
-            if (codec_->avail_in > 0) {
-                std::memcpy(out_.get(), codec_->next_in, codec_->avail_in);
-                codec_->avail_out = kBufferSize - codec_->avail_in;
-                codec_->next_in += codec_->avail_in;
-                codec_->avail_in = 0;
-            } else {
-                state_ = kFinished;
-            }
-        } else if (state_ == kOpen || state_ == kInputDry) {
-            int r = inflate(codec_.get(), state_ == kOpen ? Z_PARTIAL_FLUSH : Z_FINISH);
-            if (r == Z_STREAM_END) {
-                state_ = kFinished;
-            } else if (r == Z_BUF_ERROR && state_ == kInputDry && codec_->avail_out == 0) {
-                // Output still pending after the last input: more room is all it needs.
-            } else if (r != Z_OK) {
-                state_ = kFailed;
+        if (ahead_) {
+            TakeBlock();
+        } else {
+            const bool inflating = mode_ != kPlain && (state_ == kOpen || state_ == kInputDry);
+            if (inflating && ++buffersRead_ > kAheadAfterBuffers && StartAhead()) continue;
+            consumed_ = 0;
+            codec_->next_out = out_.get();
+            codec_->avail_out = kBufferSize;
+            if (mode_ == kPlain) {
+                if (state_ == kOpen && codec_->avail_in == 0) {
+                    codec_->next_in = in_.get();
+                    codec_->avail_in = underlying_->ReadBlock(in_.get(), kBufferSize);
+                    if (codec_->avail_in == 0) state_ = kInputDry;
+                }
+                if (codec_->avail_in > 0) {
+                    std::memcpy(out_.get(), codec_->next_in, codec_->avail_in);
+                    codec_->avail_out = kBufferSize - codec_->avail_in;
+                    codec_->next_in += codec_->avail_in;
+                    codec_->avail_in = 0;
+                } else {
+                    state_ = kFinished;
+                }
+            } else if (inflating) {
+                state_ = InflateStep(state_);
             }
         }
         if (Produced() == 0 && state_ > kInputDry) return false;
@@ -151,18 +206,95 @@ bool TQSRZLibInStream::MakeAvailable() {
     return true;
 }
 
+bool TQSRZLibInStream::StartAhead() {
+    auto ahead = std::make_unique<TAhead>();
+    TAhead* a = ahead.get();
+    const int state = state_;
+    try {
+        a->worker = std::thread([this, a, state] { InflateAhead(*a, state); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    ahead_ = std::move(ahead);
+    consumed_ = 0;
+    return true;
+}
+
+// Runs on the worker: only it touches the codec, the input buffer and the underlying stream until joined.
+void TQSRZLibInStream::InflateAhead(TAhead& a, int state) {
+    for (int slot = 0;; slot = (slot + 1) % kAheadSlots) {
+        {
+            std::unique_lock<std::mutex> hold(a.lock);
+            a.changed.wait(hold, [&a] { return a.stop || a.ready < kAheadSlots; });
+            if (a.stop) return;
+        }
+        TAhead::TBlock& block = a.ring[slot];
+        block.size = 0;
+        while (block.size + kBufferSize <= kAheadBlockSize && (state == kOpen || state == kInputDry)) {
+            if (a.stopping.load(std::memory_order_relaxed)) return;
+            codec_->next_out = block.data.get() + block.size;
+            codec_->avail_out = kBufferSize;
+            state = InflateStep(state);
+            block.size += kBufferSize - codec_->avail_out;
+        }
+        block.state = state;
+        {
+            std::lock_guard<std::mutex> hold(a.lock);
+            ++a.ready;
+        }
+        a.changed.notify_all();
+        if (state != kOpen && state != kInputDry) return;
+    }
+}
+
+void TQSRZLibInStream::TakeBlock() {
+    TAhead& a = *ahead_;
+    std::unique_lock<std::mutex> hold(a.lock);
+    if (a.holding) {
+        --a.ready;
+        a.holding = false;
+        a.changed.notify_all();
+    }
+    consumed_ = 0;
+    a.size = 0;
+    // After the last block there is nothing more to wait for.
+    if (state_ != kOpen && state_ != kInputDry) return;
+    a.changed.wait(hold, [&a] { return a.ready > 0; });
+    const TAhead::TBlock& block = a.ring[a.next];
+    a.next = (a.next + 1) % kAheadSlots;
+    a.holding = true;
+    a.data = block.data.get();
+    a.size = block.size;
+    state_ = block.state;
+}
+
+void TQSRZLibInStream::StopAhead() {
+    if (!ahead_) return;
+    {
+        std::lock_guard<std::mutex> hold(ahead_->lock);
+        ahead_->stop = true;
+    }
+    ahead_->stopping.store(true, std::memory_order_relaxed);
+    ahead_->changed.notify_all();
+    ahead_->worker.join();
+    ahead_.reset();
+    consumed_ = 0;
+    codec_->next_out = out_.get();
+    codec_->avail_out = kBufferSize;
+}
+
 BYTE TQSRZLibInStream::Get() {
     TWindowScope scope(*this);
     if (consumed_ < Produced() && !GetError()) {
         ++total_;
-        return out_[consumed_++];
+        return Out()[consumed_++];
     }
     if (!MakeAvailable()) {
         SetError();
         return 0;
     }
     ++total_;
-    return out_[consumed_++];
+    return Out()[consumed_++];
 }
 
 DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
@@ -170,7 +302,7 @@ DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
     BYTE* p = static_cast<BYTE*>(dst);
     // The words and bytes of a record are mostly there already.
     if (state_ != kNotOpened && state_ != kFailed && n <= Produced() - consumed_ && !GetError()) {
-        std::memcpy(p, out_.get() + consumed_, n);
+        std::memcpy(p, Out() + consumed_, n);
         consumed_ += n;
         total_ += n;
         return n;
@@ -179,7 +311,7 @@ DWORD TQSRZLibInStream::ReadBlock(void* dst, DWORD n) {
     while (copied < n && MakeAvailable()) {
         DWORD k = Produced() - consumed_;
         if (k > n - copied) k = n - copied;
-        std::memcpy(p + copied, out_.get() + consumed_, k);
+        std::memcpy(p + copied, Out() + consumed_, k);
         consumed_ += k;
         total_ += k;
         copied += k;
@@ -210,6 +342,7 @@ bool TQSRZLibInStream::EndsCleanly() {
 bool TQSRZLibInStream::Seek(DWORD position) {
     TWindowScope scope(*this);
     if (position < total_) {
+        StopAhead();
         underlying_->Rewind();
         Close();
         total_ = 0;
@@ -227,6 +360,7 @@ bool TQSRZLibInStream::Seek(DWORD position) {
 
 void TQSRZLibInStream::Rewind() {
     TWindowScope scope(*this);
+    StopAhead();
     if (underlying_) underlying_->Rewind();
     Close();
     total_ = 0;

@@ -15,6 +15,11 @@ public:
     enum : int { kNotOpened = 0, kOpen = 1, kInputDry = 2, kFinished = 3, kFailed = 4 };
     static constexpr DWORD kBufferSize = 16384;
     static constexpr DWORD kUnknownSize = 0x7FFFFFF0;
+    // A compressed stream that has needed this many buffers is inflated ahead of the reader by a worker
+    // thread, in blocks of kAheadBlockSize, at most kAheadSlots of them at a time.
+    static constexpr int kAheadAfterBuffers = 16;
+    static constexpr DWORD kAheadBlockSize = 16 * kBufferSize;
+    static constexpr int kAheadSlots = 3;
 
     // Nothing is read until the first byte is asked for. With ownsUnderlying the underlying stream is
     // destroyed with this one.
@@ -68,8 +73,24 @@ protected:
 
 private:
     class TWindowScope;
+    struct TAhead;
 
     bool MakeAvailable();
+    // The decompressed bytes being read: the buffer, or the block taken from the worker.
+    const BYTE* Out() const;
+    // Tops the input up when it has run out and makes one inflate call into the codec's output room.
+    int InflateStep(int state);
+    // Hands the codec, the input buffer and the underlying stream to a worker thread; false when no thread
+    // can be had (reading goes on as before).
+    bool StartAhead();
+    void InflateAhead(TAhead& ahead, int state);
+    // Gives the reader the next block (waiting for it) once the one it holds is used up.
+    void TakeBlock();
+    // Stops and joins the worker; the codec is the reader's again, with nothing left to deliver.
+    void StopAhead();
+
+    std::unique_ptr<TAhead> ahead_;
+    int buffersRead_ = 0;
 
     // Operations nested inside one another count, so that only the outermost takes the read window's
     // progress into consumed_ and total_ and lays the window over the decompressed bytes again.
