@@ -20,7 +20,10 @@ unsigned DefaultThreads() {
 std::atomic<unsigned> gThreads{DefaultThreads()};
 
 // Workers wait for a job, take indexes from a shared counter until none is left, and report when they are
-// through. One job runs at a time; the pool lives until the program ends.
+// through. The caller takes indexes too and, once none is left, waits only for the workers still running
+// one: a worker that wakes after the job is closed does not join it, so a busy machine that is slow to
+// schedule a worker does not hold the caller up. One job runs at a time; the pool lives until the program
+// ends.
 class TWorkPool {
 public:
     ~TWorkPool() {
@@ -45,13 +48,14 @@ public:
             Count = count;
             Next.store(0, std::memory_order_relaxed);
             Wanted = helpers;
-            Busy = helpers;
+            Open = true;
             ++Generation;
         }
         Wake.notify_all();
         RunIndexes();
         std::unique_lock<std::mutex> lock(Mutex);
-        Done.wait(lock, [this] { return Busy == 0; });
+        Done.wait(lock, [this] { return Active == 0; });
+        Open = false;
         Work = nullptr;
         return true;
     }
@@ -69,14 +73,15 @@ private:
         unsigned seen = 0;
         std::unique_lock<std::mutex> lock(Mutex);
         for (;;) {
-            Wake.wait(lock, [&] { return Stopping || (Generation != seen && Wanted > 0); });
+            Wake.wait(lock, [&] { return Stopping || (Open && Generation != seen && Wanted > 0); });
             if (Stopping) return;
             seen = Generation;
             --Wanted;
+            ++Active;
             lock.unlock();
             RunIndexes();
             lock.lock();
-            if (--Busy == 0) Done.notify_one();
+            if (--Active == 0) Done.notify_one();
         }
     }
 
@@ -90,7 +95,8 @@ private:
     std::atomic<size_t> Next{0};
     unsigned Generation = 0;
     unsigned Wanted = 0;
-    unsigned Busy = 0;
+    unsigned Active = 0;
+    bool Open = false;
     bool Stopping = false;
 };
 
