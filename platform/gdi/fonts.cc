@@ -452,33 +452,34 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
     g_setup.started = true;
     for (const FaceRequest& face : faces)
         g_setup.pending.insert(MatchKey(face.face.c_str(), face.bold, face.italic));
-    // Without a thread to be had (std::system_error), the first use of fonts does the set-up itself.
-    try {
-        g_setup.thread = std::thread([files = std::move(fontFiles), faces = std::move(faces)] {
-            SetUpState();
-            for (const std::string& file : files)
-                if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
-                    g_ahead->insert(file);
+    auto setUp = [files = std::move(fontFiles), faces = std::move(faces)] {
+        SetUpState();
+        for (const std::string& file : files)
+            if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
+                g_ahead->insert(file);
+        {
+            std::lock_guard lock(g_setup.mutex);
+            g_setup.stateReady = true;
+        }
+        g_setup.changed.notify_all();
+        for (const FaceRequest& face : faces) {
+            std::string key = MatchKey(face.face.c_str(), face.bold, face.italic);
+            {
+                // Faces the program no longer wants (fontconfig's set changed) are not matched.
+                std::lock_guard lock(g_setup.mutex);
+                if (g_setup.pending.count(key) == 0) continue;
+            }
+            Match m = MatchFace(face.face.c_str(), face.bold, face.italic);
             {
                 std::lock_guard lock(g_setup.mutex);
-                g_setup.stateReady = true;
+                if (g_setup.pending.erase(key) != 0) g_setup.matched[key] = std::move(m);
             }
             g_setup.changed.notify_all();
-            for (const FaceRequest& face : faces) {
-                std::string key = MatchKey(face.face.c_str(), face.bold, face.italic);
-                {
-                    // Faces the program no longer wants (fontconfig's set changed) are not matched.
-                    std::lock_guard lock(g_setup.mutex);
-                    if (g_setup.pending.count(key) == 0) continue;
-                }
-                Match m = MatchFace(face.face.c_str(), face.bold, face.italic);
-                {
-                    std::lock_guard lock(g_setup.mutex);
-                    if (g_setup.pending.erase(key) != 0) g_setup.matched[key] = std::move(m);
-                }
-                g_setup.changed.notify_all();
-            }
-        });
+        }
+    };
+    // Without a thread to be had (std::system_error), the first use of fonts does the set-up itself.
+    try {
+        g_setup.thread = std::thread(std::move(setUp));
     } catch (const std::system_error&) {
         g_setup.started = false;
         g_setup.pending.clear();
