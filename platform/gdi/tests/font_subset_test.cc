@@ -228,6 +228,11 @@ TEST_F(FontSubset, LicenceAndDamagedTables) {
         t.maxp[4] = t.maxp[5] = static_cast<char>(0xFF);
         const std::string subset = qsm::gdi::SubsetTrueType(t, {1});
         EXPECT_LE(subset.size(), 4 * t.glyf.size());
+        // A font still, the glyphs beyond the bound left empty.
+        Face sub(lib_, &subset);
+        ASSERT_NE(sub.get(), nullptr);
+        EXPECT_EQ(FT_Load_Glyph(sub.get(), sub.get()->num_glyphs - 1, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING),
+                  0);
     }
     EXPECT_EQ(qsm::gdi::TrueTypeAdvance(tables, 60000), 0u);
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, {}).empty());
