@@ -257,6 +257,10 @@ std::string SubsetTrueType(const SfntTables& t, const std::vector<unsigned>& gly
             g = S16(g, 0) >= 0 ? SimpleWithoutHints(g) : CompositeRenumbered(std::move(g), idOf);
             glyf += g;
             PadTo4(glyf);
+            // Glyphs hold their own parts of the source's glyph table (a few may share theirs): a damaged
+            // loca table that lays many glyphs over one long stretch would make the subset many times the
+            // font's size.
+            if (glyf.size() > 2 * t.glyf.size() + 4 * order.size()) return {};
         }
         auto [advance, lsb] = source.Metrics(order[i]);
         Add16(hmtx, advance);
