@@ -244,9 +244,12 @@ std::string SubsetTrueType(const SfntTables& t, const std::vector<unsigned>& gly
     std::vector<unsigned> order{0};
     std::map<unsigned, unsigned> newIds;
     auto idOf = [&](unsigned glyph) {
-        auto [it, added] = newIds.emplace(glyph, static_cast<unsigned>(order.size()));
-        if (added) order.push_back(glyph);
-        return it->second;
+        if (auto it = newIds.find(glyph); it != newIds.end()) return it->second;
+        // A font has room for 65535 glyphs: components beyond that (a damaged font's) are the empty glyph.
+        if (order.size() >= 0xFFFF) return 0u;
+        newIds.emplace(glyph, static_cast<unsigned>(order.size()));
+        order.push_back(glyph);
+        return static_cast<unsigned>(order.size() - 1);
     };
     for (unsigned g : glyphs)
         order.push_back(g);  // the same glyph twice keeps its first number

@@ -234,6 +234,33 @@ TEST_F(FontSubset, LicenceAndDamagedTables) {
         EXPECT_EQ(FT_Load_Glyph(sub.get(), sub.get()->num_glyphs - 1, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING),
                   0);
     }
+    // A composite glyph of more components than a font has room for: a font still.
+    {
+        SfntTables t = tables;
+        t.glyf.assign(10, '\0');
+        t.glyf[0] = t.glyf[1] = static_cast<char>(0xFF);
+        for (unsigned g = 2; g <= 0xFFFF; ++g) {
+            const unsigned flags = g < 0xFFFF ? 0x0020 : 0;
+            for (unsigned v : {flags, g, 0u}) {
+                t.glyf += static_cast<char>(v >> 8);
+                t.glyf += static_cast<char>(v & 0xFF);
+            }
+        }
+        // Glyph 1 is the composite; every other glyph is empty.
+        t.loca.assign(4 * 0x10000, '\0');
+        const uint32_t end = static_cast<uint32_t>(t.glyf.size());
+        for (size_t g = 2; g <= 0xFFFF; ++g)
+            for (size_t b = 0; b < 4; ++b)
+                t.loca[4 * g + b] = static_cast<char>(end >> (24 - 8 * b));
+        t.head[50] = 0;
+        t.head[51] = 1;
+        t.maxp[4] = t.maxp[5] = static_cast<char>(0xFF);
+        const std::string subset = qsm::gdi::SubsetTrueType(t, {1});
+        ASSERT_FALSE(subset.empty());
+        Face sub(lib_, &subset);
+        ASSERT_NE(sub.get(), nullptr);
+        EXPECT_EQ(sub.get()->num_glyphs, 0xFFFF);
+    }
     EXPECT_EQ(qsm::gdi::TrueTypeAdvance(tables, 60000), 0u);
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, {}).empty());
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, std::vector<unsigned>(257, 1)).empty());
