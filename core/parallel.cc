@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace qsm {
@@ -39,11 +41,18 @@ public:
     bool TryRun(size_t count, const std::function<void(size_t)>& work, unsigned threads) {
         std::unique_lock<std::mutex> job(JobMutex, std::try_to_lock);
         if (!job.owns_lock()) return false;
-        const unsigned helpers = std::min<size_t>(threads - 1, count - 1);
+        unsigned helpers = std::min<size_t>(threads - 1, count - 1);
         {
             std::lock_guard<std::mutex> lock(Mutex);
-            while (Workers.size() < helpers)
-                Workers.emplace_back([this] { WorkerLoop(); });
+            // A machine that has no thread to give (std::system_error) leaves the job to the workers there
+            // are, or to the caller alone.
+            try {
+                while (Workers.size() < helpers)
+                    Workers.emplace_back([this] { WorkerLoop(); });
+            } catch (const std::exception&) {
+                helpers = static_cast<unsigned>(Workers.size());
+            }
+            if (helpers == 0) return false;
             Work = &work;
             Count = count;
             Next.store(0, std::memory_order_relaxed);
@@ -57,6 +66,8 @@ public:
         Done.wait(lock, [this] { return Active == 0; });
         Open = false;
         Work = nullptr;
+        // The first exception of the work goes to the caller, once no worker uses the work any more.
+        if (Error) std::rethrow_exception(std::exchange(Error, nullptr));
         return true;
     }
 
@@ -64,8 +75,16 @@ private:
     void RunIndexes() {
         const bool outer = tInsideWork;
         tInsideWork = true;
-        for (size_t i = Next.fetch_add(1); i < Count; i = Next.fetch_add(1))
-            (*Work)(i);
+        for (size_t i = Next.fetch_add(1); i < Count; i = Next.fetch_add(1)) {
+            try {
+                (*Work)(i);
+            } catch (...) {
+                // An exception ends the job: no index is started after it, as in a loop on one thread.
+                Next.store(Count);
+                std::lock_guard<std::mutex> lock(Mutex);
+                if (!Error) Error = std::current_exception();
+            }
+        }
         tInsideWork = outer;
     }
 
@@ -93,6 +112,7 @@ private:
     const std::function<void(size_t)>* Work = nullptr;
     size_t Count = 0;
     std::atomic<size_t> Next{0};
+    std::exception_ptr Error;
     unsigned Generation = 0;
     unsigned Wanted = 0;
     unsigned Active = 0;

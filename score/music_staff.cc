@@ -712,6 +712,8 @@ void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
     // Every change of this pass is at or just after item i, so it walks the items with TItemWalk.
     TItemWalk items(Items);
     TPlannedRun planned;
+    // Runs of at least three of the longest pieces are planned.
+    const int longRun = 3 * FittingTicks(INT_MAX, false);
     int beat = BeatTicks(4, 2, compound);
     int t = 0;
     int beatStart = 0;
@@ -766,11 +768,12 @@ void TMusicStaff::RegroupImportedRests(bool compound, int maxGap) {
                     run += gap;
                 }
             }
-            const TSplitPlan plan = PlanSplit(run);
             // Notes and rests continue alike piece after piece, so a long run is split into its first piece
-            // and one continuation standing for the rest, when all of its pieces fit into the staff.
-            if ((type == ntNote || type == ntRest) && plan.Pieces > 2 &&
-                items.Count() + plan.Pieces - 1 <= kStaffFullItems) {
+            // and one continuation standing for the rest, when all of its pieces fit into the staff. A short
+            // run is split at once: planning would cost more than it saves.
+            const TSplitPlan plan =
+                (type == ntNote || type == ntRest) && run >= longRun ? PlanSplit(run) : TSplitPlan();
+            if (plan.Pieces > 2 && items.Count() + plan.Pieces - 1 <= kStaffFullItems) {
                 SetDurationFromTicks(*item, run, false);
                 TNotatedItem* continuation = MakeTiedContinuation(*item);
                 SetDurationFromTicks(*continuation, run - plan.First, false);

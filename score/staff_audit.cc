@@ -84,6 +84,8 @@ void TMusicStaff::AuditAccidentals() {
     MakeAccidentalsExplicit();
     int table[kTableSize];
     std::fill(table, table + kTableSize, int{acNone});
+    // Whether an entry was set since the table was last cleared: bars of rests clear nothing.
+    bool tableSet = false;
     TAuditNtnIdx index(this);
     TNotatedItem* item = index.GetItem();
     while (item) {
@@ -98,7 +100,10 @@ void TMusicStaff::AuditAccidentals() {
                 clearTable = true;
             }
         }
-        if (clearTable) std::fill(table, table + kTableSize, int{acNone});
+        if (clearTable && tableSet) {
+            std::fill(table, table + kTableSize, int{acNone});
+            tableSet = false;
+        }
         if (!item->IsSongNote() || item->GetNoteCount() == 0) {
             item = index.Next();
             continue;
@@ -143,6 +148,7 @@ void TMusicStaff::AuditAccidentals() {
             hide[i] = !show;
             shown[i] = a;
             t = a;
+            tableSet = true;
         }
         TNotatedItem* next = index.Next();
         for (int i = 0; i < n; ++i) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -49,6 +50,32 @@ TEST(ParallelFor, CallsFromSeveralThreadsAllFinish) {
     for (std::thread& caller : callers)
         caller.join();
     EXPECT_EQ(total.load(), 4L * 50 * 120);
+}
+
+TEST(ParallelFor, AnExceptionOfTheWorkReachesTheCallerAfterTheOtherCallsReturned) {
+    qsm::SetParallelThreads(4);
+    for (int round = 0; round < 20; ++round) {
+        std::atomic<int> running{0};
+        std::atomic<int> after{0};
+        // Whichever thread takes index 5 throws; the others are still in their calls for a while.
+        EXPECT_THROW(qsm::ParallelFor(64,
+                                      [&](size_t i) {
+                                          running.fetch_add(1);
+                                          if (i == 5) {
+                                              running.fetch_sub(1);
+                                              throw std::runtime_error("stop");
+                                          }
+                                          for (int k = 0; k < 1000; ++k)
+                                              after.fetch_add(1, std::memory_order_relaxed);
+                                          running.fetch_sub(1);
+                                      }),
+                     std::runtime_error);
+        EXPECT_EQ(running.load(), 0);
+        // The pool is ready for the next job.
+        std::atomic<int> runs{0};
+        qsm::ParallelFor(16, [&](size_t) { runs.fetch_add(1); });
+        EXPECT_EQ(runs.load(), 16);
+    }
 }
 
 }  // namespace

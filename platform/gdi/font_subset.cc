@@ -86,12 +86,17 @@ public:
 
     unsigned Count() const { return count_; }
 
+    // The length of the glyph's description; 0 for a glyph without outline or one the tables cannot place.
+    size_t Length(unsigned glyph) const {
+        if (glyph >= count_) return 0;
+        size_t begin = Offset(glyph), end = Offset(glyph + 1);
+        return begin < end && end <= t_.glyf.size() ? end - begin : 0;
+    }
+
     // The glyph's description; empty for a glyph without outline or one the tables cannot place.
     std::string Data(unsigned glyph) const {
-        if (glyph >= count_) return {};
-        size_t begin = Offset(glyph), end = Offset(glyph + 1);
-        if (begin >= end || end > t_.glyf.size()) return {};
-        return t_.glyf.substr(begin, end - begin);
+        const size_t length = Length(glyph);
+        return length ? t_.glyf.substr(Offset(glyph), length) : std::string();
     }
 
     // Advance width and left side bearing.
@@ -239,9 +244,12 @@ std::string SubsetTrueType(const SfntTables& t, const std::vector<unsigned>& gly
     std::vector<unsigned> order{0};
     std::map<unsigned, unsigned> newIds;
     auto idOf = [&](unsigned glyph) {
-        auto [it, added] = newIds.emplace(glyph, static_cast<unsigned>(order.size()));
-        if (added) order.push_back(glyph);
-        return it->second;
+        if (auto it = newIds.find(glyph); it != newIds.end()) return it->second;
+        // A font has room for 65535 glyphs: components beyond that (a damaged font's) are the empty glyph.
+        if (order.size() >= 0xFFFF) return 0u;
+        newIds.emplace(glyph, static_cast<unsigned>(order.size()));
+        order.push_back(glyph);
+        return static_cast<unsigned>(order.size() - 1);
     };
     for (unsigned g : glyphs)
         order.push_back(g);  // the same glyph twice keeps its first number
@@ -252,7 +260,11 @@ std::string SubsetTrueType(const SfntTables& t, const std::vector<unsigned>& gly
     std::vector<uint32_t> offsets;
     for (size_t i = 0; i < order.size() && order.size() <= 0xFFFF; ++i) {
         offsets.push_back(static_cast<uint32_t>(glyf.size()));
-        std::string g = i == 0 ? std::string() : source.Data(order[i]);
+        // Glyphs hold their own parts of the source's glyph table (a few may share theirs). One that would
+        // take the subset's beyond twice that, as a damaged loca table laying many glyphs over one long
+        // stretch does, is left empty instead of making the subset many times the font's size.
+        const bool fits = glyf.size() + source.Length(order[i]) <= 2 * t.glyf.size() + 4 * i;
+        std::string g = i == 0 || !fits ? std::string() : source.Data(order[i]);
         if (g.size() >= 10) {
             g = S16(g, 0) >= 0 ? SimpleWithoutHints(g) : CompositeRenumbered(std::move(g), idOf);
             glyf += g;

@@ -18,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -451,7 +452,7 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
     g_setup.started = true;
     for (const FaceRequest& face : faces)
         g_setup.pending.insert(MatchKey(face.face.c_str(), face.bold, face.italic));
-    g_setup.thread = std::thread([files = std::move(fontFiles), faces = std::move(faces)] {
+    auto setUp = [files = std::move(fontFiles), faces = std::move(faces)] {
         SetUpState();
         for (const std::string& file : files)
             if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
@@ -475,7 +476,14 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
             }
             g_setup.changed.notify_all();
         }
-    });
+    };
+    // Without a thread to be had (std::system_error), the first use of fonts does the set-up itself.
+    try {
+        g_setup.thread = std::thread(std::move(setUp));
+    } catch (const std::system_error&) {
+        g_setup.started = false;
+        g_setup.pending.clear();
+    }
 }
 
 bool ResolveFont(Font& font) {

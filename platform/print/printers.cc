@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "platform/gdi/gdi.h"
@@ -280,8 +281,12 @@ std::vector<PrinterInfo> LookAtPrinters();
 void StartPrinterLookup() {
     std::lock_guard lock(g_early.mutex);
     if (g_early.started) return;
-    g_early.started = true;
-    g_early.thread = std::thread([] { g_early.list = LookAtPrinters(); });
+    // Without a thread to be had (std::system_error), the first ListPrinters looks itself.
+    try {
+        g_early.thread = std::thread([] { g_early.list = LookAtPrinters(); });
+        g_early.started = true;
+    } catch (const std::system_error&) {
+    }
 }
 
 std::vector<PrinterInfo> ListPrinters() {

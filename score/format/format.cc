@@ -295,13 +295,18 @@ void FormatStaffItems(const TStaffItemRange& range) {
     }
     TRunningPass pass{staff, end, tRunning};
     tRunning = &pass;
+    // The thread's list of passes loses this one however the pass ends: a worker thread lives on after an
+    // exception that ends its pass.
+    struct TPassEnd {
+        TRunningPass& Pass;
+        ~TPassEnd() { tRunning = Pass.Outer; }
+    } passEnd{pass};
     // One cursor moves on item by item: each step carries the context one item further.
     TAuditNtnIdx idx(staff);
     while (idx.CanStep(1) && idx.GetIndex() <= pass.End) {
         idx.Next();
         FormatItem(idx);
     }
-    tRunning = pass.Outer;
 }
 
 void FormatStaff(TMusicStaff& staff, int first, int last) {

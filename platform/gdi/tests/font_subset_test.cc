@@ -188,6 +188,79 @@ TEST_F(FontSubset, LicenceAndDamagedTables) {
         for (unsigned i = 0; i <= glyphs.size(); ++i)
             EXPECT_EQ(FT_Load_Glyph(sub.get(), i, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING), 0);
     }
+    // A loca table that lays every other glyph over one long stretch, and a composite glyph made of those
+    // glyphs: no subset many times the font's size.
+    {
+        SfntTables t = tables;
+        constexpr unsigned kComponents = 2000;
+        constexpr size_t kStretch = 16384;
+        auto put16 = [](std::string& s, unsigned v) {
+            s += static_cast<char>(v >> 8);
+            s += static_cast<char>(v & 0xFF);
+        };
+        t.glyf.assign(10, '\0');
+        t.glyf[0] = t.glyf[1] = static_cast<char>(0xFF);  // a composite
+        for (unsigned k = 0; k < kComponents; ++k) {
+            put16(t.glyf, k + 1 < kComponents ? 0x0020 : 0);  // more components follow, byte arguments
+            put16(t.glyf, 2 + 2 * k);
+            put16(t.glyf, 0);
+        }
+        const size_t simple = t.glyf.size();
+        put16(t.glyf, 1);  // one contour of one point, no instructions, then the long stretch
+        t.glyf.append(8, '\0');
+        put16(t.glyf, 0);
+        put16(t.glyf, 0);
+        t.glyf += '\x01';
+        t.glyf.resize(simple + kStretch, '\0');
+        t.loca.clear();
+        auto put32 = [&](uint32_t v) {
+            put16(t.loca, v >> 16);
+            put16(t.loca, v & 0xFFFF);
+        };
+        put32(0);
+        put32(0);
+        for (unsigned g = 2; g < 2 + 2 * kComponents + 1; g += 2) {
+            put32(static_cast<uint32_t>(simple));
+            put32(static_cast<uint32_t>(t.glyf.size()));
+        }
+        t.head[50] = 0;
+        t.head[51] = 1;  // long offsets
+        t.maxp[4] = t.maxp[5] = static_cast<char>(0xFF);
+        const std::string subset = qsm::gdi::SubsetTrueType(t, {1});
+        EXPECT_LE(subset.size(), 4 * t.glyf.size());
+        // A font still, the glyphs beyond the bound left empty.
+        Face sub(lib_, &subset);
+        ASSERT_NE(sub.get(), nullptr);
+        EXPECT_EQ(FT_Load_Glyph(sub.get(), sub.get()->num_glyphs - 1, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING),
+                  0);
+    }
+    // A composite glyph of more components than a font has room for: a font still.
+    {
+        SfntTables t = tables;
+        t.glyf.assign(10, '\0');
+        t.glyf[0] = t.glyf[1] = static_cast<char>(0xFF);
+        for (unsigned g = 2; g <= 0xFFFF; ++g) {
+            const unsigned flags = g < 0xFFFF ? 0x0020 : 0;
+            for (unsigned v : {flags, g, 0u}) {
+                t.glyf += static_cast<char>(v >> 8);
+                t.glyf += static_cast<char>(v & 0xFF);
+            }
+        }
+        // Glyph 1 is the composite; every other glyph is empty.
+        t.loca.assign(4 * 0x10000, '\0');
+        const uint32_t end = static_cast<uint32_t>(t.glyf.size());
+        for (size_t g = 2; g <= 0xFFFF; ++g)
+            for (size_t b = 0; b < 4; ++b)
+                t.loca[4 * g + b] = static_cast<char>(end >> (24 - 8 * b));
+        t.head[50] = 0;
+        t.head[51] = 1;
+        t.maxp[4] = t.maxp[5] = static_cast<char>(0xFF);
+        const std::string subset = qsm::gdi::SubsetTrueType(t, {1});
+        ASSERT_FALSE(subset.empty());
+        Face sub(lib_, &subset);
+        ASSERT_NE(sub.get(), nullptr);
+        EXPECT_EQ(sub.get()->num_glyphs, 0xFFFF);
+    }
     EXPECT_EQ(qsm::gdi::TrueTypeAdvance(tables, 60000), 0u);
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, {}).empty());
     EXPECT_TRUE(qsm::gdi::SubsetTrueType(tables, std::vector<unsigned>(257, 1)).empty());
