@@ -18,6 +18,7 @@
 #include "score/expression_items.h"
 #include "score/file/score_file.h"
 #include "score/file/tests/file_gen.h"
+#include "score/file/tests/saved_bytes.h"
 #include "score/lyrics.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
@@ -44,15 +45,6 @@ Loaded Load(const std::vector<uint8_t>& bytes) {
 
 Loaded Load(const gen::File& f) {
     return Load(f.Encode().data);
-}
-
-std::vector<uint8_t> Save(TMusicScore& score) {
-    TQSRSegRamStream out(1024);
-    EXPECT_TRUE(WriteScoreFileHeader(out, score));
-    std::vector<uint8_t> bytes(out.GetSize());
-    out.Seek(0);
-    out.ReadBlock(bytes.data(), static_cast<DWORD>(bytes.size()));
-    return bytes;
 }
 
 int Status(const gen::File& f) {
@@ -297,7 +289,7 @@ TEST(ScoreFileBody, Fonts) {
     gen::File plain;
     Loaded p = Load(plain);
     std::strcpy(p.score->GetFontData()->MusicFontFace, "QSM2STDA");
-    std::vector<uint8_t> bytes = Save(*p.score);
+    std::vector<uint8_t> bytes = SavedBytes(*p.score);
     Loaded back = Load(bytes);
     EXPECT_STREQ(back.score->GetFontData()->MusicFontFace, "");
 }
@@ -509,7 +501,7 @@ TEST(ScoreFileStaves, LyricLinesAsWritten) {
     lyrics->Add(line);
     staff->SetLyrics(lyrics);
     score.AddStaff(staff);
-    Loaded back = Load(Save(score));
+    Loaded back = Load(SavedBytes(score));
     EXPECT_EQ(back.Staff(0)->GetLyrics()->GetLine(0)->GetCapacity(), 12 + 2);
     EXPECT_EQ(back.Staff(0)->GetLyrics()->GetLine(0)->GetUsed(), 10);
 }
@@ -576,11 +568,11 @@ TEST(ScoreFileRoundTrip, EveryVersionReadsAndWritesStably) {
         EXPECT_EQ(l.hdr.Status, V > 24 ? StatusOk : StatusOldFormat);
         EXPECT_EQ(l.score->GetStaffCount(), 2);
         EXPECT_EQ(l.Staff(0)->GetItemCount(), static_cast<int>(gen::AllItems(V).size()) + 2);
-        std::vector<uint8_t> first = Save(*l.score);
+        std::vector<uint8_t> first = SavedBytes(*l.score);
         Loaded again = Load(first);
         EXPECT_EQ(again.hdr.Status, StatusOk);
         again.score->Date = l.score->Date;
-        EXPECT_EQ(Save(*again.score), first);
+        EXPECT_EQ(SavedBytes(*again.score), first);
     }
 }
 
@@ -605,7 +597,7 @@ TEST(ScoreFileRoundTrip, WriterMatchesTheGenerator) {
     std::vector<uint8_t> bytes = f.Encode().data;
     Loaded l = Load(bytes);
     ASSERT_EQ(l.hdr.Status, StatusOk);
-    EXPECT_EQ(Save(*l.score), bytes);
+    EXPECT_EQ(SavedBytes(*l.score), bytes);
 }
 
 TEST(ScoreFileRoundTrip, FilesOnDisk) {
@@ -622,7 +614,7 @@ TEST(ScoreFileRoundTrip, FilesOnDisk) {
     std::unique_ptr<TMusicScore> b(LoadScoreFile(plain.c_str(), hdr, nullptr));
     ASSERT_TRUE(b);
     EXPECT_FALSE(b->GetCompressed());
-    EXPECT_EQ(Save(*a), Save(*b));
+    EXPECT_EQ(SavedBytes(*a), SavedBytes(*b));
     {
         std::ifstream in(packed, std::ios::binary);
         char head[6];

@@ -11,6 +11,7 @@
 #include "core/ram_stream.h"
 #include "score/file/score_file.h"
 #include "score/file/tests/file_gen.h"
+#include "score/file/tests/saved_bytes.h"
 #include "score/item_records.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
@@ -56,15 +57,6 @@ std::unique_ptr<TMusicScore> ChordScore(int staves, int bars) {
         score->AddStaff(staff);
     }
     return score;
-}
-
-std::vector<uint8_t> Save(TMusicScore& score) {
-    TQSRSegRamStream out(1024);
-    EXPECT_TRUE(WriteScoreFileHeader(out, score));
-    std::vector<uint8_t> bytes(out.GetSize());
-    out.Seek(0);
-    out.ReadBlock(bytes.data(), static_cast<DWORD>(bytes.size()));
-    return bytes;
 }
 
 // What a sync sets, of a note and (for a chord) of its members; the record does not hold all of it.
@@ -114,7 +106,7 @@ Loaded LoadWithThreads(const std::vector<uint8_t>& bytes, unsigned threads) {
 }
 
 TEST(ScoreReadThreads, ChordsFinishedOnSeveralThreadsEqualThoseFinishedOnOne) {
-    const std::vector<uint8_t> file = Save(*ChordScore(16, 40));
+    const std::vector<uint8_t> file = SavedBytes(*ChordScore(16, 40));
     Loaded one = LoadWithThreads(file, 1);
     Loaded many = LoadWithThreads(file, 8);
     ASSERT_TRUE(one.score && many.score);
@@ -122,7 +114,7 @@ TEST(ScoreReadThreads, ChordsFinishedOnSeveralThreadsEqualThoseFinishedOnOne) {
     EXPECT_EQ(many.hdr.Status, StatusOk);
     EXPECT_EQ(Chords(*many.score), Chords(*one.score));
     many.score->Date = one.score->Date;
-    EXPECT_EQ(Save(*many.score), Save(*one.score));
+    EXPECT_EQ(SavedBytes(*many.score), SavedBytes(*one.score));
     // Several threads again on a damaged copy: the staves read before the damage are finished all the same.
     std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() / 2));
     Loaded cutOne = LoadWithThreads(cut, 1);
