@@ -72,6 +72,12 @@ void AppendInt(std::string& out, long long v) {
     out.append(p, static_cast<size_t>(end - p));
 }
 
+// A reference to object `object`: "N 0 R".
+void AppendRef(std::string& out, long long object) {
+    AppendInt(out, object);
+    out += " 0 R";
+}
+
 void AppendHexByte(std::string& out, unsigned v) {
     static const char kHex[] = "0123456789abcdef";
     out += kHex[(v >> 4) & 15];
@@ -325,8 +331,8 @@ bool PdfWriter::EndPage() {
     int page = NewObject();
     BeginObject(page);
     std::string s = "<</Type/Page/Parent 2 0 R/Contents ";
-    AppendInt(s, contents);
-    s += " 0 R>>\nendobj\n";
+    AppendRef(s, contents);
+    s += ">>\nendobj\n";
     Write(s);
     pages_.push_back(page);
     content_.clear();
@@ -355,8 +361,7 @@ bool PdfWriter::Finish() {
         r += "/Font<<";
         for (const SubFont& sf : subFonts_) {
             r += "/" + sf.name + " ";
-            AppendInt(r, sf.object);
-            r += " 0 R";
+            AppendRef(r, sf.object);
         }
         r += ">>";
     }
@@ -366,8 +371,7 @@ bool PdfWriter::Finish() {
         r += "<<";
         for (const auto& [name, obj] : list) {
             r += "/" + name + " ";
-            AppendInt(r, obj);
-            r += " 0 R";
+            AppendRef(r, obj);
         }
         r += ">>";
     };
@@ -380,8 +384,7 @@ bool PdfWriter::Finish() {
     std::string p = "<</Type/Pages/Kids[";
     for (size_t i = 0; i < pages_.size(); ++i) {
         if (i) p += ' ';
-        AppendInt(p, pages_[i]);
-        p += " 0 R";
+        AppendRef(p, pages_[i]);
     }
     p += "]/Count ";
     AppendInt(p, static_cast<long long>(pages_.size()));
@@ -418,8 +421,8 @@ bool PdfWriter::Finish() {
     x += "trailer\n<</Size ";
     AppendInt(x, static_cast<long long>(offsets_.size()) + 1);
     x += "/Root 1 0 R/Info ";
-    AppendInt(x, info);
-    x += " 0 R>>\nstartxref\n";
+    AppendRef(x, info);
+    x += ">>\nstartxref\n";
     AppendInt(x, static_cast<long long>(xref));
     x += "\n%%EOF\n";
     Write(x);
@@ -449,8 +452,7 @@ void PdfWriter::WriteType3Font(const Font& font, const SubFont& sf) {
         std::string name = "g";
         AppendInt(name, static_cast<long long>(code));
         procs += "/" + name + " ";
-        AppendInt(procs, obj);
-        procs += " 0 R";
+        AppendRef(procs, obj);
         names += "/" + name;
         AppendPdfNumber(widths, g.advance);
         widths += ' ';
@@ -487,13 +489,11 @@ void PdfWriter::WriteType3Font(const Font& font, const SubFont& sf) {
     d += "/Widths[" + widths + "]/Resources<<>>";
     if (toUnicode) {
         d += "/ToUnicode ";
-        AppendInt(d, toUnicode);
-        d += " 0 R";
+        AppendRef(d, toUnicode);
     }
     if (descriptor) {
         d += "/FontDescriptor ";
-        AppendInt(d, descriptor);
-        d += " 0 R";
+        AppendRef(d, descriptor);
     }
     d += ">>\nendobj\n";
     Write(d);
@@ -534,8 +534,8 @@ void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf) {
     fd += "/CapHeight ";
     AppendPdfNumber(fd, m.capHeight * k, 0);
     fd += "/StemV 80/FontFile2 ";
-    AppendInt(fd, file);
-    fd += " 0 R>>\nendobj\n";
+    AppendRef(fd, file);
+    fd += ">>\nendobj\n";
     Write(fd);
     BeginObject(sf.object);
     std::string d = "<</Type/Font/Subtype/TrueType/BaseFont/" + baseName + "/FirstChar 0/LastChar ";
@@ -546,12 +546,10 @@ void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf) {
         AppendPdfNumber(d, sf.outlines[code].advance * k);
     }
     d += "]/FontDescriptor ";
-    AppendInt(d, descriptor);
-    d += " 0 R";
+    AppendRef(d, descriptor);
     if (toUnicode) {
         d += "/ToUnicode ";
-        AppendInt(d, toUnicode);
-        d += " 0 R";
+        AppendRef(d, toUnicode);
     }
     d += ">>\nendobj\n";
     Write(d);
@@ -747,8 +745,8 @@ void PdfWriter::FillPattern(bool evenOdd, int width, int height, const uint32_t*
     dict += ' ';
     AppendPdfNumber(dict, height_ - originY * unit_, 4);
     dict += "]/Resources<</XObject<</I ";
-    AppendInt(dict, image);
-    dict += " 0 R>>>>";
+    AppendRef(dict, image);
+    dict += ">>>>";
     std::string cell = "q ";
     AppendInt(cell, width);
     cell += " 0 0 ";
