@@ -138,8 +138,10 @@ TEST(GdiPdfPages, FilesEndedAtOnceHoldEveryPage) {
             const std::string pageObj = ObjectAt(pdf, page);
             const std::string content =
                 StreamOf(pdf, std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10));
-            EXPECT_NE(content.find("\n" + std::to_string(7000 + 10 * file + p) + " "), std::string::npos)
-                << "file " << file << ", page " << p + 1;
+            std::string mark = "\n";
+            mark += std::to_string(7000 + 10 * file + p);
+            mark += ' ';
+            EXPECT_NE(content.find(mark), std::string::npos) << "file " << file << ", page " << p + 1;
         }
     }
     std::remove(path.c_str());
