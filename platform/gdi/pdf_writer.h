@@ -155,7 +155,22 @@ private:
     // those of the rest already deflated.
     void WriteQueued(size_t keep);
     void EndText();
+    // The path being made, written when it is painted: its operators with their coordinates in hundredths
+    // of a unit, as the content writes them ('m', 'l', 'c', 'r' for a rectangle, 'h').
+    struct PathOp {
+        char op;
+        long long v[6];
+    };
+    void AddPathOp(char op, const double* v, int n);
+    // Writes the path's operators moved by (-dx, -dy) hundredths.
+    void WritePathOps(long long dx, long long dy);
+    // Writes the path as it is, unpainted.
     void FlushPath();
+    // Writes the path painted with `op`. A path of lines and curves is written from its first point, in a
+    // translation to that point: a shape drawn in many places is then the same text each time, which
+    // deflates to little.
+    void PaintPath(const char* op);
+    void NumHundredths(long long v);
     void Num(double v);  // to the page content
     void Op(const char* op);
     void ResetState();
@@ -181,6 +196,7 @@ private:
     PdfRgb fill_, stroke_;
     PdfStrokeStyle style_;
     bool inText_ = false;
+    std::vector<PathOp> path_;
     const SubFont* textFont_ = nullptr;
     double textSize_ = 0, textX_ = 0, textY_ = 0;
 

@@ -55,7 +55,7 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
     std::vector<uint32_t> pixels(64 * 64);
     for (int p = 0; p < kPages; ++p) {
         w.BeginPage();
-        w.MoveTo(5000 + p, 7);  // the page's own mark
+        w.MoveTo(5000 + p, 7);  // the page's own mark: the path is written from there
         w.LineTo(0, 0);
         // Pages of different lengths finish their deflating in any order.
         for (int i = 0; i < (p % 3 + 1) * 4000; ++i) {
@@ -99,7 +99,7 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
         const int contents = std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10);
         const std::string content = StreamOf(pdf, contents);
         for (int other = 0; other < kPages; ++other)
-            EXPECT_EQ(content.find(std::to_string(5000 + other) + " 7 m\n") != std::string::npos, other == p)
+            EXPECT_EQ(content.find(std::to_string(5000 + other) + " 7 cm\n") != std::string::npos, other == p)
                 << "page " << p + 1 << ", mark of page " << other + 1;
         EXPECT_EQ(content.find(" Do ") != std::string::npos, p % 4 == 1) << "page " << p + 1;
     }
