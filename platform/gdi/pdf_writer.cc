@@ -5,11 +5,14 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
-#include <future>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace qsm::gdi {
 
@@ -36,6 +39,92 @@ std::string Deflate(const std::string& data) {
     deflateEnd(&z);
     return rc == Z_STREAM_END ? out : std::string();
 }
+
+// Threads that deflate pages. A thread is joined once it has finished: when the next one starts, or when the
+// process ends.
+class DeflateThreads {
+public:
+    static DeflateThreads& Get() {
+        static DeflateThreads threads;
+        return threads;
+    }
+    ~DeflateThreads() {
+        for (Entry& e : threads_)
+            e.thread.join();
+    }
+    // Runs `work` on a thread of its own; false when no thread can be had.
+    template <class Work>
+    bool Start(Work work) {
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        std::lock_guard lock(mutex_);
+        std::erase_if(threads_, [](Entry& e) {
+            if (!e.finished->load(std::memory_order_acquire)) return false;
+            e.thread.join();
+            return true;
+        });
+        try {
+            std::thread t([work = std::move(work), finished]() mutable {
+                work();
+                finished->store(true, std::memory_order_release);
+            });
+            threads_.push_back({std::move(t), std::move(finished)});
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+private:
+    struct Entry {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> threads_;
+};
+
+}  // namespace
+
+// A page's content to deflate, taken by whichever comes first of its thread and the writer that needs the
+// bytes: a writer that needs them before the thread has begun deflates them itself rather than wait for the
+// thread to be scheduled.
+class PdfDeflateJob {
+public:
+    explicit PdfDeflateJob(std::string data) : data_(std::move(data)) {}
+    const std::string& Data() const { return data_; }
+    // Deflates the content unless another thread has taken it.
+    void Run() {
+        if (claimed_.exchange(true, std::memory_order_acq_rel)) return;
+        std::string packed = Deflate(data_);
+        {
+            std::lock_guard lock(mutex_);
+            packed_ = std::move(packed);
+            done_ = true;
+        }
+        doneChanged_.notify_all();
+    }
+    bool Done() {
+        std::lock_guard lock(mutex_);
+        return done_;
+    }
+    // The deflated content, deflated here when no thread has begun it.
+    std::string Take() {
+        Run();
+        std::unique_lock lock(mutex_);
+        doneChanged_.wait(lock, [&] { return done_; });
+        return std::move(packed_);
+    }
+
+private:
+    const std::string data_;
+    std::atomic<bool> claimed_{false};
+    std::mutex mutex_;
+    std::condition_variable doneChanged_;
+    bool done_ = false;
+    std::string packed_;
+};
+
+namespace {
 
 // Writes the decimal digits of u backwards, ending just before end; answers where they begin. Two digits a
 // step: every number of every page goes through here.
@@ -273,23 +362,17 @@ void PdfWriter::WritePacked(int id, const std::string& dict, const std::string& 
 void PdfWriter::QueuePageStream(int id, std::string data) {
     QueuedStream& q = queued_.emplace_back();
     q.id = id;
-    q.data = std::move(data);
-    const std::string* bytes = &q.data;  // a deque's elements stay where they are
-    try {
-        q.packed = std::async(std::launch::async, [bytes] { return Deflate(*bytes); });
-    } catch (const std::system_error&) {
-        // No thread to be had: deflated when it is written.
-        q.packed = std::async(std::launch::deferred, [bytes] { return Deflate(*bytes); });
-    }
+    q.job = std::make_shared<PdfDeflateJob>(std::move(data));
+    // Without a thread to be had the page is deflated when it is written.
+    DeflateThreads::Get().Start([job = q.job] { job->Run(); });
 }
 
 void PdfWriter::WriteQueued(size_t keep) {
     draining_ = true;
     while (!queued_.empty()) {
         QueuedStream& q = queued_.front();
-        if (queued_.size() <= keep && q.packed.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            break;
-        WritePacked(q.id, "", q.data, q.packed.get());
+        if (queued_.size() <= keep && !q.job->Done()) break;
+        WritePacked(q.id, "", q.job->Data(), q.job->Take());
         for (const auto& [id, at] : q.objects)
             offsets_[static_cast<size_t>(id - 1)] = offset_ + at;
         Write(q.after);

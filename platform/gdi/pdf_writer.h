@@ -8,14 +8,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <future>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/gdi/font_subset.h"
 
 namespace qsm::gdi {
+
+class PdfDeflateJob;
 
 struct PdfRgb {
     uint8_t r = 0, g = 0, b = 0;
@@ -210,8 +212,7 @@ private:
     // each page had been deflated when it ended.
     struct QueuedStream {
         int id = 0;
-        std::string data;                             // read by the deflating thread: outlives `packed`
-        std::future<std::string> packed;              // waits for that thread when it is destroyed
+        std::shared_ptr<PdfDeflateJob> job;           // the content and its deflating, shared with its thread
         std::string after;                            // written after the stream
         std::vector<std::pair<int, size_t>> objects;  // objects beginning in `after`, at their place
     };
