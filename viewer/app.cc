@@ -1,5 +1,6 @@
 #include "viewer/app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -112,7 +113,9 @@ std::string TQSMViewerApp::ProgramFolder() {
 
 void TQSMViewerApp::InitInstance() {
     InitCommonControls();
-    GetViewerPrinter().RestoreSavedPrinter();
+    // Making the printer object asks the print system for its default printer, which takes a while: it is
+    // made here only to restore the printer chosen last time, else at its first use.
+    if (HasSavedPrinter()) GetViewerPrinter().RestoreSavedPrinter();
     if (PrivateFonts->LoadPrivateFont("qsswCmdButtons")) {
         CommandFont = CreateFontA(-ToolButtonSize.cy, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
                                   0, 0, 0, 0, "qsswCmdButtons");
@@ -125,6 +128,12 @@ void TQSMViewerApp::InitInstance() {
     auto* frame = dynamic_cast<TQSMViewerFrame*>(main);
     if (ViewerOptions.RecallSizePos && frame && frame->RestorePlacement()) return;
     main->Show(nCmdShow);
+}
+
+bool TQSMViewerApp::HasSavedPrinter() {
+    char device[261] = "";
+    SysInfo.ReadString("Printer", "Device", "", device, sizeof device);
+    return device[0] != '\0';
 }
 
 void TQSMViewerApp::InitMainWindow() {
@@ -411,6 +420,16 @@ void TQSMViewerApp::LoadViewerMru() {
 
 void TQSMViewerApp::SaveViewerMru() {
     std::vector<BYTE> blob = qsm::MakeRecentViewsBlob(RecentViews, kMaxMruBytes);
+    // A store write is flushed to the disk, which takes a while: a list that has not changed (the latest file
+    // opened again) is not written.
+    if (std::unique_ptr<TKey> key = SysInfo.OpenSectionKey("Options")) {
+        std::vector<BYTE> stored(blob.size() + 1);
+        DWORD type = 0, size = static_cast<DWORD>(stored.size());
+        if (RegQueryValueExA(key->GetHandle(), "z-mru", nullptr, &type, stored.data(), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_BINARY && size == blob.size() && std::equal(blob.begin(), blob.end(), stored.begin()))
+            return;
+    }
     SysInfo.WriteBlob("Options", "z-mru", blob.data(), static_cast<DWORD>(blob.size()));
 }
 

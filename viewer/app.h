@@ -243,6 +243,9 @@ public:
     void SetReceivedCommandLine(std::string text) { ReceivedCommandLine = std::move(text); }
     const std::string& GetReceivedCommandLine() const { return ReceivedCommandLine; }
 
+    // True when the settings name the printer chosen last time, which the start restores.
+    static bool HasSavedPrinter();
+
 private:
     void SaveViewerMru();
     static std::string ProgramFolder();

@@ -115,9 +115,11 @@ void TStartupHost::ShowLaunchFailure() {
 }
 
 int TStartupHost::RunApplication() {
-    // Asking the print system for its printers takes a while: it goes on while the application object is
-    // made (which wants the default printer only in its instance start-up).
-    qsm::print::StartPrinterLookup();
+    // Asking the print system for its printers takes a while: when this run will want them (to print the
+    // file, or to restore the printer chosen last time) it goes on while the application object is made.
+    // Any other run asks at its first print.
+    TViewerCmdLine tokens(qsm::GetProgramCommandLine());
+    if (tokens.HasSwitch("/xprint") || TQSMViewerApp::HasSavedPrinter()) qsm::print::StartPrinterLookup();
     TQSMViewerApp app("QuillStave Composer Viewer");
     return app.Run();
 }

@@ -5,11 +5,14 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
-#include <future>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace qsm::gdi {
 
@@ -36,6 +39,92 @@ std::string Deflate(const std::string& data) {
     deflateEnd(&z);
     return rc == Z_STREAM_END ? out : std::string();
 }
+
+// Threads that deflate pages. A thread is joined once it has finished: when the next one starts, or when the
+// process ends.
+class DeflateThreads {
+public:
+    static DeflateThreads& Get() {
+        static DeflateThreads threads;
+        return threads;
+    }
+    ~DeflateThreads() {
+        for (Entry& e : threads_)
+            e.thread.join();
+    }
+    // Runs `work` on a thread of its own; false when no thread can be had.
+    template <class Work>
+    bool Start(Work work) {
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        std::lock_guard lock(mutex_);
+        std::erase_if(threads_, [](Entry& e) {
+            if (!e.finished->load(std::memory_order_acquire)) return false;
+            e.thread.join();
+            return true;
+        });
+        try {
+            std::thread t([work = std::move(work), finished]() mutable {
+                work();
+                finished->store(true, std::memory_order_release);
+            });
+            threads_.push_back({std::move(t), std::move(finished)});
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+private:
+    struct Entry {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> threads_;
+};
+
+}  // namespace
+
+// A page's content to deflate, taken by whichever comes first of its thread and the writer that needs the
+// bytes: a writer that needs them before the thread has begun deflates them itself rather than wait for the
+// thread to be scheduled.
+class PdfDeflateJob {
+public:
+    explicit PdfDeflateJob(std::string data) : data_(std::move(data)) {}
+    const std::string& Data() const { return data_; }
+    // Deflates the content unless another thread has taken it.
+    void Run() {
+        if (claimed_.exchange(true, std::memory_order_acq_rel)) return;
+        std::string packed = Deflate(data_);
+        {
+            std::lock_guard lock(mutex_);
+            packed_ = std::move(packed);
+            done_ = true;
+        }
+        doneChanged_.notify_all();
+    }
+    bool Done() {
+        std::lock_guard lock(mutex_);
+        return done_;
+    }
+    // The deflated content, deflated here when no thread has begun it.
+    std::string Take() {
+        Run();
+        std::unique_lock lock(mutex_);
+        doneChanged_.wait(lock, [&] { return done_; });
+        return std::move(packed_);
+    }
+
+private:
+    const std::string data_;
+    std::atomic<bool> claimed_{false};
+    std::mutex mutex_;
+    std::condition_variable doneChanged_;
+    bool done_ = false;
+    std::string packed_;
+};
+
+namespace {
 
 // Writes the decimal digits of u backwards, ending just before end; answers where they begin. Two digits a
 // step: every number of every page goes through here.
@@ -273,23 +362,17 @@ void PdfWriter::WritePacked(int id, const std::string& dict, const std::string& 
 void PdfWriter::QueuePageStream(int id, std::string data) {
     QueuedStream& q = queued_.emplace_back();
     q.id = id;
-    q.data = std::move(data);
-    const std::string* bytes = &q.data;  // a deque's elements stay where they are
-    try {
-        q.packed = std::async(std::launch::async, [bytes] { return Deflate(*bytes); });
-    } catch (const std::system_error&) {
-        // No thread to be had: deflated when it is written.
-        q.packed = std::async(std::launch::deferred, [bytes] { return Deflate(*bytes); });
-    }
+    q.job = std::make_shared<PdfDeflateJob>(std::move(data));
+    // Without a thread to be had the page is deflated when it is written.
+    DeflateThreads::Get().Start([job = q.job] { job->Run(); });
 }
 
 void PdfWriter::WriteQueued(size_t keep) {
     draining_ = true;
     while (!queued_.empty()) {
         QueuedStream& q = queued_.front();
-        if (queued_.size() <= keep && q.packed.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            break;
-        WritePacked(q.id, "", q.data, q.packed.get());
+        if (queued_.size() <= keep && !q.job->Done()) break;
+        WritePacked(q.id, "", q.job->Data(), q.job->Take());
         for (const auto& [id, at] : q.objects)
             offsets_[static_cast<size_t>(id - 1)] = offset_ + at;
         Write(q.after);
@@ -322,6 +405,7 @@ void PdfWriter::ResetState() {
 
 bool PdfWriter::EndPage() {
     if (!inPage_) return !failed_;
+    FlushPath();
     EndText();
     content_ += "Q\n";
     inPage_ = false;
@@ -618,6 +702,7 @@ void PdfWriter::Op(const char* op) {
 
 void PdfWriter::SetClip(const PdfClip& clip) {
     if (clip == clip_) return;
+    FlushPath();
     EndText();
     content_ += "Q q\n";
     ResetState();
@@ -672,41 +757,128 @@ void PdfWriter::SetStrokeStyle(const PdfStrokeStyle& s) {
     styleSet_ = true;
 }
 
+namespace {
+
+// A coordinate in hundredths of a unit, rounded as the page content writes it.
+long long Hundredths(double v) {
+    double s = std::isfinite(v) ? v * 100.0 : 0.0;
+    constexpr double kLimit = 4e18;
+    s = s > kLimit ? kLimit : s < -kLimit ? -kLimit : s;
+    return static_cast<long long>(s < 0 ? s - 0.5 : s + 0.5);
+}
+
+}  // namespace
+
+void PdfWriter::NumHundredths(long long v) {
+    char buf[32];
+    char* end = buf + sizeof buf;
+    end[-1] = ' ';
+    char* p = end - 1;
+    const unsigned long long u = Magnitude(v);
+    if (const unsigned long long frac = u % 100) {
+        if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
+        *--p = static_cast<char>('0' + frac / 10);
+        *--p = '.';
+    }
+    p = DigitsBefore(p, u / 100);
+    if (v < 0) *--p = '-';
+    content_.append(p, static_cast<size_t>(end - p));
+}
+
+void PdfWriter::AddPathOp(char op, const double* v, int n) {
+    if (path_.empty()) EndText();
+    PathOp p{op, {}};
+    for (int i = 0; i < n; ++i)
+        p.v[i] = Hundredths(v[i]);
+    path_.push_back(p);
+}
+
+void PdfWriter::WritePathOps(long long dx, long long dy) {
+    for (const PathOp& p : path_) {
+        switch (p.op) {
+            case 'h':
+                content_ += "h\n";
+                continue;
+            case 'r':
+                NumHundredths(p.v[0] - dx), NumHundredths(p.v[1] - dy), NumHundredths(p.v[2]),
+                    NumHundredths(p.v[3]);
+                content_ += "re\n";
+                continue;
+            default:
+                break;
+        }
+        const int n = p.op == 'c' ? 6 : 2;
+        for (int i = 0; i < n; i += 2) {
+            NumHundredths(p.v[i] - dx);
+            NumHundredths(p.v[i + 1] - dy);
+        }
+        content_ += p.op;
+        content_ += '\n';
+    }
+}
+
+void PdfWriter::FlushPath() {
+    WritePathOps(0, 0);
+    path_.clear();
+}
+
+void PdfWriter::PaintPath(const char* op) {
+    const bool moved = path_.size() >= 2 && path_.front().op == 'm' &&
+                       std::none_of(path_.begin(), path_.end(), [](const PathOp& p) { return p.op == 'r'; });
+    if (!moved) {
+        FlushPath();
+        Op(op);
+        return;
+    }
+    const long long x0 = path_.front().v[0], y0 = path_.front().v[1];
+    content_ += "q 1 0 0 1 ";
+    NumHundredths(x0);
+    NumHundredths(y0);
+    content_ += "cm\n";
+    WritePathOps(x0, y0);
+    path_.clear();
+    content_ += op;
+    content_ += "\nQ\n";
+}
+
 void PdfWriter::MoveTo(double x, double y) {
-    EndText();
-    Num(x), Num(y), Op("m");
+    const double v[2] = {x, y};
+    AddPathOp('m', v, 2);
 }
 
 void PdfWriter::LineTo(double x, double y) {
-    Num(x), Num(y), Op("l");
+    const double v[2] = {x, y};
+    AddPathOp('l', v, 2);
 }
 
 void PdfWriter::CurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
-    Num(x1), Num(y1), Num(x2), Num(y2), Num(x3), Num(y3), Op("c");
+    const double v[6] = {x1, y1, x2, y2, x3, y3};
+    AddPathOp('c', v, 6);
 }
 
 void PdfWriter::Rect(double x, double y, double w, double h) {
-    EndText();
-    Num(x), Num(y), Num(w), Num(h), Op("re");
+    const double v[4] = {x, y, w, h};
+    AddPathOp('r', v, 4);
 }
 
 void PdfWriter::ClosePath() {
-    Op("h");
+    AddPathOp('h', nullptr, 0);
 }
 
 void PdfWriter::Fill(bool evenOdd) {
-    Op(evenOdd ? "f*" : "f");
+    PaintPath(evenOdd ? "f*" : "f");
 }
 
 void PdfWriter::Stroke() {
-    Op("S");
+    PaintPath("S");
 }
 
 void PdfWriter::FillStroke(bool evenOdd) {
-    Op(evenOdd ? "B*" : "B");
+    PaintPath(evenOdd ? "B*" : "B");
 }
 
 void PdfWriter::EndPathNoPaint() {
+    FlushPath();
     Op("n");
 }
 
@@ -758,6 +930,7 @@ void PdfWriter::FillPattern(bool evenOdd, int width, int height, const uint32_t*
     patterns_.emplace_back(name, obj);
     // The path was written already: set the pattern after it is painted would be too late, so the path is
     // painted through a clip instead of a fill with the pattern colour.
+    FlushPath();
     Op(evenOdd ? "W* n" : "W n");
     content_ += "q /Pattern cs /" + name + " scn\n";
     // Far larger than any page: the clip above bounds it.

@@ -8,14 +8,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <future>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/gdi/font_subset.h"
 
 namespace qsm::gdi {
+
+class PdfDeflateJob;
 
 struct PdfRgb {
     uint8_t r = 0, g = 0, b = 0;
@@ -155,7 +157,22 @@ private:
     // those of the rest already deflated.
     void WriteQueued(size_t keep);
     void EndText();
+    // The path being made, written when it is painted: its operators with their coordinates in hundredths
+    // of a unit, as the content writes them ('m', 'l', 'c', 'r' for a rectangle, 'h').
+    struct PathOp {
+        char op;
+        long long v[6];
+    };
+    void AddPathOp(char op, const double* v, int n);
+    // Writes the path's operators moved by (-dx, -dy) hundredths.
+    void WritePathOps(long long dx, long long dy);
+    // Writes the path as it is, unpainted.
     void FlushPath();
+    // Writes the path painted with `op`. A path of lines and curves is written from its first point, in a
+    // translation to that point: a shape drawn in many places is then the same text each time, which
+    // deflates to little.
+    void PaintPath(const char* op);
+    void NumHundredths(long long v);
     void Num(double v);  // to the page content
     void Op(const char* op);
     void ResetState();
@@ -181,6 +198,7 @@ private:
     PdfRgb fill_, stroke_;
     PdfStrokeStyle style_;
     bool inText_ = false;
+    std::vector<PathOp> path_;
     const SubFont* textFont_ = nullptr;
     double textSize_ = 0, textX_ = 0, textY_ = 0;
 
@@ -194,8 +212,7 @@ private:
     // each page had been deflated when it ended.
     struct QueuedStream {
         int id = 0;
-        std::string data;                             // read by the deflating thread: outlives `packed`
-        std::future<std::string> packed;              // waits for that thread when it is destroyed
+        std::shared_ptr<PdfDeflateJob> job;           // the content and its deflating, shared with its thread
         std::string after;                            // written after the stream
         std::vector<std::pair<int, size_t>> objects;  // objects beginning in `after`, at their place
     };

@@ -14,6 +14,7 @@
 
 #include "core/sys_info.h"
 #include "platform/kernel/shell.h"
+#include "platform/registry/registry.h"
 #include "platform/wm/controls.h"
 #include "score/base/fonts_data.h"
 #include "score/music_score.h"
@@ -194,7 +195,18 @@ TEST_F(AppTest, RecentViewsRoundTripThroughTheStore) {
     ASSERT_EQ(list.GetCount(), 2);
     EXPECT_STREQ(list.GetEntry(0), "/HOME/U/A.QSM");
     EXPECT_STREQ(list.GetEntry(1), "/home/u/b.qsm");
+    // The latest file opened again changes nothing: the store file is not written (a write replaces it).
+    const std::string store = std::string(qsm::RegistryFolder()) + "/HKCU.reg";
+    auto inode = [&store] {
+        struct stat st {};
+        return stat(store.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const ino_t before = inode();
+    ASSERT_NE(before, 0u);
+    app_->AddRecentView("/HOME/U/A.QSM", true);
+    EXPECT_EQ(inode(), before);
     app_->AddRecentView("/home/u/b.qsm", false);  // removed only
+    EXPECT_NE(inode(), before);
 
     // Another process's writes are seen: the list is read again before each change.
     TQSMViewerApp* first = app_.release();

@@ -9,10 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "core/sys_info.h"
 #include "platform/framework/window.h"
 #include "platform/mm/mmtest.h"
 #include "platform/registry/registry.h"
@@ -113,6 +116,40 @@ TEST_F(StartupProcessTest, WithAFileTheFirstViewerOpensItAndWithNoneShowsTheBlan
     // No file: the blank score, its title in the caption.
     Start({});
     EXPECT_TRUE(WaitForCaption("QuillStave Composer 2 Viewer" + std::string(kTitle)));
+}
+
+// The print system is asked for its printers (a while, on a machine with printers) only by a start that
+// restores the printer chosen last time; any other start asks at its first print.
+TEST_F(StartupProcessTest, OnlyAStartWithASavedPrinterAsksThePrintSystem) {
+    const std::string tools = dir_ + "/tools", asked = dir_ + "/asked";
+    std::filesystem::create_directories(tools);
+    {
+        std::ofstream script(tools + "/lpstat");
+        script << "#!/bin/sh\necho \"$@\" >> '" << asked << "'\n"
+               << "case \"$1\" in -e) echo Office ;; -d) echo 'system default destination: Office' ;; esac\n";
+    }
+    std::filesystem::permissions(tools + "/lpstat", std::filesystem::perms::owner_all);
+    // The program finds the fake tool first on its PATH.
+    auto start = [&] {
+        const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+        setenv("PATH", (tools + ":" + path).c_str(), 1);
+        Start({song_});
+        setenv("PATH", path.c_str(), 1);
+    };
+
+    start();
+    EXPECT_TRUE(WaitForCaption("quartet" + std::string(kTitle)));
+    kill(pid_, SIGTERM);
+    Wait();
+    EXPECT_FALSE(std::filesystem::exists(asked));
+
+    ASSERT_TRUE(SysInfo.WriteString("Printer", "Device", "Office"));
+    start();
+    EXPECT_TRUE(WaitForCaption("quartet" + std::string(kTitle)));
+    EXPECT_TRUE(std::filesystem::exists(asked));
+    char device[64] = "";
+    SysInfo.ReadString("Printer", "Device", "", device, sizeof device);
+    EXPECT_STREQ(device, "Office");  // found, so kept
 }
 
 TEST_F(StartupProcessTest, WithNoFileTheWelcomePageIsOffered) {

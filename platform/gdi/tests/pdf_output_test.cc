@@ -5,7 +5,9 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -60,8 +62,8 @@ int Count(const std::vector<std::string>& ops, const std::string& op) {
     return static_cast<int>(std::count(ops.begin(), ops.end(), op));
 }
 
-// One A4 page at 600 dpi drawn by `draw`; the operators of its content.
-std::vector<std::string> DrawPage(const std::function<void(HDC)>& draw) {
+// One A4 page at 600 dpi drawn by `draw`; its content.
+std::string DrawPageContent(const std::function<void(HDC)>& draw) {
     std::string path =
         std::string(::testing::TempDir()) + "/gdi_pdf_output_" + std::to_string(getpid()) + ".pdf";
     HDC dc = qsm::gdi::CreatePdfDC(nullptr, 595.0, 842.0, 600);
@@ -72,9 +74,14 @@ std::vector<std::string> DrawPage(const std::function<void(HDC)>& draw) {
     EXPECT_GT(EndPage(dc), 0);
     EXPECT_GT(EndDoc(dc), 0);
     DeleteDC(dc);
-    std::vector<std::string> ops = Operators(PageContent(path));
+    std::string content = PageContent(path);
     std::remove(path.c_str());
-    return ops;
+    return content;
+}
+
+// The operators of the content of such a page.
+std::vector<std::string> DrawPage(const std::function<void(HDC)>& draw) {
+    return Operators(DrawPageContent(draw));
 }
 
 TEST(GdiPdf, CurvesAndEllipsesAreWrittenAsCurves) {
@@ -98,8 +105,8 @@ TEST(GdiPdf, CurvesAndEllipsesAreWrittenAsCurves) {
     EXPECT_EQ(Count(ops, "l"), 0);
 }
 
-TEST(GdiPdf, StrokesCarryNoTransformationOfTheirOwn) {
-    auto ops = DrawPage([](HDC dc) {
+TEST(GdiPdf, StrokesCarryNoScaleOfTheirOwn) {
+    std::string content = DrawPageContent([](HDC dc) {
         HPEN wide = CreatePen(PS_SOLID, 3, RGB(0, 0, 0));
         for (int i = 0; i < 10; ++i) {
             HGDIOBJ old = SelectObject(dc, i % 2 ? wide : GetStockObject(BLACK_PEN));
@@ -109,10 +116,69 @@ TEST(GdiPdf, StrokesCarryNoTransformationOfTheirOwn) {
         }
         DeleteObject(wide);
     });
-    // Only the page's own: the flip of its coordinates, in one save and restore.
-    EXPECT_EQ(Count(ops, "cm"), 1);
-    EXPECT_EQ(Count(ops, "q"), 1);
+    // The page's own flip of its coordinates; each stroke at most moved to its first point, in a save and
+    // restore of its own, its pen as wide as drawn.
+    auto ops = Operators(content);
     EXPECT_EQ(Count(ops, "S"), 10);
+    EXPECT_EQ(Count(ops, "q"), Count(ops, "Q"));
+    EXPECT_EQ(Count(ops, "cm"), 1 + Count(ops, "q") - 1);
+    size_t moves = 0;
+    for (size_t at = content.find("q 1 0 0 1 "); at != std::string::npos;
+         at = content.find("q 1 0 0 1 ", at + 1))
+        ++moves;
+    EXPECT_EQ(moves + 1, static_cast<size_t>(Count(ops, "q")));
+    std::vector<double> widths;
+    std::istringstream lines(content);
+    for (std::string line; std::getline(lines, line);)
+        if (line.ends_with(" w")) widths.push_back(std::atof(line.c_str()));
+    ASSERT_EQ(widths.size(), 10u);  // one pixel and three taking turns
+    for (size_t i = 1; i < widths.size(); ++i)
+        EXPECT_DOUBLE_EQ(widths[i], i % 2 ? 3 * widths[0] : widths[0]);
+}
+
+TEST(GdiPdf, AShapeDrawnInManyPlacesIsWrittenAlikeFromItsFirstPoint) {
+    std::string content = DrawPageContent([](HDC dc) {
+        SelectObject(dc, GetStockObject(BLACK_BRUSH));
+        for (int i = 0; i < 3; ++i) {  // one tie shape in three places, one of them between pixels
+            HGDIOBJ pen = SelectObject(dc, i == 1 ? GetStockObject(WHITE_PEN) : GetStockObject(BLACK_PEN));
+            POINT tie[7] = {{100, 300}, {150, 250}, {250, 250}, {300, 300},
+                            {250, 270}, {150, 270}, {100, 300}};
+            for (POINT& p : tie)
+                p.x += 1000 * i, p.y += 777 * i;
+            BeginPath(dc);
+            PolyBezier(dc, tie, 7);
+            EndPath(dc);
+            StrokeAndFillPath(dc);
+            SelectObject(dc, pen);
+        }
+    });
+    // Each shape after its move: the same path, from the same first point.
+    std::vector<std::string> shapes, moves;
+    for (size_t at = content.find("q 1 0 0 1 "); at != std::string::npos;
+         at = content.find("q 1 0 0 1 ", at + 1)) {
+        const size_t cm = content.find(" cm\n", at), end = content.find("Q\n", cm);
+        ASSERT_NE(end, std::string::npos);
+        moves.push_back(content.substr(at + 10, cm - at - 10));
+        shapes.push_back(content.substr(cm + 4, end - cm - 4));
+    }
+    ASSERT_EQ(shapes.size(), 3u);
+    EXPECT_EQ(shapes[0], shapes[1]);
+    EXPECT_EQ(shapes[0], shapes[2]);
+    EXPECT_EQ(shapes[0].compare(0, 6, "0 0 m\n"), 0);
+    // Where the shapes go: 1000 and 777 pixels apart, in device units of the page.
+    auto number = [](const std::string& s, int index) {
+        std::istringstream in(s);
+        double v = 0;
+        for (int i = 0; i <= index; ++i)
+            in >> v;
+        return v;
+    };
+    const double dx = number(moves[1], 0) - number(moves[0], 0),
+                 dy = number(moves[1], 1) - number(moves[0], 1);
+    EXPECT_GT(dx, 0);
+    EXPECT_NEAR(dy / dx, 0.777, 1e-9);
+    EXPECT_DOUBLE_EQ(number(moves[2], 0) - number(moves[0], 0), 2 * dx);
+    EXPECT_DOUBLE_EQ(number(moves[2], 1) - number(moves[0], 1), 2 * dy);
 }
 
 TEST(GdiPdf, FilledAndOutlinedShapeIsWrittenOnce) {

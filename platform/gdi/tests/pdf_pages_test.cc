@@ -1,6 +1,7 @@
 // A PDF of many pages, whose content streams are deflated beside the drawing of the next pages: every
 // object lies where the cross-reference table says, in the order written, and every page holds its own
-// content, whatever else was written while earlier pages waited for their deflating.
+// content, whatever else was written while earlier pages waited for their deflating, and however soon the
+// file is ended.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -55,7 +56,7 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
     std::vector<uint32_t> pixels(64 * 64);
     for (int p = 0; p < kPages; ++p) {
         w.BeginPage();
-        w.MoveTo(5000 + p, 7);  // the page's own mark
+        w.MoveTo(5000 + p, 7);  // the page's own mark: the path is written from there
         w.LineTo(0, 0);
         // Pages of different lengths finish their deflating in any order.
         for (int i = 0; i < (p % 3 + 1) * 4000; ++i) {
@@ -99,10 +100,49 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
         const int contents = std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10);
         const std::string content = StreamOf(pdf, contents);
         for (int other = 0; other < kPages; ++other)
-            EXPECT_EQ(content.find(std::to_string(5000 + other) + " 7 m\n") != std::string::npos, other == p)
+            EXPECT_EQ(content.find(std::to_string(5000 + other) + " 7 cm\n") != std::string::npos, other == p)
                 << "page " << p + 1 << ", mark of page " << other + 1;
         EXPECT_EQ(content.find(" Do ") != std::string::npos, p % 4 == 1) << "page " << p + 1;
     }
 }
 
 }  // namespace
+
+// Files ended as soon as their pages are: the writer takes up the deflating of pages whose thread has not
+// begun, and every page still holds its own content, however the two met.
+TEST(GdiPdfPages, FilesEndedAtOnceHoldEveryPage) {
+    const std::string path =
+        std::string(::testing::TempDir()) + "/gdi_pdf_ended_" + std::to_string(getpid()) + ".pdf";
+    for (int file = 0; file < 40; ++file) {
+        constexpr int kPages = 4;
+        {
+            PdfWriter w;
+            ASSERT_TRUE(w.Open(path, 595, 842, 0.12));
+            for (int p = 0; p < kPages; ++p) {
+                w.BeginPage();
+                for (int i = 0; i < 200 * (p + 1); ++i) {
+                    w.MoveTo(i % 97, p);
+                    w.LineTo(7000 + 10 * file + p, i % 13);
+                }
+                w.Stroke();
+                ASSERT_TRUE(w.EndPage());
+            }
+            ASSERT_TRUE(w.Finish());
+        }
+        const std::string pdf = ReadFile(path);
+        const std::string tree = ObjectAt(pdf, 2);
+        size_t kid = tree.find("/Kids[") + 6;
+        for (int p = 0; p < kPages; ++p) {
+            const int page = std::atoi(tree.c_str() + kid);
+            kid = tree.find(" R", kid) + 3;
+            const std::string pageObj = ObjectAt(pdf, page);
+            const std::string content =
+                StreamOf(pdf, std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10));
+            std::string mark = "\n";
+            mark += std::to_string(7000 + 10 * file + p);
+            mark += ' ';
+            EXPECT_NE(content.find(mark), std::string::npos) << "file " << file << ", page " << p + 1;
+        }
+    }
+    std::remove(path.c_str());
+}
