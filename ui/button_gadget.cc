@@ -189,47 +189,65 @@ void TToolbarButtonGadget::BuildCels() {
     if (!Cels) Cels = std::make_unique<TBitmap>(4 * W, H, 1, 32);
     CelWidth = W;
     CelHeight = H;
+    CelsMade = 1 << CelNormal;
 
     TMemoryDC cel;
     cel.SelectObject(*Cels);
-    // Cel 0: the glyph stretched to the cel (the face where there is no glyph).
+    // Cel 0: the glyph stretched to the cel (the face where there is no glyph). The others are made from it
+    // when first shown (MakeCel).
     FillSys(cel, TRect(0, 0, W, H), COLOR_BTNFACE);
     if (glyph) StretchDIBits(cel, TRect(0, 0, W, H), TRect(0, 0, glyphW, glyphH), *glyph);
     ReleaseGlyphBitmap(glyph);
+}
 
+void TToolbarButtonGadget::MakeCel(int which) {
+    if (!Cels) BuildCels();
+    if (CelsMade & (1 << which)) return;
+    const int W = CelWidth, H = CelHeight;
+    TMemoryDC cel;
+    cel.SelectObject(*Cels);
     HDC mask = CreateCompatibleDC(nullptr);
     HGDIOBJ oldMask = SelectObject(mask, ButtonWorkBitmap(W, H));
-    BuildButtonFaceMask(mask, TRect(0, 0, W, H), cel, TRect(0, 0, W, H));
-
-    // Cel 1, disabled: an embossed silhouette on the face. The glyph's highlight-coloured pixels join
-    // the mask, so that only the darker parts of the glyph are embossed and the face stays the face.
-    FillSys(cel, TRect(W, 0, 2 * W, H), COLOR_BTNFACE);
-    const TColor oldBk = cel.SetBkColor(GetSysColor(COLOR_BTNHIGHLIGHT));
-    BitBlt(mask, 0, 0, W, H, cel, 0, 0, SRCPAINT);
-    cel.SetBkColor(oldBk);
-    const TColor oldText = cel.SetTextColor(RGB(0, 0, 0));
-    cel.SetBkColor(RGB(255, 255, 255));
-    {
-        SysBrush hilite(cel, COLOR_BTNHIGHLIGHT);
-        BitBlt(cel, W + 1, 1, W - 1, H - 1, mask, 0, 0, kPatternWhereMaskBlack);
+    if (which == CelDown) {
+        // Cel 3, down: the glyph with the hatch where it shows the face.
+        BitBlt(cel, 3 * W, 0, W, H, cel, 0, 0, SRCCOPY);
+        BuildButtonFaceMask(mask, TRect(0, 0, W, H), cel, TRect(3 * W, 0, 4 * W, H));
+        PaintHatchThroughMask(cel, mask, TRect(3 * W, 0, 4 * W, H));
+        CelsMade |= 1 << CelDown;
+    } else {
+        // Cel 1, disabled: an embossed silhouette on the face. The glyph's highlight-coloured pixels join
+        // the mask, so that only the darker parts of the glyph are embossed and the face stays the face.
+        BuildButtonFaceMask(mask, TRect(0, 0, W, H), cel, TRect(0, 0, W, H));
+        FillSys(cel, TRect(W, 0, 2 * W, H), COLOR_BTNFACE);
+        const TColor oldBk = cel.SetBkColor(GetSysColor(COLOR_BTNHIGHLIGHT));
+        BitBlt(mask, 0, 0, W, H, cel, 0, 0, SRCPAINT);
+        cel.SetBkColor(oldBk);
+        const TColor oldText = cel.SetTextColor(RGB(0, 0, 0));
+        cel.SetBkColor(RGB(255, 255, 255));
+        {
+            SysBrush hilite(cel, COLOR_BTNHIGHLIGHT);
+            BitBlt(cel, W + 1, 1, W - 1, H - 1, mask, 0, 0, kPatternWhereMaskBlack);
+        }
+        {
+            SysBrush shadow(cel, COLOR_BTNSHADOW);
+            BitBlt(cel, W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
+            // Cel 2, indeterminate: the silhouette in the shadow colour on the hatch.
+            BitBlt(cel, 2 * W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
+        }
+        PaintHatchThroughMask(cel, mask, TRect(2 * W, 0, 3 * W, H));
+        cel.SetTextColor(oldText);
+        cel.SetBkColor(oldBk);
+        CelsMade |= (1 << CelDisabled) | (1 << CelIndeterminate);
     }
-    {
-        SysBrush shadow(cel, COLOR_BTNSHADOW);
-        BitBlt(cel, W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
-        // Cel 2, indeterminate: the silhouette in the shadow colour on the hatch.
-        BitBlt(cel, 2 * W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
-    }
-    PaintHatchThroughMask(cel, mask, TRect(2 * W, 0, 3 * W, H));
-
-    // Cel 3, down: the glyph with the hatch where it shows the face.
-    BitBlt(cel, 3 * W, 0, W, H, cel, 0, 0, SRCCOPY);
-    BuildButtonFaceMask(mask, TRect(0, 0, W, H), cel, TRect(3 * W, 0, 4 * W, H));
-    PaintHatchThroughMask(cel, mask, TRect(3 * W, 0, 4 * W, H));
-    cel.SetTextColor(oldText);
-    cel.SetBkColor(oldBk);
-
     SelectObject(mask, oldMask);
     DeleteDC(mask);
+}
+
+HBITMAP TToolbarButtonGadget::GetCels() {
+    if (!Cels) return nullptr;
+    MakeCel(CelDisabled);
+    MakeCel(CelDown);
+    return static_cast<HBITMAP>(*Cels);
 }
 
 void TToolbarButtonGadget::Paint(TDC& dc) {
@@ -253,6 +271,7 @@ void TToolbarButtonGadget::Paint(TDC& dc) {
                     : State == Indeterminate ? CelIndeterminate
                     : downLook               ? CelDown
                                              : CelNormal;
+    MakeCel(cel);
     const int x = b.left + (b.Width() - CelWidth) / 2 + (Pressed ? 1 : 0);
     const int y = b.top + (b.Height() - CelHeight) / 2 + (Pressed ? 1 : 0);
     const TRect celRect(x, y, x + CelWidth, y + CelHeight);

@@ -55,8 +55,8 @@ public:
     bool HasCels() const { return Cels != nullptr; }
     int GetCelWidth() const { return CelWidth; }
     int GetCelHeight() const { return CelHeight; }
-    // The cel bitmap (4 cels side by side), null until made.
-    HBITMAP GetCels() const { return Cels ? static_cast<HBITMAP>(*Cels) : nullptr; }
+    // The cel bitmap (4 cels side by side, each made by now), null until made.
+    HBITMAP GetCels();
 
     int GetButtonState() const { return State; }
     // Nothing when unchanged; an exclusive button going down first releases the others of its run.
@@ -89,7 +89,7 @@ public:
     // posted to the target.
     virtual void Activate(const TPoint& p);
     virtual void BeginPressed(const TPoint& p);
-    // Makes the four cels from the glyph bitmap.
+    // Makes the normal cel from the glyph bitmap; the others follow from it when first shown.
     virtual void BuildCels();
     virtual void CancelPressed(const TPoint& p);
     // The glyph: by default the bitmap resource GlyphId of the gadget window's module with the standard
@@ -100,6 +100,8 @@ public:
 
 protected:
     friend class TToolButtonGadgetEnabler;
+    // Makes the cel (with those made alongside it) from the normal cel, when not made since BuildCels.
+    void MakeCel(int which);
     void Repaint();
     // Hint and tooltip rectangle for this button, with HintToTipDepth raised meanwhile.
     void ShowHint();
@@ -110,6 +112,7 @@ protected:
     int CelWidth = 0;
     int CelHeight = 0;
     std::unique_ptr<TBitmap> Cels;
+    int CelsMade = 0;  // bit per cel made since the cels were last built
     int State;
     int Type;
     int Pressed = 0;

@@ -12,16 +12,17 @@
 
 int main(int argc, char* argv[]) {
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go
-    // on beside the rest of the start. The faces: the music font; the score's text faces; the stock GUI font
-    // and the window captions; the dialogs' face.
+    // on beside the rest of the start. The faces, in the order a start first asks for them: the music font
+    // and the score's text face; the stock GUI font; the window captions; the score's other text faces; the
+    // dialogs' face.
     qsm::gdi::StartFontSetup(qsm::BundledFontFiles(), {{"QSM2STDA"},
                                                        {"Times New Roman"},
-                                                       {"Times New Roman", true},
-                                                       {"Times New Roman", false, true},
-                                                       {"Times New Roman", true, true},
                                                        {"Arial"},
                                                        {"Arial", true},
                                                        {"Microsoft Sans Serif", true},
+                                                       {"Times New Roman", true},
+                                                       {"Times New Roman", false, true},
+                                                       {"Times New Roman", true, true},
                                                        {"MS Sans Serif"}});
     qsm::mm::InstallTestRecorderFromEnvironment();
     const char* backend = std::getenv("QSM_BACKEND");

@@ -115,7 +115,8 @@ std::map<std::string, Match>* g_matches = nullptr;
 // caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, with the adding
 // of the program's private font files, and then matches the faces the program will ask for, one by one. The
 // first use of fonts waits until the set-up proper is done (from then on the state is the main thread's); a
-// face the thread is to match is waited for until the thread has matched it. Meanwhile both threads may match
+// face the thread is matching is waited for until the thread has matched it, and one it has not begun yet is
+// matched by the program itself rather than after the faces before it. Meanwhile both threads may match
 // faces: fontconfig matches from several threads at once; anything that changes fontconfig's set of fonts
 // first waits for the thread to end.
 struct SetupThread {
@@ -125,6 +126,7 @@ struct SetupThread {
     bool started = false;
     bool stateReady = false;
     std::set<std::string> pending;         // faces the thread has still to match
+    std::string current;                   // the one of them it is matching now
     std::map<std::string, Match> matched;  // faces it matched that the program has not asked for yet
 
     // A process that ends before it uses a font lets the set-up end rather than end under it.
@@ -133,9 +135,11 @@ struct SetupThread {
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return !started || stateReady; });
     }
-    // The thread's match of the face, waited for while it is still to come; false when the thread has none.
+    // The thread's match of the face, waited for while the thread is matching it; false when the thread has
+    // none, or has not begun it (it is the caller's to match now).
     bool Take(const std::string& key, Match* m) {
         std::unique_lock lock(mutex);
+        if (key != current && pending.erase(key) != 0) return false;
         changed.wait(lock, [&] { return pending.count(key) == 0; });
         auto it = matched.find(key);
         if (it == matched.end()) return false;
@@ -468,10 +472,12 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
                 // Faces the program no longer wants (fontconfig's set changed) are not matched.
                 std::lock_guard lock(g_setup.mutex);
                 if (g_setup.pending.count(key) == 0) continue;
+                g_setup.current = key;
             }
             Match m = MatchFace(face.face.c_str(), face.bold, face.italic);
             {
                 std::lock_guard lock(g_setup.mutex);
+                g_setup.current.clear();
                 if (g_setup.pending.erase(key) != 0) g_setup.matched[key] = std::move(m);
             }
             g_setup.changed.notify_all();

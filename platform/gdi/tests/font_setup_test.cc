@@ -80,6 +80,24 @@ TEST_F(FontSetup, FacesAskedForBeforeTheProgramAddsTheFilesAreMatchedWithoutThem
         ::testing::ExitedWithCode(0), "");
 }
 
+TEST_F(FontSetup, FacesAskedForInAnotherOrderThanTheSetUpsAreTheOnesFoundWithoutIt) {
+    EXPECT_EXIT(
+        {
+            // Whether the thread is matching a face, has matched it or has not begun it yet, the program
+            // finds the same face.
+            qsm::gdi::StartFontSetup({}, {{"Liberation Sans"},
+                                          {"Liberation Serif"},
+                                          {"Liberation Mono"},
+                                          {"Liberation Serif", true},
+                                          {"Liberation Sans", true}});
+            std::string got = Found("liberation sans", FW_BOLD) + " " + Found("liberation serif", FW_BOLD);
+            got += " " + Found("liberation mono") + " " + Found("liberation sans") + " " +
+                   Found("liberation serif");
+            EndWith(got, "Liberation Sans Liberation Serif Liberation Mono Liberation Sans Liberation Serif");
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(FontSetup, ASetUpWithoutFilesOrFacesOnlyReadsTheConfiguration) {
     EXPECT_EXIT(
         {
