@@ -1,6 +1,16 @@
 #include "core/small_pool.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace qsm {
 
@@ -20,7 +30,101 @@ void PoolFree(void* block, std::size_t) noexcept {
 namespace pool_detail {
 
 namespace {
+
 constexpr std::size_t kSlabBytes = 256 * 1024;
+
+// Slabs taken by each class on this thread, and the slab made ready for each class's next one.
+thread_local unsigned tSlabsTaken[kClasses];
+thread_local char* tReadySlab[kClasses];
+
+char* MapSlab(int flags) {
+#if defined(__linux__)
+    void* mapped =
+        mmap(nullptr, kSlabBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
+    if (mapped != MAP_FAILED) return static_cast<char*>(mapped);
+#else
+    (void)flags;
+#endif
+    return nullptr;
+}
+
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+// A thread that maps in the pages of slabs not used yet, while their threads go on filling the slabs they
+// have: the system's work of giving a slab its pages is done beside the work that will fill it. The thread
+// lives as long as the program; it touches no byte of a slab (the system maps the pages), so a slab may be
+// filled while its pages come.
+class TSlabFiller {
+public:
+    // False when no thread can be had.
+    bool Request(char* slab) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failed_) return false;
+        if (!started_) {
+            try {
+                std::thread([this] { Run(); }).detach();
+            } catch (const std::exception&) {
+                failed_ = true;
+                return false;
+            }
+            started_ = true;
+        }
+        pending_.push_back(slab);
+        wake_.notify_one();
+        return true;
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !pending_.empty(); });
+            char* slab = pending_.front();
+            pending_.erase(pending_.begin());
+            lock.unlock();
+            madvise(slab, kSlabBytes, MADV_POPULATE_WRITE);
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<char*> pending_;
+    bool started_ = false;
+    bool failed_ = false;
+};
+
+// Never destroyed: the thread may wait on it while the program ends.
+TSlabFiller& Filler() {
+    static TSlabFiller* filler = new TSlabFiller();
+    return *filler;
+}
+#endif
+
+// A class that has used up a slab is making objects by the thousand (the items of a score being read): its
+// next slab is mapped at once, and the one after it is made ready with its pages while this one fills, so
+// that the objects do not fault the pages in one at a time. A class's first slab is left to fill page by
+// page, so that a class (or a thread) that makes few objects holds little memory.
+char* NewSlab(std::size_t sizeClass) {
+    char* slab = nullptr;
+    if (tSlabsTaken[sizeClass]++ > 0) {
+        slab = std::exchange(tReadySlab[sizeClass], nullptr);
+#if defined(__linux__) && defined(MAP_POPULATE)
+        if (!slab) slab = MapSlab(MAP_POPULATE);
+#endif
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+        if (slab) {
+            char* next = MapSlab(0);
+            if (next && !Filler().Request(next)) {
+                munmap(next, kSlabBytes);
+                next = nullptr;
+            }
+            tReadySlab[sizeClass] = next;
+        }
+#endif
+    }
+    return slab ? slab : static_cast<char*>(::operator new(kSlabBytes));
+}
+
 }  // namespace
 
 thread_local ThreadPool tPool;
@@ -37,7 +141,7 @@ void* AllocateFromNewSlab(std::size_t sizeClass) {
     ThreadPool& pool = tPool;
     const std::size_t bytes = (sizeClass + 1) * kGrain;
     // Slabs stay for the life of the process: their blocks circulate through the free lists.
-    pool.next[sizeClass] = static_cast<char*>(::operator new(kSlabBytes));
+    pool.next[sizeClass] = NewSlab(sizeClass);
     pool.end[sizeClass] = pool.next[sizeClass] + kSlabBytes;
     void* block = pool.next[sizeClass];
     pool.next[sizeClass] += bytes;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "core/file_utils.h"
 #include "core/ram_stream.h"
@@ -39,6 +40,8 @@ constexpr const char* kProgramTitle = "QuillStave Composer Viewer";
 constexpr const char* kStaffColorsKey = "Software\\QuillStave Software\\QuillStave Composer 2\\StaffColors";
 constexpr DWORD kMaxMruBytes = 2500;
 constexpr UINT kPlayTimerId = 1;
+// Posted to the main window when the song render on the worker thread has ended.
+constexpr UINT kSongReadyMessage = WM_APP + 0x51;
 constexpr const char* kWebSite = "https://www.quillstave.com/composer/";
 constexpr const char* kVersionCheck = "https://www.quillstave.com/vercheck.php?app=qsm2vwr&ver=2.51a";
 
@@ -91,6 +94,8 @@ TQSMViewerApp::TQSMViewerApp(const char* title)
 }
 
 TQSMViewerApp::~TQSMViewerApp() {
+    // The render reads the score that goes below; what follows it is of no use any more.
+    if (SongRender.joinable()) SongRender.join();
     StopPlayTimer();
     if (GlobalToolTip == ToolTip.get()) GlobalToolTip = nullptr;
     ToolTip.reset();
@@ -175,6 +180,7 @@ void TQSMViewerApp::SetSpeed(int percent) {
 void TQSMViewerApp::SetTranspose(int semitones) {
     int d = semitones - Transposition;
     if (d == 0) return;
+    FinishSong();
     bool playing = MidiManager.IsPlaying() && !MidiManager.IsPaused();
     if (playing) MidiManager.TogglePause();
     SongBuffer.Transpose(d, 0xFDFF, 0xFFFF);  // every channel but channel 10
@@ -258,7 +264,46 @@ bool TQSMViewerApp::StartPlayTimer() {
     return PlayTimer != 0;
 }
 
+void TQSMViewerApp::StartSongRender(std::function<void()> render, std::function<void()> finish) {
+    FinishSong();
+    SongFinish = std::move(finish);
+    // The render's end reaches the main window as a message, after which the idle pass shows the position
+    // texts; with no window to tell, nothing waits for the render, and it runs here.
+    TWindow* main = GetMainWindow();
+    HWND mainHandle = main != nullptr ? main->GetHandle() : nullptr;
+    if (mainHandle != nullptr) {
+        SongRenderWork = std::move(render);
+        try {
+            // The message names its render: one that was waited for already must not wait for the next.
+            const WPARAM serial = ++SongRenderSerial;
+            SongRender = std::thread([this, mainHandle, serial] {
+                SongRenderWork();
+                PostMessageA(mainHandle, kSongReadyMessage, serial, 0);
+            });
+            return;
+        } catch (const std::system_error&) {
+            render = std::move(SongRenderWork);
+        }
+    }
+    render();
+    std::function<void()> then = std::move(SongFinish);
+    SongFinish = nullptr;
+    if (then) then();
+}
+
+void TQSMViewerApp::JoinSongRender() const {
+    SongRender.join();
+    // The finish may read the song through the accessors: the render counts as ended before it runs.
+    std::function<void()> then = std::move(SongFinish);
+    SongFinish = nullptr;
+    if (then) then();
+}
+
 bool TQSMViewerApp::ProcessAppMsg(MSG& msg) {
+    if (msg.message == kSongReadyMessage && GetMainWindow() && msg.hwnd == GetMainWindow()->GetHandle()) {
+        if (msg.wParam == SongRenderSerial) FinishSong();
+        return true;
+    }
     // The frame's play timer reaches the application.
     if (msg.message == WM_TIMER && msg.wParam == kPlayTimerId && PlayTimer != 0 && GetMainWindow() &&
         msg.hwnd == GetMainWindow()->GetHandle()) {
@@ -282,7 +327,8 @@ void TQSMViewerApp::UpdateStatusIfMoved() {
 }
 
 bool TQSMViewerApp::IdleAction(LONG idleCount) {
-    if (idleCount == 0) UpdateStatusIfMoved();
+    // While the song renders the position texts wait: its end brings another idle pass.
+    if (idleCount == 0 && !IsSongPending()) UpdateStatusIfMoved();
     return TApplication::IdleAction(idleCount);
 }
 
@@ -315,6 +361,12 @@ void TQSMViewerApp::SetCaption(const char* name, bool isPath, bool marked) {
     std::string caption = MakeCaption(name, isPath, marked);
     if (TWindow* main = GetMainWindow(); main && main->GetHandle())
         SetWindowTextA(main->GetHandle(), caption.c_str());
+    // A song still rendering sets the total when it is ready.
+    if (!IsSongPending()) UpdateTotalPlayTime();
+    LastStatus = {0xFFFFFFFFu, 0};
+}
+
+void TQSMViewerApp::UpdateTotalPlayTime() {
     TotalPlayMs = ScorePlayer.GetPlayLengthMs() + 600;
     FormatPlayTime(TotalPlayMs, TotalPlayText);
     LastStatus = {0xFFFFFFFFu, 0};
@@ -458,12 +510,14 @@ void TQSMViewerApp::GetConfigString(const char* key, char* buffer, int size, con
 // ---------------------------------------------------------------- play slider
 
 void TQSMViewerApp::SetSliderFromMs(DWORD ms) {
+    FinishSong();
     if (PlaySlider == nullptr || !PlaySlider->GetHandle()) return;
     PlaySlider->SetPosition(
         TotalPlayMs == 0 ? 0 : MulDiv(static_cast<int>(ms), 16384, static_cast<int>(TotalPlayMs)));
 }
 
 DWORD TQSMViewerApp::GetMsFromSlider() const {
+    FinishSong();
     if (PlaySlider == nullptr) return 0;
     return static_cast<DWORD>(MulDiv(PlaySlider->GetPosition(), static_cast<int>(TotalPlayMs), 16384));
 }

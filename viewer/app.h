@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/bool_array.h"
@@ -75,14 +76,38 @@ public:
 
     // Scores. The blank score is shown when no file is open.
     TMusicScore* GetBlankScore() const { return BlankScore; }
-    TMusicScore* GetScore() const { return Score; }
+    TMusicScore* GetScore() const {
+        FinishSong();
+        return Score;
+    }
     const std::string& GetCurrentPath() const { return CurrentPath; }
 
-    TMidiFileBuf& GetSongBuffer() { return SongBuffer; }
-    TMFBTimeIndex& GetTimeIndex() { return TimeIndex; }
+    // The song of an opened score is rendered on a worker thread while the view is set up and painted: the
+    // render reads the score and writes the song and the player, nothing else. Everything else reads them,
+    // and the score, through the accessors here, which wait for the render; then the steps that follow it
+    // (finish) run on this thread, before the accessor returns. Without a main window the render and finish
+    // run at once.
+    void StartSongRender(std::function<void()> render, std::function<void()> finish);
+    // Waits for the render under way, if any, and runs its finish.
+    void FinishSong() const {
+        if (SongRender.joinable()) JoinSongRender();
+    }
+    bool IsSongPending() const { return SongRender.joinable(); }
+
+    TMidiFileBuf& GetSongBuffer() {
+        FinishSong();
+        return SongBuffer;
+    }
+    TMFBTimeIndex& GetTimeIndex() {
+        FinishSong();
+        return TimeIndex;
+    }
     TMidiManager& GetMidiManager() { return MidiManager; }
     TColorPalette& GetPalette() { return Palette; }
-    TScoreMidiPlayer& GetScorePlayer() { return ScorePlayer; }
+    TScoreMidiPlayer& GetScorePlayer() {
+        FinishSong();
+        return ScorePlayer;
+    }
     TQSBoolArray& GetMuteBits() { return MuteBits; }
     TPrivateFonts& GetPrivateFonts() { return *PrivateFonts; }
     const std::string& GetHelpFilePath() const { return HelpFilePath; }
@@ -124,8 +149,16 @@ public:
     static std::string MakeCaption(const char* name, bool isPath, bool marked);
     // "h:mm:ss" with hours, else "m:ss".
     static void FormatPlayTime(DWORD ms, char* text);
-    DWORD GetTotalPlayMs() const { return TotalPlayMs; }
-    const char* GetTotalPlayText() const { return TotalPlayText; }
+    DWORD GetTotalPlayMs() const {
+        FinishSong();
+        return TotalPlayMs;
+    }
+    const char* GetTotalPlayText() const {
+        FinishSong();
+        return TotalPlayText;
+    }
+    // The total play time from the score MIDI player.
+    void UpdateTotalPlayTime();
 
     // A wait cursor with a status text ("Working..." for null) until EndBusy.
     void BeginBusy(const char* text);
@@ -210,7 +243,10 @@ public:
     void SetPerformanceActive(bool on) { PerformanceActive = on ? 1 : 0; }
     void SetMovedWhilePaused(bool on) { MovedWhilePaused = on ? 1 : 0; }
     // The play position the user chose: the time index's tick.
-    DWORD GetCurrentTick() const { return TimeIndex.GetTick(); }
+    DWORD GetCurrentTick() const {
+        FinishSong();
+        return TimeIndex.GetTick();
+    }
 
     // The client window and the play slider (null until the main window makes them).
     TQSMViewerClient* GetClient() const { return Client; }
@@ -248,6 +284,7 @@ public:
 
 private:
     void SaveViewerMru();
+    void JoinSongRender() const;
     static std::string ProgramFolder();
 
     static TQSMViewerApp* Instance;
@@ -292,6 +329,11 @@ private:
     TQSMViewerClient* Client = nullptr;
     TQSMPlaySlider* PlaySlider = nullptr;
     std::function<void()> PositionTexts;
+    // The song render under way and what follows it (see StartSongRender).
+    mutable std::thread SongRender;
+    std::function<void()> SongRenderWork;
+    mutable std::function<void()> SongFinish;
+    WPARAM SongRenderSerial = 0;
     std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;

@@ -264,20 +264,36 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
     }
     app->SetSourceFlags(fromNewFormat, fromTextFile, fromMidiFile);
 
-    // The performance of the new score.
+    // The performance of the new score, and what reads it once it is complete: the time index, the total
+    // play time, the overflow warning and the transposition.
     TMidiFileBuf& song = app->GetSongBuffer();
     TScoreMidiPlayer& player = app->GetScorePlayer();
+    auto finish = [app] {
+        TMidiFileBuf& rendered = app->GetSongBuffer();
+        app->GetTimeIndex().Reset();
+        app->UpdateTotalPlayTime();
+        if (rendered.HasOverflowed())
+            FormatMessageBox(app->GetMainWindow(), MB_ICONINFORMATION, "Midi Play Warning",
+                             "Midi Data Overflow Detected. THe end of the song will be missing.");
+        if (app->GetTranspose() != 0) rendered.Transpose(app->GetTranspose(), 0xFDFF, 0xFFFF);
+    };
     if (!fromMidiFile) {
         song.Clear();
         player.SetScore(score);
-        player.RenderToBuffer(song);
-        song.AppendEndPause(3);
+        // The render reads the score, which nothing changes before it has ended, and writes only the song
+        // and the player: the view is set up and painted meanwhile.
+        app->StartSongRender(
+            [&song, &player] {
+                player.RenderWithoutClear(song);
+                song.AppendEndPause(3);
+            },
+            finish);
     } else {
         // The player must not keep the score that is about to go.
         player.SetScore(score);
         player.SetPlayLengthFromBuffer(song);
+        finish();
     }
-    app->GetTimeIndex().Reset();
     if (TQSMPlaySlider* slider = app->GetPlaySlider(); slider && slider->GetHandle()) slider->SetPosition(0);
     app->ClearLastStatus();
 
@@ -302,11 +318,7 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
         app->SetCaption(info.Title, false, false);
     SetHeaderFonts(score);
 
-    if (song.HasOverflowed())
-        FormatMessageBox(TopWindow(), MB_ICONINFORMATION, "Midi Play Warning",
-                         "Midi Data Overflow Detected. THe end of the song will be missing.");
     app->SetSpeed(100);
-    if (app->GetTranspose() != 0) song.Transpose(app->GetTranspose(), 0xFDFF, 0xFFFF);
     if (score != app->GetBlankScore() && OpenRequest.PlayAfterOpen)
         PostMessageA(GetHandle(), WM_COMMAND, CM_QSM_PLAY, 0);
     if (View->GetHandle()) View->SetFocus();

@@ -114,6 +114,7 @@ void TQSMViewerApp::CeMuteList(TCommandEnabler& ce) {
 }
 
 void TQSMViewerApp::CmMuteList() {
+    FinishSong();
     if (FromMidiFile != 0 || Score == nullptr) return;
     TQSBoolArray muted(255);
     Score->GetStaffFlagBits(0, muted);

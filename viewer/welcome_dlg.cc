@@ -256,6 +256,7 @@ void TQSOpenSamplesDlg::OpenRecent(int index) {
 
 void TQSMViewerApp::ReplaceBlankScore(TMusicScore* score) {
     if (score == nullptr || score == BlankScore) return;
+    FinishSong();
     // The old blank goes at once unless it is shown: then it is an ordinary current score, which the open
     // routine deletes when it replaces it (or the application at its end).
     if (BlankScore != nullptr && BlankScore != Score) delete BlankScore;

@@ -46,6 +46,36 @@ TEST(SmallPool, BlocksOfEverySizeAreDistinctAlignedAndReused) {
     EXPECT_NE(again, nullptr);
 }
 
+// Threads that each make blocks by the thousand of one size, many slabs of them, get blocks of their own
+// that keep what is written into them while the other thread fills its own.
+TEST(SmallPool, ThreadsFillingManySlabsKeepTheirBlocks) {
+    constexpr size_t kSize = 64;
+    constexpr size_t kCount = 24000;  // about six slabs
+    std::vector<char*> made[2];
+    auto fill = [](std::vector<char*>& blocks, char mark) {
+        for (size_t i = 0; i < kCount; ++i) {
+            auto* p = static_cast<char*>(qsm::PoolAllocate(kSize));
+            std::memset(p, mark, kSize);
+            blocks.push_back(p);
+        }
+    };
+    std::thread other([&] { fill(made[1], 'b'); });
+    fill(made[0], 'a');
+    other.join();
+    std::vector<char*> all;
+    for (int t = 0; t < 2; ++t)
+        for (char* p : made[t]) {
+            ASSERT_EQ(std::count(p, p + kSize, t == 0 ? 'a' : 'b'), static_cast<long>(kSize));
+            all.push_back(p);
+        }
+    std::sort(all.begin(), all.end());
+    for (size_t i = 1; i < all.size(); ++i)
+        ASSERT_LE(all[i - 1] + kSize, all[i]);
+    for (auto& blocks : made)
+        for (char* p : blocks)
+            qsm::PoolFree(p, kSize);
+}
+
 // A container on the pool allocator keeps its elements while it grows from pool blocks into heap blocks.
 TEST(SmallPool, ContainerGrowsAcrossTheLimit) {
     std::vector<int*, qsm::TPoolAllocator<int*>> list;

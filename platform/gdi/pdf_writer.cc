@@ -428,13 +428,22 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
+    // The font programs are cut and deflated while the last pages' threads finish their deflating.
+    std::vector<FontProgram> programs(subFonts_.size());
+    for (size_t i = 0; i < subFonts_.size(); ++i) {
+        const Font& font = fonts_.at(subFonts_[i].key);
+        if (!font.trueType) continue;
+        programs[i].data = SubsetTrueType(font.tables, subFonts_[i].glyphs);
+        programs[i].packed = Deflate(programs[i].data);
+    }
     WriteQueued(0);
     // Fonts: one font per 256 glyphs of a face, in the order first shown (the same file for the same
     // drawing, wherever the faces are in memory).
-    for (const SubFont& sf : subFonts_) {
+    for (size_t i = 0; i < subFonts_.size(); ++i) {
+        const SubFont& sf = subFonts_[i];
         const Font& font = fonts_.at(sf.key);
         if (font.trueType)
-            WriteTrueTypeFont(font, sf);
+            WriteTrueTypeFont(font, sf, programs[i]);
         else
             WriteType3Font(font, sf);
     }
@@ -585,17 +594,14 @@ void PdfWriter::WriteType3Font(const Font& font, const SubFont& sf) {
 
 // A TrueType font: its program cut down to the glyphs of the codes, found by the codes through the
 // program's own character map (the font is symbolic: no encoding).
-void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf) {
-    // The tables were found fit for a subset when the font was first shown, and a subfont holds at most
-    // 256 glyphs: the program is made.
-    const std::string program = SubsetTrueType(font.tables, sf.glyphs);
+void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf, const FontProgram& program) {
     SfntMetrics m;
     ReadSfntMetrics(font.tables, &m);
     const double k = 1000.0 / font.upm;  // font units to thousandths of the em
     int file = NewObject();
     std::string dict = "/Length1 ";
-    AppendInt(dict, static_cast<long long>(program.size()));
-    WriteStream(file, dict, program, true);
+    AppendInt(dict, static_cast<long long>(program.data.size()));
+    WritePacked(file, dict, program.data, program.packed);
     int toUnicode = WriteToUnicode(sf.chars);
     // A subset's name begins with six capitals of its own: the object's number in letters.
     std::string tag(6, 'A');

@@ -179,7 +179,12 @@ private:
     int ImageObject(int width, int height, const uint32_t* pixels);
     int WriteToUnicode(const std::vector<uint32_t>& chars);  // 0 when no code has a character
     void WriteType3Font(const Font& font, const SubFont& sf);
-    void WriteTrueTypeFont(const Font& font, const SubFont& sf);
+    // A subset's font program and its deflated bytes. The tables were found fit for a subset when the font
+    // was first shown, and a subfont holds at most 256 glyphs.
+    struct FontProgram {
+        std::string data, packed;
+    };
+    void WriteTrueTypeFont(const Font& font, const SubFont& sf, const FontProgram& program);
 
     FILE* file_ = nullptr;
     bool failed_ = false;

@@ -1,12 +1,17 @@
 // Reading compact score files of every format version: the header checks, the score information with page
 // and font settings, the staff records with their lyrics and the conversions that old versions need.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/file_stream.h"
@@ -485,6 +490,107 @@ void FixStaffGroups(TMusicScore& score) {
 
 namespace {
 
+// A staff read on the load road, with the chords its reading left unfinished.
+struct TReadStaff {
+    TMusicStaff* Staff = nullptr;
+    std::vector<TChordData*> Unfinished;
+};
+
+// The staves read so far, handed from the reading thread to the threads that finish and format them. A staff
+// is handed over whole: the reader touches it no more, and finishing and formatting one staff reads and
+// writes that staff's items and settings only, nothing of another staff or of the score (which the reader
+// goes on adding staves to).
+class TReadStaffQueue {
+public:
+    void Push(TReadStaff staff) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            staves_.push_back(std::move(staff));
+        }
+        ready_.notify_one();
+    }
+    // No staff comes any more; the threads waiting for one go on with what is left.
+    void Close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+    }
+    // Finishes and formats staves as they come, until the queue is closed and empty.
+    void Work(const TScoreFileHeader& hdr) {
+        for (;;) {
+            TReadStaff next;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [this] { return taken_ < staves_.size() || closed_; });
+                if (taken_ == staves_.size()) return;
+                next = std::move(staves_[taken_++]);
+            }
+            for (TChordData* chord : next.Unfinished)
+                FinishReadingChord(*chord, hdr);
+            FormatStaff(*next.Staff, -1, -1);
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<TReadStaff> staves_;
+    size_t taken_ = 0;
+    bool closed_ = false;
+};
+
+// Closes the queue however the reading ends, so that no thread waits for a staff that will not come.
+struct TCloseOnExit {
+    TReadStaffQueue& Queue;
+    ~TCloseOnExit() { Queue.Close(); }
+};
+
+// Reads the staff records into the score. With format, each staff is formatted as it is read. Without, each
+// staff read is finished and formatted on another thread while the next one is read (the load road formats
+// every staff once, when its record is complete).
+void ReadStaves(TMusicScore& score, const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow,
+                bool format, bool& cut) {
+    const int n = ReadSWord(in);
+    auto readAll = [&](TReadStaffQueue* queue) {
+        for (int i = 0; i < n && !in.GetError(); ++i) {
+            // A score has room for 255 staves; a file that claims more is damaged.
+            if (i >= kMaxStaves) {
+                in.SetError();
+                break;
+            }
+            TReadStaff read;
+            read.Staff =
+                ReadStaffRecord(hdr, in, statusWindow, format, cut, queue ? &read.Unfinished : nullptr);
+            bool visible = score.GetStaffVisibleBits().Get(i);
+            score.AddStaff(read.Staff);
+            score.GetStaffVisibleBits().Set(i, visible);
+            if (queue) queue->Push(std::move(read));
+        }
+    };
+    if (format) {
+        readAll(nullptr);
+        return;
+    }
+    // The calling thread reads (it may show progress in a window), on its first index: every other index,
+    // and the caller's own once the reading is done, finishes and formats staves. With one thread, or when
+    // no worker starts, the indexes run in order on the caller: it reads everything, then formats.
+    TReadStaffQueue queue;
+    const std::thread::id reader = std::this_thread::get_id();
+    bool reading = false;
+    qsm::ParallelFor(std::max(qsm::GetParallelThreads(), 1u), [&](size_t) {
+        if (std::this_thread::get_id() == reader && !reading) {
+            reading = true;
+            {
+                TCloseOnExit closing{queue};
+                readAll(&queue);
+            }
+        }
+        queue.Work(hdr);
+    });
+}
+
 TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format,
                       bool& cut) {
     const int V = hdr.FormatVersion;
@@ -497,27 +603,7 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
         score->Selection.SelectIndex = static_cast<int32_t>(in.ReadLong());
         score->Selection.CaretPos = ReadSWord(in);
     }
-    int n = ReadSWord(in);
-    // The chords of each staff read without the steps that follow their members (their order, stems and
-    // sync): those touch only the chord and its members, so the staves' chords are finished side by side once
-    // every staff is read.
-    std::vector<std::vector<TChordData*>> unfinished;
-    for (int i = 0; i < n && !in.GetError(); ++i) {
-        // A score has room for 255 staves; a file that claims more is damaged.
-        if (i >= kMaxStaves) {
-            in.SetError();
-            break;
-        }
-        TMusicStaff* staff = ReadStaffRecord(hdr, in, statusWindow, format, cut,
-                                             format ? nullptr : &unfinished.emplace_back());
-        bool visible = score->GetStaffVisibleBits().Get(i);
-        score->AddStaff(staff);
-        score->GetStaffVisibleBits().Set(i, visible);
-    }
-    qsm::ParallelFor(unfinished.size(), [&unfinished, &hdr](size_t i) {
-        for (TChordData* chord : unfinished[i])
-            FinishReadingChord(*chord, hdr);
-    });
+    ReadStaves(*score, hdr, in, statusWindow, format, cut);
     if (in.GetError() || !score->GetStaffVisibleBits().AnySet() || V < 8) {
         if (score->GetStaffCount() > 0)
             score->SelectStavesByGroup(score->GetStaff(0)->GetGroup(), score->GetStaffVisibleBits());
@@ -545,15 +631,17 @@ TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWin
         return score;
     }
     if (!ReadScoreFileHeader(in, hdr)) return nullptr;
-    // Every staff is formatted once, when the whole score has been read.
+    // Every staff is formatted once, when its record has been read.
     bool cut = false;
     TMusicScore* score = ReadBody(hdr, in, statusWindow, false, cut);
     score->SetFromOldFormat(hdr.Status == StatusOldFormat);
     score->Date = hdr.SavedDate;
     // Items dropped from a staff too full to hold them are lost data, as a cut file is.
     if (in.GetError() || cut) hdr.Status = StatusDamaged;
-    if (score->GetStaffCount() == 0) score->AddStaff(new TMusicStaff());
-    FormatAllStaffs(score, true);
+    if (score->GetStaffCount() == 0) {
+        score->AddStaff(new TMusicStaff());
+        FormatStaff(*score->GetStaff(0), -1, -1);
+    }
     return score;
 }
 

@@ -4,8 +4,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/parallel.h"
+#include "core/ram_stream.h"
+#include "score/file/score_file.h"
+#include "score/file/tests/saved_bytes.h"
 #include "score/file/text_score_source.h"
 #include "score/format/format.h"
 #include "score/format/tests/format_fixture.h"
@@ -59,10 +63,30 @@ std::string ImportOn(unsigned threads, const std::filesystem::path& path) {
     return Describe(score.get());
 }
 
+// The reader of score files formats each staff on another thread while it reads the next.
+std::string LoadOn(unsigned threads, std::vector<uint8_t> bytes) {
+    const unsigned before = qsm::GetParallelThreads();
+    qsm::SetParallelThreads(threads);
+    TQSRFlatRamStream raw(bytes.data(), static_cast<DWORD>(bytes.size()), static_cast<DWORD>(bytes.size()));
+    TScoreFileHeader hdr;
+    std::unique_ptr<TMusicScore> score(qsm::LoadScoreFromStream(raw, hdr, nullptr));
+    qsm::SetParallelThreads(before);
+    EXPECT_EQ(hdr.Status, StatusOk);
+    return Describe(score.get());
+}
+
 TEST(ParallelFormat, SeveralThreadsGiveTheOneThreadResult) {
     const std::string serial = FormatOn(1);
     for (unsigned threads : {2u, 8u})
         EXPECT_EQ(FirstDifference(FormatOn(threads), serial), "") << threads << " threads";
+}
+
+TEST(ParallelFormat, ScoresLoadedOnSeveralThreadsAreFormattedAsOnOne) {
+    const std::vector<uint8_t> file = SavedBytes(*MakeScore());
+    const std::string serial = LoadOn(1, file);
+    EXPECT_NE(serial, "");
+    for (unsigned threads : {2u, 8u})
+        EXPECT_EQ(FirstDifference(LoadOn(threads, file), serial), "") << threads << " threads";
 }
 
 TEST(ParallelFormat, ImportedScoresAreFormattedAlikeOnOneThreadAndOnSeveral) {
