@@ -719,13 +719,27 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
     v.name = lpValueName ? lpValueName : "";
     v.type = dwType;
     if (cbData) v.data.assign(reinterpret_cast<const char*>(lpData), cbData);
+    const std::string lower = Lower(v.name);
+    // A value that already holds these exact bytes, type and name is not written again: the file on disk
+    // already says what the write would.
+    auto holds = [&](const Key& key) {
+        auto it = key.values.find(lower);
+        return it != key.values.end() && it->second.name == v.name && it->second.type == v.type &&
+               it->second.data == v.data;
+    };
+    std::shared_ptr<const Key> now = TheStore().Load(k.root);
+    const Key* found = FindKey(*now, k.path);
+    // The user's tree is the file itself; a machine value must be in the overlay, so that is checked
+    // under the lock below.
+    if (found && k.root == Root::kUser && holds(*found)) return ERROR_SUCCESS;
     // A machine key that only the system file holds takes its values in the overlay.
-    bool seen = FindKey(*TheStore().Load(k.root), k.path) != nullptr;
+    bool seen = found != nullptr;
     return TheStore().Modify(k.root, [&](Key& t, bool& write) -> LSTATUS {
         Key* key = FindKey(t, k.path);
         if (!key && seen && k.root == Root::kMachine) key = MakeKey(t, k.path);
         if (!key) return ERROR_KEY_DELETED;
-        key->values[Lower(v.name)] = v;
+        if (holds(*key)) return ERROR_SUCCESS;
+        key->values[lower] = v;
         write = true;
         return ERROR_SUCCESS;
     });

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "core/sys_info.h"
 #include "platform/framework/dib.h"
+#include "platform/registry/registry.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
 #include "platform/wm/file_dialog.h"
@@ -353,6 +355,28 @@ TEST_F(FrameTest, TheToolbarKeepsItsSideAcrossARestart) {
     MakeFrame();
     EXPECT_EQ(frame_->GetToolsBar()->Placement & tpSideMask, tpLeft);
     EXPECT_EQ(frame_->GetToolsBar()->Station, TToolbar::StationOfSide(tpLeft));
+}
+
+TEST_F(FrameTest, AClosingThatChangesNothingWritesNothing) {
+    ViewerOptions.RecallSizePos = 1;
+    const std::string store = std::string(qsm::RegistryFolder()) + "/HKCU.reg";
+    auto stamp = [&store] {
+        struct stat st {};
+        return stat(store.c_str(), &st) == 0 ? std::make_pair(st.st_ino, st.st_mtim.tv_nsec)
+                                             : std::make_pair(ino_t{}, 0L);
+    };
+    for (int run = 0; run < 2; ++run) {
+        MakeFrame();
+        const auto before = stamp();
+        frame_->SendMessage(WM_CLOSE);
+        qsm::wm::PumpMessages();
+        DestroyFrame();
+        // The first close stores the toolbars and the placement; closing again as they were writes nothing
+        // (a write replaces the file).
+        if (run == 1) {
+            EXPECT_EQ(stamp(), before);
+        }
+    }
 }
 
 TEST_F(FrameTest, ToolbarListShowsAndHidesOnlyOnOk) {

@@ -256,6 +256,44 @@ TEST_F(RegistryTest, MachineRootReadsTheSystemFileUnderTheOverlay) {
     RegCloseKey(k);
 }
 
+TEST_F(RegistryTest, SettingWhatIsStoredAlreadyLeavesTheFileAlone) {
+    auto inode = [this] {
+        struct stat st {};
+        return stat(File().c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    HKEY k = Create(HKEY_CURRENT_USER, "Software\\Same");
+    SetDword(k, "Level", 3);
+    const ino_t written = inode();
+    ASSERT_NE(written, 0u);
+    SetDword(k, "Level", 3);
+    EXPECT_EQ(inode(), written);
+    // Another type of the same bytes, or the name in other case, is a change and is written.
+    DWORD three = 3;
+    ASSERT_EQ(RegSetValueExA(k, "Level", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&three), 4),
+              ERROR_SUCCESS);
+    const ino_t binary = inode();
+    EXPECT_NE(binary, written);
+    ASSERT_EQ(RegSetValueExA(k, "LEVEL", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&three), 4),
+              ERROR_SUCCESS);
+    EXPECT_NE(inode(), binary);
+    char name[8];
+    DWORD cch = sizeof name;
+    ASSERT_EQ(RegEnumValueA(k, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "LEVEL");
+    RegCloseKey(k);
+
+    // A machine value that only the system file holds is still stored in the overlay when set.
+    {
+        std::ofstream sys(dir_ + "/system-HKLM.reg");
+        sys << "QSMREG 1\nK Software%5CVendor\nV 4 Level 07000000\n";
+    }
+    HKEY m = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_ALL_ACCESS, &m), ERROR_SUCCESS);
+    SetDword(m, "Level", 7);
+    RegCloseKey(m);
+    EXPECT_NE(Slurp(dir_ + "/quillstave/registry/HKLM.reg").find("V 4 Level 07000000"), std::string::npos);
+}
+
 TEST(RegistryFileForm, OddNamesRoundTripAndDamageIsKeptUnread) {
     std::string text =
         "QSMREG 1\nK Software%5CA%20B\nV 1 na%25me%0A 6869\nV 3 %20 \nK \nV 4 Top 01000000\n"
