@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/gdi/gdi_internal.h"
 
@@ -12,8 +14,98 @@ namespace qsm::gdi {
 namespace {
 
 std::mutex g_mutex;
-std::unordered_set<const void*>& Objects() {
-    static auto* set = new std::unordered_set<const void*>();
+
+// The live objects, looked up on every use of a handle without a lock: an open-addressed table of atomic
+// slots that only writers (under g_mutex) change. A deleted object leaves a tombstone; a table that fills
+// up is copied into a new one, and the old one is kept, since a reader may still be probing it.
+class ObjectSet {
+public:
+    bool Contains(const void* obj) const {
+        if (obj == nullptr || obj == Tombstone()) return false;
+        const Table* t = table_.load(std::memory_order_acquire);
+        for (size_t i = Hash(obj) & t->mask;; i = (i + 1) & t->mask) {
+            const void* here = t->slots[i].load(std::memory_order_acquire);
+            if (here == obj) return true;
+            if (here == nullptr) return false;
+        }
+    }
+    // Writers hold g_mutex.
+    void Insert(const void* obj) {
+        Table* t = table_.load(std::memory_order_relaxed);
+        if (Contains(obj)) return;
+        if ((live_ + tombstones_ + 1) * 2 > t->mask + 1) t = Grow();
+        for (size_t i = Hash(obj) & t->mask;; i = (i + 1) & t->mask) {
+            const void* here = t->slots[i].load(std::memory_order_relaxed);
+            if (here == nullptr || here == Tombstone()) {
+                if (here == Tombstone()) --tombstones_;
+                t->slots[i].store(obj, std::memory_order_release);
+                ++live_;
+                return;
+            }
+        }
+    }
+    void Erase(const void* obj) {
+        Table* t = table_.load(std::memory_order_relaxed);
+        for (size_t i = Hash(obj) & t->mask;; i = (i + 1) & t->mask) {
+            const void* here = t->slots[i].load(std::memory_order_relaxed);
+            if (here == nullptr) return;
+            if (here == obj) {
+                t->slots[i].store(Tombstone(), std::memory_order_release);
+                --live_;
+                ++tombstones_;
+                return;
+            }
+        }
+    }
+
+private:
+    struct Table {
+        size_t mask;
+        std::unique_ptr<std::atomic<const void*>[]> slots;
+        explicit Table(size_t size) : mask(size - 1), slots(new std::atomic<const void*>[size]) {
+            for (size_t i = 0; i < size; ++i)
+                slots[i].store(nullptr, std::memory_order_relaxed);
+        }
+    };
+    static const void* Tombstone() { return reinterpret_cast<const void*>(uintptr_t{1}); }
+
+    static size_t Hash(const void* p) {
+        uint64_t v = reinterpret_cast<uintptr_t>(p);
+        return static_cast<size_t>((v * 0x9E3779B97F4A7C15ull) >> 32);
+    }
+
+    Table* Grow() {
+        Table* old = table_.load(std::memory_order_relaxed);
+        size_t size = old->mask + 1;
+        while ((live_ + 1) * 4 > size)
+            size *= 2;  // at most a quarter full once copied
+        auto fresh = std::make_unique<Table>(size);
+        for (size_t i = 0; i <= old->mask; ++i) {
+            const void* obj = old->slots[i].load(std::memory_order_relaxed);
+            if (obj == nullptr || obj == Tombstone()) continue;
+            size_t j = Hash(obj) & fresh->mask;
+            while (fresh->slots[j].load(std::memory_order_relaxed) != nullptr)
+                j = (j + 1) & fresh->mask;
+            fresh->slots[j].store(obj, std::memory_order_relaxed);
+        }
+        tombstones_ = 0;
+        Table* t = fresh.get();
+        tables_.push_back(std::move(fresh));
+        table_.store(t, std::memory_order_release);
+        return t;
+    }
+
+    std::vector<std::unique_ptr<Table>> tables_ = [] {
+        std::vector<std::unique_ptr<Table>> v;
+        v.push_back(std::make_unique<Table>(256));
+        return v;
+    }();
+    std::atomic<Table*> table_{tables_.front().get()};
+    size_t live_ = 0, tombstones_ = 0;
+};
+
+ObjectSet& Objects() {
+    static auto* set = new ObjectSet();
     return *set;
 }
 std::unordered_set<const void*>& DCs() {
@@ -110,13 +202,12 @@ DC* ToDC(HDC hdc) {
 }
 
 Object* ToObject(HGDIOBJ obj) {
-    std::lock_guard lock(g_mutex);
-    return Objects().count(obj) ? static_cast<Object*>(obj) : nullptr;
+    return Objects().Contains(obj) ? static_cast<Object*>(obj) : nullptr;
 }
 
 HGDIOBJ Register(Object* obj) {
     std::lock_guard lock(g_mutex);
-    Objects().insert(obj);
+    Objects().Insert(obj);
     return obj;
 }
 
@@ -135,7 +226,7 @@ void UnregisterDC(DC* dc) {
 static void Destroy(Object* obj) {
     {
         std::lock_guard lock(g_mutex);
-        Objects().erase(obj);
+        Objects().Erase(obj);
     }
     delete obj;
 }
