@@ -11,6 +11,11 @@ namespace qsm::gdi {
 // The result of raster operation `rop` (its truth table is bits 16-23) on pattern, source and destination
 // pixels, bit by bit.
 uint32_t ApplyRop3(DWORD rop, uint32_t pattern, uint32_t source, uint32_t dest);
+// The same worked out from the truth table alone, for every operation (ApplyRop3 has closed forms of the
+// common ones, listed in kClosedFormRops by their table).
+uint32_t ApplyRop3ByTable(DWORD rop, uint32_t pattern, uint32_t source, uint32_t dest);
+inline constexpr int kClosedFormRopCount = 18;
+extern const unsigned kClosedFormRops[kClosedFormRopCount];
 bool RopUsesSource(DWORD rop);
 bool RopUsesPattern(DWORD rop);
 

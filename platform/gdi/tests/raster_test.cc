@@ -41,8 +41,10 @@ void FillMask(MemDc& m) {
 
 TEST(GdiRaster, TruthTablesGiveTheNamedOperations) {
     std::mt19937 rng(7);
-    for (int k = 0; k < 200; ++k) {
+    for (int k = 0; k < 400; ++k) {
         uint32_t p = rng() & 0xFFFFFF, s = rng() & 0xFFFFFF, d = rng() & 0xFFFFFF;
+        // The table alone, then the closed forms.
+        auto ApplyRop3 = k % 2 ? qsm::gdi::ApplyRop3 : qsm::gdi::ApplyRop3ByTable;
         EXPECT_EQ(ApplyRop3(SRCCOPY, p, s, d), s);
         EXPECT_EQ(ApplyRop3(SRCPAINT, p, s, d), s | d);
         EXPECT_EQ(ApplyRop3(SRCAND, p, s, d), s & d);
@@ -60,6 +62,56 @@ TEST(GdiRaster, TruthTablesGiveTheNamedOperations) {
     EXPECT_TRUE(qsm::gdi::RopUsesPattern(0xE20746));
     EXPECT_FALSE(qsm::gdi::RopUsesSource(PATINVERT));
     EXPECT_FALSE(qsm::gdi::RopUsesPattern(SRCPAINT));
+}
+
+TEST(GdiRaster, ClosedFormsAgreeWithTheTruthTables) {
+    std::mt19937 rng(11);
+    for (unsigned table : qsm::gdi::kClosedFormRops) {
+        const DWORD rop = table << 16;
+        for (int k = 0; k < 300; ++k) {
+            // Whole words: bits above the colour must not leak into the result.
+            uint32_t p = rng(), s = rng(), d = rng();
+            if (k % 3 == 0) s = k % 2 ? 0xFFFFFFu : 0;  // the masks of monochrome sources
+            ASSERT_EQ(ApplyRop3(rop, p, s, d), qsm::gdi::ApplyRop3ByTable(rop, p, s, d)) << std::hex << table;
+        }
+    }
+}
+
+TEST(GdiRaster, BlitsOfEveryClosedFormGiveTheTruthTablesPixels) {
+    std::mt19937 rng(5);
+    constexpr int kW = 9, kH = 5;
+    MemDc src(kW, kH, false), dst(kW, kH, false);
+    COLORREF s[kH][kW], d[kH][kW];
+    for (unsigned table : qsm::gdi::kClosedFormRops) {
+        const DWORD rop = table << 16;
+        // Whole, then through a clip that leaves out the first column and row (pixel by pixel).
+        for (bool clipped : {false, true}) {
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    s[y][x] = rng() & 0xFFFFFF;
+                    d[y][x] = rng() & 0xFFFFFF;
+                    SetPixelV(src.dc, x, y, s[y][x]);
+                    SetPixelV(dst.dc, x, y, d[y][x]);
+                }
+            const COLORREF brushColour = rng() & 0xFFFFFF;
+            HBRUSH brush = CreateSolidBrush(brushColour);
+            HGDIOBJ old = SelectObject(dst.dc, brush);
+            HRGN clip = CreateRectRgn(1, 1, kW, kH);
+            SelectClipRgn(dst.dc, clipped ? clip : nullptr);
+            ASSERT_TRUE(BitBlt(dst.dc, 0, 0, kW, kH, src.dc, 0, 0, rop));
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    COLORREF want = clipped && (x == 0 || y == 0)
+                                        ? d[y][x]
+                                        : qsm::gdi::ApplyRop3ByTable(rop, brushColour, s[y][x], d[y][x]);
+                    ASSERT_EQ(GetPixel(dst.dc, x, y), want) << std::hex << table << " " << x << "," << y;
+                }
+            SelectClipRgn(dst.dc, nullptr);
+            DeleteObject(clip);
+            SelectObject(dst.dc, old);
+            DeleteObject(brush);
+        }
+    }
 }
 
 TEST(GdiRaster, ColourToMonochromeMarksTheSourceBackgroundColour) {
