@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "core/file_utils.h"
 #include "core/parallel.h"
@@ -291,16 +292,21 @@ struct TSliceEvent {
 };
 
 // One staff's walk over a window: the events in the order made, and per slice the end of its events there
-// and whether items were left after it. Then the number of events of each part (the slice whose end is the
-// first after their tick, or one more part for those at or after the window's end), and the events in the
-// order made for each task of neighbouring parts, each with its slice and its part within the task.
+// and whether items were left after it. Then each event's part (the slice whose end is the first after its
+// tick, or one more part for those at or after the window's end) and the number of events of each part,
+// and the events of each task of neighbouring parts side by side, task after task, each task's in the
+// order made, each event with its slice and its part within the task; a task's events start at
+// TaskStarts[task] of ByTask.
 struct TStaffWindow {
     TMidiFileBuf Sink{0};
     std::vector<TMidiEvent> Made;
     std::vector<uint32_t> SliceEnds;
     std::vector<uint8_t> ItemsLeft;
+    std::vector<uint16_t> Parts;
     std::vector<uint32_t> PartCounts;
-    std::vector<std::vector<TSliceEvent>> Tasks;
+    std::vector<TSliceEvent> ByTask;
+    std::vector<size_t> TaskStarts;
+    std::vector<TSliceEvent*> TaskEnds;
 };
 
 // Room to put a task's parts in order: the events and their sort keys, part after part, and where each
@@ -360,8 +366,10 @@ void SortParts(const std::vector<TMidiEvent>& held, const std::vector<size_t>& h
             add(p, held[h], 0);
     }
     for (const std::unique_ptr<TStaffWindow>& staff : staffs) {
-        for (const TSliceEvent& made : staff->Tasks[first / kPartsPerTask])
-            add(first + (made.Slice >> 16), made.Event, made.Slice & 0xFFFF);
+        const size_t task = first / kPartsPerTask;
+        const TSliceEvent* made = staff->ByTask.data();
+        for (size_t i = staff->TaskStarts[task]; i < staff->TaskStarts[task + 1]; ++i)
+            add(first + (made[i].Slice >> 16), made[i].Event, made[i].Slice & 0xFFFF);
     }
     for (size_t p = first; p < end; ++p) {
         const size_t size = offsets[p + 1] - offsets[p];
@@ -446,18 +454,42 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
                 }
             }
             *Cursors[i] = cursor;
-            // The events by task, appended in the order made.
+            // The events by task, in the order made: first each event's part and the size of each part,
+            // then the events written through plain pointers (a list's own bookkeeping would be read again
+            // after every event written, as an event's bytes may alias it).
+            const size_t made = staff.Made.size();
+            const TMidiEvent* events = staff.Made.data();
+            staff.Parts.resize(made);
             staff.PartCounts.assign(parts, 0);
-            staff.Tasks.resize(tasks);
-            for (std::vector<TSliceEvent>& task : staff.Tasks)
-                task.clear();
+            uint16_t* partOf = staff.Parts.data();
+            uint32_t* counts = staff.PartCounts.data();
+            for (size_t e = 0; e < made; ++e) {
+                const size_t p = PartOf(ends, start, events[e].Tick);
+                partOf[e] = static_cast<uint16_t>(p);
+                ++counts[p];
+            }
+            staff.ByTask.resize(made);
+            staff.TaskStarts.assign(tasks + 1, 0);
+            for (size_t p = 0; p < parts; ++p)
+                staff.TaskStarts[p / kPartsPerTask + 1] += counts[p];
+            for (size_t t = 0; t < tasks; ++t)
+                staff.TaskStarts[t + 1] += staff.TaskStarts[t];
+            staff.TaskEnds.resize(tasks);
+            for (size_t t = 0; t < tasks; ++t)
+                staff.TaskEnds[t] = staff.ByTask.data() + staff.TaskStarts[t];
+            // Neighbouring events nearly always go to the same task: its end stays in a register.
+            size_t task = 0;
+            TSliceEvent* to = staff.TaskEnds[0];
             size_t e = 0;
             for (size_t k = 0; k < slices; ++k) {
-                for (; e < staff.SliceEnds[k]; ++e) {
-                    const size_t p = PartOf(ends, start, staff.Made[e].Tick);
-                    ++staff.PartCounts[p];
-                    staff.Tasks[p / kPartsPerTask].push_back(
-                        {staff.Made[e], static_cast<uint32_t>(k | (p % kPartsPerTask) << 16)});
+                for (const size_t sliceEnd = staff.SliceEnds[k]; e < sliceEnd; ++e) {
+                    const size_t p = partOf[e];
+                    if (p / kPartsPerTask != task) {
+                        staff.TaskEnds[task] = to;
+                        task = p / kPartsPerTask;
+                        to = staff.TaskEnds[task];
+                    }
+                    *to++ = {events[e], static_cast<uint32_t>(k | (p % kPartsPerTask) << 16)};
                 }
             }
         });

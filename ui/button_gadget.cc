@@ -275,10 +275,8 @@ void TToolbarButtonGadget::Paint(TDC& dc) {
     const int x = b.left + (b.Width() - CelWidth) / 2 + (Pressed ? 1 : 0);
     const int y = b.top + (b.Height() - CelHeight) / 2 + (Pressed ? 1 : 0);
     const TRect celRect(x, y, x + CelWidth, y + CelHeight);
-    TRect pieces[4];
-    const int n = SubtractRectPieces(inside, celRect, pieces);
-    for (int i = 0; i < n; ++i)
-        FillSys(dc, pieces[i], COLOR_BTNFACE);
+    // The face, then the cel over it: one fill costs less than the up to four pieces around the cel.
+    FillSys(dc, inside, COLOR_BTNFACE);
     TMemoryDC cels;
     cels.SelectObject(*Cels);
     dc.BitBlt(celRect, cels, TPoint(cel * CelWidth, 0), SRCCOPY);

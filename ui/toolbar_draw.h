@@ -35,9 +35,6 @@ void BuildButtonFaceMask(HDC mask, const TRect& dest, HDC src, const TRect& srcR
 // the destination unchanged where it is black.
 void PaintHatchThroughMask(HDC dc, HDC mask, const TRect& rect);
 
-// The part of a not covered by b, as at most four rectangles; returns their number.
-int SubtractRectPieces(const TRect& a, const TRect& b, TRect pieces[4]);
-
 // Start-up and shut-down of the toolbar module's shared objects.
 void ToolbarModuleInit();
 void ToolbarModuleExit();

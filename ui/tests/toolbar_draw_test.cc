@@ -27,26 +27,6 @@ protected:
     }
 };
 
-TEST_F(ToolbarDrawTest, SubtractRectPieces) {
-    TRect p[4];
-    ASSERT_EQ(SubtractRectPieces(TRect(0, 0, 20, 20), TRect(5, 5, 15, 15), p), 4);
-    EXPECT_EQ(p[0], TRect(0, 0, 20, 5));
-    EXPECT_EQ(p[1], TRect(0, 15, 20, 20));
-    EXPECT_EQ(p[2], TRect(0, 5, 5, 15));
-    EXPECT_EQ(p[3], TRect(15, 5, 20, 15));
-    // Touching edges do not overlap.
-    ASSERT_EQ(SubtractRectPieces(TRect(0, 0, 10, 10), TRect(10, 0, 20, 10), p), 1);
-    EXPECT_EQ(p[0], TRect(0, 0, 10, 10));
-    EXPECT_EQ(SubtractRectPieces(TRect(2, 2, 8, 8), TRect(0, 0, 10, 10), p), 0);
-    // Overlap on one side only: the band left of b, cut to the shared rows.
-    ASSERT_EQ(SubtractRectPieces(TRect(0, 0, 10, 10), TRect(6, -5, 30, 30), p), 1);
-    EXPECT_EQ(p[0], TRect(0, 0, 6, 10));
-    ASSERT_EQ(SubtractRectPieces(TRect(0, 0, 10, 10), TRect(3, 4, 7, 12), p), 3);
-    EXPECT_EQ(p[0], TRect(0, 0, 10, 4));
-    EXPECT_EQ(p[1], TRect(0, 4, 3, 10));
-    EXPECT_EQ(p[2], TRect(7, 4, 10, 10));
-}
-
 TEST_F(ToolbarDrawTest, Draw3dEdgesDrawsDarkLinesAndTheEtchedLook) {
     {
         Canvas c(8, 6);

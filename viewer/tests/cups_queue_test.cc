@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/framework/printer.h"
@@ -43,18 +44,31 @@ std::string FindFile(const std::string& dir, const std::string& prefix) {
     return {};
 }
 
-// Waits until a file whose name starts with prefix is created (or, with closeWrite, written and closed) in
-// the folder; gives up after a minute without any change there (a failed job).
-std::string WaitForFile(const std::string& dir, const std::string& prefix, bool closeWrite) {
+// Whether the file holds a whole PDF: the job's writer may still be writing it when it is first seen.
+bool IsWholePdf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t end = bytes.find_last_not_of(" \r\n");
+    return end != std::string::npos && end >= 4 && bytes.compare(end - 4, 5, "%%EOF") == 0;
+}
+
+// Waits until a file whose name starts with prefix is created (or, with wholePdf, holds a whole PDF) in the
+// folder, looking again at every change there; gives up after a minute without any change (a failed job).
+std::string WaitForFile(const std::string& dir, const std::string& prefix, bool wholePdf) {
     int fd = inotify_init1(IN_CLOEXEC);
     if (fd < 0) return {};
-    inotify_add_watch(fd, dir.c_str(), closeWrite ? IN_CLOSE_WRITE | IN_MOVED_TO : IN_CREATE);
-    std::string found = FindFile(dir, prefix);
+    inotify_add_watch(fd, dir.c_str(),
+                      wholePdf ? IN_CLOSE_WRITE | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB : IN_CREATE);
+    auto ready = [&] {
+        std::string found = FindFile(dir, prefix);
+        return found.empty() || (wholePdf && !IsWholePdf(found)) ? std::string() : found;
+    };
+    std::string found = ready();
     alignas(inotify_event) char buf[4096];
     while (found.empty()) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 60000) <= 0 || read(fd, buf, sizeof buf) <= 0) break;
-        found = FindFile(dir, prefix);
+        found = ready();
     }
     close(fd);
     return found;
