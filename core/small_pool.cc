@@ -1,6 +1,7 @@
 #include "core/small_pool.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -13,6 +14,80 @@
 #endif
 
 namespace qsm {
+
+namespace {
+
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+// A thread that maps in the pages of blocks not filled yet (the pool's next slabs, a staff's list of items),
+// while their threads go on with what they have: the system's work of giving a block its pages is done beside
+// the work that will fill it. The thread lives as long as the program; it touches no byte of a block (the
+// system maps the pages), so a block may be filled while its pages come.
+class TPageFiller {
+public:
+    // False when no thread can be had.
+    bool Request(void* block, std::size_t bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failed_) return false;
+        if (!started_) {
+            try {
+                std::thread([this] { Run(); }).detach();
+            } catch (const std::exception&) {
+                failed_ = true;
+                return false;
+            }
+            started_ = true;
+        }
+        pending_.emplace_back(block, bytes);
+        wake_.notify_one();
+        return true;
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !pending_.empty(); });
+            const auto [block, bytes] = pending_.front();
+            pending_.erase(pending_.begin());
+            lock.unlock();
+            madvise(block, bytes, MADV_POPULATE_WRITE);
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::pair<void*, std::size_t>> pending_;
+    bool started_ = false;
+    bool failed_ = false;
+};
+
+// Never destroyed: the thread may wait on it while the program ends.
+TPageFiller& Filler() {
+    static TPageFiller* filler = new TPageFiller();
+    return *filler;
+}
+#endif
+
+}  // namespace
+
+void PreparePages(void* block, std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    // Only the whole pages inside the block: the bytes around it may belong to others.
+    const std::uintptr_t page = 4096;
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(page - 1);
+    if (block == nullptr || end <= start || end - start < 16 * page) return;
+    try {
+        Filler().Request(reinterpret_cast<void*>(start), end - start);
+    } catch (...) {
+        // No memory for the request: the pages come as the block is filled.
+    }
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
 
 #if defined(QSM_POOL_THROUGH_HEAP)
 
@@ -48,58 +123,6 @@ char* MapSlab(int flags) {
     return nullptr;
 }
 
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-// A thread that maps in the pages of slabs not used yet, while their threads go on filling the slabs they
-// have: the system's work of giving a slab its pages is done beside the work that will fill it. The thread
-// lives as long as the program; it touches no byte of a slab (the system maps the pages), so a slab may be
-// filled while its pages come.
-class TSlabFiller {
-public:
-    // False when no thread can be had.
-    bool Request(char* slab) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (failed_) return false;
-        if (!started_) {
-            try {
-                std::thread([this] { Run(); }).detach();
-            } catch (const std::exception&) {
-                failed_ = true;
-                return false;
-            }
-            started_ = true;
-        }
-        pending_.push_back(slab);
-        wake_.notify_one();
-        return true;
-    }
-
-private:
-    void Run() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return !pending_.empty(); });
-            char* slab = pending_.front();
-            pending_.erase(pending_.begin());
-            lock.unlock();
-            madvise(slab, kSlabBytes, MADV_POPULATE_WRITE);
-            lock.lock();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::vector<char*> pending_;
-    bool started_ = false;
-    bool failed_ = false;
-};
-
-// Never destroyed: the thread may wait on it while the program ends.
-TSlabFiller& Filler() {
-    static TSlabFiller* filler = new TSlabFiller();
-    return *filler;
-}
-#endif
-
 // A class that has used up a slab is making objects by the thousand (the items of a score being read): its
 // next slab is mapped at once, and the one after it is made ready with its pages while this one fills, so
 // that the objects do not fault the pages in one at a time. A class's first slab is left to fill page by
@@ -114,7 +137,7 @@ char* NewSlab(std::size_t sizeClass) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
         if (slab) {
             char* next = MapSlab(0);
-            if (next && !Filler().Request(next)) {
+            if (next && !Filler().Request(next, kSlabBytes)) {
                 munmap(next, kSlabBytes);
                 next = nullptr;
             }

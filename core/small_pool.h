@@ -20,6 +20,11 @@ namespace qsm {
 
 constexpr std::size_t kSmallPoolLimit = 128;
 
+// Asks for the pages of a large block that its thread is about to fill to be mapped in beforehand, on
+// another thread, so that filling it does not fault them in one at a time. The block's bytes are not
+// touched; nothing happens for a small block or where the system cannot do this.
+void PreparePages(void* block, std::size_t bytes) noexcept;
+
 #if defined(QSM_POOL_THROUGH_HEAP)
 
 // A block of at least `size` bytes, aligned for any object of that size; sizes above the limit come from

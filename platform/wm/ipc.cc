@@ -184,6 +184,10 @@ struct Ipc {
     pid_t binder = 0;
     std::vector<Remote> remotes;
     std::set<std::string> refused_dirs;  // folders the user has been told of
+    // Requests a window of this process has handled whose reply is still to be written: a process that
+    // ends because of one (a request that ends its loop) waits for the reply to go out first.
+    int replies_owed = 0;
+    std::condition_variable reply_written;
 };
 
 Ipc& I() {
@@ -312,8 +316,10 @@ void Unlink(Binding& b) {
 
 void UnlinkAtExit() {
     Ipc& ipc = I();
-    std::lock_guard<std::mutex> lock(ipc.m);
+    std::unique_lock<std::mutex> lock(ipc.m);
     if (ipc.binder != getpid()) return;
+    ipc.reply_written.wait_for(lock, std::chrono::milliseconds(kServerReadMs),
+                               [&] { return ipc.replies_owed == 0; });
     for (auto& [key, b] : ipc.bindings)
         unlink(b.path.c_str());
 }
@@ -348,7 +354,9 @@ HWND FindLocal(LPCSTR class_name, LPCSTR title) {
     return nullptr;
 }
 
-Reply Answer(const std::string& key, const Request& req) {
+// The answer to a request; *owed tells whether a window handled it, so that its reply is owed (see
+// Ipc::replies_owed) until the caller has written it.
+Reply Answer(const std::string& key, const Request& req, bool* owed) {
     Reply reply;
     HWND on = nullptr;
     if (req.kind == Kind::kFind) {
@@ -360,7 +368,14 @@ Reply Answer(const std::string& key, const Request& req) {
     }
     auto ran = std::make_shared<bool>(false);
     auto value = std::make_shared<int64_t>(0);
-    auto fn = [ran, value, &key, &req]() -> LRESULT {
+    auto counted = std::make_shared<bool>(false);
+    auto fn = [ran, value, counted, &key, &req]() -> LRESULT {
+        {
+            // Counted on the window's thread, before it goes on to whatever the request leads it to.
+            std::lock_guard<std::mutex> lock(I().m);
+            ++I().replies_owed;
+            *counted = true;
+        }
         if (req.kind == Kind::kFind) {
             *ran = true;
             HWND h = FindLocal(key.c_str(), req.arg != 0 ? req.data.c_str() : nullptr);
@@ -406,7 +421,9 @@ Reply Answer(const std::string& key, const Request& req) {
         return 0;
     };
     LRESULT ignored = 0;
-    if (on == nullptr || !RunOnWindowThread(on, fn, &ignored) || !*ran) {
+    const bool done = on != nullptr && RunOnWindowThread(on, fn, &ignored);
+    *owed = *counted;
+    if (!done || !*ran) {
         reply.status = Status::kNoWindow;
         return reply;
     }
@@ -437,12 +454,18 @@ bool ReadPending(Pending& c) {
         return errno != EAGAIN && errno != EWOULDBLOCK;
     }
     Reply reply;
+    bool owed = false;
     if (c.reader.state() == RequestReader::kBad) {
         reply.status = Status::kRefused;
     } else {
-        reply = Answer(c.key, c.reader.request());
+        reply = Answer(c.key, c.reader.request(), &owed);
     }
     WriteAll(c.fd, EncodeReply(reply), Clock::now() + std::chrono::milliseconds(kServerReadMs));
+    if (owed) {
+        std::lock_guard<std::mutex> lock(I().m);
+        --I().replies_owed;
+        I().reply_written.notify_all();
+    }
     return true;
 }
 
