@@ -16,24 +16,29 @@ namespace {
 std::mutex g_mutex;
 
 // The live objects, looked up on every use of a handle without a lock: an open-addressed table of atomic
-// slots that only writers (under g_mutex) change. A deleted object leaves a tombstone; a table that fills
-// up is copied into a new one, and the old one is kept, since a reader may still be probing it.
+// slots that only writers (under g_mutex) change. A deleted object leaves a tombstone. When tombstones fill
+// the table, it is rebuilt in place, with a sequence count moved on before and after so that a lookup that
+// overlapped the rebuild asks again under the lock. A table too small for the live objects is copied into
+// one twice as large; the old one is kept, since a reader may still be probing it (all of them together are
+// less than the newest one).
 class ObjectSet {
 public:
     bool Contains(const void* obj) const {
         if (obj == nullptr || obj == Tombstone()) return false;
-        const Table* t = table_.load(std::memory_order_acquire);
-        for (size_t i = Hash(obj) & t->mask;; i = (i + 1) & t->mask) {
-            const void* here = t->slots[i].load(std::memory_order_acquire);
-            if (here == obj) return true;
-            if (here == nullptr) return false;
+        const uint64_t before = seq_.load(std::memory_order_acquire);
+        if (!(before & 1)) {
+            // A slot seen as the rebuild left it makes the count seen after it odd or moved on.
+            bool found = Probe(*table_.load(std::memory_order_acquire), obj);
+            if (seq_.load(std::memory_order_acquire) == before) return found;
         }
+        std::lock_guard lock(g_mutex);
+        return Probe(*table_.load(std::memory_order_relaxed), obj);
     }
     // Writers hold g_mutex.
     void Insert(const void* obj) {
         Table* t = table_.load(std::memory_order_relaxed);
-        if (Contains(obj)) return;
-        if ((live_ + tombstones_ + 1) * 2 > t->mask + 1) t = Grow();
+        if (Probe(*t, obj)) return;
+        if ((live_ + tombstones_ + 1) * 2 > t->mask + 1) t = Rebuild();
         for (size_t i = Hash(obj) & t->mask;; i = (i + 1) & t->mask) {
             const void* here = t->slots[i].load(std::memory_order_relaxed);
             if (here == nullptr || here == Tombstone()) {
@@ -74,21 +79,49 @@ private:
         return static_cast<size_t>((v * 0x9E3779B97F4A7C15ull) >> 32);
     }
 
-    Table* Grow() {
+    // The table always has empty slots, so every probe ends.
+    static bool Probe(const Table& t, const void* obj) {
+        for (size_t i = Hash(obj) & t.mask;; i = (i + 1) & t.mask) {
+            const void* here = t.slots[i].load(std::memory_order_acquire);
+            if (here == obj) return true;
+            if (here == nullptr) return false;
+        }
+    }
+
+    static void Place(Table& t, const void* obj) {
+        size_t i = Hash(obj) & t.mask;
+        while (t.slots[i].load(std::memory_order_relaxed) != nullptr)
+            i = (i + 1) & t.mask;
+        t.slots[i].store(obj, std::memory_order_release);
+    }
+
+    Table* Rebuild() {
         Table* old = table_.load(std::memory_order_relaxed);
+        std::vector<const void*> live;
+        live.reserve(live_);
+        for (size_t i = 0; i <= old->mask; ++i) {
+            const void* obj = old->slots[i].load(std::memory_order_relaxed);
+            if (obj != nullptr && obj != Tombstone()) live.push_back(obj);
+        }
+        tombstones_ = 0;
         size_t size = old->mask + 1;
+        if ((live_ + 1) * 4 <= size) {
+            // Room enough: the tombstones go, in place.
+            const uint64_t seq = seq_.load(std::memory_order_relaxed);
+            seq_.store(seq + 1, std::memory_order_relaxed);
+            // Every slot store releases, so a reader that sees one also sees the odd count.
+            for (size_t i = 0; i < size; ++i)
+                old->slots[i].store(nullptr, std::memory_order_release);
+            for (const void* obj : live)
+                Place(*old, obj);
+            seq_.store(seq + 2, std::memory_order_release);
+            return old;
+        }
         while ((live_ + 1) * 4 > size)
             size *= 2;  // at most a quarter full once copied
         auto fresh = std::make_unique<Table>(size);
-        for (size_t i = 0; i <= old->mask; ++i) {
-            const void* obj = old->slots[i].load(std::memory_order_relaxed);
-            if (obj == nullptr || obj == Tombstone()) continue;
-            size_t j = Hash(obj) & fresh->mask;
-            while (fresh->slots[j].load(std::memory_order_relaxed) != nullptr)
-                j = (j + 1) & fresh->mask;
-            fresh->slots[j].store(obj, std::memory_order_relaxed);
-        }
-        tombstones_ = 0;
+        for (const void* obj : live)
+            Place(*fresh, obj);
         Table* t = fresh.get();
         tables_.push_back(std::move(fresh));
         table_.store(t, std::memory_order_release);
@@ -101,6 +134,7 @@ private:
         return v;
     }();
     std::atomic<Table*> table_{tables_.front().get()};
+    std::atomic<uint64_t> seq_{0};  // odd while the table is rebuilt in place
     size_t live_ = 0, tombstones_ = 0;
 };
 
