@@ -21,6 +21,7 @@
 #include "score/base/fonts_data.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
+#include "ui/message_box.h"
 #include "ui/shell.h"
 #include "viewer/client.h"
 #include "viewer/frame.h"
@@ -291,6 +292,13 @@ void TQSMViewerApp::StartSongRender(std::function<void()> render, std::function<
     if (then) then();
 }
 
+void TQSMViewerApp::TellSongOverflow() {
+    if (!SongOverflowToTell) return;
+    SongOverflowToTell = false;
+    FormatMessageBox(GetMainWindow(), MB_ICONINFORMATION, "Midi Play Warning",
+                     "Midi Data Overflow Detected. THe end of the song will be missing.");
+}
+
 void TQSMViewerApp::JoinSongRender() const {
     SongRender.join();
     // The finish may read the song through the accessors: the render counts as ended before it runs.
@@ -302,6 +310,7 @@ void TQSMViewerApp::JoinSongRender() const {
 bool TQSMViewerApp::ProcessAppMsg(MSG& msg) {
     if (msg.message == kSongReadyMessage && GetMainWindow() && msg.hwnd == GetMainWindow()->GetHandle()) {
         if (msg.wParam == SongRenderSerial) FinishSong();
+        TellSongOverflow();
         return true;
     }
     // The frame's play timer reaches the application.

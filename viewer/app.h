@@ -93,6 +93,10 @@ public:
         if (SongRender.joinable()) JoinSongRender();
     }
     bool IsSongPending() const { return SongRender.joinable(); }
+    // A song that overflowed its buffer is told of once the open is through, or when its background render
+    // has ended, never from inside an accessor that waited for it (a paint or a command enabler).
+    void NoteSongOverflow() const { SongOverflowToTell = true; }
+    void TellSongOverflow();
 
     TMidiFileBuf& GetSongBuffer() {
         FinishSong();
@@ -334,6 +338,7 @@ private:
     std::function<void()> SongRenderWork;
     mutable std::function<void()> SongFinish;
     WPARAM SongRenderSerial = 0;
+    mutable bool SongOverflowToTell = false;
     std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;

@@ -272,9 +272,7 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
         TMidiFileBuf& rendered = app->GetSongBuffer();
         app->GetTimeIndex().Reset();
         app->UpdateTotalPlayTime();
-        if (rendered.HasOverflowed())
-            FormatMessageBox(app->GetMainWindow(), MB_ICONINFORMATION, "Midi Play Warning",
-                             "Midi Data Overflow Detected. THe end of the song will be missing.");
+        if (rendered.HasOverflowed()) app->NoteSongOverflow();
         if (app->GetTranspose() != 0) rendered.Transpose(app->GetTranspose(), 0xFDFF, 0xFFFF);
     };
     if (!fromMidiFile) {
@@ -318,6 +316,9 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
         app->SetCaption(info.Title, false, false);
     SetHeaderFonts(score);
 
+    // A song rendered already (a MIDI file's, or one rendered here without a window) is told of now; one
+    // still rendering when its render ends.
+    if (!app->IsSongPending()) app->TellSongOverflow();
     app->SetSpeed(100);
     if (score != app->GetBlankScore() && OpenRequest.PlayAfterOpen)
         PostMessageA(GetHandle(), WM_COMMAND, CM_QSM_PLAY, 0);
