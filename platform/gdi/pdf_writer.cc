@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -27,9 +28,10 @@ constexpr size_t kCodesPerFont = 256;
 constexpr size_t kPagesInFlight = 3;
 
 std::string Deflate(const std::string& data) {
+    // Made before the stream, so that running out of memory here leaves nothing to end.
+    std::string out(compressBound(static_cast<uLong>(data.size())), '\0');
     z_stream z{};
     if (deflateInit(&z, kDeflateLevel) != Z_OK) return {};
-    std::string out(deflateBound(&z, data.size()), '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     z.avail_in = static_cast<uInt>(data.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
@@ -95,7 +97,14 @@ public:
     // Deflates the content unless another thread has taken it.
     void Run() {
         if (claimed_.exchange(true, std::memory_order_acq_rel)) return;
-        std::string packed = Deflate(data_);
+        // Out of memory on a page thread leaves the page unpacked (written as it is), never the writer
+        // waiting for a page that no thread will finish.
+        std::string packed;
+        try {
+            packed = Deflate(data_);
+        } catch (const std::bad_alloc&) {
+            packed.clear();
+        }
         {
             std::lock_guard lock(mutex_);
             packed_ = std::move(packed);
