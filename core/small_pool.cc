@@ -110,7 +110,17 @@ constexpr std::size_t kSlabBytes = 256 * 1024;
 
 // Slabs taken by each class on this thread, and the slab made ready for each class's next one.
 thread_local unsigned tSlabsTaken[kClasses];
-thread_local char* tReadySlab[kClasses];
+// A thread that ends gives back the slabs it had made ready and not taken.
+struct TReadySlabs {
+    char* Slab[kClasses] = {};
+    ~TReadySlabs() {
+#if defined(__linux__)
+        for (char* slab : Slab)
+            if (slab) munmap(slab, kSlabBytes);
+#endif
+    }
+};
+thread_local TReadySlabs tReady;
 
 char* MapSlab(int flags) {
 #if defined(__linux__)
@@ -130,7 +140,7 @@ char* MapSlab(int flags) {
 char* NewSlab(std::size_t sizeClass) {
     char* slab = nullptr;
     if (tSlabsTaken[sizeClass]++ > 0) {
-        slab = std::exchange(tReadySlab[sizeClass], nullptr);
+        slab = std::exchange(tReady.Slab[sizeClass], nullptr);
 #if defined(__linux__) && defined(MAP_POPULATE)
         if (!slab) slab = MapSlab(MAP_POPULATE);
 #endif
@@ -141,7 +151,7 @@ char* NewSlab(std::size_t sizeClass) {
                 munmap(next, kSlabBytes);
                 next = nullptr;
             }
-            tReadySlab[sizeClass] = next;
+            tReady.Slab[sizeClass] = next;
         }
 #endif
     }

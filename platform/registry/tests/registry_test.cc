@@ -188,7 +188,10 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Race", 0, KEY_READ, &k), ERROR_SUCCESS);
     for (int w = 0; w < kWriters; ++w) {
         for (int i = 0; i < kValues; ++i) {
-            std::string name = "w" + std::to_string(w) + "_" + std::to_string(i);
+            std::string name = "w";
+            name += std::to_string(w);
+            name += '_';
+            name += std::to_string(i);
             DWORD v = 0;
             ASSERT_TRUE(GetDword(k, name.c_str(), &v)) << name;
             EXPECT_EQ(v, static_cast<DWORD>(w * 1000 + i));
