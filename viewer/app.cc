@@ -309,8 +309,11 @@ void TQSMViewerApp::JoinSongRender() const {
 
 bool TQSMViewerApp::ProcessAppMsg(MSG& msg) {
     if (msg.message == kSongReadyMessage && GetMainWindow() && msg.hwnd == GetMainWindow()->GetHandle()) {
-        if (msg.wParam == SongRenderSerial) FinishSong();
-        TellSongOverflow();
+        // The message of a render that another open has replaced tells nothing.
+        if (msg.wParam == SongRenderSerial) {
+            FinishSong();
+            TellSongOverflow();
+        }
         return true;
     }
     // The frame's play timer reaches the application.

@@ -95,7 +95,8 @@ public:
     bool IsSongPending() const { return SongRender.joinable(); }
     // A song that overflowed its buffer is told of once the open is through, or when its background render
     // has ended, never from inside an accessor that waited for it (a paint or a command enabler).
-    void NoteSongOverflow() const { SongOverflowToTell = true; }
+    // Each song's finish says whether it overflowed, so that a song gone before it was told of is not.
+    void NoteSongOverflow(bool overflowed) const { SongOverflowToTell = overflowed; }
     void TellSongOverflow();
 
     TMidiFileBuf& GetSongBuffer() {

@@ -272,7 +272,7 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
         TMidiFileBuf& rendered = app->GetSongBuffer();
         app->GetTimeIndex().Reset();
         app->UpdateTotalPlayTime();
-        if (rendered.HasOverflowed()) app->NoteSongOverflow();
+        app->NoteSongOverflow(rendered.HasOverflowed());
         if (app->GetTranspose() != 0) rendered.Transpose(app->GetTranspose(), 0xFDFF, 0xFFFF);
     };
     if (!fromMidiFile) {
