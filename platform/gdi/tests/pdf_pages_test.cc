@@ -47,6 +47,20 @@ std::string StreamOf(const std::string& pdf, int id) {
     return std::string(out.begin(), out.begin() + static_cast<long>(size));
 }
 
+// The content of each page, in the order of the page tree.
+std::vector<std::string> PageContents(const std::string& pdf, int pages) {
+    std::vector<std::string> contents;
+    const std::string tree = ObjectAt(pdf, 2);
+    size_t kid = tree.find("/Kids[") + 6;
+    for (int p = 0; p < pages; ++p) {
+        const int page = std::atoi(tree.c_str() + kid);
+        kid = tree.find(" R", kid) + 3;
+        const std::string pageObj = ObjectAt(pdf, page);
+        contents.push_back(StreamOf(pdf, std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10)));
+    }
+    return contents;
+}
+
 TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
     const std::string path =
         std::string(::testing::TempDir()) + "/gdi_pdf_pages_" + std::to_string(getpid()) + ".pdf";
@@ -91,14 +105,9 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
         }
     }
     // The page tree lists the pages in order; each page's content holds its own drawing.
-    const std::string tree = ObjectAt(pdf, 2);
-    size_t kid = tree.find("/Kids[") + 6;
+    const std::vector<std::string> contents = PageContents(pdf, kPages);
     for (int p = 0; p < kPages; ++p) {
-        const int page = std::atoi(tree.c_str() + kid);
-        kid = tree.find(" R", kid) + 3;
-        const std::string pageObj = ObjectAt(pdf, page);
-        const int contents = std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10);
-        const std::string content = StreamOf(pdf, contents);
+        const std::string& content = contents[static_cast<size_t>(p)];
         for (int other = 0; other < kPages; ++other)
             EXPECT_EQ(content.find(std::to_string(5000 + other) + " 7 cm\n") != std::string::npos, other == p)
                 << "page " << p + 1 << ", mark of page " << other + 1;
@@ -130,14 +139,9 @@ TEST(GdiPdfPages, FilesEndedAtOnceHoldEveryPage) {
             ASSERT_TRUE(w.Finish());
         }
         const std::string pdf = ReadFile(path);
-        const std::string tree = ObjectAt(pdf, 2);
-        size_t kid = tree.find("/Kids[") + 6;
+        const std::vector<std::string> contents = PageContents(pdf, kPages);
         for (int p = 0; p < kPages; ++p) {
-            const int page = std::atoi(tree.c_str() + kid);
-            kid = tree.find(" R", kid) + 3;
-            const std::string pageObj = ObjectAt(pdf, page);
-            const std::string content =
-                StreamOf(pdf, std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10));
+            const std::string& content = contents[static_cast<size_t>(p)];
             std::string mark = "\n";
             mark += std::to_string(7000 + 10 * file + p);
             mark += ' ';
