@@ -115,8 +115,12 @@ struct TReadySlabs {
     char* Slab[kClasses] = {};
     ~TReadySlabs() {
 #if defined(__linux__)
-        for (char* slab : Slab)
+        // Emptied too: a pool item made on this thread later in its end (by another thread-local's
+        // destructor) maps a slab of its own.
+        for (char*& slab : Slab) {
             if (slab) munmap(slab, kSlabBytes);
+            slab = nullptr;
+        }
 #endif
     }
 };
