@@ -129,6 +129,8 @@ TEST_F(SongRenderTest, TheSongRendersWhileTheViewPaintsAsARenderOnTheSpotGivesIt
 
 TEST_F(SongRenderTest, TheRendersMessageCompletesTheOpen) {
     ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    // Nothing has asked for the song yet: its render runs beside the rest of the open until its message.
+    EXPECT_TRUE(app_->IsSongPending());
     MSG msg;
     while (app_->IsSongPending() && GetMessageA(&msg, nullptr, 0, 0)) {
         if (!app_->ProcessAppMsg(msg)) {
