@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace qsm::gdi {
@@ -163,6 +164,26 @@ void DirectRow(uint32_t* out, const uint32_t* in, int n, uint32_t pat, const Con
     }
 }
 
+// Calls f with the depths as a compile-time constant (std::integral_constant), so that a whole transfer runs
+// with its conversion chosen once.
+template <class F>
+void WithDepths(int depths, F&& f) {
+    switch (depths) {
+        case kNoSource:
+            return f(std::integral_constant<int, kNoSource>{});
+        case kNoSourceOnMono:
+            return f(std::integral_constant<int, kNoSourceOnMono>{});
+        case kMonoToMono:
+            return f(std::integral_constant<int, kMonoToMono>{});
+        case kMonoToColour:
+            return f(std::integral_constant<int, kMonoToColour>{});
+        case kColourToMono:
+            return f(std::integral_constant<int, kColourToMono>{});
+        default:
+            return f(std::integral_constant<int, kColourToColour>{});
+    }
+}
+
 }  // namespace
 
 uint32_t ApplyRop3(DWORD rop, uint32_t p, uint32_t s, uint32_t d) {
@@ -277,38 +298,21 @@ BOOL RasterBlt(DC& dst, double dx, double dy, double dw, double dh, const BltSou
                                  : (monoDst ? kColourToMono : kColourToColour);
     WithRop(rop, [&](auto op) {
         if (direct) {
-            Conversion c{srcBk, dstText, dstBk};
-            for (int y = by0; y < by1; ++y) {
-                uint32_t* row = reinterpret_cast<uint32_t*>(d + static_cast<size_t>(y) * dstride) + bx0;
-                const uint32_t* in = nullptr;
-                if (src) {
-                    double fy = (y - dst.origin.y - dy + 0.5) * sh / dh + sy;
-                    int py = static_cast<int>(std::floor(fy)) + src->origin.y;
-                    if (py < 0 || py >= SH) continue;
-                    in = reinterpret_cast<const uint32_t*>(s + static_cast<size_t>(py) * sstride) +
-                         srcColumn.front();
+            const Conversion c{srcBk, dstText, dstBk};
+            WithDepths(depths, [&](auto kind) {
+                for (int y = by0; y < by1; ++y) {
+                    uint32_t* row = reinterpret_cast<uint32_t*>(d + static_cast<size_t>(y) * dstride) + bx0;
+                    const uint32_t* in = nullptr;
+                    if (src) {
+                        double fy = (y - dst.origin.y - dy + 0.5) * sh / dh + sy;
+                        int py = static_cast<int>(std::floor(fy)) + src->origin.y;
+                        if (py < 0 || py >= SH) continue;
+                        in = reinterpret_cast<const uint32_t*>(s + static_cast<size_t>(py) * sstride) +
+                             srcColumn.front();
+                    }
+                    DirectRow<decltype(kind)::value>(row, in, bx1 - bx0, pat, c, op);
                 }
-                switch (depths) {
-                    case kNoSource:
-                        DirectRow<kNoSource>(row, in, bx1 - bx0, pat, c, op);
-                        break;
-                    case kNoSourceOnMono:
-                        DirectRow<kNoSourceOnMono>(row, in, bx1 - bx0, pat, c, op);
-                        break;
-                    case kMonoToMono:
-                        DirectRow<kMonoToMono>(row, in, bx1 - bx0, pat, c, op);
-                        break;
-                    case kMonoToColour:
-                        DirectRow<kMonoToColour>(row, in, bx1 - bx0, pat, c, op);
-                        break;
-                    case kColourToMono:
-                        DirectRow<kColourToMono>(row, in, bx1 - bx0, pat, c, op);
-                        break;
-                    default:
-                        DirectRow<kColourToColour>(row, in, bx1 - bx0, pat, c, op);
-                        break;
-                }
-            }
+            });
             return;
         }
         for (int y = by0; y < by1; ++y) {
