@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "core/file_stream.h"
 #include "core/sys_info.h"
 #include "midi/midi_manager.h"
 #include "midi/smf_file.h"
@@ -22,8 +21,6 @@
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
-#include "score/file/score_file.h"
-#include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "ui/controls.h"
 #include "viewer/app.h"
@@ -133,16 +130,10 @@ protected:
     }
 
     void MakeFiles() {
-        std::string data = QSM_TESTDATA_DIR;
-        piano_ = dir_ + "/Piano.qsm";
-        TQSRFStream in(TQSRFStream::kRead, (data + "/layout/piano.qsmtxt").c_str());
-        std::unique_ptr<TMusicScore> score(ImportTextScore(in, nullptr, -1));
-        ASSERT_TRUE(score);
-        ASSERT_TRUE(SaveScoreFile(piano_.c_str(), true, *score));
-        quartet_ = dir_ + "/quartet.qsmtxt";
-        std::filesystem::copy_file(data + "/layout/quartet.qsmtxt", quartet_);
+        MakePianoAndQuartet(&piano_, &quartet_);
         midi_ = dir_ + "/format1.MID";
-        std::filesystem::copy_file(data + "/../fuzz/corpus/smf_reader/format1.mid", midi_);
+        std::filesystem::copy_file(std::string(QSM_TESTDATA_DIR) + "/../fuzz/corpus/smf_reader/format1.mid",
+                                   midi_);
     }
 
     std::string Text(int id) { return client_->GetHeaderText(id)->GetText(); }

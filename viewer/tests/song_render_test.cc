@@ -9,14 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "core/file_stream.h"
 #include "core/parallel.h"
 #include "midi/score_player.h"
 #include "platform/framework/frame.h"
 #include "platform/wm/backend.h"
 #include "score/base/midi_file_buf.h"
-#include "score/file/score_file.h"
-#include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "viewer/app.h"
 #include "viewer/client.h"
@@ -75,14 +72,7 @@ protected:
         app_->SetMainWindow(frame_);
         frame_->Create();
         qsm::wm::PumpMessages();
-        const std::string data = QSM_TESTDATA_DIR;
-        piano_ = dir_ + "/Piano.qsm";
-        TQSRFStream in(TQSRFStream::kRead, (data + "/layout/piano.qsmtxt").c_str());
-        std::unique_ptr<TMusicScore> score(ImportTextScore(in, nullptr, -1));
-        ASSERT_TRUE(score);
-        ASSERT_TRUE(SaveScoreFile(piano_.c_str(), true, *score));
-        quartet_ = dir_ + "/quartet.qsmtxt";
-        std::filesystem::copy_file(data + "/layout/quartet.qsmtxt", quartet_);
+        MakePianoAndQuartet(&piano_, &quartet_);
         long_ = dir_ + "/long.qsmtxt";
         std::ofstream(long_) << LongScoreText(8, 600);
     }

@@ -5,12 +5,17 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "core/file_stream.h"
 #include "core/sys_info.h"
 #include "platform/registry/registry.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/winuser.h"
+#include "score/file/score_file.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
 
 namespace qsm::viewer_test {
 
@@ -47,6 +52,17 @@ protected:
             RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                            static_cast<DWORD>(strlen(value) + 1));
         RegCloseKey(key);
+    }
+    // The test data's piano score saved as a compact file, and its quartet text score, in the folder.
+    void MakePianoAndQuartet(std::string* piano, std::string* quartet) {
+        const std::string data = QSM_TESTDATA_DIR;
+        *piano = dir_ + "/Piano.qsm";
+        TQSRFStream in(TQSRFStream::kRead, (data + "/layout/piano.qsmtxt").c_str());
+        std::unique_ptr<TMusicScore> score(ImportTextScore(in, nullptr, -1));
+        ASSERT_TRUE(score);
+        ASSERT_TRUE(SaveScoreFile(piano->c_str(), true, *score));
+        *quartet = dir_ + "/quartet.qsmtxt";
+        std::filesystem::copy_file(data + "/layout/quartet.qsmtxt", *quartet);
     }
     std::string dir_;
 };
