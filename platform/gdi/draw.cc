@@ -679,23 +679,57 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
     if (clip) cairo_region_destroy(clip);
 }
 
+namespace {
+
+void ApplyClip(cairo_t* cr, const cairo_region_t* clip) {
+    if (!clip) return;
+    int n = cairo_region_num_rectangles(clip);
+    for (int i = 0; i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(clip, i, &r);
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    }
+    cairo_clip(cr);
+}
+
+// Puts the clip on the DC's context, one save level down, unless it is there already.
+void KeepClip(DC& dc, const cairo_region_t* clip) {
+    if (dc.clipKept && cairo_region_equal(dc.keptClip, clip)) return;
+    DropKeptClip(dc);
+    cairo_save(dc.cr);
+    dc.clipKept = true;
+    if (clip) dc.keptClip = cairo_region_copy(clip);
+    ApplyClip(dc.cr, clip);
+}
+
+}  // namespace
+
+void DropKeptClip(DC& dc) {
+    if (!dc.clipKept) return;
+    cairo_restore(dc.cr);
+    dc.clipKept = false;
+    if (dc.keptClip) cairo_region_destroy(dc.keptClip);
+    dc.keptClip = nullptr;
+}
+
 void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
             const std::function<void(cairo_t*)>& draw, int rop) {
     if (!dc.cr || (dc.bitmap && dc.bitmap->stock)) return;
     if (clip && cairo_region_is_empty(clip)) return;
     SyncBitmapIn(dc);
-    auto applyClip = [&](cairo_t* cr) {
-        if (!clip) return;
-        int n = cairo_region_num_rectangles(clip);
-        for (int i = 0; i < n; ++i) {
-            cairo_rectangle_int_t r;
-            cairo_region_get_rectangle(clip, i, &r);
-            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
-        }
-        cairo_clip(cr);
-    };
+    auto applyClip = [&](cairo_t* cr) { ApplyClip(cr, clip); };
     bool image = cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE;
-    if (rop == R2_COPYPEN || !image) {
+    if (rop == R2_COPYPEN && image && !dc.pdf && dc.baseScale == 1.0) {
+        // Drawings on a raster surface follow each other with the same clip: it stays on the context
+        // between them, and each drawing saves and restores only its own state above it.
+        cairo_t* cr = dc.cr;
+        KeepClip(dc, clip);
+        cairo_save(cr);
+        if (origin.x != 0 || origin.y != 0) cairo_translate(cr, origin.x, origin.y);
+        SetColor(cr, color);
+        draw(cr);
+        cairo_restore(cr);
+    } else if (rop == R2_COPYPEN || !image) {
         cairo_t* cr = dc.cr;
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
