@@ -155,6 +155,9 @@ T* ToObjectOf(HGDIOBJ obj, DWORD type) {
     return o && o->type == type ? static_cast<T*>(o) : nullptr;
 }
 HGDIOBJ Register(Object* obj);
+// Slots the handle table holds over all its sizes: bounded by the most objects ever alive at once, not by
+// how many came and went.
+size_t ObjectTableSlots();
 HDC RegisterDC(DC* dc);
 void AddRef(Object* obj);
 void Release(Object* obj);
