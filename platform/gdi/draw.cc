@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <pixman.h>
+
 #include "platform/gdi/gdi_internal.h"
 
 namespace qsm::gdi {
@@ -792,8 +794,8 @@ Pt Dev(const DC& dc, int x, int y) {
 
 // A rectangle of whole device pixels (corners x0, y0 and x1, y1 in either order) filled with a colour on a
 // plain raster surface, set row by row as cairo fills it without antialiasing: every pixel inside the
-// rectangle and the clip. False when the rectangle or the surface is of another kind; the caller fills
-// then.
+// rectangle and the clip, through the same fill cairo uses. False when the rectangle or the surface is of
+// another kind; the caller fills then.
 bool FillPixelRect(DC& dc, double x0, double y0, double x1, double y1, COLORREF color) {
     if (!dc.cr || !dc.surface || dc.baseScale != 1.0 || dc.pdf) return false;
     if (cairo_surface_get_type(dc.surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
@@ -829,10 +831,8 @@ bool FillPixelRect(DC& dc, double x0, double y0, double x1, double y1, COLORREF 
         for (int i = 0; i < n; ++i) {
             cairo_rectangle_int_t r;
             cairo_region_get_rectangle(area, i, &r);
-            for (int y = r.y; y < r.y + r.height; ++y) {
-                auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-                std::fill(row + r.x, row + r.x + r.width, pixel);
-            }
+            pixman_fill(reinterpret_cast<uint32_t*>(data), stride / 4, 32, r.x, r.y, r.width, r.height,
+                        pixel);
         }
         cairo_surface_mark_dirty(dc.surface);
         SyncBitmapOut(dc);
