@@ -1137,15 +1137,18 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
     Font* font = dc.st.font;
     double sx = std::fabs(ScaleX(dc)), sy = std::fabs(ScaleY(dc));
     FontMetricsPx m = MetricsFor(*font, sy);
-    std::vector<int> adv = run.advances;
+    // The run's own advances, or those the caller gave.
+    std::vector<int> given;
     int width = run.width;
     if (dx) {
+        given.resize(run.advances.size());
         width = 0;
-        for (size_t i = 0; i < adv.size(); ++i) {
-            adv[i] = static_cast<int>(std::lround(dx[i] * sx));
-            width += adv[i];
+        for (size_t i = 0; i < given.size(); ++i) {
+            given[i] = static_cast<int>(std::lround(dx[i] * sx));
+            width += given[i];
         }
     }
+    const int* adv = dx ? given.data() : run.advances.data();
     bool updateCp = dc.st.textAlign & TA_UPDATECP;
     Pt ref = updateCp ? Dev(dc, dc.st.pos.x, dc.st.pos.y) : Dev(dc, x, y);
     double left = std::round(ref.x), base = std::round(ref.y);
@@ -1197,7 +1200,7 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
             if (rect && (options & ETO_CLIPPED)) {
                 ClipRect(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
             }
-            DrawGlyphRun(cr, *font, m.ppem, run, left, base, adv.data());
+            DrawGlyphRun(cr, *font, m.ppem, run, left, base, adv);
         },
         false);
     return TRUE;
