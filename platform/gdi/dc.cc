@@ -83,6 +83,7 @@ void ToDevice(const DC& dc, double lx, double ly, double* dx, double* dy) {
 
 void SetDCSurface(DC& dc, cairo_surface_t* surface) {
     FlushBatch(dc);
+    DropKeptClip(dc);
     if (dc.cr) cairo_destroy(dc.cr);
     dc.cr = nullptr;
     if (dc.surface) cairo_surface_destroy(dc.surface);

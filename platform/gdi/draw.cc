@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <pixman.h>
+
 #include "platform/gdi/gdi_internal.h"
 
 namespace qsm::gdi {
@@ -679,23 +681,57 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
     if (clip) cairo_region_destroy(clip);
 }
 
+namespace {
+
+void ApplyClip(cairo_t* cr, const cairo_region_t* clip) {
+    if (!clip) return;
+    int n = cairo_region_num_rectangles(clip);
+    for (int i = 0; i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(clip, i, &r);
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    }
+    cairo_clip(cr);
+}
+
+// Puts the clip on the DC's context, one save level down, unless it is there already.
+void KeepClip(DC& dc, const cairo_region_t* clip) {
+    if (dc.clipKept && cairo_region_equal(dc.keptClip, clip)) return;
+    DropKeptClip(dc);
+    cairo_save(dc.cr);
+    dc.clipKept = true;
+    if (clip) dc.keptClip = cairo_region_copy(clip);
+    ApplyClip(dc.cr, clip);
+}
+
+}  // namespace
+
+void DropKeptClip(DC& dc) {
+    if (!dc.clipKept) return;
+    cairo_restore(dc.cr);
+    dc.clipKept = false;
+    if (dc.keptClip) cairo_region_destroy(dc.keptClip);
+    dc.keptClip = nullptr;
+}
+
 void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
             const std::function<void(cairo_t*)>& draw, int rop) {
     if (!dc.cr || (dc.bitmap && dc.bitmap->stock)) return;
     if (clip && cairo_region_is_empty(clip)) return;
     SyncBitmapIn(dc);
-    auto applyClip = [&](cairo_t* cr) {
-        if (!clip) return;
-        int n = cairo_region_num_rectangles(clip);
-        for (int i = 0; i < n; ++i) {
-            cairo_rectangle_int_t r;
-            cairo_region_get_rectangle(clip, i, &r);
-            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
-        }
-        cairo_clip(cr);
-    };
+    auto applyClip = [&](cairo_t* cr) { ApplyClip(cr, clip); };
     bool image = cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE;
-    if (rop == R2_COPYPEN || !image) {
+    if (rop == R2_COPYPEN && image && !dc.pdf && dc.baseScale == 1.0) {
+        // Drawings on a raster surface follow each other with the same clip: it stays on the context
+        // between them, and each drawing saves and restores only its own state above it.
+        cairo_t* cr = dc.cr;
+        KeepClip(dc, clip);
+        cairo_save(cr);
+        if (origin.x != 0 || origin.y != 0) cairo_translate(cr, origin.x, origin.y);
+        SetColor(cr, color);
+        draw(cr);
+        cairo_restore(cr);
+    } else if (rop == R2_COPYPEN || !image) {
         cairo_t* cr = dc.cr;
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
@@ -754,6 +790,55 @@ Pt Dev(const DC& dc, int x, int y) {
     Pt p;
     ToDevice(dc, x, y, &p.x, &p.y);
     return p;
+}
+
+// A rectangle of whole device pixels (corners x0, y0 and x1, y1 in either order) filled with a colour on a
+// plain raster surface, set row by row as cairo fills it without antialiasing: every pixel inside the
+// rectangle and the clip, through the same fill cairo uses. False when the rectangle or the surface is of
+// another kind; the caller fills then.
+bool FillPixelRect(DC& dc, double x0, double y0, double x1, double y1, COLORREF color) {
+    if (!dc.cr || !dc.surface || dc.baseScale != 1.0 || dc.pdf) return false;
+    if (cairo_surface_get_type(dc.surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+    cairo_format_t format = cairo_image_surface_get_format(dc.surface);
+    if (format != CAIRO_FORMAT_RGB24 && format != CAIRO_FORMAT_ARGB32) return false;
+    constexpr double kLimit = 1 << 28;
+    for (double v : {x0, y0, x1, y1})
+        if (!(std::fabs(v) < kLimit) || v != std::floor(v)) return false;
+    if (dc.bitmap && dc.bitmap->stock) return true;
+    FlushBatch(dc);
+    int w = cairo_image_surface_get_width(dc.surface), h = cairo_image_surface_get_height(dc.surface);
+    int left = static_cast<int>(std::min(x0, x1)) + dc.origin.x,
+        right = static_cast<int>(std::max(x0, x1)) + dc.origin.x;
+    int top = static_cast<int>(std::min(y0, y1)) + dc.origin.y,
+        bottom = static_cast<int>(std::max(y0, y1)) + dc.origin.y;
+    cairo_rectangle_int_t box{std::max(left, 0), std::max(top, 0), 0, 0};
+    box.width = std::min(right, w) - box.x;
+    box.height = std::min(bottom, h) - box.y;
+    if (box.width <= 0 || box.height <= 0) return true;
+    cairo_region_t* area = EffectiveClip(dc);
+    if (area)
+        cairo_region_intersect_rectangle(area, &box);
+    else
+        area = cairo_region_create_rectangle(&box);
+    int n = cairo_region_num_rectangles(area);
+    if (n > 0) {
+        SyncBitmapIn(dc);
+        cairo_surface_flush(dc.surface);
+        unsigned char* data = cairo_image_surface_get_data(dc.surface);
+        int stride = cairo_image_surface_get_stride(dc.surface);
+        uint32_t pixel = 0xFF000000u | (static_cast<uint32_t>(GetRValue(color)) << 16) |
+                         (static_cast<uint32_t>(GetGValue(color)) << 8) | GetBValue(color);
+        for (int i = 0; i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(area, i, &r);
+            pixman_fill(reinterpret_cast<uint32_t*>(data), stride / 4, 32, r.x, r.y, r.width, r.height,
+                        pixel);
+        }
+        cairo_surface_mark_dirty(dc.surface);
+        SyncBitmapOut(dc);
+    }
+    cairo_region_destroy(area);
+    return true;
 }
 
 }  // namespace
@@ -918,6 +1003,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     if (dc->recording) Record(*dc, "FillRect", {rect->left, rect->top, rect->right, rect->bottom});
     if (b->style == BS_NULL) return 1;
     Pt a = Dev(*dc, rect->left, rect->top), c = Dev(*dc, rect->right, rect->bottom);
+    if (b->style != BS_PATTERN && FillPixelRect(*dc, a.x, a.y, c.x, c.y, b->color)) return 1;
     Emit(
         *dc, b->color,
         [&](cairo_t* cr) {

@@ -111,6 +111,10 @@ struct DC {
     Bitmap* bitmap = nullptr;            // memory DCs
     cairo_surface_t* surface = nullptr;  // surface drawn on (a reference is held)
     cairo_t* cr = nullptr;
+    // Raster surfaces: the clip `cr` keeps between drawings, one save level down, so that drawings with
+    // the same clip do not set it again (keptClip null: no clip).
+    bool clipKept = false;
+    cairo_region_t* keptClip = nullptr;
     int dpiX = 96, dpiY = 96;
     int width = 0, height = 0;  // device size in pixels
     double baseScale = 1.0;     // device pixels to surface units (PDF DCs: half pixels)
@@ -151,6 +155,9 @@ T* ToObjectOf(HGDIOBJ obj, DWORD type) {
     return o && o->type == type ? static_cast<T*>(o) : nullptr;
 }
 HGDIOBJ Register(Object* obj);
+// Slots the handle table holds over all its sizes: bounded by the most objects ever alive at once, not by
+// how many came and went.
+size_t ObjectTableSlots();
 HDC RegisterDC(DC* dc);
 void AddRef(Object* obj);
 void Release(Object* obj);
@@ -179,6 +186,8 @@ void SetDCSurface(DC& dc, cairo_surface_t* surface);
 // Drawing helpers (draw.cc).
 void SyncBitmapIn(DC& dc);
 void SyncBitmapOut(DC& dc);
+// Takes the clip kept on the DC's cairo context off it.
+void DropKeptClip(DC& dc);
 // Runs draw on the DC's cairo context with the clip and base scale in force, in source colour `color`, or
 // through the raster operation when one other than R2_COPYPEN is selected. Skips when nothing can show.
 void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop = true);
