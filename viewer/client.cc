@@ -370,25 +370,27 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
         return nullptr;
     }
     std::string name = FileNamePart(path);
+    TScoreFileHeader header;
+    TMusicScore* score = nullptr;
     if (strcasecmp(extension ? extension : ExtensionOf(path), ".qsmtxt") == 0) {
-        TQSRFStream file(TQSRFStream::kRead, path);
-        if (file.GetError()) {
-            InfoBox(
-                this,
-                "File: %s\nThis file failed to open. It might be open in another program, or is protected by "
-                "the operating system.",
-                name.c_str());
-            return nullptr;
+        if (!qsm::TakeScorePreread(path, qsm::TOpenKind::TextScore, score, header)) {
+            TQSRFStream file(TQSRFStream::kRead, path);
+            if (file.GetError()) {
+                InfoBox(this,
+                        "File: %s\nThis file failed to open. It might be open in another program, or is "
+                        "protected by the operating system.",
+                        name.c_str());
+                return nullptr;
+            }
+            TQSRZLibInStream text(TQSRZLibInStream::kPlain, &file, false);
+            score = ImportTextScore(text, nullptr, -1);
         }
-        TQSRZLibInStream text(TQSRZLibInStream::kPlain, &file, false);
-        TMusicScore* score = ImportTextScore(text, nullptr, -1);
         if (score != nullptr) fromNewFormat = fromTextFile = 1;
         return score;
     }
 
-    TScoreFileHeader header;
-    TMusicScore* score = nullptr;
-    if (!qsm::TakeScorePreread(path, score, header)) score = LoadScoreFile(path, header, nullptr);
+    if (!qsm::TakeScorePreread(path, qsm::TOpenKind::CompactScore, score, header))
+        score = LoadScoreFile(path, header, nullptr);
     if ((header.Status == StatusNotScoreFile || header.Status == StatusDamaged) &&
         HasCrLfLineEnds(path, 0) != 0 &&
         FormatMessageBox(

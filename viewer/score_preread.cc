@@ -11,9 +11,11 @@
 
 #include "core/file_stream.h"
 #include "core/file_utils.h"
+#include "core/zlib_stream.h"
 #include "platform/kernel/files.h"
 #include "render/hooks.h"
 #include "score/file/score_file.h"
+#include "score/file/text_import.h"
 #include "score/music_score.h"
 #include "viewer/startup.h"
 
@@ -49,8 +51,8 @@ bool IdentifyFile(const char* path, TFileIdentity& id) {
 // sees the stop, soon; plain data in the reader's own blocks.
 class TStoppableFile final : public TQSRFStream {
 public:
-    TStoppableFile(const char* path, const std::atomic<bool>& stop)
-        : TQSRFStream(kRead | kShareRead, path), stop_(stop) {}
+    TStoppableFile(int mode, const char* path, const std::atomic<bool>& stop)
+        : TQSRFStream(mode, path), stop_(stop) {}
 
     DWORD ReadBlock(void* dst, DWORD n) override {
         if (stop_.load(std::memory_order_relaxed)) {
@@ -82,6 +84,7 @@ struct TPreread {
     std::atomic<bool> Stop{false};
     // Set by the read: the path as the open resolves it, the file's identity and what the reader gave.
     bool Read = false;
+    TOpenKind Kind = TOpenKind::CompactScore;
     std::string Path;
     TFileIdentity Identity;
     TMusicScore* Score = nullptr;
@@ -111,19 +114,30 @@ TPreread& State() {
 }
 
 // The open's own steps up to its reader: the true name of the file, the kind of its name, a plain file
-// there; then the reader, as LoadScoreFile runs it (without the busy cursor, which belongs to the open).
+// there; then the reader, as LoadScoreFile runs it (without the busy cursor, which belongs to the open), or
+// the text import as the open runs it on a file that opens.
 void ReadFile(TPreread& p, const std::string& file) {
     char truePath[MAX_PATH] = "";
     GetTrueFileName(file.c_str(), truePath);
-    if (GetOpenKind(truePath) != TOpenKind::CompactScore) return;
+    const TOpenKind kind = GetOpenKind(truePath);
+    if (kind == TOpenKind::Midi) return;
     TFileIdentity identity;
     if (!IdentifyFile(truePath, identity)) return;
     p.Path = truePath;
     p.Identity = identity;
+    p.Kind = kind;
     try {
-        TStoppableFile stream(truePath, p.Stop);
-        p.Header.Init(StatusNotScoreFile);
-        p.Score = stream.GetError() ? nullptr : LoadScoreFromStream(stream, p.Header, nullptr);
+        if (kind == TOpenKind::TextScore) {
+            TStoppableFile stream(TQSRFStream::kRead, truePath, p.Stop);
+            // A file that does not open is the open's to tell of.
+            if (stream.GetError()) return;
+            TQSRZLibInStream text(TQSRZLibInStream::kPlain, &stream, false);
+            p.Score = ImportTextScore(text, nullptr, -1);
+        } else {
+            TStoppableFile stream(TQSRFStream::kRead | TQSRFStream::kShareRead, truePath, p.Stop);
+            p.Header.Init(StatusNotScoreFile);
+            p.Score = stream.GetError() ? nullptr : LoadScoreFromStream(stream, p.Header, nullptr);
+        }
         p.Read = true;
     } catch (...) {
         // Out of memory, or no thread for the reader's helpers: the open reads the file and meets it there.
@@ -177,9 +191,9 @@ bool HasScorePreread(const char* path) {
     return p.Kept && path != nullptr && p.Path == path;
 }
 
-bool TakeScorePreread(const char* path, TMusicScore*& score, TScoreFileHeader& hdr) {
+bool TakeScorePreread(const char* path, TOpenKind kind, TMusicScore*& score, TScoreFileHeader& hdr) {
     TPreread& p = State();
-    if (!p.Kept || path == nullptr || p.Path != path) return false;
+    if (!p.Kept || path == nullptr || p.Path != path || p.Kind != kind) return false;
     score = p.Score;
     hdr = p.Header;
     p.Score = nullptr;

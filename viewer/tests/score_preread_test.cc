@@ -1,5 +1,5 @@
-// The compact score of the command line, read while the program starts: the open takes the score read (with
-// one thread and with several) and shows the document a plain open shows; a file changed after the read is
+// The score of the command line, read while the program starts: the open takes the score read (with one
+// thread and with several) and shows the document a plain open shows; a file changed after the read is
 // read again; a file the reader refuses tells the same as without the read; a read nobody takes is dropped.
 #include <gtest/gtest.h>
 
@@ -55,9 +55,8 @@ protected:
             PostMessageA(box, WM_COMMAND, IDNO, 0);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         });
-        std::string quartetText;
-        MakePianoAndQuartet(&piano_, &quartetText);
-        TQSRFStream in(TQSRFStream::kRead, quartetText.c_str());
+        MakePianoAndQuartet(&piano_, &quartetText_);
+        TQSRFStream in(TQSRFStream::kRead, quartetText_.c_str());
         std::unique_ptr<TMusicScore> quartet(ImportTextScore(in, nullptr, -1));
         ASSERT_TRUE(quartet);
         quartet_ = dir_ + "/Quartet.qsm";
@@ -98,7 +97,7 @@ protected:
     static bool Taken(const std::string& path) {
         TMusicScore* score = nullptr;
         TScoreFileHeader header;
-        bool taken = qsm::TakeScorePreread(path.c_str(), score, header);
+        bool taken = qsm::TakeScorePreread(path.c_str(), qsm::GetOpenKind(path.c_str()), score, header);
         delete score;
         return taken;
     }
@@ -107,14 +106,14 @@ protected:
     TQSMViewerClient* client_ = nullptr;
     TDecoratedFrame* frame_ = nullptr;
     std::vector<ShownBox> boxes_;
-    std::string piano_, quartet_;
+    std::string piano_, quartet_, quartetText_;
     unsigned threads_ = 1;
 };
 
 TEST_F(ScorePrereadTest, TheOpenTakesTheScoreReadAndShowsWhatAPlainOpenShows) {
     for (unsigned threads : {1u, 4u}) {
         qsm::SetParallelThreads(threads);
-        for (const std::string& path : {quartet_, piano_}) {
+        for (const std::string& path : {quartet_, piano_, quartetText_}) {
             const std::string expected = PlainDocument(path);
             qsm::SetParallelThreads(threads);
             qsm::StartScorePreread(("/cached " + path).c_str());
@@ -178,17 +177,27 @@ TEST_F(ScorePrereadTest, AFileTheReaderRefusesTellsTheSameAsWithoutTheRead) {
     }
 }
 
-TEST_F(ScorePrereadTest, OnlyACompactScoreIsReadAndARunThatOpensNothingDropsTheRead) {
+TEST_F(ScorePrereadTest, OnlyAScoreIsReadAndARunThatOpensNothingDropsTheRead) {
     EXPECT_EQ(qsm::GetOpenKind("/a/song.MID"), qsm::TOpenKind::Midi);
     EXPECT_EQ(qsm::GetOpenKind("/a/song.kar"), qsm::TOpenKind::Midi);
     EXPECT_EQ(qsm::GetOpenKind("/a/song.qsmtxt"), qsm::TOpenKind::TextScore);
     EXPECT_EQ(qsm::GetOpenKind("/a/song.midi"), qsm::TOpenKind::CompactScore);
     EXPECT_EQ(qsm::GetOpenKind("/a.mid/song"), qsm::TOpenKind::CompactScore);
 
-    const std::string text = dir_ + "/quartet.qsmtxt";
-    qsm::StartScorePreread(text.c_str());
-    qsm::SettleScorePreread(text.c_str());
-    EXPECT_FALSE(Taken(text));
+    // A MIDI file is left to the open.
+    const std::string midi = dir_ + "/song.mid";
+    std::filesystem::copy_file(std::string(QSM_TESTDATA_DIR) + "/../fuzz/corpus/smf_reader/format1.mid",
+                               midi);
+    qsm::StartScorePreread(midi.c_str());
+    qsm::SettleScorePreread(midi.c_str());
+    EXPECT_FALSE(qsm::HasScorePreread(midi.c_str()));
+    // A read of one kind is not taken as another.
+    qsm::StartScorePreread(quartet_.c_str());
+    qsm::SettleScorePreread(quartet_.c_str());
+    TMusicScore* score = nullptr;
+    TScoreFileHeader header;
+    EXPECT_FALSE(qsm::TakeScorePreread(quartet_.c_str(), qsm::TOpenKind::TextScore, score, header));
+    EXPECT_TRUE(Taken(quartet_));
     qsm::StartScorePreread("/play /close");
     qsm::SettleScorePreread(nullptr);
 
