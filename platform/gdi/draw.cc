@@ -746,18 +746,30 @@ void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
         SetColor(cr, color);
         draw(cr);
         cairo_restore(cr);
+    } else if (dc.pdf) {
+        // The base scale stays on the context between drawings, as the clip does on a raster surface; the
+        // file's writer takes the clip itself.
+        cairo_t* cr = dc.cr;
+        if (!dc.clipKept) {
+            cairo_save(cr);
+            cairo_scale(cr, dc.baseScale, dc.baseScale);
+            dc.clipKept = true;
+        }
+        cairo_save(cr);
+        BeginPdfDrawing(dc, clip);
+        if (origin.x != 0 || origin.y != 0) cairo_translate(cr, origin.x, origin.y);
+        SetColor(cr, color);
+        draw(cr);
+        EndPdfDrawing(dc, cr);
+        cairo_restore(cr);
     } else if (rop == R2_COPYPEN || !image) {
         cairo_t* cr = dc.cr;
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
-        if (dc.pdf)
-            BeginPdfDrawing(dc, clip);
-        else
-            applyClip(cr);
+        applyClip(cr);
         cairo_translate(cr, origin.x, origin.y);
         SetColor(cr, color);
         draw(cr);
-        if (dc.pdf) EndPdfDrawing(dc, cr);
         cairo_restore(cr);
     } else {
         int w = cairo_image_surface_get_width(dc.surface);

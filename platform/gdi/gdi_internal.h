@@ -112,7 +112,7 @@ struct DC {
     cairo_surface_t* surface = nullptr;  // surface drawn on (a reference is held)
     cairo_t* cr = nullptr;
     // Raster surfaces: the clip `cr` keeps between drawings, one save level down, so that drawings with
-    // the same clip do not set it again (keptClip null: no clip).
+    // the same clip do not set it again (keptClip null: no clip). PDF DCs keep their base scale there.
     bool clipKept = false;
     cairo_region_t* keptClip = nullptr;
     // The clip drawings are given (EffectiveClip), kept with the application clip, system clip and origin
