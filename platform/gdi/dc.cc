@@ -246,6 +246,7 @@ BOOL DeleteDC(HDC hdc) {
     Release(dc->bitmap);
     dc->bitmap = nullptr;
     if (dc->sysClip) cairo_region_destroy(dc->sysClip);
+    ForgetDrawingClip(*dc);
     delete dc;
     return TRUE;
 }

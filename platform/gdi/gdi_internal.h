@@ -115,6 +115,15 @@ struct DC {
     // the same clip do not set it again (keptClip null: no clip).
     bool clipKept = false;
     cairo_region_t* keptClip = nullptr;
+    // The clip drawings are given (EffectiveClip), kept with the application clip, system clip and origin
+    // it was made from, while they stay the same.
+    struct DrawingClip {
+        bool valid = false;
+        POINT origin{0, 0};
+        cairo_region_t* clip = nullptr;
+        cairo_region_t* fromClip = nullptr;
+        cairo_region_t* fromSys = nullptr;
+    } drawingClip;
     int dpiX = 96, dpiY = 96;
     int width = 0, height = 0;  // device size in pixels
     double baseScale = 1.0;     // device pixels to surface units (PDF DCs: half pixels)
@@ -198,6 +207,9 @@ void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
 // its page calls this first, so that shapes keep their order.
 void FlushBatch(DC& dc);
 cairo_region_t* EffectiveClip(const DC& dc);  // in surface pixels, caller destroys; null = unclipped
+// EffectiveClip kept by the DC: valid until the DC's clip or origin changes.
+const cairo_region_t* DrawingClipOf(DC& dc);
+void ForgetDrawingClip(DC& dc);
 
 // Recording (record.cc).
 void Record(DC& dc, const char* op, std::initializer_list<int32_t> args);
