@@ -38,20 +38,19 @@ public:
             worker.join();
     }
 
+    void Prepare(unsigned threads) {
+        std::lock_guard<std::mutex> lock(Mutex);
+        MakeWorkers(threads - 1);
+    }
+
     bool TryRun(size_t count, const std::function<void(size_t)>& work, unsigned threads) {
         std::unique_lock<std::mutex> job(JobMutex, std::try_to_lock);
         if (!job.owns_lock()) return false;
         unsigned helpers = std::min<size_t>(threads - 1, count - 1);
         {
             std::lock_guard<std::mutex> lock(Mutex);
-            // A machine that has no thread to give (std::system_error) leaves the job to the workers there
-            // are, or to the caller alone.
-            try {
-                while (Workers.size() < helpers)
-                    Workers.emplace_back([this] { WorkerLoop(); });
-            } catch (const std::exception&) {
-                helpers = static_cast<unsigned>(Workers.size());
-            }
+            // Without threads enough the job goes to the workers there are, or to the caller alone.
+            helpers = static_cast<unsigned>(std::min<size_t>(helpers, MakeWorkers(helpers)));
             if (helpers == 0) return false;
             Work = &work;
             Count = count;
@@ -72,6 +71,17 @@ public:
     }
 
 private:
+    // Makes workers until there are `count`; answers how many there are. A machine that has no thread to give
+    // (std::system_error) leaves fewer. Called with Mutex held.
+    size_t MakeWorkers(size_t count) {
+        try {
+            while (Workers.size() < count)
+                Workers.emplace_back([this] { WorkerLoop(); });
+        } catch (const std::exception&) {
+        }
+        return Workers.size();
+    }
+
     void RunIndexes() {
         const bool outer = tInsideWork;
         tInsideWork = true;
@@ -95,6 +105,9 @@ private:
             Wake.wait(lock, [&] { return Stopping || (Open && Generation != seen && Wanted > 0); });
             if (Stopping) return;
             seen = Generation;
+            // A worker that comes when every index is taken (a small job, or a thread that was slow to start)
+            // has nothing to do, and the caller does not wait for it.
+            if (Next.load(std::memory_order_relaxed) >= Count) continue;
             --Wanted;
             ++Active;
             lock.unlock();
@@ -132,6 +145,10 @@ void ParallelFor(size_t count, const std::function<void(size_t)>& work) {
     if (count > 1 && threads > 1 && !tInsideWork && Pool().TryRun(count, work, threads)) return;
     for (size_t i = 0; i < count; ++i)
         work(i);
+}
+
+void PrepareParallelWorkers() {
+    Pool().Prepare(gThreads.load(std::memory_order_relaxed));
 }
 
 void SetParallelThreads(unsigned count) {

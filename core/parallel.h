@@ -14,6 +14,10 @@ namespace qsm {
 // started are left out, and once every running call has returned the first exception is thrown on.
 void ParallelFor(size_t count, const std::function<void(size_t)>& work);
 
+// Makes the pool's worker threads now, on the calling thread, rather than in the first ParallelFor that wants
+// them. A program calls it early, on a thread of its own, so that its first parallel job finds them ready.
+void PrepareParallelWorkers();
+
 // The most threads ParallelFor uses, the calling one included (at least 1; 1 runs every index on the
 // caller, in order). The default is the number of processors, at most 8.
 void SetParallelThreads(unsigned count);

@@ -6,8 +6,13 @@
 namespace qsm {
 
 void InstallScoreHooks() {
-    InstallStaffFormatting();
-    InstallNotationDrawing();
+    // Once: a later call writes nothing, so that it may come while a score is read on another thread.
+    static const bool installed = [] {
+        InstallStaffFormatting();
+        InstallNotationDrawing();
+        return true;
+    }();
+    (void)installed;
 }
 
 }  // namespace qsm

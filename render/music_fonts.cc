@@ -146,6 +146,8 @@ TMusicFonts::~TMusicFonts() {
     while (measureCount_ > 0)
         EndMeasuring();
     FreeFonts();
+    for (const TKeptObject& k : keptObjects_)
+        DeleteObject(k.obj);
     if (scratchDC_) DeleteDC(scratchDC_);
 }
 
@@ -326,6 +328,47 @@ void TMusicFonts::SelectColor(int index) {
     if (!OutputDC) return;
     SetTextColor(OutputDC, Color());
     SelectObject(OutputDC, PalettePen());
+}
+
+namespace {
+enum { kKeptPen, kKeptFlatPen, kKeptBrush };
+// A drawing uses a handful of colours and widths; past this many the kept objects are let go.
+constexpr size_t kMaxKeptObjects = 32;
+}  // namespace
+
+HGDIOBJ TMusicFonts::KeptObject(int kind, int style, int width, COLORREF color) {
+    for (const TKeptObject& k : keptObjects_)
+        if (k.kind == kind && k.style == style && k.width == width && k.color == color) return k.obj;
+    // None of the kept objects is selected here: every shape deselects its own when it is drawn.
+    if (keptObjects_.size() >= kMaxKeptObjects) {
+        for (const TKeptObject& k : keptObjects_)
+            DeleteObject(k.obj);
+        keptObjects_.clear();
+    }
+    HGDIOBJ obj = nullptr;
+    if (kind == kKeptBrush) {
+        obj = CreateSolidBrush(color);
+    } else if (kind == kKeptFlatPen) {
+        LOGBRUSH lb{BS_SOLID, color, 0};
+        obj = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
+                           static_cast<DWORD>(width), &lb, 0, nullptr);
+    } else {
+        obj = CreatePen(style, width, color);
+    }
+    if (obj) keptObjects_.push_back({kind, style, width, color, obj});
+    return obj;
+}
+
+HPEN TMusicFonts::Pen(int style, int width, COLORREF color) {
+    return static_cast<HPEN>(KeptObject(kKeptPen, style, width, color));
+}
+
+HPEN TMusicFonts::FlatPen(int width, COLORREF color) {
+    return static_cast<HPEN>(KeptObject(kKeptFlatPen, 0, width, color));
+}
+
+HBRUSH TMusicFonts::Brush(COLORREF color) {
+    return static_cast<HBRUSH>(KeptObject(kKeptBrush, 0, 0, color));
 }
 
 void TMusicFonts::RestorePenAndBrush() {
@@ -601,15 +644,13 @@ void TMusicFonts::DrawBarNumber(int x, int pos, int style, int number) {
     SetAlign(TA_LEFT | TA_TOP);
     TextOutA(OutputDC, x - w / 2, y - h / 2, text, static_cast<int>(std::strlen(text)));
     if (style == 1) return;
-    HPEN pen = CreatePen(PS_SOLID, LineWidth, Color());
-    SelectObject(OutputDC, pen);
+    SelectObject(OutputDC, Pen(PS_SOLID, LineWidth, Color()));
     SelectObject(OutputDC, GetStockObject(NULL_BRUSH));
     if (style == 3)
         Rectangle(OutputDC, x - w / 2, y - (h / 2 + StaffSpace / 3), x + w / 2, y + h / 2 + StaffSpace / 3);
     else
         Ellipse(OutputDC, x - w / 2, y - w / 2, x + w / 2, y + w / 2);
     RestorePenAndBrush();
-    DeleteObject(pen);
 }
 
 int TMusicFonts::GetExpressionMarkerWidth() const {

@@ -3,6 +3,8 @@
 // and shape operation that notation is drawn with.
 #pragma once
 
+#include <vector>
+
 #include "platform/gdi/gdi.h"
 #include "score/glyph_codes.h"
 
@@ -140,6 +142,12 @@ private:
     COLORREF Color() const;
     COLORREF ColorOf(int paletteIndex) const;
     HPEN PalettePen() const;
+    // Pens and brushes shapes are drawn with, made on first use and kept until the context goes: a line
+    // or shape selects one and RestorePenAndBrush deselects it again.
+    HPEN Pen(int style, int width, COLORREF color);
+    HPEN FlatPen(int width, COLORREF color);  // geometric, flat ends and mitred joins
+    HBRUSH Brush(COLORREF color);
+    HGDIOBJ KeptObject(int kind, int style, int width, COLORREF color);
     void RestorePenAndBrush();
     void SetAlign(UINT align);
     void FillPath(const POINT* pts, int count, int penWidth);
@@ -158,4 +166,10 @@ private:
     int measureCount_ = 0;
     HDC measureDC_ = nullptr;
     HDC scratchDC_ = nullptr;  // measures when nothing is attached or measuring
+    struct TKeptObject {
+        int kind, style, width;
+        COLORREF color;
+        HGDIOBJ obj;
+    };
+    std::vector<TKeptObject> keptObjects_;
 };

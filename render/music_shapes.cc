@@ -8,19 +8,6 @@
 #include "render/bezier2.h"
 #include "render/music_fonts.h"
 
-namespace {
-
-// Selects a new object and deletes it again when the scope ends, after the caller restored the defaults.
-struct Scoped {
-    HGDIOBJ obj;
-    explicit Scoped(HGDIOBJ o) : obj(o) {}
-    ~Scoped() {
-        if (obj) DeleteObject(obj);
-    }
-};
-
-}  // namespace
-
 int TMusicFonts::ThinBar() const {
     return StemWidth * 7 / 5;
 }
@@ -34,8 +21,8 @@ int TMusicFonts::BarGap() const {
 void TMusicFonts::DrawLine(int x1, int y1, int x2, int y2) {
     if (!OutputDC) return;
     int w = x1 == x2 ? StemWidth : y1 == y2 ? LineWidth : (StemWidth + LineWidth + 1) / 2;
-    Scoped pen(CreatePen(PS_SOLID, w, Color()));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = Pen(PS_SOLID, w, Color());
+    SelectObject(OutputDC, pen);
     MoveToEx(OutputDC, x1, y1, nullptr);
     LineTo(OutputDC, x2, y2);
     RestorePenAndBrush();
@@ -50,20 +37,18 @@ void TMusicFonts::DrawThinLine(int x1, int y1, int x2, int y2) {
 void TMusicFonts::DrawThickVertical(int width, int x, int y1, int y2) {
     if (!OutputDC) return;
     if (GetDrawThickLinesAsRectangles()) {
-        Scoped pen(CreatePen(PS_SOLID, 1, Color()));
-        Scoped brush(CreateSolidBrush(Color()));
-        SelectObject(OutputDC, pen.obj);
-        SelectObject(OutputDC, brush.obj);
+        HGDIOBJ pen = Pen(PS_SOLID, 1, Color());
+        HGDIOBJ brush = Brush(Color());
+        SelectObject(OutputDC, pen);
+        SelectObject(OutputDC, brush);
         MoveToEx(OutputDC, x, y1, nullptr);
         LineTo(OutputDC, x, y2);
         Rectangle(OutputDC, x, std::min(y1, y2), x + width, std::max(y1, y2));
         RestorePenAndBrush();
         return;
     }
-    LOGBRUSH lb{BS_SOLID, Color(), 0};
-    Scoped pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
-                            static_cast<DWORD>(std::max(width, 1)), &lb, 0, nullptr));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = FlatPen(std::max(width, 1), Color());
+    SelectObject(OutputDC, pen);
     MoveToEx(OutputDC, x + width / 2, y1, nullptr);
     LineTo(OutputDC, x + width / 2, y2);
     RestorePenAndBrush();
@@ -83,10 +68,8 @@ void TMusicFonts::DrawDashedVertical(int width, int x, int y1, int y2, int perio
                               static_cast<int>(std::min<int64_t>(c + h, y2)));
         return;
     }
-    LOGBRUSH lb{BS_SOLID, Color(), 0};
-    Scoped pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER,
-                            static_cast<DWORD>(std::max(width, 1)), &lb, 0, nullptr));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = FlatPen(std::max(width, 1), Color());
+    SelectObject(OutputDC, pen);
     for (int64_t c = y1; c <= y2; c += period) {
         MoveToEx(OutputDC, x + width / 2, static_cast<int>(std::max<int64_t>(c - h, y1)), nullptr);
         LineTo(OutputDC, x + width / 2, static_cast<int>(std::min<int64_t>(c + h, y2)));
@@ -97,8 +80,8 @@ void TMusicFonts::DrawDashedVertical(int width, int x, int y1, int y2, int perio
 void TMusicFonts::DrawDottedArrow(int paletteIndex, int pos, int x1, int x2) {
     if (!OutputDC) return;
     int y = PosToY(pos), u6 = StaffSpace / 6;
-    Scoped pen(CreatePen(PS_DOT, 1, ColorOf(paletteIndex)));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = Pen(PS_DOT, 1, ColorOf(paletteIndex));
+    SelectObject(OutputDC, pen);
     MoveToEx(OutputDC, x1, y, nullptr);
     LineTo(OutputDC, x2, y);
     if (x2 - x1 > StaffSpace) {
@@ -114,10 +97,10 @@ void TMusicFonts::DrawArrow(int paletteIndex, int x, int pos1, int pos2) {
     if (!OutputDC) return;
     int xa = x + StaffSpace / 2, ya = PosToY(pos1), yb = PosToY(pos2);
     COLORREF c = ColorOf(paletteIndex);
-    Scoped pen(CreatePen(PS_SOLID, 1, c));
-    Scoped brush(CreateSolidBrush(c));
-    SelectObject(OutputDC, pen.obj);
-    SelectObject(OutputDC, brush.obj);
+    HGDIOBJ pen = Pen(PS_SOLID, 1, c);
+    HGDIOBJ brush = Brush(c);
+    SelectObject(OutputDC, pen);
+    SelectObject(OutputDC, brush);
     MoveToEx(OutputDC, xa, ya, nullptr);
     LineTo(OutputDC, xa, yb);
     // Base U/2 wide, sides half a radian off the shaft.
@@ -199,8 +182,8 @@ void TMusicFonts::DrawStemLine(int x, int y1, int y2, int dir) {
     if (!OutputDC) return;
     int h = StemPenWidth / 2;
     if (h != 0) x += dir < 1 ? h : -(h - 1);
-    Scoped pen(CreatePen(PS_SOLID, StemPenWidth, Color()));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = Pen(PS_SOLID, StemPenWidth, Color());
+    SelectObject(OutputDC, pen);
     MoveToEx(OutputDC, x, y1, nullptr);
     LineTo(OutputDC, x, y2);
     RestorePenAndBrush();
@@ -214,8 +197,8 @@ void TMusicFonts::DrawBeams(int x1, int y1, int x2, int y2, int dir, bool cue, i
     int s = dir >= 0 ? 1 : -1;
     y1 -= s * (StemWidth / 2);
     y2 -= s * (StemWidth / 2);
-    Scoped brush(CreateSolidBrush(Color()));
-    SelectObject(OutputDC, brush.obj);
+    HGDIOBJ brush = Brush(Color());
+    SelectObject(OutputDC, brush);
     for (int i = 0; i < count; ++i) {
         POINT pts[4] = {{x1, y1 + s * i * spacing},
                         {x1, y1 + s * (i * spacing + thickness)},
@@ -246,10 +229,10 @@ void TMusicFonts::DrawTripletMark(int hook, int size, int x1, int y1, int x2, in
 }
 
 void TMusicFonts::FillPath(const POINT* pts, int count, int penWidth) {
-    Scoped pen(CreatePen(PS_SOLID, penWidth, Color()));
-    Scoped brush(CreateSolidBrush(Color()));
-    SelectObject(OutputDC, pen.obj);
-    SelectObject(OutputDC, brush.obj);
+    HGDIOBJ pen = Pen(PS_SOLID, penWidth, Color());
+    HGDIOBJ brush = Brush(Color());
+    SelectObject(OutputDC, pen);
+    SelectObject(OutputDC, brush);
     BeginPath(OutputDC);
     PolyBezier(OutputDC, pts, static_cast<DWORD>(count));
     EndPath(OutputDC);
@@ -304,8 +287,8 @@ void TMusicFonts::DrawHairpin(int kind, int x1, int x2, int pos, bool narrowGap)
     int y = PosToY(pos);
     int xo = kind == 2 ? x1 : x2, xn = kind == 2 ? x2 : x1;
     int g = narrowGap ? o / 6 : 0;
-    Scoped pen(CreatePen(PS_SOLID, u / 8 + 1, Color()));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = Pen(PS_SOLID, u / 8 + 1, Color());
+    SelectObject(OutputDC, pen);
     MoveToEx(OutputDC, xn, y - g, nullptr);
     LineTo(OutputDC, xo, y - o);
     MoveToEx(OutputDC, xn, y + g, nullptr);
@@ -424,10 +407,10 @@ void TMusicFonts::DrawMultiMeasureRestBar(int x1, int x2, const char* text, int 
     if (!OutputDC) return;
     int u = StaffSpace;
     {
-        Scoped pen(CreatePen(PS_SOLID, 1, Color()));
-        Scoped brush(CreateSolidBrush(Color()));
-        SelectObject(OutputDC, pen.obj);
-        SelectObject(OutputDC, brush.obj);
+        HGDIOBJ pen = Pen(PS_SOLID, 1, Color());
+        HGDIOBJ brush = Brush(Color());
+        SelectObject(OutputDC, pen);
+        SelectObject(OutputDC, brush);
         Rectangle(OutputDC, x1, OriginY - u / 4, x2, OriginY - u / 4 + u / 2);
         RestorePenAndBrush();
     }
@@ -473,10 +456,10 @@ void TMusicFonts::DrawBracket(int x, int yTop, int yBottom) {
     yBottom += u / 4;
     x -= GetBracketWidth();
     {
-        Scoped pen(CreatePen(PS_SOLID, u / 20 + 1, Color()));
-        Scoped brush(CreateSolidBrush(Color()));
-        SelectObject(OutputDC, pen.obj);
-        SelectObject(OutputDC, brush.obj);
+        HGDIOBJ pen = Pen(PS_SOLID, u / 20 + 1, Color());
+        HGDIOBJ brush = Brush(Color());
+        SelectObject(OutputDC, pen);
+        SelectObject(OutputDC, brush);
         Rectangle(OutputDC, x, yTop, x + k, yBottom);
         RestorePenAndBrush();
     }
@@ -500,8 +483,8 @@ void TMusicFonts::DrawSystemSeparator(int x, int y) {
 
 void TMusicFonts::DrawRuler(int paletteIndex, int pos, int x, int width, bool triangle) {
     if (!OutputDC) return;
-    Scoped pen(CreatePen(PS_SOLID, 1, ColorOf(paletteIndex)));
-    SelectObject(OutputDC, pen.obj);
+    HGDIOBJ pen = Pen(PS_SOLID, 1, ColorOf(paletteIndex));
+    SelectObject(OutputDC, pen);
     int y0 = PosToY(pos) + 2;
     int h = std::min(StaffSpace / 2, 7);
     int y1 = y0 + h, y2 = y1 + 1;

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #include "core/file_utils.h"
+#include "core/parallel.h"
 #include "core/ram_stream.h"
 #include "core/reg_key.h"
 #include "core/sys_info.h"
@@ -70,6 +72,12 @@ TQSMViewerApp::TQSMViewerApp(const char* title)
           "Song Files|*.qsm;*.qsmtxt;*.mid;*.midi;*.kar;*.rmi|QuillStave Composer Files|*.qsm;*.qsmtxt|",
           "qsm", 0, ""} {
     Instance = this;
+    // The first song render (the blank score's, as the main window is set up) wants the worker threads: they
+    // are made beside the start rather than by the render, which the open of a file waits for.
+    try {
+        WorkerStart = std::thread(qsm::PrepareParallelWorkers);
+    } catch (const std::system_error&) {
+    }
     nCmdShow = qsm::GetProgramCmdShow();
     BlankScore = MakeBlankScore();
     Score = BlankScore;
@@ -95,6 +103,7 @@ TQSMViewerApp::TQSMViewerApp(const char* title)
 }
 
 TQSMViewerApp::~TQSMViewerApp() {
+    if (WorkerStart.joinable()) WorkerStart.join();
     // The render reads the score that goes below; what follows it is of no use any more.
     if (SongRender.joinable()) SongRender.join();
     StopPlayTimer();

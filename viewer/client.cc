@@ -31,6 +31,7 @@
 #include "viewer/options.h"
 #include "viewer/play_slider.h"
 #include "viewer/player_gadgets.h"
+#include "viewer/score_preread.h"
 #include "viewer/startup.h"
 #include "viewer/view_control.h"
 #include "viewer/viewer_dlg.h"
@@ -244,9 +245,10 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
     char truePath[MAX_PATH] = "";
     if (path != nullptr) {
         GetTrueFileName(path, truePath);
-        const char* extension = ExtensionOf(truePath);
-        if (strcasecmp(extension, ".rmi") == 0 || strcasecmp(extension, ".kar") == 0 ||
-            strcasecmp(extension, ".mid") == 0) {
+        // The score of the command line may have been read while the program started: that read ends here,
+        // whatever this open reads, and is kept only for this file as it was when read.
+        qsm::SettleScorePreread(truePath);
+        if (qsm::GetOpenKind(truePath) == qsm::TOpenKind::Midi) {
             score = LoadMidiFile(truePath);
             fromNewFormat = 1;
             fromMidiFile = 1;
@@ -368,24 +370,27 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
         return nullptr;
     }
     std::string name = FileNamePart(path);
+    TScoreFileHeader header;
+    TMusicScore* score = nullptr;
     if (strcasecmp(extension ? extension : ExtensionOf(path), ".qsmtxt") == 0) {
-        TQSRFStream file(TQSRFStream::kRead, path);
-        if (file.GetError()) {
-            InfoBox(
-                this,
-                "File: %s\nThis file failed to open. It might be open in another program, or is protected by "
-                "the operating system.",
-                name.c_str());
-            return nullptr;
+        if (!qsm::TakeScorePreread(path, qsm::TOpenKind::TextScore, score, header)) {
+            TQSRFStream file(TQSRFStream::kRead, path);
+            if (file.GetError()) {
+                InfoBox(this,
+                        "File: %s\nThis file failed to open. It might be open in another program, or is "
+                        "protected by the operating system.",
+                        name.c_str());
+                return nullptr;
+            }
+            TQSRZLibInStream text(TQSRZLibInStream::kPlain, &file, false);
+            score = ImportTextScore(text, nullptr, -1);
         }
-        TQSRZLibInStream text(TQSRZLibInStream::kPlain, &file, false);
-        TMusicScore* score = ImportTextScore(text, nullptr, -1);
         if (score != nullptr) fromNewFormat = fromTextFile = 1;
         return score;
     }
 
-    TScoreFileHeader header;
-    TMusicScore* score = LoadScoreFile(path, header, nullptr);
+    if (!qsm::TakeScorePreread(path, qsm::TOpenKind::CompactScore, score, header))
+        score = LoadScoreFile(path, header, nullptr);
     if ((header.Status == StatusNotScoreFile || header.Status == StatusDamaged) &&
         HasCrLfLineEnds(path, 0) != 0 &&
         FormatMessageBox(

@@ -9,8 +9,11 @@
 #include "platform/wm/modal_answers.h"
 #include "platform/wm/sdl_backend.h"
 #include "render/bundled_fonts.h"
+#include "viewer/score_preread.h"
 
 int main(int argc, char* argv[]) {
+    // The score the command line opens is read beside the whole start; the open takes it.
+    qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go
     // on beside the rest of the start. The faces, in the order a start first asks for them: the music font
     // and the score's text face; the stock GUI font; the window captions; the score's other text faces; the
@@ -32,6 +35,8 @@ int main(int argc, char* argv[]) {
     // environment.
     if (!onDisplay) qsm::wm::InstallModalAnswersFromEnvironment();
     int code = qsm::RunOwlMain(argc, argv);
+    // A run that opened no file (another viewer took the command line) does not wait for the whole read.
+    qsm::DropScorePreread();
     if (onDisplay) qsm::wm::RemoveSdlBackend();
     return code;
 }

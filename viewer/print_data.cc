@@ -73,6 +73,7 @@ void TQSMNTNPrintData::PrepareDevice() {
 }
 
 void TQSMNTNPrintData::ReleaseLayout() {
+    ahead.valid = false;
     delete drawInfo;
     drawInfo = nullptr;
     delete fonts;
@@ -142,6 +143,7 @@ int TQSMNTNPrintData::GetPageTop() const {
 }
 
 void TQSMNTNPrintData::ResetPages() {
+    ahead.valid = false;
     std::fill(std::begin(pageStart), std::end(pageStart), TStaffStartPosition{});
 }
 
@@ -200,6 +202,13 @@ void TQSMNTNPrintData::DrawTitleBlock(TDC* dc) {
 // Lays out a system of the page from the staff start positions (the page start for the first, where the
 // previous system ended for later ones) and fits it into the width left beside the labels.
 int TQSMNTNPrintData::FormatSystem(const TStaffStartPosition* starts, int labelWidth) {
+    const int staves = drawInfo->GetStaffCount();
+    if (ahead.valid && ahead.labelWidth == labelWidth && std::equal(starts, starts + staves, ahead.starts)) {
+        ahead.valid = false;
+        drawInfo->RestoreSystemLayout(ahead.layout);
+        return drawInfo->GetSystemHeight();
+    }
+    ahead.valid = false;
     drawInfo->FormatStavesFrom(starts, usableWidth);
     drawInfo->FitSystem(usableWidth - labelWidth);
     return drawInfo->GetSystemHeight();
@@ -320,7 +329,14 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
     while (!done) {
         int labelWidth = count == 0 ? firstLabelWidth : laterLabelWidth;
         int h = used + FormatSystem(nextPageStart, labelWidth);
-        if (count > 0 && (h > available || drawInfo->StartsNewPage())) break;
+        if (count > 0 && (h > available || drawInfo->StartsNewPage())) {
+            // The next page begins with this system.
+            ahead.valid = true;
+            ahead.labelWidth = labelWidth;
+            std::copy(std::begin(nextPageStart), std::end(nextPageStart), ahead.starts);
+            drawInfo->SaveSystemLayout(ahead.layout);
+            break;
+        }
         const int systemTop = GetPageTop() + topReserve + used;
         ++count;
         used = h;

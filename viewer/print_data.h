@@ -116,6 +116,16 @@ private:
     int lastSystemCount = 0;
     // The systems of the page being drawn, as fitting left them (kept from page to page for their storage).
     std::vector<TScoreDrawInfo::TSystemLayout> keptSystems;
+    // The system a page's fitting laid out past the page's end: the next page begins with it, from the same
+    // starts and beside the same label width, and takes it as it is instead of laying it out again. Only
+    // the next system laid out may take it.
+    struct TAheadSystem {
+        bool valid = false;
+        int labelWidth = 0;
+        TStaffStartPosition starts[kMaxStaves] = {};
+        TScoreDrawInfo::TSystemLayout layout;
+    };
+    TAheadSystem ahead;
 };
 
 // The print data the viewer makes: on the application's palette, and clears the print job's cancel flag.

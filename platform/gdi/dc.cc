@@ -83,6 +83,7 @@ void ToDevice(const DC& dc, double lx, double ly, double* dx, double* dy) {
 
 void SetDCSurface(DC& dc, cairo_surface_t* surface) {
     FlushBatch(dc);
+    DropKeptClip(dc);
     if (dc.cr) cairo_destroy(dc.cr);
     dc.cr = nullptr;
     if (dc.surface) cairo_surface_destroy(dc.surface);
@@ -245,6 +246,7 @@ BOOL DeleteDC(HDC hdc) {
     Release(dc->bitmap);
     dc->bitmap = nullptr;
     if (dc->sysClip) cairo_region_destroy(dc->sysClip);
+    ForgetDrawingClip(*dc);
     delete dc;
     return TRUE;
 }

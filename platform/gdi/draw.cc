@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <pixman.h>
+
 #include "platform/gdi/gdi_internal.h"
 
 namespace qsm::gdi {
@@ -124,7 +126,7 @@ bool StrokeHairline(DC& dc, const Figures& figures, bool closed, COLORREF color)
     if (rop == R2_NOP) return true;
     if (rop == R2_BLACK) color = 0, rop = R2_COPYPEN;
     if (rop == R2_WHITE) color = RGB(255, 255, 255), rop = R2_COPYPEN;
-    cairo_region_t* clip = EffectiveClip(dc);
+    const cairo_region_t* clip = DrawingClipOf(dc);
     int w = cairo_image_surface_get_width(dc.surface), h = cairo_image_surface_get_height(dc.surface);
     // Pixels outside this box are never set; a clip of more than one rectangle is asked point by point.
     cairo_rectangle_int_t box{0, 0, w, h};
@@ -137,10 +139,7 @@ bool StrokeHairline(DC& dc, const Figures& figures, bool closed, COLORREF color)
         box = {x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0)};
         oneRect = cairo_region_num_rectangles(clip) <= 1;
     }
-    if (box.width <= 0 || box.height <= 0) {
-        if (clip) cairo_region_destroy(clip);
-        return true;
-    }
+    if (box.width <= 0 || box.height <= 0) return true;
     SyncBitmapIn(dc);
     cairo_surface_flush(dc.surface);
     unsigned char* data = cairo_image_surface_get_data(dc.surface);
@@ -201,7 +200,6 @@ bool StrokeHairline(DC& dc, const Figures& figures, bool closed, COLORREF color)
             segment(fig[i], fig[i + 1]);
         if (closed && fig.size() > 1) segment(fig.back(), fig.front());
     }
-    if (clip) cairo_region_destroy(clip);
     cairo_surface_mark_dirty(dc.surface);
     SyncBitmapOut(dc);
     return true;
@@ -659,6 +657,27 @@ cairo_region_t* EffectiveClip(const DC& dc) {
     return r;
 }
 
+const cairo_region_t* DrawingClipOf(DC& dc) {
+    DC::DrawingClip& k = dc.drawingClip;
+    if (k.valid && k.origin.x == dc.origin.x && k.origin.y == dc.origin.y &&
+        cairo_region_equal(k.fromClip, dc.st.clip) && cairo_region_equal(k.fromSys, dc.sysClip))
+        return k.clip;
+    ForgetDrawingClip(dc);
+    k.valid = true;
+    k.origin = dc.origin;
+    if (dc.st.clip) k.fromClip = cairo_region_copy(dc.st.clip);
+    if (dc.sysClip) k.fromSys = cairo_region_copy(dc.sysClip);
+    k.clip = EffectiveClip(dc);
+    return k.clip;
+}
+
+void ForgetDrawingClip(DC& dc) {
+    DC::DrawingClip& k = dc.drawingClip;
+    for (cairo_region_t* r : {k.clip, k.fromClip, k.fromSys})
+        if (r) cairo_region_destroy(r);
+    k = DC::DrawingClip();
+}
+
 void SyncBitmapIn(DC& dc) {
     if (dc.bitmap && !dc.bitmap->direct) dc.bitmap->SyncToSurface();
 }
@@ -674,9 +693,40 @@ void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, boo
     if (rop == R2_NOP) return;
     if (rop == R2_BLACK) color = 0, rop = R2_COPYPEN;
     if (rop == R2_WHITE) color = RGB(255, 255, 255), rop = R2_COPYPEN;
-    cairo_region_t* clip = EffectiveClip(dc);
-    EmitIn(dc, clip, dc.origin, color, draw, rop);
-    if (clip) cairo_region_destroy(clip);
+    EmitIn(dc, DrawingClipOf(dc), dc.origin, color, draw, rop);
+}
+
+namespace {
+
+void ApplyClip(cairo_t* cr, const cairo_region_t* clip) {
+    if (!clip) return;
+    int n = cairo_region_num_rectangles(clip);
+    for (int i = 0; i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(clip, i, &r);
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    }
+    cairo_clip(cr);
+}
+
+// Puts the clip on the DC's context, one save level down, unless it is there already.
+void KeepClip(DC& dc, const cairo_region_t* clip) {
+    if (dc.clipKept && cairo_region_equal(dc.keptClip, clip)) return;
+    DropKeptClip(dc);
+    cairo_save(dc.cr);
+    dc.clipKept = true;
+    if (clip) dc.keptClip = cairo_region_copy(clip);
+    ApplyClip(dc.cr, clip);
+}
+
+}  // namespace
+
+void DropKeptClip(DC& dc) {
+    if (!dc.clipKept) return;
+    cairo_restore(dc.cr);
+    dc.clipKept = false;
+    if (dc.keptClip) cairo_region_destroy(dc.keptClip);
+    dc.keptClip = nullptr;
 }
 
 void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
@@ -684,18 +734,19 @@ void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
     if (!dc.cr || (dc.bitmap && dc.bitmap->stock)) return;
     if (clip && cairo_region_is_empty(clip)) return;
     SyncBitmapIn(dc);
-    auto applyClip = [&](cairo_t* cr) {
-        if (!clip) return;
-        int n = cairo_region_num_rectangles(clip);
-        for (int i = 0; i < n; ++i) {
-            cairo_rectangle_int_t r;
-            cairo_region_get_rectangle(clip, i, &r);
-            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
-        }
-        cairo_clip(cr);
-    };
+    auto applyClip = [&](cairo_t* cr) { ApplyClip(cr, clip); };
     bool image = cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE;
-    if (rop == R2_COPYPEN || !image) {
+    if (rop == R2_COPYPEN && image && !dc.pdf && dc.baseScale == 1.0) {
+        // Drawings on a raster surface follow each other with the same clip: it stays on the context
+        // between them, and each drawing saves and restores only its own state above it.
+        cairo_t* cr = dc.cr;
+        KeepClip(dc, clip);
+        cairo_save(cr);
+        if (origin.x != 0 || origin.y != 0) cairo_translate(cr, origin.x, origin.y);
+        SetColor(cr, color);
+        draw(cr);
+        cairo_restore(cr);
+    } else if (rop == R2_COPYPEN || !image) {
         cairo_t* cr = dc.cr;
         cairo_save(cr);
         cairo_scale(cr, dc.baseScale, dc.baseScale);
@@ -754,6 +805,64 @@ Pt Dev(const DC& dc, int x, int y) {
     Pt p;
     ToDevice(dc, x, y, &p.x, &p.y);
     return p;
+}
+
+// A rectangle of whole device pixels (corners x0, y0 and x1, y1 in either order) filled with a colour on a
+// plain raster surface, set row by row as cairo fills it without antialiasing: every pixel inside the
+// rectangle and the clip, through the same fill cairo uses. False when the rectangle or the surface is of
+// another kind; the caller fills then.
+bool FillPixelRect(DC& dc, double x0, double y0, double x1, double y1, COLORREF color) {
+    if (!dc.cr || !dc.surface || dc.baseScale != 1.0 || dc.pdf) return false;
+    if (cairo_surface_get_type(dc.surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+    cairo_format_t format = cairo_image_surface_get_format(dc.surface);
+    if (format != CAIRO_FORMAT_RGB24 && format != CAIRO_FORMAT_ARGB32) return false;
+    constexpr double kLimit = 1 << 28;
+    for (double v : {x0, y0, x1, y1})
+        if (!(std::fabs(v) < kLimit) || v != std::floor(v)) return false;
+    if (dc.bitmap && dc.bitmap->stock) return true;
+    FlushBatch(dc);
+    int w = cairo_image_surface_get_width(dc.surface), h = cairo_image_surface_get_height(dc.surface);
+    int left = static_cast<int>(std::min(x0, x1)) + dc.origin.x,
+        right = static_cast<int>(std::max(x0, x1)) + dc.origin.x;
+    int top = static_cast<int>(std::min(y0, y1)) + dc.origin.y,
+        bottom = static_cast<int>(std::max(y0, y1)) + dc.origin.y;
+    cairo_rectangle_int_t box{std::max(left, 0), std::max(top, 0), 0, 0};
+    box.width = std::min(right, w) - box.x;
+    box.height = std::min(bottom, h) - box.y;
+    if (box.width <= 0 || box.height <= 0) return true;
+    const cairo_region_t* clip = DrawingClipOf(dc);
+    int n = clip ? cairo_region_num_rectangles(clip) : 1;
+    bool synced = false;
+    unsigned char* data = nullptr;
+    int stride = 0;
+    uint32_t pixel = 0xFF000000u | (static_cast<uint32_t>(GetRValue(color)) << 16) |
+                     (static_cast<uint32_t>(GetGValue(color)) << 8) | GetBValue(color);
+    // The clip's rectangles do not overlap: each one's part of the box is filled.
+    for (int i = 0; i < n; ++i) {
+        cairo_rectangle_int_t r = box;
+        if (clip) {
+            cairo_rectangle_int_t c;
+            cairo_region_get_rectangle(clip, i, &c);
+            int x0 = std::max(box.x, c.x), y0 = std::max(box.y, c.y);
+            int x1 = std::min(box.x + box.width, c.x + c.width),
+                y1 = std::min(box.y + box.height, c.y + c.height);
+            if (x1 <= x0 || y1 <= y0) continue;
+            r = {x0, y0, x1 - x0, y1 - y0};
+        }
+        if (!synced) {
+            synced = true;
+            SyncBitmapIn(dc);
+            cairo_surface_flush(dc.surface);
+            data = cairo_image_surface_get_data(dc.surface);
+            stride = cairo_image_surface_get_stride(dc.surface);
+        }
+        pixman_fill(reinterpret_cast<uint32_t*>(data), stride / 4, 32, r.x, r.y, r.width, r.height, pixel);
+    }
+    if (synced) {
+        cairo_surface_mark_dirty(dc.surface);
+        SyncBitmapOut(dc);
+    }
+    return true;
 }
 
 }  // namespace
@@ -918,6 +1027,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     if (dc->recording) Record(*dc, "FillRect", {rect->left, rect->top, rect->right, rect->bottom});
     if (b->style == BS_NULL) return 1;
     Pt a = Dev(*dc, rect->left, rect->top), c = Dev(*dc, rect->right, rect->bottom);
+    if (b->style != BS_PATTERN && FillPixelRect(*dc, a.x, a.y, c.x, c.y, b->color)) return 1;
     Emit(
         *dc, b->color,
         [&](cairo_t* cr) {
@@ -1027,15 +1137,18 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
     Font* font = dc.st.font;
     double sx = std::fabs(ScaleX(dc)), sy = std::fabs(ScaleY(dc));
     FontMetricsPx m = MetricsFor(*font, sy);
-    std::vector<int> adv = run.advances;
+    // The run's own advances, or those the caller gave.
+    std::vector<int> given;
     int width = run.width;
     if (dx) {
+        given.resize(run.advances.size());
         width = 0;
-        for (size_t i = 0; i < adv.size(); ++i) {
-            adv[i] = static_cast<int>(std::lround(dx[i] * sx));
-            width += adv[i];
+        for (size_t i = 0; i < given.size(); ++i) {
+            given[i] = static_cast<int>(std::lround(dx[i] * sx));
+            width += given[i];
         }
     }
+    const int* adv = dx ? given.data() : run.advances.data();
     bool updateCp = dc.st.textAlign & TA_UPDATECP;
     Pt ref = updateCp ? Dev(dc, dc.st.pos.x, dc.st.pos.y) : Dev(dc, x, y);
     double left = std::round(ref.x), base = std::round(ref.y);
@@ -1087,7 +1200,7 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
             if (rect && (options & ETO_CLIPPED)) {
                 ClipRect(cr, r0.x, r0.y, r1.x - r0.x, r1.y - r0.y);
             }
-            DrawGlyphRun(cr, *font, m.ppem, run, left, base, adv.data());
+            DrawGlyphRun(cr, *font, m.ppem, run, left, base, adv);
         },
         false);
     return TRUE;

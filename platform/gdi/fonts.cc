@@ -15,9 +15,11 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -389,11 +391,14 @@ int Px(int units, double ppem, int upm) {
     return static_cast<int>(std::floor(units * ppem / upm + 0.5));
 }
 
-GlyphRun MakeRun(const Font& font, double scaleY, const std::vector<uint32_t>& cps, bool symbol) {
+GlyphRun MakeRun(const Font& font, double scaleY, const uint32_t* cps, size_t count, bool symbol) {
     GlyphRun run;
+    run.glyphs.reserve(count);
+    run.advances.reserve(count);
+    run.chars.reserve(count);
     FontFace& f = *font.face;
     double ppem = PixelsPerEm(font, scaleY);
-    for (uint32_t cp : cps) {
+    for (uint32_t cp : std::span<const uint32_t>(cps, count)) {
         unsigned g = 0;
         uint32_t shown = cp;  // the character of the font the glyph was found by
         if (symbol && cp < 0x100) g = f.GlyphFor(shown = 0xF000 + cp);
@@ -547,22 +552,30 @@ GlyphRun ShapeBytes(const Font& font, double scaleY, const char* text, int count
     } else {
         cps = DecodeBytes(font.lf.lfCharSet, text, count);
     }
-    return MakeRun(font, scaleY, cps, symbol);
+    return MakeRun(font, scaleY, cps.data(), cps.size(), symbol);
 }
 
 GlyphRun ShapeWide(const Font& font, double scaleY, const char16_t* text, int count) {
     if (!font.face || count <= 0) return {};
     std::lock_guard lock(g_fontMutex);
-    std::vector<uint32_t> cps;
+    // Short strings, single symbols most of all, decode into the stack.
+    uint32_t local[32];
+    std::vector<uint32_t> heap;
+    uint32_t* cps = local;
+    if (count > 32) {
+        heap.resize(static_cast<size_t>(count));
+        cps = heap.data();
+    }
+    size_t n = 0;
     for (int i = 0; i < count; ++i) {
         uint32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
-        cps.push_back(c);
+        cps[n++] = c;
     }
-    return MakeRun(font, scaleY, cps, font.lf.lfCharSet == SYMBOL_CHARSET);
+    return MakeRun(font, scaleY, cps, n, font.lf.lfCharSet == SYMBOL_CHARSET);
 }
 
 namespace {
@@ -732,7 +745,13 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         }
     }
     cairo_set_scaled_font(cr, sf);
-    std::vector<cairo_glyph_t> glyphs(run.glyphs.size());
+    cairo_glyph_t local[32];
+    std::vector<cairo_glyph_t> heap;
+    cairo_glyph_t* glyphs = local;
+    if (run.glyphs.size() > std::size(local)) {
+        heap.resize(run.glyphs.size());
+        glyphs = heap.data();
+    }
     double pen = x;
     for (size_t i = 0; i < run.glyphs.size(); ++i) {
         glyphs[i].index = run.glyphs[i];
@@ -740,7 +759,7 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         glyphs[i].y = y;
         pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
     }
-    cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
+    cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
 }
 
 }  // namespace qsm::gdi

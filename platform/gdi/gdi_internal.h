@@ -111,6 +111,19 @@ struct DC {
     Bitmap* bitmap = nullptr;            // memory DCs
     cairo_surface_t* surface = nullptr;  // surface drawn on (a reference is held)
     cairo_t* cr = nullptr;
+    // Raster surfaces: the clip `cr` keeps between drawings, one save level down, so that drawings with
+    // the same clip do not set it again (keptClip null: no clip).
+    bool clipKept = false;
+    cairo_region_t* keptClip = nullptr;
+    // The clip drawings are given (EffectiveClip), kept with the application clip, system clip and origin
+    // it was made from, while they stay the same.
+    struct DrawingClip {
+        bool valid = false;
+        POINT origin{0, 0};
+        cairo_region_t* clip = nullptr;
+        cairo_region_t* fromClip = nullptr;
+        cairo_region_t* fromSys = nullptr;
+    } drawingClip;
     int dpiX = 96, dpiY = 96;
     int width = 0, height = 0;  // device size in pixels
     double baseScale = 1.0;     // device pixels to surface units (PDF DCs: half pixels)
@@ -151,6 +164,9 @@ T* ToObjectOf(HGDIOBJ obj, DWORD type) {
     return o && o->type == type ? static_cast<T*>(o) : nullptr;
 }
 HGDIOBJ Register(Object* obj);
+// Slots the handle table holds over all its sizes: bounded by the most objects ever alive at once, not by
+// how many came and went.
+size_t ObjectTableSlots();
 HDC RegisterDC(DC* dc);
 void AddRef(Object* obj);
 void Release(Object* obj);
@@ -179,6 +195,8 @@ void SetDCSurface(DC& dc, cairo_surface_t* surface);
 // Drawing helpers (draw.cc).
 void SyncBitmapIn(DC& dc);
 void SyncBitmapOut(DC& dc);
+// Takes the clip kept on the DC's cairo context off it.
+void DropKeptClip(DC& dc);
 // Runs draw on the DC's cairo context with the clip and base scale in force, in source colour `color`, or
 // through the raster operation when one other than R2_COPYPEN is selected. Skips when nothing can show.
 void Emit(DC& dc, COLORREF color, const std::function<void(cairo_t*)>& draw, bool useRop = true);
@@ -189,6 +207,9 @@ void EmitIn(DC& dc, const cairo_region_t* clip, POINT origin, COLORREF color,
 // its page calls this first, so that shapes keep their order.
 void FlushBatch(DC& dc);
 cairo_region_t* EffectiveClip(const DC& dc);  // in surface pixels, caller destroys; null = unclipped
+// EffectiveClip kept by the DC: valid until the DC's clip or origin changes.
+const cairo_region_t* DrawingClipOf(DC& dc);
+void ForgetDrawingClip(DC& dc);
 
 // Recording (record.cc).
 void Record(DC& dc, const char* op, std::initializer_list<int32_t> args);

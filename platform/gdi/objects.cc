@@ -49,6 +49,12 @@ public:
             }
         }
     }
+    size_t Slots() const {
+        size_t n = 0;
+        for (const auto& t : tables_)
+            n += t->mask + 1;
+        return n;
+    }
     void Erase(const void* obj) {
         Table* t = table_.load(std::memory_order_relaxed);
         for (size_t i = Hash(obj) & t->mask;; i = (i + 1) & t->mask) {
@@ -237,6 +243,11 @@ DC* ToDC(HDC hdc) {
 
 Object* ToObject(HGDIOBJ obj) {
     return Objects().Contains(obj) ? static_cast<Object*>(obj) : nullptr;
+}
+
+size_t ObjectTableSlots() {
+    std::lock_guard lock(g_mutex);
+    return Objects().Slots();
 }
 
 HGDIOBJ Register(Object* obj) {

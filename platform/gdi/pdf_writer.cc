@@ -372,8 +372,15 @@ void PdfWriter::QueuePageStream(int id, std::string data) {
     QueuedStream& q = queued_.emplace_back();
     q.id = id;
     q.job = std::make_shared<PdfDeflateJob>(std::move(data));
-    // Without a thread to be had the page is deflated when it is written.
-    DeflateThreads::Get().Start([job = q.job] { job->Run(); });
+}
+
+void PdfWriter::StartDeflateThreads() {
+    for (QueuedStream& q : queued_) {
+        if (q.threaded) continue;
+        q.threaded = true;
+        // Without a thread to be had the page is deflated when it is written.
+        DeflateThreads::Get().Start([job = q.job] { job->Run(); });
+    }
 }
 
 void PdfWriter::WriteQueued(size_t keep) {
@@ -392,6 +399,10 @@ void PdfWriter::WriteQueued(size_t keep) {
 
 void PdfWriter::BeginPage() {
     if (inPage_) EndPage();
+    // The pages before are deflated beside the drawing of this one. A page's thread is started only now: the
+    // last page of a file is deflated by the writer itself, as the file ends, with no thread that the end of
+    // the process would have to wait for (on a busy machine, one not even scheduled yet).
+    StartDeflateThreads();
     inPage_ = true;
     content_.clear();
     // The page's coordinates run from its top-left corner downwards; everything else is within one save,
@@ -419,7 +430,7 @@ bool PdfWriter::EndPage() {
     content_ += "Q\n";
     inPage_ = false;
     int contents = NewObject();
-    // Deflated beside the drawing of the next page.
+    // Deflated beside the drawing of the next page, if there is one.
     QueuePageStream(contents, std::move(content_));
     int page = NewObject();
     BeginObject(page);
@@ -437,7 +448,8 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
-    // The font programs are cut and deflated while the last pages' threads finish their deflating.
+    // The font programs are cut and deflated while the threads of the pages before the last finish their
+    // deflating.
     std::vector<FontProgram> programs(subFonts_.size());
     for (size_t i = 0; i < subFonts_.size(); ++i) {
         const Font& font = fonts_.at(subFonts_[i].key);

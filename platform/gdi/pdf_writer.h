@@ -153,6 +153,8 @@ private:
     // Whether writes go behind the queued page streams instead of into the file.
     bool Queueing() const { return !queued_.empty() && !draining_; }
     void QueuePageStream(int id, std::string data);
+    // Starts a deflating thread for each queued page that has none.
+    void StartDeflateThreads();
     // Writes the oldest queued streams, waiting for their deflating, until at most `keep` are left, then
     // those of the rest already deflated.
     void WriteQueued(size_t keep);
@@ -218,6 +220,7 @@ private:
     struct QueuedStream {
         int id = 0;
         std::shared_ptr<PdfDeflateJob> job;           // the content and its deflating, shared with its thread
+        bool threaded = false;                        // its thread was started
         std::string after;                            // written after the stream
         std::vector<std::pair<int, size_t>> objects;  // objects beginning in `after`, at their place
     };

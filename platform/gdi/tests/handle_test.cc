@@ -2,11 +2,15 @@
 // named one, also while other threads make and delete objects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
 
+#include <memory>
+
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_internal.h"
 
 namespace {
 
@@ -66,6 +70,25 @@ TEST(GdiHandles, ObjectsOfOtherThreadsComeAndGoWithoutDisturbingOnesInUse) {
     EXPECT_FALSE(lost);
     EXPECT_TRUE(Alive(kept));
     DeleteObject(kept);
+}
+
+// A long session makes and deletes objects by the million, at addresses that drift: the table must not grow
+// with them.
+TEST(GdiHandles, ObjectsThatComeAndGoLeaveTheTableItsSize) {
+    std::vector<HPEN> window;
+    std::vector<std::unique_ptr<char[]>> drift;
+    for (int i = 0; i < 40; ++i)
+        window.push_back(CreatePen(PS_SOLID, 1, RGB(i, 0, 0)));
+    const size_t before = qsm::gdi::ObjectTableSlots();
+    for (int i = 0; i < 300000; ++i) {
+        if (i % 7 == 0) drift.push_back(std::make_unique<char[]>(48 + i % 200));
+        if (drift.size() > 500) drift.erase(drift.begin(), drift.begin() + 250);
+        ASSERT_TRUE(DeleteObject(window[i % window.size()]));
+        window[i % window.size()] = CreatePen(PS_SOLID, 1, RGB(0, i & 255, 0));
+    }
+    EXPECT_LE(qsm::gdi::ObjectTableSlots(), std::max<size_t>(before, 1024));
+    for (HPEN p : window)
+        EXPECT_TRUE(DeleteObject(p));
 }
 
 }  // namespace

@@ -1,0 +1,214 @@
+// The score of the command line, read while the program starts: the open takes the score read (with one
+// thread and with several) and shows the document a plain open shows; a file changed after the read is
+// read again; a file the reader refuses tells the same as without the read; a read nobody takes is dropped.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/file_stream.h"
+#include "core/parallel.h"
+#include "core/ram_stream.h"
+#include "platform/framework/frame.h"
+#include "platform/wm/backend.h"
+#include "score/file/score_file.h"
+#include "score/file/text_import.h"
+#include "score/music_score.h"
+#include "viewer/app.h"
+#include "viewer/client.h"
+#include "viewer/options.h"
+#include "viewer/score_preread.h"
+#include "viewer/tests/viewer_test_env.h"
+
+namespace {
+
+struct ShownBox {
+    std::string caption, text;
+};
+
+class ScorePrereadTest : public qsm::viewer_test::StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        threads_ = qsm::GetParallelThreads();
+        SetDefaultOptions(ViewerOptions);
+        ViewerOptions.AutoWelcome = 0;
+        ViewerOptions.AutoPlay = 0;
+        app_ = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+        client_ = new TQSMViewerClient;
+        frame_ = new TDecoratedFrame(nullptr, "test", client_);
+        frame_->Attr.Style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+        app_->SetMainWindow(frame_);
+        frame_->Create();
+        qsm::wm::PumpMessages();
+        qsm::wm::SetModalHook([this](HWND box) {
+            char buf[4096] = {};
+            GetWindowTextA(box, buf, sizeof buf);
+            ShownBox shown{buf, ""};
+            GetDlgItemTextA(box, 0xFFFF, buf, sizeof buf);
+            shown.text = buf;
+            boxes_.push_back(shown);
+            PostMessageA(box, WM_COMMAND, IDNO, 0);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        });
+        MakePianoAndQuartet(&piano_, &quartetText_);
+        TQSRFStream in(TQSRFStream::kRead, quartetText_.c_str());
+        std::unique_ptr<TMusicScore> quartet(ImportTextScore(in, nullptr, -1));
+        ASSERT_TRUE(quartet);
+        quartet_ = dir_ + "/Quartet.qsm";
+        ASSERT_TRUE(SaveScoreFile(quartet_.c_str(), true, *quartet));
+    }
+    void TearDown() override {
+        qsm::DropScorePreread();
+        qsm::wm::SetModalHook(nullptr);
+        qsm::SetParallelThreads(threads_);
+        app_.reset();
+        StoreTest::TearDown();
+    }
+
+    // The open score's stored form.
+    std::string Body() {
+        TQSRFlatRamStream out(1 << 16, 1 << 16);
+        WriteScoreBody(*app_->GetScore(), out);
+        return std::string(reinterpret_cast<const char*>(out.GetData()), out.GetSize());
+    }
+    // The open document: the score, the caption, the first recent file and the load warnings.
+    std::string Document() {
+        char caption[256] = {};
+        GetWindowTextA(frame_->GetHandle(), caption, sizeof caption);
+        std::string document = Body() + "|" + caption + "|" + app_->GetRecentViews().GetEntry(0);
+        for (const std::string& warning : app_->GetLoadWarnings())
+            document += "|" + warning;
+        return document;
+    }
+    // The document a plain open of the file shows, on one thread; then the blank score again.
+    std::string PlainDocument(const std::string& path) {
+        qsm::SetParallelThreads(1);
+        EXPECT_TRUE(client_->OpenFile(path.c_str(), true));
+        std::string document = Document();
+        client_->OpenFile(nullptr, 0);
+        qsm::SetParallelThreads(threads_);
+        return document;
+    }
+    static bool Taken(const std::string& path) {
+        TMusicScore* score = nullptr;
+        TScoreFileHeader header;
+        bool taken = qsm::TakeScorePreread(path.c_str(), qsm::GetOpenKind(path.c_str()), score, header);
+        delete score;
+        return taken;
+    }
+
+    std::unique_ptr<TQSMViewerApp> app_;
+    TQSMViewerClient* client_ = nullptr;
+    TDecoratedFrame* frame_ = nullptr;
+    std::vector<ShownBox> boxes_;
+    std::string piano_, quartet_, quartetText_;
+    unsigned threads_ = 1;
+};
+
+TEST_F(ScorePrereadTest, TheOpenTakesTheScoreReadAndShowsWhatAPlainOpenShows) {
+    for (unsigned threads : {1u, 4u}) {
+        qsm::SetParallelThreads(threads);
+        for (const std::string& path : {quartet_, piano_, quartetText_}) {
+            const std::string expected = PlainDocument(path);
+            qsm::SetParallelThreads(threads);
+            qsm::StartScorePreread(("/cached " + path).c_str());
+            // Settled before the open, as a read that ended while the windows were made: the open takes it.
+            qsm::SettleScorePreread(path.c_str());
+            ASSERT_TRUE(qsm::HasScorePreread(path.c_str()));
+            ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+            EXPECT_FALSE(qsm::HasScorePreread(path.c_str()));
+            EXPECT_EQ(Document(), expected) << path << " " << threads;
+            // Still under way when the open comes.
+            client_->OpenFile(nullptr, 0);
+            qsm::StartScorePreread(path.c_str());
+            ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+            EXPECT_EQ(Document(), expected) << path << " " << threads;
+            client_->OpenFile(nullptr, 0);
+        }
+    }
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ScorePrereadTest, AFileChangedAfterTheReadIsReadAgain) {
+    const std::string quartet = PlainDocument(quartet_);
+    ASSERT_TRUE(client_->OpenFile(quartet_.c_str(), true));
+    const std::string quartetBody = Body();
+    const std::string path = dir_ + "/song.qsm";
+    std::filesystem::copy_file(piano_, path);
+    qsm::StartScorePreread(path.c_str());
+    qsm::SettleScorePreread(path.c_str());
+    ASSERT_TRUE(qsm::HasScorePreread(path.c_str()));
+    std::filesystem::copy_file(quartet_, path, std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+    EXPECT_EQ(Body(), quartetBody);
+
+    // Another file than the one read: the read is dropped.
+    qsm::StartScorePreread(piano_.c_str());
+    ASSERT_TRUE(client_->OpenFile(quartet_.c_str(), true));
+    EXPECT_EQ(Document(), quartet);
+    EXPECT_FALSE(Taken(piano_));
+}
+
+TEST_F(ScorePrereadTest, AFileTheReaderRefusesTellsTheSameAsWithoutTheRead) {
+    std::ifstream in(piano_, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string cut = dir_ + "/cut.qsm", notScore = dir_ + "/not.qsm", missing = dir_ + "/missing.qsm";
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    std::ofstream(notScore) << "not a score\n";
+    for (const std::string& path : {cut, notScore, missing, dir_}) {
+        boxes_.clear();
+        EXPECT_FALSE(client_->OpenFile(path.c_str(), true));
+        std::vector<ShownBox> plain = boxes_;
+        boxes_.clear();
+        qsm::StartScorePreread(path.c_str());
+        EXPECT_FALSE(client_->OpenFile(path.c_str(), true));
+        ASSERT_EQ(boxes_.size(), plain.size()) << path;
+        ASSERT_FALSE(plain.empty()) << path;
+        for (size_t i = 0; i < plain.size(); ++i) {
+            EXPECT_EQ(boxes_[i].caption, plain[i].caption) << path;
+            EXPECT_EQ(boxes_[i].text, plain[i].text) << path;
+        }
+        EXPECT_EQ(app_->GetScore(), app_->GetBlankScore());
+    }
+}
+
+TEST_F(ScorePrereadTest, OnlyAScoreIsReadAndARunThatOpensNothingDropsTheRead) {
+    EXPECT_EQ(qsm::GetOpenKind("/a/song.MID"), qsm::TOpenKind::Midi);
+    EXPECT_EQ(qsm::GetOpenKind("/a/song.kar"), qsm::TOpenKind::Midi);
+    EXPECT_EQ(qsm::GetOpenKind("/a/song.qsmtxt"), qsm::TOpenKind::TextScore);
+    EXPECT_EQ(qsm::GetOpenKind("/a/song.midi"), qsm::TOpenKind::CompactScore);
+    EXPECT_EQ(qsm::GetOpenKind("/a.mid/song"), qsm::TOpenKind::CompactScore);
+
+    // A MIDI file is left to the open.
+    const std::string midi = dir_ + "/song.mid";
+    std::filesystem::copy_file(std::string(QSM_TESTDATA_DIR) + "/../fuzz/corpus/smf_reader/format1.mid",
+                               midi);
+    qsm::StartScorePreread(midi.c_str());
+    qsm::SettleScorePreread(midi.c_str());
+    EXPECT_FALSE(qsm::HasScorePreread(midi.c_str()));
+    // A read of one kind is not taken as another.
+    qsm::StartScorePreread(quartet_.c_str());
+    qsm::SettleScorePreread(quartet_.c_str());
+    TMusicScore* score = nullptr;
+    TScoreFileHeader header;
+    EXPECT_FALSE(qsm::TakeScorePreread(quartet_.c_str(), qsm::TOpenKind::TextScore, score, header));
+    EXPECT_TRUE(Taken(quartet_));
+    qsm::StartScorePreread("/play /close");
+    qsm::SettleScorePreread(nullptr);
+
+    // Dropped while it reads, and after it has read.
+    qsm::StartScorePreread(quartet_.c_str());
+    qsm::DropScorePreread();
+    EXPECT_FALSE(Taken(quartet_));
+    qsm::StartScorePreread(quartet_.c_str());
+    qsm::SettleScorePreread(quartet_.c_str());
+    qsm::DropScorePreread();
+    EXPECT_FALSE(Taken(quartet_));
+}
+
+}  // namespace
