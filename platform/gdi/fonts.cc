@@ -117,15 +117,18 @@ std::map<std::string, Match>* g_matches = nullptr;
 // caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, with the adding
 // of the program's private font files, and then matches the faces the program will ask for, one by one. The
 // first use of fonts waits until the set-up proper is done (from then on the state is the main thread's); a
-// face the thread is matching is waited for until the thread has matched it, and one it has not begun yet is
-// matched by the program itself rather than after the faces before it. Meanwhile both threads may match
-// faces: fontconfig matches from several threads at once; anything that changes fontconfig's set of fonts
-// first waits for the thread to end.
+// first use that comes before the thread has even begun (a busy machine may be slow to schedule it) does the
+// set-up proper itself, the same way, and the thread only matches faces. A face the thread is matching is
+// waited for until the thread has matched it, and one it has not begun yet is matched by the program itself
+// rather than after the faces before it. Meanwhile both threads may match faces: fontconfig matches from
+// several threads at once; anything that changes fontconfig's set of fonts first waits for the thread to end.
 struct SetupThread {
-    std::mutex mutex;  // guards the members below but the thread's own work
+    std::mutex mutex;  // guards the members below but the set-up's own work
     std::condition_variable changed;
     std::thread thread;
     bool started = false;
+    bool stateTaken = false;         // the set-up proper was begun, by the thread or by the first use
+    std::vector<std::string> files;  // private font files given ahead, read by whoever takes the set-up
     bool stateReady = false;
     std::set<std::string> pending;         // faces the thread has still to match
     std::string current;                   // the one of them it is matching now
@@ -133,10 +136,22 @@ struct SetupThread {
 
     // A process that ends before it uses a font lets the set-up end rather than end under it.
     ~SetupThread() { Stop(); }
-    void WaitForState() {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return !started || stateReady; });
+    // True for the first caller once the set-up was started: it does the set-up proper (SetUpAhead), then
+    // StateDone.
+    bool TakeState() {
+        std::lock_guard lock(mutex);
+        if (!started || stateTaken) return false;
+        stateTaken = true;
+        return true;
     }
+    void StateDone() {
+        {
+            std::lock_guard lock(mutex);
+            stateReady = true;
+        }
+        changed.notify_all();
+    }
+    void WaitForState();
     // The thread's match of the face, waited for while the thread is matching it; false when the thread has
     // none, or has not begun it (it is the caller's to match now).
     bool Take(const std::string& key, Match* m) {
@@ -172,6 +187,25 @@ void SetUpState() {
     g_private = new std::map<std::string, int>();
     g_ahead = new std::set<std::string>();
     g_matches = new std::map<std::string, Match>();
+}
+
+// The set-up proper of StartFontSetup: fontconfig's and FreeType's state, and the private font files given to
+// the face matching ahead of the program's own AddFontResourceExA for them.
+void SetUpAhead() {
+    SetUpState();
+    for (const std::string& file : g_setup.files)
+        if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
+            g_ahead->insert(file);
+}
+
+void SetupThread::WaitForState() {
+    if (TakeState()) {
+        SetUpAhead();
+        StateDone();
+        return;
+    }
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return !started || stateReady; });
 }
 
 void InitFonts() {
@@ -461,16 +495,9 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
     g_setup.started = true;
     for (const FaceRequest& face : faces)
         g_setup.pending.insert(MatchKey(face.face.c_str(), face.bold, face.italic));
-    auto setUp = [files = std::move(fontFiles), faces = std::move(faces)] {
-        SetUpState();
-        for (const std::string& file : files)
-            if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
-                g_ahead->insert(file);
-        {
-            std::lock_guard lock(g_setup.mutex);
-            g_setup.stateReady = true;
-        }
-        g_setup.changed.notify_all();
+    g_setup.files = std::move(fontFiles);
+    auto setUp = [faces = std::move(faces)] {
+        g_setup.WaitForState();
         for (const FaceRequest& face : faces) {
             std::string key = MatchKey(face.face.c_str(), face.bold, face.italic);
             {
@@ -494,6 +521,7 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
     } catch (const std::system_error&) {
         g_setup.started = false;
         g_setup.pending.clear();
+        g_setup.files.clear();
     }
 }
 

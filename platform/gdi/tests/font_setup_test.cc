@@ -98,6 +98,23 @@ TEST_F(FontSetup, FacesAskedForInAnotherOrderThanTheSetUpsAreTheOnesFoundWithout
         ::testing::ExitedWithCode(0), "");
 }
 
+TEST_F(FontSetup, FontsUsedAtOnceFindTheSameFacesWhetherTheThreadOrTheFirstUseSetsUp) {
+    // Used at once, fonts are set up either by the thread or, when it has not begun yet, by the first use:
+    // every start in turn finds the same faces.
+    for (int start = 0; start < 8; ++start) {
+        EXPECT_EXIT(
+            {
+                qsm::gdi::StartFontSetup({kMusic},
+                                         {{"QSM2STDA"}, {"Liberation Serif"}, {"Liberation Sans", true}});
+                std::string got = Found("liberation sans", FW_BOLD) + " " + Found("QSM2STDA");
+                got += " " + std::to_string(AddFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr));
+                got += " " + Found("QSM2STDA") + " " + Found("liberation serif");
+                EndWith(got, "Liberation Sans none 1 QSM2STDA Liberation Serif");
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
+}
+
 TEST_F(FontSetup, ASetUpWithoutFilesOrFacesOnlyReadsTheConfiguration) {
     EXPECT_EXIT(
         {
