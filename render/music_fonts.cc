@@ -339,12 +339,6 @@ constexpr size_t kMaxKeptObjects = 32;
 HGDIOBJ TMusicFonts::KeptObject(int kind, int style, int width, COLORREF color) {
     for (const TKeptObject& k : keptObjects_)
         if (k.kind == kind && k.style == style && k.width == width && k.color == color) return k.obj;
-    // None of the kept objects is selected here: every shape deselects its own when it is drawn.
-    if (keptObjects_.size() >= kMaxKeptObjects) {
-        for (const TKeptObject& k : keptObjects_)
-            DeleteObject(k.obj);
-        keptObjects_.clear();
-    }
     HGDIOBJ obj = nullptr;
     if (kind == kKeptBrush) {
         obj = CreateSolidBrush(color);
@@ -374,6 +368,13 @@ HBRUSH TMusicFonts::Brush(COLORREF color) {
 void TMusicFonts::RestorePenAndBrush() {
     SelectObject(OutputDC, PalettePen());
     SelectObject(OutputDC, GetStockObject(NULL_BRUSH));
+    // Only here, with the shape drawn and its objects deselected, may they go: a shape takes its pen and its
+    // brush one after the other, and letting go while it takes the second would delete the first.
+    if (keptObjects_.size() >= kMaxKeptObjects) {
+        for (const TKeptObject& k : keptObjects_)
+            DeleteObject(k.obj);
+        keptObjects_.clear();
+    }
 }
 
 void TMusicFonts::SetAlign(UINT align) {

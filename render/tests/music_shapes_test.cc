@@ -345,4 +345,27 @@ TEST(Shapes, MultiRestBracesBracketsAndRulers) {
     ExpectDefaultsRestored(c);
 }
 
+// A long session keeps many pens and brushes (zoom steps, coloured staves); whenever the kept ones are let
+// go, a shape that takes a pen and then a brush still draws with its own pen and fills with its own brush.
+TEST(Shapes, PenAndBrushShapesKeepTheirObjectsWhenTheKeptOnesAreLetGo) {
+    for (int kept = 28; kept <= 36; ++kept) {
+        RecordingContext c(40);
+        c.fonts.SelectColor(1);
+        for (int w = 0; w < kept; ++w) {
+            c.fonts.LineWidth = 100 + w;
+            c.fonts.DrawLine(10, 10, 90, 10);
+        }
+        c.Clear();
+        c.fonts.DrawArrow(0, 100, 0, 8);
+        auto lines = c.Calls("LineTo");
+        auto fills = c.Calls("Polygon");
+        ASSERT_FALSE(lines.empty());
+        ASSERT_FALSE(fills.empty());
+        EXPECT_EQ(lines[0].penColor, c.palette.GetColor(0)) << kept;
+        EXPECT_EQ(lines[0].penWidth, 1) << kept;
+        EXPECT_EQ(fills[0].brushColor, c.palette.GetColor(0)) << kept;
+        ExpectDefaultsRestored(c);
+    }
+}
+
 }  // namespace
