@@ -1,5 +1,6 @@
 #include "core/ram_stream.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -259,4 +260,32 @@ void TQSRClipbrdStream::Put(int) {
 }
 void TQSRClipbrdStream::WriteBlock(const void*, DWORD n) {
     if (n > 0) SetError();
+}
+
+// ---- TQSRByteView ----
+
+TQSRByteView::TQSRByteView(const BYTE* data, DWORD length) : begin_(data), end_(data + length) {
+    readNext_ = begin_;
+    readEnd_ = end_;
+}
+
+// The window holds every byte not read yet while the status is clear: a call here finds the end.
+BYTE TQSRByteView::Get() {
+    SetError();
+    return 0;
+}
+
+bool TQSRByteView::Seek(DWORD position) {
+    if (position > GetSize()) return false;
+    readNext_ = begin_ + position;
+    readEnd_ = GetError() ? readNext_ : end_;
+    return true;
+}
+
+DWORD TQSRByteView::ReadBlock(void* dst, DWORD n) {
+    const DWORD k = std::min<DWORD>(n, static_cast<DWORD>(readEnd_ - readNext_));
+    if (k > 0) std::memcpy(dst, readNext_, k);
+    readNext_ += k;
+    if (k < n) SetError();
+    return k;
 }

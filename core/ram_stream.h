@@ -91,6 +91,23 @@ private:
     BYTE* data_ = nullptr;
 };
 
+// A read-only view on a caller's bytes that keeps them all in its read window, so that the primitives take
+// every byte without a call. Reading past the end sets the status.
+class TQSRByteView : public TQSRStream {
+public:
+    TQSRByteView(const BYTE* data, DWORD length);
+
+    BYTE Get() override;
+    bool Seek(DWORD position) override;
+    DWORD Tell() override { return static_cast<DWORD>(readNext_ - begin_); }
+    DWORD GetSize() override { return static_cast<DWORD>(end_ - begin_); }
+    DWORD ReadBlock(void* dst, DWORD n) override;
+
+private:
+    const BYTE* begin_;
+    const BYTE* end_;
+};
+
 // Reads a resource of a module in place. The status is set when the resource is missing or empty.
 class TQSRResourceStream : public TQSRFlatRamStream {
 public:

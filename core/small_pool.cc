@@ -100,6 +100,8 @@ void PoolFree(void* block, std::size_t) noexcept {
     ::operator delete(block);
 }
 
+void ReleaseReadySlabs() noexcept {}
+
 #else
 
 namespace pool_detail {
@@ -113,10 +115,11 @@ thread_local unsigned tSlabsTaken[kClasses];
 // A thread that ends gives back the slabs it had made ready and not taken.
 struct TReadySlabs {
     char* Slab[kClasses] = {};
-    ~TReadySlabs() {
+    ~TReadySlabs() { Release(); }
+    // Emptied too: a pool item made on this thread later (in its end, by another thread-local's
+    // destructor) maps a slab of its own.
+    void Release() noexcept {
 #if defined(__linux__)
-        // Emptied too: a pool item made on this thread later in its end (by another thread-local's
-        // destructor) maps a slab of its own.
         for (char*& slab : Slab) {
             if (slab) munmap(slab, kSlabBytes);
             slab = nullptr;
@@ -174,9 +177,57 @@ void FreeLarge(void* block) noexcept {
     ::operator delete(block);
 }
 
+namespace {
+
+// Free lists handed on by the threads, whole, for any thread to take.
+struct TSharedBlocks {
+    struct List {
+        FreeBlock* First;
+        unsigned Count;
+    };
+    std::mutex Mutex;
+    std::vector<List> Lists[kClasses];
+};
+
+// Never destroyed: threads may free blocks while the program ends.
+TSharedBlocks& Shared() {
+    static TSharedBlocks* shared = new TSharedBlocks();
+    return *shared;
+}
+
+}  // namespace
+
+void ShareFreeBlocks(std::size_t sizeClass) noexcept {
+    ThreadPool& pool = tPool;
+    TSharedBlocks& shared = Shared();
+    try {
+        std::lock_guard<std::mutex> lock(shared.Mutex);
+        shared.Lists[sizeClass].push_back({pool.free[sizeClass], pool.freeCount[sizeClass]});
+    } catch (...) {
+        // No room to record the list: the thread keeps it.
+        return;
+    }
+    pool.free[sizeClass] = nullptr;
+    pool.freeCount[sizeClass] = 0;
+}
+
 void* AllocateFromNewSlab(std::size_t sizeClass) {
     ThreadPool& pool = tPool;
     const std::size_t bytes = (sizeClass + 1) * kGrain;
+    // Blocks another thread freed come before a new slab.
+    {
+        TSharedBlocks& shared = Shared();
+        std::lock_guard<std::mutex> lock(shared.Mutex);
+        std::vector<TSharedBlocks::List>& lists = shared.Lists[sizeClass];
+        if (!lists.empty()) {
+            const TSharedBlocks::List list = lists.back();
+            lists.pop_back();
+            FreeBlock* b = list.First;
+            pool.free[sizeClass] = b->next;
+            pool.freeCount[sizeClass] = list.Count - 1;
+            return b;
+        }
+    }
     // Slabs stay for the life of the process: their blocks circulate through the free lists.
     pool.next[sizeClass] = NewSlab(sizeClass);
     pool.end[sizeClass] = pool.next[sizeClass] + kSlabBytes;
@@ -186,6 +237,10 @@ void* AllocateFromNewSlab(std::size_t sizeClass) {
 }
 
 }  // namespace pool_detail
+
+void ReleaseReadySlabs() noexcept {
+    pool_detail::tReady.Release();
+}
 
 #endif
 

@@ -2,8 +2,11 @@
 // the hundred thousand (the items of a score): no heap call and no heap header per object, and freeing is a
 // push onto a list. Freed blocks are kept for the next objects of their size; slabs are never given back.
 // Each thread has its own lists, so that a block freed on another thread than the one that made it is simply
-// reused there. Under the address sanitizer every block is an ordinary heap block, so that the sanitizer
-// still sees overruns, uses after free and leaks of single objects.
+// reused there; a thread that holds many freed blocks of a size hands them on to a shared store, where a
+// thread that runs out of blocks of that size takes them before it maps a new slab (objects made on some
+// threads and freed on another do not make the pool grow). Under the address sanitizer every block is an
+// ordinary heap block, so that the sanitizer still sees overruns, uses after free and leaks of single
+// objects.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +27,10 @@ constexpr std::size_t kSmallPoolLimit = 128;
 // another thread, so that filling it does not fault them in one at a time. The block's bytes are not
 // touched; nothing happens for a small block or where the system cannot do this.
 void PreparePages(void* block, std::size_t bytes) noexcept;
+
+// Gives back the slabs this thread made ready for the objects it was making, for a thread that has made
+// what it had to and may stay idle long (a worker thread after its share of a score).
+void ReleaseReadySlabs() noexcept;
 
 #if defined(QSM_POOL_THROUGH_HEAP)
 
@@ -47,6 +54,8 @@ struct FreeBlock {
 
 struct ThreadPool {
     FreeBlock* free[kClasses];
+    // The length of each free list.
+    unsigned freeCount[kClasses];
     // The part of the current slab of each class not handed out yet.
     char* next[kClasses];
     char* end[kClasses];
@@ -63,6 +72,10 @@ void* AllocateLarge(std::size_t size);
 void* AllocateFromNewSlab(std::size_t sizeClass);
 void FreeLarge(void* block) noexcept;
 
+// A free list this long goes to the shared store whole.
+constexpr unsigned kShareAt = 4096;
+void ShareFreeBlocks(std::size_t sizeClass) noexcept;
+
 }  // namespace pool_detail
 
 // Inline, so that a constant size (an object's operator new) leaves only a list pop or a pointer bump.
@@ -73,6 +86,7 @@ inline void* PoolAllocate(std::size_t size) {
     ThreadPool& pool = tPool;
     if (FreeBlock* b = pool.free[c]) {
         pool.free[c] = b->next;
+        --pool.freeCount[c];
         return b;
     }
     const std::size_t bytes = (c + 1) * kGrain;
@@ -94,6 +108,7 @@ inline void PoolFree(void* block, std::size_t size) noexcept {
     auto* b = static_cast<FreeBlock*>(block);
     b->next = pool.free[c];
     pool.free[c] = b;
+    if (++pool.freeCount[c] >= kShareAt) ShareFreeBlocks(c);
 }
 
 #endif

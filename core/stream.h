@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 
 #include "platform/base/wintypes.h"
 
@@ -41,6 +42,15 @@ public:
         if (readNext_ != readEnd_) return *readNext_++;
         return Get();
     }
+
+    // The bytes held ready at the read position (none unless a derived stream keeps a read window), for a
+    // reader that copies them out itself; TakeFromWindow passes over n of them (at most WindowSize).
+    const BYTE* WindowData() const { return readNext_; }
+    size_t WindowSize() const { return static_cast<size_t>(readEnd_ - readNext_); }
+    void TakeFromWindow(size_t n) { readNext_ += n; }
+    // Gives back the last n bytes taken with TakeFromWindow, when nothing else was done with the stream
+    // since.
+    void GiveBackToWindow(size_t n) { readNext_ -= n; }
 
     // The bytes of s and a zero byte (only the zero byte for a null s).
     void WriteString(const char* s);

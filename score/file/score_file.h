@@ -24,7 +24,9 @@ bool ReadScoreFileHeader(TQSRStream& in, TScoreFileHeader& hdr);
 TMusicScore* LoadScoreFile(const char* path, TScoreFileHeader& hdr, TWindow* statusWindow);
 
 // Reads a score from a stream positioned at the header (inside any envelope). A stream of fewer than two
-// bytes gives an empty score with one staff and status 0. Null when the header is refused.
+// bytes gives an empty score with one staff and status 0. Null when the header is refused. With more than
+// one thread (qsm::SetParallelThreads) the staves may be read side by side, with the same result; the stream
+// must then be one that Rewind and Seek take back to a position its Tell gave (every stream here is).
 TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWindow);
 
 // Reads only the header and the song information.

@@ -1,6 +1,7 @@
 // Reading compact score files of every format version: the header checks, the score information with page
 // and font settings, the staff records with their lyrics and the conversions that old versions need.
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -17,12 +18,15 @@
 #include "core/file_stream.h"
 #include "core/file_utils.h"
 #include "core/parallel.h"
+#include "core/ram_stream.h"
+#include "core/small_pool.h"
 #include "core/stream.h"
 #include "core/zlib_stream.h"
 #include "platform/kernel/text.h"
 #include "score/base/fonts_data.h"
 #include "score/expression_items.h"
 #include "score/file/score_file.h"
+#include "score/file/staff_scan.h"
 #include "score/format/format.h"
 #include "score/item_records.h"
 #include "score/lyrics.h"
@@ -547,11 +551,136 @@ struct TCloseOnExit {
     ~TCloseOnExit() { Queue.Close(); }
 };
 
+// A staff record taken out of the stream, and the staff read from it.
+struct TStaffJob {
+    qsm::TStaffBytes Bytes;
+    std::unique_ptr<TMusicStaff> Staff;
+    bool Cut = false;
+};
+
+// Reads the staff records side by side: the calling thread takes each record's bytes out of the stream
+// whole (TStaffScanner), and every thread reads, finishes and formats the records taken into staves. Each
+// record is read from its own bytes exactly as from the stream, so a record read without error that ends
+// where the scanner said is the staff the reading in turn makes. False, with nothing made and the stream
+// anywhere after the staff count, when the scanner cannot take a record or the reading of one fails or
+// ends elsewhere: the caller then reads the staves in turn from the staff count on.
+bool ReadStavesSideBySide(TMusicScore& score, const TScoreFileHeader& hdr, TQSRStream& in, bool& cut) {
+    const int n = ReadSWord(in);
+    if (in.GetError() || n > kMaxStaves) return false;
+    if (n <= 0) return true;
+    std::vector<TStaffJob> jobs(static_cast<size_t>(n));
+    std::mutex mutex;
+    std::condition_variable ready;
+    size_t scanned = 0;
+    size_t taken = 0;
+    bool scanEnded = false;
+    std::atomic<bool> failed{false};
+    const unsigned threads = qsm::GetParallelThreads();
+    // Records taken and not yet being read; past this the scanning thread reads one itself, which bounds
+    // the bytes held and lets a run of the indexes in turn on one thread get through.
+    const size_t kMostWaiting = threads;
+
+    auto read = [&](TStaffJob& job) {
+        if (failed.load(std::memory_order_relaxed)) return;
+        TQSRByteView view(job.Bytes.Data.get(), static_cast<DWORD>(job.Bytes.Size));
+        std::vector<TChordData*> unfinished;
+        job.Staff.reset(ReadStaffRecord(hdr, view, nullptr, false, job.Cut, &unfinished));
+        if (view.GetError() || view.Tell() != job.Bytes.Size) {
+            failed.store(true, std::memory_order_relaxed);
+            return;
+        }
+        job.Bytes = {};
+        for (TChordData* chord : unfinished)
+            FinishReadingChord(*chord, hdr);
+        FormatStaff(*job.Staff, -1, -1);
+    };
+    auto work = [&] {
+        for (;;) {
+            TStaffJob* job = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                ready.wait(lock, [&] { return taken < scanned || scanEnded; });
+                if (taken == scanned) return;
+                job = &jobs[taken++];
+            }
+            read(*job);
+        }
+    };
+    auto scan = [&] {
+        qsm::TStaffScanner scanner(hdr.FormatVersion, in);
+        size_t last = 0;
+        for (size_t i = 0; i < jobs.size() && !failed.load(std::memory_order_relaxed); ++i) {
+            jobs[i].Bytes.Reserve(last + last / 8);
+            if (!scanner.Take(jobs[i].Bytes)) {
+                failed.store(true, std::memory_order_relaxed);
+                break;
+            }
+            last = jobs[i].Bytes.Size;
+            TStaffJob* own = nullptr;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                scanned = i + 1;
+                if (scanned - taken > kMostWaiting) own = &jobs[taken++];
+            }
+            ready.notify_one();
+            if (own) read(*own);
+        }
+        // The stream goes on after the last record, as after reading the records in turn.
+        if (!failed.load(std::memory_order_relaxed) && !scanner.GiveBack())
+            failed.store(true, std::memory_order_relaxed);
+    };
+    // The calling thread scans on its first index, then reads what is left with the others.
+    const std::thread::id scanner = std::this_thread::get_id();
+    bool scanning = false;
+    qsm::ParallelFor(std::max(threads, 1u), [&](size_t) {
+        if (std::this_thread::get_id() == scanner && !scanning) {
+            scanning = true;
+            struct TEndScan {
+                std::mutex& Mutex;
+                std::condition_variable& Ready;
+                bool& Ended;
+                ~TEndScan() {
+                    {
+                        std::lock_guard<std::mutex> lock(Mutex);
+                        Ended = true;
+                    }
+                    Ready.notify_all();
+                }
+            } ending{mutex, ready, scanEnded};
+            scan();
+        }
+        work();
+        // The slabs a worker made ready for more items would stay unused beside the score.
+        if (std::this_thread::get_id() != scanner) qsm::ReleaseReadySlabs();
+    });
+    if (failed.load()) return false;
+    for (int i = 0; i < n; ++i) {
+        TStaffJob& job = jobs[static_cast<size_t>(i)];
+        bool visible = score.GetStaffVisibleBits().Get(i);
+        score.AddStaff(job.Staff.release());
+        score.GetStaffVisibleBits().Set(i, visible);
+        if (job.Cut) cut = true;
+    }
+    return true;
+}
+
 // Reads the staff records into the score. With format, each staff is formatted as it is read. Without, each
 // staff read is finished and formatted on another thread while the next one is read (the load road formats
-// every staff once, when its record is complete).
+// every staff once, when its record is complete); with sideBySide and more than one thread, the records are
+// read side by side when they can be, else in turn.
 void ReadStaves(TMusicScore& score, const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow,
-                bool format, bool& cut) {
+                bool format, bool sideBySide, bool& cut) {
+    // A stream that failed already is read on in turn: going back would clear its failure.
+    if (!format && sideBySide && !statusWindow && !in.GetError() && qsm::GetParallelThreads() > 1) {
+        const DWORD at = in.Tell();
+        bool cutSideBySide = false;
+        if (ReadStavesSideBySide(score, hdr, in, cutSideBySide)) {
+            cut = cut || cutSideBySide;
+            return;
+        }
+        in.Rewind();
+        in.Seek(at);
+    }
     const int n = ReadSWord(in);
     auto readAll = [&](TReadStaffQueue* queue) {
         for (int i = 0; i < n && !in.GetError(); ++i) {
@@ -592,7 +721,7 @@ void ReadStaves(TMusicScore& score, const TScoreFileHeader& hdr, TQSRStream& in,
 }
 
 TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow, bool format,
-                      bool& cut) {
+                      bool sideBySide, bool& cut) {
     const int V = hdr.FormatVersion;
     auto score = std::make_unique<TMusicScore>(nullptr);
     ReadScoreInfo(*score, hdr, in);
@@ -603,7 +732,7 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
         score->Selection.SelectIndex = static_cast<int32_t>(in.ReadLong());
         score->Selection.CaretPos = ReadSWord(in);
     }
-    ReadStaves(*score, hdr, in, statusWindow, format, cut);
+    ReadStaves(*score, hdr, in, statusWindow, format, sideBySide, cut);
     if (in.GetError() || !score->GetStaffVisibleBits().AnySet() || V < 8) {
         if (score->GetStaffCount() > 0)
             score->SelectStavesByGroup(score->GetStaff(0)->GetGroup(), score->GetStaffVisibleBits());
@@ -619,10 +748,13 @@ TMusicScore* ReadBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* stat
 
 TMusicScore* ReadScoreBody(const TScoreFileHeader& hdr, TQSRStream& in, TWindow* statusWindow) {
     bool cut = false;
-    return ReadBody(hdr, in, statusWindow, true, cut);
+    return ReadBody(hdr, in, statusWindow, true, false, cut);
 }
 
-TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWindow) {
+namespace {
+
+// ReadScore; sideBySide when the stream can be read again from a position its Tell gave.
+TMusicScore* ReadScoreFrom(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWindow, bool sideBySide) {
     hdr.Init(StatusNotScoreFile);
     if (in.GetSize() < 2) {
         hdr.Status = StatusEmpty;
@@ -633,7 +765,7 @@ TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWin
     if (!ReadScoreFileHeader(in, hdr)) return nullptr;
     // Every staff is formatted once, when its record has been read.
     bool cut = false;
-    TMusicScore* score = ReadBody(hdr, in, statusWindow, false, cut);
+    TMusicScore* score = ReadBody(hdr, in, statusWindow, false, sideBySide, cut);
     score->SetFromOldFormat(hdr.Status == StatusOldFormat);
     score->Date = hdr.SavedDate;
     // Items dropped from a staff too full to hold them are lost data, as a cut file is.
@@ -645,10 +777,18 @@ TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWin
     return score;
 }
 
+}  // namespace
+
+TMusicScore* ReadScore(TQSRStream& in, TScoreFileHeader& hdr, TWindow* statusWindow) {
+    return ReadScoreFrom(in, hdr, statusWindow, true);
+}
+
 TMusicScore* qsm::LoadScoreFromStream(TQSRStream& raw, TScoreFileHeader& hdr, TWindow* statusWindow) {
     hdr.Init(StatusNotScoreFile);
+    // The inflating stream reads again from the start of the raw one when it goes back.
+    const bool fromStart = raw.Tell() == 0 && !raw.GetError();
     TQSRZLibInStream in(1, &raw, false);
-    TMusicScore* score = ReadScore(in, hdr, statusWindow);
+    TMusicScore* score = ReadScoreFrom(in, hdr, statusWindow, fromStart);
     if (score) score->SetCompressed(in.IsCompressed());
     // The body may be complete while the compressed data around it is not (a damaged last block, a wrong
     // check value): what was read is kept, as from a damaged file.

@@ -1,15 +1,19 @@
-// The load road finishes the chords of every staff side by side once all staves are read: the score it
-// gives is the one the reading on one thread gives, and a chord finished after its reading equals one
-// finished while it is read.
+// The load road finishes the chords of every staff side by side once all staves are read, and with more
+// than one thread reads the staff records themselves side by side after taking their bytes out whole: the
+// score, the status and the stream's position are those the reading on one thread gives, for every format
+// version and for damaged files; a chord finished after its reading equals one finished while it is read.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/parallel.h"
 #include "core/ram_stream.h"
+#include "core/zlib_stream.h"
 #include "score/file/score_file.h"
+#include "score/file/staff_scan.h"
 #include "score/file/tests/file_gen.h"
 #include "score/file/tests/saved_bytes.h"
 #include "score/item_records.h"
@@ -122,6 +126,155 @@ TEST(ScoreReadThreads, ChordsFinishedOnSeveralThreadsEqualThoseFinishedOnOne) {
     ASSERT_TRUE(cutOne.score && cutMany.score);
     EXPECT_EQ(cutMany.hdr.Status, StatusDamaged);
     EXPECT_EQ(Chords(*cutMany.score), Chords(*cutOne.score));
+}
+
+// A file of version V whose staves hold a record of every kind and the variants whose sizes differ: mark
+// and stem length bytes, every staff sizer style, a chord in a rest chord, long texts, lyrics.
+qsm::gen::File VariedFile(int V) {
+    using namespace qsm::gen;
+    File f = SampleFile(V);
+    Staff third;
+    third.name = std::string(40, 'n');
+    third.group = "Strings";
+    third.lyrics = Lyrics{.lines = {MakeLyricLine({{1, "la"}}), LyricLine{}, MakeLyricLine({{1, "lo"}})}};
+    for (int style = 0; style <= 6; ++style)
+        third.items.push_back(Sizer{.style = style}.Encode(V));
+    third.items.push_back(Note{.song = {.mark = 3}, .pos = 2, .stemFlag = 1, .stemByte = 9}.Encode(V));
+    third.items.push_back(Text{.code = 17, .text = std::string(300, 't')}.Encode(V));
+    const Bytes inner =
+        Chord{.note = {.pos = 1}, .members = {Note{.pos = 1}.Encode(V), Note{.pos = 3}.Encode(V)}}.Encode(V);
+    third.items.push_back(RestChord{.part = inner}.Encode(V));
+    // A chord of one member is read as that note.
+    third.items.push_back(Chord{.note = {.pos = 0}, .members = {Note{.pos = 5}.Encode(V)}}.Encode(V));
+    third.items.push_back(Rest{.vertOffset = -2001}.Encode(V));
+    f.staves.push_back(third);
+    return f;
+}
+
+// Takes every staff record of the plain file out of the stream with the scanner: each must come whole, as
+// long as the reading of the same staff takes it.
+void ExpectScannerTakesWhatTheReaderReads(const std::vector<uint8_t>& plain, TQSRStream& in) {
+    std::vector<uint8_t> copy = plain;
+    TQSRFlatRamStream ref(copy.data(), static_cast<DWORD>(copy.size()), static_cast<DWORD>(copy.size()));
+    TScoreFileHeader hdr;
+    TScoreFileHeader refHdr;
+    ASSERT_TRUE(ReadScoreFileHeader(in, hdr));
+    ASSERT_TRUE(ReadScoreFileHeader(ref, refHdr));
+    TMusicScore info(nullptr);
+    ReadScoreInfo(info, hdr, in);
+    ReadScoreInfo(info, refHdr, ref);
+    const int skip = hdr.FormatVersion >= 26 ? 12 : 0;
+    for (int i = 0; i < skip; ++i) {
+        in.GetByte();
+        ref.GetByte();
+    }
+    const int staves = static_cast<int16_t>(in.ReadWord());
+    ASSERT_EQ(static_cast<int16_t>(ref.ReadWord()), staves);
+    qsm::TStaffScanner scanner(hdr.FormatVersion, in);
+    for (int i = 0; i < staves; ++i) {
+        const DWORD start = ref.Tell();
+        std::unique_ptr<TMusicStaff> staff(ReadStaff(refHdr, ref, nullptr));
+        ASSERT_FALSE(ref.GetError());
+        qsm::TStaffBytes bytes;
+        ASSERT_TRUE(scanner.Take(bytes)) << "staff " << i;
+        ASSERT_EQ(bytes.Size, ref.Tell() - start) << "staff " << i;
+        EXPECT_EQ(std::memcmp(bytes.Data.get(), plain.data() + start, bytes.Size), 0);
+    }
+    EXPECT_TRUE(scanner.GiveBack());
+    EXPECT_EQ(in.Tell(), ref.Tell());
+}
+
+TEST(ScoreReadThreads, TheScannerTakesEveryStaffRecordOfEveryVersionWhole) {
+    for (int V = 0; V <= kScoreFormatVersion; ++V) {
+        SCOPED_TRACE(V);
+        const std::vector<uint8_t> plain = VariedFile(V).Encode().data;
+        // Through the inflating stream's window, and from a stream without one.
+        std::vector<uint8_t> packed = qsm::gen::Compress(plain);
+        TQSRFlatRamStream raw(packed.data(), static_cast<DWORD>(packed.size()),
+                              static_cast<DWORD>(packed.size()));
+        TQSRZLibInStream inflating(1, &raw, false);
+        ExpectScannerTakesWhatTheReaderReads(plain, inflating);
+        std::vector<uint8_t> copy = plain;
+        TQSRFlatRamStream flat(copy.data(), static_cast<DWORD>(copy.size()), static_cast<DWORD>(copy.size()));
+        ExpectScannerTakesWhatTheReaderReads(plain, flat);
+    }
+}
+
+// Loads the bytes with one thread and with eight: the same status, score and stream position.
+void ExpectOneAndManyThreadsAgree(const std::vector<uint8_t>& bytes) {
+    Loaded one = LoadWithThreads(bytes, 1);
+    Loaded many = LoadWithThreads(bytes, 8);
+    ASSERT_EQ(one.score == nullptr, many.score == nullptr);
+    EXPECT_EQ(many.hdr.Status, one.hdr.Status);
+    if (!one.score) return;
+    ASSERT_EQ(many.score->GetStaffCount(), one.score->GetStaffCount());
+    EXPECT_EQ(Chords(*many.score), Chords(*one.score));
+    EXPECT_EQ(SavedBytes(*many.score), SavedBytes(*one.score));
+}
+
+TEST(ScoreReadThreads, StavesReadSideBySideEqualStavesReadInTurn) {
+    for (int V = 0; V <= kScoreFormatVersion; ++V) {
+        SCOPED_TRACE(V);
+        ExpectOneAndManyThreadsAgree(qsm::gen::Compress(VariedFile(V).Encode().data));
+    }
+    // Many staves, more than the records taken ahead of their reading.
+    const std::vector<uint8_t> file = SavedBytes(*ChordScore(40, 30));
+    ExpectOneAndManyThreadsAgree(file);
+    ExpectOneAndManyThreadsAgree(qsm::gen::Compress(file));
+    // Damage: cut anywhere, an unknown kind or a member that is no note in a later staff, more staves or
+    // items claimed than stored. The first fault in file order decides, as when reading in turn.
+    for (size_t cut : {60u, 200u, 400u}) {
+        SCOPED_TRACE(cut);
+        ExpectOneAndManyThreadsAgree(std::vector<uint8_t>(file.begin(), file.begin() + cut));
+    }
+    for (size_t cut = 1; cut < 16; ++cut) {
+        SCOPED_TRACE(cut);
+        ExpectOneAndManyThreadsAgree(std::vector<uint8_t>(
+            file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() * cut / 16)));
+    }
+    qsm::gen::File bad = VariedFile(32);
+    bad.staves[1].items.push_back(qsm::gen::RawItem(40, qsm::gen::Bytes().W(1)));
+    ExpectOneAndManyThreadsAgree(bad.Encode().data);
+    bad = VariedFile(32);
+    bad.staves[2].items.push_back(
+        qsm::gen::Chord{.members = {qsm::gen::Bar{}.Encode(32), qsm::gen::Note{}.Encode(32)}}.Encode(32));
+    ExpectOneAndManyThreadsAgree(bad.Encode().data);
+    bad = VariedFile(32);
+    bad.staffCount = 5;
+    ExpectOneAndManyThreadsAgree(bad.Encode().data);
+    bad = VariedFile(32);
+    bad.staves[1].count = 9;
+    ExpectOneAndManyThreadsAgree(bad.Encode().data);
+    bad = VariedFile(32);
+    bad.staves[2].lyrics->count = 9;
+    ExpectOneAndManyThreadsAgree(bad.Encode().data);
+}
+
+// The stream goes on after the last staff record, as after reading the records in turn, also when the
+// records were taken through an inflating stream's window.
+TEST(ScoreReadThreads, TheStreamGoesOnAfterTheLastStaffRecord) {
+    std::vector<uint8_t> plain = SavedBytes(*ChordScore(12, 20));
+    const size_t size = plain.size();
+    plain.resize(size + 100, 7);
+    std::vector<uint8_t> packed = qsm::gen::Compress(plain);
+    for (unsigned threads : {1u, 8u}) {
+        SCOPED_TRACE(threads);
+        const unsigned before = qsm::GetParallelThreads();
+        qsm::SetParallelThreads(threads);
+        TQSRFlatRamStream flat(plain.data(), static_cast<DWORD>(plain.size()),
+                               static_cast<DWORD>(plain.size()));
+        TQSRFlatRamStream raw(packed.data(), static_cast<DWORD>(packed.size()),
+                              static_cast<DWORD>(packed.size()));
+        TQSRZLibInStream inflating(1, &raw, false);
+        for (TQSRStream* in : {static_cast<TQSRStream*>(&flat), static_cast<TQSRStream*>(&inflating)}) {
+            TScoreFileHeader hdr;
+            std::unique_ptr<TMusicScore> score(ReadScore(*in, hdr, nullptr));
+            EXPECT_EQ(hdr.Status, StatusOk);
+            EXPECT_EQ(in->Tell(), size);
+            EXPECT_EQ(in->GetByte(), 7);
+        }
+        qsm::SetParallelThreads(before);
+    }
 }
 
 // Reads one item record both ways: finished while read, and finished afterwards when the reader left it;
