@@ -167,6 +167,9 @@ void StartScorePreread(const char* commandLine) {
     TViewerCmdLine tokens(commandLine ? commandLine : "");
     const char* file = tokens.GetFile();
     if (file == nullptr || *file == '\0') return;
+    // A MIDI file is the open's alone, and nothing starts for it: its true name differs from this one only in
+    // case, which the kind does not depend on, unless this one holds wildcards.
+    if (GetOpenKind(file) == TOpenKind::Midi && std::strpbrk(file, "*?") == nullptr) return;
     // The reader formats the staves it reads through the hooks; the start installs them again later, which
     // then changes nothing the read could see.
     InstallScoreHooks();
