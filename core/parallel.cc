@@ -133,9 +133,32 @@ private:
     bool Stopping = false;
 };
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kFullExit = true;  // the sanitizers' checks at exit see every thread joined
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kFullExit = true;
+#else
+constexpr bool kFullExit = false;
+#endif
+#else
+constexpr bool kFullExit = false;
+#endif
+
+std::atomic<bool> gLeaveAtExit{false};
+
+// The pool ends with the program, or with the library it is part of when that is unloaded: its workers are
+// woken and joined. A program that said so leaves them to the end of the process instead.
+struct TPoolHolder {
+    TWorkPool* Pool = new TWorkPool;
+    ~TPoolHolder() {
+        if (kFullExit || !gLeaveAtExit.load(std::memory_order_relaxed)) delete Pool;
+    }
+};
+
 TWorkPool& Pool() {
-    static TWorkPool pool;
-    return pool;
+    static TPoolHolder holder;
+    return *holder.Pool;
 }
 
 }  // namespace
@@ -149,6 +172,10 @@ void ParallelFor(size_t count, const std::function<void(size_t)>& work) {
 
 void PrepareParallelWorkers() {
     Pool().Prepare(gThreads.load(std::memory_order_relaxed));
+}
+
+void LeaveParallelWorkersAtExit() {
+    gLeaveAtExit.store(true, std::memory_order_relaxed);
 }
 
 void SetParallelThreads(unsigned count) {

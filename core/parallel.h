@@ -18,6 +18,10 @@ void ParallelFor(size_t count, const std::function<void(size_t)>& work);
 // them. A program calls it early, on a thread of its own, so that its first parallel job finds them ready.
 void PrepareParallelWorkers();
 
+// Lets the worker threads, idle between jobs, end with the process when it ends, rather than be woken and
+// joined one by one as it ends. For a program's end; a library that may be unloaded never calls it.
+void LeaveParallelWorkersAtExit();
+
 // The most threads ParallelFor uses, the calling one included (at least 1; 1 runs every index on the
 // caller, in order). The default is the number of processors, at most 8.
 void SetParallelThreads(unsigned count);

@@ -106,6 +106,8 @@ TQSMViewerApp::~TQSMViewerApp() {
     if (WorkerStart.joinable()) WorkerStart.join();
     // The render reads the score that goes below; what follows it is of no use any more.
     if (SongRender.joinable()) SongRender.join();
+    // The application ends with the program: its end need not wait for the idle worker threads.
+    qsm::LeaveParallelWorkersAtExit();
     StopPlayTimer();
     if (GlobalToolTip == ToolTip.get()) GlobalToolTip = nullptr;
     ToolTip.reset();
