@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -91,6 +92,9 @@ struct TPreread {
     TScoreFileHeader Header;
     // Settled for this path: the file is still the one read.
     bool Kept = false;
+    // The path the read resolved and the one the open asks for, each set once the other side may look.
+    std::mutex Naming;
+    std::string Reading, Wanted;
 
     void Join() {
         if (Thread.joinable()) Thread.join();
@@ -121,6 +125,12 @@ void ReadFile(TPreread& p, const std::string& file) {
     GetTrueFileName(file.c_str(), truePath);
     const TOpenKind kind = GetOpenKind(truePath);
     if (kind == TOpenKind::Midi) return;
+    {
+        // An open of another file that came first has no use for this read.
+        std::lock_guard lock(p.Naming);
+        if (!p.Wanted.empty() && p.Wanted != truePath) return;
+        p.Reading = truePath;
+    }
     TFileIdentity identity;
     if (!IdentifyFile(truePath, identity)) return;
     p.Path = truePath;
@@ -173,6 +183,11 @@ void StartScorePreread(const char* commandLine) {
     // The reader formats the staves it reads through the hooks; the start installs them again later, which
     // then changes nothing the read could see.
     InstallScoreHooks();
+    {
+        std::lock_guard lock(p.Naming);
+        p.Reading.clear();
+        p.Wanted.clear();
+    }
     try {
         p.Stop = false;
         p.Thread = std::thread(ReadFile, std::ref(p), std::string(file));
@@ -183,6 +198,12 @@ void StartScorePreread(const char* commandLine) {
 
 void SettleScorePreread(const char* path) {
     TPreread& p = State();
+    if (p.Thread.joinable()) {
+        // The read of another file than this open's stops at its next piece of the file.
+        std::lock_guard lock(p.Naming);
+        p.Wanted = path != nullptr && *path != '\0' ? path : "?";
+        if (!p.Reading.empty() && p.Reading != p.Wanted) p.Stop = true;
+    }
     p.Join();
     TFileIdentity now;
     p.Kept = p.Read && path != nullptr && p.Path == path && IdentifyFile(path, now) && now == p.Identity;
