@@ -276,13 +276,13 @@ bool TQSMViewerApp::StartPlayTimer() {
     return PlayTimer != 0;
 }
 
-void TQSMViewerApp::StartSongRender(std::function<void()> render, std::function<void()> finish) {
+void TQSMViewerApp::StartSongRender(std::function<void()> render, std::function<void()> finish, bool inTurn) {
     FinishSong();
     SongFinish = std::move(finish);
     // The render's end reaches the main window as a message, after which the idle pass shows the position
     // texts; with no window to tell, nothing waits for the render, and it runs here.
     TWindow* main = GetMainWindow();
-    HWND mainHandle = main != nullptr ? main->GetHandle() : nullptr;
+    HWND mainHandle = main != nullptr && !inTurn ? main->GetHandle() : nullptr;
     if (mainHandle != nullptr) {
         SongRenderWork = std::move(render);
         try {

@@ -85,9 +85,9 @@ public:
     // The song of an opened score is rendered on a worker thread while the view is set up and painted: the
     // render reads the score and writes the song and the player, nothing else. Everything else reads them,
     // and the score, through the accessors here, which wait for the render; then the steps that follow it
-    // (finish) run on this thread, before the accessor returns. Without a main window the render and finish
-    // run at once.
-    void StartSongRender(std::function<void()> render, std::function<void()> finish);
+    // (finish) run on this thread, before the accessor returns. Without a main window, or when the render is
+    // too small to be worth a thread (inTurn: the blank score's), the render and finish run at once.
+    void StartSongRender(std::function<void()> render, std::function<void()> finish, bool inTurn = false);
     // Waits for the render under way, if any, and runs its finish.
     void FinishSong() const {
         if (SongRender.joinable()) JoinSongRender();

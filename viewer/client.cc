@@ -281,13 +281,15 @@ bool TQSMViewerClient::OpenFile(const char* path, int addToRecent) {
         song.Clear();
         player.SetScore(score);
         // The render reads the score, which nothing changes before it has ended, and writes only the song
-        // and the player: the view is set up and painted meanwhile.
+        // and the player: the view is set up and painted meanwhile. The blank score's song, all but empty,
+        // is made here: handing it to a thread costs more, and the open of a file that follows the start's
+        // blank score would wait for that thread.
         app->StartSongRender(
             [&song, &player] {
                 player.RenderWithoutClear(song);
                 song.AppendEndPause(3);
             },
-            finish);
+            finish, score == app->GetBlankScore());
     } else {
         // The player must not keep the score that is about to go.
         player.SetScore(score);
