@@ -37,27 +37,59 @@ public:
             }
             started_ = true;
         }
-        pending_.emplace_back(block, bytes);
+        pending_.push_back({block, bytes, false});
         wake_.notify_one();
         return true;
     }
 
+    // Unmaps a block that was mapped for the pool, after the requests for its pages that came before: the
+    // range must not be given back while this thread may still map pages into it.
+    void Unmap(void* block, std::size_t bytes) noexcept {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (started_) {
+                try {
+                    pending_.push_back({block, bytes, true});
+                    wake_.notify_one();
+                    return;
+                } catch (...) {
+                    // No room for the request: wait until the thread has nothing of this block left.
+                }
+                drained_.wait(lock, [this] { return pending_.empty() && !busy_; });
+            }
+        }
+        munmap(block, bytes);
+    }
+
 private:
+    struct TRequest {
+        void* Block;
+        std::size_t Bytes;
+        bool Unmap;
+    };
+
     void Run() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             wake_.wait(lock, [this] { return !pending_.empty(); });
-            const auto [block, bytes] = pending_.front();
+            const TRequest r = pending_.front();
             pending_.erase(pending_.begin());
+            busy_ = true;
             lock.unlock();
-            madvise(block, bytes, MADV_POPULATE_WRITE);
+            if (r.Unmap)
+                munmap(r.Block, r.Bytes);
+            else
+                madvise(r.Block, r.Bytes, MADV_POPULATE_WRITE);
             lock.lock();
+            busy_ = false;
+            if (pending_.empty()) drained_.notify_all();
         }
     }
 
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::vector<std::pair<void*, std::size_t>> pending_;
+    std::condition_variable wake_, drained_;
+    std::vector<TRequest> pending_;
+    bool busy_ = false;
     bool started_ = false;
     bool failed_ = false;
 };
@@ -119,7 +151,13 @@ struct TReadySlabs {
     // Emptied too: a pool item made on this thread later (in its end, by another thread-local's
     // destructor) maps a slab of its own.
     void Release() noexcept {
-#if defined(__linux__)
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+        // A ready slab's pages may still be coming: the filler gives it back once they have.
+        for (char*& slab : Slab) {
+            if (slab) Filler().Unmap(slab, kSlabBytes);
+            slab = nullptr;
+        }
+#elif defined(__linux__)
         for (char*& slab : Slab) {
             if (slab) munmap(slab, kSlabBytes);
             slab = nullptr;
