@@ -79,9 +79,7 @@ DEFINE_RESPONSE_TABLE1(TTestFrame, TDecoratedFrame)
 EV_WM_TIMER, EV_COMMAND(CM_QSM_EXIT, CmExit), EV_COMMAND(CM_QSM_PRINTDIRECT, CmPrint),
     EV_COMMAND(CM_QSM_WELCOME, CmWelcome), END_RESPONSE_TABLE;
 
-struct ShownBox {
-    std::string caption, text;
-};
+using qsm::viewer_test::ShownBox;
 
 class ClientTest : public StoreTest {
 protected:
@@ -107,12 +105,7 @@ protected:
         frame_->Create();
         qsm::wm::PumpMessages();
         qsm::wm::SetModalHook([this](HWND box) {
-            char buf[4096] = {};
-            GetWindowTextA(box, buf, sizeof buf);
-            ShownBox shown{buf, ""};
-            GetDlgItemTextA(box, 0xFFFF, buf, sizeof buf);
-            shown.text = buf;
-            boxes_.push_back(shown);
+            boxes_.push_back(qsm::viewer_test::ShownBoxOf(box));
             // A box without the answer's button takes OK.
             PostMessageA(box, WM_COMMAND, answer_, 0);
             PostMessageA(box, WM_COMMAND, IDOK, 0);

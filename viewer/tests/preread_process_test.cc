@@ -20,14 +20,6 @@ protected:
         ProcessTest::SetUp();
         HoldViewerWindow();
     }
-    int RunViewer(std::vector<std::string> args) {
-        pid_t pid = Spawn(std::move(args));
-        if (pid < 0) return -1;
-        int pidfd = OpenPidFd(pid);
-        EXPECT_GE(pidfd, 0);
-        ServeUntilEnded(pidfd);
-        return ExitCode(pid);
-    }
 };
 
 TEST_F(PrereadProcessTest, ASecondInstanceDropsTheScoreItBeganToRead) {
@@ -46,7 +38,7 @@ TEST_F(PrereadProcessTest, ASecondInstanceDropsTheScoreItBeganToRead) {
     const char* options = getenv("ASAN_OPTIONS");
     const std::string saved = options ? options : "";
     setenv("ASAN_OPTIONS", (saved.empty() ? "exitcode=23" : saved + ":exitcode=23").c_str(), 1);
-    EXPECT_EQ(RunViewer({"/play", path}), 1);
+    EXPECT_EQ(RunServed({"/play", path}), 1);
     if (options)
         setenv("ASAN_OPTIONS", saved.c_str(), 1);
     else

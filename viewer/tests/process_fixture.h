@@ -87,6 +87,16 @@ protected:
         waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
     }
+    // Runs the program with the arguments and answers its requests until it ends; its exit code.
+    static int RunServed(std::vector<std::string> args) {
+        pid_t pid = Spawn(std::move(args));
+        if (pid < 0) return -1;
+        int pidfd = OpenPidFd(pid);
+        EXPECT_GE(pidfd, 0);
+        // Our window answers the program's requests from this thread's queue: run it until the program ends.
+        ServeUntilEnded(pidfd);
+        return ExitCode(pid);
+    }
     // The recent views the program left in the store, newest first.
     static std::vector<std::string> RecentViews() {
         qsm::wm::ResetForTests();

@@ -26,31 +26,20 @@ protected:
         ProcessTest::SetUp();
         HoldViewerWindow();
     }
-
-    // Runs the program with the arguments and answers its requests until it ends; its exit code.
-    int RunViewer(std::vector<std::string> args) {
-        pid_t pid = Spawn(std::move(args));
-        if (pid < 0) return -1;
-        int pidfd = OpenPidFd(pid);
-        EXPECT_GE(pidfd, 0);
-        // Our window answers the program's requests from this thread's queue: run it until the program ends.
-        ServeUntilEnded(pidfd);
-        return ExitCode(pid);
-    }
 };
 
 TEST_F(SecondInstanceTest, HandsItsCommandLineOverAndEndsWithOne) {
-    EXPECT_EQ(RunViewer({"/PLAY", dir_ + "/My Songs/a b.qsm", "/close"}), 1);
+    EXPECT_EQ(RunServed({"/PLAY", dir_ + "/My Songs/a b.qsm", "/close"}), 1);
     ASSERT_EQ(Received().size(), 1u);
     EXPECT_EQ(Received()[0], "/PLAY \"" + dir_ + "/My Songs/a b.qsm\" /close" + '\0');
 
     // An absolute path alone crosses as it is.
-    EXPECT_EQ(RunViewer({"/home/u/a.qsm"}), 1);
+    EXPECT_EQ(RunServed({"/home/u/a.qsm"}), 1);
     ASSERT_EQ(Received().size(), 2u);
     EXPECT_EQ(Received()[1], std::string("/home/u/a.qsm") + '\0');
 
     // Nothing to hand over: the running viewer is only brought to the front.
-    EXPECT_EQ(RunViewer({}), 1);
+    EXPECT_EQ(RunServed({}), 1);
     EXPECT_EQ(Received().size(), 2u);
 }
 
@@ -60,7 +49,7 @@ TEST_F(SecondInstanceTest, LaunchModeWithoutAnEditorFallsThroughToTheRunningView
     ASSERT_NE(f, nullptr);
     fclose(f);
     // No editor is installed: nothing is launched and the file goes to the running viewer.
-    EXPECT_EQ(RunViewer({"/launch", song}), 1);
+    EXPECT_EQ(RunServed({"/launch", song}), 1);
     ASSERT_EQ(Received().size(), 1u);
     EXPECT_EQ(Received()[0], "/launch " + song + '\0');
 }
@@ -113,7 +102,7 @@ TEST_F(SecondInstanceTest, LaunchHandsTheFileToTheEditorOfItsVerb) {
     ASSERT_NE(f, nullptr);
     fclose(f);
     // The editor took the file: exit code 0, nothing for the running viewer.
-    EXPECT_EQ(RunViewer({"/launch", song}), 0);
+    EXPECT_EQ(RunServed({"/launch", song}), 0);
     EXPECT_EQ(editor.Arguments(), "/open\n" + song + "\n");
     EXPECT_TRUE(Received().empty());
 }

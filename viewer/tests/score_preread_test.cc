@@ -26,9 +26,7 @@
 
 namespace {
 
-struct ShownBox {
-    std::string caption, text;
-};
+using qsm::viewer_test::ShownBox;
 
 class ScorePrereadTest : public qsm::viewer_test::StoreTest {
 protected:
@@ -46,12 +44,7 @@ protected:
         frame_->Create();
         qsm::wm::PumpMessages();
         qsm::wm::SetModalHook([this](HWND box) {
-            char buf[4096] = {};
-            GetWindowTextA(box, buf, sizeof buf);
-            ShownBox shown{buf, ""};
-            GetDlgItemTextA(box, 0xFFFF, buf, sizeof buf);
-            shown.text = buf;
-            boxes_.push_back(shown);
+            boxes_.push_back(qsm::viewer_test::ShownBoxOf(box));
             PostMessageA(box, WM_COMMAND, IDNO, 0);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         });

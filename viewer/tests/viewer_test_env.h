@@ -26,6 +26,19 @@ inline std::string Text(HWND h) {
     return buf;
 }
 
+// A message box as it was shown: its caption and its text.
+struct ShownBox {
+    std::string caption, text;
+};
+inline ShownBox ShownBoxOf(HWND box) {
+    char buf[4096] = {};
+    GetWindowTextA(box, buf, sizeof buf);
+    ShownBox shown{buf, ""};
+    GetDlgItemTextA(box, 0xFFFF, buf, sizeof buf);
+    shown.text = buf;
+    return shown;
+}
+
 class StoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
