@@ -220,18 +220,20 @@ UINT midiOutGetNumDevs() {
 
 MMRESULT midiOutGetDevCapsA(UINT_PTR id, MIDIOUTCAPSA* caps, UINT size) {
     if (caps == nullptr || size < sizeof(MIDIOUTCAPSA)) return MMSYSERR_INVALPARAM;
-    Devices& d = Dev();
-    std::lock_guard<std::mutex> lock(d.mu);
-    EnsureBuiltLocked(d, false);
     std::memset(caps, 0, sizeof(MIDIOUTCAPSA));
     caps->wMid = 1;
     caps->vDriverVersion = 0x0100;
     caps->wChannelMask = 0xFFFF;
+    // The mapper is the same whatever devices there are: it needs no look at them (a program asks for it at
+    // its start, where the look costs the most).
     if (static_cast<UINT>(id) == MIDI_MAPPER) {
         CopyName(caps->szPname, kMapperName);
         caps->wTechnology = MOD_MAPPER;
         return MMSYSERR_NOERROR;
     }
+    Devices& d = Dev();
+    std::lock_guard<std::mutex> lock(d.mu);
+    EnsureBuiltLocked(d, false);
     if (id >= d.outs.size()) return MMSYSERR_BADDEVICEID;
     const DeviceInfo& info = d.outs[id];
     CopyName(caps->szPname, info.name);
