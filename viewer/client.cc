@@ -75,13 +75,6 @@ std::string FileNamePart(const char* path) {
     return part;
 }
 
-// The extension of the path's file name with its dot, or an empty text.
-const char* ExtensionOf(const char* path) {
-    const char* slash = strrchr(path, '/');
-    const char* dot = strrchr(path, '.');
-    return dot != nullptr && (slash == nullptr || dot > slash) ? dot : "";
-}
-
 // Whether the song strikes any note: a song of set-up events and the closing pause alone (the blank
 // score's) is not played.
 bool HasNotes(const TMidiFileBuf& song) {
@@ -374,7 +367,7 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
     std::string name = FileNamePart(path);
     TScoreFileHeader header;
     TMusicScore* score = nullptr;
-    if (strcasecmp(extension ? extension : ExtensionOf(path), ".qsmtxt") == 0) {
+    if (strcasecmp(extension ? extension : qsm::ExtensionOf(path), ".qsmtxt") == 0) {
         if (!qsm::TakeScorePreread(path, qsm::TOpenKind::TextScore, score, header)) {
             TQSRFStream file(TQSRFStream::kRead, path);
             if (file.GetError()) {
@@ -440,7 +433,7 @@ TMusicScore* TQSMViewerClient::LoadMidiFile(const char* path) {
             path);
         return nullptr;
     }
-    int kind = strcasecmp(ExtensionOf(path), ".kar") == 0 ? 2 : 1;
+    int kind = strcasecmp(qsm::ExtensionOf(path), ".kar") == 0 ? 2 : 1;
     TSMFData smf;
     TSMFImportList instructions;
     {

@@ -154,13 +154,13 @@ void ReadFile(TPreread& p, const std::string& file) {
     }
 }
 
+}  // namespace
+
 const char* ExtensionOf(const char* path) {
     const char* slash = std::strrchr(path, '/');
     const char* dot = std::strrchr(path, '.');
     return dot != nullptr && (slash == nullptr || dot > slash) ? dot : "";
 }
-
-}  // namespace
 
 TOpenKind GetOpenKind(const char* path) {
     const char* extension = ExtensionOf(path);

@@ -10,6 +10,9 @@ struct TScoreFileHeader;
 
 namespace qsm {
 
+// The extension of the path's file name with its dot, or an empty text.
+const char* ExtensionOf(const char* path);
+
 // The kinds of file the open road tells apart by the name's extension.
 enum class TOpenKind { Midi, TextScore, CompactScore };
 // The kind the open reads the file (its name as the open resolved it) as.
