@@ -157,11 +157,6 @@ struct TReadySlabs {
             if (slab) Filler().Unmap(slab, kSlabBytes);
             slab = nullptr;
         }
-#elif defined(__linux__)
-        for (char*& slab : Slab) {
-            if (slab) munmap(slab, kSlabBytes);
-            slab = nullptr;
-        }
 #endif
     }
 };
