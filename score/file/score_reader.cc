@@ -500,20 +500,21 @@ struct TReadStaff {
     std::vector<TChordData*> Unfinished;
 };
 
-// The staves read so far, handed from the reading thread to the threads that finish and format them. A staff
-// is handed over whole: the reader touches it no more, and finishing and formatting one staff reads and
-// writes that staff's items and settings only, nothing of another staff or of the score (which the reader
-// goes on adding staves to).
-class TReadStaffQueue {
+// Staves (or staff records) handed from the reading thread to the threads that finish them. A staff is
+// handed over whole: the reader touches it no more, and finishing and formatting one staff reads and writes
+// that staff's items and settings only, nothing of another staff or of the score (which the reader goes on
+// adding staves to).
+template <class T>
+class TStaffQueue {
 public:
-    void Push(TReadStaff staff) {
+    void Push(T item) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            staves_.push_back(std::move(staff));
+            items_.push_back(std::move(item));
         }
         ready_.notify_one();
     }
-    // No staff comes any more; the threads waiting for one go on with what is left.
+    // No item comes any more; the threads waiting for one go on with what is left.
     void Close() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -521,35 +522,49 @@ public:
         }
         ready_.notify_all();
     }
-    // Finishes and formats staves as they come, until the queue is closed and empty.
-    void Work(const TScoreFileHeader& hdr) {
+    // Takes the oldest item waiting when more than `most` wait: the reading thread does some of the work
+    // itself, which bounds what waits and lets a run of every index in turn on one thread get through.
+    bool TakeIfMoreThan(size_t most, T& item) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (items_.size() - taken_ <= most) return false;
+        item = std::move(items_[taken_++]);
+        return true;
+    }
+    // Works on the items as they come, until the queue is closed and empty.
+    template <class Fn>
+    void Work(const Fn& work) {
         for (;;) {
-            TReadStaff next;
+            T next;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                ready_.wait(lock, [this] { return taken_ < staves_.size() || closed_; });
-                if (taken_ == staves_.size()) return;
-                next = std::move(staves_[taken_++]);
+                ready_.wait(lock, [this] { return taken_ < items_.size() || closed_; });
+                if (taken_ == items_.size()) return;
+                next = std::move(items_[taken_++]);
             }
-            for (TChordData* chord : next.Unfinished)
-                FinishReadingChord(*chord, hdr);
-            FormatStaff(*next.Staff, -1, -1);
+            work(next);
         }
     }
 
 private:
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::vector<TReadStaff> staves_;
+    std::vector<T> items_;
     size_t taken_ = 0;
     bool closed_ = false;
 };
 
-// Closes the queue however the reading ends, so that no thread waits for a staff that will not come.
+// Closes the queue however the reading ends, so that no thread waits for an item that will not come.
+template <class T>
 struct TCloseOnExit {
-    TReadStaffQueue& Queue;
+    TStaffQueue<T>& Queue;
     ~TCloseOnExit() { Queue.Close(); }
 };
+
+void FinishReadStaff(const TReadStaff& read, const TScoreFileHeader& hdr) {
+    for (TChordData* chord : read.Unfinished)
+        FinishReadingChord(*chord, hdr);
+    FormatStaff(*read.Staff, -1, -1);
+}
 
 // A staff record taken out of the stream, and the staff read from it.
 struct TStaffJob {
@@ -569,44 +584,25 @@ bool ReadStavesSideBySide(TMusicScore& score, const TScoreFileHeader& hdr, TQSRS
     if (in.GetError() || n > kMaxStaves) return false;
     if (n <= 0) return true;
     std::vector<TStaffJob> jobs(static_cast<size_t>(n));
-    std::mutex mutex;
-    std::condition_variable ready;
-    size_t scanned = 0;
-    size_t taken = 0;
-    bool scanEnded = false;
+    TStaffQueue<TStaffJob*> queue;
     std::atomic<bool> failed{false};
     const unsigned threads = qsm::GetParallelThreads();
-    // Records taken and not yet being read; past this the scanning thread reads one itself, which bounds
-    // the bytes held and lets a run of the indexes in turn on one thread get through.
-    const size_t kMostWaiting = threads;
 
-    auto read = [&](TStaffJob& job) {
+    auto read = [&](TStaffJob* job) {
         if (failed.load(std::memory_order_relaxed)) return;
-        TQSRByteView view(job.Bytes.Data.get(), static_cast<DWORD>(job.Bytes.Size));
-        std::vector<TChordData*> unfinished;
-        job.Staff.reset(ReadStaffRecord(hdr, view, nullptr, false, job.Cut, &unfinished));
-        if (view.GetError() || view.Tell() != job.Bytes.Size) {
+        TQSRByteView view(job->Bytes.Data.get(), static_cast<DWORD>(job->Bytes.Size));
+        TReadStaff staff;
+        staff.Staff = ReadStaffRecord(hdr, view, nullptr, false, job->Cut, &staff.Unfinished);
+        job->Staff.reset(staff.Staff);
+        if (view.GetError() || view.Tell() != job->Bytes.Size) {
             failed.store(true, std::memory_order_relaxed);
             return;
         }
-        job.Bytes = {};
-        for (TChordData* chord : unfinished)
-            FinishReadingChord(*chord, hdr);
-        FormatStaff(*job.Staff, -1, -1);
-    };
-    auto work = [&] {
-        for (;;) {
-            TStaffJob* job = nullptr;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                ready.wait(lock, [&] { return taken < scanned || scanEnded; });
-                if (taken == scanned) return;
-                job = &jobs[taken++];
-            }
-            read(*job);
-        }
+        job->Bytes = {};
+        FinishReadStaff(staff, hdr);
     };
     auto scan = [&] {
+        TCloseOnExit<TStaffJob*> closing{queue};
         qsm::TStaffScanner scanner(hdr.FormatVersion, in);
         size_t last = 0;
         for (size_t i = 0; i < jobs.size() && !failed.load(std::memory_order_relaxed); ++i) {
@@ -616,14 +612,8 @@ bool ReadStavesSideBySide(TMusicScore& score, const TScoreFileHeader& hdr, TQSRS
                 break;
             }
             last = jobs[i].Bytes.Size;
-            TStaffJob* own = nullptr;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                scanned = i + 1;
-                if (scanned - taken > kMostWaiting) own = &jobs[taken++];
-            }
-            ready.notify_one();
-            if (own) read(*own);
+            queue.Push(&jobs[i]);
+            if (TStaffJob* own = nullptr; queue.TakeIfMoreThan(threads, own)) read(own);
         }
         // The stream goes on after the last record, as after reading the records in turn.
         if (!failed.load(std::memory_order_relaxed) && !scanner.GiveBack())
@@ -635,21 +625,9 @@ bool ReadStavesSideBySide(TMusicScore& score, const TScoreFileHeader& hdr, TQSRS
     qsm::ParallelFor(std::max(threads, 1u), [&](size_t) {
         if (std::this_thread::get_id() == scanner && !scanning) {
             scanning = true;
-            struct TEndScan {
-                std::mutex& Mutex;
-                std::condition_variable& Ready;
-                bool& Ended;
-                ~TEndScan() {
-                    {
-                        std::lock_guard<std::mutex> lock(Mutex);
-                        Ended = true;
-                    }
-                    Ready.notify_all();
-                }
-            } ending{mutex, ready, scanEnded};
             scan();
         }
-        work();
+        queue.Work(read);
         // The slabs a worker made ready for more items would stay unused beside the score.
         if (std::this_thread::get_id() != scanner) qsm::ReleaseReadySlabs();
     });
@@ -682,7 +660,7 @@ void ReadStaves(TMusicScore& score, const TScoreFileHeader& hdr, TQSRStream& in,
         in.Seek(at);
     }
     const int n = ReadSWord(in);
-    auto readAll = [&](TReadStaffQueue* queue) {
+    auto readAll = [&](TStaffQueue<TReadStaff>* queue) {
         for (int i = 0; i < n && !in.GetError(); ++i) {
             // A score has room for 255 staves; a file that claims more is damaged.
             if (i >= kMaxStaves) {
@@ -705,18 +683,18 @@ void ReadStaves(TMusicScore& score, const TScoreFileHeader& hdr, TQSRStream& in,
     // The calling thread reads (it may show progress in a window), on its first index: every other index,
     // and the caller's own once the reading is done, finishes and formats staves. With one thread, or when
     // no worker starts, the indexes run in order on the caller: it reads everything, then formats.
-    TReadStaffQueue queue;
+    TStaffQueue<TReadStaff> queue;
     const std::thread::id reader = std::this_thread::get_id();
     bool reading = false;
     qsm::ParallelFor(std::max(qsm::GetParallelThreads(), 1u), [&](size_t) {
         if (std::this_thread::get_id() == reader && !reading) {
             reading = true;
             {
-                TCloseOnExit closing{queue};
+                TCloseOnExit<TReadStaff> closing{queue};
                 readAll(&queue);
             }
         }
-        queue.Work(hdr);
+        queue.Work([&hdr](const TReadStaff& read) { FinishReadStaff(read, hdr); });
     });
 }
 
