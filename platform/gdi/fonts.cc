@@ -895,35 +895,63 @@ bool PdfGlyphOutline(const void*, unsigned glyph, PdfGlyph* out, void* context) 
 
 }  // namespace
 
-void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
-                  const int* deviceAdvances) {
+void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                     const int* deviceAdvances, const double m[6], PdfRgb color) {
     if (!font.face || run.glyphs.empty()) return;
     std::lock_guard lock(g_fontMutex);
     FontFace& f = *font.face;
     int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
-    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
+    // The faces' descriptions go with the faces the file holds: a file ended lets both go.
+    if (dc.pdfFaces.empty()) dc.pdfFaceInfos.clear();
+    const PdfFontInfo* info = nullptr;
+    for (const DC::PdfFaceInfo& e : dc.pdfFaceInfos)
+        if (e.face == &f && e.synth == synth) info = &e.info;
+    if (!info) {
         // The file embeds the glyphs' outlines: the face stays loaded until the file is done.
-        if (std::find(dc->pdfFaces.begin(), dc->pdfFaces.end(), font.face) == dc->pdfFaces.end())
-            dc->pdfFaces.push_back(font.face);
-        std::vector<PdfGlyphPos> glyphs(run.glyphs.size());
-        double pen = x;
-        for (size_t i = 0; i < run.glyphs.size(); ++i) {
-            glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y,
-                         i < run.chars.size() ? run.chars[i] : 0};
-            pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
-        }
-        PdfOutlineSource source{&f, synth};
-        PdfFontInfo info;
-        info.key = &f.cairo[synth];
-        info.unitsPerEm = f.upm;
-        if (const char* name = FT_Get_Postscript_Name(f.ft)) info.name = name;
-        if (synth) info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
-        info.table = PdfFontTable;
-        info.tableContext = &f;
-        info.synthetic = synth != 0;
-        ShowPdfGlyphs(*dc, cr, info, ppem, glyphs, PdfGlyphOutline, &source);
+        if (std::find(dc.pdfFaces.begin(), dc.pdfFaces.end(), font.face) == dc.pdfFaces.end())
+            dc.pdfFaces.push_back(font.face);
+        DC::PdfFaceInfo& e = dc.pdfFaceInfos.emplace_back();
+        e.face = &f;
+        e.synth = synth;
+        e.info.key = &f.cairo[synth];
+        e.info.unitsPerEm = f.upm;
+        if (const char* name = FT_Get_Postscript_Name(f.ft)) e.info.name = name;
+        if (synth) e.info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
+        e.info.table = PdfFontTable;
+        e.info.tableContext = &f;
+        e.info.synthetic = synth != 0;
+        info = &e.info;
+    }
+    // Runs are mostly a glyph or two.
+    PdfGlyphPos local[16];
+    std::vector<PdfGlyphPos> heap;
+    PdfGlyphPos* glyphs = local;
+    if (run.glyphs.size() > std::size(local)) {
+        heap.resize(run.glyphs.size());
+        glyphs = heap.data();
+    }
+    double pen = x;
+    for (size_t i = 0; i < run.glyphs.size(); ++i) {
+        glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y, i < run.chars.size() ? run.chars[i] : 0};
+        pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
+    }
+    PdfOutlineSource source{&f, synth};
+    ShowPdfGlyphs(dc, *info, ppem, glyphs, run.glyphs.size(), m, color, PdfGlyphOutline, &source);
+}
+
+void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                  const int* deviceAdvances) {
+    if (!font.face || run.glyphs.empty()) return;
+    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
+        double m[6];
+        PdfRgb color;
+        PdfGlyphTarget(*dc, cr, m, &color);
+        ShowGlyphRunPdf(*dc, font, ppem, run, x, y, deviceAdvances, m, color);
         return;
     }
+    std::lock_guard lock(g_fontMutex);
+    FontFace& f = *font.face;
+    int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
     if (!f.cairo[synth]) {
         f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(f.ft, FT_LOAD_NO_HINTING);
         FtOwner* owner = OwnerOf(f.ft);
