@@ -54,24 +54,52 @@ std::vector<Pt> Flatten(const Figure& f) {
     return out;
 }
 
-// Adds the figure to cairo's path, moved by (dx, dy), curves as curves.
-void TraceFigure(cairo_t* cr, const Figure& f, double dx, double dy, bool closed) {
+void PathMoveTo(cairo_t* cr, double x, double y) {
+    cairo_move_to(cr, x, y);
+}
+void PathLineTo(cairo_t* cr, double x, double y) {
+    cairo_line_to(cr, x, y);
+}
+void PathCurveTo(cairo_t* cr, double x1, double y1, double x2, double y2, double x3, double y3) {
+    cairo_curve_to(cr, x1, y1, x2, y2, x3, y3);
+}
+void PathClose(cairo_t* cr) {
+    cairo_close_path(cr);
+}
+void PathMoveTo(SurfacePath* p, double x, double y) {
+    p->MoveTo(x, y);
+}
+void PathLineTo(SurfacePath* p, double x, double y) {
+    p->LineTo(x, y);
+}
+void PathCurveTo(SurfacePath* p, double x1, double y1, double x2, double y2, double x3, double y3) {
+    p->CurveTo(x1, y1, x2, y2, x3, y3);
+}
+void PathClose(SurfacePath* p) {
+    p->ClosePath();
+}
+
+// Adds the figure to cairo's path (or a PDF DC's path made as cairo makes it), moved by (dx, dy), curves
+// as curves.
+template <class Target>
+void TraceFigure(Target* cr, const Figure& f, double dx, double dy, bool closed) {
     if (f.pts.empty()) return;
-    cairo_move_to(cr, f.pts[0].x + dx, f.pts[0].y + dy);
+    PathMoveTo(cr, f.pts[0].x + dx, f.pts[0].y + dy);
     for (size_t i = 1; i < f.pts.size();) {
         if (f.CurveAt(i)) {
-            cairo_curve_to(cr, f.pts[i].x + dx, f.pts[i].y + dy, f.pts[i + 1].x + dx, f.pts[i + 1].y + dy,
-                           f.pts[i + 2].x + dx, f.pts[i + 2].y + dy);
+            PathCurveTo(cr, f.pts[i].x + dx, f.pts[i].y + dy, f.pts[i + 1].x + dx, f.pts[i + 1].y + dy,
+                        f.pts[i + 2].x + dx, f.pts[i + 2].y + dy);
             i += 3;
         } else {
-            cairo_line_to(cr, f.pts[i].x + dx, f.pts[i].y + dy);
+            PathLineTo(cr, f.pts[i].x + dx, f.pts[i].y + dy);
             ++i;
         }
     }
-    if (closed) cairo_close_path(cr);
+    if (closed) PathClose(cr);
 }
 
-void Trace(cairo_t* cr, const Figures& figures, double dx, double dy, bool closed) {
+template <class Target>
+void Trace(Target* cr, const Figures& figures, double dx, double dy, bool closed) {
     for (const Figure& f : figures)
         TraceFigure(cr, f, dx, dy, closed);
 }
@@ -267,6 +295,38 @@ void SetPenStyle(cairo_t* cr, UINT style, bool cosmetic, double width, double sc
     }
 }
 
+// The cap and join SetPenStyle gives cairo, as a PDF file writes them: 0 butt or miter, 1 round, 2 square or
+// bevel.
+void PdfPenStyle(UINT style, bool cosmetic, PdfShapePaint* paint) {
+    if (cosmetic) {
+        paint->cap = 0;
+        paint->join = 0;
+        return;
+    }
+    switch (style & PS_ENDCAP_MASK) {
+        case PS_ENDCAP_FLAT:
+            paint->cap = 0;
+            break;
+        case PS_ENDCAP_SQUARE:
+            paint->cap = 2;
+            break;
+        default:
+            paint->cap = 1;
+            break;
+    }
+    switch (style & PS_JOIN_MASK) {
+        case PS_JOIN_MITER:
+            paint->join = 0;
+            break;
+        case PS_JOIN_BEVEL:
+            paint->join = 2;
+            break;
+        default:
+            paint->join = 1;
+            break;
+    }
+}
+
 // Resets cairo's matrix after a path was built in device pixels (the path stays where it is): strokes are
 // then written without a transformation of their own. The factor from device pixels to surface units.
 double ResetMatrix(cairo_t* cr, const DC& dc) {
@@ -317,7 +377,8 @@ struct Outline {
             }
         }
     }
-    void Trace(cairo_t* cr) const {
+    template <class Target>
+    void Trace(Target* cr) const {
         for (size_t i = 0; i < figs.size(); ++i)
             TraceFigure(cr, figs[i], 0, 0, closed[i]);
     }
@@ -357,6 +418,19 @@ void FlushBatch(DC& dc) {
     if (!dc.batch) return;
     std::unique_ptr<DrawBatch, DrawBatchDeleter> b = std::move(dc.batch);
     if (b->outline.figs.empty()) return;
+    if (dc.pdf) {
+        if (!BeginPdfShape(dc, b->clip, b->origin)) return;
+        b->outline.Trace(&dc.pdfShape);
+        PdfShapePaint paint;
+        paint.fill = b->fill;
+        paint.fillColor = paint.strokeColor = PdfColor(b->color);
+        paint.evenOdd = b->fillMode != WINDING;
+        paint.stroke = true;
+        paint.width = b->width * dc.baseScale;
+        PdfPenStyle(b->penStyle, b->cosmetic, &paint);
+        WritePdfShape(dc, paint);
+        return;
+    }
     EmitIn(dc, b->clip, b->origin, b->color, [&](cairo_t* cr) {
         b->outline.Trace(cr);
         if (b->fill) {
@@ -470,8 +544,32 @@ bool HasBrush(const DC& dc) {
     return dc.st.brush && dc.st.brush->style != BS_NULL;
 }
 
+// Emit's steps on a PDF DC up to its drawing, which the caller writes straight to the file: false when
+// nothing is drawn. `color` becomes the one the raster operation leaves.
+bool BeginPdfEmit(DC& dc, COLORREF* color, bool useRop) {
+    if (!dc.cr) return false;
+    FlushBatch(dc);
+    if (dc.bitmap && dc.bitmap->stock) return false;
+    int rop = useRop ? dc.st.rop2 : R2_COPYPEN;
+    if (rop == R2_NOP) return false;
+    if (rop == R2_BLACK) *color = 0;
+    if (rop == R2_WHITE) *color = RGB(255, 255, 255);
+    return BeginPdfShape(dc, DrawingClipOf(dc), dc.origin);
+}
+
 void Fill(DC& dc, const Figures& figures, int fillMode) {
     if (!HasBrush(dc)) return;
+    if (dc.pdf && dc.st.brush->style != BS_PATTERN) {
+        COLORREF color = dc.st.brush->color;
+        if (!BeginPdfEmit(dc, &color, true)) return;
+        Trace(&dc.pdfShape, figures, 0, 0, true);
+        PdfShapePaint paint;
+        paint.fill = true;
+        paint.fillColor = PdfColor(color);
+        paint.evenOdd = fillMode != WINDING;
+        WritePdfShape(dc, paint);
+        return;
+    }
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
         SetBrushSource(cr, dc, *dc.st.brush);
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
@@ -511,6 +609,20 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
                 box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
             }
         Batch(dc, true, *pen, width, fillMode, std::move(shape), box);
+        return;
+    }
+    if (dc.pdf) {
+        COLORREF color = dc.st.brush->color;
+        if (!BeginPdfEmit(dc, &color, true)) return;
+        shape.Trace(&dc.pdfShape);
+        PdfShapePaint paint;
+        paint.fill = paint.stroke = true;
+        paint.fillColor = PdfColor(color);
+        paint.strokeColor = PdfColor(pen->color);
+        paint.evenOdd = fillMode != WINDING;
+        paint.width = width * dc.baseScale;
+        PdfPenStyle(pen->style, !pen->geometric, &paint);
+        WritePdfShape(dc, paint);
         return;
     }
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
@@ -1205,6 +1317,14 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
                 PaintFill(cr, false);
             },
             false);
+    }
+    if (dc.pdf && !(rect && (options & ETO_CLIPPED))) {
+        COLORREF color = dc.st.textColor;
+        if (!BeginPdfEmit(dc, &color, false)) return TRUE;
+        double mat[6];
+        PdfMatrix(dc, dc.origin, mat);
+        ShowGlyphRunPdf(dc, *font, m.ppem, run, left, base, adv, mat, PdfColor(color));
+        return TRUE;
     }
     Emit(
         dc, dc.st.textColor,
