@@ -54,24 +54,52 @@ std::vector<Pt> Flatten(const Figure& f) {
     return out;
 }
 
-// Adds the figure to cairo's path, moved by (dx, dy), curves as curves.
-void TraceFigure(cairo_t* cr, const Figure& f, double dx, double dy, bool closed) {
+void PathMoveTo(cairo_t* cr, double x, double y) {
+    cairo_move_to(cr, x, y);
+}
+void PathLineTo(cairo_t* cr, double x, double y) {
+    cairo_line_to(cr, x, y);
+}
+void PathCurveTo(cairo_t* cr, double x1, double y1, double x2, double y2, double x3, double y3) {
+    cairo_curve_to(cr, x1, y1, x2, y2, x3, y3);
+}
+void PathClose(cairo_t* cr) {
+    cairo_close_path(cr);
+}
+void PathMoveTo(SurfacePath* p, double x, double y) {
+    p->MoveTo(x, y);
+}
+void PathLineTo(SurfacePath* p, double x, double y) {
+    p->LineTo(x, y);
+}
+void PathCurveTo(SurfacePath* p, double x1, double y1, double x2, double y2, double x3, double y3) {
+    p->CurveTo(x1, y1, x2, y2, x3, y3);
+}
+void PathClose(SurfacePath* p) {
+    p->ClosePath();
+}
+
+// Adds the figure to cairo's path (or a PDF DC's path made as cairo makes it), moved by (dx, dy), curves
+// as curves.
+template <class Target>
+void TraceFigure(Target* cr, const Figure& f, double dx, double dy, bool closed) {
     if (f.pts.empty()) return;
-    cairo_move_to(cr, f.pts[0].x + dx, f.pts[0].y + dy);
+    PathMoveTo(cr, f.pts[0].x + dx, f.pts[0].y + dy);
     for (size_t i = 1; i < f.pts.size();) {
         if (f.CurveAt(i)) {
-            cairo_curve_to(cr, f.pts[i].x + dx, f.pts[i].y + dy, f.pts[i + 1].x + dx, f.pts[i + 1].y + dy,
-                           f.pts[i + 2].x + dx, f.pts[i + 2].y + dy);
+            PathCurveTo(cr, f.pts[i].x + dx, f.pts[i].y + dy, f.pts[i + 1].x + dx, f.pts[i + 1].y + dy,
+                        f.pts[i + 2].x + dx, f.pts[i + 2].y + dy);
             i += 3;
         } else {
-            cairo_line_to(cr, f.pts[i].x + dx, f.pts[i].y + dy);
+            PathLineTo(cr, f.pts[i].x + dx, f.pts[i].y + dy);
             ++i;
         }
     }
-    if (closed) cairo_close_path(cr);
+    if (closed) PathClose(cr);
 }
 
-void Trace(cairo_t* cr, const Figures& figures, double dx, double dy, bool closed) {
+template <class Target>
+void Trace(Target* cr, const Figures& figures, double dx, double dy, bool closed) {
     for (const Figure& f : figures)
         TraceFigure(cr, f, dx, dy, closed);
 }
@@ -267,6 +295,38 @@ void SetPenStyle(cairo_t* cr, UINT style, bool cosmetic, double width, double sc
     }
 }
 
+// The cap and join SetPenStyle gives cairo, as a PDF file writes them: 0 butt or miter, 1 round, 2 square or
+// bevel.
+void PdfPenStyle(UINT style, bool cosmetic, PdfShapePaint* paint) {
+    if (cosmetic) {
+        paint->cap = 0;
+        paint->join = 0;
+        return;
+    }
+    switch (style & PS_ENDCAP_MASK) {
+        case PS_ENDCAP_FLAT:
+            paint->cap = 0;
+            break;
+        case PS_ENDCAP_SQUARE:
+            paint->cap = 2;
+            break;
+        default:
+            paint->cap = 1;
+            break;
+    }
+    switch (style & PS_JOIN_MASK) {
+        case PS_JOIN_MITER:
+            paint->join = 0;
+            break;
+        case PS_JOIN_BEVEL:
+            paint->join = 2;
+            break;
+        default:
+            paint->join = 1;
+            break;
+    }
+}
+
 // Resets cairo's matrix after a path was built in device pixels (the path stays where it is): strokes are
 // then written without a transformation of their own. The factor from device pixels to surface units.
 double ResetMatrix(cairo_t* cr, const DC& dc) {
@@ -282,19 +342,39 @@ double PenOffset(double width) {
 
 // A stroke ready to be traced: its figures moved onto the pen's pixel grid, each closed or open. Open
 // lines of a cosmetic pen leave out their last point: each segment moves back by half a pixel along itself
-// (a curve along its chord) and becomes a figure of its own.
+// (a curve along its chord) and becomes a figure of its own. The figures lie end to end in one array of
+// points, so that outlines made and gathered one after another reuse their storage.
 struct Outline {
-    Figures figs;
-    std::vector<bool> closed;
+    struct Span {
+        uint32_t begin, end;  // into pts
+        bool closed;
+        bool curved;  // `curve` flags its cubics' points, as Figure::curve does
+    };
+    std::vector<Pt> pts;
+    std::vector<uint8_t> curve;  // by point
+    std::vector<Span> figs;
+
+    void Clear() {
+        pts.clear();
+        curve.clear();
+        figs.clear();
+    }
+    bool Empty() const { return figs.empty(); }
+    void Push(Pt p, bool c) {
+        pts.push_back(p);
+        curve.push_back(c ? 1 : 0);
+    }
+    void EndFigure(size_t begin, bool closed, bool curved) {
+        figs.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(pts.size()), closed, curved});
+    }
     void Add(const Figures& figures, bool close, bool cosmetic, double off) {
         for (const Figure& fig : figures) {
             if (fig.pts.empty()) continue;
             if (!cosmetic || close) {
-                Figure f = fig;
-                for (Pt& p : f.pts)
-                    p.x += off, p.y += off;
-                figs.push_back(std::move(f));
-                closed.push_back(close);
+                const size_t begin = pts.size();
+                for (size_t k = 0; k < fig.pts.size(); ++k)
+                    Push({fig.pts[k].x + off, fig.pts[k].y + off}, fig.Curved() && fig.curve[k]);
+                EndFigure(begin, close, fig.Curved());
                 continue;
             }
             const auto& p = fig.pts;
@@ -307,21 +387,54 @@ struct Outline {
                     continue;
                 }
                 double sx = off - (len == 0 ? 0 : 0.5 * dx / len), sy = off - (len == 0 ? 0 : 0.5 * dy / len);
-                Figure seg;
+                const size_t begin = pts.size();
+                const bool curved = last == i + 3;
                 for (size_t k = i; k <= last; ++k)
-                    seg.pts.push_back({p[k].x + sx, p[k].y + sy});
-                if (last == i + 3) seg.curve = {false, true, true, true};
-                figs.push_back(std::move(seg));
-                closed.push_back(false);
+                    Push({p[k].x + sx, p[k].y + sy}, curved && k > i);
+                EndFigure(begin, false, curved);
                 i = last;
             }
         }
     }
-    void Trace(cairo_t* cr) const {
-        for (size_t i = 0; i < figs.size(); ++i)
-            TraceFigure(cr, figs[i], 0, 0, closed[i]);
+    // Adds the figures of another outline.
+    void Append(const Outline& o) {
+        const uint32_t shift = static_cast<uint32_t>(pts.size());
+        pts.insert(pts.end(), o.pts.begin(), o.pts.end());
+        curve.insert(curve.end(), o.curve.begin(), o.curve.end());
+        for (Span f : o.figs) {
+            f.begin += shift;
+            f.end += shift;
+            figs.push_back(f);
+        }
+    }
+    template <class Target>
+    void Trace(Target* cr) const {
+        for (const Span& f : figs) {
+            const Pt* p = pts.data() + f.begin;
+            const uint8_t* c = curve.data() + f.begin;
+            const size_t n = f.end - f.begin;
+            if (n == 0) continue;
+            PathMoveTo(cr, p[0].x, p[0].y);
+            for (size_t i = 1; i < n;) {
+                if (f.curved && c[i] && i + 2 < n) {
+                    PathCurveTo(cr, p[i].x, p[i].y, p[i + 1].x, p[i + 1].y, p[i + 2].x, p[i + 2].y);
+                    i += 3;
+                } else {
+                    PathLineTo(cr, p[i].x, p[i].y);
+                    ++i;
+                }
+            }
+            if (f.closed) PathClose(cr);
+        }
     }
 };
+
+// An outline of the thread's own to make a shape in, emptied: its storage stays from shape to shape.
+Outline& ScratchOutline() {
+    thread_local Outline outline;
+    outline.Clear();
+    return outline;
+}
 
 bool IsSolidLine(const Pen& pen) {
     return pen.LineStyle() == PS_SOLID || pen.LineStyle() == PS_INSIDEFRAME;
@@ -353,10 +466,48 @@ void DrawBatchDeleter::operator()(DrawBatch* b) const {
     delete b;
 }
 
+namespace {
+
+// A drawn batch kept for the thread's next one, with its storage.
+std::unique_ptr<DrawBatch>& SpareBatch() {
+    thread_local std::unique_ptr<DrawBatch> spare;
+    return spare;
+}
+
+// Gives a drawn batch back for the next one.
+struct BatchReturn {
+    std::unique_ptr<DrawBatch, DrawBatchDeleter>& b;
+    ~BatchReturn() {
+        if (!b) return;
+        if (b->clip) cairo_region_destroy(b->clip);
+        b->clip = nullptr;
+        b->outline.Clear();
+        b->boxes.clear();
+        b->shapes = 0;
+        SpareBatch().reset(b.release());
+    }
+};
+
+}  // namespace
+
 void FlushBatch(DC& dc) {
     if (!dc.batch) return;
     std::unique_ptr<DrawBatch, DrawBatchDeleter> b = std::move(dc.batch);
-    if (b->outline.figs.empty()) return;
+    BatchReturn giveBack{b};
+    if (b->outline.Empty()) return;
+    if (dc.pdf) {
+        if (!BeginPdfShape(dc, b->clip, b->origin)) return;
+        b->outline.Trace(&dc.pdfShape);
+        PdfShapePaint paint;
+        paint.fill = b->fill;
+        paint.fillColor = paint.strokeColor = PdfColor(b->color);
+        paint.evenOdd = b->fillMode != WINDING;
+        paint.stroke = true;
+        paint.width = b->width * dc.baseScale;
+        PdfPenStyle(b->penStyle, b->cosmetic, &paint);
+        WritePdfShape(dc, paint);
+        return;
+    }
     EmitIn(dc, b->clip, b->origin, b->color, [&](cairo_t* cr) {
         b->outline.Trace(cr);
         if (b->fill) {
@@ -375,7 +526,7 @@ constexpr size_t kMaxBatchShapes = 256;
 
 // Adds a shape to the DC's batch, drawing the batch first when the shape does not fit it. `box` is the
 // shape's extent for a fill batch.
-void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outline&& shape,
+void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, const Outline& shape,
            const std::array<double, 4>& box) {
     cairo_region_t* clip = EffectiveClip(dc);
     DrawBatch* b = dc.batch.get();
@@ -393,7 +544,10 @@ void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outlin
     }
     if (!fits) {
         FlushBatch(dc);
-        dc.batch.reset(new DrawBatch);
+        if (SpareBatch())
+            dc.batch.reset(SpareBatch().release());
+        else
+            dc.batch.reset(new DrawBatch);
         b = dc.batch.get();
         b->fill = fill;
         b->color = pen.color;
@@ -406,10 +560,7 @@ void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outlin
     } else if (clip) {
         cairo_region_destroy(clip);
     }
-    for (size_t i = 0; i < shape.figs.size(); ++i) {
-        b->outline.figs.push_back(std::move(shape.figs[i]));
-        b->outline.closed.push_back(shape.closed[i]);
-    }
+    b->outline.Append(shape);
     if (fill) b->boxes.push_back(box);
     ++b->shapes;
 }
@@ -423,10 +574,10 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
     if (cosmetic && IsSolidLine(*pen) && StrokeHairline(dc, figures, closed, pen->color)) return;
-    Outline outline;
+    Outline& outline = ScratchOutline();
     outline.Add(figures, closed, cosmetic, off);
     if (dc.cr && !IsRaster(dc) && IsSolidLine(*pen)) {
-        Batch(dc, false, *pen, width, ALTERNATE, std::move(outline), {});
+        Batch(dc, false, *pen, width, ALTERNATE, outline, {});
         return;
     }
     if (pattern_needs_background(style) && dc.st.bkMode == OPAQUE && cosmetic) {
@@ -470,8 +621,32 @@ bool HasBrush(const DC& dc) {
     return dc.st.brush && dc.st.brush->style != BS_NULL;
 }
 
+// Emit's steps on a PDF DC up to its drawing, which the caller writes straight to the file: false when
+// nothing is drawn. `color` becomes the one the raster operation leaves.
+bool BeginPdfEmit(DC& dc, COLORREF* color, bool useRop) {
+    if (!dc.cr) return false;
+    FlushBatch(dc);
+    if (dc.bitmap && dc.bitmap->stock) return false;
+    int rop = useRop ? dc.st.rop2 : R2_COPYPEN;
+    if (rop == R2_NOP) return false;
+    if (rop == R2_BLACK) *color = 0;
+    if (rop == R2_WHITE) *color = RGB(255, 255, 255);
+    return BeginPdfShape(dc, DrawingClipOf(dc), dc.origin);
+}
+
 void Fill(DC& dc, const Figures& figures, int fillMode) {
     if (!HasBrush(dc)) return;
+    if (dc.pdf && dc.st.brush->style != BS_PATTERN) {
+        COLORREF color = dc.st.brush->color;
+        if (!BeginPdfEmit(dc, &color, true)) return;
+        Trace(&dc.pdfShape, figures, 0, 0, true);
+        PdfShapePaint paint;
+        paint.fill = true;
+        paint.fillColor = PdfColor(color);
+        paint.evenOdd = fillMode != WINDING;
+        WritePdfShape(dc, paint);
+        return;
+    }
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
         SetBrushSource(cr, dc, *dc.st.brush);
         cairo_set_fill_rule(cr, fillMode == WINDING ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
@@ -494,23 +669,36 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
         return;
     }
     double width = PenDeviceWidth(dc, *pen), off = PenOffset(width);
-    Outline shape;
+    Outline& shape = ScratchOutline();
     shape.Add(outline, true, !pen->geometric, off);
+    if (shape.Empty()) return;
     // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
-    const Figure& f0 = shape.figs[0];
-    bool rect = shape.figs.size() == 1 && !f0.Curved() && f0.pts.size() == 4 &&
-                ((f0.pts[0].y == f0.pts[1].y && f0.pts[1].x == f0.pts[2].x && f0.pts[2].y == f0.pts[3].y &&
-                  f0.pts[3].x == f0.pts[0].x) ||
-                 (f0.pts[0].x == f0.pts[1].x && f0.pts[1].y == f0.pts[2].y && f0.pts[2].x == f0.pts[3].x &&
-                  f0.pts[3].y == f0.pts[0].y));
+    const Outline::Span& f0 = shape.figs[0];
+    const Pt* p0 = shape.pts.data() + f0.begin;
+    bool rect = shape.figs.size() == 1 && !f0.curved && f0.end - f0.begin == 4 &&
+                ((p0[0].y == p0[1].y && p0[1].x == p0[2].x && p0[2].y == p0[3].y && p0[3].x == p0[0].x) ||
+                 (p0[0].x == p0[1].x && p0[1].y == p0[2].y && p0[2].x == p0[3].x && p0[3].y == p0[0].y));
     if (pen->color == dc.st.brush->color && !rect) {
         std::array<double, 4> box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-        for (const Figure& f : shape.figs)
-            for (const Pt& p : f.pts) {
-                box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
-                box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
-            }
-        Batch(dc, true, *pen, width, fillMode, std::move(shape), box);
+        for (const Pt& p : shape.pts) {
+            box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
+            box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
+        }
+        Batch(dc, true, *pen, width, fillMode, shape, box);
+        return;
+    }
+    if (dc.pdf) {
+        COLORREF color = dc.st.brush->color;
+        if (!BeginPdfEmit(dc, &color, true)) return;
+        shape.Trace(&dc.pdfShape);
+        PdfShapePaint paint;
+        paint.fill = paint.stroke = true;
+        paint.fillColor = PdfColor(color);
+        paint.strokeColor = PdfColor(pen->color);
+        paint.evenOdd = fillMode != WINDING;
+        paint.width = width * dc.baseScale;
+        PdfPenStyle(pen->style, !pen->geometric, &paint);
+        WritePdfShape(dc, paint);
         return;
     }
     Emit(dc, dc.st.brush->color, [&](cairo_t* cr) {
@@ -578,32 +766,35 @@ void AddCurve(Figure& f, Pt c1, Pt c2, Pt end) {
     f.curve.insert(f.curve.end(), {true, true, true});
 }
 
-// Figures of the DC's path.
-Figures PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
-    Figures figs;
-    std::vector<bool> closed;
+// Figures of the DC's path, made in `figs` (whose figures keep their storage) and `closed`.
+void PathFigures(const DC& dc, Figures& figs, std::vector<bool>& closed) {
+    size_t n = 0;
+    closed.clear();
+    auto start = [&](Pt p) {
+        if (n < figs.size()) {
+            figs[n].pts.clear();
+            figs[n].curve.clear();
+        } else {
+            figs.emplace_back();
+        }
+        figs[n++].pts.push_back(p);
+        closed.push_back(false);
+    };
     Pt cur{0, 0};
     for (const PathOp& op : dc.path) {
         switch (op.kind) {
             case PathOp::Move:
-                figs.push_back(Figure({{op.x[0], op.y[0]}}));
-                closed.push_back(false);
+                start({op.x[0], op.y[0]});
                 cur = {op.x[0], op.y[0]};
                 break;
             case PathOp::Line:
-                if (figs.empty()) {
-                    figs.push_back(Figure({cur}));
-                    closed.push_back(false);
-                }
-                AddLine(figs.back(), {op.x[0], op.y[0]});
+                if (n == 0) start(cur);
+                AddLine(figs[n - 1], {op.x[0], op.y[0]});
                 cur = {op.x[0], op.y[0]};
                 break;
             case PathOp::Curve:
-                if (figs.empty()) {
-                    figs.push_back(Figure({cur}));
-                    closed.push_back(false);
-                }
-                AddCurve(figs.back(), {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
+                if (n == 0) start(cur);
+                AddCurve(figs[n - 1], {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
                 cur = {op.x[2], op.y[2]};
                 break;
             case PathOp::Close:
@@ -611,7 +802,17 @@ Figures PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
                 break;
         }
     }
-    if (closedFlags) *closedFlags = closed;
+    figs.resize(n);
+}
+
+// `n` empty figures of the thread's own to make a shape in: their storage stays from shape to shape.
+Figures& ScratchFigures(size_t n) {
+    thread_local Figures figs;
+    figs.resize(n);
+    for (Figure& f : figs) {
+        f.pts.clear();
+        f.curve.clear();
+    }
     return figs;
 }
 
@@ -899,7 +1100,10 @@ BOOL LineTo(HDC hdc, int x, int y) {
         PathLine(*dc, b);
         return TRUE;
     }
-    Stroke(*dc, {Figure({a, b})}, false);
+    Figures& line = ScratchFigures(1);
+    line[0].pts.push_back(a);
+    line[0].pts.push_back(b);
+    Stroke(*dc, line, false);
     return TRUE;
 }
 
@@ -927,12 +1131,15 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
     DC* dc = ToDC(hdc);
     if (!dc || !points || count < 2) return FALSE;
     if (dc->recording) RecordPoints(*dc, "Polygon", points, count);
-    auto pts = ToDevicePoints(*dc, points, count);
     if (dc->inPath) {
-        PathFigure(*dc, pts, true);
+        PathFigure(*dc, ToDevicePoints(*dc, points, count), true);
         return TRUE;
     }
-    Figures shape{Figure(std::move(pts))};
+    Figures& shape = ScratchFigures(1);
+    std::vector<Pt>& pts = shape[0].pts;
+    pts.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        ToDevice(*dc, points[i].x, points[i].y, &pts[i].x, &pts[i].y);
     FillAndStroke(*dc, shape, shape, dc->st.polyFillMode);
     return TRUE;
 }
@@ -1112,8 +1319,9 @@ static BOOL FinishPath(HDC hdc, bool fill, bool stroke, const char* op) {
     DC* dc = ToDC(hdc);
     if (!dc || !dc->pathReady) return FALSE;
     if (dc->recording) Record(*dc, op, {});
-    std::vector<bool> closed;
-    Figures figs = PathFigures(*dc, &closed);
+    thread_local Figures figs;
+    thread_local std::vector<bool> closed;
+    PathFigures(*dc, figs, closed);
     if (fill && stroke) {
         // A filled path closes every figure.
         FillAndStroke(*dc, figs, figs, dc->st.polyFillMode);
@@ -1205,6 +1413,14 @@ BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const Glyph
                 PaintFill(cr, false);
             },
             false);
+    }
+    if (dc.pdf && !(rect && (options & ETO_CLIPPED))) {
+        COLORREF color = dc.st.textColor;
+        if (!BeginPdfEmit(dc, &color, false)) return TRUE;
+        double mat[6];
+        PdfMatrix(dc, dc.origin, mat);
+        ShowGlyphRunPdf(dc, *font, m.ppem, run, left, base, adv, mat, PdfColor(color));
+        return TRUE;
     }
     Emit(
         dc, dc.st.textColor,

@@ -10,11 +10,14 @@
 #include <iconv.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <ctime>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -24,6 +27,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/gdi/font_match_cache.h"
 #include "platform/gdi/font_setup.h"
 #include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/module.h"
@@ -96,6 +100,7 @@ FtOwner* OwnerOf(FT_Face face) {
     (*g_owners)[face] = owner;
     return owner;
 }
+// Null while kept matches stand in for fontconfig (see SetUpAhead).
 FcConfig* g_config = nullptr;
 std::map<std::string, std::shared_ptr<FontFace>>* g_faces = nullptr;
 std::map<std::string, int>* g_private = nullptr;  // private font files and how often each was added
@@ -104,14 +109,11 @@ std::map<std::string, int>* g_private = nullptr;  // private font files and how 
 // match then takes them all back out of fontconfig.
 std::set<std::string>* g_ahead = nullptr;
 
-struct Match {
-    std::string file;
-    int index = 0;
-    std::string family;
-    int weight = 0;
-    int slant = 0;
-};
+using Match = FontMatch;
 std::map<std::string, Match>* g_matches = nullptr;
+// Whether fontconfig's set of fonts is still the one the set-up made (the system's and the files given
+// ahead): matches made in it are kept for later runs.
+bool g_setUpSet = false;
 
 // fontconfig's set-up reads the system's whole font configuration (some fifty files of XML) and its font
 // caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, with the adding
@@ -122,6 +124,8 @@ std::map<std::string, Match>* g_matches = nullptr;
 // waited for until the thread has matched it, and one it has not begun yet is matched by the program itself
 // rather than after the faces before it. Meanwhile both threads may match faces: fontconfig matches from
 // several threads at once; anything that changes fontconfig's set of fonts first waits for the thread to end.
+// The matches made in the set-up's set of fonts are kept in a file for later runs (font_match_cache.h): a run
+// that finds them made under the same conditions takes them instead of setting fontconfig up at all.
 struct SetupThread {
     std::mutex mutex;  // guards the members below but the set-up's own work
     std::condition_variable changed;
@@ -133,9 +137,19 @@ struct SetupThread {
     std::set<std::string> pending;         // faces the thread has still to match
     std::string current;                   // the one of them it is matching now
     std::map<std::string, Match> matched;  // faces it matched that the program has not asked for yet
+    // The matches made in the set-up's set of fonts, kept in a file for later runs under the key the set-up
+    // found: written when `sound` (nothing changed while fontconfig read it) and there is something new.
+    FontMatchRecord kept;
+    std::string keptFile;
+    bool sound = false;
+    bool keptNew = false;
 
-    // A process that ends before it uses a font lets the set-up end rather than end under it.
-    ~SetupThread() { Stop(); }
+    // A process that ends before it uses a font lets the set-up end rather than end under it. Matches made
+    // since the thread's end are kept then.
+    ~SetupThread() {
+        Stop();
+        WriteKept();
+    }
     // True for the first caller once the set-up was started: it does the set-up proper (SetUpAhead), then
     // StateDone.
     bool TakeState() {
@@ -152,6 +166,23 @@ struct SetupThread {
         changed.notify_all();
     }
     void WaitForState();
+    void Keep(const std::string& key, const Match& m) {
+        std::lock_guard lock(mutex);
+        if (kept.matches.emplace(key, m).second) keptNew = true;
+    }
+    // A failure to write leaves the file as it was: later runs find it stale or missing and match anew.
+    void WriteKept() {
+        FontMatchRecord record;
+        std::string file;
+        {
+            std::lock_guard lock(mutex);
+            if (!sound || !keptNew) return;
+            keptNew = false;
+            record = kept;
+            file = keptFile;
+        }
+        WriteFontMatches(file, record);
+    }
     // The thread's match of the face, waited for while the thread is matching it; false when the thread has
     // none, or has not begun it (it is the caller's to match now).
     bool Take(const std::string& key, Match* m) {
@@ -179,9 +210,7 @@ struct SetupThread {
 };
 SetupThread g_setup;
 
-void SetUpState() {
-    FcInit();
-    g_config = FcConfigGetCurrent();
+void SetUpFreeType() {
     FT_Init_FreeType(&g_ft);
     g_faces = new std::map<std::string, std::shared_ptr<FontFace>>();
     g_private = new std::map<std::string, int>();
@@ -189,13 +218,160 @@ void SetUpState() {
     g_matches = new std::map<std::string, Match>();
 }
 
-// The set-up proper of StartFontSetup: fontconfig's and FreeType's state, and the private font files given to
-// the face matching ahead of the program's own AddFontResourceExA for them.
-void SetUpAhead() {
-    SetUpState();
+void SetUpState() {
+    FcInit();
+    g_config = FcConfigGetCurrent();
+    SetUpFreeType();
+}
+
+// What fontconfig's answers depend on besides the files it reads: its version and FreeType's, the program's
+// name and the environment variables it looks at.
+std::vector<std::string> RunFacts() {
+    std::vector<std::string> facts;
+    facts.push_back("fontconfig " + std::to_string(FcGetVersion()));
+    FT_Int major = 0, minor = 0, patch = 0;
+    FT_Library_Version(g_ft, &major, &minor, &patch);
+    facts.push_back("freetype " + std::to_string(major) + "." + std::to_string(minor) + "." +
+                    std::to_string(patch));
+    facts.push_back(std::string("program ") + program_invocation_short_name);
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
+    facts.push_back("exe " + std::string(exe, n > 0 ? static_cast<size_t>(n) : 0));
+    for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "FC_LANG", "LANG",
+                             "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
+                             "XDG_CACHE_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"}) {
+        const char* value = std::getenv(name);
+        facts.push_back(value ? std::string(name) + "=" + value : std::string("unset ") + name);
+    }
+    return facts;
+}
+
+// What stat says of every file and folder fontconfig read its configuration, fonts and caches from, with the
+// folders that hold its configuration files (a file may appear there) and the places it looks for the user's
+// configuration even when they are not there.
+std::vector<PathState> ConfigPaths() {
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    auto add = [&](std::string name) {
+        if (!name.empty() && seen.insert(name).second) names.push_back(std::move(name));
+    };
+    auto addAll = [&](FcStrList* list, bool withFolder) {
+        if (!list) return;
+        while (FcChar8* s = FcStrListNext(list)) {
+            std::string name = reinterpret_cast<const char*>(s);
+            size_t slash = name.find_last_of('/');
+            if (withFolder && slash != std::string::npos && slash > 0) add(name.substr(0, slash));
+            add(std::move(name));
+        }
+        FcStrListDone(list);
+    };
+    addAll(FcConfigGetConfigFiles(g_config), true);
+    addAll(FcConfigGetFontDirs(g_config), false);
+    addAll(FcConfigGetCacheDirs(g_config), false);
+    std::vector<std::string> userFolders;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) userFolders.push_back(xdg);
+    const char* home = std::getenv("HOME");
+    if (home && *home) userFolders.push_back(std::string(home) + "/.config");
+    for (const std::string& folder : userFolders) {
+        add(folder + "/fontconfig");
+        add(folder + "/fontconfig/fonts.conf");
+        add(folder + "/fontconfig/conf.d");
+    }
+    if (home && *home) {
+        add(std::string(home) + "/.fonts.conf");
+        add(std::string(home) + "/.fonts.conf.d");
+    }
+    std::vector<PathState> paths;
+    paths.reserve(names.size());
+    for (const std::string& name : names)
+        paths.push_back(StatPath(name));
+    return paths;
+}
+
+int64_t CoarseNow() {
+    struct timespec t;
+    clock_gettime(CLOCK_REALTIME_COARSE, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// fontconfig with the files given ahead, in their order; whether it took each.
+std::vector<bool> SetUpFontconfigAhead() {
+    FcInit();
+    g_config = FcConfigGetCurrent();
+    std::vector<bool> taken;
     for (const std::string& file : g_setup.files)
-        if (FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())))
-            g_ahead->insert(file);
+        taken.push_back(FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str())));
+    return taken;
+}
+
+// The key of the matches fontconfig gives now, and whether it is sound: read once fontconfig has read all it
+// needs; nothing in it may have changed since `since`, taken before that.
+FontMatchRecord KeyNow(std::vector<std::string> facts, std::vector<bool> taken, int64_t since, bool* sound) {
+    FontMatchRecord key;
+    key.facts = std::move(facts);
+    key.paths = ConfigPaths();
+    for (const std::string& file : g_setup.files)
+        key.files.push_back(StatPath(file));
+    key.taken = std::move(taken);
+    *sound = !ChangedSince(key.paths, since) && !ChangedSince(key.files, since);
+    return key;
+}
+
+// The set-up proper of StartFontSetup: FreeType's state, and fontconfig's with the private font files given
+// to the face matching ahead of the program's own AddFontResourceExA for them. When the matches an earlier
+// run kept hold for this one (same key: nothing fontconfig would read or look at changed) and have every face
+// the set-up is to match, they stand in for fontconfig, which is not set up until a face they lack is asked
+// for or its set of fonts changes.
+void SetUpAhead() {
+    SetUpFreeType();
+    std::vector<std::string> facts = RunFacts();
+    std::string file = FontMatchFile(program_invocation_short_name);
+    FontMatchRecord found;
+    bool holds = !file.empty() && ReadFontMatches(file, &found) && found.facts == facts &&
+                 found.files.size() == g_setup.files.size() && found.taken.size() == found.files.size();
+    for (size_t i = 0; holds && i < found.files.size(); ++i)
+        holds = found.files[i].path == g_setup.files[i];
+    holds = holds && PathsUnchanged(found.paths) && PathsUnchanged(found.files);
+    g_setUpSet = true;
+    if (holds) {
+        std::lock_guard lock(g_setup.mutex);
+        bool all = std::all_of(g_setup.pending.begin(), g_setup.pending.end(),
+                               [&](const std::string& key) { return found.matches.count(key) != 0; });
+        if (all) {
+            for (size_t i = 0; i < found.files.size(); ++i)
+                if (found.taken[i]) g_ahead->insert(found.files[i].path);
+            *g_matches = found.matches;
+            g_setup.pending.clear();
+            g_setup.kept = std::move(found);
+            g_setup.keptFile = std::move(file);
+            g_setup.sound = true;
+            return;
+        }
+    }
+    int64_t since = CoarseNow();
+    std::vector<bool> taken = SetUpFontconfigAhead();
+    for (size_t i = 0; i < taken.size(); ++i)
+        if (taken[i]) g_ahead->insert(g_setup.files[i]);
+    bool sound = false;
+    FontMatchRecord key = KeyNow(std::move(facts), std::move(taken), since, &sound);
+    // Matches kept under the same key still hold: the file keeps them with the new ones.
+    if (holds && found.SameKey(key)) key.matches = std::move(found.matches);
+    std::lock_guard lock(g_setup.mutex);
+    g_setup.kept = std::move(key);
+    g_setup.keptFile = std::move(file);
+    g_setup.sound = sound && !g_setup.keptFile.empty();
+}
+
+// fontconfig set up where kept matches stood in for it, as the set-up would have set it up. The matches it
+// gives from now on are kept only when the key is still the one they were found under.
+void NeedFontconfig() {
+    if (g_config) return;
+    int64_t since = CoarseNow();
+    std::vector<bool> taken = SetUpFontconfigAhead();
+    bool sound = false;
+    FontMatchRecord key = KeyNow(RunFacts(), std::move(taken), since, &sound);
+    std::lock_guard lock(g_setup.mutex);
+    if (!sound || !key.SameKey(g_setup.kept)) g_setup.sound = false;
 }
 
 void SetupThread::WaitForState() {
@@ -210,7 +386,7 @@ void SetupThread::WaitForState() {
 
 void InitFonts() {
     g_setup.WaitForState();
-    if (!g_config) SetUpState();
+    if (!g_faces) SetUpState();
 }
 
 std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
@@ -269,6 +445,8 @@ bool EqualNoCase(const char* a, const char* b) {
 // fontconfig cannot drop one application font: the set is made again from the files the program added.
 void RebuildPrivateSet() {
     g_setup.Stop();
+    NeedFontconfig();
+    g_setUpSet = false;
     FcConfigAppFontClear(g_config);
     for (auto& [file, n] : *g_private)
         FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(file.c_str()));
@@ -317,7 +495,11 @@ Match FindMatch(const char* family, bool bold, bool italic) {
     auto it = g_matches->find(key);
     if (it != g_matches->end()) return it->second;
     Match m;
-    if (!g_setup.Take(key, &m)) m = MatchFace(family, bold, italic);
+    if (!g_setup.Take(key, &m)) {
+        NeedFontconfig();
+        m = MatchFace(family, bold, italic);
+    }
+    if (g_setUpSet) g_setup.Keep(key, m);
     (*g_matches)[key] = m;
     return m;
 }
@@ -491,7 +673,7 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
     std::lock_guard fonts(g_fontMutex);
     std::lock_guard lock(g_setup.mutex);
     // Once started, the state is the thread's until the first use of fonts: not even looked at here.
-    if (g_setup.started || g_config) return;
+    if (g_setup.started || g_faces) return;
     g_setup.started = true;
     for (const FaceRequest& face : faces)
         g_setup.pending.insert(MatchKey(face.face.c_str(), face.bold, face.italic));
@@ -508,12 +690,15 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
             }
             Match m = MatchFace(face.face.c_str(), face.bold, face.italic);
             {
+                // Matched before any change to fontconfig's set (that waits for this thread): to be kept.
                 std::lock_guard lock(g_setup.mutex);
                 g_setup.current.clear();
+                if (g_setup.kept.matches.emplace(key, m).second) g_setup.keptNew = true;
                 if (g_setup.pending.erase(key) != 0) g_setup.matched[key] = std::move(m);
             }
             g_setup.changed.notify_all();
         }
+        g_setup.WriteKept();
     };
     // Without a thread to be had (std::system_error), the first use of fonts does the set-up itself.
     try {
@@ -523,6 +708,11 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
         g_setup.pending.clear();
         g_setup.files.clear();
     }
+}
+
+bool FontconfigSetUp() {
+    std::lock_guard lock(g_fontMutex);
+    return g_config != nullptr;
 }
 
 bool ResolveFont(Font& font) {
@@ -705,35 +895,63 @@ bool PdfGlyphOutline(const void*, unsigned glyph, PdfGlyph* out, void* context) 
 
 }  // namespace
 
-void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
-                  const int* deviceAdvances) {
+void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                     const int* deviceAdvances, const double m[6], PdfRgb color) {
     if (!font.face || run.glyphs.empty()) return;
     std::lock_guard lock(g_fontMutex);
     FontFace& f = *font.face;
     int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
-    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
+    // The faces' descriptions go with the faces the file holds: a file ended lets both go.
+    if (dc.pdfFaces.empty()) dc.pdfFaceInfos.clear();
+    const PdfFontInfo* info = nullptr;
+    for (const DC::PdfFaceInfo& e : dc.pdfFaceInfos)
+        if (e.face == &f && e.synth == synth) info = &e.info;
+    if (!info) {
         // The file embeds the glyphs' outlines: the face stays loaded until the file is done.
-        if (std::find(dc->pdfFaces.begin(), dc->pdfFaces.end(), font.face) == dc->pdfFaces.end())
-            dc->pdfFaces.push_back(font.face);
-        std::vector<PdfGlyphPos> glyphs(run.glyphs.size());
-        double pen = x;
-        for (size_t i = 0; i < run.glyphs.size(); ++i) {
-            glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y,
-                         i < run.chars.size() ? run.chars[i] : 0};
-            pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
-        }
-        PdfOutlineSource source{&f, synth};
-        PdfFontInfo info;
-        info.key = &f.cairo[synth];
-        info.unitsPerEm = f.upm;
-        if (const char* name = FT_Get_Postscript_Name(f.ft)) info.name = name;
-        if (synth) info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
-        info.table = PdfFontTable;
-        info.tableContext = &f;
-        info.synthetic = synth != 0;
-        ShowPdfGlyphs(*dc, cr, info, ppem, glyphs, PdfGlyphOutline, &source);
+        if (std::find(dc.pdfFaces.begin(), dc.pdfFaces.end(), font.face) == dc.pdfFaces.end())
+            dc.pdfFaces.push_back(font.face);
+        DC::PdfFaceInfo& e = dc.pdfFaceInfos.emplace_back();
+        e.face = &f;
+        e.synth = synth;
+        e.info.key = &f.cairo[synth];
+        e.info.unitsPerEm = f.upm;
+        if (const char* name = FT_Get_Postscript_Name(f.ft)) e.info.name = name;
+        if (synth) e.info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
+        e.info.table = PdfFontTable;
+        e.info.tableContext = &f;
+        e.info.synthetic = synth != 0;
+        info = &e.info;
+    }
+    // Runs are mostly a glyph or two.
+    PdfGlyphPos local[16];
+    std::vector<PdfGlyphPos> heap;
+    PdfGlyphPos* glyphs = local;
+    if (run.glyphs.size() > std::size(local)) {
+        heap.resize(run.glyphs.size());
+        glyphs = heap.data();
+    }
+    double pen = x;
+    for (size_t i = 0; i < run.glyphs.size(); ++i) {
+        glyphs[i] = {static_cast<unsigned>(run.glyphs[i]), pen, y, i < run.chars.size() ? run.chars[i] : 0};
+        pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
+    }
+    PdfOutlineSource source{&f, synth};
+    ShowPdfGlyphs(dc, *info, ppem, glyphs, run.glyphs.size(), m, color, PdfGlyphOutline, &source);
+}
+
+void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                  const int* deviceAdvances) {
+    if (!font.face || run.glyphs.empty()) return;
+    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
+        double m[6];
+        PdfRgb color;
+        PdfGlyphTarget(*dc, cr, m, &color);
+        ShowGlyphRunPdf(*dc, font, ppem, run, x, y, deviceAdvances, m, color);
         return;
     }
+    std::lock_guard lock(g_fontMutex);
+    FontFace& f = *font.face;
+    int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
     if (!f.cairo[synth]) {
         f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(f.ft, FT_LOAD_NO_HINTING);
         FtOwner* owner = OwnerOf(f.ft);
@@ -814,6 +1032,8 @@ int AddFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
         // matched with it.
         if (g_ahead->erase(path) == 0) {
             g_setup.Stop();
+            NeedFontconfig();
+            g_setUpSet = false;
             if (!FcConfigAppFontAddFile(g_config, reinterpret_cast<const FcChar8*>(path))) {
                 g_private->erase(path);
                 return 0;

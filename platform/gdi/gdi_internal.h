@@ -3,6 +3,9 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,6 +102,42 @@ struct DCState {
     cairo_region_t* clip = nullptr;  // application clip in device coordinates; null = none
 };
 
+// A path built as cairo builds it on a context with the matrix `m` (xx, yx, xy, yy, x0, y0), read back in
+// surface units as cairo_copy_path gives it: points on cairo's 1/256 grid, a segment that goes nowhere or
+// straight on from the one before merged into it, the line that closes a figure left to its closing. PDF
+// DCs build their shapes here instead of on their cairo context: the file gets the same path.
+class SurfacePath {
+public:
+    void Reset(const double m[6]);
+    void MoveTo(double x, double y);
+    void LineTo(double x, double y);
+    void CurveTo(double x1, double y1, double x2, double y2, double x3, double y3);
+    void ClosePath();
+    // The path's elements, valid until the path changes.
+    const cairo_path_t* Path();
+
+private:
+    struct Fixed {
+        int32_t x, y;
+        bool operator==(const Fixed&) const = default;
+    };
+    enum Op : uint8_t { kMove, kLine, kCurve, kClose };
+    Fixed ToFixed(double x, double y) const;
+    void MoveToFixed(Fixed p);
+    void LineToFixed(Fixed p);
+    void ApplyMove();
+    void DropLine();
+    Op LastOp() const { return ops_.empty() ? kClose : ops_.back(); }
+
+    double m_[6] = {1, 0, 0, 1, 0, 0};
+    std::vector<Op> ops_;
+    std::vector<Fixed> points_;
+    bool hasCurrent_ = false, needsMove_ = false;
+    Fixed current_{0, 0}, lastMove_{0, 0};
+    std::vector<cairo_path_data_t> data_;
+    cairo_path_t path_{};
+};
+
 struct DrawBatch;  // shapes waiting to be drawn together (draw.cc)
 struct DrawBatchDeleter {
     void operator()(DrawBatch* b) const;
@@ -153,6 +192,20 @@ struct DC {
     PdfRgb pdfFillColor;
     bool pdfFillEvenOdd = false;
     std::vector<std::shared_ptr<FontFace>> pdfFaces;  // faces whose glyphs the file embeds
+    // The faces' descriptions for the file, by face and synthesis (bit 0 bold, bit 1 italic); the faces
+    // are held by pdfFaces.
+    struct PdfFaceInfo {
+        const FontFace* face = nullptr;
+        int synth = 0;
+        PdfFontInfo info;
+    };
+    std::vector<PdfFaceInfo> pdfFaceInfos;
+    // What pdfClip was made from: whether there was a clip, its rectangles and the base scale; and whether
+    // a drawing added layers of its own (ClipRect).
+    bool pdfClipKept = false, pdfClipOf = false, pdfClipMoved = false;
+    double pdfClipScale = 0;
+    std::vector<cairo_rectangle_int_t> pdfClipRects;
+    SurfacePath pdfShape;  // the path of the shape being written (direct drawing)
 };
 
 // Handle tables (objects.cc).
@@ -230,16 +283,116 @@ void ClipRect(cairo_t* cr, double x, double y, double width, double height);  //
 // end of the drawing.
 void BeginPdfDrawing(DC& dc, const cairo_region_t* clip);
 void EndPdfDrawing(DC& dc, cairo_t* cr);
-// Glyphs at user-space origins of the context, in a face of `unitsPerEm` drawn at `ppem` user units.
-void ShowPdfGlyphs(DC& dc, cairo_t* cr, const PdfFontInfo& font, double ppem,
-                   const std::vector<PdfGlyphPos>& glyphs, PdfWriter::OutlineFn outline, void* context);
+// Glyphs at user-space origins of a drawing with the matrix m, in a face drawn at `ppem` user units.
+void ShowPdfGlyphs(DC& dc, const PdfFontInfo& font, double ppem, const PdfGlyphPos* glyphs, size_t count,
+                   const double m[6], PdfRgb color, PdfWriter::OutlineFn outline, void* context);
+// The matrix (xx, yx, xy, yy, x0, y0) and source colour of a drawing on a PDF DC's context, after what it
+// left to be written before its glyphs.
+void PdfGlyphTarget(DC& dc, cairo_t* cr, double m[6], PdfRgb* color);
+
+// Drawing on a PDF DC straight to its file, with the steps of EmitIn and the painting calls but without
+// cairo: the file gets the same bytes. BeginPdfShape starts a drawing with the clip (surface pixels, null:
+// none) and origin (false: nothing can show) and readies dc.pdfShape for its points in device pixels, as
+// cairo's context would have them; WritePdfShape then writes the path filled, stroked or both.
+struct PdfShapePaint {
+    bool fill = false;
+    PdfRgb fillColor;
+    bool evenOdd = false;
+    bool stroke = false;
+    PdfRgb strokeColor;
+    double width = 1;  // surface units
+    int cap = 0;       // 0 butt, 1 round, 2 square
+    int join = 0;      // 0 miter, 1 round, 2 bevel
+};
+void PdfMatrix(const DC& dc, POINT origin, double m[6]);
+bool BeginPdfShape(DC& dc, const cairo_region_t* clip, POINT origin);
+void WritePdfShape(DC& dc, const PdfShapePaint& paint);
+inline PdfRgb PdfColor(COLORREF c) {
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+// A vector of trivially copied values with room for N of them in itself.
+template <class T, size_t N>
+class InlineVector {
+public:
+    InlineVector() = default;
+    InlineVector(const InlineVector& o) { Append(o.data_, o.size_); }
+    InlineVector& operator=(const InlineVector& o) {
+        if (this != &o) {
+            size_ = 0;
+            Append(o.data_, o.size_);
+        }
+        return *this;
+    }
+    InlineVector(InlineVector&& o) noexcept { Take(o); }
+    InlineVector& operator=(InlineVector&& o) noexcept {
+        if (this != &o) {
+            Free();
+            Take(o);
+        }
+        return *this;
+    }
+    ~InlineVector() { Free(); }
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+    const T* begin() const { return data_; }
+    const T* end() const { return data_ + size_; }
+    void reserve(size_t n) {
+        if (n > capacity_) Grow(n);
+    }
+    void push_back(const T& v) {
+        if (size_ == capacity_) Grow(2 * capacity_);
+        data_[size_++] = v;
+    }
+
+private:
+    void Append(const T* p, size_t n) {
+        reserve(size_ + n);
+        std::copy(p, p + n, data_ + size_);
+        size_ += n;
+    }
+    void Grow(size_t n) {
+        T* p = new T[n];
+        std::copy(data_, data_ + size_, p);
+        Free();
+        data_ = p;
+        capacity_ = n;
+    }
+    void Free() {
+        if (data_ != local_) delete[] data_;
+        data_ = local_;
+        capacity_ = N;
+    }
+    void Take(InlineVector& o) {
+        size_ = o.size_;
+        if (o.data_ == o.local_) {
+            std::copy(o.local_, o.local_ + o.size_, local_);
+        } else {
+            data_ = o.data_;
+            capacity_ = o.capacity_;
+            o.data_ = o.local_;
+            o.capacity_ = N;
+        }
+        o.size_ = 0;
+    }
+
+    T local_[N];
+    T* data_ = local_;
+    size_t size_ = 0, capacity_ = N;
+};
 
 // Fonts (fonts.cc).
 struct GlyphRun {
-    std::vector<unsigned long> glyphs;
-    std::vector<int> advances;    // device pixels
-    std::vector<uint32_t> chars;  // the character each glyph shows (for the text of PDF files)
-    int width = 0;                // sum of the advances
+    // Runs are mostly a symbol or a short word.
+    InlineVector<unsigned long, 8> glyphs;
+    InlineVector<int, 8> advances;    // device pixels
+    InlineVector<uint32_t, 8> chars;  // the character each glyph shows (for the text of PDF files)
+    int width = 0;                    // sum of the advances
 };
 struct FontMetricsPx {
     int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;
@@ -252,6 +405,9 @@ GlyphRun ShapeBytes(const Font& font, double deviceScaleY, const char* text, int
 GlyphRun ShapeWide(const Font& font, double deviceScaleY, const char16_t* text, int count);
 void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
                   const int* deviceAdvances);
+// DrawGlyphRun on a PDF DC, with the drawing's matrix (xx, yx, xy, yy, x0, y0) and text colour.
+void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                     const int* deviceAdvances, const double m[6], PdfRgb color);
 Font* DefaultFont();
 
 }  // namespace qsm::gdi

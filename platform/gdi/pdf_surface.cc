@@ -2,8 +2,10 @@
 // them, the shape goes to the DC's PdfWriter with the context's colour, stroke settings and the DC's clip.
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -191,6 +193,149 @@ void WritePendingFill(DC& dc, cairo_t* cr) {
 
 }  // namespace
 
+SurfacePath::Fixed SurfacePath::ToFixed(double x, double y) const {
+    // The context's matrix as cairo applies it, then cairo's rounding to 24.8 fixed point: the sum with
+    // 1.5 * 2^44 leaves the value in 256ths, rounded to the nearest (ties to even), in its low 32 bits.
+    const double dx = (m_[0] * x + m_[2] * y) + m_[4];
+    const double dy = (m_[1] * x + m_[3] * y) + m_[5];
+    constexpr double kMagic = 1.5 * static_cast<double>(1LL << 44);
+    auto fixed = [](double v) {
+        const double t = v + kMagic;
+        uint64_t bits;
+        std::memcpy(&bits, &t, sizeof bits);
+        return static_cast<int32_t>(static_cast<uint32_t>(bits));
+    };
+    return {fixed(dx), fixed(dy)};
+}
+
+void SurfacePath::Reset(const double m[6]) {
+    std::copy(m, m + 6, m_);
+    ops_.clear();
+    points_.clear();
+    hasCurrent_ = needsMove_ = false;
+    current_ = lastMove_ = {0, 0};
+}
+
+void SurfacePath::MoveToFixed(Fixed p) {
+    // A figure's move is written only when a segment follows it.
+    needsMove_ = true;
+    hasCurrent_ = true;
+    current_ = lastMove_ = p;
+}
+
+void SurfacePath::ApplyMove() {
+    if (!needsMove_) return;
+    needsMove_ = false;
+    lastMove_ = current_;
+    ops_.push_back(kMove);
+    points_.push_back(current_);
+}
+
+void SurfacePath::DropLine() {
+    ops_.pop_back();
+    points_.pop_back();
+}
+
+void SurfacePath::LineToFixed(Fixed p) {
+    if (!hasCurrent_) {
+        MoveToFixed(p);
+        return;
+    }
+    ApplyMove();
+    if (LastOp() != kMove && p == current_) return;
+    if (LastOp() == kLine) {
+        const Fixed before = points_[points_.size() - 2];
+        if (before == current_) {
+            DropLine();
+        } else {
+            // The same direction as the line before: that line is extended instead.
+            const int32_t ax = current_.x - before.x, ay = current_.y - before.y;
+            const int32_t bx = p.x - current_.x, by = p.y - current_.y;
+            const bool sameSlope = static_cast<int64_t>(ay) * bx == static_cast<int64_t>(by) * ax;
+            const bool backwards = ((ax ^ bx) | (ay ^ by)) < 0;
+            if (sameSlope && !backwards) DropLine();
+        }
+    }
+    ops_.push_back(kLine);
+    points_.push_back(p);
+    current_ = p;
+}
+
+void SurfacePath::MoveTo(double x, double y) {
+    MoveToFixed(ToFixed(x, y));
+}
+
+void SurfacePath::LineTo(double x, double y) {
+    LineToFixed(ToFixed(x, y));
+}
+
+void SurfacePath::CurveTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+    const Fixed p0 = ToFixed(x1, y1), p1 = ToFixed(x2, y2), p2 = ToFixed(x3, y3);
+    if (current_ == p2 && p1 == p2 && p0 == p2) {
+        LineToFixed(p2);
+        return;
+    }
+    if (!hasCurrent_) MoveToFixed(p0);
+    ApplyMove();
+    if (LastOp() == kLine && points_[points_.size() - 2] == current_) DropLine();
+    ops_.push_back(kCurve);
+    points_.insert(points_.end(), {p0, p1, p2});
+    current_ = p2;
+}
+
+void SurfacePath::ClosePath() {
+    if (!hasCurrent_) return;
+    LineToFixed(lastMove_);
+    if (LastOp() == kLine) DropLine();
+    needsMove_ = true;
+    ops_.push_back(kClose);
+}
+
+const cairo_path_t* SurfacePath::Path() {
+    data_.clear();
+    auto point = [&](Fixed p) {
+        cairo_path_data_t d;
+        d.point.x = p.x / 256.0;
+        d.point.y = p.y / 256.0;
+        data_.push_back(d);
+    };
+    auto header = [&](cairo_path_data_type_t type, int length) {
+        cairo_path_data_t d;
+        d.header.type = type;
+        d.header.length = length;
+        data_.push_back(d);
+    };
+    size_t at = 0;
+    for (Op op : ops_) {
+        switch (op) {
+            case kMove:
+                header(CAIRO_PATH_MOVE_TO, 2);
+                point(points_[at++]);
+                break;
+            case kLine:
+                header(CAIRO_PATH_LINE_TO, 2);
+                point(points_[at++]);
+                break;
+            case kCurve:
+                header(CAIRO_PATH_CURVE_TO, 4);
+                for (int i = 0; i < 3; ++i)
+                    point(points_[at++]);
+                break;
+            case kClose:
+                header(CAIRO_PATH_CLOSE_PATH, 1);
+                break;
+        }
+    }
+    if (needsMove_ && hasCurrent_) {
+        header(CAIRO_PATH_MOVE_TO, 2);
+        point(current_);
+    }
+    path_.status = CAIRO_STATUS_SUCCESS;
+    path_.data = data_.data();
+    path_.num_data = static_cast<int>(data_.size());
+    return &path_;
+}
+
 DC* PdfDCOf(cairo_t* cr) {
     return static_cast<DC*>(cairo_get_user_data(cr, &g_pdfKey));
 }
@@ -352,17 +497,34 @@ void ClipRect(cairo_t* cr, double x, double y, double width, double height) {
     cairo_user_to_device(cr, &x1, &y1);
     dc->pdfClip.push_back(
         {PdfRect{std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0)}});
+    dc->pdfClipMoved = true;
 }
 
 void BeginPdfDrawing(DC& dc, const cairo_region_t* clip) {
-    dc.pdfClip.clear();
     dc.pdfFillPending = false;
+    // Drawings follow each other mostly with the same clip: its layer is made again only when it changed.
+    const int n = clip ? cairo_region_num_rectangles(clip) : 0;
+    bool same = !dc.pdfClipMoved && dc.pdfClipKept && dc.pdfClipOf == (clip != nullptr) &&
+                dc.pdfClipScale == dc.baseScale && dc.pdfClipRects.size() == static_cast<size_t>(n);
+    for (int i = 0; same && i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(clip, i, &r);
+        const cairo_rectangle_int_t& k = dc.pdfClipRects[static_cast<size_t>(i)];
+        same = r.x == k.x && r.y == k.y && r.width == k.width && r.height == k.height;
+    }
+    if (same) return;
+    dc.pdfClip.clear();
+    dc.pdfClipRects.clear();
+    dc.pdfClipMoved = false;
+    dc.pdfClipKept = true;
+    dc.pdfClipOf = clip != nullptr;
+    dc.pdfClipScale = dc.baseScale;
     if (!clip) return;
     std::vector<PdfRect> layer;
-    int n = cairo_region_num_rectangles(clip);
     for (int i = 0; i < n; ++i) {
         cairo_rectangle_int_t r;
         cairo_region_get_rectangle(clip, i, &r);
+        dc.pdfClipRects.push_back(r);
         const double k = dc.baseScale;
         layer.push_back({r.x * k, r.y * k, r.width * k, r.height * k});
     }
@@ -374,17 +536,84 @@ void EndPdfDrawing(DC& dc, cairo_t* cr) {
     cairo_new_path(cr);
 }
 
-void ShowPdfGlyphs(DC& dc, cairo_t* cr, const PdfFontInfo& font, double ppem,
-                   const std::vector<PdfGlyphPos>& userGlyphs, PdfWriter::OutlineFn outline, void* context) {
+void PdfGlyphTarget(DC& dc, cairo_t* cr, double m[6], PdfRgb* color) {
     WritePendingFill(dc, cr);
     cairo_matrix_t ctm;
     cairo_get_matrix(cr, &ctm);
-    std::vector<PdfGlyphPos> glyphs = userGlyphs;
-    for (PdfGlyphPos& g : glyphs)
-        cairo_user_to_device(cr, &g.x, &g.y);
+    const double values[6] = {ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
+    std::copy(values, values + 6, m);
+    *color = SourceColor(cr);
+}
+
+void ShowPdfGlyphs(DC& dc, const PdfFontInfo& font, double ppem, const PdfGlyphPos* userGlyphs, size_t count,
+                   const double m[6], PdfRgb color, PdfWriter::OutlineFn outline, void* context) {
+    // Runs are mostly a glyph or two.
+    PdfGlyphPos local[16];
+    std::vector<PdfGlyphPos> heap;
+    PdfGlyphPos* glyphs = local;
+    if (count > std::size(local)) {
+        heap.resize(count);
+        glyphs = heap.data();
+    }
+    for (size_t i = 0; i < count; ++i) {
+        // As cairo_user_to_device takes them.
+        const double x = userGlyphs[i].x, y = userGlyphs[i].y;
+        glyphs[i] = userGlyphs[i];
+        glyphs[i].x = (m[0] * x + m[2] * y) + m[4];
+        glyphs[i].y = (m[1] * x + m[3] * y) + m[5];
+    }
+    const double scale = std::sqrt(std::fabs(m[0] * m[3] - m[2] * m[1]));
     dc.pdf->SetClip(dc.pdfClip);
-    dc.pdf->ShowGlyphs(font, ppem * MatrixScale(ctm), SourceColor(cr), glyphs.data(), glyphs.size(), outline,
-                       context);
+    dc.pdf->ShowGlyphs(font, ppem * scale, color, glyphs, count, outline, context);
+}
+
+void PdfMatrix(const DC& dc, POINT origin, double m[6]) {
+    // The base scale that stays on the context, and the origin's translation above it, multiplied as cairo
+    // multiplies them.
+    const double k = dc.baseScale;
+    m[0] = k, m[1] = 0, m[2] = 0, m[3] = k, m[4] = 0, m[5] = 0;
+    if (origin.x != 0 || origin.y != 0) {
+        const double tx = origin.x, ty = origin.y;
+        m[4] = tx * k + ty * 0.0 + 0.0;
+        m[5] = tx * 0.0 + ty * k + 0.0;
+    }
+}
+
+bool BeginPdfShape(DC& dc, const cairo_region_t* clip, POINT origin) {
+    if (!dc.cr || (dc.bitmap && dc.bitmap->stock)) return false;
+    if (clip && cairo_region_is_empty(clip)) return false;
+    BeginPdfDrawing(dc, clip);
+    double m[6];
+    PdfMatrix(dc, origin, m);
+    dc.pdfShape.Reset(m);
+    return true;
+}
+
+void WritePdfShape(DC& dc, const PdfShapePaint& paint) {
+    PdfWriter& w = *dc.pdf;
+    const cairo_path_t* path = dc.pdfShape.Path();
+    w.SetClip(dc.pdfClip);
+    if (!paint.stroke) {
+        w.SetFillColor(paint.fillColor);
+        if (WritePathData(w, path, true)) w.Fill(paint.evenOdd);
+        return;
+    }
+    PdfStrokeStyle style;
+    style.width = paint.width;
+    style.cap = paint.cap;
+    style.join = paint.join;
+    PathShape shape = ShapeOf(path);
+    if (!shape.ends) style.cap = -1;
+    if (!shape.corners) style.join = -1;
+    if (paint.fill) w.SetFillColor(paint.fillColor);
+    w.SetStrokeColor(paint.strokeColor);
+    w.SetStrokeStyle(style);
+    if (WritePathData(w, path, true)) {
+        if (paint.fill)
+            w.FillStroke(paint.evenOdd);
+        else
+            w.Stroke();
+    }
 }
 
 }  // namespace qsm::gdi
