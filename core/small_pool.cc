@@ -1,11 +1,8 @@
 #include "core/small_pool.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <mutex>
 #include <new>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,112 +11,6 @@
 #endif
 
 namespace qsm {
-
-namespace {
-
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-// A thread that maps in the pages of blocks not filled yet (the pool's next slabs, a staff's list of items),
-// while their threads go on with what they have: the system's work of giving a block its pages is done beside
-// the work that will fill it. The thread lives as long as the program; it touches no byte of a block (the
-// system maps the pages), so a block may be filled while its pages come.
-class TPageFiller {
-public:
-    // False when no thread can be had.
-    bool Request(void* block, std::size_t bytes) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (failed_) return false;
-        if (!started_) {
-            try {
-                std::thread([this] { Run(); }).detach();
-            } catch (const std::exception&) {
-                failed_ = true;
-                return false;
-            }
-            started_ = true;
-        }
-        pending_.push_back({block, bytes, false});
-        wake_.notify_one();
-        return true;
-    }
-
-    // Unmaps a block that was mapped for the pool, after the requests for its pages that came before: the
-    // range must not be given back while this thread may still map pages into it.
-    void Unmap(void* block, std::size_t bytes) noexcept {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (started_) {
-                try {
-                    pending_.push_back({block, bytes, true});
-                    wake_.notify_one();
-                    return;
-                } catch (...) {
-                    // No room for the request: wait until the thread has nothing of this block left.
-                }
-                drained_.wait(lock, [this] { return pending_.empty() && !busy_; });
-            }
-        }
-        munmap(block, bytes);
-    }
-
-private:
-    struct TRequest {
-        void* Block;
-        std::size_t Bytes;
-        bool Unmap;
-    };
-
-    void Run() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return !pending_.empty(); });
-            const TRequest r = pending_.front();
-            pending_.erase(pending_.begin());
-            busy_ = true;
-            lock.unlock();
-            if (r.Unmap)
-                munmap(r.Block, r.Bytes);
-            else
-                madvise(r.Block, r.Bytes, MADV_POPULATE_WRITE);
-            lock.lock();
-            busy_ = false;
-            if (pending_.empty()) drained_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_, drained_;
-    std::vector<TRequest> pending_;
-    bool busy_ = false;
-    bool started_ = false;
-    bool failed_ = false;
-};
-
-// Never destroyed: the thread may wait on it while the program ends.
-TPageFiller& Filler() {
-    static TPageFiller* filler = new TPageFiller();
-    return *filler;
-}
-#endif
-
-}  // namespace
-
-void PreparePages(void* block, std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    // Only the whole pages inside the block: the bytes around it may belong to others.
-    const std::uintptr_t page = 4096;
-    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(page - 1);
-    if (block == nullptr || end <= start || end - start < 16 * page) return;
-    try {
-        Filler().Request(reinterpret_cast<void*>(start), end - start);
-    } catch (...) {
-        // No memory for the request: the pages come as the block is filled.
-    }
-#else
-    (void)block;
-    (void)bytes;
-#endif
-}
 
 #if defined(QSM_POOL_THROUGH_HEAP)
 
@@ -152,9 +43,9 @@ struct TReadySlabs {
     // destructor) maps a slab of its own.
     void Release() noexcept {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-        // A ready slab's pages may still be coming: the filler gives it back once they have.
+        // A ready slab's pages may still be coming: the page thread gives it back once they have.
         for (char*& slab : Slab) {
-            if (slab) Filler().Unmap(slab, kSlabBytes);
+            if (slab) UnmapPreparedPages(slab, kSlabBytes);
             slab = nullptr;
         }
 #endif
@@ -187,7 +78,7 @@ char* NewSlab(std::size_t sizeClass) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
         if (slab) {
             char* next = MapSlab(0);
-            if (next && !Filler().Request(next, kSlabBytes)) {
+            if (next && !PreparePages(next, kSlabBytes)) {
                 munmap(next, kSlabBytes);
                 next = nullptr;
             }

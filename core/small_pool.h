@@ -11,6 +11,8 @@
 
 #include <cstddef>
 
+#include "platform/kernel/page_thread.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #define QSM_POOL_THROUGH_HEAP 1
 #elif defined(__has_feature)
@@ -22,11 +24,6 @@
 namespace qsm {
 
 constexpr std::size_t kSmallPoolLimit = 128;
-
-// Asks for the pages of a large block that its thread is about to fill to be mapped in beforehand, on
-// another thread, so that filling it does not fault them in one at a time. The block's bytes are not
-// touched; nothing happens for a small block or where the system cannot do this.
-void PreparePages(void* block, std::size_t bytes) noexcept;
 
 // Gives back the slabs this thread made ready for the objects it was making, for a thread that has made
 // what it had to and may stay idle long (a worker thread after its share of a score).

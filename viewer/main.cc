@@ -4,6 +4,7 @@
 
 #include "platform/framework/program.h"
 #include "platform/gdi/font_setup.h"
+#include "platform/kernel/page_thread.h"
 #include "platform/mm/recording_env.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/modal_answers.h"
@@ -12,6 +13,8 @@
 #include "viewer/score_preread.h"
 
 int main(int argc, char* argv[]) {
+    // A start's own allocations on this thread come from heap pages mapped in beside it.
+    qsm::PrepareHeap(2 << 20);
     // The score the command line opens is read beside the whole start; the open takes it.
     qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go

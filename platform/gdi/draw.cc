@@ -342,19 +342,39 @@ double PenOffset(double width) {
 
 // A stroke ready to be traced: its figures moved onto the pen's pixel grid, each closed or open. Open
 // lines of a cosmetic pen leave out their last point: each segment moves back by half a pixel along itself
-// (a curve along its chord) and becomes a figure of its own.
+// (a curve along its chord) and becomes a figure of its own. The figures lie end to end in one array of
+// points, so that outlines made and gathered one after another reuse their storage.
 struct Outline {
-    Figures figs;
-    std::vector<bool> closed;
+    struct Span {
+        uint32_t begin, end;  // into pts
+        bool closed;
+        bool curved;  // `curve` flags its cubics' points, as Figure::curve does
+    };
+    std::vector<Pt> pts;
+    std::vector<uint8_t> curve;  // by point
+    std::vector<Span> figs;
+
+    void Clear() {
+        pts.clear();
+        curve.clear();
+        figs.clear();
+    }
+    bool Empty() const { return figs.empty(); }
+    void Push(Pt p, bool c) {
+        pts.push_back(p);
+        curve.push_back(c ? 1 : 0);
+    }
+    void EndFigure(size_t begin, bool closed, bool curved) {
+        figs.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(pts.size()), closed, curved});
+    }
     void Add(const Figures& figures, bool close, bool cosmetic, double off) {
         for (const Figure& fig : figures) {
             if (fig.pts.empty()) continue;
             if (!cosmetic || close) {
-                Figure f = fig;
-                for (Pt& p : f.pts)
-                    p.x += off, p.y += off;
-                figs.push_back(std::move(f));
-                closed.push_back(close);
+                const size_t begin = pts.size();
+                for (size_t k = 0; k < fig.pts.size(); ++k)
+                    Push({fig.pts[k].x + off, fig.pts[k].y + off}, fig.Curved() && fig.curve[k]);
+                EndFigure(begin, close, fig.Curved());
                 continue;
             }
             const auto& p = fig.pts;
@@ -367,22 +387,54 @@ struct Outline {
                     continue;
                 }
                 double sx = off - (len == 0 ? 0 : 0.5 * dx / len), sy = off - (len == 0 ? 0 : 0.5 * dy / len);
-                Figure seg;
+                const size_t begin = pts.size();
+                const bool curved = last == i + 3;
                 for (size_t k = i; k <= last; ++k)
-                    seg.pts.push_back({p[k].x + sx, p[k].y + sy});
-                if (last == i + 3) seg.curve = {false, true, true, true};
-                figs.push_back(std::move(seg));
-                closed.push_back(false);
+                    Push({p[k].x + sx, p[k].y + sy}, curved && k > i);
+                EndFigure(begin, false, curved);
                 i = last;
             }
         }
     }
+    // Adds the figures of another outline.
+    void Append(const Outline& o) {
+        const uint32_t shift = static_cast<uint32_t>(pts.size());
+        pts.insert(pts.end(), o.pts.begin(), o.pts.end());
+        curve.insert(curve.end(), o.curve.begin(), o.curve.end());
+        for (Span f : o.figs) {
+            f.begin += shift;
+            f.end += shift;
+            figs.push_back(f);
+        }
+    }
     template <class Target>
     void Trace(Target* cr) const {
-        for (size_t i = 0; i < figs.size(); ++i)
-            TraceFigure(cr, figs[i], 0, 0, closed[i]);
+        for (const Span& f : figs) {
+            const Pt* p = pts.data() + f.begin;
+            const uint8_t* c = curve.data() + f.begin;
+            const size_t n = f.end - f.begin;
+            if (n == 0) continue;
+            PathMoveTo(cr, p[0].x, p[0].y);
+            for (size_t i = 1; i < n;) {
+                if (f.curved && c[i] && i + 2 < n) {
+                    PathCurveTo(cr, p[i].x, p[i].y, p[i + 1].x, p[i + 1].y, p[i + 2].x, p[i + 2].y);
+                    i += 3;
+                } else {
+                    PathLineTo(cr, p[i].x, p[i].y);
+                    ++i;
+                }
+            }
+            if (f.closed) PathClose(cr);
+        }
     }
 };
+
+// An outline of the thread's own to make a shape in, emptied: its storage stays from shape to shape.
+Outline& ScratchOutline() {
+    thread_local Outline outline;
+    outline.Clear();
+    return outline;
+}
 
 bool IsSolidLine(const Pen& pen) {
     return pen.LineStyle() == PS_SOLID || pen.LineStyle() == PS_INSIDEFRAME;
@@ -414,10 +466,35 @@ void DrawBatchDeleter::operator()(DrawBatch* b) const {
     delete b;
 }
 
+namespace {
+
+// A drawn batch kept for the thread's next one, with its storage.
+std::unique_ptr<DrawBatch>& SpareBatch() {
+    thread_local std::unique_ptr<DrawBatch> spare;
+    return spare;
+}
+
+// Gives a drawn batch back for the next one.
+struct BatchReturn {
+    std::unique_ptr<DrawBatch, DrawBatchDeleter>& b;
+    ~BatchReturn() {
+        if (!b) return;
+        if (b->clip) cairo_region_destroy(b->clip);
+        b->clip = nullptr;
+        b->outline.Clear();
+        b->boxes.clear();
+        b->shapes = 0;
+        SpareBatch().reset(b.release());
+    }
+};
+
+}  // namespace
+
 void FlushBatch(DC& dc) {
     if (!dc.batch) return;
     std::unique_ptr<DrawBatch, DrawBatchDeleter> b = std::move(dc.batch);
-    if (b->outline.figs.empty()) return;
+    BatchReturn giveBack{b};
+    if (b->outline.Empty()) return;
     if (dc.pdf) {
         if (!BeginPdfShape(dc, b->clip, b->origin)) return;
         b->outline.Trace(&dc.pdfShape);
@@ -449,7 +526,7 @@ constexpr size_t kMaxBatchShapes = 256;
 
 // Adds a shape to the DC's batch, drawing the batch first when the shape does not fit it. `box` is the
 // shape's extent for a fill batch.
-void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outline&& shape,
+void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, const Outline& shape,
            const std::array<double, 4>& box) {
     cairo_region_t* clip = EffectiveClip(dc);
     DrawBatch* b = dc.batch.get();
@@ -467,7 +544,10 @@ void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outlin
     }
     if (!fits) {
         FlushBatch(dc);
-        dc.batch.reset(new DrawBatch);
+        if (SpareBatch())
+            dc.batch.reset(SpareBatch().release());
+        else
+            dc.batch.reset(new DrawBatch);
         b = dc.batch.get();
         b->fill = fill;
         b->color = pen.color;
@@ -480,10 +560,7 @@ void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, Outlin
     } else if (clip) {
         cairo_region_destroy(clip);
     }
-    for (size_t i = 0; i < shape.figs.size(); ++i) {
-        b->outline.figs.push_back(std::move(shape.figs[i]));
-        b->outline.closed.push_back(shape.closed[i]);
-    }
+    b->outline.Append(shape);
     if (fill) b->boxes.push_back(box);
     ++b->shapes;
 }
@@ -497,10 +574,10 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
     if (cosmetic && IsSolidLine(*pen) && StrokeHairline(dc, figures, closed, pen->color)) return;
-    Outline outline;
+    Outline& outline = ScratchOutline();
     outline.Add(figures, closed, cosmetic, off);
     if (dc.cr && !IsRaster(dc) && IsSolidLine(*pen)) {
-        Batch(dc, false, *pen, width, ALTERNATE, std::move(outline), {});
+        Batch(dc, false, *pen, width, ALTERNATE, outline, {});
         return;
     }
     if (pattern_needs_background(style) && dc.st.bkMode == OPAQUE && cosmetic) {
@@ -592,23 +669,22 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
         return;
     }
     double width = PenDeviceWidth(dc, *pen), off = PenOffset(width);
-    Outline shape;
+    Outline& shape = ScratchOutline();
     shape.Add(outline, true, !pen->geometric, off);
+    if (shape.Empty()) return;
     // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
-    const Figure& f0 = shape.figs[0];
-    bool rect = shape.figs.size() == 1 && !f0.Curved() && f0.pts.size() == 4 &&
-                ((f0.pts[0].y == f0.pts[1].y && f0.pts[1].x == f0.pts[2].x && f0.pts[2].y == f0.pts[3].y &&
-                  f0.pts[3].x == f0.pts[0].x) ||
-                 (f0.pts[0].x == f0.pts[1].x && f0.pts[1].y == f0.pts[2].y && f0.pts[2].x == f0.pts[3].x &&
-                  f0.pts[3].y == f0.pts[0].y));
+    const Outline::Span& f0 = shape.figs[0];
+    const Pt* p0 = shape.pts.data() + f0.begin;
+    bool rect = shape.figs.size() == 1 && !f0.curved && f0.end - f0.begin == 4 &&
+                ((p0[0].y == p0[1].y && p0[1].x == p0[2].x && p0[2].y == p0[3].y && p0[3].x == p0[0].x) ||
+                 (p0[0].x == p0[1].x && p0[1].y == p0[2].y && p0[2].x == p0[3].x && p0[3].y == p0[0].y));
     if (pen->color == dc.st.brush->color && !rect) {
         std::array<double, 4> box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-        for (const Figure& f : shape.figs)
-            for (const Pt& p : f.pts) {
-                box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
-                box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
-            }
-        Batch(dc, true, *pen, width, fillMode, std::move(shape), box);
+        for (const Pt& p : shape.pts) {
+            box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
+            box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
+        }
+        Batch(dc, true, *pen, width, fillMode, shape, box);
         return;
     }
     if (dc.pdf) {
@@ -690,32 +766,35 @@ void AddCurve(Figure& f, Pt c1, Pt c2, Pt end) {
     f.curve.insert(f.curve.end(), {true, true, true});
 }
 
-// Figures of the DC's path.
-Figures PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
-    Figures figs;
-    std::vector<bool> closed;
+// Figures of the DC's path, made in `figs` (whose figures keep their storage) and `closed`.
+void PathFigures(const DC& dc, Figures& figs, std::vector<bool>& closed) {
+    size_t n = 0;
+    closed.clear();
+    auto start = [&](Pt p) {
+        if (n < figs.size()) {
+            figs[n].pts.clear();
+            figs[n].curve.clear();
+        } else {
+            figs.emplace_back();
+        }
+        figs[n++].pts.push_back(p);
+        closed.push_back(false);
+    };
     Pt cur{0, 0};
     for (const PathOp& op : dc.path) {
         switch (op.kind) {
             case PathOp::Move:
-                figs.push_back(Figure({{op.x[0], op.y[0]}}));
-                closed.push_back(false);
+                start({op.x[0], op.y[0]});
                 cur = {op.x[0], op.y[0]};
                 break;
             case PathOp::Line:
-                if (figs.empty()) {
-                    figs.push_back(Figure({cur}));
-                    closed.push_back(false);
-                }
-                AddLine(figs.back(), {op.x[0], op.y[0]});
+                if (n == 0) start(cur);
+                AddLine(figs[n - 1], {op.x[0], op.y[0]});
                 cur = {op.x[0], op.y[0]};
                 break;
             case PathOp::Curve:
-                if (figs.empty()) {
-                    figs.push_back(Figure({cur}));
-                    closed.push_back(false);
-                }
-                AddCurve(figs.back(), {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
+                if (n == 0) start(cur);
+                AddCurve(figs[n - 1], {op.x[0], op.y[0]}, {op.x[1], op.y[1]}, {op.x[2], op.y[2]});
                 cur = {op.x[2], op.y[2]};
                 break;
             case PathOp::Close:
@@ -723,7 +802,17 @@ Figures PathFigures(const DC& dc, std::vector<bool>* closedFlags) {
                 break;
         }
     }
-    if (closedFlags) *closedFlags = closed;
+    figs.resize(n);
+}
+
+// `n` empty figures of the thread's own to make a shape in: their storage stays from shape to shape.
+Figures& ScratchFigures(size_t n) {
+    thread_local Figures figs;
+    figs.resize(n);
+    for (Figure& f : figs) {
+        f.pts.clear();
+        f.curve.clear();
+    }
     return figs;
 }
 
@@ -1011,7 +1100,10 @@ BOOL LineTo(HDC hdc, int x, int y) {
         PathLine(*dc, b);
         return TRUE;
     }
-    Stroke(*dc, {Figure({a, b})}, false);
+    Figures& line = ScratchFigures(1);
+    line[0].pts.push_back(a);
+    line[0].pts.push_back(b);
+    Stroke(*dc, line, false);
     return TRUE;
 }
 
@@ -1039,12 +1131,15 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
     DC* dc = ToDC(hdc);
     if (!dc || !points || count < 2) return FALSE;
     if (dc->recording) RecordPoints(*dc, "Polygon", points, count);
-    auto pts = ToDevicePoints(*dc, points, count);
     if (dc->inPath) {
-        PathFigure(*dc, pts, true);
+        PathFigure(*dc, ToDevicePoints(*dc, points, count), true);
         return TRUE;
     }
-    Figures shape{Figure(std::move(pts))};
+    Figures& shape = ScratchFigures(1);
+    std::vector<Pt>& pts = shape[0].pts;
+    pts.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        ToDevice(*dc, points[i].x, points[i].y, &pts[i].x, &pts[i].y);
     FillAndStroke(*dc, shape, shape, dc->st.polyFillMode);
     return TRUE;
 }
@@ -1224,8 +1319,9 @@ static BOOL FinishPath(HDC hdc, bool fill, bool stroke, const char* op) {
     DC* dc = ToDC(hdc);
     if (!dc || !dc->pathReady) return FALSE;
     if (dc->recording) Record(*dc, op, {});
-    std::vector<bool> closed;
-    Figures figs = PathFigures(*dc, &closed);
+    thread_local Figures figs;
+    thread_local std::vector<bool> closed;
+    PathFigures(*dc, figs, closed);
     if (fill && stroke) {
         // A filled path closes every figure.
         FillAndStroke(*dc, figs, figs, dc->st.polyFillMode);

@@ -3,6 +3,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -309,12 +311,88 @@ inline PdfRgb PdfColor(COLORREF c) {
     return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
+// A vector of trivially copied values with room for N of them in itself.
+template <class T, size_t N>
+class InlineVector {
+public:
+    InlineVector() = default;
+    InlineVector(const InlineVector& o) { Append(o.data_, o.size_); }
+    InlineVector& operator=(const InlineVector& o) {
+        if (this != &o) {
+            size_ = 0;
+            Append(o.data_, o.size_);
+        }
+        return *this;
+    }
+    InlineVector(InlineVector&& o) noexcept { Take(o); }
+    InlineVector& operator=(InlineVector&& o) noexcept {
+        if (this != &o) {
+            Free();
+            Take(o);
+        }
+        return *this;
+    }
+    ~InlineVector() { Free(); }
+
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+    const T* begin() const { return data_; }
+    const T* end() const { return data_ + size_; }
+    void reserve(size_t n) {
+        if (n > capacity_) Grow(n);
+    }
+    void push_back(const T& v) {
+        if (size_ == capacity_) Grow(2 * capacity_);
+        data_[size_++] = v;
+    }
+
+private:
+    void Append(const T* p, size_t n) {
+        reserve(size_ + n);
+        std::copy(p, p + n, data_ + size_);
+        size_ += n;
+    }
+    void Grow(size_t n) {
+        T* p = new T[n];
+        std::copy(data_, data_ + size_, p);
+        Free();
+        data_ = p;
+        capacity_ = n;
+    }
+    void Free() {
+        if (data_ != local_) delete[] data_;
+        data_ = local_;
+        capacity_ = N;
+    }
+    void Take(InlineVector& o) {
+        size_ = o.size_;
+        if (o.data_ == o.local_) {
+            std::copy(o.local_, o.local_ + o.size_, local_);
+        } else {
+            data_ = o.data_;
+            capacity_ = o.capacity_;
+            o.data_ = o.local_;
+            o.capacity_ = N;
+        }
+        o.size_ = 0;
+    }
+
+    T local_[N];
+    T* data_ = local_;
+    size_t size_ = 0, capacity_ = N;
+};
+
 // Fonts (fonts.cc).
 struct GlyphRun {
-    std::vector<unsigned long> glyphs;
-    std::vector<int> advances;    // device pixels
-    std::vector<uint32_t> chars;  // the character each glyph shows (for the text of PDF files)
-    int width = 0;                // sum of the advances
+    // Runs are mostly a symbol or a short word.
+    InlineVector<unsigned long, 8> glyphs;
+    InlineVector<int, 8> advances;    // device pixels
+    InlineVector<uint32_t, 8> chars;  // the character each glyph shows (for the text of PDF files)
+    int width = 0;                    // sum of the advances
 };
 struct FontMetricsPx {
     int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;

@@ -170,6 +170,31 @@ void AppendInt(std::string& out, long long v) {
     out.append(p, static_cast<size_t>(end - p));
 }
 
+// Writes v hundredths as the page content writes a coordinate, and a space, at `out`; answers the end.
+char* HundredthsAt(char* out, long long v) {
+    char buf[32];
+    char* end = buf + sizeof buf;
+    end[-1] = ' ';
+    char* p = end - 1;
+    const unsigned long long u = Magnitude(v);
+    if (const unsigned long long frac = u % 100) {
+        if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
+        *--p = static_cast<char>('0' + frac / 10);
+        *--p = '.';
+    }
+    p = DigitsBefore(p, u / 100);
+    if (v < 0) *--p = '-';
+    const size_t n = static_cast<size_t>(end - p);
+    std::memcpy(out, p, n);
+    return out + n;
+}
+
+// Appends a string literal.
+template <size_t N>
+void AppendLiteral(std::string& out, const char (&s)[N]) {
+    out.append(s, N - 1);
+}
+
 // A reference to object `object`: "N 0 R".
 void AppendRef(std::string& out, long long object) {
     AppendInt(out, object);
@@ -709,7 +734,7 @@ int PdfWriter::WriteToUnicode(const std::vector<uint32_t>& chars) {
 
 void PdfWriter::EndText() {
     if (!inText_) return;
-    content_ += "ET\n";
+    AppendLiteral(content_, "ET\n");
     inText_ = false;
 }
 
@@ -731,7 +756,7 @@ void PdfWriter::SetClip(const PdfClip& clip) {
     if (clip == clip_) return;
     FlushPath();
     EndText();
-    content_ += "Q q\n";
+    AppendLiteral(content_, "Q q\n");
     ResetState();
     for (const auto& layer : clip) {
         for (const PdfRect& r : layer) {
@@ -798,18 +823,7 @@ long long Hundredths(double v) {
 
 void PdfWriter::NumHundredths(long long v) {
     char buf[32];
-    char* end = buf + sizeof buf;
-    end[-1] = ' ';
-    char* p = end - 1;
-    const unsigned long long u = Magnitude(v);
-    if (const unsigned long long frac = u % 100) {
-        if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
-        *--p = static_cast<char>('0' + frac / 10);
-        *--p = '.';
-    }
-    p = DigitsBefore(p, u / 100);
-    if (v < 0) *--p = '-';
-    content_.append(p, static_cast<size_t>(end - p));
+    content_.append(buf, static_cast<size_t>(HundredthsAt(buf, v) - buf));
 }
 
 void PdfWriter::AddPathOp(char op, const double* v, int n) {
@@ -821,26 +835,32 @@ void PdfWriter::AddPathOp(char op, const double* v, int n) {
 }
 
 void PdfWriter::WritePathOps(long long dx, long long dy) {
+    // Each operator with its numbers in one append.
+    char buf[6 * 32 + 4];
     for (const PathOp& p : path_) {
+        char* w = buf;
         switch (p.op) {
             case 'h':
-                content_ += "h\n";
+                AppendLiteral(content_, "h\n");
                 continue;
             case 'r':
-                NumHundredths(p.v[0] - dx), NumHundredths(p.v[1] - dy), NumHundredths(p.v[2]),
-                    NumHundredths(p.v[3]);
-                content_ += "re\n";
+                w = HundredthsAt(w, p.v[0] - dx);
+                w = HundredthsAt(w, p.v[1] - dy);
+                w = HundredthsAt(w, p.v[2]);
+                w = HundredthsAt(w, p.v[3]);
+                *w++ = 'r', *w++ = 'e', *w++ = '\n';
+                content_.append(buf, static_cast<size_t>(w - buf));
                 continue;
             default:
                 break;
         }
         const int n = p.op == 'c' ? 6 : 2;
         for (int i = 0; i < n; i += 2) {
-            NumHundredths(p.v[i] - dx);
-            NumHundredths(p.v[i + 1] - dy);
+            w = HundredthsAt(w, p.v[i] - dx);
+            w = HundredthsAt(w, p.v[i + 1] - dy);
         }
-        content_ += p.op;
-        content_ += '\n';
+        *w++ = p.op, *w++ = '\n';
+        content_.append(buf, static_cast<size_t>(w - buf));
     }
 }
 
@@ -858,14 +878,16 @@ void PdfWriter::PaintPath(const char* op) {
         return;
     }
     const long long x0 = path_.front().v[0], y0 = path_.front().v[1];
-    content_ += "q 1 0 0 1 ";
-    NumHundredths(x0);
-    NumHundredths(y0);
-    content_ += "cm\n";
+    char buf[96] = "q 1 0 0 1 ";
+    char* w = buf + 10;
+    w = HundredthsAt(w, x0);
+    w = HundredthsAt(w, y0);
+    *w++ = 'c', *w++ = 'm', *w++ = '\n';
+    content_.append(buf, static_cast<size_t>(w - buf));
     WritePathOps(x0, y0);
     path_.clear();
     content_ += op;
-    content_ += "\nQ\n";
+    AppendLiteral(content_, "\nQ\n");
 }
 
 void PdfWriter::MoveTo(double x, double y) {
@@ -988,7 +1010,7 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
     // position starts at the first glyph.
     bool placed = inText_;
     if (!inText_) {
-        content_ += "BT\n";
+        AppendLiteral(content_, "BT\n");
         inText_ = true;
     }
     SetFillColor(color);
@@ -998,11 +1020,11 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
     auto endRun = [&] {
         if (runGlyphs == 1) {
             content_ += run;
-            content_ += ">Tj\n";
+            AppendLiteral(content_, ">Tj\n");
         } else if (runGlyphs > 1) {
             content_ += '[';
             content_ += run;
-            content_ += ">]TJ\n";
+            AppendLiteral(content_, ">]TJ\n");
         }
         run.clear();
         runGlyphs = 0;
@@ -1045,16 +1067,18 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
         if (runGlyphs && (sf != lastFont || g.y != lastY)) endRun();
         if (!runGlyphs) {
             if (textFont_ != sf || textSize_ != size) {
-                content_ += "/" + sf->name + " ";
+                content_ += '/';
+                content_ += sf->name;
+                content_ += ' ';
                 AppendPdfNumber(content_, size, 3);
-                content_ += " Tf\n";
+                AppendLiteral(content_, " Tf\n");
                 textFont_ = sf;
                 textSize_ = size;
             }
             if (placed) {
                 Num(g.x - textX_), Num(textY_ - g.y), Op("Td");
             } else {
-                content_ += "1 0 0 -1 ";
+                AppendLiteral(content_, "1 0 0 -1 ");
                 Num(g.x), Num(g.y), Op("Tm");
                 placed = true;
             }
