@@ -172,21 +172,21 @@ void AppendInt(std::string& out, long long v) {
 
 // Writes v hundredths as the page content writes a coordinate, and a space, at `out`; answers the end.
 char* HundredthsAt(char* out, long long v) {
-    char buf[32];
-    char* end = buf + sizeof buf;
-    end[-1] = ' ';
-    char* p = end - 1;
-    const unsigned long long u = Magnitude(v);
-    if (const unsigned long long frac = u % 100) {
-        if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
-        *--p = static_cast<char>('0' + frac / 10);
-        *--p = '.';
+    // Written in place: the digits of the whole part are counted first.
+    const unsigned long long u = Magnitude(v), whole = u / 100, frac = u % 100;
+    if (v < 0) *out++ = '-';
+    int digits = 1;
+    for (unsigned long long w = whole; w >= 10; w /= 10)
+        ++digits;
+    out += digits;
+    DigitsBefore(out, whole);
+    if (frac) {
+        *out++ = '.';
+        *out++ = static_cast<char>('0' + frac / 10);
+        if (frac % 10 != 0) *out++ = static_cast<char>('0' + frac % 10);
     }
-    p = DigitsBefore(p, u / 100);
-    if (v < 0) *--p = '-';
-    const size_t n = static_cast<size_t>(end - p);
-    std::memcpy(out, p, n);
-    return out + n;
+    *out++ = ' ';
+    return out;
 }
 
 // Appends a string literal.
