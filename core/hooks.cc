@@ -14,6 +14,13 @@ std::atomic<void (*)(int)> g_resetGauge{nullptr};
 std::atomic<void (*)(int)> g_setGauge{nullptr};
 std::atomic<void (*)(const char*)> g_setText{nullptr};
 
+struct ThreadLongTaskHooks {
+    bool set = false;
+    qsm::LongTaskCancelTest test = nullptr;
+    qsm::LongTaskProgressHooks progress;
+};
+thread_local ThreadLongTaskHooks t_longTask;
+
 }  // namespace
 
 namespace qsm {
@@ -61,24 +68,32 @@ void SetLongTaskProgressHooks(const LongTaskProgressHooks& hooks) {
     g_setText = hooks.setText;
 }
 
+void SetThreadLongTaskHooks(LongTaskCancelTest test, const LongTaskProgressHooks& hooks) {
+    t_longTask = {true, test, hooks};
+}
+
+void ClearThreadLongTaskHooks() {
+    t_longTask = {};
+}
+
 void LongTaskResetGauge(int range) {
-    auto hook = g_resetGauge.load();
+    auto hook = t_longTask.set ? t_longTask.progress.resetGauge : g_resetGauge.load();
     if (hook) hook(range);
 }
 
 void LongTaskSetGauge(int value) {
-    auto hook = g_setGauge.load();
+    auto hook = t_longTask.set ? t_longTask.progress.setGauge : g_setGauge.load();
     if (hook) hook(value);
 }
 
 void LongTaskSetText(const char* text) {
-    auto hook = g_setText.load();
+    auto hook = t_longTask.set ? t_longTask.progress.setText : g_setText.load();
     if (hook) hook(text ? text : "");
 }
 
 }  // namespace qsm
 
 bool IsLongTaskCancelled() {
-    auto test = g_cancelTest.load();
+    auto test = t_longTask.set ? t_longTask.test : g_cancelTest.load();
     return test ? test() : false;
 }

@@ -43,6 +43,13 @@ void LongTaskResetGauge(int range);
 void LongTaskSetGauge(int value);
 void LongTaskSetText(const char* text);
 
+// The cancel test and progress hooks of the calling thread alone: while set they take the place of the
+// process-wide ones on this thread, so that a task run beside the window thread stops and reports where its
+// owner asks (the dialog and its messages belong to the window thread). Null members do nothing (a null
+// test: never cancelled). Cleared with ClearThreadLongTaskHooks.
+void SetThreadLongTaskHooks(LongTaskCancelTest test, const LongTaskProgressHooks& hooks);
+void ClearThreadLongTaskHooks();
+
 }  // namespace qsm
 
 // Pumps the pending window messages and answers whether the user cancelled the active long-task progress

@@ -35,9 +35,9 @@ bool Cancelled() {
 // Beams the notes of each beat without formatting after every group; the caller formats the whole staff
 // once afterwards (a format per group would walk the staff once per beat).
 void GroupImportedNotes(TMusicStaff& staff, bool compound) {
-    const TFormatItemsFn previous = SetFormatStaffItemsHook(nullptr);
+    const bool paused = PauseFormatStaffItems(true);
     staff.GroupImportedNotes(compound);
-    SetFormatStaffItemsHook(previous);
+    PauseFormatStaffItems(paused);
 }
 
 // Moves every note of the staff by steps staff positions (the notes were spelt for the treble clef).

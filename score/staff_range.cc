@@ -17,9 +17,10 @@
 namespace {
 
 TFormatItemsFn gFormatItems = nullptr;
+thread_local bool tFormatPaused = false;
 
 void FormatRange(const TStaffItemRange& range) {
-    if (gFormatItems && range.Staff) gFormatItems(range);
+    if (gFormatItems && range.Staff && !tFormatPaused) gFormatItems(range);
 }
 
 // Calls f(index, item) for every item of a valid range.
@@ -94,6 +95,12 @@ TFormatItemsFn SetFormatStaffItemsHook(TFormatItemsFn fn) {
     TFormatItemsFn old = gFormatItems;
     gFormatItems = fn;
     return old;
+}
+
+bool PauseFormatStaffItems(bool paused) {
+    const bool was = tFormatPaused;
+    tFormatPaused = paused;
+    return was;
 }
 
 // ---------------------------------------------------------------------------------------------------------

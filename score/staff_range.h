@@ -40,6 +40,10 @@ public:
 // derived marks as they are. Returns the previous hook.
 using TFormatItemsFn = void (*)(const TStaffItemRange& range);
 TFormatItemsFn SetFormatStaffItemsHook(TFormatItemsFn fn);
+// Leaves the hook uninstalled for the calling thread alone (paused) or not; answers whether it was paused. A
+// pass that changes a staff in many places and formats it once at its end pauses the hook meanwhile, without
+// touching what other threads format.
+bool PauseFormatStaffItems(bool paused);
 
 // Builders.
 void StaffRangeNormalize(TStaffItemRange& range);

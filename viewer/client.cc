@@ -424,30 +424,42 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
 }
 
 TMusicScore* TQSMViewerClient::LoadMidiFile(const char* path) {
-    TQSRBFStream file(TQSRFStream::kRead, path, 30000);
-    if (file.GetError()) {
-        InfoBox(
-            this,
-            "File: %s\nThis file failed to open. It could be in use by another program or protected by the "
-            "operating system.",
-            path);
-        return nullptr;
+    // The start may have read, imported and begun to convert this very file: the open takes what it made.
+    const bool preread = qsm::HasScorePreread(path);
+    std::unique_ptr<TSMFData> smf;
+    TSMFImportList instructions;
+    if (!preread) {
+        TQSRBFStream file(TQSRFStream::kRead, path, 30000);
+        if (file.GetError()) {
+            InfoBox(
+                this,
+                "File: %s\nThis file failed to open. It could be in use by another program or protected by "
+                "the operating system.",
+                path);
+            return nullptr;
+        }
+        smf = std::make_unique<TSMFData>();
+        TBusyScope busy;
+        TSMFImport::Run(smf.get(), &file, nullptr);
+        BuildImportInstructions(smf.get(), instructions, true, 16);
     }
     int kind = strcasecmp(qsm::ExtensionOf(path), ".kar") == 0 ? 2 : 1;
-    TSMFData smf;
-    TSMFImportList instructions;
-    {
-        TBusyScope busy;
-        TSMFImport::Run(&smf, &file, nullptr);
-        BuildImportInstructions(&smf, instructions, true, 16);
-    }
     TMusicScore* score = nullptr;
     bool cancelled = false;
     {
         TLongTaskDlg progress(TopWindow(), IDD_WORKING, 1, 1);
         progress.SetGaugeLed(3, 85);
         progress.Create();
-        score = ConvertMidiToScore(&smf, instructions, kind);
+        if (preread) {
+            qsm::TMidiPreread made;
+            if (qsm::TakeMidiPreread(path, progress, made)) {
+                smf = std::move(made.Data);
+                instructions = std::move(made.Instructions);
+                score = made.Score;
+            }
+        }
+        if (score == nullptr && smf && progress.Cancelled == 0)
+            score = ConvertMidiToScore(smf.get(), instructions, kind);
         cancelled = progress.PollCancel() != 0;
         progress.CloseDialog();
     }
@@ -463,7 +475,7 @@ TMusicScore* TQSMViewerClient::LoadMidiFile(const char* path) {
     score->Zoom = 6;
     score->StaffLabels = 1;
     score->BarNumbers = 3;
-    MergeSmfTracks(smf, TQSMViewerApp::Get()->GetSongBuffer());
+    MergeSmfTracks(*smf, TQSMViewerApp::Get()->GetSongBuffer());
     return score;
 }
 

@@ -11,10 +11,13 @@
 #include "platform/wm/sdl_backend.h"
 #include "render/bundled_fonts.h"
 #include "viewer/score_preread.h"
+#include "viewer/startup.h"
 
 int main(int argc, char* argv[]) {
-    // A start's own allocations on this thread come from heap pages mapped in beside it.
-    qsm::PrepareHeap(2 << 20);
+    // A start's own allocations on this thread come from heap pages mapped in beside it; a run that prints
+    // its file makes more of them (its pages and the PDF file) than one that shows it.
+    const bool prints = TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint");
+    qsm::PrepareHeap(prints ? 3 << 20 : 2 << 20);
     // The score the command line opens is read beside the whole start; the open takes it.
     qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -12,12 +14,15 @@
 
 #include "core/file_stream.h"
 #include "core/file_utils.h"
+#include "core/hooks.h"
 #include "core/zlib_stream.h"
+#include "midi/smf_file.h"
 #include "platform/kernel/files.h"
 #include "render/hooks.h"
 #include "score/file/score_file.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
+#include "ui/long_task.h"
 #include "viewer/startup.h"
 
 namespace qsm {
@@ -78,8 +83,17 @@ private:
     bool first_ = true;
 };
 
+// What a MIDI file's conversion told of its progress, for the dialog of the open.
+struct TProgressShown {
+    unsigned Changes = 0;
+    int Range = -1;  // -1: the gauge was not reset
+    int Value = 0;
+    std::string Text;
+    bool HasText = false;
+};
+
 // The read and its result. The read's thread writes the result; the main thread looks at it only after it
-// has joined that thread.
+// has joined that thread, but for a MIDI file's import, which it may look at once Imported is set.
 struct TPreread {
     std::thread Thread;
     std::atomic<bool> Stop{false};
@@ -90,20 +104,38 @@ struct TPreread {
     TFileIdentity Identity;
     TMusicScore* Score = nullptr;
     TScoreFileHeader Header;
+    // A MIDI file's data and instructions (with Path, Identity and Kind: set before Imported).
+    std::unique_ptr<TSMFData> Midi;
+    TSMFImportList Instructions;
     // Settled for this path: the file is still the one read.
     bool Kept = false;
+    // The open waits for a MIDI file's conversion, handling window messages: an open that comes meanwhile
+    // reads its file itself and leaves this read alone.
+    bool Taking = false;
     // The path the read resolved and the one the open asks for, each set once the other side may look.
     std::mutex Naming;
     std::string Reading, Wanted;
+    // The stages of the read the main thread waits for: a MIDI file imported (the file read and closed), and
+    // the read's end.
+    std::mutex Stages;
+    std::condition_variable StageReached;
+    bool Imported = false;
+    bool Ended = false;
+    std::mutex ProgressLock;
+    TProgressShown Progress;
 
     void Join() {
         if (Thread.joinable()) Thread.join();
     }
+    // Only once joined.
     void Clear() {
         delete Score;
         Score = nullptr;
-        Read = Kept = false;
+        Read = Kept = Imported = Ended = false;
         Path.clear();
+        Midi.reset();
+        Instructions.clear();
+        Progress = {};
     }
     ~TPreread() {
         Stop = true;
@@ -117,14 +149,84 @@ TPreread& State() {
     return preread;
 }
 
+// The conversion on the read's thread: it stops when the read is to stop, and its progress is kept for the
+// open's dialog.
+bool ReadStopped() {
+    return State().Stop.load(std::memory_order_relaxed);
+}
+
+template <class Change>
+void ChangeProgress(Change change) {
+    TPreread& p = State();
+    std::lock_guard lock(p.ProgressLock);
+    change(p.Progress);
+    ++p.Progress.Changes;
+}
+
+void KeepGaugeRange(int range) {
+    ChangeProgress([range](TProgressShown& shown) {
+        shown.Range = range;
+        shown.Value = 0;
+    });
+}
+
+void KeepGaugeValue(int value) {
+    ChangeProgress([value](TProgressShown& shown) { shown.Value = value; });
+}
+
+void KeepText(const char* text) {
+    ChangeProgress([text](TProgressShown& shown) {
+        shown.Text = text;
+        shown.HasText = true;
+    });
+}
+
+// The open's steps from its open of the MIDI file to its conversion, without the busy cursor and the dialog,
+// which belong to the open: the file read and imported, the instructions built, then the score converted.
+void ReadMidiFile(TPreread& p, const char* truePath, const TFileIdentity& identity) {
+    auto data = std::make_unique<TSMFData>();
+    TSMFImportList instructions;
+    {
+        TQSRBFStream file(TQSRFStream::kRead, truePath, 30000);
+        // A file that does not open is the open's to tell of.
+        if (file.GetError()) return;
+        TSMFImport::Run(data.get(), &file, nullptr);
+    }
+    if (p.Stop) return;
+    BuildImportInstructions(data.get(), instructions, true, 16);
+    TSMFData* midi = data.get();
+    {
+        std::lock_guard lock(p.Stages);
+        p.Path = truePath;
+        p.Identity = identity;
+        p.Kind = TOpenKind::Midi;
+        p.Midi = std::move(data);
+        p.Instructions = std::move(instructions);
+        p.Imported = true;
+    }
+    p.StageReached.notify_all();
+    const int lyricKind = strcasecmp(ExtensionOf(truePath), ".kar") == 0 ? 2 : 1;
+    p.Score = ConvertMidiToScore(midi, p.Instructions, lyricKind);
+}
+
 // The open's own steps up to its reader: the true name of the file, the kind of its name, a plain file
 // there; then the reader, as LoadScoreFile runs it (without the busy cursor, which belongs to the open), or
 // the text import as the open runs it on a file that opens.
 void ReadFile(TPreread& p, const std::string& file) {
+    // The main thread waits for the end, whichever way the read ends.
+    struct TEnd {
+        TPreread& P;
+        ~TEnd() {
+            {
+                std::lock_guard lock(P.Stages);
+                P.Ended = true;
+            }
+            P.StageReached.notify_all();
+        }
+    } end{p};
     char truePath[MAX_PATH] = "";
     GetTrueFileName(file.c_str(), truePath);
     const TOpenKind kind = GetOpenKind(truePath);
-    if (kind == TOpenKind::Midi) return;
     {
         // An open of another file that came first has no use for this read.
         std::lock_guard lock(p.Naming);
@@ -133,6 +235,16 @@ void ReadFile(TPreread& p, const std::string& file) {
     }
     TFileIdentity identity;
     if (!IdentifyFile(truePath, identity)) return;
+    if (kind == TOpenKind::Midi) {
+        SetThreadLongTaskHooks(ReadStopped, {KeepGaugeRange, KeepGaugeValue, KeepText});
+        try {
+            ReadMidiFile(p, truePath, identity);
+        } catch (...) {
+            // Out of memory: the open converts (or reads) the file itself and meets it there.
+        }
+        ClearThreadLongTaskHooks();
+        return;
+    }
     p.Path = truePath;
     p.Identity = identity;
     p.Kind = kind;
@@ -173,13 +285,10 @@ TOpenKind GetOpenKind(const char* path) {
 
 void StartScorePreread(const char* commandLine) {
     TPreread& p = State();
-    if (p.Thread.joinable() || p.Read) return;
+    if (p.Thread.joinable() || p.Read || p.Imported) return;
     TViewerCmdLine tokens(commandLine ? commandLine : "");
     const char* file = tokens.GetFile();
     if (file == nullptr || *file == '\0') return;
-    // A MIDI file is the open's alone, and nothing starts for it: its true name differs from this one only in
-    // case, which the kind does not depend on, unless this one holds wildcards.
-    if (GetOpenKind(file) == TOpenKind::Midi && std::strpbrk(file, "*?") == nullptr) return;
     // The reader formats the staves it reads through the hooks; the start installs them again later, which
     // then changes nothing the read could see.
     InstallScoreHooks();
@@ -190,6 +299,7 @@ void StartScorePreread(const char* commandLine) {
     }
     try {
         p.Stop = false;
+        p.Ended = false;
         p.Thread = std::thread(ReadFile, std::ref(p), std::string(file));
     } catch (const std::system_error&) {
         // No thread: the open reads the file.
@@ -198,28 +308,96 @@ void StartScorePreread(const char* commandLine) {
 
 void SettleScorePreread(const char* path) {
     TPreread& p = State();
+    if (p.Taking) return;
     if (p.Thread.joinable()) {
         // The read of another file than this open's stops at its next piece of the file.
         std::lock_guard lock(p.Naming);
         p.Wanted = path != nullptr && *path != '\0' ? path : "?";
         if (!p.Reading.empty() && p.Reading != p.Wanted) p.Stop = true;
     }
-    p.Join();
+    bool imported = false;
+    if (p.Thread.joinable()) {
+        std::unique_lock lock(p.Stages);
+        p.StageReached.wait(lock, [&p] { return p.Imported || p.Ended; });
+        imported = p.Imported;
+    } else {
+        imported = p.Imported;
+    }
+    // A MIDI file's conversion goes on, unless the read is dropped.
+    if (!imported) p.Join();
     TFileIdentity now;
-    p.Kept = p.Read && path != nullptr && p.Path == path && IdentifyFile(path, now) && now == p.Identity;
-    if (!p.Kept) p.Clear();
+    p.Kept = (imported || p.Read) && path != nullptr && p.Path == path && IdentifyFile(path, now) &&
+             now == p.Identity;
+    if (!p.Kept) {
+        p.Stop = true;
+        p.Join();
+        p.Clear();
+    }
 }
 
 bool HasScorePreread(const char* path) {
     const TPreread& p = State();
-    return p.Kept && path != nullptr && p.Path == path;
+    return p.Kept && !p.Taking && path != nullptr && p.Path == path;
 }
 
 bool TakeScorePreread(const char* path, TOpenKind kind, TMusicScore*& score, TScoreFileHeader& hdr) {
     TPreread& p = State();
-    if (!p.Kept || path == nullptr || p.Path != path || p.Kind != kind) return false;
+    if (!p.Kept || p.Taking || path == nullptr || p.Path != path || p.Kind != kind || kind == TOpenKind::Midi)
+        return false;
     score = p.Score;
     hdr = p.Header;
+    p.Score = nullptr;
+    p.Clear();
+    return true;
+}
+
+bool TakeMidiPreread(const char* path, TLongTaskDlg& dialog, TMidiPreread& made) {
+    TPreread& p = State();
+    if (!p.Kept || p.Taking || path == nullptr || p.Path != path || p.Kind != TOpenKind::Midi) return false;
+    p.Taking = true;
+    struct TTaken {
+        TPreread& P;
+        ~TTaken() { P.Taking = false; }
+    } taken{p};
+    // The dialog shows what the conversion told last, and handles its messages about as often as the
+    // conversion would let it, until the conversion has ended.
+    constexpr auto kShowEvery = std::chrono::milliseconds(15);
+    unsigned shown = 0;
+    auto show = [&] {
+        TProgressShown now;
+        {
+            std::lock_guard lock(p.ProgressLock);
+            if (p.Progress.Changes == shown) return;
+            now = p.Progress;
+        }
+        shown = now.Changes;
+        if (now.Range >= 0) {
+            dialog.ResetGauge(now.Range);
+            dialog.SetGaugeValue(now.Value);
+        }
+        if (now.HasText) dialog.SetText(now.Text.c_str());
+    };
+    for (;;) {
+        bool ended = false;
+        {
+            std::lock_guard lock(p.Stages);
+            ended = p.Ended;
+        }
+        show();
+        if (ended) break;
+        if (dialog.PollCancel() != 0) {
+            p.Stop = true;
+            p.Join();
+            p.Clear();
+            return false;
+        }
+        std::unique_lock lock(p.Stages);
+        p.StageReached.wait_for(lock, kShowEvery, [&p] { return p.Ended; });
+    }
+    p.Join();
+    made.Data = std::move(p.Midi);
+    made.Instructions = std::move(p.Instructions);
+    made.Score = p.Score;
     p.Score = nullptr;
     p.Clear();
     return true;

@@ -162,7 +162,7 @@ void PrepareHeap(std::size_t bytes) noexcept {
 #if defined(__GLIBC__) && defined(__linux__) && !defined(QSM_HEAP_OF_SANITIZER)
     // The top of the heap stays while it is under this size: the block grown here waits there for the
     // allocations it is for, and blocks made and freed in turn are not given back and faulted in again.
-    constexpr int kKeptTop = 4 << 20;
+    constexpr int kKeptTop = 8 << 20;
     // Blocks from this size up have mappings of their own, given back when freed. The library would raise
     // this as large blocks are freed (once thresholds are set it no longer does): kept low, blocks made on
     // many threads do not hold memory in each thread's heap.

@@ -1,6 +1,7 @@
 // The score of the command line, read while the program starts: the open takes the score read (with one
-// thread and with several) and shows the document a plain open shows; a file changed after the read is
-// read again; a file the reader refuses tells the same as without the read; a read nobody takes is dropped.
+// thread and with several) and shows the document a plain open shows, a MIDI file's song included; a file
+// changed after the read is read again; a file the reader refuses, or a damaged MIDI file, tells the same as
+// without the read; a read nobody takes is dropped.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "core/ram_stream.h"
 #include "platform/framework/frame.h"
 #include "platform/wm/backend.h"
+#include "score/base/midi_file_buf.h"
 #include "score/file/score_file.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
@@ -85,6 +87,18 @@ protected:
         std::string document = Document();
         client_->OpenFile(nullptr, 0);
         qsm::SetParallelThreads(threads_);
+        return document;
+    }
+    // The open document with the song the open made of a MIDI file.
+    std::string MidiDocument() {
+        std::string document = Document() + "|song";
+        const TMidiFileBuf& song = app_->GetSongBuffer();
+        for (int i = 0; i < song.GetEventCount(); ++i) {
+            const TMidiEvent* e = song.GetEvent(i);
+            document += " " + std::to_string(e->Tick) + ":" + std::to_string(e->Status) + "," +
+                        std::to_string(e->Data1) + "," + std::to_string(e->Data2) + "," +
+                        std::to_string(e->KindPort);
+        }
         return document;
     }
     static bool Taken(const std::string& path) {
@@ -170,20 +184,13 @@ TEST_F(ScorePrereadTest, AFileTheReaderRefusesTellsTheSameAsWithoutTheRead) {
     }
 }
 
-TEST_F(ScorePrereadTest, OnlyAScoreIsReadAndARunThatOpensNothingDropsTheRead) {
+TEST_F(ScorePrereadTest, AReadIsTakenAsItsKindAloneAndARunThatOpensNothingDropsTheRead) {
     EXPECT_EQ(qsm::GetOpenKind("/a/song.MID"), qsm::TOpenKind::Midi);
     EXPECT_EQ(qsm::GetOpenKind("/a/song.kar"), qsm::TOpenKind::Midi);
     EXPECT_EQ(qsm::GetOpenKind("/a/song.qsmtxt"), qsm::TOpenKind::TextScore);
     EXPECT_EQ(qsm::GetOpenKind("/a/song.midi"), qsm::TOpenKind::CompactScore);
     EXPECT_EQ(qsm::GetOpenKind("/a.mid/song"), qsm::TOpenKind::CompactScore);
 
-    // A MIDI file is left to the open.
-    const std::string midi = dir_ + "/song.mid";
-    std::filesystem::copy_file(std::string(QSM_TESTDATA_DIR) + "/../fuzz/corpus/smf_reader/format1.mid",
-                               midi);
-    qsm::StartScorePreread(midi.c_str());
-    qsm::SettleScorePreread(midi.c_str());
-    EXPECT_FALSE(qsm::HasScorePreread(midi.c_str()));
     // A read of one kind is not taken as another.
     qsm::StartScorePreread(quartet_.c_str());
     qsm::SettleScorePreread(quartet_.c_str());
@@ -202,6 +209,138 @@ TEST_F(ScorePrereadTest, OnlyAScoreIsReadAndARunThatOpensNothingDropsTheRead) {
     qsm::SettleScorePreread(quartet_.c_str());
     qsm::DropScorePreread();
     EXPECT_FALSE(Taken(quartet_));
+}
+
+// A format 1 file of a tempo track and tracks of notes on two channels, with lyrics: enough to convert
+// for a while.
+std::string ManyNotesMidi(int tracks, int notes) {
+    auto be = [](std::string& out, uint32_t value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    std::string file = "MThd";
+    be(file, 6, 4);
+    be(file, 1, 2);
+    be(file, static_cast<uint32_t>(tracks + 1), 2);
+    be(file, 96, 2);
+    auto track = [&](const std::string& events) {
+        file += "MTrk";
+        be(file, static_cast<uint32_t>(events.size() + 4), 4);
+        file += events + std::string("\0\xFF\x2F\0", 4);
+    };
+    track(std::string("\0\xFF\x51\x03\x07\xA1\x20\0\xFF\x58\x04\x03\x02\x18\x08", 15));
+    for (int t = 0; t < tracks; ++t) {
+        std::string events;
+        for (int n = 0; n < notes; ++n) {
+            const char channel = static_cast<char>(n % 7 == 3 ? 1 : 0);
+            const char key = static_cast<char>(48 + (n * 5 + t * 3) % 30);
+            events += std::string("\0\xFF\x05\x02", 4) + static_cast<char>('a' + n % 26) + "-";
+            events += std::string(1, '\0') + static_cast<char>('\x90' | channel) + key + '@';
+            events += std::string(1, static_cast<char>(n % 3 == 0 ? 48 : 24)) +
+                      static_cast<char>('\x80' | channel) + key + '@';
+        }
+        track(events);
+    }
+    return file;
+}
+
+TEST_F(ScorePrereadTest, TheOpenTakesTheMidiFileReadAndShowsWhatAPlainOpenShows) {
+    const std::string corpus = std::string(QSM_TESTDATA_DIR) + "/../fuzz/corpus/smf_reader/";
+    const std::string many = dir_ + "/many.kar";
+    std::ofstream(many, std::ios::binary) << ManyNotesMidi(8, 600);
+    const std::string karaoke = dir_ + "/Karaoke.KAR";
+    std::filesystem::copy_file(corpus + "karaoke_text.mid", karaoke);
+    for (unsigned threads : {1u, 4u}) {
+        for (const std::string& path :
+             {corpus + "format1.mid", corpus + "lyrics_chords.mid", karaoke, many}) {
+            const std::string expected = [&] {
+                qsm::SetParallelThreads(1);
+                EXPECT_TRUE(client_->OpenFile(path.c_str(), true));
+                std::string document = MidiDocument();
+                client_->OpenFile(nullptr, 0);
+                return document;
+            }();
+            qsm::SetParallelThreads(threads);
+            qsm::StartScorePreread(("/xprint " + path).c_str());
+            qsm::SettleScorePreread(path.c_str());
+            ASSERT_TRUE(qsm::HasScorePreread(path.c_str()));
+            // Only the open takes it, and only as what it is.
+            EXPECT_FALSE(Taken(path));
+            ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+            EXPECT_FALSE(qsm::HasScorePreread(path.c_str()));
+            EXPECT_EQ(MidiDocument(), expected) << path << " " << threads;
+            // Converting still while the open shows its dialog and paints the windows.
+            client_->OpenFile(nullptr, 0);
+            qsm::StartScorePreread(path.c_str());
+            ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+            EXPECT_EQ(MidiDocument(), expected) << path << " " << threads;
+            client_->OpenFile(nullptr, 0);
+        }
+    }
+    EXPECT_TRUE(boxes_.empty());
+
+    // Read, then changed before the open: the open reads the file as it is now.
+    const std::string path = dir_ + "/song.mid";
+    std::filesystem::copy_file(corpus + "format0.mid", path);
+    ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+    const std::string before = MidiDocument();
+    qsm::StartScorePreread(path.c_str());
+    qsm::SettleScorePreread(path.c_str());
+    ASSERT_TRUE(qsm::HasScorePreread(path.c_str()));
+    std::filesystem::copy_file(many, path, std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+    const std::string after = MidiDocument();
+    EXPECT_NE(after, before);
+    client_->OpenFile(nullptr, 0);
+    ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+    EXPECT_EQ(MidiDocument(), after);
+    // Dropped while it converts.
+    qsm::StartScorePreread(path.c_str());
+    qsm::SettleScorePreread(path.c_str());
+    qsm::DropScorePreread();
+    EXPECT_FALSE(qsm::HasScorePreread(path.c_str()));
+    // A read of another file stops and is dropped when a score is opened.
+    qsm::StartScorePreread(many.c_str());
+    ASSERT_TRUE(client_->OpenFile(quartet_.c_str(), true));
+    EXPECT_FALSE(qsm::HasScorePreread(many.c_str()));
+}
+
+TEST_F(ScorePrereadTest, ADamagedMidiFileTellsTheSameAsWithoutTheRead) {
+    const std::string whole = ManyNotesMidi(2, 40);
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"empty.mid", ""},
+        {"text.mid", "not a MIDI file\n"},
+        {"cut.mid", whole.substr(0, whole.size() / 2)},
+        {"header.mid", whole.substr(0, 20)},
+    };
+    for (size_t at : {9u, 12u, 25u, 40u, 90u, 300u}) {
+        std::string flipped = whole;
+        flipped[at] = static_cast<char>(flipped[at] ^ 0xA5);
+        files.emplace_back("flipped" + std::to_string(at) + ".mid", flipped);
+    }
+    std::vector<std::string> paths = {dir_ + "/missing.mid", dir_ + "/folder.mid"};
+    std::filesystem::create_directory(paths.back());
+    for (const auto& [name, bytes] : files) {
+        paths.push_back(dir_ + "/" + name);
+        std::ofstream(paths.back(), std::ios::binary) << bytes;
+    }
+    for (const std::string& path : paths) {
+        boxes_.clear();
+        const bool opened = client_->OpenFile(path.c_str(), true);
+        const std::string plain = opened ? MidiDocument() : "";
+        const std::vector<ShownBox> plainBoxes = boxes_;
+        client_->OpenFile(nullptr, 0);
+        boxes_.clear();
+        qsm::StartScorePreread(path.c_str());
+        EXPECT_EQ(client_->OpenFile(path.c_str(), true), opened) << path;
+        EXPECT_EQ(opened ? MidiDocument() : "", plain) << path;
+        ASSERT_EQ(boxes_.size(), plainBoxes.size()) << path;
+        for (size_t i = 0; i < boxes_.size(); ++i) {
+            EXPECT_EQ(boxes_[i].caption, plainBoxes[i].caption) << path;
+            EXPECT_EQ(boxes_[i].text, plainBoxes[i].text) << path;
+        }
+        client_->OpenFile(nullptr, 0);
+    }
 }
 
 }  // namespace
