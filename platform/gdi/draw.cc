@@ -429,13 +429,6 @@ struct Outline {
     }
 };
 
-// An outline of the thread's own to make a shape in, emptied: its storage stays from shape to shape.
-Outline& ScratchOutline() {
-    thread_local Outline outline;
-    outline.Clear();
-    return outline;
-}
-
 bool IsSolidLine(const Pen& pen) {
     return pen.LineStyle() == PS_SOLID || pen.LineStyle() == PS_INSIDEFRAME;
 }
@@ -466,16 +459,36 @@ void DrawBatchDeleter::operator()(DrawBatch* b) const {
     delete b;
 }
 
+// Storage that drawings on a DC reuse from shape to shape.
+struct DrawScratch {
+    Outline outline;
+    Figures figures;
+    Figures pathFigures;
+    std::vector<bool> pathClosed;
+    std::unique_ptr<DrawBatch> spareBatch;  // a drawn batch kept for the next one
+};
+
+void DrawScratchDeleter::operator()(DrawScratch* s) const {
+    delete s;
+}
+
 namespace {
 
-// A drawn batch kept for the thread's next one, with its storage.
-std::unique_ptr<DrawBatch>& SpareBatch() {
-    thread_local std::unique_ptr<DrawBatch> spare;
-    return spare;
+DrawScratch& ScratchOf(DC& dc) {
+    if (!dc.scratch) dc.scratch.reset(new DrawScratch);
+    return *dc.scratch;
+}
+
+// The DC's outline to make a shape in, emptied.
+Outline& ScratchOutline(DC& dc) {
+    Outline& outline = ScratchOf(dc).outline;
+    outline.Clear();
+    return outline;
 }
 
 // Gives a drawn batch back for the next one.
 struct BatchReturn {
+    DC& dc;
     std::unique_ptr<DrawBatch, DrawBatchDeleter>& b;
     ~BatchReturn() {
         if (!b) return;
@@ -484,7 +497,7 @@ struct BatchReturn {
         b->outline.Clear();
         b->boxes.clear();
         b->shapes = 0;
-        SpareBatch().reset(b.release());
+        ScratchOf(dc).spareBatch.reset(b.release());
     }
 };
 
@@ -493,7 +506,7 @@ struct BatchReturn {
 void FlushBatch(DC& dc) {
     if (!dc.batch) return;
     std::unique_ptr<DrawBatch, DrawBatchDeleter> b = std::move(dc.batch);
-    BatchReturn giveBack{b};
+    BatchReturn giveBack{dc, b};
     if (b->outline.Empty()) return;
     if (dc.pdf) {
         if (!BeginPdfShape(dc, b->clip, b->origin)) return;
@@ -544,8 +557,8 @@ void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, const 
     }
     if (!fits) {
         FlushBatch(dc);
-        if (SpareBatch())
-            dc.batch.reset(SpareBatch().release());
+        if (std::unique_ptr<DrawBatch>& spare = ScratchOf(dc).spareBatch)
+            dc.batch.reset(spare.release());
         else
             dc.batch.reset(new DrawBatch);
         b = dc.batch.get();
@@ -574,7 +587,7 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
     if (cosmetic && IsSolidLine(*pen) && StrokeHairline(dc, figures, closed, pen->color)) return;
-    Outline& outline = ScratchOutline();
+    Outline& outline = ScratchOutline(dc);
     outline.Add(figures, closed, cosmetic, off);
     if (dc.cr && !IsRaster(dc) && IsSolidLine(*pen)) {
         Batch(dc, false, *pen, width, ALTERNATE, outline, {});
@@ -669,7 +682,7 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
         return;
     }
     double width = PenDeviceWidth(dc, *pen), off = PenOffset(width);
-    Outline& shape = ScratchOutline();
+    Outline& shape = ScratchOutline(dc);
     shape.Add(outline, true, !pen->geometric, off);
     if (shape.Empty()) return;
     // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
@@ -805,9 +818,9 @@ void PathFigures(const DC& dc, Figures& figs, std::vector<bool>& closed) {
     figs.resize(n);
 }
 
-// `n` empty figures of the thread's own to make a shape in: their storage stays from shape to shape.
-Figures& ScratchFigures(size_t n) {
-    thread_local Figures figs;
+// `n` empty figures of the DC's own to make a shape in: their storage stays from shape to shape.
+Figures& ScratchFigures(DC& dc, size_t n) {
+    Figures& figs = ScratchOf(dc).figures;
     figs.resize(n);
     for (Figure& f : figs) {
         f.pts.clear();
@@ -1100,7 +1113,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
         PathLine(*dc, b);
         return TRUE;
     }
-    Figures& line = ScratchFigures(1);
+    Figures& line = ScratchFigures(*dc, 1);
     line[0].pts.push_back(a);
     line[0].pts.push_back(b);
     Stroke(*dc, line, false);
@@ -1135,7 +1148,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
         PathFigure(*dc, ToDevicePoints(*dc, points, count), true);
         return TRUE;
     }
-    Figures& shape = ScratchFigures(1);
+    Figures& shape = ScratchFigures(*dc, 1);
     std::vector<Pt>& pts = shape[0].pts;
     pts.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
@@ -1319,8 +1332,8 @@ static BOOL FinishPath(HDC hdc, bool fill, bool stroke, const char* op) {
     DC* dc = ToDC(hdc);
     if (!dc || !dc->pathReady) return FALSE;
     if (dc->recording) Record(*dc, op, {});
-    thread_local Figures figs;
-    thread_local std::vector<bool> closed;
+    Figures& figs = ScratchOf(*dc).pathFigures;
+    std::vector<bool>& closed = ScratchOf(*dc).pathClosed;
     PathFigures(*dc, figs, closed);
     if (fill && stroke) {
         // A filled path closes every figure.

@@ -115,6 +115,15 @@ std::map<std::string, Match>* g_matches = nullptr;
 // ahead): matches made in it are kept for later runs.
 bool g_setUpSet = false;
 
+// What stat says of the paths now, and whether that is what fontconfig found: nothing changed since `since`,
+// taken before fontconfig read them.
+bool StatPaths(std::vector<PathState>& paths, std::vector<PathState>& files, int64_t since) {
+    for (auto* list : {&paths, &files})
+        for (PathState& p : *list)
+            p = StatPath(p.path);
+    return !ChangedSince(paths, since) && !ChangedSince(files, since);
+}
+
 // fontconfig's set-up reads the system's whole font configuration (some fifty files of XML) and its font
 // caches, a good part of a short run's time. StartFontSetup runs it on a thread of its own, with the adding
 // of the program's private font files, and then matches the faces the program will ask for, one by one. The
@@ -128,6 +137,7 @@ bool g_setUpSet = false;
 // that finds them made under the same conditions takes them instead of setting fontconfig up at all.
 struct SetupThread {
     std::mutex mutex;  // guards the members below but the set-up's own work
+    std::mutex writeMutex;
     std::condition_variable changed;
     std::thread thread;
     bool started = false;
@@ -143,6 +153,9 @@ struct SetupThread {
     std::string keptFile;
     bool sound = false;
     bool keptNew = false;
+    bool keyToStat = false;   // the key's paths are still to be stat'ed
+    int64_t since = 0;        // when fontconfig began to read them
+    FontMatchRecord earlier;  // the file as found when the set-up began, its key unchanged then
 
     // A process that ends before it uses a font lets the set-up end rather than end under it. Matches made
     // since the thread's end are kept then.
@@ -166,12 +179,38 @@ struct SetupThread {
         changed.notify_all();
     }
     void WaitForState();
-    void Keep(const std::string& key, const Match& m) {
+    // True when the match is new to the record.
+    bool Keep(const std::string& key, const Match& m) {
         std::lock_guard lock(mutex);
-        if (kept.matches.emplace(key, m).second) keptNew = true;
+        if (!kept.matches.emplace(key, m).second) return false;
+        keptNew = true;
+        return true;
     }
-    // A failure to write leaves the file as it was: later runs find it stale or missing and match anew.
+    // The key's paths stat'ed: sound when nothing changed since fontconfig began to read them. The matches
+    // the file had still hold if its key is this one.
+    void StatKey() {
+        std::vector<PathState> paths, files;
+        int64_t from;
+        {
+            std::lock_guard lock(mutex);
+            if (!keyToStat) return;
+            paths = kept.paths;
+            files = kept.files;
+            from = since;
+        }
+        bool ok = StatPaths(paths, files, from);
+        std::lock_guard lock(mutex);
+        keyToStat = false;
+        kept.paths = std::move(paths);
+        kept.files = std::move(files);
+        sound = ok;
+        if (earlier.SameKey(kept)) kept.matches.insert(earlier.matches.begin(), earlier.matches.end());
+        earlier = {};
+    }
+    // A failure to write leaves the file as it was: later runs find it stale or missing and match anew. Files
+    // are written in the order their records were taken, the last with all.
     void WriteKept() {
+        std::lock_guard writing(writeMutex);
         FontMatchRecord record;
         std::string file;
         {
@@ -233,10 +272,12 @@ std::vector<std::string> RunFacts() {
     FT_Library_Version(g_ft, &major, &minor, &patch);
     facts.push_back("freetype " + std::to_string(major) + "." + std::to_string(minor) + "." +
                     std::to_string(patch));
+    // fontconfig's rules may look at the program's name.
     facts.push_back(std::string("program ") + program_invocation_short_name);
     char exe[4096];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
-    facts.push_back("exe " + std::string(exe, n > 0 ? static_cast<size_t>(n) : 0));
+    std::string path(exe, n > 0 ? static_cast<size_t>(n) : 0);
+    facts.push_back("exe " + path.substr(path.find_last_of('/') + 1));
     for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "FC_LANG", "LANG",
                              "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
                              "XDG_CACHE_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"}) {
@@ -246,9 +287,9 @@ std::vector<std::string> RunFacts() {
     return facts;
 }
 
-// What stat says of every file and folder fontconfig read its configuration, fonts and caches from, with the
-// folders that hold its configuration files (a file may appear there) and the places it looks for the user's
-// configuration even when they are not there.
+// Every file and folder fontconfig read its configuration, fonts and caches from, with the folders that hold
+// its configuration files (a file may appear there) and the places it looks for the user's configuration even
+// when they are not there; not stat'ed yet.
 std::vector<PathState> ConfigPaths() {
     std::vector<std::string> names;
     std::set<std::string> seen;
@@ -281,10 +322,9 @@ std::vector<PathState> ConfigPaths() {
         add(std::string(home) + "/.fonts.conf");
         add(std::string(home) + "/.fonts.conf.d");
     }
-    std::vector<PathState> paths;
-    paths.reserve(names.size());
-    for (const std::string& name : names)
-        paths.push_back(StatPath(name));
+    std::vector<PathState> paths(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        paths[i].path = std::move(names[i]);
     return paths;
 }
 
@@ -304,16 +344,16 @@ std::vector<bool> SetUpFontconfigAhead() {
     return taken;
 }
 
-// The key of the matches fontconfig gives now, and whether it is sound: read once fontconfig has read all it
-// needs; nothing in it may have changed since `since`, taken before that.
-FontMatchRecord KeyNow(std::vector<std::string> facts, std::vector<bool> taken, int64_t since, bool* sound) {
+// The key of the matches fontconfig gives now, once it has read all it needs, but for what stat says of the
+// paths.
+FontMatchRecord KeyNow(std::vector<std::string> facts, std::vector<bool> taken) {
     FontMatchRecord key;
     key.facts = std::move(facts);
     key.paths = ConfigPaths();
-    for (const std::string& file : g_setup.files)
-        key.files.push_back(StatPath(file));
+    key.files.resize(g_setup.files.size());
+    for (size_t i = 0; i < g_setup.files.size(); ++i)
+        key.files[i].path = g_setup.files[i];
     key.taken = std::move(taken);
-    *sound = !ChangedSince(key.paths, since) && !ChangedSince(key.files, since);
     return key;
 }
 
@@ -352,14 +392,14 @@ void SetUpAhead() {
     std::vector<bool> taken = SetUpFontconfigAhead();
     for (size_t i = 0; i < taken.size(); ++i)
         if (taken[i]) g_ahead->insert(g_setup.files[i]);
-    bool sound = false;
-    FontMatchRecord key = KeyNow(std::move(facts), std::move(taken), since, &sound);
-    // Matches kept under the same key still hold: the file keeps them with the new ones.
-    if (holds && found.SameKey(key)) key.matches = std::move(found.matches);
+    // The paths are stat'ed by the thread once it has matched its faces (StatKey), not while the program
+    // waits for the set-up.
     std::lock_guard lock(g_setup.mutex);
-    g_setup.kept = std::move(key);
+    g_setup.kept = KeyNow(std::move(facts), std::move(taken));
     g_setup.keptFile = std::move(file);
-    g_setup.sound = sound && !g_setup.keptFile.empty();
+    g_setup.since = since;
+    g_setup.keyToStat = !g_setup.keptFile.empty();
+    if (holds) g_setup.earlier = std::move(found);
 }
 
 // fontconfig set up where kept matches stood in for it, as the set-up would have set it up. The matches it
@@ -367,9 +407,8 @@ void SetUpAhead() {
 void NeedFontconfig() {
     if (g_config) return;
     int64_t since = CoarseNow();
-    std::vector<bool> taken = SetUpFontconfigAhead();
-    bool sound = false;
-    FontMatchRecord key = KeyNow(RunFacts(), std::move(taken), since, &sound);
+    FontMatchRecord key = KeyNow(RunFacts(), SetUpFontconfigAhead());
+    bool sound = StatPaths(key.paths, key.files, since);
     std::lock_guard lock(g_setup.mutex);
     if (!sound || !key.SameKey(g_setup.kept)) g_setup.sound = false;
 }
@@ -499,7 +538,10 @@ Match FindMatch(const char* family, bool bold, bool italic) {
         NeedFontconfig();
         m = MatchFace(family, bold, italic);
     }
-    if (g_setUpSet) g_setup.Keep(key, m);
+    // A face the file lacked is written at once: a program that does not end in the ordinary way would lose
+    // it, and the next run would set fontconfig up for it again. Until the thread has stat'ed the key (its
+    // last step), it writes the file itself.
+    if (g_setUpSet && g_setup.Keep(key, m)) g_setup.WriteKept();
     (*g_matches)[key] = m;
     return m;
 }
@@ -698,6 +740,7 @@ void StartFontSetup(std::vector<std::string> fontFiles, std::vector<FaceRequest>
             }
             g_setup.changed.notify_all();
         }
+        g_setup.StatKey();
         g_setup.WriteKept();
     };
     // Without a thread to be had (std::system_error), the first use of fonts does the set-up itself.

@@ -142,6 +142,10 @@ struct DrawBatch;  // shapes waiting to be drawn together (draw.cc)
 struct DrawBatchDeleter {
     void operator()(DrawBatch* b) const;
 };
+struct DrawScratch;  // storage that drawings on a DC reuse (draw.cc)
+struct DrawScratchDeleter {
+    void operator()(DrawScratch* s) const;
+};
 
 struct DC {
     DCKind kind = DCKind::Screen;
@@ -176,6 +180,7 @@ struct DC {
     std::vector<PathOp> path;
     // Vector surfaces: shapes of one colour and pen not drawn yet; drawn before anything else is.
     std::unique_ptr<DrawBatch, DrawBatchDeleter> batch;
+    std::unique_ptr<DrawScratch, DrawScratchDeleter> scratch;
     // Printing.
     std::string pdfPath;
     double pageWidthPt = 0, pageHeightPt = 0;

@@ -51,25 +51,36 @@ public:
         return threads;
     }
     ~DeflateThreads() {
-        for (Entry& e : threads_)
+        for (Entry& e : threads_) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+            // A thread the system has not run yet finds its work taken by the writer when it does run: the
+            // end of the process does not wait for it to be scheduled.
+            if (!e.state->started.load(std::memory_order_acquire)) {
+                e.thread.detach();
+                continue;
+            }
+#endif
             e.thread.join();
+        }
     }
-    // Runs `work` on a thread of its own; false when no thread can be had.
+    // Runs `work` on a thread of its own; false when no thread can be had. The work must do nothing but give
+    // up when the writer has taken it already.
     template <class Work>
     bool Start(Work work) {
-        auto finished = std::make_shared<std::atomic<bool>>(false);
+        auto state = std::make_shared<State>();
         std::lock_guard lock(mutex_);
         std::erase_if(threads_, [](Entry& e) {
-            if (!e.finished->load(std::memory_order_acquire)) return false;
+            if (!e.state->finished.load(std::memory_order_acquire)) return false;
             e.thread.join();
             return true;
         });
         try {
-            std::thread t([work = std::move(work), finished]() mutable {
+            std::thread t([work = std::move(work), state]() mutable {
+                state->started.store(true, std::memory_order_release);
                 work();
-                finished->store(true, std::memory_order_release);
+                state->finished.store(true, std::memory_order_release);
             });
-            threads_.push_back({std::move(t), std::move(finished)});
+            threads_.push_back({std::move(t), std::move(state)});
         } catch (const std::system_error&) {
             return false;
         }
@@ -77,9 +88,12 @@ public:
     }
 
 private:
+    struct State {
+        std::atomic<bool> started{false}, finished{false};
+    };
     struct Entry {
         std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
+        std::shared_ptr<State> state;
     };
     std::mutex mutex_;
     std::vector<Entry> threads_;
@@ -93,6 +107,11 @@ private:
 class PdfDeflateJob {
 public:
     explicit PdfDeflateJob(std::string data) : data_(std::move(data)) {}
+    // A font program: the subset of the font of `tables` holding `glyphs`, made by the job. Both stay
+    // unchanged until the job is done.
+    PdfDeflateJob(const SfntTables* tables, const std::vector<unsigned>* glyphs)
+        : tables_(tables), glyphs_(glyphs) {}
+    // The content; a font program's only once the job is done (Take).
     const std::string& Data() const { return data_; }
     // Deflates the content unless another thread has taken it.
     void Run() {
@@ -101,6 +120,7 @@ public:
         // waiting for a page that no thread will finish.
         std::string packed;
         try {
+            if (tables_) data_ = SubsetTrueType(*tables_, *glyphs_);
             packed = Deflate(data_);
         } catch (const std::bad_alloc&) {
             packed.clear();
@@ -125,7 +145,9 @@ public:
     }
 
 private:
-    const std::string data_;
+    std::string data_;
+    const SfntTables* tables_ = nullptr;
+    const std::vector<unsigned>* glyphs_ = nullptr;
     std::atomic<bool> claimed_{false};
     std::mutex mutex_;
     std::condition_variable doneChanged_;
@@ -172,21 +194,21 @@ void AppendInt(std::string& out, long long v) {
 
 // Writes v hundredths as the page content writes a coordinate, and a space, at `out`; answers the end.
 char* HundredthsAt(char* out, long long v) {
-    char buf[32];
-    char* end = buf + sizeof buf;
-    end[-1] = ' ';
-    char* p = end - 1;
-    const unsigned long long u = Magnitude(v);
-    if (const unsigned long long frac = u % 100) {
-        if (frac % 10 != 0) *--p = static_cast<char>('0' + frac % 10);
-        *--p = static_cast<char>('0' + frac / 10);
-        *--p = '.';
+    // Written in place: the digits of the whole part are counted first.
+    const unsigned long long u = Magnitude(v), whole = u / 100, frac = u % 100;
+    if (v < 0) *out++ = '-';
+    int digits = 1;
+    for (unsigned long long w = whole; w >= 10; w /= 10)
+        ++digits;
+    out += digits;
+    DigitsBefore(out, whole);
+    if (frac) {
+        *out++ = '.';
+        *out++ = static_cast<char>('0' + frac / 10);
+        if (frac % 10 != 0) *out++ = static_cast<char>('0' + frac % 10);
     }
-    p = DigitsBefore(p, u / 100);
-    if (v < 0) *--p = '-';
-    const size_t n = static_cast<size_t>(end - p);
-    std::memcpy(out, p, n);
-    return out + n;
+    *out++ = ' ';
+    return out;
 }
 
 // Appends a string literal.
@@ -424,10 +446,6 @@ void PdfWriter::WriteQueued(size_t keep) {
 
 void PdfWriter::BeginPage() {
     if (inPage_) EndPage();
-    // The pages before are deflated beside the drawing of this one. A page's thread is started only now: the
-    // last page of a file is deflated by the writer itself, as the file ends, with no thread that the end of
-    // the process would have to wait for (on a busy machine, one not even scheduled yet).
-    StartDeflateThreads();
     inPage_ = true;
     content_.clear();
     // The page's coordinates run from its top-left corner downwards; everything else is within one save,
@@ -455,8 +473,9 @@ bool PdfWriter::EndPage() {
     content_ += "Q\n";
     inPage_ = false;
     int contents = NewObject();
-    // Deflated beside the drawing of the next page, if there is one.
+    // Deflated beside what follows: the next page, or the end of the file.
     QueuePageStream(contents, std::move(content_));
+    StartDeflateThreads();
     int page = NewObject();
     BeginObject(page);
     std::string s = "<</Type/Page/Parent 2 0 R/Contents ";
@@ -473,24 +492,33 @@ bool PdfWriter::EndPage() {
 bool PdfWriter::Finish() {
     if (!file_) return false;
     if (inPage_) EndPage();
-    // The font programs are cut and deflated while the threads of the pages before the last finish their
-    // deflating.
-    std::vector<FontProgram> programs(subFonts_.size());
+    // The last page's deflating and the font programs, cut and deflated, go to threads of their own, while
+    // the writer makes the first program, then takes on each of the rest that no thread has begun, then the
+    // last page if its thread has not begun either: it waits only for work under way.
+    std::vector<std::shared_ptr<PdfDeflateJob>> programs(subFonts_.size());
+    bool first = true;
     for (size_t i = 0; i < subFonts_.size(); ++i) {
         const Font& font = fonts_.at(subFonts_[i].key);
         if (!font.trueType) continue;
-        programs[i].data = SubsetTrueType(font.tables, subFonts_[i].glyphs);
-        programs[i].packed = Deflate(programs[i].data);
+        programs[i] = std::make_shared<PdfDeflateJob>(&font.tables, &subFonts_[i].glyphs);
+        if (!first) DeflateThreads::Get().Start([job = programs[i]] { job->Run(); });
+        first = false;
     }
+    StartDeflateThreads();
+    for (const auto& job : programs)
+        if (job) job->Run();
     WriteQueued(0);
     // Fonts: one font per 256 glyphs of a face, in the order first shown (the same file for the same
     // drawing, wherever the faces are in memory).
     for (size_t i = 0; i < subFonts_.size(); ++i) {
         const SubFont& sf = subFonts_[i];
         const Font& font = fonts_.at(sf.key);
-        if (font.trueType)
-            WriteTrueTypeFont(font, sf, programs[i]);
-        else
+        if (font.trueType) {
+            FontProgram program;
+            program.packed = programs[i]->Take();
+            program.data = programs[i]->Data();
+            WriteTrueTypeFont(font, sf, program);
+        } else
             WriteType3Font(font, sf);
     }
     // Resources shared by every page.
@@ -692,38 +720,39 @@ void PdfWriter::WriteTrueTypeFont(const Font& font, const SubFont& sf, const Fon
 }
 
 int PdfWriter::WriteToUnicode(const std::vector<uint32_t>& chars) {
-    std::vector<std::string> entries;
-    for (size_t code = 0; code < chars.size(); ++code) {
-        uint32_t c = chars[code];
-        if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) continue;
-        std::string e = "<";
-        AppendHexByte(e, static_cast<unsigned>(code));
-        e += "><";
-        auto unit = [&](uint32_t u) {
-            AppendHexByte(e, u >> 8);
-            AppendHexByte(e, u & 0xFF);
-        };
-        if (c >= 0x10000) {
-            unit(0xD800 + ((c - 0x10000) >> 10));
-            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            unit(c);
-        }
-        e += ">\n";
-        entries.push_back(std::move(e));
-    }
-    if (entries.empty()) return 0;
+    auto shown = [](uint32_t c) { return c != 0 && c <= 0x10FFFF && !(c >= 0xD800 && c < 0xE000); };
+    const size_t count = static_cast<size_t>(std::count_if(chars.begin(), chars.end(), shown));
+    if (count == 0) return 0;
     std::string cmap =
         "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo<</Registry(Adobe)"
         "/Ordering(UCS)/Supplement 0>>def\n/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
         "1 begincodespacerange\n<00><ff>\nendcodespacerange\n";
+    cmap.reserve(cmap.size() + count * 16 + (count / 100 + 1) * 32 + 96);
     // At most 100 entries a block.
-    for (size_t at = 0; at < entries.size(); at += 100) {
-        size_t n = std::min<size_t>(100, entries.size() - at);
+    size_t code = 0;
+    for (size_t at = 0; at < count; at += 100) {
+        const size_t n = std::min<size_t>(100, count - at);
         AppendInt(cmap, static_cast<long long>(n));
         cmap += " beginbfchar\n";
-        for (size_t i = at; i < at + n; ++i)
-            cmap += entries[i];
+        for (size_t done = 0; done < n; ++code) {
+            const uint32_t c = chars[code];
+            if (!shown(c)) continue;
+            ++done;
+            cmap += '<';
+            AppendHexByte(cmap, static_cast<unsigned>(code));
+            cmap += "><";
+            auto unit = [&](uint32_t u) {
+                AppendHexByte(cmap, u >> 8);
+                AppendHexByte(cmap, u & 0xFF);
+            };
+            if (c >= 0x10000) {
+                unit(0xD800 + ((c - 0x10000) >> 10));
+                unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+            } else {
+                unit(c);
+            }
+            cmap += ">\n";
+        }
         cmap += "endbfchar\n";
     }
     cmap += "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";

@@ -1,11 +1,12 @@
 // A PDF of many pages, whose content streams are deflated beside the drawing of the next pages: every
 // object lies where the cross-reference table says, in the order written, and every page holds its own
 // content, whatever else was written while earlier pages waited for their deflating, and however soon the
-// file is ended.
+// file is ended; and font programs made beside the last page's deflating come out the same each time.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -146,6 +147,82 @@ TEST(GdiPdfPages, FilesEndedAtOnceHoldEveryPage) {
             mark += std::to_string(7000 + 10 * file + p);
             mark += ' ';
             EXPECT_NE(content.find(mark), std::string::npos) << "file " << file << ", page " << p + 1;
+        }
+    }
+    std::remove(path.c_str());
+}
+
+namespace {
+
+// A font file whose tables the writer reads.
+struct FontFile {
+    std::string data;
+    static bool Table(const void* context, uint32_t tag, std::string* out) {
+        const std::string& d = static_cast<const FontFile*>(context)->data;
+        auto u32 = [&](size_t at) {
+            uint32_t v = 0;
+            for (size_t i = 0; i < 4; ++i)
+                v = v << 8 | static_cast<uint8_t>(d[at + i]);
+            return v;
+        };
+        if (d.size() < 12) return false;
+        const size_t tables =
+            static_cast<size_t>(static_cast<uint8_t>(d[4]) << 8 | static_cast<uint8_t>(d[5]));
+        for (size_t i = 0; i < tables && 28 + 16 * i <= d.size(); ++i) {
+            const size_t record = 12 + 16 * i;
+            if (u32(record) != tag) continue;
+            const size_t at = u32(record + 8), length = u32(record + 12);
+            if (at + length > d.size()) return false;
+            *out = d.substr(at, length);
+            return true;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(GdiPdfPages, FontProgramsMadeBesideTheLastPageComeOutTheSameEachTime) {
+    const std::string path =
+        std::string(::testing::TempDir()) + "/gdi_pdf_programs_" + std::to_string(getpid()) + ".pdf";
+    // Three faces, two of them the same file under keys of their own: three font programs.
+    FontFile faces[3] = {{ReadFile(QSM_FONTS_DIR "/qsm2std.ttf")},
+                         {ReadFile(QSM_FONTS_DIR "/qsm2stda.ttf")},
+                         {ReadFile(QSM_FONTS_DIR "/qsm2std.ttf")}};
+    ASSERT_FALSE(faces[0].data.empty());
+    ASSERT_FALSE(faces[1].data.empty());
+    std::string first;
+    for (int file = 0; file < 20; ++file) {
+        {
+            PdfWriter w;
+            ASSERT_TRUE(w.Open(path, 595, 842, 0.12));
+            for (int p = 0; p < 2; ++p) {
+                w.BeginPage();
+                for (int f = 0; f < 3; ++f) {
+                    qsm::gdi::PdfFontInfo info;
+                    info.key = &faces[f];
+                    info.name = "Face" + std::to_string(f);
+                    info.table = FontFile::Table;
+                    info.tableContext = &faces[f];
+                    std::vector<qsm::gdi::PdfGlyphPos> glyphs;
+                    for (unsigned g = 1; g < 92; g += 1 + static_cast<unsigned>(f + p))
+                        glyphs.push_back({g, 100.0 + g * 10, 100.0 + f * 50, 0});
+                    w.ShowGlyphs(info, 12, {}, glyphs.data(), glyphs.size(), nullptr, nullptr);
+                }
+                ASSERT_TRUE(w.EndPage());
+            }
+            ASSERT_TRUE(w.Finish());
+        }
+        const std::string pdf = ReadFile(path);
+        if (file == 0) {
+            first = pdf;
+            size_t programs = 0;
+            for (size_t at = pdf.find("/FontFile2"); at != std::string::npos;
+                 at = pdf.find("/FontFile2", at + 1))
+                ++programs;
+            EXPECT_EQ(programs, 3u);
+        } else {
+            ASSERT_EQ(pdf, first) << "file " << file;
         }
     }
     std::remove(path.c_str());
