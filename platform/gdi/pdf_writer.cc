@@ -448,6 +448,8 @@ void PdfWriter::BeginPage() {
     if (inPage_) EndPage();
     inPage_ = true;
     content_.clear();
+    // Pages of a score are much alike: room for one like the last, not grown bit by bit.
+    content_.reserve(lastContentSize_ + lastContentSize_ / 8);
     // The page's coordinates run from its top-left corner downwards; everything else is within one save,
     // which a change of clip restores and saves again.
     AppendPdfNumber(content_, unit_, 6);
@@ -474,6 +476,7 @@ bool PdfWriter::EndPage() {
     inPage_ = false;
     int contents = NewObject();
     // Deflated beside what follows: the next page, or the end of the file.
+    lastContentSize_ = content_.size();
     QueuePageStream(contents, std::move(content_));
     StartDeflateThreads();
     int page = NewObject();

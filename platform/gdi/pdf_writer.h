@@ -198,6 +198,7 @@ private:
     std::vector<int> pages_;
     bool inPage_ = false;
     std::string content_;
+    size_t lastContentSize_ = 0;  // of the page before
 
     // State of the page content.
     PdfClip clip_;
