@@ -1,7 +1,8 @@
 // The score of the command line, read while the program starts: the open takes the score read (with one
 // thread and with several) and shows the document a plain open shows, a MIDI file's song included; a file
 // changed after the read is read again; a file the reader refuses, or a damaged MIDI file, tells the same as
-// without the read; a read nobody takes is dropped.
+// without the read; a cancel in the open's dialog drops a conversion under way; a read nobody takes is
+// dropped.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,12 +15,14 @@
 #include "core/file_stream.h"
 #include "core/parallel.h"
 #include "core/ram_stream.h"
+#include "midi/smf_file.h"
 #include "platform/framework/frame.h"
 #include "platform/wm/backend.h"
 #include "score/base/midi_file_buf.h"
 #include "score/file/score_file.h"
 #include "score/file/text_import.h"
 #include "score/music_score.h"
+#include "ui/long_task.h"
 #include "viewer/app.h"
 #include "viewer/client.h"
 #include "viewer/options.h"
@@ -303,6 +306,33 @@ TEST_F(ScorePrereadTest, TheOpenTakesTheMidiFileReadAndShowsWhatAPlainOpenShows)
     qsm::StartScorePreread(many.c_str());
     ASSERT_TRUE(client_->OpenFile(quartet_.c_str(), true));
     EXPECT_FALSE(qsm::HasScorePreread(many.c_str()));
+}
+
+TEST_F(ScorePrereadTest, ACancelInTheDialogDropsTheConversionOrTakesItWhenItHasEnded) {
+    const std::string path = dir_ + "/many.mid";
+    std::ofstream(path, std::ios::binary) << ManyNotesMidi(8, 600);
+    ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+    const std::string expected = Body();
+    client_->OpenFile(nullptr, 0);
+    qsm::StartScorePreread(path.c_str());
+    qsm::SettleScorePreread(path.c_str());
+    ASSERT_TRUE(qsm::HasScorePreread(path.c_str()));
+    qsm::TMidiPreread made;
+    bool taken = false;
+    {
+        TLongTaskDlg dialog(frame_, IDD_WORKING, 1, 1);
+        dialog.Create();
+        dialog.Cancelled = 1;
+        taken = qsm::TakeMidiPreread(path.c_str(), dialog, made);
+        dialog.CloseDialog();
+    }
+    EXPECT_FALSE(qsm::HasScorePreread(path.c_str()));
+    std::unique_ptr<TMusicScore> score(made.Score);
+    EXPECT_EQ(taken, made.Data != nullptr);
+    EXPECT_EQ(taken, score != nullptr);
+    // Either way nothing is left over: the next open reads the file and shows the whole score.
+    ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+    EXPECT_EQ(Body(), expected);
 }
 
 TEST_F(ScorePrereadTest, ADamagedMidiFileTellsTheSameAsWithoutTheRead) {
