@@ -14,10 +14,11 @@
 #include "viewer/startup.h"
 
 int main(int argc, char* argv[]) {
-    // A start's own allocations on this thread come from heap pages mapped in beside it; a run that prints
-    // its file makes more of them (its pages and the PDF file) than one that shows it.
-    const bool prints = TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint");
-    qsm::PrepareHeap(prints ? 3 << 20 : 2 << 20);
+    // A run that prints its file makes many allocations on this thread (its pages and the PDF file): they
+    // come from heap pages mapped in beside the start. A run that shows its file keeps the heap's own
+    // settings, under which a large score's peak memory is smallest.
+    if (TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint"))
+        qsm::PrepareHeap(3 << 20);
     // The score the command line opens is read beside the whole start; the open takes it.
     qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go
