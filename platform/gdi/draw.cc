@@ -396,17 +396,6 @@ struct Outline {
             }
         }
     }
-    // Adds the figures of another outline.
-    void Append(const Outline& o) {
-        const uint32_t shift = static_cast<uint32_t>(pts.size());
-        pts.insert(pts.end(), o.pts.begin(), o.pts.end());
-        curve.insert(curve.end(), o.curve.begin(), o.curve.end());
-        for (Span f : o.figs) {
-            f.begin += shift;
-            f.end += shift;
-            figs.push_back(f);
-        }
-    }
     template <class Target>
     void Trace(Target* cr) const {
         for (const Span& f : figs) {
@@ -539,8 +528,10 @@ constexpr size_t kMaxBatchShapes = 256;
 
 // Adds a shape to the DC's batch, drawing the batch first when the shape does not fit it. `box` is the
 // shape's extent for a fill batch.
-void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, const Outline& shape,
-           const std::array<double, 4>& box) {
+// The shape is added to the batch's outline by `add`.
+template <class Add>
+void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, const std::array<double, 4>& box,
+           const Add& add) {
     cairo_region_t* clip = EffectiveClip(dc);
     DrawBatch* b = dc.batch.get();
     bool fits = b && b->fill == fill && b->color == pen.color && b->penStyle == pen.style &&
@@ -573,7 +564,7 @@ void Batch(DC& dc, bool fill, const Pen& pen, double width, int fillMode, const 
     } else if (clip) {
         cairo_region_destroy(clip);
     }
-    b->outline.Append(shape);
+    add(b->outline);
     if (fill) b->boxes.push_back(box);
     ++b->shapes;
 }
@@ -587,12 +578,13 @@ void Stroke(DC& dc, const Figures& figures, bool closed) {
     bool cosmetic = !pen->geometric;
     int style = pen->LineStyle();
     if (cosmetic && IsSolidLine(*pen) && StrokeHairline(dc, figures, closed, pen->color)) return;
-    Outline& outline = ScratchOutline(dc);
-    outline.Add(figures, closed, cosmetic, off);
     if (dc.cr && !IsRaster(dc) && IsSolidLine(*pen)) {
-        Batch(dc, false, *pen, width, ALTERNATE, outline, {});
+        Batch(dc, false, *pen, width, ALTERNATE, {},
+              [&](Outline& o) { o.Add(figures, closed, cosmetic, off); });
         return;
     }
+    Outline& outline = ScratchOutline(dc);
+    outline.Add(figures, closed, cosmetic, off);
     if (pattern_needs_background(style) && dc.st.bkMode == OPAQUE && cosmetic) {
         auto solid = [&](cairo_t* cr) {
             Trace(cr, figures, off, off, false);
@@ -682,24 +674,36 @@ void FillAndStroke(DC& dc, const Figures& inside, const Figures& outline, int fi
         return;
     }
     double width = PenDeviceWidth(dc, *pen), off = PenOffset(width);
-    Outline& shape = ScratchOutline(dc);
-    shape.Add(outline, true, !pen->geometric, off);
-    if (shape.Empty()) return;
-    // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
-    const Outline::Span& f0 = shape.figs[0];
-    const Pt* p0 = shape.pts.data() + f0.begin;
-    bool rect = shape.figs.size() == 1 && !f0.curved && f0.end - f0.begin == 4 &&
-                ((p0[0].y == p0[1].y && p0[1].x == p0[2].x && p0[2].y == p0[3].y && p0[3].x == p0[0].x) ||
-                 (p0[0].x == p0[1].x && p0[1].y == p0[2].y && p0[2].x == p0[3].x && p0[3].y == p0[0].y));
-    if (pen->color == dc.st.brush->color && !rect) {
-        std::array<double, 4> box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-        for (const Pt& p : shape.pts) {
-            box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y);
-            box[2] = std::max(box[2], p.x), box[3] = std::max(box[3], p.y);
+    // The shape is the outline's figures that have points, moved by the pen's offset.
+    const Figure* f0 = nullptr;
+    size_t figures = 0;
+    std::array<double, 4> box{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (const Figure& f : outline) {
+        if (f.pts.empty()) continue;
+        if (!figures++) f0 = &f;
+        for (const Pt& p : f.pts) {
+            const double x = p.x + off, y = p.y + off;
+            box[0] = std::min(box[0], x), box[1] = std::min(box[1], y);
+            box[2] = std::max(box[2], x), box[3] = std::max(box[3], y);
         }
-        Batch(dc, true, *pen, width, fillMode, shape, box);
+    }
+    if (!figures) return;
+    // A lone rectangle keeps the surface's short form of it; in a path of several figures it would not.
+    bool rect = false;
+    if (figures == 1 && !f0->Curved() && f0->pts.size() == 4) {
+        Pt p0[4];
+        for (int i = 0; i < 4; ++i)
+            p0[i] = {f0->pts[i].x + off, f0->pts[i].y + off};
+        rect = (p0[0].y == p0[1].y && p0[1].x == p0[2].x && p0[2].y == p0[3].y && p0[3].x == p0[0].x) ||
+               (p0[0].x == p0[1].x && p0[1].y == p0[2].y && p0[2].x == p0[3].x && p0[3].y == p0[0].y);
+    }
+    if (pen->color == dc.st.brush->color && !rect) {
+        Batch(dc, true, *pen, width, fillMode, box,
+              [&](Outline& o) { o.Add(outline, true, !pen->geometric, off); });
         return;
     }
+    Outline& shape = ScratchOutline(dc);
+    shape.Add(outline, true, !pen->geometric, off);
     if (dc.pdf) {
         COLORREF color = dc.st.brush->color;
         if (!BeginPdfEmit(dc, &color, true)) return;

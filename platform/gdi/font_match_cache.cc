@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -215,7 +216,7 @@ bool DecodeFontMatches(std::string_view data, FontMatchRecord* record) {
     return true;
 }
 
-std::string FontMatchFile(const std::string& program) {
+std::string FontMatchFile(const std::string& program, std::string_view install) {
     // Beside the settings store's folder name, in the cache folder rather than the configuration one.
     std::string base;
     const char* xdg = std::getenv("XDG_CACHE_HOME");
@@ -229,7 +230,9 @@ std::string FontMatchFile(const std::string& program) {
     std::string name;
     for (char c : program)
         name += c == '/' ? '_' : c;
-    return base + "/quillstave/font-matches-" + (name.empty() ? "program" : name);
+    char tag[20];
+    std::snprintf(tag, sizeof tag, "-%016llx", static_cast<unsigned long long>(Sum(install)));
+    return base + "/quillstave/font-matches-" + (name.empty() ? "program" : name) + tag;
 }
 
 bool ReadFontMatches(const std::string& file, FontMatchRecord* record) {

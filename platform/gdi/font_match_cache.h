@@ -61,8 +61,9 @@ std::string EncodeFontMatches(const FontMatchRecord& record);
 // False for anything but a whole, well-formed file of this kind.
 bool DecodeFontMatches(std::string_view data, FontMatchRecord* record);
 
-// The file for this program in the user's cache folder; empty when the user has no home to keep it in.
-std::string FontMatchFile(const std::string& program);
+// The file for this program in the user's cache folder, one for each `install` (what tells copies of the
+// program apart); empty when the user has no home to keep it in.
+std::string FontMatchFile(const std::string& program, std::string_view install);
 
 // False when the file is missing or is not a whole file of this kind.
 bool ReadFontMatches(const std::string& file, FontMatchRecord* record);

@@ -263,6 +263,12 @@ void SetUpState() {
     SetUpFreeType();
 }
 
+std::string ExePath() {
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
+    return std::string(exe, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
 // What fontconfig's answers depend on besides the files it reads: its version and FreeType's, the program's
 // name and the environment variables it looks at.
 std::vector<std::string> RunFacts() {
@@ -274,9 +280,7 @@ std::vector<std::string> RunFacts() {
                     std::to_string(patch));
     // fontconfig's rules may look at the program's name.
     facts.push_back(std::string("program ") + program_invocation_short_name);
-    char exe[4096];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
-    std::string path(exe, n > 0 ? static_cast<size_t>(n) : 0);
+    std::string path = ExePath();
     facts.push_back("exe " + path.substr(path.find_last_of('/') + 1));
     for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "FC_LANG", "LANG",
                              "LC_ALL", "LC_CTYPE", "LC_MESSAGES", "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
@@ -365,7 +369,12 @@ FontMatchRecord KeyNow(std::vector<std::string> facts, std::vector<bool> taken) 
 void SetUpAhead() {
     SetUpFreeType();
     std::vector<std::string> facts = RunFacts();
-    std::string file = FontMatchFile(program_invocation_short_name);
+    // Copies of the program in other places (other font files given ahead) keep files of their own rather
+    // than take turns with one.
+    std::string install = ExePath();
+    for (const std::string& f : g_setup.files)
+        install += '\0' + f;
+    std::string file = FontMatchFile(program_invocation_short_name, install);
     FontMatchRecord found;
     bool holds = !file.empty() && ReadFontMatches(file, &found) && found.facts == facts &&
                  found.files.size() == g_setup.files.size() && found.taken.size() == found.files.size();

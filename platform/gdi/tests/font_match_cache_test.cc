@@ -249,7 +249,10 @@ protected:
         unsetenv("XDG_CACHE_HOME");
         std::filesystem::remove_all(dir_);
     }
-    std::string File() const { return dir_ + "/quillstave/font-matches-" + program_invocation_short_name; }
+    std::string File() const {
+        auto files = std::filesystem::directory_iterator(dir_ + "/quillstave");
+        return files == std::filesystem::directory_iterator() ? std::string() : files->path().string();
+    }
 
     std::string dir_, conf_;
 };
@@ -270,6 +273,8 @@ TEST_F(KeptMatches, AreTheFacesFontconfigFinds) {
     // A damaged file is of no use: fontconfig answers, and the file is made again.
     std::string file = ReadText(File());
     ASSERT_FALSE(file.empty());
+    EXPECT_NE(File().find("/font-matches-" + std::string(program_invocation_short_name) + "-"),
+              std::string::npos);
     file[file.size() / 2] = static_cast<char>(file[file.size() / 2] ^ 1);
     WriteText(File(), file);
     EXPECT_EQ(Start({kMusic, kCue}), faces + " fontconfig");
