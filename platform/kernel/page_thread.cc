@@ -164,9 +164,10 @@ void PrepareHeap(std::size_t bytes) noexcept {
     // allocations it is for, and blocks made and freed in turn are not given back and faulted in again.
     constexpr int kKeptTop = 8 << 20;
     // Blocks from this size up have mappings of their own, given back when freed. The library would raise
-    // this as large blocks are freed (once thresholds are set it no longer does): kept low, blocks made on
-    // many threads do not hold memory in each thread's heap.
-    constexpr int kOwnMappingFrom = 128 << 10;
+    // this as large blocks are freed; once thresholds are set it no longer does. Lower, the buffers that
+    // worker threads make and free by the hundred (a large score's staves) are mapped and faulted in anew
+    // each time; higher, each thread's heap holds more.
+    constexpr int kOwnMappingFrom = 512 << 10;
     if (bytes == 0 || bytes > static_cast<std::size_t>(kKeptTop) / 2) return;
     mallopt(M_TRIM_THRESHOLD, kKeptTop);
     // A block made and freed at once grows the heap, whose top then holds it; the page thread maps in what
