@@ -70,7 +70,8 @@ bool ReadFontMatches(const std::string& file, FontMatchRecord* record);
 // Replaces the file at once (a temporary file renamed over it), making its folder if need be.
 bool WriteFontMatches(const std::string& file, const FontMatchRecord& record);
 
-// Whether this process has set up fontconfig: false as long as kept matches stand in for it.
+// Whether this process has set up fontconfig: false as long as kept matches stand in for it. Asked once fonts
+// were used (the set-up may still be going on before).
 bool FontconfigSetUp();
 
 }  // namespace qsm::gdi
