@@ -292,34 +292,36 @@ void SurfacePath::ClosePath() {
 }
 
 const cairo_path_t* SurfacePath::Path() {
-    data_.clear();
-    auto point = [&](Fixed p) {
-        cairo_path_data_t d;
-        d.point.x = p.x / 256.0;
-        d.point.y = p.y / 256.0;
-        data_.push_back(d);
+    // Every element is a header and its points; a path that ends with a closing gets the move cairo adds
+    // after it.
+    data_.resize(ops_.size() + points_.size() + 2);
+    cairo_path_data_t* d = data_.data();
+    const Fixed* p = points_.data();
+    auto header = [&d](cairo_path_data_type_t type, int length) {
+        d->header.type = type;
+        d->header.length = length;
+        ++d;
     };
-    auto header = [&](cairo_path_data_type_t type, int length) {
-        cairo_path_data_t d;
-        d.header.type = type;
-        d.header.length = length;
-        data_.push_back(d);
+    auto point = [&d](Fixed f) {
+        d->point.x = f.x / 256.0;
+        d->point.y = f.y / 256.0;
+        ++d;
     };
-    size_t at = 0;
     for (Op op : ops_) {
         switch (op) {
             case kMove:
                 header(CAIRO_PATH_MOVE_TO, 2);
-                point(points_[at++]);
+                point(*p++);
                 break;
             case kLine:
                 header(CAIRO_PATH_LINE_TO, 2);
-                point(points_[at++]);
+                point(*p++);
                 break;
             case kCurve:
                 header(CAIRO_PATH_CURVE_TO, 4);
-                for (int i = 0; i < 3; ++i)
-                    point(points_[at++]);
+                point(*p++);
+                point(*p++);
+                point(*p++);
                 break;
             case kClose:
                 header(CAIRO_PATH_CLOSE_PATH, 1);
@@ -332,7 +334,7 @@ const cairo_path_t* SurfacePath::Path() {
     }
     path_.status = CAIRO_STATUS_SUCCESS;
     path_.data = data_.data();
-    path_.num_data = static_cast<int>(data_.size());
+    path_.num_data = static_cast<int>(d - data_.data());
     return &path_;
 }
 
