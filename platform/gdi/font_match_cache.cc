@@ -241,7 +241,9 @@ bool ReadFontMatches(const std::string& file, FontMatchRecord* record) {
     if (fd < 0) return false;
     std::string data;
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+    // Only the user may have written it: the file says which font files the program loads.
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+              (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && st.st_size > 0 &&
               static_cast<uint64_t>(st.st_size) <= kMaxFile;
     if (ok) {
         data.resize(static_cast<size_t>(st.st_size));

@@ -65,12 +65,13 @@ bool DecodeFontMatches(std::string_view data, FontMatchRecord* record);
 // program apart); empty when the user has no home to keep it in.
 std::string FontMatchFile(const std::string& program, std::string_view install);
 
-// False when the file is missing or is not a whole file of this kind.
+// False when the file is missing, is not a whole file of this kind, or others than the user may write it.
 bool ReadFontMatches(const std::string& file, FontMatchRecord* record);
 // Replaces the file at once (a temporary file renamed over it), making its folder if need be.
 bool WriteFontMatches(const std::string& file, const FontMatchRecord& record);
 
-// Whether this process has set up fontconfig: false as long as kept matches stand in for it.
+// Whether this process has set up fontconfig: false as long as kept matches stand in for it. Asked once fonts
+// were used (the set-up may still be going on before).
 bool FontconfigSetUp();
 
 }  // namespace qsm::gdi

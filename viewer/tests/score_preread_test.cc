@@ -94,8 +94,9 @@ protected:
     }
     // The open document with the song the open made of a MIDI file.
     std::string MidiDocument() {
-        std::string document = Document() + "|song";
         const TMidiFileBuf& song = app_->GetSongBuffer();
+        std::string document = Document() + "|song " + std::to_string(song.GetBlockCount()) + " " +
+                               std::to_string(song.HasOverflowed());
         for (int i = 0; i < song.GetEventCount(); ++i) {
             const TMidiEvent* e = song.GetEvent(i);
             document += " " + std::to_string(e->Tick) + ":" + std::to_string(e->Status) + "," +

@@ -46,6 +46,8 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
         setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+        // Programs the tests start keep their font matches here rather than in the user's cache folder.
+        setenv("XDG_CACHE_HOME", dir_.c_str(), 1);
         setenv("QSM_SYSTEM_REGISTRY", (dir_ + "/system.reg").c_str(), 1);
         unsetenv("QSM_WM_IPC_DIR");
         qsm::wm::ResetForTests();

@@ -96,6 +96,8 @@ TEST(FontMatchFile, KeepsItsRecordWholeAndRefusesAnythingElse) {
     ASSERT_TRUE(qsm::gdi::ReadFontMatches(path, &back));
     EXPECT_EQ(back.matches, r.matches);
     EXPECT_EQ(std::filesystem::directory_iterator(dir + "/cache/quillstave")->path(), path);  // no temporary
+    ::chmod(path.c_str(), 0620);
+    EXPECT_FALSE(qsm::gdi::ReadFontMatches(path, &back));
     // A folder that cannot be made fails the write quietly; a missing or foreign file reads as nothing.
     EXPECT_FALSE(qsm::gdi::WriteFontMatches("/dev/null/quillstave/font-matches-test", r));
     EXPECT_FALSE(qsm::gdi::ReadFontMatches(dir + "/absent", &back));
