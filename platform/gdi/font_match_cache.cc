@@ -143,8 +143,12 @@ bool PathsUnchanged(const std::vector<PathState>& paths) {
 }
 
 bool ChangedSince(const std::vector<PathState>& paths, int64_t sinceNs) {
+    // A file system that keeps whole seconds (some keep even ones) stamps a change up to two seconds early:
+    // a time without a fraction of a second is taken as that much later.
+    constexpr int64_t kSecond = 1000000000;
+    auto after = [&](int64_t t) { return t + (t % kSecond == 0 ? 2 * kSecond : 0) >= sinceNs; };
     for (const PathState& p : paths)
-        if (p.exists && (p.mtimeNs >= sinceNs || p.ctimeNs >= sinceNs)) return true;
+        if (p.exists && (after(p.mtimeNs) || after(p.ctimeNs))) return true;
     return false;
 }
 
@@ -237,7 +241,8 @@ std::string FontMatchFile(const std::string& program, std::string_view install) 
 
 bool ReadFontMatches(const std::string& file, FontMatchRecord* record) {
     *record = {};
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a pipe or a device put in the file's place must not hold up the start.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     std::string data;
     struct stat st;

@@ -38,8 +38,9 @@ PathState StatPath(const std::string& path);
 // True when stat says of every path what it said before.
 bool PathsUnchanged(const std::vector<PathState>& paths);
 
-// True when a path was changed at `sinceNs` (CLOCK_REALTIME_COARSE) or later, as far as its times tell: what
-// was read before that change may not be what stat says now.
+// True when a path was changed at `sinceNs` (CLOCK_REALTIME_COARSE) or later, as far as its times tell (a
+// time in whole seconds counts as up to two seconds later): what was read before that change may not be what
+// stat says now.
 bool ChangedSince(const std::vector<PathState>& paths, int64_t sinceNs);
 
 // The file's contents. The key is everything but the matches.

@@ -326,6 +326,8 @@ std::vector<PathState> ConfigPaths() {
         add(std::string(home) + "/.fonts.conf");
         add(std::string(home) + "/.fonts.conf.d");
     }
+    // The program's own file: a program built anew in the same place may ask fontconfig otherwise.
+    add("/proc/self/exe");
     std::vector<PathState> paths(names.size());
     for (size_t i = 0; i < names.size(); ++i)
         paths[i].path = std::move(names[i]);

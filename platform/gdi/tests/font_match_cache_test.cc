@@ -102,6 +102,9 @@ TEST(FontMatchFile, KeepsItsRecordWholeAndRefusesAnythingElse) {
     EXPECT_FALSE(qsm::gdi::WriteFontMatches("/dev/null/quillstave/font-matches-test", r));
     EXPECT_FALSE(qsm::gdi::ReadFontMatches(dir + "/absent", &back));
     EXPECT_FALSE(qsm::gdi::ReadFontMatches(dir, &back));
+    // A pipe in the file's place is not waited on.
+    ASSERT_EQ(::mkfifo((dir + "/pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(qsm::gdi::ReadFontMatches(dir + "/pipe", &back));
     std::filesystem::remove_all(dir);
 }
 
@@ -135,6 +138,12 @@ TEST(FontMatchFile, ItsPathsTellEveryChange) {
         EXPECT_TRUE(qsm::gdi::ChangedSince(after, since)) << i;
         before = after;
     }
+    // Whole seconds may be a file system's rounding down of a change made up to two seconds later.
+    PathState coarse = before[1];
+    coarse.mtimeNs = coarse.ctimeNs = (since / 1000000000 - 1) * 1000000000;
+    EXPECT_TRUE(qsm::gdi::ChangedSince({coarse}, since));
+    coarse.mtimeNs = coarse.ctimeNs = since - 1000000000 + 1;
+    EXPECT_FALSE(qsm::gdi::ChangedSince({coarse}, since));
     std::filesystem::remove_all(dir);
 }
 
