@@ -1370,10 +1370,26 @@ BOOL StrokeAndFillPath(HDC hdc) {
 
 namespace {
 
+// The metrics of the DC's last text, kept while its face, height and scale stay the same: runs of one font
+// follow each other.
+const FontMetricsPx& RunMetrics(DC& dc, const Font& font, double sy) {
+    DC::TextMetricsKept& k = dc.textMetrics;
+    // The same face: the same living object (a face made later at the same address is another one).
+    const bool sameFace =
+        !k.face.expired() && !k.face.owner_before(font.face) && !font.face.owner_before(k.face);
+    if (!sameFace || k.height != font.lf.lfHeight || k.scale != sy) {
+        k.metrics = MetricsFor(font, sy);
+        k.face = font.face;
+        k.height = font.lf.lfHeight;
+        k.scale = sy;
+    }
+    return k.metrics;
+}
+
 BOOL OutputRun(DC& dc, int x, int y, UINT options, const RECT* rect, const GlyphRun& run, const INT* dx) {
     Font* font = dc.st.font;
     double sx = std::fabs(ScaleX(dc)), sy = std::fabs(ScaleY(dc));
-    FontMetricsPx m = MetricsFor(*font, sy);
+    const FontMetricsPx m = RunMetrics(dc, *font, sy);
     // The run's own advances, or those the caller gave.
     std::vector<int> given;
     int width = run.width;

@@ -138,6 +138,12 @@ private:
     cairo_path_t path_{};
 };
 
+struct FontMetricsPx {
+    int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;
+    int aveCharWidth = 0, maxCharWidth = 0;
+    double ppem = 0;
+};
+
 struct DrawBatch;  // shapes waiting to be drawn together (draw.cc)
 struct DrawBatchDeleter {
     void operator()(DrawBatch* b) const;
@@ -181,6 +187,13 @@ struct DC {
     // Vector surfaces: shapes of one colour and pen not drawn yet; drawn before anything else is.
     std::unique_ptr<DrawBatch, DrawBatchDeleter> batch;
     std::unique_ptr<DrawScratch, DrawScratchDeleter> scratch;
+    // The metrics of the last text output, by the face, height and vertical scale they are for.
+    struct TextMetricsKept {
+        std::weak_ptr<FontFace> face;
+        LONG height = 0;
+        double scale = 0;
+        FontMetricsPx metrics;
+    } textMetrics;
     // Printing.
     std::string pdfPath;
     double pageWidthPt = 0, pageHeightPt = 0;
@@ -398,11 +411,6 @@ struct GlyphRun {
     InlineVector<int, 8> advances;    // device pixels
     InlineVector<uint32_t, 8> chars;  // the character each glyph shows (for the text of PDF files)
     int width = 0;                    // sum of the advances
-};
-struct FontMetricsPx {
-    int ascent = 0, descent = 0, height = 0, internalLeading = 0, externalLeading = 0;
-    int aveCharWidth = 0, maxCharWidth = 0;
-    double ppem = 0;
 };
 bool ResolveFont(Font& font);
 FontMetricsPx MetricsFor(const Font& font, double deviceScaleY);
