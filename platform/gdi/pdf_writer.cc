@@ -67,7 +67,6 @@ public:
     // up when the writer has taken it already.
     template <class Work>
     bool Start(Work work) {
-        auto state = std::make_shared<State>();
         std::lock_guard lock(mutex_);
         std::erase_if(threads_, [](Entry& e) {
             if (!e.state->finished.load(std::memory_order_acquire)) return false;
@@ -75,6 +74,9 @@ public:
             return true;
         });
         try {
+            auto state = std::make_shared<State>();
+            // Room first: once the thread runs, keeping it cannot fail.
+            threads_.reserve(threads_.size() + 1);
             std::thread t([work = std::move(work), state]() mutable {
                 state->started.store(true, std::memory_order_release);
                 work();
@@ -82,6 +84,8 @@ public:
             });
             threads_.push_back({std::move(t), std::move(state)});
         } catch (const std::system_error&) {
+            return false;
+        } catch (const std::bad_alloc&) {
             return false;
         }
         return true;
@@ -499,6 +503,15 @@ bool PdfWriter::Finish() {
     // the writer makes the first program, then takes on each of the rest that no thread has begun, then the
     // last page if its thread has not begun either: it waits only for work under way.
     std::vector<std::shared_ptr<PdfDeflateJob>> programs(subFonts_.size());
+    // The programs' jobs read the writer's font tables: none is left running when this ends, even by an
+    // exception.
+    struct WaitForPrograms {
+        std::vector<std::shared_ptr<PdfDeflateJob>>& jobs;
+        ~WaitForPrograms() {
+            for (const auto& job : jobs)
+                if (job) job->Take();
+        }
+    } waitForPrograms{programs};
     bool first = true;
     for (size_t i = 0; i < subFonts_.size(); ++i) {
         const Font& font = fonts_.at(subFonts_[i].key);
