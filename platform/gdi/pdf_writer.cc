@@ -123,8 +123,10 @@ public:
         // Out of memory on a page thread leaves the page unpacked (written as it is), never the writer
         // waiting for a page that no thread will finish.
         std::string packed;
+        bool made = tables_ == nullptr;
         try {
             if (tables_) data_ = SubsetTrueType(*tables_, *glyphs_);
+            made = true;
             packed = Deflate(data_);
         } catch (const std::bad_alloc&) {
             packed.clear();
@@ -132,6 +134,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             packed_ = std::move(packed);
+            failed_ = !made;
             done_ = true;
         }
         doneChanged_.notify_all();
@@ -139,6 +142,11 @@ public:
     bool Done() {
         std::lock_guard lock(mutex_);
         return done_;
+    }
+    // True when a font program could not be made (out of memory); known once the job is done.
+    bool Failed() {
+        std::lock_guard lock(mutex_);
+        return failed_;
     }
     // The deflated content, deflated here when no thread has begun it.
     std::string Take() {
@@ -156,6 +164,7 @@ private:
     std::mutex mutex_;
     std::condition_variable doneChanged_;
     bool done_ = false;
+    bool failed_ = false;
     std::string packed_;
 };
 
@@ -533,6 +542,8 @@ bool PdfWriter::Finish() {
             FontProgram program;
             program.packed = programs[i]->Take();
             program.data = programs[i]->Data();
+            // A file without the font it shows is not written well.
+            if (programs[i]->Failed()) failed_ = true;
             WriteTrueTypeFont(font, sf, program);
         } else
             WriteType3Font(font, sf);
