@@ -215,29 +215,34 @@ void TToolbarButtonGadget::MakeCel(int which) {
         PaintHatchThroughMask(cel, mask, TRect(3 * W, 0, 4 * W, H));
         CelsMade |= 1 << CelDown;
     } else {
-        // Cel 1, disabled: an embossed silhouette on the face. The glyph's highlight-coloured pixels join
-        // the mask, so that only the darker parts of the glyph are embossed and the face stays the face.
+        // Cel 1, disabled: an embossed silhouette on the face; cel 2, indeterminate: the silhouette in the
+        // shadow colour on the hatch. The glyph's highlight-coloured pixels join the mask, so that only the
+        // darker parts of the glyph are embossed and the face stays the face. Each is made when first shown:
+        // a start shows many buttons disabled and hardly ever one indeterminate.
         BuildButtonFaceMask(mask, TRect(0, 0, W, H), cel, TRect(0, 0, W, H));
-        FillSys(cel, TRect(W, 0, 2 * W, H), COLOR_BTNFACE);
         const TColor oldBk = cel.SetBkColor(GetSysColor(COLOR_BTNHIGHLIGHT));
         BitBlt(mask, 0, 0, W, H, cel, 0, 0, SRCPAINT);
         cel.SetBkColor(oldBk);
         const TColor oldText = cel.SetTextColor(RGB(0, 0, 0));
         cel.SetBkColor(RGB(255, 255, 255));
-        {
-            SysBrush hilite(cel, COLOR_BTNHIGHLIGHT);
-            BitBlt(cel, W + 1, 1, W - 1, H - 1, mask, 0, 0, kPatternWhereMaskBlack);
-        }
-        {
+        if (which == CelDisabled) {
+            FillSys(cel, TRect(W, 0, 2 * W, H), COLOR_BTNFACE);
+            {
+                SysBrush hilite(cel, COLOR_BTNHIGHLIGHT);
+                BitBlt(cel, W + 1, 1, W - 1, H - 1, mask, 0, 0, kPatternWhereMaskBlack);
+            }
             SysBrush shadow(cel, COLOR_BTNSHADOW);
             BitBlt(cel, W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
-            // Cel 2, indeterminate: the silhouette in the shadow colour on the hatch.
-            BitBlt(cel, 2 * W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
+        } else {
+            {
+                SysBrush shadow(cel, COLOR_BTNSHADOW);
+                BitBlt(cel, 2 * W, 0, W, H, mask, 0, 0, kPatternWhereMaskBlack);
+            }
+            PaintHatchThroughMask(cel, mask, TRect(2 * W, 0, 3 * W, H));
         }
-        PaintHatchThroughMask(cel, mask, TRect(2 * W, 0, 3 * W, H));
         cel.SetTextColor(oldText);
         cel.SetBkColor(oldBk);
-        CelsMade |= (1 << CelDisabled) | (1 << CelIndeterminate);
+        CelsMade |= 1 << which;
     }
     SelectObject(mask, oldMask);
     DeleteDC(mask);
@@ -246,6 +251,7 @@ void TToolbarButtonGadget::MakeCel(int which) {
 HBITMAP TToolbarButtonGadget::GetCels() {
     if (!Cels) return nullptr;
     MakeCel(CelDisabled);
+    MakeCel(CelIndeterminate);
     MakeCel(CelDown);
     return static_cast<HBITMAP>(*Cels);
 }
