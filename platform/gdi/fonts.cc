@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -36,6 +37,11 @@ namespace qsm::gdi {
 
 struct FontFace {
     FT_Face ft = nullptr;
+    // The face cairo draws the glyphs with, chosen by the first drawing: `ft` itself when that is the
+    // program's own (glyphs are then drawn under g_fontMutex), a face of its own on the same file when it is
+    // GlyphWarmer's, so that cairo's use of it (under cairo's own locks, on either thread) never meets this
+    // layer's use of `ft` (under g_fontMutex).
+    FT_Face draw = nullptr;
     std::string file;
     int index = 0;
     int upm = 1000;
@@ -72,6 +78,10 @@ namespace {
 
 std::recursive_mutex g_fontMutex;
 FT_Library g_ft = nullptr;
+// Taken last, with nothing else taken while it is held: the making and freeing of FreeType faces (FreeType
+// wants those one at a time) and the counts of their users. cairo lets go of its font faces under its own
+// locks, so the release of a face's last user cannot wait for g_fontMutex.
+std::mutex g_faceLifeMutex;
 
 // A FreeType face is released when the last of its users lets go: the FontFace and each cairo font face made
 // on it (cairo may keep those cached after the FontFace is gone).
@@ -83,13 +93,14 @@ cairo_user_data_key_t g_ownerKey;
 
 void ReleaseOwner(void* p) {
     auto* owner = static_cast<FtOwner*>(p);
-    std::lock_guard lock(g_fontMutex);
+    std::lock_guard lock(g_faceLifeMutex);
     if (--owner->refs == 0) {
         FT_Done_Face(owner->face);
         delete owner;
     }
 }
 
+// The map is g_fontMutex's; the count is g_faceLifeMutex's.
 std::map<FT_Face, FtOwner*>* g_owners = nullptr;
 
 FtOwner* OwnerOf(FT_Face face) {
@@ -99,6 +110,16 @@ FtOwner* OwnerOf(FT_Face face) {
     auto* owner = new FtOwner{face, 1};
     (*g_owners)[face] = owner;
     return owner;
+}
+
+FT_Error NewFace(const char* file, FT_Long index, FT_Face* face) {
+    std::lock_guard lock(g_faceLifeMutex);
+    return FT_New_Face(g_ft, file, index, face);
+}
+
+void DoneFace(FT_Face face) {
+    std::lock_guard lock(g_faceLifeMutex);
+    FT_Done_Face(face);
 }
 // Null while kept matches stand in for fontconfig (see SetUpAhead).
 FcConfig* g_config = nullptr;
@@ -434,9 +455,13 @@ void SetupThread::WaitForState() {
     changed.wait(lock, [this] { return !started || stateReady; });
 }
 
+// Whether the program has used fonts (the set-up's state is g_fontMutex's from then on).
+bool g_inUse = false;
+
 void InitFonts() {
     g_setup.WaitForState();
     if (!g_faces) SetUpState();
+    g_inUse = true;
 }
 
 std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
@@ -444,9 +469,9 @@ std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
     auto it = g_faces->find(key);
     if (it != g_faces->end()) return it->second;
     FT_Face ft = nullptr;
-    if (FT_New_Face(g_ft, file.c_str(), index, &ft) != 0 || !ft) return nullptr;
+    if (NewFace(file.c_str(), index, &ft) != 0 || !ft) return nullptr;
     if (!FT_IS_SCALABLE(ft) || ft->units_per_EM == 0) {
-        FT_Done_Face(ft);
+        DoneFace(ft);
         return nullptr;
     }
     auto face = std::make_shared<FontFace>();
@@ -692,9 +717,13 @@ FontFace::~FontFace() {
         cairo_scaled_font_destroy(sf);
     for (cairo_font_face_t* cf : cairo)
         if (cf) cairo_font_face_destroy(cf);
-    FtOwner* owner = OwnerOf(ft);
-    g_owners->erase(ft);
-    ReleaseOwner(owner);
+    auto release = [](FT_Face face) {
+        FtOwner* owner = OwnerOf(face);
+        g_owners->erase(face);
+        ReleaseOwner(owner);
+    };
+    if (draw && draw != ft) release(draw);
+    release(ft);
 }
 
 unsigned FontFace::GlyphFor(uint32_t cp) {
@@ -993,39 +1022,44 @@ void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run,
     ShowPdfGlyphs(dc, *info, ppem, glyphs, run.glyphs.size(), m, color, PdfGlyphOutline, &source);
 }
 
-void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
-                  const int* deviceAdvances) {
-    if (!font.face || run.glyphs.empty()) return;
-    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
-        double m[6];
-        PdfRgb color;
-        PdfGlyphTarget(*dc, cr, m, &color);
-        ShowGlyphRunPdf(*dc, font, ppem, run, x, y, deviceAdvances, m, color);
-        return;
+namespace {
+
+// The face cairo draws the glyphs of `f` with (FontFace::draw): on the first drawing, one of its own when
+// `own` asks for it and the file can be opened again, `ft` otherwise (caller holds g_fontMutex).
+FT_Face DrawFace(FontFace& f, bool own) {
+    if (!f.draw) {
+        FT_Face face = nullptr;
+        f.draw = own && NewFace(f.file.c_str(), f.index, &face) == 0 && face ? face : f.ft;
     }
-    std::lock_guard lock(g_fontMutex);
-    FontFace& f = *font.face;
-    int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
+    return f.draw;
+}
+
+// The scaled font for glyph output of `f` with synthesis `synth` at `ppem` pixels per em under the linear
+// part of `ctm`, made once; null when none can be (caller holds g_fontMutex).
+cairo_scaled_font_t* ScaledFont(FontFace& f, int synth, double ppem, const cairo_matrix_t& ctm) {
+    // FreeType refuses sizes beyond 16 bits of pixels, and cairo loses memory on that refusal; a font whose
+    // metrics ask for such a size (only a broken one can) draws nothing.
+    constexpr double kMaxPixelsPerEm = 16384;
+    if (!(ppem > 0 && ppem * std::max(std::fabs(ctm.xx), std::fabs(ctm.yy)) <= kMaxPixelsPerEm))
+        return nullptr;
     if (!f.cairo[synth]) {
-        f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(f.ft, FT_LOAD_NO_HINTING);
-        FtOwner* owner = OwnerOf(f.ft);
-        ++owner->refs;
+        FT_Face draw = DrawFace(f, false);
+        f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(draw, FT_LOAD_NO_HINTING);
+        FtOwner* owner = OwnerOf(draw);
+        {
+            std::lock_guard life(g_faceLifeMutex);
+            ++owner->refs;
+        }
         if (cairo_font_face_set_user_data(f.cairo[synth], &g_ownerKey, owner, ReleaseOwner) !=
-            CAIRO_STATUS_SUCCESS)
+            CAIRO_STATUS_SUCCESS) {
+            std::lock_guard life(g_faceLifeMutex);
             --owner->refs;
+        }
         unsigned flags = 0;
         if (synth & 1) flags |= CAIRO_FT_SYNTHESIZE_BOLD;
         if (synth & 2) flags |= CAIRO_FT_SYNTHESIZE_OBLIQUE;
         if (flags) cairo_ft_font_face_set_synthesize(f.cairo[synth], flags);
     }
-    // The scaled font is made for the context's transformation without its translation (the device
-    // scale of PDF surfaces).
-    cairo_matrix_t ctm;
-    cairo_get_matrix(cr, &ctm);
-    // FreeType refuses sizes beyond 16 bits of pixels, and cairo loses memory on that refusal; a font whose
-    // metrics ask for such a size (only a broken one can) draws nothing.
-    constexpr double kMaxPixelsPerEm = 16384;
-    if (!(ppem > 0 && ppem * std::max(std::fabs(ctm.xx), std::fabs(ctm.yy)) <= kMaxPixelsPerEm)) return;
     FontFace::ScaledKey key{synth, ppem, ctm.xx};
     cairo_scaled_font_t*& sf = f.scaled[key];
     if (!sf) {
@@ -1041,9 +1075,39 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
             // Selecting a failed font would put the context in error for good.
             cairo_scaled_font_destroy(sf);
             f.scaled.erase(key);
-            return;
+            return nullptr;
         }
     }
+    return sf;
+}
+
+int SynthOf(const Font& font) {
+    return (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
+}
+
+}  // namespace
+
+void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
+                  const int* deviceAdvances) {
+    if (!font.face || run.glyphs.empty()) return;
+    if (DC* dc = PdfDCOf(cr); dc && dc->pdf) {
+        double m[6];
+        PdfRgb color;
+        PdfGlyphTarget(*dc, cr, m, &color);
+        ShowGlyphRunPdf(*dc, font, ppem, run, x, y, deviceAdvances, m, color);
+        return;
+    }
+    std::unique_lock lock(g_fontMutex);
+    FontFace& f = *font.face;
+    // The scaled font is made for the context's transformation without its translation (the device
+    // scale of PDF surfaces).
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    cairo_scaled_font_t* sf = ScaledFont(f, SynthOf(font), ppem, ctm);
+    if (!sf) return;
+    // The font (and with it the scaled font) lives while the caller draws with it; cairo guards its use of a
+    // face of its own.
+    if (f.draw != f.ft) lock.unlock();
     cairo_set_scaled_font(cr, sf);
     cairo_glyph_t local[32];
     std::vector<cairo_glyph_t> heap;
@@ -1062,6 +1126,164 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
     cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
 }
 
+namespace {
+
+// Glyphs of text a window is about to show, drawn ahead on a thread of its own (WarmGlyphs): the first
+// drawing of a glyph (FreeType's loading and rendering of it into cairo's caches) is most of the cost of a
+// start's first screen of text. The thread holds g_fontMutex only to find the face and the glyphs; it draws
+// with cairo's locks alone, one glyph at a time, so that the program's own drawing waits at most for one
+// glyph's rendering (and then finds it made).
+struct GlyphWarmer {
+    struct Request {
+        LOGFONTA lf;
+        std::string text;
+    };
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Request> queue;
+    std::thread thread;
+    bool started = false;
+    bool stop = false;
+    bool busy = false;  // a request taken off the queue is being drawn
+    size_t drawn = 0;   // glyphs drawn so far
+    // The thread's own: the glyphs it drew, by scaled font (one made later at the same address at worst
+    // misses its drawing ahead).
+    std::set<std::pair<const void*, unsigned>> done;
+
+    ~GlyphWarmer() {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+            queue.clear();
+        }
+        changed.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+    void Add(const LOGFONTA& lf, std::string text) {
+        {
+            std::lock_guard lock(mutex);
+            if (stop) return;
+            if (!started) {
+                started = true;
+                // Without a thread to be had the text is drawn as it always was.
+                try {
+                    thread = std::thread([this] { Run(); });
+                } catch (const std::system_error&) {
+                    stop = true;
+                    return;
+                }
+            }
+            queue.push_back({lf, std::move(text)});
+        }
+        changed.notify_all();
+    }
+    void Run() {
+        for (;;) {
+            Request r;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || !queue.empty(); });
+                if (stop) return;
+                r = std::move(queue.front());
+                queue.pop_front();
+                busy = true;
+            }
+            size_t n = Warm(r);
+            {
+                std::lock_guard lock(mutex);
+                busy = false;
+                drawn += n;
+            }
+            changed.notify_all();
+        }
+    }
+    size_t Finish() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return stop || (queue.empty() && !busy); });
+        return drawn;
+    }
+    bool Stopping() {
+        std::lock_guard lock(mutex);
+        return stop;
+    }
+    size_t Warm(const Request& r);
+};
+
+// The glyphs drawn for the request.
+size_t GlyphWarmer::Warm(const Request& r) {
+    Font font;
+    font.lf = r.lf;
+    std::string file;
+    int index = 0;
+    bool open = false;
+    {
+        std::lock_guard lock(g_fontMutex);
+        // Only once the program uses fonts, with all the files it gives ahead added: matching a face before
+        // then would change what the program's own matches find.
+        if (!g_inUse || !g_ahead->empty() || !ResolveFont(font)) return 0;
+        // Faces the program drew first are drawn with its own FreeType face, under g_fontMutex only.
+        if (font.face->draw == font.face->ft) return 0;
+        file = font.face->file;
+        index = font.face->index;
+        open = !font.face->draw;
+    }
+    // The face of cairo's own, opened outside g_fontMutex.
+    FT_Face own = nullptr;
+    if (open && (NewFace(file.c_str(), index, &own) != 0 || !own)) own = nullptr;
+    std::shared_ptr<FontFace> face = font.face;
+    cairo_scaled_font_t* sf = nullptr;
+    std::vector<unsigned> glyphs;
+    double ppem = 0;
+    {
+        std::lock_guard lock(g_fontMutex);
+        if (!face->draw)
+            face->draw = own ? own : face->ft;
+        else if (own)
+            DoneFace(own);
+        if (face->draw == face->ft) return 0;
+        GlyphRun run = ShapeBytes(font, 1.0, r.text.data(), static_cast<int>(r.text.size()));
+        ppem = PixelsPerEm(font, 1.0);
+        cairo_matrix_t screen;
+        cairo_matrix_init_identity(&screen);
+        sf = ScaledFont(*face, SynthOf(font), ppem, screen);
+        if (!sf) return 0;
+        cairo_scaled_font_reference(sf);
+        for (unsigned long g : run.glyphs)
+            if (g && done.emplace(sf, static_cast<unsigned>(g)).second)
+                glyphs.push_back(static_cast<unsigned>(g));
+    }
+    // A glyph drawn well inside a small surface of the screen's format.
+    const int side = static_cast<int>(std::min(ppem, 256.0)) * 3 + 8;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, side, side);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_scaled_font(cr, sf);
+    size_t n = 0;
+    for (unsigned g : glyphs) {
+        if (Stopping()) break;
+        cairo_glyph_t glyph{g, side / 3.0, side * 2 / 3.0};
+        cairo_show_glyphs(cr, &glyph, 1);
+        ++n;
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    std::lock_guard lock(g_fontMutex);
+    cairo_scaled_font_destroy(sf);
+    face.reset();
+    return n;
+}
+
+GlyphWarmer g_warmer;
+
+}  // namespace
+
+void WarmGlyphs(const LOGFONTA& font, std::string_view text) {
+    if (!text.empty()) g_warmer.Add(font, std::string(text));
+}
+
+size_t FinishGlyphWarming() {
+    return g_warmer.Finish();
+}
+
 }  // namespace qsm::gdi
 
 using namespace qsm::gdi;
@@ -1075,9 +1297,9 @@ int AddFontResourceExA(LPCSTR path, DWORD flags, LPVOID reserved) {
     std::lock_guard lock(g_fontMutex);
     InitFonts();
     FT_Face probe = nullptr;
-    if (FT_New_Face(g_ft, path, -1, &probe) != 0 || !probe) return 0;
+    if (NewFace(path, -1, &probe) != 0 || !probe) return 0;
     int faces = static_cast<int>(probe->num_faces);
-    FT_Done_Face(probe);
+    DoneFace(probe);
     if (faces <= 0) return 0;
     int& count = (*g_private)[path];
     if (count == 0) {

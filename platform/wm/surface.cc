@@ -256,6 +256,29 @@ HFONT DefaultGuiFont() {
     return g_gui_font;
 }
 
+namespace {
+
+LOGFONTA CaptionFont(bool tool) {
+    LOGFONTA lf{};
+    lf.lfHeight = tool ? -9 : -11;
+    lf.lfWeight = 700;
+    strcpy(lf.lfFaceName, "Microsoft Sans Serif");
+    return lf;
+}
+
+}  // namespace
+
+void WarmCaption(const Window* w) {
+    if ((w->style & WS_CAPTION) != WS_CAPTION) return;
+    qsm::gdi::WarmGlyphs(CaptionFont((w->ex_style & WS_EX_TOOLWINDOW) != 0), w->text);
+}
+
+void WarmText(HFONT font, std::string_view text) {
+    LOGFONTA lf;
+    if (GetObjectA(font != nullptr ? font : DefaultGuiFont(), sizeof lf, &lf) == sizeof lf)
+        qsm::gdi::WarmGlyphs(lf, text);
+}
+
 void PaintNonClient(Window* w) {
     RECT wr{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     if (EqualRect(&wr, &w->client)) return;  // no frame at all
@@ -295,10 +318,7 @@ void PaintNonClient(Window* w) {
             DrawFrameControl(dc, &close, DFC_CAPTION, DFCS_CAPTIONCLOSE);
             text.right = close.left - 2;
         }
-        LOGFONTA lf{};
-        lf.lfHeight = tool ? -9 : -11;
-        lf.lfWeight = 700;
-        strcpy(lf.lfFaceName, "Microsoft Sans Serif");
+        LOGFONTA lf = CaptionFont(tool);
         HFONT font = CreateFontIndirectA(&lf);
         HGDIOBJ old = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);
