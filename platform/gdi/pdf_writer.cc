@@ -388,9 +388,10 @@ bool ReadTrueTypeTables(const PdfFontInfo& info, SfntTables* t) {
     };
     read('O', 'S', '/', '2', &t->os2);
     read('p', 'o', 's', 't', &t->post);
+    t->glyfIn = info.glyf;
     return read('h', 'e', 'a', 'd', &t->head) && read('h', 'h', 'e', 'a', &t->hhea) &&
            read('m', 'a', 'x', 'p', &t->maxp) && read('h', 'm', 't', 'x', &t->hmtx) &&
-           read('l', 'o', 'c', 'a', &t->loca) && read('g', 'l', 'y', 'f', &t->glyf) &&
+           read('l', 'o', 'c', 'a', &t->loca) && (!t->glyfIn.empty() || read('g', 'l', 'y', 'f', &t->glyf)) &&
            CanEmbedTrueTypeSubset(*t);
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdi/font_subset.h"
@@ -71,6 +72,9 @@ struct PdfFontInfo {
     double unitsPerEm = 1000;
     PdfFontTableFn table = nullptr;
     const void* tableContext = nullptr;
+    // The font's glyph table where it lies in memory that stays until the file is finished: read there
+    // rather than copied through `table` (empty: it is copied).
+    std::string_view glyf;
     bool synthetic = false;
 };
 
