@@ -25,6 +25,10 @@ add_link_options(-Wl,-O1 -Wl,--as-needed -Wl,--hash-style=gnu)
 
 set(QSM_TESTDATA_DIR ${PROJECT_SOURCE_DIR}/testdata)
 
+# Every program finds the shared libraries of the build through a RUNPATH relative to its own folder
+# ($ORIGIN/...), so the build folder may be anywhere and the current folder is never searched.
+set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
+
 # The platform layer is one library, qsm_platform: libqsmplatform.so, so that a program and the plug-ins it
 # loads share one window manager, one message loop and one set of MIDI devices. Without QSM_SHARED_PLATFORM
 # (the default of the fuzz build) it is one static archive instead.
@@ -65,6 +69,40 @@ function(qsm_library name)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${name} INTERFACE ${A_DEPS})
   endif()
+endfunction()
+
+# qsm_install_binary(target DESTINATION folder)
+# Installs a program or shared library into folder of the prefix (bin, lib, lib/mozilla/plugins). The build
+# tree holds the shared libraries where the prefix does, a shared library in the same folder below the build
+# folder, a program one level below it as bin/ is: so the target is built with the RUNPATH it keeps when
+# installed (to lib/, relative to itself), and the install copies it unchanged. CMake's own rewriting of the
+# RUNPATH at install would leave an empty entry, the current folder, in the built file.
+function(qsm_install_binary target)
+  cmake_parse_arguments(A "" "DESTINATION" "" ${ARGN})
+  # The way from the folder to lib/ ("../lib", "../..", or none for lib/ itself).
+  file(RELATIVE_PATH up /prefix/${A_DESTINATION} /prefix/lib)
+  string(REGEX REPLACE "/$" "" up "${up}")
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    get_target_property(built ${target} RUNTIME_OUTPUT_DIRECTORY)
+    if(NOT built)
+      get_target_property(built ${target} BINARY_DIR)
+    endif()
+    file(RELATIVE_PATH up_built ${built} ${PROJECT_BINARY_DIR}/lib)
+    string(REGEX REPLACE "/$" "" up_built "${up_built}")
+    if(NOT up_built STREQUAL up)
+      message(FATAL_ERROR "${target} is built in ${built}, not at the depth of ${A_DESTINATION} in the prefix")
+    endif()
+  else()
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/${A_DESTINATION})
+  endif()
+  # With the platform in a static archive the build has no shared library to find.
+  set(rpath "")
+  if(up AND QSM_SHARED_PLATFORM)
+    set(rpath "$ORIGIN/${up}")
+  endif()
+  set_target_properties(${target} PROPERTIES BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "${rpath}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${A_DESTINATION} LIBRARY DESTINATION ${A_DESTINATION})
 endfunction()
 
 # qsm_test(name SOURCES ... DEPS ... [LABELS ...])

@@ -1,11 +1,12 @@
-// A font file from outside is cut down to a few of its glyphs for a PDF file, and the subset is loaded and
-// drawn from again.
+// A font file from outside is cut down to a few of its glyphs for a PDF file, its glyph table read in place
+// where it is found there, and the subset is loaded and drawn from again.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdi/font_subset.h"
@@ -36,6 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Table(face, SfntTag('m', 'a', 'x', 'p')), Table(face, SfntTag('h', 'm', 't', 'x')),
         Table(face, SfntTag('l', 'o', 'c', 'a')), Table(face, SfntTag('g', 'l', 'y', 'f')),
         Table(face, SfntTag('O', 'S', '/', '2')), Table(face, SfntTag('p', 'o', 's', 't'))};
+    // The glyph table found in the file's bytes, as the writer reads it in place, from any face of it.
+    const std::string_view file(reinterpret_cast<const char*>(data), size);
+    std::string_view glyf;
+    for (unsigned index = 1; index < 3; ++index)
+        qsm::gdi::FindSfntTable(file, index, SfntTag('g', 'l', 'y', 'f'), &glyf);
+    if (qsm::gdi::FindSfntTable(file, 0, SfntTag('g', 'l', 'y', 'f'), &glyf) && glyf == t.glyf) {
+        t.glyf.clear();
+        t.glyfIn = glyf;
+    }
     qsm::gdi::SfntMetrics metrics;
     qsm::gdi::ReadSfntMetrics(t, &metrics);
     // The first glyphs, the last ones and one beyond the font.

@@ -424,42 +424,45 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
 }
 
 TMusicScore* TQSMViewerClient::LoadMidiFile(const char* path) {
-    // The start may have read, imported and begun to convert this very file: the open takes what it made.
-    const bool preread = qsm::HasScorePreread(path);
+    const int kind = strcasecmp(qsm::ExtensionOf(path), ".kar") == 0 ? 2 : 1;
     std::unique_ptr<TSMFData> smf;
-    TSMFImportList instructions;
-    if (!preread) {
-        TQSRBFStream file(TQSRFStream::kRead, path, 30000);
-        if (file.GetError()) {
-            InfoBox(
-                this,
-                "File: %s\nThis file failed to open. It could be in use by another program or protected by "
-                "the operating system.",
-                path);
-            return nullptr;
-        }
-        smf = std::make_unique<TSMFData>();
-        TBusyScope busy;
-        TSMFImport::Run(smf.get(), &file, nullptr);
-        BuildImportInstructions(smf.get(), instructions, true, 16);
-    }
-    int kind = strcasecmp(qsm::ExtensionOf(path), ".kar") == 0 ? 2 : 1;
     TMusicScore* score = nullptr;
     bool cancelled = false;
-    {
+    // The start may have read, imported and begun to convert this very file: the open takes what it made.
+    // When that conversion gave no score (it ran out of memory), nothing of it is kept and the open reads the
+    // file as if nothing had been read.
+    if (qsm::HasScorePreread(path)) {
         TLongTaskDlg progress(TopWindow(), IDD_WORKING, 1, 1);
         progress.SetGaugeLed(3, 85);
         progress.Create();
-        if (preread) {
-            qsm::TMidiPreread made;
-            if (qsm::TakeMidiPreread(path, progress, made)) {
-                smf = std::move(made.Data);
-                instructions = std::move(made.Instructions);
-                score = made.Score;
-            }
+        qsm::TMidiPreread made;
+        if (qsm::TakeMidiPreread(path, progress, made)) {
+            smf = std::move(made.Data);
+            score = made.Score;
         }
-        if (score == nullptr && smf && progress.Cancelled == 0)
-            score = ConvertMidiToScore(smf.get(), instructions, kind);
+        cancelled = progress.PollCancel() != 0;
+        progress.CloseDialog();
+    }
+    if (score == nullptr && !cancelled) {
+        TSMFImportList instructions;
+        {
+            TQSRBFStream file(TQSRFStream::kRead, path, 30000);
+            if (file.GetError()) {
+                InfoBox(this,
+                        "File: %s\nThis file failed to open. It could be in use by another program or "
+                        "protected by the operating system.",
+                        path);
+                return nullptr;
+            }
+            smf = std::make_unique<TSMFData>();
+            TBusyScope busy;
+            TSMFImport::Run(smf.get(), &file, nullptr);
+            BuildImportInstructions(smf.get(), instructions, true, 16);
+        }
+        TLongTaskDlg progress(TopWindow(), IDD_WORKING, 1, 1);
+        progress.SetGaugeLed(3, 85);
+        progress.Create();
+        if (progress.Cancelled == 0) score = ConvertMidiToScore(smf.get(), instructions, kind);
         cancelled = progress.PollCancel() != 0;
         progress.CloseDialog();
     }

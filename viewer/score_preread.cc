@@ -149,6 +149,8 @@ TPreread& State() {
     return preread;
 }
 
+std::atomic<TMidiConversion> gConversion{nullptr};
+
 // The conversion on the read's thread: it stops when the read is to stop, and its progress is kept for the
 // open's dialog.
 bool ReadStopped() {
@@ -206,7 +208,8 @@ void ReadMidiFile(TPreread& p, const char* truePath, const TFileIdentity& identi
     }
     p.StageReached.notify_all();
     const int lyricKind = strcasecmp(ExtensionOf(truePath), ".kar") == 0 ? 2 : 1;
-    p.Score = ConvertMidiToScore(midi, p.Instructions, lyricKind);
+    const TMidiConversion convert = gConversion.load(std::memory_order_relaxed);
+    p.Score = (convert != nullptr ? convert : ConvertMidiToScore)(midi, p.Instructions, lyricKind);
 }
 
 // The open's own steps up to its reader: the true name of the file, the kind of its name, a plain file
@@ -240,7 +243,7 @@ void ReadFile(TPreread& p, const std::string& file) {
         try {
             ReadMidiFile(p, truePath, identity);
         } catch (...) {
-            // Out of memory: the open converts (or reads) the file itself and meets it there.
+            // Out of memory: the read leaves no score, and the open reads the file itself and meets it there.
         }
         ClearThreadLongTaskHooks();
         return;
@@ -395,12 +398,20 @@ bool TakeMidiPreread(const char* path, TLongTaskDlg& dialog, TMidiPreread& made)
         p.StageReached.wait_for(lock, kShowEvery, [&p] { return p.Ended; });
     }
     p.Join();
-    made.Data = std::move(p.Midi);
-    made.Instructions = std::move(p.Instructions);
-    made.Score = p.Score;
-    p.Score = nullptr;
+    // A conversion that ended without a score may have left the data half walked (a track's text read to
+    // its middle, say): none of it is kept.
+    const bool converted = p.Score != nullptr && p.Midi != nullptr;
+    if (converted) {
+        made.Data = std::move(p.Midi);
+        made.Score = p.Score;
+        p.Score = nullptr;
+    }
     p.Clear();
-    return true;
+    return converted;
+}
+
+void SetPrereadMidiConversion(TMidiConversion convert) {
+    gConversion.store(convert, std::memory_order_relaxed);
 }
 
 void DropScorePreread() {

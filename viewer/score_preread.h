@@ -45,12 +45,10 @@ bool HasScorePreread(const char* path);
 // none: the caller reads the file.
 bool TakeScorePreread(const char* path, TOpenKind kind, TMusicScore*& score, TScoreFileHeader& hdr);
 
-// What the read made of a MIDI file: its data as imported, the instructions built from it, and the score
-// converted with them (owned by the caller; null when the conversion could not run, out of memory say: the
-// caller converts the data).
+// What the read made of a MIDI file: its data as imported and the score converted from it (both owned by
+// the caller).
 struct TMidiPreread {
     std::unique_ptr<TSMFData> Data;
-    TSMFImportList Instructions;
     TMusicScore* Score = nullptr;
 };
 
@@ -58,8 +56,15 @@ struct TMidiPreread {
 // conversion would have shown it there: its gauge and text, and the window messages handled now and then. A
 // cancel confirmed in the dialog stops the conversion and drops the read; an open that comes from a message
 // handled meanwhile finds no read and reads its file itself. Hands over what was made; false when nothing was
-// read for this path (the caller reads the file) or the wait was cancelled.
+// read for this path or the wait was cancelled, and when the conversion gave no score (it ran out of memory,
+// say), which drops the read: whatever it left of the data is no start for another conversion, and the
+// caller reads the file as if nothing had been read.
 bool TakeMidiPreread(const char* path, TLongTaskDlg& dialog, TMidiPreread& made);
+
+// The conversion the read of a MIDI file runs on its thread; null for ConvertMidiToScore. Set before the read
+// starts. Tests make it fail there.
+using TMidiConversion = TMusicScore* (*)(TSMFData* data, const TSMFImportList& list, int lyricKind);
+void SetPrereadMidiConversion(TMidiConversion convert);
 
 // Stops a read still under way soon (at its next block of the file) and drops its result. For the end of
 // the program, when nothing took the score.

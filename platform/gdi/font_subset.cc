@@ -24,18 +24,18 @@ constexpr size_t kPostItalicAngle = 4, kPostHeader = 32;
 constexpr unsigned kArgsAreWords = 0x0001, kHasScale = 0x0008, kMoreComponents = 0x0020, kHasXYScale = 0x0040,
                    kHasTwoByTwo = 0x0080, kHasInstructions = 0x0100;
 
-unsigned U16(const std::string& s, size_t at) {
+unsigned U16(std::string_view s, size_t at) {
     if (at + 2 > s.size()) return 0;
     return static_cast<unsigned>(static_cast<unsigned char>(s[at])) << 8 |
            static_cast<unsigned char>(s[at + 1]);
 }
 
-int S16(const std::string& s, size_t at) {
+int S16(std::string_view s, size_t at) {
     unsigned v = U16(s, at);
     return v >= 0x8000 ? static_cast<int>(v) - 0x10000 : static_cast<int>(v);
 }
 
-uint32_t U32(const std::string& s, size_t at) {
+uint32_t U32(std::string_view s, size_t at) {
     return static_cast<uint32_t>(U16(s, at)) << 16 | U16(s, at + 2);
 }
 
@@ -80,6 +80,7 @@ class GlyphSource {
 public:
     explicit GlyphSource(const SfntTables& t)
         : t_(t),
+          glyf_(t.Glyf()),
           count_(U16(t.maxp, kMaxpNumGlyphs)),
           longOffsets_(S16(t.head, kHeadLocFormat) == 1),
           metrics_(U16(t.hhea, kHheaMetrics)) {}
@@ -90,13 +91,13 @@ public:
     size_t Length(unsigned glyph) const {
         if (glyph >= count_) return 0;
         size_t begin = Offset(glyph), end = Offset(glyph + 1);
-        return begin < end && end <= t_.glyf.size() ? end - begin : 0;
+        return begin < end && end <= glyf_.size() ? end - begin : 0;
     }
 
     // The glyph's description; empty for a glyph without outline or one the tables cannot place.
     std::string Data(unsigned glyph) const {
         const size_t length = Length(glyph);
-        return length ? t_.glyf.substr(Offset(glyph), length) : std::string();
+        return length ? std::string(glyf_.substr(Offset(glyph), length)) : std::string();
     }
 
     // Advance width and left side bearing.
@@ -114,6 +115,7 @@ private:
     }
 
     const SfntTables& t_;
+    std::string_view glyf_;
     unsigned count_;
     bool longOffsets_;
     unsigned metrics_;
@@ -204,9 +206,35 @@ std::string CharacterMaps(unsigned count) {
 
 }  // namespace
 
+bool FindSfntTable(std::string_view font, unsigned faceIndex, uint32_t tag, std::string_view* table) {
+    size_t at = 0;
+    if (U32(font, 0) == SfntTag('t', 't', 'c', 'f')) {
+        if (font.size() < 12 || faceIndex >= U32(font, 8) || 12 + 4 * size_t{faceIndex} + 4 > font.size())
+            return false;
+        at = U32(font, 12 + 4 * size_t{faceIndex});
+    } else if (faceIndex != 0) {
+        return false;
+    }
+    if (at > font.size() || font.size() - at < 12) return false;
+    // TrueType outlines only: the version of a font with them, or Apple's 'true'.
+    const uint32_t version = U32(font, at);
+    if (version != 0x00010000 && version != SfntTag('t', 'r', 'u', 'e')) return false;
+    const size_t tables = U16(font, at + 4);
+    if ((font.size() - at - 12) / 16 < tables) return false;
+    for (size_t i = 0; i < tables; ++i) {
+        const size_t record = at + 12 + 16 * i;
+        if (U32(font, record) != tag) continue;
+        const size_t offset = U32(font, record + 8), length = U32(font, record + 12);
+        if (offset > font.size() || length > font.size() - offset) return false;
+        *table = font.substr(offset, length);
+        return true;
+    }
+    return false;
+}
+
 bool CanEmbedTrueTypeSubset(const SfntTables& t) {
     if (t.head.size() < kHeadSize || t.hhea.size() < kHheaSize || t.maxp.size() < kMaxpSize ||
-        t.hmtx.empty() || t.loca.empty() || t.glyf.empty())
+        t.hmtx.empty() || t.loca.empty() || t.Glyf().empty())
         return false;
     if (U16(t.head, kHeadUnitsPerEm) == 0 || U16(t.hhea, kHheaMetrics) == 0) return false;
     if (t.os2.size() >= kOs2FsType + 2) {
@@ -263,7 +291,7 @@ std::string SubsetTrueType(const SfntTables& t, const std::vector<unsigned>& gly
         // Glyphs hold their own parts of the source's glyph table (a few may share theirs). One that would
         // take the subset's beyond twice that, as a damaged loca table laying many glyphs over one long
         // stretch does, is left empty instead of making the subset many times the font's size.
-        const bool fits = glyf.size() + source.Length(order[i]) <= 2 * t.glyf.size() + 4 * i;
+        const bool fits = glyf.size() + source.Length(order[i]) <= 2 * t.Glyf().size() + 4 * i;
         std::string g = i == 0 || !fits ? std::string() : source.Data(order[i]);
         if (g.size() >= 10) {
             g = S16(g, 0) >= 0 ? SimpleWithoutHints(g) : CompositeRenumbered(std::move(g), idOf);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qsm::gdi {
@@ -14,10 +15,17 @@ constexpr uint32_t SfntTag(char a, char b, char c, char d) {
            static_cast<uint32_t>(static_cast<unsigned char>(c)) << 8 | static_cast<unsigned char>(d);
 }
 
-// The tables of a font that a subset is made from (empty: the font has none).
+// The tables of a font that a subset is made from (empty: the font has none). The glyph table, the largest,
+// may instead be read where it lies (`glyfIn`, when `glyf` is empty), in memory that outlives the tables.
 struct SfntTables {
     std::string head, hhea, maxp, hmtx, loca, glyf, os2, post;
+    std::string_view glyfIn;
+    std::string_view Glyf() const { return glyf.empty() ? glyfIn : std::string_view(glyf); }
 };
+
+// The table `tag` of the face `faceIndex` of a TrueType font file or collection held in `font`: false when
+// the file has no such table or is not one of those.
+bool FindSfntTable(std::string_view font, unsigned faceIndex, uint32_t tag, std::string_view* table);
 
 // The figures of a font that a PDF font descriptor gives, in font units.
 struct SfntMetrics {

@@ -1002,6 +1002,17 @@ void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run,
         if (synth) e.info.name += synth == 3 ? ",BoldItalic" : synth == 1 ? ",Bold" : ",Italic";
         e.info.table = PdfFontTable;
         e.info.tableContext = &f;
+        // The glyph table is read where FreeType holds the file (the face stays loaded until the file is
+        // done), when it is the very table FreeType reads.
+        FT_ULong glyfLength = 0;
+        std::string_view glyf;
+        if (f.ft && f.ft->stream && f.ft->stream->base &&
+            FindSfntTable({reinterpret_cast<const char*>(f.ft->stream->base), f.ft->stream->size},
+                          static_cast<unsigned>(f.ft->face_index & 0xFFFF), SfntTag('g', 'l', 'y', 'f'),
+                          &glyf) &&
+            FT_Load_Sfnt_Table(f.ft, SfntTag('g', 'l', 'y', 'f'), 0, nullptr, &glyfLength) == 0 &&
+            glyfLength == glyf.size())
+            e.info.glyf = glyf;
         e.info.synthetic = synth != 0;
         info = &e.info;
     }

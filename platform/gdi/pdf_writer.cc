@@ -9,6 +9,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -60,13 +61,16 @@ public:
                 continue;
             }
 #endif
+            // A page still being drawn when the process ends has a thread waiting for more of it.
+            if (e.release) e.release();
             e.thread.join();
         }
     }
     // Runs `work` on a thread of its own; false when no thread can be had. The work must do nothing but give
-    // up when the writer has taken it already.
+    // up when the writer has taken it already. Work that waits for more input is given `release`, which
+    // ends the wait, for the end of the process.
     template <class Work>
-    bool Start(Work work) {
+    bool Start(Work work, std::function<void()> release = {}) {
         std::lock_guard lock(mutex_);
         std::erase_if(threads_, [](Entry& e) {
             if (!e.state->finished.load(std::memory_order_acquire)) return false;
@@ -82,7 +86,7 @@ public:
                 work();
                 state->finished.store(true, std::memory_order_release);
             });
-            threads_.push_back({std::move(t), std::move(state)});
+            threads_.push_back({std::move(t), std::move(state), std::move(release)});
         } catch (const std::system_error&) {
             return false;
         } catch (const std::bad_alloc&) {
@@ -98,6 +102,7 @@ private:
     struct Entry {
         std::thread thread;
         std::shared_ptr<State> state;
+        std::function<void()> release;
     };
     std::mutex mutex_;
     std::vector<Entry> threads_;
@@ -107,19 +112,76 @@ private:
 
 // A page's content to deflate, taken by whichever comes first of its thread and the writer that needs the
 // bytes: a writer that needs them before the thread has begun deflates them itself rather than wait for the
-// thread to be scheduled.
+// thread to be scheduled. A page's thread may also begin while the page is drawn: it is fed the content as it
+// grows and deflates it meanwhile, which gives the same bytes as deflating the whole content at once.
 class PdfDeflateJob {
 public:
     explicit PdfDeflateJob(std::string data) : data_(std::move(data)) {}
+    // A page's content fed while it is drawn (Feed), until the page ends (EndInput).
+    PdfDeflateJob() : streaming_(true) {}
     // A font program: the subset of the font of `tables` holding `glyphs`, made by the job. Both stay
     // unchanged until the job is done.
     PdfDeflateJob(const SfntTables* tables, const std::vector<unsigned>* glyphs)
         : tables_(tables), glyphs_(glyphs) {}
     // The content; a font program's only once the job is done (Take).
     const std::string& Data() const { return data_; }
-    // Deflates the content unless another thread has taken it.
+    // The work of the job's thread: nothing when the writer has taken the job already.
     void Run() {
         if (claimed_.exchange(true, std::memory_order_acq_rel)) return;
+        if (streaming_)
+            RunFed();
+        else
+            Work();
+    }
+    // More of a fed page's content, following what was fed before.
+    void Feed(const char* data, size_t size) {
+        {
+            std::lock_guard lock(mutex_);
+            if (done_ || lost_) return;  // given up: the page is written as it is
+            try {
+                input_.append(data, size);
+                fed_ += size;
+            } catch (const std::bad_alloc&) {
+                lost_ = true;  // a gap in what is deflated: its bytes are not used
+            }
+        }
+        inputChanged_.notify_one();
+    }
+    // The whole content of a fed page, of which what was fed is the beginning: the rest is fed, and the
+    // deflating ends. Also ends a thread waiting for a page that is given up (an empty `whole`).
+    void EndInput(std::string whole) {
+        {
+            std::lock_guard lock(mutex_);
+            try {
+                if (!done_ && !lost_ && whole.size() > fed_) input_.append(whole, fed_);
+            } catch (const std::bad_alloc&) {
+                lost_ = true;
+            }
+            data_ = std::move(whole);
+            ended_ = true;
+        }
+        inputChanged_.notify_one();
+    }
+    bool Done() {
+        std::lock_guard lock(mutex_);
+        return done_;
+    }
+    // True when a font program could not be made (out of memory); known once the job is done.
+    bool Failed() {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+    // The deflated content, deflated here from the whole content when no thread has begun it.
+    std::string Take() {
+        if (!claimed_.exchange(true, std::memory_order_acq_rel)) Work();
+        std::unique_lock lock(mutex_);
+        doneChanged_.wait(lock, [&] { return done_; });
+        return std::move(packed_);
+    }
+
+private:
+    // Makes the font program if the job is one, and deflates the content at once.
+    void Work() {
         // Out of memory on a page thread leaves the page unpacked (written as it is), never the writer
         // waiting for a page that no thread will finish.
         std::string packed;
@@ -131,41 +193,81 @@ public:
         } catch (const std::bad_alloc&) {
             packed.clear();
         }
+        Finish(std::move(packed), made);
+    }
+    // Deflates a fed page's content as it comes, until its end.
+    void RunFed() {
+        z_stream z{};
+        if (deflateInit(&z, kDeflateLevel) != Z_OK) {
+            Finish({}, true);
+            return;
+        }
+        std::string out, chunk;
+        bool ok = true;
+        try {
+            for (bool last = false; ok && !last;) {
+                {
+                    std::unique_lock lock(mutex_);
+                    inputChanged_.wait(lock, [&] { return !input_.empty() || ended_; });
+                    chunk.swap(input_);
+                    input_.clear();
+                    last = ended_;
+                    ok = !lost_;
+                }
+                if (ok) ok = DeflateMore(z, chunk, last, out);
+            }
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        deflateEnd(&z);
+        if (!ok) out.clear();
+        Finish(std::move(out), true);
+    }
+    // Deflates `in` onto `out` (z.total_out bytes of it are made), to the end of the stream when `last`.
+    static bool DeflateMore(z_stream& z, const std::string& in, bool last, std::string& out) {
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        z.avail_in = static_cast<uInt>(in.size());
+        for (;;) {
+            const size_t made = z.total_out;
+            const size_t need = made + deflateBound(&z, z.avail_in);
+            if (out.size() < need) out.resize(std::max(need, out.size() * 2));
+            z.next_out = reinterpret_cast<Bytef*>(out.data() + made);
+            z.avail_out = static_cast<uInt>(out.size() - made);
+            const int rc = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            if (rc == Z_STREAM_END) {
+                out.resize(z.total_out);
+                return true;
+            }
+            if (rc != Z_OK && rc != Z_BUF_ERROR) return false;
+            if (!last && z.avail_in == 0 && z.avail_out != 0) return true;
+        }
+    }
+    void Finish(std::string packed, bool made) {
         {
             std::lock_guard lock(mutex_);
             packed_ = std::move(packed);
             failed_ = !made;
             done_ = true;
+            input_.clear();
+            input_.shrink_to_fit();
         }
         doneChanged_.notify_all();
     }
-    bool Done() {
-        std::lock_guard lock(mutex_);
-        return done_;
-    }
-    // True when a font program could not be made (out of memory); known once the job is done.
-    bool Failed() {
-        std::lock_guard lock(mutex_);
-        return failed_;
-    }
-    // The deflated content, deflated here when no thread has begun it.
-    std::string Take() {
-        Run();
-        std::unique_lock lock(mutex_);
-        doneChanged_.wait(lock, [&] { return done_; });
-        return std::move(packed_);
-    }
 
-private:
     std::string data_;
     const SfntTables* tables_ = nullptr;
     const std::vector<unsigned>* glyphs_ = nullptr;
+    const bool streaming_ = false;
     std::atomic<bool> claimed_{false};
     std::mutex mutex_;
-    std::condition_variable doneChanged_;
+    std::condition_variable doneChanged_, inputChanged_;
     bool done_ = false;
     bool failed_ = false;
     std::string packed_;
+    std::string input_;  // fed and not yet deflated
+    size_t fed_ = 0;
+    bool ended_ = false;
+    bool lost_ = false;  // some of the content could not be fed: the page is written as it is
 };
 
 namespace {
@@ -286,9 +388,10 @@ bool ReadTrueTypeTables(const PdfFontInfo& info, SfntTables* t) {
     };
     read('O', 'S', '/', '2', &t->os2);
     read('p', 'o', 's', 't', &t->post);
+    t->glyfIn = info.glyf;
     return read('h', 'e', 'a', 'd', &t->head) && read('h', 'h', 'e', 'a', &t->hhea) &&
            read('m', 'a', 'x', 'p', &t->maxp) && read('h', 'm', 't', 'x', &t->hmtx) &&
-           read('l', 'o', 'c', 'a', &t->loca) && read('g', 'l', 'y', 'f', &t->glyf) &&
+           read('l', 'o', 'c', 'a', &t->loca) && (!t->glyfIn.empty() || read('g', 'l', 'y', 'f', &t->glyf)) &&
            CanEmbedTrueTypeSubset(*t);
 }
 
@@ -376,6 +479,9 @@ bool PdfWriter::Open(const std::string& path, double widthPt, double heightPt, d
 }
 
 void PdfWriter::Abandon() {
+    // A page's thread waiting for more of it ends.
+    if (pageJob_) pageJob_->EndInput({});
+    pageJob_.reset();
     queued_.clear();
     if (file_) std::fclose(file_);
     file_ = nullptr;
@@ -434,6 +540,21 @@ void PdfWriter::QueuePageStream(int id, std::string data) {
     q.job = std::make_shared<PdfDeflateJob>(std::move(data));
 }
 
+void PdfWriter::FeedPageJob() {
+    if (!pageJob_) {
+        if (pageUnthreaded_) return;
+        auto job = std::make_shared<PdfDeflateJob>();
+        // Without a thread the page is deflated when it ends, as a short page is.
+        if (!DeflateThreads::Get().Start([job] { job->Run(); }, [job] { job->EndInput({}); })) {
+            pageUnthreaded_ = true;
+            return;
+        }
+        pageJob_ = std::move(job);
+    }
+    pageJob_->Feed(content_.data() + pageFed_, content_.size() - pageFed_);
+    pageFed_ = content_.size();
+}
+
 void PdfWriter::StartDeflateThreads() {
     for (QueuedStream& q : queued_) {
         if (q.threaded) continue;
@@ -461,6 +582,8 @@ void PdfWriter::BeginPage() {
     if (inPage_) EndPage();
     inPage_ = true;
     content_.clear();
+    pageFed_ = 0;
+    pageUnthreaded_ = false;
     // Pages of a score are much alike: room for one like the last, not grown bit by bit.
     content_.reserve(lastContentSize_ + lastContentSize_ / 8);
     // The page's coordinates run from its top-left corner downwards; everything else is within one save,
@@ -490,7 +613,17 @@ bool PdfWriter::EndPage() {
     int contents = NewObject();
     // Deflated beside what follows: the next page, or the end of the file.
     lastContentSize_ = content_.size();
-    QueuePageStream(contents, std::move(content_));
+    if (pageJob_) {
+        // Its thread has deflated most of it already.
+        QueuedStream& q = queued_.emplace_back();
+        q.id = contents;
+        q.job = std::move(pageJob_);
+        q.threaded = true;
+        q.job->EndInput(std::move(content_));
+    } else {
+        QueuePageStream(contents, std::move(content_));
+    }
+    pageJob_.reset();
     StartDeflateThreads();
     int page = NewObject();
     BeginObject(page);
@@ -931,6 +1064,7 @@ void PdfWriter::PaintPath(const char* op) {
     if (!moved) {
         FlushPath();
         Op(op);
+        FeedPage();
         return;
     }
     const long long x0 = path_.front().v[0], y0 = path_.front().v[1];
@@ -944,6 +1078,7 @@ void PdfWriter::PaintPath(const char* op) {
     path_.clear();
     content_ += op;
     AppendLiteral(content_, "\nQ\n");
+    FeedPage();
 }
 
 void PdfWriter::MoveTo(double x, double y) {
@@ -1161,6 +1296,7 @@ void PdfWriter::ShowGlyphs(const PdfFontInfo& info, double size, PdfRgb color, c
         lastY = g.y;
     }
     endRun();
+    FeedPage();
 }
 
 void PdfWriter::DrawImage(int width, int height, const uint32_t* pixels, const double m[6]) {
@@ -1181,6 +1317,7 @@ void PdfWriter::DrawImage(int width, int height, const uint32_t* pixels, const d
     AppendPdfNumber(content_, e, 4), content_ += ' ';
     AppendPdfNumber(content_, f, 4);
     content_ += " cm /" + name + " Do Q\n";
+    FeedPage();
 }
 
 }  // namespace qsm::gdi

@@ -5,12 +5,14 @@
 // and consecutive glyphs share one text object.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdi/font_subset.h"
@@ -70,6 +72,9 @@ struct PdfFontInfo {
     double unitsPerEm = 1000;
     PdfFontTableFn table = nullptr;
     const void* tableContext = nullptr;
+    // The font's glyph table where it lies in memory that stays until the file is finished: read there
+    // rather than copied through `table` (empty: it is copied).
+    std::string_view glyf;
     bool synthetic = false;
 };
 
@@ -84,6 +89,9 @@ public:
     // the file cannot be made.
     bool Open(const std::string& path, double widthPt, double heightPt, double unit);
     void SetTitle(const std::u16string& title) { title_ = title; }
+    // How much of a page's content gathers before a thread begins to deflate it while the rest of the page
+    // is drawn (0: never; a page is then deflated once it ends). The file is the same either way.
+    void SetFeedChunk(size_t bytes) { feedChunk_ = bytes ? bytes : SIZE_MAX; }
 
     void BeginPage();
     // Ends the page; false when the file could not be written.
@@ -155,6 +163,12 @@ private:
     void QueuePageStream(int id, std::string data);
     // Starts a deflating thread for each queued page that has none.
     void StartDeflateThreads();
+    // Gives the page's content drawn so far to a thread that deflates it while the rest is drawn, once there
+    // is enough of it to be worth a thread.
+    void FeedPage() {
+        if (content_.size() - pageFed_ >= feedChunk_) FeedPageJob();
+    }
+    void FeedPageJob();
     // Writes the oldest queued streams, waiting for their deflating, until at most `keep` are left, then
     // those of the rest already deflated.
     void WriteQueued(size_t keep);
@@ -198,7 +212,11 @@ private:
     std::vector<int> pages_;
     bool inPage_ = false;
     std::string content_;
-    size_t lastContentSize_ = 0;  // of the page before
+    size_t lastContentSize_ = 0;              // of the page before
+    std::shared_ptr<PdfDeflateJob> pageJob_;  // deflating the page's content while it is drawn
+    size_t pageFed_ = 0;                      // bytes of the content given to it
+    bool pageUnthreaded_ = false;             // no thread could be had for this page
+    size_t feedChunk_ = 8192;
 
     // State of the page content.
     PdfClip clip_;

@@ -1,14 +1,16 @@
 // The score of the command line, read while the program starts: the open takes the score read (with one
 // thread and with several) and shows the document a plain open shows, a MIDI file's song included; a file
 // changed after the read is read again; a file the reader refuses, or a damaged MIDI file, tells the same as
-// without the read; a cancel in the open's dialog drops a conversion under way; a read nobody takes is
-// dropped.
+// without the read; a MIDI file whose conversion fails on the read is read by the open itself; a cancel in
+// the open's dialog drops a conversion under way; a read nobody takes is dropped.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,7 @@ protected:
     }
     void TearDown() override {
         qsm::DropScorePreread();
+        qsm::SetPrereadMidiConversion(nullptr);
         qsm::wm::SetModalHook(nullptr);
         qsm::SetParallelThreads(threads_);
         app_.reset();
@@ -307,6 +310,75 @@ TEST_F(ScorePrereadTest, TheOpenTakesTheMidiFileReadAndShowsWhatAPlainOpenShows)
     qsm::StartScorePreread(many.c_str());
     ASSERT_TRUE(client_->OpenFile(quartet_.c_str(), true));
     EXPECT_FALSE(qsm::HasScorePreread(many.c_str()));
+}
+
+// The read's conversion, failing as one that runs out of memory: it has walked the data and changed it, and
+// throws or gives no score; it may remove the file too.
+enum class TFailure { Throws, GivesNoScore, RemovesTheFile };
+std::atomic<TFailure> gFailure{TFailure::Throws};
+std::atomic<int> gFailures{0};
+std::string gConverted;  // set before the read starts
+
+TMusicScore* FailingConversion(TSMFData* data, const TSMFImportList& list, int lyricKind) {
+    ++gFailures;
+    delete ConvertMidiToScore(data, list, lyricKind);
+    data->SetText(SMF_FIELD_TITLE, "half converted");
+    data->GetTrack(data->GetTrackCount() - 1)->ClearTrack();
+    switch (gFailure.load()) {
+        case TFailure::GivesNoScore:
+            return nullptr;
+        case TFailure::RemovesTheFile:
+            std::filesystem::remove(gConverted);
+            [[fallthrough]];
+        case TFailure::Throws:
+            break;
+    }
+    throw std::bad_alloc();
+}
+
+TEST_F(ScorePrereadTest, AMidiFileWhoseConversionFailsOnTheReadIsReadByTheOpen) {
+    const std::string karaoke = dir_ + "/Karaoke.kar";
+    std::filesystem::copy_file(std::string(QSM_TESTDATA_DIR) + "/../fuzz/corpus/smf_reader/karaoke_text.mid",
+                               karaoke);
+    const std::string many = dir_ + "/many.mid";
+    std::ofstream(many, std::ios::binary) << ManyNotesMidi(3, 200);
+    qsm::SetPrereadMidiConversion(FailingConversion);
+    int failures = 0;
+    for (const std::string& path : {karaoke, many}) {
+        ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+        const std::string expected = MidiDocument();
+        client_->OpenFile(nullptr, 0);
+        for (unsigned threads : {1u, 4u}) {
+            qsm::SetParallelThreads(threads);
+            for (TFailure failure : {TFailure::Throws, TFailure::GivesNoScore}) {
+                gFailure = failure;
+                qsm::StartScorePreread(("/xprint " + path).c_str());
+                ASSERT_TRUE(client_->OpenFile(path.c_str(), true));
+                EXPECT_EQ(gFailures, ++failures);
+                EXPECT_FALSE(qsm::HasScorePreread(path.c_str()));
+                EXPECT_EQ(MidiDocument(), expected) << path << " " << threads;
+                client_->OpenFile(nullptr, 0);
+            }
+        }
+    }
+    EXPECT_TRUE(boxes_.empty());
+
+    // The file gone by then: the open tells what an open of a missing file tells.
+    const std::string gone = dir_ + "/gone.mid";
+    EXPECT_FALSE(client_->OpenFile(gone.c_str(), true));
+    const std::vector<ShownBox> plain = boxes_;
+    ASSERT_EQ(plain.size(), 1u);
+    boxes_.clear();
+    std::filesystem::copy_file(many, gone);
+    gConverted = gone;
+    gFailure = TFailure::RemovesTheFile;
+    qsm::StartScorePreread(gone.c_str());
+    EXPECT_FALSE(client_->OpenFile(gone.c_str(), true));
+    EXPECT_EQ(gFailures, ++failures);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, plain[0].caption);
+    EXPECT_EQ(boxes_[0].text, plain[0].text);
+    EXPECT_EQ(app_->GetScore(), app_->GetBlankScore());
 }
 
 TEST_F(ScorePrereadTest, ACancelInTheDialogDropsTheConversionOrTakesItWhenItHasEnded) {

@@ -9,7 +9,10 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -136,6 +139,54 @@ TEST_F(FontSubset, MusicFontGlyphsKeepTheirOutlines) {
     ASSERT_FALSE(subset.empty());
     EXPECT_LT(subset.size(), tables.glyf.size());
     ExpectSameGlyphs(source, tables, subset, glyphs);
+}
+
+// The glyph table read where the font file lies in memory: the table FreeType reads, from a single font or
+// a collection, and the same subset as from a copy; a file that does not hold it whole gives none.
+TEST_F(FontSubset, GlyphTableFoundInPlace) {
+    const std::string path = std::string(QSM_FONTS_DIR) + "/qsm2std.ttf";
+    Face source(lib_, path);
+    ASSERT_NE(source.get(), nullptr);
+    std::ifstream in(path, std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const uint32_t tag = SfntTag('g', 'l', 'y', 'f');
+    const SfntTables tables = source.Tables();
+    std::string_view glyf;
+    ASSERT_TRUE(qsm::gdi::FindSfntTable(file, 0, tag, &glyf));
+    EXPECT_TRUE(glyf == tables.glyf);
+    SfntTables inPlace = tables;
+    inPlace.glyf.clear();
+    inPlace.glyfIn = glyf;
+    const std::vector<unsigned> glyphs{5, 1, 40, 17};
+    EXPECT_EQ(qsm::gdi::SubsetTrueType(inPlace, glyphs), qsm::gdi::SubsetTrueType(tables, glyphs));
+
+    // A collection of a face with other outlines, then the font itself behind the collection's header.
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    constexpr uint32_t kShift = 32;
+    std::string moved = file;
+    const size_t count = static_cast<unsigned char>(file[4]) << 8 | static_cast<unsigned char>(file[5]);
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = 12 + 16 * i + 8;
+        const uint32_t offset = static_cast<uint32_t>(static_cast<unsigned char>(file[at])) << 24 |
+                                static_cast<unsigned char>(file[at + 1]) << 16 |
+                                static_cast<unsigned char>(file[at + 2]) << 8 |
+                                static_cast<unsigned char>(file[at + 3]);
+        moved.replace(at, 4, be32(offset + kShift));
+    }
+    const std::string collection =
+        "ttcf" + be32(0x00010000) + be32(2) + be32(20) + be32(kShift) + "OTTO" + std::string(8, '\0') + moved;
+    std::string_view found;
+    EXPECT_TRUE(qsm::gdi::FindSfntTable(collection, 1, tag, &found) && found == tables.glyf);
+    EXPECT_FALSE(qsm::gdi::FindSfntTable(collection, 0, tag, &found));  // no TrueType outlines
+    EXPECT_FALSE(qsm::gdi::FindSfntTable(collection, 2, tag, &found));
+    EXPECT_FALSE(qsm::gdi::FindSfntTable(file, 1, tag, &found));  // not a collection
+    // Cut short: the directory, or the table itself, lies beyond the end.
+    EXPECT_FALSE(qsm::gdi::FindSfntTable(file.substr(0, 20), 0, tag, &found));
+    EXPECT_FALSE(qsm::gdi::FindSfntTable(
+        file.substr(0, static_cast<size_t>(glyf.data() - file.data()) + glyf.size() - 1), 0, tag, &found));
 }
 
 TEST_F(FontSubset, CompositeGlyphsBringTheirComponents) {

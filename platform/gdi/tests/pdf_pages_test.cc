@@ -35,12 +35,17 @@ std::string ObjectAt(const std::string& pdf, int id) {
     return pdf.substr(at, pdf.find("endobj", at) - at);
 }
 
-// The bytes of the stream object `id`, inflated where it says so.
-std::string StreamOf(const std::string& pdf, int id) {
+// The bytes of the stream object `id` as the file holds them.
+std::string RawStreamOf(const std::string& pdf, int id) {
     std::string obj = ObjectAt(pdf, id);
     size_t begin = obj.find("stream\n") + 7;
-    std::string body = obj.substr(begin, obj.rfind("\nendstream") - begin);
-    if (obj.find("/FlateDecode") == std::string::npos) return body;
+    return obj.substr(begin, obj.rfind("\nendstream") - begin);
+}
+
+// The bytes of the stream object `id`, inflated where it says so.
+std::string StreamOf(const std::string& pdf, int id) {
+    std::string body = RawStreamOf(pdf, id);
+    if (ObjectAt(pdf, id).find("/FlateDecode") == std::string::npos) return body;
     std::vector<unsigned char> out(1 << 22);
     uLongf size = out.size();
     if (uncompress(out.data(), &size, reinterpret_cast<const Bytef*>(body.data()), body.size()) != Z_OK)
@@ -48,17 +53,25 @@ std::string StreamOf(const std::string& pdf, int id) {
     return std::string(out.begin(), out.begin() + static_cast<long>(size));
 }
 
-// The content of each page, in the order of the page tree.
-std::vector<std::string> PageContents(const std::string& pdf, int pages) {
-    std::vector<std::string> contents;
+// The content stream object of each page, in the order of the page tree.
+std::vector<int> PageContentIds(const std::string& pdf, int pages) {
+    std::vector<int> ids;
     const std::string tree = ObjectAt(pdf, 2);
     size_t kid = tree.find("/Kids[") + 6;
     for (int p = 0; p < pages; ++p) {
         const int page = std::atoi(tree.c_str() + kid);
         kid = tree.find(" R", kid) + 3;
         const std::string pageObj = ObjectAt(pdf, page);
-        contents.push_back(StreamOf(pdf, std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10)));
+        ids.push_back(std::atoi(pageObj.c_str() + pageObj.find("/Contents ") + 10));
     }
+    return ids;
+}
+
+// The content of each page, in the order of the page tree.
+std::vector<std::string> PageContents(const std::string& pdf, int pages) {
+    std::vector<std::string> contents;
+    for (int id : PageContentIds(pdf, pages))
+        contents.push_back(StreamOf(pdf, id));
     return contents;
 }
 
@@ -73,10 +86,12 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
         w.BeginPage();
         w.MoveTo(5000 + p, 7);  // the page's own mark: the path is written from there
         w.LineTo(0, 0);
-        // Pages of different lengths finish their deflating in any order.
+        // Pages of different lengths finish their deflating in any order; the longer ones are fed to their
+        // thread in many pieces while they are drawn.
         for (int i = 0; i < (p % 3 + 1) * 4000; ++i) {
             w.MoveTo(i % 977, p * 10 + i % 13);
             w.LineTo(i % 31, p);
+            if (i % (100 + 300 * p) == 0) w.Stroke();
         }
         w.Stroke();
         // An image object is written while the pages before are still being deflated.
@@ -114,6 +129,47 @@ TEST(GdiPdfPages, PagesDeflatedAsideLandInOrderWithWhatWasWrittenMeanwhile) {
                 << "page " << p + 1 << ", mark of page " << other + 1;
         EXPECT_EQ(content.find(" Do ") != std::string::npos, p % 4 == 1) << "page " << p + 1;
     }
+    // A writer given up in the middle of a long page leaves no thread waiting for the rest of it.
+    for (int i = 0; i < 3; ++i) {
+        PdfWriter given;
+        ASSERT_TRUE(given.Open(path, 595, 842, 0.12));
+        given.BeginPage();
+        for (int j = 0; j < 3000; ++j) {
+            given.MoveTo(j, i);
+            given.LineTo(j % 7, j);
+            given.Stroke();
+        }
+    }
+    std::remove(path.c_str());
+}
+
+// Pages deflated while they are drawn, in pieces of any size, give the very file of pages deflated once
+// ended.
+TEST(GdiPdfPages, PagesFedWhileDrawnGiveTheSameFile) {
+    const std::string path =
+        std::string(::testing::TempDir()) + "/gdi_pdf_fed_" + std::to_string(getpid()) + ".pdf";
+    std::string files[4];
+    const size_t chunks[4] = {0, 1, 777, 8192};
+    for (int f = 0; f < 4; ++f) {
+        PdfWriter w;
+        w.SetFeedChunk(chunks[f]);
+        ASSERT_TRUE(w.Open(path, 595, 842, 0.12));
+        for (int p = 0; p < 3; ++p) {
+            w.BeginPage();
+            for (int i = 0; i < 3000 * (p + 1); ++i) {
+                w.MoveTo(i % 977, p * 10 + i % 13);
+                w.CurveTo(i % 31, p, i % 7, i % 5, i % 11, i);
+                if (i % (3 + 50 * p) == 0) w.Stroke();
+            }
+            w.Fill(false);
+            ASSERT_TRUE(w.EndPage());
+        }
+        ASSERT_TRUE(w.Finish());
+        files[f] = ReadFile(path);
+    }
+    std::remove(path.c_str());
+    for (int f = 1; f < 4; ++f)
+        EXPECT_TRUE(files[f] == files[0]) << "fed in pieces of " << chunks[f];
 }
 
 }  // namespace
