@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "core/hooks.h"
 #include "core/ram_stream.h"
@@ -341,17 +342,19 @@ TMusicStaff* ConvertConductorTrack(SMFTrackConverter& c, TSMFData* data) {
     c.Data = data;
     SetLocalRecord(c, dc32nd, dcEighth);
     StartPass(c, 0, &c.Local);
+    std::unique_ptr<TMusicStaff> staff(c.Staff);  // the pass's until it ends: gone if it fails
     if (data != nullptr && data->GetTrackCount() >= 1) {
         c.Track = data->GetTrack(0);
         NameMidiTrack(c);
         if (!c.Track->IsEmpty()) WalkEvents(c);
     }
-    return c.Staff;
+    return staff.release();
 }
 
 TMusicStaff* ConvertNoteTrack(SMFTrackConverter& c, TSMFData* data, const TSMFImportInstructions& record) {
     c.Data = data;
     StartPass(c, 1, &record);
+    std::unique_ptr<TMusicStaff> staff(c.Staff);  // the pass's until it ends: gone if it fails
     int channel = 0;
     while (channel < 15 && (record.ChannelMask & (1u << channel)) == 0)
         ++channel;
@@ -361,15 +364,16 @@ TMusicStaff* ConvertNoteTrack(SMFTrackConverter& c, TSMFData* data, const TSMFIm
         NameMidiTrack(c);
         if (!c.Track->IsEmpty()) WalkEvents(c);
     }
-    return c.Staff;
+    return staff.release();
 }
 
 TMusicStaff* ConvertLyricTrack(SMFTrackConverter& c, TSMFData* data, int track, int lyricKind) {
     c.Data = data;
     SetLocalRecord(c, dc16th, dcEighth);
     StartPass(c, 2, &c.Local);
+    std::unique_ptr<TMusicStaff> staff(c.Staff);  // the pass's until it ends: gone if it fails
     c.Staff->SetLineCount(0);
-    if (data == nullptr || track < 0 || track >= data->GetTrackCount()) return c.Staff;
+    if (data == nullptr || track < 0 || track >= data->GetTrackCount()) return staff.release();
     c.Track = data->GetTrack(track);
     NameMidiTrack(c);
     TQSRFlatRamStream text(32000, 32000);
@@ -465,7 +469,7 @@ TMusicStaff* ConvertLyricTrack(SMFTrackConverter& c, TSMFData* data, int track, 
         previousTick = tick;
         return true;
     });
-    if (stopped || !written) return c.Staff;
+    if (stopped || !written) return staff.release();
     NoteOff(c, previousTick + 192, kLyricNote);
     text.Rewind();
     auto* line = new TLyricText();
@@ -474,7 +478,7 @@ TMusicStaff* ConvertLyricTrack(SMFTrackConverter& c, TSMFData* data, int track, 
     lyrics->Add(line);
     lyrics->UnderscoreAsSpace = 1;
     c.Staff->SetLyrics(lyrics);
-    return c.Staff;
+    return staff.release();
 }
 
 void InsertItemAtTimeFrom(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor) {

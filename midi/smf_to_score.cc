@@ -176,16 +176,17 @@ TMusicScore* ConvertMidiToScore(TSMFData* data, const TSMFImportList& list, int 
         SafeStrCopy(info.Copyright1, data->GetText(SMF_FIELD_COPYRIGHT), sizeof(info.Copyright1));
         SafeStrCopy(info.Copyright2, data->GetText(SMF_FIELD_COPYRIGHT2), sizeof(info.Copyright2));
     }
-    auto* score = new TMusicScore(&info);
+    // Owned here until it is complete: a conversion that runs out of memory leaves nothing behind.
+    auto score = std::make_unique<TMusicScore>(&info);
     // Kinds of the staves in score order: lyric staves are told apart as they are made.
     std::vector<bool> lyricStaves;
-    auto add = [&](TMusicStaff* staff, bool lyric, int at) {
-        score->MakeUniqueStaffName(staff);
-        const bool added = at < 0 ? score->AddStaff(staff) : score->InsertStaff(staff, at);
-        if (!added) {
-            delete staff;
-            return false;
-        }
+    auto add = [&](TMusicStaff* made, bool lyric, int at) {
+        std::unique_ptr<TMusicStaff> staff(made);
+        score->MakeUniqueStaffName(staff.get());
+        lyricStaves.reserve(lyricStaves.size() + 1);
+        const bool added = at < 0 ? score->AddStaff(staff.get()) : score->InsertStaff(staff.get(), at);
+        if (!added) return false;
+        staff.release();
         lyricStaves.insert(at < 0 ? lyricStaves.end() : lyricStaves.begin() + at, lyric);
         return true;
     };
@@ -214,10 +215,9 @@ TMusicScore* ConvertMidiToScore(TSMFData* data, const TSMFImportList& list, int 
         Step(progress);
         const int t = record.Track;
         if (t < tracks && hasLyrics[static_cast<size_t>(t)] && !lyricDone[static_cast<size_t>(t)]) {
-            TMusicStaff* lyric = ConvertLyricTrack(converter, data, t, lyricKind);
-            if (lyric->GetLyrics() == nullptr) {
-                delete lyric;
-            } else {
+            std::unique_ptr<TMusicStaff> made(ConvertLyricTrack(converter, data, t, lyricKind));
+            if (made->GetLyrics() != nullptr) {
+                TMusicStaff* lyric = made.release();
                 staff->StaffFlags = static_cast<uint8_t>(staff->StaffFlags | STAFF_LAYER);
                 if (!add(lyric, true, score->FindStaffIndex(staff) + 1)) {
                     staff->StaffFlags = static_cast<uint8_t>(staff->StaffFlags & ~STAFF_LAYER);
@@ -236,9 +236,12 @@ TMusicScore* ConvertMidiToScore(TSMFData* data, const TSMFImportList& list, int 
             Step(progress);
         }
     }
-    if (!converter.Cancelled && !Cancelled()) FinishImportedScore(score, list, progress, &lyricStaves);
-    if (score->GetStaffCount() == 0) score->AddStaff(new TMusicStaff());
-    return score;
+    if (!converter.Cancelled && !Cancelled()) FinishImportedScore(score.get(), list, progress, &lyricStaves);
+    if (score->GetStaffCount() == 0) {
+        auto empty = std::make_unique<TMusicStaff>();
+        if (score->AddStaff(empty.get())) empty.release();
+    }
+    return score.release();
 }
 
 void FinishImportedScore(TMusicScore* score, const TSMFImportList& list, TProgressCounter& progress,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -511,8 +512,14 @@ int polls = 0;
 bool CancelLater() {
     return ++polls > cancelAfter;
 }
+bool RunOutOfMemoryLater() {
+    if (++polls > cancelAfter) throw std::bad_alloc();
+    return false;
+}
 }  // namespace
 
+// Cancelled at any point, the conversion gives a score; out of memory at any point, it throws and leaves
+// nothing allocated behind (the leak checker of the sanitizer build sees to it).
 TEST(SmfConvert, CancelAtAnyPointReturnsAScore) {
     TrackBuilder t;
     t.Tempo(0, 500000).Meta(0, 0x58, {4, 2, 24, 8});
@@ -528,6 +535,11 @@ TEST(SmfConvert, CancelAtAnyPointReturnsAScore) {
         std::unique_ptr<TMusicScore> score(ConvertMidiToScore(data.get(), list, 1));
         ASSERT_NE(score, nullptr);
         EXPECT_GE(score->GetStaffCount(), 1);
+    }
+    qsm::SetLongTaskCancelTest(RunOutOfMemoryLater);
+    for (cancelAfter = 0; cancelAfter < 120; cancelAfter += 3) {
+        polls = 0;
+        EXPECT_THROW(delete ConvertMidiToScore(data.get(), list, 1), std::bad_alloc);
     }
     qsm::SetLongTaskCancelTest(nullptr);
     std::unique_ptr<TMusicScore> whole(ConvertMidiToScore(data.get(), list, 1));
