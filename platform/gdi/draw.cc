@@ -1519,10 +1519,10 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     return OutputRun(*dc, x, y, options, rect, run, dx);
 }
 
-static BOOL Extent(DC* dc, const GlyphRun& run, SIZE* size) {
+static BOOL Extent(DC* dc, int width, SIZE* size) {
     double sx = std::fabs(ScaleX(*dc)), sy = std::fabs(ScaleY(*dc));
     FontMetricsPx m = MetricsFor(*dc->st.font, sy);
-    size->cx = static_cast<LONG>(std::lround(run.width / sx));
+    size->cx = static_cast<LONG>(std::lround(width / sx));
     size->cy = static_cast<LONG>(std::lround(m.height / sy));
     return TRUE;
 }
@@ -1532,7 +1532,7 @@ BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* size) {
     if (!dc || !size || count < 0 || (count > 0 && !text)) return FALSE;
     Font* f = ReadyFont(*dc);
     if (!f) return FALSE;
-    return Extent(dc, ShapeBytes(*f, std::fabs(ScaleY(*dc)), text, count), size);
+    return Extent(dc, BytesWidth(*f, std::fabs(ScaleY(*dc)), text, count), size);
 }
 
 BOOL GetTextExtentPointA(HDC hdc, LPCSTR text, int count, SIZE* size) {
@@ -1544,7 +1544,7 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
     if (!dc || !size || count < 0 || (count > 0 && !text)) return FALSE;
     Font* f = ReadyFont(*dc);
     if (!f) return FALSE;
-    return Extent(dc, ShapeWide(*f, std::fabs(ScaleY(*dc)), text, count), size);
+    return Extent(dc, ShapeWide(*f, std::fabs(ScaleY(*dc)), text, count).width, size);
 }
 
 BOOL GetCharWidth32A(HDC hdc, UINT first, UINT last, INT* widths) {

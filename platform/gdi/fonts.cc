@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -68,6 +69,16 @@ struct FontFace {
         }
     };
     std::map<ScaledKey, cairo_scaled_font_t*> scaled;
+
+    // Each byte's glyph in text of one byte per character decoded without a code page (a symbol font's
+    // bytes, or the default Windows code page), found on first use: by symbol (1) or not (0).
+    struct ByteGlyph {
+        bool found = false;
+        unsigned glyph = 0;
+        int units = 0;  // advance in font units
+        uint32_t shown = 0;
+    };
+    std::unique_ptr<std::array<ByteGlyph, 256>> byteGlyphs[2];
 
     unsigned GlyphFor(uint32_t cp);
     int AdvanceUnits(unsigned glyph);
@@ -685,6 +696,40 @@ int Px(int units, double ppem, int upm) {
     return static_cast<int>(std::floor(units * ppem / upm + 0.5));
 }
 
+// The glyph of the character, and the character of the font it was found by.
+unsigned FindGlyph(FontFace& f, uint32_t cp, bool symbol, uint32_t* found) {
+    unsigned g = 0;
+    uint32_t shown = cp;
+    if (symbol && cp < 0x100) g = f.GlyphFor(shown = 0xF000 + cp);
+    if (!g) g = f.GlyphFor(shown = cp);
+    if (!g && cp >= 0xF000 && cp <= 0xF0FF) g = f.GlyphFor(cp - 0xF000), shown = cp;
+    if (!g && !symbol && cp >= 0x20 && cp < 0x100 && f.symbolMap && !f.unicodeMap)
+        g = f.GlyphFor(shown = 0xF000 + cp);
+    *found = shown;
+    return g;
+}
+
+// Whether the font's byte text decodes without a code page (ByteGlyphs applies).
+bool PlainBytes(const Font& font) {
+    return font.lf.lfCharSet == SYMBOL_CHARSET || !*CodePageName(font.lf.lfCharSet);
+}
+
+// The glyph of a byte of text in a font whose byte text decodes without a code page (PlainBytes).
+const FontFace::ByteGlyph& ByteGlyphOf(const Font& font, unsigned char b) {
+    FontFace& f = *font.face;
+    const bool symbol = font.lf.lfCharSet == SYMBOL_CHARSET;
+    auto& table = f.byteGlyphs[symbol ? 1 : 0];
+    if (!table) table = std::make_unique<std::array<FontFace::ByteGlyph, 256>>();
+    FontFace::ByteGlyph& e = (*table)[b];
+    if (!e.found) {
+        uint32_t cp = !symbol && b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b;
+        e.glyph = FindGlyph(f, cp, symbol, &e.shown);
+        e.units = f.AdvanceUnits(e.glyph);
+        e.found = true;
+    }
+    return e;
+}
+
 GlyphRun MakeRun(const Font& font, double scaleY, const uint32_t* cps, size_t count, bool symbol) {
     GlyphRun run;
     run.glyphs.reserve(count);
@@ -693,13 +738,8 @@ GlyphRun MakeRun(const Font& font, double scaleY, const uint32_t* cps, size_t co
     FontFace& f = *font.face;
     double ppem = PixelsPerEm(font, scaleY);
     for (uint32_t cp : std::span<const uint32_t>(cps, count)) {
-        unsigned g = 0;
-        uint32_t shown = cp;  // the character of the font the glyph was found by
-        if (symbol && cp < 0x100) g = f.GlyphFor(shown = 0xF000 + cp);
-        if (!g) g = f.GlyphFor(shown = cp);
-        if (!g && cp >= 0xF000 && cp <= 0xF0FF) g = f.GlyphFor(cp - 0xF000), shown = cp;
-        if (!g && !symbol && cp >= 0x20 && cp < 0x100 && f.symbolMap && !f.unicodeMap)
-            g = f.GlyphFor(shown = 0xF000 + cp);
+        uint32_t shown;  // the character of the font the glyph was found by
+        unsigned g = FindGlyph(f, cp, symbol, &shown);
         int adv = Px(f.AdvanceUnits(g), ppem, f.upm);
         run.glyphs.push_back(g);
         run.advances.push_back(adv);
@@ -845,6 +885,23 @@ FontMetricsPx MetricsFor(const Font& font, double scaleY) {
 GlyphRun ShapeBytes(const Font& font, double scaleY, const char* text, int count) {
     if (!font.face || count <= 0) return {};
     std::lock_guard lock(g_fontMutex);
+    if (PlainBytes(font)) {
+        GlyphRun run;
+        run.glyphs.reserve(static_cast<size_t>(count));
+        run.advances.reserve(static_cast<size_t>(count));
+        run.chars.reserve(static_cast<size_t>(count));
+        const FontFace& f = *font.face;
+        double ppem = PixelsPerEm(font, scaleY);
+        for (int i = 0; i < count; ++i) {
+            const FontFace::ByteGlyph& e = ByteGlyphOf(font, static_cast<unsigned char>(text[i]));
+            int adv = Px(e.units, ppem, f.upm);
+            run.glyphs.push_back(e.glyph);
+            run.advances.push_back(adv);
+            run.chars.push_back(e.shown);
+            run.width += adv;
+        }
+        return run;
+    }
     bool symbol = font.lf.lfCharSet == SYMBOL_CHARSET;
     std::vector<uint32_t> cps;
     if (symbol) {
@@ -854,6 +911,18 @@ GlyphRun ShapeBytes(const Font& font, double scaleY, const char* text, int count
         cps = DecodeBytes(font.lf.lfCharSet, text, count);
     }
     return MakeRun(font, scaleY, cps.data(), cps.size(), symbol);
+}
+
+int BytesWidth(const Font& font, double scaleY, const char* text, int count) {
+    if (!font.face || count <= 0) return 0;
+    std::lock_guard lock(g_fontMutex);
+    if (!PlainBytes(font)) return ShapeBytes(font, scaleY, text, count).width;
+    const FontFace& f = *font.face;
+    double ppem = PixelsPerEm(font, scaleY);
+    int width = 0;
+    for (int i = 0; i < count; ++i)
+        width += Px(ByteGlyphOf(font, static_cast<unsigned char>(text[i])).units, ppem, f.upm);
+    return width;
 }
 
 GlyphRun ShapeWide(const Font& font, double scaleY, const char16_t* text, int count) {

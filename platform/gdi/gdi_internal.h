@@ -416,6 +416,8 @@ bool ResolveFont(Font& font);
 FontMetricsPx MetricsFor(const Font& font, double deviceScaleY);
 GlyphRun ShapeBytes(const Font& font, double deviceScaleY, const char* text, int count);
 GlyphRun ShapeWide(const Font& font, double deviceScaleY, const char16_t* text, int count);
+// ShapeBytes(...).width, without the run.
+int BytesWidth(const Font& font, double deviceScaleY, const char* text, int count);
 void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
                   const int* deviceAdvances);
 // Waits until the glyphs WarmGlyphs was asked for so far are drawn; the number of glyphs drawn ahead so far.
