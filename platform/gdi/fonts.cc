@@ -1270,16 +1270,20 @@ struct GlyphWarmer {
     }
     void Run() {
         for (;;) {
-            Request r;
+            size_t n = 0;
             {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || !queue.empty(); });
-                if (stop) return;
-                r = std::move(queue.front());
-                queue.pop_front();
-                busy = true;
+                // Gone before the request counts as done: nothing of it is left on this thread's stack.
+                Request r;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return stop || !queue.empty(); });
+                    if (stop) return;
+                    r = std::move(queue.front());
+                    queue.pop_front();
+                    busy = true;
+                }
+                n = Warm(r);
             }
-            size_t n = Warm(r);
             {
                 std::lock_guard lock(mutex);
                 busy = false;
@@ -1312,7 +1316,14 @@ size_t GlyphWarmer::Warm(const Request& r) {
         std::lock_guard lock(g_fontMutex);
         // Only once the program uses fonts, with all the files it gives ahead added: matching a face before
         // then would change what the program's own matches find.
-        if (!g_inUse || !g_ahead->empty() || !ResolveFont(font)) return 0;
+        if (!g_inUse || !g_ahead->empty()) return 0;
+        // Only a face matched already (by the set-up or the program), found at once: the thread never waits
+        // for a match or makes one (which may set fontconfig up) while it holds the program's fonts.
+        auto match =
+            g_matches->find(MatchKey(r.lf.lfFaceName, r.lf.lfWeight >= FW_SEMIBOLD, r.lf.lfItalic != 0));
+        if (match == g_matches->end() || match->second.file.empty() ||
+            !LoadFace(match->second.file, match->second.index) || !ResolveFont(font))
+            return 0;
         // Faces the program drew first are drawn with its own FreeType face, under g_fontMutex only.
         if (font.face->draw == font.face->ft) return 0;
         file = font.face->file;

@@ -54,10 +54,19 @@ std::vector<unsigned char> Draw(int height) {
     return pixels;
 }
 
-// The font file added anew: a face nothing was drawn with yet.
+// The font file added anew: a face nothing was drawn with yet, matched by the program (measured).
 void AddAnew() {
     RemoveFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr);
     ASSERT_EQ(AddFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr), 1);
+    HDC dc = CreateCompatibleDC(nullptr);
+    LOGFONTA lf = MusicFont(10);
+    HFONT font = CreateFontIndirectA(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    EXPECT_TRUE(GetTextExtentPoint32A(dc, "a", 1, &size));
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
 }
 
 TEST(GlyphWarm, GlyphsDrawnAheadOrMeanwhileShowAsTheProgramsOwn) {
@@ -68,9 +77,14 @@ TEST(GlyphWarm, GlyphsDrawnAheadOrMeanwhileShowAsTheProgramsOwn) {
     for (int size : sizes)
         expected.push_back(Draw(size));
 
-    // Drawn ahead, then shown.
+    // A face the program has not matched is not matched by the thread either.
     AddAnew();
     const size_t before = qsm::gdi::FinishGlyphWarming();
+    LOGFONTA unmatched = MusicFont(sizes[0]);
+    std::strcpy(unmatched.lfFaceName, "QSM2STDA Unmatched");
+    qsm::gdi::WarmGlyphs(unmatched, AllBytes());
+    EXPECT_EQ(qsm::gdi::FinishGlyphWarming(), before);
+    // Drawn ahead, then shown.
     qsm::gdi::WarmGlyphs(MusicFont(sizes[0]), AllBytes());
     EXPECT_GT(qsm::gdi::FinishGlyphWarming(), before);
     EXPECT_EQ(Draw(sizes[0]), expected[0]);
