@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/gdi/raster.h"
@@ -127,32 +128,38 @@ void Bitmap::SyncToSurface() {
     unsigned char* data = cairo_image_surface_get_data(surface);
     int cstride = cairo_image_surface_get_stride(surface);
     const auto* src = static_cast<const unsigned char*>(bits);
+    // The colour table's pixels, and opaque black for indices past its end.
+    uint32_t table[256];
+    if (bitCount <= 8)
+        for (size_t i = 0; i < std::size(table); ++i)
+            table[i] = i < colors.size() ? Pixel(colors[i]) : 0xFF000000u;
     for (int y = 0; y < height; ++y) {
         const unsigned char* row = src + static_cast<size_t>(bottomUp ? height - 1 - y : y) * stride;
         auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * cstride);
-        for (int x = 0; x < width; ++x) {
-            uint32_t px = 0xFF000000u;
-            switch (bitCount) {
-                case 32:
-                    std::memcpy(&px, row + x * 4, 4);
-                    break;
-                case 24:
-                    px = 0xFF000000u | (row[x * 3 + 2] << 16) | (row[x * 3 + 1] << 8) | row[x * 3];
-                    break;
-                case 8:
-                case 4:
-                case 1: {
-                    int idx = bitCount == 8   ? row[x]
-                              : bitCount == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF
-                                              : (row[x / 8] >> (7 - x % 8)) & 1;
-                    px = idx < static_cast<int>(colors.size()) ? Pixel(colors[static_cast<size_t>(idx)])
-                                                               : 0xFF000000u;
-                    break;
-                }
-                default:
-                    break;
-            }
-            out[x] = px;
+        switch (bitCount) {
+            case 32:
+                std::memcpy(out, row, static_cast<size_t>(width) * 4);
+                break;
+            case 24:
+                for (int x = 0; x < width; ++x)
+                    out[x] = 0xFF000000u | (row[x * 3 + 2] << 16) | (row[x * 3 + 1] << 8) | row[x * 3];
+                break;
+            case 8:
+                for (int x = 0; x < width; ++x)
+                    out[x] = table[row[x]];
+                break;
+            case 4:
+                for (int x = 0; x < width; ++x)
+                    out[x] = table[(row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF];
+                break;
+            case 1:
+                for (int x = 0; x < width; ++x)
+                    out[x] = table[(row[x / 8] >> (7 - x % 8)) & 1];
+                break;
+            default:
+                for (int x = 0; x < width; ++x)
+                    out[x] = 0xFF000000u;
+                break;
         }
     }
     cairo_surface_mark_dirty(surface);

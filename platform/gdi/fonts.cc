@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -1222,6 +1223,7 @@ struct GlyphWarmer {
     std::condition_variable changed;
     std::deque<Request> queue;
     std::thread thread;
+    std::atomic<pid_t> owner{0};  // the process the thread runs in
     bool started = false;
     bool stop = false;
     bool busy = false;  // a request taken off the queue is being drawn
@@ -1230,7 +1232,14 @@ struct GlyphWarmer {
     // misses its drawing ahead).
     std::set<std::pair<const void*, unsigned>> done;
 
-    ~GlyphWarmer() {
+    // A process forked after the thread began: the thread is its parent's, and so may the mutex be.
+    bool Forked() const {
+        pid_t o = owner.load();
+        return o != 0 && o != getpid();
+    }
+    // The thread ended (at the process's end); a child forked after it began has none to end.
+    void End() {
+        if (Forked()) return;
         {
             std::lock_guard lock(mutex);
             stop = true;
@@ -1240,6 +1249,7 @@ struct GlyphWarmer {
         if (thread.joinable()) thread.join();
     }
     void Add(const LOGFONTA& lf, std::string text) {
+        if (Forked()) return;
         {
             std::lock_guard lock(mutex);
             if (stop) return;
@@ -1247,6 +1257,7 @@ struct GlyphWarmer {
                 started = true;
                 // Without a thread to be had the text is drawn as it always was.
                 try {
+                    owner = getpid();
                     thread = std::thread([this] { Run(); });
                 } catch (const std::system_error&) {
                     stop = true;
@@ -1278,6 +1289,7 @@ struct GlyphWarmer {
         }
     }
     size_t Finish() {
+        if (Forked()) return 0;
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return stop || (queue.empty() && !busy); });
         return drawn;
@@ -1352,7 +1364,11 @@ size_t GlyphWarmer::Warm(const Request& r) {
     return n;
 }
 
-GlyphWarmer g_warmer;
+// Never freed: a child forked while the thread waited could not even destroy its condition variable.
+GlyphWarmer& g_warmer = *new GlyphWarmer;
+struct GlyphWarmerEnd {
+    ~GlyphWarmerEnd() { g_warmer.End(); }
+} g_warmerEnd;
 
 }  // namespace
 

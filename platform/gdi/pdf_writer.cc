@@ -479,9 +479,14 @@ bool PdfWriter::Open(const std::string& path, double widthPt, double heightPt, d
 }
 
 void PdfWriter::Abandon() {
-    // A page's thread waiting for more of it ends.
+    // A page's thread waiting for more of it ends; the page is gone with the file.
     if (pageJob_) pageJob_->EndInput({});
     pageJob_.reset();
+    inPage_ = false;
+    content_.clear();
+    path_.clear();
+    pageFed_ = 0;
+    pageUnthreaded_ = false;
     queued_.clear();
     if (file_) std::fclose(file_);
     file_ = nullptr;
@@ -545,7 +550,12 @@ void PdfWriter::FeedPageJob() {
         if (pageUnthreaded_) return;
         auto job = std::make_shared<PdfDeflateJob>();
         // Without a thread the page is deflated when it ends, as a short page is.
-        if (!DeflateThreads::Get().Start([job] { job->Run(); }, [job] { job->EndInput({}); })) {
+        // The end of the process ends a wait for more of the page; it does not keep the page's content.
+        std::weak_ptr<PdfDeflateJob> waiting = job;
+        auto release = [waiting] {
+            if (auto j = waiting.lock()) j->EndInput({});
+        };
+        if (!DeflateThreads::Get().Start([job] { job->Run(); }, release)) {
             pageUnthreaded_ = true;
             return;
         }

@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -84,6 +85,15 @@ TEST(GlyphWarm, GlyphsDrawnAheadOrMeanwhileShowAsTheProgramsOwn) {
     AddAnew();
     EXPECT_EQ(Draw(sizes[1]), expected[1]);
     qsm::gdi::FinishGlyphWarming();
+    EXPECT_TRUE(RemoveFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr));
+}
+
+TEST(GlyphWarm, AProcessForkedWhileTheThreadRunsEndsWithoutIt) {
+    ASSERT_EQ(AddFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr), 1);
+    qsm::gdi::WarmGlyphs(MusicFont(10), AllBytes());
+    qsm::gdi::FinishGlyphWarming();
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(std::exit(0), ::testing::ExitedWithCode(0), "");
     EXPECT_TRUE(RemoveFontResourceExA(kMusic.c_str(), FR_PRIVATE, nullptr));
 }
 
