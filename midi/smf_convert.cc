@@ -78,7 +78,7 @@ TNotatedItem* MakeSoundingItem(SMFTrackConverter& c) {
         note->SetAttribute(naTie);
         return note;
     }
-    auto* chord = new TChordData();
+    auto chord = std::make_unique<TChordData>();
     for (int i = 0; i < c.SoundingCount; ++i) {
         SMFTrackConverter::Sounding& entry = c.Notes[i];
         int spelling = entry.Note;
@@ -88,17 +88,15 @@ TNotatedItem* MakeSoundingItem(SMFTrackConverter& c) {
             Spell(spelling, position, accidental);
             if (chord->FindNoteAtStaffPos(position) != nullptr) continue;  // no free position
         }
-        auto* note = new TMusicNote(position, dc64th, 0, accidental);
+        auto note = std::make_unique<TMusicNote>(position, dc64th, 0, accidental);
         note->SetAttribute(naTie);
-        if (!chord->AddNote(note)) {
-            delete note;
-            continue;
-        }
+        if (!chord->AddNote(note.get())) continue;
+        note.release();
         entry.Note = spelling;
         ++entry.Pieces;
     }
     chord->SetAttribute(naTie);
-    return chord;
+    return chord.release();
 }
 
 // Fills the staff up to the tick with what sounds (tied pieces of falling length) or with rests.
@@ -472,16 +470,17 @@ TMusicStaff* ConvertLyricTrack(SMFTrackConverter& c, TSMFData* data, int track, 
     if (stopped || !written) return staff.release();
     NoteOff(c, previousTick + 192, kLyricNote);
     text.Rewind();
-    auto* line = new TLyricText();
+    auto line = std::make_unique<TLyricText>();
     line->ReadFromStream(text, true);
-    auto* lyrics = new TStaffLyrics();
-    lyrics->Add(line);
+    auto lyrics = std::make_unique<TStaffLyrics>();
+    lyrics->Add(line.release());
     lyrics->UnderscoreAsSpace = 1;
-    c.Staff->SetLyrics(lyrics);
+    c.Staff->SetLyrics(lyrics.release());
     return staff.release();
 }
 
 void InsertItemAtTimeFrom(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor) {
+    std::unique_ptr<TNotatedItem> owned(item);  // the staff's also when a split on the way throws
     // The walk of TMusicStaff::InsertItemAtTime, started at the cursor: the items before it end before the
     // tick, so the walk would pass them without cutting any.
     if (cursor.Tick >= tick) cursor = TStaffTickCursor();
@@ -493,10 +492,11 @@ void InsertItemAtTimeFrom(TMusicStaff* staff, int tick, TNotatedItem* item, TSta
         ++i;
         if (t < tick) cursor = {i, t};
     }
-    staff->InsertItem(item, i);
+    staff->InsertItem(owned.release(), i);
 }
 
 void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCursor& cursor) {
+    std::unique_ptr<TNotatedItem> owned(item);  // the staff's also when a split on the way throws
     if (staff == nullptr || item == nullptr) return;
     if (cursor.Tick >= tick) cursor = TStaffTickCursor();
     int time = cursor.Tick;
@@ -512,7 +512,7 @@ void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCu
     }
     if (at < 0 && time == tick && tick > 0) at = staff->GetLastIndex();
     if (at < 0) {
-        InsertItemAtTimeFrom(staff, tick, item, cursor);
+        InsertItemAtTimeFrom(staff, tick, owned.release(), cursor);
         return;
     }
     // Behind the signatures that stand at the tick, before its first note, rest or chord.
@@ -521,7 +521,7 @@ void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item, TStaffTickCu
         if (type == ntNote || type == ntRest || type == ntChord) break;
         ++at;
     }
-    staff->InsertItem(item, at);
+    staff->InsertItem(owned.release(), at);
 }
 
 void InsertAtTick(TMusicStaff* staff, int tick, TNotatedItem* item) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/base/wintypes.h"
@@ -78,7 +79,12 @@ public:
     int GetCount() const { return static_cast<int>(Lines.size()); }
     int GetLastIndex() const { return GetCount() - 1; }
     TLyricText* GetLine(int index) const;
-    void Add(TLyricText* line) { Lines.push_back(line); }
+    // Appends a line (owned; also when there is no room for it: it is then deleted).
+    void Add(TLyricText* line) {
+        std::unique_ptr<TLyricText> owned(line);
+        Lines.push_back(line);
+        owned.release();
+    }
     void Insert(TLyricText* line, int index);
     TLyricText* Detach(int index);
     // Clears the text of every line (the lines stay).

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "score/base/fonts_data.h"
 #include "score/base/vocabulary.h"
@@ -25,10 +26,13 @@ uint16_t TodayDosDate() {
 }  // namespace qsm
 
 TMusicScore::TMusicScore(const TSongInfo* info) : FontData(new TMusicFontsData) {
+    // A constructor that throws runs no destructor: the font data goes with the failure.
+    std::unique_ptr<TMusicFontsData> fonts(FontData);
     Selection.Reset();
     Staves.reserve(17);
     Reset();
     if (info) memcpy(&SongInfo, info, sizeof(SongInfo));
+    fonts.release();
 }
 
 TMusicScore::~TMusicScore() {

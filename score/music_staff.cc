@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
 #include "score/lyrics.h"
 #include "score/pitch_ticks.h"
@@ -66,9 +67,13 @@ TMusicStaff::TMusicStaff() {
     Label[0] = 0;
     LabelAbbr[0] = 0;
     qsm::CopyBounded(Group, "Standard", sizeof(Group));
+    // Both bar lines are made before either goes into the list: a constructor that throws runs no
+    // destructor, so the first must not be left in the list when the second cannot be made.
+    auto open = std::make_unique<TBarLineData>(bsSingle, 1);
+    auto close = std::make_unique<TBarLineData>(bsSectionClose, 1);
     Items.reserve(1025);
-    Items.push_back(new TBarLineData(bsSingle, 1));
-    Items.push_back(new TBarLineData(bsSectionClose, 1));
+    Items.push_back(open.release());
+    Items.push_back(close.release());
 }
 
 TMusicStaff::~TMusicStaff() {
@@ -169,8 +174,10 @@ int TMusicStaff::ItemDuration(int index) const {
 
 void TMusicStaff::InsertItem(TNotatedItem* item, int index) {
     if (!item) return;
+    std::unique_ptr<TNotatedItem> owned(item);
     index = std::clamp(index, 0, GetItemCount());
     Items.insert(Items.begin() + index, item);
+    owned.release();
 }
 
 TNotatedItem* TMusicStaff::DetachItem(int index) {
@@ -203,6 +210,7 @@ void TMusicStaff::DeleteItems(int first, int last) {
 }
 
 void TMusicStaff::InsertItemAtTime(TNotatedItem* item, int ticks) {
+    std::unique_ptr<TNotatedItem> owned(item);  // the staff's also when a split on the way throws
     int t = 0;
     int i = 1;
     while (t < ticks && i < GetLastIndex()) {
@@ -210,7 +218,7 @@ void TMusicStaff::InsertItemAtTime(TNotatedItem* item, int ticks) {
         t += ItemDuration(i);
         ++i;
     }
-    InsertItem(item, i);
+    InsertItem(owned.release(), i);
 }
 
 int TMusicStaff::CountItemsOfType(int type) const {
@@ -527,12 +535,18 @@ public:
         Done.push_back(Ahead.back());
         Ahead.pop_back();
     }
-    // As TMusicStaff::InsertItem, at or after the position.
+    // As TMusicStaff::InsertItem, at or after the position. The staff's list keeps room for every item, so
+    // that stepping on and putting the items back at the end (in a destructor, also while an exception
+    // unwinds) never needs memory.
     void Insert(TNotatedItem* item, int index) {
         if (!item) return;
+        std::unique_ptr<TNotatedItem> owned(item);
+        const size_t count = Done.size() + Ahead.size() + 1;
+        if (Done.capacity() < count) Done.reserve(std::max(count, 2 * Done.capacity()));
         const size_t k =
             static_cast<size_t>(std::clamp(index - Position(), 0, static_cast<int>(Ahead.size())));
         Ahead.insert(Ahead.end() - static_cast<std::ptrdiff_t>(k), item);
+        owned.release();
     }
     // As TMusicStaff::DeleteItems, at or after the position: the opening and closing bar lines stay.
     void Delete(int first, int last) {

@@ -103,12 +103,13 @@ public:
     TNotatedItem* GetLastItem() const { return GetItem(GetLastIndex()); }
     bool IsFull() const { return GetItemCount() >= kStaffFullItems; }
     int GetFreeItemSlots() const { return kStaffMaxItems - GetItemCount(); }
-    // Inserts before the item at index (index = count appends); the staff takes ownership.
+    // Inserts before the item at index (index = count appends); the staff takes ownership, also when the
+    // insertion throws (the item is then deleted).
     void InsertItem(TNotatedItem* item, int index);
     // Inserts just before the last item (the closing bar line), as InsertItem(item, GetLastIndex()) does;
     // inline, for the file reader, which fills staves this way item after item.
     void InsertBeforeLastItem(TNotatedItem* item) {
-        if (!item || Items.empty()) {
+        if (!item || Items.empty() || Items.size() == Items.capacity()) {
             InsertItem(item, GetLastIndex());
             return;
         }
@@ -128,6 +129,7 @@ public:
     bool DeleteItem(int index);
     // Deletes the items first..last; the opening and the closing bar lines are never deleted.
     void DeleteItems(int first, int last);
+    // Inserts at the time, splitting the item that spans it; the staff takes ownership as InsertItem does.
     void InsertItemAtTime(TNotatedItem* item, int ticks);
     // Inserts, re-forms the beamed group around a note, rest or chord without a stored stem direction, and
     // reformats the staff from the item on.

@@ -2,6 +2,7 @@
 // to print, respelling, transposition and its checks, and the bar lines of imported notation.
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "score/audit_index.h"
@@ -35,27 +36,32 @@ void SplitLastPiece(std::vector<TNotatedItem*>& pieces, int ticks, int& count) {
     if (!IsSplittable(pieces.back())) return;
     int remaining = ticks - SetDurationFromTicks(*pieces.back(), ticks, false);
     while (remaining >= ShortestFittingTicks(false) && count < kStaffFullItems) {
-        TNotatedItem* piece = MakeTiedContinuation(*pieces.back());
+        std::unique_ptr<TNotatedItem> piece(MakeTiedContinuation(*pieces.back()));
         remaining -= SetDurationFromTicks(*piece, remaining, false);
-        pieces.push_back(piece);
+        pieces.push_back(piece.get());
+        piece.release();
         ++count;
     }
 }
 
 // The staff's SplitItemAt for an item that is not in the item list: the item, starting at itemStart, cut
-// at splitTime; the pieces in order, the item itself first.
-std::vector<TNotatedItem*> SplitPieces(TNotatedItem* item, int itemStart, int splitTime, int& count) {
-    std::vector<TNotatedItem*> pieces{item};
-    if (count >= kStaffFullItems || itemStart >= splitTime || !IsSplittable(item)) return pieces;
+// at splitTime; the pieces in order, the item itself first. The pieces after the first are the caller's
+// also when making one throws.
+void SplitPieces(std::vector<TNotatedItem*>& pieces, TNotatedItem* item, int itemStart, int splitTime,
+                 int& count) {
+    pieces.clear();
+    pieces.push_back(item);
+    if (count >= kStaffFullItems || itemStart >= splitTime || !IsSplittable(item)) return;
     const int total = item->GetDuration();
-    if (itemStart + total <= splitTime) return pieces;
+    if (itemStart + total <= splitTime) return;
     SplitLastPiece(pieces, splitTime - itemStart, count);
     const int rest = total - (splitTime - itemStart);
-    if (rest < ShortestFittingTicks(false) || count >= kStaffFullItems) return pieces;
-    pieces.push_back(MakeTiedContinuation(*pieces.back()));
+    if (rest < ShortestFittingTicks(false) || count >= kStaffFullItems) return;
+    std::unique_ptr<TNotatedItem> continuation(MakeTiedContinuation(*pieces.back()));
+    pieces.push_back(continuation.get());
+    continuation.release();
     ++count;
     SplitLastPiece(pieces, rest, count);
-    return pieces;
 }
 
 }  // namespace
@@ -283,11 +289,12 @@ void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
     // pieces (tied continuations of a cut item, an item that gave way to a new bar line) and then from the
     // old list. Inserting into the list itself would move every later item once per bar line.
     std::vector<TNotatedItem*> source;
+    source.reserve(Items.size() + Items.size() / 4 + 16);
     source.swap(Items);
-    Items.reserve(source.size() + source.size() / 4 + 16);
     if (!source.empty()) Items.push_back(source[0]);
     size_t next = 1;
     std::vector<TNotatedItem*> pending;  // the next item to place at the back
+    std::vector<TNotatedItem*> pieces;   // a cut item and its continuations, until they are pending
     auto take = [&]() -> TNotatedItem* {
         if (!pending.empty()) {
             TNotatedItem* item = pending.back();
@@ -315,66 +322,84 @@ void TMusicStaff::InsertBarLines(bool fillLastMeasure) {
     int nextBar = measure;
     bool inTriplet = false;
     TNotatedItem* item = take();
-    while (item && !full()) {
-        // A key or time signature that falls on a bar boundary belongs after that bar's line; a time
-        // signature inside a bar ends the bar there, and stands after the bar line too.
-        const bool signature = item->GetType() == ntKey || item->GetType() == ntTimeSignature;
-        if (item->GetType() == ntTimeSignature && t < nextBar && t + measure != nextBar) nextBar = t;
-        if (t >= nextBar && (IsBarContent(*item) || signature)) {
-            if (inTriplet) break;
-            pending.push_back(item);
-            item = new TBarLineData(bsSingle, 1);
-            ++count;
+    try {
+        while (item && !full()) {
+            // A key or time signature that falls on a bar boundary belongs after that bar's line; a time
+            // signature inside a bar ends the bar there, and stands after the bar line too.
+            const bool signature = item->GetType() == ntKey || item->GetType() == ntTimeSignature;
+            if (item->GetType() == ntTimeSignature && t < nextBar && t + measure != nextBar) nextBar = t;
+            if (t >= nextBar && (IsBarContent(*item) || signature)) {
+                if (inTriplet) break;
+                auto bar = std::make_unique<TBarLineData>(bsSingle, 1);
+                pending.push_back(item);
+                item = bar.release();
+                ++count;
+            }
+            const int type = item->GetType();
+            bool finish = false;
+            if (item->IsSongNote()) {
+                auto* song = static_cast<TSongNote*>(item);
+                if (!song->IsGrace()) inTriplet = song->IsTriplet() && song->GetTripletState() != gsEnd;
+                if (t + item->GetDuration() > nextBar) {
+                    if (song->IsTriplet() || type == ntRestChord || song->HasSplitStems() ||
+                        nextBar - t < 12) {
+                        finish = true;
+                    } else {
+                        SplitPieces(pieces, item, t, nextBar, count);
+                        pending.reserve(pending.size() + pieces.size());
+                        for (size_t k = pieces.size(); k-- > 1;)
+                            pending.push_back(pieces[k]);
+                        pieces.clear();
+                    }
+                }
+            } else if (type == ntTimeSignature) {
+                const int newMeasure = static_cast<TTimeSignatureData*>(item)->GetMeasureTicks();
+                nextBar = (t + measure == nextBar) ? t + newMeasure : t;
+                measure = newMeasure;
+            } else if (type == ntBarLine) {
+                const bool last = isLast();
+                if (!fillLastMeasure) {
+                    if (!notesFollow()) break;
+                } else if (last) {
+                    while (t < nextBar && nextBar - t >= ShortestFittingTicks(false) && !full()) {
+                        auto rest = std::make_unique<TRestNote>(dcQuarter, 0);
+                        t += SetDurationFromTicks(*rest, nextBar - t, false);
+                        Items.push_back(rest.get());
+                        rest.release();
+                        ++count;
+                    }
+                    break;
+                }
+                if (!last) {
+                    if (t < nextBar && static_cast<TBarLineData*>(item)->GetStyle() == bsSingle) {
+                        delete item;
+                        --count;
+                        item = take();
+                        continue;
+                    }
+                    nextBar = t + measure;
+                }
+            }
+            if (finish) break;
+            t += item->GetDuration();
+            Items.push_back(item);
+            item = take();
         }
-        const int type = item->GetType();
-        bool finish = false;
-        if (item->IsSongNote()) {
-            auto* song = static_cast<TSongNote*>(item);
-            if (!song->IsGrace()) inTriplet = song->IsTriplet() && song->GetTripletState() != gsEnd;
-            if (t + item->GetDuration() > nextBar) {
-                if (song->IsTriplet() || type == ntRestChord || song->HasSplitStems() || nextBar - t < 12) {
-                    finish = true;
-                } else {
-                    std::vector<TNotatedItem*> pieces = SplitPieces(item, t, nextBar, count);
-                    for (size_t k = pieces.size(); k-- > 1;)
-                        pending.push_back(pieces[k]);
-                }
-            }
-        } else if (type == ntTimeSignature) {
-            const int newMeasure = static_cast<TTimeSignatureData*>(item)->GetMeasureTicks();
-            nextBar = (t + measure == nextBar) ? t + newMeasure : t;
-            measure = newMeasure;
-        } else if (type == ntBarLine) {
-            const bool last = isLast();
-            if (!fillLastMeasure) {
-                if (!notesFollow()) break;
-            } else if (last) {
-                while (t < nextBar && nextBar - t >= ShortestFittingTicks(false) && !full()) {
-                    auto* rest = new TRestNote(dcQuarter, 0);
-                    t += SetDurationFromTicks(*rest, nextBar - t, false);
-                    Items.push_back(rest);
-                    ++count;
-                }
-                break;
-            }
-            if (!last) {
-                if (t < nextBar && static_cast<TBarLineData*>(item)->GetStyle() == bsSingle) {
-                    delete item;
-                    --count;
-                    item = take();
-                    continue;
-                }
-                nextBar = t + measure;
-            }
-        }
-        if (finish) break;
-        t += item->GetDuration();
-        Items.push_back(item);
-        item = take();
+        // What the pass did not reach stays as it was.
+        for (; item; item = take())
+            Items.push_back(item);
+    } catch (...) {
+        // Out of memory on the way: the items not placed yet are deleted, so that every item still has
+        // one owner (the staff keeps those placed).
+        delete item;
+        for (size_t k = 1; k < pieces.size(); ++k)
+            delete pieces[k];
+        for (TNotatedItem* p : pending)
+            delete p;
+        while (next < source.size())
+            delete source[next++];
+        throw;
     }
-    // What the pass did not reach stays as it was.
-    for (; item; item = take())
-        Items.push_back(item);
     Reformat(0, -1);
     AuditAccidentals();
 }

@@ -1,6 +1,8 @@
 // Staff utilities over items: beat lengths of time signatures, duration fitting and tied continuations.
 #include "score/staff_util.h"
 
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "score/check_error.h"
@@ -126,18 +128,25 @@ TNotatedItem* MakeTiedContinuation(TNotatedItem& item) {
         }
         case ntChord: {
             auto& source = static_cast<TChordData&>(item);
+            // The notes are this function's until the chord takes them: those it refuses, and all that it
+            // has not taken when memory runs out, are deleted on the way out.
             std::vector<TMusicNote*> notes;
+            struct TPending {
+                std::vector<TMusicNote*>& Notes;
+                ~TPending() {
+                    for (TMusicNote* note : Notes)
+                        delete note;
+                }
+            } pending{notes};
+            notes.reserve(static_cast<size_t>(source.GetNoteCount()));
             for (int i = 0; i < source.GetNoteCount(); ++i)
                 notes.push_back(ContinueNote(*source.GetNote(i)));
             source.SetAttribute(naTie);
             if (notes.empty()) return new TChordData();
-            if (notes.size() == 1) return notes.front();
-            auto* chord = new TChordData();
+            if (notes.size() == 1) return std::exchange(notes.front(), nullptr);
+            auto chord = std::make_unique<TChordData>();
             chord->AddNotes(notes.data(), static_cast<int>(notes.size()));
-            // A note the chord refused must not leak.
-            for (TMusicNote* refused : notes)
-                delete refused;
-            return chord;
+            return chord.release();
         }
         default:
             break;

@@ -46,9 +46,17 @@ HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto* b = new GlobalBlock{data, dwBytes, 0};
-    std::lock_guard<std::mutex> lock(BlockMutex());
-    Blocks().insert(b);
+    GlobalBlock* b = nullptr;
+    try {
+        b = new GlobalBlock{data, dwBytes, 0};
+        std::lock_guard<std::mutex> lock(BlockMutex());
+        Blocks().insert(b);
+    } catch (...) {
+        // No room for the block's record: the data goes with the failure.
+        delete b;
+        std::free(data);
+        throw;
+    }
     return b;
 }
 
