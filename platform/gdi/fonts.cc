@@ -14,13 +14,11 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -39,11 +37,6 @@ namespace qsm::gdi {
 
 struct FontFace {
     FT_Face ft = nullptr;
-    // The face cairo draws the glyphs with, chosen by the first drawing: `ft` itself when that is the
-    // program's own (glyphs are then drawn under g_fontMutex), a face of its own on the same file when it is
-    // GlyphWarmer's, so that cairo's use of it (under cairo's own locks, on either thread) never meets this
-    // layer's use of `ft` (under g_fontMutex).
-    FT_Face draw = nullptr;
     std::string file;
     int index = 0;
     int upm = 1000;
@@ -467,13 +460,9 @@ void SetupThread::WaitForState() {
     changed.wait(lock, [this] { return !started || stateReady; });
 }
 
-// Whether the program has used fonts (the set-up's state is g_fontMutex's from then on).
-bool g_inUse = false;
-
 void InitFonts() {
     g_setup.WaitForState();
     if (!g_faces) SetUpState();
-    g_inUse = true;
 }
 
 std::shared_ptr<FontFace> LoadFace(const std::string& file, int index) {
@@ -763,7 +752,6 @@ FontFace::~FontFace() {
         g_owners->erase(face);
         ReleaseOwner(owner);
     };
-    if (draw && draw != ft) release(draw);
     release(ft);
 }
 
@@ -1105,16 +1093,6 @@ void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run,
 
 namespace {
 
-// The face cairo draws the glyphs of `f` with (FontFace::draw): on the first drawing, one of its own when
-// `own` asks for it and the file can be opened again, `ft` otherwise (caller holds g_fontMutex).
-FT_Face DrawFace(FontFace& f, bool own) {
-    if (!f.draw) {
-        FT_Face face = nullptr;
-        f.draw = own && NewFace(f.file.c_str(), f.index, &face) == 0 && face ? face : f.ft;
-    }
-    return f.draw;
-}
-
 // The scaled font for glyph output of `f` with synthesis `synth` at `ppem` pixels per em under the linear
 // part of `ctm`, made once; null when none can be (caller holds g_fontMutex).
 cairo_scaled_font_t* ScaledFont(FontFace& f, int synth, double ppem, const cairo_matrix_t& ctm) {
@@ -1124,9 +1102,8 @@ cairo_scaled_font_t* ScaledFont(FontFace& f, int synth, double ppem, const cairo
     if (!(ppem > 0 && ppem * std::max(std::fabs(ctm.xx), std::fabs(ctm.yy)) <= kMaxPixelsPerEm))
         return nullptr;
     if (!f.cairo[synth]) {
-        FT_Face draw = DrawFace(f, false);
-        f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(draw, FT_LOAD_NO_HINTING);
-        FtOwner* owner = OwnerOf(draw);
+        f.cairo[synth] = cairo_ft_font_face_create_for_ft_face(f.ft, FT_LOAD_NO_HINTING);
+        FtOwner* owner = OwnerOf(f.ft);
         {
             std::lock_guard life(g_faceLifeMutex);
             ++owner->refs;
@@ -1178,7 +1155,7 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         ShowGlyphRunPdf(*dc, font, ppem, run, x, y, deviceAdvances, m, color);
         return;
     }
-    std::unique_lock lock(g_fontMutex);
+    std::lock_guard lock(g_fontMutex);
     FontFace& f = *font.face;
     // The scaled font is made for the context's transformation without its translation (the device
     // scale of PDF surfaces).
@@ -1186,9 +1163,6 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
     cairo_get_matrix(cr, &ctm);
     cairo_scaled_font_t* sf = ScaledFont(f, SynthOf(font), ppem, ctm);
     if (!sf) return;
-    // The font (and with it the scaled font) lives while the caller draws with it; cairo guards its use of a
-    // face of its own.
-    if (f.draw != f.ft) lock.unlock();
     cairo_set_scaled_font(cr, sf);
     cairo_glyph_t local[32];
     std::vector<cairo_glyph_t> heap;
@@ -1205,194 +1179,6 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
     }
     cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
-}
-
-namespace {
-
-// Glyphs of text a window is about to show, drawn ahead on a thread of its own (WarmGlyphs): the first
-// drawing of a glyph (FreeType's loading and rendering of it into cairo's caches) is most of the cost of a
-// start's first screen of text. The thread holds g_fontMutex only to find the face and the glyphs; it draws
-// with cairo's locks alone, one glyph at a time, so that the program's own drawing waits at most for one
-// glyph's rendering (and then finds it made).
-struct GlyphWarmer {
-    struct Request {
-        LOGFONTA lf;
-        std::string text;
-    };
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Request> queue;
-    std::thread thread;
-    std::atomic<pid_t> owner{0};  // the process the thread runs in
-    bool started = false;
-    bool stop = false;
-    bool busy = false;  // a request taken off the queue is being drawn
-    size_t drawn = 0;   // glyphs drawn so far
-    // The thread's own: the glyphs it drew, by scaled font (one made later at the same address at worst
-    // misses its drawing ahead).
-    std::set<std::pair<const void*, unsigned>> done;
-
-    // A process forked after the thread began: the thread is its parent's, and so may the mutex be.
-    bool Forked() const {
-        pid_t o = owner.load();
-        return o != 0 && o != getpid();
-    }
-    // The thread ended (at the process's end); a child forked after it began has none to end.
-    void End() {
-        if (Forked()) return;
-        {
-            std::lock_guard lock(mutex);
-            stop = true;
-            queue.clear();
-        }
-        changed.notify_all();
-        if (thread.joinable()) thread.join();
-    }
-    void Add(const LOGFONTA& lf, std::string text) {
-        if (Forked()) return;
-        {
-            std::lock_guard lock(mutex);
-            if (stop) return;
-            if (!started) {
-                started = true;
-                // Without a thread to be had the text is drawn as it always was.
-                try {
-                    owner = getpid();
-                    thread = std::thread([this] { Run(); });
-                } catch (const std::system_error&) {
-                    stop = true;
-                    return;
-                }
-            }
-            queue.push_back({lf, std::move(text)});
-        }
-        changed.notify_all();
-    }
-    void Run() {
-        for (;;) {
-            size_t n = 0;
-            {
-                // Gone before the request counts as done: nothing of it is left on this thread's stack.
-                Request r;
-                {
-                    std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return stop || !queue.empty(); });
-                    if (stop) return;
-                    r = std::move(queue.front());
-                    queue.pop_front();
-                    busy = true;
-                }
-                n = Warm(r);
-            }
-            {
-                std::lock_guard lock(mutex);
-                busy = false;
-                drawn += n;
-            }
-            changed.notify_all();
-        }
-    }
-    size_t Finish() {
-        if (Forked()) return 0;
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return stop || (queue.empty() && !busy); });
-        return drawn;
-    }
-    bool Stopping() {
-        std::lock_guard lock(mutex);
-        return stop;
-    }
-    size_t Warm(const Request& r);
-};
-
-// The glyphs drawn for the request.
-size_t GlyphWarmer::Warm(const Request& r) {
-    Font font;
-    font.lf = r.lf;
-    std::string file;
-    int index = 0;
-    bool open = false;
-    {
-        std::lock_guard lock(g_fontMutex);
-        // Only once the program uses fonts, with all the files it gives ahead added: matching a face before
-        // then would change what the program's own matches find.
-        if (!g_inUse || !g_ahead->empty()) return 0;
-        // Only a face matched already (by the set-up or the program), found at once: the thread never waits
-        // for a match or makes one (which may set fontconfig up) while it holds the program's fonts.
-        auto match =
-            g_matches->find(MatchKey(r.lf.lfFaceName, r.lf.lfWeight >= FW_SEMIBOLD, r.lf.lfItalic != 0));
-        if (match == g_matches->end() || match->second.file.empty() ||
-            !LoadFace(match->second.file, match->second.index) || !ResolveFont(font))
-            return 0;
-        // Faces the program drew first are drawn with its own FreeType face, under g_fontMutex only.
-        if (font.face->draw == font.face->ft) return 0;
-        file = font.face->file;
-        index = font.face->index;
-        open = !font.face->draw;
-    }
-    // The face of cairo's own, opened outside g_fontMutex.
-    FT_Face own = nullptr;
-    if (open && (NewFace(file.c_str(), index, &own) != 0 || !own)) own = nullptr;
-    std::shared_ptr<FontFace> face = font.face;
-    cairo_scaled_font_t* sf = nullptr;
-    std::vector<unsigned> glyphs;
-    double ppem = 0;
-    {
-        std::lock_guard lock(g_fontMutex);
-        if (!face->draw)
-            face->draw = own ? own : face->ft;
-        else if (own)
-            DoneFace(own);
-        if (face->draw == face->ft) return 0;
-        GlyphRun run = ShapeBytes(font, 1.0, r.text.data(), static_cast<int>(r.text.size()));
-        ppem = PixelsPerEm(font, 1.0);
-        cairo_matrix_t screen;
-        cairo_matrix_init_identity(&screen);
-        sf = ScaledFont(*face, SynthOf(font), ppem, screen);
-        if (!sf) return 0;
-        cairo_scaled_font_reference(sf);
-        for (unsigned long g : run.glyphs)
-            if (g && done.emplace(sf, static_cast<unsigned>(g)).second)
-                glyphs.push_back(static_cast<unsigned>(g));
-    }
-    // The glyphs drawn on one another well inside a small surface of the screen's format, a few at a time: a
-    // drawing's own cost is paid once for them, and the program's drawing waits for no more than them.
-    const int side = static_cast<int>(std::min(ppem, 256.0)) * 3 + 8;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, side, side);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_scaled_font(cr, sf);
-    constexpr size_t kGlyphsPerDrawing = 8;
-    size_t n = 0;
-    while (n < glyphs.size() && !Stopping()) {
-        cairo_glyph_t some[kGlyphsPerDrawing];
-        size_t k = 0;
-        for (; k < kGlyphsPerDrawing && n + k < glyphs.size(); ++k)
-            some[k] = {glyphs[n + k], side / 3.0, side * 2 / 3.0};
-        cairo_show_glyphs(cr, some, static_cast<int>(k));
-        n += k;
-    }
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-    std::lock_guard lock(g_fontMutex);
-    cairo_scaled_font_destroy(sf);
-    face.reset();
-    return n;
-}
-
-// Never freed: a child forked while the thread waited could not even destroy its condition variable.
-GlyphWarmer& g_warmer = *new GlyphWarmer;
-struct GlyphWarmerEnd {
-    ~GlyphWarmerEnd() { g_warmer.End(); }
-} g_warmerEnd;
-
-}  // namespace
-
-void WarmGlyphs(const LOGFONTA& font, std::string_view text) {
-    if (!text.empty()) g_warmer.Add(font, std::string(text));
-}
-
-size_t FinishGlyphWarming() {
-    return g_warmer.Finish();
 }
 
 }  // namespace qsm::gdi

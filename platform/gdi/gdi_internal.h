@@ -420,8 +420,6 @@ GlyphRun ShapeWide(const Font& font, double deviceScaleY, const char16_t* text, 
 int BytesWidth(const Font& font, double deviceScaleY, const char* text, int count);
 void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& run, double x, double y,
                   const int* deviceAdvances);
-// Waits until the glyphs WarmGlyphs was asked for so far are drawn; the number of glyphs drawn ahead so far.
-size_t FinishGlyphWarming();
 // DrawGlyphRun on a PDF DC, with the drawing's matrix (xx, yx, xy, yy, x0, y0) and text colour.
 void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run, double x, double y,
                      const int* deviceAdvances, const double m[6], PdfRgb color);

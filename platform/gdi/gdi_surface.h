@@ -20,11 +20,6 @@ using cairo_surface_t = struct _cairo_surface;
 
 namespace qsm::gdi {
 
-// Draws the glyphs of `text` (bytes in the font's character set) in the font at the screen's scale on a
-// thread of its own, ahead of the text's first drawing on the screen, which then finds them made: for text a
-// window is about to show. What any drawing draws stays the same.
-void WarmGlyphs(const LOGFONTA& font, std::string_view text);
-
 // Screen metrics that screen DCs answer (defaults 1920 x 1080 at 96 dpi).
 void SetScreenMetrics(int width, int height, int dpi);
 

@@ -30,15 +30,6 @@ struct StaticState {
     HANDLE image = nullptr;
 };
 
-// The glyphs of a text static's text drawn ahead: a dialog's statics get their font and text before it is
-// first shown.
-void WarmStatic(HWND hwnd) {
-    DWORD type = StyleOf(hwnd) & SS_TYPEMASK;
-    if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_SIMPLE ||
-        type == SS_LEFTNOWORDWRAP)
-        WarmText(Ctl<StaticState>(hwnd).font, TextOf(hwnd));
-}
-
 void PaintStatic(HWND hwnd, HDC dc) {
     auto& st = Ctl<StaticState>(hwnd);
     DWORD style = StyleOf(hwnd);
@@ -133,18 +124,12 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_LBUTTONDBLCLK:
             if (StyleOf(hwnd) & SS_NOTIFY) Notify(hwnd, STN_DBLCLK);
             return 0;
-        case WM_SETFONT: {
-            LRESULT r = SetFontAndRedraw(hwnd, Ctl<StaticState>(hwnd).font, wparam, lparam);
-            WarmStatic(hwnd);
-            return r;
-        }
+        case WM_SETFONT:
+            return SetFontAndRedraw(hwnd, Ctl<StaticState>(hwnd).font, wparam, lparam);
         case WM_GETFONT:
             return reinterpret_cast<LRESULT>(Ctl<StaticState>(hwnd).font);
-        case WM_SETTEXT: {
-            LRESULT r = SetTextAndRedraw(hwnd, wparam, lparam);
-            WarmStatic(hwnd);
-            return r;
-        }
+        case WM_SETTEXT:
+            return SetTextAndRedraw(hwnd, wparam, lparam);
         case WM_ENABLE:
             InvalidateRect(hwnd, nullptr, TRUE);
             return 0;

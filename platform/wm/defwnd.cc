@@ -250,7 +250,6 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
             auto* cs = reinterpret_cast<CREATESTRUCTA*>(lparam);
             if (cs != nullptr && cs->lpszName != nullptr && !IS_INTRESOURCE(cs->lpszName))
                 w->text = cs->lpszName;
-            WarmCaption(w);
             return TRUE;
         }
         case WM_NCCALCSIZE: {
@@ -376,7 +375,6 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_SETTEXT: {
             auto* text = reinterpret_cast<LPCSTR>(lparam);
             w->text = text != nullptr ? text : "";
-            WarmCaption(w);
             if (!w->IsChild()) {
                 CurrentBackend().TopLevelTitle(hwnd, w->text.c_str());
                 if (HasCaption(w)) {

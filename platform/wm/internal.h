@@ -200,10 +200,6 @@ void PresentClientRect(Window* w, const RECT& client_rect);
 void ScrollPixels(Window* w, const RECT& client_rect, int dx, int dy);
 void FillRectWithBrush(HDC dc, const RECT& r, HBRUSH brush);
 void PaintNonClient(Window* w);
-// The glyphs of the window's caption drawn ahead (gdi::WarmGlyphs), when it has one.
-void WarmCaption(const Window* w);
-// The glyphs of text drawn ahead in the font (the GUI font for null).
-void WarmText(HFONT font, std::string_view text);
 void ForgetSurface(HWND top);
 // A DC over the window's part of its top-level back buffer: the client area (client) or the whole window,
 // clipped to what is visible of it and to `clip` (client or window coordinates) when given.

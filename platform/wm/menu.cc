@@ -835,13 +835,6 @@ BOOL SetMenu(HWND hwnd, HMENU menu) {
     Window* w = W(hwnd);
     if (w == nullptr || (w->style & WS_CHILD)) return FALSE;
     w->menu = menu;
-    // The bar's glyphs drawn ahead of its first painting.
-    if (Menu* m = M(menu)) {
-        std::string bar;
-        for (const MenuItem& it : m->items)
-            bar += it.text.substr(0, it.text.find('\t'));
-        WarmText(MenuFont(), bar);
-    }
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     return TRUE;

@@ -289,17 +289,6 @@ LOGFONTA CaptionFont(bool tool) {
 
 }  // namespace
 
-void WarmCaption(const Window* w) {
-    if ((w->style & WS_CAPTION) != WS_CAPTION) return;
-    qsm::gdi::WarmGlyphs(CaptionFont((w->ex_style & WS_EX_TOOLWINDOW) != 0), w->text);
-}
-
-void WarmText(HFONT font, std::string_view text) {
-    LOGFONTA lf;
-    if (GetObjectA(font != nullptr ? font : DefaultGuiFont(), sizeof lf, &lf) == sizeof lf)
-        qsm::gdi::WarmGlyphs(lf, text);
-}
-
 void PaintNonClient(Window* w) {
     RECT wr{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     if (EqualRect(&wr, &w->client)) return;  // no frame at all
