@@ -28,6 +28,7 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "platform/wm/internal.h"
@@ -591,7 +592,12 @@ void StartServerLocked() {
     if (ipc.wake_fd < 0) ipc.wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (!ipc.thread_started && ipc.wake_fd >= 0) {
         ipc.thread_started = true;
-        std::thread(ServerThread).detach();
+        // Without a thread to be had the program runs on unseen by others; a later window tries again.
+        try {
+            std::thread(ServerThread).detach();
+        } catch (const std::system_error&) {
+            ipc.thread_started = false;
+        }
     }
 }
 
