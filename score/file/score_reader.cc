@@ -360,9 +360,9 @@ TStaffLyrics* ReadStaffLyrics(const TScoreFileHeader& hdr, TQSRStream& in) {
         lyrics->Offset = ReadSWord(in);
     }
     for (int i = 0; i < count && !in.GetError(); ++i) {
-        auto* line = new TLyricText();
+        auto line = std::make_unique<TLyricText>();
         ReadLyricLine(*line, hdr, in);
-        lyrics->Add(line);
+        lyrics->Add(line.release());
     }
     return lyrics.release();
 }
