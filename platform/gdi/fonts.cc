@@ -747,12 +747,9 @@ FontFace::~FontFace() {
         cairo_scaled_font_destroy(sf);
     for (cairo_font_face_t* cf : cairo)
         if (cf) cairo_font_face_destroy(cf);
-    auto release = [](FT_Face face) {
-        FtOwner* owner = OwnerOf(face);
-        g_owners->erase(face);
-        ReleaseOwner(owner);
-    };
-    release(ft);
+    FtOwner* owner = OwnerOf(ft);
+    g_owners->erase(ft);
+    ReleaseOwner(owner);
 }
 
 unsigned FontFace::GlyphFor(uint32_t cp) {
@@ -1006,6 +1003,11 @@ bool PdfFontTable(const void* context, uint32_t tag, std::string* data) {
     return FT_Load_Sfnt_Table(ft, tag, 0, reinterpret_cast<FT_Byte*>(data->data()), &length) == 0;
 }
 
+// The font's synthesised styles: bold (1), italic (2).
+int SynthOf(const Font& font) {
+    return (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
+}
+
 bool PdfGlyphOutline(const void*, unsigned glyph, PdfGlyph* out, void* context) {
     auto& src = *static_cast<PdfOutlineSource*>(context);
     FT_Face ft = src.face->ft;
@@ -1041,7 +1043,7 @@ void ShowGlyphRunPdf(DC& dc, const Font& font, double ppem, const GlyphRun& run,
     if (!font.face || run.glyphs.empty()) return;
     std::lock_guard lock(g_fontMutex);
     FontFace& f = *font.face;
-    int synth = (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
+    const int synth = SynthOf(font);
     // The faces' descriptions go with the faces the file holds: a file ended lets both go.
     if (dc.pdfFaces.empty()) dc.pdfFaceInfos.clear();
     const PdfFontInfo* info = nullptr;
@@ -1137,10 +1139,6 @@ cairo_scaled_font_t* ScaledFont(FontFace& f, int synth, double ppem, const cairo
         }
     }
     return sf;
-}
-
-int SynthOf(const Font& font) {
-    return (font.synthBold ? 1 : 0) | (font.synthItalic ? 2 : 0);
 }
 
 }  // namespace

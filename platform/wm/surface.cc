@@ -279,14 +279,6 @@ void FrameBand(HDC dc, RECT& r, int band, HBRUSH brush) {
     }
 }
 
-LOGFONTA CaptionFont(bool tool) {
-    LOGFONTA lf{};
-    lf.lfHeight = tool ? -9 : -11;
-    lf.lfWeight = 700;
-    strcpy(lf.lfFaceName, "Microsoft Sans Serif");
-    return lf;
-}
-
 }  // namespace
 
 void PaintNonClient(Window* w) {
@@ -324,7 +316,10 @@ void PaintNonClient(Window* w) {
             DrawFrameControl(dc, &close, DFC_CAPTION, DFCS_CAPTIONCLOSE);
             text.right = close.left - 2;
         }
-        LOGFONTA lf = CaptionFont(tool);
+        LOGFONTA lf{};
+        lf.lfHeight = tool ? -9 : -11;
+        lf.lfWeight = 700;
+        strcpy(lf.lfFaceName, "Microsoft Sans Serif");
         HFONT font = CreateFontIndirectA(&lf);
         HGDIOBJ old = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);
