@@ -539,22 +539,23 @@ void PdfWriter::WritePacked(int id, const std::string& dict, const std::string& 
     Write("\nendstream\nendobj\n");
 }
 
-void PdfWriter::QueuePageStream(int id, std::string data) {
+void PdfWriter::QueuePageStream(int id, std::shared_ptr<PdfDeflateJob> job, bool threaded) {
     QueuedStream& q = queued_.emplace_back();
     q.id = id;
-    q.job = std::make_shared<PdfDeflateJob>(std::move(data));
+    q.job = std::move(job);
+    q.threaded = threaded;
 }
 
 void PdfWriter::FeedPageJob() {
     if (!pageJob_) {
         if (pageUnthreaded_) return;
         auto job = std::make_shared<PdfDeflateJob>();
-        // Without a thread the page is deflated when it ends, as a short page is.
         // The end of the process ends a wait for more of the page; it does not keep the page's content.
         std::weak_ptr<PdfDeflateJob> waiting = job;
         auto release = [waiting] {
             if (auto j = waiting.lock()) j->EndInput({});
         };
+        // Without a thread the page is deflated when it ends, as a short page is.
         if (!DeflateThreads::Get().Start([job] { job->Run(); }, release)) {
             pageUnthreaded_ = true;
             return;
@@ -625,15 +626,11 @@ bool PdfWriter::EndPage() {
     lastContentSize_ = content_.size();
     if (pageJob_) {
         // Its thread has deflated most of it already.
-        QueuedStream& q = queued_.emplace_back();
-        q.id = contents;
-        q.job = std::move(pageJob_);
-        q.threaded = true;
-        q.job->EndInput(std::move(content_));
+        pageJob_->EndInput(std::move(content_));
+        QueuePageStream(contents, std::move(pageJob_), true);
     } else {
-        QueuePageStream(contents, std::move(content_));
+        QueuePageStream(contents, std::make_shared<PdfDeflateJob>(std::move(content_)), false);
     }
-    pageJob_.reset();
     StartDeflateThreads();
     int page = NewObject();
     BeginObject(page);

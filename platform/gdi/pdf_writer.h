@@ -160,7 +160,8 @@ private:
     void WritePacked(int id, const std::string& dict, const std::string& data, const std::string& packed);
     // Whether writes go behind the queued page streams instead of into the file.
     bool Queueing() const { return !queued_.empty() && !draining_; }
-    void QueuePageStream(int id, std::string data);
+    // Queues the page stream `id`, deflated by `job` (on a thread already when `threaded`).
+    void QueuePageStream(int id, std::shared_ptr<PdfDeflateJob> job, bool threaded);
     // Starts a deflating thread for each queued page that has none.
     void StartDeflateThreads();
     // Gives the page's content drawn so far to a thread that deflates it while the rest is drawn, once there
