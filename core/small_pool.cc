@@ -78,7 +78,7 @@ char* NewSlab(std::size_t sizeClass) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
         if (slab) {
             char* next = MapSlab(0);
-            if (next && !PreparePages(next, kSlabBytes)) {
+            if (next && !PrepareMappedPages(next, kSlabBytes)) {
                 munmap(next, kSlabBytes);
                 next = nullptr;
             }

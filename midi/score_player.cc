@@ -284,6 +284,8 @@ namespace {
 constexpr size_t kWindowSlices = 1024;
 // Parts of a window put in order by one task.
 constexpr size_t kPartsPerTask = 32;
+// Fewer events than this in a window are sorted on the rendering thread alone.
+constexpr size_t kFewEvents = 4096;
 
 // An event and the slice of its window in which it was made (with its part within a task above bit 16).
 struct TSliceEvent {
@@ -536,12 +538,20 @@ void TScoreMidiPlayer::PlayWindows(TMidiFileBuf& buffer, DWORD limit) {
             offsets[p + 1] = offsets[p] + size;
         }
         sorted.resize(offsets[parts]);
-        // Neighbouring parts go to one thread, which then reads each staff's events in order.
-        qsm::ParallelFor(tasks, [&](size_t task) {
+        // Neighbouring parts go to one thread, which then reads each staff's events in order. A window of few
+        // events (a short or all but empty score) is sorted on this thread: waking the workers, or making
+        // them, would take longer than the sort.
+        auto sortTask = [&](size_t task) {
             const size_t end = std::min(parts, (task + 1) * kPartsPerTask);
             SortParts(heldOver, heldEnds, staffs, task * kPartsPerTask, end, offsets, scratch[task],
                       sorted.data());
-        });
+        };
+        if (sorted.size() < kFewEvents) {
+            for (size_t task = 0; task < tasks; ++task)
+                sortTask(task);
+        } else {
+            qsm::ParallelFor(tasks, sortTask);
+        }
 
         // The walk in turn hands over the events before the end of each slice, and all at its end.
         const size_t ready = ended ? sorted.size() : offsets[parts - 1];

@@ -32,6 +32,7 @@
 #include "viewer/play_slider.h"
 #include "viewer/player_gadgets.h"
 #include "viewer/printer.h"
+#include "viewer/score_preread.h"
 #include "viewer/startup.h"
 #include "viewer/viewer_dlg.h"
 
@@ -72,11 +73,18 @@ TQSMViewerApp::TQSMViewerApp(const char* title)
           "Song Files|*.qsm;*.qsmtxt;*.mid;*.midi;*.kar;*.rmi|QuillStave Composer Files|*.qsm;*.qsmtxt|",
           "qsm", 0, ""} {
     Instance = this;
-    // The first song render (the blank score's, as the main window is set up) wants the worker threads: they
-    // are made beside the start rather than by the render, which the open of a file waits for.
-    try {
-        WorkerStart = std::thread(qsm::PrepareParallelWorkers);
-    } catch (const std::system_error&) {
+    // Reading and formatting a score and rendering its song want the worker threads: they are made beside the
+    // start rather than by the open of the command line's file, which would wait for them. A MIDI file's open
+    // wants none (its song is its own events); making them would only slow the start that opens it, and the
+    // first job that wants them later makes them then.
+    const char* commandLine = qsm::GetProgramCommandLine();
+    const TViewerCmdLine tokens(commandLine ? commandLine : "");
+    const char* file = tokens.GetFile();
+    if (file == nullptr || *file == '\0' || qsm::GetOpenKind(file) != qsm::TOpenKind::Midi) {
+        try {
+            WorkerStart = std::thread(qsm::PrepareParallelWorkers);
+        } catch (const std::system_error&) {
+        }
     }
     nCmdShow = qsm::GetProgramCmdShow();
     BlankScore = MakeBlankScore();

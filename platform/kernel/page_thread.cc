@@ -1,5 +1,6 @@
 #include "platform/kernel/page_thread.h"
 
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -27,13 +28,50 @@ namespace qsm {
 
 namespace {
 
+constexpr std::uintptr_t kPage = 4096;
+// The top of the heap stays while it is under this size: the block grown by PrepareHeap waits there for the
+// allocations it is for, and blocks made and freed in turn are not given back and faulted in again.
+[[maybe_unused]] constexpr int kKeptTop = 8 << 20;
+
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+// How the page thread brings in a block's pages.
+enum class TBring {
+    // The system maps them in: harmless to a block given back meanwhile, but the process's mappings wait
+    // until all of the block's pages are in (the system holds their lock for reading all along).
+    Map,
+    // The thread faults them in itself with a write that leaves the byte as it was, which holds nothing up
+    // but the page itself: only for a mapping that stays until UnmapPreparedPages gives it back.
+    Touch,
+    // As Touch, for the heap's top: the heap is kept from shrinking until its pages are in.
+    TouchHeap,
+};
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kCanTouch = false;  // the race checker would take the page thread's writes for races
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kCanTouch = false;
+#else
+constexpr bool kCanTouch = true;
+#endif
+#else
+constexpr bool kCanTouch = true;
+#endif
+
+// Faults a page in for writing without changing it. The owner of the block may write it at the same moment:
+// an atomic or with zero leaves whichever byte is there.
+void TouchPages(void* block, std::size_t bytes) noexcept {
+    auto* p = static_cast<unsigned char*>(block);
+    for (std::size_t at = 0; at < bytes; at += kPage)
+        __atomic_fetch_or(p + at, static_cast<unsigned char>(0), __ATOMIC_RELAXED);
+}
+
 // The thread that maps in the pages of blocks asked for, in the order asked, while their threads go on with
-// what they have. It lives as long as the program and touches no byte of a block.
+// what they have. It lives as long as the program.
 class TPageThread {
 public:
     // False when no thread can be had.
-    bool Request(void* block, std::size_t bytes) {
+    bool Request(void* block, std::size_t bytes, TBring bring) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (failed_) return false;
         if (!started_) {
@@ -45,7 +83,7 @@ public:
             }
             started_ = true;
         }
-        pending_.push_back({block, bytes, false});
+        pending_.push_back({block, bytes, false, bring});
         wake_.notify_one();
         return true;
     }
@@ -56,7 +94,7 @@ public:
             std::unique_lock<std::mutex> lock(mutex_);
             if (started_) {
                 try {
-                    pending_.push_back({block, bytes, true});
+                    pending_.push_back({block, bytes, true, TBring::Map});
                     wake_.notify_one();
                     return;
                 } catch (...) {
@@ -73,6 +111,7 @@ private:
         void* Block;
         std::size_t Bytes;
         bool Unmap;
+        TBring Bring;
     };
 
     void Run() {
@@ -83,10 +122,17 @@ private:
             pending_.erase(pending_.begin());
             busy_ = true;
             lock.unlock();
-            if (r.Unmap)
+            if (r.Unmap) {
                 munmap(r.Block, r.Bytes);
-            else
-                madvise(r.Block, r.Bytes, MADV_POPULATE_WRITE);
+            } else {
+                if (r.Bring == TBring::Map || !kCanTouch)
+                    madvise(r.Block, r.Bytes, MADV_POPULATE_WRITE);
+                else
+                    TouchPages(r.Block, r.Bytes);
+#if defined(__GLIBC__)
+                if (r.Bring == TBring::TouchHeap) mallopt(M_TRIM_THRESHOLD, kKeptTop);
+#endif
+            }
             lock.lock();
             busy_ = false;
             if (pending_.empty()) drained_.notify_all();
@@ -106,24 +152,36 @@ TPageThread& PageThread() {
     static TPageThread* thread = new TPageThread();
     return *thread;
 }
-#endif
 
-constexpr std::uintptr_t kPage = 4096;
-
-}  // namespace
-
-bool PreparePages(void* block, std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+bool RequestPages(void* block, std::size_t bytes, TBring bring) noexcept {
     // Only the whole pages inside the block: the bytes around it may belong to others.
     const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kPage - 1);
     if (block == nullptr || end <= start || end - start < 16 * kPage) return false;
     try {
-        return PageThread().Request(reinterpret_cast<void*>(start), end - start);
+        return PageThread().Request(reinterpret_cast<void*>(start), end - start, bring);
     } catch (...) {
         // No memory for the request: the pages come as the block is filled.
         return false;
     }
+}
+#endif
+
+}  // namespace
+
+bool PreparePages(void* block, std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    return RequestPages(block, bytes, TBring::Map);
+#else
+    (void)block;
+    (void)bytes;
+    return false;
+#endif
+}
+
+bool PrepareMappedPages(void* block, std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    return RequestPages(block, bytes, TBring::Touch);
 #else
     (void)block;
     (void)bytes;
@@ -136,7 +194,7 @@ void* MapPreparedPages(std::size_t bytes) noexcept {
     if (bytes == 0) return nullptr;
     void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) return nullptr;
-    PreparePages(block, bytes);
+    PrepareMappedPages(block, bytes);
     return block;
 #else
     (void)bytes;
@@ -159,18 +217,18 @@ void UnmapPreparedPages(void* block, std::size_t bytes) noexcept {
 }
 
 void PrepareHeap(std::size_t bytes) noexcept {
-#if defined(__GLIBC__) && defined(__linux__) && !defined(QSM_HEAP_OF_SANITIZER)
-    // The top of the heap stays while it is under this size: the block grown here waits there for the
-    // allocations it is for, and blocks made and freed in turn are not given back and faulted in again.
-    constexpr int kKeptTop = 8 << 20;
+#if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE) && \
+    !defined(QSM_HEAP_OF_SANITIZER)
     // Blocks from this size up have mappings of their own, given back when freed. The library would raise
     // this as large blocks are freed; once thresholds are set it no longer does. Lower, the buffers that
     // worker threads make and free by the hundred (a large score's staves) are mapped and faulted in anew
     // each time; higher, each thread's heap holds more.
     constexpr int kOwnMappingFrom = 512 << 10;
     if (bytes == 0 || bytes > static_cast<std::size_t>(kKeptTop) / 2) return;
-    mallopt(M_TRIM_THRESHOLD, kKeptTop);
-    // A block made and freed at once grows the heap, whose top then holds it; the page thread maps in what
+    // The page thread writes to the pages it brings in: the heap does not shrink before they are all in (the
+    // thread then keeps tops up to kKeptTop).
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+    // A block made and freed at once grows the heap, whose top then holds it; the page thread brings in what
     // it added while the start goes on.
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(bytes) + (64 << 10));
     char* const before = static_cast<char*>(sbrk(0));
@@ -178,8 +236,9 @@ void PrepareHeap(std::size_t bytes) noexcept {
     free(grown);
     char* const after = static_cast<char*>(sbrk(0));
     mallopt(M_MMAP_THRESHOLD, kOwnMappingFrom);
-    if (before != reinterpret_cast<char*>(-1) && after > before)
-        PreparePages(before, static_cast<std::size_t>(after - before));
+    const bool asked = before != reinterpret_cast<char*>(-1) && after > before &&
+                       RequestPages(before, static_cast<std::size_t>(after - before), TBring::TouchHeap);
+    if (!asked) mallopt(M_TRIM_THRESHOLD, kKeptTop);
 #else
     (void)bytes;
 #endif

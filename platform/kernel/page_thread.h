@@ -1,7 +1,7 @@
 // Memory whose pages are mapped in ahead of its first use, on a thread of its own: a thread that is about to
 // fill a large block (a window's back buffer, the pool's next slab, the heap a start grows into) does not
-// then stop at every page for the system to give it one. The page thread touches no byte of a block; the
-// system maps the pages in, so a block may be filled while they come.
+// then stop at every page for the system to give it one. The page thread changes no byte of a block, so a
+// block may be filled while its pages come.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +9,13 @@
 namespace qsm {
 
 // Asks for the whole pages inside the block to be mapped in beforehand on the page thread. The block's bytes
-// are not touched; nothing happens for a block of fewer than 16 pages. False where the system cannot do this
-// or no thread can be had.
+// are not touched, and it may be freed at any time; nothing happens for a block of fewer than 16 pages. False
+// where the system cannot do this or no thread can be had.
 bool PreparePages(void* block, std::size_t bytes) noexcept;
+// As PreparePages, for a mapping given back only with UnmapPreparedPages: the page thread faults the pages in
+// itself, which does not hold up the process's other mappings (and thread starts) the way the system's
+// mapping-in does while it runs.
+bool PrepareMappedPages(void* block, std::size_t bytes) noexcept;
 
 // A block of zeroed memory of its own mapping, its pages asked for on the page thread at once; null where no
 // such block can be had. Given back with UnmapPreparedPages.
