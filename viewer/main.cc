@@ -14,11 +14,6 @@
 #include "viewer/startup.h"
 
 int main(int argc, char* argv[]) {
-    // A run that prints its file makes many allocations on this thread (its pages and the PDF file): they
-    // come from heap pages mapped in beside the start. A run that shows its file keeps the heap's own
-    // settings, under which a large score's peak memory is smallest.
-    if (TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint"))
-        qsm::PrepareHeap(3 << 20);
     // The score the command line opens is read beside the whole start; the open takes it.
     qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go
@@ -34,6 +29,12 @@ int main(int argc, char* argv[]) {
                                                        {"Times New Roman", false, true},
                                                        {"Times New Roman", true, true},
                                                        {"MS Sans Serif"}});
+    // A run that prints its file makes many allocations on this thread (its pages and the PDF file): they
+    // come from heap pages mapped in beside the start. A run that shows its file keeps the heap's own
+    // settings, under which a large score's peak memory is smallest. The heap is grown once the two threads
+    // above are made: its pages coming in meanwhile would hold up the mappings of their stacks.
+    if (TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint"))
+        qsm::PrepareHeap(3 << 20);
     qsm::mm::InstallTestRecorderFromEnvironment();
     const char* backend = std::getenv("QSM_BACKEND");
     bool headless = backend != nullptr && std::string_view(backend) == "headless";

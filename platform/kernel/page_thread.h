@@ -27,7 +27,7 @@ void UnmapPreparedPages(void* block, std::size_t bytes) noexcept;
 
 // Grows the program's heap by about `bytes` and has the page thread map them in, for the allocations of the
 // main thread's start; keeps the heap from giving the top of it back (and mapping it again) as blocks come
-// and go. Called once, first thing in main, before other threads are started.
+// and go. Called once, early in main.
 void PrepareHeap(std::size_t bytes) noexcept;
 
 }  // namespace qsm
