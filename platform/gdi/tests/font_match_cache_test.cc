@@ -11,12 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/gdi/font_setup.h"
@@ -50,11 +52,25 @@ int64_t CoarseNow() {
     return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-// Waits until the clock that file times come from has moved on: whatever was changed before is older than
-// any time read after.
-void LetTheClockMoveOn() {
-    int64_t now = CoarseNow();
-    while (CoarseNow() <= now)
+// Waits until the clock that file times come from has moved on, past every time stamped on the paths given
+// (and, for a folder, on everything in it): whatever was changed before is older than any time read after.
+// A file system may stamp a change with a finer time than that clock's, ahead of it until its next tick or
+// two (a change stamped finely moves on the times of the changes that follow it, on every file).
+void LetTheClockMoveOn(const std::vector<std::string>& paths = {}) {
+    int64_t newest = CoarseNow();
+    auto take = [&](const std::string& path) {
+        PathState p = qsm::gdi::StatPath(path);
+        if (p.exists) newest = std::max({newest, p.mtimeNs, p.ctimeNs});
+    };
+    for (const std::string& path : paths) {
+        take(path);
+        std::error_code ec;
+        if (!std::filesystem::is_directory(path, ec)) continue;
+        for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            take(it->path().string());
+    }
+    while (CoarseNow() <= newest)
         sched_yield();
 }
 
@@ -121,7 +137,7 @@ TEST(FontMatchFile, ItsPathsTellEveryChange) {
     std::vector<PathState> before = states();
     EXPECT_TRUE(before[1].exists && !before[3].exists);
     EXPECT_TRUE(qsm::gdi::PathsUnchanged(before));
-    LetTheClockMoveOn();
+    LetTheClockMoveOn({dir});
     int64_t since = CoarseNow();
     EXPECT_FALSE(qsm::gdi::ChangedSince(before, since));
     const std::vector<std::function<void()>> changes = {
@@ -253,7 +269,7 @@ protected:
         // A first run lets fontconfig write caches of its own; what it kept is dropped.
         Start({kMusic});
         std::filesystem::remove_all(dir_ + "/quillstave");
-        LetTheClockMoveOn();
+        LetTheClockMoveOn({dir_});
     }
     void TearDown() override {
         unsetenv("FONTCONFIG_FILE");
@@ -301,7 +317,7 @@ TEST_F(KeptMatches, StandAsideWhenWhatFontconfigWouldReadChanges) {
     EXPECT_EQ(Start({kMusic}), faces + " kept");
     // A configuration file touched.
     ::utimensat(AT_FDCWD, conf_.c_str(), nullptr, 0);
-    LetTheClockMoveOn();
+    LetTheClockMoveOn({dir_});
     EXPECT_EQ(Start({kMusic}), faces + " fontconfig");
     EXPECT_EQ(Start({kMusic}), faces + " kept");
     // A private font added or taken out after the set-up: fontconfig's set changes.
