@@ -31,10 +31,14 @@ TEST(PageThread, MappedBlocksAreZeroedAndKeepWhatIsWritten) {
     qsm::UnmapPreparedPages(nullptr, 0);
 }
 
-// Pages asked for in a heap block being filled (and the heap grown ahead) leave its bytes as written; a
-// block of a few pages is not worth the request.
+// Pages asked for in a heap block being filled (and the heap grown ahead, whose pages the page thread brings
+// in while small blocks are made there and filled) leave its bytes as written; a block of a few pages is not
+// worth the request.
 TEST(PageThread, PreparedHeapBlocksKeepTheirBytes) {
     qsm::PrepareHeap(1 << 20);
+    std::vector<std::vector<unsigned char>> blocks;
+    for (int i = 0; i < 200; ++i)
+        blocks.emplace_back(4000, static_cast<unsigned char>(i + 1));
     std::vector<char> small(4096 * 4, 'x');
     EXPECT_FALSE(qsm::PreparePages(small.data(), small.size()));
     std::vector<char> big(3 << 20);
@@ -49,6 +53,8 @@ TEST(PageThread, PreparedHeapBlocksKeepTheirBytes) {
         ASSERT_EQ(big[i + 2], 0) << i;
     }
     EXPECT_EQ(std::count(small.begin(), small.end(), 'x'), static_cast<long>(small.size()));
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(std::count(blocks[i].begin(), blocks[i].end(), i + 1), 4000) << i;
 }
 
 }  // namespace
