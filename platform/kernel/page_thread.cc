@@ -33,7 +33,6 @@ constexpr std::uintptr_t kPage = 4096;
 // allocations it is for, and blocks made and freed in turn are not given back and faulted in again.
 [[maybe_unused]] constexpr int kKeptTop = 8 << 20;
 
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
 // How the page thread brings in a block's pages.
 enum class TBring {
     // The system maps them in: harmless to a block given back meanwhile, but the process's mappings wait
@@ -45,6 +44,8 @@ enum class TBring {
     // As Touch, for the heap's top: the heap is kept from shrinking until its pages are in.
     TouchHeap,
 };
+
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
 
 #if defined(__SANITIZE_THREAD__)
 constexpr bool kCanTouch = false;  // the race checker would take the page thread's writes for races
@@ -152,8 +153,10 @@ TPageThread& PageThread() {
     static TPageThread* thread = new TPageThread();
     return *thread;
 }
+#endif
 
 bool RequestPages(void* block, std::size_t bytes, TBring bring) noexcept {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
     // Only the whole pages inside the block: the bytes around it may belong to others.
     const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kPage - 1);
@@ -164,29 +167,22 @@ bool RequestPages(void* block, std::size_t bytes, TBring bring) noexcept {
         // No memory for the request: the pages come as the block is filled.
         return false;
     }
-}
+#else
+    (void)block;
+    (void)bytes;
+    (void)bring;
+    return false;
 #endif
+}
 
 }  // namespace
 
 bool PreparePages(void* block, std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
     return RequestPages(block, bytes, TBring::Map);
-#else
-    (void)block;
-    (void)bytes;
-    return false;
-#endif
 }
 
 bool PrepareMappedPages(void* block, std::size_t bytes) noexcept {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
     return RequestPages(block, bytes, TBring::Touch);
-#else
-    (void)block;
-    (void)bytes;
-    return false;
-#endif
 }
 
 void* MapPreparedPages(std::size_t bytes) noexcept {
