@@ -56,7 +56,7 @@ int64_t CoarseNow() {
 // (and, for a folder, on everything in it): whatever was changed before is older than any time read after.
 // A file system may stamp a change with a finer time than that clock's, ahead of it until its next tick or
 // two (a change stamped finely moves on the times of the changes that follow it, on every file).
-void LetTheClockMoveOn(const std::vector<std::string>& paths = {}) {
+void LetTheClockMoveOn(const std::vector<std::string>& paths) {
     int64_t newest = CoarseNow();
     auto take = [&](const std::string& path) {
         PathState p = qsm::gdi::StatPath(path);
