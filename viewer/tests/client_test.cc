@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -297,6 +298,33 @@ TEST_F(ClientTest, FilesThatCannotBeReadLeaveTheScoreAsItWas) {
     std::filesystem::copy_file(midi_, midi);
     EXPECT_FALSE(client_->OpenFile(midi.c_str(), true));
     EXPECT_EQ(boxes_.back().caption, "Error - Could not open");
+
+    // Files the MIDI reader or the text importer cannot read: random bytes, nothing, a file cut short.
+    std::string wholeMidi;
+    {
+        std::ifstream in(midi_, std::ios::binary);
+        wholeMidi.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string random(3000, '\0');
+    for (size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 7919 + 13) % 251);
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"random.mid", random},
+        {"empty.mid", ""},
+        {"cut.mid", wholeMidi.substr(0, wholeMidi.size() / 2)},
+        {"empty.qsmtxt", ""},
+        {"cut.qsmtxt", "!QuillStave"},
+        {"header.qsmtxt", "!QuillStaveComposer(2.51)\n# A"},
+    };
+    for (const auto& [name, bytes] : bad) {
+        std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        size_t before = boxes_.size();
+        EXPECT_FALSE(client_->OpenFile(path.c_str(), true)) << name;
+        ASSERT_EQ(boxes_.size(), before + 1) << name;
+        EXPECT_EQ(boxes_.back().caption, "Error - Could not open") << name;
+        EXPECT_EQ(boxes_.back().text, path) << name;
+    }
 
     EXPECT_EQ(app_->GetScore(), shown);
     EXPECT_EQ(app_->GetSongBuffer().GetEventCount(), events);
