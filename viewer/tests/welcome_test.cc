@@ -335,7 +335,13 @@ TEST_F(ViewerDialogsTest, SearchAddressEncodesTheMessageAndStopsAt254) {
 class TFakeFonts : public TPrivateFonts {
 public:
     explicit TFakeFonts(std::string list) : TPrivateFonts(std::move(list), nullptr, nullptr) {}
-    bool IsInstalled(const char* face) const override { return std::strncmp(face, "Sys", 3) == 0; }
+    qsm::gdi::FaceLookup LookUpFace(const char* face) const override {
+        using K = qsm::gdi::FaceLookup;
+        if (std::strncmp(face, "Sys", 3) == 0) return {K::Installed, face};
+        if (std::strncmp(face, "Own", 3) == 0) return {K::Private, face};
+        if (std::strncmp(face, "Times", 5) == 0) return {K::StandIn, "Liberation Serif"};
+        return {};
+    }
 };
 
 class FontUsageRows : public qsm::viewer_test::StoreTest {};
@@ -356,7 +362,13 @@ TEST_F(FontUsageRows, StatusByAlternateMissingOrSystemAndEveryRowKeptHoweverLong
     }
     list.close();
     data->Fonts[11].Set("SysSerif", 0, 10, 0);
+    data->Fonts[10].Set("Times New Roman", 0, 10, 0);
     TFakeFonts fonts(ini);
+    // A font the program added itself, first met under one spelling, then named in another case.
+    TMusicScore earlier;
+    std::snprintf(earlier.GetFontData()->MusicFontFace, 32, "%s", "OwnMusic");
+    fonts.CheckScoreFonts(earlier);
+    std::snprintf(data->MusicFontFace, sizeof data->MusicFontFace, "%s", "OWNMUSIC");
     fonts.CheckScoreFonts(score);
     std::string rows = MakeFontUsageRows(fonts);
     EXPECT_GT(rows.size(), 900u);
@@ -367,6 +379,9 @@ TEST_F(FontUsageRows, StatusByAlternateMissingOrSystemAndEveryRowKeptHoweverLong
         split.emplace_back(p);
     ASSERT_EQ(split.size(), fonts.GetCheckedFaces().size());
     EXPECT_EQ(split.back(), "SysSerif\tSystem Font");
+    EXPECT_EQ(split.front(), "OWNMUSIC\tDynamic Font");
+    EXPECT_NE(std::find(split.begin(), split.end(), "Times New Roman\tSystem Font (Liberation Serif)"),
+              split.end());
     EXPECT_NE(std::find(split.begin(), split.end(), faces[0] + "\t<Not Found>"), split.end());
     EXPECT_NE(std::find(split.begin(), split.end(),
                         faces[10] + "\t<Used Alternate '" + std::string(30, 'A') + "k'>"),
