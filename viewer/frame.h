@@ -104,6 +104,9 @@ public:
     void EvDropFiles(HDROP drop);
     void EvActivate(UINT active, bool minimized, HWND other);
     void EvClose();
+    // A signal asked the program to close: the placement is saved at once, the modal window that is open is
+    // closed, and then the frame as by its Close command.
+    LRESULT EvCloseSignal(WPARAM signal, LPARAM);
 
     // Commands.
     void CmFileOpen();
@@ -146,6 +149,11 @@ public:
     static constexpr DWORD kMaxCopyData = 32 * 1024;
 
 private:
+    // Saves the placement when RecallSizePos asks for it.
+    void SaveClosingPlacement();
+
     TToolbar* Tools = nullptr;
     TQSMViewerStatus* Status = nullptr;
+    bool ClosingOnSignal = false;
+    HWND SignalledPopup = nullptr;
 };
