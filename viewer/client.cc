@@ -731,6 +731,10 @@ HWND TQSMViewerClient::GetViewHandle() {
     return View->GetHandle();
 }
 
+int TQSMViewerClient::GetCurrentIndex() {
+    return View->GetCurrentIndex();
+}
+
 // A staff opens with a bar line, so an index at its very start counts no bar yet: the start of a score is
 // in its first bar.
 int TQSMViewerClient::GetPositionBar() {

@@ -514,7 +514,8 @@ void TQSMViewerFrame::CmPrint() {
 }
 
 void TQSMViewerFrame::CmPrintPreview() {
-    ::CmPrintPreview(this, 0);
+    TQSMFrameClient* client = GetFrameClient();
+    ::CmPrintPreview(this, client ? client->GetCurrentIndex() : 0);
 }
 
 void TQSMViewerFrame::CmPrinterSetup() {

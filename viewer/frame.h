@@ -40,6 +40,8 @@ public:
     virtual void SetSliderFromMs(DWORD) {}
     // The window that takes the focus when the frame is activated (null: the frame's default).
     virtual HWND GetViewHandle() { return nullptr; }
+    // The score view's navigation index (where the print preview opens).
+    virtual int GetCurrentIndex() { return 0; }
 };
 
 // A text gadget that shows a non-empty text in dark red on yellow.
