@@ -148,7 +148,7 @@ TQSMPrintPreviewFrame::TQSMPrintPreviewFrame(TWindow* parent, const char* title,
     Attr.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     // A top-level window of the system's default size and place, though it has an owner.
     Attr.X = Attr.Y = Attr.W = Attr.H = CW_USEDEFAULT;
-    SetIcon(TQSMViewerApp::Get(), MAKEINTRESOURCEA(1));
+    if (TQSMViewerApp* app = TQSMViewerApp::Get()) SetIcon(app, MAKEINTRESOURCEA(1));
 }
 
 void TQSMPrintPreviewFrame::SetupWindow() {
@@ -265,8 +265,12 @@ void CmPrintPreview(TWindow* parent, int startIndex) {
         if (placement.showCmd == SW_SHOWMINIMIZED || placement.showCmd == SW_MINIMIZE)
             placement.showCmd = SW_SHOWNORMAL;
         SetWindowPlacement(frame->GetHandle(), &placement);
-    } else
+    } else {
         frame->Show(SW_SHOWNORMAL);
+    }
+    // The preview takes the keyboard, its page view first, however it was shown.
+    ::SetActiveWindow(frame->GetHandle());
+    client->GetControl()->SetFocus();
     // The main window waits until the preview is closed.
     while (frame->GetHandle() && ::IsWindow(frame->GetHandle())) {
         if (!app->PumpWaitingMessages()) {
