@@ -622,3 +622,48 @@ TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {
 }
 
 }  // namespace
+
+namespace {
+
+// The slider takes the focus while the mouse works it and gives it back to the score view once the button
+// is up: the score's commands (the frame routes them through the focus) are enabled and run again.
+TEST_F(ClientTest, AfterTheSliderIsDraggedOrClickedTheScoreTakesTheCommandsAgain) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    HWND view = client_->GetViewHandle();
+    SetFocus(view);
+    TQSMPlaySlider* slider = app_->GetPlaySlider();
+    auto playEnabled = [&] {
+        TCommandEnabler ce(CM_QSM_PLAY);
+        frame_->EvCommandEnable(ce);
+        return ce.GetEnabled();
+    };
+    ASSERT_TRUE(playEnabled());
+    TRect thumb = slider->GetThumbRect();
+    TPoint grab =
+        slider->ClientToScreen(TPoint((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2));
+    TRect all = slider->GetClientRect();
+    qsm::wm::InputMouseMove(grab.x, grab.y);
+    qsm::wm::InputMouseButton(0, true);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetFocus(), slider->GetHandle());
+    EXPECT_FALSE(playEnabled());  // what the user saw before: the client is off the command route
+    qsm::wm::InputMouseMove(grab.x + all.Width() / 2, grab.y);
+    qsm::wm::InputMouseButton(0, false);
+    qsm::wm::PumpMessages();
+    EXPECT_GT(SliderPos(), 0);
+    EXPECT_EQ(GetFocus(), view);
+    EXPECT_TRUE(playEnabled());
+    // F5's command, as the frame's accelerator sends it, plays from the dragged position.
+    frame_->SendMessage(WM_COMMAND, CM_QSM_PLAY);
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    EXPECT_GT(app_->GetPlayStartTick(), 0u);
+    client_->StopPlay();
+
+    // A click beside the thumb moves it and gives the focus back too.
+    TPoint beside = slider->ClientToScreen(TPoint(all.right - 3, (thumb.top + thumb.bottom) / 2));
+    qsm::wm::Click(beside.x, beside.y);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetFocus(), view);
+}
+
+}  // namespace
