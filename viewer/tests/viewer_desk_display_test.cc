@@ -125,6 +125,14 @@ protected:
                    DeskKey("Alt_L", false);
                }) != 0;
     }
+    // Waits until the window has been drawn (not all black any more).
+    static bool WaitDrawn(unsigned long w) {
+        return DeskWaitFor(w, [&] {
+            for (uint32_t p : DeskPixels(DeskWindowBox(w)))
+                if (p != 0) return true;
+            return false;
+        });
+    }
     // Waits until no window has that title.
     static bool WaitUntilGone(unsigned long w, const char* title) {
         return DeskWaitFor(w, [&] { return XWindowNamed(title) == 0; });
@@ -256,6 +264,7 @@ TEST_F(ViewerDeskTest, RelativePathsASecondInstanceAndTheRecentViewsAfterARestar
     unsigned long welcome = WaitForTitled("Welcome");
     ASSERT_NE(welcome, 0u);
     ASSERT_TRUE(WaitUntilActive(welcome));
+    EXPECT_TRUE(WaitDrawn(welcome));
     SaveShot("viewer_welcome_recent_views");
     PressKey("Return", false);
     EXPECT_TRUE(WaitForTitle(frame, "song")) << XWindowTitle(frame);
@@ -309,7 +318,7 @@ TEST_F(ViewerDeskTest, EachFileThatCannotBeReadShowsItsMessage) {
         unsigned long box = WaitForTitled("Error - Could not open");
         ASSERT_NE(box, 0u) << files[i];
         ASSERT_TRUE(WaitUntilActive(box)) << files[i];
-        if (i == 0) SaveShot("viewer_bad_file");
+        if (i == 0 && WaitDrawn(box)) SaveShot("viewer_bad_file");
         PressKey("Return", false);
         ASSERT_TRUE(WaitUntilActive(frame)) << files[i];
         EXPECT_EQ(XWindowTitle(frame), kBlankTitle) << files[i];
@@ -343,6 +352,7 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
     unsigned long usage = WaitForTitled("Font Usage");
     ASSERT_NE(usage, 0u);
     ASSERT_TRUE(WaitUntilActive(usage));
+    EXPECT_TRUE(WaitDrawn(usage));
     SaveShot("viewer_font_usage");
     PressKey("Return", false);
     ASSERT_TRUE(WaitUntilActive(frame));
@@ -356,7 +366,7 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
         unsigned long welcome = WaitForTitled("Welcome");
         ASSERT_NE(welcome, 0u);
         ASSERT_TRUE(WaitUntilActive(welcome));
-        if (i == 0) SaveShot("viewer_welcome_samples");
+        if (i == 0 && WaitDrawn(welcome)) SaveShot("viewer_welcome_samples");
         // The dialog comes back on the sample opened last.
         if (i > 0) PressKey("Down", false);
         PressKey("Return", false);
