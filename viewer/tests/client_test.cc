@@ -651,22 +651,33 @@ TEST_F(ClientTest, PlayTellsWhenTheSequencerIsBusyAndWhenItCannotStart) {
 }
 
 TEST_F(ClientTest, ASongTooLongForTheBufferIsToldOfOnce) {
-    // More controller events than the 1024 blocks of 2048 events hold.
-    qsm::test::TrackBuilder track;
-    track.Event(0, {0x90, 60, 90}).Event(96, {0x80, 60, 0});
-    for (int i = 0; i < MIDI_MAX_BLOCKS * MIDI_BLOCK_EVENTS + 4096; ++i)
-        track.Event(1, {0xB0, 7, i & 0x7F});
-    track.End();
-    qsm::test::Bytes bytes = qsm::test::MakeFile(0, 192, {track});
+    // Two tracks of controller events that together are more than the 1024 blocks of 2048 events hold.
+    std::vector<qsm::test::TrackBuilder> tracks(2);
+    tracks[0].Event(0, {0x90, 60, 90}).Event(96, {0x80, 60, 0});
+    for (qsm::test::TrackBuilder& track : tracks) {
+        for (int i = 0; i < MIDI_MAX_BLOCKS * MIDI_BLOCK_EVENTS / 2 + 2048; ++i)
+            track.Event(1, {0xB0, 7, i & 0x7F});
+        track.End();
+    }
+    qsm::test::Bytes bytes = qsm::test::MakeFile(1, 192, tracks);
     const std::string midi = dir_ + "/long.mid";
     std::ofstream(midi, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(client_->OpenFile(midi.c_str(), true));
+    // The song is told of once its render has ended and said so.
+    while (app_->IsSongPending()) {
+        WaitMessage();
+        qsm::wm::PumpMessages();
+    }
     qsm::wm::PumpMessages();
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].caption, "Midi Play Warning");
     EXPECT_EQ(boxes_[0].text, "Midi Data Overflow Detected. THe end of the song will be missing.");
     ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    while (app_->IsSongPending()) {
+        WaitMessage();
+        qsm::wm::PumpMessages();
+    }
     qsm::wm::PumpMessages();
     EXPECT_EQ(boxes_.size(), 1u);
 }

@@ -5,10 +5,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/hooks.h"
 #include "core/ram_stream.h"
 #include "midi/smf_convert.h"
 #include "midi/smf_file.h"
@@ -18,13 +21,16 @@
 #include "platform/gdi/gdi_surface.h"
 #include "platform/kernel/clipboard.h"
 #include "platform/kernel/memory.h"
+#include "platform/print/print_dialog.h"
 #include "platform/print/tests/print_test_util.h"
+#include "platform/wm/backend.h"
 #include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
 #include "score/music_score.h"
 #include "score/music_staff.h"
 #include "viewer/app.h"
+#include "viewer/client.h"
 #include "viewer/options.h"
 #include "viewer/print_data.h"
 #include "viewer/printer.h"
@@ -477,6 +483,105 @@ TEST_F(SavedPrinterTest, PrintDirectPrintsThenExits) {
     EXPECT_TRUE(FileExists(cups.Home() + "/QuillStave Composer 2 Viewer.pdf"));
     qsm::wm::PumpMessages();  // the Exit that follows
     EXPECT_FALSE(IsWindow(frame));
+}
+
+// The real frame over a long score of one staff whose pages are numbered from 3.
+class PrintCommandTest : public SavedPrinterTest {
+protected:
+    void SetUp() override {
+        SavedPrinterTest::SetUp();
+        qsm::InstallScoreHooks();
+        SetDefaultOptions(ViewerOptions);
+        ViewerOptions.AutoWelcome = 0;
+        score_ = dir_ + "/long.qsmtxt";
+        std::ofstream(score_) << qsm::printtest::LongScoreText(1, 150);
+        app_ = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+        app_->InitInstance();
+        ASSERT_TRUE(app_->GetClient()->OpenFile(score_.c_str(), 0));
+        TMusicScore* score = app_->GetScore();
+        NarrowPage(*score);
+        score->PageNumbers = 3;
+        frame_ = app_->GetMainWindow()->GetHandle();
+    }
+    void TearDown() override {
+        qsm::wm::SetModalHook(nullptr);
+        app_.reset();
+        SavedPrinterTest::TearDown();
+    }
+    // Answers the print dialog: the "PDF file" printer, and printed pages from..to when given.
+    void AnswerPrintDialog(int from = 0, int to = 0) {
+        qsm::wm::SetModalHook([this, from, to](HWND dlg) {
+            ++dialogs_;
+            SendDlgItemMessageA(dlg, qsm::print::kPrinterCombo, CB_SETCURSEL, 0, 0);
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(qsm::print::kPrinterCombo, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dlg, qsm::print::kPrinterCombo)));
+            if (from > 0) {
+                SendDlgItemMessageA(dlg, qsm::print::kPageRange, BM_CLICK, 0, 0);
+                SetDlgItemInt(dlg, qsm::print::kFromPage, static_cast<UINT>(from), FALSE);
+                SetDlgItemInt(dlg, qsm::print::kToPage, static_cast<UINT>(to), FALSE);
+            }
+            PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        });
+    }
+    int Pages(const std::string& pdf) {
+        int n = 0;
+        double w = 0, h = 0;
+        return PdfPages(pdf, cups.OldPath(), &n, &w, &h) ? n : -1;
+    }
+    std::string score_;
+    std::unique_ptr<TQSMViewerApp> app_;
+    HWND frame_ = nullptr;
+    int dialogs_ = 0;
+};
+
+TEST_F(PrintCommandTest, ThePrintDialogsRangeIsInPrintedPageNumbers) {
+    AnswerPrintDialog(4, 5);
+    SendMessageA(frame_, WM_COMMAND, 113, 0);
+    EXPECT_EQ(dialogs_, 1);
+    // Printed pages 4 and 5 of a score numbered from 3: its second and third pages.
+    const std::string pdf = cups.Home() + "/Long Study.pdf";
+    ASSERT_EQ(Pages(pdf), 2);
+    std::vector<PdfWord> words = Words(pdf);
+    EXPECT_NE(Find(words, 1, "4"), nullptr);
+    EXPECT_NE(Find(words, 2, "5"), nullptr);
+    EXPECT_EQ(Find(words, 1, "Long"), nullptr);  // not the title page
+    // Cancelled, the dialog prints nothing.
+    qsm::wm::SetModalHook([](HWND dlg) { PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); });
+    std::filesystem::remove(pdf);
+    SendMessageA(frame_, WM_COMMAND, 113, 0);
+    EXPECT_FALSE(FileExists(pdf));
+}
+
+TEST_F(PrintCommandTest, APrinterThatIsNoLongerTheDefaultIsForgottenAndTheDialogRunsAgain) {
+    // The printer object took "Office", the default, at its making; then CUPS goes away.
+    ASSERT_STREQ(GetViewerPrinter().GetSetup().GetDeviceName(), "Office");
+    cups.RemoveCups();
+    AnswerPrintDialog();
+    SendMessageA(frame_, WM_COMMAND, 113, 0);
+    EXPECT_EQ(dialogs_, 1);  // the first run failed without showing itself
+    EXPECT_GE(Pages(cups.Home() + "/Long Study.pdf"), 3);
+}
+
+// Set on the status text of a page: the user presses the print window's Cancel.
+int g_cancelAtPage = 0;
+void CancelAtPage(const char* text, bool) {
+    if (g_cancelAtPage == 0 || text == nullptr) return;
+    if (std::string(text) != "Printing Page " + std::to_string(g_cancelAtPage)) return;
+    if (HWND window = FindWindowA(nullptr, "Score Print")) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(PrintCommandTest, CancelInTheMiddleOfAJobEndsItAfterThatPageAndKeepsNothing) {
+    AnswerPrintDialog();
+    g_cancelAtPage = 2;
+    qsm::SetStatusTextSink(CancelAtPage);
+    SendMessageA(frame_, WM_COMMAND, 113, 0);
+    qsm::SetStatusTextSink(nullptr);
+    g_cancelAtPage = 0;
+    EXPECT_EQ(dialogs_, 1);
+    EXPECT_FALSE(FileExists(cups.Home() + "/Long Study.pdf"));
+    EXPECT_EQ(GetPrintCancelFlag(), 0);
+    EXPECT_TRUE(IsWindowEnabled(frame_));
+    EXPECT_EQ(FindWindowA(nullptr, "Score Print"), nullptr);
 }
 
 TEST(PrintNames, DocumentNameAndDirectOutput) {
