@@ -318,7 +318,7 @@ TEST_F(ViewerDeskTest, EachFileThatCannotBeReadShowsItsMessage) {
         unsigned long box = WaitForTitled("Error - Could not open");
         ASSERT_NE(box, 0u) << files[i];
         ASSERT_TRUE(WaitUntilActive(box)) << files[i];
-        if (i == 0 && WaitDrawn(box)) SaveShot("viewer_bad_file");
+        if (i == 1 && WaitDrawn(box)) SaveShot("viewer_bad_file");
         PressKey("Return", false);
         ASSERT_TRUE(WaitUntilActive(frame)) << files[i];
         EXPECT_EQ(XWindowTitle(frame), kBlankTitle) << files[i];
