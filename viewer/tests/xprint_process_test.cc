@@ -93,4 +93,30 @@ TEST_F(XPrintTest, ImportedMidiFilePrints) {
     EXPECT_GE(Pages(pdf), 1);
 }
 
+// A run that only prints starts no display, even where there is one: no SDL, and none of the graphics
+// libraries behind it, is loaded (the dynamic loader lists what it loads).
+TEST_F(XPrintTest, PrintingLoadsNoDisplayLibrary) {
+    std::string score = dir_ + "/quartet.qsmtxt";
+    std::filesystem::copy_file(QSM_TESTDATA_DIR "/layout/quartet.qsmtxt", score);
+    unsetenv("QSM_BACKEND");
+    setenv("DISPLAY", ":9999", 1);
+    setenv("LD_DEBUG", "libs", 1);
+    setenv("LD_DEBUG_OUTPUT", (dir_ + "/loaded").c_str(), 1);
+    const int code = RunViewer({"/xprint", score});
+    unsetenv("LD_DEBUG");
+    unsetenv("LD_DEBUG_OUTPUT");
+    unsetenv("DISPLAY");
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir_ + "/quartet.pdf"));
+    std::string loaded;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+        if (entry.path().filename().string().rfind("loaded", 0) == 0) {
+            std::ifstream in(entry.path());
+            loaded.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+    EXPECT_NE(loaded.find("libcairo"), std::string::npos) << "the loader's list is missing";
+    for (const char* library : {"libSDL2", "libGL", "libEGL", "libgbm", "libLLVM"})
+        EXPECT_EQ(loaded.find(library), std::string::npos) << library << " was loaded";
+}
+
 }  // namespace
