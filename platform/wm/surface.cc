@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "platform/gdi/gdi_surface.h"
-#include "platform/kernel/page_thread.h"
 #include "platform/wm/internal.h"
 #include "platform/wm/scrollbar.h"
 #include "platform/wm/surface.h"
@@ -37,38 +36,7 @@ cairo_surface_t* g_overlay = nullptr;
 HBRUSH g_sys_brushes[31] = {};
 HFONT g_gui_font = nullptr;
 
-// The pixels of a back buffer of many pages are a mapping of their own whose pages the page thread maps in
-// as soon as the buffer is made (a window's buffer is made when its first DC is, before its first paint),
-// so that the first paint does not stop at every row for a page. Zeroed, as cairo's own buffers.
-constexpr std::size_t kOwnPixelsFrom = 64 * 1024;
-
-struct TOwnPixels {
-    void* Block;
-    std::size_t Bytes;
-};
-const cairo_user_data_key_t kOwnPixelsKey{};
-
-void FreeOwnPixels(void* data) {
-    auto* own = static_cast<TOwnPixels*>(data);
-    UnmapPreparedPages(own->Block, own->Bytes);
-    delete own;
-}
-
 cairo_surface_t* NewBuffer(int wd, int ht) {
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, wd);
-    const std::size_t bytes = static_cast<std::size_t>(std::max(stride, 0)) * static_cast<std::size_t>(ht);
-    if (stride > 0 && bytes >= kOwnPixelsFrom) {
-        if (void* block = MapPreparedPages(bytes)) {
-            auto* own = new TOwnPixels{block, bytes};
-            cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(block),
-                                                                     CAIRO_FORMAT_RGB24, wd, ht, stride);
-            if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS &&
-                cairo_surface_set_user_data(s, &kOwnPixelsKey, own, FreeOwnPixels) == CAIRO_STATUS_SUCCESS)
-                return s;
-            cairo_surface_destroy(s);
-            FreeOwnPixels(own);
-        }
-    }
     return cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
 }
 
