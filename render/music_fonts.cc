@@ -249,6 +249,15 @@ void TMusicFonts::AttachDC(HDC output, HDC reference) {
     savedRefFont_ = ReferenceDC != output ? GetCurrentObject(ReferenceDC, OBJ_FONT) : nullptr;
 }
 
+void TMusicFonts::Tag(const char* what, int staff, int index, int extra) {
+    if (!Attached || !OutputDC) return;
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "%s %d %d %d", what, staff, index, extra);
+    if (n > 0)
+        GdiComment(OutputDC, static_cast<UINT>(std::min<int>(n, sizeof text - 1)),
+                   reinterpret_cast<const BYTE*>(text));
+}
+
 void TMusicFonts::DetachDC() {
     if (!Attached) return;
     if (OutputDC) {

@@ -41,6 +41,9 @@ public:
     void AttachDC(HDC output, HDC reference);
     void DetachDC();
     void SelectColor(int index);
+    // Names what the following calls draw, as a comment among them: "item <staff> <item index>" and the
+    // like. Recording DCs keep it, so that a test can tell which item drew each mark; other DCs ignore it.
+    void Tag(const char* what, int staff, int index = -1, int extra = -1);
     void BeginMeasuring();
     void EndMeasuring();
 

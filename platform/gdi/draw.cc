@@ -1296,6 +1296,14 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
     return 1;
 }
 
+BOOL GdiComment(HDC hdc, UINT size, const BYTE* data) {
+    DC* dc = ToDC(hdc);
+    if (!dc || (size > 0 && !data)) return FALSE;
+    if (dc->recording)
+        RecordText(*dc, "GdiComment", {}, reinterpret_cast<const char*>(data), static_cast<int>(size));
+    return TRUE;
+}
+
 BOOL BeginPath(HDC hdc) {
     DC* dc = ToDC(hdc);
     if (!dc) return FALSE;

@@ -422,6 +422,8 @@ COLORREF GetPixel(HDC hdc, int x, int y);
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop);
+// A comment among the drawing calls: a recording DC logs it (as text), every other DC ignores it.
+BOOL GdiComment(HDC hdc, UINT size, const BYTE* data);
 
 // Paths.
 BOOL BeginPath(HDC hdc);

@@ -499,6 +499,7 @@ void TScoreDrawInfo::DrawSystem(const TDrawExtent& extent, int x, int y, int act
 
 void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
     if (!Fonts) return;
+    Fonts->Tag("label", -1);
     bool layering = IsLayeringActive();
     int half = GetHalfSpace();
     for (int i = 0; i < StaffCount; ++i) {
