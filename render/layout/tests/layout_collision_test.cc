@@ -9,11 +9,16 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
+#include "render/layout/layout_record.h"
+#include "render/layout/score_draw_info.h"
+#include "render/layout/staff_draw_info.h"
+#include "render/layout/system_run.h"
 #include "render/layout/tests/ink_check.h"
 #include "render/layout/tests/ink_run.h"
 #include "render/music_fonts.h"
 #include "score/base/color_palette.h"
 #include "score/base/fonts_data.h"
+#include "score/file/text_score_source.h"
 #include "score/glyph_codes.h"
 #include "score/music_score.h"
 
@@ -96,6 +101,118 @@ TEST(Collisions, TheCheckSeesOverlapsOfInkOnly) {
     EXPECT_EQ(past[0]->kind, Kind::Head);
     fonts.DetachDC();
     DeleteDC(dc);
+}
+
+// The marks of every system of the score laid out in systems of the width, at a staff space of 12.
+std::vector<qsm::ink::Ink> AllMarks(TMusicScore& score, int width) {
+    std::vector<qsm::ink::Ink> out;
+    TColorPalette palette;
+    TMusicFontsData data;
+    TMusicFonts fonts(12, &data, &palette);
+    TScoreDrawInfo system(&score, &fonts, 5, 3);
+    for (int i = 0; i < score.GetStaffCount(); ++i)
+        system.AddStaff(i);
+    HDC dc = qsm::gdi::CreateRecordingDC(96, 2000, 2000);
+    fonts.AttachDC(dc, dc);
+    qsm::ink::InkReader reader;
+    int y = 40;
+    qsm::LayoutSystems(system, width, 20, [&](TScoreDrawInfo& s, int) {
+        qsm::gdi::ClearRecords(dc);
+        TDrawExtent extent;
+        extent.Init(width);
+        s.DrawSystem(extent, 40, y, -1);
+        y += s.GetSystemHeight() + 40;
+        for (auto& ink : reader.Read(qsm::gdi::GetRecords(dc)))
+            out.push_back(std::move(ink));
+        return true;
+    });
+    fonts.DetachDC();
+    DeleteDC(dc);
+    return out;
+}
+
+// Imported files as engravers set them: ties between short notes arch over two staff spaces or so; a drum
+// staff shows neither key signature nor accidentals before its cross heads.
+TEST(Collisions, ImportedTiesArchAndDrumsShowNoAccidentals) {
+    const std::string dir = std::string(QSM_TESTDATA_DIR) + "/notation/";
+    auto ties = qsm::ink::LoadScore(dir + "short_ties.mid");
+    ASSERT_TRUE(ties);
+    // (Narrower, the bar no longer fits the page and gives up its room, down to what its marks draw.)
+    for (int width : {1200, 700}) {
+        int count = 0;
+        for (const auto& ink : AllMarks(*ties, width))
+            if (ink.kind == Kind::Tie) {
+                ++count;
+                EXPECT_GE(ink.bounds.right - ink.bounds.left, 18) << width << ": tie of item " << ink.item;
+            }
+        EXPECT_GE(count, 4);
+    }
+    auto drums = qsm::ink::LoadScore(dir + "drum_key.mid");
+    ASSERT_TRUE(drums);
+    ASSERT_GE(drums->GetStaffCount(), 2);
+    int heads = 0;
+    for (const auto& ink : AllMarks(*drums, 900)) {
+        if (ink.staff != 1) continue;
+        EXPECT_NE(ink.kind, Kind::Accidental) << qsm::ink::Describe(ink);
+        heads += ink.kind == Kind::Head ? 1 : 0;
+    }
+    EXPECT_GE(heads, 16);
+}
+
+// Lays the score out in systems of the width and gives, for each system, the texts its decorations draw (the
+// bar number) and the number of bars it closes.
+std::vector<std::pair<std::vector<std::string>, int>> DecorationTexts(TMusicScore& score, int width) {
+    std::vector<std::pair<std::vector<std::string>, int>> out;
+    TColorPalette palette;
+    TMusicFontsData data;
+    TMusicFonts fonts(12, &data, &palette);
+    TScoreDrawInfo system(&score, &fonts, 5, 3);
+    for (int i = 0; i < score.GetStaffCount(); ++i)
+        system.AddStaff(i);
+    HDC dc = qsm::gdi::CreateRecordingDC(96, 2000, 2000);
+    fonts.AttachDC(dc, dc);
+    qsm::ink::InkReader reader;
+    qsm::LayoutSystems(system, width, 20, [&](TScoreDrawInfo& s, int) {
+        qsm::gdi::ClearRecords(dc);
+        TDrawExtent extent;
+        extent.Init(width);
+        s.DrawSystem(extent, 40, 40, -1);
+        std::vector<std::string> texts;
+        for (const auto& ink : reader.Read(qsm::gdi::GetRecords(dc)))
+            if (ink.tag == "decor" && ink.kind == Kind::Text) texts.push_back(ink.what);
+        int bars = 0;
+        const TStaffDrawInfo& top = *s.GetStaffDrawInfo(0);
+        for (int k = 0; k < top.GetRecordCount(); ++k)
+            if (top.Record(k).GetKind() == lkBarLine && !top.Record(k).IsCopy() && top.Record(k).Count)
+                ++bars;
+        out.push_back({texts, bars});
+        return true;
+    });
+    fonts.DetachDC();
+    DeleteDC(dc);
+    return out;
+}
+
+// The boxed bar number over a system names the system's first bar: none over the first system (bar 1), then
+// one more than the bars the systems before it closed.
+TEST(Decorations, BarNumbersNameEachSystemsFirstBar) {
+    std::string text = "!QuillStaveComposer(2.51)\n|Clef|Type:Treble\n|TimeSig|Signature:4/4\n";
+    for (int bar = 0; bar < 12; ++bar)
+        text += "|Note|Dur:4th|Pos:0\n|Note|Dur:4th|Pos:1\n|Note|Dur:4th|Pos:2\n|Note|Dur:4th|Pos:3\n|Bar\n";
+    auto score = qsm::ImportTextScoreText(text);
+    ASSERT_TRUE(score);
+    score->BarNumbers = 3;
+    const auto systems = DecorationTexts(*score, 500);
+    ASSERT_GE(systems.size(), 3u);
+    EXPECT_TRUE(systems[0].first.empty()) << systems[0].first.front();
+    int before = 0;
+    for (size_t i = 0; i < systems.size(); ++i) {
+        if (i > 0) {
+            ASSERT_EQ(systems[i].first.size(), 1u) << "system " << i + 1;
+            EXPECT_EQ(systems[i].first[0], " " + std::to_string(before + 1) + " ") << "system " << i + 1;
+        }
+        before += systems[i].second;
+    }
 }
 
 }  // namespace
