@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "core/font_record.h"
+#include "platform/gdi/gdi_surface.h"
 #include "render/bundled_fonts.h"
 #include "score/base/color_palette.h"
 #include "score/base/fonts_data.h"
@@ -240,6 +241,8 @@ void TMusicFonts::AttachDC(HDC output, HDC reference) {
     OutputDC = output;
     ReferenceDC = reference ? reference : output;
     OriginY = 0;
+    // Scores are drawn smoothly on screen and in pictures: beams, slurs and ties without stair steps.
+    savedSmooth_ = qsm::gdi::SetDCSmoothing(output, true);
     SetBkMode(output, TRANSPARENT);
     CurrentColor = 0;
     SetTextColor(output, Color());
@@ -261,6 +264,7 @@ void TMusicFonts::Tag(const char* what, int staff, int index, int extra) {
 void TMusicFonts::DetachDC() {
     if (!Attached) return;
     if (OutputDC) {
+        qsm::gdi::SetDCSmoothing(OutputDC, savedSmooth_);
         if (savedFont_) SelectObject(OutputDC, savedFont_);
         if (savedPen_) SelectObject(OutputDC, savedPen_);
         if (savedBrush_) SelectObject(OutputDC, savedBrush_);

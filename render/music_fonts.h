@@ -168,7 +168,8 @@ private:
     // Measuring outside a paint: its own count and screen DC, kept apart from the attach state.
     int measureCount_ = 0;
     HDC measureDC_ = nullptr;
-    HDC scratchDC_ = nullptr;  // measures when nothing is attached or measuring
+    HDC scratchDC_ = nullptr;   // measures when nothing is attached or measuring
+    bool savedSmooth_ = false;  // the output DC's smoothing before it was attached
     struct TKeptObject {
         int kind, style, width;
         COLORREF color;

@@ -1,6 +1,7 @@
 // Prints the findings of the collision check over the checked scores: ink_report [corpus folder]
 // [width...]; with QSM_INK_LIST set, every finding, else the counts by kind; QSM_INK_ONLY=text checks the
-// files whose path holds the text, and QSM_INK_DUMP=1 prints every mark.
+// files whose path holds the text, and QSM_INK_DUMP=1 prints every mark, QSM_INK_SPACE sets the
+// staff space (12 pixels).
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         widths.push_back(std::atoi(argv[i]));
     if (widths.empty()) widths = {1200, 640};
     const bool list = std::getenv("QSM_INK_LIST") != nullptr;
+    const int space = std::getenv("QSM_INK_SPACE") ? std::atoi(std::getenv("QSM_INK_SPACE")) : 12;
     qsm::ink::InkReader reader;
     std::vector<qsm::ink::Finding> all;
     const char* only = std::getenv("QSM_INK_ONLY");  // checks only the files whose path holds this text
@@ -27,7 +29,7 @@ int main(int argc, char** argv) {
         auto score = qsm::ink::LoadScore(file);
         if (!score) continue;
         for (int width : widths) {
-            auto found = qsm::ink::CheckScore(*score, file, width, 12, reader);
+            auto found = qsm::ink::CheckScore(*score, file, width, space, reader);
             for (const auto& f : found)
                 if (list) std::printf("%s\n", f.text.c_str());
             all.insert(all.end(), found.begin(), found.end());

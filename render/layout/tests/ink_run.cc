@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "core/file_stream.h"
@@ -34,7 +35,7 @@ std::string PairName(Kind a, Kind b) {
 }  // namespace
 
 std::vector<Finding> CheckScore(TMusicScore& score, const std::string& file, int width, int staffSpace,
-                                InkReader& reader) {
+                                InkReader& reader, int maxSystems) {
     std::vector<Finding> out;
     TColorPalette palette;
     TMusicFontsData defaultFonts;
@@ -53,7 +54,23 @@ std::vector<Finding> CheckScore(TMusicScore& score, const std::string& file, int
     HDC dc = qsm::gdi::CreateRecordingDC(96, width, pageHeight);
     fonts.AttachDC(dc, dc);
     int page = 1, y = margin;
-    qsm::LayoutSystems(system, usable, 400, [&](TScoreDrawInfo& s, int index) {
+    // As printing lays a page out: each system is formatted for the width beside the margins and fitted into
+    // the width left beside the labels.
+    auto layout = [&](const std::function<bool(TScoreDrawInfo&, int)>& visit) {
+        const int n = system.GetStaffCount();
+        std::vector<TStaffStartPosition> starts(static_cast<size_t>(n)), next(static_cast<size_t>(n));
+        for (int count = 0; count < maxSystems && n > 0; ++count) {
+            system.FormatStavesFrom(starts.data(), width - 2 * margin);
+            system.FitSystem(usable);
+            if (!visit(system, count)) break;
+            TStaffDrawInfo* top = system.GetStaffDrawInfo(0);
+            if (!top || top->IsAtStaffEnd()) break;
+            system.GetStartPositions(next.data());
+            if (next == starts) break;
+            starts = next;
+        }
+    };
+    layout([&](TScoreDrawInfo& s, int index) {
         // Systems stack down the page; one that does not fit begins the next.
         const int height = s.GetSystemHeight();
         if (y > margin && y + height > pageHeight - margin) {

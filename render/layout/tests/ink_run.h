@@ -24,9 +24,9 @@ struct Finding {
 };
 
 // Pages `width` pixels wide at the staff space (in pixels); the printable width is the width less the
-// margins and the label column.
+// margins and the label column. Checks the first maxSystems systems.
 std::vector<Finding> CheckScore(TMusicScore& score, const std::string& file, int width, int staffSpace,
-                                InkReader& reader);
+                                InkReader& reader, int maxSystems = 400);
 
 // The scores the check runs over: every text score of testdata, the built-in samples, the MIDI files of
 // testdata and of the corpus folder (when given and present).
