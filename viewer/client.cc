@@ -195,7 +195,22 @@ void TQSMViewerClient::SetupWindow() {
 }
 
 LRESULT TQSMViewerClient::EvQsInit(WPARAM, LPARAM) {
-    ProcessCmdLine(qsm::GetProgramCommandLine());
+    const char* line = qsm::GetProgramCommandLine();
+    TViewerCmdLine options(line ? line : "");
+    if (options.HasSwitch("/xprint")) {
+        // This run only prints: whatever goes wrong is told on the standard error stream, and the run ends.
+        TQSMViewerApp* app = TQSMViewerApp::Get();
+        const char* file = options.GetFile();
+        app->StartPrintOnlyRun(file);
+        if (file == nullptr || *file == '\0') {
+            TQSMViewerApp::TellOnStderr("/xprint: no file to print was named.");
+            app->SetRunFailed();
+            if (TWindow* main = app->GetMainWindow(); main && main->GetHandle())
+                PostMessageA(main->GetHandle(), WM_COMMAND, CM_QSM_EXIT, 0);
+            return 0;
+        }
+    }
+    ProcessCmdLine(line);
     return 0;
 }
 
@@ -210,12 +225,22 @@ void TQSMViewerClient::ProcessCmdLine(const char* text) {
         // A file opened for printing is not played, so no Play is posted by the open.
         if (options.HasSwitch("/xprint")) OpenRequest.PlayAfterOpen = 0;
         std::string path = file;
+        const int toldBefore = TQSMViewerApp::Get()->GetToldBoxCount();
         bool opened = OpenFile(path.c_str(), OpenRequest.FromCache == 0 ? 1 : 0);
         if (options.HasSwitch("/xprint")) {
             OpenRequest.PlayAfterOpen = 0;
-            // Only a file that was opened is printed: the blank or the previous score never is.
-            if (opened && main && main->GetHandle())
+            // Only a file that was opened is printed: the blank or the previous score never is. A run that
+            // only prints this file ends when it cannot be opened.
+            TQSMViewerApp* app = TQSMViewerApp::Get();
+            if (opened && main && main->GetHandle()) {
                 PostMessageA(main->GetHandle(), WM_COMMAND, CM_QSM_PRINTDIRECT, 0);
+            } else if (!opened && app->IsPrintOnlyRun()) {
+                if (app->GetToldBoxCount() == toldBefore)
+                    TQSMViewerApp::TellOnStderr("%s: the file could not be opened; nothing was printed.",
+                                                file);
+                app->SetRunFailed();
+                if (main && main->GetHandle()) PostMessageA(main->GetHandle(), WM_COMMAND, CM_QSM_EXIT, 0);
+            }
             return;
         }
         if (options.HasSwitch("/close") && OpenRequest.PlayAfterOpen) OpenRequest.CloseAfterPlay = 1;
@@ -357,6 +382,18 @@ void TQSMViewerClient::SetHeaderFonts(TMusicScore* score) {
     give(Copyright2, Fonts[2]);
 }
 
+namespace {
+
+// A text score of which the importer read nothing: one staff with no more items than a new one, no title.
+bool HoldsNothing(const TMusicScore& score) {
+    if (score.GetStaffCount() != 1 || score.SongInfo.Title[0] != '\0') return false;
+    const TMusicStaff blank;
+    const TMusicStaff* staff = score.GetStaff(0);
+    return staff != nullptr && staff->GetItemCount() <= blank.GetItemCount();
+}
+
+}  // namespace
+
 TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* extension, int& fromNewFormat,
                                              int& fromTextFile) {
     fromNewFormat = fromTextFile = 0;
@@ -380,7 +417,17 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
             TQSRZLibInStream text(TQSRZLibInStream::kPlain, &file, false);
             score = ImportTextScore(text, nullptr, -1);
         }
-        if (score != nullptr) fromNewFormat = fromTextFile = 1;
+        // A text the importer cannot read (no header, or nothing at all, or a header and nothing after it: a
+        // file cut short) opens nothing.
+        if (score != nullptr && HoldsNothing(*score)) {
+            delete score;
+            score = nullptr;
+        }
+        if (score == nullptr) {
+            FormatMessageBox(this, 0, "Error - Could not open", "%s", path);
+            return nullptr;
+        }
+        fromNewFormat = fromTextFile = 1;
         return score;
     }
 
@@ -456,7 +503,13 @@ TMusicScore* TQSMViewerClient::LoadMidiFile(const char* path) {
             }
             smf = std::make_unique<TSMFData>();
             TBusyScope busy;
-            TSMFImport::Run(smf.get(), &file, nullptr);
+            TSMFImport import(smf.get(), &file, nullptr);
+            import.ReadFile();
+            // A file the reader cannot read (no MIDI file, or one cut short) opens nothing.
+            if (import.HasError()) {
+                FormatMessageBox(this, 0, "Error - Could not open", "%s", path);
+                return nullptr;
+            }
             BuildImportInstructions(smf.get(), instructions, true, 16);
         }
         TLongTaskDlg progress(TopWindow(), IDD_WORKING, 1, 1);
@@ -701,6 +754,10 @@ void TQSMViewerClient::SetSliderFromMs(DWORD ms) {
 
 HWND TQSMViewerClient::GetViewHandle() {
     return View->GetHandle();
+}
+
+int TQSMViewerClient::GetCurrentIndex() {
+    return View->GetCurrentIndex();
 }
 
 // A staff opens with a bar line, so an index at its very start counts no bar yet: the start of a score is

@@ -11,6 +11,7 @@
 #include "ui/message_box.h"
 #include "viewer/app.h"
 #include "viewer/client.h"
+#include "viewer/close_signals.h"
 #include "viewer/file_open_dlg.h"
 #include "viewer/options.h"
 #include "viewer/print_preview.h"
@@ -28,6 +29,8 @@ constexpr const char* kPlacement = "Placement";
 constexpr UINT kCmInfo = 111, kCmPrint = 113, kCmPrintPreview = 114, kCmZoomIn = 118, kCmZoomOut = 119,
                kCmVolumeControl = 122;
 constexpr UINT kCmPrinterSetup = 115, kCmPrintDirect = 199;
+// Posted by the frame to itself to process the command lines handed over to it.
+constexpr UINT kHandedOverMessage = WM_APP + 0x52;
 
 TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
@@ -37,6 +40,16 @@ TQSMViewerApp* App() {
 constexpr UINT kCmWelcome = 101;
 constexpr UINT kCmFontUsage = 131;
 constexpr UINT kCmMuteList = 132;
+
+// The font of a gadget window: the system's user-interface face at the given size in points.
+TFont* GadgetWindowFont(int points) {
+    LOGFONTA lf{};
+    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    TCreatedDC screen("DISPLAY");
+    lf.lfHeight = -MulDiv(points, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+    lf.lfWidth = 0;
+    return new TFont(lf);
+}
 
 }  // namespace
 
@@ -125,8 +138,10 @@ void TQSMViewerStatus::Clicked(const TPoint& p) {
 // ---------------------------------------------------------------- frame
 
 DEFINE_RESPONSE_TABLE1(TQSMViewerFrame, TDecoratedFrame)
-EV_WM_COPYDATA, EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE, EV_COMMAND(CM_QSM_FILEOPEN, CmFileOpen),
-    EV_COMMAND(CM_QSM_SENDTOEDITOR1, CmSendToEditor1),
+EV_WM_COPYDATA, EV_MESSAGE(kHandedOverMessage, EvHandedOver),
+    EV_MESSAGE(WM_ENABLE, EvEnableMsg), EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE,
+    EV_REGISTERED("QSMCloseSignal", EvCloseSignal),
+    EV_COMMAND(CM_QSM_FILEOPEN, CmFileOpen), EV_COMMAND(CM_QSM_SENDTOEDITOR1, CmSendToEditor1),
     EV_COMMAND_ENABLE(CM_QSM_SENDTOEDITOR1, CeSendToEditor1),
     EV_COMMAND(CM_QSM_SENDTOEDITOR2, CmSendToEditor2),
     EV_COMMAND_ENABLE(CM_QSM_SENDTOEDITOR2, CeSendToEditor2), EV_COMMAND(CM_TOOLBAR_LIST, CmToolbarList),
@@ -161,7 +176,9 @@ TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* pl
     Insert(*Status, Bottom);
     if (playerBar) Insert(*playerBar, Bottom);
 
-    Tools = new TToolbar(this, "Tools", 0x2800, 0, nullptr);
+    // The viewer's toolbars have no context menu: a right click on them does nothing.
+    ContextMenuId = 0;
+    Tools = new TToolbar(this, "Tools", 0x2800, 1, GadgetWindowFont(SysInfo.IsVersion4OrLater() ? 8 : 10));
     Tools->DockMask = 0xf000;
     if (App()) Tools->SetButtonSize(App()->GetToolButtonSize().cy);
     auto button = [this](UINT id) { Tools->Insert(*new TQSMViewToolbarBtn(static_cast<int>(id))); };
@@ -182,6 +199,7 @@ TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* pl
 }
 
 TQSMViewerFrame::~TQSMViewerFrame() {
+    qsm::SetCloseSignalWindow(nullptr);
     if (Attr.AccelTable) DestroyAcceleratorTable(Attr.AccelTable);
     Attr.AccelTable = nullptr;
 }
@@ -201,6 +219,7 @@ void TQSMViewerFrame::GetWindowClass(WNDCLASSA& wc) {
 
 void TQSMViewerFrame::SetupWindow() {
     TDecoratedFrame::SetupWindow();
+    qsm::SetCloseSignalWindow(GetHandle());
     DragAcceptFiles(GetHandle(), TRUE);
     if (SysInfo.ReadInt("Options", "ShowStatusBar", 1) == 0)
         PostMessageA(GetHandle(), WM_COMMAND, IDW_STATUSBAR, 0);
@@ -315,21 +334,43 @@ bool TQSMViewerFrame::RestorePlacement() {
 
 // ---------------------------------------------------------------- messages
 
-bool TQSMViewerFrame::EvCopyData(HWND, COPYDATASTRUCT* data) {
+bool TQSMViewerFrame::DialogOpen() const {
     HWND popup = GetLastActivePopup(GetHandle());
-    if (popup != nullptr && popup != GetHandle()) {
-        MessageBoxA(popup, "This operation cannot be performed while a dialog box is open.", "Error",
-                    MB_ICONINFORMATION);
-        return false;
-    }
-    // The block comes from another process: only its bytes count, and an oversized one is refused.
+    return popup != nullptr && popup != GetHandle();
+}
+
+bool TQSMViewerFrame::EvCopyData(HWND, COPYDATASTRUCT* data) {
+    // The block comes from another process: only its bytes count, and an oversized one is refused. The
+    // sender waits for the answer, so the command line is only noted here: opening its file may take a
+    // while, and with a dialog box open it waits until the dialog closes.
     if (data == nullptr || data->cbData > kMaxCopyData) return false;
-    std::string text = CopyDataText(data);
-    if (TQSMFrameClient* client = GetFrameClient())
-        client->ProcessCmdLine(text.c_str());
-    else if (App())
-        App()->SetReceivedCommandLine(std::move(text));
+    HandedOver.push_back(CopyDataText(data));
+    PostMessage(kHandedOverMessage, 0, 0);
     return false;
+}
+
+LRESULT TQSMViewerFrame::EvHandedOver(WPARAM, LPARAM) {
+    while (!HandedOver.empty() && !DialogOpen()) {
+        std::string text = std::move(HandedOver.front());
+        HandedOver.pop_front();
+        if (TQSMFrameClient* client = GetFrameClient())
+            client->ProcessCmdLine(text.c_str());
+        else if (App())
+            App()->SetReceivedCommandLine(std::move(text));
+    }
+    return 0;
+}
+
+LRESULT TQSMViewerFrame::EvEnableMsg(WPARAM enabled, LPARAM) {
+    // Enabled again: the modal dialog that held the frame has closed.
+    if (enabled && !HandedOver.empty()) PostMessage(kHandedOverMessage, 0, 0);
+    return 0;
+}
+
+bool TQSMViewerFrame::IdleAction(LONG idleCount) {
+    // A popup that did not disable the frame has closed.
+    if (idleCount == 0 && !HandedOver.empty() && !DialogOpen()) PostMessage(kHandedOverMessage, 0, 0);
+    return TDecoratedFrame::IdleAction(idleCount);
 }
 
 void TQSMViewerFrame::EvDropFiles(HDROP drop) {
@@ -355,14 +396,38 @@ void TQSMViewerFrame::EvActivate(UINT active, bool minimized, HWND other) {
     }
 }
 
-void TQSMViewerFrame::EvClose() {
+void TQSMViewerFrame::SaveClosingPlacement() {
     if (ViewerOptions.RecallSizePos && GetHandle()) {
         WINDOWPLACEMENT wp{};
         wp.length = 44;
         if (GetWindowPlacement(GetHandle(), &wp)) SavePlacement(wp);
     }
+}
+
+void TQSMViewerFrame::EvClose() {
+    SaveClosingPlacement();
     if (App()) WinHelpA(GetHandle(), App()->GetHelpFilePath().c_str(), HELP_QUIT, 0);
     TDecoratedFrame::EvClose();
+}
+
+LRESULT TQSMViewerFrame::EvCloseSignal(WPARAM, LPARAM) {
+    if (!ClosingOnSignal) {
+        ClosingOnSignal = true;
+        SaveClosingPlacement();
+    }
+    if (::IsWindowEnabled(GetHandle())) {
+        PostMessage(WM_CLOSE);
+        return 0;
+    }
+    // A modal window is open: it is closed first (once; a dialog takes that as its Cancel), and the frame
+    // looks again once the messages before this one are handled.
+    HWND popup = GetLastActivePopup(GetHandle());
+    if (popup != GetHandle() && popup != SignalledPopup) {
+        SignalledPopup = popup;
+        ::PostMessageA(popup, WM_CLOSE, 0, 0);
+    }
+    PostMessage(qsm::CloseSignalMessage());
+    return 0;
 }
 
 // ---------------------------------------------------------------- commands
@@ -487,7 +552,8 @@ void TQSMViewerFrame::CmPrint() {
 }
 
 void TQSMViewerFrame::CmPrintPreview() {
-    ::CmPrintPreview(this, 0);
+    TQSMFrameClient* client = GetFrameClient();
+    ::CmPrintPreview(this, client ? client->GetCurrentIndex() : 0);
 }
 
 void TQSMViewerFrame::CmPrinterSetup() {

@@ -4,6 +4,7 @@
 // settings store and shows the play position, bar, speed, transposition and load warnings.
 #pragma once
 
+#include <deque>
 #include <string>
 
 #include "platform/framework/gadgets.h"
@@ -40,6 +41,8 @@ public:
     virtual void SetSliderFromMs(DWORD) {}
     // The window that takes the focus when the frame is activated (null: the frame's default).
     virtual HWND GetViewHandle() { return nullptr; }
+    // The score view's navigation index (where the print preview opens).
+    virtual int GetCurrentIndex() { return 0; }
 };
 
 // A text gadget that shows a non-empty text in dark red on yellow.
@@ -99,11 +102,18 @@ public:
     static void SavePlacement(const WINDOWPLACEMENT& placement);
     bool RestorePlacement();
 
-    // Message handlers.
+    // Message handlers. A command line handed over by another start is answered at once and processed from
+    // the message loop once no dialog box is open (when the dialog closes, if one is open now).
     bool EvCopyData(HWND sender, COPYDATASTRUCT* data);
+    LRESULT EvHandedOver(WPARAM, LPARAM);
+    LRESULT EvEnableMsg(WPARAM enabled, LPARAM);
+    bool IdleAction(LONG idleCount) override;
     void EvDropFiles(HDROP drop);
     void EvActivate(UINT active, bool minimized, HWND other);
     void EvClose();
+    // A signal asked the program to close: the placement is saved at once, the modal window that is open is
+    // closed, and then the frame as by its Close command.
+    LRESULT EvCloseSignal(WPARAM signal, LPARAM);
 
     // Commands.
     void CmFileOpen();
@@ -146,6 +156,15 @@ public:
     static constexpr DWORD kMaxCopyData = 32 * 1024;
 
 private:
+    // Whether a dialog box (or another popup of the frame) is open.
+    bool DialogOpen() const;
+    // Saves the placement when RecallSizePos asks for it.
+    void SaveClosingPlacement();
+
     TToolbar* Tools = nullptr;
     TQSMViewerStatus* Status = nullptr;
+    // Command lines handed over and not yet processed, oldest first.
+    std::deque<std::string> HandedOver;
+    bool ClosingOnSignal = false;
+    HWND SignalledPopup = nullptr;
 };

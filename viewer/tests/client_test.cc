@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@
 #include "core/sys_info.h"
 #include "midi/midi_manager.h"
 #include "midi/smf_file.h"
+#include "midi/tests/smf_builder.h"
 #include "platform/framework/frame.h"
+#include "platform/kernel/shell.h"
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
@@ -297,6 +300,33 @@ TEST_F(ClientTest, FilesThatCannotBeReadLeaveTheScoreAsItWas) {
     std::filesystem::copy_file(midi_, midi);
     EXPECT_FALSE(client_->OpenFile(midi.c_str(), true));
     EXPECT_EQ(boxes_.back().caption, "Error - Could not open");
+
+    // Files the MIDI reader or the text importer cannot read: random bytes, nothing, a file cut short.
+    std::string wholeMidi;
+    {
+        std::ifstream in(midi_, std::ios::binary);
+        wholeMidi.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string random(3000, '\0');
+    for (size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 7919 + 13) % 251);
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"random.mid", random},
+        {"empty.mid", ""},
+        {"cut.mid", wholeMidi.substr(0, wholeMidi.size() / 2)},
+        {"empty.qsmtxt", ""},
+        {"cut.qsmtxt", "!QuillStave"},
+        {"header.qsmtxt", "!QuillStaveComposer(2.51)\n# A"},
+    };
+    for (const auto& [name, bytes] : bad) {
+        std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        size_t before = boxes_.size();
+        EXPECT_FALSE(client_->OpenFile(path.c_str(), true)) << name;
+        ASSERT_EQ(boxes_.size(), before + 1) << name;
+        EXPECT_EQ(boxes_.back().caption, "Error - Could not open") << name;
+        EXPECT_EQ(boxes_.back().text, path) << name;
+    }
 
     EXPECT_EQ(app_->GetScore(), shown);
     EXPECT_EQ(app_->GetSongBuffer().GetEventCount(), events);
@@ -582,6 +612,104 @@ TEST_F(ClientTest, StopWhenIdleOffersTheReset) {
     EXPECT_GE(qsm::mm::GetRecording().size(), 16u * 128u);
 }
 
+TEST_F(ClientTest, TheVolumeControlIsTheDesktopsMixerAndItsBoxShowsOnlyWhenNoneStarts) {
+    struct Mixers : qsm::Launcher {
+        bool starts = true;
+        std::vector<std::string> tried;
+        bool Open(const std::string&) override { return false; }
+        bool Run(const std::vector<std::string>& argv, const std::string&) override {
+            tried.push_back(argv[0]);
+            return starts;
+        }
+    } mixers;
+    qsm::Launcher* old = qsm::SetLauncher(&mixers);
+    Command(CM_QSM_VOLUMECONTROL);
+    EXPECT_EQ(mixers.tried, std::vector<std::string>{"pavucontrol"});
+    EXPECT_TRUE(boxes_.empty());
+    mixers.starts = false;
+    Command(CM_QSM_VOLUMECONTROL);
+    qsm::SetLauncher(old);
+    EXPECT_GT(mixers.tried.size(), 2u);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Volume Control Open Error");
+    EXPECT_EQ(boxes_[0].text.rfind("The volume control apparently failed to open.", 0), 0u) << boxes_[0].text;
+}
+
+TEST_F(ClientTest, AScoreOfANewerFormatIsRefusedUnderItsVersion) {
+    // A header of product version 2.9 whose format version is beyond this program's.
+    std::string bytes = std::string("[QuillStave InkWork]") + '\0' + std::string(2, '\0') +
+                        "[QuillStave Composer]" + '\0' + std::string("\x02\x00\x09\x00", 4) +
+                        std::string(2, '\0') + std::string(2, '\0') + std::string(2, '\0') +
+                        std::string(4, '\0') + std::string(2, '\0') + "\xff\x7f";
+    const std::string newer = dir_ + "/newer.qsm";
+    std::ofstream(newer, std::ios::binary) << bytes;
+    TMusicScore* shown = app_->GetScore();
+    EXPECT_FALSE(client_->OpenFile(newer.c_str(), true));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "2.9");
+    EXPECT_EQ(boxes_[0].text, "File uses new format");
+    EXPECT_EQ(app_->GetScore(), shown);
+}
+
+TEST_F(ClientTest, PlayTellsWhenTheSequencerIsBusyAndWhenItCannotStart) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    TMidiManager& midi = app_->GetMidiManager();
+    // Busy with a performance that is not the viewer's.
+    midi.OpenPorts(true);
+    ASSERT_TRUE(midi.Play(client_->GetHandle(), &app_->GetSongBuffer(), 0));
+    Command(CM_QSM_PLAY);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Play Not Possible");
+    EXPECT_FALSE(app_->IsPerformanceActive());
+    midi.Stop();
+    midi.OpenPorts(false);
+    // The sequencer gets no timer: the start fails and the play state is cleaned up.
+    qsm::mm::FailNextTimerEvents(1);
+    Command(CM_QSM_PLAY);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].caption, "Play Failed");
+    EXPECT_EQ(boxes_[1].text, "Initiate Play Failed");
+    EXPECT_FALSE(app_->IsPerformanceActive());
+    EXPECT_FALSE(midi.IsPlaying());
+    ExpectSilence();
+    // It plays again once a timer can be had.
+    Command(CM_QSM_PLAY);
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    EXPECT_EQ(boxes_.size(), 2u);
+}
+
+TEST_F(ClientTest, ASongTooLongForTheBufferIsToldOfOnce) {
+    // Two tracks of controller events that together are more than the 1024 blocks of 2048 events hold.
+    std::vector<qsm::test::TrackBuilder> tracks(2);
+    tracks[0].Event(0, {0x90, 60, 90}).Event(96, {0x80, 60, 0});
+    for (qsm::test::TrackBuilder& track : tracks) {
+        for (int i = 0; i < MIDI_MAX_BLOCKS * MIDI_BLOCK_EVENTS / 2 + 2048; ++i)
+            track.Event(1, {0xB0, 7, i & 0x7F});
+        track.End();
+    }
+    qsm::test::Bytes bytes = qsm::test::MakeFile(1, 192, tracks);
+    const std::string midi = dir_ + "/long.mid";
+    std::ofstream(midi, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(client_->OpenFile(midi.c_str(), true));
+    // The song is told of once its render has ended and said so.
+    while (app_->IsSongPending()) {
+        WaitMessage();
+        qsm::wm::PumpMessages();
+    }
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Midi Play Warning");
+    EXPECT_EQ(boxes_[0].text, "Midi Data Overflow Detected. THe end of the song will be missing.");
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    while (app_->IsSongPending()) {
+        WaitMessage();
+        qsm::wm::PumpMessages();
+    }
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(boxes_.size(), 1u);
+}
+
 TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {
     ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
     TQSMPlaySlider* slider = app_->GetPlaySlider();
@@ -591,6 +719,51 @@ TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {
     qsm::wm::PumpMessages();
     EXPECT_EQ(SliderPos(), 0);
     EXPECT_EQ(app_->GetCurrentTick(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The slider takes the focus while the mouse works it and gives it back to the score view once the button
+// is up: the score's commands (the frame routes them through the focus) are enabled and run again.
+TEST_F(ClientTest, AfterTheSliderIsDraggedOrClickedTheScoreTakesTheCommandsAgain) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    HWND view = client_->GetViewHandle();
+    SetFocus(view);
+    TQSMPlaySlider* slider = app_->GetPlaySlider();
+    auto playEnabled = [&] {
+        TCommandEnabler ce(CM_QSM_PLAY);
+        frame_->EvCommandEnable(ce);
+        return ce.GetEnabled();
+    };
+    ASSERT_TRUE(playEnabled());
+    TRect thumb = slider->GetThumbRect();
+    TPoint grab =
+        slider->ClientToScreen(TPoint((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2));
+    TRect all = slider->GetClientRect();
+    qsm::wm::InputMouseMove(grab.x, grab.y);
+    qsm::wm::InputMouseButton(0, true);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetFocus(), slider->GetHandle());
+    EXPECT_FALSE(playEnabled());  // what the user saw before: the client is off the command route
+    qsm::wm::InputMouseMove(grab.x + all.Width() / 2, grab.y);
+    qsm::wm::InputMouseButton(0, false);
+    qsm::wm::PumpMessages();
+    EXPECT_GT(SliderPos(), 0);
+    EXPECT_EQ(GetFocus(), view);
+    EXPECT_TRUE(playEnabled());
+    // F5's command, as the frame's accelerator sends it, plays from the dragged position.
+    frame_->SendMessage(WM_COMMAND, CM_QSM_PLAY);
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    EXPECT_GT(app_->GetPlayStartTick(), 0u);
+    client_->StopPlay();
+
+    // A click beside the thumb moves it and gives the focus back too.
+    TPoint beside = slider->ClientToScreen(TPoint(all.right - 3, (thumb.top + thumb.bottom) / 2));
+    qsm::wm::Click(beside.x, beside.y);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetFocus(), view);
 }
 
 }  // namespace
