@@ -635,6 +635,15 @@ TEST_F(ClientTest, TheVolumeControlIsTheDesktopsMixerAndItsBoxShowsOnlyWhenNoneS
     EXPECT_EQ(boxes_[0].text.rfind("The volume control apparently failed to open.", 0), 0u) << boxes_[0].text;
 }
 
+TEST_F(ClientTest, TheSynthVolumeSaysSoWhenTheMixerHasNoSynthesizerLine) {
+    qsm::mm::HideSynthMixerLine(true);
+    app_->CmMidiMapperVolume();
+    qsm::mm::HideSynthMixerLine(false);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Information");
+    EXPECT_EQ(boxes_[0].text, "The system MIDI Synth volume control could not be accessed.");
+}
+
 TEST_F(ClientTest, AScoreOfANewerFormatIsRefusedUnderItsVersion) {
     // A header of product version 2.9 whose format version is beyond this program's.
     std::string bytes = std::string("[QuillStave InkWork]") + '\0' + std::string(2, '\0') +
