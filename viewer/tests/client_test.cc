@@ -719,6 +719,33 @@ TEST_F(ClientTest, ASongTooLongForTheBufferIsToldOfOnce) {
     EXPECT_EQ(boxes_.size(), 1u);
 }
 
+// The keyboard's media keys and the mouse's side buttons, as the display reports them, reach the
+// transport and the view through the window that has them.
+TEST_F(ClientTest, MediaKeysAndTheMouseSideButtonsWorkFromTheScoreView) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    HWND view = client_->GetViewHandle();
+    SetFocus(view);
+    qsm::wm::PressKey(VK_MEDIA_PLAY_PAUSE, 0);
+    qsm::wm::PumpMessages();
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    qsm::wm::PressKey(VK_MEDIA_STOP, 0);
+    qsm::wm::PumpMessages();
+    EXPECT_FALSE(app_->IsPerformanceActive());
+    ExpectSilence();
+
+    RECT r;
+    GetWindowRect(view, &r);
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    qsm::wm::Click(x, y, 4);  // forward
+    qsm::wm::PumpMessages();
+    DWORD forward = app_->GetCurrentTick();
+    EXPECT_GT(forward, 0u);
+    qsm::wm::Click(x, y, 3);  // back
+    qsm::wm::PumpMessages();
+    EXPECT_LT(app_->GetCurrentTick(), forward);
+    EXPECT_EQ(GetFocus(), view);
+}
+
 TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {
     ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
     TQSMPlaySlider* slider = app_->GetPlaySlider();
