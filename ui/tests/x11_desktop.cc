@@ -29,8 +29,17 @@ constexpr int kGiveUpMs = 30000;
 
 Display* g_display = nullptr;
 
+// Windows of the program come and go while a test asks about them: a request about a window that just went
+// fails, and the test's answer is then "none" rather than the end of the test program.
+int IgnoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
 Display* D() {
-    if (g_display == nullptr) g_display = XOpenDisplay(nullptr);
+    if (g_display == nullptr) {
+        g_display = XOpenDisplay(nullptr);
+        XSetErrorHandler(IgnoreXError);
+    }
     return g_display;
 }
 
@@ -226,6 +235,22 @@ bool WaitForXTitle(unsigned long w, const std::function<bool(const std::string&)
     return true;
 }
 
+unsigned long WaitForMappedXWindow(const char* name) {
+    Window root = DefaultRootWindow(D());
+    XSelectInput(D(), root, PropertyChangeMask | SubstructureNotifyMask);
+    XSync(D(), False);
+    for (;;) {
+        Window w = 0;
+        XWindowAttributes a{};
+        if (FindByName(root, name, &w) && XGetWindowAttributes(D(), w, &a) && a.map_state == IsViewable)
+            break;
+        XEvent e;
+        if (!NextEvent(&e)) return 0;
+    }
+    XSelectInput(D(), root, PropertyChangeMask);
+    return XWindowNamed(name);
+}
+
 unsigned long ActiveXWindow() {
     std::vector<unsigned long> w = Property(DefaultRootWindow(D()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
     return w.empty() ? 0 : w[0];
@@ -341,7 +366,11 @@ bool XWindowIcon(unsigned long w, int* width, int* height) {
 
 std::vector<uint32_t> XPixels(const XBox& box) {
     std::vector<uint32_t> out;
-    if (box.w <= 0 || box.h <= 0) return out;
+    // Only what is on the screen.
+    XBox screen = XScreenBox();
+    if (box.w <= 0 || box.h <= 0 || box.x < 0 || box.y < 0 || box.Right() > screen.w ||
+        box.Bottom() > screen.h)
+        return out;
     XImage* img = XGetImage(D(), DefaultRootWindow(D()), box.x, box.y, static_cast<unsigned>(box.w),
                             static_cast<unsigned>(box.h), AllPlanes, ZPixmap);
     if (img == nullptr) return out;
@@ -432,12 +461,46 @@ void ClickAt(int x, int y) {
     XSync(D(), False);
 }
 
-void DragPointer(int x0, int y0, int x1, int y1) {
-    XTestFakeMotionEvent(D(), -1, x0, y0, CurrentTime);
+void PressAt(int x, int y) {
+    XTestFakeMotionEvent(D(), -1, x, y, CurrentTime);
     XTestFakeButtonEvent(D(), 1, True, CurrentTime);
+    XSync(D(), False);
+}
+
+void MoveHeld(int x, int y) {
+    Window root = 0, child = 0;
+    int x0 = 0, y0 = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    XQueryPointer(D(), DefaultRootWindow(D()), &root, &child, &x0, &y0, &wx, &wy, &mask);
     constexpr int kSteps = 8;
     for (int i = 1; i <= kSteps; ++i)
-        XTestFakeMotionEvent(D(), -1, x0 + (x1 - x0) * i / kSteps, y0 + (y1 - y0) * i / kSteps, CurrentTime);
+        XTestFakeMotionEvent(D(), -1, x0 + (x - x0) * i / kSteps, y0 + (y - y0) * i / kSteps, CurrentTime);
+    XSync(D(), False);
+}
+
+bool BeginWindowManagerDrag(int x, int y, int dx, int dy, unsigned long w) {
+    if (dx != 0 || dy != 0) {
+        // The window manager holds the pointer from the press on its frame; it starts its drag at the motion,
+        // and follows only the motions after that.
+        PressAt(x, y);
+        MoveHeld(x + dx, y + dy);
+        return WindowManagerBarrier();
+    }
+    // The window loses the pointer to the window manager's grab.
+    XSelectInput(D(), w, LeaveWindowMask);
+    PressAt(x, y);
+    bool grabbed = false;
+    while (!grabbed) {
+        XEvent e;
+        if (!NextEvent(&e)) break;
+        grabbed = e.type == LeaveNotify && e.xcrossing.window == w && e.xcrossing.mode == NotifyGrab;
+    }
+    XSelectInput(D(), w, NoEventMask);
+    return grabbed;
+}
+
+void MoveAndRelease(int x, int y) {
+    MoveHeld(x, y);
     XTestFakeButtonEvent(D(), 1, False, CurrentTime);
     XSync(D(), False);
 }

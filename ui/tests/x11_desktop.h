@@ -23,6 +23,9 @@ unsigned long WaitForXWindow(const std::function<bool(const std::string&)>& fits
 std::string XWindowTitle(unsigned long w);
 // Waits until the title of `w` satisfies `fits`.
 bool WaitForXTitle(unsigned long w, const std::function<bool(const std::string&)>& fits);
+// Waits until a window of that title is mapped anywhere on the screen, also one the window manager does not
+// manage (a tip, a menu); that window, or 0.
+unsigned long WaitForMappedXWindow(const char* name);
 // The window the window manager calls active (_NET_ACTIVE_WINDOW), 0 for none.
 unsigned long ActiveXWindow();
 // The window that has the keyboard.
@@ -88,8 +91,18 @@ void CloseXWindow(unsigned long w);
 void MovePointer(int x, int y);
 // A click of the left button there (the window manager sees it as the user's).
 void ClickAt(int x, int y);
-// Presses the left button at (x0, y0), moves the pointer to (x1, y1) in steps, releases it there.
-void DragPointer(int x0, int y0, int x1, int y1);
+// Presses the left button at (x, y).
+void PressAt(int x, int y);
+// With the button held, moves the pointer to (x, y) in steps.
+void MoveHeld(int x, int y);
+// Begins a drag that the window manager carries out (it moves or sizes the window as the pointer goes on),
+// and waits until it has begun; false when it never does. With (dx, dy) not 0, a drag of the window
+// manager's frame around `w`: the left button is pressed at (x, y) and the pointer moved by (dx, dy), which
+// starts the window manager's drag. With (0, 0), a press at (x, y) on window `w` at which the program asks
+// the window manager to drag: the window manager takes the pointer from the window.
+bool BeginWindowManagerDrag(int x, int y, int dx, int dy, unsigned long w);
+// With the button held, moves the pointer to (x, y) in steps and releases the button there.
+void MoveAndRelease(int x, int y);
 // Presses and releases a key given by its keysym name ("o", "Return"), with Control held when asked.
 void PressKey(const char* name, bool control);
 // Types printable ASCII text, with Shift where the keyboard needs it.

@@ -54,7 +54,16 @@ protected:
         if (viewer_ <= 0) return 0;
         unsigned long frame =
             WaitForXWindow([](const std::string& title) { return EndsWith(title, kProgramTitle); });
-        if (frame != 0 && !WaitUntilActive(frame)) return 0;
+        if (frame == 0) {
+            ADD_FAILURE() << "the window manager never managed the main window";
+            return 0;
+        }
+        if (!WaitUntilActive(frame)) {
+            ADD_FAILURE() << "the main window " << frame
+                          << " never became the active one (the active one: " << ActiveXWindow()
+                          << ", the keyboard's: " << FocusXWindow() << ")";
+            return 0;
+        }
         return frame;
     }
     // The first managed window whose title is `title`, once there is one.
