@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -34,6 +35,7 @@ namespace {
     X(SDL_EventState)                     \
     X(SDL_FreeCursor)                     \
     X(SDL_FreeSurface)                    \
+    X(SDL_GetCurrentVideoDriver)          \
     X(SDL_GetDisplayBounds)               \
     X(SDL_GetDisplayUsableBounds)         \
     X(SDL_GetKeyboardFocus)               \
@@ -186,7 +188,17 @@ public:
         if (SdlApi::Get() == nullptr) return false;
         Sdl().SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         Sdl().SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        // The windows' surfaces go to the display as they are (shared-memory images on X11): without this
+        // SDL would try out OpenGL for them at the first surface, and load and start its libraries.
+        Sdl().SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (Sdl().SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        // Where no display answers SDL falls back on drivers that show nothing to anybody.
+        const char* driver = Sdl().SDL_GetCurrentVideoDriver();
+        if (driver == nullptr || std::string_view(driver) == "offscreen" ||
+            std::string_view(driver) == "dummy") {
+            Sdl().SDL_Quit();
+            return false;
+        }
         wake_event_ = Sdl().SDL_RegisterEvents(1);
         Sdl().SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
         // The display's own events, for the changes of a window's frame that SDL does not report.
@@ -263,7 +275,9 @@ public:
         return true;
     }
 
-    void TopLevelCreated(HWND hwnd) override {
+    // A top-level window gets its SDL window when it is first shown, with the place, size and title it has
+    // then: windows that are never shown (most dialogs and menus of a run) cost the display nothing.
+    void MakeWindow(HWND hwnd) {
         Window* w = W(hwnd);
         if (w == nullptr) return;
         Uint32 flags = SDL_WINDOW_HIDDEN;
@@ -289,11 +303,8 @@ public:
         SDL_Window* win =
             Sdl().SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, size.cx, size.cy, flags);
         if (win == nullptr) return;
-        // SDL makes a window's surface on first use, and may make the window anew for it (a window that
-        // the renderer behind the surface can draw to) at the last place the X server reported, which
-        // misses any move made while the window was hidden: the window would show where it was made
-        // while the window manager has it elsewhere. So the surface is made now, before any move.
-        Sdl().SDL_GetWindowSurface(win);
+        // The surface is made at the first picture shown: as the display's own image it never makes the
+        // window anew (as an OpenGL surface would).
         Sdl().SDL_SetWindowData(win, "qsm.hwnd", hwnd);
         Sdl().SDL_SetWindowHitTest(win, HitTest, hwnd);
         if (w->desktop_framed)
@@ -302,6 +313,7 @@ public:
         if (w->owner != nullptr && desktop::ManagerRuns()) desktop::SetOwner(win, Find(w->owner->handle));
         windows_[hwnd] = win;
         ids_[Sdl().SDL_GetWindowID(win)] = hwnd;
+        TopLevelTitle(hwnd, w->text.c_str());
     }
     void TopLevelDestroyed(HWND hwnd) override {
         auto it = windows_.find(hwnd);
@@ -312,6 +324,7 @@ public:
         iconed_.erase(hwnd);
     }
     void TopLevelShown(HWND hwnd, bool shown) override {
+        if (shown && Find(hwnd) == nullptr) MakeWindow(hwnd);
         SDL_Window* win = Find(hwnd);
         if (win == nullptr) return;
         if (!shown) {
