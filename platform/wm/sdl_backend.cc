@@ -298,11 +298,14 @@ public:
         if (w->ex_style & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         if (w->owner != nullptr || (w->ex_style & WS_EX_TOOLWINDOW)) flags |= SDL_WINDOW_SKIP_TASKBAR;
         // A window that is not yet shown is placed by its frame's corner (the desktop puts the frame where
-        // the window is asked to be).
-        SIZE size = SdlSize(w, w->rect);
-        SDL_Window* win =
-            Sdl().SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, size.cx, size.cy, flags);
+        // the window is asked to be). One that is to show maximized is made at its normal rectangle, which
+        // the desktop then keeps for its restoring.
+        bool held = w->desktop_framed && (w->maximized || w->minimized);
+        const RECT& r = held ? w->normal_rect : w->rect;
+        SIZE size = SdlSize(w, r);
+        SDL_Window* win = Sdl().SDL_CreateWindow(w->text.c_str(), r.left, r.top, size.cx, size.cy, flags);
         if (win == nullptr) return;
+        if (w->desktop_framed && w->maximized && !w->minimized) Sdl().SDL_MaximizeWindow(win);
         // The surface is made at the first picture shown: as the display's own image it never makes the
         // window anew (as an OpenGL surface would).
         Sdl().SDL_SetWindowData(win, "qsm.hwnd", hwnd);
@@ -310,7 +313,12 @@ public:
         if (w->desktop_framed)
             desktop::SetFramedHints(win, KindOf(w->style), (w->style & WS_THICKFRAME) != 0,
                                     (w->style & WS_MINIMIZEBOX) != 0, (w->style & WS_MAXIMIZEBOX) != 0);
-        if (w->owner != nullptr && desktop::ManagerRuns()) desktop::SetOwner(win, Find(w->owner->handle));
+        // The window it belongs to, and the windows that belong to it and were shown before it.
+        if (desktop::ManagerRuns()) {
+            if (w->owner != nullptr) desktop::SetOwner(win, Find(w->owner->handle));
+            for (auto& [h, other] : windows_)
+                if (Window* o = W(h); o != nullptr && o->owner == w) desktop::SetOwner(other, win);
+        }
         windows_[hwnd] = win;
         ids_[Sdl().SDL_GetWindowID(win)] = hwnd;
         TopLevelTitle(hwnd, w->text.c_str());
