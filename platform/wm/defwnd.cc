@@ -427,7 +427,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                 Call(w, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(co.x), static_cast<WORD>(co.y)));
             }
             if (!(pos->flags & SWP_NOSIZE) || (pos->flags & SWP_FRAMECHANGED)) {
-                WPARAM kind = w->maximized ? SIZE_MAXIMIZED : w->minimized ? SIZE_MINIMIZED : SIZE_RESTORED;
+                WPARAM kind = w->minimized ? SIZE_MINIMIZED : w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
                 if (W(hwnd) != nullptr)
                     Call(w, WM_SIZE, kind,
                          MAKELPARAM(static_cast<WORD>(w->client.right - w->client.left),

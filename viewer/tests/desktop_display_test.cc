@@ -146,6 +146,7 @@ TEST_F(DesktopDisplayTest, TheMainWindowStartsMaximizedAndComesBackToItsNormalRe
     XSizeLimits limits = XWindowSizeLimits(frame);
     EXPECT_GT(limits.min_w, 0);
     EXPECT_EQ(limits.max_w, 0) << "the window procedure sets no maximum";
+    EXPECT_FALSE(WaitUntilDrawn(frame).empty()) << "not drawn maximized";
     SaveShot("viewer-maximized");
 
     // Restored by the window manager: the normal rectangle (top at a fifth of the screen, as wide as the
@@ -267,6 +268,16 @@ TEST_F(DesktopDisplayTest, ADialogTheFloatingToolbarAndATipAreTypedAndOwned) {
                 box.Bottom() <= over.Bottom())
         << Show(box) << " not over " << Show(over);
     EXPECT_GT(XFrameExtents(dialog).y, 0) << "the dialog has no caption from the window manager";
+    // Drawn: mostly the dialog's grey face, with its buttons' dark edges in the lower half.
+    EXPECT_TRUE(WaitForX(dialog, [&] {
+        Picture p(XWindowBox(dialog));
+        size_t face = 0, dark_below = 0;
+        for (size_t i = 0; i < p.pixels.size(); ++i) {
+            face += p.pixels[i] == 0xC0C0C0 ? 1 : 0;
+            dark_below += i >= p.pixels.size() / 2 && Dark(p.pixels[i]) ? 1 : 0;
+        }
+        return face * 5 > p.pixels.size() * 3 && dark_below > 100;
+    }));
     SaveShot("viewer-dialog");
     PressKey("Escape", false);
     EXPECT_TRUE(WaitUntilActive(frame));
