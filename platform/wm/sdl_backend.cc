@@ -6,9 +6,11 @@
 
 #include <SDL.h>
 #include <cairo.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,6 +41,7 @@ namespace {
     X(SDL_GetDisplayBounds)               \
     X(SDL_GetDisplayUsableBounds)         \
     X(SDL_GetKeyboardFocus)               \
+    X(SDL_GetTicks)                       \
     X(SDL_GetModState)                    \
     X(SDL_GetWindowBordersSize)           \
     X(SDL_GetWindowFlags)                 \
@@ -182,6 +185,16 @@ desktop::Kind KindOf(DWORD style) {
     return (style & WS_POPUP) && !(style & WS_MAXIMIZEBOX) ? desktop::Kind::Dialog : desktop::Kind::Normal;
 }
 
+// Whether no session bus runs: none is named and there is none at the place a user's session keeps it.
+bool NoSessionBus() {
+    const char* named = getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (named != nullptr && *named != '\0') return false;
+    const char* run = getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    return run == nullptr || *run == '\0' || stat((std::string(run) + "/bus").c_str(), &st) != 0 ||
+           !S_ISSOCK(st.st_mode);
+}
+
 class SdlBackend : public Backend {
 public:
     bool Start() {
@@ -191,6 +204,16 @@ public:
         // The windows' surfaces go to the display as they are (shared-memory images on X11): without this
         // SDL would try out OpenGL for them at the first surface, and load and start its libraries.
         Sdl().SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // With no session bus SDL's D-Bus library would start one through the X display: it forks a helper
+        // in this process, which has threads by now, and the child can hang before it runs the helper and
+        // the start with it. There is no bus to talk to, so SDL is told so while it starts.
+        const bool no_bus = NoSessionBus();
+        if (no_bus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        bool started = StartSdl();
+        if (no_bus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        return started;
+    }
+    bool StartSdl() {
         if (Sdl().SDL_Init(SDL_INIT_VIDEO) != 0) return false;
         // Where no display answers SDL falls back on drivers that show nothing to anybody.
         const char* driver = Sdl().SDL_GetCurrentVideoDriver();
@@ -233,6 +256,15 @@ public:
     }
     bool OwnsWait() const override { return true; }
     void Wait(DWORD timeout_ms) override {
+        // SDL reports a change of the keyboard focus only once it has settled, and only when it looks at the
+        // display again after that: the wait ends then.
+        if (focus_settles_ != 0) {
+            Uint32 now = Sdl().SDL_GetTicks();
+            if (static_cast<Sint32>(focus_settles_ - now) <= 0)
+                focus_settles_ = 0;
+            else
+                timeout_ms = std::min<DWORD>(timeout_ms, focus_settles_ - now);
+        }
         SDL_Event e;
         int got =
             timeout_ms == 0xFFFFFFFFu
@@ -371,7 +403,7 @@ public:
         Window* w = W(hwnd);
         if (win == nullptr || w == nullptr) return;
         int x = 0, y = 0, cw = 0, ch = 0;
-        Sdl().SDL_GetWindowPosition(win, &x, &y);
+        Place(win, &x, &y);
         Sdl().SDL_GetWindowSize(win, &cw, &ch);
         RECT f = FrameOf(w);
         RECT rect{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
@@ -535,6 +567,11 @@ private:
         }
     }
 
+    // Where the SDL window is on the screen: as the X server has it where it can say, else as SDL has it.
+    static void Place(SDL_Window* win, int* x, int* y) {
+        if (!desktop::CurrentPlace(win, x, y)) Sdl().SDL_GetWindowPosition(win, x, y);
+    }
+
     // The window's class icon becomes the icon the desktop shows for it.
     void SetIcon(const Window* w, SDL_Window* win) {
         HICON icon = w->cls != nullptr ? w->cls->icon : nullptr;
@@ -572,14 +609,12 @@ private:
         Window* w = W(hwnd);
         if (win == nullptr || w == nullptr) return;
         int x = 0, y = 0, cw = 0, ch = 0;
-        Sdl().SDL_GetWindowPosition(win, &x, &y);
+        Place(win, &x, &y);
         Sdl().SDL_GetWindowSize(win, &cw, &ch);
         Uint32 state = Sdl().SDL_GetWindowFlags(win);
         bool minimized = (state & SDL_WINDOW_MINIMIZED) != 0, maximized = (state & SDL_WINDOW_MAXIMIZED) != 0;
         RECT f = w->desktop_framed ? FrameNow(w, win, !minimized && !maximized) : RECT{};
         RECT rect{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
-        bool restored = w->desktop_framed && w->maximized && !w->minimized && !maximized && !minimized;
-        RECT normal = w->normal_rect;
         from_desktop_ = hwnd;
         if (w->desktop_framed)
             DesktopPlaced(hwnd, minimized, maximized, rect, &f);
@@ -588,10 +623,6 @@ private:
                          SWP_NOZORDER | SWP_NOACTIVATE);
         from_desktop_ = nullptr;
         if (!IsWindow(hwnd)) return;
-        // Restored from maximized, a window goes back to its normal rectangle, wherever the desktop put it.
-        if (restored && !EqualRect(&w->rect, &normal))
-            SetWindowPos(hwnd, nullptr, normal.left, normal.top, normal.right - normal.left,
-                         normal.bottom - normal.top, SWP_NOZORDER | SWP_NOACTIVATE);
         UpdateWindow(hwnd);
         PresentAll(hwnd);
     }
@@ -676,7 +707,16 @@ private:
         Sdl().SDL_UpdateWindowSurfaceRects(win, &dr, 1);
     }
 
+    // The screen point of a point of an SDL window: where the window manager's window has that pixel, so that
+    // it lands where the window drew it (SDL's record of the window's place may lag behind the desktop's).
     POINT ScreenPoint(Uint32 window_id, int x, int y) const {
+        HWND hwnd = FromId(window_id);
+        if (const Window* w = hwnd != nullptr ? W(hwnd) : nullptr) {
+            RECT wr;
+            GetWindowRect(hwnd, &wr);
+            RECT f = FrameOf(w);
+            return POINT{wr.left + f.left + x, wr.top + f.top + y};
+        }
         SDL_Window* win = Sdl().SDL_GetWindowFromID(window_id);
         int wx = 0, wy = 0;
         if (win != nullptr) Sdl().SDL_GetWindowPosition(win, &wx, &wy);
@@ -753,6 +793,8 @@ private:
                 HandleWindowEvent(e.window);
                 break;
             case SDL_SYSWMEVENT:
+                if (desktop::FocusChangeIn(e.syswm.msg))
+                    focus_settles_ = Sdl().SDL_GetTicks() + kFocusSettleMs;
                 if (unsigned long x = desktop::FrameChangedIn(e.syswm.msg)) {
                     for (auto& [h, win] : windows_) {
                         Window* w = W(h);
@@ -833,6 +875,9 @@ private:
     Uint32 wake_event_ = 0;
     std::atomic<bool> wake_pending_{false};
     HWND from_desktop_ = nullptr;
+    // SDL holds a change of the keyboard focus back for a while (200 ms) before it reports it.
+    static constexpr Uint32 kFocusSettleMs = 250;
+    Uint32 focus_settles_ = 0;  // when a focus change seen on the display will have been reported
     // Windows the desktop placed anew since the last pass over its events.
     std::vector<HWND> placed_;
     // Windows that were given their icon.

@@ -33,7 +33,8 @@ namespace {
     X(XSendEvent)            \
     X(XSetTransientForHint)  \
     X(XSetWMNormalHints)     \
-    X(XSync)
+    X(XSync)                 \
+    X(XTranslateCoordinates)
 QSM_LAZY_LIBRARY(XlibApi, "libX11.so.6", QSM_X11_FUNCTIONS)
 
 // SDL's own call for the X display and window of an SDL window, from the SDL the backend loaded.
@@ -224,6 +225,19 @@ unsigned long FrameChangedIn(const SDL_SysWMmsg* msg) {
     if (e.type != PropertyNotify) return 0;
     if (g_extents_atom == 0) g_extents_atom = A("_NET_FRAME_EXTENTS");
     return e.xproperty.atom == g_extents_atom ? e.xproperty.window : 0;
+}
+
+bool FocusChangeIn(const SDL_SysWMmsg* msg) {
+    if (msg == nullptr || msg->subsystem != SDL_SYSWM_X11) return false;
+    int type = msg->msg.x11.event.type;
+    return type == FocusIn || type == FocusOut;
+}
+
+bool CurrentPlace(SDL_Window* win, int* x, int* y) {
+    ::Window w = XOf(win), child = 0;
+    Display* d = Dpy();
+    return w != 0 && d != nullptr &&
+           X().XTranslateCoordinates(d, w, X().XDefaultRootWindow(d), 0, 0, x, y, &child) != 0;
 }
 
 bool CurrentFrame(SDL_Window* win, RECT* frame) {

@@ -31,10 +31,16 @@ void SetFramedHints(SDL_Window* win, Kind kind, bool resizable, bool minimize, b
 void SetOwner(SDL_Window* win, SDL_Window* owner);
 // The frame the window manager draws around the window now (_NET_FRAME_EXTENTS); false when it has not said.
 bool CurrentFrame(SDL_Window* win, RECT* frame);
+// Where the window is on the screen now, as the X server has it: SDL's own record of the place is only
+// updated when the place it is told of changes, so after a move SDL asked for with a frame it no longer knows
+// (the window manager changed it since) it keeps the place it asked for. False without X.
+bool CurrentPlace(SDL_Window* win, int* x, int* y);
 // The X window of an SDL window (0 without X).
 unsigned long XWindowOf(SDL_Window* win);
 // The X window whose frame the window manager changed, when that is what the display's event `msg` says
 // (SDL reports no such change itself); else 0.
 unsigned long FrameChangedIn(const SDL_SysWMmsg* msg);
+// Whether the display's event `msg` moves the keyboard focus to or from a window.
+bool FocusChangeIn(const SDL_SysWMmsg* msg);
 
 }  // namespace qsm::wm::desktop

@@ -97,6 +97,21 @@ std::vector<int> WaitUntilDrawn(unsigned long frame) {
     return drawn ? rows : std::vector<int>{};
 }
 
+// Drags the window manager's frame at (x, y) by (dx, dy); true once the window manager sized the window from
+// its size `before`. On a loaded machine openbox at times lets such a drag go without sizing anything: after
+// the release and a round trip through the window manager the window has a new size, or the drag is made
+// again.
+bool DragFrameCorner(unsigned long frame, int x, int y, int dx, int dy, const XBox& before) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!BeginWindowManagerDrag(x, y, 20, 0, frame)) return false;
+        MoveAndRelease(x + dx, y + dy);
+        if (!WindowManagerBarrier()) return false;
+        XBox now = XWindowBox(frame);
+        if (now.w != before.w || now.h != before.h) return true;
+    }
+    return false;
+}
+
 class DesktopDisplayTest : public qsm::viewer_test::DisplayProcessTest {
 protected:
     // The placement the main window restores at its start; show 0 stores only the left edge (the rest takes
@@ -165,8 +180,12 @@ TEST_F(DesktopDisplayTest, TheMainWindowStartsMaximizedAndComesBackToItsNormalRe
     EXPECT_TRUE(WaitForX(frame, [&] { return XHasState(frame, "_NET_WM_STATE_HIDDEN"); }));
     RequestActivate(frame);
     EXPECT_TRUE(WaitForX(frame, [&] { return !XHasState(frame, "_NET_WM_STATE_HIDDEN"); }));
-    EXPECT_TRUE(SameBox(XFrameBox(frame), normal)) << Show(XFrameBox(frame));
     EXPECT_FALSE(WaitUntilDrawn(frame).empty()) << "not drawn when brought back";
+    // Back at its normal size; where it comes back is the window manager's choice (openbox at times places
+    // it anew), and that place is the one the program keeps.
+    XBox back = XFrameBox(frame);
+    EXPECT_EQ(back.w, normal.w);
+    EXPECT_EQ(back.h, normal.h);
 
     // Maximized again; closing keeps the state and the normal rectangle.
     RequestMaximize(frame, true);
@@ -177,7 +196,7 @@ TEST_F(DesktopDisplayTest, TheMainWindowStartsMaximizedAndComesBackToItsNormalRe
     int show = 0;
     XBox kept = StoredPlacement(&show);
     EXPECT_EQ(show, 3);
-    EXPECT_TRUE(SameBox(kept, normal)) << Show(kept);
+    EXPECT_TRUE(SameBox(kept, back)) << Show(kept) << " kept, the window was " << Show(back);
 }
 
 TEST_F(DesktopDisplayTest, SizedByTheWindowManagerAndByTheSizeGripTheScoreIsLaidOutAnew) {
@@ -194,9 +213,8 @@ TEST_F(DesktopDisplayTest, SizedByTheWindowManagerAndByTheSizeGripTheScoreIsLaid
 
     // The window manager's frame corner dragged 300 to the right and 60 down.
     XBox outer = XFrameBox(frame);
-    ASSERT_TRUE(BeginWindowManagerDrag(outer.Right() - 2, outer.Bottom() - 2, 20, 0, frame))
+    ASSERT_TRUE(DragFrameCorner(frame, outer.Right() - 2, outer.Bottom() - 2, 300, 60, client))
         << "the window manager did not take the drag of its frame";
-    MoveAndRelease(outer.Right() + 298, outer.Bottom() + 58);
     ASSERT_TRUE(WaitForX(frame, [&] { return XWindowBox(frame).w == client.w + 300; }))
         << Show(XWindowBox(frame));
     XBox wide = XWindowBox(frame);

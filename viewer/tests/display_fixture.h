@@ -8,6 +8,8 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -50,12 +52,13 @@ protected:
     // Starts the viewer with the arguments and waits until its main window is the active one; that window
     // (an X window id), or 0.
     unsigned long StartViewer(std::vector<std::string> args = {}) {
-        viewer_ = Spawn(std::move(args));
+        viewer_ = Spawn(std::move(args), dir_ + "/viewer-stderr.txt");
         if (viewer_ <= 0) return 0;
         unsigned long frame =
             WaitForXWindow([](const std::string& title) { return EndsWith(title, kProgramTitle); });
         if (frame == 0) {
-            ADD_FAILURE() << "the window manager never managed the main window";
+            ADD_FAILURE() << "the window manager never managed the main window (the program "
+                          << ProgramState() << ")";
             return 0;
         }
         if (!WaitUntilActive(frame)) {
@@ -65,6 +68,23 @@ protected:
             return 0;
         }
         return frame;
+    }
+    // Whether the viewer still runs or how it ended, with what it wrote to its standard error.
+    std::string ProgramState() {
+        int status = 0;
+        std::string state;
+        pid_t got = waitpid(viewer_, &status, WNOHANG);
+        if (got == 0) {
+            state = "still runs";
+        } else if (got == viewer_) {
+            viewer_ = -1;
+            state = WIFEXITED(status) ? "ended with code " + std::to_string(WEXITSTATUS(status))
+                                      : "was killed by signal " + std::to_string(WTERMSIG(status));
+        }
+        std::ifstream err(dir_ + "/viewer-stderr.txt");
+        std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+        if (text.size() > 2000) text = text.substr(text.size() - 2000);
+        return state + "; its standard error: " + text;
     }
     // The first managed window whose title is `title`, once there is one.
     static unsigned long WaitForTitled(const std::string& title) {
