@@ -348,6 +348,10 @@ int PumpMessages() {
     return n;
 }
 
+DWORD NextTimerDue() {
+    return NextTimerWait(CurrentQueue());
+}
+
 void AnswerIncomingSends() {
     ProcessIncomingSends(CurrentQueue());
 }
