@@ -69,7 +69,7 @@ bool TPluginHost::Load(const char* path) {
         return false;
     }
     GetEntryPoints_ = reinterpret_cast<NP_GetEntryPointsFunc>(dlsym(Handle_, "NP_GetEntryPoints"));
-    Initialize_ = reinterpret_cast<NP_InitializeFunc>(dlsym(Handle_, "NP_Initialize"));
+    Initialize_ = reinterpret_cast<NP_InitializeUnixFunc>(dlsym(Handle_, "NP_Initialize"));
     Shutdown_ = reinterpret_cast<NP_ShutdownFunc>(dlsym(Handle_, "NP_Shutdown"));
     if (GetEntryPoints_ == nullptr || Initialize_ == nullptr || Shutdown_ == nullptr) {
         Error_ = "an entry point is missing";
@@ -132,7 +132,8 @@ NPError TPluginHost::Initialize(uint16 version) {
     Browser_.memalloc = MemAlloc;
     Browser_.memfree = MemFree;
     Browser_.getJavaEnv = GetJavaEnv;
-    return Initialize_(&Browser_);
+    // The Windows form: the plug-in's table came with NP_GetEntryPoints, none comes here.
+    return Initialize_(&Browser_, nullptr);
 }
 
 NPError TPluginHost::Shutdown() {

@@ -71,7 +71,7 @@ private:
     void* Handle_ = nullptr;
     HMODULE Module_ = nullptr;
     NP_GetEntryPointsFunc GetEntryPoints_ = nullptr;
-    NP_InitializeFunc Initialize_ = nullptr;
+    NP_InitializeUnixFunc Initialize_ = nullptr;
     NP_ShutdownFunc Shutdown_ = nullptr;
     NPPluginFuncs Plugin_{};
     NPNetscapeFuncs Browser_{};

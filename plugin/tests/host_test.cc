@@ -76,8 +76,8 @@ TEST_F(PluginHostTest, DeclaresItsTypesAndExportsOnlyItsEntryPoints) {
     EXPECT_EQ(values["FileOpenName"], "QuillStave Composer File (*.qsm;*.qsmtxt)");
     EXPECT_EQ(values["FileVersion"], "2.51");
     EXPECT_EQ(host_.MimeTypes(), (std::vector<std::string>{"application/x-qsm", "application/x-qsmtxt"}));
-    for (const char* name : {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown", "GetQSMFileInfo",
-                             "GetQSMFilePlayTime", "GetQSMFileSMFPlayTime"})
+    for (const char* name : {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown", "NP_GetMIMEDescription",
+                             "NP_GetValue", "GetQSMFileInfo", "GetQSMFilePlayTime", "GetQSMFileSMFPlayTime"})
         EXPECT_NE(host_.Symbol(name), nullptr) << name;
     for (const char* name : {"NPP_New", "NPP_Initialize", "SysInfo", "_ZN7CPlugin4InitEP6HWND__PKc"})
         EXPECT_EQ(host_.Symbol(name), nullptr) << name;
@@ -89,9 +89,9 @@ TEST_F(PluginHostTest, DeclaresItsTypesAndExportsOnlyItsEntryPoints) {
 
 TEST_F(PluginHostTest, FillsTheTablesTheBrowserGives) {
     auto getEntryPoints = reinterpret_cast<NP_GetEntryPointsFunc>(host_.Symbol("NP_GetEntryPoints"));
-    auto initialize = reinterpret_cast<NP_InitializeFunc>(host_.Symbol("NP_Initialize"));
+    auto initialize = reinterpret_cast<NP_InitializeUnixFunc>(host_.Symbol("NP_Initialize"));
     EXPECT_EQ(getEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
-    EXPECT_EQ(initialize(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
+    EXPECT_EQ(initialize(nullptr, nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
     // A table too small for the entries is refused, not overwritten.
     EXPECT_EQ(host_.GetEntryPoints(offsetof(NPPluginFuncs, print)), NPERR_INVALID_FUNCTABLE_ERROR);
     EXPECT_EQ(host_.PluginFuncs().newp, nullptr);
