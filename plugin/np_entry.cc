@@ -1,6 +1,9 @@
 #include "plugin/np_entry.h"
 
+#include <stdlib.h>
+
 #include <cstddef>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <new>
@@ -10,8 +13,10 @@
 
 #include "core/sys_info.h"
 #include "platform/framework/window.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/resources.h"
+#include "platform/mm/recording_env.h"
 #include "platform/npapi/x11_embed.h"
 #include "platform/wm/winuser.h"
 #include "plugin/plugin.h"
@@ -106,6 +111,34 @@ bool IsDrawableRecord(const NPWindow* window) {
     return window != nullptr && window->type == NPWindowTypeDrawable && qsm::np::BrowserLoopRunning();
 }
 
+// The folder of this process's copies of delivered files, made on first use; removed at NP_Shutdown.
+std::string CopiesFolder;
+int Copies = 0;
+
+// A browser of the Unix form deletes the file it delivered as soon as the stream ends, while the player
+// hands the file over later (save a copy, open in the viewer). The instance keeps a copy of its own, under
+// the name the file has in its URL, as long as the plug-in is loaded; "" when no copy could be made.
+std::string KeepDeliveredFile(const char* fname, const char* url) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (CopiesFolder.empty()) {
+        char folder[MAX_PATH];
+        if (GetTempPathA(sizeof folder, folder) == 0) return {};
+        std::string pattern = (fs::path(folder) / "qsm-plugin-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) return {};
+        CopiesFolder = pattern;
+    }
+    std::string name = url != nullptr ? url : "";
+    name = name.substr(0, name.find_first_of("?#"));
+    name = name.substr(name.find_last_of('/') + 1);
+    if (name.empty() || name == "." || name == "..") name = fs::path(fname).filename().string();
+    const fs::path folder = fs::path(CopiesFolder) / std::to_string(++Copies);
+    fs::create_directories(folder, ec);
+    const fs::path copy = folder / name;
+    if (ec || !fs::copy_file(fname, copy, fs::copy_options::overwrite_existing, ec) || ec) return {};
+    return copy.string();
+}
+
 void InvalidateThrough(NPP instance, NPRect* rect) {
     NPN_InvalidateRect(instance, rect);
 }
@@ -168,6 +201,9 @@ NPError NP_Initialize(NPNetscapeFuncs* browserFuncs, NPPluginFuncs* pluginFuncs)
     // A browser of the Unix form runs its own event loop: the window manager runs from it, and the
     // plug-in's dialogs and message boxes show on the display.
     if (result == NPERR_NO_ERROR && UnixForm) {
+        // As the viewer does at its start: a test names a file that records what is played.
+        static const bool recording = qsm::mm::InstallTestRecorderFromEnvironment();
+        (void)recording;
         NPN_PluginThreadAsyncCallProcPtr async = nullptr;
         if (Holds(browserFuncs->size, QSM_FIELD_END(NPNetscapeFuncs, pluginthreadasynccall)))
             async = browserFuncs->pluginthreadasynccall;
@@ -178,6 +214,11 @@ NPError NP_Initialize(NPNetscapeFuncs* browserFuncs, NPPluginFuncs* pluginFuncs)
 
 NPError NP_Shutdown() {
     Sites.clear();
+    if (!CopiesFolder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(CopiesFolder, ec);
+        CopiesFolder.clear();
+    }
     qsm::np::StopBrowserLoop();
     NPP_Shutdown();
     BrowserFuncs = nullptr;
@@ -297,9 +338,11 @@ NPError NPP_DestroyStream(NPP, NPStream*, NPReason) {
     return NPERR_NO_ERROR;
 }
 
-void NPP_StreamAsFile(NPP instance, NPStream*, const char* fname) {
+void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) {
     if (instance == nullptr || PluginOf(instance) == nullptr || fname == nullptr || *fname == '\0') return;
-    PluginOf(instance)->OnStreamAsFile(fname);
+    std::string kept;
+    if (UnixForm) kept = KeepDeliveredFile(fname, stream != nullptr ? stream->url : nullptr);
+    PluginOf(instance)->OnStreamAsFile(kept.empty() ? fname : kept.c_str());
     qsm::np::PumpBrowserLoop();
 }
 
