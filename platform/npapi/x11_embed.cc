@@ -96,7 +96,7 @@ private:
     void Run() {
         std::unique_lock<std::mutex> lock(M);
         while (!Stopping) {
-            if (Pending != nullptr || Instances.empty()) {
+            if (Pending != nullptr || Instances.empty() || Async == nullptr) {
                 Cv.wait(lock);
                 continue;
             }

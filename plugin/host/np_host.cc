@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 
 #include "platform/kernel/module.h"
@@ -38,6 +39,25 @@ void MemFree(void* p) {
 }
 JRIEnv* GetJavaEnv() {
     return ++TPluginHost::Calls()["getJavaEnv"], nullptr;
+}
+NPError GetValue(NPP, NPNVariable variable, void* value) {
+    ++TPluginHost::Calls()["getvalue"];
+    if (variable != NPNVSupportsWindowless) return NPERR_GENERIC_ERROR;
+    *static_cast<NPBool*>(value) = 1;
+    return NPERR_NO_ERROR;
+}
+NPError SetValue(NPP, NPPVariable variable, void* value) {
+    if (variable == NPPVpluginWindowBool && value == nullptr) ++TPluginHost::Calls()["setvalue windowless"];
+    return NPERR_NO_ERROR;
+}
+void InvalidateRect(NPP, NPRect*) {
+    ++TPluginHost::Calls()["invalidaterect"];
+}
+std::mutex AsyncLock;
+std::vector<std::pair<void (*)(void*), void*>> AsyncCalls;
+void AsyncCall(NPP, void (*func)(void*), void* data) {
+    std::lock_guard<std::mutex> lock(AsyncLock);
+    AsyncCalls.emplace_back(func, data);
 }
 
 }  // namespace
@@ -136,6 +156,33 @@ NPError TPluginHost::Initialize(uint16 version) {
     return Initialize_(&Browser_, nullptr);
 }
 
+NPError TPluginHost::InitializeUnix(uint16 version) {
+    Plugin_ = NPPluginFuncs{};
+    Plugin_.size = sizeof Plugin_;
+    Browser_ = NPNetscapeFuncs{};
+    Browser_.size = sizeof Browser_;
+    Browser_.version = version;
+    Browser_.uagent = UserAgent;
+    Browser_.memalloc = MemAlloc;
+    Browser_.memfree = MemFree;
+    Browser_.getvalue = GetValue;
+    Browser_.setvalue = SetValue;
+    Browser_.invalidaterect = InvalidateRect;
+    Browser_.pluginthreadasynccall = AsyncCall;
+    return Initialize_(&Browser_, &Plugin_);
+}
+
+int TPluginHost::RunAsyncCalls() {
+    std::vector<std::pair<void (*)(void*), void*>> calls;
+    {
+        std::lock_guard<std::mutex> lock(AsyncLock);
+        calls.swap(AsyncCalls);
+    }
+    for (auto& [func, data] : calls)
+        func(data);
+    return static_cast<int>(calls.size());
+}
+
 NPError TPluginHost::Shutdown() {
     return Shutdown_();
 }
@@ -164,6 +211,15 @@ NPError TPluginHost::SetWindow(Instance& inst, HWND window) {
         inst.window.clipRect = {0, 0, static_cast<uint16>(inst.window.height),
                                 static_cast<uint16>(inst.window.width)};
     }
+    return Plugin_.setwindow(&inst.npp, &inst.window);
+}
+
+NPError TPluginHost::SetDrawable(Instance& inst, uint32 width, uint32 height) {
+    inst.window = NPWindow{};
+    inst.window.type = NPWindowTypeDrawable;
+    inst.window.width = width;
+    inst.window.height = height;
+    inst.window.clipRect = {0, 0, static_cast<uint16>(height), static_cast<uint16>(width)};
     return Plugin_.setwindow(&inst.npp, &inst.window);
 }
 

@@ -45,6 +45,12 @@ public:
     NPError GetEntryPoints(uint16 size = sizeof(NPPluginFuncs));
     // NP_Initialize with a browser table of the given version word.
     NPError Initialize(uint16 version = (0 << 8) | 11);
+    // NP_Initialize as a browser of the Unix form calls it: no NP_GetEntryPoints, the plug-in's table to fill
+    // passed along, a browser table with the value queries (windowless drawing offered), invalidation and
+    // the asynchronous call, whose requests wait until RunAsyncCalls.
+    NPError InitializeUnix(uint16 version = (0 << 8) | 27);
+    // Runs the asynchronous calls asked for so far; how many ran.
+    static int RunAsyncCalls();
     NPError Shutdown();
     NPPluginFuncs& PluginFuncs() { return Plugin_; }
     NPNetscapeFuncs& BrowserFuncs() { return Browser_; }
@@ -56,6 +62,8 @@ public:
                 const std::vector<std::pair<std::string, std::string>>& params);
     // NPP_SetWindow with the window's client size; a null window gives the plug-in no window.
     NPError SetWindow(Instance& inst, HWND window);
+    // NPP_SetWindow with a windowless record of that size at the drawable's origin.
+    NPError SetDrawable(Instance& inst, uint32 width, uint32 height);
     // NPP_NewStream, then (for file delivery) a copy of the file in the cache folder handed over with
     // NPP_StreamAsFile, then NPP_DestroyStream. The stream type the plug-in asked for goes to *stype.
     NPError Deliver(Instance& inst, const char* sourceFile, uint16* stype = nullptr);
