@@ -1,6 +1,9 @@
 # Common compile settings and helper functions for every folder of the build.
 
-set(QSM_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
+set(QSM_WARNINGS -Wall -Wextra -Wno-missing-field-initializers)
+if(QSM_WERROR)
+  list(APPEND QSM_WARNINGS -Werror)
+endif()
 # gcc's flow-based warnings (-Warray-bounds, -Wstringop-overflow, -Wstringop-overread, -Wrestrict) stay on;
 # the lines where gcc 12 reports them falsely inside inlined standard-library code are silenced one by one
 # with QSM_GCC_FALSE_REPORT_BEGIN/END (platform/base/compiler.h).

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/stream.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/text.h"
 
 namespace {
@@ -280,7 +281,10 @@ bool TQSCmdLineOptions::IsSwitch(const char* argument) const {
     for (const char* s = knownSwitches_.data(); *s; s += std::strlen(s) + 1) {
         if (qsm::CompareNoCase(s, argument) == 0) return true;
     }
-    return false;
+    // Any other word after the switch character is a switch this program does not know, unless it is a
+    // path: one with a folder in it ("/home/x.qsm") or one that names something there ("/x.qsm").
+    if (std::strchr(argument + 1, switchChar_) != nullptr) return false;
+    return GetFileAttributesA(argument) == INVALID_FILE_ATTRIBUTES;
 }
 
 const char* TQSCmdLineOptions::FirstNonSwitch() const {

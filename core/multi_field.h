@@ -101,8 +101,9 @@ private:
 class TQSCmdLineOptions : public TQSStringQueue {
 public:
     // knownSwitches, when given, is a list of zero-terminated switch words ended by an empty string: then an
-    // argument is a switch only when it is one of them (without regard to case), so that a path that starts
-    // with the switch character counts as an argument.
+    // argument is a switch when it is one of them (without regard to case), or a word after the switch
+    // character that is no path (no second switch character in it, and nothing of that name exists), so that
+    // a path that starts with the switch character counts as an argument and an unknown switch does not.
     TQSCmdLineOptions(const char* commandLine, char switchChar, const char* knownSwitches = nullptr);
 
     char GetSwitchChar() const { return switchChar_; }

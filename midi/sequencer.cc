@@ -16,7 +16,7 @@ constexpr WPARAM kNeedBlock = 1;
 constexpr WPARAM kSongEnded = 2;
 constexpr DWORD kDryRetryMs = 60000;
 constexpr DWORD kRebaseMs = 300000;
-// Tries of a release at a device that answers "not ready", a millisecond apart.
+// Tries of a release or a restored message at a device that answers "not ready", a millisecond apart.
 constexpr int kReleaseTries = 50;
 constexpr BYTE kAllNotesOff = 123;
 constexpr BYTE kSustain = 64;
@@ -44,17 +44,22 @@ void TMidiPortTracker::Update(DWORD msg) {
     bool release = command == 0 || (command == 1 && data2 == 0);
     if (command == 1 && !release) {
         SoundedChannels = static_cast<WORD>(SoundedChannels | (1u << (status & 0x0F)));
-        if (NoteCount < 128) Notes[NoteCount++] = msg;
+        const int key = KeyIndex(msg);
+        if (Strikes[key] == 0) {
+            Place[key] = static_cast<WORD>(NoteCount);
+            Notes[NoteCount++] = msg;
+        } else {
+            Notes[Place[key]] = msg;
+        }
+        if (Strikes[key] < 0xFFFF) ++Strikes[key];
         return;
     }
     if (release) {
-        for (int i = 0; i < NoteCount; ++i) {
-            BYTE s = static_cast<BYTE>(Notes[i] & 0xFF);
-            if ((s & 0x0F) == (status & 0x0F) && static_cast<BYTE>((Notes[i] >> 8) & 0xFF) == data1) {
-                Notes[i] = Notes[--NoteCount];
-                return;
-            }
-        }
+        const int key = KeyIndex(msg);
+        if (Strikes[key] == 0 || --Strikes[key] != 0) return;
+        const int place = Place[key];
+        Notes[place] = Notes[--NoteCount];
+        Place[KeyIndex(Notes[place])] = static_cast<WORD>(place);
         return;
     }
     if (command < 2 || command > 6) return;
@@ -144,7 +149,7 @@ bool TQSMidi::SendToPort(DWORD msg, bool track) {
     return true;
 }
 
-bool TQSMidi::SendRelease(DWORD msg) {
+bool TQSMidi::SendSurely(DWORD msg) {
     for (int attempt = 0; attempt < kReleaseTries; ++attempt) {
         if (SendToPort(msg, false)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -153,34 +158,37 @@ bool TQSMidi::SendRelease(DWORD msg) {
 }
 
 void TQSMidi::Restore() {
+    // Every state and every held note goes out again, for as long as the device takes them: a port that
+    // still answers "not ready" after the tries gets nothing more.
     for (int port = 0; port < 16; ++port) {
         TMidiPortTracker* t = Trackers[port];
         if (t == nullptr) continue;
         DWORD portBits = static_cast<DWORD>(port) << 24;
-        for (int i = 0; i < t->StateCount; ++i)
-            SendToPort((t->States[i] & 0x00FFFFFF) | portBits, false);
-        for (int i = 0; i < t->NoteCount; ++i)
-            SendToPort((t->Notes[i] & 0x00FFFFFF) | portBits, false);
+        bool taken = true;
+        for (int i = 0; taken && i < t->StateCount; ++i)
+            taken = SendSurely((t->States[i] & 0x00FFFFFF) | portBits);
+        for (int i = 0; taken && i < t->NoteCount; ++i)
+            taken = SendSurely((t->Notes[i] & 0x00FFFFFF) | portBits);
     }
 }
 
 void TQSMidi::Silence() {
-    // The tracker holds at most 128 notes, and notes without a release (drums) fill it: after releasing
-    // what it holds, every channel that sounded also gets all-notes-off and sustain-off.
+    // After the releases of what the tracker holds, every channel that sounded also gets all-notes-off and
+    // sustain-off, for notes the device still sounds that the tracker does not know of.
     for (int port = 0; port < 16; ++port) {
         TMidiPortTracker* t = Trackers[port];
         if (t == nullptr) continue;
         DWORD portBits = static_cast<DWORD>(port) << 24;
         WORD pedals = t->GetPedalMask();
         for (DWORD channel = 0; channel < 16; ++channel) {
-            if (pedals & (1u << channel)) SendRelease(0xB0 | channel | (DWORD{kSustain} << 8) | portBits);
+            if (pedals & (1u << channel)) SendSurely(0xB0 | channel | (DWORD{kSustain} << 8) | portBits);
         }
         for (int i = 0; i < t->NoteCount; ++i)
-            SendRelease((t->Notes[i] & 0x0000FFFF) | portBits);
+            SendSurely((t->Notes[i] & 0x0000FFFF) | portBits);
         for (DWORD channel = 0; channel < 16; ++channel) {
             if (!(t->SoundedChannels & (1u << channel))) continue;
-            SendRelease(0xB0 | channel | (DWORD{kAllNotesOff} << 8) | portBits);
-            if (!(pedals & (1u << channel))) SendRelease(0xB0 | channel | (DWORD{kSustain} << 8) | portBits);
+            SendSurely(0xB0 | channel | (DWORD{kAllNotesOff} << 8) | portBits);
+            if (!(pedals & (1u << channel))) SendSurely(0xB0 | channel | (DWORD{kSustain} << 8) | portBits);
         }
     }
 }

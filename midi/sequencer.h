@@ -18,15 +18,22 @@
 // Per output port: the notes that sound and the controller states in force, so that pause, stop and a start
 // in the middle of a song can silence and restore them.
 struct TMidiPortTracker {
+    // Every key of every channel can sound at once.
+    static constexpr int kMaxNotes = 16 * 128;
+
+    // The sounding notes, one entry per channel and key (its latest note-on), in the order they were struck
+    // but for releases, whose place the last entry takes.
     int NoteCount = 0;
-    DWORD Notes[128] = {};
+    DWORD Notes[kMaxNotes] = {};
     int StateCount = 0;
     DWORD States[256] = {};
-    // Channels that had a note on since the tracker was cleared, whether or not the note still fits above:
-    // silencing sends all-notes-off and sustain-off to each of them.
+    // Channels that had a note on since the tracker was cleared: silencing sends all-notes-off and
+    // sustain-off to each of them.
     WORD SoundedChannels = 0;
 
     void Clear() {
+        for (int i = 0; i < NoteCount; ++i)
+            Strikes[KeyIndex(Notes[i])] = 0;
         NoteCount = 0;
         StateCount = 0;
         SoundedChannels = 0;
@@ -35,6 +42,14 @@ struct TMidiPortTracker {
     void Update(DWORD msg);
     // Channels whose sustain pedal is down.
     WORD GetPedalMask() const;
+
+private:
+    static int KeyIndex(DWORD msg) { return static_cast<int>((msg & 0x0F) << 7 | ((msg >> 8) & 0x7F)); }
+
+    // Per channel and key: note-ons not yet released (a key struck twice needs two releases), and the
+    // place of its entry in Notes while that is above zero.
+    WORD Strikes[kMaxNotes] = {};
+    WORD Place[kMaxNotes] = {};
 };
 
 // What the manager hands to the sequencer when play starts.
@@ -87,9 +102,9 @@ public:
     // Sends a short message to the port in bits 24-27; a port without a handle counts as sent. False only
     // when the device is not ready. With track, the port's tracker follows the message.
     bool SendToPort(DWORD msg, bool track);
-    // Sends a message that must not be lost (a release): a device that is not ready gets it again, a bounded
-    // number of times with a millisecond between tries. False when it never took it.
-    bool SendRelease(DWORD msg);
+    // Sends a message that must not be lost (a release, a restored state or note): a device that is not ready
+    // gets it again, a bounded number of times with a millisecond between tries. False when it never took it.
+    bool SendSurely(DWORD msg);
 
     void OnTimer();
     static void OnTimerProc(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR dw1, DWORD_PTR dw2);

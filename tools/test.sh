@@ -9,19 +9,19 @@ cd "$top"
 jobs=$(nproc)
 
 echo "== Debug build with ASan and UBSan"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_SANITIZE=ON
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_SANITIZE=ON -DQSM_WERROR=ON
 cmake --build build/asan -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 600)
 
 echo "== Release build of the programs (gcc's flow-based warnings show only in optimised code)"
-cmake -S . -B build/rel -G Ninja -DCMAKE_BUILD_TYPE=Release -DQSM_TESTS=OFF -DQSM_BENCH=OFF
+cmake -S . -B build/rel -G Ninja -DCMAKE_BUILD_TYPE=Release -DQSM_TESTS=OFF -DQSM_BENCH=OFF -DQSM_WERROR=ON
 cmake --build build/rel -j "$jobs" --target QSM2View npqsmw32
 
 if [ "${QSM_SKIP_TSAN:-0}" != 1 ] && grep -rqs 'LABELS.*tsan' --include=CMakeLists.txt .; then
   echo "== ThreadSanitizer build of the threaded tests"
-  cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_TSAN=ON -DQSM_BENCH=OFF
+  cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_TSAN=ON -DQSM_BENCH=OFF -DQSM_WERROR=ON
   cmake --build build/tsan -j "$jobs"
   (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -L tsan --timeout 600)
 fi
@@ -29,7 +29,7 @@ fi
 if [ "${QSM_SKIP_FUZZ:-0}" != 1 ]; then
   echo "== Fuzzing"
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQSM_FUZZ=ON \
-    -DQSM_TESTS=OFF -DQSM_BENCH=OFF
+    -DQSM_TESTS=OFF -DQSM_BENCH=OFF -DQSM_WERROR=ON
   cmake --build build/fuzz -j "$jobs"
   scale=${QSM_FUZZ_SCALE:-1}
   pids=()

@@ -1,6 +1,7 @@
 #include "viewer/app.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -18,6 +19,7 @@
 #include "platform/kernel/module.h"
 #include "platform/kernel/profile.h"
 #include "platform/registry/registry.h"
+#include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
 #include "platform/wm/file_dialog.h"
 #include "score/base/fonts_data.h"
@@ -172,7 +174,45 @@ void TQSMViewerApp::InitMainWindow() {
 
 int TQSMViewerApp::TermInstance(int status) {
     PrivateFonts->RemoveAll();
-    return TApplication::TermInstance(status);
+    status = TApplication::TermInstance(status);
+    return status == 0 && RunFailed ? 1 : status;
+}
+
+// ---------------------------------------------------------------- a run that only prints
+
+void TQSMViewerApp::TellOnStderr(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    // One line, however the text was broken for a box.
+    std::string line = "QSM2View: ";
+    bool blank = false;
+    for (const char* p = text; *p; ++p) {
+        const bool breakChar = *p == '\n' || *p == '\r';
+        if (breakChar && blank) continue;
+        line.push_back(breakChar ? ' ' : *p);
+        blank = breakChar;
+    }
+    line.push_back('\n');
+    std::fputs(line.c_str(), stderr);
+}
+
+void TQSMViewerApp::StartPrintOnlyRun(const char* file) {
+    if (PrintOnlyRun) return;
+    PrintOnlyRun = true;
+    PrintOnlyFile = file ? file : "";
+    qsm::wm::SetModalHook([this](HWND modal) {
+        char caption[256] = "", text[1024] = "";
+        GetWindowTextA(modal, caption, sizeof caption);
+        if (HWND message = GetDlgItem(modal, 0xFFFF)) GetWindowTextA(message, text, sizeof text);
+        TellOnStderr("%s: %s: %s", PrintOnlyFile.c_str(), caption, text);
+        ++ToldBoxes;
+        int answer = GetDlgItem(modal, IDOK) ? IDOK : GetDlgItem(modal, IDNO) ? IDNO : IDCANCEL;
+        PostMessageA(modal, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(modal, answer)));
+    });
 }
 
 // ---------------------------------------------------------------- speed and transposition

@@ -287,6 +287,18 @@ public:
     // True when the settings name the printer chosen last time, which the start restores.
     static bool HasSavedPrinter();
 
+    // A run that only prints its file ("/xprint" on its own command line). Nobody is there to answer a box:
+    // from StartPrintOnlyRun on, every box is told as one line "QSM2View: <file>: <caption>: <text>" on the
+    // standard error stream and answered as its OK (else No, else Cancel) button would. A run that printed
+    // nothing ends with exit code 1.
+    void StartPrintOnlyRun(const char* file);
+    bool IsPrintOnlyRun() const { return PrintOnlyRun; }
+    // Tells one line "QSM2View: <text>" on the standard error stream.
+    static void TellOnStderr(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    // The boxes told on the standard error stream so far.
+    int GetToldBoxCount() const { return ToldBoxes; }
+    void SetRunFailed() { RunFailed = true; }
+
 private:
     void SaveViewerMru();
     void JoinSongRender() const;
@@ -344,4 +356,8 @@ private:
     std::unique_ptr<TToolTip> ToolTip;
     std::vector<std::string> LoadWarnings;
     std::string WarningsText;
+    bool PrintOnlyRun = false;
+    std::string PrintOnlyFile;
+    bool RunFailed = false;
+    int ToldBoxes = 0;
 };

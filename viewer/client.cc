@@ -195,7 +195,22 @@ void TQSMViewerClient::SetupWindow() {
 }
 
 LRESULT TQSMViewerClient::EvQsInit(WPARAM, LPARAM) {
-    ProcessCmdLine(qsm::GetProgramCommandLine());
+    const char* line = qsm::GetProgramCommandLine();
+    TViewerCmdLine options(line ? line : "");
+    if (options.HasSwitch("/xprint")) {
+        // This run only prints: whatever goes wrong is told on the standard error stream, and the run ends.
+        TQSMViewerApp* app = TQSMViewerApp::Get();
+        const char* file = options.GetFile();
+        app->StartPrintOnlyRun(file);
+        if (file == nullptr || *file == '\0') {
+            TQSMViewerApp::TellOnStderr("/xprint: no file to print was named.");
+            app->SetRunFailed();
+            if (TWindow* main = app->GetMainWindow(); main && main->GetHandle())
+                PostMessageA(main->GetHandle(), WM_COMMAND, CM_QSM_EXIT, 0);
+            return 0;
+        }
+    }
+    ProcessCmdLine(line);
     return 0;
 }
 
@@ -210,12 +225,22 @@ void TQSMViewerClient::ProcessCmdLine(const char* text) {
         // A file opened for printing is not played, so no Play is posted by the open.
         if (options.HasSwitch("/xprint")) OpenRequest.PlayAfterOpen = 0;
         std::string path = file;
+        const int toldBefore = TQSMViewerApp::Get()->GetToldBoxCount();
         bool opened = OpenFile(path.c_str(), OpenRequest.FromCache == 0 ? 1 : 0);
         if (options.HasSwitch("/xprint")) {
             OpenRequest.PlayAfterOpen = 0;
-            // Only a file that was opened is printed: the blank or the previous score never is.
-            if (opened && main && main->GetHandle())
+            // Only a file that was opened is printed: the blank or the previous score never is. A run that
+            // only prints this file ends when it cannot be opened.
+            TQSMViewerApp* app = TQSMViewerApp::Get();
+            if (opened && main && main->GetHandle()) {
                 PostMessageA(main->GetHandle(), WM_COMMAND, CM_QSM_PRINTDIRECT, 0);
+            } else if (!opened && app->IsPrintOnlyRun()) {
+                if (app->GetToldBoxCount() == toldBefore)
+                    TQSMViewerApp::TellOnStderr("%s: the file could not be opened; nothing was printed.",
+                                                file);
+                app->SetRunFailed();
+                if (main && main->GetHandle()) PostMessageA(main->GetHandle(), WM_COMMAND, CM_QSM_EXIT, 0);
+            }
             return;
         }
         if (options.HasSwitch("/close") && OpenRequest.PlayAfterOpen) OpenRequest.CloseAfterPlay = 1;

@@ -28,6 +28,8 @@ constexpr const char* kPlacement = "Placement";
 constexpr UINT kCmInfo = 111, kCmPrint = 113, kCmPrintPreview = 114, kCmZoomIn = 118, kCmZoomOut = 119,
                kCmVolumeControl = 122;
 constexpr UINT kCmPrinterSetup = 115, kCmPrintDirect = 199;
+// Posted by the frame to itself to process the command lines handed over to it.
+constexpr UINT kHandedOverMessage = WM_APP + 0x52;
 
 TQSMViewerApp* App() {
     return TQSMViewerApp::Get();
@@ -125,8 +127,9 @@ void TQSMViewerStatus::Clicked(const TPoint& p) {
 // ---------------------------------------------------------------- frame
 
 DEFINE_RESPONSE_TABLE1(TQSMViewerFrame, TDecoratedFrame)
-EV_WM_COPYDATA, EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE, EV_COMMAND(CM_QSM_FILEOPEN, CmFileOpen),
-    EV_COMMAND(CM_QSM_SENDTOEDITOR1, CmSendToEditor1),
+EV_WM_COPYDATA, EV_MESSAGE(kHandedOverMessage, EvHandedOver),
+    EV_MESSAGE(WM_ENABLE, EvEnableMsg), EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE,
+    EV_COMMAND(CM_QSM_FILEOPEN, CmFileOpen), EV_COMMAND(CM_QSM_SENDTOEDITOR1, CmSendToEditor1),
     EV_COMMAND_ENABLE(CM_QSM_SENDTOEDITOR1, CeSendToEditor1),
     EV_COMMAND(CM_QSM_SENDTOEDITOR2, CmSendToEditor2),
     EV_COMMAND_ENABLE(CM_QSM_SENDTOEDITOR2, CeSendToEditor2), EV_COMMAND(CM_TOOLBAR_LIST, CmToolbarList),
@@ -315,21 +318,43 @@ bool TQSMViewerFrame::RestorePlacement() {
 
 // ---------------------------------------------------------------- messages
 
-bool TQSMViewerFrame::EvCopyData(HWND, COPYDATASTRUCT* data) {
+bool TQSMViewerFrame::DialogOpen() const {
     HWND popup = GetLastActivePopup(GetHandle());
-    if (popup != nullptr && popup != GetHandle()) {
-        MessageBoxA(popup, "This operation cannot be performed while a dialog box is open.", "Error",
-                    MB_ICONINFORMATION);
-        return false;
-    }
-    // The block comes from another process: only its bytes count, and an oversized one is refused.
+    return popup != nullptr && popup != GetHandle();
+}
+
+bool TQSMViewerFrame::EvCopyData(HWND, COPYDATASTRUCT* data) {
+    // The block comes from another process: only its bytes count, and an oversized one is refused. The
+    // sender waits for the answer, so the command line is only noted here: opening its file may take a
+    // while, and with a dialog box open it waits until the dialog closes.
     if (data == nullptr || data->cbData > kMaxCopyData) return false;
-    std::string text = CopyDataText(data);
-    if (TQSMFrameClient* client = GetFrameClient())
-        client->ProcessCmdLine(text.c_str());
-    else if (App())
-        App()->SetReceivedCommandLine(std::move(text));
+    HandedOver.push_back(CopyDataText(data));
+    PostMessage(kHandedOverMessage, 0, 0);
     return false;
+}
+
+LRESULT TQSMViewerFrame::EvHandedOver(WPARAM, LPARAM) {
+    while (!HandedOver.empty() && !DialogOpen()) {
+        std::string text = std::move(HandedOver.front());
+        HandedOver.pop_front();
+        if (TQSMFrameClient* client = GetFrameClient())
+            client->ProcessCmdLine(text.c_str());
+        else if (App())
+            App()->SetReceivedCommandLine(std::move(text));
+    }
+    return 0;
+}
+
+LRESULT TQSMViewerFrame::EvEnableMsg(WPARAM enabled, LPARAM) {
+    // Enabled again: the modal dialog that held the frame has closed.
+    if (enabled && !HandedOver.empty()) PostMessage(kHandedOverMessage, 0, 0);
+    return 0;
+}
+
+bool TQSMViewerFrame::IdleAction(LONG idleCount) {
+    // A popup that did not disable the frame has closed.
+    if (idleCount == 0 && !HandedOver.empty() && !DialogOpen()) PostMessage(kHandedOverMessage, 0, 0);
+    return TDecoratedFrame::IdleAction(idleCount);
 }
 
 void TQSMViewerFrame::EvDropFiles(HDROP drop) {

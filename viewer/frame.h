@@ -4,6 +4,7 @@
 // settings store and shows the play position, bar, speed, transposition and load warnings.
 #pragma once
 
+#include <deque>
 #include <string>
 
 #include "platform/framework/gadgets.h"
@@ -99,8 +100,12 @@ public:
     static void SavePlacement(const WINDOWPLACEMENT& placement);
     bool RestorePlacement();
 
-    // Message handlers.
+    // Message handlers. A command line handed over by another start is answered at once and processed from
+    // the message loop once no dialog box is open (when the dialog closes, if one is open now).
     bool EvCopyData(HWND sender, COPYDATASTRUCT* data);
+    LRESULT EvHandedOver(WPARAM, LPARAM);
+    LRESULT EvEnableMsg(WPARAM enabled, LPARAM);
+    bool IdleAction(LONG idleCount) override;
     void EvDropFiles(HDROP drop);
     void EvActivate(UINT active, bool minimized, HWND other);
     void EvClose();
@@ -146,6 +151,11 @@ public:
     static constexpr DWORD kMaxCopyData = 32 * 1024;
 
 private:
+    // Whether a dialog box (or another popup of the frame) is open.
+    bool DialogOpen() const;
+
     TToolbar* Tools = nullptr;
     TQSMViewerStatus* Status = nullptr;
+    // Command lines handed over and not yet processed, oldest first.
+    std::deque<std::string> HandedOver;
 };

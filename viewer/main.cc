@@ -33,12 +33,14 @@ int main(int argc, char* argv[]) {
     // come from heap pages mapped in beside the start. A run that shows its file keeps the heap's own
     // settings, under which a large score's peak memory is smallest. The heap is grown once the two threads
     // above are made: its pages coming in meanwhile would hold up the mappings of their stacks.
-    if (TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint"))
-        qsm::PrepareHeap(3 << 20);
+    const bool printing = TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint");
+    if (printing) qsm::PrepareHeap(3 << 20);
     qsm::mm::InstallTestRecorderFromEnvironment();
     const char* backend = std::getenv("QSM_BACKEND");
     bool headless = backend != nullptr && std::string_view(backend) == "headless";
-    bool onDisplay = !headless && qsm::wm::InstallSdlBackend();
+    // A run that prints its file and ends shows nothing: it starts no display, nor the graphics libraries
+    // behind one, whether or not there is a display.
+    bool onDisplay = !headless && !printing && qsm::wm::InstallSdlBackend();
     // Without a display nobody can answer a dialog: a test that starts the program answers through the
     // environment.
     if (!onDisplay) qsm::wm::InstallModalAnswersFromEnvironment();

@@ -8,6 +8,7 @@
 #include "core/file_utils.h"
 #include "core/sys_info.h"
 #include "platform/kernel/files.h"
+#include "platform/print/printers.h"
 #include "score/music_score.h"
 #include "ui/message_box.h"
 #include "viewer/app.h"
@@ -229,15 +230,32 @@ void CmPrinterSetup(TWindow* parent) {
 
 void CmPrintDirect(TWindow* frame, const char* output) {
     TQSMViewerApp* app = TQSMViewerApp::Get();
+    TPrintResult result = TPrintResult::Failed;
     if (app && app->GetScore()) {
-        if (TPrintDC* dc = GetViewerPrinter().CreateDefaultPrintDC()) {
+        TQSPrinter& printer = GetViewerPrinter();
+        const std::string device = printer.GetSetup().GetDeviceName();
+        if (TPrintDC* dc = printer.CreateDefaultPrintDC()) {
             TMusicScore* score = app->GetScore();
             TQSMPrintData data(dc, score, score);
             data.firstPage = 1;
             data.lastPage = 50;
-            PrintScore(&data, score->SongInfo.Title, output, true);
+            result = PrintJob(&data, score->SongInfo.Title, output);
+            const std::string name = PrintDocumentName(score->SongInfo.Title);
+            // Nobody may be watching this run: what became of the job is told on the standard error stream.
+            if (result == TPrintResult::Failed)
+                TQSMViewerApp::TellOnStderr("printing \"%s\" failed; nothing was printed.", name.c_str());
+            else if (result == TPrintResult::NothingToPrint)
+                TQSMViewerApp::TellOnStderr("\"%s\" has no staff to print; nothing was printed.",
+                                            name.c_str());
+            else if (result == TPrintResult::Printed && device == qsm::print::kPdfPrinterName && output)
+                TQSMViewerApp::TellOnStderr("wrote %s", output);
+            else if (result == TPrintResult::Printed)
+                TQSMViewerApp::TellOnStderr("printed \"%s\" on %s", name.c_str(), device.c_str());
+        } else {
+            TQSMViewerApp::TellOnStderr("there is no printer to print on; nothing was printed.");
         }
     }
+    if (app && app->IsPrintOnlyRun() && result != TPrintResult::Printed) app->SetRunFailed();
     if (frame && frame->GetHandle()) PostMessageA(frame->GetHandle(), WM_COMMAND, 112, 0);
 }
 

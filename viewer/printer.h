@@ -61,7 +61,9 @@ bool PrintScore(TQSMPrintData* data, const char* title, const char* output = nul
 std::string PrintDocumentName(const char* title);
 
 // The commands. Print shows the print dialog; print direct prints at most 50 pages on the chosen printer
-// (for a file printer into output, when given) and asks the main window to exit.
+// (for a file printer into output, when given), tells on the standard error stream what became of the job
+// (the PDF file it wrote, the printer it printed on, or why nothing was printed) and asks the main window
+// to exit; in a run that only prints, a job that printed nothing makes the run fail.
 void CmPrint(TWindow* parent);
 void CmPrinterSetup(TWindow* parent);
 void CmPrintDirect(TWindow* frame, const char* output);

@@ -1,5 +1,6 @@
 #include "viewer/startup.h"
 
+#include <cstdio>
 #include <cstring>
 #include <type_traits>
 
@@ -14,6 +15,7 @@
 #include "platform/kernel/text.h"
 #include "platform/print/printers.h"
 #include "platform/registry/registry.h"
+#include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
 #include "render/hooks.h"
 #include "viewer/app.h"
@@ -27,15 +29,21 @@ namespace {
 constexpr const char* kViewerFrameClass = "TQSMViewerFrame";
 constexpr const char* kEditor2Class = "QuillStaveComposer2";
 
+// How long a hand-over to another program may take in all, whatever that program is doing.
+constexpr unsigned kHandOverMs = 5000;
+
 // Brings a window of another program to the front (its last active popup, so an open dialog comes first)
-// and hands it the text with its terminating zero.
-void RaiseAndSend(HWND window, const char* text) {
+// and hands it the text with its terminating zero, within the limit of the hand-over. False when the text
+// did not reach the program (or, without a text, when it did not answer in time).
+bool RaiseAndSend(HWND window, const char* text, const qsm::wm::RemoteCallLimit& limit) {
     HWND popup = GetLastActivePopup(window);
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
     SetForegroundWindow(popup ? popup : window);
-    if (text == nullptr) return;
+    if (text == nullptr) return !limit.GaveUp();
     COPYDATASTRUCT data{0, static_cast<DWORD>(std::strlen(text) + 1), const_cast<char*>(text)};
-    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                               kHandOverMs, &result) != 0;
 }
 
 template <class T>
@@ -120,6 +128,9 @@ int TStartupHost::RunApplication() {
     // Any other run asks at its first print.
     TViewerCmdLine tokens(qsm::GetProgramCommandLine());
     if (tokens.HasSwitch("/xprint") || TQSMViewerApp::HasSavedPrinter()) qsm::print::StartPrinterLookup();
+    // A run that prints ends by itself once printed: a command line handed to it would be dropped, so
+    // other starts do not find it.
+    if (tokens.HasSwitch("/xprint")) qsm::wm::HideWindowsFromOtherProcesses();
     TQSMViewerApp app("QuillStave Composer Viewer");
     return app.Run();
 }
@@ -134,10 +145,12 @@ int SendToRunningEditor(const char* path, const char* verb) {
 int SendToRunningEditor(const char* path, const char* verb, TStartupHost& host) {
     if (path == nullptr) return 0;
     if (host.ShellExecute(verb, path) >= 33) return 1;
-    if (HWND editor = FindWindowA(kEditor2Class, nullptr)) {
-        std::string copy(path);
-        RaiseAndSend(editor, copy.c_str());
-        return 1;
+    {
+        qsm::wm::RemoteCallLimit limit(kHandOverMs);
+        if (HWND editor = FindWindowA(kEditor2Class, nullptr)) {
+            std::string copy(path);
+            return RaiseAndSend(editor, copy.c_str(), limit) ? 1 : 0;
+        }
     }
     TKeyReadOnly key(HKEY_LOCAL_MACHINE, kEditor2UninstallKey);
     if (!key.IsOpen()) return 0;
@@ -187,10 +200,17 @@ int RunStartup(const char* commandLine, TStartupHost& host) {
     }
 
     if (ViewerOptions.ReuseInst != 0) {
-        if (HWND running = FindWindowA(kViewerFrameClass, nullptr)) {
-            RaiseAndSend(running, *commandLine != '\0' ? commandLine : nullptr);
-            return 1;
-        }
+        // A viewer that does not take the command line in time (busy or stuck) is left alone: this start
+        // goes on as if none ran, so that no start waits on another and no file is lost.
+        qsm::wm::RemoteCallLimit limit(kHandOverMs);
+        HWND running = FindWindowA(kViewerFrameClass, nullptr);
+        if (running && RaiseAndSend(running, *commandLine != '\0' ? commandLine : nullptr, limit)) return 1;
+        if (limit.GaveUp())
+            std::fprintf(stderr,
+                         "QSM2View: the viewer already running did not answer within %u seconds; %s\n",
+                         kHandOverMs / 1000,
+                         tokens.HasSwitch("/xprint") ? "this start prints the file itself."
+                                                     : "this start opens its own window.");
     }
     return host.RunApplication();
 }

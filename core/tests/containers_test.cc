@@ -165,6 +165,12 @@ TEST(CmdLineOptions, QuotesSwitchesAndOverflow) {
     // With the known switch words, a path starting with the switch character is an argument.
     TQSCmdLineOptions known("/play /home/me/song.qsm", '/', "/play\0/close\0");
     EXPECT_STREQ(known.FirstNonSwitch(), "/home/me/song.qsm");
+    // An unknown switch is no file; a one-part path is one when it names something that exists.
+    TQSCmdLineOptions unknown("/xprintx /XQ song.qsm", '/', "/play\0/close\0");
+    EXPECT_TRUE(unknown.IsSwitch("/xprintx"));
+    EXPECT_STREQ(unknown.FirstNonSwitch(), "song.qsm");
+    EXPECT_EQ(TQSCmdLineOptions("/xfoo", '/', "/play\0").FirstNonSwitch(), nullptr);
+    EXPECT_STREQ(TQSCmdLineOptions("/xfoo /tmp", '/', "/play\0").FirstNonSwitch(), "/tmp");
 
     std::string many;
     for (int i = 0; i < 200; ++i)

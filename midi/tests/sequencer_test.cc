@@ -175,8 +175,8 @@ TEST_F(ManualPlayback, StopReleasesEveryPortEvenWhenTheFirstIsMissing) {
     EXPECT_EQ(qsm::mm::GetTimerPeriodBalance(), 0);
 }
 
-TEST_F(ManualPlayback, PauseAndStopReleaseNotesTheTrackerCannotHold) {
-    // 300 drum hits that are never released fill the 128-note tracker; then 150 held notes on two channels.
+TEST_F(ManualPlayback, PauseAndStopReleaseNotesOfEveryKind) {
+    // 300 drum hits that are never released; then 150 held notes on two channels.
     for (DWORD i = 0; i < 300; ++i)
         song_.AddEvent(Short(i / 10, 0, 0x640099 | ((35 + i % 47) << 8)));
     std::vector<DWORD> at(75, 40);
@@ -202,6 +202,32 @@ TEST_F(ManualPlayback, PauseAndStopReleaseNotesTheTrackerCannotHold) {
     Run(100);
     EXPECT_FALSE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
     qsm::mm::FailNextRecorderSends(5);
+    manager_->Stop();
+    EXPECT_TRUE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
+}
+
+TEST_F(ManualPlayback, ResumeStrikesAgainEveryHeldNote) {
+    // A chord of 300 notes on four channels, one key struck twice, and drum hits that are never released.
+    std::vector<DWORD> at(75, 0);
+    for (int channel = 0; channel < 4; ++channel)
+        AddNotes(song_, 0, channel, at, 5000, 20);
+    song_.AddEvent(Short(10, 0, 0x501490));  // key 20 of channel 0 again, softer
+    for (DWORD i = 0; i < 200; ++i)
+        song_.AddEvent(Short(i / 10, 0, 0x640099 | ((35 + i % 47) << 8)));
+    song_.AppendEndPause(1);
+    ASSERT_TRUE(Play());
+    Run(300);
+    manager_->TogglePause();
+    ASSERT_TRUE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
+    qsm::mm::ClearRecording();
+    qsm::mm::FailNextRecorderSends(3);  // a device that is not ready at first takes them on the next try
+    manager_->TogglePause();
+    std::vector<DWORD> struck;
+    for (DWORD m : RecordedMessages())
+        if ((m & 0xF0) == 0x90) struck.push_back(m);
+    EXPECT_EQ(struck.size(), 300u + 47u);
+    EXPECT_EQ(std::count(struck.begin(), struck.end(), 0x501490u), 1);  // once, as last struck
+    EXPECT_EQ(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).size(), 300u + 47u);
     manager_->Stop();
     EXPECT_TRUE(qsm::mm::FindSoundingNotes(qsm::mm::GetRecording()).empty());
 }

@@ -570,6 +570,15 @@ void SetSoundFontPath(const std::string& path) {
 void SetSynthAudio(bool on) {
     InternalSynth::Get().SetAudio(on);
 }
+void SetSynthAudioDrivers(const std::vector<std::string>& names, const std::string& alsa_device) {
+    InternalSynth::Get().SetAudioDrivers(names, alsa_device);
+}
+bool WaitForSynthStream(bool open, DWORD timeout_ms) {
+    return InternalSynth::Get().WaitForStream(open, timeout_ms);
+}
+uint64_t SynthStreamOpenings() {
+    return InternalSynth::Get().StreamOpenings();
+}
 bool IsSoundFontLoaded() {
     return InternalSynth::Get().HasSoundFont();
 }

@@ -61,6 +61,14 @@ std::vector<std::pair<BYTE, BYTE>> FindSoundingNotes(const std::vector<RecordedM
 void SetSoundFontPath(const std::string& path);
 // Whether the synthesizer plays through an audio driver (default on; tests switch it off).
 void SetSynthAudio(bool on);
+// The audio drivers of FluidSynth the synthesizer tries in turn (default: pulseaudio, then alsa), and the
+// ALSA device it plays on (empty: the default one).
+void SetSynthAudioDrivers(const std::vector<std::string>& names, const std::string& alsa_device = "");
+// Waits until the synthesizer's audio stream is open (or closed); false when that did not come within
+// timeout_ms. The stream opens with the device and at a note, and closes once every note has died away.
+bool WaitForSynthStream(bool open, DWORD timeout_ms);
+// How many times the synthesizer's audio stream has been opened.
+uint64_t SynthStreamOpenings();
 // True once the synthesizer has started with a SoundFont.
 bool IsSoundFontLoaded();
 // Renders the synthesizer into a 16-bit stereo WAV file instead of an audio driver: before every message the

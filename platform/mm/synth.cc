@@ -3,6 +3,11 @@
 #include <fluidsynth.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cmath>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/kernel/lazy_library.h"
@@ -29,28 +34,34 @@ namespace qsm::mm {
 namespace {
 
 constexpr float kBaseGain = 0.4f;
+// The stream closes once no voice has sounded and no sample has reached one step of 16-bit audio for this
+// long: the last note and the reverberation after it have died away.
+constexpr int kQuietMs = 250;
+constexpr float kSilence = 1.0f / 32768;
 
 // FluidSynth and the sound libraries it pulls in are loaded when the synthesizer first starts.
-#define QSM_FLUID_FUNCTIONS(X)      \
-    X(delete_fluid_audio_driver)    \
-    X(fluid_set_log_function)       \
-    X(fluid_settings_setint)        \
-    X(fluid_settings_setnum)        \
-    X(fluid_settings_setstr)        \
-    X(fluid_synth_all_notes_off)    \
-    X(fluid_synth_cc)               \
-    X(fluid_synth_channel_pressure) \
-    X(fluid_synth_key_pressure)     \
-    X(fluid_synth_noteoff)          \
-    X(fluid_synth_noteon)           \
-    X(fluid_synth_pitch_bend)       \
-    X(fluid_synth_program_change)   \
-    X(fluid_synth_set_gain)         \
-    X(fluid_synth_sfload)           \
-    X(fluid_synth_system_reset)     \
-    X(fluid_synth_write_s16)        \
-    X(new_fluid_audio_driver)       \
-    X(new_fluid_settings)           \
+#define QSM_FLUID_FUNCTIONS(X)            \
+    X(delete_fluid_audio_driver)          \
+    X(fluid_set_log_function)             \
+    X(fluid_settings_setint)              \
+    X(fluid_settings_setnum)              \
+    X(fluid_settings_setstr)              \
+    X(fluid_synth_all_notes_off)          \
+    X(fluid_synth_cc)                     \
+    X(fluid_synth_get_active_voice_count) \
+    X(fluid_synth_channel_pressure)       \
+    X(fluid_synth_key_pressure)           \
+    X(fluid_synth_noteoff)                \
+    X(fluid_synth_noteon)                 \
+    X(fluid_synth_pitch_bend)             \
+    X(fluid_synth_process)                \
+    X(fluid_synth_program_change)         \
+    X(fluid_synth_set_gain)               \
+    X(fluid_synth_sfload)                 \
+    X(fluid_synth_system_reset)           \
+    X(fluid_synth_write_s16)              \
+    X(new_fluid_audio_driver2)            \
+    X(new_fluid_settings)                 \
     X(new_fluid_synth)
 QSM_LAZY_LIBRARY(FluidApi, "libfluidsynth.so.3", QSM_FLUID_FUNCTIONS)
 
@@ -106,7 +117,11 @@ void InternalSynth::Start() {
 }
 
 void InternalSynth::StartLocked() {
-    if (started_) return;
+    if (started_) {
+        // The device is opened again: its audio stream is about to be wanted.
+        if (synth_ != nullptr && audio_ && sound_font_ && wav_ == nullptr) StartStreamLocked();
+        return;
+    }
     started_ = true;
     // Without the library there is no synthesizer, as when FluidSynth cannot make one.
     if (FluidApi::Get() == nullptr) return;
@@ -134,14 +149,135 @@ void InternalSynth::StartLocked() {
         }
     }
     ApplyGainLocked();
-    if (audio_ && sound_font_ && wav_ == nullptr) {
-        for (const char* name : {"pulseaudio", "alsa"}) {
-            Fluid().fluid_settings_setstr(settings_, "audio.driver", name);
-            driver_ = Fluid().new_fluid_audio_driver(settings_, synth_);
-            if (driver_ != nullptr) break;
+    if (audio_ && sound_font_ && wav_ == nullptr) StartStreamLocked();
+    // Without an audio device the synthesizer still takes every message, silently.
+}
+
+void InternalSynth::StartStreamLocked() {
+    bool threaded = false;
+    {
+        std::lock_guard<std::mutex> lock(stream_mu_);
+        if (!stream_thread_) {
+            try {
+                std::thread(&InternalSynth::StreamLoop, this).detach();
+                stream_thread_ = true;
+            } catch (const std::system_error&) {
+            }
         }
-        // Without an audio device the synthesizer still takes every message, silently.
+        // Each opening of the device tries the drivers again.
+        stream_failed_ = false;
+        threaded = stream_thread_;
+        if (!threaded && driver_ != nullptr) return;
     }
+    if (threaded) {
+        WantStream();
+        return;
+    }
+    // Without a thread of its own the stream opens now and stays open.
+    fluid_audio_driver_t* driver = OpenDriver();
+    std::lock_guard<std::mutex> lock(stream_mu_);
+    driver_ = driver;
+}
+
+void InternalSynth::WantStream() {
+    std::lock_guard<std::mutex> lock(stream_mu_);
+    if (stream_wanted_ || stream_failed_ || stream_rendering_ || !stream_thread_) return;
+    stream_wanted_ = true;
+    stream_cv_.notify_all();
+}
+
+fluid_audio_driver_t* InternalSynth::OpenDriver() {
+    std::vector<std::string> names;
+    std::string device;
+    {
+        std::lock_guard<std::mutex> lock(stream_mu_);
+        names = drivers_;
+        device = alsa_device_;
+    }
+    if (!device.empty()) Fluid().fluid_settings_setstr(settings_, "audio.alsa.device", device.c_str());
+    for (const std::string& name : names) {
+        Fluid().fluid_settings_setstr(settings_, "audio.driver", name.c_str());
+        if (fluid_audio_driver_t* driver = Fluid().new_fluid_audio_driver2(settings_, RenderAudio, this))
+            return driver;
+    }
+    return nullptr;
+}
+
+// Renders a period of the stream on the driver's thread, and tells the stream thread once the synthesizer
+// has been silent for kQuietMs with no note started meanwhile.
+int InternalSynth::RenderAudio(void* data, int len, int nfx, float* fx[], int nout, float* out[]) {
+    auto* self = static_cast<InternalSynth*>(data);
+    const uint64_t notes = self->notes_.load();
+    int rc = FLUID_OK;
+    if (nfx == 0 && nout >= 2) {
+        // The drivers give no effect buffers: reverb and chorus are mixed into the output.
+        float* mixed[4] = {out[0], out[1], out[0], out[1]};
+        rc = Fluid().fluid_synth_process(self->synth_, len, 4, mixed, nout, out);
+    } else {
+        rc = Fluid().fluid_synth_process(self->synth_, len, nfx, fx, nout, out);
+    }
+    float peak = 0;
+    for (int c = 0; c < nout; ++c)
+        for (int i = 0; i < len; ++i)
+            peak = std::max(peak, std::fabs(out[c][i]));
+    const bool quiet = peak < kSilence && Fluid().fluid_synth_get_active_voice_count(self->synth_) == 0;
+    if (!quiet || notes != self->quiet_notes_) {
+        self->quiet_frames_ = 0;
+        self->quiet_notes_ = notes;
+    } else if ((self->quiet_frames_ += static_cast<uint64_t>(std::max(len, 0))) >=
+               static_cast<uint64_t>(self->rate_) * kQuietMs / 1000) {
+        self->StreamQuiet(notes);
+    }
+    return rc;
+}
+
+void InternalSynth::StreamQuiet(uint64_t notes) {
+    std::lock_guard<std::mutex> lock(stream_mu_);
+    // A note started since the silence began keeps the stream (Send counts it before it asks for the stream).
+    if (!stream_wanted_ || notes_.load() != notes) return;
+    stream_wanted_ = false;
+    stream_cv_.notify_all();
+}
+
+void InternalSynth::StreamLoop() {
+    std::unique_lock<std::mutex> lock(stream_mu_);
+    for (;;) {
+        stream_cv_.wait(lock, [this] { return stream_wanted_ != (driver_ != nullptr); });
+        if (stream_wanted_) {
+            lock.unlock();
+            fluid_audio_driver_t* driver = OpenDriver();
+            lock.lock();
+            driver_ = driver;
+            if (driver != nullptr) ++stream_openings_;
+            if (driver == nullptr) {
+                stream_failed_ = true;
+                stream_wanted_ = false;
+            }
+        } else {
+            fluid_audio_driver_t* driver = std::exchange(driver_, nullptr);
+            lock.unlock();
+            Fluid().delete_fluid_audio_driver(driver);
+            lock.lock();
+        }
+        stream_cv_.notify_all();
+    }
+}
+
+bool InternalSynth::WaitForStream(bool open, DWORD timeout_ms) {
+    std::unique_lock<std::mutex> lock(stream_mu_);
+    return stream_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                               [&] { return stream_wanted_ == open && (driver_ != nullptr) == open; });
+}
+
+uint64_t InternalSynth::StreamOpenings() {
+    std::lock_guard<std::mutex> lock(stream_mu_);
+    return stream_openings_;
+}
+
+void InternalSynth::SetAudioDrivers(const std::vector<std::string>& names, const std::string& alsa_device) {
+    std::lock_guard<std::mutex> lock(stream_mu_);
+    drivers_ = names;
+    alsa_device_ = alsa_device;
 }
 
 bool InternalSynth::HasSoundFont() {
@@ -164,7 +300,12 @@ void InternalSynth::Send(BYTE status, BYTE data1, BYTE data2) {
             if (data2 == 0) {
                 Fluid().fluid_synth_noteoff(synth_, channel, data1);
             } else {
+                // Counted before the stream is asked for, so that a stream closing on the silence before it
+                // sees the note (see StreamQuiet). Until the stream is open again the note waits in the
+                // synthesizer: it sounds from its start.
+                notes_.fetch_add(1);
                 Fluid().fluid_synth_noteon(synth_, channel, data1, data2);
+                WantStream();
             }
             break;
         case 0xA0:
@@ -252,10 +393,18 @@ bool InternalSynth::StartRender(const std::string& path, int sample_rate) {
     std::lock_guard<std::mutex> lock(mu_);
     if (wav_ != nullptr || sample_rate <= 0) return false;
     if (started_ && sample_rate != rate_) return false;  // the rate is fixed once the synthesizer runs
-    rate_ = sample_rate;
-    if (driver_ != nullptr) {
-        Fluid().delete_fluid_audio_driver(driver_);  // the file takes the audio from now on
-        driver_ = nullptr;
+    if (!started_) rate_ = sample_rate;
+    {
+        // The file takes the audio from now on: the stream closes for good.
+        std::unique_lock<std::mutex> lock(stream_mu_);
+        stream_rendering_ = true;
+        stream_wanted_ = false;
+        stream_cv_.notify_all();
+        if (stream_thread_) {
+            stream_cv_.wait(lock, [this] { return driver_ == nullptr; });
+        } else if (driver_ != nullptr) {
+            Fluid().delete_fluid_audio_driver(std::exchange(driver_, nullptr));
+        }
     }
     wav_ = fopen(path.c_str(), "wb");
     if (wav_ == nullptr) return false;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -244,9 +245,31 @@ std::vector<std::string> Tokens(const std::string& line) {
     return t;
 }
 
+// A damaged line that still has the shape of a value line: four fields, one blank between each, and either
+// the value mark first or a number second. Any other damaged line may have been the line of a key.
+bool ShapedLikeValue(const std::string& line) {
+    if (std::count(line.begin(), line.end(), ' ') != 3 || line.size() < 3 || line[1] != ' ') return false;
+    if (line[0] == 'V') return true;
+    size_t end = line.find(' ', 2);
+    if (end == 2) return false;
+    for (size_t i = 2; i < end; ++i)
+        if (line[i] < '0' || line[i] > '9') return false;
+    return true;
+}
+
+// Names in the file are escaped, so raw blanks and control bytes in one are damage; so is a zero byte,
+// which no name given to the functions above can hold.
+bool UsableName(const std::string& raw, const std::string& name) {
+    for (unsigned char c : raw)
+        if (c <= 0x20 || c == 0x7F) return false;
+    return name.find('\0') == std::string::npos;
+}
+
 // Reads the file form. Lines that do not parse, the values after a key line that does not parse, and a last
-// line cut short (no line end) are not read but kept in the root, to be written back as "!" lines; the
-// answer is how many such lines there were (earlier "!" lines are kept again but not counted).
+// line cut short (no line end) are not read but kept in the root, to be written back as "!" lines in the
+// order they came; the answer is how many such lines there were (earlier "!" lines are kept again but not
+// counted). A damaged line that could have been a key line ends the key before it: the values that follow,
+// up to the next key line that reads, are kept with the damaged line, never given to another key.
 size_t Parse(const std::string& text, Key& root) {
     Key* current = nullptr;
     std::vector<Key*> stack;  // the root and the keys down to the current one
@@ -256,6 +279,10 @@ size_t Parse(const std::string& text, Key& root) {
     auto keep = [&](const std::string& line) {
         root.kept.push_back(line);
         ++damaged;
+        if (!ShapedLikeValue(line)) {
+            current = nullptr;
+            stack.clear();
+        }
     };
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -278,9 +305,10 @@ size_t Parse(const std::string& text, Key& root) {
         }
         if (line[0] == 'K' && (line.size() == 1 || line[1] == ' ')) {
             std::string path;
+            const std::string raw = line.size() > 2 ? line.substr(2) : std::string();
             current = nullptr;
             stack.clear();
-            if (!Unescape(line.size() > 2 ? line.substr(2) : std::string(), path)) {
+            if (!Unescape(raw, path) || !UsableName(raw, path)) {
                 keep(line);
                 continue;
             }
@@ -297,7 +325,7 @@ size_t Parse(const std::string& text, Key& root) {
             char* stop = nullptr;
             unsigned long depth = t.size() == 2 ? std::strtoul(t[0].c_str(), &stop, 10) : 0;
             if (t.size() != 2 || *stop != 0 || depth >= stack.size() || !Unescape(t[1], name) ||
-                name.empty() || name.find('\\') != std::string::npos) {
+                name.empty() || name.find('\\') != std::string::npos || !UsableName(t[1], name)) {
                 current = nullptr;
                 stack.clear();
                 keep(line);
@@ -320,7 +348,8 @@ size_t Parse(const std::string& text, Key& root) {
             char* stop = nullptr;
             unsigned long type = t.size() >= 2 && t.size() <= 3 ? std::strtoul(t[0].c_str(), &stop, 10) : 0;
             if (t.size() < 2 || t.size() > 3 || *stop != 0 || type > 0xFFFFFFFFul ||
-                !Unescape(t[1], v.name) || (t.size() == 3 && !Unhex(t[2], v.data))) {
+                !Unescape(t[1], v.name) || v.name.find('\0') != std::string::npos ||
+                (t.size() == 3 && !Unhex(t[2], v.data))) {
                 keep(line);
                 continue;
             }
@@ -391,11 +420,15 @@ void ReportDamage(const std::string& path, size_t damaged) {
         ReportOnce(path, "damaged lines were found; they are kept in the file as they were but not read");
 }
 
-// Temporary files of writers that died before their rename: "<file>.XXXXXX". Only called under the file's
-// lock, which every writer holds while its temporary file exists.
+// A write goes to "<file>.qsm-unfinished-XXXXXX" first, a name of this program's own that no user would
+// give a file, and is renamed over the file once whole.
+constexpr const char kUnfinished[] = ".qsm-unfinished-";
+
+// Temporary files of writers that died before their rename: plain files of this user named as above. Only
+// called under the file's lock, which every writer holds while its temporary file exists.
 void RemoveStaleTemporaries(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    std::string folder = path.substr(0, slash), prefix = path.substr(slash + 1) + ".";
+    std::string folder = path.substr(0, slash), prefix = path.substr(slash + 1) + kUnfinished;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     std::vector<std::string> stale;
@@ -407,7 +440,10 @@ void RemoveStaleTemporaries(const std::string& path) {
             unsigned char c = static_cast<unsigned char>(name[i]);
             if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) temp = false;
         }
-        if (temp) stale.push_back(folder + "/" + name);
+        struct stat st;
+        std::string full = folder + "/" + name;
+        if (temp && ::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            stale.push_back(full);
     }
     ::closedir(dir);
     for (const std::string& f : stale)
@@ -427,7 +463,7 @@ void (*g_midWriteHook)() = nullptr;
 
 bool WriteAtomically(const std::string& path, const std::string& text) {
     std::string folder = path.substr(0, path.find_last_of('/'));
-    std::string tmpl = path + ".XXXXXX";
+    std::string tmpl = path + kUnfinished + "XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back(0);
     int fd = ::mkstemp(name.data());

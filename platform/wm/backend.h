@@ -107,6 +107,28 @@ void CallModalHook(HWND hwnd);
 // $XDG_RUNTIME_DIR/qsm-wm (or /tmp/qsm-wm-<uid>) is used unless QSM_WM_IPC_DIR names another.
 void ResetForTests();
 
+// While one lives on a thread, every call of that thread that waits on a window of another process
+// (FindWindowA, the activation calls and WM_COPYDATA on what it found) is over by the same moment, given
+// in milliseconds from its making: a call that would wait past it gives up with ERROR_TIMEOUT, and a
+// request the other process had not yet taken is then dropped there. Limits nest; the nearest holds.
+class RemoteCallLimit {
+public:
+    explicit RemoteCallLimit(unsigned ms);
+    ~RemoteCallLimit();
+    RemoteCallLimit(const RemoteCallLimit&) = delete;
+    RemoteCallLimit& operator=(const RemoteCallLimit&) = delete;
+    // Whether a call under this limit gave up.
+    bool GaveUp() const;
+
+private:
+    int64_t previous_;  // the limit before this one (steady clock, nanoseconds)
+    unsigned gave_up_;  // the calls of this thread that had given up when this one was made
+};
+
+// Keeps the top-level windows this process makes from then on out of other processes' reach (their
+// FindWindowA does not see them): for a run that ends of its own accord and would drop what it is handed.
+void HideWindowsFromOtherProcesses();
+
 // Hooks of the application's message loop: offered every queued message before translation (true: it was
 // handled), and the idle pass with its count. The dialog, message box and menu loops call them too.
 struct LoopHooks {

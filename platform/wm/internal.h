@@ -102,7 +102,8 @@ struct SentMessage {
     WPARAM wparam = 0;
     LPARAM lparam = 0;
     LRESULT result = 0;
-    std::function<LRESULT()> call;  // when set, run on the window's thread in place of a message
+    std::function<LRESULT()> call;   // when set, run on the window's thread in place of a message
+    std::function<void()> finished;  // when set, called once done is set (also when the thread is gone)
     bool done = false;
     std::mutex m;
     std::condition_variable cv;
@@ -238,6 +239,11 @@ void KillSystemTimer(HWND hwnd, UINT_PTR id);
 // Runs `fn` on the thread of the window's queue as a message sent from another thread would be (directly
 // on that thread); false when the window or its thread is gone.
 bool RunOnWindowThread(HWND hwnd, std::function<LRESULT()> fn, LRESULT* result);
+// Queues `fn` to run on the thread of the window's queue as RunOnWindowThread does, but returns at once;
+// `finished` is called (on whichever thread) once the call is done or its thread has gone. Null when the
+// window or its thread is gone.
+std::shared_ptr<SentMessage> QueueOnWindowThread(HWND hwnd, std::function<LRESULT()> fn,
+                                                 std::function<void()> finished);
 // Answers messages other threads sent to this thread's windows (for loops waiting on something else).
 void AnswerIncomingSends();
 

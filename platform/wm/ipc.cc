@@ -4,11 +4,15 @@
 // Server side: the first top-level window of a class in this process takes the class's lock file (flock,
 // held while the process has windows of that class) and binds the socket next to it; a second process
 // finds the lock taken and does not bind. One thread accepts connections and reads from all of them at
-// once, each with a short deadline, so that a client that connects and says nothing holds up no other;
-// a complete request runs on the thread of the window concerned, as a message sent from another thread.
+// once, each with a short deadline, so that a client that connects and says nothing holds up no other.
+// A complete request is handed to the thread of the window concerned, as a message sent from another
+// thread, and answered once that thread has run it; meanwhile the server goes on serving, so that a window
+// thread that is busy or stuck holds up nobody but the clients waiting on it. A FindWindowA by class alone
+// is answered by the server itself.
 //
 // Client side: a remote window is a handle from a range of its own that names the socket and the window's
-// handle in the server process; W() never finds it, so every other call treats it as no window.
+// handle in the server process; W() never finds it, so every other call treats it as no window. Every wait
+// on another process is bounded (see RemoteCallLimit); one that gives up sets ERROR_TIMEOUT.
 #include "platform/wm/ipc.h"
 
 #include <fcntl.h>
@@ -21,8 +25,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +37,9 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/base/winerror.h"
+#include "platform/kernel/system.h"
+#include "platform/wm/backend.h"
 #include "platform/wm/internal.h"
 
 namespace qsm::wm::ipc {
@@ -83,7 +92,7 @@ bool DecodeReply(const uint8_t* data, size_t size, Reply* out) {
     if (data == nullptr || size != kReplySize) return false;
     if (Get(data, 4) != kMagic || Get(data + 4, 2) != kVersion) return false;
     uint64_t status = Get(data + 6, 2);
-    if (status > static_cast<uint64_t>(Status::kRefused)) return false;
+    if (status > static_cast<uint64_t>(Status::kLate)) return false;
     out->status = static_cast<Status>(status);
     out->value = static_cast<int64_t>(Get(data + 8, 8));
     return true;
@@ -189,6 +198,7 @@ struct Ipc {
     // ends because of one (a request that ends its loop) waits for the reply to go out first.
     int replies_owed = 0;
     std::condition_variable reply_written;
+    bool hidden = false;  // see HideWindowsFromOtherProcesses
 };
 
 Ipc& I() {
@@ -281,8 +291,9 @@ sockaddr_un Address(const std::string& path) {
 }
 
 int RemainingMs(Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max()) return INT_MAX;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
+    return left < 0 ? 0 : static_cast<int>(std::min<int64_t>(left, INT_MAX));
 }
 
 // Writes everything before the deadline; false when the peer went away or was too slow.
@@ -355,90 +366,148 @@ HWND FindLocal(LPCSTR class_name, LPCSTR title) {
     return nullptr;
 }
 
-// The answer to a request; *owed tells whether a window handled it, so that its reply is owed (see
-// Ipc::replies_owed) until the caller has written it.
-Reply Answer(const std::string& key, const Request& req, bool* owed) {
-    Reply reply;
-    HWND on = nullptr;
-    if (req.kind == Kind::kFind) {
+// A request handed to the thread of its window. That thread takes it (kWaiting -> kRunning) unless the
+// client gave up first (kWaiting -> kLate); what it found is read once the sent call is done.
+struct Job {
+    enum : int { kWaiting, kRunning, kLate };
+    std::atomic<int> state{kWaiting};
+    bool ran = false;  // the target was a window the server answers for
+    int64_t value = 0;
+    bool counted = false;  // a reply is owed (see Ipc::replies_owed)
+    std::shared_ptr<SentMessage> sent;
+
+    bool Done() {
+        std::lock_guard<std::mutex> lock(sent->m);
+        return sent->done;
+    }
+};
+
+// Runs a request on its window's thread (see Job).
+void RunJob(Job& job, const std::string& key, const Request& req) {
+    int expected = Job::kWaiting;
+    if (!job.state.compare_exchange_strong(expected, Job::kRunning)) return;
+    {
+        // Counted on the window's thread, before it goes on to whatever the request leads it to.
         std::lock_guard<std::mutex> lock(I().m);
-        auto it = I().bindings.find(key);
-        if (it != I().bindings.end() && !it->second.windows.empty()) on = it->second.windows.front();
-    } else {
-        on = reinterpret_cast<HWND>(static_cast<uintptr_t>(req.target));
+        ++I().replies_owed;
+        job.counted = true;
     }
-    auto ran = std::make_shared<bool>(false);
-    auto value = std::make_shared<int64_t>(0);
-    auto counted = std::make_shared<bool>(false);
-    auto fn = [ran, value, counted, &key, &req]() -> LRESULT {
-        {
-            // Counted on the window's thread, before it goes on to whatever the request leads it to.
-            std::lock_guard<std::mutex> lock(I().m);
-            ++I().replies_owed;
-            *counted = true;
-        }
-        if (req.kind == Kind::kFind) {
-            *ran = true;
-            HWND h = FindLocal(key.c_str(), req.arg != 0 ? req.data.c_str() : nullptr);
-            Window* w = W(h);
-            *value = w != nullptr && Lower(w->cls->name.c_str()) == key
-                         ? static_cast<int64_t>(reinterpret_cast<uintptr_t>(h))
-                         : 0;
-            return 0;
-        }
-        Window* w = Target(req.target);
-        if (w == nullptr) return 0;
-        *ran = true;
-        HWND h = w->handle;
-        switch (req.kind) {
-            case Kind::kIsWindow:
-                *value = 1;
-                break;
-            case Kind::kLastActivePopup:
-                *value = static_cast<int64_t>(reinterpret_cast<uintptr_t>(GetLastActivePopup(h)));
-                break;
-            case Kind::kIsIconic:
-                *value = IsIconic(h);
-                break;
-            case Kind::kShowWindow:
-                *value = ShowWindow(h, static_cast<int>(req.arg));
-                break;
-            case Kind::kSetForeground:
-                *value = SetForegroundWindow(h);
-                break;
-            case Kind::kCopyData: {
-                // The block ends in a zero byte past cbData, so that text sent without its terminator
-                // cannot make the receiver read beyond it.
-                std::vector<char> block(req.data.begin(), req.data.end());
-                block.push_back('\0');
-                COPYDATASTRUCT cds{static_cast<DWORD_PTR>(req.arg), static_cast<DWORD>(req.data.size()),
-                                   req.data.empty() ? nullptr : block.data()};
-                *value = SendMessageA(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
-                break;
-            }
-            case Kind::kFind:
-                break;
-        }
-        return 0;
-    };
-    LRESULT ignored = 0;
-    const bool done = on != nullptr && RunOnWindowThread(on, fn, &ignored);
-    *owed = *counted;
-    if (!done || !*ran) {
-        reply.status = Status::kNoWindow;
-        return reply;
+    if (req.kind == Kind::kFind) {
+        job.ran = true;
+        HWND h = FindLocal(key.c_str(), req.arg != 0 ? req.data.c_str() : nullptr);
+        Window* w = W(h);
+        job.value = w != nullptr && Lower(w->cls->name.c_str()) == key
+                        ? static_cast<int64_t>(reinterpret_cast<uintptr_t>(h))
+                        : 0;
+        return;
     }
-    reply.value = *value;
-    return reply;
+    Window* w = Target(req.target);
+    if (w == nullptr) return;
+    job.ran = true;
+    HWND h = w->handle;
+    switch (req.kind) {
+        case Kind::kIsWindow:
+            job.value = 1;
+            break;
+        case Kind::kLastActivePopup:
+            job.value = static_cast<int64_t>(reinterpret_cast<uintptr_t>(GetLastActivePopup(h)));
+            break;
+        case Kind::kIsIconic:
+            job.value = IsIconic(h);
+            break;
+        case Kind::kShowWindow:
+            job.value = ShowWindow(h, static_cast<int>(req.arg));
+            break;
+        case Kind::kSetForeground:
+            job.value = SetForegroundWindow(h);
+            break;
+        case Kind::kCopyData: {
+            // The block ends in a zero byte past cbData, so that text sent without its terminator cannot
+            // make the receiver read beyond it.
+            std::vector<char> block(req.data.begin(), req.data.end());
+            block.push_back('\0');
+            COPYDATASTRUCT cds{static_cast<DWORD_PTR>(req.arg), static_cast<DWORD>(req.data.size()),
+                               req.data.empty() ? nullptr : block.data()};
+            job.value = SendMessageA(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+            break;
+        }
+        case Kind::kFind:
+            break;
+    }
 }
 
-// A connection whose request is still arriving.
+// A connection: its request arriving, then (once handed to a window's thread) its answer.
 struct Pending {
     int fd = -1;
     std::string key;
     RequestReader reader;
-    Clock::time_point deadline;
+    Clock::time_point deadline;  // for the request to arrive
+    std::shared_ptr<Job> job;
+    bool unwatched = false;  // nothing more is read from the client: only the answer is waited for
 };
+
+void SendReply(Pending& c, const Reply& reply) {
+    WriteAll(c.fd, EncodeReply(reply), Clock::now() + std::chrono::milliseconds(kServerReadMs));
+}
+
+// Answers a request, or hands it to its window's thread; true once the connection is done with.
+bool Dispatch(Pending& c) {
+    Reply reply;
+    const Request& req = c.reader.request();
+    if (c.reader.state() == RequestReader::kBad) {
+        reply.status = Status::kRefused;
+        SendReply(c, reply);
+        return true;
+    }
+    HWND on = nullptr;
+    if (req.kind == Kind::kFind) {
+        std::lock_guard<std::mutex> lock(I().m);
+        auto it = I().bindings.find(c.key);
+        if (it != I().bindings.end() && !it->second.windows.empty()) on = it->second.windows.front();
+        // By class alone: the oldest window of the class, whatever its thread is doing.
+        if (on != nullptr && req.arg == 0)
+            reply.value = static_cast<int64_t>(reinterpret_cast<uintptr_t>(on));
+    } else {
+        on = reinterpret_cast<HWND>(static_cast<uintptr_t>(req.target));
+    }
+    if (on != nullptr && (req.kind != Kind::kFind || req.arg != 0)) {
+        auto job = std::make_shared<Job>();
+        std::string key = c.key;
+        Request copy = req;
+        // The call does not keep the job: a request dropped as late leaves nothing behind.
+        job->sent = QueueOnWindowThread(
+            on,
+            [weak = std::weak_ptr<Job>(job), key, copy]() -> LRESULT {
+                if (std::shared_ptr<Job> j = weak.lock()) RunJob(*j, key, copy);
+                return 0;
+            },
+            Wake);
+        if (job->sent != nullptr) {
+            c.job = std::move(job);
+            return false;
+        }
+        on = nullptr;
+    }
+    if (on == nullptr) reply.status = Status::kNoWindow;
+    SendReply(c, reply);
+    return true;
+}
+
+// Writes the answer of a request its window's thread has run.
+void Finish(Pending& c) {
+    Reply reply;
+    if (!c.job->ran) {
+        reply.status = Status::kNoWindow;
+    } else {
+        reply.value = c.job->value;
+    }
+    SendReply(c, reply);
+    if (c.job->counted) {
+        std::lock_guard<std::mutex> lock(I().m);
+        --I().replies_owed;
+        I().reply_written.notify_all();
+    }
+}
 
 // Reads what has arrived; true once the connection is done with (answered, refused or gone).
 bool ReadPending(Pending& c) {
@@ -452,22 +521,44 @@ bool ReadPending(Pending& c) {
         }
         if (n == 0) return true;  // the client gave up
         if (errno == EINTR) continue;
-        return errno != EAGAIN && errno != EWOULDBLOCK;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return true;
+        return false;
     }
-    Reply reply;
-    bool owed = false;
-    if (c.reader.state() == RequestReader::kBad) {
-        reply.status = Status::kRefused;
-    } else {
-        reply = Answer(c.key, c.reader.request(), &owed);
+    return Dispatch(c);
+}
+
+// A connection whose request waits on its window's thread has something to read. Any byte past the request
+// withdraws it, and so does a client that closed the connection; a client that only shut its side for
+// writing still waits. True once the connection is done with.
+bool ReadWhileAnswering(Pending& c, short revents) {
+    char buf[256];
+    bool withdrawn = false, ended = false;
+    for (;;) {
+        ssize_t n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) {
+            withdrawn = true;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        ended = true;
+        break;
     }
-    WriteAll(c.fd, EncodeReply(reply), Clock::now() + std::chrono::milliseconds(kServerReadMs));
-    if (owed) {
-        std::lock_guard<std::mutex> lock(I().m);
-        --I().replies_owed;
-        I().reply_written.notify_all();
+    if (ended && !(revents & (POLLHUP | POLLERR))) {
+        c.unwatched = true;  // nothing more can come: the answer goes out when it is there
+        if (!withdrawn) return false;
     }
-    return true;
+    if (!withdrawn && !ended) return false;
+    int expected = Job::kWaiting;
+    if (c.job->state.compare_exchange_strong(expected, Job::kLate)) {
+        Reply reply;
+        reply.status = Status::kLate;
+        SendReply(c, reply);
+        return true;
+    }
+    // The window's thread has it: the answer goes out when it is done.
+    c.unwatched = true;
+    return false;
 }
 
 void BindLocked(const std::string& key, Binding& b);
@@ -499,7 +590,9 @@ void ServerThread() {
         size_t listening = fds.size();
         int timeout = waiting ? 200 : -1;
         for (const Pending& c : pending) {
-            fds.push_back(pollfd{c.fd, POLLIN, 0});
+            // A client that is not watched: its request's end wakes this thread.
+            fds.push_back(pollfd{c.unwatched ? -1 : c.fd, POLLIN, 0});
+            if (c.job != nullptr) continue;  // its client decides how long it waits
             int left = RemainingMs(c.deadline);
             timeout = timeout < 0 ? left : std::min(timeout, left);
         }
@@ -513,14 +606,24 @@ void ServerThread() {
             (void)!read(ipc.wake_fd, &n, sizeof n);
         }
         // The connections first: each one that has something is read, each one past its deadline closed
-        // without a word.
+        // without a word, each one whose request its window's thread has run answered.
         std::vector<Pending> still;
         auto now = Clock::now();
         for (size_t i = 0; i < pending.size(); ++i) {
             Pending& c = pending[i];
-            bool done = (fds[listening + i].revents & (POLLIN | POLLHUP | POLLERR)) ? ReadPending(c)
-                                                                                    : now >= c.deadline;
-            if (!done && now >= c.deadline) done = true;
+            const short revents = fds[listening + i].revents;
+            const bool readable = (revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+            bool done = false;
+            if (c.job == nullptr) {
+                done = readable ? ReadPending(c) : now >= c.deadline;
+                if (!done && c.job == nullptr && now >= c.deadline) done = true;
+            } else if (readable) {
+                done = ReadWhileAnswering(c, revents);
+            }
+            if (!done && c.job != nullptr && c.job->Done()) {
+                Finish(c);
+                done = true;
+            }
             if (done) {
                 close(c.fd);
             } else {
@@ -540,8 +643,16 @@ void ServerThread() {
                     continue;
                 }
                 if (pending.size() >= kMaxPending) {
-                    close(pending.front().fd);
-                    pending.erase(pending.begin());
+                    // The oldest connection still sending its request goes; one whose request is with a
+                    // window stays until it is answered.
+                    auto oldest = std::find_if(pending.begin(), pending.end(),
+                                               [](const Pending& p) { return p.job == nullptr; });
+                    if (oldest == pending.end()) {
+                        close(c);
+                        continue;
+                    }
+                    close(oldest->fd);
+                    pending.erase(oldest);
                 }
                 Pending p;
                 p.fd = c;
@@ -613,26 +724,62 @@ void CleanStale(const std::string& path, const std::string& lock_path) {
     close(lock_fd);
 }
 
-// One request and its reply. timeout_ms < 0 waits for the reply as long as the server lives. While it
-// waits, messages other threads send to this thread's windows are answered.
+// The moment by which the calls of this thread that wait on another process end (see RemoteCallLimit), and
+// how many of them gave up.
+thread_local Clock::time_point t_limit = Clock::time_point::max();
+thread_local unsigned t_gave_up = 0;
+
+constexpr int kVerdictMs = 500;  // a client that stops waiting waits this long to learn what became of it
+
+// One request and its reply, waited for timeout_ms at most (< 0: as long as the server lives) and never
+// past this thread's limit. While it waits, messages other threads send to this thread's windows are
+// answered. A request that got no answer in time is withdrawn, and the server drops it unless its window
+// has taken it already, in which case the answer is waited for a little longer; giving up sets
+// ERROR_TIMEOUT.
 bool Transact(const std::string& path, const std::string& lock_path, const Request& req, int timeout_ms,
               Reply* out) {
+    Clock::time_point deadline =
+        timeout_ms < 0 ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(timeout_ms);
+    deadline = std::min(deadline, t_limit);
+    auto give_up = [&] {
+        ++t_gave_up;
+        SetLastError(ERROR_TIMEOUT);
+        return false;
+    };
+    if (deadline != Clock::time_point::max() && Clock::now() >= deadline) return give_up();
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
+    // A server whose queue of connections is full keeps a connect waiting: only until the deadline.
+    if (deadline != Clock::time_point::max()) {
+        int ms = std::max(1, RemainingMs(deadline));
+        timeval tv{ms / 1000, (ms % 1000) * 1000};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    }
     sockaddr_un a = Address(path);
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
         int e = errno;
         close(fd);
         if (e == ECONNREFUSED) CleanStale(path, lock_path);
+        if (e == EAGAIN || e == EINPROGRESS || e == EINTR) return give_up();
         return false;
     }
-    bool ok = WriteAll(fd, EncodeRequest(req), Clock::now() + std::chrono::milliseconds(kClientWriteMs));
+    bool ok = WriteAll(fd, EncodeRequest(req),
+                       std::min(deadline, Clock::now() + std::chrono::milliseconds(kClientWriteMs)));
     uint8_t buf[kReplySize];
     size_t have = 0;
-    auto start = Clock::now();
+    bool withdrawn = false;
     while (ok && have < kReplySize) {
+        if (!withdrawn && deadline != Clock::time_point::max() && Clock::now() >= deadline) {
+            // No answer in time: a byte more withdraws the request, which the server drops unless its window
+            // has taken it already.
+            (void)!send(fd, "", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+            withdrawn = true;
+            deadline = Clock::now() + std::chrono::milliseconds(kVerdictMs);
+        } else if (withdrawn && Clock::now() >= deadline) {
+            break;
+        }
         pollfd p{fd, POLLIN, 0};
-        int r = poll(&p, 1, 10);
+        int r = poll(&p, 1, std::min(10, RemainingMs(deadline)));
         if (r > 0) {
             ssize_t n = recv(fd, buf + have, kReplySize - have, MSG_DONTWAIT);
             if (n > 0) {
@@ -644,12 +791,11 @@ bool Transact(const std::string& path, const std::string& lock_path, const Reque
         }
         if (r < 0 && errno != EINTR) ok = false;
         AnswerIncomingSends();
-        if (timeout_ms >= 0 &&
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() >= timeout_ms)
-            ok = false;
     }
     close(fd);
-    return ok && DecodeReply(buf, have, out);
+    if (ok && DecodeReply(buf, have, out) && out->status != Status::kLate) return true;
+    if (!ok && !withdrawn) return false;
+    return give_up();
 }
 
 bool RemoteOf(HWND hwnd, Remote* out) {
@@ -761,7 +907,7 @@ void IpcTopLevelCreated(Window* w) {
     if (w->cls->system) return;
     Ipc& ipc = I();
     std::lock_guard<std::mutex> lock(ipc.m);
-    if (DirLocked().empty()) return;
+    if (ipc.hidden || DirLocked().empty()) return;
     std::string key = Lower(w->cls->name.c_str());
     Binding& b = ipc.bindings[key];
     b.windows.push_back(w->handle);
@@ -785,9 +931,28 @@ void IpcTopLevelDestroyed(Window* w) {
     Wake();
 }
 
+RemoteCallLimit::RemoteCallLimit(unsigned ms)
+    : previous_(t_limit.time_since_epoch().count()), gave_up_(t_gave_up) {
+    t_limit = std::min(t_limit, Clock::now() + std::chrono::milliseconds(ms));
+}
+
+RemoteCallLimit::~RemoteCallLimit() {
+    t_limit = Clock::time_point(Clock::duration(previous_));
+}
+
+bool RemoteCallLimit::GaveUp() const {
+    return t_gave_up != gave_up_;
+}
+
+void HideWindowsFromOtherProcesses() {
+    std::lock_guard<std::mutex> lock(I().m);
+    I().hidden = true;
+}
+
 void ResetIpcForTests() {
     Ipc& ipc = I();
     std::lock_guard<std::mutex> lock(ipc.m);
+    ipc.hidden = false;
     for (auto& [key, b] : ipc.bindings)
         if (b.listen_fd >= 0) Unlink(b);
     ipc.bindings.clear();
@@ -820,6 +985,7 @@ HWND FindWindowA(LPCSTR class_name, LPCSTR title) {
         req.data = title;
     }
     ipc::Reply reply;
+    SetLastError(ERROR_SUCCESS);
     if (!Transact(r.path, lock_path, req, kQueryMs, &reply) || reply.status != ipc::Status::kOk)
         return nullptr;
     r.value = static_cast<uint64_t>(reply.value);

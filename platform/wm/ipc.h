@@ -2,7 +2,10 @@
 // per-user Unix socket named after the class; FindWindowA in another process connects to it and gets a
 // handle standing for the remote window, through which WM_COPYDATA and the activation calls go across.
 //
-// One connection carries one request and its reply. All numbers are little-endian:
+// One connection carries one request and its reply. A client that stops waiting sends one byte more (any)
+// and waits briefly for the verdict: a request the window has not yet taken is then dropped (kLate); one it
+// has taken is answered as usual. Closing the connection withdraws the request too; shutting only the
+// client's side for writing does not. All numbers are little-endian:
 //   request: magic "QSWM", u16 version, u16 kind, u64 target window, u64 argument, u32 size, size bytes
 //   reply:   magic "QSWM", u16 version, u16 status, i64 value
 // The argument is the show command of kShowWindow, dwData of kCopyData and 1 for a kFind with a title; the
@@ -36,6 +39,7 @@ enum class Status : uint16_t {
     kOk = 0,
     kNoWindow = 1,  // the target is not a window the server answers for
     kRefused = 2,   // the request was malformed
+    kLate = 3,      // the client stopped waiting before the window took the request, which is dropped
 };
 
 struct Request {

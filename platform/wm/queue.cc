@@ -40,9 +40,12 @@ struct QueueHolder {
             sent.swap(q->sent);
         }
         for (auto& sm : sent) {
-            std::lock_guard<std::mutex> lock(sm->m);
-            sm->done = true;
-            sm->cv.notify_all();
+            {
+                std::lock_guard<std::mutex> lock(sm->m);
+                sm->done = true;
+                sm->cv.notify_all();
+            }
+            if (sm->finished) sm->finished();
         }
     }
 };
@@ -59,10 +62,13 @@ bool HwndMatches(HWND msg_hwnd, HWND filter) {
 }
 
 void Complete(SentMessage& sm, LRESULT r) {
-    std::lock_guard<std::mutex> lock(sm.m);
-    sm.result = r;
-    sm.done = true;
-    sm.cv.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(sm.m);
+        sm.result = r;
+        sm.done = true;
+        sm.cv.notify_all();
+    }
+    if (sm.finished) sm.finished();
 }
 
 // Runs messages other threads sent to this thread's windows.
@@ -354,6 +360,24 @@ DWORD NextTimerDue() {
 
 void AnswerIncomingSends() {
     ProcessIncomingSends(CurrentQueue());
+}
+
+std::shared_ptr<SentMessage> QueueOnWindowThread(HWND hwnd, std::function<LRESULT()> fn,
+                                                 std::function<void()> finished) {
+    std::shared_ptr<Window> w = Hold(hwnd);
+    if (!w) return nullptr;
+    auto sm = std::make_shared<SentMessage>();
+    sm->hwnd = hwnd;
+    sm->call = std::move(fn);
+    sm->finished = std::move(finished);
+    ThreadQueue& target = *w->queue;
+    {
+        std::lock_guard<std::mutex> lock(target.m);
+        if (!target.alive) return nullptr;
+        target.sent.push_back(sm);
+    }
+    WakeQueue(target);
+    return sm;
 }
 
 bool RunOnWindowThread(HWND hwnd, std::function<LRESULT()> fn, LRESULT* result) {

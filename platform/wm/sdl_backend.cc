@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,6 +31,7 @@ namespace {
     X(SDL_EventState)                     \
     X(SDL_FreeCursor)                     \
     X(SDL_FreeSurface)                    \
+    X(SDL_GetCurrentVideoDriver)          \
     X(SDL_GetDisplayBounds)               \
     X(SDL_GetKeyboardFocus)               \
     X(SDL_GetModState)                    \
@@ -167,7 +169,17 @@ public:
         if (SdlApi::Get() == nullptr) return false;
         Sdl().SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         Sdl().SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        // The windows' surfaces go to the display as they are (shared-memory images on X11): without this
+        // SDL would try out OpenGL for them at the first surface, and load and start its libraries.
+        Sdl().SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (Sdl().SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        // Where no display answers SDL falls back on drivers that show nothing to anybody.
+        const char* driver = Sdl().SDL_GetCurrentVideoDriver();
+        if (driver == nullptr || std::string_view(driver) == "offscreen" ||
+            std::string_view(driver) == "dummy") {
+            Sdl().SDL_Quit();
+            return false;
+        }
         wake_event_ = Sdl().SDL_RegisterEvents(1);
         Sdl().SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
         Sdl().SDL_StartTextInput();
@@ -213,7 +225,9 @@ public:
             Handle(e);
     }
 
-    void TopLevelCreated(HWND hwnd) override {
+    // A top-level window gets its SDL window when it is first shown, with the place, size and title it has
+    // then: windows that are never shown (most dialogs and menus of a run) cost the display nothing.
+    void MakeWindow(HWND hwnd) {
         Window* w = W(hwnd);
         if (w == nullptr) return;
         Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
@@ -232,15 +246,13 @@ public:
         int ch = std::max(1, static_cast<int>(w->rect.bottom - w->rect.top));
         SDL_Window* win = Sdl().SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, cw, ch, flags);
         if (win == nullptr) return;
-        // SDL makes a window's surface on first use, and may make the window anew for it (a window that
-        // the renderer behind the surface can draw to) at the last place the X server reported, which
-        // misses any move made while the window was hidden: the window would show where it was made
-        // while the window manager has it elsewhere. So the surface is made now, before any move.
-        Sdl().SDL_GetWindowSurface(win);
+        // The surface is made at the first picture shown: as the display's own image it never makes the
+        // window anew (as an OpenGL surface would).
         Sdl().SDL_SetWindowData(win, "qsm.hwnd", hwnd);
         Sdl().SDL_SetWindowHitTest(win, HitTest, hwnd);
         windows_[hwnd] = win;
         ids_[Sdl().SDL_GetWindowID(win)] = hwnd;
+        TopLevelTitle(hwnd, w->text.c_str());
     }
     void TopLevelDestroyed(HWND hwnd) override {
         auto it = windows_.find(hwnd);
@@ -250,6 +262,7 @@ public:
         windows_.erase(it);
     }
     void TopLevelShown(HWND hwnd, bool shown) override {
+        if (shown && Find(hwnd) == nullptr) MakeWindow(hwnd);
         SDL_Window* win = Find(hwnd);
         if (win == nullptr) return;
         if (!shown) {

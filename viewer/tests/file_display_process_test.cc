@@ -112,4 +112,25 @@ TEST_F(FileDisplayProcessTest, AFileDroppedByAFileManagerOpens) {
     EXPECT_EQ(recent.front(), score);
 }
 
+TEST_F(FileDisplayProcessTest, AFileHandedOverWhileADialogIsOpenOpensWhenTheDialogCloses) {
+    std::string score = std::string(QSM_TESTDATA_DIR) + "/layout/piano.qsmtxt";
+    unsigned long frame = StartViewer();
+    ASSERT_NE(frame, 0u) << "the viewer's main window did not show";
+    PressKey("o", true);
+    unsigned long dialog = WaitForXWindow([](const std::string& title) { return title == "Open"; });
+    ASSERT_NE(dialog, 0u) << "no Open dialog";
+    ASSERT_TRUE(WaitUntilActive(dialog));
+    // A second start hands its file over and ends while the dialog is still open.
+    pid_t second = Spawn({score});
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(ExitCode(second), 1);
+    EXPECT_EQ(XWindowTitle(dialog), "Open");
+    EXPECT_EQ(XWindowTitle(frame).find("piano"), std::string::npos) << XWindowTitle(frame);
+    PressKey("Escape", false);
+    EXPECT_TRUE(WaitForXTitle(frame, [](const std::string& title) {
+        return title == std::string("piano") + kProgramTitle;
+    })) << XWindowTitle(frame);
+    EXPECT_EQ(CloseViewer(frame), 0);
+}
+
 }  // namespace

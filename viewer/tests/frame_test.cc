@@ -266,11 +266,13 @@ TEST_F(FrameTest, TheOpenCommandOpensTheChosenFile) {
     EXPECT_EQ(OpenRequest.FromCache, 0);
 }
 
-TEST_F(FrameTest, CopyDataGoesToTheClientUnlessADialogIsOpen) {
+TEST_F(FrameTest, CopyDataIsAnsweredAtOnceAndGoesToTheClientOnceNoDialogIsOpen) {
     MakeFrame();
     std::string line = "/play \"/tmp/a b.qsm\"";
     COPYDATASTRUCT cds{0, static_cast<DWORD>(line.size()), line.data()};
     frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    EXPECT_TRUE(client_->CmdLines.empty());  // from the message loop, not while the sender waits
+    qsm::wm::PumpMessages();
     ASSERT_EQ(client_->CmdLines.size(), 1u);
     EXPECT_EQ(client_->CmdLines[0], line);
 
@@ -278,36 +280,39 @@ TEST_F(FrameTest, CopyDataGoesToTheClientUnlessADialogIsOpen) {
     char block[8] = {'/', 'p', 'l', 'a', 'y', 'X', 'X', 'X'};
     COPYDATASTRUCT cut{0, 5, block};
     frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cut));
-    ASSERT_EQ(client_->CmdLines.size(), 2u);
-    EXPECT_EQ(client_->CmdLines[1], "/play");
     std::string huge(TQSMViewerFrame::kMaxCopyData + 1, 'a');
     COPYDATASTRUCT big{0, static_cast<DWORD>(huge.size()), huge.data()};
     frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&big));
-    EXPECT_EQ(client_->CmdLines.size(), 2u);
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(client_->CmdLines.size(), 2u);
+    EXPECT_EQ(client_->CmdLines[1], "/play");
 
-    // With the toolbar list open the request is refused with the "Error" box, owned by the dialog.
-    std::string boxText;
-    HWND boxOwner = nullptr;
-    HWND dialog = nullptr;
+    // With the toolbar list open, and a message box over it, the request is answered without a box of its
+    // own and waits; it is processed once the dialog has closed.
+    std::vector<std::string> modals;
+    size_t whileOpen = 0;
     qsm::wm::SetModalHook([&](HWND modal) {
-        char cls[32] = "";
-        GetClassNameA(modal, cls, sizeof(cls));
         char caption[64] = "";
         GetWindowTextA(modal, caption, sizeof(caption));
+        modals.push_back(caption);
         if (std::string(caption) == "Toolbar List") {
-            dialog = modal;
+            MessageBoxA(modal, "Over the dialog", "Box", MB_OK);
             frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+            qsm::wm::PumpMessages();
+            whileOpen = client_->CmdLines.size();
             PostMessageA(modal, WM_COMMAND, IDCANCEL, 0);
-        } else if (std::string(caption) == "Error") {
-            boxOwner = GetWindow(modal, GW_OWNER);
-            boxText = caption;
+        } else if (std::string(caption) == "Box") {
+            frame_->SendMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cut));
             PostMessageA(modal, WM_COMMAND, IDOK, 0);
         }
     });
     frame_->SendMessage(WM_COMMAND, CM_TOOLBAR_LIST, 0);
-    EXPECT_EQ(boxText, "Error");
-    EXPECT_EQ(boxOwner, dialog);
-    EXPECT_EQ(client_->CmdLines.size(), 2u);
+    EXPECT_EQ(modals, (std::vector<std::string>{"Toolbar List", "Box"}));
+    EXPECT_EQ(whileOpen, 2u);
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(client_->CmdLines.size(), 4u);
+    EXPECT_EQ(client_->CmdLines[2], "/play");
+    EXPECT_EQ(client_->CmdLines[3], line);
 }
 
 TEST_F(FrameTest, PlacementIsSavedAndRestoredUnlessOffScreen) {

@@ -4,6 +4,7 @@
 // program. The test target defines QSM2VIEW_PATH.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
@@ -59,16 +60,23 @@ protected:
         ASSERT_NE(frame_, nullptr);
     }
 
-    // Starts the program with the arguments; its process id, or -1.
-    static pid_t Spawn(std::vector<std::string> args) {
+    // Starts the program with the arguments (its standard error into the file when one is named); its
+    // process id, or -1.
+    static pid_t Spawn(std::vector<std::string> args, const std::string& errorFile = "") {
         args.insert(args.begin(), QSM2VIEW_PATH);
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!errorFile.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0600);
         pid_t pid = -1;
-        if (posix_spawn(&pid, QSM2VIEW_PATH, nullptr, nullptr, argv.data(), environ) != 0) return -1;
-        return pid;
+        int failed = posix_spawn(&pid, QSM2VIEW_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return failed != 0 ? -1 : pid;
     }
     // A descriptor that reads as ready once the process has ended.
     static int OpenPidFd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }

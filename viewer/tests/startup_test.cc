@@ -34,7 +34,7 @@ TEST(ViewerCmdLineTest, OnlyTheSwitchWordsAreSwitches) {
     EXPECT_TRUE(a.HasSwitch("/close"));
     EXPECT_FALSE(a.HasSwitch("/launch"));
 
-    // An absolute path is the file; an unknown switch word is a file too.
+    // An absolute path is the file; an unknown switch word is no file.
     TViewerCmdLine b("/home/u/a.qsm");
     ASSERT_NE(b.GetFile(), nullptr);
     EXPECT_STREQ(b.GetFile(), "/home/u/a.qsm");
@@ -42,7 +42,7 @@ TEST(ViewerCmdLineTest, OnlyTheSwitchWordsAreSwitches) {
     EXPECT_EQ(c.GetFile(), nullptr);
     EXPECT_TRUE(c.HasSwitch("/XPRINT"));
     TViewerCmdLine d("/nosuchswitch x.qsm");
-    EXPECT_STREQ(d.GetFile(), "/nosuchswitch");
+    EXPECT_STREQ(d.GetFile(), "x.qsm");
     TViewerCmdLine e("");
     EXPECT_EQ(e.GetFile(), nullptr);
 }

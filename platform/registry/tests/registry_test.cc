@@ -56,8 +56,7 @@ protected:
         std::vector<std::string> out;
         for (const auto& e : std::filesystem::directory_iterator(dir_ + "/quillstave/registry")) {
             std::string name = e.path().filename().string();
-            if (name.size() == 15 && name.rfind("HKCU.reg.", 0) == 0 && name != "HKCU.reg.lock")
-                out.push_back(name);
+            if (name.rfind("HKCU.reg.qsm-unfinished-", 0) == 0) out.push_back(name);
         }
         return out;
     }
@@ -226,6 +225,9 @@ TEST_F(RegistryTest, CrashInTheMiddleOfAWriteKeepsTheOldFile) {
     ASSERT_EQ(WEXITSTATUS(status), 7);  // it died in the middle of the write
     EXPECT_EQ(Slurp(file), old);
     EXPECT_EQ(Temporaries().size(), 1u);  // the dead writer's half file
+    // Files of the user's own named like the settings file are not the writer's.
+    for (const char* mine : {"HKCU.reg.backup", "HKCU.reg.a1B2c3"})
+        std::ofstream(dir_ + "/quillstave/registry/" + mine) << old;
     DWORD v = 0;
     EXPECT_TRUE(GetDword(k, "Old", &v));
     EXPECT_FALSE(GetDword(k, "New", &v));
@@ -235,6 +237,8 @@ TEST_F(RegistryTest, CrashInTheMiddleOfAWriteKeepsTheOldFile) {
     EXPECT_EQ(v, 3u);
     EXPECT_TRUE(Temporaries().empty());
     EXPECT_TRUE(std::filesystem::exists(file + ".lock"));
+    EXPECT_EQ(Slurp(file + ".backup"), old);
+    EXPECT_EQ(Slurp(file + ".a1B2c3"), old);
     RegCloseKey(k);
 }
 
@@ -389,6 +393,50 @@ TEST_F(RegistryTest, DamagedLinesSurviveUnrelatedWritesAndCutValuesAreNotRead) {
     EXPECT_TRUE(GetDword(other, "X", &v));
     RegCloseKey(other);
     RegCloseKey(app);
+}
+
+TEST_F(RegistryTest, ValuesUnderADamagedKeyLineStayWithIt) {
+    std::filesystem::create_directories(dir_ + "/quillstave/registry");
+    // The key line of "Two" has lost its first byte, and "Four" has a zero byte in its name; each key holds
+    // a "Zoom".
+    const std::string damaged =
+        "!X Software%5CApp%5CTwo\n!V 4 Zoom 32000000\n!V 1 Only 6100\n"
+        "!K Software%5CApp%5CFo%00ur\n!V 4 Zoom 0B000000\n";
+    {
+        std::ofstream f(File(), std::ios::binary);
+        f << "QSMREG 1\nK Software%5CApp%5COne\nV 4 Zoom 64000000\nX Software%5CApp%5CTwo\n"
+             "V 4 Zoom 32000000\nV 1 Only 6100\nK Software%5CApp%5CThree\nV 4 Zoom 0A000000\n"
+             "K Software%5CApp%5CFo%00ur\nV 4 Zoom 0B000000\n";
+    }
+    testing::internal::CaptureStderr();
+    HKEY one = nullptr, three = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\App\\One", 0, KEY_ALL_ACCESS, &one), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\App\\Three", 0, KEY_ALL_ACCESS, &three),
+              ERROR_SUCCESS);
+    DWORD v = 0;
+    EXPECT_TRUE(GetDword(one, "Zoom", &v));
+    EXPECT_EQ(v, 100u);
+    EXPECT_EQ(RegQueryValueExA(one, "Only", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    SetDword(one, "Other", 1);
+    SetDword(three, "Other", 2);
+    EXPECT_TRUE(GetDword(one, "Zoom", &v));
+    EXPECT_EQ(v, 100u);
+    EXPECT_TRUE(GetDword(three, "Zoom", &v));
+    EXPECT_EQ(v, 10u);
+    HKEY app = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\App", 0, KEY_READ, &app), ERROR_SUCCESS);
+    char name[16];
+    DWORD cch = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(app, 2, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(app);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("damaged"), err.rfind("damaged")) << err;  // told once
+    EXPECT_NE(err.find("damaged"), std::string::npos);
+    const std::string now = Slurp(File());
+    EXPECT_NE(now.find(damaged), std::string::npos) << now;
+    EXPECT_EQ(now.find("\nV 4 Zoom 32000000"), std::string::npos) << now;
+    RegCloseKey(one);
+    RegCloseKey(three);
 }
 
 TEST_F(RegistryTest, KeysThousandsOfLevelsDeepAreWrittenOnceEach) {

@@ -7,10 +7,14 @@
 //   ipc_peer find <class> <text|->   what a second instance does: find the window, restore it when
 //                            iconic, bring its last active popup to the front, send the text with its
 //                            zero (unless "-"); prints "reply <n>"; exit code 1 when a window was found.
+//   ipc_peer handover <class> <ms> <text>   the same within one limit of <ms> for everything; prints
+//                            "<found|none> <sent|unsent> <gave-up|in-time>".
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/wm/backend.h"
 #include "platform/wm/winuser.h"
 
 namespace {
@@ -95,11 +99,32 @@ int Find(const char* cls, const char* text) {
     return 1;
 }
 
+int HandOver(const char* cls, unsigned ms, const char* text) {
+    qsm::wm::RemoteCallLimit limit(ms);
+    HWND w = FindWindowA(cls, nullptr);
+    bool sent = false;
+    if (w != nullptr) {
+        HWND popup = GetLastActivePopup(w);
+        if (IsIconic(w)) ShowWindow(w, SW_RESTORE);
+        SetForegroundWindow(popup != nullptr ? popup : w);
+        COPYDATASTRUCT cds{0, static_cast<DWORD>(strlen(text) + 1), const_cast<char*>(text)};
+        DWORD_PTR result = 0;
+        sent = SendMessageTimeoutA(w, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, ms,
+                                   &result) != 0;
+    }
+    printf("%s %s %s\n", w != nullptr ? "found" : "none", sent ? "sent" : "unsent",
+           limit.GaveUp() ? "gave-up" : "in-time");
+    fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 3 && strcmp(argv[1], "serve") == 0) return Serve(argv[2]);
     if (argc >= 4 && strcmp(argv[1], "find") == 0) return Find(argv[2], argv[3]);
+    if (argc >= 5 && strcmp(argv[1], "handover") == 0)
+        return HandOver(argv[2], static_cast<unsigned>(atoi(argv[3])), argv[4]);
     fprintf(stderr, "usage: ipc_peer serve <class> | find <class> <text|->\n");
     return 2;
 }

@@ -55,8 +55,9 @@ public:
         }
         close(out_);
     }
-    // The next line the peer prints ("" when none comes in time).
-    std::string Line(int timeout_ms = 10000) {
+    // The next line the peer prints ("" when none comes in time). Without serve, this thread's windows
+    // answer nothing meanwhile (as if its thread were stuck).
+    std::string Line(int timeout_ms = 10000, bool serve = true) {
         auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
             size_t nl = buf_.find('\n');
@@ -66,7 +67,7 @@ public:
                 return line;
             }
             if (Clock::now() > end) return "";
-            PumpMessages();
+            if (serve) PumpMessages();
             pollfd p{out_, POLLIN, 0};
             if (poll(&p, 1, 5) > 0) {
                 char b[256];
@@ -281,6 +282,36 @@ TEST_F(IpcTest, ConnectionsThatSayNothingHoldUpNoOtherClient) {
     }
     SendText(w, 2, "");
     EXPECT_EQ(peer.Wait(), 0);
+}
+
+TEST_F(IpcTest, AHandOverToAProcessThatNeverAnswersGivesUpAtItsLimitAndIsDropped) {
+    // A listener on the socket that never takes a connection.
+    int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    strncpy(a.sun_path, (dir_ + "/silent.sock").c_str(), sizeof a.sun_path - 1);
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    Peer toSilent({"handover", "Silent", "1000", "x"});
+    EXPECT_EQ(toSilent.Line(60000), "none unsent gave-up");
+    EXPECT_EQ(toSilent.Wait(60000), 0);
+    close(silent);
+
+    // A window of this process whose thread answers nothing while the peer hands over: the class is still
+    // found, the rest gives up, and what the peer withdrew is never carried out.
+    HWND own = OwnWindow("Stuck");
+    ASSERT_NE(own, nullptr);
+    Peer toStuck({"handover", "Stuck", "1000", "late"});
+    EXPECT_EQ(toStuck.Line(60000, false), "found unsent gave-up");
+    EXPECT_EQ(toStuck.Wait(60000), 0);
+    PumpMessages();
+    EXPECT_TRUE(g_received.empty());
+    // Once the thread answers again, so does the window.
+    Peer again({"handover", "Stuck", "30000", "now"});
+    EXPECT_EQ(again.Line(60000), "found sent in-time");
+    ASSERT_EQ(g_received.size(), 1u);
+    EXPECT_EQ(g_received[0], std::string("now") + '\0');
+    DestroyWindow(own);
 }
 
 TEST_F(IpcTest, AFolderNotPrivateToTheUserTurnsHandOverOffAndTheUserIsToldOnce) {
@@ -502,7 +533,7 @@ TEST(IpcProtocol, RequestsArriveInAnyPiecesAndMalformedOnesAreRefused) {
     EXPECT_EQ(back.status, ipc::Status::kNoWindow);
     EXPECT_EQ(back.value, -5);
     EXPECT_FALSE(ipc::DecodeReply(reinterpret_cast<const uint8_t*>(rb.data()), rb.size() - 1, &back));
-    rb[6] = 3;
+    rb[6] = 4;
     EXPECT_FALSE(ipc::DecodeReply(reinterpret_cast<const uint8_t*>(rb.data()), rb.size(), &back));
 }
 

@@ -259,14 +259,16 @@ defpushbutton "OK" 1 35 35 50 14 WS_TABSTOP
     ASSERT_TRUE(ParseDialogTemplate(kSmall, sizeof kSmall - 1, &t, &error)) << error;
     HWND dlg = CreateDialogFromTemplate(t, nullptr, DialogProc, 0);
     ASSERT_NE(dlg, nullptr);
-    SDL_Window* win = SdlWindowOf(dlg);
-    ASSERT_NE(win, nullptr);
+    // A window gets its window on the display only when it first shows.
+    EXPECT_EQ(SdlWindowOf(dlg), nullptr);
     RECT made;
     GetWindowRect(dlg, &made);
     SetWindowPos(dlg, nullptr, 301, 203, made.right - made.left + 40, made.bottom - made.top + 20,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     int x = -1, y = -1;
     ShowWindow(dlg, SW_SHOW);
+    SDL_Window* win = SdlWindowOf(dlg);
+    ASSERT_NE(win, nullptr);
 
     long differing = -1;
     bool there = RunUntil([&] {

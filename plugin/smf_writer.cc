@@ -1,4 +1,4 @@
-#include "midi/smf_writer.h"
+#include "plugin/smf_writer.h"
 
 #include <cstring>
 

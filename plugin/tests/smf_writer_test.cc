@@ -13,10 +13,10 @@
 
 #include "core/ram_stream.h"
 #include "midi/score_player.h"
-#include "midi/smf_writer.h"
 #include "midi/tests/demo_score.h"
 #include "midi/tests/smf_builder.h"
 #include "platform/base/compiler.h"
+#include "plugin/smf_writer.h"
 #include "score/base/midi_file_buf.h"
 
 using qsm::test::Bytes;
