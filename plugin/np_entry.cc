@@ -34,7 +34,7 @@ NPNetscapeFuncs* BrowserFuncs = nullptr;
 // The plug-in's table came with NP_Initialize: the browser speaks the interface's Unix form.
 bool UnixForm = false;
 // The sites of windowless instances, by instance.
-std::map<NPP, std::unique_ptr<qsm::np::TDrawableSite>> Sites;
+std::map<NPP, std::unique_ptr<qsm::np::TPluginSite>> Sites;
 
 // What loading the library does: the module handle and the framework's module object over it.
 struct TModuleAttach {
@@ -106,9 +106,22 @@ bool RegistrationValue(NPPVariable variable, void* value) {
     return false;
 }
 
-// The browser's window record is a drawable: the instance draws through a site of its own.
-bool IsDrawableRecord(const NPWindow* window) {
-    return window != nullptr && window->type == NPWindowTypeDrawable && qsm::np::BrowserLoopRunning();
+// A browser of the Unix form: the instance draws through a site of its own, into the drawable of a
+// windowless record or into a window of its own in the XEmbed socket of a windowed one.
+bool IsSiteRecord(const NPWindow* window) {
+    return UnixForm && qsm::np::BrowserLoopRunning() && window != nullptr &&
+           (window->type == NPWindowTypeDrawable ||
+            (window->type == NPWindowTypeWindow && window->window != nullptr));
+}
+
+// The drawing model the browser offers the instance: windowless first, else windowed through XEmbed.
+bool OffersWindowless(NPP instance) {
+    NPBool offered = 0;
+    return NPN_GetValue(instance, NPNVSupportsWindowless, &offered) == NPERR_NO_ERROR && offered;
+}
+bool OffersXEmbed(NPP instance) {
+    NPBool offered = 0;
+    return NPN_GetValue(instance, NPNVSupportsXEmbedBool, &offered) == NPERR_NO_ERROR && offered;
 }
 
 // The folder of this process's copies of delivered files, made on first use; removed at NP_Shutdown.
@@ -288,9 +301,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16 mode, int16 argc, char* argn[],
     if (plugin == nullptr) return NPERR_OUT_OF_MEMORY_ERROR;
     instance->pdata = plugin;
     // Windowless where the browser offers it: its window records are then drawables, which a site shows.
-    NPBool windowless = 0;
-    if (qsm::np::BrowserLoopRunning() &&
-        NPN_GetValue(instance, NPNVSupportsWindowless, &windowless) == NPERR_NO_ERROR && windowless) {
+    if (UnixForm && qsm::np::BrowserLoopRunning() && OffersWindowless(instance)) {
         NPN_SetValue(instance, NPPVpluginWindowBool, nullptr);
         NPN_SetValue(instance, NPPVpluginTransparentBool, nullptr);
     }
@@ -310,12 +321,11 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
     CPlugin* plugin = PluginOf(instance);
     if (plugin == nullptr) return NPERR_GENERIC_ERROR;
     HWND hwnd = window != nullptr ? static_cast<HWND>(window->window) : nullptr;
-    if (IsDrawableRecord(window)) {
-        // The instance's rectangle in the browser's drawable: its site stands for the browser's window.
-        std::unique_ptr<qsm::np::TDrawableSite>& site = Sites[instance];
-        if (!site) site = std::make_unique<qsm::np::TDrawableSite>(instance, InvalidateThrough);
-        site->SetWindow(*window);
-        hwnd = site->GetHandle();
+    if (IsSiteRecord(window)) {
+        // The instance's rectangle on the page: its site stands for the browser's window.
+        std::unique_ptr<qsm::np::TPluginSite>& site = Sites[instance];
+        if (!site) site = std::make_unique<qsm::np::TPluginSite>(instance, InvalidateThrough);
+        hwnd = site->SetWindow(*window) ? site->GetHandle() : nullptr;
     }
     if (hwnd != nullptr && IsWindow(hwnd)) {
         if (!plugin->IsInitialised() && !plugin->Init(hwnd, "NPQSMW32"))
@@ -367,12 +377,13 @@ int16 NPP_HandleEvent(NPP instance, void* event) {
     return site->second->HandleEvent(event) ? 1 : 0;
 }
 
-NPError NPP_GetValue(NPP, NPPVariable variable, void* value) {
+NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value) {
     if (value == nullptr) return NPERR_INVALID_PARAM;
     if (RegistrationValue(variable, value)) return NPERR_NO_ERROR;
     if (variable == NPPVpluginNeedsXEmbed) {
-        // Windowless only: the instance's windows never live in an X window of their own.
-        *static_cast<NPBool*>(value) = 0;
+        // Windowed only where the browser offers no windowless drawing, and then through XEmbed.
+        *static_cast<NPBool*>(value) =
+            UnixForm && instance != nullptr && !OffersWindowless(instance) && OffersXEmbed(instance);
         return NPERR_NO_ERROR;
     }
     return NPERR_GENERIC_ERROR;

@@ -1,11 +1,13 @@
 #include "platform/npapi/x11_embed.h"
 
 #include <cairo.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -33,13 +35,15 @@ using Clock = std::chrono::steady_clock;
 // ---- the call-backs that run the queue ----
 
 // The thread that asks the browser for a call-back when the queue has work: a message was posted (Wake),
-// or the first timer falls due. At most one call is asked for at a time; the call-back plans the next.
+// the first timer falls due, or X events came for the windows of windowed sites on the plug-in's own
+// display connection. At most one call is asked for at a time; the call-back plans the next.
 class TPumpThread {
 public:
     void Start(NPN_PluginThreadAsyncCallProcPtr async) {
         std::lock_guard<std::mutex> lock(M);
         Async = async;
         Stopping = false;
+        if (pipe2(WakePipe, O_CLOEXEC | O_NONBLOCK) != 0) WakePipe[0] = WakePipe[1] = -1;
         Thread = std::thread([this] { Run(); });
     }
     void Stop() {
@@ -47,40 +51,57 @@ public:
             std::lock_guard<std::mutex> lock(M);
             Stopping = true;
         }
-        Cv.notify_all();
+        Poke();
         if (Thread.joinable()) Thread.join();
+        for (int& fd : WakePipe)
+            if (fd >= 0) close(fd), fd = -1;
         Instances.clear();
         Pending = nullptr;
         Woken = false;
         HasDeadline = false;
+        XFd = -1;
     }
     void Wake() {
         {
             std::lock_guard<std::mutex> lock(M);
             Woken = true;
         }
-        Cv.notify_all();
+        Poke();
+    }
+    // The connection whose events make a call too (-1: none).
+    void WatchFd(int fd) {
+        {
+            std::lock_guard<std::mutex> lock(M);
+            XFd = fd;
+        }
+        Poke();
     }
     void AddInstance(NPP npp) {
-        std::lock_guard<std::mutex> lock(M);
-        Instances.push_back(npp);
-        Woken = true;
-        Cv.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(M);
+            Instances.push_back(npp);
+            Woken = true;
+        }
+        Poke();
     }
     // A call asked for through a destroyed instance never comes: it is asked for again through another.
     void RemoveInstance(NPP npp) {
-        std::lock_guard<std::mutex> lock(M);
-        Instances.erase(std::remove(Instances.begin(), Instances.end(), npp), Instances.end());
-        if (Pending == npp) {
+        {
+            std::lock_guard<std::mutex> lock(M);
+            Instances.erase(std::remove(Instances.begin(), Instances.end(), npp), Instances.end());
+            if (Pending != npp) return;
             Pending = nullptr;
             Woken = true;
-            Cv.notify_all();
         }
+        Poke();
     }
     // The call-back has begun: later work needs a call of its own.
     void CallStarted() {
-        std::lock_guard<std::mutex> lock(M);
-        Pending = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(M);
+            Pending = nullptr;
+        }
+        Poke();
     }
     // The queue was run: its first timer is due in `ms` (0xFFFFFFFF: none).
     void Planned(DWORD ms) {
@@ -89,29 +110,53 @@ public:
             HasDeadline = ms != 0xFFFFFFFFu;
             if (HasDeadline) Deadline = Clock::now() + std::chrono::milliseconds(ms);
         }
-        Cv.notify_all();
+        Poke();
     }
 
 private:
+    void Poke() {
+        if (WakePipe[1] < 0) return;
+        const char one = 1;
+        (void)!write(WakePipe[1], &one, 1);
+    }
     void Run() {
-        std::unique_lock<std::mutex> lock(M);
-        while (!Stopping) {
-            if (Pending != nullptr || Instances.empty() || Async == nullptr) {
-                Cv.wait(lock);
-                continue;
-            }
-            if (!Woken) {
-                if (!HasDeadline) {
-                    Cv.wait(lock);
+        for (;;) {
+            int timeout = -1;
+            int xfd = -1;
+            {
+                std::lock_guard<std::mutex> lock(M);
+                if (Stopping) return;
+                const bool idle = Pending != nullptr || Instances.empty() || Async == nullptr;
+                const bool due = HasDeadline && Clock::now() >= Deadline;
+                if (!idle && (Woken || due)) {
+                    Woken = false;
+                    HasDeadline = false;
+                    Pending = Instances.front();
+                    // Asked under the lock, so that the instance cannot be destroyed meanwhile.
+                    Async(Pending, &TPumpThread::CallBack, this);
                     continue;
                 }
-                if (Cv.wait_until(lock, Deadline) != std::cv_status::timeout) continue;
+                if (!idle) {
+                    xfd = XFd;
+                    if (HasDeadline) {
+                        const auto left =
+                            std::chrono::ceil<std::chrono::milliseconds>(Deadline - Clock::now());
+                        timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, 0x7FFFFFFF));
+                    }
+                }
             }
-            Woken = false;
-            HasDeadline = false;
-            Pending = Instances.front();
-            // Asked under the lock, so that the instance cannot be destroyed meanwhile.
-            Async(Pending, &TPumpThread::CallBack, this);
+            pollfd fds[2] = {{WakePipe[0], POLLIN, 0}, {xfd, POLLIN, 0}};
+            const int n = poll(fds, xfd >= 0 ? 2 : 1, timeout);
+            if (n <= 0) continue;
+            if (fds[0].revents & POLLIN) {
+                char drain[64];
+                while (read(WakePipe[0], drain, sizeof drain) > 0) {
+                }
+            }
+            if (xfd >= 0 && (fds[1].revents & POLLIN)) {
+                std::lock_guard<std::mutex> lock(M);
+                Woken = true;
+            }
         }
     }
     static void CallBack(void* self) {
@@ -120,14 +165,15 @@ private:
     }
 
     std::mutex M;
-    std::condition_variable Cv;
     std::thread Thread;
+    int WakePipe[2] = {-1, -1};
     NPN_PluginThreadAsyncCallProcPtr Async = nullptr;
     std::vector<NPP> Instances;
     NPP Pending = nullptr;
     bool Woken = false;
     bool Stopping = false;
     bool HasDeadline = false;
+    int XFd = -1;
     Clock::time_point Deadline{};
 };
 
@@ -139,7 +185,7 @@ class TSiteBackend : public wm::Backend {
 public:
     explicit TSiteBackend(wm::Backend* inner) : Inner(inner) {}
 
-    std::map<HWND, TDrawableSite*> Sites;
+    std::map<HWND, TPluginSite*> Sites;
     TPumpThread Caller;
     bool StartedSdl = false;
 
@@ -331,6 +377,26 @@ void Key(XKeyEvent& e) {
     }
 }
 
+// ---- the plug-in's own display connection (windowed sites) ----
+
+::Display* OwnDisplay = nullptr;
+
+::Display* OpenOwnDisplay(void* browserDisplay) {
+    if (OwnDisplay != nullptr) return OwnDisplay;
+    const char* name =
+        browserDisplay != nullptr ? DisplayString(static_cast<::Display*>(browserDisplay)) : nullptr;
+    OwnDisplay = XOpenDisplay(name);
+    if (OwnDisplay != nullptr && Loop != nullptr) Loop->Caller.WatchFd(ConnectionNumber(OwnDisplay));
+    return OwnDisplay;
+}
+
+void CloseOwnDisplay() {
+    if (OwnDisplay == nullptr) return;
+    if (Loop != nullptr) Loop->Caller.WatchFd(-1);
+    XCloseDisplay(OwnDisplay);
+    OwnDisplay = nullptr;
+}
+
 }  // namespace
 
 // ---- the loop ----
@@ -348,6 +414,7 @@ void StartBrowserLoop(NPN_PluginThreadAsyncCallProcPtr async) {
 void StopBrowserLoop() {
     if (Loop == nullptr) return;
     Loop->Caller.Stop();
+    CloseOwnDisplay();
     wm::InstallBackend(nullptr);
     if (Loop->StartedSdl) wm::RemoveSdlBackend();
     delete Loop;
@@ -364,15 +431,28 @@ void PumpBrowserLoop() {
     // run the queue again underneath that message.
     if (PumpDepth == 0) {
         ++PumpDepth;
+        // The events of the windowed sites' own windows first, as the browser's would come.
+        while (OwnDisplay != nullptr && XPending(OwnDisplay) > 0) {
+            XEvent e;
+            XNextEvent(OwnDisplay, &e);
+            for (auto& [hwnd, site] : Loop->Sites)
+                if (site->GetPlugWindow() == e.xany.window) {
+                    site->Input(&e);
+                    break;
+                }
+        }
         wm::PumpMessages();
         --PumpDepth;
     }
-    if (Loop != nullptr) Loop->Caller.Planned(wm::NextTimerDue());
+    if (Loop == nullptr) return;
+    // Events that the connection read while waiting for an answer make no noise on it: one more call.
+    if (OwnDisplay != nullptr && QLength(OwnDisplay) > 0) Loop->Caller.Wake();
+    Loop->Caller.Planned(wm::NextTimerDue());
 }
 
 // ---- sites ----
 
-TDrawableSite::TDrawableSite(NPP npp, NPN_InvalidateRectProcPtr invalidate)
+TPluginSite::TPluginSite(NPP npp, NPN_InvalidateRectProcPtr invalidate)
     : Npp(npp), InvalidateRect(invalidate) {
     RegisterSiteClass();
     Handle = CreateWindowExA(WS_EX_TOOLWINDOW, kSiteClassName, "", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0,
@@ -383,13 +463,17 @@ TDrawableSite::TDrawableSite(NPP npp, NPN_InvalidateRectProcPtr invalidate)
     }
 }
 
-TDrawableSite::~TDrawableSite() {
+TPluginSite::~TPluginSite() {
     if (Loop != nullptr) Loop->Caller.RemoveInstance(Npp);
     if (Handle != nullptr && IsWindow(Handle)) DestroyWindow(Handle);
     if (Loop != nullptr) Loop->Sites.erase(Handle);
+    if (Plug != 0 && OwnDisplay != nullptr) {
+        XDestroyWindow(OwnDisplay, Plug);
+        XFlush(OwnDisplay);
+    }
 }
 
-void TDrawableSite::SetWindow(const NPWindow& window) {
+bool TPluginSite::SetWindow(const NPWindow& window) {
     Record = window;
     if (window.ws_info != nullptr) {
         const auto* info = static_cast<const NPSetWindowCallbackStruct*>(window.ws_info);
@@ -398,11 +482,60 @@ void TDrawableSite::SetWindow(const NPWindow& window) {
     }
     const int width = static_cast<int>(std::min<uint32>(window.width, 0x7FFF));
     const int height = static_cast<int>(std::min<uint32>(window.height, 0x7FFF));
+    if (window.type == NPWindowTypeWindow && !Embed(window, width, height)) return false;
     SetWindowPos(Handle, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (width > 0 && height > 0 && !IsWindowVisible(Handle)) ShowWindow(Handle, SW_SHOWNOACTIVATE);
+    return true;
 }
 
-void TDrawableSite::Invalidate(const RECT& rect) {
+// Makes (or resizes) the site's own window inside the browser's socket window, as an XEmbed client: it
+// says it wants to be mapped, and the socket maps it.
+bool TPluginSite::Embed(const NPWindow& window, int width, int height) {
+    const auto socket = reinterpret_cast<uintptr_t>(window.window);
+    ::Display* display = OpenOwnDisplay(XDisplay);
+    if (display == nullptr || socket == 0) return false;
+    if (Plug != 0 && socket != Socket) {
+        XDestroyWindow(display, Plug);
+        Plug = 0;
+    }
+    if (Plug == 0) {
+        XWindowAttributes parent{};
+        if (!XGetWindowAttributes(display, socket, &parent)) return false;
+        XSetWindowAttributes attrs{};
+        attrs.background_pixel = WhitePixel(display, DefaultScreen(display));
+        attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                           EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
+                           FocusChangeMask;
+        Plug = XCreateWindow(display, socket, 0, 0, static_cast<unsigned>(std::max(1, width)),
+                             static_cast<unsigned>(std::max(1, height)), 0, CopyFromParent, InputOutput,
+                             CopyFromParent, CWBackPixel | CWEventMask, &attrs);
+        Socket = socket;
+        const Atom info = XInternAtom(display, "_XEMBED_INFO", False);
+        const long version_and_flags[2] = {0, 1};  // protocol version 0, XEMBED_MAPPED
+        XChangeProperty(display, Plug, info, info, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(version_and_flags), 2);
+        XMapWindow(display, Plug);
+        XWindowAttributes own{};
+        XGetWindowAttributes(display, Plug, &own);
+        PlugDepth = own.depth;
+        PlugVisual = own.visual;
+    } else {
+        XResizeWindow(display, Plug, static_cast<unsigned>(std::max(1, width)),
+                      static_cast<unsigned>(std::max(1, height)));
+    }
+    XFlush(display);
+    return true;
+}
+
+void TPluginSite::Invalidate(const RECT& rect) {
+    if (Plug != 0) {
+        // A window of its own: the pixels go there at once.
+        if (OwnDisplay != nullptr) {
+            Put(OwnDisplay, Plug, PlugDepth, PlugVisual, rect, 0, 0);
+            XFlush(OwnDisplay);
+        }
+        return;
+    }
     if (InvalidateRect == nullptr) return;
     RECT r = rect;
     OffsetRect(&r, Record.x, Record.y);
@@ -411,9 +544,10 @@ void TDrawableSite::Invalidate(const RECT& rect) {
     if (area.right > area.left && area.bottom > area.top) InvalidateRect(Npp, &area);
 }
 
-void TDrawableSite::Place(int x, int y, int rootX, int rootY) {
-    const int left = rootX - (x - Record.x);
-    const int top = rootY - (y - Record.y);
+void TPluginSite::Place(int x, int y, int rootX, int rootY) {
+    const int ox = Plug != 0 ? 0 : Record.x, oy = Plug != 0 ? 0 : Record.y;
+    const int left = rootX - (x - ox);
+    const int top = rootY - (y - oy);
     RECT now{};
     GetWindowRect(Handle, &now);
     // The site's pixels do not change with its place on the screen: moving it paints nothing.
@@ -421,19 +555,58 @@ void TDrawableSite::Place(int x, int y, int rootX, int rootY) {
         SetWindowPos(Handle, HWND_TOP, left, top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
-bool TDrawableSite::HandleEvent(void* xevent) {
+bool TPluginSite::HandleEvent(void* xevent) {
+    if (!Input(xevent)) return false;
+    PumpBrowserLoop();
+    return true;
+}
+
+bool TPluginSite::Input(void* xevent) {
     if (xevent == nullptr || Handle == nullptr) return false;
     XEvent& e = *static_cast<XEvent*>(xevent);
     switch (e.type) {
-        case GraphicsExpose:
+        case GraphicsExpose: {
             PumpBrowserLoop();
-            Draw(&e);
+            const XGraphicsExposeEvent& ev = e.xgraphicsexpose;
+            ::Display* display = ev.display != nullptr ? ev.display : static_cast<::Display*>(XDisplay);
+            if (display == nullptr || ev.drawable == 0) return true;
+            if (ev.drawable != XDrawable) {
+                ::Window root = 0;
+                int gx = 0, gy = 0;
+                unsigned int gw = 0, gh = 0, border = 0, depth = 0;
+                if (!XGetGeometry(display, ev.drawable, &root, &gx, &gy, &gw, &gh, &border, &depth))
+                    return true;
+                XDrawable = ev.drawable;
+                DrawableDepth = static_cast<int>(depth);
+            }
+            // The exposed rectangle inside the clip and inside the site's place in the drawable.
+            RECT area{ev.x, ev.y, ev.x + ev.width, ev.y + ev.height};
+            const RECT clip{Record.clipRect.left, Record.clipRect.top, Record.clipRect.right,
+                            Record.clipRect.bottom};
+            const RECT place{Record.x, Record.y, Record.x + static_cast<LONG>(Record.width),
+                             Record.y + static_cast<LONG>(Record.height)};
+            if (!IntersectRect(&area, &area, &clip) || !IntersectRect(&area, &area, &place)) return true;
+            OffsetRect(&area, -Record.x, -Record.y);
+            Put(display, ev.drawable, DrawableDepth, XVisual, area, Record.x, Record.y);
+            // The browser reads the drawable as soon as this returns.
+            XSync(display, False);
+            return true;
+        }
+        case Expose:
+            if (Plug != 0 && OwnDisplay != nullptr) {
+                const RECT area{e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
+                                e.xexpose.y + e.xexpose.height};
+                Put(OwnDisplay, Plug, PlugDepth, PlugVisual, area, 0, 0);
+                XFlush(OwnDisplay);
+            }
             return true;
         case ButtonPress:
         case ButtonRelease: {
             Place(e.xbutton.x, e.xbutton.y, e.xbutton.x_root, e.xbutton.y_root);
             wm::InputMouseMove(e.xbutton.x_root, e.xbutton.y_root);
             const bool down = e.type == ButtonPress;
+            // An embedded window asks its socket for the keyboard when clicked.
+            if (down && Plug != 0 && OwnDisplay != nullptr) SendEmbedMessage(3 /* XEMBED_REQUEST_FOCUS */);
             switch (e.xbutton.button) {
                 case Button1:
                     wm::InputMouseButton(0, down);
@@ -453,49 +626,70 @@ bool TDrawableSite::HandleEvent(void* xevent) {
                 default:
                     break;
             }
-            break;
+            return true;
         }
         case MotionNotify:
             Place(e.xmotion.x, e.xmotion.y, e.xmotion.x_root, e.xmotion.y_root);
             wm::InputMouseMove(e.xmotion.x_root, e.xmotion.y_root);
-            break;
+            return true;
         case EnterNotify:
             Place(e.xcrossing.x, e.xcrossing.y, e.xcrossing.x_root, e.xcrossing.y_root);
             wm::InputMouseMove(e.xcrossing.x_root, e.xcrossing.y_root);
-            break;
+            return true;
         case LeaveNotify:
             // Off every window, so that what was hot under the pointer goes cold.
             if (GetCapture() == nullptr) wm::InputMouseMove(-32768, -32768);
-            break;
+            return true;
         case KeyPress:
         case KeyRelease:
             Key(e.xkey);
-            break;
+            return true;
         case FocusIn:
-            SetActiveWindow(Handle);
-            SetFocus(Handle);
-            break;
+            Focus(true);
+            return true;
         case FocusOut:
-            if (GetActiveWindow() == Handle) SetActiveWindow(nullptr);
-            break;
+            Focus(false);
+            return true;
+        case ClientMessage:
+            // The socket's XEmbed messages: the keyboard comes and goes with XEMBED_FOCUS_IN and _OUT.
+            if (OwnDisplay != nullptr &&
+                e.xclient.message_type == XInternAtom(OwnDisplay, "_XEMBED", False) &&
+                e.xclient.format == 32) {
+                if (e.xclient.data.l[1] == 4) Focus(true);
+                if (e.xclient.data.l[1] == 5) Focus(false);
+            }
+            return true;
         default:
             return false;
     }
-    PumpBrowserLoop();
-    return true;
 }
 
-// Puts the exposed part of the site into the browser's drawable.
-void TDrawableSite::Draw(void* exposeEvent) {
-    const XGraphicsExposeEvent& ev = *static_cast<XGraphicsExposeEvent*>(exposeEvent);
-    ::Display* display = ev.display != nullptr ? ev.display : static_cast<::Display*>(XDisplay);
-    if (display == nullptr || ev.drawable == 0) return;
-    // What is drawn: the exposed rectangle inside the clip and inside the site's place in the drawable.
-    RECT area{ev.x, ev.y, ev.x + ev.width, ev.y + ev.height};
-    const RECT clip{Record.clipRect.left, Record.clipRect.top, Record.clipRect.right, Record.clipRect.bottom};
-    const RECT place{Record.x, Record.y, Record.x + static_cast<LONG>(Record.width),
-                     Record.y + static_cast<LONG>(Record.height)};
-    if (!IntersectRect(&area, &area, &clip) || !IntersectRect(&area, &area, &place)) return;
+void TPluginSite::Focus(bool in) {
+    if (in) {
+        SetActiveWindow(Handle);
+        SetFocus(Handle);
+    } else if (GetActiveWindow() == Handle) {
+        SetActiveWindow(nullptr);
+    }
+}
+
+void TPluginSite::SendEmbedMessage(long message) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = Socket;
+    e.xclient.message_type = XInternAtom(OwnDisplay, "_XEMBED", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = CurrentTime;
+    e.xclient.data.l[1] = message;
+    XSendEvent(OwnDisplay, Socket, False, NoEventMask, &e);
+    XFlush(OwnDisplay);
+}
+
+// Puts the site's pixels of `area` (site coordinates) into the target at (area + offset).
+void TPluginSite::Put(void* displayPtr, unsigned long target, int depth, void* visualPtr, const RECT& area,
+                      int ox, int oy) {
+    auto* display = static_cast<::Display*>(displayPtr);
+    if (depth != 24 && depth != 32) return;
     cairo_surface_t* surface = wm::TopLevelSurface(Handle);
     if (surface == nullptr) return;
     cairo_surface_flush(surface);
@@ -504,44 +698,33 @@ void TDrawableSite::Draw(void* exposeEvent) {
     const int sw = cairo_image_surface_get_width(surface);
     const int sh = cairo_image_surface_get_height(surface);
     if (pixels == nullptr) return;
-
-    if (ev.drawable != XDrawable) {
-        ::Window root = 0;
-        int gx = 0, gy = 0;
-        unsigned int gw = 0, gh = 0, border = 0, depth = 0;
-        if (!XGetGeometry(display, ev.drawable, &root, &gx, &gy, &gw, &gh, &border, &depth)) return;
-        XDrawable = ev.drawable;
-        DrawableDepth = static_cast<int>(depth);
-    }
-    if (DrawableDepth != 24 && DrawableDepth != 32) return;
     const int w = area.right - area.left;
     const int h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return;
     // Opaque pixels, 0xAARRGGBB in the client's byte order; outside the site's buffer, white.
     std::vector<uint32_t> rows(static_cast<size_t>(w) * static_cast<size_t>(h), 0xFFFFFFFFu);
     for (int y = 0; y < h; ++y) {
-        const int sy = area.top + y - Record.y;
+        const int sy = area.top + y;
         if (sy < 0 || sy >= sh) continue;
         const auto* src = reinterpret_cast<const uint32_t*>(pixels + static_cast<ptrdiff_t>(sy) * stride);
         for (int x = 0; x < w; ++x) {
-            const int sx = area.left + x - Record.x;
+            const int sx = area.left + x;
             if (sx >= 0 && sx < sw) rows[static_cast<size_t>(y) * w + x] = src[sx] | 0xFF000000u;
         }
     }
-    ::Visual* visual = static_cast<::Visual*>(XVisual);
+    auto* visual = static_cast<::Visual*>(visualPtr);
     if (visual == nullptr) visual = DefaultVisual(display, DefaultScreen(display));
-    XImage* image = XCreateImage(display, visual, static_cast<unsigned>(DrawableDepth), ZPixmap, 0,
+    XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
                                  reinterpret_cast<char*>(rows.data()), static_cast<unsigned>(w),
                                  static_cast<unsigned>(h), 32, w * 4);
     if (image == nullptr) return;
     image->byte_order = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? LSBFirst : MSBFirst;
-    GC gc = XCreateGC(display, ev.drawable, 0, nullptr);
-    XPutImage(display, ev.drawable, gc, image, 0, 0, area.left, area.top, static_cast<unsigned>(w),
+    GC gc = XCreateGC(display, target, 0, nullptr);
+    XPutImage(display, target, gc, image, 0, 0, area.left + ox, area.top + oy, static_cast<unsigned>(w),
               static_cast<unsigned>(h));
     XFreeGC(display, gc);
     image->data = nullptr;  // the rows are ours
     XDestroyImage(image);
-    // The browser reads the drawable as soon as this returns.
-    XSync(display, False);
 }
 
 }  // namespace qsm::np

@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -40,11 +42,18 @@ void MemFree(void* p) {
 JRIEnv* GetJavaEnv() {
     return ++TPluginHost::Calls()["getJavaEnv"], nullptr;
 }
+bool Windowless = true;
 NPError GetValue(NPP, NPNVariable variable, void* value) {
     ++TPluginHost::Calls()["getvalue"];
-    if (variable != NPNVSupportsWindowless) return NPERR_GENERIC_ERROR;
-    *static_cast<NPBool*>(value) = 1;
-    return NPERR_NO_ERROR;
+    if (variable == NPNVSupportsWindowless) {
+        *static_cast<NPBool*>(value) = Windowless ? 1 : 0;
+        return NPERR_NO_ERROR;
+    }
+    if (variable == NPNVSupportsXEmbedBool) {
+        *static_cast<NPBool*>(value) = 1;
+        return NPERR_NO_ERROR;
+    }
+    return NPERR_GENERIC_ERROR;
 }
 NPError SetValue(NPP, NPPVariable variable, void* value) {
     if (variable == NPPVpluginWindowBool && value == nullptr) ++TPluginHost::Calls()["setvalue windowless"];
@@ -54,11 +63,16 @@ void InvalidateRect(NPP, NPRect*) {
     ++TPluginHost::Calls()["invalidaterect"];
 }
 std::mutex AsyncLock;
+std::condition_variable AsyncAsked;
 std::vector<std::pair<void (*)(void*), void*>> AsyncCalls;
 void AsyncCall(NPP, void (*func)(void*), void* data) {
-    std::lock_guard<std::mutex> lock(AsyncLock);
-    AsyncCalls.emplace_back(func, data);
+    {
+        std::lock_guard<std::mutex> lock(AsyncLock);
+        AsyncCalls.emplace_back(func, data);
+    }
+    AsyncAsked.notify_all();
 }
+NPSetWindowCallbackStruct NoDisplay{};
 
 }  // namespace
 
@@ -156,7 +170,8 @@ NPError TPluginHost::Initialize(uint16 version) {
     return Initialize_(&Browser_, nullptr);
 }
 
-NPError TPluginHost::InitializeUnix(uint16 version) {
+NPError TPluginHost::InitializeUnix(uint16 version, bool windowless) {
+    Windowless = windowless;
     Plugin_ = NPPluginFuncs{};
     Plugin_.size = sizeof Plugin_;
     Browser_ = NPNetscapeFuncs{};
@@ -172,10 +187,11 @@ NPError TPluginHost::InitializeUnix(uint16 version) {
     return Initialize_(&Browser_, &Plugin_);
 }
 
-int TPluginHost::RunAsyncCalls() {
+int TPluginHost::RunAsyncCalls(bool wait) {
     std::vector<std::pair<void (*)(void*), void*>> calls;
     {
-        std::lock_guard<std::mutex> lock(AsyncLock);
+        std::unique_lock<std::mutex> lock(AsyncLock);
+        if (wait) AsyncAsked.wait_for(lock, std::chrono::minutes(1), [] { return !AsyncCalls.empty(); });
         calls.swap(AsyncCalls);
     }
     for (auto& [func, data] : calls)
@@ -220,6 +236,18 @@ NPError TPluginHost::SetDrawable(Instance& inst, uint32 width, uint32 height) {
     inst.window.width = width;
     inst.window.height = height;
     inst.window.clipRect = {0, 0, static_cast<uint16>(height), static_cast<uint16>(width)};
+    return Plugin_.setwindow(&inst.npp, &inst.window);
+}
+
+NPError TPluginHost::SetXWindow(Instance& inst, unsigned long socket, uint32 width, uint32 height) {
+    inst.window = NPWindow{};
+    inst.window.type = NPWindowTypeWindow;
+    inst.window.window = reinterpret_cast<void*>(static_cast<uintptr_t>(socket));
+    inst.window.width = width;
+    inst.window.height = height;
+    inst.window.clipRect = {0, 0, static_cast<uint16>(height), static_cast<uint16>(width)};
+    // The plug-in opens the display of the environment.
+    inst.window.ws_info = &NoDisplay;
     return Plugin_.setwindow(&inst.npp, &inst.window);
 }
 

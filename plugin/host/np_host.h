@@ -48,9 +48,11 @@ public:
     // NP_Initialize as a browser of the Unix form calls it: no NP_GetEntryPoints, the plug-in's table to fill
     // passed along, a browser table with the value queries (windowless drawing offered), invalidation and
     // the asynchronous call, whose requests wait until RunAsyncCalls.
-    NPError InitializeUnix(uint16 version = (0 << 8) | 27);
-    // Runs the asynchronous calls asked for so far; how many ran.
-    static int RunAsyncCalls();
+    // With windowless false it offers windowed plug-ins in XEmbed sockets instead.
+    NPError InitializeUnix(uint16 version = (0 << 8) | 27, bool windowless = true);
+    // Runs the asynchronous calls asked for so far; how many ran. With wait, first waits until one is asked
+    // for (a safety net of a minute aside).
+    static int RunAsyncCalls(bool wait = false);
     NPError Shutdown();
     NPPluginFuncs& PluginFuncs() { return Plugin_; }
     NPNetscapeFuncs& BrowserFuncs() { return Browser_; }
@@ -64,6 +66,8 @@ public:
     NPError SetWindow(Instance& inst, HWND window);
     // NPP_SetWindow with a windowless record of that size at the drawable's origin.
     NPError SetDrawable(Instance& inst, uint32 width, uint32 height);
+    // NPP_SetWindow with a windowed record: the X window of an XEmbed socket.
+    NPError SetXWindow(Instance& inst, unsigned long socket, uint32 width, uint32 height);
     // NPP_NewStream, then (for file delivery) a copy of the file in the cache folder handed over with
     // NPP_StreamAsFile, then NPP_DestroyStream. The stream type the plug-in asked for goes to *stype.
     NPError Deliver(Instance& inst, const char* sourceFile, uint16* stype = nullptr);

@@ -157,3 +157,39 @@ void PageType(const std::string& text) {
     }
     XSync(D(), False);
 }
+
+// A plain top-level X window standing for a browser's XEmbed socket, mapped at (x, y) of the root; its id.
+unsigned long MakeSocketXWindow(int x, int y, int width, int height) {
+    if (D() == nullptr) return 0;
+    Window w = XCreateSimpleWindow(D(), DefaultRootWindow(D()), x, y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), 0, 0, WhitePixel(D(), DefaultScreen(D())));
+    XMapWindow(D(), w);
+    XSync(D(), False);
+    return w;
+}
+
+// How many windows an X window holds.
+int XChildCount(unsigned long w) {
+    if (D() == nullptr) return 0;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(D(), w, &root, &parent, &children, &n)) return 0;
+    if (children != nullptr) XFree(children);
+    return static_cast<int>(n);
+}
+
+// The pixels an X window shows (its children's included), 0x00RRGGBB row by row; false when unreadable.
+bool XWindowPixels(unsigned long w, int width, int height, std::vector<unsigned int>* out) {
+    if (D() == nullptr) return false;
+    XImage* image = XGetImage(D(), w, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
+    if (image == nullptr) return false;
+    out->assign(static_cast<size_t>(width) * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            (*out)[static_cast<size_t>(y) * width + x] =
+                static_cast<unsigned int>(XGetPixel(image, x, y) & 0xFFFFFF);
+    XDestroyImage(image);
+    return true;
+}

@@ -59,7 +59,7 @@ struct Rect {
 // apart, in the order zoom in, zoom out | open in the viewer, save a copy | play, pause, stop, volume |
 // song information, about).
 constexpr int kBarY = 14;
-constexpr int kOpenX = 68, kSaveX = 90, kPlayX = 119, kStopX = 162;
+constexpr int kOpenX = 68, kSaveX = 90, kPlayX = 119, kPauseX = 140, kStopX = 162;
 constexpr int kSliderY = 45, kThumbX = 76;
 
 // The page viewer with its command channel.
@@ -381,7 +381,7 @@ TEST_F(PageViewTest, TwoScoresShowAndPlayOneAtATime) {
     // Play in the first: its time text appears while it plays.
     ClickAt(a.x + kPlayX, a.y + kBarY);
     ASSERT_TRUE(WaitForShot([&](const Shot& s) { return Look(s, a).timeInk > 20; }, &shot));
-    // The slider dragged to the middle while playing: the play goes on from there.
+    // Paused, the slider dragged to the middle, played on: the play goes on from there.
     const int track = a.w - 11 - kThumbX;
     auto thumbX = [&](const Shot& s) {
         // The thumb: the columns of button face across the slider's black track line.
@@ -390,10 +390,12 @@ TEST_F(PageViewTest, TwoScoresShowAndPlayOneAtATime) {
             if (Count(s, x, a.y + kSliderY - 6, x + 1, a.y + kSliderY + 6, Face) >= 8) sum += x, ++n;
         return n > 0 ? sum / n - a.x : -1;
     };
+    // Each step of the hand waits until the page viewer has handled the one before.
+    ClickAt(a.x + kPauseX, a.y + kBarY);
+    ASSERT_EQ(Viewer->Ask("sync"), "synced");
     ASSERT_TRUE(TakeShot(&shot));
     const int from = a.x + thumbX(shot);
     ASSERT_GT(from, a.x);
-    // Each step of the hand waits until the page viewer has handled the one before.
     const int to = a.x + kThumbX + track / 2;
     PageButtonAt(from, a.y + kSliderY, true);
     ASSERT_EQ(Viewer->Ask("sync"), "synced");
@@ -402,6 +404,8 @@ TEST_F(PageViewTest, TwoScoresShowAndPlayOneAtATime) {
         ASSERT_EQ(Viewer->Ask("sync"), "synced");
     }
     PageButtonAt(to, a.y + kSliderY, false);
+    ASSERT_EQ(Viewer->Ask("sync"), "synced");
+    ClickAt(a.x + kPlayX, a.y + kBarY);
     ASSERT_EQ(Viewer->Ask("sync"), "synced");
     // Ten paints later (the player's timer paints the slider as the play goes on) the thumb is still there.
     ASSERT_TRUE(TakeShot(&shot));
@@ -417,11 +421,14 @@ TEST_F(PageViewTest, TwoScoresShowAndPlayOneAtATime) {
     // Stop in the second closes the device, which then has the whole performance: the first's notes all
     // ended before the second's first note, and the second's by its stop.
     ClickAt(b.x + kStopX, b.y + kBarY);
+    // The second's first note: the first after the first's end (its "all notes off") once Play was clicked.
     auto secondStart = [&](const std::vector<qsm::mm::RecordedMessage>& log) {
-        for (size_t i = 0; i < log.size(); ++i)
-            if (log[i].time_us > takeOver && (log[i].msg & 0xF0) == 0x90 && ((log[i].msg >> 16) & 0x7F) != 0)
-                return i;
-        return log.size();
+        size_t i = 0;
+        while (i < log.size() && !(log[i].time_us > takeOver && (log[i].msg & 0xFFF0) == 0x7BB0))
+            ++i;
+        while (i < log.size() && !((log[i].msg & 0xF0) == 0x90 && ((log[i].msg >> 16) & 0x7F) != 0))
+            ++i;
+        return i;
     };
     ASSERT_TRUE(WaitForRecording([&](const auto& log) { return secondStart(log) < log.size(); }));
     const auto log = qsm::mm::ReadRecordingFile(Dir + "/recording.txt");
