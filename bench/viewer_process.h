@@ -81,6 +81,13 @@ public:
         return true;
     }
 
+    // Reads and drops what the pipe holds now.
+    void Drain() {
+        char buf[512];
+        while (read(readFd_, buf, sizeof buf) > 0) {
+        }
+    }
+
 private:
     int readFd_ = -1;
     int keepFd_ = -1;

@@ -140,6 +140,8 @@ std::string TQSMViewerApp::ProgramFolder() {
 
 void TQSMViewerApp::InitInstance() {
     InitCommonControls();
+    // The stored recent views are listed from the start (the Welcome dialog shows them).
+    LoadViewerMru();
     // Making the printer object asks the print system for its default printer, which takes a while: it is
     // made here only to restore the printer chosen last time, else at its first use.
     if (HasSavedPrinter()) GetViewerPrinter().RestoreSavedPrinter();

@@ -287,6 +287,17 @@ public:
     // True when the settings name the printer chosen last time, which the start restores.
     static bool HasSavedPrinter();
 
+    // The print preview's placement, kept from one preview to the next while the program runs; false when
+    // no preview has closed yet.
+    bool GetPreviewPlacement(WINDOWPLACEMENT& placement) const {
+        if (!HasPreviewPlacement) return false;
+        placement = PreviewPlacement;
+        return true;
+    }
+    void SetPreviewPlacement(const WINDOWPLACEMENT& placement) {
+        PreviewPlacement = placement;
+        HasPreviewPlacement = true;
+    }
     // A run that only prints its file ("/xprint" on its own command line). Nobody is there to answer a box:
     // from StartPrintOnlyRun on, every box is told as one line "QSM2View: <file>: <caption>: <text>" on the
     // standard error stream and answered as its OK (else No, else Cancel) button would. A run that printed
@@ -340,6 +351,8 @@ private:
     std::string HelpFilePath;
     SIZE ToolButtonSize = {0, 0};
     HFONT CommandFont = nullptr;
+    WINDOWPLACEMENT PreviewPlacement{};
+    bool HasPreviewPlacement = false;
     DWORD TotalPlayMs = 0;
     char TotalPlayText[32] = "";
     std::string ReceivedCommandLine;

@@ -382,6 +382,18 @@ void TQSMViewerClient::SetHeaderFonts(TMusicScore* score) {
     give(Copyright2, Fonts[2]);
 }
 
+namespace {
+
+// A text score of which the importer read nothing: one staff with no more items than a new one, no title.
+bool HoldsNothing(const TMusicScore& score) {
+    if (score.GetStaffCount() != 1 || score.SongInfo.Title[0] != '\0') return false;
+    const TMusicStaff blank;
+    const TMusicStaff* staff = score.GetStaff(0);
+    return staff != nullptr && staff->GetItemCount() <= blank.GetItemCount();
+}
+
+}  // namespace
+
 TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* extension, int& fromNewFormat,
                                              int& fromTextFile) {
     fromNewFormat = fromTextFile = 0;
@@ -405,7 +417,17 @@ TMusicScore* TQSMViewerClient::OpenScoreFile(const char* path, const char* exten
             TQSRZLibInStream text(TQSRZLibInStream::kPlain, &file, false);
             score = ImportTextScore(text, nullptr, -1);
         }
-        if (score != nullptr) fromNewFormat = fromTextFile = 1;
+        // A text the importer cannot read (no header, or nothing at all, or a header and nothing after it: a
+        // file cut short) opens nothing.
+        if (score != nullptr && HoldsNothing(*score)) {
+            delete score;
+            score = nullptr;
+        }
+        if (score == nullptr) {
+            FormatMessageBox(this, 0, "Error - Could not open", "%s", path);
+            return nullptr;
+        }
+        fromNewFormat = fromTextFile = 1;
         return score;
     }
 
@@ -481,7 +503,13 @@ TMusicScore* TQSMViewerClient::LoadMidiFile(const char* path) {
             }
             smf = std::make_unique<TSMFData>();
             TBusyScope busy;
-            TSMFImport::Run(smf.get(), &file, nullptr);
+            TSMFImport import(smf.get(), &file, nullptr);
+            import.ReadFile();
+            // A file the reader cannot read (no MIDI file, or one cut short) opens nothing.
+            if (import.HasError()) {
+                FormatMessageBox(this, 0, "Error - Could not open", "%s", path);
+                return nullptr;
+            }
             BuildImportInstructions(smf.get(), instructions, true, 16);
         }
         TLongTaskDlg progress(TopWindow(), IDD_WORKING, 1, 1);
@@ -726,6 +754,10 @@ void TQSMViewerClient::SetSliderFromMs(DWORD ms) {
 
 HWND TQSMViewerClient::GetViewHandle() {
     return View->GetHandle();
+}
+
+int TQSMViewerClient::GetCurrentIndex() {
+    return View->GetCurrentIndex();
 }
 
 // A staff opens with a bar line, so an index at its very start counts no bar yet: the start of a score is

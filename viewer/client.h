@@ -76,6 +76,7 @@ public:
     int GetPositionBar() override;
     void SetSliderFromMs(DWORD ms) override;
     HWND GetViewHandle() override;
+    int GetCurrentIndex() override;
 
     void CmScoreInfo();
     void CmZoomIn();

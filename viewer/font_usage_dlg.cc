@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/kernel/text.h"
 #include "ui/column_header.h"
 #include "ui/column_list.h"
 #include "viewer/app.h"
@@ -9,8 +10,11 @@
 
 namespace {
 
+// The font lists are looked up as the font system looks up faces: without regard to case.
 bool Listed(const std::vector<std::string>& list, const std::string& name) {
-    return std::find(list.begin(), list.end(), name) != list.end();
+    return std::any_of(list.begin(), list.end(), [&](const std::string& entry) {
+        return qsm::CompareNoCase(entry.c_str(), name.c_str()) == 0;
+    });
 }
 
 }  // namespace
@@ -33,6 +37,7 @@ void TQSMViewFontUsageDlg::SetupWindow() {
 std::string MakeFontUsageRows(const TPrivateFonts& fonts) {
     const std::vector<std::string>& faces = fonts.GetCheckedFaces();
     const std::vector<std::string>& alternates = fonts.GetAlternates();
+    const std::vector<std::string>& standIns = fonts.GetStandIns();
     std::string rows;
     for (size_t i = 0; i < faces.size(); ++i) {
         const std::string& name = faces[i];
@@ -45,6 +50,8 @@ std::string MakeFontUsageRows(const TPrivateFonts& fonts) {
             rows += "<Not Found>";
         else if (Listed(fonts.GetLoadedFaces(), name))
             rows += "Dynamic Font";
+        else if (i < standIns.size() && !standIns[i].empty())
+            rows += "System Font (" + standIns[i] + ")";
         else
             rows += "System Font";
         rows += '\0';

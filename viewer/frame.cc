@@ -11,6 +11,7 @@
 #include "ui/message_box.h"
 #include "viewer/app.h"
 #include "viewer/client.h"
+#include "viewer/close_signals.h"
 #include "viewer/file_open_dlg.h"
 #include "viewer/options.h"
 #include "viewer/print_preview.h"
@@ -129,6 +130,7 @@ void TQSMViewerStatus::Clicked(const TPoint& p) {
 DEFINE_RESPONSE_TABLE1(TQSMViewerFrame, TDecoratedFrame)
 EV_WM_COPYDATA, EV_MESSAGE(kHandedOverMessage, EvHandedOver),
     EV_MESSAGE(WM_ENABLE, EvEnableMsg), EV_WM_DROPFILES, EV_WM_ACTIVATE, EV_WM_CLOSE,
+    EV_REGISTERED("QSMCloseSignal", EvCloseSignal),
     EV_COMMAND(CM_QSM_FILEOPEN, CmFileOpen), EV_COMMAND(CM_QSM_SENDTOEDITOR1, CmSendToEditor1),
     EV_COMMAND_ENABLE(CM_QSM_SENDTOEDITOR1, CeSendToEditor1),
     EV_COMMAND(CM_QSM_SENDTOEDITOR2, CmSendToEditor2),
@@ -185,6 +187,7 @@ TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* pl
 }
 
 TQSMViewerFrame::~TQSMViewerFrame() {
+    qsm::SetCloseSignalWindow(nullptr);
     if (Attr.AccelTable) DestroyAcceleratorTable(Attr.AccelTable);
     Attr.AccelTable = nullptr;
 }
@@ -204,6 +207,7 @@ void TQSMViewerFrame::GetWindowClass(WNDCLASSA& wc) {
 
 void TQSMViewerFrame::SetupWindow() {
     TDecoratedFrame::SetupWindow();
+    qsm::SetCloseSignalWindow(GetHandle());
     DragAcceptFiles(GetHandle(), TRUE);
     if (SysInfo.ReadInt("Options", "ShowStatusBar", 1) == 0)
         PostMessageA(GetHandle(), WM_COMMAND, IDW_STATUSBAR, 0);
@@ -380,14 +384,38 @@ void TQSMViewerFrame::EvActivate(UINT active, bool minimized, HWND other) {
     }
 }
 
-void TQSMViewerFrame::EvClose() {
+void TQSMViewerFrame::SaveClosingPlacement() {
     if (ViewerOptions.RecallSizePos && GetHandle()) {
         WINDOWPLACEMENT wp{};
         wp.length = 44;
         if (GetWindowPlacement(GetHandle(), &wp)) SavePlacement(wp);
     }
+}
+
+void TQSMViewerFrame::EvClose() {
+    SaveClosingPlacement();
     if (App()) WinHelpA(GetHandle(), App()->GetHelpFilePath().c_str(), HELP_QUIT, 0);
     TDecoratedFrame::EvClose();
+}
+
+LRESULT TQSMViewerFrame::EvCloseSignal(WPARAM, LPARAM) {
+    if (!ClosingOnSignal) {
+        ClosingOnSignal = true;
+        SaveClosingPlacement();
+    }
+    if (::IsWindowEnabled(GetHandle())) {
+        PostMessage(WM_CLOSE);
+        return 0;
+    }
+    // A modal window is open: it is closed first (once; a dialog takes that as its Cancel), and the frame
+    // looks again once the messages before this one are handled.
+    HWND popup = GetLastActivePopup(GetHandle());
+    if (popup != GetHandle() && popup != SignalledPopup) {
+        SignalledPopup = popup;
+        ::PostMessageA(popup, WM_CLOSE, 0, 0);
+    }
+    PostMessage(qsm::CloseSignalMessage());
+    return 0;
 }
 
 // ---------------------------------------------------------------- commands
@@ -512,7 +540,8 @@ void TQSMViewerFrame::CmPrint() {
 }
 
 void TQSMViewerFrame::CmPrintPreview() {
-    ::CmPrintPreview(this, 0);
+    TQSMFrameClient* client = GetFrameClient();
+    ::CmPrintPreview(this, client ? client->GetCurrentIndex() : 0);
 }
 
 void TQSMViewerFrame::CmPrinterSetup() {

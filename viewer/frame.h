@@ -41,6 +41,8 @@ public:
     virtual void SetSliderFromMs(DWORD) {}
     // The window that takes the focus when the frame is activated (null: the frame's default).
     virtual HWND GetViewHandle() { return nullptr; }
+    // The score view's navigation index (where the print preview opens).
+    virtual int GetCurrentIndex() { return 0; }
 };
 
 // A text gadget that shows a non-empty text in dark red on yellow.
@@ -109,6 +111,9 @@ public:
     void EvDropFiles(HDROP drop);
     void EvActivate(UINT active, bool minimized, HWND other);
     void EvClose();
+    // A signal asked the program to close: the placement is saved at once, the modal window that is open is
+    // closed, and then the frame as by its Close command.
+    LRESULT EvCloseSignal(WPARAM signal, LPARAM);
 
     // Commands.
     void CmFileOpen();
@@ -153,9 +158,13 @@ public:
 private:
     // Whether a dialog box (or another popup of the frame) is open.
     bool DialogOpen() const;
+    // Saves the placement when RecallSizePos asks for it.
+    void SaveClosingPlacement();
 
     TToolbar* Tools = nullptr;
     TQSMViewerStatus* Status = nullptr;
     // Command lines handed over and not yet processed, oldest first.
     std::deque<std::string> HandedOver;
+    bool ClosingOnSignal = false;
+    HWND SignalledPopup = nullptr;
 };

@@ -1,6 +1,8 @@
 // QSM2View: shows its windows on the display when there is one, else runs without one.
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/framework/program.h"
 #include "platform/gdi/font_setup.h"
@@ -10,10 +12,22 @@
 #include "platform/wm/modal_answers.h"
 #include "platform/wm/sdl_backend.h"
 #include "render/bundled_fonts.h"
+#include "viewer/close_signals.h"
 #include "viewer/score_preread.h"
 #include "viewer/startup.h"
 
-int main(int argc, char* argv[]) {
+int main(int programArgc, char* programArgv[]) {
+    // A request to end (kill, the end of the desktop session, Ctrl+C) closes the program as its Close
+    // command.
+    qsm::InstallCloseSignals();
+    // From here on the file of the command line is named by its absolute path.
+    std::vector<std::string> args = WithAbsoluteFile(programArgc, programArgv);
+    std::vector<char*> argvStore;
+    for (std::string& a : args)
+        argvStore.push_back(a.data());
+    argvStore.push_back(nullptr);
+    int argc = static_cast<int>(args.size());
+    char** argv = argvStore.data();
     // The score the command line opens is read beside the whole start; the open takes it.
     qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go
@@ -48,5 +62,7 @@ int main(int argc, char* argv[]) {
     // A run that opened no file (another viewer took the command line) does not wait for the whole read.
     qsm::DropScorePreread();
     if (onDisplay) qsm::wm::RemoveSdlBackend();
+    // A program closed by a signal ends as such programs are expected to.
+    if (int signal = qsm::GetCloseSignal(); signal != 0) return 128 + signal;
     return code;
 }

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kControlId = 100;
+constexpr int kControlId = 101;
 
 HINSTANCE ResourceInstance(TWindow* w) {
     return w->GetModule() ? w->GetModule()->GetInstance() : nullptr;
@@ -65,9 +65,9 @@ EV_COMMAND(CM_PREVIEW_REPAINT, CmRepaint), EV_COMMAND(CM_PREVIEW_START, CmStart)
     EV_MESSAGE(WM_CONTEXTMENU, EvContextMenuMsg), END_RESPONSE_TABLE;
 
 TQSMPrintPreviewClient::TQSMPrintPreviewClient(TWindow* parent, TQSMPrintData* data, int startIndex)
-    : TWindow(parent), Data(data) {
+    : TWindow(parent, "Preview Cient"), Data(data) {
     Attr.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
-    Control = new TScorePreviewControl(this, kControlId, "qsmpreview", 0, 0, 100, 100, data);
+    Control = new TScorePreviewControl(this, kControlId, "qsmpreview", 1, 1, 100, 100, data);
     Control->SetStartIndex(startIndex);
 }
 
@@ -83,8 +83,7 @@ void TQSMPrintPreviewClient::CmRepaint() {
     Control->Invalidate(false);
 }
 void TQSMPrintPreviewClient::CmStart() {
-    Control->GotoPage(1);
-    Control->SetZoom(0);
+    Control->GotoStart();
 }
 void TQSMPrintPreviewClient::CmLast() {
     Control->GotoLastPage();
@@ -140,12 +139,16 @@ LRESULT TQSMPrintPreviewClient::EvContextMenuMsg(WPARAM wp, LPARAM lp) {
 // ---- frame ----
 
 DEFINE_RESPONSE_TABLE1(TQSMPrintPreviewFrame, TFrameWindow)
-EV_WM_SIZE, EV_MESSAGE(WM_APPCOMMAND, EvAppCommand), EV_COMMAND(CM_PREVIEW_MENU, CmMenu), END_RESPONSE_TABLE;
+EV_WM_SIZE, EV_WM_CLOSE, EV_MESSAGE(WM_APPCOMMAND, EvAppCommand), EV_COMMAND(CM_PREVIEW_MENU, CmMenu),
+    EV_COMMAND(IDCANCEL, CmCancel), END_RESPONSE_TABLE;
 
 TQSMPrintPreviewFrame::TQSMPrintPreviewFrame(TWindow* parent, const char* title,
                                              TQSMPrintPreviewClient* client)
     : TWindow(parent, title), TFrameWindow(parent, title, client), Client(client) {
     Attr.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    // A top-level window of the system's default size and place, though it has an owner.
+    Attr.X = Attr.Y = Attr.W = Attr.H = CW_USEDEFAULT;
+    if (TQSMViewerApp* app = TQSMViewerApp::Get()) SetIcon(app, MAKEINTRESOURCEA(1));
 }
 
 void TQSMPrintPreviewFrame::SetupWindow() {
@@ -155,6 +158,21 @@ void TQSMPrintPreviewFrame::SetupWindow() {
                              GetHandle(), nullptr, nullptr, nullptr);
     TRect r = GetClientRect();
     EvSize(SIZE_RESTORED, TSize(r.Width(), r.Height()));
+}
+
+void TQSMPrintPreviewFrame::EvClose() {
+    // The placement is kept for the next preview, and the window that waited takes the activation back
+    // before this one goes.
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if (TQSMViewerApp* app = TQSMViewerApp::Get(); app && GetWindowPlacement(GetHandle(), &wp))
+        app->SetPreviewPlacement(wp);
+    if (HWND owner = ::GetWindow(GetHandle(), GW_OWNER)) ::EnableWindow(owner, TRUE);
+    TFrameWindow::EvClose();
+}
+
+void TQSMPrintPreviewFrame::CmCancel() {
+    PostMessage(WM_CLOSE);
 }
 
 void TQSMPrintPreviewFrame::EvSize(UINT sizeType, const TSize& size) {
@@ -239,9 +257,20 @@ void CmPrintPreview(TWindow* parent, int startIndex) {
     auto* client = new TQSMPrintPreviewClient(nullptr, &data, startIndex);
     auto frame = std::make_unique<TQSMPrintPreviewFrame>(parent, "Print Preview", client);
     if (!frame->Create()) return;
-    frame->Show(SW_SHOWNORMAL);
     HWND owner = parent ? parent->GetHandle() : nullptr;
     if (owner) ::EnableWindow(owner, FALSE);
+    WINDOWPLACEMENT placement{};
+    if (app->GetPreviewPlacement(placement)) {
+        // A preview closed while minimised opens again as a normal window.
+        if (placement.showCmd == SW_SHOWMINIMIZED || placement.showCmd == SW_MINIMIZE)
+            placement.showCmd = SW_SHOWNORMAL;
+        SetWindowPlacement(frame->GetHandle(), &placement);
+    } else {
+        frame->Show(SW_SHOWNORMAL);
+    }
+    // The preview takes the keyboard, its page view first, however it was shown.
+    ::SetActiveWindow(frame->GetHandle());
+    client->GetControl()->SetFocus();
     // The main window waits until the preview is closed.
     while (frame->GetHandle() && ::IsWindow(frame->GetHandle())) {
         if (!app->PumpWaitingMessages()) {

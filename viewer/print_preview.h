@@ -70,6 +70,9 @@ public:
     void ShowPreviewMenu(POINT screen);
 
     void EvSize(UINT sizeType, const TSize& size);
+    // Closing keeps the placement in the application object for the next preview; Esc closes.
+    void EvClose();
+    void CmCancel();
     LRESULT EvAppCommand(WPARAM wp, LPARAM lp);
     void CmMenu();
     DECLARE_RESPONSE_TABLE(TQSMPrintPreviewFrame);

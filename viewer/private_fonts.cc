@@ -6,7 +6,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/profile.h"
 #include "platform/kernel/text.h"
-#include "render/music_fonts.h"
+#include "render/bundled_fonts.h"
 #include "score/base/fonts_data.h"
 #include "score/music_score.h"
 
@@ -26,8 +26,28 @@ TPrivateFonts::TPrivateFonts(std::string fontListPath, TAddProc add, TRemoveProc
 
 TPrivateFonts::~TPrivateFonts() = default;
 
-bool TPrivateFonts::IsInstalled(const char* face) const {
-    return TMusicFonts::IsFontInstalled(face);
+qsm::gdi::FaceLookup TPrivateFonts::LookUpFace(const char* face) const {
+    // The music fonts that ship with the program are there before any score asks for them.
+    qsm::RegisterBundledFonts();
+    return qsm::gdi::LookUpFace(face);
+}
+
+bool TPrivateFonts::IsAvailable(const char* face, std::string& standIn) {
+    qsm::gdi::FaceLookup found = LookUpFace(face);
+    standIn.clear();
+    switch (found.kind) {
+        case qsm::gdi::FaceLookup::StandIn:
+            standIn = found.family;
+            return true;
+        case qsm::gdi::FaceLookup::Private:
+            if (FindNoCase(LoadedFaces, face) < 0) LoadedFaces.emplace_back(face);
+            return true;
+        case qsm::gdi::FaceLookup::Installed:
+            return true;
+        case qsm::gdi::FaceLookup::Missing:
+            break;
+    }
+    return LoadPrivateFont(face) != 0;
 }
 
 std::string TPrivateFonts::Folder() const {
@@ -52,13 +72,15 @@ int TPrivateFonts::LoadPrivateFont(const char* face) {
 void TPrivateFonts::CheckScoreFonts(TMusicScore& score) {
     CheckedFaces.clear();
     Alternates.clear();
+    StandIns.clear();
     MissingFaces.clear();
     TMusicFontsData* data = score.GetFontData();
     if (data == nullptr) return;
     const char* music = data->GetMusicFontFace();
     CheckedFaces.emplace_back(music);
     Alternates.emplace_back();
-    if (!IsInstalled(music) && !LoadPrivateFont(music)) MissingFaces.emplace_back(music);
+    StandIns.emplace_back();
+    if (!IsAvailable(music, StandIns.back())) MissingFaces.emplace_back(music);
 
     for (TQSFontSpec& record : data->Fonts) {
         std::string face = record.GetFaceName();
@@ -67,7 +89,8 @@ void TPrivateFonts::CheckScoreFonts(TMusicScore& score) {
             index = static_cast<int>(CheckedFaces.size());
             CheckedFaces.push_back(face);
             Alternates.emplace_back();
-            if (!IsInstalled(face.c_str()) && !LoadPrivateFont(face.c_str())) {
+            StandIns.emplace_back();
+            if (!IsAvailable(face.c_str(), StandIns.back())) {
                 char alternate[LF_FACESIZE];
                 GetPrivateProfileStringA("FontAlternates", face.c_str(), "", alternate, sizeof(alternate),
                                          FontListPath.c_str());

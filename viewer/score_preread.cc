@@ -192,7 +192,10 @@ void ReadMidiFile(TPreread& p, const char* truePath, const TFileIdentity& identi
         TQSRBFStream file(TQSRFStream::kRead, truePath, 30000);
         // A file that does not open is the open's to tell of.
         if (file.GetError()) return;
-        TSMFImport::Run(data.get(), &file, nullptr);
+        TSMFImport import(data.get(), &file, nullptr);
+        import.ReadFile();
+        // Nor is a file that the reader cannot read.
+        if (import.HasError()) return;
     }
     if (p.Stop) return;
     BuildImportInstructions(data.get(), instructions, true, 16);

@@ -1,7 +1,6 @@
 #include "viewer/score_preview.h"
 
 #include <algorithm>
-#include <climits>
 #include <memory>
 
 #include "core/hooks.h"
@@ -9,6 +8,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/module.h"
 #include "render/layout/score_draw_info.h"
+#include "score/staff_range.h"
 #include "ui/long_task.h"
 #include "viewer/print_data.h"
 
@@ -213,8 +213,17 @@ void TScorePreviewControl::PreviousPage() {
 }
 
 void TScorePreviewControl::GotoLastPage() {
-    // The end of the score lies at or beyond the end of the last page.
-    if (MorePages) GotoIndex(INT_MAX);
+    // The length of the top staff lies at or beyond the end of the last page.
+    if (MorePages) GotoIndex(LastPageIndex());
+}
+
+int TScorePreviewControl::LastPageIndex() const {
+    TScoreDrawInfo* info = PrintData ? PrintData->GetDrawInfo() : nullptr;
+    TMusicStaff* top = info ? info->GetMusicStaff(0) : nullptr;
+    if (!top) return 0;
+    TStaffItemRange range;
+    range.SetStaff(top);
+    return StaffRangeGetTicks(range);
 }
 
 void TScorePreviewControl::GotoDisplayedPage(int n) {
@@ -453,10 +462,16 @@ void TScorePreviewControl::EvRButtonDown(UINT, const TPoint& p) {
                            MAKELPARAM(screen.x, screen.y));
         return;
     }
-    HMENU menu = CreatePopupMenu();
-    AppendMenuA(menu, MF_STRING | (ZoomLevel >= ZoomCount - 1 ? MF_GRAYED : 0), 1, "&Zoom to here");
-    AppendMenuA(menu, MF_STRING | (ZoomLevel <= 0 ? MF_GRAYED : 0), 2, "Show &full page");
-    int cmd = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+    HINSTANCE inst = GetModule() ? GetModule()->GetInstance() : GetModuleHandleA(nullptr);
+    HMENU menu = LoadMenuA(inst, "QSMPreviewRtClick");
+    HMENU popup = menu ? GetSubMenu(menu, 0) : nullptr;
+    if (!popup) {
+        if (menu) DestroyMenu(menu);
+        return;
+    }
+    if (ZoomLevel >= ZoomCount - 1) EnableMenuItem(popup, 1, MF_BYCOMMAND | MF_GRAYED);
+    if (ZoomLevel <= 0) EnableMenuItem(popup, 2, MF_BYCOMMAND | MF_GRAYED);
+    int cmd = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
                              GetHandle(), nullptr);
     DestroyMenu(menu);
     TSize c = ClientSize();

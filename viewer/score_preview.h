@@ -30,6 +30,8 @@ public:
     void NextPage();
     void PreviousPage();
     void GotoLastPage();
+    // The navigation index of the end of the score: the length in ticks of the top staff.
+    int LastPageIndex() const;
     void GotoPage(int p);
     void GotoIndex(int index);
     void GotoDisplayedPage(int n);

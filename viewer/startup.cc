@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <type_traits>
 
 #include "core/file_stream.h"
@@ -58,6 +59,25 @@ INT_PTR AsResult(T value) {
 
 TViewerCmdLine::TViewerCmdLine(const char* commandLine)
     : TQSCmdLineOptions(commandLine, '/', kViewerSwitches) {}
+
+std::vector<std::string> WithAbsoluteFile(int argc, const char* const argv[]) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+        args.emplace_back(argv[i] ? argv[i] : "");
+    TViewerCmdLine tokens(qsm::JoinCommandLine(argc, argv).c_str());
+    const char* file = tokens.GetFile();
+    if (file == nullptr || *file == '\0' || *file == '/') return args;
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    if (error) return args;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == file) {
+            args[i] = absolute.lexically_normal().string();
+            break;
+        }
+    }
+    return args;
+}
 
 std::string CopyDataText(const COPYDATASTRUCT* data) {
     if (data == nullptr || data->lpData == nullptr || data->cbData == 0) return std::string();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/multi_field.h"
 #include "platform/base/wintypes.h"
@@ -23,6 +24,11 @@ public:
     const char* GetFile() const { return FirstNonSwitch(); }
     bool HasSwitch(const char* name) const { return Contains(name); }
 };
+
+// The program's arguments (argv[0] first) with the command line's file argument made absolute against the
+// current folder, so that the recent views, a running viewer the line is handed to and "/cached" all get the
+// file wherever they look from; every other argument as it is.
+std::vector<std::string> WithAbsoluteFile(int argc, const char* const argv[]);
 
 // The text of a WM_COPYDATA block, bounded by its size and cut at its first zero byte; empty for none.
 std::string CopyDataText(const COPYDATASTRUCT* data);

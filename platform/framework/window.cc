@@ -95,10 +95,11 @@ TModule& TModule::GetDefault() {
 namespace {
 
 // A program started by a test or a benchmark learns nothing from the outside about when it has shown its
-// first screen; with QSM_IDLE_LOG naming a file (or a pipe) the message loop appends one line, the main
-// window's caption, the first time its queue is empty and no idle work is left: by then every window that
-// was made has been painted.
-void ReportFirstIdle(HWND main) {
+// first screen, or the answer to an input; with QSM_IDLE_LOG naming a file (or a pipe) the message loop
+// appends one line, the main window's caption, the first time its queue is empty and no idle work is left (by
+// then every window that was made has been painted), and again each time that comes after a key or mouse
+// message.
+void ReportIdle(HWND main) {
     const char* path = std::getenv("QSM_IDLE_LOG");
     if (path == nullptr || *path == '\0') return;
     char caption[512] = "";
@@ -159,12 +160,15 @@ int TApplication::Run() {
 
 int TApplication::MessageLoop() {
     LONG idle = 0;
-    bool reportedIdle = false;
+    bool reportIdle = true;
     for (;;) {
         MSG m;
         if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
             if (m.message == WM_QUIT) return static_cast<int>(m.wParam);
             idle = 0;
+            if ((m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST) ||
+                (m.message >= WM_MOUSEFIRST && m.message <= WM_MOUSELAST))
+                reportIdle = true;
             if (!ProcessAppMsg(m)) {
                 TranslateMessage(&m);
                 DispatchMessageA(&m);
@@ -172,9 +176,9 @@ int TApplication::MessageLoop() {
             continue;
         }
         if (IdleAction(idle++)) continue;
-        if (!reportedIdle) {
-            reportedIdle = true;
-            ReportFirstIdle(MainWindow ? MainWindow->GetHandle() : nullptr);
+        if (reportIdle) {
+            reportIdle = false;
+            ReportIdle(MainWindow ? MainWindow->GetHandle() : nullptr);
         }
         WaitMessage();
     }

@@ -27,7 +27,9 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
+#include "platform/gdi/face_lookup.h"
 #include "platform/gdi/font_match_cache.h"
 #include "platform/gdi/font_setup.h"
 #include "platform/gdi/gdi_internal.h"
@@ -564,6 +566,59 @@ Match MatchFace(const char* family, bool bold, bool italic) {
     }
     FcPatternDestroy(pat);
     return m;
+}
+
+// The family fontconfig draws in place of `family` when it binds it as strongly as the family asked for (its
+// metric-compatible aliases); empty when the match is the family itself or a mere fallback.
+Match MatchStandIn(const char* family) {
+    Match m;
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(g_config, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    std::vector<std::string> strong;
+    FcValue v;
+    FcValueBinding binding;
+    for (int n = 1; FcPatternGetWithBinding(pat, FC_FAMILY, n, &v, &binding) == FcResultMatch; ++n) {
+        if (v.type == FcTypeString && binding == FcValueBindingStrong)
+            strong.emplace_back(reinterpret_cast<const char*>(v.u.s));
+    }
+    FcResult result;
+    FcPattern* found = FcFontMatch(g_config, pat, &result);
+    FcChar8* s = nullptr;
+    if (found && FcPatternGetString(found, FC_FAMILY, 0, &s) == FcResultMatch) {
+        const char* name = reinterpret_cast<const char*>(s);
+        if (!EqualNoCase(name, family) &&
+            std::any_of(strong.begin(), strong.end(),
+                        [&](const std::string& f) { return EqualNoCase(f.c_str(), name); }))
+            m.family = name;
+    }
+    if (found) FcPatternDestroy(found);
+    FcPatternDestroy(pat);
+    return m;
+}
+
+// A match kept like FindMatch's, under its own key.
+Match FindStandIn(const char* family) {
+    std::string key = std::string(family) + "|standin";
+    auto it = g_matches->find(key);
+    if (it != g_matches->end()) return it->second;
+    Match m;
+    if (!g_setup.Take(key, &m)) {
+        NeedFontconfig();
+        m = MatchStandIn(family);
+    }
+    if (g_setUpSet && g_setup.Keep(key, m)) g_setup.WriteKept();
+    (*g_matches)[key] = m;
+    return m;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 Match FindMatch(const char* family, bool bold, bool italic) {
@@ -1177,6 +1232,30 @@ void DrawGlyphRun(cairo_t* cr, const Font& font, double ppem, const GlyphRun& ru
         pen += deviceAdvances ? deviceAdvances[i] : run.advances[i];
     }
     cairo_show_glyphs(cr, glyphs, static_cast<int>(run.glyphs.size()));
+}
+
+FaceLookup LookUpFace(const char* face) {
+    FaceLookup answer;
+    if (!face || !*face) return answer;
+    std::lock_guard lock(g_fontMutex);
+    InitFonts();
+    if (!g_ahead->empty()) RebuildPrivateSet();
+    Match m = FindMatch(face, false, false);
+    if (m.file.empty()) return answer;
+    if (EqualNoCase(m.family.c_str(), face)) {
+        answer.family = m.family;
+        answer.kind = std::any_of(g_private->begin(), g_private->end(),
+                                  [&](const auto& added) { return SameFile(added.first, m.file); })
+                          ? FaceLookup::Private
+                          : FaceLookup::Installed;
+        return answer;
+    }
+    Match standIn = FindStandIn(face);
+    if (!standIn.family.empty() && EqualNoCase(standIn.family.c_str(), m.family.c_str())) {
+        answer.kind = FaceLookup::StandIn;
+        answer.family = m.family;
+    }
+    return answer;
 }
 
 }  // namespace qsm::gdi

@@ -415,21 +415,29 @@ private:
         Sdl().SDL_UpperBlit(wrap, &sr, dst, &dr);
         Sdl().SDL_FreeSurface(wrap);
 
-        // What was drawn on the screen DC is xor-ed into the window's pixels.
+        // What was drawn on the screen DC is xor-ed into the window's pixels (where its bits are not zero).
         RECT wr;
         GetWindowRect(hwnd, &wr);
-        if (ScreenOverlaySurface() != nullptr && dst->format->BytesPerPixel == 4 &&
-            Sdl().SDL_LockSurface(dst) == 0) {
-            cairo_surface_flush(ScreenOverlaySurface());
-            for (LONG y = r.top; y < r.bottom; ++y) {
+        const RECT ob = ScreenOverlayBounds();
+        if (cairo_surface_t* overlay = ScreenOverlaySurface(); overlay != nullptr && !IsRectEmpty(&ob) &&
+                                                               dst->format->BytesPerPixel == 4 &&
+                                                               Sdl().SDL_LockSurface(dst) == 0) {
+            cairo_surface_flush(overlay);
+            const unsigned char* bits = cairo_image_surface_get_data(overlay);
+            const int ow = cairo_image_surface_get_width(overlay),
+                      oh = cairo_image_surface_get_height(overlay);
+            const int ostride = cairo_image_surface_get_stride(overlay);
+            // Only the part that holds any bits.
+            const LONG x0 = std::max({r.left, -wr.left, ob.left - wr.left});
+            const LONG x1 = std::min({r.right, ow - wr.left, ob.right - wr.left});
+            const LONG y1 = std::min({r.bottom, oh - wr.top, ob.bottom - wr.top});
+            for (LONG y = std::max({r.top, -wr.top, ob.top - wr.top}); y < y1; ++y) {
                 auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
-                for (LONG x = r.left; x < r.right; ++x) {
-                    Uint32 bits =
-                        XorScreenOverlay(0, static_cast<int>(x + wr.left), static_cast<int>(y + wr.top));
-                    if (bits != 0)
-                        row[x] ^= Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(bits >> 16),
-                                                   static_cast<Uint8>(bits >> 8), static_cast<Uint8>(bits));
-                }
+                const auto* over = reinterpret_cast<const uint32_t*>(bits + (y + wr.top) * ostride) + wr.left;
+                for (LONG x = x0; x < x1; ++x)
+                    if (const uint32_t c = over[x] & 0x00FFFFFFu; c != 0)
+                        row[x] ^= Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(c >> 16),
+                                                   static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
             }
             Sdl().SDL_UnlockSurface(dst);
         }

@@ -68,12 +68,16 @@ cairo_surface_t* NewBuffer(int wd, int ht) {
     return cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
 }
 
+// The screen rectangle that holds every bit of the overlay that is not zero (empty: none).
+RECT g_overlay_bounds{};
+
 cairo_surface_t* Overlay() {
     SIZE s = CurrentBackend().ScreenSize();
     if (g_overlay != nullptr && (cairo_image_surface_get_width(g_overlay) != s.cx ||
                                  cairo_image_surface_get_height(g_overlay) != s.cy)) {
         cairo_surface_destroy(g_overlay);
         g_overlay = nullptr;
+        g_overlay_bounds = RECT{};
     }
     if (g_overlay == nullptr) g_overlay = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.cx, s.cy);
     return g_overlay;
@@ -132,8 +136,38 @@ cairo_surface_t* TopLevelSurface(HWND hwnd) {
 }
 
 cairo_surface_t* ScreenOverlaySurface() {
-    return Overlay();
+    return g_overlay;
 }
+
+RECT ScreenOverlayBounds() {
+    return g_overlay_bounds;
+}
+
+namespace {
+
+// Finds the bounds of what the overlay holds after a drawing on it.
+void MeasureOverlay() {
+    g_overlay_bounds = RECT{};
+    if (g_overlay == nullptr) return;
+    cairo_surface_flush(g_overlay);
+    const unsigned char* data = cairo_image_surface_get_data(g_overlay);
+    const int wd = cairo_image_surface_get_width(g_overlay), ht = cairo_image_surface_get_height(g_overlay);
+    const int stride = cairo_image_surface_get_stride(g_overlay);
+    RECT b{wd, ht, 0, 0};
+    for (int y = 0; y < ht; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+        for (int x = 0; x < wd; ++x)
+            if ((row[x] & 0x00FFFFFFu) != 0) {
+                b.left = std::min<LONG>(b.left, x);
+                b.right = std::max<LONG>(b.right, x + 1);
+                b.top = std::min<LONG>(b.top, y);
+                b.bottom = y + 1;
+            }
+    }
+    if (b.right > b.left) g_overlay_bounds = b;
+}
+
+}  // namespace
 
 uint32_t XorScreenOverlay(uint32_t pixel, int x, int y) {
     if (g_overlay == nullptr || x < 0 || y < 0 || x >= cairo_image_surface_get_width(g_overlay) ||
@@ -410,6 +444,7 @@ void ResetSurfaces() {
     Buffers().clear();
     if (g_overlay != nullptr) cairo_surface_destroy(g_overlay);
     g_overlay = nullptr;
+    g_overlay_bounds = RECT{};
 }
 
 }  // namespace qsm::wm
@@ -455,7 +490,13 @@ int ReleaseDC(HWND, HDC dc) {
         cairo_surface_mark_dirty(TopLevelSurface(info.hwnd));
         CurrentBackend().Present(info.hwnd, info.bounds);
     } else if (info.hwnd == nullptr) {
-        CurrentBackend().Present(nullptr, info.bounds);
+        // Only what changed on the screen is shown again: the pixels the overlay held before or holds now
+        // (a DC taken only to measure or to make others leaves both empty).
+        const RECT before = g_overlay_bounds;
+        MeasureOverlay();
+        RECT changed;
+        UnionRect(&changed, &before, &g_overlay_bounds);
+        if (IntersectRect(&changed, &changed, &info.bounds)) CurrentBackend().Present(nullptr, changed);
     }
     return 1;
 }

@@ -13,8 +13,11 @@ namespace qsm::wm {
 cairo_surface_t* TopLevelSurface(HWND hwnd);
 // What was drawn on the screen DC (GetDC(nullptr)): an exclusive-or layer over every window. Its colour
 // bits are xor-ed into the windows' pixels beneath, so what is drawn there twice (a drag frame drawn and
-// drawn again to erase it) leaves no trace; where nothing was drawn they are zero.
+// drawn again to erase it) leaves no trace; where nothing was drawn they are zero. Null until something is
+// first drawn there.
 cairo_surface_t* ScreenOverlaySurface();
+// The screen rectangle that holds every bit of the overlay that is not zero; empty when it holds none.
+RECT ScreenOverlayBounds();
 // Xors the overlay's colour bits at screen point (x, y) into the xrgb pixel.
 uint32_t XorScreenOverlay(uint32_t pixel, int x, int y);
 // The virtual screen: the desktop colour, the visible top-level windows in Z-order, the overlay.

@@ -443,7 +443,12 @@ BOOL FakeRemove(LPCSTR path, DWORD, LPVOID) {
 class FakeFonts : public TPrivateFonts {
 public:
     using TPrivateFonts::TPrivateFonts;
-    bool IsInstalled(const char* face) const override { return std::string(face) == "Installed Face"; }
+    qsm::gdi::FaceLookup LookUpFace(const char* face) const override {
+        using K = qsm::gdi::FaceLookup;
+        if (std::string(face) == "Installed Face") return {K::Installed, face};
+        if (std::string(face) == "Metric Face") return {K::StandIn, "Liberation Serif"};
+        return {};
+    }
 };
 
 class PrivateFontsTest : public StoreTest {
@@ -499,14 +504,18 @@ TEST_F(PrivateFontsTest, ScoreFontsUseAlternatesOrAreListedMissing) {
     data->Fonts[1].SetFaceName("Installed Face");
     data->Fonts[2].SetFaceName("Nowhere Sans");
     data->Fonts[3].SetFaceName("Shared A");
+    data->Fonts[4].SetFaceName("Metric Face");
     fonts.CheckScoreFonts(score);
     EXPECT_EQ(fonts.GetCheckedFaces(),
               (std::vector<std::string>{"QSM2STDA", "Times New Roman", "Installed Face", "Nowhere Sans",
-                                        "Shared A"}));
-    EXPECT_EQ(fonts.GetAlternates(), (std::vector<std::string>{"", "Liberation Serif", "", "", ""}));
+                                        "Shared A", "Metric Face"}));
+    EXPECT_EQ(fonts.GetAlternates(), (std::vector<std::string>{"", "Liberation Serif", "", "", "", ""}));
+    // A face the system answers with a metric-compatible one is there: no alternate, not missing.
+    EXPECT_EQ(fonts.GetStandIns(), (std::vector<std::string>{"", "", "", "", "", "Liberation Serif"}));
     EXPECT_EQ(fonts.GetMissingFaces(), (std::vector<std::string>{"Nowhere Sans"}));
+    EXPECT_STREQ(data->Fonts[4].GetFaceName(), "Metric Face");
     for (int i = 0; i < FONTSLOT_COUNT; ++i) {
-        if (i == 1 || i == 2 || i == 3) continue;
+        if (i >= 1 && i <= 4) continue;
         EXPECT_STREQ(data->Fonts[i].GetFaceName(), "Liberation Serif") << i;
     }
     EXPECT_STREQ(data->Fonts[1].GetFaceName(), "Installed Face");

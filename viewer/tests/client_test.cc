@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -297,6 +298,33 @@ TEST_F(ClientTest, FilesThatCannotBeReadLeaveTheScoreAsItWas) {
     std::filesystem::copy_file(midi_, midi);
     EXPECT_FALSE(client_->OpenFile(midi.c_str(), true));
     EXPECT_EQ(boxes_.back().caption, "Error - Could not open");
+
+    // Files the MIDI reader or the text importer cannot read: random bytes, nothing, a file cut short.
+    std::string wholeMidi;
+    {
+        std::ifstream in(midi_, std::ios::binary);
+        wholeMidi.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string random(3000, '\0');
+    for (size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 7919 + 13) % 251);
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"random.mid", random},
+        {"empty.mid", ""},
+        {"cut.mid", wholeMidi.substr(0, wholeMidi.size() / 2)},
+        {"empty.qsmtxt", ""},
+        {"cut.qsmtxt", "!QuillStave"},
+        {"header.qsmtxt", "!QuillStaveComposer(2.51)\n# A"},
+    };
+    for (const auto& [name, bytes] : bad) {
+        std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        size_t before = boxes_.size();
+        EXPECT_FALSE(client_->OpenFile(path.c_str(), true)) << name;
+        ASSERT_EQ(boxes_.size(), before + 1) << name;
+        EXPECT_EQ(boxes_.back().caption, "Error - Could not open") << name;
+        EXPECT_EQ(boxes_.back().text, path) << name;
+    }
 
     EXPECT_EQ(app_->GetScore(), shown);
     EXPECT_EQ(app_->GetSongBuffer().GetEventCount(), events);
@@ -591,6 +619,51 @@ TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {
     qsm::wm::PumpMessages();
     EXPECT_EQ(SliderPos(), 0);
     EXPECT_EQ(app_->GetCurrentTick(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The slider takes the focus while the mouse works it and gives it back to the score view once the button
+// is up: the score's commands (the frame routes them through the focus) are enabled and run again.
+TEST_F(ClientTest, AfterTheSliderIsDraggedOrClickedTheScoreTakesTheCommandsAgain) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    HWND view = client_->GetViewHandle();
+    SetFocus(view);
+    TQSMPlaySlider* slider = app_->GetPlaySlider();
+    auto playEnabled = [&] {
+        TCommandEnabler ce(CM_QSM_PLAY);
+        frame_->EvCommandEnable(ce);
+        return ce.GetEnabled();
+    };
+    ASSERT_TRUE(playEnabled());
+    TRect thumb = slider->GetThumbRect();
+    TPoint grab =
+        slider->ClientToScreen(TPoint((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2));
+    TRect all = slider->GetClientRect();
+    qsm::wm::InputMouseMove(grab.x, grab.y);
+    qsm::wm::InputMouseButton(0, true);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetFocus(), slider->GetHandle());
+    EXPECT_FALSE(playEnabled());  // what the user saw before: the client is off the command route
+    qsm::wm::InputMouseMove(grab.x + all.Width() / 2, grab.y);
+    qsm::wm::InputMouseButton(0, false);
+    qsm::wm::PumpMessages();
+    EXPECT_GT(SliderPos(), 0);
+    EXPECT_EQ(GetFocus(), view);
+    EXPECT_TRUE(playEnabled());
+    // F5's command, as the frame's accelerator sends it, plays from the dragged position.
+    frame_->SendMessage(WM_COMMAND, CM_QSM_PLAY);
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    EXPECT_GT(app_->GetPlayStartTick(), 0u);
+    client_->StopPlay();
+
+    // A click beside the thumb moves it and gives the focus back too.
+    TPoint beside = slider->ClientToScreen(TPoint(all.right - 3, (thumb.top + thumb.bottom) / 2));
+    qsm::wm::Click(beside.x, beside.y);
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(GetFocus(), view);
 }
 
 }  // namespace

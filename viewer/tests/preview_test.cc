@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/framework/printer.h"
@@ -11,9 +13,13 @@
 #include "render/hooks.h"
 #include "render/layout/item_painter.h"
 #include "score/base/color_palette.h"
+#include "ui/long_task.h"
+#include "viewer/app.h"
 #include "viewer/print_data.h"
 #include "viewer/print_preview.h"
+#include "viewer/printer.h"
 #include "viewer/tests/print_test_util.h"
+#include "viewer/tests/viewer_test_env.h"
 
 namespace {
 
@@ -244,3 +250,262 @@ TEST_F(PreviewTest, ThePointerTurnsPagesBesideThePage) {
         for (size_t x = 0; x < 32; ++x)
             ASSERT_EQ(l.pixels[y * 32 + x], r.pixels[y * 32 + 31 - x]) << x << "," << y;
 }
+
+namespace {
+
+// A window of the test's own that runs `Probe` when a message posted to it is handled: posted before a
+// command that runs a loop of its own, it runs inside that loop.
+std::function<void()> Probe;
+
+LRESULT ProbeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_USER && Probe) {
+        auto probe = std::move(Probe);
+        Probe = nullptr;
+        probe();
+        return 0;
+    }
+    return DefWindowProcA(h, msg, wp, lp);
+}
+
+HWND MakeProbe() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = ProbeProc;
+    wc.lpszClassName = "PreviewTestProbe";
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, "PreviewTestProbe", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                           nullptr);
+}
+
+// The long walks of the page view show the progress box: it is up while a probe posted before the walk runs
+// (the box lets waiting messages through), or the probe runs only after the walk.
+class PreviewWalkTest : public PreviewTest {
+protected:
+    // Whether the progress box was up during `walk`.
+    bool BoxDuring(const std::function<void()>& walk) {
+        bool up = false;
+        Probe = [&] { up = ActiveLongTaskDlg != nullptr; };
+        PostMessageA(probe_, WM_USER, 0, 0);
+        walk();
+        PumpMessages();
+        return up;
+    }
+    void SetUp() override {
+        PreviewTest::SetUp();
+        probe_ = MakeProbe();
+    }
+    // The progress box belongs to a running application.
+    TApplication app_{"preview test"};
+    HWND probe_ = nullptr;
+};
+
+TEST_F(PreviewWalkTest, TheProgressBoxShowsFromPage31AndForTheEndOfALongScoreOnly) {
+    auto longScore = qsm::printtest::LongScore(5, 800);
+    TQSMPrintData longData(new TPrintDC("winspool", qsm::print::kPdfPrinterName, "", nullptr),
+                           longScore.get(), longScore.get(), &palette);
+    longData.lastPage = 20000;
+    ASSERT_GT(longData.CountPages(), 31);
+    frame.reset();
+    client = new TQSMPrintPreviewClient(nullptr, &longData, 0);
+    frame = std::make_unique<TQSMPrintPreviewFrame>(nullptr, "Print Preview", client);
+    ASSERT_TRUE(frame->Create());
+    PumpMessages();
+    control = client->GetControl();
+    EXPECT_FALSE(BoxDuring([&] { control->GotoPage(30); }));
+    EXPECT_EQ(control->GetPageIndex(), 30);
+    EXPECT_TRUE(BoxDuring([&] { control->GotoPage(31); }));
+    EXPECT_EQ(control->GetPageIndex(), 31);
+    EXPECT_TRUE(BoxDuring([&] { control->GotoLastPage(); }));
+    EXPECT_FALSE(control->HasMorePages());
+    frame.reset();
+
+    // End on a score of fewer ticks than the long walk's limit finds the last page without the box.
+    auto shortScore = qsm::printtest::LongScore(2, 60);
+    TQSMPrintData shortData(new TPrintDC("winspool", qsm::print::kPdfPrinterName, "", nullptr),
+                            shortScore.get(), shortScore.get(), &palette);
+    shortData.lastPage = 20000;
+    int shortPages = shortData.CountPages();
+    ASSERT_GT(shortPages, 1);
+    client = new TQSMPrintPreviewClient(nullptr, &shortData, 0);
+    frame = std::make_unique<TQSMPrintPreviewFrame>(nullptr, "Print Preview", client);
+    ASSERT_TRUE(frame->Create());
+    PumpMessages();
+    control = client->GetControl();
+    EXPECT_FALSE(BoxDuring([&] { client->SendMessage(WM_COMMAND, CM_PREVIEW_LAST); }));
+    EXPECT_EQ(control->GetPageIndex(), shortPages);
+    frame.reset();
+}
+
+// A right click on the page offers zooming to there or back to the whole page, each greyed where it would
+// change nothing; beside the page it shows the preview's own menu. A drag on a zoomed page scrolls it.
+TEST_F(PreviewTest, TheRightClickMenusAndDraggingThePage) {
+    int menus = 0;
+    std::vector<UINT> keys;
+    qsm::wm::SetModalHook([&](HWND menu) {
+        ++menus;
+        for (UINT key : keys)
+            PostMessageA(menu, WM_KEYDOWN, key, 0);
+    });
+    TRect rc = control->GetClientRect();
+    TPoint middle = control->ClientToScreen(TPoint(rc.Width() / 2, rc.Height() / 2));
+    ASSERT_EQ(control->HitTest(control->ScreenToClient(middle)), 0);
+    // The first item not greyed: at the whole page, "Zoom to here".
+    keys = {VK_DOWN, VK_RETURN};
+    qsm::wm::Click(middle.x, middle.y, 1);
+    PumpMessages();
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(control->GetZoomLevel(), control->GetZoomCount() - 1);
+    // At the last level only "Show full page" is left.
+    qsm::wm::Click(middle.x, middle.y, 1);
+    PumpMessages();
+    EXPECT_EQ(menus, 2);
+    EXPECT_EQ(control->GetZoomLevel(), 0);
+
+    // Beside the page: the preview menu; its second item jumps to the last page.
+    TPoint beside = control->ClientToScreen(TPoint(2, rc.Height() / 2));
+    ASSERT_NE(control->HitTest(control->ScreenToClient(beside)), 0);
+    keys = {VK_DOWN, VK_DOWN, VK_RETURN};
+    qsm::wm::Click(beside.x, beside.y, 1);
+    PumpMessages();
+    EXPECT_EQ(menus, 3);
+    EXPECT_EQ(control->GetPageIndex(), pages);
+    EXPECT_EQ(control->GetZoomLevel(), 0);
+    qsm::wm::SetModalHook(nullptr);
+
+    // Dragging a zoomed page moves it with the pointer; the drag ends with the button.
+    control->SetZoom(2);
+    PumpMessages();
+    POINT before = control->GetScrollOffset();
+    ASSERT_GT(control->GetScrollMax().cx, 60);
+    ASSERT_GT(control->GetScrollMax().cy, 60);
+    qsm::wm::InputMouseMove(middle.x, middle.y);
+    qsm::wm::InputMouseButton(0, true);
+    PumpMessages();
+    EXPECT_EQ(GetCapture(), control->GetHandle());
+    qsm::wm::InputMouseMove(middle.x - 50, middle.y - 40);
+    PumpMessages();
+    EXPECT_EQ(control->GetScrollOffset().x, std::min<LONG>(before.x + 50, control->GetScrollMax().cx));
+    EXPECT_EQ(control->GetScrollOffset().y, std::min<LONG>(before.y + 40, control->GetScrollMax().cy));
+    qsm::wm::InputMouseButton(0, false);
+    PumpMessages();
+    EXPECT_EQ(GetCapture(), nullptr);
+    POINT after = control->GetScrollOffset();
+    qsm::wm::InputMouseMove(middle.x - 90, middle.y - 90);
+    PumpMessages();
+    EXPECT_EQ(control->GetScrollOffset().x, after.x);
+    EXPECT_EQ(control->GetScrollOffset().y, after.y);
+}
+
+// The Print Preview command: with no printer the "Print Error" box and no window; else the preview over the
+// main window, which waits (disabled) until Esc closes the preview; the preview opens at the system's default
+// size the first time and as it was left after that.
+class PreviewCommandTest : public qsm::viewer_test::StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        qsm::InstallScoreHooks();
+        cups.RemoveCups();
+        qsm::print::InstallPrinters();
+        app = std::make_unique<TQSMViewerApp>("QuillStave Composer Viewer");
+        app->SetScore(qsm::printtest::LongScore(1, 40).release());
+        owner = std::make_unique<TFrameWindow>(nullptr, "Owner", nullptr);
+        ASSERT_TRUE(owner->Create());
+        owner->Show(SW_SHOW);
+        PumpMessages();
+        probe_ = MakeProbe();
+    }
+    void TearDown() override {
+        qsm::wm::SetModalHook(nullptr);
+        owner.reset();
+        app.reset();
+        StoreTest::TearDown();
+    }
+    struct Seen {
+        HWND preview = nullptr;
+        RECT rect{};
+        std::string caption, clientTitle, controlClass, controlTitle;
+        bool hasIcon = false;
+        bool ownerEnabled = true;
+    };
+    // Runs the command; the probe looks at the preview, moves it to `moveTo` when given and closes it by
+    // its key.
+    Seen Run(const RECT* moveTo = nullptr) {
+        Seen seen;
+        Probe = [&] {
+            seen.preview = FindWindowA("QSMPrintPreview", nullptr);
+            if (!seen.preview) return;
+            GetWindowRect(seen.preview, &seen.rect);
+            seen.caption = qsm::viewer_test::Text(seen.preview);
+            auto* frame = dynamic_cast<TFrameWindow*>(TWindow::FromHandle(seen.preview));
+            seen.hasIcon = frame != nullptr && frame->GetIcon() != nullptr;
+            HWND client = GetWindow(seen.preview, GW_CHILD);
+            while (client) {
+                char cls[64] = "";
+                GetClassNameA(client, cls, sizeof cls);
+                if (std::string(cls) == "QSMPrintPreviewClient") break;
+                client = GetWindow(client, GW_HWNDNEXT);
+            }
+            seen.clientTitle = client ? qsm::viewer_test::Text(client) : "";
+            HWND control = client ? GetDlgItem(client, 101) : nullptr;
+            char cls[64] = "";
+            if (control) GetClassNameA(control, cls, sizeof cls);
+            seen.controlClass = cls;
+            seen.controlTitle = control ? qsm::viewer_test::Text(control) : "";
+            seen.ownerEnabled = IsWindowEnabled(owner->GetHandle()) != FALSE;
+            if (moveTo)
+                MoveWindow(seen.preview, moveTo->left, moveTo->top, moveTo->right - moveTo->left,
+                           moveTo->bottom - moveTo->top, TRUE);
+            qsm::wm::PressKey(VK_ESCAPE);
+        };
+        PostMessageA(probe_, WM_USER, 0, 0);
+        CmPrintPreview(owner.get(), 0);
+        return seen;
+    }
+    FakeCups cups;
+    std::unique_ptr<TQSMViewerApp> app;
+    std::unique_ptr<TFrameWindow> owner;
+    HWND probe_ = nullptr;
+};
+
+TEST_F(PreviewCommandTest, OpensOverTheWaitingMainWindowAndClosesByEsc) {
+    RECT moved{100, 80, 600, 480};
+    Seen first = Run(&moved);
+    ASSERT_NE(first.preview, nullptr);
+    EXPECT_FALSE(IsWindow(first.preview));
+    EXPECT_EQ(first.caption, "Print Preview");
+    EXPECT_EQ(first.clientTitle, "Preview Cient");
+    EXPECT_EQ(first.controlClass, "QSMScorePreviewCtl2");
+    EXPECT_EQ(first.controlTitle, "qsmpreview");
+    EXPECT_TRUE(first.hasIcon);
+    EXPECT_FALSE(first.ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
+    // The system's default size for a new top-level window: no strip in a corner.
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    EXPECT_GE(first.rect.right - first.rect.left, screen.right / 2);
+    EXPECT_GE(first.rect.bottom - first.rect.top, screen.bottom / 2);
+
+    Seen second = Run();
+    EXPECT_EQ(second.rect.left, moved.left);
+    EXPECT_EQ(second.rect.top, moved.top);
+    EXPECT_EQ(second.rect.right, moved.right);
+    EXPECT_EQ(second.rect.bottom, moved.bottom);
+    EXPECT_TRUE(IsWindowEnabled(owner->GetHandle()));
+}
+
+TEST_F(PreviewCommandTest, WithoutAPrinterItShowsThePrintError) {
+    std::vector<qsm::viewer_test::ShownBox> boxes;
+    qsm::wm::SetModalHook([&](HWND box) {
+        boxes.push_back(qsm::viewer_test::ShownBoxOf(box));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    GetViewerPrinter().ClearDevice();
+    CmPrintPreview(owner.get(), 0);
+    GetViewerPrinter().SetPrinter("winspool", qsm::print::kPdfPrinterName, "");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Print Error");
+    EXPECT_EQ(boxes[0].text,
+              "There is no default printer.\n\nA printer must be installed before this operation can be "
+              "performed.");
+    EXPECT_EQ(FindWindowA("QSMPrintPreview", nullptr), nullptr);
+}
+
+}  // namespace

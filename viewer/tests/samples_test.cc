@@ -12,6 +12,7 @@
 #include "core/ram_stream.h"
 #include "midi/score_player.h"
 #include "midi/tests/playback_fixture.h"
+#include "platform/gdi/gdi.h"
 #include "platform/kernel/resources.h"
 #include "platform/mm/mmsystem.h"
 #include "render/hooks.h"
@@ -28,6 +29,7 @@
 #include "score/music_staff.h"
 #include "score/song_note.h"
 #include "score/structure_items.h"
+#include "viewer/private_fonts.h"
 #include "viewer/samples.h"
 
 namespace {
@@ -207,6 +209,18 @@ TEST_P(SampleSong, LaysOutIntoSystemsWithEveryItemPlaced) {
             all.push_back(i);
         EXPECT_EQ(placed[static_cast<size_t>(s)], all) << "staff " << s;
     }
+}
+
+// Every face a sample names is there where the program's dependencies are installed: on the system, stood in
+// for by a metric-compatible face, or one of the program's own fonts. None is missing, so opening a sample
+// warns of nothing.
+TEST_P(SampleSong, NamesNoMissingFace) {
+    std::unique_ptr<TMusicScore> score(ReadSampleScore(GetParam()));
+    ASSERT_NE(score, nullptr);
+    TPrivateFonts fonts("", AddFontResourceExA, RemoveFontResourceExA);
+    fonts.CheckScoreFonts(*score);
+    EXPECT_EQ(fonts.GetMissingFaces(), std::vector<std::string>{});
+    EXPECT_EQ(fonts.GetAlternates(), std::vector<std::string>(fonts.GetCheckedFaces().size()));
 }
 
 class SamplePlayback : public qsm::test::PlaybackTest {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,19 @@ TEST(ViewerCmdLineTest, ArgumentsJoinedIntoOneTextSplitBackIntoThemselves) {
     EXPECT_TRUE(line.HasSwitch("/cached"));
     EXPECT_TRUE(line.HasSwitch("/play"));
     EXPECT_EQ(qsm::JoinCommandLine(1, argv), "");
+}
+
+// The file argument is made absolute against the current folder (with "./" and ".." resolved in the name);
+// switches, an absolute file and a line without a file stay as they are.
+TEST(ViewerCmdLineTest, TheFileArgumentIsMadeAbsolute) {
+    std::string here = std::filesystem::current_path().string();
+    const char* relative[] = {"QSM2View", "/play", "./songs/../my song.qsm", "/close"};
+    EXPECT_EQ(WithAbsoluteFile(4, relative),
+              (std::vector<std::string>{"QSM2View", "/play", here + "/my song.qsm", "/close"}));
+    const char* absolute[] = {"QSM2View", "/cached", "/tmp/x.qsm"};
+    EXPECT_EQ(WithAbsoluteFile(3, absolute), (std::vector<std::string>{"QSM2View", "/cached", "/tmp/x.qsm"}));
+    const char* none[] = {"QSM2View", "/play"};
+    EXPECT_EQ(WithAbsoluteFile(2, none), (std::vector<std::string>{"QSM2View", "/play"}));
 }
 
 TEST(CopyDataTextTest, BoundedByItsSizeAndCutAtItsZero) {

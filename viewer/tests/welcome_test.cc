@@ -2,6 +2,7 @@
 // answered through the modal hook, with the sample songs built in and a settings store of their own.
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -335,7 +336,13 @@ TEST_F(ViewerDialogsTest, SearchAddressEncodesTheMessageAndStopsAt254) {
 class TFakeFonts : public TPrivateFonts {
 public:
     explicit TFakeFonts(std::string list) : TPrivateFonts(std::move(list), nullptr, nullptr) {}
-    bool IsInstalled(const char* face) const override { return std::strncmp(face, "Sys", 3) == 0; }
+    qsm::gdi::FaceLookup LookUpFace(const char* face) const override {
+        using K = qsm::gdi::FaceLookup;
+        if (std::strncmp(face, "Sys", 3) == 0) return {K::Installed, face};
+        if (strncasecmp(face, "Own", 3) == 0) return {K::Private, face};
+        if (std::strncmp(face, "Times", 5) == 0) return {K::StandIn, "Liberation Serif"};
+        return {};
+    }
 };
 
 class FontUsageRows : public qsm::viewer_test::StoreTest {};
@@ -371,6 +378,24 @@ TEST_F(FontUsageRows, StatusByAlternateMissingOrSystemAndEveryRowKeptHoweverLong
     EXPECT_NE(std::find(split.begin(), split.end(),
                         faces[10] + "\t<Used Alternate '" + std::string(30, 'A') + "k'>"),
               split.end());
+}
+
+// A face the system answers with a metric-compatible one says which stands in; a font the program added
+// itself is a dynamic font, found whatever the case of the name a score gives it.
+TEST_F(FontUsageRows, StandInsAndTheProgramsOwnFonts) {
+    TFakeFonts fonts(dir_ + "/fonts.ini");
+    TMusicScore earlier;
+    std::snprintf(earlier.GetFontData()->MusicFontFace, 32, "%s", "OwnMusic");
+    fonts.CheckScoreFonts(earlier);
+    TMusicScore score;
+    std::snprintf(score.GetFontData()->MusicFontFace, 32, "%s", "OWNMUSIC");
+    for (TQSFontSpec& f : score.GetFontData()->Fonts)
+        f.Set("Times New Roman", 0, 10, 0);
+    fonts.CheckScoreFonts(score);
+    EXPECT_TRUE(fonts.GetMissingFaces().empty());
+    std::string rows = MakeFontUsageRows(fonts);
+    EXPECT_EQ(rows,
+              std::string("OWNMUSIC\tDynamic Font\0Times New Roman\tSystem Font (Liberation Serif)\0\0", 70));
 }
 
 }  // namespace
