@@ -33,7 +33,7 @@ NPPluginFuncs* PluginFuncs = nullptr;
 NPNetscapeFuncs* BrowserFuncs = nullptr;
 // The plug-in's table came with NP_Initialize: the browser speaks the interface's Unix form.
 bool UnixForm = false;
-// The sites of windowless instances, by instance.
+// The sites of the instances of a browser of the Unix form, by instance.
 std::map<NPP, std::unique_ptr<qsm::np::TPluginSite>> Sites;
 
 // What loading the library does: the module handle and the framework's module object over it.
