@@ -11,7 +11,7 @@ TQSFontSpec::TQSFontSpec(const char* face, BYTE style, int32_t points, BYTE char
 void TQSFontSpec::Set(const char* face, BYTE style, int32_t points, BYTE charSet) {
     SetFaceName(face);
     Style = static_cast<BYTE>(style & (kBold | kItalic));
-    SetPointSize(points);
+    PointSize = points;
     CharSet = charSet;
 }
 

@@ -16,7 +16,7 @@ public:
     TQSFontSpec(const char* face, BYTE style, int32_t points, BYTE charSet);
 
     // The face (at most 31 characters, always terminated), the style bits (bold and italic only), the point
-    // size (at least 2: the score's font settings never hold a smaller one) and the character set.
+    // size as it is given and the character set. Drawing keeps its own lower bound on the size.
     void Set(const char* face, BYTE style, int32_t points, BYTE charSet);
     // At most 31 characters, always terminated.
     void SetFaceName(const char* face);

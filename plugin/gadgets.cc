@@ -59,12 +59,13 @@ void TQSFlatBtnSeparatorGadget::GetDesiredSize(TSize& size) {
     }
 }
 
-// A groove at the separator's leading side: a strip 4 pixels across with a sunken edge on its far side.
+// A sunken edge on a strip 4 pixels across at the separator's leading side: along the strip's top in a
+// horizontal bar, along its bottom in a vertical one.
 void TQSFlatBtnSeparatorGadget::Paint(TDC& dc) {
     TSeparatorGadget::Paint(dc);
     const TRect& b = Bounds;
     if (!Window || Window->GetDirection() == TGadgetWindow::Horizontal)
-        EdgeBorder(TRect(b.left, b.top, b.left + 4, b.bottom), EdgeBorder::Style{9}, BF_RIGHT).Paint(dc);
+        EdgeBorder(TRect(b.left, b.top, b.left + 4, b.bottom), EdgeBorder::Style{9}, BF_TOP).Paint(dc);
     else
         EdgeBorder(TRect(b.left, b.top, b.right, b.top + 4), EdgeBorder::Style{9}, BF_BOTTOM).Paint(dc);
 }

@@ -176,13 +176,13 @@ void TMusicFonts::CreateFonts(HDC dc, int staffSpace) {
     StaffSpace = staffSpace;
     int u = staffSpace;
     int staffSize = StaffSize();
-    LyricHeight = FontData ? MulDiv(FontData->Fonts[2].PointSize, 8, staffSize) : MulDiv(12, 8, staffSize);
+    LyricHeight = MulDiv(FontData ? FontData->GetDrawnPointSize(FONTSLOT_STAFF_LYRIC) : 12, 8, staffSize);
     for (int i = 0; i < 12; ++i) {
         LOGFONTA lf{};
         TQSFontSpec record;
         if (FontData) record = FontData->Fonts[i];
         record.ToLogFontForDC(dc, &lf);
-        lf.lfHeight = -MulDiv(std::abs(record.PointSize), 4 * u, staffSize);
+        lf.lfHeight = -MulDiv(FontData ? FontData->GetDrawnPointSize(i) : record.PointSize, 4 * u, staffSize);
         TextFonts[i] = CreateFontIndirectA(&lf);
     }
     const char* face = GetDefaultMusicFontFace();

@@ -281,8 +281,10 @@ void TToolbarButtonGadget::Paint(TDC& dc) {
     const int x = b.left + (b.Width() - CelWidth) / 2 + (Pressed ? 1 : 0);
     const int y = b.top + (b.Height() - CelHeight) / 2 + (Pressed ? 1 : 0);
     const TRect celRect(x, y, x + CelWidth, y + CelHeight);
-    // The face, then the cel over it: one fill costs less than the up to four pieces around the cel.
-    FillSys(dc, inside, COLOR_BTNFACE);
+    // The face around the cel, in up to four pieces, so that no pixel under the cel is painted twice.
+    TRect pieces[4];
+    for (int i = 0, n = SubtractRectPieces(inside, celRect, pieces); i < n; ++i)
+        FillSys(dc, pieces[i], COLOR_BTNFACE);
     TMemoryDC cels;
     cels.SelectObject(*Cels);
     dc.BitBlt(celRect, cels, TPoint(cel * CelWidth, 0), SRCCOPY);

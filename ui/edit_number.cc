@@ -82,9 +82,8 @@ void TQSREditValue::EvSize(UINT sizeType, const TSize& size) {
     if (SpinButton != nullptr) SpinButton->PlaceBesideBuddy();
 }
 
-bool TQSREditValue::RefuseClose() {
-    FindMessageBoxOwner(this)->MessageBox("Value is out of range", Title.empty() ? nullptr : Title.c_str(),
-                                          MB_ICONEXCLAMATION);
+bool TQSREditValue::RefuseClose(const char* text) {
+    FindMessageBoxOwner(this)->MessageBox(text, Title.empty() ? nullptr : Title.c_str(), MB_ICONEXCLAMATION);
     SetSelection(0, -1);
     SetFocus();
     return false;
@@ -148,7 +147,19 @@ UINT TEditNumber::Transfer(void* buffer, TTransferDirection direction) {
     return sizeof(int32_t);
 }
 
+bool TEditNumber::CanClosePowerOfTwo() {
+    if (!IsWindowEnabled()) return TQSREditValue::CanClose();
+    char text[11];
+    GetText(text, sizeof text);
+    if (IsNumberText(text, false)) {
+        const int32_t v = qsm::ReadIntText(text);
+        if (v == 2 || v == 4 || v == 8 || v == 16 || v == 32 || v == 64) return TQSREditValue::CanClose();
+    }
+    return RefuseClose("Value is not valid");
+}
+
 bool TEditNumber::CanClose() {
+    if (PowersOfTwoOnly) return CanClosePowerOfTwo();
     if (!IsWindowEnabled()) return TQSREditValue::CanClose();
     char text[11];
     GetText(text, sizeof text);
@@ -211,6 +222,16 @@ void TEditRealNumber::SetValue(float value) {
         SetText(text);
     }
     SetSelection(0, 0);
+}
+
+void TEditRealNumber::MultiplyBy(float factor) {
+    const float v = GetValue();
+    if (v != kEmptyReal) SetValue(v * factor);
+}
+
+void TEditRealNumber::DivideBy(float factor) {
+    const float v = GetValue();
+    if (v != kEmptyReal && factor != 0) SetValue(v / factor);
 }
 
 void TEditRealNumber::Step(int direction) {

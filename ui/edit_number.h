@@ -37,8 +37,9 @@ public:
     DECLARE_RESPONSE_TABLE(TQSREditValue);
 
 protected:
-    // Refuses the close: a box owned by the dialog, the whole text selected, the focus in the edit.
-    bool RefuseClose();
+    // Refuses the close: a box with the text owned by the dialog, the whole text selected, the focus in the
+    // edit.
+    bool RefuseClose(const char* text = "Value is out of range");
 
 private:
     friend class TSpinButton;
@@ -67,13 +68,19 @@ public:
     void Step(int direction) override;
 
     UINT Transfer(void* buffer, TTransferDirection direction) override;
+    // The range check, or with PowersOfTwoOnly the power-of-two check.
     bool CanClose() override;
+    // The second close check (no dialog of the program installs it): an enabled edit closes only on 2, 4, 8,
+    // 16, 32 or 64; any other text refuses with "Value is not valid".
+    bool CanClosePowerOfTwo();
     void EvChar(UINT key, UINT repeatCount, UINT flags);
 
     int32_t MinValue;
     int32_t MaxValue;
     int32_t StepSize;
     bool AllowEmpty = false;
+    // Installs the power-of-two check in place of the range check.
+    bool PowersOfTwoOnly = false;
 
     DECLARE_RESPONSE_TABLE(TEditNumber);
 };
@@ -98,6 +105,10 @@ public:
     // Precision decimals. The caret goes to the start.
     void SetValue(float value);
     void Step(int direction) override;
+    // The value scaled by a factor: multiplied by it, or divided by it (a factor of 0 divides nothing), and
+    // set again (so clamped). An empty value stays empty.
+    void MultiplyBy(float factor);
+    void DivideBy(float factor);
 
     UINT Transfer(void* buffer, TTransferDirection direction) override;
     bool CanClose() override;

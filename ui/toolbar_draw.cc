@@ -120,6 +120,20 @@ void PaintHatchThroughMask(HDC dc, HDC mask, const TRect& rect) {
     SelectObject(dc, oldBrush);
 }
 
+int SubtractRectPieces(const TRect& a, const TRect& b, TRect pieces[4]) {
+    if (a.left >= b.right || b.left >= a.right || a.top >= b.bottom || b.top >= a.bottom) {
+        pieces[0] = a;
+        return 1;
+    }
+    int n = 0;
+    const int top = std::max(a.top, b.top), bottom = std::min(a.bottom, b.bottom);
+    if (a.top < b.top) pieces[n++] = TRect(a.left, a.top, a.right, b.top);
+    if (b.bottom < a.bottom) pieces[n++] = TRect(a.left, b.bottom, a.right, a.bottom);
+    if (a.left < b.left) pieces[n++] = TRect(a.left, top, b.left, bottom);
+    if (b.right < a.right) pieces[n++] = TRect(b.right, top, a.right, bottom);
+    return n;
+}
+
 void ToolbarModuleInit() {
     RebuildToolbarHatchBrush();
 }

@@ -35,6 +35,11 @@ void BuildButtonFaceMask(HDC mask, const TRect& dest, HDC src, const TRect& srcR
 // the destination unchanged where it is black.
 void PaintHatchThroughMask(HDC dc, HDC mask, const TRect& rect);
 
+// The part of a not covered by b as at most four rectangles, into pieces: the band above b, the band below
+// it, the part left of it and the part right of it, each only when it is not empty. a alone when they do
+// not overlap (touching edges do not); none when b covers a. Answers their number.
+int SubtractRectPieces(const TRect& a, const TRect& b, TRect pieces[4]);
+
 // Start-up and shut-down of the toolbar module's shared objects.
 void ToolbarModuleInit();
 void ToolbarModuleExit();

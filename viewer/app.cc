@@ -27,6 +27,7 @@
 #include "score/music_staff.h"
 #include "ui/message_box.h"
 #include "ui/shell.h"
+#include "ui/toolbar_draw.h"
 #include "viewer/client.h"
 #include "viewer/frame.h"
 #include "viewer/message_dlg.h"
@@ -140,6 +141,7 @@ std::string TQSMViewerApp::ProgramFolder() {
 
 void TQSMViewerApp::InitInstance() {
     InitCommonControls();
+    ToolbarModuleInit();
     // The stored recent views are listed from the start (the Welcome dialog shows them).
     LoadViewerMru();
     // Making the printer object asks the print system for its default printer, which takes a while: it is
@@ -176,6 +178,8 @@ void TQSMViewerApp::InitMainWindow() {
 
 int TQSMViewerApp::TermInstance(int status) {
     PrivateFonts->RemoveAll();
+    // The windows are gone: the toolbars' shared drawing objects go with them.
+    ToolbarModuleExit();
     status = TApplication::TermInstance(status);
     return status == 0 && RunFailed ? 1 : status;
 }

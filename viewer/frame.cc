@@ -41,6 +41,16 @@ constexpr UINT kCmWelcome = 101;
 constexpr UINT kCmFontUsage = 131;
 constexpr UINT kCmMuteList = 132;
 
+// The font of a gadget window: the system's user-interface face at the given size in points.
+TFont* GadgetWindowFont(int points) {
+    LOGFONTA lf{};
+    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    TCreatedDC screen("DISPLAY");
+    lf.lfHeight = -MulDiv(points, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+    lf.lfWidth = 0;
+    return new TFont(lf);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- error text gadget
@@ -166,7 +176,9 @@ TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* pl
     Insert(*Status, Bottom);
     if (playerBar) Insert(*playerBar, Bottom);
 
-    Tools = new TToolbar(this, "Tools", 0x2800, 0, nullptr);
+    // The viewer's toolbars have no context menu: a right click on them does nothing.
+    ContextMenuId = 0;
+    Tools = new TToolbar(this, "Tools", 0x2800, 1, GadgetWindowFont(SysInfo.IsVersion4OrLater() ? 8 : 10));
     Tools->DockMask = 0xf000;
     if (App()) Tools->SetButtonSize(App()->GetToolButtonSize().cy);
     auto button = [this](UINT id) { Tools->Insert(*new TQSMViewToolbarBtn(static_cast<int>(id))); };

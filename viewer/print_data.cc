@@ -8,7 +8,11 @@
 #include "core/file_utils.h"
 #include "core/hooks.h"
 #include "platform/framework/dc.h"
+#include "platform/framework/window.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_surface.h"
+#include "platform/kernel/clipboard.h"
+#include "platform/kernel/memory.h"
 #include "render/layout/score_draw_info.h"
 #include "render/music_fonts.h"
 #include "score/base/color_palette.h"
@@ -159,7 +163,7 @@ int TQSMNTNPrintData::PointsToPixels(HFONT font) const {
     int slot = font == titleFont    ? FONTSLOT_PAGE_TITLE
                : font == authorFont ? FONTSLOT_PAGE_TEXT
                                     : FONTSLOT_PAGE_SMALL;
-    int points = fontSettings ? fontSettings->Fonts[slot].GetPointSize() : 12;
+    int points = fontSettings ? fontSettings->GetDrawnPointSize(slot) : 12;
     return MulDiv(points, dpiY, 72);
 }
 
@@ -377,6 +381,82 @@ bool TQSMNTNPrintData::DrawPage(TDC* dc, int p, bool draw) {
         }
     }
     return !done;
+}
+
+int TQSMNTNPrintData::CopyPageToClipboard(int p, const char* fileName) {
+    if (!referenceDC || dpiX <= 0 || dpiY <= 0) return 0;
+    TQSBusyCursor busy;
+    // The frame: the usable area and half an inch, in device pixels, drawn at the screen's resolution.
+    const int frameWidth = usableWidth + dpiX / 2, frameHeight = usableHeight + dpiY / 2;
+    HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    const int screenX = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    const int screenY = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) DeleteDC(screen);
+    const int width = std::max(1, MulDiv(frameWidth, screenX, dpiX));
+    const int height = std::max(1, MulDiv(frameHeight, screenY, dpiY));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) {
+        if (bitmap) DeleteObject(bitmap);
+        return 0;
+    }
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    PatBlt(memory, 0, 0, width, height, WHITENESS);
+    // Device pixels of the page onto the image, with a quarter-inch border.
+    SetMapMode(memory, MM_ANISOTROPIC);
+    SetWindowExtEx(memory, frameWidth, frameHeight, nullptr);
+    SetViewportExtEx(memory, width, height, nullptr);
+    SetWindowOrgEx(memory, -dpiX / 4, -dpiY / 4, nullptr);
+    {
+        TDC out(memory);
+        metafileMode = true;
+        DrawPage(&out, p, true);
+        metafileMode = false;
+    }
+    SetMapMode(memory, MM_TEXT);
+    SetWindowOrgEx(memory, 0, 0, nullptr);
+    GdiFlush();
+    bool done = false;
+    if (fileName && *fileName) {
+        done = qsm::gdi::WritePng(memory, fileName);
+    } else {
+        // A device-independent bitmap as the clipboard keeps it: the header, then the rows from the bottom.
+        const size_t row = static_cast<size_t>(width) * 4;
+        HGLOBAL block =
+            GlobalAlloc(GMEM_MOVEABLE, sizeof(BITMAPINFOHEADER) + row * static_cast<size_t>(height));
+        if (auto* dib = block ? static_cast<BYTE*>(GlobalLock(block)) : nullptr) {
+            BITMAPINFOHEADER header = info.bmiHeader;
+            header.biHeight = height;
+            header.biSizeImage = static_cast<DWORD>(row * static_cast<size_t>(height));
+            std::memcpy(dib, &header, sizeof header);
+            for (int y = 0; y < height; ++y)
+                std::memcpy(dib + sizeof header + row * static_cast<size_t>(height - 1 - y),
+                            static_cast<const BYTE*>(bits) + row * static_cast<size_t>(y), row);
+            GlobalUnlock(block);
+            TApplication* app = TApplication::Get();
+            TWindow* main = app ? app->GetMainWindow() : nullptr;
+            if (OpenClipboard(main ? main->GetHandle() : nullptr)) {
+                EmptyClipboard();
+                done = SetClipboardData(CF_DIB, block) != nullptr;
+                if (!done) GlobalFree(block);
+                CloseClipboard();
+            } else {
+                GlobalFree(block);
+            }
+        }
+    }
+    SelectObject(memory, oldBitmap);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return done ? 1 : 0;
 }
 
 int TQSMNTNPrintData::CountPages() {

@@ -47,6 +47,10 @@ public:
     int GetFooterLineCount() const;
     void DrawTitleBlock(TDC* dc);
     bool IsTitleTooWide() const;
+    // Draws page pageIndex (from the current page start) as the page alone: no page number or printer-margin
+    // marks, a quarter-inch border round the usable area. The image, at the screen's resolution, is written
+    // to fileName as a PNG file, or with an empty or null name put on the clipboard (CF_DIB). 1 when done.
+    int CopyPageToClipboard(int pageIndex, const char* fileName);
 
     // Preview geometry.
     SIZE FitPageInto(int maxWidth, int height) const;

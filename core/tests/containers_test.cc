@@ -238,7 +238,7 @@ TEST(FontSpec, DefaultsAndBounds) {
     f.Set(longFace.c_str(), 0xFF, 1, 2);
     EXPECT_EQ(std::strlen(f.FaceName), 31u);
     EXPECT_EQ(f.Style, 3);
-    EXPECT_EQ(f.PointSize, 2);
+    EXPECT_EQ(f.PointSize, 1);  // Set keeps the size; only SetPointSize raises it
     EXPECT_EQ(f.CharSet, 2);
     f.SetBold(false);
     EXPECT_FALSE(f.IsBold());

@@ -160,6 +160,20 @@ std::vector<std::string> Expand(const std::string& command, const std::string& f
     return out;
 }
 
+// The programs that stand for a Windows program of the same task on a Linux desktop, in the order they are
+// tried: the volume control is the sound server's mixer, else the desktop's own.
+const std::vector<std::vector<std::string>>* StandIns(const std::string& file) {
+    static const std::vector<std::vector<std::string>> mixers = {
+        {"pavucontrol"},         {"pavucontrol-qt"}, {"gnome-control-center", "sound"},
+        {"mate-volume-control"}, {"xfce4-mixer"},    {"kmix"},
+    };
+    size_t slash = file.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    for (const char* volume : {"sndvol.exe", "sndvol32.exe"})
+        if (qsm::CompareNoCase(name.c_str(), volume) == 0) return &mixers;
+    return nullptr;
+}
+
 int Execute(const SHELLEXECUTEINFOA& info) {
     const std::string verb = info.lpVerb && *info.lpVerb ? info.lpVerb : "open";
     const std::string file = info.lpFile ? info.lpFile : "";
@@ -177,6 +191,11 @@ int Execute(const SHELLEXECUTEINFOA& info) {
     const std::string native = file.find("://") == std::string::npos ? qsm::NativePath(file.c_str()) : file;
     if (!command.empty()) return launcher.Run(Expand(command, native, params), directory) ? 42 : SE_ERR_FNF;
     if (!isOpen) return SE_ERR_NOASSOC;
+    if (const auto* standIns = StandIns(file)) {
+        for (const std::vector<std::string>& argv : *standIns)
+            if (launcher.Run(argv, directory)) return 42;
+        return SE_ERR_FNF;
+    }
     if (NamesProgram(native)) {
         std::vector<std::string> argv{native};
         for (const std::string& p : qsm::SplitCommandLine(params))

@@ -12,6 +12,11 @@
 // class (for example ".qsm" -> "QSM2.Document"), and Software\Classes\<class>\shell\<verb>\command holds the
 // command line, in which "%1" (or "%L") stands for the file and "%*" for the parameters. The user's classes
 // (HKEY_CURRENT_USER) come before the machine's (HKEY_LOCAL_MACHINE).
+//
+// Windows programs that a Linux desktop has under other names are opened as the first of their stand-ins
+// that starts: the volume control ("sndvol.exe", "Sndvol32.exe", with or without a folder, in any case) is
+// pavucontrol, pavucontrol-qt, the sound panel of gnome-control-center, mate-volume-control, xfce4-mixer or
+// kmix.
 #pragma once
 
 #include <string>

@@ -28,6 +28,8 @@ void SetClockOffset(DWORD offset_ms);
 uint64_t NowMicros();
 // timeBeginPeriod calls minus timeEndPeriod calls.
 int GetTimerPeriodBalance();
+// The next n calls of timeSetEvent make no timer and answer 0.
+void FailNextTimerEvents(int n);
 
 // --- Recording device
 // ---------------------------------------------------------------------------------------- Adds (or removes)

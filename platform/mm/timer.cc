@@ -108,9 +108,20 @@ MMRESULT timeEndPeriod(UINT period) {
     return TIMERR_NOERROR;
 }
 
+namespace {
+std::atomic<int> g_failTimers{0};
+}  // namespace
+
+void qsm::mm::FailNextTimerEvents(int n) {
+    g_failTimers.store(n);
+}
+
 UINT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK proc, DWORD_PTR user, UINT flags) {
     (void)resolution;
     if (proc == nullptr || delay == 0) return 0;
+    // A test's refusal, as when the system has no timer left.
+    for (int n = g_failTimers.load(); n > 0;)
+        if (g_failTimers.compare_exchange_weak(n, n - 1)) return 0;
     ClockState& s = State();
     auto timer = std::make_shared<Timer>();
     timer->period = delay;

@@ -28,6 +28,7 @@
 #include "score/music_score.h"
 #include "ui/controls.h"
 #include "ui/slider.h"
+#include "ui/tests/ui_test_util.h"
 
 namespace {
 
@@ -169,6 +170,20 @@ TEST_F(PlayerTest, ButtonsTakeTheGlyphsOwnSizeAndADisabledOnePostsNothing) {
     EXPECT_FALSE(bar->GadgetWithId(CM_QSP_SAVECOPY)->GetEnabled());
     EXPECT_EQ(play->GetButtonState(), TToolbarButtonGadget::Down);
     EXPECT_EQ(stop->GetButtonState(), TToolbarButtonGadget::Up);
+}
+
+TEST(PlayerBarSeparator, ASunkenEdgeAlongTheTopOfItsLeadingStrip) {
+    qsm::wm::ResetForTests();
+    qsm::uitest::SetTestColours();
+    TQSFlatBtnSeparatorGadget separator;
+    separator.SetBounds(TRect(0, 0, 6, 8));
+    qsm::uitest::Canvas canvas(6, 8);
+    TDC dc(canvas.dc);
+    separator.Paint(dc);
+    // Outside the strip and below its top edge the bar shows through.
+    EXPECT_EQ(canvas.Map(), (std::vector<std::string>{"SSS...", ".F....", "......", "......", "......",
+                                                      "......", "......", "......"}))
+        << qsm::uitest::Show(canvas.Map());
 }
 
 TEST_F(PlayerTest, ShowsTheScoreAutostartsOncePausesAndStopsAtTheEnd) {

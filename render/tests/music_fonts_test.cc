@@ -154,6 +154,16 @@ TEST(MusicFonts, FontsFollowTheRecords) {
     EXPECT_STREQ(lf.lfFaceName, "Times New Roman");
     GetObjectA(f.GetFontForStyle(0), sizeof lf, &lf);
     EXPECT_EQ(lf.lfHeight, -60);
+    // A record keeps a size below 2 as a file gave it; text is drawn at 2 points at least.
+    data.Fonts[2].Set("Times New Roman", 0, 0, 0);
+    data.Fonts[3].Set("Times New Roman", 0, 1, 0);
+    TMusicFonts small(12, &data, &palette);
+    EXPECT_EQ(small.LyricHeight, MulDiv(2, 8, 16));
+    GetObjectA(small.GetFontForStyle(4), sizeof lf, &lf);
+    EXPECT_EQ(lf.lfHeight, -MulDiv(2, 48, 16));
+    GetObjectA(small.GetFontForStyle(5), sizeof lf, &lf);
+    EXPECT_EQ(lf.lfHeight, -MulDiv(2, 48, 16));
+    GetObjectA(f.GetFontForStyle(0), sizeof lf, &lf);
     EXPECT_EQ(lf.lfCharSet, SYMBOL_CHARSET);
     GetObjectA(f.GetFontForStyle(1), sizeof lf, &lf);
     EXPECT_EQ(lf.lfHeight, -40);

@@ -1,5 +1,6 @@
 #include "score/base/fonts_data.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/gdi/gdi.h"
@@ -44,8 +45,13 @@ void TMusicFontsData::SetDefaultFonts(int staffSize) {
     }
 }
 
+int TMusicFontsData::GetDrawnPointSize(int slot) const {
+    const int32_t points = Fonts[slot].GetPointSize();
+    return std::max(points < 0 ? -points : points, 2);
+}
+
 int TMusicFontsData::GetLyricHeight() const {
-    return MulDiv(Fonts[FONTSLOT_STAFF_LYRIC].GetPointSize(), 8, StaffSize);
+    return MulDiv(GetDrawnPointSize(FONTSLOT_STAFF_LYRIC), 8, StaffSize);
 }
 
 int TMusicFontsData::GetDeviceStaffSpace(HDC dc) const {

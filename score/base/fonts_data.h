@@ -28,6 +28,9 @@ public:
     const char* GetMusicFontFace() const;
     // Sets the staff size and gives every slot "Times New Roman" at sizes that follow it.
     void SetDefaultFonts(int staffSize);
+    // The size in points that text of a slot is drawn at: the record's size by its magnitude, at least 2
+    // (a record keeps the size a file gave it, which may be smaller).
+    int GetDrawnPointSize(int slot) const;
     // The lyric font height in staff steps.
     int GetLyricHeight() const;
     // The staff space in device pixels for a device context: the staff size at the device's vertical

@@ -284,6 +284,44 @@ TEST_F(EditNumberTest, EmptyValuesStepToZeroOrTheMinimumAndTransferAsTheEmptyCon
     EXPECT_FALSE(IsWindowEnabled(number->GetSpinButton()->GetHandle()));
 }
 
+TEST_F(EditNumberTest, PowerOfTwoCheckAndRealScaling) {
+    TWindow panel(&owner, "panel");
+    panel.Attr.W = panel.Attr.H = 300;
+    auto* number = new TEditNumber(&panel, 1, "", 10, 10, 60, 20, 1, 100, 1);
+    number->PowersOfTwoOnly = true;
+    auto* real = new TEditRealNumber(&panel, 2, "", 10, 40, 60, 20, 0, 10, 0.5f, 2);
+    ASSERT_TRUE(panel.Create());
+    std::vector<std::string> boxes;
+    qsm::wm::SetModalHook([&](HWND hwnd) {
+        char buf[256] = {};
+        GetDlgItemTextA(hwnd, 0xFFFF, buf, sizeof buf);
+        boxes.push_back(buf);
+        qsm::wm::PressKey(VK_RETURN);
+    });
+    for (const char* good : {"2", "16", "64"}) {
+        number->SetText(good);
+        EXPECT_TRUE(number->CanClose()) << good;
+    }
+    for (const char* bad : {"1", "3", "128", "abc", ""}) {
+        number->SetText(bad);
+        EXPECT_FALSE(number->CanClose()) << bad;
+    }
+    EXPECT_EQ(boxes, std::vector<std::string>(5, "Value is not valid"));
+    number->EnableWindow(false);
+    EXPECT_TRUE(number->CanClose());
+    qsm::wm::SetModalHook(nullptr);
+
+    real->SetValue(1.5f);
+    real->MultiplyBy(3);
+    EXPECT_EQ(real->GetText(), "4.50");
+    real->DivideBy(2);
+    EXPECT_EQ(real->GetText(), "2.25");
+    real->DivideBy(0);  // nothing to divide by: the value stays
+    EXPECT_EQ(real->GetText(), "2.25");
+    real->MultiplyBy(100);  // set again, so clamped
+    EXPECT_EQ(real->GetText(), "10.00");
+}
+
 TEST_F(EditNumberTest, SpinButtonSitsBesideItsEditAndFollowsIt) {
     TWindow panel(&owner, "panel");
     panel.Attr.W = panel.Attr.H = 300;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/sys_info.h"
 #include "platform/framework/frame.h"
 #include "ui/tests/ui_test_util.h"
@@ -58,6 +60,20 @@ TEST_F(ToolbarDrawTest, Draw3dEdgesDrawsDarkLinesAndTheEtchedLook) {
         EXPECT_EQ(c.Map(), (Map{"S...", "S...", "S...", "S..."})) << Show(c.Map());
         EXPECT_EQ(GetBkColor(c.dc), qsm::uitest::kRed);
     }
+}
+
+TEST(SubtractRectPiecesTest, BandsAboveAndBelowThenTheSides) {
+    auto pieces = [](TRect a, TRect b) {
+        TRect p[4];
+        return std::vector<TRect>(p, p + SubtractRectPieces(a, b, p));
+    };
+    EXPECT_EQ(pieces(TRect(0, 0, 20, 20), TRect(5, 5, 15, 15)),
+              (std::vector<TRect>{TRect(0, 0, 20, 5), TRect(0, 15, 20, 20), TRect(0, 5, 5, 15),
+                                  TRect(15, 5, 20, 15)}));
+    // Touching edges do not overlap; a covered rectangle leaves nothing; an overhang leaves one side.
+    EXPECT_EQ(pieces(TRect(0, 0, 10, 10), TRect(10, 0, 20, 10)), std::vector<TRect>{TRect(0, 0, 10, 10)});
+    EXPECT_TRUE(pieces(TRect(2, 2, 8, 8), TRect(0, 0, 10, 10)).empty());
+    EXPECT_EQ(pieces(TRect(0, 0, 10, 10), TRect(4, -5, 20, 20)), std::vector<TRect>{TRect(0, 0, 4, 10)});
 }
 
 TEST_F(ToolbarDrawTest, EdgeInsetsFollowTheLayoutMetricsAndTheBorderBits) {

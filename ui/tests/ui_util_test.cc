@@ -51,7 +51,7 @@ TEST(UiUtil, DebugTraceIsBounded) {
 TEST(FontSpecUi, SizesAndTheLongFaceStayInTheRecord) {
     TQSFontSpec f;
     f.Set("Arial", 0xFF, 1, 0);
-    EXPECT_EQ(f.GetPointSize(), 2);
+    EXPECT_EQ(f.GetPointSize(), 1);
     EXPECT_EQ(f.GetStyle(), 3);
     f.SetPointSize(1);
     EXPECT_EQ(f.GetPointSize(), 2);

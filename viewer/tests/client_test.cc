@@ -18,7 +18,9 @@
 #include "core/sys_info.h"
 #include "midi/midi_manager.h"
 #include "midi/smf_file.h"
+#include "midi/tests/smf_builder.h"
 #include "platform/framework/frame.h"
+#include "platform/kernel/shell.h"
 #include "platform/mm/mmtest.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/controls.h"
@@ -608,6 +610,104 @@ TEST_F(ClientTest, StopWhenIdleOffersTheReset) {
     Command(CM_QSM_STOP);
     // The full reset: a note-off for every key on all channels.
     EXPECT_GE(qsm::mm::GetRecording().size(), 16u * 128u);
+}
+
+TEST_F(ClientTest, TheVolumeControlIsTheDesktopsMixerAndItsBoxShowsOnlyWhenNoneStarts) {
+    struct Mixers : qsm::Launcher {
+        bool starts = true;
+        std::vector<std::string> tried;
+        bool Open(const std::string&) override { return false; }
+        bool Run(const std::vector<std::string>& argv, const std::string&) override {
+            tried.push_back(argv[0]);
+            return starts;
+        }
+    } mixers;
+    qsm::Launcher* old = qsm::SetLauncher(&mixers);
+    Command(CM_QSM_VOLUMECONTROL);
+    EXPECT_EQ(mixers.tried, std::vector<std::string>{"pavucontrol"});
+    EXPECT_TRUE(boxes_.empty());
+    mixers.starts = false;
+    Command(CM_QSM_VOLUMECONTROL);
+    qsm::SetLauncher(old);
+    EXPECT_GT(mixers.tried.size(), 2u);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Volume Control Open Error");
+    EXPECT_EQ(boxes_[0].text.rfind("The volume control apparently failed to open.", 0), 0u) << boxes_[0].text;
+}
+
+TEST_F(ClientTest, AScoreOfANewerFormatIsRefusedUnderItsVersion) {
+    // A header of product version 2.9 whose format version is beyond this program's.
+    std::string bytes = std::string("[QuillStave InkWork]") + '\0' + std::string(2, '\0') +
+                        "[QuillStave Composer]" + '\0' + std::string("\x02\x00\x09\x00", 4) +
+                        std::string(2, '\0') + std::string(2, '\0') + std::string(2, '\0') +
+                        std::string(4, '\0') + std::string(2, '\0') + "\xff\x7f";
+    const std::string newer = dir_ + "/newer.qsm";
+    std::ofstream(newer, std::ios::binary) << bytes;
+    TMusicScore* shown = app_->GetScore();
+    EXPECT_FALSE(client_->OpenFile(newer.c_str(), true));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "2.9");
+    EXPECT_EQ(boxes_[0].text, "File uses new format");
+    EXPECT_EQ(app_->GetScore(), shown);
+}
+
+TEST_F(ClientTest, PlayTellsWhenTheSequencerIsBusyAndWhenItCannotStart) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    TMidiManager& midi = app_->GetMidiManager();
+    // Busy with a performance that is not the viewer's.
+    midi.OpenPorts(true);
+    ASSERT_TRUE(midi.Play(client_->GetHandle(), &app_->GetSongBuffer(), 0));
+    Command(CM_QSM_PLAY);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Play Not Possible");
+    EXPECT_FALSE(app_->IsPerformanceActive());
+    midi.Stop();
+    midi.OpenPorts(false);
+    // The sequencer gets no timer: the start fails and the play state is cleaned up.
+    qsm::mm::FailNextTimerEvents(1);
+    Command(CM_QSM_PLAY);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].caption, "Play Failed");
+    EXPECT_EQ(boxes_[1].text, "Initiate Play Failed");
+    EXPECT_FALSE(app_->IsPerformanceActive());
+    EXPECT_FALSE(midi.IsPlaying());
+    ExpectSilence();
+    // It plays again once a timer can be had.
+    Command(CM_QSM_PLAY);
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    EXPECT_EQ(boxes_.size(), 2u);
+}
+
+TEST_F(ClientTest, ASongTooLongForTheBufferIsToldOfOnce) {
+    // Two tracks of controller events that together are more than the 1024 blocks of 2048 events hold.
+    std::vector<qsm::test::TrackBuilder> tracks(2);
+    tracks[0].Event(0, {0x90, 60, 90}).Event(96, {0x80, 60, 0});
+    for (qsm::test::TrackBuilder& track : tracks) {
+        for (int i = 0; i < MIDI_MAX_BLOCKS * MIDI_BLOCK_EVENTS / 2 + 2048; ++i)
+            track.Event(1, {0xB0, 7, i & 0x7F});
+        track.End();
+    }
+    qsm::test::Bytes bytes = qsm::test::MakeFile(1, 192, tracks);
+    const std::string midi = dir_ + "/long.mid";
+    std::ofstream(midi, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(client_->OpenFile(midi.c_str(), true));
+    // The song is told of once its render has ended and said so.
+    while (app_->IsSongPending()) {
+        WaitMessage();
+        qsm::wm::PumpMessages();
+    }
+    qsm::wm::PumpMessages();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Midi Play Warning");
+    EXPECT_EQ(boxes_[0].text, "Midi Data Overflow Detected. THe end of the song will be missing.");
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    while (app_->IsSongPending()) {
+        WaitMessage();
+        qsm::wm::PumpMessages();
+    }
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(boxes_.size(), 1u);
 }
 
 TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {

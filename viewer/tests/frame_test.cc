@@ -115,6 +115,26 @@ TEST_F(FrameTest, BuildsToolbarStatusBarMenuAndKeys) {
     EXPECT_EQ(frame_->GetDecorations(TDecoratedFrame::Bottom).front(), status);
 }
 
+TEST_F(FrameTest, TheToolbarStartsARowInAnEightPointFontAndHasNoContextMenu) {
+    MakeFrame();
+    TToolbar* tools = frame_->GetToolsBar();
+    ASSERT_NE(tools, nullptr);
+    EXPECT_EQ(tools->StartsRow, 1);
+    TCreatedDC screen("DISPLAY");
+    LOGFONTA font{};
+    GetObjectA(tools->GetFont(), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
+    EXPECT_EQ(ContextMenuId, 0);
+    int menus = 0;
+    qsm::wm::SetModalHook([&](HWND) { ++menus; });
+    SendMessageA(tools->GetHandle(), WM_RBUTTONDOWN, 0, MAKELPARAM(6, 6));
+    SendMessageA(tools->GetHandle(), WM_RBUTTONUP, 0, MAKELPARAM(6, 6));
+    qsm::wm::PumpMessages();
+    EXPECT_EQ(menus, 0);
+    EXPECT_FALSE(tools->Placement & tpHidden);
+    EXPECT_TRUE(IsWindowVisible(tools->GetHandle()));
+}
+
 TEST_F(FrameTest, EditorButtonsOnlyWhenInstalledAndEnabledOnlyWithAFile) {
     SessionOptions.Editor1Installed = 1;
     SessionOptions.Editor2Installed = 1;

@@ -102,6 +102,30 @@ TEST_F(ShellTest, DocumentsAndAddressesGoToTheDesktopOpener) {
     EXPECT_EQ(fake.lastDirectory, dir);
 }
 
+TEST_F(ShellTest, TheVolumeControlIsTheFirstMixerThatStarts) {
+    struct : FakeLauncher {
+        size_t failures = 0;
+        bool Run(const std::vector<std::string>& argv, const std::string& directory) override {
+            FakeLauncher::Run(argv, directory);
+            return runs.size() > failures;
+        }
+    } mixers;
+    qsm::SetLauncher(&mixers);
+    EXPECT_GT(Result(ShellExecuteA(nullptr, "Open", "sndvol.exe", nullptr, nullptr, 5)), 32);
+    EXPECT_EQ(mixers.runs, (std::vector<std::vector<std::string>>{{"pavucontrol"}}));
+    mixers.runs.clear();
+    mixers.failures = 2;
+    EXPECT_GT(Result(ShellExecuteA(nullptr, "Open", "C:\\Windows\\SNDVOL32.EXE", nullptr, nullptr, 5)), 32);
+    EXPECT_EQ(mixers.runs.back(), (std::vector<std::string>{"gnome-control-center", "sound"}));
+    // None starts: the open fails, and nothing else is tried.
+    mixers.runs.clear();
+    mixers.failures = 100;
+    EXPECT_LE(Result(ShellExecuteA(nullptr, "Open", "Sndvol32.exe", nullptr, nullptr, 5)), 32);
+    EXPECT_EQ(mixers.runs.size(), 6u);
+    EXPECT_TRUE(mixers.opened.empty());
+    qsm::SetLauncher(&fake);
+}
+
 TEST_F(ShellTest, VerbsComeFromTheRegisteredFileClasses) {
     SetDefault(HKEY_LOCAL_MACHINE, "Software\\Classes\\.qsm", "QSM2.Document");
     SetDefault(HKEY_LOCAL_MACHINE, "Software\\Classes\\QSM2.Document\\shell\\qsm1\\command",
