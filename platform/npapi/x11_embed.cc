@@ -380,19 +380,35 @@ void Key(XKeyEvent& e) {
 // ---- the plug-in's own display connection (windowed sites) ----
 
 ::Display* OwnDisplay = nullptr;
+XErrorHandler BrowserErrorHandler = nullptr;
+
+// The browser may destroy its socket, and the site's window with it, before it destroys the instance: an
+// error on the plug-in's own connection is no reason to end the browser, whose own errors go on to the
+// handler there was.
+int OwnDisplayErrorHandler(::Display* display, XErrorEvent* error) {
+    if (display == OwnDisplay) return 0;
+    return BrowserErrorHandler != nullptr ? BrowserErrorHandler(display, error) : 0;
+}
 
 ::Display* OpenOwnDisplay(void* browserDisplay) {
     if (OwnDisplay != nullptr) return OwnDisplay;
     const char* name =
         browserDisplay != nullptr ? DisplayString(static_cast<::Display*>(browserDisplay)) : nullptr;
     OwnDisplay = XOpenDisplay(name);
-    if (OwnDisplay != nullptr && Loop != nullptr) Loop->Caller.WatchFd(ConnectionNumber(OwnDisplay));
+    if (OwnDisplay == nullptr) return nullptr;
+    BrowserErrorHandler = XSetErrorHandler(OwnDisplayErrorHandler);
+    if (Loop != nullptr) Loop->Caller.WatchFd(ConnectionNumber(OwnDisplay));
     return OwnDisplay;
 }
 
 void CloseOwnDisplay() {
     if (OwnDisplay == nullptr) return;
     if (Loop != nullptr) Loop->Caller.WatchFd(-1);
+    XSync(OwnDisplay, False);
+    // A handler the browser set since stays.
+    XErrorHandler now = XSetErrorHandler(BrowserErrorHandler);
+    if (now != OwnDisplayErrorHandler) XSetErrorHandler(now);
+    BrowserErrorHandler = nullptr;
     XCloseDisplay(OwnDisplay);
     OwnDisplay = nullptr;
 }
@@ -468,8 +484,9 @@ TPluginSite::~TPluginSite() {
     if (Handle != nullptr && IsWindow(Handle)) DestroyWindow(Handle);
     if (Loop != nullptr) Loop->Sites.erase(Handle);
     if (Plug != 0 && OwnDisplay != nullptr) {
+        // Gone before the browser hears that the instance is.
         XDestroyWindow(OwnDisplay, Plug);
-        XFlush(OwnDisplay);
+        XSync(OwnDisplay, False);
     }
 }
 

@@ -168,6 +168,12 @@ unsigned long MakeSocketXWindow(int x, int y, int width, int height) {
     return w;
 }
 
+void DestroyXWindow(unsigned long w) {
+    if (D() == nullptr) return;
+    XDestroyWindow(D(), w);
+    XSync(D(), False);
+}
+
 // How many windows an X window holds.
 int XChildCount(unsigned long w) {
     if (D() == nullptr) return 0;

@@ -1,7 +1,7 @@
 // A windowed instance in a browser of the Unix form that embeds plug-in windows through XEmbed (our test
 // host with an X window as the socket): the player shows in the plug-in's own window inside the socket, a
-// click on Play there plays, and the window goes with the instance. Waits are for the browser's
-// asynchronous calls the plug-in asks for, never for a time.
+// click on Play there plays, and the window goes with the instance, or before it with the socket. Waits are
+// for the browser's asynchronous calls the plug-in asks for, never for a time.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -16,6 +16,7 @@
 
 // The X helpers of the plug-in's display tests (page_desktop.cc).
 unsigned long MakeSocketXWindow(int x, int y, int width, int height);
+void DestroyXWindow(unsigned long w);
 int XChildCount(unsigned long w);
 bool XWindowPixels(unsigned long w, int width, int height, std::vector<unsigned int>* out);
 void PageButtonAt(int x, int y, bool down);
@@ -69,6 +70,14 @@ TEST(XEmbedTest, AWindowedInstanceShowsAndPlaysInTheSocket) {
 
         EXPECT_EQ(host.Destroy(a), NPERR_NO_ERROR);
         EXPECT_EQ(XChildCount(socket), 0);
+
+        // A browser that takes the socket away first: the instance still goes quietly.
+        qsm::TPluginHost::Instance b;
+        ASSERT_EQ(host.New(b, "application/x-qsmtxt", NP_EMBED, {}), NPERR_NO_ERROR);
+        ASSERT_EQ(host.SetXWindow(b, socket, kWidth, kHeight), NPERR_NO_ERROR);
+        ASSERT_EQ(host.Deliver(b, QSM_TESTDATA_DIR "/textscore/sample.qsmtxt"), NPERR_NO_ERROR);
+        DestroyXWindow(socket);
+        EXPECT_EQ(host.Destroy(b), NPERR_NO_ERROR);
         EXPECT_EQ(host.Shutdown(), NPERR_NO_ERROR);
         host.Unload();
     }
