@@ -457,7 +457,13 @@ void PumpBrowserLoop() {
                     break;
                 }
         }
-        wm::PumpMessages();
+        // Drawing through a DC kept across messages (a slider's drag) shows once the messages that drew
+        // are handled, as on a display that shows every drawing at once.
+        if (wm::PumpMessages() > 0 && Loop != nullptr)
+            for (const auto& [hwnd, bounds] : wm::HeldWindowDcs()) {
+                auto site = Loop->Sites.find(hwnd);
+                if (site != Loop->Sites.end()) site->second->Invalidate(bounds);
+            }
         --PumpDepth;
     }
     if (Loop == nullptr) return;
