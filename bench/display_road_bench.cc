@@ -490,7 +490,7 @@ void BM_XprintAsAUser(benchmark::State& state) {
     const std::string midi = dir + "/" + fs::path(source).filename().string();
     fs::copy_file(source, midi, fs::copy_options::overwrite_existing);
     const std::string pdf = fs::path(midi).replace_extension(".pdf");
-    const std::vector<std::string> user = scratch.NewUser("xprint");
+    const std::vector<std::string> user = scratch.NewUser("xprint-user");
     // Each run: label, program, environment set and unset.
     std::vector<Variant> runs;
     for (const Variant& v : Variants(x.Name(), !Smoke())) {

@@ -51,7 +51,7 @@ void AdvanceClock(DWORD ms);
 
 // ---- input as a display reports it (screen coordinates) ----
 void InputMouseMove(int x, int y);
-// button: 0 left, 1 right, 2 middle.
+// button: 0 left, 1 right, 2 middle, 3 and 4 the side buttons (back and forward).
 void InputMouseButton(int button, bool down);
 void InputMouseWheel(int delta);
 // A key press or release; `ch` is the character the key yields (0: none, -1: derive it from the key and the

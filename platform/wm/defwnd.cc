@@ -47,6 +47,28 @@ int EdgeWidth(const Window* w) {
     return e;
 }
 
+// The application command a media or browser key gives; 0 for other keys.
+int AppCommandOfKey(WPARAM vk) {
+    switch (vk) {
+        case VK_BROWSER_BACK:
+            return APPCOMMAND_BROWSER_BACKWARD;
+        case VK_BROWSER_FORWARD:
+            return APPCOMMAND_BROWSER_FORWARD;
+        case VK_BROWSER_HOME:
+            return APPCOMMAND_BROWSER_HOME;
+        case VK_MEDIA_NEXT_TRACK:
+            return APPCOMMAND_MEDIA_NEXTTRACK;
+        case VK_MEDIA_PREV_TRACK:
+            return APPCOMMAND_MEDIA_PREVIOUSTRACK;
+        case VK_MEDIA_STOP:
+            return APPCOMMAND_MEDIA_STOP;
+        case VK_MEDIA_PLAY_PAUSE:
+            return APPCOMMAND_MEDIA_PLAY_PAUSE;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
 RECT DefaultNcCalc(const Window* w, RECT r) {
@@ -366,7 +388,21 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_SYSKEYDOWN:
             if (wparam == VK_F4 && (GetKeyState(VK_MENU) & 0x8000))
                 PostMessageA(TopLevel(w)->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+            [[fallthrough]];
+        case WM_KEYDOWN:
+            // The media and browser keys are application commands of the window that has them.
+            if (int command = AppCommandOfKey(wparam))
+                SendMessageA(hwnd, WM_APPCOMMAND, reinterpret_cast<WPARAM>(hwnd),
+                             MAKELPARAM(0, static_cast<WORD>(command | FAPPCOMMAND_KEY)));
             return 0;
+        case WM_XBUTTONUP: {
+            // The mouse's side buttons go back and forward.
+            int command = GET_XBUTTON_WPARAM(wparam) == XBUTTON1 ? APPCOMMAND_BROWSER_BACKWARD
+                                                                 : APPCOMMAND_BROWSER_FORWARD;
+            SendMessageA(hwnd, WM_APPCOMMAND, reinterpret_cast<WPARAM>(hwnd),
+                         MAKELPARAM(0, static_cast<WORD>(command | FAPPCOMMAND_MOUSE)));
+            return TRUE;
+        }
         case WM_SYSCHAR:
             // Alt and a letter open the top-level window's menu bar at the item with that mnemonic.
             if ((GetKeyState(VK_MENU) & 0x8000) && !MenuBarKey(TopLevel(w), static_cast<char>(wparam)))

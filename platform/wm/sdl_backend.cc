@@ -123,6 +123,20 @@ int VirtualKey(SDL_Keycode k) {
             return VK_PAUSE;
         case SDLK_APPLICATION:
             return VK_APPS;
+        case SDLK_AC_BACK:
+            return VK_BROWSER_BACK;
+        case SDLK_AC_FORWARD:
+            return VK_BROWSER_FORWARD;
+        case SDLK_AC_HOME:
+            return VK_BROWSER_HOME;
+        case SDLK_AUDIONEXT:
+            return VK_MEDIA_NEXT_TRACK;
+        case SDLK_AUDIOPREV:
+            return VK_MEDIA_PREV_TRACK;
+        case SDLK_AUDIOSTOP:
+            return VK_MEDIA_STOP;
+        case SDLK_AUDIOPLAY:
+            return VK_MEDIA_PLAY_PAUSE;
         case SDLK_KP_0:
             return VK_NUMPAD0;
         case SDLK_KP_PLUS:
@@ -485,9 +499,13 @@ private:
             case SDL_MOUSEBUTTONUP: {
                 POINT p = ScreenPoint(e.button.windowID, e.button.x, e.button.y);
                 InputMouseMove(p.x, p.y);
-                int button = e.button.button == SDL_BUTTON_RIGHT    ? 1
+                int button = e.button.button == SDL_BUTTON_LEFT     ? 0
+                             : e.button.button == SDL_BUTTON_RIGHT  ? 1
                              : e.button.button == SDL_BUTTON_MIDDLE ? 2
-                                                                    : 0;
+                             : e.button.button == SDL_BUTTON_X1     ? 3
+                             : e.button.button == SDL_BUTTON_X2     ? 4
+                                                                    : -1;
+                if (button < 0) break;  // buttons beyond the side ones have no meaning here
                 InputMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
                 break;
             }

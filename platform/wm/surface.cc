@@ -2,8 +2,11 @@
 // windows paint into through device contexts of the drawing layer; the backend shows the buffers. A screen
 // overlay takes what is drawn on the screen DC (drag frames).
 #include <cairo.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -154,7 +157,25 @@ RECT ScreenOverlayBounds() {
 
 namespace {
 
-// Finds the bounds of what the overlay holds after a drawing on it.
+// Which pages of the block from `first` are in memory or swapped out (bit 0 set), from the system's page map;
+// every page where that cannot be told.
+std::vector<unsigned char> TouchedPages(std::uintptr_t first, std::size_t pages, std::size_t page) {
+    std::vector<unsigned char> touched(pages, 1);
+    const int fd = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return touched;
+    std::vector<uint64_t> entries(pages);
+    const auto bytes = static_cast<ssize_t>(pages * sizeof(uint64_t));
+    if (pread(fd, entries.data(), static_cast<std::size_t>(bytes), static_cast<off_t>(first / page * 8)) ==
+        bytes)
+        for (std::size_t i = 0; i < pages; ++i)
+            touched[i] = (entries[i] >> 62) != 0 ? 1 : 0;  // present or swapped
+    close(fd);
+    return touched;
+}
+
+// Finds the bounds of what the overlay holds after a drawing on it. Only the pages of the overlay that were
+// ever mapped in can hold bits: a screen DC taken only to measure maps in none, and reading the others would
+// map each in, which is slow on a loaded machine.
 void MeasureOverlay() {
     g_overlay_bounds = RECT{};
     if (g_overlay == nullptr) return;
@@ -162,11 +183,23 @@ void MeasureOverlay() {
     const unsigned char* data = cairo_image_surface_get_data(g_overlay);
     const int wd = cairo_image_surface_get_width(g_overlay), ht = cairo_image_surface_get_height(g_overlay);
     const int stride = cairo_image_surface_get_stride(g_overlay);
+    if (data == nullptr || wd <= 0 || ht <= 0) return;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(data) + static_cast<std::size_t>(stride) * ht;
+    const std::vector<unsigned char> in = TouchedPages(first, (end - first + page - 1) / page, page);
     RECT b{wd, ht, 0, 0};
     for (int y = 0; y < ht; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+        const auto row = reinterpret_cast<std::uintptr_t>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        const std::size_t p0 = (row - first) / page,
+                          p1 = (row + static_cast<std::size_t>(wd) * 4 - 1 - first) / page;
+        bool any = false;
+        for (std::size_t p = p0; p <= p1 && !any; ++p)
+            any = (in[p] & 1) != 0;
+        if (!any) continue;
+        const auto* px = reinterpret_cast<const uint32_t*>(row);
         for (int x = 0; x < wd; ++x)
-            if ((row[x] & 0x00FFFFFFu) != 0) {
+            if ((px[x] & 0x00FFFFFFu) != 0) {
                 b.left = std::min<LONG>(b.left, x);
                 b.right = std::max<LONG>(b.right, x + 1);
                 b.top = std::min<LONG>(b.top, y);
