@@ -85,6 +85,10 @@ void PressKey(int vk, int ch = -1);
 // Dispatches every message that is due (sent, posted, input, paint, timers) without waiting; returns the
 // number dispatched. This is how tests run the queue.
 int PumpMessages();
+// Milliseconds until the first timer of the calling thread's queue is due: 0 when one is due now, 0xFFFFFFFF
+// when the thread has none. A host that runs the queue from another event loop (a browser running a
+// plug-in) asks it to know when to call PumpMessages next.
+DWORD NextTimerDue();
 
 // The caret: its window, its rectangle in that window's client area and whether it shows now; false
 // when there is none. Backends draw it over the window's pixels.

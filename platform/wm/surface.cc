@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/gdi_surface.h"
@@ -137,6 +138,13 @@ cairo_surface_t* TopLevelSurface(HWND hwnd) {
     }
     if (s == nullptr) s = NewBuffer(wd, ht);
     return s;
+}
+
+std::vector<std::pair<HWND, RECT>> HeldWindowDcs() {
+    std::vector<std::pair<HWND, RECT>> held;
+    for (const auto& [dc, info] : Dcs())
+        if (info.hwnd != nullptr && IsWindow(info.hwnd)) held.emplace_back(info.hwnd, info.bounds);
+    return held;
 }
 
 cairo_surface_t* ScreenOverlaySurface() {
