@@ -71,10 +71,24 @@ int AppCommandOfKey(WPARAM vk) {
 
 }  // namespace
 
-RECT DefaultNcCalc(const Window* w, RECT r) {
+void DecideDesktopFrame(Window* w) {
+    w->desktop_frame = RECT{};
+    w->desktop_framed =
+        !(w->style & WS_CHILD) && CurrentBackend().DesktopFrame(w->style, w->ex_style, &w->desktop_frame);
+}
+
+RECT FrameInsets(const Window* w) {
+    if (w->desktop_framed) return w->desktop_frame;
     int f = FrameWidth(w);
-    InflateRect(&r, -f, -f);
-    r.top += CaptionHeight(w);
+    return RECT{f, f + CaptionHeight(w), f, f};
+}
+
+RECT DefaultNcCalc(const Window* w, RECT r) {
+    RECT in = FrameInsets(w);
+    r.left += in.left;
+    r.top += in.top;
+    r.right -= in.right;
+    r.bottom -= in.bottom;
     if (HasMenuBar(w)) r.top += GetSystemMetrics(SM_CYMENU);
     int e = EdgeWidth(w);
     InflateRect(&r, -e, -e);
@@ -93,9 +107,11 @@ struct NcLayout {
 static NcLayout Layout(const Window* w) {
     NcLayout l;
     int width = w->rect.right - w->rect.left;
-    int f = FrameWidth(w);
-    int top = f;
-    if (int ch = CaptionHeight(w)) {
+    RECT in = FrameInsets(w);
+    int f = in.left;
+    int top = in.top;
+    // The desktop draws the caption of a window it frames.
+    if (int ch = w->desktop_framed ? 0 : CaptionHeight(w)) {
         l.caption = RECT{f, f, width - f, f + ch - 1};
         if (w->style & WS_SYSMENU) {
             int bs = ch - 4;
@@ -103,10 +119,9 @@ static NcLayout Layout(const Window* w) {
                            l.caption.top + 2 + bs};
             if (!(w->ex_style & WS_EX_TOOLWINDOW)) l.sysmenu = RECT{f, f, f + ch - 1, f + ch - 1};
         }
-        top += ch;
     }
     if (HasMenuBar(w)) {
-        l.menubar = RECT{f, top, width - f, top + GetSystemMetrics(SM_CYMENU)};
+        l.menubar = RECT{f, top, width - in.right, top + GetSystemMetrics(SM_CYMENU)};
     }
     const RECT& c = w->client;
     if (w->style & WS_VSCROLL)
@@ -136,6 +151,8 @@ LRESULT DefaultNcHitTest(Window* w, POINT screen) {
     if (PtInRect(&l.close, p)) return HTCLOSE;
     if (PtInRect(&l.sysmenu, p)) return HTSYSMENU;
     if (PtInRect(&l.caption, p)) return HTCAPTION;
+    // What the desktop's frame covers: its caption and its edges.
+    if (w->desktop_framed) return p.y < w->desktop_frame.top ? HTCAPTION : HTBORDER;
     int width = wr.right - wr.left, height = wr.bottom - wr.top;
     if (w->style & WS_THICKFRAME) {
         int f = GetSystemMetrics(SM_CXFRAME);
@@ -446,7 +463,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                 Call(w, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(co.x), static_cast<WORD>(co.y)));
             }
             if (!(pos->flags & SWP_NOSIZE) || (pos->flags & SWP_FRAMECHANGED)) {
-                WPARAM kind = w->maximized ? SIZE_MAXIMIZED : w->minimized ? SIZE_MINIMIZED : SIZE_RESTORED;
+                WPARAM kind = w->minimized ? SIZE_MINIMIZED : w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
                 if (W(hwnd) != nullptr)
                     Call(w, WM_SIZE, kind,
                          MAKELPARAM(static_cast<WORD>(w->client.right - w->client.left),

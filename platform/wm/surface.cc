@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/gdi_surface.h"
@@ -105,6 +106,13 @@ cairo_surface_t* TopLevelSurface(HWND hwnd) {
     }
     if (s == nullptr) s = NewBuffer(wd, ht);
     return s;
+}
+
+std::vector<std::pair<HWND, RECT>> HeldWindowDcs() {
+    std::vector<std::pair<HWND, RECT>> held;
+    for (const auto& [dc, info] : Dcs())
+        if (info.hwnd != nullptr && IsWindow(info.hwnd)) held.emplace_back(info.hwnd, info.bounds);
+    return held;
 }
 
 cairo_surface_t* ScreenOverlaySurface() {
@@ -328,7 +336,13 @@ void PaintNonClient(Window* w) {
     RECT r = wr;
     bool thick = (w->style & WS_THICKFRAME) != 0;
     bool dlg = (w->style & WS_DLGFRAME) || (w->ex_style & WS_EX_DLGMODALFRAME);
-    if (thick || dlg) {
+    if (w->desktop_framed) {
+        // The desktop draws the frame and the caption.
+        r.left += w->desktop_frame.left;
+        r.top += w->desktop_frame.top;
+        r.right -= w->desktop_frame.right;
+        r.bottom -= w->desktop_frame.bottom;
+    } else if (thick || dlg) {
         DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
         int band = (thick ? GetSystemMetrics(SM_CXFRAME) : GetSystemMetrics(SM_CXDLGFRAME)) - 2;
         FrameBand(dc, r, band,
@@ -337,7 +351,7 @@ void PaintNonClient(Window* w) {
     } else if (w->style & WS_BORDER) {
         FrameBand(dc, r, 1, GetSysColorBrush(COLOR_WINDOWFRAME));
     }
-    if ((w->style & WS_CAPTION) == WS_CAPTION) {
+    if ((w->style & WS_CAPTION) == WS_CAPTION && !w->desktop_framed) {
         bool tool = (w->ex_style & WS_EX_TOOLWINDOW) != 0;
         int ch = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
         RECT cap{r.left, r.top, r.right, r.top + ch - 1};

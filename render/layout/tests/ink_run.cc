@@ -183,6 +183,8 @@ std::vector<std::string> CheckedFiles(const std::string& corpus) {
     for (const char* folder : {"layout", "notation", "textscore"})
         scan(data + "/" + folder, false);
     scan(data + "/../resources/samples", false);
+    // Files written for the importer's fuzzing: karaoke text, lyric tracks, far deltas, sixteen channels.
+    scan(data + "/../fuzz/corpus/midi_file_road", false);
     if (!corpus.empty()) scan(corpus, true);
     return files;
 }

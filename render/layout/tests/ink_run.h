@@ -29,7 +29,8 @@ std::vector<Finding> CheckScore(TMusicScore& score, const std::string& file, int
                                 InkReader& reader, int maxSystems = 400);
 
 // The scores the check runs over: every text score of testdata, the built-in samples, the MIDI files of
-// testdata and of the corpus folder (when given and present).
+// testdata, the MIDI files the importer's fuzzing starts from, and those of the corpus folder (when given and
+// present).
 std::vector<std::string> CheckedFiles(const std::string& corpus);
 std::unique_ptr<TMusicScore> LoadScore(const std::string& path);
 
