@@ -141,6 +141,15 @@ double Percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
+// For the program beside, the median over the iterations of its time over the time of the run it is
+// paired with (the first variant of the same iteration): adjacent runs share the machine's load.
+double PairedRatio(const std::vector<double>& beside, const std::vector<double>& base) {
+    std::vector<double> r;
+    for (size_t i = 0; i < std::min(beside.size(), base.size()); ++i)
+        if (base[i] > 0) r.push_back(beside[i] / base[i]);
+    return r.empty() ? 0.0 : Percentile(r, 0.5);
+}
+
 // What a benchmark runs in turn in each iteration: the program on the display; the same on the headless
 // backend (which no user runs: its figures are marked headless); and, when QSM2VIEW_BESIDE (another program)
 // or QSM_BENCH_BESIDE_ENV (NAME=value,... for the program) is set, that one on the display too, so that two
@@ -209,6 +218,7 @@ void OpenOnDisplay(benchmark::State& state, const std::string& file, const std::
         state.counters[l + "median_ms"] = Percentile(times[v], 0.5);
         state.counters[l + "cpu_ms"] = cpu[v] / static_cast<double>(std::max<size_t>(times[v].size(), 1));
         state.counters[l + "peak_rss_mb"] = static_cast<double>(peak[v]) / 1024.0;
+        if (l == "beside_") state.counters["beside_paired_ratio"] = PairedRatio(times[v], times[0]);
     }
     state.counters["desktop"] = x.Desktop() ? 1 : 0;
 }
@@ -490,7 +500,7 @@ void BM_XprintAsAUser(benchmark::State& state) {
     const std::string midi = dir + "/" + fs::path(source).filename().string();
     fs::copy_file(source, midi, fs::copy_options::overwrite_existing);
     const std::string pdf = fs::path(midi).replace_extension(".pdf");
-    const std::vector<std::string> user = scratch.NewUser("xprint");
+    const std::vector<std::string> user = scratch.NewUser("xprint-user");
     // Each run: label, program, environment set and unset.
     std::vector<Variant> runs;
     for (const Variant& v : Variants(x.Name(), !Smoke())) {
@@ -553,6 +563,9 @@ void BM_XprintAsAUser(benchmark::State& state) {
     for (size_t r = 0; r < runs.size(); ++r) {
         state.counters[runs[r].label + "median_ms"] = Percentile(times[r], 0.5);
         state.counters[runs[r].label + "peak_rss_mb"] = static_cast<double>(peak[r]) / 1024.0;
+        // The program beside runs after the same program's run with the same display setting.
+        if (runs[r].label.rfind("beside_", 0) == 0 && r >= 3)
+            state.counters[runs[r].label + "paired_ratio"] = PairedRatio(times[r], times[r - 3]);
     }
     if (peer.empty() || peerFailed || peerTimes[0].empty() || peerTimes[1].empty()) return;
     for (int d = 0; d < 2; ++d) {

@@ -114,7 +114,7 @@ function(qsm_test name)
   if(NOT QSM_TESTS)
     return()
   endif()
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT;FILTER" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   # A test program: the libraries it links add the test environments that install their hooks.
   set_target_properties(${name} PROPERTIES QSM_TEST ON)
@@ -129,7 +129,12 @@ function(qsm_test name)
   if(QSM_TSAN)
     set(env ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:suppressions=${PROJECT_SOURCE_DIR}/tools/tsan_suppressions.txt")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  # FILTER leaves out of the discovered tests the cases that a test of their own runs with what they need.
+  set(filter "")
+  if(A_FILTER)
+    set(filter TEST_FILTER "${A_FILTER}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter}
                        PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}" ${env})
 endfunction()
 

@@ -38,11 +38,6 @@ public:
             worker.join();
     }
 
-    void Prepare(unsigned threads) {
-        std::lock_guard<std::mutex> lock(Mutex);
-        MakeWorkers(threads - 1);
-    }
-
     bool TryRun(size_t count, const std::function<void(size_t)>& work, unsigned threads) {
         std::unique_lock<std::mutex> job(JobMutex, std::try_to_lock);
         if (!job.owns_lock()) return false;
@@ -168,10 +163,6 @@ void ParallelFor(size_t count, const std::function<void(size_t)>& work) {
     if (count > 1 && threads > 1 && !tInsideWork && Pool().TryRun(count, work, threads)) return;
     for (size_t i = 0; i < count; ++i)
         work(i);
-}
-
-void PrepareParallelWorkers() {
-    Pool().Prepare(gThreads.load(std::memory_order_relaxed));
 }
 
 void LeaveParallelWorkersAtExit() {

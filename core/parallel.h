@@ -14,10 +14,6 @@ namespace qsm {
 // started are left out, and once every running call has returned the first exception is thrown on.
 void ParallelFor(size_t count, const std::function<void(size_t)>& work);
 
-// Makes the pool's worker threads now, on the calling thread, rather than in the first ParallelFor that wants
-// them. A program calls it early, on a thread of its own, so that its first parallel job finds them ready.
-void PrepareParallelWorkers();
-
 // Lets the worker threads, idle between jobs, end with the process when it ends, rather than be woken and
 // joined one by one as it ends. For a program's end; a library that may be unloaded never calls it.
 void LeaveParallelWorkersAtExit();

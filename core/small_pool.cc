@@ -23,8 +23,6 @@ void PoolFree(void* block, std::size_t) noexcept {
     ::operator delete(block);
 }
 
-void ReleaseReadySlabs() noexcept {}
-
 #else
 
 namespace pool_detail {
@@ -33,25 +31,8 @@ namespace {
 
 constexpr std::size_t kSlabBytes = 256 * 1024;
 
-// Slabs taken by each class on this thread, and the slab made ready for each class's next one.
+// Slabs taken by each class on this thread.
 thread_local unsigned tSlabsTaken[kClasses];
-// A thread that ends gives back the slabs it had made ready and not taken.
-struct TReadySlabs {
-    char* Slab[kClasses] = {};
-    ~TReadySlabs() { Release(); }
-    // Emptied too: a pool item made on this thread later (in its end, by another thread-local's
-    // destructor) maps a slab of its own.
-    void Release() noexcept {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-        // A ready slab's pages may still be coming: the page thread gives it back once they have.
-        for (char*& slab : Slab) {
-            if (slab) UnmapPreparedPages(slab, kSlabBytes);
-            slab = nullptr;
-        }
-#endif
-    }
-};
-thread_local TReadySlabs tReady;
 
 char* MapSlab(int flags) {
 #if defined(__linux__)
@@ -65,27 +46,14 @@ char* MapSlab(int flags) {
 }
 
 // A class that has used up a slab is making objects by the thousand (the items of a score being read): its
-// next slab is mapped at once, and the one after it is made ready with its pages while this one fills, so
-// that the objects do not fault the pages in one at a time. A class's first slab is left to fill page by
-// page, so that a class (or a thread) that makes few objects holds little memory.
+// next slabs are mapped with their pages at once, so that the objects do not fault the pages in one at a
+// time. A class's first slab is left to fill page by page, so that a class (or a thread) that makes few
+// objects holds little memory.
 char* NewSlab(std::size_t sizeClass) {
     char* slab = nullptr;
-    if (tSlabsTaken[sizeClass]++ > 0) {
-        slab = std::exchange(tReady.Slab[sizeClass], nullptr);
 #if defined(__linux__) && defined(MAP_POPULATE)
-        if (!slab) slab = MapSlab(MAP_POPULATE);
+    if (tSlabsTaken[sizeClass]++ > 0) slab = MapSlab(MAP_POPULATE);
 #endif
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-        if (slab) {
-            char* next = MapSlab(0);
-            if (next && !PrepareMappedPages(next, kSlabBytes)) {
-                munmap(next, kSlabBytes);
-                next = nullptr;
-            }
-            tReady.Slab[sizeClass] = next;
-        }
-#endif
-    }
     return slab ? slab : static_cast<char*>(::operator new(kSlabBytes));
 }
 
@@ -161,10 +129,6 @@ void* AllocateFromNewSlab(std::size_t sizeClass) {
 }
 
 }  // namespace pool_detail
-
-void ReleaseReadySlabs() noexcept {
-    pool_detail::tReady.Release();
-}
 
 #endif
 

@@ -11,8 +11,6 @@
 
 #include <cstddef>
 
-#include "platform/kernel/page_thread.h"
-
 #if defined(__SANITIZE_ADDRESS__)
 #define QSM_POOL_THROUGH_HEAP 1
 #elif defined(__has_feature)
@@ -24,10 +22,6 @@
 namespace qsm {
 
 constexpr std::size_t kSmallPoolLimit = 128;
-
-// Gives back the slabs this thread made ready for the objects it was making, for a thread that has made
-// what it had to and may stay idle long (a worker thread after its share of a score).
-void ReleaseReadySlabs() noexcept;
 
 #if defined(QSM_POOL_THROUGH_HEAP)
 

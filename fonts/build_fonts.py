@@ -3,6 +3,7 @@
 
 Usage: build_fonts.py BRAVURA.otf OUTPUT_DIR
        build_fonts.py --glyph-header      (writes score/glyph_codes.h only)
+       build_fonts.py --tempo-stems DIR   (thickens the tempo notes' stems of fonts built before that step)
 
 Bravura comes from the npm package @vexflow-fonts/bravura (SIL Open Font License 1.1):
     npm pack @vexflow-fonts/bravura && tar xzf vexflow-fonts-bravura-*.tgz   # package/bravura.otf
@@ -109,6 +110,12 @@ GLYPHS = {
 }
 for d in range(10):
     GLYPHS[0x30 + d] = (0xE080 + d, 1, 0, 1, "time signature digit %d" % d)
+
+# The tempo mark notes are Bravura's metronome notes at 0.6 of their size, whose stems are then 0.07 of a
+# space thick: at screen sizes they fade to a grey hairline that seems to stand apart from the head. Their
+# stems are thickened leftward, into the head, to TEMPO_STEM units, the weight of a note's stem.
+TEMPO_NOTES = {0x46: (149, 164), 0x47: (145, 159), 0x48: (145, 159)}  # code: stem's left and right x
+TEMPO_STEM = 26
 
 # Symbols whose outline reaches past its pen position or its advance (the italic dynamics letters): moved
 # right so that the ink starts at the pen position, with an advance that covers all of it, since the drawing
@@ -264,6 +271,32 @@ def write_glyph_header():
         f.write(glyph_header())
 
 
+def thicken_tempo_stem(code, glyph):
+    """Moves the left edge of a tempo note's stem (the points at its x above the head) leftward, so that the
+    stem is TEMPO_STEM units thick. Does nothing to a stem that is thick already."""
+    left, right = TEMPO_NOTES[code]
+    coords = glyph.coordinates
+    if not any(x == left and y > 300 for x, y in coords):
+        return False
+    edge = right - TEMPO_STEM
+    for i, (x, y) in enumerate(coords):
+        if x == left and y > 100:
+            coords[i] = (edge, y)
+    glyph.recalcBounds(None)
+    return True
+
+
+def apply_tempo_stems(path):
+    from fontTools.ttLib import TTFont
+    font = TTFont(path)
+    cmap = font.getBestCmap()
+    changed = False
+    for code in TEMPO_NOTES:
+        changed |= thicken_tempo_stem(code, font["glyf"][cmap[code]])
+    if changed:
+        font.save(path)
+
+
 def build(source, family):
     from fontTools.fontBuilder import FontBuilder
     from fontTools.pens.boundsPen import BoundsPen
@@ -315,6 +348,8 @@ def build(source, family):
             transform = (scale, 0, 0, scale, dx * SPACE + shift, dy * SPACE)
             glyphset[gname].draw(TransformPen(Cu2QuPen(pen, max_err=1.0, reverse_direction=True), transform))
             glyphs[name] = pen.glyph()
+            if code in TEMPO_NOTES:
+                thicken_tempo_stem(code, glyphs[name])
         advances[name] = (int(round(adv)), 0)
         if code >= 0x20:
             charmap[code] = name
@@ -357,6 +392,10 @@ def build(source, family):
 def main():
     if sys.argv[1:] == ["--glyph-header"]:
         write_glyph_header()
+        return
+    if len(sys.argv) == 3 and sys.argv[1] == "--tempo-stems":
+        for _, filename in FAMILIES:
+            apply_tempo_stems("%s/%s" % (sys.argv[2], filename))
         return
     if len(sys.argv) != 3:
         sys.exit(__doc__)

@@ -55,6 +55,28 @@ void MoveNotes(TMusicStaff& staff, int steps) {
     }
 }
 
+// A key signature that only rests precede (the track's key set after a pause of the first bar) belongs to
+// the start: it moves before those rests, so that it stands with the clef and time signature.
+void MoveKeysBeforeLeadingRests(TMusicStaff& staff) {
+    int firstRest = -1;
+    for (int i = 1; i < staff.GetLastIndex(); ++i) {
+        const int type = staff.GetItem(i)->GetType();
+        if (type == ntRest) {
+            if (firstRest < 0) firstRest = i;
+        } else if (type == ntKey && firstRest >= 0) {
+            // Before the time signature that opens the rests, as a key signature stands.
+            int at = firstRest;
+            while (at > 1 && staff.GetItem(at - 1)->GetType() == ntTimeSignature)
+                --at;
+            TNotatedItem* key = staff.DetachItem(i);
+            staff.InsertItem(key, at);
+            ++firstRest;
+        } else if (type == ntNote || type == ntChord || type == ntRestChord || type == ntBarLine) {
+            break;
+        }
+    }
+}
+
 int StaffDuration(const TMusicStaff& staff) {
     int ticks = 0;
     for (int i = 0; i < staff.GetItemCount(); ++i)
@@ -365,7 +387,14 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
     }
 
     if (Cancelled()) return;
-    if (!isConductor && staff->CountItemsOfType(ntKey) == 0) {
+    const int clef = isConductor ? ctTreble : staff->SuggestClef();
+    if (clef == ctPercussion) {
+        // A drum staff's lines name instruments, not pitches: it takes no key signature, neither the
+        // conductor's nor one of its own track.
+        for (int i = staff->GetLastIndex() - 1; i >= 1; --i)
+            if (staff->GetItem(i)->GetType() == ntKey) delete staff->DetachItem(i);
+        staff->InsertItemAtTime(new TKeyData(0, 0, 2), 0);
+    } else if (!isConductor && staff->CountItemsOfType(ntKey) == 0) {
         const bool conductorHasKey = conductor != nullptr && conductor->CountItemsOfType(ntKey) > 0;
         if (!conductorHasKey) {
             staff->InsertItemAtTime(new TKeyData(0, 0, 2), 0);
@@ -387,7 +416,7 @@ void FormatImportedStaff(TMusicStaff* staff, TMusicStaff* conductor, const TSMFI
     }
 
     if (Cancelled()) return;
-    const int clef = staff->SuggestClef();
+    MoveKeysBeforeLeadingRests(*staff);
     staff->InsertItem(new TClefData(clef), 1);
     if (clef != ctTreble) {
         // The notes were spelt for the treble clef; their staff positions move with the clef.

@@ -7,8 +7,15 @@
 #define QSM_PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 QSM_PLUGIN_EXPORT NPError NP_GetEntryPoints(NPPluginFuncs* pluginFuncs);
-QSM_PLUGIN_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browserFuncs);
+// One function for both forms of the interface. The Windows form calls NP_GetEntryPoints first and passes
+// only the browser's table; the plug-in's table is then never read here. The Unix form calls no
+// NP_GetEntryPoints and passes the plug-in's table to be filled, with the entries the Unix form adds.
+QSM_PLUGIN_EXPORT NPError NP_Initialize(NPNetscapeFuncs* browserFuncs, NPPluginFuncs* pluginFuncs);
 QSM_PLUGIN_EXPORT NPError NP_Shutdown();
+// The Unix form's registration, read from the version resource: the MIME types with their extensions and
+// description, and the plug-in's name and description.
+QSM_PLUGIN_EXPORT const char* NP_GetMIMEDescription();
+QSM_PLUGIN_EXPORT NPError NP_GetValue(void* future, NPPVariable variable, void* value);
 
 NPError NPP_Initialize();
 void NPP_Shutdown();
@@ -25,6 +32,9 @@ int32 NPP_WriteReady(NPP instance, NPStream* stream);
 int32 NPP_Write(NPP instance, NPStream* stream, int32 offset, int32 len, void* buffer);
 void NPP_Print(NPP instance, NPPrint* platformPrint);
 void NPP_URLNotify(NPP instance, const char* url, NPReason reason, void* notifyData);
+// The Unix form's additions: the browser's X events for a windowless instance, and the value queries.
+int16 NPP_HandleEvent(NPP instance, void* event);
+NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value);
 
 void NPN_Version(int* pluginMajor, int* pluginMinor, int* browserMajor, int* browserMinor);
 NPError NPN_GetURLNotify(NPP instance, const char* url, const char* target, void* notifyData);
@@ -45,3 +55,8 @@ uint32 NPN_MemFlush(uint32 size);
 void NPN_ReloadPlugins(NPBool reloadPages);
 JRIEnv* NPN_GetJavaEnv();
 jref NPN_GetJavaPeer(NPP instance);
+// Browser functions of the Unix form; a browser whose table lacks them answers NPERR_GENERIC_ERROR (or
+// nothing happens).
+NPError NPN_GetValue(NPP instance, NPNVariable variable, void* value);
+NPError NPN_SetValue(NPP instance, NPPVariable variable, void* value);
+void NPN_InvalidateRect(NPP instance, NPRect* rect);

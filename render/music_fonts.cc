@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "core/font_record.h"
+#include "platform/gdi/gdi_surface.h"
 #include "render/bundled_fonts.h"
 #include "score/base/color_palette.h"
 #include "score/base/fonts_data.h"
@@ -240,6 +241,8 @@ void TMusicFonts::AttachDC(HDC output, HDC reference) {
     OutputDC = output;
     ReferenceDC = reference ? reference : output;
     OriginY = 0;
+    // Scores are drawn smoothly on screen and in pictures: beams, slurs and ties without stair steps.
+    savedSmooth_ = qsm::gdi::SetDCSmoothing(output, true);
     SetBkMode(output, TRANSPARENT);
     CurrentColor = 0;
     SetTextColor(output, Color());
@@ -249,9 +252,19 @@ void TMusicFonts::AttachDC(HDC output, HDC reference) {
     savedRefFont_ = ReferenceDC != output ? GetCurrentObject(ReferenceDC, OBJ_FONT) : nullptr;
 }
 
+void TMusicFonts::Tag(const char* what, int staff, int index, int extra) {
+    if (!Attached || !OutputDC) return;
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "%s %d %d %d", what, staff, index, extra);
+    if (n > 0)
+        GdiComment(OutputDC, static_cast<UINT>(std::min<int>(n, sizeof text - 1)),
+                   reinterpret_cast<const BYTE*>(text));
+}
+
 void TMusicFonts::DetachDC() {
     if (!Attached) return;
     if (OutputDC) {
+        qsm::gdi::SetDCSmoothing(OutputDC, savedSmooth_);
         if (savedFont_) SelectObject(OutputDC, savedFont_);
         if (savedPen_) SelectObject(OutputDC, savedPen_);
         if (savedBrush_) SelectObject(OutputDC, savedBrush_);

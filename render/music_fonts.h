@@ -41,6 +41,9 @@ public:
     void AttachDC(HDC output, HDC reference);
     void DetachDC();
     void SelectColor(int index);
+    // Names what the following calls draw, as a comment among them: "item <staff> <item index>" and the
+    // like. Recording DCs keep it, so that a test can tell which item drew each mark; other DCs ignore it.
+    void Tag(const char* what, int staff, int index = -1, int extra = -1);
     void BeginMeasuring();
     void EndMeasuring();
 
@@ -165,7 +168,8 @@ private:
     // Measuring outside a paint: its own count and screen DC, kept apart from the attach state.
     int measureCount_ = 0;
     HDC measureDC_ = nullptr;
-    HDC scratchDC_ = nullptr;  // measures when nothing is attached or measuring
+    HDC scratchDC_ = nullptr;   // measures when nothing is attached or measuring
+    bool savedSmooth_ = false;  // the output DC's smoothing before it was attached
     struct TKeptObject {
         int kind, style, width;
         COLORREF color;

@@ -84,7 +84,7 @@ bool TMusicNote::HasSplitDurations() const {
 }
 
 int TMusicNote::GetAccidentalSpace(TStaffDrawInfo& /*info*/) {
-    const bool shows = Accidental != acNone && !IsAccidentalAutomatic();
+    const bool shows = Accidental != acNone && !IsAccidentalAutomatic() && !HasCrossHead();
     return GetXAccSpace() + (shows ? 1 : 0);
 }
 

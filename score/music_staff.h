@@ -117,12 +117,8 @@ public:
         Items.back() = item;
         Items.push_back(last);
     }
-    // Makes room for count items in all, so that filling the staff up to there moves no item; the room's
-    // pages are mapped in beside the filling.
-    void ReserveItems(int count) {
-        Items.reserve(static_cast<size_t>(count));
-        qsm::PreparePages(Items.data(), Items.capacity() * sizeof(TNotatedItem*));
-    }
+    // Makes room for count items in all, so that filling the staff up to there moves no item.
+    void ReserveItems(int count) { Items.reserve(static_cast<size_t>(count)); }
     // Removes and returns an item; null for index 0, the last index and indexes out of range.
     TNotatedItem* DetachItem(int index);
     TNotatedItem* DetachItemAndReformat(int index);

@@ -231,6 +231,9 @@ public:
         AutoAccidental = 0;
     }
     bool IsAccidentalAutomatic() const;
+    // A cross head (head shapes 1 and 4) marks an unpitched sound: its accidental, which the note keeps for
+    // playing, is neither drawn nor given room.
+    bool HasCrossHead() const { return GetNotehead() == 1 || GetNotehead() == 4; }
     void SetAutomaticAccidental(int a);
     void ResetAutomaticAccidental();
     bool HasAutomaticMark() const { return AutoAccidental != 0; }

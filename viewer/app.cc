@@ -76,19 +76,6 @@ TQSMViewerApp::TQSMViewerApp(const char* title)
           "Song Files|*.qsm;*.qsmtxt;*.mid;*.midi;*.kar;*.rmi|QuillStave Composer Files|*.qsm;*.qsmtxt|",
           "qsm", 0, ""} {
     Instance = this;
-    // Reading and formatting a score and rendering its song want the worker threads: they are made beside the
-    // start rather than by the open of the command line's file, which would wait for them. A MIDI file's open
-    // wants none (its song is its own events); making them would only slow the start that opens it, and the
-    // first job that wants them later makes them then.
-    const char* commandLine = qsm::GetProgramCommandLine();
-    const TViewerCmdLine tokens(commandLine ? commandLine : "");
-    const char* file = tokens.GetFile();
-    if (file == nullptr || *file == '\0' || qsm::GetOpenKind(file) != qsm::TOpenKind::Midi) {
-        try {
-            WorkerStart = std::thread(qsm::PrepareParallelWorkers);
-        } catch (const std::system_error&) {
-        }
-    }
     nCmdShow = qsm::GetProgramCmdShow();
     BlankScore = MakeBlankScore();
     Score = BlankScore;
@@ -114,7 +101,6 @@ TQSMViewerApp::TQSMViewerApp(const char* title)
 }
 
 TQSMViewerApp::~TQSMViewerApp() {
-    if (WorkerStart.joinable()) WorkerStart.join();
     // The render reads the score that goes below; what follows it is of no use any more.
     if (SongRender.joinable()) SongRender.join();
     // The application ends with the program: its end need not wait for the idle worker threads.

@@ -361,7 +361,6 @@ private:
     std::function<void()> PositionTexts;
     // The song render under way and what follows it (see StartSongRender).
     mutable std::thread SongRender;
-    std::thread WorkerStart;  // makes the worker threads of the first song render (see the constructor)
     std::function<void()> SongRenderWork;
     mutable std::function<void()> SongFinish;
     WPARAM SongRenderSerial = 0;

@@ -163,10 +163,6 @@ EV_WM_COPYDATA, EV_MESSAGE(kHandedOverMessage, EvHandedOver),
 TQSMViewerFrame::TQSMViewerFrame(const char* title, TWindow* client, TWindow* playerBar)
     : TWindow(nullptr, title), TDecoratedFrame(nullptr, title, client, true) {
     Attr.Style = WS_OVERLAPPEDWINDOW;
-    Attr.X = CW_USEDEFAULT;
-    Attr.Y = CW_USEDEFAULT;
-    Attr.W = 760;
-    Attr.H = 560;
     AssignMenu(MAKEINTRESOURCEA(1));
     Attr.AccelTable = LoadAcceleratorsA(nullptr, MAKEINTRESOURCEA(1));
 

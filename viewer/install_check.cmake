@@ -13,7 +13,7 @@ endif()
 set(installed bin/QSM2View bin/Fonts/fonts.ini bin/Fonts/qsm2stda.ttf share/applications/QSM2View.desktop
               share/mime/packages/quillstave-qsm.xml)
 if(SHARED_PLATFORM)
-  list(APPEND installed lib/libqsmplatform.so lib/mozilla/plugins/npqsmw32.so)
+  list(APPEND installed lib/libqsmplatform.so lib/mozilla/plugins/npqsmw32.so bin/qsm-pageview)
 endif()
 foreach(f ${installed})
   if(NOT EXISTS "${PREFIX}/${f}")

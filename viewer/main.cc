@@ -6,7 +6,7 @@
 
 #include "platform/framework/program.h"
 #include "platform/gdi/font_setup.h"
-#include "platform/kernel/page_thread.h"
+#include "platform/kernel/heap_settings.h"
 #include "platform/mm/recording_env.h"
 #include "platform/wm/backend.h"
 #include "platform/wm/modal_answers.h"
@@ -43,10 +43,9 @@ int main(int programArgc, char* programArgv[]) {
                                                        {"Times New Roman", false, true},
                                                        {"Times New Roman", true, true},
                                                        {"MS Sans Serif"}});
-    // A run that prints its file makes many allocations on this thread (its pages and the PDF file): they
-    // come from heap pages mapped in beside the start. A run that shows its file keeps the heap's own
-    // settings, under which a large score's peak memory is smallest. The heap is grown once the two threads
-    // above are made: its pages coming in meanwhile would hold up the mappings of their stacks.
+    // A run that prints its file makes and frees many blocks on this thread (its pages and the PDF file): the
+    // heap keeps them rather than mapping them anew. A run that shows its file keeps the heap's own settings,
+    // under which a large score's peak memory is smallest.
     const bool printing = TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint");
     if (printing) qsm::PrepareHeap(3 << 20);
     qsm::mm::InstallTestRecorderFromEnvironment();

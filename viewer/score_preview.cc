@@ -381,7 +381,8 @@ void TScorePreviewControl::EvKeyDown(UINT key, UINT, UINT) {
         case VK_DOWN:
             if (ZoomLevel > 0) ScrollBy(SB_VERT, ViewSize.cy / 2);
             break;
-        default:
+        default:  // other keys (the media keys among them) take the window's default course
+            DefaultProcessing();
             break;
     }
 }

@@ -9,23 +9,6 @@
 
 namespace {
 
-// First in the file, so that the workers are made here: by one thread while another runs jobs.
-TEST(ParallelFor, WorkersMadeAheadBesideRunningJobsLeaveEveryJobWhole) {
-    qsm::SetParallelThreads(8);
-    std::atomic<long> total{0};
-    std::thread prepare([] {
-        for (int round = 0; round < 3; ++round)
-            qsm::PrepareParallelWorkers();
-    });
-    for (int round = 0; round < 100; ++round)
-        qsm::ParallelFor(round % 9, [&](size_t i) { total.fetch_add(static_cast<long>(i) + 1); });
-    prepare.join();
-    long expected = 0;
-    for (int round = 0; round < 100; ++round)
-        expected += static_cast<long>(round % 9) * (round % 9 + 1) / 2;
-    EXPECT_EQ(total.load(), expected);
-}
-
 TEST(ParallelFor, RunsEveryIndexOnceWhateverTheCountAndNesting) {
     for (size_t count : {0u, 1u, 2u, 7u, 64u, 1000u}) {
         std::vector<std::atomic<int>> runs(count);

@@ -111,7 +111,9 @@ TEST(ConvertOutOfMemory, EveryAllocationFailsInTurn) {
     const long total = tAllocations;
     ASSERT_EQ(whole->GetStaffCount(), 6);
     whole.reset();
-    ASSERT_GT(total, 300);
+    // Every pass allocates (about 400 times unoptimised; an optimised build leaves out blocks it can keep
+    // on the stack, 150 or so).
+    ASSERT_GT(total, 100);
 
     // At most about 1500 failing conversions, so that the sanitizer build runs them in a second or two.
     const long stride = 1 + total / 1500;

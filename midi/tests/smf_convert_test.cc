@@ -619,3 +619,70 @@ TEST(SmfConvert, RoundTripKeepsTheBarsThroughARepeatedTimeSignature) {
     EXPECT_EQ(rt.grown, 1);
     EXPECT_EQ(rt.extra, 0);
 }
+
+namespace {
+
+std::unique_ptr<TMusicScore> Convert(const std::vector<TrackBuilder>& tracks) {
+    auto data = Read(MakeFile(1, 192, tracks));
+    TSMFImportList list;
+    BuildImportInstructions(data.get(), list, true, 16);
+    return std::unique_ptr<TMusicScore>(ConvertMidiToScore(data.get(), list, 1));
+}
+
+}  // namespace
+
+// A drum staff (channel 10) takes no key signature, neither the conductor's nor its track's own: its lines
+// name instruments. Its notes keep the accidentals they play with, but their cross heads give them no room.
+TEST(SmfConvert, DrumStaffTakesNoKeySignature) {
+    TrackBuilder conductor, drums;
+    conductor.Meta(0, 0x58, {4, 2, 24, 8}).Meta(0, 0x59, {2, 0}).Tempo(0, 500000).End();
+    drums.Meta(0, 0x59, {1, 0});
+    for (int beat = 0; beat < 8; ++beat)
+        drums.Event(beat ? 12 : 0, {0x99, beat % 2 ? 46 : 42, 90}).Event(180, {0x89, beat % 2 ? 46 : 42, 0});
+    drums.End();
+    auto score = Convert({conductor, drums});
+    ASSERT_GE(score->GetStaffCount(), 1);
+    TMusicStaff* staff = score->GetStaff(0);
+    int keys = 0, sharps = 0, crossHeads = 0;
+    for (TNotatedItem* item : Body(*staff)) {
+        if (item->GetType() == ntKey) {
+            ++keys;
+            auto* key = static_cast<TKeyData*>(item);
+            EXPECT_EQ(key->GetSharpMask(), 0);
+            EXPECT_EQ(key->GetFlatMask(), 0);
+        }
+        if (item->GetType() == ntNote) {
+            auto* note = static_cast<TMusicNote*>(item);
+            crossHeads += note->HasCrossHead() ? 1 : 0;
+            if (note->GetAccidental() == acSharp) ++sharps;
+        }
+    }
+    EXPECT_EQ(keys, 1);
+    EXPECT_EQ(crossHeads, 8);
+    EXPECT_GT(sharps, 0);  // F sharp and A sharp still play as written
+}
+
+// A track that sets its key after a rest at the start of its first bar has the key at the start, before the
+// rest, where a key signature stands.
+TEST(SmfConvert, KeyAfterLeadingRestsMovesToTheStart) {
+    TrackBuilder conductor, flute;
+    conductor.Meta(0, 0x58, {4, 2, 24, 8}).Tempo(0, 500000).End();
+    flute.Meta(96, 0x59, {3, 0});
+    flute.Event(96, {0x90, 73, 90}).Event(180, {0x80, 73, 0});
+    flute.Event(12, {0x90, 76, 90}).Event(180, {0x80, 76, 0}).End();
+    auto score = Convert({conductor, flute});
+    ASSERT_GE(score->GetStaffCount(), 1);
+    TMusicStaff* staff = score->GetStaff(0);
+    int key = -1, rest = -1, time = -1;
+    for (int i = 0; i < staff->GetItemCount(); ++i) {
+        const int type = staff->GetItem(i)->GetType();
+        if (type == ntKey && key < 0) key = i;
+        if (type == ntRest && rest < 0) rest = i;
+        if (type == ntTimeSignature && time < 0) time = i;
+    }
+    ASSERT_GE(key, 0);
+    ASSERT_GE(rest, 0);
+    EXPECT_LT(key, rest);
+    EXPECT_LT(key, time);
+    EXPECT_NE(static_cast<TKeyData*>(staff->GetItem(key))->GetSharpMask(), 0);
+}

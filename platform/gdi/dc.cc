@@ -90,10 +90,26 @@ void SetDCSurface(DC& dc, cairo_surface_t* surface) {
     dc.surface = surface ? cairo_surface_reference(surface) : nullptr;
     if (dc.surface) {
         dc.cr = cairo_create(dc.surface);
-        // GDI does not antialias lines, curves or fills: raster surfaces draw them with whole pixels.
+        // GDI does not antialias lines, curves or fills: raster surfaces draw them with whole pixels, unless
+        // the DC was asked to draw smoothly.
         if (cairo_surface_get_type(dc.surface) == CAIRO_SURFACE_TYPE_IMAGE)
-            cairo_set_antialias(dc.cr, CAIRO_ANTIALIAS_NONE);
+            cairo_set_antialias(dc.cr, dc.smooth ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
     }
+}
+
+bool SetDCSmoothing(HDC hdc, bool on) {
+    DC* dc = ToDC(hdc);
+    if (!dc) return false;
+    const bool was = dc->smooth;
+    if (was == on) return was;
+    // The setting lives on the context below any state a drawing keeps on it.
+    FlushBatch(*dc);
+    DropKeptClip(*dc);
+    dc->smooth = on;
+    if (dc->cr && dc->surface && cairo_surface_get_type(dc->surface) == CAIRO_SURFACE_TYPE_IMAGE)
+        cairo_set_antialias(dc->cr, on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    if (dc->recording) Record(*dc, "SetDCSmoothing", {on ? 1 : 0});
+    return was;
 }
 
 void SetScreenMetrics(int width, int height, int dpi) {

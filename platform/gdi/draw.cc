@@ -143,9 +143,10 @@ double PenDeviceWidth(const DC& dc, const Pen& pen) {
 
 // One-pixel lines of a cosmetic solid pen on a raster surface, set pixel by pixel as GDI sets them: no
 // antialiasing, each segment from its first point up to but not including its last (a closed figure thus
-// covers every corner once). False when the surface is not a plain raster one; the caller strokes then.
+// covers every corner once). False when the surface is not a plain raster one, or the DC draws smoothly;
+// the caller strokes then.
 bool StrokeHairline(DC& dc, const Figures& figures, bool closed, COLORREF color) {
-    if (!dc.cr || !dc.surface || dc.baseScale != 1.0) return false;
+    if (!dc.cr || !dc.surface || dc.baseScale != 1.0 || (dc.smooth && dc.st.rop2 == R2_COPYPEN)) return false;
     if (cairo_surface_get_type(dc.surface) != CAIRO_SURFACE_TYPE_IMAGE) return false;
     cairo_format_t format = cairo_image_surface_get_format(dc.surface);
     if (format != CAIRO_FORMAT_RGB24 && format != CAIRO_FORMAT_ARGB32) return false;
@@ -1294,6 +1295,14 @@ int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
         },
         false);
     return 1;
+}
+
+BOOL GdiComment(HDC hdc, UINT size, const BYTE* data) {
+    DC* dc = ToDC(hdc);
+    if (!dc || (size > 0 && !data)) return FALSE;
+    if (dc->recording)
+        RecordText(*dc, "GdiComment", {}, reinterpret_cast<const char*>(data), static_cast<int>(size));
+    return TRUE;
 }
 
 BOOL BeginPath(HDC hdc) {

@@ -17,7 +17,8 @@
 //
 // Pixel rules: lines leave out their last point; Rectangle and Ellipse cover [left, right) x [top, bottom);
 // cosmetic pens are one device pixel wide under any mapping, geometric pens and fonts scale with it.
-// Shapes are antialiased except while a raster operation other than R2_COPYPEN is in force.
+// Lines, curves and fills are drawn with whole pixels on raster surfaces, as GDI draws them, unless the DC is
+// set to draw smoothly (qsm::gdi::SetDCSmoothing); text is smoothed.
 #pragma once
 
 #include "platform/base/wintypes.h"
@@ -422,6 +423,8 @@ COLORREF GetPixel(HDC hdc, int x, int y);
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush);
 BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop);
+// A comment among the drawing calls: a recording DC logs it (as text), every other DC ignores it.
+BOOL GdiComment(HDC hdc, UINT size, const BYTE* data);
 
 // Paths.
 BOOL BeginPath(HDC hdc);

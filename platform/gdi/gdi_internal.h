@@ -179,6 +179,7 @@ struct DC {
     POINT origin{0, 0};
     cairo_region_t* sysClip = nullptr;
     bool recording = false;
+    bool smooth = false;  // lines, curves and fills antialiased on raster surfaces (SetDCSmoothing)
     std::vector<GdiRecord> records;
     // Path being built between BeginPath and EndPath, in device coordinates.
     bool inPath = false;

@@ -31,6 +31,11 @@ void SetDCOrigin(HDC hdc, int x, int y);
 // The region the DC may draw in, in surface pixels (copied); nullptr allows the whole surface.
 void SetDCSystemClip(HDC hdc, HRGN rgn);
 
+// Draws lines, curves and fills of the DC antialiased (on) or with whole pixels as GDI does (off, the
+// default) on raster surfaces; text is always smoothed, raster operations other than R2_COPYPEN never are,
+// and printer DCs draw vectors either way. Answers the setting before.
+bool SetDCSmoothing(HDC hdc, bool on);
+
 // The cairo surface of a bitmap (a memory bitmap or DIB section), for saving as PNG or showing; borrowed.
 cairo_surface_t* GetBitmapSurface(HBITMAP bitmap);
 // Writes the bitmap selected into a memory or surface DC as a PNG file. True on success.

@@ -1,10 +1,12 @@
 // The mixer: mixer 0 has one line, the built-in synthesizer, with a volume control (the synthesizer's gain)
 // and a mute control.
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <set>
 
 #include "platform/mm/mmsystem.h"
+#include "platform/mm/mmtest.h"
 #include "platform/mm/synth.h"
 
 namespace {
@@ -37,7 +39,13 @@ void CopyText(CHAR* dest, size_t size, const char* text) {
     std::memcpy(dest, text, strnlen(text, size - 1));
 }
 
+std::atomic<bool> g_synthLineHidden{false};
+
 }  // namespace
+
+void qsm::mm::HideSynthMixerLine(bool hidden) {
+    g_synthLineHidden.store(hidden);
+}
 
 MMRESULT mixerOpen(HMIXER* handle, UINT id, DWORD_PTR, DWORD_PTR, DWORD) {
     if (handle == nullptr) return MMSYSERR_INVALPARAM;
@@ -61,7 +69,8 @@ MMRESULT mixerGetLineInfoA(HMIXER handle, MIXERLINEA* line, DWORD flags) {
     if (!IsMixer(handle, flags)) return MMSYSERR_INVALHANDLE;
     if (line == nullptr || line->cbStruct < sizeof(MIXERLINEA)) return MMSYSERR_INVALPARAM;
     if ((flags & 0x0F) != MIXER_GETLINEINFOF_COMPONENTTYPE) return MMSYSERR_NOTSUPPORTED;
-    if (line->dwComponentType != MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER) return MIXERR_INVALLINE;
+    if (line->dwComponentType != MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER || g_synthLineHidden.load())
+        return MIXERR_INVALLINE;
     line->dwDestination = 0;
     line->dwSource = 0;
     line->dwLineID = kSynthLineId;

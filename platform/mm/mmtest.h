@@ -30,6 +30,8 @@ uint64_t NowMicros();
 int GetTimerPeriodBalance();
 // The next n calls of timeSetEvent make no timer and answer 0.
 void FailNextTimerEvents(int n);
+// Mixer 0 without (or again with) its synthesizer line, as a system whose synthesizer has no mixer line.
+void HideSynthMixerLine(bool hidden);
 
 // --- Recording device
 // ---------------------------------------------------------------------------------------- Adds (or removes)

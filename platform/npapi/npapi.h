@@ -1,8 +1,11 @@
 // The Netscape plug-in interface as far as our plug-in and our test host use it: the scalar types, the
-// instance, window and stream records, the two function tables and the error codes. Layouts are the
-// published ones (C linkage, natural packing), declared here from the interface's description.
+// instance, window and stream records, the two function tables, the error codes and the variables of the
+// value queries. Layouts are the published ones (C linkage, natural packing), declared here from the
+// interface's description; table slots we never call are kept as untyped placeholders, so that the
+// fields behind them lie where a browser puts them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
@@ -46,6 +49,26 @@ enum : uint16 { NP_NORMAL = 1, NP_SEEK = 2, NP_ASFILE = 3, NP_ASFILEONLY = 4 };
 // Why a stream ended.
 enum : NPReason { NPRES_DONE = 0, NPRES_NETWORK_ERR = 1, NPRES_USER_BREAK = 2 };
 
+// What a plug-in asks the browser (NPN_GetValue).
+enum NPNVariable : int {
+    NPNVxDisplay = 1,
+    NPNVxtAppContext = 2,
+    NPNVnetscapeWindow = 3,
+    NPNVjavascriptEnabledBool = 4,
+    NPNVToolkit = 13,
+    NPNVSupportsXEmbedBool = 14,
+    NPNVSupportsWindowless = 17,
+};
+// What the browser asks a plug-in (NPP_GetValue, NP_GetValue) or a plug-in tells the browser (NPN_SetValue).
+enum NPPVariable : int {
+    NPPVpluginNameString = 1,
+    NPPVpluginDescriptionString = 2,
+    NPPVpluginWindowBool = 3,
+    NPPVpluginTransparentBool = 4,
+    NPPVpluginNeedsXEmbed = 14,
+    NPPVpluginScriptableNPObject = 15,
+};
+
 // One instance: pdata belongs to the plug-in, ndata to the browser.
 struct NPP_t {
     void* pdata;
@@ -67,7 +90,9 @@ struct NPRect {
 
 enum : int { NPWindowTypeWindow = 1, NPWindowTypeDrawable = 2 };
 
-// window is a window handle of our window manager.
+// For a window of type NPWindowTypeWindow, window is the browser's window: a window handle of our window
+// manager in the Windows form of the interface, an X window id in the Unix form. A windowless plug-in
+// (NPWindowTypeDrawable) draws into the X drawable of each expose event at (x, y), inside clipRect.
 struct NPWindow {
     void* window;
     int32 x;
@@ -77,6 +102,15 @@ struct NPWindow {
     NPRect clipRect;
     void* ws_info;
     int type;
+};
+
+// The X display data of a window record in the Unix form (ws_info); type is unused.
+struct NPSetWindowCallbackStruct {
+    int32 type;
+    void* display;  // Display*
+    void* visual;   // Visual*
+    unsigned long colormap;
+    unsigned int depth;
 };
 
 struct NPStream {
@@ -113,6 +147,10 @@ using NPP_WriteProcPtr = int32 (*)(NPP instance, NPStream* stream, int32 offset,
 using NPP_PrintProcPtr = void (*)(NPP instance, NPPrint* platformPrint);
 using NPP_HandleEventProcPtr = int16 (*)(NPP instance, void* event);
 using NPP_URLNotifyProcPtr = void (*)(NPP instance, const char* url, NPReason reason, void* notifyData);
+using NPP_GetValueProcPtr = NPError (*)(NPP instance, NPPVariable variable, void* value);
+using NPP_SetValueProcPtr = NPError (*)(NPP instance, NPNVariable variable, void* value);
+// A table slot that this code never fills or calls.
+using NP_UnusedProcPtr = void (*)();
 
 struct NPPluginFuncs {
     uint16 size;
@@ -129,6 +167,8 @@ struct NPPluginFuncs {
     NPP_HandleEventProcPtr event;
     NPP_URLNotifyProcPtr urlnotify;
     JRIGlobalRef javaClass;
+    NPP_GetValueProcPtr getvalue;
+    NPP_SetValueProcPtr setvalue;
 };
 
 // The browser's functions, called by the plug-in.
@@ -152,6 +192,12 @@ using NPN_GetURLNotifyProcPtr = NPError (*)(NPP instance, const char* url, const
                                             void* notifyData);
 using NPN_PostURLNotifyProcPtr = NPError (*)(NPP instance, const char* url, const char* target, uint32 len,
                                              const char* buf, NPBool file, void* notifyData);
+using NPN_GetValueProcPtr = NPError (*)(NPP instance, NPNVariable variable, void* value);
+using NPN_SetValueProcPtr = NPError (*)(NPP instance, NPPVariable variable, void* value);
+using NPN_InvalidateRectProcPtr = void (*)(NPP instance, NPRect* rect);
+using NPN_ForceRedrawProcPtr = void (*)(NPP instance);
+// Asks the browser to call func(userData) on its plug-in thread; callable from any thread.
+using NPN_PluginThreadAsyncCallProcPtr = void (*)(NPP instance, void (*func)(void* userData), void* userData);
 
 struct NPNetscapeFuncs {
     uint16 size;
@@ -172,11 +218,32 @@ struct NPNetscapeFuncs {
     NPN_GetJavaPeerProcPtr getJavaPeer;
     NPN_GetURLNotifyProcPtr geturlnotify;
     NPN_PostURLNotifyProcPtr posturlnotify;
+    NPN_GetValueProcPtr getvalue;
+    NPN_SetValueProcPtr setvalue;
+    NPN_InvalidateRectProcPtr invalidaterect;
+    NP_UnusedProcPtr invalidateregion;
+    NPN_ForceRedrawProcPtr forceredraw;
+    // The scripting functions (identifiers, objects, variants, exceptions), the pop-up state and the
+    // enumeration of an object's properties.
+    NP_UnusedProcPtr scripting[22];
+    NPN_PluginThreadAsyncCallProcPtr pluginthreadasynccall;
 };
+
+// Where a browser of the Unix form puts the entries (every slot is one pointer after the two version words).
+static_assert(sizeof(void*) != 8 || offsetof(NPNetscapeFuncs, getvalue) == 8 + 16 * 8);
+static_assert(sizeof(void*) != 8 || offsetof(NPNetscapeFuncs, pluginthreadasynccall) == 8 + 43 * 8);
+static_assert(sizeof(void*) != 8 || offsetof(NPPluginFuncs, getvalue) == 8 + 12 * 8);
 
 // The entry points a plug-in file exports, as the browser looks them up by name.
 using NP_GetEntryPointsFunc = NPError (*)(NPPluginFuncs* pluginFuncs);
+// The Windows form passes the browser's table only (after NP_GetEntryPoints); the Unix form passes the
+// plug-in's table too, to be filled there, and calls no NP_GetEntryPoints.
 using NP_InitializeFunc = NPError (*)(NPNetscapeFuncs* browserFuncs);
+using NP_InitializeUnixFunc = NPError (*)(NPNetscapeFuncs* browserFuncs, NPPluginFuncs* pluginFuncs);
 using NP_ShutdownFunc = NPError (*)();
+// The Unix form's registration: the MIME types as "type:extensions:description" entries separated by
+// ';', and the plug-in's name and description through NP_GetValue before any instance exists.
+using NP_GetMIMEDescriptionFunc = const char* (*)();
+using NP_GetValueFunc = NPError (*)(void* future, NPPVariable variable, void* value);
 
 }  // extern "C"

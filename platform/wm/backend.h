@@ -31,6 +31,18 @@ public:
     virtual void TopLevelMoved(HWND /*hwnd*/, const RECT& /*screen*/) {}
     virtual void TopLevelTitle(HWND /*hwnd*/, const char* /*title*/) {}
     virtual void TopLevelRaised(HWND /*hwnd*/) {}
+    // Whether the desktop (a window manager) frames a top-level window of this style: it draws the frame
+    // and caption and moves, sizes, maximizes and minimizes the window. `frame` gets what the frame takes
+    // on each side (left, top, right, bottom). False: the window manager draws the whole non-client area.
+    virtual bool DesktopFrame(DWORD /*style*/, DWORD /*ex_style*/, RECT* /*frame*/) { return false; }
+    // A top-level window goes to the state: 0 normal, 1 minimized, 2 maximized. The desktop carries it out
+    // and reports the outcome (DesktopPlaced).
+    virtual void TopLevelState(HWND /*hwnd*/, int /*state*/) {}
+    // The part of the screen that a maximized window fills.
+    virtual RECT WorkArea() const {
+        SIZE s = ScreenSize();
+        return RECT{0, 0, s.cx, s.cy};
+    }
     // Pixels of a top-level window changed inside `rect` (window coordinates).
     virtual void Present(HWND /*hwnd*/, const RECT& /*rect*/) {}
     virtual void CursorChanged(HCURSOR /*cursor*/) {}
@@ -51,7 +63,7 @@ void AdvanceClock(DWORD ms);
 
 // ---- input as a display reports it (screen coordinates) ----
 void InputMouseMove(int x, int y);
-// button: 0 left, 1 right, 2 middle.
+// button: 0 left, 1 right, 2 middle, 3 and 4 the side buttons (back and forward).
 void InputMouseButton(int button, bool down);
 void InputMouseWheel(int delta);
 // A key press or release; `ch` is the character the key yields (0: none, -1: derive it from the key and the
@@ -62,6 +74,10 @@ void InputText(const char* text);
 void InputDropFiles(HWND hwnd, POINT client_pt, const std::vector<std::string>& paths);
 // A close request from the desktop for a top-level window.
 void InputClose(HWND hwnd);
+// The desktop placed a top-level window it frames: its state, its rectangle on the screen with the frame,
+// and the frame (left, top, right, bottom; null: unchanged). The window is told as if it had been moved and
+// sized so (WM_SIZE says whether it is maximized, minimized or restored).
+void DesktopPlaced(HWND hwnd, bool minimized, bool maximized, const RECT& rect, const RECT* frame);
 
 // ---- conveniences for tests ----
 void Click(int x, int y, int button = 0);
@@ -69,6 +85,10 @@ void PressKey(int vk, int ch = -1);
 // Dispatches every message that is due (sent, posted, input, paint, timers) without waiting; returns the
 // number dispatched. This is how tests run the queue.
 int PumpMessages();
+// Milliseconds until the first timer of the calling thread's queue is due: 0 when one is due now, 0xFFFFFFFF
+// when the thread has none. A host that runs the queue from another event loop (a browser running a
+// plug-in) asks it to know when to call PumpMessages next.
+DWORD NextTimerDue();
 
 // The caret: its window, its rectangle in that window's client area and whether it shows now; false
 // when there is none. Backends draw it over the window's pixels.

@@ -47,12 +47,48 @@ int EdgeWidth(const Window* w) {
     return e;
 }
 
+// The application command a media or browser key gives; 0 for other keys.
+int AppCommandOfKey(WPARAM vk) {
+    switch (vk) {
+        case VK_BROWSER_BACK:
+            return APPCOMMAND_BROWSER_BACKWARD;
+        case VK_BROWSER_FORWARD:
+            return APPCOMMAND_BROWSER_FORWARD;
+        case VK_BROWSER_HOME:
+            return APPCOMMAND_BROWSER_HOME;
+        case VK_MEDIA_NEXT_TRACK:
+            return APPCOMMAND_MEDIA_NEXTTRACK;
+        case VK_MEDIA_PREV_TRACK:
+            return APPCOMMAND_MEDIA_PREVIOUSTRACK;
+        case VK_MEDIA_STOP:
+            return APPCOMMAND_MEDIA_STOP;
+        case VK_MEDIA_PLAY_PAUSE:
+            return APPCOMMAND_MEDIA_PLAY_PAUSE;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
 
-RECT DefaultNcCalc(const Window* w, RECT r) {
+void DecideDesktopFrame(Window* w) {
+    w->desktop_frame = RECT{};
+    w->desktop_framed =
+        !(w->style & WS_CHILD) && CurrentBackend().DesktopFrame(w->style, w->ex_style, &w->desktop_frame);
+}
+
+RECT FrameInsets(const Window* w) {
+    if (w->desktop_framed) return w->desktop_frame;
     int f = FrameWidth(w);
-    InflateRect(&r, -f, -f);
-    r.top += CaptionHeight(w);
+    return RECT{f, f + CaptionHeight(w), f, f};
+}
+
+RECT DefaultNcCalc(const Window* w, RECT r) {
+    RECT in = FrameInsets(w);
+    r.left += in.left;
+    r.top += in.top;
+    r.right -= in.right;
+    r.bottom -= in.bottom;
     if (HasMenuBar(w)) r.top += GetSystemMetrics(SM_CYMENU);
     int e = EdgeWidth(w);
     InflateRect(&r, -e, -e);
@@ -71,9 +107,11 @@ struct NcLayout {
 static NcLayout Layout(const Window* w) {
     NcLayout l;
     int width = w->rect.right - w->rect.left;
-    int f = FrameWidth(w);
-    int top = f;
-    if (int ch = CaptionHeight(w)) {
+    RECT in = FrameInsets(w);
+    int f = in.left;
+    int top = in.top;
+    // The desktop draws the caption of a window it frames.
+    if (int ch = w->desktop_framed ? 0 : CaptionHeight(w)) {
         l.caption = RECT{f, f, width - f, f + ch - 1};
         if (w->style & WS_SYSMENU) {
             int bs = ch - 4;
@@ -81,10 +119,9 @@ static NcLayout Layout(const Window* w) {
                            l.caption.top + 2 + bs};
             if (!(w->ex_style & WS_EX_TOOLWINDOW)) l.sysmenu = RECT{f, f, f + ch - 1, f + ch - 1};
         }
-        top += ch;
     }
     if (HasMenuBar(w)) {
-        l.menubar = RECT{f, top, width - f, top + GetSystemMetrics(SM_CYMENU)};
+        l.menubar = RECT{f, top, width - in.right, top + GetSystemMetrics(SM_CYMENU)};
     }
     const RECT& c = w->client;
     if (w->style & WS_VSCROLL)
@@ -114,6 +151,8 @@ LRESULT DefaultNcHitTest(Window* w, POINT screen) {
     if (PtInRect(&l.close, p)) return HTCLOSE;
     if (PtInRect(&l.sysmenu, p)) return HTSYSMENU;
     if (PtInRect(&l.caption, p)) return HTCAPTION;
+    // What the desktop's frame covers: its caption and its edges.
+    if (w->desktop_framed) return p.y < w->desktop_frame.top ? HTCAPTION : HTBORDER;
     int width = wr.right - wr.left, height = wr.bottom - wr.top;
     if (w->style & WS_THICKFRAME) {
         int f = GetSystemMetrics(SM_CXFRAME);
@@ -366,7 +405,21 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_SYSKEYDOWN:
             if (wparam == VK_F4 && (GetKeyState(VK_MENU) & 0x8000))
                 PostMessageA(TopLevel(w)->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+            [[fallthrough]];
+        case WM_KEYDOWN:
+            // The media and browser keys are application commands of the window that has them.
+            if (int command = AppCommandOfKey(wparam))
+                SendMessageA(hwnd, WM_APPCOMMAND, reinterpret_cast<WPARAM>(hwnd),
+                             MAKELPARAM(0, static_cast<WORD>(command | FAPPCOMMAND_KEY)));
             return 0;
+        case WM_XBUTTONUP: {
+            // The mouse's side buttons go back and forward.
+            int command = GET_XBUTTON_WPARAM(wparam) == XBUTTON1 ? APPCOMMAND_BROWSER_BACKWARD
+                                                                 : APPCOMMAND_BROWSER_FORWARD;
+            SendMessageA(hwnd, WM_APPCOMMAND, reinterpret_cast<WPARAM>(hwnd),
+                         MAKELPARAM(0, static_cast<WORD>(command | FAPPCOMMAND_MOUSE)));
+            return TRUE;
+        }
         case WM_SYSCHAR:
             // Alt and a letter open the top-level window's menu bar at the item with that mnemonic.
             if ((GetKeyState(VK_MENU) & 0x8000) && !MenuBarKey(TopLevel(w), static_cast<char>(wparam)))
@@ -410,7 +463,7 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                 Call(w, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(co.x), static_cast<WORD>(co.y)));
             }
             if (!(pos->flags & SWP_NOSIZE) || (pos->flags & SWP_FRAMECHANGED)) {
-                WPARAM kind = w->maximized ? SIZE_MAXIMIZED : w->minimized ? SIZE_MINIMIZED : SIZE_RESTORED;
+                WPARAM kind = w->minimized ? SIZE_MINIMIZED : w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
                 if (W(hwnd) != nullptr)
                     Call(w, WM_SIZE, kind,
                          MAKELPARAM(static_cast<WORD>(w->client.right - w->client.left),

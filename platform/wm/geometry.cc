@@ -257,6 +257,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
                 if (!w->maximized) w->normal_rect = w->rect;
                 w->minimized = true;
                 w->style |= WS_MINIMIZE;
+                flags |= SWP_FRAMECHANGED;
+                if (!w->IsChild()) CurrentBackend().TopLevelState(hwnd, 1);
             }
             flags |= SWP_SHOWWINDOW | SWP_NOACTIVATE;
             break;
@@ -270,8 +272,10 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
                 if (w->IsChild()) {
                     GetClientRect(w->parent->handle, &area);
                 } else {
-                    SIZE s = CurrentBackend().ScreenSize();
-                    area = RECT{0, 0, s.cx, s.cy};
+                    // The desktop makes it fill the work area; what it reports comes back through
+                    // DesktopPlaced.
+                    area = CurrentBackend().WorkArea();
+                    CurrentBackend().TopLevelState(hwnd, 2);
                 }
                 flags &= ~(SWP_NOMOVE | SWP_NOSIZE);
                 flags |= SWP_FRAMECHANGED;
@@ -288,11 +292,22 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         case SW_RESTORE:
         case SW_SHOWNORMAL:
         case SW_SHOWDEFAULT:
+            if (cmd == SW_RESTORE && w->minimized && w->maximized) {
+                // A window minimized from the maximized state comes back maximized.
+                w->minimized = false;
+                w->style &= ~WS_MINIMIZE;
+                if (!w->IsChild()) CurrentBackend().TopLevelState(hwnd, 2);
+                if (!was_visible) Call(w, WM_SHOWWINDOW, TRUE, 0);
+                SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+                return was_visible;
+            }
             if (w->minimized || w->maximized) {
                 w->minimized = false;
                 w->maximized = false;
                 w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
                 RECT r = w->normal_rect;
+                if (!w->IsChild()) CurrentBackend().TopLevelState(hwnd, 0);
                 if (!was_visible) Call(w, WM_SHOWWINDOW, TRUE, 0);
                 SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                              SWP_NOZORDER | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
@@ -347,6 +362,31 @@ BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* wp) {
     return TRUE;
 }
 
+void qsm::wm::DesktopPlaced(HWND hwnd, bool minimized, bool maximized, const RECT& rect, const RECT* frame) {
+    Window* w = W(hwnd);
+    if (w == nullptr || w->IsChild()) return;
+    std::shared_ptr<Window> keep = Hold(hwnd);
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (frame != nullptr && !EqualRect(frame, &w->desktop_frame)) {
+        w->desktop_frame = *frame;
+        flags |= SWP_FRAMECHANGED;
+    }
+    if (minimized != w->minimized || maximized != w->maximized) {
+        if (!w->minimized && !w->maximized) w->normal_rect = w->rect;
+        w->minimized = minimized;
+        w->maximized = maximized;
+        w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
+        if (minimized)
+            w->style |= WS_MINIMIZE;
+        else if (maximized)
+            w->style |= WS_MAXIMIZE;
+        flags |= SWP_FRAMECHANGED;
+    }
+    // A minimized window keeps its place and size for when it comes back.
+    if (minimized) flags |= SWP_NOMOVE | SWP_NOSIZE;
+    SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags);
+}
+
 BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* wp) {
     Window* w = W(hwnd);
     if (w == nullptr || wp == nullptr) return FALSE;
@@ -385,6 +425,7 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex_style) {
     probe.style = style;
     probe.ex_style = ex_style;
     probe.menu = menu ? reinterpret_cast<HMENU>(1) : nullptr;
+    DecideDesktopFrame(&probe);
     RECT big{0, 0, 1000, 1000};
     probe.rect = big;
     RECT c = DefaultNcCalc(&probe, big);

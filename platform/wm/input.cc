@@ -29,6 +29,8 @@ WPARAM MouseKeyFlags() {
     if (k[VK_LBUTTON] & 0x80) f |= MK_LBUTTON;
     if (k[VK_RBUTTON] & 0x80) f |= MK_RBUTTON;
     if (k[VK_MBUTTON] & 0x80) f |= MK_MBUTTON;
+    if (k[VK_XBUTTON1] & 0x80) f |= MK_XBUTTON1;
+    if (k[VK_XBUTTON2] & 0x80) f |= MK_XBUTTON2;
     if (k[VK_SHIFT] & 0x80) f |= MK_SHIFT;
     if (k[VK_CONTROL] & 0x80) f |= MK_CONTROL;
     return f;
@@ -279,9 +281,10 @@ namespace qsm::wm {
 
 void InputMouseButton(int button, bool down) {
     State& s = S();
-    static const int kVk[3] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
-    static const UINT kDown[3] = {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN};
-    button = std::clamp(button, 0, 2);
+    static const int kVk[5] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
+    static const UINT kDown[5] = {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_XBUTTONDOWN,
+                                  WM_XBUTTONDOWN};
+    button = std::clamp(button, 0, 4);
     if (down)
         s.keys[kVk[button]] |= 0x80;
     else
@@ -336,8 +339,10 @@ void InputMouseButton(int button, bool down) {
     if (hit == HTCLIENT) {
         POINT p = s.cursor;
         ScreenToClient(h, &p);
-        PostInput(w, msg, MouseKeyFlags(), PackPoint(p));
-    } else {
+        WPARAM wp = MouseKeyFlags();
+        if (button >= 3) wp |= static_cast<WPARAM>(button == 3 ? XBUTTON1 : XBUTTON2) << 16;
+        PostInput(w, msg, wp, PackPoint(p));
+    } else if (button < 3) {
         PostInput(w, msg - WM_MOUSEMOVE + WM_NCMOUSEMOVE, static_cast<WPARAM>(hit), PackPoint(s.cursor));
     }
 }

@@ -87,6 +87,10 @@ struct Window {
     bool nc_active = false;  // caption drawn as active
     bool minimized = false;
     RECT normal_rect{};  // restore rectangle
+    // Framed by the desktop (a window manager): the frame it draws takes desktop_frame (left, top, right,
+    // bottom) of the window rectangle, and the window draws no frame or caption of its own.
+    bool desktop_framed = false;
+    RECT desktop_frame{};
     Window* last_active_popup = nullptr;
     HWND dialog_default_focus = nullptr;
     void* control = nullptr;  // private state of a built-in control, owned by its window procedure
@@ -224,7 +228,11 @@ Window* HitWindow(POINT screen, LRESULT* hit);
 // Brings the key state that GetKeyState answers up to an input message being retrieved.
 void TrackKeyState(const MSG& m);
 
-// Non-client helpers (nonclient.cc).
+// Non-client helpers (defwnd.cc).
+// Asks the backend whether the desktop frames the top-level window (before its first WM_NCCALCSIZE).
+void DecideDesktopFrame(Window* w);
+// What the frame and caption take on each side of the window rectangle (left, top, right, bottom).
+RECT FrameInsets(const Window* w);
 RECT DefaultNcCalc(const Window* w, RECT rect);
 LRESULT DefaultNcHitTest(Window* w, POINT screen);
 void ScrollBarRects(const Window* w, int bar, RECT* whole);  // in window coordinates

@@ -585,17 +585,9 @@ int BarItemAt(HWND bar_window, POINT s) {
 RECT MenuBarRect(const Window* w) {
     RECT r{0, 0, 0, 0};
     if (w->menu == nullptr || (w->style & WS_CHILD)) return r;
-    int f = 0;
-    if (w->style & WS_THICKFRAME)
-        f = GetSystemMetrics(SM_CXFRAME);
-    else if ((w->style & WS_DLGFRAME) || (w->ex_style & WS_EX_DLGMODALFRAME))
-        f = GetSystemMetrics(SM_CXDLGFRAME);
-    else if (w->style & WS_BORDER)
-        f = 1;
-    int top = f;
-    if ((w->style & WS_CAPTION) == WS_CAPTION)
-        top += GetSystemMetrics((w->ex_style & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
-    return RECT{f, top, w->rect.right - w->rect.left - f, top + GetSystemMetrics(SM_CYMENU)};
+    RECT in = FrameInsets(w);
+    return RECT{in.left, in.top, w->rect.right - w->rect.left - in.right,
+                in.top + GetSystemMetrics(SM_CYMENU)};
 }
 
 void DrawMenuBar(Window* w, HDC dc, const RECT& bar) {

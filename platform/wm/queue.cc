@@ -354,6 +354,10 @@ int PumpMessages() {
     return n;
 }
 
+DWORD NextTimerDue() {
+    return NextTimerWait(CurrentQueue());
+}
+
 void AnswerIncomingSends() {
     ProcessIncomingSends(CurrentQueue());
 }

@@ -1,20 +1,26 @@
-// The SDL backend: one borderless SDL window per top-level window, showing its back buffer; SDL events
-// become input of the window manager.
+// The SDL backend: one SDL window per top-level window, showing its back buffer; SDL events become input of
+// the window manager. Where a window manager runs on the display it frames the windows with a caption (the
+// SDL window is then the window less that frame); every other window is borderless and shows its whole back
+// buffer.
 #include "platform/wm/sdl_backend.h"
 
 #include <SDL.h>
 #include <cairo.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/kernel/lazy_library.h"
 #include "platform/kernel/text.h"
 #include "platform/wm/internal.h"
+#include "platform/wm/sdl_desktop.h"
 #include "platform/wm/surface.h"
 
 namespace qsm::wm {
@@ -33,8 +39,12 @@ namespace {
     X(SDL_FreeSurface)                    \
     X(SDL_GetCurrentVideoDriver)          \
     X(SDL_GetDisplayBounds)               \
+    X(SDL_GetDisplayUsableBounds)         \
     X(SDL_GetKeyboardFocus)               \
+    X(SDL_GetTicks)                       \
     X(SDL_GetModState)                    \
+    X(SDL_GetWindowBordersSize)           \
+    X(SDL_GetWindowFlags)                 \
     X(SDL_GetWindowFromID)                \
     X(SDL_GetWindowID)                    \
     X(SDL_GetWindowPosition)              \
@@ -44,16 +54,22 @@ namespace {
     X(SDL_Init)                           \
     X(SDL_LockSurface)                    \
     X(SDL_MapRGB)                         \
+    X(SDL_MaximizeWindow)                 \
+    X(SDL_MinimizeWindow)                 \
     X(SDL_PollEvent)                      \
     X(SDL_PushEvent)                      \
     X(SDL_Quit)                           \
     X(SDL_RaiseWindow)                    \
     X(SDL_RegisterEvents)                 \
+    X(SDL_RestoreWindow)                  \
     X(SDL_SetCursor)                      \
     X(SDL_SetHint)                        \
     X(SDL_SetWindowData)                  \
     X(SDL_SetWindowHitTest)               \
+    X(SDL_SetWindowIcon)                  \
     X(SDL_SetWindowInputFocus)            \
+    X(SDL_SetWindowMaximumSize)           \
+    X(SDL_SetWindowMinimumSize)           \
     X(SDL_SetWindowPosition)              \
     X(SDL_SetWindowSize)                  \
     X(SDL_SetWindowTitle)                 \
@@ -123,6 +139,20 @@ int VirtualKey(SDL_Keycode k) {
             return VK_PAUSE;
         case SDLK_APPLICATION:
             return VK_APPS;
+        case SDLK_AC_BACK:
+            return VK_BROWSER_BACK;
+        case SDLK_AC_FORWARD:
+            return VK_BROWSER_FORWARD;
+        case SDLK_AC_HOME:
+            return VK_BROWSER_HOME;
+        case SDLK_AUDIONEXT:
+            return VK_MEDIA_NEXT_TRACK;
+        case SDLK_AUDIOPREV:
+            return VK_MEDIA_PREV_TRACK;
+        case SDLK_AUDIOSTOP:
+            return VK_MEDIA_STOP;
+        case SDLK_AUDIOPLAY:
+            return VK_MEDIA_PLAY_PAUSE;
         case SDLK_KP_0:
             return VK_NUMPAD0;
         case SDLK_KP_PLUS:
@@ -163,6 +193,22 @@ std::string To1252(const char* utf8) {
 
 SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void* data);
 
+// The kind of a framed window: a dialog is a popup that cannot be maximized (a window manager offers a
+// dialog no maximizing); everything else is a normal window.
+desktop::Kind KindOf(DWORD style) {
+    return (style & WS_POPUP) && !(style & WS_MAXIMIZEBOX) ? desktop::Kind::Dialog : desktop::Kind::Normal;
+}
+
+// Whether no session bus runs: none is named and there is none at the place a user's session keeps it.
+bool NoSessionBus() {
+    const char* named = getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (named != nullptr && *named != '\0') return false;
+    const char* run = getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    return run == nullptr || *run == '\0' || stat((std::string(run) + "/bus").c_str(), &st) != 0 ||
+           !S_ISSOCK(st.st_mode);
+}
+
 class SdlBackend : public Backend {
 public:
     bool Start() {
@@ -172,6 +218,16 @@ public:
         // The windows' surfaces go to the display as they are (shared-memory images on X11): without this
         // SDL would try out OpenGL for them at the first surface, and load and start its libraries.
         Sdl().SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // With no session bus SDL's D-Bus library would start one through the X display: it forks a helper
+        // in this process, which has threads by now, and the child can hang before it runs the helper and
+        // the start with it. There is no bus to talk to, so SDL is told so while it starts.
+        const bool no_bus = NoSessionBus();
+        if (no_bus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        bool started = StartSdl();
+        if (no_bus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        return started;
+    }
+    bool StartSdl() {
         if (Sdl().SDL_Init(SDL_INIT_VIDEO) != 0) return false;
         // Where no display answers SDL falls back on drivers that show nothing to anybody.
         const char* driver = Sdl().SDL_GetCurrentVideoDriver();
@@ -182,6 +238,8 @@ public:
         }
         wake_event_ = Sdl().SDL_RegisterEvents(1);
         Sdl().SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+        // The display's own events, for the changes of a window's frame that SDL does not report.
+        Sdl().SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
         Sdl().SDL_StartTextInput();
         return true;
     }
@@ -196,6 +254,7 @@ public:
         for (auto& [h, c] : image_cursors_)
             if (c != nullptr) Sdl().SDL_FreeCursor(c);
         image_cursors_.clear();
+        desktop::Unbind();
         Sdl().SDL_Quit();
     }
 
@@ -204,14 +263,30 @@ public:
         Sdl().SDL_GetDisplayBounds(0, &r);
         return SIZE{r.w, r.h};
     }
+    RECT WorkArea() const override {
+        SDL_Rect r{0, 0, 0, 0};
+        if (Sdl().SDL_GetDisplayUsableBounds(0, &r) != 0 || r.w <= 0 || r.h <= 0) return Backend::WorkArea();
+        return RECT{r.x, r.y, r.x + r.w, r.y + r.h};
+    }
     bool OwnsWait() const override { return true; }
     void Wait(DWORD timeout_ms) override {
+        // SDL reports a change of the keyboard focus only once it has settled, and only when it looks at the
+        // display again after that: the wait ends then.
+        if (focus_settles_ != 0) {
+            Uint32 now = Sdl().SDL_GetTicks();
+            if (static_cast<Sint32>(focus_settles_ - now) <= 0)
+                focus_settles_ = 0;
+            else
+                timeout_ms = std::min<DWORD>(timeout_ms, focus_settles_ - now);
+        }
         SDL_Event e;
         int got =
             timeout_ms == 0xFFFFFFFFu
                 ? Sdl().SDL_WaitEvent(&e)
                 : Sdl().SDL_WaitEventTimeout(&e, static_cast<int>(std::min<DWORD>(timeout_ms, 0x7FFFFFFF)));
         if (got == 1) Handle(e);
+        // What came with it belongs to the same change of the desktop.
+        Pump();
     }
     void Wake() override {
         if (wake_pending_.exchange(true)) return;
@@ -223,6 +298,27 @@ public:
         SDL_Event e;
         while (Sdl().SDL_PollEvent(&e) == 1)
             Handle(e);
+        // A window manager reports a change of a window's state and of its place and size in separate events:
+        // the window manager's window is told of them together, once all have come.
+        std::vector<HWND> moved;
+        moved.swap(placed_);
+        for (HWND hwnd : moved)
+            TakeDesktopPlacement(hwnd);
+    }
+
+    bool DesktopFrame(DWORD style, DWORD ex_style, RECT* frame) override {
+        // The desktop frames what has a caption of its own, but for tool windows: the caption of a floating
+        // tool frame moves what it holds (a toolbar that docks again) and its edges size it by steps.
+        if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_CHILD) || (ex_style & WS_EX_TOOLWINDOW))
+            return false;
+        if (!desktop::ManagerRuns()) return false;
+        bool resizable = (style & WS_THICKFRAME) != 0;
+        if (!desktop::FrameOfKind(KindOf(style), resizable, frame)) {
+            // A window manager that does not say: about what the window would draw itself.
+            int f = GetSystemMetrics(resizable ? SM_CXFRAME : SM_CXDLGFRAME);
+            *frame = RECT{f, f + GetSystemMetrics(SM_CYCAPTION), f, f};
+        }
+        return true;
     }
 
     // A top-level window gets its SDL window when it is first shown, with the place, size and title it has
@@ -230,26 +326,45 @@ public:
     void MakeWindow(HWND hwnd) {
         Window* w = W(hwnd);
         if (w == nullptr) return;
-        Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+        Uint32 flags = SDL_WINDOW_HIDDEN;
         bool popup = (w->style & WS_POPUP) != 0;
         bool captioned = (w->style & WS_CAPTION) == WS_CAPTION;
-        if (popup && (w->ex_style & WS_EX_NOACTIVATE))
-            flags |= (w->ex_style & WS_EX_TOOLWINDOW) ? SDL_WINDOW_POPUP_MENU : SDL_WINDOW_TOOLTIP;
-        else if (popup && !captioned && (w->ex_style & WS_EX_TOOLWINDOW) && (w->ex_style & WS_EX_TOPMOST))
-            // A tip: the desktop neither manages nor focuses it.
-            flags |= SDL_WINDOW_TOOLTIP;
-        else if (w->ex_style & WS_EX_TOOLWINDOW)
-            flags |= SDL_WINDOW_UTILITY;
+        if (w->desktop_framed) {
+            if (w->style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+        } else {
+            flags |= SDL_WINDOW_BORDERLESS;
+            if (popup && (w->ex_style & WS_EX_NOACTIVATE))
+                flags |= (w->ex_style & WS_EX_TOOLWINDOW) ? SDL_WINDOW_POPUP_MENU : SDL_WINDOW_TOOLTIP;
+            else if (popup && !captioned && (w->ex_style & WS_EX_TOOLWINDOW) && (w->ex_style & WS_EX_TOPMOST))
+                // A tip: the desktop neither manages nor focuses it.
+                flags |= SDL_WINDOW_TOOLTIP;
+            else if (w->ex_style & WS_EX_TOOLWINDOW)
+                flags |= SDL_WINDOW_UTILITY;
+        }
         if (w->ex_style & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         if (w->owner != nullptr || (w->ex_style & WS_EX_TOOLWINDOW)) flags |= SDL_WINDOW_SKIP_TASKBAR;
-        int cw = std::max(1, static_cast<int>(w->rect.right - w->rect.left));
-        int ch = std::max(1, static_cast<int>(w->rect.bottom - w->rect.top));
-        SDL_Window* win = Sdl().SDL_CreateWindow(w->text.c_str(), w->rect.left, w->rect.top, cw, ch, flags);
+        // A window that is not yet shown is placed by its frame's corner (the desktop puts the frame where
+        // the window is asked to be). One that is to show maximized is made at its normal rectangle, which
+        // the desktop then keeps for its restoring.
+        bool held = w->desktop_framed && (w->maximized || w->minimized);
+        const RECT& r = held ? w->normal_rect : w->rect;
+        SIZE size = SdlSize(w, r);
+        SDL_Window* win = Sdl().SDL_CreateWindow(w->text.c_str(), r.left, r.top, size.cx, size.cy, flags);
         if (win == nullptr) return;
+        if (w->desktop_framed && w->maximized && !w->minimized) Sdl().SDL_MaximizeWindow(win);
         // The surface is made at the first picture shown: as the display's own image it never makes the
         // window anew (as an OpenGL surface would).
         Sdl().SDL_SetWindowData(win, "qsm.hwnd", hwnd);
         Sdl().SDL_SetWindowHitTest(win, HitTest, hwnd);
+        if (w->desktop_framed)
+            desktop::SetFramedHints(win, KindOf(w->style), (w->style & WS_THICKFRAME) != 0,
+                                    (w->style & WS_MINIMIZEBOX) != 0, (w->style & WS_MAXIMIZEBOX) != 0);
+        // The window it belongs to, and the windows that belong to it and were shown before it.
+        if (desktop::ManagerRuns()) {
+            if (w->owner != nullptr) desktop::SetOwner(win, Find(w->owner->handle));
+            for (auto& [h, other] : windows_)
+                if (Window* o = W(h); o != nullptr && o->owner == w) desktop::SetOwner(other, win);
+        }
         windows_[hwnd] = win;
         ids_[Sdl().SDL_GetWindowID(win)] = hwnd;
         TopLevelTitle(hwnd, w->text.c_str());
@@ -260,6 +375,7 @@ public:
         ids_.erase(Sdl().SDL_GetWindowID(it->second));
         Sdl().SDL_DestroyWindow(it->second);
         windows_.erase(it);
+        iconed_.erase(hwnd);
     }
     void TopLevelShown(HWND hwnd, bool shown) override {
         if (shown && Find(hwnd) == nullptr) MakeWindow(hwnd);
@@ -270,6 +386,8 @@ public:
             return;
         }
         Window* w = W(hwnd);
+        if (w != nullptr && w->desktop_framed) TellLimits(hwnd, win);
+        if (w != nullptr && iconed_.insert(hwnd).second) SetIcon(w, win);
         bool no_activate = w != nullptr && ((w->ex_style & WS_EX_NOACTIVATE) || w->shown_without_activation);
         Sdl().SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, no_activate ? "1" : "0");
         Sdl().SDL_ShowWindow(win);
@@ -278,13 +396,48 @@ public:
     void TopLevelMoved(HWND hwnd, const RECT& r) override {
         if (from_desktop_ == hwnd) return;
         SDL_Window* win = Find(hwnd);
-        if (win == nullptr) return;
-        Sdl().SDL_SetWindowPosition(win, r.left, r.top);
-        int cw = std::max(1, static_cast<int>(r.right - r.left));
-        int ch = std::max(1, static_cast<int>(r.bottom - r.top));
+        Window* w = W(hwnd);
+        if (win == nullptr || w == nullptr) return;
+        // A maximized or minimized window is the desktop's to place.
+        if (w->desktop_framed && (w->maximized || w->minimized)) return;
+        // The desktop takes a requested place as the place of the frame's corner; SDL takes it as the place
+        // of the window within the frame and moves the frame by the frame it knows of.
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (Sdl().SDL_GetWindowBordersSize(win, &top, &left, &bottom, &right) != 0) top = left = 0;
+        Sdl().SDL_SetWindowPosition(win, r.left + left, r.top + top);
+        SIZE size = SdlSize(w, r);
         int ow = 0, oh = 0;
         Sdl().SDL_GetWindowSize(win, &ow, &oh);
-        if (ow != cw || oh != ch) Sdl().SDL_SetWindowSize(win, cw, ch);
+        if (ow != size.cx || oh != size.cy) Sdl().SDL_SetWindowSize(win, size.cx, size.cy);
+    }
+    // SDL asks where a press falls while it reads the display's events, before the window manager's window
+    // has been told of the moves and sizes that came before the press: it is told now.
+    void CatchUp(HWND hwnd) {
+        SDL_Window* win = Find(hwnd);
+        Window* w = W(hwnd);
+        if (win == nullptr || w == nullptr) return;
+        int x = 0, y = 0, cw = 0, ch = 0;
+        Place(win, &x, &y);
+        Sdl().SDL_GetWindowSize(win, &cw, &ch);
+        RECT f = FrameOf(w);
+        RECT rect{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
+        Uint32 state = Sdl().SDL_GetWindowFlags(win);
+        bool same_state = !w->desktop_framed || (((state & SDL_WINDOW_MAXIMIZED) != 0) == w->maximized &&
+                                                 ((state & SDL_WINDOW_MINIMIZED) != 0) == w->minimized);
+        if (!EqualRect(&rect, &w->rect) || !same_state) TakeDesktopPlacement(hwnd);
+    }
+    void TopLevelState(HWND hwnd, int state) override {
+        SDL_Window* win = Find(hwnd);
+        Window* w = W(hwnd);
+        if (win == nullptr || w == nullptr || !w->desktop_framed || from_desktop_ == hwnd) return;
+        Uint32 now = Sdl().SDL_GetWindowFlags(win);
+        if (state == 1) {
+            Sdl().SDL_MinimizeWindow(win);
+            return;
+        }
+        if ((now & SDL_WINDOW_MINIMIZED) || (state == 0 && (now & SDL_WINDOW_MAXIMIZED)))
+            Sdl().SDL_RestoreWindow(win);
+        if (state == 2) Sdl().SDL_MaximizeWindow(win);
     }
     void TopLevelTitle(HWND hwnd, const char* title) override {
         if (SDL_Window* win = Find(hwnd)) {
@@ -389,21 +542,123 @@ private:
         return it == ids_.end() ? nullptr : it->second;
     }
 
+    // What the desktop's frame takes of the window rectangle (nothing for a window it does not frame).
+    static RECT FrameOf(const Window* w) {
+        return w != nullptr && w->desktop_framed ? w->desktop_frame : RECT{};
+    }
+    // The size of the SDL window of a window with that rectangle: the rectangle less the desktop's frame.
+    static SIZE SdlSize(const Window* w, const RECT& r) {
+        RECT f = FrameOf(w);
+        return SIZE{std::max<LONG>(1, r.right - r.left - f.left - f.right),
+                    std::max<LONG>(1, r.bottom - r.top - f.top - f.bottom)};
+    }
+
+    // Tells the desktop the window's size limits as its window procedure answers them.
+    void TellLimits(HWND hwnd, SDL_Window* win) {
+        Window* w = W(hwnd);
+        if (w == nullptr || !(w->style & WS_THICKFRAME)) return;
+        RECT f = FrameOf(w);
+        SIZE screen = ScreenSize();
+        MINMAXINFO mmi{};
+        RECT work = WorkArea();
+        mmi.ptMaxSize = POINT{work.right - work.left, work.bottom - work.top};
+        mmi.ptMaxPosition = POINT{work.left, work.top};
+        mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+        const POINT no_limit{screen.cx + f.left + f.right, screen.cy + f.top + f.bottom};
+        mmi.ptMaxTrackSize = no_limit;
+        SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        if (!IsWindow(hwnd)) return;
+        int fw = f.left + f.right, fh = f.top + f.bottom;
+        Sdl().SDL_SetWindowMinimumSize(win, std::max(1, static_cast<int>(mmi.ptMinTrackSize.x) - fw),
+                                       std::max(1, static_cast<int>(mmi.ptMinTrackSize.y) - fh));
+        if (mmi.ptMaxTrackSize.x < no_limit.x || mmi.ptMaxTrackSize.y < no_limit.y) {
+            constexpr int kNoLimit = 16384;
+            int mw =
+                mmi.ptMaxTrackSize.x < no_limit.x ? static_cast<int>(mmi.ptMaxTrackSize.x) - fw : kNoLimit;
+            int mh =
+                mmi.ptMaxTrackSize.y < no_limit.y ? static_cast<int>(mmi.ptMaxTrackSize.y) - fh : kNoLimit;
+            Sdl().SDL_SetWindowMaximumSize(win, std::max(1, mw), std::max(1, mh));
+        }
+    }
+
+    // Where the SDL window is on the screen: as the X server has it where it can say, else as SDL has it.
+    static void Place(SDL_Window* win, int* x, int* y) {
+        if (!desktop::CurrentPlace(win, x, y)) Sdl().SDL_GetWindowPosition(win, x, y);
+    }
+
+    // The window's class icon becomes the icon the desktop shows for it.
+    void SetIcon(const Window* w, SDL_Window* win) {
+        HICON icon = w->cls != nullptr ? w->cls->icon : nullptr;
+        CursorImage image;
+        if (icon == nullptr || !GetCursorImage(reinterpret_cast<HCURSOR>(icon), &image) || image.width <= 0 ||
+            image.height <= 0)
+            return;
+        SDL_Surface* s = Sdl().SDL_CreateRGBSurfaceWithFormatFrom(
+            image.pixels.data(), image.width, image.height, 32, image.width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (s == nullptr) return;
+        Sdl().SDL_SetWindowIcon(win, s);
+        Sdl().SDL_FreeSurface(s);
+    }
+
+    // The desktop moved, sized, maximized, minimized or restored the window, or changed its frame: the window
+    // manager takes its state, rectangle and frame as the desktop has them now.
+    void Placed(HWND hwnd) {
+        if (std::find(placed_.begin(), placed_.end(), hwnd) == placed_.end()) placed_.push_back(hwnd);
+    }
+
+    // The frame the desktop draws around a framed window in the state: in the normal state the frame of
+    // its kind, as the window manager answered for the kind (what it says of the window itself may still be
+    // what it said while the window was maximized); else what it says of the window now.
+    static RECT FrameNow(const Window* w, SDL_Window* win, bool normal) {
+        RECT f = w->desktop_frame;
+        if (normal && desktop::FrameOfKind(KindOf(w->style), (w->style & WS_THICKFRAME) != 0, &f)) return f;
+        desktop::CurrentFrame(win, &f);
+        return f;
+    }
+
+    // The desktop moved, sized, maximized, minimized or restored the window, or changed its frame: the window
+    // manager takes its state, rectangle and frame as the desktop has them now.
+    void TakeDesktopPlacement(HWND hwnd) {
+        SDL_Window* win = Find(hwnd);
+        Window* w = W(hwnd);
+        if (win == nullptr || w == nullptr) return;
+        int x = 0, y = 0, cw = 0, ch = 0;
+        Place(win, &x, &y);
+        Sdl().SDL_GetWindowSize(win, &cw, &ch);
+        Uint32 state = Sdl().SDL_GetWindowFlags(win);
+        bool minimized = (state & SDL_WINDOW_MINIMIZED) != 0, maximized = (state & SDL_WINDOW_MAXIMIZED) != 0;
+        RECT f = w->desktop_framed ? FrameNow(w, win, !minimized && !maximized) : RECT{};
+        RECT rect{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
+        from_desktop_ = hwnd;
+        if (w->desktop_framed)
+            DesktopPlaced(hwnd, minimized, maximized, rect, &f);
+        else if (!EqualRect(&rect, &w->rect))
+            SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        from_desktop_ = nullptr;
+        if (!IsWindow(hwnd)) return;
+        UpdateWindow(hwnd);
+        PresentAll(hwnd);
+    }
+
     void PresentAll(HWND hwnd) {
         RECT wr;
         GetWindowRect(hwnd, &wr);
         Present(hwnd, RECT{0, 0, wr.right - wr.left, wr.bottom - wr.top});
     }
 
+    // Shows the part `rect` (window coordinates) of the window's back buffer in its SDL window, which holds
+    // the window less the desktop's frame.
     void PresentRect(HWND hwnd, SDL_Window* win, const RECT& rect) {
         SDL_Surface* dst = Sdl().SDL_GetWindowSurface(win);
         cairo_surface_t* src = TopLevelSurface(hwnd);
         if (dst == nullptr || src == nullptr) return;
         cairo_surface_flush(src);
+        RECT f = FrameOf(W(hwnd));
         int sw = cairo_image_surface_get_width(src), sh = cairo_image_surface_get_height(src);
-        RECT r{std::max<LONG>(0, rect.left), std::max<LONG>(0, rect.top),
-               std::min<LONG>(rect.right, std::min(sw, dst->w)),
-               std::min<LONG>(rect.bottom, std::min(sh, dst->h))};
+        RECT r{std::max<LONG>(f.left, rect.left), std::max<LONG>(f.top, rect.top),
+               std::min<LONG>(rect.right, std::min<LONG>(sw, f.left + dst->w)),
+               std::min<LONG>(rect.bottom, std::min<LONG>(sh, f.top + dst->h))};
         if (r.right <= r.left || r.bottom <= r.top) return;
         SDL_Rect sr{static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
                     static_cast<int>(r.bottom - r.top)};
@@ -411,9 +666,15 @@ private:
             cairo_image_surface_get_data(src), sw, sh, 32, cairo_image_surface_get_stride(src),
             SDL_PIXELFORMAT_RGB888);
         if (wrap == nullptr) return;
-        SDL_Rect dr = sr;
-        Sdl().SDL_UpperBlit(wrap, &sr, dst, &dr);
+        SDL_Rect dr{sr.x - static_cast<int>(f.left), sr.y - static_cast<int>(f.top), sr.w, sr.h};
+        SDL_Rect blit_to = dr;
+        Sdl().SDL_UpperBlit(wrap, &sr, dst, &blit_to);
         Sdl().SDL_FreeSurface(wrap);
+        // The SDL window's pixel of window point (x, y).
+        auto pixel = [&](LONG x, LONG y) {
+            return reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + (y - f.top) * dst->pitch) +
+                   (x - f.left);
+        };
 
         // What was drawn on the screen DC is xor-ed into the window's pixels (where its bits are not zero).
         RECT wr;
@@ -432,12 +693,11 @@ private:
             const LONG x1 = std::min({r.right, ow - wr.left, ob.right - wr.left});
             const LONG y1 = std::min({r.bottom, oh - wr.top, ob.bottom - wr.top});
             for (LONG y = std::max({r.top, -wr.top, ob.top - wr.top}); y < y1; ++y) {
-                auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
                 const auto* over = reinterpret_cast<const uint32_t*>(bits + (y + wr.top) * ostride) + wr.left;
                 for (LONG x = x0; x < x1; ++x)
                     if (const uint32_t c = over[x] & 0x00FFFFFFu; c != 0)
-                        row[x] ^= Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(c >> 16),
-                                                   static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
+                        *pixel(x, y) ^= Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(c >> 16),
+                                                         static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
             }
             Sdl().SDL_UnlockSurface(dst);
         }
@@ -452,18 +712,25 @@ private:
             OffsetRect(&caret, o.x - wr.left, o.y - wr.top);
             RECT part;
             if (IntersectRect(&part, &caret, &r) && Sdl().SDL_LockSurface(dst) == 0) {
-                for (LONG y = part.top; y < part.bottom; ++y) {
-                    auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + y * dst->pitch);
+                for (LONG y = part.top; y < part.bottom; ++y)
                     for (LONG x = part.left; x < part.right; ++x)
-                        row[x] ^= 0x00FFFFFFu;
-                }
+                        *pixel(x, y) ^= 0x00FFFFFFu;
                 Sdl().SDL_UnlockSurface(dst);
             }
         }
-        Sdl().SDL_UpdateWindowSurfaceRects(win, &sr, 1);
+        Sdl().SDL_UpdateWindowSurfaceRects(win, &dr, 1);
     }
 
+    // The screen point of a point of an SDL window: where the window manager's window has that pixel, so that
+    // it lands where the window drew it (SDL's record of the window's place may lag behind the desktop's).
     POINT ScreenPoint(Uint32 window_id, int x, int y) const {
+        HWND hwnd = FromId(window_id);
+        if (const Window* w = hwnd != nullptr ? W(hwnd) : nullptr) {
+            RECT wr;
+            GetWindowRect(hwnd, &wr);
+            RECT f = FrameOf(w);
+            return POINT{wr.left + f.left + x, wr.top + f.top + y};
+        }
         SDL_Window* win = Sdl().SDL_GetWindowFromID(window_id);
         int wx = 0, wy = 0;
         if (win != nullptr) Sdl().SDL_GetWindowPosition(win, &wx, &wy);
@@ -485,9 +752,13 @@ private:
             case SDL_MOUSEBUTTONUP: {
                 POINT p = ScreenPoint(e.button.windowID, e.button.x, e.button.y);
                 InputMouseMove(p.x, p.y);
-                int button = e.button.button == SDL_BUTTON_RIGHT    ? 1
+                int button = e.button.button == SDL_BUTTON_LEFT     ? 0
+                             : e.button.button == SDL_BUTTON_RIGHT  ? 1
                              : e.button.button == SDL_BUTTON_MIDDLE ? 2
-                                                                    : 0;
+                             : e.button.button == SDL_BUTTON_X1     ? 3
+                             : e.button.button == SDL_BUTTON_X2     ? 4
+                                                                    : -1;
+                if (button < 0) break;  // buttons beyond the side ones have no meaning here
                 InputMouseButton(button, e.type == SDL_MOUSEBUTTONDOWN);
                 break;
             }
@@ -539,6 +810,16 @@ private:
             case SDL_WINDOWEVENT:
                 HandleWindowEvent(e.window);
                 break;
+            case SDL_SYSWMEVENT:
+                if (desktop::FocusChangeIn(e.syswm.msg))
+                    focus_settles_ = Sdl().SDL_GetTicks() + kFocusSettleMs;
+                if (unsigned long x = desktop::FrameChangedIn(e.syswm.msg)) {
+                    for (auto& [h, win] : windows_) {
+                        Window* w = W(h);
+                        if (w != nullptr && w->desktop_framed && desktop::XWindowOf(win) == x) Placed(h);
+                    }
+                }
+                break;
             default:
                 break;
         }
@@ -560,26 +841,13 @@ private:
                 if (GetCapture() == nullptr) InputMouseMove(-32768, -32768);
                 break;
             case SDL_WINDOWEVENT_MOVED:
-                from_desktop_ = hwnd;
-                SetWindowPos(hwnd, nullptr, e.data1, e.data2, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-                from_desktop_ = nullptr;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+            case SDL_WINDOWEVENT_MINIMIZED:
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SHOWN:
+                Placed(hwnd);
                 break;
-            case SDL_WINDOWEVENT_SIZE_CHANGED: {
-                RECT wr;
-                GetWindowRect(hwnd, &wr);
-                if (wr.right - wr.left == e.data1 && wr.bottom - wr.top == e.data2) {
-                    PresentAll(hwnd);
-                    break;
-                }
-                from_desktop_ = hwnd;
-                SetWindowPos(hwnd, nullptr, 0, 0, e.data1, e.data2,
-                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-                from_desktop_ = nullptr;
-                UpdateWindow(hwnd);
-                PresentAll(hwnd);
-                break;
-            }
             case SDL_WINDOWEVENT_FOCUS_LOST: {
                 // The desktop gave the keyboard to another program: the active window is deactivated as
                 // on a switch to another application, so that its caption is drawn inactive and it is told
@@ -625,16 +893,24 @@ private:
     Uint32 wake_event_ = 0;
     std::atomic<bool> wake_pending_{false};
     HWND from_desktop_ = nullptr;
+    // SDL holds a change of the keyboard focus back for a while (200 ms) before it reports it.
+    static constexpr Uint32 kFocusSettleMs = 250;
+    Uint32 focus_settles_ = 0;  // when a focus change seen on the display will have been reported
+    // Windows the desktop placed anew since the last pass over its events.
+    std::vector<HWND> placed_;
+    // Windows that were given their icon.
+    std::unordered_set<HWND> iconed_;
 };
 
 // Moving by the caption and sizing by the edges are the desktop's own: SDL asks where a press falls and the
 // window manager answers as it does for WM_NCHITTEST, from the deepest window under the pointer (a child
 // such as a size grip may answer a sizing code for its frame).
+SdlBackend* g_sdl = nullptr;
+
 SDL_HitTestResult HitTest(SDL_Window*, const SDL_Point* area, void* data) {
+    if (g_sdl != nullptr) g_sdl->CatchUp(static_cast<HWND>(data));
     return static_cast<SDL_HitTestResult>(DesktopHitTest(static_cast<HWND>(data), POINT{area->x, area->y}));
 }
-
-SdlBackend* g_sdl = nullptr;
 
 }  // namespace
 
@@ -642,7 +918,12 @@ int DesktopHitTest(HWND hwnd, POINT window_pt) {
     Window* w = W(hwnd);
     if (w == nullptr || w->IsChild() || !IsWindowEnabled(hwnd) || GetCapture() != nullptr || w->maximized)
         return SDL_HITTEST_NORMAL;
+    // The SDL window starts within the desktop's frame.
     POINT screen{w->rect.left + window_pt.x, w->rect.top + window_pt.y};
+    if (w->desktop_framed) {
+        screen.x += w->desktop_frame.left;
+        screen.y += w->desktop_frame.top;
+    }
     LRESULT hit = HTNOWHERE;
     Window* under = HitWindow(screen, &hit);
     if (under == nullptr || TopLevel(under) != w) return SDL_HITTEST_NORMAL;

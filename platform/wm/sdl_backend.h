@@ -16,7 +16,8 @@ bool InstallSdlBackend();
 void RemoveSdlBackend();
 // True while the SDL backend is installed.
 bool SdlBackendActive();
-// What the desktop is told about a press at `window_pt` (window coordinates) of top-level window `hwnd`:
+// What the desktop is told about a press at `window_pt` (coordinates of its SDL window) of top-level window
+// `hwnd`:
 // an SDL_HitTestResult (0 normal, 1 draggable, 2 to 9 the sizing edges and corners).
 int DesktopHitTest(HWND hwnd, POINT window_pt);
 

@@ -2,13 +2,17 @@
 // windows paint into through device contexts of the drawing layer; the backend shows the buffers. A screen
 // overlay takes what is drawn on the screen DC (drag frames).
 #include <cairo.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/gdi/gdi_surface.h"
-#include "platform/kernel/page_thread.h"
 #include "platform/wm/internal.h"
 #include "platform/wm/scrollbar.h"
 #include "platform/wm/surface.h"
@@ -33,38 +37,7 @@ cairo_surface_t* g_overlay = nullptr;
 HBRUSH g_sys_brushes[31] = {};
 HFONT g_gui_font = nullptr;
 
-// The pixels of a back buffer of many pages are a mapping of their own whose pages the page thread maps in
-// as soon as the buffer is made (a window's buffer is made when its first DC is, before its first paint),
-// so that the first paint does not stop at every row for a page. Zeroed, as cairo's own buffers.
-constexpr std::size_t kOwnPixelsFrom = 64 * 1024;
-
-struct TOwnPixels {
-    void* Block;
-    std::size_t Bytes;
-};
-const cairo_user_data_key_t kOwnPixelsKey{};
-
-void FreeOwnPixels(void* data) {
-    auto* own = static_cast<TOwnPixels*>(data);
-    UnmapPreparedPages(own->Block, own->Bytes);
-    delete own;
-}
-
 cairo_surface_t* NewBuffer(int wd, int ht) {
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, wd);
-    const std::size_t bytes = static_cast<std::size_t>(std::max(stride, 0)) * static_cast<std::size_t>(ht);
-    if (stride > 0 && bytes >= kOwnPixelsFrom) {
-        if (void* block = MapPreparedPages(bytes)) {
-            auto* own = new TOwnPixels{block, bytes};
-            cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(block),
-                                                                     CAIRO_FORMAT_RGB24, wd, ht, stride);
-            if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS &&
-                cairo_surface_set_user_data(s, &kOwnPixelsKey, own, FreeOwnPixels) == CAIRO_STATUS_SUCCESS)
-                return s;
-            cairo_surface_destroy(s);
-            FreeOwnPixels(own);
-        }
-    }
     return cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
 }
 
@@ -135,6 +108,13 @@ cairo_surface_t* TopLevelSurface(HWND hwnd) {
     return s;
 }
 
+std::vector<std::pair<HWND, RECT>> HeldWindowDcs() {
+    std::vector<std::pair<HWND, RECT>> held;
+    for (const auto& [dc, info] : Dcs())
+        if (info.hwnd != nullptr && IsWindow(info.hwnd)) held.emplace_back(info.hwnd, info.bounds);
+    return held;
+}
+
 cairo_surface_t* ScreenOverlaySurface() {
     return g_overlay;
 }
@@ -145,7 +125,25 @@ RECT ScreenOverlayBounds() {
 
 namespace {
 
-// Finds the bounds of what the overlay holds after a drawing on it.
+// Which pages of the block from `first` are in memory or swapped out (bit 0 set), from the system's page map;
+// every page where that cannot be told.
+std::vector<unsigned char> TouchedPages(std::uintptr_t first, std::size_t pages, std::size_t page) {
+    std::vector<unsigned char> touched(pages, 1);
+    const int fd = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return touched;
+    std::vector<uint64_t> entries(pages);
+    const auto bytes = static_cast<ssize_t>(pages * sizeof(uint64_t));
+    if (pread(fd, entries.data(), static_cast<std::size_t>(bytes), static_cast<off_t>(first / page * 8)) ==
+        bytes)
+        for (std::size_t i = 0; i < pages; ++i)
+            touched[i] = (entries[i] >> 62) != 0 ? 1 : 0;  // present or swapped
+    close(fd);
+    return touched;
+}
+
+// Finds the bounds of what the overlay holds after a drawing on it. Only the pages of the overlay that were
+// ever mapped in can hold bits: a screen DC taken only to measure maps in none, and reading the others would
+// map each in, which is slow on a loaded machine.
 void MeasureOverlay() {
     g_overlay_bounds = RECT{};
     if (g_overlay == nullptr) return;
@@ -153,11 +151,23 @@ void MeasureOverlay() {
     const unsigned char* data = cairo_image_surface_get_data(g_overlay);
     const int wd = cairo_image_surface_get_width(g_overlay), ht = cairo_image_surface_get_height(g_overlay);
     const int stride = cairo_image_surface_get_stride(g_overlay);
+    if (data == nullptr || wd <= 0 || ht <= 0) return;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(data) + static_cast<std::size_t>(stride) * ht;
+    const std::vector<unsigned char> in = TouchedPages(first, (end - first + page - 1) / page, page);
     RECT b{wd, ht, 0, 0};
     for (int y = 0; y < ht; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+        const auto row = reinterpret_cast<std::uintptr_t>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        const std::size_t p0 = (row - first) / page,
+                          p1 = (row + static_cast<std::size_t>(wd) * 4 - 1 - first) / page;
+        bool any = false;
+        for (std::size_t p = p0; p <= p1 && !any; ++p)
+            any = (in[p] & 1) != 0;
+        if (!any) continue;
+        const auto* px = reinterpret_cast<const uint32_t*>(row);
         for (int x = 0; x < wd; ++x)
-            if ((row[x] & 0x00FFFFFFu) != 0) {
+            if ((px[x] & 0x00FFFFFFu) != 0) {
                 b.left = std::min<LONG>(b.left, x);
                 b.right = std::max<LONG>(b.right, x + 1);
                 b.top = std::min<LONG>(b.top, y);
@@ -326,7 +336,13 @@ void PaintNonClient(Window* w) {
     RECT r = wr;
     bool thick = (w->style & WS_THICKFRAME) != 0;
     bool dlg = (w->style & WS_DLGFRAME) || (w->ex_style & WS_EX_DLGMODALFRAME);
-    if (thick || dlg) {
+    if (w->desktop_framed) {
+        // The desktop draws the frame and the caption.
+        r.left += w->desktop_frame.left;
+        r.top += w->desktop_frame.top;
+        r.right -= w->desktop_frame.right;
+        r.bottom -= w->desktop_frame.bottom;
+    } else if (thick || dlg) {
         DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | BF_ADJUST);
         int band = (thick ? GetSystemMetrics(SM_CXFRAME) : GetSystemMetrics(SM_CXDLGFRAME)) - 2;
         FrameBand(dc, r, band,
@@ -335,7 +351,7 @@ void PaintNonClient(Window* w) {
     } else if (w->style & WS_BORDER) {
         FrameBand(dc, r, 1, GetSysColorBrush(COLOR_WINDOWFRAME));
     }
-    if ((w->style & WS_CAPTION) == WS_CAPTION) {
+    if ((w->style & WS_CAPTION) == WS_CAPTION && !w->desktop_framed) {
         bool tool = (w->ex_style & WS_EX_TOOLWINDOW) != 0;
         int ch = GetSystemMetrics(tool ? SM_CYSMCAPTION : SM_CYCAPTION);
         RECT cap{r.left, r.top, r.right, r.top + ch - 1};

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "platform/wm/winuser.h"
 
@@ -11,6 +13,10 @@ namespace qsm::wm {
 
 // The back buffer of a window's top-level window (borrowed; valid until the window is resized or goes).
 cairo_surface_t* TopLevelSurface(HWND hwnd);
+// The window DCs taken and not yet released: the top-level window each draws into and its bounds there.
+// What is drawn through them shows when they are released; a host that shows the pixels itself (a browser's
+// plug-in site) shows these bounds too after handling messages, for a DC kept across messages (a drag).
+std::vector<std::pair<HWND, RECT>> HeldWindowDcs();
 // What was drawn on the screen DC (GetDC(nullptr)): an exclusive-or layer over every window. Its colour
 // bits are xor-ed into the windows' pixels beneath, so what is drawn there twice (a drag frame drawn and
 // drawn again to erase it) leaves no trace; where nothing was drawn they are zero. Null until something is

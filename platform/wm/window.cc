@@ -384,6 +384,7 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD styl
     }
     win->rect = RECT{x, y, x + std::max(0, w), y + std::max(0, h)};
     win->normal_rect = win->rect;
+    if (win->parent == nullptr) DecideDesktopFrame(wp);
 
     // Into the tree before WM_NCCREATE so that the window can find its parent and siblings.
     if (win->parent != nullptr) {

@@ -3,8 +3,11 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 
 #include "platform/kernel/module.h"
@@ -39,6 +42,37 @@ void MemFree(void* p) {
 JRIEnv* GetJavaEnv() {
     return ++TPluginHost::Calls()["getJavaEnv"], nullptr;
 }
+bool Windowless = true;
+NPError GetValue(NPP, NPNVariable variable, void* value) {
+    ++TPluginHost::Calls()["getvalue"];
+    if (variable == NPNVSupportsWindowless) {
+        *static_cast<NPBool*>(value) = Windowless ? 1 : 0;
+        return NPERR_NO_ERROR;
+    }
+    if (variable == NPNVSupportsXEmbedBool) {
+        *static_cast<NPBool*>(value) = 1;
+        return NPERR_NO_ERROR;
+    }
+    return NPERR_GENERIC_ERROR;
+}
+NPError SetValue(NPP, NPPVariable variable, void* value) {
+    if (variable == NPPVpluginWindowBool && value == nullptr) ++TPluginHost::Calls()["setvalue windowless"];
+    return NPERR_NO_ERROR;
+}
+void InvalidateRect(NPP, NPRect*) {
+    ++TPluginHost::Calls()["invalidaterect"];
+}
+std::mutex AsyncLock;
+std::condition_variable AsyncAsked;
+std::vector<std::pair<void (*)(void*), void*>> AsyncCalls;
+void AsyncCall(NPP, void (*func)(void*), void* data) {
+    {
+        std::lock_guard<std::mutex> lock(AsyncLock);
+        AsyncCalls.emplace_back(func, data);
+    }
+    AsyncAsked.notify_all();
+}
+NPSetWindowCallbackStruct NoDisplay{};
 
 }  // namespace
 
@@ -69,7 +103,7 @@ bool TPluginHost::Load(const char* path) {
         return false;
     }
     GetEntryPoints_ = reinterpret_cast<NP_GetEntryPointsFunc>(dlsym(Handle_, "NP_GetEntryPoints"));
-    Initialize_ = reinterpret_cast<NP_InitializeFunc>(dlsym(Handle_, "NP_Initialize"));
+    Initialize_ = reinterpret_cast<NP_InitializeUnixFunc>(dlsym(Handle_, "NP_Initialize"));
     Shutdown_ = reinterpret_cast<NP_ShutdownFunc>(dlsym(Handle_, "NP_Shutdown"));
     if (GetEntryPoints_ == nullptr || Initialize_ == nullptr || Shutdown_ == nullptr) {
         Error_ = "an entry point is missing";
@@ -132,7 +166,37 @@ NPError TPluginHost::Initialize(uint16 version) {
     Browser_.memalloc = MemAlloc;
     Browser_.memfree = MemFree;
     Browser_.getJavaEnv = GetJavaEnv;
-    return Initialize_(&Browser_);
+    // The Windows form: the plug-in's table came with NP_GetEntryPoints, none comes here.
+    return Initialize_(&Browser_, nullptr);
+}
+
+NPError TPluginHost::InitializeUnix(uint16 version, bool windowless) {
+    Windowless = windowless;
+    Plugin_ = NPPluginFuncs{};
+    Plugin_.size = sizeof Plugin_;
+    Browser_ = NPNetscapeFuncs{};
+    Browser_.size = sizeof Browser_;
+    Browser_.version = version;
+    Browser_.uagent = UserAgent;
+    Browser_.memalloc = MemAlloc;
+    Browser_.memfree = MemFree;
+    Browser_.getvalue = GetValue;
+    Browser_.setvalue = SetValue;
+    Browser_.invalidaterect = InvalidateRect;
+    Browser_.pluginthreadasynccall = AsyncCall;
+    return Initialize_(&Browser_, &Plugin_);
+}
+
+int TPluginHost::RunAsyncCalls(bool wait) {
+    std::vector<std::pair<void (*)(void*), void*>> calls;
+    {
+        std::unique_lock<std::mutex> lock(AsyncLock);
+        if (wait) AsyncAsked.wait_for(lock, std::chrono::minutes(1), [] { return !AsyncCalls.empty(); });
+        calls.swap(AsyncCalls);
+    }
+    for (auto& [func, data] : calls)
+        func(data);
+    return static_cast<int>(calls.size());
 }
 
 NPError TPluginHost::Shutdown() {
@@ -163,6 +227,27 @@ NPError TPluginHost::SetWindow(Instance& inst, HWND window) {
         inst.window.clipRect = {0, 0, static_cast<uint16>(inst.window.height),
                                 static_cast<uint16>(inst.window.width)};
     }
+    return Plugin_.setwindow(&inst.npp, &inst.window);
+}
+
+NPError TPluginHost::SetDrawable(Instance& inst, uint32 width, uint32 height) {
+    inst.window = NPWindow{};
+    inst.window.type = NPWindowTypeDrawable;
+    inst.window.width = width;
+    inst.window.height = height;
+    inst.window.clipRect = {0, 0, static_cast<uint16>(height), static_cast<uint16>(width)};
+    return Plugin_.setwindow(&inst.npp, &inst.window);
+}
+
+NPError TPluginHost::SetXWindow(Instance& inst, unsigned long socket, uint32 width, uint32 height) {
+    inst.window = NPWindow{};
+    inst.window.type = NPWindowTypeWindow;
+    inst.window.window = reinterpret_cast<void*>(static_cast<uintptr_t>(socket));
+    inst.window.width = width;
+    inst.window.height = height;
+    inst.window.clipRect = {0, 0, static_cast<uint16>(height), static_cast<uint16>(width)};
+    // The plug-in opens the display of the environment.
+    inst.window.ws_info = &NoDisplay;
     return Plugin_.setwindow(&inst.npp, &inst.window);
 }
 

@@ -45,6 +45,14 @@ public:
     NPError GetEntryPoints(uint16 size = sizeof(NPPluginFuncs));
     // NP_Initialize with a browser table of the given version word.
     NPError Initialize(uint16 version = (0 << 8) | 11);
+    // NP_Initialize as a browser of the Unix form calls it: no NP_GetEntryPoints, the plug-in's table to fill
+    // passed along, a browser table with the value queries (windowless drawing offered), invalidation and
+    // the asynchronous call, whose requests wait until RunAsyncCalls.
+    // With windowless false it offers windowed plug-ins in XEmbed sockets instead.
+    NPError InitializeUnix(uint16 version = (0 << 8) | 27, bool windowless = true);
+    // Runs the asynchronous calls asked for so far; how many ran. With wait, first waits until one is asked
+    // for (a safety net of a minute aside).
+    static int RunAsyncCalls(bool wait = false);
     NPError Shutdown();
     NPPluginFuncs& PluginFuncs() { return Plugin_; }
     NPNetscapeFuncs& BrowserFuncs() { return Browser_; }
@@ -56,6 +64,10 @@ public:
                 const std::vector<std::pair<std::string, std::string>>& params);
     // NPP_SetWindow with the window's client size; a null window gives the plug-in no window.
     NPError SetWindow(Instance& inst, HWND window);
+    // NPP_SetWindow with a windowless record of that size at the drawable's origin.
+    NPError SetDrawable(Instance& inst, uint32 width, uint32 height);
+    // NPP_SetWindow with a windowed record: the X window of an XEmbed socket.
+    NPError SetXWindow(Instance& inst, unsigned long socket, uint32 width, uint32 height);
     // NPP_NewStream, then (for file delivery) a copy of the file in the cache folder handed over with
     // NPP_StreamAsFile, then NPP_DestroyStream. The stream type the plug-in asked for goes to *stype.
     NPError Deliver(Instance& inst, const char* sourceFile, uint16* stype = nullptr);
@@ -71,7 +83,7 @@ private:
     void* Handle_ = nullptr;
     HMODULE Module_ = nullptr;
     NP_GetEntryPointsFunc GetEntryPoints_ = nullptr;
-    NP_InitializeFunc Initialize_ = nullptr;
+    NP_InitializeUnixFunc Initialize_ = nullptr;
     NP_ShutdownFunc Shutdown_ = nullptr;
     NPPluginFuncs Plugin_{};
     NPNetscapeFuncs Browser_{};

@@ -76,8 +76,8 @@ TEST_F(PluginHostTest, DeclaresItsTypesAndExportsOnlyItsEntryPoints) {
     EXPECT_EQ(values["FileOpenName"], "QuillStave Composer File (*.qsm;*.qsmtxt)");
     EXPECT_EQ(values["FileVersion"], "2.51");
     EXPECT_EQ(host_.MimeTypes(), (std::vector<std::string>{"application/x-qsm", "application/x-qsmtxt"}));
-    for (const char* name : {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown", "GetQSMFileInfo",
-                             "GetQSMFilePlayTime", "GetQSMFileSMFPlayTime"})
+    for (const char* name : {"NP_GetEntryPoints", "NP_Initialize", "NP_Shutdown", "NP_GetMIMEDescription",
+                             "NP_GetValue", "GetQSMFileInfo", "GetQSMFilePlayTime", "GetQSMFileSMFPlayTime"})
         EXPECT_NE(host_.Symbol(name), nullptr) << name;
     for (const char* name : {"NPP_New", "NPP_Initialize", "SysInfo", "_ZN7CPlugin4InitEP6HWND__PKc"})
         EXPECT_EQ(host_.Symbol(name), nullptr) << name;
@@ -89,9 +89,9 @@ TEST_F(PluginHostTest, DeclaresItsTypesAndExportsOnlyItsEntryPoints) {
 
 TEST_F(PluginHostTest, FillsTheTablesTheBrowserGives) {
     auto getEntryPoints = reinterpret_cast<NP_GetEntryPointsFunc>(host_.Symbol("NP_GetEntryPoints"));
-    auto initialize = reinterpret_cast<NP_InitializeFunc>(host_.Symbol("NP_Initialize"));
+    auto initialize = reinterpret_cast<NP_InitializeUnixFunc>(host_.Symbol("NP_Initialize"));
     EXPECT_EQ(getEntryPoints(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
-    EXPECT_EQ(initialize(nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
+    EXPECT_EQ(initialize(nullptr, nullptr), NPERR_INVALID_FUNCTABLE_ERROR);
     // A table too small for the entries is refused, not overwritten.
     EXPECT_EQ(host_.GetEntryPoints(offsetof(NPPluginFuncs, print)), NPERR_INVALID_FUNCTABLE_ERROR);
     EXPECT_EQ(host_.PluginFuncs().newp, nullptr);
@@ -140,6 +140,62 @@ TEST_F(PluginHostTest, InitializeWritesOnlyIntoAKeptTableAsFarAsItReaches) {
     EXPECT_EQ(pf.urlnotify, SentinelNotify);
     EXPECT_EQ(pf.javaClass, &pf);
     EXPECT_EQ(host_.Shutdown(), NPERR_NO_ERROR);
+}
+
+// A browser of the Unix form: the registration comes from the two exports, the one NP_Initialize fills the
+// plug-in's table, and a windowless instance shows its player in a site window that the browser's drawable
+// gets, with a copy of the delivered file that outlives the browser's own.
+TEST_F(PluginHostTest, SpeaksTheUnixFormWindowless) {
+    auto mime = reinterpret_cast<NP_GetMIMEDescriptionFunc>(host_.Symbol("NP_GetMIMEDescription"));
+    auto value = reinterpret_cast<NP_GetValueFunc>(host_.Symbol("NP_GetValue"));
+    ASSERT_TRUE(mime != nullptr && value != nullptr);
+    EXPECT_STREQ(mime(),
+                 "application/x-qsm:qsm:QuillStave Composer File;"
+                 "application/x-qsmtxt:qsmtxt:QuillStave Composer File");
+    const char* name = nullptr;
+    ASSERT_EQ(value(nullptr, NPPVpluginNameString, &name), NPERR_NO_ERROR);
+    EXPECT_STREQ(name, "QSM Browser Plugin");
+    EXPECT_EQ(value(nullptr, NPPVpluginWindowBool, &name), NPERR_GENERIC_ERROR);
+
+    setenv("TMPDIR", dir_.c_str(), 1);
+    ASSERT_EQ(host_.InitializeUnix(), NPERR_NO_ERROR);
+    NPPluginFuncs& pf = host_.PluginFuncs();
+    EXPECT_TRUE(pf.newp && pf.setwindow && pf.asfile && pf.event && pf.getvalue);
+    NPBool xembed = 1;
+    EXPECT_EQ(pf.getvalue(nullptr, NPPVpluginNeedsXEmbed, &xembed), NPERR_NO_ERROR);
+    EXPECT_EQ(xembed, 0);
+
+    TPluginHost::Instance a;
+    TPluginHost::Calls().clear();
+    ASSERT_EQ(host_.New(a, "application/x-qsmtxt", NP_EMBED, {}), NPERR_NO_ERROR);
+    EXPECT_EQ(TPluginHost::Calls()["setvalue windowless"], 1);
+    ASSERT_EQ(host_.SetDrawable(a, 480, 300), NPERR_NO_ERROR);
+    ASSERT_EQ(host_.Deliver(a, QSM_TESTDATA_DIR "/layout/piano.qsmtxt"), NPERR_NO_ERROR);
+    // The browser deletes its file once the stream is over.
+    std::filesystem::remove_all(host_.CacheFolder());
+    TPluginHost::RunAsyncCalls();
+
+    HWND site = FindWindowA("QSMPluginSite", nullptr);
+    ASSERT_NE(site, nullptr);
+    RECT r{};
+    GetClientRect(site, &r);
+    EXPECT_EQ(r.right, 480);
+    EXPECT_EQ(r.bottom, 300);
+    EXPECT_NE(TPluginHost::FindDescendant(site, "TQSMIViewerClient"), nullptr);
+    EXPECT_GT(TPluginHost::Calls()["invalidaterect"], 0);
+
+    std::vector<std::filesystem::path> kept;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir_))
+        if (e.path().filename() == "piano.qsmtxt") kept.push_back(e.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(kept[0]),
+              std::filesystem::file_size(QSM_TESTDATA_DIR "/layout/piano.qsmtxt"));
+
+    EXPECT_EQ(host_.Destroy(a), NPERR_NO_ERROR);
+    EXPECT_EQ(FindWindowA("QSMPluginSite", nullptr), nullptr);
+    EXPECT_EQ(host_.Shutdown(), NPERR_NO_ERROR);
+    EXPECT_FALSE(std::filesystem::exists(kept[0]));
+    unsetenv("TMPDIR");
 }
 
 TEST_F(PluginHostTest, TwoInstancesLiveInTheHostsWindowsAndTearDownBothWays) {

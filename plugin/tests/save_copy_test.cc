@@ -70,10 +70,8 @@ TEST_F(SaveCopyTest, ExtensionOfAFileType) {
     EXPECT_EQ(TQSFileSaveDialog::GetFilterExtension(list, -1), "");
     EXPECT_EQ(TQSFileSaveDialog::GetFilterExtension(list, 5), "");
     EXPECT_EQ(TQSFileSaveDialog::GetFilterExtension(nullptr, 0), "");
-    std::string longPattern = "*." + std::string(100, 'x');
-    std::vector<char> big = {'L', '\0'};
-    big.insert(big.end(), longPattern.begin(), longPattern.end());
-    big.insert(big.end(), {'\0', '\0'});
+    // A name, a pattern of 100 letters, and the list's two ends.
+    const std::string big = std::string("L\0*.", 4) + std::string(100, 'x') + std::string(2, '\0');
     EXPECT_EQ(TQSFileSaveDialog::GetFilterExtension(big.data(), 0), std::string(64, 'x'));
 }
 

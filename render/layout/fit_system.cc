@@ -318,8 +318,9 @@ void TScoreDrawInfo::CloseStaffEnd(TStaffDrawInfo& s) {
             last.SetCopy(true);
             last.ItemIndex = static_cast<uint16_t>(s.GetStaff()->GetLastIndex());
         }
-        TNotatedItem* it = s.ItemOf(last);
-        if (it && !last.IsHidden()) last.Width = it->Measure(s, last);
+        // What it draws, as the fitting measured it: a hidden bar line (a staff whose bar lines do not
+        // show) also gives up the spacing room it held, which would carry its staff past the width.
+        last.Width = s.GetFitWidth(last);
     } else if (last.GetKind() == lkMultiRestMore) {
         last.SetHidden(false);
         TNotatedItem* it = s.ItemOf(last);

@@ -39,7 +39,7 @@ int LedgerLimit(int lines, int pos) {
 }
 
 bool ShowsAccidental(const TMusicNote& n) {
-    return n.GetShownAccidental() != acNone && !n.HasAutomaticMark();
+    return n.GetShownAccidental() != acNone && !n.HasAutomaticMark() && !n.HasCrossHead();
 }
 
 bool IsAccidentalUnison(const TMusicNote& a, const TMusicNote& b) {
@@ -299,7 +299,7 @@ void DrawOneNote(TStaffDrawInfo& info, TLayoutRecord& record, TMusicNote& n, int
     // Accidental.
     if (record.AccidentalSpace > 0) {
         int glyph = n.GetAccidentalSymbolCode();
-        if (glyph != glNoAccidental && !n.HasAutomaticMark()) {
+        if (glyph != glNoAccidental && !n.HasAutomaticMark() && !n.HasCrossHead()) {
             int column = chord ? accColumnOffset : record.AccidentalSpace - n.GetAccidentalSpace(info);
             f->DrawGlyphAtPos(size, glyph, x + column * acw, pos);
         }

@@ -499,6 +499,7 @@ void TScoreDrawInfo::DrawSystem(const TDrawExtent& extent, int x, int y, int act
 
 void TScoreDrawInfo::DrawStaffLabels(int x, int y, int width) {
     if (!Fonts) return;
+    Fonts->Tag("label", -1);
     bool layering = IsLayeringActive();
     int half = GetHalfSpace();
     for (int i = 0; i < StaffCount; ++i) {
@@ -627,6 +628,20 @@ void TScoreDrawInfo::DrawSystemDecorations(int x, int y, int segmentStart) {
             while (ri > 0 && s0->Record(ri).GetPriority() == 0)
                 --ri;
         int n = s0->BarNumberAt(ri) + Score->StartingBar;
+        // A bar line's count numbers the bars before it. When the system's notes begin before its first
+        // counted bar line (the score's first system, or a run after a gap), they stand in the bar that line
+        // closes, not in the bar after it.
+        bool notes = false;
+        for (int i = std::max(ri, 0); i < s0->GetRecordCount(); ++i) {
+            const TLayoutRecord& r = s0->Record(i);
+            if (r.GetKind() == lkBarLine && r.Count) {
+                if (notes) --n;
+                break;
+            }
+            if ((r.GetKind() == lkNote || r.GetKind() == lkGrace || r.GetKind() == lkMultiRest) &&
+                !r.IsCopy())
+                notes = true;
+        }
         if (n > 1) {
             Fonts->OriginY = y + topY;
             Fonts->DrawBarNumber(x, -5, Score->BarNumbers, n);

@@ -250,8 +250,12 @@ void DrawBeam(TStaffDrawInfo& info, int ri, int x) {
         int hy = YOf(f, headPos) - d * f->GetStemAttachOffset(g ? 1 : 0, head->GetNoteheadSymbolCode(), d);
         int by = ConnectYAt(*beam, sx);
         bool stemSide = d > 0 ? hy >= by : by >= hy;
-        if (stemSide && n->GetStemLengthField() != 31 && (!r.IsHidden() || info.ShowsHidden()))
+        if (stemSide && n->GetStemLengthField() != 31 && (!r.IsHidden() || info.ShowsHidden())) {
+            // The stem is its note's; the beams are the group's.
+            f->Tag("item", info.GetScoreStaff(), r.ItemIndex, r.GetKind());
             f->DrawStemLine(sx, hy, by, d);
+            f->Tag("beam", info.GetScoreStaff(), start.ItemIndex);
+        }
         int flags = n->GetFlagCount();
         if (!havePrev) {
             running = flags;
@@ -485,6 +489,7 @@ void DrawSlurs(TStaffDrawInfo& info, int lo, int hi) {
         const TStaffSlur& s = info.Slurs[i];
         if (s.Curve.x2 < lo || s.Curve.x0 > hi) continue;
         f->SelectColor((s.Flags & 0x40) ? info.GetHiddenColor() : info.GetColor());
+        f->Tag("slur", info.GetScoreStaff(), s.First);
         f->DrawSlur({s.Curve.x0, s.Curve.y0}, {s.Curve.x1, s.Curve.y1}, {s.Curve.x2, s.Curve.y2},
                     (s.Flags & 0x10) != 0, (s.Flags & 0x0F) != 0);
     }

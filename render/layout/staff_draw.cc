@@ -83,9 +83,13 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
                 int end = rx;
                 if (i > 0 && Record(i - 1).GetKind() == lkBarLine)
                     end = rx - Record(i - 1).Width + GetFitWidth(Record(i - 1));
-                if (pending) Owner->DrawSystemDecorations(lineStart, y, lastGap);
+                if (pending) {
+                    f->Tag("decor", ScoreStaff);
+                    Owner->DrawSystemDecorations(lineStart, y, lastGap);
+                }
                 f->OriginY = y + Y;
                 f->SelectColor(GetColor());
+                f->Tag("staff", ScoreStaff);
                 if (!IsHidden() && n > 0 && lineStart < end) f->DrawStaffLines(lineStart, end, n, false);
                 pending = Slot == 0 && connections;
                 lineStart = rx + r.Width;
@@ -109,9 +113,13 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
             int k = Record(j).GetKind();
             if (k == lkGrace || k == lkNote || k == lkMultiRest) follows = true;
         }
-        if (pending && follows) Owner->DrawSystemDecorations(lineStart, y, lastGap);
+        if (pending && follows) {
+            f->Tag("decor", ScoreStaff);
+            Owner->DrawSystemDecorations(lineStart, y, lastGap);
+        }
         f->OriginY = y + Y;
         f->SelectColor(GetColor());
+        f->Tag("staff", ScoreStaff);
         if (!IsHidden() && n > 0 && rx > lineStart) f->DrawStaffLines(lineStart, rx, n, false);
     }
     if (IsHidden()) return;
@@ -140,12 +148,21 @@ void TStaffDrawInfo::DrawSegment(const TDrawExtent& extent, int x, int y) {
         // they decide themselves what of them is shown.
         if (auto* note = qsm::AsSongNote(item)) {
             if (r.ItemIndex > hairpinEnd &&
-                (note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo)))
+                (note->HasAttribute(naCrescendo) || note->HasAttribute(naDiminuendo))) {
+                f->Tag("hairpin", ScoreStaff, r.ItemIndex);
                 hairpinEnd = DrawHairpins(k, rx);
-            if (note->GetBeamState() == gsFirst) DrawBeam(*this, k, rx);
-            if (note->GetTripletState() == gsFirst) DrawTripletBracket(*this, k);
+            }
+            if (note->GetBeamState() == gsFirst) {
+                f->Tag("beam", ScoreStaff, r.ItemIndex);
+                DrawBeam(*this, k, rx);
+            }
+            if (note->GetTripletState() == gsFirst) {
+                f->Tag("triplet", ScoreStaff, r.ItemIndex);
+                DrawTripletBracket(*this, k);
+            }
         }
         if (item && (!r.IsHidden() || ShowsHidden())) {
+            f->Tag("item", ScoreStaff, r.ItemIndex, r.GetKind());
             f->SelectColor(GetItemColorIndex(item, r));
             item->Draw(*this, r, rx);
             f->SelectColor(GetColor());
@@ -252,7 +269,9 @@ void TStaffDrawInfo::DrawLyrics(const TDrawExtent& extent, int x) {
                     if (!note->StartsSlurOrTie())
                         tx += f->GetGlyphWidth(NoteSize(*note), glFilledHead) / 2 - w / 2;
                 }
+                f->Tag("lyric", ScoreStaff, r.ItemIndex, line);
                 f->DrawLyricText(tx, p, text);
+                f->Tag("hyphen", ScoreStaff, r.ItemIndex, line);
                 if (cursor.GetSeparator() == '-') f->DrawLyricText(prevEnd + (tx - prevEnd - hy) / 2, p, "-");
                 prevEnd = tx + w;
             }
@@ -263,6 +282,7 @@ void TStaffDrawInfo::DrawLyrics(const TDrawExtent& extent, int x) {
             TLyric next;
             next.Assign(cursor);
             next.Next();
+            f->Tag("hyphen", ScoreStaff, -1, line);
             if (next.IsValid() && next.GetSeparator() == '-') f->DrawLyricText(prevEnd, p, "-");
         }
     }

@@ -498,7 +498,7 @@ int TStaffDrawInfo::GetLeftExtent(const TLayoutRecord& r) {
     return GetHeadOffset(*this, r, *note);
 }
 
-int TStaffDrawInfo::AddDurationRoom(const TLayoutRecord& r) {
+int TStaffDrawInfo::AddDurationRoom(TLayoutRecord& r) {
     TMusicFonts* f = GetFonts();
     TNotatedItem* item = ItemOf(r);
     if (!item) return 0;
@@ -535,6 +535,19 @@ int TStaffDrawInfo::AddDurationRoom(const TLayoutRecord& r) {
             cls = fromTicks(static_cast<int>(r.Time));
         }
         room += cls == 0 ? 8 * base : (cls == 1 ? 4 * base : (cls == 2 ? base : 0));
+    }
+    // A tie arches from after the note's dots to the next head: a note that starts one keeps room for an arch
+    // two heads wide, so that ties between short notes do not shrink into wedges.
+    if (k == lkNote && song && song->HasNotes() && item->GetType() != ntRestChord) {
+        bool tied = song->HasAttribute(naTie);
+        if (auto* chord = item->GetType() == ntChord ? static_cast<TChordData*>(song) : nullptr)
+            for (int i = 0; i < chord->GetNoteCount() && !tied; ++i)
+                tied = chord->GetNote(i)->HasAttribute(naTie);
+        if (tied) {
+            const int arch = r.Width + room - item->Measure(*this, r) - item->GetDotWidth(*this, r);
+            const int want = 2 * m(glFilledHead);
+            if (arch < want) room += want - arch;
+        }
     }
     return room;
 }
@@ -833,9 +846,15 @@ void TStaffDrawInfo::WidenForLyrics() {
                     if (o.GetPriority() != 0 || o.GetKind() == lkSpacer) lastAnchor = j;
                     if (o.GetKind() == lkSpacer) spacer = true;
                 }
+                // The room after a syllable: a hyphen's width before the next word; before the next syllable
+                // of the same word, the hyphen drawn between them and half its width of space on either side.
+                TLyric following;
+                following.Assign(cursor);
+                following.Next();
+                const int gap = following.IsValid() && following.GetSeparator() == '-' ? 2 * hy : hy;
                 auto* note = qsm::AsSongNote(ItemOf(R));
                 if (lyrics->Align != 1 || !note) {
-                    int t = w + hy - (own + room);
+                    int t = w + gap - (own + room);
                     if (!spacer && t > 0) R.Width += t;
                 } else {
                     int a = GetLyricX(*this, R, *note);
@@ -849,7 +868,7 @@ void TStaffDrawInfo::WidenForLyrics() {
                             if (p >= 0 && Record(p).GetKind() != lkSpacer) Record(p).Width += shortfall;
                         }
                     }
-                    int t = (w - left + hy) - (own + room - a);
+                    int t = (w - left + gap) - (own + room - a);
                     carry = 0;
                     if (t > 0) {
                         if (!spacer) R.Width += t;

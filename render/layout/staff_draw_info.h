@@ -217,7 +217,7 @@ public:
 private:
     bool EnsureRecords(int needed);
     void PadBar(int barBreak, bool atEnd, int& total);
-    int AddDurationRoom(const TLayoutRecord& r);
+    int AddDurationRoom(TLayoutRecord& r);
     void WidenForLyrics();
     void AddMultiRestMore(TRelNtnIdx& index, int itemIndex);
     // The steps of BuildLayoutRecord: the record's kind and fields by item type, then its width.

@@ -380,3 +380,24 @@ TEST_P(GlyphInk, TempoNoteStandsOnTheTextBaseline) {
 INSTANTIATE_TEST_SUITE_P(StaffSpaces, GlyphInk, ::testing::Values(12, 40));
 
 }  // namespace
+
+// The note of a tempo mark reads as one symbol at screen sizes: its stem is as dark as its head all the way
+// from the head up, not a grey hairline beside it.
+TEST(TempoNoteInk, StemIsDarkFromTheHeadUp) {
+    for (int u : {5, 6, 8, 10, 12}) {
+        for (int glyph : {27, 28, 29}) {
+            Canvas c(u, 6, 8);
+            c.fonts.DrawGlyph(0, glyph, 2 * u, 6 * u);
+            const std::string path = c.Save("tempo_stem_" + std::to_string(glyph));
+            PngScope png(path);
+            Image img(path);
+            const Ink all = img.Measure();
+            ASSERT_TRUE(all.Any()) << u << "/" << glyph;
+            // Every row from the stem's top down to the head's middle holds ink darker than mid-grey.
+            const Ink head = img.Measure(0, all.bottom - u / 2, c.w_, c.h_);
+            for (int y = all.top; y <= head.top; ++y)
+                EXPECT_TRUE(img.Measure(0, y, c.w_, y + 1).Any())
+                    << "u " << u << " glyph " << glyph << " row " << y;
+        }
+    }
+}

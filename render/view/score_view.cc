@@ -569,7 +569,8 @@ void TStaticScoreView::EvKeyDown(UINT key, UINT repeatCount, UINT) {
             case VK_DOWN:
                 VScrollBy(ctrl ? 6 * s : s);
                 break;
-            default:
+            default:  // other keys (the media keys among them) take the window's default course
+                DefaultProcessing();
                 return;
         }
     }

@@ -628,8 +628,6 @@ bool ReadStavesSideBySide(TMusicScore& score, const TScoreFileHeader& hdr, TQSRS
             scan();
         }
         queue.Work(read);
-        // The slabs a worker made ready for more items would stay unused beside the score.
-        if (std::this_thread::get_id() != scanner) qsm::ReleaseReadySlabs();
     });
     if (failed.load()) return false;
     for (int i = 0; i < n; ++i) {

@@ -14,18 +14,9 @@
 #include "platform/wm/backend.h"
 #include "platform/wm/sdl_backend.h"
 #include "ui/tests/bars_scene.h"
+#include "ui/tests/x11_desktop.h"
 
 cairo_surface_t* GrabScreen(const RECT& r);
-bool ProgramOnPath(const char* name);
-int StartWindowManager();
-void StopWindowManager(int pid);
-unsigned long XWindowNamed(const char* name);
-unsigned long ActiveXWindow();
-unsigned long FocusXWindow();
-bool WaitUntilActive(unsigned long w);
-bool WindowManagerBarrier();
-void MovePointer(int x, int y);
-void ClickAt(int x, int y);
 
 namespace {
 

@@ -635,6 +635,15 @@ TEST_F(ClientTest, TheVolumeControlIsTheDesktopsMixerAndItsBoxShowsOnlyWhenNoneS
     EXPECT_EQ(boxes_[0].text.rfind("The volume control apparently failed to open.", 0), 0u) << boxes_[0].text;
 }
 
+TEST_F(ClientTest, TheSynthVolumeSaysSoWhenTheMixerHasNoSynthesizerLine) {
+    qsm::mm::HideSynthMixerLine(true);
+    app_->CmMidiMapperVolume();
+    qsm::mm::HideSynthMixerLine(false);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Information");
+    EXPECT_EQ(boxes_[0].text, "The system MIDI Synth volume control could not be accessed.");
+}
+
 TEST_F(ClientTest, AScoreOfANewerFormatIsRefusedUnderItsVersion) {
     // A header of product version 2.9 whose format version is beyond this program's.
     std::string bytes = std::string("[QuillStave InkWork]") + '\0' + std::string(2, '\0') +
@@ -708,6 +717,33 @@ TEST_F(ClientTest, ASongTooLongForTheBufferIsToldOfOnce) {
     }
     qsm::wm::PumpMessages();
     EXPECT_EQ(boxes_.size(), 1u);
+}
+
+// The keyboard's media keys and the mouse's side buttons, as the display reports them, reach the
+// transport and the view through the window that has them.
+TEST_F(ClientTest, MediaKeysAndTheMouseSideButtonsWorkFromTheScoreView) {
+    ASSERT_TRUE(client_->OpenFile(piano_.c_str(), true));
+    HWND view = client_->GetViewHandle();
+    SetFocus(view);
+    qsm::wm::PressKey(VK_MEDIA_PLAY_PAUSE, 0);
+    qsm::wm::PumpMessages();
+    EXPECT_TRUE(app_->IsPerformanceActive());
+    qsm::wm::PressKey(VK_MEDIA_STOP, 0);
+    qsm::wm::PumpMessages();
+    EXPECT_FALSE(app_->IsPerformanceActive());
+    ExpectSilence();
+
+    RECT r;
+    GetWindowRect(view, &r);
+    const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+    qsm::wm::Click(x, y, 4);  // forward
+    qsm::wm::PumpMessages();
+    DWORD forward = app_->GetCurrentTick();
+    EXPECT_GT(forward, 0u);
+    qsm::wm::Click(x, y, 3);  // back
+    qsm::wm::PumpMessages();
+    EXPECT_LT(app_->GetCurrentTick(), forward);
+    EXPECT_EQ(GetFocus(), view);
 }
 
 TEST_F(ClientTest, RightClickOnTheSliderLeavesThePosition) {

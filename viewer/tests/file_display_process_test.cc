@@ -11,70 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "core/sys_info.h"
-#include "viewer/app.h"
-#include "viewer/tests/process_fixture.h"
+#include "viewer/tests/display_fixture.h"
 
-bool ProgramOnPath(const char* name);
-int StartWindowManager();
-void StopWindowManager(int pid);
-bool WaitUntilActive(unsigned long w);
-unsigned long WaitForXWindow(const std::function<bool(const std::string&)>& fits);
-std::string XWindowTitle(unsigned long w);
-bool WaitForXTitle(unsigned long w, const std::function<bool(const std::string&)>& fits);
-void PressKey(const char* name, bool control);
-void TypeText(const std::string& text);
-void CloseXWindow(unsigned long w);
 std::string DropFileOn(unsigned long target, const std::string& path);
 
 namespace {
 
-const char* const kProgramTitle = " - QuillStave Composer Viewer";
-
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-class FileDisplayProcessTest : public qsm::viewer_test::ProcessTest {
-protected:
-    void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (xvfb-run is missing)";
-        if (!ProgramOnPath("openbox")) GTEST_SKIP() << "openbox is not installed";
-        ProcessTest::SetUp();
-        unsetenv("QSM_BACKEND");  // the program shows its windows on the display
-        SysInfo.WriteInt("Options", "AutoWelcome", 0);
-        SysInfo.WriteInt("Options", "ReuseInst", 1);
-        SysInfo.WriteInt("Options", "RecallSizePos", 0);
-        wm_ = StartWindowManager();
-        ASSERT_GT(wm_, 0) << "openbox did not take the screen";
-    }
-    void TearDown() override {
-        if (viewer_ > 0) {
-            kill(viewer_, SIGTERM);
-            waitpid(viewer_, nullptr, 0);
-        }
-        StopWindowManager(wm_);
-        if (!dir_.empty()) ProcessTest::TearDown();
-    }
-    // Starts the viewer without a file and waits until its main window is the active one; that window.
-    unsigned long StartViewer() {
-        viewer_ = Spawn({});
-        if (viewer_ <= 0) return 0;
-        unsigned long frame =
-            WaitForXWindow([](const std::string& title) { return EndsWith(title, kProgramTitle); });
-        if (frame != 0 && !WaitUntilActive(frame)) return 0;
-        return frame;
-    }
-    // Closes the viewer through the window manager and waits for its end; its exit code.
-    int CloseViewer(unsigned long frame) {
-        CloseXWindow(frame);
-        int code = ExitCode(viewer_);
-        viewer_ = -1;
-        return code;
-    }
-    int wm_ = -1;
-    pid_t viewer_ = -1;
-};
+using qsm::viewer_test::kProgramTitle;
+using FileDisplayProcessTest = qsm::viewer_test::DisplayProcessTest;
 
 TEST_F(FileDisplayProcessTest, AFileTypedInTheOpenDialogOpensAndJoinsTheRecentViews) {
     std::string score = std::string(QSM_TESTDATA_DIR) + "/layout/piano.qsmtxt";

@@ -115,6 +115,36 @@ TEST_F(PreviewTest, PagesWalkForwardBackAndToTheEnds) {
     EXPECT_EQ(control->GetPageIndex(), pages);
 }
 
+// Goto Page asks for a printed page number: it offers the page shown, refuses one before the score's first
+// printed number and goes to the one given.
+TEST_F(PreviewTest, GotoPageOffersTheShownPageRefusesOneBeforeTheFirstAndGoesToTheGivenOne) {
+    ASSERT_GE(pages, 5);
+    client->SendMessage(WM_COMMAND, CM_PREVIEW_NEXT);
+    std::string offered;
+    std::vector<qsm::viewer_test::ShownBox> boxes;
+    qsm::wm::SetModalHook([&](HWND modal) {
+        HWND edit = GetDlgItem(modal, 101);
+        if (edit == nullptr) {  // the box that refuses the value
+            boxes.push_back(qsm::viewer_test::ShownBoxOf(modal));
+            PostMessageA(modal, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        offered = qsm::viewer_test::Text(edit);
+        SetWindowTextA(edit, "4");
+        SendMessageA(modal, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(IsWindow(modal));
+        SetWindowTextA(edit, "8");
+        PostMessageA(modal, WM_COMMAND, IDOK, 0);
+    });
+    client->SendMessage(WM_COMMAND, CM_PREVIEW_GOTO);
+    qsm::wm::SetModalHook(nullptr);
+    EXPECT_EQ(offered, "6");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Value is out of range");
+    EXPECT_EQ(control->GetDisplayedPage(), 8);
+    EXPECT_EQ(control->GetPageIndex(), 4);
+}
+
 TEST_F(PreviewTest, ZoomLevelsScrollAndClamp) {
     client->SendMessage(WM_COMMAND, CM_PREVIEW_ZOOMIN);
     EXPECT_EQ(control->GetZoomLevel(), 1);

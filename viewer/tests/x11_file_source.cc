@@ -1,8 +1,6 @@
-// What the viewer's display tests do on the X display as a user and as a file manager would: find the
-// program's windows by title, type on the keyboard (XTest), close a window through the window manager, and
-// drag a file onto a window with the X drag-and-drop protocol (XDND, version 5). Everything waits for the X
-// event it needs. Kept apart from the tests because the X headers define names that clash with GoogleTest's.
-#include <X11/XKBlib.h>
+// What a file manager does on the X display: drag a file onto a window with the X drag-and-drop protocol
+// (XDND, version 5), waiting for every X event it needs. Kept apart from the tests because the X headers
+// define names that clash with GoogleTest's.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -12,9 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -41,53 +37,6 @@ bool NextEvent(XEvent* e) {
     }
     XNextEvent(D(), e);
     return true;
-}
-
-std::string TitleOf(Window w) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(D(), w, A("_NET_WM_NAME"), 0, 1024, False, A("UTF8_STRING"), &type, &format,
-                           &count, &after, &data) == Success &&
-        data != nullptr) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-        if (!title.empty()) return title;
-    }
-    char* name = nullptr;
-    if (XFetchName(D(), w, &name) && name != nullptr) {
-        title = name;
-        XFree(name);
-    }
-    return title;
-}
-
-// The windows the window manager manages (_NET_CLIENT_LIST); each is watched for property changes.
-std::vector<Window> Clients() {
-    std::vector<Window> list;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(D(), DefaultRootWindow(D()), A("_NET_CLIENT_LIST"), 0, 4096, False, XA_WINDOW,
-                           &type, &format, &count, &after, &data) != Success ||
-        data == nullptr) {
-        return list;
-    }
-    const unsigned long* ids = reinterpret_cast<unsigned long*>(data);
-    for (unsigned long i = 0; i < count; ++i) {
-        list.push_back(ids[i]);
-        XSelectInput(D(), ids[i], PropertyChangeMask);
-    }
-    XFree(data);
-    return list;
-}
-
-void Key(KeySym sym, bool down) {
-    KeyCode code = XKeysymToKeycode(D(), sym);
-    if (code != 0) XTestFakeKeyEvent(D(), code, down ? True : False, CurrentTime);
 }
 
 // Percent-encodes what a file URI may not hold as it is.
@@ -121,73 +70,6 @@ void SendClientMessage(Window to, Atom type, long l0, long l1, long l2, long l3,
 }
 
 }  // namespace
-
-// Waits until the window manager manages a window whose title satisfies `fits`; that window, or 0.
-unsigned long WaitForXWindow(const std::function<bool(const std::string&)>& fits) {
-    if (D() == nullptr) return 0;
-    XSelectInput(D(), DefaultRootWindow(D()), PropertyChangeMask);
-    XSync(D(), False);
-    for (;;) {
-        for (Window w : Clients())
-            if (fits(TitleOf(w))) return w;
-        XSync(D(), False);
-        XEvent e;
-        if (!NextEvent(&e)) return 0;
-    }
-}
-
-std::string XWindowTitle(unsigned long w) {
-    return TitleOf(w);
-}
-
-// Waits until the title of `w` satisfies `fits`, at each change of its properties.
-bool WaitForXTitle(unsigned long w, const std::function<bool(const std::string&)>& fits) {
-    XSelectInput(D(), w, PropertyChangeMask);
-    XSync(D(), False);
-    while (!fits(TitleOf(w))) {
-        XEvent e;
-        if (!NextEvent(&e)) return false;
-    }
-    return true;
-}
-
-// Presses and releases a key given by its keysym name ("o", "Return"), with Control held when asked.
-void PressKey(const char* name, bool control) {
-    if (control) Key(XK_Control_L, true);
-    KeySym sym = XStringToKeysym(name);
-    Key(sym, true);
-    Key(sym, false);
-    if (control) Key(XK_Control_L, false);
-    XSync(D(), False);
-}
-
-// Types printable ASCII text, with Shift where the keyboard needs it.
-void TypeText(const std::string& text) {
-    for (unsigned char c : text) {
-        KeySym sym = c;  // printable ASCII keysyms are the characters' codes
-        KeyCode code = XKeysymToKeycode(D(), sym);
-        if (code == 0) continue;
-        bool shift = XkbKeycodeToKeysym(D(), code, 0, 0) != sym;
-        if (shift) Key(XK_Shift_L, true);
-        XTestFakeKeyEvent(D(), code, True, CurrentTime);
-        XTestFakeKeyEvent(D(), code, False, CurrentTime);
-        if (shift) Key(XK_Shift_L, false);
-    }
-    XSync(D(), False);
-}
-
-// Asks the window manager to close the window, as its close button does.
-void CloseXWindow(unsigned long w) {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = A("_NET_CLOSE_WINDOW");
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = CurrentTime;
-    e.xclient.data.l[1] = 2;  // from a pager or a user's tool
-    XSendEvent(D(), DefaultRootWindow(D()), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    XSync(D(), False);
-}
 
 // Drags the file at `path` from a source window of this test onto the middle of `target` and drops it there,
 // as a file manager does: XdndEnter offering text/uri-list, XdndPosition, the target's XdndStatus, XdndDrop,

@@ -128,16 +128,26 @@ TEST_F(PaintTest, TheScreenDcXorsOverTheWindowsAndAFrameDrawnTwiceLeavesNoTrace)
     PumpMessages();
     COLORREF under = PixelAt(top, 10, 10);
     uint32_t xrgb = (GetRValue(under) << 16) | (GetGValue(under) << 8) | GetBValue(under);
+    // A screen DC taken only to measure leaves the overlay empty.
     HDC screen = GetDC(nullptr);
+    EXPECT_GT(GetDeviceCaps(screen, LOGPIXELSY), 0);
+    ReleaseDC(nullptr, screen);
+    RECT bounds = ScreenOverlayBounds();
+    EXPECT_TRUE(IsRectEmpty(&bounds));
+    screen = GetDC(nullptr);
     RECT r{30, 40, 80, 70};  // window point (10, 10) is its top-left corner
     DrawFocusRect(screen, &r);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(XorScreenOverlay(xrgb, 30, 40), ~xrgb & 0xFFFFFFu);
     EXPECT_EQ(XorScreenOverlay(xrgb, 31, 40), xrgb);  // the dots skip every other pixel
+    bounds = ScreenOverlayBounds();
+    EXPECT_TRUE(EqualRect(&bounds, &r));
     screen = GetDC(nullptr);
     DrawFocusRect(screen, &r);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(XorScreenOverlay(xrgb, 30, 40), xrgb);
+    bounds = ScreenOverlayBounds();
+    EXPECT_TRUE(IsRectEmpty(&bounds));
     // The screen as shown: the window's own pixels again.
     std::string png = ::testing::TempDir() + "xor_screen.png";
     ASSERT_TRUE(SaveScreenPng(png.c_str()));

@@ -40,6 +40,11 @@ int main(int argc, char** argv) {
             TSMFImportList list;
             BuildImportInstructions(&data, list, true, 16);
             score.reset(ConvertMidiToScore(&data, list, 1));
+            // The viewer shows imported files with labels on the first system and boxed bar numbers.
+            if (score) {
+                score->StaffLabels = 1;
+                score->BarNumbers = 3;
+            }
         }
     } else {
         score = qsm::ImportTextScoreFile(argv[1]);

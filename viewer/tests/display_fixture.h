@@ -1,0 +1,111 @@
+// The real program on a real desktop: QSM2View on the SDL backend under a window manager (openbox) on the X
+// display (CTest runs these tests under Xvfb), driven as a user drives it (XTest) and checked through what
+// the X server and the window manager hold. Every wait is for an X event or the program's end, never for a
+// time. With QSM_DESKTOP_SHOT_DIR set, SaveShot writes the screen there.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/sys_info.h"
+#include "ui/tests/x11_desktop.h"
+#include "viewer/tests/process_fixture.h"
+
+namespace qsm::viewer_test {
+
+// The end of the main window's title, after the file's name.
+inline const char* const kProgramTitle = " - QuillStave Composer Viewer";
+
+inline bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class DisplayProcessTest : public ProcessTest {
+protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (xvfb-run is missing)";
+        if (!ProgramOnPath("openbox")) GTEST_SKIP() << "openbox is not installed";
+        ProcessTest::SetUp();
+        unsetenv("QSM_BACKEND");  // the program shows its windows on the display
+        SysInfo.WriteInt("Options", "AutoWelcome", 0);
+        SysInfo.WriteInt("Options", "ReuseInst", 1);
+        SysInfo.WriteInt("Options", "RecallSizePos", 0);
+        wm_ = StartWindowManager();
+        ASSERT_GT(wm_, 0) << "openbox did not take the screen";
+    }
+    void TearDown() override {
+        if (viewer_ > 0) {
+            kill(viewer_, SIGKILL);
+            waitpid(viewer_, nullptr, 0);
+            viewer_ = -1;
+        }
+        StopWindowManager(wm_);
+        if (!dir_.empty()) ProcessTest::TearDown();
+    }
+
+    // Starts the viewer with the arguments and waits until its main window is the active one; that window
+    // (an X window id), or 0.
+    unsigned long StartViewer(std::vector<std::string> args = {}) {
+        viewer_ = Spawn(std::move(args), dir_ + "/viewer-stderr.txt");
+        if (viewer_ <= 0) return 0;
+        unsigned long frame =
+            WaitForXWindow([](const std::string& title) { return EndsWith(title, kProgramTitle); });
+        if (frame == 0) {
+            ADD_FAILURE() << "the window manager never managed the main window (the program "
+                          << ProgramState() << ")";
+            return 0;
+        }
+        if (!WaitUntilActive(frame)) {
+            ADD_FAILURE() << "the main window " << frame
+                          << " never became the active one (the active one: " << ActiveXWindow()
+                          << ", the keyboard's: " << FocusXWindow() << ")";
+            return 0;
+        }
+        return frame;
+    }
+    // Whether the viewer still runs or how it ended, with what it wrote to its standard error.
+    std::string ProgramState() {
+        int status = 0;
+        std::string state;
+        pid_t got = waitpid(viewer_, &status, WNOHANG);
+        if (got == 0) {
+            state = "still runs";
+        } else if (got == viewer_) {
+            viewer_ = -1;
+            state = WIFEXITED(status) ? "ended with code " + std::to_string(WEXITSTATUS(status))
+                                      : "was killed by signal " + std::to_string(WTERMSIG(status));
+        }
+        std::ifstream err(dir_ + "/viewer-stderr.txt");
+        std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+        if (text.size() > 2000) text = text.substr(text.size() - 2000);
+        return state + "; its standard error: " + text;
+    }
+    // The first managed window whose title is `title`, once there is one.
+    static unsigned long WaitForTitled(const std::string& title) {
+        return WaitForXWindow([&](const std::string& t) { return t == title; });
+    }
+    // Closes the viewer through the window manager and waits for its end; its exit code.
+    int CloseViewer(unsigned long frame) {
+        CloseXWindow(frame);
+        int code = ExitCode(viewer_);
+        viewer_ = -1;
+        return code;
+    }
+    // Writes the screen as <QSM_DESKTOP_SHOT_DIR>/<name>.png when that variable is set.
+    static void SaveShot(const std::string& name) {
+        const char* dir = std::getenv("QSM_DESKTOP_SHOT_DIR");
+        if (dir == nullptr || *dir == '\0') return;
+        EXPECT_TRUE(SaveXScreen(std::string(dir) + "/" + name + ".png")) << name;
+    }
+
+    int wm_ = -1;
+    pid_t viewer_ = -1;
+};
+
+}  // namespace qsm::viewer_test
