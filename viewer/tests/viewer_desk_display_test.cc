@@ -22,84 +22,31 @@
 #include "platform/mm/mmsystem.h"
 #include "platform/mm/recording_env.h"
 #include "platform/wm/backend.h"
+#include "viewer/tests/display_fixture.h"
 #include "viewer/tests/print_test_util.h"
-#include "viewer/tests/process_fixture.h"
-#include "viewer/tests/x11_viewer_desk.h"
-
-bool ProgramOnPath(const char* name);
-int StartWindowManager();
-void StopWindowManager(int pid);
-bool WaitUntilActive(unsigned long w);
-unsigned long XWindowNamed(const char* name);
-unsigned long WaitForXWindow(const std::function<bool(const std::string&)>& fits);
-std::string XWindowTitle(unsigned long w);
-bool WaitForXTitle(unsigned long w, const std::function<bool(const std::string&)>& fits);
-void PressKey(const char* name, bool control);
-void CloseXWindow(unsigned long w);
 
 namespace {
 
-const char* const kProgramTitle = " - QuillStave Composer Viewer";
+using qsm::viewer_test::EndsWith;
+using qsm::viewer_test::kProgramTitle;
+
 // Where the play slider's thumb stands while the position is at the start: at the left end of the player
 // bar, which lies on the status bar at the bottom of the main window (from the window's left and bottom).
 constexpr int kThumbFromLeft = 10;
 constexpr int kSliderFromBottom = 42;
 const char* const kBlankTitle = "QuillStave Composer 2 Viewer - QuillStave Composer Viewer";
 
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-class ViewerDeskTest : public qsm::viewer_test::ProcessTest {
+class ViewerDeskTest : public qsm::viewer_test::DisplayProcessTest {
 protected:
-    void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (xvfb-run is missing)";
-        DeskScreenBox();  // the desktop's connection first: windows that go meanwhile are no error
-        if (!ProgramOnPath("openbox")) GTEST_SKIP() << "openbox is not installed";
-        ProcessTest::SetUp();
-        unsetenv("QSM_BACKEND");  // the program shows its windows on the display
-        SysInfo.WriteInt("Options", "AutoWelcome", 0);
-        SysInfo.WriteInt("Options", "ReuseInst", 1);
-        SysInfo.WriteInt("Options", "RecallSizePos", 0);
-        wm_ = StartWindowManager();
-        ASSERT_GT(wm_, 0) << "openbox did not take the screen";
-    }
     void TearDown() override {
         if (!home_.empty()) {
             EXPECT_EQ(chdir(home_.c_str()), 0);
         }
-        if (viewer_ > 0) {
-            kill(viewer_, SIGKILL);
-            waitpid(viewer_, nullptr, 0);
-        }
-        StopWindowManager(wm_);
-        if (!dir_.empty()) ProcessTest::TearDown();
-    }
-    // Starts the viewer and waits until its main window is the active one; that window, or 0.
-    unsigned long StartViewer(std::vector<std::string> args = {}) {
-        viewer_ = Spawn(std::move(args));
-        if (viewer_ <= 0) return 0;
-        unsigned long frame = MainWindow();
-        if (frame != 0 && !WaitUntilActive(frame)) return 0;
-        return frame;
+        if (watch_ >= 0) close(watch_);
+        DisplayProcessTest::TearDown();
     }
     static unsigned long MainWindow() {
         return WaitForXWindow([](const std::string& t) { return EndsWith(t, kProgramTitle); });
-    }
-    static unsigned long WaitForTitled(const std::string& title) {
-        return WaitForXWindow([&](const std::string& t) { return t == title; });
-    }
-    // Closes the viewer through the window manager and waits for its end; its exit code.
-    int CloseViewer(unsigned long frame) {
-        CloseXWindow(frame);
-        int code = ExitCode(viewer_);
-        viewer_ = -1;
-        return code;
-    }
-    static void SaveShot(const std::string& name) {
-        const char* dir = std::getenv("QSM_DESKTOP_SHOT_DIR");
-        if (dir == nullptr || *dir == '\0') return;
-        EXPECT_TRUE(DeskSaveScreen(std::string(dir) + "/" + name + ".png")) << name;
     }
     std::string Write(const std::string& name, const std::string& bytes) {
         std::string path = dir_ + "/" + name;
@@ -118,29 +65,76 @@ protected:
     }
     // Opens a menu of the menu bar as a user does: Alt and the menu's letter held until the menu shows.
     static bool OpenMenu(const char* letter) {
-        return DeskOpenedAndDrawn([&] {
-                   DeskKey("Alt_L", true);
-                   DeskKey(letter, true);
-                   DeskKey(letter, false);
-                   DeskKey("Alt_L", false);
+        return WaitForOpenedAndDrawn([&] {
+                   HoldKey("Alt_L", true);
+                   HoldKey(letter, true);
+                   HoldKey(letter, false);
+                   HoldKey("Alt_L", false);
                }) != 0;
     }
     // Waits until the window has been drawn (not all black any more).
     static bool WaitDrawn(unsigned long w) {
-        return DeskWaitFor(w, [&] {
-            for (uint32_t p : DeskPixels(DeskWindowBox(w)))
+        return WaitForX(w, [&] {
+            for (uint32_t p : XPixels(XWindowBox(w)))
                 if (p != 0) return true;
             return false;
         });
     }
     // Waits until no window has that title.
     static bool WaitUntilGone(unsigned long w, const char* title) {
-        return DeskWaitFor(w, [&] { return XWindowNamed(title) == 0; });
+        return WaitForX(w, [&] { return XWindowNamed(title) == 0; });
     }
 
-    int wm_ = -1;
-    pid_t viewer_ = -1;
+    // Makes the recording MIDI device the program's play device, with no countdown, and watches for its
+    // file; the file's path.
+    std::string UseRecorder() {
+        std::string recording = dir_ + "/recording";
+        setenv("QSM_MIDI_RECORDING", recording.c_str(), 1);
+        qsm::mm::EnableTestRecorder(true);
+        UINT recorder = midiOutGetNumDevs() - 1;
+        qsm::mm::EnableTestRecorder(false);
+        SysInfo.WriteInt("Options", "PlayDevice", static_cast<int>(recorder) + 1);
+        SysInfo.WriteInt("Options", "PlayDelay", 0);
+        watch_ = inotify_init1(IN_CLOEXEC);
+        EXPECT_GE(watch_, 0);
+        EXPECT_GE(inotify_add_watch(watch_, dir_.c_str(), IN_MOVED_TO), 0);
+        return recording;
+    }
+    // Waits until the program writes the recording file, as it does each time a play opens or closes the
+    // recorder.
+    bool RecordingWritten() {
+        for (;;) {
+            alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
+            ssize_t n = read(watch_, events, sizeof events);
+            if (n <= 0) return false;
+            for (char* p = events; p < events + n;) {
+                auto* e = reinterpret_cast<inotify_event*>(p);
+                if (e->len > 0 && std::string(e->name) == "recording") return true;
+                p += sizeof(inotify_event) + e->len;
+            }
+        }
+    }
+    // A text score of quarter notes: `low` bars of middle C, then `high` bars of the C above, at `tempo`
+    // quarters a minute.
+    static std::string Tune(int low, int high, int tempo) {
+        std::string text =
+            "!QuillStaveComposer(2.51)\n|AddStaff|Name:Tune\n|Clef|Type:Treble\n|Tempo|Tempo:" +
+            std::to_string(tempo) + "|Base:Quarter\n";
+        for (int bar = 0; bar < low + high; ++bar)
+            for (int n = 0; n < 4; ++n)
+                text += std::string("|Note|Dur:4th|Pos:") + (bar < low ? "-6" : "1") +
+                        (n == 3 ? "\n|Bar\n" : "\n");
+        return text;
+    }
+    static int NotesStruck(const std::vector<qsm::mm::RecordedMessage>& messages) {
+        int struck = 0;
+        for (const auto& m : messages)
+            struck += (m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0 ? 1 : 0;
+        return struck;
+    }
+
     std::string home_;
+    int watch_ = -1;
 };
 
 // Print Preview opens at the system's size for a new window, over the main window, turns its pages with the
@@ -156,24 +150,23 @@ TEST_F(ViewerDeskTest, PrintPreviewOpensAtItsSizeTurnsPagesAndCloses) {
     unsigned long preview = WaitForTitled("Print Preview");
     ASSERT_NE(preview, 0u) << "no preview";
     ASSERT_TRUE(WaitUntilActive(preview));
-    DeskBox box = DeskWindowBox(preview), screen = DeskScreenBox();
+    XBox box = XWindowBox(preview), screen = XScreenBox();
     EXPECT_GE(box.w, screen.w / 2);
     EXPECT_GE(box.h, screen.h / 2);
-    // The first page is drawn: white paper in the middle.
-    DeskBox middle{box.x + box.w / 2 - 20, box.y + box.h / 2 - 20, 40, 40};
+    // The first page is drawn: a row through the window's middle is a third white paper (a page still being
+    // laid out is grey).
+    XBox row{box.x, box.y + box.h / 2, box.w, 1};
     auto paper = [&] {
-        bool white = false;
-        for (uint32_t p : DeskPixels(middle)) {
-            if (p == 0xA0A0A0u) return false;  // the grey of a page still being laid out
-            white = white || p == 0xFFFFFFu;
-        }
-        return white;
+        int white = 0;
+        for (uint32_t p : XPixels(row))
+            white += p == 0xFFFFFFu ? 1 : 0;
+        return white * 3 > box.w;
     };
-    ASSERT_TRUE(DeskWaitFor(preview, paper));
+    ASSERT_TRUE(WaitForX(preview, paper));
     SaveShot("viewer_preview_page1");
-    std::vector<uint32_t> first = DeskPixels(box);
+    std::vector<uint32_t> first = XPixels(box);
     PressKey("Next", false);
-    EXPECT_TRUE(DeskWaitFor(preview, [&] { return DeskPixels(box) != first; })) << "the page did not turn";
+    EXPECT_TRUE(WaitForX(preview, [&] { return XPixels(box) != first; })) << "the page did not turn";
     SaveShot("viewer_preview_page2");
     PressKey("Escape", false);
     EXPECT_TRUE(WaitUntilActive(frame));
@@ -184,57 +177,49 @@ TEST_F(ViewerDeskTest, PrintPreviewOpensAtItsSizeTurnsPagesAndCloses) {
 // After the position slider is dragged the score takes the keys again: F5 plays from where the thumb was
 // left (on the recording MIDI device: the first key struck is one of the song's second half).
 TEST_F(ViewerDeskTest, AfterTheSliderIsDraggedF5PlaysFromThere) {
-    std::string recording = dir_ + "/recording";
-    setenv("QSM_MIDI_RECORDING", recording.c_str(), 1);
-    qsm::mm::EnableTestRecorder(true);
-    UINT recorder = midiOutGetNumDevs() - 1;
-    qsm::mm::EnableTestRecorder(false);
-    SysInfo.WriteInt("Options", "PlayDevice", static_cast<int>(recorder) + 1);
-    SysInfo.WriteInt("Options", "PlayDelay", 0);
-    // Eight quick bars of middle C, then eight of the C above.
-    std::string text =
-        "!QuillStaveComposer(2.51)\n|AddStaff|Name:Tune\n|Clef|Type:Treble\n|Tempo|Tempo:480|Base:Quarter\n";
-    for (int bar = 0; bar < 16; ++bar)
-        for (int n = 0; n < 4; ++n)
-            text += std::string("|Note|Dur:4th|Pos:") + (bar < 8 ? "-6" : "1") + (n == 3 ? "\n|Bar\n" : "\n");
-    std::string score = Write("halves.qsmtxt", text);
-    // The recording file is written each time the play opens or closes the recorder.
-    int watch = inotify_init1(IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, dir_.c_str(), IN_MOVED_TO), 0);
-    auto written = [&] {
-        for (;;) {
-            alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
-            ssize_t n = read(watch, events, sizeof events);
-            if (n <= 0) return false;
-            for (char* p = events; p < events + n;) {
-                auto* e = reinterpret_cast<inotify_event*>(p);
-                if (e->len > 0 && std::string(e->name) == "recording") return true;
-                p += sizeof(inotify_event) + e->len;
-            }
-        }
-    };
-
+    std::string recording = UseRecorder();
+    std::string score = Write("halves.qsmtxt", Tune(8, 8, 480));
     unsigned long frame = StartViewer({score});
     ASSERT_NE(frame, 0u);
     ASSERT_TRUE(WaitForTitle(frame, "halves"));
     // The thumb sits at the left end of the slider, at the left of the player bar above the status bar.
-    DeskBox box = DeskWindowBox(frame);
+    XBox box = XWindowBox(frame);
     int y = box.Bottom() - kSliderFromBottom;
     int x = box.x + kThumbFromLeft;
-    DeskDrag(x, y, x + 150, y);
+    PressAt(x, y);
+    MoveAndRelease(x + 150, y);
     PressKey("F5", false);
     // The play opens the recorder, and closes it at the song's end.
-    ASSERT_TRUE(written()) << "no play";
-    ASSERT_TRUE(written()) << "the play did not end";
-    close(watch);
+    ASSERT_TRUE(RecordingWritten()) << "no play";
+    ASSERT_TRUE(RecordingWritten()) << "the play did not end";
     EXPECT_EQ(CloseViewer(frame), 0);
-    unsetenv("QSM_MIDI_RECORDING");
     std::vector<qsm::mm::RecordedMessage> messages = qsm::mm::ReadRecordingFile(recording);
     int first = -1;
     for (const auto& m : messages)
         if (first < 0 && (m.msg & 0xF0) == 0x90 && ((m.msg >> 16) & 0x7F) != 0) first = (m.msg >> 8) & 0x7F;
     EXPECT_EQ(first, 72) << "the play did not start in the second half";
+}
+
+// The keyboard's media keys play and stop: XF86AudioPlay starts the song on the recording device, and once
+// the slider has moved (notes went out), XF86AudioStop ends the play long before the song's end.
+TEST_F(ViewerDeskTest, TheMediaKeysPlayAndStop) {
+    std::string recording = UseRecorder();
+    std::string score = Write("long.qsmtxt", Tune(30, 30, 120));  // two minutes
+    unsigned long frame = StartViewer({score});
+    ASSERT_NE(frame, 0u);
+    ASSERT_TRUE(WaitForTitle(frame, "long"));
+    XBox box = XWindowBox(frame);
+    XBox slider{box.x, box.Bottom() - kSliderFromBottom - 6, 180, 12};
+    std::vector<uint32_t> still = XPixels(slider);
+    PressKey("XF86AudioPlay", false);
+    ASSERT_TRUE(RecordingWritten()) << "no play";
+    ASSERT_TRUE(WaitForX(frame, [&] { return XPixels(slider) != still; })) << "the slider never moved";
+    PressKey("XF86AudioStop", false);
+    ASSERT_TRUE(RecordingWritten()) << "the play did not stop";
+    std::vector<qsm::mm::RecordedMessage> messages = qsm::mm::ReadRecordingFile(recording);
+    EXPECT_GT(NotesStruck(messages), 0);
+    EXPECT_LT(NotesStruck(messages), 60 * 4);
+    EXPECT_EQ(CloseViewer(frame), 0);
 }
 
 // A file named relatively opens from the folder the program started in; a second instance started in
@@ -258,7 +243,7 @@ TEST_F(ViewerDeskTest, RelativePathsASecondInstanceAndTheRecentViewsAfterARestar
     // A new start lists them in the Welcome dialog's Recent Views; Open takes the first.
     SysInfo.WriteInt("Options", "AutoWelcome", 1);
     SysInfo.WriteInt("Options", "OpenGrp", 1);
-    viewer_ = Spawn({});
+    viewer_ = Spawn({}, dir_ + "/viewer-stderr.txt");
     frame = MainWindow();
     ASSERT_NE(frame, 0u);
     unsigned long welcome = WaitForTitled("Welcome");
@@ -308,12 +293,12 @@ TEST_F(ViewerDeskTest, EachFileThatCannotBeReadShowsItsMessage) {
         Write("empty.qsmtxt", ""),
         Write("header.qsmtxt", "!QuillStaveComposer(2.51)\n"),
     };
-    viewer_ = Spawn({files[0]});
+    viewer_ = Spawn({files[0]}, dir_ + "/viewer-stderr.txt");
     unsigned long frame = MainWindow();
     ASSERT_NE(frame, 0u);
     for (size_t i = 0; i < files.size(); ++i) {
         if (i > 0) {
-            EXPECT_EQ(ExitCode(Spawn({files[i]})), 1);
+            EXPECT_EQ(ExitCode(Spawn({files[i]}, dir_ + "/second-" + std::to_string(i) + ".txt")), 1);
         }
         unsigned long box = WaitForTitled("Error - Could not open");
         ASSERT_NE(box, 0u) << files[i];
@@ -338,14 +323,14 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
     unsigned long frame = StartViewer({missing});
     ASSERT_NE(frame, 0u);
     ASSERT_TRUE(WaitForTitle(frame, "missing"));
-    DeskBox box = DeskWindowBox(frame);
-    DeskBox bar{box.x, box.Bottom() - 26, box.w, 26};
+    XBox box = XWindowBox(frame);
+    XBox bar{box.x, box.Bottom() - 26, box.w, 26};
     auto warns = [&] {
-        for (uint32_t p : DeskPixels(bar))
+        for (uint32_t p : XPixels(bar))
             if (p == 0xFFFF00u) return true;
         return false;
     };
-    ASSERT_TRUE(DeskWaitFor(frame, warns)) << "the missing face gave no warning";
+    ASSERT_TRUE(WaitForX(frame, warns)) << "the missing face gave no warning";
     // Font Usage tells which face is missing, which stands in and which the program brought.
     ASSERT_TRUE(OpenMenu("t")) << "no Tools menu";
     PressKey("f", false);
@@ -360,7 +345,7 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
         if (i > 0) {
             EXPECT_EQ(ExitCode(Spawn({missing})), 1);
             ASSERT_TRUE(WaitForTitle(frame, "missing"));
-            ASSERT_TRUE(DeskWaitFor(frame, warns));
+            ASSERT_TRUE(WaitForX(frame, warns));
         }
         PressKey("w", true);
         unsigned long welcome = WaitForTitled("Welcome");
@@ -374,7 +359,7 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
             return t != std::string("missing") + kProgramTitle && EndsWith(t, kProgramTitle);
         });
         ASSERT_TRUE(opened) << i;
-        EXPECT_TRUE(DeskWaitFor(frame, [&] { return !warns(); }))
+        EXPECT_TRUE(WaitForX(frame, [&] { return !warns(); }))
             << "sample " << i + 1 << ": " << XWindowTitle(frame);
         if (i == 0) SaveShot("viewer_sample_1");
     }
