@@ -37,15 +37,12 @@
 #include <thread>
 #include <vector>
 
-#include "bench/layout_score_text.h"
+#include "bench/layout_score_file.h"
 #include "bench/midi_corpus.h"
 #include "bench/process_util.h"
 #include "bench/viewer_process.h"
 #include "bench/x_server.h"
 #include "core/sys_info.h"
-#include "score/file/score_file.h"
-#include "score/file/text_score_source.h"
-#include "score/music_score.h"
 
 extern char** environ;
 
@@ -86,15 +83,7 @@ struct Scratch {
         if (!dir.empty() && !kept) fs::remove_all(dir, ec);
     }
     // 32 staves of the given bars, made once.
-    const std::string& Score(int bars) {
-        auto found = files.find(bars);
-        if (found != files.end()) return found->second;
-        std::string path = dir + "/score" + std::to_string(bars) + ".qsm";
-        std::unique_ptr<TMusicScore> score =
-            qsm::ImportTextScoreText(qsm::bench::MakeLayoutScoreText(32, bars));
-        if (!score || !SaveScoreFile(path.c_str(), true, *score)) path.clear();
-        return files[bars] = path;
-    }
+    const std::string& Score(int bars) { return qsm::bench::LayoutScoreFile(files, dir, bars); }
     // A fresh settings store (a new user's) and window-finding folder.
     std::vector<std::string> NewUser(const std::string& name) {
         const std::string home = dir + "/" + name;
