@@ -31,6 +31,7 @@ namespace {
     X(XPending)              \
     X(XSelectInput)          \
     X(XSendEvent)            \
+    X(XSetErrorHandler)      \
     X(XSetTransientForHint)  \
     X(XSetWMNormalHints)     \
     X(XSync)                 \
@@ -59,11 +60,29 @@ struct KnownFrame {
 };
 KnownFrame g_frames[2][2];  // [kind][resizable]
 
+// SDL wakes its waiting event loop, when another thread posts, by a message sent over a connection of its own
+// to a window of the program; when that window is closed meanwhile the X server answers BadWindow, and Xlib's
+// default answer to an error ends the program. That one error is harmless (the loop is awake: it is closing
+// the window); every other goes on to the handler there was before.
+XErrorHandler g_earlier_handler = nullptr;
+constexpr unsigned char kSendEventRequest = 25;
+
+int OnXError(Display* d, XErrorEvent* e) {
+    if (e->request_code == kSendEventRequest && e->error_code == BadWindow) return 0;
+    return g_earlier_handler != nullptr ? g_earlier_handler(d, e) : 0;
+}
+
 // The desktop's connection, opened on first use; null without X.
 Display* Dpy() {
     if (!g_opened) {
         g_opened = true;
-        if (XlibApi::Get() != nullptr) g_display = X().XOpenDisplay(nullptr);
+        if (XlibApi::Get() != nullptr) {
+            g_display = X().XOpenDisplay(nullptr);
+            if (g_display != nullptr) {
+                XErrorHandler earlier = X().XSetErrorHandler(OnXError);
+                if (earlier != OnXError) g_earlier_handler = earlier;
+            }
+        }
     }
     return g_display;
 }
