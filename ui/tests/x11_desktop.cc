@@ -431,9 +431,12 @@ XBox XScreenBox() {
 }
 
 bool SaveXScreen(const std::string& path) {
-    XBox box = XScreenBox();
-    std::vector<uint32_t> pixels = XPixels(box);
-    if (pixels.empty()) return false;
+    return SaveXPicture(XPixels(XScreenBox()), XScreenBox(), path);
+}
+
+bool SaveXPicture(const std::vector<uint32_t>& pixels, const XBox& box, const std::string& path) {
+    if (pixels.size() != static_cast<size_t>(box.w) * static_cast<size_t>(box.h) || pixels.empty())
+        return false;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, box.w, box.h);
     unsigned char* data = cairo_image_surface_get_data(s);
     int stride = cairo_image_surface_get_stride(s);

@@ -74,6 +74,8 @@ std::vector<uint32_t> XPixels(const XBox& box);
 XBox XScreenBox();
 // Writes the screen, as the X server shows it, to a PNG file.
 bool SaveXScreen(const std::string& path);
+// Writes pixels taken with XPixels(box) to a PNG file.
+bool SaveXPicture(const std::vector<uint32_t>& pixels, const XBox& box, const std::string& path);
 
 // Waits until test() holds, checking it again at every change the X server reports of `w` (its properties,
 // size, place or mapping, and every drawing into it) and of the root window's properties.
