@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -36,15 +37,12 @@
 #include <thread>
 #include <vector>
 
-#include "bench/layout_score_text.h"
+#include "bench/layout_score_file.h"
 #include "bench/midi_corpus.h"
 #include "bench/process_util.h"
 #include "bench/viewer_process.h"
 #include "bench/x_server.h"
 #include "core/sys_info.h"
-#include "score/file/score_file.h"
-#include "score/file/text_score_source.h"
-#include "score/music_score.h"
 
 extern char** environ;
 
@@ -85,15 +83,7 @@ struct Scratch {
         if (!dir.empty() && !kept) fs::remove_all(dir, ec);
     }
     // 32 staves of the given bars, made once.
-    const std::string& Score(int bars) {
-        auto found = files.find(bars);
-        if (found != files.end()) return found->second;
-        std::string path = dir + "/score" + std::to_string(bars) + ".qsm";
-        std::unique_ptr<TMusicScore> score =
-            qsm::ImportTextScoreText(qsm::bench::MakeLayoutScoreText(32, bars));
-        if (!score || !SaveScoreFile(path.c_str(), true, *score)) path.clear();
-        return files[bars] = path;
-    }
+    const std::string& Score(int bars) { return qsm::bench::LayoutScoreFile(files, dir, bars); }
     // A fresh settings store (a new user's) and window-finding folder.
     std::vector<std::string> NewUser(const std::string& name) {
         const std::string home = dir + "/" + name;
@@ -445,12 +435,20 @@ struct Finished {
     long peakKb = 0;
 };
 
-// Runs a program to its end (ended after 300 s); its wall time and peak memory.
+// Runs a program to its end (ended after 300 s); its wall time and peak memory, as the small program between
+// this one and it measures them (see peak_memory_run.cc: wait4 here would report this benchmark's own peak).
 Finished RunToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     Finished f;
-    const Clock::time_point start = Clock::now();
-    pid_t pid = Spawn(args, env);
-    if (pid < 0) return f;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return f;
+    std::vector<std::string> run{PEAK_MEMORY_RUN_PATH, std::to_string(fds[1])};
+    run.insert(run.end(), args.begin(), args.end());
+    pid_t pid = Spawn(run, env, fds[1]);
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return f;
+    }
     // A descriptor of the process becomes readable when it ends.
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     if (pidfd >= 0) {
@@ -461,17 +459,23 @@ Finished RunToEnd(const std::vector<std::string>& args, const std::vector<std::s
         close(pidfd);
         if (n == 0) {
             EndProcess(pid);
+            close(fds[0]);
             return f;
         }
     }
     int status = 0;
-    rusage ru{};
-    while (wait4(pid, &status, 0, &ru) < 0 && errno == EINTR) {
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    f.peakKb = ru.ru_maxrss;
-    f.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     kill(-pid, SIGKILL);
+    std::string line;
+    char buf[64];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        line.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    long long ns = 0;
+    f.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+           std::sscanf(line.c_str(), "%ld %lld", &f.peakKb, &ns) == 2;
+    f.seconds = static_cast<double>(ns) / 1e9;
     return f;
 }
 

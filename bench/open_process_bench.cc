@@ -26,12 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "bench/layout_score_text.h"
+#include "bench/layout_score_file.h"
 #include "bench/midi_corpus.h"
 #include "bench/viewer_process.h"
 #include "core/ram_stream.h"
 #include "score/file/score_file.h"
-#include "score/file/text_score_source.h"
 #include "score/music_score.h"
 
 extern char** environ;
@@ -55,15 +54,7 @@ struct Scratch {
         if (!dir.empty()) std::filesystem::remove_all(dir);
     }
     // The file of 32 staves and the given bars, made once.
-    const std::string& File(int bars) {
-        auto found = files.find(bars);
-        if (found != files.end()) return found->second;
-        std::string path = dir + "/score" + std::to_string(bars) + ".qsm";
-        std::unique_ptr<TMusicScore> score =
-            qsm::ImportTextScoreText(qsm::bench::MakeLayoutScoreText(32, bars));
-        if (!score || !SaveScoreFile(path.c_str(), true, *score)) path.clear();
-        return files[bars] = path;
-    }
+    const std::string& File(int bars) { return qsm::bench::LayoutScoreFile(files, dir, bars); }
     std::string dir;
     std::map<int, std::string> files;
 };

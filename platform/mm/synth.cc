@@ -243,6 +243,9 @@ void InternalSynth::StreamLoop() {
     std::unique_lock<std::mutex> lock(stream_mu_);
     for (;;) {
         stream_cv_.wait(lock, [this] { return stream_wanted_ != (driver_ != nullptr); });
+        // While the driver opens or closes the stream is neither: the driver's first periods may already be
+        // found silent and unwant the stream before the driver is kept here.
+        stream_changing_ = true;
         if (stream_wanted_) {
             lock.unlock();
             fluid_audio_driver_t* driver = OpenDriver();
@@ -259,14 +262,16 @@ void InternalSynth::StreamLoop() {
             Fluid().delete_fluid_audio_driver(driver);
             lock.lock();
         }
+        stream_changing_ = false;
         stream_cv_.notify_all();
     }
 }
 
 bool InternalSynth::WaitForStream(bool open, DWORD timeout_ms) {
     std::unique_lock<std::mutex> lock(stream_mu_);
-    return stream_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                               [&] { return stream_wanted_ == open && (driver_ != nullptr) == open; });
+    return stream_cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+        return !stream_changing_ && stream_wanted_ == open && (driver_ != nullptr) == open;
+    });
 }
 
 uint64_t InternalSynth::StreamOpenings() {
@@ -401,7 +406,7 @@ bool InternalSynth::StartRender(const std::string& path, int sample_rate) {
         stream_wanted_ = false;
         stream_cv_.notify_all();
         if (stream_thread_) {
-            stream_cv_.wait(lock, [this] { return driver_ == nullptr; });
+            stream_cv_.wait(lock, [this] { return driver_ == nullptr && !stream_changing_; });
         } else if (driver_ != nullptr) {
             Fluid().delete_fluid_audio_driver(std::exchange(driver_, nullptr));
         }

@@ -90,6 +90,7 @@ private:
     std::condition_variable stream_cv_;
     bool stream_thread_ = false;     // made (it runs until the process ends)
     bool stream_wanted_ = false;     // to be open
+    bool stream_changing_ = false;   // the stream thread is opening or closing the driver
     bool stream_failed_ = false;     // no driver could be opened: not tried again until the device is opened
     bool stream_rendering_ = false;  // a WAV file takes the audio: no stream
     std::vector<std::string> drivers_{"pulseaudio", "alsa"};

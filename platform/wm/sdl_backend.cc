@@ -247,6 +247,7 @@ public:
         for (auto& [h, win] : windows_)
             Sdl().SDL_DestroyWindow(win);
         windows_.clear();
+        mapped_in_.clear();
         ids_.clear();
         for (auto& [id, c] : cursors_)
             Sdl().SDL_FreeCursor(c);
@@ -373,6 +374,7 @@ public:
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
         ids_.erase(Sdl().SDL_GetWindowID(it->second));
+        mapped_in_.erase(it->second);
         Sdl().SDL_DestroyWindow(it->second);
         windows_.erase(it);
         iconed_.erase(hwnd);
@@ -651,6 +653,12 @@ private:
     // the window less the desktop's frame.
     void PresentRect(HWND hwnd, SDL_Window* win, const RECT& rect) {
         SDL_Surface* dst = Sdl().SDL_GetWindowSurface(win);
+        // A new image of the window (the first, or after a change of size) is written over whole now.
+        if (dst != nullptr && dst->pixels != nullptr && mapped_in_[win] != dst->pixels) {
+            mapped_in_[win] = dst->pixels;
+            MapInForWriting(dst->pixels,
+                            static_cast<std::size_t>(dst->pitch) * static_cast<std::size_t>(dst->h));
+        }
         cairo_surface_t* src = TopLevelSurface(hwnd);
         if (dst == nullptr || src == nullptr) return;
         cairo_surface_flush(src);
@@ -886,6 +894,8 @@ private:
     }
 
     std::unordered_map<HWND, SDL_Window*> windows_;
+    // The image of each window whose pages were last mapped in (see PresentRect).
+    std::unordered_map<SDL_Window*, void*> mapped_in_;
     std::unordered_map<Uint32, HWND> ids_;
     std::unordered_map<int, SDL_Cursor*> cursors_;
     std::unordered_map<HCURSOR, SDL_Cursor*> image_cursors_;

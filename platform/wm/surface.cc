@@ -3,10 +3,12 @@
 // overlay takes what is drawn on the screen DC (drag frames).
 #include <cairo.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -38,7 +40,12 @@ HBRUSH g_sys_brushes[31] = {};
 HFONT g_gui_font = nullptr;
 
 cairo_surface_t* NewBuffer(int wd, int ht) {
-    return cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
+    // The window paints all of it before it first shows.
+    MapInForWriting(
+        cairo_image_surface_get_data(s),
+        static_cast<std::size_t>(cairo_image_surface_get_stride(s)) * static_cast<std::size_t>(ht));
+    return s;
 }
 
 // The screen rectangle that holds every bit of the overlay that is not zero (empty: none).
@@ -87,6 +94,18 @@ void SubtractHigherSiblings(Region& r, const Window* w) {
 }
 
 }  // namespace
+
+void MapInForWriting(void* block, std::size_t bytes) {
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23;
+#endif
+    if (block == nullptr || bytes == 0) return;
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    // Only whole pages of the block: the first and last may be shared with other blocks.
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(page - 1);
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+}
 
 cairo_surface_t* TopLevelSurface(HWND hwnd) {
     Window* w = W(hwnd);

@@ -1,6 +1,7 @@
 // Pixels of windows: the back buffers of top-level windows and the screen overlay, for backends and tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -13,6 +14,11 @@ namespace qsm::wm {
 
 // The back buffer of a window's top-level window (borrowed; valid until the window is resized or goes).
 cairo_surface_t* TopLevelSurface(HWND hwnd);
+
+// Maps in at once, for writing, the pages of a new block that is about to be drawn over whole (a window's
+// back buffer, the display's image of a window): one request rather than a fault at each page, which is
+// costly on a loaded or virtual machine. Does nothing where the system cannot.
+void MapInForWriting(void* block, std::size_t bytes);
 // The window DCs taken and not yet released: the top-level window each draws into and its bounds there.
 // What is drawn through them shows when they are released; a host that shows the pixels itself (a browser's
 // plug-in site) shows these bounds too after handling messages, for a DC kept across messages (a drag).

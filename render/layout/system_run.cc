@@ -17,13 +17,13 @@
 namespace qsm {
 
 int LayoutSystems(TScoreDrawInfo& system, int width, int maxSystems,
-                  const std::function<bool(TScoreDrawInfo&, int)>& visit) {
+                  const std::function<bool(TScoreDrawInfo&, int)>& visit, int formatWidth) {
     int n = system.GetStaffCount();
     if (n == 0) return 0;
     std::vector<TStaffStartPosition> starts(static_cast<size_t>(n)), next(static_cast<size_t>(n));
     int count = 0;
     while (count < maxSystems) {
-        system.FormatStavesFrom(starts.data(), width);
+        system.FormatStavesFrom(starts.data(), formatWidth > 0 ? formatWidth : width);
         system.FitSystem(width);
         ++count;
         if (visit && !visit(system, count - 1)) break;
@@ -37,19 +37,22 @@ int LayoutSystems(TScoreDrawInfo& system, int width, int maxSystems,
     return count;
 }
 
-bool RenderScorePng(TMusicScore& score, const std::string& path, int width, int staffSpace, int maxSystems) {
-    TColorPalette palette;
-    TMusicFontsData defaultFonts;
-    TMusicFontsData* fontData = score.GetFontData() ? score.GetFontData() : &defaultFonts;
-    TMusicFonts fonts(staffSpace, fontData, &palette);
-    TScoreDrawInfo system(&score, &fonts, 5, 3);
+ScorePage::ScorePage(TMusicScore& score, int width, int staffSpace)
+    : fonts(staffSpace, score.GetFontData() ? score.GetFontData() : &defaultFonts, &palette),
+      system(&score, &fonts, 5, 3) {
     for (int i = 0; i < score.GetStaffCount(); ++i)
         system.AddStaff(i);
-    int margin = 2 * fonts.StaffSpace;
-    int label = system.GetLabelWidth(true, true);
-    int bracket = system.GetBracketWidth();
-    int left = margin + label + bracket;
-    int usable = width - left - margin;
+    margin = 2 * fonts.StaffSpace;
+    label = system.GetLabelWidth(true, true);
+    left = margin + label + system.GetBracketWidth();
+    usable = width - left - margin;
+}
+
+bool RenderScorePng(TMusicScore& score, const std::string& path, int width, int staffSpace, int maxSystems) {
+    ScorePage run(score, width, staffSpace);
+    TScoreDrawInfo& system = run.system;
+    TMusicFonts& fonts = run.fonts;
+    const int margin = run.margin, label = run.label, left = run.left, usable = run.usable;
     if (usable < 10 * fonts.StaffSpace) return false;
     // First pass: the heights of the systems.
     std::vector<int> heights;

@@ -37,17 +37,10 @@ std::string PairName(Kind a, Kind b) {
 std::vector<Finding> CheckScore(TMusicScore& score, const std::string& file, int width, int staffSpace,
                                 InkReader& reader, int maxSystems) {
     std::vector<Finding> out;
-    TColorPalette palette;
-    TMusicFontsData defaultFonts;
-    TMusicFontsData* fontData = score.GetFontData() ? score.GetFontData() : &defaultFonts;
-    TMusicFonts fonts(staffSpace, fontData, &palette);
-    TScoreDrawInfo system(&score, &fonts, 5, 3);
-    for (int i = 0; i < score.GetStaffCount(); ++i)
-        system.AddStaff(i);
-    const int margin = 2 * fonts.StaffSpace;
-    const int label = system.GetLabelWidth(true, true);
-    const int left = margin + label + system.GetBracketWidth();
-    const int usable = width - left - margin;
+    ScorePage run(score, width, staffSpace);
+    TScoreDrawInfo& system = run.system;
+    TMusicFonts& fonts = run.fonts;
+    const int margin = run.margin, label = run.label, left = run.left, usable = run.usable;
     if (usable < 10 * fonts.StaffSpace) return out;
     const int pageHeight = width * 297 / 210;
     const int gap = 3 * fonts.StaffSpace;
@@ -56,84 +49,74 @@ std::vector<Finding> CheckScore(TMusicScore& score, const std::string& file, int
     int page = 1, y = margin;
     // As printing lays a page out: each system is formatted for the width beside the margins and fitted into
     // the width left beside the labels.
-    auto layout = [&](const std::function<bool(TScoreDrawInfo&, int)>& visit) {
-        const int n = system.GetStaffCount();
-        std::vector<TStaffStartPosition> starts(static_cast<size_t>(n)), next(static_cast<size_t>(n));
-        for (int count = 0; count < maxSystems && n > 0; ++count) {
-            system.FormatStavesFrom(starts.data(), width - 2 * margin);
-            system.FitSystem(usable);
-            if (!visit(system, count)) break;
-            TStaffDrawInfo* top = system.GetStaffDrawInfo(0);
-            if (!top || top->IsAtStaffEnd()) break;
-            system.GetStartPositions(next.data());
-            if (next == starts) break;
-            starts = next;
-        }
-    };
-    layout([&](TScoreDrawInfo& s, int index) {
-        // Systems stack down the page; one that does not fit begins the next.
-        const int height = s.GetSystemHeight();
-        if (y > margin && y + height > pageHeight - margin) {
-            ++page;
-            y = margin;
-        }
-        qsm::gdi::ClearRecords(dc);
-        TDrawExtent extent;
-        extent.Init(usable);
-        extent.Right = 0x7fffffff;
-        s.DrawSystem(extent, left, y, -1);
-        if (index == 0) s.DrawStaffLabels(margin, y, label);
-        const std::vector<Ink> inks = reader.Read(qsm::gdi::GetRecords(dc));
-        if (std::getenv("QSM_INK_DUMP"))
-            for (const Ink& ink : inks)
-                std::printf("system %d %s [%d,%d)-[%d,%d)\n", index + 1, Describe(ink).c_str(),
-                            ink.bounds.left, ink.bounds.top, ink.bounds.right, ink.bounds.bottom);
-        auto report = [&](const std::string& kind, const Box& where, const std::string& what,
-                          const std::string& allowed) {
-            Finding f;
-            f.file = file;
-            f.page = page;
-            f.system = index + 1;
-            f.x = where.left;
-            f.y = where.top;
-            f.kind = kind;
-            f.allowed = allowed;
-            std::ostringstream t;
-            t << file << " @" << width << " page " << f.page << " system " << f.system << " at (" << f.x
-              << "," << f.y << "): " << kind << ": " << what;
-            if (!allowed.empty()) t << " [on the list: " << allowed << "]";
-            f.text = t.str();
-            out.push_back(std::move(f));
-        };
-        // A system that holds one bar with notes, wider than the page: the layout keeps a system's first bar
-        // whole whatever its width.
-        int bars = 0;
-        for (int i = 0; i < s.GetStaffCount(); ++i) {
-            const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
-            int n = 0;
-            bool time = false;
-            for (int k = 0; k < st.GetRecordCount(); ++k) {
-                const TLayoutRecord& r = st.Record(k);
-                if (r.Time > 0 && !r.IsCopy()) time = true;
-                if ((r.GetKind() == lkBarLine || r.GetKind() == lkMultiRestMore) && time) ++n, time = false;
+    LayoutSystems(
+        system, usable, maxSystems,
+        [&](TScoreDrawInfo& s, int index) {
+            // Systems stack down the page; one that does not fit begins the next.
+            const int height = s.GetSystemHeight();
+            if (y > margin && y + height > pageHeight - margin) {
+                ++page;
+                y = margin;
             }
-            bars = std::max(bars, n + (time ? 1 : 0));
-        }
-        const bool oneBar = bars <= 1;
-        for (const Overlap& o :
-             FindOverlaps(inks, std::max(1, fonts.StaffSpace / 6), std::max(1, fonts.StaffSpace / 3))) {
-            std::string allowed = AllowedOverlap(o, score, oneBar);
-            report(std::string(o.rule) + ": " + PairName(o.a->kind, o.b->kind), o.where,
-                   Describe(*o.a) + " and " + Describe(*o.b), allowed);
-        }
-        for (const Ink* ink : PastRight(inks, left + usable)) {
-            std::string allowed = AllowedPastRight(*ink, score, oneBar);
-            report(std::string("past the printable width: ") + KindName(ink->kind), ink->bounds,
-                   Describe(*ink), allowed);
-        }
-        y += height + gap;
-        return true;
-    });
+            qsm::gdi::ClearRecords(dc);
+            TDrawExtent extent;
+            extent.Init(usable);
+            extent.Right = 0x7fffffff;
+            s.DrawSystem(extent, left, y, -1);
+            if (index == 0) s.DrawStaffLabels(margin, y, label);
+            const std::vector<Ink> inks = reader.Read(qsm::gdi::GetRecords(dc));
+            if (std::getenv("QSM_INK_DUMP"))
+                for (const Ink& ink : inks)
+                    std::printf("system %d %s [%d,%d)-[%d,%d)\n", index + 1, Describe(ink).c_str(),
+                                ink.bounds.left, ink.bounds.top, ink.bounds.right, ink.bounds.bottom);
+            auto report = [&](const std::string& kind, const Box& where, const std::string& what,
+                              const std::string& allowed) {
+                Finding f;
+                f.file = file;
+                f.page = page;
+                f.system = index + 1;
+                f.x = where.left;
+                f.y = where.top;
+                f.kind = kind;
+                f.allowed = allowed;
+                std::ostringstream t;
+                t << file << " @" << width << " page " << f.page << " system " << f.system << " at (" << f.x
+                  << "," << f.y << "): " << kind << ": " << what;
+                if (!allowed.empty()) t << " [on the list: " << allowed << "]";
+                f.text = t.str();
+                out.push_back(std::move(f));
+            };
+            // A system that holds one bar with notes, wider than the page: the layout keeps a system's first
+            // bar whole whatever its width.
+            int bars = 0;
+            for (int i = 0; i < s.GetStaffCount(); ++i) {
+                const TStaffDrawInfo& st = *s.GetStaffDrawInfo(i);
+                int n = 0;
+                bool time = false;
+                for (int k = 0; k < st.GetRecordCount(); ++k) {
+                    const TLayoutRecord& r = st.Record(k);
+                    if (r.Time > 0 && !r.IsCopy()) time = true;
+                    if ((r.GetKind() == lkBarLine || r.GetKind() == lkMultiRestMore) && time)
+                        ++n, time = false;
+                }
+                bars = std::max(bars, n + (time ? 1 : 0));
+            }
+            const bool oneBar = bars <= 1;
+            for (const Overlap& o :
+                 FindOverlaps(inks, std::max(1, fonts.StaffSpace / 6), std::max(1, fonts.StaffSpace / 3))) {
+                std::string allowed = AllowedOverlap(o, score, oneBar);
+                report(std::string(o.rule) + ": " + PairName(o.a->kind, o.b->kind), o.where,
+                       Describe(*o.a) + " and " + Describe(*o.b), allowed);
+            }
+            for (const Ink* ink : PastRight(inks, left + usable)) {
+                std::string allowed = AllowedPastRight(*ink, score, oneBar);
+                report(std::string("past the printable width: ") + KindName(ink->kind), ink->bounds,
+                       Describe(*ink), allowed);
+            }
+            y += height + gap;
+            return true;
+        },
+        width - 2 * margin);
     fonts.DetachDC();
     DeleteDC(dc);
     return out;
