@@ -75,7 +75,9 @@ void TQSOpenSamplesDlg::SetupWindow() {
     TQSMViewerDlg::SetupWindow();
     ShowGroup(CurrentGroup, -1);
     CheckRadioButton(Handle, IdFirstGroup, IdFirstGroup + 3, IdFirstGroup + CurrentGroup);
-    List->SetFocus();
+    // The list takes the keyboard once the dialog shows (the dialog manager gives it to the first control
+    // when it activates the dialog).
+    PostMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(List->GetHandle()), TRUE);
 }
 
 void TQSOpenSamplesDlg::ShowGroup(int group, int selectIndex) {

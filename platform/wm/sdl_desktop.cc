@@ -110,13 +110,19 @@ void SetHints(::Window w, Kind kind, bool resizable, bool minimize, bool maximiz
     Atom type = A(kind == Kind::Dialog ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
     X().XChangeProperty(Dpy(), w, A("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&type), 1);
-    // Motif hints: which actions the window manager offers (moving and closing always), all decorations.
+    // Motif hints: which actions the window manager offers (moving and closing always), and the parts of the
+    // frame it draws, its minimize and maximize buttons only where the window offers those actions (a window
+    // manager may follow either list alone).
     constexpr long kFunctions = 1, kDecorations = 2;
-    constexpr long kResize = 2, kMove = 4, kMinimize = 8, kMaximize = 16, kClose = 32, kAllDecorations = 1;
+    constexpr long kResize = 2, kMove = 4, kMinimize = 8, kMaximize = 16, kClose = 32;
+    constexpr long kBorder = 2, kResizeHandle = 4, kTitle = 8, kMenu = 16, kMinimizeButton = 32,
+                   kMaximizeButton = 64;
     long motif[5] = {
         kFunctions | kDecorations,
         kMove | kClose | (resizable ? kResize : 0) | (minimize ? kMinimize : 0) | (maximize ? kMaximize : 0),
-        kAllDecorations, 0, 0};
+        kBorder | kTitle | kMenu | (resizable ? kResizeHandle : 0) | (minimize ? kMinimizeButton : 0) |
+            (maximize ? kMaximizeButton : 0),
+        0, 0};
     Atom motif_atom = A("_MOTIF_WM_HINTS");
     X().XChangeProperty(Dpy(), w, motif_atom, motif_atom, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(motif), 5);

@@ -251,6 +251,48 @@ unsigned long WaitForMappedXWindow(const char* name) {
     return XWindowNamed(name);
 }
 
+namespace {
+
+std::vector<Window> MappedTopWindows() {
+    std::vector<Window> mapped;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(D(), DefaultRootWindow(D()), &root, &parent, &children, &n)) return mapped;
+    for (unsigned int i = 0; i < n; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(D(), children[i], &a) && a.map_state == IsViewable)
+            mapped.push_back(children[i]);
+    }
+    if (children) XFree(children);
+    return mapped;
+}
+
+}  // namespace
+
+unsigned long WaitForOpenedAndDrawn(const std::function<void()>& action) {
+    std::vector<Window> before = MappedTopWindows();
+    Window root = DefaultRootWindow(D());
+    XSelectInput(D(), root, PropertyChangeMask | SubstructureNotifyMask);
+    XSync(D(), False);
+    action();
+    Window opened = 0;
+    while (opened == 0) {
+        for (Window w : MappedTopWindows())
+            if (std::find(before.begin(), before.end(), w) == before.end()) opened = w;
+        if (opened != 0) break;
+        XEvent e;
+        if (!NextEvent(&e)) return 0;
+    }
+    XSelectInput(D(), root, PropertyChangeMask);
+    // Drawn into: not all black any more, the background of a window nobody has painted.
+    bool drawn = WaitForX(opened, [&] {
+        for (uint32_t p : XPixels(XWindowBox(opened)))
+            if (p != 0) return true;
+        return false;
+    });
+    return drawn ? opened : 0;
+}
+
 unsigned long ActiveXWindow() {
     std::vector<unsigned long> w = Property(DefaultRootWindow(D()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
     return w.empty() ? 0 : w[0];
@@ -511,6 +553,11 @@ void PressKey(const char* name, bool control) {
     Key(sym, true);
     Key(sym, false);
     if (control) Key(XK_Control_L, false);
+    XSync(D(), False);
+}
+
+void HoldKey(const char* name, bool down) {
+    Key(XStringToKeysym(name), down);
     XSync(D(), False);
 }
 

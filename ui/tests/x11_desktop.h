@@ -26,6 +26,9 @@ bool WaitForXTitle(unsigned long w, const std::function<bool(const std::string&)
 // Waits until a window of that title is mapped anywhere on the screen, also one the window manager does not
 // manage (a tip, a menu); that window, or 0.
 unsigned long WaitForMappedXWindow(const char* name);
+// Runs `action` (keys that open a menu, say) and waits until a window that was not on the screen before
+// shows and is drawn into; that window, or 0.
+unsigned long WaitForOpenedAndDrawn(const std::function<void()>& action);
 // The window the window manager calls active (_NET_ACTIVE_WINDOW), 0 for none.
 unsigned long ActiveXWindow();
 // The window that has the keyboard.
@@ -105,5 +108,7 @@ bool BeginWindowManagerDrag(int x, int y, int dx, int dy, unsigned long w);
 void MoveAndRelease(int x, int y);
 // Presses and releases a key given by its keysym name ("o", "Return"), with Control held when asked.
 void PressKey(const char* name, bool control);
+// Presses (down) or releases a key given by its keysym name: a modifier held while other keys go.
+void HoldKey(const char* name, bool down);
 // Types printable ASCII text, with Shift where the keyboard needs it.
 void TypeText(const std::string& text);

@@ -146,8 +146,16 @@ TEST_F(ViewerDialogsTest, StoredGroupChoosesTheGroupAndSamplesShowTheirTitles) {
     std::vector<std::string> rows;
     std::string caption, header;
     int checked = 0;
+    HWND focus = nullptr, list = nullptr;
+    int selected = -1;
     Drive([&](HWND dlg) {
         caption = Text(dlg);
+        // The list has the keyboard: Down moves to the next row, not to the next group.
+        focus = GetFocus();
+        list = GetDlgItem(dlg, 151);
+        qsm::wm::PressKey(VK_DOWN);
+        qsm::wm::PumpMessages();
+        selected = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
         rows = Rows(GetDlgItem(dlg, 151));
         for (int id = 101; id <= 104; ++id)
             if (IsDlgButtonChecked(dlg, id) == BST_CHECKED) checked = id;
@@ -155,6 +163,8 @@ TEST_F(ViewerDialogsTest, StoredGroupChoosesTheGroupAndSamplesShowTheirTitles) {
     });
     app->CmWelcome();
     EXPECT_EQ(caption, "Welcome");
+    EXPECT_EQ(focus, list);
+    EXPECT_EQ(selected, 1);
     EXPECT_EQ(checked, 103);
     ASSERT_EQ(rows.size(), 7u);
     for (int id = 1; id <= 7; ++id) {
