@@ -1,6 +1,7 @@
 // Opening documents and starting programs through the launcher, shell verbs from the registry, and the
 // special folders.
 #include "platform/kernel/shell.h"
+#include "platform/kernel/process_env.h"
 
 #include <poll.h>
 #include <spawn.h>
@@ -19,8 +20,6 @@
 #include "platform/kernel/system.h"
 #include "platform/kernel/text.h"
 #include "platform/registry/registry.h"
-
-extern char** environ;
 
 namespace {
 
@@ -44,7 +43,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& directory) 
     if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     pid_t pid = -1;
     // posix_spawnp reports a program that cannot be executed (missing, not executable) as an error.
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
+                          const_cast<char**>(qsm::ProcessEnvironment()));
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }

@@ -1,5 +1,6 @@
 // Printers, their DCs and the hand-over of finished jobs.
 #include "platform/print/printers.h"
+#include "platform/kernel/process_env.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -24,8 +25,6 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_surface.h"
 #include "platform/kernel/lazy_library.h"
-
-extern char** environ;
 
 namespace qsm::print {
 namespace {
@@ -464,7 +463,8 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output) {
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(),
+                         const_cast<char**>(qsm::ProcessEnvironment()));
     posix_spawn_file_actions_destroy(&actions);
     close(pipefd[1]);
     if (rc != 0) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/process_env.h"
 #include "platform/kernel/shell.h"
 #include "platform/registry/registry.h"
 
@@ -64,6 +65,24 @@ protected:
     FakeLauncher fake;
     qsm::Launcher* old = nullptr;
 };
+
+// Loaded by a browser with its own symbols first, the library sees the C library's empty environment
+// variable: started programs still get the process's environment (a viewer started with none finds no
+// display).
+TEST(ProcessEnvironment, AnEmptyEnvironmentVariableFallsBackToTheStartingEnvironment) {
+    char** own = environ;
+    EXPECT_EQ(qsm::ProcessEnvironment(), own);
+    char* none[] = {nullptr};
+    for (char** seen : {static_cast<char**>(nullptr), none}) {
+        bool path = false;
+        environ = seen;
+        char* const* env = qsm::ProcessEnvironment();
+        environ = own;
+        for (; *env != nullptr; ++env)
+            path = path || std::string(*env).rfind("PATH=", 0) == 0;
+        EXPECT_TRUE(path);
+    }
+}
 
 TEST(ShellCommandLine, BlanksSeparateAndQuotesGroup) {
     using V = std::vector<std::string>;
