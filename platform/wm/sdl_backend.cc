@@ -395,6 +395,13 @@ public:
         Sdl().SDL_ShowWindow(win);
         PresentAll(hwnd);
     }
+    // The window manager puts a window it maps on top: the shown windows that belong to it go back over it.
+    void RaiseOwnedOf(HWND hwnd) {
+        Window* w = W(hwnd);
+        if (w == nullptr || !desktop::ManagerRuns()) return;
+        for (auto& [h, other] : windows_)
+            if (Window* o = W(h); o != nullptr && o->owner == w && o->Visible()) desktop::RaiseOwned(other);
+    }
     void TopLevelMoved(HWND hwnd, const RECT& r) override {
         if (from_desktop_ == hwnd) return;
         SDL_Window* win = Find(hwnd);
@@ -854,6 +861,7 @@ private:
             case SDL_WINDOWEVENT_MINIMIZED:
             case SDL_WINDOWEVENT_RESTORED:
             case SDL_WINDOWEVENT_SHOWN:
+                if (e.event == SDL_WINDOWEVENT_SHOWN) RaiseOwnedOf(hwnd);
                 Placed(hwnd);
                 break;
             case SDL_WINDOWEVENT_FOCUS_LOST: {

@@ -29,6 +29,7 @@ namespace {
     X(XNextEvent)            \
     X(XOpenDisplay)          \
     X(XPending)              \
+    X(XRaiseWindow)          \
     X(XSelectInput)          \
     X(XSendEvent)            \
     X(XSetErrorHandler)      \
@@ -238,6 +239,14 @@ void SetOwner(SDL_Window* win, SDL_Window* owner) {
     if (w == 0 || o == 0 || Dpy() == nullptr) return;
     X().XSetTransientForHint(Dpy(), w, o);
     X().XSync(Dpy(), False);
+}
+
+void RaiseOwned(SDL_Window* win) {
+    ::Window w = XOf(win);
+    if (w == 0 || Dpy() == nullptr) return;
+    // A restacking request of the client: the window manager raises it without giving it the focus.
+    X().XRaiseWindow(Dpy(), w);
+    X().XFlush(Dpy());
 }
 
 unsigned long XWindowOf(SDL_Window* win) {

@@ -29,6 +29,9 @@ void SetFramedHints(SDL_Window* win, Kind kind, bool resizable, bool minimize, b
 // The window `win` belongs to (WM_TRANSIENT_FOR): the window manager keeps it above that one and places it
 // over it.
 void SetOwner(SDL_Window* win, SDL_Window* owner);
+// Asks the window manager to put a window that belongs to another back over it, after that one was shown
+// above it (a floating toolbar shown before its frame).
+void RaiseOwned(SDL_Window* win);
 // The frame the window manager draws around the window now (_NET_FRAME_EXTENTS); false when it has not said.
 bool CurrentFrame(SDL_Window* win, RECT* frame);
 // Where the window is on the screen now, as the X server has it: SDL's own record of the place is only

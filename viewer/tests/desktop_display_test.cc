@@ -267,6 +267,17 @@ TEST_F(DesktopDisplayTest, ADialogTheFloatingToolbarAndATipAreTypedAndOwned) {
     ASSERT_NE(tools, 0u) << "no floating toolbar";
     EXPECT_EQ(XWindowType(tools), "_NET_WM_WINDOW_TYPE_UTILITY");
     EXPECT_EQ(XTransientFor(tools), frame);
+    // Shown before the main window, it stays over it: the screen shows its grey face, not the score.
+    const XBox face = XWindowBox(tools);
+    EXPECT_TRUE(WaitForX(tools, [&] {
+        size_t grey = 0;
+        const std::vector<uint32_t> pixels = XPixels(face);
+        for (uint32_t p : pixels) {
+            const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            grey += r == g && g == b && r >= 0xA0 && r <= 0xE0;
+        }
+        return grey * 2 > pixels.size();
+    })) << "the floating toolbar is not seen";
     // Its first button's tip: a tooltip window, owned by nobody.
     XBox bar = XWindowBox(tools);
     MovePointer(bar.x + 14, bar.Bottom() - 12);
