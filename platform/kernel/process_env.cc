@@ -10,7 +10,7 @@ extern char** environ;
 
 namespace qsm {
 
-char* const* ProcessEnvironment() {
+char** ProcessEnvironment() {
     if (environ != nullptr && environ[0] != nullptr) return environ;
     static std::once_flag once;
     static std::vector<std::string> entries;

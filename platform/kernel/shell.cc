@@ -43,8 +43,7 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& directory) 
     if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     pid_t pid = -1;
     // posix_spawnp reports a program that cannot be executed (missing, not executable) as an error.
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
-                          const_cast<char**>(qsm::ProcessEnvironment()));
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), qsm::ProcessEnvironment());
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }

@@ -463,8 +463,7 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output) {
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(),
-                         const_cast<char**>(qsm::ProcessEnvironment()));
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), qsm::ProcessEnvironment());
     posix_spawn_file_actions_destroy(&actions);
     close(pipefd[1]);
     if (rc != 0) {

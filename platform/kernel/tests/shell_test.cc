@@ -76,7 +76,7 @@ TEST(ProcessEnvironment, AnEmptyEnvironmentVariableFallsBackToTheStartingEnviron
     for (char** seen : {static_cast<char**>(nullptr), none}) {
         bool path = false;
         environ = seen;
-        char* const* env = qsm::ProcessEnvironment();
+        char** env = qsm::ProcessEnvironment();
         environ = own;
         for (; *env != nullptr; ++env)
             path = path || std::string(*env).rfind("PATH=", 0) == 0;
