@@ -28,6 +28,15 @@ int main(int programArgc, char* programArgv[]) {
     argvStore.push_back(nullptr);
     int argc = static_cast<int>(args.size());
     char** argv = argvStore.data();
+    const bool printing = TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint");
+    const char* backend = std::getenv("QSM_BACKEND");
+    const bool headless = backend != nullptr && std::string_view(backend) == "headless";
+    // A run that prints its file and ends shows nothing: it starts no display, nor the graphics libraries
+    // behind one, whether or not there is a display. A run that shows its windows on an X display starts the
+    // display beside the rest of the start; where SDL finds no display after all nobody can answer a dialog
+    // (see below).
+    bool onDisplay = !headless && !printing &&
+                     qsm::wm::InstallSdlBackendBeside([] { qsm::wm::InstallModalAnswersFromEnvironment(); });
     // The score the command line opens is read beside the whole start; the open takes it.
     qsm::StartScorePreread(qsm::JoinCommandLine(argc, argv).c_str());
     // Reading the system's font configuration and matching the faces a start draws with take a while; they go
@@ -46,14 +55,10 @@ int main(int programArgc, char* programArgv[]) {
     // A run that prints its file makes and frees many blocks on this thread (its pages and the PDF file): the
     // heap keeps them rather than mapping them anew. A run that shows its file keeps the heap's own settings,
     // under which a large score's peak memory is smallest.
-    const bool printing = TViewerCmdLine(qsm::JoinCommandLine(argc, argv).c_str()).HasSwitch("/xprint");
     if (printing) qsm::PrepareHeap(3 << 20);
     qsm::mm::InstallTestRecorderFromEnvironment();
-    const char* backend = std::getenv("QSM_BACKEND");
-    bool headless = backend != nullptr && std::string_view(backend) == "headless";
-    // A run that prints its file and ends shows nothing: it starts no display, nor the graphics libraries
-    // behind one, whether or not there is a display.
-    bool onDisplay = !headless && !printing && qsm::wm::InstallSdlBackend();
+    // Another display than X starts here.
+    if (!onDisplay && !headless && !printing) onDisplay = qsm::wm::InstallSdlBackend();
     // Without a display nobody can answer a dialog: a test that starts the program answers through the
     // environment.
     if (!onDisplay) qsm::wm::InstallModalAnswersFromEnvironment();

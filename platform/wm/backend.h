@@ -24,6 +24,8 @@ public:
     virtual void Wake() {}
     // Turns pending display events into input of the window manager.
     virtual void Pump() {}
+    // The window thread's queue has nothing to do: what waits to be shown is shown now.
+    virtual void Settle() {}
     // Top-level windows.
     virtual void TopLevelCreated(HWND /*hwnd*/) {}
     virtual void TopLevelDestroyed(HWND /*hwnd*/) {}

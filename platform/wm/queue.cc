@@ -168,6 +168,7 @@ bool Fetch(ThreadQueue& q, MSG* out, HWND filter, UINT min, UINT max, bool remov
         if (TakeTimer(q, out, filter, min, max, remove)) return true;
         if (q.timers.size() == before) break;
     }
+    if (q.backend_thread) CurrentBackend().Settle();
     return false;
 }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -209,25 +210,82 @@ bool NoSessionBus() {
            !S_ISSOCK(st.st_mode);
 }
 
+// The size limits of a framed window as its window procedure answers them, in SDL window sizes.
+struct Limits {
+    bool known = false;
+    int min_w = 1, min_h = 1;
+    int max_w = 0, max_h = 0;  // 0: none
+};
+
 class SdlBackend : public Backend {
 public:
+    // Starts SDL on this thread.
     bool Start() {
+        // With no session bus SDL's D-Bus library would start one through the X display: it forks a helper
+        // in this process, which has threads by now, and the child can hang before it runs the helper and
+        // the start with it. There is no bus to talk to, so SDL is told so while it starts.
+        const bool no_bus = NoSessionBus();
+        if (no_bus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        up_ = StartSdl();
+        if (no_bus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (up_) wake_ready_ = true;
+        return up_;
+    }
+    // Starts SDL on a thread of its own, where the X server answers: loading SDL and its libraries and
+    // starting its video take longer than the program needs to read its file and paint its first windows.
+    // Meanwhile the X server answers the screen's size and work area, and the windows shown wait to be made
+    // until the queue runs out of work (Settle) or SDL is needed. False without an X display.
+    bool StartBeside(void (*no_display)()) {
+        const char* driver = getenv("SDL_VIDEODRIVER");
+        if (driver != nullptr && *driver != '\0' && std::string_view(driver) != "x11") return false;
+        // The X libraries are loaded and the desktop's connection opened before SDL's own loading holds the
+        // loader: the answers below come from there.
+        if (!desktop::ScreenBounds(&screen_)) return false;
+        desktop::ManagerRuns();
+        // SDL is loaded here: while the loader maps its libraries no other thread can be started.
+        if (SdlApi::Get() == nullptr) {
+            desktop::Unbind();
+            return false;
+        }
+        no_display_ = no_display;
+        holding_ = true;
+        no_bus_ = NoSessionBus();
+        if (no_bus_) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        starter_ = std::thread([this] {
+            start_ok_ = StartSdl();
+            start_done_ = true;
+        });
+        return true;
+    }
+    // True once SDL runs; `wait`: waits for a start on its thread to end (else answers false while it goes
+    // on). Only on the window thread.
+    bool Up(bool wait) {
+        if (!starter_.joinable()) return up_;
+        if (!wait && !start_done_) return false;
+        starter_.join();
+        if (no_bus_) unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        up_ = start_ok_;
+        if (!up_) {
+            // SDL found no display after all: the program runs as without one, its windows never shown.
+            pending_.clear();
+            if (no_display_ != nullptr) no_display_();
+            return false;
+        }
+        // A wake asked for meanwhile is delivered now (the other thread left it pending).
+        wake_ready_ = true;
+        if (wake_pending_) PushWake();
+        if (cursor_known_) CursorChanged(cursor_);
+        return true;
+    }
+    bool Failed() const { return !up_ && !starter_.joinable(); }
+
+    bool StartSdl() {
         if (SdlApi::Get() == nullptr) return false;
         Sdl().SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         Sdl().SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
         // The windows' surfaces go to the display as they are (shared-memory images on X11): without this
         // SDL would try out OpenGL for them at the first surface, and load and start its libraries.
         Sdl().SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        // With no session bus SDL's D-Bus library would start one through the X display: it forks a helper
-        // in this process, which has threads by now, and the child can hang before it runs the helper and
-        // the start with it. There is no bus to talk to, so SDL is told so while it starts.
-        const bool no_bus = NoSessionBus();
-        if (no_bus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-        bool started = StartSdl();
-        if (no_bus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        return started;
-    }
-    bool StartSdl() {
         if (Sdl().SDL_Init(SDL_INIT_VIDEO) != 0) return false;
         // Where no display answers SDL falls back on drivers that show nothing to anybody.
         const char* driver = Sdl().SDL_GetCurrentVideoDriver();
@@ -244,6 +302,16 @@ public:
         return true;
     }
     void Stop() {
+        if (starter_.joinable()) {
+            starter_.join();
+            if (no_bus_) unsetenv("DBUS_SESSION_BUS_ADDRESS");
+            up_ = start_ok_;
+        }
+        pending_.clear();
+        if (!up_) {
+            desktop::Unbind();
+            return;
+        }
         for (auto& [h, win] : windows_)
             Sdl().SDL_DestroyWindow(win);
         windows_.clear();
@@ -260,17 +328,28 @@ public:
     }
 
     SIZE ScreenSize() const override {
+        if (!up_) return SIZE{screen_.right - screen_.left, screen_.bottom - screen_.top};
         SDL_Rect r{0, 0, 1024, 768};
         Sdl().SDL_GetDisplayBounds(0, &r);
         return SIZE{r.w, r.h};
     }
     RECT WorkArea() const override {
+        if (!up_) {
+            // As SDL answers: the window manager's work area within the display.
+            RECT area, r{};
+            if (!desktop::WorkArea(&area)) return Backend::WorkArea();
+            if (!IntersectRect(&r, &area, &screen_)) return Backend::WorkArea();
+            return r;
+        }
         SDL_Rect r{0, 0, 0, 0};
         if (Sdl().SDL_GetDisplayUsableBounds(0, &r) != 0 || r.w <= 0 || r.h <= 0) return Backend::WorkArea();
         return RECT{r.x, r.y, r.x + r.w, r.y + r.h};
     }
-    bool OwnsWait() const override { return true; }
+    // Where SDL could not start beside, the queue waits as it does without a display.
+    bool OwnsWait() const override { return !Failed(); }
     void Wait(DWORD timeout_ms) override {
+        if (!Up(true)) return;
+        Settle();
         // SDL reports a change of the keyboard focus only once it has settled, and only when it looks at the
         // display again after that: the wait ends then.
         if (focus_settles_ != 0) {
@@ -291,11 +370,17 @@ public:
     }
     void Wake() override {
         if (wake_pending_.exchange(true)) return;
+        // Before SDL runs the window thread pushes it once it does (Up).
+        if (wake_ready_) PushWake();
+    }
+    void PushWake() {
         SDL_Event e{};
         e.type = wake_event_;
         if (Sdl().SDL_PushEvent(&e) != 1) wake_pending_ = false;
     }
     void Pump() override {
+        if (!Up(false)) return;
+        MakePending();
         SDL_Event e;
         while (Sdl().SDL_PollEvent(&e) == 1)
             Handle(e);
@@ -371,6 +456,8 @@ public:
         TopLevelTitle(hwnd, w->text.c_str());
     }
     void TopLevelDestroyed(HWND hwnd) override {
+        Unpend(hwnd);
+        held_.erase(hwnd);
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
         ids_.erase(Sdl().SDL_GetWindowID(it->second));
@@ -380,6 +467,15 @@ public:
         iconed_.erase(hwnd);
     }
     void TopLevelShown(HWND hwnd, bool shown) override {
+        Window* w = W(hwnd);
+        // The window is asked for its limits when it is shown, whether its SDL window is made now or later.
+        Limits limits;
+        if (shown && w != nullptr && w->desktop_framed) limits = AskLimits(hwnd);
+        if (!Up(false)) {
+            Unpend(hwnd);
+            if (shown && !Failed()) pending_.push_back({hwnd, limits});
+            return;
+        }
         if (shown && Find(hwnd) == nullptr) MakeWindow(hwnd);
         SDL_Window* win = Find(hwnd);
         if (win == nullptr) return;
@@ -387,8 +483,43 @@ public:
             Sdl().SDL_HideWindow(win);
             return;
         }
+        ShowMade(hwnd, win, limits);
+    }
+    // The queue ran out of work: the windows shown before SDL ran are made (waiting for its start), and what
+    // the first screen's paints held goes to the display.
+    void Settle() override {
+        MakePending();
+        if (holding_ && up_ && !windows_.empty()) {
+            holding_ = false;
+            std::unordered_map<HWND, RECT> held;
+            held.swap(held_);
+            for (auto& [h, r] : held)
+                if (SDL_Window* win = Find(h)) PresentRect(h, win, r);
+        }
+    }
+    // Makes and shows the windows that were shown before SDL ran, in the order they were shown; waits for
+    // SDL's start.
+    void MakePending() {
+        if (!pending_.empty() && Up(true)) {
+            std::vector<Pending> pending;
+            pending.swap(pending_);
+            for (const Pending& p : pending) {
+                Window* w = W(p.hwnd);
+                if (w == nullptr || !w->Visible() || Find(p.hwnd) != nullptr) continue;
+                MakeWindow(p.hwnd);
+                if (SDL_Window* win = Find(p.hwnd)) ShowMade(p.hwnd, win, p.limits);
+            }
+            if (GetCapture() != nullptr) CaptureChanged(true);
+        }
+    }
+    void Unpend(HWND hwnd) {
+        pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
+                                      [hwnd](const Pending& p) { return p.hwnd == hwnd; }),
+                       pending_.end());
+    }
+    void ShowMade(HWND hwnd, SDL_Window* win, const Limits& limits) {
         Window* w = W(hwnd);
-        if (w != nullptr && w->desktop_framed) TellLimits(hwnd, win);
+        if (w != nullptr && w->desktop_framed) TellLimits(win, limits);
         if (w != nullptr && iconed_.insert(hwnd).second) SetIcon(w, win);
         bool no_activate = w != nullptr && ((w->ex_style & WS_EX_NOACTIVATE) || w->shown_without_activation);
         Sdl().SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, no_activate ? "1" : "0");
@@ -477,14 +608,31 @@ public:
                 GetWindowRect(h, &wr);
                 if (!IntersectRect(&part, &wr, &rect)) continue;
                 OffsetRect(&part, -wr.left, -wr.top);
-                PresentRect(h, win, part);
+                PresentOrHold(h, win, part);
             }
             return;
         }
-        if (SDL_Window* win = Find(hwnd)) PresentRect(hwnd, win, rect);
+        if (SDL_Window* win = Find(hwnd)) PresentOrHold(hwnd, win, rect);
+    }
+    // Until the program's queue first runs out of work with its windows made, what changed is shown then, at
+    // once: the first screen is drawn by many paints (the frame, its bars, each view), each of which would
+    // otherwise go to the display on its own.
+    void PresentOrHold(HWND hwnd, SDL_Window* win, const RECT& rect) {
+        if (!holding_) {
+            PresentRect(hwnd, win, rect);
+            return;
+        }
+        auto [it, added] = held_.try_emplace(hwnd, rect);
+        if (!added) UnionRect(&it->second, &it->second, &rect);
     }
 
     void CursorChanged(HCURSOR cursor) override {
+        if (!up_) {
+            // Set once SDL runs.
+            cursor_ = cursor;
+            cursor_known_ = true;
+            return;
+        }
         // A cursor drawn by the program is shown as its picture.
         if (SDL_Cursor* own = ImageCursor(cursor)) {
             Sdl().SDL_SetCursor(own);
@@ -519,7 +667,10 @@ public:
         if (c != nullptr) Sdl().SDL_SetCursor(c);
         Sdl().SDL_ShowCursor(cursor != nullptr ? SDL_ENABLE : SDL_DISABLE);
     }
-    void CaptureChanged(bool captured) override { Sdl().SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
+    void CaptureChanged(bool captured) override {
+        // Before SDL runs no window of the display is there to hold the pointer; Settle takes it over.
+        if (up_) Sdl().SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE);
+    }
     void Beep() override {}
 
 private:
@@ -562,10 +713,10 @@ private:
                     std::max<LONG>(1, r.bottom - r.top - f.top - f.bottom)};
     }
 
-    // Tells the desktop the window's size limits as its window procedure answers them.
-    void TellLimits(HWND hwnd, SDL_Window* win) {
+    Limits AskLimits(HWND hwnd) {
+        Limits out;
         Window* w = W(hwnd);
-        if (w == nullptr || !(w->style & WS_THICKFRAME)) return;
+        if (w == nullptr || !(w->style & WS_THICKFRAME)) return out;
         RECT f = FrameOf(w);
         SIZE screen = ScreenSize();
         MINMAXINFO mmi{};
@@ -576,18 +727,27 @@ private:
         const POINT no_limit{screen.cx + f.left + f.right, screen.cy + f.top + f.bottom};
         mmi.ptMaxTrackSize = no_limit;
         SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-        if (!IsWindow(hwnd)) return;
+        if (!IsWindow(hwnd)) return out;
         int fw = f.left + f.right, fh = f.top + f.bottom;
-        Sdl().SDL_SetWindowMinimumSize(win, std::max(1, static_cast<int>(mmi.ptMinTrackSize.x) - fw),
-                                       std::max(1, static_cast<int>(mmi.ptMinTrackSize.y) - fh));
+        out.known = true;
+        out.min_w = std::max(1, static_cast<int>(mmi.ptMinTrackSize.x) - fw);
+        out.min_h = std::max(1, static_cast<int>(mmi.ptMinTrackSize.y) - fh);
         if (mmi.ptMaxTrackSize.x < no_limit.x || mmi.ptMaxTrackSize.y < no_limit.y) {
             constexpr int kNoLimit = 16384;
             int mw =
                 mmi.ptMaxTrackSize.x < no_limit.x ? static_cast<int>(mmi.ptMaxTrackSize.x) - fw : kNoLimit;
             int mh =
                 mmi.ptMaxTrackSize.y < no_limit.y ? static_cast<int>(mmi.ptMaxTrackSize.y) - fh : kNoLimit;
-            Sdl().SDL_SetWindowMaximumSize(win, std::max(1, mw), std::max(1, mh));
+            out.max_w = std::max(1, mw);
+            out.max_h = std::max(1, mh);
         }
+        return out;
+    }
+    // Tells the desktop the window's size limits.
+    static void TellLimits(SDL_Window* win, const Limits& limits) {
+        if (!limits.known) return;
+        Sdl().SDL_SetWindowMinimumSize(win, limits.min_w, limits.min_h);
+        if (limits.max_w > 0) Sdl().SDL_SetWindowMaximumSize(win, limits.max_w, limits.max_h);
     }
 
     // Where the SDL window is on the screen: as the X server has it where it can say, else as SDL has it.
@@ -902,6 +1062,30 @@ private:
     }
 
     std::unordered_map<HWND, SDL_Window*> windows_;
+    // The start of SDL on a thread of its own (StartBeside): the thread; whether it has ended and how;
+    // whether SDL runs (on the window thread: once the start has been taken in by Up).
+    std::thread starter_;
+    std::atomic<bool> start_done_{false};
+    bool start_ok_ = false;
+    bool up_ = false;
+    bool no_bus_ = false;
+    void (*no_display_)() = nullptr;
+    // The display's rectangle as the X server answered it before SDL ran.
+    RECT screen_{0, 0, 1024, 768};
+    // Windows shown before SDL ran, in the order shown, with the limits they answered then.
+    struct Pending {
+        HWND hwnd;
+        Limits limits;
+    };
+    std::vector<Pending> pending_;
+    // Whether presents are held for the first screen (a start beside), and what each window holds.
+    bool holding_ = false;
+    std::unordered_map<HWND, RECT> held_;
+    // The cursor set before SDL ran.
+    HCURSOR cursor_ = nullptr;
+    bool cursor_known_ = false;
+    // Whether wake events can be pushed (SDL runs); until then Wake leaves the wake pending.
+    std::atomic<bool> wake_ready_{false};
     // The image of each window whose pages were last mapped in (see PresentRect).
     std::unordered_map<SDL_Window*, void*> mapped_in_;
     std::unordered_map<Uint32, HWND> ids_;
@@ -982,6 +1166,18 @@ bool InstallSdlBackend() {
     return true;
 }
 
+bool InstallSdlBackendBeside(void (*no_display)()) {
+    if (g_sdl != nullptr) return true;
+    auto* b = new SdlBackend();
+    if (!b->StartBeside(no_display)) {
+        delete b;
+        return false;
+    }
+    g_sdl = b;
+    InstallBackend(b);
+    return true;
+}
+
 void RemoveSdlBackend() {
     if (g_sdl == nullptr) return;
     InstallBackend(nullptr);
@@ -991,7 +1187,7 @@ void RemoveSdlBackend() {
 }
 
 bool SdlBackendActive() {
-    return g_sdl != nullptr;
+    return g_sdl != nullptr && !g_sdl->Failed();
 }
 
 }  // namespace qsm::wm

@@ -12,6 +12,11 @@ namespace qsm::wm {
 // Starts SDL's video on the current thread (which must be the window thread, before its first window) and
 // installs the backend. False, with the headless backend left in place, where there is no display.
 bool InstallSdlBackend();
+// The same for a program's start: SDL starts on a thread of its own while the program goes on, where an X
+// display answers; the first windows shown are made once it runs. Where SDL then finds no display after
+// all, `no_display` is called on the window thread and the program runs as without one. False, with nothing
+// started, where no X display answers (InstallSdlBackend may still find another).
+bool InstallSdlBackendBeside(void (*no_display)());
 // Closes every SDL window and SDL itself and puts the headless backend back.
 void RemoveSdlBackend();
 // True while the SDL backend is installed.

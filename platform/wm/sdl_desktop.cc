@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <poll.h>
 
 #include <chrono>
@@ -21,7 +22,10 @@ namespace {
     X(XConnectionNumber)     \
     X(XCreateSimpleWindow)   \
     X(XDefaultRootWindow)    \
+    X(XDefaultScreen)        \
     X(XDestroyWindow)        \
+    X(XDisplayHeight)        \
+    X(XDisplayWidth)         \
     X(XFlush)                \
     X(XFree)                 \
     X(XGetWindowProperty)    \
@@ -39,6 +43,19 @@ namespace {
     X(XTranslateCoordinates)
 QSM_LAZY_LIBRARY(XlibApi, "libX11.so.6", QSM_X11_FUNCTIONS)
 
+// XRandR, for the outputs of the screen.
+#define QSM_XRANDR_FUNCTIONS(X)     \
+    X(XRRFreeCrtcInfo)              \
+    X(XRRFreeOutputInfo)            \
+    X(XRRFreeScreenResources)       \
+    X(XRRGetCrtcInfo)               \
+    X(XRRGetOutputInfo)             \
+    X(XRRGetOutputPrimary)          \
+    X(XRRGetScreenResourcesCurrent) \
+    X(XRRQueryExtension)            \
+    X(XRRQueryVersion)
+QSM_LAZY_LIBRARY(XrandrApi, "libXrandr.so.2", QSM_XRANDR_FUNCTIONS)
+
 // SDL's own call for the X display and window of an SDL window, from the SDL the backend loaded.
 #define QSM_SDL_WM_FUNCTIONS(X) X(SDL_GetWindowWMInfo)
 QSM_LAZY_LIBRARY(SdlWmApi, "libSDL2-2.0.so.0", QSM_SDL_WM_FUNCTIONS)
@@ -52,7 +69,9 @@ constexpr int kFrameAnswerMs = 250;
 
 Display* g_display = nullptr;
 bool g_opened = false;
-int g_manager = -1;  // unknown
+int g_manager = -1;       // unknown
+int g_bounds_known = -1;  // unknown
+RECT g_bounds{};
 Atom g_extents_atom = 0;
 struct KnownFrame {
     bool asked = false;
@@ -155,6 +174,7 @@ void Unbind() {
     g_display = nullptr;
     g_opened = false;
     g_manager = -1;
+    g_bounds_known = -1;
     g_extents_atom = 0;
     for (auto& kind : g_frames)
         for (KnownFrame& f : kind)
@@ -176,6 +196,67 @@ bool ManagerRuns() {
         }
     }
     return g_manager == 1;
+}
+
+namespace {
+
+// The rectangle of the output XRandR names for display 0 as SDL counts them: the primary output when it shows
+// anything, else the first output that does. False where XRandR (1.3 or later) does not run or no output
+// shows anything.
+bool OutputBounds(Display* d, RECT* bounds) {
+    const XrandrApi* rr = XrandrApi::Get();
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (rr == nullptr || !rr->XRRQueryExtension(d, &event_base, &error_base) ||
+        !rr->XRRQueryVersion(d, &major, &minor) || major < 1 || (major == 1 && minor < 3))
+        return false;
+    ::Window root = X().XDefaultRootWindow(d);
+    XRRScreenResources* res = rr->XRRGetScreenResourcesCurrent(d, root);
+    if (res == nullptr) return false;
+    const RROutput primary = rr->XRRGetOutputPrimary(d, root);
+    bool found = false;
+    for (int pass = 0; pass < 2 && !found; ++pass) {
+        for (int i = 0; i < res->noutput && !found; ++i) {
+            if ((pass == 0) != (res->outputs[i] == primary)) continue;
+            XRROutputInfo* out = rr->XRRGetOutputInfo(d, res, res->outputs[i]);
+            if (out != nullptr && out->crtc != 0 && out->connection != RR_Disconnected) {
+                if (XRRCrtcInfo* crtc = rr->XRRGetCrtcInfo(d, res, out->crtc)) {
+                    *bounds = RECT{crtc->x, crtc->y, crtc->x + static_cast<LONG>(crtc->width),
+                                   crtc->y + static_cast<LONG>(crtc->height)};
+                    found = crtc->width > 0 && crtc->height > 0;
+                    rr->XRRFreeCrtcInfo(crtc);
+                }
+            }
+            if (out != nullptr) rr->XRRFreeOutputInfo(out);
+        }
+    }
+    rr->XRRFreeScreenResources(res);
+    return found;
+}
+
+}  // namespace
+
+bool ScreenBounds(RECT* bounds) {
+    if (g_bounds_known < 0) {
+        g_bounds_known = 0;
+        if (Display* d = Dpy()) {
+            if (!OutputBounds(d, &g_bounds)) {
+                const int screen = X().XDefaultScreen(d);
+                g_bounds = RECT{0, 0, X().XDisplayWidth(d, screen), X().XDisplayHeight(d, screen)};
+            }
+            g_bounds_known = 1;
+        }
+    }
+    if (g_bounds_known == 1) *bounds = g_bounds;
+    return g_bounds_known == 1;
+}
+
+bool WorkArea(RECT* area) {
+    if (Dpy() == nullptr) return false;
+    long a[4];
+    if (ReadLongs(X().XDefaultRootWindow(Dpy()), A("_NET_WORKAREA"), XA_CARDINAL, a, 4) != 4) return false;
+    *area = RECT{static_cast<LONG>(a[0]), static_cast<LONG>(a[1]), static_cast<LONG>(a[0] + a[2]),
+                 static_cast<LONG>(a[1] + a[3])};
+    return true;
 }
 
 bool FrameOfKind(Kind kind, bool resizable, RECT* frame) {

@@ -17,6 +17,14 @@ void Unbind();
 // True when a window manager runs on the display; asked once.
 bool ManagerRuns();
 
+// The rectangle of the display SDL counts first, as the X server has it: the primary output of the screen
+// (else its first output that shows anything) where XRandR runs, else the whole screen; asked once. False
+// without X. Answers the program's first questions while SDL is still starting.
+bool ScreenBounds(RECT* bounds);
+// The part of the screen that the window manager leaves to windows (_NET_WORKAREA) now; false when it
+// names none.
+bool WorkArea(RECT* area);
+
 // The kinds of window the window manager frames.
 enum class Kind { Normal, Dialog };
 // The frame the window manager gives a window of that kind (left, top, right, bottom), as it answers for a
