@@ -512,6 +512,11 @@ public:
             if (GetCapture() != nullptr) CaptureChanged(true);
         }
     }
+    // Makes the windows shown before SDL ran as soon as it runs: looked at whenever the window manager calls
+    // in, so that the desktop maps them while the program goes on with its work.
+    void TakeStart() {
+        if (!pending_.empty() && Up(false)) MakePending();
+    }
     void Unpend(HWND hwnd) {
         pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
                                       [hwnd](const Pending& p) { return p.hwnd == hwnd; }),
@@ -534,6 +539,7 @@ public:
             if (Window* o = W(h); o != nullptr && o->owner == w && o->Visible()) desktop::RaiseOwned(other);
     }
     void TopLevelMoved(HWND hwnd, const RECT& r) override {
+        TakeStart();
         if (from_desktop_ == hwnd) return;
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
@@ -567,6 +573,7 @@ public:
         if (!EqualRect(&rect, &w->rect) || !same_state) TakeDesktopPlacement(hwnd);
     }
     void TopLevelState(HWND hwnd, int state) override {
+        TakeStart();
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
         if (win == nullptr || w == nullptr || !w->desktop_framed || from_desktop_ == hwnd) return;
@@ -580,6 +587,7 @@ public:
         if (state == 2) Sdl().SDL_MaximizeWindow(win);
     }
     void TopLevelTitle(HWND hwnd, const char* title) override {
+        TakeStart();
         if (SDL_Window* win = Find(hwnd)) {
             // Titles are code page 1252; the desktop wants UTF-8.
             std::string utf8;
@@ -594,6 +602,7 @@ public:
         }
     }
     void TopLevelRaised(HWND hwnd) override {
+        TakeStart();
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
         if (win != nullptr && w != nullptr && w->Visible() && !(w->ex_style & WS_EX_NOACTIVATE))
@@ -601,6 +610,7 @@ public:
     }
 
     void Present(HWND hwnd, const RECT& rect) override {
+        TakeStart();
         if (hwnd == nullptr) {
             // The screen overlay changed: show it again over every window it covers.
             for (auto& [h, win] : windows_) {
@@ -627,6 +637,7 @@ public:
     }
 
     void CursorChanged(HCURSOR cursor) override {
+        TakeStart();
         if (!up_) {
             // Set once SDL runs.
             cursor_ = cursor;
