@@ -248,7 +248,6 @@ public:
             return false;
         }
         no_display_ = no_display;
-        holding_ = true;
         no_bus_ = NoSessionBus();
         if (no_bus_) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         starter_ = std::thread([this] {
@@ -457,7 +456,6 @@ public:
     }
     void TopLevelDestroyed(HWND hwnd) override {
         Unpend(hwnd);
-        held_.erase(hwnd);
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
         ids_.erase(Sdl().SDL_GetWindowID(it->second));
@@ -485,18 +483,8 @@ public:
         }
         ShowMade(hwnd, win, limits);
     }
-    // The queue ran out of work: the windows shown before SDL ran are made (waiting for its start), and what
-    // the first screen's paints held goes to the display.
-    void Settle() override {
-        MakePending();
-        if (holding_ && up_ && !windows_.empty()) {
-            holding_ = false;
-            std::unordered_map<HWND, RECT> held;
-            held.swap(held_);
-            for (auto& [h, r] : held)
-                if (SDL_Window* win = Find(h)) PresentRect(h, win, r);
-        }
-    }
+    // The queue ran out of work: the windows shown before SDL ran are made now, waiting for its start.
+    void Settle() override { MakePending(); }
     // Makes and shows the windows that were shown before SDL ran, in the order they were shown; waits for
     // SDL's start.
     void MakePending() {
@@ -618,22 +606,11 @@ public:
                 GetWindowRect(h, &wr);
                 if (!IntersectRect(&part, &wr, &rect)) continue;
                 OffsetRect(&part, -wr.left, -wr.top);
-                PresentOrHold(h, win, part);
+                PresentRect(h, win, part);
             }
             return;
         }
-        if (SDL_Window* win = Find(hwnd)) PresentOrHold(hwnd, win, rect);
-    }
-    // Until the program's queue first runs out of work with its windows made, what changed is shown then, at
-    // once: the first screen is drawn by many paints (the frame, its bars, each view), each of which would
-    // otherwise go to the display on its own.
-    void PresentOrHold(HWND hwnd, SDL_Window* win, const RECT& rect) {
-        if (!holding_) {
-            PresentRect(hwnd, win, rect);
-            return;
-        }
-        auto [it, added] = held_.try_emplace(hwnd, rect);
-        if (!added) UnionRect(&it->second, &it->second, &rect);
+        if (SDL_Window* win = Find(hwnd)) PresentRect(hwnd, win, rect);
     }
 
     void CursorChanged(HCURSOR cursor) override {
@@ -1089,9 +1066,6 @@ private:
         Limits limits;
     };
     std::vector<Pending> pending_;
-    // Whether presents are held for the first screen (a start beside), and what each window holds.
-    bool holding_ = false;
-    std::unordered_map<HWND, RECT> held_;
     // The cursor set before SDL ran.
     HCURSOR cursor_ = nullptr;
     bool cursor_known_ = false;
