@@ -550,11 +550,7 @@ public:
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
         if (win == nullptr || w == nullptr) return;
-        int x = 0, y = 0, cw = 0, ch = 0;
-        Place(win, &x, &y);
-        Sdl().SDL_GetWindowSize(win, &cw, &ch);
-        RECT f = FrameOf(w);
-        RECT rect{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
+        RECT rect = DesktopRect(win, FrameOf(w));
         Uint32 state = Sdl().SDL_GetWindowFlags(win);
         bool same_state = !w->desktop_framed || (((state & SDL_WINDOW_MAXIMIZED) != 0) == w->maximized &&
                                                  ((state & SDL_WINDOW_MINIMIZED) != 0) == w->minimized);
@@ -757,8 +753,8 @@ private:
         Sdl().SDL_FreeSurface(s);
     }
 
-    // The desktop moved, sized, maximized, minimized or restored the window, or changed its frame: the window
-    // manager takes its state, rectangle and frame as the desktop has them now.
+    // The desktop moved, sized, maximized, minimized or restored the window, or changed its frame: its
+    // placement is taken once the waiting events have been read.
     void Placed(HWND hwnd) {
         if (std::find(placed_.begin(), placed_.end(), hwnd) == placed_.end()) placed_.push_back(hwnd);
     }
@@ -773,19 +769,25 @@ private:
         return f;
     }
 
+    // The window's rectangle as the desktop has it: the SDL window's place and size with the frame `f`
+    // around.
+    static RECT DesktopRect(SDL_Window* win, const RECT& f) {
+        int x = 0, y = 0, cw = 0, ch = 0;
+        Place(win, &x, &y);
+        Sdl().SDL_GetWindowSize(win, &cw, &ch);
+        return RECT{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
+    }
+
     // The desktop moved, sized, maximized, minimized or restored the window, or changed its frame: the window
     // manager takes its state, rectangle and frame as the desktop has them now.
     void TakeDesktopPlacement(HWND hwnd) {
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
         if (win == nullptr || w == nullptr) return;
-        int x = 0, y = 0, cw = 0, ch = 0;
-        Place(win, &x, &y);
-        Sdl().SDL_GetWindowSize(win, &cw, &ch);
         Uint32 state = Sdl().SDL_GetWindowFlags(win);
         bool minimized = (state & SDL_WINDOW_MINIMIZED) != 0, maximized = (state & SDL_WINDOW_MAXIMIZED) != 0;
         RECT f = w->desktop_framed ? FrameNow(w, win, !minimized && !maximized) : RECT{};
-        RECT rect{x - f.left, y - f.top, x + cw + f.right, y + ch + f.bottom};
+        RECT rect = DesktopRect(win, f);
         from_desktop_ = hwnd;
         if (w->desktop_framed)
             DesktopPlaced(hwnd, minimized, maximized, rect, &f);

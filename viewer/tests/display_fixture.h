@@ -5,7 +5,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -69,6 +71,21 @@ protected:
         }
         return frame;
     }
+    // Waits until one of the processes ends (it stays to be reaped); that one, or -1 when none ended within
+    // the safety net (a minute: only for a program that hangs, never a way to wait).
+    static pid_t WaitForEnd(const std::vector<pid_t>& pids) {
+        std::vector<pollfd> fds;
+        for (pid_t pid : pids)
+            fds.push_back(pollfd{pid > 0 ? OpenPidFd(pid) : -1, POLLIN, 0});
+        pid_t ended = -1;
+        if (poll(fds.data(), fds.size(), 60000) > 0) {
+            for (size_t i = 0; i < fds.size() && ended < 0; ++i)
+                if (fds[i].revents != 0) ended = pids[i];
+        }
+        for (pollfd& p : fds)
+            if (p.fd >= 0) close(p.fd);
+        return ended;
+    }
     // Whether the viewer still runs or how it ended, with what it wrote to its standard error.
     std::string ProgramState() {
         int status = 0;
@@ -93,9 +110,42 @@ protected:
     // Closes the viewer through the window manager and waits for its end; its exit code.
     int CloseViewer(unsigned long frame) {
         CloseXWindow(frame);
-        int code = ExitCode(viewer_);
+        return EndOfViewer();
+    }
+    // Waits for the viewer's end; its exit code (-2: ended by a signal, -3: it did not end).
+    int EndOfViewer() {
+        int code = -3;
+        if (viewer_ <= 0) {
+            ADD_FAILURE() << "no viewer runs";
+        } else if (WaitForEnd({viewer_}) == viewer_) {
+            code = ExitCode(viewer_);
+        } else {
+            ADD_FAILURE() << "the viewer did not end (it " << ProgramState() << ")";
+            if (viewer_ > 0) {  // (ProgramState reaps a viewer that ended meanwhile)
+                kill(viewer_, SIGKILL);
+                ExitCode(viewer_);
+            }
+        }
         viewer_ = -1;
         return code;
+    }
+    // Starts a second instance of the program with the arguments, which hands them to the running viewer,
+    // and waits until it ends; its exit code. Should the running viewer end first, or neither end, the test
+    // fails there and the second instance is ended: -3.
+    int RunSecondInstance(std::vector<std::string> args, const std::string& errorFile = "") {
+        pid_t second = Spawn(std::move(args), errorFile);
+        if (second <= 0) {
+            ADD_FAILURE() << "the second instance did not start";
+            return -3;
+        }
+        pid_t ended = WaitForEnd({second, viewer_});
+        if (ended == second) return ExitCode(second);
+        ADD_FAILURE() << (ended == viewer_ ? "the running viewer ended while a second instance handed over"
+                                           : "the second instance did not end")
+                      << " (the running viewer " << ProgramState() << ")";
+        kill(second, SIGKILL);
+        ExitCode(second);
+        return -3;
     }
     // Writes the screen as <QSM_DESKTOP_SHOT_DIR>/<name>.png when that variable is set.
     static void SaveShot(const std::string& name) {

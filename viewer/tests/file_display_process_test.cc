@@ -65,9 +65,7 @@ TEST_F(FileDisplayProcessTest, AFileHandedOverWhileADialogIsOpenOpensWhenTheDial
     ASSERT_NE(dialog, 0u) << "no Open dialog";
     ASSERT_TRUE(WaitUntilActive(dialog));
     // A second start hands its file over and ends while the dialog is still open.
-    pid_t second = Spawn({score});
-    ASSERT_GT(second, 0);
-    EXPECT_EQ(ExitCode(second), 1);
+    EXPECT_EQ(RunSecondInstance({score}), 1);
     EXPECT_EQ(XWindowTitle(dialog), "Open");
     EXPECT_EQ(XWindowTitle(frame).find("piano"), std::string::npos) << XWindowTitle(frame);
     PressKey("Escape", false);

@@ -82,23 +82,39 @@ protected:
         });
     }
     // Waits until the dialog's list, which begins `left` percent of the dialog's width from its left edge,
-    // shows rows: text (black) on its face below its header. With a name, the screen as it was then is that
-    // shot (the program may be drawing the dialog again a moment later).
-    static bool WaitForRows(unsigned long w, int left, const std::string& shot = "") {
+    // shows `rows` rows, one of them selected when asked: lines of the list's white face with dark text on
+    // them, and lines of the selection's colour with text on them (text is smoothed: any other colour). A
+    // row of text takes at least 6 lines; the selection bar (a third of the line or more) at least 8. With a
+    // name, the screen as it was then is that shot (the program may be drawing the dialog again a moment
+    // later).
+    static bool WaitForRows(unsigned long w, int left, int rows, bool selected,
+                            const std::string& shot = "") {
+        constexpr uint32_t kFace = 0xFFFFFFu, kSelection = 0x000080u;
+        auto dark = [](uint32_t p) {
+            return (p >> 16 & 0xFF) < 0x80 && (p >> 8 & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
+        };
         return WaitForX(w, [&] {
             XBox screen = XScreenBox(), b = XWindowBox(w);
             std::vector<uint32_t> pixels = XPixels(screen);
-            int text = 0, light = 0;
-            for (int y = std::max(0, b.y + 50); y < std::min(screen.h, b.Bottom() - 70); ++y)
-                for (int x = std::max(0, b.x + b.w * left / 100 + 10); x < std::min(screen.w, b.Right() - 20);
-                     ++x) {
+            int text_lines = 0, selection_lines = 0;
+            const int x0 = std::max(0, b.x + b.w * left / 100 + 10), x1 = std::min(screen.w, b.Right() - 20);
+            for (int y = std::max(0, b.y + 20); y < std::min(screen.h, b.Bottom() - 20); ++y) {
+                int face = 0, ink = 0, bar = 0, on_bar = 0;
+                for (int x = x0; x < x1; ++x) {
                     uint32_t p = pixels[static_cast<size_t>(y) * static_cast<size_t>(screen.w) +
                                         static_cast<size_t>(x)];
-                    text += p == 0 ? 1 : 0;
-                    light += p == 0xFFFFFFu || p == 0xC0C0C0u ? 1 : 0;
+                    face += p == kFace ? 1 : 0;
+                    ink += dark(p) ? 1 : 0;
+                    bar += p == kSelection ? 1 : 0;
+                    on_bar += p != kSelection ? 1 : 0;
                 }
-            // Dark text on the list's light face (a window not drawn yet is all black).
-            if (text <= 30 || light < text * 4) return false;
+                if (2 * face > x1 - x0 && ink >= 3) ++text_lines;
+                if (3 * bar > x1 - x0) {
+                    ++selection_lines;
+                    if (on_bar >= 3) ++text_lines;
+                }
+            }
+            if (text_lines < 6 * rows || (selected && selection_lines < 8)) return false;
             const char* dir = std::getenv("QSM_DESKTOP_SHOT_DIR");
             if (!shot.empty() && dir != nullptr && *dir != '\0') {
                 EXPECT_TRUE(SaveXPicture(pixels, screen, std::string(dir) + "/" + shot + ".png"));
@@ -261,7 +277,7 @@ TEST_F(ViewerDeskTest, RelativePathsASecondInstanceAndTheRecentViewsAfterARestar
     ASSERT_NE(frame, 0u);
     EXPECT_TRUE(WaitForTitle(frame, "piano")) << XWindowTitle(frame);
     StartIn(dir_ + "/other");
-    EXPECT_EQ(ExitCode(Spawn({"song.qsmtxt"})), 1);
+    EXPECT_EQ(RunSecondInstance({"song.qsmtxt"}), 1);
     EXPECT_TRUE(WaitForTitle(frame, "song")) << XWindowTitle(frame);
     EXPECT_EQ(CloseViewer(frame), 0);
     EXPECT_EQ(RecentViews(), (std::vector<std::string>{dir_ + "/other/song.qsmtxt", piano}));
@@ -275,9 +291,8 @@ TEST_F(ViewerDeskTest, RelativePathsASecondInstanceAndTheRecentViewsAfterARestar
     unsigned long welcome = WaitForTitled("Welcome");
     ASSERT_NE(welcome, 0u);
     ASSERT_TRUE(WaitUntilActive(welcome));
-    // The dialog does not always draw its rows until more input comes: the picture is taken once they show,
-    // and the test goes on by the keyboard either way.
-    WaitForRows(welcome, 30, "viewer_welcome_recent_views");
+    // Its rows and the selection show with no further input.
+    EXPECT_TRUE(WaitForRows(welcome, 30, 2, true, "viewer_welcome_recent_views"));
     PressKey("Return", false);
     EXPECT_TRUE(WaitForTitle(frame, "song")) << XWindowTitle(frame);
     EXPECT_EQ(CloseViewer(frame), 0);
@@ -293,8 +308,7 @@ TEST_F(ViewerDeskTest, SigtermClosesTheViewerAndSavesThePlacement) {
     ASSERT_NE(welcome, 0u);
     ASSERT_TRUE(WaitUntilActive(welcome));
     ASSERT_EQ(kill(viewer_, SIGTERM), 0);
-    EXPECT_EQ(ExitCode(viewer_), 128 + SIGTERM);
-    viewer_ = -1;
+    EXPECT_EQ(EndOfViewer(), 128 + SIGTERM);
     qsm::wm::ResetForTests();
     EXPECT_NE(SysInfo.ReadInt("Placement", "x1", -99), -99);
     EXPECT_GT(SysInfo.ReadInt("Placement", "x2", 0), SysInfo.ReadInt("Placement", "x1", 0));
@@ -325,7 +339,7 @@ TEST_F(ViewerDeskTest, EachFileThatCannotBeReadShowsItsMessage) {
     ASSERT_NE(frame, 0u);
     for (size_t i = 0; i < files.size(); ++i) {
         if (i > 0) {
-            EXPECT_EQ(ExitCode(Spawn({files[i]}, dir_ + "/second-" + std::to_string(i) + ".txt")), 1);
+            EXPECT_EQ(RunSecondInstance({files[i]}, dir_ + "/second-" + std::to_string(i) + ".txt"), 1);
         }
         unsigned long box = WaitForTitled("Error - Could not open");
         ASSERT_NE(box, 0u) << files[i];
@@ -364,12 +378,12 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
     unsigned long usage = WaitForTitled("Font Usage");
     ASSERT_NE(usage, 0u);
     ASSERT_TRUE(WaitUntilActive(usage));
-    EXPECT_TRUE(WaitForRows(usage, 0, "viewer_font_usage"));
+    EXPECT_TRUE(WaitForRows(usage, 1, 3, false, "viewer_font_usage"));
     PressKey("Return", false);
     ASSERT_TRUE(WaitUntilActive(frame));
     for (int i = 0; i < 7; ++i) {
         if (i > 0) {
-            EXPECT_EQ(ExitCode(Spawn({missing})), 1);
+            EXPECT_EQ(RunSecondInstance({missing}), 1);
             ASSERT_TRUE(WaitForTitle(frame, "missing"));
             ASSERT_TRUE(WaitForX(frame, warns));
         }
@@ -378,7 +392,7 @@ TEST_F(ViewerDeskTest, TheSevenSamplesOpenWithoutALoadWarning) {
         ASSERT_NE(welcome, 0u);
         ASSERT_TRUE(WaitUntilActive(welcome));
         if (i == 0) {
-            EXPECT_TRUE(WaitForRows(welcome, 30, "viewer_welcome_samples"));
+            EXPECT_TRUE(WaitForRows(welcome, 30, 7, true, "viewer_welcome_samples"));
         }
         // The dialog comes back on the sample opened last.
         if (i > 0) PressKey("Down", false);

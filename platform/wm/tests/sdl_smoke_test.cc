@@ -24,6 +24,8 @@
 cairo_surface_t* GrabScreen(const RECT& r);
 // Takes the keyboard from every window of the display (x11_grab.cc).
 bool DropKeyboardFocus();
+// Whether the X server has given the keyboard to the window (x11_grab.cc).
+bool XHasKeyboardFocus(SDL_Window* win);
 // Where the X server has the window's top-left corner (x11_grab.cc).
 bool XWindowOrigin(SDL_Window* win, int* x, int* y);
 
@@ -201,12 +203,17 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
         SDL_Delay(50);
         PostMessageA(dlg, ping, 7, 0);
     });
+    // The loop waits for the post itself; a timer ends it only should the wake-up never come.
+    constexpr UINT_PTR kSafetyNet = 77;
+    SetTimer(dlg, kSafetyNet, 30000, nullptr);
     MSG m;
-    DWORD start = GetTickCount();
-    while (!got && GetTickCount() - start < 3000 && GetMessageA(&m, nullptr, 0, 0)) {
-        if (m.message == ping) got = true;
+    bool gave_up = false;
+    while (!got && !gave_up && GetMessageA(&m, nullptr, 0, 0)) {
+        got = m.message == ping;
+        gave_up = m.message == WM_TIMER && m.wParam == kSafetyNet;
         DispatchMessageA(&m);
     }
+    KillTimer(dlg, kSafetyNet);
     poster.join();
     EXPECT_TRUE(got);
 
@@ -220,7 +227,11 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     auto rgb = [](COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); };
     SDL_Window* win = SDL_GetWindowFromID(id);
     SDL_SetWindowInputFocus(win);
-    if (RunUntil([&] { return SDL_GetKeyboardFocus() == win && GetActiveWindow() == dlg; })) {
+    // SDL may call the window focused already (from its first showing) before the X server has taken the
+    // request: the focus is dropped only after that, or the request would give it back.
+    if (RunUntil([&] {
+            return XHasKeyboardFocus(win) && SDL_GetKeyboardFocus() == win && GetActiveWindow() == dlg;
+        })) {
         EXPECT_EQ(GetActiveWindow(), dlg);
         EXPECT_EQ(caption(), rgb(GetSysColor(COLOR_ACTIVECAPTION)));
         HWND had = GetFocus();

@@ -52,6 +52,19 @@ bool DropKeyboardFocus() {
     return true;
 }
 
+// Whether the X server has given the keyboard to the SDL window (a request SDL made is done only then).
+bool XHasKeyboardFocus(SDL_Window* win) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* d = Connection();
+    if (d == nullptr) return false;
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    return focus == info.info.x11.window;
+}
+
 // Where the X server has the SDL window's top-left corner on the screen.
 bool XWindowOrigin(SDL_Window* win, int* x, int* y) {
     SDL_SysWMinfo info;

@@ -124,9 +124,10 @@ TEST(Collisions, TheCheckSeesOverlapsOfInkOnly) {
     DeleteDC(dc);
 }
 
-// The marks of every system of the score laid out in systems of the width, at a staff space of 12.
-std::vector<qsm::ink::Ink> AllMarks(TMusicScore& score, int width) {
-    std::vector<qsm::ink::Ink> out;
+// Lays the score out in systems of the width at a staff space of 12, draws them one under another and hands
+// each system with the marks it drew to `take`.
+template <class Take>
+void EachSystemsMarks(TMusicScore& score, int width, Take take) {
     TColorPalette palette;
     TMusicFontsData data;
     TMusicFonts fonts(12, &data, &palette);
@@ -143,12 +144,20 @@ std::vector<qsm::ink::Ink> AllMarks(TMusicScore& score, int width) {
         extent.Init(width);
         s.DrawSystem(extent, 40, y, -1);
         y += s.GetSystemHeight() + 40;
-        for (auto& ink : reader.Read(qsm::gdi::GetRecords(dc)))
-            out.push_back(std::move(ink));
+        take(s, reader.Read(qsm::gdi::GetRecords(dc)));
         return true;
     });
     fonts.DetachDC();
     DeleteDC(dc);
+}
+
+// The marks of every system of the score laid out in systems of the width.
+std::vector<qsm::ink::Ink> AllMarks(TMusicScore& score, int width) {
+    std::vector<qsm::ink::Ink> out;
+    EachSystemsMarks(score, width, [&](TScoreDrawInfo&, std::vector<qsm::ink::Ink> inks) {
+        for (auto& ink : inks)
+            out.push_back(std::move(ink));
+    });
     return out;
 }
 
@@ -196,22 +205,9 @@ TEST(Collisions, SystemsWithHiddenBarLinesKeepToThePrintableWidth) {
 // bar number) and the number of bars it closes.
 std::vector<std::pair<std::vector<std::string>, int>> DecorationTexts(TMusicScore& score, int width) {
     std::vector<std::pair<std::vector<std::string>, int>> out;
-    TColorPalette palette;
-    TMusicFontsData data;
-    TMusicFonts fonts(12, &data, &palette);
-    TScoreDrawInfo system(&score, &fonts, 5, 3);
-    for (int i = 0; i < score.GetStaffCount(); ++i)
-        system.AddStaff(i);
-    HDC dc = qsm::gdi::CreateRecordingDC(96, 2000, 2000);
-    fonts.AttachDC(dc, dc);
-    qsm::ink::InkReader reader;
-    qsm::LayoutSystems(system, width, 20, [&](TScoreDrawInfo& s, int) {
-        qsm::gdi::ClearRecords(dc);
-        TDrawExtent extent;
-        extent.Init(width);
-        s.DrawSystem(extent, 40, 40, -1);
+    EachSystemsMarks(score, width, [&](TScoreDrawInfo& s, const std::vector<qsm::ink::Ink>& inks) {
         std::vector<std::string> texts;
-        for (const auto& ink : reader.Read(qsm::gdi::GetRecords(dc)))
+        for (const auto& ink : inks)
             if (ink.tag == "decor" && ink.kind == Kind::Text) texts.push_back(ink.what);
         int bars = 0;
         const TStaffDrawInfo& top = *s.GetStaffDrawInfo(0);
@@ -219,10 +215,7 @@ std::vector<std::pair<std::vector<std::string>, int>> DecorationTexts(TMusicScor
             if (top.Record(k).GetKind() == lkBarLine && !top.Record(k).IsCopy() && top.Record(k).Count)
                 ++bars;
         out.push_back({texts, bars});
-        return true;
     });
-    fonts.DetachDC();
-    DeleteDC(dc);
     return out;
 }
 
