@@ -14,10 +14,8 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
+#include "platform/wm/tests/shot_util.h"
 #include "platform/wm/winuser.h"
-
-// The X server's pixels of a screen rectangle (x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
 
 namespace qsm::wm {
 namespace {
@@ -35,26 +33,6 @@ LRESULT PaintProc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
         return 0;
     }
     return DefWindowProcA(h, msg, wparam, lparam);
-}
-
-// Pixels of the window's back buffer that the X server shows otherwise; -1 when it cannot say.
-long DifferingOnScreen(HWND top) {
-    RECT wr;
-    GetWindowRect(top, &wr);
-    cairo_surface_t* screen = GrabScreen(wr);
-    if (screen == nullptr) return -1;
-    cairo_surface_t* buffer = TopLevelSurface(top);
-    cairo_surface_flush(buffer);
-    auto pixel = [](cairo_surface_t* s, int x, int y) {
-        const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-        return reinterpret_cast<const uint32_t*>(row)[x] & 0xFFFFFFu;
-    };
-    long differing = 0;
-    for (int y = 0; y < wr.bottom - wr.top; ++y)
-        for (int x = 0; x < wr.right - wr.left; ++x)
-            differing += pixel(screen, x, y) != pixel(buffer, x, y);
-    cairo_surface_destroy(screen);
-    return differing;
 }
 
 TEST(SdlBesideTest, AWindowShownWhileSdlStartsComesOnTheScreen) {
@@ -85,7 +63,7 @@ TEST(SdlBesideTest, AWindowShownWhileSdlStartsComesOnTheScreen) {
 
     long differing = -1;
     EXPECT_TRUE(RunUntil([&] {
-        differing = DifferingOnScreen(top);
+        differing = qsm::shot::DifferingOnScreen(top);
         return differing == 0;
     })) << differing;
     // SDL, running now, answers as the X server did.

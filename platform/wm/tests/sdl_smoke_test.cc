@@ -18,12 +18,9 @@
 #include "platform/wm/sdl_backend.h"
 #include "platform/wm/surface.h"
 #include "platform/wm/tests/real_clock_loop.h"
+#include "platform/wm/tests/shot_util.h"
 #include "platform/wm/winuser.h"
 
-// The X server's pixels of a screen rectangle (x11_grab.cc); null without a display.
-cairo_surface_t* GrabScreen(const RECT& r);
-// Takes the keyboard from every window of the display (x11_grab.cc).
-bool DropKeyboardFocus();
 // Whether the X server has given the keyboard to the window (x11_grab.cc).
 bool XHasKeyboardFocus(SDL_Window* win);
 // Where the X server has the window's top-left corner (x11_grab.cc).
@@ -96,22 +93,6 @@ uint32_t Pixel(cairo_surface_t* s, int x, int y) {
     return reinterpret_cast<uint32_t*>(row)[x] & 0xFFFFFFu;
 }
 
-// Pixels of the window on the screen that differ from its back buffer; -1 without a display.
-long DifferingOnScreen(HWND top) {
-    RECT wr;
-    GetWindowRect(top, &wr);
-    cairo_surface_t* screen = GrabScreen(wr);
-    if (screen == nullptr) return -1;
-    cairo_surface_t* buffer = TopLevelSurface(top);
-    cairo_surface_flush(buffer);
-    long differing = 0;
-    for (int y = 0; y < wr.bottom - wr.top; ++y)
-        for (int x = 0; x < wr.right - wr.left; ++x)
-            differing += Pixel(screen, x, y) != Pixel(buffer, x, y);
-    cairo_surface_destroy(screen);
-    return differing;
-}
-
 SDL_Window* SdlWindowOf(HWND top) {
     for (Uint32 i = 1; i < 64; ++i)
         if (SDL_Window* sw = SDL_GetWindowFromID(i);
@@ -146,7 +127,7 @@ TEST_F(SdlSmokeTest, ADialogOfEveryControlIsOnTheScreenAndTakesInput) {
     // the focused edit may differ.
     long differing = -1;
     EXPECT_TRUE(RunUntil([&] {
-        differing = DifferingOnScreen(dlg);
+        differing = qsm::shot::DifferingOnScreen(dlg);
         return differing >= 0 && differing < 64;
     })) << differing
         << " of " << w * h << " pixels differ";
@@ -283,7 +264,7 @@ defpushbutton "OK" 1 35 35 50 14 WS_TABSTOP
 
     long differing = -1;
     bool there = RunUntil([&] {
-        differing = DifferingOnScreen(dlg);
+        differing = qsm::shot::DifferingOnScreen(dlg);
         return XWindowOrigin(win, &x, &y) && x == 301 && y == 203 && differing == 0;
     });
     EXPECT_TRUE(there) << "shown at " << x << "," << y << " with " << differing << " pixels differing";

@@ -37,14 +37,18 @@ long DifferingPixels(cairo_surface_t* screen, HWND hwnd) {
     return differing;
 }
 
-bool ShownAsDrawn(HWND hwnd) {
+long DifferingOnScreen(HWND hwnd) {
     RECT wr;
     ::GetWindowRect(hwnd, &wr);
     cairo_surface_t* shot = GrabScreen(wr);
-    if (shot == nullptr) return false;
-    bool same = DifferingPixels(shot, hwnd) == 0;
+    if (shot == nullptr) return -1;
+    long differing = DifferingPixels(shot, hwnd);
     cairo_surface_destroy(shot);
-    return same;
+    return differing;
+}
+
+bool ShownAsDrawn(HWND hwnd) {
+    return DifferingOnScreen(hwnd) == 0;
 }
 
 void Pump() {

@@ -24,6 +24,9 @@ void EndDisplay();
 // The pixels in which the X server's picture of the window differs from its back buffer (-1: not
 // comparable).
 long DifferingPixels(cairo_surface_t* screen, HWND hwnd);
+// The pixels in which the X server shows the window otherwise than it drew itself now (-1: no display, or
+// not comparable).
+long DifferingOnScreen(HWND hwnd);
 // Whether the X server shows the window exactly as it drew itself.
 bool ShownAsDrawn(HWND hwnd);
 // Dispatches every message waiting in the queue.
