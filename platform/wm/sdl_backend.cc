@@ -248,8 +248,10 @@ public:
             return false;
         }
         no_display_ = no_display;
-        no_bus_ = NoSessionBus();
-        if (no_bus_) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        // As in Start, SDL is told that there is no session bus; here the address stays for the program's
+        // life, since the rest of the start reads the environment on other threads meanwhile. The programs
+        // it starts find no bus either, and are kept from starting one through the display in turn.
+        if (NoSessionBus()) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         starter_ = std::thread([this] {
             start_ok_ = StartSdl();
             start_done_ = true;
@@ -262,7 +264,6 @@ public:
         if (!starter_.joinable()) return up_;
         if (!wait && !start_done_) return false;
         starter_.join();
-        if (no_bus_) unsetenv("DBUS_SESSION_BUS_ADDRESS");
         up_ = start_ok_;
         if (!up_) {
             // SDL found no display after all: the program runs as without one, its windows never shown.
@@ -303,7 +304,6 @@ public:
     void Stop() {
         if (starter_.joinable()) {
             starter_.join();
-            if (no_bus_) unsetenv("DBUS_SESSION_BUS_ADDRESS");
             up_ = start_ok_;
         }
         pending_.clear();
@@ -1057,8 +1057,7 @@ private:
     std::thread starter_;
     std::atomic<bool> start_done_{false};
     bool start_ok_ = false;
-    bool up_ = false;
-    bool no_bus_ = false;
+    std::atomic<bool> up_{false};
     void (*no_display_)() = nullptr;
     // The display's rectangle as the X server answered it before SDL ran.
     RECT screen_{0, 0, 1024, 768};
