@@ -52,26 +52,34 @@ bool DropKeyboardFocus() {
     return true;
 }
 
-// Whether the X server has given the keyboard to the SDL window (a request SDL made is done only then).
-bool XHasKeyboardFocus(SDL_Window* win) {
+namespace {
+
+// The X window of the SDL window; 0 where SDL does not show it on X or no connection is there.
+::Window XWindowOf(SDL_Window* win) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-    Display* d = Connection();
-    if (d == nullptr) return false;
+    if (Connection() == nullptr || !SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    return info.info.x11.window;
+}
+
+}  // namespace
+
+// Whether the X server has given the keyboard to the SDL window (a request SDL made is done only then).
+bool XHasKeyboardFocus(SDL_Window* win) {
+    ::Window xwin = XWindowOf(win);
+    if (xwin == 0) return false;
     ::Window focus = 0;
     int revert = 0;
-    XGetInputFocus(d, &focus, &revert);
-    return focus == info.info.x11.window;
+    XGetInputFocus(Connection(), &focus, &revert);
+    return focus == xwin;
 }
 
 // Where the X server has the SDL window's top-left corner on the screen.
 bool XWindowOrigin(SDL_Window* win, int* x, int* y) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    ::Window xwin = XWindowOf(win);
+    if (xwin == 0) return false;
     Display* d = Connection();
-    if (d == nullptr) return false;
     ::Window child = 0;
-    return XTranslateCoordinates(d, info.info.x11.window, DefaultRootWindow(d), 0, 0, x, y, &child) != 0;
+    return XTranslateCoordinates(d, xwin, DefaultRootWindow(d), 0, 0, x, y, &child) != 0;
 }
