@@ -197,6 +197,7 @@ public:
         Caller.Wake();
     }
     void Pump() override { Inner->Pump(); }
+    void Settle() override { Inner->Settle(); }
     void TopLevelCreated(HWND hwnd) override {
         if (IsSite(hwnd)) return;
         ShowOthersOnDisplay();

@@ -3,6 +3,7 @@
 // screen and takes input from the functions below, which tests call; the SDL backend shows real windows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,6 +46,9 @@ public:
         SIZE s = ScreenSize();
         return RECT{0, 0, s.cx, s.cy};
     }
+    // Memory of `bytes` for a top-level window's back buffer that the backend shows without copying it, and
+    // how it is freed; null: the buffer is the drawing library's own.
+    virtual void* NewBufferBlock(std::size_t /*bytes*/, void (** /*release*/)(void*)) { return nullptr; }
     // Pixels of a top-level window changed inside `rect` (window coordinates).
     virtual void Present(HWND /*hwnd*/, const RECT& /*rect*/) {}
     virtual void CursorChanged(HCURSOR /*cursor*/) {}

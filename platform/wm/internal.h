@@ -220,6 +220,8 @@ void ResetSysColors();
 void FillDefaultColors(std::array<COLORREF, 31>& colors);
 void DropPaintState(Window* w);
 Window* FindWindowToPaint(ThreadQueue& q);
+// Whether the window or a visible window within it waits to be painted.
+bool WaitsForPaint(Window* w);
 
 // Input helpers (input.cc).
 void ActivateWindow(Window* w, int how);

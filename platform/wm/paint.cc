@@ -72,6 +72,10 @@ Window* FindWindowToPaint(ThreadQueue& q) {
     return nullptr;
 }
 
+bool WaitsForPaint(Window* w) {
+    return FindIn(w) != nullptr;
+}
+
 bool EraseBackground(Window* w, HDC dc) {
     HBRUSH brush = w->cls->background;
     if (brush == nullptr) return false;

@@ -23,6 +23,7 @@
 #include "platform/wm/internal.h"
 #include "platform/wm/sdl_desktop.h"
 #include "platform/wm/surface.h"
+#include "platform/wm/x_image.h"
 
 namespace qsm::wm {
 namespace {
@@ -221,6 +222,12 @@ class SdlBackend : public Backend {
 public:
     // Starts SDL on this thread.
     bool Start() {
+        // On X the windows' pixels go to the X server over a connection of their own; the desktop's is opened
+        // first, so that its handler of X errors comes before SDL's.
+        if (OnX() && desktop::ScreenBounds(&screen_)) {
+            ximage::Prepare();
+            images_ = true;
+        }
         // With no session bus SDL's D-Bus library would start one through the X display: it forks a helper
         // in this process, which has threads by now, and the child can hang before it runs the helper and
         // the start with it. There is no bus to talk to, so SDL is told so while it starts.
@@ -228,22 +235,40 @@ public:
         if (no_bus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         up_ = StartSdl();
         if (no_bus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        if (up_) wake_ready_ = true;
-        return up_;
+        if (!up_) {
+            CloseImages();
+            desktop::Unbind();
+            return false;
+        }
+        KeepImagesOnX();
+        wake_ready_ = true;
+        return true;
+    }
+    static bool OnX() {
+        const char* driver = getenv("SDL_VIDEODRIVER");
+        return driver == nullptr || *driver == '\0' || std::string_view(driver) == "x11";
+    }
+    // SDL may show its windows elsewhere after all (another display system it prefers).
+    void KeepImagesOnX() {
+        const char* driver = Sdl().SDL_GetCurrentVideoDriver();
+        if (driver == nullptr || std::string_view(driver) != "x11") CloseImages();
     }
     // Starts SDL on a thread of its own, where the X server answers: loading SDL and its libraries and
     // starting its video take longer than the program needs to read its file and paint its first windows.
-    // Meanwhile the X server answers the screen's size and work area, and the windows shown wait to be made
-    // until the queue runs out of work (Settle) or SDL is needed. False without an X display.
+    // Meanwhile the X server answers the screen's size and work area, and the windows shown wait for SDL
+    // (see ShowPending). False without an X display.
     bool StartBeside(void (*no_display)()) {
-        const char* driver = getenv("SDL_VIDEODRIVER");
-        if (driver != nullptr && *driver != '\0' && std::string_view(driver) != "x11") return false;
+        if (!OnX()) return false;
         // The X libraries are loaded and the desktop's connection opened before SDL's own loading holds the
         // loader: the answers below come from there.
         if (!desktop::ScreenBounds(&screen_)) return false;
         desktop::ManagerRuns();
+        // The windows' pixels go to the X server over a connection of their own, opened meanwhile.
+        ximage::Prepare();
+        images_ = true;
         // SDL is loaded here: while the loader maps its libraries no other thread can be started.
         if (SdlApi::Get() == nullptr) {
+            CloseImages();
             desktop::Unbind();
             return false;
         }
@@ -271,6 +296,7 @@ public:
             if (no_display_ != nullptr) no_display_();
             return false;
         }
+        KeepImagesOnX();
         // A wake asked for meanwhile is delivered now (the other thread left it pending).
         wake_ready_ = true;
         if (wake_pending_) PushWake();
@@ -307,6 +333,7 @@ public:
             up_ = start_ok_;
         }
         pending_.clear();
+        CloseImages();
         if (!up_) {
             desktop::Unbind();
             return;
@@ -349,6 +376,7 @@ public:
     void Wait(DWORD timeout_ms) override {
         if (!Up(true)) return;
         Settle();
+        if (images_) ximage::ShareNewBlocks();
         // SDL reports a change of the keyboard focus only once it has settled, and only when it looks at the
         // display again after that: the wait ends then.
         if (focus_settles_ != 0) {
@@ -379,7 +407,6 @@ public:
     }
     void Pump() override {
         if (!Up(false)) return;
-        MakePending();
         SDL_Event e;
         while (Sdl().SDL_PollEvent(&e) == 1)
             Handle(e);
@@ -460,6 +487,7 @@ public:
         if (it == windows_.end()) return;
         ids_.erase(Sdl().SDL_GetWindowID(it->second));
         mapped_in_.erase(it->second);
+        if (images_) ximage::Forget(desktop::XWindowOf(it->second));
         Sdl().SDL_DestroyWindow(it->second);
         windows_.erase(it);
         iconed_.erase(hwnd);
@@ -469,42 +497,49 @@ public:
         // The window is asked for its limits when it is shown, whether its SDL window is made now or later.
         Limits limits;
         if (shown && w != nullptr && w->desktop_framed) limits = AskLimits(hwnd);
-        if (!Up(false)) {
-            Unpend(hwnd);
-            if (shown && !Failed()) pending_.push_back({hwnd, limits});
-            return;
-        }
-        if (shown && Find(hwnd) == nullptr) MakeWindow(hwnd);
-        SDL_Window* win = Find(hwnd);
-        if (win == nullptr) return;
+        Unpend(hwnd);
         if (!shown) {
-            Sdl().SDL_HideWindow(win);
+            if (SDL_Window* win = Up(false) ? Find(hwnd) : nullptr) Sdl().SDL_HideWindow(win);
             return;
         }
-        ShowMade(hwnd, win, limits);
+        // The display gets the window once it is painted (see ShowPending).
+        if (!Failed()) pending_.push_back({hwnd, limits});
     }
-    // The queue ran out of work: the windows shown before SDL ran are made now, waiting for its start.
-    void Settle() override { MakePending(); }
-    // Makes and shows the windows that were shown before SDL ran, in the order they were shown; waits for
+    // The queue ran out of work: the windows shown and not yet on the display go there now, waiting for
     // SDL's start.
-    void MakePending() {
-        if (!pending_.empty() && Up(true)) {
-            std::vector<Pending> pending;
-            pending.swap(pending_);
-            for (const Pending& p : pending) {
-                Window* w = W(p.hwnd);
-                if (w == nullptr || !w->Visible() || Find(p.hwnd) != nullptr) continue;
-                MakeWindow(p.hwnd);
-                if (SDL_Window* win = Find(p.hwnd)) ShowMade(p.hwnd, win, p.limits);
-            }
-            if (GetCapture() != nullptr) CaptureChanged(true);
+    void Settle() override { ShowPending(nullptr); }
+    // Puts the windows that were shown since on the display, in the order they were shown (all of them,
+    // waiting for SDL's start; or only `only`, once SDL runs): each is made, or shown again, with the picture
+    // it has painted meanwhile. A window goes there once nothing of it waits to be painted, or the queue runs
+    // out of work, rather than as it is shown: so it comes up whole, with its first picture sent once.
+    void ShowPending(HWND only) {
+        if (pending_.empty() || !Up(only == nullptr)) return;
+        std::vector<Pending> now;
+        auto it = std::stable_partition(pending_.begin(), pending_.end(), [only](const Pending& p) {
+            return only != nullptr && p.hwnd != only;
+        });
+        now.assign(it, pending_.end());
+        pending_.erase(it, pending_.end());
+        for (const Pending& p : now) {
+            Window* w = W(p.hwnd);
+            if (w == nullptr || !w->Visible()) continue;
+            if (Find(p.hwnd) == nullptr) MakeWindow(p.hwnd);
+            SDL_Window* win = Find(p.hwnd);
+            if (win == nullptr) continue;
+            ShowMade(p.hwnd, win, p.limits);
+            // Minimized before it was there (shown minimized, say), it goes down now.
+            if (w = W(p.hwnd); w != nullptr && w->desktop_framed && w->minimized)
+                Sdl().SDL_MinimizeWindow(win);
+            if (p.raise) TopLevelRaised(p.hwnd);
         }
+        if (GetCapture() != nullptr) CaptureChanged(true);
     }
-    // Makes the windows shown before SDL ran as soon as it runs: looked at whenever the window manager calls
-    // in, so that the desktop maps them while the program goes on with its work.
-    void TakeStart() {
-        if (!pending_.empty() && Up(false)) MakePending();
+    bool IsPending(HWND hwnd) const {
+        return std::any_of(pending_.begin(), pending_.end(),
+                           [hwnd](const Pending& p) { return p.hwnd == hwnd; });
     }
+    // Takes in SDL's start once it has ended.
+    void TakeStart() { Up(false); }
     void Unpend(HWND hwnd) {
         pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
                                       [hwnd](const Pending& p) { return p.hwnd == hwnd; }),
@@ -587,14 +622,35 @@ public:
     }
     void TopLevelRaised(HWND hwnd) override {
         TakeStart();
+        // A window not yet on the display is raised once it is there.
+        for (Pending& p : pending_)
+            if (p.hwnd == hwnd) {
+                p.raise = true;
+                return;
+            }
         SDL_Window* win = Find(hwnd);
         Window* w = W(hwnd);
         if (win != nullptr && w != nullptr && w->Visible() && !(w->ex_style & WS_EX_NOACTIVATE))
             Sdl().SDL_RaiseWindow(win);
     }
 
+    void* NewBufferBlock(std::size_t bytes, void (**release)(void*)) override {
+        if (!images_) return nullptr;
+        *release = ximage::FreeBlock;
+        return ximage::NewBlock(bytes);
+    }
+    void CloseImages() {
+        if (images_) ximage::Close();
+        images_ = false;
+    }
+
     void Present(HWND hwnd, const RECT& rect) override {
         TakeStart();
+        if (hwnd != nullptr && IsPending(hwnd)) {
+            // Shown whole once the last of it is painted.
+            if (Window* w = W(hwnd); w != nullptr && !WaitsForPaint(w)) ShowPending(hwnd);
+            return;
+        }
         if (hwnd == nullptr) {
             // The screen overlay changed: show it again over every window it covers.
             for (auto& [h, win] : windows_) {
@@ -809,6 +865,10 @@ private:
     // Shows the part `rect` (window coordinates) of the window's back buffer in its SDL window, which holds
     // the window less the desktop's frame.
     void PresentRect(HWND hwnd, SDL_Window* win, const RECT& rect) {
+        cairo_surface_t* src = TopLevelSurface(hwnd);
+        if (src == nullptr) return;
+        cairo_surface_flush(src);
+        if (images_ && PutImage(hwnd, win, src, rect)) return;
         SDL_Surface* dst = Sdl().SDL_GetWindowSurface(win);
         // A new image of the window (the first, or after a change of size) is written over whole now.
         if (dst != nullptr && dst->pixels != nullptr && mapped_in_[win] != dst->pixels) {
@@ -816,38 +876,78 @@ private:
             MapInForWriting(dst->pixels,
                             static_cast<std::size_t>(dst->pitch) * static_cast<std::size_t>(dst->h));
         }
-        cairo_surface_t* src = TopLevelSurface(hwnd);
-        if (dst == nullptr || src == nullptr) return;
-        cairo_surface_flush(src);
+        if (dst == nullptr) return;
         RECT f = FrameOf(W(hwnd));
-        int sw = cairo_image_surface_get_width(src), sh = cairo_image_surface_get_height(src);
-        RECT r{std::max<LONG>(f.left, rect.left), std::max<LONG>(f.top, rect.top),
-               std::min<LONG>(rect.right, std::min<LONG>(sw, f.left + dst->w)),
-               std::min<LONG>(rect.bottom, std::min<LONG>(sh, f.top + dst->h))};
+        RECT r = ShownPart(src, f, dst->w, dst->h, rect);
         if (r.right <= r.left || r.bottom <= r.top) return;
         SDL_Rect sr{static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
                     static_cast<int>(r.bottom - r.top)};
         SDL_Surface* wrap = Sdl().SDL_CreateRGBSurfaceWithFormatFrom(
-            cairo_image_surface_get_data(src), sw, sh, 32, cairo_image_surface_get_stride(src),
+            cairo_image_surface_get_data(src), cairo_image_surface_get_width(src),
+            cairo_image_surface_get_height(src), 32, cairo_image_surface_get_stride(src),
             SDL_PIXELFORMAT_RGB888);
         if (wrap == nullptr) return;
         SDL_Rect dr{sr.x - static_cast<int>(f.left), sr.y - static_cast<int>(f.top), sr.w, sr.h};
         SDL_Rect blit_to = dr;
         Sdl().SDL_UpperBlit(wrap, &sr, dst, &blit_to);
         Sdl().SDL_FreeSurface(wrap);
-        // The SDL window's pixel of window point (x, y).
-        auto pixel = [&](LONG x, LONG y) {
-            return reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) + (y - f.top) * dst->pitch) +
-                   (x - f.left);
-        };
+        if (dst->format->BytesPerPixel == 4 && Sdl().SDL_LockSurface(dst) == 0) {
+            // The SDL window's pixel of window point (x, y).
+            MarkOver(
+                hwnd, r,
+                [&](LONG x, LONG y) {
+                    return reinterpret_cast<Uint32*>(static_cast<Uint8*>(dst->pixels) +
+                                                     (y - f.top) * dst->pitch) +
+                           (x - f.left);
+                },
+                [&](uint32_t c) {
+                    return Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(c >> 16),
+                                            static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
+                });
+            Sdl().SDL_UnlockSurface(dst);
+        }
+        Sdl().SDL_UpdateWindowSurfaceRects(win, &dr, 1);
+    }
 
-        // What was drawn on the screen DC is xor-ed into the window's pixels (where its bits are not zero).
+    // The part of `rect` (window coordinates) that the SDL window of `w` x `h` shows of the back buffer.
+    static RECT ShownPart(cairo_surface_t* src, const RECT& f, int w, int h, const RECT& rect) {
+        int sw = cairo_image_surface_get_width(src), sh = cairo_image_surface_get_height(src);
+        return RECT{std::max<LONG>(f.left, rect.left), std::max<LONG>(f.top, rect.top),
+                    std::min<LONG>(rect.right, std::min<LONG>(sw, f.left + w)),
+                    std::min<LONG>(rect.bottom, std::min<LONG>(sh, f.top + h))};
+    }
+
+    // Shows the part straight from the back buffer (x_image.h): what is drawn over the window (the screen
+    // overlay, the caret) goes into the buffer while the server takes it and is taken out again after. False
+    // where the server cannot take it so.
+    bool PutImage(HWND hwnd, SDL_Window* win, cairo_surface_t* src, const RECT& rect) {
+        unsigned char* data = cairo_image_surface_get_data(src);
+        const int stride = cairo_image_surface_get_stride(src);
+        const unsigned long xwin = desktop::XWindowOf(win);
+        int w = 0, h = 0;
+        Sdl().SDL_GetWindowSize(win, &w, &h);
+        RECT f = FrameOf(W(hwnd));
+        RECT r = ShownPart(src, f, w, h, rect);
+        if (r.right <= r.left || r.bottom <= r.top) return true;
+        auto pixel = [&](LONG x, LONG y) { return reinterpret_cast<uint32_t*>(data + y * stride) + x; };
+        auto same = [](uint32_t c) { return c; };
+        const bool marked = MarkOver(hwnd, r, pixel, same);
+        const bool put = ximage::Put(xwin, data, stride, cairo_image_surface_get_height(src), r,
+                                     POINT{r.left - f.left, r.top - f.top});
+        if (marked) MarkOver(hwnd, r, pixel, same);
+        return put;
+    }
+
+    // Xors what was drawn on the screen DC into the window's pixels inside `r` (window coordinates) and
+    // inverts the pixels under the caret while it shows; `pixel` gives the pixel of a window point and `map`
+    // the pixel value of an xrgb colour. Doing it twice undoes it. True when anything was changed.
+    template <typename PixelOf, typename Map>
+    bool MarkOver(HWND hwnd, const RECT& r, PixelOf pixel, Map map) {
+        bool changed = false;
         RECT wr;
         GetWindowRect(hwnd, &wr);
         const RECT ob = ScreenOverlayBounds();
-        if (cairo_surface_t* overlay = ScreenOverlaySurface(); overlay != nullptr && !IsRectEmpty(&ob) &&
-                                                               dst->format->BytesPerPixel == 4 &&
-                                                               Sdl().SDL_LockSurface(dst) == 0) {
+        if (cairo_surface_t* overlay = ScreenOverlaySurface(); overlay != nullptr && !IsRectEmpty(&ob)) {
             cairo_surface_flush(overlay);
             const unsigned char* bits = cairo_image_surface_get_data(overlay);
             const int ow = cairo_image_surface_get_width(overlay),
@@ -860,14 +960,12 @@ private:
             for (LONG y = std::max({r.top, -wr.top, ob.top - wr.top}); y < y1; ++y) {
                 const auto* over = reinterpret_cast<const uint32_t*>(bits + (y + wr.top) * ostride) + wr.left;
                 for (LONG x = x0; x < x1; ++x)
-                    if (const uint32_t c = over[x] & 0x00FFFFFFu; c != 0)
-                        *pixel(x, y) ^= Sdl().SDL_MapRGB(dst->format, static_cast<Uint8>(c >> 16),
-                                                         static_cast<Uint8>(c >> 8), static_cast<Uint8>(c));
+                    if (const uint32_t c = over[x] & 0x00FFFFFFu; c != 0) {
+                        *pixel(x, y) ^= map(c);
+                        changed = true;
+                    }
             }
-            Sdl().SDL_UnlockSurface(dst);
         }
-
-        // The caret inverts the pixels under it while it shows.
         HWND owner = nullptr;
         RECT caret{};
         bool on = false;
@@ -876,14 +974,14 @@ private:
             ClientToScreen(owner, &o);
             OffsetRect(&caret, o.x - wr.left, o.y - wr.top);
             RECT part;
-            if (IntersectRect(&part, &caret, &r) && Sdl().SDL_LockSurface(dst) == 0) {
+            if (IntersectRect(&part, &caret, &r)) {
                 for (LONG y = part.top; y < part.bottom; ++y)
                     for (LONG x = part.left; x < part.right; ++x)
                         *pixel(x, y) ^= 0x00FFFFFFu;
-                Sdl().SDL_UnlockSurface(dst);
+                changed = true;
             }
         }
-        Sdl().SDL_UpdateWindowSurfaceRects(win, &dr, 1);
+        return changed;
     }
 
     // The screen point of a point of an SDL window: where the window manager's window has that pixel, so that
@@ -1052,6 +1150,8 @@ private:
     }
 
     std::unordered_map<HWND, SDL_Window*> windows_;
+    // Whether the windows' pixels go to the X server straight from their back buffers (x_image.h).
+    bool images_ = false;
     // The start of SDL on a thread of its own (StartBeside): the thread; whether it has ended and how;
     // whether SDL runs (on the window thread: once the start has been taken in by Up).
     std::thread starter_;
@@ -1065,6 +1165,7 @@ private:
     struct Pending {
         HWND hwnd;
         Limits limits;
+        bool raise = false;  // raised meanwhile
     };
     std::vector<Pending> pending_;
     // The cursor set before SDL ran.

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "platform/kernel/lazy_library.h"
+#include "platform/wm/x_image.h"
 
 namespace qsm::wm::desktop {
 namespace {
@@ -89,6 +90,8 @@ constexpr unsigned char kSendEventRequest = 25;
 
 int OnXError(Display* d, XErrorEvent* e) {
     if (e->request_code == kSendEventRequest && e->error_code == BadWindow) return 0;
+    // The back buffers' connection notes its own errors.
+    if (ximage::TakeError(d)) return 0;
     return g_earlier_handler != nullptr ? g_earlier_handler(d, e) : 0;
 }
 

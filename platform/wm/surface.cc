@@ -40,6 +40,18 @@ HBRUSH g_sys_brushes[31] = {};
 HFONT g_gui_font = nullptr;
 
 cairo_surface_t* NewBuffer(int wd, int ht) {
+    // In the backend's memory where it shows that without a copy (blocks it gives are cleared and mapped in).
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, wd);
+    void (*release)(void*) = nullptr;
+    if (void* block = CurrentBackend().NewBufferBlock(
+            static_cast<std::size_t>(stride) * static_cast<std::size_t>(ht), &release)) {
+        static cairo_user_data_key_t key;
+        cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(block),
+                                                                 CAIRO_FORMAT_RGB24, wd, ht, stride);
+        if (cairo_surface_set_user_data(s, &key, block, release) == CAIRO_STATUS_SUCCESS) return s;
+        cairo_surface_destroy(s);
+        if (release != nullptr) release(block);
+    }
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wd, ht);
     // The window paints all of it before it first shows.
     MapInForWriting(

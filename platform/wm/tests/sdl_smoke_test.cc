@@ -20,6 +20,7 @@
 #include "platform/wm/tests/real_clock_loop.h"
 #include "platform/wm/tests/shot_util.h"
 #include "platform/wm/winuser.h"
+#include "platform/wm/x_image.h"
 
 // Whether the X server has given the keyboard to the window (x11_grab.cc).
 bool XHasKeyboardFocus(SDL_Window* win);
@@ -259,6 +260,9 @@ defpushbutton "OK" 1 35 35 50 14 WS_TABSTOP
                  SWP_NOZORDER | SWP_NOACTIVATE);
     int x = -1, y = -1;
     ShowWindow(dlg, SW_SHOW);
+    // It goes on the display once it is painted, whole.
+    EXPECT_EQ(SdlWindowOf(dlg), nullptr);
+    UpdateWindow(dlg);
     SDL_Window* win = SdlWindowOf(dlg);
     ASSERT_NE(win, nullptr);
 
@@ -281,6 +285,65 @@ defpushbutton "OK" 1 35 35 50 14 WS_TABSTOP
     DestroyWindow(dlg);
 }
 
+// The window's pixels go to the X server from its back buffer: first as an image sent whole, then, once the
+// program waited for input, read by the server in place. What is drawn on the screen DC shows over it and
+// leaves the buffer as the window drew it.
+TEST_F(SdlSmokeTest, RepaintsAndScreenMarksShowAsDrawnAndLeaveTheBufferAlone) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = [](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (msg != WM_PAINT) return DefWindowProcA(h, msg, wp, lp);
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        HBRUSH b = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrA(h, GWLP_USERDATA)));
+        RECT r{0, 0, 200, 120};
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+        EndPaint(h, &ps);
+        return 0;
+    };
+    wc.lpszClassName = "SdlPainted";
+    RegisterClassA(&wc);
+    HWND top = CreateWindowExA(0, "SdlPainted", "Painted", WS_POPUP, 120, 110, 200, 120, nullptr, nullptr,
+                               nullptr, nullptr);
+    ASSERT_NE(top, nullptr);
+    SetWindowLongPtrA(top, GWLP_USERDATA, RGB(0x20, 0x60, 0xA0));
+    ShowWindow(top, SW_SHOWNA);
+    UpdateWindow(top);
+    ASSERT_NE(SdlWindowOf(top), nullptr);
+    EXPECT_TRUE(RunUntil([&] { return qsm::shot::DifferingOnScreen(top) == 0; }));
+
+    cairo_surface_t* buffer = TopLevelSurface(top);
+    CurrentBackend().Wait(1);
+    EXPECT_TRUE(ximage::Shared(cairo_image_surface_get_data(buffer)));
+    SetWindowLongPtrA(top, GWLP_USERDATA, RGB(0xC0, 0x40, 0x10));
+    InvalidateRect(top, nullptr, FALSE);
+    UpdateWindow(top);
+    EXPECT_TRUE(RunUntil([&] { return qsm::shot::DifferingOnScreen(top) == 0; }));
+
+    // A frame drawn on the screen DC (as a drag draws it) inverts what it covers, and drawn again is gone.
+    auto mark = [] {
+        HDC screen = GetDC(nullptr);
+        PatBlt(screen, 150, 130, 60, 40, DSTINVERT);
+        ReleaseDC(nullptr, screen);
+    };
+    auto shown = [](int x, int y) {
+        RECT r{x, y, x + 1, y + 1};
+        cairo_surface_t* s = GrabScreen(r);
+        uint32_t p = s != nullptr ? Pixel(s, 0, 0) : 0;
+        if (s != nullptr) cairo_surface_destroy(s);
+        return p;
+    };
+    mark();
+    EXPECT_TRUE(RunUntil([&] { return shown(160, 140) == (0xC04010u ^ 0xFFFFFFu); }))
+        << std::hex << shown(160, 140);
+    EXPECT_EQ(shown(140, 120), 0xC04010u);
+    cairo_surface_flush(buffer);
+    EXPECT_EQ(Pixel(buffer, 40, 30), 0xC04010u);
+    mark();
+    EXPECT_TRUE(RunUntil([&] { return qsm::shot::DifferingOnScreen(top) == 0; }));
+    DestroyWindow(top);
+}
+
 TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = [](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
@@ -301,6 +364,7 @@ TEST_F(SdlSmokeTest, FilesDroppedOnTheWindowArriveAsOneDrop) {
         CreateWindowExA(WS_EX_ACCEPTFILES, "SdlDropTarget", "Drop here", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
                         50, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(top, nullptr);
+    UpdateWindow(top);
     Uint32 id = 0;
     for (Uint32 i = 1; i < 64 && id == 0; ++i)
         if (SDL_Window* sw = SDL_GetWindowFromID(i);
