@@ -844,6 +844,8 @@ private:
         bool minimized = (state & SDL_WINDOW_MINIMIZED) != 0, maximized = (state & SDL_WINDOW_MAXIMIZED) != 0;
         RECT f = w->desktop_framed ? FrameNow(w, win, !minimized && !maximized) : RECT{};
         RECT rect = DesktopRect(win, f);
+        const RECT was = w->rect, frame_was = w->desktop_frame;
+        const bool was_minimized = w->minimized, was_maximized = w->maximized;
         from_desktop_ = hwnd;
         if (w->desktop_framed)
             DesktopPlaced(hwnd, minimized, maximized, rect, &f);
@@ -851,9 +853,13 @@ private:
             SetWindowPos(hwnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
         from_desktop_ = nullptr;
-        if (!IsWindow(hwnd)) return;
+        if (!IsWindow(hwnd) || (w = W(hwnd)) == nullptr) return;
         UpdateWindow(hwnd);
-        PresentAll(hwnd);
+        // What the display shows is still the window's picture when nothing changed (the desktop only told
+        // of its focus or stacking).
+        if (!EqualRect(&was, &w->rect) || !EqualRect(&frame_was, &w->desktop_frame) ||
+            was_minimized != w->minimized || was_maximized != w->maximized)
+            PresentAll(hwnd);
     }
 
     void PresentAll(HWND hwnd) {
