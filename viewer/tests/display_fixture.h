@@ -51,8 +51,9 @@ protected:
         if (!dir_.empty()) ProcessTest::TearDown();
     }
 
-    // Starts the viewer with the arguments and waits until its main window is the active one; that window
-    // (an X window id), or 0.
+    // Starts the viewer with the arguments and waits until its main window is the active one and drawn (the
+    // window manager may activate it a moment before the program's picture reaches it); that window (an X
+    // window id), or 0.
     unsigned long StartViewer(std::vector<std::string> args = {}) {
         viewer_ = Spawn(std::move(args), dir_ + "/viewer-stderr.txt");
         if (viewer_ <= 0) return 0;
@@ -69,7 +70,19 @@ protected:
                           << ", the keyboard's: " << FocusXWindow() << ")";
             return 0;
         }
+        if (!WaitDrawn(frame)) {
+            ADD_FAILURE() << "the main window " << frame << " was never drawn";
+            return 0;
+        }
         return frame;
+    }
+    // Waits until the window has been drawn (not all black any more).
+    static bool WaitDrawn(unsigned long w) {
+        return WaitForX(w, [&] {
+            for (uint32_t p : XPixels(XWindowBox(w)))
+                if (p != 0) return true;
+            return false;
+        });
     }
     // Waits until one of the processes ends (it stays to be reaped); that one, or -1 when none ended within
     // the safety net (a minute: only for a program that hangs, never a way to wait).

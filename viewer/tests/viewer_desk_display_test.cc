@@ -73,14 +73,6 @@ protected:
                    HoldKey("Alt_L", false);
                }) != 0;
     }
-    // Waits until the window has been drawn (not all black any more).
-    static bool WaitDrawn(unsigned long w) {
-        return WaitForX(w, [&] {
-            for (uint32_t p : XPixels(XWindowBox(w)))
-                if (p != 0) return true;
-            return false;
-        });
-    }
     // Waits until the dialog's list, which begins `left` percent of the dialog's width from its left edge,
     // shows `rows` rows, one of them selected when asked: lines of the list's white face with dark text on
     // them, and lines of the selection's colour with text on them (text is smoothed: any other colour). A
