@@ -1,10 +1,11 @@
 // Windows' pixels straight from their back buffers to the X server, over a connection of its own: no copy
 // into a display image between. A back buffer may lie in memory shared with the server (its MIT-SHM
 // extension), which the server then reads in place. A new shared block goes to the server as a plain image
-// until the program next waits for input: only then is it shared and read through once by the server, which
-// costs the server about as long as sending the block would, so that a window's first pictures are not held
-// up by it while later ones (a scroll, a repaint) cost next to nothing. Without X, or where the server shares
-// no memory with the program, the back buffers are the program's own and go as plain images.
+// until the program next waits for input: only then is it shared and read through once by the server (whose
+// first reading of the pages costs it several times what taking the same pixels as an image does), so that a
+// window's first pictures are not held up by it while later ones (a scroll, a repaint) cost next to nothing.
+// Without X, or where the server shares no memory with the program, the back buffers are the program's own
+// and go as plain images.
 #pragma once
 
 #include <cstddef>
